@@ -1,0 +1,69 @@
+#include "framework/data/database_url.h"
+
+#include <stdexcept>
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include "framework/data/sql_functions.h"
+
+namespace bco {
+
+DatabaseUrl DatabaseUrl::parse(const QString &text) {
+    DatabaseUrl url;
+    if (text.startsWith(u"sqlite:")) {
+        url.kind = Kind::Sqlite;
+        url.path = text.mid(7);
+        if (url.path.isEmpty())
+            throw std::invalid_argument("sqlite: needs a file path, as in sqlite:bco.db");
+        return url;
+    }
+    if (text.startsWith(u"postgresql://") || text.startsWith(u"postgres://")) {
+        const QUrl parsed(text, QUrl::StrictMode);
+        if (!parsed.isValid())
+            throw std::invalid_argument("malformed PostgreSQL address: " +
+                                        parsed.errorString().toStdString());
+        url.kind = Kind::Postgresql;
+        url.host = parsed.host();
+        url.port = parsed.port(5432);
+        url.user = parsed.userName();
+        url.password = parsed.password();
+        url.databaseName = parsed.path().mid(1);
+        const QUrlQuery query(parsed);
+        if (query.hasQueryItem(QStringLiteral("host")))
+            url.host = query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
+        if (url.databaseName.isEmpty())
+            throw std::invalid_argument("the PostgreSQL address names no database");
+        return url;
+    }
+    throw std::invalid_argument("unknown database address (use sqlite:PATH or postgresql://...): " +
+                                text.toStdString());
+}
+
+QSqlDatabase openDatabase(const DatabaseUrl &url, const QString &connectionName) {
+    if (QSqlDatabase::contains(connectionName))
+        QSqlDatabase::removeDatabase(connectionName);
+    QSqlDatabase database = QSqlDatabase::addDatabase(url.driverName(), connectionName);
+    if (url.kind == DatabaseUrl::Kind::Sqlite) {
+        database.setDatabaseName(url.path);
+        database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    } else {
+        database.setHostName(url.host);
+        database.setPort(url.port);
+        database.setUserName(url.user);
+        database.setPassword(url.password);
+        database.setDatabaseName(url.databaseName);
+    }
+    if (!database.open())
+        throw std::runtime_error("cannot open the database: " + database.lastError().text().toStdString());
+    if (url.kind == DatabaseUrl::Kind::Sqlite) {
+        QSqlQuery pragma(database);
+        pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+        registerSqliteFunctions(database);
+    }
+    return database;
+}
+
+} // namespace bco
