@@ -3,9 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "framework/checks/edit_mask.h"
+#include "support/qt_printers.h"
 #include "support/case_name.h"
 
 using namespace bco;
+
+namespace bco {
+void PrintTo(const MaskEdit &edit, std::ostream *out) {
+    *out << '"' << edit.text.toStdString() << "\" caret " << edit.selStart << " selection " << edit.selLength;
+}
+} // namespace bco
 
 namespace {
 

@@ -1,0 +1,207 @@
+#include "framework/checks/consiste.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+#include <QStringList>
+
+#include "framework/checks/dialogs.h"
+
+namespace Consiste {
+
+bool EmptyString(const QString &text) {
+    return text.trimmed().isEmpty();
+}
+
+QString AllTrim(const QString &text) {
+    return text.trimmed();
+}
+
+QString Ajusta(const QString &text, int width) {
+    QString code = text.trimmed();
+    if (code.isEmpty() || width <= 0)
+        return code;
+    if (code.size() < width)
+        return QString(width - code.size(), QLatin1Char('0')) + code;
+    qsizetype zeros = 0;
+    while (code.size() - zeros > width && code[zeros] == QLatin1Char('0'))
+        ++zeros;
+    return code.mid(zeros);
+}
+
+QString Replace(const QString &pattern, const QString &text, const QString &replacement, int flags) {
+    if (pattern.isEmpty())
+        return text;
+    const Qt::CaseSensitivity cs = (flags & ReplaceIgnoreCase) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    QString result = text;
+    if (flags & ReplaceFirstOnly) {
+        const qsizetype at = result.indexOf(pattern, 0, cs);
+        if (at >= 0)
+            result.replace(at, pattern.size(), replacement);
+        return result;
+    }
+    return result.replace(pattern, replacement, cs);
+}
+
+double RoundDec(double value, int places) {
+    if (!std::isfinite(value))
+        return value;
+    // Beyond these the rounding digit lies outside any double's shortest text; the clamp keeps the
+    // exponent arithmetic below far from overflow.
+    places = std::clamp(places, -400, 400);
+
+    // Shortest round-trip text in scientific form: [-]d[.ddd]e(+|-)xx.
+    char buffer[64];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    const std::string shortest(buffer, written.ptr);
+    const bool negative = shortest.front() == '-';
+    const std::size_t exponentAt = shortest.find('e');
+    std::string digits;
+    for (std::size_t i = negative ? 1 : 0; i < exponentAt; ++i) {
+        if (shortest[i] != '.')
+            digits += shortest[i];
+    }
+    const int exponent = std::stoi(shortest.substr(exponentAt + 1));
+
+    // digits[i] weighs 10^(exponent - i); the last kept digit weighs 10^-places.
+    const long keep = static_cast<long>(exponent) + places + 1;
+    if (keep >= static_cast<long>(digits.size()))
+        return value;
+    if (keep < 0)
+        return 0.0;
+    std::string kept = digits.substr(0, static_cast<std::size_t>(keep));
+    if (digits[static_cast<std::size_t>(keep)] >= '5') {
+        std::size_t i = kept.size();
+        while (i > 0 && kept[i - 1] == '9')
+            kept[--i] = '0';
+        if (i == 0)
+            kept.insert(kept.begin(), '1');
+        else
+            ++kept[i - 1];
+    }
+    if (kept.find_first_not_of('0') == std::string::npos)
+        return 0.0;
+    const std::string rounded = (negative ? "-" : "") + kept + "e" + std::to_string(-places);
+    double result = 0.0;
+    std::from_chars(rounded.data(), rounded.data() + rounded.size(), result);
+    return result;
+}
+
+QString PictPess(const QString &personKind) {
+    const QString kind = personKind.trimmed();
+    if (kind.compare(QLatin1String(PersonKindCompany), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("99.999.999/9999-99;0; ");
+    if (kind.compare(QLatin1String(PersonKindIndividual), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("999.999.999-99;0; ");
+    return QString();
+}
+
+QString Ajusta_Inscricao(QString &taxNumber) {
+    QString digits;
+    for (const QChar c : taxNumber) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            digits += c;
+    }
+    taxNumber = digits;
+    if (digits.size() == 14)
+        return QString::fromLatin1(PersonKindCompany);
+    if (digits.size() == 11)
+        return QString::fromLatin1(PersonKindIndividual);
+    return QString();
+}
+
+bool MaxNumber(const QString &text, int intDigits, int decDigits, QChar key, int selStart, int selLength,
+               const QLocale &locale) {
+    if (key.unicode() < 0x20 || key.unicode() == 0x7f)
+        return true;
+    const QString decimalPoint = locale.decimalPoint();
+    const QChar minus = QLatin1Char('-');
+    const bool isDigit = key >= QLatin1Char('0') && key <= QLatin1Char('9');
+    const bool isDecimal = decimalPoint.size() == 1 && key == decimalPoint[0];
+    if (!isDigit && !isDecimal && key != minus)
+        return false;
+    if (isDecimal && decDigits <= 0)
+        return false;
+
+    const qsizetype start = std::clamp<qsizetype>(selStart, 0, text.size());
+    const qsizetype length = std::clamp<qsizetype>(selLength, 0, text.size() - start);
+    QString result = text;
+    result.replace(start, length, key);
+
+    if (result.count(minus) > 1 || (result.contains(minus) && !result.startsWith(minus)))
+        return false;
+    if (!decimalPoint.isEmpty() && result.count(decimalPoint) > 1)
+        return false;
+    int integerCount = 0;
+    int decimalCount = 0;
+    bool inDecimals = false;
+    for (const QChar c : result) {
+        if (!decimalPoint.isEmpty() && c == decimalPoint[0])
+            inDecimals = true;
+        else if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            ++(inDecimals ? decimalCount : integerCount);
+    }
+    return integerCount <= intDigits && decimalCount <= decDigits;
+}
+
+void MensErro(const QString &text, bool abort) {
+    bco::Dialogs::messages().show(bco::MsgKind::Error, text, bco::MsgButton::Ok, QString());
+    if (abort)
+        throw EAbort();
+}
+
+bco::Variant CheckResultServ(const bco::RemoteResult &result, bool abort, int) {
+    if (result.ok())
+        return result.payload();
+    // A failure without a message would show the operator an empty box; say at least where it came from.
+    const QString message =
+        result.errorMessage().trimmed().isEmpty()
+            ? QStringLiteral("O servidor de aplicação recusou a operação sem informar o motivo.")
+            : result.errorMessage();
+    MensErro(message, abort);
+    return bco::Variant();
+}
+
+std::optional<QDate> TextToDate(const QString &text) {
+    const QStringList parts = text.trimmed().split(QLatin1Char('/'));
+    if (parts.size() != 3)
+        return std::nullopt;
+    int values[3] = {0, 0, 0};
+    const int maxLength[3] = {2, 2, 4};
+    const int minLength[3] = {1, 1, 4};
+    for (int i = 0; i < 3; ++i) {
+        const QString part = parts[i].trimmed();
+        if (part.size() < minLength[i] || part.size() > maxLength[i])
+            return std::nullopt;
+        for (const QChar c : part) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return std::nullopt;
+        }
+        values[i] = part.toInt();
+    }
+    const QDate date(values[2], values[1], values[0]);
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
+}
+
+bool IsDateValid(const QString &text) {
+    return TextToDate(text).has_value();
+}
+
+bool IsDateEmpty(const QString &text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c.isSpace() || c == QLatin1Char('/') || c == QLatin1Char('_'); });
+}
+
+QString DateToText(QDate date) {
+    return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : QString();
+}
+
+QDate DayZero() {
+    return QDate(1899, 12, 30);
+}
+
+} // namespace Consiste

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+
+#include "framework/checks/dialogs.h"
+
+namespace bco {
+
+// The dialogs of a test: installs itself as the process's message service for its life, records every
+// text shown (kind, text, catalogue key, buttons, answer) and answers questions from a script.
+//
+// A dialog offering only Ok (or nothing) is a notice and is answered Ok. Any other dialog is a question:
+// it takes the first scripted answer whose key or text equals the dialog's, which is then used up. A
+// question nobody scripted, or an answer the dialog does not offer, fails the running test and is answered
+// with the refusing button (No, else Cancel, else the first offered) so that the code under test takes its
+// cautious path. Answers still unused when the object goes fail the test too: a question that was expected
+// never came.
+class ScriptedDialogs final : public MessageDialogs {
+public:
+    struct Shown {
+        MsgKind kind;
+        QString text;
+        QString key;
+        MsgButtons buttons;
+        MsgButton answer;
+    };
+
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+    ScriptedDialogs(const ScriptedDialogs &) = delete;
+    ScriptedDialogs &operator=(const ScriptedDialogs &) = delete;
+
+    ScriptedDialogs &answer(const QString &keyOrText, MsgButton button);
+
+    MsgButton show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &key) override;
+
+    const std::vector<Shown> &shown() const { return shown_; }
+    QStringList texts() const;
+    QStringList keys() const;
+    // The texts shown as errors, in order: what the checks refused with.
+    QStringList errors() const;
+    // Forgets what was shown; the script stays.
+    void clearShown() { shown_.clear(); }
+
+private:
+    struct Scripted {
+        QString keyOrText;
+        MsgButton answer;
+    };
+
+    std::vector<Scripted> script_;
+    std::vector<Shown> shown_;
+    ScopedMessageDialogs installed_;
+};
+
+const char *kindName(MsgKind kind);
+
+} // namespace bco
