@@ -1,0 +1,58 @@
+#pragma once
+
+#include <functional>
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+namespace bco {
+
+// The application-wide focus order the forms are written against. When the focus moves from control A to
+// control B inside one form:
+//   1. the form's active control becomes B;
+//   2. A's exit handler runs;
+//   3. the exit handlers of each container that holds A but not B run, innermost first;
+//   4. the enter handlers of each container that holds B but not A run, outermost first;
+//   5. B's enter handler runs.
+// Each handler runs through the event guard. When one aborts (or fails), the rest does not run and the focus
+// stays where the handler put it, or goes back to A when it put it nowhere. Moves between forms, to or from
+// another window (a message box) or to nothing run no handler: a form keeps its active control while
+// another window has the focus. Handlers that move the focus themselves do not start a nested sequence.
+// Tool buttons take no focus, so pressing one leaves the active control where it was.
+class FocusTracker : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<void()>;
+
+    // The one tracker of the application, made on first use (a QApplication must exist).
+    static FocusTracker &instance();
+
+    void setEnterHandler(QWidget *widget, Handler handler);
+    void setExitHandler(QWidget *widget, Handler handler);
+
+    // Marks `widget` as a form: the unit whose active control is kept and inside which handlers fire.
+    static void markForm(QWidget *widget);
+    static QWidget *formOf(QWidget *widget);
+
+    // The control that last received the focus inside `form` (nullptr before any).
+    QWidget *activeControl(QWidget *form) const;
+
+private:
+    explicit FocusTracker(QObject *parent);
+    void focusChanged(QWidget *from, QWidget *to);
+    bool runSequence(QWidget *from, QWidget *to);
+    struct Handlers {
+        Handler enter;
+        Handler exit;
+    };
+    Handlers &handlersOf(QWidget *widget);
+    bool run(QWidget *widget, Handler Handlers::*which);
+
+    QHash<QWidget *, Handlers> handlers_;
+    QHash<QWidget *, QPointer<QWidget>> activeControls_;
+    bool dispatching_ = false;
+};
+
+} // namespace bco
