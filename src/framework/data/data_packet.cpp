@@ -55,11 +55,6 @@ template <typename T> T readRaw(const char *at)
     return value;
 }
 
-template <typename T> void appendRaw(QByteArray &to, T value)
-{
-    to.append(reinterpret_cast<const char *>(&value), sizeof value);
-}
-
 } // namespace
 
 int Record::fieldCount() const { return bytes_.isEmpty() ? 0 : readRaw<quint16>(bytes_.constData()); }
@@ -155,10 +150,11 @@ RecordBuilder::RecordBuilder(int fieldCount) : fieldCount_(fieldCount)
 {
     if (fieldCount < 0 || fieldCount > 0xFFFF)
         throw std::invalid_argument("a record holds at most 65535 fields");
-    header_.reserve(headerBytes(fieldCount));
-    appendRaw(header_, static_cast<quint16>(fieldCount));
-    header_.append(bitmapBytes(fieldCount), '\0');
-    appendRaw(header_, quint32(0));
+    // The header is laid out whole once; each value then writes its end offset in place, and build() keeps
+    // the buffers for the next record: decoding a packet builds thousands of records in a row.
+    header_.assign(static_cast<size_t>(headerBytes(fieldCount)), '\0');
+    const auto count = static_cast<quint16>(fieldCount);
+    std::memcpy(header_.data(), &count, sizeof count);
 }
 
 void RecordBuilder::beginField()
@@ -167,21 +163,26 @@ void RecordBuilder::beginField()
         throw std::logic_error("more values than the record has fields");
 }
 
+void RecordBuilder::endField()
+{
+    ++added_;
+    const auto end = static_cast<quint32>(payload_.size());
+    std::memcpy(header_.data() + 2 + bitmapBytes(fieldCount_) + 4 * added_, &end, sizeof end);
+}
+
 RecordBuilder &RecordBuilder::addNull()
 {
     beginField();
     header_[2 + added_ / 8] = static_cast<char>(header_[2 + added_ / 8] | (1 << (added_ % 8)));
-    ++added_;
-    appendRaw(header_, static_cast<quint32>(payload_.size()));
+    endField();
     return *this;
 }
 
 RecordBuilder &RecordBuilder::addUtf8(QByteArrayView text)
 {
     beginField();
-    payload_.append(text.data(), text.size());
-    ++added_;
-    appendRaw(header_, static_cast<quint32>(payload_.size()));
+    payload_.append(text.data(), static_cast<size_t>(text.size()));
+    endField();
     return *this;
 }
 
@@ -234,9 +235,10 @@ Record RecordBuilder::build()
 {
     if (added_ != fieldCount_)
         throw std::logic_error("record built with fewer values than fields");
-    QByteArray bytes = std::move(header_);
-    bytes.append(payload_);
-    header_.clear();
+    QByteArray bytes(static_cast<qsizetype>(header_.size() + payload_.size()), Qt::Uninitialized);
+    std::memcpy(bytes.data(), header_.data(), header_.size());
+    std::memcpy(bytes.data() + header_.size(), payload_.data(), payload_.size());
+    std::memset(header_.data() + 2, 0, static_cast<size_t>(bitmapBytes(fieldCount_)));
     payload_.clear();
     added_ = 0;
     return Record(std::move(bytes));

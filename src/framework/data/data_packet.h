@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <QByteArray>
@@ -87,16 +88,18 @@ public:
     RecordBuilder &add(FieldKind kind, const Variant &value);
 
     int added() const { return added_; }
-    // Throws std::logic_error unless exactly fieldCount values were added.
+    // Throws std::logic_error unless exactly fieldCount values were added. The builder then starts the next
+    // record of the same width.
     Record build();
 
 private:
     void beginField();
+    void endField();
 
     int fieldCount_;
     int added_ = 0;
-    QByteArray header_;
-    QByteArray payload_;
+    std::string header_;
+    std::string payload_;
 };
 
 enum class RowState : std::uint8_t { Unchanged, Inserted, Modified, Deleted };

@@ -1,0 +1,254 @@
+#include <functional>
+#include <limits>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCborStreamWriter>
+
+#include "framework/data/packet_codec.h"
+
+using namespace bco;
+using ::testing::HasSubstr;
+
+namespace {
+
+DataPacket everyKindPacket() {
+    DataPacket packet({{"CDREDUCONT", FieldKind::Text, 3, true},
+                       {"VRMOVICRED", FieldKind::Float},
+                       {"DTMOVICRED", FieldKind::Date},
+                       {"QTMOV", FieldKind::Integer},
+                       {"IDATIVA", FieldKind::Boolean},
+                       {"DSMOVICRED", FieldKind::Text, 40}});
+    packet.appendValues({"001", 1234.56, QDate(2024, 2, 29), std::numeric_limits<qint64>::min(), true,
+                         QStringLiteral("Depósito em espécie — agência 0001")});
+    packet.appendValues({"", -0.01, QDate(1, 1, 1), std::numeric_limits<qint64>::max(), false, ""});
+    packet.appendValues({Variant(), Variant(), Variant(), Variant(), Variant(), Variant()});
+    return packet;
+}
+
+DataPacket changeLog() {
+    DataPacket packet({{"NRMOVBANC", FieldKind::Text, 10, true}, {"VRMOVBANC", FieldKind::Float}});
+    const auto record = [](const char *number, Variant value) {
+        return RecordBuilder(2).addText(QString::fromLatin1(number)).add(FieldKind::Float, value).build();
+    };
+    packet.appendRow(record("0000000001", 10.0), RowState::Inserted);
+    packet.appendRow(record("0000000002", 25.5), RowState::Modified, record("0000000002", 20.0));
+    packet.appendRow(record("0000000003", Variant()), RowState::Deleted);
+    packet.appendRow(record("0000000004", 1.0), RowState::Unchanged);
+    return packet;
+}
+
+QByteArray cbor(const std::function<void(QCborStreamWriter &)> &write) {
+    QByteArray bytes;
+    QCborStreamWriter writer(&bytes);
+    write(writer);
+    return bytes;
+}
+
+// A packet of the given fields, written by hand so that a case can break one part of it.
+void writePacketHead(QCborStreamWriter &w, const QList<std::pair<const char *, const char *>> &fields) {
+    w.append(QCborTag(PacketTag));
+    w.startMap(2);
+    w.append(QLatin1StringView("fields"));
+    w.startArray(static_cast<quint64>(fields.size()));
+    for (const auto &[name, kind] : fields) {
+        w.startArray(4);
+        w.append(QLatin1StringView(name));
+        w.append(QLatin1StringView(kind));
+        w.append(0);
+        w.append(false);
+        w.endArray();
+    }
+    w.endArray();
+    w.append(QLatin1StringView("rows"));
+}
+
+QByteArray packetWithRow(const std::function<void(QCborStreamWriter &)> &writeRow) {
+    return cbor([&](QCborStreamWriter &w) {
+        writePacketHead(w, {{"CDREDUCONT", "text"}, {"VRSALDO", "float"}});
+        w.startArray(1);
+        writeRow(w);
+        w.endArray();
+        w.endMap();
+    });
+}
+
+QByteArray nested(int depth) {
+    return QByteArray(depth, '\x81') + QByteArray(1, '\x01');
+}
+
+} // namespace
+
+TEST(CodecTest, VariantsOfEveryTypeSurviveTheRoundTrip) {
+    const Variant cases[] = {
+        Variant(),
+        true,
+        false,
+        0,
+        -1,
+        std::numeric_limits<qint64>::min(),
+        std::numeric_limits<qint64>::max(),
+        1234.56,
+        -0.01,
+        QString(),
+        QStringLiteral("Lançamento nº 3 — conciliação"),
+        QDate(2024, 2, 29),
+        QDate(1, 1, 1),
+        QDate(9999, 12, 31),
+        VariantList{},
+        VariantList{"T", QDate(2024, 1, 31), 10.5, VariantList{Variant(), 7}},
+        VariantList{everyKindPacket(), changeLog()},
+    };
+    for (const Variant &value : cases)
+        EXPECT_EQ(decodeVariant(encodeVariant(value)), value) << describe(value).toStdString();
+}
+
+TEST(CodecTest, PacketsKeepFieldsValuesAndNulls) {
+    const DataPacket packet = everyKindPacket();
+    const DataPacket decoded = decodePacket(encodePacket(packet));
+    EXPECT_EQ(decoded, packet);
+    EXPECT_EQ(decoded.fields()[0].size, 3);
+    EXPECT_TRUE(decoded.fields()[0].required);
+    EXPECT_FALSE(decoded.row(1).values.isNull(0)) << "empty text must not become null";
+    EXPECT_TRUE(decoded.row(2).values.isNull(0));
+}
+
+TEST(CodecTest, ChangeLogsKeepStatesAndOriginalValues) {
+    const DataPacket decoded = decodePacket(encodePacket(changeLog()));
+    EXPECT_EQ(decoded, changeLog());
+    EXPECT_EQ(decoded.row(1).state, RowState::Modified);
+    EXPECT_EQ(decoded.row(1).original.real(1), 20.0);
+    EXPECT_FALSE(decoded.row(0).original.isValid());
+    EXPECT_EQ(decoded.row(2).state, RowState::Deleted);
+}
+
+TEST(CodecTest, EmptyPacketsKeepTheirShape) {
+    const DataPacket noRows({{"CDFILIAL", FieldKind::Text, 4}});
+    EXPECT_EQ(decodePacket(encodePacket(noRows)), noRows);
+    DataPacket noFields;
+    noFields.appendValues({});
+    EXPECT_EQ(decodePacket(encodePacket(noFields)), noFields);
+}
+
+TEST(CodecTest, DatesTravelAsCalendarDateText) {
+    const QByteArray expected = QByteArray::fromHex("d903ec") + QByteArray("\x6a"
+                                                                           "2024-03-05");
+    EXPECT_EQ(encodeVariant(QDate(2024, 3, 5)), expected);
+    EXPECT_THROW(encodeVariant(QDate(10000, 1, 1)), std::invalid_argument);
+}
+
+TEST(CodecTest, ReadsWhatOtherWritersMayProduce) {
+    // Open-length arrays, chunked text, a half-precision float and a whole amount as an integer.
+    const QByteArray openArray = QByteArray::fromHex("9f7f626c61616effF93e00ff");
+    EXPECT_EQ(decodeVariant(openArray), Variant(VariantList{"lan", 1.5}));
+    const QByteArray wholeAmount = packetWithRow([](QCborStreamWriter &w) {
+        w.startArray(3);
+        w.append(0);
+        w.append(QLatin1StringView("001"));
+        w.append(250);
+        w.endArray();
+    });
+    EXPECT_EQ(decodePacket(wholeAmount).value(0, u"VRSALDO"), Variant(250.0));
+}
+
+struct MalformedCase {
+    const char *name;
+    QByteArray bytes;
+    const char *message;
+    bool asPacket = false;
+};
+
+TEST(CodecTest, RefusesMalformedBytesWithAClearMessage) {
+    const QByteArray goodPacket = encodePacket(everyKindPacket());
+    const MalformedCase cases[] = {
+        {"no bytes at all", {}, "truncated"},
+        {"a packet cut short", goodPacket.left(goodPacket.size() - 3), "truncated", true},
+        {"a packet under a tag of someone else", cbor([](QCborStreamWriter &w) {
+             w.append(QCborTag(1005));
+             w.startMap(0);
+             w.endMap();
+         }),
+         "expected a data packet", true},
+        {"a tag the codec does not know", QByteArray::fromHex("d9ffff01"), "unknown tag 65535"},
+        {"a date that is a number", QByteArray::fromHex("d903ec01"), "date: expected text, found an integer"},
+        {"a date that is not in the calendar", QByteArray::fromHex("d903ec6a") + "2023-02-29",
+         "\"2023-02-29\" is not a date"},
+        {"a map where a value belongs", QByteArray::fromHex("a0"), "expected a value, found a map"},
+        {"a byte string", QByteArray::fromHex("4100"), "found a byte string"},
+        {"an integer beyond 64 bits", QByteArray::fromHex("1bffffffffffffffff"), "beyond the 64-bit"},
+        {"a negative integer beyond 64 bits", QByteArray::fromHex("3b8000000000000000"), "beyond the 64-bit"},
+        {"text that is not UTF-8", QByteArray::fromHex("62c328"), "not valid UTF-8"},
+        {"bytes after the value", QByteArray::fromHex("0102"), "1 trailing bytes"},
+        {"nesting ten thousand deep", nested(10'000), "nesting deeper than 64"},
+        {"an array declaring 4 GB", QByteArray::fromHex("9b0000000100000000"),
+         "declares 4294967296 items, only"},
+        {"text declaring 4 GB", QByteArray::fromHex("7b000000010000000041"), "declares 4294967296 bytes"},
+        {"a field of an unknown kind", cbor([](QCborStreamWriter &w) {
+             writePacketHead(w, {{"ANEXO", "blob"}});
+             w.startArray(0);
+             w.endArray();
+             w.endMap();
+         }),
+         "field ANEXO: unknown kind \"blob\"", true},
+        {"a row with fewer values than fields", packetWithRow([](QCborStreamWriter &w) {
+             w.startArray(2);
+             w.append(0);
+             w.append(QLatin1StringView("001"));
+             w.endArray();
+         }),
+         "row 0 holds 2 items, its packet has 2 fields", true},
+        {"a row of an unknown state", packetWithRow([](QCborStreamWriter &w) {
+             w.startArray(3);
+             w.append(9);
+             w.appendNull();
+             w.appendNull();
+             w.endArray();
+         }),
+         "row 0: unknown row state 9", true},
+        {"text in a float field", packetWithRow([](QCborStreamWriter &w) {
+             w.startArray(3);
+             w.append(0);
+             w.append(QLatin1StringView("001"));
+             w.append(QLatin1StringView("12,50"));
+             w.endArray();
+         }),
+         "row 0, value of field VRSALDO: expected a float, found text", true},
+        {"a packet declaring more rows than its bytes hold", cbor([](QCborStreamWriter &w) {
+             writePacketHead(w, {{"CDREDUCONT", "text"}});
+             w.startArray(1'000'000);
+         }),
+         "row list declares 1000000 items", true},
+        {"a packet with a third entry", cbor([](QCborStreamWriter &w) {
+             w.append(QCborTag(PacketTag));
+             w.startMap(3);
+             for (int i = 0; i < 6; ++i)
+                 w.appendNull();
+             w.endMap();
+         }),
+         "this one 3 entries", true},
+    };
+    for (const MalformedCase &c : cases) {
+        try {
+            if (c.asPacket)
+                decodePacket(c.bytes);
+            else
+                decodeVariant(c.bytes);
+            ADD_FAILURE() << c.name << ": decoded without complaint";
+        } catch (const DecodeError &error) {
+            EXPECT_THAT(error.what(), HasSubstr(c.message)) << c.name;
+        }
+    }
+}
+
+TEST(CodecTest, EnforcesTheCallersLimits) {
+    EXPECT_NO_THROW(decodeVariant(nested(10), {.maxDepth = 10}));
+    EXPECT_THROW(decodeVariant(nested(11), {.maxDepth = 10}), DecodeError);
+    EXPECT_THROW(decodeVariant(encodeVariant(QString(100, u'x')), {.maxBytes = 64}), DecodeError);
+}
+
+TEST(CodecTest, EveryPrefixOfAPacketFailsCleanly) {
+    const QByteArray bytes = encodeVariant(VariantList{everyKindPacket(), changeLog()});
+    for (qsizetype size = 0; size < bytes.size(); ++size)
+        EXPECT_THROW(decodeVariant(bytes.left(size)), DecodeError) << "prefix of " << size << " bytes";
+}
