@@ -1,3 +1,5 @@
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
@@ -208,6 +210,15 @@ TEST(DataSetModelTest, DisabledControlsRebuildTheModelOnceAtTheEnd) {
     EXPECT_EQ(inserted.count(), 0);
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(model.rowCount(), 5);
+}
+
+TEST(DataSetModelTest, AModelThatOutlivesItsDataSetShowsNothing) {
+    auto list = std::make_unique<EntryList>();
+    DataSetModel model(&list->cds, brazil);
+    list.reset();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.columnCount(), 0);
+    EXPECT_EQ(model.CurrentRow(), -1);
 }
 
 TEST(DataSetModelTest, ShowsAHundredThousandRowsWithoutReadingThemFirst) {
