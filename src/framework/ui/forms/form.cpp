@@ -1,0 +1,132 @@
+#include "framework/ui/forms/form.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QToolButton>
+
+#include "framework/ui/event_guard.h"
+#include "framework/ui/focus_tracker.h"
+#include "framework/ui/forms/modal_forms.h"
+
+namespace bco {
+
+namespace {
+
+// The form that last became active; a form is activated again only after another one was.
+QPointer<TForm> lastActivated;
+
+} // namespace
+
+TForm::TForm(QWidget *parent)
+    : QWidget(parent) {
+    FocusTracker::markForm(this);
+}
+
+TForm::~TForm() = default;
+
+void TForm::RunFormCreate() {
+    FormCreate();
+}
+
+void TForm::BindFormControls() {
+    lblCodTela = Control<QLabel>("lblCodTela");
+    panMenu = Control<QWidget>("panMenu");
+}
+
+void TForm::OnClick(QAbstractButton *button, std::function<void()> handler) {
+    connect(button, &QAbstractButton::clicked, this, [handler = std::move(handler)] { runGuarded(handler); });
+}
+
+void TForm::OnClick(QAction *action, std::function<void()> handler) {
+    connect(action, &QAction::triggered, this, [handler = std::move(handler)] { runGuarded(handler); });
+}
+
+void TForm::SetButtonIcon(QToolButton *button, QStyle::StandardPixmap picture) const {
+    if (button->icon().isNull())
+        button->setIcon(style()->standardIcon(picture, nullptr, button));
+}
+
+void TForm::missingControl(const char *name) const {
+    throw std::logic_error("the layout of " + objectName().toStdString() + " lacks the control " + name);
+}
+
+QMdiSubWindow *TForm::MdiWindow() const {
+    return qobject_cast<QMdiSubWindow *>(parentWidget());
+}
+
+void TForm::Close() {
+    if (QMdiSubWindow *window = MdiWindow())
+        window->close();
+    else
+        close();
+}
+
+void TForm::Release() {
+    if (QMdiSubWindow *window = MdiWindow())
+        window->deleteLater();
+    else
+        deleteLater();
+}
+
+int TForm::ShowModal() {
+    modalResult_ = mrNone;
+    Dialogs::modalForms().showModal(*this);
+    return modalResult_;
+}
+
+void TForm::closeEvent(QCloseEvent *event) {
+    TCloseAction action = TCloseAction::caHide;
+    if (!runGuarded([&] { FormClose(action); }) || action == TCloseAction::caNone) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (action == TCloseAction::caFree)
+        Release();
+    else if (QMdiSubWindow *window = MdiWindow(); window != nullptr && window->isVisible())
+        window->hide();
+}
+
+void TForm::hideEvent(QHideEvent *event) {
+    if (lastActivated == this)
+        lastActivated = nullptr;
+    QWidget::hideEvent(event);
+}
+
+bool TForm::event(QEvent *event) {
+    switch (event->type()) {
+    case QEvent::WindowActivate:
+        if (isWindow())
+            activated();
+        break;
+    case QEvent::ParentChange:
+        watchMdiWindow();
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+void TForm::watchMdiWindow() {
+    QMdiSubWindow *window = MdiWindow();
+    if (window == nullptr || watchingMdiWindow_)
+        return;
+    watchingMdiWindow_ = true;
+    connect(window, &QMdiSubWindow::windowStateChanged, this,
+            [this](Qt::WindowStates before, Qt::WindowStates now) {
+                if (now.testFlag(Qt::WindowActive) && !before.testFlag(Qt::WindowActive))
+                    activated();
+            });
+}
+
+void TForm::activated() {
+    if (lastActivated == this)
+        return;
+    lastActivated = this;
+    runGuarded([this] { FormActivate(); });
+}
+
+} // namespace bco

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <utility>
+
+#include <functional>
+
+#include <QLabel>
+#include <QStyle>
+#include <QWidget>
+
+#include "framework/checks/messages.h"
+
+class QAbstractButton;
+class QAction;
+class QCloseEvent;
+class QMdiSubWindow;
+class QToolButton;
+
+namespace bco {
+
+// What closing a form does with it, as its close handler decides.
+enum class TCloseAction {
+    caNone, // the close is refused: the form stays as it is
+    caHide, // the form is hidden and lives on (the default)
+    caFree, // the form is released once the event that closed it has ended
+};
+
+// Answers of a modal form, as the forms set them.
+inline constexpr int mrNone = 0;
+inline constexpr int mrOk = 1;
+inline constexpr int mrCancel = 2;
+
+// The root of every form: the message catalogue, the screen-code label and the button panel, and the life
+// cycle the forms are written against.
+//
+// - FormCreate runs once, right after the form and its controls exist (CreateForm below); a form that fails
+//   there is destroyed and the failure goes to whoever asked for it.
+// - FormActivate runs each time the form becomes the application's active form after another one was (not
+//   when the operator merely comes back from another program or from a message box).
+// - FormClose runs when the form is closed by code (Close), by its window or by its multi-document frame;
+//   it decides the close action, which starts as caHide. A handler that aborts refuses the close.
+// Every handler runs through the event guard when an event starts it.
+//
+// The descendant lays out the whole form in its .ui file, the base form's controls included under the
+// names the base form uses, and calls BindFrame of its base form after setupUi; the base form finds its
+// controls by name and refuses a layout that lacks one.
+class TForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm(QWidget *parent = nullptr);
+    ~TForm() override;
+
+    // The form's catalogue: the base form's rows and the descendant's.
+    TMessages msgPadrao;
+
+    // Controls every base form brings (bound by BindFrame).
+    QLabel *lblCodTela = nullptr;
+    QWidget *panMenu = nullptr;
+
+    // Runs FormCreate; called once by CreateForm.
+    void RunFormCreate();
+
+    // Closes the form (its multi-document window when it is a child window), running FormClose.
+    void Close();
+    // Releases the form after the running event has ended, so a caller still up the stack (a modal
+    // caller reading the form's data sets) finishes first.
+    void Release();
+
+    // Shows the form modally through the modal-forms service and answers its modal result.
+    int ShowModal();
+    int ModalResult() const { return modalResult_; }
+    void SetModalResult(int result) { modalResult_ = result; }
+
+    // The multi-document window holding the form, when it is a child window.
+    QMdiSubWindow *MdiWindow() const;
+
+protected:
+    virtual void FormCreate() {}
+    virtual void FormActivate() {}
+    virtual void FormClose(TCloseAction &action) { Q_UNUSED(action); }
+
+    // The named child of the form's layout, or std::logic_error naming the form and the missing name.
+    template <class Widget> Widget *Control(const char *name) const {
+        Widget *widget = findChild<Widget *>(QString::fromLatin1(name));
+        if (widget == nullptr)
+            missingControl(name);
+        return widget;
+    }
+    // Finds the controls of this class; the descendant's BindFrame calls it first.
+    void BindFormControls();
+
+    // Runs `handler` through the event guard on every click of the button or trigger of the action.
+    void OnClick(QAbstractButton *button, std::function<void()> handler);
+    void OnClick(QAction *action, std::function<void()> handler);
+    // Gives a tool button of the frame the style's picture for its job, unless the layout gave it one.
+    void SetButtonIcon(QToolButton *button, QStyle::StandardPixmap picture) const;
+
+    void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    [[noreturn]] void missingControl(const char *name) const;
+    void activated();
+    void watchMdiWindow();
+
+    int modalResult_ = mrNone;
+    bool watchingMdiWindow_ = false;
+};
+
+// Makes a form and runs its FormCreate: the one way forms are created. When FormCreate fails, the form is
+// destroyed and the failure propagates.
+template <class Form, class... Args> Form *CreateForm(Args &&...args) {
+    auto form = std::make_unique<Form>(std::forward<Args>(args)...);
+    form->RunFormCreate();
+    return form.release();
+}
+
+} // namespace bco

@@ -1,0 +1,38 @@
+#include "framework/ui/forms/import_export_form.h"
+
+#include "ui_import_export_form.h"
+
+namespace bco {
+
+TfrmPadrImportExport::TfrmPadrImportExport(QWidget *parent)
+    : TForm(parent) {
+    Ui::frmPadrImportExport().setupUi(this);
+    BindFrame();
+}
+
+TfrmPadrImportExport::TfrmPadrImportExport(DescendantLayout, QWidget *parent)
+    : TForm(parent) {
+}
+
+void TfrmPadrImportExport::BindFrame() {
+    BindFormControls();
+    sbtImportExport = Control<QToolButton>("sbtImportExport");
+    sbtAjuda = Control<QToolButton>("sbtAjuda");
+    sbtFechar = Control<QToolButton>("sbtFechar");
+    grbDadosRel = Control<QGroupBox>("grbDadosRel");
+    panProgresso = Control<QFrame>("panProgresso");
+    pgbProgresso = Control<QProgressBar>("pgbProgresso");
+    SetButtonIcon(sbtImportExport, QStyle::SP_ArrowDown);
+    SetButtonIcon(sbtAjuda, QStyle::SP_DialogHelpButton);
+    SetButtonIcon(sbtFechar, QStyle::SP_DialogCloseButton);
+    // There is no help system to open.
+    sbtAjuda->setEnabled(false);
+    OnClick(sbtImportExport, [this] { sbtImportExportClick(); });
+    OnClick(sbtFechar, [this] { sbtFecharClick(); });
+}
+
+void TfrmPadrImportExport::FormClose(TCloseAction &action) {
+    action = TCloseAction::caFree;
+}
+
+} // namespace bco

@@ -1,0 +1,76 @@
+#include "framework/ui/forms/modal_forms.h"
+
+#include <utility>
+
+#include <QEvent>
+#include <QEventLoop>
+#include <QPointer>
+
+#include "framework/ui/forms/host_frame.h"
+
+namespace bco {
+
+namespace {
+
+class RefusingModalForms final : public ModalForms {
+public:
+    void showModal(QWidget &form) override { throw DialogsNotInstalled(form.windowTitle()); }
+};
+
+ModalForms *installedModalForms = nullptr;
+
+// Ends the modal loop when the form is hidden, whether it was closed, hid itself or is being destroyed.
+class HideWatcher final : public QObject {
+public:
+    explicit HideWatcher(QEventLoop &loop)
+        : loop_(loop) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Hide)
+            loop_.quit();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QEventLoop &loop_;
+};
+
+} // namespace
+
+void QtModalForms::showModal(QWidget &form) {
+    QWidget *owner = Host::frame().mainForm();
+    if (form.parentWidget() == nullptr && owner != nullptr)
+        form.setParent(owner, form.windowFlags() | Qt::Dialog);
+    else
+        form.setWindowFlag(Qt::Dialog);
+    form.setWindowModality(Qt::ApplicationModal);
+
+    QEventLoop loop;
+    HideWatcher watcher(loop);
+    QPointer<QWidget> alive(&form);
+    QObject::connect(&form, &QObject::destroyed, &loop, &QEventLoop::quit);
+    form.installEventFilter(&watcher);
+    form.show();
+    form.raise();
+    form.activateWindow();
+    if (form.isVisible())
+        loop.exec(QEventLoop::DialogExec);
+    if (alive)
+        form.removeEventFilter(&watcher);
+}
+
+namespace Dialogs {
+
+ModalForms &modalForms() {
+    static RefusingModalForms refusing;
+    return installedModalForms ? *installedModalForms : refusing;
+}
+
+ModalForms *installModalForms(ModalForms *service) {
+    return std::exchange(installedModalForms, service);
+}
+
+} // namespace Dialogs
+
+} // namespace bco
