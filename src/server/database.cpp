@@ -1,0 +1,510 @@
+#include "server/database.h"
+
+#include <cstring>
+#include <map>
+#include <thread>
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <sqlite3.h>
+
+#include "framework/data/sql_text.h"
+
+namespace bco::server {
+
+namespace {
+
+sqlite3 *sqliteHandle(const QSqlDatabase &database) {
+    const QVariant handle = database.driver() != nullptr ? database.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw DatabaseError("the SQLite connection has no handle");
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+// SQLite keeps dates as 'YYYY-MM-DD' text; read it without building a QString per value.
+QDate parseIsoDate(QByteArrayView text) {
+    if (text.size() < 10 || text[4] != '-' || text[7] != '-')
+        return {};
+    int parts[3] = {0, 0, 0};
+    const int starts[3] = {0, 5, 8};
+    const int lengths[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p) {
+        for (int i = 0; i < lengths[p]; ++i) {
+            const char c = text[starts[p] + i];
+            if (c < '0' || c > '9')
+                return {};
+            parts[p] = parts[p] * 10 + (c - '0');
+        }
+    }
+    return QDate(parts[0], parts[1], parts[2]);
+}
+
+QString sqlForMessage(const QString &sql) {
+    QString simplified = sql.simplified();
+    if (simplified.size() > 160)
+        simplified = simplified.left(157) + QStringLiteral("...");
+    return simplified;
+}
+
+[[noreturn]] void failSqlite(sqlite3 *db, const char *what, const QString &sql) {
+    throw DatabaseError(
+        QStringLiteral("%1 [%2]: %3")
+            .arg(QString::fromUtf8(what), sqlForMessage(sql), QString::fromUtf8(sqlite3_errmsg(db)))
+            .toStdString());
+}
+
+[[noreturn]] void failQt(const QSqlQuery &query, const char *what, const QString &sql) {
+    throw DatabaseError(QStringLiteral("%1 [%2]: %3")
+                            .arg(QString::fromUtf8(what), sqlForMessage(sql), query.lastError().text())
+                            .toStdString());
+}
+
+QVariant bindable(const QVariant &value) {
+    if (value.metaType().id() == QMetaType::QDate && !value.toDate().isValid())
+        return QVariant(QMetaType(QMetaType::QDate));
+    return value;
+}
+
+} // namespace
+
+// Prepared statements of one connection, by text. A statement in use (a query whose row callback runs the
+// same text again) is not handed out twice: the second user gets a fresh one.
+struct Sql::Cache {
+    struct Sqlite {
+        sqlite3_stmt *stmt = nullptr;
+        bool inUse = false;
+    };
+    struct Qt {
+        std::unique_ptr<QSqlQuery> query;
+        QStringList parameterNames;
+        bool inUse = false;
+    };
+    // Nodes of a std::map do not move, so an entry in use stays valid while others are added.
+    std::map<QString, Sqlite> sqlite;
+    std::map<QString, Qt> qt;
+
+    ~Cache() {
+        for (const auto &entry : sqlite)
+            sqlite3_finalize(entry.second.stmt);
+    }
+};
+
+// A prepared SQLite statement with its parameters bound; given back to the cache (reset) on every path out.
+struct Sql::SqliteStatement : SqlRow {
+    sqlite3 *db;
+    sqlite3_stmt *stmt = nullptr;
+    Cache::Sqlite *cached = nullptr;
+    const QString &sql;
+
+    SqliteStatement(sqlite3 *handle, Cache &cache, const QString &text, const SqlParams &params)
+        : db(handle)
+        , sql(text) {
+        auto found = cache.sqlite.find(text);
+        if (found != cache.sqlite.end() && !found->second.inUse) {
+            cached = &found->second;
+            stmt = cached->stmt;
+        } else {
+            const QByteArray utf8 = text.toUtf8();
+            if (sqlite3_prepare_v3(db, utf8.constData(), static_cast<int>(utf8.size()),
+                                   SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+                failSqlite(db, "cannot prepare", text);
+            if (found == cache.sqlite.end())
+                cached = &cache.sqlite.emplace(text, Cache::Sqlite{stmt, false}).first->second;
+        }
+        if (cached != nullptr)
+            cached->inUse = true;
+        for (const auto &[name, value] : params)
+            bind(name, value);
+    }
+    ~SqliteStatement() override {
+        if (cached != nullptr) {
+            sqlite3_reset(stmt);
+            sqlite3_clear_bindings(stmt);
+            cached->inUse = false;
+        } else {
+            sqlite3_finalize(stmt);
+        }
+    }
+    SqliteStatement(const SqliteStatement &) = delete;
+    SqliteStatement &operator=(const SqliteStatement &) = delete;
+
+    void bind(const QString &name, const QVariant &value) {
+        const QByteArray key = (u':' + name).toUtf8();
+        const int index = sqlite3_bind_parameter_index(stmt, key.constData());
+        if (index == 0)
+            throw DatabaseError(
+                ("statement has no parameter " + key + ": " + sqlForMessage(sql).toUtf8()).toStdString());
+        int rc = SQLITE_OK;
+        if (value.isNull()) {
+            rc = sqlite3_bind_null(stmt, index);
+        } else {
+            switch (value.metaType().id()) {
+            case QMetaType::Bool:
+                rc = sqlite3_bind_int(stmt, index, value.toBool() ? 1 : 0);
+                break;
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::ULongLong:
+                rc = sqlite3_bind_int64(stmt, index, value.toLongLong());
+                break;
+            case QMetaType::Double:
+                rc = sqlite3_bind_double(stmt, index, value.toDouble());
+                break;
+            case QMetaType::QDate: {
+                const QByteArray iso = value.toDate().toString(Qt::ISODate).toUtf8();
+                rc = sqlite3_bind_text(stmt, index, iso.constData(), static_cast<int>(iso.size()),
+                                       SQLITE_TRANSIENT);
+                break;
+            }
+            default: {
+                const QByteArray text = value.toString().toUtf8();
+                rc = sqlite3_bind_text(stmt, index, text.constData(), static_cast<int>(text.size()),
+                                       SQLITE_TRANSIENT);
+                break;
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            failSqlite(db, "cannot bind a parameter", sql);
+    }
+
+    bool step() {
+        const int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        failSqlite(db, "cannot run", sql);
+    }
+
+    bool isNull(int column) const override { return sqlite3_column_type(stmt, column) == SQLITE_NULL; }
+    QByteArrayView utf8(int column) const override {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+        return text == nullptr ? QByteArrayView() : QByteArrayView(text, sqlite3_column_bytes(stmt, column));
+    }
+    qint64 integer(int column) const override { return sqlite3_column_int64(stmt, column); }
+    double real(int column) const override { return sqlite3_column_double(stmt, column); }
+    QDate date(int column) const override { return parseIsoDate(utf8(column)); }
+};
+
+// A prepared QtSql query, executed with its parameters bound by position; the row accessor converts text
+// once per read into a buffer the view points into.
+struct Sql::QtStatement : SqlRow {
+    QSqlQuery *query = nullptr;
+    std::unique_ptr<QSqlQuery> owned;
+    Cache::Qt *cached = nullptr;
+    const QString &sql;
+    mutable QByteArray buffer;
+
+    QtStatement(const QSqlDatabase &database, Cache &cache, const QString &text, const SqlParams &params)
+        : sql(text) {
+        auto found = cache.qt.find(text);
+        QStringList names;
+        if (found != cache.qt.end() && !found->second.inUse) {
+            cached = &found->second;
+            query = cached->query.get();
+            names = cached->parameterNames;
+        } else {
+            const PositionalSql positional = toPositional(text);
+            auto prepared = std::make_unique<QSqlQuery>(database);
+            prepared->setForwardOnly(true);
+            if (!prepared->prepare(positional.text))
+                failQt(*prepared, "cannot prepare", text);
+            names = positional.parameterNames;
+            if (found == cache.qt.end()) {
+                cached = &cache.qt.emplace(text, Cache::Qt{std::move(prepared), names, false}).first->second;
+                query = cached->query.get();
+            } else {
+                owned = std::move(prepared);
+                query = owned.get();
+            }
+        }
+        if (cached != nullptr)
+            cached->inUse = true;
+        for (int i = 0; i < names.size(); ++i) {
+            const auto value = std::find_if(params.begin(), params.end(), [&](const auto &param) {
+                return param.first.compare(names[i], Qt::CaseInsensitive) == 0;
+            });
+            if (value == params.end())
+                throw DatabaseError(
+                    ("no value for parameter :" + names[i] + " of " + sqlForMessage(text)).toStdString());
+            query->bindValue(i, bindable(value->second));
+        }
+        if (!query->exec())
+            failQt(*query, "cannot run", text);
+    }
+    ~QtStatement() override {
+        query->finish();
+        if (cached != nullptr)
+            cached->inUse = false;
+    }
+    QtStatement(const QtStatement &) = delete;
+    QtStatement &operator=(const QtStatement &) = delete;
+
+    bool isNull(int column) const override { return query->isNull(column); }
+    QByteArrayView utf8(int column) const override {
+        buffer = query->value(column).toString().toUtf8();
+        return buffer;
+    }
+    qint64 integer(int column) const override { return query->value(column).toLongLong(); }
+    double real(int column) const override { return query->value(column).toDouble(); }
+    QDate date(int column) const override {
+        const QVariant value = query->value(column);
+        if (value.metaType().id() == QMetaType::QDate)
+            return value.toDate();
+        if (value.metaType().id() == QMetaType::QDateTime)
+            return value.toDateTime().date();
+        return parseIsoDate(value.toString().toUtf8());
+    }
+};
+
+Sql::Sql(QSqlDatabase database, Dialect dialect)
+    : database_(std::move(database))
+    , dialect_(dialect)
+    , cache_(std::make_unique<Cache>()) {
+    if (dialect_ == Dialect::Sqlite)
+        sqlite_ = sqliteHandle(database_);
+}
+
+Sql::~Sql() = default;
+
+qint64 Sql::execute(const QString &sql, const SqlParams &params) {
+    if (dialect_ == Dialect::Sqlite) {
+        auto *db = static_cast<sqlite3 *>(sqlite_);
+        SqliteStatement statement(db, *cache_, sql, params);
+        while (statement.step()) {
+        }
+        return sqlite3_changes64(db);
+    }
+    QtStatement statement(database_, *cache_, sql, params);
+    return statement.query->numRowsAffected();
+}
+
+void Sql::executeScript(const QString &script) {
+    if (dialect_ == Dialect::Sqlite) {
+        auto *db = static_cast<sqlite3 *>(sqlite_);
+        char *error = nullptr;
+        if (sqlite3_exec(db, script.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+            const QString message = QString::fromUtf8(error != nullptr ? error : sqlite3_errmsg(db));
+            sqlite3_free(error);
+            throw DatabaseError(("cannot run the script: " + message).toStdString());
+        }
+        return;
+    }
+    // PostgreSQL takes several statements in one simple query (dollar-quoted bodies included).
+    QSqlQuery query(database_);
+    if (!query.exec(script))
+        failQt(query, "cannot run the script", script);
+}
+
+void Sql::forEach(const QString &sql, const SqlParams &params,
+                  const std::function<void(const SqlRow &)> &row) {
+    if (dialect_ == Dialect::Sqlite) {
+        SqliteStatement statement(static_cast<sqlite3 *>(sqlite_), *cache_, sql, params);
+        while (statement.step())
+            row(statement);
+        return;
+    }
+    QtStatement statement(database_, *cache_, sql, params);
+    while (statement.query->next())
+        row(statement);
+    if (statement.query->lastError().isValid())
+        failQt(*statement.query, "cannot read", sql);
+}
+
+std::optional<QVariant> Sql::scalar(const QString &sql, const SqlParams &params) {
+    std::optional<QVariant> answer;
+    if (dialect_ == Dialect::Sqlite) {
+        SqliteStatement statement(static_cast<sqlite3 *>(sqlite_), *cache_, sql, params);
+        if (statement.step()) {
+            switch (sqlite3_column_type(statement.stmt, 0)) {
+            case SQLITE_NULL:
+                answer = QVariant();
+                break;
+            case SQLITE_INTEGER:
+                answer = QVariant(statement.integer(0));
+                break;
+            case SQLITE_FLOAT:
+                answer = QVariant(statement.real(0));
+                break;
+            default:
+                answer = QVariant(statement.text(0));
+                break;
+            }
+            // A statement that writes (INSERT ... RETURNING) finishes its work on the steps after the row.
+            while (statement.step()) {
+            }
+        }
+        return answer;
+    }
+    QtStatement statement(database_, *cache_, sql, params);
+    if (statement.query->next())
+        answer = statement.query->value(0);
+    return answer;
+}
+
+FieldDefs fieldsOf(const Columns &columns) {
+    FieldDefs fields;
+    fields.reserve(columns.size());
+    for (const Column &column : columns) {
+        FieldDef field;
+        field.name = column.name;
+        field.size = column.size;
+        switch (column.kind) {
+        case Column::Kind::Text:
+            field.kind = FieldKind::Text;
+            break;
+        case Column::Kind::Integer:
+            field.kind = FieldKind::Integer;
+            break;
+        case Column::Kind::Float:
+        case Column::Kind::Cents:
+            field.kind = FieldKind::Float;
+            break;
+        case Column::Kind::Date:
+            field.kind = FieldKind::Date;
+            break;
+        case Column::Kind::Boolean:
+            field.kind = FieldKind::Boolean;
+            break;
+        }
+        fields.append(field);
+    }
+    return fields;
+}
+
+DataPacket emptyPacket(const Columns &columns) {
+    return DataPacket(fieldsOf(columns));
+}
+
+DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Columns &columns) {
+    DataPacket packet(fieldsOf(columns));
+    const int count = static_cast<int>(columns.size());
+    forEach(sql, params, [&](const SqlRow &row) {
+        RecordBuilder builder(count);
+        for (int i = 0; i < count; ++i) {
+            if (row.isNull(i)) {
+                builder.addNull();
+                continue;
+            }
+            switch (columns[i].kind) {
+            case Column::Kind::Text:
+                builder.addUtf8(row.utf8(i));
+                break;
+            case Column::Kind::Integer:
+                builder.addInteger(row.integer(i));
+                break;
+            case Column::Kind::Float:
+                builder.addReal(row.real(i));
+                break;
+            case Column::Kind::Cents:
+                builder.addReal(static_cast<double>(row.integer(i)) / 100.0);
+                break;
+            case Column::Kind::Date:
+                builder.addDate(row.date(i));
+                break;
+            case Column::Kind::Boolean:
+                builder.addBoolean(row.integer(i) != 0);
+                break;
+            }
+        }
+        packet.appendRow(builder.build());
+    });
+    return packet;
+}
+
+void Sql::begin(bool writing) {
+    if (dialect_ == Dialect::Sqlite)
+        executeScript(writing ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN DEFERRED"));
+    else
+        executeScript(QStringLiteral("BEGIN"));
+}
+
+void Sql::commit() {
+    executeScript(QStringLiteral("COMMIT"));
+}
+
+void Sql::rollback() {
+    executeScript(QStringLiteral("ROLLBACK"));
+}
+
+namespace {
+
+std::atomic<quint64> nextPoolId{1};
+
+// The connections the current thread opened, one per pool; closed in the thread at its end.
+struct ThreadConnections {
+    struct Entry {
+        quint64 pool;
+        QString name;
+        std::unique_ptr<Sql> sql;
+    };
+    std::vector<Entry> entries;
+
+    ~ThreadConnections() {
+        while (!entries.empty())
+            close(entries.back().pool);
+    }
+
+    void close(quint64 pool) {
+        const auto found = std::find_if(entries.begin(), entries.end(),
+                                        [&](const Entry &entry) { return entry.pool == pool; });
+        if (found == entries.end())
+            return;
+        const QString name = found->name;
+        // The statements go before the connection they were prepared on; removing the connection closes it.
+        entries.erase(found);
+        QSqlDatabase::removeDatabase(name);
+    }
+};
+
+thread_local ThreadConnections threadConnections;
+
+} // namespace
+
+ConnectionPool::ConnectionPool(DatabaseUrl url)
+    : url_(std::move(url))
+    , id_(nextPoolId++) {
+}
+
+ConnectionPool::~ConnectionPool() {
+    threadConnections.close(id_);
+}
+
+Dialect ConnectionPool::dialect() const {
+    return url_.kind == DatabaseUrl::Kind::Sqlite ? Dialect::Sqlite : Dialect::Postgresql;
+}
+
+Sql &ConnectionPool::forThisThread() {
+    auto &entries = threadConnections.entries;
+    const auto found =
+        std::find_if(entries.begin(), entries.end(), [&](const auto &entry) { return entry.pool == id_; });
+    if (found != entries.end())
+        return *found->sql;
+    const QString name =
+        QStringLiteral("bco-server-%1-%2")
+            .arg(id_)
+            .arg(static_cast<qulonglong>(std::hash<std::thread::id>()(std::this_thread::get_id())));
+    QSqlDatabase database;
+    try {
+        database = openDatabase(url_, name);
+    } catch (const std::exception &error) {
+        database = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+        throw DatabaseError(error.what());
+    }
+    auto sql = std::make_unique<Sql>(database, dialect());
+    if (dialect() == Dialect::Sqlite) {
+        // WAL lets readers go on while one call writes; NORMAL syncs at checkpoints, which WAL keeps safe.
+        sql->executeScript(QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; "
+                                          "PRAGMA foreign_keys = ON;"));
+    }
+    entries.push_back({id_, name, std::move(sql)});
+    return *entries.back().sql;
+}
+
+} // namespace bco::server

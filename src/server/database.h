@@ -1,0 +1,124 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include <QByteArrayView>
+#include <QDate>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+
+#include "framework/data/data_packet.h"
+#include "framework/data/database_url.h"
+
+namespace bco::server {
+
+enum class Dialect { Sqlite, Postgresql };
+
+// A failure of the database itself (not a business refusal): the driver's message and what was running.
+class DatabaseError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Named parameters of a statement (":NAME" in the text). Values are QString, qint64, double, QDate, bool or
+// a null QVariant; a null QDate binds as NULL.
+using SqlParams = std::vector<std::pair<QString, QVariant>>;
+
+// One column of a packet built from a query, in the order the query selects them. `Cents` reads an integer
+// column of cents and gives the packet a floating-point amount.
+struct Column {
+    enum class Kind { Text, Integer, Float, Cents, Date, Boolean };
+    QString name;
+    Kind kind = Kind::Text;
+    int size = 0;
+};
+using Columns = QList<Column>;
+
+// The field definitions of a packet with these columns, and such a packet without rows (what a method
+// answers when it finds nothing: the forms still see the fields).
+FieldDefs fieldsOf(const Columns &columns);
+DataPacket emptyPacket(const Columns &columns);
+
+// The current row of a running query. Text is read as UTF-8 bytes, valid until the next row.
+class SqlRow {
+public:
+    virtual ~SqlRow() = default;
+    virtual bool isNull(int column) const = 0;
+    virtual QByteArrayView utf8(int column) const = 0;
+    virtual qint64 integer(int column) const = 0;
+    virtual double real(int column) const = 0;
+    virtual QDate date(int column) const = 0;
+    QString text(int column) const { return QString::fromUtf8(utf8(column)); }
+};
+
+// One open connection, used by one thread. Statements run with bound parameters only. On SQLite they run
+// straight on the driver's handle: the entry list of 100,000 rows must be read and packed in a fraction of
+// a second, which Qt's per-value QVariant conversions do not allow; on PostgreSQL they run through QtSql.
+class Sql {
+public:
+    Sql(QSqlDatabase database, Dialect dialect);
+    ~Sql();
+    Sql(const Sql &) = delete;
+    Sql &operator=(const Sql &) = delete;
+
+    Dialect dialect() const { return dialect_; }
+    QSqlDatabase database() const { return database_; }
+
+    // Runs one statement; answers the number of rows it changed.
+    qint64 execute(const QString &sql, const SqlParams &params = {});
+    // Runs several statements separated by semicolons (a migration); no parameters.
+    void executeScript(const QString &script);
+    // Calls `row` for each row of the query.
+    void forEach(const QString &sql, const SqlParams &params, const std::function<void(const SqlRow &)> &row);
+    // The first column of the first row; nullopt when there is no row.
+    std::optional<QVariant> scalar(const QString &sql, const SqlParams &params = {});
+    // The rows of the query as a packet with the given columns (one per selected column, in order).
+    DataPacket packet(const QString &sql, const SqlParams &params, const Columns &columns);
+
+    // A transaction for one call. A writing transaction takes the database's write lock at once (SQLite's
+    // BEGIN IMMEDIATE), so that two calls never both read and then fail to write.
+    void begin(bool writing);
+    void commit();
+    void rollback();
+
+private:
+    struct SqliteStatement;
+    struct QtStatement;
+    struct Cache;
+
+    QSqlDatabase database_;
+    Dialect dialect_;
+    void *sqlite_ = nullptr; // sqlite3*, owned by the Qt driver
+    // Statements prepared once per text and reused: a call runs the same few texts many times.
+    std::unique_ptr<Cache> cache_;
+};
+
+// Where the server's database lives, and the connections to it: one per thread that asks (a QSqlDatabase
+// belongs to the thread that opened it), opened on first use and closed when the thread ends or the pool is
+// destroyed, whichever comes first.
+class ConnectionPool {
+public:
+    explicit ConnectionPool(DatabaseUrl url);
+    ~ConnectionPool();
+    ConnectionPool(const ConnectionPool &) = delete;
+    ConnectionPool &operator=(const ConnectionPool &) = delete;
+
+    const DatabaseUrl &url() const { return url_; }
+    Dialect dialect() const;
+    // The calling thread's connection. Throws DatabaseError when the database cannot be opened.
+    Sql &forThisThread();
+
+private:
+    DatabaseUrl url_;
+    quint64 id_;
+};
+
+} // namespace bco::server

@@ -1,0 +1,1145 @@
+#include "server/demo_data.h"
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include <QStringList>
+
+#include "server/numbering.h"
+
+namespace bco::server {
+
+namespace {
+
+// splitmix64: a tiny generator whose sequence is fixed by its seed on every platform (the standard library's
+// distributions are not).
+class Random {
+public:
+    explicit Random(quint64 seed)
+        : state_(seed) {}
+
+    quint64 next() {
+        quint64 z = (state_ += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+    // A whole number in [low, high].
+    qint64 between(qint64 low, qint64 high) {
+        return low + static_cast<qint64>(next() % quint64(high - low + 1));
+    }
+    bool chance(int percent) { return between(1, 100) <= percent; }
+    template <typename T> const T &pick(const std::vector<T> &items) {
+        return items[static_cast<size_t>(between(0, static_cast<qint64>(items.size()) - 1))];
+    }
+
+private:
+    quint64 state_;
+};
+
+QString digits(Random &random, int count) {
+    QString text;
+    for (int i = 0; i < count; ++i)
+        text.append(QChar(u'0' + static_cast<char16_t>(random.between(0, 9))));
+    return text;
+}
+
+// Brazilian tax numbers with valid check digits: 11 digits for an individual, 14 for a company.
+QString withCheckDigits(QString base, const std::vector<int> &firstWeights,
+                        const std::vector<int> &secondWeights) {
+    for (const auto *weights : {&firstWeights, &secondWeights}) {
+        int sum = 0;
+        for (size_t i = 0; i < weights->size(); ++i)
+            sum += (base[static_cast<qsizetype>(i)].unicode() - u'0') * (*weights)[i];
+        const int rest = sum % 11;
+        base.append(QChar(u'0' + static_cast<char16_t>(rest < 2 ? 0 : 11 - rest)));
+    }
+    return base;
+}
+
+QString individualTaxNumber(Random &random) {
+    return withCheckDigits(digits(random, 9), {10, 9, 8, 7, 6, 5, 4, 3, 2}, {11, 10, 9, 8, 7, 6, 5, 4, 3, 2});
+}
+
+QString companyTaxNumber(Random &random) {
+    return withCheckDigits(digits(random, 8) + QStringLiteral("0001"), {5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2},
+                           {6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2});
+}
+
+QString padded(qint64 number, int width) {
+    return QStringLiteral("%1").arg(number, width, 10, QLatin1Char('0'));
+}
+
+QVariant textOrNull(const QString &text) {
+    return text.isEmpty() ? QVariant() : QVariant(text);
+}
+
+// INSERT INTO table (columns) VALUES (:columns): the column names are the parameter names.
+void insert(Sql &sql, const char *table, const SqlParams &values) {
+    QStringList columns, placeholders;
+    for (const auto &value : values) {
+        columns.append(value.first);
+        placeholders.append(u':' + value.first);
+    }
+    sql.execute(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                    .arg(QString::fromLatin1(table), columns.join(u", "), placeholders.join(u", ")),
+                values);
+}
+
+// The catalogues
+// -------------------------------------------------------------------------------------------------
+
+struct CompanyData {
+    const char *code, *name, *costCentre;
+};
+const CompanyData companies[] = {
+    {"01", "Comercial Aurora Ltda", "0001"},
+    {"02", "Indústria Serra Azul S.A.", "0003"},
+    {"03", "Distribuidora Horizonte Ltda", ""}, // no default cost centre: the entry may end with none
+};
+
+struct BranchData {
+    const char *code, *company, *name, *costCentre;
+    std::vector<const char *> costCentres;
+};
+const BranchData branches[] = {
+    {"0101", "01", "Aurora Matriz", "0001", {"0001", "0002", "0005"}},
+    {"0102", "01", "Aurora Centro", "", {"0002", "0004"}},
+    {"0201", "02", "Serra Azul Fábrica", "0003", {"0003", "0004", "0006"}},
+    {"0202", "02", "Serra Azul Escritório", "0001", {"0001", "0002", "0005"}},
+    {"0301", "03", "Horizonte Matriz", "", {"0001", "0004"}},
+    {"0302", "03", "Horizonte Depósito", "0004", {"0004"}},
+};
+
+struct BankData {
+    const char *code, *name, *accountPicture, *agencyPicture, *interbankCode;
+};
+// The pictures differ in length and in their literals, so every way of showing an account is met.
+const BankData banks[] = {
+    {"101", "Banco Pátria", "99999999-9", "9999-9", "101"},
+    {"202", "Banco Bandeirante", "9999999-9", "9999-9", "202"},
+    {"303", "Banco Itapema", "99999-9", "9999", "303"},
+    {"404", "Caixa Cooperativa", "999.999999-9", "9999", "404"},
+};
+
+struct LedgerData {
+    const char *code, *name, *reduced, *commercialKind;
+};
+const LedgerData ledgerAccounts[] = {
+    {"1110300000", "Transferências entre contas", "10130", "N"},
+    {"1120100000", "Clientes", "10201", "C"},
+    {"1120300000", "Adiantamentos a fornecedores", "10203", "F"},
+    {"2110100000", "Fornecedores", "20101", "F"},
+    {"2110300000", "Adiantamentos de clientes", "20103", "C"},
+    {"2120100000", "Empréstimos e financiamentos", "20201", "N"},
+    {"3110100000", "Receita de vendas", "30101", "N"},
+    {"3120100000", "Receitas financeiras", "30201", "N"},
+    {"4110100000", "Despesas bancárias", "40101", "N"},
+    {"4120100000", "Salários e encargos", "40201", "N"},
+    {"4130100000", "Impostos e taxas", "40301", "N"},
+};
+
+struct CodeName {
+    const char *code, *name;
+};
+const CodeName costCentres[] = {{"0001", "Administração"}, {"0002", "Comercial"},  {"0003", "Produção"},
+                                {"0004", "Logística"},     {"0005", "Financeiro"}, {"0006", "Manutenção"}};
+const CodeName financialClasses[] = {{"010101", "Receitas operacionais"},
+                                     {"010201", "Receitas financeiras"},
+                                     {"020101", "Despesas administrativas"},
+                                     {"020201", "Despesas financeiras"},
+                                     {"020301", "Despesas com pessoal"},
+                                     {"030101", "Transferências"},
+                                     {"040101", "Empréstimos"}};
+const CodeName histories[] = {{"0001", "Depósito em conta"},
+                              {"0002", "Recebimento de cliente"},
+                              {"0003", "Pagamento a fornecedor"},
+                              {"0004", "Tarifa bancária"},
+                              {"0005", "Transferência entre contas"},
+                              {"0006", "Folha de pagamento"},
+                              {"0007", "Recolhimento de impostos"},
+                              {"0008", "Rendimento de aplicação"},
+                              {"0009", "Empréstimo"},
+                              {"0010", "Desconto de duplicatas"},
+                              {"0011", "Devolução"},
+                              {"0012", "Estorno"}};
+
+struct AccountData {
+    const char *code, *company, *bank, *description, *kind;
+    qint64 openingCents;
+};
+const AccountData accounts[] = {
+    {"001", "01", "101", "Movimento Aurora", "C", 8500000},
+    {"002", "01", "202", "Cobrança Aurora", "C", 3200000},
+    {"003", "01", "303", "Aplicação Aurora", "A", 15000000},
+    {"004", "02", "101", "Movimento Serra", "C", 12000000},
+    {"005", "02", "404", "Fornecedores Serra", "C", -150000},
+    {"006", "02", "202", "Folha Serra", "C", 6000000},
+    {"007", "03", "303", "Movimento Horizonte", "C", 4500000},
+    {"008", "03", "404", "Cobrança Horizonte", "C", 900000},
+    {"009", "03", "101", "Aplicação Horizonte", "A", 7000000},
+};
+
+// An entry type: its kind letter, code, name, class, history, ledger account, accounted flag, how often the
+// generator picks it, and the range of its values in reais.
+struct TypeData {
+    char kind;
+    const char *code, *name, *financialClass, *history, *ledger, *accounted;
+    int weight;
+    qint64 lowest, highest;
+};
+const TypeData types[] = {
+    {'C', "0001", "Depósito em dinheiro", "010101", "0001", "3110100000", "S", 20, 200, 15000},
+    {'C', "0002", "Recebimento de cliente", "010101", "0002", "1120100000", "S", 35, 300, 25000},
+    {'C', "0003", "Devolução de fornecedor", "010101", "0011", "2110100000", "S", 5, 100, 3000},
+    {'C', "0004", "Rendimento de aplicação", "010201", "0008", "3120100000", "S", 8, 10, 800},
+    {'C', "0005", "Transferência recebida", "030101", "0005", "1110300000", "N", 10, 1000, 30000},
+    {'C', "0006", "Empréstimo recebido", "040101", "0009", "2120100000", "S", 0, 0, 0},
+    {'C', "0007", "Desconto de duplicatas", "010201", "0010", "1120100000", "S", 0, 0, 0},
+    {'C', "0008", "Estorno de débito", "030101", "0012", "1110300000", "N", 0, 0, 0},
+    {'C', "0009", "Adiantamento de cliente", "010101", "0002", "2110300000", "S", 4, 500, 8000},
+    {'C', "0010", "Outros créditos", "010101", "0001", "1120100000", "N", 5, 50, 2000},
+    {'D', "0001", "Tarifa bancária", "020201", "0004", "4110100000", "S", 30, 5, 120},
+    {'D', "0002", "Pagamento a fornecedor", "020101", "0003", "2110100000", "S", 35, 200, 20000},
+    {'D', "0003", "Devolução a cliente", "010101", "0011", "1120100000", "S", 4, 100, 3000},
+    {'D', "0004", "Folha de pagamento", "020301", "0006", "4120100000", "S", 4, 8000, 40000},
+    {'D', "0005", "Transferência enviada", "030101", "0005", "1110300000", "N", 8, 1000, 30000},
+    {'D', "0006", "Impostos e taxas", "020101", "0007", "4130100000", "S", 12, 300, 9000},
+    {'D', "0007", "Parcela de empréstimo", "040101", "0009", "2120100000", "S", 0, 0, 0},
+    {'D', "0008", "Estorno de crédito", "030101", "0012", "1110300000", "N", 0, 0, 0},
+    {'D', "0009", "Adiantamento a fornecedor", "020101", "0003", "1120300000", "S", 4, 500, 8000},
+    {'D', "0010", "Outros débitos", "020101", "0003", "2110100000", "N", 5, 50, 2000},
+};
+
+// Shares of a type over a company's branches and cost centres, in hundredths of a percent.
+struct ApportionmentData {
+    char kind;
+    const char *type, *branch, *costCentre;
+    int share;
+};
+const ApportionmentData apportionments[] = {
+    {'D', "0001", "0101", "0005", 6000},  {'D', "0001", "0102", "0002", 4000},
+    {'D', "0004", "0201", "0003", 7000},  {'D', "0004", "0202", "0001", 3000},
+    {'C', "0004", "0101", "0005", 10000}, {'C', "0004", "0301", "0001", 10000},
+};
+
+const char *customerNames[][2] = {
+    {"Mercado Bom Preço Ltda", "Bom Preço"},       {"Ana Paula Ribeiro", "Ana Paula"},
+    {"Construtora Vale Verde S.A.", "Vale Verde"}, {"Carlos Eduardo Moraes", "Carlos Moraes"},
+    {"Padaria Pão Dourado Ltda", "Pão Dourado"},   {"Farmácia Saúde Mais Ltda", "Saúde Mais"},
+    {"Juliana Ferreira Lima", "Juliana Lima"},     {"Auto Peças Estrada Ltda", "Estrada Peças"},
+    {"Roberto Carlos Nunes", "Roberto Nunes"},     {"Hotel Mirante do Sol Ltda", "Mirante do Sol"},
+    {"Marina Souza Teixeira", "Marina Teixeira"},  {"Escola Primeiros Passos Ltda", "Primeiros Passos"},
+};
+const char *supplierNames[][2] = {
+    {"Metalúrgica Forja Nova Ltda", "Forja Nova"},
+    {"Papelaria Central Ltda", "Papelaria Central"},
+    {"José Antônio Pereira", "José Pereira"},
+    {"Transportes Rota Sul Ltda", "Rota Sul"},
+    {"Energia Limpa Distribuidora S.A.", "Energia Limpa"},
+    {"Fernanda Castro Alves", "Fernanda Alves"},
+    {"Embalagens Caixa Forte Ltda", "Caixa Forte"},
+    {"Informática Byte Certo Ltda", "Byte Certo"},
+    {"Marcos Vinícius Rocha", "Marcos Rocha"},
+    {"Química Cristal Ltda", "Química Cristal"},
+};
+
+// The generator's working data
+// -----------------------------------------------------------------------------------
+
+struct Party {
+    QString code, name, fantasyName, taxNumber;
+    bool company;
+};
+
+// One entry before it is written: a bank movement and its credit or debit.
+struct Entry {
+    int order = 0; // order of creation, to keep the sort stable
+    QString account, company;
+    char kind = 'C';
+    const TypeData *type = nullptr;
+    QDate date;
+    qint64 cents = 0;
+    QString branch, typedBranch, costCentre;
+    QString customer, supplier;
+    QString document, description;
+    QString cheque;
+    QString loan, compensation;
+    int reverses = -1; // index of the entry this one reverses
+    bool reconcile = false;
+    bool reconcileWithNext = false;
+    // Filled when written.
+    QString movement, number, statement, statementLine;
+};
+
+class DemoBuilder {
+public:
+    DemoBuilder(Sql &sql, const DemoOptions &options)
+        : sql_(sql)
+        , options_(options)
+        , random_(options.seed) {}
+
+    void build() {
+        catalogues();
+        operators();
+        parameters();
+        parties();
+        entries();
+        loans();
+        compensations();
+        slips();
+        reversals();
+        write();
+        advances();
+        returns();
+        budgets();
+        numbering();
+    }
+
+private:
+    QDate today() const { return options_.processingDate; }
+
+    const TypeData *type(char kind, const char *code) const {
+        for (const TypeData &t : types) {
+            if (t.kind == kind && qstrcmp(t.code, code) == 0)
+                return &t;
+        }
+        throw std::logic_error("demo type missing");
+    }
+
+    const AccountData &account(const QString &code) const {
+        for (const AccountData &a : accounts) {
+            if (code == QLatin1String(a.code))
+                return a;
+        }
+        throw std::logic_error("demo account missing");
+    }
+
+    QString ledgerKind(const char *ledger) const {
+        for (const LedgerData &l : ledgerAccounts) {
+            if (qstrcmp(l.code, ledger) == 0)
+                return QString::fromLatin1(l.commercialKind);
+        }
+        return QStringLiteral("N");
+    }
+
+    std::vector<const BranchData *> branchesOf(const QString &company) const {
+        std::vector<const BranchData *> found;
+        for (const BranchData &b : branches) {
+            if (company == QLatin1String(b.company))
+                found.push_back(&b);
+        }
+        return found;
+    }
+
+    void catalogues() {
+        for (const CodeName &c : costCentres)
+            insert(sql_, "CENTCUST", {{"CDCENTCUST", c.code}, {"NMCENTCUST", QString::fromUtf8(c.name)}});
+        for (const CompanyData &c : companies) {
+            insert(sql_, "EMPRESA",
+                   {{"CDEMPRESA", c.code},
+                    {"NMEMPRESA", QString::fromUtf8(c.name)},
+                    {"NRINSJUREMPR", companyTaxNumber(random_)},
+                    {"CDCENTCUST", textOrNull(QString::fromLatin1(c.costCentre))}});
+        }
+        for (const BranchData &b : branches) {
+            insert(sql_, "FILIAL",
+                   {{"CDFILIAL", b.code},
+                    {"CDEMPRESA", b.company},
+                    {"NMFILIAL", QString::fromUtf8(b.name)},
+                    {"CDCENTCUST", textOrNull(QString::fromLatin1(b.costCentre))}});
+            for (const char *costCentre : b.costCentres)
+                insert(sql_, "CENTCUSTFIL", {{"CDFILIAL", b.code}, {"CDCENTCUST", costCentre}});
+        }
+        for (const BankData &b : banks) {
+            insert(sql_, "BANCO",
+                   {{"CDBANCO", b.code},
+                    {"NMBANCO", QString::fromUtf8(b.name)},
+                    {"CDPICTCONT", b.accountPicture},
+                    {"CDPICTAGEN", b.agencyPicture},
+                    {"CDBANCCNAB", b.interbankCode}});
+        }
+        for (const LedgerData &l : ledgerAccounts) {
+            insert(sql_, "CONTCTBL",
+                   {{"CDCONTCTBL", l.code},
+                    {"NMCONTCTBL", QString::fromUtf8(l.name)},
+                    {"CDCONTREDU", l.reduced},
+                    {"IDTIPOCOME", l.commercialKind}});
+        }
+        for (const CodeName &c : financialClasses)
+            insert(sql_, "CLASSFINA", {{"CDCLASSFINA", c.code}, {"DSCLASSFINA", QString::fromUtf8(c.name)}});
+        for (const CodeName &h : histories)
+            insert(sql_, "HISTPADR", {{"CDHISTPADR", h.code}, {"DSHISTPADR", QString::fromUtf8(h.name)}});
+        int reduced = 10200;
+        for (const AccountData &a : accounts) {
+            // Each account posts to its own ledger account.
+            const QString ledger =
+                QStringLiteral("11102%1").arg(QString::fromLatin1(a.code), 5, QLatin1Char('0'));
+            insert(sql_, "CONTCTBL",
+                   {{"CDCONTCTBL", ledger},
+                    {"NMCONTCTBL", QStringLiteral("Banco conta %1 - %2")
+                                       .arg(QString::fromLatin1(a.code), QString::fromUtf8(a.description))},
+                    {"CDCONTREDU", QString::number(++reduced)},
+                    {"IDTIPOCOME", "N"}});
+            const BankData *bank = nullptr;
+            for (const BankData &b : banks) {
+                if (qstrcmp(b.code, a.bank) == 0)
+                    bank = &b;
+            }
+            const auto digitCount = [](const char *picture) {
+                return static_cast<int>(std::count(picture, picture + qstrlen(picture), '9'));
+            };
+            insert(sql_, "CONTCORR",
+                   {{"CDREDUCONT", a.code},
+                    {"CDEMPRESA", a.company},
+                    {"CDBANCO", a.bank},
+                    {"CDAGENCIA", digits(random_, digitCount(bank->agencyPicture))},
+                    {"CDCONTCORR", digits(random_, digitCount(bank->accountPicture))},
+                    {"DSCONTCORR", QString::fromUtf8(a.description)},
+                    {"CDCONTCTBL", ledger},
+                    {"IDTIPOCCORR", a.kind},
+                    {"DTSALDINIC", today().addDays(-200)},
+                    {"VRSALDINIC", a.openingCents}});
+            ledgerOfAccount_[QString::fromLatin1(a.code)] = ledger;
+        }
+        for (const TypeData &t : types) {
+            const bool credit = t.kind == 'C';
+            insert(sql_, credit ? "TPCREDBANC" : "TPDEBIBANC",
+                   {{credit ? "CDTPCREDBANC" : "CDTPDEBIBANC", t.code},
+                    {credit ? "DSTPCREDBANC" : "DSTPDEBIBANC", QString::fromUtf8(t.name)},
+                    {"CDCLASSFINA", t.financialClass},
+                    {"CDHISTPADR", t.history},
+                    {"CDCONTCTBL", t.ledger},
+                    {credit ? "IDCTBLCRBANC" : "IDCTBLDBBANC", t.accounted}});
+        }
+        for (const ApportionmentData &a : apportionments) {
+            const bool credit = a.kind == 'C';
+            insert(sql_, credit ? "RATEIOTPCRED" : "RATEIOTPDEBI",
+                   {{credit ? "CDTPCREDBANC" : "CDTPDEBIBANC", a.type},
+                    {"CDFILIAL", a.branch},
+                    {"CDCENTCUST", a.costCentre},
+                    {"PCRATEIO", a.share}});
+        }
+    }
+
+    void operators() {
+        struct OperatorData {
+            const char *code, *name, *freeOfBlock;
+            std::vector<const char *> companies;
+        };
+        const OperatorData operators[] = {
+            {"DEMO", "Operador de demonstração", "N", {"01", "02", "03"}},
+            {"RESTRITO", "Operador restrito à empresa 01", "N", {"01"}},
+            {"SUPERV", "Supervisor", "S", {"01", "02", "03"}},
+        };
+        for (const OperatorData &o : operators) {
+            insert(sql_, "OPERADOR",
+                   {{"CDOPERADOR", o.code},
+                    {"NMOPERADOR", QString::fromUtf8(o.name)},
+                    {"IDATIVO", "S"},
+                    {"IDLIBBLOQ", o.freeOfBlock}});
+            const StoredPassword password = hashPassword(QStringLiteral("demo"), options_.passwordIterations);
+            insert(sql_, "OPERSENHA",
+                   {{"CDOPERADOR", o.code},
+                    {"DSSALSENHA", QString::fromLatin1(password.salt.toHex())},
+                    {"DSHASHSENHA", QString::fromLatin1(password.hash.toHex())},
+                    {"NRITERSENHA", password.iterations}});
+            for (const char *company : o.companies)
+                insert(sql_, "OPEREMPR", {{"CDOPERADOR", o.code}, {"CDEMPRESA", company}});
+        }
+    }
+
+    void parameters() {
+        const QDate month(today().year(), today().month(), 1);
+        // Dates up to the end of the month three months back are closed; beyond 120 days back everything is.
+        insert(sql_, "PARAMGERAL",
+               {{"CDMODULO", "BCO_"},
+                {"IDBLOQDATA", "S"},
+                {"QTDIATOLE", 120},
+                {"DTBLOQATE", month.addMonths(-2).addDays(-1)}});
+        insert(sql_, "GERPARAMGERAL", {{"CDPARAM", 1}, {"IDTIPOORCA", "C"}});
+        insert(sql_, "PARAMBCO", {{"CDPARAM", 1}, {"QTDIAANTLANC", 30}, {"QTDIAAPOLANC", 5}});
+        // Monthly periods from seven months back to two ahead; the older ones are closed, and company 01 has
+        // closed the month before last too.
+        for (const CompanyData &c : companies) {
+            for (int offset = -7; offset <= 2; ++offset) {
+                const QDate start = month.addMonths(offset);
+                const bool closed = offset <= -3 || (offset == -2 && qstrcmp(c.code, "01") == 0);
+                insert(sql_, "PERIODOCTB",
+                       {{"CDEMPRESA", c.code},
+                        {"DTINIPERI", start},
+                        {"DTFIMPERI", start.addMonths(1).addDays(-1)},
+                        {"IDSITUPERI", closed ? "F" : "A"}});
+            }
+        }
+    }
+
+    void parties() {
+        int index = 0;
+        for (const auto &names : customerNames) {
+            Party party;
+            party.code = QStringLiteral("CLI%1").arg(++index, 4, 10, QLatin1Char('0'));
+            party.name = QString::fromUtf8(names[0]);
+            party.fantasyName = QString::fromUtf8(names[1]);
+            party.company = party.name.endsWith(u"Ltda") || party.name.endsWith(u"S.A.");
+            party.taxNumber = party.company ? companyTaxNumber(random_) : individualTaxNumber(random_);
+            insert(sql_, "CLIENTE",
+                   {{"CDCLIENTE", party.code},
+                    {"NRINSJURCLIE", party.taxNumber},
+                    {"IDTPIJURCLIE", party.company ? "J" : "F"},
+                    {"NMFANTCLIE", party.fantasyName},
+                    {"NMRAZSOCCLIE", party.name},
+                    {"CDCONTCTBL", "1120100000"},
+                    {"CDTPCTRECEB", "000001"}});
+            customers_.push_back(party);
+        }
+        index = 0;
+        for (const auto &names : supplierNames) {
+            Party party;
+            party.code = QStringLiteral("FOR%1").arg(++index, 4, 10, QLatin1Char('0'));
+            party.name = QString::fromUtf8(names[0]);
+            party.fantasyName = QString::fromUtf8(names[1]);
+            party.company = party.name.endsWith(u"Ltda") || party.name.endsWith(u"S.A.");
+            party.taxNumber = party.company ? companyTaxNumber(random_) : individualTaxNumber(random_);
+            insert(sql_, "FORNECED",
+                   {{"CDFORNECED", party.code},
+                    {"NRINSJURFORN", party.taxNumber},
+                    {"IDTPIJURFORN", party.company ? "J" : "F"},
+                    {"NMFANTFORN", party.fantasyName},
+                    {"NMRAZSOCFORN", party.name},
+                    {"CDCONTCTBL", "2110100000"},
+                    {"CDTPCTPAGAR", "000001"}});
+            suppliers_.push_back(party);
+        }
+    }
+
+    // An entry of the account with the branch, cost centre, party, document and description a person would
+    // have typed.
+    Entry makeEntry(const QString &accountCode, const TypeData *entryType, QDate date, qint64 cents) {
+        Entry entry;
+        entry.order = static_cast<int>(entries_.size());
+        entry.account = accountCode;
+        entry.company = QString::fromLatin1(account(accountCode).company);
+        entry.kind = entryType->kind;
+        entry.type = entryType;
+        entry.date = date;
+        entry.cents = cents;
+        const auto companyBranches = branchesOf(entry.company);
+        const BranchData *branch = random_.chance(75) ? random_.pick(companyBranches) : nullptr;
+        // Without a typed branch the record carries the processing branch, the company's first.
+        entry.branch = QString::fromLatin1((branch != nullptr ? branch : companyBranches.front())->code);
+        entry.typedBranch = branch != nullptr ? entry.branch : QString();
+        const BranchData *costBranch = branch != nullptr ? branch : companyBranches.front();
+        if (random_.chance(90))
+            entry.costCentre = QString::fromLatin1(random_.pick(costBranch->costCentres));
+        const QString kind = ledgerKind(entryType->ledger);
+        if (kind == u"C" || (kind == u"N" && random_.chance(8)))
+            entry.customer = random_.pick(customers_).code;
+        else if (kind == u"F" || (kind == u"N" && random_.chance(8)))
+            entry.supplier = random_.pick(suppliers_).code;
+        if (random_.chance(60))
+            entry.document = padded(random_.between(1000, 999999), 10);
+        entry.description = QString::fromUtf8(entryType->name);
+        const Party *party = partyOf(entry);
+        if (party != nullptr)
+            entry.description = (entry.description + QStringLiteral(" - ") + party->fantasyName).left(40);
+        return entry;
+    }
+
+    const Party *partyOf(const Entry &entry) const {
+        for (const auto &list : {&customers_, &suppliers_}) {
+            for (const Party &party : *list) {
+                if (party.code == entry.customer || party.code == entry.supplier)
+                    return &party;
+            }
+        }
+        return nullptr;
+    }
+
+    void entries() {
+        std::vector<const TypeData *> credits, debits;
+        for (const TypeData &t : types) {
+            for (int i = 0; i < t.weight; ++i)
+                (t.kind == 'C' ? credits : debits).push_back(&t);
+        }
+        std::vector<QString> accountCodes;
+        for (const AccountData &a : accounts)
+            accountCodes.push_back(QString::fromLatin1(a.code));
+        for (int i = 0; i < options_.entries; ++i) {
+            const QString accountCode = random_.pick(accountCodes);
+            const TypeData *entryType = random_.chance(45) ? random_.pick(credits) : random_.pick(debits);
+            QDate date = today().addDays(-random_.between(0, 180));
+            if (date.dayOfWeek() > 5)
+                date = date.addDays(5 - date.dayOfWeek()); // weekends move to the Friday before
+            const qint64 cents = random_.between(entryType->lowest * 100, entryType->highest * 100);
+            Entry entry = makeEntry(accountCode, entryType, date, cents);
+            if (entry.kind == 'D' &&
+                (qstrcmp(entryType->code, "0002") == 0 || qstrcmp(entryType->code, "0010") == 0) &&
+                random_.chance(20))
+                entry.cheque = QStringLiteral("pending");
+            if (entry.kind == 'C' && qstrcmp(entryType->code, "0001") == 0 && random_.chance(15))
+                entry.cheque = digits(random_, 6); // a customer's cheque deposited
+            entries_.push_back(entry);
+        }
+    }
+
+    // A loan received in account 001 and paid monthly, and a leasing paid from account 005.
+    void loans() {
+        struct LoanData {
+            const char *number, *company, *account, *kind, *description;
+            int startDaysBack;
+            qint64 contractCents, instalmentCents;
+            int instalments;
+            bool credited;
+        };
+        const LoanData loans[] = {
+            {"0000000001", "01", "001", "E", "Capital de giro Banco Pátria", 170, 12000000, 1085000, 12,
+             true},
+            {"0000000002", "02", "005", "L", "Arrendamento de empilhadeiras", 150, 6000000, 280000, 24,
+             false},
+        };
+        for (const LoanData &loan : loans) {
+            const QDate contract = today().addDays(-loan.startDaysBack);
+            insert(sql_, "EMPRESTIMO",
+                   {{"NRSEQUENCIALEMP", loan.number},
+                    {"CDEMPRESA", loan.company},
+                    {"CDREDUCONT", loan.account},
+                    {"IDTIPOEMPR", loan.kind},
+                    {"DSEMPRESTIMO", QString::fromUtf8(loan.description)},
+                    {"DTCONTRATO", contract},
+                    {"VRCONTRATO", loan.contractCents},
+                    {"QTPARCELAS", loan.instalments}});
+            if (loan.credited) {
+                Entry entry = makeEntry(QString::fromLatin1(loan.account), type('C', "0006"), contract,
+                                        loan.contractCents);
+                entry.loan = QString::fromLatin1(loan.number);
+                entry.description = QString::fromUtf8(loan.description).left(40);
+                entries_.push_back(entry);
+            }
+            for (QDate due = contract.addMonths(1); due <= today(); due = due.addMonths(1)) {
+                Entry entry = makeEntry(QString::fromLatin1(loan.account), type('D', "0007"), due,
+                                        loan.instalmentCents);
+                entry.loan = QString::fromLatin1(loan.number);
+                entry.customer.clear();
+                entry.supplier.clear();
+                entry.description =
+                    QStringLiteral("Parcela %1").arg(QString::fromUtf8(loan.description)).left(40);
+                entries_.push_back(entry);
+            }
+        }
+    }
+
+    // Two compensations, each settling a debit against a credit of the same day.
+    void compensations() {
+        const struct {
+            const char *number, *company, *account;
+            int daysBack;
+            qint64 cents;
+        } compensations[] = {{"0000000001", "01", "002", 40, 455000},
+                             {"0000000002", "03", "007", 25, 1230000}};
+        for (const auto &c : compensations) {
+            const QDate date = today().addDays(-c.daysBack);
+            insert(sql_, "COMPENSACAO",
+                   {{"NRCOMPENSACAO", c.number},
+                    {"CDEMPRESA", c.company},
+                    {"DTCOMPENSACAO", date},
+                    {"DSCOMPENSACAO",
+                     QStringLiteral("Encontro de contas %1").arg(QString::fromLatin1(c.number).right(1))},
+                    {"VRCOMPENSACAO", c.cents}});
+            for (char kind : {'D', 'C'}) {
+                Entry entry = makeEntry(QString::fromLatin1(c.account), type(kind, "0005"), date, c.cents);
+                entry.compensation = QString::fromLatin1(c.number);
+                entries_.push_back(entry);
+            }
+        }
+    }
+
+    // Credits of discounted slips; their slips are written once the credits exist.
+    void slips() {
+        for (int i = 0; i < 8; ++i) {
+            const QString accountCode =
+                QString::fromLatin1(accounts[static_cast<size_t>(i) % std::size(accounts)].code);
+            Entry entry =
+                makeEntry(accountCode, type('C', "0007"), today().addDays(-random_.between(5, 150)), 0);
+            entry.cents = 0; // the sum of its slips, below
+            slipEntries_.push_back(static_cast<int>(entries_.size()));
+            entries_.push_back(entry);
+        }
+    }
+
+    // Payments to suppliers reversed a few days later; half of the reversed payments are reconciled.
+    void reversals() {
+        std::vector<int> payments;
+        for (const Entry &entry : entries_) {
+            if (entry.kind == 'D' && qstrcmp(entry.type->code, "0002") == 0 &&
+                entry.date <= today().addDays(-20) && entry.cheque.isEmpty())
+                payments.push_back(entry.order);
+        }
+        for (int i = 0; i < 12 && i < static_cast<int>(payments.size()); ++i) {
+            const int origin = payments[static_cast<size_t>(i) * payments.size() / 12];
+            Entry reversal =
+                makeEntry(entries_[static_cast<size_t>(origin)].account, type('C', "0008"),
+                          entries_[static_cast<size_t>(origin)].date.addDays(random_.between(1, 5)),
+                          entries_[static_cast<size_t>(origin)].cents);
+            reversal.customer.clear();
+            reversal.supplier = entries_[static_cast<size_t>(origin)].supplier;
+            reversal.description =
+                (QStringLiteral("Estorno ") + entries_[static_cast<size_t>(origin)].description).left(40);
+            reversal.reverses = origin;
+            entries_.push_back(reversal);
+            reversedOrigins_.push_back(origin);
+        }
+    }
+
+    void decideReconciliation(std::vector<Entry *> &ordered) {
+        // Older movements are mostly reconciled; now and then two or three of one account, day and kind
+        // were reconciled together with a single statement line.
+        for (size_t i = 0; i < ordered.size(); ++i) {
+            Entry &entry = *ordered[i];
+            entry.reconcile = entry.date <= today().addDays(-15) && random_.chance(75);
+        }
+        for (size_t half = 0; half < reversedOrigins_.size(); ++half) {
+            Entry &origin = entries_[static_cast<size_t>(reversedOrigins_[half])];
+            origin.reconcile = half % 2 == 0;
+        }
+        for (size_t i = 0; i + 1 < ordered.size(); ++i) {
+            Entry &entry = *ordered[i];
+            Entry &next = *ordered[i + 1];
+            if (entry.reconcile && next.reconcile && entry.account == next.account &&
+                entry.date == next.date && entry.kind == next.kind && entry.reverses < 0 &&
+                next.reverses < 0 && random_.chance(40))
+                entry.reconcileWithNext = true;
+        }
+    }
+
+    // Writes every entry in date order: statements and their lines first, then per entry its accounting,
+    // movement and credit or debit, then cheques and slips.
+    void write() {
+        for (int index : slipEntries_) {
+            Entry &entry = entries_[static_cast<size_t>(index)];
+            const int count = static_cast<int>(random_.between(2, 4));
+            for (int s = 0; s < count; ++s) {
+                const qint64 cents = random_.between(50000, 600000);
+                slipValues_[index].push_back(cents);
+                entry.cents += cents;
+            }
+        }
+        std::vector<Entry *> ordered;
+        for (Entry &entry : entries_)
+            ordered.push_back(&entry);
+        std::stable_sort(ordered.begin(), ordered.end(), [](const Entry *a, const Entry *b) {
+            return a->account != b->account ? a->account < b->account
+                                            : (a->date != b->date ? a->date < b->date : a->order < b->order);
+        });
+        std::map<QString, int> movementNumber, creditNumber, debitNumber, chequeNumber;
+        for (Entry *entry : ordered) {
+            entry->movement = formatNumber(++movementNumber[entry->account]);
+            entry->number = formatNumber(entry->kind == 'C' ? ++creditNumber[entry->account]
+                                                            : ++debitNumber[entry->account]);
+            if (entry->cheque == u"pending")
+                entry->cheque = padded(100 + ++chequeNumber[entry->account], 6);
+        }
+        decideReconciliation(ordered);
+        statements(ordered);
+        for (Entry *entry : ordered)
+            writeEntry(*entry);
+        for (Entry *entry : ordered) {
+            if (entry->kind == 'D' && !entry->cheque.isEmpty()) {
+                const Party *party = partyOf(*entry);
+                insert(sql_, "CHEQUE",
+                       {{"CDREDUCONT", entry->account},
+                        {"NRCHEQUE", entry->cheque},
+                        {"DTEMISSAO", entry->date},
+                        {"VRCHEQUE", entry->cents},
+                        {"NMFAVORECIDO", party != nullptr ? party->name : QStringLiteral("Diversos")},
+                        {"IDSITUCHEQ", entry->date < today().addDays(-10) ? "D" : "E"},
+                        {"NRMOVIDEBI", entry->number}});
+            }
+        }
+        int slip = 0;
+        for (int index : slipEntries_) {
+            const Entry &entry = entries_[static_cast<size_t>(index)];
+            for (qint64 cents : slipValues_[index]) {
+                insert(sql_, "BOLETODESC",
+                       {{"CDFILIAL", entry.branch},
+                        {"NRLANBOLREC", formatNumber(++slip)},
+                        {"CDCLIENTE", entry.customer},
+                        {"DTVENCBOLE", entry.date.addDays(random_.between(20, 90))},
+                        {"VRBOLETO", cents},
+                        {"DTDESCONTO", entry.date},
+                        {"CDREDUCONT", entry.account},
+                        {"NRMOVICRED", entry.number}});
+            }
+        }
+    }
+
+    // A statement per account and month with one line per reconciled movement (or group of movements),
+    // and the account's balance at the month's start and end.
+    void statements(const std::vector<Entry *> &ordered) {
+        std::map<QString, qint64> balance;
+        for (const AccountData &a : accounts)
+            balance[QString::fromLatin1(a.code)] = a.openingCents;
+        std::map<QString, int> statementCount;
+        QString currentAccount;
+        QDate currentMonth;
+        QString statement;
+        int line = 0;
+        qint64 opening = 0;
+        const auto closeStatement = [&] {
+            if (statement.isEmpty())
+                return;
+            insert(sql_, "EXTRATOBANC",
+                   {{"CDREDUCONT", currentAccount},
+                    {"CDSEQUEXBA", statement},
+                    {"DTINIEXTR", currentMonth},
+                    {"DTFIMEXTR", currentMonth.addMonths(1).addDays(-1)},
+                    {"VRSALDINIC", opening},
+                    {"VRSALDFINA", balance[currentAccount]}});
+            for (const auto &pending : pendingLines_)
+                insert(sql_, "MOVEXTRATO", pending);
+            pendingLines_.clear();
+            statement.clear();
+        };
+        for (size_t i = 0; i < ordered.size(); ++i) {
+            Entry &entry = *ordered[i];
+            const QDate month(entry.date.year(), entry.date.month(), 1);
+            if (entry.account != currentAccount || month != currentMonth) {
+                closeStatement();
+                currentAccount = entry.account;
+                currentMonth = month;
+                opening = balance[currentAccount];
+                statement = formatNumber(++statementCount[currentAccount]);
+                line = 0;
+            }
+            balance[entry.account] += entry.kind == 'C' ? entry.cents : -entry.cents;
+            if (!entry.reconcile || !entry.statementLine.isEmpty())
+                continue;
+            const QString lineNumber = formatNumber(++line);
+            qint64 cents = 0;
+            for (size_t j = i; j < ordered.size(); ++j) {
+                ordered[j]->statement = statement;
+                ordered[j]->statementLine = lineNumber;
+                cents += ordered[j]->cents;
+                if (!ordered[j]->reconcileWithNext)
+                    break;
+            }
+            pendingLines_.push_back({{"CDREDUCONT", entry.account},
+                                     {"CDSEQUEXBA", statement},
+                                     {"NRSEQMOVREBA", lineNumber},
+                                     {"DTMOVEXTR", entry.date},
+                                     {"NRDOCEXTR", textOrNull(entry.document)},
+                                     {"DSMOVEXTR", QString::fromUtf8(entry.type->name).toUpper()},
+                                     {"IDMOVEXTR", QString(QChar::fromLatin1(entry.kind))},
+                                     {"VRMOVEXTR", cents}});
+        }
+        closeStatement();
+    }
+
+    void writeEntry(const Entry &entry) {
+        const bool credit = entry.kind == 'C';
+        const QString typeName = QString::fromUtf8(entry.type->name);
+        QString accounting;
+        if (qstrcmp(entry.type->accounted, "S") == 0)
+            accounting = postAccounting(entry);
+        QVariant origin;
+        if (entry.reverses >= 0)
+            origin = entries_[static_cast<size_t>(entry.reverses)].movement;
+        insert(sql_, "MOVBANCARIO",
+               {{"CDREDUCONT", entry.account},
+                {"NRMOVBANC", entry.movement},
+                {"DTMOVBANC", entry.date},
+                {"IDMOVBANC", QString(QChar::fromLatin1(entry.kind))},
+                {"NRDOCMBANC", textOrNull(entry.document)},
+                {"DSHISMBANC", (entry.description + u'(' + typeName + u')').left(40)},
+                {"VRMOVBANC", entry.cents},
+                {"IDORIGMBANC", QString(QChar::fromLatin1(entry.kind))},
+                {"IDSTCONEXT", entry.statement.isEmpty() ? "0" : "1"},
+                {"CDSEQUEXBA", textOrNull(entry.statement)},
+                {"NRSEQMOVREBA", textOrNull(entry.statementLine)},
+                {"NRMOVBANCORIG", origin},
+                {"NRSEQUENCIALEMP", textOrNull(entry.loan)},
+                {"NRCOMPENSACAO", textOrNull(entry.compensation)},
+                {"CDOPERADOR", "DEMO"}});
+        insert(sql_, credit ? "MOVCREDBANC" : "MOVDEBIBANC",
+               {{"CDREDUCONT", entry.account},
+                {credit ? "NRMOVICRED" : "NRMOVIDEBI", entry.number},
+                {"NRMOVBANC", entry.movement},
+                {"CDCLASSFINA", entry.type->financialClass},
+                {"CDEMPRESA", entry.company},
+                {"CDFILIAL", entry.branch},
+                {"DTMOVFLUXO", entry.date},
+                {"IDMOVFLUXO", "R"},
+                {credit ? "CDTPCREDBANC" : "CDTPDEBIBANC", entry.type->code},
+                {credit ? "DTMOVICRED" : "DTMOVIDEBI", entry.date},
+                {credit ? "DSMOVICRED" : "DSMOVIDEBI", entry.description},
+                {credit ? "VRMOVICRED" : "VRMOVIDEBI", entry.cents},
+                {credit ? "CDECTBMCRED" : "CDECTBMDEB", entry.company},
+                {credit ? "CDFILILANCRE" : "CDFILILANDEB", textOrNull(entry.typedBranch)},
+                {"CDCENTCUST", textOrNull(entry.costCentre)},
+                {"CDCLIENTE", textOrNull(entry.customer)},
+                {"CDFORNECED", textOrNull(entry.supplier)},
+                {"NRCHEQUE", textOrNull(entry.cheque)},
+                {"NRLANCCONT", textOrNull(accounting)},
+                {"CDOPERADOR", "DEMO"}});
+    }
+
+    // The accounting of an entry: the bank's ledger account against the type's, the type's side
+    // apportioned over branches and cost centres. Answers the accounting entry's number.
+    QString postAccounting(const Entry &entry) {
+        // Accounting numbers are counted per company and carry the company's code in front.
+        const QString number = entry.company + padded(++accountingNumber_[entry.company], 10);
+        const bool credit = entry.kind == 'C';
+        insert(sql_, "LANCCONT",
+               {{"NRLANCCONT", number},
+                {"CDEMPRESA", entry.company},
+                {"DTLANCCONT", entry.date},
+                {"CDHISTPADR", entry.type->history},
+                {"DSHISTCTB", entry.description},
+                {"CDDOCUCONT", QStringLiteral("BCO %1/%2").arg(entry.account, entry.movement)},
+                {"CDOPERADOR", "DEMO"}});
+        const QString kind = ledgerKind(entry.type->ledger);
+        const QString party = kind == u"C" ? entry.customer : (kind == u"F" ? entry.supplier : QString());
+        insert(sql_, "LANCCONTITEM",
+               {{"NRLANCCONT", number},
+                {"NRSEQCTB", 1},
+                {"CDCONTCTBL", ledgerOfAccount_[entry.account]},
+                {"IDDEBCRED", credit ? "D" : "C"},
+                {"VRLANCCTB", entry.cents}});
+        insert(sql_, "LANCCONTITEM",
+               {{"NRLANCCONT", number},
+                {"NRSEQCTB", 2},
+                {"CDCONTCTBL", entry.type->ledger},
+                {"IDDEBCRED", credit ? "C" : "D"},
+                {"VRLANCCTB", entry.cents},
+                {"IDLANCCTBCOME", party.isEmpty() ? QVariant() : QVariant(kind)},
+                {"CDLANCCTBCOME", textOrNull(party)}});
+        std::vector<const ApportionmentData *> shares;
+        for (const ApportionmentData &a : apportionments) {
+            if (a.kind == entry.kind && qstrcmp(a.type, entry.type->code) == 0) {
+                for (const BranchData *b : branchesOf(entry.company)) {
+                    if (qstrcmp(b->code, a.branch) == 0)
+                        shares.push_back(&a);
+                }
+            }
+        }
+        qint64 left = entry.cents;
+        if (shares.empty()) {
+            insert(sql_, "RATEIOCTB",
+                   {{"NRLANCCONT", number},
+                    {"NRSEQCTB", 2},
+                    {"NRSEQRAT", 1},
+                    {"CDFILIAL", entry.branch},
+                    {"CDCENTCUST", textOrNull(entry.costCentre)},
+                    {"VRLANCCUST", entry.cents}});
+        }
+        for (size_t i = 0; i < shares.size(); ++i) {
+            const qint64 cents = i + 1 == shares.size() ? left : entry.cents * shares[i]->share / 10000;
+            left -= cents;
+            insert(sql_, "RATEIOCTB",
+                   {{"NRLANCCONT", number},
+                    {"NRSEQCTB", 2},
+                    {"NRSEQRAT", static_cast<int>(i + 1)},
+                    {"CDFILIAL", shares[i]->branch},
+                    {"CDCENTCUST", shares[i]->costCentre},
+                    {"VRLANCCUST", cents}});
+        }
+        return number;
+    }
+
+    // The entries of a party in a company, for tying uses of advances and returns to real movements.
+    std::vector<const Entry *> entriesOf(const QString &company, const QString &party) const {
+        std::vector<const Entry *> found;
+        for (const Entry &entry : entries_) {
+            if (entry.company == company && (entry.customer == party || entry.supplier == party))
+                found.push_back(&entry);
+        }
+        return found;
+    }
+
+    // Open advances of customers and suppliers in each company: some untouched, some partly used by an
+    // entry, some used up.
+    void advances() {
+        int document = 0;
+        for (const CompanyData &c : companies) {
+            const QString company = QString::fromLatin1(c.code);
+            const QString branch = QString::fromLatin1(branchesOf(company).front()->code);
+            for (bool customer : {true, false}) {
+                const auto &parties = customer ? customers_ : suppliers_;
+                for (int p = 0; p < 4; ++p) {
+                    const Party &party = parties[static_cast<size_t>(
+                        random_.between(0, static_cast<qint64>(parties.size()) - 1))];
+                    const QString nrDocument = formatNumber(++document);
+                    const int instalments = static_cast<int>(random_.between(1, 3));
+                    for (int i = 1; i <= instalments; ++i) {
+                        const qint64 original = random_.between(500, 5000) * 100;
+                        SqlParams key = customer ? SqlParams{{"CDFILIAL", branch},
+                                                             {"NRLANCTONF", nrDocument},
+                                                             {"NRSEQVENREC", "01"},
+                                                             {"NRPARCELAREC", padded(i, 2)}}
+                                                 : SqlParams{{"CDFILIAL", branch},
+                                                             {"NRLANCTONF", nrDocument},
+                                                             {"NRSEQVENPAG", "01"},
+                                                             {"NRPARCELAPAG", padded(i, 2)}};
+                        SqlParams row = key;
+                        row.push_back({"CDEMPRESA", company});
+                        row.push_back({customer ? "CDCLIENTE" : "CDFORNECED", party.code});
+                        row.push_back({customer ? "DTATUAVENREC" : "DTATUAVENPAG",
+                                       today().addDays(random_.between(-90, 30))});
+                        row.push_back({"VRORIGINAL", original});
+                        insert(sql_, customer ? "ADIANTCLI" : "ADIANTFOR", row);
+                        const auto used = entriesOf(company, party.code);
+                        const int usage =
+                            static_cast<int>(random_.between(0, 2)); // 0 open, 1 partly used, 2 used up
+                        if (usage == 0 || used.empty())
+                            continue;
+                        const Entry *entry = used[static_cast<size_t>(
+                            random_.between(0, static_cast<qint64>(used.size()) - 1))];
+                        SqlParams use = key;
+                        use.push_back({"CDREDUCONT", entry->account});
+                        use.push_back({"NRMOVBANC", entry->movement});
+                        use.push_back({"VRUTILIZADO",
+                                       usage == 2 ? original : original * random_.between(20, 80) / 100});
+                        insert(sql_, customer ? "ADIANTCLIUSO" : "ADIANTFORUSO", use);
+                    }
+                }
+            }
+        }
+    }
+
+    // Returned invoices of customers and to suppliers in each company, some partly used.
+    void returns() {
+        int invoice = 0;
+        for (const CompanyData &c : companies) {
+            const QString company = QString::fromLatin1(c.code);
+            for (bool customer : {true, false}) {
+                const auto &parties = customer ? customers_ : suppliers_;
+                for (int r = 0; r < 3; ++r) {
+                    const Party &party = parties[static_cast<size_t>(
+                        random_.between(0, static_cast<qint64>(parties.size()) - 1))];
+                    const QString branch = QString::fromLatin1(random_.pick(branchesOf(company))->code);
+                    const QString number = formatNumber(++invoice);
+                    const qint64 value = random_.between(200, 4000) * 100;
+                    const QDate issued = today().addDays(-random_.between(1, 60));
+                    SqlParams row{{"FILIDEVO", branch},
+                                  {"NRNFDEVO", number},
+                                  {"CDSERIE", "1"},
+                                  {"CDEMPRESA", company},
+                                  {customer ? "CDCLIENTE" : "CDFORNECED", party.code},
+                                  {"DTEMISSAO", issued},
+                                  {"NRLANCTONF", formatNumber(invoice + 5000)},
+                                  {"VRNFDEVOL", value}};
+                    if (customer) {
+                        row.push_back({"DTENTRSAID", issued});
+                        row.push_back({"FILIVENDA", branch});
+                        row.push_back({"NRNFVENDA", padded(random_.between(1000, 99999), 10)});
+                    } else {
+                        row.push_back(
+                            {"DOCUMENTOORI", QStringLiteral("NF %1/1").arg(random_.between(1000, 99999))});
+                    }
+                    insert(sql_, customer ? "NFDEVCLI" : "NFDEVFOR", row);
+                    const auto used = entriesOf(company, party.code);
+                    if (used.empty() || !random_.chance(40))
+                        continue;
+                    const Entry *entry =
+                        used[static_cast<size_t>(random_.between(0, static_cast<qint64>(used.size()) - 1))];
+                    insert(sql_, customer ? "NFDEVCLIUSO" : "NFDEVFORUSO",
+                           {{"FILIDEVO", branch},
+                            {"NRNFDEVO", number},
+                            {"CDREDUCONT", entry->account},
+                            {"NRMOVBANC", entry->movement},
+                            {"VRUTILIZADO", value * random_.between(20, 80) / 100}});
+                }
+            }
+        }
+    }
+
+    // Monthly budgets of the bank fees and the taxes, per cost centre; company 01's taxes on cost centre
+    // 0001 this month are 50.00 short of exhausted.
+    void budgets() {
+        const QDate month(today().year(), today().month(), 1);
+        std::map<QString, qint64> spent;
+        for (const Entry &entry : entries_) {
+            if (entry.kind == 'D' && entry.date >= month)
+                spent[entry.company + entry.type->code + entry.costCentre] += entry.cents;
+        }
+        for (const CompanyData &c : companies) {
+            QStringList centres;
+            for (const BranchData *b : branchesOf(QString::fromLatin1(c.code))) {
+                for (const char *centre : b->costCentres) {
+                    if (!centres.contains(QLatin1String(centre)))
+                        centres.append(QString::fromLatin1(centre));
+                }
+            }
+            for (int offset = -6; offset <= 2; ++offset) {
+                const QDate start = month.addMonths(offset);
+                for (const QString &centre : centres) {
+                    for (const auto &[debitType, cents] :
+                         {std::pair{"0001", qint64(50000)}, std::pair{"0006", qint64(2000000)}}) {
+                        qint64 budget = cents;
+                        if (offset == 0 && qstrcmp(c.code, "01") == 0 && qstrcmp(debitType, "0006") == 0 &&
+                            centre == u"0001")
+                            budget = spent[QStringLiteral("01") + QLatin1String(debitType) + centre] + 5000;
+                        insert(sql_, "ORCATPDEBI",
+                               {{"CDEMPRESA", c.code},
+                                {"CDTPDEBIBANC", debitType},
+                                {"CDCENTCUST", centre},
+                                {"NRANO", start.year()},
+                                {"NRMES", start.month()},
+                                {"VRORCADO", budget}});
+                    }
+                }
+            }
+        }
+    }
+
+    // The series continue after the demo's numbers.
+    void numbering() {
+        std::map<std::pair<QString, QString>, qint64> last;
+        for (const Entry &entry : entries_) {
+            auto &movement = last[{QStringLiteral("MB"), entry.account}];
+            movement = std::max(movement, entry.movement.toLongLong());
+            auto &number =
+                last[{entry.kind == 'C' ? QStringLiteral("MC") : QStringLiteral("MD"), entry.account}];
+            number = std::max(number, entry.number.toLongLong());
+        }
+        for (const auto &[company, number] : accountingNumber_)
+            last[{QStringLiteral("LC"), company}] = number;
+        for (const auto &[key, number] : last)
+            insert(sql_, "NUMERACAO",
+                   {{"IDTIPONUM", key.first}, {"CDCHAVE", key.second}, {"NRULTIMO", number}});
+    }
+
+    Sql &sql_;
+    const DemoOptions &options_;
+    Random random_;
+    std::vector<Party> customers_, suppliers_;
+    std::vector<Entry> entries_;
+    std::vector<int> slipEntries_;
+    std::map<int, std::vector<qint64>> slipValues_;
+    std::vector<int> reversedOrigins_;
+    std::vector<SqlParams> pendingLines_;
+    std::map<QString, QString> ledgerOfAccount_;
+    std::map<QString, qint64> accountingNumber_;
+};
+
+} // namespace
+
+void loadDemoData(Sql &sql, const DemoOptions &options) {
+    if (!options.processingDate.isValid())
+        throw std::invalid_argument("the demo data needs a processing date");
+    sql.begin(true);
+    try {
+        const auto companies = sql.scalar(QStringLiteral("SELECT COUNT(*) FROM EMPRESA"));
+        if (companies && companies->toLongLong() > 0)
+            throw std::runtime_error(
+                "the database already holds data; the demo data goes only into an empty one");
+        DemoBuilder(sql, options).build();
+        sql.commit();
+    } catch (...) {
+        sql.rollback();
+        throw;
+    }
+}
+
+} // namespace bco::server

@@ -1,0 +1,35 @@
+#include "server/method_registry.h"
+
+namespace bco::server {
+
+void MethodRegistry::add(Method method) {
+    const QString key = method.name.toLower();
+    if (byName_.contains(key))
+        throw std::logic_error("method registered twice: " + method.name.toStdString());
+    byName_.insert(key, methods_.size());
+    methods_.push_back(std::move(method));
+}
+
+const Method *MethodRegistry::find(const QString &name) const {
+    const auto found = byName_.constFind(name.toLower());
+    return found == byName_.constEnd() ? nullptr : &methods_[*found];
+}
+
+QStringList MethodRegistry::names() const {
+    QStringList names;
+    for (const Method &method : methods_)
+        names.append(method.name);
+    return names;
+}
+
+MethodRegistry allMethods() {
+    MethodRegistry registry;
+    addSessionMethods(registry);
+    addParameterMethods(registry);
+    addRegisterMethods(registry);
+    addAccountMethods(registry);
+    addEntryListMethods(registry);
+    return registry;
+}
+
+} // namespace bco::server

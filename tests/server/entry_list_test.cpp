@@ -1,0 +1,327 @@
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "server_test_support.h"
+
+namespace bco::server::testing {
+namespace {
+
+// One entry of an account as the tables hold it, read without the method's query.
+struct Stored {
+    QDate date;
+    QString movement, number, type;
+    QChar kind;
+    qint64 cents;
+};
+
+class EntryListTest : public BackendTest {
+protected:
+    void SetUp() override {
+        server = std::make_unique<TestServer>(GetParam());
+        for (const bool credit : {true, false}) {
+            const QString sql =
+                credit ? QStringLiteral(
+                             "SELECT DTMOVICRED, NRMOVBANC, NRMOVICRED, CDTPCREDBANC, VRMOVICRED FROM "
+                             "MOVCREDBANC WHERE CDREDUCONT = '001'")
+                       : QStringLiteral(
+                             "SELECT DTMOVIDEBI, NRMOVBANC, NRMOVIDEBI, CDTPDEBIBANC, VRMOVIDEBI FROM "
+                             "MOVDEBIBANC WHERE CDREDUCONT = '001'");
+            server->database().sql().forEach(sql, {}, [&](const SqlRow &row) {
+                stored.push_back({row.date(0), row.text(1), row.text(2), row.text(3), credit ? u'C' : u'D',
+                                  row.integer(4)});
+            });
+        }
+        std::sort(stored.begin(), stored.end(), [](const Stored &a, const Stored &b) {
+            return a.date != b.date ? a.date < b.date : a.movement < b.movement;
+        });
+    }
+
+    // The numbers of the stored entries that pass `keep`, in the list's order.
+    QStringList expected(const std::function<bool(const Stored &)> &keep) const {
+        QStringList numbers;
+        for (const Stored &entry : stored) {
+            if (keep(entry))
+                numbers.append(entry.kind + entry.number);
+        }
+        return numbers;
+    }
+
+    static QStringList listed(const DataPacket &list) {
+        QStringList numbers;
+        for (int row = 0; row < list.rowCount(); ++row)
+            numbers.append(field(list, row, "DEBCRED").toText() + field(list, row, "NUMERO").toText());
+        return numbers;
+    }
+
+    CallOutcome list(QDate from, QDate to, double minimum, double maximum, const char *allValues,
+                     const char *kind, const char *types, const char *allTypes) {
+        return server->call(QStringLiteral("GetLancamentos"),
+                            {"001", from, to, minimum, maximum, allValues, kind, types, allTypes});
+    }
+
+    std::unique_ptr<TestServer> server;
+    std::vector<Stored> stored;
+};
+
+TEST_P(EntryListTest, HoldsTheEntriesThatMeetEveryCriterion) {
+    const QDate monthAgo = demoDate.addDays(-30);
+    struct Case {
+        const char *name;
+        QDate from, to;
+        double minimum, maximum;
+        const char *allValues, *kind, *types, *allTypes;
+        std::function<bool(const Stored &)> keep;
+    } cases[] = {
+        {"no dates mean no limit",
+         {},
+         {},
+         -0.001,
+         0.001,
+         "T",
+         "T",
+         "",
+         "T",
+         [](const Stored &) {
+             return true;
+         }},
+        {"a period", monthAgo, demoDate, -0.001, 0.001, "T", "T", "", "T",
+         [&](const Stored &e) {
+             return e.date >= monthAgo && e.date <= demoDate;
+         }},
+        {"a period open at its end",
+         monthAgo,
+         {},
+         -0.001,
+         0.001,
+         "T",
+         "T",
+         "",
+         "T",
+         [&](const Stored &e) {
+             return e.date >= monthAgo;
+         }},
+        {"a period open at its start",
+         {},
+         monthAgo,
+         -0.001,
+         0.001,
+         "T",
+         "T",
+         "",
+         "T",
+         [&](const Stored &e) {
+             return e.date <= monthAgo;
+         }},
+        {"a value range as the filter widens it",
+         {},
+         {},
+         99.999,
+         500.001,
+         "",
+         "T",
+         "",
+         "T",
+         [](const Stored &e) {
+             return e.cents >= 10000 && e.cents <= 50000;
+         }},
+        {"a range with only an upper limit",
+         {},
+         {},
+         -0.001,
+         50.001,
+         "",
+         "T",
+         "",
+         "T",
+         [](const Stored &e) {
+             return e.cents <= 5000;
+         }},
+        {"credits only",
+         {},
+         {},
+         0,
+         0,
+         "T",
+         "C",
+         "",
+         "T",
+         [](const Stored &e) {
+             return e.kind == u'C';
+         }},
+        {"debits only",
+         {},
+         {},
+         0,
+         0,
+         "T",
+         "D",
+         "",
+         "T",
+         [](const Stored &e) {
+             return e.kind == u'D';
+         }},
+        {"listed types of both kinds",
+         {},
+         {},
+         0,
+         0,
+         "T",
+         "T",
+         "'C0002','D0001'",
+         "",
+         [](const Stored &e) {
+             return (e.kind == u'C' && e.type == u"0002") || (e.kind == u'D' && e.type == u"0001");
+         }},
+        {"listed types of the other kind do not widen a kind",
+         {},
+         {},
+         0,
+         0,
+         "T",
+         "C",
+         "'C0002','D0001'",
+         "",
+         [](const Stored &e) {
+             return e.kind == u'C' && e.type == u"0002";
+         }},
+        {"a list of only the other kind leaves nothing",
+         {},
+         {},
+         0,
+         0,
+         "T",
+         "C",
+         "'D0001'",
+         "",
+         [](const Stored &) {
+             return false;
+         }},
+        {"the all-types flag ignores the list",
+         {},
+         {},
+         0,
+         0,
+         "T",
+         "D",
+         "'C0002'",
+         "T",
+         [](const Stored &e) {
+             return e.kind == u'D';
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CallOutcome outcome =
+            list(c.from, c.to, c.minimum, c.maximum, c.allValues, c.kind, c.types, c.allTypes);
+        ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+        EXPECT_EQ(listed(outcome.result.packet()), expected(c.keep));
+    }
+}
+
+TEST_P(EntryListTest, ListsDebitsNegativeWithTheirTypeAndPartyNames) {
+    const DataPacket entries = list({}, {}, 0, 0, "T", "T", "", "T").result.packet();
+    ASSERT_EQ(entries.fields().size(), 35);
+    const auto debit =
+        std::find_if(stored.begin(), stored.end(), [](const Stored &e) { return e.kind == u'D'; });
+    const int row = static_cast<int>(debit - stored.begin());
+    EXPECT_DOUBLE_EQ(field(entries, row, "VRMOVICRED").toFloat(), -debit->cents / 100.0);
+    EXPECT_EQ(field(entries, row, "CDTIPO").toText(), debit->type);
+    const auto typeName = server->database().sql().scalar(
+        QStringLiteral("SELECT DSTPDEBIBANC FROM TPDEBIBANC WHERE CDTPDEBIBANC = :tipo"),
+        {{QStringLiteral("tipo"), debit->type}});
+    EXPECT_EQ(field(entries, row, "TIPO").toText(), typeName->toString());
+    for (int i = 0; i < entries.rowCount(); ++i) {
+        if (!field(entries, i, "CDCLIENTE").isNull()) {
+            EXPECT_FALSE(field(entries, i, "NMRAZSOCCLIE").isNull());
+            EXPECT_GE(field(entries, i, "NRINSJURCLIE").toText().size(), 11);
+        }
+        if (!field(entries, i, "CDFILILANCA").isNull()) {
+            EXPECT_FALSE(field(entries, i, "NMFILIAL").isNull());
+        }
+        EXPECT_EQ(field(entries, i, "NMEMPRESA").toText(), u"Comercial Aurora Ltda");
+    }
+}
+
+// Each of the links the entry form reads to refuse a change shows in the list.
+TEST_P(EntryListTest, ShowsTheLinksThatOtherProcessesHoldOnAnEntry) {
+    struct Case {
+        const char *name, *account, *condition, *fieldName;
+        Variant value; // null: any value that is not null
+    } cases[] = {
+        {"a compensated entry", "002", "NRCOMPENSACAO IS NOT NULL", "IDLANCCOMP", "S"},
+        {"an entry of a loan", "001", "NRSEQUENCIALEMP IS NOT NULL", "NRSEQUENCIALEMP", "0000000001"},
+        {"a reversal names its origin", "", "NRMOVBANCORIG IS NOT NULL", "NRMOVBANCORIG", Variant()},
+        {"a reconciled entry names its statement line", "", "NRSEQMOVREBA IS NOT NULL", "NRSEQMOVREBA",
+         Variant()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString account = QString::fromLatin1(c.account), movement;
+        server->database().sql().forEach(
+            QStringLiteral(
+                "SELECT CDREDUCONT, NRMOVBANC FROM MOVBANCARIO WHERE %1 ORDER BY CDREDUCONT, NRMOVBANC")
+                .arg(QString::fromLatin1(c.condition)),
+            {}, [&](const SqlRow &row) {
+                if (movement.isEmpty() && (account.isEmpty() || account == row.text(0))) {
+                    account = row.text(0);
+                    movement = row.text(1);
+                }
+            });
+        ASSERT_FALSE(movement.isEmpty());
+        const DataPacket entries = server
+                                       ->answer(QStringLiteral("GetLancamentos"),
+                                                {account, QDate(), QDate(), 0.0, 0.0, "T", "T", "", "T"})
+                                       .packet();
+        bool found = false;
+        for (int row = 0; row < entries.rowCount(); ++row) {
+            if (field(entries, row, "NRMOVBANC").toText() != movement)
+                continue;
+            found = true;
+            if (c.value.isNull()) {
+                EXPECT_FALSE(field(entries, row, c.fieldName).isNull());
+            } else {
+                EXPECT_EQ(field(entries, row, c.fieldName), c.value);
+            }
+        }
+        EXPECT_TRUE(found);
+    }
+}
+
+TEST_P(EntryListTest, GivesTheCriteriaBackAsTheyWereSent) {
+    const VariantList sent{"001", demoDate.addDays(-10), demoDate, 99.999, 100.001, "", "D", "'D0001'", ""};
+    const CallOutcome outcome = server->call(QStringLiteral("GetLancamentos"), sent);
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(outcome.args, sent);
+}
+
+TEST_P(EntryListTest, RefusesCriteriaItCannotRead) {
+    struct Case {
+        const char *name;
+        const char *kind, *types, *allTypes;
+        double minimum;
+        QString message;
+    } cases[] = {
+        {"another kind", "X", "", "T", 0,
+         QStringLiteral("Tipo de lançamento inválido: \"X\" (use T, C ou D).")},
+        {"an unquoted type list", "T", "C0001", "", 0, QStringLiteral("Lista de tipos inválida: C0001")},
+        {"a type of no kind", "T", "'X0001'", "", 0,
+         QStringLiteral("Tipo de lançamento inválido na lista: \"X0001\".")},
+        {"a value that is not a number", "T", "", "T", std::numeric_limits<double>::quiet_NaN(),
+         QStringLiteral("Faixa de valores inválida.")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CallOutcome outcome =
+            list({}, {}, c.minimum, 10.0, c.minimum == 0 ? "T" : "", c.kind, c.types, c.allTypes);
+        EXPECT_EQ(outcome.status, CallOutcome::Status::Refused);
+        EXPECT_EQ(outcome.error, c.message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, EntryListTest, ::testing::ValuesIn(availableBackends()), backendName);
+
+} // namespace
+} // namespace bco::server::testing

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+
+#include "server/demo_data.h"
+#include "server/migrations.h"
+#include "server_test_support.h"
+
+namespace bco::server::testing {
+namespace {
+
+qint64 count(Sql &sql, const QString &query) {
+    const auto value = sql.scalar(query);
+    return value ? value->toLongLong() : -1;
+}
+
+using SchemaTest = BackendTest;
+
+TEST_P(SchemaTest, MigratingAgainChangesNothing) {
+    TestDatabase database(GetParam(), false);
+    EXPECT_EQ(migrate(database.sql()), latestSchemaVersion());
+    EXPECT_EQ(count(database.sql(), QStringLiteral("SELECT COUNT(*) FROM schema_version")),
+              latestSchemaVersion());
+}
+
+// The daily sums must always equal a sum over the movements themselves, whatever writes the movements.
+TEST_P(SchemaTest, DailySumsFollowEveryChangeOfTheMovements) {
+    TestDatabase database(GetParam());
+    Sql &sql = database.sql();
+    const auto mismatches = [&] {
+        return count(
+            sql,
+            QStringLiteral(
+                "SELECT COUNT(*) FROM (SELECT CDREDUCONT, DTMOVBANC, "
+                "SUM(CASE WHEN IDMOVBANC = 'C' THEN VRMOVBANC ELSE 0 END) C, "
+                "SUM(CASE WHEN IDMOVBANC = 'D' THEN VRMOVBANC ELSE 0 END) D FROM MOVBANCARIO "
+                "GROUP BY CDREDUCONT, DTMOVBANC) M LEFT JOIN SALDODIARIO S ON S.CDREDUCONT = M.CDREDUCONT "
+                "AND S.DTSALDO = M.DTMOVBANC WHERE S.VRCREDITO IS NULL OR S.VRCREDITO <> M.C "
+                "OR S.VRDEBITO <> M.D"));
+    };
+    const auto emptyDaysWithSums = [&] {
+        return count(sql, QStringLiteral("SELECT COUNT(*) FROM SALDODIARIO S WHERE (S.VRCREDITO <> 0 OR "
+                                         "S.VRDEBITO <> 0) AND NOT EXISTS (SELECT 1 FROM MOVBANCARIO M WHERE "
+                                         "M.CDREDUCONT = S.CDREDUCONT AND M.DTMOVBANC = S.DTSALDO)"));
+    };
+    EXPECT_EQ(mismatches(), 0);
+    const QString move =
+        QStringLiteral("INSERT INTO MOVBANCARIO (CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, "
+                       "VRMOVBANC, IDORIGMBANC) VALUES ('001', '9000000001', :data, 'C', 12345, 'C')");
+    sql.execute(move, {{QStringLiteral("data"), QDate(2030, 1, 2)}});
+    EXPECT_EQ(mismatches(), 0);
+    sql.execute(QStringLiteral(
+        "UPDATE MOVBANCARIO SET VRMOVBANC = 100, IDMOVBANC = 'D' WHERE NRMOVBANC = '9000000001'"));
+    EXPECT_EQ(mismatches(), 0);
+    sql.execute(QStringLiteral("UPDATE MOVBANCARIO SET DTMOVBANC = :data WHERE NRMOVBANC = '9000000001'"),
+                {{QStringLiteral("data"), QDate(2030, 1, 3)}});
+    EXPECT_EQ(mismatches(), 0);
+    sql.execute(QStringLiteral("DELETE FROM MOVBANCARIO WHERE NRMOVBANC = '9000000001'"));
+    EXPECT_EQ(mismatches(), 0);
+    EXPECT_EQ(emptyDaysWithSums(), 0);
+}
+
+TEST_P(SchemaTest, RefusesAMovementWithoutDirectionOrWithANegativeValue) {
+    TestDatabase database(GetParam(), false);
+    Sql &sql = database.sql();
+    for (const char *values : {"'X', 100", "'C', -100"}) {
+        SCOPED_TRACE(values);
+        EXPECT_THROW(
+            sql.execute(QStringLiteral(
+                            "INSERT INTO MOVBANCARIO (CDREDUCONT, NRMOVBANC, DTMOVBANC, "
+                            "IDMOVBANC, VRMOVBANC, IDORIGMBANC) VALUES ('001', '1', '2024-01-01', %1, 'C')")
+                            .arg(QString::fromLatin1(values))),
+            DatabaseError);
+    }
+}
+
+TEST_P(SchemaTest, DemoDataGoesOnlyIntoAnEmptyDatabase) {
+    TestDatabase database(GetParam(), true, 50);
+    DemoOptions options;
+    options.processingDate = demoDate;
+    options.entries = 50;
+    EXPECT_THROW(loadDemoData(database.sql(), options), std::runtime_error);
+}
+
+// Every rule of the forms needs its case in the demo data; each count says one case is there.
+struct DemoCase {
+    const char *name;
+    const char *query;
+};
+
+const DemoCase demoCases[] = {
+    {"three companies", "SELECT CASE WHEN COUNT(*) = 3 THEN 1 ELSE 0 END FROM EMPRESA"},
+    {"a company without a default cost centre", "SELECT COUNT(*) FROM EMPRESA WHERE CDCENTCUST IS NULL"},
+    {"a branch without a default cost centre", "SELECT COUNT(*) FROM FILIAL WHERE CDCENTCUST IS NULL"},
+    {"banks with different account pictures", "SELECT COUNT(DISTINCT CDPICTCONT) - 1 FROM BANCO"},
+    {"several accounts in each company",
+     "SELECT MIN(N) - 1 FROM (SELECT COUNT(*) N FROM CONTCORR GROUP BY CDEMPRESA) C"},
+    {"an accounted credit type of customer kind",
+     "SELECT COUNT(*) FROM TPCREDBANC T JOIN CONTCTBL C ON C.CDCONTCTBL = T.CDCONTCTBL "
+     "WHERE T.IDCTBLCRBANC = 'S' AND C.IDTIPOCOME = 'C'"},
+    {"an accounted debit type of supplier kind",
+     "SELECT COUNT(*) FROM TPDEBIBANC T JOIN CONTCTBL C ON C.CDCONTCTBL = T.CDCONTCTBL "
+     "WHERE T.IDCTBLDBBANC = 'S' AND C.IDTIPOCOME = 'F'"},
+    {"a type that is not accounted although of customer kind",
+     "SELECT COUNT(*) FROM TPCREDBANC T JOIN CONTCTBL C ON C.CDCONTCTBL = T.CDCONTCTBL "
+     "WHERE T.IDCTBLCRBANC = 'N' AND C.IDTIPOCOME = 'C'"},
+    {"customers who are individuals", "SELECT COUNT(*) FROM CLIENTE WHERE IDTPIJURCLIE = 'F'"},
+    {"suppliers who are companies", "SELECT COUNT(*) FROM FORNECED WHERE IDTPIJURFORN = 'J'"},
+    {"a movement reconciled alone",
+     "SELECT COUNT(*) FROM (SELECT 1 X FROM MOVBANCARIO WHERE CDSEQUEXBA IS NOT NULL "
+     "GROUP BY CDREDUCONT, CDSEQUEXBA, NRSEQMOVREBA HAVING COUNT(*) = 1) G"},
+    {"movements reconciled together",
+     "SELECT COUNT(*) FROM (SELECT 1 X FROM MOVBANCARIO WHERE CDSEQUEXBA IS NOT NULL "
+     "GROUP BY CDREDUCONT, CDSEQUEXBA, NRSEQMOVREBA HAVING COUNT(*) > 1) G"},
+    {"a reversal of a reconciled movement",
+     "SELECT COUNT(*) FROM MOVBANCARIO R JOIN MOVBANCARIO O ON O.CDREDUCONT = R.CDREDUCONT "
+     "AND O.NRMOVBANC = R.NRMOVBANCORIG WHERE O.CDSEQUEXBA IS NOT NULL"},
+    {"a reversal of a movement not reconciled",
+     "SELECT COUNT(*) FROM MOVBANCARIO R JOIN MOVBANCARIO O ON O.CDREDUCONT = R.CDREDUCONT "
+     "AND O.NRMOVBANC = R.NRMOVBANCORIG WHERE O.CDSEQUEXBA IS NULL"},
+    {"a credit of discounted slips", "SELECT COUNT(DISTINCT NRMOVICRED) FROM BOLETODESC"},
+    {"loan movements", "SELECT COUNT(*) FROM MOVBANCARIO WHERE NRSEQUENCIALEMP IS NOT NULL"},
+    {"compensated movements", "SELECT COUNT(*) FROM MOVBANCARIO WHERE NRCOMPENSACAO IS NOT NULL"},
+    {"debits paid by cheque",
+     "SELECT COUNT(*) FROM MOVDEBIBANC D JOIN CHEQUE C ON C.CDREDUCONT = D.CDREDUCONT "
+     "AND C.NRCHEQUE = D.NRCHEQUE"},
+    {"an open customer advance",
+     "SELECT COUNT(*) FROM ADIANTCLI A WHERE NOT EXISTS (SELECT 1 FROM ADIANTCLIUSO U WHERE U.CDFILIAL = "
+     "A.CDFILIAL AND U.NRLANCTONF = A.NRLANCTONF AND U.NRPARCELAREC = A.NRPARCELAREC)"},
+    {"a customer advance partly used",
+     "SELECT COUNT(*) FROM ADIANTCLI A JOIN ADIANTCLIUSO U ON U.CDFILIAL = A.CDFILIAL AND "
+     "U.NRLANCTONF = A.NRLANCTONF AND U.NRPARCELAREC = A.NRPARCELAREC WHERE U.VRUTILIZADO < A.VRORIGINAL"},
+    {"a supplier advance used up",
+     "SELECT COUNT(*) FROM ADIANTFOR A JOIN ADIANTFORUSO U ON U.CDFILIAL = A.CDFILIAL AND "
+     "U.NRLANCTONF = A.NRLANCTONF AND U.NRPARCELAPAG = A.NRPARCELAPAG WHERE U.VRUTILIZADO = A.VRORIGINAL"},
+    {"customer returned invoices", "SELECT COUNT(*) FROM NFDEVCLI"},
+    {"supplier returned invoices", "SELECT COUNT(*) FROM NFDEVFOR"},
+    {"a closed accounting period", "SELECT COUNT(*) FROM PERIODOCTB WHERE IDSITUPERI = 'F'"},
+    {"a blocked date", "SELECT COUNT(*) FROM PARAMGERAL WHERE CDMODULO = 'BCO_' AND DTBLOQATE IS NOT NULL"},
+    {"a budget per debit type", "SELECT COUNT(*) FROM ORCATPDEBI"},
+    {"accounting for accounted entries", "SELECT COUNT(*) FROM RATEIOCTB"},
+    {"an entry without a typed branch", "SELECT COUNT(*) FROM MOVCREDBANC WHERE CDFILILANCRE IS NULL"},
+};
+
+TEST_P(SchemaTest, DemoDataHoldsACaseOfEveryRule) {
+    TestDatabase database(GetParam());
+    for (const DemoCase &c : demoCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_GT(count(database.sql(), QString::fromLatin1(c.query)), 0);
+    }
+}
+
+TEST_P(SchemaTest, DemoDataKeepsEveryMovementWithExactlyOneCreditOrDebit) {
+    TestDatabase database(GetParam());
+    EXPECT_EQ(
+        count(
+            database.sql(),
+            QStringLiteral(
+                "SELECT COUNT(*) FROM MOVBANCARIO M WHERE (SELECT COUNT(*) FROM MOVCREDBANC C "
+                "WHERE C.CDREDUCONT = M.CDREDUCONT AND C.NRMOVBANC = M.NRMOVBANC) + (SELECT COUNT(*) "
+                "FROM MOVDEBIBANC D WHERE D.CDREDUCONT = M.CDREDUCONT AND D.NRMOVBANC = M.NRMOVBANC) <> 1")),
+        0);
+    EXPECT_EQ(
+        count(database.sql(),
+              QStringLiteral(
+                  "SELECT COUNT(*) FROM MOVBANCARIO M JOIN MOVCREDBANC C ON C.CDREDUCONT = M.CDREDUCONT "
+                  "AND C.NRMOVBANC = M.NRMOVBANC WHERE M.VRMOVBANC <> C.VRMOVICRED OR M.IDMOVBANC <> 'C'")),
+        0);
+}
+
+QByteArray fingerprint(Sql &sql) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    sql.forEach(QStringLiteral("SELECT CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, VRMOVBANC, DSHISMBANC, "
+                               "CDSEQUEXBA, NRSEQMOVREBA FROM MOVBANCARIO ORDER BY CDREDUCONT, NRMOVBANC"),
+                {}, [&](const SqlRow &row) {
+                    for (int i = 0; i < 8; ++i)
+                        hash.addData(row.utf8(i).toByteArray() + '|');
+                });
+    sql.forEach(QStringLiteral("SELECT CDCLIENTE, NRINSJURCLIE FROM CLIENTE ORDER BY CDCLIENTE"), {},
+                [&](const SqlRow &row) { hash.addData(row.utf8(1).toByteArray()); });
+    return hash.result();
+}
+
+TEST(DemoData, IsTheSameForTheSameOptions) {
+    TestDatabase first(Backend::Sqlite, true, 300);
+    TestDatabase second(Backend::Sqlite, true, 300);
+    EXPECT_EQ(fingerprint(first.sql()).toHex(), fingerprint(second.sql()).toHex());
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, SchemaTest, ::testing::ValuesIn(availableBackends()), backendName);
+
+} // namespace
+} // namespace bco::server::testing

@@ -1,0 +1,111 @@
+#include "server_test_support.h"
+
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+#include "server/demo_data.h"
+#include "server/migrations.h"
+
+namespace bco::server::testing {
+
+namespace {
+
+QString postgresUrl() {
+    return qEnvironmentVariable("BCO_TEST_POSTGRES_URL");
+}
+
+// Runs one statement on the PostgreSQL server of the suite, outside any database the tests use.
+void administer(const QString &statement) {
+    const QString name = QStringLiteral("bco-test-admin-%1").arg(QRandomGenerator::global()->generate64());
+    {
+        QSqlDatabase admin = openDatabase(DatabaseUrl::parse(postgresUrl()), name);
+        QSqlQuery query(admin);
+        if (!query.exec(statement))
+            throw std::runtime_error(("cannot " + statement + ": " + query.lastError().text()).toStdString());
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+std::vector<Backend> availableBackends() {
+    std::vector<Backend> backends{Backend::Sqlite};
+    if (!postgresUrl().isEmpty())
+        backends.push_back(Backend::Postgresql);
+    return backends;
+}
+
+std::string backendName(const ::testing::TestParamInfo<Backend> &info) {
+    return info.param == Backend::Sqlite ? "Sqlite" : "Postgresql";
+}
+
+TestDatabase::TestDatabase(Backend backend, bool withDemo, int entries)
+    : backend_(backend) {
+    if (backend == Backend::Sqlite) {
+        urlText_ = QStringLiteral("sqlite:") + folder_.filePath(QStringLiteral("bco.db"));
+    } else {
+        postgresName_ = QStringLiteral("bco_t_%1").arg(QRandomGenerator::global()->generate64(), 0, 16);
+        administer(QStringLiteral("CREATE DATABASE ") + postgresName_);
+        QUrl parsed(postgresUrl());
+        parsed.setPath(u'/' + postgresName_);
+        urlText_ = parsed.toString();
+    }
+    url_ = DatabaseUrl::parse(urlText_);
+    pool_ = std::make_unique<ConnectionPool>(url_);
+    migrate(sql());
+    if (withDemo) {
+        DemoOptions options;
+        options.processingDate = demoDate;
+        options.entries = entries;
+        options.passwordIterations = 50;
+        loadDemoData(sql(), options);
+    }
+}
+
+TestDatabase::~TestDatabase() {
+    pool_.reset();
+    if (!postgresName_.isEmpty()) {
+        try {
+            administer(QStringLiteral("DROP DATABASE ") + postgresName_ + QStringLiteral(" WITH (FORCE)"));
+        } catch (const std::exception &error) {
+            ADD_FAILURE() << error.what();
+        }
+    }
+}
+
+TestServer::TestServer(Backend backend, bool withDemo)
+    : database_(backend, withDemo)
+    , dispatcher_(database_.pool(), sessions_, allMethods()) {
+    if (withDemo) {
+        demoToken_ = sessions_.open(QStringLiteral("DEMO"));
+        restrictedToken_ = sessions_.open(QStringLiteral("RESTRITO"));
+    }
+}
+
+CallOutcome TestServer::call(const QString &method, VariantList args) {
+    return dispatcher_.call(method, std::move(args), demoToken_);
+}
+
+CallOutcome TestServer::callAs(const QString &token, const QString &method, VariantList args) {
+    return dispatcher_.call(method, std::move(args), token);
+}
+
+Variant TestServer::answer(const QString &method, VariantList args) {
+    const CallOutcome outcome = call(method, std::move(args));
+    EXPECT_TRUE(outcome.ok()) << method.toStdString() << ": " << outcome.error.toStdString();
+    return outcome.result;
+}
+
+Variant field(const DataPacket &packet, int row, const char *name) {
+    const int index = packet.fieldIndex(QString::fromLatin1(name));
+    if (index < 0) {
+        ADD_FAILURE() << "the packet has no field " << name;
+        return {};
+    }
+    return packet.value(row, index);
+}
+
+} // namespace bco::server::testing

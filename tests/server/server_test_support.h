@@ -1,0 +1,81 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QTemporaryDir>
+
+#include "server/database.h"
+#include "server/dispatcher.h"
+#include "server/sessions.h"
+
+namespace bco::server::testing {
+
+enum class Backend { Sqlite, Postgresql };
+
+// SQLite always; PostgreSQL too when BCO_TEST_POSTGRES_URL names a server the suite may create databases on.
+std::vector<Backend> availableBackends();
+std::string backendName(const ::testing::TestParamInfo<Backend> &info);
+
+// The day the demo data of the tests is counted from: a Friday in the middle of a month.
+inline const QDate demoDate{2024, 3, 15};
+
+// A database of its own for one test: a file in a temporary folder, or a new PostgreSQL database dropped
+// afterwards. Migrated to the newest schema, with the demo data unless asked otherwise.
+class TestDatabase {
+public:
+    explicit TestDatabase(Backend backend, bool withDemo = true, int entries = 500);
+    ~TestDatabase();
+    TestDatabase(const TestDatabase &) = delete;
+    TestDatabase &operator=(const TestDatabase &) = delete;
+
+    Backend backend() const { return backend_; }
+    const DatabaseUrl &url() const { return url_; }
+    QString urlText() const { return urlText_; }
+    ConnectionPool &pool() { return *pool_; }
+    Sql &sql() { return pool_->forThisThread(); }
+
+private:
+    Backend backend_;
+    QTemporaryDir folder_;
+    DatabaseUrl url_;
+    QString urlText_;
+    QString postgresName_;
+    std::unique_ptr<ConnectionPool> pool_;
+};
+
+// The dispatcher over a test database, with sessions open for the demo operators.
+class TestServer {
+public:
+    explicit TestServer(Backend backend, bool withDemo = true);
+
+    TestDatabase &database() { return database_; }
+    Dispatcher &dispatcher() { return dispatcher_; }
+    SessionStore &sessions() { return sessions_; }
+
+    // A call as DEMO (every company), RESTRITO (company 01 only), or with the token given.
+    CallOutcome call(const QString &method, VariantList args = {});
+    CallOutcome callAs(const QString &token, const QString &method, VariantList args = {});
+    // The payload of a call that must succeed (the test fails with the error otherwise).
+    Variant answer(const QString &method, VariantList args = {});
+
+    QString demoToken() const { return demoToken_; }
+    QString restrictedToken() const { return restrictedToken_; }
+
+private:
+    TestDatabase database_;
+    SessionStore sessions_;
+    Dispatcher dispatcher_;
+    QString demoToken_, restrictedToken_;
+};
+
+// A value of a packet's row by field name.
+Variant field(const DataPacket &packet, int row, const char *name);
+
+class BackendTest : public ::testing::TestWithParam<Backend> {};
+
+} // namespace bco::server::testing
