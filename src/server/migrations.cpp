@@ -17,6 +17,7 @@ struct Migration {
 
 constexpr Migration migrations[] = {
     {1, "0001_ledger"},
+    {2, "0002_pictures"},
 };
 
 QString resource(const QString &path) {
