@@ -1,0 +1,182 @@
+#include "framework/ui/edit_control.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPointer>
+
+#include "framework/ui/event_guard.h"
+
+namespace bco {
+
+QChar typedCharacter(const QKeyEvent *event) {
+    switch (event->key()) {
+    case Qt::Key_Backspace:
+        return QChar(8);
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return QChar(13);
+    case Qt::Key_Escape:
+        return QChar(27);
+    default:
+        break;
+    }
+    const QString text = event->text();
+    if (text.size() != 1 || !text[0].isPrint())
+        return QChar();
+    return text[0];
+}
+
+EditControl::EditControl(QWidget *parent)
+    : QLineEdit(parent) {
+    // Dropped text would bypass the checks of what may be typed.
+    setAcceptDrops(false);
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        if (!quiet_)
+            Q_EMIT Changed();
+    });
+}
+
+int EditControl::SelStart() const {
+    return hasSelectedText() ? selectionStart() : cursorPosition();
+}
+
+int EditControl::SelLength() const {
+    return hasSelectedText() ? static_cast<int>(selectedText().size()) : 0;
+}
+
+void EditControl::SetSelStart(int position) {
+    deselect();
+    setCursorPosition(position);
+}
+
+void EditControl::SetSelLength(int length) {
+    const int start = SelStart();
+    if (length <= 0)
+        SetSelStart(start);
+    else
+        setSelection(start, length);
+}
+
+void EditControl::SetColor(ControlColor color) {
+    color_ = color;
+    SetControlColor(this, color);
+}
+
+void EditControl::setTextQuietly(const QString &text) {
+    const bool wasQuiet = quiet_;
+    quiet_ = true;
+    setText(text);
+    quiet_ = wasQuiet;
+}
+
+bool EditControl::runKeyHooks(QKeyEvent *event, QChar &key) {
+    QPointer<EditControl> self(this);
+    if (OnKeyDown) {
+        int code = event->key();
+        const KeyDownHandler hook = OnKeyDown;
+        if (!runGuarded([&] { hook(code, event->modifiers()); }) || code == 0)
+            return false;
+    }
+    if (self.isNull())
+        return false;
+    if (OnKeyPress && !key.isNull()) {
+        const KeyPressHandler hook = OnKeyPress;
+        if (!runGuarded([&] { hook(key); }) || key.isNull())
+            return false;
+    }
+    return !self.isNull();
+}
+
+void EditControl::keyPressEvent(QKeyEvent *event) {
+    QChar key = typedCharacter(event);
+    if (key.isPrint())
+        key = translateKey(key);
+    if (!runKeyHooks(event, key)) {
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)) {
+        event->accept();
+        if (isReadOnly())
+            return;
+        if (event->matches(QKeySequence::Cut)) {
+            copy();
+            removeSelection();
+        } else {
+            pasteText(QApplication::clipboard()->text());
+        }
+        return;
+    }
+    handleKey(event, key);
+}
+
+void EditControl::handleKey(QKeyEvent *event, QChar key) {
+    const QChar original = typedCharacter(event);
+    if (key == original || !key.isPrint()) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    QKeyEvent replaced(event->type(), 0, event->modifiers() & ~Qt::ShiftModifier, QString(key));
+    QLineEdit::keyPressEvent(&replaced);
+    event->setAccepted(replaced.isAccepted());
+}
+
+// Composed characters (dead keys, input methods) come as committed text; each goes through the hooks as
+// if it had been typed.
+void EditControl::inputMethodEvent(QInputMethodEvent *event) {
+    const QString committed = event->commitString();
+    if (committed.isEmpty()) {
+        QLineEdit::inputMethodEvent(event);
+        return;
+    }
+    QPointer<EditControl> self(this);
+    for (const QChar c : committed) {
+        if (self.isNull())
+            return;
+        QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        keyPressEvent(&typed);
+    }
+    event->accept();
+}
+
+void EditControl::pasteText(const QString &text) {
+    insert(text);
+}
+
+void EditControl::removeSelection() {
+    del();
+}
+
+// The standard menu's paste, cut and delete would change the text behind the control's checks; they are
+// sent through the control instead, and undo is left out since the checks keep no history.
+void EditControl::contextMenuEvent(QContextMenuEvent *event) {
+    QMenu *menu = createStandardContextMenu();
+    for (QAction *action : menu->actions()) {
+        const QString name = action->objectName();
+        if (name == QLatin1String("edit-undo") || name == QLatin1String("edit-redo")) {
+            action->setVisible(false);
+        } else if (name == QLatin1String("edit-paste")) {
+            action->disconnect();
+            connect(action, &QAction::triggered, this,
+                    [this] { pasteText(QApplication::clipboard()->text()); });
+        } else if (name == QLatin1String("edit-cut")) {
+            action->disconnect();
+            connect(action, &QAction::triggered, this, [this] {
+                copy();
+                removeSelection();
+            });
+        } else if (name == QLatin1String("edit-delete")) {
+            action->disconnect();
+            connect(action, &QAction::triggered, this, [this] { removeSelection(); });
+        }
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+} // namespace bco

@@ -1,0 +1,87 @@
+#include "framework/ui/qt_message_dialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QHash>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace bco {
+
+namespace {
+
+struct ButtonText {
+    MsgButton button;
+    QMessageBox::StandardButton standard;
+    const char *text;
+};
+
+// In the order the buttons appear.
+const ButtonText buttonTexts[] = {
+    {MsgButton::Yes, QMessageBox::Yes, "Sim"},
+    {MsgButton::YesToAll, QMessageBox::YesToAll, "Sim para todos"},
+    {MsgButton::No, QMessageBox::No, "Não"},
+    {MsgButton::NoToAll, QMessageBox::NoToAll, "Não para todos"},
+    {MsgButton::Ok, QMessageBox::Ok, "OK"},
+    {MsgButton::All, QMessageBox::SaveAll, "Todos"},
+    {MsgButton::Retry, QMessageBox::Retry, "Repetir"},
+    {MsgButton::Ignore, QMessageBox::Ignore, "Ignorar"},
+    {MsgButton::Abort, QMessageBox::Abort, "Abortar"},
+    {MsgButton::Cancel, QMessageBox::Cancel, "Cancelar"},
+};
+
+QMessageBox::Icon iconOf(MsgKind kind) {
+    switch (kind) {
+    case MsgKind::Error:
+        return QMessageBox::Critical;
+    case MsgKind::Warning:
+        return QMessageBox::Warning;
+    case MsgKind::Information:
+        return QMessageBox::Information;
+    case MsgKind::Confirmation:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+MsgButton QtMessageDialogs::show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &) {
+    if (buttons == MsgButtons())
+        buttons = MsgButton::Ok;
+    const QString title = QGuiApplication::applicationDisplayName();
+    QMessageBox box(iconOf(kind), title, text, QMessageBox::NoButton, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    QHash<QAbstractButton *, MsgButton> answers;
+    QAbstractButton *defaultButton = nullptr;
+    for (const ButtonText &entry : buttonTexts) {
+        if (!buttons.testFlag(entry.button))
+            continue;
+        QPushButton *pushed = box.addButton(entry.standard);
+        pushed->setText(QString::fromUtf8(entry.text));
+        answers.insert(pushed, entry.button);
+        if (defaultButton == nullptr &&
+            (entry.button == MsgButton::Yes || entry.button == MsgButton::Ok ||
+             entry.button == MsgButton::Retry || entry.button == MsgButton::All)) {
+            defaultButton = pushed;
+            box.setDefaultButton(pushed);
+        }
+    }
+    QAbstractButton *escape = nullptr;
+    for (const MsgButton refusing : {MsgButton::No, MsgButton::Cancel, MsgButton::Abort}) {
+        if (buttons.testFlag(refusing)) {
+            escape = answers.key(refusing);
+            break;
+        }
+    }
+    if (escape == nullptr && answers.size() == 1)
+        escape = answers.constBegin().key();
+    box.setEscapeButton(escape);
+    box.exec();
+    const auto chosen = answers.constFind(box.clickedButton());
+    if (chosen != answers.constEnd())
+        return chosen.value();
+    return escape != nullptr ? answers.value(escape) : MsgButton::None;
+}
+
+} // namespace bco

@@ -1,0 +1,437 @@
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include "support/case_name.h"
+#include "support/qt_printers.h"
+#include "support/scripted_dialogs.h"
+#include "framework/checks/consiste.h"
+#include "framework/ui/date_edit.h"
+#include "framework/ui/mask_edit.h"
+#include "framework/ui/number_edit.h"
+
+using namespace bco;
+
+namespace {
+
+// ---- masked edit -------------------------------------------------------------------------------------
+
+struct TypingCase {
+    const char *name;
+    const char *mask;
+    int maxLength;
+    const char *keys;
+    const char *shown;
+    const char *text;
+};
+
+class MaskTyping : public ::testing::TestWithParam<TypingCase> {};
+
+TEST_P(MaskTyping, ShowsAndReadsWhatTheOperatorTyped) {
+    const TypingCase &c = GetParam();
+    TMaskEdit edit;
+    edit.SetMaxLength(c.maxLength);
+    edit.SetEditMask(QString::fromUtf8(c.mask));
+    edit.SetText(QString());
+    QTest::keyClicks(&edit, QString::fromUtf8(c.keys));
+    EXPECT_EQ(edit.EditText(), QString::fromUtf8(c.shown));
+    EXPECT_EQ(edit.Text(), QString::fromUtf8(c.text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MaskEdit, MaskTyping,
+    ::testing::Values(
+        TypingCase{"an agency skips its hyphen", "9999-9;0; ", 0, "12345", "1234-5", "12345"},
+        TypingCase{"a hyphen typed with the value only moves on", "9999-9;0; ", 0, "1234-5", "1234-5",
+                   "12345"},
+        TypingCase{"letters take the case of the mask", ">aaa;0; ", 0, "ab1", "AB1", "AB1"},
+        TypingCase{"a letter in a digit position is dropped", "9999;0; ", 0, "1a2", "12  ", "12"},
+        TypingCase{"the blank character shows what is missing", "9999-9;0;_", 0, "12", "12__-_", "12"},
+        TypingCase{"saved literals stay in the text", "99/99;1;_", 0, "1203", "12/03", "12/03"},
+        TypingCase{"a company tax number", "99.999.999/9999-99;0; ", 0, "12345678000195",
+                   "12.345.678/0001-95", "12345678000195"},
+        TypingCase{"keys beyond the mask are dropped", "999;0; ", 0, "12345", "123", "123"},
+        TypingCase{"a plain edit stops at its maximum length", "", 4, "abcdef", "abcd", "abcd"},
+        TypingCase{"a plain edit keeps blanks and case", "", 0, "Tarifa b", "Tarifa b", "Tarifa b"}),
+    CaseName());
+
+TEST(MaskEditTest, BackspaceAndDeleteClearPositionsWithoutShiftingTheRest) {
+    TMaskEdit edit;
+    edit.SetEditMask(QStringLiteral("9999-9;0;_"));
+    QTest::keyClicks(&edit, QStringLiteral("12345"));
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit.EditText(), QStringLiteral("123_-_"));
+    edit.SetSelStart(0);
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    EXPECT_EQ(edit.EditText(), QStringLiteral("_23_-_"));
+    EXPECT_EQ(edit.Text(), QStringLiteral(" 23"));
+}
+
+TEST(MaskEditTest, APasteIsTypedWholeOrRefusedWhole) {
+    TMaskEdit edit;
+    edit.SetEditMask(QStringLiteral("9999-9;0; "));
+    QApplication::clipboard()->setText(QStringLiteral("12a45"));
+    if (QApplication::clipboard()->text() != QStringLiteral("12a45"))
+        GTEST_SKIP() << "the platform has no clipboard";
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit.EditText(), QStringLiteral("    - "));
+    QApplication::clipboard()->setText(QStringLiteral(" 1234-5 "));
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit.Text(), QStringLiteral("12345"));
+}
+
+TEST(MaskEditTest, TheLineEditsOwnTextIsBroughtBackToTheMask) {
+    TMaskEdit edit;
+    edit.SetEditMask(QStringLiteral("9999-9;0;_"));
+    edit.setText(QStringLiteral("123456789"));
+    EXPECT_EQ(edit.EditText(), QStringLiteral("1234-6"))
+        << "positions are kept: the fifth character is a literal";
+}
+
+TEST(MaskEditTest, ChangingTheMaskKeepsTheValue) {
+    TMaskEdit edit;
+    edit.SetMaxLength(20);
+    edit.SetEditMask(Consiste::PictPess(QStringLiteral("J")));
+    edit.SetText(QStringLiteral("12345678000195"));
+    EXPECT_EQ(edit.EditText(), QStringLiteral("12.345.678/0001-95"));
+    edit.SetEditMask(QString());
+    EXPECT_EQ(edit.EditText(), QStringLiteral("12345678000195"));
+    EXPECT_EQ(edit.maxLength(), 20);
+    edit.SetEditMask(Consiste::PictPess(QStringLiteral("F")));
+    EXPECT_EQ(edit.EditText(), QStringLiteral("123.456.780-00"));
+}
+
+TEST(MaskEditTest, ChangedIsSentForTypedAndProgrammaticChanges) {
+    TMaskEdit edit;
+    edit.SetEditMask(QStringLiteral(">aaa;0; "));
+    QSignalSpy changed(&edit, &EditControl::Changed);
+    edit.SetText(QStringLiteral("001"));
+    QTest::keyClick(&edit, Qt::Key_Backspace, Qt::NoModifier);
+    edit.SetSelStart(0);
+    QTest::keyClicks(&edit, QStringLiteral("x"));
+    QTest::keyClicks(&edit, QStringLiteral("%"));
+    EXPECT_EQ(changed.count(), 2) << "set and x typed; backspace at the start changes nothing; % is refused";
+    EXPECT_EQ(edit.Text(), QStringLiteral("X01"));
+}
+
+TEST(MaskEditTest, AReadOnlyEditRefusesTyping) {
+    TMaskEdit edit;
+    edit.SetEditMask(QStringLiteral("999;0; "));
+    edit.SetText(QStringLiteral("12"));
+    edit.SetReadOnly(true);
+    edit.SetSelStart(0);
+    QTest::keyClicks(&edit, QStringLiteral("9"));
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    EXPECT_EQ(edit.Text(), QStringLiteral("12"));
+}
+
+TEST(MaskEditTest, SwitchesBetweenTheInfoTipAndTheButtonFaceColours) {
+    TMaskEdit edit;
+    edit.SetColor(ControlColor::InfoTip);
+    EXPECT_EQ(edit.palette().color(QPalette::Base), QApplication::palette().color(QPalette::ToolTipBase));
+    edit.setEnabled(false);
+    EXPECT_EQ(edit.palette().color(QPalette::Disabled, QPalette::Base),
+              QApplication::palette().color(QPalette::ToolTipBase))
+        << "a disabled field keeps its colour";
+    edit.SetColor(ControlColor::ButtonFace);
+    EXPECT_EQ(edit.palette().color(QPalette::Base), QApplication::palette().color(QPalette::Button));
+    EXPECT_EQ(edit.Color(), ControlColor::ButtonFace);
+}
+
+// The hooks a form hangs on an edit see every key before the control does.
+TEST(EditHooksTest, AKeyPressHandlerDiscardsOrReplacesCharacters) {
+    TMaskEdit edit;
+    edit.OnKeyPress = [](QChar &key) {
+        if (key == QLatin1Char('-'))
+            key = QChar();
+        else if (key == QLatin1Char('a'))
+            key = QLatin1Char('b');
+    };
+    QTest::keyClicks(&edit, QStringLiteral("-a-c"));
+    EXPECT_EQ(edit.Text(), QStringLiteral("bc"));
+}
+
+TEST(EditHooksTest, AKeyDownHandlerSwallowsKeysBeforeTheyType) {
+    TMaskEdit edit;
+    edit.SetText(QStringLiteral("abc"));
+    edit.setCursorPosition(3);
+    QList<int> seen;
+    edit.OnKeyDown = [&](int &key, Qt::KeyboardModifiers) {
+        seen << key;
+        if (key == Qt::Key_Backspace)
+            key = 0;
+    };
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    QTest::keyClicks(&edit, QStringLiteral("d"));
+    EXPECT_EQ(edit.Text(), QStringLiteral("abcd"));
+    EXPECT_EQ(seen, (QList<int>{Qt::Key_Backspace, Qt::Key_D}));
+}
+
+TEST(EditHooksTest, AHookThatAbortsDropsTheKeyAndAFailureIsShown) {
+    ScriptedDialogs dialogs;
+    TMaskEdit edit;
+    edit.OnKeyPress = [](QChar &key) {
+        if (key == QLatin1Char('x'))
+            throw Consiste::EAbort();
+        if (key == QLatin1Char('y'))
+            throw std::runtime_error("falha no tratamento da tecla");
+    };
+    QTest::keyClicks(&edit, QStringLiteral("axbyc"));
+    EXPECT_EQ(edit.Text(), QStringLiteral("abc"));
+    EXPECT_EQ(dialogs.errors(), QStringList{QStringLiteral("falha no tratamento da tecla")});
+}
+
+// ---- number edit --------------------------------------------------------------------------------------
+
+const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+
+struct ShownCase {
+    const char *name;
+    double value;
+    int decimals;
+    bool thousands;
+    const char *format;
+    const char *shown;
+    double read;
+};
+
+class NumberShown : public ::testing::TestWithParam<ShownCase> {};
+
+TEST_P(NumberShown, ShowsTheValueWithSeparatorsAndFormat) {
+    const ShownCase &c = GetParam();
+    TNumberEdit edit;
+    edit.setLocale(brazil);
+    edit.SetDecimals(c.decimals);
+    edit.SetThousands(c.thousands);
+    edit.SetNumberFormat(QString::fromUtf8(c.format));
+    edit.SetValue(c.value);
+    EXPECT_EQ(edit.Text(), QString::fromUtf8(c.shown));
+    EXPECT_EQ(edit.Value(), c.read);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NumberEdit, NumberShown,
+    ::testing::Values(
+        ShownCase{"an amount with thousands and decimals", 1234.56, 2, true, "", "1.234,56", 1234.56},
+        ShownCase{"a credit balance with its format", 1234.56, 2, true, "%n CR", "1.234,56 CR", 1234.56},
+        ShownCase{"a debit balance with its format", 0.5, 2, true, "%n DB", "0,50 DB", 0.5},
+        ShownCase{"no thousands separators", 1234567.5, 2, false, "", "1234567,50", 1234567.5},
+        ShownCase{"a negative amount", -1234.5, 2, true, "", "-1.234,50", -1234.5},
+        ShownCase{"a half cent stored just below rounds up", 2.675, 2, true, "", "2,68", 2.68},
+        ShownCase{"a tiny negative is a zero without sign", -0.001, 2, true, "", "0,00", 0.0},
+        ShownCase{"no decimals", 1234.4, 0, true, "", "1.234", 1234.0}),
+    CaseName());
+
+// A number edit being typed into, beside another control to move the focus to.
+class NumberTypingForm : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto *layout = new QVBoxLayout(&form);
+        edit = new TNumberEdit(&form);
+        edit->setLocale(brazil);
+        other = new QLineEdit(&form);
+        layout->addWidget(edit);
+        layout->addWidget(other);
+        form.show();
+        QApplication::setActiveWindow(&form);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    }
+
+    void enter() {
+        edit->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(edit->hasFocus());
+    }
+
+    void leave() { other->setFocus(Qt::TabFocusReason); }
+
+    QWidget form;
+    TNumberEdit *edit = nullptr;
+    QLineEdit *other = nullptr;
+};
+
+struct TypedNumber {
+    const char *name;
+    int integerDigits;
+    bool acceptMinus;
+    const char *keys;
+    const char *typed;
+    double value;
+    const char *shownAfter;
+};
+
+class NumberTyping : public NumberTypingForm, public ::testing::WithParamInterface<TypedNumber> {};
+
+TEST_P(NumberTyping, KeepsTheNumberWithinItsLimits) {
+    const TypedNumber &c = GetParam();
+    edit->SetIntegerDigits(c.integerDigits);
+    edit->SetAcceptMinus(c.acceptMinus);
+    enter();
+    EXPECT_EQ(edit->Text(), QStringLiteral("0,00")) << "editing shows the plain number, selected";
+    QTest::keyClicks(edit, QString::fromUtf8(c.keys));
+    EXPECT_EQ(edit->Text(), QString::fromUtf8(c.typed));
+    EXPECT_EQ(edit->Value(), c.value);
+    leave();
+    EXPECT_EQ(edit->Text(), QString::fromUtf8(c.shownAfter));
+    EXPECT_EQ(edit->Value(), c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NumberEdit, NumberTyping,
+    ::testing::Values(
+        TypedNumber{"digits beyond the integer limit are refused", 3, true, "12345", "123", 123, "123,00"},
+        TypedNumber{"a third decimal is refused", 9, true, "1,234", "1,23", 1.23, "1,23"},
+        TypedNumber{"a point types the decimal comma", 9, true, "1234.5", "1234,5", 1234.5, "1.234,50"},
+        TypedNumber{"a second decimal separator is refused", 9, true, "1,2,3", "1,23", 1.23, "1,23"},
+        TypedNumber{"letters are refused", 9, true, "1a2", "12", 12, "12,00"},
+        TypedNumber{"a minus is refused where the form says so", 9, false, "-12", "12", 12, "12,00"},
+        TypedNumber{"a minus leads a negative number", 9, true, "-12", "-12", -12, "-12,00"},
+        TypedNumber{"a minus inside the number is refused", 9, true, "1-2", "12", 12, "12,00"}),
+    CaseName());
+
+TEST_F(NumberTypingForm, TheFormsKeyPressRuleRefusesTheMinusAndTheTenthDigit) {
+    edit->SetIntegerDigits(13);
+    edit->OnKeyPress = [this](QChar &key) {
+        if (key == QLatin1Char('-'))
+            key = QChar();
+        else if (!Consiste::MaxNumber(edit->Text(), 9, 2, key, edit->SelStart(), edit->SelLength(), brazil))
+            key = QChar();
+    };
+    enter();
+    QTest::keyClicks(edit, QStringLiteral("-1234567890,123"));
+    EXPECT_EQ(edit->Text(), QStringLiteral("123456789,12"));
+    leave();
+    EXPECT_EQ(edit->Text(), QStringLiteral("123.456.789,12"));
+}
+
+TEST_F(NumberTypingForm, EnteringAndLeavingIsNoChangeButTypingIs) {
+    edit->SetValue(10);
+    QSignalSpy changed(edit, &EditControl::Changed);
+    enter();
+    leave();
+    EXPECT_EQ(changed.count(), 0);
+    enter();
+    QTest::keyClicks(edit, QStringLiteral("7"));
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(edit->Value(), 7.0);
+}
+
+TEST_F(NumberTypingForm, AReadOnlyDisplayKeepsItsFormatWhenFocused) {
+    edit->SetReadOnly(true);
+    edit->SetNumberFormat(QStringLiteral("%n CR"));
+    edit->SetValue(1234.56);
+    enter();
+    EXPECT_EQ(edit->Text(), QStringLiteral("1.234,56 CR"));
+    QTest::keyClicks(edit, QStringLiteral("9"));
+    EXPECT_EQ(edit->Value(), 1234.56);
+}
+
+// ---- date edit ----------------------------------------------------------------------------------------
+
+struct DateCase {
+    const char *name;
+    const char *keys;
+    const char *text;
+    bool dateValid;
+    bool checkPasses;
+    QDate date;
+    const char *weekDay;
+};
+
+class DateTyping : public ::testing::TestWithParam<DateCase> {};
+
+TEST_P(DateTyping, ReadsAndChecksTheTypedDate) {
+    const DateCase &c = GetParam();
+    ScriptedDialogs dialogs;
+    TDateEditPlus edit;
+    QTest::keyClicks(&edit, QString::fromUtf8(c.keys));
+    EXPECT_EQ(edit.Text(), QString::fromUtf8(c.text));
+    EXPECT_EQ(edit.IsDateValid(), c.dateValid);
+    EXPECT_EQ(edit.GetDate(), c.dateValid ? c.date : QDate());
+    EXPECT_EQ(edit.WeekDayName(), QString::fromUtf8(c.weekDay));
+    EXPECT_EQ(edit.CheckValidDate(), c.checkPasses);
+    EXPECT_EQ(edit.Text(), QString::fromUtf8(c.text)) << "the check leaves the text as typed";
+    EXPECT_TRUE(dialogs.shown().empty()) << "the forms report a bad date themselves";
+}
+
+INSTANTIATE_TEST_SUITE_P(DateEdit, DateTyping,
+                         ::testing::Values(DateCase{"a date typed without its slashes", "15032024",
+                                                    "15/03/2024", true, true, QDate(2024, 3, 15), "Sexta"},
+                                           DateCase{"a date typed with its slashes", "15/03/2024",
+                                                    "15/03/2024", true, true, QDate(2024, 3, 15), "Sexta"},
+                                           DateCase{"a leap day", "29022024", "29/02/2024", true, true,
+                                                    QDate(2024, 2, 29), "Quinta"},
+                                           DateCase{"the thirty-first of February is no date", "31022024",
+                                                    "31/02/2024", false, false, QDate(), ""},
+                                           DateCase{"the twenty-ninth of February of a common year",
+                                                    "29022023", "29/02/2023", false, false, QDate(), ""},
+                                           DateCase{"a half-typed date", "1503", "15/03/", false, false,
+                                                    QDate(), ""},
+                                           DateCase{"a two-digit year is not a date", "150324", "15/03/24",
+                                                    false, false, QDate(), ""},
+                                           DateCase{"day zero is the earliest date", "30121899", "30/12/1899",
+                                                    true, true, QDate(1899, 12, 30), "Sábado"},
+                                           DateCase{"the day before day zero is refused", "29121899",
+                                                    "29/12/1899", true, false, QDate(1899, 12, 29), "Sexta"}),
+                         CaseName());
+
+TEST(DateEditTest, AnEmptyFieldHasNoDateAndPassesItsCheck) {
+    TDateEditPlus edit;
+    EXPECT_TRUE(edit.IsEmpty());
+    EXPECT_EQ(edit.EditText(), QStringLiteral("  /  /    "));
+    EXPECT_EQ(edit.GetDate(), QDate());
+    EXPECT_FALSE(edit.IsDateValid());
+    EXPECT_TRUE(edit.CheckValidDate());
+    edit.SetDate(QDate(2024, 1, 5));
+    EXPECT_EQ(edit.Text(), QStringLiteral("05/01/2024"));
+    EXPECT_FALSE(edit.IsEmpty());
+    edit.SetDate(QDate());
+    EXPECT_TRUE(edit.IsEmpty());
+}
+
+TEST(DateEditTest, NamesEveryWeekDay) {
+    const QStringList names{"Domingo", "Segunda", "Terça", "Quarta", "Quinta", "Sexta", "Sábado"};
+    TDateEditPlus edit;
+    for (int day = 0; day < 7; ++day) {
+        edit.SetDate(QDate(2024, 3, 10).addDays(day));
+        EXPECT_EQ(edit.WeekDayName(), names[day]);
+        EXPECT_EQ(edit.toolTip(), names[day]);
+    }
+}
+
+TEST(DateEditTest, ValidDatesAreBlueWhereAsked) {
+    TDateEditPlus edit;
+    edit.SetBlueWhenValid(true);
+    edit.SetDate(QDate(2024, 3, 15));
+    EXPECT_EQ(edit.palette().color(QPalette::Text), QColor(Qt::blue));
+    edit.Clear();
+    QTest::keyClicks(&edit, QStringLiteral("31022024"));
+    EXPECT_NE(edit.palette().color(QPalette::Text), QColor(Qt::blue));
+    edit.SetBlueWhenValid(false);
+    edit.SetDate(QDate(2024, 3, 15));
+    EXPECT_NE(edit.palette().color(QPalette::Text), QColor(Qt::blue));
+}
+
+TEST(DateEditTest, TheCalendarStartsAtDayZeroAndWritesThePickedDate) {
+    QWidget form;
+    auto *edit = new TDateEditPlus(&form);
+    form.show();
+    edit->SetDate(QDate(2024, 3, 15));
+    QTest::keyClick(edit, Qt::Key_F4);
+    auto *calendar = qobject_cast<QCalendarWidget *>(QApplication::activePopupWidget());
+    ASSERT_NE(calendar, nullptr);
+    EXPECT_EQ(calendar->selectedDate(), QDate(2024, 3, 15));
+    EXPECT_EQ(calendar->minimumDate(), Consiste::DayZero());
+    Q_EMIT calendar->activated(QDate(2024, 4, 2));
+    EXPECT_EQ(edit->Text(), QStringLiteral("02/04/2024"));
+}
+
+} // namespace
