@@ -1,0 +1,150 @@
+#include "framework/ui/db_navigator.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPolygonF>
+#include <QToolButton>
+
+#include "framework/data/data_source.h"
+#include "framework/ui/event_guard.h"
+
+namespace bco {
+
+namespace {
+
+// A triangle pointing left or right, with a bar before it for first and last.
+QIcon navigatorIcon(TDBNavigator::Button button) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(30, 30, 30));
+    const bool left = button == TDBNavigator::Button::First || button == TDBNavigator::Button::Prior;
+    const bool bar = button == TDBNavigator::Button::First || button == TDBNavigator::Button::Last;
+    QPolygonF triangle;
+    if (left)
+        triangle << QPointF(11.5, 3.0) << QPointF(11.5, 13.0) << QPointF(5.5, 8.0);
+    else
+        triangle << QPointF(4.5, 3.0) << QPointF(4.5, 13.0) << QPointF(10.5, 8.0);
+    painter.drawPolygon(triangle);
+    if (bar)
+        painter.drawRect(left ? QRectF(3.0, 3.0, 2.0, 10.0) : QRectF(11.0, 3.0, 2.0, 10.0));
+    QIcon icon(pixmap);
+    return icon;
+}
+
+const char *const hints[] = {"Primeiro", "Anterior", "Próximo", "Último"};
+
+} // namespace
+
+TDBNavigator::TDBNavigator(QWidget *parent)
+    : QWidget(parent) {
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (int i = 0; i < 4; ++i) {
+        const auto button = static_cast<Button>(i);
+        auto *tool = new QToolButton(this);
+        tool->setFocusPolicy(Qt::NoFocus);
+        tool->setAutoRaise(true);
+        tool->setIcon(navigatorIcon(button));
+        tool->setToolTip(QString::fromUtf8(hints[i]));
+        tool->setAutoRepeat(button == Button::Prior || button == Button::Next);
+        connect(tool, &QToolButton::clicked, this, [this, button] { move(button); });
+        layout->addWidget(tool);
+        buttons_[i] = tool;
+    }
+    refresh();
+}
+
+QToolButton *TDBNavigator::ButtonOf(Button button) const {
+    return buttons_[static_cast<int>(button)];
+}
+
+void TDBNavigator::SetDataSource(DataSource *source) {
+    for (const QMetaObject::Connection &connection : connections_)
+        disconnect(connection);
+    connections_.clear();
+    dataSource_ = source;
+    if (source != nullptr) {
+        connections_ << connect(source, &DataSource::DataChange, this, [this] { refresh(); })
+                     << connect(source, &DataSource::StateChange, this, [this] { refresh(); });
+    }
+    refresh();
+}
+
+void TDBNavigator::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        refresh();
+}
+
+void TDBNavigator::refresh() {
+    ClientDataSet *dataSet = dataSource_ != nullptr ? dataSource_->DataSet() : nullptr;
+    const bool usable =
+        dataSet != nullptr && dataSource_->Enabled() && dataSet->Active() && !dataSet->IsEmpty();
+    const bool notFirst = usable && dataSet->RecNo() > 1;
+    const bool notLast = usable && dataSet->RecNo() < dataSet->RecordCount();
+    ButtonOf(Button::First)->setEnabled(notFirst);
+    ButtonOf(Button::Prior)->setEnabled(notFirst);
+    ButtonOf(Button::Next)->setEnabled(notLast);
+    ButtonOf(Button::Last)->setEnabled(notLast);
+}
+
+void TDBNavigator::move(Button button) {
+    runGuarded([this, button] {
+        ClientDataSet *dataSet = dataSource_ != nullptr ? dataSource_->DataSet() : nullptr;
+        if (dataSet == nullptr)
+            return;
+        switch (button) {
+        case Button::First:
+            dataSet->First();
+            break;
+        case Button::Prior:
+            dataSet->Prior();
+            break;
+        case Button::Next:
+            dataSet->Next();
+            break;
+        case Button::Last:
+            dataSet->Last();
+            break;
+        }
+    });
+    refresh();
+}
+
+TDBText::TDBText(QWidget *parent)
+    : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+}
+
+void TDBText::SetDataSource(DataSource *source) {
+    for (const QMetaObject::Connection &connection : connections_)
+        disconnect(connection);
+    connections_.clear();
+    dataSource_ = source;
+    if (source != nullptr) {
+        connections_ << connect(source, &DataSource::DataChange, this, [this] { refresh(); })
+                     << connect(source, &DataSource::StateChange, this, [this] { refresh(); });
+    }
+    refresh();
+}
+
+void TDBText::SetDataField(const QString &field) {
+    dataField_ = field;
+    refresh();
+}
+
+void TDBText::refresh() {
+    ClientDataSet *dataSet = dataSource_ != nullptr ? dataSource_->DataSet() : nullptr;
+    const Field *field =
+        dataSet != nullptr && dataSet->Active() && !dataSet->IsEmpty() && dataSource_->Enabled()
+            ? dataSet->FindField(dataField_)
+            : nullptr;
+    setText(field != nullptr ? field->DisplayText(locale()) : QString());
+}
+
+} // namespace bco
