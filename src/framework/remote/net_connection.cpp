@@ -1,0 +1,198 @@
+#include "framework/remote/net_connection.h"
+
+#include <mutex>
+#include <optional>
+#include <utility>
+
+#include <httplib.h>
+
+#include "framework/remote/wire_codec.h"
+
+namespace bco {
+
+namespace {
+
+// A LAN server answers a connection at once; a call may run long (a whole import in one transaction).
+constexpr time_t ConnectTimeoutSeconds = 10;
+constexpr time_t ReadTimeoutSeconds = 300;
+constexpr time_t WriteTimeoutSeconds = 60;
+
+QString describe(httplib::Error error) {
+    switch (error) {
+    case httplib::Error::Connection:
+        return QStringLiteral("the connection was refused or the host cannot be reached");
+    case httplib::Error::ConnectionTimeout:
+        return QStringLiteral("the connection timed out");
+    case httplib::Error::Read:
+        return QStringLiteral("the answer could not be read (the connection closed or timed out)");
+    case httplib::Error::Write:
+        return QStringLiteral("the request could not be sent");
+    default:
+        return QStringLiteral("HTTP client error %1").arg(QString::fromStdString(httplib::to_string(error)));
+    }
+}
+
+QString statusMessage(int status, const QString &method) {
+    switch (status) {
+    case 400:
+        return QStringLiteral("the application server refused the call of %1 as malformed (HTTP 400)")
+            .arg(method);
+    case 401:
+        return QStringLiteral("the application server refused the call of %1: no valid session (HTTP 401)")
+            .arg(method);
+    case 404:
+        return QStringLiteral("the application server has no method %1 (HTTP 404)").arg(method);
+    case 413:
+        return QStringLiteral("the call of %1 is larger than the application server accepts (HTTP 413)")
+            .arg(method);
+    default:
+        return QStringLiteral("the application server answered HTTP %1 to the call of %2")
+            .arg(status)
+            .arg(method);
+    }
+}
+
+// Method names go into the request's path as they are.
+bool isMethodName(const QString &method) {
+    if (method.isEmpty())
+        return false;
+    for (QChar c : method)
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != u'_')
+            return false;
+    return true;
+}
+
+} // namespace
+
+// httplib connects at the first request; Open connects at once, so that an unreachable server shows when the
+// form opens the connection, and the first request then goes over the socket opened here.
+struct NetConnection::Client : httplib::ClientImpl {
+    using httplib::ClientImpl::ClientImpl;
+
+    bool connectNow(httplib::Error &error) {
+        std::lock_guard<std::mutex> guard(socket_mutex_);
+        return socket_.is_open() || create_and_connect_socket(socket_, error);
+    }
+};
+
+NetConnection::NetConnection() = default;
+NetConnection::~NetConnection() = default;
+
+QString NetConnection::address() const {
+    return QStringLiteral("%1:%2").arg(host_).arg(port_);
+}
+
+RemoteResult NetConnection::failure(const QString &message) const {
+    if (throwException_)
+        throw RemoteCallError(message.toStdString());
+    return RemoteResult::failure(message);
+}
+
+void NetConnection::Open() {
+    if (client_)
+        return;
+    pendingFailure_.clear();
+    if (beforeConnect_)
+        beforeConnect_(*this);
+    QString problem;
+    if (host_.trimmed().isEmpty() || port_ <= 0 || port_ > 65535) {
+        problem =
+            QStringLiteral("no application server address (host \"%1\", port %2)").arg(host_).arg(port_);
+    } else {
+        auto client = std::make_unique<Client>(host_.toStdString(), port_);
+        client->set_keep_alive(true);
+        // A request goes out in two writes (head, body); with Nagle's algorithm the body would wait for the
+        // server's delayed acknowledgement, some 40 ms a call.
+        client->set_tcp_nodelay(true);
+        client->set_connection_timeout(ConnectTimeoutSeconds);
+        client->set_read_timeout(ReadTimeoutSeconds);
+        client->set_write_timeout(WriteTimeoutSeconds);
+        httplib::Error error = httplib::Error::Success;
+        if (client->connectNow(error)) {
+            client_ = std::move(client);
+            return;
+        }
+        problem = QStringLiteral("cannot connect to the application server at %1: %2")
+                      .arg(address(), describe(error));
+    }
+    if (throwException_)
+        throw RemoteCallError(problem.toStdString());
+    pendingFailure_ = problem;
+}
+
+void NetConnection::Close() {
+    client_.reset();
+    pendingFailure_.clear();
+}
+
+bool NetConnection::Connected() const {
+    return client_ != nullptr;
+}
+
+RemoteResult NetConnection::Call(const QString &method, VariantList &&args) {
+    return Call(method, args);
+}
+
+RemoteResult NetConnection::Call(const QString &method, const VariantList &args) {
+    VariantList copy = args;
+    return Call(method, copy);
+}
+
+RemoteResult NetConnection::Call(const QString &method, VariantList &args) {
+    if (!isMethodName(method))
+        return failure(QStringLiteral("\"%1\" is not a method name").arg(method));
+    if (!client_) {
+        if (!pendingFailure_.isEmpty())
+            return failure(std::exchange(pendingFailure_, {}));
+        Open();
+        if (!client_)
+            return failure(std::exchange(pendingFailure_, {}));
+    }
+
+    const QByteArray body = encodeRequest(args);
+    httplib::Headers headers;
+    if (!bearerToken_.isEmpty())
+        headers.emplace("Authorization", "Bearer " + bearerToken_.toStdString());
+    const httplib::Result response =
+        client_->Post(rpcPath(serverName_, method).toStdString(), headers, body.constData(),
+                      static_cast<size_t>(body.size()), CborContentType);
+    if (!response)
+        return failure(QStringLiteral("the call of %1 to the application server at %2 failed: %3")
+                           .arg(method, address(), describe(response.error())));
+
+    const std::string contentType = response->get_header_value("Content-Type");
+    std::optional<WireAnswer> answer;
+    QString malformed = QStringLiteral("its content type is \"%1\"").arg(QString::fromStdString(contentType));
+    if (contentType.rfind(CborContentType, 0) == 0) {
+        try {
+            answer = decodeAnswer(
+                QByteArrayView(response->body.data(), static_cast<qsizetype>(response->body.size())));
+        } catch (const DecodeError &error) {
+            malformed = QString::fromStdString(error.what());
+        }
+    }
+
+    if (response->status != 200) {
+        if (answer && !answer->ok && !answer->error.isEmpty())
+            return failure(answer->error);
+        return failure(statusMessage(response->status, method));
+    }
+    if (!answer)
+        return failure(QStringLiteral("the application server sent a malformed answer to the call of %1: %2")
+                           .arg(method, malformed));
+    if (!answer->ok)
+        return failure(answer->error.isEmpty()
+                           ? QStringLiteral("the method %1 failed without a message").arg(method)
+                           : answer->error);
+    // A shorter or longer list would shift every by-reference argument the caller reads back.
+    if (answer->args.size() != args.size())
+        return failure(
+            QStringLiteral("the application server answered %1 arguments to the call of %2 with %3")
+                .arg(answer->args.size())
+                .arg(method)
+                .arg(args.size()));
+    args = std::move(answer->args);
+    return RemoteResult::success(std::move(answer->result));
+}
+
+} // namespace bco

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+#include <QString>
+
+#include "framework/data/variant.h"
+#include "framework/remote/remote_result.h"
+
+namespace bco {
+
+// Raised instead of a failure value when the connection's ThrowException is set.
+class RemoteCallError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The connection to the application server's remote data module: calls its methods by name with positional
+// arguments over HTTP (see wire_codec.h), one keep-alive connection per NetConnection, reopened by itself
+// when the server dropped it.
+//
+// Every failure (the server unreachable, a refusal by status, a malformed answer, the method's own failure)
+// comes back as RemoteResult::failure with a message naming what failed; with ThrowException set it is
+// thrown as RemoteCallError instead. A failure to connect in Open() is kept, not thrown, and is the failure
+// of the first call after it; the call after that tries to connect again.
+class NetConnection {
+public:
+    NetConnection();
+    ~NetConnection();
+    NetConnection(const NetConnection &) = delete;
+    NetConnection &operator=(const NetConnection &) = delete;
+
+    const QString &ServerName() const { return serverName_; }
+    void SetServerName(const QString &name) { serverName_ = name; }
+    const QString &ServerGUID() const { return serverGuid_; }
+    void SetServerGUID(const QString &guid) { serverGuid_ = guid; }
+    bool ThrowException() const { return throwException_; }
+    void SetThrowException(bool on) { throwException_ = on; }
+
+    const QString &Host() const { return host_; }
+    void SetHost(const QString &host) { host_ = host; }
+    int Port() const { return port_; }
+    void SetPort(int port) { port_ = port; }
+
+    // Runs before every attempt to connect, so that its owner can set host and port there (the forms take
+    // them from the login context).
+    void SetBeforeConnect(std::function<void(NetConnection &)> handler) {
+        beforeConnect_ = std::move(handler);
+    }
+
+    // The session token that the login answered, sent as "Authorization: Bearer <token>"; empty sends none.
+    const QString &BearerToken() const { return bearerToken_; }
+    void SetBearerToken(const QString &token) { bearerToken_ = token; }
+
+    void Open();
+    void Close();
+    bool Connected() const;
+
+    // Calls the method; on success `args` becomes the arguments as the server left them (by-reference
+    // arguments changed). On failure `args` is left as it was.
+    RemoteResult Call(const QString &method, VariantList &args);
+    // For calls without by-reference arguments.
+    RemoteResult Call(const QString &method, VariantList &&args = {});
+    RemoteResult Call(const QString &method, const VariantList &args);
+
+private:
+    struct Client;
+
+    RemoteResult failure(const QString &message) const;
+    QString address() const;
+
+    QString serverName_ = QStringLiteral("BCO11100.rdmLancContCorr");
+    QString serverGuid_ = QStringLiteral("{4973D249-7B67-44FB-8187-D9422D4E7082}");
+    bool throwException_ = false;
+    QString host_;
+    int port_ = 0;
+    std::function<void(NetConnection &)> beforeConnect_;
+    QString bearerToken_;
+    std::unique_ptr<Client> client_;
+    QString pendingFailure_;
+};
+
+} // namespace bco

@@ -1,0 +1,104 @@
+#include "framework/remote/wire_codec.h"
+
+namespace bco {
+
+namespace {
+
+constexpr char ResultKey[] = "result";
+constexpr char ArgsKey[] = "args";
+constexpr char ErrorKey[] = "error";
+
+void writeKey(QCborStreamWriter &writer, const char *key) {
+    writer.appendTextString(key, static_cast<qsizetype>(qstrlen(key)));
+}
+
+void writeArgs(QCborStreamWriter &writer, const VariantList &args) {
+    writer.startArray(static_cast<quint64>(args.size()));
+    for (const Variant &arg : args)
+        writeVariant(writer, arg);
+    writer.endArray();
+}
+
+} // namespace
+
+QByteArray rpcPath(QStringView serverName, QStringView method) {
+    return QStringLiteral("/rpc/%1/%2").arg(serverName, method).toUtf8();
+}
+
+QByteArray encodeRequest(const VariantList &args) {
+    QByteArray bytes;
+    QCborStreamWriter writer(&bytes);
+    writeArgs(writer, args);
+    return bytes;
+}
+
+VariantList decodeRequest(QByteArrayView body, const DecodeLimits &limits) {
+    VariantReader reader(body, limits);
+    Variant request = reader.readVariant();
+    reader.expectEnd();
+    if (!request.isArray())
+        throw DecodeError(std::string("a request is the array of the arguments, found ") +
+                          Variant::typeName(request.type()));
+    return std::move(request.array());
+}
+
+QByteArray encodeAnswer(const Variant &result, const VariantList &args) {
+    QByteArray bytes;
+    QCborStreamWriter writer(&bytes);
+    writer.startMap(2);
+    writeKey(writer, ResultKey);
+    writeVariant(writer, result);
+    writeKey(writer, ArgsKey);
+    writeArgs(writer, args);
+    writer.endMap();
+    return bytes;
+}
+
+QByteArray encodeError(const QString &message) {
+    QByteArray bytes;
+    QCborStreamWriter writer(&bytes);
+    writer.startMap(1);
+    writeKey(writer, ErrorKey);
+    writer.append(message);
+    writer.endMap();
+    return bytes;
+}
+
+WireAnswer decodeAnswer(QByteArrayView body, const DecodeLimits &limits) {
+    VariantReader reader(body, limits);
+    WireAnswer answer;
+    bool hasResult = false, hasArgs = false, hasError = false;
+    const auto once = [&reader](bool &seen, const char *key) {
+        if (seen)
+            reader.fail(QStringLiteral("the answer holds \"%1\" twice").arg(QLatin1StringView(key)));
+        seen = true;
+    };
+    reader.enterMap("answer");
+    while (reader.hasNext()) {
+        const QString key = reader.readText("answer key");
+        if (key == QLatin1StringView(ResultKey)) {
+            once(hasResult, ResultKey);
+            answer.result = reader.readVariant(1);
+        } else if (key == QLatin1StringView(ArgsKey)) {
+            once(hasArgs, ArgsKey);
+            Variant args = reader.readVariant(1);
+            if (!args.isArray())
+                reader.fail(QStringLiteral("the answer's args must be an array, found %1")
+                                .arg(QLatin1StringView(Variant::typeName(args.type()))));
+            answer.args = std::move(args.array());
+        } else if (key == QLatin1StringView(ErrorKey)) {
+            once(hasError, ErrorKey);
+            answer.error = reader.readText("error message");
+        } else {
+            reader.fail(QStringLiteral("the answer holds an unknown key \"%1\"").arg(key.left(40)));
+        }
+    }
+    reader.leaveContainer("answer");
+    reader.expectEnd();
+    if (hasError == (hasResult || hasArgs) || hasResult != hasArgs)
+        throw DecodeError("an answer holds result and args, or error alone");
+    answer.ok = !hasError;
+    return answer;
+}
+
+} // namespace bco

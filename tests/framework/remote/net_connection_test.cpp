@@ -1,0 +1,206 @@
+#include <functional>
+#include <set>
+#include <stdexcept>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "framework/remote/net_connection.h"
+#include "framework/remote/wire_codec.h"
+#include "support/loopback_rpc_server.h"
+
+using namespace bco;
+using bco::test::LoopbackRpcServer;
+using ::testing::HasSubstr;
+
+namespace {
+
+// The way the forms set their connection up: the address is filled in just before connecting.
+void pointAt(NetConnection &connection, const QString &host, int port) {
+    connection.SetBeforeConnect([host, port](NetConnection &self) {
+        self.SetHost(host);
+        self.SetPort(port);
+    });
+}
+
+// A port on which nothing listens: a server's, once it stopped.
+int closedPort() {
+    return LoopbackRpcServer().port();
+}
+
+} // namespace
+
+TEST(NetConnectionTest, ArgumentsPassedByReferenceComeBackChanged) {
+    LoopbackRpcServer server;
+    server.on(QStringLiteral("GetVdPeriodoContabil"), [](VariantList &args) {
+        args[0] = "S";
+        args[1] = args[1].toDate().addDays(1);
+        return Variant(true);
+    });
+    NetConnection connection;
+    pointAt(connection, server.host(), server.port());
+    connection.Open();
+
+    VariantList args{"01", QDate(2024, 3, 15)};
+    const RemoteResult result = connection.Call(QStringLiteral("getvdperiodocontabil"), args);
+    ASSERT_TRUE(result.ok()) << result.errorMessage().toStdString();
+    EXPECT_EQ(result.payload(), Variant(true));
+    EXPECT_EQ(args, (VariantList{"S", QDate(2024, 3, 16)}));
+}
+
+TEST(NetConnectionTest, CallsWithoutByReferenceArgumentsTakeThemByValue) {
+    LoopbackRpcServer server;
+    server.on(QStringLiteral("getSaldoDia"), [](VariantList &args) {
+        return Variant(args.size() == 2 && args[0] == Variant("001") ? 1500.25 : -1.0);
+    });
+    NetConnection connection;
+    pointAt(connection, server.host(), server.port());
+
+    const RemoteResult result = connection.Call(QStringLiteral("getSaldoDia"), {"001", QDate(2024, 3, 15)});
+    ASSERT_TRUE(result.ok()) << result.errorMessage().toStdString();
+    EXPECT_EQ(result.payload(), Variant(1500.25));
+    EXPECT_TRUE(connection.Connected()) << "a call opens the connection it needs";
+}
+
+TEST(NetConnectionTest, AMethodsFailureComesBackWithItsMessageAndLeavesTheArguments) {
+    LoopbackRpcServer server;
+    server.on(QStringLiteral("getFilial"), [](VariantList &args) -> Variant {
+        args[0] = "changed";
+        throw std::runtime_error("branch 0009 does not exist");
+    });
+    NetConnection connection;
+    pointAt(connection, server.host(), server.port());
+
+    VariantList args{"0009", "01"};
+    const RemoteResult result = connection.Call(QStringLiteral("getFilial"), args);
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.errorMessage(), QStringLiteral("branch 0009 does not exist"));
+    EXPECT_EQ(args, (VariantList{"0009", "01"}));
+}
+
+TEST(NetConnectionTest, RefusalsAndBrokenAnswersBecomeFailuresThatSayWhy) {
+    struct Case {
+        const char *name;
+        std::function<void(LoopbackRpcServer &)> setUp;
+        const char *message;
+    };
+    const std::string cbor = CborContentType;
+    const auto raw = [](int status, std::string type, QByteArray body) {
+        return [=](LoopbackRpcServer &server) {
+            server.answerRaw(QStringLiteral("getEmpresa"), status, type, body.toStdString());
+        };
+    };
+    const Case cases[] = {
+        {"a call without the session token",
+         [](LoopbackRpcServer &s) { s.requireToken(QStringLiteral("t0k3n")); }, "no valid session token"},
+        {"a method the server does not know", [](LoopbackRpcServer &) {}, "unknown method getEmpresa"},
+        {"a request over the body limit", [](LoopbackRpcServer &s) { s.limitBody(4); },
+         "request body over 4 bytes"},
+        {"a request the server finds malformed",
+         raw(400, cbor, encodeError(QStringLiteral("malformed CBOR"))), "malformed CBOR"},
+        {"a refusal without a message", raw(401, "text/plain", {}), "no valid session (HTTP 401)"},
+        {"a body limit without a message", raw(413, "text/plain", {}),
+         "larger than the application server accepts"},
+        {"an error page", raw(500, "text/html", "<html></html>"),
+         "answered HTTP 500 to the call of getEmpresa"},
+        {"a success that is not CBOR", raw(200, "text/plain", "ok"),
+         "malformed answer to the call of getEmpresa"},
+        {"a success cut short", raw(200, cbor, encodeAnswer(1, {"0001"}).chopped(2)), "truncated"},
+        {"a success with the arguments missing", raw(200, cbor, encodeAnswer(1, {})), "answered 0 arguments"},
+        {"a failure without a message", raw(200, cbor, encodeError({})),
+         "getEmpresa failed without a message"},
+    };
+    for (const Case &c : cases) {
+        LoopbackRpcServer server;
+        c.setUp(server);
+        NetConnection connection;
+        pointAt(connection, server.host(), server.port());
+        VariantList args{"0001"};
+        const RemoteResult result = connection.Call(QStringLiteral("getEmpresa"), args);
+        EXPECT_FALSE(result.ok()) << c.name;
+        EXPECT_THAT(result.errorMessage().toStdString(), HasSubstr(c.message)) << c.name;
+        EXPECT_EQ(args, VariantList{"0001"}) << c.name;
+    }
+}
+
+TEST(NetConnectionTest, CallsShareOneKeptAliveConnection) {
+    LoopbackRpcServer server;
+    server.on(QStringLiteral("getGeral_bco"), [](VariantList &) { return Variant(); });
+    NetConnection connection;
+    pointAt(connection, server.host(), server.port());
+    connection.Open();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(connection.Call(QStringLiteral("getGeral_bco")).ok());
+
+    std::set<int> ports;
+    for (const auto &call : server.calls())
+        ports.insert(call.remotePort);
+    EXPECT_EQ(server.calls().size(), 3u);
+    EXPECT_EQ(ports.size(), 1u);
+}
+
+TEST(NetConnectionTest, ReconnectsWhenTheServerEndedTheConnection) {
+    LoopbackRpcServer server; // ends a kept-alive connection after five requests
+    server.on(QStringLiteral("getLancto"), [](VariantList &) { return Variant(1); });
+    NetConnection connection;
+    pointAt(connection, server.host(), server.port());
+    for (int i = 0; i < 12; ++i)
+        ASSERT_TRUE(connection.Call(QStringLiteral("getLancto")).ok()) << "call " << i;
+    std::set<int> ports;
+    for (const auto &call : server.calls())
+        ports.insert(call.remotePort);
+    EXPECT_GT(ports.size(), 1u) << "the server should have ended at least one connection";
+}
+
+TEST(NetConnectionTest, AnUnreachableServerIsTheFailureOfTheFirstCall) {
+    const int port = closedPort();
+    NetConnection connection;
+    pointAt(connection, QStringLiteral("127.0.0.1"), port);
+    EXPECT_NO_THROW(connection.Open());
+    EXPECT_FALSE(connection.Connected());
+
+    const RemoteResult first = connection.Call(QStringLiteral("GetParamGeral"));
+    EXPECT_FALSE(first.ok());
+    EXPECT_THAT(first.errorMessage().toStdString(),
+                HasSubstr(QStringLiteral("cannot connect to the application server at 127.0.0.1:%1")
+                              .arg(port)
+                              .toStdString()));
+    EXPECT_FALSE(connection.Call(QStringLiteral("GetParamGeral")).ok()) << "a later call tries again";
+}
+
+TEST(NetConnectionTest, WithThrowExceptionFailuresAreThrown) {
+    NetConnection unreachable;
+    unreachable.SetThrowException(true);
+    pointAt(unreachable, QStringLiteral("127.0.0.1"), closedPort());
+    EXPECT_THROW(unreachable.Open(), RemoteCallError);
+
+    LoopbackRpcServer server;
+    server.on(QStringLiteral("getCliente"),
+              [](VariantList &) -> Variant { throw std::runtime_error("refused"); });
+    NetConnection connection;
+    connection.SetThrowException(true);
+    pointAt(connection, server.host(), server.port());
+    EXPECT_THROW(connection.Call(QStringLiteral("getCliente"), {"1", "2"}), RemoteCallError);
+}
+
+TEST(NetConnectionTest, TheSessionTokenTravelsAsABearerHeader) {
+    LoopbackRpcServer server;
+    server.requireToken(QStringLiteral("abc123"));
+    server.on(QStringLiteral("getLancto"), [](VariantList &) { return Variant(1); });
+    NetConnection connection;
+    pointAt(connection, server.host(), server.port());
+    connection.SetBearerToken(QStringLiteral("abc123"));
+
+    EXPECT_TRUE(connection.Call(QStringLiteral("getLancto")).ok());
+    ASSERT_EQ(server.calls().size(), 1u);
+    EXPECT_EQ(server.calls()[0].authorization, "Bearer abc123");
+}
+
+TEST(NetConnectionTest, RefusesMethodNamesThatCannotBeAPathWithoutCalling) {
+    LoopbackRpcServer server;
+    NetConnection connection;
+    pointAt(connection, server.host(), server.port());
+    for (const QString &method : {QString(), QStringLiteral("../admin"), QStringLiteral("get Saldo")})
+        EXPECT_FALSE(connection.Call(method).ok()) << method.toStdString();
+    EXPECT_TRUE(server.calls().empty());
+}

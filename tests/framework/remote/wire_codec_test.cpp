@@ -1,0 +1,141 @@
+#include <functional>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCborStreamWriter>
+
+#include "framework/remote/wire_codec.h"
+
+using namespace bco;
+using ::testing::HasSubstr;
+
+namespace {
+
+DataPacket entryPacket() {
+    DataPacket packet({{"NRMOVBANC", FieldKind::Text, 10, true}, {"VRMOVBANC", FieldKind::Float}});
+    packet.appendValues({"0000000001", 150.75});
+    return packet;
+}
+
+QByteArray cbor(const std::function<void(QCborStreamWriter &)> &write) {
+    QByteArray bytes;
+    QCborStreamWriter writer(&bytes);
+    write(writer);
+    return bytes;
+}
+
+} // namespace
+
+TEST(WireCodecTest, RequestsCarryTheArgumentsInOrder) {
+    const VariantList args{
+        "001", QDate(2024, 3, 15), 2, 10.5, Variant(), VariantList{"C0001", "D0002"}, entryPacket()};
+    EXPECT_EQ(decodeRequest(encodeRequest(args)), args);
+    EXPECT_EQ(decodeRequest(encodeRequest({})), VariantList{});
+}
+
+TEST(WireCodecTest, AnswersCarryResultAndArgumentsOrTheError) {
+    const WireAnswer answer = decodeAnswer(encodeAnswer(entryPacket(), {"S", QDate(2024, 3, 15)}));
+    EXPECT_TRUE(answer.ok);
+    EXPECT_EQ(answer.result, Variant(entryPacket()));
+    EXPECT_EQ(answer.args, (VariantList{"S", QDate(2024, 3, 15)}));
+
+    const WireAnswer failure = decodeAnswer(encodeError(QStringLiteral("account 999 does not exist")));
+    EXPECT_FALSE(failure.ok);
+    EXPECT_EQ(failure.error, QStringLiteral("account 999 does not exist"));
+}
+
+TEST(WireCodecTest, MethodPathsNameServerAndMethod) {
+    EXPECT_EQ(rpcPath(u"BCO11100.rdmLancContCorr", u"getSaldoDia"),
+              QByteArray("/rpc/BCO11100.rdmLancContCorr/getSaldoDia"));
+}
+
+TEST(WireCodecTest, RefusesMalformedBodies) {
+    struct Case {
+        const char *name;
+        QByteArray body;
+        const char *message;
+        bool isRequest = false;
+    };
+    const auto map = [](const std::function<void(QCborStreamWriter &)> &entries, int count) {
+        return cbor([&](QCborStreamWriter &w) {
+            w.startMap(count);
+            entries(w);
+            w.endMap();
+        });
+    };
+    const Case cases[] = {
+        {"a request that is not an array", encodeVariant("getSaldoDia"), "arguments, found text", true},
+        {"a request followed by more bytes", encodeRequest({1}) + QByteArray(1, '\0'), "trailing bytes",
+         true},
+        {"an answer that is not a map", encodeVariant(VariantList{}), "answer: expected a map"},
+        {"a result without its arguments",
+         map(
+             [](QCborStreamWriter &w) {
+                 w.append(QLatin1StringView("result"));
+                 w.append(1);
+             },
+             1),
+         "result and args, or error alone"},
+        {"an error beside a result",
+         map(
+             [](QCborStreamWriter &w) {
+                 w.append(QLatin1StringView("error"));
+                 w.append(QLatin1StringView("x"));
+                 w.append(QLatin1StringView("result"));
+                 w.append(1);
+                 w.append(QLatin1StringView("args"));
+                 w.startArray(0);
+                 w.endArray();
+             },
+             3),
+         "result and args, or error alone"},
+        {"arguments that are not an array",
+         map(
+             [](QCborStreamWriter &w) {
+                 w.append(QLatin1StringView("result"));
+                 w.append(1);
+                 w.append(QLatin1StringView("args"));
+                 w.append(2);
+             },
+             2),
+         "args must be an array, found integer"},
+        {"an error that is not text",
+         map(
+             [](QCborStreamWriter &w) {
+                 w.append(QLatin1StringView("error"));
+                 w.append(500);
+             },
+             1),
+         "error message: expected text"},
+        {"an unknown key",
+         map(
+             [](QCborStreamWriter &w) {
+                 w.append(QLatin1StringView("warning"));
+                 w.append(1);
+             },
+             1),
+         "unknown key \"warning\""},
+        {"a key given twice",
+         map(
+             [](QCborStreamWriter &w) {
+                 w.append(QLatin1StringView("error"));
+                 w.append(QLatin1StringView("a"));
+                 w.append(QLatin1StringView("error"));
+                 w.append(QLatin1StringView("b"));
+             },
+             2),
+         "\"error\" twice"},
+    };
+    for (const Case &c : cases) {
+        try {
+            if (c.isRequest)
+                decodeRequest(c.body);
+            else
+                decodeAnswer(c.body);
+            ADD_FAILURE() << c.name << ": decoded without complaint";
+        } catch (const DecodeError &error) {
+            EXPECT_THAT(error.what(), HasSubstr(c.message)) << c.name;
+        }
+    }
+}
