@@ -138,7 +138,8 @@ std::optional<FindRequest> ScriptedLookups::find(ClientDataSet &dataSet) {
     QString fieldName = answer->fieldName;
     if (fieldName.isEmpty()) {
         for (const Field *field : dataSet.Fields()) {
-            if (field->Visible()) {
+            if (field->Visible() &&
+                field->FieldName().compare(QLatin1String("IDMARCADO"), Qt::CaseInsensitive) != 0) {
                 fieldName = field->FieldName();
                 break;
             }

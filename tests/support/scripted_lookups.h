@@ -14,8 +14,8 @@ namespace bco {
 // - a look-up is answered by the first scripted pick or cancel: a pick moves the data set to the first
 //   row whose field reads the given text (AsString) and answers true;
 // - a pick list is answered by the first scripted list of keys (in the data set's order) or cancel;
-// - a find is answered by the first scripted typed value, in the given field (the first visible one when
-//   none is given), or cancel.
+// - a find is answered by the first scripted typed value, in the given field (when none is given, the
+//   first visible one that is not a mark), or cancel.
 // A window nobody scripted, a pick of a row that is not there, or keys the list does not hold fail the
 // running test and are answered as cancelled; answers still unused when the object goes fail it too.
 class ScriptedLookups final : public LookupDialogs {

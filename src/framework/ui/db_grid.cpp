@@ -179,22 +179,43 @@ void TNewDBGrid::SetColumns(const QList<DataSetColumn> &columns) {
 
 void TNewDBGrid::applyColumnWidths() {
     const QList<DataSetColumn> &columns = model_->Columns();
-    const int charWidth = fontMetrics().averageCharWidth();
     for (int column = 0; column < model_->columnCount(); ++column) {
         const int given = column < columns.size() ? columns[column].width : 0;
-        if (given > 0) {
-            setColumnWidth(column, given);
-            continue;
-        }
         const Field *field = model_->FieldAt(column);
-        if (IsMarkField(field)) {
-            setColumnWidth(column, 22);
-            continue;
-        }
-        const int characters =
-            field != nullptr ? std::max<int>(field->DisplayWidth(), field->DisplayLabel().size()) : 10;
-        setColumnWidth(column, std::min(characters * charWidth + 12, 400));
+        if (given > 0)
+            setColumnWidth(column, given);
+        else if (field != nullptr)
+            setColumnWidth(column, NaturalWidth(*field));
     }
+}
+
+// Wide enough for the widest value of the field's kind and for its title: text by its display width in
+// average characters, numbers and dates by a sample written in the grid's font.
+int TNewDBGrid::NaturalWidth(const Field &field) const {
+    if (IsMarkField(&field))
+        return 22;
+    const QFontMetrics cells = fontMetrics();
+    QString sample;
+    switch (field.Kind()) {
+    case FieldKind::Date:
+        sample = QStringLiteral("00/00/0000");
+        break;
+    case FieldKind::Float:
+        sample = QStringLiteral("000.000.000,00");
+        break;
+    case FieldKind::Integer:
+        sample = QStringLiteral("0000000000");
+        break;
+    case FieldKind::Boolean:
+        sample = QStringLiteral("Não");
+        break;
+    case FieldKind::Text:
+        break;
+    }
+    const int content =
+        std::max(cells.horizontalAdvance(sample), field.DisplayWidth() * cells.averageCharWidth());
+    const int title = horizontalHeader()->fontMetrics().horizontalAdvance(field.DisplayLabel()) + 16;
+    return std::min(std::max(content + 12, title), 400);
 }
 
 void TNewDBGrid::followDataSet() {

@@ -61,8 +61,10 @@ public:
     ClientDataSet *DataSet() const;
     DataSetModel *Model() const;
 
-    // Columns to show; empty shows every visible field.
+    // Columns to show; empty shows every visible field. A column without a width gets its field's natural
+    // width.
     void SetColumns(const QList<DataSetColumn> &columns);
+    int NaturalWidth(const Field &field) const;
 
     // The field of the current column; null when the grid shows nothing.
     const Field *SelectedField() const;

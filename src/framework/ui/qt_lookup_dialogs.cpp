@@ -180,7 +180,10 @@ private:
                               .displayWidth = field->DisplayWidth()});
             const Qt::Alignment alignment =
                 isNumeric(*field) ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter;
-            columns_ << DataSetColumn{.fieldName = name, .alignment = alignment, .titleAlignment = alignment};
+            columns_ << DataSetColumn{.fieldName = name,
+                                      .width = grid_->NaturalWidth(*field),
+                                      .alignment = alignment,
+                                      .titleAlignment = alignment};
             shown << field;
         }
         marks_->CreateDataSet();
@@ -233,7 +236,7 @@ public:
         field_->setObjectName(QStringLiteral("findField"));
         value_->setObjectName(QStringLiteral("findValue"));
         for (const Field *field : dataSet.Fields()) {
-            if (field->Visible())
+            if (field->Visible() && !TNewDBGrid::IsMarkField(field))
                 field_->addItem(field->DisplayLabel(), field->FieldName());
         }
         auto *form = new QFormLayout;

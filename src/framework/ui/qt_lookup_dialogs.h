@@ -11,8 +11,8 @@ namespace bco {
 // - the pick list: the rows with a tick column (double click or space toggles; "Marcar todos",
 //   "Desmarcar todos"), OK and "Cancelar"; it works on a copy of the rows as they are shown, so the data
 //   set listed is neither moved nor changed;
-// - the find window: the field to search ("Campo") among the visible ones, the value ("Valor"),
-//   "Procurar" and "Cancelar".
+// - the find window: the field to search ("Campo") among the visible ones but the mark column, the value
+//   ("Valor"), "Procurar" and "Cancelar".
 // Their controls carry object names (lookupGrid, lookupFind, pickGrid, markAll, unmarkAll, findField,
 // findValue) so that tests can drive them.
 class QtLookupDialogs final : public LookupDialogs {
