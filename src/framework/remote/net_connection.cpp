@@ -149,7 +149,13 @@ RemoteResult NetConnection::Call(const QString &method, VariantList &args) {
             return failure(std::exchange(pendingFailure_, {}));
     }
 
-    const QByteArray body = encodeRequest(args);
+    QByteArray body;
+    try {
+        body = encodeRequest(args);
+    } catch (const std::invalid_argument &error) {
+        return failure(QStringLiteral("the arguments of %1 cannot be sent: %2")
+                           .arg(method, QString::fromUtf8(error.what())));
+    }
     httplib::Headers headers;
     if (!bearerToken_.isEmpty())
         headers.emplace("Authorization", "Bearer " + bearerToken_.toStdString());

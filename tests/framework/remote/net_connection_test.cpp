@@ -196,11 +196,14 @@ TEST(NetConnectionTest, TheSessionTokenTravelsAsABearerHeader) {
     EXPECT_EQ(server.calls()[0].authorization, "Bearer abc123");
 }
 
-TEST(NetConnectionTest, RefusesMethodNamesThatCannotBeAPathWithoutCalling) {
+TEST(NetConnectionTest, RefusesWhatCannotBeSentWithoutCalling) {
     LoopbackRpcServer server;
     NetConnection connection;
     pointAt(connection, server.host(), server.port());
     for (const QString &method : {QString(), QStringLiteral("../admin"), QStringLiteral("get Saldo")})
         EXPECT_FALSE(connection.Call(method).ok()) << method.toStdString();
+    const RemoteResult farDate = connection.Call(QStringLiteral("getSaldoDia"), {"001", QDate(10000, 1, 1)});
+    EXPECT_THAT(farDate.errorMessage().toStdString(),
+                HasSubstr("the arguments of getSaldoDia cannot be sent"));
     EXPECT_TRUE(server.calls().empty());
 }
