@@ -1,0 +1,101 @@
+#include "framework/session/login_context.h"
+
+#include <utility>
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "framework/remote/net_connection.h"
+#include "framework/session/shared_database.h"
+
+namespace bco {
+
+NoLoginContext::NoLoginContext()
+    : std::logic_error("no login context is installed: the host fills one at login") {
+}
+
+namespace {
+
+// Lives in bco_framework, which the host and the module share, so the whole process sees one context.
+LoginContext *installedContext = nullptr;
+
+} // namespace
+
+namespace Session {
+
+const LoginContext &current() {
+    if (!installedContext)
+        throw NoLoginContext();
+    return *installedContext;
+}
+
+bool installed() {
+    return installedContext != nullptr;
+}
+
+LoginContext *install(LoginContext *context) {
+    return std::exchange(installedContext, context);
+}
+
+} // namespace Session
+
+} // namespace bco
+
+namespace Ondrima {
+
+using bco::Session::current;
+
+QString Operador() {
+    return current().operatorCode;
+}
+
+QString FiliProc() {
+    return current().processingBranch;
+}
+
+QDate DataProc(const QString &branch) {
+    const bco::LoginContext &context = current();
+    return context.branchDates.value(branch, context.processingDate);
+}
+
+QString WebURL() {
+    return current().serverHost;
+}
+
+int WebPort() {
+    return current().serverPort;
+}
+
+QString SessionToken() {
+    return current().sessionToken;
+}
+
+void PrepareConnection(bco::NetConnection &connection) {
+    const bco::LoginContext &context = current();
+    connection.SetHost(context.serverHost);
+    connection.SetPort(context.serverPort);
+    connection.SetBearerToken(context.sessionToken);
+}
+
+QString DBPict(int kind) {
+    QSqlQuery query(dtmDBGeral::adcGeral());
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT CDPICT FROM PICTDB WHERE IDTIPOPICT = ?")))
+        throw std::runtime_error("cannot read the database's edit masks: " +
+                                 query.lastError().text().toStdString());
+    query.addBindValue(kind);
+    if (!query.exec())
+        throw std::runtime_error("cannot read the database's edit masks: " +
+                                 query.lastError().text().toStdString());
+    return query.next() ? query.value(0).toString() : QString();
+}
+
+void LoadBPL(const QString &screenCode, const bco::Variant &parameters) {
+    const bco::LoginContext &context = current();
+    if (!context.loadScreen)
+        throw std::runtime_error(
+            QStringLiteral("A tela %1 não está disponível neste sistema.").arg(screenCode).toStdString());
+    context.loadScreen(screenCode, parameters);
+}
+
+} // namespace Ondrima

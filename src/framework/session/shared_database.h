@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QSqlDatabase>
+
+// The host's shared database connection (`dtmDBGeral.adcGeral`), over which the local queries and the
+// operator look-ups run. The host opens it with bco::openDatabase at start and names it in the login
+// context; a test opens a seeded database and installs a context naming it.
+namespace dtmDBGeral {
+
+// The open connection. Throws bco::NoLoginContext without a login context, and std::runtime_error when the
+// context names no connection or one that is not open.
+QSqlDatabase adcGeral();
+
+} // namespace dtmDBGeral
