@@ -1,6 +1,7 @@
 #include "framework/ui/forms/form.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -71,9 +72,28 @@ void TForm::Release() {
 }
 
 int TForm::ShowModal() {
+    struct OrdinaryCursor {
+        const bool busy = QApplication::overrideCursor() != nullptr;
+        OrdinaryCursor() {
+            if (busy)
+                QApplication::setOverrideCursor(Qt::ArrowCursor);
+        }
+        ~OrdinaryCursor() {
+            if (busy)
+                QApplication::restoreOverrideCursor();
+        }
+    } cursor;
     modalResult_ = mrNone;
     Dialogs::modalForms().showModal(*this);
     return modalResult_;
+}
+
+HourglassCursor::HourglassCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+HourglassCursor::~HourglassCursor() {
+    QApplication::restoreOverrideCursor();
 }
 
 void TForm::closeEvent(QCloseEvent *event) {

@@ -61,6 +61,8 @@ public:
 
     // Runs FormCreate; called once by CreateForm.
     void RunFormCreate();
+    // Runs FormActivate without the form becoming active (a dialog used unseen).
+    void RunFormActivate() { FormActivate(); }
 
     // Closes the form (its multi-document window when it is a child window), running FormClose.
     void Close();
@@ -68,7 +70,8 @@ public:
     // caller reading the form's data sets) finishes first.
     void Release();
 
-    // Shows the form modally through the modal-forms service and answers its modal result.
+    // Shows the form modally through the modal-forms service and answers its modal result. The operator
+    // works on a modal form with the ordinary cursor, whatever cursor its caller was showing.
     int ShowModal();
     int ModalResult() const { return modalResult_; }
     void SetModalResult(int result) { modalResult_ = result; }
@@ -108,6 +111,16 @@ private:
 
     int modalResult_ = mrNone;
     bool watchingMdiWindow_ = false;
+};
+
+// The hourglass cursor over the whole application for the life of the object (the creators show it while
+// a form is made); the cursor before it comes back however the scope ends.
+class HourglassCursor {
+public:
+    HourglassCursor();
+    ~HourglassCursor();
+    HourglassCursor(const HourglassCursor &) = delete;
+    HourglassCursor &operator=(const HourglassCursor &) = delete;
 };
 
 // Makes a form and runs its FormCreate: the one way forms are created. When FormCreate fails, the form is

@@ -45,6 +45,10 @@ void QtModalForms::showModal(QWidget &form) {
     else
         form.setWindowFlag(Qt::Dialog);
     form.setWindowModality(Qt::ApplicationModal);
+    // The dialog opens over the middle of the window it belongs to, as a dialog does.
+    if (QWidget *over = form.parentWidget() != nullptr ? form.parentWidget()->window() : nullptr;
+        over != nullptr && !form.isVisible())
+        form.move(over->geometry().center() - form.rect().center());
 
     QEventLoop loop;
     HideWatcher watcher(loop);
