@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+
+#include "discount/discount_form.h"
+#include "entries/entry_form.h"
+#include "filter/filter_form.h"
+#include "host/main_window.h"
+#include "host/module_loader.h"
+#include "import/import_form.h"
+#include "report/report_form.h"
+#include "support/qt_printers.h"
+#include "support/scripted_dialogs.h"
+#include "support/scripted_modal_forms.h"
+
+using namespace bco;
+
+namespace {
+
+void releaseDeferred() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The module as the host loads it: the real library by path, its entry points resolved by name, its child
+// forms shown in a host window's multi-document area. (The suite also links the library, to read the units'
+// variables: the loader hands back that same copy.)
+class Module : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        module = new host::LoadedModule(host::loadModule(QStringLiteral(BCO_MODULE_PATH)));
+    }
+    static void TearDownTestSuite() { delete module; }
+
+    void SetUp() override { window.show(); }
+
+    void TearDown() override {
+        window.mdiArea()->closeAllSubWindows();
+        delete Cli_bco11102::frmFiltroLancCont.data();
+        releaseDeferred();
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "a creator left the hourglass on";
+    }
+
+    QList<QWidget *> childForms() const {
+        QList<QWidget *> forms;
+        for (QMdiSubWindow *sub : window.mdiArea()->subWindowList())
+            forms << sub->widget();
+        return forms;
+    }
+
+    static host::LoadedModule *module;
+    ScriptedDialogs dialogs;
+    ScriptedModalForms modal;
+    host::MainWindow window{QString()};
+    ScopedHostFrame frame{window};
+};
+
+host::LoadedModule *Module::module = nullptr;
+
+} // namespace
+
+TEST_F(Module, ExportsEveryEntryPointAndStartsWithItsUnitsAsTheModuleLoads) {
+    EXPECT_TRUE(module->missing.isEmpty()) << module->missing.join(u',').toStdString();
+    EXPECT_FALSE(Cli_bco11100::boStCriado);
+    EXPECT_TRUE(Cli_bco11100::boValidaIdComp);
+    EXPECT_FALSE(Cli_bco11100::boInclusao);
+    EXPECT_FALSE(Cli_bco11100::boAltera);
+    EXPECT_FALSE(Cli_bco11100::boAtualizaSaldo);
+    EXPECT_TRUE(Cli_bco11100::frmLancCCorr.isNull());
+    EXPECT_FALSE(Cli_bco11101::boIdCriado);
+    EXPECT_TRUE(Cli_bco11102::frmFiltroLancCont.isNull());
+    EXPECT_FALSE(Cli_bco11103::boStCriado);
+    EXPECT_FALSE(Cli_bco11104::boIdCriado);
+}
+
+TEST_F(Module, ChildFormsAreMadeOnceShownAgainAndMadeAnewAfterTheyClose) {
+    struct Case {
+        const char *creator;
+        BcoCreator call;
+        const char *formName, *screenCode;
+        bool *created;
+    };
+    const Case cases[] = {
+        {"CriaLancamento", module->CriaLancamento, "frmLancCCorr", "BCO11100", &Cli_bco11100::boStCriado},
+        {"IniProc", module->IniProc, "frmLancCCorr", "BCO11100", &Cli_bco11100::boStCriado},
+        {"CriaImportacao", module->CriaImportacao, "frmImportLanc", "BCO11104", &Cli_bco11104::boIdCriado},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.creator);
+        c.call();
+        c.call();
+        ASSERT_EQ(childForms().size(), 1);
+        QPointer<QWidget> first = childForms().first();
+        EXPECT_EQ(first->objectName(), c.formName);
+        EXPECT_EQ(first->findChild<QLabel *>(QStringLiteral("lblCodTela"))->text(), c.screenCode);
+        EXPECT_TRUE(first->isVisible());
+        EXPECT_TRUE(*c.created);
+
+        window.mdiArea()->subWindowList().first()->showMinimized();
+        c.call();
+        EXPECT_FALSE(window.mdiArea()->subWindowList().first()->isMinimized())
+            << "shown again in its normal state";
+
+        window.mdiArea()->subWindowList().first()->close();
+        EXPECT_FALSE(*c.created);
+        releaseDeferred();
+        EXPECT_TRUE(first.isNull());
+        c.call();
+        ASSERT_EQ(childForms().size(), 1);
+        EXPECT_NE(childForms().first(), first.data());
+        window.mdiArea()->closeAllSubWindows();
+        releaseDeferred();
+    }
+}
+
+TEST_F(Module, IniProcAndCriaLancamentoOpenTheSameEntryForm) {
+    module->IniProc();
+    QPointer<QWidget> form = childForms().value(0);
+    module->CriaLancamento();
+    module->IniProc();
+    EXPECT_EQ(childForms(), QList<QWidget *>({form.data()}));
+    EXPECT_EQ(Cli_bco11100::frmLancCCorr.data(), form.data());
+}
+
+TEST_F(Module, TheReportReturnsOnlyWhenTheOperatorHasClosedIt) {
+    for (int opening = 0; opening < 2; ++opening) {
+        bool returned = false;
+        QPointer<QWidget> shown;
+        modal.then([&](QWidget &form) {
+            EXPECT_FALSE(returned);
+            EXPECT_EQ(form.objectName(), "frmRelLancCont");
+            EXPECT_EQ(form.findChild<QLabel *>(QStringLiteral("lblCodTela"))->text(), "BCO11101");
+            EXPECT_EQ(form.findChild<QLabel *>(QStringLiteral("lblCodRel"))->text(), "BCO111");
+            EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor)
+                << "the operator works without the hourglass";
+            EXPECT_TRUE(Cli_bco11101::boIdCriado);
+            shown = &form;
+            form.findChild<QToolButton *>(QStringLiteral("sbtFechar"))->click();
+        });
+        module->CriaRelLancCont();
+        returned = true;
+        EXPECT_FALSE(Cli_bco11101::boIdCriado);
+        ASSERT_FALSE(shown.isNull()) << "released only after the call that showed it returned";
+        releaseDeferred();
+        EXPECT_TRUE(shown.isNull());
+    }
+    EXPECT_EQ(modal.shown(), QStringList({"frmRelLancCont", "frmRelLancCont"}));
+}
+
+TEST_F(Module, TheFilterDialogOnlyHidesAndLivesUntilTheEntryFormCloses) {
+    void *variable = nullptr;
+    modal.then([](QWidget &form) { form.close(); }).then([](QWidget &form) { form.close(); });
+    module->CriaFiltroLancCont(&variable, nullptr, "BOTAO_FILTRO", "12345");
+    ASSERT_NE(variable, nullptr);
+    QPointer<Cli_bco11102::TfrmFiltroLancCont> dialog =
+        static_cast<Cli_bco11102::TfrmFiltroLancCont *>(variable);
+    EXPECT_EQ(Cli_bco11102::stCdReduCont, "123");
+    releaseDeferred();
+    ASSERT_FALSE(dialog.isNull());
+    EXPECT_FALSE(dialog->isVisible());
+    module->CriaFiltroLancCont(&variable, nullptr, "BOTAO_FILTRO", "7");
+    EXPECT_EQ(variable, dialog.data());
+    EXPECT_EQ(Cli_bco11102::stCdReduCont, "7");
+    // The silent rerun shows nothing (no modal showing was scripted for it) and keeps the dialog.
+    module->CriaFiltroLancCont(&variable, nullptr, "ESCONDE_FILTRO", "001");
+    module->CriaFiltroLancCont(&variable, nullptr, "OUTRA", "002");
+    releaseDeferred();
+    EXPECT_EQ(variable, dialog.data());
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(Cli_bco11102::stCdReduCont, "002");
+    delete dialog.data();
+
+    // The entry form's own dialog (a null variable) goes when the entry form closes.
+    module->CriaLancamento();
+    module->CriaFiltroLancCont(nullptr, nullptr, "ESCONDE_FILTRO", "001");
+    QPointer<Cli_bco11102::TfrmFiltroLancCont> own = Cli_bco11102::frmFiltroLancCont;
+    ASSERT_FALSE(own.isNull());
+    window.mdiArea()->closeAllSubWindows();
+    EXPECT_TRUE(own.isNull());
+    EXPECT_TRUE(Cli_bco11102::frmFiltroLancCont.isNull());
+}
+
+TEST_F(Module, TheDiscountFormIsReadableWhenItsModalCallReturnsAndIsThenReleased) {
+    for (const char *button : {"sbtConfirma", "sbtCancela"}) {
+        SCOPED_TRACE(button);
+        modal.then([&](QWidget &form) {
+            auto &discount = static_cast<Cli_bco11103::TfrmDescAdia &>(form);
+            EXPECT_EQ(discount.entryAmount, 150.25);
+            EXPECT_EQ(discount.partyCode, "000000000000000000042");
+            EXPECT_EQ(discount.companyCode, "01");
+            EXPECT_EQ(discount.supplierTaxNumber, "12345678000195");
+            EXPECT_EQ(discount.lblCodTela->text(), "BCO11103");
+            form.findChild<QToolButton *>(QString::fromLatin1(button))->click();
+        });
+        module->CriaDescAdi(150.25, "000000000000000000042", "01", "3", "F", "12345678000195");
+        ASSERT_FALSE(Cli_bco11103::frmDescAdia.isNull());
+        EXPECT_FALSE(Cli_bco11103::boStCriado);
+        releaseDeferred();
+        EXPECT_TRUE(Cli_bco11103::frmDescAdia.isNull());
+    }
+}
+
+TEST_F(Module, AFailureInsideACreatorIsShownAndEndsOnlyThatCall) {
+    ModalForms *scripted = Dialogs::installModalForms(nullptr);
+    module->CriaRelLancCont();
+    Dialogs::installModalForms(scripted);
+    ASSERT_EQ(dialogs.errors().size(), 1);
+    EXPECT_TRUE(dialogs.errors().first().startsWith(u"no dialogs service is installed"))
+        << dialogs.errors().first().toStdString();
+    // The form was made before the failure and serves the next call.
+    QPointer<Cli_bco11101::TfrmRelLancCont> made = Cli_bco11101::frmRelLancCont;
+    ASSERT_FALSE(made.isNull());
+    modal.then([&](QWidget &form) {
+        EXPECT_EQ(&form, made.data());
+        static_cast<Cli_bco11101::TfrmRelLancCont &>(form).Close();
+    });
+    module->CriaRelLancCont();
+}
