@@ -1,0 +1,100 @@
+#include "host/login.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "framework/remote/net_connection.h"
+
+namespace bco::host {
+
+LoginOutcome logIn(const QString &serverHost, int serverPort, const QString &operatorCode,
+                   const QString &password) {
+    if (operatorCode.trimmed().isEmpty())
+        return {{}, QStringLiteral("Informe o operador.")};
+    if (password.isEmpty())
+        return {{}, QStringLiteral("Informe a senha.")};
+    NetConnection connection;
+    connection.SetHost(serverHost);
+    connection.SetPort(serverPort);
+    connection.Open();
+    if (!connection.Connected())
+        return {{},
+                QStringLiteral(
+                    "Não foi possível conectar ao servidor de aplicação em %1:%2. Verifique se ele está em "
+                    "execução e se o endereço e a porta estão corretos.")
+                    .arg(serverHost)
+                    .arg(serverPort)};
+    const RemoteResult result =
+        connection.Call(QStringLiteral("Login"), {operatorCode.trimmed().toUpper(), password});
+    if (!result.ok())
+        return {{}, result.errorMessage()};
+    const QString token = result.payload().toText();
+    if (token.isEmpty())
+        return {{}, QStringLiteral("O servidor de aplicação não devolveu uma sessão.")};
+    return {token, {}};
+}
+
+LoginDialog::LoginDialog(QString serverHost, int serverPort, const QString &operatorCode, QWidget *parent)
+    : QDialog(parent)
+    , serverHost_(std::move(serverHost))
+    , serverPort_(serverPort)
+    , operator_(new QLineEdit(operatorCode, this))
+    , password_(new QLineEdit(this))
+    , message_(new QLabel(this)) {
+    setObjectName(QStringLiteral("dlgLogin"));
+    setWindowTitle(QStringLiteral("Entrar no sistema"));
+    operator_->setObjectName(QStringLiteral("edtOperador"));
+    operator_->setMaxLength(10);
+    password_->setObjectName(QStringLiteral("edtSenha"));
+    password_->setEchoMode(QLineEdit::Password);
+    message_->setObjectName(QStringLiteral("lblMensagem"));
+    message_->setWordWrap(true);
+    QPalette warning = message_->palette();
+    warning.setColor(QPalette::WindowText, Qt::darkRed);
+    message_->setPalette(warning);
+
+    auto *fields = new QFormLayout;
+    fields->addRow(QStringLiteral("&Operador"), operator_);
+    fields->addRow(QStringLiteral("&Senha"), password_);
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *enterButton = buttons->addButton(QStringLiteral("Entrar"), QDialogButtonBox::AcceptRole);
+    enterButton->setDefault(true);
+    buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &LoginDialog::enter);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Servidor %1:%2").arg(serverHost_).arg(serverPort_), this));
+    layout->addLayout(fields);
+    layout->addWidget(message_);
+    layout->addWidget(buttons);
+    setMinimumWidth(360);
+    (operatorCode.isEmpty() ? operator_ : password_)->setFocus();
+}
+
+QString LoginDialog::operatorCode() const {
+    return operator_->text().trimmed().toUpper();
+}
+
+QString LoginDialog::message() const {
+    return message_->text();
+}
+
+void LoginDialog::enter() {
+    const LoginOutcome outcome = logIn(serverHost_, serverPort_, operator_->text(), password_->text());
+    if (!outcome.ok()) {
+        message_->setText(outcome.message);
+        password_->selectAll();
+        password_->setFocus();
+        return;
+    }
+    token_ = outcome.token;
+    message_->clear();
+    accept();
+}
+
+} // namespace bco::host

@@ -1,0 +1,129 @@
+// bco-host: logs the operator in to the application server, opens the shared database, loads the module
+// library and offers its screens in a multi-document main window.
+
+#include <cstdio>
+
+#include <QApplication>
+#include <QDir>
+#include <QLocale>
+#include <QStyle>
+
+#include "framework/data/database_url.h"
+#include "framework/session/login_context.h"
+#include "framework/ui/forms/modal_forms.h"
+#include "framework/ui/qt_lookup_dialogs.h"
+#include "framework/ui/qt_message_dialogs.h"
+#include "host/host_settings.h"
+#include "host/login.h"
+#include "host/main_window.h"
+#include "host/module_loader.h"
+#include "host/screen_registry.h"
+
+using namespace bco;
+using namespace bco::host;
+
+namespace {
+
+const QString sharedConnection = QStringLiteral("adcGeral");
+
+void showError(const QString &text) {
+    Dialogs::messages().show(MsgKind::Error, text, MsgButton::Ok, QString());
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("bco-host"));
+    QApplication::setOrganizationName(QStringLiteral("bco"));
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    QApplication::setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_FileDialogListView));
+
+    QtMessageDialogs messages;
+    ScopedMessageDialogs installedMessages(messages);
+    QtModalForms modalForms;
+    ScopedModalForms installedModalForms(modalForms);
+    QtLookupDialogs lookups;
+    ScopedLookupDialogs installedLookups(lookups);
+
+    HostSettings settings;
+    try {
+        settings = HostSettings::load(QApplication::arguments(),
+                                      QApplication::applicationDirPath() +
+                                          QStringLiteral("/../lib/libPkg_BCO11100.so"),
+                                      QDate::currentDate());
+    } catch (const SettingsError &error) {
+        showError(QString::fromUtf8(error.what()));
+        return 2;
+    }
+    if (!settings.helpText.isEmpty()) {
+        std::fputs(qPrintable(settings.helpText), stdout);
+        return 0;
+    }
+
+    if (settings.databaseUrl.isEmpty()) {
+        showError(QStringLiteral(
+                      "O banco de dados compartilhado não foi configurado (banco/url em %1, ou --database).")
+                      .arg(settings.configFile));
+        return 2;
+    }
+    try {
+        openDatabase(DatabaseUrl::parse(settings.databaseUrl), sharedConnection);
+    } catch (const std::exception &error) {
+        showError(QStringLiteral("Não foi possível abrir o banco de dados compartilhado %1: %2")
+                      .arg(settings.databaseUrl, QString::fromUtf8(error.what())));
+        return 2;
+    }
+
+    // With the operator and the password given, the login is tried at once; the window opens only when it
+    // fails (saying why) or when something is missing.
+    QString operatorCode = settings.operatorCode;
+    QString token;
+    LoginDialog login(settings.serverHost, settings.serverPort, operatorCode);
+    if (!operatorCode.isEmpty() && !settings.password.isEmpty()) {
+        const LoginOutcome outcome =
+            logIn(settings.serverHost, settings.serverPort, operatorCode, settings.password);
+        token = outcome.token;
+        if (!outcome.ok())
+            showError(outcome.message);
+    }
+    if (token.isEmpty()) {
+        if (login.exec() != QDialog::Accepted)
+            return 0;
+        operatorCode = login.operatorCode();
+        token = login.token();
+    }
+
+    ScreenRegistry screens;
+    addHostScreens(screens);
+    LoginContext context;
+    context.operatorCode = operatorCode;
+    context.processingBranch = settings.processingBranch;
+    context.processingDate = settings.processingDate;
+    context.serverHost = settings.serverHost;
+    context.serverPort = settings.serverPort;
+    context.sessionToken = token;
+    context.databaseConnection = sharedConnection;
+    context.loadScreen = [&screens](const QString &code, const Variant &parameters) {
+        screens.open(code, parameters);
+    };
+    ScopedLoginContext installedContext(context);
+
+    MainWindow window(QStringLiteral("Operador %1   Filial %2   Data de processamento %3   Servidor %4:%5")
+                          .arg(operatorCode, settings.processingBranch,
+                               settings.processingDate.toString(QStringLiteral("dd/MM/yyyy")),
+                               settings.serverHost)
+                          .arg(settings.serverPort));
+    ScopedHostFrame installedFrame(window);
+    window.show();
+    try {
+        LoadedModule module = loadModule(settings.modulePath);
+        const QString missing = missingEntryPointsMessage(module);
+        window.setModule(std::move(module));
+        if (!missing.isEmpty())
+            showError(missing);
+    } catch (const ModuleError &error) {
+        showError(QString::fromUtf8(error.what()));
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,109 @@
+#include "host/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+
+namespace bco::host {
+
+MainWindow::MainWindow(const QString &status, QWidget *parent)
+    : QMainWindow(parent)
+    , mdiArea_(new QMdiArea(this))
+    , moduleMenu_(menuBar()->addMenu(QStringLiteral("&Conta Corrente"))) {
+    setObjectName(QStringLiteral("frmPrincipal"));
+    setWindowTitle(QStringLiteral("Conta Corrente Bancária"));
+    mdiArea_->setObjectName(QStringLiteral("mdiArea"));
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdiArea_);
+    moduleMenu_->setObjectName(QStringLiteral("mnuModulo"));
+
+    QMenu *windows = menuBar()->addMenu(QStringLiteral("&Janela"));
+    windows->addAction(QStringLiteral("&Cascata"), mdiArea_, &QMdiArea::cascadeSubWindows);
+    windows->addAction(QStringLiteral("&Lado a lado"), mdiArea_, &QMdiArea::tileSubWindows);
+    windows->addSeparator();
+    windows->addAction(QStringLiteral("&Sair"), this, &QWidget::close);
+
+    auto *session = new QLabel(status, this);
+    session->setObjectName(QStringLiteral("lblSessao"));
+    statusBar()->addPermanentWidget(session, 1);
+    resize(1100, 720);
+    setModule(std::nullopt);
+}
+
+void MainWindow::setModule(std::optional<LoadedModule> module) {
+    module_ = std::move(module);
+    moduleMenu_->clear();
+    if (!module_) {
+        QAction *none = moduleMenu_->addAction(QStringLiteral("(módulo não carregado)"));
+        none->setEnabled(false);
+        return;
+    }
+    const LoadedModule &m = *module_;
+    const auto item = [this](const QString &text, const char *entryPoint, bool present, auto call) {
+        QAction *action = moduleMenu_->addAction(text);
+        action->setObjectName(QString::fromLatin1(entryPoint));
+        action->setEnabled(present);
+        connect(action, &QAction::triggered, this, call);
+    };
+    item(QStringLiteral("&Lançamentos em Conta Corrente"), "CriaLancamento", m.CriaLancamento != nullptr,
+         [f = m.CriaLancamento] { f(); });
+    item(QStringLiteral("&Importação de Lançamentos"), "CriaImportacao", m.CriaImportacao != nullptr,
+         [f = m.CriaImportacao] { f(); });
+    item(QStringLiteral("&Relatório de Lançamentos"), "CriaRelLancCont", m.CriaRelLancCont != nullptr,
+         [f = m.CriaRelLancCont] { f(); });
+    moduleMenu_->addSeparator();
+    // The filter and the discount form serve the entry form; from here they open on their own, the filter
+    // as the entry form's own dialog and the discount form for no entry.
+    item(QStringLiteral("&Filtro de Lançamentos"), "CriaFiltroLancCont", m.CriaFiltroLancCont != nullptr,
+         [f = m.CriaFiltroLancCont] { f(nullptr, nullptr, "BOTAO_FILTRO", ""); });
+    item(QStringLiteral("&Desconto de Adiantamentos"), "CriaDescAdi", m.CriaDescAdi != nullptr,
+         [f = m.CriaDescAdi] { f(0.0, "", "", "0", "C", ""); });
+    moduleMenu_->addSeparator();
+    item(QStringLiteral("Iniciar o &módulo"), "IniProc", m.IniProc != nullptr, [f = m.IniProc] { f(); });
+}
+
+QAction *MainWindow::moduleItem(const QString &entryPoint) const {
+    for (QAction *action : moduleMenu_->actions())
+        if (action->objectName() == entryPoint)
+            return action;
+    return nullptr;
+}
+
+void MainWindow::showChild(QWidget &form) {
+    for (QMdiSubWindow *window : mdiArea_->subWindowList()) {
+        if (window->widget() == &form) {
+            window->show();
+            form.show();
+            mdiArea_->setActiveSubWindow(window);
+            return;
+        }
+    }
+    // A form opens at the size its layout gives it, not shrunk to what its controls need at least.
+    const QSize designed = form.size();
+    const int open = static_cast<int>(mdiArea_->subWindowList().size());
+    QMdiSubWindow *window = mdiArea_->addSubWindow(&form);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    form.show();
+    window->resize(designed + window->sizeHint() - form.sizeHint());
+    // Each new window opens a step down and to the right of the last, inside the area.
+    const int step = 28 * (open % 8);
+    window->move(step, step);
+    window->show();
+    mdiArea_->setActiveSubWindow(window);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    // Every form gets its close handler; one that refuses keeps the host open.
+    mdiArea_->closeAllSubWindows();
+    if (!mdiArea_->subWindowList().isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+} // namespace bco::host

@@ -1,0 +1,350 @@
+#include <stdexcept>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include "framework/session/login_context.h"
+#include "host/accounting_screen.h"
+#include "host/host_settings.h"
+#include "host/login.h"
+#include "host/main_window.h"
+#include "host/module_loader.h"
+#include "host/screen_registry.h"
+#include "server/server_process.h"
+#include "support/qt_printers.h"
+#include "support/scripted_dialogs.h"
+
+using namespace bco;
+using namespace bco::host;
+
+namespace {
+
+const QDate today{2024, 3, 15};
+const QString defaultModule = QStringLiteral("/opt/bco/lib/libPkg_BCO11100.so");
+
+QString writeIni(QTemporaryDir &folder, const char *text) {
+    const QString path = folder.filePath(QStringLiteral("bco-host.ini"));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    return path;
+}
+
+HostSettings load(const QStringList &arguments) {
+    return HostSettings::load(QStringList{QStringLiteral("bco-host")} + arguments, defaultModule, today);
+}
+
+} // namespace
+
+TEST(HostSettings, TheCommandLineOverridesTheIniFile) {
+    QTemporaryDir folder;
+    const QString ini =
+        writeIni(folder, "[sessao]\noperador=demo\nfilial=0101\ndata=01/02/2024\n"
+                         "[servidor]\nendereco=10.0.0.5\nporta=9000\n"
+                         "[banco]\nurl=sqlite:/dados/geral.db\n[modulo]\ncaminho=/m/lib.so\n");
+    const HostSettings fromIni = load({QStringLiteral("--config"), ini});
+    EXPECT_EQ(fromIni.operatorCode, "DEMO");
+    EXPECT_EQ(fromIni.processingBranch, "0101");
+    EXPECT_EQ(fromIni.processingDate, QDate(2024, 2, 1));
+    EXPECT_EQ(fromIni.serverHost, "10.0.0.5");
+    EXPECT_EQ(fromIni.serverPort, 9000);
+    EXPECT_EQ(fromIni.databaseUrl, "sqlite:/dados/geral.db");
+    EXPECT_EQ(fromIni.modulePath, "/m/lib.so");
+
+    const HostSettings overridden =
+        load({QStringLiteral("--config"), ini, QStringLiteral("--operator"), QStringLiteral("restrito"),
+              QStringLiteral("--branch"), QStringLiteral("0202"), QStringLiteral("--date"),
+              QStringLiteral("2024-03-01"), QStringLiteral("--server-host"), QStringLiteral("127.0.0.1"),
+              QStringLiteral("--server-port"), QStringLiteral("8300"), QStringLiteral("--database"),
+              QStringLiteral("sqlite:/tmp/g.db"), QStringLiteral("--module"), QStringLiteral("/x/y.so"),
+              QStringLiteral("--password"), QStringLiteral("segredo")});
+    EXPECT_EQ(overridden.operatorCode, "RESTRITO");
+    EXPECT_EQ(overridden.processingBranch, "0202");
+    EXPECT_EQ(overridden.processingDate, QDate(2024, 3, 1));
+    EXPECT_EQ(overridden.serverHost, "127.0.0.1");
+    EXPECT_EQ(overridden.serverPort, 8300);
+    EXPECT_EQ(overridden.databaseUrl, "sqlite:/tmp/g.db");
+    EXPECT_EQ(overridden.modulePath, "/x/y.so");
+    EXPECT_EQ(overridden.password, "segredo");
+}
+
+TEST(HostSettings, WhatIsSetNowhereTakesItsDefault) {
+    QTemporaryDir folder;
+    const HostSettings settings =
+        load({QStringLiteral("--config"), writeIni(folder, "[sessao]\nfilial=0101\n")});
+    EXPECT_EQ(settings.processingDate, today);
+    EXPECT_EQ(settings.modulePath, defaultModule);
+    EXPECT_EQ(settings.serverHost, "127.0.0.1");
+    EXPECT_EQ(settings.operatorCode, "");
+}
+
+TEST(HostSettings, RefusesValuesItCannotUseNamingTheSetting) {
+    QTemporaryDir folder;
+    const QString ini = writeIni(folder, "[sessao]\nfilial=0101\n");
+    struct Case {
+        QStringList arguments;
+        const char *message;
+    };
+    const Case cases[] = {
+        {{"--date", "31/02/2024"},
+         "A data de processamento \"31/02/2024\" (--date) não é uma data válida; use dd/mm/aaaa."},
+        {{"--server-port", "70000"},
+         "A porta do servidor \"70000\" (--server-port) não é uma porta válida (1 a 65535)."},
+        {{"--server-port", "oito"},
+         "A porta do servidor \"oito\" (--server-port) não é uma porta válida (1 a 65535)."},
+        {{"--branch", " "}, nullptr},
+        {{"--turbo"}, "Unknown option 'turbo'."},
+    };
+    for (const Case &c : cases) {
+        try {
+            load(QStringList{QStringLiteral("--config"), ini} + c.arguments);
+            ADD_FAILURE() << "accepted " << c.arguments.join(u' ').toStdString();
+        } catch (const SettingsError &error) {
+            const QString message = QString::fromUtf8(error.what());
+            if (c.message != nullptr)
+                EXPECT_EQ(message, QString::fromUtf8(c.message));
+            else
+                EXPECT_TRUE(message.startsWith(u"A filial de processamento não foi configurada"))
+                    << error.what();
+        }
+    }
+    EXPECT_THROW(load({QStringLiteral("--config"), folder.filePath(QStringLiteral("nenhum.ini"))}),
+                 SettingsError);
+}
+
+TEST(ModuleLoader, ResolvesEveryEntryPointOfTheModuleByName) {
+    const LoadedModule module = loadModule(QStringLiteral(BCO_MODULE_PATH));
+    EXPECT_TRUE(module.missing.isEmpty());
+    EXPECT_NE(module.CriaFiltroLancCont, nullptr);
+    EXPECT_NE(module.CriaDescAdi, nullptr);
+    EXPECT_EQ(missingEntryPointsMessage(module), "");
+}
+
+TEST(ModuleLoader, NamesWhatIsWrongWithALibraryThatIsNotTheModule) {
+    try {
+        loadModule(QStringLiteral("/nao/existe/libPkg_BCO11100.so"));
+        ADD_FAILURE() << "a missing file was loaded";
+    } catch (const ModuleError &error) {
+        EXPECT_STREQ(error.what(), "O módulo /nao/existe/libPkg_BCO11100.so não foi encontrado.");
+    }
+    QTemporaryDir folder;
+    const QString garbage = folder.filePath(QStringLiteral("libLixo.so"));
+    QFile file(garbage);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a library");
+    file.close();
+    try {
+        loadModule(garbage);
+        ADD_FAILURE() << "a file that is no library was loaded";
+    } catch (const ModuleError &error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what())
+                        .startsWith(QStringLiteral("O módulo %1 não pôde ser carregado: ").arg(garbage)))
+            << error.what();
+    }
+    try {
+        loadModule(QStringLiteral(BCO_OTHER_LIBRARY_PATH));
+        ADD_FAILURE() << "a library without entry points was taken for the module";
+    } catch (const ModuleError &error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(u"não exporta nenhum ponto de entrada"))
+            << error.what();
+    }
+}
+
+TEST(ModuleLoader, OffersWhatAModuleExportsAndNamesWhatItLacks) {
+    const LoadedModule module = loadModule(QStringLiteral(BCO_PARTIAL_MODULE_PATH));
+    EXPECT_EQ(module.missing,
+              QStringList({"CriaRelLancCont", "CriaImportacao", "CriaFiltroLancCont", "CriaDescAdi"}));
+    EXPECT_EQ(missingEntryPointsMessage(module),
+              QStringLiteral(
+                  "O módulo %1 não exporta os pontos de entrada: CriaRelLancCont, CriaImportacao, "
+                  "CriaFiltroLancCont, CriaDescAdi. As opções correspondentes do menu ficam indisponíveis.")
+                  .arg(module.path));
+    MainWindow window{QString()};
+    window.setModule(module);
+    EXPECT_TRUE(window.moduleItem(QStringLiteral("CriaLancamento"))->isEnabled());
+    EXPECT_TRUE(window.moduleItem(QStringLiteral("IniProc"))->isEnabled());
+    for (const char *missing : {"CriaRelLancCont", "CriaImportacao", "CriaFiltroLancCont", "CriaDescAdi"})
+        EXPECT_FALSE(window.moduleItem(QString::fromLatin1(missing))->isEnabled()) << missing;
+    window.setModule(std::nullopt);
+    ASSERT_EQ(window.moduleMenu()->actions().size(), 1);
+    EXPECT_FALSE(window.moduleMenu()->actions().first()->isEnabled());
+}
+
+TEST(MainWindow, ItsMenuOpensTheModulesChildFormsInItsArea) {
+    ScriptedDialogs dialogs;
+    MainWindow window{QString()};
+    ScopedHostFrame frame(window);
+    window.setModule(loadModule(QStringLiteral(BCO_MODULE_PATH)));
+    window.moduleItem(QStringLiteral("CriaLancamento"))->trigger();
+    window.moduleItem(QStringLiteral("CriaImportacao"))->trigger();
+    QStringList opened;
+    for (QMdiSubWindow *sub : window.mdiArea()->subWindowList())
+        opened << sub->widget()->objectName();
+    EXPECT_EQ(opened, QStringList({"frmLancCCorr", "frmImportLanc"}));
+    window.close();
+    EXPECT_TRUE(window.mdiArea()->subWindowList().isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+namespace {
+
+// A port on loopback where nothing listens.
+int closedPort() {
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(probe, reinterpret_cast<sockaddr *>(&address), length);
+    ::getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
+    ::close(probe);
+    return ntohs(address.sin_port);
+}
+
+// The real application server over a fresh demo database, for the whole suite.
+class Login : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder = new QTemporaryDir;
+        const QString url = QStringLiteral("sqlite:") + folder->filePath(QStringLiteral("demo.db"));
+        server = new server::testing::ServerProcess(
+            url, {QStringLiteral("--init-demo"), QStringLiteral("--demo-entries"), QStringLiteral("10")});
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        delete folder;
+    }
+
+    static QTemporaryDir *folder;
+    static server::testing::ServerProcess *server;
+};
+
+QTemporaryDir *Login::folder = nullptr;
+server::testing::ServerProcess *Login::server = nullptr;
+
+} // namespace
+
+TEST_F(Login, AnswersASessionForTheRightPasswordAndSaysWhyThereIsNoneOtherwise) {
+    struct Case {
+        const char *operatorCode, *password;
+        const char *message; // null: a session is expected
+    };
+    const Case cases[] = {
+        {"demo", "demo", nullptr},
+        {"DEMO", "errada", "Operador ou senha inválidos."},
+        {"NINGUEM", "demo", "Operador ou senha inválidos."},
+        {"DEMO", "", "Informe a senha."},
+        {"  ", "demo", "Informe o operador."},
+    };
+    for (const Case &c : cases) {
+        const LoginOutcome outcome =
+            logIn(server->host(), server->port(), QString::fromLatin1(c.operatorCode),
+                  QString::fromLatin1(c.password));
+        if (c.message == nullptr) {
+            EXPECT_TRUE(outcome.ok()) << outcome.message.toStdString();
+        } else {
+            EXPECT_FALSE(outcome.ok()) << c.operatorCode << "/" << c.password;
+            EXPECT_EQ(outcome.message, QString::fromUtf8(c.message));
+        }
+    }
+}
+
+TEST_F(Login, AServerThatCannotBeReachedIsSaidSo) {
+    const int port = closedPort();
+    const LoginOutcome outcome =
+        logIn(QStringLiteral("127.0.0.1"), port, QStringLiteral("DEMO"), QStringLiteral("demo"));
+    EXPECT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.message,
+              QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1. Verifique "
+                             "se ele está em execução e se o endereço e a porta estão corretos.")
+                  .arg(port));
+}
+
+TEST_F(Login, TheWindowStaysOpenAfterARefusalAndAcceptsWithTheSession) {
+    LoginDialog dialog(server->host(), server->port(), QStringLiteral("demo"));
+    dialog.passwordEdit()->setText(QStringLiteral("errada"));
+    dialog.enter();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(dialog.message(), "Operador ou senha inválidos.");
+    EXPECT_TRUE(dialog.token().isEmpty());
+    dialog.passwordEdit()->setText(QStringLiteral("demo"));
+    dialog.enter();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.operatorCode(), "DEMO");
+    EXPECT_FALSE(dialog.token().isEmpty());
+}
+
+namespace {
+
+DataPacket rows(const char *field, std::initializer_list<const char *> values) {
+    DataPacket packet(FieldDefs{{QString::fromLatin1(field), FieldKind::Text, 40}});
+    for (const char *value : values)
+        packet.appendValues({QString::fromUtf8(value)});
+    return packet;
+}
+
+} // namespace
+
+TEST(AccountingScreen, OpensThroughTheLoginContextShowingWhatItReceived) {
+    ScriptedDialogs dialogs;
+    MainWindow window{QString()};
+    ScopedHostFrame frame(window);
+    ScreenRegistry screens;
+    addHostScreens(screens);
+    LoginContext context;
+    context.loadScreen = [&](const QString &code, const Variant &parameters) {
+        screens.open(code, parameters);
+    };
+    ScopedLoginContext installed(context);
+
+    Ondrima::LoadBPL(QStringLiteral("CTB10200"),
+                     VariantList{QStringLiteral("01"), QString(),
+                                 rows("CDCONTCTBL", {"1110300000", "3110100000"}), Variant(),
+                                 rows("DSERRO", {"Conta contábil do tipo não informada."})});
+    ASSERT_EQ(window.mdiArea()->subWindowList().size(), 1);
+    auto *screen = qobject_cast<AccountingScreen *>(window.mdiArea()->subWindowList().first()->widget());
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen->lblEmpresa->text(), "Empresa: 01");
+    EXPECT_EQ(screen->lblLancamento->text(), "Lançamento contábil: não gerado");
+    EXPECT_EQ(screen->cdsLancContTemp.RecordCount(), 2);
+    EXPECT_EQ(screen->cdsRateio.RecordCount(), 0);
+    EXPECT_EQ(screen->cdsErrosTemp.FieldByName(u"DSERRO").AsString(),
+              "Conta contábil do tipo não informada.");
+    EXPECT_EQ(screen->findChild<QTableView *>(QStringLiteral("dbgErrosTemp"))->model()->rowCount(), 1);
+    window.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST(AccountingScreen, RefusesParametersItCannotShowAndUnknownScreensAreNamed) {
+    ScreenRegistry screens;
+    addHostScreens(screens);
+    EXPECT_TRUE(screens.contains(QStringLiteral("ctb10200")));
+    try {
+        screens.open(QStringLiteral("LIB00900"), Variant());
+        ADD_FAILURE() << "an unknown screen was opened";
+    } catch (const std::runtime_error &error) {
+        EXPECT_STREQ(error.what(), "A tela LIB00900 não está disponível neste sistema.");
+    }
+    const Variant wrong[] = {
+        Variant(),
+        VariantList{QStringLiteral("01"), QString()},
+        VariantList{QStringLiteral("01"), QString(), QStringLiteral("not a packet"), Variant(), Variant()},
+    };
+    for (const Variant &parameters : wrong)
+        EXPECT_THROW(AccountingScreen screen(parameters), std::invalid_argument)
+            << describe(parameters).toStdString();
+}
