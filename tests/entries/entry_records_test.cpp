@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include "entries/entry_records.h"
+#include "framework/data/database_url.h"
+
+using namespace Cli_bco11100;
+
+namespace {
+
+class EntryRecordsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        db = bco::openDatabase(bco::DatabaseUrl::parse("sqlite:" + dir.filePath("records.db")),
+                               "records_test");
+        for (const char *sql : {
+                 "CREATE TABLE EMPRESA (CDEMPRESA TEXT PRIMARY KEY, NMEMPRESA TEXT)",
+                 "CREATE TABLE BANCO (CDBANCO TEXT PRIMARY KEY, CDPICTCONT TEXT, CDPICTAGEN TEXT, CDBANCCNAB "
+                 "TEXT)",
+                 "CREATE TABLE CONTCORR (CDREDUCONT TEXT PRIMARY KEY, CDBANCO TEXT, CDAGENCIA TEXT, "
+                 "CDCONTCTBL TEXT,"
+                 " CDCONTCORR TEXT, DSCONTCORR TEXT, IDTIPOCCORR TEXT, CDEMPRESA TEXT)",
+                 "CREATE TABLE CONTCTBL (CDCONTCTBL TEXT PRIMARY KEY, IDTIPOCOME TEXT)",
+                 "CREATE TABLE TPCREDBANC (CDTPCREDBANC TEXT PRIMARY KEY, CDCLASSFINA TEXT, CDHISTPADR TEXT,"
+                 " CDCONTCTBL TEXT, DSTPCREDBANC TEXT, IDCTBLCRBANC TEXT)",
+                 "CREATE TABLE TPDEBIBANC (CDTPDEBIBANC TEXT PRIMARY KEY, CDCLASSFINA TEXT, CDHISTPADR TEXT,"
+                 " CDCONTCTBL TEXT, DSTPDEBIBANC TEXT, IDCTBLDBBANC TEXT)",
+                 "INSERT INTO EMPRESA VALUES ('01', 'Comercial Ipê'), ('02', 'Indústria Jatobá')",
+                 "INSERT INTO BANCO VALUES ('001', '9999999-9', '9999-9', '001'), ('341', '99999-9', '9999', "
+                 "'341')",
+                 "INSERT INTO CONTCORR VALUES ('002', '341', '0123', '1.1.2', '123456', 'Cobrança', 'C', "
+                 "'02')",
+                 "INSERT INTO CONTCORR VALUES ('001', '001', '12345', '1.1.1', '12345678', 'Movimento', 'C', "
+                 "'01')",
+                 "INSERT INTO CONTCORR VALUES ('003', '001', NULL, '1.1.3', '1', 'Sem agência', 'A', '01')",
+                 "INSERT INTO CONTCTBL VALUES ('3.1', 'C'), ('4.1', 'F')",
+                 "INSERT INTO TPCREDBANC VALUES ('0001', '101', '0010', '3.1', 'Recebimento', 'S')",
+                 "INSERT INTO TPCREDBANC VALUES ('0002', '102', '0011', '3.1', 'Rendimento', 'N')",
+                 "INSERT INTO TPDEBIBANC VALUES ('0005', '201', '0020', '4.1', 'Pagamento', 'S')",
+             }) {
+            QSqlQuery query(db);
+            ASSERT_TRUE(query.exec(QString::fromUtf8(sql))) << sql;
+        }
+    }
+
+    void TearDown() override {
+        records.reset();
+        db.close();
+    }
+
+    QTemporaryDir dir;
+    QSqlDatabase db;
+    std::unique_ptr<EntryRecords> records = std::make_unique<EntryRecords>([this] { return db; });
+};
+
+} // namespace
+
+TEST_F(EntryRecordsTest, AccountQueryListsEveryAccountOrOneThroughTheBanksPictures) {
+    bco::LocalQuery &accounts = records->qryConta;
+    accounts.ParamByName("P_CDREDUCONT").Clear();
+    accounts.Open();
+    ASSERT_EQ(accounts.RecordCount(), 3);
+    EXPECT_EQ(accounts.FieldByName(u"CDREDUCONT").AsString(), QStringLiteral("001"));
+    EXPECT_EQ(accounts.FieldByName(u"CDMASKCONTA").AsString(), QStringLiteral("1234567-8"));
+    EXPECT_EQ(accounts.FieldByName(u"CDMASKAGEN").AsString(), QStringLiteral("1234-5"));
+    EXPECT_EQ(accounts.FieldByName(u"CDAGENCIA").DisplayText(QLocale()), QStringLiteral("1234-5"));
+    EXPECT_TRUE(accounts.FieldByName(u"CDBANCCNAB").IsNull()) << "the generic text does not select it";
+
+    accounts.Last();
+    EXPECT_EQ(accounts.FieldByName(u"CDAGENCIA").DisplayText(QLocale()), QString())
+        << "no agency shows nothing";
+
+    accounts.ParamByName("P_CDREDUCONT").SetAsString("002");
+    accounts.Open();
+    ASSERT_EQ(accounts.RecordCount(), 1);
+    EXPECT_EQ(accounts.FieldByName(u"CDMASKCONTA").AsString(), QStringLiteral("12345-6"));
+    EXPECT_EQ(accounts.FieldByName(u"CDMASKAGEN").AsString(), QStringLiteral("0123"));
+    EXPECT_EQ(accounts.FieldByName(u"NMEMPRESA").AsString(), QStringLiteral("Indústria Jatobá"));
+}
+
+TEST_F(EntryRecordsTest, TypeQueriesFindAllTypesOrOne) {
+    bco::LocalQuery &credits = records->qryLancCred;
+    credits.ParamByName("P_TIPO").SetAsString("");
+    credits.Open();
+    EXPECT_EQ(credits.RecordCount(), 2);
+    credits.ParamByName("P_TIPO").SetAsString("0002");
+    credits.Open();
+    ASSERT_EQ(credits.RecordCount(), 1);
+    EXPECT_EQ(credits.FieldByName(u"DSTPCREDBANC").AsString(), QStringLiteral("Rendimento"));
+    EXPECT_EQ(credits.FieldByName(u"IDTIPOCOME").AsString(), QStringLiteral("C"));
+
+    bco::LocalQuery &debits = records->qryLancDeb;
+    debits.ParamByName("P_TIPO").Clear();
+    debits.Open();
+    ASSERT_EQ(debits.RecordCount(), 1);
+    EXPECT_EQ(debits.FieldByName(u"IDCTBLDBBANC").AsString(), QStringLiteral("S"));
+}
+
+TEST_F(EntryRecordsTest, DialectTextsDropTheParameterTable) {
+    const QString oracle = records->qryConta.TextFor(bco::SqlDialect::Oracle);
+    EXPECT_FALSE(oracle.contains(u"PARAM("));
+    EXPECT_TRUE(oracle.contains(u"NVL(:P_CDREDUCONT, C.CDREDUCONT)"));
+    EXPECT_TRUE(oracle.contains(u"B.CDPICTAGEN,\n   B.CDBANCCNAB\nFROM"));
+    EXPECT_TRUE(
+        records->qryConta.TextFor(bco::SqlDialect::MsSql).contains(u"ISNULL(:P_CDREDUCONT, C.CDREDUCONT)"));
+    EXPECT_TRUE(records->qryConta.TextFor(bco::SqlDialect::InterBase).endsWith(u"C.CDREDUCONT\n \n "));
+    EXPECT_TRUE(
+        records->qryLancDeb.TextFor(bco::SqlDialect::MsSql).contains(u"ISNULL(:P_TIPO, CDTPDEBIBANC)"));
+}
+
+TEST_F(EntryRecordsTest, EntryListKeepsWholeTypeCodes) {
+    bco::ClientDataSet &list = records->cdsLancamentos;
+    list.CreateDataSet();
+    list.Append();
+    list.FieldByName(u"CDTIPO").SetAsString("0123");
+    list.FieldByName(u"DSMOVICRED").SetAsString(QString(45, u'x'));
+    list.Post();
+    EXPECT_EQ(list.FieldByName(u"CDTIPO").AsString(), QStringLiteral("0123"));
+    EXPECT_EQ(list.FieldByName(u"DSMOVICRED").AsString().size(), 40);
+}
+
+TEST_F(EntryRecordsTest, InsertionResultsKeepTheirIndexOrder) {
+    bco::ClientDataSet &results = records->cdsResult;
+    results.CreateDataSet();
+    for (const char *kind : {"03", "01", "02"}) {
+        results.Append();
+        results.FieldByName(u"IDTPRESULT").SetAsString(QString::fromLatin1(kind));
+        results.Post();
+    }
+    QStringList order;
+    for (results.First(); !results.Eof(); results.Next())
+        order << results.FieldByName(u"IDTPRESULT").AsString();
+    EXPECT_EQ(order, QStringList({"01", "02", "03"}));
+}
+
+TEST_F(EntryRecordsTest, TaxNumbersShowThroughTheirPersonKind) {
+    bco::ClientDataSet &customers = records->cdsCliente;
+    customers.CreateDataSet();
+    customers.Append();
+    customers.FieldByName(u"NRINSJURCLIE").SetAsString("12345678000195");
+    customers.FieldByName(u"IDTPIJURCLIE").SetAsString("J");
+    customers.Post();
+    EXPECT_EQ(customers.FieldByName(u"NRINSJURCLIE").DisplayText(QLocale()),
+              QStringLiteral("12.345.678/0001-95"));
+}
