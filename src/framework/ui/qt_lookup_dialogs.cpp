@@ -89,6 +89,10 @@ private:
     void findRow(const QString &typed) {
         ClientDataSet *dataSet = source_->DataSet();
         const Field *field = grid_->SelectedField();
+        // Marks are glyphs: the operator means the first column with text.
+        for (int column = 0; TNewDBGrid::IsMarkField(field) && column < grid_->Model()->columnCount();
+             ++column)
+            field = grid_->Model()->FieldAt(column);
         const QString wanted = typed.trimmed();
         if (field == nullptr || wanted.isEmpty())
             return;

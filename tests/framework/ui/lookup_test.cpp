@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -20,6 +21,7 @@
 #include "framework/ui/lookup_dialogs.h"
 #include "framework/ui/mask_edit.h"
 #include "framework/ui/qt_lookup_dialogs.h"
+#include "framework/ui/qt_message_dialogs.h"
 #include "when_modal.h"
 
 using namespace bco;
@@ -303,6 +305,23 @@ TEST_F(QtLookupWindows, TheLookUpWindowListsTheVisibleFieldsAndPicksTheClickedRo
     EXPECT_EQ(windowTitle, QStringLiteral("Filial"));
     EXPECT_EQ(titles, (QStringList{"Código", "Nome"}));
     EXPECT_EQ(branches.current(), QStringLiteral("0003"));
+}
+
+TEST_F(QtLookupWindows, AnEmptyListIsToldInAnInformationBoxAndOpensNoWindow) {
+    Branches empty(0);
+    QtMessageDialogs messages;
+    ScopedMessageDialogs installedMessages(messages);
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    whenModal([&](QWidget &window) {
+        auto &box = dynamic_cast<QMessageBox &>(window);
+        text = box.text();
+        icon = box.icon();
+        box.button(QMessageBox::Ok)->click();
+    });
+    EXPECT_FALSE(Pesquisar(&empty.source, branchTitle));
+    EXPECT_EQ(text, QStringLiteral("Não há filial cadastrada para empresa informada."));
+    EXPECT_EQ(icon, QMessageBox::Information);
 }
 
 TEST_F(QtLookupWindows, TheFindBoxMovesAndCancellingPutsTheDataSetBack) {
