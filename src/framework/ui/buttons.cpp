@@ -4,7 +4,6 @@
 
 #include <QLineEdit>
 #include <QPainter>
-#include <QPainterPath>
 
 #include "framework/data/client_data_set.h"
 #include "framework/data/data_source.h"

@@ -1,5 +1,6 @@
 #include "framework/ui/number_edit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
