@@ -190,17 +190,25 @@ void writeVariant(QCborStreamWriter &writer, const Variant &value) {
     }
 }
 
+// The buffer grows by doubling while written; giving back the slack costs little (a large block shrinks in
+// place) and keeps a large answer from holding half as much again while it travels.
 QByteArray encodeVariant(const Variant &value) {
     QByteArray bytes;
-    QCborStreamWriter writer(&bytes);
-    writeVariant(writer, value);
+    {
+        QCborStreamWriter writer(&bytes);
+        writeVariant(writer, value);
+    }
+    bytes.squeeze();
     return bytes;
 }
 
 QByteArray encodePacket(const DataPacket &packet) {
     QByteArray bytes;
-    QCborStreamWriter writer(&bytes);
-    writePacket(writer, packet);
+    {
+        QCborStreamWriter writer(&bytes);
+        writePacket(writer, packet);
+    }
+    bytes.squeeze();
     return bytes;
 }
 
