@@ -56,6 +56,10 @@ AccountingScreen::AccountingScreen(const Variant &parameters, QWidget *parent)
     for (const auto &[dataSet, index] : packets) {
         const Variant &packet = element(values, index, true);
         dataSet->SetData(packet.isNull() ? DataPacket() : packet.packet());
+        // Amounts show with two decimals, as everywhere else.
+        for (Field *field : dataSet->Fields())
+            if (field->Kind() == FieldKind::Float && field->DisplayFormat().isEmpty())
+                field->SetDisplayFormat(QStringLiteral("#,##0.00"));
     }
 
     setObjectName(QStringLiteral("frmContabilizacao"));
@@ -90,6 +94,7 @@ QWidget *AccountingScreen::grid(const QString &title, ClientDataSet &dataSet, co
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->horizontalHeader()->setStretchLastSection(true);
     view->verticalHeader()->hide();
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
     (new QVBoxLayout(box))->addWidget(view);
     return box;
 }

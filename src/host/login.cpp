@@ -84,6 +84,10 @@ QString LoginDialog::message() const {
     return message_->text();
 }
 
+void LoginDialog::setMessage(const QString &message) {
+    message_->setText(message);
+}
+
 void LoginDialog::enter() {
     const LoginOutcome outcome = logIn(serverHost_, serverPort_, operator_->text(), password_->text());
     if (!outcome.ok()) {

@@ -32,6 +32,8 @@ public:
     QString token() const { return token_; }
     // The message of the last refused try; empty before any.
     QString message() const;
+    // Shows why a try made elsewhere (the login from the command line) was refused.
+    void setMessage(const QString &message);
 
     // Logs in with what is typed; accepts the window on success.
     void enter();

@@ -84,8 +84,7 @@ int main(int argc, char **argv) {
         const LoginOutcome outcome =
             logIn(settings.serverHost, settings.serverPort, operatorCode, settings.password);
         token = outcome.token;
-        if (!outcome.ok())
-            showError(outcome.message);
+        login.setMessage(outcome.message);
     }
     if (token.isEmpty()) {
         if (login.exec() != QDialog::Accepted)

@@ -86,7 +86,7 @@ void TfrmPadrao::BindFrame() {
         {sbtFechar, &TfrmPadrao::sbtFecharClick},
     };
     for (const auto &[button, handler] : clicks)
-        OnClick(button, [this, handler] { (this->*handler)(); });
+        OnClick(button, [this, h = handler] { (this->*h)(); });
     const std::pair<QAction *, void (TfrmPadrao::*)()> items[] = {
         {mnuIncluir, &TfrmPadrao::sbtIncluirClick},     {mnuAlterar, &TfrmPadrao::sbtAlterarClick},
         {mnuExcluir, &TfrmPadrao::sbtExcluirClick},     {mnuProcurar, &TfrmPadrao::sbtProcurarClick},
@@ -97,7 +97,7 @@ void TfrmPadrao::BindFrame() {
         {mnuUltimo, &TfrmPadrao::mnuUltimoClick},
     };
     for (const auto &[item, handler] : items)
-        OnClick(item, [this, handler] { (this->*handler)(); });
+        OnClick(item, [this, h = handler] { (this->*h)(); });
     OnClick(mnuFolhaDados, [this] { ChangePage(tshFolhaDados); });
     OnClick(mnuFormulario, [this] { ChangePage(tshFormulario); });
 
