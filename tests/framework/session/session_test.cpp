@@ -1,9 +1,9 @@
+#include <memory>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
 
-#include <QSqlQuery>
-#include <QTemporaryDir>
+#include <QSqlDatabase>
 
 #include "framework/data/data_packet.h"
 #include "framework/data/database_url.h"
@@ -11,8 +11,7 @@
 #include "framework/session/login_context.h"
 #include "framework/session/operator_lookups.h"
 #include "framework/session/shared_database.h"
-#include "server/database.h"
-#include "server/migrations.h"
+#include "server/server_test_support.h"
 #include "support/case_name.h"
 #include "support/qt_printers.h"
 
@@ -23,49 +22,47 @@ namespace {
 const QDate processingDate{2024, 3, 15};
 
 // The shared database of a host: the server's schema with three companies, an account in each, and the
-// operators DEMO (companies 01 and 02), RESTRITO (01) and LIBERADO (released from blocked dates).
-class SharedDatabase : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        const DatabaseUrl url =
-            DatabaseUrl::parse(QStringLiteral("sqlite:") + folder.filePath(QStringLiteral("g.db")));
-        {
-            server::Sql sql(openDatabase(url, QStringLiteral("seed")), server::Dialect::Sqlite);
-            server::migrate(sql);
-            sql.executeScript(QStringLiteral(
-                "INSERT INTO CONTCTBL (CDCONTCTBL, NMCONTCTBL) VALUES ('1.1.1', 'Bancos');"
-                "INSERT INTO BANCO (CDBANCO, NMBANCO, CDPICTCONT, CDPICTAGEN) VALUES ('001', 'Banco', "
-                "'99999-9', "
-                "'9999-9');"
-                "INSERT INTO EMPRESA (CDEMPRESA, NMEMPRESA) VALUES ('01', 'Um'), ('02', 'Dois'), ('03', "
-                "'Tres');"
-                "INSERT INTO CONTCORR (CDREDUCONT, CDEMPRESA, CDBANCO, CDAGENCIA, CDCONTCORR, DSCONTCORR, "
-                "CDCONTCTBL, "
-                "IDTIPOCCORR, DTSALDINIC) VALUES "
-                "('001', '01', '001', '1234', '111', 'Conta um', '1.1.1', 'C', '2024-01-01'),"
-                "('002', '02', '001', '1234', '222', 'Conta dois', '1.1.1', 'C', '2024-01-01'),"
-                "('003', '03', '001', '1234', '333', 'Conta tres', '1.1.1', 'C', '2024-01-01');"
-                "INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, IDLIBBLOQ) VALUES ('DEMO', 'Demo', 'N'), "
-                "('RESTRITO', 'Restrito', 'N'), ('LIBERADO', 'Liberado', 'S'), ('NENHUMA', 'Sem empresa', "
-                "'N');"
-                "INSERT INTO OPEREMPR (CDOPERADOR, CDEMPRESA) VALUES ('DEMO', '02'), ('DEMO', '01'), "
-                "('RESTRITO', '01'), ('LIBERADO', '01');"
-                "UPDATE PICTDB SET CDPICT = '9.9.9;0; ' WHERE IDTIPOPICT = 2"));
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("seed"));
-        openDatabase(url, QStringLiteral("shared"));
-        context.operatorCode = QStringLiteral("DEMO");
-        context.processingBranch = QStringLiteral("0001");
-        context.processingDate = processingDate;
-        context.databaseConnection = QStringLiteral("shared");
+// operators DEMO (companies 01 and 02), RESTRITO (01) and LIBERADO (released from blocked dates); and a
+// login context of DEMO on it.
+class SeededSharedDatabase {
+public:
+    explicit SeededSharedDatabase(server::testing::Backend backend)
+        : database_(backend, false) {
+        database_.sql().executeScript(QStringLiteral(
+            "INSERT INTO CONTCTBL (CDCONTCTBL, NMCONTCTBL) VALUES ('1.1.1', 'Bancos');"
+            "INSERT INTO BANCO (CDBANCO, NMBANCO, CDPICTCONT, CDPICTAGEN) VALUES ('001', 'Banco', '99999-9', "
+            "'9999-9');"
+            "INSERT INTO EMPRESA (CDEMPRESA, NMEMPRESA) VALUES ('01', 'Um'), ('02', 'Dois'), ('03', 'Tres');"
+            "INSERT INTO CONTCORR (CDREDUCONT, CDEMPRESA, CDBANCO, CDAGENCIA, CDCONTCORR, DSCONTCORR, "
+            "CDCONTCTBL, "
+            "IDTIPOCCORR, DTSALDINIC) VALUES "
+            "('001', '01', '001', '1234', '111', 'Conta um', '1.1.1', 'C', '2024-01-01'),"
+            "('002', '02', '001', '1234', '222', 'Conta dois', '1.1.1', 'C', '2024-01-01'),"
+            "('003', '03', '001', '1234', '333', 'Conta tres', '1.1.1', 'C', '2024-01-01');"
+            "INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, IDLIBBLOQ) VALUES ('DEMO', 'Demo', 'N'), "
+            "('RESTRITO', 'Restrito', 'N'), ('LIBERADO', 'Liberado', 'S'), ('NENHUMA', 'Sem empresa', 'N');"
+            "INSERT INTO OPEREMPR (CDOPERADOR, CDEMPRESA) VALUES ('DEMO', '02'), ('DEMO', '01'), "
+            "('RESTRITO', '01'), ('LIBERADO', '01');"
+            "UPDATE PICTDB SET CDPICT = '9.9.9;0; ' WHERE IDTIPOPICT = 2"));
+        openDatabase(database_.url(), QStringLiteral("shared"));
+        context_.operatorCode = QStringLiteral("DEMO");
+        context_.processingBranch = QStringLiteral("0001");
+        context_.processingDate = processingDate;
+        context_.databaseConnection = QStringLiteral("shared");
     }
 
-    void TearDown() override { QSqlDatabase::removeDatabase(QStringLiteral("shared")); }
+    ~SeededSharedDatabase() { QSqlDatabase::removeDatabase(QStringLiteral("shared")); }
 
-    QTemporaryDir folder;
-    LoginContext context;
-    ScopedLoginContext installed{context};
+private:
+    server::testing::TestDatabase database_;
+    LoginContext context_;
+    ScopedLoginContext installed_{context_};
+};
+
+// The look-ups on each database the suite can reach.
+class SharedDatabase : public ::testing::TestWithParam<server::testing::Backend> {
+protected:
+    SeededSharedDatabase shared{GetParam()};
 };
 
 } // namespace
@@ -142,7 +139,7 @@ TEST(LoginContext, RefusesASharedDatabaseThatIsNotOpen) {
     EXPECT_THROW(dtmDBGeral::adcGeral(), std::runtime_error);
 }
 
-TEST_F(SharedDatabase, AnOperatorUsesTheAccountsOfItsCompaniesOnly) {
+TEST_P(SharedDatabase, AnOperatorUsesTheAccountsOfItsCompaniesOnly) {
     struct Case {
         const char *operatorCode, *account;
         bool allowed;
@@ -159,7 +156,7 @@ TEST_F(SharedDatabase, AnOperatorUsesTheAccountsOfItsCompaniesOnly) {
             << c.operatorCode << " on " << c.account;
 }
 
-TEST_F(SharedDatabase, ListsTheOperatorsCompaniesAsQuotedCodesInOrder) {
+TEST_P(SharedDatabase, ListsTheOperatorsCompaniesAsQuotedCodesInOrder) {
     QString list = QStringLiteral("stale");
     Dbgeral::ListaEmpresaOper(QStringLiteral("DEMO"), list);
     EXPECT_EQ(list, "'01','02'");
@@ -169,7 +166,7 @@ TEST_F(SharedDatabase, ListsTheOperatorsCompaniesAsQuotedCodesInOrder) {
     EXPECT_EQ(list, "");
 }
 
-TEST_F(SharedDatabase, ReadsTheEditMaskOfAPictureKind) {
+TEST_P(SharedDatabase, ReadsTheEditMaskOfAPictureKind) {
     EXPECT_EQ(Ondrima::DBPict(2), "9.9.9;0; ");
     EXPECT_EQ(Ondrima::DBPict(7), "");
 }
@@ -210,7 +207,9 @@ const BlockCase blockCases[] = {
     {"an empty date is not blocked", "BCO_", "S", 0, {}, "DEMO", {}, false},
 };
 
-void PrintTo(const BlockCase &c, std::ostream *out) { *out << c.name; }
+void PrintTo(const BlockCase &c, std::ostream *out) {
+    *out << c.name;
+}
 
 // The first packet GetParamGeral answers: a rule for BCO_ as the case says, and a lenient one for CTB_.
 Variant blockRules(const BlockCase &c) {
@@ -224,7 +223,11 @@ Variant blockRules(const BlockCase &c) {
     return rules;
 }
 
-class BlockedDate : public SharedDatabase, public ::testing::WithParamInterface<BlockCase> {};
+// The rule is the same on every database; its one look-up (the operator's release) runs on SQLite here.
+class BlockedDate : public ::testing::TestWithParam<BlockCase> {
+protected:
+    SeededSharedDatabase shared{server::testing::Backend::Sqlite};
+};
 
 } // namespace
 
@@ -237,7 +240,7 @@ TEST_P(BlockedDate, FollowsTheModulesRule) {
 
 INSTANTIATE_TEST_SUITE_P(Rules, BlockedDate, ::testing::ValuesIn(blockCases), CaseName());
 
-TEST_F(SharedDatabase, RefusesBlockedDateParametersThatAreNotTheRulesPacket) {
+TEST_P(SharedDatabase, RefusesBlockedDateParametersThatAreNotTheRulesPacket) {
     const QDate date(2024, 3, 1);
     EXPECT_THROW(Dbgeral::DtProcBloq(QStringLiteral("BCO_"), QStringLiteral("DEMO"), date, Variant()),
                  std::invalid_argument);
@@ -245,3 +248,6 @@ TEST_F(SharedDatabase, RefusesBlockedDateParametersThatAreNotTheRulesPacket) {
     EXPECT_THROW(Dbgeral::DtProcBloq(QStringLiteral("BCO_"), QStringLiteral("DEMO"), date, other),
                  std::invalid_argument);
 }
+
+INSTANTIATE_TEST_SUITE_P(Databases, SharedDatabase, ::testing::ValuesIn(server::testing::availableBackends()),
+                         server::testing::backendName);
