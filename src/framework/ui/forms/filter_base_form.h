@@ -1,11 +1,12 @@
 #pragma once
 
+#include <utility>
+
 #include <QGroupBox>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QToolButton>
-#include <utility>
 
 #include "framework/ui/forms/form.h"
 

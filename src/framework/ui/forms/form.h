@@ -1,10 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <utility>
-
-#include <functional>
 
 #include <QLabel>
 #include <QStyle>
