@@ -4,6 +4,7 @@
 #include <map>
 #include <thread>
 
+#include <QScopeGuard>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,6 +13,7 @@
 #include <sqlite3.h>
 
 #include "framework/data/sql_text.h"
+#include "server/money.h"
 
 namespace bco::server {
 
@@ -181,13 +183,18 @@ struct Sql::SqliteStatement : SqlRow {
         failSqlite(db, "cannot run", sql);
     }
 
-    bool isNull(int column) const override { return sqlite3_column_type(stmt, column) == SQLITE_NULL; }
+    // Each sqlite3_column_* call takes the connection's mutex; a value read once and then through the
+    // sqlite3_value_* calls takes it once. The value is unprotected, which is safe here: a connection is only
+    // ever used by the thread that opened it.
+    sqlite3_value *value(int column) const { return sqlite3_column_value(stmt, column); }
+    bool isNull(int column) const override { return sqlite3_value_type(value(column)) == SQLITE_NULL; }
     QByteArrayView utf8(int column) const override {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-        return text == nullptr ? QByteArrayView() : QByteArrayView(text, sqlite3_column_bytes(stmt, column));
+        sqlite3_value *cell = value(column);
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(cell));
+        return text == nullptr ? QByteArrayView() : QByteArrayView(text, sqlite3_value_bytes(cell));
     }
-    qint64 integer(int column) const override { return sqlite3_column_int64(stmt, column); }
-    double real(int column) const override { return sqlite3_column_double(stmt, column); }
+    qint64 integer(int column) const override { return sqlite3_value_int64(value(column)); }
+    double real(int column) const override { return sqlite3_value_double(value(column)); }
     QDate date(int column) const override { return parseIsoDate(utf8(column)); }
 };
 
@@ -262,9 +269,10 @@ struct Sql::QtStatement : SqlRow {
     }
 };
 
-Sql::Sql(QSqlDatabase database, Dialect dialect)
+Sql::Sql(QSqlDatabase database, Dialect dialect, WriterQueue *writers)
     : database_(std::move(database))
     , dialect_(dialect)
+    , writers_(writers)
     , cache_(std::make_unique<Cache>()) {
     if (dialect_ == Dialect::Sqlite)
         sqlite_ = sqliteHandle(database_);
@@ -347,6 +355,33 @@ std::optional<QVariant> Sql::scalar(const QString &sql, const SqlParams &params)
     return answer;
 }
 
+void addColumn(RecordBuilder &builder, const SqlRow &row, int column, Column::Kind kind) {
+    if (row.isNull(column)) {
+        builder.addNull();
+        return;
+    }
+    switch (kind) {
+    case Column::Kind::Text:
+        builder.addUtf8(row.utf8(column));
+        break;
+    case Column::Kind::Integer:
+        builder.addInteger(row.integer(column));
+        break;
+    case Column::Kind::Float:
+        builder.addReal(row.real(column));
+        break;
+    case Column::Kind::Cents:
+        builder.addReal(amountFromCents(row.integer(column)));
+        break;
+    case Column::Kind::Date:
+        builder.addDate(row.date(column));
+        break;
+    case Column::Kind::Boolean:
+        builder.addBoolean(row.integer(column) != 0);
+        break;
+    }
+}
+
 FieldDefs fieldsOf(const Columns &columns) {
     FieldDefs fields;
     fields.reserve(columns.size());
@@ -386,49 +421,56 @@ DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Column
     const int count = static_cast<int>(columns.size());
     forEach(sql, params, [&](const SqlRow &row) {
         RecordBuilder builder(count);
-        for (int i = 0; i < count; ++i) {
-            if (row.isNull(i)) {
-                builder.addNull();
-                continue;
-            }
-            switch (columns[i].kind) {
-            case Column::Kind::Text:
-                builder.addUtf8(row.utf8(i));
-                break;
-            case Column::Kind::Integer:
-                builder.addInteger(row.integer(i));
-                break;
-            case Column::Kind::Float:
-                builder.addReal(row.real(i));
-                break;
-            case Column::Kind::Cents:
-                builder.addReal(static_cast<double>(row.integer(i)) / 100.0);
-                break;
-            case Column::Kind::Date:
-                builder.addDate(row.date(i));
-                break;
-            case Column::Kind::Boolean:
-                builder.addBoolean(row.integer(i) != 0);
-                break;
-            }
-        }
+        for (int i = 0; i < count; ++i)
+            addColumn(builder, row, i, columns[i].kind);
         packet.appendRow(builder.build());
     });
     return packet;
 }
 
+void WriterQueue::lock() {
+    std::unique_lock lock(mutex_);
+    const quint64 ticket = nextTicket_++;
+    turn_.wait(lock, [&] { return serving_ == ticket; });
+}
+
+void WriterQueue::unlock() {
+    {
+        const std::lock_guard lock(mutex_);
+        ++serving_;
+    }
+    turn_.notify_all();
+}
+
 void Sql::begin(bool writing) {
-    if (dialect_ == Dialect::Sqlite)
-        executeScript(writing ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN DEFERRED"));
-    else
+    if (dialect_ != Dialect::Sqlite) {
         executeScript(QStringLiteral("BEGIN"));
+        return;
+    }
+    if (writing && writers_ != nullptr)
+        writing_ = std::unique_lock(*writers_);
+    try {
+        executeScript(writing ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN DEFERRED"));
+    } catch (...) {
+        if (writing_.owns_lock())
+            writing_.unlock();
+        throw;
+    }
 }
 
 void Sql::commit() {
+    const auto release = qScopeGuard([this] {
+        if (writing_.owns_lock())
+            writing_.unlock();
+    });
     executeScript(QStringLiteral("COMMIT"));
 }
 
 void Sql::rollback() {
+    const auto release = qScopeGuard([this] {
+        if (writing_.owns_lock())
+            writing_.unlock();
+    });
     executeScript(QStringLiteral("ROLLBACK"));
 }
 
@@ -497,11 +539,13 @@ Sql &ConnectionPool::forThisThread() {
         QSqlDatabase::removeDatabase(name);
         throw DatabaseError(error.what());
     }
-    auto sql = std::make_unique<Sql>(database, dialect());
+    auto sql = std::make_unique<Sql>(database, dialect(), &writers_);
     if (dialect() == Dialect::Sqlite) {
         // WAL lets readers go on while one call writes; NORMAL syncs at checkpoints, which WAL keeps safe.
+        // Reading through a memory map spares a copy of every page a long list reads, and the map is shared
+        // by all connections.
         sql->executeScript(QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; "
-                                          "PRAGMA foreign_keys = ON;"));
+                                          "PRAGMA foreign_keys = ON; PRAGMA mmap_size = 1073741824;"));
     }
     entries.push_back({id_, name, std::move(sql)});
     return *entries.back().sql;

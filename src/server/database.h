@@ -3,6 +3,8 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -42,6 +44,11 @@ struct Column {
 };
 using Columns = QList<Column>;
 
+class SqlRow;
+
+// Adds the value of a row's column to a record being built, converted as the column's kind says.
+void addColumn(RecordBuilder &builder, const SqlRow &row, int column, Column::Kind kind);
+
 // The field definitions of a packet with these columns, and such a packet without rows (what a method
 // answers when it finds nothing: the forms still see the fields).
 FieldDefs fieldsOf(const Columns &columns);
@@ -59,12 +66,27 @@ public:
     QString text(int column) const { return QString::fromUtf8(utf8(column)); }
 };
 
+// A lock handed out in the order it was asked for. A plain mutex lets a thread that unlocks and locks again
+// at once keep winning, so under clients that call without pause one of them could wait without end.
+class WriterQueue {
+public:
+    void lock();
+    void unlock();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable turn_;
+    quint64 nextTicket_ = 0;
+    quint64 serving_ = 0;
+};
+
 // One open connection, used by one thread. Statements run with bound parameters only. On SQLite they run
 // straight on the driver's handle: the entry list of 100,000 rows must be read and packed in a fraction of
 // a second, which Qt's per-value QVariant conversions do not allow; on PostgreSQL they run through QtSql.
 class Sql {
 public:
-    Sql(QSqlDatabase database, Dialect dialect);
+    // `writers`, when given, is held by every writing transaction of the connection (see begin()).
+    Sql(QSqlDatabase database, Dialect dialect, WriterQueue *writers = nullptr);
     ~Sql();
     Sql(const Sql &) = delete;
     Sql &operator=(const Sql &) = delete;
@@ -84,7 +106,9 @@ public:
     DataPacket packet(const QString &sql, const SqlParams &params, const Columns &columns);
 
     // A transaction for one call. A writing transaction takes the database's write lock at once (SQLite's
-    // BEGIN IMMEDIATE), so that two calls never both read and then fail to write.
+    // BEGIN IMMEDIATE), so that two calls never both read and then fail to write. On SQLite the writers of
+    // this process also queue on `writers` first: SQLite's own lock makes a waiting writer sleep and poll,
+    // which under many concurrent calls costs far more than the writes themselves.
     void begin(bool writing);
     void commit();
     void rollback();
@@ -97,6 +121,8 @@ private:
     QSqlDatabase database_;
     Dialect dialect_;
     void *sqlite_ = nullptr; // sqlite3*, owned by the Qt driver
+    WriterQueue *writers_;
+    std::unique_lock<WriterQueue> writing_;
     // Statements prepared once per text and reused: a call runs the same few texts many times.
     std::unique_ptr<Cache> cache_;
 };
@@ -119,6 +145,7 @@ public:
 private:
     DatabaseUrl url_;
     quint64 id_;
+    WriterQueue writers_;
 };
 
 } // namespace bco::server

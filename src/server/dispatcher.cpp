@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "framework/remote/wire_codec.h"
+
 namespace bco::server {
 
 namespace {
@@ -123,6 +125,65 @@ CallOutcome Dispatcher::run(const Method &method, VariantList args, const QStrin
         }
     }
     return outcome;
+}
+
+namespace {
+
+// The token of "Authorization: Bearer <token>"; empty for anything else.
+QString bearerToken(const QString &authorization) {
+    const QString scheme = QStringLiteral("Bearer ");
+    if (!authorization.startsWith(scheme, Qt::CaseInsensitive))
+        return {};
+    return authorization.mid(scheme.size()).trimmed();
+}
+
+int httpStatus(CallOutcome::Status status) {
+    switch (status) {
+    case CallOutcome::Status::Answered:
+    case CallOutcome::Status::Refused:
+    case CallOutcome::Status::DatabaseFailed:
+        return 200;
+    case CallOutcome::Status::BadArguments:
+        return 400;
+    case CallOutcome::Status::Unauthorized:
+        return 401;
+    case CallOutcome::Status::UnknownMethod:
+        return 404;
+    }
+    return 500;
+}
+
+RpcResponse failure(const CallOutcome &outcome) {
+    return {httpStatus(outcome.status), encodeError(outcome.error)};
+}
+
+} // namespace
+
+RpcResponse Dispatcher::handle(const QString &name, const QString &authorization, QByteArrayView body) {
+    try {
+        // The method and the session are checked before the body is decoded: a caller without a session
+        // gets nothing decoded on its behalf.
+        const QString token = bearerToken(authorization);
+        const Method *method = methods_.find(name);
+        if (method == nullptr || (method->needsSession && (token.isEmpty() || !sessions_.operatorFor(token))))
+            return failure(call(name, {}, token));
+        VariantList args;
+        try {
+            args = decodeRequest(body);
+        } catch (const DecodeError &error) {
+            CallOutcome outcome;
+            outcome.status = CallOutcome::Status::BadArguments;
+            outcome.error = QStringLiteral("malformed request body: %1").arg(QString::fromUtf8(error.what()));
+            log(method->name, 0, outcome);
+            return {400, encodeError(outcome.error)};
+        }
+        const CallOutcome outcome = call(name, std::move(args), token);
+        if (!outcome.ok())
+            return failure(outcome);
+        return {200, encodeAnswer(outcome.result, outcome.args)};
+    } catch (const std::exception &error) {
+        return {500, encodeError(QStringLiteral("internal error: %1").arg(QString::fromUtf8(error.what())))};
+    }
 }
 
 void Dispatcher::log(const QString &method, double milliseconds, const CallOutcome &outcome) const {

@@ -30,11 +30,17 @@ Variant getSaldoDia(CallContext &context, VariantList &args) {
     const QString account = code(args[0]);
     requireAccount(context, account);
     const QDate date = requireDate(args[1]);
+    // The months before the date's own, then the days of its month up to the date.
     const auto cents = context.sql.scalar(
-        QStringLiteral("SELECT C.VRSALDINIC + COALESCE((SELECT CAST(SUM(S.VRCREDITO - S.VRDEBITO) AS BIGINT) "
-                       "FROM SALDODIARIO S WHERE S.CDREDUCONT = C.CDREDUCONT AND S.DTSALDO <= :data), 0) "
+        QStringLiteral("SELECT C.VRSALDINIC "
+                       "+ COALESCE((SELECT CAST(SUM(S.VRCREDITO - S.VRDEBITO) AS BIGINT) FROM SALDOMENSAL S "
+                       "WHERE S.CDREDUCONT = C.CDREDUCONT AND S.DTMES < :mes), 0) "
+                       "+ COALESCE((SELECT CAST(SUM(D.VRCREDITO - D.VRDEBITO) AS BIGINT) FROM SALDODIARIO D "
+                       "WHERE D.CDREDUCONT = C.CDREDUCONT AND D.DTSALDO >= :mes AND D.DTSALDO <= :data), 0) "
                        "FROM CONTCORR C WHERE C.CDREDUCONT = :conta"),
-        {{QStringLiteral("conta"), account}, {QStringLiteral("data"), date}});
+        {{QStringLiteral("conta"), account},
+         {QStringLiteral("mes"), QDate(date.year(), date.month(), 1)},
+         {QStringLiteral("data"), date}});
     return amountFromCents(cents ? cents->toLongLong() : 0);
 }
 

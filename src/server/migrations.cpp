@@ -36,7 +36,10 @@ void apply(Sql &sql, const Migration &migration) {
             for (const QString &statement : postgresqlHelperFunctions())
                 sql.executeScript(statement);
         }
-        sql.executeScript(resource(name + QStringLiteral(".sql")));
+        QString common = resource(name + QStringLiteral(".sql"));
+        if (sql.dialect() == Dialect::Sqlite)
+            common.replace(QStringLiteral("/*SQLITE WITHOUT ROWID*/"), QStringLiteral("WITHOUT ROWID"));
+        sql.executeScript(common);
         sql.executeScript(
             resource(name + (sql.dialect() == Dialect::Sqlite ? QStringLiteral(".sqlite.sql")
                                                               : QStringLiteral(".postgresql.sql"))));

@@ -9,13 +9,15 @@
 --   * Percentages of an apportionment (PCRATEIO) are integer hundredths of a percent: 10000 is 100 %.
 --   * Dates are calendar dates without time (DATE; SQLite keeps them as 'YYYY-MM-DD' text).
 --   * Flags are one letter: 'S' yes and 'N' no, unless a column says otherwise.
+--   * /*SQLITE WITHOUT ROWID*/ marks a table that SQLite keeps in the order of its primary key (the migrator
+--     makes the comment a clause there): the methods look these tables up by key on every row of a list.
 
 -- Companies, branches and cost centres --------------------------------------------------------------------
 
 CREATE TABLE CENTCUST (
     CDCENTCUST   VARCHAR(4)  NOT NULL PRIMARY KEY,
     NMCENTCUST   VARCHAR(40) NOT NULL
-);
+) /*SQLITE WITHOUT ROWID*/;
 
 -- CDCENTCUST: the company's default cost centre, used when an entry names none and its branch has none.
 CREATE TABLE EMPRESA (
@@ -23,7 +25,7 @@ CREATE TABLE EMPRESA (
     NMEMPRESA    VARCHAR(40) NOT NULL,
     NRINSJUREMPR VARCHAR(20),
     CDCENTCUST   VARCHAR(4)  REFERENCES CENTCUST (CDCENTCUST)
-);
+) /*SQLITE WITHOUT ROWID*/;
 
 -- A branch code is unique across companies: the methods look a branch up by its code alone.
 CREATE TABLE FILIAL (
@@ -31,7 +33,7 @@ CREATE TABLE FILIAL (
     CDEMPRESA    VARCHAR(2)  NOT NULL REFERENCES EMPRESA (CDEMPRESA),
     NMFILIAL     VARCHAR(30) NOT NULL,
     CDCENTCUST   VARCHAR(4)  REFERENCES CENTCUST (CDCENTCUST)
-);
+) /*SQLITE WITHOUT ROWID*/;
 CREATE INDEX FILIAL_EMPRESA ON FILIAL (CDEMPRESA, CDFILIAL);
 
 -- The cost centres a branch may use.
@@ -39,7 +41,7 @@ CREATE TABLE CENTCUSTFIL (
     CDFILIAL     VARCHAR(4)  NOT NULL REFERENCES FILIAL (CDFILIAL),
     CDCENTCUST   VARCHAR(4)  NOT NULL REFERENCES CENTCUST (CDCENTCUST),
     PRIMARY KEY (CDFILIAL, CDCENTCUST)
-);
+) /*SQLITE WITHOUT ROWID*/;
 
 -- Chart of accounts and the catalogues of the entry types ----------------------------------------------------
 
@@ -50,7 +52,7 @@ CREATE TABLE CONTCTBL (
     NMCONTCTBL   VARCHAR(40) NOT NULL,
     CDCONTREDU   VARCHAR(20),
     IDTIPOCOME   VARCHAR(1)  NOT NULL DEFAULT 'N' CHECK (IDTIPOCOME IN ('C', 'F', 'N'))
-);
+) /*SQLITE WITHOUT ROWID*/;
 
 CREATE TABLE CLASSFINA (
     CDCLASSFINA  VARCHAR(6)  NOT NULL PRIMARY KEY,
@@ -70,7 +72,7 @@ CREATE TABLE BANCO (
     CDPICTCONT   VARCHAR(20) NOT NULL,
     CDPICTAGEN   VARCHAR(10) NOT NULL,
     CDBANCCNAB   VARCHAR(3)
-);
+) /*SQLITE WITHOUT ROWID*/;
 
 -- Current accounts. The balance at the end of a day is VRSALDINIC plus the credits minus the debits of every
 -- movement up to that day (SALDODIARIO keeps the daily sums). IDTIPOCCORR: 'C' checking account, 'A'
@@ -87,7 +89,7 @@ CREATE TABLE CONTCORR (
     DTSALDINIC   DATE        NOT NULL,
     VRSALDINIC   BIGINT      NOT NULL DEFAULT 0,
     UNIQUE (CDBANCO, CDAGENCIA, CDCONTCORR)
-);
+) /*SQLITE WITHOUT ROWID*/;
 CREATE INDEX CONTCORR_EMPRESA ON CONTCORR (CDEMPRESA, CDREDUCONT);
 
 -- Credit and debit types. IDCTBLCRBANC / IDCTBLDBBANC: 'S' when an entry of the type is accounted.
@@ -98,7 +100,7 @@ CREATE TABLE TPCREDBANC (
     CDHISTPADR   VARCHAR(4)  REFERENCES HISTPADR (CDHISTPADR),
     CDCONTCTBL   VARCHAR(20) NOT NULL REFERENCES CONTCTBL (CDCONTCTBL),
     IDCTBLCRBANC VARCHAR(1)  NOT NULL CHECK (IDCTBLCRBANC IN ('S', 'N'))
-);
+) /*SQLITE WITHOUT ROWID*/;
 
 CREATE TABLE TPDEBIBANC (
     CDTPDEBIBANC VARCHAR(4)  NOT NULL PRIMARY KEY,
@@ -107,7 +109,7 @@ CREATE TABLE TPDEBIBANC (
     CDHISTPADR   VARCHAR(4)  REFERENCES HISTPADR (CDHISTPADR),
     CDCONTCTBL   VARCHAR(20) NOT NULL REFERENCES CONTCTBL (CDCONTCTBL),
     IDCTBLDBBANC VARCHAR(1)  NOT NULL CHECK (IDCTBLDBBANC IN ('S', 'N'))
-);
+) /*SQLITE WITHOUT ROWID*/;
 
 -- How an entry of a type is apportioned over branches and cost centres: the shares of one type within one
 -- company's branches add up to 10000 (100 %). A type without rows for a company is apportioned whole to the
@@ -138,7 +140,7 @@ CREATE TABLE CLIENTE (
     NMRAZSOCCLIE VARCHAR(50) NOT NULL,
     CDCONTCTBL   VARCHAR(20) REFERENCES CONTCTBL (CDCONTCTBL),
     CDTPCTRECEB  VARCHAR(6)
-);
+) /*SQLITE WITHOUT ROWID*/;
 
 CREATE TABLE FORNECED (
     CDFORNECED   VARCHAR(21) NOT NULL PRIMARY KEY,
@@ -148,7 +150,7 @@ CREATE TABLE FORNECED (
     NMRAZSOCFORN VARCHAR(40) NOT NULL,
     CDCONTCTBL   VARCHAR(20) REFERENCES CONTCTBL (CDCONTCTBL),
     CDTPCTPAGAR  VARCHAR(6)
-);
+) /*SQLITE WITHOUT ROWID*/;
 
 -- Operators ---------------------------------------------------------------------------------------------------
 
@@ -174,7 +176,7 @@ CREATE TABLE OPEREMPR (
     CDOPERADOR   VARCHAR(10) NOT NULL REFERENCES OPERADOR (CDOPERADOR),
     CDEMPRESA    VARCHAR(2)  NOT NULL REFERENCES EMPRESA (CDEMPRESA),
     PRIMARY KEY (CDOPERADOR, CDEMPRESA)
-);
+) /*SQLITE WITHOUT ROWID*/;
 
 -- Parameters ---------------------------------------------------------------------------------------------------
 
@@ -222,7 +224,7 @@ CREATE TABLE NUMERACAO (
     CDCHAVE      VARCHAR(20) NOT NULL,
     NRULTIMO     BIGINT      NOT NULL CHECK (NRULTIMO >= 0),
     PRIMARY KEY (IDTIPONUM, CDCHAVE)
-);
+) /*SQLITE WITHOUT ROWID*/;
 
 -- Budget of each debit type per company and month. With IDTIPOORCA 'C' a budget row names a cost centre;
 -- with 'E' the company's budget has CDCENTCUST '' (empty). A debit that would take the month's debits of its
@@ -312,22 +314,31 @@ CREATE TABLE MOVBANCARIO (
     FOREIGN KEY (CDREDUCONT, CDSEQUEXBA, NRSEQMOVREBA)
         REFERENCES MOVEXTRATO (CDREDUCONT, CDSEQUEXBA, NRSEQMOVREBA),
     FOREIGN KEY (CDREDUCONT, NRMOVBANCORIG) REFERENCES MOVBANCARIO (CDREDUCONT, NRMOVBANC)
-);
+) /*SQLITE WITHOUT ROWID*/;
 CREATE INDEX MOVBANCARIO_DATA ON MOVBANCARIO (CDREDUCONT, DTMOVBANC);
 CREATE INDEX MOVBANCARIO_EXTRATO ON MOVBANCARIO (CDREDUCONT, CDSEQUEXBA, NRSEQMOVREBA);
 CREATE INDEX MOVBANCARIO_ORIGEM ON MOVBANCARIO (CDREDUCONT, NRMOVBANCORIG);
 CREATE INDEX MOVBANCARIO_EMPRESTIMO ON MOVBANCARIO (NRSEQUENCIALEMP);
 CREATE INDEX MOVBANCARIO_COMPENSACAO ON MOVBANCARIO (NRCOMPENSACAO);
 
--- The sums of each account's movements per day, kept by triggers on MOVBANCARIO, so that a balance reads one
--- row per day instead of every movement.
+-- The sums of each account's movements per month (DTMES: the month's first day) and per day, kept by triggers
+-- on MOVBANCARIO: a balance reads one row per earlier month and one per day of its own month, however many
+-- movements the account holds.
+CREATE TABLE SALDOMENSAL (
+    CDREDUCONT   VARCHAR(3)  NOT NULL REFERENCES CONTCORR (CDREDUCONT),
+    DTMES        DATE        NOT NULL,
+    VRCREDITO    BIGINT      NOT NULL,
+    VRDEBITO     BIGINT      NOT NULL,
+    PRIMARY KEY (CDREDUCONT, DTMES)
+) /*SQLITE WITHOUT ROWID*/;
+
 CREATE TABLE SALDODIARIO (
     CDREDUCONT   VARCHAR(3)  NOT NULL REFERENCES CONTCORR (CDREDUCONT),
     DTSALDO      DATE        NOT NULL,
     VRCREDITO    BIGINT      NOT NULL,
     VRDEBITO     BIGINT      NOT NULL,
     PRIMARY KEY (CDREDUCONT, DTSALDO)
-);
+) /*SQLITE WITHOUT ROWID*/;
 
 -- Accounting entries made for the bank entries: the header, its lines (debit and credit of ledger accounts)
 -- and the apportionment of each line over branches and cost centres.
@@ -393,7 +404,7 @@ CREATE TABLE MOVCREDBANC (
     PRIMARY KEY (CDREDUCONT, NRMOVICRED),
     UNIQUE (CDREDUCONT, NRMOVBANC),
     FOREIGN KEY (CDREDUCONT, NRMOVBANC) REFERENCES MOVBANCARIO (CDREDUCONT, NRMOVBANC)
-);
+) /*SQLITE WITHOUT ROWID*/;
 CREATE INDEX MOVCREDBANC_DATA ON MOVCREDBANC (CDREDUCONT, DTMOVICRED, NRMOVBANC);
 CREATE INDEX MOVCREDBANC_CLIENTE ON MOVCREDBANC (CDCLIENTE);
 CREATE INDEX MOVCREDBANC_FORNECED ON MOVCREDBANC (CDFORNECED);
@@ -423,7 +434,7 @@ CREATE TABLE MOVDEBIBANC (
     PRIMARY KEY (CDREDUCONT, NRMOVIDEBI),
     UNIQUE (CDREDUCONT, NRMOVBANC),
     FOREIGN KEY (CDREDUCONT, NRMOVBANC) REFERENCES MOVBANCARIO (CDREDUCONT, NRMOVBANC)
-);
+) /*SQLITE WITHOUT ROWID*/;
 CREATE INDEX MOVDEBIBANC_DATA ON MOVDEBIBANC (CDREDUCONT, DTMOVIDEBI, NRMOVBANC);
 CREATE INDEX MOVDEBIBANC_CLIENTE ON MOVDEBIBANC (CDCLIENTE);
 CREATE INDEX MOVDEBIBANC_FORNECED ON MOVDEBIBANC (CDFORNECED);

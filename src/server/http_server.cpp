@@ -1,0 +1,119 @@
+#include "server/http_server.h"
+
+#include <chrono>
+#include <stdexcept>
+
+#include <httplib.h>
+#include <sys/socket.h>
+
+#include "framework/remote/wire_codec.h"
+
+namespace bco::server {
+
+namespace {
+
+const char *RpcPattern = R"(/rpc/BCO11100\.rdmLancContCorr/([^/]+))";
+
+QString statusMessage(int status, std::size_t bodyLimit) {
+    switch (status) {
+    case 404:
+        return QStringLiteral("no such path: calls go to /rpc/BCO11100.rdmLancContCorr/<method>");
+    case 405:
+        return QStringLiteral("calls are made with POST");
+    case 413:
+        return QStringLiteral("request body over the limit of %1 bytes").arg(bodyLimit);
+    default:
+        return QStringLiteral("HTTP status %1").arg(status);
+    }
+}
+
+} // namespace
+
+HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
+    : dispatcher_(dispatcher)
+    , options_(std::move(options))
+    , server_(std::make_unique<httplib::Server>()) {
+    const int threads = options_.threads;
+    server_->new_task_queue = [threads] {
+        return new httplib::ThreadPool(static_cast<size_t>(threads));
+    };
+    server_->set_payload_max_length(options_.bodyLimit);
+    // An answer goes out as headers and body in two writes; without this the body waits for the client's
+    // delayed acknowledgement of the headers (some 40 ms on every call).
+    server_->set_tcp_nodelay(true);
+    // Kept to widen the queue of connections waiting to be accepted once the socket listens (bind()).
+    server_->set_socket_options([this](socket_t socket) {
+        const int yes = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listeningSocket_ = static_cast<int>(socket);
+    });
+    server_->set_keep_alive_max_count(100000);
+    // An idle keep-alive connection holds its worker until this runs out, and stopping waits for every
+    // worker, so it is short; a client whose connection was closed while idle simply opens another.
+    server_->set_keep_alive_timeout(2);
+    server_->set_read_timeout(60, 0);
+    server_->set_write_timeout(60, 0);
+
+    server_->Post(RpcPattern, [this](const httplib::Request &request, httplib::Response &response) {
+        const QString method = QString::fromStdString(request.matches[1].str());
+        if (request.get_header_value("Content-Type").rfind(CborContentType, 0) != 0) {
+            response.status = 400;
+            response.set_content(
+                encodeError(
+                    QStringLiteral("the body must be declared %1").arg(QString::fromLatin1(CborContentType)))
+                    .toStdString(),
+                CborContentType);
+            return;
+        }
+        const RpcResponse answer = dispatcher_.handle(
+            method, QString::fromStdString(request.get_header_value("Authorization")),
+            QByteArrayView(request.body.data(), static_cast<qsizetype>(request.body.size())));
+        response.status = answer.status;
+        response.set_content(answer.body.toStdString(), CborContentType);
+    });
+    // Statuses the library sets by itself (no route, body too large) still answer a CBOR error.
+    const std::size_t limit = options_.bodyLimit;
+    server_->set_error_handler(
+        httplib::Server::HandlerWithResponse([limit](const httplib::Request &, httplib::Response &response) {
+            if (!response.body.empty())
+                return httplib::Server::HandlerResponse::Unhandled;
+            response.set_content(encodeError(statusMessage(response.status, limit)).toStdString(),
+                                 CborContentType);
+            return httplib::Server::HandlerResponse::Handled;
+        }));
+    server_->set_exception_handler([](const httplib::Request &, httplib::Response &response,
+                                      std::exception_ptr) {
+        response.status = 500;
+        response.set_content(encodeError(QStringLiteral("internal error")).toStdString(), CborContentType);
+    });
+}
+
+HttpServer::~HttpServer() = default;
+
+int HttpServer::bind() {
+    const std::string host = options_.host.toStdString();
+    int port = options_.port;
+    if (port == 0) {
+        port = server_->bind_to_any_port(host);
+    } else if (!server_->bind_to_port(host, port)) {
+        port = -1;
+    }
+    if (port < 0)
+        throw std::runtime_error("cannot listen on " + host + ":" + std::to_string(options_.port));
+    // The library listens with a queue of five, too few for a room of clients connecting at once: the
+    // connections beyond it are dropped after their handshake and fail on their first call. Listening again
+    // on the same socket only widens the queue.
+    if (listeningSocket_ >= 0)
+        ::listen(listeningSocket_, SOMAXCONN);
+    return port;
+}
+
+void HttpServer::serve() {
+    server_->listen_after_bind();
+}
+
+void HttpServer::stop() {
+    server_->stop();
+}
+
+} // namespace bco::server

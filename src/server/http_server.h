@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include <QString>
+
+#include "server/dispatcher.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace bco::server {
+
+struct HttpOptions {
+    QString host = QStringLiteral("127.0.0.1");
+    int port = 0; // 0: any free port
+    std::size_t bodyLimit = 64 * 1024 * 1024;
+    // Each keep-alive connection holds a worker while it is open, so there must be one per client expected
+    // at once (the forms keep one connection each).
+    int threads = 32;
+};
+
+// The HTTP face of the dispatcher: POST /rpc/BCO11100.rdmLancContCorr/<method> with a CBOR body, answered
+// with the dispatcher's status and CBOR body. Every other path is 404, a body over the limit 413, a body that
+// is not declared application/cbor 400, and each of these still carries a CBOR `error`.
+class HttpServer {
+public:
+    HttpServer(Dispatcher &dispatcher, HttpOptions options);
+    ~HttpServer();
+    HttpServer(const HttpServer &) = delete;
+    HttpServer &operator=(const HttpServer &) = delete;
+
+    // Binds the address; answers the port (the one picked when the options asked for 0). Throws
+    // std::runtime_error when the address cannot be bound.
+    int bind();
+    // Accepts calls until stop(); call after bind().
+    void serve();
+    // Safe from any thread; serve() returns once running calls end.
+    void stop();
+
+private:
+    Dispatcher &dispatcher_;
+    HttpOptions options_;
+    std::unique_ptr<httplib::Server> server_;
+    int listeningSocket_ = -1;
+};
+
+} // namespace bco::server

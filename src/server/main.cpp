@@ -1,0 +1,153 @@
+// bco-server: the application server of the bank current-account module.
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <pthread.h>
+#include <thread>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDate>
+
+#include "server/demo_data.h"
+#include "server/dispatcher.h"
+#include "server/http_server.h"
+#include "server/migrations.h"
+
+using namespace bco;
+using namespace bco::server;
+
+namespace {
+
+struct Listen {
+    QString host;
+    int port = 0;
+};
+
+Listen parseListen(const QString &text) {
+    const qsizetype colon = text.lastIndexOf(u':');
+    bool ok = false;
+    const int port = colon < 0 ? -1 : text.mid(colon + 1).toInt(&ok);
+    if (colon <= 0 || !ok || port < 0 || port > 65535)
+        throw std::invalid_argument(
+            "--listen needs HOST:PORT, as in 127.0.0.1:8211 (port 0 picks a free one)");
+    return {text.left(colon), port};
+}
+
+// SIGTERM and SIGINT are blocked in every thread (the mask is set before any thread starts) and taken by one
+// thread that stops the server, so no work runs inside a signal handler.
+const sigset_t &stopSignals() {
+    static const sigset_t signals = [] {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGTERM);
+        sigaddset(&set, SIGINT);
+        return set;
+    }();
+    return signals;
+}
+
+void logCall(const QString &method, double milliseconds, const QString &outcome) {
+    static std::mutex mutex;
+    const QByteArray line =
+        QStringLiteral("%1 %2 ms %3\n").arg(method).arg(milliseconds, 0, 'f', 1).arg(outcome).toUtf8();
+    const std::lock_guard lock(mutex);
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+}
+
+int run(QCoreApplication &app) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Application server of BCO11100.rdmLancContCorr"));
+    parser.addHelpOption();
+    const QCommandLineOption db(QStringLiteral("db"),
+                                QStringLiteral("sqlite:PATH or postgresql://... (default sqlite:bco.db)"),
+                                QStringLiteral("address"), QStringLiteral("sqlite:bco.db"));
+    const QCommandLineOption listen(QStringLiteral("listen"),
+                                    QStringLiteral("HOST:PORT to accept calls on (default 127.0.0.1:8211)"),
+                                    QStringLiteral("address"), QStringLiteral("127.0.0.1:8211"));
+    const QCommandLineOption initDemo(
+        QStringLiteral("init-demo"),
+        QStringLiteral("create the schema and fill an empty database with the demo data"));
+    const QCommandLineOption initOnly(QStringLiteral("init-only"),
+                                      QStringLiteral("exit after preparing the database"));
+    const QCommandLineOption demoDate(QStringLiteral("demo-date"),
+                                      QStringLiteral("day the demo data is counted from (default today)"),
+                                      QStringLiteral("YYYY-MM-DD"));
+    const QCommandLineOption demoEntries(QStringLiteral("demo-entries"),
+                                         QStringLiteral("number of demo entries (default 3000)"),
+                                         QStringLiteral("count"), QStringLiteral("3000"));
+    const QCommandLineOption bodyLimit(QStringLiteral("body-limit"),
+                                       QStringLiteral("largest request body in bytes (default 64 MB)"),
+                                       QStringLiteral("bytes"), QString::number(64 * 1024 * 1024));
+    const QCommandLineOption threads(QStringLiteral("threads"),
+                                     QStringLiteral("worker threads, one per client connection (default 32)"),
+                                     QStringLiteral("count"), QStringLiteral("32"));
+    parser.addOptions({db, listen, initDemo, initOnly, demoDate, demoEntries, bodyLimit, threads});
+    parser.process(app);
+
+    ConnectionPool pool(DatabaseUrl::parse(parser.value(db)));
+    migrate(pool.forThisThread());
+    if (parser.isSet(initDemo)) {
+        DemoOptions options;
+        options.processingDate = parser.isSet(demoDate)
+                                     ? QDate::fromString(parser.value(demoDate), Qt::ISODate)
+                                     : QDate::currentDate();
+        if (!options.processingDate.isValid())
+            throw std::invalid_argument("--demo-date needs a date as YYYY-MM-DD");
+        bool entriesOk = false;
+        options.entries = parser.value(demoEntries).toInt(&entriesOk);
+        if (!entriesOk || options.entries < 0)
+            throw std::invalid_argument("--demo-entries needs a number");
+        loadDemoData(pool.forThisThread(), options);
+    }
+    if (parser.isSet(initOnly))
+        return 0;
+
+    HttpOptions http;
+    const Listen address = parseListen(parser.value(listen));
+    http.host = address.host;
+    http.port = address.port;
+    bool ok = false;
+    http.bodyLimit = parser.value(bodyLimit).toULongLong(&ok);
+    if (!ok || http.bodyLimit == 0)
+        throw std::invalid_argument("--body-limit needs a number of bytes");
+    http.threads = parser.value(threads).toInt(&ok);
+    if (!ok || http.threads < 1)
+        throw std::invalid_argument("--threads needs a positive number");
+
+    SessionStore sessions;
+    Dispatcher dispatcher(pool, sessions, allMethods());
+    dispatcher.setLogger(logCall);
+    HttpServer server(dispatcher, http);
+    const int port = server.bind();
+
+    std::thread stopper([&] {
+        int signal = 0;
+        sigwait(&stopSignals(), &signal);
+        server.stop();
+    });
+
+    std::printf("listening on %s:%d\n", qPrintable(http.host), port);
+    std::fflush(stdout);
+    server.serve();
+    // serve() also returns when the server could not run; wake the stopper so it can be joined.
+    pthread_kill(stopper.native_handle(), SIGTERM);
+    stopper.join();
+    std::fprintf(stderr, "stopped\n");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    pthread_sigmask(SIG_BLOCK, &stopSignals(), nullptr);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("bco-server"));
+    try {
+        return run(app);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "bco-server: %s\n", error.what());
+        return 1;
+    }
+}

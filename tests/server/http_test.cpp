@@ -1,0 +1,230 @@
+#include <set>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <QRegularExpression>
+
+#include "framework/remote/wire_codec.h"
+#include "server_process.h"
+#include "server_test_support.h"
+
+namespace bco::server::testing {
+namespace {
+
+struct HttpAnswer {
+    int status = 0;
+    WireAnswer answer;
+};
+
+// The bco-server program over a database of its own, with the demo data it creates itself, and a client.
+class HttpTest : public BackendTest {
+protected:
+    void SetUp() override { start({}); }
+
+    void start(const QStringList &arguments) {
+        database = std::make_unique<TestDatabase>(GetParam(), false);
+        QString errors;
+        ASSERT_EQ(ServerProcess::prepare(
+                      database->urlText(),
+                      {"--init-demo", "--demo-date", "2024-03-15", "--demo-entries", "300"}, &errors),
+                  0)
+            << errors.toStdString();
+        server = std::make_unique<ServerProcess>(database->urlText(), arguments);
+        client = std::make_unique<httplib::Client>(server->host().toStdString(), server->port());
+        client->set_keep_alive(true);
+        client->set_tcp_nodelay(true);
+    }
+
+    HttpAnswer send(const std::string &path, const std::string &body, const QString &token,
+                    const char *contentType = CborContentType) {
+        httplib::Headers headers;
+        if (!token.isEmpty())
+            headers.emplace("Authorization", "Bearer " + token.toStdString());
+        const auto result = client->Post(path, headers, body, contentType);
+        HttpAnswer answer;
+        if (!result)
+            return answer;
+        answer.status = result->status;
+        try {
+            answer.answer = decodeAnswer(
+                QByteArrayView(result->body.data(), static_cast<qsizetype>(result->body.size())));
+        } catch (const DecodeError &error) {
+            answer.answer.error = QStringLiteral("undecodable answer: ") + QString::fromUtf8(error.what());
+        }
+        return answer;
+    }
+
+    HttpAnswer call(const char *method, const VariantList &args, const QString &token) {
+        return send(rpcPath(u"BCO11100.rdmLancContCorr", QString::fromLatin1(method)).toStdString(),
+                    encodeRequest(args).toStdString(), token);
+    }
+
+    QString login(const char *operatorCode) {
+        const HttpAnswer answer = call("Login", {operatorCode, "demo"}, QString());
+        EXPECT_EQ(answer.status, 200);
+        EXPECT_TRUE(answer.answer.ok) << answer.answer.error.toStdString();
+        return answer.answer.result.toText();
+    }
+
+    std::unique_ptr<TestDatabase> database;
+    std::unique_ptr<ServerProcess> server;
+    std::unique_ptr<httplib::Client> client;
+};
+
+TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
+    const QString token = login("DEMO");
+    const struct {
+        const char *method;
+        VariantList args;
+    } calls[] = {
+        {"GetParamGeral", {}},
+        {"getGeral_bco", {}},
+        {"getSaldoDia", {"001", demoDate}},
+        {"getFilial", {"01", ""}},
+        {"getCliente", {"", "T"}},
+        {"getFornecedor", {"", "T"}},
+        {"GetVdPeriodoContabil", {"01", demoDate}},
+        {"getPesqMovBanc", {"001", demoDate, "", 10.0, "Depósito"}},
+        {"getCentCustFilial", {"0101"}},
+        {"getEmpresa", {"01"}},
+        {"getPrxMovBancario", {"001", "1"}},
+        {"getPrxMovCredBanc", {"001", "1"}},
+        {"getPrxMovDebBanc", {"001", "1"}},
+        {"getLancto", {}},
+        {"GetLancamentos", {"001", demoDate.addDays(-30), demoDate, -0.001, 0.001, "T", "T", "", "T"}},
+        {"GetFilialRel", {"'01','02'", "T", false}},
+    };
+    TestServer local(Backend::Sqlite, false);
+    EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + 1)
+        << "a method without a call here";
+    for (const auto &c : calls) {
+        SCOPED_TRACE(c.method);
+        const HttpAnswer answer = call(c.method, c.args, token);
+        EXPECT_EQ(answer.status, 200);
+        EXPECT_TRUE(answer.answer.ok) << answer.answer.error.toStdString();
+        EXPECT_EQ(answer.answer.args.size(), c.args.size());
+    }
+    const HttpAnswer entries =
+        call("GetLancamentos", {"001", QDate(), QDate(), 0.0, 0.0, "T", "T", "", "T"}, token);
+    EXPECT_GT(entries.answer.result.packet().rowCount(), 0);
+}
+
+TEST_P(HttpTest, RefusesWithAClearErrorAndTheRightStatus) {
+    const QString demo = login("DEMO");
+    const QString restricted = login("RESTRITO");
+    const std::string path = rpcPath(u"BCO11100.rdmLancContCorr", u"getSaldoDia").toStdString();
+    const std::string goodBody = encodeRequest({"004", demoDate}).toStdString();
+    struct Case {
+        const char *name;
+        std::string path, body;
+        QString token;
+        const char *contentType;
+        int status;
+        QString error;
+    } cases[] = {
+        {"no token", path, goodBody, QString(), CborContentType, 401, "no session: call Login first"},
+        {"a wrong token", path, goodBody, QStringLiteral("00ff"), CborContentType, 401,
+         "the session is not valid (unknown or expired)"},
+        {"an account of another company", path, goodBody, restricted, CborContentType, 200,
+         "Operador RESTRITO não relacionado à empresa 02 da conta corrente 004."},
+        {"an unknown method", rpcPath(u"BCO11100.rdmLancContCorr", u"getNada").toStdString(), goodBody, demo,
+         CborContentType, 404, "unknown method getNada of BCO11100.rdmLancContCorr"},
+        {"another remote module", "/rpc/OUTRO.rdm/getSaldoDia", goodBody, demo, CborContentType, 404,
+         "no such path: calls go to /rpc/BCO11100.rdmLancContCorr/<method>"},
+        {"a body that is not CBOR", path, "{\"a\": 1}", demo, CborContentType, 400, ""},
+        {"a truncated body", path, goodBody.substr(0, goodBody.size() - 2), demo, CborContentType, 400, ""},
+        {"a map instead of the argument array", path, encodeAnswer(1, {}).toStdString(), demo,
+         CborContentType, 400, ""},
+        {"a body declared as something else", path, goodBody, demo, "application/json", 400,
+         "the body must be declared application/cbor"},
+        {"too few arguments", path, encodeRequest({"004"}).toStdString(), demo, CborContentType, 400,
+         "getSaldoDia takes 2 arguments, not 1"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const HttpAnswer answer = send(c.path, c.body, c.token, c.contentType);
+        EXPECT_EQ(answer.status, c.status);
+        EXPECT_FALSE(answer.answer.ok);
+        if (c.error.isEmpty()) {
+            EXPECT_TRUE(answer.answer.error.startsWith(u"malformed request body: "))
+                << answer.answer.error.toStdString();
+        } else {
+            EXPECT_EQ(answer.answer.error, c.error);
+        }
+    }
+}
+
+TEST_P(HttpTest, RefusesABodyOverTheLimit) {
+    client.reset();
+    server.reset();
+    start({"--body-limit", "4096"});
+    const QString token = login("DEMO");
+    const HttpAnswer tooLarge =
+        call("getPesqMovBanc", {"001", demoDate, "", 1.0, QString(5000, u'x')}, token);
+    EXPECT_EQ(tooLarge.status, 413);
+    EXPECT_EQ(tooLarge.answer.error, QStringLiteral("request body over the limit of 4096 bytes"));
+    EXPECT_EQ(call("getPesqMovBanc", {"001", demoDate, "", 1.0, QString(100, u'x')}, token).status, 200);
+}
+
+TEST_P(HttpTest, StopsCleanlyOnSigtermAfterLoggingEachCall) {
+    const QString token = login("DEMO");
+    call("getSaldoDia", {"001", demoDate}, token);
+    call("getSaldoDia", {"004", QDate()}, token);
+    client.reset();
+    EXPECT_EQ(server->stop(), 0);
+    const QStringList lines = server->log().split(u'\n', Qt::SkipEmptyParts);
+    const QRegularExpression line(QStringLiteral("^(\\w+) (\\d+\\.\\d) ms (.*)$"));
+    QStringList calls;
+    for (const QString &text : lines) {
+        const auto match = line.match(text);
+        if (match.hasMatch())
+            calls.append(match.captured(1) + u' ' + match.captured(3));
+    }
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("Login ok"), QStringLiteral("getSaldoDia ok"),
+                                  QStringLiteral("getSaldoDia refused: Data deve ser informada.")}));
+    EXPECT_EQ(lines.last(), QStringLiteral("stopped"));
+}
+
+TEST_P(HttpTest, ClientsDrawingNumbersAtOnceGetDistinctNumbers) {
+    const QString token = login("DEMO");
+    constexpr int clients = 8;
+    constexpr int drawsEach = 15;
+    std::vector<std::vector<QString>> drawn(clients);
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c) {
+        threads.emplace_back([&, c] {
+            httplib::Client own(server->host().toStdString(), server->port());
+            own.set_keep_alive(true);
+            own.set_tcp_nodelay(true);
+            const httplib::Headers headers{{"Authorization", "Bearer " + token.toStdString()}};
+            const std::string path = rpcPath(u"BCO11100.rdmLancContCorr", u"getPrxMovDebBanc").toStdString();
+            const std::string body = encodeRequest({"002", "1"}).toStdString();
+            for (int i = 0; i < drawsEach; ++i) {
+                const auto result = own.Post(path, headers, body, CborContentType);
+                if (!result || result->status != 200)
+                    return;
+                drawn[static_cast<size_t>(c)].push_back(
+                    decodeAnswer(
+                        QByteArrayView(result->body.data(), static_cast<qsizetype>(result->body.size())))
+                        .result.toText());
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    std::set<QString> distinct;
+    size_t total = 0;
+    for (const auto &numbers : drawn) {
+        total += numbers.size();
+        distinct.insert(numbers.begin(), numbers.end());
+    }
+    EXPECT_EQ(total, size_t(clients * drawsEach));
+    EXPECT_EQ(distinct.size(), total);
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, HttpTest, ::testing::ValuesIn(availableBackends()), backendName);
+
+} // namespace
+} // namespace bco::server::testing

@@ -1,0 +1,80 @@
+#include "server_process.h"
+
+#include <stdexcept>
+
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+
+#include <signal.h>
+
+namespace bco::server::testing {
+
+ServerProcess::ServerProcess(const QString &databaseUrl, const QStringList &extraArguments) {
+    process_.setProgram(QStringLiteral(BCO_SERVER_PATH));
+    process_.setArguments(QStringList{QStringLiteral("--db"), databaseUrl, QStringLiteral("--listen"),
+                                      QStringLiteral("127.0.0.1:0")} +
+                          extraArguments);
+    process_.start();
+    if (!process_.waitForStarted(10000))
+        throw std::runtime_error("cannot start bco-server: " + process_.errorString().toStdString());
+    const QRegularExpression listening(QStringLiteral("^listening on (127\\.0\\.0\\.1):(\\d+)$"));
+    QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired()) {
+        if (!process_.canReadLine() &&
+            !process_.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            if (process_.state() != QProcess::Running)
+                break;
+            continue;
+        }
+        const QString line = QString::fromUtf8(process_.readLine()).trimmed();
+        const auto match = listening.match(line);
+        if (match.hasMatch()) {
+            host_ = match.captured(1);
+            port_ = match.captured(2).toInt();
+            return;
+        }
+    }
+    const QString errors = QString::fromUtf8(process_.readAllStandardError());
+    process_.kill();
+    process_.waitForFinished();
+    throw std::runtime_error("bco-server did not start listening: " + errors.toStdString());
+}
+
+ServerProcess::~ServerProcess() {
+    stop();
+}
+
+int ServerProcess::stop() {
+    if (process_.state() == QProcess::NotRunning)
+        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+    ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
+    if (!process_.waitForFinished(30000)) {
+        process_.kill();
+        process_.waitForFinished();
+        return -1;
+    }
+    log();
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
+QString ServerProcess::log() {
+    log_ += QString::fromUtf8(process_.readAllStandardError());
+    return log_;
+}
+
+int ServerProcess::prepare(const QString &databaseUrl, const QStringList &arguments, QString *errorOutput) {
+    QProcess process;
+    process.start(QStringLiteral(BCO_SERVER_PATH),
+                  QStringList{QStringLiteral("--db"), databaseUrl, QStringLiteral("--init-only")} +
+                      arguments);
+    if (!process.waitForFinished(300000)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    if (errorOutput != nullptr)
+        *errorOutput = QString::fromUtf8(process.readAllStandardError());
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+} // namespace bco::server::testing
