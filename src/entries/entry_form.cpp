@@ -1,9 +1,21 @@
 #include "entries/entry_form.h"
 
+#include <cmath>
+
+#include <QApplication>
 #include <QMdiSubWindow>
 
 #include "filter/filter_form.h"
+#include "framework/checks/consiste.h"
+#include "framework/session/login_context.h"
+#include "framework/session/operator_lookups.h"
+#include "framework/session/shared_database.h"
+#include "framework/ui/child_enabled.h"
+#include "framework/ui/event_guard.h"
+#include "framework/ui/focus_tracker.h"
 #include "framework/ui/forms/host_frame.h"
+#include "framework/ui/lookup_dialogs.h"
+#include "framework/ui/wait_animation.h"
 
 #include "ui_entry_form.h"
 
@@ -16,22 +28,542 @@ bool boAltera = false;
 bool boAtualizaSaldo = false;
 bool boValidaIdComp = true;
 
+namespace {
+
+const char *const messages[] = {
+    "CdRedu_inf|Conta corrente deve ser informada.",
+    "CdRedu_cad|Conta corrente não cadastrada.",
+    "ContCorr_Nr|Operador não relacionado a empresa da conta corrente informada.",
+    "getAtuSald|Atualizando Saldo do Dia...",
+    "CR|CR",
+    "DB|DB",
+    "TIPOCRE|Tipo de Crédito Bancário",
+    "conf_op|É necessário confirmar ou cancelar a transação.",
+};
+
+// The wait animation of the day's balance.
+constexpr int BalanceAnimation = 6;
+
+QString fitted(const QString &value, int width) {
+    return value.left(width);
+}
+
+QString processingDateText() {
+    return Consiste::DateToText(Ondrima::DataProc(Ondrima::FiliProc()));
+}
+
+} // namespace
+
 TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     : TfrmPadrao(DescendantLayout{}, parent)
+    , records([] { return dtmDBGeral::adcGeral(); })
     , ui(std::make_unique<Ui::frmLancCCorr>()) {
+    for (const char *row : messages)
+        msgPadrao.add(QString::fromUtf8(row));
     ui->setupUi(this);
     BindFrame();
-    // No account is chosen yet: the record page has nothing to show.
-    SetPageEnabled(tshFormulario, false);
+
+    dtsLancamentos.SetDataSet(&records.cdsLancamentos);
+    dtsConta.SetDataSet(&records.qryConta);
+    dtsLancCred.SetDataSet(&records.qryLancCred);
+    dtsLancDeb.SetDataSet(&records.qryLancDeb);
+    dtsCentCustFil.SetDataSet(&records.qryCentCustFil);
+
+    ui->dbgPadrao->SetDataSource(&dtsLancamentos);
+    ui->dbgPadrao->SetColumns({
+        {.fieldName = QStringLiteral("DTMOVICRED"), .width = 75},
+        {.fieldName = QStringLiteral("TIPO"), .width = 180},
+        {.fieldName = QStringLiteral("DSMOVICRED"), .width = 191},
+        {.fieldName = QStringLiteral("VRMOVICRED"), .width = 105, .titleAlignment = Qt::AlignRight},
+    });
+    dbnPadrao->SetDataSource(&dtsLancamentos);
+    ui->sbtCdRedu->SetDataSource(&dtsConta);
+    ui->sbtCdRedu->SetAssociate(ui->medCdRedu);
+    ui->medCdRedu->SetColor(bco::ControlColor::InfoTip);
+
+    const std::pair<QToolButton *, QStyle::StandardPixmap> icons[] = {
+        {ui->sbtFiltro, QStyle::SP_FileDialogListView},
+        {ui->sbtContab, QStyle::SP_FileDialogInfoView},
+        {ui->sbtEmitirCheque, QStyle::SP_FileDialogNewFolder},
+        {ui->sbtImportar, QStyle::SP_DialogOpenButton},
+    };
+    for (const auto &[button, picture] : icons)
+        SetButtonIcon(button, picture);
+    // The form's own maintenance items go after the base form's, before its last item (close).
+    mnuManutencao->insertSeparator(mnuFechar);
+    mnuManutencao->insertActions(mnuFechar, {ui->mnuFiltro, ui->mnuContab, ui->mnuEmitirCheque});
+    mnuManutencao->insertSeparator(mnuFechar);
+
+    bindHandlers();
+    // No account is chosen yet: the state of a form whose account bar has the focus.
+    Habilita(false, true);
+    HabilitaPagina(false);
 }
 
 TfrmLancCCorr::~TfrmLancCCorr() = default;
 
+void TfrmLancCCorr::bindHandlers() {
+    bco::FocusTracker &focus = bco::FocusTracker::instance();
+    focus.setEnterHandler(ui->medCdRedu, [this] { medCdReduEnter(); });
+    focus.setExitHandler(ui->medCdRedu, [this] { Vd_CdRedu(false); });
+    focus.setEnterHandler(ui->panFiltro, [this] { panFiltroEnter(); });
+    focus.setExitHandler(ui->panFiltro, [this] { panFiltroExit(); });
+    focus.setEnterHandler(ui->cbbTipo, [this] { cbbTipoEnter(); });
+
+    bco::connectGuarded(ui->medCdRedu, &bco::EditControl::Changed, this, [this] { medCdReduChange(); });
+    ui->sbtCdRedu->BeforePesq = [this] {
+        records.qryConta.ParamByName(QStringLiteral("P_CDREDUCONT")).Clear();
+        records.qryConta.Open();
+    };
+    // Only what the operator chooses: the form sets the choice itself when it shows an entry.
+    bco::connectGuarded(ui->cbbTipo, &QComboBox::activated, this, [this](int) { cbbTipoChange(); });
+    bco::connectGuarded(ui->medTpLanc, &bco::EditControl::Changed, this,
+                        [this] { ui->edtDsTipoLanc->clear(); });
+    bco::connectGuarded(ui->medFilial, &bco::EditControl::Changed, this,
+                        [this] { ui->edtNmFilial->clear(); });
+    bco::connectGuarded(ui->medCentCust, &bco::EditControl::Changed, this,
+                        [this] { ui->edtCentCust->clear(); });
+
+    bco::connectGuarded(&dtsLancamentos, &bco::DataSource::DataChange, this,
+                        [this](const bco::Field *) { dtsLancamentosDataChange(); });
+    bco::connectGuarded(&dtsLancamentos, &bco::DataSource::StateChange, this,
+                        [this] { dtsLancamentosStateChange(); });
+
+    OnClick(ui->sbtFiltro, [this] { sbtFiltroClick(); });
+    OnClick(ui->mnuFiltro, [this] { sbtFiltroClick(); });
+    OnClick(ui->mnuContab, [this] { ui->sbtContab->click(); });
+    OnClick(ui->mnuEmitirCheque, [this] { ui->sbtEmitirCheque->click(); });
+
+    // The look-ups of the entry fields come with the checks of those fields; until then a click shows
+    // nothing.
+    for (bco::TBtnPesquisa *lookup :
+         {ui->btpTipoLanc, ui->btnFilial, ui->btpPesqCentCust, ui->btpInsClie, ui->btpInsForn})
+        lookup->OnClick = [] {
+        };
+}
+
+QString TfrmLancCCorr::Msg(const char *key) const {
+    return msgPadrao.Msg(QString::fromLatin1(key));
+}
+
+// The list is open only for an account that was checked; a closed list leaves nothing but the account bar,
+// whatever handler sets the tool bar.
+bool TfrmLancCCorr::NoAccount() const {
+    return !records.cdsLancamentos.Active();
+}
+
+bool TfrmLancCCorr::Editing() const {
+    return sbtConfirmar->isEnabled();
+}
+
+// ---- opening and closing ----
+
+void TfrmLancCCorr::FormCreate() {
+    TfrmPadrao::FormCreate();
+    netLancContCorr.SetBeforeConnect(
+        [](bco::NetConnection &connection) { Ondrima::PrepareConnection(connection); });
+    netLancContCorr.Open();
+    SetActivePage(tshFolhaDados);
+    ui->lblUltMov->setText(processingDateText());
+    accountKind_.clear();
+    const QString ledgerMask = Ondrima::DBPict(2);
+    records.cdsFornecedor.FieldByName(u"CDCONTCTBL").SetEditMask(ledgerMask);
+    records.cdsCliente.FieldByName(u"CDCONTCTBL").SetEditMask(ledgerMask);
+    records.cdsVeri_Bol.CreateDataSet();
+    const bco::Variant parameters =
+        Consiste::CheckResultServ(netLancContCorr.Call(QStringLiteral("GetParamGeral")), true, 0);
+    records.cdsParamGeral.SetData(parameters.array().at(0));
+    records.cdsGerParamgeral.SetData(parameters.array().at(1));
+}
+
+void TfrmLancCCorr::FormActivate() {
+    repaint();
+    // Coming back to the form in the middle of an include must not close the fields being typed.
+    HabilitaCampos(boInclusao);
+}
+
 void TfrmLancCCorr::FormClose(bco::TCloseAction &action) {
     boStCriado = false;
+    // The modes end with the form: a new form starts with no entry being included or changed.
+    boInclusao = false;
+    boAltera = false;
+    netLancContCorr.Close();
     // The filter dialog lives as long as the entry form it filters.
     delete Cli_bco11102::frmFiltroLancCont.data();
+    Cli_bco11102::frmFiltroLancCont = nullptr;
     TfrmPadrao::FormClose(action);
+}
+
+// ---- the account bar ----
+
+void TfrmLancCCorr::medCdReduEnter() {
+    ui->sbtEmitirCheque->setEnabled(false);
+    ui->mnuEmitirCheque->setEnabled(false);
+}
+
+void TfrmLancCCorr::medCdReduChange() {
+    ui->edtCdBanco->clear();
+    ui->medCdAgencia->Clear();
+    ui->edtConta->clear();
+    ui->edtNmConta->clear();
+    ui->nedSaldo->Clear();
+    ui->nedSaldo->SetNumberFormat(QString());
+    records.cdsLancamentos.Close();
+}
+
+void TfrmLancCCorr::panFiltroEnter() {
+    records.cdsLancamentos.Close();
+    if (ActivePage() != tshFolhaDados) {
+        SetActivePage(tshFolhaDados);
+        pgcPadraoChange();
+    }
+    Habilita(false, true);
+    HabilitaPagina(false);
+}
+
+void TfrmLancCCorr::panFiltroExit() {
+    Vd_CdRedu(true);
+    CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
+    HabilitaPagina(true);
+}
+
+void TfrmLancCCorr::Vd_CdRedu(bool mandatory) {
+    ui->medCdRedu->SetText(Consiste::Ajusta(ui->medCdRedu->Text(), 3));
+    const QString code = ui->medCdRedu->Text();
+    try {
+        if (Consiste::EmptyString(code)) {
+            if (mandatory)
+                Consiste::MensErro(Msg("CdRedu_inf"), true);
+            return;
+        }
+        // Leaving the bar from the field itself: the field's exit has just checked it.
+        if (mandatory && bco::FocusTracker::instance().activeControl(this) != ui->medCdRedu)
+            return;
+        bco::LocalQuery &accounts = records.qryConta;
+        accounts.ParamByName(QStringLiteral("P_CDREDUCONT")).SetAsString(code);
+        accounts.Open();
+        if (accounts.IsEmpty())
+            Consiste::MensErro(Msg("CdRedu_cad"), true);
+        if (!Dbgeral::AcessoOperContCorr(Ondrima::Operador(), code))
+            Consiste::MensErro(Msg("ContCorr_Nr"), true);
+        ui->edtCdBanco->setText(accounts.FieldByName(u"CDBANCO").AsString());
+        ui->medCdAgencia->SetText(accounts.FieldByName(u"CDMASKAGEN").AsString());
+        ui->edtConta->setText(accounts.FieldByName(u"CDMASKCONTA").AsString());
+        ui->edtNmConta->setText(accounts.FieldByName(u"DSCONTCORR").AsString());
+        accountLedgerAccount_ =
+            fitted(accounts.FieldByName(u"CDCONTCTBL").AsString(), WorkingWidth::AccountLedgerAccount);
+        accountKind_ = fitted(accounts.FieldByName(u"IDTIPOCCORR").AsString(), WorkingWidth::AccountKind);
+        SaldoDia();
+    } catch (...) {
+        bco::DeactiveShowAvi();
+        ui->medCdRedu->setFocus();
+        throw;
+    }
+}
+
+void TfrmLancCCorr::SaldoDia() {
+    const QDate processingDate = Ondrima::DataProc(Ondrima::FiliProc());
+    ui->lblUltMov->setText(Consiste::DateToText(processingDate));
+    QWidget *mainForm = bco::Host::frame().mainForm();
+    bco::ActiveShowAvi(mainForm != nullptr ? mainForm : this, BalanceAnimation, Msg("getAtuSald"));
+    const double balance = Consiste::CheckResultServ(
+                               netLancContCorr.Call(QStringLiteral("getSaldoDia"),
+                                                    bco::VariantList{ui->medCdRedu->Text(), processingDate}),
+                               true, 0)
+                               .toFloat();
+    ui->nedSaldo->SetValue(std::abs(balance));
+    if (balance > 0)
+        ui->nedSaldo->SetNumberFormat(QStringLiteral("%n ") + Msg("CR"));
+    else if (balance < 0)
+        ui->nedSaldo->SetNumberFormat(QStringLiteral("%n ") + Msg("DB"));
+    bco::DeactiveShowAvi();
+}
+
+// ---- the list ----
+
+void TfrmLancCCorr::CarregaLista(const QString &operation) {
+    const int changesBefore = listStateChanges_;
+    Cli_bco11102::CriaFiltroLancCont(Cli_bco11102::frmFiltroLancCont, &dtsLancamentos, operation,
+                                     ui->medCdRedu->Text());
+    // Loading an open list keeps it open, so the data set announces no change of state; the form reacts as
+    // to a list closed and opened again. While its display is suspended it waits, as the data set does.
+    if (listStateChanges_ == changesBefore && !records.cdsLancamentos.ControlsDisabled())
+        dtsLancamentosStateChange();
+}
+
+void TfrmLancCCorr::sbtFiltroClick() {
+    CarregaLista(QStringLiteral("BOTAO_FILTRO"));
+    SetActivePage(tshFolhaDados);
+}
+
+void TfrmLancCCorr::dtsLancamentosStateChange() {
+    ++listStateChanges_;
+    bco::ClientDataSet &list = records.cdsLancamentos;
+    if (list.IsEmpty())
+        SetActivePage(tshFolhaDados);
+    Habilita(false, NoAccount());
+    boInclusao = false;
+    boAltera = false;
+}
+
+void TfrmLancCCorr::dtsLancamentosDataChange() {
+    const bco::ClientDataSet &entry = records.cdsLancamentos;
+    const auto value = [&entry](const char16_t *field) {
+        return entry.FieldByName(field).AsString();
+    };
+    bco::LocalQuery &costCentres = records.qryCentCustFil;
+    costCentres.ParamByName(QStringLiteral("P_CDCENTCUST")).SetAsString(value(u"CDCENTCUST"));
+    costCentres.ParamByName(QStringLiteral("P_TCDCENTCUST")).Clear();
+    costCentres.ParamByName(QStringLiteral("P_CDFILIAL")).SetAsString(value(u"CDFILIAL"));
+    costCentres.Open();
+
+    filling_ = true;
+    if (!Editing()) {
+        if (!entry.IsEmpty())
+            ui->depDataMov->SetDate(entry.FieldByName(u"DTMOVICRED").AsDateTime());
+        ui->edtDsLancamento->setText(value(u"DSMOVICRED"));
+        ui->nedLancamento->SetValue(entry.FieldByName(u"VRMOVICRED").AsFloat());
+        ui->cbbTipo->setCurrentIndex(value(u"DEBCRED") == u"C" ? 0 : 1);
+        ui->medNrDocBanc->SetText(value(u"NRDOCMBANC"));
+        ui->medTpLanc->SetText(value(u"CDTIPO"));
+        ui->edtDsTipoLanc->setText(value(u"TIPO"));
+        ui->medFilial->SetText(value(u"CDFILILANCA"));
+        ui->edtNmFilial->setText(value(u"NMFILIAL"));
+        ui->medCentCust->SetText(value(u"CDCENTCUST"));
+        ui->edtCentCust->setText(costCentres.IsEmpty() ? QString()
+                                                       : costCentres.FieldByName(u"NMCENTCUST").AsString());
+        ui->edtCdEmpresa->setText(records.qryConta.FieldByName(u"CDEMPRESA").AsString());
+        ui->edtNmEmpresa->setText(records.qryConta.FieldByName(u"NMEMPRESA").AsString());
+        QString customer = value(u"NRINSJURCLIE");
+        QString supplier = value(u"NRINSJURFORN");
+        ui->medInsClie->SetEditMask(Consiste::PictPess(Consiste::Ajusta_Inscricao(customer)));
+        ui->medInsForn->SetEditMask(Consiste::PictPess(Consiste::Ajusta_Inscricao(supplier)));
+        ui->medInsClie->SetText(value(u"NRINSJURCLIE"));
+        ui->medInsForn->SetText(value(u"NRINSJURFORN"));
+        ui->edtNmClie->setText(value(u"NMRAZSOCCLIE"));
+        ui->edtNmForn->setText(value(u"NMRAZSOCFORN"));
+    }
+    HabilitaPagina(true);
+    RegraCheque();
+    CheckPageItems();
+    filling_ = false;
+}
+
+void TfrmLancCCorr::RegraCheque() {
+    const bool on =
+        ui->cbbTipo->currentIndex() == 1 && sbtIncluir->isEnabled() && !records.cdsLancamentos.IsEmpty();
+    ui->sbtEmitirCheque->setEnabled(on);
+    ui->mnuEmitirCheque->setEnabled(on);
+}
+
+// ---- modes ----
+
+void TfrmLancCCorr::Habilita(bool editing, bool blocked) {
+    ui->grbLancamento->setEnabled(boInclusao || boAltera);
+    const bool include = !(editing || blocked);
+    sbtIncluir->setEnabled(include);
+    mnuIncluir->setEnabled(include);
+    const bool listed = include && !records.cdsLancamentos.IsEmpty();
+    for (QToolButton *button : std::initializer_list<QToolButton *>{sbtAlterar, sbtExcluir, sbtProcurar,
+                                                                    sbtVerificar, ui->sbtContab})
+        button->setEnabled(listed);
+    for (QAction *item : {mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, ui->mnuContab})
+        item->setEnabled(listed);
+    ui->sbtFiltro->setEnabled(include);
+    ui->mnuFiltro->setEnabled(include);
+    for (QToolButton *button : {sbtConfirmar, sbtCancelar})
+        button->setEnabled(editing);
+    for (QAction *item : {mnuConfirmar, mnuCancelar})
+        item->setEnabled(editing);
+    ui->sbtImportar->setEnabled(include);
+
+    const bool navigating = !sbtConfirmar->isEnabled();
+    dbnPadrao->setEnabled(navigating);
+    for (QAction *item : {mnuPrimeiro, mnuAnterior, mnuProximo, mnuUltimo})
+        item->setEnabled(navigating);
+    dbtNome->SetDataSource(navigating ? &dtsLancamentos : nullptr);
+}
+
+void TfrmLancCCorr::HabilitaPagina(bool on) {
+    const bool grid = !sbtConfirmar->isEnabled();
+    SetPageEnabled(tshFolhaDados, grid);
+    mnuFolhaDados->setEnabled(grid);
+    const bco::ClientDataSet &list = records.cdsLancamentos;
+    const bool form = on && list.Active() && (!list.IsEmpty() || sbtConfirmar->isEnabled());
+    SetPageEnabled(tshFormulario, form);
+    mnuFormulario->setEnabled(form);
+}
+
+void TfrmLancCCorr::HabilitaCampos(bool on) {
+    for (QWidget *control : std::initializer_list<QWidget *>{
+             ui->depDataMov,  ui->lblData,      ui->cbbTipo,    ui->lblTipoLanc,     ui->nedLancamento,
+             ui->lblValor,    ui->lblForma,     ui->medTpLanc,  ui->btpTipoLanc,     ui->medFilial,
+             ui->btnFilial,   ui->lblFilial,    ui->medInsClie, ui->btpInsClie,      ui->lblClie,
+             ui->medInsForn,  ui->btpInsForn,   ui->lblForn,    ui->btpPesqCentCust, ui->medCentCust,
+             ui->lblCentCust, ui->medNrDocBanc, ui->lblNrDoc})
+        control->setEnabled(on);
+    const bco::ControlColor color = on ? bco::ControlColor::InfoTip : bco::ControlColor::ButtonFace;
+    for (QWidget *field : std::initializer_list<QWidget *>{ui->depDataMov, ui->cbbTipo, ui->nedLancamento,
+                                                           ui->medTpLanc, ui->medFilial, ui->medInsClie,
+                                                           ui->medInsForn, ui->medCentCust, ui->medNrDocBanc})
+        bco::SetControlColor(field, color);
+}
+
+void TfrmLancCCorr::sbtIncluirClick() {
+    TfrmPadrao::sbtIncluirClick();
+    boInclusao = true;
+    boValidaIdComp = false;
+    HabilitaCampos(true);
+    Habilita(true, false);
+    ui->depDataMov->SetDate(QDate::currentDate());
+    ui->medTpLanc->Clear();
+    ui->medCentCust->Clear();
+    ui->edtCentCust->clear();
+    ui->edtDsLancamento->clear();
+    ui->nedLancamento->Clear();
+    ui->cbbTipo->setCurrentIndex(0);
+    RegraCheque();
+    ui->btpTipoLanc->SetDataSource(&dtsLancCred);
+    ui->btpTipoLanc->SetTitle(Msg("TIPOCRE"));
+    ui->medNrDocBanc->Clear();
+    ui->edtDsTipoLanc->clear();
+    ui->edtCdEmpresa->setText(records.qryConta.FieldByName(u"CDEMPRESA").AsString());
+    ui->edtNmEmpresa->setText(records.qryConta.FieldByName(u"NMEMPRESA").AsString());
+    HabilitaPagina(true);
+    SetActivePage(tshFormulario);
+    CheckPageItems();
+    Consiste::SetChildEnabled(ui->panFiltro, false);
+    // The cost centre is mandatory under this kind of budget.
+    if (records.cdsGerParamgeral.FieldByName(u"IDTIPOORCA").AsString() == u"C")
+        ui->medCentCust->SetColor(bco::ControlColor::InfoTip);
+    for (auto [taxNumber, name, parties] : {std::tuple{ui->medInsForn, ui->edtNmForn, &records.cdsFornecedor},
+                                            std::tuple{ui->medInsClie, ui->edtNmClie, &records.cdsCliente}}) {
+        taxNumber->Clear();
+        name->clear();
+        taxNumber->SetEditMask(QString());
+        parties->Close();
+        parties->CreateDataSet();
+    }
+    typeAccount_.clear();
+    typeCommercialKind_.clear();
+    typeAccountingFlag_.clear();
+    ui->depDataMov->setFocus();
+    insertPending_ = true;
+    boValidaIdComp = true;
+    // A new entry never carries advances or returns chosen for an earlier one.
+    for (bco::ClientDataSet *chosen :
+         {&records.cdsAdiantaCred, &records.cdsAdiantaCredFor, &records.cdsDevoluDebCli,
+          &records.cdsDevoluCredFor, &records.cdsDevolucaoCLI, &records.cdsDevolucaoFOR}) {
+        if (chosen->Active())
+            chosen->EmptyDataSet();
+        else
+            chosen->CreateDataSet();
+    }
+}
+
+void TfrmLancCCorr::sbtCancelarClick() {
+    TfrmPadrao::sbtCancelarClick();
+    if (!ConfirmaCancelamento())
+        return;
+    if (ActivePage() == tshFormulario) {
+        ui->depDataMov->Clear();
+        ui->medTpLanc->Clear();
+        ui->edtDsLancamento->clear();
+        ui->edtDsTipoLanc->clear();
+        ui->nedLancamento->Clear();
+        ui->medNrDocBanc->Clear();
+        ui->medFilial->Clear();
+    }
+    sbtVerificarClick();
+    dtsLancamentosStateChange();
+    HabilitaPagina(true);
+    bco::ClientDataSet &list = records.cdsLancamentos;
+    if (list.IsEmpty()) {
+        SetPageEnabled(tshFolhaDados, true);
+        SetActivePage(tshFolhaDados);
+        pgcPadraoChange();
+        SetPageEnabled(tshFolhaDados, false);
+        mnuFolhaDados->setEnabled(false);
+    } else {
+        const QString movement = list.FieldByName(u"NRMOVBANC").AsString();
+        CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
+        if (!list.IsEmpty())
+            list.Locate(QStringLiteral("NRMOVBANC"), movement, bco::LocateOption::CaseInsensitive);
+    }
+    Vd_CdRedu(false);
+    Consiste::SetChildEnabled(ui->panFiltro, true);
+    previousKindIndex_ = ui->cbbTipo->currentIndex();
+    RegraCheque();
+    HabilitaCampos(false);
+}
+
+void TfrmLancCCorr::sbtVerificarClick() {
+    TfrmPadrao::sbtVerificarClick();
+    bco::ClientDataSet &list = records.cdsLancamentos;
+    const bco::Variant key = bco::VariantList{list.FieldByName(u"CDEMPRESA").AsString(),
+                                              list.FieldByName(u"NRMOVBANC").AsString()};
+    {
+        bco::ClientDataSet::DisabledControls suspended(list);
+        CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
+    }
+    if (list.Active())
+        list.Locate(QStringLiteral("CDEMPRESA; NRMOVBANC"), key, bco::LocateOption::CaseInsensitive);
+}
+
+void TfrmLancCCorr::sbtProcurarClick() {
+    TfrmPadrao::sbtProcurarClick();
+    bco::Procura(&records.cdsLancamentos);
+}
+
+// ---- pages ----
+
+bool TfrmLancCCorr::focusNextPrevChild(bool next) {
+    // Qt hands the focus on by itself when the control holding it is hidden (its page left) or disabled,
+    // to the next control that takes it, which may be the account code (whose entry closes the list). The
+    // form's controls lose the focus to nothing instead, and the form keeps the control as its active one.
+    QWidget *focused = QApplication::focusWidget();
+    if (focused != nullptr && isAncestorOf(focused) && (!focused->isVisible() || !focused->isEnabled())) {
+        focused->clearFocus();
+        return true;
+    }
+    return TfrmPadrao::focusNextPrevChild(next);
+}
+
+void TfrmLancCCorr::CheckPageItems() {
+    mnuFolhaDados->setChecked(ActivePage() == tshFolhaDados);
+    mnuFormulario->setChecked(ActivePage() == tshFormulario);
+    mnuFolhaDados->setEnabled(PageEnabled(tshFolhaDados));
+    mnuFormulario->setEnabled(PageEnabled(tshFormulario));
+}
+
+void TfrmLancCCorr::pgcPadraoChanging(bool &AllowChange) {
+    if (Editing()) {
+        AllowChange = false;
+        Consiste::MensErro(Msg("conf_op"), false);
+    }
+}
+
+void TfrmLancCCorr::pgcPadraoChange() {
+    TfrmPadrao::pgcPadraoChange();
+    dtsLancamentosDataChange();
+    Habilita(false, NoAccount());
+}
+
+// ---- credit or debit ----
+
+void TfrmLancCCorr::cbbTipoEnter() {
+    previousKindIndex_ = ui->cbbTipo->currentIndex();
+}
+
+void TfrmLancCCorr::cbbTipoChange() {
+    if (ui->cbbTipo->currentIndex() != previousKindIndex_) {
+        // The description was the name of the type of the other kind.
+        if (ui->edtDsLancamento->text() == ui->edtDsTipoLanc->text())
+            ui->edtDsLancamento->clear();
+        ui->medTpLanc->Clear();
+        ui->edtDsTipoLanc->clear();
+    }
+    RegraCheque();
 }
 
 void CriaLancamento() {

@@ -4,6 +4,9 @@
 
 #include <QPointer>
 
+#include "entries/entry_records.h"
+#include "framework/data/data_source.h"
+#include "framework/remote/net_connection.h"
 #include "framework/ui/forms/maintenance_form.h"
 
 namespace Ui {
@@ -14,17 +17,89 @@ class frmLancCCorr;
 namespace Cli_bco11100 {
 
 // The entries of one current account (screen BCO11100), a child window of the host.
+//
+// The operator chooses the account in the account bar panFiltro: leaving the bar checks the account, shows
+// its bank, agency, number and day's balance, and loads its entries through the filter dialog, which is the
+// one way the list is ever loaded (silently with its last criteria, or shown by the filter button). The form
+// is always in one of four situations, and the tool bar, the pages and the entry fields follow them:
+//   - no account: the focus is in the account bar, or the account was not accepted; nothing but the bar;
+//   - browsing: include, filter and import, and, when the list has entries, change, delete, find, verify
+//     and accounting; each entry shows on the form page;
+//   - including (boInclusao) and changing (boAltera): confirm and cancel only, the form page alone, the
+//     account bar closed.
+// Controls are found by the object names of entry_form.ui.
 class TfrmLancCCorr : public bco::TfrmPadrao {
     Q_OBJECT
 public:
     explicit TfrmLancCCorr(QWidget *parent = nullptr);
     ~TfrmLancCCorr() override;
 
+    // The connection to the application server; the filter dialog calls through it too.
+    bco::NetConnection netLancContCorr;
+    // The form's data sets and local queries; the filter dialog loads the entry list (cdsLancamentos).
+    EntryRecords records;
+    bco::DataSource dtsLancamentos;
+    bco::DataSource dtsConta;
+    bco::DataSource dtsLancCred;
+    bco::DataSource dtsLancDeb;
+    bco::DataSource dtsCentCustFil;
+
+    void sbtIncluirClick() override;
+    void sbtProcurarClick() override;
+    void sbtVerificarClick() override;
+    void sbtCancelarClick() override;
+    void sbtFiltroClick();
+
+    // The tool bar for a mode: `editing` while an entry is included or changed, `blocked` while no account
+    // is chosen.
+    void Habilita(bool editing, bool blocked);
+    // The pages: the form page only with `on`, an open list, and an entry to show or one being edited.
+    void HabilitaPagina(bool on);
+    // The entry fields (the description follows its group box instead).
+    void HabilitaCampos(bool on);
+
 protected:
+    void FormCreate() override;
+    void FormActivate() override;
     void FormClose(bco::TCloseAction &action) override;
+    void pgcPadraoChanging(bool &AllowChange) override;
+    void pgcPadraoChange() override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
+    void bindHandlers();
+    void medCdReduEnter();
+    void medCdReduChange();
+    void panFiltroEnter();
+    void panFiltroExit();
+    void Vd_CdRedu(bool mandatory);
+    void SaldoDia();
+    // Loads the list through the filter dialog: "ESCONDE_FILTRO" reruns its last criteria unseen,
+    // "BOTAO_FILTRO" shows it.
+    void CarregaLista(const QString &operation);
+    void dtsLancamentosDataChange();
+    void dtsLancamentosStateChange();
+    void cbbTipoEnter();
+    void cbbTipoChange();
+    void RegraCheque();
+    void CheckPageItems();
+    bool Editing() const;
+    bool NoAccount() const;
+    QString Msg(const char *key) const;
+
     std::unique_ptr<Ui::frmLancCCorr> ui;
+
+    // Working values kept between operations; texts are cut to their widths (WorkingWidth).
+    QString typeAccount_;
+    QString typeCommercialKind_;
+    QString typeAccountingFlag_;
+    QString accountLedgerAccount_;
+    QString accountKind_;
+    int previousKindIndex_ = 0;
+    bool filling_ = false;
+    bool insertPending_ = false;
+    // Counts the list's state changes, so that a reload that kept the list open can be told apart.
+    int listStateChanges_ = 0;
 };
 
 // The one live entry form; null while there is none.

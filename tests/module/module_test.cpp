@@ -12,6 +12,7 @@
 #include "host/module_loader.h"
 #include "import/import_form.h"
 #include "report/report_form.h"
+#include "support/form_test_environment.h"
 #include "support/qt_printers.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_modal_forms.h"
@@ -51,8 +52,10 @@ protected:
     }
 
     static host::LoadedModule *module;
-    ScriptedDialogs dialogs;
-    ScriptedModalForms modal;
+    // The entry form connects to the application server when it is made.
+    bco::testing::FormTestEnvironment env;
+    ScriptedDialogs &dialogs = env.dialogs;
+    ScriptedModalForms &modal = env.modalForms;
     host::MainWindow window{QString()};
     ScopedHostFrame frame{window};
 };
