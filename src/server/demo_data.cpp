@@ -1130,8 +1130,8 @@ void loadDemoData(Sql &sql, const DemoOptions &options) {
         throw std::invalid_argument("the demo data needs a processing date");
     sql.begin(true);
     try {
-        const auto companies = sql.scalar(QStringLiteral("SELECT COUNT(*) FROM EMPRESA"));
-        if (companies && companies->toLongLong() > 0)
+        const auto existing = sql.scalar(QStringLiteral("SELECT COUNT(*) FROM EMPRESA"));
+        if (existing && existing->toLongLong() > 0)
             throw std::runtime_error(
                 "the database already holds data; the demo data goes only into an empty one");
         DemoBuilder(sql, options).build();

@@ -125,8 +125,9 @@ void addAccountMethods(MethodRegistry &registry) {
         {"getPrxMovCredBanc", Series::Credit},
         {"getPrxMovDebBanc", Series::Debit},
     };
-    for (const auto &[name, series] : numbering) {
-        registry.add({QString::fromLatin1(name),
+    for (const auto &method : numbering) {
+        const Series series = method.second;
+        registry.add({QString::fromLatin1(method.first),
                       {ArgKind::Text, ArgKind::Text},
                       true,
                       true,
