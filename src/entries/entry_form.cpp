@@ -48,6 +48,15 @@ QString fitted(const QString &value, int width) {
     return value.left(width);
 }
 
+// A closed control still shows its value in the ordinary text colour: the operator reads the entry on the
+// form page and the balance while they are closed to typing, which their background tells.
+void keepTextReadable(QWidget *control) {
+    QPalette palette = control->palette();
+    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+    control->setPalette(palette);
+}
+
 QString processingDateText() {
     return Consiste::DateToText(Ondrima::DataProc(Ondrima::FiliProc()));
 }
@@ -70,16 +79,32 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     dtsCentCustFil.SetDataSet(&records.qryCentCustFil);
 
     ui->dbgPadrao->SetDataSource(&dtsLancamentos);
+    // The widths keep their proportions and grow with a font in which a date would not fit its column.
+    const double scale =
+        std::max(1.0, ui->dbgPadrao->NaturalWidth(records.cdsLancamentos.FieldByName(u"DTMOVICRED")) / 75.0);
+    const auto width = [scale](int stated) {
+        return static_cast<int>(std::ceil(stated * scale));
+    };
     ui->dbgPadrao->SetColumns({
-        {.fieldName = QStringLiteral("DTMOVICRED"), .width = 75},
-        {.fieldName = QStringLiteral("TIPO"), .width = 180},
-        {.fieldName = QStringLiteral("DSMOVICRED"), .width = 191},
-        {.fieldName = QStringLiteral("VRMOVICRED"), .width = 105, .titleAlignment = Qt::AlignRight},
+        {.fieldName = QStringLiteral("DTMOVICRED"), .width = width(75)},
+        {.fieldName = QStringLiteral("TIPO"), .width = width(180)},
+        {.fieldName = QStringLiteral("DSMOVICRED"), .width = width(191)},
+        {.fieldName = QStringLiteral("VRMOVICRED"), .width = width(105), .titleAlignment = Qt::AlignRight},
     });
     dbnPadrao->SetDataSource(&dtsLancamentos);
     ui->sbtCdRedu->SetDataSource(&dtsConta);
     ui->sbtCdRedu->SetAssociate(ui->medCdRedu);
     ui->medCdRedu->SetColor(bco::ControlColor::InfoTip);
+    for (QWidget *display :
+         std::initializer_list<QWidget *>{ui->edtCdBanco, ui->medCdAgencia, ui->edtConta, ui->edtNmConta,
+                                          ui->edtDsTipoLanc, ui->edtNmFilial, ui->edtCentCust,
+                                          ui->edtCdEmpresa, ui->edtNmEmpresa, ui->edtNmClie, ui->edtNmForn})
+        bco::SetControlColor(display, bco::ControlColor::ButtonFace);
+    for (QWidget *control : ui->grbLancamento->findChildren<QLineEdit *>())
+        keepTextReadable(control);
+    for (QWidget *control :
+         std::initializer_list<QWidget *>{ui->cbbTipo, ui->nedSaldo, ui->lblSaldoEm, ui->lblUltMov})
+        keepTextReadable(control);
 
     const std::pair<QToolButton *, QStyle::StandardPixmap> icons[] = {
         {ui->sbtFiltro, QStyle::SP_FileDialogListView},
