@@ -88,7 +88,7 @@ void MainWindow::showChild(QWidget &form) {
     QMdiSubWindow *window = mdiArea_->addSubWindow(&form);
     window->setAttribute(Qt::WA_DeleteOnClose);
     form.show();
-    window->resize(designed + window->sizeHint() - form.sizeHint());
+    window->resize((designed + window->sizeHint() - form.sizeHint()).expandedTo(window->minimumSizeHint()));
     // Each new window opens a step down and to the right of the last, inside the area.
     const int step = 28 * (open % 8);
     window->move(step, step);

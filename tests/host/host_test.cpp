@@ -14,9 +14,11 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QSqlDatabase>
 #include <QTableView>
 #include <QTemporaryDir>
 
+#include "framework/data/database_url.h"
 #include "framework/session/login_context.h"
 #include "host/accounting_screen.h"
 #include "host/host_settings.h"
@@ -184,22 +186,6 @@ TEST(ModuleLoader, OffersWhatAModuleExportsAndNamesWhatItLacks) {
     EXPECT_FALSE(window.moduleMenu()->actions().first()->isEnabled());
 }
 
-TEST(MainWindow, ItsMenuOpensTheModulesChildFormsInItsArea) {
-    ScriptedDialogs dialogs;
-    MainWindow window{QString()};
-    ScopedHostFrame frame(window);
-    window.setModule(loadModule(QStringLiteral(BCO_MODULE_PATH)));
-    window.moduleItem(QStringLiteral("CriaLancamento"))->trigger();
-    window.moduleItem(QStringLiteral("CriaImportacao"))->trigger();
-    QStringList opened;
-    for (QMdiSubWindow *sub : window.mdiArea()->subWindowList())
-        opened << sub->widget()->objectName();
-    EXPECT_EQ(opened, QStringList({"frmLancCCorr", "frmImportLanc"}));
-    window.close();
-    EXPECT_TRUE(window.mdiArea()->subWindowList().isEmpty());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 namespace {
 
 // A port on loopback where nothing listens.
@@ -286,6 +272,35 @@ TEST_F(Login, TheWindowStaysOpenAfterARefusalAndAcceptsWithTheSession) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.operatorCode(), "DEMO");
     EXPECT_FALSE(dialog.token().isEmpty());
+}
+
+TEST_F(Login, TheMainWindowsMenuOpensTheModulesChildFormsInItsArea) {
+    ScriptedDialogs dialogs;
+    const QString url = QStringLiteral("sqlite:") + folder->filePath(QStringLiteral("demo.db"));
+    openDatabase(DatabaseUrl::parse(url), QStringLiteral("adcGeral"));
+    LoginContext context;
+    context.operatorCode = QStringLiteral("DEMO");
+    context.processingBranch = QStringLiteral("0101");
+    context.processingDate = QDate::currentDate();
+    context.serverHost = server->host();
+    context.serverPort = server->port();
+    context.sessionToken =
+        logIn(server->host(), server->port(), QStringLiteral("DEMO"), QStringLiteral("demo")).token;
+    context.databaseConnection = QStringLiteral("adcGeral");
+    ScopedLoginContext installed(context);
+    MainWindow window{QString()};
+    ScopedHostFrame frame(window);
+    window.setModule(loadModule(QStringLiteral(BCO_MODULE_PATH)));
+    window.moduleItem(QStringLiteral("CriaLancamento"))->trigger();
+    window.moduleItem(QStringLiteral("CriaImportacao"))->trigger();
+    QStringList opened;
+    for (QMdiSubWindow *sub : window.mdiArea()->subWindowList())
+        opened << sub->widget()->objectName();
+    EXPECT_EQ(opened, QStringList({"frmLancCCorr", "frmImportLanc"}));
+    window.close();
+    EXPECT_TRUE(window.mdiArea()->subWindowList().isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QSqlDatabase::removeDatabase(QStringLiteral("adcGeral"));
 }
 
 namespace {

@@ -4,14 +4,20 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QSqlDatabase>
+#include <QTemporaryDir>
 
 #include "discount/discount_form.h"
 #include "entries/entry_form.h"
 #include "filter/filter_form.h"
+#include "framework/data/database_url.h"
+#include "framework/session/login_context.h"
+#include "host/login.h"
 #include "host/main_window.h"
 #include "host/module_loader.h"
 #include "import/import_form.h"
 #include "report/report_form.h"
+#include "server/server_process.h"
 #include "support/form_test_environment.h"
 #include "support/qt_printers.h"
 #include "support/scripted_dialogs.h"
@@ -26,14 +32,40 @@ void releaseDeferred() {
 }
 
 // The module as the host loads it: the real library by path, its entry points resolved by name, its child
-// forms shown in a host window's multi-document area. (The suite also links the library, to read the units'
+// forms shown in a host window's multi-document area, logged in to the real application server over a demo
+// database that is also the shared database. (The suite also links the library, to read the units'
 // variables: the loader hands back that same copy.)
 class Module : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        folder = new QTemporaryDir;
+        const QString url = QStringLiteral("sqlite:") + folder->filePath(QStringLiteral("demo.db"));
+        server = new server::testing::ServerProcess(
+            url, {QStringLiteral("--init-demo"), QStringLiteral("--demo-date"), QStringLiteral("2024-03-15"),
+                  QStringLiteral("--demo-entries"), QStringLiteral("50")});
+        openDatabase(DatabaseUrl::parse(url), QStringLiteral("adcGeral"));
+        const host::LoginOutcome login =
+            host::logIn(server->host(), server->port(), QStringLiteral("DEMO"), QStringLiteral("demo"));
+        ASSERT_TRUE(login.ok()) << login.message.toStdString();
+        context = new LoginContext;
+        context->operatorCode = QStringLiteral("DEMO");
+        context->processingBranch = QStringLiteral("0101");
+        context->processingDate = QDate(2024, 3, 15);
+        context->serverHost = server->host();
+        context->serverPort = server->port();
+        context->sessionToken = login.token;
+        context->databaseConnection = QStringLiteral("adcGeral");
+        Session::install(context);
         module = new host::LoadedModule(host::loadModule(QStringLiteral(BCO_MODULE_PATH)));
     }
-    static void TearDownTestSuite() { delete module; }
+    static void TearDownTestSuite() {
+        delete module;
+        Session::install(nullptr);
+        delete context;
+        QSqlDatabase::removeDatabase(QStringLiteral("adcGeral"));
+        delete server;
+        delete folder;
+    }
 
     void SetUp() override { window.show(); }
 
@@ -51,15 +83,19 @@ protected:
         return forms;
     }
 
+    static QTemporaryDir *folder;
+    static server::testing::ServerProcess *server;
+    static LoginContext *context;
     static host::LoadedModule *module;
-    // The entry form connects to the application server when it is made.
-    bco::testing::FormTestEnvironment env;
-    ScriptedDialogs &dialogs = env.dialogs;
-    ScriptedModalForms &modal = env.modalForms;
+    ScriptedDialogs dialogs;
+    ScriptedModalForms modal;
     host::MainWindow window{QString()};
     ScopedHostFrame frame{window};
 };
 
+QTemporaryDir *Module::folder = nullptr;
+server::testing::ServerProcess *Module::server = nullptr;
+LoginContext *Module::context = nullptr;
 host::LoadedModule *Module::module = nullptr;
 
 } // namespace
@@ -153,6 +189,8 @@ TEST_F(Module, TheReportReturnsOnlyWhenTheOperatorHasClosedIt) {
 }
 
 TEST_F(Module, TheFilterDialogOnlyHidesAndLivesUntilTheEntryFormCloses) {
+    // The filter serves the entry form, which is open whenever it is used.
+    module->CriaLancamento();
     void *variable = nullptr;
     modal.then([](QWidget &form) { form.close(); }).then([](QWidget &form) { form.close(); });
     module->CriaFiltroLancCont(&variable, nullptr, "BOTAO_FILTRO", "12345");
@@ -176,7 +214,6 @@ TEST_F(Module, TheFilterDialogOnlyHidesAndLivesUntilTheEntryFormCloses) {
     delete dialog.data();
 
     // The entry form's own dialog (a null variable) goes when the entry form closes.
-    module->CriaLancamento();
     module->CriaFiltroLancCont(nullptr, nullptr, "ESCONDE_FILTRO", "001");
     QPointer<Cli_bco11102::TfrmFiltroLancCont> own = Cli_bco11102::frmFiltroLancCont;
     ASSERT_FALSE(own.isNull());
@@ -186,6 +223,8 @@ TEST_F(Module, TheFilterDialogOnlyHidesAndLivesUntilTheEntryFormCloses) {
 }
 
 TEST_F(Module, TheDiscountFormIsReadableWhenItsModalCallReturnsAndIsThenReleased) {
+    // The discount form is opened while the entry form confirms an entry.
+    module->CriaLancamento();
     for (const char *button : {"sbtConfirma", "sbtCancela"}) {
         SCOPED_TRACE(button);
         modal.then([&](QWidget &form) {

@@ -27,6 +27,9 @@ void TfrmPadrImportExport::BindFrame() {
     SetButtonIcon(sbtFechar, QStyle::SP_DialogCloseButton);
     // There is no help system to open.
     sbtAjuda->setEnabled(false);
+    // The tool bar's buttons keep their captions whole: a form too narrow for them grows instead.
+    for (QToolButton *button : panMenu->findChildren<QToolButton *>())
+        button->setSizePolicy(QSizePolicy::Minimum, button->sizePolicy().verticalPolicy());
     OnClick(sbtImportExport, [this] { sbtImportExportClick(); });
     OnClick(sbtFechar, [this] { sbtFecharClick(); });
 }

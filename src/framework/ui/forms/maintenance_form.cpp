@@ -77,6 +77,9 @@ void TfrmPadrao::BindFrame() {
         SetButtonIcon(button, picture);
     // There is no help system to open.
     sbtAjuda->setEnabled(false);
+    // The tool bar's buttons keep their captions whole: a form too narrow for them grows instead.
+    for (QToolButton *button : panMenu->findChildren<QToolButton *>())
+        button->setSizePolicy(QSizePolicy::Minimum, button->sizePolicy().verticalPolicy());
 
     const std::pair<QToolButton *, void (TfrmPadrao::*)()> clicks[] = {
         {sbtIncluir, &TfrmPadrao::sbtIncluirClick},     {sbtAlterar, &TfrmPadrao::sbtAlterarClick},
