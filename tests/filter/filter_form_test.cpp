@@ -1,0 +1,467 @@
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QRadioButton>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTest>
+
+#include "entries/entry_form.h"
+#include "filter/filter_form.h"
+#include "filter/radio_group.h"
+#include "framework/ui/lookup_dialogs.h"
+#include "support/case_name.h"
+#include "support/form_test_environment.h"
+#include "support/qt_printers.h"
+
+using namespace bco;
+using namespace bco::testing;
+using Cli_bco11102::TfrmFiltroLancCont;
+
+namespace {
+
+const QString dateFormat = QStringLiteral("dd/MM/yyyy");
+
+QDate day(const char *text) {
+    return QDate::fromString(QString::fromLatin1(text), dateFormat);
+}
+
+// The values of one field over every row of a data set.
+QStringList column(const ClientDataSet &dataSet, const char *fieldName) {
+    QStringList values;
+    const Field &field = dataSet.FieldByName(QString::fromLatin1(fieldName));
+    for (int row = 0; row < dataSet.RecordCount(); ++row) {
+        const ClientDataSet::ActiveRowScope reading(dataSet, row);
+        values << field.AsString();
+    }
+    return values;
+}
+
+// The saved criteria in one line, so that a comparison shows what differs.
+QString describe(const Cli_bco11102::TFILTRO &filter) {
+    return QStringLiteral("%1 to %2, values %3 to %4, kind %5, list %6 '%7'")
+        .arg(filter.startDate.toString(dateFormat), filter.endDate.toString(dateFormat))
+        .arg(filter.valueFrom)
+        .arg(filter.valueTo)
+        .arg(filter.entryKind)
+        .arg(filter.types.listChosen)
+        .arg(filter.types.typeList);
+}
+
+QStringList distinct(QStringList values) {
+    values.removeDuplicates();
+    values.sort();
+    return values;
+}
+
+QRadioButton *kindButton(TfrmFiltroLancCont &dialog, int item) {
+    return dialog.rgpLancamento->findChildren<QRadioButton *>().at(item);
+}
+
+// A click on a radio button's mark, which is where it takes a click whatever room its caption leaves.
+void click(QWidget *control) {
+    QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(6, control->height() / 2));
+}
+
+// The criteria an operator sets in the dialog; the dialog's own values where a member is left out.
+struct Criteria {
+    QString startDate = QStringLiteral("keep");
+    QString endDate = QStringLiteral("keep");
+    double valueFrom = -1.0;
+    double valueTo = -1.0;
+    int kind = -1;
+    bool typeListChosen = false;
+};
+
+void set(TfrmFiltroLancCont &dialog, const Criteria &criteria) {
+    if (criteria.startDate != u"keep")
+        dialog.depDataIni->SetText(criteria.startDate);
+    if (criteria.endDate != u"keep")
+        dialog.depDataFin->SetText(criteria.endDate);
+    if (criteria.valueFrom >= 0.0)
+        dialog.nedValorIni->SetValue(criteria.valueFrom);
+    if (criteria.valueTo >= 0.0)
+        dialog.nedValorFin->SetValue(criteria.valueTo);
+    if (criteria.kind >= 0)
+        click(kindButton(dialog, criteria.kind));
+    if (criteria.typeListChosen)
+        click(dialog.rbtListaTipo);
+}
+
+class FilterDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QStandardPaths::setTestModeEnabled(true);
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/opcoes"))
+            .removeRecursively();
+        Cli_bco11100::frmLancCCorr = CreateForm<Cli_bco11100::TfrmLancCCorr>();
+    }
+
+    void TearDown() override {
+        delete Cli_bco11102::frmFiltroLancCont.data();
+        delete Cli_bco11100::frmLancCCorr.data();
+        releaseDeferred();
+        QStandardPaths::setTestModeEnabled(false);
+    }
+
+    // The silent reload the entry form runs whenever it needs its list.
+    void reload(const QString &account = QStringLiteral("001")) {
+        Cli_bco11102::CriaFiltroLancCont(Cli_bco11102::frmFiltroLancCont, nullptr,
+                                         QStringLiteral("ESCONDE_FILTRO"), account);
+    }
+
+    // The filter button: the dialog is shown and made active as on the desktop, `action` works on it, and
+    // a dialog the action leaves open is closed by its window, as the operator would.
+    void open(const std::function<void(TfrmFiltroLancCont &)> &action,
+              const QString &account = QStringLiteral("001")) {
+        env.modalForms.then([action](QWidget &form) {
+            form.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+            action(static_cast<TfrmFiltroLancCont &>(form));
+            if (form.isVisible())
+                form.close();
+        });
+        Cli_bco11102::CriaFiltroLancCont(Cli_bco11102::frmFiltroLancCont, nullptr,
+                                         QStringLiteral("BOTAO_FILTRO"), account);
+    }
+
+    // Sets the criteria and confirms them.
+    void confirm(const Criteria &criteria, const QStringList &pickedTypes = {}) {
+        open([&](TfrmFiltroLancCont &dialog) {
+            set(dialog, criteria);
+            if (!pickedTypes.isEmpty()) {
+                env.lookups.markKeys(pickedTypes);
+                dialog.sbtListTipo->click();
+            }
+            dialog.sbtConfirma->click();
+        });
+    }
+
+    TfrmFiltroLancCont &dialog() { return *Cli_bco11102::frmFiltroLancCont; }
+    ClientDataSet &list() { return Cli_bco11100::frmLancCCorr->records.cdsLancamentos; }
+
+    qint64 count(const QString &sql) {
+        QSqlQuery query(env.database());
+        if (!query.exec(sql) || !query.next())
+            ADD_FAILURE() << sql.toStdString();
+        return query.value(0).toLongLong();
+    }
+
+    // Enough entries that every account has entries of most types within any of the periods below.
+    FormTestEnvironment env{FormTestOptions{.demoEntries = 3000}};
+};
+
+TEST_F(FilterDialog, StartsFromThePeriodAroundTheProcessingDateThatTheBankParametersGive) {
+    reload();
+    EXPECT_EQ(dialog().SavedFilter().startDate, day("14/02/2024"));
+    EXPECT_EQ(dialog().SavedFilter().endDate, day("20/03/2024"));
+    const qint64 expected =
+        count("SELECT (SELECT COUNT(*) FROM MOVCREDBANC WHERE CDREDUCONT = '001' AND DTMOVICRED BETWEEN "
+              "'2024-02-14' AND '2024-03-20') + (SELECT COUNT(*) FROM MOVDEBIBANC WHERE CDREDUCONT = '001' "
+              "AND DTMOVIDEBI BETWEEN '2024-02-14' AND '2024-03-20')");
+    ASSERT_GT(expected, 0);
+    EXPECT_EQ(list().RecordCount(), expected);
+
+    open([](TfrmFiltroLancCont &shown) {
+        EXPECT_EQ(shown.depDataIni->Text(), "14/02/2024");
+        EXPECT_EQ(shown.depDataFin->Text(), "20/03/2024");
+        EXPECT_EQ(shown.nedValorIni->Value(), 0.0);
+        EXPECT_TRUE(shown.rbtTodosTipo->isChecked());
+        EXPECT_FALSE(shown.sbtListTipo->isEnabled());
+        EXPECT_EQ(shown.rgpLancamento->ItemIndex(), 0);
+    });
+}
+
+TEST_F(FilterDialog, WithoutBankParametersThePeriodIsTheProcessingDateAlone) {
+    env.execute(QStringLiteral("DELETE FROM PARAMBCO"));
+    reload();
+    EXPECT_EQ(dialog().SavedFilter().startDate, day("15/03/2024"));
+    EXPECT_EQ(dialog().SavedFilter().endDate, day("15/03/2024"));
+}
+
+// The confirm refuses criteria in a fixed order, each with its message and the focus on the field to mend.
+struct Refusal {
+    const char *name;
+    Criteria criteria;
+    const char *message;
+    const char *focus;
+};
+
+class ConfirmRefusal : public FilterDialog, public ::testing::WithParamInterface<Refusal> {};
+
+const Refusal refusals[] = {
+    {"a start date that is no date",
+     {.startDate = "31/02/2024"},
+     "'31/02/2024' não é uma data válida.",
+     "depDataIni"},
+    {"an end date before day zero",
+     {.endDate = "01/01/1899"},
+     "'01/01/1899' não é uma data válida.",
+     "depDataFin"},
+    {"a start date without an end date", {.endDate = ""}, "Data final deve ser informada.", "depDataFin"},
+    {"an end date without a start date", {.startDate = ""}, "Data inicial deve ser informada.", "depDataIni"},
+    {"an end date before the start date",
+     {.startDate = "10/03/2024", .endDate = "09/03/2024"},
+     "Data final deve ser maior ou igual à data inicial.",
+     "depDataFin"},
+    {"a value from without a value to",
+     {.valueFrom = 50.0, .valueTo = 0.0},
+     "Valor final deve ser informado.",
+     "nedValorFin"},
+    {"a value to below the value from",
+     {.valueFrom = 100.0, .valueTo = 99.99},
+     "Valor final deve ser maior ou igual ao valor inicial.",
+     "nedValorFin"},
+    {"a type list chosen with no type picked",
+     {.typeListChosen = true},
+     "Tipo deve ser informado.",
+     "rbtListaTipo"},
+    {"the dates before the values",
+     {.endDate = "", .valueFrom = 50.0, .valueTo = 0.0, .typeListChosen = true},
+     "Data final deve ser informada.",
+     "depDataFin"},
+    {"the values before the types",
+     {.valueFrom = 50.0, .valueTo = 10.0, .typeListChosen = true},
+     "Valor final deve ser maior ou igual ao valor inicial.",
+     "nedValorFin"},
+};
+
+TEST_P(ConfirmRefusal, ShowsItsMessageFocusesTheFieldAndKeepsTheListAndTheSavedCriteria) {
+    const Refusal &refusal = GetParam();
+    reload();
+    const int listed = list().RecordCount();
+    const QString saved = describe(dialog().SavedFilter());
+    env.dialogs.clearShown();
+    open([&](TfrmFiltroLancCont &shown) {
+        set(shown, refusal.criteria);
+        shown.sbtConfirma->click();
+        EXPECT_TRUE(shown.isVisible());
+        ASSERT_NE(shown.focusWidget(), nullptr);
+        EXPECT_EQ(shown.focusWidget()->objectName(), refusal.focus);
+    });
+    EXPECT_EQ(env.dialogs.errors(), QStringList{QString::fromUtf8(refusal.message)});
+    EXPECT_EQ(list().RecordCount(), listed);
+    EXPECT_EQ(describe(dialog().SavedFilter()), saved);
+}
+
+INSTANTIATE_TEST_SUITE_P(FilterDialog, ConfirmRefusal, ::testing::ValuesIn(refusals), CaseName());
+
+// Both value fields 0 lift the value limit; otherwise the limits themselves are inside the range sent.
+struct ValueRange {
+    const char *name;
+    double from, to;
+    const char *allValues;
+    double queryFrom, queryTo;
+};
+
+class ConfirmedValues : public FilterDialog, public ::testing::WithParamInterface<ValueRange> {};
+
+const ValueRange valueRanges[] = {
+    {"no values set no limit", 0.0, 0.0, "T", -0.001, 0.001},
+    {"equal values keep that value", 100.0, 100.0, "", 99.999, 100.001},
+    {"a value to alone is an upper limit", 0.0, 50.0, "", -0.001, 50.001},
+    {"cents count at both ends", 5.5, 120.25, "", 5.499, 120.251},
+};
+
+TEST_P(ConfirmedValues, AreSentWithTheMarginAndTheAllValuesFlagAndNarrowTheList) {
+    const ValueRange &range = GetParam();
+    reload();
+    confirm({.valueFrom = range.from, .valueTo = range.to});
+    const Cli_bco11102::TLancQuery &query = dialog().Query();
+    EXPECT_EQ(query.allValues, QString::fromLatin1(range.allValues));
+    EXPECT_DOUBLE_EQ(query.valueFrom, range.queryFrom);
+    EXPECT_DOUBLE_EQ(query.valueTo, range.queryTo);
+
+    const auto limit = [&](const char *valueColumn) {
+        if (query.allValues == u"T")
+            return QString();
+        return QStringLiteral(" AND %1 BETWEEN %2 AND %3")
+            .arg(QString::fromLatin1(valueColumn))
+            .arg(qRound64(range.from * 100))
+            .arg(qRound64(range.to * 100));
+    };
+    const qint64 expected =
+        count(QStringLiteral(
+                  "SELECT (SELECT COUNT(*) FROM MOVCREDBANC WHERE CDREDUCONT = '001' AND DTMOVICRED BETWEEN "
+                  "'2024-02-14' AND '2024-03-20'%1) + (SELECT COUNT(*) FROM MOVDEBIBANC WHERE CDREDUCONT = "
+                  "'001' AND DTMOVIDEBI BETWEEN '2024-02-14' AND '2024-03-20'%2)")
+                  .arg(limit("VRMOVICRED"), limit("VRMOVIDEBI")));
+    EXPECT_EQ(list().RecordCount(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(FilterDialog, ConfirmedValues, ::testing::ValuesIn(valueRanges), CaseName());
+
+// The entry kind and the picked types narrow the list to what they name; a type's whole key (kind letter
+// and four-character code) reaches the server.
+struct Narrowing {
+    const char *name;
+    int kind;
+    QStringList picked;
+    const char *pickListTitle;
+    QStringList kinds;
+    QStringList types; // empty: any
+};
+
+class ConfirmedKindAndTypes : public FilterDialog, public ::testing::WithParamInterface<Narrowing> {};
+
+const Narrowing narrowings[] = {
+    {"credits", 1, {}, "", {"C"}, {}},
+    {"debits", 2, {}, "", {"D"}, {}},
+    {"picked credit types", 1, {"C0002"}, "Tipo de Crédito Bancário", {"C"}, {"0002"}},
+    {"picked debit types", 2, {"D0001", "D0002"}, "Tipo de Débito Bancário", {"D"}, {"0001", "0002"}},
+    {"picked types of both kinds", 0, {"C0001", "D0001"}, "Tipo", {"C", "D"}, {"0001"}},
+};
+
+TEST_P(ConfirmedKindAndTypes, ListOnlyTheEntriesTheyName) {
+    const Narrowing &narrowing = GetParam();
+    reload();
+    const int everything = list().RecordCount();
+    confirm({.kind = narrowing.kind, .typeListChosen = !narrowing.picked.isEmpty()}, narrowing.picked);
+    ASSERT_GT(list().RecordCount(), 0);
+    EXPECT_LT(list().RecordCount(), everything);
+    EXPECT_EQ(distinct(column(list(), "DEBCRED")), narrowing.kinds);
+    if (!narrowing.types.isEmpty()) {
+        EXPECT_EQ(distinct(column(list(), "CDTIPO")), narrowing.types);
+        EXPECT_EQ(env.lookups.titles(), QStringList{QString::fromUtf8(narrowing.pickListTitle)});
+        EXPECT_EQ(dialog().Query().allTypes, "");
+        EXPECT_EQ(dialog().Query().typeList, CodeListText(narrowing.picked));
+    } else {
+        EXPECT_EQ(dialog().Query().allTypes, "T");
+        EXPECT_EQ(dialog().Query().typeList, "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(FilterDialog, ConfirmedKindAndTypes, ::testing::ValuesIn(narrowings), CaseName());
+
+TEST_F(FilterDialog, ChangingTheKindDropsTheTypesPickedForTheOldOne) {
+    reload();
+    open([&](TfrmFiltroLancCont &shown) {
+        click(kindButton(shown, 1));
+        click(shown.rbtListaTipo);
+        EXPECT_TRUE(shown.sbtListTipo->isEnabled());
+        env.lookups.markKeys({"C0001"});
+        shown.sbtListTipo->click();
+        EXPECT_EQ(shown.Query().typeList, "'C0001'");
+
+        click(kindButton(shown, 1));
+        EXPECT_TRUE(shown.rbtListaTipo->isChecked()) << "the same kind again keeps the types";
+        EXPECT_EQ(shown.Query().typeList, "'C0001'");
+
+        click(kindButton(shown, 2));
+        EXPECT_TRUE(shown.rbtTodosTipo->isChecked());
+        EXPECT_FALSE(shown.sbtListTipo->isEnabled());
+        EXPECT_EQ(shown.Query().typeList, "T");
+    });
+}
+
+TEST_F(FilterDialog, SavedOptionsComeBackWithThePickedTypes) {
+    reload();
+    open([&](TfrmFiltroLancCont &shown) {
+        set(shown, {.startDate = "01/02/2024",
+                    .endDate = "10/03/2024",
+                    .valueFrom = 10.0,
+                    .valueTo = 50000.0,
+                    .kind = 2,
+                    .typeListChosen = true});
+        env.lookups.markKeys({"D0002"});
+        shown.sbtListTipo->click();
+        shown.btfSaveOpc->click();
+
+        set(shown, {.startDate = "02/02/2024",
+                    .endDate = "03/02/2024",
+                    .valueFrom = 0.0,
+                    .valueTo = 0.0,
+                    .kind = 0});
+        ASSERT_TRUE(shown.rbtTodosTipo->isChecked());
+        shown.btfLoadOpc->click();
+        EXPECT_EQ(shown.depDataIni->Text(), "01/02/2024");
+        EXPECT_EQ(shown.depDataFin->Text(), "10/03/2024");
+        EXPECT_EQ(shown.nedValorIni->Value(), 10.0);
+        EXPECT_EQ(shown.nedValorFin->Value(), 50000.0);
+        EXPECT_EQ(shown.rgpLancamento->ItemIndex(), 2);
+        EXPECT_TRUE(shown.rbtListaTipo->isChecked());
+        EXPECT_TRUE(shown.sbtListTipo->isEnabled());
+        EXPECT_EQ(shown.Query().typeList, "'D0002'");
+        shown.sbtConfirma->click();
+    });
+    ASSERT_GT(list().RecordCount(), 0);
+    EXPECT_EQ(distinct(column(list(), "CDTIPO")), QStringList{"0002"});
+    EXPECT_EQ(distinct(column(list(), "DEBCRED")), QStringList{"D"});
+}
+
+TEST_F(FilterDialog, ASilentReloadRunsTheLastConfirmedCriteriaForTheAccountItIsGiven) {
+    reload();
+    QPointer<TfrmFiltroLancCont> made = Cli_bco11102::frmFiltroLancCont;
+    confirm({.startDate = "01/03/2024", .endDate = "15/03/2024", .kind = 1, .typeListChosen = true},
+            {"C0002"});
+    const QString confirmed = describe(dialog().SavedFilter());
+
+    // Changed and closed by its window without confirming: only hidden, the criteria kept.
+    open([](TfrmFiltroLancCont &shown) {
+        set(shown, {.startDate = "01/01/2024", .valueFrom = 1.0, .valueTo = 2.0, .kind = 2});
+        shown.close();
+    });
+    releaseDeferred();
+    ASSERT_EQ(Cli_bco11102::frmFiltroLancCont, made);
+    EXPECT_FALSE(made->isVisible());
+    EXPECT_EQ(describe(dialog().SavedFilter()), confirmed);
+
+    reload(QStringLiteral("0025"));
+    EXPECT_EQ(Cli_bco11102::stCdReduCont, "002");
+    EXPECT_EQ(dialog().Query().entryKind, "C");
+    EXPECT_EQ(dialog().Query().typeList, "'C0002'");
+    EXPECT_EQ(dialog().Query().allValues, "T");
+    const qint64 expected = count(QStringLiteral(
+        "SELECT COUNT(*) FROM MOVCREDBANC WHERE CDREDUCONT = '002' AND CDTPCREDBANC = '0002' AND "
+        "DTMOVICRED BETWEEN '2024-03-01' AND '2024-03-15'"));
+    ASSERT_GT(expected, 0);
+    EXPECT_EQ(list().RecordCount(), expected);
+
+    open([](TfrmFiltroLancCont &shown) {
+        EXPECT_EQ(shown.depDataIni->Text(), "01/03/2024");
+        EXPECT_EQ(shown.nedValorFin->Value(), 0.0);
+        EXPECT_EQ(shown.rgpLancamento->ItemIndex(), 1);
+        EXPECT_TRUE(shown.rbtListaTipo->isChecked());
+        EXPECT_EQ(shown.Query().typeList, "'C0002'");
+    });
+}
+
+// Leaving a date field that holds no date keeps the focus there and quotes what was typed.
+struct DateExit {
+    const char *name;
+    const char *typed;
+    const char *message; // none: the field is left
+};
+
+class LeavingADate : public FilterDialog, public ::testing::WithParamInterface<DateExit> {};
+
+const DateExit dateExits[] = {
+    {"a day its month lacks", "31022024", "'31/02/2024' não é uma data válida."},
+    {"the 29th of february of a common year", "29022023", "'29/02/2023' não é uma data válida."},
+    {"a date before day zero", "01011800", "'01/01/1800' não é uma data válida."},
+    {"a leap day", "29022024", nullptr},
+    {"nothing", "", nullptr},
+};
+
+TEST_P(LeavingADate, RefusesOnlyWhatIsNoDate) {
+    const DateExit &exit = GetParam();
+    reload();
+    env.dialogs.clearShown();
+    open([&](TfrmFiltroLancCont &shown) {
+        shown.depDataIni->setFocus();
+        shown.depDataIni->Clear();
+        shown.depDataIni->home(false);
+        QTest::keyClicks(shown.depDataIni, QString::fromLatin1(exit.typed));
+        QTest::keyClick(shown.depDataIni, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), exit.message ? shown.depDataIni : shown.depDataFin);
+    });
+    EXPECT_EQ(env.dialogs.errors(),
+              exit.message ? QStringList{QString::fromUtf8(exit.message)} : QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(FilterDialog, LeavingADate, ::testing::ValuesIn(dateExits), CaseName());
+
+} // namespace
