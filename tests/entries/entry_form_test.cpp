@@ -256,6 +256,8 @@ TEST_F(EntryForm, ToolBarPagesAndFieldsFollowTheFormsSituation) {
         EXPECT_EQ(control("edtDsLancamento")->isEnabled(), c.fields) << "the description follows its group";
         EXPECT_EQ(medCdRedu()->isEnabled(), c.accountBar);
         EXPECT_EQ(form->dbnPadrao->isEnabled(), c.navigator);
+        EXPECT_EQ(control<QAction>("mnuProximo")->isEnabled(), c.navigator);
+        EXPECT_EQ(form->dbtNome->GetDataSource() != nullptr, c.navigator) << "the caption follows the list";
         EXPECT_EQ(Cli_bco11100::boInclusao, c.fields);
     }
 }
@@ -388,18 +390,6 @@ TEST_F(EntryForm, FindMovesToTheFirstEntryShowingTheTypedText) {
     EXPECT_EQ(list().FieldByName(u"DSMOVICRED").AsString(), QStringLiteral("Débito 9"));
 }
 
-TEST_F(EntryForm, TheNavigationMenuMovesThroughTheListOutsideAnInclude) {
-    chooseAccount(listed.code);
-    control<QAction>("mnuUltimo")->trigger();
-    EXPECT_EQ(list().RecNo(), 12);
-    control<QAction>("mnuAnterior")->trigger();
-    EXPECT_EQ(list().RecNo(), 11);
-    EXPECT_EQ(form->dbtNome->text(), list().FieldByName(u"DSMOVICRED").AsString());
-    control<QToolButton>("sbtIncluir")->click();
-    EXPECT_FALSE(control<QAction>("mnuPrimeiro")->isEnabled());
-    EXPECT_EQ(form->dbtNome->text(), QString()) << "the caption is detached while including";
-}
-
 TEST_F(EntryForm, SwitchingCreditAndDebitClearsTheTypeAndADescriptionThatWasItsName) {
     chooseAccount(listed.code);
     control<QToolButton>("sbtIncluir")->click();
@@ -432,19 +422,6 @@ TEST_F(EntryForm, SwitchingCreditAndDebitClearsTheTypeAndADescriptionThatWasItsN
         EXPECT_EQ(text("edtDsTipoLanc"), c.typeCleared ? QString() : QStringLiteral("Depósito em dinheiro"));
         EXPECT_EQ(text("edtDsLancamento"), c.descriptionKept ? c.description : QString());
         control("nedLancamento")->setFocus();
-    }
-}
-
-TEST_F(EntryForm, DisplayFieldsEmptyWhenTheirCodeChanges) {
-    chooseAccount(listed.code);
-    control<QToolButton>("sbtIncluir")->click();
-    const std::pair<const char *, const char *> pairs[] = {
-        {"medTpLanc", "edtDsTipoLanc"}, {"medFilial", "edtNmFilial"}, {"medCentCust", "edtCentCust"}};
-    for (const auto &[code, display] : pairs) {
-        control<QLineEdit>(display)->setText(QStringLiteral("nome"));
-        control(code)->setFocus();
-        QTest::keyClicks(control(code), QStringLiteral("1"));
-        EXPECT_EQ(text(display), QString()) << code;
     }
 }
 
