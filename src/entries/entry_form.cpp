@@ -329,6 +329,9 @@ void TfrmLancCCorr::dtsLancamentosStateChange() {
     Habilita(false, NoAccount());
     boInclusao = false;
     boAltera = false;
+    // A list opens here with its first entry shown before its state is announced: the cheque button, which
+    // depends on the tool bar just set, is set again for that entry.
+    RegraCheque();
 }
 
 void TfrmLancCCorr::dtsLancamentosDataChange() {

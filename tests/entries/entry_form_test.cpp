@@ -315,6 +315,18 @@ TEST_F(EntryForm, CancellingAnIncludeAsksAndOnlyYesGoesBackToTheList) {
     EXPECT_EQ(env.dialogs.errors(), QStringList());
 }
 
+TEST_F(EntryForm, ADebitShownFirstOffersItsChequeAsSoonAsTheListIsLoaded) {
+    env.addEntries(
+        {.account = unlisted.code, .count = 3, .firstDate = QDate(2024, 3, 1), .firstNumber = 700000});
+    env.execute(QStringLiteral("DELETE FROM MOVCREDBANC WHERE CDREDUCONT = '051'"));
+    env.execute(QStringLiteral("DELETE FROM MOVBANCARIO WHERE CDREDUCONT = '051' AND IDMOVBANC = 'C'"));
+    chooseAccount(unlisted.code);
+    ASSERT_EQ(list().RecordCount(), 1);
+    EXPECT_EQ(
+        toolBar(),
+        QStringLiteral("Incluir Alterar Excluir Procurar Verificar Filtro Contab EmitirCheque Importar"));
+}
+
 TEST_F(EntryForm, CancellingAnIncludeOnAnEmptyListShowsTheGridPageDisabled) {
     chooseAccount(unlisted.code);
     control<QToolButton>("sbtIncluir")->click();
