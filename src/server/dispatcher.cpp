@@ -186,6 +186,12 @@ RpcResponse Dispatcher::handle(const QString &name, const QString &authorization
     }
 }
 
+void Dispatcher::logTransportRefusal(const QString &name, int status, const QString &message) const {
+    if (logger_)
+        logger_(name.left(100), 0,
+                QStringLiteral("refused by the transport (%1): %2").arg(status).arg(message));
+}
+
 void Dispatcher::log(const QString &method, double milliseconds, const CallOutcome &outcome) const {
     if (!logger_)
         return;

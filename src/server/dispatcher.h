@@ -51,6 +51,10 @@ public:
 
     const MethodRegistry &methods() const { return methods_; }
 
+    // The log line of a request the transport refused before it reached a method (no route, a body over the
+    // limit or not declared CBOR); `name` is the method the path names, or the path.
+    void logTransportRefusal(const QString &name, int status, const QString &message) const;
+
 private:
     CallOutcome run(const Method &method, VariantList args, const QString &operatorCode);
     void log(const QString &method, double milliseconds, const CallOutcome &outcome) const;

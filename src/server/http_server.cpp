@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <stdexcept>
+#include <thread>
 
 #include <httplib.h>
 #include <sys/socket.h>
@@ -25,6 +26,12 @@ QString statusMessage(int status, std::size_t bodyLimit) {
     default:
         return QStringLiteral("HTTP status %1").arg(status);
     }
+}
+
+// The method a path names, or the path when it names none.
+QString methodOfPath(const std::string &path) {
+    const std::string prefix = "/rpc/BCO11100.rdmLancContCorr/";
+    return QString::fromStdString(path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : path);
 }
 
 } // namespace
@@ -57,12 +64,11 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     server_->Post(RpcPattern, [this](const httplib::Request &request, httplib::Response &response) {
         const QString method = QString::fromStdString(request.matches[1].str());
         if (request.get_header_value("Content-Type").rfind(CborContentType, 0) != 0) {
+            const QString message =
+                QStringLiteral("the body must be declared %1").arg(QString::fromLatin1(CborContentType));
+            dispatcher_.logTransportRefusal(method, 400, message);
             response.status = 400;
-            response.set_content(
-                encodeError(
-                    QStringLiteral("the body must be declared %1").arg(QString::fromLatin1(CborContentType)))
-                    .toStdString(),
-                CborContentType);
+            response.set_content(encodeError(message).toStdString(), CborContentType);
             return;
         }
         const RpcResponse answer = dispatcher_.handle(
@@ -73,12 +79,13 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     });
     // Statuses the library sets by itself (no route, body too large) still answer a CBOR error.
     const std::size_t limit = options_.bodyLimit;
-    server_->set_error_handler(
-        httplib::Server::HandlerWithResponse([limit](const httplib::Request &, httplib::Response &response) {
+    server_->set_error_handler(httplib::Server::HandlerWithResponse(
+        [this, limit](const httplib::Request &request, httplib::Response &response) {
             if (!response.body.empty())
                 return httplib::Server::HandlerResponse::Unhandled;
-            response.set_content(encodeError(statusMessage(response.status, limit)).toStdString(),
-                                 CborContentType);
+            const QString message = statusMessage(response.status, limit);
+            dispatcher_.logTransportRefusal(methodOfPath(request.path), response.status, message);
+            response.set_content(encodeError(message).toStdString(), CborContentType);
             return httplib::Server::HandlerResponse::Handled;
         }));
     server_->set_exception_handler([](const httplib::Request &, httplib::Response &response,
@@ -109,10 +116,18 @@ int HttpServer::bind() {
 }
 
 void HttpServer::serve() {
-    server_->listen_after_bind();
+    serving_ = true;
+    if (!stopping_)
+        server_->listen_after_bind();
+    serving_ = false;
 }
 
 void HttpServer::stop() {
+    stopping_ = true;
+    // The library ignores a stop that comes before its loop runs (a signal right after "listening on"), so
+    // this waits until the loop runs or serve() has given up.
+    while (serving_ && !server_->is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     server_->stop();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 
@@ -37,7 +38,7 @@ public:
     int bind();
     // Accepts calls until stop(); call after bind().
     void serve();
-    // Safe from any thread; serve() returns once running calls end.
+    // Safe from any thread, before or while serve() runs; serve() returns once running calls end.
     void stop();
 
 private:
@@ -45,6 +46,8 @@ private:
     HttpOptions options_;
     std::unique_ptr<httplib::Server> server_;
     int listeningSocket_ = -1;
+    std::atomic<bool> serving_{false};
+    std::atomic<bool> stopping_{false};
 };
 
 } // namespace bco::server

@@ -172,6 +172,7 @@ TEST_P(HttpTest, StopsCleanlyOnSigtermAfterLoggingEachCall) {
     const QString token = login("DEMO");
     call("getSaldoDia", {"001", demoDate}, token);
     call("getSaldoDia", {"004", QDate()}, token);
+    send(rpcPath(u"BCO11100.rdmLancContCorr", u"getSaldoDia").toStdString(), "{}", token, "application/json");
     client.reset();
     EXPECT_EQ(server->stop(), 0);
     const QStringList lines = server->log().split(u'\n', Qt::SkipEmptyParts);
@@ -182,9 +183,18 @@ TEST_P(HttpTest, StopsCleanlyOnSigtermAfterLoggingEachCall) {
         if (match.hasMatch())
             calls.append(match.captured(1) + u' ' + match.captured(3));
     }
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("Login ok"), QStringLiteral("getSaldoDia ok"),
-                                  QStringLiteral("getSaldoDia refused: Data deve ser informada.")}));
+    EXPECT_EQ(calls,
+              (QStringList{QStringLiteral("Login ok"), QStringLiteral("getSaldoDia ok"),
+                           QStringLiteral("getSaldoDia refused: Data deve ser informada."),
+                           QStringLiteral("getSaldoDia refused by the transport (400): the body must be "
+                                          "declared application/cbor")}));
     EXPECT_EQ(lines.last(), QStringLiteral("stopped"));
+}
+
+// A signal that came before the accepting loop ran used to be lost, and the server ran on.
+TEST_P(HttpTest, StopsOnASignalThatArrivesAsSoonAsItListens) {
+    client.reset();
+    EXPECT_EQ(server->stop(), 0);
 }
 
 TEST_P(HttpTest, ClientsDrawingNumbersAtOnceGetDistinctNumbers) {
