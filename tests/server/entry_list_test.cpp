@@ -20,6 +20,9 @@ struct Stored {
 class EntryListTest : public BackendTest {
 protected:
     void SetUp() override {
+        BackendTest::SetUp();
+        if (IsSkipped())
+            return;
         server = std::make_unique<TestServer>(GetParam());
         for (const bool credit : {true, false}) {
             const QString sql =

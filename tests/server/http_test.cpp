@@ -21,7 +21,11 @@ struct HttpAnswer {
 // The bco-server program over a database of its own, with the demo data it creates itself, and a client.
 class HttpTest : public BackendTest {
 protected:
-    void SetUp() override { start({}); }
+    void SetUp() override {
+        BackendTest::SetUp();
+        if (!IsSkipped())
+            start({});
+    }
 
     void start(const QStringList &arguments) {
         database = std::make_unique<TestDatabase>(GetParam(), false);

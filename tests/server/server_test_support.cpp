@@ -32,10 +32,12 @@ void administer(const QString &statement) {
 } // namespace
 
 std::vector<Backend> availableBackends() {
-    std::vector<Backend> backends{Backend::Sqlite};
-    if (!postgresUrl().isEmpty())
-        backends.push_back(Backend::Postgresql);
-    return backends;
+    return {Backend::Sqlite, Backend::Postgresql};
+}
+
+void BackendTest::SetUp() {
+    if (GetParam() == Backend::Postgresql && postgresUrl().isEmpty())
+        GTEST_SKIP() << "no PostgreSQL server: set BCO_TEST_POSTGRES_URL (scripts/test starts one)";
 }
 
 std::string backendName(const ::testing::TestParamInfo<Backend> &info) {

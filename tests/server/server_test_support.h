@@ -17,7 +17,9 @@ namespace bco::server::testing {
 
 enum class Backend { Sqlite, Postgresql };
 
-// SQLite always; PostgreSQL too when BCO_TEST_POSTGRES_URL names a server the suite may create databases on.
+// Both databases. The PostgreSQL cases run when BCO_TEST_POSTGRES_URL names a server the suite may create
+// databases on, and are skipped otherwise: the list of tests stays the same whatever the environment was when
+// CTest listed them.
 std::vector<Backend> availableBackends();
 std::string backendName(const ::testing::TestParamInfo<Backend> &info);
 
@@ -76,6 +78,10 @@ private:
 // A value of a packet's row by field name.
 Variant field(const DataPacket &packet, int row, const char *name);
 
-class BackendTest : public ::testing::TestWithParam<Backend> {};
+// A test run once per database; fixtures that add a SetUp call this one first and stop when it skipped.
+class BackendTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override;
+};
 
 } // namespace bco::server::testing
