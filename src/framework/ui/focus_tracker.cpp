@@ -69,8 +69,13 @@ bool FocusTracker::run(QWidget *widget, Handler Handlers::*which) {
 
 void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
     QWidget *form = formOf(to);
+    QWidget *previous = to != nullptr ? activeControls_.value(form).data() : nullptr;
     if (to != nullptr)
         activeControls_[form] = to;
+    // When the focus went to nothing (its control was hidden or disabled) and now comes back to another
+    // control of the form, the move is from the control the form had left active.
+    if (from == nullptr && previous != to)
+        from = previous;
     if (dispatching_ || from == nullptr || to == nullptr || formOf(from) != form)
         return;
     dispatching_ = true;

@@ -19,8 +19,9 @@ namespace bco {
 // Each handler runs through the event guard. When one aborts (or fails), the rest does not run and the focus
 // stays where the handler put it, or goes back to A when it put it nowhere. Moves between forms, to or from
 // another window (a message box) or to nothing run no handler: a form keeps its active control while
-// another window has the focus. Handlers that move the focus themselves do not start a nested sequence.
-// Tool buttons take no focus, so pressing one leaves the active control where it was.
+// another window has the focus, and when the focus comes back from nothing to another control of the form,
+// the sequence runs as a move from that active control. Handlers that move the focus themselves do not start
+// a nested sequence. Tool buttons take no focus, so pressing one leaves the active control where it was.
 class FocusTracker : public QObject {
     Q_OBJECT
 public:

@@ -112,3 +112,11 @@ TEST_F(FocusForm, ToolButtonsTakeNoFocus) {
     EXPECT_TRUE(log.isEmpty());
     EXPECT_EQ(QApplication::focusWidget(), edA1);
 }
+
+TEST_F(FocusForm, ComingBackFromNothingLeavesTheControlTheFormKeptActive) {
+    edA1->clearFocus();
+    ASSERT_EQ(QApplication::focusWidget(), nullptr);
+    EXPECT_TRUE(log.isEmpty()) << "losing the focus to nothing runs no handler";
+    edB->setFocus();
+    EXPECT_EQ(log, QStringList({"edA1 exit", "panA exit", "panB enter", "edB enter"}));
+}
