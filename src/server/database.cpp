@@ -517,6 +517,19 @@ ConnectionPool::~ConnectionPool() {
     threadConnections.close(id_);
 }
 
+void ConnectionPool::dropThisThreadIfBroken() {
+    auto &entries = threadConnections.entries;
+    const auto found =
+        std::find_if(entries.begin(), entries.end(), [&](const auto &entry) { return entry.pool == id_; });
+    if (found == entries.end())
+        return;
+    try {
+        found->sql->scalar(QStringLiteral("SELECT 1"));
+    } catch (const DatabaseError &) {
+        threadConnections.close(id_);
+    }
+}
+
 Dialect ConnectionPool::dialect() const {
     return url_.kind == DatabaseUrl::Kind::Sqlite ? Dialect::Sqlite : Dialect::Postgresql;
 }

@@ -141,6 +141,9 @@ public:
     Dialect dialect() const;
     // The calling thread's connection. Throws DatabaseError when the database cannot be opened.
     Sql &forThisThread();
+    // After a database error: closes the calling thread's connection when it no longer answers (the server
+    // restarted, the network dropped it), so that the next call opens a new one instead of failing for ever.
+    void dropThisThreadIfBroken();
 
 private:
     DatabaseUrl url_;

@@ -124,6 +124,8 @@ CallOutcome Dispatcher::run(const Method &method, VariantList args, const QStrin
             // The connection lost its transaction already (the database ended it); nothing is left to undo.
         }
     }
+    if (outcome.status == CallOutcome::Status::DatabaseFailed)
+        pool_.dropThisThreadIfBroken();
     return outcome;
 }
 

@@ -138,6 +138,17 @@ TEST_P(DispatcherTest, ARefusedOrFailedCallLeavesNothingWritten) {
     }
 }
 
+// A connection the database server dropped (here: its backend ended by an administrator) fails the call that
+// meets it and is replaced for the next one, instead of failing every later call of its thread.
+TEST_P(DispatcherTest, ReplacesAConnectionTheDatabaseDropped) {
+    if (GetParam() != Backend::Postgresql)
+        GTEST_SKIP() << "only a database server can drop a connection";
+    const auto backend = server->database().sql().scalar(QStringLiteral("SELECT pg_backend_pid()"));
+    terminateBackend(backend->toLongLong());
+    EXPECT_EQ(server->call(QStringLiteral("getGeral_bco")).status, Status::DatabaseFailed);
+    EXPECT_TRUE(server->call(QStringLiteral("getGeral_bco")).ok());
+}
+
 TEST_P(DispatcherTest, LogsOneLinePerCallWithItsOutcome) {
     QStringList lines;
     server->dispatcher().setLogger([&](const QString &method, double milliseconds, const QString &outcome) {

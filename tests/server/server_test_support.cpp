@@ -101,6 +101,10 @@ Variant TestServer::answer(const QString &method, VariantList args) {
     return outcome.result;
 }
 
+void terminateBackend(qint64 backendProcess) {
+    administer(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backendProcess));
+}
+
 Variant field(const DataPacket &packet, int row, const char *name) {
     const int index = packet.fieldIndex(QString::fromLatin1(name));
     if (index < 0) {

@@ -75,6 +75,9 @@ private:
     QString demoToken_, restrictedToken_;
 };
 
+// Ends a PostgreSQL backend from outside, as a restarted server or a dropped network would.
+void terminateBackend(qint64 backendProcess);
+
 // A value of a packet's row by field name.
 Variant field(const DataPacket &packet, int row, const char *name);
 
