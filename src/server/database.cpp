@@ -419,8 +419,8 @@ DataPacket emptyPacket(const Columns &columns) {
 DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Columns &columns) {
     DataPacket packet(fieldsOf(columns));
     const int count = static_cast<int>(columns.size());
+    RecordBuilder builder(count); // reused: build() leaves it ready for the next row
     forEach(sql, params, [&](const SqlRow &row) {
-        RecordBuilder builder(count);
         for (int i = 0; i < count; ++i)
             addColumn(builder, row, i, columns[i].kind);
         packet.appendRow(builder.build());
