@@ -68,7 +68,7 @@ int run(QCoreApplication &app) {
                                     QStringLiteral("address"), QStringLiteral("127.0.0.1:8211"));
     const QCommandLineOption initDemo(
         QStringLiteral("init-demo"),
-        QStringLiteral("create the schema and fill an empty database with the demo data"));
+        QStringLiteral("fill the database with the demo data when it holds none"));
     const QCommandLineOption initOnly(QStringLiteral("init-only"),
                                       QStringLiteral("exit after preparing the database"));
     const QCommandLineOption demoDate(QStringLiteral("demo-date"),
@@ -99,7 +99,12 @@ int run(QCoreApplication &app) {
         options.entries = parser.value(demoEntries).toInt(&entriesOk);
         if (!entriesOk || options.entries < 0)
             throw std::invalid_argument("--demo-entries needs a number");
-        loadDemoData(pool.forThisThread(), options);
+        // A database that already holds data keeps it: running the demo twice serves the first one's data.
+        const auto companies = pool.forThisThread().scalar(QStringLiteral("SELECT COUNT(*) FROM EMPRESA"));
+        if (companies && companies->toLongLong() > 0)
+            std::fprintf(stderr, "the database already holds data; the demo data was not loaded again\n");
+        else
+            loadDemoData(pool.forThisThread(), options);
     }
     if (parser.isSet(initOnly))
         return 0;
