@@ -493,8 +493,11 @@ Variant VariantReader::readVariant(int depth) {
         VariantList items;
         if (length > 0)
             items.reserve(static_cast<size_t>(length));
-        while (hasNext())
+        while (hasNext()) {
+            if (++arrayItems_ > limits_.maxArrayItems)
+                fail(QStringLiteral("more than %1 array items").arg(limits_.maxArrayItems));
             items.push_back(readVariant(depth + 1));
+        }
         leaveContainer("array");
         return Variant(std::move(items));
     }

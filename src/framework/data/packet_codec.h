@@ -24,6 +24,9 @@ public:
 struct DecodeLimits {
     int maxDepth = 64;
     qsizetype maxBytes = 256 * 1024 * 1024;
+    // Items of variant arrays, counted over the whole decode. Each takes a full variant in memory, so a body
+    // of one-byte nulls would otherwise grow some thirty times over; packet rows are compact and not counted.
+    qsizetype maxArrayItems = 1'000'000;
 };
 
 // The one binary encoding (CBOR) of variants and data packets, for the wire and for stored packets.
@@ -102,6 +105,7 @@ private:
 
     QByteArrayView bytes_;
     DecodeLimits limits_;
+    qsizetype arrayItems_ = 0;
     QCborStreamReader reader_;
     std::string scratch_;
 };

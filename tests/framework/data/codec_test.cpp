@@ -245,6 +245,10 @@ TEST(CodecTest, EnforcesTheCallersLimits) {
     EXPECT_NO_THROW(decodeVariant(nested(10), {.maxDepth = 10}));
     EXPECT_THROW(decodeVariant(nested(11), {.maxDepth = 10}), DecodeError);
     EXPECT_THROW(decodeVariant(encodeVariant(QString(100, u'x')), {.maxBytes = 64}), DecodeError);
+    const QByteArray fourNulls = encodeVariant(VariantList{VariantList{Variant(), Variant()}, Variant()});
+    EXPECT_NO_THROW(decodeVariant(fourNulls, {.maxArrayItems = 4}));
+    EXPECT_THROW(decodeVariant(fourNulls, {.maxArrayItems = 3}), DecodeError)
+        << "items of nested arrays count together";
 }
 
 TEST(CodecTest, EveryPrefixOfAPacketFailsCleanly) {
