@@ -12,8 +12,7 @@
 // the process's peak resident memory.
 namespace bench {
 
-inline double medianMilliseconds(int runs, const std::function<void()> &work)
-{
+inline double medianMilliseconds(int runs, const std::function<void()> &work) {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         const auto start = std::chrono::steady_clock::now();
@@ -25,15 +24,13 @@ inline double medianMilliseconds(int runs, const std::function<void()> &work)
     return times[times.size() / 2];
 }
 
-inline double peakResidentMegabytes()
-{
+inline double peakResidentMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0; // ru_maxrss is in KiB on Linux
 }
 
-inline void report(const char *name, double value, const char *unit)
-{
+inline void report(const char *name, double value, const char *unit) {
     std::printf("%s: %.3f %s\n", name, value, unit);
     std::fflush(stdout);
 }

@@ -9,8 +9,7 @@
 
 namespace bco {
 
-const char *fieldKindName(FieldKind kind)
-{
+const char *fieldKindName(FieldKind kind) {
     switch (kind) {
     case FieldKind::Text:
         return "text";
@@ -26,8 +25,7 @@ const char *fieldKindName(FieldKind kind)
     return "unknown";
 }
 
-const char *rowStateName(RowState state)
-{
+const char *rowStateName(RowState state) {
     switch (state) {
     case RowState::Unchanged:
         return "unchanged";
@@ -45,11 +43,14 @@ const char *rowStateName(RowState state)
 // relative to the payload), then the payload. Offsets are read with memcpy: the block has no alignment.
 namespace {
 
-int bitmapBytes(int fields) { return (fields + 7) / 8; }
-int headerBytes(int fields) { return 2 + bitmapBytes(fields) + 4 * (fields + 1); }
+int bitmapBytes(int fields) {
+    return (fields + 7) / 8;
+}
+int headerBytes(int fields) {
+    return 2 + bitmapBytes(fields) + 4 * (fields + 1);
+}
 
-template <typename T> T readRaw(const char *at)
-{
+template <typename T> T readRaw(const char *at) {
     T value;
     std::memcpy(&value, at, sizeof value);
     return value;
@@ -57,18 +58,18 @@ template <typename T> T readRaw(const char *at)
 
 } // namespace
 
-int Record::fieldCount() const { return bytes_.isEmpty() ? 0 : readRaw<quint16>(bytes_.constData()); }
+int Record::fieldCount() const {
+    return bytes_.isEmpty() ? 0 : readRaw<quint16>(bytes_.constData());
+}
 
-bool Record::isNull(int field) const
-{
+bool Record::isNull(int field) const {
     if (field < 0 || field >= fieldCount())
         throw std::out_of_range("record field index out of range");
     const auto bits = static_cast<unsigned char>(bytes_[2 + field / 8]);
     return (bits >> (field % 8)) & 1u;
 }
 
-QByteArrayView Record::payload(int field) const
-{
+QByteArrayView Record::payload(int field) const {
     const int fields = fieldCount();
     if (field < 0 || field >= fields)
         throw std::out_of_range("record field index out of range");
@@ -78,40 +79,36 @@ QByteArrayView Record::payload(int field) const
     return QByteArrayView(bytes_.constData() + headerBytes(fields) + begin, end - begin);
 }
 
-QByteArrayView Record::utf8(int field) const { return payload(field); }
+QByteArrayView Record::utf8(int field) const {
+    return payload(field);
+}
 
-QString Record::text(int field) const
-{
+QString Record::text(int field) const {
     const auto bytes = payload(field);
     return QString::fromUtf8(bytes.data(), bytes.size());
 }
 
-qint64 Record::integer(int field) const
-{
+qint64 Record::integer(int field) const {
     const auto bytes = payload(field);
     return bytes.size() == sizeof(qint64) ? readRaw<qint64>(bytes.data()) : 0;
 }
 
-double Record::real(int field) const
-{
+double Record::real(int field) const {
     const auto bytes = payload(field);
     return bytes.size() == sizeof(double) ? readRaw<double>(bytes.data()) : 0.0;
 }
 
-QDate Record::date(int field) const
-{
+QDate Record::date(int field) const {
     const auto bytes = payload(field);
     return bytes.size() == sizeof(qint32) ? QDate::fromJulianDay(readRaw<qint32>(bytes.data())) : QDate();
 }
 
-bool Record::boolean(int field) const
-{
+bool Record::boolean(int field) const {
     const auto bytes = payload(field);
     return bytes.size() == 1 && bytes[0] != 0;
 }
 
-Variant Record::value(int field, FieldKind kind) const
-{
+Variant Record::value(int field, FieldKind kind) const {
     if (isNull(field))
         return {};
     switch (kind) {
@@ -129,8 +126,7 @@ Variant Record::value(int field, FieldKind kind) const
     return {};
 }
 
-Record Record::with(int field, FieldKind kind, const Variant &value) const
-{
+Record Record::with(int field, FieldKind kind, const Variant &value) const {
     const int fields = fieldCount();
     if (field < 0 || field >= fields)
         throw std::out_of_range("record field index out of range");
@@ -146,8 +142,8 @@ Record Record::with(int field, FieldKind kind, const Variant &value) const
     return builder.build();
 }
 
-RecordBuilder::RecordBuilder(int fieldCount) : fieldCount_(fieldCount)
-{
+RecordBuilder::RecordBuilder(int fieldCount)
+    : fieldCount_(fieldCount) {
     if (fieldCount < 0 || fieldCount > 0xFFFF)
         throw std::invalid_argument("a record holds at most 65535 fields");
     // The header is laid out whole once; each value then writes its end offset in place, and build() keeps
@@ -157,63 +153,56 @@ RecordBuilder::RecordBuilder(int fieldCount) : fieldCount_(fieldCount)
     std::memcpy(header_.data(), &count, sizeof count);
 }
 
-void RecordBuilder::beginField()
-{
+void RecordBuilder::beginField() {
     if (added_ >= fieldCount_)
         throw std::logic_error("more values than the record has fields");
 }
 
-void RecordBuilder::endField()
-{
+void RecordBuilder::endField() {
     ++added_;
     const auto end = static_cast<quint32>(payload_.size());
     std::memcpy(header_.data() + 2 + bitmapBytes(fieldCount_) + 4 * added_, &end, sizeof end);
 }
 
-RecordBuilder &RecordBuilder::addNull()
-{
+RecordBuilder &RecordBuilder::addNull() {
     beginField();
     header_[2 + added_ / 8] = static_cast<char>(header_[2 + added_ / 8] | (1 << (added_ % 8)));
     endField();
     return *this;
 }
 
-RecordBuilder &RecordBuilder::addUtf8(QByteArrayView text)
-{
+RecordBuilder &RecordBuilder::addUtf8(QByteArrayView text) {
     beginField();
     payload_.append(text.data(), static_cast<size_t>(text.size()));
     endField();
     return *this;
 }
 
-RecordBuilder &RecordBuilder::addText(QStringView text) { return addUtf8(text.toUtf8()); }
+RecordBuilder &RecordBuilder::addText(QStringView text) {
+    return addUtf8(text.toUtf8());
+}
 
-RecordBuilder &RecordBuilder::addInteger(qint64 value)
-{
+RecordBuilder &RecordBuilder::addInteger(qint64 value) {
     return addUtf8(QByteArrayView(reinterpret_cast<const char *>(&value), sizeof value));
 }
 
-RecordBuilder &RecordBuilder::addReal(double value)
-{
+RecordBuilder &RecordBuilder::addReal(double value) {
     return addUtf8(QByteArrayView(reinterpret_cast<const char *>(&value), sizeof value));
 }
 
-RecordBuilder &RecordBuilder::addDate(QDate value)
-{
+RecordBuilder &RecordBuilder::addDate(QDate value) {
     if (!value.isValid())
         return addNull();
     const auto day = static_cast<qint32>(value.toJulianDay());
     return addUtf8(QByteArrayView(reinterpret_cast<const char *>(&day), sizeof day));
 }
 
-RecordBuilder &RecordBuilder::addBoolean(bool value)
-{
+RecordBuilder &RecordBuilder::addBoolean(bool value) {
     const char byte = value ? 1 : 0;
     return addUtf8(QByteArrayView(&byte, 1));
 }
 
-RecordBuilder &RecordBuilder::add(FieldKind kind, const Variant &value)
-{
+RecordBuilder &RecordBuilder::add(FieldKind kind, const Variant &value) {
     if (value.isNull())
         return addNull();
     switch (kind) {
@@ -231,8 +220,7 @@ RecordBuilder &RecordBuilder::add(FieldKind kind, const Variant &value)
     return addNull();
 }
 
-Record RecordBuilder::build()
-{
+Record RecordBuilder::build() {
     if (added_ != fieldCount_)
         throw std::logic_error("record built with fewer values than fields");
     QByteArray bytes(static_cast<qsizetype>(header_.size() + payload_.size()), Qt::Uninitialized);
@@ -250,10 +238,12 @@ struct DataPacket::Data : QSharedData {
     QHash<QString, int> indexByName; // upper-case names
 };
 
-DataPacket::DataPacket() : d(new Data) {}
+DataPacket::DataPacket()
+    : d(new Data) {
+}
 
-DataPacket::DataPacket(FieldDefs fields) : d(new Data)
-{
+DataPacket::DataPacket(FieldDefs fields)
+    : d(new Data) {
     d->fields = std::move(fields);
     for (int i = 0; i < d->fields.size(); ++i)
         d->indexByName.insert(d->fields[i].name.toUpper(), i);
@@ -265,49 +255,49 @@ DataPacket &DataPacket::operator=(const DataPacket &) = default;
 DataPacket &DataPacket::operator=(DataPacket &&) noexcept = default;
 DataPacket::~DataPacket() = default;
 
-const FieldDefs &DataPacket::fields() const { return d->fields; }
+const FieldDefs &DataPacket::fields() const {
+    return d->fields;
+}
 
-int DataPacket::fieldIndex(QStringView name) const
-{
+int DataPacket::fieldIndex(QStringView name) const {
     return d->indexByName.value(name.toString().toUpper(), -1);
 }
 
-int DataPacket::rowCount() const { return static_cast<int>(d->rows.size()); }
+int DataPacket::rowCount() const {
+    return static_cast<int>(d->rows.size());
+}
 
-const PacketRow &DataPacket::row(int index) const
-{
+const PacketRow &DataPacket::row(int index) const {
     if (index < 0 || index >= rowCount())
         throw std::out_of_range("packet row index out of range");
     return d->rows[static_cast<size_t>(index)];
 }
 
-Variant DataPacket::value(int rowIndex, int field) const
-{
+Variant DataPacket::value(int rowIndex, int field) const {
     if (field < 0 || field >= d->fields.size())
         throw std::out_of_range("packet field index out of range");
     return row(rowIndex).values.value(field, d->fields[field].kind);
 }
 
-Variant DataPacket::value(int rowIndex, QStringView field) const
-{
+Variant DataPacket::value(int rowIndex, QStringView field) const {
     const int index = fieldIndex(field);
     if (index < 0)
         throw std::invalid_argument("packet has no field " + field.toString().toStdString());
     return value(rowIndex, index);
 }
 
-void DataPacket::reserve(int rows) { d->rows.reserve(static_cast<size_t>(rows)); }
+void DataPacket::reserve(int rows) {
+    d->rows.reserve(static_cast<size_t>(rows));
+}
 
-void DataPacket::appendRow(Record values, RowState state, Record original)
-{
+void DataPacket::appendRow(Record values, RowState state, Record original) {
     const int fields = static_cast<int>(d->fields.size());
     if (values.fieldCount() != fields || (original.isValid() && original.fieldCount() != fields))
         throw std::invalid_argument("packet row does not have one value per field");
     d->rows.push_back(PacketRow{state, std::move(values), std::move(original)});
 }
 
-void DataPacket::appendValues(const std::vector<Variant> &values, RowState state)
-{
+void DataPacket::appendValues(const std::vector<Variant> &values, RowState state) {
     const int fields = static_cast<int>(d->fields.size());
     if (static_cast<int>(values.size()) != fields)
         throw std::invalid_argument("packet row does not have one value per field");
@@ -317,16 +307,14 @@ void DataPacket::appendValues(const std::vector<Variant> &values, RowState state
     appendRow(builder.build(), state);
 }
 
-bool DataPacket::isChangeLog() const
-{
+bool DataPacket::isChangeLog() const {
     for (const auto &row : d->rows)
         if (row.state != RowState::Unchanged)
             return true;
     return false;
 }
 
-bool operator==(const DataPacket &a, const DataPacket &b)
-{
+bool operator==(const DataPacket &a, const DataPacket &b) {
     if (a.d == b.d)
         return true;
     if (a.d->fields != b.d->fields || a.d->rows.size() != b.d->rows.size())

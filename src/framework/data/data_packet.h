@@ -65,7 +65,8 @@ public:
 
 private:
     friend class RecordBuilder;
-    explicit Record(QByteArray bytes) : bytes_(std::move(bytes)) {}
+    explicit Record(QByteArray bytes)
+        : bytes_(std::move(bytes)) {}
     QByteArrayView payload(int field) const;
 
     QByteArray bytes_;

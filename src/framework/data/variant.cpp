@@ -5,16 +5,16 @@
 
 namespace bco {
 
-Variant::Variant(QDate value)
-{
+Variant::Variant(QDate value) {
     if (value.isValid())
         value_ = value;
 }
 
-Variant::Variant(VariantList values) : value_(std::make_shared<VariantList>(std::move(values))) {}
+Variant::Variant(VariantList values)
+    : value_(std::make_shared<VariantList>(std::move(values))) {
+}
 
-const char *Variant::typeName(VariantType type)
-{
+const char *Variant::typeName(VariantType type) {
     switch (type) {
     case VariantType::Null:
         return "null";
@@ -38,15 +38,13 @@ const char *Variant::typeName(VariantType type)
 
 namespace {
 
-[[noreturn]] void cannotConvert(VariantType from, const char *to)
-{
+[[noreturn]] void cannotConvert(VariantType from, const char *to) {
     throw std::invalid_argument(std::string("cannot read a ") + Variant::typeName(from) + " as " + to);
 }
 
 } // namespace
 
-bool Variant::toBool() const
-{
+bool Variant::toBool() const {
     switch (type()) {
     case VariantType::Null:
         return false;
@@ -58,15 +56,15 @@ bool Variant::toBool() const
         return std::get<double>(value_) != 0.0;
     case VariantType::Text: {
         const QString &text = std::get<QString>(value_);
-        return text.compare(u"true", Qt::CaseInsensitive) == 0 || text == u"T" || text == u"S" || text == u"1";
+        return text.compare(u"true", Qt::CaseInsensitive) == 0 || text == u"T" || text == u"S" ||
+               text == u"1";
     }
     default:
         cannotConvert(type(), "a boolean");
     }
 }
 
-qint64 Variant::toInt() const
-{
+qint64 Variant::toInt() const {
     switch (type()) {
     case VariantType::Null:
         return 0;
@@ -95,8 +93,7 @@ qint64 Variant::toInt() const
     }
 }
 
-double Variant::toFloat() const
-{
+double Variant::toFloat() const {
     switch (type()) {
     case VariantType::Null:
         return 0.0;
@@ -121,8 +118,7 @@ double Variant::toFloat() const
     }
 }
 
-QString Variant::toText() const
-{
+QString Variant::toText() const {
     switch (type()) {
     case VariantType::Null:
         return {};
@@ -141,8 +137,7 @@ QString Variant::toText() const
     }
 }
 
-QDate Variant::toDate() const
-{
+QDate Variant::toDate() const {
     switch (type()) {
     case VariantType::Null:
         return {};
@@ -164,15 +159,13 @@ QDate Variant::toDate() const
     }
 }
 
-const VariantList &Variant::array() const
-{
+const VariantList &Variant::array() const {
     if (!isArray())
         cannotConvert(type(), "an array");
     return *std::get<std::shared_ptr<VariantList>>(value_);
 }
 
-VariantList &Variant::array()
-{
+VariantList &Variant::array() {
     if (!isArray())
         cannotConvert(type(), "an array");
     auto &shared = std::get<std::shared_ptr<VariantList>>(value_);
@@ -181,15 +174,13 @@ VariantList &Variant::array()
     return *shared;
 }
 
-const DataPacket &Variant::packet() const
-{
+const DataPacket &Variant::packet() const {
     if (!isPacket())
         cannotConvert(type(), "a data packet");
     return std::get<DataPacket>(value_);
 }
 
-bool operator==(const Variant &a, const Variant &b)
-{
+bool operator==(const Variant &a, const Variant &b) {
     if (a.type() != b.type())
         return false;
     if (a.isArray())
@@ -197,8 +188,7 @@ bool operator==(const Variant &a, const Variant &b)
     return a.value_ == b.value_;
 }
 
-QString describe(const Variant &value)
-{
+QString describe(const Variant &value) {
     switch (value.type()) {
     case VariantType::Null:
         return QStringLiteral("null");

@@ -24,16 +24,21 @@ enum class VariantType : std::uint8_t { Null, Bool, Int, Float, Text, Date, Arra
 class Variant {
 public:
     Variant() = default;
-    Variant(bool value) : value_(value) {}
+    Variant(bool value)
+        : value_(value) {}
     template <std::integral T>
-        requires(!std::same_as<T, bool>)
-    Variant(T value) : value_(static_cast<qint64>(value)) {}
-    Variant(double value) : value_(value) {}
-    Variant(const QString &value) : value_(value) {}
-    Variant(const char *value) : value_(QString::fromUtf8(value)) {}
+    requires(!std::same_as<T, bool>) Variant(T value)
+        : value_(static_cast<qint64>(value)) {}
+    Variant(double value)
+        : value_(value) {}
+    Variant(const QString &value)
+        : value_(value) {}
+    Variant(const char *value)
+        : value_(QString::fromUtf8(value)) {}
     Variant(QDate value);
     Variant(VariantList values);
-    Variant(DataPacket packet) : value_(std::move(packet)) {}
+    Variant(DataPacket packet)
+        : value_(std::move(packet)) {}
 
     VariantType type() const { return static_cast<VariantType>(value_.index()); }
     bool isNull() const { return type() == VariantType::Null; }

@@ -19,9 +19,9 @@ public:
 
 private:
     RemoteResult(bool ok, Variant payload, QString error)
-        : ok_(ok), payload_(std::move(payload)), error_(std::move(error))
-    {
-    }
+        : ok_(ok)
+        , payload_(std::move(payload))
+        , error_(std::move(error)) {}
 
     bool ok_;
     Variant payload_;

@@ -6,8 +6,7 @@ using namespace bco;
 
 namespace {
 
-DataPacket accountsPacket()
-{
+DataPacket accountsPacket() {
     DataPacket packet({{"CDREDUCONT", FieldKind::Text, 3, true},
                        {"VRSALDO", FieldKind::Float},
                        {"DTABERTURA", FieldKind::Date},
@@ -20,8 +19,7 @@ DataPacket accountsPacket()
 
 } // namespace
 
-TEST(RecordTest, KeepsEveryKindAndTellsNullFromEmpty)
-{
+TEST(RecordTest, KeepsEveryKindAndTellsNullFromEmpty) {
     const Record record = RecordBuilder(6)
                               .addText(u"Lançamento")
                               .addText(u"")
@@ -39,8 +37,7 @@ TEST(RecordTest, KeepsEveryKindAndTellsNullFromEmpty)
     EXPECT_EQ(record.integer(5), -9'000'000'000'000LL);
 }
 
-TEST(RecordTest, ReplacingOneValueLeavesTheOthersAndTheOriginal)
-{
+TEST(RecordTest, ReplacingOneValueLeavesTheOthersAndTheOriginal) {
     const Record before = RecordBuilder(3).addText(u"A").addReal(1.5).addNull().build();
     const Record after = before.with(2, FieldKind::Date, QDate(2024, 2, 29));
     EXPECT_TRUE(before.isNull(2));
@@ -49,8 +46,7 @@ TEST(RecordTest, ReplacingOneValueLeavesTheOthersAndTheOriginal)
     EXPECT_EQ(after.date(2), QDate(2024, 2, 29));
 }
 
-TEST(RecordTest, RefusesTheWrongNumberOfValues)
-{
+TEST(RecordTest, RefusesTheWrongNumberOfValues) {
     RecordBuilder builder(2);
     builder.addNull();
     EXPECT_THROW(builder.build(), std::logic_error);
@@ -58,8 +54,7 @@ TEST(RecordTest, RefusesTheWrongNumberOfValues)
     EXPECT_THROW(builder.addNull(), std::logic_error);
 }
 
-TEST(DataPacketTest, FindsFieldsWithoutRegardToCase)
-{
+TEST(DataPacketTest, FindsFieldsWithoutRegardToCase) {
     const DataPacket packet = accountsPacket();
     EXPECT_EQ(packet.fieldIndex(u"vrsaldo"), 1);
     EXPECT_EQ(packet.fieldIndex(u"NOPE"), -1);
@@ -67,16 +62,14 @@ TEST(DataPacketTest, FindsFieldsWithoutRegardToCase)
     EXPECT_TRUE(packet.value(1, u"VRSALDO").isNull());
 }
 
-TEST(DataPacketTest, RefusesARowThatDoesNotMatchItsFields)
-{
+TEST(DataPacketTest, RefusesARowThatDoesNotMatchItsFields) {
     DataPacket packet = accountsPacket();
     EXPECT_THROW(packet.appendValues({"003"}), std::invalid_argument);
     EXPECT_THROW(packet.appendRow(RecordBuilder(1).addNull().build()), std::invalid_argument);
     EXPECT_EQ(packet.rowCount(), 2);
 }
 
-TEST(DataPacketTest, CopiesShareUntilOneChanges)
-{
+TEST(DataPacketTest, CopiesShareUntilOneChanges) {
     const DataPacket original = accountsPacket();
     DataPacket copy = original;
     copy.appendValues({"003", 0.0, Variant(), 0, false});
@@ -85,8 +78,7 @@ TEST(DataPacketTest, CopiesShareUntilOneChanges)
     EXPECT_FALSE(original == copy);
 }
 
-TEST(VariantTest, ConvertsAsTheFormsReadValues)
-{
+TEST(VariantTest, ConvertsAsTheFormsReadValues) {
     EXPECT_EQ(Variant().toText(), QString());
     EXPECT_EQ(Variant().toFloat(), 0.0);
     EXPECT_EQ(Variant(" 42 ").toInt(), 42);
@@ -97,8 +89,7 @@ TEST(VariantTest, ConvertsAsTheFormsReadValues)
     EXPECT_THROW(Variant(QDate(2024, 1, 1)).toFloat(), std::invalid_argument);
 }
 
-TEST(VariantTest, ArraysAreCopiedOnlyWhenChanged)
-{
+TEST(VariantTest, ArraysAreCopiedOnlyWhenChanged) {
     const Variant original(VariantList{1, "a"});
     Variant copy = original;
     copy.array().push_back(QDate(2024, 1, 1));
