@@ -1,4 +1,5 @@
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -60,9 +61,14 @@ private:
 };
 
 // The look-ups on each database the suite can reach.
-class SharedDatabase : public ::testing::TestWithParam<server::testing::Backend> {
+class SharedDatabase : public server::testing::BackendTest {
 protected:
-    SeededSharedDatabase shared{GetParam()};
+    void SetUp() override {
+        BackendTest::SetUp();
+        if (!IsSkipped())
+            shared.emplace(GetParam());
+    }
+    std::optional<SeededSharedDatabase> shared;
 };
 
 } // namespace
