@@ -15,7 +15,7 @@ constexpr int MaxFields = 0xFFFF; // what a Record can hold
 constexpr RowState LastRowState = RowState::Deleted;
 
 // Writes "YYYY-MM-DD"; the tag's text has four digits of year, so dates outside 0001..9999 cannot travel.
-void writeDate(QCborStreamWriter &writer, QDate date) {
+void writeDate(CborWriter &writer, QDate date) {
     int year = 0, month = 0, day = 0;
     date.getDate(&year, &month, &day);
     if (year < 1 || year > 9999)
@@ -31,15 +31,15 @@ void writeDate(QCborStreamWriter &writer, QDate date) {
     text[7] = '-';
     text[8] = static_cast<char>('0' + day / 10);
     text[9] = static_cast<char>('0' + day % 10);
-    writer.append(QCborTag(DateTag));
-    writer.appendTextString(text, sizeof text);
+    writer.appendTag(DateTag);
+    writer.appendTextString(QByteArrayView(text, sizeof text));
 }
 
-void writeUtf8(QCborStreamWriter &writer, QByteArrayView utf8) {
-    writer.appendTextString(utf8.data(), utf8.size());
+void writeUtf8(CborWriter &writer, QByteArrayView utf8) {
+    writer.appendTextString(utf8);
 }
 
-void writeRecord(QCborStreamWriter &writer, const Record &record, const FieldDefs &fields) {
+void writeRecord(CborWriter &writer, const Record &record, const FieldDefs &fields) {
     for (int i = 0; i < fields.size(); ++i) {
         if (record.isNull(i)) {
             writer.appendNull();
@@ -65,9 +65,9 @@ void writeRecord(QCborStreamWriter &writer, const Record &record, const FieldDef
     }
 }
 
-void writePacket(QCborStreamWriter &writer, const DataPacket &packet) {
+void writePacket(CborWriter &writer, const DataPacket &packet) {
     const FieldDefs &fields = packet.fields();
-    writer.append(QCborTag(PacketTag));
+    writer.appendTag(PacketTag);
     writer.startMap(2);
 
     writeUtf8(writer, FieldsKey);
@@ -79,9 +79,7 @@ void writePacket(QCborStreamWriter &writer, const DataPacket &packet) {
         // A width of zero or less means the default width alike, so it travels as zero.
         writer.append(static_cast<quint64>(std::max(field.size, 0)));
         writer.append(field.required);
-        writer.endArray();
     }
-    writer.endArray();
 
     writeUtf8(writer, RowsKey);
     const auto fieldCount = static_cast<quint64>(fields.size());
@@ -94,11 +92,7 @@ void writePacket(QCborStreamWriter &writer, const DataPacket &packet) {
         writeRecord(writer, row.values, fields);
         if (withOriginal)
             writeRecord(writer, row.original, fields);
-        writer.endArray();
     }
-    writer.endArray();
-
-    writer.endMap();
 }
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF. Text is mostly ASCII, which is
@@ -158,7 +152,7 @@ int digitsValue(QByteArrayView text, qsizetype from, qsizetype count) {
 
 } // namespace
 
-void writeVariant(QCborStreamWriter &writer, const Variant &value) {
+void writeVariant(CborWriter &writer, const Variant &value) {
     switch (value.type()) {
     case VariantType::Null:
         writer.appendNull();
@@ -182,7 +176,6 @@ void writeVariant(QCborStreamWriter &writer, const Variant &value) {
         writer.startArray(static_cast<quint64>(value.array().size()));
         for (const Variant &item : value.array())
             writeVariant(writer, item);
-        writer.endArray();
         break;
     case VariantType::Packet:
         writePacket(writer, value.packet());
@@ -195,7 +188,7 @@ void writeVariant(QCborStreamWriter &writer, const Variant &value) {
 QByteArray encodeVariant(const Variant &value) {
     QByteArray bytes;
     {
-        QCborStreamWriter writer(&bytes);
+        CborWriter writer(bytes);
         writeVariant(writer, value);
     }
     bytes.squeeze();
@@ -205,7 +198,7 @@ QByteArray encodeVariant(const Variant &value) {
 QByteArray encodePacket(const DataPacket &packet) {
     QByteArray bytes;
     {
-        QCborStreamWriter writer(&bytes);
+        CborWriter writer(bytes);
         writePacket(writer, packet);
     }
     bytes.squeeze();

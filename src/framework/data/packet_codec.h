@@ -6,9 +6,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QCborStreamReader>
-#include <QCborStreamWriter>
 #include <QString>
 
+#include "framework/data/cbor_writer.h"
 #include "framework/data/variant.h"
 
 namespace bco {
@@ -49,7 +49,7 @@ inline constexpr quint64 DateTag = 1004;
 inline constexpr quint64 PacketTag = 1799170641;
 
 // Writes one variant at the writer's position: for encodings that embed variants (the wire codec).
-void writeVariant(QCborStreamWriter &writer, const Variant &value);
+void writeVariant(CborWriter &writer, const Variant &value);
 
 // Reads variants and the CBOR around them from untrusted bytes, with the limits and the messages of
 // decodeVariant: for encodings that embed variants (the wire codec). Every failure throws DecodeError naming

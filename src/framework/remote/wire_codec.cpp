@@ -8,15 +8,14 @@ constexpr char ResultKey[] = "result";
 constexpr char ArgsKey[] = "args";
 constexpr char ErrorKey[] = "error";
 
-void writeKey(QCborStreamWriter &writer, const char *key) {
-    writer.appendTextString(key, static_cast<qsizetype>(qstrlen(key)));
+void writeKey(CborWriter &writer, const char *key) {
+    writer.appendTextString(QByteArrayView(key, static_cast<qsizetype>(qstrlen(key))));
 }
 
-void writeArgs(QCborStreamWriter &writer, const VariantList &args) {
+void writeArgs(CborWriter &writer, const VariantList &args) {
     writer.startArray(static_cast<quint64>(args.size()));
     for (const Variant &arg : args)
         writeVariant(writer, arg);
-    writer.endArray();
 }
 
 } // namespace
@@ -27,7 +26,7 @@ QByteArray rpcPath(QStringView serverName, QStringView method) {
 
 QByteArray encodeRequest(const VariantList &args) {
     QByteArray bytes;
-    QCborStreamWriter writer(&bytes);
+    CborWriter writer(bytes);
     writeArgs(writer, args);
     return bytes;
 }
@@ -44,23 +43,21 @@ VariantList decodeRequest(QByteArrayView body, const DecodeLimits &limits) {
 
 QByteArray encodeAnswer(const Variant &result, const VariantList &args) {
     QByteArray bytes;
-    QCborStreamWriter writer(&bytes);
+    CborWriter writer(bytes);
     writer.startMap(2);
     writeKey(writer, ResultKey);
     writeVariant(writer, result);
     writeKey(writer, ArgsKey);
     writeArgs(writer, args);
-    writer.endMap();
     return bytes;
 }
 
 QByteArray encodeError(const QString &message) {
     QByteArray bytes;
-    QCborStreamWriter writer(&bytes);
+    CborWriter writer(bytes);
     writer.startMap(1);
     writeKey(writer, ErrorKey);
     writer.append(message);
-    writer.endMap();
     return bytes;
 }
 
