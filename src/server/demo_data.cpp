@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <span>
 #include <vector>
 
 #include <QStringList>
@@ -475,42 +476,42 @@ private:
         }
     }
 
+    // Customers and suppliers are twins: one routine over the table of their differences.
+    struct PartyKind {
+        std::span<const char *const[2]> names;
+        const char *codePrefix, *table, *code, *taxNumber, *personKind, *fantasyName, *legalName, *titleKind;
+        const char *ledgerAccount;
+        std::vector<Party> *parties;
+    };
+
     void parties() {
-        int index = 0;
-        for (const auto &names : customerNames) {
-            Party party;
-            party.code = QStringLiteral("CLI%1").arg(++index, 4, 10, QLatin1Char('0'));
-            party.name = QString::fromUtf8(names[0]);
-            party.fantasyName = QString::fromUtf8(names[1]);
-            party.company = party.name.endsWith(u"Ltda") || party.name.endsWith(u"S.A.");
-            party.taxNumber = party.company ? companyTaxNumber(random_) : individualTaxNumber(random_);
-            insert(sql_, "CLIENTE",
-                   {{"CDCLIENTE", party.code},
-                    {"NRINSJURCLIE", party.taxNumber},
-                    {"IDTPIJURCLIE", party.company ? "J" : "F"},
-                    {"NMFANTCLIE", party.fantasyName},
-                    {"NMRAZSOCCLIE", party.name},
-                    {"CDCONTCTBL", "1120100000"},
-                    {"CDTPCTRECEB", "000001"}});
-            customers_.push_back(party);
-        }
-        index = 0;
-        for (const auto &names : supplierNames) {
-            Party party;
-            party.code = QStringLiteral("FOR%1").arg(++index, 4, 10, QLatin1Char('0'));
-            party.name = QString::fromUtf8(names[0]);
-            party.fantasyName = QString::fromUtf8(names[1]);
-            party.company = party.name.endsWith(u"Ltda") || party.name.endsWith(u"S.A.");
-            party.taxNumber = party.company ? companyTaxNumber(random_) : individualTaxNumber(random_);
-            insert(sql_, "FORNECED",
-                   {{"CDFORNECED", party.code},
-                    {"NRINSJURFORN", party.taxNumber},
-                    {"IDTPIJURFORN", party.company ? "J" : "F"},
-                    {"NMFANTFORN", party.fantasyName},
-                    {"NMRAZSOCFORN", party.name},
-                    {"CDCONTCTBL", "2110100000"},
-                    {"CDTPCTPAGAR", "000001"}});
-            suppliers_.push_back(party);
+        const PartyKind kinds[] = {
+            {customerNames, "CLI", "CLIENTE", "CDCLIENTE", "NRINSJURCLIE", "IDTPIJURCLIE", "NMFANTCLIE",
+             "NMRAZSOCCLIE", "CDTPCTRECEB", "1120100000", &customers_},
+            {supplierNames, "FOR", "FORNECED", "CDFORNECED", "NRINSJURFORN", "IDTPIJURFORN", "NMFANTFORN",
+             "NMRAZSOCFORN", "CDTPCTPAGAR", "2110100000", &suppliers_},
+        };
+        for (const PartyKind &kind : kinds) {
+            int index = 0;
+            for (const auto &names : kind.names) {
+                Party party;
+                party.code = QStringLiteral("%1%2")
+                                 .arg(QLatin1StringView(kind.codePrefix))
+                                 .arg(++index, 4, 10, QLatin1Char('0'));
+                party.name = QString::fromUtf8(names[0]);
+                party.fantasyName = QString::fromUtf8(names[1]);
+                party.company = party.name.endsWith(u"Ltda") || party.name.endsWith(u"S.A.");
+                party.taxNumber = party.company ? companyTaxNumber(random_) : individualTaxNumber(random_);
+                insert(sql_, kind.table,
+                       {{QLatin1StringView(kind.code), party.code},
+                        {QLatin1StringView(kind.taxNumber), party.taxNumber},
+                        {QLatin1StringView(kind.personKind), party.company ? "J" : "F"},
+                        {QLatin1StringView(kind.fantasyName), party.fantasyName},
+                        {QLatin1StringView(kind.legalName), party.name},
+                        {QStringLiteral("CDCONTCTBL"), kind.ledgerAccount},
+                        {QLatin1StringView(kind.titleKind), "000001"}});
+                kind.parties->push_back(party);
+            }
         }
     }
 
