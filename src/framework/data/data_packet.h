@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -65,11 +66,70 @@ public:
 
 private:
     friend class RecordBuilder;
+    friend class RecordFields;
     explicit Record(QByteArray bytes)
         : bytes_(std::move(bytes)) {}
     QByteArrayView payload(int field) const;
 
     QByteArray bytes_;
+};
+
+// Reads a record's fields in order, finding the header once: for walking every field of many records
+// (encoding a packet), where Record's checked accessors would find the field's offsets anew each time.
+// Unchecked: the reader must stop at count(), and the record must outlive it. Values read as Record's
+// accessors read them.
+class RecordFields {
+public:
+    explicit RecordFields(const Record &record)
+        : count_(record.fieldCount()) {
+        if (count_ > 0) {
+            bitmap_ = reinterpret_cast<const unsigned char *>(record.bytes_.constData()) + 2;
+            offsets_ = reinterpret_cast<const char *>(bitmap_) + (count_ + 7) / 8;
+            payload_ = offsets_ + 4 * (count_ + 1);
+        }
+    }
+
+    int count() const { return count_; }
+    int index() const { return field_; }
+    void next() { ++field_; }
+
+    bool isNull() const { return (bitmap_[field_ / 8] >> (field_ % 8)) & 1u; }
+    QByteArrayView utf8() const {
+        quint32 begin, end;
+        std::memcpy(&begin, offsets_ + 4 * field_, sizeof begin);
+        std::memcpy(&end, offsets_ + 4 * (field_ + 1), sizeof end);
+        return QByteArrayView(payload_ + begin, end - begin);
+    }
+    qint64 integer() const { return fixed<qint64>(0); }
+    double real() const { return fixed<double>(0.0); }
+    QDate date() const {
+        const auto bytes = utf8();
+        if (bytes.size() != sizeof(qint32))
+            return QDate();
+        qint32 day;
+        std::memcpy(&day, bytes.data(), sizeof day);
+        return QDate::fromJulianDay(day);
+    }
+    bool boolean() const {
+        const auto bytes = utf8();
+        return bytes.size() == 1 && bytes[0] != 0;
+    }
+
+private:
+    template <typename T> T fixed(T otherwise) const {
+        const auto bytes = utf8();
+        if (bytes.size() != sizeof(T))
+            return otherwise;
+        T value;
+        std::memcpy(&value, bytes.data(), sizeof value);
+        return value;
+    }
+
+    int count_;
+    int field_ = 0;
+    const unsigned char *bitmap_ = nullptr;
+    const char *offsets_ = nullptr;
+    const char *payload_ = nullptr;
 };
 
 // Builds a record value by value, in field order. A null variant gives a null field; any other value is

@@ -40,28 +40,30 @@ void writeUtf8(CborWriter &writer, QByteArrayView utf8) {
 }
 
 void writeRecord(CborWriter &writer, const Record &record, const FieldDefs &fields) {
-    for (int i = 0; i < fields.size(); ++i) {
-        if (record.isNull(i)) {
+    RecordFields values(record);
+    for (const FieldDef &field : fields) {
+        if (values.isNull()) {
             writer.appendNull();
-            continue;
+        } else {
+            switch (field.kind) {
+            case FieldKind::Text:
+                writeUtf8(writer, values.utf8());
+                break;
+            case FieldKind::Integer:
+                writer.append(values.integer());
+                break;
+            case FieldKind::Float:
+                writer.append(values.real());
+                break;
+            case FieldKind::Date:
+                writeDate(writer, values.date());
+                break;
+            case FieldKind::Boolean:
+                writer.append(values.boolean());
+                break;
+            }
         }
-        switch (fields[i].kind) {
-        case FieldKind::Text:
-            writeUtf8(writer, record.utf8(i));
-            break;
-        case FieldKind::Integer:
-            writer.append(record.integer(i));
-            break;
-        case FieldKind::Float:
-            writer.append(record.real(i));
-            break;
-        case FieldKind::Date:
-            writeDate(writer, record.date(i));
-            break;
-        case FieldKind::Boolean:
-            writer.append(record.boolean(i));
-            break;
-        }
+        values.next();
     }
 }
 
@@ -186,21 +188,17 @@ void writeVariant(CborWriter &writer, const Variant &value) {
 // The buffer grows by doubling while written; giving back the slack costs little (a large block shrinks in
 // place) and keeps a large answer from holding half as much again while it travels.
 QByteArray encodeVariant(const Variant &value) {
-    QByteArray bytes;
-    {
-        CborWriter writer(bytes);
-        writeVariant(writer, value);
-    }
+    CborWriter writer;
+    writeVariant(writer, value);
+    QByteArray bytes = writer.take();
     bytes.squeeze();
     return bytes;
 }
 
 QByteArray encodePacket(const DataPacket &packet) {
-    QByteArray bytes;
-    {
-        CborWriter writer(bytes);
-        writePacket(writer, packet);
-    }
+    CborWriter writer;
+    writePacket(writer, packet);
+    QByteArray bytes = writer.take();
     bytes.squeeze();
     return bytes;
 }

@@ -25,10 +25,9 @@ QByteArray rpcPath(QStringView serverName, QStringView method) {
 }
 
 QByteArray encodeRequest(const VariantList &args) {
-    QByteArray bytes;
-    CborWriter writer(bytes);
+    CborWriter writer;
     writeArgs(writer, args);
-    return bytes;
+    return writer.take();
 }
 
 VariantList decodeRequest(QByteArrayView body, const DecodeLimits &limits) {
@@ -42,23 +41,21 @@ VariantList decodeRequest(QByteArrayView body, const DecodeLimits &limits) {
 }
 
 QByteArray encodeAnswer(const Variant &result, const VariantList &args) {
-    QByteArray bytes;
-    CborWriter writer(bytes);
+    CborWriter writer;
     writer.startMap(2);
     writeKey(writer, ResultKey);
     writeVariant(writer, result);
     writeKey(writer, ArgsKey);
     writeArgs(writer, args);
-    return bytes;
+    return writer.take();
 }
 
 QByteArray encodeError(const QString &message) {
-    QByteArray bytes;
-    CborWriter writer(bytes);
+    CborWriter writer;
     writer.startMap(1);
     writeKey(writer, ErrorKey);
     writer.append(message);
-    return bytes;
+    return writer.take();
 }
 
 WireAnswer decodeAnswer(QByteArrayView body, const DecodeLimits &limits) {
