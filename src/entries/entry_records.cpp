@@ -20,21 +20,21 @@ FieldSpec number(const QString &name, const QString &label = {}) {
 FieldSpec date(const QString &name, const QString &label = {}) {
     return FieldSpec{.name = name, .kind = FieldKind::Date, .label = label};
 }
-FieldSpec hidden(FieldSpec spec) {
-    spec.hidden = true;
-    return spec;
+FieldSpec hidden(FieldSpec declared) {
+    declared.hidden = true;
+    return declared;
 }
-FieldSpec required(FieldSpec spec) {
-    spec.required = true;
-    return spec;
+FieldSpec required(FieldSpec declared) {
+    declared.required = true;
+    return declared;
 }
-FieldSpec fixed(FieldSpec spec) {
-    spec.fixedWidth = true;
-    return spec;
+FieldSpec fixed(FieldSpec declared) {
+    declared.fixedWidth = true;
+    return declared;
 }
-FieldSpec calculated(FieldSpec spec) {
-    spec.calculated = true;
-    return spec;
+FieldSpec calculated(FieldSpec declared) {
+    declared.calculated = true;
+    return declared;
 }
 
 // A stored code shown through a bank's picture ("99999-9" becomes the mask "99999-9;0; ").

@@ -156,35 +156,35 @@ void ClientDataSet::run(const DataSetEvent &event) {
 
 // ---- fields ----
 
-void ClientDataSet::checkFieldSpec(const FieldSpec &spec) const {
-    if (spec.name.trimmed().isEmpty())
+void ClientDataSet::checkFieldSpec(const FieldSpec &declared) const {
+    if (declared.name.trimmed().isEmpty())
         fail(QStringLiteral("a field needs a name"));
-    if (fieldByName_.contains(spec.name.toUpper()))
-        fail(QStringLiteral("field '%1' is declared twice").arg(spec.name));
-    if (spec.size < 0)
-        fail(QStringLiteral("field '%1' has a negative size").arg(spec.name));
+    if (fieldByName_.contains(declared.name.toUpper()))
+        fail(QStringLiteral("field '%1' is declared twice").arg(declared.name));
+    if (declared.size < 0)
+        fail(QStringLiteral("field '%1' has a negative size").arg(declared.name));
 }
 
-Field *ClientDataSet::makeField(const FieldSpec &spec) {
-    checkFieldSpec(spec);
-    fields_.push_back(std::unique_ptr<Field>(new Field(this, spec, static_cast<int>(fields_.size()))));
+Field *ClientDataSet::makeField(const FieldSpec &declared) {
+    checkFieldSpec(declared);
+    fields_.push_back(std::unique_ptr<Field>(new Field(this, declared, static_cast<int>(fields_.size()))));
     Field *field = fields_.back().get();
-    fieldByName_.insert(spec.name.toUpper(), field);
+    fieldByName_.insert(declared.name.toUpper(), field);
     return field;
 }
 
-Field &ClientDataSet::AddField(const FieldSpec &spec) {
+Field &ClientDataSet::AddField(const FieldSpec &declared) {
     if (Active())
-        fail(QStringLiteral("cannot declare field '%1': the data set is open").arg(spec.name));
+        fail(QStringLiteral("cannot declare field '%1': the data set is open").arg(declared.name));
     persistent_ = true;
-    Field *field = makeField(spec);
+    Field *field = makeField(declared);
     ++fieldsGeneration_;
     return *field;
 }
 
 void ClientDataSet::AddFields(std::initializer_list<FieldSpec> specs) {
-    for (const FieldSpec &spec : specs)
-        AddField(spec);
+    for (const FieldSpec &declared : specs)
+        AddField(declared);
 }
 
 void ClientDataSet::dropDynamicFields() {

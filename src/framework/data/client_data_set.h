@@ -83,7 +83,7 @@ public:
     ~ClientDataSet() override;
 
     // Declaring fields and indexes. Fields may be declared only while the data set is closed.
-    Field &AddField(const FieldSpec &spec);
+    Field &AddField(const FieldSpec &declared);
     void AddFields(std::initializer_list<FieldSpec> specs);
     // An index over fields named "A;B", activated by SetIndexName.
     void AddIndex(const QString &name, const QString &fields);
@@ -241,8 +241,8 @@ private:
     [[noreturn]] void fail(const QString &message) const;
     void checkActive(const char *operation) const;
     void checkNotCalculating(const char *operation) const;
-    void checkFieldSpec(const FieldSpec &spec) const;
-    Field *makeField(const FieldSpec &spec);
+    void checkFieldSpec(const FieldSpec &declared) const;
+    Field *makeField(const FieldSpec &declared);
     void dropDynamicFields();
     void open(FieldDefs storedDefs, std::vector<Row> rows, std::vector<DeletedRow> deleted);
     // What posting or cancelling a pending edit did to the rows, so that a move can aim at the same row.

@@ -21,9 +21,9 @@ QString plainText(const Field &field, const Variant &value, const QLocale &local
 
 } // namespace
 
-Field::Field(ClientDataSet *dataSet, FieldSpec spec, int index)
+Field::Field(ClientDataSet *dataSet, FieldSpec declared, int index)
     : dataSet_(dataSet)
-    , spec_(std::move(spec))
+    , spec_(std::move(declared))
     , index_(index) {
 }
 

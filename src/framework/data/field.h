@@ -114,7 +114,7 @@ public:
 
 private:
     friend class ClientDataSet;
-    Field(ClientDataSet *dataSet, FieldSpec spec, int index);
+    Field(ClientDataSet *dataSet, FieldSpec declared, int index);
 
     ClientDataSet *dataSet_;
     FieldSpec spec_;

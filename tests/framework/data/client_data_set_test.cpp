@@ -286,7 +286,7 @@ TEST(ClientDataSetTest, CreatedDataSetRefusesAPostWithoutARequiredValue) {
 
 struct WidthCase {
     const char *name;
-    FieldSpec spec;
+    FieldSpec declared;
     Variant assigned;
     Variant stored;
 };
@@ -295,7 +295,7 @@ class TextWidthTest : public ::testing::TestWithParam<WidthCase> {};
 
 TEST_P(TextWidthTest, KeepsWhatTheFieldHolds) {
     ClientDataSet cds;
-    cds.AddField(GetParam().spec);
+    cds.AddField(GetParam().declared);
     cds.CreateDataSet();
     cds.Append();
     Field &field = *cds.Fields().front();
