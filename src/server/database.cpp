@@ -70,6 +70,61 @@ QVariant bindable(const QVariant &value) {
     return value;
 }
 
+// One value of a SQLite row. Each sqlite3_column_* call takes the connection's mutex; a value read once and
+// then through the sqlite3_value_* calls takes it once. The value is unprotected, which is safe here: a
+// connection is only ever used by the thread that opened it.
+struct SqliteCell {
+    sqlite3_value *value;
+
+    bool isNull() const { return sqlite3_value_type(value) == SQLITE_NULL; }
+    QByteArrayView utf8() const {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+        return text == nullptr ? QByteArrayView() : QByteArrayView(text, sqlite3_value_bytes(value));
+    }
+    qint64 integer() const { return sqlite3_value_int64(value); }
+    double real() const { return sqlite3_value_double(value); }
+    QDate date() const { return parseIsoDate(utf8()); }
+};
+
+// One column of any row, read as a cell.
+struct RowCell {
+    const SqlRow &row;
+    int column;
+
+    bool isNull() const { return row.isNull(column); }
+    QByteArrayView utf8() const { return row.utf8(column); }
+    qint64 integer() const { return row.integer(column); }
+    double real() const { return row.real(column); }
+    QDate date() const { return row.date(column); }
+};
+
+template <typename Cell> void addCell(RecordBuilder &builder, const Cell &cell, Column::Kind kind) {
+    if (cell.isNull()) {
+        builder.addNull();
+        return;
+    }
+    switch (kind) {
+    case Column::Kind::Text:
+        builder.addUtf8(cell.utf8());
+        break;
+    case Column::Kind::Integer:
+        builder.addInteger(cell.integer());
+        break;
+    case Column::Kind::Float:
+        builder.addReal(cell.real());
+        break;
+    case Column::Kind::Cents:
+        builder.addReal(amountFromCents(cell.integer()));
+        break;
+    case Column::Kind::Date:
+        builder.addDate(cell.date());
+        break;
+    case Column::Kind::Boolean:
+        builder.addBoolean(cell.integer() != 0);
+        break;
+    }
+}
+
 } // namespace
 
 // Prepared statements of one connection, by text. A statement in use (a query whose row callback runs the
@@ -183,19 +238,12 @@ struct Sql::SqliteStatement : SqlRow {
         failSqlite(db, "cannot run", sql);
     }
 
-    // Each sqlite3_column_* call takes the connection's mutex; a value read once and then through the
-    // sqlite3_value_* calls takes it once. The value is unprotected, which is safe here: a connection is only
-    // ever used by the thread that opened it.
-    sqlite3_value *value(int column) const { return sqlite3_column_value(stmt, column); }
-    bool isNull(int column) const override { return sqlite3_value_type(value(column)) == SQLITE_NULL; }
-    QByteArrayView utf8(int column) const override {
-        sqlite3_value *cell = value(column);
-        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(cell));
-        return text == nullptr ? QByteArrayView() : QByteArrayView(text, sqlite3_value_bytes(cell));
-    }
-    qint64 integer(int column) const override { return sqlite3_value_int64(value(column)); }
-    double real(int column) const override { return sqlite3_value_double(value(column)); }
-    QDate date(int column) const override { return parseIsoDate(utf8(column)); }
+    SqliteCell cell(int column) const { return SqliteCell{sqlite3_column_value(stmt, column)}; }
+    bool isNull(int column) const override { return cell(column).isNull(); }
+    QByteArrayView utf8(int column) const override { return cell(column).utf8(); }
+    qint64 integer(int column) const override { return cell(column).integer(); }
+    double real(int column) const override { return cell(column).real(); }
+    QDate date(int column) const override { return cell(column).date(); }
 };
 
 // A prepared QtSql query, executed with its parameters bound by position; the row accessor converts text
@@ -356,30 +404,7 @@ std::optional<QVariant> Sql::scalar(const QString &sql, const SqlParams &params)
 }
 
 void addColumn(RecordBuilder &builder, const SqlRow &row, int column, Column::Kind kind) {
-    if (row.isNull(column)) {
-        builder.addNull();
-        return;
-    }
-    switch (kind) {
-    case Column::Kind::Text:
-        builder.addUtf8(row.utf8(column));
-        break;
-    case Column::Kind::Integer:
-        builder.addInteger(row.integer(column));
-        break;
-    case Column::Kind::Float:
-        builder.addReal(row.real(column));
-        break;
-    case Column::Kind::Cents:
-        builder.addReal(amountFromCents(row.integer(column)));
-        break;
-    case Column::Kind::Date:
-        builder.addDate(row.date(column));
-        break;
-    case Column::Kind::Boolean:
-        builder.addBoolean(row.integer(column) != 0);
-        break;
-    }
+    addCell(builder, RowCell{row, column}, kind);
 }
 
 FieldDefs fieldsOf(const Columns &columns) {
@@ -420,6 +445,16 @@ DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Column
     DataPacket packet(fieldsOf(columns));
     const int count = static_cast<int>(columns.size());
     RecordBuilder builder(count); // reused: build() leaves it ready for the next row
+    if (dialect_ == Dialect::Sqlite) {
+        // Straight on the statement, each value read once: the hot path of the entry list.
+        SqliteStatement statement(static_cast<sqlite3 *>(sqlite_), *cache_, sql, params);
+        while (statement.step()) {
+            for (int i = 0; i < count; ++i)
+                addCell(builder, statement.cell(i), columns[i].kind);
+            packet.appendRow(builder.build());
+        }
+        return packet;
+    }
     forEach(sql, params, [&](const SqlRow &row) {
         for (int i = 0; i < count; ++i)
             addColumn(builder, row, i, columns[i].kind);

@@ -146,36 +146,15 @@ RecordBuilder::RecordBuilder(int fieldCount)
     : fieldCount_(fieldCount) {
     if (fieldCount < 0 || fieldCount > 0xFFFF)
         throw std::invalid_argument("a record holds at most 65535 fields");
-    // The header is laid out whole once; each value then writes its end offset in place, and build() keeps
-    // the buffers for the next record: decoding a packet builds thousands of records in a row.
+    // The header is laid out whole once, and build() keeps the buffers for the next record: decoding a
+    // packet builds thousands of records in a row.
     header_.assign(static_cast<size_t>(headerBytes(fieldCount)), '\0');
     const auto count = static_cast<quint16>(fieldCount);
     std::memcpy(header_.data(), &count, sizeof count);
 }
 
-void RecordBuilder::beginField() {
-    if (added_ >= fieldCount_)
-        throw std::logic_error("more values than the record has fields");
-}
-
-void RecordBuilder::endField() {
-    ++added_;
-    const auto end = static_cast<quint32>(payload_.size());
-    std::memcpy(header_.data() + 2 + bitmapBytes(fieldCount_) + 4 * added_, &end, sizeof end);
-}
-
-RecordBuilder &RecordBuilder::addNull() {
-    beginField();
-    header_[2 + added_ / 8] = static_cast<char>(header_[2 + added_ / 8] | (1 << (added_ % 8)));
-    endField();
-    return *this;
-}
-
-RecordBuilder &RecordBuilder::addUtf8(QByteArrayView text) {
-    beginField();
-    payload_.append(text.data(), static_cast<size_t>(text.size()));
-    endField();
-    return *this;
+void RecordBuilder::throwTooMany() {
+    throw std::logic_error("more values than the record has fields");
 }
 
 RecordBuilder &RecordBuilder::addText(QStringView text) {

@@ -139,8 +139,20 @@ class RecordBuilder {
 public:
     explicit RecordBuilder(int fieldCount);
 
-    RecordBuilder &addNull();
-    RecordBuilder &addUtf8(QByteArrayView text);
+    // The two that every value ends in are inline: a 100,000-row query adds three and a half million values.
+    RecordBuilder &addNull() {
+        beginField();
+        const int byte = 2 + added_ / 8;
+        header_[byte] = static_cast<char>(header_[byte] | (1 << (added_ % 8)));
+        endField();
+        return *this;
+    }
+    RecordBuilder &addUtf8(QByteArrayView text) {
+        beginField();
+        payload_.append(text.data(), static_cast<size_t>(text.size()));
+        endField();
+        return *this;
+    }
     RecordBuilder &addText(QStringView text);
     RecordBuilder &addInteger(qint64 value);
     RecordBuilder &addReal(double value);
@@ -154,8 +166,17 @@ public:
     Record build();
 
 private:
-    void beginField();
-    void endField();
+    void beginField() {
+        if (added_ >= fieldCount_)
+            throwTooMany();
+    }
+    // Each value writes its end offset in place in the header laid out at construction.
+    void endField() {
+        ++added_;
+        const auto end = static_cast<quint32>(payload_.size());
+        std::memcpy(header_.data() + 2 + (fieldCount_ + 7) / 8 + 4 * added_, &end, sizeof end);
+    }
+    [[noreturn]] static void throwTooMany();
 
     int fieldCount_;
     int added_ = 0;
