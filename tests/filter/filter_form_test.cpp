@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QRadioButton>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QTest>
 
 #include "entries/entry_form.h"
@@ -14,6 +12,7 @@
 #include "filter/radio_group.h"
 #include "framework/ui/lookup_dialogs.h"
 #include "support/case_name.h"
+#include "support/private_config_folder.h"
 #include "support/form_test_environment.h"
 #include "support/qt_printers.h"
 
@@ -93,19 +92,15 @@ void set(TfrmFiltroLancCont &dialog, const Criteria &criteria) {
 
 class FilterDialog : public ::testing::Test {
 protected:
-    void SetUp() override {
-        QStandardPaths::setTestModeEnabled(true);
-        QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/opcoes"))
-            .removeRecursively();
-        Cli_bco11100::frmLancCCorr = CreateForm<Cli_bco11100::TfrmLancCCorr>();
-    }
+    void SetUp() override { Cli_bco11100::frmLancCCorr = CreateForm<Cli_bco11100::TfrmLancCCorr>(); }
 
     void TearDown() override {
         delete Cli_bco11102::frmFiltroLancCont.data();
         delete Cli_bco11100::frmLancCCorr.data();
         releaseDeferred();
-        QStandardPaths::setTestModeEnabled(false);
     }
+
+    bco::testing::PrivateConfigFolder config;
 
     // The silent reload the entry form runs whenever it needs its list.
     void reload(const QString &account = QStringLiteral("001")) {

@@ -5,14 +5,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QRadioButton>
-#include <QStandardPaths>
 #include <QTabBar>
 #include <QTest>
 #include <QVBoxLayout>
@@ -25,6 +23,7 @@
 #include "framework/ui/forms/maintenance_form.h"
 #include "framework/ui/forms/report_base_form.h"
 #include "framework/ui/forms/routine_form.h"
+#include "support/private_config_folder.h"
 #include "support/qt_printers.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_modal_forms.h"
@@ -261,12 +260,7 @@ private:
 
 class FilterOptions : public ::testing::Test {
 protected:
-    void SetUp() override {
-        QStandardPaths::setTestModeEnabled(true);
-        QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/opcoes")
-            .removeRecursively();
-    }
-    void TearDown() override { QStandardPaths::setTestModeEnabled(false); }
+    bco::testing::PrivateConfigFolder config;
 };
 
 } // namespace
