@@ -11,6 +11,17 @@
 
 namespace bco {
 
+void DataSourceFollower::follow(DataSource *source) {
+    for (const QMetaObject::Connection &connection : connections_)
+        QObject::disconnect(connection);
+    connections_.clear();
+    source_ = source;
+    if (source != nullptr) {
+        connections_ << QObject::connect(source, &DataSource::DataChange, owner_, [this] { changed_(); })
+                     << QObject::connect(source, &DataSource::StateChange, owner_, [this] { changed_(); });
+    }
+}
+
 namespace {
 
 // A triangle pointing left or right, with a bar before it for first and last.
@@ -64,14 +75,7 @@ QToolButton *TDBNavigator::ButtonOf(Button button) const {
 }
 
 void TDBNavigator::SetDataSource(DataSource *source) {
-    for (const QMetaObject::Connection &connection : connections_)
-        disconnect(connection);
-    connections_.clear();
-    dataSource_ = source;
-    if (source != nullptr) {
-        connections_ << connect(source, &DataSource::DataChange, this, [this] { refresh(); })
-                     << connect(source, &DataSource::StateChange, this, [this] { refresh(); });
-    }
+    follower_.follow(source);
     refresh();
 }
 
@@ -82,9 +86,9 @@ void TDBNavigator::changeEvent(QEvent *event) {
 }
 
 void TDBNavigator::refresh() {
-    ClientDataSet *dataSet = dataSource_ != nullptr ? dataSource_->DataSet() : nullptr;
+    ClientDataSet *dataSet = follower_.source() != nullptr ? follower_.source()->DataSet() : nullptr;
     const bool usable =
-        dataSet != nullptr && dataSource_->Enabled() && dataSet->Active() && !dataSet->IsEmpty();
+        dataSet != nullptr && follower_.source()->Enabled() && dataSet->Active() && !dataSet->IsEmpty();
     const bool notFirst = usable && dataSet->RecNo() > 1;
     const bool notLast = usable && dataSet->RecNo() < dataSet->RecordCount();
     ButtonOf(Button::First)->setEnabled(notFirst);
@@ -95,7 +99,7 @@ void TDBNavigator::refresh() {
 
 void TDBNavigator::move(Button button) {
     runGuarded([this, button] {
-        ClientDataSet *dataSet = dataSource_ != nullptr ? dataSource_->DataSet() : nullptr;
+        ClientDataSet *dataSet = follower_.source() != nullptr ? follower_.source()->DataSet() : nullptr;
         if (dataSet == nullptr)
             return;
         switch (button) {
@@ -122,14 +126,7 @@ TDBText::TDBText(QWidget *parent)
 }
 
 void TDBText::SetDataSource(DataSource *source) {
-    for (const QMetaObject::Connection &connection : connections_)
-        disconnect(connection);
-    connections_.clear();
-    dataSource_ = source;
-    if (source != nullptr) {
-        connections_ << connect(source, &DataSource::DataChange, this, [this] { refresh(); })
-                     << connect(source, &DataSource::StateChange, this, [this] { refresh(); });
-    }
+    follower_.follow(source);
     refresh();
 }
 
@@ -139,9 +136,9 @@ void TDBText::SetDataField(const QString &field) {
 }
 
 void TDBText::refresh() {
-    ClientDataSet *dataSet = dataSource_ != nullptr ? dataSource_->DataSet() : nullptr;
+    ClientDataSet *dataSet = follower_.source() != nullptr ? follower_.source()->DataSet() : nullptr;
     const Field *field =
-        dataSet != nullptr && dataSet->Active() && !dataSet->IsEmpty() && dataSource_->Enabled()
+        dataSet != nullptr && dataSet->Active() && !dataSet->IsEmpty() && follower_.source()->Enabled()
             ? dataSet->FindField(dataField_)
             : nullptr;
     setText(field != nullptr ? field->DisplayText(locale()) : QString());

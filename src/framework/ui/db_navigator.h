@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QLabel>
 #include <QPointer>
 #include <QWidget>
@@ -9,6 +11,27 @@
 class QToolButton;
 
 namespace bco {
+
+// A control's hold on its data source: the source, and a call back on each of its data and state changes.
+// Following another source lets go of the previous one.
+class DataSourceFollower {
+public:
+    DataSourceFollower(QObject *owner, std::function<void()> changed)
+        : owner_(owner)
+        , changed_(std::move(changed)) {}
+    ~DataSourceFollower() { follow(nullptr); }
+    DataSourceFollower(const DataSourceFollower &) = delete;
+    DataSourceFollower &operator=(const DataSourceFollower &) = delete;
+
+    DataSource *source() const { return source_; }
+    void follow(DataSource *source);
+
+private:
+    QObject *owner_;
+    std::function<void()> changed_;
+    QPointer<DataSource> source_;
+    QList<QMetaObject::Connection> connections_;
+};
 
 // The record navigator (dbnPadrao): first, prior, next and last over a data source's data set. A button
 // is enabled only when its move can go somewhere (first and prior off the first row, next and last off
@@ -22,7 +45,7 @@ public:
 
     explicit TDBNavigator(QWidget *parent = nullptr);
 
-    DataSource *GetDataSource() const { return dataSource_; }
+    DataSource *GetDataSource() const { return follower_.source(); }
     void SetDataSource(DataSource *source);
     QToolButton *ButtonOf(Button button) const;
 
@@ -33,8 +56,9 @@ private:
     void refresh();
     void move(Button button);
 
-    QPointer<DataSource> dataSource_;
-    QList<QMetaObject::Connection> connections_;
+    DataSourceFollower follower_{this, [this] {
+                                     refresh();
+                                 }};
     QToolButton *buttons_[4] = {};
 };
 
@@ -47,7 +71,7 @@ class TDBText : public QLabel {
 public:
     explicit TDBText(QWidget *parent = nullptr);
 
-    DataSource *GetDataSource() const { return dataSource_; }
+    DataSource *GetDataSource() const { return follower_.source(); }
     void SetDataSource(DataSource *source);
     QString DataField() const { return dataField_; }
     void SetDataField(const QString &field);
@@ -55,8 +79,9 @@ public:
 private:
     void refresh();
 
-    QPointer<DataSource> dataSource_;
-    QList<QMetaObject::Connection> connections_;
+    DataSourceFollower follower_{this, [this] {
+                                     refresh();
+                                 }};
     QString dataField_;
 };
 
