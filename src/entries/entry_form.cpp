@@ -167,6 +167,14 @@ void TfrmLancCCorr::bindHandlers() {
         };
 }
 
+EntryFormServices *OpenEntryForm() {
+    return frmLancCCorr.data();
+}
+
+QString TfrmLancCCorr::AccountCode() const {
+    return ui->medCdRedu->Text();
+}
+
 QString TfrmLancCCorr::Msg(const char *key) const {
     return msgPadrao.Msg(QString::fromLatin1(key));
 }

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include "entries/entry_records.h"
+#include "entries/entry_services.h"
 #include "framework/data/data_source.h"
 #include "framework/remote/net_connection.h"
 #include "framework/ui/forms/maintenance_form.h"
@@ -28,7 +29,7 @@ namespace Cli_bco11100 {
 //   - including (boInclusao) and changing (boAltera): confirm and cancel only, the form page alone, the
 //     account bar closed.
 // Controls are found by the object names of entry_form.ui.
-class TfrmLancCCorr : public bco::TfrmPadrao {
+class TfrmLancCCorr : public bco::TfrmPadrao, public EntryFormServices {
     Q_OBJECT
 public:
     explicit TfrmLancCCorr(QWidget *parent = nullptr);
@@ -43,6 +44,10 @@ public:
     bco::DataSource dtsLancCred;
     bco::DataSource dtsLancDeb;
     bco::DataSource dtsCentCustFil;
+
+    bco::NetConnection &ServerConnection() override { return netLancContCorr; }
+    bco::ClientDataSet &EntryList() override { return records.cdsLancamentos; }
+    QString AccountCode() const override;
 
     void sbtIncluirClick() override;
     void sbtProcurarClick() override;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "entries/entry_form.h"
+#include "entries/entry_services.h"
 #include "filter/radio_group.h"
 #include "framework/checks/consiste.h"
 #include "framework/remote/net_connection.h"
@@ -26,14 +26,11 @@ using bco::FieldKind;
 
 // The dialog works for the open entry form: it calls the server through the entry form's connection and
 // loads the entry form's list. A host that asks for the filter without it has made a mistake.
-Cli_bco11100::TfrmLancCCorr &entryForm() {
-    if (Cli_bco11100::frmLancCCorr.isNull())
+Cli_bco11100::EntryFormServices &openEntryForm() {
+    Cli_bco11100::EntryFormServices *entryForm = Cli_bco11100::OpenEntryForm();
+    if (entryForm == nullptr)
         throw std::logic_error("O filtro de lançamentos só funciona com a tela de lançamentos aberta.");
-    return *Cli_bco11100::frmLancCCorr;
-}
-
-bco::Variant callServer(const QString &method, bco::VariantList &args) {
-    return Consiste::CheckResultServ(entryForm().netLancContCorr.Call(method, args), true, 0);
+    return *entryForm;
 }
 
 // A whole number of days from a parameter; a missing row, or a value that is no number, counts no days.
@@ -68,11 +65,13 @@ QStringList typeListText(const TypeListQuery &t, const QString &keyLine) {
 
 } // namespace
 
-TfrmFiltroLancCont::TfrmFiltroLancCont(QWidget *parent)
+TfrmFiltroLancCont::TfrmFiltroLancCont(Cli_bco11100::EntryFormServices &entryForm, QWidget *parent)
     : TfrmFiltroPadrao(DescendantLayout{}, parent)
     , dtsLancto(&cdsLancto)
     , dtsLancCred(&qryLancCred)
     , dtsLancDeb(&qryLancDeb)
+    , entryForm_(entryForm)
+    , list_(&entryForm.EntryList())
     , ui(std::make_unique<Ui::frmFiltroLancCont>()) {
     ui->setupUi(this);
     BindFrame();
@@ -102,6 +101,15 @@ TfrmFiltroLancCont::TfrmFiltroLancCont(QWidget *parent)
 }
 
 TfrmFiltroLancCont::~TfrmFiltroLancCont() = default;
+
+bco::Variant TfrmFiltroLancCont::callServer(const QString &method, bco::VariantList &args) {
+    return Consiste::CheckResultServ(entryForm_.ServerConnection().Call(method, args), true, 0);
+}
+
+void TfrmFiltroLancCont::SetList(bco::DataSource *dataSource) {
+    bco::ClientDataSet *given = dataSource != nullptr ? dataSource->DataSet() : nullptr;
+    list_ = given != nullptr ? given : &entryForm_.EntryList();
+}
 
 void TfrmFiltroLancCont::declareDataSets() {
     cdsGeral_bco.setObjectName(QStringLiteral("cdsGeral_bco"));
@@ -291,7 +299,7 @@ void TfrmFiltroLancCont::sbtConfirmaClick() {
     query_.entryKind = args[6].toText();
     query_.typeList = args[7].toText();
     query_.allTypes = args[8].toText();
-    entryForm().records.cdsLancamentos.SetData(entries);
+    list_->SetData(entries);
 
     SetModalResult(bco::mrOk);
     Close();
@@ -351,11 +359,12 @@ void TfrmFiltroLancCont::btfLoadOpcClick() {
     kindOnEntry_ = rgpLancamento->ItemIndex();
 }
 
-void CriaFiltroLancCont(QPointer<TfrmFiltroLancCont> &form, bco::DataSource *, const QString &operation,
-                        const QString &accountCode) {
+void CriaFiltroLancCont(QPointer<TfrmFiltroLancCont> &form, bco::DataSource *dataSource,
+                        const QString &operation, const QString &accountCode) {
     stCdReduCont = accountCode.left(3);
     if (form.isNull())
-        form = bco::CreateForm<TfrmFiltroLancCont>();
+        form = bco::CreateForm<TfrmFiltroLancCont>(openEntryForm());
+    form->SetList(dataSource);
     if (operation == u"BOTAO_FILTRO") {
         form->ShowModal();
     } else if (operation == u"ESCONDE_FILTRO") {

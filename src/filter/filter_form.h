@@ -19,6 +19,10 @@ namespace Ui {
 class frmFiltroLancCont;
 }
 
+namespace Cli_bco11100 {
+class EntryFormServices;
+}
+
 // The entry filter's unit.
 namespace Cli_bco11102 {
 
@@ -58,12 +62,16 @@ struct TLancQuery {
 // The criteria of the entry list (screen BCO11102), a modal dialog made once per entry form: closing it only
 // hides it, so that its criteria live on until the entry form closes and destroys it. It has no server
 // connection of its own and fills no list of its own: it calls through the entry form's connection and
-// loads the entry form's list, so it works only while the entry form is open.
+// loads the list it is given (the entry form's, unless another is named), so it works only while the entry
+// form is open.
 class TfrmFiltroLancCont : public bco::TfrmFiltroPadrao {
     Q_OBJECT
 public:
-    explicit TfrmFiltroLancCont(QWidget *parent = nullptr);
+    explicit TfrmFiltroLancCont(Cli_bco11100::EntryFormServices &entryForm, QWidget *parent = nullptr);
     ~TfrmFiltroLancCont() override;
+
+    // The list the confirm loads: the data set of `dataSource`, or the entry form's list when it names none.
+    void SetList(bco::DataSource *dataSource);
 
     // Checks the criteria, keeps them, reloads the entry form's list with them and closes the dialog.
     void sbtConfirmaClick() override;
@@ -99,6 +107,7 @@ protected:
     void FormClose(bco::TCloseAction &action) override;
 
 private:
+    bco::Variant callServer(const QString &method, bco::VariantList &args);
     void declareDataSets();
     void bindHandlers();
     void RestoreFilter();
@@ -114,6 +123,8 @@ private:
     void rgpLancamentoClick();
     void sbtListTipoClick();
 
+    Cli_bco11100::EntryFormServices &entryForm_;
+    bco::ClientDataSet *list_;
     std::unique_ptr<Ui::frmFiltroLancCont> ui;
     TFILTRO Filtro;
     TLancQuery query_;
@@ -128,7 +139,7 @@ extern QString stCdReduCont;
 // Shows the filter ("BOTAO_FILTRO": modally, returning when the operator closes it) or reruns its last
 // confirmed criteria without showing it ("ESCONDE_FILTRO"), for the account `accountCode` (cut to 3
 // characters); any other operation does nothing more. `form` is the dialog variable, filled when the
-// dialog is made. The data source is not used.
+// dialog is made; the list loaded is the data set of `dataSource` (the entry form's list when null).
 void CriaFiltroLancCont(QPointer<TfrmFiltroLancCont> &form, bco::DataSource *dataSource,
                         const QString &operation, const QString &accountCode);
 
