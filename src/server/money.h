@@ -9,10 +9,10 @@ namespace bco::server {
 // The one place where amounts change representation. Amounts travel as floating point with two decimals (the
 // forms are built that way) and are stored as integer cents, so that sums and balances are exact.
 //
-// A double is read through its shortest decimal form, the digits the operator typed (1.005, not
-// 1.00499999999999989...), and that decimal is rounded to the cent: half away from zero for an amount, up or
-// down for the bounds of a range. Amounts must be finite and below 10^13 in magnitude (NUMERIC(15,2)); others
-// give nullopt.
+// A double is rounded to the cent by the forms' own rule (RoundShortestDecimal: the digits the operator
+// typed, 1.005 and not 1.00499999999999989...), half away from zero for an amount, up or down for the bounds
+// of a range, so that the server stores exactly what a form shows. Amounts must be finite and below 10^13 in
+// magnitude (NUMERIC(15,2)); others give nullopt.
 std::optional<qint64> centsFromAmount(double amount);
 // The least number of cents not below `bound`, and the greatest not above it: 99.999 -> 10000 and 100.001 ->
 // 10000, so that a range of [99.999, 100.001] holds exactly 100.00.

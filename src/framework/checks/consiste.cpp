@@ -7,6 +7,7 @@
 
 #include <QStringList>
 
+#include "framework/checks/decimal_rounding.h"
 #include "framework/checks/dialogs.h"
 
 namespace Consiste {
@@ -46,46 +47,17 @@ QString Replace(const QString &pattern, const QString &text, const QString &repl
 }
 
 double RoundDec(double value, int places) {
-    if (!std::isfinite(value))
-        return value;
-    // Beyond these the rounding digit lies outside any double's shortest text; the clamp keeps the
-    // exponent arithmetic below far from overflow.
+    // Beyond these the rounding digit lies outside any double's shortest text.
     places = std::clamp(places, -400, 400);
-
-    // Shortest round-trip text in scientific form: [-]d[.ddd]e(+|-)xx.
-    char buffer[64];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-    const std::string shortest(buffer, written.ptr);
-    const bool negative = shortest.front() == '-';
-    const std::size_t exponentAt = shortest.find('e');
-    std::string digits;
-    for (std::size_t i = negative ? 1 : 0; i < exponentAt; ++i) {
-        if (shortest[i] != '.')
-            digits += shortest[i];
-    }
-    const int exponent = std::stoi(shortest.substr(exponentAt + 1));
-
-    // digits[i] weighs 10^(exponent - i); the last kept digit weighs 10^-places.
-    const long keep = static_cast<long>(exponent) + places + 1;
-    if (keep >= static_cast<long>(digits.size()))
+    const auto rounded = bco::RoundShortestDecimal(value, places, bco::DecimalRounding::HalfAwayFromZero);
+    if (!rounded)
         return value;
-    if (keep < 0)
+    if (rounded->isZero())
         return 0.0;
-    std::string kept = digits.substr(0, static_cast<std::size_t>(keep));
-    if (digits[static_cast<std::size_t>(keep)] >= '5') {
-        std::size_t i = kept.size();
-        while (i > 0 && kept[i - 1] == '9')
-            kept[--i] = '0';
-        if (i == 0)
-            kept.insert(kept.begin(), '1');
-        else
-            ++kept[i - 1];
-    }
-    if (kept.find_first_not_of('0') == std::string::npos)
-        return 0.0;
-    const std::string rounded = (negative ? "-" : "") + kept + "e" + std::to_string(-places);
+    const std::string text =
+        (rounded->negative ? "-" : "") + rounded->digits + "e" + std::to_string(rounded->exponent);
     double result = 0.0;
-    std::from_chars(rounded.data(), rounded.data() + rounded.size(), result);
+    std::from_chars(text.data(), text.data() + text.size(), result);
     return result;
 }
 
