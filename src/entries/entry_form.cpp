@@ -114,6 +114,10 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     };
     for (const auto &[button, picture] : icons)
         SetButtonIcon(button, picture);
+    BindCommand(ui->sbtFiltro, ui->mnuFiltro);
+    BindCommand(ui->sbtContab, ui->mnuContab);
+    BindCommand(ui->sbtEmitirCheque, ui->mnuEmitirCheque);
+    BindCommand(ui->sbtImportar, ui->actImportar);
     // The form's own maintenance items go after the base form's, before its last item (close).
     mnuManutencao->insertSeparator(mnuFechar);
     mnuManutencao->insertActions(mnuFechar, {ui->mnuFiltro, ui->mnuContab, ui->mnuEmitirCheque});
@@ -121,7 +125,7 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
 
     bindHandlers();
     // No account is chosen yet: the state of a form whose account bar has the focus.
-    Habilita(false, true);
+    Habilita(true);
     HabilitaPagina(false);
 }
 
@@ -154,10 +158,7 @@ void TfrmLancCCorr::bindHandlers() {
     bco::connectGuarded(&dtsLancamentos, &bco::DataSource::StateChange, this,
                         [this] { dtsLancamentosStateChange(); });
 
-    OnClick(ui->sbtFiltro, [this] { sbtFiltroClick(); });
     OnClick(ui->mnuFiltro, [this] { sbtFiltroClick(); });
-    OnClick(ui->mnuContab, [this] { ui->sbtContab->click(); });
-    OnClick(ui->mnuEmitirCheque, [this] { ui->sbtEmitirCheque->click(); });
 
     // The look-ups of the entry fields come with the checks of those fields; until then a click shows
     // nothing.
@@ -185,8 +186,10 @@ bool TfrmLancCCorr::NoAccount() const {
     return !records.cdsLancamentos.Active();
 }
 
-bool TfrmLancCCorr::Editing() const {
-    return sbtConfirmar->isEnabled();
+void TfrmLancCCorr::SetMode(Mode mode) {
+    mode_ = mode;
+    boInclusao = mode == Mode::Including;
+    boAltera = mode == Mode::Changing;
 }
 
 // ---- opening and closing ----
@@ -212,14 +215,13 @@ void TfrmLancCCorr::FormCreate() {
 void TfrmLancCCorr::FormActivate() {
     repaint();
     // Coming back to the form in the middle of an include must not close the fields being typed.
-    HabilitaCampos(boInclusao);
+    HabilitaCampos(mode_ == Mode::Including);
 }
 
 void TfrmLancCCorr::FormClose(bco::TCloseAction &action) {
     boStCriado = false;
     // The modes end with the form: a new form starts with no entry being included or changed.
-    boInclusao = false;
-    boAltera = false;
+    SetMode(Mode::Browsing);
     netLancContCorr.Close();
     // The filter dialog lives as long as the entry form it filters.
     delete Cli_bco11102::frmFiltroLancCont.data();
@@ -230,7 +232,6 @@ void TfrmLancCCorr::FormClose(bco::TCloseAction &action) {
 // ---- the account bar ----
 
 void TfrmLancCCorr::medCdReduEnter() {
-    ui->sbtEmitirCheque->setEnabled(false);
     ui->mnuEmitirCheque->setEnabled(false);
 }
 
@@ -250,7 +251,7 @@ void TfrmLancCCorr::panFiltroEnter() {
         SetActivePage(tshFolhaDados);
         pgcPadraoChange();
     }
-    Habilita(false, true);
+    Habilita(true);
     HabilitaPagina(false);
 }
 
@@ -334,9 +335,8 @@ void TfrmLancCCorr::dtsLancamentosStateChange() {
     bco::ClientDataSet &list = records.cdsLancamentos;
     if (list.IsEmpty())
         SetActivePage(tshFolhaDados);
-    Habilita(false, NoAccount());
-    boInclusao = false;
-    boAltera = false;
+    SetMode(Mode::Browsing);
+    Habilita(NoAccount());
     // A list opens here with its first entry shown before its state is announced: the cheque button, which
     // depends on the tool bar just set, is set again for that entry.
     RegraCheque();
@@ -386,46 +386,37 @@ void TfrmLancCCorr::dtsLancamentosDataChange() {
 }
 
 void TfrmLancCCorr::RegraCheque() {
-    const bool on =
-        ui->cbbTipo->currentIndex() == 1 && sbtIncluir->isEnabled() && !records.cdsLancamentos.IsEmpty();
-    ui->sbtEmitirCheque->setEnabled(on);
-    ui->mnuEmitirCheque->setEnabled(on);
+    ui->mnuEmitirCheque->setEnabled(ui->cbbTipo->currentIndex() == 1 && mnuIncluir->isEnabled() &&
+                                    !records.cdsLancamentos.IsEmpty());
 }
 
 // ---- modes ----
 
-void TfrmLancCCorr::Habilita(bool editing, bool blocked) {
-    ui->grbLancamento->setEnabled(boInclusao || boAltera);
+void TfrmLancCCorr::Habilita(bool blocked) {
+    const bool editing = Editing();
+    ui->grbLancamento->setEnabled(editing);
     const bool include = !(editing || blocked);
-    sbtIncluir->setEnabled(include);
-    mnuIncluir->setEnabled(include);
     const bool listed = include && !records.cdsLancamentos.IsEmpty();
-    for (QToolButton *button : std::initializer_list<QToolButton *>{sbtAlterar, sbtExcluir, sbtProcurar,
-                                                                    sbtVerificar, ui->sbtContab})
-        button->setEnabled(listed);
-    for (QAction *item : {mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, ui->mnuContab})
-        item->setEnabled(listed);
-    ui->sbtFiltro->setEnabled(include);
-    ui->mnuFiltro->setEnabled(include);
-    for (QToolButton *button : {sbtConfirmar, sbtCancelar})
-        button->setEnabled(editing);
-    for (QAction *item : {mnuConfirmar, mnuCancelar})
-        item->setEnabled(editing);
-    ui->sbtImportar->setEnabled(include);
+    const std::pair<QAction *, bool> commands[] = {
+        {mnuIncluir, include},  {mnuAlterar, listed},       {mnuExcluir, listed},     {mnuProcurar, listed},
+        {mnuVerificar, listed}, {ui->mnuContab, listed},    {ui->mnuFiltro, include}, {mnuConfirmar, editing},
+        {mnuCancelar, editing}, {ui->actImportar, include},
+    };
+    for (const auto &[command, on] : commands)
+        command->setEnabled(on);
 
-    const bool navigating = !sbtConfirmar->isEnabled();
-    dbnPadrao->setEnabled(navigating);
+    dbnPadrao->setEnabled(!editing);
     for (QAction *item : {mnuPrimeiro, mnuAnterior, mnuProximo, mnuUltimo})
-        item->setEnabled(navigating);
-    dbtNome->SetDataSource(navigating ? &dtsLancamentos : nullptr);
+        item->setEnabled(!editing);
+    dbtNome->SetDataSource(editing ? nullptr : &dtsLancamentos);
 }
 
 void TfrmLancCCorr::HabilitaPagina(bool on) {
-    const bool grid = !sbtConfirmar->isEnabled();
+    const bool grid = !Editing();
     SetPageEnabled(tshFolhaDados, grid);
     mnuFolhaDados->setEnabled(grid);
     const bco::ClientDataSet &list = records.cdsLancamentos;
-    const bool form = on && list.Active() && (!list.IsEmpty() || sbtConfirmar->isEnabled());
+    const bool form = on && list.Active() && (!list.IsEmpty() || Editing());
     SetPageEnabled(tshFormulario, form);
     mnuFormulario->setEnabled(form);
 }
@@ -447,10 +438,10 @@ void TfrmLancCCorr::HabilitaCampos(bool on) {
 
 void TfrmLancCCorr::sbtIncluirClick() {
     TfrmPadrao::sbtIncluirClick();
-    boInclusao = true;
+    SetMode(Mode::Including);
     boValidaIdComp = false;
     HabilitaCampos(true);
-    Habilita(true, false);
+    Habilita(false);
     ui->depDataMov->SetDate(QDate::currentDate());
     ui->medTpLanc->Clear();
     ui->medCentCust->Clear();
@@ -582,7 +573,7 @@ void TfrmLancCCorr::pgcPadraoChanging(bool &AllowChange) {
 void TfrmLancCCorr::pgcPadraoChange() {
     TfrmPadrao::pgcPadraoChange();
     dtsLancamentosDataChange();
-    Habilita(false, NoAccount());
+    Habilita(NoAccount());
 }
 
 // ---- credit or debit ----

@@ -55,9 +55,14 @@ public:
     void sbtCancelarClick() override;
     void sbtFiltroClick();
 
-    // The tool bar for a mode: `editing` while an entry is included or changed, `blocked` while no account
-    // is chosen.
-    void Habilita(bool editing, bool blocked);
+    // What the form is doing with an entry. The mode lives here alone: boInclusao and boAltera mirror it
+    // for the host, and the enabling routines read it.
+    enum class Mode { Browsing, Including, Changing };
+    Mode CurrentMode() const { return mode_; }
+
+    // The tool bar for the mode: confirm and cancel only while an entry is included or changed; nothing
+    // but the account bar while `blocked` (no account chosen).
+    void Habilita(bool blocked);
     // The pages: the form page only with `on`, an open list, and an entry to show or one being edited.
     void HabilitaPagina(bool on);
     // The entry fields (the description follows its group box instead).
@@ -88,11 +93,13 @@ private:
     void cbbTipoChange();
     void RegraCheque();
     void CheckPageItems();
-    bool Editing() const;
+    void SetMode(Mode mode);
+    bool Editing() const { return mode_ != Mode::Browsing; }
     bool NoAccount() const;
     QString Msg(const char *key) const;
 
     std::unique_ptr<Ui::frmLancCCorr> ui;
+    Mode mode_ = Mode::Browsing;
 
     // Working values kept between operations; texts are cut to their widths (WorkingWidth).
     QString typeAccount_;
@@ -111,7 +118,7 @@ private:
 extern QPointer<TfrmLancCCorr> frmLancCCorr;
 // True from the creation of the form until its close.
 extern bool boStCriado;
-// The form's modes: an entry is being included, or changed.
+// The form's modes for the host: an entry is being included, or changed (written by the form's mode only).
 extern bool boInclusao;
 extern bool boAltera;
 // For the host; the module neither reads nor writes it.

@@ -44,6 +44,15 @@ void TForm::OnClick(QAction *action, std::function<void()> handler) {
     connect(action, &QAction::triggered, this, [handler = std::move(handler)] { runGuarded(handler); });
 }
 
+void TForm::BindCommand(QToolButton *button, QAction *action) {
+    action->setIconText(button->text());
+    if (!button->toolTip().isEmpty())
+        action->setToolTip(button->toolTip());
+    if (action->icon().isNull())
+        action->setIcon(button->icon());
+    button->setDefaultAction(action);
+}
+
 void TForm::SetButtonIcon(QToolButton *button, QStyle::StandardPixmap picture) const {
     if (button->icon().isNull())
         button->setIcon(style()->standardIcon(picture, nullptr, button));

@@ -96,6 +96,10 @@ protected:
     // Runs `handler` through the event guard on every click of the button or trigger of the action.
     void OnClick(QAbstractButton *button, std::function<void()> handler);
     void OnClick(QAction *action, std::function<void()> handler);
+    // Makes `action` the one command behind `button` and the menu items that hold it: the button shows the
+    // action (its caption becomes the action's icon text, its hint and picture the action's), a click
+    // triggers it, and enabling the action enables the button. Handlers connect to the action only.
+    void BindCommand(QToolButton *button, QAction *action);
     // Gives a tool button of the frame the style's picture for its job, unless the layout gave it one.
     void SetButtonIcon(QToolButton *button, QStyle::StandardPixmap picture) const;
 

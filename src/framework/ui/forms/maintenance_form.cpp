@@ -81,15 +81,14 @@ void TfrmPadrao::BindFrame() {
     for (QToolButton *button : panMenu->findChildren<QToolButton *>())
         button->setSizePolicy(QSizePolicy::Minimum, button->sizePolicy().verticalPolicy());
 
-    const std::pair<QToolButton *, void (TfrmPadrao::*)()> clicks[] = {
-        {sbtIncluir, &TfrmPadrao::sbtIncluirClick},     {sbtAlterar, &TfrmPadrao::sbtAlterarClick},
-        {sbtExcluir, &TfrmPadrao::sbtExcluirClick},     {sbtProcurar, &TfrmPadrao::sbtProcurarClick},
-        {sbtVerificar, &TfrmPadrao::sbtVerificarClick}, {sbtCancelar, &TfrmPadrao::sbtCancelarClick},
-        {sbtConfirmar, &TfrmPadrao::sbtConfirmarClick}, {sbtImprimir, &TfrmPadrao::sbtImprimirClick},
-        {sbtFechar, &TfrmPadrao::sbtFecharClick},
+    // Each command is one action, shown by its tool button and held by its menu: it is enabled in one place.
+    const std::pair<QToolButton *, QAction *> commands[] = {
+        {sbtIncluir, mnuIncluir},     {sbtAlterar, mnuAlterar},     {sbtExcluir, mnuExcluir},
+        {sbtProcurar, mnuProcurar},   {sbtVerificar, mnuVerificar}, {sbtCancelar, mnuCancelar},
+        {sbtConfirmar, mnuConfirmar}, {sbtImprimir, mnuListagem},   {sbtFechar, mnuFechar},
     };
-    for (const auto &[button, handler] : clicks)
-        OnClick(button, [this, h = handler] { (this->*h)(); });
+    for (const auto &[button, action] : commands)
+        BindCommand(button, action);
     const std::pair<QAction *, void (TfrmPadrao::*)()> items[] = {
         {mnuIncluir, &TfrmPadrao::sbtIncluirClick},     {mnuAlterar, &TfrmPadrao::sbtAlterarClick},
         {mnuExcluir, &TfrmPadrao::sbtExcluirClick},     {mnuProcurar, &TfrmPadrao::sbtProcurarClick},
@@ -220,8 +219,12 @@ void TfrmPadrao::pageChosen(int index) {
     const int chosen = index;
     setPageQuietly(shownPage_);
     QWidget *target = pgcPadrao->widget(chosen);
-    bool allow = target != nullptr && target->isEnabled();
+    bool allow = target != nullptr;
+    // The handler runs first, even towards a disabled page, so that it can tell the operator why the page
+    // does not change.
     if (allow && !runGuarded([&] { pgcPadraoChanging(allow); }))
+        allow = false;
+    if (allow && !target->isEnabled())
         allow = false;
     if (!allow) {
         // A refused change leaves the menu items as the pages are.

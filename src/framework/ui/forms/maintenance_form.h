@@ -21,9 +21,13 @@ class ClientDataSet;
 // with its caption dbtNome.
 //
 // Pages change two ways. SetActivePage is the program's: no handler runs. An operator's change (the page
-// tabs, the page menu items, ChangePage) runs pgcPadraoChanging first, which may refuse it, then, once the
-// page has changed, pgcPadraoChange. A disabled page is never chosen that way; a disabled page may still be
-// the active one (the form shows it with its controls off).
+// tabs, the page menu items, ChangePage) runs pgcPadraoChanging first, which may refuse it (and say why),
+// then, once the page has changed, pgcPadraoChange. The handler runs for a disabled page too, but a disabled
+// page is never chosen that way; a disabled page may still be the active one (the form shows it with its
+// controls off).
+//
+// Each command (include, change, ... close) is one action: its tool button shows it and the maintenance menu
+// holds it, so enabling the action enables both (BindCommand).
 //
 // The base form's own handlers run first in the descendant's: cancel drops an unposted insert or edit of
 // the navigator's data set; delete, find, verify and the others have no step of their own. The questions
