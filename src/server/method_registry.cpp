@@ -29,6 +29,7 @@ MethodRegistry allMethods() {
     addRegisterMethods(registry);
     addAccountMethods(registry);
     addEntryListMethods(registry);
+    addInsertionMethods(registry);
     return registry;
 }
 

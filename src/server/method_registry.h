@@ -72,5 +72,6 @@ void addParameterMethods(MethodRegistry &registry);
 void addRegisterMethods(MethodRegistry &registry);
 void addAccountMethods(MethodRegistry &registry);
 void addEntryListMethods(MethodRegistry &registry);
+void addInsertionMethods(MethodRegistry &registry);
 
 } // namespace bco::server

@@ -1,4 +1,5 @@
 #include "server/access.h"
+#include "server/accounting.h"
 #include "server/method_registry.h"
 #include "server/money.h"
 #include "server/numbering.h"
@@ -83,11 +84,7 @@ Variant getVdPeriodoContabil(CallContext &context, VariantList &args) {
     const QDate date = args[1].toDate();
     if (company.isEmpty() || !date.isValid() || !allowCompany(context, company))
         return false;
-    const auto open = context.sql.scalar(
-        QStringLiteral("SELECT 1 FROM PERIODOCTB WHERE CDEMPRESA = :empresa AND DTINIPERI <= :data "
-                       "AND DTFIMPERI >= :data AND IDSITUPERI = 'A'"),
-        {{QStringLiteral("empresa"), company}, {QStringLiteral("data"), date}});
-    return open.has_value();
+    return isOpenPeriod(context.sql, company, date);
 }
 
 // getPrxMovBancario, getPrxMovCredBanc, getPrxMovDebBanc(account, quantity): the next number of the account's

@@ -1,5 +1,6 @@
 #include "server/access.h"
 #include "server/code_list.h"
+#include "server/entry_kinds.h"
 #include "server/method_registry.h"
 #include "server/money.h"
 
@@ -31,21 +32,6 @@ const Columns entryColumns = {
     {QStringLiteral("CDCENTCUST"), Kind::Text, 4},
 };
 
-// What differs between the credit and the debit half of the list.
-struct EntryKind {
-    QChar letter;
-    const char *table, *number, *type, *typeTable, *typeName, *date, *description, *value, *accountingCompany,
-        *typedBranch;
-    const char *sign; // debits are listed negative
-};
-
-const EntryKind credits{u'C',         "MOVCREDBANC",  "NRMOVICRED",   "CDTPCREDBANC",
-                        "TPCREDBANC", "DSTPCREDBANC", "DTMOVICRED",   "DSMOVICRED",
-                        "VRMOVICRED", "CDECTBMCRED",  "CDFILILANCRE", ""};
-const EntryKind debits{u'D',         "MOVDEBIBANC",  "NRMOVIDEBI",   "CDTPDEBIBANC",
-                       "TPDEBIBANC", "DSTPDEBIBANC", "DTMOVIDEBI",   "DSMOVIDEBI",
-                       "VRMOVIDEBI", "CDECTBMDEB",   "CDFILILANDEB", "-"};
-
 // The criteria of one call, already checked.
 struct Criteria {
     QString account;
@@ -58,9 +44,7 @@ struct Criteria {
 };
 
 QString select(const EntryKind &kind, const Criteria &criteria, SqlParams &params) {
-    const auto column = [](const char *name) {
-        return QString::fromLatin1(name);
-    };
+    const auto column = EntryKind::column;
     QString sql = QStringLiteral(
         "SELECT R.%date, T.%typeName, R.%description, %sign R.%value, '%letter', R.%number, "
         "R.NRMOVBANC, R.CDCLASSFINA, R.%type, R.CDFILIAL, M.DTMOVBANC, M.NRDOCMBANC, R.CDEMPRESA, "
@@ -84,7 +68,7 @@ QString select(const EntryKind &kind, const Criteria &criteria, SqlParams &param
         .replace(QStringLiteral("%table"), column(kind.table))
         .replace(QStringLiteral("%date"), column(kind.date))
         .replace(QStringLiteral("%description"), column(kind.description))
-        .replace(QStringLiteral("%sign"), column(kind.sign))
+        .replace(QStringLiteral("%sign"), kind.isCredit() ? QString() : QStringLiteral("-"))
         .replace(QStringLiteral("%value"), column(kind.value))
         .replace(QStringLiteral("%letter"), QString(kind.letter))
         .replace(QStringLiteral("%number"), column(kind.number))
@@ -196,8 +180,8 @@ Variant getLancamentos(CallContext &context, VariantList &args) {
         const QString sql = select(half, criteria, own) + orderBy(half);
         return context.sql.packet(sql, own, entryColumns);
     };
-    const DataPacket creditRows = rows(credits, criteria.credits);
-    const DataPacket debitRows = rows(debits, criteria.debits);
+    const DataPacket creditRows = rows(creditKind, criteria.credits);
+    const DataPacket debitRows = rows(debitKind, criteria.debits);
     return mergeByDateAndMovement(creditRows, debitRows);
 }
 

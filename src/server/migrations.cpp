@@ -18,6 +18,7 @@ struct Migration {
 constexpr Migration migrations[] = {
     {1, "0001_ledger"},
     {2, "0002_pictures"},
+    {3, "0003_accounting"},
 };
 
 QString resource(const QString &path) {

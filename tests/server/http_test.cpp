@@ -100,9 +100,21 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
         {"GetLancamentos", {"001", demoDate.addDays(-30), demoDate, -0.001, 0.001, "T", "T", "", "T"}},
         {"GetFilialRel", {"'01','02'", "T", false}},
     };
+    const auto draw = [&](const QString &method, const QString &account) {
+        return call(method.toLatin1().constData(), {account, "1"}, token).answer.result.toText();
+    };
+    EntryRequest credit{.kind = 'C'};
+    EntryRequest debit{.kind = 'D', .value = 1.0};
+    const Insertion insertions[] = {insertion(credit, draw), insertion(debit, draw)};
     TestServer local(Backend::Sqlite, false);
-    EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + 1)
+    EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + std::size(insertions) + 1)
         << "a method without a call here";
+    for (const Insertion &entry : insertions) {
+        SCOPED_TRACE(entry.method.toStdString());
+        const HttpAnswer answer = call(entry.method.toLatin1().constData(), entry.args, token);
+        EXPECT_EQ(answer.status, 200);
+        EXPECT_TRUE(answer.answer.ok) << answer.answer.error.toStdString();
+    }
     for (const auto &c : calls) {
         SCOPED_TRACE(c.method);
         const HttpAnswer answer = call(c.method, c.args, token);

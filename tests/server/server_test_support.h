@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,6 +81,43 @@ void terminateBackend(qint64 backendProcess);
 
 // A value of a packet's row by field name.
 Variant field(const DataPacket &packet, int row, const char *name);
+
+// A packet that is the change log of one inserted row, its fields in the order given; a field's kind is
+// its value's (null values make text fields).
+DataPacket insertedRow(const std::vector<std::pair<QString, Variant>> &fields);
+
+// An entry as the entry form includes it, for getInsert and getIncDebito.
+struct EntryRequest {
+    char kind = 'C';
+    QString account = QStringLiteral("001");
+    QString company = QStringLiteral("01");
+    QDate date = demoDate;
+    double value = 100.0;
+    QString type = QStringLiteral("0001");
+    QString branch = QStringLiteral("0101");
+    QString typedBranch{};
+    QString costCentre = QStringLiteral("0001");
+    QString description = QStringLiteral("Lançamento de teste");
+    QString typeName = QStringLiteral("Tipo");
+    QString document{};
+    QString customer{};
+    QString supplier{};
+    // Drawn through the server when empty.
+    QString movement{};
+    QString number{};
+};
+
+// The method and the arguments that include `entry`, in the order and kinds the entry form sends them; the
+// numbers it lacks are drawn (`draw` calls a numbering method for the entry's account and answers the
+// number) and kept in it. The second form draws through `server` as the operator of `token` (DEMO when
+// empty).
+struct Insertion {
+    QString method;
+    VariantList args;
+};
+using NumberDrawer = std::function<QString(const QString &method, const QString &account)>;
+Insertion insertion(EntryRequest &entry, const NumberDrawer &draw);
+Insertion insertion(TestServer &server, EntryRequest &entry, const QString &token = {});
 
 // A test run once per database; fixtures that add a SetUp call this one first and stop when it skipped.
 class BackendTest : public ::testing::TestWithParam<Backend> {

@@ -1,0 +1,308 @@
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "server_test_support.h"
+
+namespace bco::server::testing {
+namespace {
+
+// The insertion of entries (getInsert, getIncDebito) over the demo data, on every database of the suite.
+class InsertionTest : public BackendTest {
+protected:
+    void SetUp() override {
+        BackendTest::SetUp();
+        if (!IsSkipped())
+            server = std::make_unique<TestServer>(GetParam());
+    }
+
+    Sql &sql() { return server->database().sql(); }
+    qint64 number(const QString &query, const SqlParams &params = {}) {
+        const auto value = sql().scalar(query, params);
+        return value && !value->isNull() ? value->toLongLong() : 0;
+    }
+
+    // Everything an insertion may write, so that a refusal can be shown to have written nothing.
+    QList<qint64> written() {
+        QList<qint64> counts;
+        for (const char *table : {"MOVBANCARIO", "MOVCREDBANC", "MOVDEBIBANC", "LANCCONT", "LANCCONTITEM",
+                                  "RATEIOCTB", "SALDODIARIO"})
+            counts.append(number(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QString::fromLatin1(table))));
+        counts.append(number(QStringLiteral("SELECT SUM(VRCREDITO - VRDEBITO) FROM SALDODIARIO")));
+        counts.append(number(QStringLiteral("SELECT SUM(NRULTIMO) FROM NUMERACAO WHERE IDTIPONUM = 'LC'")));
+        return counts;
+    }
+
+    // The four packets of an insertion that must be answered.
+    VariantList include(EntryRequest entry, const QString &token = {}) {
+        const Insertion call = insertion(*server, entry, token);
+        last = entry;
+        const CallOutcome outcome =
+            server->callAs(token.isEmpty() ? server->demoToken() : token, call.method, call.args);
+        EXPECT_TRUE(outcome.ok()) << outcome.error.toStdString();
+        return outcome.ok() ? outcome.result.array() : VariantList(4);
+    }
+
+    static qint64 cents(double amount) { return qRound64(amount * 100); }
+    static qint64 sum(const DataPacket &rows, const char *fieldName) {
+        qint64 total = 0;
+        for (int row = 0; row < rows.rowCount(); ++row)
+            total += cents(field(rows, row, fieldName).toFloat());
+        return total;
+    }
+
+    std::unique_ptr<TestServer> server;
+    EntryRequest last;
+};
+
+TEST_P(InsertionTest, ACreditOrADebitWritesOneMovementOneRecordAndBalancedAccounting) {
+    struct Case {
+        const char *name;
+        EntryRequest entry;
+        const char *recordTable, *numberColumn;
+        qint64 balanceChange;
+        QString commercialCode; // of the type's line
+        int shares;
+    };
+    const Case cases[] = {
+        {"a customer's payment",
+         {.kind = 'C', .value = 1234.56, .type = "0002", .customer = "CLI0003"},
+         "MOVCREDBANC",
+         "NRMOVICRED",
+         123456,
+         "CLI0003",
+         1},
+        {"a bank fee apportioned over two branches",
+         {.kind = 'D', .value = 10.01, .type = "0001", .costCentre = "0005"},
+         "MOVDEBIBANC",
+         "NRMOVIDEBI",
+         -1001,
+         "",
+         2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QList<qint64> before = written();
+        const qint64 balanceBefore =
+            cents(server->answer(QStringLiteral("getSaldoDia"), {"001", demoDate}).toFloat());
+        const VariantList answer = include(c.entry);
+        ASSERT_EQ(answer.size(), 4u);
+        EXPECT_EQ(field(answer[0].packet(), 0, "CDRESULT").toText(), u"OK");
+        EXPECT_EQ(answer[3].packet().rowCount(), 0) << "no accounting error";
+
+        const SqlParams key{{QStringLiteral("conta"), QStringLiteral("001")},
+                            {QStringLiteral("movimento"), last.movement}};
+        EXPECT_EQ(
+            number("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento",
+                   key),
+            1);
+        EXPECT_EQ(number(QStringLiteral(
+                             "SELECT COUNT(*) FROM %1 WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento")
+                             .arg(QString::fromLatin1(c.recordTable)),
+                         key),
+                  1);
+        EXPECT_EQ(written()[0], before[0] + 1) << "one movement";
+        EXPECT_EQ(written()[1] + written()[2], before[1] + before[2] + 1) << "one record";
+        EXPECT_EQ(cents(server->answer(QStringLiteral("getSaldoDia"), {"001", demoDate}).toFloat()),
+                  balanceBefore + c.balanceChange);
+
+        // The accounting entry the record names: debits equal credits, the type's line apportioned whole.
+        const QString accounting =
+            sql()
+                .scalar(QStringLiteral("SELECT NRLANCCONT FROM %1 WHERE CDREDUCONT = :conta AND "
+                                       "NRMOVBANC = :movimento")
+                            .arg(QString::fromLatin1(c.recordTable)),
+                        key)
+                ->toString();
+        ASSERT_FALSE(accounting.isEmpty());
+        const SqlParams entryKey{{QStringLiteral("numero"), accounting}};
+        EXPECT_EQ(
+            number("SELECT SUM(VRLANCCTB) FROM LANCCONTITEM WHERE NRLANCCONT = :numero AND IDDEBCRED = 'D'",
+                   entryKey),
+            number("SELECT SUM(VRLANCCTB) FROM LANCCONTITEM WHERE NRLANCCONT = :numero AND IDDEBCRED = 'C'",
+                   entryKey));
+        EXPECT_EQ(number("SELECT SUM(VRLANCCUST) FROM RATEIOCTB WHERE NRLANCCONT = :numero", entryKey),
+                  std::abs(c.balanceChange));
+        EXPECT_EQ(number("SELECT COUNT(*) FROM RATEIOCTB WHERE NRLANCCONT = :numero", entryKey), c.shares);
+
+        // What the form is answered says the same.
+        const DataPacket lines = answer[1].packet();
+        ASSERT_EQ(lines.rowCount(), 2);
+        EXPECT_EQ(sum(lines, "VRLANCCTBTEMP"), 0) << "debits positive, credits negative";
+        EXPECT_EQ(field(lines, 0, "NRLANCCTBTEMP").toText(), accounting);
+        EXPECT_EQ(field(lines, 1, "CDLANCCTBCOME").toText(), c.commercialCode);
+        EXPECT_EQ(sum(answer[2].packet(), "VRLANCCUST"), std::abs(c.balanceChange));
+    }
+}
+
+TEST_P(InsertionTest, AnApportionmentAddsUpToTheValueToTheCent) {
+    for (const auto &[branch, costCentre, share] :
+         {std::tuple{"0101", "0001", 3333}, std::tuple{"0101", "0002", 3333},
+          std::tuple{"0102", "0002", 3334}})
+        sql().execute(
+            QStringLiteral("INSERT INTO RATEIOTPCRED (CDTPCREDBANC, CDFILIAL, CDCENTCUST, PCRATEIO) "
+                           "VALUES ('0001', :filial, :centro, :parte)"),
+            {{QStringLiteral("filial"), QString::fromLatin1(branch)},
+             {QStringLiteral("centro"), QString::fromLatin1(costCentre)},
+             {QStringLiteral("parte"), share}});
+    struct Case {
+        double value;
+        QList<qint64> shares;
+    };
+    for (const Case &c : {Case{100.00, {3333, 3333, 3334}}, Case{0.01, {0, 0, 1}}, Case{0.05, {1, 1, 3}}}) {
+        SCOPED_TRACE(c.value);
+        const VariantList answer = include({.value = c.value, .type = "0001"});
+        const DataPacket shares = answer[2].packet();
+        QList<qint64> got;
+        for (int row = 0; row < shares.rowCount(); ++row)
+            got.append(cents(field(shares, row, "VRLANCCUST").toFloat()));
+        EXPECT_EQ(got, c.shares);
+    }
+}
+
+TEST_P(InsertionTest, RefusesWhatTheFormCouldNotHaveSentAndWritesNothing) {
+    // Each case forges one thing of a good credit of account 001.
+    struct Case {
+        const char *name;
+        std::function<void(EntryRequest &)> entry;
+        std::function<void(Insertion &)> call;
+        QString message;
+        bool restricted = false;
+    };
+    const auto none = [](auto &) {
+    };
+    const auto replaceRow = [](Insertion &call, int argument, const char *name, const Variant &value) {
+        const DataPacket packet = call.args[static_cast<size_t>(argument)].packet();
+        std::vector<std::pair<QString, Variant>> fields;
+        for (int i = 0; i < packet.fields().size(); ++i)
+            fields.emplace_back(packet.fields()[i].name,
+                                packet.fields()[i].name == QLatin1String(name) ? value : packet.value(0, i));
+        call.args[static_cast<size_t>(argument)] = insertedRow(fields);
+    };
+    const Case cases[] = {
+        {"a log of two rows", none,
+         [](Insertion &call) {
+             DataPacket packet = call.args[8].packet();
+             packet.appendRow(packet.row(0).values, RowState::Inserted);
+             call.args[8] = packet;
+         },
+         "Registro de movimento bancário inválido: deve incluir exatamente uma linha, não 2."},
+        {"a changed row instead of a new one", none,
+         [](Insertion &call) {
+             const DataPacket inserted = call.args[9].packet();
+             DataPacket modified(inserted.fields());
+             modified.appendRow(inserted.row(0).values, RowState::Modified, inserted.row(0).values);
+             call.args[9] = modified;
+         },
+         "Registro de crédito inválido: a linha deve ser uma inclusão."},
+        {"a record without its type", none,
+         [](Insertion &call) {
+             const DataPacket packet = call.args[9].packet();
+             std::vector<std::pair<QString, Variant>> fields;
+             for (int i = 0; i < packet.fields().size(); ++i) {
+                 if (packet.fields()[i].name != u"CDTPCREDBANC")
+                     fields.emplace_back(packet.fields()[i].name, packet.value(0, i));
+             }
+             call.args[9] = insertedRow(fields);
+         },
+         "Registro de crédito inválido: deve ter 16 campos, não 15."},
+        {"an account of a company the operator may not use",
+         [](EntryRequest &e) {
+             e.account = "004";
+             e.company = "02";
+             e.branch = "0201";
+         },
+         none, "Operador RESTRITO não relacionado à empresa 02 da conta corrente 004.", true},
+        {"a negative value", [](EntryRequest &e) { e.value = -10.0; }, none,
+         "Valor deve ser maior que zero."},
+        {"a value of zero", [](EntryRequest &e) { e.value = 0.0; }, none, "Valor deve ser maior que zero."},
+        {"a record worth more than its movement", none,
+         [&](Insertion &call) { replaceRow(call, 9, "VRMOVICRED", 200.0); },
+         "O valor do crédito difere do valor do movimento bancário."},
+        {"a movement number nobody drew", [](EntryRequest &e) { e.movement = "0099999999"; }, none,
+         "O número 0099999999 de movimento bancário não foi gerado para a conta corrente 001."},
+        {"a credit number taken already", [](EntryRequest &e) { e.number = "0000000001"; }, none,
+         "O número 0000000001 de crédito já foi usado na conta corrente 001."},
+        {"a movement that claims to be a debit", none,
+         [&](Insertion &call) { replaceRow(call, 8, "IDMOVBANC", "D"); },
+         "O movimento bancário de um crédito deve ter direção e origem \"C\"."},
+        {"a movement born reconciled", none, [&](Insertion &call) { replaceRow(call, 8, "IDSTCONEXT", "1"); },
+         "Um movimento bancário novo não pode estar conciliado."},
+        {"a typed branch of another company", [](EntryRequest &e) { e.typedBranch = "0201"; }, none,
+         "Filial não cadastrada para empresa informada."},
+        {"an unknown type", [](EntryRequest &e) { e.type = "0999"; }, none,
+         "Tipo de crédito bancário não cadastrado."},
+        {"a customer and a supplier",
+         [](EntryRequest &e) {
+             e.customer = "CLI0001";
+             e.supplier = "FOR0001";
+         },
+         none, "O cliente e o fornecedor não podem ser informados no mesmo lançamento."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EntryRequest entry;
+        c.entry(entry);
+        const QString token = c.restricted ? server->restrictedToken() : server->demoToken();
+        Insertion call = insertion(*server, entry, server->demoToken());
+        c.call(call);
+        const QList<qint64> before = written();
+        const CallOutcome outcome = server->callAs(token, call.method, call.args);
+        EXPECT_EQ(outcome.status, CallOutcome::Status::Refused);
+        EXPECT_EQ(outcome.error, c.message);
+        EXPECT_EQ(written(), before);
+    }
+}
+
+TEST_P(InsertionTest, AnEntryThatCannotBeAccountedIsAnsweredWithItsErrorsAndWritesNothing) {
+    struct Case {
+        const char *name;
+        EntryRequest entry;
+        QStringList errors; // code and line
+        std::function<void(Sql &)> prepare = [](Sql &) {
+        };
+    };
+    const Case cases[] = {
+        {"a type that posts to a synthetic account", {.type = "0011"}, {"002/2"}},
+        {"a date of a closed period", {.date = QDate(2024, 1, 10)}, {"004/0"}},
+        {"no cost centre while budgets are kept by cost centre", {.costCentre = ""}, {"003/2"}},
+        {"no cost centre on an account kept by cost centre",
+         {.kind = 'D', .type = "0006", .costCentre = ""},
+         {"003/2"},
+         [](Sql &sql) {
+             sql.execute(QStringLiteral("UPDATE GERPARAMGERAL SET IDTIPOORCA = 'E'"));
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.prepare(sql());
+        const QList<qint64> before = written();
+        const VariantList answer = include(c.entry);
+        QStringList errors;
+        const DataPacket rows = answer[3].packet();
+        for (int row = 0; row < rows.rowCount(); ++row)
+            errors << field(rows, row, "CDERROTEMP").toText() + u'/' +
+                          field(rows, row, "NRSEQCTBTEMP").toText();
+        EXPECT_EQ(errors, c.errors);
+        EXPECT_EQ(answer[1].packet().rowCount(), 2) << "the lines that could not be written are shown";
+        EXPECT_EQ(written(), before);
+    }
+}
+
+TEST_P(InsertionTest, ADebitBeyondItsTypesBudgetIsRefusedByItsKey) {
+    // The demo leaves company 01's taxes on cost centre 0001 50.00 short of this month's budget.
+    EntryRequest over{.kind = 'D', .value = 50.01, .type = "0006", .costCentre = "0001"};
+    const QList<qint64> before = written();
+    VariantList answer = include(over);
+    EXPECT_EQ(field(answer[0].packet(), 0, "CDRESULT").toText(), u"MSG");
+    EXPECT_EQ(field(answer[0].packet(), 0, "DSRESULT").toText(), u"N_Pode_Lanc_Orca");
+    EXPECT_EQ(written(), before);
+
+    answer = include({.kind = 'D', .value = 50.00, .type = "0006", .costCentre = "0001"});
+    EXPECT_EQ(field(answer[0].packet(), 0, "CDRESULT").toText(), u"OK") << "the budget itself may be reached";
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, InsertionTest, ::testing::ValuesIn(availableBackends()), backendName);
+
+} // namespace
+} // namespace bco::server::testing
