@@ -38,7 +38,32 @@ const char *const messages[] = {
     "CR|CR",
     "DB|DB",
     "TIPOCRE|Tipo de Crédito Bancário",
+    "TIPODEB|Tipo de Débito Bancário",
+    "TIPOCRE_N_CAD|Não há tipo crédito cadastrado.",
+    "TIPODEB_N_CAD|Não há tipo débito cadastrado.",
     "conf_op|É necessário confirmar ou cancelar a transação.",
+    "Tipo_inf|Tipo deve ser informado.",
+    "TipoDeb_cad|Tipo de débito bancário não cadastrado.",
+    "TipoCred_cad|Tipo de crédito bancário não cadastrado.",
+    "Filial_n_inf|Filial deve ser informada.",
+    "Filial_n_cad|Filial não cadastrada para empresa informada.",
+    "centCust_Inf|Centro de Custo deve ser informado.",
+    "CentCustFil_Ncad|Centro de Custo não cadastrado para a filial informada.",
+    "Cliente_n_cad|Cliente não cadastrado.",
+    "Fornecedor_n_cad|Fornecedor não cadastrado.",
+    "cli_for_inf|O cliente e o fornecedor não podem ser informados no mesmo lançamento.",
+    "CLI_N_INF|Cliente deve ser informado para contabilização correta do documento.",
+    "FORN_N_INF|Fornecedor deve ser informado para contabilização correta do documento.",
+    "DATA_INV|não é uma data válida.",
+    "BLOQ|Operação bloqueada! Data deve ser maior ou igual a data de processamento.",
+    "Lanc_ForaPeri|Data do lançamento fora do período contábil.",
+    "Data_br|Data deve ser informada.",
+    "Vr<0|Valor deve ser diferente de zero.",
+    "dsLan_inf|Descrição deve ser informada.",
+    "LANCA_JA_CAD|Lançamento em conta corrente já cadastrado. Confirma operação?",
+    "Adianta_Ja_Util|Operação Bloqueada. Adiantamento já foi utilizado.",
+    "Devolucao_Ja_Util|Operação Bloqueada. Devolução já foi utillizada.",
+    "N_Pode_Lanc_Orca|Lançamento não foi incluído pois supera o valor orçado.",
 };
 
 // The wait animation of the day's balance.
@@ -77,6 +102,9 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     dtsLancCred.SetDataSet(&records.qryLancCred);
     dtsLancDeb.SetDataSet(&records.qryLancDeb);
     dtsCentCustFil.SetDataSet(&records.qryCentCustFil);
+    dtsFilial.SetDataSet(&records.cdsFilial);
+    dtsCliente.SetDataSet(&records.cdsCliente);
+    dtsFornecedor.SetDataSet(&records.cdsFornecedor);
 
     ui->dbgPadrao->SetDataSource(&dtsLancamentos);
     // The widths keep their proportions and grow with a font in which a date would not fit its column.
@@ -160,12 +188,7 @@ void TfrmLancCCorr::bindHandlers() {
 
     OnClick(ui->mnuFiltro, [this] { sbtFiltroClick(); });
 
-    // The look-ups of the entry fields come with the checks of those fields; until then a click shows
-    // nothing.
-    for (bco::TBtnPesquisa *lookup :
-         {ui->btpTipoLanc, ui->btnFilial, ui->btpPesqCentCust, ui->btpInsClie, ui->btpInsForn})
-        lookup->OnClick = [] {
-        };
+    bindFieldChecks();
 }
 
 EntryFormServices *OpenEntryForm() {
@@ -178,6 +201,11 @@ QString TfrmLancCCorr::AccountCode() const {
 
 QString TfrmLancCCorr::Msg(const char *key) const {
     return msgPadrao.Msg(QString::fromLatin1(key));
+}
+
+void TfrmLancCCorr::Refuse(const char *key) const {
+    Consiste::MensErro(Msg(key), false);
+    throw Consiste::EAbort();
 }
 
 // The list is open only for an account that was checked; a closed list leaves nothing but the account bar,

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+#include "entries/entry_kind.h"
 #include "entries/entry_records.h"
 #include "entries/entry_services.h"
 #include "framework/data/data_source.h"
@@ -44,6 +45,9 @@ public:
     bco::DataSource dtsLancCred;
     bco::DataSource dtsLancDeb;
     bco::DataSource dtsCentCustFil;
+    bco::DataSource dtsFilial;
+    bco::DataSource dtsCliente;
+    bco::DataSource dtsFornecedor;
 
     bco::NetConnection &ServerConnection() override { return netLancContCorr; }
     bco::ClientDataSet &EntryList() override { return records.cdsLancamentos; }
@@ -53,6 +57,7 @@ public:
     void sbtProcurarClick() override;
     void sbtVerificarClick() override;
     void sbtCancelarClick() override;
+    void sbtConfirmarClick() override;
     void sbtFiltroClick();
 
     // What the form is doing with an entry. The mode lives here alone: boInclusao and boAltera mirror it
@@ -97,6 +102,38 @@ private:
     bool Editing() const { return mode_ != Mode::Browsing; }
     bool NoAccount() const;
     QString Msg(const char *key) const;
+    // Shows the text of `key` as an error and aborts: the failure of a check.
+    [[noreturn]] void Refuse(const char *key) const;
+
+    // ---- the entry fields' checks (entry_checks.cpp) ----
+    enum class Party { Customer, Supplier };
+    struct PartyControls;
+    PartyControls PartyOf(Party party);
+    void bindFieldChecks();
+    void depDataMovExit();
+    void medTpLancExit();
+    void DescriptionFromType();
+    void nedLancamentoKeyPress(QChar &key);
+    void btpTipoLancClick();
+    void PointTypeLookUp();
+    void Vd_TipoLanc(bool mandatory);
+    void Vd_Filial(bool mandatory);
+    void Vd_CentCust(bool mandatory);
+    void Vd_ClieForn(Party party);
+    void Vd_Cliente() { Vd_ClieForn(Party::Customer); }
+    void Vd_Fornecedor() { Vd_ClieForn(Party::Supplier); }
+    void Vd_ClieForn();
+    void Data();
+    void Verifica_Acesso_Sistema(QDate date);
+    bool Vd_PeriodoContabil(const QString &company, QDate date);
+    void CentCustFil(const QString &costCentre, bool all);
+
+    // ---- confirming (entry_confirm.cpp) ----
+    bool ConfirmaDuplicidade();
+    void CentroCustoLancamento();
+    void IncluiLancamento(const EntryKind &kind);
+    void EndConfirm();
+    QString AccountCompany() const;
 
     std::unique_ptr<Ui::frmLancCCorr> ui;
     Mode mode_ = Mode::Browsing;
@@ -105,8 +142,15 @@ private:
     QString typeAccount_;
     QString typeCommercialKind_;
     QString typeAccountingFlag_;
+    QString typeClass_;
+    QString typeHistory_;
+    QString entryBranch_;
+    QString entryCostCentre_;
+    QString partyLetter_;
     QString accountLedgerAccount_;
     QString accountKind_;
+    // The payload of the last insertion, change or deletion.
+    bco::Variant lastServerResult_;
     int previousKindIndex_ = 0;
     bool filling_ = false;
     bool insertPending_ = false;

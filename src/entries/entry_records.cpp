@@ -1,5 +1,7 @@
 #include "entries/entry_records.h"
 
+#include "entries/entry_kind.h"
+
 #include "framework/checks/consiste.h"
 #include "framework/checks/edit_mask.h"
 
@@ -127,33 +129,25 @@ void EntryRecords::declareEntryRecords() {
     });
 
     // Credit and debit records are twins: the same layout under their own column names.
-    struct RecordNames {
-        bco::ClientDataSet *record;
-        const char *objectName, *number, *type, *date, *description, *value, *accountingCompany, *entryBranch;
-    };
-    const RecordNames twins[] = {
-        {&cdsCredito, "cdsCredito", "NRMOVICRED", "CDTPCREDBANC", "DTMOVICRED", "DSMOVICRED", "VRMOVICRED",
-         "CDECTBMCRED", "CDFILILANCRE"},
-        {&cdsDebito, "cdsDebito", "NRMOVIDEBI", "CDTPDEBIBANC", "DTMOVIDEBI", "DSMOVIDEBI", "VRMOVIDEBI",
-         "CDECTBMDEB", "CDFILILANDEB"},
-    };
-    for (const auto &names : twins) {
-        names.record->setObjectName(QString::fromLatin1(names.objectName));
-        names.record->AddFields({
+    const std::pair<bco::ClientDataSet *, const EntryKind *> twins[] = {{&cdsCredito, &CreditKind()},
+                                                                        {&cdsDebito, &DebitKind()}};
+    for (const auto &[record, kind] : twins) {
+        record->setObjectName(kind->isCredit() ? QStringLiteral("cdsCredito") : QStringLiteral("cdsDebito"));
+        record->AddFields({
             text("CDREDUCONT", 3),
-            text(names.number, 10),
+            text(kind->number, 10),
             text("CDCLASSFINA", 6),
             text("CDEMPRESA", 2),
             text("CDFILIAL", 4),
             date("DTMOVFLUXO"),
             text("IDMOVFLUXO", 1),
             text("NRMOVBANC", 10),
-            text(names.type, 4),
-            date(names.date),
-            text(names.description, 40),
-            number(names.value),
-            text(names.accountingCompany, 2),
-            text(names.entryBranch, 4),
+            text(kind->type, 4),
+            date(kind->date),
+            text(kind->description, 40),
+            number(kind->value),
+            text(kind->accountingCompany, 2),
+            text(kind->typedBranch, 4),
             text("CDCLIENTE", 21),
             text("CDFORNECED", 21),
         });
@@ -557,6 +551,91 @@ void EntryRecords::declareQueries(const bco::LocalQuery::ConnectionProvider &con
     qryCentCustFil.SQL_MSSQL = qryCentCustFil.SQL;
     qryCentCustFil.SQL_IB = qryCentCustFil.SQL;
     qryCentCustFil.AddFields({required(text("CDCENTCUST", 4, "Código")), text("NMCENTCUST", 40, "Nome")});
+}
+
+const EntryKind &CreditKind() {
+    static const EntryKind kind{u'C',
+                                0,
+                                "getPrxMovCredBanc",
+                                "getInsert",
+                                {QStringLiteral("Adianta_Ja_Util"), QStringLiteral("Devolucao_Ja_Util")},
+                                {InsertionTail::Operator, InsertionTail::DevoluCredFor,
+                                 InsertionTail::DevoluDebCli, InsertionTail::AdiantaCredFor,
+                                 InsertionTail::AdiantaCred},
+                                "NRMOVICRED",
+                                "CDTPCREDBANC",
+                                "DTMOVICRED",
+                                "DSMOVICRED",
+                                "VRMOVICRED",
+                                "CDECTBMCRED",
+                                "CDFILILANCRE"};
+    return kind;
+}
+
+const EntryKind &DebitKind() {
+    static const EntryKind kind{u'D',
+                                1,
+                                "getPrxMovDebBanc",
+                                "getIncDebito",
+                                {QStringLiteral("Adianta_Ja_Util"), QStringLiteral("Devolucao_Ja_Util"),
+                                 QStringLiteral("N_Pode_Lanc_Orca")},
+                                {InsertionTail::DevoluDebCli, InsertionTail::DevoluCredFor,
+                                 InsertionTail::AdiantaCredFor, InsertionTail::AdiantaCred},
+                                "NRMOVIDEBI",
+                                "CDTPDEBIBANC",
+                                "DTMOVIDEBI",
+                                "DSMOVIDEBI",
+                                "VRMOVIDEBI",
+                                "CDECTBMDEB",
+                                "CDFILILANDEB"};
+    return kind;
+}
+
+const EntryKind &KindOfIndex(int kindIndex) {
+    return kindIndex == 0 ? CreditKind() : DebitKind();
+}
+
+QString MovementHistory(const QString &description, const QString &typeName) {
+    return (description + u'(' + typeName + u')').left(40);
+}
+
+void AppendNewEntry(bco::ClientDataSet &movements, bco::ClientDataSet &record, const EntryKind &kind,
+                    const NewEntryValues &entry) {
+    const auto set = [](bco::ClientDataSet &dataSet, const char *field, const bco::Variant &value) {
+        dataSet.FieldByName(QString::fromLatin1(field)).SetValue(value);
+    };
+    const QString letter(kind.letter);
+    movements.Append();
+    set(movements, "CDREDUCONT", entry.account);
+    set(movements, "NRMOVBANC", entry.movement);
+    set(movements, "DTMOVBANC", entry.date);
+    set(movements, "IDMOVBANC", letter);
+    set(movements, "DSHISMBANC", entry.history);
+    set(movements, "VRMOVBANC", entry.value);
+    set(movements, "IDORIGMBANC", letter);
+    set(movements, "IDSTCONEXT", QStringLiteral("0"));
+    set(movements, "NRDOCMBANC", entry.document);
+    set(movements, "DESCTIPO", entry.typeName);
+    movements.Post();
+
+    record.Append();
+    set(record, "CDREDUCONT", entry.account);
+    set(record, kind.number, entry.number);
+    set(record, "NRMOVBANC", entry.movement);
+    set(record, kind.type, entry.type);
+    set(record, kind.date, entry.date);
+    set(record, kind.description, entry.description);
+    set(record, kind.value, entry.value);
+    set(record, kind.accountingCompany, entry.company);
+    set(record, kind.typedBranch, entry.typedBranch);
+    set(record, "CDCLASSFINA", entry.financialClass);
+    set(record, "CDEMPRESA", entry.company);
+    set(record, "CDFILIAL", entry.entryBranch);
+    set(record, "DTMOVFLUXO", entry.date);
+    set(record, "IDMOVFLUXO", QStringLiteral("R"));
+    set(record, "CDCLIENTE", entry.customer);
+    set(record, "CDFORNECED", entry.supplier);
+    record.Post();
 }
 
 } // namespace Cli_bco11100

@@ -5,7 +5,11 @@
 #include <thread>
 #include <utility>
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -23,18 +27,27 @@ namespace {
 
 using server::ConnectionPool;
 
-// Demo databases already built in this process, by day and number of entries. The folder lives until the
-// process ends; each test copies a file out of it.
+// Demo databases by day and number of entries, each built once. CTest runs every test in a process of its
+// own, so a database built by one process is kept for the next ones in the build's cache folder, under a
+// name that changes whenever the test program (which holds the demo's code) does.
 class DemoTemplates {
 public:
     QString pathFor(QDate processingDate, int entries) {
         const std::pair key{processingDate.toJulianDay(), entries};
         if (const auto found = built_.find(key); found != built_.end())
             return found->second;
+        const QString name = QStringLiteral("demo-%1-%2-%3.db")
+                                 .arg(processingDate.toString(Qt::ISODate))
+                                 .arg(entries)
+                                 .arg(programStamp());
+        const QString cached = QDir(QStringLiteral(BCO_TEST_CACHE_DIR)).filePath(name);
+        if (QFile::exists(cached)) {
+            built_.emplace(key, cached);
+            return cached;
+        }
         if (!folder_.isValid())
             throw std::runtime_error("no temporary folder for the demo databases");
-        const QString path = folder_.filePath(
-            QStringLiteral("demo-%1-%2.db").arg(processingDate.toString(Qt::ISODate)).arg(entries));
+        const QString path = folder_.filePath(name);
         {
             ConnectionPool pool(DatabaseUrl::parse(QStringLiteral("sqlite:") + path));
             server::migrate(pool.forThisThread());
@@ -46,12 +59,26 @@ public:
             server::loadDemoData(pool.forThisThread(), options);
         }
         // The pool is gone, so the write-ahead log has been folded into the file: the file alone is the
-        // database.
+        // database. It reaches the cache whole or not at all, whatever other tests do at the same time.
         built_.emplace(key, path);
+        QDir().mkpath(QStringLiteral(BCO_TEST_CACHE_DIR));
+        const QString partial = cached + QStringLiteral(".%1").arg(QCoreApplication::applicationPid());
+        if (QFile::copy(path, partial) && !QFile::rename(partial, cached))
+            QFile::remove(partial);
         return path;
     }
 
 private:
+    // Names the build of the running test program.
+    static QString programStamp() {
+        const QFileInfo program(QCoreApplication::applicationFilePath());
+        const QByteArray identity = program.absoluteFilePath().toUtf8() + '@' +
+                                    QByteArray::number(program.lastModified().toMSecsSinceEpoch()) + '@' +
+                                    QByteArray::number(server::latestSchemaVersion());
+        return QString::fromLatin1(
+            QCryptographicHash::hash(identity, QCryptographicHash::Sha1).toHex().left(16));
+    }
+
     QTemporaryDir folder_;
     std::map<std::pair<qint64, int>, QString> built_;
 };

@@ -55,7 +55,8 @@ ScriptedDialogs &ScriptedDialogs::answer(const QString &keyOrText, MsgButton but
     return *this;
 }
 
-MsgButton ScriptedDialogs::show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &key) {
+MsgButton ScriptedDialogs::show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &key,
+                                const QString &details) {
     MsgButton chosen = MsgButton::Ok;
     if (!isNotice(buttons)) {
         const auto match = std::find_if(script_.begin(), script_.end(), [&](const Scripted &entry) {
@@ -75,7 +76,7 @@ MsgButton ScriptedDialogs::show(MsgKind kind, const QString &text, MsgButtons bu
             script_.erase(match);
         }
     }
-    shown_.push_back({kind, text, key, buttons, chosen});
+    shown_.push_back({kind, text, key, buttons, chosen, details});
     return chosen;
 }
 

@@ -26,6 +26,7 @@ public:
         QString key;
         MsgButtons buttons;
         MsgButton answer;
+        QString details;
     };
 
     ScriptedDialogs();
@@ -35,7 +36,9 @@ public:
 
     ScriptedDialogs &answer(const QString &keyOrText, MsgButton button);
 
-    MsgButton show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &key) override;
+    using MessageDialogs::show;
+    MsgButton show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &key,
+                   const QString &details) override;
 
     const std::vector<Shown> &shown() const { return shown_; }
     QStringList texts() const;

@@ -12,7 +12,7 @@ namespace {
 
 class RefusingMessageDialogs final : public MessageDialogs {
 public:
-    MsgButton show(MsgKind, const QString &text, MsgButtons, const QString &) override {
+    MsgButton show(MsgKind, const QString &text, MsgButtons, const QString &, const QString &) override {
         throw DialogsNotInstalled(text);
     }
 };

@@ -32,8 +32,13 @@ public:
 
     // Shows `text` as a dialog of `kind` offering `buttons` and answers the button the operator chose.
     // `key` is the catalogue key the text came from, empty for texts that came from elsewhere (a server's
-    // refusal); it is for recording only and never shown.
-    virtual MsgButton show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &key) = 0;
+    // refusal); it is for recording only and never shown. `details`, when not empty, is what the operator
+    // may open below the text (the rows a question is about, what holds a record).
+    virtual MsgButton show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &key,
+                           const QString &details) = 0;
+    MsgButton show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &key) {
+        return show(kind, text, buttons, key, QString());
+    }
 };
 
 // Raised by the default service, which stands in until the application (or a test) installs a real one:

@@ -36,8 +36,9 @@ QString TMessages::Msg(const QString &key) const {
     throw UnknownMessageKey(key);
 }
 
-MsgButton TMessages::ShowMsg(const QString &key, MsgKind kind, MsgButtons buttons, int) const {
-    return Dialogs::messages().show(kind, Msg(key), buttons, key);
+MsgButton TMessages::ShowMsg(const QString &key, MsgKind kind, MsgButtons buttons, int,
+                             const QString &details) const {
+    return Dialogs::messages().show(kind, Msg(key), buttons, key, details);
 }
 
 // A catalogue holds tens of rows and is read once per message shown; a linear search is enough.

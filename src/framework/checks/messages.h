@@ -38,9 +38,10 @@ public:
     QString Msg(const QString &key) const;
 
     // Shows the text of `key` through the dialogs service and answers the chosen button (a notice offers
-    // Ok; a question Yes and No, and the caller goes on only on Yes). There is no help system: the help
-    // context is accepted for the forms' sake and ignored.
-    MsgButton ShowMsg(const QString &key, MsgKind kind, MsgButtons buttons, int helpContext = 0) const;
+    // Ok; a question Yes and No, and the caller goes on only on Yes), with `details` below it when given.
+    // There is no help system: the help context is accepted for the forms' sake and ignored.
+    MsgButton ShowMsg(const QString &key, MsgKind kind, MsgButtons buttons, int helpContext = 0,
+                      const QString &details = QString()) const;
 
 private:
     struct Row {

@@ -46,12 +46,14 @@ QMessageBox::Icon iconOf(MsgKind kind) {
 
 } // namespace
 
-MsgButton QtMessageDialogs::show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &) {
+MsgButton QtMessageDialogs::show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &,
+                                 const QString &details) {
     if (buttons == MsgButtons())
         buttons = MsgButton::Ok;
     const QString title = QGuiApplication::applicationDisplayName();
     QMessageBox box(iconOf(kind), title, text, QMessageBox::NoButton, QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
+    box.setDetailedText(details);
     QHash<QAbstractButton *, MsgButton> answers;
     QAbstractButton *defaultButton = nullptr;
     for (const ButtonText &entry : buttonTexts) {

@@ -11,7 +11,9 @@ namespace bco {
 // only button. A dialog asking for no button offers OK.
 class QtMessageDialogs final : public MessageDialogs {
 public:
-    MsgButton show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &key) override;
+    using MessageDialogs::show;
+    MsgButton show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &key,
+                   const QString &details) override;
 };
 
 } // namespace bco

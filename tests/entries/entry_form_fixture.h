@@ -1,0 +1,112 @@
+#pragma once
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTest>
+#include <QToolButton>
+
+#include "entries/entry_form.h"
+#include "filter/filter_form.h"
+#include "framework/ui/date_edit.h"
+#include "framework/ui/db_grid.h"
+#include "framework/ui/mask_edit.h"
+#include "framework/ui/number_edit.h"
+#include "framework/ui/wait_animation.h"
+#include "support/form_test_environment.h"
+
+namespace bco::testing {
+
+using Cli_bco11100::TfrmLancCCorr;
+
+// Accounts the tests add to the demo data: one with entries in the filter's default period
+// (14/02/2024 to 20/03/2024), one without any, and three whose balances differ only in sign.
+inline const seed::Account listed{.code = QStringLiteral("050"),
+                                  .agency = QStringLiteral("12345"),
+                                  .number = QStringLiteral("123456789"),
+                                  .description = QStringLiteral("Conta listada"),
+                                  .openingCents = 100000};
+inline const seed::Account unlisted{.code = QStringLiteral("051"),
+                                    .description = QStringLiteral("Conta vazia")};
+
+// The entry form opened as the host opens it, against the real server, with the focus in its account bar.
+class EntryForm : public ::testing::Test {
+protected:
+    explicit EntryForm(FormTestOptions options = {})
+        : env(std::move(options)) {}
+
+    void SetUp() override {
+        env.addAccount(listed);
+        env.addEntries({.account = listed.code, .count = 12, .perDay = 2, .firstDate = QDate(2024, 3, 1)});
+        env.addAccount(unlisted);
+        open();
+    }
+
+    void TearDown() override {
+        if (!form.isNull())
+            form->Close();
+        releaseDeferred();
+        EXPECT_TRUE(Cli_bco11102::frmFiltroLancCont.isNull()) << "the filter dialog outlived its entry form";
+        EXPECT_FALSE(ShowAviActive()) << "the wait animation was left on";
+    }
+
+    void open() {
+        Cli_bco11100::CriaLancamento();
+        form = Cli_bco11100::frmLancCCorr;
+        ASSERT_FALSE(form.isNull());
+        QApplication::setActiveWindow(form);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+        medCdRedu()->setFocus();
+    }
+
+    template <class Widget = QWidget> Widget *control(const char *name) const {
+        auto *widget = form->findChild<Widget *>(QString::fromLatin1(name));
+        if (widget == nullptr)
+            ADD_FAILURE() << "the entry form has no " << name;
+        return widget;
+    }
+    TMaskEdit *medCdRedu() const { return control<TMaskEdit>("medCdRedu"); }
+    TNewDBGrid *dbgPadrao() const { return control<TNewDBGrid>("dbgPadrao"); }
+    QComboBox *cbbTipo() const { return control<QComboBox>("cbbTipo"); }
+    ClientDataSet &list() const { return form->records.cdsLancamentos; }
+    QString text(const char *name) const {
+        QWidget *widget = control(name);
+        if (auto *masked = qobject_cast<TMaskEdit *>(widget))
+            return masked->Text();
+        if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            return edit->text();
+        return qobject_cast<QLabel *>(widget)->text();
+    }
+
+    // The operator types an account code in the bar and leaves it for the list.
+    void chooseAccount(const QString &code) {
+        medCdRedu()->setFocus();
+        medCdRedu()->selectAll();
+        QTest::keyClick(medCdRedu(), Qt::Key_Delete);
+        QTest::keyClicks(medCdRedu(), code);
+        dbgPadrao()->setFocus(Qt::MouseFocusReason);
+    }
+
+    // The tool bar's enabled buttons, in its order.
+    QString toolBar() const {
+        QStringList on;
+        for (const char *name :
+             {"sbtIncluir", "sbtAlterar", "sbtExcluir", "sbtProcurar", "sbtVerificar", "sbtFiltro",
+              "sbtCancelar", "sbtConfirmar", "sbtContab", "sbtEmitirCheque", "sbtImportar"})
+            if (control<QToolButton>(name)->isEnabled())
+                on << QString::fromLatin1(name).mid(3);
+        return on.join(u' ');
+    }
+
+    FormTestEnvironment env;
+    QPointer<TfrmLancCCorr> form;
+};
+
+} // namespace bco::testing

@@ -1,0 +1,410 @@
+#include <gtest/gtest.h>
+
+#include <QSqlQuery>
+
+#include "entry_form_fixture.h"
+#include "framework/checks/consiste.h"
+#include "support/qt_printers.h"
+
+using namespace bco;
+using namespace bco::testing;
+
+namespace {
+
+// What the operator types on the form page while including, field by field; an empty description is
+// filled with the type's name. Every field is left for the next, so that its exit runs as on the desktop.
+struct Typed {
+    QString date = QStringLiteral("15032024");
+    bool debit = false;
+    QString type = QStringLiteral("1");
+    QString description{};
+    double value = 150.25;
+    QString branch = QStringLiteral("0101");
+    QString costCentre = QStringLiteral("0001");
+    QString document{};
+    QString customer{};
+    QString supplier{};
+};
+
+// A screen of another module the form opened, with what it was handed.
+struct OpenedScreen {
+    QString code;
+    Variant parameters;
+};
+
+// Including an entry on account 050 (company 01) of the entry form's fixture.
+class Including : public EntryForm {
+protected:
+    void SetUp() override {
+        EntryForm::SetUp();
+        env.context().loadScreen = [this](const QString &code, const Variant &parameters) {
+            screens.push_back({code, parameters});
+        };
+        chooseAccount(listed.code);
+        control<QToolButton>("sbtIncluir")->click();
+    }
+
+    void typeInto(const char *name, const QString &text) {
+        auto *edit = control<EditControl>(name);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+
+    void fill(const Typed &typed) {
+        typeInto("depDataMov", typed.date);
+        cbbTipo()->setFocus();
+        QTest::keyClick(cbbTipo(), typed.debit ? Qt::Key_Down : Qt::Key_Up);
+        typeInto("medTpLanc", typed.type);
+        auto *description = control<QLineEdit>("edtDsLancamento");
+        description->setFocus();
+        description->setText(typed.description);
+        control<TNumberEdit>("nedLancamento")->setFocus();
+        control<TNumberEdit>("nedLancamento")->SetValue(typed.value);
+        typeInto("medFilial", typed.branch);
+        typeInto("medCentCust", typed.costCentre);
+        typeInto("medNrDocBanc", typed.document);
+        if (!typed.customer.isEmpty())
+            typeInto("medInsClie", typed.customer);
+        if (!typed.supplier.isEmpty())
+            typeInto("medInsForn", typed.supplier);
+        description->setFocus();
+    }
+
+    void confirm() { control<QToolButton>("sbtConfirmar")->click(); }
+
+    qint64 count(const QString &sql) {
+        QSqlQuery query(env.database());
+        if (!query.exec(sql) || !query.next())
+            ADD_FAILURE() << sql.toStdString();
+        return query.value(0).toLongLong();
+    }
+    qint64 movements() {
+        return count(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDREDUCONT = '050'"));
+    }
+    QString stored(const QString &sql) {
+        QSqlQuery query(env.database());
+        if (!query.exec(sql) || !query.next())
+            return QString();
+        return query.value(0).toString();
+    }
+
+    std::vector<OpenedScreen> screens;
+};
+
+TEST_F(Including, ACreditOrADebitIsWrittenAndTheFormGoesBackToTheRefreshedList) {
+    struct Case {
+        const char *name;
+        Typed typed;
+        const char *table, *typeColumn;
+        QString balance;
+    };
+    const Case cases[] = {
+        {"a customer's payment",
+         {.type = "2", .value = 1234.56, .customer = "CLI0001"},
+         "MOVCREDBANC",
+         "CDTPCREDBANC",
+         "2.245,22 CR"},
+        {"a bank fee",
+         {.debit = true, .type = "1", .value = 10.01, .costCentre = "0005"},
+         "MOVDEBIBANC",
+         "CDTPDEBIBANC",
+         "2.235,21 CR"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint64 before = movements();
+        const int listed = list().RecordCount();
+        if (!Cli_bco11100::boInclusao)
+            control<QToolButton>("sbtIncluir")->click();
+        fill(c.typed);
+        confirm();
+        EXPECT_EQ(env.dialogs.errors(), QStringList());
+        EXPECT_EQ(movements(), before + 1);
+        EXPECT_EQ(list().RecordCount(), listed + 1) << "the list shows the new entry";
+        EXPECT_EQ(control<TNumberEdit>("nedSaldo")->Text(), c.balance);
+        EXPECT_EQ(stored(QStringLiteral("SELECT %1 FROM %2 WHERE CDREDUCONT = '050' ORDER BY NRMOVBANC DESC")
+                             .arg(QString::fromLatin1(c.typeColumn), QString::fromLatin1(c.table))),
+                  Consiste::Ajusta(c.typed.type, 4));
+        EXPECT_FALSE(Cli_bco11100::boInclusao);
+        EXPECT_EQ(form->ActivePage(), form->tshFolhaDados);
+        EXPECT_FALSE(control("depDataMov")->isEnabled());
+        EXPECT_TRUE(medCdRedu()->isEnabled()) << "the account bar is open again";
+    }
+}
+
+TEST_F(Including, EachFieldIsCheckedWhenItIsLeft) {
+    struct Case {
+        const char *name;
+        const char *field;
+        QString typed;
+        QString error;     // empty: accepted
+        const char *shows; // the field itself afterwards
+        QString shown;
+        const char *display = nullptr; // the name shown beside it
+        QString displayed{};
+    };
+    const Case cases[] = {
+        {"a short type code", "medTpLanc", "1", "", "medTpLanc", "0001", "edtDsTipoLanc",
+         "Depósito em dinheiro"},
+        {"an unknown credit type", "medTpLanc", "99", "Tipo de crédito bancário não cadastrado.", "medTpLanc",
+         "0099"},
+        {"a branch of the account's company", "medFilial", "102", "", "medFilial", "0102", "edtNmFilial",
+         "Aurora Centro"},
+        {"a branch of another company", "medFilial", "0201", "Filial não cadastrada para empresa informada.",
+         "medFilial", "0201"},
+        {"a cost centre of the branch", "medCentCust", "5", "", "medCentCust", "0005", "edtCentCust",
+         "Financeiro"},
+        {"a cost centre the branch does not have", "medCentCust", "0003",
+         "Centro de Custo não cadastrado para a filial informada.", "medCentCust", ""},
+        {"an unknown customer", "medInsClie", "11111111111", "Cliente não cadastrado.", "medInsClie",
+         "11111111111"},
+        {"a day its month lacks", "depDataMov", "31022024", "'31/02/2024' não é uma data válida.",
+         "depDataMov", "31/02/2024"},
+        {"a date the operator may no longer post on", "depDataMov", "01112023",
+         "Operação bloqueada! Data deve ser maior ou igual a data de processamento.", "depDataMov",
+         "01/11/2023"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        typeInto("medFilial", QStringLiteral("0101"));
+        env.dialogs.clearShown();
+        typeInto(c.field, c.typed);
+        control("edtDsLancamento")->setFocus();
+        EXPECT_EQ(env.dialogs.errors(), c.error.isEmpty() ? QStringList() : QStringList{c.error});
+        EXPECT_EQ(QApplication::focusWidget(),
+                  c.error.isEmpty() ? control("edtDsLancamento") : control(c.field));
+        EXPECT_EQ(text(c.shows), c.shown);
+        if (c.display != nullptr) {
+            EXPECT_EQ(text(c.display), c.displayed);
+        }
+        control(c.field)->setFocus();
+        typeInto(c.field, QString());
+        control("edtDsLancamento")->setFocus();
+    }
+}
+
+TEST_F(Including, TheTypesNameDescribesAnEntryWhoseDescriptionWasLeftEmpty) {
+    typeInto("medTpLanc", QStringLiteral("2"));
+    control("edtDsLancamento")->setFocus();
+    EXPECT_EQ(text("edtDsLancamento"), QStringLiteral("Recebimento de cliente"));
+    control<QLineEdit>("edtDsLancamento")->setText(QStringLiteral("Meu texto"));
+    typeInto("medTpLanc", QStringLiteral("1"));
+    control("edtDsLancamento")->setFocus();
+    EXPECT_EQ(text("edtDsLancamento"), QStringLiteral("Meu texto")) << "a description typed is kept";
+}
+
+TEST_F(Including, ANamedPartyClearsTheOther) {
+    const QString customer =
+        stored(QStringLiteral("SELECT NRINSJURCLIE FROM CLIENTE WHERE CDCLIENTE = 'CLI0001'"));
+    const QString supplier =
+        stored(QStringLiteral("SELECT NRINSJURFORN FROM FORNECED WHERE CDFORNECED = 'FOR0001'"));
+    typeInto("medInsForn", supplier);
+    typeInto("medInsClie", customer);
+    control("edtDsLancamento")->setFocus();
+    EXPECT_EQ(text("edtNmClie"),
+              stored(QStringLiteral("SELECT NMRAZSOCCLIE FROM CLIENTE WHERE CDCLIENTE = 'CLI0001'")));
+    EXPECT_EQ(text("medInsForn"), QString()) << "the supplier is cleared";
+    EXPECT_EQ(text("edtNmForn"), QString());
+    EXPECT_NE(control<TMaskEdit>("medInsClie")->EditMask(), QString())
+        << "shown through its person kind's mask";
+}
+
+// The confirm checks in a fixed order; each refusal keeps the form including, with what was typed.
+TEST_F(Including, TheConfirmRefusesInOrderAndKeepsWhatWasTyped) {
+    struct Case {
+        const char *name;
+        Typed typed;
+        QString error;
+        const char *focus; // null: where it was
+    };
+    const Case cases[] = {
+        {"no date", {.date = ""}, "Data deve ser informada.", "depDataMov"},
+        {"a value of zero", {.value = 0.0}, "Valor deve ser diferente de zero.", "nedLancamento"},
+        {"no type", {.type = ""}, "Tipo deve ser informado.", "medTpLanc"},
+        {"an accounted type kept by customer, without one",
+         {.type = "2", .description = "Recebimento"},
+         "Cliente deve ser informado para contabilização correta do documento.",
+         "medInsClie"},
+        {"a description of blanks only",
+         {.type = "5", .description = "   "},
+         "Descrição deve ser informada.",
+         "edtDsLancamento"},
+        {"no branch", {.branch = ""}, "Filial deve ser informada.", "medFilial"},
+        {"no cost centre while budgets are kept by cost centre",
+         {.costCentre = ""},
+         "Centro de Custo deve ser informado.",
+         "medCentCust"},
+        {"a date outside the accounting period",
+         {.date = "10012024"},
+         "Data do lançamento fora do período contábil.",
+         nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fill(c.typed);
+        env.dialogs.clearShown();
+        const qint64 before = movements();
+        confirm();
+        EXPECT_EQ(env.dialogs.errors(), QStringList{c.error});
+        if (c.focus != nullptr) {
+            EXPECT_EQ(QApplication::focusWidget(), control(c.focus));
+        }
+        EXPECT_EQ(movements(), before);
+        EXPECT_TRUE(Cli_bco11100::boInclusao);
+        EXPECT_TRUE(control("depDataMov")->isEnabled()) << "the fields stay open";
+        EXPECT_EQ(form->ActivePage(), form->tshFormulario);
+    }
+}
+
+TEST_F(Including, ConfirmPressedFromAFieldChecksWhatItHolds) {
+    fill({});
+    // The branch's exit has not run: the confirm looks the code up itself.
+    typeInto("medFilial", QStringLiteral("0201"));
+    env.dialogs.clearShown();
+    confirm();
+    EXPECT_EQ(env.dialogs.errors(), QStringList{"Filial não cadastrada para empresa informada."});
+    EXPECT_EQ(QApplication::focusWidget(), control("medFilial"));
+    EXPECT_TRUE(Cli_bco11100::boInclusao);
+}
+
+TEST_F(Including, TheDuplicateQuestionShowsTheMovementAndOnlyYesWritesItAgain) {
+    const Typed typed{.description = "Depósito do caixa", .value = 321.00, .document = "778899"};
+    fill(typed);
+    confirm();
+    ASSERT_EQ(env.dialogs.errors(), QStringList());
+    const qint64 once = movements();
+
+    control<QToolButton>("sbtIncluir")->click();
+    fill(typed);
+    env.dialogs.answer(QStringLiteral("LANCA_JA_CAD"), MsgButton::No);
+    confirm();
+    ASSERT_EQ(env.dialogs.shown().size(), 1u);
+    const ScriptedDialogs::Shown &question = env.dialogs.shown().front();
+    EXPECT_EQ(question.text,
+              QStringLiteral("Lançamento em conta corrente já cadastrado. Confirma operação?"));
+    EXPECT_TRUE(question.details.contains(QStringLiteral("de 15/03/2024, documento 0000778899: 321,00 "
+                                                         "Depósito do caixa(Depósito em dinheiro)")))
+        << question.details.toStdString();
+    EXPECT_EQ(movements(), once);
+    EXPECT_TRUE(Cli_bco11100::boInclusao) << "still including: confirm or cancel";
+    EXPECT_EQ(toolBar(), QStringLiteral("Cancelar Confirmar"));
+    EXPECT_EQ(form->ActivePage(), form->tshFolhaDados);
+    EXPECT_FALSE(control("depDataMov")->isEnabled());
+
+    env.dialogs.answer(QStringLiteral("LANCA_JA_CAD"), MsgButton::Yes);
+    confirm();
+    EXPECT_EQ(movements(), once + 1);
+    EXPECT_FALSE(Cli_bco11100::boInclusao);
+}
+
+// What the server answers instead of writing: the form stays including with everything typed.
+TEST_F(Including, AnEntryTheServerCannotWriteLeavesTheFormIncluding) {
+    struct Case {
+        const char *name;
+        Typed typed;
+        QStringList errors;
+        int screens;
+    };
+    const Case cases[] = {
+        {"a type posting to a synthetic account", {.type = "11", .description = "A classificar"}, {}, 1},
+        {"a debit beyond its type's budget",
+         {.debit = true, .type = "6", .description = "Impostos", .value = 50.01},
+         {"Lançamento não foi incluído pois supera o valor orçado."},
+         0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fill(c.typed);
+        env.dialogs.clearShown();
+        screens.clear();
+        const qint64 before = movements();
+        confirm();
+        EXPECT_EQ(env.dialogs.errors(), c.errors);
+        ASSERT_EQ(static_cast<int>(screens.size()), c.screens);
+        if (c.screens > 0) {
+            EXPECT_EQ(screens[0].code, QStringLiteral("CTB10200"));
+            const VariantList &handed = screens[0].parameters.array();
+            ASSERT_EQ(handed.size(), 5u);
+            EXPECT_EQ(handed[0].toText(), QStringLiteral("01"));
+            EXPECT_EQ(handed[1].toText(), QString());
+            EXPECT_EQ(handed[2].packet().rowCount(), 2) << "the lines that could not be written";
+            EXPECT_EQ(handed[4].packet().value(0, u"CDERROTEMP").toText(), QStringLiteral("002"));
+        }
+        EXPECT_EQ(movements(), before);
+        EXPECT_TRUE(Cli_bco11100::boInclusao);
+        EXPECT_EQ(text("edtDsLancamento"), c.typed.description);
+        EXPECT_TRUE(control("depDataMov")->isEnabled());
+    }
+}
+
+TEST_F(Including, TheEntryTakesTheCostCentreTypedElseTheBranchsElseTheCompanys) {
+    // Budgets kept by company: the cost centre is not mandatory.
+    env.execute(QStringLiteral("UPDATE GERPARAMGERAL SET IDTIPOORCA = 'E'"));
+    form->Close();
+    releaseDeferred();
+    open();
+    env.context().loadScreen = [this](const QString &code, const Variant &parameters) {
+        screens.push_back({code, parameters});
+    };
+    chooseAccount(listed.code);
+    struct Case {
+        const char *name;
+        QString branch, costCentre, stored;
+    };
+    const Case cases[] = {
+        {"typed", "0101", "0005", "0005"},
+        {"the default of the branch", "0101", "", "0001"},
+        {"no branch default, the company default", "0102", "", "0001"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        control<QToolButton>("sbtIncluir")->click();
+        fill({.type = "5", .description = c.name, .branch = c.branch, .costCentre = c.costCentre});
+        confirm();
+        ASSERT_EQ(env.dialogs.errors(), QStringList());
+        EXPECT_EQ(stored(QStringLiteral("SELECT CDCENTCUST FROM MOVCREDBANC WHERE CDREDUCONT = '050' AND "
+                                        "DSMOVICRED = '%1'")
+                             .arg(QString::fromUtf8(c.name))),
+                  c.stored);
+    }
+}
+
+TEST_F(Including, TheHistoryIsTheDescriptionAndTheTypesNameCutAt40) {
+    fill({.description = QStringLiteral("Depósito em dinheiro feito no caixa 12")});
+    confirm();
+    ASSERT_EQ(env.dialogs.errors(), QStringList());
+    EXPECT_EQ(stored(QStringLiteral(
+                  "SELECT DSHISMBANC FROM MOVBANCARIO WHERE CDREDUCONT = '050' ORDER BY NRMOVBANC "
+                  "DESC")),
+              QStringLiteral("Depósito em dinheiro feito no caixa 12(D"));
+}
+
+TEST_F(Including, TheLookUpsFillTheirFieldsAndKeepTheInclude) {
+    env.lookups.pickWhere(QStringLiteral("CDTPCREDBANC"), QStringLiteral("0002"))
+        .pickWhere(QStringLiteral("CDFILIAL"), QStringLiteral("0102"))
+        .pickWhere(QStringLiteral("CDCENTCUST"), QStringLiteral("0004"))
+        .pickWhere(QStringLiteral("CDCLIENTE"), QStringLiteral("CLI0002"));
+    for (const char *button : {"btpTipoLanc", "btnFilial", "btpPesqCentCust", "btpInsClie"})
+        control<QToolButton>(button)->click();
+    EXPECT_EQ(env.lookups.titles(),
+              QStringList({"Tipo de Crédito Bancário", "Filial", "Centro de Custo ", "Cliente"}));
+    EXPECT_EQ(text("medTpLanc"), QStringLiteral("0002"));
+    EXPECT_EQ(text("edtDsLancamento"), QStringLiteral("Recebimento de cliente"));
+    EXPECT_EQ(text("edtNmFilial"), QStringLiteral("Aurora Centro"));
+    EXPECT_EQ(text("edtCentCust"), QStringLiteral("Logística"));
+    EXPECT_EQ(text("edtNmClie"),
+              stored(QStringLiteral("SELECT NMRAZSOCCLIE FROM CLIENTE WHERE CDCLIENTE = 'CLI0002'")));
+    EXPECT_TRUE(Cli_bco11100::boInclusao) << "a pick never starts a change";
+}
+
+TEST_F(Including, TheValueTakesNoMinusSignAndNineIntegerDigits) {
+    auto *value = control<TNumberEdit>("nedLancamento");
+    value->setFocus();
+    value->selectAll();
+    QTest::keyClicks(value, QStringLiteral("-1234567890"));
+    EXPECT_EQ(value->Value(), 123456789.0);
+}
+
+} // namespace
