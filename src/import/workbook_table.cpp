@@ -1,7 +1,6 @@
 #include "import/workbook_table.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include <QFile>
 
@@ -77,9 +76,15 @@ public:
         const std::vector<quint32> columns = headingColumns(cells, selection);
         const int keyIndex = table.column(selection.keyHeading);
         const size_t width = columns.size();
-        std::unordered_map<quint32, size_t> slotOfColumn;
-        for (size_t i = 0; i < width; ++i)
-            slotOfColumn.emplace(columns[i], i);
+        // Column -> place in the row; the other columns are not kept.
+        constexpr size_t NotKept = static_cast<size_t>(-1);
+        std::vector<size_t> slotOfColumn;
+        for (size_t i = 0; i < width; ++i) {
+            if (slotOfColumn.size() <= columns[i])
+                slotOfColumn.resize(columns[i] + 1, NotKept);
+            if (slotOfColumn[columns[i]] == NotKept)
+                slotOfColumn[columns[i]] = i;
+        }
 
         std::vector<WorkbookCell> row(width);
         auto it = cells.begin();
@@ -92,9 +97,8 @@ public:
             const quint32 rowNumber = it->row;
             std::fill(row.begin(), row.end(), WorkbookCell());
             for (; it != cells.end() && it->row == rowNumber; ++it) {
-                const auto slot = slotOfColumn.find(it->column);
-                if (slot != slotOfColumn.end())
-                    row[slot->second] = std::move(it->cell);
+                if (it->column < slotOfColumn.size() && slotOfColumn[it->column] != NotKept)
+                    row[slotOfColumn[it->column]] = std::move(it->cell);
             }
             if (keyIndex >= 0 && row[static_cast<size_t>(keyIndex)].isBlank())
                 continue;

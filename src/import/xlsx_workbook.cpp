@@ -250,7 +250,7 @@ private:
         }
         if (row < 0)
             row = 0;
-        const QString type = attributes.value(QLatin1StringView("t")).toString();
+        const QStringView type = attributes.value(QLatin1StringView("t"));
         const quint32 style = countFromXml(attributes.value(QLatin1StringView("s")), 0, 0xFFFFFFFFu);
         QString value;
         bool hasValue = false;
@@ -277,7 +277,7 @@ private:
             cells_.add(static_cast<quint32>(row), static_cast<quint32>(column), cell(type, style, value));
     }
 
-    WorkbookCell cell(const QString &type, quint32 style, const QString &value) const {
+    WorkbookCell cell(QStringView type, quint32 style, const QString &value) const {
         if (type == u"s") {
             const quint32 index = countFromXml(value, 0xFFFFFFFFu, 0xFFFFFFFFu);
             if (index >= sharedStrings_.size())
@@ -312,8 +312,8 @@ private:
 
 void readXlsxSheet(const ZipArchive &archive, const QString &sheet, SheetCells &cells) {
     QString workbookName = QStringLiteral("xl/workbook.xml");
-    if (const Relationship *document =
-            findRelationship(readRelationships(archive, QString()), u"officeDocument"))
+    const std::vector<Relationship> package = readRelationships(archive, QString());
+    if (const Relationship *document = findRelationship(package, u"officeDocument"))
         workbookName = document->target;
     const WorkbookPart workbook = readWorkbookPart(requiredPart(archive, workbookName), sheet);
     cells.dateSystem = workbook.date1904 ? DateSystem::excel1904() : DateSystem::excel1900();

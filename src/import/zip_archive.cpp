@@ -16,12 +16,11 @@ namespace {
     case ZIP_ER_WRONGPASSWD:
     case ZIP_ER_ENCRNOTSUPP:
         throw WorkbookError::encrypted();
-    case ZIP_ER_NOZIP:
-        throw WorkbookError::notAWorkbook();
     case ZIP_ER_MEMORY:
         throw WorkbookError::tooLarge();
     default:
-        throw WorkbookError::damaged(QStringLiteral("arquivo compactado inválido"));
+        // Only bytes that begin as a zip archive come here: one that does not open is cut short or broken.
+        throw WorkbookError::damaged(QStringLiteral("arquivo compactado incompleto ou inválido"));
     }
 }
 

@@ -15,7 +15,7 @@ namespace bco {
 // with letter case ignored, as the package formats want. A part whose uncompressed size passes
 // `maxPartBytes`, whether declared or found while inflating (a zip bomb), throws WorkbookError::tooLarge;
 // a part that does not inflate or fails its checksum throws damaged; an encrypted part throws encrypted;
-// bytes that are no zip archive throw notAWorkbook. The bytes must outlive the archive.
+// bytes that do not open as one throw damaged. The bytes must outlive the archive.
 class ZipArchive {
 public:
     ZipArchive(QByteArrayView bytes, qint64 maxPartBytes);
