@@ -36,6 +36,25 @@ private:
     std::vector<bool> seen_;
 };
 
+// Gathers `size` bytes from a chain of units (sectors, or mini sectors of the mini stream) of `unitSize`
+// bytes, `units` of them: `unit(n)` gives unit n's bytes (fewer at the end of a file cut short), `next(n)`
+// the unit after it.
+template <class Unit, class Next>
+QByteArray gatherChain(quint32 start, quint64 size, quint32 units, quint32 unitSize, Unit unit, Next next) {
+    QByteArray bytes;
+    bytes.reserve(static_cast<qsizetype>(size));
+    ChainGuard guard(units);
+    for (quint32 current = start; static_cast<quint64>(bytes.size()) < size; current = next(current)) {
+        guard.visit(current);
+        const QByteArrayView data = unit(current);
+        const qsizetype wanted = static_cast<qsizetype>(std::min<quint64>(unitSize, size - bytes.size()));
+        if (data.size() < wanted)
+            fail("arquivo incompleto");
+        bytes.append(data.first(wanted));
+    }
+    return bytes;
+}
+
 } // namespace
 
 CompoundFile::CompoundFile(QByteArrayView file)
@@ -103,22 +122,9 @@ void CompoundFile::readAllocationTable(quint32 fatSectors, quint32 firstDifat, q
 QByteArray CompoundFile::readChain(quint32 start, quint64 size) const {
     if (size > static_cast<quint64>(file_.size()))
         fail("fluxo maior que o arquivo");
-    QByteArray bytes;
-    bytes.reserve(static_cast<qsizetype>(size));
-    ChainGuard guard(sectorCount_);
-    quint32 current = start;
-    while (static_cast<quint64>(bytes.size()) < size) {
-        if (current >= fat_.size())
-            fail("cadeia de setores fora do arquivo");
-        guard.visit(current);
-        const QByteArrayView data = sector(current);
-        const qsizetype wanted = static_cast<qsizetype>(std::min<quint64>(sectorSize_, size - bytes.size()));
-        if (data.size() < wanted)
-            fail("arquivo incompleto");
-        bytes.append(data.first(wanted));
-        current = fat_[current];
-    }
-    return bytes;
+    return gatherChain(
+        start, size, static_cast<quint32>(std::min<size_t>(sectorCount_, fat_.size())), sectorSize_,
+        [&](quint32 n) { return sector(n); }, [&](quint32 n) { return fat_[n]; });
 }
 
 QByteArray CompoundFile::readWholeChain(quint32 start) const {
@@ -139,28 +145,19 @@ QByteArray CompoundFile::readWholeChain(quint32 start) const {
 QByteArray CompoundFile::readMiniChain(quint32 start, quint64 size) const {
     const Entry &root = entries_.front();
     const QByteArray miniStream = readChain(root.start, root.size);
-    const QByteArray miniFatBytes = readWholeChain(firstMiniFat_);
-    const quint32 miniSectors =
-        static_cast<quint32>((miniStream.size() + MiniSectorSize - 1) / MiniSectorSize);
+    const QByteArray miniFat = readWholeChain(firstMiniFat_);
     if (size > static_cast<quint64>(miniStream.size()))
         fail("fluxo maior que o arquivo");
-    QByteArray bytes;
-    bytes.reserve(static_cast<qsizetype>(size));
-    ChainGuard guard(miniSectors);
-    quint32 current = start;
-    while (static_cast<quint64>(bytes.size()) < size) {
-        if (current >= miniSectors || static_cast<qsizetype>(current) * 4 + 4 > miniFatBytes.size())
-            fail("cadeia de setores reduzidos fora do arquivo");
-        guard.visit(current);
-        const qsizetype offset = static_cast<qsizetype>(current) * MiniSectorSize;
-        const qsizetype wanted =
-            static_cast<qsizetype>(std::min<quint64>(MiniSectorSize, size - bytes.size()));
-        if (miniStream.size() - offset < wanted)
-            fail("arquivo incompleto");
-        bytes.append(QByteArrayView(miniStream).sliced(offset, wanted));
-        current = le32(miniFatBytes, static_cast<qsizetype>(current) * 4);
-    }
-    return bytes;
+    const qsizetype miniSectors =
+        std::min((miniStream.size() + MiniSectorSize - 1) / MiniSectorSize, miniFat.size() / 4);
+    return gatherChain(
+        start, size, static_cast<quint32>(miniSectors), MiniSectorSize,
+        [&](quint32 n) {
+            const qsizetype offset = static_cast<qsizetype>(n) * MiniSectorSize;
+            return QByteArrayView(miniStream)
+                .sliced(offset, std::min<qsizetype>(MiniSectorSize, miniStream.size() - offset));
+        },
+        [&](quint32 n) { return le32(miniFat, static_cast<qsizetype>(n) * 4); });
 }
 
 void CompoundFile::readDirectory(quint32 firstSector) {
