@@ -20,8 +20,6 @@ namespace {
 
 using test::Format;
 
-constexpr Format AllFormats[] = {Format::Xls, Format::Xlsx, Format::Ods};
-
 // A cell as the tests write what they expect of it: the kind's letter, then its text ("D 15/03/2024").
 QString described(const WorkbookCell &cell) {
     static const char letters[] = {'E', 'T', 'N', 'D', 'B'};
@@ -288,9 +286,9 @@ std::string caseName(const ::testing::TestParamInfo<std::tuple<const Case *, For
     return fixtureName(c->name, format).replace(u'.', u'_').toStdString();
 }
 
-class WorkbookSelection_ : public ::testing::TestWithParam<std::tuple<const SelectionCase *, Format>> {};
+class SheetSelection : public ::testing::TestWithParam<std::tuple<const SelectionCase *, Format>> {};
 
-TEST_P(WorkbookSelection_, readsTheRowsAndCellsExpected) {
+TEST_P(SheetSelection, readsTheRowsAndCellsExpected) {
     const auto &[c, format] = GetParam();
     WorkbookSelection selection;
     selection.headings = c->headings;
@@ -309,7 +307,7 @@ TEST_P(WorkbookSelection_, readsTheRowsAndCellsExpected) {
     EXPECT_EQ(sheetRows, c->sheetRows);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, WorkbookSelection_, ::testing::ValuesIn(eachFormat(selectionCases)),
+INSTANTIATE_TEST_SUITE_P(Cases, SheetSelection, ::testing::ValuesIn(eachFormat(selectionCases)),
                          caseName<SelectionCase>);
 
 class WorkbookFailure : public ::testing::TestWithParam<std::tuple<const FailureCase *, Format>> {};
@@ -385,7 +383,8 @@ TEST(WorkbookFile, thatDoesNotExistIsNamedInTheMessage) {
 // Enough distinct strings, some of them beyond Latin-1, for the string table to run over several records
 // and split strings at their seams, in either width.
 TEST(WorkbookSharedStrings, splitOverContinueRecordsReadWhole) {
-    QJsonArray rows{QJsonArray{"Data", "Descrição"}};
+    QJsonArray rows;
+    rows.append(QJsonArray{"Data", "Descrição"});
     QStringList expected;
     for (int i = 0; i < 600; ++i) {
         const QString text =
