@@ -1,0 +1,231 @@
+#include "import/ods_workbook.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <QXmlStreamReader>
+
+#include "import/workbook_error.h"
+#include "import/xml_parts.h"
+
+namespace bco {
+
+namespace {
+
+const QString TableNamespace = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
+const QString OfficeNamespace = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
+const QString TextNamespace = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
+
+bool is(const QXmlStreamReader &reader, const QString &ns, QStringView name) {
+    return reader.name() == name && reader.namespaceUri() == ns;
+}
+
+// Passes over the element the reader stands on, whatever it holds.
+void skipElement(QXmlStreamReader &reader) {
+    for (int depth = 1; depth > 0;) {
+        const QXmlStreamReader::TokenType token = nextToken(reader);
+        if (token == QXmlStreamReader::StartElement)
+            ++depth;
+        else if (token == QXmlStreamReader::EndElement)
+            --depth;
+        else if (token == QXmlStreamReader::EndDocument)
+            throw WorkbookError::damaged(QStringLiteral("elemento incompleto"));
+    }
+}
+
+// The text of a paragraph, spans and links included, spaces and tabs as text:s and text:tab write them.
+void appendParagraph(QXmlStreamReader &reader, QString &text) {
+    for (int depth = 1; depth > 0;) {
+        switch (nextToken(reader)) {
+        case QXmlStreamReader::Characters:
+            text += reader.text();
+            break;
+        case QXmlStreamReader::StartElement:
+            if (is(reader, TextNamespace, u"s")) {
+                text += QString(
+                    countFromXml(reader.attributes().value(TextNamespace, QLatin1StringView("c")), 1, 1024),
+                    u' ');
+            } else if (is(reader, TextNamespace, u"tab")) {
+                text += u'\t';
+            } else if (is(reader, TextNamespace, u"line-break")) {
+                text += u'\n';
+            } else if (is(reader, OfficeNamespace, u"annotation") || is(reader, TextNamespace, u"note")) {
+                skipElement(reader);
+                break;
+            }
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        case QXmlStreamReader::EndDocument:
+            throw WorkbookError::damaged(QStringLiteral("parágrafo incompleto"));
+        default:
+            break;
+        }
+    }
+}
+
+class ContentReader {
+public:
+    ContentReader(const QString &sheet, SheetCells &cells)
+        : sheet_(sheet)
+        , cells_(cells) {}
+
+    void read(const QByteArray &bytes) {
+        QXmlStreamReader reader(bytes);
+        while (nextToken(reader) != QXmlStreamReader::EndDocument) {
+            if (!reader.isStartElement())
+                continue;
+            if (is(reader, TableNamespace, u"null-date")) {
+                const QDate epoch = QDate::fromString(
+                    reader.attributes().value(TableNamespace, QLatin1StringView("date-value")).left(10),
+                    Qt::ISODate);
+                if (epoch.isValid())
+                    cells_.dateSystem = DateSystem::fromEpoch(epoch);
+            } else if (is(reader, TableNamespace, u"table")) {
+                if (reader.attributes()
+                        .value(TableNamespace, QLatin1StringView("name"))
+                        .compare(sheet_, Qt::CaseInsensitive) == 0) {
+                    readTable(reader);
+                    return;
+                }
+                skipElement(reader);
+            }
+        }
+        throw WorkbookError::missingSheet(sheet_);
+    }
+
+private:
+    void readTable(QXmlStreamReader &reader) {
+        const quint32 maxRows = cells_.limits().maxRows;
+        for (int depth = 1; depth > 0;) {
+            const QXmlStreamReader::TokenType token = nextToken(reader);
+            if (token == QXmlStreamReader::EndElement) {
+                --depth;
+            } else if (token == QXmlStreamReader::EndDocument) {
+                throw WorkbookError::damaged(QStringLiteral("tabela incompleta"));
+            } else if (token == QXmlStreamReader::StartElement) {
+                if (is(reader, TableNamespace, u"table-row")) {
+                    const quint32 repeat = countFromXml(
+                        reader.attributes().value(TableNamespace, QLatin1StringView("number-rows-repeated")),
+                        1, maxRows);
+                    readRow(reader, repeat);
+                } else if (is(reader, TableNamespace, u"table-column") ||
+                           is(reader, OfficeNamespace, u"forms") || is(reader, TableNamespace, u"shapes")) {
+                    skipElement(reader);
+                } else {
+                    ++depth; // header rows, row groups
+                }
+            }
+        }
+    }
+
+    // A row's cells go in once per repetition, so that only rows holding values cost anything.
+    void readRow(QXmlStreamReader &reader, quint32 repeat) {
+        const quint32 maxColumns = cells_.limits().maxColumns;
+        rowCells_.clear();
+        quint32 column = 0;
+        for (int depth = 1; depth > 0;) {
+            const QXmlStreamReader::TokenType token = nextToken(reader);
+            if (token == QXmlStreamReader::EndElement) {
+                --depth;
+            } else if (token == QXmlStreamReader::EndDocument) {
+                throw WorkbookError::damaged(QStringLiteral("linha incompleta"));
+            } else if (token == QXmlStreamReader::StartElement) {
+                const bool covered = is(reader, TableNamespace, u"covered-table-cell");
+                if (covered || is(reader, TableNamespace, u"table-cell")) {
+                    const quint32 columns =
+                        countFromXml(reader.attributes().value(TableNamespace,
+                                                               QLatin1StringView("number-columns-repeated")),
+                                     1, maxColumns);
+                    const WorkbookCell value = readCell(reader);
+                    if (!covered && value.kind() != CellKind::Empty)
+                        for (quint32 i = 0; i < columns && column + i < maxColumns; ++i)
+                            rowCells_.push_back({column + i, value});
+                    column = std::min(maxColumns, column + columns);
+                } else {
+                    skipElement(reader);
+                }
+            }
+        }
+        if (rowCells_.empty()) {
+            // Files end with a million empty rows declared in one element: they cost nothing.
+            row_ = static_cast<quint32>(
+                std::min<quint64>(static_cast<quint64>(row_) + repeat, cells_.limits().maxRows));
+            return;
+        }
+        for (quint32 i = 0; i < repeat; ++i, ++row_)
+            for (const auto &[cellColumn, value] : rowCells_)
+                cells_.add(row_, cellColumn, value);
+    }
+
+    WorkbookCell readCell(QXmlStreamReader &reader) {
+        const QXmlStreamAttributes attributes = reader.attributes();
+        const QStringView type = attributes.value(OfficeNamespace, QLatin1StringView("value-type"));
+        WorkbookCell value;
+        if (type == u"float" || type == u"percentage" || type == u"currency") {
+            if (const auto number =
+                    numberFromXml(attributes.value(OfficeNamespace, QLatin1StringView("value"))))
+                value = WorkbookCell::fromNumber(*number);
+        } else if (type == u"date") {
+            const QDate date = QDate::fromString(
+                attributes.value(OfficeNamespace, QLatin1StringView("date-value")).left(10), Qt::ISODate);
+            if (date.isValid())
+                value = WorkbookCell::fromDate(date);
+        } else if (type == u"boolean") {
+            value = WorkbookCell::fromBoolean(
+                attributes.value(OfficeNamespace, QLatin1StringView("boolean-value")) == u"true");
+        } else if (!attributes.value(OfficeNamespace, QLatin1StringView("string-value")).isNull()) {
+            value = WorkbookCell::fromText(
+                attributes.value(OfficeNamespace, QLatin1StringView("string-value")).toString());
+        }
+        const QString text = readParagraphs(reader);
+        // A value the type does not explain (a time, a broken number) still shows its text.
+        if (value.kind() == CellKind::Empty && !text.isEmpty())
+            value = WorkbookCell::fromText(text);
+        return value;
+    }
+
+    static QString readParagraphs(QXmlStreamReader &reader) {
+        QString text;
+        bool first = true;
+        for (int depth = 1; depth > 0;) {
+            const QXmlStreamReader::TokenType token = nextToken(reader);
+            if (token == QXmlStreamReader::EndElement) {
+                --depth;
+            } else if (token == QXmlStreamReader::EndDocument) {
+                throw WorkbookError::damaged(QStringLiteral("célula incompleta"));
+            } else if (token == QXmlStreamReader::StartElement) {
+                if (is(reader, TextNamespace, u"p") || is(reader, TextNamespace, u"h")) {
+                    if (!first)
+                        text += u'\n';
+                    first = false;
+                    appendParagraph(reader, text);
+                } else {
+                    skipElement(reader); // annotations, drawings
+                }
+            }
+        }
+        return text;
+    }
+
+    const QString &sheet_;
+    SheetCells &cells_;
+    quint32 row_ = 0;
+    std::vector<std::pair<quint32, WorkbookCell>> rowCells_;
+};
+
+} // namespace
+
+void readOdsSheet(const ZipArchive &archive, const QString &sheet, SheetCells &cells) {
+    if (const auto manifest = archive.read(QStringLiteral("META-INF/manifest.xml")))
+        if (manifest->contains("encryption-data"))
+            throw WorkbookError::encrypted();
+    const auto content = archive.read(QStringLiteral("content.xml"));
+    if (!content)
+        throw WorkbookError::notAWorkbook();
+    ContentReader(sheet, cells).read(*content);
+}
+
+} // namespace bco

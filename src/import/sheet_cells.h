@@ -1,0 +1,52 @@
+#pragma once
+
+#include <vector>
+
+#include <QtGlobal>
+
+#include "import/cell_dates.h"
+#include "import/workbook_cell.h"
+
+namespace bco {
+
+// Bounds on what one workbook may make the reader hold, so that a hostile or broken file costs at most a
+// few hundred megabytes and gives a clear error instead.
+struct WorkbookLimits {
+    qint64 maxFileBytes = 256LL * 1024 * 1024;
+    // Uncompressed size of one part of a zipped workbook: what keeps a zip bomb out.
+    qint64 maxPartBytes = 256LL * 1024 * 1024;
+    // The largest sheets of the formats read: 1,048,576 rows by 16,384 columns.
+    quint32 maxRows = 1u << 20;
+    quint32 maxColumns = 1u << 14;
+    // Cells holding a value; 65,536 rows of 30 columns fit.
+    qsizetype maxCells = 2'000'000;
+};
+
+// A cell at its place in the sheet, rows and columns counted from 0.
+struct PlacedCell {
+    quint32 row;
+    quint32 column;
+    WorkbookCell cell;
+};
+
+// The cells of one sheet as a format reader found them, in the order it found them (a later cell at the
+// same place replaces an earlier one), and the workbook's date system. Empty cells are not kept.
+class SheetCells {
+public:
+    explicit SheetCells(const WorkbookLimits &limits)
+        : limits_(limits) {}
+
+    const WorkbookLimits &limits() const { return limits_; }
+
+    // Throws WorkbookError::tooLarge past the limits; an empty cell is dropped.
+    void add(quint32 row, quint32 column, WorkbookCell cell);
+
+    std::vector<PlacedCell> &cells() { return cells_; }
+    DateSystem dateSystem = DateSystem::excel1900();
+
+private:
+    WorkbookLimits limits_;
+    std::vector<PlacedCell> cells_;
+};
+
+} // namespace bco

@@ -1,0 +1,97 @@
+#include "import/workbook_cell.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace bco {
+
+WorkbookCell WorkbookCell::fromText(QString text) {
+    WorkbookCell cell;
+    cell.kind_ = CellKind::Text;
+    cell.text_ = std::move(text);
+    return cell;
+}
+
+WorkbookCell WorkbookCell::fromNumber(double number) {
+    if (!std::isfinite(number))
+        return fromText(QStringLiteral("#NUM!"));
+    WorkbookCell cell;
+    cell.kind_ = CellKind::Number;
+    cell.number_ = number;
+    return cell;
+}
+
+WorkbookCell WorkbookCell::fromDate(QDate date) {
+    WorkbookCell cell;
+    if (!date.isValid())
+        return cell;
+    cell.kind_ = CellKind::Date;
+    cell.julianDay_ = date.toJulianDay();
+    return cell;
+}
+
+WorkbookCell WorkbookCell::fromBoolean(bool value) {
+    WorkbookCell cell;
+    cell.kind_ = CellKind::Boolean;
+    cell.boolean_ = value;
+    return cell;
+}
+
+bool WorkbookCell::isBlank() const {
+    if (kind_ == CellKind::Empty)
+        return true;
+    if (kind_ != CellKind::Text)
+        return false;
+    for (const QChar c : text_)
+        if (!c.isSpace())
+            return false;
+    return true;
+}
+
+QString WorkbookCell::toText() const {
+    switch (kind_) {
+    case CellKind::Empty:
+        return QString();
+    case CellKind::Text:
+        return text_;
+    case CellKind::Number:
+        return numberText(number_);
+    case CellKind::Date:
+        return date().toString(QStringLiteral("dd/MM/yyyy"));
+    case CellKind::Boolean:
+        return boolean_ ? QStringLiteral("VERDADEIRO") : QStringLiteral("FALSO");
+    }
+    return QString();
+}
+
+bool operator==(const WorkbookCell &a, const WorkbookCell &b) {
+    if (a.kind_ != b.kind_)
+        return false;
+    switch (a.kind_) {
+    case CellKind::Empty:
+        return true;
+    case CellKind::Text:
+        return a.text_ == b.text_;
+    case CellKind::Number:
+        return a.number_ == b.number_;
+    case CellKind::Date:
+        return a.julianDay_ == b.julianDay_;
+    case CellKind::Boolean:
+        return a.boolean_ == b.boolean_;
+    }
+    return false;
+}
+
+QString numberText(double number) {
+    if (number == 0.0)
+        return QStringLiteral("0"); // negative zero too
+    // Fixed notation reads best for amounts and codes; past these bounds it would run to dozens of digits.
+    const double magnitude = std::fabs(number);
+    const auto format =
+        (magnitude >= 1e-6 && magnitude < 1e21) ? std::chars_format::fixed : std::chars_format::scientific;
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number, format);
+    return QString::fromLatin1(buffer, result.ptr - buffer);
+}
+
+} // namespace bco

@@ -1,0 +1,81 @@
+#include "import/workbook_error.h"
+
+namespace bco {
+
+namespace {
+
+QString quoted(const QString &text) {
+    return u'"' + text + u'"';
+}
+
+// "A", "A" e "B", "A", "B" e "C".
+QString quotedList(const QStringList &items) {
+    QString list;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (i > 0)
+            list += (i == items.size() - 1) ? QStringLiteral(" e ") : QStringLiteral(", ");
+        list += quoted(items[i]);
+    }
+    return list;
+}
+
+} // namespace
+
+WorkbookError::WorkbookError(const QString &message)
+    : std::runtime_error(message.toStdString())
+    , message_(message) {
+}
+
+WorkbookError WorkbookError::cannotRead(const QString &path) {
+    return WorkbookError(QStringLiteral("Não foi possível ler o arquivo %1.").arg(quoted(path)));
+}
+
+WorkbookError WorkbookError::notAWorkbook() {
+    return WorkbookError(QStringLiteral(
+        "O arquivo não é uma pasta de trabalho do Excel (.xls ou .xlsx) nem do OpenDocument (.ods). "
+        "Um arquivo de texto, CSV ou HTML com a extensão .xls precisa ser aberto na planilha eletrônica "
+        "e salvo como pasta de trabalho."));
+}
+
+WorkbookError WorkbookError::encrypted() {
+    return WorkbookError(
+        QStringLiteral("A pasta de trabalho está protegida por senha. Salve-a sem senha e tente novamente."));
+}
+
+WorkbookError WorkbookError::oldFormat() {
+    return WorkbookError(QStringLiteral("A pasta de trabalho está em um formato do Excel anterior ao 97. "
+                                        "Salve-a como Excel 97-2003 (.xls) e tente novamente."));
+}
+
+WorkbookError WorkbookError::damaged(const QString &detail) {
+    return WorkbookError(
+        QStringLiteral("A pasta de trabalho está danificada ou incompleta (%1).").arg(detail));
+}
+
+WorkbookError WorkbookError::tooLarge() {
+    return WorkbookError(QStringLiteral(
+        "A pasta de trabalho é grande demais para ser importada. Divida-a em arquivos menores."));
+}
+
+WorkbookError WorkbookError::missingSheet(const QString &sheet) {
+    return WorkbookError(
+        QStringLiteral("A planilha %1 não foi encontrada na pasta de trabalho.").arg(quoted(sheet)));
+}
+
+WorkbookError WorkbookError::missingHeadings(const QStringList &headings, const QString &sheet) {
+    const QString text =
+        headings.size() == 1
+            ? QStringLiteral("A coluna %1 não foi encontrada na linha de títulos da planilha %2.")
+            : QStringLiteral("As colunas %1 não foram encontradas na linha de títulos da planilha %2.");
+    return WorkbookError(text.arg(quotedList(headings), quoted(sheet)));
+}
+
+WorkbookError WorkbookError::notADate(const QString &heading, int sheetRow, const QString &text) {
+    return WorkbookError(
+        QStringLiteral("A célula da coluna %1 na linha %2 da planilha não contém uma data: %3.")
+            .arg(quoted(heading))
+            .arg(sheetRow)
+            .arg(quoted(text)));
+}
+
+} // namespace bco

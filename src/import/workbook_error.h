@@ -1,0 +1,34 @@
+#pragma once
+
+#include <stdexcept>
+
+#include <QString>
+#include <QStringList>
+
+namespace bco {
+
+// Why a workbook could not be read, in the words the operator reads (Brazilian Portuguese). Every failure
+// of the workbook reader is one of these; what() holds the same text in UTF-8.
+class WorkbookError : public std::runtime_error {
+public:
+    explicit WorkbookError(const QString &message);
+
+    const QString &message() const { return message_; }
+
+    static WorkbookError cannotRead(const QString &path);
+    static WorkbookError notAWorkbook();
+    static WorkbookError encrypted();
+    static WorkbookError oldFormat();
+    // `detail` says what was found broken, for whoever looks into the file.
+    static WorkbookError damaged(const QString &detail);
+    static WorkbookError tooLarge();
+    static WorkbookError missingSheet(const QString &sheet);
+    static WorkbookError missingHeadings(const QStringList &headings, const QString &sheet);
+    // `sheetRow` counts from 1, as the spreadsheet program shows it.
+    static WorkbookError notADate(const QString &heading, int sheetRow, const QString &text);
+
+private:
+    QString message_;
+};
+
+} // namespace bco

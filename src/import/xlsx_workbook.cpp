@@ -1,0 +1,338 @@
+#include "import/xlsx_workbook.h"
+
+#include <map>
+#include <vector>
+
+#include <QXmlStreamReader>
+
+#include "import/number_formats.h"
+#include "import/workbook_error.h"
+#include "import/xml_parts.h"
+
+namespace bco {
+
+namespace {
+
+[[noreturn]] void fail(const QString &detail) {
+    throw WorkbookError::damaged(detail);
+}
+
+QByteArray requiredPart(const ZipArchive &archive, const QString &name) {
+    auto bytes = archive.read(name);
+    if (!bytes)
+        fail(QStringLiteral("parte %1 ausente").arg(name));
+    return *std::move(bytes);
+}
+
+// A part name relative to the package root, from a target relative to `base`'s folder (or absolute).
+QString resolveTarget(const QString &base, const QString &target) {
+    QStringList parts;
+    if (!target.startsWith(u'/'))
+        parts = base.section(u'/', 0, -2, QString::SectionSkipEmpty).split(u'/', Qt::SkipEmptyParts);
+    for (const QString &part : target.split(u'/', Qt::SkipEmptyParts)) {
+        if (part == u"..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+        } else if (part != u".") {
+            parts.append(part);
+        }
+    }
+    return parts.join(u'/');
+}
+
+struct Relationship {
+    QString id;
+    QString type; // the last segment of the type's URI: "worksheet", "sharedStrings", "styles", ...
+    QString target;
+};
+
+std::vector<Relationship> readRelationships(const ZipArchive &archive, const QString &part) {
+    const QString folder = part.section(u'/', 0, -2);
+    const QString name = (folder.isEmpty() ? QString() : folder + u'/') + QStringLiteral("_rels/") +
+                         part.section(u'/', -1) + QStringLiteral(".rels");
+    std::vector<Relationship> relationships;
+    const auto bytes = archive.read(name);
+    if (!bytes)
+        return relationships;
+    QXmlStreamReader reader(*bytes);
+    while (nextToken(reader) != QXmlStreamReader::EndDocument) {
+        if (reader.isStartElement() && reader.name() == u"Relationship") {
+            const QXmlStreamAttributes attributes = reader.attributes();
+            if (attributes.value(QLatin1StringView("TargetMode")) == u"External")
+                continue;
+            relationships.push_back(
+                {attributes.value(QLatin1StringView("Id")).toString(),
+                 attributes.value(QLatin1StringView("Type")).toString().section(u'/', -1),
+                 resolveTarget(part, attributes.value(QLatin1StringView("Target")).toString())});
+        }
+    }
+    return relationships;
+}
+
+const Relationship *findRelationship(const std::vector<Relationship> &relationships, QStringView type) {
+    for (const Relationship &relationship : relationships)
+        if (relationship.type == type)
+            return &relationship;
+    return nullptr;
+}
+
+// Text in these parts may hide characters XML cannot hold as "_xHHHH_".
+QString decodeEscapes(QString text) {
+    if (!text.contains(u"_x"))
+        return text;
+    QString decoded;
+    decoded.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_') {
+            bool ok = false;
+            const ushort code = QStringView(text).sliced(i + 2, 4).toUShort(&ok, 16);
+            if (ok) {
+                decoded.append(QChar(code));
+                i += 6;
+                continue;
+            }
+        }
+        decoded.append(text[i]);
+    }
+    return decoded;
+}
+
+// The text of a string item (<si>, <is>): its <t> elements, run by run, without the phonetic guides.
+QString readStringItem(QXmlStreamReader &reader) {
+    QString text;
+    int depth = 1;
+    int phonetic = 0;
+    while (depth > 0) {
+        switch (nextToken(reader)) {
+        case QXmlStreamReader::StartElement:
+            if (reader.name() == u"t" && phonetic == 0) {
+                text += reader.readElementText(QXmlStreamReader::IncludeChildElements);
+            } else {
+                ++depth;
+                if (reader.name() == u"rPh")
+                    ++phonetic;
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            if (reader.name() == u"rPh")
+                --phonetic;
+            break;
+        case QXmlStreamReader::EndDocument:
+            fail(QStringLiteral("texto incompleto"));
+        default:
+            break;
+        }
+    }
+    if (reader.hasError())
+        fail(QStringLiteral("XML inválido: %1").arg(reader.errorString()));
+    return decodeEscapes(std::move(text));
+}
+
+std::vector<QString> readSharedStrings(const QByteArray &bytes) {
+    std::vector<QString> strings;
+    QXmlStreamReader reader(bytes);
+    while (nextToken(reader) != QXmlStreamReader::EndDocument)
+        if (reader.isStartElement() && reader.name() == u"si")
+            strings.push_back(readStringItem(reader));
+    return strings;
+}
+
+// Whether each cell format (by its index in cellXfs) shows a date.
+std::vector<bool> readDateStyles(const QByteArray &bytes) {
+    std::map<int, bool> customFormats;
+    std::vector<bool> dateStyles;
+    QXmlStreamReader reader(bytes);
+    bool inCellFormats = false;
+    while (nextToken(reader) != QXmlStreamReader::EndDocument) {
+        if (reader.isStartElement()) {
+            const QXmlStreamAttributes attributes = reader.attributes();
+            if (reader.name() == u"numFmt") {
+                customFormats[attributes.value(QLatin1StringView("numFmtId")).toInt()] =
+                    isDateFormatCode(attributes.value(QLatin1StringView("formatCode")));
+            } else if (reader.name() == u"cellXfs") {
+                inCellFormats = true;
+            } else if (inCellFormats && reader.name() == u"xf") {
+                const int format = attributes.value(QLatin1StringView("numFmtId")).toInt();
+                const auto custom = customFormats.find(format);
+                dateStyles.push_back(custom != customFormats.end() ? custom->second
+                                                                   : isBuiltInDateFormat(format));
+            }
+        } else if (reader.isEndElement() && reader.name() == u"cellXfs") {
+            inCellFormats = false;
+        }
+    }
+    return dateStyles;
+}
+
+struct WorkbookPart {
+    QString sheetRelationship;
+    bool date1904 = false;
+};
+
+WorkbookPart readWorkbookPart(const QByteArray &bytes, const QString &sheet) {
+    WorkbookPart workbook;
+    bool found = false;
+    QXmlStreamReader reader(bytes);
+    while (nextToken(reader) != QXmlStreamReader::EndDocument) {
+        if (!reader.isStartElement())
+            continue;
+        const QXmlStreamAttributes attributes = reader.attributes();
+        if (reader.name() == u"workbookPr") {
+            const QStringView value = attributes.value(QLatin1StringView("date1904"));
+            workbook.date1904 = value == u"1" || value == u"true";
+        } else if (!found && reader.name() == u"sheet" &&
+                   attributes.value(QLatin1StringView("name")).compare(sheet, Qt::CaseInsensitive) == 0) {
+            // r:id, whatever prefix the relationships namespace has here.
+            for (const QXmlStreamAttribute &attribute : attributes)
+                if (attribute.name() == u"id" && !attribute.namespaceUri().isEmpty())
+                    workbook.sheetRelationship = attribute.value().toString();
+            found = true;
+        }
+    }
+    if (!found)
+        throw WorkbookError::missingSheet(sheet);
+    return workbook;
+}
+
+// "BC12" -> column 54, row 11 (from 0); false when it is no such reference.
+bool parseReference(QStringView reference, quint32 &row, quint32 &column) {
+    qsizetype i = 0;
+    quint32 letters = 0;
+    for (; i < reference.size() && i < 4 && reference[i] >= u'A' && reference[i] <= u'Z'; ++i)
+        letters = letters * 26 + (reference[i].unicode() - 'A' + 1);
+    quint32 number = 0;
+    const qsizetype digitsStart = i;
+    for (; i < reference.size() && i - digitsStart < 8 && reference[i] >= u'0' && reference[i] <= u'9'; ++i)
+        number = number * 10 + (reference[i].unicode() - '0');
+    if (letters == 0 || number == 0 || i != reference.size() || i == digitsStart)
+        return false;
+    column = letters - 1;
+    row = number - 1;
+    return true;
+}
+
+class WorksheetPartReader {
+public:
+    WorksheetPartReader(const std::vector<QString> &sharedStrings, const std::vector<bool> &dateStyles,
+                        SheetCells &cells)
+        : sharedStrings_(sharedStrings)
+        , dateStyles_(dateStyles)
+        , cells_(cells) {}
+
+    void read(const QByteArray &bytes) {
+        QXmlStreamReader reader(bytes);
+        qint64 row = -1;
+        qint64 column = -1;
+        while (nextToken(reader) != QXmlStreamReader::EndDocument) {
+            if (!reader.isStartElement())
+                continue;
+            if (reader.name() == u"row") {
+                const quint32 number = countFromXml(reader.attributes().value(QLatin1StringView("r")), 0,
+                                                    cells_.limits().maxRows);
+                row = number > 0 ? number - 1 : row + 1;
+                column = -1;
+            } else if (reader.name() == u"c") {
+                readCell(reader, row, column);
+            }
+        }
+    }
+
+private:
+    void readCell(QXmlStreamReader &reader, qint64 &row, qint64 &column) {
+        const QXmlStreamAttributes attributes = reader.attributes();
+        quint32 referencedRow, referencedColumn;
+        if (parseReference(attributes.value(QLatin1StringView("r")), referencedRow, referencedColumn)) {
+            row = referencedRow;
+            column = referencedColumn;
+        } else {
+            ++column;
+        }
+        if (row < 0)
+            row = 0;
+        const QStringView type = attributes.value(QLatin1StringView("t"));
+        const quint32 style = countFromXml(attributes.value(QLatin1StringView("s")), 0, 0xFFFFFFFFu);
+        QString value;
+        bool hasValue = false;
+        int depth = 1;
+        while (depth > 0) {
+            const QXmlStreamReader::TokenType token = nextToken(reader);
+            if (token == QXmlStreamReader::StartElement) {
+                if (reader.name() == u"v") {
+                    value = reader.readElementText();
+                    hasValue = true;
+                } else if (reader.name() == u"is") {
+                    value = readStringItem(reader);
+                    hasValue = true;
+                } else {
+                    ++depth;
+                }
+            } else if (token == QXmlStreamReader::EndElement) {
+                --depth;
+            } else if (token == QXmlStreamReader::EndDocument) {
+                fail(QStringLiteral("célula incompleta"));
+            }
+        }
+        if (hasValue)
+            cells_.add(static_cast<quint32>(row), static_cast<quint32>(column), cell(type, style, value));
+    }
+
+    WorkbookCell cell(QStringView type, quint32 style, const QString &value) const {
+        if (type == u"s") {
+            const quint32 index = countFromXml(value, 0xFFFFFFFFu, 0xFFFFFFFFu);
+            if (index >= sharedStrings_.size())
+                fail(QStringLiteral("texto compartilhado inexistente"));
+            return WorkbookCell::fromText(sharedStrings_[index]);
+        }
+        if (type == u"inlineStr" || type == u"e")
+            return WorkbookCell::fromText(value);
+        if (type == u"str")
+            return WorkbookCell::fromText(decodeEscapes(value));
+        if (type == u"b")
+            return WorkbookCell::fromBoolean(value.trimmed() == u"1" || value.trimmed() == u"true");
+        if (type == u"d") {
+            const QDate date = QDate::fromString(QStringView(value).trimmed().left(10), Qt::ISODate);
+            return date.isValid() ? WorkbookCell::fromDate(date) : WorkbookCell::fromText(value);
+        }
+        const auto number = numberFromXml(value);
+        if (!number)
+            return WorkbookCell::fromText(value);
+        if (style < dateStyles_.size() && dateStyles_[style])
+            if (const auto date = dateFromSerial(*number, cells_.dateSystem))
+                return WorkbookCell::fromDate(*date);
+        return WorkbookCell::fromNumber(*number);
+    }
+
+    const std::vector<QString> &sharedStrings_;
+    const std::vector<bool> &dateStyles_;
+    SheetCells &cells_;
+};
+
+} // namespace
+
+void readXlsxSheet(const ZipArchive &archive, const QString &sheet, SheetCells &cells) {
+    QString workbookName = QStringLiteral("xl/workbook.xml");
+    const std::vector<Relationship> package = readRelationships(archive, QString());
+    if (const Relationship *document = findRelationship(package, u"officeDocument"))
+        workbookName = document->target;
+    const WorkbookPart workbook = readWorkbookPart(requiredPart(archive, workbookName), sheet);
+    cells.dateSystem = workbook.date1904 ? DateSystem::excel1904() : DateSystem::excel1900();
+
+    const std::vector<Relationship> relationships = readRelationships(archive, workbookName);
+    std::vector<QString> sharedStrings;
+    if (const Relationship *part = findRelationship(relationships, u"sharedStrings"))
+        sharedStrings = readSharedStrings(requiredPart(archive, part->target));
+    std::vector<bool> dateStyles;
+    if (const Relationship *part = findRelationship(relationships, u"styles"))
+        dateStyles = readDateStyles(requiredPart(archive, part->target));
+    for (const Relationship &relationship : relationships) {
+        if (relationship.id == workbook.sheetRelationship) {
+            WorksheetPartReader(sharedStrings, dateStyles, cells)
+                .read(requiredPart(archive, relationship.target));
+            return;
+        }
+    }
+    fail(QStringLiteral("planilha %1 sem parte própria").arg(sheet));
+}
+
+} // namespace bco

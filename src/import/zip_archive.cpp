@@ -1,0 +1,93 @@
+#include "import/zip_archive.h"
+
+#include <optional>
+
+#include <zip.h>
+
+#include "import/workbook_error.h"
+
+namespace bco {
+
+namespace {
+
+[[noreturn]] void failFor(int libzipError) {
+    switch (libzipError) {
+    case ZIP_ER_NOPASSWD:
+    case ZIP_ER_WRONGPASSWD:
+    case ZIP_ER_ENCRNOTSUPP:
+        throw WorkbookError::encrypted();
+    case ZIP_ER_MEMORY:
+        throw WorkbookError::tooLarge();
+    default:
+        // Only bytes that begin as a zip archive come here: one that does not open is cut short or broken.
+        throw WorkbookError::damaged(QStringLiteral("arquivo compactado incompleto ou inválido"));
+    }
+}
+
+struct ZipFileCloser {
+    void operator()(zip_file_t *file) const { zip_fclose(file); }
+};
+
+} // namespace
+
+ZipArchive::ZipArchive(QByteArrayView bytes, qint64 maxPartBytes)
+    : maxPartBytes_(maxPartBytes) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *source =
+        zip_source_buffer_create(bytes.data(), static_cast<zip_uint64_t>(bytes.size()), 0, &error);
+    if (!source) {
+        zip_error_fini(&error);
+        throw WorkbookError::tooLarge();
+    }
+    archive_ = zip_open_from_source(source, ZIP_RDONLY, &error);
+    if (!archive_) {
+        zip_source_free(source);
+        const int code = zip_error_code_zip(&error);
+        zip_error_fini(&error);
+        failFor(code);
+    }
+    zip_error_fini(&error);
+}
+
+ZipArchive::~ZipArchive() {
+    zip_discard(archive_);
+}
+
+bool ZipArchive::contains(const QString &name) const {
+    return zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE) >= 0;
+}
+
+std::optional<QByteArray> ZipArchive::read(const QString &name) const {
+    const zip_int64_t index = zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE);
+    if (index < 0)
+        return std::nullopt;
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) != 0)
+        failFor(zip_error_code_zip(zip_get_error(archive_)));
+    if ((stat.valid & ZIP_STAT_SIZE) && stat.size > static_cast<zip_uint64_t>(maxPartBytes_))
+        throw WorkbookError::tooLarge();
+    const std::unique_ptr<zip_file_t, ZipFileCloser> file(
+        zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
+    if (!file)
+        failFor(zip_error_code_zip(zip_get_error(archive_)));
+    // The declared size is only a claim: read in pieces and stop at the bound whatever it said.
+    QByteArray bytes;
+    if (stat.valid & ZIP_STAT_SIZE)
+        bytes.reserve(static_cast<qsizetype>(stat.size));
+    char buffer[64 * 1024];
+    for (;;) {
+        const zip_int64_t count = zip_fread(file.get(), buffer, sizeof buffer);
+        if (count < 0)
+            failFor(zip_error_code_zip(zip_file_get_error(file.get())));
+        if (count == 0)
+            break;
+        if (bytes.size() + count > maxPartBytes_)
+            throw WorkbookError::tooLarge();
+        bytes.append(buffer, static_cast<qsizetype>(count));
+    }
+    return bytes;
+}
+
+} // namespace bco

@@ -1,0 +1,529 @@
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonDocument>
+
+#include "support/case_name.h"
+#include "support/qt_printers.h"
+#include "workbook_fixtures.h"
+
+#include "import/cell_dates.h"
+#include "import/workbook_table.h"
+
+namespace bco {
+namespace {
+
+using test::Format;
+
+// A cell as the tests write what they expect of it: the kind's letter, then its text ("D 15/03/2024").
+QString described(const WorkbookCell &cell) {
+    static const char letters[] = {'E', 'T', 'N', 'D', 'B'};
+    return QChar(QLatin1Char(letters[static_cast<int>(cell.kind())])) + u' ' + cell.toText();
+}
+
+QJsonObject options(const char *json) {
+    return QJsonDocument::fromJson(json).object();
+}
+
+// --- What a sheet's rows and cells read as, in every format ----------------------------------------
+
+struct SelectionCase {
+    const char *name;
+    const char *rows; // the writer's JSON
+    QStringList headings;
+    std::vector<QStringList> expected; // each selected row, its cells described in the headings' order
+    std::vector<int> sheetRows;
+    std::vector<Format> formats = {Format::Xls, Format::Xlsx, Format::Ods};
+    const char *options = "{}";
+};
+
+const SelectionCase selectionCases[] = {
+    {"headings are found in any order, letter case and blanks around them",
+     R"([[" valor ", "DESCRIÇÃO", "Data ", "Conta Corrente"], [12.5, "Tarifa", {"date": "2024-03-15"}, "001"]])",
+     {"Data", "Valor", "Descrição"},
+     {{"D 15/03/2024", "N 12.5", "T Tarifa"}},
+     {2}},
+    {"rows with an empty or blank Data cell are skipped and not numbered",
+     R"([["Data", "Valor"], [{"date": "2024-03-01"}, 1], [null, 2], null, ["   ", 3],
+         [{"date": "2024-03-04"}, 4]])",
+     {"Data", "Valor"},
+     {{"D 01/03/2024", "N 1"}, {"D 04/03/2024", "N 4"}},
+     {2, 6}},
+    {"the heading row is the first row holding a value",
+     R"([null, null, ["Data", "Valor"], [{"date": "2024-03-15"}, 5]])",
+     {"Data", "Valor"},
+     {{"D 15/03/2024", "N 5"}},
+     {4}},
+    {"of two columns with one heading the leftmost is taken",
+     R"([["Data", "Valor", "VALOR"], [{"date": "2024-03-15"}, 1, 2]])",
+     {"Data", "Valor"},
+     {{"D 15/03/2024", "N 1"}},
+     {2}},
+    {"merged cells keep the columns after them in place",
+     R"([[{"value": "Observação", "span": 2}, "Data", "Valor"], ["a", "b", {"date": "2024-03-15"}, 7]])",
+     {"Data", "Valor"},
+     {{"D 15/03/2024", "N 7"}},
+     {2}},
+    {"repeated rows and cells are each a row and a cell",
+     R"([["Data", "Forma", "Tipo"],
+         {"cells": [{"date": "2024-03-05"}, {"value": "C", "repeat": 2}], "repeat": 3},
+         {"cells": [], "repeat": 1000000}])",
+     {"Data", "Forma", "Tipo"},
+     {{"D 05/03/2024", "T C", "T C"}, {"D 05/03/2024", "T C", "T C"}, {"D 05/03/2024", "T C", "T C"}},
+     {2, 3, 4}},
+    {"values keep their kind and read as text",
+     R"([["Data", "Conta", "Valor", "Negativo", "Inteiro", "Grande", "Pequeno", "Sim", "Não"],
+         [{"date": "2024-03-15"}, "001", 1234.5, -0.25, 100, 12345678901, 0.000001, {"bool": true},
+          {"bool": false}]])",
+     {"Data", "Conta", "Valor", "Negativo", "Inteiro", "Grande", "Pequeno", "Sim", "Não"},
+     {{"D 15/03/2024", "T 001", "N 1234.5", "N -0.25", "N 100", "N 12345678901", "N 0.000001", "B VERDADEIRO",
+       "B FALSO"}},
+     {2}},
+    {"formulas give their cached results",
+     R"([["Data", "Soma", "Texto", "Teste"],
+         [{"date": "2024-03-15"}, {"formula": "1+1", "value": 2}, {"formula": "\"a\"&\"b\"", "value": "ab"},
+          {"formula": "1=1", "value": true}]])",
+     {"Data", "Soma", "Texto", "Teste"},
+     {{"D 15/03/2024", "N 2", "T ab", "B VERDADEIRO"}},
+     {2}},
+    {"a workbook of the 1904 date system keeps its dates",
+     R"([["Data"], [{"date": "2024-03-15"}], [{"date": "1904-01-02"}]])",
+     {"Data"},
+     {{"D 15/03/2024"}, {"D 02/01/1904"}},
+     {2, 3},
+     {Format::Xls, Format::Xlsx, Format::Ods},
+     R"({"date1904": true})"},
+    {"a number's format tells whether it is a date",
+     R"([["Data", "Hora", "Valor"],
+         [{"number": 45366, "format": "d-mmm-yy"}, {"number": 0.5, "format": "hh:mm"},
+          {"number": 1.5, "format": "#,##0.00 \"dias\""}]])",
+     {"Data", "Hora", "Valor"},
+     {{"D 15/03/2024", "N 0.5", "N 1.5"}},
+     {2},
+     {Format::Xls, Format::Xlsx}},
+    {"an error cell reads as its code and keeps its row",
+     R"([["Data", "Valor"], [{"error": "#REF!"}, {"error": "#DIV/0!"}]])",
+     {"Data", "Valor"},
+     {{"T #REF!", "T #DIV/0!"}},
+     {2},
+     {Format::Xls, Format::Xlsx}},
+    {"a workbook in 4096-byte sectors",
+     R"([["Data", "Valor"], [{"date": "2024-03-15"}, 1]])",
+     {"Data", "Valor"},
+     {{"D 15/03/2024", "N 1"}},
+     {2},
+     {Format::Xls},
+     R"({"xls": {"sector_size": 4096}})"},
+    {"a small workbook in the mini stream",
+     R"([["Data", "Valor"], [{"date": "2024-03-15"}, 1]])",
+     {"Data", "Valor"},
+     {{"D 15/03/2024", "N 1"}},
+     {2},
+     {Format::Xls},
+     R"({"xls": {"mini_stream": true}})"},
+    {"a compound file whose allocation table runs into DIFAT sectors",
+     R"([["Data", "Valor"], [{"date": "2024-03-15"}, 1]])",
+     {"Data", "Valor"},
+     {{"D 15/03/2024", "N 1"}},
+     {2},
+     {Format::Xls},
+     R"({"xls": {"padding_bytes": 8000000}})"},
+    {"inline strings and cells without references",
+     R"([["Data", "Conta", null, "Valor"], [{"date": "2024-03-15"}, "001", null, 3]])",
+     {"Data", "Conta", "Valor"},
+     {{"D 15/03/2024", "T 001", "N 3"}},
+     {2},
+     {Format::Xlsx},
+     R"({"xlsx": {"inline_strings": true, "omit_references": true}})"},
+};
+
+// --- Workbooks that cannot be read, or lack what the import needs ----------------------------------
+
+const QString damagedPrefix = QStringLiteral("A pasta de trabalho está danificada ou incompleta");
+
+struct FailureCase {
+    const char *name;
+    const char *rows;
+    QString expected; // the whole message, or its beginning for a damaged file
+    std::vector<Format> formats = {Format::Xls, Format::Xlsx, Format::Ods};
+    QString sheet = QStringLiteral("Plan1");
+    const char *options = "{}";
+    // Changes the written file's bytes before it is read.
+    std::function<void(QByteArray &)> damage = nullptr;
+    WorkbookLimits limits = {};
+};
+
+const QString missingSheet = QStringLiteral("A planilha \"Plan1\" não foi encontrada na pasta de trabalho.");
+const QString encrypted =
+    QStringLiteral("A pasta de trabalho está protegida por senha. Salve-a sem senha e tente novamente.");
+
+WorkbookLimits limitsWith(const std::function<void(WorkbookLimits &)> &change) {
+    WorkbookLimits limits;
+    change(limits);
+    return limits;
+}
+
+// The stream xlwt writes starts in the first sector, right after the 512-byte header.
+constexpr qsizetype XlwtStreamOffset = 512;
+
+const FailureCase failureCases[] = {
+    {"a workbook without the sheet",
+     R"([["Data", "Valor"]])",
+     missingSheet,
+     {Format::Xls, Format::Xlsx, Format::Ods},
+     QStringLiteral("Dados")},
+    {"a sheet without two headings", R"([["Data", "Forma", "Descricao"]])",
+     QStringLiteral(
+         "As colunas \"Valor\" e \"Descrição\" não foram encontradas na linha de títulos da planilha "
+         "\"Plan1\".")},
+    {"an empty sheet", R"([])",
+     QStringLiteral(
+         "As colunas \"Data\", \"Valor\" e \"Descrição\" não foram encontradas na linha de títulos da "
+         "planilha \"Plan1\".")},
+    {"a workbook cut in half",
+     R"([["Data", "Valor", "Descrição"], [{"date": "2024-03-15"}, 1, "x"]])",
+     damagedPrefix,
+     {Format::Xls, Format::Xlsx, Format::Ods},
+     QStringLiteral("Plan1"),
+     "{}",
+     [](QByteArray &bytes) {
+         bytes.truncate(bytes.size() / 2);
+     }},
+    {"a password-protected workbook",
+     R"([["Data", "Valor", "Descrição"]])",
+     encrypted,
+     {Format::Xls},
+     QStringLiteral("Plan1"),
+     R"({"xls": {"filepass": true}})"},
+    {"a workbook of Excel 95",
+     R"([["Data", "Valor", "Descrição"]])",
+     QStringLiteral(
+         "A pasta de trabalho está em um formato do Excel anterior ao 97. Salve-a como Excel 97-2003 "
+         "(.xls) e tente novamente."),
+     {Format::Xls},
+     QStringLiteral("Plan1"),
+     "{}",
+     [](QByteArray &bytes) {
+         bytes[XlwtStreamOffset + 5] = '\x05';
+     }},
+    {"a sector chain that comes back to itself",
+     R"([["Data", "Valor", "Descrição"]])",
+     damagedPrefix,
+     {Format::Xls},
+     QStringLiteral("Plan1"),
+     "{}",
+     [](QByteArray &bytes) {
+         // The first allocation table sector: its entry 0 (the stream's first sector) points at itself.
+         quint32 fatSector;
+         std::memcpy(&fatSector, bytes.constData() + 0x4C, 4);
+         std::memset(bytes.data() + XlwtStreamOffset * (fatSector + 1), 0, 4);
+     }},
+    {"a part that inflates past the bound",
+     R"([["Data", "Valor", "Descrição"]])",
+     QStringLiteral("A pasta de trabalho é grande demais para ser importada. Divida-a em arquivos menores."),
+     {Format::Xlsx, Format::Ods},
+     QStringLiteral("Plan1"),
+     "{}",
+     nullptr,
+     limitsWith([](WorkbookLimits &limits) { limits.maxPartBytes = 1000; })},
+    {"a sheet with more cells than the bound",
+     R"([["Data", "Valor", "Descrição"], [1, 2, 3], [4, 5, 6]])",
+     QStringLiteral("A pasta de trabalho é grande demais para ser importada. Divida-a em arquivos menores."),
+     {Format::Xls, Format::Xlsx, Format::Ods},
+     QStringLiteral("Plan1"),
+     "{}",
+     nullptr,
+     limitsWith([](WorkbookLimits &limits) { limits.maxCells = 5; })},
+};
+
+const QStringList failureHeadings = {"Data", "Valor", "Descrição"};
+
+// --- The fixtures, written once for the suite ------------------------------------------------------
+
+QString fixtureName(const char *caseName, Format format) {
+    QString name;
+    for (const char *c = caseName; *c; ++c)
+        name += QChar::fromLatin1(std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_');
+    return name + u'.' + QLatin1StringView(test::extensionOf(format));
+}
+
+test::WorkbookFixtures &fixtures() {
+    static const std::unique_ptr<test::WorkbookFixtures> written = [] {
+        auto fixtures = std::make_unique<test::WorkbookFixtures>(QStringLiteral(BCO_WORKBOOK_FIXTURES));
+        const auto add = [&](const char *name, const char *rows, const std::vector<Format> &formats,
+                             const QString &sheet, const char *json) {
+            for (const Format format : formats)
+                fixtures->add(
+                    {fixtureName(name, format).section(u'.', 0, 0), format, rows, sheet, options(json)});
+        };
+        for (const SelectionCase &c : selectionCases)
+            add(c.name, c.rows, c.formats, QStringLiteral("Plan1"), c.options);
+        for (const FailureCase &c : failureCases)
+            add(c.name, c.rows, c.formats, c.sheet, c.options);
+        fixtures->write();
+        return fixtures;
+    }();
+    return *written;
+}
+
+template <class Case, size_t N>
+std::vector<std::tuple<const Case *, Format>> eachFormat(const Case (&cases)[N]) {
+    std::vector<std::tuple<const Case *, Format>> all;
+    for (const Case &c : cases)
+        for (const Format format : c.formats)
+            all.emplace_back(&c, format);
+    return all;
+}
+
+template <class Case>
+std::string caseName(const ::testing::TestParamInfo<std::tuple<const Case *, Format>> &info) {
+    const auto &[c, format] = info.param;
+    return fixtureName(c->name, format).replace(u'.', u'_').toStdString();
+}
+
+class SheetSelection : public ::testing::TestWithParam<std::tuple<const SelectionCase *, Format>> {};
+
+TEST_P(SheetSelection, readsTheRowsAndCellsExpected) {
+    const auto &[c, format] = GetParam();
+    WorkbookSelection selection;
+    selection.headings = c->headings;
+    const WorkbookTable table = WorkbookTable::read(fixtures().path(fixtureName(c->name, format)), selection);
+
+    std::vector<QStringList> rows;
+    std::vector<int> sheetRows;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < table.headings().size(); ++column)
+            cells.append(described(table.cell(row, column)));
+        rows.push_back(cells);
+        sheetRows.push_back(table.sheetRow(row));
+    }
+    EXPECT_EQ(rows, c->expected);
+    EXPECT_EQ(sheetRows, c->sheetRows);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SheetSelection, ::testing::ValuesIn(eachFormat(selectionCases)),
+                         caseName<SelectionCase>);
+
+class WorkbookFailure : public ::testing::TestWithParam<std::tuple<const FailureCase *, Format>> {};
+
+TEST_P(WorkbookFailure, isToldInTheOperatorsWords) {
+    const auto &[c, format] = GetParam();
+    QFile file(fixtures().path(fixtureName(c->name, format)));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    if (c->damage)
+        c->damage(bytes);
+    WorkbookSelection selection;
+    selection.headings = failureHeadings;
+    try {
+        WorkbookTable::fromBytes(bytes, selection, c->limits);
+        FAIL() << "the workbook was read";
+    } catch (const WorkbookError &error) {
+        if (c->expected == damagedPrefix)
+            EXPECT_TRUE(error.message().startsWith(damagedPrefix)) << error.message().toStdString();
+        else
+            EXPECT_EQ(error.message(), c->expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WorkbookFailure, ::testing::ValuesIn(eachFormat(failureCases)),
+                         caseName<FailureCase>);
+
+// --- Files that are no workbook at all -------------------------------------------------------------
+
+struct ForeignFileCase {
+    const char *name;
+    QByteArray bytes;
+};
+
+const ForeignFileCase foreignFileCases[] = {
+    {"an empty file", QByteArray()},
+    {"a CSV file named .xls", "Data;Valor\n15/03/2024;10,00\n"},
+    {"an HTML table named .xls", "<html><body><table><tr><td>Data</td></tr></table></body></html>"},
+    {"a zip archive of something else", QByteArray::fromHex("504b0506000000000000000000000000000000000000")},
+    {"a compound file without a workbook stream",
+     QByteArray::fromHex("d0cf11e0a1b11ae1") + QByteArray(504, '\0')},
+};
+
+class ForeignFile : public ::testing::TestWithParam<ForeignFileCase> {};
+
+TEST_P(ForeignFile, isNotTakenForAWorkbook) {
+    WorkbookSelection selection;
+    selection.headings = failureHeadings;
+    try {
+        WorkbookTable::fromBytes(GetParam().bytes, selection);
+        FAIL() << "the file was read";
+    } catch (const WorkbookError &error) {
+        const bool told = error.message() == WorkbookError::notAWorkbook().message() ||
+                          error.message().startsWith(damagedPrefix);
+        EXPECT_TRUE(told) << error.message().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ForeignFile, ::testing::ValuesIn(foreignFileCases), CaseName());
+
+TEST(WorkbookFile, thatDoesNotExistIsNamedInTheMessage) {
+    try {
+        WorkbookTable::read(QStringLiteral("/nonexistent/lancamentos.xls"), WorkbookSelection{});
+        FAIL() << "the file was read";
+    } catch (const WorkbookError &error) {
+        EXPECT_EQ(error.message(),
+                  QStringLiteral("Não foi possível ler o arquivo \"/nonexistent/lancamentos.xls\"."));
+    }
+}
+
+// --- Shared strings split over CONTINUE records ----------------------------------------------------
+
+// Enough distinct strings, some of them beyond Latin-1, for the string table to run over several records
+// and split strings at their seams, in either width.
+TEST(WorkbookSharedStrings, splitOverContinueRecordsReadWhole) {
+    QJsonArray rows;
+    rows.append(QJsonArray{"Data", "Descrição"});
+    QStringList expected;
+    for (int i = 0; i < 600; ++i) {
+        const QString text =
+            QStringLiteral("Lançamento %1 ").arg(i) + QString(20 + i % 37, i % 3 ? u'x' : u'€');
+        rows.append(QJsonArray{QJsonObject{{"date", "2024-03-15"}}, text});
+        expected.append(text);
+    }
+    test::WorkbookFixtures fixtures;
+    const QString path = fixtures.add(
+        {QStringLiteral("strings"), Format::Xls, QJsonDocument(rows).toJson(), QStringLiteral("Plan1"), {}});
+    fixtures.write();
+
+    WorkbookSelection selection;
+    selection.headings = {"Data", "Descrição"};
+    const WorkbookTable table = WorkbookTable::read(path, selection);
+    QStringList texts;
+    for (int row = 0; row < table.rowCount(); ++row)
+        texts.append(table.text(row, 1));
+    EXPECT_EQ(texts, expected);
+}
+
+// --- A cell asked for as a date --------------------------------------------------------------------
+
+struct DateTextCase {
+    const char *name;
+    QString text;
+    QDate expected; // null: not a date
+};
+
+const DateTextCase dateTextCases[] = {
+    {"day month and year with slashes", "15/03/2024", QDate(2024, 3, 15)},
+    {"single digits", "5/3/2024", QDate(2024, 3, 5)},
+    {"hyphens and a two-digit year of this century", "05-03-24", QDate(2024, 3, 5)},
+    {"a two-digit year from 30 on is of the last century", "05.03.30", QDate(1930, 3, 5)},
+    {"ISO order", "2024-03-05", QDate(2024, 3, 5)},
+    {"a time of day after the date is ignored", " 15/03/2024 10:30:00 ", QDate(2024, 3, 15)},
+    {"ISO date and time", "2024-03-15T00:00:00", QDate(2024, 3, 15)},
+    {"no such day", "31/02/2024", QDate()},
+    {"month and day the American way", "03/15/2024", QDate()},
+    {"mixed separators", "15/03-2024", QDate()},
+    {"a number", "1234.5", QDate()},
+    {"words", "ontem", QDate()},
+    {"a date followed by other text", "15/03/2024 pago", QDate()},
+};
+
+class DateText : public ::testing::TestWithParam<DateTextCase> {};
+
+TEST_P(DateText, readsAsExpected) {
+    EXPECT_EQ(dateFromText(GetParam().text).value_or(QDate()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DateText, ::testing::ValuesIn(dateTextCases), CaseName());
+
+struct SerialCase {
+    const char *name;
+    double serial;
+    DateSystem system;
+    QDate expected;
+};
+
+const SerialCase serialCases[] = {
+    {"the first day of the 1900 system", 1, DateSystem::excel1900(), QDate(1900, 1, 1)},
+    {"the day before the phantom leap day", 59, DateSystem::excel1900(), QDate(1900, 2, 28)},
+    {"the phantom 29 February 1900 is no date", 60, DateSystem::excel1900(), QDate()},
+    {"the day after it", 61, DateSystem::excel1900(), QDate(1900, 3, 1)},
+    {"a day of this century with its time dropped", 45366.75, DateSystem::excel1900(), QDate(2024, 3, 15)},
+    {"serial 0 of the 1900 system is no date", 0, DateSystem::excel1900(), QDate()},
+    {"serial 0 of the 1904 system", 0, DateSystem::excel1904(), QDate(1904, 1, 1)},
+    {"the 1904 system counts four years later", 43904, DateSystem::excel1904(), QDate(2024, 3, 15)},
+    {"a negative serial is no date", -1, DateSystem::excel1900(), QDate()},
+    {"past 9999 is no date", 2958466, DateSystem::excel1900(), QDate()},
+};
+
+class SerialDate : public ::testing::TestWithParam<SerialCase> {};
+
+TEST_P(SerialDate, readsAsExpected) {
+    EXPECT_EQ(dateFromSerial(GetParam().serial, GetParam().system).value_or(QDate()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SerialDate, ::testing::ValuesIn(serialCases), CaseName());
+
+// date() over the cells of one workbook: dates, serial numbers, texts, and what is none of them.
+TEST(WorkbookDate, isReadFromDatesNumbersAndTextsAndRefusedOtherwise) {
+    test::WorkbookFixtures fixtures;
+    const QString path =
+        fixtures.add({QStringLiteral("dates"),
+                      Format::Xlsx,
+                      R"([["Data", "Outra"], [{"date": "2024-03-15"}, 45366], ["15/03/2024", "5-3-24"],
+                                           [{"date": "2024-03-15"}, {"bool": true}], [{"date": "2024-03-15"}, "amanhã"]])",
+                      QStringLiteral("Plan1"),
+                      {}});
+    fixtures.write();
+    WorkbookSelection selection;
+    selection.headings = {"Data", "Outra"};
+    const WorkbookTable table = WorkbookTable::read(path, selection);
+
+    EXPECT_EQ(table.date(0, 0), QDate(2024, 3, 15));
+    EXPECT_EQ(table.date(0, 1), QDate(2024, 3, 15));
+    EXPECT_EQ(table.date(1, 0), QDate(2024, 3, 15));
+    EXPECT_EQ(table.date(1, 1), QDate(2024, 3, 5));
+    for (const int row : {2, 3}) {
+        try {
+            table.date(row, 1);
+            ADD_FAILURE() << "row " << row << " gave a date";
+        } catch (const WorkbookError &error) {
+            EXPECT_EQ(error.message(),
+                      QStringLiteral("A célula da coluna \"Outra\" na linha %1 da planilha não contém "
+                                     "uma data: \"%2\".")
+                          .arg(row + 2)
+                          .arg(row == 2 ? "VERDADEIRO" : "amanhã"));
+        }
+    }
+}
+
+// --- Numbers as text -------------------------------------------------------------------------------
+
+struct NumberTextCase {
+    const char *name;
+    double number;
+    const char *text;
+};
+
+const NumberTextCase numberTextCases[] = {
+    {"an amount keeps only the digits it needs", 1234.5, "1234.5"},
+    {"a whole number has no decimals", 100, "100"},
+    {"a sum that binary cannot hold exactly reads back the same", 0.1 + 0.2, "0.30000000000000004"},
+    {"negative zero is zero", -0.0, "0"},
+    {"a large code has no exponent", 12345678901234.0, "12345678901234"},
+    {"past 1e21 the exponent comes back", 1e22, "1e+22"},
+    {"below a millionth too", 1.5e-7, "1.5e-07"},
+};
+
+class NumberText : public ::testing::TestWithParam<NumberTextCase> {};
+
+TEST_P(NumberText, isTheShortestThatReadsBack) {
+    EXPECT_EQ(numberText(GetParam().number), QString::fromLatin1(GetParam().text));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NumberText, ::testing::ValuesIn(numberTextCases), CaseName());
+
+} // namespace
+} // namespace bco
