@@ -30,7 +30,9 @@ const QString account = QStringLiteral("070");
 // Nothing is expected to be asked or shown: anything that is ends the benchmark with its text.
 class FailingDialogs final : public bco::MessageDialogs {
 public:
-    bco::MsgButton show(bco::MsgKind, const QString &text, bco::MsgButtons, const QString &) override {
+    using bco::MessageDialogs::show;
+    bco::MsgButton show(bco::MsgKind, const QString &text, bco::MsgButtons, const QString &,
+                        const QString &) override {
         std::fprintf(stderr, "bench_entry_form: the form said: %s\n", qPrintable(text));
         std::exit(1);
     }

@@ -13,8 +13,14 @@
 #include "server/database.h"
 #include "server/dispatcher.h"
 #include "server/sessions.h"
+#include "support/entry_requests.h"
 
 namespace bco::server::testing {
+
+using bco::testing::EntryRequest;
+using bco::testing::insertedRow;
+using bco::testing::Insertion;
+using bco::testing::insertion;
 
 enum class Backend { Sqlite, Postgresql };
 
@@ -82,41 +88,8 @@ void terminateBackend(qint64 backendProcess);
 // A value of a packet's row by field name.
 Variant field(const DataPacket &packet, int row, const char *name);
 
-// A packet that is the change log of one inserted row, its fields in the order given; a field's kind is
-// its value's (null values make text fields).
-DataPacket insertedRow(const std::vector<std::pair<QString, Variant>> &fields);
-
-// An entry as the entry form includes it, for getInsert and getIncDebito.
-struct EntryRequest {
-    char kind = 'C';
-    QString account = QStringLiteral("001");
-    QString company = QStringLiteral("01");
-    QDate date = demoDate;
-    double value = 100.0;
-    QString type = QStringLiteral("0001");
-    QString branch = QStringLiteral("0101");
-    QString typedBranch{};
-    QString costCentre = QStringLiteral("0001");
-    QString description = QStringLiteral("Lançamento de teste");
-    QString typeName = QStringLiteral("Tipo");
-    QString document{};
-    QString customer{};
-    QString supplier{};
-    // Drawn through the server when empty.
-    QString movement{};
-    QString number{};
-};
-
-// The method and the arguments that include `entry`, in the order and kinds the entry form sends them; the
-// numbers it lacks are drawn (`draw` calls a numbering method for the entry's account and answers the
-// number) and kept in it. The second form draws through `server` as the operator of `token` (DEMO when
-// empty).
-struct Insertion {
-    QString method;
-    VariantList args;
-};
-using NumberDrawer = std::function<QString(const QString &method, const QString &account)>;
-Insertion insertion(EntryRequest &entry, const NumberDrawer &draw);
+// The insertion of `entry` with the numbers it lacks drawn through `server` as the operator of `token` (DEMO
+// when empty).
 Insertion insertion(TestServer &server, EntryRequest &entry, const QString &token = {});
 
 // A test run once per database; fixtures that add a SetUp call this one first and stop when it skipped.

@@ -1,0 +1,72 @@
+#include "support/entry_requests.h"
+
+namespace bco::testing {
+
+DataPacket insertedRow(const std::vector<std::pair<QString, Variant>> &fields) {
+    FieldDefs definitions;
+    std::vector<Variant> values;
+    for (const auto &[name, value] : fields) {
+        FieldDef definition;
+        definition.name = name;
+        definition.kind = value.type() == VariantType::Date    ? FieldKind::Date
+                          : value.type() == VariantType::Float ? FieldKind::Float
+                                                               : FieldKind::Text;
+        definitions.append(definition);
+        values.push_back(value);
+    }
+    DataPacket packet(definitions);
+    packet.appendValues(values, RowState::Inserted);
+    return packet;
+}
+
+Insertion insertion(EntryRequest &entry, const NumberDrawer &draw) {
+    const bool credit = entry.kind == 'C';
+    if (entry.movement.isEmpty())
+        entry.movement = draw(QStringLiteral("getPrxMovBancario"), entry.account);
+    if (entry.number.isEmpty())
+        entry.number = draw(credit ? QStringLiteral("getPrxMovCredBanc") : QStringLiteral("getPrxMovDebBanc"),
+                            entry.account);
+    const QString letter = QString(QChar::fromLatin1(entry.kind));
+    const QString history = (entry.description + u'(' + entry.typeName + u')').left(40);
+    const DataPacket movement = insertedRow({
+        {"CDREDUCONT", entry.account},
+        {"NRMOVBANC", entry.movement},
+        {"DTMOVBANC", entry.date},
+        {"IDMOVBANC", letter},
+        {"NRDOCMBANC", entry.document},
+        {"DSHISMBANC", history},
+        {"VRMOVBANC", entry.value},
+        {"IDORIGMBANC", letter},
+        {"IDSTCONEXT", "0"},
+        {"DESCTIPO", entry.typeName},
+    });
+    const DataPacket record = insertedRow({
+        {"CDREDUCONT", entry.account},
+        {credit ? "NRMOVICRED" : "NRMOVIDEBI", entry.number},
+        {"CDCLASSFINA", Variant()},
+        {"CDEMPRESA", entry.company},
+        {"CDFILIAL", entry.branch},
+        {"DTMOVFLUXO", entry.date},
+        {"IDMOVFLUXO", "R"},
+        {"NRMOVBANC", entry.movement},
+        {credit ? "CDTPCREDBANC" : "CDTPDEBIBANC", entry.type},
+        {credit ? "DTMOVICRED" : "DTMOVIDEBI", entry.date},
+        {credit ? "DSMOVICRED" : "DSMOVIDEBI", entry.description},
+        {credit ? "VRMOVICRED" : "VRMOVIDEBI", entry.value},
+        {credit ? "CDECTBMCRED" : "CDECTBMDEB", entry.company},
+        {credit ? "CDFILILANCRE" : "CDFILILANDEB", entry.typedBranch},
+        {"CDCLIENTE", entry.customer},
+        {"CDFORNECED", entry.supplier},
+    });
+    const QString party = entry.customer.isEmpty() ? QStringLiteral("F") : QStringLiteral("C");
+    VariantList args{entry.typedBranch, "C",        entry.document, QString(), entry.costCentre,
+                     QString(),         entry.date, entry.value,    movement,  record};
+    const Variant none;
+    if (credit)
+        args.insert(args.end(), {"DEMO", none, none, none, none, party});
+    else
+        args.insert(args.end(), {none, none, none, none, party});
+    return {credit ? QStringLiteral("getInsert") : QStringLiteral("getIncDebito"), args};
+}
+
+} // namespace bco::testing

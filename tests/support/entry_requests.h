@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include <QDate>
+#include <QString>
+
+#include "framework/data/variant.h"
+
+// Entries built as the entry form sends them to getInsert and getIncDebito, for the server's tests and
+// benchmarks. Nothing here depends on a test framework.
+namespace bco::testing {
+
+// A packet that is the change log of one inserted row, its fields in the order given; a field's kind is
+// its value's (null values make text fields).
+DataPacket insertedRow(const std::vector<std::pair<QString, Variant>> &fields);
+
+// An entry as the entry form includes it, for getInsert and getIncDebito.
+struct EntryRequest {
+    char kind = 'C';
+    QString account = QStringLiteral("001");
+    QString company = QStringLiteral("01");
+    QDate date = QDate(2024, 3, 15);
+    double value = 100.0;
+    QString type = QStringLiteral("0001");
+    QString branch = QStringLiteral("0101");
+    QString typedBranch{};
+    QString costCentre = QStringLiteral("0001");
+    QString description = QStringLiteral("Lançamento de teste");
+    QString typeName = QStringLiteral("Tipo");
+    QString document{};
+    QString customer{};
+    QString supplier{};
+    // Drawn through the server when empty.
+    QString movement{};
+    QString number{};
+};
+
+// The method and the arguments that include `entry`, in the order and kinds the entry form sends them; the
+// numbers it lacks are drawn (`draw` calls a numbering method for the entry's account and answers the
+// number) and kept in it.
+struct Insertion {
+    QString method;
+    VariantList args;
+};
+using NumberDrawer = std::function<QString(const QString &method, const QString &account)>;
+Insertion insertion(EntryRequest &entry, const NumberDrawer &draw);
+
+} // namespace bco::testing
