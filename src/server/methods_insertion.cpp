@@ -4,6 +4,7 @@
 #include "server/accounting.h"
 #include "server/change_log.h"
 #include "server/entry_kinds.h"
+#include "server/entry_rules.h"
 #include "server/method_registry.h"
 #include "server/money.h"
 #include "server/numbering.h"
@@ -177,47 +178,13 @@ NewEntry checkedEntry(CallContext &context, const InsertionCall &call, const Var
                    .arg(kindName, accounting.company));
 
     accounting.branch = record.code("CDFILIAL");
-    if (!exists(sql, QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :filial"),
-                {{QStringLiteral("filial"), accounting.branch}}))
-        refuse(QStringLiteral("Filial %1 não cadastrada.").arg(accounting.branch));
     entry.typedBranch = record.code(kind.typedBranch);
-    if (!entry.typedBranch.isEmpty() &&
-        !exists(
-            sql, QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :filial AND CDEMPRESA = :empresa"),
-            {{QStringLiteral("filial"), entry.typedBranch}, {QStringLiteral("empresa"), accounting.company}}))
-        refuse(QStringLiteral("Filial não cadastrada para empresa informada."));
-
     accounting.type = record.code(kind.type);
-    if (!exists(sql,
-                QStringLiteral("SELECT 1 FROM %1 WHERE %2 = :tipo")
-                    .arg(EntryKind::column(kind.typeTable), EntryKind::column(kind.type)),
-                {{QStringLiteral("tipo"), accounting.type}}))
-        refuse(kind.isCredit() ? QStringLiteral("Tipo de crédito bancário não cadastrado.")
-                               : QStringLiteral("Tipo de débito bancário não cadastrado."));
     entry.financialClass = record.code("CDCLASSFINA");
-    if (!entry.financialClass.isEmpty() &&
-        !exists(sql, QStringLiteral("SELECT 1 FROM CLASSFINA WHERE CDCLASSFINA = :classe"),
-                {{QStringLiteral("classe"), entry.financialClass}}))
-        refuse(QStringLiteral("Classe financeira %1 não cadastrada.").arg(entry.financialClass));
-
     accounting.costCentre = code(args[4]);
-    if (!accounting.costCentre.isEmpty() &&
-        !exists(sql, QStringLiteral("SELECT 1 FROM CENTCUST WHERE CDCENTCUST = :centro"),
-                {{QStringLiteral("centro"), accounting.costCentre}}))
-        refuse(QStringLiteral("Centro de Custo %1 não cadastrado.").arg(accounting.costCentre));
-
     accounting.customer = record.code("CDCLIENTE");
     accounting.supplier = record.code("CDFORNECED");
-    if (!accounting.customer.isEmpty() && !accounting.supplier.isEmpty())
-        refuse(QStringLiteral("O cliente e o fornecedor não podem ser informados no mesmo lançamento."));
-    if (!accounting.customer.isEmpty() &&
-        !exists(sql, QStringLiteral("SELECT 1 FROM CLIENTE WHERE CDCLIENTE = :cliente"),
-                {{QStringLiteral("cliente"), accounting.customer}}))
-        refuse(QStringLiteral("Cliente não cadastrado."));
-    if (!accounting.supplier.isEmpty() &&
-        !exists(sql, QStringLiteral("SELECT 1 FROM FORNECED WHERE CDFORNECED = :fornecedor"),
-                {{QStringLiteral("fornecedor"), accounting.supplier}}))
-        refuse(QStringLiteral("Fornecedor não cadastrado."));
+    refuseUnknownCodes(sql, accounting, entry.typedBranch, entry.financialClass);
     const QString partyLetter = code(args[static_cast<size_t>(call.partyLetter)]).toUpper();
     if (partyLetter != u"C" && partyLetter != u"F")
         refuse(QStringLiteral("Indicador de cliente ou fornecedor inválido: \"%1\".").arg(partyLetter));
@@ -247,44 +214,6 @@ void refuseMarkedSelections(const InsertionCall &call, const VariantList &args) 
                     QStringLiteral("O uso de adiantamentos e devoluções na inclusão não está disponível."));
         }
     }
-}
-
-// A debit may not take the month's debits of its type beyond the type's budget for the company (and the
-// entry's cost centre, when budgets are kept by cost centre). A type without a budget row has no limit.
-bool overBudget(Sql &sql, const EntryToAccount &entry) {
-    const bool byCostCentre =
-        sql.scalar(QStringLiteral("SELECT 1 FROM GERPARAMGERAL WHERE CDPARAM = 1 AND IDTIPOORCA = 'C'"))
-            .has_value();
-    const QString costCentre = byCostCentre ? entry.costCentre : QString();
-    // On PostgreSQL two debits of one budget would both read what was spent before either wrote: the row of
-    // the budget is locked for the rest of the transaction. SQLite's writer holds the whole database.
-    const QString lock = sql.dialect() == Dialect::Postgresql ? QStringLiteral(" FOR UPDATE") : QString();
-    const auto budget =
-        sql.scalar(QStringLiteral("SELECT VRORCADO FROM ORCATPDEBI WHERE CDEMPRESA = :empresa "
-                                  "AND CDTPDEBIBANC = :tipo AND CDCENTCUST = :centro AND NRANO = :ano "
-                                  "AND NRMES = :mes") +
-                       lock,
-                   {{QStringLiteral("empresa"), entry.company},
-                    {QStringLiteral("tipo"), entry.type},
-                    {QStringLiteral("centro"), costCentre},
-                    {QStringLiteral("ano"), entry.date.year()},
-                    {QStringLiteral("mes"), entry.date.month()}});
-    if (!budget)
-        return false;
-    const QDate month(entry.date.year(), entry.date.month(), 1);
-    QString spentSql =
-        QStringLiteral("SELECT COALESCE(SUM(VRMOVIDEBI), 0) FROM MOVDEBIBANC WHERE CDEMPRESA = :empresa "
-                       "AND CDTPDEBIBANC = :tipo AND DTMOVIDEBI >= :inicio AND DTMOVIDEBI <= :fim");
-    SqlParams params{{QStringLiteral("empresa"), entry.company},
-                     {QStringLiteral("tipo"), entry.type},
-                     {QStringLiteral("inicio"), month},
-                     {QStringLiteral("fim"), month.addMonths(1).addDays(-1)}};
-    if (byCostCentre) {
-        spentSql += QStringLiteral(" AND CDCENTCUST = :centro");
-        params.push_back({QStringLiteral("centro"), costCentre});
-    }
-    const qint64 spent = sql.scalar(spentSql, params)->toLongLong();
-    return spent + entry.cents > budget->toLongLong();
 }
 
 void writeEntry(CallContext &context, const NewEntry &entry, const QString &accountingNumber) {
