@@ -30,6 +30,8 @@ MethodRegistry allMethods() {
     addAccountMethods(registry);
     addEntryListMethods(registry);
     addInsertionMethods(registry);
+    addChangeMethods(registry);
+    addDeletionMethods(registry);
     return registry;
 }
 

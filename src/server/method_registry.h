@@ -73,5 +73,7 @@ void addRegisterMethods(MethodRegistry &registry);
 void addAccountMethods(MethodRegistry &registry);
 void addEntryListMethods(MethodRegistry &registry);
 void addInsertionMethods(MethodRegistry &registry);
+void addChangeMethods(MethodRegistry &registry);
+void addDeletionMethods(MethodRegistry &registry);
 
 } // namespace bco::server

@@ -8,12 +8,11 @@
 #include "server/method_registry.h"
 #include "server/money.h"
 #include "server/numbering.h"
+#include "server/result_rows.h"
 
 namespace bco::server {
 
 namespace {
-
-using Kind = Column::Kind;
 
 // The bank movement of a new entry, as the forms build it.
 const RecordField movementLayout[] = {
@@ -77,21 +76,6 @@ const InsertionCall debitInsertion{
     {11, 10, 12, 13},
     14,
 };
-
-const Columns resultColumns = {
-    {QStringLiteral("CDRESULT"), Kind::Text, 3},   {QStringLiteral("DSRESULT"), Kind::Text, 250},
-    {QStringLiteral("IDTPRESULT"), Kind::Text, 2}, {QStringLiteral("DTVENC"), Kind::Text, 15},
-    {QStringLiteral("NMFORN"), Kind::Text, 60},    {QStringLiteral("VRBOLET"), Kind::Text, 20},
-};
-
-// A result row. Refusals that the forms know by their catalogue key come first (IDTPRESULT "00"): a form
-// reads the first row in IDTPRESULT order and fails with the key's text when CDRESULT is "MSG".
-DataPacket resultRow(const QString &code, const QString &text) {
-    DataPacket result(fieldsOf(resultColumns));
-    result.appendValues({code, text, code == u"MSG" ? QStringLiteral("00") : QStringLiteral("01"), Variant(),
-                         Variant(), Variant()});
-    return result;
-}
 
 bool exists(Sql &sql, const QString &query, const SqlParams &params) {
     return sql.scalar(query, params).has_value();
@@ -289,17 +273,16 @@ Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList
                                    errorRows(draft)});
     };
     if (!draft.errors.isEmpty())
-        return answer(DataPacket(fieldsOf(resultColumns)), QString());
+        return answer(emptyResult(), QString());
     if (!entry.accounting.kind->isCredit() && overBudget(context.sql, entry.accounting))
-        return answer(resultRow(QStringLiteral("MSG"), QStringLiteral("N_Pode_Lanc_Orca")), QString());
+        return answer(refusalResult(QStringLiteral("N_Pode_Lanc_Orca")), QString());
 
     const QString accountingNumber =
         draft.accounted ? postAccounting(context.sql, draft, context.operatorCode) : QString();
     writeEntry(context, entry, accountingNumber);
     return answer(
-        resultRow(QStringLiteral("OK"),
-                  QStringLiteral("Lançamento incluído: movimento %1, %2 %3.")
-                      .arg(entry.movement, QString::fromUtf8(entry.accounting.kind->name), entry.number)),
+        doneResult(QStringLiteral("Lançamento incluído: movimento %1, %2 %3.")
+                       .arg(entry.movement, QString::fromUtf8(entry.accounting.kind->name), entry.number)),
         accountingNumber);
 }
 

@@ -17,6 +17,8 @@
 
 namespace bco::server::testing {
 
+using bco::testing::change;
+using bco::testing::deletion;
 using bco::testing::EntryRequest;
 using bco::testing::insertedRow;
 using bco::testing::Insertion;
