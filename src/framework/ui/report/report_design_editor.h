@@ -43,8 +43,6 @@ public:
     void AddGroup();
     void RemoveGroup();
 
-    Ui::frmEditaRelatorio &Form() const { return *ui; }
-
 private:
     void load(const ReportDesign &design);
     void keepQueryText();
