@@ -97,14 +97,7 @@ int main(int argc, char **argv) {
 
     ScreenRegistry screens;
     addHostScreens(screens);
-    LoginContext context;
-    context.operatorCode = operatorCode;
-    context.processingBranch = settings.processingBranch;
-    context.processingDate = settings.processingDate;
-    context.serverHost = settings.serverHost;
-    context.serverPort = settings.serverPort;
-    context.sessionToken = token;
-    context.databaseConnection = sharedConnection;
+    LoginContext context = sessionContext(settings, operatorCode, token, sharedConnection);
     context.loadScreen = [&screens](const QString &code, const Variant &parameters) {
         screens.open(code, parameters);
     };
