@@ -311,7 +311,7 @@ TEST_F(ReportForm, TheSummaryByTypeOfTheRestrictedOperatorHoldsItsCompanyAlone) 
     ASSERT_GE(at, 0) << text.toStdString();
     EXPECT_EQ(
         text.mid(at, text.indexOf(u'\n', at) - at).simplified(),
-        QStringLiteral("Total geral %1 %2 0,00")
+        QStringLiteral("Total geral %1 %2")
             .arg(QLocale().toString(sum(QStringLiteral(
                      "SELECT COUNT(*) FROM MOVCREDBANC M JOIN CONTCORR C ON C.CDREDUCONT = M.CDREDUCONT "
                      "WHERE C.CDEMPRESA = '01' AND M.DTMOVICRED BETWEEN '2024-02-01' AND '2024-03-15'"))),

@@ -127,6 +127,15 @@ int ReportDocument::headerHeight(int level) const {
 void ReportDocument::newPage() {
     pageStarts_.push_back(bands_.size());
     cursor_ = bodyTop_;
+    // The reader of a page that goes on with a group is told which one.
+    for (std::size_t level = 0; level < openGroups_.size(); ++level) {
+        if (openGroups_[level] < 0 || design_.groups[level].header.isEmpty())
+            continue;
+        const int height = line_ + line_ / 4;
+        bands_.push_back({ReportBandKind::GroupContinued, static_cast<quint8>(level), openGroups_[level],
+                          cursor_, height});
+        cursor_ += height;
+    }
 }
 
 void ReportDocument::ensureRoom(int height) {
@@ -148,8 +157,10 @@ void ReportDocument::accumulate(Aggregate &aggregate, int row) const {
         if (!isSummed(column))
             continue;
         const QVariant &value = rows_.Value(row, columnFields_[c]);
-        if (!value.isNull())
+        if (!value.isNull()) {
             aggregate.sums[c] += std::llround(value.toDouble() * unitsPerValue(column.format));
+            ++aggregate.values[c];
+        }
     }
 }
 
@@ -157,15 +168,18 @@ void ReportDocument::layOut() {
     const int levels = static_cast<int>(design_.groups.size());
     const int footerHeight = line_ + line_ / 2;
     const auto emptyAggregate = [this](int firstRow) {
-        return Aggregate{firstRow, -1, std::vector<qint64>(design_.columns.size(), 0)};
+        return Aggregate{firstRow, -1, std::vector<qint64>(design_.columns.size(), 0),
+                         std::vector<int>(design_.columns.size(), 0)};
     };
     std::vector<std::size_t> open(static_cast<std::size_t>(levels)); // aggregate of each open group
+    openGroups_.assign(static_cast<std::size_t>(levels), -1);
     Aggregate total = emptyAggregate(0);
     const auto closeGroups = [&](int downTo) {
         for (int level = levels - 1; level >= downTo; --level) {
             const std::size_t aggregate = open[static_cast<std::size_t>(level)];
             if (!design_.groups[static_cast<std::size_t>(level)].footer.isEmpty())
                 addBand(ReportBandKind::GroupFooter, level, static_cast<int>(aggregate), footerHeight);
+            openGroups_[static_cast<std::size_t>(level)] = -1;
         }
     };
 
@@ -196,6 +210,7 @@ void ReportDocument::layOut() {
         ensureRoom(opening);
         for (int level = changed; level < levels; ++level) {
             open[static_cast<std::size_t>(level)] = aggregates_.size();
+            openGroups_[static_cast<std::size_t>(level)] = row;
             aggregates_.push_back(emptyAggregate(row));
             if (const int height = headerHeight(level); height > 0)
                 addBand(ReportBandKind::GroupHeader, level, row, height);
@@ -245,6 +260,8 @@ QStringList ReportDocument::GroupHeaderLines(const ReportBand &band) const {
     QStringList lines;
     for (const QString &line : design_.groups.at(band.level).header)
         lines << expand(line, -1, band.index, -1);
+    if (band.kind == ReportBandKind::GroupContinued)
+        return {lines.value(0) + QStringLiteral(" (continuação)")};
     return lines;
 }
 
@@ -266,6 +283,7 @@ QString ReportDocument::BandCaption(const ReportBand &band) const {
     case ReportBandKind::NoRows:
         return QStringLiteral("Não há dados para os parâmetros informados.");
     case ReportBandKind::GroupHeader:
+    case ReportBandKind::GroupContinued:
     case ReportBandKind::Detail:
         break;
     }
@@ -274,6 +292,8 @@ QString ReportDocument::BandCaption(const ReportBand &band) const {
 
 QString ReportDocument::aggregateText(const Aggregate &aggregate, int column) const {
     const ReportColumn &declared = design_.columns[static_cast<std::size_t>(column)];
+    if (isSummed(declared) && aggregate.values[static_cast<std::size_t>(column)] == 0)
+        return {};
     if (isSummed(declared))
         return FormatReportValue(static_cast<double>(aggregate.sums[static_cast<std::size_t>(column)]) /
                                      unitsPerValue(declared.format),
@@ -299,6 +319,7 @@ QString ReportDocument::CellText(const ReportBand &band, int column) const {
         return aggregateText(aggregates_.at(static_cast<std::size_t>(band.index)), column);
     }
     case ReportBandKind::GroupHeader:
+    case ReportBandKind::GroupContinued:
     case ReportBandKind::NoRows:
         break;
     }

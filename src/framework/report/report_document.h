@@ -26,9 +26,10 @@ struct ReportContext {
 // a whole number, text as it is; each with the locale's separators. Null shows as nothing.
 QString FormatReportValue(const QVariant &value, ReportFormat format, const QLocale &locale);
 
-// One horizontal strip of a page: the header lines of a group, a row, a group's footer (its aggregates), the
-// report's total line, or the notice that the query found nothing.
-enum class ReportBandKind : quint8 { GroupHeader, Detail, GroupFooter, Total, NoRows };
+// One horizontal strip of a page: the header lines of a group, the first of them again atop a page that goes
+// on with a group, a row, a group's footer (its aggregates), the report's total line, or the notice that the
+// query found nothing.
+enum class ReportBandKind : quint8 { GroupHeader, GroupContinued, Detail, GroupFooter, Total, NoRows };
 
 struct ReportBand {
     ReportBandKind kind;
@@ -51,9 +52,10 @@ struct ReportColumnBox {
 //
 // Pagination: the page header (company, title, the design's header lines, the column captions) and footer
 // (the design's footer, "Página X de Y") are on every page; a group's header lines never end a page without
-// its first row after them; a group whose level asks for it starts a new page. Sums are kept in whole units
-// of what their column shows (cents for money), so that what the footers show is the exact sum of what the
-// rows show.
+// its first row after them, and a page that goes on with a group repeats the first header line of each
+// group still open; a group whose level asks for it starts a new page. Sums are kept in whole units of what
+// their column shows (cents for money), so that what the footers show is the exact sum of what the rows
+// show; a column none of whose rows holds a value shows no sum.
 class ReportDocument {
 public:
     ReportDocument(ReportDesign design, QString title, ReportRows rows, ReportParams params,
@@ -104,6 +106,7 @@ private:
         int firstRow = 0;
         int lastRow = -1;
         std::vector<qint64> sums; // per column, in whole units of what it shows
+        std::vector<int> values;  // per column, the rows that held a value
     };
 
     void layOut();
@@ -135,7 +138,8 @@ private:
     std::vector<ReportBand> bands_;
     std::vector<std::size_t> pageStarts_;
     std::vector<Aggregate> aggregates_;
-    int cursor_ = 0; // top of the next band on the current page
+    int cursor_ = 0;              // top of the next band on the current page
+    std::vector<int> openGroups_; // first row of each level's open group, -1 when none is open
 };
 
 } // namespace bco

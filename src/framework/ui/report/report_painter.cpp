@@ -164,7 +164,8 @@ void ReportPainter::PaintPage(QPainter &painter, int page) {
         case ReportBandKind::Detail:
             cells(fonts_->body, band, band.top, line);
             break;
-        case ReportBandKind::GroupHeader: {
+        case ReportBandKind::GroupHeader:
+        case ReportBandKind::GroupContinued: {
             int lineTop = band.top + band.height - static_cast<int>(doc.GroupHeaderLines(band).size()) * line;
             for (const QString &headerLine : doc.GroupHeaderLines(band)) {
                 text(fonts_->bold, headerLine, left + pad, right - pad, lineTop, line, Align::Left);
