@@ -7,8 +7,10 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QTemporaryDir>
 
 #include "framework/data/database_url.h"
 #include "framework/report/report_store.h"
@@ -129,6 +131,10 @@ int main(int argc, char **argv) {
     // A scheduled report runs with no display: the offscreen platform paints fonts all the same.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Nor has it a session's runtime folder, which Qt asks for (and warns about in the schedule's log).
+    QTemporaryDir runtimeFolder;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtimeFolder.isValid())
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeFolder.path()));
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("bco-report"));
     QGuiApplication::setOrganizationName(QStringLiteral("bco"));
