@@ -369,6 +369,20 @@ TEST_F(ReportForm, TheTypesOfEveryKindComeFromTheServerWithTheirWholeCodes) {
     EXPECT_EQ(env.lookups.titles(), QStringList{"Tipo"});
 }
 
+TEST_F(ReportForm, WithoutADesignForItsCodeEveryReportActionRefuses) {
+    env.execute(QStringLiteral("DELETE FROM MODELOREL"));
+    open([&](TfrmRelLancCont &form) {
+        EXPECT_EQ(form.cbbReportNames->count(), 0);
+        choose(form, QString());
+        for (QToolButton *button :
+             {form.sbtPrint, form.sbtPreview, form.sbtPdf, form.sbtSalvarComo, form.sbtReportEdit})
+            button->click();
+    });
+    EXPECT_EQ(env.dialogs.errors(),
+              QStringList(5, QStringLiteral("Não há relatório cadastrado com o código BCO111.")));
+    EXPECT_TRUE(reports.asked.isEmpty());
+}
+
 TEST_F(ReportForm, StoppingThePdfLeavesNoFile) {
     reports.stopAfter = 1;
     reports.pdfFile = folder.filePath(QStringLiteral("relatorio.pdf"));
