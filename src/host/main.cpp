@@ -13,6 +13,7 @@
 #include "framework/ui/forms/modal_forms.h"
 #include "framework/ui/qt_lookup_dialogs.h"
 #include "framework/ui/qt_message_dialogs.h"
+#include "framework/ui/report/report_dialogs.h"
 #include "host/host_settings.h"
 #include "host/login.h"
 #include "host/main_window.h"
@@ -34,8 +35,7 @@ void showError(const QString &text) {
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("bco-host"));
-    QApplication::setOrganizationName(QStringLiteral("bco"));
+    setApplicationNames();
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     QApplication::setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_FileDialogListView));
 
@@ -45,6 +45,8 @@ int main(int argc, char **argv) {
     ScopedModalForms installedModalForms(modalForms);
     QtLookupDialogs lookups;
     ScopedLookupDialogs installedLookups(lookups);
+    QtReportDialogs reports;
+    ScopedReportDialogs installedReports(reports);
 
     HostSettings settings;
     try {
@@ -95,14 +97,7 @@ int main(int argc, char **argv) {
 
     ScreenRegistry screens;
     addHostScreens(screens);
-    LoginContext context;
-    context.operatorCode = operatorCode;
-    context.processingBranch = settings.processingBranch;
-    context.processingDate = settings.processingDate;
-    context.serverHost = settings.serverHost;
-    context.serverPort = settings.serverPort;
-    context.sessionToken = token;
-    context.databaseConnection = sharedConnection;
+    LoginContext context = sessionContext(settings, operatorCode, token, sharedConnection);
     context.loadScreen = [&screens](const QString &code, const Variant &parameters) {
         screens.open(code, parameters);
     };

@@ -17,9 +17,12 @@
 #include <QSqlDatabase>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "framework/data/database_url.h"
 #include "framework/session/login_context.h"
+#include "framework/ui/qt_message_dialogs.h"
+#include "framework/ui/when_modal.h"
 #include "host/accounting_screen.h"
 #include "host/host_settings.h"
 #include "host/login.h"
@@ -362,4 +365,16 @@ TEST(AccountingScreen, RefusesParametersItCannotShowAndUnknownScreensAreNamed) {
     for (const Variant &parameters : wrong)
         EXPECT_THROW(AccountingScreen screen(parameters), std::invalid_argument)
             << describe(parameters).toStdString();
+}
+
+TEST(HostIdentity, MessageBoxesCarryTheApplicationsNameNotTheProgramsFile) {
+    bco::host::setApplicationNames();
+    bco::QtMessageDialogs dialogs;
+    QString title;
+    bco::whenModal([&](QWidget &box) {
+        title = box.windowTitle();
+        QTest::keyClick(&box, Qt::Key_Escape);
+    });
+    dialogs.show(bco::MsgKind::Information, QStringLiteral("Aviso"), bco::MsgButton::Ok, QString());
+    EXPECT_EQ(title, QStringLiteral("Conta Corrente Bancária"));
 }
