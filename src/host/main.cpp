@@ -14,6 +14,7 @@
 #include "framework/ui/qt_lookup_dialogs.h"
 #include "framework/ui/qt_message_dialogs.h"
 #include "framework/ui/report/report_dialogs.h"
+#include "host/cheque_screens.h"
 #include "host/host_settings.h"
 #include "host/login.h"
 #include "host/main_window.h"
@@ -100,6 +101,10 @@ int main(int argc, char **argv) {
     LoginContext context = sessionContext(settings, operatorCode, token, sharedConnection);
     context.loadScreen = [&screens](const QString &code, const Variant &parameters) {
         screens.open(code, parameters);
+    };
+    context.chequeSituation = [](const QString &, const QString &, const QString &account,
+                                 const QString &cheque) {
+        return chequeSituationScreen(account, cheque);
     };
     ScopedLoginContext installedContext(context);
 

@@ -265,7 +265,8 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     changed.date = arg(call.date).toDate();
     if (!changed.date.isValid())
         refuse(QStringLiteral("Data deve ser informada."));
-    const auto cents = centsFromAmount(arg(call.value).toFloat());
+    // The form shows a debit's value with the sign the list gives it: the kind says the direction.
+    const auto cents = centsFromAmount(std::abs(arg(call.value).toFloat()));
     if (!cents || *cents <= 0)
         refuse(QStringLiteral("Valor deve ser maior que zero."));
     changed.cents = *cents;
@@ -339,9 +340,8 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
          {QStringLiteral("operador"), context.operatorCode},
          {QStringLiteral("conta"), stored.account},
          {QStringLiteral("numero"), stored.number}});
-    return answer(doneResult(QStringLiteral("Lançamento alterado: movimento %1, %2 %3.")
-                                 .arg(stored.movement, QString::fromUtf8(kind.name), stored.number)),
-                  draft, accountingNumber);
+    // A form reads any row of the answer's result as a refusal: a change that went through answers none.
+    return answer(emptyResult(), draft, accountingNumber);
 }
 
 } // namespace

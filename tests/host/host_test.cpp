@@ -329,10 +329,9 @@ TEST(AccountingScreen, OpensThroughTheLoginContextShowingWhatItReceived) {
     };
     ScopedLoginContext installed(context);
 
-    Ondrima::LoadBPL(QStringLiteral("CTB10200"),
-                     VariantList{QStringLiteral("01"), QString(),
-                                 rows("CDCONTCTBL", {"1110300000", "3110100000"}), Variant(),
-                                 rows("DSERRO", {"Conta contábil do tipo não informada."})});
+    Ondrima::LoadBPL(QStringLiteral("CTB10200"), VariantList{QStringLiteral("01"), QString(),
+                                                             rows("CDCONTCTBL", {"1110300000", "3110100000"}),
+                                                             Variant(), rows("CDERROTEMP", {"002"})});
     ASSERT_EQ(window.mdiArea()->subWindowList().size(), 1);
     auto *screen = qobject_cast<AccountingScreen *>(window.mdiArea()->subWindowList().first()->widget());
     ASSERT_NE(screen, nullptr);
@@ -340,8 +339,7 @@ TEST(AccountingScreen, OpensThroughTheLoginContextShowingWhatItReceived) {
     EXPECT_EQ(screen->lblLancamento->text(), "Lançamento contábil: não gerado");
     EXPECT_EQ(screen->cdsLancContTemp.RecordCount(), 2);
     EXPECT_EQ(screen->cdsRateio.RecordCount(), 0);
-    EXPECT_EQ(screen->cdsErrosTemp.FieldByName(u"DSERRO").AsString(),
-              "Conta contábil do tipo não informada.");
+    EXPECT_EQ(screen->lblErros->text(), "002: conta contábil não aceita lançamentos (conta sintética)");
     EXPECT_EQ(screen->findChild<QTableView *>(QStringLiteral("dbgErrosTemp"))->model()->rowCount(), 1);
     window.close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -17,6 +17,11 @@ class NetConnection;
 // Opens a screen of another module by its code, handing it the parameters (a variant array).
 using ScreenLoader = std::function<void(const QString &screenCode, const Variant &parameters)>;
 
+// The cheque status screen of the host's cheque library: shows the cheque of an account and answers true
+// when the operation on the entry the cheque pays must stop.
+using ChequeSituationScreen = std::function<bool(const QString &first, const QString &second,
+                                                 const QString &account, const QString &cheque)>;
+
 // Who is working, where and on which day, and how to reach the server and the shared database: what the
 // host learns at login and every form reads through the `Ondrima` routines below. The host fills one at
 // start and installs it (Session::install); a test installs its own for its scope (ScopedLoginContext).
@@ -34,6 +39,8 @@ struct LoginContext {
     QString databaseConnection;
     // The host's registry of other modules' screens (LoadBPL); empty when there is none.
     ScreenLoader loadScreen;
+    // The host's cheque status screen (Lib00901.CriaSituacaoCheque); empty when there is none.
+    ChequeSituationScreen chequeSituation;
 };
 
 // Reading the login context before the host installed one is a fault of the program's start-up.
@@ -84,3 +91,14 @@ QString DBPict(int kind);
 void LoadBPL(const QString &screenCode, const bco::Variant &parameters);
 
 } // namespace Ondrima
+
+// The host's cheque status screen, as the forms call it.
+namespace Lib00901 {
+
+// Shows the situation of cheque `cheque` of `account` (the first two texts are the library's, passed empty
+// by the forms) and answers true when the operation on its entry must stop. Throws std::runtime_error, which
+// the event guard shows, when the host has no cheque screens.
+bool CriaSituacaoCheque(const QString &first, const QString &second, const QString &account,
+                        const QString &cheque);
+
+} // namespace Lib00901
