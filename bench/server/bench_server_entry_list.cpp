@@ -13,7 +13,7 @@ int main(int argc, char **argv) {
         database.addMovements(100000, 100, true);
         bco::server::SessionStore sessions;
         bco::server::Dispatcher dispatcher(database.pool(), sessions, bco::server::allMethods());
-        const QString token = sessions.open(QStringLiteral("DEMO"));
+        const QString token = sessions.open(database.sql(), QStringLiteral("DEMO"));
         const bco::VariantList args{"001", QDate(2014, 1, 1), QDate(2020, 1, 1), 0.0, 0.0, "T", "T", "", "T"};
         qsizetype bytes = 0;
         int rows = 0;

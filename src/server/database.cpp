@@ -480,12 +480,14 @@ void WriterQueue::unlock() {
 void Sql::begin(bool writing) {
     if (dialect_ != Dialect::Sqlite) {
         executeScript(QStringLiteral("BEGIN"));
+        inTransaction_ = true;
         return;
     }
     if (writing && writers_ != nullptr)
         writing_ = std::unique_lock(*writers_);
     try {
         executeScript(writing ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN DEFERRED"));
+        inTransaction_ = true;
     } catch (...) {
         if (writing_.owns_lock())
             writing_.unlock();
@@ -499,10 +501,12 @@ void Sql::commit() {
             writing_.unlock();
     });
     executeScript(QStringLiteral("COMMIT"));
+    inTransaction_ = false;
 }
 
 void Sql::rollback() {
     const auto release = qScopeGuard([this] {
+        inTransaction_ = false;
         if (writing_.owns_lock())
             writing_.unlock();
     });
@@ -543,8 +547,9 @@ thread_local ThreadConnections threadConnections;
 
 } // namespace
 
-ConnectionPool::ConnectionPool(DatabaseUrl url)
+ConnectionPool::ConnectionPool(DatabaseUrl url, bool durableCommits)
     : url_(std::move(url))
+    , durableCommits_(durableCommits)
     , id_(nextPoolId++) {
 }
 
@@ -589,11 +594,11 @@ Sql &ConnectionPool::forThisThread() {
     }
     auto sql = std::make_unique<Sql>(database, dialect(), &writers_);
     if (dialect() == Dialect::Sqlite) {
-        // WAL lets readers go on while one call writes; NORMAL syncs at checkpoints, which WAL keeps safe.
-        // Reading through a memory map spares a copy of every page a long list reads, and the map is shared
-        // by all connections.
-        sql->executeScript(QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; "
-                                          "PRAGMA foreign_keys = ON; PRAGMA mmap_size = 1073741824;"));
+        // WAL lets readers go on while one call writes. Reading through a memory map spares a copy of every
+        // page a long list reads, and the map is shared by all connections.
+        sql->executeScript(QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA synchronous = %1; "
+                                          "PRAGMA foreign_keys = ON; PRAGMA mmap_size = 1073741824;")
+                               .arg(durableCommits_ ? QStringLiteral("FULL") : QStringLiteral("NORMAL")));
     }
     entries.push_back({id_, name, std::move(sql)});
     return *entries.back().sql;

@@ -112,6 +112,8 @@ public:
     void begin(bool writing);
     void commit();
     void rollback();
+    // Between begin() and the commit() or rollback() that ends it.
+    bool inTransaction() const { return inTransaction_; }
 
 private:
     struct SqliteStatement;
@@ -123,6 +125,7 @@ private:
     void *sqlite_ = nullptr; // sqlite3*, owned by the Qt driver
     WriterQueue *writers_;
     std::unique_lock<WriterQueue> writing_;
+    bool inTransaction_ = false;
     // Statements prepared once per text and reused: a call runs the same few texts many times.
     std::unique_ptr<Cache> cache_;
 };
@@ -130,9 +133,14 @@ private:
 // Where the server's database lives, and the connections to it: one per thread that asks (a QSqlDatabase
 // belongs to the thread that opened it), opened on first use and closed when the thread ends or the pool is
 // destroyed, whichever comes first.
+//
+// On SQLite a commit is durable: it survives a power cut once it answered (WAL with synchronous FULL, which
+// syncs the log at every commit; NORMAL would sync only at checkpoints and could lose the last commits).
+// `durableCommits` false gives NORMAL, only to measure what durability costs. PostgreSQL keeps its own
+// settings, durable by default.
 class ConnectionPool {
 public:
-    explicit ConnectionPool(DatabaseUrl url);
+    explicit ConnectionPool(DatabaseUrl url, bool durableCommits = true);
     ~ConnectionPool();
     ConnectionPool(const ConnectionPool &) = delete;
     ConnectionPool &operator=(const ConnectionPool &) = delete;
@@ -147,6 +155,7 @@ public:
 
 private:
     DatabaseUrl url_;
+    bool durableCommits_;
     quint64 id_;
     WriterQueue writers_;
 };

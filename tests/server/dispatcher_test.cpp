@@ -50,9 +50,9 @@ TEST_P(DispatcherTest, EveryOtherMethodNeedsALiveSession) {
 }
 
 TEST_P(DispatcherTest, AnExpiredSessionIsRefused) {
-    SessionStore shortLived(std::chrono::seconds(0));
+    SessionStore shortLived(SessionStore::Options{.idleLimit = std::chrono::milliseconds(0)});
     Dispatcher dispatcher(server->database().pool(), shortLived, allMethods());
-    const QString token = shortLived.open(QStringLiteral("DEMO"));
+    const QString token = shortLived.open(server->database().sql(), QStringLiteral("DEMO"));
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(dispatcher.call(QStringLiteral("getGeral_bco"), {}, token).status, Status::Unauthorized);
 }

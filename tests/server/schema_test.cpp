@@ -22,7 +22,7 @@ TEST_P(SchemaTest, MigratingAgainChangesNothing) {
     TestDatabase database(GetParam(), false);
     EXPECT_EQ(migrate(database.sql()), latestSchemaVersion());
     EXPECT_EQ(count(database.sql(), QStringLiteral("SELECT COUNT(*) FROM schema_version")),
-              latestSchemaVersion());
+              knownSchemaVersions().size());
 }
 
 // The sums per day and per month, as the movements give them (rows whose sums are zero are left out).

@@ -82,8 +82,8 @@ TestServer::TestServer(Backend backend, bool withDemo)
     : database_(backend, withDemo)
     , dispatcher_(database_.pool(), sessions_, allMethods()) {
     if (withDemo) {
-        demoToken_ = sessions_.open(QStringLiteral("DEMO"));
-        restrictedToken_ = sessions_.open(QStringLiteral("RESTRITO"));
+        demoToken_ = sessions_.open(database_.sql(), QStringLiteral("DEMO"));
+        restrictedToken_ = sessions_.open(database_.sql(), QStringLiteral("RESTRITO"));
     }
 }
 
