@@ -30,6 +30,15 @@ int parsePort(const QString &text, const QString &setting) {
     return port;
 }
 
+bool parseYesNo(const QString &text, const QString &setting) {
+    const QString value = text.trimmed().toLower();
+    if (value == u"sim" || value == u"s" || value == u"true" || value == u"1")
+        return true;
+    if (value == u"nao" || value == u"não" || value == u"n" || value == u"false" || value == u"0")
+        return false;
+    throw SettingsError(QStringLiteral("O valor \"%1\" (%2) deve ser sim ou nao.").arg(text, setting));
+}
+
 } // namespace
 
 HostSettings HostSettings::load(const QStringList &arguments, const QString &defaultModule, QDate today) {
@@ -52,14 +61,20 @@ HostSettings HostSettings::load(const QStringList &arguments, const QString &def
                                         QStringLiteral("Endereço do servidor."), QStringLiteral("endereco"));
     const QCommandLineOption serverPort(QStringLiteral("server-port"), QStringLiteral("Porta do servidor."),
                                         QStringLiteral("porta"));
+    const QCommandLineOption serverTls(QStringLiteral("server-tls"),
+                                       QStringLiteral("Conectar ao servidor por TLS (HTTPS)."));
+    const QCommandLineOption serverCa(
+        QStringLiteral("server-ca"),
+        QStringLiteral("Certificado (PEM) da autoridade que assinou o do servidor; implica --server-tls."),
+        QStringLiteral("arquivo"));
     const QCommandLineOption database(
         QStringLiteral("database"),
         QStringLiteral("Banco de dados compartilhado (sqlite:ARQUIVO ou postgresql://...)."),
         QStringLiteral("url"));
     const QCommandLineOption module(QStringLiteral("module"), QStringLiteral("Biblioteca do módulo."),
                                     QStringLiteral("caminho"));
-    parser.addOptions(
-        {config, operatorOption, password, branch, date, serverHost, serverPort, database, module});
+    parser.addOptions({config, operatorOption, password, branch, date, serverHost, serverPort, serverTls,
+                       serverCa, database, module});
     if (!parser.parse(arguments))
         throw SettingsError(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -93,6 +108,10 @@ HostSettings HostSettings::load(const QStringList &arguments, const QString &def
         settings.serverHost = value;
     if (const QString value = iniValue("servidor/porta"); !value.isEmpty())
         settings.serverPort = parsePort(value, QStringLiteral("servidor/porta em ") + settings.configFile);
+    if (const QString value = iniValue("servidor/tls"); !value.isEmpty())
+        settings.serverSecurity.tls =
+            parseYesNo(value, QStringLiteral("servidor/tls em ") + settings.configFile);
+    settings.serverSecurity.caFile = iniValue("servidor/ca");
     settings.databaseUrl = iniValue("banco/url");
     settings.modulePath = iniValue("modulo/caminho");
 
@@ -108,6 +127,17 @@ HostSettings HostSettings::load(const QStringList &arguments, const QString &def
         settings.serverHost = parser.value(serverHost);
     if (parser.isSet(serverPort))
         settings.serverPort = parsePort(parser.value(serverPort), QStringLiteral("--server-port"));
+    if (parser.isSet(serverTls))
+        settings.serverSecurity.tls = true;
+    if (parser.isSet(serverCa))
+        settings.serverSecurity.caFile = parser.value(serverCa);
+    // A private authority is named only to verify the server with it.
+    if (!settings.serverSecurity.caFile.isEmpty())
+        settings.serverSecurity.tls = true;
+    if (settings.serverSecurity.tls && !settings.serverSecurity.caFile.isEmpty() &&
+        !QFileInfo(settings.serverSecurity.caFile).isReadable())
+        throw SettingsError(QStringLiteral("O certificado da autoridade %1 não pode ser lido.")
+                                .arg(settings.serverSecurity.caFile));
     if (parser.isSet(database))
         settings.databaseUrl = parser.value(database);
     if (parser.isSet(module))

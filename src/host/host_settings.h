@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "framework/remote/net_connection.h"
+
 class QSettings;
 
 namespace bco::host {
@@ -20,13 +22,15 @@ public:
 // What the host starts with: read from its INI file, then overridden by the command line.
 //
 //   [sessao]   operador, filial, data (dd/mm/aaaa)
-//   [servidor] endereco, porta
+//   [servidor] endereco, porta, tls (sim/nao), ca (PEM file of the authority that signed the server's
+//              certificate; without it the system's authorities)
 //   [banco]    url   (sqlite:PATH or postgresql://...)
 //   [modulo]   caminho
 //
 // Command line: --config FILE (the INI file; else ~/.config/bco/bco-host.ini), --operator, --password,
-// --branch, --date, --server-host, --server-port, --database, --module. The password is never read from the
-// INI file; it may come from the environment variable BCO_PASSWORD instead of the command line.
+// --branch, --date, --server-host, --server-port, --server-tls, --server-ca, --database, --module. The
+// password is never read from the INI file; it may come from the environment variable BCO_PASSWORD instead of
+// the command line.
 struct HostSettings {
     QString configFile;
     QString operatorCode;
@@ -35,6 +39,7 @@ struct HostSettings {
     QDate processingDate;
     QString serverHost = QStringLiteral("127.0.0.1");
     int serverPort = 8211;
+    TransportSecurity serverSecurity;
     QString databaseUrl;
     QString modulePath;
     // Set when --help was asked for: the text to print instead of starting.

@@ -12,7 +12,7 @@
 namespace bco::host {
 
 LoginOutcome logIn(const QString &serverHost, int serverPort, const QString &operatorCode,
-                   const QString &password) {
+                   const QString &password, const TransportSecurity &security) {
     if (operatorCode.trimmed().isEmpty())
         return {{}, QStringLiteral("Informe o operador.")};
     if (password.isEmpty())
@@ -20,6 +20,7 @@ LoginOutcome logIn(const QString &serverHost, int serverPort, const QString &ope
     NetConnection connection;
     connection.SetHost(serverHost);
     connection.SetPort(serverPort);
+    connection.SetSecurity(security);
     connection.Open();
     if (!connection.Connected())
         return {{},
@@ -89,7 +90,8 @@ void LoginDialog::setMessage(const QString &message) {
 }
 
 void LoginDialog::enter() {
-    const LoginOutcome outcome = logIn(serverHost_, serverPort_, operator_->text(), password_->text());
+    const LoginOutcome outcome =
+        logIn(serverHost_, serverPort_, operator_->text(), password_->text(), security_);
     if (!outcome.ok()) {
         message_->setText(outcome.message);
         password_->selectAll();

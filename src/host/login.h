@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include "framework/remote/net_connection.h"
+
 class QLabel;
 class QLineEdit;
 
@@ -19,7 +21,7 @@ struct LoginOutcome {
 // through its Login method. An empty operator or password is refused before anything is sent; a server
 // that cannot be reached, and the server's refusal, come back as the message.
 LoginOutcome logIn(const QString &serverHost, int serverPort, const QString &operatorCode,
-                   const QString &password);
+                   const QString &password, const TransportSecurity &security = {});
 
 // The login window: operator and password, "Entrar" and "Cancelar". Entering logs in at once; a refusal is
 // shown in the window, which stays open for another try. Accepted, it holds the operator and the token.
@@ -35,6 +37,9 @@ public:
     // Shows why a try made elsewhere (the login from the command line) was refused.
     void setMessage(const QString &message);
 
+    // How to reach the server (plain HTTP until set).
+    void setSecurity(TransportSecurity security) { security_ = std::move(security); }
+
     // Logs in with what is typed; accepts the window on success.
     void enter();
 
@@ -44,6 +49,7 @@ public:
 private:
     QString serverHost_;
     int serverPort_;
+    TransportSecurity security_;
     QString token_;
     QLineEdit *operator_;
     QLineEdit *password_;
