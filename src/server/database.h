@@ -80,9 +80,9 @@ private:
     quint64 serving_ = 0;
 };
 
-// One open connection, used by one thread. Statements run with bound parameters only. On SQLite they run
-// straight on the driver's handle: the entry list of 100,000 rows must be read and packed in a fraction of
-// a second, which Qt's per-value QVariant conversions do not allow; on PostgreSQL they run through QtSql.
+// One open connection, used by one thread. Statements run with bound parameters only, straight on the
+// driver's handle (sqlite3, libpq): the entry list of 100,000 rows must be read and packed in a fraction of
+// a second, which Qt's per-value QVariant conversions do not allow. QtSql only opens the connection.
 class Sql {
 public:
     // `writers`, when given, is held by every writing transaction of the connection (see begin()).
@@ -117,12 +117,13 @@ public:
 
 private:
     struct SqliteStatement;
-    struct QtStatement;
+    struct PostgresStatement;
     struct Cache;
 
     QSqlDatabase database_;
     Dialect dialect_;
-    void *sqlite_ = nullptr; // sqlite3*, owned by the Qt driver
+    void *sqlite_ = nullptr;   // sqlite3*, owned by the Qt driver
+    void *postgres_ = nullptr; // PGconn*, owned by the Qt driver
     WriterQueue *writers_;
     std::unique_lock<WriterQueue> writing_;
     bool inTransaction_ = false;
