@@ -104,4 +104,9 @@ void addRegisterMethods(MethodRegistry &registry);
 void addAccountMethods(MethodRegistry &registry);
 void addEntryListMethods(MethodRegistry &registry);
 
+// The statements GetLancamentos runs for one account (:conta) over a period (:inicio, :fim) with every value
+// and type: the credits', then the debits'. The benchmarks select the same rows through the database's own
+// library alone, the floor the method is measured against.
+QStringList entryListStatements();
+
 } // namespace bco::server

@@ -203,6 +203,15 @@ Variant getLancamentos(CallContext &context, VariantList &args) {
 
 } // namespace
 
+QStringList entryListStatements() {
+    Criteria criteria;
+    criteria.from = QDate(2000, 1, 1);
+    criteria.to = criteria.from;
+    SqlParams params;
+    return {select(credits, criteria, params) + orderBy(credits),
+            select(debits, criteria, params) + orderBy(debits)};
+}
+
 void addEntryListMethods(MethodRegistry &registry) {
     registry.add({QStringLiteral("GetLancamentos"),
                   {ArgKind::Text, ArgKind::Date, ArgKind::Date, ArgKind::Number, ArgKind::Number,
