@@ -1,6 +1,7 @@
 // 16 clients calling a writing method at once through HTTP, each over its own keep-alive connection, for a
 // few seconds: the calls per second, and how many numbers were answered twice (must be 0). On SQLite with
-// durable commits (and, for comparison, with synchronous NORMAL); on PostgreSQL through one server and
+// durable commits, synced in groups as the server does (and, for comparison, each synced on its own, and not
+// synced at all); on PostgreSQL through one server and
 // through two servers on the same database, the clients spread over both. The method is the numbering one
 // until the insertion exists: `writingMethod` is then the one to point at getInsert.
 #include <atomic>
@@ -24,8 +25,8 @@ const char16_t writingMethod[] = u"getPrxMovBancario";
 
 // One server program's worth: its own connections, dispatcher and HTTP server.
 struct Server {
-    Server(const bco::DatabaseUrl &url, bool durable, bco::server::SessionStore &sessions)
-        : pool(url, durable)
+    Server(const bco::DatabaseUrl &url, bco::server::Commits commits, bco::server::SessionStore &sessions)
+        : pool(url, commits)
         , dispatcher(pool, sessions, bco::server::allMethods())
         , http(dispatcher, {}) {
         port = http.bind();
@@ -105,19 +106,21 @@ int main(int argc, char **argv) {
         const QString token = sessions.open(database.sql(), QStringLiteral("DEMO"));
         const bco::DatabaseUrl &url = database.pool().url();
         if (dialect == bco::server::Dialect::Sqlite) {
-            {
-                Server durable(url, true, sessions);
-                report(std::string("server_numbering_16_clients_durable_") + name,
-                       callAtOnce({durable.port}, token));
+            const std::pair<bco::server::Commits, const char *> commits[] = {
+                {bco::server::Commits::GroupSynced, "durable"},
+                {bco::server::Commits::EachSynced, "durable_each_synced"},
+                {bco::server::Commits::NotSynced, "not_synced"},
+            };
+            for (const auto &[kind, label] : commits) {
+                Server server(url, kind, sessions);
+                report(std::string("server_numbering_16_clients_") + label + "_" + name,
+                       callAtOnce({server.port}, token));
             }
-            Server normal(url, false, sessions);
-            report(std::string("server_numbering_16_clients_synchronous_normal_") + name,
-                   callAtOnce({normal.port}, token));
             continue;
         }
-        Server first(url, true, sessions);
+        Server first(url, bco::server::Commits::GroupSynced, sessions);
         report(std::string("server_writing_16_clients_one_server_") + name, callAtOnce({first.port}, token));
-        Server second(url, true, sessions);
+        Server second(url, bco::server::Commits::GroupSynced, sessions);
         report(std::string("server_writing_16_clients_two_servers_") + name,
                callAtOnce({first.port, second.port}, token));
     }

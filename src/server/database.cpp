@@ -5,6 +5,9 @@
 #include <map>
 #include <thread>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QScopeGuard>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -392,10 +395,11 @@ struct Sql::PostgresStatement : SqlRow {
     }
 };
 
-Sql::Sql(QSqlDatabase database, Dialect dialect, WriterQueue *writers)
+Sql::Sql(QSqlDatabase database, Dialect dialect, WriterQueue *writers, LogSync *logSync)
     : database_(std::move(database))
     , dialect_(dialect)
     , writers_(writers)
+    , logSync_(logSync)
     , cache_(std::make_unique<Cache>()) {
     if (dialect_ == Dialect::Sqlite)
         sqlite_ = sqliteHandle(database_);
@@ -542,6 +546,43 @@ DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Column
     return packet;
 }
 
+LogSync::LogSync(QString logPath)
+    : logPath_(std::move(logPath)) {
+}
+
+void LogSync::sync() {
+    std::unique_lock lock(mutex_);
+    // A sync running now may have begun before the caller's commit reached the log: only one that begins
+    // from here on is sure to cover it.
+    const quint64 needed = started_ + 1;
+    while (finished_ < needed) {
+        if (running_) {
+            done_.wait(lock);
+            continue;
+        }
+        running_ = true;
+        const quint64 mine = ++started_;
+        lock.unlock();
+        // Opened for each sync: SQLite deletes and makes the log anew when its last connection closes, and
+        // a descriptor kept open would then sync a file nobody writes.
+        // No log at all: the database does not run in WAL mode, and its commits went to the file itself.
+        const int file = ::open(logPath_.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+        int error = file < 0 && errno != ENOENT ? errno : 0;
+        if (file >= 0 && ::fdatasync(file) != 0)
+            error = errno;
+        if (file >= 0)
+            ::close(file);
+        lock.lock();
+        running_ = false;
+        done_.notify_all();
+        // A failed sync covers nobody: whoever waited for it tries again.
+        if (error != 0)
+            throw DatabaseError("cannot sync the log " + logPath_.toStdString() + ": " +
+                                std::strerror(error));
+        finished_ = mine;
+    }
+}
+
 void WriterQueue::lock() {
     std::unique_lock lock(mutex_);
     const quint64 ticket = nextTicket_++;
@@ -567,6 +608,7 @@ void Sql::begin(bool writing) {
     try {
         executeScript(writing ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN DEFERRED"));
         inTransaction_ = true;
+        writingTransaction_ = writing;
     } catch (...) {
         if (writing_.owns_lock())
             writing_.unlock();
@@ -575,12 +617,17 @@ void Sql::begin(bool writing) {
 }
 
 void Sql::commit() {
-    const auto release = qScopeGuard([this] {
-        if (writing_.owns_lock())
-            writing_.unlock();
-    });
-    executeScript(QStringLiteral("COMMIT"));
-    inTransaction_ = false;
+    {
+        const auto release = qScopeGuard([this] {
+            if (writing_.owns_lock())
+                writing_.unlock();
+        });
+        executeScript(QStringLiteral("COMMIT"));
+        inTransaction_ = false;
+    }
+    // The next writer goes on while this one waits for the disk, and shares its sync.
+    if (writingTransaction_ && logSync_ != nullptr)
+        logSync_->sync();
 }
 
 void Sql::rollback() {
@@ -626,10 +673,12 @@ thread_local ThreadConnections threadConnections;
 
 } // namespace
 
-ConnectionPool::ConnectionPool(DatabaseUrl url, bool durableCommits)
+ConnectionPool::ConnectionPool(DatabaseUrl url, Commits commits)
     : url_(std::move(url))
-    , durableCommits_(durableCommits)
+    , commits_(commits)
     , id_(nextPoolId++) {
+    if (url_.kind == DatabaseUrl::Kind::Sqlite && commits_ == Commits::GroupSynced)
+        logSync_ = std::make_unique<LogSync>(url_.path + QStringLiteral("-wal"));
 }
 
 ConnectionPool::~ConnectionPool() {
@@ -671,13 +720,14 @@ Sql &ConnectionPool::forThisThread() {
         QSqlDatabase::removeDatabase(name);
         throw DatabaseError(error.what());
     }
-    auto sql = std::make_unique<Sql>(database, dialect(), &writers_);
+    auto sql = std::make_unique<Sql>(database, dialect(), &writers_, logSync_.get());
     if (dialect() == Dialect::Sqlite) {
         // WAL lets readers go on while one call writes. Reading through a memory map spares a copy of every
         // page a long list reads, and the map is shared by all connections.
-        sql->executeScript(QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA synchronous = %1; "
-                                          "PRAGMA foreign_keys = ON; PRAGMA mmap_size = 1073741824;")
-                               .arg(durableCommits_ ? QStringLiteral("FULL") : QStringLiteral("NORMAL")));
+        sql->executeScript(
+            QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA synchronous = %1; "
+                           "PRAGMA foreign_keys = ON; PRAGMA mmap_size = 1073741824;")
+                .arg(commits_ == Commits::EachSynced ? QStringLiteral("FULL") : QStringLiteral("NORMAL")));
     }
     entries.push_back({id_, name, std::move(sql)});
     return *entries.back().sql;
