@@ -56,9 +56,15 @@ void apply(Sql &sql, const Migration &migration) {
             for (const QString &statement : postgresqlHelperFunctions())
                 sql.executeScript(statement);
         }
+        // Two marks stand in the common files for what the dialects write differently: a table clustered on
+        // its key, and a key numbered by the database.
         QString common = resource(name + QStringLiteral(".sql"));
         if (sql.dialect() == Dialect::Sqlite)
             common.replace(QStringLiteral("/*SQLITE WITHOUT ROWID*/"), QStringLiteral("WITHOUT ROWID"));
+        common.replace(QStringLiteral("/*AUTONUMBER*/"), sql.dialect() == Dialect::Sqlite
+                                                             ? QStringLiteral("INTEGER NOT NULL PRIMARY KEY")
+                                                             : QStringLiteral("BIGINT GENERATED ALWAYS AS "
+                                                                              "IDENTITY PRIMARY KEY"));
         sql.executeScript(common);
         sql.executeScript(
             resource(name + (sql.dialect() == Dialect::Sqlite ? QStringLiteral(".sqlite.sql")

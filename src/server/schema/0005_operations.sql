@@ -20,3 +20,15 @@ CREATE TABLE LOGINFALHA (
     NRFALHAS     INTEGER     NOT NULL CHECK (NRFALHAS > 0),
     DTHRULTFALHA BIGINT      NOT NULL
 ) /*SQLITE WITHOUT ROWID*/;
+
+-- One row per writing call and account it wrote (CDREDUCONT null when the call named none): who, when, which
+-- method, and the numbers of the records it wrote, as the handler reported them.
+CREATE TABLE AUDITORIA (
+    NRAUDITORIA  /*AUTONUMBER*/,
+    DTHRCHAMADA  BIGINT       NOT NULL,
+    CDOPERADOR   VARCHAR(10)  NOT NULL,
+    NMMETODO     VARCHAR(60)  NOT NULL,
+    CDREDUCONT   VARCHAR(3),
+    DSNUMEROS    TEXT
+);
+CREATE INDEX AUDITORIA_CONTA ON AUDITORIA (CDREDUCONT, DTHRCHAMADA);

@@ -1,17 +1,5 @@
 -- SQLite part of the fifth migration.
 
--- One row per writing call and account it wrote (CDREDUCONT null when the call named none): who, when, which
--- method, and the numbers of the records it wrote, as the handler reported them.
-CREATE TABLE AUDITORIA (
-    NRAUDITORIA  INTEGER      NOT NULL PRIMARY KEY,
-    DTHRCHAMADA  BIGINT       NOT NULL,
-    CDOPERADOR   VARCHAR(10)  NOT NULL,
-    NMMETODO     VARCHAR(60)  NOT NULL,
-    CDREDUCONT   VARCHAR(3),
-    DSNUMEROS    TEXT
-);
-CREATE INDEX AUDITORIA_CONTA ON AUDITORIA (CDREDUCONT, DTHRCHAMADA);
-
 -- The entry list reads every column it shows from the credit and debit tables: an index that holds them in
 -- the list's order answers it without a look-up in the table per row.
 CREATE INDEX MOVCREDBANC_LISTA ON MOVCREDBANC (CDREDUCONT, DTMOVICRED, NRMOVBANC, NRMOVICRED, CDTPCREDBANC,
