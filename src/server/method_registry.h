@@ -73,6 +73,12 @@ struct Method {
     QString name;
     std::vector<ArgKind> args;
     // A writing method takes the write lock when its transaction starts, and leaves an audit row.
+    //
+    // Several server processes may write to one database at once, so nothing in one process's memory keeps
+    // writers apart: a writing handler that reads a row to decide what it writes (a number, a balance, what
+    // is left of an advance, whether a reconciliation is released) makes the database hold that row until
+    // its commit. On SQLite the writing transaction holds the whole database from its start; on PostgreSQL
+    // read it with SELECT ... FOR UPDATE, or write with a conditional UPDATE and check the rows it changed.
     bool writes = false;
     bool needsSession = true;
     Handler handler;
