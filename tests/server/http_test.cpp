@@ -238,6 +238,29 @@ TEST_P(HttpTest, ClientsDrawingNumbersAtOnceGetDistinctNumbers) {
     EXPECT_EQ(distinct.size(), total);
 }
 
+// The audit trail of an account as bco-server --audit lists it, kept to the days asked for.
+TEST_P(HttpTest, ListsTheAuditTrailOfAnAccount) {
+    const QString token = login("DEMO");
+    const QString first = call("getPrxMovCredBanc", {"001", "2"}, token).answer.result.toText();
+    call("getPrxMovDebBanc", {"002", "1"}, token);
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
+    const auto listing = [&](const QStringList &days) {
+        QString output;
+        EXPECT_EQ(ServerProcess::runOnce(QStringList{"--db", database->urlText(), "--audit", "001"} + days,
+                                         &output),
+                  0);
+        return output;
+    };
+    const QString second = QStringLiteral("%1").arg(first.toLongLong() + 1, 10, 10, QLatin1Char('0'));
+    const QRegularExpression line(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  DEMO "
+                                                 "{8}getPrxMovCredBanc {5}001  %1-%2\\n$")
+                                      .arg(first, second));
+    EXPECT_TRUE(line.match(listing({"--from", today, "--to", today})).hasMatch())
+        << listing({}).toStdString();
+    EXPECT_EQ(listing({"--from", tomorrow}), QString());
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, HttpTest, ::testing::ValuesIn(availableBackends()), backendName);
 
 } // namespace

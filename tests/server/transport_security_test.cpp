@@ -77,14 +77,25 @@ TEST(TransportSecurityTest, TellsLoopbackAddressesFromOthers) {
 }
 
 // Transport security does not depend on the database: these run over SQLite only.
-// Off loopback the server refuses to start without a certificate; it never binds the address.
+// Off loopback the server refuses to start without a certificate, whether the address comes from the command
+// line or from its configuration file; it never binds the address.
 TEST(TransportSecurityTest, RefusesToListenOffLoopbackWithoutTls) {
     TestDatabase database(Backend::Sqlite, false);
-    QString errors;
-    EXPECT_EQ(ServerProcess::runOnce({"--db", database.urlText(), "--listen", "0.0.0.0:0"}, nullptr, &errors,
-                                     60000),
-              1);
-    EXPECT_TRUE(errors.contains(u"without TLS")) << errors.toStdString();
+    QTemporaryDir folder;
+    QFile config(folder.filePath(QStringLiteral("bco-server.conf")));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write("[server]\nlisten=0.0.0.0:0\n");
+    config.close();
+    const QStringList ways[] = {
+        {"--listen", "0.0.0.0:0"}, {"--listen", "[::]:0"}, {"--config", config.fileName()}};
+    for (const QStringList &way : ways) {
+        SCOPED_TRACE(way.join(u' ').toStdString());
+        QString errors;
+        EXPECT_EQ(
+            ServerProcess::runOnce(QStringList{"--db", database.urlText()} + way, nullptr, &errors, 60000),
+            1);
+        EXPECT_TRUE(errors.contains(u"without TLS")) << errors.toStdString();
+    }
 }
 
 TEST(TransportSecurityTest, ServesOnlyClientsThatTrustItsCertificate) {
