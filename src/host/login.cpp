@@ -60,7 +60,8 @@ void LoginDialog::setMessage(const QString &message) {
 }
 
 void LoginDialog::enter() {
-    const LoginOutcome outcome = logIn(serverHost_, serverPort_, operator_->text(), password_->text());
+    const LoginOutcome outcome =
+        logIn(serverHost_, serverPort_, operator_->text(), password_->text(), security_);
     if (!outcome.ok()) {
         message_->setText(outcome.message);
         password_->selectAll();

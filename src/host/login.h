@@ -27,6 +27,9 @@ public:
     // Shows why a try made elsewhere (the login from the command line) was refused.
     void setMessage(const QString &message);
 
+    // How to reach the server (plain HTTP until set).
+    void setSecurity(TransportSecurity security) { security_ = std::move(security); }
+
     // Logs in with what is typed; accepts the window on success.
     void enter();
 
@@ -36,6 +39,7 @@ public:
 private:
     QString serverHost_;
     int serverPort_;
+    TransportSecurity security_;
     QString token_;
     QLineEdit *operator_;
     QLineEdit *password_;

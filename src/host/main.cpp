@@ -9,6 +9,7 @@
 #include <QStyle>
 
 #include "framework/data/database_url.h"
+#include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
 #include "framework/ui/forms/modal_forms.h"
 #include "framework/ui/qt_lookup_dialogs.h"
@@ -83,9 +84,10 @@ int main(int argc, char **argv) {
     QString operatorCode = settings.operatorCode;
     QString token;
     LoginDialog login(settings.serverHost, settings.serverPort, operatorCode);
+    login.setSecurity(settings.serverSecurity);
     if (!operatorCode.isEmpty() && !settings.password.isEmpty()) {
-        const LoginOutcome outcome =
-            logIn(settings.serverHost, settings.serverPort, operatorCode, settings.password);
+        const LoginOutcome outcome = logIn(settings.serverHost, settings.serverPort, operatorCode,
+                                           settings.password, settings.serverSecurity);
         token = outcome.token;
         login.setMessage(outcome.message);
     }
@@ -124,5 +126,10 @@ int main(int argc, char **argv) {
     } catch (const ModuleError &error) {
         showError(QString::fromUtf8(error.what()));
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The session ends with the host, on every server sharing it.
+    NetConnection connection;
+    Ondrima::PrepareConnection(connection);
+    connection.Call(QStringLiteral("Logout"));
+    return status;
 }

@@ -85,8 +85,8 @@ int run(const QStringList &arguments) {
             QStringLiteral(
                 "O banco de dados compartilhado não foi configurado (banco/url em %1, ou --database).")
                 .arg(settings.configFile));
-    const LoginOutcome login =
-        logIn(settings.serverHost, settings.serverPort, settings.operatorCode, settings.password);
+    const LoginOutcome login = logIn(settings.serverHost, settings.serverPort, settings.operatorCode,
+                                     settings.password, settings.serverSecurity);
     if (!login.ok())
         throw RunError(login.message);
     try {

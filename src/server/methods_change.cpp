@@ -242,7 +242,7 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
         refuse(QStringLiteral("O número de um lançamento não pode ser alterado."));
     Sql &sql = context.sql;
     const StoredEntry stored = requireEntry(context, kind, code(arg(call.account)), code(arg(call.movement)),
-                                            code(arg(call.number)));
+                                            code(arg(call.number)), true);
     if (stored.date != arg(call.storedDate).toDate() ||
         centsFromAmount(std::abs(arg(call.storedValue).toFloat())) != stored.cents)
         refuse(QStringLiteral(
@@ -340,6 +340,7 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
          {QStringLiteral("operador"), context.operatorCode},
          {QStringLiteral("conta"), stored.account},
          {QStringLiteral("numero"), stored.number}});
+    context.reportWrite(stored.account, {stored.movement, stored.number});
     // A form reads any row of the answer's result as a refusal: a change that went through answers none.
     return answer(emptyResult(), draft, accountingNumber);
 }

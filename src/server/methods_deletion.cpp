@@ -25,7 +25,7 @@ namespace {
 Variant deleteEntry(CallContext &context, VariantList &args) {
     const EntryKind &kind = kindOfLetter(args[4].toText());
     Sql &sql = context.sql;
-    const StoredEntry stored = requireEntry(context, kind, code(args[0]), code(args[8]), code(args[5]));
+    const StoredEntry stored = requireEntry(context, kind, code(args[0]), code(args[8]), code(args[5]), true);
     if (stored.date != args[1].toDate() || centsFromAmount(std::abs(args[2].toFloat())) != stored.cents)
         throw Refusal(QStringLiteral(
             "O lançamento foi alterado por outro operador. Atualize a lista e tente de novo."));
@@ -65,6 +65,7 @@ Variant deleteEntry(CallContext &context, VariantList &args) {
     sql.execute(
         QStringLiteral("DELETE FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento"),
         movement);
+    context.reportWrite(stored.account, {stored.movement, stored.number});
     return VariantList{emptyResult()};
 }
 

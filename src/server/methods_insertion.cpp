@@ -280,6 +280,7 @@ Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList
     const QString accountingNumber =
         draft.accounted ? postAccounting(context.sql, draft, context.operatorCode) : QString();
     writeEntry(context, entry, accountingNumber);
+    context.reportWrite(entry.accounting.account, {entry.movement, entry.number});
     return answer(
         doneResult(QStringLiteral("Lançamento incluído: movimento %1, %2 %3.")
                        .arg(entry.movement, QString::fromUtf8(entry.accounting.kind->name), entry.number)),

@@ -133,16 +133,18 @@ void reconciledOrigin(Sql &sql, const StoredEntry &entry, QList<EntryLink> &link
 } // namespace
 
 std::optional<StoredEntry> findEntry(Sql &sql, const EntryKind &kind, const QString &account,
-                                     const QString &movement, const QString &number) {
+                                     const QString &movement, const QString &number, bool forWriting) {
+    const QString lock =
+        forWriting && sql.dialect() == Dialect::Postgresql ? QStringLiteral(" FOR UPDATE OF M") : QString();
     std::optional<StoredEntry> found;
     const auto column = EntryKind::column;
     sql.forEach(
         QStringLiteral("SELECT R.%1, R.%2, M.CDSEQUEXBA, M.NRSEQMOVREBA, M.NRMOVBANCORIG, M.NRSEQUENCIALEMP, "
                        "M.NRCOMPENSACAO, R.CDEMPRESA, R.%3, R.NRLANCCONT, R.NRCHEQUE FROM MOVBANCARIO M "
                        "JOIN %4 R ON R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANC = M.NRMOVBANC "
-                       "WHERE M.CDREDUCONT = :conta AND M.NRMOVBANC = :movimento AND R.%5 = :numero")
+                       "WHERE M.CDREDUCONT = :conta AND M.NRMOVBANC = :movimento AND R.%5 = :numero%6")
             .arg(column(kind.date), column(kind.value), column(kind.type), column(kind.table),
-                 column(kind.number)),
+                 column(kind.number), lock),
         {{QStringLiteral("conta"), account},
          {QStringLiteral("movimento"), movement},
          {QStringLiteral("numero"), number}},
@@ -227,9 +229,9 @@ const EntryKind &kindOfLetter(const QString &letter) {
 
 // The entry a call names, refused when the account does not hold it.
 StoredEntry requireEntry(CallContext &context, const EntryKind &kind, const QString &account,
-                         const QString &movement, const QString &number) {
+                         const QString &movement, const QString &number, bool forWriting) {
     requireAccount(context, account);
-    const auto entry = findEntry(context.sql, kind, account, movement, number);
+    const auto entry = findEntry(context.sql, kind, account, movement, number, forWriting);
     if (!entry)
         throw Refusal(QStringLiteral("Lançamento não encontrado: movimento %1, %2 %3 da conta corrente %4.")
                           .arg(movement, QString::fromUtf8(kind.name), number, account));

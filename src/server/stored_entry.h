@@ -32,9 +32,11 @@ struct StoredEntry {
 };
 
 // The entry of `account` whose bank movement is `movement` and whose record of `kind` is `number`;
-// nothing when the account holds no such pair.
+// nothing when the account holds no such pair. A call that goes on to rewrite the entry reads it
+// `forWriting`: PostgreSQL then holds its movement until the call ends, so that two calls on one entry (a
+// change and a deletion) cannot both act on what the other is removing.
 std::optional<StoredEntry> findEntry(Sql &sql, const EntryKind &kind, const QString &account,
-                                     const QString &movement, const QString &number);
+                                     const QString &movement, const QString &number, bool forWriting = false);
 
 // What ties an entry to another process, which then owns it: the entry is changed or deleted through that
 // process only. Each link has the catalogue key the forms refuse with (for a change and for a deletion)
@@ -68,7 +70,7 @@ const EntryKind &kindOfLetter(const QString &letter);
 // The entry a call names, after refusing an account the operator may not use and an entry the account does
 // not hold.
 StoredEntry requireEntry(CallContext &context, const EntryKind &kind, const QString &account,
-                         const QString &movement, const QString &number);
+                         const QString &movement, const QString &number, bool forWriting = false);
 
 // The first refusal of a change (or a deletion) of `entry` by what owns it: the result packet with its
 // catalogue key and the owners of that kind as details; nothing when nothing refuses it.

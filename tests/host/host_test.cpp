@@ -59,7 +59,7 @@ TEST(HostSettings, TheCommandLineOverridesTheIniFile) {
     QTemporaryDir folder;
     const QString ini =
         writeIni(folder, "[sessao]\noperador=demo\nfilial=0101\ndata=01/02/2024\n"
-                         "[servidor]\nendereco=10.0.0.5\nporta=9000\n"
+                         "[servidor]\nendereco=10.0.0.5\nporta=9000\ntls=sim\n"
                          "[banco]\nurl=sqlite:/dados/geral.db\n[modulo]\ncaminho=/m/lib.so\n");
     const HostSettings fromIni = load({QStringLiteral("--config"), ini});
     EXPECT_EQ(fromIni.operatorCode, "DEMO");
@@ -67,16 +67,21 @@ TEST(HostSettings, TheCommandLineOverridesTheIniFile) {
     EXPECT_EQ(fromIni.processingDate, QDate(2024, 2, 1));
     EXPECT_EQ(fromIni.serverHost, "10.0.0.5");
     EXPECT_EQ(fromIni.serverPort, 9000);
+    EXPECT_TRUE(fromIni.serverSecurity.tls);
+    EXPECT_EQ(fromIni.serverSecurity.caFile, "");
     EXPECT_EQ(fromIni.databaseUrl, "sqlite:/dados/geral.db");
     EXPECT_EQ(fromIni.modulePath, "/m/lib.so");
 
-    const HostSettings overridden =
-        load({QStringLiteral("--config"), ini, QStringLiteral("--operator"), QStringLiteral("restrito"),
-              QStringLiteral("--branch"), QStringLiteral("0202"), QStringLiteral("--date"),
-              QStringLiteral("2024-03-01"), QStringLiteral("--server-host"), QStringLiteral("127.0.0.1"),
-              QStringLiteral("--server-port"), QStringLiteral("8300"), QStringLiteral("--database"),
-              QStringLiteral("sqlite:/tmp/g.db"), QStringLiteral("--module"), QStringLiteral("/x/y.so"),
-              QStringLiteral("--password"), QStringLiteral("segredo")});
+    const HostSettings overridden = load({QStringLiteral("--config"),      ini,
+                                          QStringLiteral("--operator"),    QStringLiteral("restrito"),
+                                          QStringLiteral("--branch"),      QStringLiteral("0202"),
+                                          QStringLiteral("--date"),        QStringLiteral("2024-03-01"),
+                                          QStringLiteral("--server-host"), QStringLiteral("127.0.0.1"),
+                                          QStringLiteral("--server-port"), QStringLiteral("8300"),
+                                          QStringLiteral("--database"),    QStringLiteral("sqlite:/tmp/g.db"),
+                                          QStringLiteral("--module"),      QStringLiteral("/x/y.so"),
+                                          QStringLiteral("--password"),    QStringLiteral("segredo"),
+                                          QStringLiteral("--server-ca"),   ini});
     EXPECT_EQ(overridden.operatorCode, "RESTRITO");
     EXPECT_EQ(overridden.processingBranch, "0202");
     EXPECT_EQ(overridden.processingDate, QDate(2024, 3, 1));
@@ -85,6 +90,7 @@ TEST(HostSettings, TheCommandLineOverridesTheIniFile) {
     EXPECT_EQ(overridden.databaseUrl, "sqlite:/tmp/g.db");
     EXPECT_EQ(overridden.modulePath, "/x/y.so");
     EXPECT_EQ(overridden.password, "segredo");
+    EXPECT_EQ(overridden.serverSecurity.caFile, ini);
 }
 
 TEST(HostSettings, WhatIsSetNowhereTakesItsDefault) {
@@ -94,6 +100,7 @@ TEST(HostSettings, WhatIsSetNowhereTakesItsDefault) {
     EXPECT_EQ(settings.processingDate, today);
     EXPECT_EQ(settings.modulePath, defaultModule);
     EXPECT_EQ(settings.serverHost, "127.0.0.1");
+    EXPECT_FALSE(settings.serverSecurity.tls);
     EXPECT_EQ(settings.operatorCode, "");
 }
 
@@ -111,6 +118,8 @@ TEST(HostSettings, RefusesValuesItCannotUseNamingTheSetting) {
          "A porta do servidor \"70000\" (--server-port) não é uma porta válida (1 a 65535)."},
         {{"--server-port", "oito"},
          "A porta do servidor \"oito\" (--server-port) não é uma porta válida (1 a 65535)."},
+        {{"--server-ca", "/nao/existe.pem"},
+         "O certificado da autoridade /nao/existe.pem não pode ser lido."},
         {{"--branch", " "}, nullptr},
         {{"--turbo"}, "Unknown option 'turbo'."},
     };

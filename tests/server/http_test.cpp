@@ -139,8 +139,9 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
         {"GetDeletaLanc", deletion(deleted)},
     };
     TestServer local(Backend::Sqlite, false);
-    EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + 2 + 1)
-        << "a method without a call here";
+    EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + 2 + 2)
+        << "a method without a call here (the insertions are called above; Login and Logout have tests of "
+           "their own)";
     for (const auto &c : calls) {
         SCOPED_TRACE(c.method);
         const HttpAnswer answer = call(c.method, c.args, token);
@@ -274,6 +275,29 @@ TEST_P(HttpTest, ClientsDrawingNumbersAtOnceGetDistinctNumbers) {
     }
     EXPECT_EQ(total, size_t(clients * drawsEach));
     EXPECT_EQ(distinct.size(), total);
+}
+
+// The audit trail of an account as bco-server --audit lists it, kept to the days asked for.
+TEST_P(HttpTest, ListsTheAuditTrailOfAnAccount) {
+    const QString token = login("DEMO");
+    const QString first = call("getPrxMovCredBanc", {"001", "2"}, token).answer.result.toText();
+    call("getPrxMovDebBanc", {"002", "1"}, token);
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
+    const auto listing = [&](const QStringList &days) {
+        QString output;
+        EXPECT_EQ(ServerProcess::runOnce(QStringList{"--db", database->urlText(), "--audit", "001"} + days,
+                                         &output),
+                  0);
+        return output;
+    };
+    const QString second = QStringLiteral("%1").arg(first.toLongLong() + 1, 10, 10, QLatin1Char('0'));
+    const QRegularExpression line(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  DEMO "
+                                                 "{8}getPrxMovCredBanc {5}001  %1-%2\\n$")
+                                      .arg(first, second));
+    EXPECT_TRUE(line.match(listing({"--from", today, "--to", today})).hasMatch())
+        << listing({}).toStdString();
+    EXPECT_EQ(listing({"--from", tomorrow}), QString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, HttpTest, ::testing::ValuesIn(availableBackends()), backendName);

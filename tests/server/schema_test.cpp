@@ -23,8 +23,7 @@ TEST_P(SchemaTest, MigratingAgainChangesNothing) {
     const qint64 applied = count(database.sql(), QStringLiteral("SELECT COUNT(*) FROM schema_version"));
     EXPECT_EQ(migrate(database.sql()), latestSchemaVersion());
     EXPECT_EQ(count(database.sql(), QStringLiteral("SELECT COUNT(*) FROM schema_version")), applied);
-    EXPECT_EQ(count(database.sql(), QStringLiteral("SELECT MAX(version) FROM schema_version")),
-              latestSchemaVersion());
+    EXPECT_EQ(applied, knownSchemaVersions().size());
 }
 
 // The sums per day and per month, as the movements give them (rows whose sums are zero are left out).

@@ -74,6 +74,7 @@ void PrepareConnection(bco::NetConnection &connection) {
     const bco::LoginContext &context = current();
     connection.SetHost(context.serverHost);
     connection.SetPort(context.serverPort);
+    connection.SetSecurity(context.serverSecurity);
     connection.SetBearerToken(context.sessionToken);
 }
 

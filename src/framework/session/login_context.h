@@ -9,10 +9,9 @@
 
 #include "framework/checks/dialogs.h"
 #include "framework/data/variant.h"
+#include "framework/remote/net_connection.h"
 
 namespace bco {
-
-class NetConnection;
 
 // Opens a screen of another module by its code, handing it the parameters (a variant array).
 using ScreenLoader = std::function<void(const QString &screenCode, const Variant &parameters)>;
@@ -33,6 +32,8 @@ struct LoginContext {
     QHash<QString, QDate> branchDates;
     QString serverHost;
     int serverPort = 0;
+    // HTTPS and the authority that signed the server's certificate, when the settings ask for it.
+    TransportSecurity serverSecurity;
     // The token the server's Login answered; every connection sends it (Ondrima::PrepareConnection).
     QString sessionToken;
     // Name of the Qt connection to the shared database that local queries and look-ups run on.

@@ -5,7 +5,7 @@
 namespace bco {
 
 LoginOutcome logIn(const QString &serverHost, int serverPort, const QString &operatorCode,
-                   const QString &password) {
+                   const QString &password, const TransportSecurity &security) {
     if (operatorCode.trimmed().isEmpty())
         return {{}, QStringLiteral("Informe o operador.")};
     if (password.isEmpty())
@@ -13,6 +13,7 @@ LoginOutcome logIn(const QString &serverHost, int serverPort, const QString &ope
     NetConnection connection;
     connection.SetHost(serverHost);
     connection.SetPort(serverPort);
+    connection.SetSecurity(security);
     connection.Open();
     if (!connection.Connected())
         return {{},

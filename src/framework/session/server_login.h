@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "framework/remote/net_connection.h"
+
 namespace bco {
 
 // What a login attempt gave: the session token, or the operator's message saying why there is none.
@@ -15,6 +17,6 @@ struct LoginOutcome {
 // through its Login method. An empty operator or password is refused before anything is sent; a server
 // that cannot be reached, and the server's refusal, come back as the message.
 LoginOutcome logIn(const QString &serverHost, int serverPort, const QString &operatorCode,
-                   const QString &password);
+                   const QString &password, const TransportSecurity &security = {});
 
 } // namespace bco

@@ -18,6 +18,15 @@ int parsePort(const QString &text, const QString &setting) {
     return port;
 }
 
+bool parseYesNo(const QString &text, const QString &setting) {
+    const QString value = text.trimmed().toLower();
+    if (value == u"sim" || value == u"s" || value == u"true" || value == u"1")
+        return true;
+    if (value == u"nao" || value == u"não" || value == u"n" || value == u"false" || value == u"0")
+        return false;
+    throw SettingsError(QStringLiteral("O valor \"%1\" (%2) deve ser sim ou nao.").arg(text, setting));
+}
+
 QCommandLineOption option(const char *name, const char *description, const char *value) {
     return QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(description),
                               QString::fromLatin1(value));
@@ -45,6 +54,10 @@ void SessionSettings::addOptions(QCommandLineParser &parser) {
         option("date", "Data de processamento (dd/mm/aaaa).", "data"),
         option("server-host", "Endereço do servidor.", "endereco"),
         option("server-port", "Porta do servidor.", "porta"),
+        QCommandLineOption(QStringLiteral("server-tls"),
+                           QStringLiteral("Conectar ao servidor por TLS (HTTPS).")),
+        option("server-ca",
+               "Certificado (PEM) da autoridade que assinou o do servidor; implica --server-tls.", "arquivo"),
         option("database", "Banco de dados compartilhado (sqlite:ARQUIVO ou postgresql://...).", "url"),
     });
 }
@@ -79,6 +92,10 @@ SessionSettings SessionSettings::read(const QCommandLineParser &parser, QDate to
         settings.serverHost = text;
     if (const QString text = iniValue("servidor/porta"); !text.isEmpty())
         settings.serverPort = parsePort(text, QStringLiteral("servidor/porta em ") + settings.configFile);
+    if (const QString text = iniValue("servidor/tls"); !text.isEmpty())
+        settings.serverSecurity.tls =
+            parseYesNo(text, QStringLiteral("servidor/tls em ") + settings.configFile);
+    settings.serverSecurity.caFile = iniValue("servidor/ca");
     settings.databaseUrl = iniValue("banco/url");
 
     if (isSet("operator"))
@@ -92,6 +109,16 @@ SessionSettings SessionSettings::read(const QCommandLineParser &parser, QDate to
         settings.serverHost = value("server-host");
     if (isSet("server-port"))
         settings.serverPort = parsePort(value("server-port"), QStringLiteral("--server-port"));
+    if (isSet("server-tls"))
+        settings.serverSecurity.tls = true;
+    if (isSet("server-ca"))
+        settings.serverSecurity.caFile = value("server-ca");
+    // A private authority is named only to verify the server with it.
+    if (!settings.serverSecurity.caFile.isEmpty())
+        settings.serverSecurity.tls = true;
+    if (!settings.serverSecurity.caFile.isEmpty() && !QFileInfo(settings.serverSecurity.caFile).isReadable())
+        throw SettingsError(QStringLiteral("O certificado da autoridade %1 não pode ser lido.")
+                                .arg(settings.serverSecurity.caFile));
     if (isSet("database"))
         settings.databaseUrl = value("database");
 
@@ -115,6 +142,7 @@ LoginContext sessionContext(const SessionSettings &settings, const QString &oper
     context.processingDate = settings.processingDate;
     context.serverHost = settings.serverHost;
     context.serverPort = settings.serverPort;
+    context.serverSecurity = settings.serverSecurity;
     context.sessionToken = token;
     context.databaseConnection = databaseConnection;
     return context;

@@ -22,12 +22,14 @@ public:
 // overridden by the command line.
 //
 //   [sessao]   operador, filial, data (dd/mm/aaaa)
-//   [servidor] endereco, porta
+//   [servidor] endereco, porta, tls (sim/nao), ca (PEM file of the authority that signed the server's
+//              certificate; without it the system's authorities)
 //   [banco]    url   (sqlite:PATH or postgresql://...)
 //
 // Command line: --config FILE (the INI file; else ~/.config/bco/bco-host.ini), --operator, --password,
-// --branch, --date, --server-host, --server-port, --database. The password is never read from the INI file;
-// it may come from the environment variable BCO_PASSWORD instead of the command line.
+// --branch, --date, --server-host, --server-port, --server-tls, --server-ca, --database. The password is
+// never read from the INI file; it may come from the environment variable BCO_PASSWORD instead of the command
+// line.
 struct SessionSettings {
     QString configFile;
     QString operatorCode;
@@ -36,6 +38,7 @@ struct SessionSettings {
     QDate processingDate;
     QString serverHost = QStringLiteral("127.0.0.1");
     int serverPort = 8211;
+    TransportSecurity serverSecurity;
     QString databaseUrl;
 
     // Adds the session's options to a program's parser.
