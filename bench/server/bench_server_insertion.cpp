@@ -63,7 +63,7 @@ int main(int argc, char **argv) {
         addAccountsAndPeriod(database);
         bco::server::SessionStore sessions;
         bco::server::Dispatcher dispatcher(database.pool(), sessions, bco::server::allMethods());
-        const QString token = sessions.open(QStringLiteral("DEMO"));
+        const QString token = sessions.open(database.sql(), QStringLiteral("DEMO"));
         bco::server::HttpServer server(dispatcher, {});
         const int port = server.bind();
         std::thread serving([&] { server.serve(); });

@@ -261,7 +261,7 @@ void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind) {
 // ---- deletion ----
 
 void TfrmLancCCorr::sbtExcluirClick() {
-    sbtVerificarClick();
+    VerifyKeepingCurrentList();
     if (mode_ == Mode::Changing)
         SetMode(Mode::Browsing);
     Verifica_Conciliacao(Operation::Deletion);
@@ -343,9 +343,34 @@ void TfrmLancCCorr::DeletaLanc() {
         Consiste::MensErro(msgPadrao.Msg(refusal.FieldByName(u"DSRESULT").AsString().trimmed()), true,
                            details.join(u'\n'));
     }
+    // The list lets go of the entry itself and stands on the entry that followed; the reload below brings the
+    // whole period again only when someone else wrote to the account meanwhile.
+    bco::ClientDataSet &list = records.cdsLancamentos;
+    const bco::VariantList answer = lastServerResult_.array();
+    const auto version = [&answer](size_t element) {
+        bool number = false;
+        const qint64 value = element < answer.size() ? answer[element].toText().toLongLong(&number) : -1;
+        return number ? value : -1;
+    };
+    const auto forget = [&list] {
+        list.Delete();
+    };
+    if (Cli_bco11102::frmFiltroLancCont.isNull())
+        forget();
+    else
+        Cli_bco11102::frmFiltroLancCont->ListLoader().applyOwnWrite(list, version(1), version(2), forget);
     ui->lblUltMov->setText(Consiste::DateToText(Ondrima::DataProc(Ondrima::FiliProc())));
-    sbtVerificarClick();
+    VerifyKeepingCurrentList();
     Habilita(NoAccount());
+}
+
+void TfrmLancCCorr::VerifyKeepingCurrentList() {
+    if (Cli_bco11102::frmFiltroLancCont.isNull()) {
+        sbtVerificarClick();
+        return;
+    }
+    Cli_bco11102::EntryListLoader::ReuseCurrent reuse(Cli_bco11102::frmFiltroLancCont->ListLoader());
+    sbtVerificarClick();
 }
 
 // ---- reconciliation ----

@@ -159,6 +159,8 @@ private:
     void Verifica_Conciliacao(Operation operation);
     void AlteraLancamento(const EntryKind &kind);
     void DeletaLanc();
+    // The verify button's reload inside a deletion: a list that nothing changed since it was loaded stays.
+    void VerifyKeepingCurrentList();
     QString Retorna_Clie_Forn(const QString &kind);
     QString ListValue(const char16_t *field) const;
 

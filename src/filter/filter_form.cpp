@@ -72,7 +72,8 @@ TfrmFiltroLancCont::TfrmFiltroLancCont(Cli_bco11100::EntryFormServices &entryFor
     , dtsLancDeb(&qryLancDeb)
     , entryForm_(entryForm)
     , list_(&entryForm.EntryList())
-    , ui(std::make_unique<Ui::frmFiltroLancCont>()) {
+    , ui(std::make_unique<Ui::frmFiltroLancCont>())
+    , loader_([this](const QString &method, bco::VariantList &args) { return callServer(method, args); }) {
     ui->setupUi(this);
     BindFrame();
     depDataIni = ui->depDataIni;
@@ -292,14 +293,13 @@ void TfrmFiltroLancCont::sbtConfirmaClick() {
     bco::VariantList args{stCdReduCont,     depDataIni->GetDate(), depDataFin->GetDate(),
                           query_.valueFrom, query_.valueTo,        query_.allValues,
                           query_.entryKind, query_.typeList,       query_.allTypes};
-    const bco::Variant entries = callServer(QStringLiteral("GetLancamentos"), args);
+    loader_.load(*list_, args);
     query_.valueFrom = args[3].toFloat();
     query_.valueTo = args[4].toFloat();
     query_.allValues = args[5].toText();
     query_.entryKind = args[6].toText();
     query_.typeList = args[7].toText();
     query_.allTypes = args[8].toText();
-    list_->SetData(entries);
 
     SetModalResult(bco::mrOk);
     Close();

@@ -14,6 +14,7 @@
 #include "framework/ui/date_edit.h"
 #include "framework/ui/forms/filter_base_form.h"
 #include "framework/ui/number_edit.h"
+#include "filter/entry_list_loader.h"
 
 namespace Ui {
 class frmFiltroLancCont;
@@ -82,6 +83,8 @@ public:
     const TFILTRO &SavedFilter() const { return Filtro; }
     TLancQuery &Query() { return query_; }
     const TLancQuery &Query() const { return query_; }
+    // What loads the list, and knows whether it is current.
+    EntryListLoader &ListLoader() { return loader_; }
 
     bco::TDateEditPlus *depDataIni = nullptr;
     bco::TDateEditPlus *depDataFin = nullptr;
@@ -128,6 +131,7 @@ private:
     std::unique_ptr<Ui::frmFiltroLancCont> ui;
     TFILTRO Filtro;
     TLancQuery query_;
+    EntryListLoader loader_;
     int kindOnEntry_ = 0;
 };
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "server/list_versions.h"
+
 namespace bco::server {
 
 void CallContext::reportWrite(const QString &account, const QStringList &numbers) {
@@ -40,6 +42,7 @@ MethodRegistry allMethods() {
     addRegisterMethods(registry);
     addAccountMethods(registry);
     addEntryListMethods(registry);
+    addListVersionMethods(registry);
     addInsertionMethods(registry);
     addChangeMethods(registry);
     addDeletionMethods(registry);

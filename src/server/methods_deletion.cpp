@@ -1,5 +1,6 @@
 #include "server/access.h"
 #include "server/accounting.h"
+#include "server/list_versions.h"
 #include "server/method_registry.h"
 #include "server/money.h"
 #include "server/result_rows.h"
@@ -19,9 +20,11 @@ namespace {
 // reference; they come back as they were sent), and the entry's accounting number. Answers an array whose
 // element 0 is the result packet: empty when the entry was deleted, or a row whose key the forms know when
 // something owns the entry (a discounted slip, a loan, a compensation, a statement line shared with other
-// movements, a reversal of a reconciled movement) or its accounting period is closed. Refuses an entry the
-// account does not hold, one changed by another operator since the form listed it (the date and value sent
-// are not the stored ones), and the movement a reversal reverses.
+// movements, a reversal of a reconciled movement) or its accounting period is closed. A deletion that went
+// through also answers, as elements 1 and 2, the account's list version before and after it (as text), so
+// that a form whose list was at the version before knows the list less the entry to be the list after.
+// Refuses an entry the account does not hold, one changed by another operator since the form listed it (the
+// date and value sent are not the stored ones), and the movement a reversal reverses.
 Variant deleteEntry(CallContext &context, VariantList &args) {
     const EntryKind &kind = kindOfLetter(args[4].toText());
     Sql &sql = context.sql;
@@ -29,6 +32,7 @@ Variant deleteEntry(CallContext &context, VariantList &args) {
     if (stored.date != args[1].toDate() || centsFromAmount(std::abs(args[2].toFloat())) != stored.cents)
         throw Refusal(QStringLiteral(
             "O lançamento foi alterado por outro operador. Atualize a lista e tente de novo."));
+    const qint64 versionBefore = lockListVersion(sql, stored.account);
 
     if (const auto refusal = refusalByLinks(sql, stored, true))
         return VariantList{*refusal};
@@ -66,7 +70,8 @@ Variant deleteEntry(CallContext &context, VariantList &args) {
         QStringLiteral("DELETE FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento"),
         movement);
     context.reportWrite(stored.account, {stored.movement, stored.number});
-    return VariantList{emptyResult()};
+    return VariantList{emptyResult(), QString::number(versionBefore),
+                       QString::number(listVersion(sql, stored.account))};
 }
 
 } // namespace

@@ -212,22 +212,49 @@ TEST_F(ChangingAndDeleting, AReconciliationStaysWhenTheOperatorAnswersNoOrCancel
     EXPECT_EQ(env.dialogs.errors(), QStringList());
 }
 
+// The list after a deletion is the one the server would give, whether the form kept its own list less the
+// entry (nothing else written) or had to load it again (another program wrote to the account meanwhile);
+// either way it stands on the entry that followed.
 TEST_F(ChangingAndDeleting, ADeletionRemovesTheEntryAndTheBalanceFollows) {
-    chooseAccount(listed.code);
-    ASSERT_TRUE(list().Locate(QStringLiteral("DSMOVICRED"), QStringLiteral("Crédito 4")));
-    const int before = list().RecordCount();
-    const double value = list().FieldByName(u"VRMOVICRED").AsFloat();
-    env.dialogs.answer(QStringLiteral("Excl"), MsgButton::Yes);
-    click("sbtExcluir");
-    EXPECT_EQ(env.dialogs.errors(), QStringList());
-    EXPECT_EQ(list().RecordCount(), before - 1);
-    EXPECT_FALSE(list().Locate(QStringLiteral("DSMOVICRED"), QStringLiteral("Crédito 4")));
-    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM MOVCREDBANC WHERE CDREDUCONT = '050' AND DSMOVICRED = 'Crédito 4'")),
-              0);
-    // 1.010,66 before, as the cancel test of the entry form shows.
-    EXPECT_EQ(control<TNumberEdit>("nedSaldo")->Text(),
-              QLocale(QLocale::Portuguese, QLocale::Brazil).toString(1010.66 - value, 'f', 2) + QStringLiteral(" CR"));
-    EXPECT_EQ(form->ActivePage(), form->tshFolhaDados);
+    for (const bool writtenElsewhere : {false, true}) {
+        SCOPED_TRACE(writtenElsewhere ? "another program wrote meanwhile" : "nothing else written");
+        chooseAccount(listed.code);
+        const QString deleted = writtenElsewhere ? QStringLiteral("Crédito 5") : QStringLiteral("Crédito 4");
+        ASSERT_TRUE(list().Locate(QStringLiteral("DSMOVICRED"), deleted));
+        list().Next();
+        const QString follower = list().FieldByName(u"NRMOVBANC").AsString();
+        list().Locate(QStringLiteral("DSMOVICRED"), deleted);
+        const int before = list().RecordCount();
+        const double value = list().FieldByName(u"VRMOVICRED").AsFloat();
+        const QString balanceBefore = control<TNumberEdit>("nedSaldo")->Text();
+        if (writtenElsewhere)
+            env.addEntries(
+                {.account = listed.code, .count = 1, .firstDate = QDate(2024, 3, 2), .firstNumber = 700000});
+        env.dialogs.answer(QStringLiteral("Excl"), MsgButton::Yes);
+        click("sbtExcluir");
+        EXPECT_EQ(env.dialogs.errors(), QStringList());
+        EXPECT_EQ(list().RecordCount(), before - 1 + (writtenElsewhere ? 1 : 0));
+        EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), follower);
+        EXPECT_FALSE(list().Locate(QStringLiteral("DSMOVICRED"), deleted));
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM MOVCREDBANC WHERE CDREDUCONT = '050' AND "
+                                       "DSMOVICRED = '%1'")
+                            .arg(deleted)),
+                  0);
+        const DataPacket kept = list().Data();
+        click("sbtVerificar");
+        EXPECT_EQ(list().Data(), kept) << "the list is the server's";
+        const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+        const double balance = brazil.toDouble(balanceBefore.section(u' ', 0, 0));
+        const double added =
+            stored(QStringLiteral("SELECT SUM(CASE WHEN IDMOVBANC = 'C' THEN VRMOVBANC ELSE "
+                                  "-VRMOVBANC END) FROM MOVBANCARIO WHERE CDREDUCONT = '050' "
+                                  "AND NRMOVBANC >= '0000700000' AND NRMOVBANC < '0000800000'"))
+                .toDouble() /
+            100;
+        EXPECT_EQ(control<TNumberEdit>("nedSaldo")->Text(),
+                  brazil.toString(balance + added - value, 'f', 2) + QStringLiteral(" CR"));
+        EXPECT_EQ(form->ActivePage(), form->tshFolhaDados);
+    }
 }
 
 TEST_F(ChangingAndDeleting, TheChequeScreenOfADebitDecidesWhetherItIsDeleted) {

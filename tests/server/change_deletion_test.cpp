@@ -270,10 +270,17 @@ TEST_P(ChangeDeletionTest, ADeletionRemovesExactlyTheEntrysRowsAndGivesBackWhatI
         "SELECT COUNT(*) FROM ADIANTCLIUSO WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento", movement);
     ASSERT_GT(uses, 0);
     const QList<qint64> before = written();
+    const QString versionBefore =
+        server->answer(QStringLiteral("GetVersaoLancamentos"), {entry.account}).toText();
     VariantList args = deletion(entry);
     const CallOutcome outcome = server->call(QStringLiteral("GetDeletaLanc"), args);
     ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
     EXPECT_EQ(key(outcome.result), QString());
+    ASSERT_EQ(outcome.result.array().size(), 3u);
+    EXPECT_EQ(outcome.result.array()[1].toText(), versionBefore) << "the list version before the deletion";
+    EXPECT_EQ(outcome.result.array()[2].toText(),
+              server->answer(QStringLiteral("GetVersaoLancamentos"), {entry.account}).toText());
+    EXPECT_GT(outcome.result.array()[2].toText().toLongLong(), versionBefore.toLongLong());
     const QList<qint64> after = written();
     EXPECT_EQ(after[0], before[0] - 1) << "the movement";
     EXPECT_EQ(after[1] + after[2], before[1] + before[2] - 1) << "its record";
@@ -286,6 +293,71 @@ TEST_P(ChangeDeletionTest, ADeletionRemovesExactlyTheEntrysRowsAndGivesBackWhatI
     for (size_t i = 12; i < 20; ++i)
         EXPECT_EQ(outcome.args[i], args[i]) << "the filter's value " << i << " comes back as sent";
     expectBalancesFollowTheMovements();
+}
+
+// Whoever writes an account's entries (this server or another program on the database) raises that
+// account's list version and no other; what writes no entry raises none.
+TEST_P(ChangeDeletionTest, EveryWriteOfAnAccountsEntriesRaisesItsListVersionWhoeverWritesIt) {
+    const Listed credit = plain("C");
+    const Listed debit = plain("D");
+    const auto writeAs = [this](const QString &statement, const Listed &entry) {
+        return [this, statement, entry] {
+            sql().execute(statement, {{QStringLiteral("conta"), entry.account},
+                                      {QStringLiteral("movimento"), entry.movement}});
+        };
+    };
+    const struct Case {
+        const char *name;
+        std::function<void()> write;
+        QString account;
+        bool raises;
+    } cases[] = {
+        {"a movement's history changed",
+         writeAs(QStringLiteral("UPDATE MOVBANCARIO SET DSHISMBANC = 'outro' WHERE CDREDUCONT = :conta AND "
+                                "NRMOVBANC = :movimento"),
+                 credit),
+         credit.account, true},
+        {"a credit rewritten by another module",
+         writeAs(
+             QStringLiteral("UPDATE MOVCREDBANC SET CDCLASSFINA = CDCLASSFINA WHERE CDREDUCONT = :conta AND "
+                            "NRMOVBANC = :movimento"),
+             credit),
+         credit.account, true},
+        {"a debit deleted by another program",
+         writeAs(
+             QStringLiteral("DELETE FROM MOVDEBIBANC WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento"),
+             debit),
+         debit.account, true},
+        {"an entry included through this server",
+         [this] {
+             EntryRequest entry;
+             const Insertion call = insertion(*server, entry);
+             server->answer(call.method, call.args);
+         },
+         QStringLiteral("001"), true},
+        {"a number drawn",
+         [this] {
+             server->answer(QStringLiteral("getPrxMovBancario"), {"001", "1"});
+         },
+         QStringLiteral("001"), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QMap<QString, QString> before;
+        for (const char *account : {"001", "002", "003", "004"})
+            before[QString::fromLatin1(account)] =
+                server->answer(QStringLiteral("GetVersaoLancamentos"), {account}).toText();
+        ASSERT_TRUE(before.contains(c.account)) << c.account.toStdString();
+        c.write();
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            const qint64 now =
+                server->answer(QStringLiteral("GetVersaoLancamentos"), {it.key()}).toText().toLongLong();
+            if (c.raises && it.key() == c.account)
+                EXPECT_GT(now, it.value().toLongLong()) << it.key().toStdString();
+            else
+                EXPECT_EQ(now, it.value().toLongLong()) << it.key().toStdString();
+        }
+    }
 }
 
 TEST_P(ChangeDeletionTest, ChangingOrDeletingWhatAnotherOperatorChangedMeanwhileIsRefused) {

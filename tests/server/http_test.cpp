@@ -127,6 +127,7 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
         {"getPrxMovDebBanc", {"001", "1"}},
         {"getLancto", {}},
         {"GetLancamentos", {"001", demoDate.addDays(-30), demoDate, -0.001, 0.001, "T", "T", "", "T"}},
+        {"GetVersaoLancamentos", {"001"}},
         {"GetFilialRel", {"'01','02'", "T", false}},
         {"GetVeri_Bol", {"001", credit.number}},
         {"GetVeriDevolu", {"001", credit.number, "0"}},

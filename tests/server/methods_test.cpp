@@ -301,6 +301,7 @@ TEST_P(MethodTest, AccountBoundMethodsRefuseUnknownAccountsAndAccountsOfOtherCom
         {"getPrxMovCredBanc", {"ACCOUNT", "1"}},
         {"getPrxMovDebBanc", {"ACCOUNT", "1"}},
         {"GetLancamentos", {"ACCOUNT", QDate(), QDate(), 0.0, 0.0, "T", "T", "", "T"}},
+        {"GetVersaoLancamentos", {"ACCOUNT"}},
     };
     for (const auto &c : calls) {
         SCOPED_TRACE(c.method);

@@ -1105,6 +1105,7 @@ void ClientDataSet::setState(DataSetState state) {
 }
 
 void ClientDataSet::notifyReset() {
+    ++contentGeneration_;
     if (disableCount_ == 0)
         Q_EMIT Reset();
 }
@@ -1120,26 +1121,31 @@ void ClientDataSet::notifyRowAboutToBeRemoved(int row) {
 }
 
 void ClientDataSet::notifyRowInserted(int row) {
+    ++contentGeneration_;
     if (disableCount_ == 0)
         Q_EMIT RowInserted(row);
 }
 
 void ClientDataSet::notifyRowRemoved(int row) {
+    ++contentGeneration_;
     if (disableCount_ == 0)
         Q_EMIT RowRemoved(row);
 }
 
 void ClientDataSet::notifyRowMoved(int from, int to) {
+    ++contentGeneration_;
     if (disableCount_ == 0)
         Q_EMIT RowMoved(from, to);
 }
 
 void ClientDataSet::notifyRowChanged(int row) {
+    ++contentGeneration_;
     if (disableCount_ == 0)
         Q_EMIT RowChanged(row);
 }
 
 void ClientDataSet::notifyFieldChanged(const Field *field) {
+    ++contentGeneration_;
     if (disableCount_ == 0)
         Q_EMIT FieldChanged(field);
 }

@@ -151,6 +151,9 @@ public:
     // Changes whenever the fields are made anew (dynamic fields on SetData and Close), so that a holder of
     // Field pointers knows to look them up again.
     quint64 FieldsGeneration() const { return fieldsGeneration_; }
+    // Changes whenever rows are loaded, added, removed, reordered or given values, so that whoever loaded a
+    // packet knows whether the rows are still the ones it loaded. Moving through them does not change it.
+    quint64 ContentGeneration() const { return contentGeneration_; }
 
     void DisableControls();
     void EnableControls();
@@ -290,6 +293,7 @@ private:
     QHash<QString, Field *> fieldByName_; // upper-case names
     bool persistent_ = false;
     quint64 fieldsGeneration_ = 0;
+    quint64 contentGeneration_ = 0;
     FieldDefs storedDefs_; // layout of every row's stored values
     int calcCount_ = 0;
     Record nullCalc_;
