@@ -6,6 +6,7 @@
 #include <QMdiSubWindow>
 
 #include "filter/filter_form.h"
+#include "import/import_form.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
 #include "framework/session/operator_lookups.h"
@@ -187,6 +188,7 @@ void TfrmLancCCorr::bindHandlers() {
                         [this] { dtsLancamentosStateChange(); });
 
     OnClick(ui->mnuFiltro, [this] { sbtFiltroClick(); });
+    OnClick(ui->actImportar, [] { Cli_bco11104::CriaImportacao(); });
 
     bindFieldChecks();
 }
@@ -197,6 +199,13 @@ EntryFormServices *OpenEntryForm() {
 
 QString TfrmLancCCorr::AccountCode() const {
     return ui->medCdRedu->Text();
+}
+
+void TfrmLancCCorr::RefreshEntryList() {
+    if (mode_ != Mode::Browsing || !records.cdsLancamentos.Active() || Consiste::EmptyString(AccountCode()))
+        return;
+    CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
+    SaldoDia();
 }
 
 QString TfrmLancCCorr::Msg(const char *key) const {

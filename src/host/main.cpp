@@ -10,6 +10,7 @@
 
 #include "framework/data/database_url.h"
 #include "framework/session/login_context.h"
+#include "framework/ui/file_dialogs.h"
 #include "framework/ui/forms/modal_forms.h"
 #include "framework/ui/qt_lookup_dialogs.h"
 #include "framework/ui/qt_message_dialogs.h"
@@ -45,6 +46,8 @@ int main(int argc, char **argv) {
     ScopedModalForms installedModalForms(modalForms);
     QtLookupDialogs lookups;
     ScopedLookupDialogs installedLookups(lookups);
+    QtFileDialogs files;
+    ScopedFileDialogs installedFiles(files);
 
     HostSettings settings;
     try {

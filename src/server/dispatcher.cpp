@@ -129,15 +129,14 @@ CallOutcome Dispatcher::run(const Method &method, VariantList args, const QStrin
     return outcome;
 }
 
-namespace {
-
-// The token of "Authorization: Bearer <token>"; empty for anything else.
 QString bearerToken(const QString &authorization) {
     const QString scheme = QStringLiteral("Bearer ");
     if (!authorization.startsWith(scheme, Qt::CaseInsensitive))
         return {};
     return authorization.mid(scheme.size()).trimmed();
 }
+
+namespace {
 
 int httpStatus(CallOutcome::Status status) {
     switch (status) {

@@ -50,6 +50,7 @@ public:
     RpcResponse handle(const QString &method, const QString &authorization, QByteArrayView body);
 
     const MethodRegistry &methods() const { return methods_; }
+    SessionStore &sessions() { return sessions_; }
 
     // The log line of a request the transport refused before it reached a method (no route, a body over the
     // limit or not declared CBOR); `name` is the method the path names, or the path.
@@ -64,6 +65,9 @@ private:
     MethodRegistry methods_;
     Logger logger_;
 };
+
+// The token of "Authorization: Bearer <token>"; empty for anything else.
+QString bearerToken(const QString &authorization);
 
 // Why the arguments do not fit the method, or an empty text when they do.
 QString checkArguments(const Method &method, const VariantList &args);

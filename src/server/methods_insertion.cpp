@@ -1,49 +1,12 @@
 #include <array>
 
 #include "server/access.h"
-#include "server/accounting.h"
-#include "server/change_log.h"
-#include "server/entry_kinds.h"
-#include "server/method_registry.h"
 #include "server/money.h"
-#include "server/numbering.h"
+#include "server/new_entries.h"
 
 namespace bco::server {
 
 namespace {
-
-using Kind = Column::Kind;
-
-// The bank movement of a new entry, as the forms build it.
-const RecordField movementLayout[] = {
-    {"CDREDUCONT", FieldKind::Text, 3},  {"NRMOVBANC", FieldKind::Text, 10},
-    {"DTMOVBANC", FieldKind::Date},      {"IDMOVBANC", FieldKind::Text, 1},
-    {"NRDOCMBANC", FieldKind::Text, 10}, {"DSHISMBANC", FieldKind::Text, 40},
-    {"VRMOVBANC", FieldKind::Float},     {"IDORIGMBANC", FieldKind::Text, 1},
-    {"IDSTCONEXT", FieldKind::Text, 1},  {"DESCTIPO", FieldKind::Text, 40},
-};
-
-// The credit or debit record of a new entry: twins, field for field.
-std::array<RecordField, 16> recordLayout(const EntryKind &kind) {
-    return {{
-        {"CDREDUCONT", FieldKind::Text, 3},
-        {kind.number, FieldKind::Text, 10},
-        {"CDCLASSFINA", FieldKind::Text, 6},
-        {"CDEMPRESA", FieldKind::Text, 2},
-        {"CDFILIAL", FieldKind::Text, 4},
-        {"DTMOVFLUXO", FieldKind::Date},
-        {"IDMOVFLUXO", FieldKind::Text, 1},
-        {"NRMOVBANC", FieldKind::Text, 10},
-        {kind.type, FieldKind::Text, 4},
-        {kind.date, FieldKind::Date},
-        {kind.description, FieldKind::Text, 40},
-        {kind.value, FieldKind::Float},
-        {kind.accountingCompany, FieldKind::Text, 2},
-        {kind.typedBranch, FieldKind::Text, 4},
-        {"CDCLIENTE", FieldKind::Text, 21},
-        {"CDFORNECED", FieldKind::Text, 21},
-    }};
-}
 
 // Where the two insertion calls differ: the credit's carries the operator's code and orders the four
 // selections of advances and returns differently.
@@ -77,156 +40,27 @@ const InsertionCall debitInsertion{
     14,
 };
 
-const Columns resultColumns = {
-    {QStringLiteral("CDRESULT"), Kind::Text, 3},   {QStringLiteral("DSRESULT"), Kind::Text, 250},
-    {QStringLiteral("IDTPRESULT"), Kind::Text, 2}, {QStringLiteral("DTVENC"), Kind::Text, 15},
-    {QStringLiteral("NMFORN"), Kind::Text, 60},    {QStringLiteral("VRBOLET"), Kind::Text, 20},
-};
-
-// A result row. Refusals that the forms know by their catalogue key come first (IDTPRESULT "00"): a form
-// reads the first row in IDTPRESULT order and fails with the key's text when CDRESULT is "MSG".
-DataPacket resultRow(const QString &code, const QString &text) {
-    DataPacket result(fieldsOf(resultColumns));
-    result.appendValues({code, text, code == u"MSG" ? QStringLiteral("00") : QStringLiteral("01"), Variant(),
-                         Variant(), Variant()});
-    return result;
-}
-
-bool exists(Sql &sql, const QString &query, const SqlParams &params) {
-    return sql.scalar(query, params).has_value();
-}
-
-[[noreturn]] void refuse(const QString &message) {
-    throw Refusal(message);
-}
-
-// A new entry after every check of what the client sent: what is written.
-struct NewEntry {
-    EntryToAccount accounting;
-    QString movement, number;
-    QString document, history;
-    QString financialClass;
-    QDate flowDate;
-    QString flowIndicator;
-    QString accountingCompany;
-    QString typedBranch;
-};
-
-QString numberChecked(Sql &sql, Series series, const QString &account, const QString &number,
-                      const QString &what, const char *table, const char *column) {
-    if (!wasDrawn(sql, series, account, number))
-        refuse(QStringLiteral("O número %1 de %2 não foi gerado para a conta corrente %3.")
-                   .arg(number, what, account));
-    if (exists(sql,
-               QStringLiteral("SELECT 1 FROM %1 WHERE CDREDUCONT = :conta AND %2 = :numero")
-                   .arg(QString::fromLatin1(table), QString::fromLatin1(column)),
-               {{QStringLiteral("conta"), account}, {QStringLiteral("numero"), number}}))
-        refuse(QStringLiteral("O número %1 de %2 já foi usado na conta corrente %3.")
-                   .arg(number, what, account));
-    return number;
-}
-
 // Reads the two records and the plain arguments and refuses whatever the forms could not have sent or the
 // catalogues do not hold; answers the entry to write.
 NewEntry checkedEntry(CallContext &context, const InsertionCall &call, const VariantList &args) {
     const EntryKind &kind = *call.kind;
-    Sql &sql = context.sql;
-    const InsertedRecord movement(args[8], movementLayout, QStringLiteral("movimento bancário"));
+    const InsertedRecord movement(args[8], movementLayout(), QStringLiteral("movimento bancário"));
     const auto layout = recordLayout(kind);
     const InsertedRecord record(args[9], layout, QString::fromUtf8(kind.name));
     const QString kindName = QString::fromUtf8(kind.name);
 
-    NewEntry entry;
+    NewEntryChecks checks(context);
+    NewEntry entry = checks.check(kind, movement, record);
     EntryToAccount &accounting = entry.accounting;
-    accounting.kind = &kind;
-    accounting.account = movement.code("CDREDUCONT");
-    accounting.company = requireAccount(context, accounting.account);
-    if (record.code("CDREDUCONT") != accounting.account)
-        refuse(QStringLiteral("O movimento e o %1 devem ser da mesma conta corrente.").arg(kindName));
-
-    const QString letter(kind.letter);
-    if (movement.code("IDMOVBANC") != letter || movement.code("IDORIGMBANC") != letter)
-        refuse(QStringLiteral("O movimento bancário de um %1 deve ter direção e origem \"%2\".")
-                   .arg(kindName, letter));
-    if (movement.code("IDSTCONEXT") != u"0")
-        refuse(QStringLiteral("Um movimento bancário novo não pode estar conciliado."));
-
-    entry.movement = numberChecked(sql, Series::BankMovement, accounting.account, movement.code("NRMOVBANC"),
-                                   QStringLiteral("movimento bancário"), "MOVBANCARIO", "NRMOVBANC");
-    entry.number = numberChecked(sql, kind.series, accounting.account, record.code(kind.number), kindName,
-                                 kind.table, kind.number);
-    if (record.code("NRMOVBANC") != entry.movement)
-        refuse(QStringLiteral("O %1 deve pertencer ao movimento %2.").arg(kindName, entry.movement));
-    accounting.movement = entry.movement;
-
-    accounting.date = movement.date("DTMOVBANC");
-    if (!accounting.date.isValid())
-        refuse(QStringLiteral("Data deve ser informada."));
-    if (record.date(kind.date) != accounting.date || args[6].toDate() != accounting.date)
+    if (args[6].toDate() != accounting.date)
         refuse(QStringLiteral("A data do %1 difere da data do movimento bancário.").arg(kindName));
-    const auto cents = movement.cents("VRMOVBANC");
-    if (!cents || *cents <= 0)
-        refuse(QStringLiteral("Valor deve ser maior que zero."));
-    if (record.cents(kind.value) != cents || centsFromAmount(args[7].toFloat()) != cents)
+    if (centsFromAmount(args[7].toFloat()) != accounting.cents)
         refuse(QStringLiteral("O valor do %1 difere do valor do movimento bancário.").arg(kindName));
-    accounting.cents = *cents;
-
-    entry.accountingCompany = record.code(kind.accountingCompany);
-    if (record.code("CDEMPRESA") != accounting.company || entry.accountingCompany != accounting.company)
-        refuse(QStringLiteral("A empresa do %1 deve ser a da conta corrente (%2).")
-                   .arg(kindName, accounting.company));
-
-    accounting.branch = record.code("CDFILIAL");
-    if (!exists(sql, QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :filial"),
-                {{QStringLiteral("filial"), accounting.branch}}))
-        refuse(QStringLiteral("Filial %1 não cadastrada.").arg(accounting.branch));
-    entry.typedBranch = record.code(kind.typedBranch);
-    if (!entry.typedBranch.isEmpty() &&
-        !exists(
-            sql, QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :filial AND CDEMPRESA = :empresa"),
-            {{QStringLiteral("filial"), entry.typedBranch}, {QStringLiteral("empresa"), accounting.company}}))
-        refuse(QStringLiteral("Filial não cadastrada para empresa informada."));
-
-    accounting.type = record.code(kind.type);
-    if (!exists(sql,
-                QStringLiteral("SELECT 1 FROM %1 WHERE %2 = :tipo")
-                    .arg(EntryKind::column(kind.typeTable), EntryKind::column(kind.type)),
-                {{QStringLiteral("tipo"), accounting.type}}))
-        refuse(kind.isCredit() ? QStringLiteral("Tipo de crédito bancário não cadastrado.")
-                               : QStringLiteral("Tipo de débito bancário não cadastrado."));
-    entry.financialClass = record.code("CDCLASSFINA");
-    if (!entry.financialClass.isEmpty() &&
-        !exists(sql, QStringLiteral("SELECT 1 FROM CLASSFINA WHERE CDCLASSFINA = :classe"),
-                {{QStringLiteral("classe"), entry.financialClass}}))
-        refuse(QStringLiteral("Classe financeira %1 não cadastrada.").arg(entry.financialClass));
-
     accounting.costCentre = code(args[4]);
-    if (!accounting.costCentre.isEmpty() &&
-        !exists(sql, QStringLiteral("SELECT 1 FROM CENTCUST WHERE CDCENTCUST = :centro"),
-                {{QStringLiteral("centro"), accounting.costCentre}}))
-        refuse(QStringLiteral("Centro de Custo %1 não cadastrado.").arg(accounting.costCentre));
-
-    accounting.customer = record.code("CDCLIENTE");
-    accounting.supplier = record.code("CDFORNECED");
-    if (!accounting.customer.isEmpty() && !accounting.supplier.isEmpty())
-        refuse(QStringLiteral("O cliente e o fornecedor não podem ser informados no mesmo lançamento."));
-    if (!accounting.customer.isEmpty() &&
-        !exists(sql, QStringLiteral("SELECT 1 FROM CLIENTE WHERE CDCLIENTE = :cliente"),
-                {{QStringLiteral("cliente"), accounting.customer}}))
-        refuse(QStringLiteral("Cliente não cadastrado."));
-    if (!accounting.supplier.isEmpty() &&
-        !exists(sql, QStringLiteral("SELECT 1 FROM FORNECED WHERE CDFORNECED = :fornecedor"),
-                {{QStringLiteral("fornecedor"), accounting.supplier}}))
-        refuse(QStringLiteral("Fornecedor não cadastrado."));
+    checks.checkCostCentre(accounting.costCentre);
     const QString partyLetter = code(args[static_cast<size_t>(call.partyLetter)]).toUpper();
     if (partyLetter != u"C" && partyLetter != u"F")
         refuse(QStringLiteral("Indicador de cliente ou fornecedor inválido: \"%1\".").arg(partyLetter));
-
-    accounting.description = record.text(kind.description);
-    entry.document = movement.code("NRDOCMBANC");
-    entry.history = movement.text("DSHISMBANC");
-    entry.flowDate = record.date("DTMOVFLUXO");
-    entry.flowIndicator = record.code("IDMOVFLUXO");
     return entry;
 }
 
@@ -247,95 +81,6 @@ void refuseMarkedSelections(const InsertionCall &call, const VariantList &args) 
                     QStringLiteral("O uso de adiantamentos e devoluções na inclusão não está disponível."));
         }
     }
-}
-
-// A debit may not take the month's debits of its type beyond the type's budget for the company (and the
-// entry's cost centre, when budgets are kept by cost centre). A type without a budget row has no limit.
-bool overBudget(Sql &sql, const EntryToAccount &entry) {
-    const bool byCostCentre =
-        sql.scalar(QStringLiteral("SELECT 1 FROM GERPARAMGERAL WHERE CDPARAM = 1 AND IDTIPOORCA = 'C'"))
-            .has_value();
-    const QString costCentre = byCostCentre ? entry.costCentre : QString();
-    // On PostgreSQL two debits of one budget would both read what was spent before either wrote: the row of
-    // the budget is locked for the rest of the transaction. SQLite's writer holds the whole database.
-    const QString lock = sql.dialect() == Dialect::Postgresql ? QStringLiteral(" FOR UPDATE") : QString();
-    const auto budget =
-        sql.scalar(QStringLiteral("SELECT VRORCADO FROM ORCATPDEBI WHERE CDEMPRESA = :empresa "
-                                  "AND CDTPDEBIBANC = :tipo AND CDCENTCUST = :centro AND NRANO = :ano "
-                                  "AND NRMES = :mes") +
-                       lock,
-                   {{QStringLiteral("empresa"), entry.company},
-                    {QStringLiteral("tipo"), entry.type},
-                    {QStringLiteral("centro"), costCentre},
-                    {QStringLiteral("ano"), entry.date.year()},
-                    {QStringLiteral("mes"), entry.date.month()}});
-    if (!budget)
-        return false;
-    const QDate month(entry.date.year(), entry.date.month(), 1);
-    QString spentSql =
-        QStringLiteral("SELECT COALESCE(SUM(VRMOVIDEBI), 0) FROM MOVDEBIBANC WHERE CDEMPRESA = :empresa "
-                       "AND CDTPDEBIBANC = :tipo AND DTMOVIDEBI >= :inicio AND DTMOVIDEBI <= :fim");
-    SqlParams params{{QStringLiteral("empresa"), entry.company},
-                     {QStringLiteral("tipo"), entry.type},
-                     {QStringLiteral("inicio"), month},
-                     {QStringLiteral("fim"), month.addMonths(1).addDays(-1)}};
-    if (byCostCentre) {
-        spentSql += QStringLiteral(" AND CDCENTCUST = :centro");
-        params.push_back({QStringLiteral("centro"), costCentre});
-    }
-    const qint64 spent = sql.scalar(spentSql, params)->toLongLong();
-    return spent + entry.cents > budget->toLongLong();
-}
-
-void writeEntry(CallContext &context, const NewEntry &entry, const QString &accountingNumber) {
-    const EntryToAccount &accounting = entry.accounting;
-    const EntryKind &kind = *accounting.kind;
-    const auto orNull = [](const QString &value) {
-        return value.isEmpty() ? QVariant() : QVariant(value);
-    };
-    context.sql.execute(
-        QStringLiteral(
-            "INSERT INTO MOVBANCARIO (CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, NRDOCMBANC, DSHISMBANC, "
-            "VRMOVBANC, IDORIGMBANC, IDSTCONEXT, CDOPERADOR) VALUES (:conta, :movimento, :data, :letra, "
-            ":documento, :historico, :valor, :letra, '0', :operador)"),
-        {{QStringLiteral("conta"), accounting.account},
-         {QStringLiteral("movimento"), entry.movement},
-         {QStringLiteral("data"), accounting.date},
-         {QStringLiteral("letra"), QString(kind.letter)},
-         {QStringLiteral("documento"), orNull(entry.document)},
-         {QStringLiteral("historico"), orNull(entry.history)},
-         {QStringLiteral("valor"), accounting.cents},
-         {QStringLiteral("operador"), context.operatorCode}});
-    context.sql.execute(
-        QStringLiteral(
-            "INSERT INTO %1 (CDREDUCONT, %2, NRMOVBANC, CDCLASSFINA, CDEMPRESA, CDFILIAL, DTMOVFLUXO, "
-            "IDMOVFLUXO, %3, %4, %5, %6, %7, %8, CDCENTCUST, CDCLIENTE, CDFORNECED, NRLANCCONT, CDOPERADOR) "
-            "VALUES (:conta, :numero, :movimento, :classe, :empresa, :filial, :fluxo, :idfluxo, :tipo, "
-            ":data, :descricao, :valor, :empresactb, :filiallanc, :centro, :cliente, :fornecedor, "
-            ":contabil, :operador)")
-            .arg(EntryKind::column(kind.table), EntryKind::column(kind.number), EntryKind::column(kind.type),
-                 EntryKind::column(kind.date), EntryKind::column(kind.description),
-                 EntryKind::column(kind.value), EntryKind::column(kind.accountingCompany),
-                 EntryKind::column(kind.typedBranch)),
-        {{QStringLiteral("conta"), accounting.account},
-         {QStringLiteral("numero"), entry.number},
-         {QStringLiteral("movimento"), entry.movement},
-         {QStringLiteral("classe"), orNull(entry.financialClass)},
-         {QStringLiteral("empresa"), accounting.company},
-         {QStringLiteral("filial"), accounting.branch},
-         {QStringLiteral("fluxo"), entry.flowDate},
-         {QStringLiteral("idfluxo"), orNull(entry.flowIndicator)},
-         {QStringLiteral("tipo"), accounting.type},
-         {QStringLiteral("data"), accounting.date},
-         {QStringLiteral("descricao"), orNull(accounting.description)},
-         {QStringLiteral("valor"), accounting.cents},
-         {QStringLiteral("empresactb"), entry.accountingCompany},
-         {QStringLiteral("filiallanc"), orNull(entry.typedBranch)},
-         {QStringLiteral("centro"), orNull(accounting.costCentre)},
-         {QStringLiteral("cliente"), orNull(accounting.customer)},
-         {QStringLiteral("fornecedor"), orNull(accounting.supplier)},
-         {QStringLiteral("contabil"), orNull(accountingNumber)},
-         {QStringLiteral("operador"), context.operatorCode}});
 }
 
 // getInsert (a credit, 16 arguments) and getIncDebito (a debit, 15): writes a new entry: its bank movement,
@@ -360,8 +105,8 @@ Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList
                                    errorRows(draft)});
     };
     if (!draft.errors.isEmpty())
-        return answer(DataPacket(fieldsOf(resultColumns)), QString());
-    if (!entry.accounting.kind->isCredit() && overBudget(context.sql, entry.accounting))
+        return answer(DataPacket(fieldsOf(resultColumns())), QString());
+    if (!entry.accounting.kind->isCredit() && !DebitBudget(context.sql).admit(entry.accounting))
         return answer(resultRow(QStringLiteral("MSG"), QStringLiteral("N_Pode_Lanc_Orca")), QString());
 
     const QString accountingNumber =
