@@ -73,14 +73,7 @@ int main(int argc, char **argv) {
     const bco::DatabaseUrl url = bco::DatabaseUrl::parse(QStringLiteral("sqlite:") + path);
     bco::openDatabase(url, QStringLiteral("adcGeral"));
     bco::testing::InProcessServer server(url);
-    bco::LoginContext context;
-    context.operatorCode = QStringLiteral("DEMO");
-    context.processingBranch = QStringLiteral("0101");
-    context.processingDate = bco::testing::formTestDate;
-    context.serverHost = server.host();
-    context.serverPort = server.port();
-    context.sessionToken = server.logIn(QStringLiteral("DEMO"), QStringLiteral("demo"));
-    context.databaseConnection = QStringLiteral("adcGeral");
+    bco::LoginContext context = bco::testing::demoLoginContext(server, QStringLiteral("adcGeral"));
     bco::ScopedLoginContext installedContext(context);
     FailingDialogs dialogs;
     bco::ScopedMessageDialogs installedDialogs(dialogs);
@@ -99,7 +92,8 @@ int main(int argc, char **argv) {
     pass.Run(workbook, unwatched);
     const double validated = millisecondsSince(start);
     if (!pass.Importable() || records.entry.cdsMovBanc.RecordCount() != Rows) {
-        std::fprintf(stderr, "bench_import: the file was not clean (%d errors)\n", records.cdsErro.RecordCount());
+        std::fprintf(stderr, "bench_import: the file was not clean (%d errors)\n",
+                     records.cdsErro.RecordCount());
         return EXIT_FAILURE;
     }
     const auto submitting = std::chrono::steady_clock::now();

@@ -30,7 +30,9 @@ namespace {
 // The wait animation of a server call that writes.
 constexpr int WorkAnimation = 1;
 
-const QString workbookFilter = QStringLiteral("Excel (*.xls *.xlsx *.ods)");
+// Every kind the reader opens, and each alone.
+const QString workbookFilter = QStringLiteral("Planilhas (*.xls *.xlsx *.ods);;Excel 97-2003 (*.xls);;"
+                                              "Excel (*.xlsx);;OpenDocument (*.ods)");
 
 } // namespace
 
@@ -49,7 +51,6 @@ TfrmImportLanc::TfrmImportLanc(QWidget *parent)
     ui->btpArqOrig->OnClick = [this] {
         btpArqOrigClick();
     };
-    sbtImportExport->setToolTip(QStringLiteral("Importar"));
 
     dtsErro.SetDataSet(&records.cdsErro);
     ui->dgbErros->SetColor(bco::ControlColor::InfoTip);
