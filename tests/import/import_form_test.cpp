@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "entries/entry_form.h"
 #include "import/import_form.h"
 #include "framework/ui/buttons.h"
 #include "framework/ui/db_grid.h"
@@ -288,6 +289,30 @@ TEST_F(ImportForm, ACleanFileIsImportedWholeAndASecondImportIsRefusedRowByRow) {
                                                     {4, "Lançamento já cadastrado."},
                                                     {5, "Lançamento já cadastrado."}}));
     EXPECT_FALSE(importEnabled());
+}
+
+TEST_F(ImportForm, TheEntryFormOpensThisFormAndListsWhatWasImported) {
+    Cli_bco11100::CriaLancamento();
+    QPointer<Cli_bco11100::TfrmLancCCorr> entryForm = Cli_bco11100::frmLancCCorr;
+    ASSERT_FALSE(entryForm.isNull());
+    QApplication::setActiveWindow(entryForm);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(entryForm));
+    auto *account = entryForm->findChild<TMaskEdit *>(QStringLiteral("medCdRedu"));
+    account->setFocus();
+    QTest::keyClicks(account, QStringLiteral("001"));
+    entryForm->findChild<TNewDBGrid *>(QStringLiteral("dbgPadrao"))->setFocus(Qt::MouseFocusReason);
+    const int listed = entryForm->records.cdsLancamentos.RecordCount();
+
+    entryForm->findChild<QToolButton *>(QStringLiteral("sbtImportar"))->click();
+    EXPECT_EQ(Cli_bco11104::frmImportLanc.data(), form.data()) << "the one import form is brought forward";
+    QApplication::setActiveWindow(form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    form->sbtImportExport->click();
+    EXPECT_EQ(entryForm->records.cdsLancamentos.RecordCount(), listed + 3)
+        << "the three entries of account 001 are in its list";
+    entryForm->Close();
+    releaseDeferred();
 }
 
 TEST_F(ImportForm, EveryFormatGivesTheSameRecords) {
