@@ -76,7 +76,7 @@ ImportPass::ImportPass(bco::NetConnection &server, const bco::TMessages &catalog
 }
 
 bool ImportPass::Importable() const {
-    return records_.cdsErro.IsEmpty() && !records_.entry.cdsMovBanc.IsEmpty();
+    return completed_ && records_.cdsErro.IsEmpty() && !records_.entry.cdsMovBanc.IsEmpty();
 }
 
 int ImportPass::LineOfMovement(const QString &movement) const {
@@ -86,9 +86,11 @@ int ImportPass::LineOfMovement(const QString &movement) const {
 
 void ImportPass::Start() {
     fetchedAccounts_.clear();
+    askedAccounts_.clear();
     branchesOfCompany_.clear();
     lineOfMovement_.clear();
     clean_ = true;
+    completed_ = false;
     Cli_bco11100::EntryRecords &entry = records_.entry;
     for (bco::ClientDataSet *fresh :
          {&entry.cdsFilial, &records_.cdsErro, &entry.cdsMovBanc, &entry.cdsCredito, &entry.cdsDebito}) {
@@ -122,9 +124,28 @@ void ImportPass::Run(const QString &path, ImportProgress &progress) {
         }
     } enable{{&records_.cdsErro, &entry.cdsMovBanc, &entry.cdsCredito, &entry.cdsDebito}};
 
+    // The server answers the questions of the next rows and draws the numbers of these while the records of
+    // the rows before are built here: each batch goes out on a worker as soon as it is known, the questions
+    // on the form's connection and the numbers on a second one, and is read back here in row order.
+    numbers_.SetHost(server_.Host());
+    numbers_.SetPort(server_.Port());
+    numbers_.SetBearerToken(server_.BearerToken());
+    const auto chunkEnd = [&rows](size_t first) {
+        return std::min(rows.size(), first + BatchRows);
+    };
+    Questions questions = Ask(rows, 0, chunkEnd(0));
+    std::future<Answers> asked = Send(server_, std::move(questions.calls));
+    std::future<Answers> drawn;
+    size_t drawnFirst = 0, drawnEnd = 0;
     for (size_t first = 0; first < rows.size(); first += BatchRows) {
-        const size_t end = std::min(rows.size(), first + BatchRows);
-        AskServer(rows, first, end);
+        const size_t end = chunkEnd(first);
+        const Answers answers = asked.get();
+        const Questions current = std::move(questions);
+        if (end < rows.size()) {
+            questions = Ask(rows, end, chunkEnd(end));
+            asked = Send(server_, std::move(questions.calls));
+        }
+        ReadAnswers(rows, first, end, current, answers);
         size_t cleanEnd = first;
         for (size_t i = first; i < end; ++i) {
             std::stable_sort(rows[i].problems.begin(), rows[i].problems.end(),
@@ -134,11 +155,21 @@ void ImportPass::Run(const QString &path, ImportProgress &progress) {
             else
                 clean_ = false;
         }
-        DrawNumbersAndBuild(rows, first, cleanEnd);
+        std::future<Answers> drawing;
+        if (cleanEnd > first)
+            drawing = Send(numbers_, NumberCalls(rows, first, cleanEnd));
+        if (drawn.valid())
+            Build(rows, drawnFirst, drawnEnd, drawn.get());
+        drawn = std::move(drawing);
+        drawnFirst = first;
+        drawnEnd = cleanEnd;
         for (size_t i = first; i < end; ++i)
             WriteErrors(rows[i]);
         progress.Advanced(static_cast<int>(end));
     }
+    if (drawn.valid())
+        Build(rows, drawnFirst, drawnEnd, drawn.get());
+    completed_ = true;
 }
 
 std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
@@ -162,7 +193,6 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
             row.letter = letter.front();
         row.type = Consiste::Ajusta(table.text(r, Tipo), 4);
         row.descriptionCell = table.text(r, Descricao);
-        row.description = row.descriptionCell;
         const std::optional<double> amount = amountOf(table.cell(r, Valor));
         row.amountIsNumber = amount.has_value();
         row.amount = amount.value_or(0.0);
@@ -189,6 +219,7 @@ void ImportPass::CheckLocally(PreRecord &row) {
         bco::LocalQuery &types = kind.isCredit() ? records_.entry.qryLancCred : records_.entry.qryLancDeb;
         if (types.Locate(QString::fromLatin1(kind.type), row.type, ignoringCase)) {
             row.financialClass = types.FieldByName(u"CDCLASSFINA").AsString();
+            row.description = row.descriptionCell;
             if (Consiste::EmptyString(row.description))
                 row.description =
                     types.FieldByName(kind.isCredit() ? u"DSTPCREDBANC" : u"DSTPDEBIBANC").AsString();
@@ -208,41 +239,45 @@ void ImportPass::CheckLocally(PreRecord &row) {
         row.refuse(DescriptionStep, "Desc_Inv");
 }
 
+std::future<ImportPass::Answers> ImportPass::Send(bco::NetConnection &connection,
+                                                  std::vector<bco::NetConnection::BatchCall> calls) {
+    return std::async(std::launch::async, [&connection, calls = std::move(calls)]() mutable {
+        return connection.CallBatch(calls);
+    });
+}
+
 // Steps 2, 8 and 10 for the rows [first, end): the branches of accounts met for the first time, the
-// customer or supplier, the duplicate search; sent together, read back in order.
-void ImportPass::AskServer(std::vector<PreRecord> &rows, size_t first, size_t end) {
-    enum class Asked { Branches, Supplier, Customer, Duplicate };
-    struct Question {
-        size_t row;
-        Asked asked;
-    };
-    std::vector<bco::NetConnection::BatchCall> calls;
-    std::vector<Question> questions;
-    std::set<QString> asking = fetchedAccounts_;
+// customer or supplier, the duplicate search.
+ImportPass::Questions ImportPass::Ask(const std::vector<PreRecord> &rows, size_t first, size_t end) {
+    Questions questions;
     for (size_t i = first; i < end; ++i) {
-        PreRecord &row = rows[i];
-        if (!row.company.isEmpty() && asking.insert(row.account).second) {
-            calls.push_back({QStringLiteral("getFilial"), {row.company, QString()}});
-            questions.push_back({i, Asked::Branches});
+        const PreRecord &row = rows[i];
+        if (!row.company.isEmpty() && askedAccounts_.insert(row.account).second) {
+            questions.calls.push_back({QStringLiteral("getFilial"), {row.company, QString()}});
+            questions.asked.push_back({i, Asked::Branches});
         }
         if (row.customerText.isEmpty() || row.supplierText.isEmpty()) {
             if (!row.supplierText.isEmpty()) {
-                calls.push_back({QStringLiteral("getFornecedor"), {row.supplierText, QString()}});
-                questions.push_back({i, Asked::Supplier});
+                questions.calls.push_back({QStringLiteral("getFornecedor"), {row.supplierText, QString()}});
+                questions.asked.push_back({i, Asked::Supplier});
             } else if (!Consiste::EmptyString(row.customerText)) {
-                calls.push_back({QStringLiteral("getCliente"), {row.customerText, QString()}});
-                questions.push_back({i, Asked::Customer});
+                questions.calls.push_back({QStringLiteral("getCliente"), {row.customerText, QString()}});
+                questions.asked.push_back({i, Asked::Customer});
             }
         }
         // The server can tell a duplicate only of a registered account, a date and an amount.
         if (!row.company.isEmpty() && row.date.isValid() && row.amountIsNumber) {
-            calls.push_back(
+            questions.calls.push_back(
                 {QStringLiteral("getPesqMovBanc"),
                  {row.account, row.date, row.document, row.amount, row.description + historySuffix}});
-            questions.push_back({i, Asked::Duplicate});
+            questions.asked.push_back({i, Asked::Duplicate});
         }
     }
-    const std::vector<bco::RemoteResult> answers = server_.CallBatch(calls);
+    return questions;
+}
+
+void ImportPass::ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t end,
+                             const Questions &questions, const Answers &answers) {
     Cli_bco11100::EntryRecords &entry = records_.entry;
     size_t branchesChecked = first;
     // A row's branch is checked once the branches of every account before it and of its own are known.
@@ -256,13 +291,14 @@ void ImportPass::AskServer(std::vector<PreRecord> &rows, size_t first, size_t en
                 row.refuse(BranchStep, "Filial_Inv");
         }
     };
-    for (size_t q = 0; q < questions.size(); ++q) {
-        PreRecord &row = rows[questions[q].row];
+    for (size_t q = 0; q < questions.asked.size(); ++q) {
+        const auto &[at, asked] = questions.asked[q];
+        PreRecord &row = rows[at];
         const bco::Variant payload = Consiste::CheckResultServ(answers[q], true, 0);
-        switch (questions[q].asked) {
+        switch (asked) {
         case Asked::Branches:
             AddBranches(row.account, row.company, payload);
-            checkBranchesUpTo(questions[q].row + 1);
+            checkBranchesUpTo(at + 1);
             break;
         case Asked::Supplier:
             entry.cdsFornecedor.SetData(payload);
@@ -279,8 +315,8 @@ void ImportPass::AskServer(std::vector<PreRecord> &rows, size_t first, size_t en
                 row.customer = entry.cdsCliente.FieldByName(u"CDCLIENTE").AsString();
             break;
         case Asked::Duplicate:
-            entry.cdsPesqMovBanc.SetData(payload);
-            if (!entry.cdsPesqMovBanc.IsEmpty())
+            // Only whether the search found anything matters; its packet is not kept.
+            if (payload.isPacket() && payload.packet().rowCount() > 0)
                 row.refuse(DuplicateStep, "Lanc_Ja_Cad");
             break;
         }
@@ -306,17 +342,20 @@ void ImportPass::AddBranches(const QString &account, const QString &company, con
     fetchedAccounts_.insert(account);
 }
 
-// Step 11 for the clean rows [first, end): their numbers, then their records.
-void ImportPass::DrawNumbersAndBuild(std::vector<PreRecord> &rows, size_t first, size_t end) {
-    if (first >= end)
-        return;
+// Step 11 for the clean rows [first, end): their numbers...
+std::vector<bco::NetConnection::BatchCall> ImportPass::NumberCalls(const std::vector<PreRecord> &rows,
+                                                                   size_t first, size_t end) {
     std::vector<bco::NetConnection::BatchCall> calls;
     for (size_t i = first; i < end; ++i) {
         const EntryKind &kind = rows[i].letter == u'C' ? CreditKind() : DebitKind();
         calls.push_back({QStringLiteral("getPrxMovBancario"), {rows[i].account, QStringLiteral("1")}});
         calls.push_back({QString::fromLatin1(kind.numberMethod), {rows[i].account, QStringLiteral("1")}});
     }
-    const std::vector<bco::RemoteResult> answers = server_.CallBatch(calls);
+    return calls;
+}
+
+// ...then their records.
+void ImportPass::Build(const std::vector<PreRecord> &rows, size_t first, size_t end, const Answers &answers) {
     Cli_bco11100::EntryRecords &entry = records_.entry;
     for (size_t i = first; i < end; ++i) {
         const PreRecord &row = rows[i];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <future>
 #include <map>
 #include <set>
 #include <vector>
@@ -8,12 +9,9 @@
 #include <QString>
 
 #include "framework/checks/messages.h"
+#include "framework/remote/net_connection.h"
 #include "import/import_records.h"
 #include "import/workbook_cell.h"
-
-namespace bco {
-class NetConnection;
-}
 
 namespace Cli_bco11104 {
 
@@ -87,7 +85,8 @@ public:
     // failure was shown. Either way the error lines written so far stay and the records cannot be sent.
     void Run(const QString &path, ImportProgress &progress);
 
-    // The file is free of errors and has at least one row: its records can be sent.
+    // The last pass ran to its end, the file is free of errors and has at least one row: its records can be
+    // sent.
     bool Importable() const;
     // The line of each movement the pass built, for telling a problem the server finds later by line.
     int LineOfMovement(const QString &movement) const;
@@ -96,15 +95,34 @@ public:
     static constexpr int BatchRows = 500;
 
 private:
+    using Answers = std::vector<bco::RemoteResult>;
+    enum class Asked { Branches, Supplier, Customer, Duplicate };
+    // The calls that ask the server about some rows, and which row and what each asks.
+    struct Questions {
+        std::vector<bco::NetConnection::BatchCall> calls;
+        std::vector<std::pair<size_t, Asked>> asked;
+    };
+
     void Start();
     std::vector<PreRecord> ReadRows(const QString &path);
     void CheckLocally(PreRecord &row);
-    void AskServer(std::vector<PreRecord> &rows, size_t first, size_t end);
-    void DrawNumbersAndBuild(std::vector<PreRecord> &rows, size_t first, size_t end);
+    Questions Ask(const std::vector<PreRecord> &rows, size_t first, size_t end);
+    void ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t end, const Questions &questions,
+                     const Answers &answers);
+    static std::vector<bco::NetConnection::BatchCall> NumberCalls(const std::vector<PreRecord> &rows,
+                                                                  size_t first, size_t end);
+    void Build(const std::vector<PreRecord> &rows, size_t first, size_t end, const Answers &answers);
+    // Sends the calls together on a worker; the connection serves nothing else until the answers are read.
+    static std::future<Answers> Send(bco::NetConnection &connection,
+                                     std::vector<bco::NetConnection::BatchCall> calls);
     void AddBranches(const QString &account, const QString &company, const bco::Variant &packet);
     void WriteErrors(const PreRecord &row);
 
     bco::NetConnection &server_;
+    // Where the numbers are drawn while the server answers the next questions on server_.
+    bco::NetConnection numbers_;
+    // The accounts whose branches have been asked for.
+    std::set<QString> askedAccounts_;
     const bco::TMessages &catalogue_;
     ImportRecords &records_;
     // The fetched-accounts list, and the branches fetched for each company.
@@ -112,6 +130,8 @@ private:
     std::map<QString, std::set<QString>> branchesOfCompany_;
     std::map<QString, int> lineOfMovement_;
     bool clean_ = true;
+    // The last pass read the whole file: a pass stopped by a failure leaves nothing to send.
+    bool completed_ = false;
 };
 
 } // namespace Cli_bco11104

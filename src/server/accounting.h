@@ -145,6 +145,12 @@ AccountingDraft draftAccounting(Sql &sql, const EntryToAccount &entry);
 // Writes an accounted draft under a new number of the company's series and answers that number. The caller
 // has refused a draft with errors, or knows why it writes it anyway (demo data of closed periods).
 QString postAccounting(Sql &sql, const AccountingDraft &draft, const QString &operatorCode);
+// The same under a number the caller drew (drawNumbers of Series::Accounting for the draft's company), for a
+// call that posts many entries and draws their numbers at once.
+void postAccountingAs(Sql &sql, const AccountingDraft &draft, const QString &operatorCode,
+                      const QString &number);
+// The number of an accounting entry: the company's code and the number drawn in its series.
+QString accountingNumber(const QString &company, qint64 drawn);
 
 // The draft as the forms read it, `number` naming the accounting entry (empty before it is written).
 DataPacket accountingRows(const AccountingDraft &draft, const QString &number);

@@ -90,6 +90,39 @@ QString accountingErrorText(const AccountingError &error) {
     return QStringLiteral("erro contábil %1").arg(code);
 }
 
+// The accounting entries' numbers of one call, in the order the entries are written, without a statement
+// each: the next number of each company's series is read (its row locked for the rest of the transaction)
+// when the company is first met, and the numbers used are drawn at the end.
+class AccountingNumbers {
+public:
+    explicit AccountingNumbers(Sql &sql)
+        : sql_(sql) {}
+
+    QString next(const QString &company) {
+        auto found = series_.find(company);
+        if (found == series_.end())
+            found = series_.emplace(company, Block{nextNumber(sql_, Series::Accounting, company), 0}).first;
+        return accountingNumber(company, found->second.first + found->second.used++);
+    }
+
+    void draw() {
+        for (const auto &[company, block] : series_) {
+            if (drawNumbers(sql_, Series::Accounting, company, block.used) != block.first)
+                throw DatabaseError(
+                    "the accounting numbers of a company moved while its entries were written");
+        }
+    }
+
+private:
+    // The first number of a company's block and how many of it are used.
+    struct Block {
+        qint64 first;
+        int used;
+    };
+    Sql &sql_;
+    std::map<QString, Block> series_;
+};
+
 void appendRows(DataPacket &into, const DataPacket &rows) {
     for (int row = 0; row < rows.rowCount(); ++row)
         into.appendRow(rows.row(row).values);
@@ -132,17 +165,26 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
                        .arg(key.second, key.first));
     }
 
+    // The logs are read; handing them back would double the answer for nothing.
+    args[0] = Variant();
+    args[1] = Variant();
+
     NewEntryChecks checks(context);
     AccountingCatalogue catalogue(context.sql);
     DebitBudget budget(context.sql);
     DefaultCostCentres costCentres(context.sql);
-    std::vector<NewEntry> entries;
-    std::vector<AccountingDraft> drafts;
+    AccountingNumbers accountingNumbers(context.sql);
+    DataPacket result(fieldsOf(resultColumns()));
+    DataPacket lines = accountingRows(AccountingDraft(), QString());
+    DataPacket shares = apportionmentRows(AccountingDraft(), QString());
+    DataPacket errors = errorRows(AccountingDraft());
     QStringList skipped;
     std::set<MovementKey> named;
+    int written = 0;
     bool accountingErrors = false;
-    entries.reserve(static_cast<size_t>(records.count()));
-    drafts.reserve(static_cast<size_t>(records.count()));
+    // Entries are written as they are checked; when one cannot be accounted, the rest are only checked, for
+    // their errors, and what was written is undone.
+    context.sql.executeScript(QStringLiteral("SAVEPOINT IMPORTACAO"));
     for (int row = 0; row < records.count(); ++row) {
         const InsertedRow record(records, row);
         const MovementKey key{record.code("CDREDUCONT"), record.code("NRMOVBANC")};
@@ -167,15 +209,41 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         }
         NewEntry entry = checks.check(kind, movement, record);
         entry.accounting.costCentre = costCentres.of(entry.accounting.branch, entry.accounting.company);
-        AccountingDraft draft = catalogue.draft(entry.accounting);
-        accountingErrors = accountingErrors || !draft.errors.isEmpty();
-        if (!kind.isCredit() && draft.errors.isEmpty() && !budget.admit(entry.accounting))
+        const AccountingDraft draft = catalogue.draft(entry.accounting);
+        if (!draft.errors.isEmpty()) {
+            if (!accountingErrors) {
+                lines = accountingRows(AccountingDraft(), QString());
+                shares = apportionmentRows(AccountingDraft(), QString());
+            }
+            accountingErrors = true;
+            QStringList problems;
+            for (const AccountingError &error : draft.errors)
+                problems.append(accountingErrorText(error));
+            problems.removeDuplicates();
+            appendResultRow(result, QStringLiteral("CTB"),
+                            QStringLiteral("Movimento %1: lançamento não pode ser contabilizado (%2).")
+                                .arg(entry.movement, problems.join(QStringLiteral("; "))));
+            appendRows(lines, accountingRows(draft, QString()));
+            appendRows(shares, apportionmentRows(draft, QString()));
+            appendRows(errors, errorRows(draft));
+            continue;
+        }
+        if (accountingErrors)
+            continue;
+        if (!kind.isCredit() && !budget.admit(entry.accounting))
             refuse(QStringLiteral(
                        "Lançamento não foi incluído pois supera o valor orçado: débito %1 do movimento "
                        "%2 da conta corrente %3.")
                        .arg(entry.number, entry.movement, entry.accounting.account));
-        entries.push_back(std::move(entry));
-        drafts.push_back(std::move(draft));
+        QString number;
+        if (draft.accounted) {
+            number = accountingNumbers.next(draft.company);
+            postAccountingAs(context.sql, draft, context.operatorCode, number);
+        }
+        writeEntry(context, entry, number);
+        appendRows(lines, accountingRows(draft, number));
+        appendRows(shares, apportionmentRows(draft, number));
+        ++written;
     }
     if (named.size() != movementRows.size()) {
         for (const auto &[key, row] : movementRows) {
@@ -184,47 +252,22 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
                            .arg(key.second, key.first, kindName));
         }
     }
-
-    DataPacket result(fieldsOf(resultColumns()));
-    DataPacket lines = accountingRows(AccountingDraft(), QString());
-    DataPacket shares = apportionmentRows(AccountingDraft(), QString());
-    DataPacket errors = errorRows(AccountingDraft());
     if (accountingErrors) {
-        // Nothing is written: the operator sees what stops each entry that cannot be accounted, and a result
-        // row names each such entry's movement.
-        for (size_t i = 0; i < drafts.size(); ++i) {
-            const AccountingDraft &draft = drafts[i];
-            if (draft.errors.isEmpty())
-                continue;
-            QStringList problems;
-            for (const AccountingError &error : draft.errors)
-                problems.append(accountingErrorText(error));
-            problems.removeDuplicates();
-            appendResultRow(result, QStringLiteral("CTB"),
-                            QStringLiteral("Movimento %1: lançamento não pode ser contabilizado (%2).")
-                                .arg(entries[i].movement, problems.join(QStringLiteral("; "))));
-            appendRows(lines, accountingRows(draft, QString()));
-            appendRows(shares, apportionmentRows(draft, QString()));
-            appendRows(errors, errorRows(draft));
-        }
+        context.sql.executeScript(QStringLiteral("ROLLBACK TO SAVEPOINT IMPORTACAO"));
         return VariantList{result, lines, shares, errors};
     }
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const QString number =
-            drafts[i].accounted ? postAccounting(context.sql, drafts[i], context.operatorCode) : QString();
-        writeEntry(context, entries[i], number);
-        appendRows(lines, accountingRows(drafts[i], number));
-        appendRows(shares, apportionmentRows(drafts[i], number));
-    }
-    appendResultRow(result, QStringLiteral("OK"),
+    accountingNumbers.draw();
+    context.sql.executeScript(QStringLiteral("RELEASE SAVEPOINT IMPORTACAO"));
+    DataPacket answered(fieldsOf(resultColumns()));
+    appendResultRow(answered, QStringLiteral("OK"),
                     QStringLiteral("%1 lançamento(s) de %2 incluído(s); %3 já incluído(s) antes.")
-                        .arg(entries.size())
+                        .arg(written)
                         .arg(kindName)
                         .arg(skipped.size()));
     for (const QString &movement : skipped)
-        appendResultRow(result, QStringLiteral("IGN"),
+        appendResultRow(answered, QStringLiteral("IGN"),
                         QStringLiteral("Movimento %1 já incluído: não foi gravado de novo.").arg(movement));
-    return VariantList{result, lines, shares, errors};
+    return VariantList{answered, lines, shares, errors};
 }
 
 } // namespace

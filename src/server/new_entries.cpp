@@ -251,6 +251,30 @@ bool DebitBudget::admit(const EntryToAccount &entry) {
     return true;
 }
 
+namespace {
+
+// The statement that writes a record of the kind, made once: an import writes thousands.
+const QString &recordInsertion(const EntryKind &kind) {
+    const auto make = [](const EntryKind &k) {
+        return QStringLiteral(
+                   "INSERT INTO %1 (CDREDUCONT, %2, NRMOVBANC, CDCLASSFINA, CDEMPRESA, CDFILIAL, DTMOVFLUXO, "
+                   "IDMOVFLUXO, %3, %4, %5, %6, %7, %8, CDCENTCUST, CDCLIENTE, CDFORNECED, NRLANCCONT, "
+                   "CDOPERADOR) VALUES (:conta, :numero, :movimento, :classe, :empresa, :filial, :fluxo, "
+                   ":idfluxo, "
+                   ":tipo, :data, :descricao, :valor, :empresactb, :filiallanc, :centro, :cliente, "
+                   ":fornecedor, "
+                   ":contabil, :operador)")
+            .arg(EntryKind::column(k.table), EntryKind::column(k.number), EntryKind::column(k.type),
+                 EntryKind::column(k.date), EntryKind::column(k.description), EntryKind::column(k.value),
+                 EntryKind::column(k.accountingCompany), EntryKind::column(k.typedBranch));
+    };
+    static const QString credit = make(creditKind);
+    static const QString debit = make(debitKind);
+    return kind.isCredit() ? credit : debit;
+}
+
+} // namespace
+
 void writeEntry(CallContext &context, const NewEntry &entry, const QString &accountingNumber) {
     const EntryToAccount &accounting = entry.accounting;
     const EntryKind &kind = *accounting.kind;
@@ -270,36 +294,25 @@ void writeEntry(CallContext &context, const NewEntry &entry, const QString &acco
          {QStringLiteral("historico"), orNull(entry.history)},
          {QStringLiteral("valor"), accounting.cents},
          {QStringLiteral("operador"), context.operatorCode}});
-    context.sql.execute(
-        QStringLiteral(
-            "INSERT INTO %1 (CDREDUCONT, %2, NRMOVBANC, CDCLASSFINA, CDEMPRESA, CDFILIAL, DTMOVFLUXO, "
-            "IDMOVFLUXO, %3, %4, %5, %6, %7, %8, CDCENTCUST, CDCLIENTE, CDFORNECED, NRLANCCONT, CDOPERADOR) "
-            "VALUES (:conta, :numero, :movimento, :classe, :empresa, :filial, :fluxo, :idfluxo, :tipo, "
-            ":data, :descricao, :valor, :empresactb, :filiallanc, :centro, :cliente, :fornecedor, "
-            ":contabil, :operador)")
-            .arg(EntryKind::column(kind.table), EntryKind::column(kind.number), EntryKind::column(kind.type),
-                 EntryKind::column(kind.date), EntryKind::column(kind.description),
-                 EntryKind::column(kind.value), EntryKind::column(kind.accountingCompany),
-                 EntryKind::column(kind.typedBranch)),
-        {{QStringLiteral("conta"), accounting.account},
-         {QStringLiteral("numero"), entry.number},
-         {QStringLiteral("movimento"), entry.movement},
-         {QStringLiteral("classe"), orNull(entry.financialClass)},
-         {QStringLiteral("empresa"), accounting.company},
-         {QStringLiteral("filial"), accounting.branch},
-         {QStringLiteral("fluxo"), entry.flowDate},
-         {QStringLiteral("idfluxo"), orNull(entry.flowIndicator)},
-         {QStringLiteral("tipo"), accounting.type},
-         {QStringLiteral("data"), accounting.date},
-         {QStringLiteral("descricao"), orNull(accounting.description)},
-         {QStringLiteral("valor"), accounting.cents},
-         {QStringLiteral("empresactb"), entry.accountingCompany},
-         {QStringLiteral("filiallanc"), orNull(entry.typedBranch)},
-         {QStringLiteral("centro"), orNull(accounting.costCentre)},
-         {QStringLiteral("cliente"), orNull(accounting.customer)},
-         {QStringLiteral("fornecedor"), orNull(accounting.supplier)},
-         {QStringLiteral("contabil"), orNull(accountingNumber)},
-         {QStringLiteral("operador"), context.operatorCode}});
+    context.sql.execute(recordInsertion(kind), {{QStringLiteral("conta"), accounting.account},
+                                                {QStringLiteral("numero"), entry.number},
+                                                {QStringLiteral("movimento"), entry.movement},
+                                                {QStringLiteral("classe"), orNull(entry.financialClass)},
+                                                {QStringLiteral("empresa"), accounting.company},
+                                                {QStringLiteral("filial"), accounting.branch},
+                                                {QStringLiteral("fluxo"), entry.flowDate},
+                                                {QStringLiteral("idfluxo"), orNull(entry.flowIndicator)},
+                                                {QStringLiteral("tipo"), accounting.type},
+                                                {QStringLiteral("data"), accounting.date},
+                                                {QStringLiteral("descricao"), orNull(accounting.description)},
+                                                {QStringLiteral("valor"), accounting.cents},
+                                                {QStringLiteral("empresactb"), entry.accountingCompany},
+                                                {QStringLiteral("filiallanc"), orNull(entry.typedBranch)},
+                                                {QStringLiteral("centro"), orNull(accounting.costCentre)},
+                                                {QStringLiteral("cliente"), orNull(accounting.customer)},
+                                                {QStringLiteral("fornecedor"), orNull(accounting.supplier)},
+                                                {QStringLiteral("contabil"), orNull(accountingNumber)},
+                                                {QStringLiteral("operador"), context.operatorCode}});
 }
 
 } // namespace bco::server

@@ -68,6 +68,11 @@ qint64 drawNumbers(Sql &sql, Series series, const QString &key, int quantity) {
     return value - quantity + 1;
 }
 
+qint64 nextNumber(Sql &sql, Series series, const QString &key) {
+    // Incrementing by nothing takes the lock and answers the number after the last one drawn.
+    return drawNumbers(sql, series, key, 0);
+}
+
 bool wasDrawn(Sql &sql, Series series, const QString &key, const QString &number) {
     return isDrawnNumber(number, lastNumberDrawn(sql, series, key));
 }

@@ -24,6 +24,10 @@ QString formatNumber(qint64 number);
 // Throws Refusal when the series would pass LargestNumber.
 qint64 drawNumbers(Sql &sql, Series series, const QString &key, int quantity);
 
+// The number the next drawNumbers of the series will answer first, without drawing it; the row of the series
+// is locked for the rest of the transaction, as a draw locks it, so that nobody else draws it meanwhile.
+qint64 nextNumber(Sql &sql, Series series, const QString &key);
+
 // Whether `number` (ten digits) was answered by drawNumbers for `key`: a number no one drew cannot name a
 // new record, so that a client cannot take a number from the future of the series.
 bool wasDrawn(Sql &sql, Series series, const QString &key, const QString &number);
