@@ -129,6 +129,14 @@ void TfrmImportLanc::panFiltroExit() {
 
 void TfrmImportLanc::PreparaImport() {
     sbtImportExport->setEnabled(false);
+    // The list is read from its first line, however the pass ended.
+    struct FromTheTop {
+        bco::ClientDataSet &errors;
+        ~FromTheTop() {
+            if (errors.Active())
+                errors.First();
+        }
+    } fromTheTop{records.cdsErro};
     try {
         pass_.Run(ui->medArqOrig->Text(), *this);
     } catch (const bco::WorkbookError &error) {
