@@ -125,6 +125,9 @@ private:
         WorkbookSpec locked = spec(QStringLiteral("protegido"), cleanRows);
         locked.options.insert(QStringLiteral("xls"), QJsonObject{{QStringLiteral("filepass"), true}});
         fixtures_.add(locked);
+        fixtures_.add(spec(QStringLiteral("sem-valor"), R"([
+          ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Documento", "Cliente", "Fornecedor"],
+          [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Sem valor", "", null, null]])"));
         WorkbookSpec otherSheet = spec(QStringLiteral("sem-aba"), cleanRows);
         otherSheet.sheet = QStringLiteral("Dados");
         fixtures_.add(otherSheet);
@@ -344,6 +347,7 @@ TEST_F(ImportForm, AWorkbookThatCannotBeReadIsToldAndNothingIsWritten) {
          "A pasta de trabalho está protegida por senha. Salve-a sem senha e tente novamente."},
         {"texto.xls", "O arquivo não é uma pasta de trabalho do Excel"},
         {"sem-aba.xls", "A planilha \"Plan1\" não foi encontrada na pasta de trabalho."},
+        {"sem-valor.xls", "A coluna \"Valor\" não foi encontrada na linha de títulos da planilha \"Plan1\"."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file);
