@@ -219,6 +219,13 @@ QString TfrmLancCCorr::AccountCode() const {
     return ui->medCdRedu->Text();
 }
 
+void TfrmLancCCorr::RefreshEntryList() {
+    if (mode_ != Mode::Browsing || !records.cdsLancamentos.Active() || Consiste::EmptyString(AccountCode()))
+        return;
+    CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
+    SaldoDia();
+}
+
 QString TfrmLancCCorr::Msg(const char *key) const {
     return msgPadrao.Msg(QString::fromLatin1(key));
 }

@@ -58,6 +58,7 @@ public:
     bco::NetConnection &ServerConnection() override { return netLancContCorr; }
     bco::ClientDataSet &EntryList() override { return records.cdsLancamentos; }
     QString AccountCode() const override;
+    void RefreshEntryList() override;
 
     void sbtIncluirClick() override;
     void sbtProcurarClick() override;

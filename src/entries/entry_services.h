@@ -9,7 +9,8 @@ class NetConnection;
 
 namespace Cli_bco11100 {
 
-// What the entry form lends the dialogs that work for it (the filter, the discount form, the report): they
+// What the entry form lends the dialogs that work for it (the filter, the discount form, the report)
+// and the forms that write entries beside it (the import): they
 // have no server connection of their own and fill the entry form's records. They depend on this, not on
 // the form's class, so that each can be driven without the rest of the entry form.
 class EntryFormServices {
@@ -22,6 +23,9 @@ public:
     virtual bco::ClientDataSet &EntryList() = 0;
     // The account of the account bar, as the bar holds it.
     virtual QString AccountCode() const = 0;
+    // Loads the account's entries and its day's balance again after others wrote entries (an import), when
+    // the form is browsing an account's list; otherwise does nothing, so that an entry being typed stays.
+    virtual void RefreshEntryList() = 0;
 
 protected:
     EntryFormServices() = default;

@@ -11,6 +11,7 @@
 #include "framework/data/database_url.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
+#include "framework/ui/file_dialogs.h"
 #include "framework/ui/forms/modal_forms.h"
 #include "framework/ui/qt_lookup_dialogs.h"
 #include "framework/ui/qt_message_dialogs.h"
@@ -49,6 +50,8 @@ int main(int argc, char **argv) {
     ScopedLookupDialogs installedLookups(lookups);
     QtReportDialogs reports;
     ScopedReportDialogs installedReports(reports);
+    QtFileDialogs files;
+    ScopedFileDialogs installedFiles(files);
 
     HostSettings settings;
     try {

@@ -1,8 +1,22 @@
 #include "import/import_form.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMdiSubWindow>
 
+#include "entries/entry_services.h"
+#include "framework/checks/consiste.h"
+#include "framework/session/login_context.h"
+#include "framework/session/shared_database.h"
+#include "framework/ui/event_guard.h"
+#include "framework/ui/file_dialogs.h"
+#include "framework/ui/focus_tracker.h"
 #include "framework/ui/forms/host_frame.h"
+#include "framework/ui/wait_animation.h"
+#include "import/import_messages.h"
+#include "import/import_submission.h"
+#include "import/workbook_error.h"
 
 #include "ui_import_form.h"
 
@@ -11,20 +25,172 @@ namespace Cli_bco11104 {
 QPointer<TfrmImportLanc> frmImportLanc;
 bool boIdCriado = false;
 
+namespace {
+
+// The wait animation of a server call that writes.
+constexpr int WorkAnimation = 1;
+
+// Every kind the reader opens, and each alone.
+const QString workbookFilter = QStringLiteral("Planilhas (*.xls *.xlsx *.ods);;Excel 97-2003 (*.xls);;"
+                                              "Excel (*.xlsx);;OpenDocument (*.ods)");
+
+} // namespace
+
 TfrmImportLanc::TfrmImportLanc(QWidget *parent)
     : TfrmPadrImportExport(DescendantLayout{}, parent)
-    , ui(std::make_unique<Ui::frmImportLanc>()) {
+    , records([] { return dtmDBGeral::adcGeral(); })
+    , ui(std::make_unique<Ui::frmImportLanc>())
+    , pass_(netLancContCorr, msgPadrao, records) {
+    AddImportMessages(msgPadrao);
     ui->setupUi(this);
     BindFrame();
-    // Nothing can be imported before a workbook has passed its checks.
-    sbtImportExport->setEnabled(false);
+    setWindowTitle(QStringLiteral("Importação de Lançamento em Conta Corrente"));
+    ui->medArqOrig->SetColor(bco::ControlColor::InfoTip);
+    ui->btpArqOrig->SetHint(QStringLiteral("Pesquisar"));
+    ui->btpArqOrig->SetAssociate(ui->medArqOrig);
+    ui->btpArqOrig->OnClick = [this] {
+        btpArqOrigClick();
+    };
+
+    dtsErro.SetDataSet(&records.cdsErro);
+    ui->dgbErros->SetColor(bco::ControlColor::InfoTip);
+    ui->dgbErros->SetDataSource(&dtsErro);
+    ui->dgbErros->SetColumns(
+        {{.fieldName = QStringLiteral("NRLINHA")}, {.fieldName = QStringLiteral("DSERRO"), .width = 419}});
+    // The list is the operator's to read: no line of it is ever deleted.
+    ui->dgbErros->OnKeyDown = [](int &key, Qt::KeyboardModifiers modifiers) {
+        if (key == Qt::Key_Delete && modifiers.testFlag(Qt::ControlModifier))
+            key = 0;
+    };
+
+    bco::FocusTracker::instance().setExitHandler(ui->panFiltro, [this] { panFiltroExit(); });
+    bco::connectGuarded(ui->medArqOrig, &bco::EditControl::Changed, this, [this] { medArqOrigChange(); });
 }
 
 TfrmImportLanc::~TfrmImportLanc() = default;
 
+void TfrmImportLanc::FormCreate() {
+    TfrmPadrImportExport::FormCreate();
+    netLancContCorr.SetBeforeConnect(
+        [](bco::NetConnection &connection) { Ondrima::PrepareConnection(connection); });
+    netLancContCorr.Open();
+    records.Open();
+    // Nothing can be imported before a workbook has passed its checks.
+    sbtImportExport->setEnabled(false);
+    ui->dgbErros->setEnabled(false);
+}
+
 void TfrmImportLanc::FormClose(bco::TCloseAction &action) {
     boIdCriado = false;
+    records.qryContCorr.Close();
+    netLancContCorr.Close();
     TfrmPadrImportExport::FormClose(action);
+}
+
+void TfrmImportLanc::btpArqOrigClick() {
+    ui->medArqOrig->setFocus();
+    const QString folder = QFileInfo(ui->medArqOrig->Text().trimmed()).absolutePath();
+    if (const std::optional<QString> chosen = bco::Dialogs::files().openFile(
+            QStringLiteral("Arquivo Origem"), ui->medArqOrig->Text().trimmed().isEmpty() ? QString() : folder,
+            workbookFilter))
+        ui->medArqOrig->SetText(QDir::toNativeSeparators(*chosen));
+    Vd_ArqExcel(true);
+    ui->dgbErros->setEnabled(true);
+    ui->dgbErros->setFocus();
+}
+
+void TfrmImportLanc::Vd_ArqExcel(bool required) {
+    const QString path = ui->medArqOrig->Text();
+    try {
+        if (Consiste::EmptyString(path)) {
+            if (required)
+                Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Arq_NI")), true);
+            return;
+        }
+        if (!QDir::setCurrent(QFileInfo(path.trimmed()).absolutePath()))
+            Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Dir_N_Existe")), true);
+        if (!QFileInfo(path).isFile())
+            Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Arq_N_Existe")), true);
+    } catch (const Consiste::EAbort &) {
+        ui->medArqOrig->setFocus();
+        throw;
+    }
+}
+
+void TfrmImportLanc::medArqOrigChange() {
+    records.cdsErro.EmptyDataSet();
+    sbtImportExport->setEnabled(false);
+}
+
+void TfrmImportLanc::panFiltroExit() {
+    Vd_ArqExcel(true);
+    PreparaImport();
+}
+
+void TfrmImportLanc::PreparaImport() {
+    sbtImportExport->setEnabled(false);
+    // The list is read from its first line, however the pass ended.
+    struct FromTheTop {
+        bco::ClientDataSet &errors;
+        ~FromTheTop() {
+            if (errors.Active())
+                errors.First();
+        }
+    } fromTheTop{records.cdsErro};
+    try {
+        pass_.Run(ui->medArqOrig->Text(), *this);
+    } catch (const bco::WorkbookError &error) {
+        // The file cannot be read as a workbook: the operator is told why, and nothing can be imported.
+        Consiste::MensErro(error.message(), true);
+    }
+    if (pass_.Importable()) {
+        sbtImportExport->setEnabled(true);
+        msgPadrao.ShowMsg(QStringLiteral("ARQ_OK"), bco::MsgKind::Confirmation, bco::MsgButton::Ok, 0);
+    }
+}
+
+void TfrmImportLanc::Started(int rows) {
+    hourglass_ = std::make_unique<bco::HourglassCursor>();
+    pgbProgresso->setRange(0, rows);
+    pgbProgresso->setValue(0);
+    pgbProgresso->setFormat(QStringLiteral("%v de %m linhas"));
+    pgbProgresso->setTextVisible(true);
+}
+
+void TfrmImportLanc::Advanced(int done) {
+    pgbProgresso->setValue(done);
+    // The bar and the count are seen moving while the pass runs on the operator's thread.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TfrmImportLanc::Finished() {
+    hourglass_.reset();
+}
+
+void TfrmImportLanc::sbtImportExportClick() {
+    bco::ActiveShowAvi(this, WorkAnimation);
+    try {
+        Vd_ArqExcel(true);
+        const SubmissionOutcome outcome = SubmitImport(
+            netLancContCorr, records, Ondrima::Operador(),
+            [this] { bco::ActiveShowAvi(this, WorkAnimation); }, [] { bco::DeactiveShowAvi(); });
+        if (!outcome.imported()) {
+            Cli_bco11100::EntryRecords &entry = records.entry;
+            Ondrima::LoadBPL(QStringLiteral("CTB10200"),
+                             bco::VariantList{outcome.company, QString(), entry.cdsLancContTemp.Data(),
+                                              entry.cdsRateio.Data(), entry.cdsErrosTemp.Data()});
+            throw Consiste::EAbort();
+        }
+        bco::DeactiveShowAvi();
+    } catch (...) {
+        bco::DeactiveShowAvi();
+        throw;
+    }
+    if (Cli_bco11100::EntryFormServices *entryForm = Cli_bco11100::OpenEntryForm())
+        entryForm->RefreshEntryList();
+    msgPadrao.ShowMsg(QStringLiteral("Importacao_OK"), bco::MsgKind::Information, bco::MsgButton::Ok, 0);
+    pgbProgresso->setValue(0);
+    sbtImportExport->setEnabled(false);
 }
 
 void CriaImportacao() {

@@ -4,7 +4,11 @@
 
 #include <QPointer>
 
+#include "framework/data/data_source.h"
+#include "framework/remote/net_connection.h"
 #include "framework/ui/forms/import_export_form.h"
+#include "import/import_pass.h"
+#include "import/import_records.h"
 
 namespace Ui {
 class frmImportLanc;
@@ -13,18 +17,44 @@ class frmImportLanc;
 // The spreadsheet import's unit.
 namespace Cli_bco11104 {
 
-// The import of entries from a workbook (screen BCO11104), a child window of the host.
-class TfrmImportLanc : public bco::TfrmPadrImportExport {
+// The import of entries from a workbook (screen BCO11104), a child window of the host. The operator names
+// the workbook (typed, or chosen in the file dialog); leaving the file panel checks the file and runs the
+// validation pass (ImportPass), whose every problem is listed by line in the error grid; a clean file with
+// rows enables the import, which sends its credits and debits (SubmitImport) and refreshes the entry form's
+// list.
+class TfrmImportLanc : public bco::TfrmPadrImportExport, private ImportProgress {
     Q_OBJECT
 public:
     explicit TfrmImportLanc(QWidget *parent = nullptr);
     ~TfrmImportLanc() override;
 
+    // The form's own connection to the application server.
+    bco::NetConnection netLancContCorr;
+    ImportRecords records;
+    bco::DataSource dtsErro;
+
+    void sbtImportExportClick() override;
+
 protected:
+    void FormCreate() override;
     void FormClose(bco::TCloseAction &action) override;
 
 private:
+    void btpArqOrigClick();
+    void medArqOrigChange();
+    void panFiltroExit();
+    // Checks the file named in medArqOrig: empty (refused when `required`), its folder, the file itself.
+    // Makes the file's folder the process's current folder. Aborts with the focus on medArqOrig.
+    void Vd_ArqExcel(bool required);
+    void PreparaImport();
+
+    void Started(int rows) override;
+    void Advanced(int done) override;
+    void Finished() override;
+
     std::unique_ptr<Ui::frmImportLanc> ui;
+    ImportPass pass_;
+    std::unique_ptr<bco::HourglassCursor> hourglass_;
 };
 
 extern QPointer<TfrmImportLanc> frmImportLanc;

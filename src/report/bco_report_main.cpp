@@ -16,8 +16,7 @@
 #include "framework/report/report_store.h"
 #include "framework/session/login_context.h"
 #include "framework/session/operator_lookups.h"
-#include "framework/session/server_login.h"
-#include "framework/session/session_settings.h"
+#include "framework/session/command_line_session.h"
 #include "framework/ui/report/report_designer_dialog.h"
 #include "framework/ui/report/report_painter.h"
 #include "framework/ui/report/report_progress.h"
@@ -27,8 +26,6 @@ using namespace bco;
 using namespace Cli_bco11101;
 
 namespace {
-
-const QString sharedConnection = QStringLiteral("adcGeral");
 
 // A refusal to run, with the message for whoever reads the log of the schedule.
 class RunError : public std::runtime_error {
@@ -50,7 +47,7 @@ int run(const QStringList &arguments) {
     parser.setApplicationDescription(
         QStringLiteral("Gera em PDF um relatório cadastrado, ou lista os relatórios de um código."));
     parser.addHelpOption();
-    SessionSettings::addOptions(parser);
+    CommandLineSession::addOptions(parser);
     const QCommandLineOption code(QStringLiteral("code"), QStringLiteral("Código do relatório (BCO111)."),
                                   QStringLiteral("codigo"));
     const QCommandLineOption title(QStringLiteral("title"), QStringLiteral("Título do relatório."),
@@ -79,24 +76,8 @@ int run(const QStringList &arguments) {
         throw SettingsError(QStringLiteral("Informe o título do relatório (--title) e o arquivo PDF (--pdf), "
                                            "ou peça a lista dos títulos (--list)."));
 
-    const SessionSettings settings = SessionSettings::read(parser, QDate::currentDate());
-    if (settings.databaseUrl.isEmpty())
-        throw SettingsError(
-            QStringLiteral(
-                "O banco de dados compartilhado não foi configurado (banco/url em %1, ou --database).")
-                .arg(settings.configFile));
-    const LoginOutcome login = logIn(settings.serverHost, settings.serverPort, settings.operatorCode,
-                                     settings.password, settings.serverSecurity);
-    if (!login.ok())
-        throw RunError(login.message);
-    try {
-        openDatabase(DatabaseUrl::parse(settings.databaseUrl), sharedConnection);
-    } catch (const std::exception &error) {
-        throw RunError(QStringLiteral("Não foi possível abrir o banco de dados compartilhado %1: %2")
-                           .arg(settings.databaseUrl, QString::fromUtf8(error.what())));
-    }
-    LoginContext context = sessionContext(settings, settings.operatorCode, login.token, sharedConnection);
-    ScopedLoginContext installed(context);
+    const CommandLineSession session(parser, QDate::currentDate());
+    const LoginContext &context = session.context();
 
     TReportDesignerDialog engine;
     engine.ReportCode = request.code;

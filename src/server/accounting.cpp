@@ -235,8 +235,18 @@ QString postAccounting(Sql &sql, const AccountingDraft &draft, const QString &op
                        const QString &reused) {
     const QString number =
         reused.isEmpty()
-            ? draft.company + formatNumber(drawNumbers(sql, Series::Accounting, draft.company, 1))
+            ? accountingNumber(draft.company, drawNumbers(sql, Series::Accounting, draft.company, 1))
             : reused;
+    postAccountingAs(sql, draft, operatorCode, number);
+    return number;
+}
+
+QString accountingNumber(const QString &company, qint64 drawn) {
+    return company + formatNumber(drawn);
+}
+
+void postAccountingAs(Sql &sql, const AccountingDraft &draft, const QString &operatorCode,
+                      const QString &number) {
     sql.execute(
         QStringLiteral("INSERT INTO LANCCONT (NRLANCCONT, CDEMPRESA, DTLANCCONT, CDHISTPADR, DSHISTCTB, "
                        "CDDOCUCONT, CDOPERADOR) VALUES (:numero, :empresa, :data, :historico, :texto, "
@@ -272,7 +282,6 @@ QString postAccounting(Sql &sql, const AccountingDraft &draft, const QString &op
              {QStringLiteral("centro"), orNull(share.costCentre)},
              {QStringLiteral("valor"), share.cents}});
     }
-    return number;
 }
 
 void removeAccounting(Sql &sql, const QString &number) {

@@ -147,6 +147,12 @@ AccountingDraft draftAccounting(Sql &sql, const EntryToAccount &entry);
 // knows why it writes it anyway (demo data of closed periods).
 QString postAccounting(Sql &sql, const AccountingDraft &draft, const QString &operatorCode,
                        const QString &number = QString());
+// The same under a number the caller drew (drawNumbers of Series::Accounting for the draft's company), for a
+// call that posts many entries and draws their numbers at once.
+void postAccountingAs(Sql &sql, const AccountingDraft &draft, const QString &operatorCode,
+                      const QString &number);
+// The number of an accounting entry: the company's code and the number drawn in its series.
+QString accountingNumber(const QString &company, qint64 drawn);
 
 // Removes the accounting entry `number` with its lines and apportionment; an empty number removes nothing.
 void removeAccounting(Sql &sql, const QString &number);

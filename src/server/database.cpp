@@ -243,11 +243,25 @@ struct Sql::SqliteStatement : SqlRow {
     SqliteStatement &operator=(const SqliteStatement &) = delete;
 
     void bind(const QString &name, const QVariant &value) {
-        const QByteArray key = (u':' + name).toUtf8();
-        const int index = sqlite3_bind_parameter_index(stmt, key.constData());
+        // Parameter names are short and ASCII: the key is spelt on the stack, since a call that writes
+        // thousands of rows binds hundreds of thousands of parameters.
+        char spelt[64];
+        QByteArray key;
+        const bool ascii = name.size() < qsizetype(sizeof spelt) - 1 &&
+                           std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; });
+        if (ascii) {
+            spelt[0] = ':';
+            for (qsizetype i = 0; i < name.size(); ++i)
+                spelt[i + 1] = static_cast<char>(name[i].unicode());
+            spelt[name.size() + 1] = '\0';
+        } else {
+            key = (u':' + name).toUtf8();
+        }
+        const int index = sqlite3_bind_parameter_index(stmt, ascii ? spelt : key.constData());
         if (index == 0)
             throw DatabaseError(
-                ("statement has no parameter " + key + ": " + sqlForMessage(sql).toUtf8()).toStdString());
+                ("statement has no parameter :" + name.toUtf8() + ": " + sqlForMessage(sql).toUtf8())
+                    .toStdString());
         int rc = SQLITE_OK;
         if (value.isNull()) {
             rc = sqlite3_bind_null(stmt, index);

@@ -82,6 +82,10 @@ CallOutcome Dispatcher::call(const QString &name, VariantList args, const QStrin
     return dispatch(name, token, [&args] { return std::move(args); });
 }
 
+bool Dispatcher::hasSession(const QString &token) {
+    return !token.isEmpty() && sessions_.operatorFor(pool_.forThisThread(), token).has_value();
+}
+
 std::optional<QString> Dispatcher::authorize(const Method &method, const QString &token,
                                              CallOutcome &outcome) {
     if (!method.needsSession)
@@ -185,15 +189,14 @@ CallOutcome Dispatcher::run(const Method &method, VariantList args, const QStrin
     return outcome;
 }
 
-namespace {
-
-// The token of "Authorization: Bearer <token>"; empty for anything else.
 QString bearerToken(const QString &authorization) {
     const QString scheme = QStringLiteral("Bearer ");
     if (!authorization.startsWith(scheme, Qt::CaseInsensitive))
         return {};
     return authorization.mid(scheme.size()).trimmed();
 }
+
+namespace {
 
 int httpStatus(CallOutcome::Status status) {
     switch (status) {

@@ -70,6 +70,9 @@ public:
     RpcResponse handle(const QString &method, const QString &authorization, QByteArrayView body);
 
     const MethodRegistry &methods() const { return methods_; }
+    SessionStore &sessions() { return sessions_; }
+    // Whether `token` opens a valid session (what a route checks before it decodes anything for the caller).
+    bool hasSession(const QString &token);
 
     // The log line of a request the transport refused before it reached a method (no route, a body over the
     // limit or not declared CBOR); `name` is the method the path names, or the path.
@@ -96,6 +99,9 @@ private:
 // sharing a database do not hand out the same one), the message the caller sees, and the details kept for
 // the log.
 CallOutcome serverFault(CallOutcome::Status status, const QString &detail);
+
+// The token of "Authorization: Bearer <token>"; empty for anything else.
+QString bearerToken(const QString &authorization);
 
 // Why the arguments do not fit the method, or an empty text when they do.
 QString checkArguments(const Method &method, const VariantList &args);

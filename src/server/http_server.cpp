@@ -9,12 +9,14 @@
 #include <sys/socket.h>
 
 #include "framework/remote/wire_codec.h"
+#include "server/batch_route.h"
 
 namespace bco::server {
 
 namespace {
 
 const char *RpcPattern = R"(/rpc/BCO11100\.rdmLancContCorr/([^/]+))";
+const char *BatchPattern = R"(/rpc-batch/BCO11100\.rdmLancContCorr)";
 
 QString statusMessage(int status, std::size_t bodyLimit) {
     switch (status) {
@@ -100,6 +102,17 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
         const RpcResponse answer = dispatcher_.handle(
             method, QString::fromStdString(request.get_header_value("Authorization")),
             QByteArrayView(request.body.data(), static_cast<qsizetype>(request.body.size())));
+        response.status = answer.status;
+        response.set_content(answer.body.toStdString(), CborContentType);
+    });
+    server_->Post(BatchPattern, [this](const httplib::Request &request, httplib::Response &response) {
+        const RpcResponse answer =
+            request.get_header_value("Content-Type").rfind(CborContentType, 0) != 0
+                ? RpcResponse{400, encodeError(QStringLiteral("the body must be declared %1")
+                                                   .arg(QString::fromLatin1(CborContentType)))}
+                : handleBatch(
+                      dispatcher_, QString::fromStdString(request.get_header_value("Authorization")),
+                      QByteArrayView(request.body.data(), static_cast<qsizetype>(request.body.size())));
         response.status = answer.status;
         response.set_content(answer.body.toStdString(), CborContentType);
     });

@@ -46,6 +46,7 @@ MethodRegistry allMethods() {
     addInsertionMethods(registry);
     addChangeMethods(registry);
     addDeletionMethods(registry);
+    addImportMethods(registry);
     return registry;
 }
 

@@ -28,6 +28,11 @@ private:
     QString message_;
 };
 
+// Refuses with the message; nothing the call wrote is kept.
+[[noreturn]] inline void refuse(const QString &message) {
+    throw Refusal(message);
+}
+
 // What a method may receive at one position. Text also takes null (an empty text) and Date takes null (no
 // date); Number takes an integer or a floating-point number; Any takes every variant (data packets, arrays).
 enum class ArgKind { Text, Date, Number, Boolean, Any };
@@ -112,6 +117,7 @@ void addEntryListMethods(MethodRegistry &registry);
 void addInsertionMethods(MethodRegistry &registry);
 void addChangeMethods(MethodRegistry &registry);
 void addDeletionMethods(MethodRegistry &registry);
+void addImportMethods(MethodRegistry &registry);
 
 // The statements GetLancamentos runs for one account (:conta) over a period (:inicio, :fim) with every value
 // and type: the credits', then the debits'. The benchmarks select the same rows through the database's own

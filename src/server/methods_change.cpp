@@ -3,7 +3,7 @@
 #include "server/access.h"
 #include "server/accounting.h"
 #include "server/entry_kinds.h"
-#include "server/entry_rules.h"
+#include "server/new_entries.h"
 #include "server/method_registry.h"
 #include "server/money.h"
 #include "server/result_rows.h"
@@ -14,10 +14,6 @@ namespace bco::server {
 namespace {
 
 using Kind = Column::Kind;
-
-[[noreturn]] void refuse(const QString &message) {
-    throw Refusal(message);
-}
 
 // GetVeri_Bol(account, credit): the discounted slips whose discount the credit is (CDFILIAL, NRLANBOLREC).
 Variant getVeriBol(CallContext &context, VariantList &args) {
@@ -281,7 +277,9 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     changed.description = arg(call.description).toText().left(40);
     const QString typedBranch = code(arg(call.typedBranch));
     const QString financialClass = code(arg(call.typeClass));
-    refuseUnknownCodes(sql, changed, typedBranch, financialClass);
+    NewEntryChecks checks(context);
+    checks.checkCodes(changed, typedBranch, financialClass);
+    checks.checkCostCentre(changed.costCentre);
     const QString cheque = call.cheque >= 0 ? code(arg(call.cheque)) : stored.cheque;
     if (cheque.size() > 6)
         refuse(QStringLiteral("Número de cheque inválido: \"%1\".").arg(cheque));
@@ -289,7 +287,7 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     const AccountingDraft draft = draftAccounting(sql, changed);
     if (!draft.errors.isEmpty())
         return answer(emptyResult(), draft, QString());
-    if (!kind.isCredit() && overBudget(sql, changed, stored.number))
+    if (!kind.isCredit() && !DebitBudget(sql, stored.account, stored.number).admit(changed))
         return answer(refusalResult(QStringLiteral("N_Pode_Lanc_Orca")), draft, QString());
 
     // The record lets go of its accounting entry before it is rewritten under the same number.

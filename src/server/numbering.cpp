@@ -68,16 +68,31 @@ qint64 drawNumbers(Sql &sql, Series series, const QString &key, int quantity) {
     return value - quantity + 1;
 }
 
+qint64 nextNumber(Sql &sql, Series series, const QString &key) {
+    // Incrementing by nothing takes the lock and answers the number after the last one drawn.
+    return drawNumbers(sql, series, key, 0);
+}
+
 bool wasDrawn(Sql &sql, Series series, const QString &key, const QString &number) {
-    if (number.size() != 10 ||
-        !std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }))
-        return false;
+    return isDrawnNumber(number, lastNumberDrawn(sql, series, key));
+}
+
+std::optional<qint64> lastNumberDrawn(Sql &sql, Series series, const QString &key) {
     const auto last = sql.scalar(
         QStringLiteral("SELECT NRULTIMO FROM NUMERACAO WHERE IDTIPONUM = :tipo AND CDCHAVE = :chave"),
         {{QStringLiteral("tipo"), QString::fromLatin1(tableOf(series).kind)},
          {QStringLiteral("chave"), key}});
+    if (!last)
+        return std::nullopt;
+    return last->toLongLong();
+}
+
+bool isDrawnNumber(const QString &number, std::optional<qint64> last) {
+    if (number.size() != 10 ||
+        !std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }))
+        return false;
     const qint64 value = number.toLongLong();
-    return last && value >= 1 && value <= last->toLongLong();
+    return last && value >= 1 && value <= *last;
 }
 
 } // namespace bco::server

@@ -40,4 +40,9 @@ DataPacket doneResult(const QString &text) {
     return rows;
 }
 
+void appendResultRow(DataPacket &result, const QString &code, const QString &text) {
+    result.appendValues({code, text.left(250), code == u"MSG" ? QStringLiteral("00") : QStringLiteral("01"),
+                         Variant(), Variant(), Variant()});
+}
+
 } // namespace bco::server

@@ -17,5 +17,7 @@ DataPacket emptyResult();
 DataPacket refusalResult(const QString &key, const QStringList &details = {});
 // What a successful call wrote.
 DataPacket doneResult(const QString &text);
+// Appends a row of any code (the import's "CTB" and "IGN" among them); only "MSG" refuses.
+void appendResultRow(DataPacket &result, const QString &code, const QString &text);
 
 } // namespace bco::server

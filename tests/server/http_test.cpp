@@ -86,8 +86,18 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
     EntryRequest credit{.kind = 'C'};
     EntryRequest debit{.kind = 'D', .value = 1.0};
     EntryRequest deleted{.kind = 'D', .value = 2.0};
-    const Insertion insertions[] = {insertion(credit, draw), insertion(debit, draw),
-                                    insertion(deleted, draw)};
+    EntryRequest importedCredit{.kind = 'C', .description = QStringLiteral("Importado")};
+    EntryRequest importedDebit{.kind = 'D', .value = 3.0, .description = QStringLiteral("Importado")};
+    std::vector<Insertion> insertions{insertion(credit, draw), insertion(debit, draw),
+                                      insertion(deleted, draw)};
+    // An import sends the records an insertion would, in its own two calls.
+    const Insertion credits = insertion(importedCredit, draw);
+    const Insertion debits = insertion(importedDebit, draw);
+    DataPacket movements(credits.args[8].packet().fields());
+    for (const Insertion *imported : {&credits, &debits})
+        movements.appendRow(imported->args[8].packet().row(0).values, RowState::Inserted);
+    insertions.push_back({QStringLiteral("setInsertImportCred"), {movements, credits.args[9], "DEMO"}});
+    insertions.push_back({QStringLiteral("setInsertImportDeb"), {movements, debits.args[9], "DEMO"}});
     for (const Insertion &entry : insertions) {
         SCOPED_TRACE(entry.method.toStdString());
         const HttpAnswer answer = call(entry.method.toLatin1().constData(), entry.args, token);
@@ -140,9 +150,9 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
         {"GetDeletaLanc", deletion(deleted)},
     };
     TestServer local(Backend::Sqlite, false);
-    EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + 2 + 2)
-        << "a method without a call here (the insertions are called above; Login and Logout have tests of "
-           "their own)";
+    EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + 4 + 2)
+        << "a method without a call here (the insertions and imports are called above; Login and Logout have "
+           "tests of their own)";
     for (const auto &c : calls) {
         SCOPED_TRACE(c.method);
         const HttpAnswer answer = call(c.method, c.args, token);
@@ -197,6 +207,49 @@ TEST_P(HttpTest, RefusesWithAClearErrorAndTheRightStatus) {
         } else {
             EXPECT_EQ(answer.answer.error, c.error);
         }
+    }
+}
+
+TEST_P(HttpTest, ABatchRunsEachCallAsIfItCameAloneInOrder) {
+    const QString token = login("DEMO");
+    const std::string path = batchPath(u"BCO11100.rdmLancContCorr").toStdString();
+    const auto post = [&](const std::string &body, const QString &as) {
+        httplib::Headers headers;
+        if (!as.isEmpty())
+            headers.emplace("Authorization", "Bearer " + as.toStdString());
+        return client->Post(path, headers, body, CborContentType);
+    };
+    const std::string body = encodeBatchRequest({{QStringLiteral("getPrxMovBancario"), {"001", "1"}},
+                                                 {QStringLiteral("getSaldoDia"), {"004", QDate()}},
+                                                 {QStringLiteral("getPrxMovBancario"), {"001", "1"}}})
+                                 .toStdString();
+    const auto answered = post(body, token);
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(answered->status, 200);
+    const std::vector<WireAnswer> answers = decodeBatchAnswer(
+        QByteArrayView(answered->body.data(), static_cast<qsizetype>(answered->body.size())));
+    ASSERT_EQ(answers.size(), 3u);
+    EXPECT_TRUE(answers[0].ok);
+    EXPECT_FALSE(answers[1].ok) << "a refused call does not stop the others";
+    EXPECT_EQ(answers[1].error, QStringLiteral("Data deve ser informada."));
+    ASSERT_TRUE(answers[2].ok);
+    EXPECT_EQ(answers[2].result.toText().toLongLong(), answers[0].result.toText().toLongLong() + 1)
+        << "the calls ran in their order, each committed";
+
+    const struct {
+        const char *name;
+        std::string body;
+        QString token;
+        int status;
+    } refused[] = {
+        {"no session", body, QString(), 401},
+        {"a body that is not a batch", encodeRequest({"001", "1"}).toStdString(), token, 400},
+    };
+    for (const auto &r : refused) {
+        SCOPED_TRACE(r.name);
+        const auto answer = post(r.body, r.token);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->status, r.status);
     }
 }
 

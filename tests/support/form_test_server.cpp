@@ -148,6 +148,18 @@ QString InProcessServer::logIn(const QString &operatorCode, const QString &passw
     return answer.payload().toText();
 }
 
+LoginContext demoLoginContext(const InProcessServer &server, const QString &databaseConnection) {
+    LoginContext context;
+    context.operatorCode = QStringLiteral("DEMO");
+    context.processingBranch = QStringLiteral("0101");
+    context.processingDate = formTestDate;
+    context.serverHost = server.host();
+    context.serverPort = server.port();
+    context.sessionToken = server.logIn(QStringLiteral("DEMO"), QStringLiteral("demo"));
+    context.databaseConnection = databaseConnection;
+    return context;
+}
+
 namespace seed {
 
 void execute(QSqlDatabase database, const QString &sql) {

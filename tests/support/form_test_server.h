@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "framework/data/database_url.h"
+#include "framework/session/login_context.h"
 
 // What the form tests and the form benchmarks stand on: the real application server run inside the
 // process over a SQLite file, and rows seeded into that file. Nothing here depends on a test framework, so
@@ -42,6 +43,10 @@ private:
     struct Running;
     std::unique_ptr<Running> running_;
 };
+
+// The login context of a session of the demo operator DEMO on `server` (processing branch 0101 on
+// formTestDate), its local queries on the shared connection named `databaseConnection`.
+LoginContext demoLoginContext(const InProcessServer &server, const QString &databaseConnection);
 
 // Rows a test adds to a database beside (or instead of) the demo data, written with plain SQL.
 namespace seed {

@@ -7,6 +7,12 @@ programs use: python3-xlwt (.xls), python3-openpyxl (.xlsx) and python3-odf (.od
     write_workbooks.py --entries ROWS PATH...
         writes ROWS import entries (headings, then rows with a date cell in Data) to each path, in the
         format its extension names
+    write_workbooks.py --clean-entries ROWS PATH...
+        the same, but entries that the demo data accepts whole: dates of an open accounting period, known
+        accounts, branches and types within their budgets, and no two alike
+    write_workbooks.py --demo-import DATE PATH
+        a small import for the demo database counted from DATE (YYYY-MM-DD): credits and debits of that
+        day on accounts of two companies, one for a customer and one for a supplier, that import whole
 
 A description is {"workbooks": [workbook, ...]}; a workbook is
     {"path": ..., "format": "xls" | "xlsx" | "ods", "date1904": false,
@@ -416,12 +422,42 @@ def entries_workbook(path, rows):
     return {"path": path, "format": path.rsplit(".", 1)[1], "sheets": [{"name": "Plan1", "rows": lines}]}
 
 
+def clean_entries_workbook(path, rows):
+    first = datetime.date(2024, 3, 1)
+    places = [("001", "0101"), ("002", "0102"), ("004", "0201")]
+    lines = [HEADINGS]
+    for i in range(rows):
+        account, branch = places[i % len(places)]
+        credit = i % 2 == 0
+        lines.append([{"date": (first + datetime.timedelta(days=i % 20)).isoformat()}, account, branch,
+                      "C" if credit else "D", "0001" if credit else "0002", "Lançamento importado %d" % (i % 997),
+                      round(10 + (i % 100000) / 100, 2), str(100000 + i), None, None])
+    return {"path": path, "format": path.rsplit(".", 1)[1], "sheets": [{"name": "Plan1", "rows": lines}]}
+
+
+def demo_import_workbook(day, path):
+    date = {"date": day}
+    lines = [HEADINGS,
+             [date, "001", "0101", "C", "0001", "Depósito da loja", 1520.35, "IMP-001", None, None],
+             [date, "001", "0101", "C", "0002", "", "2.480,00", "IMP-002", "CLI0001", None],
+             [date, "001", "0102", "D", "0002", "Pagamento de mercadorias", "1,250.90", "IMP-003", None, "FOR0001"],
+             [date, "002", "0101", "C", "0005", "Transferência da matriz", 5000, "IMP-004", None, None],
+             None,
+             [date, "004", "0201", "D", "0010", "Despesas diversas", "89,90", "IMP-005", None, None],
+             [date, "004", "0201", "C", "0001", "Depósito da fábrica", 730, "IMP-006", None, None]]
+    return {"path": path, "format": path.rsplit(".", 1)[1], "sheets": [{"name": "Plan1", "rows": lines}]}
+
+
 WRITERS = {"xls": write_xls, "xlsx": write_xlsx, "ods": write_ods}
 
 
 def main(arguments):
     if arguments[:1] == ["--entries"]:
         workbooks = [entries_workbook(path, int(arguments[1])) for path in arguments[2:]]
+    elif arguments[:1] == ["--demo-import"]:
+        workbooks = [demo_import_workbook(arguments[1], arguments[2])]
+    elif arguments[:1] == ["--clean-entries"]:
+        workbooks = [clean_entries_workbook(path, int(arguments[1])) for path in arguments[2:]]
     else:
         with open(arguments[0], encoding="utf-8") as description:
             workbooks = json.load(description)["workbooks"]

@@ -165,17 +165,87 @@ RemoteResult NetConnection::Call(const QString &method, const VariantList &args)
     return Call(method, copy);
 }
 
+// Sends one request body to `path` and answers the answer's body, or the failure (already a RemoteResult,
+// or thrown with ThrowException) naming `what` was called.
+std::optional<std::string> NetConnection::exchange(const QByteArray &path, const QByteArray &body,
+                                                   const QString &what, RemoteResult &failed) {
+    if (!client_) {
+        if (!pendingFailure_.isEmpty()) {
+            failed = failure(std::exchange(pendingFailure_, {}));
+            return std::nullopt;
+        }
+        Open();
+        if (!client_) {
+            failed = failure(std::exchange(pendingFailure_, {}));
+            return std::nullopt;
+        }
+    }
+    httplib::Headers headers;
+    if (!bearerToken_.isEmpty())
+        headers.emplace("Authorization", "Bearer " + bearerToken_.toStdString());
+    httplib::Result response = client_->http->Post(path.toStdString(), headers, body.constData(),
+                                                   static_cast<size_t>(body.size()), CborContentType);
+    if (!response) {
+        failed = failure(QStringLiteral("the call of %1 to the application server at %2 failed: %3")
+                             .arg(what, address(), describe(response.error())));
+        return std::nullopt;
+    }
+    const std::string contentType = response->get_header_value("Content-Type");
+    const bool cbor = contentType.rfind(CborContentType, 0) == 0;
+    if (response->status == 200 && cbor)
+        return std::move(response->body);
+    // A refusal by status still carries the server's message when it is one of ours; a failure of the
+    // server carries only the number of its incident, which the server's log explains.
+    std::optional<WireAnswer> answer;
+    if (cbor) {
+        try {
+            answer = decodeAnswer(
+                QByteArrayView(response->body.data(), static_cast<qsizetype>(response->body.size())));
+        } catch (const DecodeError &) {
+        }
+    }
+    if (response->status == 500)
+        failed =
+            failure(answer && !answer->incident.isEmpty()
+                        ? QStringLiteral("O servidor de aplicação falhou ao executar %1 (ocorrência %2). "
+                                         "Informe o número da ocorrência ao responsável pelo sistema.")
+                              .arg(what, answer->incident)
+                        : QStringLiteral("O servidor de aplicação falhou ao executar %1.").arg(what));
+    else if (response->status != 200)
+        failed = failure(answer && !answer->ok && !answer->error.isEmpty()
+                             ? answer->error
+                             : statusMessage(response->status, what));
+    else
+        failed =
+            failure(QStringLiteral("the application server sent a malformed answer to the call of %1: its "
+                                   "content type is \"%2\"")
+                        .arg(what, QString::fromStdString(contentType)));
+    return std::nullopt;
+}
+
+RemoteResult NetConnection::answered(const QString &method, WireAnswer &answer, VariantList &args) const {
+    if (!answer.ok && !answer.error.isEmpty())
+        return failure(answer.error);
+    if (!answer.ok)
+        return failure(!answer.incident.isEmpty()
+                           ? QStringLiteral("O servidor de aplicação falhou ao executar %1 (ocorrência %2). "
+                                            "Informe o número da ocorrência ao responsável pelo sistema.")
+                                 .arg(method, answer.incident)
+                           : QStringLiteral("the method %1 failed without a message").arg(method));
+    // A shorter or longer list would shift every by-reference argument the caller reads back.
+    if (answer.args.size() != args.size())
+        return failure(
+            QStringLiteral("the application server answered %1 arguments to the call of %2 with %3")
+                .arg(answer.args.size())
+                .arg(method)
+                .arg(args.size()));
+    args = std::move(answer.args);
+    return RemoteResult::success(std::move(answer.result));
+}
+
 RemoteResult NetConnection::Call(const QString &method, VariantList &args) {
     if (!isMethodName(method))
         return failure(QStringLiteral("\"%1\" is not a method name").arg(method));
-    if (!client_) {
-        if (!pendingFailure_.isEmpty())
-            return failure(std::exchange(pendingFailure_, {}));
-        Open();
-        if (!client_)
-            return failure(std::exchange(pendingFailure_, {}));
-    }
-
     QByteArray body;
     try {
         body = encodeRequest(args);
@@ -183,57 +253,65 @@ RemoteResult NetConnection::Call(const QString &method, VariantList &args) {
         return failure(QStringLiteral("the arguments of %1 cannot be sent: %2")
                            .arg(method, QString::fromUtf8(error.what())));
     }
-    httplib::Headers headers;
-    if (!bearerToken_.isEmpty())
-        headers.emplace("Authorization", "Bearer " + bearerToken_.toStdString());
-    const httplib::Result response =
-        client_->http->Post(rpcPath(serverName_, method).toStdString(), headers, body.constData(),
-                            static_cast<size_t>(body.size()), CborContentType);
-    if (!response)
-        return failure(QStringLiteral("the call of %1 to the application server at %2 failed: %3")
-                           .arg(method, address(), describe(response.error())));
-
-    const std::string contentType = response->get_header_value("Content-Type");
-    std::optional<WireAnswer> answer;
-    QString malformed = QStringLiteral("its content type is \"%1\"").arg(QString::fromStdString(contentType));
-    if (contentType.rfind(CborContentType, 0) == 0) {
-        try {
-            answer = decodeAnswer(
-                QByteArrayView(response->body.data(), static_cast<qsizetype>(response->body.size())));
-        } catch (const DecodeError &error) {
-            malformed = QString::fromStdString(error.what());
-        }
-    }
-
-    if (response->status == 500)
-        return failure(
-            answer && !answer->incident.isEmpty()
-                ? QStringLiteral(
-                      "O servidor de aplicação falhou ao executar %1 (ocorrência %2). Informe o número "
-                      "da ocorrência ao responsável pelo sistema.")
-                      .arg(method, answer->incident)
-                : QStringLiteral("O servidor de aplicação falhou ao executar %1.").arg(method));
-    if (response->status != 200) {
-        if (answer && !answer->ok && !answer->error.isEmpty())
-            return failure(answer->error);
-        return failure(statusMessage(response->status, method));
-    }
-    if (!answer)
+    RemoteResult failed = RemoteResult::failure({});
+    const std::optional<std::string> reply = exchange(rpcPath(serverName_, method), body, method, failed);
+    if (!reply)
+        return failed;
+    WireAnswer answer;
+    try {
+        answer = decodeAnswer(QByteArrayView(reply->data(), static_cast<qsizetype>(reply->size())));
+    } catch (const DecodeError &error) {
         return failure(QStringLiteral("the application server sent a malformed answer to the call of %1: %2")
-                           .arg(method, malformed));
-    if (!answer->ok)
-        return failure(answer->error.isEmpty()
-                           ? QStringLiteral("the method %1 failed without a message").arg(method)
-                           : answer->error);
-    // A shorter or longer list would shift every by-reference argument the caller reads back.
-    if (answer->args.size() != args.size())
-        return failure(
-            QStringLiteral("the application server answered %1 arguments to the call of %2 with %3")
-                .arg(answer->args.size())
-                .arg(method)
-                .arg(args.size()));
-    args = std::move(answer->args);
-    return RemoteResult::success(std::move(answer->result));
+                           .arg(method, QString::fromStdString(error.what())));
+    }
+    return answered(method, answer, args);
+}
+
+std::vector<RemoteResult> NetConnection::CallBatch(std::vector<BatchCall> &calls) {
+    std::vector<RemoteResult> results;
+    results.reserve(calls.size());
+    const auto allFail = [&](const RemoteResult &failed) {
+        results.assign(calls.size(), failed);
+        return results;
+    };
+    if (calls.empty())
+        return results;
+    std::vector<WireCall> wire;
+    wire.reserve(calls.size());
+    for (const BatchCall &call : calls) {
+        if (!isMethodName(call.method))
+            return allFail(failure(QStringLiteral("\"%1\" is not a method name").arg(call.method)));
+        wire.push_back({call.method, call.args});
+    }
+    const QString what =
+        QStringLiteral("%1 (and %2 more calls)").arg(calls.front().method).arg(calls.size() - 1);
+    QByteArray body;
+    try {
+        body = encodeBatchRequest(wire);
+    } catch (const std::invalid_argument &error) {
+        return allFail(failure(QStringLiteral("the arguments of %1 cannot be sent: %2")
+                                   .arg(what, QString::fromUtf8(error.what()))));
+    }
+    RemoteResult failed = RemoteResult::failure({});
+    const std::optional<std::string> reply = exchange(batchPath(serverName_), body, what, failed);
+    if (!reply)
+        return allFail(failed);
+    std::vector<WireAnswer> answers;
+    try {
+        answers = decodeBatchAnswer(QByteArrayView(reply->data(), static_cast<qsizetype>(reply->size())));
+    } catch (const DecodeError &error) {
+        return allFail(
+            failure(QStringLiteral("the application server sent a malformed answer to the call of %1: %2")
+                        .arg(what, QString::fromStdString(error.what()))));
+    }
+    if (answers.size() != calls.size())
+        return allFail(failure(QStringLiteral("the application server answered %1 calls of the %2 of %3")
+                                   .arg(answers.size())
+                                   .arg(calls.size())
+                                   .arg(what)));
+    for (size_t i = 0; i < calls.size(); ++i)
+        results.push_back(answered(calls[i].method, answers[i], calls[i].args));
+    return results;
 }
 
 } // namespace bco

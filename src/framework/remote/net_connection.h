@@ -2,12 +2,16 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <QString>
 
 #include "framework/data/variant.h"
 #include "framework/remote/remote_result.h"
+#include "framework/remote/wire_codec.h"
 
 namespace bco {
 
@@ -76,10 +80,23 @@ public:
     RemoteResult Call(const QString &method, VariantList &&args = {});
     RemoteResult Call(const QString &method, const VariantList &args);
 
+    // Several calls sent together in one request and answered in their order, each still a call of its own
+    // on the server (its own transaction and its own failure): what saves the trips of a long run of calls.
+    // Answers one result per call; each call's `args` becomes what its answer carried. A failure of the
+    // request itself is every call's failure.
+    struct BatchCall {
+        QString method;
+        VariantList args;
+    };
+    std::vector<RemoteResult> CallBatch(std::vector<BatchCall> &calls);
+
 private:
     struct Client;
 
     RemoteResult failure(const QString &message) const;
+    std::optional<std::string> exchange(const QByteArray &path, const QByteArray &body, const QString &what,
+                                        RemoteResult &failed);
+    RemoteResult answered(const QString &method, WireAnswer &answer, VariantList &args) const;
     QString address() const;
 
     QString serverName_ = QStringLiteral("BCO11100.rdmLancContCorr");

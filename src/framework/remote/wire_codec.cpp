@@ -41,18 +41,17 @@ VariantList decodeRequest(QByteArrayView body, const DecodeLimits &limits) {
     return std::move(request.array());
 }
 
-QByteArray encodeAnswer(const Variant &result, const VariantList &args) {
-    CborWriter writer;
+namespace {
+
+void writeAnswer(CborWriter &writer, const Variant &result, const VariantList &args) {
     writer.startMap(2);
     writeKey(writer, ResultKey);
     writeVariant(writer, result);
     writeKey(writer, ArgsKey);
     writeArgs(writer, args);
-    return writer.take();
 }
 
-QByteArray encodeError(const QString &message, const QString &incident) {
-    CborWriter writer;
+void writeError(CborWriter &writer, const QString &message, const QString &incident) {
     writer.startMap(incident.isEmpty() ? 1 : 2);
     writeKey(writer, ErrorKey);
     writer.append(message);
@@ -60,11 +59,9 @@ QByteArray encodeError(const QString &message, const QString &incident) {
         writeKey(writer, IncidentKey);
         writer.append(incident);
     }
-    return writer.take();
 }
 
-WireAnswer decodeAnswer(QByteArrayView body, const DecodeLimits &limits) {
-    VariantReader reader(body, limits);
+WireAnswer readAnswer(VariantReader &reader) {
     WireAnswer answer;
     bool hasResult = false, hasArgs = false, hasError = false, hasIncident = false;
     const auto once = [&reader](bool &seen, const char *key) {
@@ -96,11 +93,90 @@ WireAnswer decodeAnswer(QByteArrayView body, const DecodeLimits &limits) {
         }
     }
     reader.leaveContainer("answer");
-    reader.expectEnd();
     if (hasError == (hasResult || hasArgs) || hasResult != hasArgs || (hasIncident && !hasError))
         throw DecodeError("an answer holds result and args, or error alone (with an incident number)");
     answer.ok = !hasError;
     return answer;
+}
+
+} // namespace
+
+QByteArray encodeAnswer(const Variant &result, const VariantList &args) {
+    CborWriter writer;
+    writeAnswer(writer, result, args);
+    return writer.take();
+}
+
+QByteArray encodeError(const QString &message, const QString &incident) {
+    CborWriter writer;
+    writeError(writer, message, incident);
+    return writer.take();
+}
+
+WireAnswer decodeAnswer(QByteArrayView body, const DecodeLimits &limits) {
+    VariantReader reader(body, limits);
+    WireAnswer answer = readAnswer(reader);
+    reader.expectEnd();
+    return answer;
+}
+
+QByteArray batchPath(QStringView serverName) {
+    return QStringLiteral("/rpc-batch/%1").arg(serverName).toUtf8();
+}
+
+QByteArray encodeBatchRequest(const std::vector<WireCall> &calls) {
+    CborWriter writer;
+    writer.startArray(static_cast<quint64>(calls.size()));
+    for (const WireCall &call : calls) {
+        writer.startArray(2);
+        writer.append(call.method);
+        writeArgs(writer, call.args);
+    }
+    return writer.take();
+}
+
+std::vector<WireCall> decodeBatchRequest(QByteArrayView body, const DecodeLimits &limits) {
+    VariantReader reader(body, limits);
+    std::vector<WireCall> calls;
+    reader.enterArray("batch");
+    while (reader.hasNext()) {
+        reader.enterArray("call");
+        WireCall call;
+        call.method = reader.readText("method name");
+        Variant args = reader.readVariant(2);
+        if (!args.isArray())
+            reader.fail(QStringLiteral("a call's arguments must be an array, found %1")
+                            .arg(QLatin1StringView(Variant::typeName(args.type()))));
+        call.args = std::move(args.array());
+        reader.leaveContainer("call");
+        calls.push_back(std::move(call));
+    }
+    reader.leaveContainer("batch");
+    reader.expectEnd();
+    return calls;
+}
+
+QByteArray encodeBatchAnswer(const std::vector<WireAnswer> &answers) {
+    CborWriter writer;
+    writer.startArray(static_cast<quint64>(answers.size()));
+    for (const WireAnswer &answer : answers) {
+        if (answer.ok)
+            writeAnswer(writer, answer.result, answer.args);
+        else
+            writeError(writer, answer.error, answer.incident);
+    }
+    return writer.take();
+}
+
+std::vector<WireAnswer> decodeBatchAnswer(QByteArrayView body, const DecodeLimits &limits) {
+    VariantReader reader(body, limits);
+    std::vector<WireAnswer> answers;
+    reader.enterArray("batch answer");
+    while (reader.hasNext())
+        answers.push_back(readAnswer(reader));
+    reader.leaveContainer("batch answer");
+    reader.expectEnd();
+    return answers;
 }
 
 } // namespace bco

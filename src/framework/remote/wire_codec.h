@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -34,5 +36,21 @@ QByteArray encodeAnswer(const Variant &result, const VariantList &args);
 QByteArray encodeError(const QString &message, const QString &incident = {});
 // Throws DecodeError unless the body is a map of result and args, or of error (and incident).
 WireAnswer decodeAnswer(QByteArrayView body, const DecodeLimits &limits = {});
+
+// Several calls in one request, to "/rpc-batch/<server name>": a CBOR array of calls, each the array of the
+// method's name and the array of its arguments; answered by the array of the calls' answers in their order,
+// each as a single call's answer is. Each call is still a call of its own (its own transaction, its own
+// failure), so a batch saves only the trips.
+struct WireCall {
+    QString method;
+    VariantList args;
+};
+QByteArray batchPath(QStringView serverName);
+QByteArray encodeBatchRequest(const std::vector<WireCall> &calls);
+// Throws DecodeError for anything but an array of [method, arguments] pairs.
+std::vector<WireCall> decodeBatchRequest(QByteArrayView body, const DecodeLimits &limits = {});
+QByteArray encodeBatchAnswer(const std::vector<WireAnswer> &answers);
+// Throws DecodeError unless the body is an array of answers.
+std::vector<WireAnswer> decodeBatchAnswer(QByteArrayView body, const DecodeLimits &limits = {});
 
 } // namespace bco

@@ -1,0 +1,181 @@
+// bco-import: the spreadsheet import without a window, for automation. It runs the import form's own
+// validation pass (ImportPass) and submission (SubmitImport) in the host's session, so that a file gives the
+// same error list here and on the screen.
+
+#include <cstdio>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+
+#include "framework/checks/consiste.h"
+#include "framework/remote/net_connection.h"
+#include "framework/session/shared_database.h"
+#include "framework/session/command_line_session.h"
+#include "import/import_messages.h"
+#include "import/import_pass.h"
+#include "import/import_submission.h"
+#include "import/workbook_error.h"
+
+using namespace Cli_bco11104;
+
+namespace {
+
+enum ExitCode { Imported = 0, FileHasErrors = 1, CannotRun = 2 };
+
+const char helpText[] =
+    "Uso: bco-import [--check] [opções da sessão] ARQUIVO\n"
+    "\n"
+    "Importa os lançamentos de conta corrente da planilha ARQUIVO (.xls, .xlsx ou .ods; aba Plan1, uma\n"
+    "linha de títulos: Data, Conta Corrente, Filial, Forma, Tipo, Descrição, Valor, Documento, Cliente,\n"
+    "Fornecedor) com as mesmas verificações da tela de importação (BCO11104).\n"
+    "\n"
+    "Com erros, escreve a lista de erros, um por linha: o número da linha da planilha, uma tabulação e a\n"
+    "mensagem; nada é gravado. Sem erros, grava os créditos e os débitos e diz quantos foram importados.\n"
+    "\n"
+    "  --check              só verifica o arquivo, sem gravar nada\n"
+    "  --config ARQUIVO     arquivo de configuração do hospedeiro (padrão ~/.config/bco/bco-host.ini)\n"
+    "  --operator CODIGO    operador; a senha vem da variável de ambiente BCO_PASSWORD (ou de\n"
+    "                       --password, que outros usuários da máquina podem ver)\n"
+    "  --branch FILIAL      filial de processamento\n"
+    "  --date DATA          data de processamento (dd/mm/aaaa)\n"
+    "  --server-host HOST   endereço do servidor de aplicação\n"
+    "  --server-port PORTA  porta do servidor de aplicação\n"
+    "  --server-tls         fala com o servidor por HTTPS (--server-ca ARQUIVO: a autoridade dele)\n"
+    "  --database URL       banco de dados compartilhado (sqlite:ARQUIVO ou postgresql://...)\n"
+    "  --help               esta ajuda\n"
+    "\n"
+    "Situação de saída: 0 quando o arquivo foi importado inteiro (com --check: quando não tem erros);\n"
+    "1 quando o arquivo tem erros, não tem lançamentos ou os lançamentos não podem ser contabilizados;\n"
+    "2 quando o arquivo não pode ser lido, a sessão não pode ser aberta ou o servidor recusou a operação.\n";
+
+void write(std::FILE *stream, const QString &text) {
+    std::fputs(text.toUtf8().constData(), stream);
+    std::fputc('\n', stream);
+}
+
+// Notices of the framework (a server failure that CheckResultServ reports) go to the standard error.
+class PrintedMessages final : public bco::MessageDialogs {
+public:
+    bco::MsgButton show(bco::MsgKind, const QString &text, bco::MsgButtons, const QString &,
+                        const QString &details) override {
+        write(stderr, details.isEmpty() ? text : text + u'\n' + details);
+        return bco::MsgButton::Ok;
+    }
+};
+
+class Unwatched final : public ImportProgress {
+public:
+    void Started(int) override {}
+    void Advanced(int) override {}
+    void Finished() override {}
+};
+
+void printErrors(const bco::ClientDataSet &errors) {
+    for (int row = 0; row < errors.RecordCount(); ++row) {
+        const bco::ClientDataSet::ActiveRowScope at(errors, row);
+        write(stdout,
+              errors.FieldByName(u"NRLINHA").AsString() + u'\t' + errors.FieldByName(u"DSERRO").AsString());
+    }
+}
+
+// The entries the server could not account, each by the line it came from.
+void printAccountingErrors(const bco::ClientDataSet &result, const ImportPass &pass) {
+    static const QRegularExpression movement(QStringLiteral("^Movimento (\\d+): (.*)$"));
+    for (int row = 0; row < result.RecordCount(); ++row) {
+        const bco::ClientDataSet::ActiveRowScope at(result, row);
+        if (result.FieldByName(u"CDRESULT").AsString() != u"CTB")
+            continue;
+        const QString text = result.FieldByName(u"DSRESULT").AsString();
+        const QRegularExpressionMatch match = movement.match(text);
+        write(
+            stdout,
+            match.hasMatch()
+                ? QStringLiteral("%1\t%2").arg(pass.LineOfMovement(match.captured(1))).arg(match.captured(2))
+                : QStringLiteral("0\t%1").arg(text));
+    }
+}
+
+int run() {
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const QCommandLineOption help(QStringLiteral("help"));
+    const QCommandLineOption check(QStringLiteral("check"));
+    parser.addOptions({help, check});
+    bco::CommandLineSession::addOptions(parser);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        write(stderr, parser.errorText());
+        return CannotRun;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(helpText, stdout);
+        return Imported;
+    }
+    if (parser.positionalArguments().size() != 1) {
+        write(stderr, QStringLiteral("Informe um arquivo (bco-import --help mostra o uso)."));
+        return CannotRun;
+    }
+    const QString path = parser.positionalArguments().first();
+    if (!QFileInfo(path).isFile()) {
+        write(stderr, QStringLiteral("Arquivo não existe: %1").arg(path));
+        return CannotRun;
+    }
+
+    PrintedMessages messages;
+    bco::ScopedMessageDialogs installedMessages(messages);
+    try {
+        const bco::CommandLineSession session(parser, QDate::currentDate());
+        bco::NetConnection server;
+        server.SetBeforeConnect(
+            [](bco::NetConnection &connection) { Ondrima::PrepareConnection(connection); });
+        server.Open();
+        bco::TMessages catalogue;
+        AddImportMessages(catalogue);
+        ImportRecords records([] { return dtmDBGeral::adcGeral(); });
+        records.Open();
+        ImportPass pass(server, catalogue, records);
+        Unwatched unwatched;
+        pass.Run(path, unwatched);
+        if (!records.cdsErro.IsEmpty()) {
+            printErrors(records.cdsErro);
+            return FileHasErrors;
+        }
+        if (!pass.Importable()) {
+            write(stderr, QStringLiteral("O arquivo não tem lançamentos."));
+            return FileHasErrors;
+        }
+        const int credits = records.entry.cdsCredito.Active() ? records.entry.cdsCredito.RecordCount() : 0;
+        const int debits = records.entry.cdsDebito.Active() ? records.entry.cdsDebito.RecordCount() : 0;
+        if (parser.isSet(check)) {
+            write(
+                stdout,
+                QStringLiteral("Arquivo sem erros: %1 crédito(s) e %2 débito(s).").arg(credits).arg(debits));
+            return Imported;
+        }
+        const SubmissionOutcome outcome = SubmitImport(server, records, session.context().operatorCode);
+        if (!outcome.imported()) {
+            printAccountingErrors(records.entry.cdsResult, pass);
+            return FileHasErrors;
+        }
+        write(stdout, QStringLiteral("Importados %1 crédito(s) e %2 débito(s).").arg(credits).arg(debits));
+        return Imported;
+    } catch (const bco::WorkbookError &error) {
+        write(stderr, error.message());
+    } catch (const Consiste::EAbort &) {
+        // CheckResultServ has written the server's message.
+    } catch (const std::exception &error) {
+        write(stderr, QString::fromUtf8(error.what()));
+    }
+    return CannotRun;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("bco-import"));
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    return run();
+}

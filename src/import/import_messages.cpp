@@ -1,0 +1,32 @@
+#include "import/import_messages.h"
+
+namespace Cli_bco11104 {
+
+void AddImportMessages(bco::TMessages &catalogue) {
+    static const char *const rows[] = {
+        "Arq_NI|Arquivo origem deve ser informado.",
+        "Dir_N_Existe|Diretório não existe.",
+        "Arq_N_Existe|Arquivo não existe.",
+        "ContCorr_NCAD|Conta Corrente não cadastrada.",
+        "Filial_Inv|Fillial não cadastrada ou não relacionada a empresa da conta corrente.",
+        "Forma_Inv|Forma de Lançamento Inválida. Informar \"C\" para Crédito ou \"D\" para Débito.",
+        "TpCred_Inv|Tipo de Crédito não cadastrado.",
+        "TpDeb_Inv|Tipo de Débito não cadastrado.",
+        "Valor_Inf|Valor deve ser maior que zero.",
+        "Doc_Inv|Tamanho máximo do documento permitido igual a dez caracteres.",
+        "Clie_Forn_Inv|Cliente e Fornecedor não podem estar ambos preenchidos para o mesmo lançamento.",
+        "Fornecedor_n_cad|Fornecedor não cadastrado.",
+        "Cliente_NCAD|Cliente não cadastrado.",
+        "Desc_Inv|Tamanho máximo da descrição permitido igual a quarenta caracteres.",
+        "Lanc_Ja_Cad|Lançamento já cadastrado.",
+        "ARQ_OK|Não foram encontrados erros. Arquivo pode ser importado.",
+        "Importacao_OK|Importação realizada com sucesso.",
+        // A cell the pass cannot read as it needs is a problem of its row, like any other.
+        "Valor_Inv|Valor não é um número.",
+        "Data_Inv|Data inválida.",
+    };
+    for (const char *row : rows)
+        catalogue.add(QString::fromUtf8(row));
+}
+
+} // namespace Cli_bco11104

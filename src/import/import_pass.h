@@ -1,0 +1,137 @@
+#pragma once
+
+#include <future>
+#include <map>
+#include <set>
+#include <vector>
+
+#include <QDate>
+#include <QString>
+
+#include "framework/checks/messages.h"
+#include "framework/remote/net_connection.h"
+#include "import/import_records.h"
+#include "import/workbook_cell.h"
+
+namespace Cli_bco11104 {
+
+// What a validation pass tells whoever watches it: the form moves its progress bar and shows the hourglass;
+// the command line shows nothing.
+class ImportProgress {
+public:
+    virtual ~ImportProgress() = default;
+    // The pass starts over `rows` selected rows.
+    virtual void Started(int rows) = 0;
+    // `done` rows have been checked.
+    virtual void Advanced(int done) = 0;
+    // The pass ended, or stopped on a failure.
+    virtual void Finished() = 0;
+};
+
+// One row of the workbook as the pass reads it before anything is sent: its values converted once, and the
+// problems that need nothing of the server, by the step that finds them.
+struct PreRecord {
+    int line = 0;
+    QDate date;               // null when the Data cell holds no date
+    QString account;          // brought to 3 characters
+    QString company;          // empty when the account is not registered
+    bco::WorkbookCell branch; // as stored: compared without any change
+    QString branchText;
+    QChar letter;            // 'C' or 'D'; null when Forma is neither
+    QString type;            // brought to 4 characters
+    QString descriptionCell; // the Descrição cell's own text
+    QString description;     // or the type's name when that is empty
+    QString financialClass;
+    bool amountIsNumber = true;
+    double amount = 0.0; // rounded to the cent
+    QString document;
+    QString customerText, supplierText;
+    QString customer, supplier; // the codes the look-ups found
+
+    // The problems found, each a catalogue key with the step that found it, so that a row's lines are listed
+    // in the order of the checks.
+    std::vector<std::pair<int, QString>> problems;
+    void refuse(int step, const char *key) { problems.emplace_back(step, QString::fromLatin1(key)); }
+};
+
+// The validation pass of the import (PreparaImport): reads every selected row of sheet Plan1 of a workbook,
+// checks each row field by field, writes one line into the error list for every problem found, and, while no
+// problem has been found in the file, turns each row into a bank movement and a credit or debit record
+// ready for submission. Every row is checked whatever the earlier ones gave, so that the list shows every
+// problem of the file; from the first problem on, no record is built.
+//
+// The checks of a row, in order, each problem one line with the row's line number (2 for the first row read,
+// one more for each next one; the heading row is 1):
+//   the date (Data_Inv when the Data cell holds no date);
+//   1 the account (ContCorr_NCAD), 2 its company's branch (Filial_Inv, only for a registered account),
+//   3 the kind C or D in either case (Forma_Inv), 4 the type of that kind (TpCred_Inv, TpDeb_Inv; only for a
+//   valid kind), 5 the amount (Valor_Inv when it is not a number, Valor_Inf when it is not above zero),
+//   6 the document (Doc_Inv beyond 10 characters), 7 not both customer and supplier (Clie_Forn_Inv),
+//   8 the supplier, else the customer, looked up (Fornecedor_n_cad, Cliente_NCAD), 9 the description's
+//   own text (Desc_Inv beyond 40 characters), 10 the same movement already on the server (Lanc_Ja_Cad;
+//   asked for every row whose account, date and amount can be asked about).
+//
+// The server is asked for an account's branches the first time the account is met, for the customer or
+// supplier and the duplicate of every row, and, while the file is clean, for the numbers of the movement and
+// the record; these calls travel together in batches, in the order the rows need them, each the call it
+// would be alone. A failure the server reports is shown through CheckResultServ and stops the pass.
+class ImportPass {
+public:
+    // `catalogue` holds the import's messages (AddImportMessages); the records' queries are open.
+    ImportPass(bco::NetConnection &server, const bco::TMessages &catalogue, ImportRecords &records);
+
+    // Runs the pass over the workbook at `path`. Throws bco::WorkbookError (with the operator's message) when
+    // the workbook cannot be read or lacks the sheet or a heading, and Consiste::EAbort after a server
+    // failure was shown. Either way the error lines written so far stay and the records cannot be sent.
+    void Run(const QString &path, ImportProgress &progress);
+
+    // The last pass ran to its end, the file is free of errors and has at least one row: its records can be
+    // sent.
+    bool Importable() const;
+    // The line of each movement the pass built, for telling a problem the server finds later by line.
+    int LineOfMovement(const QString &movement) const;
+
+    // How many rows travel in one batch of calls.
+    static constexpr int BatchRows = 500;
+
+private:
+    using Answers = std::vector<bco::RemoteResult>;
+    enum class Asked { Branches, Supplier, Customer, Duplicate };
+    // The calls that ask the server about some rows, and which row and what each asks.
+    struct Questions {
+        std::vector<bco::NetConnection::BatchCall> calls;
+        std::vector<std::pair<size_t, Asked>> asked;
+    };
+
+    void Start();
+    std::vector<PreRecord> ReadRows(const QString &path);
+    void CheckLocally(PreRecord &row);
+    Questions Ask(const std::vector<PreRecord> &rows, size_t first, size_t end);
+    void ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t end, const Questions &questions,
+                     const Answers &answers);
+    static std::vector<bco::NetConnection::BatchCall> NumberCalls(const std::vector<PreRecord> &rows,
+                                                                  size_t first, size_t end);
+    void Build(const std::vector<PreRecord> &rows, size_t first, size_t end, const Answers &answers);
+    // Sends the calls together on a worker; the connection serves nothing else until the answers are read.
+    static std::future<Answers> Send(bco::NetConnection &connection,
+                                     std::vector<bco::NetConnection::BatchCall> calls);
+    void AddBranches(const QString &account, const QString &company, const bco::Variant &packet);
+    void WriteErrors(const PreRecord &row);
+
+    bco::NetConnection &server_;
+    // Where the numbers are drawn while the server answers the next questions on server_.
+    bco::NetConnection numbers_;
+    // The accounts whose branches have been asked for.
+    std::set<QString> askedAccounts_;
+    const bco::TMessages &catalogue_;
+    ImportRecords &records_;
+    // The fetched-accounts list, and the branches fetched for each company.
+    std::set<QString> fetchedAccounts_;
+    std::map<QString, std::set<QString>> branchesOfCompany_;
+    std::map<QString, int> lineOfMovement_;
+    bool clean_ = true;
+    // The last pass read the whole file: a pass stopped by a failure leaves nothing to send.
+    bool completed_ = false;
+};
+
+} // namespace Cli_bco11104

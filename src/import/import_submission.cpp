@@ -1,0 +1,60 @@
+#include "import/import_submission.h"
+
+#include "entries/entry_kind.h"
+#include "framework/checks/consiste.h"
+#include "framework/remote/net_connection.h"
+
+namespace Cli_bco11104 {
+
+using Cli_bco11100::EntryKind;
+
+SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &records,
+                               const QString &operatorCode, const std::function<void()> &beforeCall,
+                               const std::function<void()> &afterCall) {
+    Cli_bco11100::EntryRecords &entry = records.entry;
+    SubmissionOutcome outcome;
+    struct Twin {
+        const EntryKind *kind;
+        bco::ClientDataSet *records;
+        const char *method;
+        int *written;
+    };
+    const Twin twins[] = {
+        {&Cli_bco11100::CreditKind(), &entry.cdsCredito, "setInsertImportCred", &outcome.credits},
+        {&Cli_bco11100::DebitKind(), &entry.cdsDebito, "setInsertImportDeb", &outcome.debits},
+    };
+    for (const Twin &twin : twins) {
+        if (!twin.records->Active() || twin.records->IsEmpty())
+            continue;
+        if (!entry.cdsResult.Active())
+            entry.cdsResult.CreateDataSet();
+        if (beforeCall)
+            beforeCall();
+        struct After {
+            const std::function<void()> &run;
+            ~After() {
+                if (run)
+                    run();
+            }
+        } after{afterCall};
+        const bco::Variant answer =
+            Consiste::CheckResultServ(server.Call(QString::fromLatin1(twin.method),
+                                                  bco::VariantList{entry.cdsMovBanc.GetDelta(),
+                                                                   twin.records->GetDelta(), operatorCode}),
+                                      true, 0);
+        const bco::VariantList &packets = answer.array();
+        entry.cdsResult.SetData(packets.at(0));
+        entry.cdsLancContTemp.SetData(packets.at(1));
+        entry.cdsRateio.SetData(packets.at(2));
+        entry.cdsErrosTemp.SetData(packets.at(3));
+        if (!entry.cdsErrosTemp.IsEmpty()) {
+            outcome.refusedKind = twin.kind;
+            outcome.company = twin.records->FieldByName(u"CDEMPRESA").AsString();
+            return outcome;
+        }
+        *twin.written = twin.records->RecordCount();
+    }
+    return outcome;
+}
+
+} // namespace Cli_bco11104

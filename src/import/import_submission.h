@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+
+#include <QString>
+
+#include "import/import_records.h"
+
+namespace bco {
+class NetConnection;
+}
+
+namespace Cli_bco11100 {
+struct EntryKind;
+}
+
+namespace Cli_bco11104 {
+
+// How a submission ended.
+struct SubmissionOutcome {
+    // Null when every record was written; else the kind whose call answered accounting errors (the calls
+    // after it were not made) and the company of its current record, for the accounting screen.
+    const Cli_bco11100::EntryKind *refusedKind = nullptr;
+    QString company;
+    // What the server answered for each call made: how many entries it wrote and skipped as written before.
+    int credits = 0, debits = 0;
+
+    bool imported() const { return refusedKind == nullptr; }
+};
+
+// The submission of a clean pass's records: the credits in one call (setInsertImportCred) and then the
+// debits in another (setInsertImportDeb), each with the change log of every pending movement and the
+// operator's code; a kind without records makes no call. Each answer is loaded into cdsResult,
+// cdsLancContTemp, cdsRateio and cdsErrosTemp; accounting errors stop the submission there. A failure the
+// server reports is shown through CheckResultServ and aborts (Consiste::EAbort). `beforeCall` and
+// `afterCall` run around each call (the form's wait animation); afterCall runs whatever happened.
+SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &records,
+                               const QString &operatorCode, const std::function<void()> &beforeCall = {},
+                               const std::function<void()> &afterCall = {});
+
+} // namespace Cli_bco11104

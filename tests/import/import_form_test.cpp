@@ -1,0 +1,463 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProgressBar>
+#include <QSqlQuery>
+#include <QTest>
+#include <QToolButton>
+
+#include "entries/entry_form.h"
+#include "import/import_form.h"
+#include "framework/ui/buttons.h"
+#include "framework/ui/db_grid.h"
+#include "framework/ui/mask_edit.h"
+#include "framework/ui/wait_animation.h"
+#include "support/form_test_environment.h"
+#include "support/qt_printers.h"
+#include "support/scripted_file_dialogs.h"
+#include "workbook_fixtures.h"
+
+namespace bco::testing {
+namespace {
+
+using Cli_bco11104::TfrmImportLanc;
+using test::Format;
+using test::WorkbookSpec;
+
+// One error line as the operator reads it: the line, then the text.
+using ErrorLine = std::pair<int, QString>;
+
+// Every problem the pass can find, one row (or two) each, with an empty Data row in the middle that takes
+// no line number. The last row is right: a file with errors imports nothing, not even its good rows.
+const char refusalRows[] = R"([
+  ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", "Documento", "Cliente", "Fornecedor"],
+  [{"date": "2024-03-15"}, "099", "0101", "C", "1", "Conta desconhecida", 10, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "X", "1", "Forma errada", 10, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "99", "Crédito sem tipo", 10, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "d", "99", "Débito sem tipo", -5, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Valor zero", 0, "", null, null],
+  [null, "001", "0101", "C", "1", "Linha sem data: não conta", 10, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Valor que não é número", "12,34,5", "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Documento longo", 10, "12345678901", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Os dois", 10, "", "CLI0001", "FOR0001"],
+  [{"date": "2024-03-15"}, "001", "0101", "D", "1", "Fornecedor desconhecido", 10, "", null, "FOR9999"],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Cliente desconhecido", 10, "", "CLI9999", null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Uma descrição de quarenta e um caracteres.", 10, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0201", "C", "1", "Filial de outra empresa", 10, "", null, null],
+  [{"date": "2024-03-15"}, "001", 101, "C", "1", "Filial como número", 10, "", null, null],
+  ["31/02/2024", "001", "0101", "C", "1", "Data que não existe", 10, "", null, null],
+  [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Certa", 10, "", null, null]
+])";
+
+const std::vector<ErrorLine> refusalLines = {
+    {2, "Conta Corrente não cadastrada."},
+    {3, "Forma de Lançamento Inválida. Informar \"C\" para Crédito ou \"D\" para Débito."},
+    {4, "Tipo de Crédito não cadastrado."},
+    {5, "Tipo de Débito não cadastrado."},
+    {5, "Valor deve ser maior que zero."},
+    {6, "Valor deve ser maior que zero."},
+    {7, "Valor não é um número."},
+    {8, "Tamanho máximo do documento permitido igual a dez caracteres."},
+    {9, "Cliente e Fornecedor não podem estar ambos preenchidos para o mesmo lançamento."},
+    {10, "Fornecedor não cadastrado."},
+    {11, "Cliente não cadastrado."},
+    {12, "Tamanho máximo da descrição permitido igual a quarenta caracteres."},
+    {13, "Fillial não cadastrada ou não relacionada a empresa da conta corrente."},
+    {14, "Fillial não cadastrada ou não relacionada a empresa da conta corrente."},
+    {15, "Data inválida."},
+};
+
+// A clean file as other programs write them: headings in another case and order, empty Data rows, dates as
+// date cells and as text, amounts as numbers and as text in both conventions, a kind in lower case, a
+// description left to the type's name, a customer and a supplier by code.
+const char cleanRows[] = R"([
+  ["VALOR", "data", "CONTA CORRENTE", "forma", "Tipo", "filial", "descrição", "Documento", "Fornecedor", "Cliente"],
+  [1234.56, {"date": "2024-03-15"}, "001", "c", "1", "0101", "Depósito importado", "DOC1", null, null],
+  null,
+  ["1.234,56", "15/03/2024", "1", "C", "0002", "0101", "", "DOC2", null, "CLI0001"],
+  [7, null, "001", "C", "1", "0101", "Sem data", "", null, null],
+  ["1,234.56", {"date": "2024-03-14"}, "001", "D", "0002", "0102", "Pagamento importado", "", "FOR0001", null],
+  ["150,5", {"date": "2024-03-14"}, "004", "d", "10", "0201", "Outros", "D-4", null, null]
+])";
+
+// The records the clean file gives, by line: account, kind, date, value, document, history, description.
+struct Built {
+    QString account, kind, date;
+    double value;
+    QString document, history, description, customer, supplier;
+};
+const std::vector<Built> cleanRecords = {
+    {"001", "C", "15/03/2024", 1234.56, "DOC1", "Depósito importado (Importação via xls)",
+     "Depósito importado", "", ""},
+    {"001", "C", "15/03/2024", 1234.56, "DOC2", "Recebimento de cliente (Importação via x",
+     "Recebimento de cliente", "CLI0001", ""},
+    {"001", "D", "14/03/2024", 1234.56, "", "Pagamento importado (Importação via xls)", "Pagamento importado",
+     "", "FOR0001"},
+    {"004", "D", "14/03/2024", 150.5, "D-4", "Outros (Importação via xls)", "Outros", "", ""},
+};
+
+WorkbookSpec spec(const QString &name, const char *rows, Format format = Format::Xls) {
+    WorkbookSpec made;
+    made.name = name;
+    made.format = format;
+    made.rows = rows;
+    return made;
+}
+
+// The workbooks of the suite, written once for all its processes.
+class Workbooks {
+public:
+    static Workbooks &get() {
+        static Workbooks workbooks;
+        return workbooks;
+    }
+    QString path(const QString &name) const { return fixtures_.path(name); }
+
+private:
+    Workbooks()
+        : fixtures_(QStringLiteral(BCO_IMPORT_FIXTURES)) {
+        for (const Format format : {Format::Xls, Format::Xlsx, Format::Ods})
+            fixtures_.add(spec(QStringLiteral("limpo"), cleanRows, format));
+        fixtures_.add(spec(QStringLiteral("erros"), refusalRows));
+        WorkbookSpec locked = spec(QStringLiteral("protegido"), cleanRows);
+        locked.options.insert(QStringLiteral("xls"), QJsonObject{{QStringLiteral("filepass"), true}});
+        fixtures_.add(locked);
+        fixtures_.add(spec(QStringLiteral("sem-valor"), R"([
+          ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Documento", "Cliente", "Fornecedor"],
+          [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Sem valor", "", null, null]])"));
+        WorkbookSpec otherSheet = spec(QStringLiteral("sem-aba"), cleanRows);
+        otherSheet.sheet = QStringLiteral("Dados");
+        fixtures_.add(otherSheet);
+        fixtures_.write();
+        // A download cut short, and a text file named as a workbook.
+        QFile whole(path(QStringLiteral("limpo.xls")));
+        whole.open(QIODevice::ReadOnly);
+        QFile truncated(path(QStringLiteral("truncado.xls")));
+        truncated.open(QIODevice::WriteOnly);
+        truncated.write(whole.readAll().left(whole.size() / 2));
+        QFile text(path(QStringLiteral("texto.xls")));
+        text.open(QIODevice::WriteOnly);
+        text.write("Data;Conta Corrente;Valor\n15/03/2024;001;10\n");
+    }
+
+    test::WorkbookFixtures fixtures_;
+};
+
+// The import form opened as the host opens it, against the real server.
+class ImportForm : public ::testing::Test {
+protected:
+    void SetUp() override {
+        env.context().loadScreen = [this](const QString &code, const Variant &parameters) {
+            screens.push_back({code, parameters});
+        };
+        Cli_bco11104::CriaImportacao();
+        form = Cli_bco11104::frmImportLanc;
+        ASSERT_FALSE(form.isNull());
+        QApplication::setActiveWindow(form);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    }
+
+    void TearDown() override {
+        if (!form.isNull())
+            form->Close();
+        releaseDeferred();
+        EXPECT_FALSE(ShowAviActive()) << "the wait animation was left on";
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass was left on";
+    }
+
+    template <class Widget = QWidget> Widget *control(const char *name) const {
+        auto *widget = form->findChild<Widget *>(QString::fromLatin1(name));
+        if (widget == nullptr)
+            ADD_FAILURE() << "the import form has no " << name;
+        return widget;
+    }
+
+    // The operator picks the workbook in the file dialog; leaving the file panel runs the pass.
+    void choose(const QString &path) {
+        files.choose(path);
+        control<TBtnPesquisa>("btpArqOrig")->click();
+    }
+
+    std::vector<ErrorLine> errorLines() const {
+        std::vector<ErrorLine> lines;
+        ClientDataSet &errors = form->records.cdsErro;
+        for (errors.First(); !errors.Eof(); errors.Next())
+            lines.emplace_back(errors.FieldByName(u"NRLINHA").AsInteger(),
+                               errors.FieldByName(u"DSERRO").AsString());
+        return lines;
+    }
+
+    bool importEnabled() const { return form->sbtImportExport->isEnabled(); }
+
+    qint64 importedMovements() {
+        QSqlQuery query(env.database());
+        query.exec(
+            QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE DSHISMBANC LIKE '%Importação via%'"));
+        query.next();
+        return query.value(0).toLongLong();
+    }
+
+    struct OpenedScreen {
+        QString code;
+        Variant parameters;
+    };
+
+    FormTestEnvironment env;
+    ScriptedFileDialogs files;
+    QPointer<TfrmImportLanc> form;
+    std::vector<OpenedScreen> screens;
+};
+
+TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) {
+    choose(Workbooks::get().path(QStringLiteral("erros.xls")));
+    EXPECT_EQ(errorLines(), refusalLines);
+    EXPECT_FALSE(importEnabled());
+    EXPECT_TRUE(form->records.entry.cdsMovBanc.IsEmpty()) << "the first row is wrong: nothing is built";
+    EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
+    EXPECT_TRUE(control("dgbErros")->isEnabled());
+    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 15);
+}
+
+TEST_F(ImportForm, TheFileIsCheckedBeforeThePassRuns) {
+    struct Case {
+        const char *name;
+        QString path;
+        QString error;
+    };
+    const QString folder = QFileInfo(Workbooks::get().path(QStringLiteral("limpo.xls"))).absolutePath();
+    const Case cases[] = {
+        {"no file named", QString(), "Arquivo origem deve ser informado."},
+        {"a folder that does not exist", folder + QStringLiteral("/nada/limpo.xls"), "Diretório não existe."},
+        {"a file that does not exist", folder + QStringLiteral("/nada.xls"), "Arquivo não existe."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        env.dialogs.clearShown();
+        if (c.path.isEmpty())
+            files.cancel();
+        else
+            files.choose(c.path);
+        control<TBtnPesquisa>("btpArqOrig")->click();
+        EXPECT_EQ(env.dialogs.errors(), QStringList{c.error});
+        EXPECT_EQ(QApplication::focusWidget(), control("medArqOrig"));
+        EXPECT_FALSE(control("dgbErros")->isEnabled());
+    }
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    EXPECT_EQ(QDir::currentPath(), folder) << "the workbook's folder is the current one";
+}
+
+TEST_F(ImportForm, ACleanFileIsImportedWholeAndASecondImportIsRefusedRowByRow) {
+    const QString path = Workbooks::get().path(QStringLiteral("limpo.xls"));
+    choose(path);
+    EXPECT_EQ(errorLines(), std::vector<ErrorLine>());
+    EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("ARQ_OK")});
+    ASSERT_TRUE(importEnabled());
+    ClientDataSet &movements = form->records.entry.cdsMovBanc;
+    ASSERT_EQ(movements.RecordCount(), static_cast<int>(cleanRecords.size()));
+    int credits = 0;
+    for (size_t i = 0; i < cleanRecords.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Built &b = cleanRecords[i];
+        movements.SetRecNo(static_cast<int>(i) + 1);
+        EXPECT_EQ(movements.FieldByName(u"CDREDUCONT").AsString(), b.account);
+        EXPECT_EQ(movements.FieldByName(u"IDMOVBANC").AsString(), b.kind);
+        EXPECT_EQ(movements.FieldByName(u"DTMOVBANC").AsDateTime().toString(u"dd/MM/yyyy"), b.date);
+        EXPECT_DOUBLE_EQ(movements.FieldByName(u"VRMOVBANC").AsFloat(), b.value);
+        EXPECT_EQ(movements.FieldByName(u"NRDOCMBANC").AsString(), b.document);
+        EXPECT_EQ(movements.FieldByName(u"DSHISMBANC").AsString(), b.history);
+        EXPECT_EQ(movements.FieldByName(u"DESCTIPO").AsString(), b.description);
+        ClientDataSet &record =
+            b.kind == u"C" ? form->records.entry.cdsCredito : form->records.entry.cdsDebito;
+        record.SetRecNo(b.kind == u"C" ? ++credits : static_cast<int>(i) + 1 - credits);
+        EXPECT_EQ(record.FieldByName(u"NRMOVBANC").AsString(),
+                  movements.FieldByName(u"NRMOVBANC").AsString());
+        EXPECT_EQ(record.FieldByName(u"CDCLIENTE").AsString(), b.customer);
+        EXPECT_EQ(record.FieldByName(u"CDFORNECED").AsString(), b.supplier);
+    }
+
+    env.dialogs.clearShown();
+    form->sbtImportExport->click();
+    EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("Importacao_OK")});
+    EXPECT_EQ(importedMovements(), 4);
+    EXPECT_FALSE(importEnabled());
+    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->value(), 0);
+    EXPECT_TRUE(screens.empty());
+
+    choose(path);
+    EXPECT_EQ(errorLines(), (std::vector<ErrorLine>{{2, "Lançamento já cadastrado."},
+                                                    {3, "Lançamento já cadastrado."},
+                                                    {4, "Lançamento já cadastrado."},
+                                                    {5, "Lançamento já cadastrado."}}));
+    EXPECT_FALSE(importEnabled());
+}
+
+TEST_F(ImportForm, TheEntryFormOpensThisFormAndListsWhatWasImported) {
+    Cli_bco11100::CriaLancamento();
+    QPointer<Cli_bco11100::TfrmLancCCorr> entryForm = Cli_bco11100::frmLancCCorr;
+    ASSERT_FALSE(entryForm.isNull());
+    QApplication::setActiveWindow(entryForm);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(entryForm));
+    auto *account = entryForm->findChild<TMaskEdit *>(QStringLiteral("medCdRedu"));
+    account->setFocus();
+    QTest::keyClicks(account, QStringLiteral("001"));
+    entryForm->findChild<TNewDBGrid *>(QStringLiteral("dbgPadrao"))->setFocus(Qt::MouseFocusReason);
+    const int listed = entryForm->records.cdsLancamentos.RecordCount();
+
+    entryForm->findChild<QToolButton *>(QStringLiteral("sbtImportar"))->click();
+    EXPECT_EQ(Cli_bco11104::frmImportLanc.data(), form.data()) << "the one import form is brought forward";
+    QApplication::setActiveWindow(form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    form->sbtImportExport->click();
+    EXPECT_EQ(entryForm->records.cdsLancamentos.RecordCount(), listed + 3)
+        << "the three entries of account 001 are in its list";
+    entryForm->Close();
+    releaseDeferred();
+}
+
+TEST_F(ImportForm, EveryFormatGivesTheSameRecords) {
+    std::vector<std::vector<QString>> built;
+    for (const char *name : {"limpo.xls", "limpo.xlsx", "limpo.ods"}) {
+        SCOPED_TRACE(name);
+        choose(Workbooks::get().path(QString::fromLatin1(name)));
+        EXPECT_EQ(errorLines(), std::vector<ErrorLine>());
+        std::vector<QString> rows;
+        ClientDataSet &movements = form->records.entry.cdsMovBanc;
+        for (movements.First(); !movements.Eof(); movements.Next())
+            rows.push_back(movements.FieldByName(u"DTMOVBANC").AsString() + u'|' +
+                           movements.FieldByName(u"VRMOVBANC").AsString() + u'|' +
+                           movements.FieldByName(u"DSHISMBANC").AsString());
+        built.push_back(rows);
+    }
+    EXPECT_EQ(built[1], built[0]);
+    EXPECT_EQ(built[2], built[0]);
+}
+
+TEST_F(ImportForm, AWorkbookThatCannotBeReadIsToldAndNothingIsWritten) {
+    struct Case {
+        const char *file;
+        QString error;
+    };
+    const Case cases[] = {
+        {"truncado.xls", "A pasta de trabalho está danificada ou incompleta"},
+        {"protegido.xls",
+         "A pasta de trabalho está protegida por senha. Salve-a sem senha e tente novamente."},
+        {"texto.xls", "O arquivo não é uma pasta de trabalho do Excel"},
+        {"sem-aba.xls", "A planilha \"Plan1\" não foi encontrada na pasta de trabalho."},
+        {"sem-valor.xls", "A coluna \"Valor\" não foi encontrada na linha de títulos da planilha \"Plan1\"."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        env.dialogs.clearShown();
+        choose(Workbooks::get().path(QString::fromLatin1(c.file)));
+        ASSERT_EQ(env.dialogs.errors().size(), 1);
+        EXPECT_TRUE(env.dialogs.errors().front().startsWith(c.error))
+            << env.dialogs.errors().front().toStdString();
+        EXPECT_EQ(errorLines(), std::vector<ErrorLine>());
+        EXPECT_FALSE(importEnabled());
+    }
+    EXPECT_EQ(importedMovements(), 0);
+}
+
+TEST_F(ImportForm, TypingIntoThePathEmptiesTheListAndClosesTheImport) {
+    choose(Workbooks::get().path(QStringLiteral("erros.xls")));
+    ASSERT_FALSE(errorLines().empty());
+    auto *path = control<TMaskEdit>("medArqOrig");
+    path->setFocus();
+    QTest::keyClick(path, Qt::Key_End);
+    QTest::keyClicks(path, QStringLiteral("x"));
+    EXPECT_EQ(errorLines(), std::vector<ErrorLine>());
+    EXPECT_FALSE(importEnabled());
+}
+
+TEST_F(ImportForm, CtrlDeleteLeavesTheErrorLineInPlace) {
+    choose(Workbooks::get().path(QStringLiteral("erros.xls")));
+    auto *grid = control<TNewDBGrid>("dgbErros");
+    grid->setFocus();
+    env.dialogs.clearShown();
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(errorLines().size(), refusalLines.size());
+    EXPECT_EQ(env.dialogs.texts(), QStringList());
+}
+
+// bco-import over the same files, in a session of the test's server.
+class CommandLine : public ImportForm {
+protected:
+    struct Run {
+        int exitCode;
+        QString out, err;
+    };
+
+    Run run(const QStringList &arguments) {
+        QTemporaryDir config;
+        QFile ini(config.filePath(QStringLiteral("bco-host.ini")));
+        ini.open(QIODevice::WriteOnly);
+        ini.close();
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("BCO_PASSWORD"), QStringLiteral("demo"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(BCO_IMPORT_PATH),
+                      QStringList{QStringLiteral("--config"), ini.fileName(), QStringLiteral("--operator"),
+                                  QStringLiteral("DEMO"), QStringLiteral("--branch"), QStringLiteral("0101"),
+                                  QStringLiteral("--server-host"), env.server().host(),
+                                  QStringLiteral("--server-port"), QString::number(env.server().port()),
+                                  QStringLiteral("--database"),
+                                  QStringLiteral("sqlite:") + env.databasePath()} +
+                          arguments);
+        // The server answers from this process's thread pool; the program only has to be waited for.
+        if (!process.waitForFinished(60000))
+            ADD_FAILURE() << "bco-import did not end";
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+};
+
+TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
+    const QString refusals = Workbooks::get().path(QStringLiteral("erros.xls"));
+    choose(refusals);
+    QStringList formLines;
+    for (const auto &[line, text] : errorLines())
+        formLines << QStringLiteral("%1\t%2").arg(line).arg(text);
+
+    const Run checked = run({QStringLiteral("--check"), refusals});
+    EXPECT_EQ(checked.exitCode, 1) << checked.err.toStdString();
+    EXPECT_EQ(checked.out.split(u'\n', Qt::SkipEmptyParts), formLines);
+
+    const QString clean = Workbooks::get().path(QStringLiteral("limpo.ods"));
+    const Run onlyChecked = run({QStringLiteral("--check"), clean});
+    EXPECT_EQ(onlyChecked.exitCode, 0) << onlyChecked.err.toStdString();
+    EXPECT_EQ(importedMovements(), 0);
+    const Run imported = run({clean});
+    EXPECT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    EXPECT_EQ(imported.out.trimmed(), QStringLiteral("Importados 2 crédito(s) e 2 débito(s)."));
+    EXPECT_EQ(importedMovements(), 4);
+    const Run again = run({clean});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(again.out.split(u'\n', Qt::SkipEmptyParts).size(), 4) << again.out.toStdString();
+
+    struct Refused {
+        const char *name;
+        QStringList arguments;
+        const char *error;
+    };
+    const Refused refused[] = {
+        {"a file that is no workbook",
+         {Workbooks::get().path(QStringLiteral("texto.xls"))},
+         "não é uma pasta"},
+        {"a file that is not there", {QStringLiteral("/nada/nada.xls")}, "Arquivo não existe"},
+    };
+    for (const Refused &r : refused) {
+        SCOPED_TRACE(r.name);
+        const Run result = run(r.arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.err.contains(QString::fromUtf8(r.error))) << result.err.toStdString();
+    }
+    EXPECT_EQ(importedMovements(), 4);
+}
+
+} // namespace
+} // namespace bco::testing

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include "server_test_support.h"
+
+namespace bco::server::testing {
+namespace {
+
+// The change logs of an import: every movement in one log, the credits and the debits each in theirs.
+struct ImportLogs {
+    DataPacket movements, credits, debits;
+};
+
+void appendInserted(DataPacket &into, const Variant &log) {
+    const DataPacket &row = log.packet();
+    if (into.fields().isEmpty())
+        into = DataPacket(row.fields());
+    into.appendRow(row.row(0).values, RowState::Inserted);
+}
+
+// The spreadsheet import's two calls (setInsertImportCred, setInsertImportDeb) over the demo data.
+class ImportTest : public BackendTest {
+protected:
+    void SetUp() override {
+        BackendTest::SetUp();
+        if (!IsSkipped())
+            server = std::make_unique<TestServer>(GetParam());
+    }
+
+    Sql &sql() { return server->database().sql(); }
+    qint64 number(const QString &query) {
+        const auto value = sql().scalar(query);
+        return value && !value->isNull() ? value->toLongLong() : 0;
+    }
+    // Everything an import may write.
+    QList<qint64> written() {
+        QList<qint64> counts;
+        for (const char *table :
+             {"MOVBANCARIO", "MOVCREDBANC", "MOVDEBIBANC", "LANCCONT", "LANCCONTITEM", "RATEIOCTB"})
+            counts.append(number(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QString::fromLatin1(table))));
+        return counts;
+    }
+
+    // The logs of these entries, their numbers drawn as the validation pass draws them.
+    ImportLogs logsOf(std::vector<EntryRequest> entries, const QString &token = {}) {
+        ImportLogs logs;
+        for (EntryRequest &entry : entries) {
+            const Insertion call = insertion(*server, entry, token);
+            appendInserted(logs.movements, call.args[8]);
+            appendInserted(entry.kind == 'C' ? logs.credits : logs.debits, call.args[9]);
+        }
+        return logs;
+    }
+
+    CallOutcome send(const char *method, const ImportLogs &logs, const DataPacket &records,
+                     const QString &operatorCode = QStringLiteral("DEMO")) {
+        return server->callAs(server->demoToken(), QString::fromLatin1(method),
+                              {logs.movements, records, operatorCode});
+    }
+
+    // The result rows of an answer, as "CODE text".
+    static QStringList resultRows(const CallOutcome &outcome) {
+        QStringList rows;
+        const DataPacket &result = outcome.result.array().at(0).packet();
+        for (int row = 0; row < result.rowCount(); ++row)
+            rows << field(result, row, "CDRESULT").toText() + u' ' + field(result, row, "DSRESULT").toText();
+        return rows;
+    }
+
+    std::unique_ptr<TestServer> server;
+};
+
+const EntryRequest credit{.kind = 'C', .value = 100.0, .type = "0001", .description = "Importado"};
+const EntryRequest customerCredit{
+    .kind = 'C', .value = 250.5, .type = "0002", .description = "Recebido", .customer = "CLI0003"};
+const EntryRequest debit{
+    .kind = 'D', .value = 80.0, .type = "0002", .description = "Pago", .supplier = "FOR0001"};
+
+TEST_P(ImportTest, EachCallWritesEveryEntryOfItsKindInOneGo) {
+    const QList<qint64> before = written();
+    const ImportLogs logs = logsOf({credit, debit, customerCredit});
+    const CallOutcome credits = send("setInsertImportCred", logs, logs.credits);
+    ASSERT_TRUE(credits.ok()) << credits.error.toStdString();
+    EXPECT_EQ(resultRows(credits),
+              QStringList{"OK 2 lançamento(s) de crédito incluído(s); 0 já incluído(s) antes."});
+    EXPECT_EQ(credits.result.array().at(3).packet().rowCount(), 0);
+    EXPECT_EQ(credits.result.array().at(1).packet().rowCount(), 4) << "two lines of accounting per entry";
+    const CallOutcome debits = send("setInsertImportDeb", logs, logs.debits);
+    ASSERT_TRUE(debits.ok()) << debits.error.toStdString();
+    const QList<qint64> after = written();
+    EXPECT_EQ(after[0] - before[0], 3);
+    EXPECT_EQ(after[1] - before[1], 2);
+    EXPECT_EQ(after[2] - before[2], 1);
+    EXPECT_EQ(after[3] - before[3], 3);
+    EXPECT_EQ(
+        number("SELECT COUNT(*) FROM MOVCREDBANC WHERE DSMOVICRED = 'Recebido' AND CDCLIENTE = 'CLI0003' "
+               "AND CDCENTCUST = '0001'"),
+        1)
+        << "an imported entry takes the branch's default cost centre";
+}
+
+TEST_P(ImportTest, OneRefusedRecordWritesNothingAtAll) {
+    struct Case {
+        const char *name;
+        std::function<void(ImportLogs &)> spoil;
+        const char *method;
+        QString error;
+        QString operatorCode = QStringLiteral("DEMO");
+    };
+    const Case cases[] = {
+        {"a record of an unknown type",
+         [](ImportLogs &logs) {
+             DataPacket spoilt(logs.credits.fields());
+             for (int row = 0; row < logs.credits.rowCount(); ++row)
+                 spoilt.appendRow(row == 1
+                                      ? logs.credits.row(row).values.with(
+                                            logs.credits.fieldIndex(u"CDTPCREDBANC"), FieldKind::Text, "0099")
+                                      : logs.credits.row(row).values,
+                                  RowState::Inserted);
+             logs.credits = spoilt;
+         },
+         "setInsertImportCred", "Tipo de crédito bancário não cadastrado."},
+        {"a movement no record names",
+         [](ImportLogs &logs) {
+             DataPacket fewer(logs.credits.fields());
+             fewer.appendRow(logs.credits.row(0).values, RowState::Inserted);
+             logs.credits = fewer;
+         },
+         "setInsertImportCred", "não tem crédito"},
+        {"another operator's code", [](ImportLogs &) {}, "setInsertImportCred", "operador da sessão",
+         QStringLiteral("SUPERV")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ImportLogs logs = logsOf({credit, customerCredit});
+        c.spoil(logs);
+        const QList<qint64> before = written();
+        const CallOutcome outcome = send(c.method, logs, logs.credits, c.operatorCode);
+        EXPECT_EQ(outcome.status, CallOutcome::Status::Refused);
+        EXPECT_TRUE(outcome.error.contains(c.error)) << outcome.error.toStdString();
+        EXPECT_EQ(written(), before);
+    }
+}
+
+TEST_P(ImportTest, AnEntryThatCannotBeAccountedStopsTheCallAndIsNamed) {
+    const QList<qint64> before = written();
+    EntryRequest synthetic = credit;
+    synthetic.type = QStringLiteral("0011");
+    const ImportLogs logs = logsOf({credit, synthetic});
+    const CallOutcome outcome = send("setInsertImportCred", logs, logs.credits);
+    ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+    EXPECT_GT(outcome.result.array().at(3).packet().rowCount(), 0);
+    const QString movement = logs.movements.value(1, u"NRMOVBANC").toText();
+    EXPECT_EQ(
+        resultRows(outcome),
+        QStringList{QStringLiteral("CTB Movimento %1: lançamento não pode ser contabilizado (conta contábil "
+                                   "não aceita lançamentos).")
+                        .arg(movement)});
+    EXPECT_EQ(written(), before);
+}
+
+// The credits were written, the debits answered accounting errors; once the accounting is mended the
+// operator imports again and the form sends every record once more.
+TEST_P(ImportTest, SendingTheImportAgainSkipsWhatTheFirstCallWrote) {
+    const ImportLogs logs = logsOf({credit, debit, customerCredit});
+    ASSERT_TRUE(send("setInsertImportCred", logs, logs.credits).ok());
+    sql().execute(QStringLiteral("UPDATE CONTCTBL SET IDACEITALANC = 'N' WHERE CDCONTCTBL = '2110100000'"));
+    const CallOutcome refused = send("setInsertImportDeb", logs, logs.debits);
+    ASSERT_TRUE(refused.ok()) << refused.error.toStdString();
+    EXPECT_GT(refused.result.array().at(3).packet().rowCount(), 0);
+    sql().execute(QStringLiteral("UPDATE CONTCTBL SET IDACEITALANC = 'S' WHERE CDCONTCTBL = '2110100000'"));
+
+    const QList<qint64> before = written();
+    const CallOutcome again = send("setInsertImportCred", logs, logs.credits);
+    ASSERT_TRUE(again.ok()) << again.error.toStdString();
+    EXPECT_EQ(resultRows(again),
+              (QStringList{"OK 0 lançamento(s) de crédito incluído(s); 2 já incluído(s) antes.",
+                           QStringLiteral("IGN Movimento %1 já incluído: não foi gravado de novo.")
+                               .arg(logs.movements.value(0, u"NRMOVBANC").toText()),
+                           QStringLiteral("IGN Movimento %1 já incluído: não foi gravado de novo.")
+                               .arg(logs.movements.value(2, u"NRMOVBANC").toText())}));
+    EXPECT_EQ(written(), before) << "no movement is written twice";
+    ASSERT_TRUE(send("setInsertImportDeb", logs, logs.debits).ok());
+    EXPECT_EQ(written()[2] - before[2], 1);
+
+    // A movement under that number that is not the entry sent is no reason to skip: the number is taken.
+    DataPacket changed(logs.credits.fields());
+    changed.appendRow(
+        logs.credits.row(0).values.with(logs.credits.fieldIndex(u"VRMOVICRED"), FieldKind::Float, 1.0),
+        RowState::Inserted);
+    changed.appendRow(logs.credits.row(1).values, RowState::Inserted);
+    DataPacket movements(logs.movements.fields());
+    for (int row = 0; row < logs.movements.rowCount(); ++row)
+        movements.appendRow(row == 0 ? logs.movements.row(row).values.with(
+                                           logs.movements.fieldIndex(u"VRMOVBANC"), FieldKind::Float, 1.0)
+                                     : logs.movements.row(row).values,
+                            RowState::Inserted);
+    const CallOutcome taken = server->callAs(server->demoToken(), QStringLiteral("setInsertImportCred"),
+                                             {movements, changed, QStringLiteral("DEMO")});
+    EXPECT_EQ(taken.status, CallOutcome::Status::Refused);
+    EXPECT_TRUE(taken.error.contains(u"já foi usado")) << taken.error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, ImportTest, ::testing::ValuesIn(availableBackends()), backendName);
+
+} // namespace
+} // namespace bco::server::testing

@@ -1,0 +1,37 @@
+#include "support/scripted_file_dialogs.h"
+
+#include <gtest/gtest.h>
+
+namespace bco {
+
+ScriptedFileDialogs::ScriptedFileDialogs()
+    : installed_(*this) {
+}
+
+ScriptedFileDialogs::~ScriptedFileDialogs() {
+    EXPECT_TRUE(script_.empty()) << script_.size() << " scripted file dialog answers were never used";
+}
+
+ScriptedFileDialogs &ScriptedFileDialogs::choose(const QString &path) {
+    script_.emplace_back(path);
+    return *this;
+}
+
+ScriptedFileDialogs &ScriptedFileDialogs::cancel() {
+    script_.emplace_back(std::nullopt);
+    return *this;
+}
+
+std::optional<QString> ScriptedFileDialogs::openFile(const QString &title, const QString &folder,
+                                                     const QString &filter) {
+    asked_.push_back({title, folder, filter});
+    if (script_.empty()) {
+        ADD_FAILURE() << "a file dialog nobody scripted: " << title.toStdString();
+        return std::nullopt;
+    }
+    std::optional<QString> answer = script_.front();
+    script_.erase(script_.begin());
+    return answer;
+}
+
+} // namespace bco
