@@ -30,6 +30,7 @@ MethodRegistry allMethods() {
     addAccountMethods(registry);
     addEntryListMethods(registry);
     addInsertionMethods(registry);
+    addAdvanceMethods(registry);
     return registry;
 }
 

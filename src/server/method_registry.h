@@ -73,5 +73,6 @@ void addRegisterMethods(MethodRegistry &registry);
 void addAccountMethods(MethodRegistry &registry);
 void addEntryListMethods(MethodRegistry &registry);
 void addInsertionMethods(MethodRegistry &registry);
+void addAdvanceMethods(MethodRegistry &registry);
 
 } // namespace bco::server

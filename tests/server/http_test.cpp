@@ -99,6 +99,12 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
         {"getLancto", {}},
         {"GetLancamentos", {"001", demoDate.addDays(-30), demoDate, -0.001, 0.001, "T", "T", "", "T"}},
         {"GetFilialRel", {"'01','02'", "T", false}},
+        {"GetAdiantamentoCLI", {"01", "CLI0005"}},
+        {"GetContaAd", {"CLI0005", "01"}},
+        {"GetDevolucaoCLI", {"01", "CLI0005"}},
+        {"GetAdiantamentoFOR", {"01", "FOR0005", ""}},
+        {"GetContaAdFor", {"FOR0005", "01", ""}},
+        {"GetDevolucaoFOR", {"01", "FOR0005"}},
     };
     const auto draw = [&](const QString &method, const QString &account) {
         return call(method.toLatin1().constData(), {account, "1"}, token).answer.result.toText();
@@ -125,6 +131,32 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
     const HttpAnswer entries =
         call("GetLancamentos", {"001", QDate(), QDate(), 0.0, 0.0, "T", "T", "", "T"}, token);
     EXPECT_GT(entries.answer.result.packet().rowCount(), 0);
+}
+
+// A client that writes its own request cannot take more of an advance than is left: the program answers the
+// refusing key and writes nothing.
+TEST_P(HttpTest, ASettlementForgedOverTheWireIsRefused) {
+    const QString token = login("DEMO");
+    const DataPacket advances = call("GetContaAd", {"CLI0005", "01"}, token).answer.result.packet();
+    ASSERT_EQ(advances.rowCount(), 3);
+    const auto draw = [&](const QString &method, const QString &account) {
+        return call(method.toLatin1().constData(), {account, "1"}, token).answer.result.toText();
+    };
+    EntryRequest forged{.value = 2000.00,
+                        .type = "0002",
+                        .customer = "CLI0005",
+                        .customerAdvances = bco::testing::chosenRows(advances, {{0, 1200.01}})};
+    const Insertion request = insertion(forged, draw);
+    const auto movements = [&] {
+        return database->sql().scalar(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO"))->toLongLong();
+    };
+    const qint64 before = movements();
+    const HttpAnswer answer = call("getInsert", request.args, token);
+    ASSERT_TRUE(answer.answer.ok) << answer.answer.error.toStdString();
+    const DataPacket result = answer.answer.result.array().at(0).packet();
+    EXPECT_EQ(field(result, 0, "CDRESULT").toText(), u"MSG");
+    EXPECT_EQ(field(result, 0, "DSRESULT").toText(), u"Adianta_Ja_Util");
+    EXPECT_EQ(movements(), before);
 }
 
 TEST_P(HttpTest, RefusesWithAClearErrorAndTheRightStatus) {
