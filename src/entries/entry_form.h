@@ -18,6 +18,8 @@ class frmLancCCorr;
 // The entry form's unit: the form, its module-wide variables and its creator.
 namespace Cli_bco11100 {
 
+struct OpenItemsOffer;
+
 // The entries of one current account (screen BCO11100), a child window of the host.
 //
 // The operator chooses the account in the account bar panFiltro: leaving the bar checks the account, shows
@@ -52,6 +54,8 @@ public:
     bco::NetConnection &ServerConnection() override { return netLancContCorr; }
     bco::ClientDataSet &EntryList() override { return records.cdsLancamentos; }
     QString AccountCode() const override;
+    const bco::ClientDataSet &CustomerReturns() const override;
+    const bco::ClientDataSet &SupplierReturns() const override;
 
     void sbtIncluirClick() override;
     void sbtProcurarClick() override;
@@ -127,6 +131,16 @@ private:
     void Verifica_Acesso_Sistema(QDate date);
     bool Vd_PeriodoContabil(const QString &company, QDate date);
     void CentCustFil(const QString &costCentre, bool all);
+
+    // ---- advances and returned invoices offered to a new entry (entry_advances.cpp) ----
+    void addOpenItemMessages();
+    void OfereceEmAberto();
+    void Adiantamento_Cliente(const QString &company, const QString &customer);
+    void Devolucao_Cliente(const QString &company, const QString &customer);
+    void Adiantamento_Fornecedor(const QString &company, const QString &supplier, const QString &taxNumber);
+    void Devolucao_Fornecedor(const QString &company, const QString &supplier);
+    void UsaEmAberto(const OpenItemsOffer &offer, const QString &company, const QString &party,
+                     const QString &taxNumber);
 
     // ---- confirming (entry_confirm.cpp) ----
     bool ConfirmaDuplicidade();

@@ -22,6 +22,10 @@ public:
     virtual bco::ClientDataSet &EntryList() = 0;
     // The account of the account bar, as the bar holds it.
     virtual QString AccountCode() const = 0;
+    // The returned invoices of the entry's customer (cdsDevolucaoCLI) and supplier (cdsDevolucaoFOR), as the
+    // confirm of a new entry last loaded them; the discount form shows a copy.
+    virtual const bco::ClientDataSet &CustomerReturns() const = 0;
+    virtual const bco::ClientDataSet &SupplierReturns() const = 0;
 
 protected:
     EntryFormServices() = default;
