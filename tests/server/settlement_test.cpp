@@ -156,7 +156,7 @@ TEST_P(SettlementTest, AnEntrySettlesExactlyWhatItsMarkedRowsDiscount) {
                  .customer = customer,
                  .customerAdvances = chosenRows(t.customerAdvances(), {{2, 200.10}}),
                  // An unmarked row means nothing, whatever discount it carries.
-                 .customerReturns = chosenRows(t.customerReturns(), {{0, 450.00}}),
+                 .customerReturns = chosenRows(t.customerReturns(), {{0, 450.00}}, {{1, 100.00}}),
              };
          },
          &SettlementTest::customerAdvances,

@@ -19,7 +19,8 @@ DataPacket insertedRow(const std::vector<std::pair<QString, Variant>> &fields) {
     return packet;
 }
 
-DataPacket chosenRows(const DataPacket &listed, const std::map<int, double> &discounts) {
+DataPacket chosenRows(const DataPacket &listed, const std::map<int, double> &discounts,
+                      const std::map<int, double> &unmarked) {
     DataPacket packet(listed.fields());
     const auto mark = static_cast<size_t>(listed.fieldIndex(u"IDMARCADO"));
     const auto discount = static_cast<size_t>(listed.fieldIndex(u"VRDESCONTO"));
@@ -30,6 +31,8 @@ DataPacket chosenRows(const DataPacket &listed, const std::map<int, double> &dis
         if (const auto chosen = discounts.find(row); chosen != discounts.end()) {
             values[mark] = QStringLiteral("S");
             values[discount] = chosen->second;
+        } else if (const auto typed = unmarked.find(row); typed != unmarked.end()) {
+            values[discount] = typed->second;
         }
         packet.appendValues(values);
     }

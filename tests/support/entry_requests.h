@@ -19,8 +19,10 @@ namespace bco::testing {
 DataPacket insertedRow(const std::vector<std::pair<QString, Variant>> &fields);
 
 // The rows of an advance or returned-invoice look-up as the discount form hands them back: the rows named
-// (by position) marked "S" with their discount, the others as listed.
-DataPacket chosenRows(const DataPacket &listed, const std::map<int, double> &discounts);
+// (by position) marked "S" with their discount, those named in `unmarked` left unmarked with a discount,
+// the others as listed.
+DataPacket chosenRows(const DataPacket &listed, const std::map<int, double> &discounts,
+                      const std::map<int, double> &unmarked = {});
 
 // An entry as the entry form includes it, for getInsert and getIncDebito.
 struct EntryRequest {
