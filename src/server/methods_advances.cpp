@@ -96,18 +96,9 @@ const OpenItemsLookUp lookUps[] = {
     {"GetDevolucaoFOR", &supplierReturns, &supplierReturnColumns, 0, 1},
 };
 
-QString digitsOf(const QString &text) {
-    QString digits;
-    for (const QChar c : text) {
-        if (c.isDigit())
-            digits.append(c);
-    }
-    return digits;
-}
-
 // The items of one party in one company that still have something available, by date. An empty company or
 // party, or an unknown company, finds nothing; a company the operator is not related to is refused. A
-// supplier's tax number, when given, must be that supplier's (a number of another finds nothing).
+// supplier's tax number, when given, must be that supplier's as stored (a number of another finds nothing).
 Variant openItems(const OpenItemsLookUp &lookUp, CallContext &context, VariantList &args) {
     const OpenItemKind &kind = *lookUp.kind;
     const QString company = code(args[static_cast<size_t>(lookUp.company)]);
@@ -123,7 +114,7 @@ Variant openItems(const OpenItemsLookUp &lookUp, CallContext &context, VariantLi
                  availableCents(kind));
     SqlParams params{{QStringLiteral("empresa"), company}, {QStringLiteral("parte"), party}};
     if (lookUp.taxNumber >= 0) {
-        const QString taxNumber = digitsOf(code(args[static_cast<size_t>(lookUp.taxNumber)]));
+        const QString taxNumber = code(args[static_cast<size_t>(lookUp.taxNumber)]);
         if (!taxNumber.isEmpty()) {
             sql += QStringLiteral(" AND P.NRINSJURFORN = :inscricao");
             params.push_back({QStringLiteral("inscricao"), taxNumber});

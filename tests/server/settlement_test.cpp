@@ -15,19 +15,8 @@ const QString customer = QStringLiteral("CLI0005");
 const QString supplier = QStringLiteral("FOR0005");
 
 // The look-ups of open items and their settlement by new entries, on every database of the suite.
-class SettlementTest : public BackendTest {
+class SettlementTest : public DemoServerTest {
 public:
-    void SetUp() override {
-        BackendTest::SetUp();
-        if (!IsSkipped())
-            server = std::make_unique<TestServer>(GetParam());
-    }
-
-    Sql &sql() { return server->database().sql(); }
-    qint64 number(const QString &query, const SqlParams &params = {}) {
-        const auto value = sql().scalar(query, params);
-        return value && !value->isNull() ? value->toLongLong() : 0;
-    }
     QString supplierTaxNumber() {
         return sql()
             .scalar(QStringLiteral("SELECT NRINSJURFORN FROM FORNECED WHERE CDFORNECED = :f"),
@@ -64,8 +53,6 @@ public:
         const QString code = field(result, 0, "CDRESULT").toText();
         return code == u"MSG" ? field(result, 0, "DSRESULT").toText() : code;
     }
-
-    std::unique_ptr<TestServer> server;
 };
 
 // Each listed item as its last key column and what is left of it.
