@@ -12,7 +12,7 @@ int main(int argc, char **argv) {
         database.addMovements(1000000, 300, false);
         bco::server::SessionStore sessions;
         bco::server::Dispatcher dispatcher(database.pool(), sessions, bco::server::allMethods());
-        const QString token = sessions.open(QStringLiteral("DEMO"));
+        const QString token = sessions.open(database.sql(), QStringLiteral("DEMO"));
         const QDate last = QDate(2014, 1, 1).addDays(1000000 / 300);
         double balance = 0;
         const double milliseconds = bench::medianMilliseconds(201, [&] {

@@ -27,20 +27,6 @@ const QDate dayZero(1899, 12, 30);
 
 } // namespace
 
-// Customer and supplier: the controls and data of each, so that one routine checks both.
-struct TfrmLancCCorr::PartyControls {
-    bco::TMaskEdit *taxNumber;
-    QLineEdit *name;
-    QWidget *lookupButton;
-    QWidget *label;
-    bco::ClientDataSet *lookup;
-    const char *method;   // getCliente / getFornecedor
-    const char *notFound; // the catalogue key when the server knows no such party
-    const char *missing;  // the catalogue key when an accounted type needs the party
-    const char *taxNumberField, *legalNameField;
-    Party other;
-};
-
 TfrmLancCCorr::PartyControls TfrmLancCCorr::PartyOf(Party party) {
     if (party == Party::Customer)
         return {ui->medInsClie,      ui->edtNmClie,  ui->btpInsClie,  ui->lblClie,
@@ -69,6 +55,12 @@ void TfrmLancCCorr::bindFieldChecks() {
         // The name shown belongs to the number it was found for.
         bco::connectGuarded(controls.taxNumber, &bco::EditControl::Changed, this,
                             [name = controls.name] { name->clear(); });
+        controls.taxNumber->OnKeyPress = [this, party](QChar &key) {
+            TaxNumberKeyPress(party, key);
+        };
+        controls.taxNumber->OnKeyDown = [this, party](int &key, Qt::KeyboardModifiers) {
+            TaxNumberKeyDown(party, key);
+        };
     }
     ui->nedLancamento->OnKeyPress = [this](QChar &key) {
         nedLancamentoKeyPress(key);
@@ -220,8 +212,10 @@ void TfrmLancCCorr::Vd_TipoLanc(bool mandatory) {
     }
 }
 
+// A change keeps the stored branch and cost centre, whose fields it does not open: an entry stored without
+// them (its record took the processing branch) is not refused for lacking them.
 void TfrmLancCCorr::Vd_Filial(bool mandatory) {
-    if (!Editing())
+    if (mode_ != Mode::Including)
         return;
     try {
         if (Consiste::EmptyString(ui->medFilial->Text())) {
@@ -247,7 +241,7 @@ void TfrmLancCCorr::Vd_Filial(bool mandatory) {
 }
 
 void TfrmLancCCorr::Vd_CentCust(bool mandatory) {
-    if (!Editing())
+    if (mode_ != Mode::Including)
         return;
     try {
         ui->medCentCust->SetText(Consiste::Ajusta(ui->medCentCust->Text(), 4));

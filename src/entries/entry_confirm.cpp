@@ -97,8 +97,19 @@ void TfrmLancCCorr::sbtConfirmarClick() {
         CentroCustoLancamento();
         if (!Vd_PeriodoContabil(ui->edtCdEmpresa->text(), ui->depDataMov->GetDate()))
             Refuse("Lanc_ForaPeri");
-        // Only an include reaches here until entries can be changed: the insert is always pending.
-        IncluiLancamento(KindOfIndex(ui->cbbTipo->currentIndex()));
+        const EntryKind &kind = KindOfIndex(ui->cbbTipo->currentIndex());
+        if (insertPending_) {
+            IncluiLancamento(kind);
+        } else if (!kind.isCredit()) {
+            AlteraLancamento(kind);
+        } else {
+            // A credit paid by a cheque: the cheque's screen may stop the change.
+            const QString cheque = ListValue(u"NRCHEQUE");
+            if (!cheque.isEmpty() &&
+                Lib00901::CriaSituacaoCheque(QString(), QString(), ui->medCdRedu->Text(), cheque))
+                throw Consiste::EAbort();
+            AlteraLancamento(kind);
+        }
 
         SaldoDia();
         sbtVerificarClick();

@@ -6,6 +6,7 @@
 #include <QMdiSubWindow>
 
 #include "filter/filter_form.h"
+#include "import/import_form.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
 #include "framework/session/operator_lookups.h"
@@ -64,6 +65,21 @@ const char *const messages[] = {
     "Adianta_Ja_Util|Operação Bloqueada. Adiantamento já foi utilizado.",
     "Devolucao_Ja_Util|Operação Bloqueada. Devolução já foi utillizada.",
     "N_Pode_Lanc_Orca|Lançamento não foi incluído pois supera o valor orçado.",
+    "Devo_NAlter|Nota fiscal de devolução não pode ser alterado.",
+    "Oper_blo|Operação Bloqueada! Lançamento em conta corrente de um boleto descontado não pode ser "
+    "modificado.",
+    "LancEmprAlt|Operação bloqueada! Não é possível alterar lançamentos originados de empréstimo ou leasing.",
+    "AltLancComp|Lançamento ligado a uma compensação não pode ser alterado.",
+    "LancEmpr|Operação bloqueada! Não é possível excluir lançamentos originados de empréstimo ou leasing.",
+    "ExcLancComp|Lançamento ligado a uma compensação não pode ser excluído.",
+    "MovBancOrig_Conc|Operação Bloqueada. A movimentação de origem deste estorno (a baixa a pagar) está "
+    "conciliada.",
+    "Alt_Nao_Permitida|Alteração não permitida! Movimento bancário do lançamento foi conciliado junto com "
+    "outros "
+    "movimentos bancários.\n",
+    "Excl_Nao_Permitida|Exclusão não permitida! Movimento bancário do lançamento foi conciliado junto com "
+    "outros "
+    "movimentos bancários.\n",
 };
 
 // The wait animation of the day's balance.
@@ -153,6 +169,8 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     mnuManutencao->insertSeparator(mnuFechar);
 
     bindHandlers();
+    // The report chooses its own accounts: it may be printed in every situation of the form.
+    mnuListagem->setEnabled(true);
     // No account is chosen yet: the state of a form whose account bar has the focus.
     Habilita(true);
     HabilitaPagina(false);
@@ -188,6 +206,8 @@ void TfrmLancCCorr::bindHandlers() {
                         [this] { dtsLancamentosStateChange(); });
 
     OnClick(ui->mnuFiltro, [this] { sbtFiltroClick(); });
+    OnClick(ui->mnuContab, [this] { sbtContabClick(); });
+    OnClick(ui->actImportar, [] { Cli_bco11104::CriaImportacao(); });
 
     bindFieldChecks();
 }

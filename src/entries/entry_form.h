@@ -11,8 +11,14 @@
 #include "framework/remote/net_connection.h"
 #include "framework/ui/forms/maintenance_form.h"
 
+class QLineEdit;
+
 namespace Ui {
 class frmLancCCorr;
+}
+
+namespace bco {
+class TMaskEdit;
 }
 
 // The entry form's unit: the form, its module-wide variables and its creator.
@@ -62,6 +68,10 @@ public:
     void sbtVerificarClick() override;
     void sbtCancelarClick() override;
     void sbtConfirmarClick() override;
+    void sbtAlterarClick() override;
+    void sbtExcluirClick() override;
+    void sbtImprimirClick() override;
+    void sbtContabClick();
     void sbtFiltroClick();
 
     // What the form is doing with an entry. The mode lives here alone: boInclusao and boAltera mirror it
@@ -111,7 +121,20 @@ private:
 
     // ---- the entry fields' checks (entry_checks.cpp) ----
     enum class Party { Customer, Supplier };
-    struct PartyControls;
+    // Customer and supplier: the controls and data of each, so that one routine checks both.
+    struct PartyControls {
+        bco::TMaskEdit *taxNumber;
+        QLineEdit *name;
+        QWidget *lookupButton;
+        QWidget *label;
+        bco::ClientDataSet *lookup;
+        const char *method;   // getCliente / getFornecedor
+        const char *notFound; // the catalogue key when the server knows no such party
+        const char *missing;  // the catalogue key when an accounted type needs the party
+        const char *taxNumberField, *legalNameField;
+        Party other;
+    };
+
     PartyControls PartyOf(Party party);
     void bindFieldChecks();
     void depDataMovExit();
@@ -131,6 +154,22 @@ private:
     void Verifica_Acesso_Sistema(QDate date);
     bool Vd_PeriodoContabil(const QString &company, QDate date);
     void CentCustFil(const QString &costCentre, bool all);
+
+    // ---- changing and deleting (entry_change.cpp) ----
+    enum class Operation { Change, Deletion };
+    // Refuses with the catalogue text of `key`, naming as details what owns the entry (the owners of kind
+    // `linkCode` that the server lists for it).
+    [[noreturn]] void RefuseOwned(const char *key, const char *linkCode);
+    void Verifica_Conciliacao(Operation operation);
+    void AlteraLancamento(const EntryKind &kind);
+    void DeletaLanc();
+    QString Retorna_Clie_Forn(const QString &kind);
+    QString ListValue(const char16_t *field) const;
+
+    // ---- customer and supplier tax numbers (entry_accounting.cpp) ----
+    void TaxNumberKeyPress(Party party, QChar &key);
+    void TaxNumberKeyDown(Party party, int &key);
+    void UnmaskForTyping(Party party);
 
     // ---- advances and returned invoices offered to a new entry (entry_advances.cpp) ----
     void addOpenItemMessages();
@@ -171,6 +210,13 @@ private:
     // Counts the list's state changes, so that a reload that kept the list open can be told apart.
     int listStateChanges_ = 0;
 };
+
+// The caret's position in the plain digits of a tax number shown through its mask: `position` counted in the
+// masked text, less the characters before it that are not digits (the mask's literals).
+int CalculaRecuoSelecao(const QString &text, int position);
+// The length a selection of the masked text keeps in the plain digits: `length` less the characters of
+// `selected` that are not digits. `length` is written back.
+void CalculaNovoTamanhoSel(const QString &selected, int &length);
 
 // The one live entry form; null while there is none.
 extern QPointer<TfrmLancCCorr> frmLancCCorr;

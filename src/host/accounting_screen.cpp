@@ -40,6 +40,97 @@ QString companyName(const QString &company) {
     return query.exec() && query.next() ? query.value(0).toString() : QString();
 }
 
+// What the bank module's accounting errors mean (their codes, as the server answers them).
+QString errorMeaning(const QString &code) {
+    if (code == u"001")
+        return QStringLiteral("conta contábil não cadastrada");
+    if (code == u"002")
+        return QStringLiteral("conta contábil não aceita lançamentos (conta sintética)");
+    if (code == u"003")
+        return QStringLiteral("centro de custo obrigatório não informado");
+    if (code == u"004")
+        return QStringLiteral("data fora de um período contábil aberto da empresa");
+    return QStringLiteral("erro não descrito");
+}
+
+// The accounting entry `number` as the shared database holds it, in the layouts of the packets the bank
+// module hands over: what the screen shows when it is opened for an entry already accounted.
+std::pair<DataPacket, DataPacket> storedEntry(const QString &number) {
+    using Kind = FieldKind;
+    const auto fields = [](std::initializer_list<std::pair<const char *, Kind>> names) {
+        FieldDefs defs;
+        for (const auto &[name, kind] : names) {
+            FieldDef def;
+            def.name = QString::fromLatin1(name);
+            def.kind = kind;
+            def.size = kind == Kind::Text ? 200 : 0;
+            defs.append(def);
+        }
+        return defs;
+    };
+    DataPacket lines(fields({{"CDEMPRESA", Kind::Text},
+                             {"CDCONTREDU", Kind::Text},
+                             {"NMCONTCTBL", Kind::Text},
+                             {"NRLANCCTBTEMP", Kind::Text},
+                             {"NRSEQCTBTEMP", Kind::Text},
+                             {"CDCONTCTBL", Kind::Text},
+                             {"CDHISTPADR", Kind::Text},
+                             {"DSHISTCTB", Kind::Text},
+                             {"DTLANCCTBTEMP", Kind::Date},
+                             {"VRLANCCTBTEMP", Kind::Float},
+                             {"IDLANCCTBCOME", Kind::Text},
+                             {"CDLANCCTBCOME", Kind::Text},
+                             {"NMEMPRESA", Kind::Text},
+                             {"CDDOCUCONT", Kind::Text}}));
+    DataPacket shares(fields({{"CDFILIAL", Kind::Text},
+                              {"NMFILIAL", Kind::Text},
+                              {"CDCENTCUST", Kind::Text},
+                              {"NMCENTCUST", Kind::Text},
+                              {"VRLANCCUST", Kind::Float},
+                              {"NRSEQCTBTEMP", Kind::Text},
+                              {"NRLANCCTBTEMP", Kind::Text},
+                              {"DTCOMPCTBTEMP", Kind::Date},
+                              {"CDEMPRESA", Kind::Text},
+                              {"NRSEQRATTEMP", Kind::Text}}));
+    if (!Session::installed() || Session::current().databaseConnection.isEmpty())
+        return {lines, shares};
+    QSqlQuery query(dtmDBGeral::adcGeral());
+    query.prepare(QStringLiteral(
+        "SELECT L.CDEMPRESA, C.CDCONTREDU, C.NMCONTCTBL, I.NRSEQCTB, I.CDCONTCTBL, L.CDHISTPADR, "
+        "L.DSHISTCTB, "
+        "L.DTLANCCONT, CASE WHEN I.IDDEBCRED = 'D' THEN I.VRLANCCTB ELSE -I.VRLANCCTB END, I.IDLANCCTBCOME, "
+        "I.CDLANCCTBCOME, E.NMEMPRESA, L.CDDOCUCONT FROM LANCCONTITEM I JOIN LANCCONT L ON L.NRLANCCONT = "
+        "I.NRLANCCONT LEFT JOIN CONTCTBL C ON C.CDCONTCTBL = I.CDCONTCTBL LEFT JOIN EMPRESA E ON E.CDEMPRESA "
+        "= "
+        "L.CDEMPRESA WHERE I.NRLANCCONT = ? ORDER BY I.NRSEQCTB"));
+    query.addBindValue(number);
+    if (query.exec()) {
+        while (query.next())
+            lines.appendValues(
+                {query.value(0).toString(), query.value(1).toString(), query.value(2).toString(), number,
+                 query.value(3).toString(), query.value(4).toString(), query.value(5).toString(),
+                 query.value(6).toString(), query.value(7).toDate(), query.value(8).toLongLong() / 100.0,
+                 query.value(9).toString(), query.value(10).toString(), query.value(11).toString(),
+                 query.value(12).toString()});
+    }
+    query.prepare(QStringLiteral(
+        "SELECT R.CDFILIAL, F.NMFILIAL, R.CDCENTCUST, CC.NMCENTCUST, R.VRLANCCUST, R.NRSEQCTB, L.DTLANCCONT, "
+        "L.CDEMPRESA, R.NRSEQRAT FROM RATEIOCTB R JOIN LANCCONT L ON L.NRLANCCONT = R.NRLANCCONT LEFT JOIN "
+        "FILIAL "
+        "F ON F.CDFILIAL = R.CDFILIAL LEFT JOIN CENTCUST CC ON CC.CDCENTCUST = R.CDCENTCUST WHERE "
+        "R.NRLANCCONT = ? "
+        "ORDER BY R.NRSEQCTB, R.NRSEQRAT"));
+    query.addBindValue(number);
+    if (query.exec()) {
+        while (query.next())
+            shares.appendValues(
+                {query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+                 query.value(3).toString(), query.value(4).toLongLong() / 100.0, query.value(5).toString(),
+                 number, query.value(6).toDate(), query.value(7).toString(), query.value(8).toString()});
+    }
+    return {lines, shares};
+}
+
 } // namespace
 
 AccountingScreen::AccountingScreen(const Variant &parameters, QWidget *parent)
@@ -56,6 +147,16 @@ AccountingScreen::AccountingScreen(const Variant &parameters, QWidget *parent)
     for (const auto &[dataSet, index] : packets) {
         const Variant &packet = element(values, index, true);
         dataSet->SetData(packet.isNull() ? DataPacket() : packet.packet());
+        // Amounts show with two decimals, as everywhere else.
+    }
+    // Opened for an entry already accounted, with nothing of its own to show: the entry as it was written.
+    if (!entry.trimmed().isEmpty() && cdsLancContTemp.IsEmpty() && cdsRateio.IsEmpty() &&
+        cdsErrosTemp.IsEmpty()) {
+        const auto [lines, shares] = storedEntry(entry.trimmed());
+        cdsLancContTemp.SetData(lines);
+        cdsRateio.SetData(shares);
+    }
+    for (ClientDataSet *dataSet : {&cdsLancContTemp, &cdsRateio, &cdsErrosTemp}) {
         // Amounts show with two decimals, as everywhere else.
         for (Field *field : dataSet->Fields())
             if (field->Kind() == FieldKind::Float && field->DisplayFormat().isEmpty())
@@ -78,6 +179,21 @@ AccountingScreen::AccountingScreen(const Variant &parameters, QWidget *parent)
     layout->addWidget(grid(QStringLiteral("Lançamentos contábeis"), cdsLancContTemp, "dbgLancContTemp"), 2);
     layout->addWidget(grid(QStringLiteral("Rateio"), cdsRateio, "dbgRateio"), 2);
     layout->addWidget(grid(QStringLiteral("Erros de contabilização"), cdsErrosTemp, "dbgErrosTemp"), 1);
+    QStringList meanings;
+    const DataPacket errors = cdsErrosTemp.Active() ? cdsErrosTemp.Data() : DataPacket();
+    for (int row = 0; errors.fieldIndex(u"CDERROTEMP") >= 0 && row < errors.rowCount(); ++row) {
+        const QString code = errors.value(row, u"CDERROTEMP").toText();
+        const QString line =
+            errors.fieldIndex(u"NRSEQCTBTEMP") >= 0 ? errors.value(row, u"NRSEQCTBTEMP").toText() : QString();
+        meanings << QStringLiteral("%1%2: %3")
+                        .arg(code,
+                             line.isEmpty() || line == u"0" ? QString()
+                                                            : QStringLiteral(" (linha %1)").arg(line),
+                             errorMeaning(code));
+    }
+    lblErros = new QLabel(meanings.join(u'\n'), this);
+    lblErros->setObjectName(QStringLiteral("lblErros"));
+    layout->addWidget(lblErros);
     auto *close = new QPushButton(QStringLiteral("Fechar"), this);
     close->setObjectName(QStringLiteral("btnFechar"));
     connect(close, &QPushButton::clicked, this, &AccountingScreen::Close);

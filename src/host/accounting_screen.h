@@ -13,7 +13,9 @@ namespace bco::host {
 // The accounting screen of another module (CTB10200) as the host provides it: what the bank module hands it
 // after an entry is accounted, or fails to be: the company, the accounting entry number (empty when none
 // was made) and three packets, the accounting rows, their apportionment and the accounting errors, each
-// shown in a grid. A child window of the host; closing it releases it.
+// shown in a grid, with what each error means. Opened for an accounted entry with empty packets (the entry
+// form's accounting button), it shows that entry's accounting as the shared database holds it. A child
+// window of the host; closing it releases it.
 class AccountingScreen : public TForm {
     Q_OBJECT
 public:
@@ -23,6 +25,8 @@ public:
 
     QLabel *lblEmpresa = nullptr;
     QLabel *lblLancamento = nullptr;
+    // What each accounting error means.
+    QLabel *lblErros = nullptr;
     ClientDataSet cdsLancContTemp;
     ClientDataSet cdsRateio;
     ClientDataSet cdsErrosTemp;

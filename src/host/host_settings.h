@@ -1,49 +1,28 @@
 #pragma once
 
-#include <stdexcept>
-
 #include <QDate>
 #include <QString>
 #include <QStringList>
 
-class QSettings;
+#include "framework/session/session_settings.h"
 
 namespace bco::host {
 
-// A setting that cannot be used, with the operator's message.
-class SettingsError : public std::runtime_error {
-public:
-    explicit SettingsError(const QString &message)
-        : std::runtime_error(message.toStdString()) {}
-};
+using bco::SettingsError;
 
-// What the host starts with: read from its INI file, then overridden by the command line.
+// What the host starts with: the session's settings (session_settings.h) and the module's path,
 //
-//   [sessao]   operador, filial, data (dd/mm/aaaa)
-//   [servidor] endereco, porta
-//   [banco]    url   (sqlite:PATH or postgresql://...)
 //   [modulo]   caminho
 //
-// Command line: --config FILE (the INI file; else ~/.config/bco/bco-host.ini), --operator, --password,
-// --branch, --date, --server-host, --server-port, --database, --module. The password is never read from the
-// INI file; it may come from the environment variable BCO_PASSWORD instead of the command line.
-struct HostSettings {
-    QString configFile;
-    QString operatorCode;
-    QString password;
-    QString processingBranch;
-    QDate processingDate;
-    QString serverHost = QStringLiteral("127.0.0.1");
-    int serverPort = 8211;
-    QString databaseUrl;
+// overridden by --module.
+struct HostSettings : SessionSettings {
     QString modulePath;
     // Set when --help was asked for: the text to print instead of starting.
     QString helpText;
 
     // Reads the INI file named by --config (or the default one) and applies the command line over it. A
     // value that cannot be read (a date, a port) or a processing branch set nowhere throws SettingsError
-    // naming the setting. `defaultModule`
-    // and `today` stand in for what is not set anywhere.
+    // naming the setting. `defaultModule` and `today` stand in for what is not set anywhere.
     static HostSettings load(const QStringList &arguments, const QString &defaultModule, QDate today);
 };
 

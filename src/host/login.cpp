@@ -7,36 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "framework/remote/net_connection.h"
-
 namespace bco::host {
-
-LoginOutcome logIn(const QString &serverHost, int serverPort, const QString &operatorCode,
-                   const QString &password) {
-    if (operatorCode.trimmed().isEmpty())
-        return {{}, QStringLiteral("Informe o operador.")};
-    if (password.isEmpty())
-        return {{}, QStringLiteral("Informe a senha.")};
-    NetConnection connection;
-    connection.SetHost(serverHost);
-    connection.SetPort(serverPort);
-    connection.Open();
-    if (!connection.Connected())
-        return {{},
-                QStringLiteral(
-                    "Não foi possível conectar ao servidor de aplicação em %1:%2. Verifique se ele está em "
-                    "execução e se o endereço e a porta estão corretos.")
-                    .arg(serverHost)
-                    .arg(serverPort)};
-    const RemoteResult result =
-        connection.Call(QStringLiteral("Login"), {operatorCode.trimmed().toUpper(), password});
-    if (!result.ok())
-        return {{}, result.errorMessage()};
-    const QString token = result.payload().toText();
-    if (token.isEmpty())
-        return {{}, QStringLiteral("O servidor de aplicação não devolveu uma sessão.")};
-    return {token, {}};
-}
 
 LoginDialog::LoginDialog(QString serverHost, int serverPort, const QString &operatorCode, QWidget *parent)
     : QDialog(parent)
@@ -89,7 +60,8 @@ void LoginDialog::setMessage(const QString &message) {
 }
 
 void LoginDialog::enter() {
-    const LoginOutcome outcome = logIn(serverHost_, serverPort_, operator_->text(), password_->text());
+    const LoginOutcome outcome =
+        logIn(serverHost_, serverPort_, operator_->text(), password_->text(), security_);
     if (!outcome.ok()) {
         message_->setText(outcome.message);
         password_->selectAll();

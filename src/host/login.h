@@ -3,23 +3,15 @@
 #include <QDialog>
 #include <QString>
 
+#include "framework/session/server_login.h"
+
 class QLabel;
 class QLineEdit;
 
 namespace bco::host {
 
-// What a login attempt gave: the session token, or the operator's message saying why there is none.
-struct LoginOutcome {
-    QString token;
-    QString message;
-    bool ok() const { return !token.isEmpty(); }
-};
-
-// Asks the application server at host:port for a session of `operatorCode` (upper-cased) with `password`
-// through its Login method. An empty operator or password is refused before anything is sent; a server
-// that cannot be reached, and the server's refusal, come back as the message.
-LoginOutcome logIn(const QString &serverHost, int serverPort, const QString &operatorCode,
-                   const QString &password);
+using bco::logIn;
+using bco::LoginOutcome;
 
 // The login window: operator and password, "Entrar" and "Cancelar". Entering logs in at once; a refusal is
 // shown in the window, which stays open for another try. Accepted, it holds the operator and the token.
@@ -35,6 +27,9 @@ public:
     // Shows why a try made elsewhere (the login from the command line) was refused.
     void setMessage(const QString &message);
 
+    // How to reach the server (plain HTTP until set).
+    void setSecurity(TransportSecurity security) { security_ = std::move(security); }
+
     // Logs in with what is typed; accepts the window on success.
     void enter();
 
@@ -44,6 +39,7 @@ public:
 private:
     QString serverHost_;
     int serverPort_;
+    TransportSecurity security_;
     QString token_;
     QLineEdit *operator_;
     QLineEdit *password_;

@@ -9,10 +9,13 @@
 #include <QStyle>
 
 #include "framework/data/database_url.h"
+#include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
 #include "framework/ui/forms/modal_forms.h"
 #include "framework/ui/qt_lookup_dialogs.h"
 #include "framework/ui/qt_message_dialogs.h"
+#include "framework/ui/report/report_dialogs.h"
+#include "host/cheque_screens.h"
 #include "host/host_settings.h"
 #include "host/login.h"
 #include "host/main_window.h"
@@ -34,8 +37,7 @@ void showError(const QString &text) {
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("bco-host"));
-    QApplication::setOrganizationName(QStringLiteral("bco"));
+    setApplicationNames();
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     QApplication::setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_FileDialogListView));
 
@@ -45,6 +47,8 @@ int main(int argc, char **argv) {
     ScopedModalForms installedModalForms(modalForms);
     QtLookupDialogs lookups;
     ScopedLookupDialogs installedLookups(lookups);
+    QtReportDialogs reports;
+    ScopedReportDialogs installedReports(reports);
 
     HostSettings settings;
     try {
@@ -80,9 +84,10 @@ int main(int argc, char **argv) {
     QString operatorCode = settings.operatorCode;
     QString token;
     LoginDialog login(settings.serverHost, settings.serverPort, operatorCode);
+    login.setSecurity(settings.serverSecurity);
     if (!operatorCode.isEmpty() && !settings.password.isEmpty()) {
-        const LoginOutcome outcome =
-            logIn(settings.serverHost, settings.serverPort, operatorCode, settings.password);
+        const LoginOutcome outcome = logIn(settings.serverHost, settings.serverPort, operatorCode,
+                                           settings.password, settings.serverSecurity);
         token = outcome.token;
         login.setMessage(outcome.message);
     }
@@ -95,16 +100,13 @@ int main(int argc, char **argv) {
 
     ScreenRegistry screens;
     addHostScreens(screens);
-    LoginContext context;
-    context.operatorCode = operatorCode;
-    context.processingBranch = settings.processingBranch;
-    context.processingDate = settings.processingDate;
-    context.serverHost = settings.serverHost;
-    context.serverPort = settings.serverPort;
-    context.sessionToken = token;
-    context.databaseConnection = sharedConnection;
+    LoginContext context = sessionContext(settings, operatorCode, token, sharedConnection);
     context.loadScreen = [&screens](const QString &code, const Variant &parameters) {
         screens.open(code, parameters);
+    };
+    context.chequeSituation = [](const QString &, const QString &, const QString &account,
+                                 const QString &cheque) {
+        return chequeSituationScreen(account, cheque);
     };
     ScopedLoginContext installedContext(context);
 
@@ -124,5 +126,10 @@ int main(int argc, char **argv) {
     } catch (const ModuleError &error) {
         showError(QString::fromUtf8(error.what()));
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The session ends with the host, on every server sharing it.
+    NetConnection connection;
+    Ondrima::PrepareConnection(connection);
+    connection.Call(QStringLiteral("Logout"));
+    return status;
 }

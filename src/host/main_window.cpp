@@ -1,6 +1,7 @@
 #include "host/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -9,12 +10,18 @@
 
 namespace bco::host {
 
+void setApplicationNames() {
+    QApplication::setApplicationName(QStringLiteral("bco-host"));
+    QApplication::setOrganizationName(QStringLiteral("bco"));
+    QApplication::setApplicationDisplayName(applicationName);
+}
+
 MainWindow::MainWindow(const QString &status, QWidget *parent)
     : QMainWindow(parent)
     , mdiArea_(new QMdiArea(this))
     , moduleMenu_(menuBar()->addMenu(QStringLiteral("&Conta Corrente"))) {
     setObjectName(QStringLiteral("frmPrincipal"));
-    setWindowTitle(QStringLiteral("Conta Corrente Bancária"));
+    setWindowTitle(applicationName);
     mdiArea_->setObjectName(QStringLiteral("mdiArea"));
     mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

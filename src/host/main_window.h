@@ -13,6 +13,13 @@ class QMenu;
 
 namespace bco::host {
 
+// The application's name, which its main window and every message box carry.
+inline const QString applicationName = QStringLiteral("Conta Corrente Bancária");
+
+// Names the running application: its display name (message boxes, window titles) is the application's,
+// not its program file's; its organisation and program name place its settings.
+void setApplicationNames();
+
 // The host's main window: the multi-document area where the module's child forms live, the module's menu
 // (one item per creator the module exports) and a status line saying who works where and on which day.
 // It is the forms' host frame (install it with ScopedHostFrame).

@@ -1,5 +1,17 @@
 #include "report/report_form.h"
 
+#include <QKeyEvent>
+
+#include "entries/entry_services.h"
+#include "framework/checks/consiste.h"
+#include "framework/checks/edit_mask.h"
+#include "framework/session/login_context.h"
+#include "framework/session/operator_lookups.h"
+#include "framework/session/shared_database.h"
+#include "framework/ui/event_guard.h"
+#include "framework/ui/focus_tracker.h"
+#include "framework/ui/lookup_dialogs.h"
+
 #include "ui_report_form.h"
 
 namespace Cli_bco11101 {
@@ -7,18 +19,481 @@ namespace Cli_bco11101 {
 QPointer<TfrmRelLancCont> frmRelLancCont;
 bool boIdCriado = false;
 
+namespace {
+
+using bco::FieldKind;
+
+// The account pick list's text in a dialect: how it tests that the account's company is in the list.
+QStringList accountListText(const QString &extraTable, const QString &companyTest) {
+    return {QStringLiteral("SELECT"),
+            QStringLiteral("   C.CDREDUCONT, C.CDBANCO, C.CDAGENCIA, C.CDCONTCORR, C.DSCONTCORR,"),
+            QStringLiteral("   C.CDEMPRESA, B.CDPICTCONT, E.NMEMPRESA, B.CDPICTAGEN"),
+            QStringLiteral("FROM"),
+            QStringLiteral("   CONTCORR C, BANCO B, EMPRESA E") + extraTable,
+            QStringLiteral("WHERE"),
+            companyTest,
+            QStringLiteral("   (:P_TCDEMPRESA = 'T')) AND"),
+            QStringLiteral("   (C.CDBANCO = B.CDBANCO) AND"),
+            QStringLiteral("   (C.CDEMPRESA = E.CDEMPRESA)"),
+            QStringLiteral("ORDER BY"),
+            QStringLiteral("   C.CDREDUCONT")};
+}
+
+QStringList companyListText(const QString &table, const QString &test) {
+    return {QStringLiteral("SELECT"),   QStringLiteral("   CDEMPRESA, NMEMPRESA"),
+            QStringLiteral("FROM"),     table,
+            QStringLiteral("WHERE"),    test,
+            QStringLiteral("ORDER BY"), QStringLiteral("  CDEMPRESA")};
+}
+
+// The pick-list query of one kind of entry type.
+struct TypeListQuery {
+    bco::LocalQuery *query;
+    const char *name;
+    QString letter, codeColumn, descriptionColumn, table;
+};
+
+QStringList typeListText(const TypeListQuery &t, const QString &join) {
+    return {QStringLiteral("SELECT"),
+            QStringLiteral("   '%1'%2%3 AS TIPCOD,").arg(t.letter, join, t.codeColumn),
+            QStringLiteral("   %1,").arg(t.codeColumn),
+            QStringLiteral("   %1").arg(t.descriptionColumn),
+            QStringLiteral("FROM"),
+            QStringLiteral("   %1").arg(t.table),
+            QStringLiteral("ORDER BY"),
+            QStringLiteral("   %1").arg(t.codeColumn)};
+}
+
+} // namespace
+
 TfrmRelLancCont::TfrmRelLancCont(QWidget *parent)
     : TfrmDadosGerRel(DescendantLayout{}, parent)
+    , dtsEmpresa(&qryEmpresa)
+    , dtsContCorr(&qryContCorr)
+    , dtsLancCred(&qryLancCred)
+    , dtsLancDeb(&qryLancDeb)
+    , dtsLancto(&cdsLancto)
+    , dtsFilial(&cdsFilial)
     , ui(std::make_unique<Ui::frmRelLancCont>()) {
     ui->setupUi(this);
     BindFrame();
+    rbtTodoEmp = ui->rbtTodoEmp;
+    rbtListBanc = ui->rbtListBanc;
+    sbtListEmpresa = ui->sbtListEmpresa;
+    rbtTodoContCorr = ui->rbtTodoContCorr;
+    rbtListContCorr = ui->rbtListContCorr;
+    sbtListContCorr = ui->sbtListContCorr;
+    depDataIni = ui->depDataIni;
+    depDataFin = ui->depDataFin;
+    rbtTodos = ui->rbtTodos;
+    rbtCredito = ui->rbtCredito;
+    rbtDebito = ui->rbtDebito;
+    rbtTodosTipo = ui->rbtTodosTipo;
+    rbtListaTipo = ui->rbtListaTipo;
+    sbtTipo = ui->sbtTipo;
+    rbtTodosFili = ui->rbtTodosFili;
+    rbtListaFili = ui->rbtListaFili;
+    sbtFilial = ui->sbtFilial;
+
+    for (const char *row : {
+             "Arq_Rel_Err|O arquivo contendo a definição do relatório de código '%s' não foi encontrado no "
+             "diretório '%s'.",
+             "EMPRESA|Empresa",
+             "CONTCORR|Conta Corrente",
+             "CONT_VAZIO|Não há conta corrente cadastrada para a empresa informada.",
+             "EMPRESA_NI|Empresa deve ser informada.",
+             "CONTCORR_NI|Conta corrente deve ser informada.",
+             "DATAINI_VAZIA|Período inicial deve ser informado.",
+             "DATA_INV|não é uma data válida.",
+             "DATAFIM_VAZIA|Período final deve ser informado.",
+             "DTAINI>DTAFIN|Período inicial deve ser menor ou igual ao período final.",
+             "TIPO|Tipo",
+             "TIPOCRED|Tipo de Crédito",
+             "TIPODEB|Tipo de Débito",
+             "TIPO_NI|Tipo deve ser informado.",
+             "CREDITO|Crédito",
+             "DEBITO|Débito",
+             "FILIAL|Filial",
+             "FILIAL_NI|Filial deve ser informada.",
+             "EMP_N_CAD|Não há empresa cadastrada.",
+             "FIL_N_CAD|Não há filial cadastrada para empresa informada.",
+             "TIPOCRED_N_CAD|Não há tipo de crédito cadastrado.",
+             "TIPODEB_N_CAD|Não há tipo de débito cadastrado.",
+             "TIPO_N_CAD|Não há tipo cadastrado.",
+         })
+        msgPadrao.add(QString::fromUtf8(row));
+
+    declareQueries();
+    declareDataSets();
+    bindHandlers();
 }
 
 TfrmRelLancCont::~TfrmRelLancCont() = default;
 
+QString TfrmRelLancCont::Msg(const char *key) const {
+    return msgPadrao.Msg(QString::fromLatin1(key));
+}
+
+QString TfrmRelLancCont::titleAndEmpty(const char *title, const char *empty) const {
+    return empty == nullptr ? Msg(title) : Msg(title) + QLatin1Char('|') + Msg(empty);
+}
+
+void TfrmRelLancCont::declareQueries() {
+    qryEmpresa.setObjectName(QStringLiteral("qryEmpresa"));
+    // Every dialect lists only the companies in the operator's list: the generic text, the one SQLite and
+    // PostgreSQL run, reads the list through PARAM as the InterBase text does.
+    qryEmpresa.SQL = companyListText(QStringLiteral("   EMPRESA, PARAM(:CDEMPRESA) P"),
+                                     QStringLiteral("   INSTR(P.PARAM, CDEMPRESA) <> 0"));
+    qryEmpresa.SQL_IB = qryEmpresa.SQL;
+    qryEmpresa.SQL_ORACLE =
+        companyListText(QStringLiteral("   EMPRESA"), QStringLiteral("   INSTR(:CDEMPRESA, CDEMPRESA) <> 0"));
+    qryEmpresa.SQL_MSSQL = companyListText(QStringLiteral("   EMPRESA"),
+                                           QStringLiteral("   CHARINDEX(CDEMPRESA, :CDEMPRESA) <> 0"));
+    qryEmpresa.AddFields({{.name = "CDEMPRESA", .size = 2, .label = "Código"},
+                          {.name = "NMEMPRESA", .size = 40, .label = "Nome"}});
+
+    qryContCorr.setObjectName(QStringLiteral("qryContCorr"));
+    qryContCorr.SQL = accountListText(QStringLiteral(", PARAM(:P_CDEMPRESA) P_CDEMPRESA"),
+                                      QStringLiteral("   ((INSTR(P_CDEMPRESA.PARAM, C.CDEMPRESA)<>0) OR"));
+    qryContCorr.SQL_IB = qryContCorr.SQL;
+    qryContCorr.SQL_ORACLE =
+        accountListText(QString(), QStringLiteral("   ((INSTR(:P_CDEMPRESA,C.CDEMPRESA)<>0) OR"));
+    qryContCorr.SQL_MSSQL =
+        accountListText(QString(), QStringLiteral("   ((CHARINDEX(C.CDEMPRESA,:P_CDEMPRESA)<>0) OR"));
+    qryContCorr.AddFields({
+        {.name = "CDREDUCONT", .size = 3, .label = "Código"},
+        {.name = "CDBANCO", .size = 3, .label = "Banco"},
+        {.name = "CDAGENCIA", .size = 5, .label = "Agência", .editMask = "9999-9;0; "},
+        {.name = "CDCONTCORR", .size = 10, .label = "Conta Corrente"},
+        {.name = "DSCONTCORR", .size = 20, .label = "Descrição"},
+        {.name = "CDEMPRESA", .size = 2, .hidden = true},
+        {.name = "CDPICTCONT", .size = 20, .hidden = true},
+        {.name = "NMEMPRESA", .size = 40, .hidden = true},
+        {.name = "CDPICTAGEN", .size = 10, .hidden = true},
+    });
+    // The account number shows through its bank's picture.
+    qryContCorr.FieldByName(u"CDCONTCORR").SetOnGetText([this](const bco::Field &field, bool) {
+        if (field.IsNull())
+            return QString();
+        return bco::FormatMaskText(qryContCorr.FieldByName(u"CDPICTCONT").AsString() + QStringLiteral(";0; "),
+                                   field.AsString());
+    });
+
+    const TypeListQuery types[] = {
+        {&qryLancCred, "qryLancCred", QStringLiteral("C"), QStringLiteral("CDTPCREDBANC"),
+         QStringLiteral("DSTPCREDBANC"), QStringLiteral("TPCREDBANC")},
+        {&qryLancDeb, "qryLancDeb", QStringLiteral("D"), QStringLiteral("CDTPDEBIBANC"),
+         QStringLiteral("DSTPDEBIBANC"), QStringLiteral("TPDEBIBANC")},
+    };
+    for (const TypeListQuery &t : types) {
+        t.query->setObjectName(QString::fromLatin1(t.name));
+        t.query->SQL = typeListText(t, QStringLiteral("||"));
+        t.query->SQL_ORACLE = t.query->SQL;
+        t.query->SQL_IB = t.query->SQL;
+        t.query->SQL_MSSQL = typeListText(t, QStringLiteral("+"));
+        t.query->AddFields({
+            {.name = "TIPCOD", .size = 5, .hidden = true},
+            {.name = t.codeColumn, .size = 4, .label = "Código"},
+            {.name = t.descriptionColumn, .size = 30, .label = "Descrição"},
+        });
+    }
+    for (bco::LocalQuery *query : {&qryEmpresa, &qryContCorr, &qryLancCred, &qryLancDeb})
+        query->SetConnection([] { return dtmDBGeral::adcGeral(); });
+}
+
+void TfrmRelLancCont::declareDataSets() {
+    // A type's key is its kind letter and its four-character code, and its code is the whole four
+    // characters.
+    cdsLancto.setObjectName(QStringLiteral("cdsLancto"));
+    cdsLancto.AddFields({
+        {.name = "IDMARCADO", .size = 1, .fixedWidth = true},
+        {.name = "TIPCOD", .size = 5, .hidden = true},
+        {.name = "CODIGO", .size = 4, .label = "Código"},
+        {.name = "DESCRICAO", .size = 30, .label = "Descrição"},
+        {.name = "TIPO", .size = 1, .label = "Crédito/Débito", .fixedWidth = true},
+    });
+    cdsLancto.FieldByName(u"TIPO").SetOnGetText([this](const bco::Field &field, bool) {
+        return field.AsString() == u"C" ? Msg("CREDITO") : Msg("DEBITO");
+    });
+    cdsFilial.setObjectName(QStringLiteral("cdsFilial"));
+    cdsFilial.AddFields({
+        {.name = "IDMARCADO", .size = 1, .fixedWidth = true},
+        {.name = "CDFILIAL", .size = 4, .label = "Código"},
+        {.name = "NMFILIAL", .size = 30, .label = "Nome"},
+    });
+}
+
+void TfrmRelLancCont::bindHandlers() {
+    rpddPadrao.BeforeGetQueryParams = [this](bco::ReportParams &params) {
+        rpddPadraoBeforeGetQueryParams(params);
+    };
+
+    // Each "Lista" opens its group's pick list.
+    const std::pair<QRadioButton *, bco::TBtnPesquisa *> lists[] = {{rbtListBanc, sbtListEmpresa},
+                                                                    {rbtListContCorr, sbtListContCorr},
+                                                                    {rbtListaTipo, sbtTipo},
+                                                                    {rbtListaFili, sbtFilial}};
+    for (const auto &[radio, button] : lists) {
+        bco::connectGuarded(radio, &QRadioButton::toggled, this,
+                            [button = button](bool checked) { button->setEnabled(checked); });
+        radio->installEventFilter(this);
+    }
+    bco::connectGuarded(rbtListBanc, &QRadioButton::toggled, this, [this](bool) { CompanyChoiceChanged(); });
+    // A type list holds the types of one kind.
+    for (QRadioButton *kind : {rbtTodos, rbtCredito, rbtDebito})
+        bco::connectGuarded(kind, &QRadioButton::clicked, this, [this](bool) { stListTipo.clear(); });
+
+    sbtListEmpresa->OnClick = [this] {
+        sbtListEmpresaClick();
+    };
+    sbtListContCorr->OnClick = [this] {
+        sbtListContCorrClick();
+    };
+    sbtTipo->OnClick = [this] {
+        sbtTipoClick();
+    };
+    sbtFilial->OnClick = [this] {
+        sbtFilialClick();
+    };
+
+    bco::FocusTracker &focus = bco::FocusTracker::instance();
+    focus.setExitHandler(depDataIni, [this] { Vd_DataIni(false); });
+    focus.setExitHandler(depDataFin, [this] { Vd_DataFim(false); });
+}
+
+bool TfrmRelLancCont::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_F9) {
+        const std::pair<QObject *, bco::TBtnPesquisa *> lists[] = {{rbtListBanc, sbtListEmpresa},
+                                                                   {rbtListContCorr, sbtListContCorr},
+                                                                   {rbtListaTipo, sbtTipo},
+                                                                   {rbtListaFili, sbtFilial}};
+        for (const auto &[radio, button] : lists)
+            if (radio == watched) {
+                button->click();
+                return true;
+            }
+    }
+    return TfrmDadosGerRel::eventFilter(watched, event);
+}
+
+void TfrmRelLancCont::FormCreate() {
+    TfrmDadosGerRel::FormCreate();
+    stListEmpresa.clear();
+    stListContCorr.clear();
+    stListTipo.clear();
+    stListFilial.clear();
+    Dbgeral::ListaEmpresaOper(Ondrima::Operador(), stEmpresaOper);
+}
+
 void TfrmRelLancCont::FormClose(bco::TCloseAction &action) {
     boIdCriado = false;
+    netLancContCorr.Close();
     TfrmDadosGerRel::FormClose(action);
+}
+
+bco::NetConnection &TfrmRelLancCont::serverConnection() {
+    if (Cli_bco11100::EntryFormServices *entryForm = Cli_bco11100::OpenEntryForm())
+        return entryForm->ServerConnection();
+    if (!netLancContCorr.Connected()) {
+        netLancContCorr.SetBeforeConnect(
+            [](bco::NetConnection &connection) { Ondrima::PrepareConnection(connection); });
+        netLancContCorr.Open();
+    }
+    return netLancContCorr;
+}
+
+bco::Variant TfrmRelLancCont::callServer(const QString &method, bco::VariantList &args) {
+    return Consiste::CheckResultServ(serverConnection().Call(method, args), true, 0);
+}
+
+void TfrmRelLancCont::refuse(QWidget *control, const char *key) {
+    if (control != nullptr)
+        control->setFocus(Qt::OtherFocusReason);
+    Consiste::MensErro(Msg(key), true);
+    throw std::logic_error("MensErro returned from an abort");
+}
+
+// ---- checks ----
+
+void TfrmRelLancCont::Vd_Empresa() {
+    if (rbtListBanc->isChecked() && stListEmpresa.isEmpty())
+        refuse(rbtListBanc, "EMPRESA_NI");
+}
+
+void TfrmRelLancCont::Vd_ContaCorr() {
+    if (rbtListContCorr->isChecked() && stListContCorr.isEmpty())
+        refuse(rbtListContCorr, "CONTCORR_NI");
+}
+
+void TfrmRelLancCont::Vd_Tipo() {
+    if (rbtListaTipo->isChecked() && stListTipo.isEmpty())
+        refuse(rbtListaTipo, "TIPO_NI");
+}
+
+void TfrmRelLancCont::Vd_CdFilial() {
+    if (rbtListaFili->isChecked() && stListFilial.isEmpty())
+        refuse(nullptr, "FILIAL_NI");
+}
+
+void TfrmRelLancCont::Vd_Data(bco::TDateEditPlus *edit, bool required, const char *emptyKey) {
+    if (!edit->CheckValidDate()) {
+        edit->setFocus(Qt::OtherFocusReason);
+        Consiste::MensErro(QLatin1Char('\'') + edit->Text() + QStringLiteral("' ") + Msg("DATA_INV"), true);
+    }
+    if (required && !edit->GetDate().isValid())
+        refuse(edit, emptyKey);
+}
+
+void TfrmRelLancCont::Vd_DataIni(bool required) {
+    Vd_Data(depDataIni, required, "DATAINI_VAZIA");
+}
+
+void TfrmRelLancCont::Vd_DataFim(bool required) {
+    Vd_Data(depDataFin, required, "DATAFIM_VAZIA");
+}
+
+void TfrmRelLancCont::Vd_DtIni_Fin() {
+    const QDate start = depDataIni->GetDate();
+    const QDate end = depDataFin->GetDate();
+    if (start.isValid() && end.isValid() && end < start)
+        refuse(depDataIni, "DTAINI>DTAFIN");
+}
+
+void TfrmRelLancCont::Valida() {
+    const QWidget *focused = focusWidget();
+    if (focused == depDataIni) {
+        Vd_DataIni(true);
+        Vd_Empresa();
+        Vd_ContaCorr();
+        Vd_DataFim(true);
+    } else if (focused == depDataFin) {
+        Vd_DataFim(true);
+        Vd_Empresa();
+        Vd_ContaCorr();
+        Vd_DataIni(true);
+    } else {
+        Vd_Empresa();
+        Vd_ContaCorr();
+        Vd_DataIni(true);
+        Vd_DataFim(true);
+    }
+    Vd_DtIni_Fin();
+    Vd_Tipo();
+    Vd_CdFilial();
+}
+
+// ---- the report actions ----
+
+void TfrmRelLancCont::sbtPrintClick() {
+    Valida();
+    TfrmDadosGerRel::sbtPrintClick();
+}
+
+void TfrmRelLancCont::sbtPreviewClick() {
+    Valida();
+    TfrmDadosGerRel::sbtPreviewClick();
+}
+
+void TfrmRelLancCont::sbtPdfClick() {
+    Valida();
+    TfrmDadosGerRel::sbtPdfClick();
+}
+
+void TfrmRelLancCont::sbtSalvarComoClick() {
+    Valida();
+    TfrmDadosGerRel::sbtSalvarComoClick();
+}
+
+void TfrmRelLancCont::sbtReportEditClick() {
+    // A design may be edited before any period is chosen.
+    Vd_DataIni(false);
+    Vd_DataFim(false);
+    TfrmDadosGerRel::sbtReportEditClick();
+}
+
+EntriesReportChoices TfrmRelLancCont::Choices() const {
+    EntriesReportChoices choices;
+    choices.allCompanies = rbtTodoEmp->isChecked();
+    choices.companies = stListEmpresa;
+    choices.operatorCompanies = stEmpresaOper;
+    choices.allAccounts = rbtTodoContCorr->isChecked();
+    choices.accounts = stListContCorr;
+    choices.allTypes = rbtTodosTipo->isChecked();
+    choices.types = stListTipo;
+    choices.allBranches = rbtTodosFili->isChecked();
+    choices.branches = stListFilial;
+    choices.start = depDataIni->GetDate();
+    choices.end = depDataFin->GetDate();
+    choices.kind = rbtCredito->isChecked() ? u'C' : rbtDebito->isChecked() ? u'D' : u'T';
+    return choices;
+}
+
+void TfrmRelLancCont::rpddPadraoBeforeGetQueryParams(bco::ReportParams &params) {
+    EntriesReportChoices choices = Choices();
+    // "Todas" means the companies the operator may use now, read again for the report.
+    Dbgeral::ListaEmpresaOper(Ondrima::Operador(), choices.operatorCompanies);
+    FillEntriesReportParams(choices, params, QLocale());
+}
+
+// ---- pick lists ----
+
+void TfrmRelLancCont::CompanyChoiceChanged() {
+    // The branches listed are those of the companies chosen: another choice fetches them anew.
+    cdsFilial.Close();
+}
+
+void TfrmRelLancCont::sbtListEmpresaClick() {
+    stListContCorr.clear();
+    stListFilial.clear();
+    CompanyChoiceChanged();
+    qryEmpresa.Close();
+    qryEmpresa.ParamByName(QStringLiteral("CDEMPRESA")).SetAsString(stEmpresaOper);
+    qryEmpresa.Open();
+    bco::PesquisaLista(&dtsEmpresa, QStringLiteral("CDEMPRESA"), titleAndEmpty("EMPRESA", "EMP_N_CAD"), false,
+                       stListEmpresa);
+}
+
+void TfrmRelLancCont::sbtListContCorrClick() {
+    Vd_Empresa();
+    qryContCorr.Close();
+    const bool all = rbtTodoEmp->isChecked();
+    qryContCorr.ParamByName(QStringLiteral("P_TCDEMPRESA"))
+        .SetAsString(all ? QStringLiteral("T") : QString());
+    qryContCorr.ParamByName(QStringLiteral("P_CDEMPRESA")).SetAsString(all ? QString() : stListEmpresa);
+    qryContCorr.Open();
+    if (qryContCorr.IsEmpty())
+        Consiste::MensErro(Msg("CONT_VAZIO"), true);
+    bco::PesquisaLista(&dtsContCorr, QStringLiteral("CDREDUCONT"), titleAndEmpty("CONTCORR", nullptr), false,
+                       stListContCorr);
+}
+
+void TfrmRelLancCont::sbtTipoClick() {
+    if (rbtCredito->isChecked() || rbtDebito->isChecked()) {
+        const bool credits = rbtCredito->isChecked();
+        bco::LocalQuery &query = credits ? qryLancCred : qryLancDeb;
+        query.Close();
+        query.Open();
+        bco::PesquisaLista(credits ? &dtsLancCred : &dtsLancDeb, QStringLiteral("TIPCOD"),
+                           credits ? titleAndEmpty("TIPOCRED", "TIPOCRED_N_CAD")
+                                   : titleAndEmpty("TIPODEB", "TIPODEB_N_CAD"),
+                           false, stListTipo);
+        return;
+    }
+    bco::VariantList none;
+    cdsLancto.SetData(callServer(QStringLiteral("getLancto"), none));
+    bco::PesquisaLista(&dtsLancto, QStringLiteral("TIPCOD"), titleAndEmpty("TIPO", "TIPO_N_CAD"), false,
+                       stListTipo);
+}
+
+void TfrmRelLancCont::sbtFilialClick() {
+    Vd_Empresa();
+    if (!cdsFilial.Active()) {
+        bco::VariantList args{stListEmpresa, QStringLiteral("T"), rbtTodoEmp->isChecked()};
+        cdsFilial.SetData(callServer(QStringLiteral("GetFilialRel"), args));
+        stListEmpresa = args[0].toText();
+    }
+    bco::PesquisaLista(&dtsFilial, QStringLiteral("CDFILIAL"), titleAndEmpty("FILIAL", "FIL_N_CAD"), false,
+                       stListFilial);
 }
 
 void CriaRelLancCont() {

@@ -231,9 +231,12 @@ AccountingDraft draftAccounting(Sql &sql, const EntryToAccount &entry) {
     return AccountingCatalogue(sql).draft(entry);
 }
 
-QString postAccounting(Sql &sql, const AccountingDraft &draft, const QString &operatorCode) {
+QString postAccounting(Sql &sql, const AccountingDraft &draft, const QString &operatorCode,
+                       const QString &reused) {
     const QString number =
-        draft.company + formatNumber(drawNumbers(sql, Series::Accounting, draft.company, 1));
+        reused.isEmpty()
+            ? draft.company + formatNumber(drawNumbers(sql, Series::Accounting, draft.company, 1))
+            : reused;
     sql.execute(
         QStringLiteral("INSERT INTO LANCCONT (NRLANCCONT, CDEMPRESA, DTLANCCONT, CDHISTPADR, DSHISTCTB, "
                        "CDDOCUCONT, CDOPERADOR) VALUES (:numero, :empresa, :data, :historico, :texto, "
@@ -270,6 +273,15 @@ QString postAccounting(Sql &sql, const AccountingDraft &draft, const QString &op
              {QStringLiteral("valor"), share.cents}});
     }
     return number;
+}
+
+void removeAccounting(Sql &sql, const QString &number) {
+    if (number.isEmpty())
+        return;
+    for (const char *table : {"RATEIOCTB", "LANCCONTITEM", "LANCCONT"})
+        sql.execute(
+            QStringLiteral("DELETE FROM %1 WHERE NRLANCCONT = :numero").arg(QString::fromLatin1(table)),
+            {{QStringLiteral("numero"), number}});
 }
 
 DataPacket accountingRows(const AccountingDraft &draft, const QString &number) {

@@ -142,9 +142,14 @@ private:
 // The draft of the accounting of one entry, checked. Writes nothing.
 AccountingDraft draftAccounting(Sql &sql, const EntryToAccount &entry);
 
-// Writes an accounted draft under a new number of the company's series and answers that number. The caller
-// has refused a draft with errors, or knows why it writes it anyway (demo data of closed periods).
-QString postAccounting(Sql &sql, const AccountingDraft &draft, const QString &operatorCode);
+// Writes an accounted draft under `number` (an entry being rewritten keeps its number), or else under a new
+// number of the company's series, and answers the number. The caller has refused a draft with errors, or
+// knows why it writes it anyway (demo data of closed periods).
+QString postAccounting(Sql &sql, const AccountingDraft &draft, const QString &operatorCode,
+                       const QString &number = QString());
+
+// Removes the accounting entry `number` with its lines and apportionment; an empty number removes nothing.
+void removeAccounting(Sql &sql, const QString &number);
 
 // The draft as the forms read it, `number` naming the accounting entry (empty before it is written).
 DataPacket accountingRows(const AccountingDraft &draft, const QString &number);

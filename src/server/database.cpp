@@ -1,15 +1,19 @@
 #include "server/database.h"
 
+#include <charconv>
 #include <cstring>
 #include <map>
 #include <thread>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QScopeGuard>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include "framework/data/sql_text.h"
@@ -58,15 +62,65 @@ QString sqlForMessage(const QString &sql) {
             .toStdString());
 }
 
-[[noreturn]] void failQt(const QSqlQuery &query, const char *what, const QString &sql) {
+PGconn *postgresHandle(const QSqlDatabase &database) {
+    const QVariant handle = database.driver() != nullptr ? database.driver()->handle() : QVariant();
+    // The driver registers the handle under libpq's own name of the type.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        throw DatabaseError("the PostgreSQL connection has no handle");
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
+// Takes the result's message (or the connection's, when there is no result) and frees the result.
+[[noreturn]] void failPostgres(PGconn *connection, PGresult *result, const char *what, const QString &sql) {
+    const QString message =
+        QString::fromUtf8(result != nullptr ? PQresultErrorMessage(result) : PQerrorMessage(connection))
+            .trimmed();
+    PQclear(result);
     throw DatabaseError(QStringLiteral("%1 [%2]: %3")
-                            .arg(QString::fromUtf8(what), sqlForMessage(sql), query.lastError().text())
+                            .arg(QString::fromUtf8(what), sqlForMessage(sql), message)
                             .toStdString());
 }
 
-QVariant bindable(const QVariant &value) {
-    if (value.metaType().id() == QMetaType::QDate && !value.toDate().isValid())
-        return QVariant(QMetaType(QMetaType::QDate));
+bool succeeded(const PGresult *result) {
+    const ExecStatusType status = PQresultStatus(result);
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY;
+}
+
+// A value as PostgreSQL reads it in text form; nullopt for NULL (and for a date that is not one).
+std::optional<QByteArray> postgresText(const QVariant &value) {
+    if (value.isNull())
+        return std::nullopt;
+    switch (value.metaType().id()) {
+    case QMetaType::Bool:
+        return QByteArray(value.toBool() ? "true" : "false");
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return QByteArray::number(value.toLongLong());
+    case QMetaType::Double:
+        return QByteArray::number(value.toDouble(), 'g', 17);
+    case QMetaType::QDate:
+        if (!value.toDate().isValid())
+            return std::nullopt;
+        return value.toDate().toString(Qt::ISODate).toUtf8();
+    default:
+        return value.toString().toUtf8();
+    }
+}
+
+qint64 parseInteger(QByteArrayView text) {
+    qint64 value = 0;
+    if (text == "t")
+        return 1;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+double parseReal(QByteArrayView text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
     return value;
 }
 
@@ -134,14 +188,14 @@ struct Sql::Cache {
         sqlite3_stmt *stmt = nullptr;
         bool inUse = false;
     };
-    struct Qt {
-        std::unique_ptr<QSqlQuery> query;
+    struct Postgres {
+        QByteArray name; // of the statement prepared on the connection
         QStringList parameterNames;
-        bool inUse = false;
     };
     // Nodes of a std::map do not move, so an entry in use stays valid while others are added.
     std::map<QString, Sqlite> sqlite;
-    std::map<QString, Qt> qt;
+    // A PostgreSQL statement's result is a copy of its own, so one prepared statement serves every user.
+    std::map<QString, Postgres> postgres;
 
     ~Cache() {
         for (const auto &entry : sqlite)
@@ -246,84 +300,111 @@ struct Sql::SqliteStatement : SqlRow {
     QDate date(int column) const override { return cell(column).date(); }
 };
 
-// A prepared QtSql query, executed with its parameters bound by position; the row accessor converts text
-// once per read into a buffer the view points into.
-struct Sql::QtStatement : SqlRow {
-    QSqlQuery *query = nullptr;
-    std::unique_ptr<QSqlQuery> owned;
-    Cache::Qt *cached = nullptr;
-    const QString &sql;
-    mutable QByteArray buffer;
+// One value of a PostgreSQL row, as the text libpq holds for it: read in place, without a copy.
+struct PostgresCell {
+    const PGresult *result;
+    int row, column;
 
-    QtStatement(const QSqlDatabase &database, Cache &cache, const QString &text, const SqlParams &params)
-        : sql(text) {
-        auto found = cache.qt.find(text);
-        QStringList names;
-        if (found != cache.qt.end() && !found->second.inUse) {
-            cached = &found->second;
-            query = cached->query.get();
-            names = cached->parameterNames;
-        } else {
-            const PositionalSql positional = toPositional(text);
-            auto prepared = std::make_unique<QSqlQuery>(database);
-            prepared->setForwardOnly(true);
-            if (!prepared->prepare(positional.text))
-                failQt(*prepared, "cannot prepare", text);
-            names = positional.parameterNames;
-            if (found == cache.qt.end()) {
-                cached = &cache.qt.emplace(text, Cache::Qt{std::move(prepared), names, false}).first->second;
-                query = cached->query.get();
-            } else {
-                owned = std::move(prepared);
-                query = owned.get();
-            }
+    bool isNull() const { return PQgetisnull(result, row, column) != 0; }
+    QByteArrayView utf8() const {
+        return QByteArrayView(PQgetvalue(result, row, column), PQgetlength(result, row, column));
+    }
+    qint64 integer() const { return parseInteger(utf8()); }
+    double real() const { return parseReal(utf8()); }
+    QDate date() const { return parseIsoDate(utf8()); }
+};
+
+// A statement run through libpq on the driver's own connection: prepared once per text (named parameters
+// become $1, $2...), run with its values as text, and its whole result kept until the statement goes.
+// QtSql would turn every value into a QVariant and a QString first, which costs the entry list of 100,000
+// rows more than the database takes to select it.
+struct Sql::PostgresStatement : SqlRow {
+    PGresult *result = nullptr;
+    int rows = 0;
+    int current = -1;
+
+    PostgresStatement(PGconn *connection, Cache &cache, const QString &text, const SqlParams &params) {
+        auto found = cache.postgres.find(text);
+        if (found == cache.postgres.end()) {
+            const PositionalSql positional = toPositional(text, true);
+            const QByteArray name =
+                "bco_" + QByteArray::number(static_cast<qulonglong>(cache.postgres.size() + 1));
+            PGresult *prepared =
+                PQprepare(connection, name.constData(), positional.text.toUtf8().constData(), 0, nullptr);
+            if (!succeeded(prepared))
+                failPostgres(connection, prepared, "cannot prepare", text);
+            PQclear(prepared);
+            found = cache.postgres.emplace(text, Cache::Postgres{name, positional.parameterNames}).first;
         }
-        if (cached != nullptr)
-            cached->inUse = true;
-        for (int i = 0; i < names.size(); ++i) {
+        const QStringList &names = found->second.parameterNames;
+        std::vector<std::optional<QByteArray>> values;
+        values.reserve(static_cast<size_t>(names.size()));
+        std::vector<const char *> pointers;
+        pointers.reserve(static_cast<size_t>(names.size()));
+        for (const QString &name : names) {
             const auto value = std::find_if(params.begin(), params.end(), [&](const auto &param) {
-                return param.first.compare(names[i], Qt::CaseInsensitive) == 0;
+                return param.first.compare(name, Qt::CaseInsensitive) == 0;
             });
             if (value == params.end())
                 throw DatabaseError(
-                    ("no value for parameter :" + names[i] + " of " + sqlForMessage(text)).toStdString());
-            query->bindValue(i, bindable(value->second));
+                    ("no value for parameter :" + name + " of " + sqlForMessage(text)).toStdString());
+            values.push_back(postgresText(value->second));
+            pointers.push_back(values.back() ? values.back()->constData() : nullptr);
         }
-        if (!query->exec())
-            failQt(*query, "cannot run", text);
+        result = PQexecPrepared(connection, found->second.name.constData(), static_cast<int>(pointers.size()),
+                                pointers.data(), nullptr, nullptr, 0);
+        if (!succeeded(result))
+            failPostgres(connection, std::exchange(result, nullptr), "cannot run", text);
+        rows = PQntuples(result);
     }
-    ~QtStatement() override {
-        query->finish();
-        if (cached != nullptr)
-            cached->inUse = false;
-    }
-    QtStatement(const QtStatement &) = delete;
-    QtStatement &operator=(const QtStatement &) = delete;
+    ~PostgresStatement() override { PQclear(result); }
+    PostgresStatement(const PostgresStatement &) = delete;
+    PostgresStatement &operator=(const PostgresStatement &) = delete;
 
-    bool isNull(int column) const override { return query->isNull(column); }
-    QByteArrayView utf8(int column) const override {
-        buffer = query->value(column).toString().toUtf8();
-        return buffer;
-    }
-    qint64 integer(int column) const override { return query->value(column).toLongLong(); }
-    double real(int column) const override { return query->value(column).toDouble(); }
-    QDate date(int column) const override {
-        const QVariant value = query->value(column);
-        if (value.metaType().id() == QMetaType::QDate)
-            return value.toDate();
-        if (value.metaType().id() == QMetaType::QDateTime)
-            return value.toDateTime().date();
-        return parseIsoDate(value.toString().toUtf8());
+    bool next() { return ++current < rows; }
+    PostgresCell cell(int column) const { return PostgresCell{result, current, column}; }
+    bool isNull(int column) const override { return cell(column).isNull(); }
+    QByteArrayView utf8(int column) const override { return cell(column).utf8(); }
+    qint64 integer(int column) const override { return cell(column).integer(); }
+    double real(int column) const override { return cell(column).real(); }
+    QDate date(int column) const override { return cell(column).date(); }
+
+    // The value of the first row's first column, typed by the column's type.
+    QVariant first() const {
+        if (cell(0).isNull())
+            return QVariant();
+        constexpr Oid boolean = 16, bigint = 20, smallint = 21, integer = 23, real = 700,
+                      doublePrecision = 701, date = 1082, numeric = 1700;
+        switch (PQftype(result, 0)) {
+        case boolean:
+            return QVariant(cell(0).utf8() == "t");
+        case bigint:
+        case smallint:
+        case integer:
+            return QVariant(cell(0).integer());
+        case real:
+        case doublePrecision:
+            return QVariant(cell(0).real());
+        case numeric:
+            return cell(0).utf8().contains('.') ? QVariant(cell(0).real()) : QVariant(cell(0).integer());
+        case date:
+            return QVariant(cell(0).date());
+        default:
+            return QVariant(QString::fromUtf8(cell(0).utf8()));
+        }
     }
 };
 
-Sql::Sql(QSqlDatabase database, Dialect dialect, WriterQueue *writers)
+Sql::Sql(QSqlDatabase database, Dialect dialect, WriterQueue *writers, LogSync *logSync)
     : database_(std::move(database))
     , dialect_(dialect)
     , writers_(writers)
+    , logSync_(logSync)
     , cache_(std::make_unique<Cache>()) {
     if (dialect_ == Dialect::Sqlite)
         sqlite_ = sqliteHandle(database_);
+    else
+        postgres_ = postgresHandle(database_);
 }
 
 Sql::~Sql() = default;
@@ -336,8 +417,8 @@ qint64 Sql::execute(const QString &sql, const SqlParams &params) {
         }
         return sqlite3_changes64(db);
     }
-    QtStatement statement(database_, *cache_, sql, params);
-    return statement.query->numRowsAffected();
+    PostgresStatement statement(static_cast<PGconn *>(postgres_), *cache_, sql, params);
+    return parseInteger(QByteArrayView(PQcmdTuples(statement.result)));
 }
 
 void Sql::executeScript(const QString &script) {
@@ -352,9 +433,11 @@ void Sql::executeScript(const QString &script) {
         return;
     }
     // PostgreSQL takes several statements in one simple query (dollar-quoted bodies included).
-    QSqlQuery query(database_);
-    if (!query.exec(script))
-        failQt(query, "cannot run the script", script);
+    auto *connection = static_cast<PGconn *>(postgres_);
+    PGresult *result = PQexec(connection, script.toUtf8().constData());
+    if (!succeeded(result))
+        failPostgres(connection, result, "cannot run the script", script);
+    PQclear(result);
 }
 
 void Sql::forEach(const QString &sql, const SqlParams &params,
@@ -365,11 +448,9 @@ void Sql::forEach(const QString &sql, const SqlParams &params,
             row(statement);
         return;
     }
-    QtStatement statement(database_, *cache_, sql, params);
-    while (statement.query->next())
+    PostgresStatement statement(static_cast<PGconn *>(postgres_), *cache_, sql, params);
+    while (statement.next())
         row(statement);
-    if (statement.query->lastError().isValid())
-        failQt(*statement.query, "cannot read", sql);
 }
 
 std::optional<QVariant> Sql::scalar(const QString &sql, const SqlParams &params) {
@@ -397,9 +478,9 @@ std::optional<QVariant> Sql::scalar(const QString &sql, const SqlParams &params)
         }
         return answer;
     }
-    QtStatement statement(database_, *cache_, sql, params);
-    if (statement.query->next())
-        answer = statement.query->value(0);
+    PostgresStatement statement(static_cast<PGconn *>(postgres_), *cache_, sql, params);
+    if (statement.next())
+        answer = statement.first();
     return answer;
 }
 
@@ -455,12 +536,51 @@ DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Column
         }
         return packet;
     }
-    forEach(sql, params, [&](const SqlRow &row) {
+    PostgresStatement statement(static_cast<PGconn *>(postgres_), *cache_, sql, params);
+    packet.reserve(statement.rows);
+    while (statement.next()) {
         for (int i = 0; i < count; ++i)
-            addColumn(builder, row, i, columns[i].kind);
+            addCell(builder, statement.cell(i), columns[i].kind);
         packet.appendRow(builder.build());
-    });
+    }
     return packet;
+}
+
+LogSync::LogSync(QString logPath)
+    : logPath_(std::move(logPath)) {
+}
+
+void LogSync::sync() {
+    std::unique_lock lock(mutex_);
+    // A sync running now may have begun before the caller's commit reached the log: only one that begins
+    // from here on is sure to cover it.
+    const quint64 needed = started_ + 1;
+    while (finished_ < needed) {
+        if (running_) {
+            done_.wait(lock);
+            continue;
+        }
+        running_ = true;
+        const quint64 mine = ++started_;
+        lock.unlock();
+        // Opened for each sync: SQLite deletes and makes the log anew when its last connection closes, and
+        // a descriptor kept open would then sync a file nobody writes.
+        // No log at all: the database does not run in WAL mode, and its commits went to the file itself.
+        const int file = ::open(logPath_.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+        int error = file < 0 && errno != ENOENT ? errno : 0;
+        if (file >= 0 && ::fdatasync(file) != 0)
+            error = errno;
+        if (file >= 0)
+            ::close(file);
+        lock.lock();
+        running_ = false;
+        done_.notify_all();
+        // A failed sync covers nobody: whoever waited for it tries again.
+        if (error != 0)
+            throw DatabaseError("cannot sync the log " + logPath_.toStdString() + ": " +
+                                std::strerror(error));
+        finished_ = mine;
+    }
 }
 
 void WriterQueue::lock() {
@@ -480,12 +600,15 @@ void WriterQueue::unlock() {
 void Sql::begin(bool writing) {
     if (dialect_ != Dialect::Sqlite) {
         executeScript(QStringLiteral("BEGIN"));
+        inTransaction_ = true;
         return;
     }
     if (writing && writers_ != nullptr)
         writing_ = std::unique_lock(*writers_);
     try {
         executeScript(writing ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN DEFERRED"));
+        inTransaction_ = true;
+        writingTransaction_ = writing;
     } catch (...) {
         if (writing_.owns_lock())
             writing_.unlock();
@@ -494,15 +617,22 @@ void Sql::begin(bool writing) {
 }
 
 void Sql::commit() {
-    const auto release = qScopeGuard([this] {
-        if (writing_.owns_lock())
-            writing_.unlock();
-    });
-    executeScript(QStringLiteral("COMMIT"));
+    {
+        const auto release = qScopeGuard([this] {
+            if (writing_.owns_lock())
+                writing_.unlock();
+        });
+        executeScript(QStringLiteral("COMMIT"));
+        inTransaction_ = false;
+    }
+    // The next writer goes on while this one waits for the disk, and shares its sync.
+    if (writingTransaction_ && logSync_ != nullptr)
+        logSync_->sync();
 }
 
 void Sql::rollback() {
     const auto release = qScopeGuard([this] {
+        inTransaction_ = false;
         if (writing_.owns_lock())
             writing_.unlock();
     });
@@ -543,9 +673,12 @@ thread_local ThreadConnections threadConnections;
 
 } // namespace
 
-ConnectionPool::ConnectionPool(DatabaseUrl url)
+ConnectionPool::ConnectionPool(DatabaseUrl url, Commits commits)
     : url_(std::move(url))
+    , commits_(commits)
     , id_(nextPoolId++) {
+    if (url_.kind == DatabaseUrl::Kind::Sqlite && commits_ == Commits::GroupSynced)
+        logSync_ = std::make_unique<LogSync>(url_.path + QStringLiteral("-wal"));
 }
 
 ConnectionPool::~ConnectionPool() {
@@ -587,13 +720,19 @@ Sql &ConnectionPool::forThisThread() {
         QSqlDatabase::removeDatabase(name);
         throw DatabaseError(error.what());
     }
-    auto sql = std::make_unique<Sql>(database, dialect(), &writers_);
+    auto sql = std::make_unique<Sql>(database, dialect(), &writers_, logSync_.get());
     if (dialect() == Dialect::Sqlite) {
-        // WAL lets readers go on while one call writes; NORMAL syncs at checkpoints, which WAL keeps safe.
-        // Reading through a memory map spares a copy of every page a long list reads, and the map is shared
-        // by all connections.
-        sql->executeScript(QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; "
-                                          "PRAGMA foreign_keys = ON; PRAGMA mmap_size = 1073741824;"));
+        // WAL lets readers go on while one call writes. Reading through a memory map spares a copy of every
+        // page a long list reads, and the map is shared by all connections.
+        sql->executeScript(
+            QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA synchronous = %1; "
+                           "PRAGMA foreign_keys = ON; PRAGMA mmap_size = 1073741824;")
+                .arg(commits_ == Commits::EachSynced ? QStringLiteral("FULL") : QStringLiteral("NORMAL")));
+    }
+    if (dialect() == Dialect::Postgresql) {
+        // The entry list sorts each half of up to 100,000 wide rows: some 20 MB, which PostgreSQL's default
+        // of 4 MB per sort sends to disk. A connection sorts one list at a time.
+        sql->executeScript(QStringLiteral("SET work_mem = '32MB'"));
     }
     entries.push_back({id_, name, std::move(sql)});
     return *entries.back().sql;

@@ -1070,18 +1070,37 @@ private:
         }
     }
 
+    // The entry that used the known parties' items: the company's latest entry that stands alone (not
+    // reconciled, nor tied to a loan, a compensation, a reversal, a discounted slip or a cheque) and was
+    // accounted, so that changing or deleting it gives back what it used; else the company's first entry.
+    const Entry *userOf(const QString &company) const {
+        const Entry *first = nullptr;
+        const Entry *user = nullptr;
+        for (int index = 0; index < static_cast<int>(entries_.size()); ++index) {
+            const Entry &entry = entries_[static_cast<size_t>(index)];
+            if (entry.company != company)
+                continue;
+            if (first == nullptr)
+                first = &entry;
+            const auto tied = [index](const std::vector<int> &indexes) {
+                return std::find(indexes.begin(), indexes.end(), index) != indexes.end();
+            };
+            const bool alone = entry.statement.isEmpty() && entry.loan.isEmpty() &&
+                               entry.compensation.isEmpty() && entry.cheque.isEmpty() && entry.reverses < 0 &&
+                               !tied(reversedOrigins_) && !tied(slipEntries_);
+            if (alone && qstrcmp(entry.type->accounted, "S") == 0 &&
+                (user == nullptr || entry.date >= user->date))
+                user = &entry;
+        }
+        return user != nullptr ? user : first;
+    }
+
     // The parties whose advances and returned invoices the operator is told of (README): each holds several,
     // open or partly used, in company 01, besides whatever the generator gave it.
     void knownOpenItems() {
         const QString company = QStringLiteral("01");
         const QString branch = QStringLiteral("0101");
-        const Entry *user = nullptr;
-        for (const Entry &entry : entries_) {
-            if (entry.company == company) {
-                user = &entry;
-                break;
-            }
-        }
+        const Entry *user = userOf(company);
         int number = 0;
         for (const KnownOpenItems &known : knownParties) {
             const QString party = QString::fromLatin1(known.party);

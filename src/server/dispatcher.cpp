@@ -2,7 +2,10 @@
 
 #include <chrono>
 
+#include <QRandomGenerator>
+
 #include "framework/remote/wire_codec.h"
+#include "server/audit.h"
 
 namespace bco::server {
 
@@ -64,27 +67,70 @@ Dispatcher::Dispatcher(ConnectionPool &pool, SessionStore &sessions, MethodRegis
     , methods_(std::move(methods)) {
 }
 
+CallOutcome serverFault(CallOutcome::Status status, const QString &detail) {
+    CallOutcome outcome;
+    outcome.status = status;
+    outcome.incident =
+        QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0')).toUpper();
+    outcome.error =
+        QStringLiteral("Falha interna do servidor de aplicação (ocorrência %1).").arg(outcome.incident);
+    outcome.detail = detail;
+    return outcome;
+}
+
 CallOutcome Dispatcher::call(const QString &name, VariantList args, const QString &token) {
+    return dispatch(name, token, [&args] { return std::move(args); });
+}
+
+std::optional<QString> Dispatcher::authorize(const Method &method, const QString &token,
+                                             CallOutcome &outcome) {
+    if (!method.needsSession)
+        return QString();
+    std::optional<QString> operatorCode;
+    if (!token.isEmpty())
+        operatorCode = sessions_.operatorFor(pool_.forThisThread(), token);
+    if (!operatorCode) {
+        outcome.status = CallOutcome::Status::Unauthorized;
+        outcome.error = token.isEmpty() ? QStringLiteral("no session: call Login first")
+                                        : QStringLiteral("the session is not valid (unknown or expired)");
+    }
+    return operatorCode;
+}
+
+CallOutcome Dispatcher::dispatch(const QString &name, const QString &token,
+                                 const std::function<VariantList()> &arguments) {
     const auto start = std::chrono::steady_clock::now();
     CallOutcome outcome;
     const Method *method = methods_.find(name);
-    if (method == nullptr) {
-        outcome.status = CallOutcome::Status::UnknownMethod;
-        outcome.error = QStringLiteral("unknown method %1 of BCO11100.rdmLancContCorr").arg(name.left(100));
-    } else {
-        std::optional<QString> operatorCode;
-        if (method->needsSession)
-            operatorCode = token.isEmpty() ? std::nullopt : sessions_.operatorFor(token);
-        if (method->needsSession && !operatorCode) {
-            outcome.status = CallOutcome::Status::Unauthorized;
-            outcome.error = token.isEmpty() ? QStringLiteral("no session: call Login first")
-                                            : QStringLiteral("the session is not valid (unknown or expired)");
-        } else if (const QString problem = checkArguments(*method, args); !problem.isEmpty()) {
-            outcome.status = CallOutcome::Status::BadArguments;
-            outcome.error = problem;
-        } else {
-            outcome = run(*method, std::move(args), operatorCode.value_or(QString()));
+    try {
+        if (method == nullptr) {
+            outcome.status = CallOutcome::Status::UnknownMethod;
+            outcome.error =
+                QStringLiteral("unknown method %1 of BCO11100.rdmLancContCorr").arg(name.left(100));
+        } else if (const auto operatorCode = authorize(*method, token, outcome)) {
+            std::optional<VariantList> args;
+            try {
+                args = arguments();
+            } catch (const DecodeError &error) {
+                outcome.status = CallOutcome::Status::BadArguments;
+                outcome.error =
+                    QStringLiteral("malformed request body: %1").arg(QString::fromUtf8(error.what()));
+            }
+            if (args) {
+                if (const QString problem = checkArguments(*method, *args); !problem.isEmpty()) {
+                    outcome.status = CallOutcome::Status::BadArguments;
+                    outcome.error = problem;
+                } else {
+                    outcome = run(*method, std::move(*args), *operatorCode, token);
+                }
+            }
         }
+    } catch (const DatabaseError &error) {
+        // The session could not be checked.
+        outcome = serverFault(CallOutcome::Status::DatabaseFailed, QString::fromUtf8(error.what()));
+        pool_.dropThisThreadIfBroken();
+    } catch (const std::exception &error) {
+        outcome = serverFault(CallOutcome::Status::Failed, QString::fromUtf8(error.what()));
     }
     const auto end = std::chrono::steady_clock::now();
     log(method != nullptr ? method->name : name.left(100),
@@ -92,32 +138,42 @@ CallOutcome Dispatcher::call(const QString &name, VariantList args, const QStrin
     return outcome;
 }
 
-CallOutcome Dispatcher::run(const Method &method, VariantList args, const QString &operatorCode) {
-    CallOutcome outcome;
+CallOutcome Dispatcher::run(const Method &method, VariantList args, const QString &operatorCode,
+                            const QString &token) {
     Sql *sql = nullptr;
-    bool inTransaction = false;
     try {
         sql = &pool_.forThisThread();
-        sql->begin(method.writes);
-        inTransaction = true;
-        CallContext context{*sql, sessions_, operatorCode};
+    } catch (const DatabaseError &error) {
+        return serverFault(CallOutcome::Status::DatabaseFailed, QString::fromUtf8(error.what()));
+    }
+    CallContext context{*sql, sessions_, operatorCode, token, {}, {}};
+    CallOutcome outcome;
+    try {
+        if (!method.ownsTransactions)
+            sql->begin(method.writes);
         outcome.result = method.handler(context, args);
-        sql->commit();
-        inTransaction = false;
+        if (!method.ownsTransactions) {
+            if (method.writes)
+                recordAudit(*sql, SessionStore::now(), operatorCode, method.name, context.written);
+            if (beforeCommit_)
+                beforeCommit_(method.name);
+            sql->commit();
+        }
         outcome.args = std::move(args);
-        return outcome;
     } catch (const Refusal &refusal) {
         outcome.status = CallOutcome::Status::Refused;
         outcome.error = refusal.message();
-    } catch (const DatabaseError &error) {
-        outcome.status = CallOutcome::Status::DatabaseFailed;
-        outcome.error = QStringLiteral("Erro no banco de dados: %1").arg(QString::fromUtf8(error.what()));
-    } catch (const std::exception &error) {
+    } catch (const std::invalid_argument &error) {
         // A value the handler could not read as it needed (e.g. text where a number was due).
         outcome.status = CallOutcome::Status::BadArguments;
         outcome.error = QStringLiteral("%1 failed: %2").arg(method.name, QString::fromUtf8(error.what()));
+    } catch (const DatabaseError &error) {
+        outcome = serverFault(CallOutcome::Status::DatabaseFailed, QString::fromUtf8(error.what()));
+    } catch (const std::exception &error) {
+        outcome = serverFault(CallOutcome::Status::Failed, QString::fromUtf8(error.what()));
     }
-    if (inTransaction) {
+    outcome.note = context.logNote;
+    if (!outcome.ok() && sql->inTransaction()) {
         try {
             sql->rollback();
         } catch (const DatabaseError &) {
@@ -143,7 +199,6 @@ int httpStatus(CallOutcome::Status status) {
     switch (status) {
     case CallOutcome::Status::Answered:
     case CallOutcome::Status::Refused:
-    case CallOutcome::Status::DatabaseFailed:
         return 200;
     case CallOutcome::Status::BadArguments:
         return 400;
@@ -151,40 +206,27 @@ int httpStatus(CallOutcome::Status status) {
         return 401;
     case CallOutcome::Status::UnknownMethod:
         return 404;
+    case CallOutcome::Status::DatabaseFailed:
+    case CallOutcome::Status::Failed:
+        return 500;
     }
     return 500;
-}
-
-RpcResponse failure(const CallOutcome &outcome) {
-    return {httpStatus(outcome.status), encodeError(outcome.error)};
 }
 
 } // namespace
 
 RpcResponse Dispatcher::handle(const QString &name, const QString &authorization, QByteArrayView body) {
     try {
-        // The method and the session are checked before the body is decoded: a caller without a session
-        // gets nothing decoded on its behalf.
-        const QString token = bearerToken(authorization);
-        const Method *method = methods_.find(name);
-        if (method == nullptr || (method->needsSession && (token.isEmpty() || !sessions_.operatorFor(token))))
-            return failure(call(name, {}, token));
-        VariantList args;
-        try {
-            args = decodeRequest(body);
-        } catch (const DecodeError &error) {
-            CallOutcome outcome;
-            outcome.status = CallOutcome::Status::BadArguments;
-            outcome.error = QStringLiteral("malformed request body: %1").arg(QString::fromUtf8(error.what()));
-            log(method->name, 0, outcome);
-            return {400, encodeError(outcome.error)};
-        }
-        const CallOutcome outcome = call(name, std::move(args), token);
+        const CallOutcome outcome =
+            dispatch(name, bearerToken(authorization), [body] { return decodeRequest(body); });
         if (!outcome.ok())
-            return failure(outcome);
+            return {httpStatus(outcome.status), encodeError(outcome.error, outcome.incident)};
         return {200, encodeAnswer(outcome.result, outcome.args)};
     } catch (const std::exception &error) {
-        return {500, encodeError(QStringLiteral("internal error: %1").arg(QString::fromUtf8(error.what())))};
+        // Only the encoding of the answer is left to fail here (and memory with it).
+        const CallOutcome fault = serverFault(CallOutcome::Status::Failed, QString::fromUtf8(error.what()));
+        log(name.left(100), 0, fault);
+        return {500, encodeError(fault.error, fault.incident)};
     }
 }
 
@@ -206,7 +248,10 @@ void Dispatcher::log(const QString &method, double milliseconds, const CallOutco
         text = QStringLiteral("refused: ") + outcome.error;
         break;
     case CallOutcome::Status::DatabaseFailed:
-        text = QStringLiteral("database error: ") + outcome.error;
+        text = QStringLiteral("database error, incident %1: %2").arg(outcome.incident, outcome.detail);
+        break;
+    case CallOutcome::Status::Failed:
+        text = QStringLiteral("failed, incident %1: %2").arg(outcome.incident, outcome.detail);
         break;
     case CallOutcome::Status::UnknownMethod:
         text = QStringLiteral("unknown method");
@@ -218,6 +263,8 @@ void Dispatcher::log(const QString &method, double milliseconds, const CallOutco
         text = QStringLiteral("unauthorized: ") + outcome.error;
         break;
     }
+    if (!outcome.note.isEmpty())
+        text += QStringLiteral(" (%1)").arg(outcome.note);
     logger_(method, milliseconds, text);
 }
 

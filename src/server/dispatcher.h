@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -14,14 +15,29 @@
 namespace bco::server {
 
 // What a call came to: the method's result and the arguments after the call, or a failure message.
+// DatabaseFailed and Failed are faults of the server: `error` is then the generic message the caller sees,
+// `incident` its number, and `detail` what went wrong, for the log only.
 struct CallOutcome {
-    enum class Status { Answered, Refused, DatabaseFailed, UnknownMethod, BadArguments, Unauthorized };
+    enum class Status {
+        Answered,
+        Refused,
+        DatabaseFailed,
+        Failed,
+        UnknownMethod,
+        BadArguments,
+        Unauthorized
+    };
     Status status = Status::Answered;
     Variant result;
     VariantList args;
     QString error;
+    QString incident;
+    QString detail;
+    // What the handler noted for the log line (CallContext::logNote).
+    QString note;
 
     bool ok() const { return status == Status::Answered; }
+    bool isFault() const { return status == Status::DatabaseFailed || status == Status::Failed; }
 };
 
 // An HTTP answer: status code and CBOR body (always a map with `result` and `args`, or with `error`).
@@ -42,6 +58,10 @@ public:
 
     void setLogger(Logger logger) { logger_ = std::move(logger); }
 
+    // Runs after a handler answered and its audit rows are written, just before the call's transaction
+    // commits: where a test holds a call in the middle to stop the server there (see main.cpp).
+    void setBeforeCommit(std::function<void(const QString &method)> hook) { beforeCommit_ = std::move(hook); }
+
     // A decoded call. `token` is the session token (empty for none).
     CallOutcome call(const QString &method, VariantList args, const QString &token);
 
@@ -56,14 +76,26 @@ public:
     void logTransportRefusal(const QString &name, int status, const QString &message) const;
 
 private:
-    CallOutcome run(const Method &method, VariantList args, const QString &operatorCode);
+    // Finds the method, checks the session, reads the arguments (only then: a caller without a session gets
+    // nothing decoded on its behalf), checks them, runs the method, and logs the call.
+    CallOutcome dispatch(const QString &name, const QString &token,
+                         const std::function<VariantList()> &arguments);
+    std::optional<QString> authorize(const Method &method, const QString &token, CallOutcome &outcome);
+    CallOutcome run(const Method &method, VariantList args, const QString &operatorCode,
+                    const QString &token);
     void log(const QString &method, double milliseconds, const CallOutcome &outcome) const;
 
     ConnectionPool &pool_;
     SessionStore &sessions_;
     MethodRegistry methods_;
     Logger logger_;
+    std::function<void(const QString &)> beforeCommit_;
 };
+
+// A fault of the server: a new incident number (eight hexadecimal digits, random, so that the servers
+// sharing a database do not hand out the same one), the message the caller sees, and the details kept for
+// the log.
+CallOutcome serverFault(CallOutcome::Status status, const QString &detail);
 
 // Why the arguments do not fit the method, or an empty text when they do.
 QString checkArguments(const Method &method, const VariantList &args);

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include <httplib.h>
+#include <arpa/inet.h>
 #include <sys/socket.h>
 
 #include "framework/remote/wire_codec.h"
@@ -34,12 +35,37 @@ QString methodOfPath(const std::string &path) {
     return QString::fromStdString(path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : path);
 }
 
+std::unique_ptr<httplib::Server> makeServer(const HttpOptions &options) {
+    if (options.tlsCertificate.isEmpty() != options.tlsKey.isEmpty())
+        throw std::runtime_error("TLS needs both the certificate (--tls-cert) and its key (--tls-key)");
+    if (options.tlsCertificate.isEmpty())
+        return std::make_unique<httplib::Server>();
+    auto server = std::make_unique<httplib::SSLServer>(options.tlsCertificate.toLocal8Bit().constData(),
+                                                       options.tlsKey.toLocal8Bit().constData());
+    if (!server->is_valid())
+        throw std::runtime_error("cannot use the TLS certificate " + options.tlsCertificate.toStdString() +
+                                 " with the key " + options.tlsKey.toStdString() +
+                                 " (unreadable, not PEM, or not a pair)");
+    return server;
+}
+
 } // namespace
+
+bool isLoopback(const QString &host) {
+    const QByteArray text = host.trimmed().toLatin1();
+    in_addr v4{};
+    if (inet_pton(AF_INET, text.constData(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, text.constData(), &v6) == 1)
+        return IN6_IS_ADDR_LOOPBACK(&v6);
+    return host.trimmed().compare(u"localhost", Qt::CaseInsensitive) == 0;
+}
 
 HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     : dispatcher_(dispatcher)
     , options_(std::move(options))
-    , server_(std::make_unique<httplib::Server>()) {
+    , server_(makeServer(options_)) {
     const int threads = options_.threads;
     server_->new_task_queue = [threads] {
         return new httplib::ThreadPool(static_cast<size_t>(threads));
@@ -98,6 +124,9 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
 HttpServer::~HttpServer() = default;
 
 int HttpServer::bind() {
+    if (!usesTls() && !isLoopback(options_.host))
+        throw std::runtime_error("refusing to listen on " + options_.host.toStdString() +
+                                 " without TLS: off loopback the server needs --tls-cert and --tls-key");
     const std::string host = options_.host.toStdString();
     int port = options_.port;
     if (port == 0) {

@@ -21,7 +21,15 @@ struct HttpOptions {
     // Each keep-alive connection holds a worker while it is open, so there must be one per client expected
     // at once (the forms keep one connection each).
     int threads = 32;
+    // PEM files of the certificate (with its chain) and of its private key. With them the server speaks only
+    // HTTPS; without them only plain HTTP, which it accepts to do on loopback alone (bind() refuses another
+    // address), since sessions, passwords and the company's data would otherwise cross the network readable.
+    QString tlsCertificate;
+    QString tlsKey;
 };
+
+// 127.0.0.0/8, ::1 and "localhost".
+bool isLoopback(const QString &host);
 
 // The HTTP face of the dispatcher: POST /rpc/BCO11100.rdmLancContCorr/<method> with a CBOR body, answered
 // with the dispatcher's status and CBOR body. Every other path is 404, a body over the limit 413, a body that
@@ -33,8 +41,10 @@ public:
     HttpServer(const HttpServer &) = delete;
     HttpServer &operator=(const HttpServer &) = delete;
 
+    bool usesTls() const { return !options_.tlsCertificate.isEmpty(); }
+
     // Binds the address; answers the port (the one picked when the options asked for 0). Throws
-    // std::runtime_error when the address cannot be bound.
+    // std::runtime_error when the address cannot be bound, or is not loopback and the server has no TLS.
     int bind();
     // Accepts calls until stop(); call after bind().
     void serve();

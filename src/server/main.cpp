@@ -9,7 +9,10 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
+#include <QFileInfo>
+#include <QSettings>
 
+#include "server/audit.h"
 #include "server/demo_data.h"
 #include "server/dispatcher.h"
 #include "server/http_server.h"
@@ -56,6 +59,50 @@ void logCall(const QString &method, double milliseconds, const QString &outcome)
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
 }
 
+// The options, each from the command line or else from the configuration file's [server] section (the
+// packaged service reads /etc/bco/bco-server.conf), or else its default.
+class Settings {
+public:
+    Settings(const QCommandLineParser &parser, const QCommandLineOption &config)
+        : parser_(parser) {
+        if (!parser.isSet(config))
+            return;
+        const QString path = parser.value(config);
+        if (!QFileInfo(path).isReadable())
+            throw std::invalid_argument("cannot read the configuration file " + path.toStdString());
+        file_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
+        if (file_->status() != QSettings::NoError)
+            throw std::invalid_argument("malformed configuration file " + path.toStdString());
+    }
+
+    QString value(const QCommandLineOption &option) const {
+        if (parser_.isSet(option) || !file_)
+            return parser_.value(option);
+        const QString key = QStringLiteral("server/") + option.names().first();
+        return file_->contains(key) ? file_->value(key).toString().trimmed() : parser_.value(option);
+    }
+
+private:
+    const QCommandLineParser &parser_;
+    std::unique_ptr<QSettings> file_;
+};
+
+// The durability test stops the server with SIGKILL in the middle of a writing call: with
+// BCO_SERVER_HOLD_BEFORE_COMMIT naming a method, each call of it says so on standard error once its work is
+// done but not committed, and waits there. Nothing else reads the variable; unset, this does nothing.
+void holdBeforeCommitForTests(Dispatcher &dispatcher) {
+    const QString method = qEnvironmentVariable("BCO_SERVER_HOLD_BEFORE_COMMIT");
+    if (method.isEmpty())
+        return;
+    dispatcher.setBeforeCommit([method](const QString &name) {
+        if (name.compare(method, Qt::CaseInsensitive) != 0)
+            return;
+        std::fprintf(stderr, "holding %s before its commit\n", qPrintable(name));
+        std::fflush(stderr);
+        std::this_thread::sleep_for(std::chrono::minutes(10));
+    });
+}
+
 int run(QCoreApplication &app) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Application server of BCO11100.rdmLancContCorr"));
@@ -83,11 +130,49 @@ int run(QCoreApplication &app) {
     const QCommandLineOption threads(QStringLiteral("threads"),
                                      QStringLiteral("worker threads, one per client connection (default 32)"),
                                      QStringLiteral("count"), QStringLiteral("32"));
-    parser.addOptions({db, listen, initDemo, initOnly, demoDate, demoEntries, bodyLimit, threads});
+    const QCommandLineOption tlsCert(QStringLiteral("tls-cert"),
+                                     QStringLiteral("PEM certificate (with its chain): serve HTTPS only; "
+                                                    "required off loopback"),
+                                     QStringLiteral("file"));
+    const QCommandLineOption tlsKey(QStringLiteral("tls-key"),
+                                    QStringLiteral("PEM private key of the certificate"),
+                                    QStringLiteral("file"));
+    const QCommandLineOption audit(QStringLiteral("audit"),
+                                   QStringLiteral("list the writing calls on the account and exit"),
+                                   QStringLiteral("account"));
+    const QCommandLineOption auditFrom(QStringLiteral("from"),
+                                       QStringLiteral("with --audit: from this day on (local time)"),
+                                       QStringLiteral("YYYY-MM-DD"));
+    const QCommandLineOption auditTo(QStringLiteral("to"),
+                                     QStringLiteral("with --audit: up to this day (local time)"),
+                                     QStringLiteral("YYYY-MM-DD"));
+    const QCommandLineOption config(
+        QStringLiteral("config"),
+        QStringLiteral("INI file whose [server] keys (db, listen, tls-cert, tls-key, "
+                       "threads, body-limit) stand where the option is not given"),
+        QStringLiteral("file"));
+    parser.addOptions({db, listen, initDemo, initOnly, demoDate, demoEntries, bodyLimit, threads, tlsCert,
+                       tlsKey, audit, auditFrom, auditTo, config});
     parser.process(app);
+    const Settings settings(parser, config);
 
-    ConnectionPool pool(DatabaseUrl::parse(parser.value(db)));
+    ConnectionPool pool(DatabaseUrl::parse(settings.value(db)));
     migrate(pool.forThisThread());
+    if (parser.isSet(audit)) {
+        const auto date = [&](const QCommandLineOption &option) {
+            if (!parser.isSet(option))
+                return QDate();
+            const QDate parsed = QDate::fromString(parser.value(option), Qt::ISODate);
+            if (!parsed.isValid())
+                throw std::invalid_argument("--" + option.names().first().toStdString() +
+                                            " needs a date as YYYY-MM-DD");
+            return parsed;
+        };
+        const QString listing = formatAudit(
+            auditOf(pool.forThisThread(), parser.value(audit).trimmed(), date(auditFrom), date(auditTo)));
+        std::fputs(listing.toUtf8().constData(), stdout);
+        return 0;
+    }
     if (parser.isSet(initDemo)) {
         DemoOptions options;
         options.processingDate = parser.isSet(demoDate)
@@ -110,20 +195,23 @@ int run(QCoreApplication &app) {
         return 0;
 
     HttpOptions http;
-    const Listen address = parseListen(parser.value(listen));
+    const Listen address = parseListen(settings.value(listen));
     http.host = address.host;
     http.port = address.port;
     bool ok = false;
-    http.bodyLimit = parser.value(bodyLimit).toULongLong(&ok);
+    http.bodyLimit = settings.value(bodyLimit).toULongLong(&ok);
     if (!ok || http.bodyLimit == 0)
         throw std::invalid_argument("--body-limit needs a number of bytes");
-    http.threads = parser.value(threads).toInt(&ok);
+    http.threads = settings.value(threads).toInt(&ok);
     if (!ok || http.threads < 1)
         throw std::invalid_argument("--threads needs a positive number");
+    http.tlsCertificate = settings.value(tlsCert);
+    http.tlsKey = settings.value(tlsKey);
 
     SessionStore sessions;
     Dispatcher dispatcher(pool, sessions, allMethods());
     dispatcher.setLogger(logCall);
+    holdBeforeCommitForTests(dispatcher);
     HttpServer server(dispatcher, http);
     const int port = server.bind();
 
@@ -133,7 +221,7 @@ int run(QCoreApplication &app) {
         server.stop();
     });
 
-    std::printf("listening on %s:%d\n", qPrintable(http.host), port);
+    std::printf("listening on %s:%d%s\n", qPrintable(http.host), port, server.usesTls() ? " (TLS)" : "");
     std::fflush(stdout);
     server.serve();
     // serve() also returns when the server could not run; wake the stopper so it can be joined.

@@ -1,6 +1,17 @@
 #include "server/method_registry.h"
 
+#include <algorithm>
+
 namespace bco::server {
+
+void CallContext::reportWrite(const QString &account, const QStringList &numbers) {
+    const auto same = std::find_if(written.begin(), written.end(),
+                                   [&](const WrittenRecords &records) { return records.account == account; });
+    if (same == written.end())
+        written.push_back({account, numbers});
+    else
+        same->numbers += numbers;
+}
 
 void MethodRegistry::add(Method method) {
     const QString key = method.name.toLower();
@@ -30,6 +41,8 @@ MethodRegistry allMethods() {
     addAccountMethods(registry);
     addEntryListMethods(registry);
     addInsertionMethods(registry);
+    addChangeMethods(registry);
+    addDeletionMethods(registry);
     addAdvanceMethods(registry);
     return registry;
 }

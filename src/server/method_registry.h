@@ -32,23 +32,60 @@ private:
 // date); Number takes an integer or a floating-point number; Any takes every variant (data packets, arrays).
 enum class ArgKind { Text, Date, Number, Boolean, Any };
 
+// The records a writing call wrote in one account, as its handler reports them for the audit trail.
+struct WrittenRecords {
+    QString account;     // CDREDUCONT; empty when the call wrote nothing of an account
+    QStringList numbers; // the numbers of what it wrote (movement, credit, debit...), in the order reported
+};
+
 // What a handler works with: the call's connection, inside the call's transaction, and who is calling.
 struct CallContext {
     Sql &sql;
     SessionStore &sessions;
     QString operatorCode; // empty for Login, the one method called without a session
+    QString token;        // the caller's session token; empty for Login
+
+    // The audit trail. Every call of a writing method leaves, in its own transaction, one row per account it
+    // reports (or one row without an account when it reports none) with the operator, the time, the method,
+    // the account and the numbers. A writing handler reports, once it knows them, the account and the
+    // numbers of the records it wrote, in one line:
+    //
+    //     context.reportWrite(account, {movementNumber, creditNumber});
+    //
+    // It may report several times: numbers of the same account are gathered into that account's row. What
+    // a refused or failed call reported is rolled back with everything else it wrote.
+    void reportWrite(const QString &account, const QStringList &numbers);
+    std::vector<WrittenRecords> written;
+
+    // Added to the call's line in the server's log, never sent to the caller.
+    QString logNote;
 };
 
 // A handler takes the positional arguments (by-reference ones are changed in place) and answers the result.
+//
+// Failures: throw Refusal for a request against a business rule (the operator reads its message; HTTP 200),
+// std::invalid_argument for an argument that cannot be read as the method needs (what Variant's conversions
+// throw; HTTP 400). A DatabaseError or any other exception is a fault of the server: the caller gets HTTP
+// 500 with a generic message and an incident number, and the server's log carries the incident's details.
 using Handler = std::function<Variant(CallContext &, VariantList &)>;
 
 struct Method {
     QString name;
     std::vector<ArgKind> args;
-    // A writing method takes the write lock when its transaction starts.
+    // A writing method takes the write lock when its transaction starts, and leaves an audit row.
+    //
+    // Several server processes may write to one database at once, so nothing in one process's memory keeps
+    // writers apart: a writing handler that reads a row to decide what it writes (a number, a balance, what
+    // is left of an advance, whether a reconciliation is released) makes the database hold that row until
+    // its commit. On SQLite the writing transaction holds the whole database from its start; on PostgreSQL
+    // read it with SELECT ... FOR UPDATE, or write with a conditional UPDATE and check the rows it changed.
     bool writes = false;
     bool needsSession = true;
     Handler handler;
+    // The dispatcher opens no transaction: the handler opens its own (Login, which waits and hashes without
+    // holding any lock, and keeps the count of a wrong password while it refuses). Neither audited nor
+    // locked as a writer.
+    bool ownsTransactions = false;
 };
 
 // The methods of BCO11100.rdmLancContCorr, found by name without regard to letter case.
@@ -73,6 +110,13 @@ void addRegisterMethods(MethodRegistry &registry);
 void addAccountMethods(MethodRegistry &registry);
 void addEntryListMethods(MethodRegistry &registry);
 void addInsertionMethods(MethodRegistry &registry);
+void addChangeMethods(MethodRegistry &registry);
+void addDeletionMethods(MethodRegistry &registry);
 void addAdvanceMethods(MethodRegistry &registry);
+
+// The statements GetLancamentos runs for one account (:conta) over a period (:inicio, :fim) with every value
+// and type: the credits', then the debits'. The benchmarks select the same rows through the database's own
+// library alone, the floor the method is measured against.
+QStringList entryListStatements();
 
 } // namespace bco::server

@@ -100,7 +100,11 @@ Variant nextNumber(Series series, CallContext &context, VariantList &args) {
     const int quantity = quantityText.isEmpty() ? 1 : quantityText.toInt(&whole);
     if (!quantityText.isEmpty() && (!whole || quantity < 1 || quantity > 1000))
         throw Refusal(QStringLiteral("Quantidade de números inválida: %1.").arg(quantityText));
-    return formatNumber(drawNumbers(context.sql, series, account, quantity));
+    const qint64 first = drawNumbers(context.sql, series, account, quantity);
+    context.reportWrite(account,
+                        {quantity == 1 ? formatNumber(first)
+                                       : formatNumber(first) + u'-' + formatNumber(first + quantity - 1)});
+    return formatNumber(first);
 }
 
 } // namespace

@@ -187,6 +187,15 @@ Variant getLancamentos(CallContext &context, VariantList &args) {
 
 } // namespace
 
+QStringList entryListStatements() {
+    Criteria criteria;
+    criteria.from = QDate(2000, 1, 1);
+    criteria.to = criteria.from;
+    SqlParams params;
+    return {select(creditKind, criteria, params) + orderBy(creditKind),
+            select(debitKind, criteria, params) + orderBy(debitKind)};
+}
+
 void addEntryListMethods(MethodRegistry &registry) {
     registry.add({QStringLiteral("GetLancamentos"),
                   {ArgKind::Text, ArgKind::Date, ArgKind::Date, ArgKind::Number, ArgKind::Number,

@@ -4,16 +4,16 @@
 #include "server/accounting.h"
 #include "server/change_log.h"
 #include "server/entry_kinds.h"
+#include "server/entry_rules.h"
 #include "server/method_registry.h"
 #include "server/money.h"
 #include "server/numbering.h"
+#include "server/result_rows.h"
 #include "server/settlement.h"
 
 namespace bco::server {
 
 namespace {
-
-using Kind = Column::Kind;
 
 // The bank movement of a new entry, as the forms build it.
 const RecordField movementLayout[] = {
@@ -77,21 +77,6 @@ const InsertionCall debitInsertion{
     {11, 10, 12, 13},
     14,
 };
-
-const Columns resultColumns = {
-    {QStringLiteral("CDRESULT"), Kind::Text, 3},   {QStringLiteral("DSRESULT"), Kind::Text, 250},
-    {QStringLiteral("IDTPRESULT"), Kind::Text, 2}, {QStringLiteral("DTVENC"), Kind::Text, 15},
-    {QStringLiteral("NMFORN"), Kind::Text, 60},    {QStringLiteral("VRBOLET"), Kind::Text, 20},
-};
-
-// A result row. Refusals that the forms know by their catalogue key come first (IDTPRESULT "00"): a form
-// reads the first row in IDTPRESULT order and fails with the key's text when CDRESULT is "MSG".
-DataPacket resultRow(const QString &code, const QString &text) {
-    DataPacket result(fieldsOf(resultColumns));
-    result.appendValues({code, text, code == u"MSG" ? QStringLiteral("00") : QStringLiteral("01"), Variant(),
-                         Variant(), Variant()});
-    return result;
-}
 
 bool exists(Sql &sql, const QString &query, const SqlParams &params) {
     return sql.scalar(query, params).has_value();
@@ -178,47 +163,13 @@ NewEntry checkedEntry(CallContext &context, const InsertionCall &call, const Var
                    .arg(kindName, accounting.company));
 
     accounting.branch = record.code("CDFILIAL");
-    if (!exists(sql, QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :filial"),
-                {{QStringLiteral("filial"), accounting.branch}}))
-        refuse(QStringLiteral("Filial %1 não cadastrada.").arg(accounting.branch));
     entry.typedBranch = record.code(kind.typedBranch);
-    if (!entry.typedBranch.isEmpty() &&
-        !exists(
-            sql, QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :filial AND CDEMPRESA = :empresa"),
-            {{QStringLiteral("filial"), entry.typedBranch}, {QStringLiteral("empresa"), accounting.company}}))
-        refuse(QStringLiteral("Filial não cadastrada para empresa informada."));
-
     accounting.type = record.code(kind.type);
-    if (!exists(sql,
-                QStringLiteral("SELECT 1 FROM %1 WHERE %2 = :tipo")
-                    .arg(EntryKind::column(kind.typeTable), EntryKind::column(kind.type)),
-                {{QStringLiteral("tipo"), accounting.type}}))
-        refuse(kind.isCredit() ? QStringLiteral("Tipo de crédito bancário não cadastrado.")
-                               : QStringLiteral("Tipo de débito bancário não cadastrado."));
     entry.financialClass = record.code("CDCLASSFINA");
-    if (!entry.financialClass.isEmpty() &&
-        !exists(sql, QStringLiteral("SELECT 1 FROM CLASSFINA WHERE CDCLASSFINA = :classe"),
-                {{QStringLiteral("classe"), entry.financialClass}}))
-        refuse(QStringLiteral("Classe financeira %1 não cadastrada.").arg(entry.financialClass));
-
     accounting.costCentre = code(args[4]);
-    if (!accounting.costCentre.isEmpty() &&
-        !exists(sql, QStringLiteral("SELECT 1 FROM CENTCUST WHERE CDCENTCUST = :centro"),
-                {{QStringLiteral("centro"), accounting.costCentre}}))
-        refuse(QStringLiteral("Centro de Custo %1 não cadastrado.").arg(accounting.costCentre));
-
     accounting.customer = record.code("CDCLIENTE");
     accounting.supplier = record.code("CDFORNECED");
-    if (!accounting.customer.isEmpty() && !accounting.supplier.isEmpty())
-        refuse(QStringLiteral("O cliente e o fornecedor não podem ser informados no mesmo lançamento."));
-    if (!accounting.customer.isEmpty() &&
-        !exists(sql, QStringLiteral("SELECT 1 FROM CLIENTE WHERE CDCLIENTE = :cliente"),
-                {{QStringLiteral("cliente"), accounting.customer}}))
-        refuse(QStringLiteral("Cliente não cadastrado."));
-    if (!accounting.supplier.isEmpty() &&
-        !exists(sql, QStringLiteral("SELECT 1 FROM FORNECED WHERE CDFORNECED = :fornecedor"),
-                {{QStringLiteral("fornecedor"), accounting.supplier}}))
-        refuse(QStringLiteral("Fornecedor não cadastrado."));
+    refuseUnknownCodes(sql, accounting, entry.typedBranch, entry.financialClass);
     const QString partyLetter = code(args[static_cast<size_t>(call.partyLetter)]).toUpper();
     if (partyLetter != u"C" && partyLetter != u"F")
         refuse(QStringLiteral("Indicador de cliente ou fornecedor inválido: \"%1\".").arg(partyLetter));
@@ -238,44 +189,6 @@ std::array<Selection, 4> selectionsOf(const InsertionCall &call, const VariantLi
     for (size_t i = 0; i < selections.size(); ++i)
         selections[i] = {kinds[i], &args[static_cast<size_t>(call.selections[i])]};
     return selections;
-}
-
-// A debit may not take the month's debits of its type beyond the type's budget for the company (and the
-// entry's cost centre, when budgets are kept by cost centre). A type without a budget row has no limit.
-bool overBudget(Sql &sql, const EntryToAccount &entry) {
-    const bool byCostCentre =
-        sql.scalar(QStringLiteral("SELECT 1 FROM GERPARAMGERAL WHERE CDPARAM = 1 AND IDTIPOORCA = 'C'"))
-            .has_value();
-    const QString costCentre = byCostCentre ? entry.costCentre : QString();
-    // On PostgreSQL two debits of one budget would both read what was spent before either wrote: the row of
-    // the budget is locked for the rest of the transaction. SQLite's writer holds the whole database.
-    const QString lock = sql.dialect() == Dialect::Postgresql ? QStringLiteral(" FOR UPDATE") : QString();
-    const auto budget =
-        sql.scalar(QStringLiteral("SELECT VRORCADO FROM ORCATPDEBI WHERE CDEMPRESA = :empresa "
-                                  "AND CDTPDEBIBANC = :tipo AND CDCENTCUST = :centro AND NRANO = :ano "
-                                  "AND NRMES = :mes") +
-                       lock,
-                   {{QStringLiteral("empresa"), entry.company},
-                    {QStringLiteral("tipo"), entry.type},
-                    {QStringLiteral("centro"), costCentre},
-                    {QStringLiteral("ano"), entry.date.year()},
-                    {QStringLiteral("mes"), entry.date.month()}});
-    if (!budget)
-        return false;
-    const QDate month(entry.date.year(), entry.date.month(), 1);
-    QString spentSql =
-        QStringLiteral("SELECT COALESCE(SUM(VRMOVIDEBI), 0) FROM MOVDEBIBANC WHERE CDEMPRESA = :empresa "
-                       "AND CDTPDEBIBANC = :tipo AND DTMOVIDEBI >= :inicio AND DTMOVIDEBI <= :fim");
-    SqlParams params{{QStringLiteral("empresa"), entry.company},
-                     {QStringLiteral("tipo"), entry.type},
-                     {QStringLiteral("inicio"), month},
-                     {QStringLiteral("fim"), month.addMonths(1).addDays(-1)}};
-    if (byCostCentre) {
-        spentSql += QStringLiteral(" AND CDCENTCUST = :centro");
-        params.push_back({QStringLiteral("centro"), costCentre});
-    }
-    const qint64 spent = sql.scalar(spentSql, params)->toLongLong();
-    return spent + entry.cents > budget->toLongLong();
 }
 
 void writeEntry(CallContext &context, const NewEntry &entry, const QString &accountingNumber) {
@@ -352,21 +265,21 @@ Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList
                                    errorRows(draft)});
     };
     if (!draft.errors.isEmpty())
-        return answer(DataPacket(fieldsOf(resultColumns)), QString());
+        return answer(emptyResult(), QString());
     const Settlement settlement = checkedSettlement(context.sql, selectionsOf(call, args), entry.accounting);
     if (!settlement.refusedWith.isEmpty())
-        return answer(resultRow(QStringLiteral("MSG"), settlement.refusedWith), QString());
+        return answer(refusalResult(settlement.refusedWith), QString());
     if (!entry.accounting.kind->isCredit() && overBudget(context.sql, entry.accounting))
-        return answer(resultRow(QStringLiteral("MSG"), QStringLiteral("N_Pode_Lanc_Orca")), QString());
+        return answer(refusalResult(QStringLiteral("N_Pode_Lanc_Orca")), QString());
 
     const QString accountingNumber =
         draft.accounted ? postAccounting(context.sql, draft, context.operatorCode) : QString();
     writeEntry(context, entry, accountingNumber);
     writeSettlement(context.sql, settlement, entry.accounting);
+    context.reportWrite(entry.accounting.account, {entry.movement, entry.number});
     return answer(
-        resultRow(QStringLiteral("OK"),
-                  QStringLiteral("Lançamento incluído: movimento %1, %2 %3.")
-                      .arg(entry.movement, QString::fromUtf8(entry.accounting.kind->name), entry.number)),
+        doneResult(QStringLiteral("Lançamento incluído: movimento %1, %2 %3.")
+                       .arg(entry.movement, QString::fromUtf8(entry.accounting.kind->name), entry.number)),
         accountingNumber);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+
 #include "server/database.h"
 
 namespace bco::server {
@@ -9,7 +11,8 @@ namespace bco::server {
 // the previous version). Answers the version reached. Throws DatabaseError.
 int migrate(Sql &sql);
 
-// The newest schema version this server knows.
+// The newest schema version this server knows, and all of them in order.
 int latestSchemaVersion();
+QList<int> knownSchemaVersions();
 
 } // namespace bco::server

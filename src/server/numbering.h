@@ -18,7 +18,8 @@ QString formatNumber(qint64 number);
 // Reserves `quantity` consecutive numbers of the series of `key` (the account, or the company for
 // accounting entries) and answers the first, inside the caller's (writing) transaction. The row of the series
 // is incremented in one statement, which holds its lock until the transaction ends, so concurrent calls queue
-// and never share a number; a series met for the first time starts after the highest number already held.
+// and never share a number, whatever server process they run in; a series met for the first time starts
+// after the highest number already held.
 // Throws Refusal when the series would pass LargestNumber.
 qint64 drawNumbers(Sql &sql, Series series, const QString &key, int quantity);
 

@@ -17,9 +17,12 @@
 #include <QSqlDatabase>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "framework/data/database_url.h"
 #include "framework/session/login_context.h"
+#include "framework/ui/qt_message_dialogs.h"
+#include "framework/ui/when_modal.h"
 #include "host/accounting_screen.h"
 #include "host/host_settings.h"
 #include "host/login.h"
@@ -56,7 +59,7 @@ TEST(HostSettings, TheCommandLineOverridesTheIniFile) {
     QTemporaryDir folder;
     const QString ini =
         writeIni(folder, "[sessao]\noperador=demo\nfilial=0101\ndata=01/02/2024\n"
-                         "[servidor]\nendereco=10.0.0.5\nporta=9000\n"
+                         "[servidor]\nendereco=10.0.0.5\nporta=9000\ntls=sim\n"
                          "[banco]\nurl=sqlite:/dados/geral.db\n[modulo]\ncaminho=/m/lib.so\n");
     const HostSettings fromIni = load({QStringLiteral("--config"), ini});
     EXPECT_EQ(fromIni.operatorCode, "DEMO");
@@ -64,16 +67,21 @@ TEST(HostSettings, TheCommandLineOverridesTheIniFile) {
     EXPECT_EQ(fromIni.processingDate, QDate(2024, 2, 1));
     EXPECT_EQ(fromIni.serverHost, "10.0.0.5");
     EXPECT_EQ(fromIni.serverPort, 9000);
+    EXPECT_TRUE(fromIni.serverSecurity.tls);
+    EXPECT_EQ(fromIni.serverSecurity.caFile, "");
     EXPECT_EQ(fromIni.databaseUrl, "sqlite:/dados/geral.db");
     EXPECT_EQ(fromIni.modulePath, "/m/lib.so");
 
-    const HostSettings overridden =
-        load({QStringLiteral("--config"), ini, QStringLiteral("--operator"), QStringLiteral("restrito"),
-              QStringLiteral("--branch"), QStringLiteral("0202"), QStringLiteral("--date"),
-              QStringLiteral("2024-03-01"), QStringLiteral("--server-host"), QStringLiteral("127.0.0.1"),
-              QStringLiteral("--server-port"), QStringLiteral("8300"), QStringLiteral("--database"),
-              QStringLiteral("sqlite:/tmp/g.db"), QStringLiteral("--module"), QStringLiteral("/x/y.so"),
-              QStringLiteral("--password"), QStringLiteral("segredo")});
+    const HostSettings overridden = load({QStringLiteral("--config"),      ini,
+                                          QStringLiteral("--operator"),    QStringLiteral("restrito"),
+                                          QStringLiteral("--branch"),      QStringLiteral("0202"),
+                                          QStringLiteral("--date"),        QStringLiteral("2024-03-01"),
+                                          QStringLiteral("--server-host"), QStringLiteral("127.0.0.1"),
+                                          QStringLiteral("--server-port"), QStringLiteral("8300"),
+                                          QStringLiteral("--database"),    QStringLiteral("sqlite:/tmp/g.db"),
+                                          QStringLiteral("--module"),      QStringLiteral("/x/y.so"),
+                                          QStringLiteral("--password"),    QStringLiteral("segredo"),
+                                          QStringLiteral("--server-ca"),   ini});
     EXPECT_EQ(overridden.operatorCode, "RESTRITO");
     EXPECT_EQ(overridden.processingBranch, "0202");
     EXPECT_EQ(overridden.processingDate, QDate(2024, 3, 1));
@@ -82,6 +90,7 @@ TEST(HostSettings, TheCommandLineOverridesTheIniFile) {
     EXPECT_EQ(overridden.databaseUrl, "sqlite:/tmp/g.db");
     EXPECT_EQ(overridden.modulePath, "/x/y.so");
     EXPECT_EQ(overridden.password, "segredo");
+    EXPECT_EQ(overridden.serverSecurity.caFile, ini);
 }
 
 TEST(HostSettings, WhatIsSetNowhereTakesItsDefault) {
@@ -91,6 +100,7 @@ TEST(HostSettings, WhatIsSetNowhereTakesItsDefault) {
     EXPECT_EQ(settings.processingDate, today);
     EXPECT_EQ(settings.modulePath, defaultModule);
     EXPECT_EQ(settings.serverHost, "127.0.0.1");
+    EXPECT_FALSE(settings.serverSecurity.tls);
     EXPECT_EQ(settings.operatorCode, "");
 }
 
@@ -108,6 +118,8 @@ TEST(HostSettings, RefusesValuesItCannotUseNamingTheSetting) {
          "A porta do servidor \"70000\" (--server-port) não é uma porta válida (1 a 65535)."},
         {{"--server-port", "oito"},
          "A porta do servidor \"oito\" (--server-port) não é uma porta válida (1 a 65535)."},
+        {{"--server-ca", "/nao/existe.pem"},
+         "O certificado da autoridade /nao/existe.pem não pode ser lido."},
         {{"--branch", " "}, nullptr},
         {{"--turbo"}, "Unknown option 'turbo'."},
     };
@@ -326,10 +338,9 @@ TEST(AccountingScreen, OpensThroughTheLoginContextShowingWhatItReceived) {
     };
     ScopedLoginContext installed(context);
 
-    Ondrima::LoadBPL(QStringLiteral("CTB10200"),
-                     VariantList{QStringLiteral("01"), QString(),
-                                 rows("CDCONTCTBL", {"1110300000", "3110100000"}), Variant(),
-                                 rows("DSERRO", {"Conta contábil do tipo não informada."})});
+    Ondrima::LoadBPL(QStringLiteral("CTB10200"), VariantList{QStringLiteral("01"), QString(),
+                                                             rows("CDCONTCTBL", {"1110300000", "3110100000"}),
+                                                             Variant(), rows("CDERROTEMP", {"002"})});
     ASSERT_EQ(window.mdiArea()->subWindowList().size(), 1);
     auto *screen = qobject_cast<AccountingScreen *>(window.mdiArea()->subWindowList().first()->widget());
     ASSERT_NE(screen, nullptr);
@@ -337,8 +348,7 @@ TEST(AccountingScreen, OpensThroughTheLoginContextShowingWhatItReceived) {
     EXPECT_EQ(screen->lblLancamento->text(), "Lançamento contábil: não gerado");
     EXPECT_EQ(screen->cdsLancContTemp.RecordCount(), 2);
     EXPECT_EQ(screen->cdsRateio.RecordCount(), 0);
-    EXPECT_EQ(screen->cdsErrosTemp.FieldByName(u"DSERRO").AsString(),
-              "Conta contábil do tipo não informada.");
+    EXPECT_EQ(screen->lblErros->text(), "002: conta contábil não aceita lançamentos (conta sintética)");
     EXPECT_EQ(screen->findChild<QTableView *>(QStringLiteral("dbgErrosTemp"))->model()->rowCount(), 1);
     window.close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -362,4 +372,16 @@ TEST(AccountingScreen, RefusesParametersItCannotShowAndUnknownScreensAreNamed) {
     for (const Variant &parameters : wrong)
         EXPECT_THROW(AccountingScreen screen(parameters), std::invalid_argument)
             << describe(parameters).toStdString();
+}
+
+TEST(HostIdentity, MessageBoxesCarryTheApplicationsNameNotTheProgramsFile) {
+    bco::host::setApplicationNames();
+    bco::QtMessageDialogs dialogs;
+    QString title;
+    bco::whenModal([&](QWidget &box) {
+        title = box.windowTitle();
+        QTest::keyClick(&box, Qt::Key_Escape);
+    });
+    dialogs.show(bco::MsgKind::Information, QStringLiteral("Aviso"), bco::MsgButton::Ok, QString());
+    EXPECT_EQ(title, QStringLiteral("Conta Corrente Bancária"));
 }

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+#include "framework/remote/wire_codec.h"
 #include "server_test_support.h"
 
 namespace bco::server::testing {
@@ -50,9 +54,9 @@ TEST_P(DispatcherTest, EveryOtherMethodNeedsALiveSession) {
 }
 
 TEST_P(DispatcherTest, AnExpiredSessionIsRefused) {
-    SessionStore shortLived(std::chrono::seconds(0));
+    SessionStore shortLived(SessionStore::Options{.idleLimit = std::chrono::milliseconds(0)});
     Dispatcher dispatcher(server->database().pool(), shortLived, allMethods());
-    const QString token = shortLived.open(QStringLiteral("DEMO"));
+    const QString token = shortLived.open(server->database().sql(), QStringLiteral("DEMO"));
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(dispatcher.call(QStringLiteral("getGeral_bco"), {}, token).status, Status::Unauthorized);
 }
@@ -108,35 +112,97 @@ TEST_P(DispatcherTest, TakesNullForAnEmptyTextOrDate) {
 }
 
 // A call writes all or nothing: whatever a method wrote before it refused or failed is gone.
-TEST_P(DispatcherTest, ARefusedOrFailedCallLeavesNothingWritten) {
-    MethodRegistry methods;
-    const auto writeThen = [](std::function<void(Sql &)> fail) {
-        return [fail](CallContext &context, VariantList &) -> Variant {
-            context.sql.execute(
-                QStringLiteral("INSERT INTO CENTCUST (CDCENTCUST, NMCENTCUST) VALUES ('9999', 'x')"));
-            fail(context.sql);
-            return true;
+class FailingMethodsTest : public DispatcherTest {
+protected:
+    void SetUp() override {
+        DispatcherTest::SetUp();
+        if (IsSkipped())
+            return;
+        MethodRegistry methods;
+        const auto writeThen = [](std::function<void(Sql &)> fail) {
+            return [fail](CallContext &context, VariantList &) -> Variant {
+                context.sql.execute(
+                    QStringLiteral("INSERT INTO CENTCUST (CDCENTCUST, NMCENTCUST) VALUES ('9999', 'x')"));
+                fail(context.sql);
+                return true;
+            };
         };
-    };
-    methods.add({QStringLiteral("refuses"), {}, true, true, writeThen([](Sql &) {
-                     throw Refusal(QStringLiteral("não"));
-                 })});
-    methods.add({QStringLiteral("fails"), {}, true, true, writeThen([](Sql &sql) {
-                     sql.execute(QStringLiteral("INSERT INTO NOTABLE VALUES (1)"));
-                 })});
-    methods.add({QStringLiteral("throws"), {}, true, true, writeThen([](Sql &) {
-                     throw std::invalid_argument("bad");
-                 })});
-    Dispatcher dispatcher(server->database().pool(), server->sessions(), std::move(methods));
-    const std::pair<const char *, Status> cases[] = {
-        {"refuses", Status::Refused}, {"fails", Status::DatabaseFailed}, {"throws", Status::BadArguments}};
+        methods.add({QStringLiteral("refuses"), {}, true, true, writeThen([](Sql &) {
+                         throw Refusal(QStringLiteral("não"));
+                     })});
+        methods.add({QStringLiteral("fails"), {}, true, true, writeThen([](Sql &sql) {
+                         sql.execute(QStringLiteral("INSERT INTO NOTABLE VALUES (1)"));
+                     })});
+        methods.add({QStringLiteral("misreads"), {}, true, true, writeThen([](Sql &) {
+                         throw std::invalid_argument("bad");
+                     })});
+        methods.add({QStringLiteral("breaks"), {}, true, true, writeThen([](Sql &) {
+                         throw std::logic_error("CENTCUST row 9999 lost its company");
+                     })});
+        dispatcher =
+            std::make_unique<Dispatcher>(server->database().pool(), server->sessions(), std::move(methods));
+        dispatcher->setLogger([this](const QString &method, double, const QString &outcome) {
+            log.append(method + u' ' + outcome);
+        });
+    }
+
+    std::unique_ptr<Dispatcher> dispatcher;
+    QStringList log;
+};
+
+TEST_P(FailingMethodsTest, ARefusedOrFailedCallLeavesNothingWritten) {
+    const std::pair<const char *, Status> cases[] = {{"refuses", Status::Refused},
+                                                     {"fails", Status::DatabaseFailed},
+                                                     {"misreads", Status::BadArguments},
+                                                     {"breaks", Status::Failed}};
     for (const auto &[method, status] : cases) {
         SCOPED_TRACE(method);
-        EXPECT_EQ(dispatcher.call(QString::fromLatin1(method), {}, server->demoToken()).status, status);
+        EXPECT_EQ(dispatcher->call(QString::fromLatin1(method), {}, server->demoToken()).status, status);
         EXPECT_FALSE(server->database().sql().scalar(
             QStringLiteral("SELECT 1 FROM CENTCUST WHERE CDCENTCUST = '9999'")));
     }
 }
+
+// A fault of the server tells the caller only that it happened and under which incident; the table, the
+// statement and the driver's words go to the log under that number. Refusals and bad arguments keep their
+// own answers.
+TEST_P(FailingMethodsTest, AFaultAnswers500WithAnIncidentNumberAndNothingOfTheServersInsides) {
+    const struct Case {
+        const char *method;
+        int status;
+        const char *logged; // what the log line holds besides the incident
+    } cases[] = {
+        {"fails", 500, "NOTABLE"},
+        {"breaks", 500, "CENTCUST row 9999 lost its company"},
+        {"refuses", 200, "refused: não"},
+        {"misreads", 400, "bad arguments: misreads failed: bad"},
+    };
+    const QRegularExpression generic(
+        QStringLiteral("^Falha interna do servidor de aplicação \\(ocorrência ([0-9A-F]{8})\\)\\.$"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.method);
+        log.clear();
+        const RpcResponse response =
+            dispatcher->handle(QString::fromLatin1(c.method), QStringLiteral("Bearer ") + server->demoToken(),
+                               encodeRequest({}));
+        EXPECT_EQ(response.status, c.status);
+        const WireAnswer answer = decodeAnswer(response.body);
+        ASSERT_EQ(log.size(), 1);
+        EXPECT_TRUE(log[0].contains(QString::fromUtf8(c.logged))) << log[0].toStdString();
+        const auto match = generic.match(answer.error);
+        if (c.status != 500) {
+            EXPECT_FALSE(match.hasMatch());
+            EXPECT_EQ(answer.incident, QString());
+            continue;
+        }
+        ASSERT_TRUE(match.hasMatch()) << answer.error.toStdString();
+        EXPECT_EQ(answer.incident, match.captured(1));
+        EXPECT_TRUE(log[0].contains(QStringLiteral("incident ") + answer.incident)) << log[0].toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, FailingMethodsTest, ::testing::ValuesIn(availableBackends()),
+                         backendName);
 
 // A connection the database server dropped (here: its backend ended by an administrator) fails the call that
 // meets it and is replaced for the next one, instead of failing every later call of its thread.
@@ -147,6 +213,48 @@ TEST_P(DispatcherTest, ReplacesAConnectionTheDatabaseDropped) {
     terminateBackend(backend->toLongLong());
     EXPECT_EQ(server->call(QStringLiteral("getGeral_bco")).status, Status::DatabaseFailed);
     EXPECT_TRUE(server->call(QStringLiteral("getGeral_bco")).ok());
+}
+
+// Wrong passwords in a row slow the next answers for that code, known or not, ever more up to the limit and
+// whether the next password is right or wrong; the right one still gets in, and clears the count.
+TEST_P(DispatcherTest, WrongPasswordsInARowAreAnsweredEverMoreSlowly) {
+    using std::chrono::milliseconds;
+    SessionStore sessions(SessionStore::Options{.idleLimit = std::chrono::hours(1),
+                                                .loginDelayStep = milliseconds(40),
+                                                .loginDelayLimit = milliseconds(120),
+                                                .failureMemory = std::chrono::minutes(1)});
+    Dispatcher dispatcher(server->database().pool(), sessions, allMethods());
+    QStringList log;
+    dispatcher.setLogger([&](const QString &, double, const QString &outcome) { log.append(outcome); });
+    const auto tryLogin = [&](const char *operatorCode, const char *password, qint64 *elapsed) {
+        QElapsedTimer timer;
+        timer.start();
+        const CallOutcome outcome =
+            dispatcher.call(QStringLiteral("Login"), {operatorCode, password}, QString());
+        *elapsed = timer.elapsed();
+        return outcome;
+    };
+    for (const char *operatorCode : {"DEMO", "NINGUEM"}) {
+        SCOPED_TRACE(operatorCode);
+        const qint64 holds[] = {0, 40, 80, 120, 120};
+        for (size_t i = 0; i < std::size(holds); ++i) {
+            SCOPED_TRACE(i);
+            qint64 elapsed = 0;
+            const CallOutcome outcome = tryLogin(operatorCode, "errada", &elapsed);
+            EXPECT_EQ(outcome.error, QStringLiteral("Operador ou senha inválidos."));
+            EXPECT_GE(elapsed, holds[i]);
+            EXPECT_TRUE(log.last().endsWith(
+                QStringLiteral("%1 wrong in a row%2)")
+                    .arg(i + 1)
+                    .arg(holds[i] > 0 ? QStringLiteral(", held %1 ms").arg(holds[i]) : QString())))
+                << log.last().toStdString();
+        }
+    }
+    qint64 elapsed = 0;
+    EXPECT_TRUE(tryLogin("DEMO", "demo", &elapsed).ok());
+    EXPECT_GE(elapsed, 120);
+    EXPECT_EQ(sessions.loginHold(server->database().sql(), QStringLiteral("DEMO")).failures, 0);
+    EXPECT_EQ(sessions.loginHold(server->database().sql(), QStringLiteral("NINGUEM")).failures, 5);
 }
 
 TEST_P(DispatcherTest, LogsOneLinePerCallWithItsOutcome) {

@@ -79,6 +79,35 @@ protected:
 
 TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
     const QString token = login("DEMO");
+    const auto draw = [&](const QString &method, const QString &account) {
+        return call(method.toLatin1().constData(), {account, "1"}, token).answer.result.toText();
+    };
+    // Entries to include, then change (the credit and one debit) or delete (the other debit).
+    EntryRequest credit{.kind = 'C'};
+    EntryRequest debit{.kind = 'D', .value = 1.0};
+    EntryRequest deleted{.kind = 'D', .value = 2.0};
+    const Insertion insertions[] = {insertion(credit, draw), insertion(debit, draw),
+                                    insertion(deleted, draw)};
+    for (const Insertion &entry : insertions) {
+        SCOPED_TRACE(entry.method.toStdString());
+        const HttpAnswer answer = call(entry.method.toLatin1().constData(), entry.args, token);
+        EXPECT_EQ(answer.status, 200);
+        EXPECT_TRUE(answer.answer.ok) << answer.answer.error.toStdString();
+    }
+    // A movement reconciled alone, whose reconciliation may be released.
+    QStringList reconciled;
+    database->sql().forEach(
+        QStringLiteral(
+            "SELECT CDREDUCONT, NRSEQMOVREBA, CDSEQUEXBA FROM MOVBANCARIO M WHERE CDSEQUEXBA IS NOT NULL "
+            "AND (SELECT COUNT(*) FROM MOVBANCARIO O WHERE O.CDREDUCONT = M.CDREDUCONT AND O.CDSEQUEXBA = "
+            "M.CDSEQUEXBA AND O.NRSEQMOVREBA = M.NRSEQMOVREBA) = 1 ORDER BY 1, 2, 3"),
+        {}, [&](const SqlRow &row) {
+            if (reconciled.isEmpty())
+                reconciled = {row.text(0), row.text(1), row.text(2)};
+        });
+    ASSERT_EQ(reconciled.size(), 3);
+    const Insertion creditChange = change(credit, QStringLiteral("Crédito mudado"));
+    const Insertion debitChange = change(debit, QStringLiteral("Débito mudado"));
     const struct {
         const char *method;
         VariantList args;
@@ -99,6 +128,15 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
         {"getLancto", {}},
         {"GetLancamentos", {"001", demoDate.addDays(-30), demoDate, -0.001, 0.001, "T", "T", "", "T"}},
         {"GetFilialRel", {"'01','02'", "T", false}},
+        {"GetVeri_Bol", {"001", credit.number}},
+        {"GetVeriDevolu", {"001", credit.number, "0"}},
+        {"GetPesqConciliacao", {reconciled[0], reconciled[1], reconciled[2], ""}},
+        {"GetAltMoviReal", {reconciled[0], reconciled[1], reconciled[2]}},
+        {"GetDelMovBanc", {"001", credit.movement}},
+        {"GetVinculosLanc", {"001", credit.movement, "C", credit.number}},
+        {"getAlteraCred", creditChange.args},
+        {"getAlterDebito", debitChange.args},
+        {"GetDeletaLanc", deletion(deleted)},
         {"GetAdiantamentoCLI", {"01", "CLI0005"}},
         {"GetContaAd", {"CLI0005", "01"}},
         {"GetDevolucaoCLI", {"01", "CLI0005"}},
@@ -106,21 +144,10 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
         {"GetContaAdFor", {"FOR0005", "01", ""}},
         {"GetDevolucaoFOR", {"01", "FOR0005"}},
     };
-    const auto draw = [&](const QString &method, const QString &account) {
-        return call(method.toLatin1().constData(), {account, "1"}, token).answer.result.toText();
-    };
-    EntryRequest credit{.kind = 'C'};
-    EntryRequest debit{.kind = 'D', .value = 1.0};
-    const Insertion insertions[] = {insertion(credit, draw), insertion(debit, draw)};
     TestServer local(Backend::Sqlite, false);
-    EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + std::size(insertions) + 1)
-        << "a method without a call here";
-    for (const Insertion &entry : insertions) {
-        SCOPED_TRACE(entry.method.toStdString());
-        const HttpAnswer answer = call(entry.method.toLatin1().constData(), entry.args, token);
-        EXPECT_EQ(answer.status, 200);
-        EXPECT_TRUE(answer.answer.ok) << answer.answer.error.toStdString();
-    }
+    EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + 2 + 2)
+        << "a method without a call here (the insertions are called above; Login and Logout have tests of "
+           "their own)";
     for (const auto &c : calls) {
         SCOPED_TRACE(c.method);
         const HttpAnswer answer = call(c.method, c.args, token);
@@ -280,6 +307,29 @@ TEST_P(HttpTest, ClientsDrawingNumbersAtOnceGetDistinctNumbers) {
     }
     EXPECT_EQ(total, size_t(clients * drawsEach));
     EXPECT_EQ(distinct.size(), total);
+}
+
+// The audit trail of an account as bco-server --audit lists it, kept to the days asked for.
+TEST_P(HttpTest, ListsTheAuditTrailOfAnAccount) {
+    const QString token = login("DEMO");
+    const QString first = call("getPrxMovCredBanc", {"001", "2"}, token).answer.result.toText();
+    call("getPrxMovDebBanc", {"002", "1"}, token);
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
+    const auto listing = [&](const QStringList &days) {
+        QString output;
+        EXPECT_EQ(ServerProcess::runOnce(QStringList{"--db", database->urlText(), "--audit", "001"} + days,
+                                         &output),
+                  0);
+        return output;
+    };
+    const QString second = QStringLiteral("%1").arg(first.toLongLong() + 1, 10, 10, QLatin1Char('0'));
+    const QRegularExpression line(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  DEMO "
+                                                 "{8}getPrxMovCredBanc {5}001  %1-%2\\n$")
+                                      .arg(first, second));
+    EXPECT_TRUE(line.match(listing({"--from", today, "--to", today})).hasMatch())
+        << listing({}).toStdString();
+    EXPECT_EQ(listing({"--from", tomorrow}), QString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, HttpTest, ::testing::ValuesIn(availableBackends()), backendName);

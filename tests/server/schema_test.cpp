@@ -20,9 +20,10 @@ using SchemaTest = BackendTest;
 
 TEST_P(SchemaTest, MigratingAgainChangesNothing) {
     TestDatabase database(GetParam(), false);
+    const qint64 applied = count(database.sql(), QStringLiteral("SELECT COUNT(*) FROM schema_version"));
     EXPECT_EQ(migrate(database.sql()), latestSchemaVersion());
-    EXPECT_EQ(count(database.sql(), QStringLiteral("SELECT COUNT(*) FROM schema_version")),
-              latestSchemaVersion());
+    EXPECT_EQ(count(database.sql(), QStringLiteral("SELECT COUNT(*) FROM schema_version")), applied);
+    EXPECT_EQ(applied, knownSchemaVersions().size());
 }
 
 // The sums per day and per month, as the movements give them (rows whose sums are zero are left out).

@@ -9,15 +9,18 @@
 
 namespace bco::server::testing {
 
-ServerProcess::ServerProcess(const QString &databaseUrl, const QStringList &extraArguments) {
+ServerProcess::ServerProcess(const QString &databaseUrl, const QStringList &extraArguments,
+                             const QProcessEnvironment &environment) {
     process_.setProgram(QStringLiteral(BCO_SERVER_PATH));
+    process_.setProcessEnvironment(environment);
     process_.setArguments(QStringList{QStringLiteral("--db"), databaseUrl, QStringLiteral("--listen"),
                                       QStringLiteral("127.0.0.1:0")} +
                           extraArguments);
     process_.start();
     if (!process_.waitForStarted(10000))
         throw std::runtime_error("cannot start bco-server: " + process_.errorString().toStdString());
-    const QRegularExpression listening(QStringLiteral("^listening on (127\\.0\\.0\\.1):(\\d+)$"));
+    const QRegularExpression listening(
+        QStringLiteral("^listening on (127\\.0\\.0\\.1):(\\d+)( \\(TLS\\))?$"));
     QDeadlineTimer deadline(60000);
     while (!deadline.hasExpired()) {
         if (!process_.canReadLine() &&
@@ -57,21 +60,46 @@ int ServerProcess::stop() {
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
 }
 
+void ServerProcess::kill() {
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
+    process_.waitForFinished(30000);
+    log();
+}
+
 QString ServerProcess::log() {
     log_ += QString::fromUtf8(process_.readAllStandardError());
     return log_;
 }
 
+bool ServerProcess::waitForLog(const QString &text, int milliseconds) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!log().contains(text)) {
+        if (deadline.hasExpired() || process_.state() != QProcess::Running)
+            return false;
+        process_.waitForReadyRead(50);
+    }
+    return true;
+}
+
 int ServerProcess::prepare(const QString &databaseUrl, const QStringList &arguments, QString *errorOutput) {
+    return runOnce(QStringList{QStringLiteral("--db"), databaseUrl, QStringLiteral("--init-only")} +
+                       arguments,
+                   nullptr, errorOutput);
+}
+
+int ServerProcess::runOnce(const QStringList &arguments, QString *output, QString *errorOutput,
+                           int milliseconds) {
     QProcess process;
-    process.start(QStringLiteral(BCO_SERVER_PATH),
-                  QStringList{QStringLiteral("--db"), databaseUrl, QStringLiteral("--init-only")} +
-                      arguments);
-    if (!process.waitForFinished(300000)) {
+    process.start(QStringLiteral(BCO_SERVER_PATH), arguments);
+    if (!process.waitForFinished(milliseconds)) {
         process.kill();
         process.waitForFinished();
         return -1;
     }
+    if (output != nullptr)
+        *output = QString::fromUtf8(process.readAllStandardOutput());
     if (errorOutput != nullptr)
         *errorOutput = QString::fromUtf8(process.readAllStandardError());
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -10,7 +11,8 @@ namespace bco::server::testing {
 // SIGTERM when the object goes. Construction returns once the server prints "listening on HOST:PORT".
 class ServerProcess {
 public:
-    explicit ServerProcess(const QString &databaseUrl, const QStringList &extraArguments = {});
+    explicit ServerProcess(const QString &databaseUrl, const QStringList &extraArguments = {},
+                           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     ~ServerProcess();
     ServerProcess(const ServerProcess &) = delete;
     ServerProcess &operator=(const ServerProcess &) = delete;
@@ -20,12 +22,20 @@ public:
 
     // Sends SIGTERM and waits; answers the exit code (-1 when it had to be killed).
     int stop();
+    // Ends it at once with SIGKILL, as a power cut or the kernel would: nothing of its own runs after.
+    void kill();
     // Everything the server wrote on standard error so far.
     QString log();
+    // Waits until the log holds `text`; false when the time ran out or the server ended first.
+    bool waitForLog(const QString &text, int milliseconds = 30000);
 
     // Runs the program to prepare a database (--init-only) and answers its exit code.
     static int prepare(const QString &databaseUrl, const QStringList &arguments,
                        QString *errorOutput = nullptr);
+    // Runs the program with these arguments to its end (killed after `milliseconds`); answers its exit
+    // code, -1 when it did not end by itself.
+    static int runOnce(const QStringList &arguments, QString *output = nullptr,
+                       QString *errorOutput = nullptr, int milliseconds = 300000);
 
 private:
     QProcess process_;

@@ -93,8 +93,8 @@ TestServer::TestServer(Backend backend, bool withDemo)
     : database_(backend, withDemo)
     , dispatcher_(database_.pool(), sessions_, allMethods()) {
     if (withDemo) {
-        demoToken_ = sessions_.open(QStringLiteral("DEMO"));
-        restrictedToken_ = sessions_.open(QStringLiteral("RESTRITO"));
+        demoToken_ = sessions_.open(database_.sql(), QStringLiteral("DEMO"));
+        restrictedToken_ = sessions_.open(database_.sql(), QStringLiteral("RESTRITO"));
     }
 }
 
@@ -114,6 +114,31 @@ Variant TestServer::answer(const QString &method, VariantList args) {
 
 void terminateBackend(qint64 backendProcess) {
     administer(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backendProcess));
+}
+
+Sums sumsOfMovements(Sql &sql, bool monthly) {
+    Sums sums;
+    sql.forEach(QStringLiteral("SELECT CDREDUCONT, DTMOVBANC, IDMOVBANC, VRMOVBANC FROM MOVBANCARIO"), {},
+                [&](const SqlRow &row) {
+                    QDate date = row.date(1);
+                    if (monthly)
+                        date = QDate(date.year(), date.month(), 1);
+                    auto &sum = sums[{row.text(0), date}];
+                    (row.text(2) == u"C" ? sum.first : sum.second) += row.integer(3);
+                });
+    std::erase_if(sums, [](const auto &entry) { return entry.second == std::pair<qint64, qint64>(0, 0); });
+    return sums;
+}
+
+Sums keptSums(Sql &sql, bool monthly) {
+    Sums sums;
+    sql.forEach(monthly ? QStringLiteral("SELECT CDREDUCONT, DTMES, VRCREDITO, VRDEBITO FROM SALDOMENSAL")
+                        : QStringLiteral("SELECT CDREDUCONT, DTSALDO, VRCREDITO, VRDEBITO FROM SALDODIARIO"),
+                {}, [&](const SqlRow &row) {
+                    if (row.integer(2) != 0 || row.integer(3) != 0)
+                        sums[{row.text(0), row.date(1)}] = {row.integer(2), row.integer(3)};
+                });
+    return sums;
 }
 
 Variant field(const DataPacket &packet, int row, const char *name) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,10 +18,13 @@
 
 namespace bco::server::testing {
 
+using bco::testing::change;
+using bco::testing::deletion;
 using bco::testing::EntryRequest;
 using bco::testing::insertedRow;
 using bco::testing::Insertion;
 using bco::testing::insertion;
+using bco::testing::NumberDrawer;
 
 enum class Backend { Sqlite, Postgresql };
 
@@ -84,6 +88,13 @@ private:
 
 // Ends a PostgreSQL backend from outside, as a restarted server or a dropped network would.
 void terminateBackend(qint64 backendProcess);
+
+// The sums of each account per day and per month (`monthly`): as the movements give them, and as the tables
+// a balance reads keep them (rows whose sums are zero are left out of both). They must be equal whatever
+// wrote the movements.
+using Sums = std::map<std::pair<QString, QDate>, std::pair<qint64, qint64>>;
+Sums sumsOfMovements(Sql &sql, bool monthly);
+Sums keptSums(Sql &sql, bool monthly);
 
 // A value of a packet's row by field name.
 Variant field(const DataPacket &packet, int row, const char *name);

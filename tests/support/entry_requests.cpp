@@ -90,4 +90,64 @@ Insertion insertion(EntryRequest &entry, const NumberDrawer &draw) {
     return {credit ? QStringLiteral("getInsert") : QStringLiteral("getIncDebito"), args};
 }
 
+Insertion change(const EntryRequest &entry, const QString &description) {
+    const Variant date = entry.date;
+    const double value = entry.value;
+    const QString &typed = entry.typedBranch;
+    const QString none;
+    if (entry.kind == 'C')
+        return {QStringLiteral("getAlteraCred"),
+                {none,         description,   entry.typeName, entry.document, date,
+                 none,         value,         entry.account,  typed,          entry.costCentre,
+                 none,         entry.type,    typed,          entry.movement, entry.number,
+                 entry.number, entry.company, none,           entry.branch,   "C",
+                 "C",          "DEMO",        entry.customer, entry.supplier, value,
+                 date,         none}};
+    return {QStringLiteral("getAlterDebito"),
+            {entry.account,
+             entry.movement,
+             date,
+             entry.typeName,
+             value,
+             entry.document,
+             entry.number,
+             entry.number,
+             entry.type,
+             date,
+             description,
+             value,
+             entry.company,
+             typed,
+             typed,
+             "C",
+             none,
+             entry.company,
+             entry.branch,
+             date,
+             "D",
+             none,
+             entry.costCentre,
+             typed,
+             date,
+             value,
+             none,
+             entry.customer,
+             entry.supplier,
+             none,
+             value,
+             date,
+             none}};
+}
+
+VariantList deletion(const EntryRequest &entry, const QString &accountingNumber, const QString &statement,
+                     const QString &line) {
+    const double signedValue = entry.kind == 'C' ? entry.value : -entry.value;
+    return {
+        entry.account,   entry.date,   signedValue, entry.company,  QString(QChar::fromLatin1(entry.kind)),
+        entry.number,    line,         statement,   entry.movement, entry.company,
+        QString(),       "15/03/2024", QString(),   QString(),      -0.001,
+        0.001,           "T",          "T",         QString(),      "T",
+        accountingNumber};
+}
+
 } // namespace bco::testing

@@ -60,4 +60,12 @@ struct Insertion {
 using NumberDrawer = std::function<QString(const QString &method, const QString &account)>;
 Insertion insertion(EntryRequest &entry, const NumberDrawer &draw);
 
+// The method and arguments that change `entry` (as stored, numbers included) to `description`, everything
+// else as it is, the way the entry form sends them.
+Insertion change(const EntryRequest &entry, const QString &description);
+
+// The arguments of GetDeletaLanc that delete `entry`, with its accounting number and reconciliation.
+VariantList deletion(const EntryRequest &entry, const QString &accountingNumber = QString(),
+                     const QString &statement = QString(), const QString &line = QString());
+
 } // namespace bco::testing

@@ -106,8 +106,11 @@ struct InProcessServer::Running {
     explicit Running(const DatabaseUrl &database)
         : pool(database)
         , dispatcher(pool, sessions, server::allMethods())
-        , http(dispatcher,
-               server::HttpOptions{.host = QStringLiteral("127.0.0.1"), .port = 0, .threads = 8}) {
+        , http(dispatcher, server::HttpOptions{.host = QStringLiteral("127.0.0.1"),
+                                               .port = 0,
+                                               .threads = 8,
+                                               .tlsCertificate = {},
+                                               .tlsKey = {}}) {
         port = http.bind();
         serving = std::thread([this] { http.serve(); });
     }

@@ -119,7 +119,11 @@ bool MaxNumber(const QString &text, int intDigits, int decDigits, QChar key, int
 }
 
 void MensErro(const QString &text, bool abort) {
-    bco::Dialogs::messages().show(bco::MsgKind::Error, text, bco::MsgButton::Ok, QString());
+    MensErro(text, abort, QString());
+}
+
+void MensErro(const QString &text, bool abort, const QString &details) {
+    bco::Dialogs::messages().show(bco::MsgKind::Error, text, bco::MsgButton::Ok, QString(), details);
     if (abort)
         throw EAbort();
 }

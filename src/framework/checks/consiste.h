@@ -72,6 +72,8 @@ bool MaxNumber(const QString &text, int intDigits, int decDigits, QChar key, int
 
 // Shows the text as an error through the dialogs service; with `abort` it then raises EAbort.
 void MensErro(const QString &text, bool abort = true);
+// The same, with `details` the operator may open below the text (what a refusal is about).
+void MensErro(const QString &text, bool abort, const QString &details);
 
 // Unwraps a remote call's answer: on success the payload; on a failure it shows the failure's message as
 // an error and, with `abort`, raises EAbort, else answers a null variant. The help context is accepted

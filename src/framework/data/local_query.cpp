@@ -59,6 +59,21 @@ Variant toVariant(const QVariant &value, FieldKind kind) {
 
 } // namespace
 
+QVariant toSqlValue(const Variant &value) {
+    switch (value.type()) {
+    case VariantType::Null:
+        return QVariant(QMetaType::fromType<QString>());
+    case VariantType::Date:
+        return value.toDate().toString(Qt::ISODate);
+    case VariantType::Int:
+        return static_cast<qlonglong>(value.toInt());
+    case VariantType::Float:
+        return value.toFloat();
+    default:
+        return value.toText();
+    }
+}
+
 LocalQuery::LocalQuery(QObject *parent)
     : ClientDataSet(parent) {
 }
@@ -117,25 +132,7 @@ void LocalQuery::Open() {
                            query.lastError().text().toStdString());
     for (int i = 0; i < positional.parameterNames.size(); ++i) {
         const QueryParam *param = findParam(positional.parameterNames[i]);
-        const Variant value = param != nullptr ? param->Value() : Variant();
-        QVariant bound;
-        switch (value.type()) {
-        case VariantType::Null:
-            bound = QVariant(QMetaType::fromType<QString>());
-            break;
-        case VariantType::Date:
-            bound = value.toDate().toString(Qt::ISODate);
-            break;
-        case VariantType::Int:
-            bound = static_cast<qlonglong>(value.toInt());
-            break;
-        case VariantType::Float:
-            bound = value.toFloat();
-            break;
-        default:
-            bound = value.toText();
-        }
-        query.bindValue(i, bound);
+        query.bindValue(i, toSqlValue(param != nullptr ? param->Value() : Variant()));
     }
     if (!query.exec()) {
         Close();

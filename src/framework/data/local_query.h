@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include "framework/data/client_data_set.h"
 #include "framework/data/sql_text.h"
@@ -70,5 +71,9 @@ private:
     ConnectionProvider connection_;
     std::vector<QueryParam> params_;
 };
+
+// A parameter's value as the Qt SQL drivers take it: dates as ISO text (SQLite keeps them so and PostgreSQL
+// reads them so), null as a null text.
+QVariant toSqlValue(const Variant &value);
 
 } // namespace bco

@@ -36,7 +36,7 @@ qsizetype skipQuoted(const QString &sql, qsizetype from, QChar quote) {
 
 } // namespace
 
-PositionalSql toPositional(const QString &sql) {
+PositionalSql toPositional(const QString &sql, bool numbered) {
     PositionalSql result;
     result.text.reserve(sql.size());
     qsizetype i = 0;
@@ -64,7 +64,10 @@ PositionalSql toPositional(const QString &sql) {
             while (end < sql.size() && isNameChar(sql[end]))
                 ++end;
             result.parameterNames << sql.mid(i + 1, end - i - 1).toUpper();
-            result.text += u'?';
+            if (numbered)
+                result.text += u'$' + QString::number(result.parameterNames.size());
+            else
+                result.text += u'?';
             i = end;
         } else {
             result.text += c;

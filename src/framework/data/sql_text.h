@@ -15,10 +15,11 @@ SqlDialect dialectForDriver(const QString &driverName);
 // each position in order. A name may occur several times; each occurrence gets its own position. Quoted
 // text, quoted identifiers, comments and PostgreSQL casts (::) are left alone, so values are never pasted
 // into the text.
+// With `numbered`, positions are written as libpq takes them ($1, $2, ...) instead of '?'.
 struct PositionalSql {
     QString text;
-    QStringList parameterNames; // upper-case, one per '?'
+    QStringList parameterNames; // upper-case, one per position
 };
-PositionalSql toPositional(const QString &sql);
+PositionalSql toPositional(const QString &sql, bool numbered = false);
 
 } // namespace bco

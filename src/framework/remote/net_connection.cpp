@@ -27,6 +27,10 @@ QString describe(httplib::Error error) {
         return QStringLiteral("the answer could not be read (the connection closed or timed out)");
     case httplib::Error::Write:
         return QStringLiteral("the request could not be sent");
+    case httplib::Error::SSLConnection:
+        return QStringLiteral("no TLS connection could be made (is the server serving HTTPS?)");
+    case httplib::Error::SSLServerVerification:
+        return QStringLiteral("the server's certificate is not trusted or does not name this address");
     default:
         return QStringLiteral("HTTP client error %1").arg(QString::fromStdString(httplib::to_string(error)));
     }
@@ -65,13 +69,36 @@ bool isMethodName(const QString &method) {
 } // namespace
 
 // httplib connects at the first request; Open connects at once, so that an unreachable server shows when the
-// form opens the connection, and the first request then goes over the socket opened here.
-struct NetConnection::Client : httplib::ClientImpl {
-    using httplib::ClientImpl::ClientImpl;
+// form opens the connection, and the first request then goes over the socket opened here. Over TLS the
+// library makes its handshake only within a request, so the first call connects and tells what failed (an
+// untrusted certificate among the rest).
+struct NetConnection::Client {
+    struct Plain : httplib::ClientImpl {
+        using httplib::ClientImpl::ClientImpl;
+
+        bool connectNow(httplib::Error &error) {
+            std::lock_guard<std::mutex> guard(socket_mutex_);
+            return socket_.is_open() || create_and_connect_socket(socket_, error);
+        }
+    };
+
+    std::unique_ptr<httplib::ClientImpl> http;
+
+    Client(const std::string &host, int port, const TransportSecurity &security) {
+        if (!security.tls) {
+            http = std::make_unique<Plain>(host, port);
+            return;
+        }
+        auto tls = std::make_unique<httplib::SSLClient>(host, port);
+        tls->enable_server_certificate_verification(true);
+        if (!security.caFile.isEmpty())
+            tls->set_ca_cert_path(security.caFile.toLocal8Bit().toStdString());
+        http = std::move(tls);
+    }
 
     bool connectNow(httplib::Error &error) {
-        std::lock_guard<std::mutex> guard(socket_mutex_);
-        return socket_.is_open() || create_and_connect_socket(socket_, error);
+        auto *plain = dynamic_cast<Plain *>(http.get());
+        return plain == nullptr || plain->connectNow(error);
     }
 };
 
@@ -99,14 +126,14 @@ void NetConnection::Open() {
         problem =
             QStringLiteral("no application server address (host \"%1\", port %2)").arg(host_).arg(port_);
     } else {
-        auto client = std::make_unique<Client>(host_.toStdString(), port_);
-        client->set_keep_alive(true);
+        auto client = std::make_unique<Client>(host_.toStdString(), port_, security_);
+        client->http->set_keep_alive(true);
         // A request goes out in two writes (head, body); with Nagle's algorithm the body would wait for the
         // server's delayed acknowledgement, some 40 ms a call.
-        client->set_tcp_nodelay(true);
-        client->set_connection_timeout(ConnectTimeoutSeconds);
-        client->set_read_timeout(ReadTimeoutSeconds);
-        client->set_write_timeout(WriteTimeoutSeconds);
+        client->http->set_tcp_nodelay(true);
+        client->http->set_connection_timeout(ConnectTimeoutSeconds);
+        client->http->set_read_timeout(ReadTimeoutSeconds);
+        client->http->set_write_timeout(WriteTimeoutSeconds);
         httplib::Error error = httplib::Error::Success;
         if (client->connectNow(error)) {
             client_ = std::move(client);
@@ -160,8 +187,8 @@ RemoteResult NetConnection::Call(const QString &method, VariantList &args) {
     if (!bearerToken_.isEmpty())
         headers.emplace("Authorization", "Bearer " + bearerToken_.toStdString());
     const httplib::Result response =
-        client_->Post(rpcPath(serverName_, method).toStdString(), headers, body.constData(),
-                      static_cast<size_t>(body.size()), CborContentType);
+        client_->http->Post(rpcPath(serverName_, method).toStdString(), headers, body.constData(),
+                            static_cast<size_t>(body.size()), CborContentType);
     if (!response)
         return failure(QStringLiteral("the call of %1 to the application server at %2 failed: %3")
                            .arg(method, address(), describe(response.error())));
@@ -178,6 +205,14 @@ RemoteResult NetConnection::Call(const QString &method, VariantList &args) {
         }
     }
 
+    if (response->status == 500)
+        return failure(
+            answer && !answer->incident.isEmpty()
+                ? QStringLiteral(
+                      "O servidor de aplicação falhou ao executar %1 (ocorrência %2). Informe o número "
+                      "da ocorrência ao responsável pelo sistema.")
+                      .arg(method, answer->incident)
+                : QStringLiteral("O servidor de aplicação falhou ao executar %1.").arg(method));
     if (response->status != 200) {
         if (answer && !answer->ok && !answer->error.isEmpty())
             return failure(answer->error);

@@ -17,12 +17,21 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// How a connection reaches the server: plain HTTP (loopback), or HTTPS that verifies the server's
+// certificate and name against the system's certificate authorities, or against `caFile` alone when one is
+// named (a company's private authority, PEM).
+struct TransportSecurity {
+    bool tls = false;
+    QString caFile;
+};
+
 // The connection to the application server's remote data module: calls its methods by name with positional
 // arguments over HTTP (see wire_codec.h), one keep-alive connection per NetConnection, reopened by itself
 // when the server dropped it.
 //
 // Every failure (the server unreachable, a refusal by status, a malformed answer, the method's own failure)
-// comes back as RemoteResult::failure with a message naming what failed; with ThrowException set it is
+// comes back as RemoteResult::failure with a message naming what failed (a failure of the server itself,
+// HTTP 500, as such with the incident number under which the server logged it); with ThrowException set it is
 // thrown as RemoteCallError instead. A failure to connect in Open() is kept, not thrown, and is the failure
 // of the first call after it; the call after that tries to connect again.
 class NetConnection {
@@ -43,6 +52,8 @@ public:
     void SetHost(const QString &host) { host_ = host; }
     int Port() const { return port_; }
     void SetPort(int port) { port_ = port; }
+    const TransportSecurity &Security() const { return security_; }
+    void SetSecurity(TransportSecurity security) { security_ = std::move(security); }
 
     // Runs before every attempt to connect, so that its owner can set host and port there (the forms take
     // them from the login context).
@@ -76,6 +87,7 @@ private:
     bool throwException_ = false;
     QString host_;
     int port_ = 0;
+    TransportSecurity security_;
     std::function<void(NetConnection &)> beforeConnect_;
     QString bearerToken_;
     std::unique_ptr<Client> client_;

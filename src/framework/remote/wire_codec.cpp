@@ -7,6 +7,7 @@ namespace {
 constexpr char ResultKey[] = "result";
 constexpr char ArgsKey[] = "args";
 constexpr char ErrorKey[] = "error";
+constexpr char IncidentKey[] = "incident";
 
 void writeKey(CborWriter &writer, const char *key) {
     writer.appendTextString(QByteArrayView(key, static_cast<qsizetype>(qstrlen(key))));
@@ -50,18 +51,22 @@ QByteArray encodeAnswer(const Variant &result, const VariantList &args) {
     return writer.take();
 }
 
-QByteArray encodeError(const QString &message) {
+QByteArray encodeError(const QString &message, const QString &incident) {
     CborWriter writer;
-    writer.startMap(1);
+    writer.startMap(incident.isEmpty() ? 1 : 2);
     writeKey(writer, ErrorKey);
     writer.append(message);
+    if (!incident.isEmpty()) {
+        writeKey(writer, IncidentKey);
+        writer.append(incident);
+    }
     return writer.take();
 }
 
 WireAnswer decodeAnswer(QByteArrayView body, const DecodeLimits &limits) {
     VariantReader reader(body, limits);
     WireAnswer answer;
-    bool hasResult = false, hasArgs = false, hasError = false;
+    bool hasResult = false, hasArgs = false, hasError = false, hasIncident = false;
     const auto once = [&reader](bool &seen, const char *key) {
         if (seen)
             reader.fail(QStringLiteral("the answer holds \"%1\" twice").arg(QLatin1StringView(key)));
@@ -83,14 +88,17 @@ WireAnswer decodeAnswer(QByteArrayView body, const DecodeLimits &limits) {
         } else if (key == QLatin1StringView(ErrorKey)) {
             once(hasError, ErrorKey);
             answer.error = reader.readText("error message");
+        } else if (key == QLatin1StringView(IncidentKey)) {
+            once(hasIncident, IncidentKey);
+            answer.incident = reader.readText("incident number");
         } else {
             reader.fail(QStringLiteral("the answer holds an unknown key \"%1\"").arg(key.left(40)));
         }
     }
     reader.leaveContainer("answer");
     reader.expectEnd();
-    if (hasError == (hasResult || hasArgs) || hasResult != hasArgs)
-        throw DecodeError("an answer holds result and args, or error alone");
+    if (hasError == (hasResult || hasArgs) || hasResult != hasArgs || (hasIncident && !hasError))
+        throw DecodeError("an answer holds result and args, or error alone (with an incident number)");
     answer.ok = !hasError;
     return answer;
 }

@@ -74,6 +74,7 @@ void PrepareConnection(bco::NetConnection &connection) {
     const bco::LoginContext &context = current();
     connection.SetHost(context.serverHost);
     connection.SetPort(context.serverPort);
+    connection.SetSecurity(context.serverSecurity);
     connection.SetBearerToken(context.sessionToken);
 }
 
@@ -99,3 +100,15 @@ void LoadBPL(const QString &screenCode, const bco::Variant &parameters) {
 }
 
 } // namespace Ondrima
+
+namespace Lib00901 {
+
+bool CriaSituacaoCheque(const QString &first, const QString &second, const QString &account,
+                        const QString &cheque) {
+    const bco::LoginContext &context = bco::Session::current();
+    if (!context.chequeSituation)
+        throw std::runtime_error("A tela de situação do cheque não está disponível neste sistema.");
+    return context.chequeSituation(first, second, account, cheque);
+}
+
+} // namespace Lib00901

@@ -9,13 +9,17 @@
 
 #include "framework/checks/dialogs.h"
 #include "framework/data/variant.h"
+#include "framework/remote/net_connection.h"
 
 namespace bco {
 
-class NetConnection;
-
 // Opens a screen of another module by its code, handing it the parameters (a variant array).
 using ScreenLoader = std::function<void(const QString &screenCode, const Variant &parameters)>;
+
+// The cheque status screen of the host's cheque library: shows the cheque of an account and answers true
+// when the operation on the entry the cheque pays must stop.
+using ChequeSituationScreen = std::function<bool(const QString &first, const QString &second,
+                                                 const QString &account, const QString &cheque)>;
 
 // Who is working, where and on which day, and how to reach the server and the shared database: what the
 // host learns at login and every form reads through the `Ondrima` routines below. The host fills one at
@@ -28,12 +32,16 @@ struct LoginContext {
     QHash<QString, QDate> branchDates;
     QString serverHost;
     int serverPort = 0;
+    // HTTPS and the authority that signed the server's certificate, when the settings ask for it.
+    TransportSecurity serverSecurity;
     // The token the server's Login answered; every connection sends it (Ondrima::PrepareConnection).
     QString sessionToken;
     // Name of the Qt connection to the shared database that local queries and look-ups run on.
     QString databaseConnection;
     // The host's registry of other modules' screens (LoadBPL); empty when there is none.
     ScreenLoader loadScreen;
+    // The host's cheque status screen (Lib00901.CriaSituacaoCheque); empty when there is none.
+    ChequeSituationScreen chequeSituation;
 };
 
 // Reading the login context before the host installed one is a fault of the program's start-up.
@@ -84,3 +92,14 @@ QString DBPict(int kind);
 void LoadBPL(const QString &screenCode, const bco::Variant &parameters);
 
 } // namespace Ondrima
+
+// The host's cheque status screen, as the forms call it.
+namespace Lib00901 {
+
+// Shows the situation of cheque `cheque` of `account` (the first two texts are the library's, passed empty
+// by the forms) and answers true when the operation on its entry must stop. Throws std::runtime_error, which
+// the event guard shows, when the host has no cheque screens.
+bool CriaSituacaoCheque(const QString &first, const QString &second, const QString &account,
+                        const QString &cheque);
+
+} // namespace Lib00901

@@ -19,8 +19,11 @@ TfrmDadosGerRel::TfrmDadosGerRel(DescendantLayout, QWidget *parent)
 }
 
 void TfrmDadosGerRel::addBaseMessages() {
-    msgPadrao.add(QStringLiteral("Rel_N_Cad"),
-                  QStringLiteral("Não há relatório cadastrado com o código %s."));
+    for (const char *row : {"Rel_N_Cad|Não há relatório cadastrado com o código %s.",
+                            "NovoCaption|Título do relatório", "NovoPrompt|Informe o título do relatório:",
+                            "Rel_Existe|Já existe um relatório com o título \"%1\". Deseja substituí-lo?",
+                            "Rel_Titulo_Longo|O título do relatório deve ter no máximo %1 caracteres."})
+        msgPadrao.add(QString::fromUtf8(row));
 }
 
 void TfrmDadosGerRel::BindFrame() {
@@ -29,22 +32,39 @@ void TfrmDadosGerRel::BindFrame() {
     lblCodRel = Control<QLabel>("lblCodRel");
     sbtPrint = Control<QToolButton>("sbtPrint");
     sbtPreview = Control<QToolButton>("sbtPreview");
+    sbtPdf = Control<QToolButton>("sbtPdf");
     sbtSalvarComo = Control<QToolButton>("sbtSalvarComo");
     sbtReportEdit = Control<QToolButton>("sbtReportEdit");
     sbtFechar = Control<QToolButton>("sbtFechar");
     SetButtonIcon(sbtPrint, QStyle::SP_DialogOkButton);
     SetButtonIcon(sbtPreview, QStyle::SP_FileDialogContentsView);
+    SetButtonIcon(sbtPdf, QStyle::SP_DriveFDIcon);
     SetButtonIcon(sbtSalvarComo, QStyle::SP_DialogSaveButton);
     SetButtonIcon(sbtReportEdit, QStyle::SP_FileDialogDetailedView);
     SetButtonIcon(sbtFechar, QStyle::SP_DialogCloseButton);
     OnClick(sbtPrint, [this] { sbtPrintClick(); });
     OnClick(sbtPreview, [this] { sbtPreviewClick(); });
+    OnClick(sbtPdf, [this] { sbtPdfClick(); });
     OnClick(sbtSalvarComo, [this] { sbtSalvarComoClick(); });
     OnClick(sbtReportEdit, [this] { sbtReportEditClick(); });
     OnClick(sbtFechar, [this] { sbtFecharClick(); });
 }
 
-QString TfrmDadosGerRel::ChosenReport() const {
+void TfrmDadosGerRel::FormCreate() {
+    LoadReportNames();
+}
+
+void TfrmDadosGerRel::LoadReportNames(const QString &title) {
+    rpddPadrao.ReportCode = lblCodRel->text();
+    const QString chosen = title.isEmpty() ? cbbReportNames->currentText() : title;
+    cbbReportNames->clear();
+    cbbReportNames->addItems(rpddPadrao.Titles());
+    if (const int index = cbbReportNames->findText(chosen); index >= 0)
+        cbbReportNames->setCurrentIndex(index);
+}
+
+QString TfrmDadosGerRel::ChosenReport() {
+    rpddPadrao.ReportCode = lblCodRel->text();
     if (cbbReportNames->currentIndex() < 0)
         Consiste::MensErro(
             msgPadrao.Msg(QStringLiteral("Rel_N_Cad")).replace(QLatin1String("%s"), lblCodRel->text()));
@@ -52,19 +72,24 @@ QString TfrmDadosGerRel::ChosenReport() const {
 }
 
 void TfrmDadosGerRel::sbtPrintClick() {
-    ChosenReport();
+    rpddPadrao.Print(ChosenReport());
 }
 
 void TfrmDadosGerRel::sbtPreviewClick() {
-    ChosenReport();
+    rpddPadrao.Preview(ChosenReport());
+}
+
+void TfrmDadosGerRel::sbtPdfClick() {
+    rpddPadrao.ExportPdf(ChosenReport());
 }
 
 void TfrmDadosGerRel::sbtSalvarComoClick() {
-    ChosenReport();
+    if (const std::optional<QString> title = rpddPadrao.SaveAs(ChosenReport(), msgPadrao))
+        LoadReportNames(*title);
 }
 
 void TfrmDadosGerRel::sbtReportEditClick() {
-    ChosenReport();
+    rpddPadrao.Edit(ChosenReport());
 }
 
 void TfrmDadosGerRel::FormClose(TCloseAction &action) {

@@ -21,7 +21,6 @@
 #include "framework/ui/forms/filter_base_form.h"
 #include "framework/ui/forms/import_export_form.h"
 #include "framework/ui/forms/maintenance_form.h"
-#include "framework/ui/forms/report_base_form.h"
 #include "framework/ui/forms/routine_form.h"
 #include "support/private_config_folder.h"
 #include "support/qt_printers.h"
@@ -191,18 +190,6 @@ TEST(Forms, ALayoutWithoutABaseFormsControlIsRefusedNamingIt) {
     } catch (const std::logic_error &error) {
         EXPECT_STREQ(error.what(), "the layout of frmIncompleto lacks the control sbtConfirma");
     }
-}
-
-TEST(ReportForm, RefusesEveryReportActionWhileNoDesignIsStoredForItsCode) {
-    ScriptedDialogs dialogs;
-    auto *form = CreateForm<TfrmDadosGerRel>();
-    form->lblCodRel->setText(QStringLiteral("BCO111"));
-    for (QToolButton *button : {form->sbtPrint, form->sbtPreview, form->sbtSalvarComo, form->sbtReportEdit})
-        button->click();
-    EXPECT_EQ(dialogs.errors(),
-              QStringList(4, QStringLiteral("Não há relatório cadastrado com o código BCO111.")));
-    form->Close();
-    releaseDeferred();
 }
 
 TEST(ImportExportForm, ClosesFromItsToolBarAndOffersNoHelp) {

@@ -1,0 +1,386 @@
+// Changing and deleting the current entry of the list, with the refusals of what other processes own and
+// the reconciliation check the two share.
+#include "entries/entry_form.h"
+
+#include <QApplication>
+
+#include "filter/filter_form.h"
+#include "framework/checks/consiste.h"
+#include "framework/session/login_context.h"
+#include "framework/ui/child_enabled.h"
+#include "framework/ui/wait_animation.h"
+
+#include "ui_entry_form.h"
+
+namespace Cli_bco11100 {
+
+namespace {
+
+// The wait animation of a server call that writes.
+constexpr int WorkAnimation = 1;
+
+// What a change call carries, by meaning; each kind's call lists them in its own order.
+enum class ChangeArg {
+    Account,
+    Movement,
+    Number,
+    DateShown,
+    TypeName,
+    ValueShown,
+    Document,
+    TypeCode,
+    Description,
+    Company,
+    TypedBranch,
+    AccountKind,
+    TypeClass,
+    EntryBranch,
+    StoredKind,
+    TypeHistory,
+    EntryCostCentre,
+    AccountLedger,
+    TypeAccount,
+    Customer,
+    Supplier,
+    Cheque,
+    StoredValue,
+    StoredDate,
+    TypeCommercialKind,
+    Operator,
+};
+
+// getAlteraCred and getAlterDebito: the same values in different orders, and what the change does when
+// the server cannot account it (the credit stops there, the debit goes on).
+struct ChangeCall {
+    const char *method;
+    std::vector<ChangeArg> args;
+    bool stopsOnAccountingErrors;
+};
+
+const ChangeCall &changeCall(const EntryKind &kind) {
+    using A = ChangeArg;
+    static const ChangeCall credit{
+        "getAlteraCred",
+        {A::TypeHistory,   A::Description,       A::TypeName,    A::Document,    A::DateShown,
+         A::AccountLedger, A::ValueShown,        A::Account,     A::TypedBranch, A::EntryCostCentre,
+         A::TypeAccount,   A::TypeCode,          A::TypedBranch, A::Movement,    A::Number,
+         A::Number,        A::Company,           A::TypeClass,   A::EntryBranch, A::AccountKind,
+         A::StoredKind,    A::Operator,          A::Customer,    A::Supplier,    A::StoredValue,
+         A::StoredDate,    A::TypeCommercialKind},
+        true};
+    static const ChangeCall debit{"getAlterDebito",
+                                  {A::Account,           A::Movement,    A::DateShown,       A::TypeName,
+                                   A::ValueShown,        A::Document,    A::Number,          A::Number,
+                                   A::TypeCode,          A::DateShown,   A::Description,     A::ValueShown,
+                                   A::Company,           A::TypedBranch, A::TypedBranch,     A::AccountKind,
+                                   A::TypeClass,         A::Company,     A::EntryBranch,     A::DateShown,
+                                   A::StoredKind,        A::TypeHistory, A::EntryCostCentre, A::TypedBranch,
+                                   A::DateShown,         A::ValueShown,  A::AccountLedger,   A::Customer,
+                                   A::Supplier,          A::Cheque,      A::StoredValue,     A::StoredDate,
+                                   A::TypeCommercialKind},
+                                  false};
+    return kind.isCredit() ? credit : debit;
+}
+
+} // namespace
+
+QString TfrmLancCCorr::ListValue(const char16_t *field) const {
+    return records.cdsLancamentos.FieldByName(field).AsString();
+}
+
+void TfrmLancCCorr::RefuseOwned(const char *key, const char *linkCode) {
+    QStringList owners;
+    // The owners are named if the server can tell them; the refusal stands either way.
+    const bco::RemoteResult links = netLancContCorr.Call(
+        QStringLiteral("GetVinculosLanc"), bco::VariantList{ui->medCdRedu->Text(), ListValue(u"NRMOVBANC"),
+                                                            ListValue(u"DEBCRED"), ListValue(u"NUMERO")});
+    if (links.ok() && links.payload().isPacket()) {
+        const bco::DataPacket &rows = links.payload().packet();
+        for (int row = 0; row < rows.rowCount(); ++row) {
+            if (rows.value(row, u"CDVINCULO").toText() == QLatin1String(linkCode))
+                owners.append(rows.value(row, u"DSVINCULO").toText());
+        }
+    }
+    Consiste::MensErro(Msg(key), true, owners.join(u'\n'));
+    throw Consiste::EAbort();
+}
+
+QString TfrmLancCCorr::Retorna_Clie_Forn(const QString &kind) {
+    const PartyControls party = PartyOf(kind == u"CLI" ? Party::Customer : Party::Supplier);
+    if (party.taxNumber->IsEmpty() || !party.lookup->Active() || party.lookup->IsEmpty())
+        return QString();
+    return party.lookup->FieldByName(kind == u"CLI" ? u"CDCLIENTE" : u"CDFORNECED").AsString();
+}
+
+// ---- change ----
+
+void TfrmLancCCorr::sbtAlterarClick() {
+    TfrmPadrao::sbtAlterarClick();
+    const QString account = ui->medCdRedu->Text();
+    records.cdsVeriDevolu.SetData(Consiste::CheckResultServ(
+        netLancContCorr.Call(
+            QStringLiteral("GetVeriDevolu"),
+            bco::VariantList{account, ListValue(u"NUMERO"),
+                             ui->cbbTipo->currentIndex() == CreditKind().kindIndex ? "0" : "1"}),
+        true, 0));
+    if (!records.cdsVeriDevolu.IsEmpty())
+        RefuseOwned("Devo_NAlter", "DEVOLUCAO");
+    sbtVerificarClick();
+    if (mode_ != Mode::Including)
+        Verifica_Conciliacao(Operation::Change);
+    records.cdsVeri_Bol.EmptyDataSet();
+    // The list reloaded empty: there is nothing to change.
+    if (!mnuAlterar->isEnabled())
+        return;
+    if (ListValue(u"DEBCRED") == u"C") {
+        records.cdsVeri_Bol.SetData(
+            Consiste::CheckResultServ(netLancContCorr.Call(QStringLiteral("getVeri_Bol"),
+                                                           bco::VariantList{account, ListValue(u"NUMERO")}),
+                                      true, 0));
+        if (!records.cdsVeri_Bol.IsEmpty())
+            RefuseOwned("Oper_blo", "BOLETO");
+    }
+    if (!ListValue(u"NRSEQUENCIALEMP").isEmpty())
+        RefuseOwned("LancEmprAlt", "EMPRESTIMO");
+    if (boValidaIdComp && ListValue(u"IDLANCCOMP") == u"S")
+        RefuseOwned("AltLancComp", "COMPENSACAO");
+
+    ui->nedLancamento->SetNumberFormat(QStringLiteral("%n "));
+    SetMode(Mode::Changing);
+    Habilita(false);
+    HabilitaPagina(true);
+    HabilitaCampos(false);
+    SetActivePage(tshFormulario);
+    ui->edtDsLancamento->setFocus();
+    CheckPageItems();
+    Consiste::SetChildEnabled(ui->panFiltro, false);
+    insertPending_ = false;
+}
+
+// AlteraCredito and AlteraDebito: the two differ by their call's arguments and by what follows accounting
+// errors.
+void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind) {
+    const ChangeCall &call = changeCall(kind);
+    entryBranch_ = (ui->medFilial->IsEmpty() ? Ondrima::FiliProc() : ui->medFilial->Text())
+                       .left(WorkingWidth::EntryBranch);
+    QApplication::processEvents();
+    const bco::LocalQuery &types = kind.isCredit() ? records.qryLancCred : records.qryLancDeb;
+    const auto value = [&](ChangeArg arg) -> bco::Variant {
+        switch (arg) {
+        case ChangeArg::Account:
+            return ui->medCdRedu->Text();
+        case ChangeArg::Movement:
+            return ListValue(u"NRMOVBANC");
+        case ChangeArg::Number:
+            return ListValue(u"NUMERO");
+        case ChangeArg::DateShown:
+            return ui->depDataMov->GetDate();
+        case ChangeArg::TypeName:
+            return ui->edtDsTipoLanc->text();
+        case ChangeArg::ValueShown:
+            return ui->nedLancamento->Value();
+        case ChangeArg::Document:
+            return ui->medNrDocBanc->Text();
+        case ChangeArg::TypeCode:
+            return ui->medTpLanc->Text();
+        case ChangeArg::Description:
+            return ui->edtDsLancamento->text();
+        case ChangeArg::Company:
+            return AccountCompany();
+        case ChangeArg::TypedBranch:
+            return ui->medFilial->Text();
+        case ChangeArg::AccountKind:
+            return accountKind_;
+        case ChangeArg::TypeClass:
+            return typeClass_;
+        case ChangeArg::EntryBranch:
+            return entryBranch_;
+        case ChangeArg::StoredKind:
+            return ListValue(u"DEBCRED");
+        case ChangeArg::TypeHistory:
+            return typeHistory_;
+        case ChangeArg::EntryCostCentre:
+            return entryCostCentre_;
+        case ChangeArg::AccountLedger:
+            return accountLedgerAccount_;
+        case ChangeArg::TypeAccount:
+            return typeAccount_;
+        case ChangeArg::Customer:
+            return Retorna_Clie_Forn(QStringLiteral("CLI"));
+        case ChangeArg::Supplier:
+            return Retorna_Clie_Forn(QStringLiteral("FOR"));
+        case ChangeArg::Cheque:
+            return ListValue(u"NRCHEQUE");
+        case ChangeArg::StoredValue:
+            return std::abs(records.cdsLancamentos.FieldByName(u"VRMOVICRED").AsFloat());
+        case ChangeArg::StoredDate:
+            return records.cdsLancamentos.FieldByName(u"DTMOVICRED").AsDateTime();
+        case ChangeArg::TypeCommercialKind:
+            return types.Active() && !types.IsEmpty() ? types.FieldByName(u"IDTIPOCOME").AsString()
+                                                      : QString();
+        case ChangeArg::Operator:
+            return Ondrima::Operador();
+        }
+        return {};
+    };
+    bco::VariantList args;
+    for (const ChangeArg arg : call.args)
+        args.push_back(value(arg));
+
+    bco::ActiveShowAvi(this, WorkAnimation);
+    try {
+        lastServerResult_ =
+            Consiste::CheckResultServ(netLancContCorr.Call(QString::fromLatin1(call.method), args), true, 0);
+        if (lastServerResult_.type() == bco::VariantType::Text)
+            Consiste::MensErro(lastServerResult_.toText(), true);
+        const bco::VariantList &answer = lastServerResult_.array();
+        // The change's own result, never one an earlier insertion or deletion left behind.
+        records.cdsResult.SetData(answer.at(0));
+        records.cdsLancContTemp.SetData(answer.at(1));
+        records.cdsRateio.SetData(answer.at(2));
+        records.cdsErrosTemp.SetData(answer.at(3));
+        if (!records.cdsErrosTemp.IsEmpty()) {
+            Ondrima::LoadBPL(QStringLiteral("CTB10200"),
+                             bco::VariantList{AccountCompany(), QString(), records.cdsLancContTemp.Data(),
+                                              records.cdsRateio.Data(), records.cdsErrosTemp.Data()});
+            if (call.stopsOnAccountingErrors)
+                throw Consiste::EAbort();
+        }
+        bco::DeactiveShowAvi();
+        bco::ClientDataSet &result = records.cdsResult;
+        result.First();
+        if (!result.IsEmpty() && result.FieldByName(u"CDRESULT").AsString() == u"MSG")
+            Consiste::MensErro(msgPadrao.Msg(result.FieldByName(u"DSRESULT").AsString().trimmed()), true);
+    } catch (...) {
+        bco::DeactiveShowAvi();
+        throw;
+    }
+    CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
+}
+
+// ---- deletion ----
+
+void TfrmLancCCorr::sbtExcluirClick() {
+    sbtVerificarClick();
+    if (mode_ == Mode::Changing)
+        SetMode(Mode::Browsing);
+    Verifica_Conciliacao(Operation::Deletion);
+    records.cdsVeri_Bol.EmptyDataSet();
+    const QString account = ui->medCdRedu->Text();
+    if (ListValue(u"DEBCRED") == u"C") {
+        records.cdsVeri_Bol.SetData(
+            Consiste::CheckResultServ(netLancContCorr.Call(QStringLiteral("GetVeri_Bol"),
+                                                           bco::VariantList{account, ListValue(u"NUMERO")}),
+                                      true, 0));
+        if (!records.cdsVeri_Bol.IsEmpty())
+            RefuseOwned("Oper_blo", "BOLETO");
+    }
+    if (!ListValue(u"NRSEQUENCIALEMP").isEmpty())
+        RefuseOwned("LancEmpr", "EMPRESTIMO");
+    if (ListValue(u"IDLANCCOMP") == u"S")
+        RefuseOwned("ExcLancComp", "COMPENSACAO");
+    TfrmPadrao::sbtExcluirClick();
+    Verifica_Acesso_Sistema(ui->depDataMov->GetDate());
+    if (!ConfirmaExclusao())
+        return;
+    repaint();
+    const QString cheque = ListValue(u"NRCHEQUE");
+    if (cheque.isEmpty() || !Lib00901::CriaSituacaoCheque(QString(), QString(), account, cheque))
+        DeletaLanc();
+    HabilitaPagina(true);
+    Vd_CdRedu(false);
+    SetActivePage(tshFolhaDados);
+}
+
+void TfrmLancCCorr::DeletaLanc() {
+    const bco::ClientDataSet &entry = records.cdsLancamentos;
+    if (!Vd_PeriodoContabil(ListValue(u"CDEMPLANCTB"), entry.FieldByName(u"DTMOVICRED").AsDateTime()))
+        Refuse("Lanc_ForaPeri");
+    // The filter's working values travel by reference; what the server writes back into them is not used.
+    Cli_bco11102::TLancQuery unused;
+    Cli_bco11102::TLancQuery &filter =
+        Cli_bco11102::frmFiltroLancCont.isNull() ? unused : Cli_bco11102::frmFiltroLancCont->Query();
+    const bco::ClientDataSet &movements = records.cdsMovBanc;
+    bco::VariantList args{ui->medCdRedu->Text(),
+                          entry.FieldByName(u"DTMOVICRED").AsDateTime(),
+                          entry.FieldByName(u"VRMOVICRED").AsFloat(),
+                          AccountCompany(),
+                          ListValue(u"DEBCRED"),
+                          ListValue(u"NUMERO"),
+                          ListValue(u"NRSEQMOVREBA"),
+                          ListValue(u"CDSEQUEXBA"),
+                          ListValue(u"NRMOVBANC"),
+                          ListValue(u"CDEMPRESA"),
+                          movements.Active() && !movements.IsEmpty()
+                              ? movements.FieldByName(u"CDREDUCONT").AsString()
+                              : QString(),
+                          Consiste::DateToText(Ondrima::DataProc(Ondrima::FiliProc())),
+                          filter.unsetText1,
+                          filter.unsetText2,
+                          filter.valueFrom,
+                          filter.valueTo,
+                          filter.allValues,
+                          filter.entryKind,
+                          filter.typeList,
+                          filter.allTypes,
+                          ListValue(u"NRLANCCONT")};
+    const bco::RemoteResult result = netLancContCorr.Call(QStringLiteral("GetDeletaLanc"), args);
+    if (!result.ok())
+        Consiste::MensErro(result.errorMessage(), true);
+    lastServerResult_ = result.payload();
+    if (lastServerResult_.type() == bco::VariantType::Text)
+        Consiste::MensErro(lastServerResult_.toText(), true);
+    records.cdsResult.SetData(lastServerResult_.array().at(0));
+    bco::ClientDataSet &refusal = records.cdsResult;
+    if (!refusal.IsEmpty()) {
+        refusal.First();
+        QStringList details;
+        const bco::DataPacket rows = refusal.Data();
+        for (int row = 0; row < rows.rowCount(); ++row) {
+            if (rows.value(row, u"CDRESULT").toText() == u"DET")
+                details.append(rows.value(row, u"DSRESULT").toText());
+        }
+        Consiste::MensErro(msgPadrao.Msg(refusal.FieldByName(u"DSRESULT").AsString().trimmed()), true,
+                           details.join(u'\n'));
+    }
+    ui->lblUltMov->setText(Consiste::DateToText(Ondrima::DataProc(Ondrima::FiliProc())));
+    sbtVerificarClick();
+    Habilita(NoAccount());
+}
+
+// ---- reconciliation ----
+
+void TfrmLancCCorr::Verifica_Conciliacao(Operation operation) {
+    const QString statement = ListValue(u"CDSEQUEXBA");
+    const QString line = ListValue(u"NRSEQMOVREBA");
+    const bool reconciled = !statement.isEmpty() && !line.isEmpty();
+    if (!reconciled && ListValue(u"NRMOVBANCORIG").isEmpty())
+        return;
+    const QString account = ui->medCdRedu->Text();
+    lastServerResult_ = Consiste::CheckResultServ(
+        netLancContCorr.Call(QStringLiteral("GetPesqConciliacao"),
+                             bco::VariantList{account, line, statement, ListValue(u"NRMOVBANCORIG")}),
+        true, 0);
+    records.cdsPesqConciliacaoORIG.SetData(lastServerResult_.array().at(0));
+    records.cdsPesqConciliacao.SetData(lastServerResult_.array().at(1));
+    const bco::ClientDataSet &origin = records.cdsPesqConciliacaoORIG;
+    if (!origin.IsEmpty() && !origin.FieldByName(u"CDSEQUEXBA").AsString().isEmpty() &&
+        !origin.FieldByName(u"NRSEQMOVREBA").AsString().isEmpty())
+        RefuseOwned("MovBancOrig_Conc", "ESTORNO");
+    const bco::ClientDataSet &shared = records.cdsPesqConciliacao;
+    if (!shared.IsEmpty() && static_cast<qint64>(shared.FieldByName(u"QTCONCILIADO").AsFloat()) > 0)
+        RefuseOwned(operation == Operation::Change ? "Alt_Nao_Permitida" : "Excl_Nao_Permitida",
+                    "CONCILIACAO");
+    if (!reconciled)
+        return;
+    // These only check that the reconciliation can be released: the confirmed change or deletion releases it.
+    records.cdsAltMoviReal.SetData(Consiste::CheckResultServ(
+        netLancContCorr.Call(QStringLiteral("GetAltMoviReal"), bco::VariantList{account, line, statement}),
+        true, 0));
+    records.cdsDelMovBanc.SetData(
+        Consiste::CheckResultServ(netLancContCorr.Call(QStringLiteral("GetDelMovBanc"),
+                                                       bco::VariantList{account, ListValue(u"NRMOVBANC")}),
+                                  true, 0));
+}
+
+} // namespace Cli_bco11100

@@ -1,0 +1,72 @@
+#include "framework/report/report_store.h"
+
+#include <stdexcept>
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace bco {
+
+namespace {
+
+QSqlQuery run(const QSqlDatabase &database, const QString &sql, const QVariantList &values) {
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw std::runtime_error("report designs: " + query.lastError().text().toStdString());
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values[i]);
+    if (!query.exec())
+        throw std::runtime_error("report designs: " + query.lastError().text().toStdString());
+    return query;
+}
+
+} // namespace
+
+QStringList ReportStore::Titles(const QString &code) const {
+    QSqlQuery query =
+        run(database_,
+            QStringLiteral("SELECT NMTITULO FROM MODELOREL WHERE CDRELATORIO = ? ORDER BY NMTITULO"), {code});
+    QStringList titles;
+    while (query.next())
+        titles << query.value(0).toString();
+    return titles;
+}
+
+bool ReportStore::Exists(const QString &code, const QString &title) const {
+    QSqlQuery query =
+        run(database_, QStringLiteral("SELECT 1 FROM MODELOREL WHERE CDRELATORIO = ? AND NMTITULO = ?"),
+            {code, title});
+    return query.next();
+}
+
+ReportDesign ReportStore::Load(const QString &code, const QString &title) const {
+    QSqlQuery query = run(
+        database_, QStringLiteral("SELECT DSMODELO FROM MODELOREL WHERE CDRELATORIO = ? AND NMTITULO = ?"),
+        {code, title});
+    if (!query.next())
+        throw ReportDesignError(
+            QStringLiteral("Não há relatório \"%1\" cadastrado com o código %2.").arg(title, code));
+    return ReportDesign::fromJson(query.value(0).toString().toUtf8());
+}
+
+void ReportStore::Save(const QString &code, const QString &title, const ReportDesign &design,
+                       const QString &operatorCode, QDate date) const {
+    design.validate();
+    const QString json = QString::fromUtf8(design.toJson());
+    const QString day = date.toString(Qt::ISODate);
+    QSqlQuery update =
+        run(database_,
+            QStringLiteral("UPDATE MODELOREL SET DSMODELO = ?, CDOPERADOR = ?, DTALTERACAO = ? "
+                           "WHERE CDRELATORIO = ? AND NMTITULO = ?"),
+            {json, operatorCode, day, code, title});
+    if (update.numRowsAffected() > 0)
+        return;
+    run(database_,
+        QStringLiteral("INSERT INTO MODELOREL (CDRELATORIO, NMTITULO, DSMODELO, CDOPERADOR, DTALTERACAO) "
+                       "VALUES (?, ?, ?, ?, ?)"),
+        {code, title, json, operatorCode, day});
+}
+
+} // namespace bco

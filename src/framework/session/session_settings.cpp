@@ -1,0 +1,151 @@
+#include "framework/session/session_settings.h"
+
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace bco {
+
+namespace {
+
+int parsePort(const QString &text, const QString &setting) {
+    bool ok = false;
+    const int port = text.trimmed().toInt(&ok);
+    if (!ok || port <= 0 || port > 65535)
+        throw SettingsError(
+            QStringLiteral("A porta do servidor \"%1\" (%2) não é uma porta válida (1 a 65535).")
+                .arg(text, setting));
+    return port;
+}
+
+bool parseYesNo(const QString &text, const QString &setting) {
+    const QString value = text.trimmed().toLower();
+    if (value == u"sim" || value == u"s" || value == u"true" || value == u"1")
+        return true;
+    if (value == u"nao" || value == u"não" || value == u"n" || value == u"false" || value == u"0")
+        return false;
+    throw SettingsError(QStringLiteral("O valor \"%1\" (%2) deve ser sim ou nao.").arg(text, setting));
+}
+
+QCommandLineOption option(const char *name, const char *description, const char *value) {
+    return QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(description),
+                              QString::fromLatin1(value));
+}
+
+} // namespace
+
+QDate parseSettingDate(const QString &text, const QString &setting) {
+    for (const QString &format : {QStringLiteral("dd/MM/yyyy"), QStringLiteral("yyyy-MM-dd")}) {
+        const QDate date = QDate::fromString(text.trimmed(), format);
+        if (date.isValid())
+            return date;
+    }
+    throw SettingsError(
+        QStringLiteral("A data de processamento \"%1\" (%2) não é uma data válida; use dd/mm/aaaa.")
+            .arg(text, setting));
+}
+
+void SessionSettings::addOptions(QCommandLineParser &parser) {
+    parser.addOptions({
+        option("config", "Arquivo de configuração (INI).", "arquivo"),
+        option("operator", "Operador.", "codigo"),
+        option("password", "Senha do operador.", "senha"),
+        option("branch", "Filial de processamento.", "filial"),
+        option("date", "Data de processamento (dd/mm/aaaa).", "data"),
+        option("server-host", "Endereço do servidor.", "endereco"),
+        option("server-port", "Porta do servidor.", "porta"),
+        QCommandLineOption(QStringLiteral("server-tls"),
+                           QStringLiteral("Conectar ao servidor por TLS (HTTPS).")),
+        option("server-ca",
+               "Certificado (PEM) da autoridade que assinou o do servidor; implica --server-tls.", "arquivo"),
+        option("database", "Banco de dados compartilhado (sqlite:ARQUIVO ou postgresql://...).", "url"),
+    });
+}
+
+SessionSettings SessionSettings::read(const QCommandLineParser &parser, QDate today) {
+    const auto isSet = [&parser](const char *name) {
+        return parser.isSet(QString::fromLatin1(name));
+    };
+    const auto value = [&parser](const char *name) {
+        return parser.value(QString::fromLatin1(name));
+    };
+    SessionSettings settings;
+    settings.configFile = isSet("config")
+                              ? value("config")
+                              : QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                                    QStringLiteral("/bco/bco-host.ini");
+    if (isSet("config") && !QFileInfo::exists(settings.configFile))
+        throw SettingsError(
+            QStringLiteral("O arquivo de configuração %1 não existe.").arg(settings.configFile));
+
+    QSettings ini(settings.configFile, QSettings::IniFormat);
+    const auto iniValue = [&ini](const char *key) {
+        return ini.value(QString::fromLatin1(key)).toString();
+    };
+    settings.operatorCode = iniValue("sessao/operador");
+    if (const QString text = iniValue("sessao/filial"); !text.isEmpty())
+        settings.processingBranch = text;
+    if (const QString text = iniValue("sessao/data"); !text.isEmpty())
+        settings.processingDate =
+            parseSettingDate(text, QStringLiteral("sessao/data em ") + settings.configFile);
+    if (const QString text = iniValue("servidor/endereco"); !text.isEmpty())
+        settings.serverHost = text;
+    if (const QString text = iniValue("servidor/porta"); !text.isEmpty())
+        settings.serverPort = parsePort(text, QStringLiteral("servidor/porta em ") + settings.configFile);
+    if (const QString text = iniValue("servidor/tls"); !text.isEmpty())
+        settings.serverSecurity.tls =
+            parseYesNo(text, QStringLiteral("servidor/tls em ") + settings.configFile);
+    settings.serverSecurity.caFile = iniValue("servidor/ca");
+    settings.databaseUrl = iniValue("banco/url");
+
+    if (isSet("operator"))
+        settings.operatorCode = value("operator");
+    settings.password = isSet("password") ? value("password") : qEnvironmentVariable("BCO_PASSWORD");
+    if (isSet("branch"))
+        settings.processingBranch = value("branch");
+    if (isSet("date"))
+        settings.processingDate = parseSettingDate(value("date"), QStringLiteral("--date"));
+    if (isSet("server-host"))
+        settings.serverHost = value("server-host");
+    if (isSet("server-port"))
+        settings.serverPort = parsePort(value("server-port"), QStringLiteral("--server-port"));
+    if (isSet("server-tls"))
+        settings.serverSecurity.tls = true;
+    if (isSet("server-ca"))
+        settings.serverSecurity.caFile = value("server-ca");
+    // A private authority is named only to verify the server with it.
+    if (!settings.serverSecurity.caFile.isEmpty())
+        settings.serverSecurity.tls = true;
+    if (!settings.serverSecurity.caFile.isEmpty() && !QFileInfo(settings.serverSecurity.caFile).isReadable())
+        throw SettingsError(QStringLiteral("O certificado da autoridade %1 não pode ser lido.")
+                                .arg(settings.serverSecurity.caFile));
+    if (isSet("database"))
+        settings.databaseUrl = value("database");
+
+    settings.operatorCode = settings.operatorCode.trimmed().toUpper();
+    settings.processingBranch = settings.processingBranch.trimmed();
+    if (settings.processingBranch.isEmpty())
+        throw SettingsError(
+            QStringLiteral(
+                "A filial de processamento não foi configurada (sessao/filial em %1, ou --branch).")
+                .arg(settings.configFile));
+    if (!settings.processingDate.isValid())
+        settings.processingDate = today;
+    return settings;
+}
+
+LoginContext sessionContext(const SessionSettings &settings, const QString &operatorCode,
+                            const QString &token, const QString &databaseConnection) {
+    LoginContext context;
+    context.operatorCode = operatorCode;
+    context.processingBranch = settings.processingBranch;
+    context.processingDate = settings.processingDate;
+    context.serverHost = settings.serverHost;
+    context.serverPort = settings.serverPort;
+    context.serverSecurity = settings.serverSecurity;
+    context.sessionToken = token;
+    context.databaseConnection = databaseConnection;
+    return context;
+}
+
+} // namespace bco

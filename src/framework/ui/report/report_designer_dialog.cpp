@@ -1,0 +1,124 @@
+#include "framework/ui/report/report_designer_dialog.h"
+
+#include <QDir>
+#include <QPrinter>
+#include <QSqlQuery>
+
+#include "framework/checks/consiste.h"
+#include "framework/checks/messages.h"
+#include "framework/report/report_store.h"
+#include "framework/session/login_context.h"
+#include "framework/session/shared_database.h"
+#include "framework/ui/forms/modal_forms.h"
+#include "framework/ui/report/report_design_editor.h"
+#include "framework/ui/report/report_dialogs.h"
+#include "framework/ui/report/report_painter.h"
+
+namespace bco {
+
+namespace {
+
+// The longest title MODELOREL keeps.
+constexpr int longestTitle = 60;
+
+ReportStore store() {
+    return ReportStore(dtmDBGeral::adcGeral());
+}
+
+} // namespace
+
+ReportContext SessionReportContext() {
+    ReportContext context;
+    context.operatorCode = Ondrima::Operador();
+    context.emitted = QDateTime::currentDateTime();
+    QSqlQuery query(dtmDBGeral::adcGeral());
+    query.prepare(QStringLiteral(
+        "SELECT E.NMEMPRESA FROM FILIAL F JOIN EMPRESA E ON E.CDEMPRESA = F.CDEMPRESA WHERE F.CDFILIAL = ?"));
+    query.addBindValue(Ondrima::FiliProc());
+    if (query.exec() && query.next())
+        context.company = query.value(0).toString();
+    return context;
+}
+
+QStringList TReportDesignerDialog::Titles() const {
+    return store().Titles(ReportCode);
+}
+
+ReportDesign TReportDesignerDialog::Design(const QString &title) const {
+    return store().Load(ReportCode, title);
+}
+
+ReportDocument TReportDesignerDialog::Run(const QString &title, const ReportDesign &design) const {
+    const QSqlDatabase database = dtmDBGeral::adcGeral();
+    ReportParams params(design.parameterNames(dialectForDriver(database.driverName())));
+    if (BeforeGetQueryParams)
+        BeforeGetQueryParams(params);
+    ReportRows rows = RunReportQuery(database, design, params);
+    return ReportDocument(design, title, std::move(rows), std::move(params), SessionReportContext());
+}
+
+void TReportDesignerDialog::Print(const QString &title) const {
+    const ReportDocument document = Run(title);
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpPrinter(document, printer);
+    ReportDialogs &dialogs = Dialogs::reports();
+    if (!dialogs.choosePrinter(printer))
+        return;
+    PrintReport(document, printer, *dialogs.progress(title));
+}
+
+void TReportDesignerDialog::Preview(const QString &title) const {
+    const ReportDocument document = Run(title);
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpPrinter(document, printer);
+    ReportDialogs &dialogs = Dialogs::reports();
+    dialogs.preview(printer, [&](QPrinter &target) {
+        // The preview paints on its own printer; stopping keeps the pages painted so far.
+        PrintReport(document, target, *dialogs.progress(title), false);
+    });
+}
+
+void TReportDesignerDialog::ExportPdf(const QString &title) const {
+    ReportDialogs &dialogs = Dialogs::reports();
+    const std::optional<QString> file =
+        dialogs.pdfFileName(QDir::home().filePath(title + QStringLiteral(".pdf")));
+    if (!file)
+        return;
+    const ReportDocument document = Run(title);
+    WriteReportPdf(document, *file, *dialogs.progress(title));
+}
+
+std::optional<QString> TReportDesignerDialog::SaveAs(const QString &title, const TMessages &messages) const {
+    const ReportDesign design = Design(title);
+    const std::optional<QString> answer = Dialogs::reports().askText(
+        messages.Msg(QStringLiteral("NovoCaption")), messages.Msg(QStringLiteral("NovoPrompt")), title);
+    const QString newTitle = answer ? answer->trimmed() : QString();
+    if (newTitle.isEmpty() || newTitle == title)
+        return std::nullopt;
+    if (newTitle.size() > longestTitle)
+        Consiste::MensErro(messages.Msg(QStringLiteral("Rel_Titulo_Longo")).arg(longestTitle));
+    if (store().Exists(ReportCode, newTitle) &&
+        Dialogs::messages().show(
+            MsgKind::Confirmation, messages.Msg(QStringLiteral("Rel_Existe")).arg(newTitle),
+            MsgButton::Yes | MsgButton::No, QStringLiteral("Rel_Existe")) != MsgButton::Yes)
+        return std::nullopt;
+    Save(newTitle, design);
+    return newTitle;
+}
+
+bool TReportDesignerDialog::Edit(const QString &title) const {
+    ReportDesignEditor editor(title, Design(title), [this, title](const ReportDesign &design, int width) {
+        return RenderReportPage(Run(title, design), 0, width);
+    });
+    Dialogs::modalForms().showModal(editor);
+    if (!editor.Saved())
+        return false;
+    Save(title, editor.EditedDesign());
+    return true;
+}
+
+void TReportDesignerDialog::Save(const QString &title, const ReportDesign &design) const {
+    store().Save(ReportCode, title, design, Ondrima::Operador(), Ondrima::DataProc(Ondrima::FiliProc()));
+}
+
+} // namespace bco

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include <QString>
+#include <QStringList>
+
+#include "framework/report/report_document.h"
+#include "framework/report/report_params.h"
+
+namespace bco {
+
+class TMessages;
+
+// The report engine of a report screen (its rpddPadrao): the designs stored for one report code in the
+// shared database, and the actions on one of them. Running a design raises BeforeGetQueryParams with the
+// design's parameters, for the screen to fill (asking ExistParam which ones the design has), then runs its
+// query on the shared connection and lays out its pages. Failures (a design that cannot be read, a query
+// that fails, a file that cannot be written) throw, for the event guard to show.
+class TReportDesignerDialog {
+public:
+    // The report code whose designs it lists (BCO111).
+    QString ReportCode;
+    std::function<void(ReportParams &)> BeforeGetQueryParams;
+
+    QStringList Titles() const;
+    ReportDesign Design(const QString &title) const;
+    // The design run with the parameters the screen gives, ready to be painted.
+    ReportDocument Run(const QString &title, const ReportDesign &design) const;
+    ReportDocument Run(const QString &title) const { return Run(title, Design(title)); }
+
+    // Prints on the printer the operator chooses (nothing when the operator cancels).
+    void Print(const QString &title) const;
+    // Shows the pages in the print preview.
+    void Preview(const QString &title) const;
+    // Writes the pages to a PDF file the operator names.
+    void ExportPdf(const QString &title) const;
+    // Stores the design under a new title the operator types (`messages` holds the texts of the question,
+    // NovoCaption and NovoPrompt, and of the refusals); answers that title, nothing when the operator gave
+    // none or kept the design where it was.
+    std::optional<QString> SaveAs(const QString &title, const TMessages &messages) const;
+    // Opens the design's editor; answers true when the operator saved the design.
+    bool Edit(const QString &title) const;
+
+    // Stores a design under the title for the logged-in operator.
+    void Save(const QString &title, const ReportDesign &design) const;
+};
+
+// What the page header shows of the session: the operator, the company of the processing branch (read
+// from the shared database), the moment and the locale of the process.
+ReportContext SessionReportContext();
+
+} // namespace bco

@@ -1,0 +1,338 @@
+#include <gtest/gtest.h>
+
+#include <QSqlQuery>
+
+#include "entry_form_fixture.h"
+#include "support/qt_printers.h"
+
+using namespace bco;
+using namespace bco::testing;
+
+namespace {
+
+// A screen of another module the form opened, with what it was handed.
+struct OpenedScreen {
+    QString code;
+    Variant parameters;
+};
+
+// Changing and deleting entries of the demo data and of account 050, whose list covers the whole of the
+// demo's history (200 days back).
+class ChangingAndDeleting : public EntryForm {
+protected:
+    void SetUp() override {
+        env.execute(QStringLiteral("UPDATE PARAMBCO SET QTDIAANTLANC = 200"));
+        EntryForm::SetUp();
+        env.context().loadScreen = [this](const QString &code, const Variant &parameters) {
+            screens.push_back({code, parameters});
+        };
+        env.context().chequeSituation = [this](const QString &, const QString &, const QString &,
+                                               const QString &cheque) {
+            chequesAsked << cheque;
+            return stopAtCheque;
+        };
+    }
+
+    QString stored(const QString &sql) {
+        QSqlQuery query(env.database());
+        if (!query.exec(sql) || !query.next())
+            return QString();
+        return query.value(0).toString();
+    }
+    qint64 count(const QString &sql) { return stored(sql).toLongLong(); }
+
+    // Puts the list on the movement `movement` of `account`.
+    void goTo(const QString &account, const QString &movement) {
+        if (text("medCdRedu") != account)
+            chooseAccount(account);
+        ASSERT_TRUE(list().Locate(QStringLiteral("NRMOVBANC"), movement)) << movement.toStdString();
+    }
+    // The first movement of the demo's accounts (not account 050) that meets `condition` (on M, the
+    // movement).
+    std::pair<QString, QString> movementWhere(const QString &condition) {
+        const QString found =
+            stored(QStringLiteral("SELECT M.CDREDUCONT || ' ' || M.NRMOVBANC FROM MOVBANCARIO M "
+                                  "WHERE M.CDREDUCONT <> '050' AND %1 ORDER BY 1")
+                       .arg(condition));
+        EXPECT_FALSE(found.isEmpty()) << "the demo holds no movement where " << condition.toStdString();
+        return {found.section(u' ', 0, 0), found.section(u' ', 1, 1)};
+    }
+
+    void click(const char *button) { control<QToolButton>(button)->click(); }
+
+    std::vector<OpenedScreen> screens;
+    QStringList chequesAsked;
+    bool stopAtCheque = false;
+};
+
+TEST_F(ChangingAndDeleting, AChangedDescriptionIsRewrittenWithEverythingElseAsStored) {
+    chooseAccount(listed.code);
+    for (const char *entry : {"Crédito 1", "Débito 3"}) {
+        SCOPED_TRACE(entry);
+        ASSERT_TRUE(list().Locate(QStringLiteral("DSMOVICRED"), QString::fromUtf8(entry)));
+        const QString movement = list().FieldByName(u"NRMOVBANC").AsString();
+        const QString before =
+            stored(QStringLiteral("SELECT DTMOVBANC || VRMOVBANC || COALESCE(NRDOCMBANC, '') FROM "
+                                  "MOVBANCARIO WHERE CDREDUCONT = '050' AND NRMOVBANC = '%1'")
+                       .arg(movement));
+        click("sbtAlterar");
+        ASSERT_TRUE(Cli_bco11100::boAltera);
+        EXPECT_EQ(form->ActivePage(), form->tshFormulario);
+        EXPECT_EQ(QApplication::focusWidget(), control("edtDsLancamento"));
+        EXPECT_FALSE(control("nedLancamento")->isEnabled()) << "only the description is open";
+        EXPECT_TRUE(control("edtDsLancamento")->isEnabled());
+        control<QLineEdit>("edtDsLancamento")->setText(QStringLiteral("Mudado"));
+        click("sbtConfirmar");
+        EXPECT_EQ(env.dialogs.errors(), QStringList());
+        EXPECT_FALSE(Cli_bco11100::boAltera);
+        EXPECT_EQ(
+            stored(QStringLiteral(
+                       "SELECT DSHISMBANC FROM MOVBANCARIO WHERE CDREDUCONT = '050' AND NRMOVBANC = '%1'")
+                       .arg(movement))
+                .left(7),
+            QStringLiteral("Mudado("));
+        EXPECT_EQ(stored(QStringLiteral(
+                             "SELECT DTMOVBANC || VRMOVBANC || COALESCE(NRDOCMBANC, '') FROM MOVBANCARIO "
+                             "WHERE CDREDUCONT = '050' AND NRMOVBANC = '%1'")
+                             .arg(movement)),
+                  before)
+            << "date, value and document as stored";
+        EXPECT_EQ(list().FieldByName(u"DSMOVICRED").AsString(), QStringLiteral("Mudado"))
+            << "the list shows it";
+    }
+}
+
+// Each owner refuses a change and a deletion with its own message, names itself in the details and leaves the
+// form browsing with nothing written.
+TEST_F(ChangingAndDeleting, AnEntryAnotherProcessOwnsIsRefusedNamingTheOwner) {
+    // Two movements of one statement line: reconciled together.
+    const auto [account, movement] = movementWhere(QStringLiteral(
+        "M.CDSEQUEXBA IS NOT NULL AND M.IDMOVBANC = 'C' AND M.NRSEQUENCIALEMP IS NULL AND "
+        "M.NRCOMPENSACAO IS NULL AND M.NRMOVBANCORIG IS NULL AND M.DTMOVBANC >= '2023-10-01'"));
+    const QString partner =
+        stored(QStringLiteral("SELECT MIN(NRMOVBANC) FROM MOVBANCARIO WHERE CDREDUCONT = '%1' AND "
+                              "NRMOVBANC > '%2' AND CDSEQUEXBA IS NULL AND NRMOVBANCORIG IS NULL AND "
+                              "NRSEQUENCIALEMP IS NULL AND NRCOMPENSACAO IS NULL")
+                   .arg(account, movement));
+    env.execute(QStringLiteral(
+                    "UPDATE MOVBANCARIO SET (CDSEQUEXBA, NRSEQMOVREBA, IDSTCONEXT) = (SELECT CDSEQUEXBA, "
+                    "NRSEQMOVREBA, '1' FROM MOVBANCARIO WHERE CDREDUCONT = '%1' AND NRMOVBANC = '%2') WHERE "
+                    "CDREDUCONT = '%1' AND NRMOVBANC = '%3'")
+                    .arg(account, movement, partner));
+    struct Case {
+        const char *name;
+        QString where;
+        QString changeMessage, deleteMessage; // an empty one: the operation is not refused by it
+        QString owner;
+    };
+    const Case cases[] = {
+        {"a loan's instalment", "M.NRSEQUENCIALEMP IS NOT NULL",
+         "Operação bloqueada! Não é possível alterar lançamentos originados de empréstimo ou leasing.",
+         "Operação bloqueada! Não é possível excluir lançamentos originados de empréstimo ou leasing.",
+         "Empréstimo"},
+        {"a compensation's movement", "M.NRCOMPENSACAO IS NOT NULL",
+         "Lançamento ligado a uma compensação não pode ser alterado.",
+         "Lançamento ligado a uma compensação não pode ser excluído.", "Compensação"},
+        {"the credit of discounted slips",
+         "EXISTS (SELECT 1 FROM BOLETODESC B JOIN MOVCREDBANC R ON R.CDREDUCONT = B.CDREDUCONT AND "
+         "R.NRMOVICRED = "
+         "B.NRMOVICRED WHERE R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANC = M.NRMOVBANC)",
+         "Operação Bloqueada! Lançamento em conta corrente de um boleto descontado não pode ser modificado.",
+         "Operação Bloqueada! Lançamento em conta corrente de um boleto descontado não pode ser modificado.",
+         "Boleto descontado"},
+        {"a movement reconciled with another",
+         QStringLiteral("M.NRMOVBANC = '%1' AND M.CDREDUCONT = '%2'").arg(partner, account),
+         "Alteração não permitida! Movimento bancário do lançamento foi conciliado junto com outros "
+         "movimentos "
+         "bancários.\n",
+         "Exclusão não permitida! Movimento bancário do lançamento foi conciliado junto com outros "
+         "movimentos "
+         "bancários.\n",
+         "junto com o(s) movimento(s) " + movement},
+        {"a reversal of a reconciled movement",
+         "EXISTS (SELECT 1 FROM MOVBANCARIO O WHERE O.CDREDUCONT = M.CDREDUCONT AND O.NRMOVBANC = "
+         "M.NRMOVBANCORIG AND "
+         "O.CDSEQUEXBA IS NOT NULL)",
+         "Operação Bloqueada. A movimentação de origem deste estorno (a baixa a pagar) está conciliada.",
+         "Operação Bloqueada. A movimentação de origem deste estorno (a baixa a pagar) está conciliada.",
+         "Estorno do movimento"},
+        {"a movement that settled a returned invoice",
+         "EXISTS (SELECT 1 FROM NFDEVCLIUSO U WHERE U.CDREDUCONT = M.CDREDUCONT AND U.NRMOVBANC = "
+         "M.NRMOVBANC)",
+         "Nota fiscal de devolução não pode ser alterado.", "", "Nota fiscal de devolução"},
+    };
+    const qint64 movements = count(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto [entryAccount, entryMovement] = movementWhere(c.where);
+        goTo(entryAccount, entryMovement);
+        for (const auto &[button, message] :
+             {std::pair{"sbtAlterar", c.changeMessage}, std::pair{"sbtExcluir", c.deleteMessage}}) {
+            if (message.isEmpty())
+                continue;
+            env.dialogs.clearShown();
+            click(button);
+            ASSERT_EQ(env.dialogs.errors(), QStringList{message}) << button;
+            EXPECT_TRUE(env.dialogs.shown().back().details.contains(c.owner))
+                << env.dialogs.shown().back().details.toStdString();
+            EXPECT_FALSE(Cli_bco11100::boAltera) << "the form stays browsing";
+            EXPECT_EQ(toolBar().left(7), QStringLiteral("Incluir"));
+        }
+    }
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO")), movements);
+}
+
+TEST_F(ChangingAndDeleting, AReconciliationStaysWhenTheOperatorAnswersNoOrCancels) {
+    const auto [account, movement] = movementWhere(QStringLiteral(
+        "M.CDSEQUEXBA IS NOT NULL AND M.NRSEQUENCIALEMP IS NULL AND M.NRCOMPENSACAO IS NULL AND "
+        "M.NRMOVBANCORIG IS NULL "
+        "AND M.DTMOVBANC >= '2024-01-01' AND (SELECT COUNT(*) FROM MOVBANCARIO O WHERE O.CDREDUCONT = "
+        "M.CDREDUCONT "
+        "AND O.CDSEQUEXBA = M.CDSEQUEXBA AND O.NRSEQMOVREBA = M.NRSEQMOVREBA) = 1 AND NOT EXISTS (SELECT 1 "
+        "FROM "
+        "BOLETODESC B JOIN MOVCREDBANC R ON R.CDREDUCONT = B.CDREDUCONT AND R.NRMOVICRED = B.NRMOVICRED "
+        "WHERE "
+        "R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANC = M.NRMOVBANC) AND NOT EXISTS (SELECT 1 FROM "
+        "MOVDEBIBANC D WHERE "
+        "D.CDREDUCONT = M.CDREDUCONT AND D.NRMOVBANC = M.NRMOVBANC AND D.NRCHEQUE IS NOT NULL)"));
+    const QString reconciled =
+        QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDREDUCONT = '%1' AND NRMOVBANC = "
+                       "'%2' AND CDSEQUEXBA IS NOT NULL")
+            .arg(account, movement);
+    goTo(account, movement);
+    env.dialogs.answer(QStringLiteral("Excl"), MsgButton::No);
+    click("sbtExcluir");
+    EXPECT_EQ(count(reconciled), 1) << "No to the deletion";
+    goTo(account, movement);
+    click("sbtAlterar");
+    ASSERT_TRUE(Cli_bco11100::boAltera);
+    env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
+    click("sbtCancelar");
+    EXPECT_EQ(count(reconciled), 1) << "the change cancelled";
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
+}
+
+TEST_F(ChangingAndDeleting, ADeletionRemovesTheEntryAndTheBalanceFollows) {
+    chooseAccount(listed.code);
+    ASSERT_TRUE(list().Locate(QStringLiteral("DSMOVICRED"), QStringLiteral("Crédito 4")));
+    const int before = list().RecordCount();
+    const double value = list().FieldByName(u"VRMOVICRED").AsFloat();
+    env.dialogs.answer(QStringLiteral("Excl"), MsgButton::Yes);
+    click("sbtExcluir");
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
+    EXPECT_EQ(list().RecordCount(), before - 1);
+    EXPECT_FALSE(list().Locate(QStringLiteral("DSMOVICRED"), QStringLiteral("Crédito 4")));
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM MOVCREDBANC WHERE CDREDUCONT = '050' AND DSMOVICRED = 'Crédito 4'")),
+              0);
+    // 1.010,66 before, as the cancel test of the entry form shows.
+    EXPECT_EQ(control<TNumberEdit>("nedSaldo")->Text(),
+              QLocale(QLocale::Portuguese, QLocale::Brazil).toString(1010.66 - value, 'f', 2) + QStringLiteral(" CR"));
+    EXPECT_EQ(form->ActivePage(), form->tshFolhaDados);
+}
+
+TEST_F(ChangingAndDeleting, TheChequeScreenOfADebitDecidesWhetherItIsDeleted) {
+    const auto [account, movement] = movementWhere(
+        QStringLiteral("EXISTS (SELECT 1 FROM MOVDEBIBANC D WHERE D.CDREDUCONT = M.CDREDUCONT AND "
+                       "D.NRMOVBANC = M.NRMOVBANC AND "
+                       "D.NRCHEQUE IS NOT NULL) AND M.CDSEQUEXBA IS NULL AND M.DTMOVBANC >= '2024-02-01'"));
+    const QString exists =
+        QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDREDUCONT = '%1' AND NRMOVBANC = '%2'")
+            .arg(account, movement);
+    for (const bool stop : {true, false}) {
+        SCOPED_TRACE(stop ? "the screen stops it" : "the screen lets it go");
+        stopAtCheque = stop;
+        goTo(account, movement);
+        env.dialogs.answer(QStringLiteral("Excl"), MsgButton::Yes);
+        click("sbtExcluir");
+        EXPECT_EQ(chequesAsked.size(), 1);
+        chequesAsked.clear();
+        EXPECT_EQ(count(exists), stop ? 1 : 0);
+        EXPECT_EQ(form->ActivePage(), form->tshFolhaDados) << "refreshed either way";
+    }
+}
+
+TEST_F(ChangingAndDeleting, AChangeTheServerCannotAccountStopsACreditAndLetsADebitGoOn) {
+    chooseAccount(listed.code);
+    // The types' ledger accounts close to entries.
+    env.execute(QStringLiteral(
+        "UPDATE CONTCTBL SET IDACEITALANC = 'N' WHERE CDCONTCTBL IN ('3110100000', '4110100000')"));
+    struct Case {
+        const char *entry;
+        bool staysChanging;
+    };
+    for (const Case &c : {Case{"Crédito 2", true}, Case{"Débito 6", false}}) {
+        SCOPED_TRACE(c.entry);
+        ASSERT_TRUE(list().Locate(QStringLiteral("DSMOVICRED"), QString::fromUtf8(c.entry)));
+        click("sbtAlterar");
+        control<QLineEdit>("edtDsLancamento")->setText(QStringLiteral("Sem contabilidade"));
+        screens.clear();
+        click("sbtConfirmar");
+        ASSERT_EQ(screens.size(), 1u);
+        EXPECT_EQ(screens[0].code, QStringLiteral("CTB10200"));
+        EXPECT_EQ(screens[0].parameters.array().at(4).packet().value(0, u"CDERROTEMP").toText(),
+                  QStringLiteral("002"));
+        EXPECT_EQ(Cli_bco11100::boAltera, c.staysChanging);
+        if (c.staysChanging) {
+            env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
+            click("sbtCancelar");
+        }
+    }
+}
+
+TEST_F(ChangingAndDeleting, TheAccountingButtonOpensTheAccountingOfTheCurrentEntry) {
+    const auto [account, movement] = movementWhere(QStringLiteral(
+        "EXISTS (SELECT 1 FROM MOVCREDBANC R WHERE R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANC = "
+        "M.NRMOVBANC AND R.NRLANCCONT IS NOT NULL) AND M.DTMOVBANC >= '2024-02-01'"));
+    goTo(account, movement);
+    control<QAction>("mnuContab")->trigger();
+    ASSERT_EQ(screens.size(), 1u);
+    const VariantList &handed = screens[0].parameters.array();
+    ASSERT_EQ(handed.size(), 5u);
+    EXPECT_EQ(handed[0].toText(), list().FieldByName(u"CDEMPRESA").AsString());
+    EXPECT_EQ(handed[1].toText(), list().FieldByName(u"NRLANCCONT").AsString());
+    EXPECT_FALSE(handed[1].toText().isEmpty());
+    for (size_t i = 2; i < 5; ++i)
+        EXPECT_TRUE(handed[i].isNull()) << "sets never loaded go as they are";
+}
+
+TEST(TaxNumberMaskSwitch, KeepsTheCaretAndTheSelectionOnTheSameDigits) {
+    struct Case {
+        const char *name;
+        QString shown;
+        int start, length, newStart, newLength;
+    };
+    const Case cases[] = {
+        {"before the sixth digit, after two points", "12.345.678/0001-95", 7, 0, 5, 0},
+        {"a point, three digits, the slash and a digit", "12.345.678/0001-95", 6, 6, 5, 4},
+        {"the caret at the start", "12.345.678/0001-95", 0, 0, 0, 0},
+        {"a selection of literals only", "123.456.789-09", 11, 1, 9, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        int length = c.length;
+        Cli_bco11100::CalculaNovoTamanhoSel(c.shown.mid(c.start, c.length), length);
+        EXPECT_EQ(Cli_bco11100::CalculaRecuoSelecao(c.shown, c.start), c.newStart);
+        EXPECT_EQ(length, c.newLength);
+    }
+}
+
+TEST_F(ChangingAndDeleting, TypingOverAMaskedTaxNumberEditsItsPlainDigits) {
+    chooseAccount(listed.code);
+    click("sbtIncluir");
+    const QString customer =
+        stored(QStringLiteral("SELECT NRINSJURCLIE FROM CLIENTE WHERE IDTPIJURCLIE = 'J' ORDER BY 1"));
+    auto *field = control<TMaskEdit>("medInsClie");
+    field->setFocus();
+    QTest::keyClicks(field, customer);
+    control("edtDsLancamento")->setFocus();
+    ASSERT_TRUE(field->HasMask());
+    field->setFocus();
+    field->SetSelStart(7);
+    field->SetSelLength(0);
+    QTest::keyClick(field, Qt::Key_Delete);
+    EXPECT_FALSE(field->HasMask());
+    EXPECT_EQ(field->Text(), customer.left(5) + customer.mid(6)) << "the sixth digit went";
+    EXPECT_EQ(text("edtNmClie"), QString()) << "the name belonged to the old number";
+}
+
+} // namespace

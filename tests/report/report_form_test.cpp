@@ -1,0 +1,445 @@
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTableWidget>
+#include <QPushButton>
+#include <QLineEdit>
+#include <QLabel>
+#include <QTest>
+
+#include "framework/report/report_store.h"
+#include "report/report_form.h"
+#include "support/case_name.h"
+#include "support/form_test_environment.h"
+#include "support/private_config_folder.h"
+#include "support/qt_printers.h"
+#include "support/scripted_report_dialogs.h"
+
+using namespace bco;
+using namespace bco::testing;
+using Cli_bco11101::TfrmRelLancCont;
+
+namespace {
+
+const QString entriesTitle = QStringLiteral("Lançamentos por conta e data");
+const QString summaryTitle = QStringLiteral("Resumo por tipo");
+
+// The text of a PDF file as a reader extracts it, its layout kept.
+QString pdfText(const QString &file) {
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
+    if (!reader.waitForFinished(60000) || reader.exitCode() != 0)
+        ADD_FAILURE() << "pdftotext could not read " << file.toStdString() << ": "
+                      << reader.readAllStandardError().toStdString();
+    return QString::fromUtf8(reader.readAllStandardOutput());
+}
+
+// An amount in cents as the report shows it.
+QString money(qint64 cents) {
+    return QLocale().toString(static_cast<double>(cents) / 100.0, 'f', 2);
+}
+
+// A click on a radio button's mark, where it takes a click whatever room its caption leaves.
+void click(QWidget *control) {
+    QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(6, control->height() / 2));
+}
+
+class ReportForm : public ::testing::Test {
+protected:
+    void TearDown() override {
+        delete Cli_bco11101::frmRelLancCont.data();
+        releaseDeferred();
+    }
+
+    // The report opened from the host's menu: shown and made active as on the desktop, `action` works on
+    // it, and a form the action leaves open is closed by its window.
+    void open(const std::function<void(TfrmRelLancCont &)> &action) {
+        env.modalForms.then([action](QWidget &form) {
+            form.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+            action(static_cast<TfrmRelLancCont &>(form));
+            if (form.isVisible())
+                form.close();
+        });
+        Cli_bco11101::CriaRelLancCont();
+    }
+
+    // Chooses a design and a period.
+    static void choose(TfrmRelLancCont &form, const QString &title, const char *start = "01/02/2024",
+                       const char *end = "15/03/2024") {
+        form.cbbReportNames->setCurrentText(title);
+        form.depDataIni->SetText(QString::fromLatin1(start));
+        form.depDataFin->SetText(QString::fromLatin1(end));
+    }
+
+    qint64 sum(const QString &sql) {
+        QSqlQuery query(env.database());
+        if (!query.exec(sql) || !query.next())
+            ADD_FAILURE() << sql.toStdString();
+        return query.value(0).toLongLong();
+    }
+
+    // The report's PDF as the operator gets it from the PDF button.
+    QString pdfOf(const std::function<void(TfrmRelLancCont &)> &choices) {
+        reports.pdfFile = folder.filePath(QStringLiteral("relatorio.pdf"));
+        open([&](TfrmRelLancCont &form) {
+            choices(form);
+            form.sbtPdf->click();
+        });
+        return pdfText(reports.pdfFile);
+    }
+
+    PrivateConfigFolder config;
+    FormTestEnvironment env{FormTestOptions{.demoEntries = 600}};
+    ScriptedReportDialogs reports;
+    QTemporaryDir folder;
+};
+
+TEST_F(ReportForm, ListsTheStoredDesignsOfItsCodeAndStartsWithEveryChoiceOpen) {
+    open([](TfrmRelLancCont &form) {
+        EXPECT_EQ(form.lblCodRel->text(), "BCO111");
+        QStringList titles;
+        for (int i = 0; i < form.cbbReportNames->count(); ++i)
+            titles << form.cbbReportNames->itemText(i);
+        EXPECT_EQ(titles, QStringList({entriesTitle, summaryTitle}));
+        for (QRadioButton *all :
+             {form.rbtTodoEmp, form.rbtTodoContCorr, form.rbtTodos, form.rbtTodosTipo, form.rbtTodosFili})
+            EXPECT_TRUE(all->isChecked()) << all->objectName().toStdString();
+        for (QToolButton *list : {form.sbtListEmpresa, form.sbtListContCorr, form.sbtTipo, form.sbtFilial})
+            EXPECT_FALSE(list->isEnabled()) << list->objectName().toStdString();
+        EXPECT_EQ(form.stEmpresaOper, "'01','02','03'");
+        click(form.rbtListContCorr);
+        EXPECT_TRUE(form.sbtListContCorr->isEnabled());
+        click(form.rbtTodoContCorr);
+        EXPECT_FALSE(form.sbtListContCorr->isEnabled());
+    });
+}
+
+// Printing checks the choices in an order set by where the focus is, stops at the first refusal, puts the
+// focus where the operator mends it, and prints nothing.
+struct Refusal {
+    const char *name;
+    const char *focus; // control focused before printing
+    const char *start;
+    const char *end;
+    const char *listChosen; // a "Lista" radio checked with nothing picked, or ""
+    const char *message;
+    const char *focusAfter;
+};
+
+const Refusal refusals[] = {
+    {"the end date first with the focus on it", "depDataFin", "", "", "", "Período final deve ser informado.",
+     "depDataFin"},
+    {"the start date first with the focus on it", "depDataIni", "", "", "",
+     "Período inicial deve ser informado.", "depDataIni"},
+    {"the companies first with the focus elsewhere", "rbtTodos", "", "", "rbtListBanc",
+     "Empresa deve ser informada.", "rbtListBanc"},
+    {"the focused date before the companies", "depDataIni", "", "15/03/2024", "rbtListBanc",
+     "Período inicial deve ser informado.", "depDataIni"},
+    {"the accounts before the dates", "rbtTodos", "", "", "rbtListContCorr",
+     "Conta corrente deve ser informada.", "rbtListContCorr"},
+    {"a date that is no date", "rbtTodos", "31/02/2024", "15/03/2024", "",
+     "'31/02/2024' não é uma data válida.", "depDataIni"},
+    {"a reversed period", "rbtTodos", "16/03/2024", "15/03/2024", "",
+     "Período inicial deve ser menor ou igual ao período final.", "depDataIni"},
+    {"types chosen but none picked", "rbtTodos", "01/03/2024", "15/03/2024", "rbtListaTipo",
+     "Tipo deve ser informado.", "rbtListaTipo"},
+    {"branches chosen but none picked", "rbtTodos", "01/03/2024", "15/03/2024", "rbtListaFili",
+     "Filial deve ser informada.", "rbtTodos"},
+};
+
+class PrintRefusal : public ReportForm, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(PrintRefusal, ShowsItsMessageAndPrintsNothing) {
+    const Refusal &refusal = GetParam();
+    reports.printTo = folder.filePath(QStringLiteral("impresso.pdf"));
+    open([&](TfrmRelLancCont &form) {
+        choose(form, entriesTitle, refusal.start, refusal.end);
+        if (*refusal.listChosen != '\0')
+            click(form.findChild<QRadioButton *>(QString::fromLatin1(refusal.listChosen)));
+        form.findChild<QWidget *>(QString::fromLatin1(refusal.focus))->setFocus();
+        env.dialogs.clearShown();
+        form.sbtPrint->click();
+        ASSERT_NE(form.focusWidget(), nullptr);
+        EXPECT_EQ(form.focusWidget()->objectName(), refusal.focusAfter);
+    });
+    EXPECT_EQ(env.dialogs.errors(), QStringList{QString::fromUtf8(refusal.message)});
+    EXPECT_TRUE(reports.asked.isEmpty()) << reports.asked.join(u',').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(ReportForm, PrintRefusal, ::testing::ValuesIn(refusals), CaseName());
+
+TEST_F(ReportForm, StartAndEndOnTheSameDayPrintAndEditingNeedsNoPeriod) {
+    reports.printTo = folder.filePath(QStringLiteral("impresso.pdf"));
+    open([&](TfrmRelLancCont &form) {
+        choose(form, summaryTitle, "15/03/2024", "15/03/2024");
+        form.sbtPrint->click();
+        choose(form, summaryTitle, "", "");
+        env.modalForms.then([](QWidget &editor) { editor.close(); });
+        form.sbtReportEdit->click();
+    });
+    EXPECT_TRUE(env.dialogs.errors().isEmpty()) << env.dialogs.errors().join(u'\n').toStdString();
+    EXPECT_EQ(reports.renderings.size(), 1U);
+    EXPECT_TRUE(pdfText(reports.printTo).contains(u"Período: 15/03/2024 a 15/03/2024"));
+}
+
+// The parameters each choice gives the design's query, as it names them.
+struct ParamCase {
+    const char *name;
+    std::function<void(TfrmRelLancCont &)> choose;
+    std::vector<std::pair<const char *, Variant>> expected;
+};
+
+TEST_F(ReportForm, GivesEachParameterTheQueryHasFromTheChoices) {
+    const QStringList names = {"P_CDEMPRESA",    "P_TCDEMPRESA",    "P_CDREDUCONT",   "P_TCDREDUCONT",
+                               "P_CDTPCREDBANC", "P_TCDTPCREDBANC", "P_CDTPDEBIBANC", "P_TCDTPDEBIBANC",
+                               "P_CDFILIAL",     "P_TCDFILIAL",     "P_DATAINI",      "P_DATAFIM",
+                               "P_DTPERIINI",    "P_DTPERIFIM",     "P_TIPO"};
+    const ParamCase cases[] = {
+        {"every choice open",
+         [](TfrmRelLancCont &) {},
+         {{"P_CDEMPRESA", "'01','02','03'"},
+          {"P_TCDEMPRESA", ""},
+          {"P_CDREDUCONT", ""},
+          {"P_TCDREDUCONT", "T"},
+          {"P_CDTPCREDBANC", ""},
+          {"P_TCDTPCREDBANC", "T"},
+          {"P_CDTPDEBIBANC", ""},
+          {"P_TCDTPDEBIBANC", "T"},
+          {"P_CDFILIAL", ""},
+          {"P_TCDFILIAL", "T"},
+          {"P_DATAINI", QDate(2024, 2, 1)},
+          {"P_DATAFIM", QDate(2024, 3, 15)},
+          {"P_DTPERIINI", "01/02/2024"},
+          {"P_DTPERIFIM", "15/03/2024"},
+          {"P_TIPO", "T"}}},
+        {"lists picked",
+         [this](TfrmRelLancCont &form) {
+             click(form.rbtListBanc);
+             env.lookups.markKeys({"02"});
+             form.sbtListEmpresa->click();
+             click(form.rbtListContCorr);
+             env.lookups.markKeys({"004"});
+             form.sbtListContCorr->click();
+             click(form.rbtDebito);
+             click(form.rbtListaTipo);
+             env.lookups.markKeys({"D0001"});
+             form.sbtTipo->click();
+             click(form.rbtListaFili);
+             env.lookups.markKeys({"0201"});
+             form.sbtFilial->click();
+         },
+         {{"P_CDEMPRESA", "'02'"},
+          {"P_TCDEMPRESA", ""},
+          {"P_CDREDUCONT", "'004'"},
+          {"P_TCDREDUCONT", ""},
+          {"P_CDTPCREDBANC", "'D0001'"},
+          {"P_TCDTPCREDBANC", ""},
+          {"P_CDTPDEBIBANC", "'D0001'"},
+          {"P_TCDTPDEBIBANC", ""},
+          {"P_CDFILIAL", "'0201'"},
+          {"P_TCDFILIAL", ""},
+          {"P_TIPO", "D"}}},
+    };
+    for (const ParamCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        open([&](TfrmRelLancCont &form) {
+            choose(form, entriesTitle);
+            c.choose(form);
+            ReportParams params(names);
+            form.rpddPadraoBeforeGetQueryParams(params);
+            for (const auto &[name, value] : c.expected)
+                EXPECT_EQ(describe(params.Value(QString::fromLatin1(name))), describe(value)) << name;
+
+            // A design whose query has none of them receives none; one with a list alone gets no flag.
+            ReportParams other(QStringList{QStringLiteral("P_CDREDUCONT"), QStringLiteral("P_OUTRO")});
+            form.rpddPadraoBeforeGetQueryParams(other);
+            EXPECT_FALSE(other.HasValue(QStringLiteral("P_OUTRO")));
+            EXPECT_TRUE(other.HasValue(QStringLiteral("P_CDREDUCONT")));
+        });
+    }
+}
+
+TEST_F(ReportForm, ThePdfOfTheEntriesTotalsWhatTheLedgerHoldsForTheChoices) {
+    const QString text = pdfOf([](TfrmRelLancCont &form) { choose(form, entriesTitle); });
+    const qint64 credits = sum(QStringLiteral(
+        "SELECT SUM(VRMOVICRED) FROM MOVCREDBANC WHERE DTMOVICRED BETWEEN '2024-02-01' AND '2024-03-15'"));
+    const qint64 debits = sum(QStringLiteral(
+        "SELECT SUM(VRMOVIDEBI) FROM MOVDEBIBANC WHERE DTMOVIDEBI BETWEEN '2024-02-01' AND '2024-03-15'"));
+    const qint64 count = sum(QStringLiteral(
+        "SELECT (SELECT COUNT(*) FROM MOVCREDBANC WHERE DTMOVICRED BETWEEN '2024-02-01' AND '2024-03-15') + "
+        "(SELECT COUNT(*) FROM MOVDEBIBANC WHERE DTMOVIDEBI BETWEEN '2024-02-01' AND '2024-03-15')"));
+    const QString total = QStringLiteral("Total geral (%1 lançamentos)").arg(QLocale().toString(count));
+    const qsizetype at = text.indexOf(total);
+    ASSERT_GE(at, 0) << text.right(2000).toStdString();
+    const QString totalLine = text.mid(at, text.indexOf(u'\n', at) - at).simplified();
+    EXPECT_EQ(totalLine, total + u' ' + money(credits) + u' ' + money(debits));
+
+    // Each account closes on its balance at the end of the period, which the server also answers.
+    const qint64 balance001 = sum(QStringLiteral("SELECT C.VRSALDINIC + COALESCE((SELECT SUM(CASE WHEN "
+                                                 "IDMOVBANC = 'C' THEN VRMOVBANC ELSE -VRMOVBANC END) "
+                                                 "FROM MOVBANCARIO M WHERE M.CDREDUCONT = C.CDREDUCONT AND "
+                                                 "DTMOVBANC <= '2024-03-15'), 0) FROM CONTCORR C "
+                                                 "WHERE CDREDUCONT = '001'"));
+    const qsizetype account = text.indexOf(QStringLiteral("Total da conta 001"));
+    ASSERT_GE(account, 0);
+    EXPECT_TRUE(
+        text.mid(account, text.indexOf(u'\n', account) - account).simplified().endsWith(money(balance001)));
+
+    for (const char *caption :
+         {"Lançamentos por conta e data", "Descrição do tipo", "Histórico", "Crédito", "Débito",
+          "Saldo anterior:", "Período: 01/02/2024 a 15/03/2024", "Página 1 de "})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(caption))) << caption;
+}
+
+TEST_F(ReportForm, TheSummaryByTypeOfTheRestrictedOperatorHoldsItsCompanyAlone) {
+    env.logInAs(QStringLiteral("RESTRITO"));
+    const QString text = pdfOf([](TfrmRelLancCont &form) {
+        choose(form, summaryTitle);
+        click(form.rbtCredito);
+    });
+    const qint64 credits = sum(QStringLiteral(
+        "SELECT SUM(M.VRMOVICRED) FROM MOVCREDBANC M JOIN CONTCORR C ON C.CDREDUCONT = M.CDREDUCONT "
+        "WHERE C.CDEMPRESA = '01' AND M.DTMOVICRED BETWEEN '2024-02-01' AND '2024-03-15'"));
+    ASSERT_GT(credits, 0);
+    const qsizetype at = text.indexOf(QStringLiteral("Total geral"));
+    ASSERT_GE(at, 0) << text.toStdString();
+    EXPECT_EQ(
+        text.mid(at, text.indexOf(u'\n', at) - at).simplified(),
+        QStringLiteral("Total geral %1 %2")
+            .arg(QLocale().toString(sum(QStringLiteral(
+                     "SELECT COUNT(*) FROM MOVCREDBANC M JOIN CONTCORR C ON C.CDREDUCONT = M.CDREDUCONT "
+                     "WHERE C.CDEMPRESA = '01' AND M.DTMOVICRED BETWEEN '2024-02-01' AND '2024-03-15'"))),
+                 money(credits)));
+    EXPECT_TRUE(text.contains(u"Créditos"));
+    EXPECT_FALSE(text.contains(u"Débitos"));
+}
+
+TEST_F(ReportForm, TheCompanyListHoldsOnlyTheOperatorsCompanies) {
+    env.logInAs(QStringLiteral("RESTRITO"));
+    open([&](TfrmRelLancCont &form) {
+        click(form.rbtListBanc);
+        env.lookups.markKeys({"01"});
+        form.sbtListEmpresa->click();
+        EXPECT_EQ(form.qryEmpresa.RecordCount(), 1);
+        EXPECT_EQ(form.stListEmpresa, "'01'");
+    });
+}
+
+TEST_F(ReportForm, ChoosingTheCompaniesAgainEmptiesThePickedBranchesAndFetchesThoseOfTheNewChoice) {
+    open([&](TfrmRelLancCont &form) {
+        click(form.rbtListBanc);
+        env.lookups.markKeys({"01"});
+        form.sbtListEmpresa->click();
+        click(form.rbtListaFili);
+        env.lookups.markKeys({"0101"});
+        form.sbtFilial->click();
+        const int branchesOf01 = form.cdsFilial.RecordCount();
+        EXPECT_EQ(form.stListFilial, "'0101'");
+
+        env.lookups.markKeys({"02"});
+        form.sbtListEmpresa->click();
+        EXPECT_EQ(form.stListFilial, "");
+        env.lookups.markKeys({"0201"});
+        form.sbtFilial->click();
+        EXPECT_EQ(form.stListFilial, "'0201'");
+        EXPECT_GT(branchesOf01, 0);
+        EXPECT_TRUE(form.cdsFilial.Locate(QStringLiteral("CDFILIAL"), QStringLiteral("0201")));
+        EXPECT_FALSE(form.cdsFilial.Locate(QStringLiteral("CDFILIAL"), QStringLiteral("0101")));
+    });
+}
+
+TEST_F(ReportForm, TheTypesOfEveryKindComeFromTheServerWithTheirWholeCodes) {
+    open([&](TfrmRelLancCont &form) {
+        click(form.rbtListaTipo);
+        env.lookups.markKeys({"C0001", "D0002"});
+        form.sbtTipo->click();
+        EXPECT_EQ(form.stListTipo, "'C0001','D0002'");
+        ASSERT_TRUE(form.cdsLancto.Locate(QStringLiteral("TIPCOD"), QStringLiteral("D0002")));
+        EXPECT_EQ(form.cdsLancto.FieldByName(u"CODIGO").AsString(), "0002");
+        EXPECT_EQ(form.cdsLancto.FieldByName(u"TIPO").DisplayText(QLocale()), "Débito");
+        click(form.rbtCredito);
+        EXPECT_EQ(form.stListTipo, "") << "a type list holds the types of one kind";
+    });
+    EXPECT_EQ(env.lookups.titles(), QStringList{"Tipo"});
+}
+
+TEST_F(ReportForm, WithoutADesignForItsCodeEveryReportActionRefuses) {
+    env.execute(QStringLiteral("DELETE FROM MODELOREL"));
+    open([&](TfrmRelLancCont &form) {
+        EXPECT_EQ(form.cbbReportNames->count(), 0);
+        choose(form, QString());
+        for (QToolButton *button :
+             {form.sbtPrint, form.sbtPreview, form.sbtPdf, form.sbtSalvarComo, form.sbtReportEdit})
+            button->click();
+    });
+    EXPECT_EQ(env.dialogs.errors(),
+              QStringList(5, QStringLiteral("Não há relatório cadastrado com o código BCO111.")));
+    EXPECT_TRUE(reports.asked.isEmpty());
+}
+
+TEST_F(ReportForm, StoppingThePdfLeavesNoFile) {
+    reports.stopAfter = 1;
+    reports.pdfFile = folder.filePath(QStringLiteral("relatorio.pdf"));
+    open([&](TfrmRelLancCont &form) {
+        choose(form, entriesTitle);
+        form.sbtPdf->click();
+    });
+    ASSERT_EQ(reports.renderings.size(), 1U);
+    EXPECT_GT(reports.renderings[0], 1);
+    EXPECT_EQ(reports.pagesDone, 1);
+    EXPECT_FALSE(QFile::exists(reports.pdfFile));
+}
+
+TEST_F(ReportForm, SavedUnderANewTitleTheDesignIsListedAndChosen) {
+    reports.titles = {QStringLiteral("Resumo do mês"), QStringLiteral("Resumo do mês")};
+    env.dialogs.answer(QStringLiteral("Rel_Existe"), MsgButton::No);
+    open([&](TfrmRelLancCont &form) {
+        choose(form, summaryTitle);
+        form.sbtSalvarComo->click();
+        EXPECT_EQ(form.cbbReportNames->currentText(), "Resumo do mês");
+        EXPECT_EQ(form.cbbReportNames->count(), 3);
+        form.cbbReportNames->setCurrentText(entriesTitle);
+        form.sbtSalvarComo->click();
+        EXPECT_EQ(form.cbbReportNames->currentText(), entriesTitle) << "kept where it was";
+    });
+    EXPECT_EQ(reports.asked.first(), "Título do relatório|Informe o título do relatório:");
+    EXPECT_TRUE(env.dialogs.texts().contains(
+        QStringLiteral("Já existe um relatório com o título \"Resumo do mês\". Deseja substituí-lo?")));
+    const ReportStore store(env.database());
+    EXPECT_EQ(store.Titles(QStringLiteral("BCO111")).size(), 3);
+    EXPECT_EQ(store.Load(QStringLiteral("BCO111"), QStringLiteral("Resumo do mês")).toJson(),
+              store.Load(QStringLiteral("BCO111"), summaryTitle).toJson());
+}
+
+TEST_F(ReportForm, TheEditorChangesTheStoredDesignAndPreviewsItsFirstPage) {
+    open([&](TfrmRelLancCont &form) {
+        choose(form, summaryTitle);
+        env.modalForms.then([](QWidget &shown) {
+            const auto control = [&shown](const char *name) {
+                return shown.findChild<QWidget *>(QString::fromLatin1(name));
+            };
+            static_cast<QTableWidget *>(control("tblColunas"))
+                ->item(1, 1)
+                ->setText(QStringLiteral("Descrição do tipo"));
+            static_cast<QLineEdit *>(control("edtTotal"))->setText(QStringLiteral("Soma de tudo"));
+            static_cast<QPushButton *>(control("btnVisualizar"))->click();
+            const QPixmap preview = static_cast<QLabel *>(control("lblPrevia"))->pixmap();
+            EXPECT_GT(preview.width(), 300);
+            EXPECT_GT(preview.height(), preview.width()) << "an upright page";
+            static_cast<QPushButton *>(control("btnSalvar"))->click();
+        });
+        form.sbtReportEdit->click();
+    });
+    const ReportDesign design = ReportStore(env.database()).Load(QStringLiteral("BCO111"), summaryTitle);
+    EXPECT_EQ(design.columns[1].caption, "Descrição do tipo");
+    EXPECT_EQ(design.totalCaption, "Soma de tudo");
+    EXPECT_EQ(design.columns.size(), 5U);
+}
+
+} // namespace

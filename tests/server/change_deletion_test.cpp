@@ -1,0 +1,358 @@
+#include <gtest/gtest.h>
+
+#include "server_test_support.h"
+
+namespace bco::server::testing {
+namespace {
+
+// An entry of the demo data as the entry list shows it.
+struct Listed {
+    QString kind; // "C" or "D"
+    QString account, movement, number, company, type, description, accounting, statement, line, origin;
+    QDate date;
+    qint64 cents = 0;
+    QString branch, typedBranch, costCentre, financialClass, customer, supplier;
+
+    EntryRequest request() const {
+        return {.kind = kind.at(0).toLatin1(),
+                .account = account,
+                .company = company,
+                .date = date,
+                .value = cents / 100.0,
+                .type = type,
+                .branch = branch,
+                .typedBranch = typedBranch,
+                .costCentre = costCentre,
+                .description = description,
+                .customer = customer,
+                .supplier = supplier,
+                .movement = movement,
+                .number = number};
+    }
+};
+
+// Changing and deleting entries of the demo data, on every database of the suite.
+class ChangeDeletionTest : public BackendTest {
+protected:
+    void SetUp() override {
+        BackendTest::SetUp();
+        if (!IsSkipped())
+            server = std::make_unique<TestServer>(GetParam());
+    }
+
+    Sql &sql() { return server->database().sql(); }
+    qint64 number(const QString &query, const SqlParams &params = {}) {
+        const auto value = sql().scalar(query, params);
+        return value && !value->isNull() ? value->toLongLong() : 0;
+    }
+
+    // The first entry (by account and movement) whose movement M and record R meet `condition`.
+    Listed find(const QString &condition) {
+        Listed found;
+        for (const char *kind : {"C", "D"}) {
+            const bool credit = kind[0] == 'C';
+            const QString sqlText =
+                QStringLiteral(
+                    "SELECT R.CDREDUCONT, R.NRMOVBANC, R.%1, R.CDEMPRESA, R.%2, R.%3, R.NRLANCCONT, "
+                    "M.CDSEQUEXBA, M.NRSEQMOVREBA, M.NRMOVBANCORIG, R.%4, R.%5, R.CDFILIAL, R.%8, "
+                    "R.CDCENTCUST, R.CDCLASSFINA, R.CDCLIENTE, R.CDFORNECED FROM %6 R JOIN MOVBANCARIO M "
+                    "ON M.CDREDUCONT = R.CDREDUCONT AND M.NRMOVBANC = R.NRMOVBANC WHERE %7 "
+                    "ORDER BY R.CDREDUCONT, R.NRMOVBANC")
+                    .arg(credit ? "NRMOVICRED" : "NRMOVIDEBI", credit ? "CDTPCREDBANC" : "CDTPDEBIBANC",
+                         credit ? "DSMOVICRED" : "DSMOVIDEBI", credit ? "DTMOVICRED" : "DTMOVIDEBI",
+                         credit ? "VRMOVICRED" : "VRMOVIDEBI", credit ? "MOVCREDBANC" : "MOVDEBIBANC",
+                         condition, credit ? "CDFILILANCRE" : "CDFILILANDEB");
+            // Credits only may name a discounted slip, by their own number.
+            if (!credit && condition.contains(u"NRMOVICRED"))
+                continue;
+            sql().forEach(sqlText, {}, [&](const SqlRow &row) {
+                if (!found.account.isEmpty())
+                    return;
+                found = {QString::fromLatin1(kind),
+                         row.text(0),
+                         row.text(1),
+                         row.text(2),
+                         row.text(3),
+                         row.text(4),
+                         row.text(5),
+                         row.text(6),
+                         row.text(7),
+                         row.text(8),
+                         row.text(9),
+                         row.date(10),
+                         row.integer(11),
+                         row.text(12),
+                         row.text(13),
+                         row.text(14),
+                         row.text(15),
+                         row.text(16),
+                         row.text(17)};
+            });
+            if (!found.account.isEmpty())
+                break;
+        }
+        EXPECT_FALSE(found.account.isEmpty()) << "the demo holds no entry where " << condition.toStdString();
+        return found;
+    }
+
+    // An entry owned by nothing, accounted, in the open period.
+    Listed plain(const char *kind = "C") {
+        const bool credit = kind[0] == 'C';
+        QString condition = QStringLiteral("M.IDMOVBANC = '%1' AND R.NRLANCCONT IS NOT NULL AND R.CDCENTCUST "
+                                           "IS NOT NULL AND M.CDSEQUEXBA IS NULL AND "
+                                           "M.NRSEQUENCIALEMP IS NULL AND M.NRCOMPENSACAO IS NULL AND "
+                                           "M.NRMOVBANCORIG IS NULL AND M.DTMOVBANC >= "
+                                           "'2024-03-01' AND NOT EXISTS (SELECT 1 FROM MOVBANCARIO O WHERE "
+                                           "O.CDREDUCONT = M.CDREDUCONT AND "
+                                           "O.NRMOVBANCORIG = M.NRMOVBANC) AND NOT EXISTS (SELECT 1 FROM "
+                                           "NFDEVCLIUSO U WHERE U.CDREDUCONT = "
+                                           "M.CDREDUCONT AND U.NRMOVBANC = M.NRMOVBANC)")
+                                .arg(QString::fromLatin1(kind));
+        if (credit)
+            condition += QStringLiteral(
+                " AND NOT EXISTS (SELECT 1 FROM BOLETODESC B WHERE B.CDREDUCONT = M.CDREDUCONT "
+                "AND B.NRMOVICRED = R.NRMOVICRED)");
+        return find(condition);
+    }
+
+    static Insertion change(const Listed &entry, const QString &description) {
+        return bco::testing::change(entry.request(), description);
+    }
+    static VariantList deletion(const Listed &entry) {
+        return bco::testing::deletion(entry.request(), entry.accounting, entry.statement, entry.line);
+    }
+
+    // What a change or a deletion may write, so that a refusal can be shown to have written nothing.
+    QList<qint64> written() {
+        QList<qint64> counts;
+        for (const char *table : {"MOVBANCARIO", "MOVCREDBANC", "MOVDEBIBANC", "LANCCONT", "LANCCONTITEM",
+                                  "RATEIOCTB", "ADIANTCLIUSO", "NFDEVCLIUSO"})
+            counts.append(number(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QString::fromLatin1(table))));
+        counts.append(number(QStringLiteral("SELECT SUM(VRCREDITO - VRDEBITO) FROM SALDODIARIO")));
+        counts.append(
+            number(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDSEQUEXBA IS NOT NULL")));
+        counts.append(number(QStringLiteral("SELECT SUM(LENGTH(DSHISMBANC)) FROM MOVBANCARIO")));
+        return counts;
+    }
+
+    // Every account's balance on the demo's day is its opening plus its movements.
+    void expectBalancesFollowTheMovements() {
+        QStringList accounts;
+        sql().forEach(QStringLiteral("SELECT CDREDUCONT FROM CONTCORR ORDER BY 1"), {},
+                      [&](const SqlRow &row) { accounts << row.text(0); });
+        for (const QString &account : accounts) {
+            const qint64 expected = number(
+                QStringLiteral(
+                    "SELECT C.VRSALDINIC + COALESCE((SELECT SUM(CASE WHEN M.IDMOVBANC = 'C' THEN "
+                    "M.VRMOVBANC ELSE -M.VRMOVBANC END) FROM MOVBANCARIO M WHERE M.CDREDUCONT = "
+                    "C.CDREDUCONT AND M.DTMOVBANC <= '2024-12-31'), 0) FROM CONTCORR C WHERE C.CDREDUCONT "
+                    "= :conta"),
+                {{QStringLiteral("conta"), account}});
+            const double balance =
+                server->answer(QStringLiteral("getSaldoDia"), {account, QDate(2024, 12, 31)}).toFloat();
+            EXPECT_EQ(qRound64(balance * 100), expected) << account.toStdString();
+        }
+    }
+
+    static QString key(const Variant &result) {
+        const DataPacket rows = result.array().at(0).packet();
+        return rows.rowCount() == 0 ? QString() : field(rows, 0, "DSRESULT").toText();
+    }
+    static QStringList details(const Variant &result) {
+        QStringList found;
+        const DataPacket rows = result.array().at(0).packet();
+        for (int row = 0; row < rows.rowCount(); ++row) {
+            if (field(rows, row, "CDRESULT").toText() == u"DET")
+                found << field(rows, row, "DSRESULT").toText();
+        }
+        return found;
+    }
+
+    std::unique_ptr<TestServer> server;
+};
+
+TEST_P(ChangeDeletionTest, AChangeRewritesTheMovementTheRecordAndTheAccountingUnderTheSameNumber) {
+    for (const char *kind : {"C", "D"}) {
+        SCOPED_TRACE(kind);
+        const Listed entry = plain(kind);
+        const Insertion call = change(entry, QStringLiteral("Descrição mudada"));
+        const Variant answer = server->answer(call.method, call.args);
+        EXPECT_EQ(answer.array().at(0).packet().rowCount(), 0) << "no row: nothing refused";
+        const SqlParams movement{{QStringLiteral("conta"), entry.account},
+                                 {QStringLiteral("movimento"), entry.movement}};
+        EXPECT_EQ(
+            sql()
+                .scalar(QStringLiteral(
+                            "SELECT DSHISMBANC FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND NRMOVBANC "
+                            "= :movimento"),
+                        movement)
+                ->toString(),
+            QStringLiteral("Descrição mudada(Tipo)"));
+        const QString table = kind[0] == 'C' ? QStringLiteral("MOVCREDBANC") : QStringLiteral("MOVDEBIBANC");
+        EXPECT_EQ(
+            sql()
+                .scalar(QStringLiteral("SELECT NRLANCCONT FROM %1 WHERE CDREDUCONT = :conta AND NRMOVBANC = "
+                                       ":movimento")
+                            .arg(table),
+                        movement)
+                ->toString(),
+            entry.accounting)
+            << "the accounting entry keeps its number";
+        const SqlParams accounting{{QStringLiteral("numero"), entry.accounting}};
+        EXPECT_EQ(number("SELECT COUNT(*) FROM LANCCONTITEM WHERE NRLANCCONT = :numero", accounting), 2);
+        EXPECT_EQ(number("SELECT SUM(VRLANCCUST) FROM RATEIOCTB WHERE NRLANCCONT = :numero", accounting),
+                  entry.cents);
+        EXPECT_EQ(answer.array().at(1).packet().rowCount(), 2) << "the accounting preview";
+    }
+    expectBalancesFollowTheMovements();
+}
+
+TEST_P(ChangeDeletionTest, AnEntryAnotherProcessOwnsIsRefusedByItsKeyNamingTheOwnerAndNothingIsWritten) {
+    struct Case {
+        const char *name;
+        QString where;
+        QString changeKey, deleteKey;
+        QString detail; // a text the details hold
+    };
+    const Case cases[] = {
+        {"a loan's instalment", "M.NRSEQUENCIALEMP IS NOT NULL", "LancEmprAlt", "LancEmpr",
+         "Empréstimo 0000000001"},
+        {"a compensation's movement", "M.NRCOMPENSACAO IS NOT NULL", "AltLancComp", "ExcLancComp",
+         "Compensação"},
+        {"the credit of discounted slips",
+         "EXISTS (SELECT 1 FROM BOLETODESC B WHERE B.CDREDUCONT = R.CDREDUCONT AND B.NRMOVICRED = "
+         "R.NRMOVICRED)",
+         "Oper_blo", "Oper_blo", "Boleto descontado"},
+        {"a movement reconciled with others",
+         "(SELECT COUNT(*) FROM MOVBANCARIO O WHERE O.CDREDUCONT = M.CDREDUCONT AND O.CDSEQUEXBA = "
+         "M.CDSEQUEXBA AND "
+         "O.NRSEQMOVREBA = M.NRSEQMOVREBA) > 1",
+         "Alt_Nao_Permitida", "Excl_Nao_Permitida", "junto com o(s) movimento(s)"},
+        {"a reversal of a reconciled movement",
+         "EXISTS (SELECT 1 FROM MOVBANCARIO O WHERE O.CDREDUCONT = M.CDREDUCONT AND O.NRMOVBANC = "
+         "M.NRMOVBANCORIG AND "
+         "O.CDSEQUEXBA IS NOT NULL)",
+         "MovBancOrig_Conc", "MovBancOrig_Conc", "Estorno do movimento"},
+        {"a movement that settled a returned invoice",
+         "EXISTS (SELECT 1 FROM NFDEVCLIUSO U WHERE U.CDREDUCONT = M.CDREDUCONT AND U.NRMOVBANC = "
+         "M.NRMOVBANC)",
+         "Devo_NAlter", "", "Nota fiscal de devolução"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Listed entry = find(c.where);
+        const QList<qint64> before = written();
+        const Insertion call = change(entry, QStringLiteral("Forjado"));
+        const Variant changed = server->answer(call.method, call.args);
+        EXPECT_EQ(key(changed), c.changeKey);
+        ASSERT_FALSE(details(changed).isEmpty());
+        EXPECT_TRUE(details(changed).join(u'\n').contains(c.detail))
+            << details(changed).join(u'\n').toStdString();
+        EXPECT_EQ(written(), before);
+        if (c.deleteKey.isEmpty())
+            continue;
+        const Variant deleted = server->answer(QStringLiteral("GetDeletaLanc"), deletion(entry));
+        EXPECT_EQ(key(deleted), c.deleteKey);
+        EXPECT_EQ(written(), before);
+    }
+}
+
+TEST_P(ChangeDeletionTest, ADeletionRemovesExactlyTheEntrysRowsAndGivesBackWhatItSettled) {
+    const Listed entry =
+        find(QStringLiteral("M.CDSEQUEXBA IS NULL AND M.NRSEQUENCIALEMP IS NULL AND M.NRCOMPENSACAO IS NULL "
+                            "AND M.NRMOVBANCORIG IS NULL "
+                            "AND R.NRLANCCONT IS NOT NULL AND M.DTMOVBANC >= '2024-02-01' AND EXISTS (SELECT "
+                            "1 FROM ADIANTCLIUSO U "
+                            "WHERE U.CDREDUCONT = M.CDREDUCONT AND U.NRMOVBANC = M.NRMOVBANC)"));
+    const SqlParams movement{{QStringLiteral("conta"), entry.account},
+                             {QStringLiteral("movimento"), entry.movement}};
+    const qint64 uses = number(
+        "SELECT COUNT(*) FROM ADIANTCLIUSO WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento", movement);
+    ASSERT_GT(uses, 0);
+    const QList<qint64> before = written();
+    VariantList args = deletion(entry);
+    const CallOutcome outcome = server->call(QStringLiteral("GetDeletaLanc"), args);
+    ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+    EXPECT_EQ(key(outcome.result), QString());
+    const QList<qint64> after = written();
+    EXPECT_EQ(after[0], before[0] - 1) << "the movement";
+    EXPECT_EQ(after[1] + after[2], before[1] + before[2] - 1) << "its record";
+    EXPECT_EQ(after[3], before[3] - 1) << "its accounting entry";
+    EXPECT_EQ(after[4], before[4] - 2) << "the two lines of it";
+    EXPECT_EQ(after[6], before[6] - uses) << "the advances it settled are available again";
+    EXPECT_EQ(number("SELECT COUNT(*) FROM LANCCONT WHERE NRLANCCONT = :numero",
+                     {{QStringLiteral("numero"), entry.accounting}}),
+              0);
+    for (size_t i = 12; i < 20; ++i)
+        EXPECT_EQ(outcome.args[i], args[i]) << "the filter's value " << i << " comes back as sent";
+    expectBalancesFollowTheMovements();
+}
+
+TEST_P(ChangeDeletionTest, ChangingOrDeletingWhatAnotherOperatorChangedMeanwhileIsRefused) {
+    Listed entry = plain();
+    entry.cents += 1;
+    const QString message =
+        QStringLiteral("O lançamento foi alterado por outro operador. Atualize a lista e tente de novo.");
+    const Insertion call = change(entry, QStringLiteral("Tarde demais"));
+    EXPECT_EQ(server->call(call.method, call.args).error, message);
+    EXPECT_EQ(server->call(QStringLiteral("GetDeletaLanc"), deletion(entry)).error, message);
+}
+
+TEST_P(ChangeDeletionTest,
+       AChangeReleasesTheReconciliationOfAMovementReconciledAloneAndTheChecksWriteNothing) {
+    const Listed entry = find(QStringLiteral("M.CDSEQUEXBA IS NOT NULL AND M.NRSEQUENCIALEMP IS NULL AND "
+                                             "M.NRCOMPENSACAO IS NULL AND M.NRMOVBANCORIG IS "
+                                             "NULL AND M.DTMOVBANC >= '2024-01-01' AND R.NRLANCCONT IS NULL "
+                                             "AND (SELECT COUNT(*) FROM MOVBANCARIO O WHERE "
+                                             "O.CDREDUCONT = M.CDREDUCONT AND O.CDSEQUEXBA = M.CDSEQUEXBA "
+                                             "AND O.NRSEQMOVREBA = M.NRSEQMOVREBA) = 1"));
+    const DataPacket searched =
+        server->answer(QStringLiteral("GetPesqConciliacao"), {entry.account, entry.line, entry.statement, ""})
+            .array()[1]
+            .packet();
+    EXPECT_EQ(field(searched, 0, "QTCONCILIADO").toFloat(), 0.0) << "no other movement on its line";
+    const QList<qint64> before = written();
+    server->answer(QStringLiteral("GetAltMoviReal"), {entry.account, entry.line, entry.statement});
+    server->answer(QStringLiteral("GetDelMovBanc"), {entry.account, entry.movement});
+    EXPECT_EQ(written(), before) << "the checks release nothing";
+
+    const Insertion call = change(entry, QStringLiteral("Conciliado e mudado"));
+    server->answer(call.method, call.args);
+    EXPECT_EQ(
+        number("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento AND "
+               "CDSEQUEXBA IS NULL AND IDSTCONEXT = '0'",
+               {{QStringLiteral("conta"), entry.account}, {QStringLiteral("movimento"), entry.movement}}),
+        1)
+        << "the confirmed change releases it";
+}
+
+TEST_P(ChangeDeletionTest, TheReconciliationSearchAnswersTheOriginsReconciliationAndTheSharedCount) {
+    const Listed shared = find(QStringLiteral("(SELECT COUNT(*) FROM MOVBANCARIO O WHERE O.CDREDUCONT = "
+                                              "M.CDREDUCONT AND O.CDSEQUEXBA = M.CDSEQUEXBA AND "
+                                              "O.NRSEQMOVREBA = M.NRSEQMOVREBA) > 1"));
+    const VariantList found = server
+                                  ->answer(QStringLiteral("GetPesqConciliacao"),
+                                           {shared.account, shared.line, shared.statement, ""})
+                                  .array();
+    EXPECT_EQ(found[0].packet().rowCount(), 0) << "no origin asked";
+    EXPECT_GE(field(found[1].packet(), 0, "QTCONCILIADO").toFloat(), 1.0);
+    EXPECT_EQ(server->call(QStringLiteral("GetAltMoviReal"), {shared.account, shared.line, shared.statement})
+                  .status,
+              CallOutcome::Status::Refused);
+
+    const Listed reversal = find(QStringLiteral("EXISTS (SELECT 1 FROM MOVBANCARIO O WHERE O.CDREDUCONT = "
+                                                "M.CDREDUCONT AND O.NRMOVBANC = M.NRMOVBANCORIG AND "
+                                                "O.CDSEQUEXBA IS NOT NULL)"));
+    const DataPacket origin =
+        server->answer(QStringLiteral("GetPesqConciliacao"), {reversal.account, "", "", reversal.origin})
+            .array()[0]
+            .packet();
+    ASSERT_EQ(origin.rowCount(), 1);
+    EXPECT_FALSE(field(origin, 0, "CDSEQUEXBA").toText().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, ChangeDeletionTest, ::testing::ValuesIn(availableBackends()),
+                         backendName);
+
+} // namespace
+} // namespace bco::server::testing
