@@ -87,6 +87,8 @@ void TfrmLancCCorr::sbtConfirmarClick() {
         Vd_Filial(true);
         Vd_CentCust(records.cdsGerParamgeral.FieldByName(u"IDTIPOORCA").AsString() == u"C");
         partyLetter_ = ui->medInsClie->IsEmpty() ? QStringLiteral("F") : QStringLiteral("C");
+        if (insertPending_)
+            OfereceEmAberto();
 
         if (!ConfirmaDuplicidade()) {
             EndConfirm();

@@ -110,6 +110,7 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     , ui(std::make_unique<Ui::frmLancCCorr>()) {
     for (const char *row : messages)
         msgPadrao.add(QString::fromUtf8(row));
+    addOpenItemMessages();
     ui->setupUi(this);
     BindFrame();
 

@@ -24,6 +24,8 @@ class TMaskEdit;
 // The entry form's unit: the form, its module-wide variables and its creator.
 namespace Cli_bco11100 {
 
+struct OpenItemsOffer;
+
 // The entries of one current account (screen BCO11100), a child window of the host.
 //
 // The operator chooses the account in the account bar panFiltro: leaving the bar checks the account, shows
@@ -59,6 +61,8 @@ public:
     bco::ClientDataSet &EntryList() override { return records.cdsLancamentos; }
     QString AccountCode() const override;
     void RefreshEntryList() override;
+    const bco::ClientDataSet &CustomerReturns() const override;
+    const bco::ClientDataSet &SupplierReturns() const override;
 
     void sbtIncluirClick() override;
     void sbtProcurarClick() override;
@@ -169,6 +173,16 @@ private:
     void TaxNumberKeyPress(Party party, QChar &key);
     void TaxNumberKeyDown(Party party, int &key);
     void UnmaskForTyping(Party party);
+
+    // ---- advances and returned invoices offered to a new entry (entry_advances.cpp) ----
+    void addOpenItemMessages();
+    void OfereceEmAberto();
+    void Adiantamento_Cliente(const QString &company, const QString &customer);
+    void Devolucao_Cliente(const QString &company, const QString &customer);
+    void Adiantamento_Fornecedor(const QString &company, const QString &supplier, const QString &taxNumber);
+    void Devolucao_Fornecedor(const QString &company, const QString &supplier);
+    void UsaEmAberto(const OpenItemsOffer &offer, const QString &company, const QString &party,
+                     const QString &taxNumber);
 
     // ---- confirming (entry_confirm.cpp) ----
     bool ConfirmaDuplicidade();

@@ -4,6 +4,7 @@
 
 #include "framework/checks/consiste.h"
 #include "framework/checks/edit_mask.h"
+#include "framework/checks/tax_number_text.h"
 
 namespace Cli_bco11100 {
 
@@ -46,16 +47,6 @@ QString throughPicture(const bco::ClientDataSet &dataSet, const char *picture, c
     if (pictureText.isEmpty())
         return stored;
     return bco::FormatMaskText(pictureText + QStringLiteral(";0; "), stored);
-}
-
-// A tax number shown through the mask of its person kind.
-void showTaxNumberByPersonKind(bco::ClientDataSet &dataSet, const char *taxNumber, const char *personKind) {
-    const QString kindField = QString::fromLatin1(personKind);
-    dataSet.FieldByName(QString::fromLatin1(taxNumber))
-        .SetOnGetText([kindField](const bco::Field &field, bool) {
-            const QString kind = field.DataSet().FieldByName(kindField).AsString();
-            return bco::FormatMaskText(Consiste::PictPess(kind), field.AsString());
-        });
 }
 
 } // namespace
@@ -227,7 +218,8 @@ void EntryRecords::declareLookups() {
             hidden(text(names.code, 21)),
             hidden(text(names.titleKind, 6)),
         });
-        showTaxNumberByPersonKind(*names.lookup, names.taxNumber, names.personKind);
+        bco::ShowTaxNumberByPersonKind(*names.lookup, QString::fromLatin1(names.taxNumber),
+                                       QString::fromLatin1(names.personKind));
     }
 
     cdsFilial.setObjectName(QStringLiteral("cdsFilial"));

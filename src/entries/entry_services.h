@@ -27,6 +27,11 @@ public:
     // the form is browsing an account's list; otherwise does nothing, so that an entry being typed stays.
     virtual void RefreshEntryList() = 0;
 
+    // The returned invoices of the entry's customer (cdsDevolucaoCLI) and supplier (cdsDevolucaoFOR), as the
+    // confirm of a new entry last loaded them; the discount form shows a copy.
+    virtual const bco::ClientDataSet &CustomerReturns() const = 0;
+    virtual const bco::ClientDataSet &SupplierReturns() const = 0;
+
 protected:
     EntryFormServices() = default;
     EntryFormServices(const EntryFormServices &) = default;

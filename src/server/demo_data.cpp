@@ -252,6 +252,25 @@ const char *supplierNames[][2] = {
     {"Química Cristal Ltda", "Química Cristal"},
 };
 
+// Parties of company 01 with several advances and returned invoices open, some partly used, at known values
+// in cents (an item's day is counted from the processing date: its due date or its issue).
+struct KnownOpenItems {
+    struct Item {
+        qint64 cents, usedCents;
+        int days;
+    };
+    bool customer;
+    const char *party;
+    std::vector<Item> advances, returns;
+};
+const KnownOpenItems knownParties[] = {
+    {true,
+     "CLI0005",
+     {{150000, 0, 10}, {80000, 30000, 40}, {120000, 0, -5}},
+     {{45000, 0, -20}, {62000, 12000, -10}}},
+    {false, "FOR0005", {{200000, 0, 15}, {95000, 40000, 45}}, {{38000, 0, -25}, {70000, 25000, -12}}},
+};
+
 // The generator's working data
 // -----------------------------------------------------------------------------------
 
@@ -301,6 +320,7 @@ public:
         write();
         advances();
         returns();
+        knownOpenItems();
         budgets();
         numbering();
     }
@@ -921,6 +941,73 @@ private:
         return found;
     }
 
+    // One advance instalment of a party (a customer's receivable or a supplier's payable); answers its key.
+    SqlParams advance(bool customer, const QString &company, const QString &branch, const QString &party,
+                      const QString &document, int instalment, QDate due, qint64 original) {
+        SqlParams key = customer ? SqlParams{{"CDFILIAL", branch},
+                                             {"NRLANCTONF", document},
+                                             {"NRSEQVENREC", "01"},
+                                             {"NRPARCELAREC", padded(instalment, 2)}}
+                                 : SqlParams{{"CDFILIAL", branch},
+                                             {"NRLANCTONF", document},
+                                             {"NRSEQVENPAG", "01"},
+                                             {"NRPARCELAPAG", padded(instalment, 2)}};
+        SqlParams row = key;
+        row.push_back({"CDEMPRESA", company});
+        row.push_back({customer ? "CDCLIENTE" : "CDFORNECED", party});
+        row.push_back({customer ? "DTATUAVENREC" : "DTATUAVENPAG", due});
+        row.push_back({"VRORIGINAL", original});
+        insert(sql_, customer ? "ADIANTCLI" : "ADIANTFOR", row);
+        return key;
+    }
+
+    // A returned invoice of a party: `reference` is the sale it returns (a customer's) or the supplier's
+    // document of origin. Answers its key.
+    SqlParams returnedInvoice(bool customer, const QString &company, const QString &branch,
+                              const QString &party, int invoice, QDate issued, qint64 value,
+                              const QString &reference) {
+        const SqlParams key{{"FILIDEVO", branch}, {"NRNFDEVO", formatNumber(invoice)}};
+        SqlParams row = key;
+        row.insert(row.end(), {{"CDSERIE", "1"},
+                               {"CDEMPRESA", company},
+                               {customer ? "CDCLIENTE" : "CDFORNECED", party},
+                               {"DTEMISSAO", issued},
+                               {"NRLANCTONF", formatNumber(invoice + 5000)},
+                               {"VRNFDEVOL", value}});
+        if (customer) {
+            row.push_back({"DTENTRSAID", issued});
+            row.push_back({"FILIVENDA", branch});
+            row.push_back({"NRNFVENDA", reference});
+        } else {
+            row.push_back({"DOCUMENTOORI", reference});
+        }
+        insert(sql_, customer ? "NFDEVCLI" : "NFDEVFOR", row);
+        return key;
+    }
+
+    // What an entry discounted of an advance or a returned invoice.
+    void use(const char *table, SqlParams key, const Entry &entry, qint64 cents) {
+        key.push_back({"CDREDUCONT", entry.account});
+        key.push_back({"NRMOVBANC", entry.movement});
+        key.push_back({"VRUTILIZADO", cents});
+        insert(sql_, table, key);
+    }
+
+    // The customers or suppliers the generator gives advances and returned invoices to: all but those whose
+    // open items are known (knownParties), so that theirs are exactly the known ones.
+    std::vector<const Party *> unknownParties(bool customer) const {
+        std::vector<const Party *> found;
+        for (const Party &party : customer ? customers_ : suppliers_) {
+            const bool known =
+                std::any_of(std::begin(knownParties), std::end(knownParties), [&](const auto &k) {
+                    return k.customer == customer && party.code == QLatin1String(k.party);
+                });
+            if (!known)
+                found.push_back(&party);
+        }
+        return found;
+    }
+
     // Open advances of customers and suppliers in each company: some untouched, some partly used by an
     // entry, some used up.
     void advances() {
@@ -929,29 +1016,16 @@ private:
             const QString company = QString::fromLatin1(c.code);
             const QString branch = QString::fromLatin1(branchesOf(company).front()->code);
             for (bool customer : {true, false}) {
-                const auto &parties = customer ? customers_ : suppliers_;
+                const auto parties = unknownParties(customer);
                 for (int p = 0; p < 4; ++p) {
-                    const Party &party = parties[static_cast<size_t>(
-                        random_.between(0, static_cast<qint64>(parties.size()) - 1))];
+                    const Party &party = *random_.pick(parties);
                     const QString nrDocument = formatNumber(++document);
                     const int instalments = static_cast<int>(random_.between(1, 3));
                     for (int i = 1; i <= instalments; ++i) {
                         const qint64 original = random_.between(500, 5000) * 100;
-                        SqlParams key = customer ? SqlParams{{"CDFILIAL", branch},
-                                                             {"NRLANCTONF", nrDocument},
-                                                             {"NRSEQVENREC", "01"},
-                                                             {"NRPARCELAREC", padded(i, 2)}}
-                                                 : SqlParams{{"CDFILIAL", branch},
-                                                             {"NRLANCTONF", nrDocument},
-                                                             {"NRSEQVENPAG", "01"},
-                                                             {"NRPARCELAPAG", padded(i, 2)}};
-                        SqlParams row = key;
-                        row.push_back({"CDEMPRESA", company});
-                        row.push_back({customer ? "CDCLIENTE" : "CDFORNECED", party.code});
-                        row.push_back({customer ? "DTATUAVENREC" : "DTATUAVENPAG",
-                                       today().addDays(random_.between(-90, 30))});
-                        row.push_back({"VRORIGINAL", original});
-                        insert(sql_, customer ? "ADIANTCLI" : "ADIANTFOR", row);
+                        const QDate due = today().addDays(random_.between(-90, 30));
+                        const SqlParams key =
+                            advance(customer, company, branch, party.code, nrDocument, i, due, original);
                         const auto used = entriesOf(company, party.code);
                         const int usage =
                             static_cast<int>(random_.between(0, 2)); // 0 open, 1 partly used, 2 used up
@@ -959,12 +1033,8 @@ private:
                             continue;
                         const Entry *entry = used[static_cast<size_t>(
                             random_.between(0, static_cast<qint64>(used.size()) - 1))];
-                        SqlParams use = key;
-                        use.push_back({"CDREDUCONT", entry->account});
-                        use.push_back({"NRMOVBANC", entry->movement});
-                        use.push_back({"VRUTILIZADO",
-                                       usage == 2 ? original : original * random_.between(20, 80) / 100});
-                        insert(sql_, customer ? "ADIANTCLIUSO" : "ADIANTFORUSO", use);
+                        use(customer ? "ADIANTCLIUSO" : "ADIANTFORUSO", key, *entry,
+                            usage == 2 ? original : original * random_.between(20, 80) / 100);
                     }
                 }
             }
@@ -977,43 +1047,77 @@ private:
         for (const CompanyData &c : companies) {
             const QString company = QString::fromLatin1(c.code);
             for (bool customer : {true, false}) {
-                const auto &parties = customer ? customers_ : suppliers_;
+                const auto parties = unknownParties(customer);
                 for (int r = 0; r < 3; ++r) {
-                    const Party &party = parties[static_cast<size_t>(
-                        random_.between(0, static_cast<qint64>(parties.size()) - 1))];
+                    const Party &party = *random_.pick(parties);
                     const QString branch = QString::fromLatin1(random_.pick(branchesOf(company))->code);
-                    const QString number = formatNumber(++invoice);
                     const qint64 value = random_.between(200, 4000) * 100;
                     const QDate issued = today().addDays(-random_.between(1, 60));
-                    SqlParams row{{"FILIDEVO", branch},
-                                  {"NRNFDEVO", number},
-                                  {"CDSERIE", "1"},
-                                  {"CDEMPRESA", company},
-                                  {customer ? "CDCLIENTE" : "CDFORNECED", party.code},
-                                  {"DTEMISSAO", issued},
-                                  {"NRLANCTONF", formatNumber(invoice + 5000)},
-                                  {"VRNFDEVOL", value}};
-                    if (customer) {
-                        row.push_back({"DTENTRSAID", issued});
-                        row.push_back({"FILIVENDA", branch});
-                        row.push_back({"NRNFVENDA", padded(random_.between(1000, 99999), 10)});
-                    } else {
-                        row.push_back(
-                            {"DOCUMENTOORI", QStringLiteral("NF %1/1").arg(random_.between(1000, 99999))});
-                    }
-                    insert(sql_, customer ? "NFDEVCLI" : "NFDEVFOR", row);
+                    const QString reference =
+                        customer ? padded(random_.between(1000, 99999), 10)
+                                 : QStringLiteral("NF %1/1").arg(random_.between(1000, 99999));
+                    const SqlParams key = returnedInvoice(customer, company, branch, party.code, ++invoice,
+                                                          issued, value, reference);
                     const auto used = entriesOf(company, party.code);
                     if (used.empty() || !random_.chance(40))
                         continue;
                     const Entry *entry =
                         used[static_cast<size_t>(random_.between(0, static_cast<qint64>(used.size()) - 1))];
-                    insert(sql_, customer ? "NFDEVCLIUSO" : "NFDEVFORUSO",
-                           {{"FILIDEVO", branch},
-                            {"NRNFDEVO", number},
-                            {"CDREDUCONT", entry->account},
-                            {"NRMOVBANC", entry->movement},
-                            {"VRUTILIZADO", value * random_.between(20, 80) / 100}});
+                    use(customer ? "NFDEVCLIUSO" : "NFDEVFORUSO", key, *entry,
+                        value * random_.between(20, 80) / 100);
                 }
+            }
+        }
+    }
+
+    // The entry that used the known parties' items: the company's latest entry that stands alone (not
+    // reconciled, nor tied to a loan, a compensation, a reversal, a discounted slip or a cheque) and was
+    // accounted, so that changing or deleting it gives back what it used; else the company's first entry.
+    const Entry *userOf(const QString &company) const {
+        const Entry *first = nullptr;
+        const Entry *user = nullptr;
+        for (int index = 0; index < static_cast<int>(entries_.size()); ++index) {
+            const Entry &entry = entries_[static_cast<size_t>(index)];
+            if (entry.company != company)
+                continue;
+            if (first == nullptr)
+                first = &entry;
+            const auto tied = [index](const std::vector<int> &indexes) {
+                return std::find(indexes.begin(), indexes.end(), index) != indexes.end();
+            };
+            const bool alone = entry.statement.isEmpty() && entry.loan.isEmpty() &&
+                               entry.compensation.isEmpty() && entry.cheque.isEmpty() && entry.reverses < 0 &&
+                               !tied(reversedOrigins_) && !tied(slipEntries_);
+            if (alone && qstrcmp(entry.type->accounted, "S") == 0 &&
+                (user == nullptr || entry.date >= user->date))
+                user = &entry;
+        }
+        return user != nullptr ? user : first;
+    }
+
+    // The parties whose advances and returned invoices the operator is told of (README): each holds several,
+    // open or partly used, in company 01, besides whatever the generator gave it.
+    void knownOpenItems() {
+        const QString company = QStringLiteral("01");
+        const QString branch = QStringLiteral("0101");
+        const Entry *user = userOf(company);
+        int number = 0;
+        for (const KnownOpenItems &known : knownParties) {
+            const QString party = QString::fromLatin1(known.party);
+            const QString document = QStringLiteral("90000000%1").arg(++number, 2, 10, QLatin1Char('0'));
+            int instalment = 0;
+            for (const KnownOpenItems::Item &item : known.advances) {
+                const SqlParams key = advance(known.customer, company, branch, party, document, ++instalment,
+                                              today().addDays(item.days), item.cents);
+                if (item.usedCents > 0)
+                    use(known.customer ? "ADIANTCLIUSO" : "ADIANTFORUSO", key, *user, item.usedCents);
+            }
+            for (const KnownOpenItems::Item &item : known.returns) {
+                const SqlParams key = returnedInvoice(
+                    known.customer, company, branch, party, 9000 + ++number, today().addDays(item.days),
+                    item.cents, known.customer ? QStringLiteral("0000012345") : QStringLiteral("NF 4321/1"));
+                if (item.usedCents > 0)
+                    use(known.customer ? "NFDEVCLIUSO" : "NFDEVFORUSO", key, *user, item.usedCents);
             }
         }
     }

@@ -47,6 +47,7 @@ MethodRegistry allMethods() {
     addChangeMethods(registry);
     addDeletionMethods(registry);
     addImportMethods(registry);
+    addAdvanceMethods(registry);
     return registry;
 }
 

@@ -4,6 +4,7 @@
 #include "server/money.h"
 #include "server/new_entries.h"
 #include "server/result_rows.h"
+#include "server/settlement.h"
 
 namespace bco::server {
 
@@ -65,23 +66,13 @@ NewEntry checkedEntry(CallContext &context, const InsertionCall &call, const Var
     return entry;
 }
 
-// The advances and returned invoices an entry uses are settled with it; a selection that marks none leaves
-// nothing to settle.
-void refuseMarkedSelections(const InsertionCall &call, const VariantList &args) {
-    for (const int position : call.selections) {
-        const Variant &selection = args[static_cast<size_t>(position)];
-        if (selection.isNull())
-            continue;
-        if (!selection.isPacket())
-            refuse(QStringLiteral("Seleção de adiantamentos ou devoluções inválida."));
-        const DataPacket &rows = selection.packet();
-        const int marked = rows.fieldIndex(u"IDMARCADO");
-        for (int row = 0; marked >= 0 && row < rows.rowCount(); ++row) {
-            if (rows.value(row, marked).toText().trimmed().compare(u"S", Qt::CaseInsensitive) == 0)
-                refuse(
-                    QStringLiteral("O uso de adiantamentos e devoluções na inclusão não está disponível."));
-        }
-    }
+// The four selections of an insertion call, in the order of InsertionCall::selections.
+std::array<Selection, 4> selectionsOf(const InsertionCall &call, const VariantList &args) {
+    const OpenItemKind *kinds[] = {&supplierReturns, &customerReturns, &supplierAdvances, &customerAdvances};
+    std::array<Selection, 4> selections{};
+    for (size_t i = 0; i < selections.size(); ++i)
+        selections[i] = {kinds[i], &args[static_cast<size_t>(call.selections[i])]};
+    return selections;
 }
 
 // getInsert (a credit, 16 arguments) and getIncDebito (a debit, 15): writes a new entry: its bank movement,
@@ -94,12 +85,13 @@ void refuseMarkedSelections(const InsertionCall &call, const VariantList &args) 
 // shares and the accounting errors (see accounting.h). Refuses (and writes nothing) a change log that is not
 // exactly one new row of the record's layout, an account the operator may not use, a number the account's
 // series did not draw or that is taken, a value that is not positive, records that disagree with each other
-// or with the arguments, and codes the catalogues do not hold. Writes nothing and answers the errors when
-// the entry cannot be accounted, or the result row "MSG" with key N_Pode_Lanc_Orca when a debit would pass
-// its type's budget.
+// or with the arguments, codes the catalogues do not hold, and selections settlement.h refuses. Writes
+// nothing and answers the errors when the entry cannot be accounted, the result row "MSG" with key
+// Adianta_Ja_Util or Devolucao_Ja_Util when an advance or a returned invoice has less left than the entry
+// discounts of it, or with key N_Pode_Lanc_Orca when a debit would pass its type's budget. Otherwise the
+// discounts of the marked advances and returns are settled with the entry.
 Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList &args) {
     const NewEntry entry = checkedEntry(context, call, args);
-    refuseMarkedSelections(call, args);
     const AccountingDraft draft = draftAccounting(context.sql, entry.accounting);
     const auto answer = [&draft](const DataPacket &result, const QString &number) {
         return Variant(VariantList{result, accountingRows(draft, number), apportionmentRows(draft, number),
@@ -107,12 +99,16 @@ Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList
     };
     if (!draft.errors.isEmpty())
         return answer(emptyResult(), QString());
+    const Settlement settlement = checkedSettlement(context.sql, selectionsOf(call, args), entry.accounting);
+    if (!settlement.refusedWith.isEmpty())
+        return answer(refusalResult(settlement.refusedWith), QString());
     if (!entry.accounting.kind->isCredit() && !DebitBudget(context.sql).admit(entry.accounting))
         return answer(refusalResult(QStringLiteral("N_Pode_Lanc_Orca")), QString());
 
     const QString accountingNumber =
         draft.accounted ? postAccounting(context.sql, draft, context.operatorCode) : QString();
     writeEntry(context, entry, accountingNumber);
+    writeSettlement(context.sql, settlement, entry.accounting);
     context.reportWrite(entry.accounting.account, {entry.movement, entry.number});
     return answer(
         doneResult(QStringLiteral("Lançamento incluído: movimento %1, %2 %3.")

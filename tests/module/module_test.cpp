@@ -225,20 +225,21 @@ TEST_F(Module, TheFilterDialogOnlyHidesAndLivesUntilTheEntryFormCloses) {
 TEST_F(Module, TheDiscountFormIsReadableWhenItsModalCallReturnsAndIsThenReleased) {
     // The discount form is opened while the entry form confirms an entry.
     module->CriaLancamento();
-    for (const char *button : {"sbtConfirma", "sbtCancela"}) {
-        SCOPED_TRACE(button);
+    for (const bool byWindow : {false, true}) {
+        SCOPED_TRACE(byWindow ? "closed by its window" : "cancelled");
         modal.then([&](QWidget &form) {
             auto &discount = static_cast<Cli_bco11103::TfrmDescAdia &>(form);
-            EXPECT_EQ(discount.entryAmount, 150.25);
-            EXPECT_EQ(discount.partyCode, "000000000000000000042");
-            EXPECT_EQ(discount.companyCode, "01");
-            EXPECT_EQ(discount.supplierTaxNumber, "12345678000195");
+            EXPECT_EQ(discount.windowTitle(), "Descontar Adiantamento");
             EXPECT_EQ(discount.lblCodTela->text(), "BCO11103");
-            form.findChild<QToolButton *>(QString::fromLatin1(button))->click();
+            if (byWindow)
+                form.close();
+            else
+                form.findChild<QToolButton *>(QStringLiteral("sbtCancela"))->click();
         });
         module->CriaDescAdi(150.25, "000000000000000000042", "01", "3", "F", "12345678000195");
         ASSERT_FALSE(Cli_bco11103::frmDescAdia.isNull());
         EXPECT_FALSE(Cli_bco11103::boStCriado);
+        EXPECT_TRUE(Cli_bco11103::frmDescAdia->PageData().Active());
         releaseDeferred();
         EXPECT_TRUE(Cli_bco11103::frmDescAdia.isNull());
     }

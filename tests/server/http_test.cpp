@@ -148,6 +148,12 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
         {"getAlteraCred", creditChange.args},
         {"getAlterDebito", debitChange.args},
         {"GetDeletaLanc", deletion(deleted)},
+        {"GetAdiantamentoCLI", {"01", "CLI0005"}},
+        {"GetContaAd", {"CLI0005", "01"}},
+        {"GetDevolucaoCLI", {"01", "CLI0005"}},
+        {"GetAdiantamentoFOR", {"01", "FOR0005", ""}},
+        {"GetContaAdFor", {"FOR0005", "01", ""}},
+        {"GetDevolucaoFOR", {"01", "FOR0005"}},
     };
     TestServer local(Backend::Sqlite, false);
     EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + 4 + 2)
@@ -163,6 +169,32 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
     const HttpAnswer entries =
         call("GetLancamentos", {"001", QDate(), QDate(), 0.0, 0.0, "T", "T", "", "T"}, token);
     EXPECT_GT(entries.answer.result.packet().rowCount(), 0);
+}
+
+// A client that writes its own request cannot take more of an advance than is left: the program answers the
+// refusing key and writes nothing.
+TEST_P(HttpTest, ASettlementForgedOverTheWireIsRefused) {
+    const QString token = login("DEMO");
+    const DataPacket advances = call("GetContaAd", {"CLI0005", "01"}, token).answer.result.packet();
+    ASSERT_EQ(advances.rowCount(), 3);
+    const auto draw = [&](const QString &method, const QString &account) {
+        return call(method.toLatin1().constData(), {account, "1"}, token).answer.result.toText();
+    };
+    EntryRequest forged{.value = 2000.00,
+                        .type = "0002",
+                        .customer = "CLI0005",
+                        .customerAdvances = bco::testing::chosenRows(advances, {{0, 1200.01}})};
+    const Insertion request = insertion(forged, draw);
+    const auto movements = [&] {
+        return database->sql().scalar(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO"))->toLongLong();
+    };
+    const qint64 before = movements();
+    const HttpAnswer answer = call("getInsert", request.args, token);
+    ASSERT_TRUE(answer.answer.ok) << answer.answer.error.toStdString();
+    const DataPacket result = answer.answer.result.array().at(0).packet();
+    EXPECT_EQ(field(result, 0, "CDRESULT").toText(), u"MSG");
+    EXPECT_EQ(field(result, 0, "DSRESULT").toText(), u"Adianta_Ja_Util");
+    EXPECT_EQ(movements(), before);
 }
 
 TEST_P(HttpTest, RefusesWithAClearErrorAndTheRightStatus) {

@@ -8,20 +8,8 @@ namespace bco::server::testing {
 namespace {
 
 // The insertion of entries (getInsert, getIncDebito) over the demo data, on every database of the suite.
-class InsertionTest : public BackendTest {
+class InsertionTest : public DemoServerTest {
 protected:
-    void SetUp() override {
-        BackendTest::SetUp();
-        if (!IsSkipped())
-            server = std::make_unique<TestServer>(GetParam());
-    }
-
-    Sql &sql() { return server->database().sql(); }
-    qint64 number(const QString &query, const SqlParams &params = {}) {
-        const auto value = sql().scalar(query, params);
-        return value && !value->isNull() ? value->toLongLong() : 0;
-    }
-
     // Everything an insertion may write, so that a refusal can be shown to have written nothing.
     QList<qint64> written() {
         QList<qint64> counts;
@@ -51,7 +39,6 @@ protected:
         return total;
     }
 
-    std::unique_ptr<TestServer> server;
     EntryRequest last;
 };
 

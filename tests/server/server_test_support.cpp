@@ -40,6 +40,17 @@ void BackendTest::SetUp() {
         GTEST_SKIP() << "no PostgreSQL server: set BCO_TEST_POSTGRES_URL (scripts/test starts one)";
 }
 
+void DemoServerTest::SetUp() {
+    BackendTest::SetUp();
+    if (!IsSkipped())
+        server = std::make_unique<TestServer>(GetParam());
+}
+
+qint64 DemoServerTest::number(const QString &query, const SqlParams &params) {
+    const auto value = sql().scalar(query, params);
+    return value && !value->isNull() ? value->toLongLong() : 0;
+}
+
 std::string backendName(const ::testing::TestParamInfo<Backend> &info) {
     return info.param == Backend::Sqlite ? "Sqlite" : "Postgresql";
 }

@@ -109,4 +109,16 @@ protected:
     void SetUp() override;
 };
 
+// A test over the demo data of its own database, through the dispatcher, reading back what was written.
+class DemoServerTest : public BackendTest {
+protected:
+    void SetUp() override;
+
+    Sql &sql() { return server->database().sql(); }
+    // The first column of the first row as a whole number; 0 when there is no row or it is null.
+    qint64 number(const QString &query, const SqlParams &params = {});
+
+    std::unique_ptr<TestServer> server;
+};
+
 } // namespace bco::server::testing

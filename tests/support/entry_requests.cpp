@@ -19,6 +19,26 @@ DataPacket insertedRow(const std::vector<std::pair<QString, Variant>> &fields) {
     return packet;
 }
 
+DataPacket chosenRows(const DataPacket &listed, const std::map<int, double> &discounts,
+                      const std::map<int, double> &unmarked) {
+    DataPacket packet(listed.fields());
+    const auto mark = static_cast<size_t>(listed.fieldIndex(u"IDMARCADO"));
+    const auto discount = static_cast<size_t>(listed.fieldIndex(u"VRDESCONTO"));
+    for (int row = 0; row < listed.rowCount(); ++row) {
+        std::vector<Variant> values;
+        for (int field = 0; field < listed.fields().size(); ++field)
+            values.push_back(listed.value(row, field));
+        if (const auto chosen = discounts.find(row); chosen != discounts.end()) {
+            values[mark] = QStringLiteral("S");
+            values[discount] = chosen->second;
+        } else if (const auto typed = unmarked.find(row); typed != unmarked.end()) {
+            values[discount] = typed->second;
+        }
+        packet.appendValues(values);
+    }
+    return packet;
+}
+
 Insertion insertion(EntryRequest &entry, const NumberDrawer &draw) {
     const bool credit = entry.kind == 'C';
     if (entry.movement.isEmpty())
@@ -61,11 +81,12 @@ Insertion insertion(EntryRequest &entry, const NumberDrawer &draw) {
     const QString party = entry.customer.isEmpty() ? QStringLiteral("F") : QStringLiteral("C");
     VariantList args{entry.typedBranch, "C",        entry.document, QString(), entry.costCentre,
                      QString(),         entry.date, entry.value,    movement,  record};
-    const Variant none;
     if (credit)
-        args.insert(args.end(), {"DEMO", none, none, none, none, party});
+        args.insert(args.end(), {"DEMO", entry.supplierReturns, entry.customerReturns, entry.supplierAdvances,
+                                 entry.customerAdvances, party});
     else
-        args.insert(args.end(), {none, none, none, none, party});
+        args.insert(args.end(), {entry.customerReturns, entry.supplierReturns, entry.supplierAdvances,
+                                 entry.customerAdvances, party});
     return {credit ? QStringLiteral("getInsert") : QStringLiteral("getIncDebito"), args};
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,12 @@ namespace bco::testing {
 // A packet that is the change log of one inserted row, its fields in the order given; a field's kind is
 // its value's (null values make text fields).
 DataPacket insertedRow(const std::vector<std::pair<QString, Variant>> &fields);
+
+// The rows of an advance or returned-invoice look-up as the discount form hands them back: the rows named
+// (by position) marked "S" with their discount, those named in `unmarked` left unmarked with a discount,
+// the others as listed.
+DataPacket chosenRows(const DataPacket &listed, const std::map<int, double> &discounts,
+                      const std::map<int, double> &unmarked = {});
 
 // An entry as the entry form includes it, for getInsert and getIncDebito.
 struct EntryRequest {
@@ -36,6 +43,11 @@ struct EntryRequest {
     // Drawn through the server when empty.
     QString movement{};
     QString number{};
+    // The advances and returned invoices chosen on the discount form (its page's rows), null when none.
+    Variant customerAdvances{};
+    Variant customerReturns{};
+    Variant supplierAdvances{};
+    Variant supplierReturns{};
 };
 
 // The method and the arguments that include `entry`, in the order and kinds the entry form sends them; the

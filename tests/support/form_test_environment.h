@@ -53,6 +53,7 @@ public:
 
     // Seeding through the shared connection; failures throw std::runtime_error.
     void execute(const QString &sql) { seed::execute(database(), sql); }
+    QVariant value(const QString &sql) const { return seed::value(database(), sql); }
     void addAccount(const seed::Account &account) { seed::addAccount(database(), account); }
     void addEntries(const seed::Entries &entries) { seed::addEntries(database(), entries); }
 

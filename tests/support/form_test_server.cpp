@@ -168,6 +168,13 @@ void execute(QSqlDatabase database, const QString &sql) {
         throw std::runtime_error(query.lastError().text().toStdString() + " in: " + sql.toStdString());
 }
 
+QVariant value(QSqlDatabase database, const QString &sql) {
+    QSqlQuery query(database);
+    if (!query.exec(sql))
+        throw std::runtime_error(query.lastError().text().toStdString() + " in: " + sql.toStdString());
+    return query.next() ? query.value(0) : QVariant();
+}
+
 void addAccount(QSqlDatabase database, const Account &account) {
     const QString ledger = QStringLiteral("11109%1").arg(account.code, 5, QLatin1Char('0'));
     const QString number =

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariant>
 
 #include "framework/data/database_url.h"
 #include "framework/session/login_context.h"
@@ -81,6 +82,8 @@ void addEntries(QSqlDatabase database, const Entries &entries);
 
 // Runs one statement; throws std::runtime_error with the driver's message.
 void execute(QSqlDatabase database, const QString &sql);
+// The first column of the first row of a query; null when there is no row. Throws as execute does.
+QVariant value(QSqlDatabase database, const QString &sql);
 
 } // namespace seed
 

@@ -108,6 +108,7 @@ public:
         }
         if (editor != nullptr)
             editor->installEventFilter(grid_);
+        grid_->openEditor_ = editor;
         return editor;
     }
 
@@ -273,6 +274,21 @@ void TNewDBGrid::SetEditing(bool editing) {
     editing_ = editing;
     // The flags of every cell may have changed; the view asks again when it next needs them.
     viewport()->update();
+}
+
+void TNewDBGrid::CommitEdit() {
+    // The view hides an editor it lets go of without closing it (when the rows are reloaded, say).
+    if (openEditor_.isNull() || openEditor_->isHidden())
+        return;
+    QWidget *editor = openEditor_;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void TNewDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) {
+    if (editor == openEditor_)
+        openEditor_ = nullptr;
+    QTableView::closeEditor(editor, hint);
 }
 
 bool TNewDBGrid::IsEditable(const Field &field) const {

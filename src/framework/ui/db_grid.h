@@ -72,6 +72,9 @@ public:
 
     bool Editing() const { return editing_; }
     void SetEditing(bool editing);
+    // Writes what an open cell editor holds into the data set (as leaving the cell would) and closes it; a
+    // command that does not take the focus from the grid (a tool button) runs this first.
+    void CommitEdit();
     void SetCellEditable(CellEditable editable) { cellEditable_ = std::move(editable); }
     bool IsEditable(const Field &field) const;
 
@@ -98,6 +101,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -121,6 +125,7 @@ private:
     bool following_ = false;
     QPainter *canvas_ = nullptr;
     const QEvent *hookedEvent_ = nullptr;
+    QPointer<QWidget> openEditor_;
 };
 
 // Draws `bitmap` centred in `cell` of the grid being drawn (inside its OnDrawColumnCell), the pixels of

@@ -120,28 +120,45 @@ void TDBNavigator::move(Button button) {
     refresh();
 }
 
-TDBText::TDBText(QWidget *parent)
-    : QLabel(parent) {
-    setTextFormat(Qt::PlainText);
+DataFieldControl::DataFieldControl(QWidget *control)
+    : control_(control)
+    , follower_(control, [this] { refresh(); }) {
 }
 
-void TDBText::SetDataSource(DataSource *source) {
+void DataFieldControl::SetDataSource(DataSource *source) {
     follower_.follow(source);
     refresh();
 }
 
-void TDBText::SetDataField(const QString &field) {
+void DataFieldControl::SetDataField(const QString &field) {
     dataField_ = field;
     refresh();
 }
 
-void TDBText::refresh() {
+void DataFieldControl::refresh() {
     ClientDataSet *dataSet = follower_.source() != nullptr ? follower_.source()->DataSet() : nullptr;
     const Field *field =
         dataSet != nullptr && dataSet->Active() && !dataSet->IsEmpty() && follower_.source()->Enabled()
             ? dataSet->FindField(dataField_)
             : nullptr;
-    setText(field != nullptr ? field->DisplayText(locale()) : QString());
+    showText(field != nullptr ? field->DisplayText(control_->locale()) : QString());
+}
+
+TDBText::TDBText(QWidget *parent)
+    : QLabel(parent)
+    , DataFieldControl(this) {
+    setTextFormat(Qt::PlainText);
+}
+
+TDBEdit::TDBEdit(QWidget *parent)
+    : QLineEdit(parent)
+    , DataFieldControl(this) {
+    setReadOnly(true);
+}
+
+void TDBEdit::showText(const QString &text) {
+    setText(text);
+    setCursorPosition(0);
 }
 
 } // namespace bco

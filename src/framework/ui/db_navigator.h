@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QWidget>
 
@@ -62,27 +63,54 @@ private:
     QToolButton *buttons_[4] = {};
 };
 
-// A caption that shows one field of a data source's current row (dbtNome), as a grid would show it. It
-// follows every move and change of the row; clearing its data source detaches it and empties it.
-class TDBText : public QLabel {
+// What a control showing one field of a data source's current row keeps: the source, the field, and the
+// field's display text (as a grid shows it) set again on every move and change of the row; nothing without
+// an open data set with rows. Clearing the source detaches the control and empties it.
+class DataFieldControl {
+public:
+    DataSource *GetDataSource() const { return follower_.source(); }
+    void SetDataSource(DataSource *source);
+    QString DataField() const { return dataField_; }
+    void SetDataField(const QString &field);
+
+protected:
+    explicit DataFieldControl(QWidget *control);
+    virtual ~DataFieldControl() = default;
+    DataFieldControl(const DataFieldControl &) = delete;
+    DataFieldControl &operator=(const DataFieldControl &) = delete;
+    virtual void showText(const QString &text) = 0;
+
+private:
+    void refresh();
+
+    QWidget *control_;
+    DataSourceFollower follower_;
+    QString dataField_;
+};
+
+// A caption that shows one field of a data source's current row (dbtNome).
+class TDBText : public QLabel, public DataFieldControl {
     Q_OBJECT
     Q_PROPERTY(QString DataField READ DataField WRITE SetDataField)
 
 public:
     explicit TDBText(QWidget *parent = nullptr);
 
-    DataSource *GetDataSource() const { return follower_.source(); }
-    void SetDataSource(DataSource *source);
-    QString DataField() const { return dataField_; }
-    void SetDataField(const QString &field);
+private:
+    void showText(const QString &text) override { setText(text); }
+};
+
+// A read-only edit that shows one field of a data source's current row (dbe*): the operator reads it and
+// never types into it.
+class TDBEdit : public QLineEdit, public DataFieldControl {
+    Q_OBJECT
+    Q_PROPERTY(QString DataField READ DataField WRITE SetDataField)
+
+public:
+    explicit TDBEdit(QWidget *parent = nullptr);
 
 private:
-    void refresh();
-
-    DataSourceFollower follower_{this, [this] {
-                                     refresh();
-                                 }};
-    QString dataField_;
+    void showText(const QString &text) override;
 };
 
 } // namespace bco
