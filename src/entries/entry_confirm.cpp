@@ -127,14 +127,25 @@ void TfrmLancCCorr::sbtConfirmarClick() {
 }
 
 // Whether to go on when the account already holds a movement of this date, document, value and history.
-bool TfrmLancCCorr::ConfirmaDuplicidade() {
+bool TfrmLancCCorr::ConfirmaDuplicidade(const QString &ownMovement) {
     const QString history = MovementHistory(ui->edtDsLancamento->text(), ui->edtDsTipoLanc->text());
     records.cdsPesqMovBanc.SetData(Consiste::CheckResultServ(
         netLancContCorr.Call(QStringLiteral("getPesqMovBanc"),
                              bco::VariantList{ui->medCdRedu->Text(), ui->depDataMov->GetDate(),
                                               ui->medNrDocBanc->Text(), ui->nedLancamento->Value(), history}),
         true, 0));
-    if (records.cdsPesqMovBanc.IsEmpty())
+    // An entry sent again (its cheque) finds itself: only another movement makes it a duplicate.
+    bco::ClientDataSet &found = records.cdsPesqMovBanc;
+    if (!ownMovement.isEmpty()) {
+        found.First();
+        while (!found.Eof()) {
+            if (found.FieldByName(u"NRMOVBANC").AsString().trimmed() == ownMovement)
+                found.Delete();
+            else
+                found.Next();
+        }
+    }
+    if (found.IsEmpty())
         return true;
     return msgPadrao.ShowMsg(QStringLiteral("LANCA_JA_CAD"), bco::MsgKind::Confirmation,
                              bco::MsgButtons(bco::MsgButton::Yes) | bco::MsgButton::No, 0,

@@ -80,6 +80,8 @@ const char *const messages[] = {
     "Excl_Nao_Permitida|Exclusão não permitida! Movimento bancário do lançamento foi conciliado junto com "
     "outros "
     "movimentos bancários.\n",
+    "DEL_IMPRESSORA|Impressora foi desinstalada, o sistema será fechado para aplicação das alterações.",
+    "SIS_FIN|Sistema Finalizado.",
 };
 
 // The wait animation of the day's balance.
@@ -207,6 +209,7 @@ void TfrmLancCCorr::bindHandlers() {
 
     OnClick(ui->mnuFiltro, [this] { sbtFiltroClick(); });
     OnClick(ui->mnuContab, [this] { sbtContabClick(); });
+    OnClick(ui->mnuEmitirCheque, [this] { sbtEmitirChequeClick(); });
     OnClick(ui->actImportar, [] { Cli_bco11104::CriaImportacao(); });
 
     bindFieldChecks();

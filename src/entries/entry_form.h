@@ -73,6 +73,7 @@ public:
     void sbtExcluirClick() override;
     void sbtImprimirClick() override;
     void sbtContabClick();
+    void sbtEmitirChequeClick();
     void sbtFiltroClick();
 
     // What the form is doing with an entry. The mode lives here alone: boInclusao and boAltera mirror it
@@ -164,6 +165,8 @@ private:
     void Verifica_Conciliacao(Operation operation);
     void AlteraLancamento(const EntryKind &kind);
     void DeletaLanc();
+    // ---- cheques (entry_cheque.cpp) ----
+    void Atu_Cheque();
     // The verify button's reload inside a deletion: a list that nothing changed since it was loaded stays.
     void VerifyKeepingCurrentList();
     QString Retorna_Clie_Forn(const QString &kind);
@@ -185,7 +188,8 @@ private:
                      const QString &taxNumber);
 
     // ---- confirming (entry_confirm.cpp) ----
-    bool ConfirmaDuplicidade();
+    // Asks whether to go on when the account holds a movement like the entry's other than `ownMovement`.
+    bool ConfirmaDuplicidade(const QString &ownMovement = QString());
     void CentroCustoLancamento();
     void IncluiLancamento(const EntryKind &kind);
     void EndConfirm();

@@ -16,6 +16,7 @@
 #include "framework/ui/qt_lookup_dialogs.h"
 #include "framework/ui/qt_message_dialogs.h"
 #include "framework/ui/report/report_dialogs.h"
+#include "host/cheque_emission.h"
 #include "host/cheque_screens.h"
 #include "host/host_settings.h"
 #include "host/login.h"
@@ -110,6 +111,9 @@ int main(int argc, char **argv) {
     context.chequeSituation = [](const QString &, const QString &, const QString &account,
                                  const QString &cheque) {
         return chequeSituationScreen(account, cheque);
+    };
+    context.emitCheque = [](const ChequeRequest &request) {
+        chequeEmissionScreen(request);
     };
     ScopedLoginContext installedContext(context);
 

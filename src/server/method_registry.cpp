@@ -46,6 +46,7 @@ MethodRegistry allMethods() {
     addInsertionMethods(registry);
     addChangeMethods(registry);
     addDeletionMethods(registry);
+    addChequeMethods(registry);
     addImportMethods(registry);
     addAdvanceMethods(registry);
     return registry;

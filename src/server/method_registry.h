@@ -117,6 +117,7 @@ void addEntryListMethods(MethodRegistry &registry);
 void addInsertionMethods(MethodRegistry &registry);
 void addChangeMethods(MethodRegistry &registry);
 void addDeletionMethods(MethodRegistry &registry);
+void addChequeMethods(MethodRegistry &registry);
 void addImportMethods(MethodRegistry &registry);
 void addAdvanceMethods(MethodRegistry &registry);
 

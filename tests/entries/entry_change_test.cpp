@@ -3,6 +3,8 @@
 #include <QSqlQuery>
 
 #include "entry_form_fixture.h"
+#include "framework/checks/consiste.h"
+#include "framework/session/login_context.h"
 #include "support/qt_printers.h"
 
 using namespace bco;
@@ -275,6 +277,79 @@ TEST_F(ChangingAndDeleting, TheChequeScreenOfADebitDecidesWhetherItIsDeleted) {
         chequesAsked.clear();
         EXPECT_EQ(count(exists), stop ? 1 : 0);
         EXPECT_EQ(form->ActivePage(), form->tshFolhaDados) << "refreshed either way";
+    }
+}
+
+// The cheque screen decides: a cheque it printed (recording its number through the server, as the host's
+// does) sends the debit again carrying it; no cheque, nothing sent; a lost printer restarts the system.
+TEST_F(ChangingAndDeleting, AChequeEmittedForADebitSendsTheDebitAgainWithItsNumber) {
+    enum class Screen { Prints, PrintsNothing, LosesThePrinter };
+    const struct Case {
+        const char *name;
+        Screen screen;
+        QString cheque;
+        int resent;
+    } cases[] = {
+        {"a cheque printed", Screen::Prints, QStringLiteral("000777"), 1},
+        {"the screen closed without printing", Screen::PrintsNothing, QString(), 0},
+        {"the printer is gone", Screen::LosesThePrinter, QString(), 0},
+    };
+    chooseAccount(listed.code);
+    const QString resent = QStringLiteral(
+        "SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = 'getAlterDebito' AND CDREDUCONT = '050'");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint64 resentBefore = count(resent);
+        std::vector<ChequeRequest> requests;
+        QString restartedWith;
+        env.context().emitCheque = [&](const ChequeRequest &request) {
+            requests.push_back(request);
+            if (c.screen == Screen::LosesThePrinter) {
+                Lib00900::boErroCriatela = true;
+                throw std::runtime_error("A impressora sumiu.");
+            }
+            if (c.screen == Screen::Prints) {
+                NetConnection server;
+                Ondrima::PrepareConnection(server);
+                ASSERT_TRUE(server
+                                .Call(QStringLiteral("SetEmiteCheque"),
+                                      VariantList{request.account, request.debit, c.cheque, request.date,
+                                                  request.value, QStringLiteral("Favorecido")})
+                                .ok());
+            }
+        };
+        env.context().restartHost = [&](const QString &message) {
+            restartedWith = message;
+            throw Consiste::EAbort();
+        };
+        const QString debit =
+            c.screen == Screen::Prints ? QStringLiteral("Débito 3") : QStringLiteral("Débito 6");
+        ASSERT_TRUE(list().Locate(QStringLiteral("DSMOVICRED"), debit));
+        const QString number = list().FieldByName(u"NUMERO").AsString();
+        const int entries = list().RecordCount();
+        env.dialogs.clearShown();
+        ASSERT_TRUE(control<QToolButton>("sbtEmitirCheque")->isEnabled());
+        click("sbtEmitirCheque");
+
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].account, listed.code);
+        EXPECT_EQ(requests[0].debit, number);
+        EXPECT_EQ(requests[0].origin, QStringLiteral("L"));
+        EXPECT_EQ(requests[0].cheque, QString());
+        EXPECT_EQ(count(resent), resentBefore + c.resent) << "the debit sent again, or not";
+        EXPECT_EQ(list().RecordCount(), entries) << "the entry is listed once";
+        EXPECT_EQ(list().FieldByName(u"NUMERO").AsString(), number) << "the list stays on the entry";
+        EXPECT_EQ(list().FieldByName(u"NRCHEQUE").AsString(), c.cheque);
+        if (c.screen == Screen::LosesThePrinter) {
+            EXPECT_EQ(
+                env.dialogs.texts(),
+                QStringList{QStringLiteral(
+                    "Impressora foi desinstalada, o sistema será fechado para aplicação das alterações.")});
+            EXPECT_EQ(restartedWith, QStringLiteral("Sistema Finalizado."));
+        } else {
+            EXPECT_EQ(env.dialogs.texts(), QStringList()) << "no question about the entry itself";
+            EXPECT_EQ(restartedWith, QString());
+        }
     }
 }
 

@@ -154,6 +154,7 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
         {"GetAdiantamentoFOR", {"01", "FOR0005", ""}},
         {"GetContaAdFor", {"FOR0005", "01", ""}},
         {"GetDevolucaoFOR", {"01", "FOR0005"}},
+        {"SetEmiteCheque", {"001", debit.number, "900001", debit.date, debit.value, "Favorecido"}},
     };
     TestServer local(Backend::Sqlite, false);
     EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + 4 + 2)

@@ -36,6 +36,11 @@ ScriptedReportDialogs::~ScriptedReportDialogs() = default;
 
 bool ScriptedReportDialogs::choosePrinter(QPrinter &printer) {
     asked << QStringLiteral("Imprimir");
+    if (printerGone) {
+        printer.setOutputFormat(QPrinter::NativeFormat);
+        printer.setPrinterName(QStringLiteral("Impressora removida"));
+        return true;
+    }
     if (printTo.isEmpty())
         return false;
     toPdf(printer, printTo);

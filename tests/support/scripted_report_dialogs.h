@@ -11,7 +11,8 @@
 namespace bco {
 
 // The report windows of a test: installs itself for its life and answers from what the test set.
-// - the printer dialog prints to the PDF file `printTo` (cancelled when it is empty);
+// - the printer dialog prints to the PDF file `printTo` (cancelled when it is empty), or, with
+//   `printerGone`, answers a printer that is no longer installed;
 // - the preview paints into the PDF file `previewTo`, so that the test reads what it showed;
 // - the PDF file dialog answers `pdfFile` (cancelled when empty);
 // - each title question takes the next of `titles` (cancelled when none is left);
@@ -25,6 +26,7 @@ public:
     ScriptedReportDialogs &operator=(const ScriptedReportDialogs &) = delete;
 
     QString printTo;
+    bool printerGone = false;
     QString previewTo;
     QString pdfFile;
     QStringList titles;

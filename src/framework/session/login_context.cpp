@@ -1,7 +1,10 @@
 #include "framework/session/login_context.h"
 
+#include <cstdlib>
 #include <utility>
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -99,7 +102,36 @@ void LoadBPL(const QString &screenCode, const bco::Variant &parameters) {
     context.loadScreen(screenCode, parameters);
 }
 
+void ReiniciaSistema(const QString &message) {
+    const bco::LoginContext *context = bco::Session::installed() ? &current() : nullptr;
+    if (context != nullptr && context->restartHost) {
+        context->restartHost(message);
+    } else {
+        QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                QCoreApplication::arguments().mid(1));
+        bco::Dialogs::messages().show(bco::MsgKind::Error, message, bco::MsgButton::Ok, QString());
+    }
+    // Like the platform's fatal exit: nothing more of this process runs, whatever the restart did.
+    std::_Exit(EXIT_FAILURE);
+}
+
 } // namespace Ondrima
+
+namespace Lib00900 {
+
+bool boErroCriatela = false;
+
+void CriaEmiteCheque(const QString &bank, const QString &interbankBank, const QString &account,
+                     const QString &company, const QString &debit, QDate date, double value,
+                     const QString &cheque, const QString &origin) {
+    boErroCriatela = false;
+    const bco::LoginContext &context = bco::Session::current();
+    if (!context.emitCheque)
+        throw std::runtime_error("A tela de emissão de cheques não está disponível neste sistema.");
+    context.emitCheque({bank, interbankBank, account, company, debit, date, value, cheque, origin});
+}
+
+} // namespace Lib00900
 
 namespace Lib00901 {
 

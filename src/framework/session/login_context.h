@@ -21,6 +21,29 @@ using ScreenLoader = std::function<void(const QString &screenCode, const Variant
 using ChequeSituationScreen = std::function<bool(const QString &first, const QString &second,
                                                  const QString &account, const QString &cheque)>;
 
+// What the cheque printing screen of the host's cheque library receives, in the library's order: the bank's
+// code as the form shows it and in the interbank standard, the account, its company, the debit the cheque
+// pays (its number, date and value), the cheque number the debit has (empty for none) and the origin of the
+// request ("L": an entry of the current account, whose debit records the cheque).
+struct ChequeRequest {
+    QString bank;
+    QString interbankBank;
+    QString account;
+    QString company;
+    QString debit;
+    QDate date;
+    double value = 0.0;
+    QString cheque;
+    QString origin;
+};
+// Prints the cheque of a debit (recording its number on the debit through the server); throws what went
+// wrong, having set Lib00900::boErroCriatela when the printer it was given is gone.
+using ChequeEmissionScreen = std::function<void(const ChequeRequest &request)>;
+
+// Starts the host program again and ends this process at once, showing `message` as it goes (what the
+// forms do when the system's printers changed under them).
+using HostRestart = std::function<void(const QString &message)>;
+
 // Who is working, where and on which day, and how to reach the server and the shared database: what the
 // host learns at login and every form reads through the `Ondrima` routines below. The host fills one at
 // start and installs it (Session::install); a test installs its own for its scope (ScopedLoginContext).
@@ -42,6 +65,11 @@ struct LoginContext {
     ScreenLoader loadScreen;
     // The host's cheque status screen (Lib00901.CriaSituacaoCheque); empty when there is none.
     ChequeSituationScreen chequeSituation;
+    // The host's cheque printing screen (Lib00900.CriaEmiteCheque); empty when there is none.
+    ChequeEmissionScreen emitCheque;
+    // How the host starts itself again (Ondrima::ReiniciaSistema); empty: the program runs its own file
+    // again with the same arguments.
+    HostRestart restartHost;
 };
 
 // Reading the login context before the host installed one is a fault of the program's start-up.
@@ -91,7 +119,26 @@ QString DBPict(int kind);
 // event guard shows, when the host has no such screen.
 void LoadBPL(const QString &screenCode, const bco::Variant &parameters);
 
+// Starts the host program again and ends this process, showing `message`: the login context's restart, or
+// else this program's own file run again with its arguments. Does not return.
+[[noreturn]] void ReiniciaSistema(const QString &message);
+
 } // namespace Ondrima
+
+// The host's cheque printing screen, as the forms call it.
+namespace Lib00900 {
+
+// True after the last cheque screen failed because the printer it was given is no longer there.
+extern bool boErroCriatela;
+
+// Opens the cheque printing screen for a debit (see bco::ChequeRequest for the arguments) and returns when
+// the operator closes it; a printed cheque's number then stands in the debit's NRCHEQUE. Throws what the
+// screen could not do (std::runtime_error, which the event guard shows, when the host has none).
+void CriaEmiteCheque(const QString &bank, const QString &interbankBank, const QString &account,
+                     const QString &company, const QString &debit, QDate date, double value,
+                     const QString &cheque, const QString &origin);
+
+} // namespace Lib00900
 
 // The host's cheque status screen, as the forms call it.
 namespace Lib00901 {

@@ -1,0 +1,99 @@
+// Emitting the cheque of a debit through the host's cheque screen, and sending the debit again once the
+// screen gave it a cheque number.
+#include "entries/entry_form.h"
+
+#include "framework/checks/consiste.h"
+#include "framework/session/login_context.h"
+#include "framework/ui/focus_tracker.h"
+#include "framework/ui/wait_animation.h"
+
+#include "ui_entry_form.h"
+
+namespace Cli_bco11100 {
+
+namespace {
+
+// The wait animation of a server call that writes.
+constexpr int WorkAnimation = 1;
+
+// What the cheque screen is told the request comes from: an entry of the current account, whose debit
+// records the cheque.
+const QString FromEntry = QStringLiteral("L");
+
+} // namespace
+
+void TfrmLancCCorr::sbtEmitirChequeClick() {
+    try {
+        records.cdsVeri_Bol.EmptyDataSet();
+        const QString account = ui->medCdRedu->Text();
+        if (ListValue(u"DEBCRED") == u"C") {
+            records.cdsVeri_Bol.SetData(Consiste::CheckResultServ(
+                netLancContCorr.Call(QStringLiteral("getVeri_Bol"),
+                                     bco::VariantList{account, ListValue(u"NUMERO")}),
+                true, 0));
+            if (!records.cdsVeri_Bol.IsEmpty())
+                Refuse("Oper_blo");
+        }
+        Verifica_Acesso_Sistema(ui->depDataMov->GetDate());
+        Lib00900::CriaEmiteCheque(ui->edtCdBanco->text(),
+                                  records.qryConta.FieldByName(u"CDBANCCNAB").AsString(), account,
+                                  AccountCompany(), ListValue(u"NUMERO"), ui->depDataMov->GetDate(),
+                                  ui->nedLancamento->Value(), ListValue(u"NRCHEQUE"), FromEntry);
+        // Credits and debits are numbered apart: the kind and the number find the entry again.
+        const bco::Variant entry = bco::VariantList{ListValue(u"DEBCRED"), ListValue(u"NUMERO")};
+        const QString cheque = ListValue(u"NRCHEQUE");
+        const auto backToEntry = [this, &entry] {
+            return records.cdsLancamentos.Locate(QStringLiteral("DEBCRED;NUMERO"), entry);
+        };
+        CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
+        if (backToEntry() && !filling_ && ListValue(u"NRCHEQUE") != cheque) {
+            Atu_Cheque();
+            backToEntry();
+        }
+        repaint();
+    } catch (...) {
+        if (!Lib00900::boErroCriatela)
+            throw;
+        // The printers changed under the system: it starts again to take them.
+        Consiste::MensErro(Msg("DEL_IMPRESSORA"), false);
+        Ondrima::ReiniciaSistema(Msg("SIS_FIN"));
+    }
+}
+
+void TfrmLancCCorr::Atu_Cheque() {
+    if (mnuAlterar->isEnabled()) {
+        ui->nedLancamento->SetNumberFormat(QStringLiteral("%n "));
+        insertPending_ = false;
+    }
+    bco::ActiveShowAvi(this, WorkAnimation);
+    try {
+        if (bco::FocusTracker::instance().activeControl(this) == ui->cbbTipo)
+            cbbTipoChange();
+        else
+            PointTypeLookUp();
+        if (ConfirmaDuplicidade(ListValue(u"NRMOVBANC"))) {
+            CentroCustoLancamento();
+            typeAccount_ = ListValue(u"CDCONTCTBL").left(WorkingWidth::TypeAccount);
+            typeClass_ = ListValue(u"CDCLASSFINA").left(WorkingWidth::TypeClass);
+            typeHistory_ = ListValue(u"CDHISTPADR").left(WorkingWidth::TypeHistory);
+            if (ListValue(u"DEBCRED") == u"D")
+                AlteraLancamento(DebitKind());
+            SaldoDia();
+            sbtVerificarClick();
+            records.qryConta.ParamByName(QStringLiteral("P_CDREDUCONT")).SetAsString(ui->medCdRedu->Text());
+            records.qryConta.Open();
+            accountLedgerAccount_ = records.qryConta.FieldByName(u"CDCONTCTBL")
+                                        .AsString()
+                                        .left(WorkingWidth::AccountLedgerAccount);
+        }
+        previousKindIndex_ = ui->cbbTipo->currentIndex();
+        SetActivePage(tshFolhaDados);
+        RegraCheque();
+    } catch (...) {
+        bco::DeactiveShowAvi();
+        throw;
+    }
+    bco::DeactiveShowAvi();
+}
+
+} // namespace Cli_bco11100

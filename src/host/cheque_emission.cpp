@@ -1,0 +1,349 @@
+#include "host/cheque_emission.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <stdexcept>
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QSettings>
+#include <QSqlQuery>
+#include <QVBoxLayout>
+
+#include "framework/checks/amount_in_words.h"
+#include "framework/checks/dialogs.h"
+#include "framework/remote/net_connection.h"
+#include "framework/session/shared_database.h"
+#include "framework/ui/event_guard.h"
+#include "framework/ui/report/report_dialogs.h"
+
+namespace bco::host {
+
+namespace {
+
+const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+constexpr double ChequeWidthMm = 175.0;
+constexpr double ChequeHeightMm = 80.0;
+
+[[noreturn]] void fail(const QString &message) {
+    throw std::runtime_error(message.toStdString());
+}
+
+// The first row of a query on the shared database, or nothing.
+std::optional<QSqlQuery> firstRow(const QString &sql, const QVariantList &values) {
+    QSqlQuery query(dtmDBGeral::adcGeral());
+    query.prepare(sql);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    return query;
+}
+
+// Cuts `words` into lines no wider than `width`, the last filled out with asterisks.
+QStringList fillLines(const QString &words, const QFontMetricsF &metrics, double width, int lines) {
+    QStringList out;
+    QString current;
+    for (const QString &word : words.split(u' ')) {
+        const QString tried = current.isEmpty() ? word : current + u' ' + word;
+        if (metrics.horizontalAdvance(tried) > width && !current.isEmpty() && out.size() < lines - 1) {
+            out << current;
+            current = word;
+        } else {
+            current = tried;
+        }
+    }
+    out << current;
+    while (out.size() < lines)
+        out << QString();
+    for (QString &line : out) {
+        QString filled = line.isEmpty() ? QString() : line + u' ';
+        while (metrics.horizontalAdvance(filled + u'*') <= width)
+            filled += u'*';
+        line = filled;
+    }
+    return out;
+}
+
+} // namespace
+
+void paintCheque(QPainter &painter, const QRectF &area, const ChequeFace &face) {
+    painter.save();
+    painter.translate(area.topLeft());
+    // Everything below is laid out in millimetres of a cheque.
+    const double scale = std::min(area.width() / ChequeWidthMm, area.height() / ChequeHeightMm);
+    painter.scale(scale, scale);
+    const QRectF cheque(0, 0, ChequeWidthMm, ChequeHeightMm);
+    painter.fillRect(cheque, QColor(0xF4, 0xF8, 0xF4));
+    painter.setPen(QPen(Qt::darkGray, 0.3));
+    painter.drawRect(cheque);
+
+    QFont font = painter.font();
+    const auto setSize = [&](double millimetres, bool bold = false) {
+        font.setPixelSize(std::max(1, qRound(millimetres * 10)));
+        font.setBold(bold);
+        painter.setFont(font);
+    };
+    // Text is drawn at ten times the size and scaled back, so that small print keeps its shape.
+    const auto text = [&](const QRectF &box, int flags, const QString &value) {
+        painter.save();
+        painter.scale(0.1, 0.1);
+        painter.drawText(QRectF(box.x() * 10, box.y() * 10, box.width() * 10, box.height() * 10), flags,
+                         value);
+        painter.restore();
+    };
+    painter.setPen(Qt::black);
+    setSize(3.2, true);
+    text({5, 4, 80, 6}, Qt::AlignLeft | Qt::AlignVCenter, face.bank);
+    setSize(2.6);
+    text({5, 10, 80, 5}, Qt::AlignLeft | Qt::AlignVCenter, face.account);
+    text({88, 4, 40, 6}, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Cheque Nº %1").arg(face.number));
+    painter.setPen(QPen(Qt::black, 0.3));
+    painter.drawRect(QRectF(130, 3, 40, 9));
+    setSize(3.4, true);
+    text({131, 3, 38, 9}, Qt::AlignCenter,
+         QStringLiteral("R$ ") + brazil.toString(face.cents / 100.0, 'f', 2));
+
+    setSize(2.6);
+    text({5, 18, 60, 5}, Qt::AlignLeft | Qt::AlignVCenter,
+         QStringLiteral("Pague por este cheque a quantia de"));
+    setSize(3.2);
+    QFont measured = font;
+    measured.setPixelSize(32);
+    const QStringList words = fillLines(amountInWords(face.cents), QFontMetricsF(measured), 1600, 2);
+    text({5, 23, 165, 6}, Qt::AlignLeft | Qt::AlignVCenter, words.value(0));
+    text({5, 30, 165, 6}, Qt::AlignLeft | Qt::AlignVCenter, words.value(1));
+    setSize(2.6);
+    text({5, 39, 10, 6}, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("a"));
+    setSize(3.2);
+    text({12, 39, 130, 6}, Qt::AlignLeft | Qt::AlignVCenter, face.payee);
+    setSize(2.6);
+    text({140, 39, 30, 6}, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("ou à sua ordem"));
+    painter.setPen(QPen(Qt::gray, 0.2));
+    for (const double y : {29.0, 36.0, 45.0})
+        painter.drawLine(QPointF(5, y), QPointF(170, y));
+
+    painter.setPen(Qt::black);
+    const QString city =
+        face.city.trimmed().isEmpty() ? QStringLiteral("__________________") : face.city.trimmed();
+    text({70, 50, 100, 6}, Qt::AlignRight | Qt::AlignVCenter,
+         QStringLiteral("%1, %2").arg(city,
+                                      brazil.toString(face.date, QStringLiteral("d 'de' MMMM 'de' yyyy"))));
+    painter.setPen(QPen(Qt::black, 0.3));
+    painter.drawLine(QPointF(100, 68), QPointF(170, 68));
+    setSize(2.2);
+    text({100, 69, 70, 4}, Qt::AlignCenter, QStringLiteral("Assinatura"));
+    text({5, 72, 90, 4}, Qt::AlignLeft | Qt::AlignVCenter, face.reference);
+    painter.restore();
+}
+
+// The cheque as it will come out, redrawn as the operator types.
+class ChequePreview : public QFrame {
+public:
+    explicit ChequePreview(QWidget *parent)
+        : QFrame(parent) {
+        setMinimumSize(525, 240);
+    }
+    void show(const ChequeFace &face) {
+        face_ = face;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        paintCheque(painter, QRectF(rect()).adjusted(4, 4, -4, -4), face_);
+    }
+
+private:
+    ChequeFace face_;
+};
+
+ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget *parent)
+    : QDialog(parent)
+    , request_(request) {
+    if (request.origin != u"L")
+        fail(QStringLiteral("Origem de cheque desconhecida: \"%1\".").arg(request.origin.left(10)));
+    const auto account =
+        firstRow(QStringLiteral(
+                     "SELECT C.CDBANCO, B.NMBANCO, C.CDAGENCIA, C.CDCONTCORR FROM CONTCORR C JOIN BANCO B ON "
+                     "B.CDBANCO = C.CDBANCO WHERE C.CDREDUCONT = ?"),
+                 {request.account});
+    if (!account)
+        fail(QStringLiteral("Conta corrente %1 não cadastrada.").arg(request.account));
+    // A cheque printed again keeps the payee it was recorded with.
+    const auto debit =
+        firstRow(QStringLiteral("SELECT COALESCE(Q.NMFAVORECIDO, F.NMRAZSOCFORN), D.NRCHEQUE FROM "
+                                "MOVDEBIBANC D LEFT JOIN FORNECED F ON F.CDFORNECED = D.CDFORNECED "
+                                "LEFT JOIN CHEQUE Q ON Q.CDREDUCONT = D.CDREDUCONT AND Q.NRCHEQUE = "
+                                "D.NRCHEQUE WHERE D.CDREDUCONT = ? AND D.NRMOVIDEBI = ?"),
+                 {request.account, request.debit});
+    if (!debit)
+        fail(QStringLiteral("Débito %1 não encontrado na conta corrente %2.")
+                 .arg(request.debit, request.account));
+
+    fixed_.bank = QStringLiteral("%1 %2").arg(account->value(0).toString(), account->value(1).toString());
+    fixed_.account = QStringLiteral("Agência %1   Conta %2")
+                         .arg(account->value(2).toString(), account->value(3).toString());
+    fixed_.cents = qRound64(std::abs(request.value) * 100);
+    fixed_.date = request.date;
+    fixed_.reference = QStringLiteral("Conta corrente %1 · débito %2").arg(request.account, request.debit);
+    // A debit that has its cheque is printed again under that number; what the form believes comes second.
+    QString cheque = debit->value(1).toString().trimmed();
+    if (cheque.isEmpty())
+        cheque = request.cheque.trimmed();
+    recorded_ = !cheque.isEmpty();
+    if (!recorded_) {
+        const auto last = firstRow(QStringLiteral("SELECT MAX(NRCHEQUE) FROM CHEQUE WHERE CDREDUCONT = ?"),
+                                   {request.account});
+        const int next = last ? last->value(0).toString().toInt() + 1 : 1;
+        cheque = QStringLiteral("%1").arg(next, 6, 10, QLatin1Char('0'));
+    }
+
+    setWindowTitle(QStringLiteral("Emissão de Cheque"));
+    auto *layout = new QVBoxLayout(this);
+    preview_ = new ChequePreview(this);
+    layout->addWidget(preview_);
+    auto *fields = new QFormLayout;
+    number_ = new QLineEdit(cheque, this);
+    number_->setObjectName(QStringLiteral("edtNrCheque"));
+    number_->setMaxLength(6);
+    number_->setInputMask(QString());
+    number_->setReadOnly(recorded_);
+    payee_ = new QLineEdit(debit->value(0).toString(), this);
+    payee_->setObjectName(QStringLiteral("edtFavorecido"));
+    payee_->setMaxLength(60);
+    city_ = new QLineEdit(QSettings().value(QStringLiteral("cheque/cidade")).toString(), this);
+    city_->setObjectName(QStringLiteral("edtCidade"));
+    city_->setMaxLength(40);
+    fields->addRow(QStringLiteral("Número do cheque"), number_);
+    fields->addRow(QStringLiteral("Favorecido"), payee_);
+    fields->addRow(QStringLiteral("Cidade"), city_);
+    layout->addLayout(fields);
+    if (recorded_)
+        layout->addWidget(new QLabel(
+            QStringLiteral("Este débito já tem o cheque %1: ele será impresso de novo.").arg(cheque), this));
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *print = buttons->addButton(QStringLiteral("Imprimir..."), QDialogButtonBox::ActionRole);
+    QPushButton *pdf = buttons->addButton(QStringLiteral("Salvar PDF..."), QDialogButtonBox::ActionRole);
+    buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
+    print->setObjectName(QStringLiteral("btnImprimir"));
+    pdf->setObjectName(QStringLiteral("btnPdf"));
+    layout->addWidget(buttons);
+    connectGuarded(print, &QPushButton::clicked, this,
+                   [this](bool) { attempt(&ChequeEmissionDialog::printOnPrinter); });
+    connectGuarded(pdf, &QPushButton::clicked, this,
+                   [this](bool) { attempt(&ChequeEmissionDialog::saveAsPdf); });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    for (QLineEdit *edit : {number_, payee_, city_})
+        connect(edit, &QLineEdit::textChanged, this, [this] { refreshPreview(); });
+    refreshPreview();
+}
+
+ChequeFace ChequeEmissionDialog::face() const {
+    ChequeFace face = fixed_;
+    face.number = number_->text().trimmed();
+    face.payee = payee_->text().trimmed();
+    face.city = city_->text().trimmed();
+    return face;
+}
+
+void ChequeEmissionDialog::refreshPreview() {
+    preview_->show(face());
+}
+
+void ChequeEmissionDialog::attempt(bool (ChequeEmissionDialog::*action)()) {
+    try {
+        (this->*action)();
+    } catch (const std::exception &error) {
+        if (!Lib00900::boErroCriatela)
+            throw; // shown by the event guard; the screen stays for another try
+        // Without its printer the screen can do nothing more: it closes and its caller is told.
+        printerLost_ = QString::fromUtf8(error.what());
+        reject();
+    }
+}
+
+bool ChequeEmissionDialog::printOnPrinter() {
+    QPrinter printer(QPrinter::HighResolution);
+    if (!Dialogs::reports().choosePrinter(printer))
+        return false;
+    // A printer removed since the platform listed it must stop the screen before a cheque is recorded.
+    const bool usable = printer.isValid() && (printer.outputFormat() == QPrinter::NativeFormat
+                                                  ? !QPrinterInfo::printerInfo(printer.printerName()).isNull()
+                                                  : !printer.outputFileName().isEmpty());
+    if (!usable) {
+        Lib00900::boErroCriatela = true;
+        fail(QStringLiteral("A impressora \"%1\" não está mais instalada.").arg(printer.printerName()));
+    }
+    return emitTo(printer, true);
+}
+
+bool ChequeEmissionDialog::saveAsPdf() {
+    const auto file = Dialogs::reports().pdfFileName(
+        QStringLiteral("cheque-%1-%2.pdf").arg(request_.account, number_->text().trimmed()));
+    if (!file)
+        return false;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(*file);
+    return emitTo(printer, false);
+}
+
+bool ChequeEmissionDialog::emitTo(QPrinter &printer, bool onPaper) {
+    // A page size is portrait by definition: the cheque is the landscape of its narrow side.
+    printer.setPageLayout(QPageLayout(QPageSize(QSizeF(ChequeHeightMm, ChequeWidthMm), QPageSize::Millimeter),
+                                      QPageLayout::Landscape, QMarginsF(), QPageLayout::Millimeter));
+    record();
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        if (onPaper) {
+            Lib00900::boErroCriatela = true;
+            fail(
+                QStringLiteral("Não foi possível imprimir na impressora \"%1\".").arg(printer.printerName()));
+        }
+        fail(QStringLiteral("Não foi possível gravar o arquivo %1.").arg(printer.outputFileName()));
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintCheque(painter, printer.pageLayout().paintRectPixels(printer.resolution()), face());
+    painter.end();
+    QSettings().setValue(QStringLiteral("cheque/cidade"), city_->text().trimmed());
+    accept();
+    return true;
+}
+
+void ChequeEmissionDialog::record() {
+    if (recorded_)
+        return;
+    NetConnection server;
+    Ondrima::PrepareConnection(server);
+    const RemoteResult answer =
+        server.Call(QStringLiteral("SetEmiteCheque"),
+                    VariantList{request_.account, request_.debit, number_->text().trimmed(), request_.date,
+                                request_.value, payee_->text().trimmed()});
+    if (!answer.ok())
+        fail(answer.errorMessage());
+    number_->setText(answer.payload().toText());
+    number_->setReadOnly(true);
+    recorded_ = true;
+}
+
+void chequeEmissionScreen(const ChequeRequest &request) {
+    ChequeEmissionDialog dialog(request, QApplication::activeWindow());
+    dialog.exec();
+    if (!dialog.printerLost().isEmpty())
+        fail(dialog.printerLost());
+}
+
+} // namespace bco::host

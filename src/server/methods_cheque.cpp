@@ -1,0 +1,82 @@
+#include <cmath>
+
+#include "server/access.h"
+#include "server/method_registry.h"
+#include "server/money.h"
+
+namespace bco::server {
+
+namespace {
+
+// SetEmiteCheque(account, debit, cheque, date, value, payee): records the cheque the host's cheque screen
+// is about to print for a debit of the account: a cheque "E" (emitted) of that number, date, value and
+// payee, tied to the debit, whose NRCHEQUE it becomes. Answers the cheque's number, six digits. Refuses an
+// account the operator may not use, a debit the account does not hold, a debit that has a cheque already
+// (reprinting it records nothing), a number that is not one to six digits or that the account has used, a
+// missing date, and a value that is not the debit's (a cheque pays its debit whole).
+Variant setEmiteCheque(CallContext &context, VariantList &args) {
+    Sql &sql = context.sql;
+    const QString account = code(args[0]);
+    requireAccount(context, account);
+    const QString debit = code(args[1]);
+    const QString typed = code(args[2]);
+    bool number = false;
+    const int chequeNumber = typed.toInt(&number);
+    if (typed.isEmpty() || typed.size() > 6 || !number || chequeNumber <= 0)
+        refuse(
+            QStringLiteral("Número de cheque inválido: \"%1\" (de 1 a 6 algarismos).").arg(typed.left(20)));
+    const QString cheque = QStringLiteral("%1").arg(chequeNumber, 6, 10, QLatin1Char('0'));
+    const QDate date = args[3].toDate();
+    if (!date.isValid())
+        refuse(QStringLiteral("Data do cheque deve ser informada."));
+    const auto cents = centsFromAmount(std::abs(args[4].toFloat()));
+    const QString payee = args[5].toText().trimmed().left(60);
+
+    const SqlParams debitKey{{QStringLiteral("conta"), account}, {QStringLiteral("debito"), debit}};
+    // The debit's row is held until the commit, so that two screens cannot give one debit two cheques.
+    const QString lock = sql.dialect() == Dialect::Postgresql ? QStringLiteral(" FOR UPDATE") : QString();
+    std::optional<std::pair<qint64, QString>> stored;
+    sql.forEach(QStringLiteral("SELECT VRMOVIDEBI, NRCHEQUE FROM MOVDEBIBANC WHERE CDREDUCONT = :conta AND "
+                               "NRMOVIDEBI = :debito") +
+                    lock,
+                debitKey, [&](const SqlRow &row) { stored.emplace(row.integer(0), row.text(1)); });
+    if (!stored)
+        refuse(QStringLiteral("Débito %1 não encontrado na conta corrente %2.").arg(debit, account));
+    if (!stored->second.trimmed().isEmpty())
+        refuse(QStringLiteral("O débito %1 já tem o cheque %2.").arg(debit, stored->second.trimmed()));
+    if (!cents || *cents != stored->first)
+        refuse(QStringLiteral("O valor do cheque deve ser o valor do débito %1.").arg(debit));
+    if (sql.scalar(QStringLiteral("SELECT 1 FROM CHEQUE WHERE CDREDUCONT = :conta AND NRCHEQUE = :cheque"),
+                   {{QStringLiteral("conta"), account}, {QStringLiteral("cheque"), cheque}}))
+        refuse(QStringLiteral("O cheque %1 já foi emitido na conta corrente %2.").arg(cheque, account));
+
+    sql.execute(QStringLiteral("INSERT INTO CHEQUE (CDREDUCONT, NRCHEQUE, DTEMISSAO, VRCHEQUE, NMFAVORECIDO, "
+                               "IDSITUCHEQ, NRMOVIDEBI) VALUES (:conta, :cheque, :data, :valor, :favorecido, "
+                               "'E', :debito)"),
+                {{QStringLiteral("conta"), account},
+                 {QStringLiteral("cheque"), cheque},
+                 {QStringLiteral("data"), date},
+                 {QStringLiteral("valor"), *cents},
+                 {QStringLiteral("favorecido"), payee.isEmpty() ? QVariant() : QVariant(payee)},
+                 {QStringLiteral("debito"), debit}});
+    sql.execute(QStringLiteral("UPDATE MOVDEBIBANC SET NRCHEQUE = :cheque WHERE CDREDUCONT = :conta AND "
+                               "NRMOVIDEBI = :debito"),
+                {{QStringLiteral("cheque"), cheque},
+                 {QStringLiteral("conta"), account},
+                 {QStringLiteral("debito"), debit}});
+    context.reportWrite(account, {debit, cheque});
+    return cheque;
+}
+
+} // namespace
+
+void addChequeMethods(MethodRegistry &registry) {
+    registry.add(
+        {QStringLiteral("SetEmiteCheque"),
+         {ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Date, ArgKind::Number, ArgKind::Text},
+         true,
+         true,
+         setEmiteCheque});
+}
+
+} // namespace bco::server

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include "framework/checks/amount_in_words.h"
+#include "framework/data/database_url.h"
+#include "framework/session/login_context.h"
+#include "framework/session/server_login.h"
+#include "host/cheque_emission.h"
+#include "server/server_process.h"
+#include "support/scripted_dialogs.h"
+#include "support/scripted_report_dialogs.h"
+
+using namespace bco;
+using namespace bco::host;
+
+namespace {
+
+// The text of a PDF file as a reader extracts it.
+QString pdfText(const QString &file) {
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
+    if (!reader.waitForFinished(60000) || reader.exitCode() != 0)
+        ADD_FAILURE() << "pdftotext could not read " << file.toStdString();
+    return QString::fromUtf8(reader.readAllStandardOutput()).simplified();
+}
+
+qint64 count(const QString &sql) {
+    QSqlQuery query(QSqlDatabase::database(QStringLiteral("adcGeral")));
+    return query.exec(sql) && query.next() ? query.value(0).toLongLong() : -1;
+}
+
+// The cheque screen against the real server and its demo database, as the host opens it.
+class ChequeScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString url = QStringLiteral("sqlite:") + folder.filePath(QStringLiteral("demo.db"));
+        server = std::make_unique<server::testing::ServerProcess>(
+            url, QStringList{QStringLiteral("--init-demo"), QStringLiteral("--demo-entries"),
+                             QStringLiteral("40")});
+        openDatabase(DatabaseUrl::parse(url), QStringLiteral("adcGeral"));
+        context.operatorCode = QStringLiteral("DEMO");
+        context.processingBranch = QStringLiteral("0101");
+        context.processingDate = QDate::currentDate();
+        context.serverHost = server->host();
+        context.serverPort = server->port();
+        context.sessionToken =
+            logIn(server->host(), server->port(), QStringLiteral("DEMO"), QStringLiteral("demo")).token;
+        context.databaseConnection = QStringLiteral("adcGeral");
+        installed = std::make_unique<ScopedLoginContext>(context);
+    }
+    void TearDown() override {
+        installed.reset();
+        QSqlDatabase::database(QStringLiteral("adcGeral")).close();
+        QSqlDatabase::removeDatabase(QStringLiteral("adcGeral"));
+    }
+
+    // A debit of account 001 without a cheque, as the entry form asks for its cheque.
+    ChequeRequest debitWithoutCheque(int skip = 0) {
+        QSqlQuery query(QSqlDatabase::database(QStringLiteral("adcGeral")));
+        query.exec(QStringLiteral(
+            "SELECT NRMOVIDEBI, DTMOVIDEBI, VRMOVIDEBI FROM MOVDEBIBANC WHERE CDREDUCONT = '001' "
+            "AND NRCHEQUE IS NULL ORDER BY NRMOVIDEBI"));
+        for (int i = 0; i <= skip; ++i)
+            EXPECT_TRUE(query.next());
+        return {QStringLiteral("101"),
+                QStringLiteral("101"),
+                QStringLiteral("001"),
+                QStringLiteral("01"),
+                query.value(0).toString(),
+                query.value(1).toDate(),
+                query.value(2).toLongLong() / 100.0,
+                QString(),
+                QStringLiteral("L")};
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<server::testing::ServerProcess> server;
+    LoginContext context;
+    std::unique_ptr<ScopedLoginContext> installed;
+    ScriptedDialogs dialogs;
+    ScriptedReportDialogs reports;
+};
+
+TEST_F(ChequeScreen, RecordsANewChequeOnItsDebitAndPrintsItWithTheAmountInWords) {
+    const ChequeRequest request = debitWithoutCheque();
+    const qint64 cheques = count(QStringLiteral("SELECT COUNT(*) FROM CHEQUE"));
+    reports.pdfFile = folder.filePath(QStringLiteral("cheque.pdf"));
+    {
+        ChequeEmissionDialog screen(request);
+        const QString proposed = screen.numberEdit()->text();
+        EXPECT_EQ(proposed.size(), 6) << "the account's next number";
+        screen.payeeEdit()->setText(QStringLiteral("Energia Limpa S.A."));
+        screen.cityEdit()->setText(QStringLiteral("Curitiba"));
+        ASSERT_TRUE(screen.saveAsPdf());
+        EXPECT_EQ(screen.result(), QDialog::Accepted);
+        const QString text = pdfText(reports.pdfFile);
+        for (const QString &shown :
+             {QStringLiteral("Pague por este cheque a quantia de"),
+              amountInWords(qRound64(request.value * 100)), QStringLiteral("Energia Limpa S.A."),
+              QStringLiteral("Curitiba"), QStringLiteral("Cheque Nº ") + proposed})
+            EXPECT_TRUE(text.contains(shown)) << shown.toStdString() << " in " << text.toStdString();
+        EXPECT_EQ(count(QStringLiteral(
+                            "SELECT COUNT(*) FROM MOVDEBIBANC WHERE CDREDUCONT = '001' AND NRMOVIDEBI = '%1' "
+                            "AND NRCHEQUE = '%2'")
+                            .arg(request.debit, proposed)),
+                  1);
+    }
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM CHEQUE")), cheques + 1);
+
+    // Opened again, the screen prints the same cheque and records nothing.
+    ChequeEmissionDialog again(request);
+    EXPECT_TRUE(again.numberEdit()->isReadOnly());
+    ASSERT_TRUE(again.saveAsPdf());
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM CHEQUE")), cheques + 1);
+}
+
+TEST_F(ChequeScreen, ClosesWithoutRecordingWhenItsPrinterIsGoneAndRefusesWhatItCannotServe) {
+    const ChequeRequest request = debitWithoutCheque(1);
+    const qint64 cheques = count(QStringLiteral("SELECT COUNT(*) FROM CHEQUE"));
+    reports.printerGone = true;
+    Lib00900::boErroCriatela = false;
+    ChequeEmissionDialog screen(request);
+    screen.findChild<QPushButton *>(QStringLiteral("btnImprimir"))->click();
+    EXPECT_TRUE(Lib00900::boErroCriatela);
+    EXPECT_EQ(screen.result(), QDialog::Rejected);
+    EXPECT_TRUE(screen.printerLost().contains(QStringLiteral("não está mais instalada")))
+        << screen.printerLost().toStdString();
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM CHEQUE")), cheques);
+    EXPECT_EQ(dialogs.texts(), QStringList()) << "the form tells the operator, not the screen";
+
+    ChequeRequest otherOrigin = request;
+    otherOrigin.origin = QStringLiteral("P");
+    EXPECT_THROW(ChequeEmissionDialog{otherOrigin}, std::runtime_error);
+    ChequeRequest unknownDebit = request;
+    unknownDebit.debit = QStringLiteral("0099999999");
+    EXPECT_THROW(ChequeEmissionDialog{unknownDebit}, std::runtime_error);
+}
+
+} // namespace

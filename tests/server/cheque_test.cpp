@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include "server_test_support.h"
+
+namespace bco::server::testing {
+namespace {
+
+using ChequeTest = DemoServerTest;
+
+// A cheque is recorded for a debit once, under a number the account has not used, for the debit's value;
+// anything else is refused with nothing written.
+TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
+    struct Debit {
+        QString account, number;
+        QDate date;
+        double value = 0.0;
+    } debit, other;
+    const auto pick = [this](Debit &found, const QString &exclude) {
+        sql().forEach(
+            QStringLiteral("SELECT CDREDUCONT, NRMOVIDEBI, DTMOVIDEBI, VRMOVIDEBI FROM MOVDEBIBANC WHERE "
+                           "NRCHEQUE IS NULL AND CDREDUCONT = '001' AND NRMOVIDEBI <> :fora ORDER BY 2"),
+            {{QStringLiteral("fora"), exclude}}, [&](const SqlRow &row) {
+                if (found.number.isEmpty())
+                    found = {row.text(0), row.text(1), row.date(2), row.integer(3) / 100.0};
+            });
+        ASSERT_FALSE(found.number.isEmpty());
+    };
+    pick(debit, QString());
+    pick(other, debit.number);
+    const QString used =
+        sql().scalar(QStringLiteral("SELECT MAX(NRCHEQUE) FROM CHEQUE WHERE CDREDUCONT = '001'"))->toString();
+    ASSERT_FALSE(used.isEmpty());
+    const auto emit = [&](const Debit &d, const QString &cheque, double value, QDate date,
+                          const QString &token = {}) {
+        return server->callAs(
+            token.isEmpty() ? server->demoToken() : token, QStringLiteral("SetEmiteCheque"),
+            {d.account, d.number, cheque, date, value, QStringLiteral("Energia Limpa S.A.")});
+    };
+    const auto written = [this] {
+        return QList<qint64>{
+            number(QStringLiteral("SELECT COUNT(*) FROM CHEQUE")),
+            number(QStringLiteral("SELECT COUNT(*) FROM MOVDEBIBANC WHERE NRCHEQUE IS NOT NULL"))};
+    };
+
+    const CallOutcome recorded = emit(debit, QStringLiteral("4242"), debit.value, debit.date);
+    ASSERT_TRUE(recorded.ok()) << recorded.error.toStdString();
+    EXPECT_EQ(recorded.result.toText(), QStringLiteral("004242"));
+    EXPECT_EQ(
+        number(QStringLiteral("SELECT COUNT(*) FROM CHEQUE WHERE CDREDUCONT = '001' AND NRCHEQUE = '004242' "
+                              "AND IDSITUCHEQ = 'E' AND NRMOVIDEBI = :debito AND VRCHEQUE = :valor"),
+               {{QStringLiteral("debito"), debit.number},
+                {QStringLiteral("valor"), qRound64(debit.value * 100)}}),
+        1);
+    EXPECT_EQ(sql()
+                  .scalar(QStringLiteral(
+                              "SELECT NRCHEQUE FROM MOVDEBIBANC WHERE CDREDUCONT = '001' AND NRMOVIDEBI = "
+                              ":debito"),
+                          {{QStringLiteral("debito"), debit.number}})
+                  ->toString(),
+              QStringLiteral("004242"));
+
+    const struct {
+        const char *name;
+        std::function<CallOutcome()> call;
+        const char *error;
+    } refusals[] = {
+        {"a second cheque for the debit", [&] { return emit(debit, "4243", debit.value, debit.date); },
+         "já tem o cheque 004242"},
+        {"a number the account used", [&] { return emit(other, used, other.value, other.date); },
+         "já foi emitido"},
+        {"a number that is no number", [&] { return emit(other, "12A", other.value, other.date); },
+         "Número de cheque inválido"},
+        {"a number of seven digits", [&] { return emit(other, "1234567", other.value, other.date); },
+         "Número de cheque inválido"},
+        {"another value than the debit's",
+         [&] { return emit(other, "5000", other.value + 0.01, other.date); }, "deve ser o valor do débito"},
+        {"no date", [&] { return emit(other, "5000", other.value, QDate()); }, "Data do cheque"},
+        {"a debit the account does not hold",
+         [&] {
+             return emit({"001", "0099999999", debit.date, 1.0}, "5000", 1.0, debit.date);
+         },
+         "não encontrado"},
+        {"an account of another company",
+         [&] {
+             return emit({"004", other.number, debit.date, 1.0}, "5000", 1.0, debit.date,
+                         server->restrictedToken());
+         },
+         "não relacionado"},
+    };
+    for (const auto &r : refusals) {
+        SCOPED_TRACE(r.name);
+        const QList<qint64> before = written();
+        const CallOutcome outcome = r.call();
+        EXPECT_FALSE(outcome.ok());
+        EXPECT_TRUE(outcome.error.contains(QString::fromUtf8(r.error))) << outcome.error.toStdString();
+        EXPECT_EQ(written(), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, ChequeTest, ::testing::ValuesIn(availableBackends()), backendName);
+
+} // namespace
+} // namespace bco::server::testing
