@@ -449,6 +449,9 @@ TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
          {Workbooks::get().path(QStringLiteral("texto.xls"))},
          "não é uma pasta"},
         {"a file that is not there", {QStringLiteral("/nada/nada.xls")}, "Arquivo não existe"},
+        {"a password on the command line",
+         {QStringLiteral("--password"), QStringLiteral("demo"), clean},
+         "password"},
     };
     for (const Refused &r : refused) {
         SCOPED_TRACE(r.name);

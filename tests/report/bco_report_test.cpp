@@ -130,6 +130,8 @@ const Refusal refusals[] = {
     {"an unwritable file", summary + period + QStringList{"--pdf", "/nenhuma/pasta/relatorio.pdf"},
      "Não foi possível gravar o arquivo /nenhuma/pasta/relatorio.pdf"},
     {"a wrong password", summary + period + QStringList{"--pdf", "x.pdf"}, "senha", "errada"},
+    {"a password on the command line", summary + period + QStringList{"--password", "demo", "--pdf", "x.pdf"},
+     "nunca da linha de comando"},
 };
 
 TEST_P(BcoReportRefusal, EndsWithAMessageAndANonZeroStatus) {

@@ -14,6 +14,10 @@ const QString sharedConnection = QStringLiteral("adcGeral");
 } // namespace
 
 CommandLineSession::CommandLineSession(const QCommandLineParser &parser, QDate today) {
+    // What a scheduled run types is seen by every user of the machine (ps) and kept in shell histories.
+    if (parser.isSet(QStringLiteral("password")))
+        throw SettingsError(QStringLiteral(
+            "A senha vem da variável de ambiente BCO_PASSWORD, nunca da linha de comando (--password)."));
     const SessionSettings settings = SessionSettings::read(parser, today);
     if (settings.operatorCode.isEmpty())
         throw SettingsError(QStringLiteral("Informe o operador (sessao/operador em %1, ou --operator).")

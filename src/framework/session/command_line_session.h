@@ -22,15 +22,16 @@ public:
 
 // The session of a program that works without a window (bco-report, bco-import): the session settings
 // (SessionSettings: the INI file and the command line), the operator's login to the application server and
-// the shared database open, as a login context installed for the object's life.
+// the shared database open, as a login context installed for the object's life. The password comes from the
+// environment variable BCO_PASSWORD only, never from the command line.
 class CommandLineSession {
 public:
     // Adds the session's options to a program's parser.
     static void addOptions(QCommandLineParser &parser) { SessionSettings::addOptions(parser); }
 
     // Opens the session the parsed options describe. Throws SettingsError when a setting cannot be used (a
-    // shared database configured nowhere among them) and SessionError when the login is refused or the
-    // database cannot be opened.
+    // password on the command line, a shared database configured nowhere among them) and SessionError when
+    // the login is refused or the database cannot be opened.
     CommandLineSession(const QCommandLineParser &parser, QDate today);
     ~CommandLineSession();
     CommandLineSession(const CommandLineSession &) = delete;
