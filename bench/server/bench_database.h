@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include <QRandomGenerator>
 #include <QSqlDatabase>
@@ -13,6 +14,8 @@
 
 #include "server/database.h"
 #include "server/dispatcher.h"
+#include "server/http_server.h"
+#include "server/method_registry.h"
 #include "server/migrations.h"
 #include "server/sessions.h"
 
@@ -151,5 +154,31 @@ inline std::vector<std::pair<Dialect, const char *>> dialects() {
         found.push_back({Dialect::Postgresql, "postgresql"});
     return found;
 }
+
+// One server program's worth on a database: its own connections, dispatcher and HTTP server on a free
+// loopback port, serving until it is destroyed. Several on one database stand for several bco-server
+// programs; they share the sessions as the programs share them through the database.
+struct ServerProgram {
+    ServerProgram(const bco::DatabaseUrl &url, bco::server::SessionStore &sessions,
+                  bco::server::Commits commits = bco::server::Commits::GroupSynced)
+        : pool(url, commits)
+        , dispatcher(pool, sessions, bco::server::allMethods())
+        , http(dispatcher, {}) {
+        port = http.bind();
+        serving = std::thread([this] { http.serve(); });
+    }
+    ~ServerProgram() {
+        http.stop();
+        serving.join();
+    }
+    ServerProgram(const ServerProgram &) = delete;
+    ServerProgram &operator=(const ServerProgram &) = delete;
+
+    bco::server::ConnectionPool pool;
+    bco::server::Dispatcher dispatcher;
+    bco::server::HttpServer http;
+    int port = 0;
+    std::thread serving;
+};
 
 } // namespace bench

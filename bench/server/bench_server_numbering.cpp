@@ -24,27 +24,6 @@ constexpr int clients = 16;
 constexpr auto duration = std::chrono::seconds(5);
 const char16_t writingMethod[] = u"getPrxMovBancario";
 
-// One server program's worth: its own connections, dispatcher and HTTP server.
-struct Server {
-    Server(const bco::DatabaseUrl &url, bco::server::Commits commits, bco::server::SessionStore &sessions)
-        : pool(url, commits)
-        , dispatcher(pool, sessions, bco::server::allMethods())
-        , http(dispatcher, {}) {
-        port = http.bind();
-        serving = std::thread([this] { http.serve(); });
-    }
-    ~Server() {
-        http.stop();
-        serving.join();
-    }
-
-    bco::server::ConnectionPool pool;
-    bco::server::Dispatcher dispatcher;
-    bco::server::HttpServer http;
-    int port = 0;
-    std::thread serving;
-};
-
 struct Run {
     double callsPerSecond = 0;
     double duplicates = 0;
@@ -113,15 +92,15 @@ int main(int argc, char **argv) {
                 {bco::server::Commits::NotSynced, "not_synced"},
             };
             for (const auto &[kind, label] : commits) {
-                Server server(url, kind, sessions);
+                bench::ServerProgram server(url, sessions, kind);
                 report(std::string("server_numbering_16_clients_") + label + "_" + name,
                        callAtOnce({server.port}, token));
             }
             continue;
         }
-        Server first(url, bco::server::Commits::GroupSynced, sessions);
+        bench::ServerProgram first(url, sessions);
         report(std::string("server_writing_16_clients_one_server_") + name, callAtOnce({first.port}, token));
-        Server second(url, bco::server::Commits::GroupSynced, sessions);
+        bench::ServerProgram second(url, sessions);
         report(std::string("server_writing_16_clients_two_servers_") + name,
                callAtOnce({first.port, second.port}, token));
     }

@@ -6,6 +6,7 @@
 #include "entries/entry_services.h"
 #include "filter/radio_group.h"
 #include "framework/checks/consiste.h"
+#include "module/type_pick_list.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
 #include "framework/session/shared_database.h"
@@ -117,23 +118,7 @@ void TfrmFiltroLancCont::declareDataSets() {
     cdsGeral_bco.AddFields({{.name = "QTDIAANTLANC", .kind = FieldKind::Float},
                             {.name = "QTDIAAPOLANC", .kind = FieldKind::Float}});
 
-    // A type's key is its kind letter and its four-character code: five characters.
-    cdsLancto.setObjectName(QStringLiteral("cdsLancto"));
-    cdsLancto.AddFields({
-        {.name = "IDMARCADO", .size = 1, .fixedWidth = true},
-        {.name = "TIPCOD", .size = 5, .hidden = true},
-        {.name = "CODIGO", .size = 4, .label = "Código"},
-        {.name = "DESCRICAO", .size = 30, .label = "Descrição"},
-        {.name = "TIPO", .size = 1, .label = "Crédito/Débito", .fixedWidth = true},
-    });
-    cdsLancto.FieldByName(u"TIPO").SetOnGetText([this](const bco::Field &field, bool) {
-        const QString kind = field.AsString();
-        if (kind == u"C")
-            return msgPadrao.Msg(QStringLiteral("CREDITO"));
-        if (kind == u"D")
-            return msgPadrao.Msg(QStringLiteral("DEBITO"));
-        return QString();
-    });
+    Cli_bco11100::DeclareTypePickList(cdsLancto, msgPadrao);
 
     const TypeListQuery queries[] = {
         {&qryLancCred, "qryLancCred", QStringLiteral("C"), QStringLiteral("CDTPCREDBANC"),

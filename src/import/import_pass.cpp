@@ -1,5 +1,7 @@
 #include "import/import_pass.h"
 
+#include <stdexcept>
+
 #include "entries/entry_kind.h"
 #include "framework/checks/consiste.h"
 #include "framework/remote/net_connection.h"
@@ -342,30 +344,77 @@ void ImportPass::AddBranches(const QString &account, const QString &company, con
     fetchedAccounts_.insert(account);
 }
 
+namespace {
+
+// The numbers the clean rows [first, end) need: for each account and series, in the order the rows first ask
+// for them, the method that draws them and how many. Each run is drawn in one call (the server hands out
+// consecutive numbers), so that a batch costs a few commits instead of two a row.
+struct NumberRun {
+    QString method;
+    QString account;
+    int count = 0;
+};
+
+std::vector<NumberRun> numberRuns(const std::vector<PreRecord> &rows, size_t first, size_t end) {
+    std::vector<NumberRun> runs;
+    const auto add = [&runs](const QString &method, const QString &account) {
+        for (NumberRun &run : runs) {
+            if (run.method == method && run.account == account) {
+                ++run.count;
+                return;
+            }
+        }
+        runs.push_back({method, account, 1});
+    };
+    for (size_t i = first; i < end; ++i) {
+        const EntryKind &kind = rows[i].letter == u'C' ? CreditKind() : DebitKind();
+        add(QStringLiteral("getPrxMovBancario"), rows[i].account);
+        add(QString::fromLatin1(kind.numberMethod), rows[i].account);
+    }
+    return runs;
+}
+
+} // namespace
+
 // Step 11 for the clean rows [first, end): their numbers...
 std::vector<bco::NetConnection::BatchCall> ImportPass::NumberCalls(const std::vector<PreRecord> &rows,
                                                                    size_t first, size_t end) {
     std::vector<bco::NetConnection::BatchCall> calls;
-    for (size_t i = first; i < end; ++i) {
-        const EntryKind &kind = rows[i].letter == u'C' ? CreditKind() : DebitKind();
-        calls.push_back({QStringLiteral("getPrxMovBancario"), {rows[i].account, QStringLiteral("1")}});
-        calls.push_back({QString::fromLatin1(kind.numberMethod), {rows[i].account, QStringLiteral("1")}});
-    }
+    for (const NumberRun &run : numberRuns(rows, first, end))
+        calls.push_back({run.method, {run.account, QString::number(run.count)}});
     return calls;
 }
 
 // ...then their records.
 void ImportPass::Build(const std::vector<PreRecord> &rows, size_t first, size_t end, const Answers &answers) {
     Cli_bco11100::EntryRecords &entry = records_.entry;
+    // Where each run stands: the next number it hands to a row.
+    const std::vector<NumberRun> runs = numberRuns(rows, first, end);
+    std::vector<qint64> next;
+    for (size_t r = 0; r < runs.size(); ++r) {
+        // A number that could not be drawn must not be sent as one: the failure is the server's to tell.
+        const QString drawn = Consiste::CheckResultServ(answers[r], true, 0).toText();
+        bool ok = false;
+        next.push_back(drawn.toLongLong(&ok));
+        if (!ok)
+            throw std::runtime_error(QStringLiteral("O servidor respondeu \"%1\" como número de %2.")
+                                         .arg(drawn.left(20), runs[r].method)
+                                         .toStdString());
+    }
+    const auto take = [&](const QString &method, const QString &account) {
+        for (size_t r = 0; r < runs.size(); ++r) {
+            if (runs[r].method == method && runs[r].account == account)
+                return QStringLiteral("%1").arg(next[r]++, 10, 10, QLatin1Char('0'));
+        }
+        return QString();
+    };
     for (size_t i = first; i < end; ++i) {
         const PreRecord &row = rows[i];
         const EntryKind &kind = row.letter == u'C' ? CreditKind() : DebitKind();
-        const size_t at = 2 * (i - first);
-        // A number that could not be drawn must not be sent as one: the failure is the server's to tell.
         Cli_bco11100::NewEntryValues values;
         values.account = row.account;
-        values.movement = cut(Consiste::CheckResultServ(answers[at], true, 0).toText(), 10);
-        values.number = cut(Consiste::CheckResultServ(answers[at + 1], true, 0).toText(), 10);
+        values.movement = take(QStringLiteral("getPrxMovBancario"), row.account);
+        values.number = take(QString::fromLatin1(kind.numberMethod), row.account);
         values.date = row.date;
         values.value = row.amount;
         values.document = row.document;

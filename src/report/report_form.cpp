@@ -4,6 +4,7 @@
 
 #include "entries/entry_services.h"
 #include "framework/checks/consiste.h"
+#include "module/type_pick_list.h"
 #include "framework/checks/edit_mask.h"
 #include "framework/session/login_context.h"
 #include "framework/session/operator_lookups.h"
@@ -202,19 +203,7 @@ void TfrmRelLancCont::declareQueries() {
 }
 
 void TfrmRelLancCont::declareDataSets() {
-    // A type's key is its kind letter and its four-character code, and its code is the whole four
-    // characters.
-    cdsLancto.setObjectName(QStringLiteral("cdsLancto"));
-    cdsLancto.AddFields({
-        {.name = "IDMARCADO", .size = 1, .fixedWidth = true},
-        {.name = "TIPCOD", .size = 5, .hidden = true},
-        {.name = "CODIGO", .size = 4, .label = "Código"},
-        {.name = "DESCRICAO", .size = 30, .label = "Descrição"},
-        {.name = "TIPO", .size = 1, .label = "Crédito/Débito", .fixedWidth = true},
-    });
-    cdsLancto.FieldByName(u"TIPO").SetOnGetText([this](const bco::Field &field, bool) {
-        return field.AsString() == u"C" ? Msg("CREDITO") : Msg("DEBITO");
-    });
+    Cli_bco11100::DeclareTypePickList(cdsLancto, msgPadrao);
     cdsFilial.setObjectName(QStringLiteral("cdsFilial"));
     cdsFilial.AddFields({
         {.name = "IDMARCADO", .size = 1, .fixedWidth = true},

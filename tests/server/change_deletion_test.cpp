@@ -32,19 +32,8 @@ struct Listed {
 };
 
 // Changing and deleting entries of the demo data, on every database of the suite.
-class ChangeDeletionTest : public BackendTest {
+class ChangeDeletionTest : public DemoServerTest {
 protected:
-    void SetUp() override {
-        BackendTest::SetUp();
-        if (!IsSkipped())
-            server = std::make_unique<TestServer>(GetParam());
-    }
-
-    Sql &sql() { return server->database().sql(); }
-    qint64 number(const QString &query, const SqlParams &params = {}) {
-        const auto value = sql().scalar(query, params);
-        return value && !value->isNull() ? value->toLongLong() : 0;
-    }
 
     // The first entry (by account and movement) whose movement M and record R meet `condition`.
     Listed find(const QString &condition) {
@@ -168,7 +157,6 @@ protected:
         return found;
     }
 
-    std::unique_ptr<TestServer> server;
 };
 
 TEST_P(ChangeDeletionTest, AChangeRewritesTheMovementTheRecordAndTheAccountingUnderTheSameNumber) {

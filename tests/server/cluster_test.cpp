@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <functional>
 #include <set>
 #include <thread>
@@ -239,6 +240,61 @@ TEST_P(ClusterTest, EntriesIncludedAndDeletedThroughBothServersAtOnceKeepEveryRu
     EXPECT_EQ(keptSums(database->sql(), true), sumsOfMovements(database->sql(), true));
 }
 
+// Clients of both servers taking all that is left of one advance at once: one entry settles it, the others
+// are refused, and the advance is never used beyond its value.
+TEST_P(ClusterTest, OneAdvanceTakenThroughBothServersAtOnceIsSettledOnce) {
+    const QString token = logIn(*servers[0]);
+    NetConnection preparing;
+    pointAt(preparing, *servers[0], token);
+    const RemoteResult listed = preparing.Call(QStringLiteral("GetContaAd"), {"CLI0005", "01"});
+    ASSERT_TRUE(listed.ok()) << listed.errorMessage().toStdString();
+    constexpr int clients = 6;
+    // Built and numbered first, so that only the insertions meet.
+    std::vector<Insertion> calls;
+    for (int c = 0; c < clients; ++c) {
+        EntryRequest entry{.value = 500.00,
+                           .type = "0002",
+                           .customer = "CLI0005",
+                           .customerAdvances =
+                               bco::testing::chosenRows(listed.payload().packet(), {{2, 500.00}})};
+        calls.push_back(
+            bco::testing::insertion(entry, [&preparing](const QString &method, const QString &account) {
+                return mustCall(preparing, method.toLatin1().constData(), {account, "1"});
+            }));
+    }
+    std::vector<QString> results(clients);
+    {
+        std::vector<std::jthread> threads;
+        for (int c = 0; c < clients; ++c) {
+            threads.emplace_back([&, c] {
+                NetConnection connection;
+                pointAt(connection, *servers[static_cast<size_t>(c) % servers.size()], token);
+                const RemoteResult answer =
+                    connection.Call(calls[static_cast<size_t>(c)].method, calls[static_cast<size_t>(c)].args);
+                if (!answer.ok()) {
+                    results[static_cast<size_t>(c)] = answer.errorMessage();
+                    return;
+                }
+                const DataPacket result = answer.payload().array().at(0).packet();
+                const QString code = result.value(0, u"CDRESULT").toText();
+                results[static_cast<size_t>(c)] =
+                    code == u"MSG" ? result.value(0, u"DSRESULT").toText() : code;
+            });
+        }
+    }
+    QStringList expected(clients - 1, QStringLiteral("Adianta_Ja_Util"));
+    expected.prepend(QStringLiteral("OK"));
+    QStringList got(results.begin(), results.end());
+    std::sort(got.begin(), got.end(),
+              [](const QString &a, const QString &b) { return a == u"OK" && b != u"OK"; });
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(
+        count(QStringLiteral("SELECT SUM(VRUTILIZADO) FROM ADIANTCLIUSO WHERE NRLANCTONF = '9000000001' AND "
+                             "NRPARCELAREC = '02'")),
+        80000)
+        << "the advance is used up, not more";
+}
+
 // A writing call whose server dies in its middle (SIGKILL once its work is done and before its commit) must
 // leave nothing, and its retry must then succeed once. `footprint` reads everything the call may write;
 // `args` makes the call's arguments, drawing through `draw` the numbers they need.
@@ -259,6 +315,24 @@ const InterruptedCall interruptedCalls[] = {
      [](const NumberDrawer &draw) {
          EntryRequest entry{.kind = 'C', .value = 77.0};
          return bco::testing::insertion(entry, draw).args;
+     },
+     "SELECT (SELECT COUNT(*) FROM MOVBANCARIO) * 1000000 + (SELECT COUNT(*) FROM MOVCREDBANC) * 1000 + "
+     "(SELECT COUNT(*) FROM LANCCONT)"},
+    {"an import of credits submitted", "setInsertImportCred",
+     [](const NumberDrawer &draw) {
+         // The movements and records of three credits, sent as the import sends them: in one call.
+         DataPacket movements, credits;
+         for (int i = 0; i < 3; ++i) {
+             EntryRequest entry{.kind = 'C', .value = 10.0 + i, .description = QStringLiteral("Importado")};
+             const Insertion one = bco::testing::insertion(entry, draw);
+             if (i == 0) {
+                 movements = DataPacket(one.args[8].packet().fields());
+                 credits = DataPacket(one.args[9].packet().fields());
+             }
+             movements.appendRow(one.args[8].packet().row(0).values, RowState::Inserted);
+             credits.appendRow(one.args[9].packet().row(0).values, RowState::Inserted);
+         }
+         return VariantList{movements, credits, "DEMO"};
      },
      "SELECT (SELECT COUNT(*) FROM MOVBANCARIO) * 1000000 + (SELECT COUNT(*) FROM MOVCREDBANC) * 1000 + "
      "(SELECT COUNT(*) FROM LANCCONT)"},

@@ -18,19 +18,8 @@ void appendInserted(DataPacket &into, const Variant &log) {
 }
 
 // The spreadsheet import's two calls (setInsertImportCred, setInsertImportDeb) over the demo data.
-class ImportTest : public BackendTest {
+class ImportTest : public DemoServerTest {
 protected:
-    void SetUp() override {
-        BackendTest::SetUp();
-        if (!IsSkipped())
-            server = std::make_unique<TestServer>(GetParam());
-    }
-
-    Sql &sql() { return server->database().sql(); }
-    qint64 number(const QString &query) {
-        const auto value = sql().scalar(query);
-        return value && !value->isNull() ? value->toLongLong() : 0;
-    }
     // Everything an import may write.
     QList<qint64> written() {
         QList<qint64> counts;
@@ -66,7 +55,6 @@ protected:
         return rows;
     }
 
-    std::unique_ptr<TestServer> server;
 };
 
 const EntryRequest credit{.kind = 'C', .value = 100.0, .type = "0001", .description = "Importado"};

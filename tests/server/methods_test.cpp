@@ -6,15 +6,8 @@ namespace bco::server::testing {
 namespace {
 
 // The read methods, each against the demo data, on every database the suite has.
-class MethodTest : public BackendTest {
+class MethodTest : public DemoServerTest {
 protected:
-    void SetUp() override {
-        BackendTest::SetUp();
-        if (!IsSkipped())
-            server = std::make_unique<TestServer>(GetParam());
-    }
-
-    Sql &sql() { return server->database().sql(); }
     DataPacket packet(const QString &method, VariantList args = {}) {
         return server->answer(method, std::move(args)).packet();
     }
@@ -29,7 +22,6 @@ protected:
         EXPECT_EQ(outcome.error, message);
     }
 
-    std::unique_ptr<TestServer> server;
 };
 
 TEST_P(MethodTest, GeneralParametersCarryTheBlockedDateRuleAndTheCostCentreRule) {

@@ -26,34 +26,6 @@ TEST_P(SchemaTest, MigratingAgainChangesNothing) {
     EXPECT_EQ(applied, knownSchemaVersions().size());
 }
 
-// The sums per day and per month, as the movements give them (rows whose sums are zero are left out).
-using Sums = std::map<std::pair<QString, QDate>, std::pair<qint64, qint64>>;
-
-Sums sumsOfMovements(Sql &sql, bool monthly) {
-    Sums sums;
-    sql.forEach(QStringLiteral("SELECT CDREDUCONT, DTMOVBANC, IDMOVBANC, VRMOVBANC FROM MOVBANCARIO"), {},
-                [&](const SqlRow &row) {
-                    QDate date = row.date(1);
-                    if (monthly)
-                        date = QDate(date.year(), date.month(), 1);
-                    auto &sum = sums[{row.text(0), date}];
-                    (row.text(2) == u"C" ? sum.first : sum.second) += row.integer(3);
-                });
-    std::erase_if(sums, [](const auto &entry) { return entry.second == std::pair<qint64, qint64>(0, 0); });
-    return sums;
-}
-
-Sums keptSums(Sql &sql, bool monthly) {
-    Sums sums;
-    sql.forEach(monthly ? QStringLiteral("SELECT CDREDUCONT, DTMES, VRCREDITO, VRDEBITO FROM SALDOMENSAL")
-                        : QStringLiteral("SELECT CDREDUCONT, DTSALDO, VRCREDITO, VRDEBITO FROM SALDODIARIO"),
-                {}, [&](const SqlRow &row) {
-                    if (row.integer(2) != 0 || row.integer(3) != 0)
-                        sums[{row.text(0), row.date(1)}] = {row.integer(2), row.integer(3)};
-                });
-    return sums;
-}
-
 // The sums a balance reads must always equal the sums of the movements themselves, whatever writes them.
 TEST_P(SchemaTest, BalanceSumsFollowEveryChangeOfTheMovements) {
     TestDatabase database(GetParam(), true, 200);
