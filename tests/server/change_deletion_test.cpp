@@ -34,7 +34,6 @@ struct Listed {
 // Changing and deleting entries of the demo data, on every database of the suite.
 class ChangeDeletionTest : public DemoServerTest {
 protected:
-
     // The first entry (by account and movement) whose movement M and record R meet `condition`.
     Listed find(const QString &condition) {
         Listed found;
@@ -156,7 +155,6 @@ protected:
         }
         return found;
     }
-
 };
 
 TEST_P(ChangeDeletionTest, AChangeRewritesTheMovementTheRecordAndTheAccountingUnderTheSameNumber) {

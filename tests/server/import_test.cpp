@@ -54,7 +54,6 @@ protected:
             rows << field(result, row, "CDRESULT").toText() + u' ' + field(result, row, "DSRESULT").toText();
         return rows;
     }
-
 };
 
 const EntryRequest credit{.kind = 'C', .value = 100.0, .type = "0001", .description = "Importado"};

@@ -21,7 +21,6 @@ protected:
         EXPECT_EQ(outcome.status, CallOutcome::Status::Refused) << outcome.error.toStdString();
         EXPECT_EQ(outcome.error, message);
     }
-
 };
 
 TEST_P(MethodTest, GeneralParametersCarryTheBlockedDateRuleAndTheCostCentreRule) {
