@@ -242,6 +242,7 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
             postAccountingAs(context.sql, draft, context.operatorCode, number);
         }
         writeEntry(context, entry, number);
+        context.reportWrite(entry.accounting.account, {entry.movement, entry.number});
         appendRows(lines, accountingRows(draft, number));
         appendRows(shares, apportionmentRows(draft, number));
         ++written;

@@ -83,6 +83,10 @@ TEST_P(ImportTest, EachCallWritesEveryEntryOfItsKindInOneGo) {
                "AND CDCENTCUST = '0001'"),
         1)
         << "an imported entry takes the branch's default cost centre";
+    EXPECT_EQ(number("SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = 'setInsertImportDeb' AND CDREDUCONT IS "
+                     "NOT NULL AND DSNUMEROS LIKE '%, %'"),
+              1)
+        << "the audit trail names the account and the numbers of what the import wrote";
 }
 
 TEST_P(ImportTest, OneRefusedRecordWritesNothingAtAll) {
