@@ -25,7 +25,7 @@ namespace {
 
 using Cli_bco11104::TfrmImportLanc;
 using test::Format;
-using test::WorkbookSpec;
+using test::WorkbookRecipe;
 
 // One error line as the operator reads it: the line, then the text.
 using ErrorLine = std::pair<int, QString>;
@@ -99,8 +99,8 @@ const std::vector<Built> cleanRecords = {
     {"004", "D", "14/03/2024", 150.5, "D-4", "Outros (Importação via xls)", "Outros", "", ""},
 };
 
-WorkbookSpec spec(const QString &name, const char *rows, Format format = Format::Xls) {
-    WorkbookSpec made;
+WorkbookRecipe recipe(const QString &name, const char *rows, Format format = Format::Xls) {
+    WorkbookRecipe made;
     made.name = name;
     made.format = format;
     made.rows = rows;
@@ -120,15 +120,15 @@ private:
     Workbooks()
         : fixtures_(QStringLiteral(BCO_IMPORT_FIXTURES)) {
         for (const Format format : {Format::Xls, Format::Xlsx, Format::Ods})
-            fixtures_.add(spec(QStringLiteral("limpo"), cleanRows, format));
-        fixtures_.add(spec(QStringLiteral("erros"), refusalRows));
-        WorkbookSpec locked = spec(QStringLiteral("protegido"), cleanRows);
+            fixtures_.add(recipe(QStringLiteral("limpo"), cleanRows, format));
+        fixtures_.add(recipe(QStringLiteral("erros"), refusalRows));
+        WorkbookRecipe locked = recipe(QStringLiteral("protegido"), cleanRows);
         locked.options.insert(QStringLiteral("xls"), QJsonObject{{QStringLiteral("filepass"), true}});
         fixtures_.add(locked);
-        fixtures_.add(spec(QStringLiteral("sem-valor"), R"([
+        fixtures_.add(recipe(QStringLiteral("sem-valor"), R"([
           ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Documento", "Cliente", "Fornecedor"],
           [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Sem valor", "", null, null]])"));
-        WorkbookSpec otherSheet = spec(QStringLiteral("sem-aba"), cleanRows);
+        WorkbookRecipe otherSheet = recipe(QStringLiteral("sem-aba"), cleanRows);
         otherSheet.sheet = QStringLiteral("Dados");
         fixtures_.add(otherSheet);
         fixtures_.write();

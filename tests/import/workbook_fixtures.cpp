@@ -29,17 +29,17 @@ WorkbookFixtures::WorkbookFixtures(const QString &lastingFolder)
         throw std::runtime_error("cannot make a folder for the workbooks");
 }
 
-QString WorkbookFixtures::add(const WorkbookSpec &spec) {
+QString WorkbookFixtures::add(const WorkbookRecipe &recipe) {
     QJsonParseError error;
-    const QJsonDocument rows = QJsonDocument::fromJson(spec.rows, &error);
+    const QJsonDocument rows = QJsonDocument::fromJson(recipe.rows, &error);
     if (!rows.isArray())
-        throw std::runtime_error("rows of " + spec.name.toStdString() + ": " +
+        throw std::runtime_error("rows of " + recipe.name.toStdString() + ": " +
                                  error.errorString().toStdString());
-    QJsonObject workbook = spec.options;
-    const QString path = this->path(spec.name + u'.' + QLatin1StringView(extensionOf(spec.format)));
+    QJsonObject workbook = recipe.options;
+    const QString path = this->path(recipe.name + u'.' + QLatin1StringView(extensionOf(recipe.format)));
     workbook[u"path"] = path;
-    workbook[u"format"] = QLatin1StringView(extensionOf(spec.format));
-    workbook[u"sheets"] = QJsonArray{QJsonObject{{"name", spec.sheet}, {"rows", rows.array()}}};
+    workbook[u"format"] = QLatin1StringView(extensionOf(recipe.format));
+    workbook[u"sheets"] = QJsonArray{QJsonObject{{"name", recipe.sheet}, {"rows", rows.array()}}};
     workbooks_.append(workbook);
     return path;
 }

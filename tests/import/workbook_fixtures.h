@@ -15,7 +15,7 @@ const char *extensionOf(Format format);
 
 // One workbook for tests/support/write_workbooks.py: the rows of its sheet as the script's JSON, and the
 // script's other options for it ("date1904", "xls", "xlsx").
-struct WorkbookSpec {
+struct WorkbookRecipe {
     QString name;
     Format format;
     QByteArray rows;
@@ -32,7 +32,7 @@ public:
     explicit WorkbookFixtures(const QString &lastingFolder = QString());
 
     // Where the workbook will be once written.
-    QString add(const WorkbookSpec &spec);
+    QString add(const WorkbookRecipe &recipe);
     // Throws std::runtime_error when the writer fails.
     void write();
     QString path(const QString &fileName) const { return folder_ + u'/' + fileName; }
