@@ -42,11 +42,8 @@ FieldSpec calculated(FieldSpec declared) {
 
 // A stored code shown through a bank's picture ("99999-9" becomes the mask "99999-9;0; ").
 QString throughPicture(const bco::ClientDataSet &dataSet, const char *picture, const char *value) {
-    const QString stored = dataSet.FieldByName(QString::fromLatin1(value)).AsString();
-    const QString pictureText = dataSet.FieldByName(QString::fromLatin1(picture)).AsString().trimmed();
-    if (pictureText.isEmpty())
-        return stored;
-    return bco::FormatMaskText(pictureText + QStringLiteral(";0; "), stored);
+    return bco::FormatThroughPicture(dataSet.FieldByName(QString::fromLatin1(picture)).AsString(),
+                                     dataSet.FieldByName(QString::fromLatin1(value)).AsString());
 }
 
 } // namespace

@@ -22,6 +22,7 @@
 
 #include "framework/checks/amount_in_words.h"
 #include "framework/checks/dialogs.h"
+#include "framework/checks/edit_mask.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/shared_database.h"
 #include "framework/ui/event_guard.h"
@@ -175,11 +176,11 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
     , request_(request) {
     if (request.origin != u"L")
         fail(QStringLiteral("Origem de cheque desconhecida: \"%1\".").arg(request.origin.left(10)));
-    const auto account =
-        firstRow(QStringLiteral(
-                     "SELECT C.CDBANCO, B.NMBANCO, C.CDAGENCIA, C.CDCONTCORR FROM CONTCORR C JOIN BANCO B ON "
-                     "B.CDBANCO = C.CDBANCO WHERE C.CDREDUCONT = ?"),
-                 {request.account});
+    const auto account = firstRow(
+        QStringLiteral(
+            "SELECT C.CDBANCO, B.NMBANCO, C.CDAGENCIA, C.CDCONTCORR, B.CDPICTAGEN, B.CDPICTCONT FROM "
+            "CONTCORR C JOIN BANCO B ON B.CDBANCO = C.CDBANCO WHERE C.CDREDUCONT = ?"),
+        {request.account});
     if (!account)
         fail(QStringLiteral("Conta corrente %1 não cadastrada.").arg(request.account));
     // A cheque printed again keeps the payee it was recorded with.
@@ -194,8 +195,11 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
                  .arg(request.debit, request.account));
 
     fixed_.bank = QStringLiteral("%1 %2").arg(account->value(0).toString(), account->value(1).toString());
-    fixed_.account = QStringLiteral("Agência %1   Conta %2")
-                         .arg(account->value(2).toString(), account->value(3).toString());
+    // As the bank prints them on its cheques: through its pictures.
+    fixed_.account =
+        QStringLiteral("Agência %1   Conta %2")
+            .arg(FormatThroughPicture(account->value(4).toString(), account->value(2).toString()),
+                 FormatThroughPicture(account->value(5).toString(), account->value(3).toString()));
     fixed_.cents = qRound64(std::abs(request.value) * 100);
     fixed_.date = request.date;
     fixed_.reference = QStringLiteral("Conta corrente %1 · débito %2").arg(request.account, request.debit);

@@ -346,4 +346,9 @@ QString FormatMaskText(const QString &maskDefinition, const QString &stored) {
     return mask.editText(stored);
 }
 
+QString FormatThroughPicture(const QString &picture, const QString &stored) {
+    const QString trimmed = picture.trimmed();
+    return trimmed.isEmpty() ? stored : FormatMaskText(trimmed + QStringLiteral(";0; "), stored);
+}
+
 } // namespace bco

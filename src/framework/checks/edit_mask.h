@@ -110,4 +110,8 @@ private:
 // value that does not fit the mask is shown as stored rather than cut.
 QString FormatMaskText(const QString &maskDefinition, const QString &stored);
 
+// A stored code shown through a picture as the registers keep it (a bank's "99999-9" for its agencies):
+// the picture as a mask whose literals are not stored; a blank picture shows the code as stored.
+QString FormatThroughPicture(const QString &picture, const QString &stored);
+
 } // namespace bco
