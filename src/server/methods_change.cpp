@@ -287,7 +287,14 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     const AccountingDraft draft = draftAccounting(sql, changed);
     if (!draft.errors.isEmpty())
         return answer(emptyResult(), draft, QString());
-    if (!kind.isCredit() && !DebitBudget(sql, stored.account, stored.number).admit(changed))
+    // A debit that takes no more of its budget than it held (the same type, month and cost centre, and no
+    // higher value) is not refused by it, even when other debits have passed the budget since: sending a
+    // debit again with its cheque, or a new description, must not fail on what others spent.
+    const bool sameBudget = changed.type == stored.type && changed.costCentre == stored.costCentre &&
+                            changed.date.year() == stored.date.year() &&
+                            changed.date.month() == stored.date.month();
+    if (!kind.isCredit() && !(sameBudget && changed.cents <= stored.cents) &&
+        !DebitBudget(sql, stored.account, stored.number).admit(changed))
         return answer(refusalResult(QStringLiteral("N_Pode_Lanc_Orca")), draft, QString());
 
     // The record lets go of its accounting entry before it is rewritten under the same number.

@@ -139,10 +139,11 @@ std::optional<StoredEntry> findEntry(Sql &sql, const EntryKind &kind, const QStr
     std::optional<StoredEntry> found;
     const auto column = EntryKind::column;
     sql.forEach(
-        QStringLiteral("SELECT R.%1, R.%2, M.CDSEQUEXBA, M.NRSEQMOVREBA, M.NRMOVBANCORIG, M.NRSEQUENCIALEMP, "
-                       "M.NRCOMPENSACAO, R.CDEMPRESA, R.%3, R.NRLANCCONT, R.NRCHEQUE FROM MOVBANCARIO M "
-                       "JOIN %4 R ON R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANC = M.NRMOVBANC "
-                       "WHERE M.CDREDUCONT = :conta AND M.NRMOVBANC = :movimento AND R.%5 = :numero%6")
+        QStringLiteral(
+            "SELECT R.%1, R.%2, M.CDSEQUEXBA, M.NRSEQMOVREBA, M.NRMOVBANCORIG, M.NRSEQUENCIALEMP, "
+            "M.NRCOMPENSACAO, R.CDEMPRESA, R.%3, R.NRLANCCONT, R.NRCHEQUE, R.CDCENTCUST FROM MOVBANCARIO M "
+            "JOIN %4 R ON R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANC = M.NRMOVBANC "
+            "WHERE M.CDREDUCONT = :conta AND M.NRMOVBANC = :movimento AND R.%5 = :numero%6")
             .arg(column(kind.date), column(kind.value), column(kind.type), column(kind.table),
                  column(kind.number), lock),
         {{QStringLiteral("conta"), account},
@@ -165,6 +166,7 @@ std::optional<StoredEntry> findEntry(Sql &sql, const EntryKind &kind, const QStr
             entry.type = row.text(8);
             entry.accountingNumber = row.text(9);
             entry.cheque = row.text(10);
+            entry.costCentre = row.text(11);
             found = entry;
         });
     return found;

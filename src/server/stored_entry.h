@@ -21,6 +21,7 @@ struct StoredEntry {
     QDate date;
     qint64 cents = 0; // never negative: the kind gives the direction
     QString type;
+    QString costCentre;
     QString accountingNumber;         // NRLANCCONT, empty when not accounted
     QString statement, statementLine; // the reconciliation (CDSEQUEXBA, NRSEQMOVREBA), empty when none
     QString origin;                   // NRMOVBANCORIG: the movement a reversal reverses

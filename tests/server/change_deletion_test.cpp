@@ -346,6 +346,25 @@ TEST_P(ChangeDeletionTest, EveryWriteOfAnAccountsEntriesRaisesItsListVersionWhoe
     }
 }
 
+// Others may pass a budget after a debit was written (the demo's history does): sending that debit again
+// (a new description, its cheque) takes no more of it and goes through; raising its value is refused.
+TEST_P(ChangeDeletionTest, ADebitOfAPassedBudgetMayChangeButNotGrow) {
+    // The demo leaves company 01's taxes on cost centre 0001 50.00 short of this month's budget.
+    EntryRequest debit{.kind = 'D', .value = 50.00, .type = "0006", .costCentre = "0001"};
+    const Insertion included = insertion(*server, debit);
+    server->answer(included.method, included.args);
+    sql().execute(
+        QStringLiteral("UPDATE ORCATPDEBI SET VRORCADO = VRORCADO - 1 WHERE CDEMPRESA = '01' AND "
+                       "CDTPDEBIBANC = '0006' AND CDCENTCUST = '0001' AND NRANO = 2024 AND NRMES = 3"));
+    const Insertion described = bco::testing::change(debit, QStringLiteral("Impostos de março"));
+    EXPECT_EQ(key(server->answer(described.method, described.args)), QString());
+
+    Insertion grown = bco::testing::change(debit, QStringLiteral("Impostos de março"));
+    for (const size_t shown : {4u, 11u, 25u})
+        grown.args[shown] = 50.01;
+    EXPECT_EQ(key(server->answer(grown.method, grown.args)), QStringLiteral("N_Pode_Lanc_Orca"));
+}
+
 TEST_P(ChangeDeletionTest, ChangingOrDeletingWhatAnotherOperatorChangedMeanwhileIsRefused) {
     Listed entry = plain();
     entry.cents += 1;
