@@ -134,6 +134,10 @@ public:
     // which under many concurrent calls costs far more than the writes themselves.
     void begin(bool writing);
     void commit();
+    // As commit(), but leaves the wait for the disk to the caller: answers what to sync() before telling
+    // anyone that the commit is durable, or nullptr when nothing is left to wait for. The connection can go
+    // on to the next transaction meanwhile.
+    LogSync *commitLeavingSync();
     void rollback();
     // Between begin() and the commit() or rollback() that ends it.
     bool inTransaction() const { return inTransaction_; }

@@ -65,7 +65,11 @@ Dispatcher::Dispatcher(ConnectionPool &pool, SessionStore &sessions, MethodRegis
     : pool_(pool)
     , sessions_(sessions)
     , methods_(std::move(methods)) {
+    if (pool_.dialect() == Dialect::Sqlite)
+        writingCalls_ = std::make_unique<SerialExecutor>();
 }
+
+Dispatcher::~Dispatcher() = default;
 
 CallOutcome serverFault(CallOutcome::Status status, const QString &detail) {
     CallOutcome outcome;
@@ -144,6 +148,25 @@ CallOutcome Dispatcher::dispatch(const QString &name, const QString &token,
 
 CallOutcome Dispatcher::run(const Method &method, VariantList args, const QString &operatorCode,
                             const QString &token) {
+    if (!writingCalls_ || !method.writes || method.ownsTransactions)
+        return runHere(method, std::move(args), operatorCode, token, nullptr);
+    CallOutcome outcome;
+    LogSync *unsynced = nullptr;
+    writingCalls_->run([&] { outcome = runHere(method, std::move(args), operatorCode, token, &unsynced); });
+    if (unsynced != nullptr) {
+        try {
+            unsynced->sync();
+        } catch (const DatabaseError &error) {
+            const QString note = outcome.note;
+            outcome = serverFault(CallOutcome::Status::DatabaseFailed, QString::fromUtf8(error.what()));
+            outcome.note = note;
+        }
+    }
+    return outcome;
+}
+
+CallOutcome Dispatcher::runHere(const Method &method, VariantList args, const QString &operatorCode,
+                                const QString &token, LogSync **unsynced) {
     Sql *sql = nullptr;
     try {
         sql = &pool_.forThisThread();
@@ -161,7 +184,10 @@ CallOutcome Dispatcher::run(const Method &method, VariantList args, const QStrin
                 recordAudit(*sql, SessionStore::now(), operatorCode, method.name, context.written);
             if (beforeCommit_)
                 beforeCommit_(method.name);
-            sql->commit();
+            if (unsynced != nullptr)
+                *unsynced = sql->commitLeavingSync();
+            else
+                sql->commit();
         }
         outcome.args = std::move(args);
     } catch (const Refusal &refusal) {

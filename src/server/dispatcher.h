@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <QByteArray>
@@ -10,6 +11,7 @@
 #include "framework/data/variant.h"
 #include "server/database.h"
 #include "server/method_registry.h"
+#include "server/serial_executor.h"
 #include "server/sessions.h"
 
 namespace bco::server {
@@ -48,13 +50,18 @@ struct RpcResponse {
 
 // The remote data module: finds the method, checks the caller and the arguments, and runs the handler in one
 // database transaction that commits only when the handler answers (a refusal, a database error or any other
-// failure rolls everything back). Safe to use from many threads at once: each uses its own connection.
+// failure rolls everything back). Safe to use from many threads at once: each uses its own connection, but
+// on SQLite the writing calls all run on one thread of the dispatcher's own (SerialExecutor). A writing call
+// waits for the disk back on its caller's thread, so that the next one goes on meanwhile.
 class Dispatcher {
 public:
     // One line per call: method, milliseconds, outcome.
     using Logger = std::function<void(const QString &method, double milliseconds, const QString &outcome)>;
 
     Dispatcher(ConnectionPool &pool, SessionStore &sessions, MethodRegistry methods);
+    ~Dispatcher();
+    Dispatcher(const Dispatcher &) = delete;
+    Dispatcher &operator=(const Dispatcher &) = delete;
 
     void setLogger(Logger logger) { logger_ = std::move(logger); }
 
@@ -86,6 +93,10 @@ private:
     std::optional<QString> authorize(const Method &method, const QString &token, CallOutcome &outcome);
     CallOutcome run(const Method &method, VariantList args, const QString &operatorCode,
                     const QString &token);
+    // Runs the call on the calling thread's connection. When `unsynced` is given, the commit does not wait
+    // for the disk and leaves in it what the caller must wait for.
+    CallOutcome runHere(const Method &method, VariantList args, const QString &operatorCode,
+                        const QString &token, LogSync **unsynced);
     void log(const QString &method, double milliseconds, const CallOutcome &outcome) const;
 
     ConnectionPool &pool_;
@@ -93,6 +104,7 @@ private:
     MethodRegistry methods_;
     Logger logger_;
     std::function<void(const QString &)> beforeCommit_;
+    std::unique_ptr<SerialExecutor> writingCalls_; // SQLite only
 };
 
 // A fault of the server: a new incident number (eight hexadecimal digits, random, so that the servers
