@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "framework/ui/wait_animation.h"
+
 namespace bco {
 
 namespace {
@@ -79,6 +81,8 @@ MsgButton QtMessageDialogs::show(MsgKind kind, const QString &text, MsgButtons b
     if (escape == nullptr && answers.size() == 1)
         escape = answers.constBegin().key();
     box.setEscapeButton(escape);
+    // The message is what the operator waits for now; the animation, always on top, would cover it.
+    DeactiveShowAvi();
     box.exec();
     const auto chosen = answers.constFind(box.clickedButton());
     if (chosen != answers.constEnd())

@@ -8,7 +8,8 @@ namespace bco {
 // application's name, with the icon of its kind (error, warning, information, question for a
 // confirmation) and the buttons asked for, in Portuguese ("Sim", "Não", "OK", "Cancelar", ...). The first
 // offered of Yes, OK, Retry and All is the default; Escape answers No, else Cancel, else Abort, else the
-// only button. A dialog asking for no button offers OK.
+// only button. A dialog asking for no button offers OK. A message ends the wait animation, which would
+// otherwise cover it.
 class QtMessageDialogs final : public MessageDialogs {
 public:
     using MessageDialogs::show;

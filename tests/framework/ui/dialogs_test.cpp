@@ -42,8 +42,12 @@ TEST_P(MessageBoxes, ShowTheKindAndAnswerTheButtonPressed) {
     QString text;
     QStringList texts;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    // A message that comes while the form waits: the animation must not cover it.
+    ActiveShowAvi(nullptr, 0);
+    bool animationOverTheBox = true;
     whenModal([&](QWidget &window) {
         auto &box = dynamic_cast<QMessageBox &>(window);
+        animationOverTheBox = ShowAviActive();
         title = box.windowTitle();
         text = box.text();
         icon = box.icon();
@@ -60,6 +64,7 @@ TEST_P(MessageBoxes, ShowTheKindAndAnswerTheButtonPressed) {
     });
     EXPECT_EQ(dialogs.show(c.kind, QStringLiteral("Confirma a exclusão?"), c.buttons, QStringLiteral("Excl")),
               c.answer);
+    EXPECT_FALSE(animationOverTheBox);
     EXPECT_EQ(title, QStringLiteral("Conta Corrente"));
     EXPECT_EQ(text, QStringLiteral("Confirma a exclusão?"));
     EXPECT_EQ(icon, c.icon);
