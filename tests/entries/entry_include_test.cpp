@@ -123,6 +123,9 @@ TEST_F(Including, ACreditOrADebitIsWrittenAndTheFormGoesBackToTheRefreshedList) 
         EXPECT_EQ(env.dialogs.errors(), QStringList());
         EXPECT_EQ(movements(), before + 1);
         EXPECT_EQ(list().RecordCount(), listed + 1) << "the list shows the new entry";
+        EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(),
+                  stored(QStringLiteral("SELECT MAX(NRMOVBANC) FROM MOVBANCARIO WHERE CDREDUCONT = '050'")))
+            << "and stands on it";
         EXPECT_EQ(control<TNumberEdit>("nedSaldo")->Text(), c.balance);
         EXPECT_EQ(stored(QStringLiteral("SELECT %1 FROM %2 WHERE CDREDUCONT = '050' ORDER BY NRMOVBANC DESC")
                              .arg(QString::fromLatin1(c.typeColumn), QString::fromLatin1(c.table))),
