@@ -276,10 +276,7 @@ void TfrmLancCCorr::IncluiLancamento(const EntryKind &kind) {
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     // The operator lands on what was just written (the refresh that follows keeps the current row), not on
     // the first row of a list that may hold thousands.
-    bco::ClientDataSet &list = records.cdsLancamentos;
-    if (list.Active())
-        list.Locate(QStringLiteral("CDEMPRESA; NRMOVBANC"), bco::VariantList{entry.company, entry.movement},
-                    bco::LocateOption::CaseInsensitive);
+    LocateMovement(entry.company, entry.movement);
 }
 
 // The end of every confirm that did not fail: the form is back on the list page with its fields closed.

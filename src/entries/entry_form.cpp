@@ -586,14 +586,20 @@ void TfrmLancCCorr::sbtCancelarClick() {
 void TfrmLancCCorr::sbtVerificarClick() {
     TfrmPadrao::sbtVerificarClick();
     bco::ClientDataSet &list = records.cdsLancamentos;
-    const bco::Variant key = bco::VariantList{list.FieldByName(u"CDEMPRESA").AsString(),
-                                              list.FieldByName(u"NRMOVBANC").AsString()};
+    const QString company = list.FieldByName(u"CDEMPRESA").AsString();
+    const QString movement = list.FieldByName(u"NRMOVBANC").AsString();
     {
         bco::ClientDataSet::DisabledControls suspended(list);
         CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     }
+    LocateMovement(company, movement);
+}
+
+void TfrmLancCCorr::LocateMovement(const QString &company, const QString &movement) {
+    bco::ClientDataSet &list = records.cdsLancamentos;
     if (list.Active())
-        list.Locate(QStringLiteral("CDEMPRESA; NRMOVBANC"), key, bco::LocateOption::CaseInsensitive);
+        list.Locate(QStringLiteral("CDEMPRESA; NRMOVBANC"), bco::VariantList{company, movement},
+                    bco::LocateOption::CaseInsensitive);
 }
 
 void TfrmLancCCorr::sbtProcurarClick() {

@@ -108,6 +108,8 @@ private:
     // Loads the list through the filter dialog: "ESCONDE_FILTRO" reruns its last criteria unseen,
     // "BOTAO_FILTRO" shows it.
     void CarregaLista(const QString &operation);
+    // Moves the list to the movement of that company, when it holds it; else leaves it where it is.
+    void LocateMovement(const QString &company, const QString &movement);
     void dtsLancamentosDataChange();
     void dtsLancamentosStateChange();
     void cbbTipoEnter();
