@@ -105,17 +105,17 @@ void TfrmLancCCorr::RefuseOwned(const char *key, const char *linkCode) {
     throw Consiste::EAbort();
 }
 
+// The entry's own customer or supplier, as listed: never the look-ups, which another action (an include, a
+// look-up window) may have filled with someone else.
 QString TfrmLancCCorr::Retorna_Clie_Forn(const QString &kind) {
-    const PartyControls party = PartyOf(kind == u"CLI" ? Party::Customer : Party::Supplier);
-    if (party.taxNumber->IsEmpty() || !party.lookup->Active() || party.lookup->IsEmpty())
-        return QString();
-    return party.lookup->FieldByName(kind == u"CLI" ? u"CDCLIENTE" : u"CDFORNECED").AsString();
+    return ListValue(kind == u"CLI" ? u"CDCLIENTE" : u"CDFORNECED");
 }
 
 // ---- change ----
 
 void TfrmLancCCorr::sbtAlterarClick() {
     TfrmPadrao::sbtAlterarClick();
+    const ChosenEntry chosen = CurrentEntry();
     const QString account = ui->medCdRedu->Text();
     records.cdsVeriDevolu.SetData(Consiste::CheckResultServ(
         netLancContCorr.Call(
@@ -126,12 +126,10 @@ void TfrmLancCCorr::sbtAlterarClick() {
     if (!records.cdsVeriDevolu.IsEmpty())
         RefuseOwned("Devo_NAlter", "DEVOLUCAO");
     sbtVerificarClick();
+    FindChosenAgain(chosen);
     if (mode_ != Mode::Including)
         Verifica_Conciliacao(Operation::Change);
     records.cdsVeri_Bol.EmptyDataSet();
-    // The list reloaded empty: there is nothing to change.
-    if (!mnuAlterar->isEnabled())
-        return;
     if (ListValue(u"DEBCRED") == u"C") {
         records.cdsVeri_Bol.SetData(
             Consiste::CheckResultServ(netLancContCorr.Call(QStringLiteral("getVeri_Bol"),
@@ -155,14 +153,19 @@ void TfrmLancCCorr::sbtAlterarClick() {
     CheckPageItems();
     Consiste::SetChildEnabled(ui->panFiltro, false);
     insertPending_ = false;
+    changing_ = CurrentEntry();
 }
 
 // AlteraCredito and AlteraDebito: the two differ by their call's arguments and by what follows accounting
 // errors.
+// A change writes only what the operator changed (the description; a cheque's number is recorded by its own
+// call): the branches, the cost centre, the party and the cheque go as the entry holds them, from its row of
+// the list, never from the processing branch's or the company's defaults or from look-ups another action
+// filled.
 void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind) {
     const ChangeCall &call = changeCall(kind);
-    entryBranch_ = (ui->medFilial->IsEmpty() ? Ondrima::FiliProc() : ui->medFilial->Text())
-                       .left(WorkingWidth::EntryBranch);
+    entryBranch_ = ListValue(u"CDFILIAL").left(WorkingWidth::EntryBranch);
+    entryCostCentre_ = ListValue(u"CDCENTCUST").left(WorkingWidth::EntryCostCentre);
     QApplication::processEvents();
     const bco::LocalQuery &types = kind.isCredit() ? records.qryLancCred : records.qryLancDeb;
     const auto value = [&](ChangeArg arg) -> bco::Variant {
@@ -188,7 +191,7 @@ void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind) {
         case ChangeArg::Company:
             return AccountCompany();
         case ChangeArg::TypedBranch:
-            return ui->medFilial->Text();
+            return ListValue(u"CDFILILANCA");
         case ChangeArg::AccountKind:
             return accountKind_;
         case ChangeArg::TypeClass:
@@ -226,6 +229,10 @@ void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind) {
     bco::VariantList args;
     for (const ChangeArg arg : call.args)
         args.push_back(value(arg));
+    // What the operator saw: the server refuses the change when the entry was written since.
+    const QString version = ListValue(u"NRVERSAO");
+    if (!version.isEmpty())
+        args.push_back(version);
 
     bco::ActiveShowAvi(this, WorkAnimation);
     try {
@@ -261,7 +268,9 @@ void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind) {
 // ---- deletion ----
 
 void TfrmLancCCorr::sbtExcluirClick() {
+    const ChosenEntry chosen = CurrentEntry();
     VerifyKeepingCurrentList();
+    FindChosenAgain(chosen);
     if (mode_ == Mode::Changing)
         SetMode(Mode::Browsing);
     Verifica_Conciliacao(Operation::Deletion);
@@ -281,12 +290,19 @@ void TfrmLancCCorr::sbtExcluirClick() {
         RefuseOwned("ExcLancComp", "COMPENSACAO");
     TfrmPadrao::sbtExcluirClick();
     Verifica_Acesso_Sistema(ui->depDataMov->GetDate());
-    if (!ConfirmaExclusao())
+    if (!ConfirmaExclusao(DescribeEntry(CurrentEntry())))
         return;
     repaint();
     const QString cheque = ListValue(u"NRCHEQUE");
-    if (cheque.isEmpty() || !Lib00901::CriaSituacaoCheque(QString(), QString(), account, cheque))
-        DeletaLanc();
+    if (cheque.isEmpty() || !Lib00901::CriaSituacaoCheque(QString(), QString(), account, cheque)) {
+        const ChosenEntry confirmed = CurrentEntry();
+        try {
+            DeletaLanc();
+        } catch (...) {
+            ReloadAfterRefusal(confirmed);
+            throw;
+        }
+    }
     HabilitaPagina(true);
     Vd_CdRedu(false);
     SetActivePage(tshFolhaDados);
@@ -324,6 +340,10 @@ void TfrmLancCCorr::DeletaLanc() {
                           filter.typeList,
                           filter.allTypes,
                           ListValue(u"NRLANCCONT")};
+    // What the operator saw: the server refuses the deletion when the entry was written since.
+    const QString listedVersion = ListValue(u"NRVERSAO");
+    if (!listedVersion.isEmpty())
+        args.push_back(listedVersion);
     const bco::RemoteResult result = netLancContCorr.Call(QStringLiteral("GetDeletaLanc"), args);
     if (!result.ok())
         Consiste::MensErro(result.errorMessage(), true);

@@ -2,6 +2,8 @@
 // screen gave it a cheque number.
 #include "entries/entry_form.h"
 
+#include <algorithm>
+
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
 #include "framework/ui/focus_tracker.h"
@@ -35,19 +37,35 @@ void TfrmLancCCorr::sbtEmitirChequeClick() {
                 Refuse("Oper_blo");
         }
         Verifica_Acesso_Sistema(ui->depDataMov->GetDate());
-        Lib00900::CriaEmiteCheque(ui->edtCdBanco->text(),
-                                  records.qryConta.FieldByName(u"CDBANCCNAB").AsString(), account,
-                                  AccountCompany(), ListValue(u"NUMERO"), ui->depDataMov->GetDate(),
-                                  ui->nedLancamento->Value(), ListValue(u"NRCHEQUE"), FromEntry);
+        // The cheque is for the debit as the operator sees it: one that someone else deleted or changed since
+        // the list was loaded is named, and no cheque is made for it.
+        const ChosenEntry chosen = CurrentEntry();
+        VerifyKeepingCurrentList();
+        FindChosenAgain(chosen);
+        Lib00900::CriaEmiteCheque(
+            ui->edtCdBanco->text(), records.qryConta.FieldByName(u"CDBANCCNAB").AsString(), account,
+            AccountCompany(), ListValue(u"NUMERO"), ui->depDataMov->GetDate(), ui->nedLancamento->Value(),
+            ListValue(u"NRCHEQUE"), FromEntry, ListValue(u"NRVERSAO"));
         // Credits and debits are numbered apart: the kind and the number find the entry again.
         const bco::Variant entry = bco::VariantList{ListValue(u"DEBCRED"), ListValue(u"NUMERO")};
         const QString cheque = ListValue(u"NRCHEQUE");
-        const auto backToEntry = [this, &entry] {
-            return records.cdsLancamentos.Locate(QStringLiteral("DEBCRED;NUMERO"), entry);
+        bco::ClientDataSet &list = records.cdsLancamentos;
+        const auto backToEntry = [&list, &entry, &chosen] {
+            if (list.Locate(QStringLiteral("DEBCRED;NUMERO"), entry))
+                return true;
+            if (list.Active() && !list.IsEmpty())
+                list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
+            return false;
         };
         CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
         if (backToEntry() && !filling_ && ListValue(u"NRCHEQUE") != cheque) {
-            Atu_Cheque();
+            const ChosenEntry withCheque = CurrentEntry();
+            try {
+                Atu_Cheque();
+            } catch (...) {
+                ReloadAfterRefusal(withCheque);
+                throw;
+            }
             backToEntry();
         }
         repaint();
@@ -72,7 +90,7 @@ void TfrmLancCCorr::Atu_Cheque() {
         else
             PointTypeLookUp();
         if (ConfirmaDuplicidade(ListValue(u"NRMOVBANC"))) {
-            CentroCustoLancamento();
+            // The debit keeps its own cost centre: AlteraLancamento sends the list's.
             typeAccount_ = ListValue(u"CDCONTCTBL").left(WorkingWidth::TypeAccount);
             typeClass_ = ListValue(u"CDCLASSFINA").left(WorkingWidth::TypeClass);
             typeHistory_ = ListValue(u"CDHISTPADR").left(WorkingWidth::TypeHistory);

@@ -2,6 +2,8 @@
 // period, then the insertion of the new entry and the refresh of the balance and the list.
 #include "entries/entry_form.h"
 
+#include <cmath>
+
 #include <QApplication>
 #include <QLocale>
 
@@ -90,25 +92,31 @@ void TfrmLancCCorr::sbtConfirmarClick() {
         if (insertPending_)
             OfereceEmAberto();
 
-        if (!ConfirmaDuplicidade()) {
+        // A change finds its own entry, which it is about to rewrite: only another one is a duplicate.
+        if (!ConfirmaDuplicidade(insertPending_ ? QString() : ListValue(u"NRMOVBANC"))) {
             EndConfirm();
             return;
         }
-        CentroCustoLancamento();
+        // A change keeps the entry's own cost centre (AlteraLancamento sends it from the list).
+        if (insertPending_)
+            CentroCustoLancamento();
         if (!Vd_PeriodoContabil(ui->edtCdEmpresa->text(), ui->depDataMov->GetDate()))
             Refuse("Lanc_ForaPeri");
         const EntryKind &kind = KindOfIndex(ui->cbbTipo->currentIndex());
         if (insertPending_) {
             IncluiLancamento(kind);
-        } else if (!kind.isCredit()) {
-            AlteraLancamento(kind);
         } else {
             // A credit paid by a cheque: the cheque's screen may stop the change.
             const QString cheque = ListValue(u"NRCHEQUE");
-            if (!cheque.isEmpty() &&
+            if (kind.isCredit() && !cheque.isEmpty() &&
                 Lib00901::CriaSituacaoCheque(QString(), QString(), ui->medCdRedu->Text(), cheque))
                 throw Consiste::EAbort();
-            AlteraLancamento(kind);
+            try {
+                AlteraLancamento(kind);
+            } catch (...) {
+                ReloadAfterRefusal(changing_);
+                throw;
+            }
         }
 
         SaldoDia();
@@ -132,7 +140,8 @@ bool TfrmLancCCorr::ConfirmaDuplicidade(const QString &ownMovement) {
     records.cdsPesqMovBanc.SetData(Consiste::CheckResultServ(
         netLancContCorr.Call(QStringLiteral("getPesqMovBanc"),
                              bco::VariantList{ui->medCdRedu->Text(), ui->depDataMov->GetDate(),
-                                              ui->medNrDocBanc->Text(), ui->nedLancamento->Value(), history}),
+                                              ui->medNrDocBanc->Text(), std::abs(ui->nedLancamento->Value()),
+                                              history}),
         true, 0));
     // An entry sent again (its cheque) finds itself: only another movement makes it a duplicate.
     bco::ClientDataSet &found = records.cdsPesqMovBanc;

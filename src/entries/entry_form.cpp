@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMdiSubWindow>
+#include <QScopedValueRollback>
 
 #include "filter/filter_form.h"
 #include "import/import_form.h"
@@ -82,6 +83,10 @@ const char *const messages[] = {
     "movimentos bancários.\n",
     "DEL_IMPRESSORA|Impressora foi desinstalada, o sistema será fechado para aplicação das alterações.",
     "SIS_FIN|Sistema Finalizado.",
+    "Lanc_NaoEncontrado|O lançamento escolhido não está mais na lista: foi excluído ou alterado por outro "
+    "operador. Nada foi feito.",
+    "Lanc_Alterado|O lançamento escolhido foi alterado por outro operador. Confira-o na lista atualizada e "
+    "repita a operação.",
 };
 
 // The wait animation of the day's balance.
@@ -315,6 +320,11 @@ void TfrmLancCCorr::panFiltroEnter() {
 }
 
 void TfrmLancCCorr::panFiltroExit() {
+    // The focus came into the bar from another window (a dialog that closed) without entering it, and leaves
+    // it for a command: the list of this account is open, and loading it again would end what the command
+    // starts.
+    if (records.cdsLancamentos.Active() && listedAccount_ == ui->medCdRedu->Text())
+        return;
     Vd_CdRedu(true);
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     HabilitaPagina(true);
@@ -378,6 +388,7 @@ void TfrmLancCCorr::CarregaLista(const QString &operation) {
     const int changesBefore = listStateChanges_;
     Cli_bco11102::CriaFiltroLancCont(Cli_bco11102::frmFiltroLancCont, &dtsLancamentos, operation,
                                      ui->medCdRedu->Text());
+    listedAccount_ = records.cdsLancamentos.Active() ? ui->medCdRedu->Text() : QString();
     // Loading an open list keeps it open, so the data set announces no change of state; the form reacts as
     // to a list closed and opened again. While its display is suspended it waits, as the data set does.
     if (listStateChanges_ == changesBefore && !records.cdsLancamentos.ControlsDisabled())
@@ -392,6 +403,9 @@ void TfrmLancCCorr::sbtFiltroClick() {
 void TfrmLancCCorr::dtsLancamentosStateChange() {
     ++listStateChanges_;
     bco::ClientDataSet &list = records.cdsLancamentos;
+    // A command that is starting an include keeps it, whatever reload its first move caused.
+    if (commandStarting_)
+        return;
     if (list.IsEmpty())
         SetActivePage(tshFolhaDados);
     SetMode(Mode::Browsing);
@@ -533,7 +547,10 @@ void TfrmLancCCorr::sbtIncluirClick() {
     typeAccount_.clear();
     typeCommercialKind_.clear();
     typeAccountingFlag_.clear();
-    ui->depDataMov->setFocus();
+    {
+        const QScopedValueRollback starting(commandStarting_, true);
+        ui->depDataMov->setFocus();
+    }
     insertPending_ = true;
     boValidaIdComp = true;
     // A new entry never carries advances or returns chosen for an earlier one.
@@ -595,11 +612,11 @@ void TfrmLancCCorr::sbtVerificarClick() {
     LocateMovement(company, movement);
 }
 
-void TfrmLancCCorr::LocateMovement(const QString &company, const QString &movement) {
+bool TfrmLancCCorr::LocateMovement(const QString &company, const QString &movement) {
     bco::ClientDataSet &list = records.cdsLancamentos;
-    if (list.Active())
-        list.Locate(QStringLiteral("CDEMPRESA; NRMOVBANC"), bco::VariantList{company, movement},
-                    bco::LocateOption::CaseInsensitive);
+    return list.Active() &&
+           list.Locate(QStringLiteral("CDEMPRESA; NRMOVBANC"), bco::VariantList{company, movement},
+                       bco::LocateOption::CaseInsensitive);
 }
 
 void TfrmLancCCorr::sbtProcurarClick() {

@@ -108,8 +108,9 @@ private:
     // Loads the list through the filter dialog: "ESCONDE_FILTRO" reruns its last criteria unseen,
     // "BOTAO_FILTRO" shows it.
     void CarregaLista(const QString &operation);
-    // Moves the list to the movement of that company, when it holds it; else leaves it where it is.
-    void LocateMovement(const QString &company, const QString &movement);
+    // Moves the list to the movement of that company and answers true when it holds it; else leaves it where
+    // it is and answers false.
+    bool LocateMovement(const QString &company, const QString &movement);
     void dtsLancamentosDataChange();
     void dtsLancamentosStateChange();
     void cbbTipoEnter();
@@ -158,6 +159,31 @@ private:
     void Verifica_Acesso_Sistema(QDate date);
     bool Vd_PeriodoContabil(const QString &company, QDate date);
     void CentCustFil(const QString &costCentre, bool all);
+
+    // ---- the entry an action works on (entry_chosen.cpp) ----
+    // The entry of the list the operator chose for a change, a deletion or a cheque: its keys find it again
+    // after the list is reloaded, its version tells whether anyone wrote it since it was listed (the server
+    // refuses a write that carries an older one), and the rest names it to the operator.
+    struct ChosenEntry {
+        QString company, movement, kind, number, version;
+        QDate date;
+        double value = 0.0; // as listed: a debit's is negative
+        QString description, document;
+        int row = 0; // its place in the list, where the form stands when it is gone
+    };
+    ChosenEntry CurrentEntry() const;
+    // One line for the operator: kind, date, document, value and description.
+    static QString DescribeEntry(const ChosenEntry &entry);
+    // After a reload: stands on the chosen entry, or refuses naming it when the list no longer holds it or
+    // holds it changed by someone else. Nothing else is asked or sent for an entry the operator did not
+    // choose.
+    void FindChosenAgain(const ChosenEntry &chosen);
+    // After the server refused a write on the chosen entry: when someone else wrote to the account since the
+    // list was loaded, loads it again, ends a change and stands where the operator was; answers whether it
+    // did. A refusal that nothing written by others explains leaves the form as it is.
+    bool ReloadAfterRefusal(const ChosenEntry &chosen);
+    // Leaves an include or a change for browsing the list, as a cancel does, without asking.
+    void BackToBrowsing();
 
     // ---- changing and deleting (entry_change.cpp) ----
     enum class Operation { Change, Deletion };
@@ -218,6 +244,13 @@ private:
     bool insertPending_ = false;
     // Counts the list's state changes, so that a reload that kept the list open can be told apart.
     int listStateChanges_ = 0;
+    // The account the open list was loaded for: leaving the account bar with the same account loads nothing.
+    QString listedAccount_;
+    // Set while a command moves the focus to start an include: the list's state change, which an exit
+    // handler on the way may cause, does not end it.
+    bool commandStarting_ = false;
+    // The entry being changed, as it was when the change started.
+    ChosenEntry changing_;
 };
 
 // The caret's position in the plain digits of a tax number shown through its mask: `position` counted in the

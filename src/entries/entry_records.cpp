@@ -98,6 +98,8 @@ void EntryRecords::declareEntryList() {
         hidden(text("NRLANCCONT", 12)),
         hidden(text("NRMOVBANCORIG", 10)),
         hidden(text("CDCENTCUST", 4)),
+        // The entry's version as it was listed: the server refuses a write that carries an older one.
+        hidden(text("NRVERSAO", 20)),
     });
 }
 

@@ -31,6 +31,12 @@ bool EntryListLoader::isCurrent(const bco::ClientDataSet &list, const bco::Varia
            loaded_->generation == list.ContentGeneration();
 }
 
+bool EntryListLoader::isStillCurrent(const bco::ClientDataSet &list) {
+    if (!loaded_ || loaded_->list != &list || loaded_->sent.empty())
+        return false;
+    return isCurrent(list, loaded_->sent, versionOf(loaded_->sent.front()));
+}
+
 bool EntryListLoader::load(bco::ClientDataSet &list, bco::VariantList &criteria) {
     const qint64 version = criteria.empty() ? -1 : versionOf(criteria.front());
     if (reusing_ && isCurrent(list, criteria, version)) {

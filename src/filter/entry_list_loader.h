@@ -42,6 +42,11 @@ public:
         bool reusing_;
     };
 
+    // Whether `list` as this loader loaded it still holds what the server would answer: nothing was written
+    // to its account since (one call, for the version). False for a list it did not load, or when the server
+    // answers no version.
+    bool isStillCurrent(const bco::ClientDataSet &list);
+
     // Applies the write of the form's own call to `list` through `edit` (a deletion deletes the row).
     // `before` and `after` are the account's versions around that call, as it answered them: when the list
     // was current at `before`, nothing else was written in between, and the list as edited is current at

@@ -332,10 +332,11 @@ void ChequeEmissionDialog::record() {
         return;
     NetConnection server;
     Ondrima::PrepareConnection(server);
-    const RemoteResult answer =
-        server.Call(QStringLiteral("SetEmiteCheque"),
-                    VariantList{request_.account, request_.debit, number_->text().trimmed(), request_.date,
-                                request_.value, payee_->text().trimmed()});
+    VariantList args{request_.account, request_.debit, number_->text().trimmed(),
+                     request_.date,    request_.value, payee_->text().trimmed()};
+    if (!request_.entryVersion.isEmpty())
+        args.push_back(request_.entryVersion);
+    const RemoteResult answer = server.Call(QStringLiteral("SetEmiteCheque"), args);
     if (!answer.ok())
         fail(answer.errorMessage());
     number_->setText(answer.payload().toText());

@@ -36,6 +36,21 @@ inline const seed::Account listed{.code = QStringLiteral("050"),
 inline const seed::Account unlisted{.code = QStringLiteral("051"),
                                     .description = QStringLiteral("Conta vazia")};
 
+// What the operator types on the form page while including, field by field; an empty description is
+// filled with the type's name. Every field is left for the next, so that its exit runs as on the desktop.
+struct Typed {
+    QString date = QStringLiteral("15032024");
+    bool debit = false;
+    QString type = QStringLiteral("1");
+    QString description{};
+    double value = 150.25;
+    QString branch = QStringLiteral("0101");
+    QString costCentre = QStringLiteral("0001");
+    QString document{};
+    QString customer{};
+    QString supplier{};
+};
+
 // The entry form opened as the host opens it, against the real server, with the focus in its account bar.
 class EntryForm : public ::testing::Test {
 protected:
@@ -103,6 +118,34 @@ protected:
             if (control<QToolButton>(name)->isEnabled())
                 on << QString::fromLatin1(name).mid(3);
         return on.join(u' ');
+    }
+
+    void typeInto(const char *name, const QString &text) {
+        auto *edit = control<EditControl>(name);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+
+    void fill(const Typed &typed) {
+        typeInto("depDataMov", typed.date);
+        cbbTipo()->setFocus();
+        QTest::keyClick(cbbTipo(), typed.debit ? Qt::Key_Down : Qt::Key_Up);
+        typeInto("medTpLanc", typed.type);
+        auto *description = control<QLineEdit>("edtDsLancamento");
+        description->setFocus();
+        description->setText(typed.description);
+        control<TNumberEdit>("nedLancamento")->setFocus();
+        control<TNumberEdit>("nedLancamento")->SetValue(typed.value);
+        typeInto("medFilial", typed.branch);
+        typeInto("medCentCust", typed.costCentre);
+        typeInto("medNrDocBanc", typed.document);
+        if (!typed.customer.isEmpty())
+            typeInto("medInsClie", typed.customer);
+        if (!typed.supplier.isEmpty())
+            typeInto("medInsForn", typed.supplier);
+        description->setFocus();
     }
 
     FormTestEnvironment env;

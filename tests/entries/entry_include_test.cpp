@@ -11,21 +11,6 @@ using namespace bco::testing;
 
 namespace {
 
-// What the operator types on the form page while including, field by field; an empty description is
-// filled with the type's name. Every field is left for the next, so that its exit runs as on the desktop.
-struct Typed {
-    QString date = QStringLiteral("15032024");
-    bool debit = false;
-    QString type = QStringLiteral("1");
-    QString description{};
-    double value = 150.25;
-    QString branch = QStringLiteral("0101");
-    QString costCentre = QStringLiteral("0001");
-    QString document{};
-    QString customer{};
-    QString supplier{};
-};
-
 // A screen of another module the form opened, with what it was handed.
 struct OpenedScreen {
     QString code;
@@ -42,34 +27,6 @@ protected:
         };
         chooseAccount(listed.code);
         control<QToolButton>("sbtIncluir")->click();
-    }
-
-    void typeInto(const char *name, const QString &text) {
-        auto *edit = control<EditControl>(name);
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
-    }
-
-    void fill(const Typed &typed) {
-        typeInto("depDataMov", typed.date);
-        cbbTipo()->setFocus();
-        QTest::keyClick(cbbTipo(), typed.debit ? Qt::Key_Down : Qt::Key_Up);
-        typeInto("medTpLanc", typed.type);
-        auto *description = control<QLineEdit>("edtDsLancamento");
-        description->setFocus();
-        description->setText(typed.description);
-        control<TNumberEdit>("nedLancamento")->setFocus();
-        control<TNumberEdit>("nedLancamento")->SetValue(typed.value);
-        typeInto("medFilial", typed.branch);
-        typeInto("medCentCust", typed.costCentre);
-        typeInto("medNrDocBanc", typed.document);
-        if (!typed.customer.isEmpty())
-            typeInto("medInsClie", typed.customer);
-        if (!typed.supplier.isEmpty())
-            typeInto("medInsForn", typed.supplier);
-        description->setFocus();
     }
 
     void confirm() { control<QToolButton>("sbtConfirmar")->click(); }

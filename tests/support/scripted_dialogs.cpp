@@ -51,7 +51,12 @@ ScriptedDialogs::~ScriptedDialogs() {
 }
 
 ScriptedDialogs &ScriptedDialogs::answer(const QString &keyOrText, MsgButton button) {
-    script_.push_back({keyOrText, button});
+    return answer(keyOrText, button, nullptr);
+}
+
+ScriptedDialogs &ScriptedDialogs::answer(const QString &keyOrText, MsgButton button,
+                                         std::function<void()> meanwhile) {
+    script_.push_back({keyOrText, button, std::move(meanwhile)});
     return *this;
 }
 
@@ -73,7 +78,10 @@ MsgButton ScriptedDialogs::show(MsgKind kind, const QString &text, MsgButtons bu
             script_.erase(match);
         } else {
             chosen = match->answer;
+            const std::function<void()> meanwhile = std::move(match->meanwhile);
             script_.erase(match);
+            if (meanwhile)
+                meanwhile();
         }
     }
     shown_.push_back({kind, text, key, buttons, chosen, details});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <QString>
@@ -35,6 +36,9 @@ public:
     ScriptedDialogs &operator=(const ScriptedDialogs &) = delete;
 
     ScriptedDialogs &answer(const QString &keyOrText, MsgButton button);
+    // The same, running `meanwhile` while the question is on the screen, before it is answered: what someone
+    // else does between the question and the operator's answer.
+    ScriptedDialogs &answer(const QString &keyOrText, MsgButton button, std::function<void()> meanwhile);
 
     using MessageDialogs::show;
     MsgButton show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &key,
@@ -52,6 +56,7 @@ private:
     struct Scripted {
         QString keyOrText;
         MsgButton answer;
+        std::function<void()> meanwhile;
     };
 
     std::vector<Scripted> script_;

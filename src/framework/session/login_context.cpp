@@ -123,12 +123,13 @@ bool boErroCriatela = false;
 
 void CriaEmiteCheque(const QString &bank, const QString &interbankBank, const QString &account,
                      const QString &company, const QString &debit, QDate date, double value,
-                     const QString &cheque, const QString &origin) {
+                     const QString &cheque, const QString &origin, const QString &entryVersion) {
     boErroCriatela = false;
     const bco::LoginContext &context = bco::Session::current();
     if (!context.emitCheque)
         throw std::runtime_error("A tela de emissão de cheques não está disponível neste sistema.");
-    context.emitCheque({bank, interbankBank, account, company, debit, date, value, cheque, origin});
+    context.emitCheque(
+        {bank, interbankBank, account, company, debit, date, value, cheque, origin, entryVersion});
 }
 
 } // namespace Lib00900

@@ -35,6 +35,9 @@ struct ChequeRequest {
     double value = 0.0;
     QString cheque;
     QString origin;
+    // The debit's version as the form listed it: recording the cheque is refused when someone wrote the
+    // debit since. Empty: not checked.
+    QString entryVersion{};
 };
 // Prints the cheque of a debit (recording its number on the debit through the server); throws what went
 // wrong, having set Lib00900::boErroCriatela when the printer it was given is gone.
@@ -136,7 +139,7 @@ extern bool boErroCriatela;
 // screen could not do (std::runtime_error, which the event guard shows, when the host has none).
 void CriaEmiteCheque(const QString &bank, const QString &interbankBank, const QString &account,
                      const QString &company, const QString &debit, QDate date, double value,
-                     const QString &cheque, const QString &origin);
+                     const QString &cheque, const QString &origin, const QString &entryVersion = QString());
 
 } // namespace Lib00900
 

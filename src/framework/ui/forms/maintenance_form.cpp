@@ -138,9 +138,9 @@ bool TfrmPadrao::ConfirmaCancelamento() const {
                              MsgButtons(MsgButton::Yes) | MsgButton::No) == MsgButton::Yes;
 }
 
-bool TfrmPadrao::ConfirmaExclusao() const {
+bool TfrmPadrao::ConfirmaExclusao(const QString &details) const {
     return msgPadrao.ShowMsg(QStringLiteral("Excl"), MsgKind::Confirmation,
-                             MsgButtons(MsgButton::Yes) | MsgButton::No) == MsgButton::Yes;
+                             MsgButtons(MsgButton::Yes) | MsgButton::No, 0, details) == MsgButton::Yes;
 }
 
 ClientDataSet *TfrmPadrao::navigatedDataSet() const {

@@ -92,9 +92,10 @@ public:
     virtual void mnuProximoClick();
     virtual void mnuUltimoClick();
 
-    // The cancel and delete questions of the base form's catalogue; true when the operator answered Yes.
+    // The cancel and delete questions of the base form's catalogue; true when the operator answered Yes. The
+    // delete question shows `details` below its text: what is about to be deleted.
     bool ConfirmaCancelamento() const;
-    bool ConfirmaExclusao() const;
+    bool ConfirmaExclusao(const QString &details = QString()) const;
 
     QWidget *ActivePage() const { return pgcPadrao->currentWidget(); }
     void SetActivePage(QWidget *page);

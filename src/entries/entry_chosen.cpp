@@ -1,0 +1,84 @@
+// The entry an action works on: found again after every reload of the list, or named to the operator when
+// it is gone or someone else changed it, so that no action ever falls on an entry the operator did not
+// choose.
+#include "entries/entry_form.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QLocale>
+
+#include "filter/filter_form.h"
+#include "framework/checks/consiste.h"
+#include "framework/ui/child_enabled.h"
+
+#include "ui_entry_form.h"
+
+namespace Cli_bco11100 {
+
+TfrmLancCCorr::ChosenEntry TfrmLancCCorr::CurrentEntry() const {
+    const bco::ClientDataSet &list = records.cdsLancamentos;
+    ChosenEntry entry;
+    if (!list.Active() || list.IsEmpty())
+        return entry;
+    entry.company = ListValue(u"CDEMPRESA");
+    entry.movement = ListValue(u"NRMOVBANC");
+    entry.kind = ListValue(u"DEBCRED");
+    entry.number = ListValue(u"NUMERO");
+    entry.version = ListValue(u"NRVERSAO");
+    entry.date = list.FieldByName(u"DTMOVICRED").AsDateTime();
+    entry.value = list.FieldByName(u"VRMOVICRED").AsFloat();
+    entry.description = ListValue(u"DSMOVICRED");
+    entry.document = ListValue(u"NRDOCMBANC");
+    entry.row = list.RecNo();
+    return entry;
+}
+
+QString TfrmLancCCorr::DescribeEntry(const ChosenEntry &entry) {
+    const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+    return QStringLiteral("%1 de %2%3: %4 %5")
+        .arg(entry.kind == u"C" ? QStringLiteral("Crédito") : QStringLiteral("Débito"),
+             entry.date.toString(u"dd/MM/yyyy"),
+             entry.document.trimmed().isEmpty() ? QString()
+                                                : QStringLiteral(", documento ") + entry.document.trimmed(),
+             brazil.toString(std::abs(entry.value), 'f', 2), entry.description.trimmed());
+}
+
+void TfrmLancCCorr::FindChosenAgain(const ChosenEntry &chosen) {
+    bco::ClientDataSet &list = records.cdsLancamentos;
+    if (chosen.movement.isEmpty() || !LocateMovement(chosen.company, chosen.movement)) {
+        if (list.Active() && !list.IsEmpty())
+            list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
+        Consiste::MensErro(Msg("Lanc_NaoEncontrado"), true, DescribeEntry(chosen));
+    }
+    if (ListValue(u"NRVERSAO") != chosen.version)
+        Consiste::MensErro(Msg("Lanc_Alterado"), true, DescribeEntry(chosen));
+}
+
+bool TfrmLancCCorr::ReloadAfterRefusal(const ChosenEntry &chosen) {
+    bco::ClientDataSet &list = records.cdsLancamentos;
+    const bool loaderKnows = !Cli_bco11102::frmFiltroLancCont.isNull();
+    if (loaderKnows && Cli_bco11102::frmFiltroLancCont->ListLoader().isStillCurrent(list))
+        return false;
+    if (Editing())
+        BackToBrowsing();
+    VerifyKeepingCurrentList();
+    if (!LocateMovement(chosen.company, chosen.movement) && list.Active() && !list.IsEmpty())
+        list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
+    return true;
+}
+
+void TfrmLancCCorr::BackToBrowsing() {
+    SetMode(Mode::Browsing);
+    insertPending_ = false;
+    HabilitaCampos(false);
+    Habilita(NoAccount());
+    HabilitaPagina(true);
+    Consiste::SetChildEnabled(ui->panFiltro, true);
+    SetActivePage(tshFolhaDados);
+    previousKindIndex_ = ui->cbbTipo->currentIndex();
+    RegraCheque();
+    CheckPageItems();
+}
+
+} // namespace Cli_bco11100

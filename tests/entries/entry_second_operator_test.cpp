@@ -1,0 +1,482 @@
+// What the entry form writes while another operator works on the same account through the server: between
+// the list the operator sees and what the operator does, the other one deletes, changes, or records a cheque,
+// and the database is read back field by field.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include "entry_form_fixture.h"
+#include "framework/checks/consiste.h"
+#include "framework/session/login_context.h"
+#include "support/qt_printers.h"
+#include "support/second_operator.h"
+
+using namespace bco;
+using namespace bco::testing;
+
+namespace {
+
+const QString notListed = QStringLiteral("O lançamento escolhido não está mais na lista: foi excluído ou "
+                                         "alterado por outro operador. Nada foi feito.");
+const QString changedMeanwhile = QStringLiteral("O lançamento escolhido foi alterado por outro operador. "
+                                                "Confira-o na lista atualizada e repita a operação.");
+
+class SecondOperatorAtWork : public EntryForm {
+protected:
+    explicit SecondOperatorAtWork(FormTestOptions options = {})
+        : EntryForm(std::move(options)) {}
+
+    void SetUp() override {
+        // The list covers the demo's whole history.
+        env.execute(QStringLiteral("UPDATE PARAMBCO SET QTDIAANTLANC = 200"));
+        // The demo's older entries are not closed to the operator.
+        env.execute(QStringLiteral("UPDATE PARAMGERAL SET IDBLOQDATA = 'N'"));
+        EntryForm::SetUp();
+        other = std::make_unique<SecondOperator>(env.server());
+        env.context().loadScreen = [](const QString &code, const Variant &parameters) {
+            ADD_FAILURE() << "the screen " << code.toStdString() << " opened: "
+                          << parameters.array().at(4).packet().value(0, u"CDERROTEMP").toText().toStdString();
+        };
+        env.context().chequeSituation = [](const QString &, const QString &, const QString &,
+                                           const QString &) {
+            return false;
+        };
+        // The host's cheque screen: records the cheque on the debit through the server, carrying what the
+        // form listed, then prints it.
+        env.context().emitCheque = [this](const ChequeRequest &request) {
+            chequeRequests.push_back(request);
+            if (beforeRecording)
+                beforeRecording();
+            NetConnection server;
+            Ondrima::PrepareConnection(server);
+            VariantList args{request.account, request.debit, QStringLiteral("000555"),
+                             request.date,    request.value, QStringLiteral("Favorecido")};
+            if (!request.entryVersion.isEmpty())
+                args.push_back(request.entryVersion);
+            const RemoteResult answer = server.Call(QStringLiteral("SetEmiteCheque"), args);
+            if (!answer.ok())
+                chequeRefusals << answer.errorMessage();
+        };
+    }
+
+    void click(const char *button) { control<QToolButton>(button)->click(); }
+
+    // Every row of a query, one line each ("COLUMN=value;..."), without the columns named in `ignored`.
+    QString rows(const QString &sql, const QStringList &ignored = {}) const {
+        QSqlQuery query(env.database());
+        if (!query.exec(sql))
+            ADD_FAILURE() << sql.toStdString();
+        QStringList lines;
+        while (query.next()) {
+            QStringList fields;
+            const QSqlRecord record = query.record();
+            for (int i = 0; i < record.count(); ++i) {
+                if (!ignored.contains(record.fieldName(i), Qt::CaseInsensitive))
+                    fields << record.fieldName(i).toUpper() + u'=' + query.value(i).toString();
+            }
+            lines << fields.join(u';');
+        }
+        return lines.join(u'\n');
+    }
+    QString value(const QString &sql) const { return env.value(sql).toString(); }
+
+    // Everything stored of an entry: its movement, its record, its cheques, its accounting lines and their
+    // apportionment, the advances and returns it settled.
+    QString storedEntry(const QString &account, const QString &movement,
+                        const QStringList &ignored = {}) const {
+        const QString key = QStringLiteral("CDREDUCONT = '%1' AND NRMOVBANC = '%2'").arg(account, movement);
+        const QString accounting =
+            QStringLiteral("(SELECT NRLANCCONT FROM MOVCREDBANC WHERE %1 UNION SELECT NRLANCCONT FROM "
+                           "MOVDEBIBANC WHERE %1)")
+                .arg(key);
+        QStringList parts;
+        parts << rows(QStringLiteral("SELECT * FROM MOVBANCARIO WHERE %1").arg(key), ignored)
+              << rows(QStringLiteral("SELECT * FROM MOVCREDBANC WHERE %1").arg(key), ignored)
+              << rows(QStringLiteral("SELECT * FROM MOVDEBIBANC WHERE %1").arg(key), ignored)
+              << rows(QStringLiteral(
+                          "SELECT C.* FROM CHEQUE C JOIN MOVDEBIBANC D ON D.CDREDUCONT = C.CDREDUCONT "
+                          "AND D.NRMOVIDEBI = C.NRMOVIDEBI WHERE D.%1 ORDER BY C.NRCHEQUE")
+                          .arg(key),
+                      ignored)
+              << rows(QStringLiteral("SELECT * FROM LANCCONTITEM WHERE NRLANCCONT IN %1 ORDER BY NRSEQCTB")
+                          .arg(accounting),
+                      ignored)
+              << rows(QStringLiteral(
+                          "SELECT * FROM RATEIOCTB WHERE NRLANCCONT IN %1 ORDER BY NRSEQCTB, NRSEQRAT")
+                          .arg(accounting),
+                      ignored);
+        for (const char *uses : {"ADIANTCLIUSO", "ADIANTFORUSO", "NFDEVCLIUSO", "NFDEVFORUSO"})
+            parts << rows(
+                QStringLiteral("SELECT * FROM %1 WHERE %2 ORDER BY 1, 2").arg(QLatin1String(uses), key),
+                ignored);
+        return parts.join(QStringLiteral("\n--\n"));
+    }
+    // Every movement, record and cheque of an account, with their accounting.
+    QString storedAccount(const QString &account) const {
+        QStringList entries;
+        QSqlQuery query(env.database());
+        query.exec(QStringLiteral("SELECT NRMOVBANC FROM MOVBANCARIO WHERE CDREDUCONT = '%1' ORDER BY 1")
+                       .arg(account));
+        while (query.next())
+            entries << storedEntry(account, query.value(0).toString());
+        return entries.join(QStringLiteral("\n==\n"));
+    }
+
+    // Puts the list on the entry of account 050 with that description and answers its movement.
+    QString standOn(const QString &description) {
+        if (text("medCdRedu") != listed.code)
+            chooseAccount(listed.code);
+        EXPECT_TRUE(list().Locate(QStringLiteral("DSMOVICRED"), description)) << description.toStdString();
+        return list().FieldByName(u"NRMOVBANC").AsString();
+    }
+    // A movement of the demo's accounts (not 050) that meets `condition` on M, its movement, and is free of
+    // what owns entries; the list is put on it.
+    QString standOnDemo(const QString &condition, QString &account) {
+        const QString found = value(
+            QStringLiteral(
+                "SELECT M.CDREDUCONT || ' ' || M.NRMOVBANC FROM MOVBANCARIO M WHERE M.CDREDUCONT <> '050' "
+                "AND M.CDSEQUEXBA IS NULL AND M.NRSEQUENCIALEMP IS NULL AND M.NRCOMPENSACAO IS NULL AND "
+                "M.NRMOVBANCORIG IS NULL AND M.DTMOVBANC >= '2023-09-01' AND NOT EXISTS (SELECT 1 FROM "
+                "MOVBANCARIO R WHERE R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANCORIG = M.NRMOVBANC) AND %1 "
+                "ORDER BY 1")
+                .arg(condition));
+        EXPECT_FALSE(found.isEmpty()) << "the demo holds no movement where " << condition.toStdString();
+        account = found.section(u' ', 0, 0);
+        const QString movement = found.section(u' ', 1, 1);
+        if (text("medCdRedu") != account)
+            chooseAccount(account);
+        EXPECT_TRUE(list().Locate(QStringLiteral("NRMOVBANC"), movement)) << movement.toStdString();
+        return movement;
+    }
+
+    bool browsing() const { return !Cli_bco11100::boAltera && !Cli_bco11100::boInclusao; }
+
+    std::unique_ptr<SecondOperator> other;
+    std::vector<ChequeRequest> chequeRequests;
+    QStringList chequeRefusals;
+    std::function<void()> beforeRecording;
+};
+
+// The list the operator acts from is stale: another operator deleted or changed the entry since it was
+// listed. Whatever the operator presses, the form finds the entry again or says why not, and nothing else is
+// asked or written: not the entry that now stands in its place, not the changed entry.
+TEST_F(SecondOperatorAtWork, AnEntryDeletedOrChangedSinceItWasListedIsNamedAndNothingIsDone) {
+    enum class Meanwhile { Deletes, Changes };
+    struct Case {
+        const char *name;
+        const char *button;
+        QString entry;
+        Meanwhile meanwhile;
+    };
+    const Case cases[] = {
+        {"deleting an entry the other deleted", "sbtExcluir", QStringLiteral("Crédito 1"),
+         Meanwhile::Deletes},
+        {"deleting an entry the other changed", "sbtExcluir", QStringLiteral("Crédito 2"),
+         Meanwhile::Changes},
+        {"changing an entry the other deleted", "sbtAlterar", QStringLiteral("Crédito 4"),
+         Meanwhile::Deletes},
+        {"changing an entry the other changed", "sbtAlterar", QStringLiteral("Crédito 5"),
+         Meanwhile::Changes},
+        {"a cheque for a debit the other deleted", "sbtEmitirCheque", QStringLiteral("Débito 3"),
+         Meanwhile::Deletes},
+        {"a cheque for a debit the other changed", "sbtEmitirCheque", QStringLiteral("Débito 6"),
+         Meanwhile::Changes},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString movement = standOn(c.entry);
+        const int row = list().RecNo();
+        if (c.meanwhile == Meanwhile::Deletes)
+            other->deleteEntry(listed.code, movement);
+        else
+            other->changeDescription(listed.code, movement, QStringLiteral("Mudado pelo outro"));
+        const QString afterTheOther = storedAccount(listed.code);
+        env.dialogs.clearShown();
+        chequeRequests.clear();
+
+        click(c.button);
+
+        ASSERT_EQ(env.dialogs.errors(),
+                  QStringList{c.meanwhile == Meanwhile::Deletes ? notListed : changedMeanwhile});
+        EXPECT_TRUE(env.dialogs.shown().back().details.contains(c.entry))
+            << "the details name the entry: " << env.dialogs.shown().back().details.toStdString();
+        EXPECT_EQ(env.dialogs.shown().size(), 1u) << "nothing is asked";
+        EXPECT_TRUE(chequeRequests.empty()) << "no cheque screen";
+        EXPECT_EQ(storedAccount(listed.code), afterTheOther) << "nothing written";
+        EXPECT_TRUE(browsing());
+        EXPECT_EQ(form->ActivePage(), form->tshFolhaDados);
+        if (c.meanwhile == Meanwhile::Deletes) {
+            EXPECT_FALSE(list().Locate(QStringLiteral("NRMOVBANC"), movement)) << "the list is the server's";
+            EXPECT_EQ(list().RecNo(), std::min(row, list().RecordCount())) << "where the operator was";
+        } else {
+            EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), movement) << "on the changed entry";
+            EXPECT_EQ(list().FieldByName(u"DSMOVICRED").AsString(), QStringLiteral("Mudado pelo outro"));
+        }
+    }
+}
+
+// The other operator writes while the operator answers the deletion question, types a change, or stands
+// before the cheque screen: the server refuses the operator's write, the form says so, loads the list again
+// and stands on the entry, and the entry holds what the other one wrote, to the field.
+TEST_F(SecondOperatorAtWork, AWriteOfTheOtherOperatorBetweenTheQuestionAndTheAnswerWins) {
+    // A deletion confirmed after the other one changed the entry.
+    QString movement = standOn(QStringLiteral("Crédito 7"));
+    env.dialogs.answer(QStringLiteral("Excl"), MsgButton::Yes, [&] {
+        other->changeDescription(listed.code, movement, QStringLiteral("Mudado durante a pergunta"));
+    });
+    click("sbtExcluir");
+    ASSERT_EQ(env.dialogs.errors().size(), 1);
+    EXPECT_TRUE(env.dialogs.errors()[0].contains(QStringLiteral("por outro operador")))
+        << env.dialogs.errors()[0].toStdString();
+    EXPECT_EQ(value(QStringLiteral(
+                        "SELECT DSMOVICRED FROM MOVCREDBANC WHERE CDREDUCONT = '050' AND NRMOVBANC = '%1'")
+                        .arg(movement)),
+              QStringLiteral("Mudado durante a pergunta"))
+        << "not deleted";
+    EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), movement) << "the form stands on it";
+    EXPECT_EQ(list().FieldByName(u"DSMOVICRED").AsString(), QStringLiteral("Mudado durante a pergunta"));
+
+    // A change confirmed after the other one recorded a cheque on the debit.
+    movement = standOn(QStringLiteral("Débito 9"));
+    click("sbtAlterar");
+    ASSERT_TRUE(Cli_bco11100::boAltera);
+    control<QLineEdit>("edtDsLancamento")->setText(QStringLiteral("Descrição do operador"));
+    other->recordCheque(listed.code, movement, QStringLiteral("000321"));
+    const QString withCheque = storedEntry(listed.code, movement);
+    env.dialogs.clearShown();
+    click("sbtConfirmar");
+    ASSERT_EQ(env.dialogs.errors().size(), 1);
+    EXPECT_TRUE(env.dialogs.errors()[0].contains(QStringLiteral("por outro operador")));
+    EXPECT_EQ(storedEntry(listed.code, movement), withCheque) << "the cheque stays; nothing written";
+    EXPECT_TRUE(browsing()) << "the change ended";
+    EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), movement);
+    EXPECT_EQ(list().FieldByName(u"NRCHEQUE").AsString(), QStringLiteral("000321"));
+
+    // A cheque recorded after the other one changed the debit: the screen's recording is refused.
+    movement = standOn(QStringLiteral("Débito 12"));
+    beforeRecording = [&] {
+        other->changeDescription(listed.code, movement, QStringLiteral("Mudado antes do cheque"));
+    };
+    click("sbtEmitirCheque");
+    ASSERT_EQ(chequeRefusals.size(), 1);
+    EXPECT_TRUE(chequeRefusals[0].contains(QStringLiteral("por outro operador")));
+    EXPECT_EQ(
+        value(QStringLiteral("SELECT COALESCE(NRCHEQUE, '') FROM MOVDEBIBANC WHERE CDREDUCONT = '050' AND "
+                             "NRMOVBANC = '%1'")
+                  .arg(movement)),
+        QString());
+    EXPECT_EQ(
+        value(QStringLiteral("SELECT COUNT(*) FROM CHEQUE WHERE CDREDUCONT = '050' AND NRCHEQUE = '000555'")),
+        QStringLiteral("0"));
+    EXPECT_EQ(list().FieldByName(u"DSMOVICRED").AsString(), QStringLiteral("Mudado antes do cheque"));
+}
+
+// The cheque sends the debit again to carry its number: the debit keeps its customer or supplier, its branch,
+// its cost centre and its accounting, whatever an earlier include left in the form's look-ups.
+TEST_F(SecondOperatorAtWork, AChequeSendsTheDebitAgainWithEverythingElseAsStored) {
+    // A supplier with nothing open in company 01, so that the include asks nothing.
+    const QString supplierTaxNumber =
+        value(QStringLiteral("SELECT NRINSJURFORN FROM FORNECED WHERE CDFORNECED = 'FOR0007'"));
+    struct Case {
+        const char *name;
+        QString condition;
+        bool afterAnInclude;
+    };
+    const auto debitOf = [](const char *party) {
+        return QStringLiteral(
+                   "M.IDMOVBANC = 'D' AND EXISTS (SELECT 1 FROM MOVDEBIBANC D WHERE D.CDREDUCONT = "
+                   "M.CDREDUCONT AND D.NRMOVBANC = M.NRMOVBANC AND D.NRCHEQUE IS NULL AND %1)")
+            .arg(QLatin1String(party));
+    };
+    // The demo's older debits lie in closed accounting periods.
+    env.execute(QStringLiteral("UPDATE PERIODOCTB SET IDSITUPERI = 'A'"));
+    const Case cases[] = {
+        {"a supplier's debit, right after logging in", debitOf("D.CDFORNECED = 'FOR0001'"), false},
+        {"a customer's debit", debitOf("D.CDCLIENTE = 'CLI0009'"), false},
+        {"a supplier's debit after an include for another supplier",
+         debitOf("D.CDFORNECED IS NOT NULL AND D.CDFORNECED <> 'FOR0007'"), true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString account;
+        if (c.afterAnInclude) {
+            standOn(QStringLiteral("Crédito 1"));
+            click("sbtIncluir");
+            fill({.debit = true, .supplier = supplierTaxNumber});
+            click("sbtConfirmar");
+            ASSERT_EQ(env.dialogs.errors(), QStringList());
+        }
+        const QString movement = standOnDemo(c.condition, account);
+        // The other operator works on the same account meanwhile: the list reloads; the debit stays as it
+        // was.
+        other->changeDescription(
+            account,
+            value(
+                QStringLiteral(
+                    "SELECT MAX(M.NRMOVBANC) FROM MOVBANCARIO M JOIN MOVCREDBANC R ON R.CDREDUCONT = "
+                    "M.CDREDUCONT AND R.NRMOVBANC = M.NRMOVBANC WHERE M.CDREDUCONT = '%1' AND "
+                    "M.CDSEQUEXBA IS NULL AND M.NRSEQUENCIALEMP IS NULL AND M.NRCOMPENSACAO IS NULL "
+                    "AND M.NRMOVBANCORIG IS NULL AND NOT EXISTS (SELECT 1 FROM BOLETODESC B WHERE "
+                    "B.CDREDUCONT = R.CDREDUCONT AND B.NRMOVICRED = R.NRMOVICRED) AND NOT EXISTS (SELECT 1 "
+                    "FROM NFDEVCLIUSO U WHERE U.CDREDUCONT = M.CDREDUCONT AND U.NRMOVBANC = M.NRMOVBANC) AND "
+                    "NOT EXISTS (SELECT 1 FROM NFDEVFORUSO U WHERE U.CDREDUCONT = M.CDREDUCONT AND "
+                    "U.NRMOVBANC = M.NRMOVBANC)")
+                    .arg(account)),
+            QStringLiteral("Mudado pelo outro"));
+        const QString before = storedEntry(account, movement, {"NRVERSAO", "NRCHEQUE", "CDOPERADOR"});
+        click("sbtEmitirCheque");
+        ASSERT_EQ(chequeRefusals, QStringList());
+        ASSERT_EQ(env.dialogs.errors(), QStringList());
+        EXPECT_EQ(storedEntry(account, movement, {"NRVERSAO", "NRCHEQUE", "CDOPERADOR"})
+                      .section(QStringLiteral("\n--\n"), 0, 2),
+                  before.section(QStringLiteral("\n--\n"), 0, 2))
+            << "movement and record as they were but for the cheque";
+        EXPECT_EQ(
+            storedEntry(account, movement, {"NRVERSAO", "CDOPERADOR"}).section(QStringLiteral("\n--\n"), 4),
+            before.section(QStringLiteral("\n--\n"), 4))
+            << "the accounting lines with their party, the apportionment, the settlement";
+        EXPECT_EQ(value(QStringLiteral(
+                            "SELECT NRCHEQUE FROM MOVDEBIBANC WHERE CDREDUCONT = '%1' AND NRMOVBANC = '%2'")
+                            .arg(account, movement)),
+                  QStringLiteral("000555"));
+        const qsizetype audited = value(QStringLiteral("SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = "
+                                                       "'getAlterDebito' AND CDREDUCONT = '%1'")
+                                            .arg(account))
+                                      .toLongLong();
+        EXPECT_EQ(audited, 1) << "the debit was sent again";
+        env.execute(QStringLiteral("DELETE FROM AUDITORIA"));
+        chequeRequests.clear();
+        // The next case draws its cheque under the same number: give the account its own.
+        env.execute(QStringLiteral(
+            "UPDATE CHEQUE SET NRCHEQUE = '9' || SUBSTR(NRCHEQUE, 2) WHERE NRCHEQUE = '000555'"));
+        env.execute(QStringLiteral(
+            "UPDATE MOVDEBIBANC SET NRCHEQUE = '9' || SUBSTR(NRCHEQUE, 2) WHERE NRCHEQUE = '000555'"));
+    }
+}
+
+// A change opens the description alone: with the processing branch elsewhere and another operator at work
+// on the account, the entry keeps its branches, cost centre, party and apportionment to the field.
+class SecondOperatorOnAnotherBranch : public SecondOperatorAtWork {
+protected:
+    SecondOperatorOnAnotherBranch()
+        : SecondOperatorAtWork({.processingBranch = QStringLiteral("0102")}) {}
+};
+
+TEST_F(SecondOperatorOnAnotherBranch, AChangedDescriptionIsAllThatIsWritten) {
+    // Stored on branch 0101 with no branch typed; one without a cost centre, one for a customer.
+    env.execute(QStringLiteral(
+        "UPDATE MOVCREDBANC SET CDFILILANCRE = NULL, CDCENTCUST = NULL WHERE CDREDUCONT = '050' "
+        "AND DSMOVICRED = 'Crédito 8'"));
+    env.execute(QStringLiteral("UPDATE MOVDEBIBANC SET CDFILILANDEB = NULL, CDCLIENTE = 'CLI0001' WHERE "
+                               "CDREDUCONT = '050' AND DSMOVIDEBI = 'Débito 12'"));
+    // Another entry of the account, which the other operator changes meanwhile.
+    const QString otherEntry = value(QStringLiteral(
+        "SELECT NRMOVBANC FROM MOVCREDBANC WHERE CDREDUCONT = '050' AND DSMOVICRED = 'Crédito 10'"));
+    for (const char *entry : {"Crédito 8", "Débito 12"}) {
+        SCOPED_TRACE(entry);
+        const QString movement = standOn(QString::fromUtf8(entry));
+        const QStringList written{"DSHISMBANC", "DSMOVICRED", "DSMOVIDEBI", "NRVERSAO", "CDOPERADOR"};
+        const QString before = storedEntry(listed.code, movement, written);
+        click("sbtAlterar");
+        ASSERT_TRUE(Cli_bco11100::boAltera);
+        control<QLineEdit>("edtDsLancamento")->setText(QStringLiteral("Só a descrição"));
+        other->changeDescription(listed.code, otherEntry, QStringLiteral("Outro lançamento"));
+        click("sbtConfirmar");
+        ASSERT_EQ(env.dialogs.errors(), QStringList());
+        EXPECT_EQ(storedEntry(listed.code, movement, written), before);
+        EXPECT_EQ(
+            value(QStringLiteral(
+                      "SELECT DSHISMBANC FROM MOVBANCARIO WHERE CDREDUCONT = '050' AND NRMOVBANC = '%1'")
+                      .arg(movement))
+                .left(15),
+            QStringLiteral("Só a descrição("));
+    }
+}
+
+// The duplicate question compares values without their sign and never finds the entry itself: a debit
+// changed into a copy of another (which the other operator made a copy meanwhile) asks, as a credit does.
+TEST_F(SecondOperatorAtWork, AChangeIntoACopyOfAnotherEntryAsksTheDuplicateQuestion) {
+    for (const char *kind : {"Crédito", "Débito"}) {
+        SCOPED_TRACE(kind);
+        const QString table = QString::fromUtf8(kind) == u"Crédito" ? QStringLiteral("MOVCREDBANC")
+                                                                    : QStringLiteral("MOVDEBIBANC");
+        const QString description =
+            table == u"MOVCREDBANC" ? QStringLiteral("DSMOVICRED") : QStringLiteral("DSMOVIDEBI");
+        const QString first =
+            value(QStringLiteral("SELECT MIN(NRMOVBANC) FROM %1 WHERE CDREDUCONT = '050'").arg(table));
+        const QString second =
+            value(QStringLiteral("SELECT MAX(NRMOVBANC) FROM %1 WHERE CDREDUCONT = '050'").arg(table));
+        // The two movements alike in date, value and document.
+        env.execute(
+            QStringLiteral("UPDATE MOVBANCARIO SET (DTMOVBANC, VRMOVBANC, NRDOCMBANC) = (SELECT DTMOVBANC, "
+                           "VRMOVBANC, NRDOCMBANC FROM MOVBANCARIO WHERE CDREDUCONT = '050' AND NRMOVBANC = "
+                           "'%1') WHERE CDREDUCONT = '050' AND NRMOVBANC = '%2'")
+                .arg(first, second));
+        chooseAccount(listed.code);
+
+        // Its own description confirmed as it is: the entry does not find itself.
+        ASSERT_TRUE(list().Locate(QStringLiteral("NRMOVBANC"), first));
+        click("sbtAlterar");
+        env.dialogs.clearShown();
+        click("sbtConfirmar");
+        EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no question";
+        ASSERT_TRUE(browsing());
+
+        ASSERT_TRUE(list().Locate(QStringLiteral("NRMOVBANC"), second));
+        click("sbtAlterar");
+        control<QLineEdit>("edtDsLancamento")->setText(QStringLiteral("Cópia"));
+        other->changeDescription(listed.code, first, QStringLiteral("Cópia"));
+        const QString before = storedEntry(listed.code, second);
+        env.dialogs.answer(QStringLiteral("LANCA_JA_CAD"), MsgButton::No);
+        click("sbtConfirmar");
+        EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("LANCA_JA_CAD")});
+        EXPECT_TRUE(env.dialogs.shown().back().details.contains(first)) << "it names the other movement";
+        EXPECT_EQ(storedEntry(listed.code, second), before) << "No writes nothing";
+        env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
+        click("sbtCancelar");
+        EXPECT_EQ(value(QStringLiteral("SELECT %1 FROM %2 WHERE CDREDUCONT = '050' AND NRMOVBANC = '%3'")
+                            .arg(description, table, first)),
+                  QStringLiteral("Cópia"));
+    }
+}
+
+// A dialog that closes gives the focus back to the form's first control, the account code, without entering
+// the account bar; the include pressed next starts at once, on the first click, even with the other operator
+// writing to the account meanwhile.
+TEST_F(SecondOperatorAtWork, IncludeStartsOnTheFirstClickWhereverADialogLeftTheFocus) {
+    chooseAccount(listed.code);
+    const int listedEntries = list().RecordCount();
+    // A dialog has the focus; the form, inactive, holds the account code as the control Qt gives the focus
+    // back to; the dialog closes.
+    QLineEdit dialogField;
+    dialogField.show();
+    QApplication::setActiveWindow(&dialogField);
+    dialogField.setFocus();
+    medCdRedu()->setFocus();
+    other->changeDescription(
+        listed.code,
+        value(QStringLiteral(
+            "SELECT NRMOVBANC FROM MOVCREDBANC WHERE CDREDUCONT = '050' AND DSMOVICRED = 'Crédito 2'")),
+        QStringLiteral("Mudado pelo outro"));
+    QApplication::setActiveWindow(form->window());
+    dialogField.hide();
+    ASSERT_EQ(QApplication::focusWidget(), medCdRedu());
+    ASSERT_TRUE(list().Active()) << "the account bar was not entered";
+
+    click("sbtIncluir");
+
+    EXPECT_TRUE(Cli_bco11100::boInclusao);
+    EXPECT_EQ(QApplication::focusWidget(), control("depDataMov"));
+    EXPECT_TRUE(control("depDataMov")->isEnabled());
+    EXPECT_EQ(toolBar(), QStringLiteral("Cancelar Confirmar"));
+    EXPECT_EQ(list().RecordCount(), listedEntries);
+    fill({.value = 42.0});
+    click("sbtConfirmar");
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
+    EXPECT_TRUE(browsing());
+    EXPECT_EQ(list().RecordCount(), listedEntries + 1);
+}
+
+} // namespace
