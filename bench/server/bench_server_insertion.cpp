@@ -89,7 +89,9 @@ Run includeAtOnce(bco::server::Sql &sql, const std::vector<int> &ports, const QS
                     .date = day,
                     .value = 10.0 + (c * 1000 + i) % 5000 / 100.0,
                     .costCentre = QString(),
-                    .description = QStringLiteral("Cliente %1 lançamento %2").arg(c).arg(i)};
+                    .description = QStringLiteral("Cliente %1 lançamento %2").arg(c).arg(i),
+                    // The credit type posts to customers: its accounting names one.
+                    .customer = i % 3 == 0 ? QString() : QStringLiteral("CLI0001")};
                 const bco::testing::Insertion call = bco::testing::insertion(entry, draw);
                 const bco::Variant answer = connection.Call(call.method, call.args).payload();
                 if (answer.array().at(3).packet().rowCount() != 0)

@@ -46,6 +46,13 @@ QVariant orNull(const QString &value) {
     return value.isEmpty() ? QVariant() : QVariant(value);
 }
 
+// The cents of `hundredths` (of a percent, up to 10000) of `cents`, cut down. The product itself passes 64
+// bits for amounts the server admits (up to 10^15 cents), so the whole ten-thousandths are taken apart from
+// the rest: cents = 10000q + r gives cents * h / 10000 = q * h + r * h / 10000, each term well within range.
+qint64 shareOf(qint64 cents, qint64 hundredths) {
+    return cents / 10000 * hundredths + cents % 10000 * hundredths / 10000;
+}
+
 } // namespace
 
 bool isOpenPeriod(Sql &sql, const QString &company, QDate date) {
@@ -166,7 +173,7 @@ QList<AccountingShare> AccountingCatalogue::apportion(const EntryToAccount &entr
         // Whole cents cut down; what the cuts leave goes to the last share, which the catalogue's percentages
         // therefore need not bring to exactly 100 %.
         const qint64 cents =
-            i + 1 == portions.size() ? left : entry.cents * portion.hundredthsOfPercent / 10000;
+            i + 1 == portions.size() ? left : shareOf(entry.cents, portion.hundredthsOfPercent);
         left -= cents;
         shares.append({line, static_cast<int>(i + 1), portion.branch, portion.branchName, portion.costCentre,
                        portion.costCentreName, cents});

@@ -611,6 +611,13 @@ void WriterQueue::unlock() {
     turn_.notify_all();
 }
 
+QString Sql::forUpdate(QStringView alias) const {
+    if (dialect_ != Dialect::Postgresql)
+        return {};
+    return alias.isEmpty() ? QStringLiteral(" FOR UPDATE")
+                           : QStringLiteral(" FOR UPDATE OF ") + alias.toString();
+}
+
 void Sql::begin(bool writing) {
     if (dialect_ != Dialect::Sqlite) {
         executeScript(QStringLiteral("BEGIN"));

@@ -117,6 +117,12 @@ public:
     Dialect dialect() const { return dialect_; }
     QSqlDatabase database() const { return database_; }
 
+    // What ends a SELECT whose rows the writing transaction must hold until it ends, so that no other writer
+    // changes them between this read and the writes that depend on it: " FOR UPDATE" on PostgreSQL (" FOR
+    // UPDATE OF <alias>" to hold only the rows of one table of a join); nothing on SQLite, whose writing
+    // transaction holds the whole database from its start.
+    QString forUpdate(QStringView alias = {}) const;
+
     // Runs one statement; answers the number of rows it changed.
     qint64 execute(const QString &sql, const SqlParams &params = {});
     // Runs several statements separated by semicolons (a migration); no parameters.

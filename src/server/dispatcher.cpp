@@ -1,5 +1,6 @@
 #include "server/dispatcher.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include <QRandomGenerator>
@@ -21,6 +22,8 @@ const char *kindName(ArgKind kind) {
         return "number";
     case ArgKind::Boolean:
         return "boolean";
+    case ArgKind::Digits:
+        return "a whole number (digits)";
     case ArgKind::Any:
         return "any value";
     }
@@ -37,6 +40,15 @@ bool fits(ArgKind kind, const Variant &value) {
         return value.type() == VariantType::Int || value.type() == VariantType::Float;
     case ArgKind::Boolean:
         return value.type() == VariantType::Bool;
+    case ArgKind::Digits:
+        if (value.type() == VariantType::Int)
+            return value.toInt() >= 0;
+        if (value.type() == VariantType::Text) {
+            const QString text = value.toText();
+            return text.size() <= 18 &&
+                   std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+        }
+        return value.isNull();
     case ArgKind::Any:
         return true;
     }
@@ -46,11 +58,19 @@ bool fits(ArgKind kind, const Variant &value) {
 } // namespace
 
 QString checkArguments(const Method &method, const VariantList &args) {
-    if (args.size() != method.args.size())
-        return QStringLiteral("%1 takes %2 arguments, not %3")
+    const size_t required = method.args.size() - static_cast<size_t>(method.optionalTrailing);
+    if (args.size() < required || args.size() > method.args.size()) {
+        if (required == method.args.size())
+            return QStringLiteral("%1 takes %2 arguments, not %3")
+                .arg(method.name)
+                .arg(method.args.size())
+                .arg(args.size());
+        return QStringLiteral("%1 takes %2 to %3 arguments, not %4")
             .arg(method.name)
+            .arg(required)
             .arg(method.args.size())
             .arg(args.size());
+    }
     for (size_t i = 0; i < args.size(); ++i) {
         if (!fits(method.args[i], args[i]))
             return QStringLiteral("argument %1 of %2 must be %3, not %4")

@@ -18,9 +18,9 @@ qint64 lockListVersion(Sql &sql, const QString &account) {
     sql.execute(QStringLiteral("INSERT INTO VERSAOLISTA (CDREDUCONT, NRVERSAO) VALUES (:conta, 0) "
                                "ON CONFLICT (CDREDUCONT) DO NOTHING"),
                 {{QStringLiteral("conta"), account}});
-    const auto version =
-        sql.scalar(QStringLiteral("SELECT NRVERSAO FROM VERSAOLISTA WHERE CDREDUCONT = :conta FOR UPDATE"),
-                   {{QStringLiteral("conta"), account}});
+    const auto version = sql.scalar(
+        QStringLiteral("SELECT NRVERSAO FROM VERSAOLISTA WHERE CDREDUCONT = :conta") + sql.forUpdate(),
+        {{QStringLiteral("conta"), account}});
     return version ? version->toLongLong() : 0;
 }
 

@@ -35,7 +35,9 @@ private:
 
 // What a method may receive at one position. Text also takes null (an empty text) and Date takes null (no
 // date); Number takes an integer or a floating-point number; Any takes every variant (data packets, arrays).
-enum class ArgKind { Text, Date, Number, Boolean, Any };
+// Digits takes a whole number that is not negative, as an integer or as a text of decimal digits (up to 18),
+// and null or an empty text (none): what a client may have received as text from a list.
+enum class ArgKind { Text, Date, Number, Boolean, Digits, Any };
 
 // The records a writing call wrote in one account, as its handler reports them for the audit trail.
 struct WrittenRecords {
@@ -91,6 +93,9 @@ struct Method {
     // holding any lock, and keeps the count of a wrong password while it refuses). Neither audited nor
     // locked as a writer.
     bool ownsTransactions = false;
+    // How many of the last `args` a caller may leave out (a method that learnt an argument its older
+    // callers do not send). The handler then receives fewer arguments: it looks at args.size().
+    int optionalTrailing = 0;
 };
 
 // The methods of BCO11100.rdmLancContCorr, found by name without regard to letter case.

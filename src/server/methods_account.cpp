@@ -1,3 +1,5 @@
+#include <cstdlib>
+
 #include "server/access.h"
 #include "server/accounting.h"
 #include "server/method_registry.h"
@@ -48,13 +50,14 @@ Variant getSaldoDia(CallContext &context, VariantList &args) {
 // getPesqMovBanc(account, date, document, value, history): the account's movements of that date, document
 // number and value whose history is `history` as a movement stores it (its first 40 characters, blanks
 // around it ignored), credits and debits alike: what the forms ask before inserting the same entry twice.
-// Refuses a missing date, an impossible value and an account the operator may not use.
+// The value is compared without its sign, as movements store it (the change form holds a debit's value
+// negative). Refuses a missing date, an impossible value and an account the operator may not use.
 Variant getPesqMovBanc(CallContext &context, VariantList &args) {
     const QString account = code(args[0]);
     requireAccount(context, account);
     const QDate date = requireDate(args[1]);
     const QString document = args[2].toText().trimmed();
-    const qint64 cents = requireAmount(args[3]);
+    const qint64 cents = std::abs(requireAmount(args[3]));
     const QString history = args[4].toText().left(40).trimmed();
     return context.sql.packet(
         QStringLiteral(

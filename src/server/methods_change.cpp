@@ -1,9 +1,11 @@
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "server/access.h"
 #include "server/accounting.h"
 #include "server/entry_kinds.h"
-#include "server/new_entries.h"
+#include "server/list_versions.h"
 #include "server/method_registry.h"
 #include "server/money.h"
 #include "server/result_rows.h"
@@ -140,78 +142,57 @@ Variant getVinculosLanc(CallContext &context, VariantList &args) {
 }
 
 // The positions of the arguments of the two change calls, which carry the same values in different orders
-// (and the debit its cheque number, the credit its operator and type account). -1: not carried.
+// (and the debit its cheque number, the credit its operator and type account).
 struct ChangeCall {
     const char *method;
     const EntryKind *kind;
-    int count;
-    int account, movement, number, numberToWrite, date, typeName, value, document, type, description, company,
-        typedBranch, typeClass, entryBranch, storedKind, costCentre, customer, supplier, cheque, storedValue,
-        storedDate;
+    int count; // what every caller sends; the version of the entry the client listed may follow
+    int account, movement, number, numberToWrite, storedKind, company, type, description;
+    // Where the call carries the date and the value the form shows (the debit repeats them).
+    std::vector<int> shownDates, shownValues;
+    int storedDate, storedValue;
 };
 
-const ChangeCall creditChange{"getAlteraCred",
-                              &creditKind,
-                              27,
-                              7,
-                              13,
-                              14,
-                              15,
-                              4,
-                              2,
-                              6,
-                              3,
-                              11,
-                              1,
-                              16,
-                              8,
-                              17,
-                              18,
-                              20,
-                              9,
-                              22,
-                              23,
-                              -1,
-                              24,
-                              25};
-const ChangeCall debitChange{"getAlterDebito",
-                             &debitKind,
-                             33,
-                             0,
-                             1,
-                             6,
-                             7,
-                             2,
-                             3,
-                             4,
-                             5,
-                             8,
-                             10,
-                             12,
-                             13,
-                             16,
-                             18,
-                             20,
-                             22,
-                             27,
-                             28,
-                             29,
-                             30,
-                             31};
+const ChangeCall creditChange{.method = "getAlteraCred",
+                              .kind = &creditKind,
+                              .count = 27,
+                              .account = 7,
+                              .movement = 13,
+                              .number = 14,
+                              .numberToWrite = 15,
+                              .storedKind = 20,
+                              .company = 16,
+                              .type = 11,
+                              .description = 1,
+                              .shownDates = {4},
+                              .shownValues = {6},
+                              .storedDate = 25,
+                              .storedValue = 24};
+const ChangeCall debitChange{.method = "getAlterDebito",
+                             .kind = &debitKind,
+                             .count = 33,
+                             .account = 0,
+                             .movement = 1,
+                             .number = 6,
+                             .numberToWrite = 7,
+                             .storedKind = 20,
+                             .company = 12,
+                             .type = 8,
+                             .description = 10,
+                             .shownDates = {2, 9, 19, 24},
+                             .shownValues = {4, 11, 25},
+                             .storedDate = 31,
+                             .storedValue = 30};
 
 std::vector<ArgKind> argumentsOf(const ChangeCall &call) {
     std::vector<ArgKind> kinds(static_cast<size_t>(call.count), ArgKind::Text);
-    for (const int date : {call.date, call.storedDate})
+    for (const int date : call.shownDates)
         kinds[static_cast<size_t>(date)] = ArgKind::Date;
-    for (const int number : {call.value, call.storedValue})
-        kinds[static_cast<size_t>(number)] = ArgKind::Number;
-    if (call.kind == &debitKind) {
-        // The debit repeats the date and the value shown.
-        for (const int date : {9, 19, 24})
-            kinds[static_cast<size_t>(date)] = ArgKind::Date;
-        for (const int number : {11, 25})
-            kinds[static_cast<size_t>(number)] = ArgKind::Number;
-    }
+    for (const int value : call.shownValues)
+        kinds[static_cast<size_t>(value)] = ArgKind::Number;
+    kinds[static_cast<size_t>(call.storedDate)] = ArgKind::Date;
+    kinds[static_cast<size_t>(call.storedValue)] = ArgKind::Number;
+    kinds.push_back(ArgKind::Digits);
     return kinds;
 }
 
@@ -219,14 +200,23 @@ QVariant orNull(const QString &value) {
     return value.isEmpty() ? QVariant() : QVariant(value);
 }
 
-// getAlteraCred (27 arguments) and getAlterDebito (33): rewrites an entry with what the form shows: its bank
-// movement, its credit or debit record and its accounting entry (under the same number), in one transaction,
-// and releases the entry's reconciliation, which no longer stands for the changed movement. The stored date
-// and value that the form sends must be the entry's own: another operator's change in between refuses this
-// one. Answers four packets as getInsert does. Refuses, with a result row whose key the forms know, an entry
-// that another process owns (returned invoices, discounted slips, loans, compensations, a statement line
-// shared with other movements, a reversal of a reconciled movement) or a date outside an open accounting
-// period; and, like an insertion, whatever no form could send or the catalogues do not hold.
+// getAlteraCred (27 arguments) and getAlterDebito (33), each with the entry's listed version as an optional
+// last argument: rewrites the description of an entry, the one thing the forms let the operator change. It
+// writes the record's description and the movement's history (the description, "(", the type's name as the
+// catalogue has it, ")", cut to 40 characters) and accounts the entry again under the same number, from
+// what is stored, in one transaction; it releases the entry's reconciliation, which the form had the
+// operator confirm. Everything else the call carries is the form's copy of the stored entry and is not
+// written: the kind, date, value, type, document, branches, financial class, cost centre, customer, supplier
+// and cheque number stay as stored (the debit's cheque is recorded by SetEmiteCheque alone, and a change
+// never clears it). Answers four packets as getInsert does.
+//
+// Refuses, writing nothing: with a version, an entry deleted or written by anyone since the client listed it
+// (refuseIfWrittenSince); without one, an entry whose stored date and value are not the ones sent; a call
+// whose date, value or type shown are not the stored ones; another kind or number than the entry's; and,
+// with a result row whose key the forms know, an entry that another process owns (returned invoices,
+// discounted slips, loans, compensations, a statement line shared with other movements, a reversal of a
+// reconciled movement) or a date outside an open accounting period. An entry that can no longer be
+// accounted is answered with its accounting errors and not written.
 Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &args) {
     const auto arg = [&args](int position) -> const Variant & {
         return args[static_cast<size_t>(position)];
@@ -237,12 +227,30 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     if (code(arg(call.numberToWrite)) != code(arg(call.number)))
         refuse(QStringLiteral("O número de um lançamento não pode ser alterado."));
     Sql &sql = context.sql;
-    const StoredEntry stored = requireEntry(context, kind, code(arg(call.account)), code(arg(call.movement)),
-                                            code(arg(call.number)), true);
+    const ListedEntry listed{listedVersion(args, static_cast<size_t>(call.count)),
+                             arg(call.storedDate).toDate(),
+                             centsFromAmount(std::abs(arg(call.storedValue).toFloat())).value_or(0),
+                             QStringLiteral("movimento %1").arg(code(arg(call.movement)))};
+    const StoredEntry stored = requireUnchangedEntry(
+        context, kind, code(arg(call.account)), code(arg(call.movement)), code(arg(call.number)), listed);
+    lockListVersion(sql, stored.account);
     if (stored.date != arg(call.storedDate).toDate() ||
         centsFromAmount(std::abs(arg(call.storedValue).toFloat())) != stored.cents)
         refuse(QStringLiteral(
             "O lançamento foi alterado por outro operador. Atualize a lista e tente de novo."));
+    // The form shows a debit's value with the sign the list gives it: the kind says the direction.
+    const bool sameShown =
+        std::all_of(call.shownDates.begin(), call.shownDates.end(),
+                    [&](int date) { return arg(date).toDate() == stored.date; }) &&
+        std::all_of(
+            call.shownValues.begin(), call.shownValues.end(),
+            [&](int value) { return centsFromAmount(std::abs(arg(value).toFloat())) == stored.cents; }) &&
+        code(arg(call.type)) == stored.type;
+    if (!sameShown)
+        refuse(QStringLiteral("Só a descrição de um lançamento pode ser alterada."));
+    if (code(arg(call.company)) != stored.company)
+        refuse(QStringLiteral("A empresa do %1 deve ser a da conta corrente (%2).")
+                   .arg(QString::fromUtf8(kind.name), stored.company));
 
     const auto answer = [](const DataPacket &result, const AccountingDraft &draft, const QString &number) {
         return Variant(VariantList{result, accountingRows(draft, number), apportionmentRows(draft, number),
@@ -258,89 +266,46 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     changed.account = stored.account;
     changed.company = stored.company;
     changed.movement = stored.movement;
-    changed.date = arg(call.date).toDate();
-    if (!changed.date.isValid())
-        refuse(QStringLiteral("Data deve ser informada."));
-    // The form shows a debit's value with the sign the list gives it: the kind says the direction.
-    const auto cents = centsFromAmount(std::abs(arg(call.value).toFloat()));
-    if (!cents || *cents <= 0)
-        refuse(QStringLiteral("Valor deve ser maior que zero."));
-    changed.cents = *cents;
-    if (code(arg(call.company)) != stored.company)
-        refuse(QStringLiteral("A empresa do %1 deve ser a da conta corrente (%2).")
-                   .arg(QString::fromUtf8(kind.name), stored.company));
-    changed.type = code(arg(call.type));
-    changed.branch = code(arg(call.entryBranch));
-    changed.costCentre = code(arg(call.costCentre));
-    changed.customer = code(arg(call.customer));
-    changed.supplier = code(arg(call.supplier));
+    changed.date = stored.date;
+    changed.cents = stored.cents;
+    changed.type = stored.type;
+    changed.branch = stored.branch;
+    changed.costCentre = stored.costCentre;
+    changed.customer = stored.customer;
+    changed.supplier = stored.supplier;
     changed.description = arg(call.description).toText().left(40);
-    const QString typedBranch = code(arg(call.typedBranch));
-    const QString financialClass = code(arg(call.typeClass));
-    NewEntryChecks checks(context);
-    checks.checkCodes(changed, typedBranch, financialClass);
-    checks.checkCostCentre(changed.costCentre);
-    const QString cheque = call.cheque >= 0 ? code(arg(call.cheque)) : stored.cheque;
-    if (cheque.size() > 6)
-        refuse(QStringLiteral("Número de cheque inválido: \"%1\".").arg(cheque));
-
     const AccountingDraft draft = draftAccounting(sql, changed);
     if (!draft.errors.isEmpty())
         return answer(emptyResult(), draft, QString());
-    // A debit that takes no more of its budget than it held (the same type, month and cost centre, and no
-    // higher value) is not refused by it, even when other debits have passed the budget since: sending a
-    // debit again with its cheque, or a new description, must not fail on what others spent.
-    const bool sameBudget = changed.type == stored.type && changed.costCentre == stored.costCentre &&
-                            changed.date.year() == stored.date.year() &&
-                            changed.date.month() == stored.date.month();
-    if (!kind.isCredit() && !(sameBudget && changed.cents <= stored.cents) &&
-        !DebitBudget(sql, stored.account, stored.number).admit(changed))
-        return answer(refusalResult(QStringLiteral("N_Pode_Lanc_Orca")), draft, QString());
 
     // The record lets go of its accounting entry before it is rewritten under the same number.
     const QString record = EntryKind::column(kind.table);
     const SqlParams key{{QStringLiteral("conta"), stored.account}, {QStringLiteral("numero"), stored.number}};
-    sql.execute(QStringLiteral("UPDATE %1 SET NRLANCCONT = NULL WHERE CDREDUCONT = :conta AND %2 = :numero")
-                    .arg(record, EntryKind::column(kind.number)),
-                key);
-    removeAccounting(sql, stored.accountingNumber);
+    if (!stored.accountingNumber.isEmpty()) {
+        sql.execute(
+            QStringLiteral("UPDATE %1 SET NRLANCCONT = NULL WHERE CDREDUCONT = :conta AND %2 = :numero")
+                .arg(record, EntryKind::column(kind.number)),
+            key);
+        removeAccounting(sql, stored.accountingNumber);
+    }
     const QString accountingNumber =
         draft.accounted ? postAccounting(sql, draft, context.operatorCode, stored.accountingNumber)
                         : QString();
 
-    const QString history = (changed.description + u'(' + arg(call.typeName).toText() + u')').left(40);
+    const QString history = (changed.description + u'(' + stored.typeName + u')').left(40);
     sql.execute(
-        QStringLiteral(
-            "UPDATE MOVBANCARIO SET DTMOVBANC = :data, NRDOCMBANC = :documento, DSHISMBANC = "
-            ":historico, VRMOVBANC = :valor, IDSTCONEXT = '0', CDSEQUEXBA = NULL, NRSEQMOVREBA = NULL, "
-            "CDOPERADOR = :operador WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento"),
-        {{QStringLiteral("data"), changed.date},
-         {QStringLiteral("documento"), orNull(code(arg(call.document)))},
-         {QStringLiteral("historico"), orNull(history)},
-         {QStringLiteral("valor"), changed.cents},
+        QStringLiteral("UPDATE MOVBANCARIO SET DSHISMBANC = :historico, IDSTCONEXT = '0', CDSEQUEXBA = "
+                       "NULL, NRSEQMOVREBA = NULL, CDOPERADOR = :operador WHERE CDREDUCONT = :conta "
+                       "AND NRMOVBANC = :movimento"),
+        {{QStringLiteral("historico"), orNull(history)},
          {QStringLiteral("operador"), context.operatorCode},
          {QStringLiteral("conta"), stored.account},
          {QStringLiteral("movimento"), stored.movement}});
     sql.execute(
-        QStringLiteral(
-            "UPDATE %1 SET %2 = :tipo, %3 = :data, %4 = :descricao, %5 = :valor, %6 = :filiallanc, "
-            "CDFILIAL = :filial, CDCLASSFINA = :classe, DTMOVFLUXO = :data, CDCENTCUST = :centro, "
-            "CDCLIENTE = :cliente, CDFORNECED = :fornecedor, NRCHEQUE = :cheque, NRLANCCONT = :contabil, "
-            "CDOPERADOR = :operador WHERE CDREDUCONT = :conta AND %7 = :numero")
-            .arg(record, EntryKind::column(kind.type), EntryKind::column(kind.date),
-                 EntryKind::column(kind.description), EntryKind::column(kind.value),
-                 EntryKind::column(kind.typedBranch), EntryKind::column(kind.number)),
-        {{QStringLiteral("tipo"), changed.type},
-         {QStringLiteral("data"), changed.date},
-         {QStringLiteral("descricao"), orNull(changed.description)},
-         {QStringLiteral("valor"), changed.cents},
-         {QStringLiteral("filiallanc"), orNull(typedBranch)},
-         {QStringLiteral("filial"), changed.branch},
-         {QStringLiteral("classe"), orNull(financialClass)},
-         {QStringLiteral("centro"), orNull(changed.costCentre)},
-         {QStringLiteral("cliente"), orNull(changed.customer)},
-         {QStringLiteral("fornecedor"), orNull(changed.supplier)},
-         {QStringLiteral("cheque"), orNull(cheque)},
+        QStringLiteral("UPDATE %1 SET %2 = :descricao, NRLANCCONT = :contabil, CDOPERADOR = :operador "
+                       "WHERE CDREDUCONT = :conta AND %3 = :numero")
+            .arg(record, EntryKind::column(kind.description), EntryKind::column(kind.number)),
+        {{QStringLiteral("descricao"), orNull(changed.description)},
          {QStringLiteral("contabil"), orNull(accountingNumber)},
          {QStringLiteral("operador"), context.operatorCode},
          {QStringLiteral("conta"), stored.account},
@@ -377,10 +342,12 @@ void addChangeMethods(MethodRegistry &registry) {
                   true,
                   getVinculosLanc});
     for (const ChangeCall *call : {&creditChange, &debitChange}) {
-        registry.add({QString::fromLatin1(call->method), argumentsOf(*call), true, true,
-                      [call](CallContext &context, VariantList &args) {
-                          return changeEntry(*call, context, args);
-                      }});
+        registry.add({.name = QString::fromLatin1(call->method),
+                      .args = argumentsOf(*call),
+                      .writes = true,
+                      .handler = [call](CallContext &context,
+                                        VariantList &args) { return changeEntry(*call, context, args); },
+                      .optionalTrailing = 1});
     }
 }
 

@@ -3,22 +3,32 @@
 #include "server/access.h"
 #include "server/method_registry.h"
 #include "server/money.h"
+#include "server/stored_entry.h"
 
 namespace bco::server {
 
 namespace {
 
-// SetEmiteCheque(account, debit, cheque, date, value, payee): records the cheque the host's cheque screen
-// is about to print for a debit of the account: a cheque "E" (emitted) of that number, date, value and
-// payee, tied to the debit, whose NRCHEQUE it becomes. Answers the cheque's number, six digits. Refuses an
-// account the operator may not use, a debit the account does not hold, a debit that has a cheque already
-// (reprinting it records nothing), a number that is not one to six digits or that the account has used, a
-// missing date, and a value that is not the debit's (a cheque pays its debit whole).
+// SetEmiteCheque(account, debit, cheque, date, value, payee[, version]): records the cheque the host's cheque
+// screen is about to print for a debit of the account: a cheque "E" (emitted) of that number, date, value
+// and payee, tied to the debit, whose NRCHEQUE it becomes. Answers the cheque's number, six digits. Refuses,
+// writing nothing: with the debit's listed version, a debit deleted or written by anyone since the client
+// listed it (refuseIfWrittenSince); an account the operator may not use, a debit the account does not hold,
+// a debit that has a cheque already (reprinting it records nothing), a number that is not one to six digits
+// or that the account has used, a missing date, and a value that is not the debit's (a cheque pays its debit
+// whole).
 Variant setEmiteCheque(CallContext &context, VariantList &args) {
     Sql &sql = context.sql;
     const QString account = code(args[0]);
     requireAccount(context, account);
     const QString debit = code(args[1]);
+    const QDate date = args[3].toDate();
+    const auto cents = centsFromAmount(std::abs(args[4].toFloat()));
+    // The debit's movement is held until the commit, so that two screens cannot give one debit two cheques.
+    const std::optional<StoredEntry> stored = findEntryByNumber(sql, debitKind, account, debit, true);
+    refuseIfWrittenSince(
+        stored, {listedVersion(args, 6), date, cents.value_or(0), QStringLiteral("débito %1").arg(debit)});
+
     const QString typed = code(args[2]);
     bool number = false;
     const int chequeNumber = typed.toInt(&number);
@@ -26,25 +36,15 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
         refuse(
             QStringLiteral("Número de cheque inválido: \"%1\" (de 1 a 6 algarismos).").arg(typed.left(20)));
     const QString cheque = QStringLiteral("%1").arg(chequeNumber, 6, 10, QLatin1Char('0'));
-    const QDate date = args[3].toDate();
     if (!date.isValid())
         refuse(QStringLiteral("Data do cheque deve ser informada."));
-    const auto cents = centsFromAmount(std::abs(args[4].toFloat()));
     const QString payee = args[5].toText().trimmed().left(60);
 
-    const SqlParams debitKey{{QStringLiteral("conta"), account}, {QStringLiteral("debito"), debit}};
-    // The debit's row is held until the commit, so that two screens cannot give one debit two cheques.
-    const QString lock = sql.dialect() == Dialect::Postgresql ? QStringLiteral(" FOR UPDATE") : QString();
-    std::optional<std::pair<qint64, QString>> stored;
-    sql.forEach(QStringLiteral("SELECT VRMOVIDEBI, NRCHEQUE FROM MOVDEBIBANC WHERE CDREDUCONT = :conta AND "
-                               "NRMOVIDEBI = :debito") +
-                    lock,
-                debitKey, [&](const SqlRow &row) { stored.emplace(row.integer(0), row.text(1)); });
     if (!stored)
         refuse(QStringLiteral("Débito %1 não encontrado na conta corrente %2.").arg(debit, account));
-    if (!stored->second.trimmed().isEmpty())
-        refuse(QStringLiteral("O débito %1 já tem o cheque %2.").arg(debit, stored->second.trimmed()));
-    if (!cents || *cents != stored->first)
+    if (!stored->cheque.trimmed().isEmpty())
+        refuse(QStringLiteral("O débito %1 já tem o cheque %2.").arg(debit, stored->cheque.trimmed()));
+    if (!cents || *cents != stored->cents)
         refuse(QStringLiteral("O valor do cheque deve ser o valor do débito %1.").arg(debit));
     if (sql.scalar(QStringLiteral("SELECT 1 FROM CHEQUE WHERE CDREDUCONT = :conta AND NRCHEQUE = :cheque"),
                    {{QStringLiteral("conta"), account}, {QStringLiteral("cheque"), cheque}}))
@@ -71,12 +71,12 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
 } // namespace
 
 void addChequeMethods(MethodRegistry &registry) {
-    registry.add(
-        {QStringLiteral("SetEmiteCheque"),
-         {ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Date, ArgKind::Number, ArgKind::Text},
-         true,
-         true,
-         setEmiteCheque});
+    registry.add({.name = QStringLiteral("SetEmiteCheque"),
+                  .args = {ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Date, ArgKind::Number,
+                           ArgKind::Text, ArgKind::Digits},
+                  .writes = true,
+                  .handler = setEmiteCheque,
+                  .optionalTrailing = 1});
 }
 
 } // namespace bco::server

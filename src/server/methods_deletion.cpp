@@ -10,25 +10,30 @@ namespace bco::server {
 
 namespace {
 
-// GetDeletaLanc (21 arguments): deletes an entry: its credit or debit record, its accounting entry with its
-// lines and apportionment, the uses of advances and returned invoices it settled (which become available
-// again), and its bank movement with its reconciliation, in one transaction; the balances follow the
-// movement. A cheque emitted for a deleted debit stays, no longer tied to it. Arguments: the account, the
-// entry's date and value as stored (the value with its sign), the account's company, the stored kind, the
-// credit or debit number, the entry's statement line and statement, its bank movement, its company, the
-// account of the form's last insertion, the processing date as text, the filter's eight working values (by
-// reference; they come back as they were sent), and the entry's accounting number. Answers an array whose
-// element 0 is the result packet: empty when the entry was deleted, or a row whose key the forms know when
-// something owns the entry (a discounted slip, a loan, a compensation, a statement line shared with other
-// movements, a reversal of a reconciled movement) or its accounting period is closed. A deletion that went
-// through also answers, as elements 1 and 2, the account's list version before and after it (as text), so
-// that a form whose list was at the version before knows the list less the entry to be the list after.
-// Refuses an entry the account does not hold, one changed by another operator since the form listed it (the
-// date and value sent are not the stored ones), and the movement a reversal reverses.
+// GetDeletaLanc (21 arguments, and the entry's listed version as an optional 22nd): deletes an entry: its
+// credit or debit record, its accounting entry with its lines and apportionment, the uses of advances and
+// returned invoices it settled (which become available again), and its bank movement with its reconciliation,
+// in one transaction; the balances follow the movement. A cheque emitted for a deleted debit stays, no longer
+// tied to it. Arguments: the account, the entry's date and value as stored (the value with its sign), the
+// account's company, the stored kind, the credit or debit number, the entry's statement line and statement,
+// its bank movement, its company, the account of the form's last insertion, the processing date as text, the
+// filter's eight working values (by reference; they come back as they were sent), and the entry's accounting
+// number. Answers an array whose element 0 is the result packet: empty when the entry was deleted, or a row
+// whose key the forms know when something owns the entry (a discounted slip, a loan, a compensation, a
+// statement line shared with other movements, a reversal of a reconciled movement) or its accounting period
+// is closed. A deletion that went through also answers, as elements 1 and 2, the account's list version
+// before and after it (as text), so that a form whose list was at the version before knows the list less the
+// entry to be the list after. Refuses, writing nothing: with a version, an entry deleted or written by anyone
+// since the client listed it (refuseIfWrittenSince); an entry the account does not hold; one whose stored
+// date and value are not the ones sent; and the movement a reversal reverses.
 Variant deleteEntry(CallContext &context, VariantList &args) {
     const EntryKind &kind = kindOfLetter(args[4].toText());
     Sql &sql = context.sql;
-    const StoredEntry stored = requireEntry(context, kind, code(args[0]), code(args[8]), code(args[5]), true);
+    const ListedEntry listed{listedVersion(args, 21), args[1].toDate(),
+                             centsFromAmount(std::abs(args[2].toFloat())).value_or(0),
+                             QStringLiteral("movimento %1").arg(code(args[8]))};
+    const StoredEntry stored =
+        requireUnchangedEntry(context, kind, code(args[0]), code(args[8]), code(args[5]), listed);
     if (stored.date != args[1].toDate() || centsFromAmount(std::abs(args[2].toFloat())) != stored.cents)
         throw Refusal(QStringLiteral(
             "O lançamento foi alterado por outro operador. Atualize a lista e tente de novo."));
@@ -77,15 +82,15 @@ Variant deleteEntry(CallContext &context, VariantList &args) {
 } // namespace
 
 void addDeletionMethods(MethodRegistry &registry) {
-    registry.add(
-        {QStringLiteral("GetDeletaLanc"),
-         {ArgKind::Text, ArgKind::Date, ArgKind::Number, ArgKind::Text,   ArgKind::Text, ArgKind::Text,
-          ArgKind::Text, ArgKind::Text, ArgKind::Text,   ArgKind::Text,   ArgKind::Text, ArgKind::Text,
-          ArgKind::Text, ArgKind::Text, ArgKind::Number, ArgKind::Number, ArgKind::Text, ArgKind::Text,
-          ArgKind::Text, ArgKind::Text, ArgKind::Text},
-         true,
-         true,
-         deleteEntry});
+    registry.add({.name = QStringLiteral("GetDeletaLanc"),
+                  .args = {ArgKind::Text,   ArgKind::Date,  ArgKind::Number, ArgKind::Text, ArgKind::Text,
+                           ArgKind::Text,   ArgKind::Text,  ArgKind::Text,   ArgKind::Text, ArgKind::Text,
+                           ArgKind::Text,   ArgKind::Text,  ArgKind::Text,   ArgKind::Text, ArgKind::Number,
+                           ArgKind::Number, ArgKind::Text,  ArgKind::Text,   ArgKind::Text, ArgKind::Text,
+                           ArgKind::Text,   ArgKind::Digits},
+                  .writes = true,
+                  .handler = deleteEntry,
+                  .optionalTrailing = 1});
 }
 
 } // namespace bco::server

@@ -29,7 +29,7 @@ const Columns entryColumns = {
     {QStringLiteral("NRSEQUENCIALEMP"), Kind::Text, 10}, {QStringLiteral("IDLANCCOMP"), Kind::Text, 1},
     {QStringLiteral("CDCONTCTBL"), Kind::Text, 20},      {QStringLiteral("CDHISTPADR"), Kind::Text, 4},
     {QStringLiteral("NRLANCCONT"), Kind::Text, 12},      {QStringLiteral("NRMOVBANCORIG"), Kind::Text, 10},
-    {QStringLiteral("CDCENTCUST"), Kind::Text, 4},
+    {QStringLiteral("CDCENTCUST"), Kind::Text, 4},       {QStringLiteral("NRVERSAO"), Kind::Text, 20},
 };
 
 // The criteria of one call, already checked.
@@ -52,7 +52,7 @@ QString select(const EntryKind &kind, const Criteria &criteria, SqlParams &param
         "R.%accountingCompany, E.NMEMPRESA, R.CDCLIENTE, R.CDFORNECED, CL.NRINSJURCLIE, "
         "CL.NMRAZSOCCLIE, FO.NRINSJURFORN, FO.NMRAZSOCFORN, R.NRCHEQUE, M.NRSEQUENCIALEMP, "
         "CASE WHEN M.NRCOMPENSACAO IS NULL THEN 'N' ELSE 'S' END, T.CDCONTCTBL, T.CDHISTPADR, "
-        "R.NRLANCCONT, M.NRMOVBANCORIG, R.CDCENTCUST "
+        "R.NRLANCCONT, M.NRMOVBANCORIG, R.CDCENTCUST, M.NRVERSAO "
         "FROM %table R "
         "JOIN MOVBANCARIO M ON M.CDREDUCONT = R.CDREDUCONT AND M.NRMOVBANC = R.NRMOVBANC "
         "JOIN %typeTable T ON T.%type = R.%type "
@@ -121,8 +121,10 @@ DataPacket mergeByDateAndMovement(const DataPacket &first, const DataPacket &sec
 // account's credits and debits dated within [from, to] (an empty date leaves that side open), with a value
 // within [minimum, maximum] unless allValues is "T", of the kind "T" (both), "C" or "D", of the listed types
 // unless allTypes is "T" (a list of chosen codes, each the kind letter and the type code: 'C0001','D0002'),
-// ordered by date and bank movement number. VRMOVICRED is negative for debits. The by-reference criteria come
-// back as sent. Refuses an account the operator may not use, another kind, and a malformed type list.
+// ordered by date and bank movement number. VRMOVICRED is negative for debits. NRVERSAO, the last field, is
+// the entry's version as decimal digits: a form sends it back with a change, a deletion or a cheque of the
+// entry, which are refused when the entry was written since. The by-reference criteria come back as sent.
+// Refuses an account the operator may not use, another kind, and a malformed type list.
 Variant getLancamentos(CallContext &context, VariantList &args) {
     Criteria criteria;
     criteria.account = code(args[0]);

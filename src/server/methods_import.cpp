@@ -1,7 +1,11 @@
+#include <algorithm>
 #include <map>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "server/access.h"
+#include "server/list_versions.h"
 #include "server/new_entries.h"
 #include "server/result_rows.h"
 
@@ -47,6 +51,73 @@ Written alreadyWritten(Sql &sql, const EntryKind &kind, const InsertedRow &movem
                       recordMovement == movementNumber;
     return same ? Written::ThisEntry : Written::Other;
 }
+
+// The movements of the database that an import's entries would repeat, found as getPesqMovBanc finds them:
+// of one account, day and value, with the same document and history (its first 40 characters) once their
+// outer blanks are set aside, credits and debits alike. Movements of the import itself (`own`: every
+// movement of its log, whichever call wrote or writes it) are no repetition, so that two equal rows of one
+// file are both written. What an account holds on a day is read once, the first time the day is met: the
+// call holds the account's list version (lockListVersion) before, so that nobody else writes it meanwhile,
+// and what the call writes itself is its own.
+class RepeatedMovements {
+public:
+    RepeatedMovements(Sql &sql, const InsertedRows &log)
+        : sql_(sql) {
+        // By account, the numbers as integers, sorted: an import holds tens of thousands of them.
+        for (int row = 0; row < log.count(); ++row) {
+            bool number = false;
+            const qint64 movement = log.code(row, "NRMOVBANC").toLongLong(&number);
+            if (number)
+                own_[log.code(row, "CDREDUCONT")].push_back(movement);
+        }
+        for (auto &[account, movements] : own_)
+            std::sort(movements.begin(), movements.end());
+    }
+
+    // The number of a movement of another that `movement` of `account` repeats; empty when there is none.
+    QString of(const QString &account, const InsertedRow &movement) {
+        const QDate date = movement.date("DTMOVBANC");
+        const auto cents = movement.cents("VRMOVBANC");
+        if (!date.isValid() || !cents)
+            return {};
+        auto day = days_.find({account, date});
+        if (day == days_.end())
+            day = days_.emplace(std::make_pair(account, date), read(account, date)).first;
+        if (day->second.empty())
+            return {};
+        const auto found = day->second.find(
+            {*cents, movement.code("NRDOCMBANC"), movement.text("DSHISMBANC").left(40).trimmed()});
+        return found == day->second.end() ? QString() : found->second;
+    }
+
+private:
+    using Movement = std::tuple<qint64, QString, QString>; // value, document, history
+
+    std::map<Movement, QString> read(const QString &account, QDate date) {
+        std::map<Movement, QString> movements;
+        sql_.forEach(
+            QStringLiteral("SELECT NRMOVBANC, VRMOVBANC, TRIM(COALESCE(NRDOCMBANC, '')), "
+                           "TRIM(COALESCE(DSHISMBANC, '')) FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND "
+                           "DTMOVBANC = :data ORDER BY NRMOVBANC"),
+            {{QStringLiteral("conta"), account}, {QStringLiteral("data"), date}}, [&](const SqlRow &row) {
+                if (!isOwn(account, row.text(0)))
+                    movements.emplace(Movement{row.integer(1), row.text(2), row.text(3)}, row.text(0));
+            });
+        return movements;
+    }
+
+    bool isOwn(const QString &account, const QString &movement) const {
+        bool number = false;
+        const qint64 value = movement.toLongLong(&number);
+        const auto own = own_.find(account);
+        return number && own != own_.end() &&
+               std::binary_search(own->second.begin(), own->second.end(), value);
+    }
+
+    Sql &sql_;
+    std::map<QString, std::vector<qint64>> own_;
+    std::map<std::pair<QString, QDate>, std::map<Movement, QString>> days_;
+};
 
 // The cost centre of an imported entry, which names none: the branch's default, else the company's, as the
 // entry form settles an entry typed without one. Each branch is read once per call.
@@ -138,13 +209,15 @@ void appendRows(DataPacket &into, const DataPacket &rows) {
 // exactly one record. `operator` must be the session's operator (or empty).
 //
 // A movement that an earlier call already wrote for the same record (the import sent again after the other
-// call reported accounting errors) is skipped, not written twice; the answer says so in a result row
-// "IGN" for each. An entry that cannot be accounted is named by a result row "CTB" ("Movimento <number>:
-// ..."). Answers the four packets of an insertion: the result rows (first "OK" with what was written),
-// the accounting lines, the apportionment shares and the accounting errors. Refuses (and writes nothing) what
-// getInsert refuses of any record, a debit that would pass its type's budget, and records and movements that
-// do not pair; writes nothing and answers the lines, shares and errors of the entries that cannot be
-// accounted when there is any.
+// call reported accounting errors) is skipped, not written twice; so is a movement that repeats one another
+// import or anyone else wrote since the client checked the file (RepeatedMovements: the duplicate search of
+// the check pass, run again in this transaction). The answer says so in a result row "IGN" for each, and
+// counts them in its "OK" row. An entry that cannot be accounted is named by a result row "CTB" ("Movimento
+// <number>: ..."). Answers the four packets of an insertion: the result rows (first "OK" with what was
+// written), the accounting lines, the apportionment shares and the accounting errors. Refuses (and writes
+// nothing) what getInsert refuses of any record (naming its movement), a debit that would pass its type's
+// budget, and records and movements that do not pair; writes nothing and answers the lines, shares and
+// errors of the entries that cannot be accounted when there is any.
 Variant importEntries(const ImportCall &call, CallContext &context, VariantList &args) {
     const EntryKind &kind = *call.kind;
     const QString kindName = QString::fromUtf8(kind.name);
@@ -171,6 +244,17 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
     args[1] = Variant();
 
     NewEntryChecks checks(context);
+    // Every account of the call is held before anything is read for writing, in the order of their codes,
+    // so that two imports over the same accounts wait for each other instead of both missing the other's
+    // entries.
+    QString lastAccount;
+    for (const auto &[key, row] : movementRows) {
+        if (key.first != std::exchange(lastAccount, key.first)) {
+            checks.accountCompany(key.first);
+            lockListVersion(context.sql, key.first);
+        }
+    }
+    RepeatedMovements repeated(context.sql, movements);
     AccountingCatalogue catalogue(context.sql);
     DebitBudget budget(context.sql);
     DefaultCostCentres costCentres(context.sql);
@@ -179,7 +263,7 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
     DataPacket lines = accountingRows(AccountingDraft(), QString());
     DataPacket shares = apportionmentRows(AccountingDraft(), QString());
     DataPacket errors = errorRows(AccountingDraft());
-    QStringList skipped;
+    QStringList skipped; // the text of each "IGN" row
     std::set<MovementKey> named;
     int written = 0;
     bool accountingErrors = false;
@@ -202,13 +286,26 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         checks.accountCompany(key.first);
         switch (alreadyWritten(context.sql, kind, movement, record, key.first, key.second)) {
         case Written::ThisEntry:
-            skipped.append(key.second);
+            skipped.append(
+                QStringLiteral("Movimento %1 já incluído: não foi gravado de novo.").arg(key.second));
             continue;
         case Written::Other:
         case Written::No:
             break;
         }
-        NewEntry entry = checks.check(kind, movement, record);
+        if (const QString original = repeated.of(key.first, movement); !original.isEmpty()) {
+            skipped.append(
+                QStringLiteral("Movimento %1 já incluído como movimento %2: não foi gravado de novo.")
+                    .arg(key.second, original));
+            continue;
+        }
+        NewEntry entry;
+        try {
+            entry = checks.check(kind, movement, record);
+        } catch (const Refusal &refusal) {
+            refuse(QStringLiteral("Movimento %1: %2").arg(key.second, refusal.message()));
+        }
+        // A default of the branch or of the company, which checkCostCentre always takes.
         entry.accounting.costCentre = costCentres.of(entry.accounting.branch, entry.accounting.company);
         const AccountingDraft draft = catalogue.draft(entry.accounting);
         if (!draft.errors.isEmpty()) {
@@ -266,9 +363,8 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
                         .arg(written)
                         .arg(kindName)
                         .arg(skipped.size()));
-    for (const QString &movement : skipped)
-        appendResultRow(answered, QStringLiteral("IGN"),
-                        QStringLiteral("Movimento %1 já incluído: não foi gravado de novo.").arg(movement));
+    for (const QString &text : skipped)
+        appendResultRow(answered, QStringLiteral("IGN"), text);
     return VariantList{answered, lines, shares, errors};
 }
 

@@ -1,6 +1,7 @@
 #include <array>
 
 #include "server/access.h"
+#include "server/list_versions.h"
 #include "server/money.h"
 #include "server/new_entries.h"
 #include "server/result_rows.h"
@@ -59,7 +60,7 @@ NewEntry checkedEntry(CallContext &context, const InsertionCall &call, const Var
     if (centsFromAmount(args[7].toFloat()) != accounting.cents)
         refuse(QStringLiteral("O valor do %1 difere do valor do movimento bancário.").arg(kindName));
     accounting.costCentre = code(args[4]);
-    checks.checkCostCentre(accounting.costCentre);
+    checks.checkCostCentre(accounting);
     const QString partyLetter = code(args[static_cast<size_t>(call.partyLetter)]).toUpper();
     if (partyLetter != u"C" && partyLetter != u"F")
         refuse(QStringLiteral("Indicador de cliente ou fornecedor inválido: \"%1\".").arg(partyLetter));
@@ -85,8 +86,9 @@ std::array<Selection, 4> selectionsOf(const InsertionCall &call, const VariantLi
 // shares and the accounting errors (see accounting.h). Refuses (and writes nothing) a change log that is not
 // exactly one new row of the record's layout, an account the operator may not use, a number the account's
 // series did not draw or that is taken, a value that is not positive, records that disagree with each other
-// or with the arguments, codes the catalogues do not hold, and selections settlement.h refuses. Writes
-// nothing and answers the errors when the entry cannot be accounted, the result row "MSG" with key
+// or with the arguments, codes the catalogues do not hold, a cost centre that is not the branch's, an entry
+// without the customer or supplier its accounting needs (new_entries.h), and selections settlement.h refuses.
+// Writes nothing and answers the errors when the entry cannot be accounted, the result row "MSG" with key
 // Adianta_Ja_Util or Devolucao_Ja_Util when an advance or a returned invoice has less left than the entry
 // discounts of it, or with key N_Pode_Lanc_Orca when a debit would pass its type's budget. Otherwise the
 // discounts of the marked advances and returns are settled with the entry.
@@ -99,6 +101,9 @@ Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList
     };
     if (!draft.errors.isEmpty())
         return answer(emptyResult(), QString());
+    // The account's list version first, as every writer of the account's entries takes it before what else
+    // it holds (open items, budgets, numbers), so that no two writers wait on each other.
+    lockListVersion(context.sql, entry.accounting.account);
     const Settlement settlement = checkedSettlement(context.sql, selectionsOf(call, args), entry.accounting);
     if (!settlement.refusedWith.isEmpty())
         return answer(refusalResult(settlement.refusedWith), QString());

@@ -46,9 +46,10 @@ void addShippedDesigns(Sql &sql) {
 }
 
 constexpr Migration migrations[] = {
-    {1, "0001_ledger"},     {2, "0002_pictures"},
-    {3, "0003_accounting"}, {4, "0004_report_designs", addShippedDesigns},
-    {5, "0005_operations"}, {6, "0006_list_versions"},
+    {1, "0001_ledger"},         {2, "0002_pictures"},
+    {3, "0003_accounting"},     {4, "0004_report_designs", addShippedDesigns},
+    {5, "0005_operations"},     {6, "0006_list_versions"},
+    {7, "0007_entry_versions"},
 };
 
 // Servers started at once on one database migrate it at once: the first takes the lock (SQLite's write lock,

@@ -43,4 +43,14 @@ double amountFromCents(qint64 cents) {
     return static_cast<double>(cents) / 100.0;
 }
 
+QString amountText(qint64 cents) {
+    // Unsigned, so that the magnitude of the most negative number is representable too.
+    const quint64 magnitude = cents < 0 ? 0 - static_cast<quint64>(cents) : static_cast<quint64>(cents);
+    QString whole = QString::number(magnitude / 100);
+    for (qsizetype at = whole.size() - 3; at > 0; at -= 3)
+        whole.insert(at, u'.');
+    return (cents < 0 ? QStringLiteral("-") : QString()) + whole + u',' +
+           QStringLiteral("%1").arg(magnitude % 100, 2, 10, QLatin1Char('0'));
+}
+
 } // namespace bco::server

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <QString>
 #include <QtGlobal>
 
 namespace bco::server {
@@ -20,5 +21,9 @@ std::optional<qint64> centsAtLeast(double bound);
 std::optional<qint64> centsAtMost(double bound);
 
 double amountFromCents(qint64 cents);
+
+// An amount as a message shows it to the operator, in Brazilian notation, exact to the cent: 123456789 ->
+// "1.234.567,89", -5 -> "-0,05".
+QString amountText(qint64 cents);
 
 } // namespace bco::server

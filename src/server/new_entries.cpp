@@ -136,6 +136,7 @@ NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movemen
     accounting.customer = record.code("CDCLIENTE");
     accounting.supplier = record.code("CDFORNECED");
     checkCodes(accounting, entry.typedBranch, entry.financialClass);
+    checkParty(accounting);
 
     accounting.description = record.text(kind.description);
     entry.document = movement.code("NRDOCMBANC");
@@ -172,16 +173,47 @@ void NewEntryChecks::checkCodes(const EntryToAccount &entry, const QString &type
         refuse(QStringLiteral("Fornecedor não cadastrado."));
 }
 
-void NewEntryChecks::checkCostCentre(const QString &costCentre) {
-    if (!costCentre.isEmpty() &&
-        !exists(QStringLiteral("SELECT 1 FROM CENTCUST WHERE CDCENTCUST = :chave"), costCentre))
-        refuse(QStringLiteral("Centro de Custo %1 não cadastrado.").arg(costCentre));
+void NewEntryChecks::checkParty(const EntryToAccount &entry) {
+    const EntryKind &kind = *entry.kind;
+    auto party = partyOfType_.find({kind.letter, entry.type});
+    if (party == partyOfType_.end()) {
+        const auto keptBy = context_.sql.scalar(
+            QStringLiteral(
+                "SELECT C.IDTIPOCOME FROM %1 T JOIN CONTCTBL C ON C.CDCONTCTBL = T.CDCONTCTBL WHERE "
+                "T.%2 = :tipo AND T.%3 = 'S'")
+                .arg(EntryKind::column(kind.typeTable), EntryKind::column(kind.type),
+                     EntryKind::column(kind.typeAccounted)),
+            {{QStringLiteral("tipo"), entry.type}});
+        party = partyOfType_
+                    .emplace(std::make_pair(kind.letter, entry.type),
+                             keptBy && !keptBy->isNull() ? keptBy->toString().trimmed() : QString())
+                    .first;
+    }
+    if (party->second == u"C" && entry.customer.isEmpty())
+        refuse(QStringLiteral("Cliente deve ser informado para contabilização correta do documento."));
+    if (party->second == u"F" && entry.supplier.isEmpty())
+        refuse(QStringLiteral("Fornecedor deve ser informado para contabilização correta do documento."));
 }
 
-DebitBudget::DebitBudget(Sql &sql, const QString &account, const QString &replacedDebit)
-    : sql_(sql)
-    , account_(account)
-    , replacedDebit_(replacedDebit) {
+void NewEntryChecks::checkCostCentre(const EntryToAccount &entry) {
+    const QString &costCentre = entry.costCentre;
+    if (costCentre.isEmpty())
+        return;
+    if (!exists(QStringLiteral("SELECT 1 FROM CENTCUST WHERE CDCENTCUST = :chave"), costCentre))
+        refuse(QStringLiteral("Centro de Custo %1 não cadastrado.").arg(costCentre));
+    const bool ofBranch =
+        exists(QStringLiteral("SELECT 1 FROM CENTCUSTFIL WHERE CDFILIAL = :chave AND CDCENTCUST = :outra"),
+               entry.branch, costCentre) ||
+        exists(QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :chave AND CDCENTCUST = :outra"),
+               entry.branch, costCentre) ||
+        exists(QStringLiteral("SELECT 1 FROM EMPRESA WHERE CDEMPRESA = :chave AND CDCENTCUST = :outra"),
+               entry.company, costCentre);
+    if (!ofBranch)
+        refuse(QStringLiteral("Centro de Custo não cadastrado para a filial informada."));
+}
+
+DebitBudget::DebitBudget(Sql &sql)
+    : sql_(sql) {
 }
 
 bool DebitBudget::admit(const EntryToAccount &entry) {
@@ -195,15 +227,13 @@ bool DebitBudget::admit(const EntryToAccount &entry) {
     auto budget = budgets_.find(key);
     if (budget == budgets_.end()) {
         Budget read;
-        // On PostgreSQL two debits of one budget would both read what was spent before either wrote: the row
-        // of the budget is locked for the rest of the transaction. SQLite's writer holds the whole database.
-        const QString lock =
-            sql_.dialect() == Dialect::Postgresql ? QStringLiteral(" FOR UPDATE") : QString();
+        // Two debits of one budget would both read what was spent before either wrote: the row of the budget
+        // is held for the rest of the transaction.
         if (const auto limit = sql_.scalar(
                 QStringLiteral("SELECT VRORCADO FROM ORCATPDEBI WHERE CDEMPRESA = :empresa "
                                "AND CDTPDEBIBANC = :tipo AND CDCENTCUST = :centro AND NRANO = :ano "
                                "AND NRMES = :mes") +
-                    lock,
+                    sql_.forUpdate(),
                 {{QStringLiteral("empresa"), entry.company},
                  {QStringLiteral("tipo"), entry.type},
                  {QStringLiteral("centro"), costCentre},
@@ -221,11 +251,6 @@ bool DebitBudget::admit(const EntryToAccount &entry) {
             if (*byCostCentre_) {
                 spentSql += QStringLiteral(" AND CDCENTCUST = :centro");
                 params.push_back({QStringLiteral("centro"), costCentre});
-            }
-            if (!replacedDebit_.isEmpty()) {
-                spentSql += QStringLiteral(" AND NOT (CDREDUCONT = :conta AND NRMOVIDEBI = :debito)");
-                params.push_back({QStringLiteral("conta"), account_});
-                params.push_back({QStringLiteral("debito"), replacedDebit_});
             }
             read.spent = sql_.scalar(spentSql, params)->toLongLong();
         }

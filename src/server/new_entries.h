@@ -49,17 +49,26 @@ public:
     // catalogues do not hold: an account the operator may not use, records of different accounts, a
     // movement of the other kind or already reconciled, a number its series did not draw or that is taken,
     // a missing date, a value that is not positive, records that disagree with each other, a company that
-    // is not the account's, unknown branches, type, class, customer or supplier, and both a customer and a
-    // supplier. The entry answered has no cost centre yet.
+    // is not the account's, unknown branches, type, class, customer or supplier, both a customer and a
+    // supplier, and an entry without the party its accounting needs (checkParty). The entry answered has no
+    // cost centre yet: its caller settles it, and checks one the client sent with checkCostCentre.
     NewEntry check(const EntryKind &kind, const InsertedRow &movement, const InsertedRow &record);
 
     // Refuses (with the forms' own texts where they have one) a branch that does not exist, a typed branch
     // of another company than the account's, an unknown type of the kind, an unknown financial class, an
     // unknown customer or supplier, and a customer together with a supplier: the rules of the codes of a
-    // new or changed entry, whatever wrote it.
+    // new entry, whatever wrote it.
     void checkCodes(const EntryToAccount &entry, const QString &typedBranch, const QString &financialClass);
-    // Refuses a cost centre the catalogue does not hold; an empty one is accepted.
-    void checkCostCentre(const QString &costCentre);
+    // Refuses, with the forms' texts, an entry of an accounted type whose ledger account is kept by customer
+    // (CONTCTBL.IDTIPOCOME 'C') without a customer, or kept by supplier ('F') without a supplier: its
+    // accounting line would name nobody.
+    void checkParty(const EntryToAccount &entry);
+    // Refuses a cost centre the catalogue does not hold, and one that is not among the cost centres of the
+    // entry's branch (CENTCUSTFIL, "Centro de Custo não cadastrado para a filial informada.") unless it is
+    // the default of that branch or of the account's company: the forms put that default on an entry typed
+    // without a cost centre, and the import on every entry, whatever the branch's list holds. An empty one
+    // is accepted.
+    void checkCostCentre(const EntryToAccount &entry);
 
     // The company of an account the operator may use (refusing any other).
     QString accountCompany(const QString &account);
@@ -71,6 +80,8 @@ private:
 
     CallContext &context_;
     std::map<QString, QString> accountCompanies_;
+    // By kind and type: the party an accounted type's ledger account is kept by ("C", "F"), or empty.
+    std::map<std::pair<QChar, QString>, QString> partyOfType_;
     std::map<std::pair<int, QString>, std::optional<qint64>> lastDrawn_;
     std::map<std::tuple<QString, QString, QString>, bool> found_;
 };
@@ -81,10 +92,7 @@ private:
 // that the debits of one call count against each other.
 class DebitBudget {
 public:
-    // `replacedDebit` names the debit of `account` being changed, whose value before the change no longer
-    // counts.
-    explicit DebitBudget(Sql &sql, const QString &account = QString(),
-                         const QString &replacedDebit = QString());
+    explicit DebitBudget(Sql &sql);
 
     // Whether the debit fits its budget; when it does it is counted as spent.
     bool admit(const EntryToAccount &entry);
@@ -95,7 +103,6 @@ private:
         qint64 spent = 0;
     };
     Sql &sql_;
-    QString account_, replacedDebit_;
     std::optional<bool> byCostCentre_;
     std::map<std::tuple<QString, QString, QString, int, int>, Budget> budgets_;
 };

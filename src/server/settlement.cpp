@@ -23,26 +23,26 @@ QString keyCondition(const OpenItemKind &kind, const QStringList &key, SqlParams
     return conditions.join(u" AND ");
 }
 
-// The discounts one selection asks for, in cents, added into `wanted` by item; answers their sum.
-qint64 addWanted(const Selection &selection, int order,
-                 std::map<std::pair<int, QStringList>, qint64> &wanted) {
+// The discounts one selection asks for, in cents, added into `wanted` by item and into `total`, which may
+// not pass `limit` (the entry's value): checked at each row, so that no sum of forged rows overflows.
+void addWanted(const Selection &selection, int order, qint64 limit, qint64 &total,
+               std::map<std::pair<int, QStringList>, qint64> &wanted) {
     const OpenItemKind &kind = *selection.kind;
     const Variant &rows = *selection.rows;
     const QString what =
         QStringLiteral("%1 do %2").arg(QString::fromUtf8(kind.name), QString::fromLatin1(kind.partyName));
     if (rows.isNull())
-        return 0;
+        return;
     if (!rows.isPacket())
         refuse(QStringLiteral("Seleção de %1 inválida.").arg(what));
     const DataPacket &packet = rows.packet();
     const int mark = packet.fieldIndex(u"IDMARCADO");
     if (mark < 0)
-        return 0;
+        return;
     const int discount = packet.fieldIndex(u"VRDESCONTO");
     std::vector<int> keyFields;
     for (const QString &column : kind.keyColumns())
         keyFields.push_back(packet.fieldIndex(column));
-    qint64 total = 0;
     for (int row = 0; row < packet.rowCount(); ++row) {
         if (packet.value(row, mark).toText().trimmed() != u"S")
             continue;
@@ -64,8 +64,11 @@ qint64 addWanted(const Selection &selection, int order,
         }
         wanted[{order, key}] += *cents;
         total += *cents;
+        if (total > limit)
+            refuse(QStringLiteral("Operação bloqueada. O valor a descontar não pode ser maior que o valor do "
+                                  "lançamento: os adiantamentos e as devoluções marcados somam mais que %1.")
+                       .arg(amountText(limit)));
     }
-    return total;
 }
 
 } // namespace
@@ -73,14 +76,13 @@ qint64 addWanted(const Selection &selection, int order,
 Settlement checkedSettlement(Sql &sql, const std::array<Selection, 4> &selections,
                              const EntryToAccount &entry) {
     // By selection and item: rows that name one item twice add up, and every entry locks items in this order.
+    // Advances and returns of either party all discount the one entry: together they may not pass its value.
     std::map<std::pair<int, QStringList>, qint64> wanted;
-    for (int order = 0; order < static_cast<int>(selections.size()); ++order) {
-        if (addWanted(selections[static_cast<size_t>(order)], order, wanted) > entry.cents)
-            refuse(QStringLiteral(
-                "Operação bloqueada. O valor a descontar não pode ser maior que o valor do lançamento."));
-    }
+    qint64 total = 0;
+    for (int order = 0; order < static_cast<int>(selections.size()); ++order)
+        addWanted(selections[static_cast<size_t>(order)], order, entry.cents, total, wanted);
 
-    const QString lock = sql.dialect() == Dialect::Postgresql ? QStringLiteral(" FOR UPDATE") : QString();
+    const QString lock = sql.forUpdate();
     Settlement settlement;
     for (const auto &[item, cents] : wanted) {
         const OpenItemKind &kind = *selections[static_cast<size_t>(item.first)].kind;

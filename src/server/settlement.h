@@ -38,11 +38,12 @@ struct Settlement {
 
 // Reads what `selections` would settle for `entry` before anything is written. Refuses (Refusal) what the
 // forms could not have sent: a selection that is not a packet, a marked row without its item's key or with a
-// discount that is no amount, an item that does not exist or is not of the entry's party and company, and a
-// selection whose discounts add up to more than the entry's value. Answers the uses, or the key that refuses
-// the entry when an item has not enough left. On PostgreSQL the items read stay locked until the transaction
-// ends (SQLite's writer holds the whole database), so that two entries cannot both take what is left; they
-// are locked in one order, so that two entries never wait on each other.
+// discount that is no amount, an item that does not exist or is not of the entry's party and company, and
+// discounts that add up to more than the entry's value: those of all four selections together, since every
+// one of them discounts the same entry. Answers the uses, or the key that refuses the entry when an item has
+// not enough left. On PostgreSQL the items read stay locked until the transaction ends (SQLite's writer holds
+// the whole database), so that two entries cannot both take what is left; they are locked in one order, so
+// that two entries never wait on each other.
 Settlement checkedSettlement(Sql &sql, const std::array<Selection, 4> &selections,
                              const EntryToAccount &entry);
 

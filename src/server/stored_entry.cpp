@@ -1,7 +1,5 @@
 #include "server/stored_entry.h"
 
-#include <QLocale>
-
 #include "server/access.h"
 #include "server/money.h"
 #include "server/result_rows.h"
@@ -12,10 +10,6 @@ namespace {
 
 QString day(QDate date) {
     return date.toString(u"dd/MM/yyyy");
-}
-
-QString amount(qint64 cents) {
-    return QLocale(QLocale::Portuguese, QLocale::Brazil).toString(amountFromCents(cents), 'f', 2);
 }
 
 void returnedInvoices(Sql &sql, const StoredEntry &entry, QList<EntryLink> &links) {
@@ -44,7 +38,7 @@ void discountedSlips(Sql &sql, const StoredEntry &entry, QList<EntryLink> &links
                     links.append(
                         {EntryLink::Kind::DiscountedSlip,
                          QStringLiteral("Boleto descontado %1 da filial %2, vencimento %3, valor %4.")
-                             .arg(row.text(1), row.text(0), day(row.date(2)), amount(row.integer(3)))});
+                             .arg(row.text(1), row.text(0), day(row.date(2)), amountText(row.integer(3)))});
                 });
 }
 
@@ -132,44 +126,77 @@ void reconciledOrigin(Sql &sql, const StoredEntry &entry, QList<EntryLink> &link
 
 } // namespace
 
-std::optional<StoredEntry> findEntry(Sql &sql, const EntryKind &kind, const QString &account,
-                                     const QString &movement, const QString &number, bool forWriting) {
-    const QString lock =
-        forWriting && sql.dialect() == Dialect::Postgresql ? QStringLiteral(" FOR UPDATE OF M") : QString();
+namespace {
+
+// The entry of `kind` in `account` that `condition` (over M, the movement, and R, the record) picks.
+std::optional<StoredEntry> findEntryWhere(Sql &sql, const EntryKind &kind, const QString &account,
+                                          const QString &condition, SqlParams params, bool forWriting) {
     std::optional<StoredEntry> found;
     const auto column = EntryKind::column;
-    sql.forEach(
-        QStringLiteral(
-            "SELECT R.%1, R.%2, M.CDSEQUEXBA, M.NRSEQMOVREBA, M.NRMOVBANCORIG, M.NRSEQUENCIALEMP, "
-            "M.NRCOMPENSACAO, R.CDEMPRESA, R.%3, R.NRLANCCONT, R.NRCHEQUE, R.CDCENTCUST FROM MOVBANCARIO M "
-            "JOIN %4 R ON R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANC = M.NRMOVBANC "
-            "WHERE M.CDREDUCONT = :conta AND M.NRMOVBANC = :movimento AND R.%5 = :numero%6")
-            .arg(column(kind.date), column(kind.value), column(kind.type), column(kind.table),
-                 column(kind.number), lock),
-        {{QStringLiteral("conta"), account},
-         {QStringLiteral("movimento"), movement},
-         {QStringLiteral("numero"), number}},
-        [&](const SqlRow &row) {
-            StoredEntry entry;
-            entry.kind = &kind;
-            entry.account = account;
-            entry.movement = movement;
-            entry.number = number;
-            entry.date = row.date(0);
-            entry.cents = row.integer(1);
-            entry.statement = row.text(2);
-            entry.statementLine = row.text(3);
-            entry.origin = row.text(4);
-            entry.loan = row.text(5);
-            entry.compensation = row.text(6);
-            entry.company = row.text(7);
-            entry.type = row.text(8);
-            entry.accountingNumber = row.text(9);
-            entry.cheque = row.text(10);
-            entry.costCentre = row.text(11);
-            found = entry;
-        });
+    QString statement = QStringLiteral(
+        "SELECT R.%date, R.%value, M.CDSEQUEXBA, M.NRSEQMOVREBA, M.NRMOVBANCORIG, M.NRSEQUENCIALEMP, "
+        "M.NRCOMPENSACAO, R.CDEMPRESA, R.%type, R.NRLANCCONT, R.NRCHEQUE, R.CDCENTCUST, M.NRMOVBANC, "
+        "R.%number, "
+        "M.NRVERSAO, R.%description, R.CDFILIAL, R.CDCLIENTE, R.CDFORNECED, "
+        "(SELECT T.%typeName FROM %typeTable T WHERE T.%type = R.%type) "
+        "FROM MOVBANCARIO M JOIN %table R ON R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANC = M.NRMOVBANC "
+        "WHERE M.CDREDUCONT = :conta AND ");
+    statement.replace(QStringLiteral("%date"), column(kind.date))
+        .replace(QStringLiteral("%value"), column(kind.value))
+        .replace(QStringLiteral("%typeName"), column(kind.typeName))
+        .replace(QStringLiteral("%typeTable"), column(kind.typeTable))
+        .replace(QStringLiteral("%type"), column(kind.type))
+        .replace(QStringLiteral("%number"), column(kind.number))
+        .replace(QStringLiteral("%description"), column(kind.description))
+        .replace(QStringLiteral("%table"), column(kind.table));
+    // Only the movement is held: every call that writes an existing entry takes its movement first.
+    statement += condition + (forWriting ? sql.forUpdate(u"M") : QString());
+    params.push_back({QStringLiteral("conta"), account});
+    sql.forEach(statement, params, [&](const SqlRow &row) {
+        StoredEntry entry;
+        entry.kind = &kind;
+        entry.account = account;
+        entry.date = row.date(0);
+        entry.cents = row.integer(1);
+        entry.statement = row.text(2);
+        entry.statementLine = row.text(3);
+        entry.origin = row.text(4);
+        entry.loan = row.text(5);
+        entry.compensation = row.text(6);
+        entry.company = row.text(7);
+        entry.type = row.text(8);
+        entry.accountingNumber = row.text(9);
+        entry.cheque = row.text(10);
+        entry.costCentre = row.text(11);
+        entry.movement = row.text(12);
+        entry.number = row.text(13);
+        entry.version = row.integer(14);
+        entry.description = row.text(15);
+        entry.branch = row.text(16);
+        entry.customer = row.text(17);
+        entry.supplier = row.text(18);
+        entry.typeName = row.text(19);
+        found = entry;
+    });
     return found;
+}
+
+} // namespace
+
+std::optional<StoredEntry> findEntry(Sql &sql, const EntryKind &kind, const QString &account,
+                                     const QString &movement, const QString &number, bool forWriting) {
+    return findEntryWhere(
+        sql, kind, account,
+        QStringLiteral("M.NRMOVBANC = :movimento AND R.%1 = :numero").arg(EntryKind::column(kind.number)),
+        {{QStringLiteral("movimento"), movement}, {QStringLiteral("numero"), number}}, forWriting);
+}
+
+std::optional<StoredEntry> findEntryByNumber(Sql &sql, const EntryKind &kind, const QString &account,
+                                             const QString &number, bool forWriting) {
+    return findEntryWhere(
+        sql, kind, account,
+        QStringLiteral("R.CDREDUCONT = :conta AND R.%1 = :numero").arg(EntryKind::column(kind.number)),
+        {{QStringLiteral("numero"), number}}, forWriting);
 }
 
 QList<EntryLink> linksOf(Sql &sql, const StoredEntry &entry) {
@@ -229,15 +256,62 @@ const EntryKind &kindOfLetter(const QString &letter) {
     throw Refusal(QStringLiteral("Forma de lançamento inválida: \"%1\" (use C ou D).").arg(kind));
 }
 
-// The entry a call names, refused when the account does not hold it.
-StoredEntry requireEntry(CallContext &context, const EntryKind &kind, const QString &account,
-                         const QString &movement, const QString &number, bool forWriting) {
-    requireAccount(context, account);
-    const auto entry = findEntry(context.sql, kind, account, movement, number, forWriting);
+namespace {
+
+StoredEntry found(const std::optional<StoredEntry> &entry, const EntryKind &kind, const QString &account,
+                  const QString &movement, const QString &number) {
     if (!entry)
         throw Refusal(QStringLiteral("Lançamento não encontrado: movimento %1, %2 %3 da conta corrente %4.")
                           .arg(movement, QString::fromUtf8(kind.name), number, account));
     return *entry;
+}
+
+} // namespace
+
+StoredEntry requireEntry(CallContext &context, const EntryKind &kind, const QString &account,
+                         const QString &movement, const QString &number, bool forWriting) {
+    requireAccount(context, account);
+    return found(findEntry(context.sql, kind, account, movement, number, forWriting), kind, account, movement,
+                 number);
+}
+
+StoredEntry requireUnchangedEntry(CallContext &context, const EntryKind &kind, const QString &account,
+                                  const QString &movement, const QString &number, const ListedEntry &listed) {
+    requireAccount(context, account);
+    const auto entry = findEntry(context.sql, kind, account, movement, number, true);
+    refuseIfWrittenSince(entry, listed);
+    return found(entry, kind, account, movement, number);
+}
+
+std::optional<qint64> listedVersion(const VariantList &args, size_t position) {
+    if (args.size() <= position || args[position].isNull())
+        return std::nullopt;
+    const Variant &value = args[position];
+    if (value.type() == VariantType::Int)
+        return value.toInt();
+    const QString digits = value.toText().trimmed();
+    if (digits.isEmpty())
+        return std::nullopt;
+    bool whole = false;
+    const qint64 version = digits.toLongLong(&whole);
+    if (!whole || version < 0)
+        throw std::invalid_argument("the entry's version must be a whole number");
+    return version;
+}
+
+void refuseIfWrittenSince(const std::optional<StoredEntry> &stored, const ListedEntry &listed) {
+    if (!listed.version)
+        return;
+    if (!stored)
+        refuse(
+            QStringLiteral("O lançamento de %1, valor %2 (%3), foi excluído por outro operador depois que a "
+                           "lista foi carregada: nada foi gravado.")
+                .arg(day(listed.date), amountText(listed.cents), listed.reference));
+    if (stored->version != *listed.version)
+        refuse(
+            QStringLiteral("O lançamento de %1, valor %2, \"%3\", foi alterado por outro operador depois que "
+                           "a lista foi carregada: nada foi gravado. Confira-o na lista atualizada.")
+                .arg(day(stored->date), amountText(stored->cents), stored->description.trimmed()));
 }
 
 std::optional<DataPacket> refusalByLinks(Sql &sql, const StoredEntry &entry, bool deleting) {

@@ -226,7 +226,7 @@ TEST_P(EntryListTest, HoldsTheEntriesThatMeetEveryCriterion) {
 
 TEST_P(EntryListTest, ListsDebitsNegativeWithTheirTypeAndPartyNames) {
     const DataPacket entries = list({}, {}, 0, 0, "T", "T", "", "T").result.packet();
-    ASSERT_EQ(entries.fields().size(), 35);
+    ASSERT_EQ(entries.fields().size(), 36);
     const auto debit =
         std::find_if(stored.begin(), stored.end(), [](const Stored &e) { return e.kind == u'D'; });
     const int row = static_cast<int>(debit - stored.begin());

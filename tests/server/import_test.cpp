@@ -1,3 +1,5 @@
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "server_test_support.h"
@@ -59,8 +61,13 @@ protected:
 const EntryRequest credit{.kind = 'C', .value = 100.0, .type = "0001", .description = "Importado"};
 const EntryRequest customerCredit{
     .kind = 'C', .value = 250.5, .type = "0002", .description = "Recebido", .customer = "CLI0003"};
-const EntryRequest debit{
-    .kind = 'D', .value = 80.0, .type = "0002", .description = "Pago", .supplier = "FOR0001"};
+// Of a branch without a default cost centre, whose company's default the branch does not list.
+const EntryRequest debit{.kind = 'D',
+                         .value = 80.0,
+                         .type = "0002",
+                         .branch = "0102",
+                         .description = "Pago",
+                         .supplier = "FOR0001"};
 
 TEST_P(ImportTest, EachCallWritesEveryEntryOfItsKindInOneGo) {
     const QList<qint64> before = written();
@@ -83,6 +90,10 @@ TEST_P(ImportTest, EachCallWritesEveryEntryOfItsKindInOneGo) {
                "AND CDCENTCUST = '0001'"),
         1)
         << "an imported entry takes the branch's default cost centre";
+    EXPECT_EQ(number("SELECT COUNT(*) FROM MOVDEBIBANC WHERE DSMOVIDEBI = 'Pago' AND CDFILIAL = '0102' AND "
+                     "CDCENTCUST = '0001'"),
+              1)
+        << "or its company's";
     EXPECT_EQ(number("SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = 'setInsertImportDeb' AND CDREDUCONT IS "
                      "NOT NULL AND DSNUMEROS LIKE '%, %'"),
               1)
@@ -119,6 +130,18 @@ TEST_P(ImportTest, OneRefusedRecordWritesNothingAtAll) {
          "setInsertImportCred", "não tem crédito"},
         {"another operator's code", [](ImportLogs &) {}, "setInsertImportCred", "operador da sessão",
          QStringLiteral("SUPERV")},
+        {"a record of a customer's type without its customer",
+         [](ImportLogs &logs) {
+             DataPacket spoilt(logs.credits.fields());
+             for (int row = 0; row < logs.credits.rowCount(); ++row)
+                 spoilt.appendRow(row == 1
+                                      ? logs.credits.row(row).values.with(
+                                            logs.credits.fieldIndex(u"CDCLIENTE"), FieldKind::Text, Variant())
+                                      : logs.credits.row(row).values,
+                                  RowState::Inserted);
+             logs.credits = spoilt;
+         },
+         "setInsertImportCred", "Cliente deve ser informado para contabilização correta do documento."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,6 +153,51 @@ TEST_P(ImportTest, OneRefusedRecordWritesNothingAtAll) {
         EXPECT_TRUE(outcome.error.contains(c.error)) << outcome.error.toStdString();
         EXPECT_EQ(written(), before);
     }
+}
+
+// Two operators import the same file at once: each checked it before the other wrote anything, so the check
+// pass found no row of it already there. The one that writes second skips every movement the first wrote,
+// while two equal rows of the file itself are both written.
+TEST_P(ImportTest, OfTwoImportsOfOneFileAtOnceOnlyTheFirstWritesItsRows) {
+    EntryRequest twice = customerCredit;
+    twice.document = QStringLiteral("NF-1");
+    const std::vector<EntryRequest> file{credit, twice, twice};
+    std::vector<ImportLogs> imports{logsOf(file), logsOf(file)};
+    const QList<qint64> before = written();
+    std::vector<CallOutcome> outcomes(imports.size());
+    {
+        std::vector<std::jthread> operators;
+        for (size_t i = 0; i < imports.size(); ++i)
+            operators.emplace_back(
+                [&, i] { outcomes[i] = send("setInsertImportCred", imports[i], imports[i].credits); });
+    }
+    QStringList answers;
+    for (size_t i = 0; i < outcomes.size(); ++i) {
+        ASSERT_TRUE(outcomes[i].ok()) << outcomes[i].error.toStdString();
+        answers << resultRows(outcomes[i]).join(u'\n');
+    }
+    const size_t second = answers[0].startsWith(u"OK 3") ? 1 : 0;
+    EXPECT_EQ(answers[1 - second],
+              QStringLiteral("OK 3 lançamento(s) de crédito incluído(s); 0 já incluído(s) antes."));
+    QStringList skipped{QStringLiteral("OK 0 lançamento(s) de crédito incluído(s); 3 já incluído(s) antes.")};
+    for (int row = 0; row < 3; ++row)
+        skipped << QStringLiteral("IGN Movimento %1 já incluído como movimento ")
+                       .arg(imports[second].movements.value(row, u"NRMOVBANC").toText());
+    const QStringList lines = answers[second].split(u'\n');
+    ASSERT_EQ(lines.size(), skipped.size()) << answers[second].toStdString();
+    EXPECT_EQ(lines[0], skipped[0]);
+    for (int row = 1; row < skipped.size(); ++row)
+        EXPECT_TRUE(lines[row].startsWith(skipped[row])) << lines[row].toStdString();
+    const QList<qint64> after = written();
+    EXPECT_EQ(after[0] - before[0], 3) << "the file's rows once, its two equal rows both";
+    EXPECT_EQ(number("SELECT COUNT(*) FROM MOVBANCARIO WHERE NRDOCMBANC = 'NF-1'"), 2);
+
+    // The same import sent a third time, one after the other, is skipped whole as well.
+    const ImportLogs late = logsOf(file);
+    const CallOutcome third = send("setInsertImportCred", late, late.credits);
+    ASSERT_TRUE(third.ok()) << third.error.toStdString();
+    EXPECT_TRUE(resultRows(third).at(0).startsWith(u"OK 0 ")) << resultRows(third).join(u'\n').toStdString();
+    EXPECT_EQ(written(), after);
 }
 
 TEST_P(ImportTest, AnEntryThatCannotBeAccountedStopsTheCallAndIsNamed) {

@@ -123,21 +123,30 @@ TEST_P(InsertionTest, ACreditOrADebitWritesOneMovementOneRecordAndBalancedAccoun
 }
 
 TEST_P(InsertionTest, AnApportionmentAddsUpToTheValueToTheCent) {
-    for (const auto &[branch, costCentre, share] :
-         {std::tuple{"0101", "0001", 3333}, std::tuple{"0101", "0002", 3333},
-          std::tuple{"0102", "0002", 3334}})
-        sql().execute(
-            QStringLiteral("INSERT INTO RATEIOTPCRED (CDTPCREDBANC, CDFILIAL, CDCENTCUST, PCRATEIO) "
-                           "VALUES ('0001', :filial, :centro, :parte)"),
-            {{QStringLiteral("filial"), QString::fromLatin1(branch)},
-             {QStringLiteral("centro"), QString::fromLatin1(costCentre)},
-             {QStringLiteral("parte"), share}});
+    struct Portion {
+        const char *branch, *costCentre;
+        int share;
+    };
+    const QList<Portion> thirds{{"0101", "0001", 3333}, {"0101", "0002", 3333}, {"0102", "0002", 3334}};
+    // The largest value the server admits, in a share whose cents times its percentage pass 64 bits.
+    const QList<Portion> nearlyAll{{"0101", "0001", 9999}, {"0102", "0002", 1}};
     struct Case {
+        const QList<Portion> &portions;
         double value;
         QList<qint64> shares;
     };
-    for (const Case &c : {Case{100.00, {3333, 3333, 3334}}, Case{0.01, {0, 0, 1}}, Case{0.05, {1, 1, 3}}}) {
+    for (const Case &c : {Case{thirds, 100.00, {3333, 3333, 3334}}, Case{thirds, 0.01, {0, 0, 1}},
+                          Case{thirds, 0.05, {1, 1, 3}},
+                          Case{nearlyAll, 9999999999999.99, {999899999999999, 100000000000}}}) {
         SCOPED_TRACE(c.value);
+        sql().execute(QStringLiteral("DELETE FROM RATEIOTPCRED WHERE CDTPCREDBANC = '0001'"));
+        for (const Portion &portion : c.portions)
+            sql().execute(
+                QStringLiteral("INSERT INTO RATEIOTPCRED (CDTPCREDBANC, CDFILIAL, CDCENTCUST, PCRATEIO) "
+                               "VALUES ('0001', :filial, :centro, :parte)"),
+                {{QStringLiteral("filial"), QString::fromLatin1(portion.branch)},
+                 {QStringLiteral("centro"), QString::fromLatin1(portion.costCentre)},
+                 {QStringLiteral("parte"), portion.share}});
         const VariantList answer = include({.value = c.value, .type = "0001"});
         const DataPacket shares = answer[2].packet();
         QList<qint64> got;
@@ -225,6 +234,28 @@ TEST_P(InsertionTest, RefusesWhatTheFormCouldNotHaveSentAndWritesNothing) {
              e.supplier = "FOR0001";
          },
          none, "O cliente e o fornecedor não podem ser informados no mesmo lançamento."},
+        {"a cost centre another branch uses", [](EntryRequest &e) { e.costCentre = "0004"; }, none,
+         "Centro de Custo não cadastrado para a filial informada."},
+        {"the default cost centre of another branch",
+         [](EntryRequest &e) {
+             e.branch = e.typedBranch = "0102";
+             e.costCentre = "0003";
+         },
+         none, "Centro de Custo não cadastrado para a filial informada."},
+        {"a customer's type without a customer", [](EntryRequest &e) { e.type = "0002"; }, none,
+         "Cliente deve ser informado para contabilização correta do documento."},
+        {"a customer's type with a supplier instead",
+         [](EntryRequest &e) {
+             e.type = "0002";
+             e.supplier = "FOR0001";
+         },
+         none, "Cliente deve ser informado para contabilização correta do documento."},
+        {"a supplier's type of debit without a supplier",
+         [](EntryRequest &e) {
+             e.kind = 'D';
+             e.type = "0002";
+         },
+         none, "Fornecedor deve ser informado para contabilização correta do documento."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -238,6 +269,26 @@ TEST_P(InsertionTest, RefusesWhatTheFormCouldNotHaveSentAndWritesNothing) {
         EXPECT_EQ(outcome.status, CallOutcome::Status::Refused);
         EXPECT_EQ(outcome.error, c.message);
         EXPECT_EQ(written(), before);
+    }
+}
+
+// What the entry form sends for an entry typed without a cost centre (the branch's default, else the
+// company's) is the entry's whatever the branch's list holds; a type that is not accounted needs no party.
+TEST_P(InsertionTest, TakesTheDefaultCostCentresAndATypeNotAccountedWithoutItsParty) {
+    const struct Case {
+        const char *name;
+        EntryRequest entry;
+    } cases[] = {
+        {"the branch's default", {.branch = "0101", .costCentre = "0001"}},
+        {"the company's default, which the branch does not list",
+         {.branch = "0102", .typedBranch = "0102", .costCentre = "0001"}},
+        {"one of the branch's own", {.branch = "0102", .typedBranch = "0102", .costCentre = "0004"}},
+        {"a type of customer kind that is not accounted", {.type = "0010"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const VariantList answer = include(c.entry);
+        EXPECT_EQ(field(answer[0].packet(), 0, "CDRESULT").toText(), u"OK");
     }
 }
 

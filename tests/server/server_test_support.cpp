@@ -1,9 +1,13 @@
 #include "server_test_support.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QUrl>
 
 #include "server/demo_data.h"
@@ -139,6 +143,45 @@ Sums keptSums(Sql &sql, bool monthly) {
                         sums[{row.text(0), row.date(1)}] = {row.integer(2), row.integer(3)};
                 });
     return sums;
+}
+
+QStringList rowsOf(Sql &sql, const QString &query, const SqlParams &params) {
+    QSqlQuery reading(sql.database());
+    if (!reading.prepare(query))
+        throw std::runtime_error(
+            ("cannot prepare " + query + ": " + reading.lastError().text()).toStdString());
+    for (const auto &[name, value] : params) {
+        if (query.contains(u':' + name))
+            reading.bindValue(u':' + name, value);
+    }
+    if (!reading.exec())
+        throw std::runtime_error(("cannot run " + query + ": " + reading.lastError().text()).toStdString());
+    QStringList rows;
+    while (reading.next()) {
+        const QSqlRecord record = reading.record();
+        QStringList fields;
+        for (int i = 0; i < record.count(); ++i)
+            fields.append(record.fieldName(i).toUpper() + u'=' +
+                          (record.isNull(i) ? QStringLiteral("<null>") : record.value(i).toString()));
+        rows.append(fields.join(u'|'));
+    }
+    return rows;
+}
+
+QStringList differences(QStringList before, QStringList after) {
+    before.sort();
+    after.sort();
+    QStringList changed;
+    std::set_difference(before.cbegin(), before.cend(), after.cbegin(), after.cend(),
+                        std::back_inserter(changed));
+    for (QString &row : changed)
+        row.prepend(QStringLiteral("- "));
+    QStringList added;
+    std::set_difference(after.cbegin(), after.cend(), before.cbegin(), before.cend(),
+                        std::back_inserter(added));
+    for (const QString &row : added)
+        changed.append(QStringLiteral("+ ") + row);
+    return changed;
 }
 
 Variant field(const DataPacket &packet, int row, const char *name) {

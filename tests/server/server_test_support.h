@@ -99,6 +99,15 @@ Sums keptSums(Sql &sql, bool monthly);
 // A value of a packet's row by field name.
 Variant field(const DataPacket &packet, int row, const char *name);
 
+// Every row a query answers, each as its fields "NAME=value" joined by "|", in the order the query gives.
+// Read through Qt's own driver, which tells the columns of `SELECT *`, so that a comparison of two readings
+// covers every column, those a later migration adds included. Parameters the query does not name are left
+// out.
+QStringList rowsOf(Sql &sql, const QString &query, const SqlParams &params = {});
+
+// The rows only `before` holds ("- row") and those only `after` holds ("+ row"): what a write changed.
+QStringList differences(QStringList before, QStringList after);
+
 // The insertion of `entry` with the numbers it lacks drawn through `server` as the operator of `token` (DEMO
 // when empty).
 Insertion insertion(TestServer &server, EntryRequest &entry, const QString &token = {});

@@ -194,6 +194,9 @@ TEST_P(SettlementTest, AnEntrySettlesExactlyWhatItsMarkedRowsDiscount) {
 }
 
 TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothing) {
+    const QString overValue = QStringLiteral(
+        "Operação bloqueada. O valor a descontar não pode ser maior que o valor do lançamento: os "
+        "adiantamentos e as devoluções marcados somam mais que 1.000,00.");
     // A credit of 1,000.00 for the customer, each case changing one thing.
     struct Case {
         const char *name;
@@ -244,11 +247,17 @@ TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothin
              e.customerAdvances = forged;
          },
          "", "Seleção de adiantamento do cliente inválida: falta NRLANCTONF."},
-        {"discounts above the entry's value",
+        {"advances above the entry's value",
          [](SettlementTest &t, EntryRequest &e) {
              e.customerAdvances = chosenRows(t.customerAdvances(), {{0, 800.00}, {1, 200.01}});
          },
-         "", "Operação bloqueada. O valor a descontar não pode ser maior que o valor do lançamento."},
+         "", overValue},
+        {"advances and returns above the entry's value together, each kind within it",
+         [](SettlementTest &t, EntryRequest &e) {
+             e.customerAdvances = chosenRows(t.customerAdvances(), {{0, 600.00}});
+             e.customerReturns = chosenRows(t.customerReturns(), {{0, 400.01}});
+         },
+         "", overValue},
         {"a selection that is no data packet",
          [](SettlementTest &, EntryRequest &e) { e.customerAdvances = QStringLiteral("S"); }, "",
          "Seleção de adiantamento do cliente inválida."},

@@ -9,7 +9,8 @@ programs use: python3-xlwt (.xls), python3-openpyxl (.xlsx) and python3-odf (.od
         format its extension names
     write_workbooks.py --clean-entries ROWS PATH...
         the same, but entries that the demo data accepts whole: dates of an open accounting period, known
-        accounts, branches and types within their budgets, and no two alike
+        accounts, branches and types within their budgets, the supplier a payment's accounting needs, and no
+        two alike
     write_workbooks.py --demo-import DATE PATH
         a small import for the demo database counted from DATE (YYYY-MM-DD): credits and debits of that
         day on accounts of two companies, one for a customer and one for a supplier, that import whole
@@ -429,9 +430,10 @@ def clean_entries_workbook(path, rows):
     for i in range(rows):
         account, branch = places[i % len(places)]
         credit = i % 2 == 0
+        # A payment to a supplier names the supplier, as its accounting needs.
         lines.append([{"date": (first + datetime.timedelta(days=i % 20)).isoformat()}, account, branch,
                       "C" if credit else "D", "0001" if credit else "0002", "Lançamento importado %d" % (i % 997),
-                      round(10 + (i % 100000) / 100, 2), str(100000 + i), None, None])
+                      round(10 + (i % 100000) / 100, 2), str(100000 + i), None, None if credit else "FOR0001"])
     return {"path": path, "format": path.rsplit(".", 1)[1], "sheets": [{"name": "Plan1", "rows": lines}]}
 
 
