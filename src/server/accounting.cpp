@@ -192,10 +192,7 @@ AccountingDraft AccountingCatalogue::draft(const EntryToAccount &entry) {
         return draft;
 
     draft.history = entryType.history;
-    draft.historyText =
-        (entryType.historyText.isEmpty() ? entry.description
-                                         : entryType.historyText + QStringLiteral(" - ") + entry.description)
-            .left(200);
+    draft.historyText = accountingHistoryText(entryType.historyText, entry.description);
     draft.companyName =
         lookUp(companyNames_, QStringLiteral("SELECT NMEMPRESA FROM EMPRESA WHERE CDEMPRESA = :chave"),
                entry.company);
@@ -298,6 +295,67 @@ void removeAccounting(Sql &sql, const QString &number) {
         sql.execute(
             QStringLiteral("DELETE FROM %1 WHERE NRLANCCONT = :numero").arg(QString::fromLatin1(table)),
             {{QStringLiteral("numero"), number}});
+}
+
+QString accountingHistoryText(const QString &typeHistoryText, const QString &description) {
+    return (typeHistoryText.isEmpty() ? description : typeHistoryText + QStringLiteral(" - ") + description)
+        .left(200);
+}
+
+AccountingDraft storedAccounting(Sql &sql, const QString &number) {
+    AccountingDraft draft;
+    if (number.isEmpty())
+        return draft;
+    const SqlParams key{{QStringLiteral("numero"), number}};
+    sql.forEach(
+        QStringLiteral("SELECT L.CDEMPRESA, E.NMEMPRESA, L.DTLANCCONT, L.CDHISTPADR, L.DSHISTCTB, "
+                       "L.CDDOCUCONT FROM LANCCONT L LEFT JOIN EMPRESA E ON E.CDEMPRESA = L.CDEMPRESA "
+                       "WHERE L.NRLANCCONT = :numero"),
+        key, [&](const SqlRow &row) {
+            draft.accounted = true;
+            draft.company = row.text(0);
+            draft.companyName = row.text(1);
+            draft.date = row.date(2);
+            draft.history = row.text(3);
+            draft.historyText = row.text(4);
+            draft.document = row.text(5);
+        });
+    if (!draft.accounted)
+        return draft;
+    sql.forEach(QStringLiteral("SELECT I.NRSEQCTB, I.CDCONTCTBL, C.NMCONTCTBL, C.CDCONTREDU, I.IDDEBCRED, "
+                               "I.VRLANCCTB, I.IDLANCCTBCOME, I.CDLANCCTBCOME FROM LANCCONTITEM I LEFT JOIN "
+                               "CONTCTBL C ON C.CDCONTCTBL = I.CDCONTCTBL WHERE I.NRLANCCONT = :numero "
+                               "ORDER BY I.NRSEQCTB"),
+                key, [&](const SqlRow &row) {
+                    draft.lines.append({static_cast<int>(row.integer(0)), row.text(1), row.text(2),
+                                        row.text(3), row.text(4) == u"D", row.integer(5), row.text(6),
+                                        row.text(7)});
+                });
+    sql.forEach(
+        QStringLiteral("SELECT R.NRSEQCTB, R.NRSEQRAT, R.CDFILIAL, F.NMFILIAL, R.CDCENTCUST, "
+                       "C.NMCENTCUST, R.VRLANCCUST FROM RATEIOCTB R LEFT JOIN FILIAL F ON F.CDFILIAL = "
+                       "R.CDFILIAL LEFT JOIN CENTCUST C ON C.CDCENTCUST = R.CDCENTCUST WHERE "
+                       "R.NRLANCCONT = :numero ORDER BY R.NRSEQCTB, R.NRSEQRAT"),
+        key, [&](const SqlRow &row) {
+            draft.shares.append({static_cast<int>(row.integer(0)), static_cast<int>(row.integer(1)),
+                                 row.text(2), row.text(3), row.text(4), row.text(5), row.integer(6)});
+        });
+    return draft;
+}
+
+void rewriteAccountingHistory(Sql &sql, const EntryKind &kind, const QString &type, const QString &number,
+                              const QString &description) {
+    if (number.isEmpty())
+        return;
+    const auto typeHistory =
+        sql.scalar(QStringLiteral("SELECT H.DSHISTPADR FROM %1 T JOIN HISTPADR H ON "
+                                  "H.CDHISTPADR = T.CDHISTPADR WHERE T.%2 = :tipo")
+                       .arg(EntryKind::column(kind.typeTable), EntryKind::column(kind.type)),
+                   {{QStringLiteral("tipo"), type}});
+    sql.execute(QStringLiteral("UPDATE LANCCONT SET DSHISTCTB = :texto WHERE NRLANCCONT = :numero"),
+                {{QStringLiteral("texto"),
+                  accountingHistoryText(typeHistory ? typeHistory->toString() : QString(), description)},
+                 {QStringLiteral("numero"), number}});
 }
 
 DataPacket accountingRows(const AccountingDraft &draft, const QString &number) {

@@ -157,6 +157,20 @@ QString accountingNumber(const QString &company, qint64 drawn);
 // Removes the accounting entry `number` with its lines and apportionment; an empty number removes nothing.
 void removeAccounting(Sql &sql, const QString &number);
 
+// The history text of an entry's accounting (DSHISTCTB): the type's standard history, " - ", the entry's
+// description; the description alone for a type without one. At most 200 characters.
+QString accountingHistoryText(const QString &typeHistoryText, const QString &description);
+
+// The accounting entry `number` as it is stored, with the names of its accounts, branches, cost centres and
+// company, read as a draft: what a call that keeps an entry's accounting answers the forms. An empty number,
+// or one that is not stored, answers an empty draft.
+AccountingDraft storedAccounting(Sql &sql, const QString &number);
+
+// Gives the accounting entry `number` the history of an entry whose description changed, for an entry of
+// `kind` and type `type`; its lines and apportionment stay as they are. An empty number writes nothing.
+void rewriteAccountingHistory(Sql &sql, const EntryKind &kind, const QString &type, const QString &number,
+                              const QString &description);
+
 // The draft as the forms read it, `number` naming the accounting entry (empty before it is written).
 DataPacket accountingRows(const AccountingDraft &draft, const QString &number);
 DataPacket apportionmentRows(const AccountingDraft &draft, const QString &number);

@@ -203,20 +203,20 @@ QVariant orNull(const QString &value) {
 // getAlteraCred (27 arguments) and getAlterDebito (33), each with the entry's listed version as an optional
 // last argument: rewrites the description of an entry, the one thing the forms let the operator change. It
 // writes the record's description and the movement's history (the description, "(", the type's name as the
-// catalogue has it, ")", cut to 40 characters) and accounts the entry again under the same number, from
-// what is stored, in one transaction; it releases the entry's reconciliation, which the form had the
-// operator confirm. Everything else the call carries is the form's copy of the stored entry and is not
-// written: the kind, date, value, type, document, branches, financial class, cost centre, customer, supplier
-// and cheque number stay as stored (the debit's cheque is recorded by SetEmiteCheque alone, and a change
-// never clears it). Answers four packets as getInsert does.
+// catalogue has it, ")", cut to 40 characters) and the history of its accounting entry, whose lines and
+// apportionment stay as they were posted, in one transaction; it releases the entry's reconciliation, which
+// the form had the operator confirm. Everything else the call carries is the form's copy of the stored entry
+// and is not written: the kind, date, value, type, document, branches, financial class, cost centre,
+// customer, supplier and cheque number stay as stored (the debit's cheque is recorded by SetEmiteCheque
+// alone, and a change never clears it). Answers four packets as getInsert does: no result row, the stored
+// accounting lines and shares, no errors.
 //
 // Refuses, writing nothing: with a version, an entry deleted or written by anyone since the client listed it
 // (refuseIfWrittenSince); without one, an entry whose stored date and value are not the ones sent; a call
 // whose date, value or type shown are not the stored ones; another kind or number than the entry's; and,
 // with a result row whose key the forms know, an entry that another process owns (returned invoices,
 // discounted slips, loans, compensations, a statement line shared with other movements, a reversal of a
-// reconciled movement) or a date outside an open accounting period. An entry that can no longer be
-// accounted is answered with its accounting errors and not written.
+// reconciled movement) or a date outside an open accounting period.
 Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &args) {
     const auto arg = [&args](int position) -> const Variant & {
         return args[static_cast<size_t>(position)];
@@ -261,38 +261,13 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     if (!stored.accountingNumber.isEmpty() && !isOpenPeriod(sql, stored.company, stored.date))
         return answer(refusalResult(QStringLiteral("Lanc_ForaPeri")), AccountingDraft(), QString());
 
-    EntryToAccount changed;
-    changed.kind = &kind;
-    changed.account = stored.account;
-    changed.company = stored.company;
-    changed.movement = stored.movement;
-    changed.date = stored.date;
-    changed.cents = stored.cents;
-    changed.type = stored.type;
-    changed.branch = stored.branch;
-    changed.costCentre = stored.costCentre;
-    changed.customer = stored.customer;
-    changed.supplier = stored.supplier;
-    changed.description = arg(call.description).toText().left(40);
-    const AccountingDraft draft = draftAccounting(sql, changed);
-    if (!draft.errors.isEmpty())
-        return answer(emptyResult(), draft, QString());
-
-    // The record lets go of its accounting entry before it is rewritten under the same number.
+    // The accounting stays as it was posted, lines and apportionment alike: only its history carries the
+    // description. Drafting it again would apportion the entry by today's rules (another apportionment of
+    // its type, a cost centre that budgets now demand), which is not what the operator changed.
+    const QString description = arg(call.description).toText().left(40);
+    rewriteAccountingHistory(sql, kind, stored.type, stored.accountingNumber, description);
     const QString record = EntryKind::column(kind.table);
-    const SqlParams key{{QStringLiteral("conta"), stored.account}, {QStringLiteral("numero"), stored.number}};
-    if (!stored.accountingNumber.isEmpty()) {
-        sql.execute(
-            QStringLiteral("UPDATE %1 SET NRLANCCONT = NULL WHERE CDREDUCONT = :conta AND %2 = :numero")
-                .arg(record, EntryKind::column(kind.number)),
-            key);
-        removeAccounting(sql, stored.accountingNumber);
-    }
-    const QString accountingNumber =
-        draft.accounted ? postAccounting(sql, draft, context.operatorCode, stored.accountingNumber)
-                        : QString();
-
-    const QString history = (changed.description + u'(' + stored.typeName + u')').left(40);
+    const QString history = (description + u'(' + stored.typeName + u')').left(40);
     sql.execute(
         QStringLiteral("UPDATE MOVBANCARIO SET DSHISMBANC = :historico, IDSTCONEXT = '0', CDSEQUEXBA = "
                        "NULL, NRSEQMOVREBA = NULL, CDOPERADOR = :operador WHERE CDREDUCONT = :conta "
@@ -302,17 +277,16 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
          {QStringLiteral("conta"), stored.account},
          {QStringLiteral("movimento"), stored.movement}});
     sql.execute(
-        QStringLiteral("UPDATE %1 SET %2 = :descricao, NRLANCCONT = :contabil, CDOPERADOR = :operador "
-                       "WHERE CDREDUCONT = :conta AND %3 = :numero")
+        QStringLiteral("UPDATE %1 SET %2 = :descricao, CDOPERADOR = :operador WHERE CDREDUCONT = :conta AND "
+                       "%3 = :numero")
             .arg(record, EntryKind::column(kind.description), EntryKind::column(kind.number)),
-        {{QStringLiteral("descricao"), orNull(changed.description)},
-         {QStringLiteral("contabil"), orNull(accountingNumber)},
+        {{QStringLiteral("descricao"), orNull(description)},
          {QStringLiteral("operador"), context.operatorCode},
          {QStringLiteral("conta"), stored.account},
          {QStringLiteral("numero"), stored.number}});
     context.reportWrite(stored.account, {stored.movement, stored.number});
     // A form reads any row of the answer's result as a refusal: a change that went through answers none.
-    return answer(emptyResult(), draft, accountingNumber);
+    return answer(emptyResult(), storedAccounting(sql, stored.accountingNumber), stored.accountingNumber);
 }
 
 } // namespace
