@@ -129,9 +129,7 @@ void ImportPass::Run(const QString &path, ImportProgress &progress) {
     // The server answers the questions of the next rows and draws the numbers of these while the records of
     // the rows before are built here: each batch goes out on a worker as soon as it is known, the questions
     // on the form's connection and the numbers on a second one, and is read back here in row order.
-    numbers_.SetHost(server_.Host());
-    numbers_.SetPort(server_.Port());
-    numbers_.SetBearerToken(server_.BearerToken());
+    numbers_.SetServerOf(server_);
     const auto chunkEnd = [&rows](size_t first) {
         return std::min(rows.size(), first + BatchRows);
     };

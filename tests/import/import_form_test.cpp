@@ -149,6 +149,9 @@ private:
 // The import form opened as the host opens it, against the real server.
 class ImportForm : public ::testing::Test {
 protected:
+    explicit ImportForm(FormTestOptions options = {})
+        : env(std::move(options)) {}
+
     void SetUp() override {
         env.context().loadScreen = [this](const QString &code, const Variant &parameters) {
             screens.push_back({code, parameters});
@@ -386,6 +389,9 @@ TEST_F(ImportForm, CtrlDeleteLeavesTheErrorLineInPlace) {
 // bco-import over the same files, in a session of the test's server.
 class CommandLine : public ImportForm {
 protected:
+    explicit CommandLine(FormTestOptions options = {})
+        : ImportForm(std::move(options)) {}
+
     struct Run {
         int exitCode;
         QString out, err;
@@ -400,14 +406,15 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("BCO_PASSWORD"), QStringLiteral("demo"));
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(BCO_IMPORT_PATH),
-                      QStringList{QStringLiteral("--config"), ini.fileName(), QStringLiteral("--operator"),
-                                  QStringLiteral("DEMO"), QStringLiteral("--branch"), QStringLiteral("0101"),
-                                  QStringLiteral("--server-host"), env.server().host(),
-                                  QStringLiteral("--server-port"), QString::number(env.server().port()),
-                                  QStringLiteral("--database"),
-                                  QStringLiteral("sqlite:") + env.databasePath()} +
-                          arguments);
+        QStringList session{QStringLiteral("--config"),      ini.fileName(),
+                            QStringLiteral("--operator"),    QStringLiteral("DEMO"),
+                            QStringLiteral("--branch"),      QStringLiteral("0101"),
+                            QStringLiteral("--server-host"), env.server().host(),
+                            QStringLiteral("--server-port"), QString::number(env.server().port()),
+                            QStringLiteral("--database"),    QStringLiteral("sqlite:") + env.databasePath()};
+        if (const TransportSecurity security = env.server().clientSecurity(); security.tls)
+            session << QStringLiteral("--server-tls") << QStringLiteral("--server-ca") << security.caFile;
+        process.start(QStringLiteral(BCO_IMPORT_PATH), session + arguments);
         // The server answers from this process's thread pool; the program only has to be waited for.
         if (!process.waitForFinished(60000))
             ADD_FAILURE() << "bco-import did not end";
@@ -459,6 +466,26 @@ TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
         EXPECT_EQ(result.exitCode, 2);
         EXPECT_TRUE(result.err.contains(QString::fromUtf8(r.error))) << result.err.toStdString();
     }
+    EXPECT_EQ(importedMovements(), 4);
+}
+
+// A session over TLS: every connection of the import, the form's and the one that draws the numbers, and
+// bco-import's, speaks HTTPS to a server that serves nothing else.
+class ImportOverTls : public CommandLine {
+protected:
+    ImportOverTls()
+        : CommandLine({.tls = true}) {}
+};
+
+TEST_F(ImportOverTls, ACleanFileIsCheckedAndImported) {
+    const Run checked = run({QStringLiteral("--check"), Workbooks::get().path(QStringLiteral("limpo.ods"))});
+    EXPECT_EQ(checked.exitCode, 0) << checked.err.toStdString();
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
+    EXPECT_EQ(errorLines(), std::vector<ErrorLine>());
+    ASSERT_TRUE(importEnabled());
+    form->sbtImportExport->click();
+    EXPECT_EQ(env.dialogs.keys(), (QStringList{QStringLiteral("ARQ_OK"), QStringLiteral("Importacao_OK")}));
     EXPECT_EQ(importedMovements(), 4);
 }
 
