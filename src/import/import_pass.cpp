@@ -5,6 +5,8 @@
 #include "entries/entry_kind.h"
 #include "framework/checks/consiste.h"
 #include "framework/remote/net_connection.h"
+#include "framework/session/login_context.h"
+#include "framework/session/operator_lookups.h"
 #include "import/amount_text.h"
 #include "import/workbook_table.h"
 
@@ -48,25 +50,28 @@ QString cut(const QString &value, int width) {
 
 // The amount of a Valor cell: a number cell as it is, a text in either convention; rounded to the cent,
 // since amounts are stored in cents and a fraction of a cent would reach the server as a different value.
-std::optional<double> amountOf(const bco::WorkbookCell &cell) {
-    std::optional<double> amount;
+bco::AmountReading amountOf(const bco::WorkbookCell &cell) {
+    bco::AmountReading reading;
     switch (cell.kind()) {
     case bco::CellKind::Number:
-        amount = cell.number();
+        reading.outcome = bco::AmountReading::Outcome::Amount;
+        reading.value = cell.number();
         break;
     case bco::CellKind::Empty:
-        amount = 0.0;
+        reading.outcome = bco::AmountReading::Outcome::Amount;
         break;
     case bco::CellKind::Text:
-        amount = cell.isBlank() ? std::optional<double>(0.0) : bco::amountFromText(cell.textValue());
+        if (cell.isBlank())
+            reading.outcome = bco::AmountReading::Outcome::Amount;
+        else
+            reading = bco::readAmountText(cell.textValue());
         break;
     case bco::CellKind::Date:
     case bco::CellKind::Boolean:
         break;
     }
-    if (amount)
-        amount = Consiste::RoundDec(*amount, 2);
-    return amount;
+    reading.value = Consiste::RoundDec(reading.value, 2);
+    return reading;
 }
 
 } // namespace
@@ -93,6 +98,8 @@ void ImportPass::Start() {
     lineOfMovement_.clear();
     clean_ = true;
     completed_ = false;
+    operatorCompanies_.clear();
+    Dbgeral::ListaEmpresaOper(Ondrima::Operador(), operatorCompanies_);
     Cli_bco11100::EntryRecords &entry = records_.entry;
     for (bco::ClientDataSet *fresh :
          {&entry.cdsFilial, &records_.cdsErro, &entry.cdsMovBanc, &entry.cdsCredito, &entry.cdsDebito}) {
@@ -149,7 +156,7 @@ void ImportPass::Run(const QString &path, ImportProgress &progress) {
         size_t cleanEnd = first;
         for (size_t i = first; i < end; ++i) {
             std::stable_sort(rows[i].problems.begin(), rows[i].problems.end(),
-                             [](const auto &a, const auto &b) { return a.first < b.first; });
+                             [](const auto &a, const auto &b) { return a.step < b.step; });
             if (clean_ && rows[i].problems.empty())
                 cleanEnd = i + 1;
             else
@@ -193,9 +200,12 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
             row.letter = letter.front();
         row.type = Consiste::Ajusta(table.text(r, Tipo), 4);
         row.descriptionCell = table.text(r, Descricao);
-        const std::optional<double> amount = amountOf(table.cell(r, Valor));
-        row.amountIsNumber = amount.has_value();
-        row.amount = amount.value_or(0.0);
+        const bco::WorkbookCell &valor = table.cell(r, Valor);
+        const bco::AmountReading amount = amountOf(valor);
+        row.amountIsNumber = amount.outcome == bco::AmountReading::Outcome::Amount;
+        row.amount = amount.value;
+        if (amount.outcome == bco::AmountReading::Outcome::Ambiguous)
+            row.amountReadings = {valor.textValue().trimmed(), amount.asThousands, amount.asDecimals};
         row.document = table.text(r, Documento);
         row.customerText = table.text(r, Cliente);
         row.supplierText = table.text(r, Fornecedor);
@@ -207,10 +217,15 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
 // Steps 1, 3 to 7 and 9: what the account and type queries and the row itself tell.
 void ImportPass::CheckLocally(PreRecord &row) {
     const auto ignoringCase = bco::LocateOptions(bco::LocateOption::CaseInsensitive);
-    if (records_.qryContCorr.Locate(QStringLiteral("CDREDUCONT"), row.account, ignoringCase))
-        row.company = records_.qryContCorr.FieldByName(u"CDEMPRESA").AsString();
-    else
+    if (!records_.qryContCorr.Locate(QStringLiteral("CDREDUCONT"), row.account, ignoringCase)) {
         row.refuse(AccountStep, "ContCorr_NCAD");
+    } else {
+        const QString company = records_.qryContCorr.FieldByName(u"CDEMPRESA").AsString();
+        if (operatorCompanies_.contains(u'\'' + company + u'\''))
+            row.company = company;
+        else
+            row.refuse(AccountStep, "ContCorr_Nr");
+    }
 
     if (row.letter.isNull()) {
         row.refuse(KindStep, "Forma_Inv");
@@ -227,7 +242,9 @@ void ImportPass::CheckLocally(PreRecord &row) {
             row.refuse(TypeStep, kind.isCredit() ? "TpCred_Inv" : "TpDeb_Inv");
         }
     }
-    if (!row.amountIsNumber)
+    if (!row.amountReadings.isEmpty())
+        row.refuse(AmountStep, "Valor_Amb", row.amountReadings);
+    else if (!row.amountIsNumber)
         row.refuse(AmountStep, "Valor_Inv");
     else if (!(row.amount > 0.0))
         row.refuse(AmountStep, "Valor_Inf");
@@ -434,10 +451,13 @@ void ImportPass::Build(const std::vector<PreRecord> &rows, size_t first, size_t 
 
 void ImportPass::WriteErrors(const PreRecord &row) {
     bco::ClientDataSet &errors = records_.cdsErro;
-    for (const auto &[step, key] : row.problems) {
+    for (const PreRecord::Problem &problem : row.problems) {
+        QString text = catalogue_.Msg(problem.key);
+        for (const QString &value : problem.values)
+            text = text.arg(value);
         errors.Append();
         errors.FieldByName(u"NRLINHA").SetValue(row.line);
-        errors.FieldByName(u"DSERRO").SetAsString(catalogue_.Msg(key));
+        errors.FieldByName(u"DSERRO").SetAsString(text);
         errors.Post();
     }
 }

@@ -49,6 +49,8 @@ const char refusalRows[] = R"([
   [{"date": "2024-03-15"}, "001", "0201", "C", "1", "Filial de outra empresa", 10, "", null, null],
   [{"date": "2024-03-15"}, "001", 101, "C", "1", "Filial como número", 10, "", null, null],
   ["31/02/2024", "001", "0101", "C", "1", "Data que não existe", 10, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Milhar ou decimal", "12.500", "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "D", "1", "Vírgula e três dígitos", " 1,234 ", "", null, null],
   [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Certa", 10, "", null, null]
 ])";
 
@@ -68,6 +70,8 @@ const std::vector<ErrorLine> refusalLines = {
     {13, "Fillial não cadastrada ou não relacionada a empresa da conta corrente."},
     {14, "Fillial não cadastrada ou não relacionada a empresa da conta corrente."},
     {15, "Data inválida."},
+    {16, "Valor ambíguo: \"12.500\" (use 12.500,00 ou 12,50)."},
+    {17, "Valor ambíguo: \"1,234\" (use 1.234,00 ou 1,234)."},
 };
 
 // A clean file as other programs write them: headings in another case and order, empty Data rows, dates as
@@ -128,6 +132,11 @@ private:
         fixtures_.add(recipe(QStringLiteral("sem-valor"), R"([
           ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Documento", "Cliente", "Fornecedor"],
           [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Sem valor", "", null, null]])"));
+        fixtures_.add(recipe(QStringLiteral("outra-empresa"), R"([
+          ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", "Documento", "Cliente", "Fornecedor"],
+          [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Conta da empresa 02", 10, "", null, null],
+          [{"date": "2024-03-15"}, "001", "0101", "X", "1", "Forma errada", 10, "", null, null],
+          [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Certa", 10, "", null, null]])"));
         WorkbookRecipe otherSheet = recipe(QStringLiteral("sem-aba"), cleanRows);
         otherSheet.sheet = QStringLiteral("Dados");
         fixtures_.add(otherSheet);
@@ -221,7 +230,7 @@ TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) 
     EXPECT_TRUE(form->records.entry.cdsMovBanc.IsEmpty()) << "the first row is wrong: nothing is built";
     EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
     EXPECT_TRUE(control("dgbErros")->isEnabled());
-    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 15);
+    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 17);
 }
 
 TEST_F(ImportForm, TheFileIsCheckedBeforeThePassRuns) {
@@ -384,6 +393,23 @@ TEST_F(ImportForm, CtrlDeleteLeavesTheErrorLineInPlace) {
     QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(errorLines().size(), refusalLines.size());
     EXPECT_EQ(env.dialogs.texts(), QStringList());
+}
+
+// The import of an operator of company 01 alone.
+class RestrictedImport : public ImportForm {
+protected:
+    RestrictedImport()
+        : ImportForm({.operatorCode = QStringLiteral("RESTRITO")}) {}
+};
+
+TEST_F(RestrictedImport, AnAccountOfAnotherCompanyIsItsRowsErrorAndThePassGoesOn) {
+    choose(Workbooks::get().path(QStringLiteral("outra-empresa.xls")));
+    EXPECT_EQ(env.dialogs.errors(), QStringList()) << "the server refused nothing";
+    EXPECT_EQ(errorLines(),
+              (std::vector<ErrorLine>{
+                  {2, "Operador não relacionado a empresa da conta corrente informada."},
+                  {3, "Forma de Lançamento Inválida. Informar \"C\" para Crédito ou \"D\" para Débito."}}));
+    EXPECT_FALSE(importEnabled());
 }
 
 // bco-import over the same files, in a session of the test's server.
