@@ -82,8 +82,12 @@ ImportPass::ImportPass(bco::NetConnection &server, const bco::TMessages &catalog
     , records_(records) {
 }
 
+bool ImportPass::Clean() const {
+    return completed_ && records_.cdsErro.IsEmpty() && credits_ + debits_ > 0;
+}
+
 bool ImportPass::Importable() const {
-    return completed_ && records_.cdsErro.IsEmpty() && !records_.entry.cdsMovBanc.IsEmpty();
+    return building_ && Clean() && !records_.entry.cdsMovBanc.IsEmpty();
 }
 
 int ImportPass::LineOfMovement(const QString &movement) const {
@@ -96,6 +100,7 @@ void ImportPass::Start() {
     askedAccounts_.clear();
     branchesOfCompany_.clear();
     lineOfMovement_.clear();
+    credits_ = debits_ = 0;
     clean_ = true;
     completed_ = false;
     operatorCompanies_.clear();
@@ -108,8 +113,9 @@ void ImportPass::Start() {
     }
 }
 
-void ImportPass::Run(const QString &path, ImportProgress &progress) {
+void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purpose) {
     Start();
+    building_ = purpose == Purpose::Import;
     struct Finish {
         ImportProgress &progress;
         ImportPass &pass;
@@ -162,8 +168,14 @@ void ImportPass::Run(const QString &path, ImportProgress &progress) {
             else
                 clean_ = false;
         }
+        for (size_t i = first; i < end; ++i) {
+            if (rows[i].letter == u'C')
+                ++credits_;
+            else if (rows[i].letter == u'D')
+                ++debits_;
+        }
         std::future<Answers> drawing;
-        if (cleanEnd > first)
+        if (building_ && cleanEnd > first)
             drawing = Send(numbers_, NumberCalls(rows, first, cleanEnd));
         if (drawn.valid())
             Build(rows, drawnFirst, drawnEnd, drawn.get());

@@ -94,13 +94,21 @@ public:
     // `catalogue` holds the import's messages (AddImportMessages); the records' queries are open.
     ImportPass(bco::NetConnection &server, const bco::TMessages &catalogue, ImportRecords &records);
 
+    // What a pass is for: an import builds the records to send, drawing their numbers from the server; a
+    // check only tells the errors and leaves the account's numbers alone, building nothing.
+    enum class Purpose { Import, Check };
+
     // Runs the pass over the workbook at `path`. Throws bco::WorkbookError (with the operator's message) when
     // the workbook cannot be read or lacks the sheet or a heading, and Consiste::EAbort after a server
     // failure was shown. Either way the error lines written so far stay and the records cannot be sent.
-    void Run(const QString &path, ImportProgress &progress);
+    void Run(const QString &path, ImportProgress &progress, Purpose purpose = Purpose::Import);
 
-    // The last pass ran to its end, the file is free of errors and has at least one row: its records can be
-    // sent.
+    // The last pass ran to its end and the file is free of errors and has at least one row.
+    bool Clean() const;
+    // How many credits and debits the file's rows make (of the last pass, when Clean).
+    int Credits() const { return credits_; }
+    int Debits() const { return debits_; }
+    // The last pass was an import that is Clean: its records can be sent.
     bool Importable() const;
     // The line of each movement the pass built, for telling a problem the server finds later by line.
     int LineOfMovement(const QString &movement) const;
@@ -145,6 +153,8 @@ private:
     std::map<QString, int> lineOfMovement_;
     // The operator's companies, as a list of chosen codes ("'01','02'").
     QString operatorCompanies_;
+    int credits_ = 0, debits_ = 0;
+    bool building_ = true;
     bool clean_ = true;
     // The last pass read the whole file: a pass stopped by a failure leaves nothing to send.
     bool completed_ = false;

@@ -1,3 +1,5 @@
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,6 +13,7 @@
 
 #include "entries/entry_form.h"
 #include "import/import_form.h"
+#include "framework/remote/net_connection.h"
 #include "framework/ui/buttons.h"
 #include "framework/ui/db_grid.h"
 #include "framework/ui/mask_edit.h"
@@ -447,6 +450,20 @@ protected:
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
     }
+
+    // Another client draws the next number of each of account 001's series.
+    std::vector<qint64> drawNumbers() {
+        NetConnection other;
+        Ondrima::PrepareConnection(other);
+        std::vector<qint64> numbers;
+        for (const char *method : {"getPrxMovBancario", "getPrxMovCredBanc", "getPrxMovDebBanc"}) {
+            const RemoteResult drawn =
+                other.Call(QString::fromLatin1(method), {QStringLiteral("001"), QStringLiteral("1")});
+            EXPECT_TRUE(drawn.ok()) << method << ": " << drawn.errorMessage().toStdString();
+            numbers.push_back(drawn.payload().toText().toLongLong());
+        }
+        return numbers;
+    }
 };
 
 TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
@@ -461,9 +478,15 @@ TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
     EXPECT_EQ(checked.out.split(u'\n', Qt::SkipEmptyParts), formLines);
 
     const QString clean = Workbooks::get().path(QStringLiteral("limpo.ods"));
+    const std::vector<qint64> numbersBefore = drawNumbers();
     const Run onlyChecked = run({QStringLiteral("--check"), clean});
     EXPECT_EQ(onlyChecked.exitCode, 0) << onlyChecked.err.toStdString();
+    EXPECT_EQ(onlyChecked.out.trimmed(), QStringLiteral("Arquivo sem erros: 2 crédito(s) e 2 débito(s)."));
     EXPECT_EQ(importedMovements(), 0);
+    std::vector<qint64> followers;
+    for (const qint64 number : numbersBefore)
+        followers.push_back(number + 1);
+    EXPECT_EQ(drawNumbers(), followers) << "the check drew no number of account 001";
     const Run imported = run({clean});
     EXPECT_EQ(imported.exitCode, 0) << imported.err.toStdString();
     EXPECT_EQ(imported.out.trimmed(), QStringLiteral("Importados 2 crédito(s) e 2 débito(s)."));
