@@ -1,7 +1,7 @@
 #include "import/amount_text.h"
 
 #include <QList>
-#include <QString>
+#include <QLocale>
 
 namespace bco {
 
@@ -32,7 +32,8 @@ QString withoutThousands(QStringView integer, QChar separator) {
 
 } // namespace
 
-std::optional<double> amountFromText(QStringView text) {
+AmountReading readAmountText(QStringView text) {
+    AmountReading reading;
     QString compact;
     for (const QChar c : text)
         if (!c.isSpace())
@@ -66,7 +67,7 @@ std::optional<double> amountFromText(QStringView text) {
         integer = rest.left(at);
         fraction = rest.mid(at + 1);
         if (!fraction.isEmpty() && !allDigits(fraction))
-            return std::nullopt;
+            return reading;
     }
     QString digits;
     if (integer.isEmpty() && !fraction.isEmpty())
@@ -76,14 +77,30 @@ std::optional<double> amountFromText(QStringView text) {
     else if (allDigits(integer))
         digits = integer.toString();
     if (digits.isEmpty())
-        return std::nullopt;
+        return reading;
+    const bool lone = !decimal.isNull() && (decimal == u'.' ? lastComma : lastPoint) < 0;
+    const bool leadsAGroup = !integer.isEmpty() && integer.size() <= 3 && !integer.startsWith(u'0');
+    if (lone && fraction.size() == 3 && leadsAGroup) {
+        const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+        const QString sign = negative ? QStringLiteral("-") : QString();
+        const qlonglong whole = (digits + fraction.toString()).toLongLong();
+        reading.outcome = AmountReading::Outcome::Ambiguous;
+        reading.asThousands = sign + brazil.toString(whole) + QStringLiteral(",00");
+        QString decimals = fraction.toString();
+        if (decimals.endsWith(u'0'))
+            decimals.chop(1);
+        reading.asDecimals = sign + digits + u',' + decimals;
+        return reading;
+    }
     if (!fraction.isEmpty())
         digits += u'.' + fraction.toString();
     bool ok = false;
     const double value = digits.toDouble(&ok);
     if (!ok)
-        return std::nullopt;
-    return negative ? -value : value;
+        return reading;
+    reading.outcome = AmountReading::Outcome::Amount;
+    reading.value = negative ? -value : value;
+    return reading;
 }
 
 } // namespace bco

@@ -1,18 +1,32 @@
 #pragma once
 
-#include <optional>
-
+#include <QString>
 #include <QStringView>
 
 namespace bco {
 
+// What the text of an amount cell holds, read once at the workbook's boundary.
+struct AmountReading {
+    enum class Outcome {
+        Amount,     // `value` is the amount
+        NotANumber, // nothing that reads as a number
+        // One separator followed by exactly three digits ("12.500", "1,234"): thousands to a Brazilian
+        // workbook, decimals to another. `asThousands` and `asDecimals` write both readings the Brazilian
+        // way ("12.500,00", "12,50"), for a message that tells the operator how to write the one meant.
+        Ambiguous,
+    };
+    Outcome outcome = Outcome::NotANumber;
+    double value = 0.0;
+    QString asThousands{}, asDecimals{};
+};
+
 // An amount typed as text in a workbook cell, in either convention: a decimal point ("1234.56",
 // "1,234.56") or the Brazilian decimal comma ("1234,56", "1.234,56"). When both marks occur the last one is
-// the decimal mark and the other separates thousands, in groups of three digits; a lone comma is the decimal
-// mark; a lone point is the decimal mark too (a workbook's numbers written as text use it), unless it
-// occurs more than once, when it, like several commas, separates thousands. Blanks (the no-break space
-// too), a leading "+" or "-" and a leading "R$" are allowed. Anything else, an empty text among it, is not a
-// number: nullopt.
-std::optional<double> amountFromText(QStringView text);
+// the decimal mark and the other separates thousands, in groups of three digits; several points or several
+// commas separate thousands ("1.234.567"); a lone mark is the decimal mark ("12,50", "12.5"), unless three
+// digits follow it and one to three digits (not a lone zero) lead it: "12.500" and "1,234" are Ambiguous.
+// Blanks (the no-break space too), a leading "+" or "-" and a leading "R$" are allowed. Anything else, an
+// empty text among it, is not a number.
+AmountReading readAmountText(QStringView text);
 
 } // namespace bco

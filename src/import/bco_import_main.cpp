@@ -137,17 +137,19 @@ int run() {
         records.Open();
         ImportPass pass(server, catalogue, records);
         Unwatched unwatched;
-        pass.Run(path, unwatched);
+        // A check writes nothing, so it draws no numbers either: the account's series stay as they were.
+        pass.Run(path, unwatched,
+                 parser.isSet(check) ? ImportPass::Purpose::Check : ImportPass::Purpose::Import);
         if (!records.cdsErro.IsEmpty()) {
             printErrors(records.cdsErro);
             return FileHasErrors;
         }
-        if (!pass.Importable()) {
+        if (!pass.Clean()) {
             write(stderr, QStringLiteral("O arquivo não tem lançamentos."));
             return FileHasErrors;
         }
-        const int credits = records.entry.cdsCredito.Active() ? records.entry.cdsCredito.RecordCount() : 0;
-        const int debits = records.entry.cdsDebito.Active() ? records.entry.cdsDebito.RecordCount() : 0;
+        const int credits = pass.Credits();
+        const int debits = pass.Debits();
         if (parser.isSet(check)) {
             write(
                 stdout,

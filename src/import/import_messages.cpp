@@ -24,6 +24,10 @@ void AddImportMessages(bco::TMessages &catalogue) {
         // A cell the pass cannot read as it needs is a problem of its row, like any other.
         "Valor_Inv|Valor não é um número.",
         "Data_Inv|Data inválida.",
+        // A text that one workbook means as thousands and another as decimals is not guessed at.
+        "Valor_Amb|Valor ambíguo: \"%1\" (use %2 ou %3).",
+        // The entry form's words for an account of a company the operator may not use.
+        "ContCorr_Nr|Operador não relacionado a empresa da conta corrente informada.",
     };
     for (const char *row : rows)
         catalogue.add(QString::fromUtf8(row));

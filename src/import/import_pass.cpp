@@ -5,6 +5,8 @@
 #include "entries/entry_kind.h"
 #include "framework/checks/consiste.h"
 #include "framework/remote/net_connection.h"
+#include "framework/session/login_context.h"
+#include "framework/session/operator_lookups.h"
 #include "import/amount_text.h"
 #include "import/workbook_table.h"
 
@@ -48,25 +50,28 @@ QString cut(const QString &value, int width) {
 
 // The amount of a Valor cell: a number cell as it is, a text in either convention; rounded to the cent,
 // since amounts are stored in cents and a fraction of a cent would reach the server as a different value.
-std::optional<double> amountOf(const bco::WorkbookCell &cell) {
-    std::optional<double> amount;
+bco::AmountReading amountOf(const bco::WorkbookCell &cell) {
+    bco::AmountReading reading;
     switch (cell.kind()) {
     case bco::CellKind::Number:
-        amount = cell.number();
+        reading.outcome = bco::AmountReading::Outcome::Amount;
+        reading.value = cell.number();
         break;
     case bco::CellKind::Empty:
-        amount = 0.0;
+        reading.outcome = bco::AmountReading::Outcome::Amount;
         break;
     case bco::CellKind::Text:
-        amount = cell.isBlank() ? std::optional<double>(0.0) : bco::amountFromText(cell.textValue());
+        if (cell.isBlank())
+            reading.outcome = bco::AmountReading::Outcome::Amount;
+        else
+            reading = bco::readAmountText(cell.textValue());
         break;
     case bco::CellKind::Date:
     case bco::CellKind::Boolean:
         break;
     }
-    if (amount)
-        amount = Consiste::RoundDec(*amount, 2);
-    return amount;
+    reading.value = Consiste::RoundDec(reading.value, 2);
+    return reading;
 }
 
 } // namespace
@@ -77,8 +82,12 @@ ImportPass::ImportPass(bco::NetConnection &server, const bco::TMessages &catalog
     , records_(records) {
 }
 
+bool ImportPass::Clean() const {
+    return completed_ && records_.cdsErro.IsEmpty() && credits_ + debits_ > 0;
+}
+
 bool ImportPass::Importable() const {
-    return completed_ && records_.cdsErro.IsEmpty() && !records_.entry.cdsMovBanc.IsEmpty();
+    return building_ && Clean() && !records_.entry.cdsMovBanc.IsEmpty();
 }
 
 int ImportPass::LineOfMovement(const QString &movement) const {
@@ -91,8 +100,11 @@ void ImportPass::Start() {
     askedAccounts_.clear();
     branchesOfCompany_.clear();
     lineOfMovement_.clear();
+    credits_ = debits_ = 0;
     clean_ = true;
     completed_ = false;
+    operatorCompanies_.clear();
+    Dbgeral::ListaEmpresaOper(Ondrima::Operador(), operatorCompanies_);
     Cli_bco11100::EntryRecords &entry = records_.entry;
     for (bco::ClientDataSet *fresh :
          {&entry.cdsFilial, &records_.cdsErro, &entry.cdsMovBanc, &entry.cdsCredito, &entry.cdsDebito}) {
@@ -101,8 +113,9 @@ void ImportPass::Start() {
     }
 }
 
-void ImportPass::Run(const QString &path, ImportProgress &progress) {
+void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purpose) {
     Start();
+    building_ = purpose == Purpose::Import;
     struct Finish {
         ImportProgress &progress;
         ImportPass &pass;
@@ -129,9 +142,7 @@ void ImportPass::Run(const QString &path, ImportProgress &progress) {
     // The server answers the questions of the next rows and draws the numbers of these while the records of
     // the rows before are built here: each batch goes out on a worker as soon as it is known, the questions
     // on the form's connection and the numbers on a second one, and is read back here in row order.
-    numbers_.SetHost(server_.Host());
-    numbers_.SetPort(server_.Port());
-    numbers_.SetBearerToken(server_.BearerToken());
+    numbers_.SetServerOf(server_);
     const auto chunkEnd = [&rows](size_t first) {
         return std::min(rows.size(), first + BatchRows);
     };
@@ -151,14 +162,20 @@ void ImportPass::Run(const QString &path, ImportProgress &progress) {
         size_t cleanEnd = first;
         for (size_t i = first; i < end; ++i) {
             std::stable_sort(rows[i].problems.begin(), rows[i].problems.end(),
-                             [](const auto &a, const auto &b) { return a.first < b.first; });
+                             [](const auto &a, const auto &b) { return a.step < b.step; });
             if (clean_ && rows[i].problems.empty())
                 cleanEnd = i + 1;
             else
                 clean_ = false;
         }
+        for (size_t i = first; i < end; ++i) {
+            if (rows[i].letter == u'C')
+                ++credits_;
+            else if (rows[i].letter == u'D')
+                ++debits_;
+        }
         std::future<Answers> drawing;
-        if (cleanEnd > first)
+        if (building_ && cleanEnd > first)
             drawing = Send(numbers_, NumberCalls(rows, first, cleanEnd));
         if (drawn.valid())
             Build(rows, drawnFirst, drawnEnd, drawn.get());
@@ -195,9 +212,12 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
             row.letter = letter.front();
         row.type = Consiste::Ajusta(table.text(r, Tipo), 4);
         row.descriptionCell = table.text(r, Descricao);
-        const std::optional<double> amount = amountOf(table.cell(r, Valor));
-        row.amountIsNumber = amount.has_value();
-        row.amount = amount.value_or(0.0);
+        const bco::WorkbookCell &valor = table.cell(r, Valor);
+        const bco::AmountReading amount = amountOf(valor);
+        row.amountIsNumber = amount.outcome == bco::AmountReading::Outcome::Amount;
+        row.amount = amount.value;
+        if (amount.outcome == bco::AmountReading::Outcome::Ambiguous)
+            row.amountReadings = {valor.textValue().trimmed(), amount.asThousands, amount.asDecimals};
         row.document = table.text(r, Documento);
         row.customerText = table.text(r, Cliente);
         row.supplierText = table.text(r, Fornecedor);
@@ -209,10 +229,15 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
 // Steps 1, 3 to 7 and 9: what the account and type queries and the row itself tell.
 void ImportPass::CheckLocally(PreRecord &row) {
     const auto ignoringCase = bco::LocateOptions(bco::LocateOption::CaseInsensitive);
-    if (records_.qryContCorr.Locate(QStringLiteral("CDREDUCONT"), row.account, ignoringCase))
-        row.company = records_.qryContCorr.FieldByName(u"CDEMPRESA").AsString();
-    else
+    if (!records_.qryContCorr.Locate(QStringLiteral("CDREDUCONT"), row.account, ignoringCase)) {
         row.refuse(AccountStep, "ContCorr_NCAD");
+    } else {
+        const QString company = records_.qryContCorr.FieldByName(u"CDEMPRESA").AsString();
+        if (operatorCompanies_.contains(u'\'' + company + u'\''))
+            row.company = company;
+        else
+            row.refuse(AccountStep, "ContCorr_Nr");
+    }
 
     if (row.letter.isNull()) {
         row.refuse(KindStep, "Forma_Inv");
@@ -229,7 +254,9 @@ void ImportPass::CheckLocally(PreRecord &row) {
             row.refuse(TypeStep, kind.isCredit() ? "TpCred_Inv" : "TpDeb_Inv");
         }
     }
-    if (!row.amountIsNumber)
+    if (!row.amountReadings.isEmpty())
+        row.refuse(AmountStep, "Valor_Amb", row.amountReadings);
+    else if (!row.amountIsNumber)
         row.refuse(AmountStep, "Valor_Inv");
     else if (!(row.amount > 0.0))
         row.refuse(AmountStep, "Valor_Inf");
@@ -436,10 +463,13 @@ void ImportPass::Build(const std::vector<PreRecord> &rows, size_t first, size_t 
 
 void ImportPass::WriteErrors(const PreRecord &row) {
     bco::ClientDataSet &errors = records_.cdsErro;
-    for (const auto &[step, key] : row.problems) {
+    for (const PreRecord::Problem &problem : row.problems) {
+        QString text = catalogue_.Msg(problem.key);
+        for (const QString &value : problem.values)
+            text = text.arg(value);
         errors.Append();
         errors.FieldByName(u"NRLINHA").SetValue(row.line);
-        errors.FieldByName(u"DSERRO").SetAsString(catalogue_.Msg(key));
+        errors.FieldByName(u"DSERRO").SetAsString(text);
         errors.Post();
     }
 }

@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 
 #include "framework/checks/messages.h"
 #include "framework/remote/net_connection.h"
@@ -34,7 +35,7 @@ struct PreRecord {
     int line = 0;
     QDate date;               // null when the Data cell holds no date
     QString account;          // brought to 3 characters
-    QString company;          // empty when the account is not registered
+    QString company;          // empty when the account is not registered or not the operator's to use
     bco::WorkbookCell branch; // as stored: compared without any change
     QString branchText;
     QChar letter;            // 'C' or 'D'; null when Forma is neither
@@ -42,16 +43,24 @@ struct PreRecord {
     QString descriptionCell; // the Descrição cell's own text
     QString description;     // or the type's name when that is empty
     QString financialClass;
-    bool amountIsNumber = true;
-    double amount = 0.0; // rounded to the cent
+    bool amountIsNumber = true; // the Valor cell holds one amount (not a text read two ways)
+    double amount = 0.0;        // rounded to the cent
+    QStringList amountReadings; // a text read two ways: the text, as thousands, as decimals
     QString document;
     QString customerText, supplierText;
     QString customer, supplier; // the codes the look-ups found
 
-    // The problems found, each a catalogue key with the step that found it, so that a row's lines are listed
-    // in the order of the checks.
-    std::vector<std::pair<int, QString>> problems;
-    void refuse(int step, const char *key) { problems.emplace_back(step, QString::fromLatin1(key)); }
+    // The problems found, each a catalogue key (with the values its text names, %1 and on) and the step
+    // that found it, so that a row's lines are listed in the order of the checks.
+    struct Problem {
+        int step;
+        QString key;
+        QStringList values;
+    };
+    std::vector<Problem> problems;
+    void refuse(int step, const char *key, const QStringList &values = {}) {
+        problems.push_back({step, QString::fromLatin1(key), values});
+    }
 };
 
 // The validation pass of the import (PreparaImport): reads every selected row of sheet Plan1 of a workbook,
@@ -63,30 +72,43 @@ struct PreRecord {
 // The checks of a row, in order, each problem one line with the row's line number (2 for the first row read,
 // one more for each next one; the heading row is 1):
 //   the date (Data_Inv when the Data cell holds no date);
-//   1 the account (ContCorr_NCAD), 2 its company's branch (Filial_Inv, only for a registered account),
-//   3 the kind C or D in either case (Forma_Inv), 4 the type of that kind (TpCred_Inv, TpDeb_Inv; only for a
-//   valid kind), 5 the amount (Valor_Inv when it is not a number, Valor_Inf when it is not above zero),
-//   6 the document (Doc_Inv beyond 10 characters), 7 not both customer and supplier (Clie_Forn_Inv),
-//   8 the supplier, else the customer, looked up (Fornecedor_n_cad, Cliente_NCAD), 9 the description's
-//   own text (Desc_Inv beyond 40 characters), 10 the same movement already on the server (Lanc_Ja_Cad;
-//   asked for every row whose account, date and amount can be asked about).
+//   1 the account (ContCorr_NCAD; ContCorr_Nr when its company is not one of the operator's), 2 its
+//   company's branch (Filial_Inv, only for an account the operator may use), 3 the kind C or D in either
+//   case (Forma_Inv), 4 the type of that kind (TpCred_Inv, TpDeb_Inv; only for a valid kind), 5 the amount
+//   (Valor_Inv when it is not a number, Valor_Amb quoting a text that reads as thousands or as decimals
+//   (AmountReading), Valor_Inf when it is not above zero), 6 the document (Doc_Inv beyond 10 characters),
+//   7 not both customer and supplier (Clie_Forn_Inv), 8 the supplier, else the customer, looked up
+//   (Fornecedor_n_cad, Cliente_NCAD), 9 the description's own text (Desc_Inv beyond 40 characters), 10 the
+//   same movement already on the server (Lanc_Ja_Cad; asked for every row whose account, date and amount
+//   can be asked about).
 //
 // The server is asked for an account's branches the first time the account is met, for the customer or
 // supplier and the duplicate of every row, and, while the file is clean, for the numbers of the movement and
 // the record; these calls travel together in batches, in the order the rows need them, each the call it
-// would be alone. A failure the server reports is shown through CheckResultServ and stops the pass.
+// would be alone, over connections that travel as the one given does (its TLS included). A failure the
+// server reports is shown through CheckResultServ and stops the pass. The operator's companies are read
+// from the shared database (Dbgeral::ListaEmpresaOper) as the pass starts, so that an account the server
+// would refuse to talk about is that row's problem, not the end of the pass.
 class ImportPass {
 public:
     // `catalogue` holds the import's messages (AddImportMessages); the records' queries are open.
     ImportPass(bco::NetConnection &server, const bco::TMessages &catalogue, ImportRecords &records);
 
+    // What a pass is for: an import builds the records to send, drawing their numbers from the server; a
+    // check only tells the errors and leaves the account's numbers alone, building nothing.
+    enum class Purpose { Import, Check };
+
     // Runs the pass over the workbook at `path`. Throws bco::WorkbookError (with the operator's message) when
     // the workbook cannot be read or lacks the sheet or a heading, and Consiste::EAbort after a server
     // failure was shown. Either way the error lines written so far stay and the records cannot be sent.
-    void Run(const QString &path, ImportProgress &progress);
+    void Run(const QString &path, ImportProgress &progress, Purpose purpose = Purpose::Import);
 
-    // The last pass ran to its end, the file is free of errors and has at least one row: its records can be
-    // sent.
+    // The last pass ran to its end and the file is free of errors and has at least one row.
+    bool Clean() const;
+    // How many credits and debits the file's rows make (of the last pass, when Clean).
+    int Credits() const { return credits_; }
+    int Debits() const { return debits_; }
+    // The last pass was an import that is Clean: its records can be sent.
     bool Importable() const;
     // The line of each movement the pass built, for telling a problem the server finds later by line.
     int LineOfMovement(const QString &movement) const;
@@ -129,6 +151,10 @@ private:
     std::set<QString> fetchedAccounts_;
     std::map<QString, std::set<QString>> branchesOfCompany_;
     std::map<QString, int> lineOfMovement_;
+    // The operator's companies, as a list of chosen codes ("'01','02'").
+    QString operatorCompanies_;
+    int credits_ = 0, debits_ = 0;
+    bool building_ = true;
     bool clean_ = true;
     // The last pass read the whole file: a pass stopped by a failure leaves nothing to send.
     bool completed_ = false;

@@ -45,11 +45,26 @@ void addShippedDesigns(Sql &sql) {
                      {QStringLiteral("design"), resource(QString::fromLatin1(design.file))}});
 }
 
+// A shipped design changed: the rows of the shipped designs take the new text, unless an operator saved one
+// since (its edits are the operator's); a design saved under another title is the operator's too.
+void updateShippedDesigns(Sql &sql) {
+    for (const ShippedDesign &design : shippedDesigns)
+        sql.execute(QStringLiteral("UPDATE MODELOREL SET DSMODELO = :design WHERE CDRELATORIO = :code AND "
+                                   "NMTITULO = :title AND CDOPERADOR IS NULL"),
+                    {{QStringLiteral("code"), QString::fromUtf8(design.code)},
+                     {QStringLiteral("title"), QString::fromUtf8(design.title)},
+                     {QStringLiteral("design"), resource(QString::fromLatin1(design.file))}});
+}
+
 constexpr Migration migrations[] = {
-    {1, "0001_ledger"},         {2, "0002_pictures"},
-    {3, "0003_accounting"},     {4, "0004_report_designs", addShippedDesigns},
-    {5, "0005_operations"},     {6, "0006_list_versions"},
+    {1, "0001_ledger"},
+    {2, "0002_pictures"},
+    {3, "0003_accounting"},
+    {4, "0004_report_designs", addShippedDesigns},
+    {5, "0005_operations"},
+    {6, "0006_list_versions"},
     {7, "0007_entry_versions"},
+    {8, "0008_report_designs_by_company", updateShippedDesigns},
 };
 
 // Servers started at once on one database migrate it at once: the first takes the lock (SQLite's write lock,

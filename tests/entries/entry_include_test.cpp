@@ -145,6 +145,32 @@ TEST_F(Including, EachFieldIsCheckedWhenItIsLeft) {
     }
 }
 
+// The value typed as a Brazilian operator types it, thousands point and all, reaches the books whole.
+TEST_F(Including, AValueTypedWithItsThousandsIsStoredToTheCent) {
+    fill({.description = QStringLiteral("Depósito digitado")});
+    typeInto("nedLancamento", QStringLiteral("1.234,56"));
+    control("edtDsLancamento")->setFocus();
+    EXPECT_EQ(text("nedLancamento"), QStringLiteral("1.234,56"));
+    confirm();
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
+    const QString movement =
+        stored(QStringLiteral("SELECT MAX(NRMOVBANC) FROM MOVBANCARIO WHERE CDREDUCONT = '050'"));
+    QSqlQuery query(env.database());
+    ASSERT_TRUE(
+        query.exec(QStringLiteral("SELECT M.VRMOVBANC, M.IDMOVBANC, M.DTMOVBANC, M.DSHISMBANC, "
+                                  "C.VRMOVICRED, C.CDTPCREDBANC, C.DTMOVICRED, C.DSMOVICRED, C.CDFILIAL "
+                                  "FROM MOVBANCARIO M JOIN MOVCREDBANC C ON C.CDREDUCONT = "
+                                  "M.CDREDUCONT AND C.NRMOVBANC = M.NRMOVBANC WHERE M.CDREDUCONT = "
+                                  "'050' AND M.NRMOVBANC = '%1'")
+                       .arg(movement)));
+    ASSERT_TRUE(query.next());
+    QStringList row;
+    for (int column = 0; column < 9; ++column)
+        row << query.value(column).toString();
+    EXPECT_EQ(row, QStringList({"123456", "C", "2024-03-15", "Depósito digitado(Depósito em dinheiro)",
+                                "123456", "0001", "2024-03-15", "Depósito digitado", "0101"}));
+}
+
 TEST_F(Including, TheTypesNameDescribesAnEntryWhoseDescriptionWasLeftEmpty) {
     typeInto("medTpLanc", QStringLiteral("2"));
     control("edtDsLancamento")->setFocus();

@@ -289,6 +289,31 @@ TEST_P(ConfirmedValues, AreSentWithTheMarginAndTheAllValuesFlagAndNarrowTheList)
 
 INSTANTIATE_TEST_SUITE_P(FilterDialog, ConfirmedValues, ::testing::ValuesIn(valueRanges), CaseName());
 
+// Typed as a Brazilian operator types them, with the thousands point, the limits are those amounts.
+TEST_F(FilterDialog, ValuesTypedWithTheirThousandsFilterOnThoseAmounts) {
+    reload();
+    open([](TfrmFiltroLancCont &shown) {
+        for (auto [edit, typed] :
+             {std::pair{shown.nedValorIni, "1.000,00"}, std::pair{shown.nedValorFin, "2.500"}}) {
+            edit->setFocus();
+            QTest::keyClicks(edit, QString::fromLatin1(typed));
+        }
+        shown.sbtConfirma->click();
+    });
+    EXPECT_EQ(dialog().SavedFilter().valueFrom, 1000.0);
+    EXPECT_EQ(dialog().SavedFilter().valueTo, 2500.0);
+    EXPECT_DOUBLE_EQ(dialog().Query().valueFrom, 999.999);
+    const qint64 expected = count("SELECT (SELECT COUNT(*) FROM MOVCREDBANC WHERE CDREDUCONT = '001' AND "
+                                  "DTMOVICRED BETWEEN '2024-02-14' "
+                                  "AND '2024-03-20' AND VRMOVICRED BETWEEN 100000 AND 250000) + (SELECT "
+                                  "COUNT(*) FROM MOVDEBIBANC WHERE "
+                                  "CDREDUCONT = '001' AND DTMOVIDEBI BETWEEN '2024-02-14' AND '2024-03-20' "
+                                  "AND VRMOVIDEBI BETWEEN 100000 "
+                                  "AND 250000)");
+    ASSERT_GT(expected, 0);
+    EXPECT_EQ(list().RecordCount(), expected);
+}
+
 // The entry kind and the picked types narrow the list to what they name; a type's whole key (kind letter
 // and four-character code) reaches the server.
 struct Narrowing {

@@ -1,3 +1,5 @@
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,6 +13,7 @@
 
 #include "entries/entry_form.h"
 #include "import/import_form.h"
+#include "framework/remote/net_connection.h"
 #include "framework/ui/buttons.h"
 #include "framework/ui/db_grid.h"
 #include "framework/ui/mask_edit.h"
@@ -49,6 +52,8 @@ const char refusalRows[] = R"([
   [{"date": "2024-03-15"}, "001", "0201", "C", "1", "Filial de outra empresa", 10, "", null, null],
   [{"date": "2024-03-15"}, "001", 101, "C", "1", "Filial como número", 10, "", null, null],
   ["31/02/2024", "001", "0101", "C", "1", "Data que não existe", 10, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Milhar ou decimal", "12.500", "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "D", "1", "Vírgula e três dígitos", " 1,234 ", "", null, null],
   [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Certa", 10, "", null, null]
 ])";
 
@@ -68,6 +73,8 @@ const std::vector<ErrorLine> refusalLines = {
     {13, "Fillial não cadastrada ou não relacionada a empresa da conta corrente."},
     {14, "Fillial não cadastrada ou não relacionada a empresa da conta corrente."},
     {15, "Data inválida."},
+    {16, "Valor ambíguo: \"12.500\" (use 12.500,00 ou 12,50)."},
+    {17, "Valor ambíguo: \"1,234\" (use 1.234,00 ou 1,234)."},
 };
 
 // A clean file as other programs write them: headings in another case and order, empty Data rows, dates as
@@ -128,6 +135,11 @@ private:
         fixtures_.add(recipe(QStringLiteral("sem-valor"), R"([
           ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Documento", "Cliente", "Fornecedor"],
           [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Sem valor", "", null, null]])"));
+        fixtures_.add(recipe(QStringLiteral("outra-empresa"), R"([
+          ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", "Documento", "Cliente", "Fornecedor"],
+          [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Conta da empresa 02", 10, "", null, null],
+          [{"date": "2024-03-15"}, "001", "0101", "X", "1", "Forma errada", 10, "", null, null],
+          [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Certa", 10, "", null, null]])"));
         WorkbookRecipe otherSheet = recipe(QStringLiteral("sem-aba"), cleanRows);
         otherSheet.sheet = QStringLiteral("Dados");
         fixtures_.add(otherSheet);
@@ -149,6 +161,9 @@ private:
 // The import form opened as the host opens it, against the real server.
 class ImportForm : public ::testing::Test {
 protected:
+    explicit ImportForm(FormTestOptions options = {})
+        : env(std::move(options)) {}
+
     void SetUp() override {
         env.context().loadScreen = [this](const QString &code, const Variant &parameters) {
             screens.push_back({code, parameters});
@@ -218,7 +233,7 @@ TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) 
     EXPECT_TRUE(form->records.entry.cdsMovBanc.IsEmpty()) << "the first row is wrong: nothing is built";
     EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
     EXPECT_TRUE(control("dgbErros")->isEnabled());
-    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 15);
+    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 17);
 }
 
 TEST_F(ImportForm, TheFileIsCheckedBeforeThePassRuns) {
@@ -383,9 +398,29 @@ TEST_F(ImportForm, CtrlDeleteLeavesTheErrorLineInPlace) {
     EXPECT_EQ(env.dialogs.texts(), QStringList());
 }
 
+// The import of an operator of company 01 alone.
+class RestrictedImport : public ImportForm {
+protected:
+    RestrictedImport()
+        : ImportForm({.operatorCode = QStringLiteral("RESTRITO")}) {}
+};
+
+TEST_F(RestrictedImport, AnAccountOfAnotherCompanyIsItsRowsErrorAndThePassGoesOn) {
+    choose(Workbooks::get().path(QStringLiteral("outra-empresa.xls")));
+    EXPECT_EQ(env.dialogs.errors(), QStringList()) << "the server refused nothing";
+    EXPECT_EQ(errorLines(),
+              (std::vector<ErrorLine>{
+                  {2, "Operador não relacionado a empresa da conta corrente informada."},
+                  {3, "Forma de Lançamento Inválida. Informar \"C\" para Crédito ou \"D\" para Débito."}}));
+    EXPECT_FALSE(importEnabled());
+}
+
 // bco-import over the same files, in a session of the test's server.
 class CommandLine : public ImportForm {
 protected:
+    explicit CommandLine(FormTestOptions options = {})
+        : ImportForm(std::move(options)) {}
+
     struct Run {
         int exitCode;
         QString out, err;
@@ -400,19 +435,34 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("BCO_PASSWORD"), QStringLiteral("demo"));
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(BCO_IMPORT_PATH),
-                      QStringList{QStringLiteral("--config"), ini.fileName(), QStringLiteral("--operator"),
-                                  QStringLiteral("DEMO"), QStringLiteral("--branch"), QStringLiteral("0101"),
-                                  QStringLiteral("--server-host"), env.server().host(),
-                                  QStringLiteral("--server-port"), QString::number(env.server().port()),
-                                  QStringLiteral("--database"),
-                                  QStringLiteral("sqlite:") + env.databasePath()} +
-                          arguments);
+        QStringList session{QStringLiteral("--config"),      ini.fileName(),
+                            QStringLiteral("--operator"),    QStringLiteral("DEMO"),
+                            QStringLiteral("--branch"),      QStringLiteral("0101"),
+                            QStringLiteral("--server-host"), env.server().host(),
+                            QStringLiteral("--server-port"), QString::number(env.server().port()),
+                            QStringLiteral("--database"),    QStringLiteral("sqlite:") + env.databasePath()};
+        if (const TransportSecurity security = env.server().clientSecurity(); security.tls)
+            session << QStringLiteral("--server-tls") << QStringLiteral("--server-ca") << security.caFile;
+        process.start(QStringLiteral(BCO_IMPORT_PATH), session + arguments);
         // The server answers from this process's thread pool; the program only has to be waited for.
         if (!process.waitForFinished(60000))
             ADD_FAILURE() << "bco-import did not end";
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    // Another client draws the next number of each of account 001's series.
+    std::vector<qint64> drawNumbers() {
+        NetConnection other;
+        Ondrima::PrepareConnection(other);
+        std::vector<qint64> numbers;
+        for (const char *method : {"getPrxMovBancario", "getPrxMovCredBanc", "getPrxMovDebBanc"}) {
+            const RemoteResult drawn =
+                other.Call(QString::fromLatin1(method), {QStringLiteral("001"), QStringLiteral("1")});
+            EXPECT_TRUE(drawn.ok()) << method << ": " << drawn.errorMessage().toStdString();
+            numbers.push_back(drawn.payload().toText().toLongLong());
+        }
+        return numbers;
     }
 };
 
@@ -428,9 +478,15 @@ TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
     EXPECT_EQ(checked.out.split(u'\n', Qt::SkipEmptyParts), formLines);
 
     const QString clean = Workbooks::get().path(QStringLiteral("limpo.ods"));
+    const std::vector<qint64> numbersBefore = drawNumbers();
     const Run onlyChecked = run({QStringLiteral("--check"), clean});
     EXPECT_EQ(onlyChecked.exitCode, 0) << onlyChecked.err.toStdString();
+    EXPECT_EQ(onlyChecked.out.trimmed(), QStringLiteral("Arquivo sem erros: 2 crédito(s) e 2 débito(s)."));
     EXPECT_EQ(importedMovements(), 0);
+    std::vector<qint64> followers;
+    for (const qint64 number : numbersBefore)
+        followers.push_back(number + 1);
+    EXPECT_EQ(drawNumbers(), followers) << "the check drew no number of account 001";
     const Run imported = run({clean});
     EXPECT_EQ(imported.exitCode, 0) << imported.err.toStdString();
     EXPECT_EQ(imported.out.trimmed(), QStringLiteral("Importados 2 crédito(s) e 2 débito(s)."));
@@ -459,6 +515,26 @@ TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
         EXPECT_EQ(result.exitCode, 2);
         EXPECT_TRUE(result.err.contains(QString::fromUtf8(r.error))) << result.err.toStdString();
     }
+    EXPECT_EQ(importedMovements(), 4);
+}
+
+// A session over TLS: every connection of the import, the form's and the one that draws the numbers, and
+// bco-import's, speaks HTTPS to a server that serves nothing else.
+class ImportOverTls : public CommandLine {
+protected:
+    ImportOverTls()
+        : CommandLine({.tls = true}) {}
+};
+
+TEST_F(ImportOverTls, ACleanFileIsCheckedAndImported) {
+    const Run checked = run({QStringLiteral("--check"), Workbooks::get().path(QStringLiteral("limpo.ods"))});
+    EXPECT_EQ(checked.exitCode, 0) << checked.err.toStdString();
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
+    EXPECT_EQ(errorLines(), std::vector<ErrorLine>());
+    ASSERT_TRUE(importEnabled());
+    form->sbtImportExport->click();
+    EXPECT_EQ(env.dialogs.keys(), (QStringList{QStringLiteral("ARQ_OK"), QStringLiteral("Importacao_OK")}));
     EXPECT_EQ(importedMovements(), 4);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTableWidget>
@@ -288,13 +289,91 @@ TEST_F(ReportForm, ThePdfOfTheEntriesTotalsWhatTheLedgerHoldsForTheChoices) {
                                                  "WHERE CDREDUCONT = '001'"));
     const qsizetype account = text.indexOf(QStringLiteral("Total da conta 001"));
     ASSERT_GE(account, 0);
-    EXPECT_TRUE(
-        text.mid(account, text.indexOf(u'\n', account) - account).simplified().endsWith(money(balance001)));
+    EXPECT_TRUE(text.mid(account, text.indexOf(u'\n', account) - account)
+                    .simplified()
+                    .contains(QStringLiteral("saldo da conta em 15/03/2024: ") + money(balance001)));
 
     for (const char *caption :
          {"Lançamentos por conta e data", "Descrição do tipo", "Histórico", "Crédito", "Débito",
           "Saldo anterior:", "Período: 01/02/2024 a 15/03/2024", "Página 1 de "})
         EXPECT_TRUE(text.contains(QString::fromUtf8(caption))) << caption;
+}
+
+// The company that heads each page of a PDF, and the companies its account groups name.
+struct PageCompanies {
+    QString heading;
+    QStringList named;
+};
+
+std::vector<PageCompanies> pageCompanies(const QString &text) {
+    static const QRegularExpression group(
+        QStringLiteral("Empresa \\d\\d - (.+?)(?: \\(continuação\\))?\\s*$"),
+        QRegularExpression::MultilineOption);
+    std::vector<PageCompanies> pages;
+    for (const QString &page : text.split(u'\f', Qt::SkipEmptyParts)) {
+        const QStringList lines = page.split(u'\n', Qt::SkipEmptyParts);
+        if (lines.isEmpty())
+            continue;
+        PageCompanies shown;
+        // The heading's line holds the company, many blanks, then the time of emission.
+        shown.heading = lines.first().trimmed().section(QStringLiteral("  "), 0, 0);
+        for (const QRegularExpressionMatch &match : group.globalMatch(page))
+            shown.named << match.captured(1).trimmed();
+        pages.push_back(shown);
+    }
+    return pages;
+}
+
+TEST_F(ReportForm, EachPageIsHeadedByTheCompanyOfTheAccountsItLists) {
+    const QString text = pdfOf([](TfrmRelLancCont &form) { choose(form, entriesTitle); });
+    const std::vector<PageCompanies> pages = pageCompanies(text);
+    QStringList headings;
+    for (const PageCompanies &page : pages) {
+        SCOPED_TRACE(page.heading.toStdString());
+        for (const QString &named : page.named)
+            EXPECT_EQ(named, page.heading);
+        if (!headings.contains(page.heading))
+            headings << page.heading;
+    }
+    EXPECT_EQ(headings, QStringList({"Comercial Aurora Ltda", "Indústria Serra Azul S.A.",
+                                     "Distribuidora Horizonte Ltda"}));
+}
+
+TEST_F(ReportForm, TheReportOfAnAccountOfCompany02IsHeadedByItAndShowsTheBanksPictures) {
+    const QString text = pdfOf([this](TfrmRelLancCont &form) {
+        choose(form, entriesTitle);
+        click(form.rbtListContCorr);
+        env.lookups.markKeys({"004"});
+        form.sbtListContCorr->click();
+    });
+    const std::vector<PageCompanies> pages = pageCompanies(text);
+    ASSERT_FALSE(pages.empty()) << text.toStdString();
+    for (const PageCompanies &page : pages)
+        EXPECT_EQ(page.heading, QStringLiteral("Indústria Serra Azul S.A."));
+    EXPECT_FALSE(text.contains(u"Comercial Aurora")) << "the session's company heads nothing";
+    QSqlQuery account(env.database());
+    ASSERT_TRUE(
+        account.exec(QStringLiteral("SELECT CDAGENCIA, CDCONTCORR FROM CONTCORR WHERE CDREDUCONT = '004'")));
+    ASSERT_TRUE(account.next());
+    // Bank 101 keeps agencies as 9999-9 and accounts as 99999999-9.
+    const QString agency = account.value(0).toString(), number = account.value(1).toString();
+    EXPECT_TRUE(
+        text.simplified().contains(QStringLiteral("Agência %1-%2 Conta corrente %3-%4")
+                                       .arg(agency.left(4), agency.mid(4), number.left(8), number.mid(8))))
+        << text.left(1500).toStdString();
+}
+
+TEST_F(ReportForm, TheSummaryOfSeveralCompaniesGivesEachItsPages) {
+    const QString text = pdfOf([](TfrmRelLancCont &form) { choose(form, summaryTitle); });
+    const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts).filter(QStringLiteral("Resumo por tipo"));
+    QStringList headings;
+    for (qsizetype at = 0; at < pages.size(); ++at) {
+        const QString &page = pages[at];
+        headings << page.trimmed().section(u'\n', 0, 0).trimmed().section(QStringLiteral("  "), 0, 0);
+        EXPECT_TRUE(page.contains(QStringLiteral("Total da empresa 0%1").arg(at + 1))) << page.toStdString();
+    }
+    EXPECT_EQ(headings, QStringList({"Comercial Aurora Ltda", "Indústria Serra Azul S.A.",
+                                     "Distribuidora Horizonte Ltda"}));
 }
 
 TEST_F(ReportForm, TheSummaryByTypeOfTheRestrictedOperatorHoldsItsCompanyAlone) {

@@ -1,3 +1,5 @@
+#include <map>
+
 #include <gtest/gtest.h>
 
 #include <QSqlDatabase>
@@ -5,6 +7,7 @@
 #include "framework/data/database_url.h"
 #include "framework/report/report_rows.h"
 #include "framework/report/report_store.h"
+#include "server/migrations.h"
 #include "server_test_support.h"
 
 namespace bco::server::testing {
@@ -167,6 +170,79 @@ TEST_P(ShippedReportDesigns, ListOnlyWhatEachChoiceNames) {
             EXPECT_EQ(cents(rows, "VRDEBITO"), debits);
         }
     }
+}
+
+// The balance of a row is the account's after that movement as the books hold it, counting the movements the
+// choices leave out; each account ends on its balance at the end of the period.
+TEST_P(ShippedReportDesigns, ShowTheBooksBalanceWhateverTheChoicesLeaveOut) {
+    const ReportRows all = run(entriesTitle, Choices());
+    const auto key = [](const ReportRows &rows, int row) {
+        return rows.Value(row, rows.FieldIndex(QStringLiteral("CDREDUCONT"))).toString() + u'|' +
+               rows.Value(row, rows.FieldIndex(QStringLiteral("NRMOVBANC"))).toString();
+    };
+    std::map<QString, qint64> booksBalance;
+    for (int row = 0; row < all.RowCount(); ++row)
+        booksBalance[key(all, row)] = cents(all, "VRSALDO", row);
+    const std::pair<const char *, Choices> narrowings[] = {
+        {"credits only", with([](Choices &c) { c.kind = QStringLiteral("C"); })},
+        {"one branch", with([](Choices &c) { c.branches = QStringLiteral("'0101'"); })},
+        {"two types", with([](Choices &c) { c.types = QStringLiteral("'C0002','D0001'"); })},
+    };
+    for (const auto &[name, choices] : narrowings) {
+        SCOPED_TRACE(name);
+        const ReportRows rows = run(entriesTitle, choices);
+        ASSERT_GT(rows.RowCount(), 0);
+        ASSERT_LT(rows.RowCount(), all.RowCount());
+        const int account = rows.FieldIndex(QStringLiteral("CDREDUCONT"));
+        for (int row = 0; row < rows.RowCount(); ++row) {
+            EXPECT_EQ(cents(rows, "VRSALDO", row), booksBalance.at(key(rows, row)))
+                << key(rows, row).toStdString();
+            const QString code = rows.Value(row, account).toString();
+            if (row + 1 == rows.RowCount() || rows.Value(row + 1, account).toString() != code) {
+                const Variant balance = server->answer(QStringLiteral("getSaldoDia"), {code, choices.end});
+                EXPECT_EQ(cents(rows, "VRSALDOFIM", row), std::llround(balance.toFloat() * 100.0))
+                    << code.toStdString();
+            }
+        }
+    }
+}
+
+// A database migrated before the shipped designs changed holds their old text; an operator saved one of them
+// and a copy under a new title meanwhile. The migration brings the other up to date and leaves the
+// operator's designs as they were, each still running.
+TEST_P(ShippedReportDesigns, AreBroughtUpToDateUnlessAnOperatorSavedThem) {
+    Sql &sql = server->database().sql();
+    const auto stored = [&sql](const QString &title) {
+        return sql
+            .scalar(
+                QStringLiteral("SELECT DSMODELO FROM MODELOREL WHERE CDRELATORIO = 'BCO111' AND NMTITULO = "
+                               ":title"),
+                {{QStringLiteral("title"), title}})
+            .value_or(QVariant())
+            .toString();
+    };
+    const QString code = QStringLiteral("BCO111");
+    const QString copyTitle = QStringLiteral("Cópia de antes");
+    const QString shipped = stored(entriesTitle);
+    ReportDesign old = ReportStore(database).Load(code, entriesTitle);
+    old.pageCompany.clear();
+    old.groups.erase(old.groups.begin());
+    const QString oldText = QString::fromUtf8(old.toJson());
+    sql.execute(QStringLiteral("UPDATE MODELOREL SET DSMODELO = :design WHERE CDRELATORIO = 'BCO111' AND "
+                               "NMTITULO = :title"),
+                {{QStringLiteral("design"), oldText}, {QStringLiteral("title"), entriesTitle}});
+    ReportDesign edited = ReportStore(database).Load(code, summaryTitle);
+    edited.totalCaption = QStringLiteral("Total do operador");
+    ReportStore(database).Save(code, summaryTitle, edited, QStringLiteral("DEMO"), demoDate);
+    ReportStore(database).Save(code, copyTitle, old, QStringLiteral("DEMO"), demoDate);
+    const QString editedText = stored(summaryTitle);
+
+    sql.execute(QStringLiteral("DELETE FROM schema_version WHERE version = 8"));
+    migrate(sql);
+    EXPECT_EQ(stored(entriesTitle), shipped);
+    EXPECT_EQ(stored(summaryTitle), editedText);
+    EXPECT_EQ(stored(copyTitle), oldText);
+    EXPECT_GT(run(copyTitle, Choices()).RowCount(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, ShippedReportDesigns, ::testing::ValuesIn(availableBackends()),

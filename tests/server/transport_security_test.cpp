@@ -1,61 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "framework/remote/net_connection.h"
 #include "server/http_server.h"
 #include "server_process.h"
 #include "server_test_support.h"
+#include "support/test_certificates.h"
 
 namespace bco::server::testing {
 namespace {
-
-// Two certificate authorities of our own and a certificate for 127.0.0.1 signed by the first, made with the
-// openssl program once for the suite.
-class Certificates {
-public:
-    Certificates() {
-        authority("ca");
-        authority("other-ca");
-        QFile names(path("server.ext"));
-        names.open(QIODevice::WriteOnly);
-        names.write("subjectAltName = IP:127.0.0.1\n");
-        names.close();
-        openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
-                 path("server.key"), "-out", path("server.csr"), "-subj", "/CN=127.0.0.1"});
-        openssl({"x509", "-req", "-in", path("server.csr"), "-CA", path("ca.pem"), "-CAkey", path("ca.key"),
-                 "-CAcreateserial", "-days", "2", "-extfile", path("server.ext"), "-out",
-                 path("server.pem")});
-    }
-
-    QString path(const QString &name) const { return folder_.filePath(name); }
-
-private:
-    void authority(const QString &name) {
-        openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                 "-keyout", path(name + ".key"), "-out", path(name + ".pem"), "-days", "2", "-subj",
-                 "/CN=BCO " + name, "-addext", "basicConstraints=critical,CA:TRUE", "-addext",
-                 "keyUsage=keyCertSign,cRLSign"});
-    }
-
-    static void openssl(const QStringList &arguments) {
-        QProcess process;
-        process.start(QStringLiteral("openssl"), arguments);
-        if (!process.waitForFinished(60000) || process.exitCode() != 0)
-            throw std::runtime_error("openssl " + arguments.join(u' ').toStdString() + ": " +
-                                     process.readAllStandardError().toStdString());
-    }
-
-    QTemporaryDir folder_;
-};
-
-const Certificates &certificates() {
-    static const Certificates made;
-    return made;
-}
 
 // What a login through NetConnection answers: "ok" or its error.
 QString loginThrough(const ServerProcess &server, const TransportSecurity &security) {
@@ -100,7 +55,7 @@ TEST(TransportSecurityTest, RefusesToListenOffLoopbackWithoutTls) {
 
 TEST(TransportSecurityTest, ServesOnlyClientsThatTrustItsCertificate) {
     TestDatabase database(Backend::Sqlite, true, 50);
-    const Certificates &made = certificates();
+    const bco::testing::TestCertificates &made = bco::testing::testCertificates();
     ServerProcess server(database.urlText(),
                          {"--tls-cert", made.path("server.pem"), "--tls-key", made.path("server.key")});
     const struct Case {
@@ -127,7 +82,7 @@ TEST(TransportSecurityTest, ServesOnlyClientsThatTrustItsCertificate) {
 TEST(TransportSecurityTest, APlainServerIsNotTakenForATlsOne) {
     TestDatabase database(Backend::Sqlite, true, 50);
     ServerProcess server(database.urlText());
-    const QString answer = loginThrough(server, {true, certificates().path("ca.pem")});
+    const QString answer = loginThrough(server, {true, bco::testing::testCertificates().path("ca.pem")});
     EXPECT_TRUE(answer.contains(u"no TLS connection could be made")) << answer.toStdString();
 }
 

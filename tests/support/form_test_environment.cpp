@@ -6,6 +6,7 @@
 #include <QEvent>
 
 #include "framework/data/database_url.h"
+#include "support/test_certificates.h"
 
 namespace bco::testing {
 
@@ -23,13 +24,20 @@ FormTestEnvironment::FormTestEnvironment(FormTestOptions options)
     createDatabase(databasePath(), options_.processingDate, options_.demoEntries);
     const DatabaseUrl url = DatabaseUrl::parse(QStringLiteral("sqlite:") + databasePath());
     openDatabase(url, connectionName_);
-    server_ = std::make_unique<InProcessServer>(url);
+    ServedTls tls;
+    if (options_.tls) {
+        const TestCertificates &made = testCertificates();
+        tls = {made.path(QStringLiteral("server.pem")), made.path(QStringLiteral("server.key")),
+               made.path(QStringLiteral("ca.pem"))};
+    }
+    server_ = std::make_unique<InProcessServer>(url, tls);
 
     context_.operatorCode = options_.operatorCode.toUpper();
     context_.processingBranch = options_.processingBranch;
     context_.processingDate = options_.processingDate;
     context_.serverHost = server_->host();
     context_.serverPort = server_->port();
+    context_.serverSecurity = server_->clientSecurity();
     context_.databaseConnection = connectionName_;
     if (options_.demoEntries >= 0)
         context_.sessionToken = server_->logIn(options_.operatorCode, options_.password);

@@ -23,6 +23,8 @@ struct FormTestOptions {
     QDate processingDate = formTestDate;
     // Demo entries in the database; -1 leaves it empty (schema only) for the test to seed.
     int demoEntries = 300;
+    // The server speaks HTTPS only, with a certificate of the test's own authority, which the session trusts.
+    bool tls = false;
 };
 
 // Everything a form needs to run as it does in the host, for one test: a fresh SQLite database, the real

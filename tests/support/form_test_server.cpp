@@ -103,14 +103,15 @@ void createDatabase(const QString &path, QDate processingDate, int demoEntries) 
 }
 
 struct InProcessServer::Running {
-    explicit Running(const DatabaseUrl &database)
-        : pool(database)
+    Running(const DatabaseUrl &database, ServedTls served)
+        : tls(std::move(served))
+        , pool(database)
         , dispatcher(pool, sessions, server::allMethods())
         , http(dispatcher, server::HttpOptions{.host = QStringLiteral("127.0.0.1"),
                                                .port = 0,
                                                .threads = 8,
-                                               .tlsCertificate = {},
-                                               .tlsKey = {}}) {
+                                               .tlsCertificate = tls.certificate,
+                                               .tlsKey = tls.key}) {
         port = http.bind();
         serving = std::thread([this] { http.serve(); });
     }
@@ -119,6 +120,7 @@ struct InProcessServer::Running {
         serving.join();
     }
 
+    ServedTls tls;
     ConnectionPool pool;
     server::SessionStore sessions;
     server::Dispatcher dispatcher;
@@ -127,8 +129,8 @@ struct InProcessServer::Running {
     std::thread serving;
 };
 
-InProcessServer::InProcessServer(const DatabaseUrl &database)
-    : running_(std::make_unique<Running>(database)) {
+InProcessServer::InProcessServer(const DatabaseUrl &database, ServedTls tls)
+    : running_(std::make_unique<Running>(database, std::move(tls))) {
 }
 
 InProcessServer::~InProcessServer() = default;
@@ -137,10 +139,16 @@ int InProcessServer::port() const {
     return running_->port;
 }
 
+TransportSecurity InProcessServer::clientSecurity() const {
+    const ServedTls &tls = running_->tls;
+    return {.tls = !tls.certificate.isEmpty(), .caFile = tls.authority};
+}
+
 QString InProcessServer::logIn(const QString &operatorCode, const QString &password) const {
     NetConnection connection;
     connection.SetHost(host());
     connection.SetPort(port());
+    connection.SetSecurity(clientSecurity());
     const RemoteResult answer = connection.Call(QStringLiteral("Login"), VariantList{operatorCode, password});
     if (!answer.ok())
         throw std::runtime_error("the server refused the login of " + operatorCode.toStdString() + ": " +
@@ -155,6 +163,7 @@ LoginContext demoLoginContext(const InProcessServer &server, const QString &data
     context.processingDate = formTestDate;
     context.serverHost = server.host();
     context.serverPort = server.port();
+    context.serverSecurity = server.clientSecurity();
     context.sessionToken = server.logIn(QStringLiteral("DEMO"), QStringLiteral("demo"));
     context.databaseConnection = databaseConnection;
     return context;

@@ -24,17 +24,27 @@ inline const QDate formTestDate{2024, 3, 15};
 // every test starts from a fresh file at the cost of a copy.
 void createDatabase(const QString &path, QDate processingDate = formTestDate, int demoEntries = 300);
 
+// How an in-process server speaks: plain HTTP when no certificate is given, else HTTPS with the certificate
+// and key, which clients verify against `authority` (a certificate authority's PEM file).
+struct ServedTls {
+    QString certificate{};
+    QString key{};
+    QString authority{};
+};
+
 // The application server (the methods of BCO11100.rdmLancContCorr over HTTP) serving one database from a
 // thread of this process, on 127.0.0.1 and a free port. Destroying it stops it, waiting for running calls.
 class InProcessServer {
 public:
-    explicit InProcessServer(const DatabaseUrl &database);
+    explicit InProcessServer(const DatabaseUrl &database, ServedTls tls = {});
     ~InProcessServer();
     InProcessServer(const InProcessServer &) = delete;
     InProcessServer &operator=(const InProcessServer &) = delete;
 
     QString host() const { return QStringLiteral("127.0.0.1"); }
     int port() const;
+    // What a client needs to reach it: TLS trusting its authority when it serves HTTPS.
+    TransportSecurity clientSecurity() const;
 
     // A session token through the server's Login, as the host gets one. Throws std::runtime_error with the
     // server's answer when it refuses.

@@ -13,12 +13,12 @@ ScriptedFileDialogs::~ScriptedFileDialogs() {
 }
 
 ScriptedFileDialogs &ScriptedFileDialogs::choose(const QString &path) {
-    script_.emplace_back(path);
+    script_.push_back({true, path});
     return *this;
 }
 
 ScriptedFileDialogs &ScriptedFileDialogs::cancel() {
-    script_.emplace_back(std::nullopt);
+    script_.push_back({false, QString()});
     return *this;
 }
 
@@ -29,9 +29,11 @@ std::optional<QString> ScriptedFileDialogs::openFile(const QString &title, const
         ADD_FAILURE() << "a file dialog nobody scripted: " << title.toStdString();
         return std::nullopt;
     }
-    std::optional<QString> answer = script_.front();
+    const Answer answer = script_.front();
     script_.erase(script_.begin());
-    return answer;
+    if (!answer.chosen)
+        return std::nullopt;
+    return answer.path;
 }
 
 } // namespace bco

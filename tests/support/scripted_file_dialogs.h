@@ -32,7 +32,12 @@ public:
     const std::vector<Asked> &asked() const { return asked_; }
 
 private:
-    std::vector<std::optional<QString>> script_;
+    // Not an optional path: g++ 12 at -O3 takes a copied empty optional<QString> for uninitialized.
+    struct Answer {
+        bool chosen;
+        QString path;
+    };
+    std::vector<Answer> script_;
     std::vector<Asked> asked_;
     ScopedFileDialogs installed_;
 };

@@ -9,6 +9,7 @@
 
 #include "framework/checks/decimal_rounding.h"
 #include "framework/checks/dialogs.h"
+#include "framework/checks/typed_amount.h"
 
 namespace Consiste {
 
@@ -88,11 +89,10 @@ bool MaxNumber(const QString &text, int intDigits, int decDigits, QChar key, int
                const QLocale &locale) {
     if (key.unicode() < 0x20 || key.unicode() == 0x7f)
         return true;
-    const QString decimalPoint = locale.decimalPoint();
-    const QChar minus = QLatin1Char('-');
+    const bco::AmountNotation notation = bco::AmountNotation::of(locale);
     const bool isDigit = key >= QLatin1Char('0') && key <= QLatin1Char('9');
-    const bool isDecimal = decimalPoint.size() == 1 && key == decimalPoint[0];
-    if (!isDigit && !isDecimal && key != minus)
+    const bool isDecimal = key == notation.decimal;
+    if (!isDigit && !isDecimal && key != notation.group && key != QLatin1Char('-'))
         return false;
     if (isDecimal && decDigits <= 0)
         return false;
@@ -101,21 +101,9 @@ bool MaxNumber(const QString &text, int intDigits, int decDigits, QChar key, int
     const qsizetype length = std::clamp<qsizetype>(selLength, 0, text.size() - start);
     QString result = text;
     result.replace(start, length, key);
-
-    if (result.count(minus) > 1 || (result.contains(minus) && !result.startsWith(minus)))
-        return false;
-    if (!decimalPoint.isEmpty() && result.count(decimalPoint) > 1)
-        return false;
-    int integerCount = 0;
-    int decimalCount = 0;
-    bool inDecimals = false;
-    for (const QChar c : result) {
-        if (!decimalPoint.isEmpty() && c == decimalPoint[0])
-            inDecimals = true;
-        else if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-            ++(inDecimals ? decimalCount : integerCount);
-    }
-    return integerCount <= intDigits && decimalCount <= decDigits;
+    const bco::TypedAmount typed = bco::ReadTypedAmount(result, notation);
+    return typed.state != bco::AmountTextState::Invalid && typed.integerDigits <= intDigits &&
+           typed.decimalDigits <= decDigits;
 }
 
 void MensErro(const QString &text, bool abort) {

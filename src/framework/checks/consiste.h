@@ -63,10 +63,12 @@ QString Ajusta_Inscricao(QString &taxNumber);
 
 // Whether a key typed into a number edit keeps the number within `intDigits` integer and `decDigits`
 // decimal digits, given the caret (selection start) and the selection the key replaces. Digits, the
-// locale's decimal separator (once, and only when decimals are allowed) and a leading minus are judged
-// by the text they would give, in which only digits count (group separators do not); control characters
-// (backspace, enter, clipboard shortcuts) always pass; any other key is refused. A keypad's point where
-// the locale writes a comma is the widget's to translate. Answers false when the key must be dropped.
+// locale's decimal separator (only when decimals are allowed), its thousands separator and a leading
+// minus are judged by the text they would give, which must stay on the way to an amount in the locale's
+// notation (ReadTypedAmount: "1.234,56" in pt-BR; a point after four digits or after the decimal comma is
+// refused) and in which only digits count; control characters (backspace, enter, clipboard shortcuts)
+// always pass; any other key is refused. A keypad's decimal key is the widget's to translate into the
+// locale's decimal separator. Answers false when the key must be dropped.
 bool MaxNumber(const QString &text, int intDigits, int decDigits, QChar key, int selStart, int selLength,
                const QLocale &locale = QLocale());
 

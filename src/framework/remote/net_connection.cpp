@@ -115,6 +115,17 @@ RemoteResult NetConnection::failure(const QString &message) const {
     return RemoteResult::failure(message);
 }
 
+void NetConnection::SetServerOf(const NetConnection &other) {
+    const bool elsewhere = host_ != other.host_ || port_ != other.port_ ||
+                           security_.tls != other.security_.tls || security_.caFile != other.security_.caFile;
+    host_ = other.host_;
+    port_ = other.port_;
+    security_ = other.security_;
+    bearerToken_ = other.bearerToken_;
+    if (elsewhere)
+        Close();
+}
+
 void NetConnection::Open() {
     if (client_)
         return;

@@ -69,6 +69,11 @@ public:
     const QString &BearerToken() const { return bearerToken_; }
     void SetBearerToken(const QString &token) { bearerToken_ = token; }
 
+    // Aims this connection where `other` goes, in the same session: its host, port, transport security and
+    // token, so that a second connection of one session (a worker's) travels exactly as the first does. A
+    // connection open to another place is closed, to open again where it is now aimed.
+    void SetServerOf(const NetConnection &other);
+
     void Open();
     void Close();
     bool Connected() const;

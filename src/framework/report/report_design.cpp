@@ -93,7 +93,7 @@ QString ReportDesign::queryText(SqlDialect dialect) const {
 QStringList ReportDesign::parameterNames(SqlDialect dialect) const {
     QStringList names = toPositional(queryText(dialect)).parameterNames;
     QStringList texts = pageHeader;
-    texts << pageFooter << totalCaption;
+    texts << pageCompany << pageFooter << totalCaption;
     for (const ReportGroup &group : groups)
         texts << group.header << group.footer;
     static const QRegularExpression placeholder(QStringLiteral("\\{\\s*(P_\\w+)\\s*[:}]"),
@@ -129,11 +129,14 @@ QByteArray ReportDesign::toJson() const {
                                       {QStringLiteral("footer"), group.footer},
                                       {QStringLiteral("newPage"), group.newPage}});
 
-    const QJsonObject design{
+    QJsonObject design{
         {QStringLiteral("query"), query},           {QStringLiteral("landscape"), landscape},
         {QStringLiteral("fontSize"), fontSize},     {QStringLiteral("pageHeader"), linesToJson(pageHeader)},
         {QStringLiteral("pageFooter"), pageFooter}, {QStringLiteral("totalCaption"), totalCaption},
         {QStringLiteral("columns"), columnArray},   {QStringLiteral("groups"), groupArray}};
+    // Written only when set, so that a design without it reads the same to a client that does not know it.
+    if (!pageCompany.isEmpty())
+        design.insert(QStringLiteral("pageCompany"), pageCompany);
     return QJsonDocument(design).toJson(QJsonDocument::Indented);
 }
 
@@ -152,6 +155,7 @@ ReportDesign ReportDesign::fromJson(const QByteArray &json) {
     design.sqlInterBase = linesFromJson(query.value(QStringLiteral("interbase")));
     design.landscape = object.value(QStringLiteral("landscape")).toBool();
     design.fontSize = object.value(QStringLiteral("fontSize")).toInt(8);
+    design.pageCompany = object.value(QStringLiteral("pageCompany")).toString();
     design.pageHeader = linesFromJson(object.value(QStringLiteral("pageHeader")));
     design.pageFooter = object.value(QStringLiteral("pageFooter")).toString();
     design.totalCaption = object.value(QStringLiteral("totalCaption")).toString();

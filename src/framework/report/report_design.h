@@ -51,8 +51,9 @@ struct ReportGroup {
 // captions of the page. Texts shown on the page are templates: {NAME} is replaced by, in this order, a
 // value of the page (EMPRESA, TITULO, PAGINA, PAGINAS, EMISSAO, OPERADOR, and QTDE, the row count of a
 // group, in footers), a query parameter, or a column of the row at hand; {NAME:FORMAT} shows it through a
-// format (texto, data, valor, inteiro). A name that none of them holds is left as written, so that a typing
-// slip shows on the page.
+// format (texto, data, valor, inteiro), and {NAME:mascara(COLUMN)} a code of the row through the picture
+// that the row's COLUMN holds, as the registers keep it (FormatThroughPicture: a bank's agency through
+// CDPICTAGEN). A name that none of them holds is left as written, so that a typing slip shows on the page.
 //
 // The query has one text per database kind, as the local queries do; SQLite and PostgreSQL run the generic
 // one, and a kind without a text of its own runs the generic one too. Its named parameters (:P_DATAINI), and
@@ -64,7 +65,12 @@ struct ReportDesign {
     QStringList sqlInterBase;
 
     bool landscape = false;
-    int fontSize = 8;       // points
+    int fontSize = 8; // points
+    // Template of the company named atop each page, filled from the first row the page shows
+    // ("{CDEMPRESA} - {NMEMPRESA}"), so that a report over several companies names on each page the one
+    // whose rows it holds (a group on the company that starts a new page keeps one company a page); empty:
+    // the company of the session's processing branch.
+    QString pageCompany;
     QStringList pageHeader; // templates under the title (the period, for instance)
     QString pageFooter;     // template at the foot of each page, left of the page number
     QString totalCaption;   // caption of the report's total line; empty: no total line

@@ -4,6 +4,10 @@
 #include <numeric>
 #include <optional>
 
+#include <QRegularExpression>
+
+#include "framework/checks/edit_mask.h"
+
 namespace bco {
 
 namespace {
@@ -13,6 +17,10 @@ constexpr int a4Short = 5953;
 constexpr int a4Long = 8419;
 // Half an inch around the page.
 constexpr int pageMargin = 360;
+
+// {CDAGENCIA:mascara(CDPICTAGEN)}: the code shown through the picture the row holds in another column.
+const QRegularExpression picturePlaceholder(QStringLiteral("^mascara\\s*\\(\\s*(\\w+)\\s*\\)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
 
 QDate dateOf(const QVariant &value) {
     if (value.metaType().id() == QMetaType::QDate)
@@ -234,6 +242,28 @@ QString ReportDocument::EmittedText() const {
     return QStringLiteral("Emissão: %1").arg(context_.emitted.toString(QStringLiteral("dd/MM/yyyy hh:mm")));
 }
 
+int ReportDocument::firstRowOf(int page) const {
+    for (const ReportBand &band : BandsOfPage(page)) {
+        switch (band.kind) {
+        case ReportBandKind::GroupHeader:
+        case ReportBandKind::GroupContinued:
+        case ReportBandKind::Detail:
+            return band.index;
+        case ReportBandKind::GroupFooter:
+        case ReportBandKind::Total:
+            return aggregates_.at(static_cast<std::size_t>(band.index)).lastRow;
+        case ReportBandKind::NoRows:
+            return -1;
+        }
+    }
+    return -1;
+}
+
+QString ReportDocument::CompanyText(int page) const {
+    const int row = design_.pageCompany.isEmpty() ? -1 : firstRowOf(page);
+    return row < 0 ? context_.company : expand(design_.pageCompany, page, row, -1);
+}
+
 QStringList ReportDocument::PageHeaderLines(int page) const {
     QStringList lines;
     for (const QString &line : design_.pageHeader)
@@ -341,6 +371,17 @@ QString ReportDocument::expand(const QString &text, int page, int row, int count
         const QString placeholder = text.mid(open + 1, close - open - 1);
         const QString name = placeholder.section(u':', 0, 0).trimmed().toUpper();
         const QString formatText = placeholder.section(u':', 1).trimmed();
+        if (const QRegularExpressionMatch picture = picturePlaceholder.match(formatText);
+            picture.hasMatch()) {
+            const int field = rows_.FieldIndex(name);
+            const int pictureField = rows_.FieldIndex(picture.captured(1).toUpper());
+            if (row >= 0 && field >= 0 && pictureField >= 0)
+                result += FormatThroughPicture(rows_.Value(row, pictureField).toString(),
+                                               rows_.Value(row, field).toString());
+            else
+                result += text.mid(open, close - open + 1);
+            continue;
+        }
         std::optional<ReportFormat> format;
         if (!formatText.isEmpty()) {
             try {

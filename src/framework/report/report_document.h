@@ -16,7 +16,7 @@ namespace bco {
 
 // What the page header and footer show besides the design's own texts.
 struct ReportContext {
-    QString company;      // name of the company the operator works for
+    QString company;      // name of the company of the session's processing branch
     QString operatorCode; // who emitted the report
     QDateTime emitted;
     QLocale locale; // numbers and dates
@@ -50,7 +50,8 @@ struct ReportColumnBox {
 // (a text too wide for its column is cut when painted), so the layout is arithmetic and a 100,000-row report
 // is laid out in the time it takes to read its group keys.
 //
-// Pagination: the page header (company, title, the design's header lines, the column captions) and footer
+// Pagination: the page header (the company of the page's rows, or of the session when the design names none;
+// title, the design's header lines, the column captions) and footer
 // (the design's footer, "Página X de Y") are on every page; a group's header lines never end a page without
 // its first row after them, and a page that goes on with a group repeats the first header line of each
 // group still open; a group whose level asks for it starts a new page. Sums are kept in whole units of what
@@ -87,7 +88,7 @@ public:
     std::span<const ReportBand> BandsOfPage(int page) const;
 
     // The texts of the page (page numbers start at 0).
-    QString CompanyText() const { return context_.company; }
+    QString CompanyText(int page) const;
     QString EmittedText() const;
     QStringList PageHeaderLines(int page) const;
     QStringList ColumnCaptions() const;
@@ -115,6 +116,8 @@ private:
     void ensureRoom(int height);
     void accumulate(Aggregate &aggregate, int row) const;
     int headerHeight(int level) const;
+    // The first row a page shows (a footer's last row when it opens with a footer); -1 when it shows none.
+    int firstRowOf(int page) const;
     QString expand(const QString &text, int page, int row, int counted) const;
     QString aggregateText(const Aggregate &aggregate, int column) const;
 

@@ -11,6 +11,7 @@
 #include <QStyledItemDelegate>
 
 #include "framework/checks/consiste.h"
+#include "framework/checks/typed_amount.h"
 #include "framework/data/data_source.h"
 #include "framework/ui/edit_control.h"
 #include "framework/ui/event_guard.h"
@@ -434,10 +435,11 @@ bool TNewDBGrid::writeCell(const QModelIndex &index, const QString &text) {
                 value = QLocale().toLongLong(typed, &ok);
                 break;
             case FieldKind::Float: {
-                double number = QLocale().toDouble(typed, &ok);
-                if (!ok)
-                    number = QLocale::c().toDouble(typed, &ok);
-                value = number;
+                // As a number edit reads it: "12.50" is no amount in pt-BR, and is refused rather than
+                // taken for 12,50 while "12.500" would be twelve thousand five hundred.
+                const TypedAmount amount = ReadTypedAmount(typed, AmountNotation::of(QLocale()));
+                ok = amount.complete();
+                value = amount.value;
                 break;
             }
             case FieldKind::Date: {

@@ -29,7 +29,8 @@ class GridModel;
 // Editing is off until SetEditing(true); then a cell may be typed into when CellEditable, if given, says
 // so for its field (calculated fields never). What is typed is written into the field on the data set's
 // current row, which is put into edit first and stays there until it is posted (by a move, or by the
-// form).
+// form). A number is read as a number edit reads it (ReadTypedAmount, in the process's locale); a text
+// that is no number or date is refused with a message and written nowhere.
 //
 // Mark columns (the field IDMARCADO, "S" marked) are drawn as a ticked or an empty box; with
 // SetMarkToggling(true) a double click or the space bar on the mark column toggles the current row's mark

@@ -25,6 +25,11 @@ QChar typedCharacter(const QKeyEvent *event) {
     default:
         break;
     }
+    // A shortcut (Ctrl+V) types nothing, whatever text the platform sends with it; AltGr, which some
+    // platforms send as Ctrl+Alt, still types its character.
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (modifiers.testFlag(Qt::ControlModifier) && !modifiers.testFlag(Qt::AltModifier))
+        return QChar();
     const QString text = event->text();
     if (text.size() != 1 || !text[0].isPrint())
         return QChar();
@@ -84,18 +89,21 @@ bool EditControl::runKeyHooks(QKeyEvent *event, QChar &key) {
     }
     if (self.isNull())
         return false;
-    if (OnKeyPress && !key.isNull()) {
-        const KeyPressHandler hook = OnKeyPress;
-        if (!runGuarded([&] { hook(key); }) || key.isNull())
-            return false;
-    }
-    return !self.isNull();
+    return key.isNull() || runKeyPressHook(key);
+}
+
+bool EditControl::runKeyPressHook(QChar &key) {
+    if (!OnKeyPress)
+        return true;
+    QPointer<EditControl> self(this);
+    const KeyPressHandler hook = OnKeyPress;
+    return runGuarded([&] { hook(key); }) && !key.isNull() && !self.isNull();
 }
 
 void EditControl::keyPressEvent(QKeyEvent *event) {
     QChar key = typedCharacter(event);
     if (key.isPrint())
-        key = translateKey(key);
+        key = translateKey(*event, key);
     if (!runKeyHooks(event, key)) {
         event->accept();
         return;

@@ -53,9 +53,12 @@ protected:
     void inputMethodEvent(QInputMethodEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
-    // The character a key types as the hooks are to see it; a number edit turns a point into the locale's
-    // decimal comma here, so that a keypad's point types a decimal separator.
-    virtual QChar translateKey(QChar key) const { return key; }
+    // The character a key types as the hooks are to see it; a number edit turns the keypad's decimal key
+    // into the locale's decimal separator here, whichever character the keyboard layout gives it.
+    virtual QChar translateKey(const QKeyEvent &event, QChar key) const {
+        Q_UNUSED(event);
+        return key;
+    }
     // What the control does with a key that its hooks let through; `key` is the character it types (null
     // for keys that type none), possibly replaced by OnKeyPress. The default is the line edit's own
     // handling of that character.
@@ -67,6 +70,9 @@ protected:
 
     // Replaces the text without sending Changed: the same value shown another way.
     void setTextQuietly(const QString &text);
+    // Runs OnKeyPress on a character as if it had been typed (a control that takes a paste character by
+    // character); false when the hook discarded it, aborted or failed, or the control went with it.
+    bool runKeyPressHook(QChar &key);
 
 private:
     bool runKeyHooks(QKeyEvent *event, QChar &key);
@@ -75,7 +81,8 @@ private:
     bool quiet_ = false;
 };
 
-// The character a key event types as the forms see it in their key-press handlers; null for none.
+// The character a key event types as the forms see it in their key-press handlers; null for none (a
+// shortcut such as Ctrl+V types none).
 QChar typedCharacter(const QKeyEvent *event);
 
 } // namespace bco

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QPointer>
 
 #include "framework/checks/consiste.h"
+#include "framework/checks/typed_amount.h"
 
 namespace bco {
 
@@ -18,7 +19,10 @@ TNumberEdit::TNumberEdit(QWidget *parent)
 }
 
 double TNumberEdit::Value() const {
-    return editing_ && !isReadOnly() ? Consiste::RoundDec(parse(text()), decimals_) : value_;
+    if (!editing_ || isReadOnly())
+        return value_;
+    const TypedAmount typed = ReadTypedAmount(text(), AmountNotation::of(locale()));
+    return typed.complete() ? Consiste::RoundDec(typed.value, decimals_) : value_;
 }
 
 void TNumberEdit::SetValue(double value) {
@@ -67,49 +71,20 @@ QString TNumberEdit::displayText(double value) const {
     return shown.replace(QLatin1String("%n"), number);
 }
 
-// The plain number the operator typed: digits, the locale's decimal separator and a leading minus; group
-// separators are ignored. Anything that is not a number reads as 0.
-double TNumberEdit::parse(const QString &text) const {
-    const QLocale numbers = locale();
-    QString plain;
-    for (const QChar c : text.trimmed()) {
-        if (c.isDigit() || c == QLatin1Char('-'))
-            plain += c;
-        else if (c == numbers.decimalPoint())
-            plain += QLatin1Char('.');
-    }
-    if (plain.isEmpty())
-        return 0.0;
-    const QByteArray latin = plain.toLatin1();
-    char *end = nullptr;
-    const double value = std::strtod(latin.constData(), &end);
-    if (end != latin.constData() + latin.size() || !std::isfinite(value))
-        return 0.0;
-    return value;
-}
-
 void TNumberEdit::refresh() {
     setTextQuietly(editing_ ? numberText(value_, false) : displayText(value_));
 }
 
-QChar TNumberEdit::translateKey(QChar key) const {
-    const QString decimalPoint = locale().decimalPoint();
-    if (key == QLatin1Char('.') && decimalPoint.size() == 1 && decimalPoint[0] != QLatin1Char('.'))
-        return decimalPoint[0];
+QChar TNumberEdit::translateKey(const QKeyEvent &event, QChar key) const {
+    if (event.modifiers().testFlag(Qt::KeypadModifier) && (key == u'.' || key == u','))
+        return AmountNotation::of(locale()).decimal;
     return key;
 }
 
-bool TNumberEdit::accepts(QString text, int selStart, int selLength, const QString &typed) const {
-    for (const QChar c : typed) {
-        if (c == QLatin1Char('-') && !acceptMinus_)
-            return false;
-        if (!Consiste::MaxNumber(text, integerDigits_, decimals_, c, selStart, selLength, locale()))
-            return false;
-        text.replace(selStart, selLength, c);
-        ++selStart;
-        selLength = 0;
-    }
-    return true;
+bool TNumberEdit::accepts(const QString &text, int selStart, int selLength, QChar typed) const {
+    if (typed == u'-' && !acceptMinus_)
+        return false;
+    return Consiste::MaxNumber(text, integerDigits_, decimals_, typed, selStart, selLength, locale());
 }
 
 void TNumberEdit::handleKey(QKeyEvent *event, QChar key) {
@@ -118,34 +93,40 @@ void TNumberEdit::handleKey(QKeyEvent *event, QChar key) {
         return;
     }
     event->accept();
-    if (accepts(text(), SelStart(), SelLength(), QString(key)))
+    if (accepts(text(), SelStart(), SelLength(), key))
         insert(QString(key));
 }
 
+// The paste is typed character by character, quietly, so that the form's hooks judge each one against the
+// text as it would stand; then the control goes back to what it held and, when every character passed and
+// the whole is an amount, takes the paste (as the hooks left it) in one change.
 void TNumberEdit::pasteText(const QString &pasted) {
-    if (isReadOnly())
+    if (isReadOnly() || pasted.trimmed().isEmpty())
         return;
-    const QLocale numbers = locale();
-    bool ok = false;
-    double value = numbers.toDouble(pasted.trimmed(), &ok);
-    if (!ok)
-        value = QLocale::c().toDouble(pasted.trimmed(), &ok);
-    if (!ok || !std::isfinite(value))
-        return;
-    QLocale plain = numbers;
-    plain.setNumberOptions(plain.numberOptions() | QLocale::OmitGroupSeparator);
-    QString typed = plain.toString(value, 'f', decimals_);
-    // Trailing zeros of the decimals are not the operator's digits; they must not push the paste over
-    // the limits.
-    const QString decimalPoint = numbers.decimalPoint();
-    if (typed.contains(decimalPoint)) {
-        while (typed.endsWith(QLatin1Char('0')))
-            typed.chop(1);
-        if (typed.endsWith(decimalPoint))
-            typed.chop(decimalPoint.size());
+    QPointer<TNumberEdit> self(this);
+    const QString before = text();
+    const int start = SelStart();
+    const int length = SelLength();
+    QString taken;
+    bool refused = false;
+    for (QChar c : pasted.trimmed()) {
+        refused = !runKeyPressHook(c) || self.isNull() || !accepts(text(), SelStart(), SelLength(), c);
+        if (refused)
+            break;
+        const int at = SelStart();
+        QString typed = text();
+        setTextQuietly(typed.replace(at, SelLength(), c));
+        SetSelStart(at + 1);
+        taken += c;
     }
-    if (accepts(text(), SelStart(), SelLength(), typed))
-        insert(typed);
+    if (self.isNull())
+        return;
+    refused = refused || !ReadTypedAmount(text(), AmountNotation::of(locale())).complete();
+    setTextQuietly(before);
+    SetSelStart(start);
+    SetSelLength(length);
+    if (!refused)
+        insert(taken);
 }
 
 void TNumberEdit::focusInEvent(QFocusEvent *event) {

@@ -8,12 +8,16 @@ namespace bco {
 // separators (pt-BR: 1.234,56) and, when a number format is given, through it: "%n CR" shows
 // "1.234,56 CR"; an empty format shows the plain number.
 //
-// While the operator edits it the control holds the plain number (no thousands separators, no format
-// text: "1234,56"), which is the text a form's key-press handler passes to Consiste::MaxNumber; leaving it
-// shows the value formatted again. Every key goes first to the form's hooks (a point already turned into
-// the locale's decimal comma), then the control refuses a minus sign unless AcceptMinus, and any key that
-// would give more than IntegerDigits integer or Decimals decimal digits (MaxNumber). A paste is refused
-// whole unless every character of the number it holds passes the same checks.
+// While the operator edits it the control holds the number as typed, in the locale's notation
+// (ReadTypedAmount): entering shows the plain number ("1234,56"), and the operator may type the thousands
+// separators too ("1.234,56"); the keypad's decimal key types the decimal separator whatever character the
+// keyboard layout gives it. Every key goes first to the form's hooks, then the control refuses a minus sign
+// unless AcceptMinus, and any key that would give a text that is no amount in the making, or more than
+// IntegerDigits integer or Decimals decimal digits (MaxNumber, which counts digits only). A paste is taken
+// whole or not at all: each of its characters must pass what a typed one passes, hooks included, and the
+// text it gives must be a whole amount ("1.234,56" and "1234,56" are; "1,234.56", "12.50" and "R$ 5" are
+// not). A text left unfinished ("12.5", a thousands group short of its digits) is not read as anything: the
+// control keeps the value it had, and shows it again when the operator leaves.
 //
 // The value is kept rounded to Decimals places (Consiste::RoundDec), so what the operator sees is what
 // the form reads. Clearing sets 0.
@@ -48,7 +52,7 @@ public:
     void SetAcceptMinus(bool accept) { acceptMinus_ = accept; }
 
 protected:
-    QChar translateKey(QChar key) const override;
+    QChar translateKey(const QKeyEvent &event, QChar key) const override;
     void handleKey(QKeyEvent *event, QChar key) override;
     void pasteText(const QString &text) override;
     void focusInEvent(QFocusEvent *event) override;
@@ -56,10 +60,9 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    bool accepts(QString text, int selStart, int selLength, const QString &typed) const;
+    bool accepts(const QString &text, int selStart, int selLength, QChar typed) const;
     QString numberText(double value, bool withSeparators) const;
     QString displayText(double value) const;
-    double parse(const QString &text) const;
     void refresh();
 
     double value_ = 0.0;

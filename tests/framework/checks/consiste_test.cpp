@@ -122,7 +122,12 @@ const MaxNumberCase maxNumberCases[] = {
     {"a comma is refused without decimals", "12", 10, 0, ',', 2, 0, false},
     {"group points are not counted", "1.234.567,00", 9, 2, '8', 1, 0, true},
     {"a letter is refused", "12", 9, 2, 'a', 2, 0, false},
-    {"a point is not the decimal separator here", "12", 9, 2, '.', 2, 0, false},
+    {"a point separates the thousands", "12", 9, 2, '.', 2, 0, true},
+    {"a point after four digits is refused", "1234", 9, 2, '.', 4, 0, false},
+    {"a point among the decimals is refused", "12,3", 9, 2, '.', 4, 0, false},
+    {"a point splitting a group is refused", "1.234", 9, 2, '.', 3, 0, false},
+    {"a fourth digit in a group is refused", "1.234", 9, 2, '5', 5, 0, false},
+    {"a comma after a short group is refused", "1.23", 9, 2, ',', 4, 0, false},
     {"a leading minus passes", "12", 9, 2, '-', 0, 0, true},
     {"a minus inside the number is refused", "12", 9, 2, '-', 1, 0, false},
     {"backspace passes on a full number", "123456789,12", 9, 2, 8, 12, 0, true},
@@ -141,10 +146,11 @@ TEST_P(MaxNumberTest, RefusesAKeyThatExceedsTheDigits) {
 
 INSTANTIATE_TEST_SUITE_P(Keys, MaxNumberTest, ::testing::ValuesIn(maxNumberCases), CaseName());
 
-TEST(MaxNumberTest, FollowsTheDecimalSeparatorOfTheLocale) {
+TEST(MaxNumberTest, FollowsTheSeparatorsOfTheLocale) {
     const QLocale c(QLocale::C);
-    EXPECT_TRUE(Consiste::MaxNumber("12", 9, 2, QLatin1Char('.'), 2, 0, c));
-    EXPECT_FALSE(Consiste::MaxNumber("12", 9, 2, QLatin1Char(','), 2, 0, c));
+    EXPECT_TRUE(Consiste::MaxNumber("1234", 9, 2, QLatin1Char('.'), 4, 0, c));
+    EXPECT_FALSE(Consiste::MaxNumber("1234", 9, 2, QLatin1Char(','), 4, 0, c));
+    EXPECT_TRUE(Consiste::MaxNumber("1,234", 9, 2, QLatin1Char('.'), 5, 0, c));
 }
 
 TEST(DateTest, ReadsOnlyRealCalendarDates) {

@@ -1,3 +1,4 @@
+#include <optional>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -266,6 +267,31 @@ TEST_F(GridEditing, AValueThatIsNoNumberIsRefusedWithAMessage) {
     QApplication::processEvents();
     EXPECT_EQ(dialogs.errors(), QStringList{QStringLiteral("'abc' não é um valor válido.")});
     EXPECT_EQ(data.cds.FieldByName(u"VALOR").AsFloat(), 150.0);
+}
+
+TEST_F(GridEditing, ANumberIsReadAsTheNumberEditsReadIt) {
+    struct Case {
+        const char *typed;
+        std::optional<double> read; // none: refused, the row keeps its value
+    };
+    const Case cases[] = {
+        {"1.000,00", 1000.0}, {"1234,5", 1234.5}, {"12.500", 12500.0}, {"12.50", {}}, {"1,234.56", {}},
+    };
+    grid->SetEditing(true);
+    for (int row = 0; row < 5; ++row) {
+        const Case &c = cases[row];
+        SCOPED_TRACE(c.typed);
+        ScriptedDialogs dialogs;
+        click(row, 3);
+        const double before = data.cds.FieldByName(u"VALOR").AsFloat();
+        QTest::keyClicks(grid, QString::fromLatin1(c.typed).left(1));
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(c.typed).mid(1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QApplication::processEvents();
+        EXPECT_EQ(data.cds.RecNo(), row + 1);
+        EXPECT_EQ(data.cds.FieldByName(u"VALOR").AsFloat(), c.read.value_or(before));
+        EXPECT_EQ(dialogs.errors().size(), c.read ? 0 : 1);
+    }
 }
 
 TEST_F(GridForm, AKeyDownHookSwallowsKeys) {

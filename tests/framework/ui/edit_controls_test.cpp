@@ -289,7 +289,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TypedNumber{"digits beyond the integer limit are refused", 3, true, "12345", "123", 123, "123,00"},
         TypedNumber{"a third decimal is refused", 9, true, "1,234", "1,23", 1.23, "1,23"},
-        TypedNumber{"a point types the decimal comma", 9, true, "1234.5", "1234,5", 1234.5, "1.234,50"},
+        TypedNumber{"a point separates the thousands", 9, true, "1.234,56", "1.234,56", 1234.56, "1.234,56"},
+        TypedNumber{"a point after four digits is refused", 9, true, "1234.", "1234", 1234, "1.234,00"},
+        TypedNumber{"a point after a leading zero is refused", 9, true, "0.", "0", 0, "0,00"},
+        TypedNumber{"a point after the decimal comma is refused", 9, true, "1,2.", "1,2", 1.2, "1,20"},
+        TypedNumber{"a thousands group takes three digits", 9, true, "1.2345", "1.234", 1234, "1.234,00"},
+        TypedNumber{"a comma after a short group is refused", 9, true, "1.23,", "1.23", 0, "0,00"},
+        TypedNumber{"an unfinished group is no amount", 9, true, "12.5", "12.5", 0, "0,00"},
+        TypedNumber{"separators are not digits", 4, true, "1.234,5", "1.234,5", 1234.5, "1.234,50"},
         TypedNumber{"a second decimal separator is refused", 9, true, "1,2,3", "1,23", 1.23, "1,23"},
         TypedNumber{"letters are refused", 9, true, "1a2", "12", 12, "12,00"},
         TypedNumber{"a minus is refused where the form says so", 9, false, "-12", "12", 12, "12,00"},
@@ -311,6 +318,69 @@ TEST_F(NumberTypingForm, TheFormsKeyPressRuleRefusesTheMinusAndTheTenthDigit) {
     leave();
     EXPECT_EQ(edit->Text(), QStringLiteral("123.456.789,12"));
 }
+
+TEST_F(NumberTypingForm, TheKeypadsDecimalKeyTypesTheDecimalCommaWhateverItSends) {
+    for (const Qt::Key key : {Qt::Key_Period, Qt::Key_Comma}) {
+        SCOPED_TRACE(key);
+        enter();
+        QTest::keyClicks(edit, QStringLiteral("1234"));
+        QTest::keyClick(edit, key, Qt::KeypadModifier);
+        QTest::keyClick(edit, Qt::Key_5, Qt::KeypadModifier);
+        EXPECT_EQ(edit->Text(), QStringLiteral("1234,5"));
+        EXPECT_EQ(edit->Value(), 1234.5);
+        leave();
+    }
+}
+
+TEST_F(NumberTypingForm, AnUnfinishedNumberKeepsTheValueTheControlHad) {
+    edit->SetValue(10);
+    enter();
+    QTest::keyClicks(edit, QStringLiteral("1.23"));
+    EXPECT_EQ(edit->Value(), 10.0) << "neither 1,23 nor 1.230";
+    leave();
+    EXPECT_EQ(edit->Text(), QStringLiteral("10,00"));
+}
+
+struct PastedNumber {
+    const char *name;
+    const char *before; // typed first over the selected 0,00, the caret left at its end
+    const char *pasted;
+    const char *after; // a refused paste leaves what was there
+};
+
+class NumberPaste : public NumberTypingForm, public ::testing::WithParamInterface<PastedNumber> {};
+
+// The form's rule of the entry's value, which a paste goes through as keys do.
+TEST_P(NumberPaste, IsTakenWholeWhenItGivesAnAmountOrNotAtAll) {
+    const PastedNumber &c = GetParam();
+    edit->SetAcceptMinus(false);
+    edit->OnKeyPress = [this](QChar &key) {
+        if (!Consiste::MaxNumber(edit->Text(), 9, 2, key, edit->SelStart(), edit->SelLength(), brazil))
+            key = QChar();
+    };
+    enter();
+    QTest::keyClicks(edit, QString::fromUtf8(c.before));
+    QApplication::clipboard()->setText(QString::fromUtf8(c.pasted));
+    if (QApplication::clipboard()->text() != QString::fromUtf8(c.pasted))
+        GTEST_SKIP() << "the platform has no clipboard";
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit->Text(), QString::fromUtf8(c.after));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NumberEdit, NumberPaste,
+    ::testing::Values(PastedNumber{"an amount with thousands", "", " 1.234,56 ", "1.234,56"},
+                      PastedNumber{"an amount without thousands", "", "1234,56", "1234,56"},
+                      PastedNumber{"a point as decimal is refused", "", "1234.56", "0,00"},
+                      PastedNumber{"the other convention is refused", "", "1,234.56", "0,00"},
+                      PastedNumber{"a point and two digits are refused", "", "12.50", "0,00"},
+                      PastedNumber{"three decimals are refused, not cut", "", "1,234", "0,00"},
+                      PastedNumber{"the form's ten digits are refused", "", "1234567890", "0,00"},
+                      PastedNumber{"a minus is refused", "", "-5", "0,00"},
+                      PastedNumber{"a currency sign is refused", "", "R$ 5,00", "0,00"},
+                      PastedNumber{"decimals after typed digits", "12", ",5", "12,5"},
+                      PastedNumber{"a paste that leaves the text unfinished", "1.2", "3", "1.2"}),
+    CaseName());
 
 TEST_F(NumberTypingForm, EnteringAndLeavingIsNoChangeButTypingIs) {
     edit->SetValue(10);

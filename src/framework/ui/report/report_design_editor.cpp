@@ -141,6 +141,7 @@ void ReportDesignEditor::load(const ReportDesign &design) {
 
     ui->chkPaisagem->setChecked(design.landscape);
     ui->spnFonte->setValue(design.fontSize);
+    ui->edtEmpresa->setText(design.pageCompany);
     ui->memCabecalho->setPlainText(design.pageHeader.join(u'\n'));
     ui->edtRodape->setText(design.pageFooter);
     ui->edtTotal->setText(design.totalCaption);
@@ -169,6 +170,7 @@ ReportDesign ReportDesignEditor::EditedDesign() const {
         design.groups.push_back(groupRow(ui->tblGrupos, row));
     design.landscape = ui->chkPaisagem->isChecked();
     design.fontSize = ui->spnFonte->value();
+    design.pageCompany = ui->edtEmpresa->text().trimmed();
     design.pageHeader = lines(ui->memCabecalho);
     design.pageFooter = ui->edtRodape->text();
     design.totalCaption = ui->edtTotal->text();

@@ -142,7 +142,7 @@ void ReportPainter::PaintPage(QPainter &painter, int page) {
     painter.setPen(Qt::black);
     // The page header: who, when, what, the design's lines and the column captions.
     const int top = doc.Margin();
-    text(fonts_->bold, doc.CompanyText(), left, right - right / 4, top, line, Align::Left);
+    text(fonts_->bold, doc.CompanyText(page), left, right - right / 4, top, line, Align::Left);
     text(fonts_->body, doc.EmittedText(), right - right / 4, right, top, line, Align::Right);
     text(fonts_->title, doc.Title(), left, right, doc.TitleTop(), doc.HeaderLinesTop() - doc.TitleTop(),
          Align::Center);
