@@ -26,6 +26,9 @@ const QString FromEntry = QStringLiteral("L");
 
 void TfrmLancCCorr::sbtEmitirChequeClick() {
     try {
+        // The flag tells of this action's cheque screen, never of an earlier one: a refusal before the screen
+        // opens must not restart the system.
+        Lib00900::boErroCriatela = false;
         records.cdsVeri_Bol.EmptyDataSet();
         const QString account = ui->medCdRedu->Text();
         if (ListValue(u"DEBCRED") == u"C") {

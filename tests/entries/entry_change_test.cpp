@@ -353,32 +353,41 @@ TEST_F(ChangingAndDeleting, AChequeEmittedForADebitSendsTheDebitAgainWithItsNumb
     }
 }
 
-TEST_F(ChangingAndDeleting, AChangeTheServerCannotAccountStopsACreditAndLetsADebitGoOn) {
-    chooseAccount(listed.code);
-    // The types' ledger accounts close to entries.
-    env.execute(QStringLiteral(
-        "UPDATE CONTCTBL SET IDACEITALANC = 'N' WHERE CDCONTCTBL IN ('3110100000', '4110100000')"));
-    struct Case {
-        const char *entry;
-        bool staysChanging;
-    };
-    for (const Case &c : {Case{"Crédito 2", true}, Case{"Débito 6", false}}) {
-        SCOPED_TRACE(c.entry);
-        ASSERT_TRUE(list().Locate(QStringLiteral("DSMOVICRED"), QString::fromUtf8(c.entry)));
-        click("sbtAlterar");
-        control<QLineEdit>("edtDsLancamento")->setText(QStringLiteral("Sem contabilidade"));
-        screens.clear();
-        click("sbtConfirmar");
-        ASSERT_EQ(screens.size(), 1u);
-        EXPECT_EQ(screens[0].code, QStringLiteral("CTB10200"));
-        EXPECT_EQ(screens[0].parameters.array().at(4).packet().value(0, u"CDERROTEMP").toText(),
-                  QStringLiteral("002"));
-        EXPECT_EQ(Cli_bco11100::boAltera, c.staysChanging);
-        if (c.staysChanging) {
-            env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
-            click("sbtCancelar");
-        }
-    }
+// A change of the description keeps the accounting as it was posted, even when today's rules would not post
+// it (its ledger account closed to entries since): only the accounting's history takes the new description.
+TEST_F(ChangingAndDeleting, AChangedDescriptionKeepsThePostedAccounting) {
+    const auto [account, movement] = movementWhere(QStringLiteral(
+        "M.DTMOVBANC >= '2024-02-01' AND M.CDSEQUEXBA IS NULL AND M.NRSEQUENCIALEMP IS NULL AND "
+        "M.NRCOMPENSACAO IS NULL AND M.NRMOVBANCORIG IS NULL AND EXISTS (SELECT 1 FROM MOVCREDBANC R WHERE "
+        "R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANC = M.NRMOVBANC AND R.NRLANCCONT IS NOT NULL) AND NOT "
+        "EXISTS "
+        "(SELECT 1 FROM BOLETODESC B JOIN MOVCREDBANC R ON R.CDREDUCONT = B.CDREDUCONT AND R.NRMOVICRED = "
+        "B.NRMOVICRED WHERE R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANC = M.NRMOVBANC) AND NOT EXISTS "
+        "(SELECT 1 "
+        "FROM NFDEVCLIUSO U WHERE U.CDREDUCONT = M.CDREDUCONT AND U.NRMOVBANC = M.NRMOVBANC)"));
+    const QString number = stored(
+        QStringLiteral("SELECT NRLANCCONT FROM MOVCREDBANC WHERE CDREDUCONT = '%1' AND NRMOVBANC = '%2'")
+            .arg(account, movement));
+    const QString posted =
+        QStringLiteral("SELECT GROUP_CONCAT(NRSEQCTB || CDCONTCTBL || IDDEBCRED || VRLANCCTB || "
+                       "COALESCE(CDLANCCTBCOME, '') || (SELECT GROUP_CONCAT(CDFILIAL || "
+                       "COALESCE(CDCENTCUST, '') || VRLANCCUST, '/') FROM RATEIOCTB R WHERE "
+                       "R.NRLANCCONT = I.NRLANCCONT AND R.NRSEQCTB = I.NRSEQCTB), ';') FROM LANCCONTITEM "
+                       "I WHERE NRLANCCONT = '%1'")
+            .arg(number);
+    const QString before = stored(posted);
+    ASSERT_FALSE(before.isEmpty());
+    env.execute(QStringLiteral("UPDATE CONTCTBL SET IDACEITALANC = 'N'"));
+    goTo(account, movement);
+    click("sbtAlterar");
+    control<QLineEdit>("edtDsLancamento")->setText(QStringLiteral("Nova descrição"));
+    click("sbtConfirmar");
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
+    EXPECT_TRUE(screens.empty()) << "nothing to show on the accounting screen";
+    EXPECT_FALSE(Cli_bco11100::boAltera);
+    EXPECT_EQ(stored(posted), before) << "lines and apportionment as posted";
+    EXPECT_TRUE(stored(QStringLiteral("SELECT DSHISTCTB FROM LANCCONT WHERE NRLANCCONT = '%1'").arg(number))
+                    .endsWith(QStringLiteral("Nova descrição")));
 }
 
 TEST_F(ChangingAndDeleting, TheAccountingButtonOpensTheAccountingOfTheCurrentEntry) {
