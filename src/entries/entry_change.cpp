@@ -262,7 +262,10 @@ void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind) {
         bco::DeactiveShowAvi();
         throw;
     }
+    const ChosenEntry changed = CurrentEntry();
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
+    // The operator stays on the entry just changed, not on the first row of a list that may hold thousands.
+    LocateMovement(changed.company, changed.movement);
 }
 
 // ---- deletion ----

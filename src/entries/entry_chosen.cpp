@@ -49,10 +49,13 @@ void TfrmLancCCorr::FindChosenAgain(const ChosenEntry &chosen) {
     if (chosen.movement.isEmpty() || !LocateMovement(chosen.company, chosen.movement)) {
         if (list.Active() && !list.IsEmpty())
             list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
+        SaldoDia();
         Consiste::MensErro(Msg("Lanc_NaoEncontrado"), true, DescribeEntry(chosen));
     }
-    if (ListValue(u"NRVERSAO") != chosen.version)
+    if (ListValue(u"NRVERSAO") != chosen.version) {
+        SaldoDia();
         Consiste::MensErro(Msg("Lanc_Alterado"), true, DescribeEntry(chosen));
+    }
 }
 
 bool TfrmLancCCorr::ReloadAfterRefusal(const ChosenEntry &chosen) {
@@ -65,6 +68,7 @@ bool TfrmLancCCorr::ReloadAfterRefusal(const ChosenEntry &chosen) {
     VerifyKeepingCurrentList();
     if (!LocateMovement(chosen.company, chosen.movement) && list.Active() && !list.IsEmpty())
         list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
+    SaldoDia();
     return true;
 }
 

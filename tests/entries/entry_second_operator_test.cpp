@@ -213,6 +213,11 @@ TEST_F(SecondOperatorAtWork, AnEntryDeletedOrChangedSinceItWasListedIsNamedAndNo
         EXPECT_EQ(storedAccount(listed.code), afterTheOther) << "nothing written";
         EXPECT_TRUE(browsing());
         EXPECT_EQ(form->ActivePage(), form->tshFolhaDados);
+        const double balance =
+            other->call(QStringLiteral("getSaldoDia"), VariantList{listed.code, env.options().processingDate})
+                .toFloat();
+        EXPECT_EQ(control<TNumberEdit>("nedSaldo")->Value(), std::abs(balance))
+            << "the balance the books hold";
         if (c.meanwhile == Meanwhile::Deletes) {
             EXPECT_FALSE(list().Locate(QStringLiteral("NRMOVBANC"), movement)) << "the list is the server's";
             EXPECT_EQ(list().RecNo(), std::min(row, list().RecordCount())) << "where the operator was";
@@ -392,6 +397,7 @@ TEST_F(SecondOperatorOnAnotherBranch, AChangedDescriptionIsAllThatIsWritten) {
         click("sbtConfirmar");
         ASSERT_EQ(env.dialogs.errors(), QStringList());
         EXPECT_EQ(storedEntry(listed.code, movement, written), before);
+        EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), movement) << "the form stands on it";
         EXPECT_EQ(
             value(QStringLiteral(
                       "SELECT DSHISMBANC FROM MOVBANCARIO WHERE CDREDUCONT = '050' AND NRMOVBANC = '%1'")
