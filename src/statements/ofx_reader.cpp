@@ -93,10 +93,10 @@ Tag tagOf(const QString &name) {
 
 // The charset the header declares: OFX 1.x's ENCODING and CHARSET, or an XML declaration's encoding.
 Charset declaredCharset(QStringView header) {
-    static const QRegularExpression keyValue(QStringLiteral("^\\s*([A-Z]+)\\s*:\\s*(\\S*)\\s*$"),
-                                             QRegularExpression::MultilineOption);
-    static const QRegularExpression xmlEncoding(
-        QStringLiteral("<\\?xml[^>]*encoding\\s*=\\s*[\"']([^\"']*)[\"']"));
+    // Compiled for each file, not shared: the header is short, and readers may run on several threads.
+    const QRegularExpression keyValue(QStringLiteral("^\\s*([A-Z]+)\\s*:\\s*(\\S*)\\s*$"),
+                                      QRegularExpression::MultilineOption);
+    const QRegularExpression xmlEncoding(QStringLiteral("<\\?xml[^>]*encoding\\s*=\\s*[\"']([^\"']*)[\"']"));
     QString encoding, charset;
     for (auto match = keyValue.globalMatch(header); match.hasNext();) {
         const auto m = match.next();
@@ -315,6 +315,10 @@ private:
         const QStringView trimmed = QStringView(content).trimmed();
         const QString closing = QStringLiteral("</") + name + u'>';
         const bool closedRightAway = QStringView(text_).mid(valueEnd).startsWith(closing);
+        // Text in an aggregate the reader acts on is no statement it can trust: what follows would be
+        // taken for the values of the aggregate around it, and lines would go missing unseen.
+        if (!trimmed.isEmpty() && tag != Tag::Other && !isValue(tag))
+            throw messages::ofxBadMarkup(lineAt(lt), text_.mid(lt, 20));
         if (!trimmed.isEmpty() || closedRightAway || isValue(tag)) {
             value(name, tag, decodeEntities(trimmed), lt);
             return closedRightAway ? valueEnd + closing.size() : valueEnd;
@@ -467,7 +471,7 @@ private:
     BankStatement finish() {
         BankStatement statement;
         statement.format = StatementFormat::Ofx;
-        QDate stated, end, lastLine;
+        QDate end, lastLine;
         QHash<QString, int> fitIdCount;
         for (const PendingStatement &block : blocks_) {
             if (!block.account.isEmpty()) {

@@ -48,6 +48,9 @@ const HostileCase hostileCases[] = {
      "<OFX><STMTRS><BANKTRANLIST>\n<STMTTRN><DTPOSTED>20240315<TRNAMT>1<MEMO>A < "
      "B</STMTTRN></BANKTRANLIST></STMTRS></OFX>",
      "Linha 2 do arquivo OFX: marcação inválida “< B</STMTTRN></BANKT”."},
+    {"an OFX with text in a transaction's aggregate",
+     "<OFX><STMTRS><BANKTRANLIST>\n<STMTTRN>15/03 PADARIA -12,50</STMTTRN></BANKTRANLIST></STMTRS></OFX>",
+     "Linha 2 do arquivo OFX: marcação inválida “<STMTTRN>15/03 PADAR”."},
     {"an OFX with a comment never closed", "<OFX><!-- <STMTRS></STMTRS></OFX>",
      "Linha 1 do arquivo OFX: marcação inválida “<!-- <STMTRS></STMTR”."},
     {"a CNAB 400 return", "02RETORNO01COBRANCA" + QByteArray(381, ' ') + "\r\n",
