@@ -303,5 +303,46 @@ TEST(Cnab240Reader, LinesThatOverlappingFilesShareKeepTheirIds) {
     EXPECT_NE(a.contentKey, b.contentKey);
 }
 
+// The demo's banks register agencies and accounts each in its own way (CONTCORR: with or without the check
+// digit, which the CNAB file always writes apart); the statement finds the account either way.
+struct DemoAccountCase {
+    QByteArray bank, agency, agencyCheck, account, accountCheck;
+    const char *registeredAgency, *registeredAccount;
+};
+
+const DemoAccountCase demoAccounts[] = {
+    {"101", "04321", "7", "000012345678", "9", "43217", "123456789"},
+    {"202", "00042", "1", "000007654321", "0", "00421", "76543210"},
+    {"303", "00777", " ", "000000012345", "6", "0777", "123456"},
+};
+
+TEST(Cnab240Reader, FindsTheDemoBanksAccountsByDigits) {
+    for (const DemoAccountCase &c : demoAccounts) {
+        SCOPED_TRACE(c.bank.constData());
+        Batch batch = marchBatch();
+        batch.agency = c.agency;
+        batch.agencyCheck = c.agencyCheck;
+        batch.account = c.account;
+        batch.accountCheck = c.accountCheck;
+        const StatementAccount account = readStatement(crlf(cnabFile({batch}, c.bank))).account;
+        EXPECT_EQ(account.bankCode, QString::fromLatin1(c.bank));
+        EXPECT_TRUE(account.matches(QString::fromLatin1(c.bank), QString::fromUtf8(c.registeredAgency),
+                                    QString::fromUtf8(c.registeredAccount)));
+        EXPECT_FALSE(account.matches(QString::fromLatin1(c.bank), QString::fromUtf8(c.registeredAgency),
+                                     QStringLiteral("99") + QString::fromUtf8(c.registeredAccount)));
+    }
+}
+
+// A file is known by its content: the copy whose line ends a transfer changed is the same file.
+TEST(Cnab240Reader, KnowsAFileByItsContentWhateverItsLineEnds) {
+    const QByteArrayList lines = cnabFile({marchBatch()});
+    const QByteArray key = readStatement(crlf(lines) + "\x1a").contentKey;
+    EXPECT_EQ(readStatement(lines.join('\n')).contentKey, key);
+    QByteArrayList changed = lines;
+    changed[2].replace(160, 8, "00001251");
+    changed[5].replace(176, 18, zeros(2501, 18));
+    EXPECT_NE(readStatement(crlf(changed)).contentKey, key);
+}
+
 } // namespace
 } // namespace bco::statements
