@@ -218,10 +218,8 @@ private:
         const QString history = record.text(cnab240::HistoryText);
         line.description = code.isEmpty() ? history : history + QStringLiteral(" (") + code + u')';
         line.fileLine = record.number();
-        const QString key =
-            contentLineId(line.date, line.kind, line.cents, line.document, line.description, 0);
-        line.bankId = contentLineId(line.date, line.kind, line.cents, line.document, line.description,
-                                    ++occurrences_[key]);
+        const QString key = contentLineKey(line.date, line.kind, line.cents, line.document, line.description);
+        line.bankId = withOccurrence(key, ++occurrences_[key]);
         statement_.lines.append(std::move(line));
         return statement_.lines.last();
     }

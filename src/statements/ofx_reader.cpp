@@ -517,14 +517,13 @@ private:
                 line.fileLine = pending.fileLine;
                 if (!pending.fitId.isEmpty() && fitIdCount.value(pending.fitId) == 1) {
                     line.bankId = pending.fitId;
-                } else if (!pending.fitId.isEmpty()) {
-                    const QString key = pending.fitId.left(230) + u' ' + line.date.toString(u"yyyyMMdd");
-                    line.bankId = key + QStringLiteral(" #") + QString::number(++occurrences[key]);
                 } else {
                     const QString key =
-                        contentLineId(line.date, line.kind, line.cents, line.document, line.description, 0);
-                    line.bankId = contentLineId(line.date, line.kind, line.cents, line.document,
-                                                line.description, ++occurrences[key]);
+                        pending.fitId.isEmpty()
+                            ? contentLineKey(line.date, line.kind, line.cents, line.document,
+                                             line.description)
+                            : pending.fitId.left(230) + u' ' + line.date.toString(u"yyyyMMdd");
+                    line.bankId = withOccurrence(key, ++occurrences[key]);
                 }
                 net += line.kind == u'C' ? line.cents : -line.cents;
                 widen(statement, line.date);

@@ -153,12 +153,15 @@ QString decodeStatementText(QByteArrayView bytes, Charset declared) {
     return fromCp1252(bytes);
 }
 
-QString contentLineId(const QDate &day, QChar kind, qint64 cents, const QString &document,
-                      const QString &description, int occurrence) {
+QString contentLineKey(const QDate &day, QChar kind, qint64 cents, const QString &document,
+                       const QString &description) {
     // Cut so that the id keeps within 255 characters; what is cut never tells two lines of a day apart.
-    return QStringLiteral("%1 %2 %3 %4 %5 #%6")
-        .arg(day.toString(u"yyyyMMdd"), QString(kind), QString::number(cents), document.simplified().left(60),
-             description.simplified().left(140), QString::number(occurrence));
+    return day.toString(u"yyyyMMdd") + u' ' + kind + u' ' + QString::number(cents) + u' ' +
+           document.simplified().left(60) + u' ' + description.simplified().left(140);
+}
+
+QString withOccurrence(const QString &key, int occurrence) {
+    return key + QStringLiteral(" #") + QString::number(occurrence);
 }
 
 } // namespace bco::statements

@@ -36,9 +36,12 @@ Charset charsetNamed(QStringView name);
 // else CP1252.
 QString decodeStatementText(QByteArrayView bytes, Charset declared);
 
-// The id of a line the bank gives no id: its day, kind, amount, document and description, and its
-// occurrence among lines identical in all these (counted from 1 in the order of the file).
-QString contentLineId(const QDate &day, QChar kind, qint64 cents, const QString &document,
-                      const QString &description, int occurrence);
+// What tells apart the lines of a day that the bank gives no id: their kind, amount, document and
+// description. Lines identical in all these are told apart by their occurrence (withOccurrence).
+QString contentLineKey(const QDate &day, QChar kind, qint64 cents, const QString &document,
+                       const QString &description);
+
+// A line's id: its key and its occurrence among the lines of the file with that key, counted from 1.
+QString withOccurrence(const QString &key, int occurrence);
 
 } // namespace bco::statements
