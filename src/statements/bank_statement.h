@@ -20,7 +20,7 @@
 //   a statement line's date is the bank's day and must not move;
 // - decodes the body by the header's charset only: the CP1252 header over a UTF-8 body that Brazilian banks
 //   send comes out as "PÃ£o" (and OpenSP reports every such byte as a non-SGML character);
-// - takes some 3.5 s for a 10,000-line statement (it writes temporary files and runs OpenSP over the whole
+// - takes about 3 s for a 10,000-line statement (it writes temporary files and runs OpenSP over the whole
 //   OFX grammar), where the import must take at most 0.2 s;
 // - reads only files by name, reports through process-wide callbacks and globals and prints to standard
 //   error on its own, none of which suits a library that a server calls from several threads.
@@ -68,11 +68,12 @@ struct StatementBalance {
 struct StatementLine {
     // The bank's own id of the line, unique within the statement and the same in every file the bank
     // sends that holds the line, so that a second import of an overlapping file adds only the new lines;
-    // at most 255 characters. OFX: FITID as written. A FITID that the file repeats gets "#2", "#3"... in
-    // the order of the file (some banks repeat one FITID for every line of a day). CNAB, and an OFX line
-    // without FITID: made of the line's content (date, kind, amount, document, description) and its
-    // occurrence among identical lines of that day, since the bank gives no id and the sequence number of a
-    // line changes with the file's first day.
+    // at most 255 characters. OFX: FITID as written. A FITID that the file repeats (some banks give every
+    // line of a day one FITID) becomes, on each of its lines, the FITID, the day and the line's occurrence
+    // among that day's lines of that FITID ("0001 20240315 #2"). CNAB, and an OFX line without FITID: the
+    // line's content (day, kind, amount, document, description) and its occurrence among identical lines
+    // of that day, since the bank gives no id and the sequence number of a line changes with the file's
+    // first day. Days are whole in the files banks send, so a day's occurrences agree between files.
     QString bankId;
     QDate date;          // the bank's posting day, as the file writes it (never moved to another time zone)
     QChar kind;          // 'C' credit, 'D' debit
