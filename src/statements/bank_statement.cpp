@@ -1,0 +1,107 @@
+#include "statements/bank_statement.h"
+
+#include <QCryptographicHash>
+
+#include "statements/cnab240_reader.h"
+#include "statements/ofx_reader.h"
+#include "statements/statement_messages.h"
+#include "statements/statement_values.h"
+
+namespace bco {
+
+namespace {
+
+QStringView withoutLeadingZeros(QStringView digits) {
+    while (digits.size() > 1 && digits.front() == u'0')
+        digits = digits.mid(1);
+    return digits;
+}
+
+bool sameNumber(QStringView a, QStringView b) {
+    return withoutLeadingZeros(a) == withoutLeadingZeros(b);
+}
+
+// A registered number matches the file's with its check digit, or without it when the file tells the
+// check digit apart.
+bool numberMatches(const QString &fileDigits, const QString &fileCheck, QStringView registered) {
+    const QString digits = digitsOnly(registered);
+    if (sameNumber(digits, fileDigits))
+        return true;
+    const QString check = digitsOnly(fileCheck);
+    return !check.isEmpty() && fileDigits.endsWith(check) &&
+           sameNumber(digits, QStringView(fileDigits).chopped(check.size()));
+}
+
+// The line where a byte stands, for messages about bytes that are not text.
+int lineOfByte(QByteArrayView bytes, qsizetype at) {
+    return int(bytes.first(at).count('\n')) + 1;
+}
+
+void refuseBinary(QByteArrayView bytes) {
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        // Tab, line ends, form feed and the DOS end-of-file mark are what text files hold below a blank.
+        if (b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f' && b != 0x1A)
+            throw statements::messages::binary(lineOfByte(bytes, i));
+    }
+}
+
+QByteArray contentKeyOf(QByteArrayView bytes) {
+    QByteArray normalised;
+    normalised.reserve(bytes.size());
+    for (const char b : bytes)
+        if (b != '\r')
+            normalised.append(b);
+    while (!normalised.isEmpty() && (normalised.back() == '\x1a' || normalised.back() == '\n' ||
+                                     normalised.back() == ' ' || normalised.back() == '\t'))
+        normalised.chop(1);
+    return QCryptographicHash::hash(normalised, QCryptographicHash::Sha256).toHex();
+}
+
+} // namespace
+
+StatementError::StatementError(const QString &message)
+    : std::runtime_error(message.toStdString())
+    , message_(message) {
+}
+
+bool StatementAccount::matches(QStringView bank, QStringView agencyNumber, QStringView accountNumber) const {
+    const QString bankDigits = digitsOnly(bankCode);
+    if (!bankDigits.isEmpty() && !sameNumber(bankDigits, digitsOnly(bank)))
+        return false;
+    return numberMatches(agencyDigits, agencyCheck, agencyNumber) &&
+           numberMatches(accountDigits, accountCheck, accountNumber);
+}
+
+QString digitsOnly(QStringView text) {
+    QString digits;
+    digits.reserve(text.size());
+    for (const QChar c : text)
+        if (c >= u'0' && c <= u'9')
+            digits.append(c);
+    return digits;
+}
+
+BankStatement readStatement(QByteArrayView content) {
+    if (content.size() > MaxStatementBytes)
+        throw statements::messages::tooLarge(content.size());
+    if (QByteArrayView(content).trimmed().isEmpty() || content == "\x1a")
+        throw statements::messages::empty();
+    refuseBinary(content);
+    BankStatement statement;
+    if (statements::looksLikeOfx(content)) {
+        statement = statements::readOfx(content);
+    } else if (statements::looksLikeCnab240(content)) {
+        // CNAB declares no charset: UTF-8 when valid, else what Windows programs write.
+        statement =
+            statements::readCnab240(statements::decodeStatementText(content, statements::Charset::Unknown));
+    } else if (statements::looksLikeCnab400(content)) {
+        throw statements::messages::cnab400();
+    } else {
+        throw statements::messages::notRecognised();
+    }
+    statement.contentKey = contentKeyOf(content);
+    return statement;
+}
+
+} // namespace bco

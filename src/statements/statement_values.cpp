@@ -1,0 +1,167 @@
+#include "statements/statement_values.h"
+
+#include <QStringDecoder>
+
+namespace bco::statements {
+
+namespace {
+
+bool isDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+bool allDigits(QStringView text) {
+    for (const QChar c : text)
+        if (!isDigit(c))
+            return false;
+    return true;
+}
+
+int number(QStringView digits) {
+    int value = 0;
+    for (const QChar c : digits)
+        value = value * 10 + (c.unicode() - u'0');
+    return value;
+}
+
+// What Windows-1252 puts at 0x80-0x9F; the five bytes it leaves undefined keep their Latin-1 code.
+constexpr char16_t Cp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString fromCp1252(QByteArrayView bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const char byte : bytes) {
+        const auto b = static_cast<unsigned char>(byte);
+        *out++ = QChar(b >= 0x80 && b <= 0x9F ? Cp1252High[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+} // namespace
+
+std::optional<qint64> ofxCents(QStringView text) {
+    QStringView rest = text.trimmed();
+    bool negative = false;
+    if (rest.startsWith(u'-') || rest.startsWith(u'+')) {
+        negative = rest.front() == u'-';
+        rest = rest.mid(1);
+    }
+    qsizetype mark = -1;
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        if (rest[i] == u'.' || rest[i] == u',') {
+            if (mark >= 0)
+                return std::nullopt;
+            mark = i;
+        } else if (!isDigit(rest[i])) {
+            return std::nullopt;
+        }
+    }
+    const QStringView integer = mark < 0 ? rest : rest.left(mark);
+    const QStringView fraction = mark < 0 ? QStringView() : rest.mid(mark + 1);
+    if (integer.size() > 15 || (integer.isEmpty() && fraction.isEmpty()))
+        return std::nullopt;
+    if (mark >= 0 && fraction.isEmpty())
+        return std::nullopt;
+    for (qsizetype i = 2; i < fraction.size(); ++i)
+        if (fraction[i] != u'0')
+            return std::nullopt;
+    qint64 cents = 0;
+    for (const QChar c : integer)
+        cents = cents * 10 + (c.unicode() - u'0');
+    cents *= 100;
+    if (!fraction.isEmpty())
+        cents += (fraction[0].unicode() - u'0') * 10;
+    if (fraction.size() > 1)
+        cents += fraction[1].unicode() - u'0';
+    return negative ? -cents : cents;
+}
+
+QDate ofxDay(QStringView text) {
+    const QStringView value = text.trimmed();
+    if (value.size() < 8 || !allDigits(value.left(8)))
+        return {};
+    QStringView rest = value.mid(8);
+    qsizetype time = 0;
+    while (time < rest.size() && isDigit(rest[time]))
+        ++time;
+    if (time != 0 && time != 4 && time != 6)
+        return {};
+    rest = rest.mid(time);
+    if (rest.startsWith(u'.')) {
+        if (time != 6)
+            return {};
+        qsizetype fraction = 1;
+        while (fraction < rest.size() && isDigit(rest[fraction]))
+            ++fraction;
+        if (fraction == 1)
+            return {};
+        rest = rest.mid(fraction);
+    }
+    if (!rest.isEmpty()) {
+        // The zone: "[" offset [":" name] "]", the offset in hours with an optional sign and fraction.
+        if (!rest.startsWith(u'[') || !rest.endsWith(u']'))
+            return {};
+        const QStringView zone = rest.mid(1, rest.size() - 2);
+        const qsizetype colon = zone.indexOf(u':');
+        QStringView offset = colon < 0 ? zone : zone.left(colon);
+        const QStringView name = colon < 0 ? QStringView() : zone.mid(colon + 1);
+        if (offset.startsWith(u'-') || offset.startsWith(u'+'))
+            offset = offset.mid(1);
+        const qsizetype point = offset.indexOf(u'.');
+        const QStringView hours = point < 0 ? offset : offset.left(point);
+        const QStringView minutes = point < 0 ? QStringView() : offset.mid(point + 1);
+        if (hours.isEmpty() || hours.size() > 2 || !allDigits(hours) || number(hours) > 14 ||
+            minutes.size() > 2 || !allDigits(minutes) || (point >= 0 && minutes.isEmpty()))
+            return {};
+        if (name.size() > 8)
+            return {};
+        for (const QChar c : name)
+            if (!c.isLetter())
+                return {};
+    }
+    return QDate(number(value.left(4)), number(value.mid(4, 2)), number(value.mid(6, 2)));
+}
+
+QDate cnabDay(QStringView text) {
+    if (text.size() != 8 || !allDigits(text))
+        return {};
+    return QDate(number(text.mid(4, 4)), number(text.mid(2, 2)), number(text.left(2)));
+}
+
+Charset charsetNamed(QStringView name) {
+    const QString key = name.trimmed().toString().toUpper().remove(u'-').remove(u'_').remove(u' ');
+    if (key == u"UTF8" || key == u"UNICODE" || key == u"CSUTF8")
+        return Charset::Utf8;
+    if (key == u"1252" || key == u"CP1252" || key == u"WINDOWS1252" || key == u"ANSI")
+        return Charset::Cp1252;
+    if (key == u"ISO88591" || key == u"88591" || key == u"LATIN1" || key == u"ISOLATIN1")
+        return Charset::Latin1;
+    return Charset::Unknown;
+}
+
+QString decodeStatementText(QByteArrayView bytes, Charset declared) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    if (declared == Charset::Latin1)
+        return QString::fromLatin1(bytes);
+    return fromCp1252(bytes);
+}
+
+QString contentLineKey(const QDate &day, QChar kind, qint64 cents, const QString &document,
+                       const QString &description) {
+    // Cut so that the id keeps within 255 characters; what is cut never tells two lines of a day apart.
+    return day.toString(u"yyyyMMdd") + u' ' + kind + u' ' + QString::number(cents) + u' ' +
+           document.simplified().left(60) + u' ' + description.simplified().left(140);
+}
+
+QString withOccurrence(const QString &key, int occurrence) {
+    return key + QStringLiteral(" #") + QString::number(occurrence);
+}
+
+} // namespace bco::statements

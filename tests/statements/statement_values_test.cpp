@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include "statements/bank_statement.h"
+#include "statements/statement_values.h"
+#include "support/qt_printers.h"
+
+namespace bco::statements {
+namespace {
+
+struct CentsCase {
+    const char *text;
+    std::optional<qint64> cents;
+};
+
+const CentsCase centsCases[] = {
+    {"-1234.56", -123456},
+    {"1234,56", 123456},
+    {"+10", 1000},
+    {" 12.5 ", 1250},
+    {"-0,07", -7},
+    {",5", 50},
+    {"10.500", 1050},
+    {"999999999999999.99", 99999999999999999},
+    {"1.234,56", std::nullopt},
+    {"1,234.56", std::nullopt},
+    {"1.234.567", std::nullopt},
+    {"10.005", std::nullopt},
+    {"12.", std::nullopt},
+    {"", std::nullopt},
+    {"-", std::nullopt},
+    {"--1", std::nullopt},
+    {"1e3", std::nullopt},
+    {"R$ 10,00", std::nullopt},
+    {"1000000000000000", std::nullopt},
+};
+
+TEST(StatementValues, OfxAmountsConvertExactlyOrAreRefused) {
+    for (const CentsCase &c : centsCases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ofxCents(QString::fromUtf8(c.text)), c.cents);
+    }
+}
+
+struct DayCase {
+    const char *text;
+    QDate day;
+};
+
+const DayCase dayCases[] = {
+    {"20240315", QDate(2024, 3, 15)},
+    {"20240315120000", QDate(2024, 3, 15)},
+    {"202403151200", QDate(2024, 3, 15)},
+    {"20240315120000.000[-3:BRT]", QDate(2024, 3, 15)},
+    {"20240315235959[-3:BRT]", QDate(2024, 3, 15)},
+    {"20240315000000[+5.30:IST]", QDate(2024, 3, 15)},
+    {"20240315000000[-3]", QDate(2024, 3, 15)},
+    {"20240229", QDate(2024, 2, 29)},
+    {"20230229", QDate()},
+    {"2024-03-15", QDate()},
+    {"2024031", QDate()},
+    {"20240315120", QDate()},
+    {"20240315120000[BRT]", QDate()},
+    {"20240315120000[-3:BRT", QDate()},
+    {"20240315120000.[-3]", QDate()},
+    {"20240315 12:00", QDate()},
+};
+
+TEST(StatementValues, OfxDatesKeepTheDayWrittenWhateverTheZone) {
+    for (const DayCase &c : dayCases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ofxDay(QString::fromUtf8(c.text)), c.day);
+    }
+}
+
+TEST(StatementValues, CnabDatesAreDayMonthYear) {
+    EXPECT_EQ(cnabDay(u"15032024"), QDate(2024, 3, 15));
+    EXPECT_FALSE(cnabDay(u"00000000").isValid());
+    EXPECT_FALSE(cnabDay(u"31022024").isValid());
+    EXPECT_FALSE(cnabDay(u"1503202 ").isValid());
+}
+
+struct DecodeCase {
+    const char *name;
+    QByteArray bytes;
+    Charset declared;
+    QString text;
+};
+
+const DecodeCase decodeCases[] = {
+    {"valid UTF-8 wins over a CP1252 declaration", "P\xC3\xA3o", Charset::Cp1252, QStringLiteral("Pão")},
+    {"CP1252 bytes under a CP1252 declaration", "P\xE3o \x93x\x94 \x80", Charset::Cp1252,
+     QStringLiteral("Pão “x” €")},
+    {"ISO-8859-1 keeps the C1 range as it is", "P\xE3o\x80", Charset::Latin1, QStringLiteral("Pão\u0080")},
+    {"nothing declared and not UTF-8 reads as CP1252", "A\xE7\xFA\x96", Charset::Unknown,
+     QStringLiteral("Açú–")},
+    {"a UTF-8 declaration over Latin-1 bytes", "Jos\xE9", Charset::Utf8, QStringLiteral("José")},
+};
+
+TEST(StatementValues, TextIsUtf8WhenValidElseTheDeclaredSingleByteCharset) {
+    for (const DecodeCase &c : decodeCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(decodeStatementText(c.bytes, c.declared), c.text);
+    }
+}
+
+struct MatchCase {
+    const char *name;
+    const char *fileBank, *fileAgency, *fileAgencyCheck, *fileAccount, *fileAccountCheck;
+    const char *bank, *agency, *account;
+    bool matches;
+};
+
+const MatchCase matchCases[] = {
+    {"same digits written otherwise", "101", "1234-5", "5", "12345-6", "6", "101", "12345", "123456", true},
+    {"leading zeros aside", "0101", "01234-5", "5", "000012345-6", "6", "101", "12345", "123456", true},
+    {"registered without check digits", "101", "01234-5", "5", "12345-6", "6", "101", "1234", "12345", true},
+    {"another account", "101", "1234-5", "5", "12345-6", "6", "101", "12345", "123457", false},
+    {"another bank", "202", "1234-5", "5", "12345-6", "6", "101", "12345", "123456", false},
+    {"a file without bank matches any bank", "", "1234-5", "5", "12345-6", "6", "303", "12345", "123456",
+     true},
+    {"no check digit to drop", "101", "12345", "", "123456", "", "101", "1234", "12345", false},
+};
+
+TEST(StatementValues, AccountsCompareByDigitsWithOrWithoutCheckDigits) {
+    for (const MatchCase &c : matchCases) {
+        SCOPED_TRACE(c.name);
+        StatementAccount account;
+        account.bankCode = QString::fromUtf8(c.fileBank);
+        account.agency = QString::fromUtf8(c.fileAgency);
+        account.agencyDigits = digitsOnly(account.agency);
+        account.agencyCheck = QString::fromUtf8(c.fileAgencyCheck);
+        account.account = QString::fromUtf8(c.fileAccount);
+        account.accountDigits = digitsOnly(account.account);
+        account.accountCheck = QString::fromUtf8(c.fileAccountCheck);
+        EXPECT_EQ(account.matches(QString::fromUtf8(c.bank), QString::fromUtf8(c.agency),
+                                  QString::fromUtf8(c.account)),
+                  c.matches);
+    }
+}
+
+} // namespace
+} // namespace bco::statements
