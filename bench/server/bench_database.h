@@ -12,12 +12,12 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include "server/database.h"
-#include "server/dispatcher.h"
-#include "server/http_server.h"
-#include "server/method_registry.h"
-#include "server/migrations.h"
-#include "server/sessions.h"
+#include "server/methods/all_methods.h"
+#include "server/storage/database.h"
+#include "server/storage/migrations.h"
+#include "server/transport/dispatcher.h"
+#include "server/transport/http_server.h"
+#include "server/transport/sessions.h"
 
 // A database for the server's benchmarks: a SQLite file in a temporary folder, or a new database on the
 // PostgreSQL server named by BCO_TEST_POSTGRES_URL (dropped afterwards), with one company, one branch, one

@@ -16,7 +16,7 @@
 #include "bench_database.h"
 #include "bench_support.h"
 #include "framework/remote/wire_codec.h"
-#include "server/http_server.h"
+#include "server/transport/http_server.h"
 
 namespace {
 

@@ -5,9 +5,10 @@
 #include <QTemporaryDir>
 
 #include "framework/remote/wire_codec.h"
-#include "server/demo_data.h"
-#include "server/dispatcher.h"
-#include "server/migrations.h"
+#include "server/demo/demo_data.h"
+#include "server/methods/all_methods.h"
+#include "server/storage/migrations.h"
+#include "server/transport/dispatcher.h"
 
 // Untrusted requests through the server's decoder and dispatcher, down to the handlers and the database.
 // An input is one byte choosing the method (the registered ones in order, then an unknown name), one byte of

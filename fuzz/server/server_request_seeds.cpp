@@ -5,7 +5,7 @@
 #include <QFile>
 
 #include "framework/remote/wire_codec.h"
-#include "server/method_registry.h"
+#include "server/methods/all_methods.h"
 
 // Writes the seeds of server_request_fuzz: a well-formed call of every method with the session, and a few
 // calls that must be refused. Built by hand when the methods or the input format change

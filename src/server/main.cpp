@@ -12,11 +12,12 @@
 #include <QFileInfo>
 #include <QSettings>
 
-#include "server/audit.h"
-#include "server/demo_data.h"
-#include "server/dispatcher.h"
-#include "server/http_server.h"
-#include "server/migrations.h"
+#include "server/demo/demo_data.h"
+#include "server/methods/all_methods.h"
+#include "server/storage/migrations.h"
+#include "server/transport/audit.h"
+#include "server/transport/dispatcher.h"
+#include "server/transport/http_server.h"
 
 using namespace bco;
 using namespace bco::server;

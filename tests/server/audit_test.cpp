@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "server/audit.h"
+#include "server/transport/audit.h"
 #include "server_test_support.h"
 
 namespace bco::server::testing {

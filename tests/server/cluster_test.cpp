@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/remote/net_connection.h"
-#include "server/numbering.h"
+#include "server/ledger/numbering.h"
 #include "server_process.h"
 #include "server_test_support.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "server/code_list.h"
-#include "server/method_registry.h"
+#include "server/methods/code_list.h"
+#include "server/transport/method_registry.h"
 
 namespace bco::server {
 namespace {

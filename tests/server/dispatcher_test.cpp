@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 
 #include "framework/remote/wire_codec.h"
+#include "server/methods/all_methods.h"
 #include "server_test_support.h"
 
 namespace bco::server::testing {

@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "server/database.h"
+#include "server/storage/database.h"
 
 namespace bco::server::testing {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "server/money.h"
+#include "server/storage/money.h"
 
 namespace bco::server {
 namespace {

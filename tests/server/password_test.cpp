@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "server/passwords.h"
+#include "server/transport/passwords.h"
 
 namespace bco::server {
 namespace {

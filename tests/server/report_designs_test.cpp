@@ -7,7 +7,7 @@
 #include "framework/data/database_url.h"
 #include "framework/report/report_rows.h"
 #include "framework/report/report_store.h"
-#include "server/migrations.h"
+#include "server/storage/migrations.h"
 #include "server_test_support.h"
 
 namespace bco::server::testing {

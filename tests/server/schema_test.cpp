@@ -4,8 +4,8 @@
 
 #include <QCryptographicHash>
 
-#include "server/demo_data.h"
-#include "server/migrations.h"
+#include "server/demo/demo_data.h"
+#include "server/storage/migrations.h"
 #include "server_test_support.h"
 
 namespace bco::server::testing {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "server/serial_executor.h"
+#include "server/transport/serial_executor.h"
 
 namespace bco::server {
 namespace {

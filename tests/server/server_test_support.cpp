@@ -10,8 +10,9 @@
 #include <QSqlRecord>
 #include <QUrl>
 
-#include "server/demo_data.h"
-#include "server/migrations.h"
+#include "server/demo/demo_data.h"
+#include "server/methods/all_methods.h"
+#include "server/storage/migrations.h"
 
 namespace bco::server::testing {
 

@@ -11,9 +11,9 @@
 #include <QDate>
 #include <QTemporaryDir>
 
-#include "server/database.h"
-#include "server/dispatcher.h"
-#include "server/sessions.h"
+#include "server/storage/database.h"
+#include "server/transport/dispatcher.h"
+#include "server/transport/sessions.h"
 #include "support/entry_requests.h"
 
 namespace bco::server::testing {

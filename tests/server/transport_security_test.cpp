@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 
 #include "framework/remote/net_connection.h"
-#include "server/http_server.h"
+#include "server/transport/http_server.h"
 #include "server_process.h"
 #include "server_test_support.h"
 #include "support/test_certificates.h"

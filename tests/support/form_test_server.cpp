@@ -15,11 +15,12 @@
 #include <QTemporaryDir>
 
 #include "framework/remote/net_connection.h"
-#include "server/demo_data.h"
-#include "server/dispatcher.h"
-#include "server/http_server.h"
-#include "server/migrations.h"
-#include "server/sessions.h"
+#include "server/demo/demo_data.h"
+#include "server/methods/all_methods.h"
+#include "server/storage/migrations.h"
+#include "server/transport/dispatcher.h"
+#include "server/transport/http_server.h"
+#include "server/transport/sessions.h"
 
 namespace bco::testing {
 

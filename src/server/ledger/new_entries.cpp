@@ -1,0 +1,329 @@
+#include "server/ledger/new_entries.h"
+
+#include "server/storage/money.h"
+#include "server/transport/access.h"
+
+namespace bco::server {
+
+namespace {
+
+const RecordField movementFields[] = {
+    {"CDREDUCONT", FieldKind::Text, 3},  {"NRMOVBANC", FieldKind::Text, 10},
+    {"DTMOVBANC", FieldKind::Date},      {"IDMOVBANC", FieldKind::Text, 1},
+    {"NRDOCMBANC", FieldKind::Text, 10}, {"DSHISMBANC", FieldKind::Text, 40},
+    {"VRMOVBANC", FieldKind::Float},     {"IDORIGMBANC", FieldKind::Text, 1},
+    {"IDSTCONEXT", FieldKind::Text, 1},  {"DESCTIPO", FieldKind::Text, 40},
+};
+
+} // namespace
+
+std::span<const RecordField> movementLayout() {
+    return movementFields;
+}
+
+std::array<RecordField, 16> recordLayout(const EntryKind &kind) {
+    return {{
+        {"CDREDUCONT", FieldKind::Text, 3},
+        {kind.number, FieldKind::Text, 10},
+        {"CDCLASSFINA", FieldKind::Text, 6},
+        {"CDEMPRESA", FieldKind::Text, 2},
+        {"CDFILIAL", FieldKind::Text, 4},
+        {"DTMOVFLUXO", FieldKind::Date},
+        {"IDMOVFLUXO", FieldKind::Text, 1},
+        {"NRMOVBANC", FieldKind::Text, 10},
+        {kind.type, FieldKind::Text, 4},
+        {kind.date, FieldKind::Date},
+        {kind.description, FieldKind::Text, 40},
+        {kind.value, FieldKind::Float},
+        {kind.accountingCompany, FieldKind::Text, 2},
+        {kind.typedBranch, FieldKind::Text, 4},
+        {"CDCLIENTE", FieldKind::Text, 21},
+        {"CDFORNECED", FieldKind::Text, 21},
+    }};
+}
+
+NewEntryChecks::NewEntryChecks(CallContext &context)
+    : context_(context) {
+}
+
+QString NewEntryChecks::accountCompany(const QString &account) {
+    if (const auto found = accountCompanies_.find(account); found != accountCompanies_.end())
+        return found->second;
+    const QString company = requireAccount(context_, account);
+    accountCompanies_.emplace(account, company);
+    return company;
+}
+
+// Whether `query` (a SELECT 1 with the parameters :chave and, when given, :outra) finds a row.
+bool NewEntryChecks::exists(const QString &query, const QString &key, const QString &secondKey) {
+    const auto cacheKey = std::make_tuple(query, key, secondKey);
+    if (const auto found = found_.find(cacheKey); found != found_.end())
+        return found->second;
+    SqlParams params{{QStringLiteral("chave"), key}};
+    if (!secondKey.isNull())
+        params.push_back({QStringLiteral("outra"), secondKey});
+    const bool answer = context_.sql.scalar(query, params).has_value();
+    found_.emplace(cacheKey, answer);
+    return answer;
+}
+
+QString NewEntryChecks::numberChecked(Series series, const QString &account, const QString &number,
+                                      const QString &what, const char *table, const char *column) {
+    const auto seriesKey = std::make_pair(static_cast<int>(series), account);
+    auto last = lastDrawn_.find(seriesKey);
+    if (last == lastDrawn_.end())
+        last = lastDrawn_.emplace(seriesKey, lastNumberDrawn(context_.sql, series, account)).first;
+    if (!isDrawnNumber(number, last->second))
+        refuse(QStringLiteral("O número %1 de %2 não foi gerado para a conta corrente %3.")
+                   .arg(number, what, account));
+    if (context_.sql
+            .scalar(QStringLiteral("SELECT 1 FROM %1 WHERE CDREDUCONT = :conta AND %2 = :numero")
+                        .arg(QString::fromLatin1(table), QString::fromLatin1(column)),
+                    {{QStringLiteral("conta"), account}, {QStringLiteral("numero"), number}})
+            .has_value())
+        refuse(QStringLiteral("O número %1 de %2 já foi usado na conta corrente %3.")
+                   .arg(number, what, account));
+    return number;
+}
+
+NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movement,
+                               const InsertedRow &record) {
+    const QString kindName = QString::fromUtf8(kind.name);
+    NewEntry entry;
+    EntryToAccount &accounting = entry.accounting;
+    accounting.kind = &kind;
+    accounting.account = movement.code("CDREDUCONT");
+    accounting.company = accountCompany(accounting.account);
+    if (record.code("CDREDUCONT") != accounting.account)
+        refuse(QStringLiteral("O movimento e o %1 devem ser da mesma conta corrente.").arg(kindName));
+
+    const QString letter(kind.letter);
+    if (movement.code("IDMOVBANC") != letter || movement.code("IDORIGMBANC") != letter)
+        refuse(QStringLiteral("O movimento bancário de um %1 deve ter direção e origem \"%2\".")
+                   .arg(kindName, letter));
+    if (movement.code("IDSTCONEXT") != u"0")
+        refuse(QStringLiteral("Um movimento bancário novo não pode estar conciliado."));
+
+    entry.movement = numberChecked(Series::BankMovement, accounting.account, movement.code("NRMOVBANC"),
+                                   QStringLiteral("movimento bancário"), "MOVBANCARIO", "NRMOVBANC");
+    entry.number = numberChecked(kind.series, accounting.account, record.code(kind.number), kindName,
+                                 kind.table, kind.number);
+    if (record.code("NRMOVBANC") != entry.movement)
+        refuse(QStringLiteral("O %1 deve pertencer ao movimento %2.").arg(kindName, entry.movement));
+    accounting.movement = entry.movement;
+
+    accounting.date = movement.date("DTMOVBANC");
+    if (!accounting.date.isValid())
+        refuse(QStringLiteral("Data deve ser informada."));
+    if (record.date(kind.date) != accounting.date)
+        refuse(QStringLiteral("A data do %1 difere da data do movimento bancário.").arg(kindName));
+    const auto cents = movement.cents("VRMOVBANC");
+    if (!cents || *cents <= 0)
+        refuse(QStringLiteral("Valor deve ser maior que zero."));
+    if (record.cents(kind.value) != cents)
+        refuse(QStringLiteral("O valor do %1 difere do valor do movimento bancário.").arg(kindName));
+    accounting.cents = *cents;
+
+    entry.accountingCompany = record.code(kind.accountingCompany);
+    if (record.code("CDEMPRESA") != accounting.company || entry.accountingCompany != accounting.company)
+        refuse(QStringLiteral("A empresa do %1 deve ser a da conta corrente (%2).")
+                   .arg(kindName, accounting.company));
+
+    accounting.branch = record.code("CDFILIAL");
+    entry.typedBranch = record.code(kind.typedBranch);
+    accounting.type = record.code(kind.type);
+    entry.financialClass = record.code("CDCLASSFINA");
+    accounting.customer = record.code("CDCLIENTE");
+    accounting.supplier = record.code("CDFORNECED");
+    checkCodes(accounting, entry.typedBranch, entry.financialClass);
+    checkParty(accounting);
+
+    accounting.description = record.text(kind.description);
+    entry.document = movement.code("NRDOCMBANC");
+    entry.history = movement.text("DSHISMBANC");
+    entry.flowDate = record.date("DTMOVFLUXO");
+    entry.flowIndicator = record.code("IDMOVFLUXO");
+    return entry;
+}
+
+void NewEntryChecks::checkCodes(const EntryToAccount &entry, const QString &typedBranch,
+                                const QString &financialClass) {
+    if (!exists(QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :chave"), entry.branch))
+        refuse(QStringLiteral("Filial %1 não cadastrada.").arg(entry.branch));
+    if (!typedBranch.isEmpty() &&
+        !exists(QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :chave AND CDEMPRESA = :outra"),
+                typedBranch, entry.company))
+        refuse(QStringLiteral("Filial não cadastrada para empresa informada."));
+    const EntryKind &kind = *entry.kind;
+    if (!exists(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = :chave")
+                    .arg(EntryKind::column(kind.typeTable), EntryKind::column(kind.type)),
+                entry.type))
+        refuse(kind.isCredit() ? QStringLiteral("Tipo de crédito bancário não cadastrado.")
+                               : QStringLiteral("Tipo de débito bancário não cadastrado."));
+    if (!financialClass.isEmpty() &&
+        !exists(QStringLiteral("SELECT 1 FROM CLASSFINA WHERE CDCLASSFINA = :chave"), financialClass))
+        refuse(QStringLiteral("Classe financeira %1 não cadastrada.").arg(financialClass));
+    if (!entry.customer.isEmpty() && !entry.supplier.isEmpty())
+        refuse(QStringLiteral("O cliente e o fornecedor não podem ser informados no mesmo lançamento."));
+    if (!entry.customer.isEmpty() &&
+        !exists(QStringLiteral("SELECT 1 FROM CLIENTE WHERE CDCLIENTE = :chave"), entry.customer))
+        refuse(QStringLiteral("Cliente não cadastrado."));
+    if (!entry.supplier.isEmpty() &&
+        !exists(QStringLiteral("SELECT 1 FROM FORNECED WHERE CDFORNECED = :chave"), entry.supplier))
+        refuse(QStringLiteral("Fornecedor não cadastrado."));
+}
+
+void NewEntryChecks::checkParty(const EntryToAccount &entry) {
+    const EntryKind &kind = *entry.kind;
+    auto party = partyOfType_.find({kind.letter, entry.type});
+    if (party == partyOfType_.end()) {
+        const auto keptBy = context_.sql.scalar(
+            QStringLiteral(
+                "SELECT C.IDTIPOCOME FROM %1 T JOIN CONTCTBL C ON C.CDCONTCTBL = T.CDCONTCTBL WHERE "
+                "T.%2 = :tipo AND T.%3 = 'S'")
+                .arg(EntryKind::column(kind.typeTable), EntryKind::column(kind.type),
+                     EntryKind::column(kind.typeAccounted)),
+            {{QStringLiteral("tipo"), entry.type}});
+        party = partyOfType_
+                    .emplace(std::make_pair(kind.letter, entry.type),
+                             keptBy && !keptBy->isNull() ? keptBy->toString().trimmed() : QString())
+                    .first;
+    }
+    if (party->second == u"C" && entry.customer.isEmpty())
+        refuse(QStringLiteral("Cliente deve ser informado para contabilização correta do documento."));
+    if (party->second == u"F" && entry.supplier.isEmpty())
+        refuse(QStringLiteral("Fornecedor deve ser informado para contabilização correta do documento."));
+}
+
+void NewEntryChecks::checkCostCentre(const EntryToAccount &entry) {
+    const QString &costCentre = entry.costCentre;
+    if (costCentre.isEmpty())
+        return;
+    if (!exists(QStringLiteral("SELECT 1 FROM CENTCUST WHERE CDCENTCUST = :chave"), costCentre))
+        refuse(QStringLiteral("Centro de Custo %1 não cadastrado.").arg(costCentre));
+    const bool ofBranch =
+        exists(QStringLiteral("SELECT 1 FROM CENTCUSTFIL WHERE CDFILIAL = :chave AND CDCENTCUST = :outra"),
+               entry.branch, costCentre) ||
+        exists(QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :chave AND CDCENTCUST = :outra"),
+               entry.branch, costCentre) ||
+        exists(QStringLiteral("SELECT 1 FROM EMPRESA WHERE CDEMPRESA = :chave AND CDCENTCUST = :outra"),
+               entry.company, costCentre);
+    if (!ofBranch)
+        refuse(QStringLiteral("Centro de Custo não cadastrado para a filial informada."));
+}
+
+DebitBudget::DebitBudget(Sql &sql)
+    : sql_(sql) {
+}
+
+bool DebitBudget::admit(const EntryToAccount &entry) {
+    if (!byCostCentre_)
+        byCostCentre_ =
+            sql_.scalar(QStringLiteral("SELECT 1 FROM GERPARAMGERAL WHERE CDPARAM = 1 AND IDTIPOORCA = 'C'"))
+                .has_value();
+    const QString costCentre = *byCostCentre_ ? entry.costCentre : QString();
+    const auto key =
+        std::make_tuple(entry.company, entry.type, costCentre, entry.date.year(), entry.date.month());
+    auto budget = budgets_.find(key);
+    if (budget == budgets_.end()) {
+        Budget read;
+        // Two debits of one budget would both read what was spent before either wrote: the row of the budget
+        // is held for the rest of the transaction.
+        if (const auto limit = sql_.scalar(
+                QStringLiteral("SELECT VRORCADO FROM ORCATPDEBI WHERE CDEMPRESA = :empresa "
+                               "AND CDTPDEBIBANC = :tipo AND CDCENTCUST = :centro AND NRANO = :ano "
+                               "AND NRMES = :mes") +
+                    sql_.forUpdate(),
+                {{QStringLiteral("empresa"), entry.company},
+                 {QStringLiteral("tipo"), entry.type},
+                 {QStringLiteral("centro"), costCentre},
+                 {QStringLiteral("ano"), entry.date.year()},
+                 {QStringLiteral("mes"), entry.date.month()}})) {
+            read.limit = limit->toLongLong();
+            const QDate month(entry.date.year(), entry.date.month(), 1);
+            QString spentSql = QStringLiteral(
+                "SELECT COALESCE(SUM(VRMOVIDEBI), 0) FROM MOVDEBIBANC WHERE CDEMPRESA = :empresa "
+                "AND CDTPDEBIBANC = :tipo AND DTMOVIDEBI >= :inicio AND DTMOVIDEBI <= :fim");
+            SqlParams params{{QStringLiteral("empresa"), entry.company},
+                             {QStringLiteral("tipo"), entry.type},
+                             {QStringLiteral("inicio"), month},
+                             {QStringLiteral("fim"), month.addMonths(1).addDays(-1)}};
+            if (*byCostCentre_) {
+                spentSql += QStringLiteral(" AND CDCENTCUST = :centro");
+                params.push_back({QStringLiteral("centro"), costCentre});
+            }
+            read.spent = sql_.scalar(spentSql, params)->toLongLong();
+        }
+        budget = budgets_.emplace(key, read).first;
+    }
+    if (budget->second.limit && budget->second.spent + entry.cents > *budget->second.limit)
+        return false;
+    budget->second.spent += entry.cents;
+    return true;
+}
+
+namespace {
+
+// The statement that writes a record of the kind, made once: an import writes thousands.
+const QString &recordInsertion(const EntryKind &kind) {
+    const auto make = [](const EntryKind &k) {
+        return QStringLiteral(
+                   "INSERT INTO %1 (CDREDUCONT, %2, NRMOVBANC, CDCLASSFINA, CDEMPRESA, CDFILIAL, DTMOVFLUXO, "
+                   "IDMOVFLUXO, %3, %4, %5, %6, %7, %8, CDCENTCUST, CDCLIENTE, CDFORNECED, NRLANCCONT, "
+                   "CDOPERADOR) VALUES (:conta, :numero, :movimento, :classe, :empresa, :filial, :fluxo, "
+                   ":idfluxo, "
+                   ":tipo, :data, :descricao, :valor, :empresactb, :filiallanc, :centro, :cliente, "
+                   ":fornecedor, "
+                   ":contabil, :operador)")
+            .arg(EntryKind::column(k.table), EntryKind::column(k.number), EntryKind::column(k.type),
+                 EntryKind::column(k.date), EntryKind::column(k.description), EntryKind::column(k.value),
+                 EntryKind::column(k.accountingCompany), EntryKind::column(k.typedBranch));
+    };
+    static const QString credit = make(creditKind);
+    static const QString debit = make(debitKind);
+    return kind.isCredit() ? credit : debit;
+}
+
+} // namespace
+
+void writeEntry(CallContext &context, const NewEntry &entry, const QString &accountingNumber) {
+    const EntryToAccount &accounting = entry.accounting;
+    const EntryKind &kind = *accounting.kind;
+    const auto orNull = [](const QString &value) {
+        return value.isEmpty() ? QVariant() : QVariant(value);
+    };
+    context.sql.execute(
+        QStringLiteral(
+            "INSERT INTO MOVBANCARIO (CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, NRDOCMBANC, DSHISMBANC, "
+            "VRMOVBANC, IDORIGMBANC, IDSTCONEXT, CDOPERADOR) VALUES (:conta, :movimento, :data, :letra, "
+            ":documento, :historico, :valor, :letra, '0', :operador)"),
+        {{QStringLiteral("conta"), accounting.account},
+         {QStringLiteral("movimento"), entry.movement},
+         {QStringLiteral("data"), accounting.date},
+         {QStringLiteral("letra"), QString(kind.letter)},
+         {QStringLiteral("documento"), orNull(entry.document)},
+         {QStringLiteral("historico"), orNull(entry.history)},
+         {QStringLiteral("valor"), accounting.cents},
+         {QStringLiteral("operador"), context.operatorCode}});
+    context.sql.execute(recordInsertion(kind), {{QStringLiteral("conta"), accounting.account},
+                                                {QStringLiteral("numero"), entry.number},
+                                                {QStringLiteral("movimento"), entry.movement},
+                                                {QStringLiteral("classe"), orNull(entry.financialClass)},
+                                                {QStringLiteral("empresa"), accounting.company},
+                                                {QStringLiteral("filial"), accounting.branch},
+                                                {QStringLiteral("fluxo"), entry.flowDate},
+                                                {QStringLiteral("idfluxo"), orNull(entry.flowIndicator)},
+                                                {QStringLiteral("tipo"), accounting.type},
+                                                {QStringLiteral("data"), accounting.date},
+                                                {QStringLiteral("descricao"), orNull(accounting.description)},
+                                                {QStringLiteral("valor"), accounting.cents},
+                                                {QStringLiteral("empresactb"), entry.accountingCompany},
+                                                {QStringLiteral("filiallanc"), orNull(entry.typedBranch)},
+                                                {QStringLiteral("centro"), orNull(accounting.costCentre)},
+                                                {QStringLiteral("cliente"), orNull(accounting.customer)},
+                                                {QStringLiteral("fornecedor"), orNull(accounting.supplier)},
+                                                {QStringLiteral("contabil"), orNull(accountingNumber)},
+                                                {QStringLiteral("operador"), context.operatorCode}});
+}
+
+} // namespace bco::server

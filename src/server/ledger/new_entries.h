@@ -1,0 +1,114 @@
+#pragma once
+
+#include <array>
+#include <map>
+#include <optional>
+#include <set>
+#include <span>
+
+#include <QDate>
+#include <QString>
+
+#include "server/ledger/accounting.h"
+#include "server/ledger/change_log.h"
+#include "server/ledger/entry_kinds.h"
+#include "server/transport/method_registry.h"
+
+namespace bco::server {
+
+// What every method that writes new entries shares (the entry form's insertion, the spreadsheet import):
+// the layouts of the records the forms send, the checks of one bank movement and its credit or debit record,
+// the budget of debits, and the writing of an entry.
+
+// The bank movement of a new entry, as the forms build it.
+std::span<const RecordField> movementLayout();
+// The credit or debit record of a new entry: twins, field for field.
+std::array<RecordField, 16> recordLayout(const EntryKind &kind);
+
+// A new entry after every check of what the client sent: what is written.
+struct NewEntry {
+    EntryToAccount accounting;
+    QString movement, number;
+    QString document, history;
+    QString financialClass;
+    QDate flowDate;
+    QString flowIndicator;
+    QString accountingCompany;
+    QString typedBranch;
+};
+
+// The checks of new entries for one call. What they read of the catalogues (an account's company and the
+// operator's right to it, branches, types, classes, cost centres, customers, suppliers, the last number
+// each series drew) is read once per code for the life of the object, so that a call of many entries reads
+// each once: live it for one call, inside its transaction.
+class NewEntryChecks {
+public:
+    explicit NewEntryChecks(CallContext &context);
+
+    // Refuses whatever the forms could not have sent in a movement and its record of `kind`, or the
+    // catalogues do not hold: an account the operator may not use, records of different accounts, a
+    // movement of the other kind or already reconciled, a number its series did not draw or that is taken,
+    // a missing date, a value that is not positive, records that disagree with each other, a company that
+    // is not the account's, unknown branches, type, class, customer or supplier, both a customer and a
+    // supplier, and an entry without the party its accounting needs (checkParty). The entry answered has no
+    // cost centre yet: its caller settles it, and checks one the client sent with checkCostCentre.
+    NewEntry check(const EntryKind &kind, const InsertedRow &movement, const InsertedRow &record);
+
+    // Refuses (with the forms' own texts where they have one) a branch that does not exist, a typed branch
+    // of another company than the account's, an unknown type of the kind, an unknown financial class, an
+    // unknown customer or supplier, and a customer together with a supplier: the rules of the codes of a
+    // new entry, whatever wrote it.
+    void checkCodes(const EntryToAccount &entry, const QString &typedBranch, const QString &financialClass);
+    // Refuses, with the forms' texts, an entry of an accounted type whose ledger account is kept by customer
+    // (CONTCTBL.IDTIPOCOME 'C') without a customer, or kept by supplier ('F') without a supplier: its
+    // accounting line would name nobody.
+    void checkParty(const EntryToAccount &entry);
+    // Refuses a cost centre the catalogue does not hold, and one that is not among the cost centres of the
+    // entry's branch (CENTCUSTFIL, "Centro de Custo não cadastrado para a filial informada.") unless it is
+    // the default of that branch or of the account's company: the forms put that default on an entry typed
+    // without a cost centre, and the import on every entry, whatever the branch's list holds. An empty one
+    // is accepted.
+    void checkCostCentre(const EntryToAccount &entry);
+
+    // The company of an account the operator may use (refusing any other).
+    QString accountCompany(const QString &account);
+
+private:
+    bool exists(const QString &query, const QString &key, const QString &secondKey = QString());
+    QString numberChecked(Series series, const QString &account, const QString &number, const QString &what,
+                          const char *table, const char *column);
+
+    CallContext &context_;
+    std::map<QString, QString> accountCompanies_;
+    // By kind and type: the party an accounted type's ledger account is kept by ("C", "F"), or empty.
+    std::map<std::pair<QChar, QString>, QString> partyOfType_;
+    std::map<std::pair<int, QString>, std::optional<qint64>> lastDrawn_;
+    std::map<std::tuple<QString, QString, QString>, bool> found_;
+};
+
+// The budget of debits for one call: a debit may not take the month's debits of its type beyond the type's
+// budget for the company (and the entry's cost centre, when budgets are kept by cost centre). A type without
+// a budget row has no limit. What was spent is read once per budget and grows by each debit admitted, so
+// that the debits of one call count against each other.
+class DebitBudget {
+public:
+    explicit DebitBudget(Sql &sql);
+
+    // Whether the debit fits its budget; when it does it is counted as spent.
+    bool admit(const EntryToAccount &entry);
+
+private:
+    struct Budget {
+        std::optional<qint64> limit;
+        qint64 spent = 0;
+    };
+    Sql &sql_;
+    std::optional<bool> byCostCentre_;
+    std::map<std::tuple<QString, QString, QString, int, int>, Budget> budgets_;
+};
+
+// Writes the entry's bank movement and its credit or debit record, `accountingNumber` naming its accounting
+// entry (empty when the type is not accounted).
+void writeEntry(CallContext &context, const NewEntry &entry, const QString &accountingNumber);
+
+} // namespace bco::server

@@ -1,0 +1,144 @@
+#include <cstdlib>
+
+#include "server/ledger/accounting.h"
+#include "server/ledger/numbering.h"
+#include "server/methods/all_methods.h"
+#include "server/storage/money.h"
+#include "server/transport/access.h"
+
+namespace bco::server {
+
+namespace {
+
+using Kind = Column::Kind;
+
+QDate requireDate(const Variant &value) {
+    const QDate date = value.toDate();
+    if (!date.isValid())
+        throw Refusal(QStringLiteral("Data deve ser informada."));
+    return date;
+}
+
+qint64 requireAmount(const Variant &value) {
+    const auto cents = centsFromAmount(value.toFloat());
+    if (!cents)
+        throw Refusal(QStringLiteral("Valor inválido: %1.").arg(value.toFloat()));
+    return *cents;
+}
+
+// getSaldoDia(account, date): the account's balance at the end of `date`: its opening balance plus the
+// credits minus the debits of every movement up to and including that day. Refuses a missing date and an
+// account the operator may not use.
+Variant getSaldoDia(CallContext &context, VariantList &args) {
+    const QString account = code(args[0]);
+    requireAccount(context, account);
+    const QDate date = requireDate(args[1]);
+    // The months before the date's own, then the days of its month up to the date.
+    const auto cents = context.sql.scalar(
+        QStringLiteral("SELECT C.VRSALDINIC "
+                       "+ COALESCE((SELECT CAST(SUM(S.VRCREDITO - S.VRDEBITO) AS BIGINT) FROM SALDOMENSAL S "
+                       "WHERE S.CDREDUCONT = C.CDREDUCONT AND S.DTMES < :mes), 0) "
+                       "+ COALESCE((SELECT CAST(SUM(D.VRCREDITO - D.VRDEBITO) AS BIGINT) FROM SALDODIARIO D "
+                       "WHERE D.CDREDUCONT = C.CDREDUCONT AND D.DTSALDO >= :mes AND D.DTSALDO <= :data), 0) "
+                       "FROM CONTCORR C WHERE C.CDREDUCONT = :conta"),
+        {{QStringLiteral("conta"), account},
+         {QStringLiteral("mes"), QDate(date.year(), date.month(), 1)},
+         {QStringLiteral("data"), date}});
+    return amountFromCents(cents ? cents->toLongLong() : 0);
+}
+
+// getPesqMovBanc(account, date, document, value, history): the account's movements of that date, document
+// number and value whose history is `history` as a movement stores it (its first 40 characters, blanks
+// around it ignored), credits and debits alike: what the forms ask before inserting the same entry twice.
+// The value is compared without its sign, as movements store it (the change form holds a debit's value
+// negative). Refuses a missing date, an impossible value and an account the operator may not use.
+Variant getPesqMovBanc(CallContext &context, VariantList &args) {
+    const QString account = code(args[0]);
+    requireAccount(context, account);
+    const QDate date = requireDate(args[1]);
+    const QString document = args[2].toText().trimmed();
+    const qint64 cents = std::abs(requireAmount(args[3]));
+    const QString history = args[4].toText().left(40).trimmed();
+    return context.sql.packet(
+        QStringLiteral(
+            "SELECT CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, NRDOCMBANC, DSHISMBANC, VRMOVBANC "
+            "FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND DTMOVBANC = :data AND VRMOVBANC = :valor "
+            "AND TRIM(COALESCE(NRDOCMBANC, '')) = :documento AND TRIM(COALESCE(DSHISMBANC, '')) = :historico "
+            "ORDER BY NRMOVBANC"),
+        {{QStringLiteral("conta"), account},
+         {QStringLiteral("data"), date},
+         {QStringLiteral("valor"), cents},
+         {QStringLiteral("documento"), document},
+         {QStringLiteral("historico"), history}},
+        {{QStringLiteral("CDREDUCONT"), Kind::Text, 3},
+         {QStringLiteral("NRMOVBANC"), Kind::Text, 10},
+         {QStringLiteral("DTMOVBANC"), Kind::Date, 0},
+         {QStringLiteral("IDMOVBANC"), Kind::Text, 1},
+         {QStringLiteral("NRDOCMBANC"), Kind::Text, 10},
+         {QStringLiteral("DSHISMBANC"), Kind::Text, 40},
+         {QStringLiteral("VRMOVBANC"), Kind::Cents, 0}});
+}
+
+// GetVdPeriodoContabil(company, date): true when the date lies in an open accounting period of the company;
+// false when it lies in a closed one or in none, when the date is missing, or the company unknown. Refuses
+// a company the operator is not related to. Both arguments come back as they were sent.
+Variant getVdPeriodoContabil(CallContext &context, VariantList &args) {
+    const QString company = code(args[0]);
+    const QDate date = args[1].toDate();
+    if (company.isEmpty() || !date.isValid() || !allowCompany(context, company))
+        return false;
+    return isOpenPeriod(context.sql, company, date);
+}
+
+// getPrxMovBancario, getPrxMovCredBanc, getPrxMovDebBanc(account, quantity): the next number of the account's
+// bank movements, credits or debits, as ten digits. `quantity` (the forms send "1") reserves that many
+// consecutive numbers and the first is answered. A number once answered is never answered again, whatever
+// the concurrency and whether or not the caller uses it. Refuses an account the operator may not use and a
+// quantity that is not a whole number from 1 to 1000.
+Variant nextNumber(Series series, CallContext &context, VariantList &args) {
+    const QString account = code(args[0]);
+    requireAccount(context, account);
+    bool whole = false;
+    const QString quantityText = args[1].toText().trimmed();
+    const int quantity = quantityText.isEmpty() ? 1 : quantityText.toInt(&whole);
+    if (!quantityText.isEmpty() && (!whole || quantity < 1 || quantity > 1000))
+        throw Refusal(QStringLiteral("Quantidade de números inválida: %1.").arg(quantityText));
+    const qint64 first = drawNumbers(context.sql, series, account, quantity);
+    context.reportWrite(account,
+                        {quantity == 1 ? formatNumber(first)
+                                       : formatNumber(first) + u'-' + formatNumber(first + quantity - 1)});
+    return formatNumber(first);
+}
+
+} // namespace
+
+void addAccountMethods(MethodRegistry &registry) {
+    registry.add({QStringLiteral("getSaldoDia"), {ArgKind::Text, ArgKind::Date}, false, true, getSaldoDia});
+    registry.add({QStringLiteral("getPesqMovBanc"),
+                  {ArgKind::Text, ArgKind::Date, ArgKind::Text, ArgKind::Number, ArgKind::Text},
+                  false,
+                  true,
+                  getPesqMovBanc});
+    registry.add({QStringLiteral("GetVdPeriodoContabil"),
+                  {ArgKind::Text, ArgKind::Date},
+                  false,
+                  true,
+                  getVdPeriodoContabil});
+    const std::pair<const char *, Series> numbering[] = {
+        {"getPrxMovBancario", Series::BankMovement},
+        {"getPrxMovCredBanc", Series::Credit},
+        {"getPrxMovDebBanc", Series::Debit},
+    };
+    for (const auto &method : numbering) {
+        const Series series = method.second;
+        registry.add({QString::fromLatin1(method.first),
+                      {ArgKind::Text, ArgKind::Text},
+                      true,
+                      true,
+                      [series](CallContext &context, VariantList &args) {
+                          return nextNumber(series, context, args);
+                      }});
+    }
+}
+
+} // namespace bco::server

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QStringList>
+
+#include "server/transport/method_registry.h"
+
+namespace bco::server {
+
+// Every method the server answers.
+MethodRegistry allMethods();
+
+// The areas, one file each.
+void addSessionMethods(MethodRegistry &registry);
+void addParameterMethods(MethodRegistry &registry);
+void addRegisterMethods(MethodRegistry &registry);
+void addAccountMethods(MethodRegistry &registry);
+void addEntryListMethods(MethodRegistry &registry);
+void addListVersionMethods(MethodRegistry &registry);
+void addInsertionMethods(MethodRegistry &registry);
+void addChangeMethods(MethodRegistry &registry);
+void addDeletionMethods(MethodRegistry &registry);
+void addChequeMethods(MethodRegistry &registry);
+void addImportMethods(MethodRegistry &registry);
+void addAdvanceMethods(MethodRegistry &registry);
+
+// The statements GetLancamentos runs for one account (:conta) over a period (:inicio, :fim) with every value
+// and type: the credits', then the debits'. The benchmarks select the same rows through the database's own
+// library alone, the floor the method is measured against.
+QStringList entryListStatements();
+
+} // namespace bco::server

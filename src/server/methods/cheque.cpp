@@ -1,0 +1,82 @@
+#include <cmath>
+
+#include "server/ledger/stored_entry.h"
+#include "server/methods/all_methods.h"
+#include "server/storage/money.h"
+#include "server/transport/access.h"
+
+namespace bco::server {
+
+namespace {
+
+// SetEmiteCheque(account, debit, cheque, date, value, payee[, version]): records the cheque the host's cheque
+// screen is about to print for a debit of the account: a cheque "E" (emitted) of that number, date, value
+// and payee, tied to the debit, whose NRCHEQUE it becomes. Answers the cheque's number, six digits. Refuses,
+// writing nothing: with the debit's listed version, a debit deleted or written by anyone since the client
+// listed it (refuseIfWrittenSince); an account the operator may not use, a debit the account does not hold,
+// a debit that has a cheque already (reprinting it records nothing), a number that is not one to six digits
+// or that the account has used, a missing date, and a value that is not the debit's (a cheque pays its debit
+// whole).
+Variant setEmiteCheque(CallContext &context, VariantList &args) {
+    Sql &sql = context.sql;
+    const QString account = code(args[0]);
+    requireAccount(context, account);
+    const QString debit = code(args[1]);
+    const QDate date = args[3].toDate();
+    const auto cents = centsFromAmount(std::abs(args[4].toFloat()));
+    // The debit's movement is held until the commit, so that two screens cannot give one debit two cheques.
+    const std::optional<StoredEntry> stored = findEntryByNumber(sql, debitKind, account, debit, true);
+    refuseIfWrittenSince(
+        stored, {listedVersion(args, 6), date, cents.value_or(0), QStringLiteral("débito %1").arg(debit)});
+
+    const QString typed = code(args[2]);
+    bool number = false;
+    const int chequeNumber = typed.toInt(&number);
+    if (typed.isEmpty() || typed.size() > 6 || !number || chequeNumber <= 0)
+        refuse(
+            QStringLiteral("Número de cheque inválido: \"%1\" (de 1 a 6 algarismos).").arg(typed.left(20)));
+    const QString cheque = QStringLiteral("%1").arg(chequeNumber, 6, 10, QLatin1Char('0'));
+    if (!date.isValid())
+        refuse(QStringLiteral("Data do cheque deve ser informada."));
+    const QString payee = args[5].toText().trimmed().left(60);
+
+    if (!stored)
+        refuse(QStringLiteral("Débito %1 não encontrado na conta corrente %2.").arg(debit, account));
+    if (!stored->cheque.trimmed().isEmpty())
+        refuse(QStringLiteral("O débito %1 já tem o cheque %2.").arg(debit, stored->cheque.trimmed()));
+    if (!cents || *cents != stored->cents)
+        refuse(QStringLiteral("O valor do cheque deve ser o valor do débito %1.").arg(debit));
+    if (sql.scalar(QStringLiteral("SELECT 1 FROM CHEQUE WHERE CDREDUCONT = :conta AND NRCHEQUE = :cheque"),
+                   {{QStringLiteral("conta"), account}, {QStringLiteral("cheque"), cheque}}))
+        refuse(QStringLiteral("O cheque %1 já foi emitido na conta corrente %2.").arg(cheque, account));
+
+    sql.execute(QStringLiteral("INSERT INTO CHEQUE (CDREDUCONT, NRCHEQUE, DTEMISSAO, VRCHEQUE, NMFAVORECIDO, "
+                               "IDSITUCHEQ, NRMOVIDEBI) VALUES (:conta, :cheque, :data, :valor, :favorecido, "
+                               "'E', :debito)"),
+                {{QStringLiteral("conta"), account},
+                 {QStringLiteral("cheque"), cheque},
+                 {QStringLiteral("data"), date},
+                 {QStringLiteral("valor"), *cents},
+                 {QStringLiteral("favorecido"), payee.isEmpty() ? QVariant() : QVariant(payee)},
+                 {QStringLiteral("debito"), debit}});
+    sql.execute(QStringLiteral("UPDATE MOVDEBIBANC SET NRCHEQUE = :cheque WHERE CDREDUCONT = :conta AND "
+                               "NRMOVIDEBI = :debito"),
+                {{QStringLiteral("cheque"), cheque},
+                 {QStringLiteral("conta"), account},
+                 {QStringLiteral("debito"), debit}});
+    context.reportWrite(account, {debit, cheque});
+    return cheque;
+}
+
+} // namespace
+
+void addChequeMethods(MethodRegistry &registry) {
+    registry.add({.name = QStringLiteral("SetEmiteCheque"),
+                  .args = {ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Date, ArgKind::Number,
+                           ArgKind::Text, ArgKind::Digits},
+                  .writes = true,
+                  .handler = setEmiteCheque,
+                  .optionalTrailing = 1});
+}
+
+} // namespace bco::server

@@ -1,0 +1,767 @@
+#include "server/storage/database.h"
+
+#include <charconv>
+#include <cstring>
+#include <map>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QScopeGuard>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include "framework/data/sql_text.h"
+#include "server/storage/money.h"
+
+namespace bco::server {
+
+namespace {
+
+sqlite3 *sqliteHandle(const QSqlDatabase &database) {
+    const QVariant handle = database.driver() != nullptr ? database.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw DatabaseError("the SQLite connection has no handle");
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+// SQLite keeps dates as 'YYYY-MM-DD' text; read it without building a QString per value.
+QDate parseIsoDate(QByteArrayView text) {
+    if (text.size() < 10 || text[4] != '-' || text[7] != '-')
+        return {};
+    int parts[3] = {0, 0, 0};
+    const int starts[3] = {0, 5, 8};
+    const int lengths[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p) {
+        for (int i = 0; i < lengths[p]; ++i) {
+            const char c = text[starts[p] + i];
+            if (c < '0' || c > '9')
+                return {};
+            parts[p] = parts[p] * 10 + (c - '0');
+        }
+    }
+    return QDate(parts[0], parts[1], parts[2]);
+}
+
+QString sqlForMessage(const QString &sql) {
+    QString simplified = sql.simplified();
+    if (simplified.size() > 160)
+        simplified = simplified.left(157) + QStringLiteral("...");
+    return simplified;
+}
+
+[[noreturn]] void failSqlite(sqlite3 *db, const char *what, const QString &sql) {
+    throw DatabaseError(
+        QStringLiteral("%1 [%2]: %3")
+            .arg(QString::fromUtf8(what), sqlForMessage(sql), QString::fromUtf8(sqlite3_errmsg(db)))
+            .toStdString());
+}
+
+PGconn *postgresHandle(const QSqlDatabase &database) {
+    const QVariant handle = database.driver() != nullptr ? database.driver()->handle() : QVariant();
+    // The driver registers the handle under libpq's own name of the type.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        throw DatabaseError("the PostgreSQL connection has no handle");
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
+// Takes the result's message (or the connection's, when there is no result) and frees the result.
+[[noreturn]] void failPostgres(PGconn *connection, PGresult *result, const char *what, const QString &sql) {
+    const QString message =
+        QString::fromUtf8(result != nullptr ? PQresultErrorMessage(result) : PQerrorMessage(connection))
+            .trimmed();
+    PQclear(result);
+    throw DatabaseError(QStringLiteral("%1 [%2]: %3")
+                            .arg(QString::fromUtf8(what), sqlForMessage(sql), message)
+                            .toStdString());
+}
+
+bool succeeded(const PGresult *result) {
+    const ExecStatusType status = PQresultStatus(result);
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY;
+}
+
+// A value as PostgreSQL reads it in text form; nullopt for NULL (and for a date that is not one).
+std::optional<QByteArray> postgresText(const QVariant &value) {
+    if (value.isNull())
+        return std::nullopt;
+    switch (value.metaType().id()) {
+    case QMetaType::Bool:
+        return QByteArray(value.toBool() ? "true" : "false");
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return QByteArray::number(value.toLongLong());
+    case QMetaType::Double:
+        return QByteArray::number(value.toDouble(), 'g', 17);
+    case QMetaType::QDate:
+        if (!value.toDate().isValid())
+            return std::nullopt;
+        return value.toDate().toString(Qt::ISODate).toUtf8();
+    default:
+        return value.toString().toUtf8();
+    }
+}
+
+qint64 parseInteger(QByteArrayView text) {
+    qint64 value = 0;
+    if (text == "t")
+        return 1;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+double parseReal(QByteArrayView text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// One value of a SQLite row. Each sqlite3_column_* call takes the connection's mutex; a value read once and
+// then through the sqlite3_value_* calls takes it once. The value is unprotected, which is safe here: a
+// connection is only ever used by the thread that opened it.
+struct SqliteCell {
+    sqlite3_value *value;
+
+    bool isNull() const { return sqlite3_value_type(value) == SQLITE_NULL; }
+    QByteArrayView utf8() const {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+        return text == nullptr ? QByteArrayView() : QByteArrayView(text, sqlite3_value_bytes(value));
+    }
+    qint64 integer() const { return sqlite3_value_int64(value); }
+    double real() const { return sqlite3_value_double(value); }
+    QDate date() const { return parseIsoDate(utf8()); }
+};
+
+// One column of any row, read as a cell.
+struct RowCell {
+    const SqlRow &row;
+    int column;
+
+    bool isNull() const { return row.isNull(column); }
+    QByteArrayView utf8() const { return row.utf8(column); }
+    qint64 integer() const { return row.integer(column); }
+    double real() const { return row.real(column); }
+    QDate date() const { return row.date(column); }
+};
+
+template <typename Cell> void addCell(RecordBuilder &builder, const Cell &cell, Column::Kind kind) {
+    if (cell.isNull()) {
+        builder.addNull();
+        return;
+    }
+    switch (kind) {
+    case Column::Kind::Text:
+        builder.addUtf8(cell.utf8());
+        break;
+    case Column::Kind::Integer:
+        builder.addInteger(cell.integer());
+        break;
+    case Column::Kind::Float:
+        builder.addReal(cell.real());
+        break;
+    case Column::Kind::Cents:
+        builder.addReal(amountFromCents(cell.integer()));
+        break;
+    case Column::Kind::Date:
+        builder.addDate(cell.date());
+        break;
+    case Column::Kind::Boolean:
+        builder.addBoolean(cell.integer() != 0);
+        break;
+    }
+}
+
+} // namespace
+
+// Prepared statements of one connection, by text. A statement in use (a query whose row callback runs the
+// same text again) is not handed out twice: the second user gets a fresh one.
+struct Sql::Cache {
+    struct Sqlite {
+        sqlite3_stmt *stmt = nullptr;
+        bool inUse = false;
+    };
+    struct Postgres {
+        QByteArray name; // of the statement prepared on the connection
+        QStringList parameterNames;
+    };
+    // Nodes of a std::map do not move, so an entry in use stays valid while others are added.
+    std::map<QString, Sqlite> sqlite;
+    // A PostgreSQL statement's result is a copy of its own, so one prepared statement serves every user.
+    std::map<QString, Postgres> postgres;
+
+    ~Cache() {
+        for (const auto &entry : sqlite)
+            sqlite3_finalize(entry.second.stmt);
+    }
+};
+
+// A prepared SQLite statement with its parameters bound; given back to the cache (reset) on every path out.
+struct Sql::SqliteStatement : SqlRow {
+    sqlite3 *db;
+    sqlite3_stmt *stmt = nullptr;
+    Cache::Sqlite *cached = nullptr;
+    const QString &sql;
+
+    SqliteStatement(sqlite3 *handle, Cache &cache, const QString &text, const SqlParams &params)
+        : db(handle)
+        , sql(text) {
+        auto found = cache.sqlite.find(text);
+        if (found != cache.sqlite.end() && !found->second.inUse) {
+            cached = &found->second;
+            stmt = cached->stmt;
+        } else {
+            const QByteArray utf8 = text.toUtf8();
+            if (sqlite3_prepare_v3(db, utf8.constData(), static_cast<int>(utf8.size()),
+                                   SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+                failSqlite(db, "cannot prepare", text);
+            if (found == cache.sqlite.end())
+                cached = &cache.sqlite.emplace(text, Cache::Sqlite{stmt, false}).first->second;
+        }
+        if (cached != nullptr)
+            cached->inUse = true;
+        for (const auto &[name, value] : params)
+            bind(name, value);
+    }
+    ~SqliteStatement() override {
+        if (cached != nullptr) {
+            sqlite3_reset(stmt);
+            sqlite3_clear_bindings(stmt);
+            cached->inUse = false;
+        } else {
+            sqlite3_finalize(stmt);
+        }
+    }
+    SqliteStatement(const SqliteStatement &) = delete;
+    SqliteStatement &operator=(const SqliteStatement &) = delete;
+
+    void bind(const QString &name, const QVariant &value) {
+        // Parameter names are short and ASCII: the key is spelt on the stack, since a call that writes
+        // thousands of rows binds hundreds of thousands of parameters.
+        char spelt[64];
+        QByteArray key;
+        const bool ascii = name.size() < qsizetype(sizeof spelt) - 1 &&
+                           std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; });
+        if (ascii) {
+            spelt[0] = ':';
+            for (qsizetype i = 0; i < name.size(); ++i)
+                spelt[i + 1] = static_cast<char>(name[i].unicode());
+            spelt[name.size() + 1] = '\0';
+        } else {
+            key = (u':' + name).toUtf8();
+        }
+        const int index = sqlite3_bind_parameter_index(stmt, ascii ? spelt : key.constData());
+        if (index == 0)
+            throw DatabaseError(
+                ("statement has no parameter :" + name.toUtf8() + ": " + sqlForMessage(sql).toUtf8())
+                    .toStdString());
+        int rc = SQLITE_OK;
+        if (value.isNull()) {
+            rc = sqlite3_bind_null(stmt, index);
+        } else {
+            switch (value.metaType().id()) {
+            case QMetaType::Bool:
+                rc = sqlite3_bind_int(stmt, index, value.toBool() ? 1 : 0);
+                break;
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::ULongLong:
+                rc = sqlite3_bind_int64(stmt, index, value.toLongLong());
+                break;
+            case QMetaType::Double:
+                rc = sqlite3_bind_double(stmt, index, value.toDouble());
+                break;
+            case QMetaType::QDate: {
+                const QByteArray iso = value.toDate().toString(Qt::ISODate).toUtf8();
+                rc = sqlite3_bind_text(stmt, index, iso.constData(), static_cast<int>(iso.size()),
+                                       SQLITE_TRANSIENT);
+                break;
+            }
+            default: {
+                const QByteArray text = value.toString().toUtf8();
+                rc = sqlite3_bind_text(stmt, index, text.constData(), static_cast<int>(text.size()),
+                                       SQLITE_TRANSIENT);
+                break;
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            failSqlite(db, "cannot bind a parameter", sql);
+    }
+
+    bool step() {
+        const int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        failSqlite(db, "cannot run", sql);
+    }
+
+    SqliteCell cell(int column) const { return SqliteCell{sqlite3_column_value(stmt, column)}; }
+    bool isNull(int column) const override { return cell(column).isNull(); }
+    QByteArrayView utf8(int column) const override { return cell(column).utf8(); }
+    qint64 integer(int column) const override { return cell(column).integer(); }
+    double real(int column) const override { return cell(column).real(); }
+    QDate date(int column) const override { return cell(column).date(); }
+};
+
+// One value of a PostgreSQL row, as the text libpq holds for it: read in place, without a copy.
+struct PostgresCell {
+    const PGresult *result;
+    int row, column;
+
+    bool isNull() const { return PQgetisnull(result, row, column) != 0; }
+    QByteArrayView utf8() const {
+        return QByteArrayView(PQgetvalue(result, row, column), PQgetlength(result, row, column));
+    }
+    qint64 integer() const { return parseInteger(utf8()); }
+    double real() const { return parseReal(utf8()); }
+    QDate date() const { return parseIsoDate(utf8()); }
+};
+
+// A statement run through libpq on the driver's own connection: prepared once per text (named parameters
+// become $1, $2...), run with its values as text, and its whole result kept until the statement goes.
+// QtSql would turn every value into a QVariant and a QString first, which costs the entry list of 100,000
+// rows more than the database takes to select it.
+struct Sql::PostgresStatement : SqlRow {
+    PGresult *result = nullptr;
+    int rows = 0;
+    int current = -1;
+
+    PostgresStatement(PGconn *connection, Cache &cache, const QString &text, const SqlParams &params) {
+        auto found = cache.postgres.find(text);
+        if (found == cache.postgres.end()) {
+            const PositionalSql positional = toPositional(text, true);
+            const QByteArray name =
+                "bco_" + QByteArray::number(static_cast<qulonglong>(cache.postgres.size() + 1));
+            PGresult *prepared =
+                PQprepare(connection, name.constData(), positional.text.toUtf8().constData(), 0, nullptr);
+            if (!succeeded(prepared))
+                failPostgres(connection, prepared, "cannot prepare", text);
+            PQclear(prepared);
+            found = cache.postgres.emplace(text, Cache::Postgres{name, positional.parameterNames}).first;
+        }
+        const QStringList &names = found->second.parameterNames;
+        std::vector<std::optional<QByteArray>> values;
+        values.reserve(static_cast<size_t>(names.size()));
+        std::vector<const char *> pointers;
+        pointers.reserve(static_cast<size_t>(names.size()));
+        for (const QString &name : names) {
+            const auto value = std::find_if(params.begin(), params.end(), [&](const auto &param) {
+                return param.first.compare(name, Qt::CaseInsensitive) == 0;
+            });
+            if (value == params.end())
+                throw DatabaseError(
+                    ("no value for parameter :" + name + " of " + sqlForMessage(text)).toStdString());
+            values.push_back(postgresText(value->second));
+            pointers.push_back(values.back() ? values.back()->constData() : nullptr);
+        }
+        result = PQexecPrepared(connection, found->second.name.constData(), static_cast<int>(pointers.size()),
+                                pointers.data(), nullptr, nullptr, 0);
+        if (!succeeded(result))
+            failPostgres(connection, std::exchange(result, nullptr), "cannot run", text);
+        rows = PQntuples(result);
+    }
+    ~PostgresStatement() override { PQclear(result); }
+    PostgresStatement(const PostgresStatement &) = delete;
+    PostgresStatement &operator=(const PostgresStatement &) = delete;
+
+    bool next() { return ++current < rows; }
+    PostgresCell cell(int column) const { return PostgresCell{result, current, column}; }
+    bool isNull(int column) const override { return cell(column).isNull(); }
+    QByteArrayView utf8(int column) const override { return cell(column).utf8(); }
+    qint64 integer(int column) const override { return cell(column).integer(); }
+    double real(int column) const override { return cell(column).real(); }
+    QDate date(int column) const override { return cell(column).date(); }
+
+    // The value of the first row's first column, typed by the column's type.
+    QVariant first() const {
+        if (cell(0).isNull())
+            return QVariant();
+        constexpr Oid boolean = 16, bigint = 20, smallint = 21, integer = 23, real = 700,
+                      doublePrecision = 701, date = 1082, numeric = 1700;
+        switch (PQftype(result, 0)) {
+        case boolean:
+            return QVariant(cell(0).utf8() == "t");
+        case bigint:
+        case smallint:
+        case integer:
+            return QVariant(cell(0).integer());
+        case real:
+        case doublePrecision:
+            return QVariant(cell(0).real());
+        case numeric:
+            return cell(0).utf8().contains('.') ? QVariant(cell(0).real()) : QVariant(cell(0).integer());
+        case date:
+            return QVariant(cell(0).date());
+        default:
+            return QVariant(QString::fromUtf8(cell(0).utf8()));
+        }
+    }
+};
+
+Sql::Sql(QSqlDatabase database, Dialect dialect, WriterQueue *writers, LogSync *logSync)
+    : database_(std::move(database))
+    , dialect_(dialect)
+    , writers_(writers)
+    , logSync_(logSync)
+    , cache_(std::make_unique<Cache>()) {
+    if (dialect_ == Dialect::Sqlite)
+        sqlite_ = sqliteHandle(database_);
+    else
+        postgres_ = postgresHandle(database_);
+}
+
+Sql::~Sql() = default;
+
+qint64 Sql::execute(const QString &sql, const SqlParams &params) {
+    if (dialect_ == Dialect::Sqlite) {
+        auto *db = static_cast<sqlite3 *>(sqlite_);
+        SqliteStatement statement(db, *cache_, sql, params);
+        while (statement.step()) {
+        }
+        return sqlite3_changes64(db);
+    }
+    PostgresStatement statement(static_cast<PGconn *>(postgres_), *cache_, sql, params);
+    return parseInteger(QByteArrayView(PQcmdTuples(statement.result)));
+}
+
+void Sql::executeScript(const QString &script) {
+    if (dialect_ == Dialect::Sqlite) {
+        auto *db = static_cast<sqlite3 *>(sqlite_);
+        char *error = nullptr;
+        if (sqlite3_exec(db, script.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+            const QString message = QString::fromUtf8(error != nullptr ? error : sqlite3_errmsg(db));
+            sqlite3_free(error);
+            throw DatabaseError(("cannot run the script: " + message).toStdString());
+        }
+        return;
+    }
+    // PostgreSQL takes several statements in one simple query (dollar-quoted bodies included).
+    auto *connection = static_cast<PGconn *>(postgres_);
+    PGresult *result = PQexec(connection, script.toUtf8().constData());
+    if (!succeeded(result))
+        failPostgres(connection, result, "cannot run the script", script);
+    PQclear(result);
+}
+
+void Sql::forEach(const QString &sql, const SqlParams &params,
+                  const std::function<void(const SqlRow &)> &row) {
+    if (dialect_ == Dialect::Sqlite) {
+        SqliteStatement statement(static_cast<sqlite3 *>(sqlite_), *cache_, sql, params);
+        while (statement.step())
+            row(statement);
+        return;
+    }
+    PostgresStatement statement(static_cast<PGconn *>(postgres_), *cache_, sql, params);
+    while (statement.next())
+        row(statement);
+}
+
+std::optional<QVariant> Sql::scalar(const QString &sql, const SqlParams &params) {
+    std::optional<QVariant> answer;
+    if (dialect_ == Dialect::Sqlite) {
+        SqliteStatement statement(static_cast<sqlite3 *>(sqlite_), *cache_, sql, params);
+        if (statement.step()) {
+            switch (sqlite3_column_type(statement.stmt, 0)) {
+            case SQLITE_NULL:
+                answer = QVariant();
+                break;
+            case SQLITE_INTEGER:
+                answer = QVariant(statement.integer(0));
+                break;
+            case SQLITE_FLOAT:
+                answer = QVariant(statement.real(0));
+                break;
+            default:
+                answer = QVariant(statement.text(0));
+                break;
+            }
+            // A statement that writes (INSERT ... RETURNING) finishes its work on the steps after the row.
+            while (statement.step()) {
+            }
+        }
+        return answer;
+    }
+    PostgresStatement statement(static_cast<PGconn *>(postgres_), *cache_, sql, params);
+    if (statement.next())
+        answer = statement.first();
+    return answer;
+}
+
+void addColumn(RecordBuilder &builder, const SqlRow &row, int column, Column::Kind kind) {
+    addCell(builder, RowCell{row, column}, kind);
+}
+
+FieldDefs fieldsOf(const Columns &columns) {
+    FieldDefs fields;
+    fields.reserve(columns.size());
+    for (const Column &column : columns) {
+        FieldDef field;
+        field.name = column.name;
+        field.size = column.size;
+        switch (column.kind) {
+        case Column::Kind::Text:
+            field.kind = FieldKind::Text;
+            break;
+        case Column::Kind::Integer:
+            field.kind = FieldKind::Integer;
+            break;
+        case Column::Kind::Float:
+        case Column::Kind::Cents:
+            field.kind = FieldKind::Float;
+            break;
+        case Column::Kind::Date:
+            field.kind = FieldKind::Date;
+            break;
+        case Column::Kind::Boolean:
+            field.kind = FieldKind::Boolean;
+            break;
+        }
+        fields.append(field);
+    }
+    return fields;
+}
+
+DataPacket emptyPacket(const Columns &columns) {
+    return DataPacket(fieldsOf(columns));
+}
+
+DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Columns &columns) {
+    DataPacket packet(fieldsOf(columns));
+    const int count = static_cast<int>(columns.size());
+    RecordBuilder builder(count); // reused: build() leaves it ready for the next row
+    if (dialect_ == Dialect::Sqlite) {
+        // Straight on the statement, each value read once: the hot path of the entry list.
+        SqliteStatement statement(static_cast<sqlite3 *>(sqlite_), *cache_, sql, params);
+        while (statement.step()) {
+            for (int i = 0; i < count; ++i)
+                addCell(builder, statement.cell(i), columns[i].kind);
+            packet.appendRow(builder.build());
+        }
+        return packet;
+    }
+    PostgresStatement statement(static_cast<PGconn *>(postgres_), *cache_, sql, params);
+    packet.reserve(statement.rows);
+    while (statement.next()) {
+        for (int i = 0; i < count; ++i)
+            addCell(builder, statement.cell(i), columns[i].kind);
+        packet.appendRow(builder.build());
+    }
+    return packet;
+}
+
+LogSync::LogSync(QString logPath)
+    : logPath_(std::move(logPath)) {
+}
+
+void LogSync::sync() {
+    std::unique_lock lock(mutex_);
+    // A sync running now may have begun before the caller's commit reached the log: only one that begins
+    // from here on is sure to cover it.
+    const quint64 needed = started_ + 1;
+    while (finished_ < needed) {
+        if (running_) {
+            done_.wait(lock);
+            continue;
+        }
+        running_ = true;
+        const quint64 mine = ++started_;
+        lock.unlock();
+        // Opened for each sync: SQLite deletes and makes the log anew when its last connection closes, and
+        // a descriptor kept open would then sync a file nobody writes.
+        // No log at all: the database does not run in WAL mode, and its commits went to the file itself.
+        const int file = ::open(logPath_.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+        int error = file < 0 && errno != ENOENT ? errno : 0;
+        if (file >= 0 && ::fdatasync(file) != 0)
+            error = errno;
+        if (file >= 0)
+            ::close(file);
+        lock.lock();
+        running_ = false;
+        done_.notify_all();
+        // A failed sync covers nobody: whoever waited for it tries again.
+        if (error != 0)
+            throw DatabaseError("cannot sync the log " + logPath_.toStdString() + ": " +
+                                std::strerror(error));
+        finished_ = mine;
+    }
+}
+
+void WriterQueue::lock() {
+    std::unique_lock lock(mutex_);
+    const quint64 ticket = nextTicket_++;
+    turn_.wait(lock, [&] { return serving_ == ticket; });
+}
+
+void WriterQueue::unlock() {
+    {
+        const std::lock_guard lock(mutex_);
+        ++serving_;
+    }
+    turn_.notify_all();
+}
+
+QString Sql::forUpdate(QStringView alias) const {
+    if (dialect_ != Dialect::Postgresql)
+        return {};
+    return alias.isEmpty() ? QStringLiteral(" FOR UPDATE")
+                           : QStringLiteral(" FOR UPDATE OF ") + alias.toString();
+}
+
+void Sql::begin(bool writing) {
+    if (dialect_ != Dialect::Sqlite) {
+        executeScript(QStringLiteral("BEGIN"));
+        inTransaction_ = true;
+        return;
+    }
+    if (writing && writers_ != nullptr)
+        writing_ = std::unique_lock(*writers_);
+    try {
+        executeScript(writing ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN DEFERRED"));
+        inTransaction_ = true;
+        writingTransaction_ = writing;
+    } catch (...) {
+        if (writing_.owns_lock())
+            writing_.unlock();
+        throw;
+    }
+}
+
+void Sql::commit() {
+    if (LogSync *sync = commitLeavingSync())
+        sync->sync();
+}
+
+LogSync *Sql::commitLeavingSync() {
+    {
+        const auto release = qScopeGuard([this] {
+            if (writing_.owns_lock())
+                writing_.unlock();
+        });
+        executeScript(QStringLiteral("COMMIT"));
+        inTransaction_ = false;
+    }
+    // The next writer goes on while this one waits for the disk, and shares its sync.
+    return writingTransaction_ ? logSync_ : nullptr;
+}
+
+void Sql::rollback() {
+    const auto release = qScopeGuard([this] {
+        inTransaction_ = false;
+        if (writing_.owns_lock())
+            writing_.unlock();
+    });
+    executeScript(QStringLiteral("ROLLBACK"));
+}
+
+namespace {
+
+std::atomic<quint64> nextPoolId{1};
+
+// The connections the current thread opened, one per pool; closed in the thread at its end.
+struct ThreadConnections {
+    struct Entry {
+        quint64 pool;
+        QString name;
+        std::unique_ptr<Sql> sql;
+    };
+    std::vector<Entry> entries;
+
+    ~ThreadConnections() {
+        while (!entries.empty())
+            close(entries.back().pool);
+    }
+
+    void close(quint64 pool) {
+        const auto found = std::find_if(entries.begin(), entries.end(),
+                                        [&](const Entry &entry) { return entry.pool == pool; });
+        if (found == entries.end())
+            return;
+        const QString name = found->name;
+        // The statements go before the connection they were prepared on; removing the connection closes it.
+        entries.erase(found);
+        QSqlDatabase::removeDatabase(name);
+    }
+};
+
+thread_local ThreadConnections threadConnections;
+
+} // namespace
+
+ConnectionPool::ConnectionPool(DatabaseUrl url, Commits commits)
+    : url_(std::move(url))
+    , commits_(commits)
+    , id_(nextPoolId++) {
+    if (url_.kind == DatabaseUrl::Kind::Sqlite && commits_ == Commits::GroupSynced)
+        logSync_ = std::make_unique<LogSync>(url_.path + QStringLiteral("-wal"));
+}
+
+ConnectionPool::~ConnectionPool() {
+    threadConnections.close(id_);
+}
+
+void ConnectionPool::dropThisThreadIfBroken() {
+    auto &entries = threadConnections.entries;
+    const auto found =
+        std::find_if(entries.begin(), entries.end(), [&](const auto &entry) { return entry.pool == id_; });
+    if (found == entries.end())
+        return;
+    try {
+        found->sql->scalar(QStringLiteral("SELECT 1"));
+    } catch (const DatabaseError &) {
+        threadConnections.close(id_);
+    }
+}
+
+Dialect ConnectionPool::dialect() const {
+    return url_.kind == DatabaseUrl::Kind::Sqlite ? Dialect::Sqlite : Dialect::Postgresql;
+}
+
+Sql &ConnectionPool::forThisThread() {
+    auto &entries = threadConnections.entries;
+    const auto found =
+        std::find_if(entries.begin(), entries.end(), [&](const auto &entry) { return entry.pool == id_; });
+    if (found != entries.end())
+        return *found->sql;
+    const QString name =
+        QStringLiteral("bco-server-%1-%2")
+            .arg(id_)
+            .arg(static_cast<qulonglong>(std::hash<std::thread::id>()(std::this_thread::get_id())));
+    QSqlDatabase database;
+    try {
+        database = openDatabase(url_, name);
+    } catch (const std::exception &error) {
+        database = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+        throw DatabaseError(error.what());
+    }
+    auto sql = std::make_unique<Sql>(database, dialect(), &writers_, logSync_.get());
+    if (dialect() == Dialect::Sqlite) {
+        // WAL lets readers go on while one call writes. No memory map: a connection drops its whole map
+        // whenever another one wrote since its last call, and the unmapping halts every core (a TLB
+        // shootdown) for a few percent less copying on a long list.
+        sql->executeScript(
+            QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA synchronous = %1; "
+                           "PRAGMA foreign_keys = ON; PRAGMA mmap_size = 0;")
+                .arg(commits_ == Commits::EachSynced ? QStringLiteral("FULL") : QStringLiteral("NORMAL")));
+    }
+    if (dialect() == Dialect::Postgresql) {
+        // The entry list sorts each half of up to 100,000 wide rows: some 20 MB, which PostgreSQL's default
+        // of 4 MB per sort sends to disk. A connection sorts one list at a time.
+        sql->executeScript(QStringLiteral("SET work_mem = '32MB'"));
+    }
+    entries.push_back({id_, name, std::move(sql)});
+    return *entries.back().sql;
+}
+
+} // namespace bco::server

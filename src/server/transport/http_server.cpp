@@ -1,0 +1,186 @@
+#include "server/transport/http_server.h"
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include <httplib.h>
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include "framework/remote/wire_codec.h"
+#include "server/transport/batch_route.h"
+
+namespace bco::server {
+
+namespace {
+
+const char *RpcPattern = R"(/rpc/BCO11100\.rdmLancContCorr/([^/]+))";
+const char *BatchPattern = R"(/rpc-batch/BCO11100\.rdmLancContCorr)";
+
+QString statusMessage(int status, std::size_t bodyLimit) {
+    switch (status) {
+    case 404:
+        return QStringLiteral("no such path: calls go to /rpc/BCO11100.rdmLancContCorr/<method>");
+    case 405:
+        return QStringLiteral("calls are made with POST");
+    case 413:
+        return QStringLiteral("request body over the limit of %1 bytes").arg(bodyLimit);
+    default:
+        return QStringLiteral("HTTP status %1").arg(status);
+    }
+}
+
+// The method a path names, or the path when it names none.
+QString methodOfPath(const std::string &path) {
+    const std::string prefix = "/rpc/BCO11100.rdmLancContCorr/";
+    return QString::fromStdString(path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : path);
+}
+
+std::unique_ptr<httplib::Server> makeServer(const HttpOptions &options) {
+    if (options.tlsCertificate.isEmpty() != options.tlsKey.isEmpty())
+        throw std::runtime_error("TLS needs both the certificate (--tls-cert) and its key (--tls-key)");
+    if (options.tlsCertificate.isEmpty())
+        return std::make_unique<httplib::Server>();
+    auto server = std::make_unique<httplib::SSLServer>(options.tlsCertificate.toLocal8Bit().constData(),
+                                                       options.tlsKey.toLocal8Bit().constData());
+    if (!server->is_valid())
+        throw std::runtime_error("cannot use the TLS certificate " + options.tlsCertificate.toStdString() +
+                                 " with the key " + options.tlsKey.toStdString() +
+                                 " (unreadable, not PEM, or not a pair)");
+    return server;
+}
+
+} // namespace
+
+void tuneAllocatorForServing() {
+#if defined(__GLIBC__)
+    mallopt(M_TRIM_THRESHOLD, 4 * 1024 * 1024);
+    mallopt(M_MMAP_THRESHOLD, 2 * 1024 * 1024);
+#endif
+}
+
+bool isLoopback(const QString &host) {
+    const QByteArray text = host.trimmed().toLatin1();
+    in_addr v4{};
+    if (inet_pton(AF_INET, text.constData(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, text.constData(), &v6) == 1)
+        return IN6_IS_ADDR_LOOPBACK(&v6);
+    return host.trimmed().compare(u"localhost", Qt::CaseInsensitive) == 0;
+}
+
+HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
+    : dispatcher_(dispatcher)
+    , options_(std::move(options))
+    , server_(makeServer(options_)) {
+    const int threads = options_.threads;
+    server_->new_task_queue = [threads] {
+        return new httplib::ThreadPool(static_cast<size_t>(threads));
+    };
+    server_->set_payload_max_length(options_.bodyLimit);
+    // An answer goes out as headers and body in two writes; without this the body waits for the client's
+    // delayed acknowledgement of the headers (some 40 ms on every call).
+    server_->set_tcp_nodelay(true);
+    // Kept to widen the queue of connections waiting to be accepted once the socket listens (bind()).
+    server_->set_socket_options([this](socket_t socket) {
+        const int yes = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listeningSocket_ = static_cast<int>(socket);
+    });
+    server_->set_keep_alive_max_count(100000);
+    // An idle keep-alive connection holds its worker until this runs out, and stopping waits for every
+    // worker, so it is short; a client whose connection was closed while idle simply opens another.
+    server_->set_keep_alive_timeout(2);
+    server_->set_read_timeout(60, 0);
+    server_->set_write_timeout(60, 0);
+
+    server_->Post(RpcPattern, [this](const httplib::Request &request, httplib::Response &response) {
+        const QString method = QString::fromStdString(request.matches[1].str());
+        if (request.get_header_value("Content-Type").rfind(CborContentType, 0) != 0) {
+            const QString message =
+                QStringLiteral("the body must be declared %1").arg(QString::fromLatin1(CborContentType));
+            dispatcher_.logTransportRefusal(method, 400, message);
+            response.status = 400;
+            response.set_content(encodeError(message).toStdString(), CborContentType);
+            return;
+        }
+        const RpcResponse answer = dispatcher_.handle(
+            method, QString::fromStdString(request.get_header_value("Authorization")),
+            QByteArrayView(request.body.data(), static_cast<qsizetype>(request.body.size())));
+        response.status = answer.status;
+        response.set_content(answer.body.toStdString(), CborContentType);
+    });
+    server_->Post(BatchPattern, [this](const httplib::Request &request, httplib::Response &response) {
+        const RpcResponse answer =
+            request.get_header_value("Content-Type").rfind(CborContentType, 0) != 0
+                ? RpcResponse{400, encodeError(QStringLiteral("the body must be declared %1")
+                                                   .arg(QString::fromLatin1(CborContentType)))}
+                : handleBatch(
+                      dispatcher_, QString::fromStdString(request.get_header_value("Authorization")),
+                      QByteArrayView(request.body.data(), static_cast<qsizetype>(request.body.size())));
+        response.status = answer.status;
+        response.set_content(answer.body.toStdString(), CborContentType);
+    });
+    // Statuses the library sets by itself (no route, body too large) still answer a CBOR error.
+    const std::size_t limit = options_.bodyLimit;
+    server_->set_error_handler(httplib::Server::HandlerWithResponse(
+        [this, limit](const httplib::Request &request, httplib::Response &response) {
+            if (!response.body.empty())
+                return httplib::Server::HandlerResponse::Unhandled;
+            const QString message = statusMessage(response.status, limit);
+            dispatcher_.logTransportRefusal(methodOfPath(request.path), response.status, message);
+            response.set_content(encodeError(message).toStdString(), CborContentType);
+            return httplib::Server::HandlerResponse::Handled;
+        }));
+    server_->set_exception_handler([](const httplib::Request &, httplib::Response &response,
+                                      std::exception_ptr) {
+        response.status = 500;
+        response.set_content(encodeError(QStringLiteral("internal error")).toStdString(), CborContentType);
+    });
+}
+
+HttpServer::~HttpServer() = default;
+
+int HttpServer::bind() {
+    if (!usesTls() && !isLoopback(options_.host))
+        throw std::runtime_error("refusing to listen on " + options_.host.toStdString() +
+                                 " without TLS: off loopback the server needs --tls-cert and --tls-key");
+    const std::string host = options_.host.toStdString();
+    int port = options_.port;
+    if (port == 0) {
+        port = server_->bind_to_any_port(host);
+    } else if (!server_->bind_to_port(host, port)) {
+        port = -1;
+    }
+    if (port < 0)
+        throw std::runtime_error("cannot listen on " + host + ":" + std::to_string(options_.port));
+    // The library listens with a queue of five, too few for a room of clients connecting at once: the
+    // connections beyond it are dropped after their handshake and fail on their first call. Listening again
+    // on the same socket only widens the queue.
+    if (listeningSocket_ >= 0)
+        ::listen(listeningSocket_, SOMAXCONN);
+    return port;
+}
+
+void HttpServer::serve() {
+    serving_ = true;
+    if (!stopping_)
+        server_->listen_after_bind();
+    serving_ = false;
+}
+
+void HttpServer::stop() {
+    stopping_ = true;
+    // The library ignores a stop that comes before its loop runs (a signal right after "listening on"), so
+    // this waits until the loop runs or serve() has given up.
+    while (serving_ && !server_->is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    server_->stop();
+}
+
+} // namespace bco::server

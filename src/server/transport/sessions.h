@@ -1,0 +1,61 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+
+#include <QString>
+
+#include "server/storage/database.h"
+
+namespace bco::server {
+
+// The operators' sessions and their logins, kept in the database so that every server on it shares them: a
+// token from one server opens the calls of another, a session outlives a restart, and a logout or an expiry
+// holds everywhere at once. A token is 32 random bytes in hexadecimal, handed out by Login and carried as
+// "Authorization: Bearer <token>"; the table SESSAO keeps only its SHA-256. A session ends after
+// `idleLimit` without calls, or at Logout. Holds no state of its own: safe from every worker thread.
+//
+// Wrong passwords in a row for one operator code (table LOGINFALHA) hold the answer to the next login for
+// that code ever longer, from `loginDelayStep` doubling up to `loginDelayLimit`, whether or not the operator
+// exists; a right password clears them, and they are forgotten after `failureMemory` without another.
+class SessionStore {
+public:
+    struct Options {
+        std::chrono::milliseconds idleLimit = std::chrono::hours(12);
+        std::chrono::milliseconds loginDelayStep = std::chrono::milliseconds(250);
+        std::chrono::milliseconds loginDelayLimit = std::chrono::seconds(4);
+        std::chrono::milliseconds failureMemory = std::chrono::minutes(15);
+    };
+
+    SessionStore();
+    explicit SessionStore(Options options);
+
+    const Options &options() const { return options_; }
+
+    // A new session of the operator, written in the caller's writing transaction; answers its token.
+    QString open(Sql &sql, const QString &operatorCode);
+    // The operator of a live session (which is kept alive); nullopt for an unknown or expired token. Runs
+    // outside any transaction. Throws DatabaseError.
+    std::optional<QString> operatorFor(Sql &sql, const QString &token);
+    void close(Sql &sql, const QString &token);
+
+    // How long to hold the answer to a login for `operatorCode` after its wrong passwords in a row, and how
+    // many those are.
+    struct LoginHold {
+        int failures = 0;
+        std::chrono::milliseconds delay{0};
+    };
+    LoginHold loginHold(Sql &sql, const QString &operatorCode);
+    // Counts one more wrong password for the code, or clears its count after a right one; in the caller's
+    // writing transaction.
+    void recordLoginFailure(Sql &sql, const QString &operatorCode);
+    void clearLoginFailures(Sql &sql, const QString &operatorCode);
+
+    // Milliseconds since 1970 UTC, the time every server writes into the shared tables.
+    static qint64 now();
+
+private:
+    Options options_;
+};
+
+} // namespace bco::server
