@@ -34,21 +34,20 @@ TEST_P(AuditTest, EveryWritingCallLeavesTheRowsItsHandlerReported) {
         };
     };
     MethodRegistry methods;
-    methods.add({QStringLiteral("writesOne"),
-                 {},
-                 true,
-                 true,
-                 reporting({{"001", {"0000000010", "0000000004"}}}, false)});
-    methods.add(
-        {QStringLiteral("writesTwo"),
-         {},
-         true,
-         true,
-         reporting({{"001", {"0000000011"}}, {"002", {"0000000001"}}, {"001", {"0000000012"}}}, false)});
-    methods.add({QStringLiteral("writesNothingOfAnAccount"), {}, true, true, reporting({}, false)});
-    methods.add(
-        {QStringLiteral("refusesAfterWriting"), {}, true, true, reporting({{"001", {"0000000013"}}}, true)});
-    methods.add({QStringLiteral("reads"), {}, false, true, reporting({{"001", {"0000000014"}}}, false)});
+    methods.add({.name = QStringLiteral("writesOne"),
+                 .writes = true,
+                 .handler = reporting({{"001", {"0000000010", "0000000004"}}}, false)});
+    methods.add({.name = QStringLiteral("writesTwo"),
+                 .writes = true,
+                 .handler = reporting(
+                     {{"001", {"0000000011"}}, {"002", {"0000000001"}}, {"001", {"0000000012"}}}, false)});
+    methods.add({.name = QStringLiteral("writesNothingOfAnAccount"),
+                 .writes = true,
+                 .handler = reporting({}, false)});
+    methods.add({.name = QStringLiteral("refusesAfterWriting"),
+                 .writes = true,
+                 .handler = reporting({{"001", {"0000000013"}}}, true)});
+    methods.add({.name = QStringLiteral("reads"), .handler = reporting({{"001", {"0000000014"}}}, false)});
     Dispatcher dispatcher(server.database().pool(), server.sessions(), std::move(methods));
     for (const char *method :
          {"writesOne", "writesTwo", "writesNothingOfAnAccount", "refusesAfterWriting", "reads"})

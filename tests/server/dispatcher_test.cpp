@@ -148,18 +148,20 @@ protected:
                 return true;
             };
         };
-        methods.add({QStringLiteral("refuses"), {}, true, true, writeThen([](Sql &) {
-                         throw Refusal(QStringLiteral("não"));
-                     })});
-        methods.add({QStringLiteral("fails"), {}, true, true, writeThen([](Sql &sql) {
-                         sql.execute(QStringLiteral("INSERT INTO NOTABLE VALUES (1)"));
-                     })});
-        methods.add({QStringLiteral("misreads"), {}, true, true, writeThen([](Sql &) {
-                         throw std::invalid_argument("bad");
-                     })});
-        methods.add({QStringLiteral("breaks"), {}, true, true, writeThen([](Sql &) {
-                         throw std::logic_error("CENTCUST row 9999 lost its company");
-                     })});
+        methods.add({.name = QStringLiteral("refuses"),
+                     .writes = true,
+                     .handler = writeThen([](Sql &) { throw Refusal(QStringLiteral("não")); })});
+        methods.add({.name = QStringLiteral("fails"),
+                     .writes = true,
+                     .handler = writeThen(
+                         [](Sql &sql) { sql.execute(QStringLiteral("INSERT INTO NOTABLE VALUES (1)")); })});
+        methods.add({.name = QStringLiteral("misreads"),
+                     .writes = true,
+                     .handler = writeThen([](Sql &) { throw std::invalid_argument("bad"); })});
+        methods.add({.name = QStringLiteral("breaks"),
+                     .writes = true,
+                     .handler = writeThen(
+                         [](Sql &) { throw std::logic_error("CENTCUST row 9999 lost its company"); })});
         dispatcher =
             std::make_unique<Dispatcher>(server->database().pool(), server->sessions(), std::move(methods));
         dispatcher->setLogger([this](const QString &method, double, const QString &outcome) {

@@ -113,17 +113,15 @@ Variant nextNumber(Series series, CallContext &context, VariantList &args) {
 } // namespace
 
 void addAccountMethods(MethodRegistry &registry) {
-    registry.add({QStringLiteral("getSaldoDia"), {ArgKind::Text, ArgKind::Date}, false, true, getSaldoDia});
-    registry.add({QStringLiteral("getPesqMovBanc"),
-                  {ArgKind::Text, ArgKind::Date, ArgKind::Text, ArgKind::Number, ArgKind::Text},
-                  false,
-                  true,
-                  getPesqMovBanc});
-    registry.add({QStringLiteral("GetVdPeriodoContabil"),
-                  {ArgKind::Text, ArgKind::Date},
-                  false,
-                  true,
-                  getVdPeriodoContabil});
+    registry.add({.name = QStringLiteral("getSaldoDia"),
+                  .args = {ArgKind::Text, ArgKind::Date},
+                  .handler = getSaldoDia});
+    registry.add({.name = QStringLiteral("getPesqMovBanc"),
+                  .args = {ArgKind::Text, ArgKind::Date, ArgKind::Text, ArgKind::Number, ArgKind::Text},
+                  .handler = getPesqMovBanc});
+    registry.add({.name = QStringLiteral("GetVdPeriodoContabil"),
+                  .args = {ArgKind::Text, ArgKind::Date},
+                  .handler = getVdPeriodoContabil});
     const std::pair<const char *, Series> numbering[] = {
         {"getPrxMovBancario", Series::BankMovement},
         {"getPrxMovCredBanc", Series::Credit},
@@ -131,11 +129,10 @@ void addAccountMethods(MethodRegistry &registry) {
     };
     for (const auto &method : numbering) {
         const Series series = method.second;
-        registry.add({QString::fromLatin1(method.first),
-                      {ArgKind::Text, ArgKind::Text},
-                      true,
-                      true,
-                      [series](CallContext &context, VariantList &args) {
+        registry.add({.name = QString::fromLatin1(method.first),
+                      .args = {ArgKind::Text, ArgKind::Text},
+                      .writes = true,
+                      .handler = [series](CallContext &context, VariantList &args) {
                           return nextNumber(series, context, args);
                       }});
     }

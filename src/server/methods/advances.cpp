@@ -137,8 +137,9 @@ Variant openItems(const OpenItemsLookUp &lookUp, CallContext &context, VariantLi
 void addAdvanceMethods(MethodRegistry &registry) {
     for (const OpenItemsLookUp &lookUp : lookUps) {
         std::vector<ArgKind> args(lookUp.taxNumber >= 0 ? 3 : 2, ArgKind::Text);
-        registry.add({QString::fromLatin1(lookUp.method), std::move(args), false, true,
-                      [&lookUp](CallContext &context, VariantList &callArgs) {
+        registry.add({.name = QString::fromLatin1(lookUp.method),
+                      .args = std::move(args),
+                      .handler = [&lookUp](CallContext &context, VariantList &callArgs) {
                           return openItems(lookUp, context, callArgs);
                       }});
     }

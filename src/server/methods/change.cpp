@@ -292,29 +292,24 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
 } // namespace
 
 void addChangeMethods(MethodRegistry &registry) {
-    registry.add({QStringLiteral("GetVeri_Bol"), {ArgKind::Text, ArgKind::Text}, false, true, getVeriBol});
-    registry.add({QStringLiteral("GetVeriDevolu"),
-                  {ArgKind::Text, ArgKind::Text, ArgKind::Text},
-                  false,
-                  true,
-                  getVeriDevolu});
-    registry.add({QStringLiteral("GetPesqConciliacao"),
-                  {ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Text},
-                  false,
-                  true,
-                  getPesqConciliacao});
-    registry.add({QStringLiteral("GetAltMoviReal"),
-                  {ArgKind::Text, ArgKind::Text, ArgKind::Text},
-                  false,
-                  true,
-                  getAltMoviReal});
-    registry.add(
-        {QStringLiteral("GetDelMovBanc"), {ArgKind::Text, ArgKind::Text}, false, true, getDelMovBanc});
-    registry.add({QStringLiteral("GetVinculosLanc"),
-                  {ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Text},
-                  false,
-                  true,
-                  getVinculosLanc});
+    registry.add({.name = QStringLiteral("GetVeri_Bol"),
+                  .args = {ArgKind::Text, ArgKind::Text},
+                  .handler = getVeriBol});
+    registry.add({.name = QStringLiteral("GetVeriDevolu"),
+                  .args = {ArgKind::Text, ArgKind::Text, ArgKind::Text},
+                  .handler = getVeriDevolu});
+    registry.add({.name = QStringLiteral("GetPesqConciliacao"),
+                  .args = {ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Text},
+                  .handler = getPesqConciliacao});
+    registry.add({.name = QStringLiteral("GetAltMoviReal"),
+                  .args = {ArgKind::Text, ArgKind::Text, ArgKind::Text},
+                  .handler = getAltMoviReal});
+    registry.add({.name = QStringLiteral("GetDelMovBanc"),
+                  .args = {ArgKind::Text, ArgKind::Text},
+                  .handler = getDelMovBanc});
+    registry.add({.name = QStringLiteral("GetVinculosLanc"),
+                  .args = {ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Text},
+                  .handler = getVinculosLanc});
     for (const ChangeCall *call : {&creditChange, &debitChange}) {
         registry.add({.name = QString::fromLatin1(call->method),
                       .args = argumentsOf(*call),

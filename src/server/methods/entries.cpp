@@ -207,12 +207,10 @@ QStringList entryListStatements() {
 }
 
 void addEntryListMethods(MethodRegistry &registry) {
-    registry.add({QStringLiteral("GetLancamentos"),
-                  {ArgKind::Text, ArgKind::Date, ArgKind::Date, ArgKind::Number, ArgKind::Number,
-                   ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Text},
-                  false,
-                  true,
-                  getLancamentos});
+    registry.add({.name = QStringLiteral("GetLancamentos"),
+                  .args = {ArgKind::Text, ArgKind::Date, ArgKind::Date, ArgKind::Number, ArgKind::Number,
+                           ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Text},
+                  .handler = getLancamentos});
 }
 
 void addListVersionMethods(MethodRegistry &registry) {

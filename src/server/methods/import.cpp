@@ -373,11 +373,10 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
 
 void addImportMethods(MethodRegistry &registry) {
     for (const ImportCall *call : {&creditImport, &debitImport}) {
-        registry.add({QString::fromLatin1(call->method),
-                      {ArgKind::Any, ArgKind::Any, ArgKind::Text},
-                      true,
-                      true,
-                      [call](CallContext &context, VariantList &args) {
+        registry.add({.name = QString::fromLatin1(call->method),
+                      .args = {ArgKind::Any, ArgKind::Any, ArgKind::Text},
+                      .writes = true,
+                      .handler = [call](CallContext &context, VariantList &args) {
                           return importEntries(*call, context, args);
                       }});
     }

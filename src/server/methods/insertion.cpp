@@ -126,8 +126,10 @@ Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList
 
 void addInsertionMethods(MethodRegistry &registry) {
     for (const InsertionCall *call : {&creditInsertion, &debitInsertion}) {
-        registry.add({QString::fromLatin1(call->method), call->args, true, true,
-                      [call](CallContext &context, VariantList &args) {
+        registry.add({.name = QString::fromLatin1(call->method),
+                      .args = call->args,
+                      .writes = true,
+                      .handler = [call](CallContext &context, VariantList &args) {
                           return insertEntry(*call, context, args);
                       }});
     }

@@ -33,8 +33,8 @@ Variant getGeralBco(CallContext &context, VariantList &) {
 } // namespace
 
 void addParameterMethods(MethodRegistry &registry) {
-    registry.add({QStringLiteral("GetParamGeral"), {}, false, true, getParamGeral});
-    registry.add({QStringLiteral("getGeral_bco"), {}, false, true, getGeralBco});
+    registry.add({.name = QStringLiteral("GetParamGeral"), .handler = getParamGeral});
+    registry.add({.name = QStringLiteral("getGeral_bco"), .handler = getGeralBco});
 }
 
 } // namespace bco::server

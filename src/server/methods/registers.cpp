@@ -182,24 +182,22 @@ Variant getLancto(CallContext &context, VariantList &) {
 } // namespace
 
 void addRegisterMethods(MethodRegistry &registry) {
-    registry.add({QStringLiteral("getFilial"), {ArgKind::Text, ArgKind::Text}, false, true, getFilial});
+    registry.add(
+        {.name = QStringLiteral("getFilial"), .args = {ArgKind::Text, ArgKind::Text}, .handler = getFilial});
     for (const Party *party : {&customer, &supplier}) {
-        registry.add({QString::fromLatin1(party->method),
-                      {ArgKind::Text, ArgKind::Text},
-                      false,
-                      true,
-                      [party](CallContext &context, VariantList &args) {
+        registry.add({.name = QString::fromLatin1(party->method),
+                      .args = {ArgKind::Text, ArgKind::Text},
+                      .handler = [party](CallContext &context, VariantList &args) {
                           return findParty(*party, context, args);
                       }});
     }
-    registry.add({QStringLiteral("getCentCustFilial"), {ArgKind::Text}, false, true, getCentCustFilial});
-    registry.add({QStringLiteral("getEmpresa"), {ArgKind::Text}, false, true, getEmpresa});
-    registry.add({QStringLiteral("GetFilialRel"),
-                  {ArgKind::Text, ArgKind::Text, ArgKind::Boolean},
-                  false,
-                  true,
-                  getFilialRel});
-    registry.add({QStringLiteral("getLancto"), {}, false, true, getLancto});
+    registry.add(
+        {.name = QStringLiteral("getCentCustFilial"), .args = {ArgKind::Text}, .handler = getCentCustFilial});
+    registry.add({.name = QStringLiteral("getEmpresa"), .args = {ArgKind::Text}, .handler = getEmpresa});
+    registry.add({.name = QStringLiteral("GetFilialRel"),
+                  .args = {ArgKind::Text, ArgKind::Text, ArgKind::Boolean},
+                  .handler = getFilialRel});
+    registry.add({.name = QStringLiteral("getLancto"), .handler = getLancto});
 }
 
 } // namespace bco::server

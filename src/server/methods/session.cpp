@@ -73,8 +73,12 @@ Variant logout(CallContext &context, VariantList &) {
 } // namespace
 
 void addSessionMethods(MethodRegistry &registry) {
-    registry.add({QStringLiteral("Login"), {ArgKind::Text, ArgKind::Text}, false, false, login, true});
-    registry.add({QStringLiteral("Logout"), {}, false, true, logout, true});
+    registry.add({.name = QStringLiteral("Login"),
+                  .args = {ArgKind::Text, ArgKind::Text},
+                  .needsSession = false,
+                  .handler = login,
+                  .ownsTransactions = true});
+    registry.add({.name = QStringLiteral("Logout"), .handler = logout, .ownsTransactions = true});
 }
 
 } // namespace bco::server

@@ -76,9 +76,12 @@ struct CallContext {
 // 500 with a generic message and an incident number, and the server's log carries the incident's details.
 using Handler = std::function<Variant(CallContext &, VariantList &)>;
 
+// One method as it is registered, by field name, what is left out keeping its default:
+//
+//     registry.add({.name = QStringLiteral("GetDeletaLanc"), .args = {...}, .writes = true, .handler = f});
 struct Method {
     QString name;
-    std::vector<ArgKind> args;
+    std::vector<ArgKind> args = {}; // none by default
     // A writing method takes the write lock when its transaction starts, and leaves an audit row.
     //
     // Several server processes may write to one database at once, so nothing in one process's memory keeps
