@@ -8,9 +8,9 @@ namespace bco::server {
 
 namespace {
 
-// Each migration is a common SQL file that both databases accept and one file per dialect, kept in the
-// server's resources (schema.qrc): NNNN_name.sql, NNNN_name.sqlite.sql, NNNN_name.postgresql.sql; some add
-// rows read from other resource files after their scripts.
+// Each migration is a common SQL file that both databases accept, then the file of the dialect when it has
+// one, kept in the server's resources: NNNN_name.sql, NNNN_name.sqlite.sql, NNNN_name.postgresql.sql; some
+// add rows read from other resource files after their scripts.
 struct Migration {
     int version;
     const char *name;
@@ -29,8 +29,12 @@ constexpr ShippedDesign shippedDesigns[] = {
     {"BCO111", "Resumo por tipo", "designs/BCO111_resumo_por_tipo.json"},
 };
 
+QString resourcePath(const QString &path) {
+    return QStringLiteral(":/schema/") + path;
+}
+
 QString resource(const QString &path) {
-    QFile file(QStringLiteral(":/schema/") + path);
+    QFile file(resourcePath(path));
     if (!file.open(QIODevice::ReadOnly))
         throw DatabaseError(("the server was built without its schema file " + path).toStdString());
     return QString::fromUtf8(file.readAll());
@@ -56,6 +60,7 @@ void updateShippedDesigns(Sql &sql) {
                      {QStringLiteral("design"), resource(QString::fromLatin1(design.file))}});
 }
 
+// clang-format off
 constexpr Migration migrations[] = {
     {1, "0001_ledger"},
     {2, "0002_pictures"},
@@ -66,6 +71,7 @@ constexpr Migration migrations[] = {
     {7, "0007_entry_versions"},
     {8, "0008_report_designs_by_company", updateShippedDesigns},
 };
+// clang-format on
 
 // Servers started at once on one database migrate it at once: the first takes the lock (SQLite's write lock,
 // a PostgreSQL advisory lock held to the end of the transaction) and the others then find its work done.
@@ -105,9 +111,11 @@ void apply(Sql &sql, const Migration &migration) {
                                                              : QStringLiteral("BIGINT GENERATED ALWAYS AS "
                                                                               "IDENTITY PRIMARY KEY"));
         sql.executeScript(common);
-        sql.executeScript(
-            resource(name + (sql.dialect() == Dialect::Sqlite ? QStringLiteral(".sqlite.sql")
-                                                              : QStringLiteral(".postgresql.sql"))));
+        const QString dialectScript =
+            name + (sql.dialect() == Dialect::Sqlite ? QStringLiteral(".sqlite.sql")
+                                                     : QStringLiteral(".postgresql.sql"));
+        if (QFile::exists(resourcePath(dialectScript)))
+            sql.executeScript(resource(dialectScript));
         if (migration.addRows != nullptr)
             migration.addRows(sql);
         sql.execute(QStringLiteral("INSERT INTO schema_version (version, name) VALUES (:version, :name)"),
