@@ -73,10 +73,6 @@ qint64 nextNumber(Sql &sql, Series series, const QString &key) {
     return drawNumbers(sql, series, key, 0);
 }
 
-bool wasDrawn(Sql &sql, Series series, const QString &key, const QString &number) {
-    return isDrawnNumber(number, lastNumberDrawn(sql, series, key));
-}
-
 std::optional<qint64> lastNumberDrawn(Sql &sql, Series series, const QString &key) {
     const auto last = sql.scalar(
         QStringLiteral("SELECT NRULTIMO FROM NUMERACAO WHERE IDTIPONUM = :tipo AND CDCHAVE = :chave"),

@@ -29,12 +29,10 @@ qint64 drawNumbers(Sql &sql, Series series, const QString &key, int quantity);
 // is locked for the rest of the transaction, as a draw locks it, so that nobody else draws it meanwhile.
 qint64 nextNumber(Sql &sql, Series series, const QString &key);
 
-// Whether `number` (ten digits) was answered by drawNumbers for `key`: a number no one drew cannot name a
-// new record, so that a client cannot take a number from the future of the series.
-bool wasDrawn(Sql &sql, Series series, const QString &key, const QString &number);
-
-// The same, in two steps for a caller that checks many numbers of one series: the last number the series of
-// `key` drew (nullopt: it never drew one), and whether `number` is one of those up to `last`.
+// Whether `number` (ten digits) was answered by drawNumbers for `key`, in two steps for a caller that checks
+// many numbers of one series: the last number the series of `key` drew (nullopt: it never drew one), and
+// whether `number` is one of those up to `last`. A number no one drew cannot name a new record, so that a
+// client cannot take a number from the future of the series.
 std::optional<qint64> lastNumberDrawn(Sql &sql, Series series, const QString &key);
 bool isDrawnNumber(const QString &number, std::optional<qint64> last);
 

@@ -498,10 +498,6 @@ std::optional<QVariant> Sql::scalar(const QString &sql, const SqlParams &params)
     return answer;
 }
 
-void addColumn(RecordBuilder &builder, const SqlRow &row, int column, Column::Kind kind) {
-    addCell(builder, RowCell{row, column}, kind);
-}
-
 FieldDefs fieldsOf(const Columns &columns) {
     FieldDefs fields;
     fields.reserve(columns.size());

@@ -44,11 +44,6 @@ struct Column {
 };
 using Columns = QList<Column>;
 
-class SqlRow;
-
-// Adds the value of a row's column to a record being built, converted as the column's kind says.
-void addColumn(RecordBuilder &builder, const SqlRow &row, int column, Column::Kind kind);
-
 // The field definitions of a packet with these columns, and such a packet without rows (what a method
 // answers when it finds nothing: the forms still see the fields).
 FieldDefs fieldsOf(const Columns &columns);

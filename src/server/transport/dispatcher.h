@@ -39,7 +39,6 @@ struct CallOutcome {
     QString note;
 
     bool ok() const { return status == Status::Answered; }
-    bool isFault() const { return status == Status::DatabaseFailed || status == Status::Failed; }
 };
 
 // An HTTP answer: status code and CBOR body (always a map with `result` and `args`, or with `error`).
