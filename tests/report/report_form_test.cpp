@@ -19,6 +19,7 @@
 #include "framework/ui/date_edit.h"
 #include "report/report_form.h"
 #include "support/case_name.h"
+#include "support/entry_form_stand_in.h"
 #include "support/form_controls.h"
 #include "support/form_test_environment.h"
 #include "support/private_config_folder.h"
@@ -73,7 +74,8 @@ protected:
 
     // The report opened from the host's menu: shown and made active as on the desktop, `action` works on
     // it, and a form the action leaves open is closed by its window.
-    void open(const std::function<void(TfrmRelLancCont &)> &action) {
+    void open(const std::function<void(TfrmRelLancCont &)> &action,
+              Cli_bco11100::EntryFormServices *entryForm = nullptr) {
         env.modalForms.then([action](QWidget &form) {
             form.activateWindow();
             ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -81,7 +83,7 @@ protected:
             if (form.isVisible())
                 form.close();
         });
-        Cli_bco11101::CriaRelLancCont(nullptr);
+        Cli_bco11101::CriaRelLancCont(entryForm);
     }
 
     // Chooses a design and a period.
@@ -459,6 +461,23 @@ TEST_F(ReportForm, TheTypesOfEveryKindComeFromTheServerWithTheirWholeCodes) {
         EXPECT_EQ(form.stListTipo, "") << "a type list holds the types of one kind";
     });
     EXPECT_EQ(env.lookups.titles(), QStringList{"Tipo"});
+}
+
+// Opened for an entry form, the report calls the server through that form's connection, not one of its own:
+// with the form's session token refused by the server, the types cannot be fetched.
+TEST_F(ReportForm, OpenedForAnEntryFormItCallsTheServerThroughTheFormsConnection) {
+    EntryFormStandIn entryForm;
+    entryForm.connection.SetBearerToken(QStringLiteral("not-a-session"));
+    open(
+        [&](TfrmRelLancCont &form) {
+            click(radio(form, "rbtListaTipo"));
+            pickButton(form, "sbtTipo")->click();
+            EXPECT_EQ(form.stListTipo, "");
+        },
+        &entryForm);
+    EXPECT_EQ(env.dialogs.errors(),
+              QStringList{QStringLiteral("the session is not valid (unknown or expired)")});
+    EXPECT_TRUE(env.lookups.titles().isEmpty());
 }
 
 TEST_F(ReportForm, WithoutADesignForItsCodeEveryReportActionRefuses) {
