@@ -25,3 +25,16 @@ function(bco_layer)
                                                              ${CMAKE_BINARY_DIR}/layer-probes)
     endif()
 endfunction()
+
+# bco_link_whole_layers(TARGET LAYERS top ... bottom) links the layers into the shared library TARGET whole, so
+# that it holds every object of each (their symbols, their static registrations) and whoever loads it shares
+# that one copy. The layers are named from the top down, so that each stands before the layers it links and
+# is taken once; their links to one another take the same feature, never a second, plain copy.
+function(bco_link_whole_layers target)
+    cmake_parse_arguments(WHOLE "" "" "LAYERS" ${ARGN})
+    string(JOIN "," layers ${WHOLE_LAYERS})
+    target_link_libraries(${target} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${layers}>")
+    foreach(layer IN LISTS WHOLE_LAYERS)
+        set_property(TARGET ${target} PROPERTY LINK_LIBRARY_OVERRIDE_${layer} WHOLE_ARCHIVE)
+    endforeach()
+endfunction()

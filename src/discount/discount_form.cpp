@@ -3,13 +3,18 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "entries/entry_services.h"
 #include "framework/checks/consiste.h"
 #include "framework/remote/net_connection.h"
 #include "framework/ui/control_color.h"
 #include "framework/ui/db_grid.h"
 
 #include "ui_discount_form.h"
+
+// The mark glyphs are this library's resources; a static library's are registered by hand (outside any
+// namespace, as Qt asks), before the form's grids draw them.
+static void registerDiscountImages() {
+    Q_INIT_RESOURCE(discount_images);
+}
 
 namespace Cli_bco11103 {
 
@@ -33,15 +38,6 @@ const char *const messages[] = {
     "vrDesc_inf|Valor do desconto deve ser informado.",
 };
 
-// The form works for the open entry form: it calls the server through the entry form's connection and copies
-// the entry form's returned invoices. A host that asks for it without one has made a mistake.
-Cli_bco11100::EntryFormServices &openEntryForm() {
-    Cli_bco11100::EntryFormServices *entryForm = Cli_bco11100::OpenEntryForm();
-    if (entryForm == nullptr)
-        throw std::logic_error("O desconto de adiantamentos só funciona com a tela de lançamentos aberta.");
-    return *entryForm;
-}
-
 } // namespace
 
 TfrmDescAdia::TfrmDescAdia(Cli_bco11100::EntryFormServices &entryForm, QWidget *parent)
@@ -53,6 +49,7 @@ TfrmDescAdia::TfrmDescAdia(Cli_bco11100::EntryFormServices &entryForm, QWidget *
     , entryForm_(entryForm)
     , ui(std::make_unique<Ui::frmDescAdia>())
     , page_(&PageOf(0)) {
+    registerDiscountImages();
     for (const char *row : messages)
         msgPadrao.add(QString::fromUtf8(row));
     ui->setupUi(this);
@@ -158,15 +155,17 @@ void TfrmDescAdia::DescartaEscolha() {
     }
 }
 
-void CriaDescAdi(double entryAmount, const QString &partyCode, const QString &companyCode,
-                 const QString &pageIndex, const QString &partyKind, const QString &supplierTaxNumber) {
+std::optional<bco::DataPacket> CriaDescAdi(Cli_bco11100::EntryFormServices &entryForm, double entryAmount,
+                                           const QString &partyCode, const QString &companyCode,
+                                           const QString &pageIndex, const QString &partyKind,
+                                           const QString &supplierTaxNumber) {
     bool isNumber = false;
     const int page = pageIndex.trimmed().toInt(&isNumber);
     if (!isNumber || page < 0 || page > 3)
         throw std::invalid_argument("página do desconto de adiantamentos inválida: " +
                                     pageIndex.toStdString());
     if (!boStCriado || frmDescAdia.isNull()) {
-        frmDescAdia = bco::CreateForm<TfrmDescAdia>(openEntryForm());
+        frmDescAdia = bco::CreateForm<TfrmDescAdia>(entryForm);
         boStCriado = true;
     }
     try {
@@ -184,6 +183,9 @@ void CriaDescAdi(double entryAmount, const QString &partyCode, const QString &co
         throw;
     }
     frmDescAdia->ShowModal();
+    if (frmDescAdia.isNull())
+        return std::nullopt;
+    return frmDescAdia->PageData().Data();
 }
 
 } // namespace Cli_bco11103

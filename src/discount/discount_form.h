@@ -1,11 +1,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QPointer>
 #include <QString>
 
 #include "discount/discount_records.h"
+#include "entry_model/entry_services.h"
 #include "framework/data/data_source.h"
 #include "framework/ui/forms/routine_form.h"
 
@@ -17,18 +19,14 @@ namespace bco {
 class TNewDBGrid;
 }
 
-namespace Cli_bco11100 {
-class EntryFormServices;
-}
-
 // The advance and return discount form's unit.
 namespace Cli_bco11103 {
 
 // The choice of a customer's or supplier's advances or returned invoices to discount from a new entry
-// (screen BCO11103), a modal dialog that works for the open entry form: it lists the party's items through
-// the entry form's connection or copies the returned invoices the entry form loaded, and hands its choice
-// back in the data set of its page, which the entry form reads right after the modal call returns (the base
-// form's release is deferred until then).
+// (screen BCO11103), a modal dialog that works for the entry form that opens it: it lists the party's items
+// through the entry form's connection or copies the returned invoices the entry form loaded, and hands its
+// choice back in the data set of its page, which its creator answers right after the modal call returns (the
+// base form's release is deferred until then).
 //
 // The operator marks rows (double click or space on the mark column: the discount becomes the row's
 // available value) and may lower the discount of a marked row. Each save of a row is checked and moves the
@@ -102,10 +100,13 @@ private:
 extern QPointer<TfrmDescAdia> frmDescAdia;
 extern bool boStCriado;
 
-// Opens the discount form modally for one entry and returns when the operator has closed it. `pageIndex`
-// holds one digit, "0" to "3"; `partyKind` is "C" for a customer, anything else for a supplier; the
-// supplier's tax number is given for page 3 only. Works only while the entry form is open.
-void CriaDescAdi(double entryAmount, const QString &partyCode, const QString &companyCode,
-                 const QString &pageIndex, const QString &partyKind, const QString &supplierTaxNumber);
+// Opens the discount form modally for one entry of `entryForm` and returns when the operator has closed it.
+// `pageIndex` holds one digit, "0" to "3"; `partyKind` is "C" for a customer, anything else for a supplier;
+// the supplier's tax number is given for page 3 only. Answers the rows of the page shown as the form hands
+// them back (as saved after a confirm; none after a cancel or a close), or nothing when the form is gone.
+std::optional<bco::DataPacket> CriaDescAdi(Cli_bco11100::EntryFormServices &entryForm, double entryAmount,
+                                           const QString &partyCode, const QString &companyCode,
+                                           const QString &pageIndex, const QString &partyKind,
+                                           const QString &supplierTaxNumber);
 
 } // namespace Cli_bco11103

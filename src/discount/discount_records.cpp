@@ -4,32 +4,13 @@
 
 #include "framework/checks/consiste.h"
 #include "framework/checks/tax_number_text.h"
+#include "framework/data/field_shorthands.h"
 
 namespace Cli_bco11103 {
 
-using bco::FieldKind;
-using bco::FieldSpec;
+using namespace bco::fields;
 
 namespace {
-
-const QString amountFormat = QStringLiteral("#,##0.00");
-
-FieldSpec text(const QString &name, int size, const QString &label = {}) {
-    return FieldSpec{.name = name, .kind = FieldKind::Text, .size = size, .label = label};
-}
-FieldSpec amount(const QString &name, const QString &label = {}) {
-    return FieldSpec{.name = name, .kind = FieldKind::Float, .label = label, .displayFormat = amountFormat};
-}
-FieldSpec date(const QString &name, const QString &label = {}) {
-    return FieldSpec{.name = name, .kind = FieldKind::Date, .label = label};
-}
-FieldSpec mark() {
-    return FieldSpec{.name = "IDMARCADO", .size = 1, .fixedWidth = true};
-}
-FieldSpec hidden(FieldSpec declared) {
-    declared.hidden = true;
-    return declared;
-}
 
 const ItemKind advances{true, "VRTOTDISP", false, "vrDesc<0", "Adiantamento"};
 const ItemKind returnedInvoices{false, "VRDISPONIVEL", true, "vrDesc_inf", "Devolucao"};
@@ -98,11 +79,7 @@ DiscountRecords::DiscountRecords(QObject *parent)
         hidden(text("NMRAZSOCCLIE", 50)),
         hidden(text("NRINSJURCLIE", 20)),
         hidden(amount("VRTOTADIA")),
-        FieldSpec{.name = "VRTOTDISP",
-                  .kind = FieldKind::Float,
-                  .label = "Vr.Disponível",
-                  .displayFormat = amountFormat,
-                  .calculated = true},
+        calculated(amount("VRTOTDISP", "Vr.Disponível")),
     });
     // What is left of an advance: its full value less what was used of it.
     cdsContaAd.OnCalcFields = [](bco::ClientDataSet &rows) {

@@ -16,34 +16,39 @@ struct OpenItemsOffer {
     const char *method;                       // the look-up of the party's open items
     bco::ClientDataSet EntryRecords::*lookup; // what it answered; only its emptiness is read
     const char *questionKey;
-    const char *page;                                         // the discount form's page
-    const char *partyKind;                                    // "C" a customer, "F" a supplier
-    bool sendsTaxNumber;                                      // to the look-up and to the discount form
-    bco::ClientDataSet Cli_bco11103::DiscountRecords::*shown; // the discount form's data set of the page
-    bco::ClientDataSet EntryRecords::*selection;              // what the insertion sends
+    const char *page;                            // the discount form's page
+    const char *partyKind;                       // "C" a customer, "F" a supplier
+    bool sendsTaxNumber;                         // to the look-up and to the discount form
+    bco::ClientDataSet EntryRecords::*selection; // what the insertion sends
 };
 
 namespace {
 
 using Offer = OpenItemsOffer;
-using Cli_bco11103::DiscountRecords;
 
 const Offer customerAdvances{
     "GetAdiantamentoCLI",         &EntryRecords::cdsAdiantamentoCLI, "Cli_Adian", "0", "C", false,
-    &DiscountRecords::cdsContaAd, &EntryRecords::cdsAdiantaCred};
-const Offer customerReturns{
-    "GetDevolucaoCLI",          &EntryRecords::cdsDevolucaoCLI, "Cli_Devo", "1", "C", false,
-    &DiscountRecords::cdsVenda, &EntryRecords::cdsDevoluDebCli};
-const Offer supplierReturns{
-    "GetDevolucaoFOR",           &EntryRecords::cdsDevolucaoFOR, "NF_DEV", "2", "F", false,
-    &DiscountRecords::cdsCompra, &EntryRecords::cdsDevoluCredFor};
+    &EntryRecords::cdsAdiantaCred};
+const Offer customerReturns{"GetDevolucaoCLI",
+                            &EntryRecords::cdsDevolucaoCLI,
+                            "Cli_Devo",
+                            "1",
+                            "C",
+                            false,
+                            &EntryRecords::cdsDevoluDebCli};
+const Offer supplierReturns{"GetDevolucaoFOR",
+                            &EntryRecords::cdsDevolucaoFOR,
+                            "NF_DEV",
+                            "2",
+                            "F",
+                            false,
+                            &EntryRecords::cdsDevoluCredFor};
 const Offer supplierAdvances{"GetAdiantamentoFOR",
                              &EntryRecords::cdsAdiantamentoFOR,
                              "For_Adian",
                              "3",
                              "F",
                              true,
-                             &DiscountRecords::cdsContaAdFor,
                              &EntryRecords::cdsAdiantaCredFor};
 
 const char *const openItemMessages[] = {
@@ -101,8 +106,8 @@ void TfrmLancCCorr::Devolucao_Fornecedor(const QString &company, const QString &
 }
 
 // Asks whether to use the party's open items of one kind and, on Yes, takes the rows of the discount form's
-// page as they come back, chosen or (after a cancel) none; on No the selection keeps what it held. A party
-// without open items of the kind leaves the selection empty.
+// page as it hands them back, chosen or (after a cancel) none; on No the selection keeps what it held. A
+// party without open items of the kind leaves the selection empty.
 void TfrmLancCCorr::UsaEmAberto(const OpenItemsOffer &offer, const QString &company, const QString &party,
                                 const QString &taxNumber) {
     bco::VariantList args{company, party};
@@ -122,13 +127,13 @@ void TfrmLancCCorr::UsaEmAberto(const OpenItemsOffer &offer, const QString &comp
                           bco::MsgButtons(bco::MsgButton::Yes) | bco::MsgButton::No,
                           0) != bco::MsgButton::Yes)
         return;
-    Cli_bco11103::CriaDescAdi(ui->nedLancamento->Value(), party, company, QString::fromLatin1(offer.page),
-                              QString::fromLatin1(offer.partyKind),
-                              offer.sendsTaxNumber ? taxNumber : QString());
-    if (Cli_bco11103::frmDescAdia.isNull())
-        selection.EmptyDataSet();
+    const std::optional<bco::DataPacket> chosen = Cli_bco11103::CriaDescAdi(
+        *this, ui->nedLancamento->Value(), party, company, QString::fromLatin1(offer.page),
+        QString::fromLatin1(offer.partyKind), offer.sendsTaxNumber ? taxNumber : QString());
+    if (chosen)
+        selection.SetData(*chosen);
     else
-        selection.SetData((Cli_bco11103::frmDescAdia->records.*offer.shown).Data());
+        selection.EmptyDataSet();
 }
 
 } // namespace Cli_bco11100

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 
-#include "filter/filter_form.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
 #include "framework/ui/child_enabled.h"
@@ -316,9 +315,7 @@ void TfrmLancCCorr::DeletaLanc() {
     if (!Vd_PeriodoContabil(ListValue(u"CDEMPLANCTB"), entry.FieldByName(u"DTMOVICRED").AsDateTime()))
         Refuse("Lanc_ForaPeri");
     // The filter's working values travel by reference; what the server writes back into them is not used.
-    Cli_bco11102::TLancQuery unused;
-    Cli_bco11102::TLancQuery &filter =
-        Cli_bco11102::frmFiltroLancCont.isNull() ? unused : Cli_bco11102::frmFiltroLancCont->Query();
+    const Cli_bco11102::TLancQuery &filter = listQuery_;
     const bco::ClientDataSet &movements = records.cdsMovBanc;
     bco::VariantList args{ui->medCdRedu->Text(),
                           entry.FieldByName(u"DTMOVICRED").AsDateTime(),
@@ -378,21 +375,14 @@ void TfrmLancCCorr::DeletaLanc() {
     const auto forget = [&list] {
         list.Delete();
     };
-    if (Cli_bco11102::frmFiltroLancCont.isNull())
-        forget();
-    else
-        Cli_bco11102::frmFiltroLancCont->ListLoader().applyOwnWrite(list, version(1), version(2), forget);
+    listLoader_.applyOwnWrite(list, version(1), version(2), forget);
     ui->lblUltMov->setText(Consiste::DateToText(Ondrima::DataProc(Ondrima::FiliProc())));
     VerifyKeepingCurrentList();
     Habilita(NoAccount());
 }
 
 void TfrmLancCCorr::VerifyKeepingCurrentList() {
-    if (Cli_bco11102::frmFiltroLancCont.isNull()) {
-        sbtVerificarClick();
-        return;
-    }
-    Cli_bco11102::EntryListLoader::ReuseCurrent reuse(Cli_bco11102::frmFiltroLancCont->ListLoader());
+    Cli_bco11102::EntryListLoader::ReuseCurrent reuse(listLoader_);
     sbtVerificarClick();
 }
 

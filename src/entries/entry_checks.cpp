@@ -4,6 +4,7 @@
 
 #include <QSignalBlocker>
 
+#include "entries/tax_number_caret.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
 #include "framework/session/operator_lookups.h"
@@ -360,6 +361,34 @@ bool TfrmLancCCorr::Vd_PeriodoContabil(const QString &company, QDate date) {
         bco::DeactiveShowAvi();
         throw;
     }
+}
+
+// ---- the tax numbers, which show through their person kind's mask until the operator types over them ----
+
+void TfrmLancCCorr::TaxNumberKeyPress(Party party, QChar &key) {
+    if (key != QChar(8))
+        UnmaskForTyping(party);
+}
+
+void TfrmLancCCorr::TaxNumberKeyDown(Party party, int &key) {
+    if (key == Qt::Key_Backspace || key == Qt::Key_Delete)
+        UnmaskForTyping(party);
+}
+
+// The first key that edits a masked tax number shows the plain digits, keeping the caret and the selection
+// on the digits they were on, so that the key acts where the operator saw it act.
+void TfrmLancCCorr::UnmaskForTyping(Party party) {
+    bco::TMaskEdit *field = PartyOf(party).taxNumber;
+    if (!field->HasMask())
+        return;
+    const QString shown = field->EditText();
+    const int start = field->SelStart();
+    int length = field->SelLength();
+    const int newStart = CalculaRecuoSelecao(shown, start);
+    CalculaNovoTamanhoSel(shown.mid(start, length), length);
+    field->SetEditMask(QString());
+    field->SetSelStart(newStart);
+    field->SetSelLength(length);
 }
 
 } // namespace Cli_bco11100

@@ -82,7 +82,7 @@ void TfrmLancCCorr::sbtEmitirChequeClick() {
 }
 
 void TfrmLancCCorr::Atu_Cheque() {
-    if (mnuAlterar->isEnabled()) {
+    if (BrowsingEntries()) {
         ui->nedLancamento->SetNumberFormat(QStringLiteral("%n "));
         insertPending_ = false;
     }

@@ -8,7 +8,6 @@
 
 #include <QLocale>
 
-#include "filter/filter_form.h"
 #include "framework/checks/consiste.h"
 #include "framework/ui/child_enabled.h"
 
@@ -60,8 +59,7 @@ void TfrmLancCCorr::FindChosenAgain(const ChosenEntry &chosen) {
 
 bool TfrmLancCCorr::ReloadAfterRefusal(const ChosenEntry &chosen) {
     bco::ClientDataSet &list = records.cdsLancamentos;
-    const bool loaderKnows = !Cli_bco11102::frmFiltroLancCont.isNull();
-    if (loaderKnows && Cli_bco11102::frmFiltroLancCont->ListLoader().isStillCurrent(list))
+    if (listLoader_.isStillCurrent(list))
         return false;
     if (Editing())
         BackToBrowsing();

@@ -7,7 +7,6 @@
 #include <QScopedValueRollback>
 
 #include "filter/filter_form.h"
-#include "import/import_form.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
 #include "framework/session/operator_lookups.h"
@@ -15,9 +14,11 @@
 #include "framework/ui/child_enabled.h"
 #include "framework/ui/event_guard.h"
 #include "framework/ui/focus_tracker.h"
-#include "framework/ui/forms/host_frame.h"
+#include "framework/ui/host_frame.h"
 #include "framework/ui/lookup_dialogs.h"
 #include "framework/ui/wait_animation.h"
+#include "import/import_form.h"
+#include "report/report_form.h"
 
 #include "ui_entry_form.h"
 
@@ -114,7 +115,10 @@ QString processingDateText() {
 TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     : TfrmPadrao(DescendantLayout{}, parent)
     , records([] { return dtmDBGeral::adcGeral(); })
-    , ui(std::make_unique<Ui::frmLancCCorr>()) {
+    , ui(std::make_unique<Ui::frmLancCCorr>())
+    , listLoader_([this](const QString &method, bco::VariantList &args) {
+        return Consiste::CheckResultServ(netLancContCorr.Call(method, args), true, 0);
+    }) {
     for (const char *row : messages)
         msgPadrao.add(QString::fromUtf8(row));
     addOpenItemMessages();
@@ -215,21 +219,20 @@ void TfrmLancCCorr::bindHandlers() {
     OnClick(ui->mnuFiltro, [this] { sbtFiltroClick(); });
     OnClick(ui->mnuContab, [this] { sbtContabClick(); });
     OnClick(ui->mnuEmitirCheque, [this] { sbtEmitirChequeClick(); });
-    OnClick(ui->actImportar, [] { Cli_bco11104::CriaImportacao(); });
+    OnClick(ui->actImportar, [] { Cli_bco11104::CriaImportacao(OpenEntryFormFinder()); });
 
     bindFieldChecks();
 }
 
-EntryFormServices *OpenEntryForm() {
-    return frmLancCCorr.data();
-}
-
-QString TfrmLancCCorr::AccountCode() const {
-    return ui->medCdRedu->Text();
+EntryFormFinder OpenEntryFormFinder() {
+    return []() -> EntryFormServices * {
+        return frmLancCCorr.data();
+    };
 }
 
 void TfrmLancCCorr::RefreshEntryList() {
-    if (mode_ != Mode::Browsing || !records.cdsLancamentos.Active() || Consiste::EmptyString(AccountCode()))
+    if (mode_ != Mode::Browsing || !records.cdsLancamentos.Active() ||
+        Consiste::EmptyString(ui->medCdRedu->Text()))
         return;
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     SaldoDia();
@@ -386,7 +389,7 @@ void TfrmLancCCorr::SaldoDia() {
 
 void TfrmLancCCorr::CarregaLista(const QString &operation) {
     const int changesBefore = listStateChanges_;
-    Cli_bco11102::CriaFiltroLancCont(Cli_bco11102::frmFiltroLancCont, &dtsLancamentos, operation,
+    Cli_bco11102::CriaFiltroLancCont(*this, Cli_bco11102::frmFiltroLancCont, &dtsLancamentos, operation,
                                      ui->medCdRedu->Text());
     listedAccount_ = records.cdsLancamentos.Active() ? ui->medCdRedu->Text() : QString();
     // Loading an open list keeps it open, so the data set announces no change of state; the form reacts as
@@ -459,8 +462,7 @@ void TfrmLancCCorr::dtsLancamentosDataChange() {
 }
 
 void TfrmLancCCorr::RegraCheque() {
-    ui->mnuEmitirCheque->setEnabled(ui->cbbTipo->currentIndex() == 1 && mnuIncluir->isEnabled() &&
-                                    !records.cdsLancamentos.IsEmpty());
+    ui->mnuEmitirCheque->setEnabled(ui->cbbTipo->currentIndex() == 1 && BrowsingEntries());
 }
 
 // ---- modes ----
@@ -617,6 +619,12 @@ bool TfrmLancCCorr::LocateMovement(const QString &company, const QString &moveme
     return list.Active() &&
            list.Locate(QStringLiteral("CDEMPRESA; NRMOVBANC"), bco::VariantList{company, movement},
                        bco::LocateOption::CaseInsensitive);
+}
+
+void TfrmLancCCorr::sbtImprimirClick() {
+    TfrmPadrao::sbtImprimirClick();
+    Cli_bco11101::CriaRelLancCont(this);
+    repaint();
 }
 
 void TfrmLancCCorr::sbtProcurarClick() {

@@ -4,9 +4,10 @@
 
 #include <QPointer>
 
-#include "entries/entry_kind.h"
-#include "entries/entry_records.h"
-#include "entries/entry_services.h"
+#include "entry_model/entry_kind.h"
+#include "entry_model/entry_list_loader.h"
+#include "entry_model/entry_records.h"
+#include "entry_model/entry_services.h"
 #include "framework/data/data_source.h"
 #include "framework/remote/net_connection.h"
 #include "framework/ui/forms/maintenance_form.h"
@@ -31,7 +32,9 @@ struct OpenItemsOffer;
 // The operator chooses the account in the account bar panFiltro: leaving the bar checks the account, shows
 // its bank, agency, number and day's balance, and loads its entries through the filter dialog, which is the
 // one way the list is ever loaded (silently with its last criteria, or shown by the filter button). The form
-// is always in one of four situations, and the tool bar, the pages and the entry fields follow them:
+// lends the dialogs it opens its services (EntryFormServices): its connection, its list and the loader and
+// query of its list, which it owns. The form is always in one of four situations, and the tool bar, the pages
+// and the entry fields follow them:
 //   - no account: the focus is in the account bar, or the account was not accepted; nothing but the bar;
 //   - browsing: include, filter and import, and, when the list has entries, change, delete, find, verify
 //     and accounting; each entry shows on the form page;
@@ -44,7 +47,7 @@ public:
     explicit TfrmLancCCorr(QWidget *parent = nullptr);
     ~TfrmLancCCorr() override;
 
-    // The connection to the application server; the filter dialog calls through it too.
+    // The connection to the application server; the dialogs call through it too.
     bco::NetConnection netLancContCorr;
     // The form's data sets and local queries; the filter dialog loads the entry list (cdsLancamentos).
     EntryRecords records;
@@ -59,7 +62,8 @@ public:
 
     bco::NetConnection &ServerConnection() override { return netLancContCorr; }
     bco::ClientDataSet &EntryList() override { return records.cdsLancamentos; }
-    QString AccountCode() const override;
+    Cli_bco11102::EntryListLoader &ListLoader() override { return listLoader_; }
+    Cli_bco11102::TLancQuery &ListQuery() override { return listQuery_; }
     void RefreshEntryList() override;
     const bco::ClientDataSet &CustomerReturns() const override;
     const bco::ClientDataSet &SupplierReturns() const override;
@@ -120,6 +124,10 @@ private:
     void SetMode(Mode mode);
     bool Editing() const { return mode_ != Mode::Browsing; }
     bool NoAccount() const;
+    // Browsing the list of a chosen account: what the tool bar offers then (include, filter, import).
+    bool BrowsingAccount() const { return !Editing() && !NoAccount(); }
+    // Browsing a list that holds entries: the commands on the entry shown apply (change, delete, cheque).
+    bool BrowsingEntries() const { return BrowsingAccount() && !records.cdsLancamentos.IsEmpty(); }
     QString Msg(const char *key) const;
     // Shows the text of `key` as an error and aborts: the failure of a check.
     [[noreturn]] void Refuse(const char *key) const;
@@ -201,7 +209,7 @@ private:
     QString Retorna_Clie_Forn(const QString &kind);
     QString ListValue(const char16_t *field) const;
 
-    // ---- customer and supplier tax numbers (entry_accounting.cpp) ----
+    // ---- customer and supplier tax numbers (entry_checks.cpp) ----
     void TaxNumberKeyPress(Party party, QChar &key);
     void TaxNumberKeyDown(Party party, int &key);
     void UnmaskForTyping(Party party);
@@ -226,6 +234,8 @@ private:
 
     std::unique_ptr<Ui::frmLancCCorr> ui;
     Mode mode_ = Mode::Browsing;
+    Cli_bco11102::EntryListLoader listLoader_;
+    Cli_bco11102::TLancQuery listQuery_;
 
     // Working values kept between operations; texts are cut to their widths (WorkingWidth).
     QString typeAccount_;
@@ -254,15 +264,10 @@ private:
     ChosenEntry changing_;
 };
 
-// The caret's position in the plain digits of a tax number shown through its mask: `position` counted in the
-// masked text, less the characters before it that are not digits (the mask's literals).
-int CalculaRecuoSelecao(const QString &text, int position);
-// The length a selection of the masked text keeps in the plain digits: `length` less the characters of
-// `selected` that are not digits. `length` is written back.
-void CalculaNovoTamanhoSel(const QString &selected, int &length);
-
 // The one live entry form; null while there is none.
 extern QPointer<TfrmLancCCorr> frmLancCCorr;
+// Finds the live entry form when asked, for the windows that work beside it without being its dialogs.
+EntryFormFinder OpenEntryFormFinder();
 // True from the creation of the form until its close.
 extern bool boStCriado;
 // The form's modes for the host: an entry is being included, or changed (written by the form's mode only).

@@ -1,12 +1,11 @@
 #include "filter/filter_form.h"
 
 #include <cmath>
-#include <stdexcept>
 
-#include "entries/entry_services.h"
+#include "entry_model/entry_list_loader.h"
+#include "entry_model/type_pick_list.h"
 #include "filter/radio_group.h"
 #include "framework/checks/consiste.h"
-#include "module/type_pick_list.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
 #include "framework/session/shared_database.h"
@@ -25,43 +24,12 @@ namespace {
 
 using bco::FieldKind;
 
-// The dialog works for the open entry form: it calls the server through the entry form's connection and
-// loads the entry form's list. A host that asks for the filter without it has made a mistake.
-Cli_bco11100::EntryFormServices &openEntryForm() {
-    Cli_bco11100::EntryFormServices *entryForm = Cli_bco11100::OpenEntryForm();
-    if (entryForm == nullptr)
-        throw std::logic_error("O filtro de lançamentos só funciona com a tela de lançamentos aberta.");
-    return *entryForm;
-}
-
 // A whole number of days from a parameter; a missing row, or a value that is no number, counts no days.
 qint64 wholeDays(const bco::ClientDataSet &parameters, const char *field) {
     if (parameters.IsEmpty())
         return 0;
     const double days = parameters.FieldByName(QString::fromLatin1(field)).AsFloat();
     return std::isfinite(days) ? static_cast<qint64>(std::trunc(days)) : 0;
-}
-
-// The pick-list query of one kind of type. Its generic text, the one SQLite and PostgreSQL run, is the
-// Oracle and InterBase text, whose || joins texts on both; SQL Server joins them with +.
-struct TypeListQuery {
-    bco::LocalQuery *query;
-    const char *name;
-    QString letter, codeColumn, descriptionColumn, table;
-    // Two lines as each kind's texts write them, blanks included.
-    QString markLine, joinedCode;
-};
-
-QStringList typeListText(const TypeListQuery &t, const QString &keyLine) {
-    return {QStringLiteral("SELECT"),
-            t.markLine,
-            keyLine,
-            t.codeColumn + QLatin1Char(','),
-            t.descriptionColumn,
-            QStringLiteral("FROM"),
-            t.table,
-            QStringLiteral("ORDER BY"),
-            t.codeColumn};
 }
 
 } // namespace
@@ -73,18 +41,9 @@ TfrmFiltroLancCont::TfrmFiltroLancCont(Cli_bco11100::EntryFormServices &entryFor
     , dtsLancDeb(&qryLancDeb)
     , entryForm_(entryForm)
     , list_(&entryForm.EntryList())
-    , ui(std::make_unique<Ui::frmFiltroLancCont>())
-    , loader_([this](const QString &method, bco::VariantList &args) { return callServer(method, args); }) {
+    , ui(std::make_unique<Ui::frmFiltroLancCont>()) {
     ui->setupUi(this);
     BindFrame();
-    depDataIni = ui->depDataIni;
-    depDataFin = ui->depDataFin;
-    nedValorIni = ui->nedValorIni;
-    nedValorFin = ui->nedValorFin;
-    rgpLancamento = ui->rgpLancamento;
-    rbtTodosTipo = ui->rbtTodosTipo;
-    rbtListaTipo = ui->rbtListaTipo;
-    sbtListTipo = ui->sbtListTipo;
 
     for (const char *row :
          {"TIPODEB|Tipo de Débito Bancário", "TIPOCRE|Tipo de Crédito Bancário", "TIPO|Tipo",
@@ -108,6 +67,10 @@ bco::Variant TfrmFiltroLancCont::callServer(const QString &method, bco::VariantL
     return Consiste::CheckResultServ(entryForm_.ServerConnection().Call(method, args), true, 0);
 }
 
+TLancQuery &TfrmFiltroLancCont::query() {
+    return entryForm_.ListQuery();
+}
+
 void TfrmFiltroLancCont::SetList(bco::DataSource *dataSource) {
     bco::ClientDataSet *given = dataSource != nullptr ? dataSource->DataSet() : nullptr;
     list_ = given != nullptr ? given : &entryForm_.EntryList();
@@ -119,60 +82,38 @@ void TfrmFiltroLancCont::declareDataSets() {
                             {.name = "QTDIAAPOLANC", .kind = FieldKind::Float}});
 
     Cli_bco11100::DeclareTypePickList(cdsLancto, msgPadrao);
-
-    const TypeListQuery queries[] = {
-        {&qryLancCred, "qryLancCred", QStringLiteral("C"), QStringLiteral("CDTPCREDBANC"),
-         QStringLiteral("DSTPCREDBANC"), QStringLiteral("TPCREDBANC"), QStringLiteral("' ' IDMARCADO,"),
-         QStringLiteral("'C' || CDTPCREDBANC AS TIPCOD,")},
-        {&qryLancDeb, "qryLancDeb", QStringLiteral("D"), QStringLiteral("CDTPDEBIBANC"),
-         QStringLiteral("DSTPDEBIBANC"), QStringLiteral("TPDEBIBANC"), QStringLiteral("' '  IDMARCADO,"),
-         QStringLiteral("'D'||CDTPDEBIBANC AS TIPCOD,")},
-    };
-    for (const TypeListQuery &t : queries) {
-        t.query->setObjectName(QString::fromLatin1(t.name));
-        t.query->SetConnection([] { return dtmDBGeral::adcGeral(); });
-        t.query->SQL = typeListText(t, t.joinedCode);
-        t.query->SQL_ORACLE = t.query->SQL;
-        t.query->SQL_IB = t.query->SQL;
-        t.query->SQL_MSSQL =
-            typeListText(t, QStringLiteral("'%1' + %2 AS TIPCOD,").arg(t.letter, t.codeColumn));
-        t.query->AddFields({
-            {.name = "TIPCOD", .size = 5, .hidden = true},
-            {.name = t.codeColumn, .size = 4, .required = true, .label = "Código"},
-            {.name = t.descriptionColumn, .size = 30, .required = true, .label = "Descrição"},
-        });
-    }
+    Cli_bco11100::DeclareTypeListQueries(qryLancCred, qryLancDeb, [] { return dtmDBGeral::adcGeral(); });
 }
 
 void TfrmFiltroLancCont::bindHandlers() {
     bco::FocusTracker &focus = bco::FocusTracker::instance();
-    for (bco::TDateEditPlus *edit : {depDataIni, depDataFin})
+    for (bco::TDateEditPlus *edit : {ui->depDataIni, ui->depDataFin})
         focus.setExitHandler(edit, [this, edit] { Vd_Data(edit); });
-    for (bco::TNumberEdit *edit : {nedValorIni, nedValorFin})
+    for (bco::TNumberEdit *edit : {ui->nedValorIni, ui->nedValorFin})
         edit->OnKeyPress = [this, edit](QChar &key) {
             ValorKeyPress(edit, key);
         };
 
-    bco::connectGuarded(rbtTodosTipo, &QRadioButton::toggled, this, [this](bool checked) {
+    bco::connectGuarded(ui->rbtTodosTipo, &QRadioButton::toggled, this, [this](bool checked) {
         if (checked)
             TypeChoiceChanged(false);
     });
-    bco::connectGuarded(rbtListaTipo, &QRadioButton::toggled, this, [this](bool checked) {
+    bco::connectGuarded(ui->rbtListaTipo, &QRadioButton::toggled, this, [this](bool checked) {
         if (checked)
             TypeChoiceChanged(true);
     });
 
-    focus.setEnterHandler(rgpLancamento, [this] { kindOnEntry_ = rgpLancamento->ItemIndex(); });
-    bco::connectGuarded(rgpLancamento, &TRadioGroup::Click, this, [this] { rgpLancamentoClick(); });
-    sbtListTipo->OnClick = [this] {
+    focus.setEnterHandler(ui->rgpLancamento, [this] { kindOnEntry_ = ui->rgpLancamento->ItemIndex(); });
+    bco::connectGuarded(ui->rgpLancamento, &TRadioGroup::Click, this, [this] { rgpLancamentoClick(); });
+    ui->sbtListTipo->OnClick = [this] {
         sbtListTipoClick();
     };
 }
 
 void TfrmFiltroLancCont::FormCreate() {
     TfrmFiltroPadrao::FormCreate();
-    query_.typeList = QStringLiteral("T");
-    rgpLancamento->SetItemIndex(0);
+    query().typeList = QStringLiteral("T");
+    ui->rgpLancamento->SetItemIndex(0);
 
     bco::VariantList none;
     cdsGeral_bco.SetData(callServer(QStringLiteral("getGeral_bco"), none));
@@ -191,24 +132,24 @@ void TfrmFiltroLancCont::FormClose(bco::TCloseAction &action) {
 }
 
 void TfrmFiltroLancCont::RestoreFilter() {
-    depDataIni->SetDate(Filtro.startDate);
-    depDataFin->SetDate(Filtro.endDate);
-    nedValorIni->SetValue(Filtro.valueFrom);
-    nedValorFin->SetValue(Filtro.valueTo);
-    (Filtro.types.listChosen ? rbtListaTipo : rbtTodosTipo)->setChecked(true);
-    sbtListTipo->setEnabled(Filtro.types.listChosen);
-    query_.typeList = Filtro.types.typeList;
-    rgpLancamento->SetItemIndex(Filtro.entryKind);
+    ui->depDataIni->SetDate(Filtro.startDate);
+    ui->depDataFin->SetDate(Filtro.endDate);
+    ui->nedValorIni->SetValue(Filtro.valueFrom);
+    ui->nedValorFin->SetValue(Filtro.valueTo);
+    (Filtro.types.listChosen ? ui->rbtListaTipo : ui->rbtTodosTipo)->setChecked(true);
+    ui->sbtListTipo->setEnabled(Filtro.types.listChosen);
+    query().typeList = Filtro.types.typeList;
+    ui->rgpLancamento->SetItemIndex(Filtro.entryKind);
     kindOnEntry_ = Filtro.entryKind;
 }
 
 void TfrmFiltroLancCont::SaveFilter() {
-    Filtro.startDate = depDataIni->GetDate();
-    Filtro.endDate = depDataFin->GetDate();
-    Filtro.types = TTIPO{rbtListaTipo->isChecked(), query_.typeList};
-    Filtro.valueFrom = nedValorIni->Value();
-    Filtro.valueTo = nedValorFin->Value();
-    Filtro.entryKind = rgpLancamento->ItemIndex();
+    Filtro.startDate = ui->depDataIni->GetDate();
+    Filtro.endDate = ui->depDataFin->GetDate();
+    Filtro.types = TTIPO{ui->rbtListaTipo->isChecked(), query().typeList};
+    Filtro.valueFrom = ui->nedValorIni->Value();
+    Filtro.valueTo = ui->nedValorFin->Value();
+    Filtro.entryKind = ui->rgpLancamento->ItemIndex();
 }
 
 void TfrmFiltroLancCont::refuse(QWidget *control, const char *key) {
@@ -226,65 +167,70 @@ void TfrmFiltroLancCont::Vd_Data(bco::TDateEditPlus *edit) {
 }
 
 void TfrmFiltroLancCont::Vd_Periodo() {
-    const QDate start = depDataIni->GetDate();
-    const QDate end = depDataFin->GetDate();
+    const QDate start = ui->depDataIni->GetDate();
+    const QDate end = ui->depDataFin->GetDate();
     if (start.isValid() && !end.isValid())
-        refuse(depDataFin, "DataFin_dev_inf");
+        refuse(ui->depDataFin, "DataFin_dev_inf");
     if (!start.isValid() && end.isValid())
-        refuse(depDataIni, "DataIni_dev_inf");
+        refuse(ui->depDataIni, "DataIni_dev_inf");
     if (start.isValid() && end < start)
-        refuse(depDataFin, "DataFin_maior");
+        refuse(ui->depDataFin, "DataFin_maior");
 }
 
 void TfrmFiltroLancCont::Vd_Valores() {
-    const double from = nedValorIni->Value();
-    const double to = nedValorFin->Value();
+    const double from = ui->nedValorIni->Value();
+    const double to = ui->nedValorFin->Value();
     if (from != 0.0 && to == 0.0)
-        refuse(nedValorFin, "VrFin_dev_inf");
+        refuse(ui->nedValorFin, "VrFin_dev_inf");
     if (to < from)
-        refuse(nedValorFin, "VrFin_maior");
+        refuse(ui->nedValorFin, "VrFin_maior");
 }
 
 void TfrmFiltroLancCont::Vd_Tipo() {
-    if (rbtListaTipo->isChecked() && query_.typeList.isEmpty())
-        refuse(rbtListaTipo, "Tipo_deve");
+    if (ui->rbtListaTipo->isChecked() && query().typeList.isEmpty())
+        refuse(ui->rbtListaTipo, "Tipo_deve");
 }
 
 void TfrmFiltroLancCont::sbtConfirmaClick() {
-    Vd_Data(depDataIni);
-    Vd_Data(depDataFin);
+    Vd_Data(ui->depDataIni);
+    Vd_Data(ui->depDataFin);
     Vd_Periodo();
     Vd_Valores();
     Vd_Tipo();
     SaveFilter();
 
-    const double from = nedValorIni->Value();
-    const double to = nedValorFin->Value();
-    query_.allValues = from == 0.0 && to == 0.0 ? QStringLiteral("T") : QString();
+    const double from = ui->nedValorIni->Value();
+    const double to = ui->nedValorFin->Value();
+    TLancQuery &sent = query();
+    sent.allValues = from == 0.0 && to == 0.0 ? QStringLiteral("T") : QString();
     // The server compares exact cents: the margin keeps the limits themselves inside the range.
-    query_.valueFrom = from - 0.001;
-    query_.valueTo = to + 0.001;
-    const int kind = rgpLancamento->ItemIndex();
-    query_.entryKind = kind == 0   ? QStringLiteral("T")
-                       : kind == 1 ? QStringLiteral("C")
-                                   : QStringLiteral("D");
-    if (rbtListaTipo->isChecked()) {
-        query_.allTypes.clear();
+    sent.valueFrom = from - 0.001;
+    sent.valueTo = to + 0.001;
+    const int kind = ui->rgpLancamento->ItemIndex();
+    sent.entryKind = kind == 0 ? QStringLiteral("T") : kind == 1 ? QStringLiteral("C") : QStringLiteral("D");
+    if (ui->rbtListaTipo->isChecked()) {
+        sent.allTypes.clear();
     } else {
-        query_.typeList.clear();
-        query_.allTypes = QStringLiteral("T");
+        sent.typeList.clear();
+        sent.allTypes = QStringLiteral("T");
     }
 
-    bco::VariantList args{stCdReduCont,     depDataIni->GetDate(), depDataFin->GetDate(),
-                          query_.valueFrom, query_.valueTo,        query_.allValues,
-                          query_.entryKind, query_.typeList,       query_.allTypes};
-    loader_.load(*list_, args);
-    query_.valueFrom = args[3].toFloat();
-    query_.valueTo = args[4].toFloat();
-    query_.allValues = args[5].toText();
-    query_.entryKind = args[6].toText();
-    query_.typeList = args[7].toText();
-    query_.allTypes = args[8].toText();
+    bco::VariantList args{stCdReduCont,
+                          ui->depDataIni->GetDate(),
+                          ui->depDataFin->GetDate(),
+                          sent.valueFrom,
+                          sent.valueTo,
+                          sent.allValues,
+                          sent.entryKind,
+                          sent.typeList,
+                          sent.allTypes};
+    entryForm_.ListLoader().load(*list_, args);
+    sent.valueFrom = args[3].toFloat();
+    sent.valueTo = args[4].toFloat();
+    sent.allValues = args[5].toText();
+    sent.entryKind = args[6].toText();
+    sent.typeList = args[7].toText();
+    sent.allTypes = args[8].toText();
 
     SetModalResult(bco::mrOk);
     Close();
@@ -297,14 +243,14 @@ void TfrmFiltroLancCont::ValorKeyPress(bco::TNumberEdit *edit, QChar &key) {
 
 void TfrmFiltroLancCont::TypeChoiceChanged(bool listChosen) {
     // "Todos" stands for every type; "Lista" starts with none picked.
-    query_.typeList = listChosen ? QString() : QStringLiteral("T");
-    sbtListTipo->setEnabled(rbtListaTipo->isChecked());
+    query().typeList = listChosen ? QString() : QStringLiteral("T");
+    ui->sbtListTipo->setEnabled(ui->rbtListaTipo->isChecked());
 }
 
 void TfrmFiltroLancCont::rgpLancamentoClick() {
     // A type list holds the types of one kind.
-    if (rgpLancamento->ItemIndex() != kindOnEntry_)
-        rbtTodosTipo->setChecked(true);
+    if (ui->rgpLancamento->ItemIndex() != kindOnEntry_)
+        ui->rbtTodosTipo->setChecked(true);
 }
 
 void TfrmFiltroLancCont::sbtListTipoClick() {
@@ -313,7 +259,7 @@ void TfrmFiltroLancCont::sbtListTipoClick() {
         const char *title;
         const char *emptyText;
     };
-    const int kind = rgpLancamento->ItemIndex();
+    const int kind = ui->rgpLancamento->ItemIndex();
     TypeSource list{&dtsLancDeb, "TIPODEB", "TIPODEB_N_CAD"};
     if (kind == 0) {
         bco::VariantList none;
@@ -329,26 +275,26 @@ void TfrmFiltroLancCont::sbtListTipoClick() {
     bco::PesquisaLista(list.source, QStringLiteral("TIPCOD"),
                        msgPadrao.Msg(QString::fromLatin1(list.title)) + QLatin1Char('|') +
                            msgPadrao.Msg(QString::fromLatin1(list.emptyText)),
-                       false, query_.typeList);
+                       false, query().typeList);
 }
 
 void TfrmFiltroLancCont::btfSaveOpcClick() {
     TfrmFiltroPadrao::btfSaveOpcClick();
-    Opcoes.SetValues(QStringLiteral("stTipo"), query_.typeList);
+    Opcoes.SetValues(QStringLiteral("stTipo"), query().typeList);
 }
 
 void TfrmFiltroLancCont::btfLoadOpcClick() {
     TfrmFiltroPadrao::btfLoadOpcClick();
-    query_.typeList = Opcoes.Values(QStringLiteral("stTipo"));
-    sbtListTipo->setEnabled(rbtListaTipo->isChecked());
-    kindOnEntry_ = rgpLancamento->ItemIndex();
+    query().typeList = Opcoes.Values(QStringLiteral("stTipo"));
+    ui->sbtListTipo->setEnabled(ui->rbtListaTipo->isChecked());
+    kindOnEntry_ = ui->rgpLancamento->ItemIndex();
 }
 
-void CriaFiltroLancCont(QPointer<TfrmFiltroLancCont> &form, bco::DataSource *dataSource,
-                        const QString &operation, const QString &accountCode) {
+void CriaFiltroLancCont(Cli_bco11100::EntryFormServices &entryForm, QPointer<TfrmFiltroLancCont> &form,
+                        bco::DataSource *dataSource, const QString &operation, const QString &accountCode) {
     stCdReduCont = accountCode.left(3);
     if (form.isNull())
-        form = bco::CreateForm<TfrmFiltroLancCont>(openEntryForm());
+        form = bco::CreateForm<TfrmFiltroLancCont>(entryForm);
     form->SetList(dataSource);
     if (operation == u"BOTAO_FILTRO") {
         form->ShowModal();

@@ -20,9 +20,9 @@
 #include <QSqlQuery>
 #include <QVBoxLayout>
 
-#include "framework/checks/amount_in_words.h"
+#include "framework/text/amount_in_words.h"
 #include "framework/checks/dialogs.h"
-#include "framework/checks/edit_mask.h"
+#include "framework/text/edit_mask.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/shared_database.h"
 #include "framework/ui/event_guard.h"

@@ -12,7 +12,7 @@
 #include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
 #include "framework/ui/file_dialogs.h"
-#include "framework/ui/forms/modal_forms.h"
+#include "framework/ui/modal_forms.h"
 #include "framework/ui/qt_lookup_dialogs.h"
 #include "framework/ui/qt_message_dialogs.h"
 #include "framework/ui/report/report_dialogs.h"

@@ -5,7 +5,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 
-#include "framework/ui/forms/host_frame.h"
+#include "framework/ui/host_frame.h"
 #include "host/module_loader.h"
 
 class QAction;

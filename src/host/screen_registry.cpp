@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "framework/ui/forms/form.h"
-#include "framework/ui/forms/host_frame.h"
+#include "framework/ui/host_frame.h"
 #include "host/accounting_screen.h"
 
 namespace bco::host {

@@ -5,14 +5,14 @@
 #include <QFileInfo>
 #include <QMdiSubWindow>
 
-#include "entries/entry_services.h"
+#include "entry_model/entry_services.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
 #include "framework/session/shared_database.h"
 #include "framework/ui/event_guard.h"
 #include "framework/ui/file_dialogs.h"
 #include "framework/ui/focus_tracker.h"
-#include "framework/ui/forms/host_frame.h"
+#include "framework/ui/host_frame.h"
 #include "framework/ui/wait_animation.h"
 #include "import/import_messages.h"
 #include "import/import_submission.h"
@@ -186,19 +186,20 @@ void TfrmImportLanc::sbtImportExportClick() {
         bco::DeactiveShowAvi();
         throw;
     }
-    if (Cli_bco11100::EntryFormServices *entryForm = Cli_bco11100::OpenEntryForm())
+    if (Cli_bco11100::EntryFormServices *entryForm = findEntryForm_ ? findEntryForm_() : nullptr)
         entryForm->RefreshEntryList();
     msgPadrao.ShowMsg(QStringLiteral("Importacao_OK"), bco::MsgKind::Information, bco::MsgButton::Ok, 0);
     pgbProgresso->setValue(0);
     sbtImportExport->setEnabled(false);
 }
 
-void CriaImportacao() {
+void CriaImportacao(Cli_bco11100::EntryFormFinder findEntryForm) {
     bco::HourglassCursor hourglass;
     if (!boIdCriado || frmImportLanc.isNull()) {
         frmImportLanc = bco::CreateForm<TfrmImportLanc>();
         boIdCriado = true;
     }
+    frmImportLanc->SetEntryFormFinder(std::move(findEntryForm));
     if (QMdiSubWindow *window = frmImportLanc->MdiWindow())
         window->showNormal();
     bco::Host::frame().showChild(*frmImportLanc);

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+#include "entry_model/entry_services.h"
 #include "framework/data/data_source.h"
 #include "framework/remote/net_connection.h"
 #include "framework/ui/forms/import_export_form.h"
@@ -20,8 +21,8 @@ namespace Cli_bco11104 {
 // The import of entries from a workbook (screen BCO11104), a child window of the host. The operator names
 // the workbook (typed, or chosen in the file dialog); leaving the file panel checks the file and runs the
 // validation pass (ImportPass), whose every problem is listed by line in the error grid; a clean file with
-// rows enables the import, which sends its credits and debits (SubmitImport) and refreshes the entry form's
-// list.
+// rows enables the import, which sends its credits and debits (SubmitImport) and refreshes the list of the
+// entry form its opener finds.
 class TfrmImportLanc : public bco::TfrmPadrImportExport, private ImportProgress {
     Q_OBJECT
 public:
@@ -34,6 +35,9 @@ public:
     bco::DataSource dtsErro;
 
     void sbtImportExportClick() override;
+
+    // How the form finds, at the end of an import, the entry form whose list it refreshes.
+    void SetEntryFormFinder(Cli_bco11100::EntryFormFinder finder) { findEntryForm_ = std::move(finder); }
 
 protected:
     void FormCreate() override;
@@ -55,12 +59,14 @@ private:
     std::unique_ptr<Ui::frmImportLanc> ui;
     ImportPass pass_;
     std::unique_ptr<bco::HourglassCursor> hourglass_;
+    Cli_bco11100::EntryFormFinder findEntryForm_;
 };
 
 extern QPointer<TfrmImportLanc> frmImportLanc;
 extern bool boIdCriado;
 
-// Opens the import form: made once, then put in its normal state and shown (a child window of the host).
-void CriaImportacao();
+// Opens the import form: made once, then put in its normal state and shown (a child window of the host). An
+// import refreshes the list of the entry form that `findEntryForm` finds then, if any.
+void CriaImportacao(Cli_bco11100::EntryFormFinder findEntryForm);
 
 } // namespace Cli_bco11104

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "entries/entry_kind.h"
+#include "entry_model/entry_kind.h"
 #include "framework/checks/consiste.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
@@ -96,7 +96,6 @@ int ImportPass::LineOfMovement(const QString &movement) const {
 }
 
 void ImportPass::Start() {
-    fetchedAccounts_.clear();
     askedAccounts_.clear();
     branchesOfCompany_.clear();
     lineOfMovement_.clear();
@@ -118,12 +117,8 @@ void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purp
     building_ = purpose == Purpose::Import;
     struct Finish {
         ImportProgress &progress;
-        ImportPass &pass;
-        ~Finish() {
-            pass.fetchedAccounts_.clear();
-            progress.Finished();
-        }
-    } finish{progress, *this};
+        ~Finish() { progress.Finished(); }
+    } finish{progress};
 
     std::vector<PreRecord> rows = ReadRows(path);
     progress.Started(static_cast<int>(rows.size()));
@@ -326,7 +321,7 @@ void ImportPass::ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t 
         const bco::Variant payload = Consiste::CheckResultServ(answers[q], true, 0);
         switch (asked) {
         case Asked::Branches:
-            AddBranches(row.account, row.company, payload);
+            AddBranches(row.company, payload);
             checkBranchesUpTo(at + 1);
             break;
         case Asked::Supplier:
@@ -353,7 +348,7 @@ void ImportPass::ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t 
     checkBranchesUpTo(end);
 }
 
-void ImportPass::AddBranches(const QString &account, const QString &company, const bco::Variant &packet) {
+void ImportPass::AddBranches(const QString &company, const bco::Variant &packet) {
     records_.cdsFilialAux.SetData(packet);
     bco::ClientDataSet &branches = records_.entry.cdsFilial;
     std::set<QString> &ofCompany = branchesOfCompany_[company];
@@ -368,7 +363,6 @@ void ImportPass::AddBranches(const QString &account, const QString &company, con
             .SetAsString(records_.cdsFilialAux.FieldByName(u"CDCENTCUST").AsString());
         branches.Post();
     }
-    fetchedAccounts_.insert(account);
 }
 
 namespace {

@@ -137,7 +137,7 @@ private:
     // Sends the calls together on a worker; the connection serves nothing else until the answers are read.
     static std::future<Answers> Send(bco::NetConnection &connection,
                                      std::vector<bco::NetConnection::BatchCall> calls);
-    void AddBranches(const QString &account, const QString &company, const bco::Variant &packet);
+    void AddBranches(const QString &company, const bco::Variant &packet);
     void WriteErrors(const PreRecord &row);
 
     bco::NetConnection &server_;
@@ -147,8 +147,7 @@ private:
     std::set<QString> askedAccounts_;
     const bco::TMessages &catalogue_;
     ImportRecords &records_;
-    // The fetched-accounts list, and the branches fetched for each company.
-    std::set<QString> fetchedAccounts_;
+    // The branches fetched for each company.
     std::map<QString, std::set<QString>> branchesOfCompany_;
     std::map<QString, int> lineOfMovement_;
     // The operator's companies, as a list of chosen codes ("'01','02'").

@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include "entries/entry_records.h"
+#include "entry_model/entry_records.h"
 #include "framework/data/client_data_set.h"
 #include "framework/data/local_query.h"
 

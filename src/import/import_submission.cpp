@@ -1,6 +1,6 @@
 #include "import/import_submission.h"
 
-#include "entries/entry_kind.h"
+#include "entry_model/entry_kind.h"
 #include "framework/checks/consiste.h"
 #include "framework/remote/net_connection.h"
 

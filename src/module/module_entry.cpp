@@ -1,5 +1,7 @@
 #include "module/pkg_bco11100.h"
 
+#include <stdexcept>
+
 #include <QPointer>
 #include <QString>
 
@@ -16,6 +18,14 @@ QString text(const char *utf8) {
     return utf8 != nullptr ? QString::fromUtf8(utf8) : QString();
 }
 
+// The dialogs that a host opens by their creators work for the open entry form, whose services they are
+// given; a host that asks for one without it has made a mistake, which `refusal` tells.
+Cli_bco11100::EntryFormServices &openEntryForm(const char *refusal) {
+    if (Cli_bco11100::frmLancCCorr.isNull())
+        throw std::logic_error(refusal);
+    return *Cli_bco11100::frmLancCCorr;
+}
+
 } // namespace
 
 extern "C" {
@@ -29,19 +39,21 @@ void CriaLancamento(void) {
 }
 
 void CriaRelLancCont(void) {
-    bco::runGuarded([] { Cli_bco11101::CriaRelLancCont(); });
+    bco::runGuarded([] { Cli_bco11101::CriaRelLancCont(Cli_bco11100::frmLancCCorr.data()); });
 }
 
 void CriaImportacao(void) {
-    bco::runGuarded([] { Cli_bco11104::CriaImportacao(); });
+    bco::runGuarded([] { Cli_bco11104::CriaImportacao(Cli_bco11100::OpenEntryFormFinder()); });
 }
 
 void CriaFiltroLancCont(void **formVariable, void *dataSource, const char *operation,
                         const char *accountCode) {
     bco::runGuarded([&] {
         using Cli_bco11102::TfrmFiltroLancCont;
+        Cli_bco11100::EntryFormServices &entryForm =
+            openEntryForm("O filtro de lançamentos só funciona com a tela de lançamentos aberta.");
         if (formVariable == nullptr) {
-            Cli_bco11102::CriaFiltroLancCont(Cli_bco11102::frmFiltroLancCont,
+            Cli_bco11102::CriaFiltroLancCont(entryForm, Cli_bco11102::frmFiltroLancCont,
                                              static_cast<bco::DataSource *>(dataSource), text(operation),
                                              text(accountCode));
             return;
@@ -53,16 +65,18 @@ void CriaFiltroLancCont(void **formVariable, void *dataSource, const char *opera
             QPointer<TfrmFiltroLancCont> &form;
             ~WriteBack() { *variable = form.data(); }
         } writeBack{formVariable, form};
-        Cli_bco11102::CriaFiltroLancCont(form, static_cast<bco::DataSource *>(dataSource), text(operation),
-                                         text(accountCode));
+        Cli_bco11102::CriaFiltroLancCont(entryForm, form, static_cast<bco::DataSource *>(dataSource),
+                                         text(operation), text(accountCode));
     });
 }
 
 void CriaDescAdi(double entryAmount, const char *partyCode, const char *companyCode, const char *pageIndex,
                  const char *partyKind, const char *supplierTaxNumber) {
     bco::runGuarded([&] {
-        Cli_bco11103::CriaDescAdi(entryAmount, text(partyCode), text(companyCode), text(pageIndex),
-                                  text(partyKind), text(supplierTaxNumber));
+        Cli_bco11103::CriaDescAdi(
+            openEntryForm("O desconto de adiantamentos só funciona com a tela de lançamentos aberta."),
+            entryAmount, text(partyCode), text(companyCode), text(pageIndex), text(partyKind),
+            text(supplierTaxNumber));
     });
 }
 

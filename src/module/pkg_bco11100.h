@@ -5,7 +5,8 @@
 //   - texts are UTF-8 and NUL-terminated; a null pointer reads as an empty text;
 //   - the filter dialog's form variable is passed by reference as a pointer to the host's variable, which
 //     holds the dialog (an opaque pointer) or null; a null reference stands for the module's own variable;
-//   - the data source argument is opaque and not used.
+//   - the filter's data source argument is opaque to the host: a bco::DataSource whose data set the filter
+//     loads instead of the entry form's list, or null for that list.
 // Every entry point runs on the host's user-interface thread and returns normally whatever happens: a
 // failure is shown to the operator by the framework's event guard and ends the call.
 #ifdef __cplusplus
@@ -21,10 +22,12 @@ void CriaLancamento(void);
 void CriaRelLancCont(void);
 // Opens the spreadsheet import (a child window of the host); returns at once.
 void CriaImportacao(void);
-// Shows the entry filter ("BOTAO_FILTRO") or reruns its criteria unseen ("ESCONDE_FILTRO") for an account.
+// Shows the entry filter ("BOTAO_FILTRO") or reruns its criteria unseen ("ESCONDE_FILTRO") for an account,
+// for the open entry form (none open: a failure the event guard shows).
 void CriaFiltroLancCont(void **formVariable, void *dataSource, const char *operation,
                         const char *accountCode);
-// Shows the advance and return discount form modally for an entry; returns when it has been closed.
+// Shows the advance and return discount form modally for an entry of the open entry form (none open: a
+// failure the event guard shows); returns when it has been closed.
 void CriaDescAdi(double entryAmount, const char *partyCode, const char *companyCode, const char *pageIndex,
                  const char *partyKind, const char *supplierTaxNumber);
 

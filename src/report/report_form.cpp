@@ -2,10 +2,9 @@
 
 #include <QKeyEvent>
 
-#include "entries/entry_services.h"
+#include "entry_model/type_pick_list.h"
 #include "framework/checks/consiste.h"
-#include "module/type_pick_list.h"
-#include "framework/checks/edit_mask.h"
+#include "framework/text/edit_mask.h"
 #include "framework/session/login_context.h"
 #include "framework/session/operator_lookups.h"
 #include "framework/session/shared_database.h"
@@ -47,27 +46,9 @@ QStringList companyListText(const QString &table, const QString &test) {
             QStringLiteral("ORDER BY"), QStringLiteral("  CDEMPRESA")};
 }
 
-// The pick-list query of one kind of entry type.
-struct TypeListQuery {
-    bco::LocalQuery *query;
-    const char *name;
-    QString letter, codeColumn, descriptionColumn, table;
-};
-
-QStringList typeListText(const TypeListQuery &t, const QString &join) {
-    return {QStringLiteral("SELECT"),
-            QStringLiteral("   '%1'%2%3 AS TIPCOD,").arg(t.letter, join, t.codeColumn),
-            QStringLiteral("   %1,").arg(t.codeColumn),
-            QStringLiteral("   %1").arg(t.descriptionColumn),
-            QStringLiteral("FROM"),
-            QStringLiteral("   %1").arg(t.table),
-            QStringLiteral("ORDER BY"),
-            QStringLiteral("   %1").arg(t.codeColumn)};
-}
-
 } // namespace
 
-TfrmRelLancCont::TfrmRelLancCont(QWidget *parent)
+TfrmRelLancCont::TfrmRelLancCont(Cli_bco11100::EntryFormServices *entryForm, QWidget *parent)
     : TfrmDadosGerRel(DescendantLayout{}, parent)
     , dtsEmpresa(&qryEmpresa)
     , dtsContCorr(&qryContCorr)
@@ -75,26 +56,10 @@ TfrmRelLancCont::TfrmRelLancCont(QWidget *parent)
     , dtsLancDeb(&qryLancDeb)
     , dtsLancto(&cdsLancto)
     , dtsFilial(&cdsFilial)
-    , ui(std::make_unique<Ui::frmRelLancCont>()) {
+    , ui(std::make_unique<Ui::frmRelLancCont>())
+    , entryForm_(entryForm) {
     ui->setupUi(this);
     BindFrame();
-    rbtTodoEmp = ui->rbtTodoEmp;
-    rbtListBanc = ui->rbtListBanc;
-    sbtListEmpresa = ui->sbtListEmpresa;
-    rbtTodoContCorr = ui->rbtTodoContCorr;
-    rbtListContCorr = ui->rbtListContCorr;
-    sbtListContCorr = ui->sbtListContCorr;
-    depDataIni = ui->depDataIni;
-    depDataFin = ui->depDataFin;
-    rbtTodos = ui->rbtTodos;
-    rbtCredito = ui->rbtCredito;
-    rbtDebito = ui->rbtDebito;
-    rbtTodosTipo = ui->rbtTodosTipo;
-    rbtListaTipo = ui->rbtListaTipo;
-    sbtTipo = ui->sbtTipo;
-    rbtTodosFili = ui->rbtTodosFili;
-    rbtListaFili = ui->rbtListaFili;
-    sbtFilial = ui->sbtFilial;
 
     for (const char *row : {
              "Arq_Rel_Err|O arquivo contendo a definição do relatório de código '%s' não foi encontrado no "
@@ -173,33 +138,17 @@ void TfrmRelLancCont::declareQueries() {
         {.name = "CDPICTAGEN", .size = 10, .hidden = true},
     });
     // The account number shows through its bank's picture.
-    qryContCorr.FieldByName(u"CDCONTCORR").SetOnGetText([this](const bco::Field &field, bool) {
-        if (field.IsNull())
-            return QString();
-        return bco::FormatMaskText(qryContCorr.FieldByName(u"CDPICTCONT").AsString() + QStringLiteral(";0; "),
-                                   field.AsString());
+    qryContCorr.FieldByName(u"CDCONTCORR").SetOnGetText([](const bco::Field &field, bool) {
+        return bco::FormatThroughPicture(field.DataSet().FieldByName(u"CDPICTCONT").AsString(),
+                                         field.AsString());
     });
 
-    const TypeListQuery types[] = {
-        {&qryLancCred, "qryLancCred", QStringLiteral("C"), QStringLiteral("CDTPCREDBANC"),
-         QStringLiteral("DSTPCREDBANC"), QStringLiteral("TPCREDBANC")},
-        {&qryLancDeb, "qryLancDeb", QStringLiteral("D"), QStringLiteral("CDTPDEBIBANC"),
-         QStringLiteral("DSTPDEBIBANC"), QStringLiteral("TPDEBIBANC")},
+    const auto sharedDatabase = [] {
+        return dtmDBGeral::adcGeral();
     };
-    for (const TypeListQuery &t : types) {
-        t.query->setObjectName(QString::fromLatin1(t.name));
-        t.query->SQL = typeListText(t, QStringLiteral("||"));
-        t.query->SQL_ORACLE = t.query->SQL;
-        t.query->SQL_IB = t.query->SQL;
-        t.query->SQL_MSSQL = typeListText(t, QStringLiteral("+"));
-        t.query->AddFields({
-            {.name = "TIPCOD", .size = 5, .hidden = true},
-            {.name = t.codeColumn, .size = 4, .label = "Código"},
-            {.name = t.descriptionColumn, .size = 30, .label = "Descrição"},
-        });
-    }
-    for (bco::LocalQuery *query : {&qryEmpresa, &qryContCorr, &qryLancCred, &qryLancDeb})
-        query->SetConnection([] { return dtmDBGeral::adcGeral(); });
+    for (bco::LocalQuery *query : {&qryEmpresa, &qryContCorr})
+        query->SetConnection(sharedDatabase);
+    Cli_bco11100::DeclareTypeListQueries(qryLancCred, qryLancDeb, sharedDatabase);
 }
 
 void TfrmRelLancCont::declareDataSets() {
@@ -218,44 +167,46 @@ void TfrmRelLancCont::bindHandlers() {
     };
 
     // Each "Lista" opens its group's pick list.
-    const std::pair<QRadioButton *, bco::TBtnPesquisa *> lists[] = {{rbtListBanc, sbtListEmpresa},
-                                                                    {rbtListContCorr, sbtListContCorr},
-                                                                    {rbtListaTipo, sbtTipo},
-                                                                    {rbtListaFili, sbtFilial}};
+    const std::pair<QRadioButton *, bco::TBtnPesquisa *> lists[] = {
+        {ui->rbtListBanc, ui->sbtListEmpresa},
+        {ui->rbtListContCorr, ui->sbtListContCorr},
+        {ui->rbtListaTipo, ui->sbtTipo},
+        {ui->rbtListaFili, ui->sbtFilial}};
     for (const auto &[radio, button] : lists) {
         bco::connectGuarded(radio, &QRadioButton::toggled, this,
                             [button = button](bool checked) { button->setEnabled(checked); });
         radio->installEventFilter(this);
     }
-    bco::connectGuarded(rbtListBanc, &QRadioButton::toggled, this, [this](bool) { CompanyChoiceChanged(); });
+    bco::connectGuarded(ui->rbtListBanc, &QRadioButton::toggled, this,
+                        [this](bool) { CompanyChoiceChanged(); });
     // A type list holds the types of one kind.
-    for (QRadioButton *kind : {rbtTodos, rbtCredito, rbtDebito})
+    for (QRadioButton *kind : {ui->rbtTodos, ui->rbtCredito, ui->rbtDebito})
         bco::connectGuarded(kind, &QRadioButton::clicked, this, [this](bool) { stListTipo.clear(); });
 
-    sbtListEmpresa->OnClick = [this] {
+    ui->sbtListEmpresa->OnClick = [this] {
         sbtListEmpresaClick();
     };
-    sbtListContCorr->OnClick = [this] {
+    ui->sbtListContCorr->OnClick = [this] {
         sbtListContCorrClick();
     };
-    sbtTipo->OnClick = [this] {
+    ui->sbtTipo->OnClick = [this] {
         sbtTipoClick();
     };
-    sbtFilial->OnClick = [this] {
+    ui->sbtFilial->OnClick = [this] {
         sbtFilialClick();
     };
 
     bco::FocusTracker &focus = bco::FocusTracker::instance();
-    focus.setExitHandler(depDataIni, [this] { Vd_DataIni(false); });
-    focus.setExitHandler(depDataFin, [this] { Vd_DataFim(false); });
+    focus.setExitHandler(ui->depDataIni, [this] { Vd_DataIni(false); });
+    focus.setExitHandler(ui->depDataFin, [this] { Vd_DataFim(false); });
 }
 
 bool TfrmRelLancCont::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_F9) {
-        const std::pair<QObject *, bco::TBtnPesquisa *> lists[] = {{rbtListBanc, sbtListEmpresa},
-                                                                   {rbtListContCorr, sbtListContCorr},
-                                                                   {rbtListaTipo, sbtTipo},
-                                                                   {rbtListaFili, sbtFilial}};
+        const std::pair<QObject *, bco::TBtnPesquisa *> lists[] = {{ui->rbtListBanc, ui->sbtListEmpresa},
+                                                                   {ui->rbtListContCorr, ui->sbtListContCorr},
+                                                                   {ui->rbtListaTipo, ui->sbtTipo},
+                                                                   {ui->rbtListaFili, ui->sbtFilial}};
         for (const auto &[radio, button] : lists)
             if (radio == watched) {
                 button->click();
@@ -281,8 +232,8 @@ void TfrmRelLancCont::FormClose(bco::TCloseAction &action) {
 }
 
 bco::NetConnection &TfrmRelLancCont::serverConnection() {
-    if (Cli_bco11100::EntryFormServices *entryForm = Cli_bco11100::OpenEntryForm())
-        return entryForm->ServerConnection();
+    if (entryForm_ != nullptr)
+        return entryForm_->ServerConnection();
     if (!netLancContCorr.Connected()) {
         netLancContCorr.SetBeforeConnect(
             [](bco::NetConnection &connection) { Ondrima::PrepareConnection(connection); });
@@ -305,22 +256,22 @@ void TfrmRelLancCont::refuse(QWidget *control, const char *key) {
 // ---- checks ----
 
 void TfrmRelLancCont::Vd_Empresa() {
-    if (rbtListBanc->isChecked() && stListEmpresa.isEmpty())
-        refuse(rbtListBanc, "EMPRESA_NI");
+    if (ui->rbtListBanc->isChecked() && stListEmpresa.isEmpty())
+        refuse(ui->rbtListBanc, "EMPRESA_NI");
 }
 
 void TfrmRelLancCont::Vd_ContaCorr() {
-    if (rbtListContCorr->isChecked() && stListContCorr.isEmpty())
-        refuse(rbtListContCorr, "CONTCORR_NI");
+    if (ui->rbtListContCorr->isChecked() && stListContCorr.isEmpty())
+        refuse(ui->rbtListContCorr, "CONTCORR_NI");
 }
 
 void TfrmRelLancCont::Vd_Tipo() {
-    if (rbtListaTipo->isChecked() && stListTipo.isEmpty())
-        refuse(rbtListaTipo, "TIPO_NI");
+    if (ui->rbtListaTipo->isChecked() && stListTipo.isEmpty())
+        refuse(ui->rbtListaTipo, "TIPO_NI");
 }
 
 void TfrmRelLancCont::Vd_CdFilial() {
-    if (rbtListaFili->isChecked() && stListFilial.isEmpty())
+    if (ui->rbtListaFili->isChecked() && stListFilial.isEmpty())
         refuse(nullptr, "FILIAL_NI");
 }
 
@@ -334,28 +285,28 @@ void TfrmRelLancCont::Vd_Data(bco::TDateEditPlus *edit, bool required, const cha
 }
 
 void TfrmRelLancCont::Vd_DataIni(bool required) {
-    Vd_Data(depDataIni, required, "DATAINI_VAZIA");
+    Vd_Data(ui->depDataIni, required, "DATAINI_VAZIA");
 }
 
 void TfrmRelLancCont::Vd_DataFim(bool required) {
-    Vd_Data(depDataFin, required, "DATAFIM_VAZIA");
+    Vd_Data(ui->depDataFin, required, "DATAFIM_VAZIA");
 }
 
 void TfrmRelLancCont::Vd_DtIni_Fin() {
-    const QDate start = depDataIni->GetDate();
-    const QDate end = depDataFin->GetDate();
+    const QDate start = ui->depDataIni->GetDate();
+    const QDate end = ui->depDataFin->GetDate();
     if (start.isValid() && end.isValid() && end < start)
-        refuse(depDataIni, "DTAINI>DTAFIN");
+        refuse(ui->depDataIni, "DTAINI>DTAFIN");
 }
 
 void TfrmRelLancCont::Valida() {
     const QWidget *focused = focusWidget();
-    if (focused == depDataIni) {
+    if (focused == ui->depDataIni) {
         Vd_DataIni(true);
         Vd_Empresa();
         Vd_ContaCorr();
         Vd_DataFim(true);
-    } else if (focused == depDataFin) {
+    } else if (focused == ui->depDataFin) {
         Vd_DataFim(true);
         Vd_Empresa();
         Vd_ContaCorr();
@@ -402,18 +353,18 @@ void TfrmRelLancCont::sbtReportEditClick() {
 
 EntriesReportChoices TfrmRelLancCont::Choices() const {
     EntriesReportChoices choices;
-    choices.allCompanies = rbtTodoEmp->isChecked();
+    choices.allCompanies = ui->rbtTodoEmp->isChecked();
     choices.companies = stListEmpresa;
     choices.operatorCompanies = stEmpresaOper;
-    choices.allAccounts = rbtTodoContCorr->isChecked();
+    choices.allAccounts = ui->rbtTodoContCorr->isChecked();
     choices.accounts = stListContCorr;
-    choices.allTypes = rbtTodosTipo->isChecked();
+    choices.allTypes = ui->rbtTodosTipo->isChecked();
     choices.types = stListTipo;
-    choices.allBranches = rbtTodosFili->isChecked();
+    choices.allBranches = ui->rbtTodosFili->isChecked();
     choices.branches = stListFilial;
-    choices.start = depDataIni->GetDate();
-    choices.end = depDataFin->GetDate();
-    choices.kind = rbtCredito->isChecked() ? u'C' : rbtDebito->isChecked() ? u'D' : u'T';
+    choices.start = ui->depDataIni->GetDate();
+    choices.end = ui->depDataFin->GetDate();
+    choices.kind = ui->rbtCredito->isChecked() ? u'C' : ui->rbtDebito->isChecked() ? u'D' : u'T';
     return choices;
 }
 
@@ -445,7 +396,7 @@ void TfrmRelLancCont::sbtListEmpresaClick() {
 void TfrmRelLancCont::sbtListContCorrClick() {
     Vd_Empresa();
     qryContCorr.Close();
-    const bool all = rbtTodoEmp->isChecked();
+    const bool all = ui->rbtTodoEmp->isChecked();
     qryContCorr.ParamByName(QStringLiteral("P_TCDEMPRESA"))
         .SetAsString(all ? QStringLiteral("T") : QString());
     qryContCorr.ParamByName(QStringLiteral("P_CDEMPRESA")).SetAsString(all ? QString() : stListEmpresa);
@@ -457,8 +408,8 @@ void TfrmRelLancCont::sbtListContCorrClick() {
 }
 
 void TfrmRelLancCont::sbtTipoClick() {
-    if (rbtCredito->isChecked() || rbtDebito->isChecked()) {
-        const bool credits = rbtCredito->isChecked();
+    if (ui->rbtCredito->isChecked() || ui->rbtDebito->isChecked()) {
+        const bool credits = ui->rbtCredito->isChecked();
         bco::LocalQuery &query = credits ? qryLancCred : qryLancDeb;
         query.Close();
         query.Open();
@@ -477,7 +428,7 @@ void TfrmRelLancCont::sbtTipoClick() {
 void TfrmRelLancCont::sbtFilialClick() {
     Vd_Empresa();
     if (!cdsFilial.Active()) {
-        bco::VariantList args{stListEmpresa, QStringLiteral("T"), rbtTodoEmp->isChecked()};
+        bco::VariantList args{stListEmpresa, QStringLiteral("T"), ui->rbtTodoEmp->isChecked()};
         cdsFilial.SetData(callServer(QStringLiteral("GetFilialRel"), args));
         stListEmpresa = args[0].toText();
     }
@@ -485,10 +436,10 @@ void TfrmRelLancCont::sbtFilialClick() {
                        stListFilial);
 }
 
-void CriaRelLancCont() {
+void CriaRelLancCont(Cli_bco11100::EntryFormServices *entryForm) {
     bco::HourglassCursor hourglass;
     if (!boIdCriado || frmRelLancCont.isNull()) {
-        frmRelLancCont = bco::CreateForm<TfrmRelLancCont>();
+        frmRelLancCont = bco::CreateForm<TfrmRelLancCont>(entryForm);
         boIdCriado = true;
     }
     frmRelLancCont->ShowModal();

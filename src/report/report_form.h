@@ -3,19 +3,21 @@
 #include <memory>
 
 #include <QPointer>
-#include <QRadioButton>
 
+#include "entry_model/entry_services.h"
 #include "framework/data/client_data_set.h"
 #include "framework/data/data_source.h"
 #include "framework/data/local_query.h"
 #include "framework/remote/net_connection.h"
-#include "framework/ui/buttons.h"
-#include "framework/ui/date_edit.h"
 #include "framework/ui/forms/report_base_form.h"
 #include "report/entries_report_parameters.h"
 
 namespace Ui {
 class frmRelLancCont;
+}
+
+namespace bco {
+class TDateEditPlus;
 }
 
 // The entries report's unit.
@@ -25,13 +27,15 @@ namespace Cli_bco11101 {
 // accounts, period, entry kind, entry types and branches the chosen design reports, checked and handed to
 // the report engine as the parameters of the design's query.
 //
-// Its two server calls (the entry types and the branches) go through the entry form's connection while the
-// entry form is open; opened from the host's menu without it, the form makes a connection of its own the
-// same way (the login context's server and session), opened at its first call and closed with the form.
+// Its two server calls (the entry types and the branches) go through the connection of the entry form it is
+// given when it is made (the one open when the host asks for it, or the one whose print button opens it);
+// without one, the form makes a connection of its own the same way (the login context's server and session),
+// opened at its first call and closed with the form. Its controls are found by the object names of
+// report_form.ui.
 class TfrmRelLancCont : public bco::TfrmDadosGerRel {
     Q_OBJECT
 public:
-    explicit TfrmRelLancCont(QWidget *parent = nullptr);
+    explicit TfrmRelLancCont(Cli_bco11100::EntryFormServices *entryForm, QWidget *parent = nullptr);
     ~TfrmRelLancCont() override;
 
     void sbtPrintClick() override;
@@ -46,24 +50,6 @@ public:
     void rpddPadraoBeforeGetQueryParams(bco::ReportParams &params);
     // The choices as the form holds them now.
     EntriesReportChoices Choices() const;
-
-    QRadioButton *rbtTodoEmp = nullptr;
-    QRadioButton *rbtListBanc = nullptr;
-    bco::TBtnPesquisa *sbtListEmpresa = nullptr;
-    QRadioButton *rbtTodoContCorr = nullptr;
-    QRadioButton *rbtListContCorr = nullptr;
-    bco::TBtnPesquisa *sbtListContCorr = nullptr;
-    bco::TDateEditPlus *depDataIni = nullptr;
-    bco::TDateEditPlus *depDataFin = nullptr;
-    QRadioButton *rbtTodos = nullptr;
-    QRadioButton *rbtCredito = nullptr;
-    QRadioButton *rbtDebito = nullptr;
-    QRadioButton *rbtTodosTipo = nullptr;
-    QRadioButton *rbtListaTipo = nullptr;
-    bco::TBtnPesquisa *sbtTipo = nullptr;
-    QRadioButton *rbtTodosFili = nullptr;
-    QRadioButton *rbtListaFili = nullptr;
-    bco::TBtnPesquisa *sbtFilial = nullptr;
 
     bco::LocalQuery qryEmpresa;
     bco::LocalQuery qryContCorr;
@@ -117,13 +103,15 @@ private:
     void sbtFilialClick();
 
     std::unique_ptr<Ui::frmRelLancCont> ui;
+    Cli_bco11100::EntryFormServices *entryForm_;
     bco::NetConnection netLancContCorr;
 };
 
 extern QPointer<TfrmRelLancCont> frmRelLancCont;
 extern bool boIdCriado;
 
-// Opens the report form modally; returns when the operator has closed it.
-void CriaRelLancCont();
+// Opens the report form modally, working through `entryForm` when one is given; returns when the operator has
+// closed it.
+void CriaRelLancCont(Cli_bco11100::EntryFormServices *entryForm);
 
 } // namespace Cli_bco11101

@@ -5,9 +5,9 @@
 #include <QLabel>
 
 #include "discount/discount_form.h"
-#include "entries/entry_form.h"
 #include "framework/checks/consiste.h"
 #include "support/discount_form_driver.h"
+#include "support/entry_form_stand_in.h"
 #include "support/form_test_environment.h"
 #include "support/qt_printers.h"
 
@@ -28,19 +28,16 @@ QString companyTaxNumber(const QString &digits) {
         .arg(digits.mid(0, 2), digits.mid(2, 3), digits.mid(5, 3), digits.mid(8, 4), digits.mid(12, 2));
 }
 
-// The discount form opened by CriaDescAdi as the confirm of an entry opens it, over the entry form of the
-// test's server, with the demo data's customer (pages 0 and 1) or supplier (pages 2 and 3).
+// The discount form opened by CriaDescAdi as the confirm of an entry opens it, over the entry form's services
+// on the test's server, with the demo data's customer (pages 0 and 1) or supplier (pages 2 and 3).
 class DiscountForm : public ::testing::Test {
 protected:
-    void SetUp() override { Cli_bco11100::frmLancCCorr = CreateForm<Cli_bco11100::TfrmLancCCorr>(); }
-
     void TearDown() override {
-        delete Cli_bco11100::frmLancCCorr.data();
         releaseDeferred();
         EXPECT_TRUE(Cli_bco11103::frmDescAdia.isNull()) << "the discount form outlived its showing";
     }
 
-    Cli_bco11100::EntryRecords &entry() { return Cli_bco11100::frmLancCCorr->records; }
+    Cli_bco11100::EntryRecords &entry() { return entryForm.records; }
 
     QString supplierTaxNumber() {
         return env
@@ -53,10 +50,9 @@ protected:
         const QString method =
             ofCustomer ? QStringLiteral("GetDevolucaoCLI") : QStringLiteral("GetDevolucaoFOR");
         (ofCustomer ? entry().cdsDevolucaoCLI : entry().cdsDevolucaoFOR)
-            .SetData(
-                Consiste::CheckResultServ(Cli_bco11100::frmLancCCorr->netLancContCorr.Call(
-                                              method, VariantList{"01", ofCustomer ? customer : supplier}),
-                                          true, 0));
+            .SetData(Consiste::CheckResultServ(
+                entryForm.connection.Call(method, VariantList{"01", ofCustomer ? customer : supplier}), true,
+                0));
     }
 
     // Customer returned invoices of these available values (and as much more of original value), unmarked.
@@ -90,16 +86,26 @@ protected:
                 shown.close();
         });
         const bool ofCustomer = page < 2;
-        Cli_bco11103::CriaDescAdi(amount, ofCustomer ? customer : supplier, QStringLiteral("01"),
-                                  QString::number(page),
-                                  ofCustomer ? QStringLiteral("C") : QStringLiteral("F"),
-                                  page == 3 ? supplierTaxNumber() : QString());
+        answered = Cli_bco11103::CriaDescAdi(entryForm, amount, ofCustomer ? customer : supplier,
+                                             QStringLiteral("01"), QString::number(page),
+                                             ofCustomer ? QStringLiteral("C") : QStringLiteral("F"),
+                                             page == 3 ? supplierTaxNumber() : QString());
     }
 
-    // The data set of the page the form showed, as the entry form reads it when the modal call returns.
+    // A page's data set as the form left it when the modal call returned.
     ClientDataSet &handedBack(int page) { return Cli_bco11103::frmDescAdia->records.*PageOf(page).data; }
+    // The rows the creator answered, as the entry form takes them into the insertion.
+    QStringList answeredRows() {
+        if (!answered)
+            return {QStringLiteral("no rows answered")};
+        ClientDataSet rows;
+        rows.SetData(*answered);
+        return DiscountFormDriver::describe(rows);
+    }
 
     FormTestEnvironment env;
+    EntryFormStandIn entryForm;
+    std::optional<DataPacket> answered;
 };
 
 TEST_F(DiscountForm, EachPageShowsItsPartysItemsAndWhatIsAvailableOfThem) {
@@ -325,7 +331,7 @@ TEST_F(DiscountForm, TheConfirmChecksTheTotalAndHandsBackTheRowsAsSaved) {
             c.amount);
         EXPECT_EQ(stillOpen, c.handedBack.isEmpty());
         if (!stillOpen) {
-            EXPECT_EQ(DiscountFormDriver::describe(handedBack(1)), c.handedBack);
+            EXPECT_EQ(answeredRows(), c.handedBack);
         }
     }
 }
@@ -346,6 +352,7 @@ TEST_F(DiscountForm, CancelAndTheWindowsCloseHandBackNothing) {
             EXPECT_TRUE(handedBack(page).Active());
             EXPECT_TRUE(handedBack(page).IsEmpty()) << "page " << page;
         }
+        EXPECT_EQ(answeredRows(), QStringList());
         releaseDeferred();
     }
 }

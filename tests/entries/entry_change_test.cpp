@@ -2,6 +2,7 @@
 
 #include <QSqlQuery>
 
+#include "entries/tax_number_caret.h"
 #include "entry_form_fixture.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"

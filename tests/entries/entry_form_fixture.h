@@ -20,6 +20,7 @@
 #include "framework/ui/mask_edit.h"
 #include "framework/ui/number_edit.h"
 #include "framework/ui/wait_animation.h"
+#include "support/form_controls.h"
 #include "support/form_test_environment.h"
 
 namespace bco::testing {
@@ -82,10 +83,7 @@ protected:
     }
 
     template <class Widget = QWidget> Widget *control(const char *name) const {
-        auto *widget = form->findChild<Widget *>(QString::fromLatin1(name));
-        if (widget == nullptr)
-            ADD_FAILURE() << "the entry form has no " << name;
-        return widget;
+        return controlOf<Widget>(*form, name);
     }
     TMaskEdit *medCdRedu() const { return control<TMaskEdit>("medCdRedu"); }
     TNewDBGrid *dbgPadrao() const { return control<TNewDBGrid>("dbgPadrao"); }

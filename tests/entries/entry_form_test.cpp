@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "entry_form_fixture.h"
+#include "import/import_form.h"
 #include "support/qt_printers.h"
 
 using namespace bco;
@@ -375,6 +376,37 @@ TEST_F(EntryForm, ACodeChangedWhileTheListIsShownOffersNothingUntilTheAccountIsC
     dbgPadrao()->setFocus();
     EXPECT_EQ(text("edtNmConta"), unlisted.description);
     EXPECT_EQ(toolBar(), QStringLiteral("Incluir Filtro Importar"));
+}
+
+// An import beside the form finds it through the finder the import button gives, and reloads the list and
+// the balance while an account's list is browsed; an entry being typed stays as it is.
+TEST_F(EntryForm, AnImportBesideTheFormReloadsTheListOnlyWhileItIsBrowsed) {
+    chooseAccount(listed.code);
+    control<QToolButton>("sbtImportar")->click();
+    QPointer<Cli_bco11104::TfrmImportLanc> import = Cli_bco11104::frmImportLanc;
+    ASSERT_FALSE(import.isNull());
+    EXPECT_EQ(Cli_bco11100::OpenEntryFormFinder()(),
+              static_cast<Cli_bco11100::EntryFormServices *>(form.data()));
+
+    env.addEntries({.account = listed.code,
+                    .count = 2,
+                    .perDay = 2,
+                    .firstDate = QDate(2024, 3, 14),
+                    .firstNumber = 900100});
+    form->RefreshEntryList();
+    EXPECT_EQ(list().RecordCount(), 14);
+
+    control<QToolButton>("sbtIncluir")->click();
+    env.addEntries({.account = listed.code,
+                    .count = 2,
+                    .perDay = 2,
+                    .firstDate = QDate(2024, 3, 15),
+                    .firstNumber = 900200});
+    form->RefreshEntryList();
+    EXPECT_EQ(list().RecordCount(), 14);
+    EXPECT_TRUE(control("depDataMov")->isEnabled());
+    EXPECT_EQ(toolBar(), QStringLiteral("Cancelar Confirmar"));
+    import->Close();
 }
 
 TEST_F(EntryForm, ClosingTheFormEndsItsModesAndDestroysTheFilterDialog) {

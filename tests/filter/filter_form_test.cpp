@@ -7,13 +7,18 @@
 #include <QSqlQuery>
 #include <QTest>
 
-#include "entries/entry_form.h"
+#include "entry_model/entry_list_loader.h"
 #include "filter/filter_form.h"
 #include "filter/radio_group.h"
+#include "framework/ui/buttons.h"
+#include "framework/ui/date_edit.h"
 #include "framework/ui/lookup_dialogs.h"
+#include "framework/ui/number_edit.h"
 #include "support/case_name.h"
-#include "support/private_config_folder.h"
+#include "support/entry_form_stand_in.h"
+#include "support/form_controls.h"
 #include "support/form_test_environment.h"
+#include "support/private_config_folder.h"
 #include "support/qt_printers.h"
 
 using namespace bco;
@@ -56,8 +61,34 @@ QStringList distinct(QStringList values) {
     return values;
 }
 
+// The dialog's controls that the tests work, found by their names.
+struct Controls {
+    explicit Controls(const QWidget &dialog)
+        : depDataIni(controlOf<TDateEditPlus>(dialog, "depDataIni"))
+        , depDataFin(controlOf<TDateEditPlus>(dialog, "depDataFin"))
+        , nedValorIni(controlOf<TNumberEdit>(dialog, "nedValorIni"))
+        , nedValorFin(controlOf<TNumberEdit>(dialog, "nedValorFin"))
+        , rgpLancamento(controlOf<Cli_bco11102::TRadioGroup>(dialog, "rgpLancamento"))
+        , rbtTodosTipo(controlOf<QRadioButton>(dialog, "rbtTodosTipo"))
+        , rbtListaTipo(controlOf<QRadioButton>(dialog, "rbtListaTipo"))
+        , sbtListTipo(controlOf<TBtnPesquisa>(dialog, "sbtListTipo")) {}
+
+    TDateEditPlus *depDataIni;
+    TDateEditPlus *depDataFin;
+    TNumberEdit *nedValorIni;
+    TNumberEdit *nedValorFin;
+    Cli_bco11102::TRadioGroup *rgpLancamento;
+    QRadioButton *rbtTodosTipo;
+    QRadioButton *rbtListaTipo;
+    TBtnPesquisa *sbtListTipo;
+};
+
+Controls of(const QWidget &dialog) {
+    return Controls(dialog);
+}
+
 QRadioButton *kindButton(TfrmFiltroLancCont &dialog, int item) {
-    return dialog.rgpLancamento->findChildren<QRadioButton *>().at(item);
+    return of(dialog).rgpLancamento->findChildren<QRadioButton *>().at(item);
 }
 
 // A click on a radio button's mark, which is where it takes a click whatever room its caption leaves.
@@ -77,26 +108,24 @@ struct Criteria {
 
 void set(TfrmFiltroLancCont &dialog, const Criteria &criteria) {
     if (criteria.startDate != u"keep")
-        dialog.depDataIni->SetText(criteria.startDate);
+        of(dialog).depDataIni->SetText(criteria.startDate);
     if (criteria.endDate != u"keep")
-        dialog.depDataFin->SetText(criteria.endDate);
+        of(dialog).depDataFin->SetText(criteria.endDate);
     if (criteria.valueFrom >= 0.0)
-        dialog.nedValorIni->SetValue(criteria.valueFrom);
+        of(dialog).nedValorIni->SetValue(criteria.valueFrom);
     if (criteria.valueTo >= 0.0)
-        dialog.nedValorFin->SetValue(criteria.valueTo);
+        of(dialog).nedValorFin->SetValue(criteria.valueTo);
     if (criteria.kind >= 0)
         click(kindButton(dialog, criteria.kind));
     if (criteria.typeListChosen)
-        click(dialog.rbtListaTipo);
+        click(of(dialog).rbtListaTipo);
 }
 
+// The dialog as the entry form makes it, over the entry form's services.
 class FilterDialog : public ::testing::Test {
 protected:
-    void SetUp() override { Cli_bco11100::frmLancCCorr = CreateForm<Cli_bco11100::TfrmLancCCorr>(); }
-
     void TearDown() override {
         delete Cli_bco11102::frmFiltroLancCont.data();
-        delete Cli_bco11100::frmLancCCorr.data();
         releaseDeferred();
     }
 
@@ -104,7 +133,7 @@ protected:
 
     // The silent reload the entry form runs whenever it needs its list.
     void reload(const QString &account = QStringLiteral("001")) {
-        Cli_bco11102::CriaFiltroLancCont(Cli_bco11102::frmFiltroLancCont, nullptr,
+        Cli_bco11102::CriaFiltroLancCont(entryForm, Cli_bco11102::frmFiltroLancCont, nullptr,
                                          QStringLiteral("ESCONDE_FILTRO"), account);
     }
 
@@ -119,7 +148,7 @@ protected:
             if (form.isVisible())
                 form.close();
         });
-        Cli_bco11102::CriaFiltroLancCont(Cli_bco11102::frmFiltroLancCont, nullptr,
+        Cli_bco11102::CriaFiltroLancCont(entryForm, Cli_bco11102::frmFiltroLancCont, nullptr,
                                          QStringLiteral("BOTAO_FILTRO"), account);
     }
 
@@ -129,14 +158,16 @@ protected:
             set(dialog, criteria);
             if (!pickedTypes.isEmpty()) {
                 env.lookups.markKeys(pickedTypes);
-                dialog.sbtListTipo->click();
+                of(dialog).sbtListTipo->click();
             }
             dialog.sbtConfirma->click();
         });
     }
 
     TfrmFiltroLancCont &dialog() { return *Cli_bco11102::frmFiltroLancCont; }
-    ClientDataSet &list() { return Cli_bco11100::frmLancCCorr->records.cdsLancamentos; }
+    ClientDataSet &list() { return entryForm.EntryList(); }
+    // What the last confirm sent, as the entry form keeps it for the deletion.
+    const Cli_bco11102::TLancQuery &sent() const { return entryForm.query; }
 
     qint64 count(const QString &sql) {
         QSqlQuery query(env.database());
@@ -147,6 +178,7 @@ protected:
 
     // Enough entries that every account has entries of most types within any of the periods below.
     FormTestEnvironment env{FormTestOptions{.demoEntries = 3000}};
+    EntryFormStandIn entryForm;
 };
 
 TEST_F(FilterDialog, StartsFromThePeriodAroundTheProcessingDateThatTheBankParametersGive) {
@@ -161,12 +193,12 @@ TEST_F(FilterDialog, StartsFromThePeriodAroundTheProcessingDateThatTheBankParame
     EXPECT_EQ(list().RecordCount(), expected);
 
     open([](TfrmFiltroLancCont &shown) {
-        EXPECT_EQ(shown.depDataIni->Text(), "14/02/2024");
-        EXPECT_EQ(shown.depDataFin->Text(), "20/03/2024");
-        EXPECT_EQ(shown.nedValorIni->Value(), 0.0);
-        EXPECT_TRUE(shown.rbtTodosTipo->isChecked());
-        EXPECT_FALSE(shown.sbtListTipo->isEnabled());
-        EXPECT_EQ(shown.rgpLancamento->ItemIndex(), 0);
+        EXPECT_EQ(of(shown).depDataIni->Text(), "14/02/2024");
+        EXPECT_EQ(of(shown).depDataFin->Text(), "20/03/2024");
+        EXPECT_EQ(of(shown).nedValorIni->Value(), 0.0);
+        EXPECT_TRUE(of(shown).rbtTodosTipo->isChecked());
+        EXPECT_FALSE(of(shown).sbtListTipo->isEnabled());
+        EXPECT_EQ(of(shown).rgpLancamento->ItemIndex(), 0);
     });
 }
 
@@ -265,7 +297,7 @@ TEST_P(ConfirmedValues, AreSentWithTheMarginAndTheAllValuesFlagAndNarrowTheList)
     const ValueRange &range = GetParam();
     reload();
     confirm({.valueFrom = range.from, .valueTo = range.to});
-    const Cli_bco11102::TLancQuery &query = dialog().Query();
+    const Cli_bco11102::TLancQuery &query = sent();
     EXPECT_EQ(query.allValues, QString::fromLatin1(range.allValues));
     EXPECT_DOUBLE_EQ(query.valueFrom, range.queryFrom);
     EXPECT_DOUBLE_EQ(query.valueTo, range.queryTo);
@@ -294,7 +326,7 @@ TEST_F(FilterDialog, ValuesTypedWithTheirThousandsFilterOnThoseAmounts) {
     reload();
     open([](TfrmFiltroLancCont &shown) {
         for (auto [edit, typed] :
-             {std::pair{shown.nedValorIni, "1.000,00"}, std::pair{shown.nedValorFin, "2.500"}}) {
+             {std::pair{of(shown).nedValorIni, "1.000,00"}, std::pair{of(shown).nedValorFin, "2.500"}}) {
             edit->setFocus();
             QTest::keyClicks(edit, QString::fromLatin1(typed));
         }
@@ -302,7 +334,7 @@ TEST_F(FilterDialog, ValuesTypedWithTheirThousandsFilterOnThoseAmounts) {
     });
     EXPECT_EQ(dialog().SavedFilter().valueFrom, 1000.0);
     EXPECT_EQ(dialog().SavedFilter().valueTo, 2500.0);
-    EXPECT_DOUBLE_EQ(dialog().Query().valueFrom, 999.999);
+    EXPECT_DOUBLE_EQ(sent().valueFrom, 999.999);
     const qint64 expected = count("SELECT (SELECT COUNT(*) FROM MOVCREDBANC WHERE CDREDUCONT = '001' AND "
                                   "DTMOVICRED BETWEEN '2024-02-14' "
                                   "AND '2024-03-20' AND VRMOVICRED BETWEEN 100000 AND 250000) + (SELECT "
@@ -346,11 +378,11 @@ TEST_P(ConfirmedKindAndTypes, ListOnlyTheEntriesTheyName) {
     if (!narrowing.types.isEmpty()) {
         EXPECT_EQ(distinct(column(list(), "CDTIPO")), narrowing.types);
         EXPECT_EQ(env.lookups.titles(), QStringList{QString::fromUtf8(narrowing.pickListTitle)});
-        EXPECT_EQ(dialog().Query().allTypes, "");
-        EXPECT_EQ(dialog().Query().typeList, CodeListText(narrowing.picked));
+        EXPECT_EQ(sent().allTypes, "");
+        EXPECT_EQ(sent().typeList, CodeListText(narrowing.picked));
     } else {
-        EXPECT_EQ(dialog().Query().allTypes, "T");
-        EXPECT_EQ(dialog().Query().typeList, "");
+        EXPECT_EQ(sent().allTypes, "T");
+        EXPECT_EQ(sent().typeList, "");
     }
 }
 
@@ -360,20 +392,20 @@ TEST_F(FilterDialog, ChangingTheKindDropsTheTypesPickedForTheOldOne) {
     reload();
     open([&](TfrmFiltroLancCont &shown) {
         click(kindButton(shown, 1));
-        click(shown.rbtListaTipo);
-        EXPECT_TRUE(shown.sbtListTipo->isEnabled());
+        click(of(shown).rbtListaTipo);
+        EXPECT_TRUE(of(shown).sbtListTipo->isEnabled());
         env.lookups.markKeys({"C0001"});
-        shown.sbtListTipo->click();
-        EXPECT_EQ(shown.Query().typeList, "'C0001'");
+        of(shown).sbtListTipo->click();
+        EXPECT_EQ(sent().typeList, "'C0001'");
 
         click(kindButton(shown, 1));
-        EXPECT_TRUE(shown.rbtListaTipo->isChecked()) << "the same kind again keeps the types";
-        EXPECT_EQ(shown.Query().typeList, "'C0001'");
+        EXPECT_TRUE(of(shown).rbtListaTipo->isChecked()) << "the same kind again keeps the types";
+        EXPECT_EQ(sent().typeList, "'C0001'");
 
         click(kindButton(shown, 2));
-        EXPECT_TRUE(shown.rbtTodosTipo->isChecked());
-        EXPECT_FALSE(shown.sbtListTipo->isEnabled());
-        EXPECT_EQ(shown.Query().typeList, "T");
+        EXPECT_TRUE(of(shown).rbtTodosTipo->isChecked());
+        EXPECT_FALSE(of(shown).sbtListTipo->isEnabled());
+        EXPECT_EQ(sent().typeList, "T");
     });
 }
 
@@ -387,7 +419,7 @@ TEST_F(FilterDialog, SavedOptionsComeBackWithThePickedTypes) {
                     .kind = 2,
                     .typeListChosen = true});
         env.lookups.markKeys({"D0002"});
-        shown.sbtListTipo->click();
+        of(shown).sbtListTipo->click();
         shown.btfSaveOpc->click();
 
         set(shown, {.startDate = "02/02/2024",
@@ -395,16 +427,16 @@ TEST_F(FilterDialog, SavedOptionsComeBackWithThePickedTypes) {
                     .valueFrom = 0.0,
                     .valueTo = 0.0,
                     .kind = 0});
-        ASSERT_TRUE(shown.rbtTodosTipo->isChecked());
+        ASSERT_TRUE(of(shown).rbtTodosTipo->isChecked());
         shown.btfLoadOpc->click();
-        EXPECT_EQ(shown.depDataIni->Text(), "01/02/2024");
-        EXPECT_EQ(shown.depDataFin->Text(), "10/03/2024");
-        EXPECT_EQ(shown.nedValorIni->Value(), 10.0);
-        EXPECT_EQ(shown.nedValorFin->Value(), 50000.0);
-        EXPECT_EQ(shown.rgpLancamento->ItemIndex(), 2);
-        EXPECT_TRUE(shown.rbtListaTipo->isChecked());
-        EXPECT_TRUE(shown.sbtListTipo->isEnabled());
-        EXPECT_EQ(shown.Query().typeList, "'D0002'");
+        EXPECT_EQ(of(shown).depDataIni->Text(), "01/02/2024");
+        EXPECT_EQ(of(shown).depDataFin->Text(), "10/03/2024");
+        EXPECT_EQ(of(shown).nedValorIni->Value(), 10.0);
+        EXPECT_EQ(of(shown).nedValorFin->Value(), 50000.0);
+        EXPECT_EQ(of(shown).rgpLancamento->ItemIndex(), 2);
+        EXPECT_TRUE(of(shown).rbtListaTipo->isChecked());
+        EXPECT_TRUE(of(shown).sbtListTipo->isEnabled());
+        EXPECT_EQ(sent().typeList, "'D0002'");
         shown.sbtConfirma->click();
     });
     ASSERT_GT(list().RecordCount(), 0);
@@ -431,21 +463,21 @@ TEST_F(FilterDialog, ASilentReloadRunsTheLastConfirmedCriteriaForTheAccountItIsG
 
     reload(QStringLiteral("0025"));
     EXPECT_EQ(Cli_bco11102::stCdReduCont, "002");
-    EXPECT_EQ(dialog().Query().entryKind, "C");
-    EXPECT_EQ(dialog().Query().typeList, "'C0002'");
-    EXPECT_EQ(dialog().Query().allValues, "T");
+    EXPECT_EQ(sent().entryKind, "C");
+    EXPECT_EQ(sent().typeList, "'C0002'");
+    EXPECT_EQ(sent().allValues, "T");
     const qint64 expected = count(QStringLiteral(
         "SELECT COUNT(*) FROM MOVCREDBANC WHERE CDREDUCONT = '002' AND CDTPCREDBANC = '0002' AND "
         "DTMOVICRED BETWEEN '2024-03-01' AND '2024-03-15'"));
     ASSERT_GT(expected, 0);
     EXPECT_EQ(list().RecordCount(), expected);
 
-    open([](TfrmFiltroLancCont &shown) {
-        EXPECT_EQ(shown.depDataIni->Text(), "01/03/2024");
-        EXPECT_EQ(shown.nedValorFin->Value(), 0.0);
-        EXPECT_EQ(shown.rgpLancamento->ItemIndex(), 1);
-        EXPECT_TRUE(shown.rbtListaTipo->isChecked());
-        EXPECT_EQ(shown.Query().typeList, "'C0002'");
+    open([this](TfrmFiltroLancCont &shown) {
+        EXPECT_EQ(of(shown).depDataIni->Text(), "01/03/2024");
+        EXPECT_EQ(of(shown).nedValorFin->Value(), 0.0);
+        EXPECT_EQ(of(shown).rgpLancamento->ItemIndex(), 1);
+        EXPECT_TRUE(of(shown).rbtListaTipo->isChecked());
+        EXPECT_EQ(sent().typeList, "'C0002'");
     });
 }
 
@@ -471,12 +503,12 @@ TEST_P(LeavingADate, RefusesOnlyWhatIsNoDate) {
     reload();
     env.dialogs.clearShown();
     open([&](TfrmFiltroLancCont &shown) {
-        shown.depDataIni->setFocus();
-        shown.depDataIni->Clear();
-        shown.depDataIni->home(false);
-        QTest::keyClicks(shown.depDataIni, QString::fromLatin1(exit.typed));
-        QTest::keyClick(shown.depDataIni, Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), exit.message ? shown.depDataIni : shown.depDataFin);
+        of(shown).depDataIni->setFocus();
+        of(shown).depDataIni->Clear();
+        of(shown).depDataIni->home(false);
+        QTest::keyClicks(of(shown).depDataIni, QString::fromLatin1(exit.typed));
+        QTest::keyClick(of(shown).depDataIni, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), exit.message ? of(shown).depDataIni : of(shown).depDataFin);
     });
     EXPECT_EQ(env.dialogs.errors(),
               exit.message ? QStringList{QString::fromUtf8(exit.message)} : QStringList());

@@ -7,7 +7,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
-#include "framework/checks/amount_in_words.h"
+#include "framework/text/amount_in_words.h"
 #include "framework/data/database_url.h"
 #include "framework/session/login_context.h"
 #include "framework/session/server_login.h"

@@ -11,13 +11,14 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "entries/entry_form.h"
-#include "import/import_form.h"
 #include "framework/remote/net_connection.h"
 #include "framework/ui/buttons.h"
 #include "framework/ui/db_grid.h"
 #include "framework/ui/mask_edit.h"
 #include "framework/ui/wait_animation.h"
+#include "import/import_form.h"
+#include "support/entry_form_stand_in.h"
+#include "support/form_controls.h"
 #include "support/form_test_environment.h"
 #include "support/qt_printers.h"
 #include "support/scripted_file_dialogs.h"
@@ -168,7 +169,7 @@ protected:
         env.context().loadScreen = [this](const QString &code, const Variant &parameters) {
             screens.push_back({code, parameters});
         };
-        Cli_bco11104::CriaImportacao();
+        Cli_bco11104::CriaImportacao(entryForm.Finder());
         form = Cli_bco11104::frmImportLanc;
         ASSERT_FALSE(form.isNull());
         QApplication::setActiveWindow(form);
@@ -184,10 +185,7 @@ protected:
     }
 
     template <class Widget = QWidget> Widget *control(const char *name) const {
-        auto *widget = form->findChild<Widget *>(QString::fromLatin1(name));
-        if (widget == nullptr)
-            ADD_FAILURE() << "the import form has no " << name;
-        return widget;
+        return controlOf<Widget>(*form, name);
     }
 
     // The operator picks the workbook in the file dialog; leaving the file panel runs the pass.
@@ -221,6 +219,8 @@ protected:
     };
 
     FormTestEnvironment env;
+    // The entry form whose list an import refreshes, as the form's opener finds it.
+    EntryFormStandIn entryForm;
     ScriptedFileDialogs files;
     QPointer<TfrmImportLanc> form;
     std::vector<OpenedScreen> screens;
@@ -300,6 +300,7 @@ TEST_F(ImportForm, ACleanFileIsImportedWholeAndASecondImportIsRefusedRowByRow) {
     EXPECT_FALSE(importEnabled());
     EXPECT_EQ(control<QProgressBar>("pgbProgresso")->value(), 0);
     EXPECT_TRUE(screens.empty());
+    EXPECT_EQ(entryForm.refreshes, 1) << "the entry form found lists what was imported";
 
     choose(path);
     EXPECT_EQ(errorLines(), (std::vector<ErrorLine>{{2, "Lançamento já cadastrado."},
@@ -309,28 +310,16 @@ TEST_F(ImportForm, ACleanFileIsImportedWholeAndASecondImportIsRefusedRowByRow) {
     EXPECT_FALSE(importEnabled());
 }
 
-TEST_F(ImportForm, TheEntryFormOpensThisFormAndListsWhatWasImported) {
-    Cli_bco11100::CriaLancamento();
-    QPointer<Cli_bco11100::TfrmLancCCorr> entryForm = Cli_bco11100::frmLancCCorr;
-    ASSERT_FALSE(entryForm.isNull());
-    QApplication::setActiveWindow(entryForm);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(entryForm));
-    auto *account = entryForm->findChild<TMaskEdit *>(QStringLiteral("medCdRedu"));
-    account->setFocus();
-    QTest::keyClicks(account, QStringLiteral("001"));
-    entryForm->findChild<TNewDBGrid *>(QStringLiteral("dbgPadrao"))->setFocus(Qt::MouseFocusReason);
-    const int listed = entryForm->records.cdsLancamentos.RecordCount();
-
-    entryForm->findChild<QToolButton *>(QStringLiteral("sbtImportar"))->click();
-    EXPECT_EQ(Cli_bco11104::frmImportLanc.data(), form.data()) << "the one import form is brought forward";
-    QApplication::setActiveWindow(form);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+// Opened from the host's menu with no entry form open, the import refreshes nothing and still imports.
+TEST_F(ImportForm, WithoutAnEntryFormToFindTheImportRefreshesNothing) {
+    Cli_bco11104::CriaImportacao([]() -> Cli_bco11100::EntryFormServices * { return nullptr; });
+    ASSERT_EQ(Cli_bco11104::frmImportLanc.data(), form.data()) << "the one import form is brought forward";
     choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    env.dialogs.clearShown();
     form->sbtImportExport->click();
-    EXPECT_EQ(entryForm->records.cdsLancamentos.RecordCount(), listed + 3)
-        << "the three entries of account 001 are in its list";
-    entryForm->Close();
-    releaseDeferred();
+    EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("Importacao_OK")});
+    EXPECT_EQ(importedMovements(), 4);
+    EXPECT_EQ(entryForm.refreshes, 0);
 }
 
 TEST_F(ImportForm, EveryFormatGivesTheSameRecords) {

@@ -222,6 +222,23 @@ TEST_F(Module, TheFilterDialogOnlyHidesAndLivesUntilTheEntryFormCloses) {
     EXPECT_TRUE(Cli_bco11102::frmFiltroLancCont.isNull());
 }
 
+// The filter and the discount form work for the open entry form, whose services the creators hand them: a
+// host that asks for either with none open is told so, and nothing is made.
+TEST_F(Module, TheEntryFormsDialogsAreRefusedWithoutAnEntryForm) {
+    void *variable = nullptr;
+    module->CriaFiltroLancCont(&variable, nullptr, "BOTAO_FILTRO", "001");
+    module->CriaFiltroLancCont(nullptr, nullptr, "ESCONDE_FILTRO", "001");
+    module->CriaDescAdi(150.25, "CLI0005", "01", "0", "C", nullptr);
+    EXPECT_EQ(dialogs.errors(),
+              QStringList({"O filtro de lançamentos só funciona com a tela de lançamentos aberta.",
+                           "O filtro de lançamentos só funciona com a tela de lançamentos aberta.",
+                           "O desconto de adiantamentos só funciona com a tela de lançamentos aberta."}));
+    EXPECT_EQ(variable, nullptr);
+    EXPECT_TRUE(Cli_bco11102::frmFiltroLancCont.isNull());
+    EXPECT_TRUE(Cli_bco11103::frmDescAdia.isNull());
+    EXPECT_EQ(modal.shown(), QStringList());
+}
+
 TEST_F(Module, TheDiscountFormIsReadableWhenItsModalCallReturnsAndIsThenReleased) {
     // The discount form is opened while the entry form confirms an entry.
     module->CriaLancamento();

@@ -9,13 +9,18 @@
 #include <QTemporaryDir>
 #include <QTableWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QLineEdit>
 #include <QLabel>
 #include <QTest>
 
 #include "framework/report/report_store.h"
+#include "framework/ui/buttons.h"
+#include "framework/ui/date_edit.h"
 #include "report/report_form.h"
 #include "support/case_name.h"
+#include "support/entry_form_stand_in.h"
+#include "support/form_controls.h"
 #include "support/form_test_environment.h"
 #include "support/private_config_folder.h"
 #include "support/qt_printers.h"
@@ -45,6 +50,16 @@ QString money(qint64 cents) {
     return QLocale().toString(static_cast<double>(cents) / 100.0, 'f', 2);
 }
 
+QRadioButton *radio(const QWidget &form, const char *name) {
+    return controlOf<QRadioButton>(form, name);
+}
+TBtnPesquisa *pickButton(const QWidget &form, const char *name) {
+    return controlOf<TBtnPesquisa>(form, name);
+}
+TDateEditPlus *dateEdit(const QWidget &form, const char *name) {
+    return controlOf<TDateEditPlus>(form, name);
+}
+
 // A click on a radio button's mark, where it takes a click whatever room its caption leaves.
 void click(QWidget *control) {
     QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(6, control->height() / 2));
@@ -59,7 +74,8 @@ protected:
 
     // The report opened from the host's menu: shown and made active as on the desktop, `action` works on
     // it, and a form the action leaves open is closed by its window.
-    void open(const std::function<void(TfrmRelLancCont &)> &action) {
+    void open(const std::function<void(TfrmRelLancCont &)> &action,
+              Cli_bco11100::EntryFormServices *entryForm = nullptr) {
         env.modalForms.then([action](QWidget &form) {
             form.activateWindow();
             ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -67,15 +83,15 @@ protected:
             if (form.isVisible())
                 form.close();
         });
-        Cli_bco11101::CriaRelLancCont();
+        Cli_bco11101::CriaRelLancCont(entryForm);
     }
 
     // Chooses a design and a period.
     static void choose(TfrmRelLancCont &form, const QString &title, const char *start = "01/02/2024",
                        const char *end = "15/03/2024") {
         form.cbbReportNames->setCurrentText(title);
-        form.depDataIni->SetText(QString::fromLatin1(start));
-        form.depDataFin->SetText(QString::fromLatin1(end));
+        dateEdit(form, "depDataIni")->SetText(QString::fromLatin1(start));
+        dateEdit(form, "depDataFin")->SetText(QString::fromLatin1(end));
     }
 
     qint64 sum(const QString &sql) {
@@ -108,16 +124,15 @@ TEST_F(ReportForm, ListsTheStoredDesignsOfItsCodeAndStartsWithEveryChoiceOpen) {
         for (int i = 0; i < form.cbbReportNames->count(); ++i)
             titles << form.cbbReportNames->itemText(i);
         EXPECT_EQ(titles, QStringList({entriesTitle, summaryTitle}));
-        for (QRadioButton *all :
-             {form.rbtTodoEmp, form.rbtTodoContCorr, form.rbtTodos, form.rbtTodosTipo, form.rbtTodosFili})
-            EXPECT_TRUE(all->isChecked()) << all->objectName().toStdString();
-        for (QToolButton *list : {form.sbtListEmpresa, form.sbtListContCorr, form.sbtTipo, form.sbtFilial})
-            EXPECT_FALSE(list->isEnabled()) << list->objectName().toStdString();
+        for (const char *all : {"rbtTodoEmp", "rbtTodoContCorr", "rbtTodos", "rbtTodosTipo", "rbtTodosFili"})
+            EXPECT_TRUE(radio(form, all)->isChecked()) << all;
+        for (const char *list : {"sbtListEmpresa", "sbtListContCorr", "sbtTipo", "sbtFilial"})
+            EXPECT_FALSE(pickButton(form, list)->isEnabled()) << list;
         EXPECT_EQ(form.stEmpresaOper, "'01','02','03'");
-        click(form.rbtListContCorr);
-        EXPECT_TRUE(form.sbtListContCorr->isEnabled());
-        click(form.rbtTodoContCorr);
-        EXPECT_FALSE(form.sbtListContCorr->isEnabled());
+        click(radio(form, "rbtListContCorr"));
+        EXPECT_TRUE(pickButton(form, "sbtListContCorr")->isEnabled());
+        click(radio(form, "rbtTodoContCorr"));
+        EXPECT_FALSE(pickButton(form, "sbtListContCorr")->isEnabled());
     });
 }
 
@@ -162,8 +177,8 @@ TEST_P(PrintRefusal, ShowsItsMessageAndPrintsNothing) {
     open([&](TfrmRelLancCont &form) {
         choose(form, entriesTitle, refusal.start, refusal.end);
         if (*refusal.listChosen != '\0')
-            click(form.findChild<QRadioButton *>(QString::fromLatin1(refusal.listChosen)));
-        form.findChild<QWidget *>(QString::fromLatin1(refusal.focus))->setFocus();
+            click(radio(form, refusal.listChosen));
+        controlOf(form, refusal.focus)->setFocus();
         env.dialogs.clearShown();
         form.sbtPrint->click();
         ASSERT_NE(form.focusWidget(), nullptr);
@@ -221,19 +236,19 @@ TEST_F(ReportForm, GivesEachParameterTheQueryHasFromTheChoices) {
           {"P_TIPO", "T"}}},
         {"lists picked",
          [this](TfrmRelLancCont &form) {
-             click(form.rbtListBanc);
+             click(radio(form, "rbtListBanc"));
              env.lookups.markKeys({"02"});
-             form.sbtListEmpresa->click();
-             click(form.rbtListContCorr);
+             pickButton(form, "sbtListEmpresa")->click();
+             click(radio(form, "rbtListContCorr"));
              env.lookups.markKeys({"004"});
-             form.sbtListContCorr->click();
-             click(form.rbtDebito);
-             click(form.rbtListaTipo);
+             pickButton(form, "sbtListContCorr")->click();
+             click(radio(form, "rbtDebito"));
+             click(radio(form, "rbtListaTipo"));
              env.lookups.markKeys({"D0001"});
-             form.sbtTipo->click();
-             click(form.rbtListaFili);
+             pickButton(form, "sbtTipo")->click();
+             click(radio(form, "rbtListaFili"));
              env.lookups.markKeys({"0201"});
-             form.sbtFilial->click();
+             pickButton(form, "sbtFilial")->click();
          },
          {{"P_CDEMPRESA", "'02'"},
           {"P_TCDEMPRESA", ""},
@@ -342,9 +357,9 @@ TEST_F(ReportForm, EachPageIsHeadedByTheCompanyOfTheAccountsItLists) {
 TEST_F(ReportForm, TheReportOfAnAccountOfCompany02IsHeadedByItAndShowsTheBanksPictures) {
     const QString text = pdfOf([this](TfrmRelLancCont &form) {
         choose(form, entriesTitle);
-        click(form.rbtListContCorr);
+        click(radio(form, "rbtListContCorr"));
         env.lookups.markKeys({"004"});
-        form.sbtListContCorr->click();
+        pickButton(form, "sbtListContCorr")->click();
     });
     const std::vector<PageCompanies> pages = pageCompanies(text);
     ASSERT_FALSE(pages.empty()) << text.toStdString();
@@ -380,7 +395,7 @@ TEST_F(ReportForm, TheSummaryByTypeOfTheRestrictedOperatorHoldsItsCompanyAlone) 
     env.logInAs(QStringLiteral("RESTRITO"));
     const QString text = pdfOf([](TfrmRelLancCont &form) {
         choose(form, summaryTitle);
-        click(form.rbtCredito);
+        click(radio(form, "rbtCredito"));
     });
     const qint64 credits = sum(QStringLiteral(
         "SELECT SUM(M.VRMOVICRED) FROM MOVCREDBANC M JOIN CONTCORR C ON C.CDREDUCONT = M.CDREDUCONT "
@@ -402,9 +417,9 @@ TEST_F(ReportForm, TheSummaryByTypeOfTheRestrictedOperatorHoldsItsCompanyAlone) 
 TEST_F(ReportForm, TheCompanyListHoldsOnlyTheOperatorsCompanies) {
     env.logInAs(QStringLiteral("RESTRITO"));
     open([&](TfrmRelLancCont &form) {
-        click(form.rbtListBanc);
+        click(radio(form, "rbtListBanc"));
         env.lookups.markKeys({"01"});
-        form.sbtListEmpresa->click();
+        pickButton(form, "sbtListEmpresa")->click();
         EXPECT_EQ(form.qryEmpresa.RecordCount(), 1);
         EXPECT_EQ(form.stListEmpresa, "'01'");
     });
@@ -412,20 +427,20 @@ TEST_F(ReportForm, TheCompanyListHoldsOnlyTheOperatorsCompanies) {
 
 TEST_F(ReportForm, ChoosingTheCompaniesAgainEmptiesThePickedBranchesAndFetchesThoseOfTheNewChoice) {
     open([&](TfrmRelLancCont &form) {
-        click(form.rbtListBanc);
+        click(radio(form, "rbtListBanc"));
         env.lookups.markKeys({"01"});
-        form.sbtListEmpresa->click();
-        click(form.rbtListaFili);
+        pickButton(form, "sbtListEmpresa")->click();
+        click(radio(form, "rbtListaFili"));
         env.lookups.markKeys({"0101"});
-        form.sbtFilial->click();
+        pickButton(form, "sbtFilial")->click();
         const int branchesOf01 = form.cdsFilial.RecordCount();
         EXPECT_EQ(form.stListFilial, "'0101'");
 
         env.lookups.markKeys({"02"});
-        form.sbtListEmpresa->click();
+        pickButton(form, "sbtListEmpresa")->click();
         EXPECT_EQ(form.stListFilial, "");
         env.lookups.markKeys({"0201"});
-        form.sbtFilial->click();
+        pickButton(form, "sbtFilial")->click();
         EXPECT_EQ(form.stListFilial, "'0201'");
         EXPECT_GT(branchesOf01, 0);
         EXPECT_TRUE(form.cdsFilial.Locate(QStringLiteral("CDFILIAL"), QStringLiteral("0201")));
@@ -435,17 +450,34 @@ TEST_F(ReportForm, ChoosingTheCompaniesAgainEmptiesThePickedBranchesAndFetchesTh
 
 TEST_F(ReportForm, TheTypesOfEveryKindComeFromTheServerWithTheirWholeCodes) {
     open([&](TfrmRelLancCont &form) {
-        click(form.rbtListaTipo);
+        click(radio(form, "rbtListaTipo"));
         env.lookups.markKeys({"C0001", "D0002"});
-        form.sbtTipo->click();
+        pickButton(form, "sbtTipo")->click();
         EXPECT_EQ(form.stListTipo, "'C0001','D0002'");
         ASSERT_TRUE(form.cdsLancto.Locate(QStringLiteral("TIPCOD"), QStringLiteral("D0002")));
         EXPECT_EQ(form.cdsLancto.FieldByName(u"CODIGO").AsString(), "0002");
         EXPECT_EQ(form.cdsLancto.FieldByName(u"TIPO").DisplayText(QLocale()), "Débito");
-        click(form.rbtCredito);
+        click(radio(form, "rbtCredito"));
         EXPECT_EQ(form.stListTipo, "") << "a type list holds the types of one kind";
     });
     EXPECT_EQ(env.lookups.titles(), QStringList{"Tipo"});
+}
+
+// Opened for an entry form, the report calls the server through that form's connection, not one of its own:
+// with the form's session token refused by the server, the types cannot be fetched.
+TEST_F(ReportForm, OpenedForAnEntryFormItCallsTheServerThroughTheFormsConnection) {
+    EntryFormStandIn entryForm;
+    entryForm.connection.SetBearerToken(QStringLiteral("not-a-session"));
+    open(
+        [&](TfrmRelLancCont &form) {
+            click(radio(form, "rbtListaTipo"));
+            pickButton(form, "sbtTipo")->click();
+            EXPECT_EQ(form.stListTipo, "");
+        },
+        &entryForm);
+    EXPECT_EQ(env.dialogs.errors(),
+              QStringList{QStringLiteral("the session is not valid (unknown or expired)")});
+    EXPECT_TRUE(env.lookups.titles().isEmpty());
 }
 
 TEST_F(ReportForm, WithoutADesignForItsCodeEveryReportActionRefuses) {
@@ -500,18 +532,15 @@ TEST_F(ReportForm, TheEditorChangesTheStoredDesignAndPreviewsItsFirstPage) {
     open([&](TfrmRelLancCont &form) {
         choose(form, summaryTitle);
         env.modalForms.then([](QWidget &shown) {
-            const auto control = [&shown](const char *name) {
-                return shown.findChild<QWidget *>(QString::fromLatin1(name));
-            };
-            static_cast<QTableWidget *>(control("tblColunas"))
+            controlOf<QTableWidget>(shown, "tblColunas")
                 ->item(1, 1)
                 ->setText(QStringLiteral("Descrição do tipo"));
-            static_cast<QLineEdit *>(control("edtTotal"))->setText(QStringLiteral("Soma de tudo"));
-            static_cast<QPushButton *>(control("btnVisualizar"))->click();
-            const QPixmap preview = static_cast<QLabel *>(control("lblPrevia"))->pixmap();
+            controlOf<QLineEdit>(shown, "edtTotal")->setText(QStringLiteral("Soma de tudo"));
+            controlOf<QPushButton>(shown, "btnVisualizar")->click();
+            const QPixmap preview = controlOf<QLabel>(shown, "lblPrevia")->pixmap();
             EXPECT_GT(preview.width(), 300);
             EXPECT_GT(preview.height(), preview.width()) << "an upright page";
-            static_cast<QPushButton *>(control("btnSalvar"))->click();
+            controlOf<QPushButton>(shown, "btnSalvar")->click();
         });
         form.sbtReportEdit->click();
     });

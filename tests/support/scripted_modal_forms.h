@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "framework/ui/forms/modal_forms.h"
+#include "framework/ui/modal_forms.h"
 
 namespace bco {
 

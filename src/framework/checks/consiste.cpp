@@ -7,9 +7,9 @@
 
 #include <QStringList>
 
-#include "framework/checks/decimal_rounding.h"
+#include "framework/text/decimal_rounding.h"
 #include "framework/checks/dialogs.h"
-#include "framework/checks/typed_amount.h"
+#include "framework/text/typed_amount.h"
 
 namespace Consiste {
 
@@ -60,29 +60,6 @@ double RoundDec(double value, int places) {
     double result = 0.0;
     std::from_chars(text.data(), text.data() + text.size(), result);
     return result;
-}
-
-QString PictPess(const QString &personKind) {
-    const QString kind = personKind.trimmed();
-    if (kind.compare(QLatin1String(PersonKindCompany), Qt::CaseInsensitive) == 0)
-        return QStringLiteral("99.999.999/9999-99;0; ");
-    if (kind.compare(QLatin1String(PersonKindIndividual), Qt::CaseInsensitive) == 0)
-        return QStringLiteral("999.999.999-99;0; ");
-    return QString();
-}
-
-QString Ajusta_Inscricao(QString &taxNumber) {
-    QString digits;
-    for (const QChar c : taxNumber) {
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-            digits += c;
-    }
-    taxNumber = digits;
-    if (digits.size() == 14)
-        return QString::fromLatin1(PersonKindCompany);
-    if (digits.size() == 11)
-        return QString::fromLatin1(PersonKindIndividual);
-    return QString();
 }
 
 bool MaxNumber(const QString &text, int intDigits, int decDigits, QChar key, int selStart, int selLength,

@@ -10,6 +10,7 @@
 
 #include "framework/data/variant.h"
 #include "framework/remote/remote_result.h"
+#include "framework/text/tax_number.h"
 
 // The checks routines every form calls (`Consiste::Ajusta`, `Consiste::MensErro`, ...). Like the forms'
 // own units it is a namespace of routines, outside `bco`, so the forms call it by the one name they use.
@@ -47,19 +48,6 @@ QString Replace(const QString &pattern, const QString &text, const QString &repl
 // gives 2.68 although their binary values lie just below. The result is the double nearest to the
 // rounded decimal; infinities and NaN come back unchanged and a result of zero is never negative.
 double RoundDec(double value, int places);
-
-// Person kinds of customers and suppliers (IDTPIJURCLIE, IDTPIJURFORN).
-inline constexpr char PersonKindCompany[] = "J";    // a legal entity, 14-digit tax number
-inline constexpr char PersonKindIndividual[] = "F"; // a natural person, 11-digit tax number
-
-// The edit mask of a tax number for a person kind: a company "99.999.999/9999-99;0; ", an individual
-// "999.999.999-99;0; ". Letters are matched without regard to case; any other kind has no mask, so its
-// number shows as stored.
-QString PictPess(const QString &personKind);
-
-// Brings a typed tax number to its stored form, its digits only, and answers the person kind that its
-// length implies (14 digits a company, 11 an individual, else empty: no mask), ready for PictPess.
-QString Ajusta_Inscricao(QString &taxNumber);
 
 // Whether a key typed into a number edit keeps the number within `intDigits` integer and `decDigits`
 // decimal digits, given the caret (selection start) and the selection the key replaces. Digits, the

@@ -1,7 +1,5 @@
 #include "framework/checks/dialogs.h"
 
-#include <utility>
-
 namespace bco {
 
 DialogsNotInstalled::DialogsNotInstalled(const QString &text)
@@ -17,20 +15,18 @@ public:
     }
 };
 
-// Lives in bco_core, which the host and every module share, so the whole process sees one slot.
-MessageDialogs *installedMessages = nullptr;
+ServiceSlot<MessageDialogs, RefusingMessageDialogs> messagesSlot;
 
 } // namespace
 
 namespace Dialogs {
 
 MessageDialogs &messages() {
-    static RefusingMessageDialogs refusing;
-    return installedMessages ? *installedMessages : refusing;
+    return messagesSlot.current();
 }
 
 MessageDialogs *installMessages(MessageDialogs *service) {
-    return std::exchange(installedMessages, service);
+    return messagesSlot.install(service);
 }
 
 } // namespace Dialogs

@@ -5,6 +5,8 @@
 #include <QFlags>
 #include <QString>
 
+#include "framework/checks/service_slot.h"
+
 namespace bco {
 
 enum class MsgKind { Error, Warning, Information, Confirmation };
@@ -48,10 +50,9 @@ public:
     explicit DialogsNotInstalled(const QString &text);
 };
 
-// The process's dialogs, one slot per concern. The host installs its services at start; a test installs
-// scripted ones for its scope. Later concerns (look-up and pick-list windows, modal forms) add their
-// interface, accessor and installer to this namespace the same way, each in its own header. The slots are
-// read and written on the user-interface thread only.
+// The process's dialogs, one slot per concern (ServiceSlot). The host installs its services at start; a test
+// installs scripted ones for its scope. Later concerns (look-up and pick-list windows, modal forms) add their
+// interface, accessor and installer to this namespace the same way, each in its own header.
 namespace Dialogs {
 
 // The installed message service, or the refusing default.
@@ -62,20 +63,6 @@ MessageDialogs &messages();
 MessageDialogs *installMessages(MessageDialogs *service);
 
 } // namespace Dialogs
-
-// Installs a service for the life of the object and puts the previous one back after, so that nested
-// scopes (a fixture and one test inside it) restore each other in order.
-template <class Service, Service *(*Install)(Service *)> class ScopedService {
-public:
-    explicit ScopedService(Service &service)
-        : previous_(Install(&service)) {}
-    ~ScopedService() { Install(previous_); }
-    ScopedService(const ScopedService &) = delete;
-    ScopedService &operator=(const ScopedService &) = delete;
-
-private:
-    Service *previous_;
-};
 
 using ScopedMessageDialogs = ScopedService<MessageDialogs, &Dialogs::installMessages>;
 

@@ -1,7 +1,7 @@
 #include "framework/checks/tax_number_text.h"
 
-#include "framework/checks/consiste.h"
-#include "framework/checks/edit_mask.h"
+#include "framework/text/tax_number.h"
+#include "framework/text/edit_mask.h"
 #include "framework/data/client_data_set.h"
 
 namespace bco {

@@ -549,10 +549,6 @@ DataPacket ClientDataSet::GetDelta() const {
     return delta;
 }
 
-int ClientDataSet::ChangeCount() const {
-    return GetDelta().rowCount();
-}
-
 void ClientDataSet::MergeChangeLog() {
     checkActive("merge the change log");
     checkNotCalculating("merge the change log");
@@ -600,13 +596,6 @@ void ClientDataSet::Close() {
     state_ = DataSetState::Inactive;
     notifyReset();
     notifyStateChanged();
-}
-
-void ClientDataSet::SetActive(bool active) {
-    if (active)
-        Open();
-    else
-        Close();
 }
 
 // ---- editing ----

@@ -102,7 +102,6 @@ public:
     // log); a pending edit or insert is left out. A closed data set answers an empty packet.
     DataPacket Data() const;
     DataPacket GetDelta() const;
-    int ChangeCount() const;
     void MergeChangeLog();
     void EmptyDataSet();
     // Does nothing on an open data set; a closed one gets its rows only from SetData or CreateDataSet, so
@@ -110,7 +109,6 @@ public:
     void Open();
     void Close();
     bool Active() const { return state_ != DataSetState::Inactive; }
-    void SetActive(bool active);
     DataSetState State() const { return state_; }
 
     // Editing the current row.

@@ -1,6 +1,6 @@
 #include "framework/data/field.h"
 
-#include "framework/checks/edit_mask.h"
+#include "framework/text/edit_mask.h"
 #include "framework/data/client_data_set.h"
 #include "framework/data/display_format.h"
 
@@ -96,10 +96,6 @@ QDate Field::AsDateTime() const {
         throw DataSetError(
             QStringLiteral("%1 in field '%2' is not a date").arg(describe(value), spec_.name).toStdString());
     }
-}
-
-bool Field::AsBoolean() const {
-    return Value().toBool();
 }
 
 Variant Field::OldValue() const {

@@ -93,7 +93,6 @@ public:
     double AsFloat() const;
     qint64 AsInteger() const;
     QDate AsDateTime() const;
-    bool AsBoolean() const;
     // The value the row had when it was loaded (or last merged): null on a row inserted since.
     Variant OldValue() const;
 
@@ -102,7 +101,6 @@ public:
     void SetAsFloat(double value) { SetValue(value); }
     void SetAsInteger(qint64 value) { SetValue(value); }
     void SetAsDateTime(QDate value) { SetValue(value); }
-    void SetAsBoolean(bool value) { SetValue(value); }
     void Clear() { SetValue(Variant()); }
 
     // What a grid or a display shows: the text handler's answer when there is one; else a number through

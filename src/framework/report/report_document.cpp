@@ -6,7 +6,7 @@
 
 #include <QRegularExpression>
 
-#include "framework/checks/edit_mask.h"
+#include "framework/text/edit_mask.h"
 
 namespace bco {
 

@@ -1,13 +1,13 @@
 #include "framework/session/login_context.h"
 
 #include <cstdlib>
-#include <utility>
 
 #include <QCoreApplication>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "framework/checks/dialogs.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/shared_database.h"
 
@@ -19,25 +19,24 @@ NoLoginContext::NoLoginContext()
 
 namespace {
 
-// Lives in bco_framework, which the host and the module share, so the whole process sees one context.
-LoginContext *installedContext = nullptr;
+ServiceSlot<LoginContext> contextSlot;
 
 } // namespace
 
 namespace Session {
 
 const LoginContext &current() {
-    if (!installedContext)
+    if (contextSlot.installed() == nullptr)
         throw NoLoginContext();
-    return *installedContext;
+    return *contextSlot.installed();
 }
 
 bool installed() {
-    return installedContext != nullptr;
+    return contextSlot.installed() != nullptr;
 }
 
 LoginContext *install(LoginContext *context) {
-    return std::exchange(installedContext, context);
+    return contextSlot.install(context);
 }
 
 } // namespace Session
@@ -67,10 +66,6 @@ QString WebURL() {
 
 int WebPort() {
     return current().serverPort;
-}
-
-QString SessionToken() {
-    return current().sessionToken;
 }
 
 void PrepareConnection(bco::NetConnection &connection) {

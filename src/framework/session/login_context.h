@@ -7,7 +7,7 @@
 #include <QHash>
 #include <QString>
 
-#include "framework/checks/dialogs.h"
+#include "framework/checks/service_slot.h"
 #include "framework/data/variant.h"
 #include "framework/remote/net_connection.h"
 
@@ -106,7 +106,6 @@ QString FiliProc();
 QDate DataProc(const QString &branch);
 QString WebURL();
 int WebPort();
-QString SessionToken();
 
 // Points a server connection at the server of the login context and gives it the session token. The forms
 // call it from their connection's before-connect step (host := WebURL, port := WebPort), so every call of

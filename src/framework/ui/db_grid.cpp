@@ -11,7 +11,7 @@
 #include <QStyledItemDelegate>
 
 #include "framework/checks/consiste.h"
-#include "framework/checks/typed_amount.h"
+#include "framework/text/typed_amount.h"
 #include "framework/data/data_source.h"
 #include "framework/ui/edit_control.h"
 #include "framework/ui/event_guard.h"

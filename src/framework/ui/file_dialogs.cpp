@@ -1,7 +1,5 @@
 #include "framework/ui/file_dialogs.h"
 
-#include <utility>
-
 #include <QApplication>
 #include <QFileDialog>
 
@@ -16,20 +14,18 @@ public:
     }
 };
 
-// Lives in bco_framework, which the host and the module share: one slot for the process.
-FileDialogs *installedFiles = nullptr;
+ServiceSlot<FileDialogs, RefusingFileDialogs> filesSlot;
 
 } // namespace
 
 namespace Dialogs {
 
 FileDialogs &files() {
-    static RefusingFileDialogs refusing;
-    return installedFiles ? *installedFiles : refusing;
+    return filesSlot.current();
 }
 
 FileDialogs *installFiles(FileDialogs *service) {
-    return std::exchange(installedFiles, service);
+    return filesSlot.install(service);
 }
 
 } // namespace Dialogs

@@ -1,7 +1,6 @@
 #include "framework/ui/lookup_dialogs.h"
 
 #include <stdexcept>
-#include <utility>
 
 #include <QLocale>
 
@@ -24,8 +23,7 @@ public:
     }
 };
 
-// Lives in bco_framework, which the host and the module share: one slot for the process.
-LookupDialogs *installedLookups = nullptr;
+ServiceSlot<LookupDialogs, RefusingLookupDialogs> lookupsSlot;
 
 struct TitleAndEmpty {
     QString title;
@@ -57,12 +55,11 @@ void showNothingToList(const QString &emptyText) {
 namespace Dialogs {
 
 LookupDialogs &lookups() {
-    static RefusingLookupDialogs refusing;
-    return installedLookups ? *installedLookups : refusing;
+    return lookupsSlot.current();
 }
 
 LookupDialogs *installLookups(LookupDialogs *service) {
-    return std::exchange(installedLookups, service);
+    return lookupsSlot.install(service);
 }
 
 } // namespace Dialogs

@@ -77,10 +77,6 @@ bool TMaskEdit::IsEmpty() const {
     return mask_.isBlank(text());
 }
 
-bool TMaskEdit::IsComplete() const {
-    return mask_.isComplete(text());
-}
-
 void TMaskEdit::SetMaxLength(int length) {
     maxLength_ = std::max(length, 0);
     if (mask_.isEmpty())

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/checks/edit_mask.h"
+#include "framework/text/edit_mask.h"
 #include "framework/ui/edit_control.h"
 
 namespace bco {
@@ -36,8 +36,6 @@ public:
     void Clear() { SetText(QString()); }
     // Nothing typed: only blanks (and literals).
     bool IsEmpty() const;
-    // Every required position of the mask holds a character.
-    bool IsComplete() const;
 
     // Characters a plain edit accepts; 0 means no limit. A mask sets its own length.
     int MaxLength() const { return maxLength_; }

@@ -8,7 +8,7 @@
 #include <QPointer>
 
 #include "framework/checks/consiste.h"
-#include "framework/checks/typed_amount.h"
+#include "framework/text/typed_amount.h"
 
 namespace bco {
 

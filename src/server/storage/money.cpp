@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "framework/checks/decimal_rounding.h"
+#include "framework/text/decimal_rounding.h"
 
 namespace bco::server {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/checks/consiste.h"
-#include "framework/checks/edit_mask.h"
+#include "framework/text/edit_mask.h"
 #include "support/qt_printers.h"
 #include "support/case_name.h"
 

@@ -9,7 +9,7 @@
 
 #include "framework/ui/event_guard.h"
 #include "framework/ui/focus_tracker.h"
-#include "framework/ui/forms/modal_forms.h"
+#include "framework/ui/modal_forms.h"
 
 namespace bco {
 

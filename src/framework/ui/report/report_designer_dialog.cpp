@@ -9,7 +9,7 @@
 #include "framework/report/report_store.h"
 #include "framework/session/login_context.h"
 #include "framework/session/shared_database.h"
-#include "framework/ui/forms/modal_forms.h"
+#include "framework/ui/modal_forms.h"
 #include "framework/ui/report/report_design_editor.h"
 #include "framework/ui/report/report_dialogs.h"
 #include "framework/ui/report/report_painter.h"

@@ -1,7 +1,5 @@
 #include "framework/ui/report/report_dialogs.h"
 
-#include <utility>
-
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -31,7 +29,7 @@ public:
     }
 };
 
-ReportDialogs *installedReports = nullptr;
+ServiceSlot<ReportDialogs, RefusingReportDialogs> reportsSlot;
 
 // A modal progress window with a button that stops the rendering; events run between two pages, so that
 // the window paints and the button answers.
@@ -108,12 +106,11 @@ std::unique_ptr<ReportProgress> QtReportDialogs::progress(const QString &title) 
 namespace Dialogs {
 
 ReportDialogs &reports() {
-    static RefusingReportDialogs refusing;
-    return installedReports != nullptr ? *installedReports : refusing;
+    return reportsSlot.current();
 }
 
 ReportDialogs *installReports(ReportDialogs *service) {
-    return std::exchange(installedReports, service);
+    return reportsSlot.install(service);
 }
 
 } // namespace Dialogs

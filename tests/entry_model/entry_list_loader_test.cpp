@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "filter/entry_list_loader.h"
+#include "entry_model/entry_list_loader.h"
 
 using namespace bco;
 using Cli_bco11102::EntryListLoader;

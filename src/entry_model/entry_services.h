@@ -1,18 +1,23 @@
 #pragma once
 
-#include <QString>
+#include <functional>
 
 namespace bco {
 class ClientDataSet;
 class NetConnection;
 } // namespace bco
 
+namespace Cli_bco11102 {
+class EntryListLoader;
+struct TLancQuery;
+} // namespace Cli_bco11102
+
 namespace Cli_bco11100 {
 
-// What the entry form lends the dialogs that work for it (the filter, the discount form, the report)
-// and the forms that write entries beside it (the import): they
-// have no server connection of their own and fill the entry form's records. They depend on this, not on
-// the form's class, so that each can be driven without the rest of the entry form.
+// What the entry form lends the dialogs that work for it (the filter, the discount form, the report) and the
+// windows that write entries beside it (the import): they have no server connection of their own and fill
+// the entry form's records. Each receives it when it is made, so that it depends on this and not on the
+// form's class, and is driven in a test through a stand-in.
 class EntryFormServices {
 public:
     virtual ~EntryFormServices() = default;
@@ -21,8 +26,10 @@ public:
     virtual bco::NetConnection &ServerConnection() = 0;
     // The entry list (cdsLancamentos), which the filter loads.
     virtual bco::ClientDataSet &EntryList() = 0;
-    // The account of the account bar, as the bar holds it.
-    virtual QString AccountCode() const = 0;
+    // What loads the entry list, and knows whether it is current; it lives as long as the entry form.
+    virtual Cli_bco11102::EntryListLoader &ListLoader() = 0;
+    // The criteria the filter last sent, which the deletion sends again.
+    virtual Cli_bco11102::TLancQuery &ListQuery() = 0;
     // Loads the account's entries and its day's balance again after others wrote entries (an import), when
     // the form is browsing an account's list; otherwise does nothing, so that an entry being typed stays.
     virtual void RefreshEntryList() = 0;
@@ -38,7 +45,9 @@ protected:
     EntryFormServices &operator=(const EntryFormServices &) = default;
 };
 
-// The services of the open entry form; null while there is none.
-EntryFormServices *OpenEntryForm();
+// How a window of its own finds, when it needs it, the entry form it works for: null while there is none.
+// The import is one: opened from the host's menu or from the entry form, it may be made before the entry
+// form is opened and outlive it, so it asks at the end of each import rather than keeping a form.
+using EntryFormFinder = std::function<EntryFormServices *()>;
 
 } // namespace Cli_bco11100

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "framework/checks/typed_amount.h"
+#include "framework/text/typed_amount.h"
 
 using namespace bco;
 

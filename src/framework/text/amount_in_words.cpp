@@ -1,4 +1,4 @@
-#include "framework/checks/amount_in_words.h"
+#include "framework/text/amount_in_words.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "framework/checks/edit_mask.h"
+#include "framework/text/edit_mask.h"
 
 #include <algorithm>
 
@@ -201,17 +201,6 @@ QString EditMask::storedValue(const QString &editText) const {
     while (stored.endsWith(QLatin1Char(' ')))
         stored.chop(1);
     return stored;
-}
-
-bool EditMask::isComplete(const QString &editText) const {
-    if (isEmpty())
-        return true;
-    const QString text = normalizedText(editText);
-    for (int p = 0; p < length(); ++p) {
-        if (slots_[p].required && isBlankChar(text[p]))
-            return false;
-    }
-    return true;
 }
 
 bool EditMask::isBlank(const QString &editText) const {

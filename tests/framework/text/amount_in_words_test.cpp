@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "framework/checks/amount_in_words.h"
+#include "framework/text/amount_in_words.h"
 
 namespace {
 

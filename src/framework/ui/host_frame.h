@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "framework/checks/dialogs.h"
+#include "framework/checks/service_slot.h"
 
 namespace bco {
 

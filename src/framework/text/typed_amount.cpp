@@ -1,4 +1,4 @@
-#include "framework/checks/typed_amount.h"
+#include "framework/text/typed_amount.h"
 
 #include <QString>
 

@@ -1,12 +1,10 @@
-#include "framework/ui/forms/modal_forms.h"
-
-#include <utility>
+#include "framework/ui/modal_forms.h"
 
 #include <QEvent>
 #include <QEventLoop>
 #include <QPointer>
 
-#include "framework/ui/forms/host_frame.h"
+#include "framework/ui/host_frame.h"
 
 namespace bco {
 
@@ -17,7 +15,7 @@ public:
     void showModal(QWidget &form) override { throw DialogsNotInstalled(form.windowTitle()); }
 };
 
-ModalForms *installedModalForms = nullptr;
+ServiceSlot<ModalForms, RefusingModalForms> modalFormsSlot;
 
 // Ends the modal loop when the form is hidden, whether it was closed, hid itself or is being destroyed.
 class HideWatcher final : public QObject {
@@ -67,12 +65,11 @@ void QtModalForms::showModal(QWidget &form) {
 namespace Dialogs {
 
 ModalForms &modalForms() {
-    static RefusingModalForms refusing;
-    return installedModalForms ? *installedModalForms : refusing;
+    return modalFormsSlot.current();
 }
 
 ModalForms *installModalForms(ModalForms *service) {
-    return std::exchange(installedModalForms, service);
+    return modalFormsSlot.install(service);
 }
 
 } // namespace Dialogs

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/checks/edit_mask.h"
+#include "framework/text/edit_mask.h"
 #include "support/qt_printers.h"
 #include "support/case_name.h"
 
@@ -67,12 +67,8 @@ TEST(EditMaskTest, StoredValueDropsLiteralsAndTrailingBlanks) {
     EXPECT_EQ(EditMask("99/99;1;_").storedValue("12/3_"), "12/3");
 }
 
-TEST(EditMaskTest, CompleteWhenEveryRequiredPositionIsFilled) {
-    const EditMask required("LL-000;0;_");
-    EXPECT_FALSE(required.isComplete("AB-12_"));
-    EXPECT_TRUE(required.isComplete("AB-123"));
+TEST(EditMaskTest, BlankWhenNothingButLiteralsAndBlanksIsTyped) {
     const EditMask optional("9999-9;0;_");
-    EXPECT_TRUE(optional.isComplete("12__-_"));
     EXPECT_TRUE(optional.isBlank("____-_"));
     EXPECT_FALSE(optional.isBlank("___1-_"));
 }

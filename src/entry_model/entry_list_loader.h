@@ -10,6 +10,21 @@
 
 namespace Cli_bco11102 {
 
+// What the last query sent to GetLancamentos, kept for the deletion, which sends them again by reference.
+// The entry form holds it and lends it to its filter dialog, whose confirm recomputes it every time; the
+// type list also follows the dialog's type controls between confirms.
+struct TLancQuery {
+    double valueFrom = 0.0; // value from - 0.001
+    double valueTo = 0.0;   // value to + 0.001
+    QString allValues;      // "T": both value fields 0, no value limit
+    QString entryKind;      // "T" all, "C" credits, "D" debits
+    QString typeList;       // the picked types as a list of codes; "T" after "Todos"
+    QString allTypes;       // "T": every type
+    // Never set here: the deletion passes them by reference with the others.
+    QString unsetText1;
+    QString unsetText2;
+};
+
 // Loads the entry list from GetLancamentos, and spares the reloads that would bring back the rows the list
 // holds already: a period may hold 100,000 entries, and a deletion reloads the list before and after it.
 // The database raises an account's list version whenever any program writes one of its entries, and the

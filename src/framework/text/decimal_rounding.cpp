@@ -1,4 +1,4 @@
-#include "framework/checks/decimal_rounding.h"
+#include "framework/text/decimal_rounding.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,44 +1,16 @@
-#include "entries/entry_records.h"
+#include "entry_model/entry_records.h"
 
-#include "entries/entry_kind.h"
-
-#include "framework/checks/consiste.h"
-#include "framework/checks/edit_mask.h"
+#include "entry_model/entry_kind.h"
 #include "framework/checks/tax_number_text.h"
+#include "framework/data/field_shorthands.h"
+#include "framework/text/edit_mask.h"
 
 namespace Cli_bco11100 {
 
-using bco::FieldKind;
 using bco::FieldSpec;
+using namespace bco::fields;
 
 namespace {
-
-// Shorthands for the field lists below, which follow the layouts field by field.
-FieldSpec text(const QString &name, int size, const QString &label = {}) {
-    return FieldSpec{.name = name, .kind = FieldKind::Text, .size = size, .label = label};
-}
-FieldSpec number(const QString &name, const QString &label = {}) {
-    return FieldSpec{.name = name, .kind = FieldKind::Float, .label = label};
-}
-FieldSpec date(const QString &name, const QString &label = {}) {
-    return FieldSpec{.name = name, .kind = FieldKind::Date, .label = label};
-}
-FieldSpec hidden(FieldSpec declared) {
-    declared.hidden = true;
-    return declared;
-}
-FieldSpec required(FieldSpec declared) {
-    declared.required = true;
-    return declared;
-}
-FieldSpec fixed(FieldSpec declared) {
-    declared.fixedWidth = true;
-    return declared;
-}
-FieldSpec calculated(FieldSpec declared) {
-    declared.calculated = true;
-    return declared;
-}
 
 // A stored code shown through a bank's picture ("99999-9" becomes the mask "99999-9;0; ").
 QString throughPicture(const bco::ClientDataSet &dataSet, const char *picture, const char *value) {
@@ -64,8 +36,7 @@ void EntryRecords::declareEntryList() {
         date("DTMOVICRED", "Data"),
         text("TIPO", 30, "Tipo"),
         text("DSMOVICRED", 40, "Descrição"),
-        FieldSpec{
-            .name = "VRMOVICRED", .kind = FieldKind::Float, .label = "Valor", .displayFormat = "#,##0.00"},
+        amount("VRMOVICRED", "Valor"),
         hidden(fixed(text("DEBCRED", 1))),
         hidden(text("NUMERO", 10)),
         hidden(text("NRMOVBANC", 10)),
@@ -542,91 +513,6 @@ void EntryRecords::declareQueries(const bco::LocalQuery::ConnectionProvider &con
     qryCentCustFil.SQL_MSSQL = qryCentCustFil.SQL;
     qryCentCustFil.SQL_IB = qryCentCustFil.SQL;
     qryCentCustFil.AddFields({required(text("CDCENTCUST", 4, "Código")), text("NMCENTCUST", 40, "Nome")});
-}
-
-const EntryKind &CreditKind() {
-    static const EntryKind kind{u'C',
-                                0,
-                                "getPrxMovCredBanc",
-                                "getInsert",
-                                {QStringLiteral("Adianta_Ja_Util"), QStringLiteral("Devolucao_Ja_Util")},
-                                {InsertionTail::Operator, InsertionTail::DevoluCredFor,
-                                 InsertionTail::DevoluDebCli, InsertionTail::AdiantaCredFor,
-                                 InsertionTail::AdiantaCred},
-                                "NRMOVICRED",
-                                "CDTPCREDBANC",
-                                "DTMOVICRED",
-                                "DSMOVICRED",
-                                "VRMOVICRED",
-                                "CDECTBMCRED",
-                                "CDFILILANCRE"};
-    return kind;
-}
-
-const EntryKind &DebitKind() {
-    static const EntryKind kind{u'D',
-                                1,
-                                "getPrxMovDebBanc",
-                                "getIncDebito",
-                                {QStringLiteral("Adianta_Ja_Util"), QStringLiteral("Devolucao_Ja_Util"),
-                                 QStringLiteral("N_Pode_Lanc_Orca")},
-                                {InsertionTail::DevoluDebCli, InsertionTail::DevoluCredFor,
-                                 InsertionTail::AdiantaCredFor, InsertionTail::AdiantaCred},
-                                "NRMOVIDEBI",
-                                "CDTPDEBIBANC",
-                                "DTMOVIDEBI",
-                                "DSMOVIDEBI",
-                                "VRMOVIDEBI",
-                                "CDECTBMDEB",
-                                "CDFILILANDEB"};
-    return kind;
-}
-
-const EntryKind &KindOfIndex(int kindIndex) {
-    return kindIndex == 0 ? CreditKind() : DebitKind();
-}
-
-QString MovementHistory(const QString &description, const QString &typeName) {
-    return (description + u'(' + typeName + u')').left(40);
-}
-
-void AppendNewEntry(bco::ClientDataSet &movements, bco::ClientDataSet &record, const EntryKind &kind,
-                    const NewEntryValues &entry) {
-    const auto set = [](bco::ClientDataSet &dataSet, const char *field, const bco::Variant &value) {
-        dataSet.FieldByName(QString::fromLatin1(field)).SetValue(value);
-    };
-    const QString letter(kind.letter);
-    movements.Append();
-    set(movements, "CDREDUCONT", entry.account);
-    set(movements, "NRMOVBANC", entry.movement);
-    set(movements, "DTMOVBANC", entry.date);
-    set(movements, "IDMOVBANC", letter);
-    set(movements, "DSHISMBANC", entry.history);
-    set(movements, "VRMOVBANC", entry.value);
-    set(movements, "IDORIGMBANC", letter);
-    set(movements, "IDSTCONEXT", QStringLiteral("0"));
-    set(movements, "NRDOCMBANC", entry.document);
-    set(movements, "DESCTIPO", entry.typeName);
-    movements.Post();
-
-    record.Append();
-    set(record, "CDREDUCONT", entry.account);
-    set(record, kind.number, entry.number);
-    set(record, "NRMOVBANC", entry.movement);
-    set(record, kind.type, entry.type);
-    set(record, kind.date, entry.date);
-    set(record, kind.description, entry.description);
-    set(record, kind.value, entry.value);
-    set(record, kind.accountingCompany, entry.company);
-    set(record, kind.typedBranch, entry.typedBranch);
-    set(record, "CDCLASSFINA", entry.financialClass);
-    set(record, "CDEMPRESA", entry.company);
-    set(record, "CDFILIAL", entry.entryBranch);
-    set(record, "DTMOVFLUXO", entry.date);
-    set(record, "IDMOVFLUXO", QStringLiteral("R"));
-    set(record, "CDCLIENTE", entry.customer);
-    set(record, "CDFORNECED", entry.supplier);
-    record.Post();
 }
 
 } // namespace Cli_bco11100

@@ -1,4 +1,4 @@
-#include "filter/entry_list_loader.h"
+#include "entry_model/entry_list_loader.h"
 
 #include <utility>
 

@@ -1,6 +1,4 @@
-#include "framework/ui/forms/host_frame.h"
-
-#include <utility>
+#include "framework/ui/host_frame.h"
 
 namespace bco {
 
@@ -16,19 +14,18 @@ public:
     }
 };
 
-HostFrame *installedFrame = nullptr;
+ServiceSlot<HostFrame, TopLevelFrame> frameSlot;
 
 } // namespace
 
 namespace Host {
 
 HostFrame &frame() {
-    static TopLevelFrame topLevel;
-    return installedFrame ? *installedFrame : topLevel;
+    return frameSlot.current();
 }
 
 HostFrame *installFrame(HostFrame *frame) {
-    return std::exchange(installedFrame, frame);
+    return frameSlot.install(frame);
 }
 
 } // namespace Host

@@ -72,7 +72,6 @@ public:
     // A stored value fits when it has no more characters than the mask has positions for it and, when
     // literals are stored, holds the mask's literals in their places.
     bool fits(const QString &stored) const;
-    bool isComplete(const QString &editText) const;
     bool isBlank(const QString &editText) const;
 
     std::optional<MaskEdit> type(const MaskEdit &edit, QChar key) const;

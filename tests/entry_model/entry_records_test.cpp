@@ -3,7 +3,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
-#include "entries/entry_records.h"
+#include "entry_model/entry_records.h"
+#include "entry_model/type_pick_list.h"
 #include "framework/data/database_url.h"
 
 using namespace Cli_bco11100;
@@ -99,29 +100,6 @@ TEST_F(EntryRecordsTest, TypeQueriesFindAllTypesOrOne) {
     EXPECT_EQ(debits.FieldByName(u"IDCTBLDBBANC").AsString(), QStringLiteral("S"));
 }
 
-TEST_F(EntryRecordsTest, DialectTextsDropTheParameterTable) {
-    const QString oracle = records->qryConta.TextFor(bco::SqlDialect::Oracle);
-    EXPECT_FALSE(oracle.contains(u"PARAM("));
-    EXPECT_TRUE(oracle.contains(u"NVL(:P_CDREDUCONT, C.CDREDUCONT)"));
-    EXPECT_TRUE(oracle.contains(u"B.CDPICTAGEN,\n   B.CDBANCCNAB\nFROM"));
-    EXPECT_TRUE(
-        records->qryConta.TextFor(bco::SqlDialect::MsSql).contains(u"ISNULL(:P_CDREDUCONT, C.CDREDUCONT)"));
-    EXPECT_TRUE(records->qryConta.TextFor(bco::SqlDialect::InterBase).endsWith(u"C.CDREDUCONT\n \n "));
-    EXPECT_TRUE(
-        records->qryLancDeb.TextFor(bco::SqlDialect::MsSql).contains(u"ISNULL(:P_TIPO, CDTPDEBIBANC)"));
-}
-
-TEST_F(EntryRecordsTest, EntryListKeepsWholeTypeCodes) {
-    bco::ClientDataSet &list = records->cdsLancamentos;
-    list.CreateDataSet();
-    list.Append();
-    list.FieldByName(u"CDTIPO").SetAsString("0123");
-    list.FieldByName(u"DSMOVICRED").SetAsString(QString(45, u'x'));
-    list.Post();
-    EXPECT_EQ(list.FieldByName(u"CDTIPO").AsString(), QStringLiteral("0123"));
-    EXPECT_EQ(list.FieldByName(u"DSMOVICRED").AsString().size(), 40);
-}
-
 TEST_F(EntryRecordsTest, InsertionResultsKeepTheirIndexOrder) {
     bco::ClientDataSet &results = records->cdsResult;
     results.CreateDataSet();
@@ -145,4 +123,31 @@ TEST_F(EntryRecordsTest, TaxNumbersShowThroughTheirPersonKind) {
     customers.Post();
     EXPECT_EQ(customers.FieldByName(u"NRINSJURCLIE").DisplayText(QLocale()),
               QStringLiteral("12.345.678/0001-95"));
+}
+
+// The filter's and the report's pick lists of one kind of type: every type of the kind, keyed by its kind
+// letter and code as the list of chosen codes sends it, in code order.
+TEST_F(EntryRecordsTest, TypeListQueriesKeyEveryTypeOfTheirKindByItsLetterAndCode) {
+    bco::LocalQuery credits, debits;
+    DeclareTypeListQueries(credits, debits, [this] { return db; });
+    const struct Case {
+        const char *name;
+        bco::LocalQuery &query;
+        QStringList keys, names;
+    } cases[] = {
+        {"credits", credits, {"C0001", "C0002"}, {"Recebimento", "Rendimento"}},
+        {"debits", debits, {"D0005"}, {"Pagamento"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.query.Open();
+        QStringList keys, names;
+        for (c.query.First(); !c.query.Eof(); c.query.Next()) {
+            keys << c.query.FieldByName(u"TIPCOD").AsString();
+            names << c.query.Fields().at(2)->AsString();
+        }
+        EXPECT_EQ(keys, c.keys);
+        EXPECT_EQ(names, c.names);
+        EXPECT_FALSE(c.query.FieldByName(u"TIPCOD").Visible()) << "the key is for the list, not for the eye";
+    }
 }

@@ -1,0 +1,2 @@
+#include "apart/apart.h"
+#include "lower/lower.h"

@@ -1,0 +1,3 @@
+#pragma once
+
+#include "lower/lower.h"
