@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "server/storage/database.h"
+#include "server/storage/log_sync.h"
 
 namespace bco::server::testing {
 namespace {

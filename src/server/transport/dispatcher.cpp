@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 
 #include "framework/remote/wire_codec.h"
+#include "server/storage/log_sync.h"
 #include "server/transport/audit.h"
 
 namespace bco::server {

@@ -1,14 +1,8 @@
 #include "server/storage/database.h"
 
 #include <charconv>
-#include <cstring>
 #include <map>
-#include <thread>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <QScopeGuard>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -498,40 +492,6 @@ std::optional<QVariant> Sql::scalar(const QString &sql, const SqlParams &params)
     return answer;
 }
 
-FieldDefs fieldsOf(const Columns &columns) {
-    FieldDefs fields;
-    fields.reserve(columns.size());
-    for (const Column &column : columns) {
-        FieldDef field;
-        field.name = column.name;
-        field.size = column.size;
-        switch (column.kind) {
-        case Column::Kind::Text:
-            field.kind = FieldKind::Text;
-            break;
-        case Column::Kind::Integer:
-            field.kind = FieldKind::Integer;
-            break;
-        case Column::Kind::Float:
-        case Column::Kind::Cents:
-            field.kind = FieldKind::Float;
-            break;
-        case Column::Kind::Date:
-            field.kind = FieldKind::Date;
-            break;
-        case Column::Kind::Boolean:
-            field.kind = FieldKind::Boolean;
-            break;
-        }
-        fields.append(field);
-    }
-    return fields;
-}
-
-DataPacket emptyPacket(const Columns &columns) {
-    return DataPacket(fieldsOf(columns));
-}
-
 DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Columns &columns) {
     DataPacket packet(fieldsOf(columns));
     const int count = static_cast<int>(columns.size());
@@ -556,208 +516,11 @@ DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Column
     return packet;
 }
 
-LogSync::LogSync(QString logPath)
-    : logPath_(std::move(logPath)) {
-}
-
-void LogSync::sync() {
-    std::unique_lock lock(mutex_);
-    // A sync running now may have begun before the caller's commit reached the log: only one that begins
-    // from here on is sure to cover it.
-    const quint64 needed = started_ + 1;
-    while (finished_ < needed) {
-        if (running_) {
-            done_.wait(lock);
-            continue;
-        }
-        running_ = true;
-        const quint64 mine = ++started_;
-        lock.unlock();
-        // Opened for each sync: SQLite deletes and makes the log anew when its last connection closes, and
-        // a descriptor kept open would then sync a file nobody writes.
-        // No log at all: the database does not run in WAL mode, and its commits went to the file itself.
-        const int file = ::open(logPath_.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
-        int error = file < 0 && errno != ENOENT ? errno : 0;
-        if (file >= 0 && ::fdatasync(file) != 0)
-            error = errno;
-        if (file >= 0)
-            ::close(file);
-        lock.lock();
-        running_ = false;
-        done_.notify_all();
-        // A failed sync covers nobody: whoever waited for it tries again.
-        if (error != 0)
-            throw DatabaseError("cannot sync the log " + logPath_.toStdString() + ": " +
-                                std::strerror(error));
-        finished_ = mine;
-    }
-}
-
-void WriterQueue::lock() {
-    std::unique_lock lock(mutex_);
-    const quint64 ticket = nextTicket_++;
-    turn_.wait(lock, [&] { return serving_ == ticket; });
-}
-
-void WriterQueue::unlock() {
-    {
-        const std::lock_guard lock(mutex_);
-        ++serving_;
-    }
-    turn_.notify_all();
-}
-
 QString Sql::forUpdate(QStringView alias) const {
     if (dialect_ != Dialect::Postgresql)
         return {};
     return alias.isEmpty() ? QStringLiteral(" FOR UPDATE")
                            : QStringLiteral(" FOR UPDATE OF ") + alias.toString();
-}
-
-void Sql::begin(bool writing) {
-    if (dialect_ != Dialect::Sqlite) {
-        executeScript(QStringLiteral("BEGIN"));
-        inTransaction_ = true;
-        return;
-    }
-    if (writing && writers_ != nullptr)
-        writing_ = std::unique_lock(*writers_);
-    try {
-        executeScript(writing ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN DEFERRED"));
-        inTransaction_ = true;
-        writingTransaction_ = writing;
-    } catch (...) {
-        if (writing_.owns_lock())
-            writing_.unlock();
-        throw;
-    }
-}
-
-void Sql::commit() {
-    if (LogSync *sync = commitLeavingSync())
-        sync->sync();
-}
-
-LogSync *Sql::commitLeavingSync() {
-    {
-        const auto release = qScopeGuard([this] {
-            if (writing_.owns_lock())
-                writing_.unlock();
-        });
-        executeScript(QStringLiteral("COMMIT"));
-        inTransaction_ = false;
-    }
-    // The next writer goes on while this one waits for the disk, and shares its sync.
-    return writingTransaction_ ? logSync_ : nullptr;
-}
-
-void Sql::rollback() {
-    const auto release = qScopeGuard([this] {
-        inTransaction_ = false;
-        if (writing_.owns_lock())
-            writing_.unlock();
-    });
-    executeScript(QStringLiteral("ROLLBACK"));
-}
-
-namespace {
-
-std::atomic<quint64> nextPoolId{1};
-
-// The connections the current thread opened, one per pool; closed in the thread at its end.
-struct ThreadConnections {
-    struct Entry {
-        quint64 pool;
-        QString name;
-        std::unique_ptr<Sql> sql;
-    };
-    std::vector<Entry> entries;
-
-    ~ThreadConnections() {
-        while (!entries.empty())
-            close(entries.back().pool);
-    }
-
-    void close(quint64 pool) {
-        const auto found = std::find_if(entries.begin(), entries.end(),
-                                        [&](const Entry &entry) { return entry.pool == pool; });
-        if (found == entries.end())
-            return;
-        const QString name = found->name;
-        // The statements go before the connection they were prepared on; removing the connection closes it.
-        entries.erase(found);
-        QSqlDatabase::removeDatabase(name);
-    }
-};
-
-thread_local ThreadConnections threadConnections;
-
-} // namespace
-
-ConnectionPool::ConnectionPool(DatabaseUrl url, Commits commits)
-    : url_(std::move(url))
-    , commits_(commits)
-    , id_(nextPoolId++) {
-    if (url_.kind == DatabaseUrl::Kind::Sqlite && commits_ == Commits::GroupSynced)
-        logSync_ = std::make_unique<LogSync>(url_.path + QStringLiteral("-wal"));
-}
-
-ConnectionPool::~ConnectionPool() {
-    threadConnections.close(id_);
-}
-
-void ConnectionPool::dropThisThreadIfBroken() {
-    auto &entries = threadConnections.entries;
-    const auto found =
-        std::find_if(entries.begin(), entries.end(), [&](const auto &entry) { return entry.pool == id_; });
-    if (found == entries.end())
-        return;
-    try {
-        found->sql->scalar(QStringLiteral("SELECT 1"));
-    } catch (const DatabaseError &) {
-        threadConnections.close(id_);
-    }
-}
-
-Dialect ConnectionPool::dialect() const {
-    return url_.kind == DatabaseUrl::Kind::Sqlite ? Dialect::Sqlite : Dialect::Postgresql;
-}
-
-Sql &ConnectionPool::forThisThread() {
-    auto &entries = threadConnections.entries;
-    const auto found =
-        std::find_if(entries.begin(), entries.end(), [&](const auto &entry) { return entry.pool == id_; });
-    if (found != entries.end())
-        return *found->sql;
-    const QString name =
-        QStringLiteral("bco-server-%1-%2")
-            .arg(id_)
-            .arg(static_cast<qulonglong>(std::hash<std::thread::id>()(std::this_thread::get_id())));
-    QSqlDatabase database;
-    try {
-        database = openDatabase(url_, name);
-    } catch (const std::exception &error) {
-        database = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name);
-        throw DatabaseError(error.what());
-    }
-    auto sql = std::make_unique<Sql>(database, dialect(), &writers_, logSync_.get());
-    if (dialect() == Dialect::Sqlite) {
-        // WAL lets readers go on while one call writes. No memory map: a connection drops its whole map
-        // whenever another one wrote since its last call, and the unmapping halts every core (a TLB
-        // shootdown) for a few percent less copying on a long list.
-        sql->executeScript(
-            QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA synchronous = %1; "
-                           "PRAGMA foreign_keys = ON; PRAGMA mmap_size = 0;")
-                .arg(commits_ == Commits::EachSynced ? QStringLiteral("FULL") : QStringLiteral("NORMAL")));
-    }
-    if (dialect() == Dialect::Postgresql) {
-        // The entry list sorts each half of up to 100,000 wide rows: some 20 MB, which PostgreSQL's default
-        // of 4 MB per sort sends to disk. A connection sorts one list at a time.
-        sql->executeScript(QStringLiteral("SET work_mem = '32MB'"));
-    }
-    entries.push_back({id_, name, std::move(sql)});
-    return *entries.back().sql;
 }
 
 } // namespace bco::server
