@@ -106,14 +106,18 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
     }
     // A movement reconciled alone, whose reconciliation may be released.
     QStringList reconciled;
+    QString reconciledMovement;
     database->sql().forEach(
         QStringLiteral(
-            "SELECT CDREDUCONT, NRSEQMOVREBA, CDSEQUEXBA FROM MOVBANCARIO M WHERE CDSEQUEXBA IS NOT NULL "
+            "SELECT CDREDUCONT, NRSEQMOVREBA, CDSEQUEXBA, NRMOVBANC FROM MOVBANCARIO M WHERE CDSEQUEXBA IS "
+            "NOT NULL "
             "AND (SELECT COUNT(*) FROM MOVBANCARIO O WHERE O.CDREDUCONT = M.CDREDUCONT AND O.CDSEQUEXBA = "
             "M.CDSEQUEXBA AND O.NRSEQMOVREBA = M.NRSEQMOVREBA) = 1 ORDER BY 1, 2, 3"),
         {}, [&](const SqlRow &row) {
-            if (reconciled.isEmpty())
+            if (reconciled.isEmpty()) {
                 reconciled = {row.text(0), row.text(1), row.text(2)};
+                reconciledMovement = row.text(3);
+            }
         });
     ASSERT_EQ(reconciled.size(), 3);
     const Insertion creditChange = change(credit, QStringLiteral("Crédito mudado"));
@@ -155,17 +159,75 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
         {"GetContaAdFor", {"FOR0005", "01", ""}},
         {"GetDevolucaoFOR", {"01", "FOR0005"}},
         {"SetEmiteCheque", {"001", debit.number, "900001", debit.date, debit.value, "Favorecido"}},
+        {"GetExtratos", {reconciled[0]}},
+        {"GetLinhasExtrato", {reconciled[0], reconciled[2]}},
+        {"GetSugestoesConciliacao", {reconciled[0], reconciled[2], 3.0}},
     };
     TestServer local(Backend::Sqlite, false);
-    EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + 4 + 2)
-        << "a method without a call here (the insertions and imports are called above; Login and Logout have "
-           "tests of their own)";
+    EXPECT_EQ(local.dispatcher().methods().names().size(), std::size(calls) + 4 + 2 + 3)
+        << "a method without a call here (the insertions and imports are called above, the statement's "
+           "writes "
+           "below; Login and Logout have tests of their own)";
     for (const auto &c : calls) {
         SCOPED_TRACE(c.method);
         const HttpAnswer answer = call(c.method, c.args, token);
         EXPECT_EQ(answer.status, 200);
         EXPECT_TRUE(answer.answer.ok) << answer.answer.error.toStdString();
         EXPECT_EQ(answer.answer.args.size(), c.args.size());
+    }
+    // The writes of the statements: a statement stored, and the movement reconciled alone released from its
+    // line and reconciled with it again, at the versions the database holds.
+    DataPacket header(fieldsOf({{QStringLiteral("IDFORMATO"), Column::Kind::Text, 1},
+                                {QStringLiteral("CDBANCO"), Column::Kind::Text, 3},
+                                {QStringLiteral("CDAGENCIA"), Column::Kind::Text, 5},
+                                {QStringLiteral("DVAGENCIA"), Column::Kind::Text, 1},
+                                {QStringLiteral("NRCONTA"), Column::Kind::Text, 10},
+                                {QStringLiteral("DVCONTA"), Column::Kind::Text, 1},
+                                {QStringLiteral("DTINIEXTR"), Column::Kind::Date, 0},
+                                {QStringLiteral("DTFIMEXTR"), Column::Kind::Date, 0},
+                                {QStringLiteral("VRSALDINIC"), Column::Kind::Float, 0},
+                                {QStringLiteral("IDSALDINIC"), Column::Kind::Text, 1},
+                                {QStringLiteral("DTSALDINIC"), Column::Kind::Date, 0},
+                                {QStringLiteral("VRSALDFINA"), Column::Kind::Float, 0},
+                                {QStringLiteral("IDSALDFINA"), Column::Kind::Text, 1},
+                                {QStringLiteral("DTSALDFINA"), Column::Kind::Date, 0},
+                                {QStringLiteral("CDCONTEUDO"), Column::Kind::Text, 64}}));
+    header.appendValues({"C", "", "", "", "", "", demoDate, demoDate, 10.0, "I", demoDate, 22.5, "C",
+                         demoDate, QString(64, u'7')});
+    DataPacket lines(fieldsOf({{QStringLiteral("IDBANCO"), Column::Kind::Text, 255},
+                               {QStringLiteral("DTMOVEXTR"), Column::Kind::Date, 0},
+                               {QStringLiteral("IDMOVEXTR"), Column::Kind::Text, 1},
+                               {QStringLiteral("VRMOVEXTR"), Column::Kind::Float, 0},
+                               {QStringLiteral("NRDOCEXTR"), Column::Kind::Text, 40},
+                               {QStringLiteral("DSMOVEXTR"), Column::Kind::Text, 400},
+                               {QStringLiteral("NRLINHAARQ"), Column::Kind::Integer, 0}}));
+    lines.appendValues({"HTTP-1", demoDate, "C", 12.5, "", "DEPOSITO", qint64(3)});
+    const HttpAnswer stored = call("SetGravaExtrato", {"001", header, lines}, token);
+    EXPECT_TRUE(stored.answer.ok) << stored.answer.error.toStdString();
+    for (const char *method : {"SetDesfazConciliacao", "SetConciliacao"}) {
+        SCOPED_TRACE(method);
+        DataPacket pairing(fieldsOf({{QStringLiteral("CDSEQUEXBA"), Column::Kind::Text, 10},
+                                     {QStringLiteral("NRSEQMOVREBA"), Column::Kind::Text, 10},
+                                     {QStringLiteral("NRVERSAOLINHA"), Column::Kind::Integer, 0},
+                                     {QStringLiteral("NRMOVBANC"), Column::Kind::Text, 10},
+                                     {QStringLiteral("NRVERSAO"), Column::Kind::Integer, 0}}));
+        const SqlParams line{{QStringLiteral("conta"), reconciled[0]},
+                             {QStringLiteral("linha"), reconciled[1]},
+                             {QStringLiteral("extrato"), reconciled[2]}};
+        database->sql().forEach(
+            QStringLiteral(
+                "SELECT L.NRVERSAO, M.NRMOVBANC, M.NRVERSAO FROM MOVEXTRATO L JOIN MOVBANCARIO M ON "
+                "M.CDREDUCONT = L.CDREDUCONT WHERE "
+                "L.CDREDUCONT = :conta AND L.CDSEQUEXBA = :extrato AND L.NRSEQMOVREBA = :linha AND "
+                "M.NRMOVBANC = :movimento"),
+            {line[0], line[1], line[2], {QStringLiteral("movimento"), reconciledMovement}},
+            [&](const SqlRow &row) {
+                pairing.appendValues(
+                    {reconciled[2], reconciled[1], row.integer(0), row.text(1), row.integer(2)});
+            });
+        const HttpAnswer answer = call(method, {reconciled[0], pairing}, token);
+        EXPECT_EQ(answer.status, 200);
+        EXPECT_TRUE(answer.answer.ok) << answer.answer.error.toStdString();
     }
     const HttpAnswer entries =
         call("GetLancamentos", {"001", QDate(), QDate(), 0.0, 0.0, "T", "T", "", "T"}, token);

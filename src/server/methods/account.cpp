@@ -2,6 +2,7 @@
 
 #include "server/ledger/accounting.h"
 #include "server/ledger/numbering.h"
+#include "server/ledger/bank_statements.h"
 #include "server/methods/all_methods.h"
 #include "server/storage/money.h"
 #include "server/transport/access.h"
@@ -33,18 +34,7 @@ Variant getSaldoDia(CallContext &context, VariantList &args) {
     const QString account = code(args[0]);
     requireAccount(context, account);
     const QDate date = requireDate(args[1]);
-    // The months before the date's own, then the days of its month up to the date.
-    const auto cents = context.sql.scalar(
-        QStringLiteral("SELECT C.VRSALDINIC "
-                       "+ COALESCE((SELECT CAST(SUM(S.VRCREDITO - S.VRDEBITO) AS BIGINT) FROM SALDOMENSAL S "
-                       "WHERE S.CDREDUCONT = C.CDREDUCONT AND S.DTMES < :mes), 0) "
-                       "+ COALESCE((SELECT CAST(SUM(D.VRCREDITO - D.VRDEBITO) AS BIGINT) FROM SALDODIARIO D "
-                       "WHERE D.CDREDUCONT = C.CDREDUCONT AND D.DTSALDO >= :mes AND D.DTSALDO <= :data), 0) "
-                       "FROM CONTCORR C WHERE C.CDREDUCONT = :conta"),
-        {{QStringLiteral("conta"), account},
-         {QStringLiteral("mes"), QDate(date.year(), date.month(), 1)},
-         {QStringLiteral("data"), date}});
-    return amountFromCents(cents ? cents->toLongLong() : 0);
+    return amountFromCents(booksBalanceAtEndOf(context.sql, account, date));
 }
 
 // getPesqMovBanc(account, date, document, value, history): the account's movements of that date, document

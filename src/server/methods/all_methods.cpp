@@ -16,6 +16,7 @@ MethodRegistry allMethods() {
     addChequeMethods(registry);
     addImportMethods(registry);
     addAdvanceMethods(registry);
+    addStatementMethods(registry);
     return registry;
 }
 

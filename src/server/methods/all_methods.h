@@ -22,6 +22,7 @@ void addDeletionMethods(MethodRegistry &registry);
 void addChequeMethods(MethodRegistry &registry);
 void addImportMethods(MethodRegistry &registry);
 void addAdvanceMethods(MethodRegistry &registry);
+void addStatementMethods(MethodRegistry &registry);
 
 // The statements GetLancamentos runs for one account (:conta) over a period (:inicio, :fim) with every value
 // and type: the credits', then the debits'. The benchmarks select the same rows through the database's own

@@ -70,6 +70,7 @@ constexpr Migration migrations[] = {
     {6, "0006_list_versions"},
     {7, "0007_entry_versions"},
     {8, "0008_report_designs_by_company", updateShippedDesigns},
+    {9, "0009_bank_statements"},
 };
 // clang-format on
 

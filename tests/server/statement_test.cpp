@@ -1,0 +1,536 @@
+#include <functional>
+#include <map>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "server_test_support.h"
+#include "support/qt_printers.h"
+
+namespace bco::server::testing {
+namespace {
+
+// Days of the matching cases: far from the demo's movements, so that only the case's own are open then.
+const QDate matchDay{2031, 6, 16};
+
+// A line of a statement as the client sends it.
+struct Line {
+    QString id;
+    int day = 0; // from matchDay, or from the demo date in the reconciliation tests
+    char kind = 'C';
+    double value = 0;
+    QString document{};
+};
+
+DataPacket header(const QString &key, QDate first, QDate last, double closing = 0, char closingHow = 'A') {
+    DataPacket packet(fieldsOf({{QStringLiteral("IDFORMATO"), Column::Kind::Text, 1},
+                                {QStringLiteral("CDBANCO"), Column::Kind::Text, 3},
+                                {QStringLiteral("CDAGENCIA"), Column::Kind::Text, 10},
+                                {QStringLiteral("DVAGENCIA"), Column::Kind::Text, 2},
+                                {QStringLiteral("NRCONTA"), Column::Kind::Text, 20},
+                                {QStringLiteral("DVCONTA"), Column::Kind::Text, 2},
+                                {QStringLiteral("DTINIEXTR"), Column::Kind::Date, 0},
+                                {QStringLiteral("DTFIMEXTR"), Column::Kind::Date, 0},
+                                {QStringLiteral("VRSALDINIC"), Column::Kind::Float, 0},
+                                {QStringLiteral("IDSALDINIC"), Column::Kind::Text, 1},
+                                {QStringLiteral("DTSALDINIC"), Column::Kind::Date, 0},
+                                {QStringLiteral("VRSALDFINA"), Column::Kind::Float, 0},
+                                {QStringLiteral("IDSALDFINA"), Column::Kind::Text, 1},
+                                {QStringLiteral("DTSALDFINA"), Column::Kind::Date, 0},
+                                {QStringLiteral("CDCONTEUDO"), Column::Kind::Text, 64}}));
+    packet.appendValues({"O", "", "", "", "", "", first, last, Variant(), "A", Variant(), closing,
+                         QString(QChar::fromLatin1(closingHow)),
+                         closingHow == 'A' ? Variant() : Variant(last), key.repeated(64 / key.size())});
+    return packet;
+}
+
+DataPacket linesPacket(const QList<Line> &lines, QDate base) {
+    DataPacket packet(fieldsOf({{QStringLiteral("IDBANCO"), Column::Kind::Text, 255},
+                                {QStringLiteral("DTMOVEXTR"), Column::Kind::Date, 0},
+                                {QStringLiteral("IDMOVEXTR"), Column::Kind::Text, 1},
+                                {QStringLiteral("VRMOVEXTR"), Column::Kind::Float, 0},
+                                {QStringLiteral("NRDOCEXTR"), Column::Kind::Text, 40},
+                                {QStringLiteral("DSMOVEXTR"), Column::Kind::Text, 400},
+                                {QStringLiteral("NRLINHAARQ"), Column::Kind::Integer, 0}}));
+    qint64 fileLine = 10;
+    for (const Line &line : lines)
+        packet.appendValues({line.id, base.addDays(line.day), QString(QChar::fromLatin1(line.kind)),
+                             line.value, line.document, QStringLiteral("LINHA %1").arg(line.id), fileLine++});
+    return packet;
+}
+
+class StatementTest : public DemoServerTest {
+public:
+    // Stores a statement of `lines` (days from `base`) in account 001 under the content key `key` (one hex
+    // digit, repeated); answers the call's outcome.
+    CallOutcome store(const QString &key, const QList<Line> &lines, QDate base, const QString &token = {},
+                      const QString &account = QStringLiteral("001")) {
+        QDate first = base, last = base;
+        for (const Line &line : lines) {
+            first = std::min(first, base.addDays(line.day));
+            last = std::max(last, base.addDays(line.day));
+        }
+        return server->callAs(token.isEmpty() ? server->demoToken() : token,
+                              QStringLiteral("SetGravaExtrato"),
+                              {account, header(key, first, last), linesPacket(lines, base)});
+    }
+    QString stored(const QString &key, const QList<Line> &lines, QDate base) {
+        const CallOutcome outcome = store(key, lines, base);
+        EXPECT_TRUE(outcome.ok()) << outcome.error.toStdString();
+        return outcome.ok() ? field(outcome.result.packet(), 0, "CDSEQUEXBA").toText() : QString();
+    }
+
+    // A movement of account 001 written as another program would, named M<n>.
+    void movement(int n, int day, char kind, qint64 cents, const QString &document = {},
+                  const QString &reverses = {}) {
+        sql().execute(
+            QStringLiteral("INSERT INTO MOVBANCARIO (CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, "
+                           "NRDOCMBANC, DSHISMBANC, VRMOVBANC, IDORIGMBANC, NRMOVBANCORIG) VALUES ('001', "
+                           ":numero, :data, :natureza, :documento, :historico, :valor, 'C', :origem)"),
+            {{QStringLiteral("numero"), movementNumber(n)},
+             {QStringLiteral("data"), matchDay.addDays(day)},
+             {QStringLiteral("natureza"), QString(QChar::fromLatin1(kind))},
+             {QStringLiteral("documento"), document.isEmpty() ? QVariant() : QVariant(document)},
+             {QStringLiteral("historico"), QStringLiteral("M%1").arg(n)},
+             {QStringLiteral("valor"), cents},
+             {QStringLiteral("origem"), reverses.isEmpty() ? QVariant() : QVariant(reverses)}});
+    }
+    static QString movementNumber(int n) {
+        return QStringLiteral("99000000%1").arg(n, 2, 10, QLatin1Char('0'));
+    }
+
+    // The proposals as "line: proposals", each proposal its movements (M<n>) joined by '+', '*' marking the
+    // decided one, proposals of a line in their rank's order, separated by blanks.
+    QStringList proposals(const QString &statement, const Variant &window = Variant()) {
+        VariantList args{QStringLiteral("001"), statement};
+        if (!window.isNull())
+            args.push_back(window);
+        const DataPacket rows = server->answer(QStringLiteral("GetSugestoesConciliacao"), args).packet();
+        std::map<QString, std::map<qint64, QStringList>> byLine; // line -> rank -> movements
+        std::set<std::pair<QString, qint64>> decided;
+        for (int row = 0; row < rows.rowCount(); ++row) {
+            const QString line = field(rows, row, "NRSEQMOVREBA").toText();
+            const qint64 rank = field(rows, row, "NRPROPOSTA").toInt();
+            byLine[line][rank].append(field(rows, row, "DSHISMBANC").toText());
+            if (field(rows, row, "IDDECIDIDA").toText() == u"S")
+                decided.insert({line, rank});
+        }
+        QStringList text;
+        for (const auto &[line, ranked] : byLine) {
+            QStringList shown;
+            for (const auto &[rank, movements] : ranked)
+                shown.append((decided.count({line, rank}) ? QStringLiteral("*") : QString()) +
+                             movements.join(u'+'));
+            text.append(QStringLiteral("L%1: %2").arg(line.toInt()).arg(shown.join(u' ')));
+        }
+        return text;
+    }
+};
+
+struct Movement {
+    int n, day;
+    char kind;
+    qint64 cents;
+    QString document{};
+    int reverses = 0; // the movement this one reverses
+};
+
+struct MatchCase {
+    const char *name;
+    QList<Movement> movements;
+    QList<Line> lines; // ids L1, L2... in order: the statement numbers them 1, 2...
+    QStringList expected;
+    Variant window{};
+};
+
+const MatchCase matchCases[] = {
+    {"one movement of the line's kind and value is the one decided proposal",
+     {{1, 0, 'C', 10000}, {2, 0, 'D', 10000}, {3, 0, 'C', 10001}},
+     {{"L1", 0, 'C', 100.00}},
+     {"L1: *M1"}},
+    {"two equal values on one day are both offered, none decided",
+     {{1, 0, 'C', 5000}, {2, 0, 'C', 5000}},
+     {{"L1", 0, 'C', 50.00}, {"L2", 0, 'C', 50.00}},
+     {"L1: M1 M2", "L2: M1 M2"}},
+    {"of two equal values the one whose document agrees is decided, digits only",
+     {{1, 0, 'D', 5000, "000123"}, {2, 0, 'D', 5000, "124"}},
+     {{"L1", 0, 'D', 50.00, "CH 123"}},
+     {"L1: *M1"}},
+    {"the nearer day ranks first",
+     {{1, -2, 'C', 7000}, {2, 1, 'C', 7000}},
+     {{"L1", 0, 'C', 70.00}},
+     {"L1: M2 M1"}},
+    {"a line equal to the sum of three movements proposes them as a group",
+     {{1, -1, 'C', 10000}, {2, 0, 'C', 25050}, {3, 1, 'C', 4950}, {4, 0, 'C', 99999}},
+     {{"L1", 0, 'C', 400.00}},
+     {"L1: *M1+M2+M3"}},
+    {"a single movement of the value is preferred to a group",
+     {{1, 0, 'C', 10000}, {2, 0, 'C', 6000}, {3, 0, 'C', 4000}},
+     {{"L1", 0, 'C', 100.00}},
+     {"L1: *M1"}},
+    {"a date at the window's edge is offered",
+     {{1, 3, 'D', 1234}, {2, -3, 'C', 1234}},
+     {{"L1", 0, 'D', 12.34}, {"L2", 0, 'C', 12.34}},
+     {"L1: *M1", "L2: *M2"}},
+    {"a date a day past the window is not", {{1, 4, 'D', 1234}}, {{"L1", 0, 'D', 12.34}}, {}},
+    {"a wider window offers it", {{1, 4, 'D', 1234}}, {{"L1", 0, 'D', 12.34}}, {"L1: *M1"}, 5.0},
+    {"a reversed movement and its reversal give way to the live one, which is decided",
+     {{1, 0, 'C', 30000}, {2, 1, 'D', 30000, {}, 1}, {3, 1, 'C', 30000}},
+     {{"L1", 0, 'C', 300.00}},
+     {"L1: *M3"}},
+    {"a movement a reversal cancels is offered but never decided",
+     {{1, 0, 'C', 30000}, {2, 1, 'D', 30000, {}, 1}},
+     {{"L1", 0, 'C', 300.00}},
+     {"L1: M1"}},
+    {"a movement decided for one line is not offered to another, which is then decided",
+     {{1, 0, 'C', 8000}, {2, 3, 'C', 8000}},
+     {{"L1", -2, 'C', 80.00}, {"L2", 2, 'C', 80.00}},
+     {"L1: *M1", "L2: *M2"}},
+    {"two lines whose one proposal is the same movement are both left to the operator",
+     {{1, 0, 'C', 8000}},
+     {{"L1", -1, 'C', 80.00}, {"L2", 1, 'C', 80.00}},
+     {"L1: M1", "L2: M1"}},
+};
+
+TEST_P(StatementTest, MatchingProposesByKindValueWindowDocumentAndSums) {
+    for (const MatchCase &c : matchCases) {
+        SCOPED_TRACE(c.name);
+        sql().execute(QStringLiteral("DELETE FROM MOVBANCARIO WHERE NRMOVBANC LIKE '99000000%'"));
+        for (const Movement &m : c.movements)
+            movement(m.n, m.day, m.kind, m.cents, m.document,
+                     m.reverses ? movementNumber(m.reverses) : QString());
+        const QString statement = stored(QStringLiteral("a"), c.lines, matchDay);
+        EXPECT_EQ(proposals(statement, c.window), c.expected);
+        sql().execute(QStringLiteral("DELETE FROM MOVEXTRATO WHERE CDSEQUEXBA = :e"),
+                      {{QStringLiteral("e"), statement}});
+        sql().execute(QStringLiteral("DELETE FROM EXTRATOBANC WHERE CDSEQUEXBA = :e"),
+                      {{QStringLiteral("e"), statement}});
+    }
+}
+
+// What the statements and their reconciliation may write, whole.
+const char *const statementTables[] = {"EXTRATOBANC", "MOVEXTRATO",  "MOVBANCARIO", "MOVCREDBANC",
+                                       "MOVDEBIBANC", "SALDODIARIO", "SALDOMENSAL", "VERSAOLISTA"};
+
+QStringList everything(Sql &sql) {
+    QStringList rows;
+    for (const char *table : statementTables) {
+        for (const QString &row : rowsOf(sql, QStringLiteral("SELECT * FROM %1").arg(table)))
+            rows.append(QString::fromLatin1(table) + u' ' + row);
+    }
+    return rows;
+}
+
+TEST_P(StatementTest, AFileImportedTwiceStoresNothingAndAnOverlappingOneOnlyItsNewLines) {
+    const QDate day = demoDate;
+    const QList<Line> first{{"X1", 0, 'C', 10.00, "11"}, {"X2", 1, 'D', 20.00}, {"X3", 2, 'C', 30.00}};
+    const QString statement = stored(QStringLiteral("b"), first, day);
+    const DataPacket lines = server->answer(QStringLiteral("GetLinhasExtrato"), {"001", statement}).packet();
+    ASSERT_EQ(lines.rowCount(), 3);
+    EXPECT_EQ(field(lines, 0, "IDBANCO").toText(), u"X1");
+    EXPECT_EQ(field(lines, 0, "NRDOCEXTR").toText(), u"11");
+    EXPECT_EQ(field(lines, 1, "IDMOVEXTR").toText(), u"D");
+    EXPECT_EQ(field(lines, 1, "VRMOVEXTR").toFloat(), 20.00);
+    EXPECT_EQ(field(lines, 2, "DTMOVEXTR").toDate(), day.addDays(2));
+    EXPECT_EQ(field(lines, 2, "NRLINHAARQ").toInt(), 12);
+    EXPECT_EQ(field(lines, 2, "DSMOVEXTR").toText(), u"LINHA X3");
+    EXPECT_EQ(field(lines, 2, "IDSTCONEXT").toText(), u"0");
+    EXPECT_EQ(
+        number(QStringLiteral("SELECT COUNT(*) FROM EXTRATOBANC WHERE CDSEQUEXBA = :e AND CDOPERADOR = "
+                              "'DEMO' AND IDFORMATO = 'O' AND IDSALDINIC = 'A' AND CDCONTEUDO = :k"),
+               {{QStringLiteral("e"), statement}, {QStringLiteral("k"), QStringLiteral("b").repeated(64)}}),
+        1);
+
+    struct Again {
+        const char *name;
+        QString key;
+        QList<Line> lines;
+        const char *situation;
+        qint64 fresh, known;
+    };
+    const Again again[] = {
+        {"the same file again", QStringLiteral("b"), first, "R", 0, 3},
+        {"another file of lines all held", QStringLiteral("c"), {first[1], first[2]}, "S", 0, 2},
+    };
+    for (const Again &a : again) {
+        SCOPED_TRACE(a.name);
+        const QStringList before = everything(sql());
+        const CallOutcome outcome = store(a.key, a.lines, day);
+        ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+        const DataPacket answer = outcome.result.packet();
+        EXPECT_EQ(field(answer, 0, "IDSITUACAO").toText(), QString::fromLatin1(a.situation));
+        EXPECT_EQ(field(answer, 0, "QTNOVAS").toInt(), a.fresh);
+        EXPECT_EQ(field(answer, 0, "QTJAEXISTENTES").toInt(), a.known);
+        EXPECT_TRUE(field(answer, 0, "DSMENSAGEM").toText().contains(u"nada foi gravado"));
+        EXPECT_EQ(differences(before, everything(sql())), QStringList());
+    }
+
+    const QString overlapping = stored(QStringLiteral("d"), {first[2], {"X4", 3, 'D', 5.55}}, day);
+    EXPECT_NE(overlapping, statement);
+    const DataPacket added =
+        server->answer(QStringLiteral("GetLinhasExtrato"), {"001", overlapping}).packet();
+    ASSERT_EQ(added.rowCount(), 1);
+    EXPECT_EQ(field(added, 0, "IDBANCO").toText(), u"X4");
+    EXPECT_EQ(field(added, 0, "NRSEQMOVREBA").toText(), u"0000000001");
+    EXPECT_EQ(number(QStringLiteral("SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = 'SetGravaExtrato' AND "
+                                    "CDREDUCONT = '001' AND DSNUMEROS = :e"),
+                     {{QStringLiteral("e"), overlapping}}),
+              1);
+}
+
+// A statement that breaks a rule, each refused with nothing written.
+struct StoreRefusal {
+    const char *name;
+    std::function<void(DataPacket &header, QList<Line> &lines, QString &token, QString &account)> spoil;
+    const char *message;
+};
+
+DataPacket withField(const DataPacket &packet, const char *name, const Variant &value) {
+    DataPacket changed(packet.fields());
+    for (int row = 0; row < packet.rowCount(); ++row) {
+        std::vector<Variant> values;
+        for (int f = 0; f < packet.fields().size(); ++f)
+            values.push_back(packet.fields()[f].name == QLatin1String(name) ? value : packet.value(row, f));
+        changed.appendValues(values);
+    }
+    return changed;
+}
+
+TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
+    const StoreRefusal refusals[] = {
+        {"a line outside the period",
+         [](DataPacket &, QList<Line> &l, QString &, QString &) { l[0].day = 30; }, "período do extrato"},
+        {"a bank id the file repeats",
+         [](DataPacket &, QList<Line> &l, QString &, QString &) { l[1].id = l[0].id; }, "se repete"},
+        {"a line neither credit nor debit",
+         [](DataPacket &, QList<Line> &l, QString &, QString &) { l[0].kind = 'X'; }, "natureza inválida"},
+        {"a negative amount", [](DataPacket &, QList<Line> &l, QString &, QString &) { l[0].value = -1; },
+         "negativo"},
+        {"an amount below the cent",
+         [](DataPacket &, QList<Line> &l, QString &, QString &) { l[0].value = 1.005; }, "valor inválido"},
+        {"a document longer than 40",
+         [](DataPacket &, QList<Line> &l, QString &, QString &) { l[0].document = QString(41, u'9'); },
+         "documento"},
+        {"a content key that is not one",
+         [](DataPacket &h, QList<Line> &, QString &, QString &) { h = withField(h, "CDCONTEUDO", "zz"); },
+         "64 dígitos"},
+        {"a worked-out closing balance that the lines do not give",
+         [](DataPacket &h, QList<Line> &, QString &, QString &) {
+             h = withField(withField(withField(h, "IDSALDINIC", "I"), "VRSALDINIC", 100.0), "IDSALDFINA",
+                           "C");
+             h = withField(withField(h, "VRSALDFINA", 100.0), "DTSALDINIC", h.value(0, u"DTINIEXTR"));
+             h = withField(h, "DTSALDFINA", h.value(0, u"DTFIMEXTR"));
+         },
+         "saldo final calculado"},
+        {"a file of another account",
+         [](DataPacket &h, QList<Line> &, QString &, QString &) {
+             h = withField(withField(h, "CDAGENCIA", "9999"), "NRCONTA", "99999-9");
+         },
+         "e não da conta corrente 001"},
+        {"an account of a company the operator may not use",
+         [this](DataPacket &, QList<Line> &, QString &token, QString &account) {
+             token = server->restrictedToken();
+             account = QStringLiteral("004");
+         },
+         "não relacionado"},
+    };
+    for (const StoreRefusal &r : refusals) {
+        SCOPED_TRACE(r.name);
+        QList<Line> lines{{"R1", 0, 'C', 10.00}, {"R2", 1, 'D', 2.50}};
+        DataPacket top = header(QStringLiteral("e"), demoDate, demoDate.addDays(2));
+        QString token = server->demoToken(), account = QStringLiteral("001");
+        r.spoil(top, lines, token, account);
+        const QStringList before = everything(sql());
+        const CallOutcome outcome = server->callAs(token, QStringLiteral("SetGravaExtrato"),
+                                                   {account, top, linesPacket(lines, demoDate)});
+        EXPECT_FALSE(outcome.ok());
+        EXPECT_TRUE(outcome.error.contains(QString::fromUtf8(r.message))) << outcome.error.toStdString();
+        EXPECT_EQ(differences(before, everything(sql())), QStringList());
+    }
+}
+
+// Two entries included through the server and a statement with a line for each and one for both, listed as
+// the reconciliation screen lists them.
+class ReconciliationTest : public StatementTest {
+public:
+    void SetUp() override {
+        StatementTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        for (EntryRequest *entry : {&credit, &debit, &other}) {
+            const Insertion call = insertion(*server, *entry);
+            const CallOutcome outcome = server->call(call.method, call.args);
+            ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+        }
+        statement = stored(QStringLiteral("f"),
+                           {{"C1", 0, 'C', 1234.56}, {"D1", 0, 'D', 777.77}, {"S1", 1, 'C', 1234.56 + 11.11}},
+                           demoDate);
+    }
+
+    // The pairing of `line` (1, 2, 3) with `entry` at the versions listed now.
+    std::vector<Variant> pair(int line, const EntryRequest &entry) {
+        const QString lineNumber = QStringLiteral("%1").arg(line, 10, 10, QLatin1Char('0'));
+        return {statement, lineNumber, versionOfLine(lineNumber), entry.movement, versionOfEntry(entry)};
+    }
+    QString versionOfLine(const QString &line) {
+        return QString::number(
+            number(QStringLiteral("SELECT NRVERSAO FROM MOVEXTRATO WHERE CDREDUCONT = '001' AND "
+                                  "CDSEQUEXBA = :e AND NRSEQMOVREBA = :l"),
+                   {{QStringLiteral("e"), statement}, {QStringLiteral("l"), line}}));
+    }
+    QString versionOfEntry(const EntryRequest &entry) {
+        return QString::number(
+            number(QStringLiteral("SELECT NRVERSAO FROM MOVBANCARIO WHERE CDREDUCONT = '001' "
+                                  "AND NRMOVBANC = :m"),
+                   {{QStringLiteral("m"), entry.movement}}));
+    }
+    static DataPacket pairings(const std::vector<std::vector<Variant>> &rows) {
+        DataPacket packet(fieldsOf({{QStringLiteral("CDSEQUEXBA"), Column::Kind::Text, 10},
+                                    {QStringLiteral("NRSEQMOVREBA"), Column::Kind::Text, 10},
+                                    {QStringLiteral("NRVERSAOLINHA"), Column::Kind::Text, 20},
+                                    {QStringLiteral("NRMOVBANC"), Column::Kind::Text, 10},
+                                    {QStringLiteral("NRVERSAO"), Column::Kind::Text, 20}}));
+        for (const auto &row : rows)
+            packet.appendValues(row);
+        return packet;
+    }
+    CallOutcome call(const char *method, const DataPacket &packet, const QString &token = {}) {
+        return server->callAs(token.isEmpty() ? server->demoToken() : token, QString::fromLatin1(method),
+                              {"001", packet});
+    }
+    QString reconciliationOf(const EntryRequest &entry) {
+        const QStringList rows =
+            rowsOf(sql(),
+                   QStringLiteral("SELECT IDSTCONEXT, CDSEQUEXBA, NRSEQMOVREBA FROM MOVBANCARIO "
+                                  "WHERE CDREDUCONT = '001' AND NRMOVBANC = :m"),
+                   {{QStringLiteral("m"), entry.movement}});
+        return rows.value(0);
+    }
+
+    TestServer &testServer() { return *server; }
+    Sql &database() { return sql(); }
+    QString otherToken() const { return server->restrictedToken(); }
+
+    EntryRequest credit{.kind = 'C', .value = 1234.56, .type = "0001", .description = "Crédito conciliado"};
+    EntryRequest debit{.kind = 'D',
+                       .value = 777.77,
+                       .type = "0002",
+                       .description = "Débito conciliado",
+                       .supplier = "FOR0001"};
+    EntryRequest other{.kind = 'C', .value = 11.11, .type = "0001", .description = "Outro crédito"};
+    QString statement;
+};
+
+TEST_P(ReconciliationTest, PairsAreReconciledInOneCallAndUndoneInOne) {
+    const DataPacket both = pairings({pair(1, credit), pair(2, debit)});
+    const CallOutcome done = call("SetConciliacao", both);
+    ASSERT_TRUE(done.ok()) << done.error.toStdString();
+    EXPECT_EQ(done.result.toInt(), 2);
+    EXPECT_EQ(reconciliationOf(credit),
+              QStringLiteral("IDSTCONEXT=1|CDSEQUEXBA=%1|NRSEQMOVREBA=0000000001").arg(statement));
+    EXPECT_EQ(reconciliationOf(debit),
+              QStringLiteral("IDSTCONEXT=1|CDSEQUEXBA=%1|NRSEQMOVREBA=0000000002").arg(statement));
+    const DataPacket lines = server->answer(QStringLiteral("GetLinhasExtrato"), {"001", statement}).packet();
+    EXPECT_EQ(field(lines, 0, "IDSTCONEXT").toText(), u"1");
+    EXPECT_EQ(field(lines, 0, "DSMOVIMENTOS").toText(), credit.movement);
+    EXPECT_EQ(field(lines, 2, "IDSTCONEXT").toText(), u"0");
+    EXPECT_EQ(number(QStringLiteral("SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = 'SetConciliacao' AND "
+                                    "DSNUMEROS = :n"),
+                     {{QStringLiteral("n"), QStringLiteral("%1/0000000001, %2, %1/0000000002, %3")
+                                                .arg(statement, credit.movement, debit.movement)}}),
+              1);
+
+    const CallOutcome undone = call("SetDesfazConciliacao", pairings({pair(1, credit), pair(2, debit)}));
+    ASSERT_TRUE(undone.ok()) << undone.error.toStdString();
+    EXPECT_EQ(reconciliationOf(credit), u"IDSTCONEXT=0|CDSEQUEXBA=<null>|NRSEQMOVREBA=<null>");
+    EXPECT_EQ(reconciliationOf(debit), u"IDSTCONEXT=0|CDSEQUEXBA=<null>|NRSEQMOVREBA=<null>");
+}
+
+// What another client does between the operator's list and the call, or what the call itself gets wrong.
+struct PairingRefusal {
+    const char *name;
+    bool undoing; // the call undoes a reconciliation of lines 1 and 3 made before the list
+    std::function<void(ReconciliationTest &, std::vector<std::vector<Variant>> &)> act;
+    const char *message;
+};
+
+TEST_P(ReconciliationTest, AReconciliationOrItsUndoingAgainstARuleOrAnotherClientIsRefusedAndWritesNothing) {
+    const PairingRefusal refusals[] = {
+        {"another operator reconciled the line meanwhile", false,
+         [](ReconciliationTest &t, auto &) {
+             ASSERT_TRUE(t.call("SetConciliacao", t.pairings({t.pair(1, t.credit)}), t.otherToken()).ok());
+         },
+         "por outro operador"},
+        {"another operator changed the entry meanwhile", false,
+         [](ReconciliationTest &t, auto &) {
+             const Insertion change = bco::testing::change(t.credit, QStringLiteral("Mudado por outro"));
+             ASSERT_TRUE(t.testServer().callAs(t.otherToken(), change.method, change.args).ok());
+         },
+         "alterado por outro operador"},
+        {"values that do not add up to the line", false,
+         [](ReconciliationTest &t, auto &rows) { rows = {t.pair(3, t.credit)}; }, "ao centavo"},
+        {"a movement of another kind than the line", false,
+         [](ReconciliationTest &t, auto &rows) { rows = {t.pair(1, t.debit)}; }, "é um débito"},
+        {"a movement named twice", false,
+         [](ReconciliationTest &t, auto &rows) {
+             rows = {t.pair(1, t.credit), t.pair(3, t.credit)};
+         },
+         "mais de uma vez"},
+        {"a line reconciled already", false,
+         [](ReconciliationTest &t, auto &rows) {
+             ASSERT_TRUE(t.call("SetConciliacao", t.pairings({t.pair(1, t.credit)})).ok());
+             rows = {t.pair(1, t.other)};
+         },
+         "já está conciliada"},
+        {"another operator undid the reconciliation meanwhile", true,
+         [](ReconciliationTest &t, auto &) {
+             ASSERT_TRUE(t.call("SetDesfazConciliacao", t.pairings({t.pair(3, t.credit), t.pair(3, t.other)}),
+                                t.otherToken())
+                             .ok());
+         },
+         "por outro operador"},
+        {"an entry change that released the reconciliation meanwhile", true,
+         [](ReconciliationTest &t, auto &) {
+             t.database().execute(
+                 QStringLiteral("UPDATE MOVBANCARIO SET IDSTCONEXT = '0', CDSEQUEXBA = NULL, "
+                                "NRSEQMOVREBA = NULL WHERE CDREDUCONT = '001' AND NRMOVBANC = :m"),
+                 {{QStringLiteral("m"), t.other.movement}});
+         },
+         "por outro operador"},
+        {"an undoing that leaves out a movement of the line", true,
+         [](ReconciliationTest &, auto &rows) { rows.pop_back(); }, "inteira"},
+        {"an account the operator may not use", false, [](ReconciliationTest &, auto &rows) { rows.clear(); },
+         "não relacionado"},
+    };
+    for (const PairingRefusal &r : refusals) {
+        SCOPED_TRACE(r.name);
+        sql().execute(
+            QStringLiteral("UPDATE MOVBANCARIO SET IDSTCONEXT = '0', CDSEQUEXBA = NULL, NRSEQMOVREBA = "
+                           "NULL WHERE CDREDUCONT = '001' AND CDSEQUEXBA = :e"),
+            {{QStringLiteral("e"), statement}});
+        std::vector<std::vector<Variant>> rows;
+        if (r.undoing) {
+            ASSERT_TRUE(call("SetConciliacao", pairings({pair(3, credit), pair(3, other)})).ok());
+            rows = {pair(3, credit), pair(3, other)};
+        } else {
+            rows = {pair(1, credit), pair(2, debit)};
+        }
+        r.act(*this, rows);
+        const QStringList before = everything(sql());
+        const bool restricted = rows.empty();
+        const CallOutcome outcome =
+            restricted ? server->callAs(server->restrictedToken(), QStringLiteral("SetConciliacao"),
+                                        {"004", pairings({})})
+                       : call(r.undoing ? "SetDesfazConciliacao" : "SetConciliacao", pairings(rows));
+        EXPECT_FALSE(outcome.ok());
+        EXPECT_TRUE(outcome.error.contains(QString::fromUtf8(r.message))) << outcome.error.toStdString();
+        EXPECT_EQ(differences(before, everything(sql())), QStringList());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, ReconciliationTest, ::testing::ValuesIn(availableBackends()),
+                         backendName);
+INSTANTIATE_TEST_SUITE_P(Databases, StatementTest, ::testing::ValuesIn(availableBackends()), backendName);
+
+} // namespace
+} // namespace bco::server::testing
