@@ -121,7 +121,7 @@ TEST(HostSettings, RefusesValuesItCannotUseNamingTheSetting) {
         {{"--server-ca", "/nao/existe.pem"},
          "O certificado da autoridade /nao/existe.pem não pode ser lido."},
         {{"--branch", " "}, nullptr},
-        {{"--turbo"}, "Unknown option 'turbo'."},
+        {{"--turbo"}, "Opção desconhecida 'turbo'."},
     };
     for (const Case &c : cases) {
         try {
