@@ -331,7 +331,7 @@ TEST_F(Including, AnEntryTheServerCannotWriteLeavesTheFormIncluding) {
 TEST_F(Including, TheEntryTakesTheCostCentreTypedElseTheBranchsElseTheCompanys) {
     // Budgets kept by company: the cost centre is not mandatory.
     env.execute(QStringLiteral("UPDATE GERPARAMGERAL SET IDTIPOORCA = 'E'"));
-    form->Close();
+    closeForm();
     releaseDeferred();
     open();
     env.context().loadScreen = [this](const QString &code, const Variant &parameters) {
