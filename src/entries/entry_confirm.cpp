@@ -32,6 +32,7 @@ QString currentCode(const bco::ClientDataSet &lookup, const char16_t *field) {
 }
 
 // The movements a duplicate question is about, one a line, for the operator to see what they would repeat.
+// The history is shown whole, as its description and type's name, where the stored one is cut at its width.
 QString describeMovements(const bco::ClientDataSet &found) {
     const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
     QStringList lines;
@@ -41,12 +42,16 @@ QString describeMovements(const bco::ClientDataSet &found) {
             return found.FieldByName(field).AsString().trimmed();
         };
         const QString document = text(u"NRDOCMBANC");
+        const QString description = found.FindField(u"DSMOVIMENTO") ? text(u"DSMOVIMENTO") : QString();
+        const QString typeName = found.FindField(u"DSTIPO") ? text(u"DSTIPO") : QString();
+        const QString history = description.isEmpty() && typeName.isEmpty()
+                                    ? text(u"DSHISMBANC")
+                                    : QStringLiteral("%1(%2)").arg(description, typeName);
         lines << QStringLiteral("Movimento %1 de %2%3: %4 %5")
                      .arg(text(u"NRMOVBANC"),
                           found.FieldByName(u"DTMOVBANC").AsDateTime().toString(u"dd/MM/yyyy"),
                           document.isEmpty() ? QString() : QStringLiteral(", documento ") + document,
-                          brazil.toString(found.FieldByName(u"VRMOVBANC").AsFloat(), 'f', 2),
-                          text(u"DSHISMBANC"));
+                          brazil.toString(found.FieldByName(u"VRMOVBANC").AsFloat(), 'f', 2), history);
     }
     return lines.join(u'\n');
 }

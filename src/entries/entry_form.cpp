@@ -286,6 +286,12 @@ void TfrmLancCCorr::FormActivate() {
 }
 
 void TfrmLancCCorr::FormClose(bco::TCloseAction &action) {
+    // Closing would lose what is being typed: the operator is asked as the cancel asks, and "Não" keeps the
+    // form and its fields as they are.
+    if (Editing() && !ConfirmaCancelamento()) {
+        action = bco::TCloseAction::caNone;
+        return;
+    }
     boStCriado = false;
     // The modes end with the form: a new form starts with no entry being included or changed.
     SetMode(Mode::Browsing);
@@ -641,6 +647,13 @@ bool TfrmLancCCorr::focusNextPrevChild(bool next) {
     QWidget *focused = QApplication::focusWidget();
     if (focused != nullptr && isAncestorOf(focused) && (!focused->isVisible() || !focused->isEnabled())) {
         focused->clearFocus();
+        return true;
+    }
+    // The bar's displays are no tab stops, so a typed code is left by Tab for the list at once. An empty one
+    // is left, saying nothing, for the bank's display inside the bar: leaving the bar would ask for a code.
+    if (next && focused == ui->medCdRedu && ui->medCdRedu->Text().trimmed().isEmpty() &&
+        ui->edtCdBanco->isEnabled()) {
+        ui->edtCdBanco->setFocus(Qt::TabFocusReason);
         return true;
     }
     return TfrmPadrao::focusNextPrevChild(next);

@@ -96,6 +96,7 @@ public:
 protected:
     void FormCreate() override;
     void FormActivate() override;
+    // While an entry is included or changed, asks the cancel's question first; "Não" refuses the close.
     void FormClose(bco::TCloseAction &action) override;
     void pgcPadraoChanging(bool &AllowChange) override;
     void pgcPadraoChange() override;

@@ -131,6 +131,48 @@ std::pair<DataPacket, DataPacket> storedEntry(const QString &number) {
     return {lines, shares};
 }
 
+// A column of the screen: the field it shows and its caption, as the bank module declares the field. A field
+// without a caption here is not shown: the temporary entry and sequence numbers mean nothing to the operator,
+// and the company's name is in the heading. A field the table does not name is shown under its own name.
+struct Column {
+    const char16_t *field;
+    const char *caption;
+};
+
+const Column accountingColumns[] = {
+    {u"CDEMPRESA", "Empresa"},    {u"CDCONTREDU", "C. Reduzido"},
+    {u"NMCONTCTBL", "Nome"},      {u"NRLANCCTBTEMP", nullptr},
+    {u"NRSEQCTBTEMP", nullptr},   {u"CDCONTCTBL", "Conta Contábil"},
+    {u"CDHISTPADR", "Histórico"}, {u"DSHISTCTB", "Descrição do Histórico"},
+    {u"DTLANCCTBTEMP", "Data"},   {u"VRLANCCTBTEMP", "Valor"},
+    {u"IDLANCCTBCOME", nullptr},  {u"CDLANCCTBCOME", "C. Comercial"},
+    {u"NMEMPRESA", nullptr},      {u"CDDOCUCONT", nullptr},
+};
+
+const Column apportionmentColumns[] = {
+    {u"CDFILIAL", "Filial"},     {u"NMFILIAL", "Nome da Filial"},
+    {u"CDCENTCUST", "C. Custo"}, {u"NMCENTCUST", "Nome do Centro de Custo"},
+    {u"VRLANCCUST", "Valor"},    {u"NRSEQCTBTEMP", nullptr},
+    {u"NRLANCCTBTEMP", nullptr}, {u"DTCOMPCTBTEMP", "Data"},
+    {u"CDEMPRESA", "Empresa"},   {u"NRSEQRATTEMP", nullptr},
+};
+
+const Column errorColumns[] = {
+    {u"CDERROTEMP", "Erro"},
+    {u"NRSEQCTBTEMP", "Linha"},
+};
+
+template <std::size_t N> void showColumns(ClientDataSet &dataSet, const Column (&columns)[N]) {
+    for (const Column &column : columns) {
+        Field *field = dataSet.FindField(column.field);
+        if (field == nullptr)
+            continue;
+        field->SetVisible(column.caption != nullptr);
+        if (column.caption != nullptr)
+            field->SetDisplayLabel(QString::fromUtf8(column.caption));
+    }
+}
+
 } // namespace
 
 AccountingScreen::AccountingScreen(const Variant &parameters, QWidget *parent)
@@ -162,6 +204,10 @@ AccountingScreen::AccountingScreen(const Variant &parameters, QWidget *parent)
             if (field->Kind() == FieldKind::Float && field->DisplayFormat().isEmpty())
                 field->SetDisplayFormat(QStringLiteral("#,##0.00"));
     }
+
+    showColumns(cdsLancContTemp, accountingColumns);
+    showColumns(cdsRateio, apportionmentColumns);
+    showColumns(cdsErrosTemp, errorColumns);
 
     setObjectName(QStringLiteral("frmContabilizacao"));
     setWindowTitle(QStringLiteral("Contabilização"));

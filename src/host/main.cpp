@@ -5,12 +5,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLocale>
 #include <QStyle>
 
 #include "framework/data/database_url.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
+#include "framework/text/portuguese.h"
 #include "framework/ui/file_dialogs.h"
 #include "framework/ui/modal_forms.h"
 #include "framework/ui/qt_lookup_dialogs.h"
@@ -40,7 +40,7 @@ void showError(const QString &text) {
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     setApplicationNames();
-    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    speakBrazilianPortuguese();
     QApplication::setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_FileDialogListView));
 
     QtMessageDialogs messages;

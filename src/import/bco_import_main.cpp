@@ -7,13 +7,13 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QLocale>
 #include <QRegularExpression>
 
 #include "framework/checks/consiste.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/shared_database.h"
 #include "framework/session/command_line_session.h"
+#include "framework/text/portuguese.h"
 #include "import/import_messages.h"
 #include "import/import_pass.h"
 #include "import/import_submission.h"
@@ -178,6 +178,6 @@ int run() {
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bco-import"));
-    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    bco::speakBrazilianPortuguese();
     return run();
 }

@@ -17,6 +17,7 @@
 #include "framework/session/login_context.h"
 #include "framework/session/operator_lookups.h"
 #include "framework/session/command_line_session.h"
+#include "framework/text/portuguese.h"
 #include "framework/ui/report/report_designer_dialog.h"
 #include "framework/ui/report/report_painter.h"
 #include "framework/ui/report/report_progress.h"
@@ -119,7 +120,7 @@ int main(int argc, char **argv) {
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("bco-report"));
     QGuiApplication::setOrganizationName(QStringLiteral("bco"));
-    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    bco::speakBrazilianPortuguese();
     try {
         return run(QGuiApplication::arguments());
     } catch (const SettingsError &error) {

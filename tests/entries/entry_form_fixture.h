@@ -67,7 +67,7 @@ protected:
 
     void TearDown() override {
         if (!form.isNull())
-            form->Close();
+            closeForm();
         releaseDeferred();
         EXPECT_TRUE(Cli_bco11102::frmFiltroLancCont.isNull()) << "the filter dialog outlived its entry form";
         EXPECT_FALSE(ShowAviActive()) << "the wait animation was left on";
@@ -80,6 +80,14 @@ protected:
         QApplication::setActiveWindow(form);
         ASSERT_TRUE(QTest::qWaitForWindowActive(form));
         medCdRedu()->setFocus();
+    }
+
+    // Closes the form; in the middle of an include or a change the operator answers the cancel's question
+    // Yes.
+    void closeForm() {
+        if (form->CurrentMode() != TfrmLancCCorr::Mode::Browsing)
+            env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
+        form->Close();
     }
 
     template <class Widget = QWidget> Widget *control(const char *name) const {

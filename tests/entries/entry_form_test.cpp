@@ -46,7 +46,7 @@ TEST_F(EntryForm, AccountsThatCannotBeUsedAreRefusedAndKeepTheFocusInTheField) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        form->Close();
+        closeForm();
         releaseDeferred();
         env.logInAs(c.operatorCode);
         open();
@@ -134,7 +134,7 @@ TEST_F(EntryForm, ToolBarPagesAndFieldsFollowTheFormsSituation) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.situation);
-        form->Close();
+        closeForm();
         releaseDeferred();
         open();
         c.reach();
@@ -413,7 +413,7 @@ TEST_F(EntryForm, ClosingTheFormEndsItsModesAndDestroysTheFilterDialog) {
     chooseAccount(listed.code);
     ASSERT_FALSE(Cli_bco11102::frmFiltroLancCont.isNull()) << "the silent reload made the dialog";
     control<QToolButton>("sbtIncluir")->click();
-    form->Close();
+    closeForm();
     releaseDeferred();
     EXPECT_TRUE(form.isNull());
     EXPECT_FALSE(Cli_bco11100::boStCriado);

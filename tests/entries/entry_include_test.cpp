@@ -256,7 +256,9 @@ TEST_F(Including, ConfirmPressedFromAFieldChecksWhatItHolds) {
 }
 
 TEST_F(Including, TheDuplicateQuestionShowsTheMovementAndOnlyYesWritesItAgain) {
-    const Typed typed{.description = "Depósito do caixa", .value = 321.00, .document = "778899"};
+    // The description fills its field, so that the stored history (40 characters) ends in a word.
+    const Typed typed{
+        .description = "Depósito do caixa da loja do centro, dia", .value = 321.00, .document = "778899"};
     fill(typed);
     confirm();
     ASSERT_EQ(env.dialogs.errors(), QStringList());
@@ -271,7 +273,8 @@ TEST_F(Including, TheDuplicateQuestionShowsTheMovementAndOnlyYesWritesItAgain) {
     EXPECT_EQ(question.text,
               QStringLiteral("Lançamento em conta corrente já cadastrado. Confirma operação?"));
     EXPECT_TRUE(question.details.contains(QStringLiteral("de 15/03/2024, documento 0000778899: 321,00 "
-                                                         "Depósito do caixa(Depósito em dinheiro)")))
+                                                         "Depósito do caixa da loja do centro, dia"
+                                                         "(Depósito em dinheiro)")))
         << question.details.toStdString();
     EXPECT_EQ(movements(), once);
     EXPECT_TRUE(Cli_bco11100::boInclusao) << "still including: confirm or cancel";
@@ -328,7 +331,7 @@ TEST_F(Including, AnEntryTheServerCannotWriteLeavesTheFormIncluding) {
 TEST_F(Including, TheEntryTakesTheCostCentreTypedElseTheBranchsElseTheCompanys) {
     // Budgets kept by company: the cost centre is not mandatory.
     env.execute(QStringLiteral("UPDATE GERPARAMGERAL SET IDTIPOORCA = 'E'"));
-    form->Close();
+    closeForm();
     releaseDeferred();
     open();
     env.context().loadScreen = [this](const QString &code, const Variant &parameters) {

@@ -121,7 +121,7 @@ TEST(HostSettings, RefusesValuesItCannotUseNamingTheSetting) {
         {{"--server-ca", "/nao/existe.pem"},
          "O certificado da autoridade /nao/existe.pem não pode ser lido."},
         {{"--branch", " "}, nullptr},
-        {{"--turbo"}, "Unknown option 'turbo'."},
+        {{"--turbo"}, "Opção desconhecida 'turbo'."},
     };
     for (const Case &c : cases) {
         try {
@@ -352,6 +352,49 @@ TEST(AccountingScreen, OpensThroughTheLoginContextShowingWhatItReceived) {
     EXPECT_EQ(screen->findChild<QTableView *>(QStringLiteral("dbgErrosTemp"))->model()->rowCount(), 1);
     window.close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST(AccountingScreen, HeadsItsColumnsWithCaptionsAndHidesTheWorkingNumbers) {
+    struct Case {
+        const char *name;
+        std::size_t parameter;
+        const char *grid;
+        QStringList fields, headers;
+    };
+    const Case cases[] = {
+        {"the accounting lines",
+         2,
+         "dbgLancContTemp",
+         {"CDEMPRESA", "CDCONTREDU", "NMCONTCTBL", "NRLANCCTBTEMP", "NRSEQCTBTEMP", "CDCONTCTBL",
+          "CDHISTPADR", "DSHISTCTB", "VRLANCCTBTEMP", "CDLANCCTBCOME", "NMEMPRESA"},
+         {"Empresa", "C. Reduzido", "Nome", "Conta Contábil", "Histórico", "Descrição do Histórico", "Valor",
+          "C. Comercial"}},
+        {"the apportionment",
+         3,
+         "dbgRateio",
+         {"CDFILIAL", "NMFILIAL", "CDCENTCUST", "NMCENTCUST", "VRLANCCUST", "NRSEQRATTEMP", "CDEMPRESA"},
+         {"Filial", "Nome da Filial", "C. Custo", "Nome do Centro de Custo", "Valor", "Empresa"}},
+        {"the errors", 4, "dbgErrosTemp", {"CDERROTEMP", "NRSEQCTBTEMP"}, {"Erro", "Linha"}},
+        {"a field another module adds keeps its name",
+         4,
+         "dbgErrosTemp",
+         {"CDERROTEMP", "DSEXTRA"},
+         {"Erro", "DSEXTRA"}},
+    };
+    for (const Case &c : cases) {
+        FieldDefs fields;
+        for (const QString &name : c.fields)
+            fields.append({name, name.startsWith(u"VR") ? FieldKind::Float : FieldKind::Text, 40});
+        VariantList parameters{QStringLiteral("01"), QString(), Variant(), Variant(), Variant()};
+        parameters[c.parameter] = DataPacket(fields);
+        AccountingScreen screen(parameters);
+        const QAbstractItemModel *model =
+            screen.findChild<QTableView *>(QString::fromLatin1(c.grid))->model();
+        QStringList headers;
+        for (int column = 0; column < model->columnCount(); ++column)
+            headers << model->headerData(column, Qt::Horizontal).toString();
+        EXPECT_EQ(headers, c.headers) << c.name;
+    }
 }
 
 TEST(AccountingScreen, RefusesParametersItCannotShowAndUnknownScreensAreNamed) {

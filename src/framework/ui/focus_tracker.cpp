@@ -1,6 +1,13 @@
 #include "framework/ui/focus_tracker.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QRadioButton>
 
 #include "framework/ui/event_guard.h"
 
@@ -9,6 +16,40 @@ namespace bco {
 namespace {
 
 const char *const formProperty = "bcoForm";
+// Set on a line whose tab stop was taken away because it was made read-only.
+const char *const displayProperty = "bcoReadOnlyDisplay";
+
+// Whether `widget` lies in a form of its own window (a dialog parented to a form is not in it).
+bool insideForm(const QWidget *widget) {
+    for (const QWidget *w = widget; w != nullptr; w = w->parentWidget()) {
+        if (w->property(formProperty).toBool())
+            return true;
+        if (w->isWindow())
+            return false;
+    }
+    return false;
+}
+
+bool isEntryField(const QWidget *widget) {
+    const bool field = qobject_cast<const QLineEdit *>(widget) != nullptr ||
+                       qobject_cast<const QComboBox *>(widget) != nullptr ||
+                       qobject_cast<const QAbstractSpinBox *>(widget) != nullptr ||
+                       qobject_cast<const QCheckBox *>(widget) != nullptr ||
+                       qobject_cast<const QRadioButton *>(widget) != nullptr;
+    if (!field)
+        return false;
+    for (const QWidget *w = widget->parentWidget(); w != nullptr && !w->isWindow(); w = w->parentWidget())
+        if (qobject_cast<const QAbstractItemView *>(w) != nullptr)
+            return false; // a grid's cell editor: Enter ends the edit
+    return insideForm(widget);
+}
+
+bool isPlainEnter(const QKeyEvent *event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
+        return false;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    return modifiers == Qt::NoModifier;
+}
 
 // The widget and its ancestors up to (not including) the form, innermost first.
 QList<QWidget *> chainInside(QWidget *widget, QWidget *form) {
@@ -28,10 +69,37 @@ FocusTracker &FocusTracker::instance() {
 FocusTracker::FocusTracker(QObject *parent)
     : QObject(parent) {
     connect(qApp, &QApplication::focusChanged, this, &FocusTracker::focusChanged);
+    qApp->installEventFilter(this);
 }
 
 void FocusTracker::markForm(QWidget *widget) {
+    instance(); // the keys of the form's fields are the tracker's from the start
     widget->setProperty(formProperty, true);
+}
+
+bool FocusTracker::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto *widget = static_cast<QWidget *>(watched);
+        if (isPlainEnter(static_cast<QKeyEvent *>(event)) && isEntryField(widget)) {
+            QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+            QCoreApplication::sendEvent(widget, &tab);
+            return true;
+        }
+    } else if (event->type() == QEvent::ReadOnlyChange || event->type() == QEvent::Polish) {
+        // A line laid out on a page of a tab widget is made, and made read-only, before the page joins its
+        // form: it is seen again when it is first shown.
+        auto *line = qobject_cast<QLineEdit *>(watched);
+        if (line != nullptr && insideForm(line)) {
+            if (line->isReadOnly() && line->focusPolicy() & Qt::TabFocus) {
+                line->setFocusPolicy(Qt::ClickFocus);
+                line->setProperty(displayProperty, true);
+            } else if (!line->isReadOnly() && line->property(displayProperty).toBool()) {
+                line->setFocusPolicy(Qt::StrongFocus);
+                line->setProperty(displayProperty, false);
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QWidget *FocusTracker::formOf(QWidget *widget) {

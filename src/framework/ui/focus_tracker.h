@@ -22,6 +22,13 @@ namespace bco {
 // another window has the focus, and when the focus comes back from nothing to another control of the form,
 // the sequence runs as a move from that active control. Handlers that move the focus themselves do not start
 // a nested sequence. Tool buttons take no focus, so pressing one leaves the active control where it was.
+//
+// Inside a form the keyboard works the same in every entry field (a line, a combo box, a spin box, a check
+// or radio button): Enter, of the main keys or the keypad, moves to the next field exactly as Tab does (with
+// Ctrl, Alt or Shift it is left alone: Ctrl+Enter confirms). A cell editor of a grid, a multi-line text and
+// the windows that are no forms (look-ups, message boxes) keep Enter for themselves. A line made read-only
+// is no tab stop, so that Tab passes over what only shows (a click still reaches it to copy its text);
+// made writable again, it is a tab stop again.
 class FocusTracker : public QObject {
     Q_OBJECT
 public:
@@ -39,6 +46,9 @@ public:
 
     // The control that last received the focus inside `form` (nullptr before any).
     QWidget *activeControl(QWidget *form) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     explicit FocusTracker(QObject *parent);

@@ -104,6 +104,33 @@ bool PesquisaLista(DataSource *source, const QString &keyField, const QString &t
     return true;
 }
 
+namespace {
+
+// The text as the search compares it: without accents, letter case or the blanks around it.
+QString searchable(const QString &text) {
+    const QString decomposed = text.trimmed().normalized(QString::NormalizationForm_KD);
+    QString plain;
+    plain.reserve(decomposed.size());
+    for (const QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing)
+            plain += c;
+    return plain.toCaseFolded();
+}
+
+bool isCodeColumn(const Field &field) {
+    const QString name = field.FieldName();
+    return field.Kind() == FieldKind::Float || field.Kind() == FieldKind::Integer ||
+           name.startsWith(u"CD", Qt::CaseInsensitive) || name.startsWith(u"NR", Qt::CaseInsensitive);
+}
+
+} // namespace
+
+bool SearchMatches(const Field &field, const QString &shown, const QString &wanted) {
+    const QString text = searchable(shown);
+    const QString typed = searchable(wanted);
+    return isCodeColumn(field) ? text.startsWith(typed) : text.contains(typed);
+}
+
 bool Procura(ClientDataSet *dataSet) {
     if (dataSet == nullptr || !dataSet->Active() || dataSet->IsEmpty())
         return false;
@@ -117,7 +144,7 @@ bool Procura(ClientDataSet *dataSet) {
         bool found = false;
         {
             const ClientDataSet::ActiveRowScope reading(*dataSet, row);
-            found = field.DisplayText(locale).trimmed().startsWith(wanted, Qt::CaseInsensitive);
+            found = SearchMatches(field, field.DisplayText(locale), wanted);
         }
         if (found) {
             dataSet->SetRecNo(row + 1);

@@ -11,8 +11,15 @@ namespace bco {
 
 class ClientDataSet;
 class DataSource;
+class Field;
 
-// What the operator asked the find window for: a visible field and the start of the text it shows.
+// Whether `shown`, what a row shows in `field`, answers the operator's search for `wanted`. A code or number
+// column (a numeric field, or one named CD... or NR...) is searched by its first letters, as a code is
+// typed; any other column holds the text anywhere. Letter case and accents are ignored, and so are the
+// blanks around both: "pad" and "pao" find "Padaria Pão Dourado", "01" finds the code "0101" but not "1001".
+bool SearchMatches(const Field &field, const QString &shown, const QString &wanted);
+
+// What the operator asked the find window for: a visible field and the text to look for in it.
 struct FindRequest {
     QString fieldName;
     QString value;
@@ -27,7 +34,7 @@ public:
 
     // Shows the visible fields of `dataSet` (never empty) with their labels and lets the operator pick a
     // row. True: the data set is on the picked row. False (cancelled): it is back on the row it was on.
-    // `showFind` offers a box that moves to the first row starting with what is typed.
+    // `showFind` offers a box that moves to the first row the typed text matches (SearchMatches).
     virtual bool pick(ClientDataSet &dataSet, const QString &title, bool showFind) = 0;
 
     // Shows the rows of `dataSet` (never empty) each with a mark, marked when its `keyField` value is in
@@ -68,10 +75,10 @@ bool Pesquisar(DataSource *source, const QString &titleAndEmpty, bool pickSoleRo
 bool PesquisaLista(DataSource *source, const QString &keyField, const QString &titleAndEmpty, bool markAll,
                    QString &result);
 
-// The find window over a data set: the operator chooses a visible field and types the start of a value;
-// the data set moves to the first row, in its order, whose field shows text starting with it, letter
-// case ignored. Answers whether a row was found; when none is, the operator is told so and the data set
-// stays. An empty or closed data set finds nothing and asks nothing.
+// The find window over a data set: the operator chooses a visible field and types a text; the data set
+// moves to the first row, in its order, whose field the text matches (SearchMatches). Answers whether a row
+// was found; when none is, the operator is told so and the data set stays. An empty or closed data set
+// finds nothing and asks nothing.
 bool Procura(ClientDataSet *dataSet);
 
 // The list of chosen codes that the pick lists answer and the queries and the server read: each code

@@ -99,7 +99,7 @@ private:
             bool found = false;
             {
                 const ClientDataSet::ActiveRowScope reading(*dataSet, row);
-                found = field->DisplayText(QLocale()).trimmed().startsWith(wanted, Qt::CaseInsensitive);
+                found = SearchMatches(*field, field->DisplayText(QLocale()), wanted);
             }
             if (found) {
                 grid_->Model()->MoveToRow(row);

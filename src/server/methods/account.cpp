@@ -41,7 +41,9 @@ Variant getSaldoDia(CallContext &context, VariantList &args) {
 // number and value whose history is `history` as a movement stores it (its first 40 characters, blanks
 // around it ignored), credits and debits alike: what the forms ask before inserting the same entry twice.
 // The value is compared without its sign, as movements store it (the change form holds a debit's value
-// negative). Refuses a missing date, an impossible value and an account the operator may not use.
+// negative). Beside the stored history, each row carries the whole of what it was made of (DSMOVIMENTO, the
+// entry's description, and DSTIPO, its type's name), which the stored 40 characters may cut in a word.
+// Refuses a missing date, an impossible value and an account the operator may not use.
 Variant getPesqMovBanc(CallContext &context, VariantList &args) {
     const QString account = code(args[0]);
     requireAccount(context, account);
@@ -51,10 +53,17 @@ Variant getPesqMovBanc(CallContext &context, VariantList &args) {
     const QString history = args[4].toText().left(40).trimmed();
     return context.sql.packet(
         QStringLiteral(
-            "SELECT CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, NRDOCMBANC, DSHISMBANC, VRMOVBANC "
-            "FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND DTMOVBANC = :data AND VRMOVBANC = :valor "
-            "AND TRIM(COALESCE(NRDOCMBANC, '')) = :documento AND TRIM(COALESCE(DSHISMBANC, '')) = :historico "
-            "ORDER BY NRMOVBANC"),
+            "SELECT M.CDREDUCONT, M.NRMOVBANC, M.DTMOVBANC, M.IDMOVBANC, M.NRDOCMBANC, M.DSHISMBANC, "
+            "M.VRMOVBANC, COALESCE(C.DSMOVICRED, D.DSMOVIDEBI), COALESCE(TC.DSTPCREDBANC, TD.DSTPDEBIBANC) "
+            "FROM MOVBANCARIO M "
+            "LEFT JOIN MOVCREDBANC C ON C.CDREDUCONT = M.CDREDUCONT AND C.NRMOVBANC = M.NRMOVBANC "
+            "LEFT JOIN TPCREDBANC TC ON TC.CDTPCREDBANC = C.CDTPCREDBANC "
+            "LEFT JOIN MOVDEBIBANC D ON D.CDREDUCONT = M.CDREDUCONT AND D.NRMOVBANC = M.NRMOVBANC "
+            "LEFT JOIN TPDEBIBANC TD ON TD.CDTPDEBIBANC = D.CDTPDEBIBANC "
+            "WHERE M.CDREDUCONT = :conta AND M.DTMOVBANC = :data AND M.VRMOVBANC = :valor "
+            "AND TRIM(COALESCE(M.NRDOCMBANC, '')) = :documento AND TRIM(COALESCE(M.DSHISMBANC, '')) = "
+            ":historico "
+            "ORDER BY M.NRMOVBANC"),
         {{QStringLiteral("conta"), account},
          {QStringLiteral("data"), date},
          {QStringLiteral("valor"), cents},
@@ -66,7 +75,9 @@ Variant getPesqMovBanc(CallContext &context, VariantList &args) {
          {QStringLiteral("IDMOVBANC"), Kind::Text, 1},
          {QStringLiteral("NRDOCMBANC"), Kind::Text, 10},
          {QStringLiteral("DSHISMBANC"), Kind::Text, 40},
-         {QStringLiteral("VRMOVBANC"), Kind::Cents, 0}});
+         {QStringLiteral("VRMOVBANC"), Kind::Cents, 0},
+         {QStringLiteral("DSMOVIMENTO"), Kind::Text, 40},
+         {QStringLiteral("DSTIPO"), Kind::Text, 30}});
 }
 
 // GetVdPeriodoContabil(company, date): true when the date lies in an open accounting period of the company;

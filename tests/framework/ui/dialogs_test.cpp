@@ -119,6 +119,42 @@ INSTANTIATE_TEST_SUITE_P(QtMessageDialogs, MessageBoxes,
                                                    MsgButton::Ok}),
                          CaseName());
 
+// ---- Qt's own texts ------------------------------------------------------------------------------------
+
+// The suites' main makes the program speak Portuguese as every program does at start; Qt's own dialogs then
+// show its translations, not their English.
+struct QtTextCase {
+    const char *name;
+    const char *context;
+    const char *english;
+    const char *portuguese;
+};
+
+class QtOwnTexts : public ::testing::TestWithParam<QtTextCase> {};
+
+TEST_P(QtOwnTexts, SpeakPortuguese) {
+    const QtTextCase &c = GetParam();
+    EXPECT_EQ(QCoreApplication::translate(c.context, c.english), QString::fromUtf8(c.portuguese));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Translations, QtOwnTexts,
+    ::testing::Values(
+        QtTextCase{"the file dialog's folder", "QFileDialog", "Look in:", "Procurar em:"},
+        QtTextCase{"the file dialog's name", "QFileDialog", "File &name:", "&Nome do arquivo:"},
+        QtTextCase{"the print preview's next page", "QPrintPreviewDialog", "Next page", "Próxima página"},
+        QtTextCase{"the message box's details", "QMessageBox", "Hide Details...", "Ocultar detalhes..."}),
+    CaseName());
+
+TEST(QtOwnTexts, TheMessageBoxOffersItsDetailsInPortuguese) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Conta Corrente"), QStringLiteral("Confirma?"));
+    box.setDetailedText(QStringLiteral("Movimento 0000000001"));
+    QStringList texts;
+    for (const QAbstractButton *button : box.findChildren<QAbstractButton *>())
+        texts << button->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("Mostrar detalhes..."))) << texts.join(u'|').toStdString();
+}
+
 // ---- the wait animation
 // ------------------------------------------------------------------------------------
 

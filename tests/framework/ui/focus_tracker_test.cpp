@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
 #include <QFrame>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -119,4 +125,114 @@ TEST_F(FocusForm, ComingBackFromNothingLeavesTheControlTheFormKeptActive) {
     EXPECT_TRUE(log.isEmpty()) << "losing the focus to nothing runs no handler";
     edB->setFocus();
     EXPECT_EQ(log, QStringList({"edA1 exit", "panA exit", "panB enter", "edB enter"}));
+}
+
+// ---- the keys of a form's fields ------------------------------------------------------------------------
+
+namespace {
+
+// A form with every kind of entry field in its tab order, a read-only line among them and a multi-line text.
+class FieldKeys : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FocusTracker::markForm(&form);
+        auto *layout = new QVBoxLayout(&form);
+        first = new QLineEdit(&form);
+        combo = new QComboBox(&form);
+        combo->addItems({QStringLiteral("Crédito"), QStringLiteral("Débito")});
+        shown = new QLineEdit(&form);
+        shown->setReadOnly(true);
+        spin = new QSpinBox(&form);
+        check = new QCheckBox(&form);
+        notes = new QPlainTextEdit(&form);
+        last = new QLineEdit(&form);
+        for (QWidget *widget :
+             std::initializer_list<QWidget *>{first, combo, shown, spin, check, notes, last})
+            layout->addWidget(widget);
+        form.show();
+        QApplication::setActiveWindow(&form);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    }
+
+    QWidget *named(const char *name) const {
+        const std::pair<const char *, QWidget *> widgets[] = {
+            {"first", first}, {"combo", combo}, {"shown", shown}, {"spin", spin},
+            {"check", check}, {"notes", notes}, {"last", last}};
+        for (const auto &[widgetName, widget] : widgets)
+            if (QByteArray(widgetName) == name)
+                return widget;
+        ADD_FAILURE() << "no field " << name;
+        return nullptr;
+    }
+
+    QWidget form;
+    QLineEdit *first = nullptr;
+    QComboBox *combo = nullptr;
+    QLineEdit *shown = nullptr;
+    QSpinBox *spin = nullptr;
+    QCheckBox *check = nullptr;
+    QPlainTextEdit *notes = nullptr;
+    QLineEdit *last = nullptr;
+};
+
+} // namespace
+
+TEST_F(FieldKeys, EnterMovesOnAsTabDoesAndReadOnlyLinesAreNoTabStops) {
+    struct Case {
+        const char *name;
+        const char *from;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char *to;
+    };
+    const Case cases[] = {
+        {"Enter in a line moves to the next field", "first", Qt::Key_Return, Qt::NoModifier, "combo"},
+        {"the keypad's Enter does the same", "first", Qt::Key_Enter, Qt::KeypadModifier, "combo"},
+        {"Enter in a combo box passes over the read-only line", "combo", Qt::Key_Return, Qt::NoModifier,
+         "spin"},
+        {"Tab passes over the read-only line too", "combo", Qt::Key_Tab, Qt::NoModifier, "spin"},
+        {"Enter in a spin box", "spin", Qt::Key_Return, Qt::NoModifier, "check"},
+        {"Enter on a check box", "check", Qt::Key_Return, Qt::NoModifier, "notes"},
+        {"a multi-line text keeps Enter for its lines", "notes", Qt::Key_Return, Qt::NoModifier, "notes"},
+        {"Ctrl+Enter is left to the form's commands", "first", Qt::Key_Return, Qt::ControlModifier, "first"},
+        {"Shift+Enter is left alone", "first", Qt::Key_Return, Qt::ShiftModifier, "first"},
+    };
+    for (const Case &c : cases) {
+        QWidget *from = named(c.from);
+        from->setFocus();
+        QTest::keyClick(from, c.key, c.modifiers);
+        EXPECT_EQ(QApplication::focusWidget(), named(c.to)) << c.name;
+    }
+    EXPECT_EQ(notes->toPlainText(), QStringLiteral("\n"));
+}
+
+TEST_F(FieldKeys, ALineMadeWritableIsATabStopAgainAndAClickStillReachesAReadOnlyOne) {
+    shown->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(QApplication::focusWidget(), shown) << "its text can still be selected and copied";
+    shown->setReadOnly(false);
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), shown);
+    shown->setReadOnly(true);
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), spin);
+}
+
+TEST_F(FieldKeys, AWindowOpenedFromTheFormKeepsEnterForItself) {
+    QDialog dialog(&form);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *search = new QLineEdit(&dialog);
+    layout->addWidget(search);
+    layout->addWidget(new QLineEdit(&dialog));
+    auto *choose = new QPushButton(QStringLiteral("OK"), &dialog);
+    choose->setDefault(true);
+    layout->addWidget(choose);
+    QObject::connect(choose, &QPushButton::clicked, &dialog, &QDialog::accept);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    search->setFocus();
+    QTest::keyClick(search, Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted) << "Enter chose, as the window's default button does";
 }

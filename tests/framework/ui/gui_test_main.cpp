@@ -2,8 +2,9 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QLocale>
 #include <QTemporaryDir>
+
+#include "framework/text/portuguese.h"
 
 namespace {
 
@@ -27,8 +28,8 @@ int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
     QApplication app(argc, argv);
-    // The host runs in Brazilian Portuguese; numbers and dates are shown as there.
-    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    // The suites see what the operator sees: Brazilian Portuguese, Qt's own texts included.
+    bco::speakBrazilianPortuguese();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -172,6 +172,38 @@ TEST(ProcuraTest, FindsTheFirstRowStartingWithTheValueWhateverItsCase) {
     EXPECT_EQ(branches.current(), QStringLiteral("0004"));
 }
 
+struct SearchCase {
+    const char *name;
+    const char *field;
+    const char *typed;
+    const char *found; // the branch's code, or nullptr when nothing is found
+};
+
+class ProcuraSearch : public ::testing::TestWithParam<SearchCase> {};
+
+TEST_P(ProcuraSearch, FindsTheTextAnywhereInANameAndACodeByItsFirstLetters) {
+    const SearchCase &c = GetParam();
+    Branches branches;
+    branches.cds.SetRecNo(1);
+    ScriptedDialogs dialogs;
+    ScriptedLookups lookups;
+    lookups.typeFind(QString::fromUtf8(c.typed), QString::fromLatin1(c.field));
+    EXPECT_EQ(Procura(&branches.cds), c.found != nullptr);
+    EXPECT_EQ(branches.current(), QString::fromLatin1(c.found != nullptr ? c.found : "0001"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, ProcuraSearch,
+    ::testing::Values(SearchCase{"a word in the middle of a name", "NMFILIAL", "norte", "0003"},
+                      SearchCase{"accents are ignored in the name", "NMFILIAL", "deposito", "0004"},
+                      SearchCase{"and in what is typed", "NMFILIAL", "CÊNTRO", "0002"},
+                      SearchCase{"letter case is ignored", "NMFILIAL", "mATRIZ", "0001"},
+                      SearchCase{"blanks around what is typed are ignored", "NMFILIAL", "  sul ", "0004"},
+                      SearchCase{"a code is found by its first letters", "CDFILIAL", "0003", "0003"},
+                      SearchCase{"a code does not hold a text in its middle", "CDFILIAL", "3", nullptr},
+                      SearchCase{"a text no name holds finds nothing", "NMFILIAL", "oeste", nullptr}),
+    CaseName());
+
 TEST(ProcuraTest, NothingFoundIsToldAndTheDataSetStays) {
     Branches branches;
     branches.cds.SetRecNo(2);
@@ -331,7 +363,8 @@ TEST_F(QtLookupWindows, TheFindBoxMovesAndCancellingPutsTheDataSetBack) {
         auto *find = child<QLineEdit>(window, "lookupFind");
         auto *grid = child<TNewDBGrid>(window, "lookupGrid");
         grid->SetSelectedField(QStringLiteral("NMFILIAL"));
-        QTest::keyClicks(find, QStringLiteral("dep"));
+        // Anywhere in the name, accents and letter case aside.
+        QTest::keyClicks(find, QStringLiteral("SITO"));
         foundWhileOpen = branches.current();
         QTest::keyClick(find, Qt::Key_Escape);
     });

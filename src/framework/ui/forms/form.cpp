@@ -48,6 +48,12 @@ void TForm::BindCommand(QToolButton *button, QAction *action) {
     action->setIconText(button->text());
     if (!button->toolTip().isEmpty())
         action->setToolTip(button->toolTip());
+    if (!action->shortcut().isEmpty()) {
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
+        action->setToolTip(QStringLiteral("%1 (%2)").arg(
+            action->toolTip(), action->shortcut().toString(QKeySequence::NativeText)));
+    }
     if (action->icon().isNull())
         action->setIcon(button->icon());
     button->setDefaultAction(action);

@@ -98,7 +98,9 @@ protected:
     void OnClick(QAction *action, std::function<void()> handler);
     // Makes `action` the one command behind `button` and the menu items that hold it: the button shows the
     // action (its caption becomes the action's icon text, its hint and picture the action's), a click
-    // triggers it, and enabling the action enables the button. Handlers connect to the action only.
+    // triggers it, and enabling the action enables the button. Handlers connect to the action only. The
+    // action's keys (set before) work wherever the focus is in this form, and only there, so that two forms
+    // open side by side each keep theirs; the button's hint names the first of them: "Filtrar (Ctrl+L)".
     void BindCommand(QToolButton *button, QAction *action);
     // Gives a tool button of the frame the style's picture for its job, unless the layout gave it one.
     void SetButtonIcon(QToolButton *button, QStyle::StandardPixmap picture) const;

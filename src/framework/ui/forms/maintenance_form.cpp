@@ -81,6 +81,22 @@ void TfrmPadrao::BindFrame() {
     for (QToolButton *button : panMenu->findChildren<QToolButton *>())
         button->setSizePolicy(QSizePolicy::Minimum, button->sizePolicy().verticalPolicy());
 
+    // The commands an operator runs all day have keys. None is an editing key of the fields (Ctrl with C, V,
+    // X, Z, A, Y, K, U, D, Delete or Insert) nor one the descendants give their own commands (Ctrl+L, Ctrl+B,
+    // Ctrl+E); Esc leaves an include or a change as the cancel button does, asking first.
+    const std::pair<QAction *, QList<QKeySequence>> keys[] = {
+        {mnuIncluir, {QKeySequence(Qt::CTRL | Qt::Key_I)}},
+        {mnuAlterar, {QKeySequence(Qt::CTRL | Qt::Key_T)}},
+        {mnuExcluir, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete)}},
+        // Shown as Ctrl+Enter (the keypad's), which the operators call it; the main Enter works as well.
+        {mnuConfirmar, {QKeySequence(Qt::CTRL | Qt::Key_Enter), QKeySequence(Qt::CTRL | Qt::Key_Return)}},
+        {mnuCancelar, {QKeySequence(Qt::Key_Escape)}},
+        {mnuListagem, {QKeySequence(Qt::CTRL | Qt::Key_P)}},
+    };
+    for (const auto &[action, sequences] : keys)
+        if (action->shortcut().isEmpty())
+            action->setShortcuts(sequences);
+
     // Each command is one action, shown by its tool button and held by its menu: it is enabled in one place.
     const std::pair<QToolButton *, QAction *> commands[] = {
         {sbtIncluir, mnuIncluir},     {sbtAlterar, mnuAlterar},     {sbtExcluir, mnuExcluir},
