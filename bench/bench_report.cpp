@@ -35,9 +35,9 @@ int main(int argc, char **argv) {
     QSqlDatabase shared = bco::openDatabase(url, QStringLiteral("adcGeral"));
     // Three accounts of one company, a third of the entries each, 100 a day.
     for (const char *account : {"071", "072", "073"}) {
-        bco::testing::seed::addAccount(shared,
+        bco::testing::rows::addAccount(shared,
                                        {.code = QString::fromLatin1(account), .openingCents = 100000});
-        bco::testing::seed::addEntries(shared, {.account = QString::fromLatin1(account),
+        bco::testing::rows::addEntries(shared, {.account = QString::fromLatin1(account),
                                                 .count = Entries / 3 + (account[2] == '1' ? Entries % 3 : 0),
                                                 .perDay = 100,
                                                 .firstDate = QDate(2023, 1, 1),

@@ -49,7 +49,7 @@ private:
 class EntryFormBench {
 public:
     // Call before anything else of Qt; `entries.account` is the account seeded and opened.
-    EntryFormBench(int &argc, char **argv, const char *benchmark, const bco::testing::seed::Entries &entries,
+    EntryFormBench(int &argc, char **argv, const char *benchmark, const bco::testing::rows::Entries &entries,
                    bool answerQuestions = false)
         : app_(prepare(argc), argv)
         , dialogs_(benchmark, answerQuestions)
@@ -59,9 +59,9 @@ public:
         bco::testing::createDatabase(path, bco::testing::formTestDate, 0);
         const bco::DatabaseUrl url = bco::DatabaseUrl::parse(QStringLiteral("sqlite:") + path);
         QSqlDatabase shared = bco::openDatabase(url, QStringLiteral("adcGeral"));
-        bco::testing::seed::addAccount(shared, {.code = entries.account, .openingCents = 100000});
-        bco::testing::seed::addEntries(shared, entries);
-        bco::testing::seed::execute(shared, QStringLiteral("ANALYZE"));
+        bco::testing::rows::addAccount(shared, {.code = entries.account, .openingCents = 100000});
+        bco::testing::rows::addEntries(shared, entries);
+        bco::testing::rows::execute(shared, QStringLiteral("ANALYZE"));
 
         server_ = std::make_unique<bco::testing::InProcessServer>(url);
         context_.operatorCode = QStringLiteral("DEMO");

@@ -29,12 +29,12 @@ using Cli_bco11100::TfrmLancCCorr;
 
 // Accounts the tests add to the demo data: one with entries in the filter's default period
 // (14/02/2024 to 20/03/2024), one without any, and three whose balances differ only in sign.
-inline const seed::Account listed{.code = QStringLiteral("050"),
+inline const rows::Account listed{.code = QStringLiteral("050"),
                                   .agency = QStringLiteral("12345"),
                                   .number = QStringLiteral("123456789"),
                                   .description = QStringLiteral("Conta listada"),
                                   .openingCents = 100000};
-inline const seed::Account unlisted{.code = QStringLiteral("051"),
+inline const rows::Account unlisted{.code = QStringLiteral("051"),
                                     .description = QStringLiteral("Conta vazia")};
 
 // What the operator types on the form page while including, field by field; an empty description is

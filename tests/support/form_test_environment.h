@@ -54,10 +54,10 @@ public:
     void logInAs(const QString &operatorCode, const QString &password = QStringLiteral("demo"));
 
     // Seeding through the shared connection; failures throw std::runtime_error.
-    void execute(const QString &sql) { seed::execute(database(), sql); }
-    QVariant value(const QString &sql) const { return seed::value(database(), sql); }
-    void addAccount(const seed::Account &account) { seed::addAccount(database(), account); }
-    void addEntries(const seed::Entries &entries) { seed::addEntries(database(), entries); }
+    void execute(const QString &sql) { rows::execute(database(), sql); }
+    QVariant value(const QString &sql) const { return rows::value(database(), sql); }
+    void addAccount(const rows::Account &account) { rows::addAccount(database(), account); }
+    void addEntries(const rows::Entries &entries) { rows::addEntries(database(), entries); }
 
     ScriptedDialogs dialogs;
     ScriptedLookups lookups;

@@ -170,7 +170,7 @@ LoginContext demoLoginContext(const InProcessServer &server, const QString &data
     return context;
 }
 
-namespace seed {
+namespace rows {
 
 void execute(QSqlDatabase database, const QString &sql) {
     QSqlQuery query(database);
@@ -257,6 +257,6 @@ void addEntries(QSqlDatabase database, const Entries &entries) {
         throw std::runtime_error(db.lastError().text().toStdString());
 }
 
-} // namespace seed
+} // namespace rows
 
 } // namespace bco::testing

@@ -60,7 +60,7 @@ private:
 LoginContext demoLoginContext(const InProcessServer &server, const QString &databaseConnection);
 
 // Rows a test adds to a database beside (or instead of) the demo data, written with plain SQL.
-namespace seed {
+namespace rows {
 
 // A current account with its own ledger account; its balance on any day is the opening balance plus its
 // movements up to that day.
@@ -95,6 +95,6 @@ void execute(QSqlDatabase database, const QString &sql);
 // The first column of the first row of a query; null when there is no row. Throws as execute does.
 QVariant value(QSqlDatabase database, const QString &sql);
 
-} // namespace seed
+} // namespace rows
 
 } // namespace bco::testing
