@@ -62,13 +62,15 @@ void MainWindow::setModule(std::optional<LoadedModule> module) {
          [f = m.CriaImportacao] { f(); });
     item(QStringLiteral("&Relatório de Lançamentos"), "CriaRelLancCont", m.CriaRelLancCont != nullptr,
          [f = m.CriaRelLancCont] { f(); });
-    moduleMenu_->addSeparator();
-    // The filter and the discount form serve the entry form; from here they open on their own, the filter
-    // as the entry form's own dialog and the discount form for no entry.
+    // The filter and the discount form only work inside the entry form, which opens them itself: their items
+    // stay, hidden, so that the host's tests can still open each on its own (the filter as the entry form's
+    // own dialog, the discount form for no entry), but operators are not offered them.
     item(QStringLiteral("&Filtro de Lançamentos"), "CriaFiltroLancCont", m.CriaFiltroLancCont != nullptr,
          [f = m.CriaFiltroLancCont] { f(nullptr, nullptr, "BOTAO_FILTRO", ""); });
     item(QStringLiteral("&Desconto de Adiantamentos"), "CriaDescAdi", m.CriaDescAdi != nullptr,
          [f = m.CriaDescAdi] { f(0.0, "", "", "0", "C", ""); });
+    for (const char *servesTheEntryForm : {"CriaFiltroLancCont", "CriaDescAdi"})
+        moduleItem(QString::fromLatin1(servesTheEntryForm))->setVisible(false);
     moduleMenu_->addSeparator();
     item(QStringLiteral("Iniciar o &módulo"), "IniProc", m.IniProc != nullptr, [f = m.IniProc] { f(); });
 }

@@ -148,6 +148,19 @@ TEST(ModuleLoader, ResolvesEveryEntryPointOfTheModuleByName) {
     EXPECT_EQ(missingEntryPointsMessage(module), "");
 }
 
+TEST(ModuleLoader, OffersOperatorsTheScreensTheyOpenNotTheEntryFormsOwnDialogs) {
+    MainWindow window{QString()};
+    window.setModule(loadModule(QStringLiteral(BCO_MODULE_PATH)));
+    QStringList offered;
+    for (const QAction *action : window.moduleMenu()->actions())
+        if (action->isVisible() && !action->isSeparator())
+            offered << action->text();
+    EXPECT_EQ(offered, QStringList({"&Lançamentos em Conta Corrente", "&Importação de Lançamentos",
+                                    "&Relatório de Lançamentos", "Iniciar o &módulo"}));
+    EXPECT_NE(window.moduleItem(QStringLiteral("CriaFiltroLancCont")), nullptr);
+    EXPECT_NE(window.moduleItem(QStringLiteral("CriaDescAdi")), nullptr);
+}
+
 TEST(ModuleLoader, NamesWhatIsWrongWithALibraryThatIsNotTheModule) {
     try {
         loadModule(QStringLiteral("/nao/existe/libPkg_BCO11100.so"));
