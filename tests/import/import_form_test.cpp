@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -799,6 +800,50 @@ TEST_F(StatementCommandLine, StoresTheStatementReconcilesWhatIsCertainAndTellsWh
     EXPECT_EQ(reconciliationOf(fee), QStringLiteral("1 %1 0000000005").arg(held));
     EXPECT_EQ(sql(QStringLiteral("SELECT COUNT(*) FROM MOVEXTRATO WHERE CDSEQUEXBA = '%1'").arg(held)), u"5");
     EXPECT_EQ(sql(QStringLiteral("SELECT COUNT(*) FROM EXTRATOBANC")).toInt(), statementsBefore.toInt() + 1);
+}
+
+// The statements scripts/run writes beside the demo database, made from its movements.
+class DemoStatements : public StatementCommandLine {
+protected:
+    DemoStatements()
+        : StatementCommandLine({.demoEntries = 3000}) {}
+};
+
+TEST_F(DemoStatements, LeaveOnlyTheirFeesUntilAnOperatorIncludesThem) {
+    QProcess writer;
+    writer.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(BCO_DEMO_STATEMENT_WRITER), env.databasePath(), folder.path()});
+    ASSERT_TRUE(writer.waitForFinished(60000));
+    ASSERT_EQ(writer.exitCode(), 0) << writer.readAllStandardError().toStdString();
+    static const QRegularExpression feeLine(
+        QStringLiteral("^\\d+\t(\\d\\d/\\d\\d/\\d{4})\t-(\\d+),(\\d\\d)\tTARIFA PACOTE DE SERVIÇOS.*$"));
+    qint64 feesLeft = 0;
+    for (const char *name : {"extrato-demo.ret", "extrato-demo.ofx"}) {
+        SCOPED_TRACE(name);
+        const QString path = folder.filePath(QString::fromLatin1(name));
+        const Run left = run({"--statement", path, "--reconcile"});
+        EXPECT_EQ(left.exitCode, 1) << left.err.toStdString();
+        const QStringList out = left.out.split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(out.size(), 2) << left.out.toStdString();
+        const QRegularExpressionMatch fee = feeLine.match(out[0]);
+        ASSERT_TRUE(fee.hasMatch()) << out[0].toStdString();
+        const qint64 cents = fee.captured(2).toLongLong() * 100 + fee.captured(3).toLongLong();
+        feesLeft += cents;
+        EXPECT_TRUE(out[1].contains(QStringLiteral(": -%1,%2 (banco ")
+                                        .arg(feesLeft / 100)
+                                        .arg(feesLeft % 100, 2, 10, QLatin1Char('0'))))
+            << out[1].toStdString();
+
+        EntryRequest included{.kind = 'D',
+                              .date = QDate::fromString(fee.captured(1), QStringLiteral("dd/MM/yyyy")),
+                              .value = cents / 100.0,
+                              .description = QStringLiteral("Tarifa do pacote")};
+        include(included);
+        feesLeft -= cents;
+        const Run agreed = run({"--statement", path, "--reconcile"});
+        EXPECT_EQ(agreed.exitCode, 0) << agreed.out.toStdString() << agreed.err.toStdString();
+        EXPECT_TRUE(reconciliationOf(included).startsWith(u"1 ")) << reconciliationOf(included).toStdString();
+    }
 }
 
 } // namespace
