@@ -34,29 +34,33 @@ QString day(const QDate &date) {
     return date.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
-// The account the statement is stored in: the one chosen, else the one of the operator's the file names.
-// Throws StatementCallError with what the operator must do when it cannot be told.
-QString accountOf(const bco::BankStatement &statement, const QString &chosen, const QString &operatorCode) {
+// The account the statement is stored in: the one chosen, else the one of the operator's that the file names.
+// Empty, with what the operator must do in `problem`, when it cannot be told.
+QString accountOf(const bco::BankStatement &statement, const QString &chosen, const QString &operatorCode,
+                  QString &problem) {
     if (!chosen.isEmpty())
         return chosen;
     const bco::StatementAccount &named = statement.account;
-    if (named.isEmpty())
-        throw bco::StatementCallError(QStringLiteral(
-            "O arquivo não diz de que conta é o extrato: informe a conta corrente com --account."));
+    if (named.isEmpty()) {
+        problem = QStringLiteral("O arquivo não diz de que conta é o extrato: informe a conta corrente com "
+                                 "--account.");
+        return {};
+    }
     const QStringList found = bco::accountsNamedBy(
         named, bco::operatorAccounts([] { return dtmDBGeral::adcGeral(); }, operatorCode));
+    if (found.size() == 1)
+        return found.first();
     const QString described =
         QStringLiteral("banco %1, agência %2, conta %3")
             .arg(named.bankCode.isEmpty() ? QStringLiteral("não informado") : named.bankCode, named.agency,
                  named.account);
-    if (found.isEmpty())
-        throw bco::StatementCallError(
-            QStringLiteral("Nenhuma conta corrente das suas empresas é a do extrato (%1).").arg(described));
-    if (found.size() > 1)
-        throw bco::StatementCallError(QStringLiteral("Mais de uma conta corrente é a do extrato (%1): %2. "
-                                                     "Informe qual com --account.")
-                                          .arg(described, found.join(QStringLiteral(", "))));
-    return found.first();
+    problem =
+        found.isEmpty()
+            ? QStringLiteral("Nenhuma conta corrente das suas empresas é a do extrato (%1).").arg(described)
+            : QStringLiteral("Mais de uma conta corrente é a do extrato (%1): %2. Informe qual com "
+                             "--account.")
+                  .arg(described, found.join(QStringLiteral(", ")));
+    return {};
 }
 
 } // namespace
@@ -87,9 +91,13 @@ int importStatement(const QCommandLineParser &parser, const QString &path, bool 
     bco::NetConnection server;
     server.SetBeforeConnect([](bco::NetConnection &connection) { Ondrima::PrepareConnection(connection); });
     server.Open();
-    QString account;
+    QString problem;
+    const QString account = accountOf(statement, chosenAccount, session.context().operatorCode, problem);
+    if (account.isEmpty()) {
+        write(stderr, problem);
+        return CannotRun;
+    }
     try {
-        account = accountOf(statement, chosenAccount, session.context().operatorCode);
         const bco::StoreOutcome stored = bco::storeStatement(server, account, statement);
         write(stderr, stored.message);
     } catch (const bco::StatementCallError &error) {
