@@ -3,6 +3,7 @@
 // same error list here and on the screen.
 
 #include <cstdio>
+#include <functional>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -17,6 +18,7 @@
 #include "import/import_messages.h"
 #include "import/import_pass.h"
 #include "import/import_submission.h"
+#include "import/statement_command.h"
 #include "import/workbook_error.h"
 
 using namespace Cli_bco11104;
@@ -27,6 +29,7 @@ enum ExitCode { Imported = 0, FileHasErrors = 1, CannotRun = 2 };
 
 const char helpText[] =
     "Uso: bco-import [--check] [opções da sessão] ARQUIVO\n"
+    "     bco-import --statement EXTRATO [--reconcile] [--account CONTA] [opções da sessão]\n"
     "\n"
     "Importa os lançamentos de conta corrente da planilha ARQUIVO (.xls, .xlsx ou .ods; aba Plan1, uma\n"
     "linha de títulos: Data, Conta Corrente, Filial, Forma, Tipo, Descrição, Valor, Documento, Cliente,\n"
@@ -35,7 +38,20 @@ const char helpText[] =
     "Com erros, escreve a lista de erros, um por linha: o número da linha da planilha, uma tabulação e a\n"
     "mensagem; nada é gravado. Sem erros, grava os créditos e os débitos e diz quantos foram importados.\n"
     "\n"
+    "Com --statement, grava o extrato bancário EXTRATO (OFX ou CNAB 240) na conta corrente do banco, "
+    "agência\n"
+    "e conta que o arquivo informa (ou na conta --account, quando o arquivo não informa ou é de mais de uma\n"
+    "conta cadastrada); as linhas que já estavam gravadas não são gravadas de novo. Com --reconcile, "
+    "concilia\n"
+    "as sugestões sem dúvida (uma só possibilidade para a linha); nenhum lançamento é incluído. Escreve as\n"
+    "linhas que ficaram sem conciliar, uma por linha: a linha do arquivo, a data, o valor (negativo para\n"
+    "débito) e a descrição, separados por tabulação; depois, a diferença entre o saldo final do extrato e o\n"
+    "dos livros nesse dia.\n"
+    "\n"
     "  --check              só verifica o arquivo, sem gravar nada\n"
+    "  --statement EXTRATO  grava o extrato bancário EXTRATO\n"
+    "  --reconcile          concilia as sugestões sem dúvida do extrato\n"
+    "  --account CONTA      conta corrente do extrato (código reduzido, como 001)\n"
     "  --config ARQUIVO     arquivo de configuração do hospedeiro (padrão ~/.config/bco/bco-host.ini)\n"
     "  --operator CODIGO    operador; a senha vem da variável de ambiente BCO_PASSWORD, nunca da linha\n"
     "                       de comando\n"
@@ -49,7 +65,12 @@ const char helpText[] =
     "\n"
     "Situação de saída: 0 quando o arquivo foi importado inteiro (com --check: quando não tem erros);\n"
     "1 quando o arquivo tem erros, não tem lançamentos ou os lançamentos não podem ser contabilizados;\n"
-    "2 quando o arquivo não pode ser lido, a sessão não pode ser aberta ou o servidor recusou a operação.\n";
+    "2 quando o arquivo não pode ser lido, a sessão não pode ser aberta ou o servidor recusou a operação.\n"
+    "Com --statement: 0 quando não sobrou linha sem conciliar e os saldos finais conferem; 1 quando "
+    "sobraram\n"
+    "linhas, os saldos diferem ou o extrato não informa o saldo final; 2 quando o arquivo não pode ser "
+    "lido,\n"
+    "a conta não pode ser determinada, a sessão não pode ser aberta ou o servidor recusou o extrato.\n";
 
 void write(std::FILE *stream, const QString &text) {
     std::fputs(text.toUtf8().constData(), stream);
@@ -65,6 +86,21 @@ public:
         return bco::MsgButton::Ok;
     }
 };
+
+// Runs a command with the framework's notices on the standard error; whatever it throws ends it (the session
+// that cannot be opened, the server that cannot be reached) with CannotRun.
+int runGuarded(const std::function<int()> &command) {
+    PrintedMessages messages;
+    bco::ScopedMessageDialogs installedMessages(messages);
+    try {
+        return command();
+    } catch (const Consiste::EAbort &) {
+        // CheckResultServ has written the server's message.
+    } catch (const std::exception &error) {
+        write(stderr, QString::fromUtf8(error.what()));
+    }
+    return CannotRun;
+}
 
 class Unwatched final : public ImportProgress {
 public:
@@ -103,7 +139,10 @@ int run() {
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption help(QStringLiteral("help"));
     const QCommandLineOption check(QStringLiteral("check"));
-    parser.addOptions({help, check});
+    const QCommandLineOption statement(QStringLiteral("statement"), QString(), QStringLiteral("EXTRATO"));
+    const QCommandLineOption reconcile(QStringLiteral("reconcile"));
+    const QCommandLineOption account(QStringLiteral("account"), QString(), QStringLiteral("CONTA"));
+    parser.addOptions({help, check, statement, reconcile, account});
     bco::CommandLineSession::addOptions(parser);
     if (!parser.parse(QCoreApplication::arguments())) {
         write(stderr, parser.errorText());
@@ -112,6 +151,17 @@ int run() {
     if (parser.isSet(help)) {
         std::fputs(helpText, stdout);
         return Imported;
+    }
+    if (parser.isSet(statement) || parser.isSet(reconcile) || parser.isSet(account)) {
+        if (!parser.isSet(statement) || parser.isSet(check) || !parser.positionalArguments().isEmpty()) {
+            write(stderr, QStringLiteral("--reconcile e --account valem só com --statement, que não leva "
+                                         "--check nem outro arquivo (bco-import --help mostra o uso)."));
+            return CannotRun;
+        }
+        return runGuarded([&] {
+            return importStatement(parser, parser.value(statement), parser.isSet(reconcile),
+                                   parser.value(account).trimmed());
+        });
     }
     if (parser.positionalArguments().size() != 1) {
         write(stderr, QStringLiteral("Informe um arquivo (bco-import --help mostra o uso)."));

@@ -1,3 +1,5 @@
+#include <cmath>
+#include <functional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -7,7 +9,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -17,11 +21,15 @@
 #include "framework/ui/mask_edit.h"
 #include "framework/ui/wait_animation.h"
 #include "import/import_form.h"
+#include "server/methods/all_methods.h"
+#include "statement_model/statement_packets.h"
 #include "support/entry_form_stand_in.h"
 #include "support/form_controls.h"
 #include "support/form_test_environment.h"
+#include "support/loopback_rpc_server.h"
 #include "support/qt_printers.h"
 #include "support/scripted_file_dialogs.h"
+#include "support/second_operator.h"
 #include "workbook_fixtures.h"
 
 namespace bco::testing {
@@ -415,7 +423,8 @@ protected:
         QString out, err;
     };
 
-    Run run(const QStringList &arguments) {
+    // Runs bco-import in a session of the test's server, or of whatever listens on `port` for it.
+    Run run(const QStringList &arguments, int port = 0) {
         QTemporaryDir config;
         QFile ini(config.filePath(QStringLiteral("bco-host.ini")));
         ini.open(QIODevice::WriteOnly);
@@ -424,12 +433,13 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("BCO_PASSWORD"), QStringLiteral("demo"));
         process.setProcessEnvironment(environment);
-        QStringList session{QStringLiteral("--config"),      ini.fileName(),
-                            QStringLiteral("--operator"),    QStringLiteral("DEMO"),
-                            QStringLiteral("--branch"),      QStringLiteral("0101"),
-                            QStringLiteral("--server-host"), env.server().host(),
-                            QStringLiteral("--server-port"), QString::number(env.server().port()),
-                            QStringLiteral("--database"),    QStringLiteral("sqlite:") + env.databasePath()};
+        QStringList session{
+            QStringLiteral("--config"),      ini.fileName(),
+            QStringLiteral("--operator"),    QStringLiteral("DEMO"),
+            QStringLiteral("--branch"),      QStringLiteral("0101"),
+            QStringLiteral("--server-host"), env.server().host(),
+            QStringLiteral("--server-port"), QString::number(port ? port : env.server().port()),
+            QStringLiteral("--database"),    QStringLiteral("sqlite:") + env.databasePath()};
         if (const TransportSecurity security = env.server().clientSecurity(); security.tls)
             session << QStringLiteral("--server-tls") << QStringLiteral("--server-ca") << security.caFile;
         process.start(QStringLiteral(BCO_IMPORT_PATH), session + arguments);
@@ -525,6 +535,315 @@ TEST_F(ImportOverTls, ACleanFileIsCheckedAndImported) {
     form->sbtImportExport->click();
     EXPECT_EQ(env.dialogs.keys(), (QStringList{QStringLiteral("ARQ_OK"), QStringLiteral("Importacao_OK")}));
     EXPECT_EQ(importedMovements(), 4);
+}
+
+// A line of a statement of March 2024 as the bank writes it in OFX.
+struct OfxLine {
+    int day;
+    const char *amount; // signed, a comma before the cents as Brazilian banks write it
+    const char *id;
+    const char *document;
+    const char *memo;
+};
+
+// An OFX 1.x statement of account `number` of `bank`, agency `agency` (none named when `bank` is empty) from
+// the 11th to the 13th of March 2024, closing at `closingCents`.
+QByteArray ofxOf(const QString &bank, const QString &agency, const QString &number,
+                 const QList<OfxLine> &lines, qint64 closingCents) {
+    QByteArray text = "OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\nSECURITY:NONE\nENCODING:USASCII\n"
+                      "CHARSET:1252\nCOMPRESSION:NONE\nOLDFILEUID:NONE\nNEWFILEUID:NONE\n\n<OFX>\n"
+                      "<BANKMSGSRSV1><STMTTRNRS><TRNUID>1<STATUS><CODE>0<SEVERITY>INFO</STATUS>\n"
+                      "<STMTRS><CURDEF>BRL\n";
+    if (!bank.isEmpty())
+        text += QStringLiteral("<BANKACCTFROM><BANKID>%1<BRANCHID>%2<ACCTID>%3-%4<ACCTTYPE>CHECKING"
+                               "</BANKACCTFROM>\n")
+                    .arg(bank, agency, number.chopped(1), number.right(1))
+                    .toLatin1();
+    text += "<BANKTRANLIST><DTSTART>20240311<DTEND>20240313\n";
+    for (const OfxLine &line : lines)
+        text += QStringLiteral(
+                    "<STMTTRN><TRNTYPE>%1<DTPOSTED>%2<TRNAMT>%3<FITID>%4<CHECKNUM>%5<MEMO>%6</STMTTRN>\n")
+                    .arg(line.amount[0] == '-' ? "DEBIT" : "CREDIT",
+                         QDate(2024, 3, line.day).toString(u"yyyyMMdd") + QStringLiteral("120000[-3:BRT]"),
+                         QLatin1String(line.amount), QLatin1String(line.id), QLatin1String(line.document),
+                         QLatin1String(line.memo))
+                    .toLatin1();
+    text += QStringLiteral("</BANKTRANLIST><LEDGERBAL><BALAMT>%1<DTASOF>20240313</LEDGERBAL></STMTRS>\n"
+                           "</STMTTRNRS></BANKMSGSRSV1></OFX>\n")
+                .arg(closingCents / 100.0, 0, 'f', 2)
+                .toLatin1();
+    return text;
+}
+
+// The application server seen through a relay, which lets another operator act just before the first
+// reconciliation a program sends reaches the server.
+class RelayedServer {
+public:
+    RelayedServer(const InProcessServer &server, std::function<void()> beforeFirstReconciliation)
+        : server_(server)
+        , before_(std::move(beforeFirstReconciliation)) {
+        for (const QString &method : bco::server::allMethods().names())
+            relay_.on(method, [this, method](VariantList &args) { return forward(method, args); });
+    }
+    int port() const { return relay_.port(); }
+    // How many calls of the method went through.
+    int calls(const QString &method) const {
+        int count = 0;
+        for (const auto &call : relay_.calls())
+            count += call.method.compare(method, Qt::CaseInsensitive) == 0 ? 1 : 0;
+        return count;
+    }
+
+private:
+    Variant forward(const QString &method, VariantList &args) {
+        if (method == u"SetConciliacao" && !acted_) {
+            acted_ = true;
+            before_();
+        }
+        NetConnection connection;
+        connection.SetHost(server_.host());
+        connection.SetPort(server_.port());
+        connection.SetBearerToken(token_);
+        const RemoteResult answer = connection.Call(method, args);
+        if (!answer.ok())
+            throw std::runtime_error(answer.errorMessage().toStdString());
+        if (method == u"Login")
+            token_ = answer.payload().toText();
+        return answer.payload();
+    }
+
+    const InProcessServer &server_;
+    std::function<void()> before_;
+    test::LoopbackRpcServer relay_;
+    QString token_;
+    bool acted_ = false;
+};
+
+// bco-import --statement over statements of account 001 whose lines stand for entries the test includes
+// through the server as another client would.
+class StatementCommandLine : public CommandLine {
+protected:
+    explicit StatementCommandLine(FormTestOptions options = {})
+        : CommandLine(std::move(options)) {}
+
+    void SetUp() override {
+        CommandLine::SetUp();
+        QSqlQuery query(env.database());
+        query.exec(
+            QStringLiteral("SELECT CDBANCO, CDAGENCIA, CDCONTCORR FROM CONTCORR WHERE CDREDUCONT = '001'"));
+        ASSERT_TRUE(query.next());
+        bank = query.value(0).toString();
+        agency = query.value(1).toString();
+        number = query.value(2).toString();
+    }
+
+    void include(EntryRequest &entry) {
+        SecondOperator books(env.server(), QStringLiteral("DEMO"));
+        const Insertion call = insertion(entry, [&](const QString &method, const QString &account) {
+            return books.call(method, {account, QStringLiteral("1")}).toText();
+        });
+        books.call(call.method, call.args);
+    }
+
+    QString file(const QString &name, const QByteArray &content) {
+        const QString path = folder.filePath(name);
+        QFile written(path);
+        written.open(QIODevice::WriteOnly);
+        written.write(content);
+        return path;
+    }
+
+    QString sql(const QString &query) { return rows::value(env.database(), query).toString(); }
+
+    // The reconciliation of a movement of account 001: its state, statement and line.
+    QString reconciliationOf(const EntryRequest &entry) {
+        QSqlQuery query(env.database());
+        query.prepare(QStringLiteral("SELECT IDSTCONEXT, CDSEQUEXBA, NRSEQMOVREBA FROM MOVBANCARIO WHERE "
+                                     "CDREDUCONT = '001' AND NRMOVBANC = ?"));
+        query.addBindValue(entry.movement);
+        query.exec();
+        if (!query.next())
+            return QStringLiteral("<none>");
+        return QStringLiteral("%1 %2 %3")
+            .arg(query.value(0).toString(), query.value(1).toString(), query.value(2).toString());
+    }
+
+    QString bank, agency, number;
+    QTemporaryDir folder;
+};
+
+TEST_F(StatementCommandLine, StoresTheStatementReconcilesWhatIsCertainAndTellsWhatIsLeft) {
+    auto entryOf = [](char kind, int day, double value, const char *description, const char *document = "") {
+        return EntryRequest{.kind = kind,
+                            .date = QDate(2024, 3, day),
+                            .value = value,
+                            .description = QString::fromUtf8(description),
+                            .document = QString::fromUtf8(document)};
+    };
+    EntryRequest cheque = entryOf('C', 11, 1234.57, "Cheque depositado", "501");
+    EntryRequest payment = entryOf('D', 13, 321.09, "Pagamento dois dias depois");
+    EntryRequest first = entryOf('C', 12, 100.03, "Cheque 1 do depósito");
+    EntryRequest second = entryOf('C', 12, 200.05, "Cheque 2 do depósito");
+    EntryRequest third = entryOf('C', 12, 300.07, "Cheque 3 do depósito");
+    EntryRequest transfer = entryOf('C', 12, 77.77, "Transferência recebida");
+    for (EntryRequest *entry : {&cheque, &payment, &first, &second, &third, &transfer})
+        include(*entry);
+    const qint64 books = std::llround(SecondOperator(env.server(), QStringLiteral("DEMO"))
+                                          .call(QStringLiteral("getSaldoDia"), {"001", QDate(2024, 3, 13)})
+                                          .toFloat() *
+                                      100);
+    // The bank took a fee the books do not hold yet.
+    const qint64 closing = books - 1234;
+    const QList<OfxLine> lines{{11, "1234,57", "F1", "501", "DEPOSITO CHEQUE"},
+                               {11, "-321,09", "F2", "", "PAGAMENTO"},
+                               {12, "600,15", "F3", "", "DEPOSITO 3 CHEQUES"},
+                               {12, "77,77", "F4", "", "TED RECEBIDA"},
+                               {13, "-12,34", "F5", "", "TARIFA PACOTE"}};
+    const QString statement =
+        file(QStringLiteral("extrato.ofx"), ofxOf(bank, agency, number, lines, closing));
+    const auto reais = [](qint64 cents) {
+        return QStringLiteral("%1%2,%3")
+            .arg(cents < 0 ? "-" : "")
+            .arg(std::abs(cents) / 100)
+            .arg(std::abs(cents) % 100, 2, 10, QLatin1Char('0'));
+    };
+
+    struct Refused {
+        const char *name;
+        QStringList arguments;
+        const char *error;
+    };
+    const QByteArray whole = ofxOf(bank, agency, number, lines, closing);
+    const QString statementsBefore = sql(QStringLiteral("SELECT COUNT(*) FROM EXTRATOBANC"));
+    const Refused refused[] = {
+        {"a file cut short",
+         {"--statement", file(QStringLiteral("cortado.ofx"), whole.left(whole.size() / 2))},
+         "parece incompleto"},
+        {"a file that names no account, without --account",
+         {"--statement", file(QStringLiteral("sem-conta.ofx"), ofxOf({}, {}, {}, lines, closing))},
+         "informe a conta corrente com --account"},
+        {"a file of an account the operator has not",
+         {"--statement",
+          file(QStringLiteral("outra.ofx"), ofxOf(bank, QStringLiteral("9999"), number, lines, closing))},
+         "Nenhuma conta corrente"},
+        {"the file of one account chosen for another",
+         {"--statement", statement, "--account", "002"},
+         "e não da conta corrente 002"},
+        {"--reconcile without a statement", {"--reconcile", statement}, "valem só com --statement"},
+    };
+    for (const Refused &r : refused) {
+        SCOPED_TRACE(r.name);
+        const Run result = run(r.arguments);
+        EXPECT_EQ(result.exitCode, 2) << result.out.toStdString();
+        EXPECT_TRUE(result.err.contains(QString::fromUtf8(r.error))) << result.err.toStdString();
+        EXPECT_EQ(sql(QStringLiteral("SELECT COUNT(*) FROM EXTRATOBANC")), statementsBefore);
+    }
+
+    const QString difference =
+        QStringLiteral("Diferença do saldo final em 13/03/2024: -12,34 (banco %1, livros %2)")
+            .arg(reais(closing), reais(books));
+    const Run stored = run({"--statement", statement});
+    EXPECT_EQ(stored.exitCode, 1) << stored.err.toStdString();
+    EXPECT_EQ(
+        stored.out.split(u'\n', Qt::SkipEmptyParts),
+        (QStringList{"16\t11/03/2024\t1234,57\tDEPOSITO CHEQUE", "17\t11/03/2024\t-321,09\tPAGAMENTO",
+                     "18\t12/03/2024\t600,15\tDEPOSITO 3 CHEQUES", "19\t12/03/2024\t77,77\tTED RECEBIDA",
+                     "20\t13/03/2024\t-12,34\tTARIFA PACOTE", difference}));
+    const QString held =
+        sql(QStringLiteral("SELECT MAX(CDSEQUEXBA) FROM EXTRATOBANC WHERE CDREDUCONT = '001'"));
+    ASSERT_FALSE(held.isEmpty());
+
+    // Another operator reconciles the transfer between the proposals the program reads and its
+    // reconciliation, which the server then refuses whole: the program asks again and reconciles the rest.
+    RelayedServer relayed(env.server(), [&] {
+        SecondOperator other(env.server(), QStringLiteral("RESTRITO"));
+        const DataPacket proposals =
+            other.call(QStringLiteral("GetSugestoesConciliacao"), {"001", held}).packet();
+        for (int row = 0; row < proposals.rowCount(); ++row) {
+            if (proposals.value(row, u"NRMOVBANC").toText() != transfer.movement)
+                continue;
+            other.call(
+                QStringLiteral("SetConciliacao"),
+                {"001", pairingPacket({{held, proposals.value(row, u"NRSEQMOVREBA").toText(),
+                                        proposals.value(row, u"NRVERSAOLINHA").toText(), transfer.movement,
+                                        proposals.value(row, u"NRVERSAO").toText()}})});
+        }
+    });
+    const Run reconciled = run({"--statement", statement, "--reconcile"}, relayed.port());
+    EXPECT_EQ(reconciled.exitCode, 1) << reconciled.err.toStdString();
+    EXPECT_EQ(reconciled.out.split(u'\n', Qt::SkipEmptyParts),
+              (QStringList{"20\t13/03/2024\t-12,34\tTARIFA PACOTE", difference}));
+    EXPECT_TRUE(reconciled.err.contains(u"já foi importado")) << reconciled.err.toStdString();
+    EXPECT_TRUE(reconciled.err.contains(u"3 linha(s) conciliada(s).")) << reconciled.err.toStdString();
+    EXPECT_EQ(relayed.calls(QStringLiteral("SetConciliacao")), 2)
+        << "the refused reconciliation and the next";
+    const struct {
+        const EntryRequest &entry;
+        const char *line;
+    } expected[] = {{cheque, "0000000001"}, {payment, "0000000002"}, {first, "0000000003"},
+                    {second, "0000000003"}, {third, "0000000003"},   {transfer, "0000000004"}};
+    for (const auto &e : expected)
+        EXPECT_EQ(reconciliationOf(e.entry), QStringLiteral("1 %1 %2").arg(held, QLatin1String(e.line)))
+            << e.entry.description.toStdString();
+    EXPECT_EQ(sql(QStringLiteral("SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = 'SetConciliacao' AND "
+                                 "CDOPERADOR = 'RESTRITO'")),
+              u"1");
+
+    // The fee, once an operator includes it, is reconciled too, and the balances agree.
+    EntryRequest fee = entryOf('D', 13, 12.34, "Tarifa do pacote");
+    include(fee);
+    const Run agreed = run({"--statement", statement, "--reconcile"});
+    EXPECT_EQ(agreed.exitCode, 0) << agreed.err.toStdString();
+    EXPECT_EQ(agreed.out.trimmed(),
+              QStringLiteral("Diferença do saldo final em 13/03/2024: 0,00 (banco %1, livros %1)")
+                  .arg(reais(closing)));
+    EXPECT_EQ(reconciliationOf(fee), QStringLiteral("1 %1 0000000005").arg(held));
+    EXPECT_EQ(sql(QStringLiteral("SELECT COUNT(*) FROM MOVEXTRATO WHERE CDSEQUEXBA = '%1'").arg(held)), u"5");
+    EXPECT_EQ(sql(QStringLiteral("SELECT COUNT(*) FROM EXTRATOBANC")).toInt(), statementsBefore.toInt() + 1);
+}
+
+// The statements scripts/run writes beside the demo database, made from its movements.
+class DemoStatements : public StatementCommandLine {
+protected:
+    DemoStatements()
+        : StatementCommandLine({.demoEntries = 3000}) {}
+};
+
+TEST_F(DemoStatements, LeaveOnlyTheirFeesUntilAnOperatorIncludesThem) {
+    QProcess writer;
+    writer.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(BCO_DEMO_STATEMENT_WRITER), env.databasePath(), folder.path()});
+    ASSERT_TRUE(writer.waitForFinished(60000));
+    ASSERT_EQ(writer.exitCode(), 0) << writer.readAllStandardError().toStdString();
+    static const QRegularExpression feeLine(
+        QStringLiteral("^\\d+\t(\\d\\d/\\d\\d/\\d{4})\t-(\\d+),(\\d\\d)\tTARIFA PACOTE DE SERVIÇOS.*$"));
+    qint64 feesLeft = 0;
+    for (const char *name : {"extrato-demo.ret", "extrato-demo.ofx"}) {
+        SCOPED_TRACE(name);
+        const QString path = folder.filePath(QString::fromLatin1(name));
+        const Run left = run({"--statement", path, "--reconcile"});
+        EXPECT_EQ(left.exitCode, 1) << left.err.toStdString();
+        const QStringList out = left.out.split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(out.size(), 2) << left.out.toStdString();
+        const QRegularExpressionMatch fee = feeLine.match(out[0]);
+        ASSERT_TRUE(fee.hasMatch()) << out[0].toStdString();
+        const qint64 cents = fee.captured(2).toLongLong() * 100 + fee.captured(3).toLongLong();
+        feesLeft += cents;
+        EXPECT_TRUE(out[1].contains(QStringLiteral(": -%1,%2 (banco ")
+                                        .arg(feesLeft / 100)
+                                        .arg(feesLeft % 100, 2, 10, QLatin1Char('0'))))
+            << out[1].toStdString();
+
+        EntryRequest included{.kind = 'D',
+                              .date = QDate::fromString(fee.captured(1), QStringLiteral("dd/MM/yyyy")),
+                              .value = cents / 100.0,
+                              .description = QStringLiteral("Tarifa do pacote")};
+        include(included);
+        feesLeft -= cents;
+        const Run agreed = run({"--statement", path, "--reconcile"});
+        EXPECT_EQ(agreed.exitCode, 0) << agreed.out.toStdString() << agreed.err.toStdString();
+        EXPECT_TRUE(reconciliationOf(included).startsWith(u"1 ")) << reconciliationOf(included).toStdString();
+    }
 }
 
 } // namespace

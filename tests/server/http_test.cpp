@@ -9,6 +9,7 @@
 #include "framework/remote/wire_codec.h"
 #include "server_process.h"
 #include "server_test_support.h"
+#include "statement_model/statement_packets.h"
 
 namespace bco::server::testing {
 namespace {
@@ -177,40 +178,28 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
     }
     // The writes of the statements: a statement stored, and the movement reconciled alone released from its
     // line and reconciled with it again, at the versions the database holds.
-    DataPacket header(fieldsOf({{QStringLiteral("IDFORMATO"), Column::Kind::Text, 1},
-                                {QStringLiteral("CDBANCO"), Column::Kind::Text, 3},
-                                {QStringLiteral("CDAGENCIA"), Column::Kind::Text, 5},
-                                {QStringLiteral("DVAGENCIA"), Column::Kind::Text, 1},
-                                {QStringLiteral("NRCONTA"), Column::Kind::Text, 10},
-                                {QStringLiteral("DVCONTA"), Column::Kind::Text, 1},
-                                {QStringLiteral("DTINIEXTR"), Column::Kind::Date, 0},
-                                {QStringLiteral("DTFIMEXTR"), Column::Kind::Date, 0},
-                                {QStringLiteral("VRSALDINIC"), Column::Kind::Float, 0},
-                                {QStringLiteral("IDSALDINIC"), Column::Kind::Text, 1},
-                                {QStringLiteral("DTSALDINIC"), Column::Kind::Date, 0},
-                                {QStringLiteral("VRSALDFINA"), Column::Kind::Float, 0},
-                                {QStringLiteral("IDSALDFINA"), Column::Kind::Text, 1},
-                                {QStringLiteral("DTSALDFINA"), Column::Kind::Date, 0},
-                                {QStringLiteral("CDCONTEUDO"), Column::Kind::Text, 64}}));
-    header.appendValues({"C", "", "", "", "", "", demoDate, demoDate, 10.0, "I", demoDate, 22.5, "C",
-                         demoDate, QString(64, u'7')});
-    DataPacket lines(fieldsOf({{QStringLiteral("IDBANCO"), Column::Kind::Text, 255},
-                               {QStringLiteral("DTMOVEXTR"), Column::Kind::Date, 0},
-                               {QStringLiteral("IDMOVEXTR"), Column::Kind::Text, 1},
-                               {QStringLiteral("VRMOVEXTR"), Column::Kind::Float, 0},
-                               {QStringLiteral("NRDOCEXTR"), Column::Kind::Text, 40},
-                               {QStringLiteral("DSMOVEXTR"), Column::Kind::Text, 400},
-                               {QStringLiteral("NRLINHAARQ"), Column::Kind::Integer, 0}}));
-    lines.appendValues({"HTTP-1", demoDate, "C", 12.5, "", "DEPOSITO", qint64(3)});
+    BankStatement statement{.format = StatementFormat::Cnab240,
+                            .account = {},
+                            .currency = {},
+                            .firstDay = demoDate,
+                            .lastDay = demoDate,
+                            .opening = StatementBalance{.cents = 1000, .date = demoDate},
+                            .closing = StatementBalance{.cents = 2250, .date = demoDate, .stated = false},
+                            .lines = {},
+                            .contentKey = QByteArray(64, '7')};
+    statement.lines.append({.bankId = QStringLiteral("HTTP-1"),
+                            .date = demoDate,
+                            .kind = u'C',
+                            .cents = 1250,
+                            .document = {},
+                            .description = QStringLiteral("DEPOSITO"),
+                            .fileLine = 3});
+    const auto [header, lines] = statementPackets(statement);
     const HttpAnswer stored = call("SetGravaExtrato", {"001", header, lines}, token);
     EXPECT_TRUE(stored.answer.ok) << stored.answer.error.toStdString();
     for (const char *method : {"SetDesfazConciliacao", "SetConciliacao"}) {
         SCOPED_TRACE(method);
-        DataPacket pairing(fieldsOf({{QStringLiteral("CDSEQUEXBA"), Column::Kind::Text, 10},
-                                     {QStringLiteral("NRSEQMOVREBA"), Column::Kind::Text, 10},
-                                     {QStringLiteral("NRVERSAOLINHA"), Column::Kind::Integer, 0},
-                                     {QStringLiteral("NRMOVBANC"), Column::Kind::Text, 10},
-                                     {QStringLiteral("NRVERSAO"), Column::Kind::Integer, 0}}));
+        QList<StatementPairing> pairing;
         const SqlParams line{{QStringLiteral("conta"), reconciled[0]},
                              {QStringLiteral("linha"), reconciled[1]},
                              {QStringLiteral("extrato"), reconciled[2]}};
@@ -222,10 +211,10 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
                 "M.NRMOVBANC = :movimento"),
             {line[0], line[1], line[2], {QStringLiteral("movimento"), reconciledMovement}},
             [&](const SqlRow &row) {
-                pairing.appendValues(
-                    {reconciled[2], reconciled[1], row.integer(0), row.text(1), row.integer(2)});
+                pairing.append({reconciled[2], reconciled[1], QString::number(row.integer(0)), row.text(1),
+                                QString::number(row.integer(2))});
             });
-        const HttpAnswer answer = call(method, {reconciled[0], pairing}, token);
+        const HttpAnswer answer = call(method, {reconciled[0], pairingPacket(pairing)}, token);
         EXPECT_EQ(answer.status, 200);
         EXPECT_TRUE(answer.answer.ok) << answer.answer.error.toStdString();
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "server_test_support.h"
+#include "statement_model/statement_packets.h"
 #include "support/qt_printers.h"
 
 namespace bco::server::testing {
@@ -22,41 +23,26 @@ struct Line {
     QString document{};
 };
 
-DataPacket header(const QString &key, QDate first, QDate last, double closing = 0, char closingHow = 'A') {
-    DataPacket packet(fieldsOf({{QStringLiteral("IDFORMATO"), Column::Kind::Text, 1},
-                                {QStringLiteral("CDBANCO"), Column::Kind::Text, 3},
-                                {QStringLiteral("CDAGENCIA"), Column::Kind::Text, 10},
-                                {QStringLiteral("DVAGENCIA"), Column::Kind::Text, 2},
-                                {QStringLiteral("NRCONTA"), Column::Kind::Text, 20},
-                                {QStringLiteral("DVCONTA"), Column::Kind::Text, 2},
-                                {QStringLiteral("DTINIEXTR"), Column::Kind::Date, 0},
-                                {QStringLiteral("DTFIMEXTR"), Column::Kind::Date, 0},
-                                {QStringLiteral("VRSALDINIC"), Column::Kind::Float, 0},
-                                {QStringLiteral("IDSALDINIC"), Column::Kind::Text, 1},
-                                {QStringLiteral("DTSALDINIC"), Column::Kind::Date, 0},
-                                {QStringLiteral("VRSALDFINA"), Column::Kind::Float, 0},
-                                {QStringLiteral("IDSALDFINA"), Column::Kind::Text, 1},
-                                {QStringLiteral("DTSALDFINA"), Column::Kind::Date, 0},
-                                {QStringLiteral("CDCONTEUDO"), Column::Kind::Text, 64}}));
-    packet.appendValues({"O", "", "", "", "", "", first, last, Variant(), "A", Variant(), closing,
-                         QString(QChar::fromLatin1(closingHow)),
-                         closingHow == 'A' ? Variant() : Variant(last), key.repeated(64 / key.size())});
-    return packet;
-}
-
-DataPacket linesPacket(const QList<Line> &lines, QDate base) {
-    DataPacket packet(fieldsOf({{QStringLiteral("IDBANCO"), Column::Kind::Text, 255},
-                                {QStringLiteral("DTMOVEXTR"), Column::Kind::Date, 0},
-                                {QStringLiteral("IDMOVEXTR"), Column::Kind::Text, 1},
-                                {QStringLiteral("VRMOVEXTR"), Column::Kind::Float, 0},
-                                {QStringLiteral("NRDOCEXTR"), Column::Kind::Text, 40},
-                                {QStringLiteral("DSMOVEXTR"), Column::Kind::Text, 400},
-                                {QStringLiteral("NRLINHAARQ"), Column::Kind::Integer, 0}}));
-    qint64 fileLine = 10;
-    for (const Line &line : lines)
-        packet.appendValues({line.id, base.addDays(line.day), QString(QChar::fromLatin1(line.kind)),
-                             line.value, line.document, QStringLiteral("LINHA %1").arg(line.id), fileLine++});
-    return packet;
+// A statement of `lines` (days from `base`) as a reader answers it: of no account named, without balances,
+// over the days of its lines and `base`, its content key the hex digit `key` repeated.
+BankStatement statementOf(const QString &key, const QList<Line> &lines, QDate base) {
+    BankStatement statement;
+    statement.firstDay = statement.lastDay = base;
+    statement.contentKey = key.repeated(64 / key.size()).toLatin1();
+    int fileLine = 10;
+    for (const Line &line : lines) {
+        const QDate day = base.addDays(line.day);
+        statement.firstDay = std::min(statement.firstDay, day);
+        statement.lastDay = std::max(statement.lastDay, day);
+        statement.lines.append({.bankId = line.id,
+                                .date = day,
+                                .kind = QChar::fromLatin1(line.kind),
+                                .cents = qRound64(line.value * 100),
+                                .document = line.document,
+                                .description = QStringLiteral("LINHA %1").arg(line.id),
+                                .fileLine = fileLine++});
+    }
+    return statement;
 }
 
 class StatementTest : public DemoServerTest {
@@ -65,14 +51,9 @@ public:
     // digit, repeated); answers the call's outcome.
     CallOutcome store(const QString &key, const QList<Line> &lines, QDate base, const QString &token = {},
                       const QString &account = QStringLiteral("001")) {
-        QDate first = base, last = base;
-        for (const Line &line : lines) {
-            first = std::min(first, base.addDays(line.day));
-            last = std::max(last, base.addDays(line.day));
-        }
+        const StatementPackets sent = statementPackets(statementOf(key, lines, base));
         return server->callAs(token.isEmpty() ? server->demoToken() : token,
-                              QStringLiteral("SetGravaExtrato"),
-                              {account, header(key, first, last), linesPacket(lines, base)});
+                              QStringLiteral("SetGravaExtrato"), {account, sent.header, sent.lines});
     }
     QString stored(const QString &key, const QList<Line> &lines, QDate base) {
         const CallOutcome outcome = store(key, lines, base);
@@ -278,11 +259,14 @@ TEST_P(StatementTest, AFileImportedTwiceStoresNothingAndAnOverlappingOneOnlyItsN
               1);
 }
 
-// A statement that breaks a rule, each refused with nothing written.
+// A statement that breaks a rule, each refused with nothing written: as a faulty reader would answer it, or
+// as a client writing its own request would send it.
 struct StoreRefusal {
     const char *name;
-    std::function<void(DataPacket &header, QList<Line> &lines, QString &token, QString &account)> spoil;
+    std::function<void(BankStatement &)> read;
+    std::function<void(StatementPackets &)> sent;
     const char *message;
+    bool restricted = false; // sent by an operator who may not use the account
 };
 
 DataPacket withField(const DataPacket &packet, const char *name, const Variant &value) {
@@ -299,50 +283,62 @@ DataPacket withField(const DataPacket &packet, const char *name, const Variant &
 TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
     const StoreRefusal refusals[] = {
         {"a line outside the period",
-         [](DataPacket &, QList<Line> &l, QString &, QString &) { l[0].day = 30; }, "período do extrato"},
+         [](BankStatement &s) { s.lines[0].date = s.lastDay.addDays(1); },
+         {},
+         "período do extrato"},
         {"a bank id the file repeats",
-         [](DataPacket &, QList<Line> &l, QString &, QString &) { l[1].id = l[0].id; }, "se repete"},
+         [](BankStatement &s) { s.lines[1].bankId = s.lines[0].bankId; },
+         {},
+         "se repete"},
         {"a line neither credit nor debit",
-         [](DataPacket &, QList<Line> &l, QString &, QString &) { l[0].kind = 'X'; }, "natureza inválida"},
-        {"a negative amount", [](DataPacket &, QList<Line> &l, QString &, QString &) { l[0].value = -1; },
-         "negativo"},
+         [](BankStatement &s) { s.lines[0].kind = u'X'; },
+         {},
+         "natureza inválida"},
+        {"a negative amount", [](BankStatement &s) { s.lines[0].cents = -100; }, {}, "negativo"},
         {"an amount below the cent",
-         [](DataPacket &, QList<Line> &l, QString &, QString &) { l[0].value = 1.005; }, "valor inválido"},
+         {},
+         [](StatementPackets &p) { p.lines = withField(p.lines, "VRMOVEXTR", 1.005); },
+         "valor inválido"},
         {"a document longer than 40",
-         [](DataPacket &, QList<Line> &l, QString &, QString &) { l[0].document = QString(41, u'9'); },
+         [](BankStatement &s) { s.lines[0].document = QString(41, u'9'); },
+         {},
          "documento"},
-        {"a content key that is not one",
-         [](DataPacket &h, QList<Line> &, QString &, QString &) { h = withField(h, "CDCONTEUDO", "zz"); },
-         "64 dígitos"},
+        {"a content key that is not one", [](BankStatement &s) { s.contentKey = "zz"; }, {}, "64 dígitos"},
         {"a worked-out closing balance that the lines do not give",
-         [](DataPacket &h, QList<Line> &, QString &, QString &) {
-             h = withField(withField(withField(h, "IDSALDINIC", "I"), "VRSALDINIC", 100.0), "IDSALDFINA",
-                           "C");
-             h = withField(withField(h, "VRSALDFINA", 100.0), "DTSALDINIC", h.value(0, u"DTINIEXTR"));
-             h = withField(h, "DTSALDFINA", h.value(0, u"DTFIMEXTR"));
+         [](BankStatement &s) {
+             s.opening = StatementBalance{.cents = 10000, .date = s.firstDay};
+             s.closing = StatementBalance{.cents = 10000, .date = s.lastDay, .stated = false};
          },
+         {},
          "saldo final calculado"},
         {"a file of another account",
-         [](DataPacket &h, QList<Line> &, QString &, QString &) {
-             h = withField(withField(h, "CDAGENCIA", "9999"), "NRCONTA", "99999-9");
+         [](BankStatement &s) {
+             s.account = {.bankCode = QStringLiteral("001"),
+                          .agency = QStringLiteral("9999"),
+                          .agencyDigits = QStringLiteral("9999"),
+                          .account = QStringLiteral("99999-9"),
+                          .accountDigits = QStringLiteral("999999"),
+                          .agencyCheck = QString(),
+                          .accountCheck = QStringLiteral("9")};
          },
+         {},
          "e não da conta corrente 001"},
-        {"an account of a company the operator may not use",
-         [this](DataPacket &, QList<Line> &, QString &token, QString &account) {
-             token = server->restrictedToken();
-             account = QStringLiteral("004");
-         },
-         "não relacionado"},
+        {"an account of a company the operator may not use", {}, {}, "não relacionado", true},
     };
     for (const StoreRefusal &r : refusals) {
         SCOPED_TRACE(r.name);
-        QList<Line> lines{{"R1", 0, 'C', 10.00}, {"R2", 1, 'D', 2.50}};
-        DataPacket top = header(QStringLiteral("e"), demoDate, demoDate.addDays(2));
-        QString token = server->demoToken(), account = QStringLiteral("001");
-        r.spoil(top, lines, token, account);
+        BankStatement statement =
+            statementOf(QStringLiteral("e"), {{"R1", 0, 'C', 10.00}, {"R2", 1, 'D', 2.50}}, demoDate);
+        statement.lastDay = demoDate.addDays(2);
+        if (r.read)
+            r.read(statement);
+        StatementPackets sent = statementPackets(statement);
+        if (r.sent)
+            r.sent(sent);
         const QStringList before = everything(sql());
-        const CallOutcome outcome = server->callAs(token, QStringLiteral("SetGravaExtrato"),
-                                                   {account, top, linesPacket(lines, demoDate)});
+        const CallOutcome outcome = server->callAs(
+            r.restricted ? server->restrictedToken() : server->demoToken(), QStringLiteral("SetGravaExtrato"),
+            {r.restricted ? "004" : "001", sent.header, sent.lines});
         EXPECT_FALSE(outcome.ok());
         EXPECT_TRUE(outcome.error.contains(QString::fromUtf8(r.message))) << outcome.error.toStdString();
         EXPECT_EQ(differences(before, everything(sql())), QStringList());
@@ -368,7 +364,7 @@ public:
     }
 
     // The pairing of `line` (1, 2, 3) with `entry` at the versions listed now.
-    std::vector<Variant> pair(int line, const EntryRequest &entry) {
+    StatementPairing pair(int line, const EntryRequest &entry) {
         const QString lineNumber = QStringLiteral("%1").arg(line, 10, 10, QLatin1Char('0'));
         return {statement, lineNumber, versionOfLine(lineNumber), entry.movement, versionOfEntry(entry)};
     }
@@ -384,16 +380,7 @@ public:
                                   "AND NRMOVBANC = :m"),
                    {{QStringLiteral("m"), entry.movement}}));
     }
-    static DataPacket pairings(const std::vector<std::vector<Variant>> &rows) {
-        DataPacket packet(fieldsOf({{QStringLiteral("CDSEQUEXBA"), Column::Kind::Text, 10},
-                                    {QStringLiteral("NRSEQMOVREBA"), Column::Kind::Text, 10},
-                                    {QStringLiteral("NRVERSAOLINHA"), Column::Kind::Text, 20},
-                                    {QStringLiteral("NRMOVBANC"), Column::Kind::Text, 10},
-                                    {QStringLiteral("NRVERSAO"), Column::Kind::Text, 20}}));
-        for (const auto &row : rows)
-            packet.appendValues(row);
-        return packet;
-    }
+    static DataPacket pairings(const QList<StatementPairing> &rows) { return pairingPacket(rows); }
     CallOutcome call(const char *method, const DataPacket &packet, const QString &token = {}) {
         return server->callAs(token.isEmpty() ? server->demoToken() : token, QString::fromLatin1(method),
                               {"001", packet});
@@ -450,7 +437,7 @@ TEST_P(ReconciliationTest, PairsAreReconciledInOneCallAndUndoneInOne) {
 struct PairingRefusal {
     const char *name;
     bool undoing; // the call undoes a reconciliation of lines 1 and 3 made before the list
-    std::function<void(ReconciliationTest &, std::vector<std::vector<Variant>> &)> act;
+    std::function<void(ReconciliationTest &, QList<StatementPairing> &)> act;
     const char *message;
 };
 
@@ -508,7 +495,7 @@ TEST_P(ReconciliationTest, AReconciliationOrItsUndoingAgainstARuleOrAnotherClien
             QStringLiteral("UPDATE MOVBANCARIO SET IDSTCONEXT = '0', CDSEQUEXBA = NULL, NRSEQMOVREBA = "
                            "NULL WHERE CDREDUCONT = '001' AND CDSEQUEXBA = :e"),
             {{QStringLiteral("e"), statement}});
-        std::vector<std::vector<Variant>> rows;
+        QList<StatementPairing> rows;
         if (r.undoing) {
             ASSERT_TRUE(call("SetConciliacao", pairings({pair(3, credit), pair(3, other)})).ok());
             rows = {pair(3, credit), pair(3, other)};

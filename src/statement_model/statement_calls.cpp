@@ -1,0 +1,170 @@
+#include "statement_model/statement_calls.h"
+
+#include <cmath>
+#include <set>
+
+#include <QHash>
+#include <QSet>
+
+#include "framework/data/variant.h"
+#include "statement_model/statement_packets.h"
+
+namespace bco {
+
+namespace {
+
+Variant called(NetConnection &server, const char *method, const VariantList &args) {
+    const RemoteResult answer = server.Call(QString::fromLatin1(method), args);
+    if (!answer.ok())
+        throw StatementCallError(answer.errorMessage());
+    return answer.payload();
+}
+
+const DataPacket &packetOf(const Variant &answer, const char *method) {
+    if (!answer.isPacket())
+        throw StatementCallError(
+            QStringLiteral("O servidor não respondeu %1 com uma tabela.").arg(QString::fromLatin1(method)));
+    return answer.packet();
+}
+
+// An amount as it travels (reais, two decimals) in cents.
+qint64 centsOf(const Variant &amount) {
+    return std::llround(amount.toFloat() * 100.0);
+}
+
+struct Columns {
+    const DataPacket &packet;
+    Variant operator()(int row, const char *name) const {
+        return packet.value(row, QString::fromLatin1(name));
+    }
+};
+
+} // namespace
+
+QList<RegisteredAccount> operatorAccounts(const LocalQuery::ConnectionProvider &database,
+                                          const QString &operatorCode) {
+    LocalQuery query;
+    query.SetConnection(database);
+    query.SQL = QStringList{
+        "SELECT C.CDREDUCONT, C.CDBANCO, C.CDAGENCIA, C.CDCONTCORR", "FROM CONTCORR C, OPEREMPR O",
+        "WHERE O.CDEMPRESA = C.CDEMPRESA AND O.CDOPERADOR = :P_CDOPERADOR", "ORDER BY C.CDREDUCONT"};
+    query.ParamByName(QStringLiteral("P_CDOPERADOR")).SetAsString(operatorCode);
+    query.Open();
+    QList<RegisteredAccount> accounts;
+    for (query.First(); !query.Eof(); query.Next())
+        accounts.append({query.FieldByName(u"CDREDUCONT").AsString(),
+                         query.FieldByName(u"CDBANCO").AsString(), query.FieldByName(u"CDAGENCIA").AsString(),
+                         query.FieldByName(u"CDCONTCORR").AsString()});
+    query.Close();
+    return accounts;
+}
+
+QStringList accountsNamedBy(const StatementAccount &named, const QList<RegisteredAccount> &accounts) {
+    QStringList codes;
+    if (named.isEmpty())
+        return codes;
+    for (const RegisteredAccount &account : accounts)
+        if (named.matches(account.bank, account.agency, account.number))
+            codes.append(account.code);
+    return codes;
+}
+
+StoreOutcome storeStatement(NetConnection &server, const QString &account, const BankStatement &statement) {
+    const StatementPackets sent = statementPackets(statement);
+    const Variant answer = called(server, "SetGravaExtrato", {account, sent.header, sent.lines});
+    const Columns row{packetOf(answer, "SetGravaExtrato")};
+    if (row.packet.rowCount() != 1)
+        throw StatementCallError(QStringLiteral("O servidor não respondeu SetGravaExtrato com uma linha."));
+    StoreOutcome outcome;
+    const QString situation = row(0, "IDSITUACAO").toText();
+    outcome.situation = situation == u"R"   ? StoreOutcome::Situation::SameFile
+                        : situation == u"S" ? StoreOutcome::Situation::NoNewLines
+                                            : StoreOutcome::Situation::Stored;
+    outcome.statement = row(0, "CDSEQUEXBA").toText();
+    outcome.newLines = static_cast<int>(row(0, "QTNOVAS").toInt());
+    outcome.knownLines = static_cast<int>(row(0, "QTJAEXISTENTES").toInt());
+    outcome.message = row(0, "DSMENSAGEM").toText();
+    return outcome;
+}
+
+QList<HeldLine> linesOfFile(NetConnection &server, const QString &account, const BankStatement &statement) {
+    QHash<QString, int> order; // bank id -> position in the file
+    for (int i = 0; i < statement.lines.size(); ++i)
+        order.insert(statement.lines[i].bankId, i);
+    QList<std::optional<HeldLine>> found(statement.lines.size());
+    const Variant listed = called(server, "GetExtratos", {account});
+    const Columns statements{packetOf(listed, "GetExtratos")};
+    for (int s = 0; s < statements.packet.rowCount(); ++s) {
+        // Lines keep their day, so a statement whose period misses the file's holds none of its lines.
+        if (statements(s, "DTFIMEXTR").toDate() < statement.firstDay ||
+            statements(s, "DTINIEXTR").toDate() > statement.lastDay)
+            continue;
+        const QString number = statements(s, "CDSEQUEXBA").toText();
+        const Variant answer = called(server, "GetLinhasExtrato", {account, number});
+        const Columns lines{packetOf(answer, "GetLinhasExtrato")};
+        for (int l = 0; l < lines.packet.rowCount(); ++l) {
+            const auto position = order.constFind(lines(l, "IDBANCO").toText());
+            if (position == order.constEnd())
+                continue;
+            const QString kind = lines(l, "IDMOVEXTR").toText();
+            found[*position] = HeldLine{.statement = number,
+                                        .line = lines(l, "NRSEQMOVREBA").toText(),
+                                        .version = lines(l, "NRVERSAO").toText(),
+                                        .bankId = lines(l, "IDBANCO").toText(),
+                                        .date = lines(l, "DTMOVEXTR").toDate(),
+                                        .kind = kind.isEmpty() ? QChar() : kind.at(0),
+                                        .cents = centsOf(lines(l, "VRMOVEXTR")),
+                                        .document = lines(l, "NRDOCEXTR").toText(),
+                                        .description = lines(l, "DSMOVEXTR").toText(),
+                                        .fileLine = static_cast<int>(lines(l, "NRLINHAARQ").toInt()),
+                                        .reconciled = lines(l, "IDSTCONEXT").toText() == u"1",
+                                        .movements = lines(l, "DSMOVIMENTOS").toText()};
+        }
+    }
+    QList<HeldLine> held;
+    for (const auto &line : found)
+        if (line)
+            held.append(*line);
+    return held;
+}
+
+ReconcileOutcome reconcileDecided(NetConnection &server, const QString &account, const QList<HeldLine> &open,
+                                  int attempts) {
+    std::set<std::pair<QString, QString>> wanted;
+    for (const HeldLine &line : open)
+        if (!line.reconciled)
+            wanted.insert({line.statement, line.line});
+    ReconcileOutcome outcome;
+    for (int attempt = 0; attempt < attempts && !wanted.empty(); ++attempt) {
+        const Variant answer = called(server, "GetSugestoesConciliacao", {account, QString()});
+        const Columns proposals{packetOf(answer, "GetSugestoesConciliacao")};
+        QList<StatementPairing> pairings;
+        QSet<QString> lines;
+        for (int row = 0; row < proposals.packet.rowCount(); ++row) {
+            const QString statement = proposals(row, "CDSEQUEXBA").toText();
+            const QString line = proposals(row, "NRSEQMOVREBA").toText();
+            if (proposals(row, "IDDECIDIDA").toText() != u"S" || !wanted.count({statement, line}))
+                continue;
+            pairings.append({statement, line, proposals(row, "NRVERSAOLINHA").toText(),
+                             proposals(row, "NRMOVBANC").toText(), proposals(row, "NRVERSAO").toText()});
+            lines.insert(statement + u'/' + line);
+        }
+        if (pairings.isEmpty())
+            break;
+        const RemoteResult done =
+            server.Call(QStringLiteral("SetConciliacao"), {account, pairingPacket(pairings)});
+        if (done.ok()) {
+            outcome.lines = static_cast<int>(lines.size());
+            outcome.refusal.clear();
+            break;
+        }
+        outcome.refusal = done.errorMessage();
+    }
+    return outcome;
+}
+
+qint64 booksBalanceAt(NetConnection &server, const QString &account, const QDate &day) {
+    return centsOf(called(server, "getSaldoDia", {account, day}));
+}
+
+} // namespace bco
