@@ -719,7 +719,7 @@ void VariantReader::readRows(DataPacket &packet) {
                  .arg(remaining()));
     if (declared > 0)
         packet.reserve(static_cast<int>(declared));
-    RecordBuilder builder(static_cast<int>(fieldCount));
+    RecordBuilder builder(static_cast<int>(fieldCount), RecordBuilder::Storage::Batch);
     int row = 0;
     while (hasNext()) {
         if (row == std::numeric_limits<int>::max())
