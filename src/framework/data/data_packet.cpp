@@ -9,6 +9,7 @@
 
 #include <QHash>
 
+#include "framework/data/large_pages.h"
 #include "framework/data/variant.h"
 
 namespace bco {
@@ -52,22 +53,6 @@ int bitmapBytes(int fields) {
 }
 int headerBytes(int fields) {
     return 2 + bitmapBytes(fields) + 4 * (fields + 1);
-}
-
-// A fresh page costs a fault when first written, and on a virtual machine a fault costs as much as copying
-// the page several times over: a long batch asks for pages of 2 MiB where the system grants them on request.
-void adviseLargePages(char *block, qsizetype size) {
-#ifdef MADV_HUGEPAGE
-    constexpr auto Large = std::uintptr_t(2) << 20;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(block) + Large - 1) & ~(Large - 1);
-    const auto end =
-        (reinterpret_cast<std::uintptr_t>(block) + static_cast<std::uintptr_t>(size)) & ~(Large - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    Q_UNUSED(block);
-    Q_UNUSED(size);
-#endif
 }
 
 template <typename T> T readRaw(const char *at) {
@@ -255,6 +240,20 @@ char *RecordBuilder::batchRoom(qsizetype bytes) {
     }
     // Through the data pointer: the block is shared with its records, and data() would copy it.
     return block_.data_ptr().data() + blockUsed_;
+}
+
+void adviseLargePages(char *block, qsizetype size) {
+#ifdef MADV_HUGEPAGE
+    constexpr auto Large = std::uintptr_t(2) << 20;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(block) + Large - 1) & ~(Large - 1);
+    const auto end =
+        (reinterpret_cast<std::uintptr_t>(block) + static_cast<std::uintptr_t>(size)) & ~(Large - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(block);
+    Q_UNUSED(size);
+#endif
 }
 
 struct DataPacket::Data : QSharedData {
