@@ -10,6 +10,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include "framework/data/large_pages.h"
+
 namespace bco {
 
 // Writes CBOR into a byte array it owns: the few item kinds our encoding uses, each in its shortest head
@@ -24,6 +26,12 @@ public:
         bytes_.resize(used_);
         used_ = 0;
         return std::exchange(bytes_, QByteArray());
+    }
+
+    // Makes room for `bytes` more at once, for a writer that can tell how much a long value will take.
+    void reserve(qsizetype bytes) {
+        if (bytes_.size() - used_ < bytes)
+            grow(used_ + bytes);
     }
 
     void appendNull() { put(static_cast<char>(0xF6)); }
@@ -60,8 +68,13 @@ private:
     // Where the next `bytes` bytes go; the caller then counts them in used_.
     char *room(qsizetype bytes) {
         if (bytes_.size() - used_ < bytes)
-            bytes_.resize(std::max({used_ + bytes, 2 * bytes_.size(), qsizetype(256)}));
+            grow(std::max({used_ + bytes, 2 * bytes_.size(), qsizetype(256)}));
         return bytes_.data() + used_;
+    }
+    void grow(qsizetype size) {
+        bytes_.resize(size);
+        if (size >= LargeBytes)
+            adviseLargePages(bytes_.data() + used_, size - used_);
     }
     void put(char byte) {
         *room(1) = byte;
@@ -91,6 +104,8 @@ private:
         }
         used_ += size;
     }
+
+    static constexpr qsizetype LargeBytes = 4 << 20;
 
     QByteArray bytes_; // its size is the room reserved; used_ of it is written
     qsizetype used_ = 0;

@@ -1,10 +1,15 @@
 #include "framework/data/data_packet.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
+#include <sys/mman.h>
+
 #include <QHash>
 
+#include "framework/data/large_pages.h"
 #include "framework/data/variant.h"
 
 namespace bco {
@@ -142,8 +147,9 @@ Record Record::with(int field, FieldKind kind, const Variant &value) const {
     return builder.build();
 }
 
-RecordBuilder::RecordBuilder(int fieldCount)
-    : fieldCount_(fieldCount) {
+RecordBuilder::RecordBuilder(int fieldCount, Storage storage)
+    : fieldCount_(fieldCount)
+    , storage_(storage) {
     if (fieldCount < 0 || fieldCount > 0xFFFF)
         throw std::invalid_argument("a record holds at most 65535 fields");
     // The header is laid out whole once, and build() keeps the buffers for the next record: decoding a
@@ -202,13 +208,52 @@ RecordBuilder &RecordBuilder::add(FieldKind kind, const Variant &value) {
 Record RecordBuilder::build() {
     if (added_ != fieldCount_)
         throw std::logic_error("record built with fewer values than fields");
-    QByteArray bytes(static_cast<qsizetype>(header_.size() + payload_.size()), Qt::Uninitialized);
-    std::memcpy(bytes.data(), header_.data(), header_.size());
-    std::memcpy(bytes.data() + header_.size(), payload_.data(), payload_.size());
+    const auto size = static_cast<qsizetype>(header_.size() + payload_.size());
+    QByteArray bytes;
+    char *at;
+    if (storage_ == Storage::Batch) {
+        at = batchRoom(size);
+        // A view of the block that holds a reference to it: the block lives while any of its records does.
+        QByteArray::DataPointer &block = block_.data_ptr();
+        block.d_ptr()->ref();
+        bytes = QByteArray(QByteArray::DataPointer(block.d_ptr(), at, size));
+        blockUsed_ += size;
+    } else {
+        bytes = QByteArray(size, Qt::Uninitialized);
+        at = bytes.data();
+    }
+    std::memcpy(at, header_.data(), header_.size());
+    std::memcpy(at + header_.size(), payload_.data(), payload_.size());
     std::memset(header_.data() + 2, 0, static_cast<size_t>(bitmapBytes(fieldCount_)));
     payload_.clear();
     added_ = 0;
     return Record(std::move(bytes));
+}
+
+char *RecordBuilder::batchRoom(qsizetype bytes) {
+    if (block_.isEmpty() || block_.size() - blockUsed_ < bytes) {
+        // Blocks start small and double, so that a batch of one record costs no more than a few.
+        const qsizetype next = std::clamp(2 * block_.size(), qsizetype(4096), BatchBlockBytes);
+        block_ = QByteArray(std::max(next, bytes), Qt::Uninitialized);
+        adviseLargePages(block_.data_ptr().data(), block_.size());
+        blockUsed_ = 0;
+    }
+    // Through the data pointer: the block is shared with its records, and data() would copy it.
+    return block_.data_ptr().data() + blockUsed_;
+}
+
+void adviseLargePages(char *block, qsizetype size) {
+#ifdef MADV_HUGEPAGE
+    constexpr auto Large = std::uintptr_t(2) << 20;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(block) + Large - 1) & ~(Large - 1);
+    const auto end =
+        (reinterpret_cast<std::uintptr_t>(block) + static_cast<std::uintptr_t>(size)) & ~(Large - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(block);
+    Q_UNUSED(size);
+#endif
 }
 
 struct DataPacket::Data : QSharedData {

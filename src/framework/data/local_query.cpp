@@ -150,8 +150,8 @@ void LocalQuery::Open() {
         defs.append(FieldDef{column.name().toUpper(), kind, kind == FieldKind::Text ? size : 0, false});
     }
     DataPacket packet(defs);
+    RecordBuilder row(static_cast<int>(defs.size()), RecordBuilder::Storage::Batch);
     while (query.next()) {
-        RecordBuilder row(static_cast<int>(defs.size()));
         for (int i = 0; i < defs.size(); ++i)
             row.add(defs[i].kind, toVariant(query.value(i), defs[i].kind));
         packet.appendRow(row.build());

@@ -1,5 +1,8 @@
 #include "framework/data/packet_codec.h"
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -85,6 +88,16 @@ void writePacket(CborWriter &writer, const DataPacket &packet) {
 
     writeUtf8(writer, RowsKey);
     const auto fieldCount = static_cast<quint64>(fields.size());
+    // The encoding of a row takes about its record's bytes, a date some more: room for a long packet is
+    // made once, not found by doubling and copying.
+    const auto dates = std::count_if(fields.begin(), fields.end(),
+                                     [](const FieldDef &field) { return field.kind == FieldKind::Date; });
+    qsizetype estimate = 0;
+    for (int i = 0; i < packet.rowCount(); ++i) {
+        const PacketRow &row = packet.row(i);
+        estimate += row.values.byteSize() + row.original.byteSize() + 8 * dates + 8;
+    }
+    writer.reserve(estimate);
     writer.startArray(static_cast<quint64>(packet.rowCount()));
     for (int i = 0; i < packet.rowCount(); ++i) {
         const PacketRow &row = packet.row(i);
@@ -203,55 +216,166 @@ QByteArray encodePacket(const DataPacket &packet) {
     return bytes;
 }
 
-VariantReader::VariantReader(QByteArrayView bytes, const DecodeLimits &limits)
-    : bytes_(bytes)
-    , limits_(limits) {
+namespace {
+
+QByteArrayView withinLimit(QByteArrayView bytes, const DecodeLimits &limits) {
     if (bytes.size() > limits.maxBytes)
         throw DecodeError(QStringLiteral("%1 bytes exceed the limit of %2 bytes")
                               .arg(bytes.size())
                               .arg(limits.maxBytes)
                               .toStdString());
-    // The reader reads in place: no copy of a large answer.
-    reader_.addData(QByteArray::fromRawData(bytes.data(), bytes.size()));
+    return bytes;
+}
+
+quint64 bigEndian(const unsigned char *at, int bytes) {
+    quint64 value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | at[i];
+    return value;
+}
+
+// IEEE half precision: sign, five bits of exponent, ten of fraction.
+double halfToDouble(quint64 bits) {
+    const int exponent = static_cast<int>((bits >> 10) & 0x1F);
+    const double fraction = static_cast<double>(bits & 0x3FF);
+    double value;
+    if (exponent == 0)
+        value = std::ldexp(fraction, -24);
+    else if (exponent == 31)
+        value = fraction == 0 ? std::numeric_limits<double>::infinity()
+                              : std::numeric_limits<double>::quiet_NaN();
+    else
+        value = std::ldexp(fraction + 1024, exponent - 25);
+    return (bits & 0x8000) ? -value : value;
+}
+
+} // namespace
+
+// The bytes are read where they lie: a large answer is neither copied nor gathered item by item, and text
+// that comes in one piece goes from the bytes straight into its record.
+VariantReader::VariantReader(QByteArrayView bytes, const DecodeLimits &limits)
+    : begin_(reinterpret_cast<const unsigned char *>(withinLimit(bytes, limits).data()))
+    , position_(begin_)
+    , end_(begin_ + bytes.size())
+    , limits_(limits) {
 }
 
 void VariantReader::fail(const QString &message) const {
-    throw DecodeError(
-        QStringLiteral("%1 (at byte %2)").arg(message).arg(reader_.currentOffset()).toStdString());
+    throw DecodeError(QStringLiteral("%1 (at byte %2)").arg(message).arg(offset()).toStdString());
 }
 
-void VariantReader::checkError() {
-    const QCborError error = reader_.lastError();
-    if (error == QCborError::NoError)
-        return;
-    if (error == QCborError::EndOfFile)
-        fail(QStringLiteral("truncated: the bytes end before the value is complete"));
-    fail(QStringLiteral("malformed CBOR: %1").arg(error.toString()));
+void VariantReader::failTruncated() const {
+    fail(QStringLiteral("truncated: the bytes end before the value is complete"));
 }
 
-// Qt's reader reports a failure by a false answer or an invalid type and keeps the error; the codec asks for
-// the error only then, which keeps the per-value cost down.
-void VariantReader::advance() {
-    if (!reader_.next()) {
-        checkError();
-        fail(QStringLiteral("the value could not be read"));
+void VariantReader::failMalformed(const char *why) const {
+    fail(QStringLiteral("malformed CBOR: %1").arg(QLatin1StringView(why)));
+}
+
+void VariantReader::readHead() {
+    if (position_ == end_)
+        failTruncated();
+    const unsigned char initial = *position_;
+    const unsigned major = initial >> 5;
+    const unsigned info = initial & 0x1F;
+    Head read;
+    read.size = 1;
+    if (info < 24) {
+        read.argument = info;
+    } else if (info < 28) {
+        const int bytes = 1 << (info - 24);
+        if (remaining() < 1 + bytes)
+            failTruncated();
+        read.argument = bigEndian(position_ + 1, bytes);
+        read.size += bytes;
+    } else if (info == 31 && major >= 2 && major <= 5) {
+        read.open = true;
+    } else if (info == 31 && major == 7) {
+        failMalformed("a break where an item belongs");
+    } else {
+        failMalformed("a reserved or invalid additional information");
     }
+    switch (major) {
+    case 0:
+        read.item = Item::Unsigned;
+        break;
+    case 1:
+        read.item = Item::Negative;
+        break;
+    case 2:
+        read.item = Item::Bytes;
+        break;
+    case 3:
+        read.item = Item::Text;
+        break;
+    case 4:
+        read.item = Item::Array;
+        break;
+    case 5:
+        read.item = Item::Map;
+        break;
+    case 6:
+        read.item = Item::Tag;
+        break;
+    default:
+        switch (info) {
+        case 20:
+            read.item = Item::False;
+            break;
+        case 21:
+            read.item = Item::True;
+            break;
+        case 22:
+            read.item = Item::Null;
+            break;
+        case 23:
+            read.item = Item::Undefined;
+            break;
+        case 24:
+            if (read.argument < 32)
+                failMalformed("a simple value in two bytes below 32");
+            read.item = Item::Simple;
+            break;
+        case 25:
+            read.item = Item::Half;
+            break;
+        case 26:
+            read.item = Item::Single;
+            break;
+        case 27:
+            read.item = Item::Double;
+            break;
+        default:
+            read.item = Item::Simple;
+            break;
+        }
+    }
+    head_ = read;
+    headRead_ = true;
 }
 
-void VariantReader::checkValid(const char *what) {
-    if (reader_.type() != QCborStreamReader::Invalid)
-        return;
-    checkError();
-    fail(QStringLiteral("%1 is missing").arg(QLatin1StringView(what)));
+const VariantReader::Head &VariantReader::head(const char *what) {
+    if (headRead_)
+        return head_;
+    if (!containers_.empty()) {
+        const Container &container = containers_.back();
+        if (container.open ? position_ != end_ && *position_ == 0xFF : container.left == 0)
+            fail(QStringLiteral("%1 is missing").arg(QLatin1StringView(what)));
+    }
+    readHead();
+    return head_;
 }
 
-void VariantReader::requireItem(const char *what) {
-    if (!hasNext())
-        fail(QStringLiteral("%1 is missing").arg(QLatin1StringView(what)));
+void VariantReader::countItem() {
+    if (!containers_.empty() && !containers_.back().open)
+        --containers_.back().left;
 }
 
-qsizetype VariantReader::remaining() const {
-    return bytes_.size() - reader_.currentOffset();
+void VariantReader::skipHead() {
+    position_ += head_.size;
+    headRead_ = false;
+    if (head_.item != Item::Tag)
+        countItem();
 }
 
 void VariantReader::checkDepth(int depth) const {
@@ -259,35 +383,36 @@ void VariantReader::checkDepth(int depth) const {
         fail(QStringLiteral("nesting deeper than %1 levels").arg(limits_.maxDepth));
 }
 
-QString VariantReader::foundName() const {
-    switch (reader_.type()) {
-    case QCborStreamReader::UnsignedInteger:
-    case QCborStreamReader::NegativeInteger:
+QString VariantReader::foundName() {
+    if (!headRead_ && (position_ == end_ || *position_ == 0xFF))
+        return QStringLiteral("nothing");
+    switch (head("value").item) {
+    case Item::Unsigned:
+    case Item::Negative:
         return QStringLiteral("an integer");
-    case QCborStreamReader::ByteString:
+    case Item::Bytes:
         return QStringLiteral("a byte string");
-    case QCborStreamReader::TextString:
+    case Item::Text:
         return QStringLiteral("text");
-    case QCborStreamReader::Array:
+    case Item::Array:
         return QStringLiteral("an array");
-    case QCborStreamReader::Map:
+    case Item::Map:
         return QStringLiteral("a map");
-    case QCborStreamReader::Tag:
-        return QStringLiteral("tag %1").arg(quint64(reader_.toTag()));
-    case QCborStreamReader::SimpleType:
-        if (reader_.isNull())
-            return QStringLiteral("null");
-        if (reader_.isBool())
-            return QStringLiteral("a boolean");
-        if (reader_.isUndefined())
-            return QStringLiteral("undefined");
-        return QStringLiteral("simple value %1").arg(int(reader_.toSimpleType()));
-    case QCborStreamReader::Float16:
-    case QCborStreamReader::Float:
-    case QCborStreamReader::Double:
+    case Item::Tag:
+        return QStringLiteral("tag %1").arg(head_.argument);
+    case Item::Null:
+        return QStringLiteral("null");
+    case Item::False:
+    case Item::True:
+        return QStringLiteral("a boolean");
+    case Item::Undefined:
+        return QStringLiteral("undefined");
+    case Item::Simple:
+        return QStringLiteral("simple value %1").arg(head_.argument);
+    case Item::Half:
+    case Item::Single:
+    case Item::Double:
         return QStringLiteral("a float");
-    case QCborStreamReader::Invalid:
-        break;
     }
     return QStringLiteral("nothing");
 }
@@ -301,158 +426,165 @@ QString VariantReader::Place::text() const {
     return where;
 }
 
-void VariantReader::failFound(const QString &expected, const Place &place) const {
+void VariantReader::failFound(const QString &expected, const Place &place) {
     fail(QStringLiteral("%1: expected %2, found %3").arg(place.text(), expected, foundName()));
 }
 
-qint64 VariantReader::enterContainer(QCborStreamReader::Type type, const char *what) {
-    checkValid(what);
-    const bool isMap = type == QCborStreamReader::Map;
-    if (reader_.type() != type)
+qint64 VariantReader::enterContainer(Item item, const char *what) {
+    const Head &found = head(what);
+    const bool isMap = item == Item::Map;
+    if (found.item != item)
         failFound(isMap ? QStringLiteral("a map") : QStringLiteral("an array"), {what});
+    Container container{.left = 0, .open = found.open};
     qint64 length = -1;
-    if (reader_.isLengthKnown()) {
-        const quint64 declared = reader_.length();
+    if (!found.open) {
+        const quint64 declared = found.argument;
         // Every item takes at least one byte: a longer declaration cannot be true, and believing it would
         // reserve memory for bytes that are not there.
         const quint64 minimumBytes = isMap ? 2 : 1;
-        if (declared > quint64(remaining()) / minimumBytes)
+        if (declared > quint64(remaining() - found.size) / minimumBytes)
             fail(QStringLiteral("truncated: %1 declares %2 items, only %3 bytes remain")
                      .arg(QLatin1StringView(what))
                      .arg(declared)
-                     .arg(remaining()));
+                     .arg(remaining() - found.size));
         length = static_cast<qint64>(declared);
+        container.left = isMap ? 2 * declared : declared;
     }
-    if (!reader_.enterContainer()) {
-        checkError();
-        fail(QStringLiteral("%1 could not be entered").arg(QLatin1StringView(what)));
-    }
+    position_ += found.size;
+    headRead_ = false;
+    containers_.push_back(container);
     return length;
 }
 
 qint64 VariantReader::enterArray(const char *what) {
-    return enterContainer(QCborStreamReader::Array, what);
+    return enterContainer(Item::Array, what);
 }
 
 qint64 VariantReader::enterMap(const char *what) {
-    return enterContainer(QCborStreamReader::Map, what);
+    return enterContainer(Item::Map, what);
 }
 
 bool VariantReader::hasNext() {
-    if (reader_.hasNext())
-        return true;
-    checkError();
-    return false;
+    if (containers_.empty())
+        return position_ != end_;
+    const Container &container = containers_.back();
+    if (!container.open)
+        return container.left > 0;
+    if (position_ == end_)
+        failTruncated();
+    return *position_ != 0xFF;
 }
 
 void VariantReader::leaveContainer(const char *what) {
     if (hasNext())
         fail(QStringLiteral("%1 holds more items than expected").arg(QLatin1StringView(what)));
-    if (!reader_.leaveContainer()) {
-        checkError();
-        fail(QStringLiteral("%1 could not be left").arg(QLatin1StringView(what)));
-    }
+    if (containers_.back().open)
+        ++position_; // the break
+    containers_.pop_back();
+    countItem();
 }
 
 void VariantReader::expectEnd() {
-    checkError();
     if (remaining() > 0)
         fail(QStringLiteral("%1 trailing bytes after the value").arg(remaining()));
 }
 
-void VariantReader::readUtf8(std::string &into, const char *what) {
-    // A chunk this small is read whatever it declares: the buffer it takes is bounded anyway, and asking
-    // for the offset on every short text would cost more than the rest of the reading.
-    constexpr qsizetype smallChunk = 256;
-    checkValid(what);
-    if (!reader_.isString())
+QByteArrayView VariantReader::readUtf8(const char *what) {
+    const Head &found = head(what);
+    if (found.item != Item::Text)
         failFound(QStringLiteral("text"), {what});
-    into.clear();
-    for (;;) {
-        const qsizetype chunk = reader_.currentStringChunkSize();
-        if (chunk < 0) {
-            checkError();
-            fail(QStringLiteral("%1 is longer than this system can hold").arg(QLatin1StringView(what)));
-        }
-        if (chunk > smallChunk && chunk > remaining())
+    const auto checkLength = [&](quint64 length, int headSize) {
+        if (length > quint64(remaining() - headSize))
             fail(QStringLiteral("truncated: %1 declares %2 bytes, only %3 remain")
                      .arg(QLatin1StringView(what))
-                     .arg(chunk)
-                     .arg(remaining()));
-        const size_t before = into.size();
-        if (chunk > 0)
-            into.resize(before + static_cast<size_t>(chunk));
-        const auto result = reader_.readStringChunk(into.data() + before, chunk);
-        if (result.status == QCborStreamReader::Error) {
-            checkError();
-            fail(QStringLiteral("%1 could not be read").arg(QLatin1StringView(what)));
+                     .arg(length)
+                     .arg(remaining() - headSize));
+    };
+    QByteArrayView text;
+    if (!found.open) {
+        checkLength(found.argument, found.size);
+        text = QByteArrayView(reinterpret_cast<const char *>(position_) + found.size,
+                              static_cast<qsizetype>(found.argument));
+        position_ += found.size + text.size();
+    } else {
+        // Text in chunks, each a text string of known length, up to a break.
+        position_ += found.size;
+        scratch_.clear();
+        for (;;) {
+            if (position_ == end_)
+                failTruncated();
+            if (*position_ == 0xFF) {
+                ++position_;
+                break;
+            }
+            readHead();
+            if (head_.item != Item::Text || head_.open)
+                failMalformed("a chunk of text that is not text of known length");
+            checkLength(head_.argument, head_.size);
+            scratch_.append(reinterpret_cast<const char *>(position_) + head_.size,
+                            static_cast<size_t>(head_.argument));
+            position_ += head_.size + static_cast<qsizetype>(head_.argument);
         }
-        if (result.status == QCborStreamReader::EndOfString) {
-            into.resize(before);
-            break;
-        }
-        if (result.data != chunk)
-            into.resize(before + static_cast<size_t>(result.data));
+        text = QByteArrayView(scratch_.data(), static_cast<qsizetype>(scratch_.size()));
     }
-    if (!isValidUtf8(into))
+    headRead_ = false;
+    countItem();
+    if (!isValidUtf8(text))
         fail(QStringLiteral("%1 is not valid UTF-8").arg(QLatin1StringView(what)));
+    return text;
 }
 
 QString VariantReader::readText(const char *what) {
-    readUtf8(scratch_, what);
-    return QString::fromUtf8(scratch_.data(), static_cast<qsizetype>(scratch_.size()));
+    return QString::fromUtf8(readUtf8(what));
 }
 
 qint64 VariantReader::readInteger(const Place &place) {
     constexpr auto largest = quint64(std::numeric_limits<qint64>::max());
-    if (reader_.isUnsignedInteger()) {
-        const quint64 value = reader_.toUnsignedInteger();
-        if (value > largest)
-            fail(QStringLiteral("%1: %2 is beyond the 64-bit integer range").arg(place.text()).arg(value));
-        advance();
-        return static_cast<qint64>(value);
+    const Head &found = head(place.what);
+    if (found.item == Item::Unsigned) {
+        if (found.argument > largest)
+            fail(QStringLiteral("%1: %2 is beyond the 64-bit integer range")
+                     .arg(place.text())
+                     .arg(found.argument));
+        skipHead();
+        return static_cast<qint64>(found.argument);
     }
-    if (reader_.isNegativeInteger()) {
-        // Qt answers the magnitude, with 0 standing for 2^64; down to -2^63 fits.
-        const auto magnitude = quint64(reader_.toNegativeInteger());
-        if (magnitude == 0 || magnitude > largest + 1)
+    if (found.item == Item::Negative) {
+        // -1 - argument: down to -2^63 fits.
+        if (found.argument > largest)
             fail(QStringLiteral("%1: a negative number beyond the 64-bit integer range").arg(place.text()));
-        advance();
-        return magnitude == largest + 1 ? std::numeric_limits<qint64>::min()
-                                        : -static_cast<qint64>(magnitude);
+        skipHead();
+        return -1 - static_cast<qint64>(found.argument);
     }
-    checkValid(place.what);
     failFound(QStringLiteral("an integer"), place);
 }
 
 double VariantReader::readReal(const Place &place) {
+    const Head &found = head(place.what);
     double value = 0;
-    switch (reader_.type()) {
-    case QCborStreamReader::Double:
-        value = reader_.toDouble();
+    switch (found.item) {
+    case Item::Double:
+        value = std::bit_cast<double>(found.argument);
         break;
-    case QCborStreamReader::Float:
-        value = reader_.toFloat();
+    case Item::Single:
+        value = std::bit_cast<float>(static_cast<quint32>(found.argument));
         break;
-    case QCborStreamReader::Float16:
-        value = reader_.toFloat16();
+    case Item::Half:
+        value = halfToDouble(found.argument);
         break;
     default:
-        checkValid(place.what);
         failFound(QStringLiteral("a float"), place);
     }
-    advance();
+    skipHead();
     return value;
 }
 
 QDate VariantReader::readDate(const Place &place) {
-    if (!reader_.isTag() || reader_.toTag() != QCborTag(DateTag)) {
-        checkValid(place.what);
+    const Head &found = head(place.what);
+    if (found.item != Item::Tag || found.argument != DateTag)
         failFound(QStringLiteral("a date (tag %1)").arg(DateTag), place);
-    }
-    advance();
-    readUtf8(scratch_, "date");
-    const QByteArrayView text(scratch_.data(), static_cast<qsizetype>(scratch_.size()));
+    skipHead();
+    const QByteArrayView text = readUtf8("date");
     QDate date;
     if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
         const int year = digitsValue(text, 0, 4), month = digitsValue(text, 5, 2),
@@ -467,18 +599,18 @@ QDate VariantReader::readDate(const Place &place) {
 }
 
 Variant VariantReader::readVariant(int depth) {
-    checkValid("value");
-    switch (reader_.type()) {
-    case QCborStreamReader::UnsignedInteger:
-    case QCborStreamReader::NegativeInteger:
+    const Head &found = head("value");
+    switch (found.item) {
+    case Item::Unsigned:
+    case Item::Negative:
         return readInteger({"integer"});
-    case QCborStreamReader::Float16:
-    case QCborStreamReader::Float:
-    case QCborStreamReader::Double:
+    case Item::Half:
+    case Item::Single:
+    case Item::Double:
         return readReal({"float"});
-    case QCborStreamReader::TextString:
+    case Item::Text:
         return readText("text");
-    case QCborStreamReader::Array: {
+    case Item::Array: {
         checkDepth(depth + 1);
         const qint64 length = enterArray("array");
         VariantList items;
@@ -492,25 +624,22 @@ Variant VariantReader::readVariant(int depth) {
         leaveContainer("array");
         return Variant(std::move(items));
     }
-    case QCborStreamReader::Tag: {
-        const auto tag = quint64(reader_.toTag());
-        if (tag == DateTag)
+    case Item::Tag: {
+        if (found.argument == DateTag)
             return readDate({"date"});
-        if (tag == PacketTag)
+        if (found.argument == PacketTag)
             return readPacket(depth);
-        fail(QStringLiteral("unknown tag %1").arg(tag));
+        fail(QStringLiteral("unknown tag %1").arg(found.argument));
     }
-    case QCborStreamReader::SimpleType:
-        if (reader_.isNull()) {
-            advance();
-            return {};
-        }
-        if (reader_.isBool()) {
-            const bool value = reader_.toBool();
-            advance();
-            return value;
-        }
-        break;
+    case Item::Null:
+        skipHead();
+        return {};
+    case Item::False:
+    case Item::True: {
+        const bool value = found.item == Item::True;
+        skipHead();
+        return value;
+    }
     default:
         break;
     }
@@ -519,18 +648,20 @@ Variant VariantReader::readVariant(int depth) {
 
 DataPacket VariantReader::readPacket(int depth) {
     checkDepth(depth + 1);
-    checkValid("data packet");
-    if (!reader_.isTag() || reader_.toTag() != QCborTag(PacketTag))
+    const Head &found = head("data packet");
+    if (found.item != Item::Tag || found.argument != PacketTag)
         failFound(QStringLiteral("a data packet (tag %1)").arg(PacketTag), {"data packet"});
-    advance();
+    skipHead();
     const qint64 pairs = enterMap("data packet");
     if (pairs >= 0 && pairs != 2)
         fail(QStringLiteral("a data packet holds fields and rows, this one %1 entries").arg(pairs));
     const auto expectKey = [this](const char *key) {
-        requireItem(key);
-        if (readText("data packet key") != QLatin1StringView(key))
+        if (!hasNext())
+            fail(QStringLiteral("%1 is missing").arg(QLatin1StringView(key)));
+        const QByteArrayView read = readUtf8("data packet key");
+        if (read != QByteArrayView(key))
             fail(QStringLiteral("data packet: expected the key \"%1\", found \"%2\"")
-                     .arg(QLatin1StringView(key), QString::fromUtf8(scratch_.data()).left(40)));
+                     .arg(QLatin1StringView(key), QString::fromUtf8(read).left(40)));
     };
     expectKey(FieldsKey);
     DataPacket packet(readFields());
@@ -558,30 +689,28 @@ FieldDefs VariantReader::readFields() {
                      .arg(fields.size())
                      .arg(items));
         FieldDef field;
-        requireItem("field name");
         field.name = readText("field name");
-        requireItem("field kind");
-        const QString kind = readText("field kind");
+        const QByteArrayView kind = readUtf8("field kind");
         bool known = false;
         for (FieldKind candidate :
              {FieldKind::Text, FieldKind::Integer, FieldKind::Float, FieldKind::Date, FieldKind::Boolean}) {
-            if (kind == QLatin1StringView(fieldKindName(candidate))) {
+            if (kind == QByteArrayView(fieldKindName(candidate))) {
                 field.kind = candidate;
                 known = true;
             }
         }
         if (!known)
-            fail(QStringLiteral("field %1: unknown kind \"%2\"").arg(field.name, kind.left(40)));
-        requireItem("field size");
-        const qint64 size = readInteger({"size", -1, &field.name});
+            fail(QStringLiteral("field %1: unknown kind \"%2\"")
+                     .arg(field.name, QString::fromUtf8(kind).left(40)));
+        const qint64 size = readInteger({"field size", -1, &field.name});
         if (size < 0 || size > std::numeric_limits<int>::max())
             fail(QStringLiteral("field %1: size %2 out of range").arg(field.name).arg(size));
         field.size = static_cast<int>(size);
-        requireItem("field required flag");
-        if (!reader_.isBool())
+        const Head &flag = head("field required flag");
+        if (flag.item != Item::True && flag.item != Item::False)
             failFound(QStringLiteral("a boolean"), {"required flag", -1, &field.name});
-        field.required = reader_.toBool();
-        advance();
+        field.required = flag.item == Item::True;
+        skipHead();
         leaveContainer("field definition");
         fields.append(std::move(field));
     }
@@ -601,7 +730,7 @@ void VariantReader::readRows(DataPacket &packet) {
                  .arg(remaining()));
     if (declared > 0)
         packet.reserve(static_cast<int>(declared));
-    RecordBuilder builder(static_cast<int>(fieldCount));
+    RecordBuilder builder(static_cast<int>(fieldCount), RecordBuilder::Storage::Batch);
     int row = 0;
     while (hasNext()) {
         if (row == std::numeric_limits<int>::max())
@@ -612,8 +741,7 @@ void VariantReader::readRows(DataPacket &packet) {
                      .arg(row)
                      .arg(items)
                      .arg(fieldCount));
-        requireItem("row state");
-        const qint64 state = readInteger({"state", row});
+        const qint64 state = readInteger({"row state", row});
         if (state < 0 || state > qint64(LastRowState))
             fail(QStringLiteral("row %1: unknown row state %2").arg(row).arg(state));
         const bool counted = items >= 0;
@@ -641,42 +769,37 @@ Record VariantReader::readRecord(RecordBuilder &builder, const FieldDefs &fields
 }
 
 void VariantReader::readField(RecordBuilder &builder, const FieldDef &field, int row) {
-    checkValid("field value");
-    if (reader_.isNull()) {
-        advance();
+    const Head &found = head("field value");
+    if (found.item == Item::Null) {
+        skipHead();
         builder.addNull();
         return;
     }
     const Place where{"value", row, &field.name};
     switch (field.kind) {
     case FieldKind::Text:
-        if (!reader_.isString())
+        if (found.item != Item::Text)
             failFound(QStringLiteral("text"), where);
-        readUtf8(scratch_, "text value");
-        builder.addUtf8(QByteArrayView(scratch_.data(), static_cast<qsizetype>(scratch_.size())));
+        builder.addUtf8(readUtf8("text value"));
         break;
     case FieldKind::Integer:
-        if (!reader_.isInteger())
-            failFound(QStringLiteral("an integer"), where);
         builder.addInteger(readInteger(where));
         break;
     case FieldKind::Float:
         // A whole amount may come as an integer from a writer that packs numbers tightly.
-        if (reader_.isInteger()) {
-            const qint64 value = readInteger(where);
-            builder.addReal(static_cast<double>(value));
-        } else {
+        if (found.item == Item::Unsigned || found.item == Item::Negative)
+            builder.addReal(static_cast<double>(readInteger(where)));
+        else
             builder.addReal(readReal(where));
-        }
         break;
     case FieldKind::Date:
         builder.addDate(readDate(where));
         break;
     case FieldKind::Boolean:
-        if (!reader_.isBool())
+        if (found.item != Item::True && found.item != Item::False)
             failFound(QStringLiteral("a boolean"), where);
-        builder.addBoolean(reader_.toBool());
-        advance();
+        builder.addBoolean(found.item == Item::True);
+        skipHead();
         break;
     }
 }

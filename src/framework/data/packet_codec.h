@@ -1,11 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QCborStreamReader>
 #include <QString>
 
 #include "framework/data/cbor_writer.h"
@@ -85,28 +86,71 @@ private:
         QString text() const;
     };
 
-    void advance();
-    void checkError();
-    void checkValid(const char *what);
-    void requireItem(const char *what);
-    [[noreturn]] void failFound(const QString &expected, const Place &place) const;
-    QString foundName() const;
-    qint64 enterContainer(QCborStreamReader::Type type, const char *what);
-    void readUtf8(std::string &into, const char *what);
+    // CBOR's major types, the simple values split out, as the reader tells them apart.
+    enum class Item : std::uint8_t {
+        Unsigned,
+        Negative,
+        Bytes,
+        Text,
+        Array,
+        Map,
+        Tag,
+        False,
+        True,
+        Null,
+        Undefined,
+        Simple,
+        Half,
+        Single,
+        Double
+    };
+    // The head of the item at the current position: its kind, its argument (value, length, tag or simple
+    // value; a float's bits) and how many bytes the head takes.
+    struct Head {
+        Item item = Item::Null;
+        bool open = false; // an indefinite length
+        quint64 argument = 0;
+        int size = 0;
+    };
+    // A container being read: the items left in it (a map's pairs count twice), or open until a break.
+    struct Container {
+        quint64 left = 0;
+        bool open = false;
+    };
+
+    // The head at the current position, read when first asked for; fails when there is none.
+    const Head &head(const char *what);
+    void readHead();
+    // Steps over the current head, which ends an item unless it is a tag's.
+    void skipHead();
+    void countItem();
+    [[noreturn]] void failTruncated() const;
+    [[noreturn]] void failMalformed(const char *why) const;
+    [[noreturn]] void failFound(const QString &expected, const Place &place);
+    QString foundName();
+    qint64 enterContainer(Item item, const char *what);
+    // The text at the current position, in place when it comes in one piece, else gathered in scratch_;
+    // valid until the next read.
+    QByteArrayView readUtf8(const char *what);
     qint64 readInteger(const Place &place);
     double readReal(const Place &place);
     QDate readDate(const Place &place);
-    qsizetype remaining() const;
+    qsizetype remaining() const { return end_ - position_; }
+    qsizetype offset() const { return position_ - begin_; }
     void checkDepth(int depth) const;
     FieldDefs readFields();
     void readRows(DataPacket &packet);
     Record readRecord(RecordBuilder &builder, const FieldDefs &fields, int row, bool counted);
     void readField(RecordBuilder &builder, const FieldDef &field, int row);
 
-    QByteArrayView bytes_;
+    const unsigned char *begin_;
+    const unsigned char *position_;
+    const unsigned char *end_;
     DecodeLimits limits_;
     qsizetype arrayItems_ = 0;
-    QCborStreamReader reader_;
+    Head head_;
+    bool headRead_ = false;
+    std::vector<Container> containers_;
     std::string scratch_;
 };
 

@@ -495,7 +495,8 @@ std::optional<QVariant> Sql::scalar(const QString &sql, const SqlParams &params)
 DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Columns &columns) {
     DataPacket packet(fieldsOf(columns));
     const int count = static_cast<int>(columns.size());
-    RecordBuilder builder(count); // reused: build() leaves it ready for the next row
+    // Reused: build() leaves it ready for the next row.
+    RecordBuilder builder(count, RecordBuilder::Storage::Batch);
     if (dialect_ == Dialect::Sqlite) {
         // Straight on the statement, each value read once: the hot path of the entry list.
         SqliteStatement statement(static_cast<sqlite3 *>(sqlite_), *cache_, sql, params);

@@ -40,6 +40,20 @@ QString methodOfPath(const std::string &path) {
     return QString::fromStdString(path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : path);
 }
 
+// An answer is written from its own bytes: copying a long list into the library's string first would cost
+// a good share of what encoding it did. A refusal goes in the library's string, where the error handler
+// below looks for a body.
+void sendBody(httplib::Response &response, const QByteArray &body) {
+    if (response.status != 200 || body.isEmpty()) {
+        response.set_content(body.toStdString(), CborContentType);
+        return;
+    }
+    response.set_content_provider(static_cast<std::size_t>(body.size()), CborContentType,
+                                  [body](std::size_t offset, std::size_t length, httplib::DataSink &sink) {
+                                      return sink.write(body.constData() + offset, length);
+                                  });
+}
+
 std::unique_ptr<httplib::Server> makeServer(const HttpOptions &options) {
     if (options.tlsCertificate.isEmpty() != options.tlsKey.isEmpty())
         throw std::runtime_error("TLS needs both the certificate (--tls-cert) and its key (--tls-key)");
@@ -113,7 +127,7 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
             method, QString::fromStdString(request.get_header_value("Authorization")),
             QByteArrayView(request.body.data(), static_cast<qsizetype>(request.body.size())));
         response.status = answer.status;
-        response.set_content(answer.body.toStdString(), CborContentType);
+        sendBody(response, answer.body);
     });
     server_->Post(BatchPattern, [this](const httplib::Request &request, httplib::Response &response) {
         const RpcResponse answer =
@@ -124,7 +138,7 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
                       dispatcher_, QString::fromStdString(request.get_header_value("Authorization")),
                       QByteArrayView(request.body.data(), static_cast<qsizetype>(request.body.size())));
         response.status = answer.status;
-        response.set_content(answer.body.toStdString(), CborContentType);
+        sendBody(response, answer.body);
     });
     // Statuses the library sets by itself (no route, body too large) still answer a CBOR error.
     const std::size_t limit = options_.bodyLimit;

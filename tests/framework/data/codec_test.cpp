@@ -152,6 +152,79 @@ TEST(CodecTest, ReadsWhatOtherWritersMayProduce) {
     EXPECT_EQ(decodePacket(wholeAmount).value(0, u"VRSALDO"), Variant(250.0));
 }
 
+struct EncodingCase {
+    const char *name;
+    QByteArray bytes;
+    Variant value;
+};
+
+TEST(CodecTest, ReadsEveryFormCborAllowsForAnItem) {
+    const EncodingCase cases[] = {
+        {"an integer in a one-byte argument", QByteArray::fromHex("1818"), 24},
+        {"an integer in a two-byte argument", QByteArray::fromHex("190100"), 256},
+        {"an integer in a four-byte argument", QByteArray::fromHex("1a00010000"), 65536},
+        {"an integer in an eight-byte argument", QByteArray::fromHex("1b0000000100000000"),
+         qint64(4294967296)},
+        {"the smallest 64-bit integer", QByteArray::fromHex("3b7fffffffffffffff"),
+         std::numeric_limits<qint64>::min()},
+        {"a half-precision float", QByteArray::fromHex("f9c100"), -2.5},
+        {"a subnormal half-precision float", QByteArray::fromHex("f90001"), 1.0 / (1 << 24)},
+        {"a half-precision infinity", QByteArray::fromHex("f9fc00"),
+         -std::numeric_limits<double>::infinity()},
+        {"a single-precision float", QByteArray::fromHex("fa3fc00000"), 1.5},
+        {"text in two chunks", QByteArray::fromHex("7f6161626262ff"), "abb"},
+        {"text in no chunks", QByteArray::fromHex("7fff"), ""},
+        {"an open array inside an open array", QByteArray::fromHex("9f019f0203ffff"),
+         VariantList{1, VariantList{2, 3}}},
+    };
+    for (const EncodingCase &c : cases) {
+        try {
+            EXPECT_EQ(decodeVariant(c.bytes), c.value) << c.name;
+        } catch (const DecodeError &error) {
+            ADD_FAILURE() << c.name << ": " << error.what();
+        }
+    }
+}
+
+TEST(CodecTest, ReadsAPacketWrittenWithOpenLengthsThroughout) {
+    const DataPacket expected = changeLog();
+    const QByteArray bytes = cbor([&](QCborStreamWriter &w) {
+        w.append(QCborTag(PacketTag));
+        w.startMap();
+        w.append(QLatin1StringView("fields"));
+        w.startArray();
+        for (const FieldDef &field : expected.fields()) {
+            w.startArray();
+            w.append(field.name);
+            w.append(QLatin1StringView(fieldKindName(field.kind)));
+            w.append(field.size);
+            w.append(field.required);
+            w.endArray();
+        }
+        w.endArray();
+        w.append(QLatin1StringView("rows"));
+        w.startArray();
+        for (int i = 0; i < expected.rowCount(); ++i) {
+            const PacketRow &row = expected.row(i);
+            w.startArray();
+            w.append(static_cast<int>(row.state));
+            for (const Record *record : {&row.values, &row.original}) {
+                if (!record->isValid())
+                    continue;
+                w.append(record->text(0));
+                if (record->isNull(1))
+                    w.appendNull();
+                else
+                    w.append(record->real(1));
+            }
+            w.endArray();
+        }
+        w.endArray();
+        w.endMap();
+    });
+    EXPECT_EQ(decodePacket(bytes), expected);
+}
+
 struct MalformedCase {
     const char *name;
     QByteArray bytes;
@@ -180,6 +253,14 @@ TEST(CodecTest, RefusesMalformedBytesWithAClearMessage) {
         {"a negative integer beyond 64 bits", QByteArray::fromHex("3b8000000000000000"), "beyond the 64-bit"},
         {"text that is not UTF-8", QByteArray::fromHex("62c328"), "not valid UTF-8"},
         {"bytes after the value", QByteArray::fromHex("0102"), "1 trailing bytes"},
+        {"a reserved additional information", QByteArray::fromHex("1c"), "malformed CBOR"},
+        {"an integer of open length", QByteArray::fromHex("1f"), "malformed CBOR"},
+        {"a break where a value belongs", QByteArray::fromHex("ff"), "malformed CBOR"},
+        {"a simple value in two bytes below 32", QByteArray::fromHex("f810"), "malformed CBOR"},
+        {"a byte string among the chunks of text", QByteArray::fromHex("7f4161ff"), "malformed CBOR"},
+        {"text in chunks cut before its break", QByteArray::fromHex("7f6161"), "truncated"},
+        {"an open array cut before its break", QByteArray::fromHex("9f01"), "truncated"},
+        {"an array closing on a break it never opened", QByteArray::fromHex("8101ff"), "1 trailing bytes"},
         {"nesting ten thousand deep", nested(10'000), "nesting deeper than 64"},
         {"an array declaring 4 GB", QByteArray::fromHex("9b0000000100000000"),
          "declares 4294967296 items, only"},

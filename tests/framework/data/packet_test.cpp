@@ -1,3 +1,5 @@
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "framework/data/variant.h"
@@ -44,6 +46,30 @@ TEST(RecordTest, ReplacingOneValueLeavesTheOthersAndTheOriginal) {
     EXPECT_EQ(after.text(0), QStringLiteral("A"));
     EXPECT_DOUBLE_EQ(after.real(1), 1.5);
     EXPECT_EQ(after.date(2), QDate(2024, 2, 29));
+}
+
+TEST(RecordTest, RecordsBuiltInABatchOutliveTheirBuilderAndOneAnother) {
+    // Texts of growing length fill several blocks, the last one longer than a block on its own.
+    const auto textOf = [](int i) {
+        return i == 0 ? QString(RecordBuilder::BatchBlockBytes + 1, u'x')
+                      : QString(i % 300, QChar(u'a' + i % 26));
+    };
+    constexpr int Count = 20'000;
+    std::vector<Record> kept;
+    {
+        RecordBuilder batch(2, RecordBuilder::Storage::Batch);
+        std::vector<Record> all;
+        for (int i = Count - 1; i >= 0; --i)
+            all.push_back(batch.addText(textOf(i)).addInteger(i).build());
+        for (size_t i = 0; i < all.size(); i += 97)
+            kept.push_back(all[i]);
+    }
+    for (const Record &record : kept) {
+        const int i = static_cast<int>(record.integer(1));
+        ASSERT_EQ(record.text(0), textOf(i)) << "record " << i;
+        EXPECT_EQ(record, RecordBuilder(2).addText(textOf(i)).addInteger(i).build()) << "record " << i;
+        EXPECT_EQ(record.with(1, FieldKind::Integer, -i).integer(1), -i);
+    }
 }
 
 TEST(RecordTest, RefusesTheWrongNumberOfValues) {
