@@ -122,6 +122,7 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     for (const char *row : messages)
         msgPadrao.add(QString::fromUtf8(row));
     addOpenItemMessages();
+    addExportMessages();
     ui->setupUi(this);
     BindFrame();
 
@@ -178,6 +179,13 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     mnuManutencao->insertSeparator(mnuFechar);
     mnuManutencao->insertActions(mnuFechar, {ui->mnuFiltro, ui->mnuContab, ui->mnuEmitirCheque});
     mnuManutencao->insertSeparator(mnuFechar);
+    mnuManutencao->insertActions(mnuFechar, {ui->actExportarLista, ui->actCopiarLista});
+    mnuManutencao->insertSeparator(mnuFechar);
+    // The list's commands work wherever the focus is in the form, as the tool bar's do.
+    for (QAction *command : {ui->actExportarLista, ui->actCopiarLista}) {
+        command->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(command);
+    }
 
     bindHandlers();
     // The report chooses its own accounts: it may be printed in every situation of the form.
@@ -220,6 +228,8 @@ void TfrmLancCCorr::bindHandlers() {
     OnClick(ui->mnuContab, [this] { sbtContabClick(); });
     OnClick(ui->mnuEmitirCheque, [this] { sbtEmitirChequeClick(); });
     OnClick(ui->actImportar, [] { Cli_bco11104::CriaImportacao(OpenEntryFormFinder()); });
+    OnClick(ui->actExportarLista, [this] { ExportaLista(); });
+    OnClick(ui->actCopiarLista, [this] { CopiaLista(); });
 
     bindFieldChecks();
 }
@@ -479,9 +489,10 @@ void TfrmLancCCorr::Habilita(bool blocked) {
     const bool include = !(editing || blocked);
     const bool listed = include && !records.cdsLancamentos.IsEmpty();
     const std::pair<QAction *, bool> commands[] = {
-        {mnuIncluir, include},  {mnuAlterar, listed},       {mnuExcluir, listed},     {mnuProcurar, listed},
-        {mnuVerificar, listed}, {ui->mnuContab, listed},    {ui->mnuFiltro, include}, {mnuConfirmar, editing},
-        {mnuCancelar, editing}, {ui->actImportar, include},
+        {mnuIncluir, include},      {mnuAlterar, listed},           {mnuExcluir, listed},
+        {mnuProcurar, listed},      {mnuVerificar, listed},         {ui->mnuContab, listed},
+        {ui->mnuFiltro, include},   {mnuConfirmar, editing},        {mnuCancelar, editing},
+        {ui->actImportar, include}, {ui->actExportarLista, listed}, {ui->actCopiarLista, listed},
     };
     for (const auto &[command, on] : commands)
         command->setEnabled(on);

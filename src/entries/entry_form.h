@@ -195,6 +195,15 @@ private:
     // Leaves an include or a change for browsing the list, as a cancel does, without asking.
     void BackToBrowsing();
 
+    // ---- the list for a spreadsheet (entry_export.cpp) ----
+    void addExportMessages();
+    // Writes the list as it is shown (the grid's columns in their order, the rows the filter let in) to the
+    // file the operator names: a workbook, or semicolon-separated text when the name ends in .csv. A file
+    // that cannot be written is told, and nothing of it is left.
+    void ExportaLista();
+    // Puts the list as it is shown on the clipboard, as tab-separated rows and as an HTML table.
+    void CopiaLista();
+
     // ---- changing and deleting (entry_change.cpp) ----
     enum class Operation { Change, Deletion };
     // Refuses with the catalogue text of `key`, naming as details what owns the entry (the owners of kind

@@ -254,6 +254,35 @@ void TNewDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &p
     }
 }
 
+TNewDBGrid::ShownTable TNewDBGrid::ShownContents() const {
+    ShownTable table;
+    if (model_ == nullptr)
+        return table;
+    const QHeaderView *header = horizontalHeader();
+    QList<int> columns;
+    for (int visual = 0; visual < header->count(); ++visual)
+        if (const int column = header->logicalIndex(visual); !header->isSectionHidden(column))
+            columns << column;
+    for (const int column : columns)
+        table.titles << model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    const int rows = model_->rowCount();
+    table.rows.reserve(rows);
+    for (int row = 0; row < rows; ++row) {
+        QVariantList cells;
+        cells.reserve(columns.size());
+        for (const int column : columns) {
+            const QModelIndex index = model_->index(row, column);
+            const QVariant value = model_->data(index, DataSetModel::ValueRole);
+            const int type = value.typeId();
+            const bool kept = type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::QDate;
+            const QString shown = kept ? QString() : model_->data(index, Qt::DisplayRole).toString();
+            cells << (kept ? value : shown.isEmpty() ? QVariant() : QVariant(shown));
+        }
+        table.rows << cells;
+    }
+    return table;
+}
+
 const Field *TNewDBGrid::SelectedField() const {
     if (model_->columnCount() == 0)
         return nullptr;

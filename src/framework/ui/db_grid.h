@@ -67,6 +67,16 @@ public:
     void SetColumns(const QList<DataSetColumn> &columns);
     int NaturalWidth(const Field &field) const;
 
+    // What the grid shows, for a copy or an export: the titles of the columns shown, in the order shown, and
+    // for each row of the data set, in its order, the cells of those columns: a number or a date as its
+    // value, anything else as the text shown (an empty cell as an invalid QVariant). The data set does not
+    // move.
+    struct ShownTable {
+        QStringList titles;
+        QList<QVariantList> rows;
+    };
+    ShownTable ShownContents() const;
+
     // The field of the current column; null when the grid shows nothing.
     const Field *SelectedField() const;
     void SetSelectedField(const QString &fieldName);
