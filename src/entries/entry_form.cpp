@@ -9,6 +9,7 @@
 #include "filter/filter_form.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
+#include "framework/session/operator_layout.h"
 #include "framework/session/operator_lookups.h"
 #include "framework/session/shared_database.h"
 #include "framework/ui/child_enabled.h"
@@ -90,6 +91,9 @@ const char *const messages[] = {
     "repita a operação.",
 };
 
+// Where the widths an operator gives the list's columns are kept.
+const QString listLayoutKey = QStringLiteral("BCO11100/dbgPadrao");
+
 // The wait animation of the day's balance.
 constexpr int BalanceAnimation = 6;
 
@@ -148,6 +152,8 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
         {.fieldName = QStringLiteral("DSMOVICRED"), .width = width(191)},
         {.fieldName = QStringLiteral("VRMOVICRED"), .width = width(105), .titleAlignment = Qt::AlignRight},
     });
+    // The description takes what the window has to spare; the operator sizes the others.
+    ui->dbgPadrao->SetStretchColumn(QStringLiteral("DSMOVICRED"));
     dbnPadrao->SetDataSource(&dtsLancamentos);
     ui->sbtCdRedu->SetDataSource(&dtsConta);
     ui->sbtCdRedu->SetAssociate(ui->medCdRedu);
@@ -277,6 +283,7 @@ void TfrmLancCCorr::FormCreate() {
         [](bco::NetConnection &connection) { Ondrima::PrepareConnection(connection); });
     netLancContCorr.Open();
     SetActivePage(tshFolhaDados);
+    ui->dbgPadrao->SetColumnWidths(bco::readColumnWidths(listLayoutKey));
     ui->lblUltMov->setText(processingDateText());
     accountKind_.clear();
     const QString ledgerMask = Ondrima::DBPict(2);
@@ -303,6 +310,7 @@ void TfrmLancCCorr::FormClose(bco::TCloseAction &action) {
         return;
     }
     boStCriado = false;
+    bco::writeColumnWidths(listLayoutKey, ui->dbgPadrao->ColumnWidths());
     // The modes end with the form: a new form starts with no entry being included or changed.
     SetMode(Mode::Browsing);
     netLancContCorr.Close();

@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSettings>
 #include <QTest>
 #include <QToolButton>
 
@@ -419,4 +421,91 @@ TEST_F(EntryForm, ClosingTheFormEndsItsModesAndDestroysTheFilterDialog) {
     EXPECT_FALSE(Cli_bco11100::boStCriado);
     EXPECT_FALSE(Cli_bco11100::boInclusao);
     EXPECT_TRUE(Cli_bco11102::frmFiltroLancCont.isNull());
+}
+
+TEST_F(EntryForm, TheDescriptionTakesTheFreeWidthAndEachOperatorFindsTheWidthsTheySet) {
+    const auto widths = [this] {
+        QHeaderView *header = dbgPadrao()->horizontalHeader();
+        return QList<int>{header->sectionSize(0), header->sectionSize(1), header->sectionSize(3)};
+    };
+    QList<int> defaults;
+    struct Step {
+        const char *name;
+        const char *operatorCode;
+        std::function<void()> act;        // on the form opened for the operator, before it is closed
+        std::function<QList<int>()> seen; // Data, Tipo and Valor on opening
+    };
+    const Step steps[] = {
+        {"the first opening shows the stated widths", "DEMO",
+         [&] {
+             defaults = widths();
+             dbgPadrao()->setColumnWidth(0, 140);
+             dbgPadrao()->setColumnWidth(1, 90);
+         },
+         [&] {
+             return widths();
+         }},
+        {"the operator finds the widths they set", "DEMO", [] {},
+         [] {
+             return QList<int>{140, 90, 0};
+         }},
+        {"another operator starts from the stated widths", "RESTRITO",
+         [&] { dbgPadrao()->setColumnWidth(3, 200); },
+         [&] {
+             return defaults;
+         }},
+        {"each keeps their own", "DEMO", [] {},
+         [&] {
+             return QList<int>{140, 90, defaults[2]};
+         }},
+        {"and the other theirs", "RESTRITO", [] {},
+         [&] {
+             return QList<int>{defaults[0], defaults[1], 200};
+         }},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        closeForm();
+        releaseDeferred();
+        env.logInAs(QString::fromLatin1(step.operatorCode));
+        open();
+        form->resize(900, 600);
+        // The list loaded resets the grid's columns: the widths stay.
+        chooseAccount(listed.code);
+        ASSERT_GT(list().RecordCount(), 0);
+        QApplication::processEvents();
+        QList<int> expected = step.seen();
+        if (expected[2] == 0)
+            expected[2] = widths()[2];
+        EXPECT_EQ(widths(), expected);
+        // Whatever the others take, the description fills the rest of the grid, growing with the window.
+        QHeaderView *header = dbgPadrao()->horizontalHeader();
+        EXPECT_EQ(header->length(), dbgPadrao()->viewport()->width());
+        const int description = header->sectionSize(2);
+        const int room = dbgPadrao()->viewport()->width();
+        form->resize(1100, 600);
+        QApplication::processEvents();
+        ASSERT_GT(dbgPadrao()->viewport()->width(), room);
+        EXPECT_EQ(header->sectionSize(2), description + dbgPadrao()->viewport()->width() - room);
+        step.act();
+    }
+}
+
+TEST_F(EntryForm, AWidthThatWouldHideAColumnIsNotRestored) {
+    const int stated = dbgPadrao()->columnWidth(0);
+    closeForm();
+    releaseDeferred();
+    for (const int stored : {0, 3, -40}) {
+        SCOPED_TRACE(stored);
+        {
+            QSettings file(Session::current().layoutFile, QSettings::IniFormat);
+            file.setValue(QStringLiteral("DEMO/BCO11100/dbgPadrao/DTMOVICRED"), stored);
+            file.setValue(QStringLiteral("DEMO/BCO11100/dbgPadrao/TIPO"), QStringLiteral("largo"));
+        }
+        open();
+        EXPECT_EQ(dbgPadrao()->columnWidth(0), stated);
+        closeForm();
+        releaseDeferred();
+    }
+    open();
 }

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 
 #include "framework/checks/consiste.h"
@@ -133,6 +134,8 @@ TNewDBGrid::TNewDBGrid(QWidget *parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->hide();
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) { columnResized(column, width); });
     horizontalHeader()->setHighlightSections(false);
     QPalette colours = palette();
     for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -180,15 +183,55 @@ void TNewDBGrid::SetColumns(const QList<DataSetColumn> &columns) {
 }
 
 void TNewDBGrid::applyColumnWidths() {
+    const QScopedValueRollback applying(applyingWidths_, true);
     const QList<DataSetColumn> &columns = model_->Columns();
     for (int column = 0; column < model_->columnCount(); ++column) {
         const int given = column < columns.size() ? columns[column].width : 0;
         const Field *field = model_->FieldAt(column);
-        if (given > 0)
+        const QString name = column < columns.size() ? columns[column].fieldName : QString();
+        if (const auto set = operatorWidths_.constFind(name);
+            !name.isEmpty() && set != operatorWidths_.cend())
+            setColumnWidth(column, *set);
+        else if (given > 0)
             setColumnWidth(column, given);
         else if (field != nullptr)
             setColumnWidth(column, NaturalWidth(*field));
+        const bool stretched = !stretchField_.isEmpty() && column < columns.size() &&
+                               columns[column].fieldName.compare(stretchField_, Qt::CaseInsensitive) == 0;
+        horizontalHeader()->setSectionResizeMode(column,
+                                                 stretched ? QHeaderView::Stretch : QHeaderView::Interactive);
     }
+}
+
+void TNewDBGrid::SetStretchColumn(const QString &fieldName) {
+    stretchField_ = fieldName;
+    applyColumnWidths();
+}
+
+QMap<QString, int> TNewDBGrid::ColumnWidths() const {
+    QMap<QString, int> widths;
+    const QList<DataSetColumn> &columns = model_->Columns();
+    const QHeaderView *header = horizontalHeader();
+    for (int column = 0; column < columns.size() && column < header->count(); ++column)
+        if (header->sectionResizeMode(column) == QHeaderView::Interactive && !header->isSectionHidden(column))
+            widths.insert(columns[column].fieldName, header->sectionSize(column));
+    return widths;
+}
+
+void TNewDBGrid::SetColumnWidths(const QMap<QString, int> &widths) {
+    // Narrower than this a column cannot be seen nor caught with the mouse to widen it again.
+    constexpr int narrowest = 16;
+    for (auto width = widths.cbegin(); width != widths.cend(); ++width)
+        if (width.value() >= narrowest && width.key().compare(stretchField_, Qt::CaseInsensitive) != 0)
+            operatorWidths_.insert(width.key(), width.value());
+    applyColumnWidths();
+}
+
+void TNewDBGrid::columnResized(int column, int width) {
+    if (applyingWidths_ || horizontalHeader()->sectionResizeMode(column) != QHeaderView::Interactive)
+        return;
+    if (const QList<DataSetColumn> &columns = model_->Columns(); column < columns.size())
+        operatorWidths_.insert(columns[column].fieldName, width);
 }
 
 // Wide enough for the widest value of the field's kind and for its title: text by its display width in

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include <QMap>
 #include <QPointer>
 #include <QStyle>
 #include <QTableView>
@@ -66,6 +67,13 @@ public:
     // width.
     void SetColumns(const QList<DataSetColumn> &columns);
     int NaturalWidth(const Field &field) const;
+    // The column of `fieldName` takes the width the other columns leave free in the grid (empty: none
+    // does); the operator sizes the others.
+    void SetStretchColumn(const QString &fieldName);
+    // The widths of the columns the operator sizes, by field name, to be remembered; and setting them again,
+    // where a name shown by no such column (or a width under 16 pixels, which would hide it) is passed over.
+    QMap<QString, int> ColumnWidths() const;
+    void SetColumnWidths(const QMap<QString, int> &widths);
 
     // What the grid shows, for a copy or an export: the titles of the columns shown, in the order shown, and
     // for each row of the data set, in its order, the cells of those columns: a number or a date as its
@@ -122,6 +130,7 @@ private:
     void followDataSet();
     void keepOnDataSetRow();
     void applyColumnWidths();
+    void columnResized(int column, int width);
     // Runs the key hooks on a key; false when they swallowed it. `key` may come back replaced.
     bool runKeyHooks(const QKeyEvent *event, QChar &key);
     bool writeCell(const QModelIndex &index, const QString &text);
@@ -130,6 +139,11 @@ private:
     QPointer<DataSource> dataSource_;
     GridModel *model_ = nullptr;
     QList<DataSetColumn> columns_;
+    QString stretchField_;
+    // The widths the operator set (or that were set for them), by field name: a reload of the data set,
+    // which builds the columns again, keeps them.
+    QMap<QString, int> operatorWidths_;
+    bool applyingWidths_ = false;
     CellEditable cellEditable_;
     bool editing_ = false;
     bool markToggling_ = false;
