@@ -87,6 +87,9 @@ const char *const messages[] = {
     "SIS_FIN|Sistema Finalizado.",
     "Lanc_NaoEncontrado|O lançamento escolhido não está mais na lista: foi excluído ou alterado por outro "
     "operador. Nada foi feito.",
+    "FiltroEmUso|Filtro em uso: %1",
+    "DesfazFiltro|Para desfazer o filtro: Filtrar (Ctrl+L), \"Todos\" em Lançamento e em Tipo, valores "
+    "zerados e Confirmar.",
     "Lanc_Alterado|O lançamento escolhido foi alterado por outro operador. Confira-o na lista atualizada e "
     "repita a operação.",
 };
@@ -181,6 +184,9 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     BindCommand(ui->sbtContab, ui->mnuContab);
     BindCommand(ui->sbtEmitirCheque, ui->mnuEmitirCheque);
     BindCommand(ui->sbtImportar, ui->actImportar);
+    // How to see the whole period again: the filter's own choices, since it keeps its criteria.
+    ui->mnuFiltro->setToolTip(ui->mnuFiltro->toolTip() + u'\n' + Msg("DesfazFiltro"));
+    ui->mnuFiltro->setStatusTip(Msg("DesfazFiltro"));
     // The form's own maintenance items go after the base form's, before its last item (close).
     mnuManutencao->insertSeparator(mnuFechar);
     mnuManutencao->insertActions(mnuFechar, {ui->mnuFiltro, ui->mnuContab, ui->mnuEmitirCheque});
@@ -420,6 +426,8 @@ void TfrmLancCCorr::CarregaLista(const QString &operation) {
     // to a list closed and opened again. While its display is suspended it waits, as the data set does.
     if (listStateChanges_ == changesBefore && !records.cdsLancamentos.ControlsDisabled())
         dtsLancamentosStateChange();
+    // The criteria may have changed without the list's state changing.
+    MostraFiltro();
 }
 
 void TfrmLancCCorr::sbtFiltroClick() {
@@ -427,8 +435,23 @@ void TfrmLancCCorr::sbtFiltroClick() {
     SetActivePage(tshFolhaDados);
 }
 
+void TfrmLancCCorr::MostraFiltro() {
+    const bool listed = records.cdsLancamentos.Active() && !Cli_bco11102::frmFiltroLancCont.isNull();
+    const Cli_bco11102::TFILTRO *filter = listed ? &Cli_bco11102::frmFiltroLancCont->SavedFilter() : nullptr;
+    const bool narrows = filter != nullptr && Cli_bco11102::FilterNarrows(*filter);
+    ui->lblFiltroAtivo->setText(filter == nullptr ? QString()
+                                : narrows ? Msg("FiltroEmUso").arg(Cli_bco11102::DescribeFilter(*filter))
+                                          : Cli_bco11102::DescribeFilter(*filter));
+    // A list that leaves entries out says so where the eye goes.
+    QFont font = ui->lblFiltroAtivo->font();
+    font.setBold(narrows);
+    ui->lblFiltroAtivo->setFont(font);
+    ui->lblFiltroAtivo->setToolTip(narrows ? Msg("DesfazFiltro") : QString());
+}
+
 void TfrmLancCCorr::dtsLancamentosStateChange() {
     ++listStateChanges_;
+    MostraFiltro();
     bco::ClientDataSet &list = records.cdsLancamentos;
     // A command that is starting an include keeps it, whatever reload its first move caused.
     if (commandStarting_)

@@ -116,6 +116,8 @@ private:
     // Moves the list to the movement of that company and answers true when it holds it; else leaves it where
     // it is and answers false.
     bool LocateMovement(const QString &company, const QString &movement);
+    // Shows over the list the criteria it was loaded with, marked when they leave entries of the period out.
+    void MostraFiltro();
     void dtsLancamentosDataChange();
     void dtsLancamentosStateChange();
     void cbbTipoEnter();

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QRadioButton>
 #include <QSettings>
 #include <QTest>
 #include <QToolButton>
@@ -508,4 +509,54 @@ TEST_F(EntryForm, AWidthThatWouldHideAColumnIsNotRestored) {
         releaseDeferred();
     }
     open();
+}
+
+TEST_F(EntryForm, TheListSaysWhichFilterIsInForceAndTheFilterHowToUndoIt) {
+    auto *caption = control<QLabel>("lblFiltroAtivo");
+    EXPECT_TRUE(
+        control<QToolButton>("sbtFiltro")
+            ->toolTip()
+            .endsWith(QStringLiteral(
+                "Para desfazer o filtro: Filtrar (Ctrl+L), \"Todos\" em Lançamento e em Tipo, valores "
+                "zerados e Confirmar.")));
+    struct Step {
+        const char *name;
+        std::function<void()> act;
+        QString shown;
+        bool marked;
+    };
+    const auto filter = [this](QDate start, int kind, double to) {
+        env.modalForms.then([=](QWidget &dialog) {
+            dialog.findChild<TDateEditPlus *>(QStringLiteral("depDataIni"))->SetDate(start);
+            dialog.findChild<TNumberEdit *>(QStringLiteral("nedValorFin"))->SetValue(to);
+            dialog.findChild<QWidget *>(QStringLiteral("rgpLancamento"))
+                ->findChildren<QRadioButton *>()
+                .at(kind)
+                ->click();
+            dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click();
+        });
+        control<QAction>("mnuFiltro")->trigger();
+    };
+    const Step steps[] = {
+        {"no account, no list", [] {}, QString(), false},
+        {"the account's list in its period", [this] { chooseAccount(listed.code); },
+         QStringLiteral("Período: 14/02/2024 a 20/03/2024"), false},
+        {"another period alone narrows nothing within it", [&] { filter(QDate(2024, 3, 4), 0, 0.0); },
+         QStringLiteral("Período: 04/03/2024 a 20/03/2024"), false},
+        {"debits up to a value are a filter in force", [&] { filter(QDate(2024, 3, 4), 2, 500.0); },
+         QStringLiteral(
+             "Filtro em uso: Período: 04/03/2024 a 20/03/2024 · só débitos · valor de 0,00 a 500,00"),
+         true},
+        {"undone as the hint says", [&] { filter(QDate(2024, 3, 4), 0, 0.0); },
+         QStringLiteral("Período: 04/03/2024 a 20/03/2024"), false},
+        {"the account bar entered again closes the list", [this] { medCdRedu()->setFocus(); }, QString(),
+         false},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        EXPECT_EQ(caption->text(), step.shown);
+        EXPECT_EQ(caption->font().bold(), step.marked);
+        EXPECT_EQ(caption->toolTip().isEmpty(), !step.marked);
+    }
 }
