@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMdiSubWindow>
 
 #include "entry_model/entry_services.h"
@@ -55,8 +56,9 @@ TfrmImportLanc::TfrmImportLanc(QWidget *parent)
     dtsErro.SetDataSet(&records.cdsErro);
     ui->dgbErros->SetColor(bco::ControlColor::InfoTip);
     ui->dgbErros->SetDataSource(&dtsErro);
-    ui->dgbErros->SetColumns(
-        {{.fieldName = QStringLiteral("NRLINHA")}, {.fieldName = QStringLiteral("DSERRO"), .width = 419}});
+    ui->dgbErros->SetColumns({{.fieldName = QStringLiteral("NRLINHA")},
+                              {.fieldName = QStringLiteral("NRLINHAPLAN")},
+                              {.fieldName = QStringLiteral("DSERRO"), .width = 419}});
     // The list is the operator's to read: no line of it is ever deleted.
     ui->dgbErros->OnKeyDown = [](int &key, Qt::KeyboardModifiers modifiers) {
         if (key == Qt::Key_Delete && modifiers.testFlag(Qt::ControlModifier))
@@ -119,6 +121,7 @@ void TfrmImportLanc::Vd_ArqExcel(bool required) {
 
 void TfrmImportLanc::medArqOrigChange() {
     records.cdsErro.EmptyDataSet();
+    ui->lblResumo->clear();
     sbtImportExport->setEnabled(false);
 }
 
@@ -129,6 +132,7 @@ void TfrmImportLanc::panFiltroExit() {
 
 void TfrmImportLanc::PreparaImport() {
     sbtImportExport->setEnabled(false);
+    ui->lblResumo->clear();
     // The list is read from its first line, however the pass ended.
     struct FromTheTop {
         bco::ClientDataSet &errors;
@@ -145,6 +149,12 @@ void TfrmImportLanc::PreparaImport() {
     }
     if (pass_.Importable()) {
         sbtImportExport->setEnabled(true);
+        const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+        ui->lblResumo->setText(msgPadrao.Msg(QStringLiteral("Resumo_Imp"))
+                                   .arg(pass_.Credits())
+                                   .arg(brazil.toString(pass_.CreditTotal(), 'f', 2))
+                                   .arg(pass_.Debits())
+                                   .arg(brazil.toString(pass_.DebitTotal(), 'f', 2)));
         msgPadrao.ShowMsg(QStringLiteral("ARQ_OK"), bco::MsgKind::Confirmation, bco::MsgButton::Ok, 0);
     }
 }
@@ -169,9 +179,10 @@ void TfrmImportLanc::Finished() {
 
 void TfrmImportLanc::sbtImportExportClick() {
     bco::ActiveShowAvi(this, WorkAnimation);
+    SubmissionOutcome outcome;
     try {
         Vd_ArqExcel(true);
-        const SubmissionOutcome outcome = SubmitImport(
+        outcome = SubmitImport(
             netLancContCorr, records, Ondrima::Operador(),
             [this] { bco::ActiveShowAvi(this, WorkAnimation); }, [] { bco::DeactiveShowAvi(); });
         if (!outcome.imported()) {
@@ -188,6 +199,8 @@ void TfrmImportLanc::sbtImportExportClick() {
     }
     if (Cli_bco11100::EntryFormServices *entryForm = findEntryForm_ ? findEntryForm_() : nullptr)
         entryForm->RefreshEntryList();
+    ui->lblResumo->setText(
+        msgPadrao.Msg(QStringLiteral("Resumo_Feito")).arg(outcome.credits).arg(outcome.debits));
     msgPadrao.ShowMsg(QStringLiteral("Importacao_OK"), bco::MsgKind::Information, bco::MsgButton::Ok, 0);
     pgbProgresso->setValue(0);
     sbtImportExport->setEnabled(false);
