@@ -5,10 +5,12 @@
 #include <QBitmap>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScopedValueRollback>
+#include <QToolTip>
 #include <QStyledItemDelegate>
 
 #include "framework/checks/consiste.h"
@@ -193,7 +195,8 @@ void TNewDBGrid::applyColumnWidths() {
             !name.isEmpty() && set != operatorWidths_.cend())
             setColumnWidth(column, *set);
         else if (given > 0)
-            setColumnWidth(column, given);
+            // A stated width never clips the column's title.
+            setColumnWidth(column, std::max(given, horizontalHeader()->sectionSizeHint(column)));
         else if (field != nullptr)
             setColumnWidth(column, NaturalWidth(*field));
         const bool stretched = !stretchField_.isEmpty() && column < columns.size() &&
@@ -201,6 +204,24 @@ void TNewDBGrid::applyColumnWidths() {
         horizontalHeader()->setSectionResizeMode(column,
                                                  stretched ? QHeaderView::Stretch : QHeaderView::Interactive);
     }
+}
+
+bool TNewDBGrid::viewportEvent(QEvent *event) {
+    if (event->type() == QEvent::ToolTip) {
+        // A cell too narrow for its text shows it whole when the pointer rests on it.
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString text = index.isValid() ? index.data(Qt::DisplayRole).toString() : QString();
+        const QRect cell = visualRect(index);
+        // The cell's own margins, as the delegate draws them.
+        const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+        if (!text.isEmpty() && fontMetrics().horizontalAdvance(text) > cell.width() - margins)
+            QToolTip::showText(help->globalPos(), text, viewport(), cell);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QTableView::viewportEvent(event);
 }
 
 void TNewDBGrid::SetStretchColumn(const QString &fieldName) {

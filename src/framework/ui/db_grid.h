@@ -20,7 +20,9 @@ class GridModel;
 
 // The forms' grid over a data set (dbg*). It shows the data source's data set through a DataSetModel (its
 // visible fields, or the columns given, with their titles, widths and alignments), whole rows selected
-// and the selection shown even when the grid has no focus, with grid lines.
+// and the selection shown even when the grid has no focus, with grid lines. A column is never made
+// narrower than its title, whatever width it is given; a cell too narrow for its text shows the text
+// whole in a tool tip.
 //
 // The grid and the data set follow each other: clicking or moving to a row moves the data set there (its
 // scroll events run, a pending edit is posted), and when the data set moves the selection follows. A move
@@ -122,6 +124,7 @@ protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     friend class GridDelegate;
