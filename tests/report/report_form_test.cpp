@@ -401,6 +401,51 @@ TEST_F(ReportForm, TheSummaryOfSeveralCompaniesGivesEachItsPages) {
                                      "Distribuidora Horizonte Ltda"}));
 }
 
+TEST_F(ReportForm, TheSummaryNamesTheCompaniesAndTheAccountsItCovers) {
+    struct Case {
+        const char *name;
+        const char *operatorCode;
+        QStringList companies, accounts; // picked; empty: "Todas"
+        QString named;
+    };
+    const Case cases[] = {
+        {"every company of the operator and every account",
+         "DEMO",
+         {},
+         {},
+         "Empresas: 01, 02, 03 Contas: todas"},
+        {"the restricted operator's one company", "RESTRITO", {}, {}, "Empresas: 01 Contas: todas"},
+        {"the companies and accounts picked",
+         "DEMO",
+         {"01"},
+         {"001", "003"},
+         "Empresas: 01 Contas: 001, 003"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        env.logInAs(QString::fromLatin1(c.operatorCode));
+        const QString text = pdfOf([&](TfrmRelLancCont &form) {
+            choose(form, summaryTitle);
+            if (!c.companies.isEmpty()) {
+                click(radio(form, "rbtListBanc"));
+                env.lookups.markKeys(c.companies);
+                pickButton(form, "sbtListEmpresa")->click();
+            }
+            if (!c.accounts.isEmpty()) {
+                click(radio(form, "rbtListContCorr"));
+                env.lookups.markKeys(c.accounts);
+                pickButton(form, "sbtListContCorr")->click();
+            }
+        });
+        const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
+        ASSERT_FALSE(pages.isEmpty());
+        for (const QString &page : pages)
+            EXPECT_TRUE(page.simplified().contains(c.named)) << page.left(600).toStdString();
+        delete Cli_bco11101::frmRelLancCont.data();
+        releaseDeferred();
+    }
+}
+
 TEST_F(ReportForm, TheSummaryByTypeOfTheRestrictedOperatorHoldsItsCompanyAlone) {
     env.logInAs(QStringLiteral("RESTRITO"));
     const QString text = pdfOf([](TfrmRelLancCont &form) {
