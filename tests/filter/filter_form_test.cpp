@@ -575,3 +575,17 @@ TEST(FilterCaption, NamesThePeriodAndOnlyWhatNarrowsTheList) {
         EXPECT_EQ(Cli_bco11102::DescribeFilter(filter), QString::fromUtf8(c.described));
     }
 }
+
+TEST_F(FilterDialog, CtrlEnterConfirmsFromWhereverTheFocusIs) {
+    reload();
+    const int everything = list().RecordCount();
+    open([&](TfrmFiltroLancCont &dialog) {
+        EXPECT_EQ(dialog.sbtConfirma->toolTip(), QStringLiteral("Confirmar (Ctrl+Enter)"));
+        click(kindButton(dialog, 2));
+        of(dialog).nedValorFin->setFocus();
+        QTest::keyClick(of(dialog).nedValorFin, Qt::Key_Return, Qt::ControlModifier);
+        EXPECT_FALSE(dialog.isVisible()) << "confirmed and closed";
+    });
+    EXPECT_LT(list().RecordCount(), everything);
+    EXPECT_EQ(distinct(column(list(), "DEBCRED")), QStringList{"D"});
+}
