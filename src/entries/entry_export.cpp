@@ -38,7 +38,10 @@ void TfrmLancCCorr::addExportMessages() {
 }
 
 void TfrmLancCCorr::ExportaLista() {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // The documents folder, or the home folder on a desktop that has none.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QDir(folder).exists())
+        folder = QDir::homePath();
     const QString proposed = QDir(folder).filePath(Msg("Exporta_Arq").arg(ui->medCdRedu->Text().trimmed()) +
                                                    QStringLiteral(".xlsx"));
     const std::optional<QString> path =

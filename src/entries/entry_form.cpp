@@ -648,6 +648,7 @@ void TfrmLancCCorr::sbtCancelarClick() {
     previousKindIndex_ = ui->cbbTipo->currentIndex();
     RegraCheque();
     HabilitaCampos(false);
+    FocaLista();
 }
 
 void TfrmLancCCorr::sbtVerificarClick() {

@@ -196,6 +196,9 @@ private:
     bool ReloadAfterRefusal(const ChosenEntry &chosen);
     // Leaves an include or a change for browsing the list, as a cancel does, without asking.
     void BackToBrowsing();
+    // Puts the focus on the list (or, with the form page shown, on the pages' tabs) when an include or a
+    // change has ended, so that the form's keys go on working.
+    void FocaLista();
 
     // ---- the list for a spreadsheet (entry_export.cpp) ----
     void addExportMessages();

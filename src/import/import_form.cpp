@@ -89,6 +89,20 @@ void TfrmImportLanc::FormClose(bco::TCloseAction &action) {
     TfrmPadrImportExport::FormClose(action);
 }
 
+bool TfrmImportLanc::focusNextPrevChild(bool next) {
+    // The error list opens only after a pass, so the file's field would be the one stop of the form and Tab
+    // would never leave the panel: the list opens to take the focus, whose move runs the pass as any exit of
+    // the panel does. A pass refused keeps the focus in the field and the list closed.
+    if (next && QApplication::focusWidget() == ui->medArqOrig && !ui->dgbErros->isEnabled()) {
+        ui->dgbErros->setEnabled(true);
+        ui->dgbErros->setFocus(Qt::TabFocusReason);
+        if (QApplication::focusWidget() != ui->dgbErros)
+            ui->dgbErros->setEnabled(false);
+        return true;
+    }
+    return TfrmPadrImportExport::focusNextPrevChild(next);
+}
+
 void TfrmImportLanc::btpArqOrigClick() {
     ui->medArqOrig->setFocus();
     const QString folder = QFileInfo(ui->medArqOrig->Text().trimmed()).absolutePath();

@@ -117,6 +117,7 @@ TEST_F(Keyboard, TheCommandsKeysRunThemFromWhereverTheFocusIs) {
          [this] {
              EXPECT_EQ(mode(), TfrmLancCCorr::Mode::Browsing);
              EXPECT_EQ(env.dialogs.errors(), QStringList());
+             EXPECT_EQ(QApplication::focusWidget(), dbgPadrao()) << "the keys go on in the list";
          }},
         {"Esc answered Yes cancels the include",
          [this] {
@@ -128,6 +129,7 @@ TEST_F(Keyboard, TheCommandsKeysRunThemFromWhereverTheFocusIs) {
          [this] {
              EXPECT_EQ(env.dialogs.keys(), QStringList{"Canc"});
              EXPECT_EQ(mode(), TfrmLancCCorr::Mode::Browsing);
+             EXPECT_TRUE(form->isAncestorOf(QApplication::focusWidget())) << "the form's keys go on working";
          }},
         {"Esc answered No keeps the change and what was typed",
          [this] {

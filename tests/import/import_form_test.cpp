@@ -284,6 +284,40 @@ TEST_F(ImportForm, TheFileIsCheckedBeforeThePassRuns) {
     EXPECT_EQ(QDir::currentPath(), folder) << "the workbook's folder is the current one";
 }
 
+TEST_F(ImportForm, TabFromTheTypedPathRunsThePassAndGoesOnToTheList) {
+    struct Case {
+        const char *name;
+        QString path;
+        QStringList errors;
+        bool clean;  // told it may be imported
+        bool listed; // the list opened with the focus
+    };
+    const QString folder = QFileInfo(Workbooks::get().path(QStringLiteral("limpo.xls"))).absolutePath();
+    const Case cases[] = {
+        {"a file that does not exist",
+         folder + QStringLiteral("/nada.xls"),
+         {"Arquivo não existe."},
+         false,
+         false},
+        {"a file with errors", Workbooks::get().path(QStringLiteral("erros.xls")), {}, false, true},
+        {"a clean file", Workbooks::get().path(QStringLiteral("limpo.xls")), {}, true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        env.dialogs.clearShown();
+        control<QWidget>("dgbErros")->setEnabled(false);
+        auto *path = control<TMaskEdit>("medArqOrig");
+        path->setFocus();
+        path->SetText(c.path);
+        QTest::keyClick(path, Qt::Key_Tab);
+        EXPECT_EQ(env.dialogs.errors(), c.errors);
+        EXPECT_EQ(env.dialogs.keys().contains(QStringLiteral("ARQ_OK")), c.clean);
+        EXPECT_EQ(control("dgbErros")->isEnabled(), c.listed);
+        EXPECT_EQ(QApplication::focusWidget(), c.listed ? control("dgbErros") : control("medArqOrig"));
+    }
+    EXPECT_TRUE(importEnabled());
+}
+
 TEST_F(ImportForm, ACleanFileIsImportedWholeAndASecondImportIsRefusedRowByRow) {
     const QString path = Workbooks::get().path(QStringLiteral("limpo.xls"));
     choose(path);
