@@ -7,6 +7,8 @@
 #include <cmath>
 
 #include <QLocale>
+#include <QTabBar>
+#include <QTabWidget>
 
 #include "framework/checks/consiste.h"
 #include "framework/ui/child_enabled.h"
@@ -81,6 +83,17 @@ void TfrmLancCCorr::BackToBrowsing() {
     previousKindIndex_ = ui->cbbTipo->currentIndex();
     RegraCheque();
     CheckPageItems();
+    FocaLista();
+}
+
+void TfrmLancCCorr::FocaLista() {
+    // The field that had the focus is closed now: without this the focus would be nowhere in the form and
+    // its keys (Ctrl+T, Ctrl+I, ...) would not reach it.
+    // A cancel may leave the form page shown, whose fields are all closed now: the pages' tabs take it then.
+    if (ui->dbgPadrao->isEnabled() && ui->dbgPadrao->isVisible())
+        ui->dbgPadrao->setFocus();
+    else
+        pgcPadrao->tabBar()->setFocus();
 }
 
 } // namespace Cli_bco11100

@@ -302,6 +302,7 @@ void TfrmLancCCorr::EndConfirm() {
     filling_ = false;
     bco::DeactiveShowAvi();
     HabilitaCampos(false);
+    FocaLista();
 }
 
 } // namespace Cli_bco11100

@@ -9,6 +9,7 @@
 #include "filter/filter_form.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
+#include "framework/session/operator_layout.h"
 #include "framework/session/operator_lookups.h"
 #include "framework/session/shared_database.h"
 #include "framework/ui/child_enabled.h"
@@ -86,9 +87,15 @@ const char *const messages[] = {
     "SIS_FIN|Sistema Finalizado.",
     "Lanc_NaoEncontrado|O lançamento escolhido não está mais na lista: foi excluído ou alterado por outro "
     "operador. Nada foi feito.",
+    "FiltroEmUso|Filtro em uso: %1",
+    "DesfazFiltro|Para desfazer o filtro: Filtrar (Ctrl+L), \"Todos\" em Lançamento e em Tipo, valores "
+    "zerados e Confirmar.",
     "Lanc_Alterado|O lançamento escolhido foi alterado por outro operador. Confira-o na lista atualizada e "
     "repita a operação.",
 };
+
+// Where the widths an operator gives the list's columns are kept.
+const QString listLayoutKey = QStringLiteral("BCO11100/dbgPadrao");
 
 // The wait animation of the day's balance.
 constexpr int BalanceAnimation = 6;
@@ -122,6 +129,7 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     for (const char *row : messages)
         msgPadrao.add(QString::fromUtf8(row));
     addOpenItemMessages();
+    addExportMessages();
     ui->setupUi(this);
     BindFrame();
 
@@ -147,6 +155,8 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
         {.fieldName = QStringLiteral("DSMOVICRED"), .width = width(191)},
         {.fieldName = QStringLiteral("VRMOVICRED"), .width = width(105), .titleAlignment = Qt::AlignRight},
     });
+    // The description takes what the window has to spare; the operator sizes the others.
+    ui->dbgPadrao->SetStretchColumn(QStringLiteral("DSMOVICRED"));
     dbnPadrao->SetDataSource(&dtsLancamentos);
     ui->sbtCdRedu->SetDataSource(&dtsConta);
     ui->sbtCdRedu->SetAssociate(ui->medCdRedu);
@@ -174,10 +184,20 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     BindCommand(ui->sbtContab, ui->mnuContab);
     BindCommand(ui->sbtEmitirCheque, ui->mnuEmitirCheque);
     BindCommand(ui->sbtImportar, ui->actImportar);
+    // How to see the whole period again: the filter's own choices, since it keeps its criteria.
+    ui->mnuFiltro->setToolTip(ui->mnuFiltro->toolTip() + u'\n' + Msg("DesfazFiltro"));
+    ui->mnuFiltro->setStatusTip(Msg("DesfazFiltro"));
     // The form's own maintenance items go after the base form's, before its last item (close).
     mnuManutencao->insertSeparator(mnuFechar);
     mnuManutencao->insertActions(mnuFechar, {ui->mnuFiltro, ui->mnuContab, ui->mnuEmitirCheque});
     mnuManutencao->insertSeparator(mnuFechar);
+    mnuManutencao->insertActions(mnuFechar, {ui->actExportarLista, ui->actCopiarLista});
+    mnuManutencao->insertSeparator(mnuFechar);
+    // The list's commands work wherever the focus is in the form, as the tool bar's do.
+    for (QAction *command : {ui->actExportarLista, ui->actCopiarLista}) {
+        command->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(command);
+    }
 
     bindHandlers();
     // The report chooses its own accounts: it may be printed in every situation of the form.
@@ -220,6 +240,8 @@ void TfrmLancCCorr::bindHandlers() {
     OnClick(ui->mnuContab, [this] { sbtContabClick(); });
     OnClick(ui->mnuEmitirCheque, [this] { sbtEmitirChequeClick(); });
     OnClick(ui->actImportar, [] { Cli_bco11104::CriaImportacao(OpenEntryFormFinder()); });
+    OnClick(ui->actExportarLista, [this] { ExportaLista(); });
+    OnClick(ui->actCopiarLista, [this] { CopiaLista(); });
 
     bindFieldChecks();
 }
@@ -267,6 +289,7 @@ void TfrmLancCCorr::FormCreate() {
         [](bco::NetConnection &connection) { Ondrima::PrepareConnection(connection); });
     netLancContCorr.Open();
     SetActivePage(tshFolhaDados);
+    ui->dbgPadrao->SetColumnWidths(bco::readColumnWidths(listLayoutKey));
     ui->lblUltMov->setText(processingDateText());
     accountKind_.clear();
     const QString ledgerMask = Ondrima::DBPict(2);
@@ -293,6 +316,7 @@ void TfrmLancCCorr::FormClose(bco::TCloseAction &action) {
         return;
     }
     boStCriado = false;
+    bco::writeColumnWidths(listLayoutKey, ui->dbgPadrao->ColumnWidths());
     // The modes end with the form: a new form starts with no entry being included or changed.
     SetMode(Mode::Browsing);
     netLancContCorr.Close();
@@ -402,6 +426,8 @@ void TfrmLancCCorr::CarregaLista(const QString &operation) {
     // to a list closed and opened again. While its display is suspended it waits, as the data set does.
     if (listStateChanges_ == changesBefore && !records.cdsLancamentos.ControlsDisabled())
         dtsLancamentosStateChange();
+    // The criteria may have changed without the list's state changing.
+    MostraFiltro();
 }
 
 void TfrmLancCCorr::sbtFiltroClick() {
@@ -409,8 +435,23 @@ void TfrmLancCCorr::sbtFiltroClick() {
     SetActivePage(tshFolhaDados);
 }
 
+void TfrmLancCCorr::MostraFiltro() {
+    const bool listed = records.cdsLancamentos.Active() && !Cli_bco11102::frmFiltroLancCont.isNull();
+    const Cli_bco11102::TFILTRO *filter = listed ? &Cli_bco11102::frmFiltroLancCont->SavedFilter() : nullptr;
+    const bool narrows = filter != nullptr && Cli_bco11102::FilterNarrows(*filter);
+    ui->lblFiltroAtivo->setText(filter == nullptr ? QString()
+                                : narrows ? Msg("FiltroEmUso").arg(Cli_bco11102::DescribeFilter(*filter))
+                                          : Cli_bco11102::DescribeFilter(*filter));
+    // A list that leaves entries out says so where the eye goes.
+    QFont font = ui->lblFiltroAtivo->font();
+    font.setBold(narrows);
+    ui->lblFiltroAtivo->setFont(font);
+    ui->lblFiltroAtivo->setToolTip(narrows ? Msg("DesfazFiltro") : QString());
+}
+
 void TfrmLancCCorr::dtsLancamentosStateChange() {
     ++listStateChanges_;
+    MostraFiltro();
     bco::ClientDataSet &list = records.cdsLancamentos;
     // A command that is starting an include keeps it, whatever reload its first move caused.
     if (commandStarting_)
@@ -479,9 +520,10 @@ void TfrmLancCCorr::Habilita(bool blocked) {
     const bool include = !(editing || blocked);
     const bool listed = include && !records.cdsLancamentos.IsEmpty();
     const std::pair<QAction *, bool> commands[] = {
-        {mnuIncluir, include},  {mnuAlterar, listed},       {mnuExcluir, listed},     {mnuProcurar, listed},
-        {mnuVerificar, listed}, {ui->mnuContab, listed},    {ui->mnuFiltro, include}, {mnuConfirmar, editing},
-        {mnuCancelar, editing}, {ui->actImportar, include},
+        {mnuIncluir, include},      {mnuAlterar, listed},           {mnuExcluir, listed},
+        {mnuProcurar, listed},      {mnuVerificar, listed},         {ui->mnuContab, listed},
+        {ui->mnuFiltro, include},   {mnuConfirmar, editing},        {mnuCancelar, editing},
+        {ui->actImportar, include}, {ui->actExportarLista, listed}, {ui->actCopiarLista, listed},
     };
     for (const auto &[command, on] : commands)
         command->setEnabled(on);
@@ -606,6 +648,7 @@ void TfrmLancCCorr::sbtCancelarClick() {
     previousKindIndex_ = ui->cbbTipo->currentIndex();
     RegraCheque();
     HabilitaCampos(false);
+    FocaLista();
 }
 
 void TfrmLancCCorr::sbtVerificarClick() {

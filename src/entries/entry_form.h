@@ -116,6 +116,8 @@ private:
     // Moves the list to the movement of that company and answers true when it holds it; else leaves it where
     // it is and answers false.
     bool LocateMovement(const QString &company, const QString &movement);
+    // Shows over the list the criteria it was loaded with, marked when they leave entries of the period out.
+    void MostraFiltro();
     void dtsLancamentosDataChange();
     void dtsLancamentosStateChange();
     void cbbTipoEnter();
@@ -194,6 +196,18 @@ private:
     bool ReloadAfterRefusal(const ChosenEntry &chosen);
     // Leaves an include or a change for browsing the list, as a cancel does, without asking.
     void BackToBrowsing();
+    // Puts the focus on the list (or, with the form page shown, on the pages' tabs) when an include or a
+    // change has ended, so that the form's keys go on working.
+    void FocaLista();
+
+    // ---- the list for a spreadsheet (entry_export.cpp) ----
+    void addExportMessages();
+    // Writes the list as it is shown (the grid's columns in their order, the rows the filter let in) to the
+    // file the operator names: a workbook, or semicolon-separated text when the name ends in .csv. A file
+    // that cannot be written is told, and nothing of it is left.
+    void ExportaLista();
+    // Puts the list as it is shown on the clipboard, as tab-separated rows and as an HTML table.
+    void CopiaLista();
 
     // ---- changing and deleting (entry_change.cpp) ----
     enum class Operation { Change, Deletion };

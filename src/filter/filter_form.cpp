@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <QLocale>
+
 #include "entry_model/entry_list_loader.h"
 #include "entry_model/type_pick_list.h"
 #include "filter/radio_group.h"
@@ -288,6 +290,37 @@ void TfrmFiltroLancCont::btfLoadOpcClick() {
     query().typeList = Opcoes.Values(QStringLiteral("stTipo"));
     ui->sbtListTipo->setEnabled(ui->rbtListaTipo->isChecked());
     kindOnEntry_ = ui->rgpLancamento->ItemIndex();
+}
+
+bool FilterNarrows(const TFILTRO &filter) {
+    return filter.entryKind != 0 || filter.types.listChosen || filter.valueFrom != 0.0 ||
+           filter.valueTo != 0.0;
+}
+
+QString DescribeFilter(const TFILTRO &filter) {
+    const QString dateFormat = QStringLiteral("dd/MM/yyyy");
+    QStringList parts;
+    parts << (filter.startDate.isValid()
+                  ? QStringLiteral("Período: %1 a %2")
+                        .arg(filter.startDate.toString(dateFormat), filter.endDate.toString(dateFormat))
+                  : QStringLiteral("Período: todos"));
+    if (filter.entryKind == 1)
+        parts << QStringLiteral("só créditos");
+    else if (filter.entryKind == 2)
+        parts << QStringLiteral("só débitos");
+    if (filter.types.listChosen) {
+        // The list as the queries take it ('C0001','D0002'): the codes alone for the operator.
+        QString codes = filter.types.typeList;
+        codes.remove(u'\'');
+        parts << QStringLiteral("tipos %1")
+                     .arg(codes.split(u',', Qt::SkipEmptyParts).join(QStringLiteral(", ")));
+    }
+    if (filter.valueFrom != 0.0 || filter.valueTo != 0.0) {
+        const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+        parts << QStringLiteral("valor de %1 a %2")
+                     .arg(brazil.toString(filter.valueFrom, 'f', 2), brazil.toString(filter.valueTo, 'f', 2));
+    }
+    return parts.join(QStringLiteral(" · "));
 }
 
 void CriaFiltroLancCont(Cli_bco11100::EntryFormServices &entryForm, QPointer<TfrmFiltroLancCont> &form,

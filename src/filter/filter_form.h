@@ -106,6 +106,13 @@ private:
     int kindOnEntry_ = 0;
 };
 
+// The criteria in one line, as the entry list's caption shows them: the period ("Período: todos" without
+// dates), then whatever else narrows the list (the kind, the types picked, the value range), each only
+// when it does.
+QString DescribeFilter(const TFILTRO &filter);
+// Whether the criteria leave out entries of their period: a kind, a list of types or a value range.
+bool FilterNarrows(const TFILTRO &filter);
+
 // The filter dialog of the open entry form; null while there is none.
 extern QPointer<TfrmFiltroLancCont> frmFiltroLancCont;
 // The account code of the last request, at most 3 characters.

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMdiSubWindow>
 
 #include "entry_model/entry_services.h"
@@ -55,8 +56,9 @@ TfrmImportLanc::TfrmImportLanc(QWidget *parent)
     dtsErro.SetDataSet(&records.cdsErro);
     ui->dgbErros->SetColor(bco::ControlColor::InfoTip);
     ui->dgbErros->SetDataSource(&dtsErro);
-    ui->dgbErros->SetColumns(
-        {{.fieldName = QStringLiteral("NRLINHA")}, {.fieldName = QStringLiteral("DSERRO"), .width = 419}});
+    ui->dgbErros->SetColumns({{.fieldName = QStringLiteral("NRLINHA")},
+                              {.fieldName = QStringLiteral("NRLINHAPLAN")},
+                              {.fieldName = QStringLiteral("DSERRO"), .width = 419}});
     // The list is the operator's to read: no line of it is ever deleted.
     ui->dgbErros->OnKeyDown = [](int &key, Qt::KeyboardModifiers modifiers) {
         if (key == Qt::Key_Delete && modifiers.testFlag(Qt::ControlModifier))
@@ -85,6 +87,20 @@ void TfrmImportLanc::FormClose(bco::TCloseAction &action) {
     records.qryContCorr.Close();
     netLancContCorr.Close();
     TfrmPadrImportExport::FormClose(action);
+}
+
+bool TfrmImportLanc::focusNextPrevChild(bool next) {
+    // The error list opens only after a pass, so the file's field would be the one stop of the form and Tab
+    // would never leave the panel: the list opens to take the focus, whose move runs the pass as any exit of
+    // the panel does. A pass refused keeps the focus in the field and the list closed.
+    if (next && QApplication::focusWidget() == ui->medArqOrig && !ui->dgbErros->isEnabled()) {
+        ui->dgbErros->setEnabled(true);
+        ui->dgbErros->setFocus(Qt::TabFocusReason);
+        if (QApplication::focusWidget() != ui->dgbErros)
+            ui->dgbErros->setEnabled(false);
+        return true;
+    }
+    return TfrmPadrImportExport::focusNextPrevChild(next);
 }
 
 void TfrmImportLanc::btpArqOrigClick() {
@@ -119,6 +135,7 @@ void TfrmImportLanc::Vd_ArqExcel(bool required) {
 
 void TfrmImportLanc::medArqOrigChange() {
     records.cdsErro.EmptyDataSet();
+    ui->lblResumo->clear();
     sbtImportExport->setEnabled(false);
 }
 
@@ -129,6 +146,7 @@ void TfrmImportLanc::panFiltroExit() {
 
 void TfrmImportLanc::PreparaImport() {
     sbtImportExport->setEnabled(false);
+    ui->lblResumo->clear();
     // The list is read from its first line, however the pass ended.
     struct FromTheTop {
         bco::ClientDataSet &errors;
@@ -145,6 +163,12 @@ void TfrmImportLanc::PreparaImport() {
     }
     if (pass_.Importable()) {
         sbtImportExport->setEnabled(true);
+        const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+        ui->lblResumo->setText(msgPadrao.Msg(QStringLiteral("Resumo_Imp"))
+                                   .arg(pass_.Credits())
+                                   .arg(brazil.toString(pass_.CreditTotal(), 'f', 2))
+                                   .arg(pass_.Debits())
+                                   .arg(brazil.toString(pass_.DebitTotal(), 'f', 2)));
         msgPadrao.ShowMsg(QStringLiteral("ARQ_OK"), bco::MsgKind::Confirmation, bco::MsgButton::Ok, 0);
     }
 }
@@ -169,9 +193,10 @@ void TfrmImportLanc::Finished() {
 
 void TfrmImportLanc::sbtImportExportClick() {
     bco::ActiveShowAvi(this, WorkAnimation);
+    SubmissionOutcome outcome;
     try {
         Vd_ArqExcel(true);
-        const SubmissionOutcome outcome = SubmitImport(
+        outcome = SubmitImport(
             netLancContCorr, records, Ondrima::Operador(),
             [this] { bco::ActiveShowAvi(this, WorkAnimation); }, [] { bco::DeactiveShowAvi(); });
         if (!outcome.imported()) {
@@ -188,6 +213,8 @@ void TfrmImportLanc::sbtImportExportClick() {
     }
     if (Cli_bco11100::EntryFormServices *entryForm = findEntryForm_ ? findEntryForm_() : nullptr)
         entryForm->RefreshEntryList();
+    ui->lblResumo->setText(
+        msgPadrao.Msg(QStringLiteral("Resumo_Feito")).arg(outcome.credits).arg(outcome.debits));
     msgPadrao.ShowMsg(QStringLiteral("Importacao_OK"), bco::MsgKind::Information, bco::MsgButton::Ok, 0);
     pgbProgresso->setValue(0);
     sbtImportExport->setEnabled(false);

@@ -42,6 +42,8 @@ public:
 protected:
     void FormCreate() override;
     void FormClose(bco::TCloseAction &action) override;
+    // Tab (and Enter) from the file's field leaves the file panel for the error list, running the pass.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void btpArqOrigClick();

@@ -28,6 +28,9 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "Valor_Amb|Valor ambíguo: \"%1\" (use %2 ou %3).",
         // The entry form's words for an account of a company the operator may not use.
         "ContCorr_Nr|Operador não relacionado a empresa da conta corrente informada.",
+        // What an import will write, and what it wrote, told beside the list.
+        "Resumo_Imp|A importar: %1 crédito(s) somando %2 e %3 débito(s) somando %4.",
+        "Resumo_Feito|Importados: %1 crédito(s) e %2 débito(s).",
     };
     for (const char *row : rows)
         catalogue.add(QString::fromUtf8(row));

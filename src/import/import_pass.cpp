@@ -100,6 +100,7 @@ void ImportPass::Start() {
     branchesOfCompany_.clear();
     lineOfMovement_.clear();
     credits_ = debits_ = 0;
+    creditTotal_ = debitTotal_ = 0.0;
     clean_ = true;
     completed_ = false;
     operatorCompanies_.clear();
@@ -164,10 +165,13 @@ void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purp
                 clean_ = false;
         }
         for (size_t i = first; i < end; ++i) {
-            if (rows[i].letter == u'C')
+            if (rows[i].letter == u'C') {
                 ++credits_;
-            else if (rows[i].letter == u'D')
+                creditTotal_ += rows[i].amount;
+            } else if (rows[i].letter == u'D') {
                 ++debits_;
+                debitTotal_ += rows[i].amount;
+            }
         }
         std::future<Answers> drawing;
         if (building_ && cleanEnd > first)
@@ -194,6 +198,7 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
     for (int r = 0; r < table.rowCount(); ++r) {
         PreRecord &row = rows[static_cast<size_t>(r)];
         row.line = r + 2;
+        row.sheetRow = table.sheetRow(r);
         try {
             row.date = table.date(r, Data);
         } catch (const bco::WorkbookError &) {
@@ -463,6 +468,7 @@ void ImportPass::WriteErrors(const PreRecord &row) {
             text = text.arg(value);
         errors.Append();
         errors.FieldByName(u"NRLINHA").SetValue(row.line);
+        errors.FieldByName(u"NRLINHAPLAN").SetValue(row.sheetRow);
         errors.FieldByName(u"DSERRO").SetAsString(text);
         errors.Post();
     }

@@ -33,6 +33,7 @@ public:
 // problems that need nothing of the server, by the step that finds them.
 struct PreRecord {
     int line = 0;
+    int sheetRow = 0;         // the row as the spreadsheet program numbers it, which skipped rows move apart
     QDate date;               // null when the Data cell holds no date
     QString account;          // brought to 3 characters
     QString company;          // empty when the account is not registered or not the operator's to use
@@ -70,7 +71,7 @@ struct PreRecord {
 // problem of the file; from the first problem on, no record is built.
 //
 // The checks of a row, in order, each problem one line with the row's line number (2 for the first row read,
-// one more for each next one; the heading row is 1):
+// one more for each next one; the heading row is 1) and its row in the sheet:
 //   the date (Data_Inv when the Data cell holds no date);
 //   1 the account (ContCorr_NCAD; ContCorr_Nr when its company is not one of the operator's), 2 its
 //   company's branch (Filial_Inv, only for an account the operator may use), 3 the kind C or D in either
@@ -108,6 +109,9 @@ public:
     // How many credits and debits the file's rows make (of the last pass, when Clean).
     int Credits() const { return credits_; }
     int Debits() const { return debits_; }
+    // What the credits and the debits add up to (of the last pass, when Clean).
+    double CreditTotal() const { return creditTotal_; }
+    double DebitTotal() const { return debitTotal_; }
     // The last pass was an import that is Clean: its records can be sent.
     bool Importable() const;
     // The line of each movement the pass built, for telling a problem the server finds later by line.
@@ -153,6 +157,7 @@ private:
     // The operator's companies, as a list of chosen codes ("'01','02'").
     QString operatorCompanies_;
     int credits_ = 0, debits_ = 0;
+    double creditTotal_ = 0.0, debitTotal_ = 0.0;
     bool building_ = true;
     bool clean_ = true;
     // The last pass read the whole file: a pass stopped by a failure leaves nothing to send.

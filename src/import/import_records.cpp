@@ -18,12 +18,15 @@ ImportRecords::ImportRecords(bco::LocalQuery::ConnectionProvider connection, QOb
                            FieldSpec{.name = "CDEMPRESA", .kind = FieldKind::Text, .size = 2}});
 
     cdsErro.setObjectName(QStringLiteral("cdsErro"));
-    cdsErro.AddFields({FieldSpec{.name = "NRLINHA", .kind = FieldKind::Integer, .label = "Linha"},
-                       FieldSpec{.name = "DSERRO",
-                                 .kind = FieldKind::Text,
-                                 .size = 100,
-                                 .label = "Descrição do Erro",
-                                 .displayWidth = 100}});
+    cdsErro.AddFields(
+        {FieldSpec{.name = "NRLINHA", .kind = FieldKind::Integer, .label = "Linha"},
+         // The row as the spreadsheet program shows it, where the operator mends it.
+         FieldSpec{.name = "NRLINHAPLAN", .kind = FieldKind::Integer, .label = "Linha na Planilha"},
+         FieldSpec{.name = "DSERRO",
+                   .kind = FieldKind::Text,
+                   .size = 100,
+                   .label = "Descrição do Erro",
+                   .displayWidth = 100}});
     cdsErro.AddIndex(QStringLiteral("cdsErroIndex1"), QStringLiteral("NRLINHA"));
     cdsErro.SetIndexName(QStringLiteral("cdsErroIndex1"));
 

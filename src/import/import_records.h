@@ -22,7 +22,8 @@ public:
 
     // Every current account with its company: CDREDUCONT, CDEMPRESA.
     bco::LocalQuery qryContCorr;
-    // The error list, always in line order: NRLINHA "Linha", DSERRO "Descrição do Erro".
+    // The error list, always in line order: NRLINHA "Linha", NRLINHAPLAN "Linha na Planilha" (the row as the
+    // spreadsheet program numbers it), DSERRO "Descrição do Erro".
     bco::ClientDataSet cdsErro;
     // The branches of one company as getFilial answers them.
     bco::ClientDataSet cdsFilialAux;

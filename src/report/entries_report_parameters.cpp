@@ -37,6 +37,12 @@ void FillEntriesReportParams(const EntriesReportChoices &choices, bco::ReportPar
     set("P_DTPERIINI", locale.toString(choices.start, QLocale::ShortFormat));
     set("P_DTPERIFIM", locale.toString(choices.end, QLocale::ShortFormat));
     set("P_TIPO", QString(choices.kind));
+    // A list of chosen codes ('01','02') as a caption reads it.
+    const auto shown = [](QString codes) {
+        return codes.remove(u'\'').replace(u',', QStringLiteral(", "));
+    };
+    set("P_DSEMPRESAS", shown(choices.allCompanies ? choices.operatorCompanies : choices.companies));
+    set("P_DSCONTAS", choices.allAccounts ? QStringLiteral("todas") : shown(choices.accounts));
 }
 
 } // namespace Cli_bco11101

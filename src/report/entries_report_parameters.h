@@ -37,6 +37,8 @@ struct EntriesReportChoices {
 //   P_DATAINI, P_DATAFIM            the dates; P_DTPERIINI, P_DTPERIFIM the same as text in the locale's
 //                                   short format
 //   P_TIPO                          T, C or D
+//   P_DSEMPRESAS, P_DSCONTAS        for the page's captions: the companies covered ("01, 02": those picked,
+//                                   else the operator's) and the accounts ("todas", or those picked)
 // A companion flag is set only with its list, as the list's partner.
 void FillEntriesReportParams(const EntriesReportChoices &choices, bco::ReportParams &params,
                              const QLocale &locale);

@@ -1,6 +1,9 @@
 #include "report/report_form.h"
 
+#include <tuple>
+
 #include <QKeyEvent>
+#include <QLabel>
 
 #include "entry_model/type_pick_list.h"
 #include "framework/checks/consiste.h"
@@ -20,6 +23,9 @@ QPointer<TfrmRelLancCont> frmRelLancCont;
 bool boIdCriado = false;
 
 namespace {
+
+// The room beside a "Lista" for the codes picked in it, in pixels.
+constexpr int ChosenCodesWidth = 150;
 
 using bco::FieldKind;
 
@@ -173,28 +179,35 @@ void TfrmRelLancCont::bindHandlers() {
         {ui->rbtListaTipo, ui->sbtTipo},
         {ui->rbtListaFili, ui->sbtFilial}};
     for (const auto &[radio, button] : lists) {
-        bco::connectGuarded(radio, &QRadioButton::toggled, this,
-                            [button = button](bool checked) { button->setEnabled(checked); });
+        bco::connectGuarded(radio, &QRadioButton::toggled, this, [this, button = button](bool checked) {
+            button->setEnabled(checked);
+            MostraEscolhas();
+        });
         radio->installEventFilter(this);
     }
     bco::connectGuarded(ui->rbtListBanc, &QRadioButton::toggled, this,
                         [this](bool) { CompanyChoiceChanged(); });
     // A type list holds the types of one kind.
     for (QRadioButton *kind : {ui->rbtTodos, ui->rbtCredito, ui->rbtDebito})
-        bco::connectGuarded(kind, &QRadioButton::clicked, this, [this](bool) { stListTipo.clear(); });
+        bco::connectGuarded(kind, &QRadioButton::clicked, this, [this](bool) {
+            stListTipo.clear();
+            MostraEscolhas();
+        });
 
-    ui->sbtListEmpresa->OnClick = [this] {
-        sbtListEmpresaClick();
+    // Whatever a pick list ends in (a pick, a cancel, a refusal), the form shows the choices as they are.
+    const auto showingChoices = [this](void (TfrmRelLancCont::*pick)()) {
+        return [this, pick] {
+            struct Show {
+                TfrmRelLancCont &form;
+                ~Show() { form.MostraEscolhas(); }
+            } show{*this};
+            (this->*pick)();
+        };
     };
-    ui->sbtListContCorr->OnClick = [this] {
-        sbtListContCorrClick();
-    };
-    ui->sbtTipo->OnClick = [this] {
-        sbtTipoClick();
-    };
-    ui->sbtFilial->OnClick = [this] {
-        sbtFilialClick();
-    };
+    ui->sbtListEmpresa->OnClick = showingChoices(&TfrmRelLancCont::sbtListEmpresaClick);
+    ui->sbtListContCorr->OnClick = showingChoices(&TfrmRelLancCont::sbtListContCorrClick);
+    ui->sbtTipo->OnClick = showingChoices(&TfrmRelLancCont::sbtTipoClick);
+    ui->sbtFilial->OnClick = showingChoices(&TfrmRelLancCont::sbtFilialClick);
 
     bco::FocusTracker &focus = bco::FocusTracker::instance();
     focus.setExitHandler(ui->depDataIni, [this] { Vd_DataIni(false); });
@@ -223,6 +236,28 @@ void TfrmRelLancCont::FormCreate() {
     stListTipo.clear();
     stListFilial.clear();
     Dbgeral::ListaEmpresaOper(Ondrima::Operador(), stEmpresaOper);
+    // The month being worked, up to the working day: what the report is most often asked for.
+    const QDate processing = Ondrima::DataProc(Ondrima::FiliProc());
+    ui->depDataIni->SetDate(QDate(processing.year(), processing.month(), 1));
+    ui->depDataFin->SetDate(processing);
+    MostraEscolhas();
+}
+
+void TfrmRelLancCont::MostraEscolhas() {
+    const std::tuple<QRadioButton *, QLabel *, const QString *> lists[] = {
+        {ui->rbtListBanc, ui->lblEscEmpresa, &stListEmpresa},
+        {ui->rbtListContCorr, ui->lblEscContCorr, &stListContCorr},
+        {ui->rbtListaTipo, ui->lblEscTipo, &stListTipo},
+        {ui->rbtListaFili, ui->lblEscFilial, &stListFilial}};
+    for (const auto &[radio, label, codes] : lists) {
+        // The codes as the operator picked them, without the quotes the queries need.
+        QString shown = radio->isChecked() ? *codes : QString();
+        shown.remove(u'\'');
+        shown.replace(u',', QStringLiteral(", "));
+        // A long choice is cut to the room there is; the tip holds it whole.
+        label->setToolTip(shown);
+        label->setText(label->fontMetrics().elidedText(shown, Qt::ElideRight, ChosenCodesWidth));
+    }
 }
 
 void TfrmRelLancCont::FormClose(bco::TCloseAction &action) {

@@ -97,6 +97,8 @@ private:
     void Vd_DtIni_Fin();
 
     void CompanyChoiceChanged();
+    // Shows beside each "Lista" that is checked the codes picked in it.
+    void MostraEscolhas();
     void sbtListEmpresaClick();
     void sbtListContCorrClick();
     void sbtTipoClick();

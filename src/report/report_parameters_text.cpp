@@ -74,6 +74,15 @@ void FillReportParameters(const QString &reportCode, const ParameterValues &give
             choices.start = dateOf(QStringLiteral("P_DATAINI"), given.value(QStringLiteral("P_DATAINI")));
         if (given.contains(QStringLiteral("P_DATAFIM")))
             choices.end = dateOf(QStringLiteral("P_DATAFIM"), given.value(QStringLiteral("P_DATAFIM")));
+        // The codes given are the choice the page's captions name.
+        if (given.contains(QStringLiteral("P_CDEMPRESA"))) {
+            choices.allCompanies = false;
+            choices.companies = codeList(given.value(QStringLiteral("P_CDEMPRESA")));
+        }
+        if (given.contains(QStringLiteral("P_CDREDUCONT"))) {
+            choices.allAccounts = false;
+            choices.accounts = codeList(given.value(QStringLiteral("P_CDREDUCONT")));
+        }
         FillEntriesReportParams(choices, params, locale);
     }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
 #include <QLabel>
 
 #include "discount/discount_form.h"
@@ -147,6 +148,11 @@ TEST_F(DiscountForm, EachPageShowsItsPartysItemsAndWhatIsAvailableOfThem) {
                       ofCustomer ? customerTax : supplierTax)
                 << "the first row's tax number through its person kind's mask";
             EXPECT_FALSE(edit(ofCustomer ? "dbeNmCliente" : "dbeNmFornecedor")->text().isEmpty());
+            // Every heading whole ("Vr. Disponível" among them), whatever width the page states.
+            const QHeaderView *header = shown.grid()->horizontalHeader();
+            for (int column = 0; column < header->count(); ++column)
+                EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
+                    << shown.grid()->Model()->headerData(column, Qt::Horizontal).toString().toStdString();
             shown.cancel();
         });
     }

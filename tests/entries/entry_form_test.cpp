@@ -4,9 +4,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QRadioButton>
+#include <QSettings>
 #include <QTest>
 #include <QToolButton>
 
@@ -419,4 +422,141 @@ TEST_F(EntryForm, ClosingTheFormEndsItsModesAndDestroysTheFilterDialog) {
     EXPECT_FALSE(Cli_bco11100::boStCriado);
     EXPECT_FALSE(Cli_bco11100::boInclusao);
     EXPECT_TRUE(Cli_bco11102::frmFiltroLancCont.isNull());
+}
+
+TEST_F(EntryForm, TheDescriptionTakesTheFreeWidthAndEachOperatorFindsTheWidthsTheySet) {
+    const auto widths = [this] {
+        QHeaderView *header = dbgPadrao()->horizontalHeader();
+        return QList<int>{header->sectionSize(0), header->sectionSize(1), header->sectionSize(3)};
+    };
+    QList<int> defaults;
+    struct Step {
+        const char *name;
+        const char *operatorCode;
+        std::function<void()> act;        // on the form opened for the operator, before it is closed
+        std::function<QList<int>()> seen; // Data, Tipo and Valor on opening
+    };
+    const Step steps[] = {
+        {"the first opening shows the stated widths", "DEMO",
+         [&] {
+             defaults = widths();
+             dbgPadrao()->setColumnWidth(0, 140);
+             dbgPadrao()->setColumnWidth(1, 90);
+         },
+         [&] {
+             return widths();
+         }},
+        {"the operator finds the widths they set", "DEMO", [] {},
+         [] {
+             return QList<int>{140, 90, 0};
+         }},
+        {"another operator starts from the stated widths", "RESTRITO",
+         [&] { dbgPadrao()->setColumnWidth(3, 200); },
+         [&] {
+             return defaults;
+         }},
+        {"each keeps their own", "DEMO", [] {},
+         [&] {
+             return QList<int>{140, 90, defaults[2]};
+         }},
+        {"and the other theirs", "RESTRITO", [] {},
+         [&] {
+             return QList<int>{defaults[0], defaults[1], 200};
+         }},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        closeForm();
+        releaseDeferred();
+        env.logInAs(QString::fromLatin1(step.operatorCode));
+        open();
+        form->resize(900, 600);
+        // The list loaded resets the grid's columns: the widths stay.
+        chooseAccount(listed.code);
+        ASSERT_GT(list().RecordCount(), 0);
+        QApplication::processEvents();
+        QList<int> expected = step.seen();
+        if (expected[2] == 0)
+            expected[2] = widths()[2];
+        EXPECT_EQ(widths(), expected);
+        // Whatever the others take, the description fills the rest of the grid, growing with the window.
+        QHeaderView *header = dbgPadrao()->horizontalHeader();
+        EXPECT_EQ(header->length(), dbgPadrao()->viewport()->width());
+        const int description = header->sectionSize(2);
+        const int room = dbgPadrao()->viewport()->width();
+        form->resize(1100, 600);
+        QApplication::processEvents();
+        ASSERT_GT(dbgPadrao()->viewport()->width(), room);
+        EXPECT_EQ(header->sectionSize(2), description + dbgPadrao()->viewport()->width() - room);
+        step.act();
+    }
+}
+
+TEST_F(EntryForm, AWidthThatWouldHideAColumnIsNotRestored) {
+    const int stated = dbgPadrao()->columnWidth(0);
+    closeForm();
+    releaseDeferred();
+    for (const int stored : {0, 3, -40}) {
+        SCOPED_TRACE(stored);
+        {
+            QSettings file(Session::current().layoutFile, QSettings::IniFormat);
+            file.setValue(QStringLiteral("DEMO/BCO11100/dbgPadrao/DTMOVICRED"), stored);
+            file.setValue(QStringLiteral("DEMO/BCO11100/dbgPadrao/TIPO"), QStringLiteral("largo"));
+        }
+        open();
+        EXPECT_EQ(dbgPadrao()->columnWidth(0), stated);
+        closeForm();
+        releaseDeferred();
+    }
+    open();
+}
+
+TEST_F(EntryForm, TheListSaysWhichFilterIsInForceAndTheFilterHowToUndoIt) {
+    auto *caption = control<QLabel>("lblFiltroAtivo");
+    EXPECT_TRUE(
+        control<QToolButton>("sbtFiltro")
+            ->toolTip()
+            .endsWith(QStringLiteral(
+                "Para desfazer o filtro: Filtrar (Ctrl+L), \"Todos\" em Lançamento e em Tipo, valores "
+                "zerados e Confirmar.")));
+    struct Step {
+        const char *name;
+        std::function<void()> act;
+        QString shown;
+        bool marked;
+    };
+    const auto filter = [this](QDate start, int kind, double to) {
+        env.modalForms.then([=](QWidget &dialog) {
+            dialog.findChild<TDateEditPlus *>(QStringLiteral("depDataIni"))->SetDate(start);
+            dialog.findChild<TNumberEdit *>(QStringLiteral("nedValorFin"))->SetValue(to);
+            dialog.findChild<QWidget *>(QStringLiteral("rgpLancamento"))
+                ->findChildren<QRadioButton *>()
+                .at(kind)
+                ->click();
+            dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click();
+        });
+        control<QAction>("mnuFiltro")->trigger();
+    };
+    const Step steps[] = {
+        {"no account, no list", [] {}, QString(), false},
+        {"the account's list in its period", [this] { chooseAccount(listed.code); },
+         QStringLiteral("Período: 14/02/2024 a 20/03/2024"), false},
+        {"another period alone narrows nothing within it", [&] { filter(QDate(2024, 3, 4), 0, 0.0); },
+         QStringLiteral("Período: 04/03/2024 a 20/03/2024"), false},
+        {"debits up to a value are a filter in force", [&] { filter(QDate(2024, 3, 4), 2, 500.0); },
+         QStringLiteral(
+             "Filtro em uso: Período: 04/03/2024 a 20/03/2024 · só débitos · valor de 0,00 a 500,00"),
+         true},
+        {"undone as the hint says", [&] { filter(QDate(2024, 3, 4), 0, 0.0); },
+         QStringLiteral("Período: 04/03/2024 a 20/03/2024"), false},
+        {"the account bar entered again closes the list", [this] { medCdRedu()->setFocus(); }, QString(),
+         false},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        EXPECT_EQ(caption->text(), step.shown);
+        EXPECT_EQ(caption->font().bold(), step.marked);
+        EXPECT_EQ(caption->toolTip().isEmpty(), !step.marked);
+    }
 }

@@ -282,15 +282,16 @@ struct ValueRange {
     double from, to;
     const char *allValues;
     double queryFrom, queryTo;
+    const char *described; // the list's caption, after the period
 };
 
 class ConfirmedValues : public FilterDialog, public ::testing::WithParamInterface<ValueRange> {};
 
 const ValueRange valueRanges[] = {
-    {"no values set no limit", 0.0, 0.0, "T", -0.001, 0.001},
-    {"equal values keep that value", 100.0, 100.0, "", 99.999, 100.001},
-    {"a value to alone is an upper limit", 0.0, 50.0, "", -0.001, 50.001},
-    {"cents count at both ends", 5.5, 120.25, "", 5.499, 120.251},
+    {"no values set no limit", 0.0, 0.0, "T", -0.001, 0.001, ""},
+    {"equal values keep that value", 100.0, 100.0, "", 99.999, 100.001, " · valor de 100,00 a 100,00"},
+    {"a value to alone is an upper limit", 0.0, 50.0, "", -0.001, 50.001, " · valor de 0,00 a 50,00"},
+    {"cents count at both ends", 5.5, 120.25, "", 5.499, 120.251, " · valor de 5,50 a 120,25"},
 };
 
 TEST_P(ConfirmedValues, AreSentWithTheMarginAndTheAllValuesFlagAndNarrowTheList) {
@@ -301,6 +302,9 @@ TEST_P(ConfirmedValues, AreSentWithTheMarginAndTheAllValuesFlagAndNarrowTheList)
     EXPECT_EQ(query.allValues, QString::fromLatin1(range.allValues));
     EXPECT_DOUBLE_EQ(query.valueFrom, range.queryFrom);
     EXPECT_DOUBLE_EQ(query.valueTo, range.queryTo);
+    EXPECT_EQ(Cli_bco11102::DescribeFilter(dialog().SavedFilter()),
+              "Período: 14/02/2024 a 20/03/2024" + QString::fromUtf8(range.described));
+    EXPECT_EQ(Cli_bco11102::FilterNarrows(dialog().SavedFilter()), *range.described != '\0');
 
     const auto limit = [&](const char *valueColumn) {
         if (query.allValues == u"T")
@@ -354,17 +358,36 @@ struct Narrowing {
     QStringList picked;
     const char *pickListTitle;
     QStringList kinds;
-    QStringList types; // empty: any
+    QStringList types;     // empty: any
+    const char *described; // the list's caption, after the period
 };
 
 class ConfirmedKindAndTypes : public FilterDialog, public ::testing::WithParamInterface<Narrowing> {};
 
 const Narrowing narrowings[] = {
-    {"credits", 1, {}, "", {"C"}, {}},
-    {"debits", 2, {}, "", {"D"}, {}},
-    {"picked credit types", 1, {"C0002"}, "Tipo de Crédito Bancário", {"C"}, {"0002"}},
-    {"picked debit types", 2, {"D0001", "D0002"}, "Tipo de Débito Bancário", {"D"}, {"0001", "0002"}},
-    {"picked types of both kinds", 0, {"C0001", "D0001"}, "Tipo", {"C", "D"}, {"0001"}},
+    {"credits", 1, {}, "", {"C"}, {}, " · só créditos"},
+    {"debits", 2, {}, "", {"D"}, {}, " · só débitos"},
+    {"picked credit types",
+     1,
+     {"C0002"},
+     "Tipo de Crédito Bancário",
+     {"C"},
+     {"0002"},
+     " · só créditos · tipos C0002"},
+    {"picked debit types",
+     2,
+     {"D0001", "D0002"},
+     "Tipo de Débito Bancário",
+     {"D"},
+     {"0001", "0002"},
+     " · só débitos · tipos D0001, D0002"},
+    {"picked types of both kinds",
+     0,
+     {"C0001", "D0001"},
+     "Tipo",
+     {"C", "D"},
+     {"0001"},
+     " · tipos C0001, D0001"},
 };
 
 TEST_P(ConfirmedKindAndTypes, ListOnlyTheEntriesTheyName) {
@@ -384,6 +407,9 @@ TEST_P(ConfirmedKindAndTypes, ListOnlyTheEntriesTheyName) {
         EXPECT_EQ(sent().allTypes, "T");
         EXPECT_EQ(sent().typeList, "");
     }
+    EXPECT_EQ(Cli_bco11102::DescribeFilter(dialog().SavedFilter()),
+              "Período: 14/02/2024 a 20/03/2024" + QString::fromUtf8(narrowing.described));
+    EXPECT_TRUE(Cli_bco11102::FilterNarrows(dialog().SavedFilter()));
 }
 
 INSTANTIATE_TEST_SUITE_P(FilterDialog, ConfirmedKindAndTypes, ::testing::ValuesIn(narrowings), CaseName());
@@ -517,3 +543,49 @@ TEST_P(LeavingADate, RefusesOnlyWhatIsNoDate) {
 INSTANTIATE_TEST_SUITE_P(FilterDialog, LeavingADate, ::testing::ValuesIn(dateExits), CaseName());
 
 } // namespace
+
+TEST(FilterCaption, NamesThePeriodAndOnlyWhatNarrowsTheList) {
+    struct Case {
+        const char *name;
+        std::function<void(Cli_bco11102::TFILTRO &)> set;
+        const char *described;
+    };
+    const Case cases[] = {
+        {"no dates: the whole history", [](Cli_bco11102::TFILTRO &) {}, "Período: todos"},
+        {"amounts with thousands",
+         [](Cli_bco11102::TFILTRO &filter) {
+             filter.startDate = QDate(2024, 1, 1);
+             filter.endDate = QDate(2024, 12, 31);
+             filter.valueFrom = 1234.5;
+             filter.valueTo = 1234567.89;
+         },
+         "Período: 01/01/2024 a 31/12/2024 · valor de 1.234,50 a 1.234.567,89"},
+        {"a list of one type",
+         [](Cli_bco11102::TFILTRO &filter) {
+             filter.startDate = filter.endDate = QDate(2024, 3, 1);
+             filter.types = {true, QStringLiteral("'D0006'")};
+             filter.entryKind = 2;
+         },
+         "Período: 01/03/2024 a 01/03/2024 · só débitos · tipos D0006"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Cli_bco11102::TFILTRO filter;
+        c.set(filter);
+        EXPECT_EQ(Cli_bco11102::DescribeFilter(filter), QString::fromUtf8(c.described));
+    }
+}
+
+TEST_F(FilterDialog, CtrlEnterConfirmsFromWhereverTheFocusIs) {
+    reload();
+    const int everything = list().RecordCount();
+    open([&](TfrmFiltroLancCont &dialog) {
+        EXPECT_EQ(dialog.sbtConfirma->toolTip(), QStringLiteral("Confirmar (Ctrl+Enter)"));
+        click(kindButton(dialog, 2));
+        of(dialog).nedValorFin->setFocus();
+        QTest::keyClick(of(dialog).nedValorFin, Qt::Key_Return, Qt::ControlModifier);
+        EXPECT_FALSE(dialog.isVisible()) << "confirmed and closed";
+    });
+    EXPECT_LT(list().RecordCount(), everything);
+    EXPECT_EQ(distinct(column(list(), "DEBCRED")), QStringList{"D"});
+}

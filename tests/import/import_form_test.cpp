@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -211,6 +212,17 @@ protected:
         return lines;
     }
 
+    // Each error line's number and its row in the sheet, where the operator finds it.
+    std::vector<std::pair<int, int>> sheetRows() const {
+        std::vector<std::pair<int, int>> rows;
+        ClientDataSet &errors = form->records.cdsErro;
+        for (errors.First(); !errors.Eof(); errors.Next())
+            rows.emplace_back(errors.FieldByName(u"NRLINHA").AsInteger(),
+                              errors.FieldByName(u"NRLINHAPLAN").AsInteger());
+        return rows;
+    }
+    QString summary() const { return control<QLabel>("lblResumo")->text(); }
+
     bool importEnabled() const { return form->sbtImportExport->isEnabled(); }
 
     qint64 importedMovements() {
@@ -237,6 +249,14 @@ protected:
 TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) {
     choose(Workbooks::get().path(QStringLiteral("erros.xls")));
     EXPECT_EQ(errorLines(), refusalLines);
+    // The row without a date takes no line number but keeps its row: the rows after it are one further on.
+    std::vector<std::pair<int, int>> expectedRows;
+    for (const auto &[line, text] : refusalLines)
+        expectedRows.emplace_back(line, line < 7 ? line : line + 1);
+    EXPECT_EQ(sheetRows(), expectedRows);
+    EXPECT_EQ(control<TNewDBGrid>("dgbErros")->ShownContents().titles,
+              (QStringList{"Linha", "Linha na Planilha", "Descrição do Erro"}));
+    EXPECT_EQ(summary(), QString()) << "nothing will be imported";
     EXPECT_FALSE(importEnabled());
     EXPECT_TRUE(form->records.entry.cdsMovBanc.IsEmpty()) << "the first row is wrong: nothing is built";
     EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
@@ -272,12 +292,48 @@ TEST_F(ImportForm, TheFileIsCheckedBeforeThePassRuns) {
     EXPECT_EQ(QDir::currentPath(), folder) << "the workbook's folder is the current one";
 }
 
+TEST_F(ImportForm, TabFromTheTypedPathRunsThePassAndGoesOnToTheList) {
+    struct Case {
+        const char *name;
+        QString path;
+        QStringList errors;
+        bool clean;  // told it may be imported
+        bool listed; // the list opened with the focus
+    };
+    const QString folder = QFileInfo(Workbooks::get().path(QStringLiteral("limpo.xls"))).absolutePath();
+    const Case cases[] = {
+        {"a file that does not exist",
+         folder + QStringLiteral("/nada.xls"),
+         {"Arquivo não existe."},
+         false,
+         false},
+        {"a file with errors", Workbooks::get().path(QStringLiteral("erros.xls")), {}, false, true},
+        {"a clean file", Workbooks::get().path(QStringLiteral("limpo.xls")), {}, true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        env.dialogs.clearShown();
+        control<QWidget>("dgbErros")->setEnabled(false);
+        auto *path = control<TMaskEdit>("medArqOrig");
+        path->setFocus();
+        path->SetText(c.path);
+        QTest::keyClick(path, Qt::Key_Tab);
+        EXPECT_EQ(env.dialogs.errors(), c.errors);
+        EXPECT_EQ(env.dialogs.keys().contains(QStringLiteral("ARQ_OK")), c.clean);
+        EXPECT_EQ(control("dgbErros")->isEnabled(), c.listed);
+        EXPECT_EQ(QApplication::focusWidget(), c.listed ? control("dgbErros") : control("medArqOrig"));
+    }
+    EXPECT_TRUE(importEnabled());
+}
+
 TEST_F(ImportForm, ACleanFileIsImportedWholeAndASecondImportIsRefusedRowByRow) {
     const QString path = Workbooks::get().path(QStringLiteral("limpo.xls"));
     choose(path);
     EXPECT_EQ(errorLines(), std::vector<ErrorLine>());
     EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("ARQ_OK")});
     ASSERT_TRUE(importEnabled());
+    EXPECT_EQ(summary(),
+              QStringLiteral("A importar: 2 crédito(s) somando 2.469,12 e 2 débito(s) somando 1.385,06."));
     ClientDataSet &movements = form->records.entry.cdsMovBanc;
     ASSERT_EQ(movements.RecordCount(), static_cast<int>(cleanRecords.size()));
     int credits = 0;
@@ -309,12 +365,16 @@ TEST_F(ImportForm, ACleanFileIsImportedWholeAndASecondImportIsRefusedRowByRow) {
     EXPECT_EQ(control<QProgressBar>("pgbProgresso")->value(), 0);
     EXPECT_TRUE(screens.empty());
     EXPECT_EQ(entryForm.refreshes, 1) << "the entry form found lists what was imported";
+    EXPECT_EQ(summary(), QStringLiteral("Importados: 2 crédito(s) e 2 débito(s)."));
 
     choose(path);
     EXPECT_EQ(errorLines(), (std::vector<ErrorLine>{{2, "Lançamento já cadastrado."},
                                                     {3, "Lançamento já cadastrado."},
                                                     {4, "Lançamento já cadastrado."},
                                                     {5, "Lançamento já cadastrado."}}));
+    // Empty rows and a row without a date lie between them in the sheet.
+    EXPECT_EQ(sheetRows(), (std::vector<std::pair<int, int>>{{2, 2}, {3, 4}, {4, 6}, {5, 7}}));
+    EXPECT_EQ(summary(), QString());
     EXPECT_FALSE(importEnabled());
 }
 

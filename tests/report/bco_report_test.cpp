@@ -98,6 +98,7 @@ TEST_F(BcoReport, RendersADesignWithWhatTheScreenGivesForEveryChoiceOpen) {
     ASSERT_GE(at, 0) << text.toStdString();
     EXPECT_TRUE(text.mid(at, text.indexOf(u'\n', at) - at).simplified().endsWith(credits + u' ' + debits));
     EXPECT_TRUE(text.contains(QStringLiteral("Período: 01/03/2024 a 15/03/2024")));
+    EXPECT_TRUE(text.simplified().contains(QStringLiteral("Empresas: 01, 02, 03 Contas: todas")));
 }
 
 // What a schedule may get wrong ends the program with a message and a non-zero status, writing nothing.

@@ -60,6 +60,11 @@ TDateEditPlus *dateEdit(const QWidget &form, const char *name) {
     return controlOf<TDateEditPlus>(form, name);
 }
 
+// The codes shown beside a "Lista".
+QString shownChoice(TfrmRelLancCont &form, const char *label) {
+    return controlOf<QLabel>(form, label)->text();
+}
+
 // A click on a radio button's mark, where it takes a click whatever room its caption leaves.
 void click(QWidget *control) {
     QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(6, control->height() / 2));
@@ -129,6 +134,11 @@ TEST_F(ReportForm, ListsTheStoredDesignsOfItsCodeAndStartsWithEveryChoiceOpen) {
         for (const char *list : {"sbtListEmpresa", "sbtListContCorr", "sbtTipo", "sbtFilial"})
             EXPECT_FALSE(pickButton(form, list)->isEnabled()) << list;
         EXPECT_EQ(form.stEmpresaOper, "'01','02','03'");
+        // The month of the working day, up to it.
+        EXPECT_EQ(dateEdit(form, "depDataIni")->GetDate(), QDate(2024, 3, 1));
+        EXPECT_EQ(dateEdit(form, "depDataFin")->GetDate(), formTestDate);
+        for (const char *label : {"lblEscEmpresa", "lblEscContCorr", "lblEscTipo", "lblEscFilial"})
+            EXPECT_EQ(shownChoice(form, label), QString()) << label;
         click(radio(form, "rbtListContCorr"));
         EXPECT_TRUE(pickButton(form, "sbtListContCorr")->isEnabled());
         click(radio(form, "rbtTodoContCorr"));
@@ -391,6 +401,51 @@ TEST_F(ReportForm, TheSummaryOfSeveralCompaniesGivesEachItsPages) {
                                      "Distribuidora Horizonte Ltda"}));
 }
 
+TEST_F(ReportForm, TheSummaryNamesTheCompaniesAndTheAccountsItCovers) {
+    struct Case {
+        const char *name;
+        const char *operatorCode;
+        QStringList companies, accounts; // picked; empty: "Todas"
+        QString named;
+    };
+    const Case cases[] = {
+        {"every company of the operator and every account",
+         "DEMO",
+         {},
+         {},
+         "Empresas: 01, 02, 03 Contas: todas"},
+        {"the restricted operator's one company", "RESTRITO", {}, {}, "Empresas: 01 Contas: todas"},
+        {"the companies and accounts picked",
+         "DEMO",
+         {"01"},
+         {"001", "003"},
+         "Empresas: 01 Contas: 001, 003"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        env.logInAs(QString::fromLatin1(c.operatorCode));
+        const QString text = pdfOf([&](TfrmRelLancCont &form) {
+            choose(form, summaryTitle);
+            if (!c.companies.isEmpty()) {
+                click(radio(form, "rbtListBanc"));
+                env.lookups.markKeys(c.companies);
+                pickButton(form, "sbtListEmpresa")->click();
+            }
+            if (!c.accounts.isEmpty()) {
+                click(radio(form, "rbtListContCorr"));
+                env.lookups.markKeys(c.accounts);
+                pickButton(form, "sbtListContCorr")->click();
+            }
+        });
+        const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
+        ASSERT_FALSE(pages.isEmpty());
+        for (const QString &page : pages)
+            EXPECT_TRUE(page.simplified().contains(c.named)) << page.left(600).toStdString();
+        delete Cli_bco11101::frmRelLancCont.data();
+        releaseDeferred();
+    }
+}
+
 TEST_F(ReportForm, TheSummaryByTypeOfTheRestrictedOperatorHoldsItsCompanyAlone) {
     env.logInAs(QStringLiteral("RESTRITO"));
     const QString text = pdfOf([](TfrmRelLancCont &form) {
@@ -435,10 +490,14 @@ TEST_F(ReportForm, ChoosingTheCompaniesAgainEmptiesThePickedBranchesAndFetchesTh
         pickButton(form, "sbtFilial")->click();
         const int branchesOf01 = form.cdsFilial.RecordCount();
         EXPECT_EQ(form.stListFilial, "'0101'");
+        EXPECT_EQ(shownChoice(form, "lblEscEmpresa"), "01");
+        EXPECT_EQ(shownChoice(form, "lblEscFilial"), "0101");
 
         env.lookups.markKeys({"02"});
         pickButton(form, "sbtListEmpresa")->click();
         EXPECT_EQ(form.stListFilial, "");
+        EXPECT_EQ(shownChoice(form, "lblEscEmpresa"), "02");
+        EXPECT_EQ(shownChoice(form, "lblEscFilial"), "") << "the branches of 01 are gone with it";
         env.lookups.markKeys({"0201"});
         pickButton(form, "sbtFilial")->click();
         EXPECT_EQ(form.stListFilial, "'0201'");
@@ -454,11 +513,17 @@ TEST_F(ReportForm, TheTypesOfEveryKindComeFromTheServerWithTheirWholeCodes) {
         env.lookups.markKeys({"C0001", "D0002"});
         pickButton(form, "sbtTipo")->click();
         EXPECT_EQ(form.stListTipo, "'C0001','D0002'");
+        EXPECT_EQ(shownChoice(form, "lblEscTipo"), "C0001, D0002");
+        click(radio(form, "rbtTodosTipo"));
+        EXPECT_EQ(shownChoice(form, "lblEscTipo"), "") << "\"Todos\" is what the report takes";
+        click(radio(form, "rbtListaTipo"));
+        EXPECT_EQ(shownChoice(form, "lblEscTipo"), "C0001, D0002");
         ASSERT_TRUE(form.cdsLancto.Locate(QStringLiteral("TIPCOD"), QStringLiteral("D0002")));
         EXPECT_EQ(form.cdsLancto.FieldByName(u"CODIGO").AsString(), "0002");
         EXPECT_EQ(form.cdsLancto.FieldByName(u"TIPO").DisplayText(QLocale()), "Débito");
         click(radio(form, "rbtCredito"));
         EXPECT_EQ(form.stListTipo, "") << "a type list holds the types of one kind";
+        EXPECT_EQ(shownChoice(form, "lblEscTipo"), "");
     });
     EXPECT_EQ(env.lookups.titles(), QStringList{"Tipo"});
 }

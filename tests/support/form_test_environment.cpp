@@ -39,6 +39,7 @@ FormTestEnvironment::FormTestEnvironment(FormTestOptions options)
     context_.serverPort = server_->port();
     context_.serverSecurity = server_->clientSecurity();
     context_.databaseConnection = connectionName_;
+    context_.layoutFile = folder_.filePath(QStringLiteral("telas.ini"));
     if (options_.demoEntries >= 0)
         context_.sessionToken = server_->logIn(options_.operatorCode, options_.password);
     installedContext_ = std::make_unique<ScopedLoginContext>(context_);

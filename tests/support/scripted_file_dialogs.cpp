@@ -36,4 +36,9 @@ std::optional<QString> ScriptedFileDialogs::openFile(const QString &title, const
     return answer.path;
 }
 
+std::optional<QString> ScriptedFileDialogs::saveFile(const QString &title, const QString &proposed,
+                                                     const QString &filter) {
+    return openFile(title, proposed, filter);
+}
+
 } // namespace bco

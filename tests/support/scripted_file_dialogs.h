@@ -28,6 +28,9 @@ public:
 
     std::optional<QString> openFile(const QString &title, const QString &folder,
                                     const QString &filter) override;
+    // Answers as openFile does, recording the proposed path as the folder asked.
+    std::optional<QString> saveFile(const QString &title, const QString &proposed,
+                                    const QString &filter) override;
 
     const std::vector<Asked> &asked() const { return asked_; }
 

@@ -64,6 +64,9 @@ struct LoginContext {
     QString sessionToken;
     // Name of the Qt connection to the shared database that local queries and look-ups run on.
     QString databaseConnection;
+    // The INI file where each operator's layout of the screens (the widths of a grid's columns) is kept,
+    // under the operator's code; empty: nothing is kept.
+    QString layoutFile;
     // The host's registry of other modules' screens (LoadBPL); empty when there is none.
     ScreenLoader loadScreen;
     // The host's cheque status screen (Lib00901.CriaSituacaoCheque); empty when there is none.

@@ -1,5 +1,6 @@
 #include "framework/session/session_settings.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -145,6 +146,9 @@ LoginContext sessionContext(const SessionSettings &settings, const QString &oper
     context.serverSecurity = settings.serverSecurity;
     context.sessionToken = token;
     context.databaseConnection = databaseConnection;
+    // Beside the settings, in a file of its own: the program writes it, never the settings an administrator
+    // wrote by hand.
+    context.layoutFile = QFileInfo(settings.configFile).dir().filePath(QStringLiteral("bco-telas.ini"));
     return context;
 }
 

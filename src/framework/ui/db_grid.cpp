@@ -5,9 +5,12 @@
 #include <QBitmap>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScopedValueRollback>
+#include <QToolTip>
 #include <QStyledItemDelegate>
 
 #include "framework/checks/consiste.h"
@@ -133,6 +136,8 @@ TNewDBGrid::TNewDBGrid(QWidget *parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->hide();
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) { columnResized(column, width); });
     horizontalHeader()->setHighlightSections(false);
     QPalette colours = palette();
     for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -180,15 +185,74 @@ void TNewDBGrid::SetColumns(const QList<DataSetColumn> &columns) {
 }
 
 void TNewDBGrid::applyColumnWidths() {
+    const QScopedValueRollback applying(applyingWidths_, true);
     const QList<DataSetColumn> &columns = model_->Columns();
     for (int column = 0; column < model_->columnCount(); ++column) {
         const int given = column < columns.size() ? columns[column].width : 0;
         const Field *field = model_->FieldAt(column);
-        if (given > 0)
-            setColumnWidth(column, given);
+        const QString name = column < columns.size() ? columns[column].fieldName : QString();
+        if (const auto set = operatorWidths_.constFind(name);
+            !name.isEmpty() && set != operatorWidths_.cend())
+            setColumnWidth(column, *set);
+        else if (given > 0)
+            // A stated width never clips the column's title.
+            setColumnWidth(column, std::max(given, horizontalHeader()->sectionSizeHint(column)));
         else if (field != nullptr)
             setColumnWidth(column, NaturalWidth(*field));
+        const bool stretched = !stretchField_.isEmpty() && column < columns.size() &&
+                               columns[column].fieldName.compare(stretchField_, Qt::CaseInsensitive) == 0;
+        horizontalHeader()->setSectionResizeMode(column,
+                                                 stretched ? QHeaderView::Stretch : QHeaderView::Interactive);
     }
+}
+
+bool TNewDBGrid::viewportEvent(QEvent *event) {
+    if (event->type() == QEvent::ToolTip) {
+        // A cell too narrow for its text shows it whole when the pointer rests on it.
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString text = index.isValid() ? index.data(Qt::DisplayRole).toString() : QString();
+        const QRect cell = visualRect(index);
+        // The cell's own margins, as the delegate draws them.
+        const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+        if (!text.isEmpty() && fontMetrics().horizontalAdvance(text) > cell.width() - margins)
+            QToolTip::showText(help->globalPos(), text, viewport(), cell);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QTableView::viewportEvent(event);
+}
+
+void TNewDBGrid::SetStretchColumn(const QString &fieldName) {
+    stretchField_ = fieldName;
+    applyColumnWidths();
+}
+
+QMap<QString, int> TNewDBGrid::ColumnWidths() const {
+    QMap<QString, int> widths;
+    const QList<DataSetColumn> &columns = model_->Columns();
+    const QHeaderView *header = horizontalHeader();
+    for (int column = 0; column < columns.size() && column < header->count(); ++column)
+        if (header->sectionResizeMode(column) == QHeaderView::Interactive && !header->isSectionHidden(column))
+            widths.insert(columns[column].fieldName, header->sectionSize(column));
+    return widths;
+}
+
+void TNewDBGrid::SetColumnWidths(const QMap<QString, int> &widths) {
+    // Narrower than this a column cannot be seen nor caught with the mouse to widen it again.
+    constexpr int narrowest = 16;
+    for (auto width = widths.cbegin(); width != widths.cend(); ++width)
+        if (width.value() >= narrowest && width.key().compare(stretchField_, Qt::CaseInsensitive) != 0)
+            operatorWidths_.insert(width.key(), width.value());
+    applyColumnWidths();
+}
+
+void TNewDBGrid::columnResized(int column, int width) {
+    if (applyingWidths_ || horizontalHeader()->sectionResizeMode(column) != QHeaderView::Interactive)
+        return;
+    if (const QList<DataSetColumn> &columns = model_->Columns(); column < columns.size())
+        operatorWidths_.insert(columns[column].fieldName, width);
 }
 
 // Wide enough for the widest value of the field's kind and for its title: text by its display width in
@@ -252,6 +316,35 @@ void TNewDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &p
         const std::function<void()> hook = OnColEnter;
         runGuarded(hook);
     }
+}
+
+TNewDBGrid::ShownTable TNewDBGrid::ShownContents() const {
+    ShownTable table;
+    if (model_ == nullptr)
+        return table;
+    const QHeaderView *header = horizontalHeader();
+    QList<int> columns;
+    for (int visual = 0; visual < header->count(); ++visual)
+        if (const int column = header->logicalIndex(visual); !header->isSectionHidden(column))
+            columns << column;
+    for (const int column : columns)
+        table.titles << model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    const int rows = model_->rowCount();
+    table.rows.reserve(rows);
+    for (int row = 0; row < rows; ++row) {
+        QVariantList cells;
+        cells.reserve(columns.size());
+        for (const int column : columns) {
+            const QModelIndex index = model_->index(row, column);
+            const QVariant value = model_->data(index, DataSetModel::ValueRole);
+            const int type = value.typeId();
+            const bool kept = type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::QDate;
+            const QString shown = kept ? QString() : model_->data(index, Qt::DisplayRole).toString();
+            cells << (kept ? value : shown.isEmpty() ? QVariant() : QVariant(shown));
+        }
+        table.rows << cells;
+    }
+    return table;
 }
 
 const Field *TNewDBGrid::SelectedField() const {

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include <QMap>
 #include <QPointer>
 #include <QStyle>
 #include <QTableView>
@@ -19,7 +20,9 @@ class GridModel;
 
 // The forms' grid over a data set (dbg*). It shows the data source's data set through a DataSetModel (its
 // visible fields, or the columns given, with their titles, widths and alignments), whole rows selected
-// and the selection shown even when the grid has no focus, with grid lines.
+// and the selection shown even when the grid has no focus, with grid lines. A column is never made
+// narrower than its title, whatever width it is given; a cell too narrow for its text shows the text
+// whole in a tool tip.
 //
 // The grid and the data set follow each other: clicking or moving to a row moves the data set there (its
 // scroll events run, a pending edit is posted), and when the data set moves the selection follows. A move
@@ -66,6 +69,23 @@ public:
     // width.
     void SetColumns(const QList<DataSetColumn> &columns);
     int NaturalWidth(const Field &field) const;
+    // The column of `fieldName` takes the width the other columns leave free in the grid (empty: none
+    // does); the operator sizes the others.
+    void SetStretchColumn(const QString &fieldName);
+    // The widths of the columns the operator sizes, by field name, to be remembered; and setting them again,
+    // where a name shown by no such column (or a width under 16 pixels, which would hide it) is passed over.
+    QMap<QString, int> ColumnWidths() const;
+    void SetColumnWidths(const QMap<QString, int> &widths);
+
+    // What the grid shows, for a copy or an export: the titles of the columns shown, in the order shown, and
+    // for each row of the data set, in its order, the cells of those columns: a number or a date as its
+    // value, anything else as the text shown (an empty cell as an invalid QVariant). The data set does not
+    // move.
+    struct ShownTable {
+        QStringList titles;
+        QList<QVariantList> rows;
+    };
+    ShownTable ShownContents() const;
 
     // The field of the current column; null when the grid shows nothing.
     const Field *SelectedField() const;
@@ -104,6 +124,7 @@ protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     friend class GridDelegate;
@@ -112,6 +133,7 @@ private:
     void followDataSet();
     void keepOnDataSetRow();
     void applyColumnWidths();
+    void columnResized(int column, int width);
     // Runs the key hooks on a key; false when they swallowed it. `key` may come back replaced.
     bool runKeyHooks(const QKeyEvent *event, QChar &key);
     bool writeCell(const QModelIndex &index, const QString &text);
@@ -120,6 +142,11 @@ private:
     QPointer<DataSource> dataSource_;
     GridModel *model_ = nullptr;
     QList<DataSetColumn> columns_;
+    QString stretchField_;
+    // The widths the operator set (or that were set for them), by field name: a reload of the data set,
+    // which builds the columns again, keeps them.
+    QMap<QString, int> operatorWidths_;
+    bool applyingWidths_ = false;
     CellEditable cellEditable_;
     bool editing_ = false;
     bool markToggling_ = false;

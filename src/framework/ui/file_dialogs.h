@@ -8,8 +8,8 @@
 
 namespace bco {
 
-// The file-open dialog, as a service: the desktop installs the platform's dialog, a test installs answers
-// from a script.
+// The file dialogs (open and save), as a service: the desktop installs the platform's dialog, a test installs
+// answers from a script.
 class FileDialogs {
 public:
     virtual ~FileDialogs() = default;
@@ -18,6 +18,12 @@ public:
     // "Planilhas (*.xls *.xlsx *.ods)", entries separated by ";;"). Answers its full path, or nothing when
     // the operator cancelled.
     virtual std::optional<QString> openFile(const QString &title, const QString &folder,
+                                            const QString &filter) = 0;
+    // Asks for a file to write, proposing `proposed` (a path, or a name in the current folder), offering
+    // the kinds `filter` names (as openFile's). Answers its full path, a name typed without an extension
+    // getting the first one of the kind chosen, or nothing when the operator cancelled. The platform's
+    // dialog asks before replacing a file.
+    virtual std::optional<QString> saveFile(const QString &title, const QString &proposed,
                                             const QString &filter) = 0;
 };
 
@@ -33,10 +39,12 @@ FileDialogs *installFiles(FileDialogs *service);
 
 using ScopedFileDialogs = ScopedService<FileDialogs, &Dialogs::installFiles>;
 
-// The platform's file-open dialog, modal over the active window.
+// The platform's file dialogs, modal over the active window.
 class QtFileDialogs final : public FileDialogs {
 public:
     std::optional<QString> openFile(const QString &title, const QString &folder,
+                                    const QString &filter) override;
+    std::optional<QString> saveFile(const QString &title, const QString &proposed,
                                     const QString &filter) override;
 };
 

@@ -71,6 +71,7 @@ constexpr Migration migrations[] = {
     {7, "0007_entry_versions"},
     {8, "0008_report_designs_by_company", updateShippedDesigns},
     {9, "0009_bank_statements"},
+    {10, "0010_report_design_coverage", updateShippedDesigns},
 };
 // clang-format on
 

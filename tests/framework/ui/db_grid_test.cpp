@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include "support/case_name.h"
@@ -103,6 +104,39 @@ TEST_F(GridForm, ShowsTheVisibleFieldsWithGivenTitlesWidthsAndAlignment) {
     EXPECT_EQ(grid->model()->index(0, 2).data().toString(), QStringLiteral("150,00"));
     EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_TRUE(grid->showGrid());
+}
+
+TEST_F(GridForm, ATitleIsNeverClippedAndACellTooNarrowForItsTextShowsItInATip) {
+    struct Case {
+        const char *name;
+        int width;
+        bool titleWhole; // the stated width is kept
+        bool tip;        // resting on "Banco do Norte" shows it
+    };
+    const int title = grid->horizontalHeader()->fontMetrics().horizontalAdvance(QStringLiteral("Nome"));
+    const int text = grid->fontMetrics().horizontalAdvance(QStringLiteral("Banco do Norte"));
+    const Case cases[] = {
+        {"a width narrower than the title grows to show it", title / 2, false, true},
+        {"a width that holds the title but not the text", title + 20, true, text > title + 10},
+        {"a width that holds the text", text + 40, true, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        grid->SetColumns({{.fieldName = "NOME", .width = c.width}, {.fieldName = "VALOR"}});
+        QApplication::processEvents();
+        EXPECT_GE(grid->columnWidth(0), grid->horizontalHeader()->sectionSizeHint(0));
+        EXPECT_GT(grid->columnWidth(0), title);
+        EXPECT_EQ(grid->columnWidth(0) == c.width, c.titleWhole);
+        QToolTip::hideText();
+        ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+        const QPoint at = cellCentre(0, 0);
+        QHelpEvent help(QEvent::ToolTip, at, grid->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(grid->viewport(), &help);
+        // A tip goes away after a while: what is shown is read while it is.
+        static_cast<void>(QTest::qWaitFor([] { return QToolTip::isVisible(); }, c.tip ? 1000 : 100));
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(),
+                  c.tip ? QStringLiteral("Banco do Norte") : QString());
+    }
 }
 
 TEST_F(GridForm, TheSelectionFollowsTheDataSet) {
