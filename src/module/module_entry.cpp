@@ -48,7 +48,12 @@ void CriaImportacao(void) {
 }
 
 void CriaConciliacao(void) {
-    bco::runGuarded([] { Cli_bco11105::CriaConciliacao(); });
+    bco::runGuarded([] {
+        Cli_bco11105::CriaConciliacao([](const Cli_bco11100::EntryDraft &draft) {
+            Cli_bco11100::CriaLancamento();
+            Cli_bco11100::frmLancCCorr->IniciaInclusao(draft);
+        });
+    });
 }
 
 void CriaFiltroLancCont(void **formVariable, void *dataSource, const char *operation,

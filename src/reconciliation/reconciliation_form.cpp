@@ -91,6 +91,7 @@ TfrmConciliacao::TfrmConciliacao(QWidget *parent)
     command(ui->sbtRejeitar, QKeySequence(Qt::CTRL | Qt::Key_R), &TfrmConciliacao::RejeitarClick);
     command(ui->sbtParear, QKeySequence(Qt::CTRL | Qt::Key_P), &TfrmConciliacao::ParearClick);
     command(ui->sbtConciliar, QKeySequence(Qt::CTRL | Qt::Key_S), &TfrmConciliacao::ConciliarClick);
+    command(ui->sbtIncluirLanc, QKeySequence(Qt::CTRL | Qt::Key_I), &TfrmConciliacao::IncluirLancClick);
     command(ui->sbtDesfazer, QKeySequence(Qt::CTRL | Qt::Key_Z), &TfrmConciliacao::DesfazerClick);
     // A double click on a line accepts its proposal; on a movement, pairs the line with the movements chosen.
     bco::connectGuarded(ui->grdLinhas, &QTableWidget::cellDoubleClicked, this,
@@ -326,12 +327,31 @@ void TfrmConciliacao::Recusa(const QString &message) {
     throw Consiste::EAbort();
 }
 
-void CriaConciliacao() {
+void TfrmConciliacao::IncluirLancClick() {
+    const int chosen = selectedLine();
+    if (chosen < 0)
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Linha_NI")), true);
+    const bco::BoardLine &line = board_.lines()[chosen];
+    // An entry for a line the books already hold would count the movement twice.
+    if (line.reconciled || board_.proposal(chosen) != nullptr || !board_.accepted(chosen).isEmpty())
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Linha_Com_Par")), true);
+    if (!includeStarter_)
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Sem_Lancamentos")), true);
+    includeStarter_({.account = account_,
+                     .date = line.date,
+                     .kind = line.kind,
+                     .value = static_cast<double>(line.cents) / 100.0,
+                     .document = line.document,
+                     .description = line.description});
+}
+
+void CriaConciliacao(Cli_bco11100::EntryDraftStarter includeStarter) {
     bco::HourglassCursor hourglass;
     if (!boIdCriado || frmConciliacao.isNull()) {
         frmConciliacao = bco::CreateForm<TfrmConciliacao>();
         boIdCriado = true;
     }
+    frmConciliacao->SetIncludeStarter(std::move(includeStarter));
     if (QMdiSubWindow *window = frmConciliacao->MdiWindow())
         window->showNormal();
     bco::Host::frame().showChild(*frmConciliacao);

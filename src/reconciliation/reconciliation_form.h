@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+#include "entry_model/entry_services.h"
 #include "framework/remote/net_connection.h"
 #include "framework/ui/forms/import_export_form.h"
 #include "reconciliation/reconciliation_board.h"
@@ -35,6 +36,9 @@ public:
     // "Importar extrato...": the file dialog, the reading of the file and its storing in the account.
     void sbtImportExportClick() override;
 
+    // How "Incluir lançamento" opens the entry form's include.
+    void SetIncludeStarter(Cli_bco11100::EntryDraftStarter starter) { includeStarter_ = std::move(starter); }
+
     const bco::ReconciliationBoard &board() const { return board_; }
     // The lines' grid row of each open movement listed, in the movements' grid order.
     const QList<int> &listedMovements() const { return listedMovements_; }
@@ -55,6 +59,8 @@ private:
     void ParearClick();
     void ConciliarClick();
     void DesfazerClick();
+    // Opens the entry form's include filled from the chosen line, one that matches nothing.
+    void IncluirLancClick();
     int selectedLine() const;
     // Shows the server's words and lists everything again.
     void Recusa(const QString &message);
@@ -63,12 +69,14 @@ private:
     bco::ReconciliationBoard board_;
     QList<int> listedMovements_;
     QString account_;
+    Cli_bco11100::EntryDraftStarter includeStarter_;
 };
 
 extern QPointer<TfrmConciliacao> frmConciliacao;
 extern bool boIdCriado;
 
 // Opens the reconciliation: made once, then put in its normal state and shown (a child window of the host).
-void CriaConciliacao();
+// "Incluir lançamento" opens the entry form's include through `includeStarter`.
+void CriaConciliacao(Cli_bco11100::EntryDraftStarter includeStarter = {});
 
 } // namespace Cli_bco11105

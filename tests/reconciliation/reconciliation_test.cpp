@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QSqlQuery>
@@ -11,6 +12,10 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "entries/entry_form.h"
+#include "framework/ui/date_edit.h"
+#include "framework/ui/mask_edit.h"
+#include "framework/ui/number_edit.h"
 #include "reconciliation/reconciliation_board.h"
 #include "reconciliation/reconciliation_form.h"
 #include "support/form_controls.h"
@@ -144,7 +149,11 @@ protected:
         file.write(ofx);
         file.close();
 
-        Cli_bco11105::CriaConciliacao();
+        // As the module opens it: the include goes to the entry form.
+        Cli_bco11105::CriaConciliacao([](const Cli_bco11100::EntryDraft &draft) {
+            Cli_bco11100::CriaLancamento();
+            Cli_bco11100::frmLancCCorr->IniciaInclusao(draft);
+        });
         form = Cli_bco11105::frmConciliacao;
         ASSERT_FALSE(form.isNull());
         QApplication::setActiveWindow(form);
@@ -154,6 +163,11 @@ protected:
     void TearDown() override {
         if (!form.isNull())
             form->Close();
+        if (QPointer<Cli_bco11100::TfrmLancCCorr> entries = Cli_bco11100::frmLancCCorr; !entries.isNull()) {
+            if (entries->CurrentMode() != Cli_bco11100::TfrmLancCCorr::Mode::Browsing)
+                env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
+            entries->Close();
+        }
         releaseDeferred();
     }
 
@@ -300,6 +314,49 @@ TEST_F(ReconciliationForm, ALineAnotherOperatorReconciledMeanwhileIsRefusedAndNo
               QStringLiteral("1 %1 %2").arg(statement, form->board().lines()[1].line));
     EXPECT_TRUE(form->board().lines()[1].reconciled) << "the screen shows what the other operator did";
     EXPECT_TRUE(form->board().pendingPairings().isEmpty());
+}
+
+TEST_F(ReconciliationForm, IncludesTheBankFeeFromItsLineThroughTheEntryFormsOwnInclude) {
+    openStatement();
+    // Only a line that nothing in the books stands for may become an entry.
+    struct Refused {
+        const char *name;
+        int line;
+    };
+    for (const Refused &c :
+         {Refused{"a line with a proposal", 0}, Refused{"a line with its pair accepted", 1}}) {
+        SCOPED_TRACE(c.name);
+        selectLine(c.line);
+        if (c.line == 1)
+            press(QKeySequence(Qt::CTRL | Qt::Key_E));
+        env.dialogs.clearShown();
+        control<QToolButton>("sbtIncluirLanc")->click();
+        EXPECT_EQ(env.dialogs.errors(),
+                  QStringList{"A linha já tem lançamento proposto, aceito ou conciliado: "
+                              "rejeite a proposta antes de incluir."});
+        EXPECT_TRUE(Cli_bco11100::frmLancCCorr.isNull());
+    }
+
+    selectLine(3);
+    press(QKeySequence(Qt::CTRL | Qt::Key_I));
+    QPointer<Cli_bco11100::TfrmLancCCorr> entries = Cli_bco11100::frmLancCCorr;
+    ASSERT_FALSE(entries.isNull());
+    ASSERT_EQ(entries->CurrentMode(), Cli_bco11100::TfrmLancCCorr::Mode::Including);
+    EXPECT_EQ(QStringList({controlOf<TMaskEdit>(*entries, "medCdRedu")->Text(),
+                           controlOf<QComboBox>(*entries, "cbbTipo")->currentText(),
+                           controlOf<QLineEdit>(*entries, "edtDsLancamento")->text()}),
+              QStringList({"001", "Débito", "LINHA F4"}));
+    EXPECT_EQ(controlOf<TDateEditPlus>(*entries, "depDataMov")->GetDate(), QDate(2024, 3, 13));
+    EXPECT_EQ(controlOf<TNumberEdit>(*entries, "nedLancamento")->Value(), 12.34);
+
+    // The include's own checks run: without a type the confirm is refused.
+    env.dialogs.clearShown();
+    controlOf<QToolButton>(*entries, "sbtConfirmar")->click();
+    EXPECT_EQ(entries->CurrentMode(), Cli_bco11100::TfrmLancCCorr::Mode::Including);
+    EXPECT_EQ(env.dialogs.errors().size(), 1) << env.dialogs.texts().join(u'|').toStdString();
+    EXPECT_EQ(
+        env.value(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE DSHISMBANC = 'LINHA F4'")).toInt(),
+        0);
 }
 
 } // namespace
