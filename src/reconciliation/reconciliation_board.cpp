@@ -190,6 +190,35 @@ QList<StatementPairing> ReconciliationBoard::undoPairings(int line) const {
     return pairings;
 }
 
+QList<DailyBalance> dailyBalances(const ReconciliationBoard &board, const QDate &from, const QDate &to,
+                                  std::optional<qint64> bankOpening, std::optional<qint64> bankClosing,
+                                  qint64 booksOpening) {
+    const auto signedCents = [](QChar kind, qint64 cents) {
+        return kind == u'D' ? -cents : cents;
+    };
+    QMap<QDate, qint64> bankMoves, booksMoves;
+    qint64 bankTotal = 0;
+    for (const BoardLine &line : board.lines()) {
+        bankMoves[line.date] += signedCents(line.kind, line.cents);
+        bankTotal += signedCents(line.kind, line.cents);
+    }
+    for (const BoardMovement &movement : board.movements())
+        if (movement.date >= from && movement.date <= to)
+            booksMoves[movement.date] += signedCents(movement.kind, movement.cents);
+    std::optional<qint64> bank = bankOpening;
+    if (!bank && bankClosing)
+        bank = *bankClosing - bankTotal;
+    qint64 books = booksOpening;
+    QList<DailyBalance> days;
+    for (QDate day = from; day.isValid() && day <= to; day = day.addDays(1)) {
+        if (bank)
+            *bank += bankMoves.value(day);
+        books += booksMoves.value(day);
+        days.append({day, bank, books});
+    }
+    return days;
+}
+
 ReconciliationBoard loadBoard(NetConnection &server, const QString &account, const QString &statement,
                               const QDate &from, const QDate &to) {
     const DataPacket lines =

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QDate>
 #include <QList>
 #include <QMap>
@@ -82,6 +84,21 @@ private:
     QMap<int, BoardProposal> proposals_;
     QMap<int, QStringList> accepted_;
 };
+
+// The account's balance at the end of a day of the statement's period, as the bank and the books hold it.
+struct DailyBalance {
+    QDate day;
+    std::optional<qint64> bank; // none when the statement states no balance to count from
+    qint64 books = 0;
+    bool differs() const { return bank && *bank != books; }
+};
+
+// Each day from `from` to `to`: the bank's balance counted from its opening balance (at the start of `from`)
+// with the board's lines, or back from its closing balance when the file states no opening one; the books'
+// from `booksOpening` (the books' balance at the start of `from`) with the board's movements of those days.
+QList<DailyBalance> dailyBalances(const ReconciliationBoard &board, const QDate &from, const QDate &to,
+                                  std::optional<qint64> bankOpening, std::optional<qint64> bankClosing,
+                                  qint64 booksOpening);
 
 // Loads the board of `statement` of `account`: its lines, the account's movements from `from` to `to`
 // (widened by the proposals' window, so that every movement proposed is listed) and the proposals. Throws

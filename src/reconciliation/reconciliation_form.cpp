@@ -1,6 +1,14 @@
 #include "reconciliation/reconciliation_form.h"
 
+#include <cmath>
+
 #include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QValueAxis>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -38,6 +46,11 @@ QString money(qint64 cents, QChar kind) {
 
 QString day(const QDate &date) {
     return date.toString(QStringLiteral("dd/MM/yyyy"));
+}
+
+QVariant centsOrNull(const bco::Variant &amount) {
+    return amount.isNull() ? QVariant()
+                           : QVariant(static_cast<qlonglong>(std::llround(amount.toFloat() * 100.0)));
 }
 
 void fill(QTableWidget *grid, int row, const QStringList &cells) {
@@ -99,6 +112,11 @@ TfrmConciliacao::TfrmConciliacao(QWidget *parent)
     bco::connectGuarded(ui->grdMovimentos, &QTableWidget::cellDoubleClicked, this,
                         [this](int, int) { ParearClick(); });
 
+    chart_ = new QChartView(new QChart(), ui->panGrafico);
+    chart_->setObjectName(QStringLiteral("chvSaldos"));
+    chart_->setRenderHint(QPainter::Antialiasing);
+    ui->layGrafico->insertWidget(0, chart_, 1);
+
     bco::FocusTracker::instance().setExitHandler(ui->medCdRedu, [this] { Vd_CdRedu(); });
     bco::connectGuarded(ui->cbxExtrato, &QComboBox::activated, this, [this](int) { CarregaExtrato(); });
 }
@@ -157,7 +175,9 @@ void TfrmConciliacao::ListaExtratos(const QString &chosen) {
                     .arg(number, day(field("DTINIEXTR").toDate()), day(field("DTFIMEXTR").toDate()),
                          QString::number(field("QTCONCILIADAS").toInt()),
                          QString::number(field("QTLINHAS").toInt())),
-                QVariantList{number, field("DTINIEXTR").toDate(), field("DTFIMEXTR").toDate()});
+                QVariantList{number, field("DTINIEXTR").toDate(), field("DTFIMEXTR").toDate(),
+                             centsOrNull(field("VRSALDINIC")), centsOrNull(field("VRSALDFINA")),
+                             centsOrNull(field("VRLIVROINIC"))});
         }
     }
     const int at = chosen.isEmpty() ? ui->cbxExtrato->count() - 1 : [&] {
@@ -172,16 +192,24 @@ void TfrmConciliacao::ListaExtratos(const QString &chosen) {
 
 void TfrmConciliacao::CarregaExtrato() {
     const QVariantList chosen = ui->cbxExtrato->currentData().toList();
-    if (chosen.size() != 3) {
+    if (chosen.size() != 6) {
         board_ = bco::ReconciliationBoard();
+        balances_.clear();
         MostraQuadro();
+        MostraGrafico();
         return;
     }
     board_ = serverCall([&] {
         return bco::loadBoard(netLancContCorr, account_, chosen[0].toString(), chosen[1].toDate(),
                               chosen[2].toDate());
     });
+    const auto cents = [](const QVariant &value) {
+        return value.isNull() ? std::nullopt : std::optional<qint64>(value.toLongLong());
+    };
+    balances_ = bco::dailyBalances(board_, chosen[1].toDate(), chosen[2].toDate(), cents(chosen[3]),
+                                   cents(chosen[4]), chosen[5].toLongLong());
     MostraQuadro();
+    MostraGrafico();
 }
 
 void TfrmConciliacao::MostraQuadro() {
@@ -220,6 +248,52 @@ void TfrmConciliacao::MostraQuadro() {
                                  .arg(board_.lines().size())
                                  .arg(proposed)
                                  .arg(board_.pendingPairings().size()));
+}
+
+void TfrmConciliacao::MostraGrafico() {
+    auto *chart = new QChart();
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    auto *bank = new QLineSeries(chart);
+    bank->setName(msgPadrao.Msg(QStringLiteral("Saldo_Banco")));
+    auto *books = new QLineSeries(chart);
+    books->setName(msgPadrao.Msg(QStringLiteral("Saldo_Livros")));
+    auto *differ = new QScatterSeries(chart);
+    differ->setName(msgPadrao.Msg(QStringLiteral("Dias_Diferentes")));
+    differ->setColor(Qt::red);
+    differ->setMarkerSize(9);
+    for (const bco::DailyBalance &day : balances_) {
+        const qreal x = QDateTime(day.day, QTime(12, 0)).toMSecsSinceEpoch();
+        books->append(x, day.books / 100.0);
+        if (day.bank)
+            bank->append(x, *day.bank / 100.0);
+        if (day.differs())
+            differ->append(x, *day.bank / 100.0);
+    }
+    for (QAbstractSeries *series : std::initializer_list<QAbstractSeries *>{bank, books, differ})
+        chart->addSeries(series);
+    auto *days = new QDateTimeAxis(chart);
+    days->setFormat(QStringLiteral("dd/MM"));
+    auto *values = new QValueAxis(chart);
+    values->setLabelFormat(QStringLiteral("%.2f"));
+    chart->addAxis(days, Qt::AlignBottom);
+    chart->addAxis(values, Qt::AlignLeft);
+    for (QAbstractSeries *series : chart->series()) {
+        series->attachAxis(days);
+        series->attachAxis(values);
+    }
+    QChart *previous = chart_->chart();
+    chart_->setChart(chart);
+    delete previous;
+
+    if (balances_.isEmpty() || !balances_.last().bank) {
+        ui->lblDiferenca->setText(balances_.isEmpty() ? QString()
+                                                      : msgPadrao.Msg(QStringLiteral("Sem_Saldo")));
+        return;
+    }
+    const bco::DailyBalance &closing = balances_.last();
+    ui->lblDiferenca->setText(msgPadrao.Msg(QStringLiteral("Dif_Fechamento"))
+                                  .arg(day(closing.day), money(*closing.bank - closing.books, u'C'),
+                                       money(*closing.bank, u'C'), money(closing.books, u'C')));
 }
 
 int TfrmConciliacao::selectedLine() const {

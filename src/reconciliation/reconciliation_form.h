@@ -14,6 +14,7 @@ class frmConciliacao;
 }
 
 class QAction;
+class QChartView;
 
 // The bank reconciliation's unit.
 namespace Cli_bco11105 {
@@ -42,6 +43,8 @@ public:
     const bco::ReconciliationBoard &board() const { return board_; }
     // The lines' grid row of each open movement listed, in the movements' grid order.
     const QList<int> &listedMovements() const { return listedMovements_; }
+    // The balances the chart shows.
+    const QList<bco::DailyBalance> &balances() const { return balances_; }
 
 protected:
     void FormCreate() override;
@@ -53,6 +56,8 @@ private:
     void ListaExtratos(const QString &chosen);
     void CarregaExtrato();
     void MostraQuadro();
+    // The books' daily balance against the bank's over the statement's period, the days that differ marked.
+    void MostraGrafico();
 
     void AceitarClick();
     void RejeitarClick();
@@ -68,6 +73,8 @@ private:
     std::unique_ptr<Ui::frmConciliacao> ui;
     bco::ReconciliationBoard board_;
     QList<int> listedMovements_;
+    QList<bco::DailyBalance> balances_;
+    QChartView *chart_ = nullptr;
     QString account_;
     Cli_bco11100::EntryDraftStarter includeStarter_;
 };

@@ -21,6 +21,11 @@ void AddReconciliationMessages(bco::TMessages &catalogue) {
         "Linha_Com_Par|A linha já tem lançamento proposto, aceito ou conciliado: rejeite a proposta antes de "
         "incluir.",
         "Sem_Lancamentos|A tela de lançamentos não está disponível para incluir o lançamento.",
+        "Saldo_Banco|Saldo do banco",
+        "Saldo_Livros|Saldo dos livros",
+        "Dias_Diferentes|Dias em que diferem",
+        "Sem_Saldo|O extrato não informa saldo para comparar com os livros.",
+        "Dif_Fechamento|Diferença no fechamento de %1: %2 (banco %3, livros %4)",
         "Conf_Conciliar|Confirma a conciliação de %1 linha(s) do extrato?",
     };
     for (const char *row : rows)

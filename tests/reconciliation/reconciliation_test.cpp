@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSqlQuery>
 #include <QTableWidget>
@@ -109,6 +110,47 @@ TEST(ReconciliationBoard, AMovementAcceptedForOneLineIsNoLongerOpenForAnother) {
     ASSERT_EQ(undo.size(), 1);
     EXPECT_EQ(QStringList({undo[0].line, undo[0].lineVersion, undo[0].movement, undo[0].movementVersion}),
               QStringList({"3", "9", "M5", "15"}));
+}
+
+TEST(ReconciliationBoard, CountsTheBanksAndTheBooksDailyBalancesOverThePeriod) {
+    // smallBoard's lines add up to +35.00 on the 12th, its movements to +25.00.
+    struct Case {
+        const char *name;
+        std::optional<qint64> opening, closing;
+        QList<std::optional<qint64>> bank; // the 11th, 12th and 13th
+        QList<bool> differs;
+    };
+    const Case cases[] = {
+        {"from the opening balance", 1000, std::nullopt, {1000, 4500, 4500}, {false, true, true}},
+        {"back from the closing balance", std::nullopt, 4500, {1000, 4500, 4500}, {false, true, true}},
+        {"the opening balance wins over the closing", 2000, 4500, {2000, 5500, 5500}, {true, true, true}},
+        {"no balance at all",
+         std::nullopt,
+         std::nullopt,
+         {std::nullopt, std::nullopt, std::nullopt},
+         {false, false, false}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QList<DailyBalance> days =
+            dailyBalances(smallBoard(), QDate(2024, 3, 11), QDate(2024, 3, 13), c.opening, c.closing, 1000);
+        ASSERT_EQ(days.size(), 3);
+        QList<std::optional<qint64>> bank;
+        QList<qint64> books;
+        QList<bool> differs;
+        for (const DailyBalance &day : days) {
+            bank << day.bank;
+            books << day.books;
+            differs << day.differs();
+        }
+        EXPECT_EQ(bank, c.bank);
+        EXPECT_EQ(books, QList<qint64>({1000, 3500, 3500}));
+        EXPECT_EQ(differs, c.differs);
+    }
+    // A movement listed outside the period (within the proposals' window) is not the period's.
+    EXPECT_EQ(
+        dailyBalances(smallBoard(), QDate(2024, 3, 13), QDate(2024, 3, 14), 0, std::nullopt, 0).last().books,
+        0);
 }
 
 // The screen over account 001, whose March 2024 entries the test includes as another client would, and an
@@ -243,6 +285,21 @@ TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesTh
     openStatement();
     ASSERT_EQ(form->board().lines().size(), 4);
     EXPECT_EQ(env.dialogs.texts().size(), 1) << "the server's words on what it stored";
+    // The chart's last day: the bank's stated closing balance against the books' balance as the server keeps
+    // it.
+    const qint64 books =
+        std::llround(SecondOperator(env.server(), QStringLiteral("DEMO"))
+                         .call(QStringLiteral("getSaldoDia"), {QStringLiteral("001"), QDate(2024, 3, 13)})
+                         .toFloat() *
+                     100);
+    ASSERT_FALSE(form->balances().isEmpty());
+    EXPECT_EQ(form->balances().last().day, QDate(2024, 3, 13));
+    EXPECT_EQ(form->balances().last().bank, std::optional<qint64>(10000));
+    EXPECT_EQ(form->balances().last().books, books);
+    EXPECT_TRUE(controlOf<QLabel>(*form, "lblDiferenca")
+                    ->text()
+                    .startsWith(u"Diferença no fechamento de 13/03/2024: "))
+        << controlOf<QLabel>(*form, "lblDiferenca")->text().toStdString();
     const QString statement = form->board().lines()[0].statement;
     QStringList lineNumbers;
     for (const BoardLine &line : form->board().lines())
