@@ -87,10 +87,18 @@ TfrmConciliacao::TfrmConciliacao(QWidget *parent)
     ui->grdMovimentos->setHorizontalHeaderLabels({QStringLiteral("Movimento"), QStringLiteral("Data"),
                                                   QStringLiteral("Valor"), QStringLiteral("Documento"),
                                                   QStringLiteral("Descrição")});
-    for (QTableWidget *grid : {ui->grdLinhas, ui->grdMovimentos}) {
+    // Widths fixed by column rather than measured: measuring reads every row, and a month may hold thousands.
+    const auto widths = [](QTableWidget *grid, std::initializer_list<int> columns) {
         grid->verticalHeader()->setVisible(false);
+        grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+        grid->setWordWrap(false);
         grid->horizontalHeader()->setStretchLastSection(true);
-    }
+        int column = 0;
+        for (int width : columns)
+            grid->setColumnWidth(column++, width);
+    };
+    widths(ui->grdLinhas, {80, 90, 80, 190, 75, 110, 110});
+    widths(ui->grdMovimentos, {85, 80, 90, 80, 190});
 
     // Each command has its key, so that the statement is worked from the keyboard as well as the mouse.
     const auto command = [this](QToolButton *button, const QKeySequence &keys,
@@ -274,7 +282,8 @@ void TfrmConciliacao::MostraGrafico() {
     auto *days = new QDateTimeAxis(chart);
     days->setFormat(QStringLiteral("dd/MM"));
     auto *values = new QValueAxis(chart);
-    values->setLabelFormat(QStringLiteral("%.2f"));
+    // Whole reais: the axis only places the lines, and cents would crowd out the chart.
+    values->setLabelFormat(QStringLiteral("%.0f"));
     chart->addAxis(days, Qt::AlignBottom);
     chart->addAxis(values, Qt::AlignLeft);
     for (QAbstractSeries *series : chart->series()) {
