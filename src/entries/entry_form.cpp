@@ -36,6 +36,7 @@ namespace {
 
 const char *const messages[] = {
     "CdRedu_inf|Conta corrente deve ser informada.",
+    "Inclusao_Andamento|Termine o lançamento em andamento antes de incluir outro.",
     "CdRedu_cad|Conta corrente não cadastrada.",
     "ContCorr_Nr|Operador não relacionado a empresa da conta corrente informada.",
     "getAtuSald|Atualizando Saldo do Dia...",
@@ -737,6 +738,25 @@ void TfrmLancCCorr::cbbTipoChange() {
         ui->edtDsTipoLanc->clear();
     }
     RegraCheque();
+}
+
+void TfrmLancCCorr::IniciaInclusao(const EntryDraft &draft) {
+    if (mode_ != Mode::Browsing)
+        Consiste::MensErro(Msg("Inclusao_Andamento"), true);
+    if (ui->medCdRedu->Text() != draft.account || !records.cdsLancamentos.Active()) {
+        ui->medCdRedu->SetText(draft.account);
+        Vd_CdRedu(false);
+        CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
+        HabilitaPagina(true);
+    }
+    sbtIncluirClick();
+    ui->depDataMov->SetDate(draft.date);
+    ui->cbbTipo->setCurrentIndex((draft.kind == u'D' ? DebitKind() : CreditKind()).kindIndex);
+    cbbTipoChange();
+    previousKindIndex_ = ui->cbbTipo->currentIndex();
+    ui->nedLancamento->SetValue(draft.value);
+    ui->medNrDocBanc->SetText(draft.document);
+    ui->edtDsLancamento->setText(draft.description);
 }
 
 void CriaLancamento() {

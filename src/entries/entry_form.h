@@ -79,6 +79,10 @@ public:
     void sbtContabClick();
     void sbtEmitirChequeClick();
     void sbtFiltroClick();
+    // Starts the include of `draft` as if the operator had chosen its account and typed its values: the
+    // account bar is checked and its list loaded, and the fields are filled, the focus on the date. Refused
+    // (a message, then EAbort) while another entry is included or changed.
+    void IniciaInclusao(const EntryDraft &draft);
 
     // What the form is doing with an entry. The mode lives here alone: boInclusao and boAltera mirror it
     // for the host, and the enabling routines read it.

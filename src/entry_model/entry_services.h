@@ -2,6 +2,10 @@
 
 #include <functional>
 
+#include <QChar>
+#include <QDate>
+#include <QString>
+
 namespace bco {
 class ClientDataSet;
 class NetConnection;
@@ -49,5 +53,20 @@ protected:
 // The import is one: opened from the host's menu or from the entry form, it may be made before the entry
 // form is opened and outlive it, so it asks at the end of each import rather than keeping a form.
 using EntryFormFinder = std::function<EntryFormServices *()>;
+
+// An entry to include as something outside the entry form found it (a bank statement's line that matches
+// no movement): the values the include starts with. The operator completes and confirms it, and every check
+// of the include runs on it as on one typed.
+struct EntryDraft {
+    QString account; // CDREDUCONT
+    QDate date;
+    QChar kind; // 'C' credit, 'D' debit
+    double value = 0.0;
+    QString document, description;
+};
+
+// Opens the entry form on the draft's account and starts the include of the draft. Windows below the entry
+// form are given one by whoever opens them.
+using EntryDraftStarter = std::function<void(const EntryDraft &)>;
 
 } // namespace Cli_bco11100

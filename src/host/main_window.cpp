@@ -60,6 +60,8 @@ void MainWindow::setModule(std::optional<LoadedModule> module) {
          [f = m.CriaLancamento] { f(); });
     item(QStringLiteral("&Importação de Lançamentos"), "CriaImportacao", m.CriaImportacao != nullptr,
          [f = m.CriaImportacao] { f(); });
+    item(QStringLiteral("Conciliação &Bancária"), "CriaConciliacao", m.CriaConciliacao != nullptr,
+         [f = m.CriaConciliacao] { f(); });
     item(QStringLiteral("&Relatório de Lançamentos"), "CriaRelLancCont", m.CriaRelLancCont != nullptr,
          [f = m.CriaRelLancCont] { f(); });
     // The filter and the discount form only work inside the entry form, which opens them itself: their items

@@ -32,9 +32,10 @@ LoadedModule loadModule(const QString &path) {
     module.CriaLancamento = resolve<BcoCreator>(library, "CriaLancamento", module);
     module.CriaRelLancCont = resolve<BcoCreator>(library, "CriaRelLancCont", module);
     module.CriaImportacao = resolve<BcoCreator>(library, "CriaImportacao", module);
+    module.CriaConciliacao = resolve<BcoCreator>(library, "CriaConciliacao", module);
     module.CriaFiltroLancCont = resolve<BcoFilterCreator>(library, "CriaFiltroLancCont", module);
     module.CriaDescAdi = resolve<BcoDiscountCreator>(library, "CriaDescAdi", module);
-    if (module.missing.size() == 6) {
+    if (module.missing.size() == 7) {
         library.unload();
         throw ModuleError(
             QStringLiteral("A biblioteca %1 não é um módulo: não exporta nenhum ponto de entrada (IniProc, "

@@ -24,6 +24,7 @@ struct LoadedModule {
     BcoCreator CriaLancamento = nullptr;
     BcoCreator CriaRelLancCont = nullptr;
     BcoCreator CriaImportacao = nullptr;
+    BcoCreator CriaConciliacao = nullptr;
     BcoFilterCreator CriaFiltroLancCont = nullptr;
     BcoDiscountCreator CriaDescAdi = nullptr;
     // Entry points the library does not export; the host offers the others.

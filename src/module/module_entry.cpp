@@ -10,6 +10,7 @@
 #include "filter/filter_form.h"
 #include "framework/ui/event_guard.h"
 #include "import/import_form.h"
+#include "reconciliation/reconciliation_form.h"
 #include "report/report_form.h"
 
 namespace {
@@ -44,6 +45,15 @@ void CriaRelLancCont(void) {
 
 void CriaImportacao(void) {
     bco::runGuarded([] { Cli_bco11104::CriaImportacao(Cli_bco11100::OpenEntryFormFinder()); });
+}
+
+void CriaConciliacao(void) {
+    bco::runGuarded([] {
+        Cli_bco11105::CriaConciliacao([](const Cli_bco11100::EntryDraft &draft) {
+            Cli_bco11100::CriaLancamento();
+            Cli_bco11100::frmLancCCorr->IniciaInclusao(draft);
+        });
+    });
 }
 
 void CriaFiltroLancCont(void **formVariable, void *dataSource, const char *operation,

@@ -22,6 +22,8 @@ void CriaLancamento(void);
 void CriaRelLancCont(void);
 // Opens the spreadsheet import (a child window of the host); returns at once.
 void CriaImportacao(void);
+// Opens the bank reconciliation (a child window of the host); returns at once.
+void CriaConciliacao(void);
 // Shows the entry filter ("BOTAO_FILTRO") or reruns its criteria unseen ("ESCONDE_FILTRO") for an account,
 // for the open entry form (none open: a failure the event guard shows).
 void CriaFiltroLancCont(void **formVariable, void *dataSource, const char *operation,

@@ -155,8 +155,9 @@ TEST(ModuleLoader, OffersOperatorsTheScreensTheyOpenNotTheEntryFormsOwnDialogs) 
     for (const QAction *action : window.moduleMenu()->actions())
         if (action->isVisible() && !action->isSeparator())
             offered << action->text();
-    EXPECT_EQ(offered, QStringList({"&Lançamentos em Conta Corrente", "&Importação de Lançamentos",
-                                    "&Relatório de Lançamentos", "Iniciar o &módulo"}));
+    EXPECT_EQ(offered,
+              QStringList({"&Lançamentos em Conta Corrente", "&Importação de Lançamentos",
+                           "Conciliação &Bancária", "&Relatório de Lançamentos", "Iniciar o &módulo"}));
     EXPECT_NE(window.moduleItem(QStringLiteral("CriaFiltroLancCont")), nullptr);
     EXPECT_NE(window.moduleItem(QStringLiteral("CriaDescAdi")), nullptr);
 }
@@ -193,18 +194,20 @@ TEST(ModuleLoader, NamesWhatIsWrongWithALibraryThatIsNotTheModule) {
 
 TEST(ModuleLoader, OffersWhatAModuleExportsAndNamesWhatItLacks) {
     const LoadedModule module = loadModule(QStringLiteral(BCO_PARTIAL_MODULE_PATH));
-    EXPECT_EQ(module.missing,
-              QStringList({"CriaRelLancCont", "CriaImportacao", "CriaFiltroLancCont", "CriaDescAdi"}));
-    EXPECT_EQ(missingEntryPointsMessage(module),
-              QStringLiteral(
-                  "O módulo %1 não exporta os pontos de entrada: CriaRelLancCont, CriaImportacao, "
-                  "CriaFiltroLancCont, CriaDescAdi. As opções correspondentes do menu ficam indisponíveis.")
-                  .arg(module.path));
+    EXPECT_EQ(module.missing, QStringList({"CriaRelLancCont", "CriaImportacao", "CriaConciliacao",
+                                           "CriaFiltroLancCont", "CriaDescAdi"}));
+    EXPECT_EQ(
+        missingEntryPointsMessage(module),
+        QStringLiteral(
+            "O módulo %1 não exporta os pontos de entrada: CriaRelLancCont, CriaImportacao, CriaConciliacao, "
+            "CriaFiltroLancCont, CriaDescAdi. As opções correspondentes do menu ficam indisponíveis.")
+            .arg(module.path));
     MainWindow window{QString()};
     window.setModule(module);
     EXPECT_TRUE(window.moduleItem(QStringLiteral("CriaLancamento"))->isEnabled());
     EXPECT_TRUE(window.moduleItem(QStringLiteral("IniProc"))->isEnabled());
-    for (const char *missing : {"CriaRelLancCont", "CriaImportacao", "CriaFiltroLancCont", "CriaDescAdi"})
+    for (const char *missing :
+         {"CriaRelLancCont", "CriaImportacao", "CriaConciliacao", "CriaFiltroLancCont", "CriaDescAdi"})
         EXPECT_FALSE(window.moduleItem(QString::fromLatin1(missing))->isEnabled()) << missing;
     window.setModule(std::nullopt);
     ASSERT_EQ(window.moduleMenu()->actions().size(), 1);

@@ -16,6 +16,7 @@
 #include "host/main_window.h"
 #include "host/module_loader.h"
 #include "import/import_form.h"
+#include "reconciliation/reconciliation_form.h"
 #include "report/report_form.h"
 #include "server/server_process.h"
 #include "support/form_test_environment.h"
@@ -112,6 +113,7 @@ TEST_F(Module, ExportsEveryEntryPointAndStartsWithItsUnitsAsTheModuleLoads) {
     EXPECT_TRUE(Cli_bco11102::frmFiltroLancCont.isNull());
     EXPECT_FALSE(Cli_bco11103::boStCriado);
     EXPECT_FALSE(Cli_bco11104::boIdCriado);
+    EXPECT_FALSE(Cli_bco11105::boIdCriado);
 }
 
 TEST_F(Module, ChildFormsAreMadeOnceShownAgainAndMadeAnewAfterTheyClose) {
@@ -125,6 +127,7 @@ TEST_F(Module, ChildFormsAreMadeOnceShownAgainAndMadeAnewAfterTheyClose) {
         {"CriaLancamento", module->CriaLancamento, "frmLancCCorr", "BCO11100", &Cli_bco11100::boStCriado},
         {"IniProc", module->IniProc, "frmLancCCorr", "BCO11100", &Cli_bco11100::boStCriado},
         {"CriaImportacao", module->CriaImportacao, "frmImportLanc", "BCO11104", &Cli_bco11104::boIdCriado},
+        {"CriaConciliacao", module->CriaConciliacao, "frmConciliacao", "BCO11105", &Cli_bco11105::boIdCriado},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.creator);

@@ -1,0 +1,443 @@
+#include "reconciliation/reconciliation_form.h"
+
+#include <cmath>
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLocale>
+#include <QMdiSubWindow>
+#include <QTableWidget>
+
+#include "framework/checks/consiste.h"
+#include "framework/session/login_context.h"
+#include "framework/session/shared_database.h"
+#include "framework/ui/event_guard.h"
+#include "framework/ui/file_dialogs.h"
+#include "framework/ui/focus_tracker.h"
+#include "framework/ui/host_frame.h"
+#include "reconciliation/reconciliation_messages.h"
+#include "statement_model/statement_calls.h"
+#include "statements/bank_statement.h"
+
+#include "ui_reconciliation_form.h"
+
+namespace Cli_bco11105 {
+
+QPointer<TfrmConciliacao> frmConciliacao;
+bool boIdCriado = false;
+
+namespace {
+
+const QString statementFilter = QStringLiteral(
+    "Extratos (*.ofx *.ret *.txt *.cnab);;OFX (*.ofx);;CNAB 240 (*.ret *.txt *.cnab);;Todos (*)");
+
+QString money(qint64 cents, QChar kind) {
+    const QString text = QLocale(QLocale::Portuguese, QLocale::Brazil).toString(cents / 100.0, 'f', 2);
+    return kind == u'D' ? QStringLiteral("-") + text : text;
+}
+
+QString day(const QDate &date) {
+    return date.toString(QStringLiteral("dd/MM/yyyy"));
+}
+
+QVariant centsOrNull(const bco::Variant &amount) {
+    return amount.isNull() ? QVariant()
+                           : QVariant(static_cast<qlonglong>(std::llround(amount.toFloat() * 100.0)));
+}
+
+void fill(QTableWidget *grid, int row, const QStringList &cells) {
+    for (int column = 0; column < cells.size(); ++column)
+        grid->setItem(row, column, new QTableWidgetItem(cells[column]));
+}
+
+// Runs a statement call, showing the server's words as an error of the form.
+template <class Call> auto serverCall(Call call) {
+    try {
+        return call();
+    } catch (const bco::StatementCallError &error) {
+        Consiste::MensErro(error.message(), true);
+        throw;
+    }
+}
+
+} // namespace
+
+TfrmConciliacao::TfrmConciliacao(QWidget *parent)
+    : TfrmPadrImportExport(DescendantLayout{}, parent)
+    , ui(std::make_unique<Ui::frmConciliacao>()) {
+    AddReconciliationMessages(msgPadrao);
+    ui->setupUi(this);
+    BindFrame();
+    setWindowTitle(QStringLiteral("Conciliação Bancária"));
+
+    ui->grdLinhas->setColumnCount(7);
+    ui->grdLinhas->setHorizontalHeaderLabels({QStringLiteral("Data"), QStringLiteral("Valor"),
+                                              QStringLiteral("Documento"), QStringLiteral("Descrição"),
+                                              QStringLiteral("Situação"), QStringLiteral("Proposta"),
+                                              QStringLiteral("Aceita")});
+    ui->grdMovimentos->setColumnCount(5);
+    ui->grdMovimentos->setHorizontalHeaderLabels({QStringLiteral("Movimento"), QStringLiteral("Data"),
+                                                  QStringLiteral("Valor"), QStringLiteral("Documento"),
+                                                  QStringLiteral("Descrição")});
+    // Widths fixed by column rather than measured: measuring reads every row, and a month may hold thousands.
+    const auto widths = [](QTableWidget *grid, std::initializer_list<int> columns) {
+        grid->verticalHeader()->setVisible(false);
+        grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+        grid->setWordWrap(false);
+        grid->horizontalHeader()->setStretchLastSection(true);
+        int column = 0;
+        for (int width : columns)
+            grid->setColumnWidth(column++, width);
+    };
+    widths(ui->grdLinhas, {80, 90, 80, 190, 75, 110, 110});
+    widths(ui->grdMovimentos, {85, 80, 90, 80, 190});
+
+    // Each command has its key, so that the statement is worked from the keyboard as well as the mouse.
+    const auto command = [this](QToolButton *button, const QKeySequence &keys,
+                                void (TfrmConciliacao::*work)()) {
+        auto *action = new QAction(button->text(), this);
+        action->setShortcut(keys);
+        BindCommand(button, action);
+        OnClick(action, [this, work] { (this->*work)(); });
+    };
+    command(ui->sbtAceitar, QKeySequence(Qt::CTRL | Qt::Key_E), &TfrmConciliacao::AceitarClick);
+    command(ui->sbtRejeitar, QKeySequence(Qt::CTRL | Qt::Key_R), &TfrmConciliacao::RejeitarClick);
+    command(ui->sbtParear, QKeySequence(Qt::CTRL | Qt::Key_P), &TfrmConciliacao::ParearClick);
+    command(ui->sbtConciliar, QKeySequence(Qt::CTRL | Qt::Key_S), &TfrmConciliacao::ConciliarClick);
+    command(ui->sbtIncluirLanc, QKeySequence(Qt::CTRL | Qt::Key_I), &TfrmConciliacao::IncluirLancClick);
+    command(ui->sbtDesfazer, QKeySequence(Qt::CTRL | Qt::Key_Z), &TfrmConciliacao::DesfazerClick);
+    // A double click on a line accepts its proposal; on a movement, pairs the line with the movements chosen.
+    bco::connectGuarded(ui->grdLinhas, &QTableWidget::cellDoubleClicked, this,
+                        [this](int, int) { AceitarClick(); });
+    bco::connectGuarded(ui->grdMovimentos, &QTableWidget::cellDoubleClicked, this,
+                        [this](int, int) { ParearClick(); });
+
+    chart_ = new QChartView(new QChart(), ui->panGrafico);
+    chart_->setObjectName(QStringLiteral("chvSaldos"));
+    chart_->setRenderHint(QPainter::Antialiasing);
+    ui->layGrafico->insertWidget(0, chart_, 1);
+
+    bco::FocusTracker::instance().setExitHandler(ui->medCdRedu, [this] { Vd_CdRedu(); });
+    bco::connectGuarded(ui->cbxExtrato, &QComboBox::activated, this, [this](int) { CarregaExtrato(); });
+}
+
+TfrmConciliacao::~TfrmConciliacao() = default;
+
+void TfrmConciliacao::FormCreate() {
+    TfrmPadrImportExport::FormCreate();
+    netLancContCorr.SetBeforeConnect(
+        [](bco::NetConnection &connection) { Ondrima::PrepareConnection(connection); });
+    netLancContCorr.Open();
+    sbtImportExport->setEnabled(false);
+}
+
+void TfrmConciliacao::FormClose(bco::TCloseAction &action) {
+    boIdCriado = false;
+    netLancContCorr.Close();
+    TfrmPadrImportExport::FormClose(action);
+}
+
+void TfrmConciliacao::Vd_CdRedu() {
+    const QString code = Consiste::Ajusta(ui->medCdRedu->text(), 3);
+    if (code.trimmed().isEmpty() || code == account_)
+        return;
+    ui->medCdRedu->setText(code);
+    const QList<bco::RegisteredAccount> accounts =
+        bco::operatorAccounts([] { return dtmDBGeral::adcGeral(); }, Ondrima::Operador());
+    const auto found =
+        std::find_if(accounts.begin(), accounts.end(),
+                     [&](const bco::RegisteredAccount &account) { return account.code == code; });
+    if (found == accounts.end()) {
+        ui->medCdRedu->setFocus();
+        msgPadrao.ShowMsg(QStringLiteral("ContCorr_NCAD"), bco::MsgKind::Error, bco::MsgButton::Ok);
+        throw Consiste::EAbort();
+    }
+    account_ = code;
+    ui->lblDsConta->setText(
+        msgPadrao.Msg(QStringLiteral("Conta_Desc")).arg(found->bank, found->agency, found->number));
+    sbtImportExport->setEnabled(true);
+    ListaExtratos(QString());
+}
+
+void TfrmConciliacao::ListaExtratos(const QString &chosen) {
+    const bco::Variant answer = Consiste::CheckResultServ(
+        netLancContCorr.Call(QStringLiteral("GetExtratos"), bco::VariantList{account_}));
+    ui->cbxExtrato->clear();
+    if (answer.isPacket()) {
+        const bco::DataPacket &statements = answer.packet();
+        for (int row = 0; row < statements.rowCount(); ++row) {
+            const auto field = [&](const char *name) {
+                return statements.value(row, QString::fromLatin1(name));
+            };
+            const QString number = field("CDSEQUEXBA").toText();
+            ui->cbxExtrato->addItem(
+                msgPadrao.Msg(QStringLiteral("Extrato_Item"))
+                    .arg(number, day(field("DTINIEXTR").toDate()), day(field("DTFIMEXTR").toDate()),
+                         QString::number(field("QTCONCILIADAS").toInt()),
+                         QString::number(field("QTLINHAS").toInt())),
+                QVariantList{number, field("DTINIEXTR").toDate(), field("DTFIMEXTR").toDate(),
+                             centsOrNull(field("VRSALDINIC")), centsOrNull(field("VRSALDFINA")),
+                             centsOrNull(field("VRLIVROINIC"))});
+        }
+    }
+    const int at = chosen.isEmpty() ? ui->cbxExtrato->count() - 1 : [&] {
+        for (int i = 0; i < ui->cbxExtrato->count(); ++i)
+            if (ui->cbxExtrato->itemData(i).toList().value(0).toString() == chosen)
+                return i;
+        return ui->cbxExtrato->count() - 1;
+    }();
+    ui->cbxExtrato->setCurrentIndex(at);
+    CarregaExtrato();
+}
+
+void TfrmConciliacao::CarregaExtrato() {
+    const QVariantList chosen = ui->cbxExtrato->currentData().toList();
+    if (chosen.size() != 6) {
+        board_ = bco::ReconciliationBoard();
+        balances_.clear();
+        MostraQuadro();
+        MostraGrafico();
+        return;
+    }
+    board_ = serverCall([&] {
+        return bco::loadBoard(netLancContCorr, account_, chosen[0].toString(), chosen[1].toDate(),
+                              chosen[2].toDate());
+    });
+    const auto cents = [](const QVariant &value) {
+        return value.isNull() ? std::nullopt : std::optional<qint64>(value.toLongLong());
+    };
+    balances_ = bco::dailyBalances(board_, chosen[1].toDate(), chosen[2].toDate(), cents(chosen[3]),
+                                   cents(chosen[4]), chosen[5].toLongLong());
+    MostraQuadro();
+    MostraGrafico();
+}
+
+void TfrmConciliacao::MostraQuadro() {
+    const int current = ui->grdLinhas->currentRow();
+    ui->grdLinhas->setRowCount(0);
+    ui->grdLinhas->setRowCount(static_cast<int>(board_.lines().size()));
+    int proposed = 0;
+    for (int row = 0; row < board_.lines().size(); ++row) {
+        const bco::BoardLine &line = board_.lines()[row];
+        const bco::BoardProposal *proposal = board_.proposal(row);
+        QString state =
+            msgPadrao.Msg(line.reconciled ? QStringLiteral("Linha_Conc") : QStringLiteral("Linha_Aberta"));
+        QString proposed_;
+        if (!line.reconciled && proposal != nullptr) {
+            proposed_ = proposal->movements.join(QStringLiteral(", "));
+            if (proposal->decided)
+                proposed_ += QStringLiteral(" ✓");
+            ++proposed;
+        }
+        fill(ui->grdLinhas, row,
+             {day(line.date), money(line.cents, line.kind), line.document, line.description, state, proposed_,
+              board_.accepted(row).join(QStringLiteral(", "))});
+    }
+    listedMovements_ = board_.openMovements();
+    ui->grdMovimentos->setRowCount(0);
+    ui->grdMovimentos->setRowCount(static_cast<int>(listedMovements_.size()));
+    for (int row = 0; row < listedMovements_.size(); ++row) {
+        const bco::BoardMovement &movement = board_.movements()[listedMovements_[row]];
+        fill(ui->grdMovimentos, row,
+             {movement.number, day(movement.date), money(movement.cents, movement.kind), movement.document,
+              movement.description});
+    }
+    if (current >= 0 && current < ui->grdLinhas->rowCount())
+        ui->grdLinhas->setCurrentCell(current, 0);
+    ui->lblSituacao->setText(msgPadrao.Msg(QStringLiteral("Quadro_Situacao"))
+                                 .arg(board_.lines().size())
+                                 .arg(proposed)
+                                 .arg(board_.pendingPairings().size()));
+}
+
+void TfrmConciliacao::MostraGrafico() {
+    auto *chart = new QChart();
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    auto *bank = new QLineSeries(chart);
+    bank->setName(msgPadrao.Msg(QStringLiteral("Saldo_Banco")));
+    auto *books = new QLineSeries(chart);
+    books->setName(msgPadrao.Msg(QStringLiteral("Saldo_Livros")));
+    auto *differ = new QScatterSeries(chart);
+    differ->setName(msgPadrao.Msg(QStringLiteral("Dias_Diferentes")));
+    differ->setColor(Qt::red);
+    differ->setMarkerSize(9);
+    for (const bco::DailyBalance &day : balances_) {
+        const qreal x = QDateTime(day.day, QTime(12, 0)).toMSecsSinceEpoch();
+        books->append(x, day.books / 100.0);
+        if (day.bank)
+            bank->append(x, *day.bank / 100.0);
+        if (day.differs())
+            differ->append(x, *day.bank / 100.0);
+    }
+    for (QAbstractSeries *series : std::initializer_list<QAbstractSeries *>{bank, books, differ})
+        chart->addSeries(series);
+    auto *days = new QDateTimeAxis(chart);
+    days->setFormat(QStringLiteral("dd/MM"));
+    auto *values = new QValueAxis(chart);
+    // Whole reais: the axis only places the lines, and cents would crowd out the chart.
+    values->setLabelFormat(QStringLiteral("%.0f"));
+    chart->addAxis(days, Qt::AlignBottom);
+    chart->addAxis(values, Qt::AlignLeft);
+    for (QAbstractSeries *series : chart->series()) {
+        series->attachAxis(days);
+        series->attachAxis(values);
+    }
+    QChart *previous = chart_->chart();
+    chart_->setChart(chart);
+    delete previous;
+
+    if (balances_.isEmpty() || !balances_.last().bank) {
+        ui->lblDiferenca->setText(balances_.isEmpty() ? QString()
+                                                      : msgPadrao.Msg(QStringLiteral("Sem_Saldo")));
+        return;
+    }
+    const bco::DailyBalance &closing = balances_.last();
+    ui->lblDiferenca->setText(msgPadrao.Msg(QStringLiteral("Dif_Fechamento"))
+                                  .arg(day(closing.day), money(*closing.bank - closing.books, u'C'),
+                                       money(*closing.bank, u'C'), money(closing.books, u'C')));
+}
+
+int TfrmConciliacao::selectedLine() const {
+    return ui->grdLinhas->currentRow();
+}
+
+void TfrmConciliacao::sbtImportExportClick() {
+    if (account_.isEmpty())
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Conta_NI")), true);
+    const std::optional<QString> chosen =
+        bco::Dialogs::files().openFile(QStringLiteral("Extrato do banco"), QString(), statementFilter);
+    if (!chosen)
+        return;
+    QFile file(*chosen);
+    if (!file.open(QIODevice::ReadOnly))
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Arq_N_Lido")).arg(*chosen), true);
+    if (file.size() > bco::MaxStatementBytes)
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Arq_Grande")).arg(*chosen), true);
+    bco::BankStatement statement;
+    try {
+        statement = bco::readStatement(file.readAll());
+    } catch (const bco::StatementError &error) {
+        Consiste::MensErro(error.message(), true);
+    }
+    // A file that names its account goes to that account only: a statement stored in the wrong account would
+    // reconcile another account's movements.
+    if (!statement.account.isEmpty()) {
+        const QStringList named = bco::accountsNamedBy(
+            statement.account,
+            bco::operatorAccounts([] { return dtmDBGeral::adcGeral(); }, Ondrima::Operador()));
+        if (!named.contains(account_))
+            Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Extrato_Outra_Conta")).arg(account_), true);
+    }
+    const bco::StoreOutcome stored =
+        serverCall([&] { return bco::storeStatement(netLancContCorr, account_, statement); });
+    bco::Dialogs::messages().show(bco::MsgKind::Information, stored.message, bco::MsgButton::Ok, QString());
+    ListaExtratos(stored.statement);
+}
+
+void TfrmConciliacao::AceitarClick() {
+    const int line = selectedLine();
+    // With a line chosen that has a proposal, that one; else every proposal the server decided.
+    if (line >= 0 && board_.proposal(line) != nullptr && board_.accepted(line).isEmpty()) {
+        const QString refusal = board_.accept(line);
+        if (!refusal.isEmpty())
+            Consiste::MensErro(refusal, true);
+    } else if (board_.acceptDecided() == 0) {
+        msgPadrao.ShowMsg(QStringLiteral("Nada_Aceitar"), bco::MsgKind::Information, bco::MsgButton::Ok);
+    }
+    MostraQuadro();
+}
+
+void TfrmConciliacao::RejeitarClick() {
+    const int line = selectedLine();
+    if (line < 0)
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Linha_NI")), true);
+    board_.reject(line);
+    MostraQuadro();
+}
+
+void TfrmConciliacao::ParearClick() {
+    QList<int> movements;
+    for (const QModelIndex &row : ui->grdMovimentos->selectionModel()->selectedRows())
+        movements.append(listedMovements_.value(row.row(), -1));
+    const QString refusal = board_.pair(selectedLine(), movements);
+    if (!refusal.isEmpty())
+        Consiste::MensErro(refusal, true);
+    MostraQuadro();
+}
+
+void TfrmConciliacao::ConciliarClick() {
+    const QList<bco::StatementPairing> pairings = board_.pendingPairings();
+    if (pairings.isEmpty())
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Nada_Conciliar")), true);
+    QSet<QString> lines;
+    for (const bco::StatementPairing &pairing : pairings)
+        lines.insert(pairing.line);
+    if (bco::Dialogs::messages().show(bco::MsgKind::Confirmation,
+                                      msgPadrao.Msg(QStringLiteral("Conf_Conciliar")).arg(lines.size()),
+                                      bco::MsgButton::Yes | bco::MsgButton::No,
+                                      QStringLiteral("Conf_Conciliar")) != bco::MsgButton::Yes)
+        return;
+    const bco::RemoteResult done = netLancContCorr.Call(
+        QStringLiteral("SetConciliacao"), bco::VariantList{account_, bco::pairingPacket(pairings)});
+    if (!done.ok())
+        Recusa(done.errorMessage());
+    ListaExtratos(ui->cbxExtrato->currentData().toList().value(0).toString());
+}
+
+void TfrmConciliacao::DesfazerClick() {
+    const QList<bco::StatementPairing> pairings = board_.undoPairings(selectedLine());
+    if (pairings.isEmpty())
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Linha_N_Conc")), true);
+    const bco::RemoteResult done = netLancContCorr.Call(
+        QStringLiteral("SetDesfazConciliacao"), bco::VariantList{account_, bco::pairingPacket(pairings)});
+    if (!done.ok())
+        Recusa(done.errorMessage());
+    ListaExtratos(ui->cbxExtrato->currentData().toList().value(0).toString());
+}
+
+void TfrmConciliacao::Recusa(const QString &message) {
+    // What the operator saw is stale: after the server's words, the screen shows what the server holds.
+    Consiste::MensErro(message, false);
+    ListaExtratos(ui->cbxExtrato->currentData().toList().value(0).toString());
+    throw Consiste::EAbort();
+}
+
+void TfrmConciliacao::IncluirLancClick() {
+    const int chosen = selectedLine();
+    if (chosen < 0)
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Linha_NI")), true);
+    const bco::BoardLine &line = board_.lines()[chosen];
+    // An entry for a line the books already hold would count the movement twice.
+    if (line.reconciled || board_.proposal(chosen) != nullptr || !board_.accepted(chosen).isEmpty())
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Linha_Com_Par")), true);
+    if (!includeStarter_)
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Sem_Lancamentos")), true);
+    includeStarter_({.account = account_,
+                     .date = line.date,
+                     .kind = line.kind,
+                     .value = static_cast<double>(line.cents) / 100.0,
+                     .document = line.document,
+                     .description = line.description});
+}
+
+void CriaConciliacao(Cli_bco11100::EntryDraftStarter includeStarter) {
+    bco::HourglassCursor hourglass;
+    if (!boIdCriado || frmConciliacao.isNull()) {
+        frmConciliacao = bco::CreateForm<TfrmConciliacao>();
+        boIdCriado = true;
+    }
+    frmConciliacao->SetIncludeStarter(std::move(includeStarter));
+    if (QMdiSubWindow *window = frmConciliacao->MdiWindow())
+        window->showNormal();
+    bco::Host::frame().showChild(*frmConciliacao);
+}
+
+} // namespace Cli_bco11105

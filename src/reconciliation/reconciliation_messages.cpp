@@ -1,0 +1,35 @@
+#include "reconciliation/reconciliation_messages.h"
+
+namespace Cli_bco11105 {
+
+void AddReconciliationMessages(bco::TMessages &catalogue) {
+    static const char *const rows[] = {
+        "ContCorr_NCAD|Conta Corrente não cadastrada.",
+        "Conta_NI|Conta Corrente deve ser informada.",
+        "Conta_Desc|Banco %1, agência %2, conta %3",
+        "Extrato_Item|Extrato %1: %2 a %3 (%4 de %5 linhas conciliadas)",
+        "Arq_N_Lido|O arquivo %1 não pôde ser lido.",
+        "Arq_Grande|O arquivo %1 é grande demais para um extrato.",
+        "Extrato_Outra_Conta|O extrato não é da conta corrente %1.",
+        "Linha_Conc|Conciliada",
+        "Linha_Aberta|Em aberto",
+        "Quadro_Situacao|%1 linhas, %2 com proposta, %3 lançamentos aceitos para conciliar.",
+        "Linha_NI|Selecione uma linha do extrato.",
+        "Linha_N_Conc|Selecione uma linha conciliada do extrato.",
+        "Nada_Aceitar|Não há propostas decididas a aceitar.",
+        "Nada_Conciliar|Não há pares aceitos a conciliar.",
+        "Linha_Com_Par|A linha já tem lançamento proposto, aceito ou conciliado: rejeite a proposta antes de "
+        "incluir.",
+        "Sem_Lancamentos|A tela de lançamentos não está disponível para incluir o lançamento.",
+        "Saldo_Banco|Saldo do banco",
+        "Saldo_Livros|Saldo dos livros",
+        "Dias_Diferentes|Dias em que diferem",
+        "Sem_Saldo|O extrato não informa saldo para comparar com os livros.",
+        "Dif_Fechamento|Diferença no fechamento de %1: %2 (banco %3, livros %4)",
+        "Conf_Conciliar|Confirma a conciliação de %1 linha(s) do extrato?",
+    };
+    for (const char *row : rows)
+        catalogue.add(QString::fromUtf8(row));
+}
+
+} // namespace Cli_bco11105

@@ -1,0 +1,420 @@
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include "entries/entry_form.h"
+#include "framework/ui/date_edit.h"
+#include "framework/ui/mask_edit.h"
+#include "framework/ui/number_edit.h"
+#include "reconciliation/reconciliation_board.h"
+#include "reconciliation/reconciliation_form.h"
+#include "support/form_controls.h"
+#include "support/form_test_environment.h"
+#include "support/scripted_file_dialogs.h"
+#include "support/second_operator.h"
+
+namespace bco::testing {
+namespace {
+
+FieldDef field(const char *name, FieldKind kind = FieldKind::Text) {
+    return FieldDef{QString::fromLatin1(name), kind, kind == FieldKind::Text ? 40 : 0, false};
+}
+
+// A board of two credit lines (10.00 and 30.00) and one debit line (5.00, reconciled), over movements
+// M1 credit 10.00, M2 credit 20.00, M3 credit 10.00, M4 debit 10.00 and M5 (reconciled with the debit line).
+// The server proposed M1 for the first line, decided.
+ReconciliationBoard smallBoard() {
+    DataPacket lines({field("NRSEQMOVREBA"), field("NRVERSAO"), field("DTMOVEXTR", FieldKind::Date),
+                      field("IDMOVEXTR"), field("VRMOVEXTR", FieldKind::Float), field("NRDOCEXTR"),
+                      field("DSMOVEXTR"), field("IDSTCONEXT")});
+    const QDate day(2024, 3, 12);
+    lines.appendValues({"1", "7", day, "C", 10.0, "", "", "0"});
+    lines.appendValues({"2", "8", day, "C", 30.0, "", "", "0"});
+    lines.appendValues({"3", "9", day, "D", 5.0, "", "", "1"});
+    DataPacket entries({field("NRMOVBANC"), field("NRVERSAO"), field("DTMOVBANC", FieldKind::Date),
+                        field("DEBCRED"), field("VRMOVICRED", FieldKind::Float), field("NRDOCMBANC"),
+                        field("DSMOVICRED"), field("CDSEQUEXBA"), field("NRSEQMOVREBA")});
+    entries.appendValues({"M1", "11", day, "C", 10.0, "", "", "", ""});
+    entries.appendValues({"M2", "12", day, "C", 20.0, "", "", "", ""});
+    entries.appendValues({"M3", "13", day, "C", 10.0, "", "", "", ""});
+    entries.appendValues({"M4", "14", day, "D", -10.0, "", "", "", ""});
+    entries.appendValues({"M5", "15", day, "D", -5.0, "", "", "E1", "3"});
+    DataPacket proposals({field("NRSEQMOVREBA"), field("NRPROPOSTA", FieldKind::Integer), field("IDDECIDIDA"),
+                          field("NRMOVBANC")});
+    proposals.appendValues({"1", qint64(1), "S", "M1"});
+    proposals.appendValues({"1", qint64(2), "N", "M3"});
+    return ReconciliationBoard(QStringLiteral("E1"), lines, entries, proposals);
+}
+
+TEST(ReconciliationBoard, PairsOnlyOpenMovementsOfTheLinesKindThatAddUpToItToTheCent) {
+    struct Case {
+        const char *name;
+        int line;
+        QStringList movements;
+        QString refusal; // empty: accepted
+    };
+    const Case cases[] = {
+        {"two credits that add up to the line", 1, {"M2", "M3"}, {}},
+        {"one short of the line",
+         1,
+         {"M2"},
+         "A soma dos lançamentos (20,00) difere do valor da linha (30,00)."},
+        {"a debit for a credit line", 0, {"M4"}, "O lançamento M4 não é da mesma natureza da linha."},
+        {"a movement already reconciled", 0, {"M5"}, "Um dos lançamentos já está conciliado."},
+        {"a line already reconciled", 2, {"M4"}, "A linha já está conciliada."},
+        {"the same movement twice", 1, {"M2", "M2"}, "O lançamento M2 já foi aceito para outra linha."},
+        {"no movement", 0, {}, "Selecione os lançamentos da linha."},
+        {"no line", -1, {"M1"}, "Selecione uma linha do extrato."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ReconciliationBoard board = smallBoard();
+        QList<int> chosen;
+        for (const QString &number : c.movements)
+            chosen.append(board.movementIndex(number));
+        EXPECT_EQ(board.pair(c.line, chosen), c.refusal);
+        EXPECT_EQ(board.accepted(c.line), c.refusal.isEmpty() ? c.movements : QStringList());
+    }
+}
+
+TEST(ReconciliationBoard, AMovementAcceptedForOneLineIsNoLongerOpenForAnother) {
+    ReconciliationBoard board = smallBoard();
+    EXPECT_EQ(board.acceptDecided(), 1);
+    EXPECT_EQ(board.accepted(0), QStringList{"M1"});
+    EXPECT_EQ(board.pair(1, {board.movementIndex("M1"), board.movementIndex("M2")}),
+              "O lançamento M1 já foi aceito para outra linha.");
+    QStringList open;
+    for (int index : board.openMovements())
+        open << board.movements()[index].number;
+    EXPECT_EQ(open, QStringList({"M2", "M3", "M4"}));
+    const QList<StatementPairing> pending = board.pendingPairings();
+    ASSERT_EQ(pending.size(), 1);
+    EXPECT_EQ(QStringList({pending[0].statement, pending[0].line, pending[0].lineVersion, pending[0].movement,
+                           pending[0].movementVersion}),
+              QStringList({"E1", "1", "7", "M1", "11"}));
+    board.reject(0);
+    EXPECT_TRUE(board.pendingPairings().isEmpty());
+    EXPECT_EQ(board.proposal(0), nullptr) << "a rejected proposal is not offered again";
+    const QList<StatementPairing> undo = board.undoPairings(2);
+    ASSERT_EQ(undo.size(), 1);
+    EXPECT_EQ(QStringList({undo[0].line, undo[0].lineVersion, undo[0].movement, undo[0].movementVersion}),
+              QStringList({"3", "9", "M5", "15"}));
+}
+
+TEST(ReconciliationBoard, CountsTheBanksAndTheBooksDailyBalancesOverThePeriod) {
+    // smallBoard's lines add up to +35.00 on the 12th, its movements to +25.00.
+    struct Case {
+        const char *name;
+        std::optional<qint64> opening, closing;
+        QList<std::optional<qint64>> bank; // the 11th, 12th and 13th
+        QList<bool> differs;
+    };
+    const Case cases[] = {
+        {"from the opening balance", 1000, std::nullopt, {1000, 4500, 4500}, {false, true, true}},
+        {"back from the closing balance", std::nullopt, 4500, {1000, 4500, 4500}, {false, true, true}},
+        {"the opening balance wins over the closing", 2000, 4500, {2000, 5500, 5500}, {true, true, true}},
+        {"no balance at all",
+         std::nullopt,
+         std::nullopt,
+         {std::nullopt, std::nullopt, std::nullopt},
+         {false, false, false}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QList<DailyBalance> days =
+            dailyBalances(smallBoard(), QDate(2024, 3, 11), QDate(2024, 3, 13), c.opening, c.closing, 1000);
+        ASSERT_EQ(days.size(), 3);
+        QList<std::optional<qint64>> bank;
+        QList<qint64> books;
+        QList<bool> differs;
+        for (const DailyBalance &day : days) {
+            bank << day.bank;
+            books << day.books;
+            differs << day.differs();
+        }
+        EXPECT_EQ(bank, c.bank);
+        EXPECT_EQ(books, QList<qint64>({1000, 3500, 3500}));
+        EXPECT_EQ(differs, c.differs);
+    }
+    // A movement listed outside the period (within the proposals' window) is not the period's.
+    EXPECT_EQ(
+        dailyBalances(smallBoard(), QDate(2024, 3, 13), QDate(2024, 3, 14), 0, std::nullopt, 0).last().books,
+        0);
+}
+
+// The screen over account 001, whose March 2024 entries the test includes as another client would, and an
+// OFX statement of them with a fee the books do not hold.
+class ReconciliationForm : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QSqlQuery query(env.database());
+        query.exec(
+            QStringLiteral("SELECT CDBANCO, CDAGENCIA, CDCONTCORR FROM CONTCORR WHERE CDREDUCONT = '001'"));
+        ASSERT_TRUE(query.next());
+        const QString bank = query.value(0).toString(), agency = query.value(1).toString(),
+                      number = query.value(2).toString();
+        for (EntryRequest *entry : {&cheque, &payment, &first, &second, &third})
+            include(*entry);
+        QByteArray ofx = "OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\nSECURITY:NONE\nENCODING:USASCII\n"
+                         "CHARSET:1252\nCOMPRESSION:NONE\nOLDFILEUID:NONE\nNEWFILEUID:NONE\n\n<OFX>\n"
+                         "<BANKMSGSRSV1><STMTTRNRS><TRNUID>1<STATUS><CODE>0<SEVERITY>INFO</STATUS>\n"
+                         "<STMTRS><CURDEF>BRL\n";
+        ofx += QStringLiteral("<BANKACCTFROM><BANKID>%1<BRANCHID>%2<ACCTID>%3-%4<ACCTTYPE>CHECKING"
+                              "</BANKACCTFROM>\n<BANKTRANLIST><DTSTART>20240311<DTEND>20240313\n")
+                   .arg(bank, agency, number.chopped(1), number.right(1))
+                   .toLatin1();
+        const char *lines[][5] = {{"CREDIT", "20240311", "1234,57", "F1", "501"},
+                                  {"DEBIT", "20240313", "-321,09", "F2", ""},
+                                  {"CREDIT", "20240312", "600,15", "F3", ""},
+                                  {"DEBIT", "20240313", "-12,34", "F4", ""}};
+        for (const auto &line : lines)
+            ofx += QStringLiteral("<STMTTRN><TRNTYPE>%1<DTPOSTED>%2<TRNAMT>%3<FITID>%4<CHECKNUM>%5"
+                                  "<MEMO>LINHA %4</STMTTRN>\n")
+                       .arg(line[0], line[1], line[2], line[3], line[4])
+                       .toLatin1();
+        ofx += "</BANKTRANLIST><LEDGERBAL><BALAMT>100,00<DTASOF>20240313</LEDGERBAL></STMTRS>\n"
+               "</STMTTRNRS></BANKMSGSRSV1></OFX>\n";
+        statementPath = folder.filePath(QStringLiteral("extrato.ofx"));
+        QFile file(statementPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(ofx);
+        file.close();
+
+        // As the module opens it: the include goes to the entry form.
+        Cli_bco11105::CriaConciliacao([](const Cli_bco11100::EntryDraft &draft) {
+            Cli_bco11100::CriaLancamento();
+            Cli_bco11100::frmLancCCorr->IniciaInclusao(draft);
+        });
+        form = Cli_bco11105::frmConciliacao;
+        ASSERT_FALSE(form.isNull());
+        QApplication::setActiveWindow(form);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    }
+
+    void TearDown() override {
+        if (!form.isNull())
+            form->Close();
+        if (QPointer<Cli_bco11100::TfrmLancCCorr> entries = Cli_bco11100::frmLancCCorr; !entries.isNull()) {
+            if (entries->CurrentMode() != Cli_bco11100::TfrmLancCCorr::Mode::Browsing)
+                env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
+            entries->Close();
+        }
+        releaseDeferred();
+    }
+
+    void include(EntryRequest &entry) {
+        SecondOperator books(env.server(), QStringLiteral("DEMO"));
+        const Insertion call = insertion(entry, [&](const QString &method, const QString &account) {
+            return books.call(method, {account, QStringLiteral("1")}).toText();
+        });
+        books.call(call.method, call.args);
+    }
+
+    template <class Widget = QWidget> Widget *control(const char *name) const {
+        return controlOf<Widget>(*form, name);
+    }
+
+    // The operator types the account, leaves it and imports the statement file.
+    void openStatement() {
+        auto *account = control<QLineEdit>("medCdRedu");
+        account->setFocus();
+        QTest::keyClicks(account, QStringLiteral("001"));
+        control<QTableWidget>("grdLinhas")->setFocus();
+        files.choose(statementPath);
+        form->sbtImportExport->click();
+    }
+
+    void selectLine(int row) { control<QTableWidget>("grdLinhas")->setCurrentCell(row, 0); }
+    void press(QKeySequence keys) { QTest::keySequence(control<QTableWidget>("grdLinhas"), keys); }
+
+    // How a movement of account 001 stands: reconciled flag, statement, line.
+    QString reconciliationOf(const EntryRequest &entry) {
+        QSqlQuery query(env.database());
+        query.prepare(QStringLiteral("SELECT IDSTCONEXT, CDSEQUEXBA, NRSEQMOVREBA FROM MOVBANCARIO WHERE "
+                                     "CDREDUCONT = '001' AND NRMOVBANC = ?"));
+        query.addBindValue(entry.movement);
+        query.exec();
+        if (!query.next())
+            return QStringLiteral("<none>");
+        return QStringLiteral("%1 %2 %3")
+            .arg(query.value(0).toString(), query.value(1).toString(), query.value(2).toString());
+    }
+    // How many movements are reconciled with the statement's line of the bank's id `bankId`.
+    int movementsOn(const char *bankId) {
+        return env
+            .value(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO M, MOVEXTRATO L WHERE M.CDREDUCONT = "
+                                  "L.CDREDUCONT AND M.CDSEQUEXBA = L.CDSEQUEXBA AND M.NRSEQMOVREBA = "
+                                  "L.NRSEQMOVREBA AND L.IDBANCO = '%1'")
+                       .arg(QLatin1String(bankId)))
+            .toInt();
+    }
+
+    static EntryRequest entryOf(char kind, int day, double value, const char *description,
+                                const char *document = "") {
+        return EntryRequest{.kind = kind,
+                            .date = QDate(2024, 3, day),
+                            .value = value,
+                            .description = QString::fromUtf8(description),
+                            .document = QString::fromUtf8(document)};
+    }
+
+    FormTestEnvironment env;
+    ScriptedFileDialogs files;
+    QTemporaryDir folder;
+    QString statementPath;
+    QPointer<Cli_bco11105::TfrmConciliacao> form;
+    EntryRequest cheque = entryOf('C', 11, 1234.57, "Cheque depositado", "501");
+    EntryRequest payment = entryOf('D', 13, 321.09, "Pagamento");
+    EntryRequest first = entryOf('C', 12, 100.03, "Cheque 1 do depósito");
+    EntryRequest second = entryOf('C', 12, 200.05, "Cheque 2 do depósito");
+    EntryRequest third = entryOf('C', 12, 300.07, "Cheque 3 do depósito");
+};
+
+TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesThemInOneCall) {
+    openStatement();
+    ASSERT_EQ(form->board().lines().size(), 4);
+    EXPECT_EQ(env.dialogs.texts().size(), 1) << "the server's words on what it stored";
+    // The chart's last day: the bank's stated closing balance against the books' balance as the server keeps
+    // it.
+    const qint64 books =
+        std::llround(SecondOperator(env.server(), QStringLiteral("DEMO"))
+                         .call(QStringLiteral("getSaldoDia"), {QStringLiteral("001"), QDate(2024, 3, 13)})
+                         .toFloat() *
+                     100);
+    ASSERT_FALSE(form->balances().isEmpty());
+    EXPECT_EQ(form->balances().last().day, QDate(2024, 3, 13));
+    EXPECT_EQ(form->balances().last().bank, std::optional<qint64>(10000));
+    EXPECT_EQ(form->balances().last().books, books);
+    EXPECT_TRUE(controlOf<QLabel>(*form, "lblDiferenca")
+                    ->text()
+                    .startsWith(u"Diferença no fechamento de 13/03/2024: "))
+        << controlOf<QLabel>(*form, "lblDiferenca")->text().toStdString();
+    const QString statement = form->board().lines()[0].statement;
+    QStringList lineNumbers;
+    for (const BoardLine &line : form->board().lines())
+        lineNumbers << line.line;
+    // The cheque is proposed by its document; the deposit, line 3, is paired by hand with its three cheques.
+    selectLine(0);
+    press(QKeySequence(Qt::CTRL | Qt::Key_E));
+    EXPECT_EQ(form->board().accepted(0), QStringList{cheque.movement});
+    selectLine(1);
+    press(QKeySequence(Qt::CTRL | Qt::Key_E));
+    selectLine(2);
+    auto *movements = control<QTableWidget>("grdMovimentos");
+    movements->clearSelection();
+    for (int row = 0; row < form->listedMovements().size(); ++row) {
+        const QString number = form->board().movements()[form->listedMovements()[row]].number;
+        if (number == first.movement || number == second.movement || number == third.movement)
+            movements->selectionModel()->select(movements->model()->index(row, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    press(QKeySequence(Qt::CTRL | Qt::Key_P));
+    EXPECT_EQ(form->board().accepted(2).size(), 3);
+    env.dialogs.answer(QStringLiteral("Conf_Conciliar"), MsgButton::Yes);
+    control<QToolButton>("sbtConciliar")->click();
+
+    struct Expected {
+        const EntryRequest &entry;
+        int line;
+    };
+    for (const Expected &e : {Expected{cheque, 0}, Expected{payment, 1}, Expected{first, 2},
+                              Expected{second, 2}, Expected{third, 2}}) {
+        SCOPED_TRACE(e.entry.description.toStdString());
+        EXPECT_EQ(reconciliationOf(e.entry), QStringLiteral("1 %1 %2").arg(statement, lineNumbers[e.line]));
+    }
+    EXPECT_EQ(QList<int>({movementsOn("F1"), movementsOn("F2"), movementsOn("F3"), movementsOn("F4")}),
+              QList<int>({1, 1, 3, 0}));
+    EXPECT_TRUE(form->board().lines()[0].reconciled) << "the screen lists again what the server holds";
+
+    // Undoing the deposit releases its three cheques and nothing else.
+    selectLine(2);
+    press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    for (const EntryRequest *entry : {&first, &second, &third})
+        EXPECT_EQ(reconciliationOf(*entry), QStringLiteral("0  ")) << entry->description.toStdString();
+    EXPECT_EQ(reconciliationOf(cheque), QStringLiteral("1 %1 %2").arg(statement, lineNumbers[0]));
+    EXPECT_EQ(movementsOn("F3"), 0);
+    EXPECT_FALSE(form->board().lines()[2].reconciled);
+}
+
+TEST_F(ReconciliationForm, ALineAnotherOperatorReconciledMeanwhileIsRefusedAndNothingIsWritten) {
+    openStatement();
+    selectLine(0);
+    press(QKeySequence(Qt::CTRL | Qt::Key_E));
+    selectLine(1);
+    press(QKeySequence(Qt::CTRL | Qt::Key_E));
+    const QString statement = form->board().lines()[0].statement;
+    // Between what the screen shows and the operator's yes, another operator reconciles the payment.
+    env.dialogs.answer(QStringLiteral("Conf_Conciliar"), MsgButton::Yes, [&] {
+        SecondOperator other(env.server(), QStringLiteral("DEMO"));
+        const QList<StatementPairing> pairing{
+            {statement, form->board().lines()[1].line, form->board().lines()[1].version, payment.movement,
+             form->board().movements()[form->board().movementIndex(payment.movement)].version}};
+        other.call(QStringLiteral("SetConciliacao"), {QStringLiteral("001"), pairingPacket(pairing)});
+    });
+    env.dialogs.clearShown();
+    control<QToolButton>("sbtConciliar")->click();
+    ASSERT_EQ(env.dialogs.errors().size(), 1) << env.dialogs.texts().join(u'|').toStdString();
+    EXPECT_EQ(reconciliationOf(cheque), QStringLiteral("0  ")) << "nothing of the refused call was written";
+    EXPECT_EQ(movementsOn("F1"), 0);
+    EXPECT_EQ(reconciliationOf(payment),
+              QStringLiteral("1 %1 %2").arg(statement, form->board().lines()[1].line));
+    EXPECT_TRUE(form->board().lines()[1].reconciled) << "the screen shows what the other operator did";
+    EXPECT_TRUE(form->board().pendingPairings().isEmpty());
+}
+
+TEST_F(ReconciliationForm, IncludesTheBankFeeFromItsLineThroughTheEntryFormsOwnInclude) {
+    openStatement();
+    // Only a line that nothing in the books stands for may become an entry.
+    struct Refused {
+        const char *name;
+        int line;
+    };
+    for (const Refused &c :
+         {Refused{"a line with a proposal", 0}, Refused{"a line with its pair accepted", 1}}) {
+        SCOPED_TRACE(c.name);
+        selectLine(c.line);
+        if (c.line == 1)
+            press(QKeySequence(Qt::CTRL | Qt::Key_E));
+        env.dialogs.clearShown();
+        control<QToolButton>("sbtIncluirLanc")->click();
+        EXPECT_EQ(env.dialogs.errors(),
+                  QStringList{"A linha já tem lançamento proposto, aceito ou conciliado: "
+                              "rejeite a proposta antes de incluir."});
+        EXPECT_TRUE(Cli_bco11100::frmLancCCorr.isNull());
+    }
+
+    selectLine(3);
+    press(QKeySequence(Qt::CTRL | Qt::Key_I));
+    QPointer<Cli_bco11100::TfrmLancCCorr> entries = Cli_bco11100::frmLancCCorr;
+    ASSERT_FALSE(entries.isNull());
+    ASSERT_EQ(entries->CurrentMode(), Cli_bco11100::TfrmLancCCorr::Mode::Including);
+    EXPECT_EQ(QStringList({controlOf<TMaskEdit>(*entries, "medCdRedu")->Text(),
+                           controlOf<QComboBox>(*entries, "cbbTipo")->currentText(),
+                           controlOf<QLineEdit>(*entries, "edtDsLancamento")->text()}),
+              QStringList({"001", "Débito", "LINHA F4"}));
+    EXPECT_EQ(controlOf<TDateEditPlus>(*entries, "depDataMov")->GetDate(), QDate(2024, 3, 13));
+    EXPECT_EQ(controlOf<TNumberEdit>(*entries, "nedLancamento")->Value(), 12.34);
+
+    // The include's own checks run: without a type the confirm is refused.
+    env.dialogs.clearShown();
+    controlOf<QToolButton>(*entries, "sbtConfirmar")->click();
+    EXPECT_EQ(entries->CurrentMode(), Cli_bco11100::TfrmLancCCorr::Mode::Including);
+    EXPECT_EQ(env.dialogs.errors().size(), 1) << env.dialogs.texts().join(u'|').toStdString();
+    EXPECT_EQ(
+        env.value(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE DSHISMBANC = 'LINHA F4'")).toInt(),
+        0);
+}
+
+} // namespace
+} // namespace bco::testing
