@@ -139,6 +139,11 @@ void TfrmConciliacao::FormCreate() {
     sbtImportExport->setEnabled(false);
 }
 
+void TfrmConciliacao::FormActivate() {
+    if (!account_.isEmpty() && board_.pendingPairings().isEmpty())
+        ListaExtratos(ui->cbxExtrato->currentData().toList().value(0).toString());
+}
+
 void TfrmConciliacao::FormClose(bco::TCloseAction &action) {
     boIdCriado = false;
     netLancContCorr.Close();

@@ -414,6 +414,22 @@ TEST_F(ReconciliationForm, IncludesTheBankFeeFromItsLineThroughTheEntryFormsOwnI
     EXPECT_EQ(
         env.value(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE DSHISMBANC = 'LINHA F4'")).toInt(),
         0);
+
+    // The fee becomes an entry (here through the server, as the include would write it); back on the
+    // reconciliation, its line finds it without the operator choosing the statement again.
+    env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
+    controlOf<QToolButton>(*entries, "sbtCancelar")->click();
+    EntryRequest fee = entryOf('D', 13, 12.34, "Tarifa do extrato");
+    include(fee);
+    form->RunFormActivate();
+    EXPECT_EQ(form->board().pendingPairings().size(), 1) << "what the operator accepted is not thrown away";
+    EXPECT_EQ(form->board().proposal(3), nullptr);
+    selectLine(1);
+    press(QKeySequence(Qt::CTRL | Qt::Key_R));
+    form->RunFormActivate();
+    const BoardProposal *proposal = form->board().proposal(3);
+    ASSERT_NE(proposal, nullptr);
+    EXPECT_EQ(proposal->movements, QStringList{fee.movement});
 }
 
 } // namespace
