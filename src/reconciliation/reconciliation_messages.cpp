@@ -18,8 +18,8 @@ void AddReconciliationMessages(bco::TMessages &catalogue) {
         "Linha_N_Conc|Selecione uma linha conciliada do extrato.",
         "Nada_Aceitar|Não há propostas decididas a aceitar.",
         "Nada_Conciliar|Não há pares aceitos a conciliar.",
-        "Linha_Com_Par|A linha já tem lançamento proposto, aceito ou conciliado: rejeite a proposta antes de "
-        "incluir.",
+        ("Linha_Com_Par|A linha já tem lançamento proposto, aceito ou conciliado: rejeite a proposta antes "
+         "de incluir."),
         "Sem_Lancamentos|A tela de lançamentos não está disponível para incluir o lançamento.",
         "Saldo_Banco|Saldo do banco",
         "Saldo_Livros|Saldo dos livros",
