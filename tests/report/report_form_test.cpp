@@ -143,6 +143,9 @@ TEST_F(ReportForm, ListsTheStoredDesignsOfItsCodeAndStartsWithEveryChoiceOpen) {
         EXPECT_TRUE(pickButton(form, "sbtListContCorr")->isEnabled());
         click(radio(form, "rbtTodoContCorr"));
         EXPECT_FALSE(pickButton(form, "sbtListContCorr")->isEnabled());
+        // Esc closes the dialog from wherever the focus is.
+        QTest::keyClick(dateEdit(form, "depDataIni"), Qt::Key_Escape);
+        EXPECT_FALSE(form.isVisible());
     });
 }
 

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QMetaProperty>
 #include <QSaveFile>
-#include <QShortcut>
 #include <QStandardPaths>
 
 #include "ui_filter_base_form.h"
@@ -118,14 +117,9 @@ void TfrmFiltroPadrao::BindFrame() {
     SetButtonIcon(btfSaveOpc, QStyle::SP_DialogSaveButton);
     SetButtonIcon(btfLoadOpc, QStyle::SP_DialogOpenButton);
     OnClick(sbtConfirma, [this] { sbtConfirmaClick(); });
-    // Confirmed from the keyboard as the maintenance forms confirm (Ctrl with either Enter), wherever the
-    // focus is in the dialog.
-    for (const QKeySequence &keys :
-         {QKeySequence(Qt::CTRL | Qt::Key_Enter), QKeySequence(Qt::CTRL | Qt::Key_Return)})
-        new QShortcut(
-            keys, this, [this] { sbtConfirma->click(); }, Qt::WidgetWithChildrenShortcut);
-    sbtConfirma->setToolTip(QStringLiteral("%1 (%2)").arg(
-        sbtConfirma->toolTip(), QKeySequence(Qt::CTRL | Qt::Key_Enter).toString(QKeySequence::NativeText)));
+    // Confirmed from the keyboard as the maintenance forms confirm (Ctrl with either Enter).
+    ButtonKeys(sbtConfirma,
+               {QKeySequence(Qt::CTRL | Qt::Key_Enter), QKeySequence(Qt::CTRL | Qt::Key_Return)});
     OnClick(btfSaveOpc, [this] { SaveOptions(); });
     OnClick(btfLoadOpc, [this] { LoadOptions(); });
 }

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QShortcut>
 #include <QToolButton>
 
 #include "framework/ui/event_guard.h"
@@ -42,6 +43,17 @@ void TForm::OnClick(QAbstractButton *button, std::function<void()> handler) {
 
 void TForm::OnClick(QAction *action, std::function<void()> handler) {
     connect(action, &QAction::triggered, this, [handler = std::move(handler)] { runGuarded(handler); });
+}
+
+void TForm::ButtonKeys(QAbstractButton *button, const QList<QKeySequence> &keys) {
+    if (keys.isEmpty())
+        return;
+    for (const QKeySequence &sequence : keys)
+        new QShortcut(
+            sequence, this, [button] { button->click(); }, Qt::WidgetWithChildrenShortcut);
+    const QString key = keys.first().toString(QKeySequence::NativeText);
+    button->setToolTip(button->toolTip().isEmpty() ? key
+                                                   : QStringLiteral("%1 (%2)").arg(button->toolTip(), key));
 }
 
 void TForm::BindCommand(QToolButton *button, QAction *action) {

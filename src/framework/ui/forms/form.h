@@ -96,6 +96,9 @@ protected:
     // Runs `handler` through the event guard on every click of the button or trigger of the action.
     void OnClick(QAbstractButton *button, std::function<void()> handler);
     void OnClick(QAction *action, std::function<void()> handler);
+    // Keys that press `button` wherever the focus is in the form (nothing while it is disabled); the first
+    // is shown in its tool tip.
+    void ButtonKeys(QAbstractButton *button, const QList<QKeySequence> &keys);
     // Makes `action` the one command behind `button` and the menu items that hold it: the button shows the
     // action (its caption becomes the action's icon text, its hint and picture the action's), a click
     // triggers it, and enabling the action enables the button. Handlers connect to the action only. The

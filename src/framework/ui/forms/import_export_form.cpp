@@ -32,6 +32,9 @@ void TfrmPadrImportExport::BindFrame() {
         button->setSizePolicy(QSizePolicy::Minimum, button->sizePolicy().verticalPolicy());
     OnClick(sbtImportExport, [this] { sbtImportExportClick(); });
     OnClick(sbtFechar, [this] { sbtFecharClick(); });
+    // The form's one action is run from the keyboard as the maintenance forms confirm.
+    ButtonKeys(sbtImportExport,
+               {QKeySequence(Qt::CTRL | Qt::Key_Enter), QKeySequence(Qt::CTRL | Qt::Key_Return)});
 }
 
 void TfrmPadrImportExport::FormClose(TCloseAction &action) {

@@ -48,6 +48,8 @@ void TfrmDadosGerRel::BindFrame() {
     OnClick(sbtSalvarComo, [this] { sbtSalvarComoClick(); });
     OnClick(sbtReportEdit, [this] { sbtReportEditClick(); });
     OnClick(sbtFechar, [this] { sbtFecharClick(); });
+    // A dialog that only asks for the report's choices closes on Esc, as dialogs do.
+    ButtonKeys(sbtFechar, {QKeySequence(Qt::Key_Escape)});
 }
 
 void TfrmDadosGerRel::FormCreate() {
