@@ -718,15 +718,7 @@ protected:
 
     // The reconciliation of a movement of account 001: its state, statement and line.
     QString reconciliationOf(const EntryRequest &entry) {
-        QSqlQuery query(env.database());
-        query.prepare(QStringLiteral("SELECT IDSTCONEXT, CDSEQUEXBA, NRSEQMOVREBA FROM MOVBANCARIO WHERE "
-                                     "CDREDUCONT = '001' AND NRMOVBANC = ?"));
-        query.addBindValue(entry.movement);
-        query.exec();
-        if (!query.next())
-            return QStringLiteral("<none>");
-        return QStringLiteral("%1 %2 %3")
-            .arg(query.value(0).toString(), query.value(1).toString(), query.value(2).toString());
+        return rows::reconciliationOf(env.database(), entry.movement);
     }
 
     QString bank, agency, number;

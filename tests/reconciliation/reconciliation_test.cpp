@@ -240,15 +240,7 @@ protected:
 
     // How a movement of account 001 stands: reconciled flag, statement, line.
     QString reconciliationOf(const EntryRequest &entry) {
-        QSqlQuery query(env.database());
-        query.prepare(QStringLiteral("SELECT IDSTCONEXT, CDSEQUEXBA, NRSEQMOVREBA FROM MOVBANCARIO WHERE "
-                                     "CDREDUCONT = '001' AND NRMOVBANC = ?"));
-        query.addBindValue(entry.movement);
-        query.exec();
-        if (!query.next())
-            return QStringLiteral("<none>");
-        return QStringLiteral("%1 %2 %3")
-            .arg(query.value(0).toString(), query.value(1).toString(), query.value(2).toString());
+        return rows::reconciliationOf(env.database(), entry.movement);
     }
     // How many movements are reconciled with the statement's line of the bank's id `bankId`.
     int movementsOn(const char *bankId) {

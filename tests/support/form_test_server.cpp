@@ -185,6 +185,19 @@ QVariant value(QSqlDatabase database, const QString &sql) {
     return query.next() ? query.value(0) : QVariant();
 }
 
+QString reconciliationOf(QSqlDatabase database, const QString &movement) {
+    QSqlQuery query(database);
+    query.prepare(QStringLiteral("SELECT IDSTCONEXT, CDSEQUEXBA, NRSEQMOVREBA FROM MOVBANCARIO WHERE "
+                                 "CDREDUCONT = '001' AND NRMOVBANC = ?"));
+    query.addBindValue(movement);
+    if (!query.exec())
+        throw std::runtime_error(query.lastError().text().toStdString());
+    if (!query.next())
+        return QStringLiteral("<none>");
+    return QStringLiteral("%1 %2 %3")
+        .arg(query.value(0).toString(), query.value(1).toString(), query.value(2).toString());
+}
+
 void addAccount(QSqlDatabase database, const Account &account) {
     const QString ledger = QStringLiteral("11109%1").arg(account.code, 5, QLatin1Char('0'));
     const QString number =

@@ -94,6 +94,9 @@ void addEntries(QSqlDatabase database, const Entries &entries);
 void execute(QSqlDatabase database, const QString &sql);
 // The first column of the first row of a query; null when there is no row. Throws as execute does.
 QVariant value(QSqlDatabase database, const QString &sql);
+// How movement `movement` of account 001 stands with the bank's statements: "IDSTCONEXT CDSEQUEXBA
+// NRSEQMOVREBA" ("0  " while open), or "<none>" when there is no such movement.
+QString reconciliationOf(QSqlDatabase database, const QString &movement);
 
 } // namespace rows
 
