@@ -15,9 +15,6 @@ namespace Cli_bco11100 {
 
 namespace {
 
-// The wait animation of a server call that writes.
-constexpr int WorkAnimation = 1;
-
 // What a change call carries, by meaning; each kind's call lists them in its own order.
 enum class ChangeArg {
     Account,

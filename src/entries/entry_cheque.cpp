@@ -15,9 +15,6 @@ namespace Cli_bco11100 {
 
 namespace {
 
-// The wait animation of a server call that writes.
-constexpr int WorkAnimation = 1;
-
 // What the cheque screen is told the request comes from: an entry of the current account, whose debit
 // records the cheque.
 const QString FromEntry = QStringLiteral("L");

@@ -19,9 +19,6 @@ namespace Cli_bco11100 {
 
 namespace {
 
-// The wait animation of a server call that writes.
-constexpr int WorkAnimation = 1;
-
 QString cut(const QString &value, int width) {
     return value.left(width);
 }

@@ -107,6 +107,9 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    // The wait animation of a server call that writes.
+    static constexpr int WorkAnimation = 1;
+
     void bindHandlers();
     void medCdReduEnter();
     void medCdReduChange();

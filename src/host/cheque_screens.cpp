@@ -38,13 +38,13 @@ bool chequeSituationScreen(const QString &account, const QString &cheque) {
             MsgButton::Ok, QString());
         return true;
     }
-    const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+    const QLocale brazilian(QLocale::Portuguese, QLocale::Brazil);
     const QString text =
         QStringLiteral(
             "Cheque %1 da conta corrente %2, emitido em %3, valor %4, favorecido %5: %6.\n\nDeseja "
             "prosseguir com a operação sobre o lançamento deste cheque?")
             .arg(cheque, account, query.value(0).toDate().toString(QStringLiteral("dd/MM/yyyy")),
-                 brazil.toString(query.value(1).toLongLong() / 100.0, 'f', 2), query.value(2).toString(),
+                 brazilian.toString(query.value(1).toLongLong() / 100.0, 'f', 2), query.value(2).toString(),
                  situationName(query.value(3).toString()));
     return Dialogs::messages().show(MsgKind::Confirmation, text, MsgButtons(MsgButton::Yes) | MsgButton::No,
                                     QStringLiteral("SituacaoCheque")) != MsgButton::Yes;

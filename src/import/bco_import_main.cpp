@@ -72,17 +72,12 @@ const char helpText[] =
     "lido,\n"
     "a conta não pode ser determinada, a sessão não pode ser aberta ou o servidor recusou o extrato.\n";
 
-void write(std::FILE *stream, const QString &text) {
-    std::fputs(text.toUtf8().constData(), stream);
-    std::fputc('\n', stream);
-}
-
 // Notices of the framework (a server failure that CheckResultServ reports) go to the standard error.
 class PrintedMessages final : public bco::MessageDialogs {
 public:
     bco::MsgButton show(bco::MsgKind, const QString &text, bco::MsgButtons, const QString &,
                         const QString &details) override {
-        write(stderr, details.isEmpty() ? text : text + u'\n' + details);
+        bco::writeLine(stderr, details.isEmpty() ? text : text + u'\n' + details);
         return bco::MsgButton::Ok;
     }
 };
@@ -97,7 +92,7 @@ int runGuarded(const std::function<int()> &command) {
     } catch (const Consiste::EAbort &) {
         // CheckResultServ has written the server's message.
     } catch (const std::exception &error) {
-        write(stderr, QString::fromUtf8(error.what()));
+        bco::writeLine(stderr, QString::fromUtf8(error.what()));
     }
     return CannotRun;
 }
@@ -112,8 +107,8 @@ public:
 void printErrors(const bco::ClientDataSet &errors) {
     for (int row = 0; row < errors.RecordCount(); ++row) {
         const bco::ClientDataSet::ActiveRowScope at(errors, row);
-        write(stdout,
-              errors.FieldByName(u"NRLINHA").AsString() + u'\t' + errors.FieldByName(u"DSERRO").AsString());
+        bco::writeLine(stdout, errors.FieldByName(u"NRLINHA").AsString() + u'\t' +
+                                   errors.FieldByName(u"DSERRO").AsString());
     }
 }
 
@@ -126,7 +121,7 @@ void printAccountingErrors(const bco::ClientDataSet &result, const ImportPass &p
             continue;
         const QString text = result.FieldByName(u"DSRESULT").AsString();
         const QRegularExpressionMatch match = movement.match(text);
-        write(
+        bco::writeLine(
             stdout,
             match.hasMatch()
                 ? QStringLiteral("%1\t%2").arg(pass.LineOfMovement(match.captured(1))).arg(match.captured(2))
@@ -145,7 +140,7 @@ int run() {
     parser.addOptions({help, check, statement, reconcile, account});
     bco::CommandLineSession::addOptions(parser);
     if (!parser.parse(QCoreApplication::arguments())) {
-        write(stderr, parser.errorText());
+        bco::writeLine(stderr, parser.errorText());
         return CannotRun;
     }
     if (parser.isSet(help)) {
@@ -154,8 +149,9 @@ int run() {
     }
     if (parser.isSet(statement) || parser.isSet(reconcile) || parser.isSet(account)) {
         if (!parser.isSet(statement) || parser.isSet(check) || !parser.positionalArguments().isEmpty()) {
-            write(stderr, QStringLiteral("--reconcile e --account valem só com --statement, que não leva "
-                                         "--check nem outro arquivo (bco-import --help mostra o uso)."));
+            bco::writeLine(stderr,
+                           QStringLiteral("--reconcile e --account valem só com --statement, que não leva "
+                                          "--check nem outro arquivo (bco-import --help mostra o uso)."));
             return CannotRun;
         }
         return runGuarded([&] {
@@ -164,12 +160,12 @@ int run() {
         });
     }
     if (parser.positionalArguments().size() != 1) {
-        write(stderr, QStringLiteral("Informe um arquivo (bco-import --help mostra o uso)."));
+        bco::writeLine(stderr, QStringLiteral("Informe um arquivo (bco-import --help mostra o uso)."));
         return CannotRun;
     }
     const QString path = parser.positionalArguments().first();
     if (!QFileInfo(path).isFile()) {
-        write(stderr, QStringLiteral("Arquivo não existe: %1").arg(path));
+        bco::writeLine(stderr, QStringLiteral("Arquivo não existe: %1").arg(path));
         return CannotRun;
     }
 
@@ -195,13 +191,13 @@ int run() {
             return FileHasErrors;
         }
         if (!pass.Clean()) {
-            write(stderr, QStringLiteral("O arquivo não tem lançamentos."));
+            bco::writeLine(stderr, QStringLiteral("O arquivo não tem lançamentos."));
             return FileHasErrors;
         }
         const int credits = pass.Credits();
         const int debits = pass.Debits();
         if (parser.isSet(check)) {
-            write(
+            bco::writeLine(
                 stdout,
                 QStringLiteral("Arquivo sem erros: %1 crédito(s) e %2 débito(s).").arg(credits).arg(debits));
             return Imported;
@@ -211,14 +207,15 @@ int run() {
             printAccountingErrors(records.entry.cdsResult, pass);
             return FileHasErrors;
         }
-        write(stdout, QStringLiteral("Importados %1 crédito(s) e %2 débito(s).").arg(credits).arg(debits));
+        bco::writeLine(stdout,
+                       QStringLiteral("Importados %1 crédito(s) e %2 débito(s).").arg(credits).arg(debits));
         return Imported;
     } catch (const bco::WorkbookError &error) {
-        write(stderr, error.message());
+        bco::writeLine(stderr, error.message());
     } catch (const Consiste::EAbort &) {
         // CheckResultServ has written the server's message.
     } catch (const std::exception &error) {
-        write(stderr, QString::fromUtf8(error.what()));
+        bco::writeLine(stderr, QString::fromUtf8(error.what()));
     }
     return CannotRun;
 }

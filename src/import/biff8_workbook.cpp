@@ -37,10 +37,6 @@ constexpr quint16 Biff8Version = 0x0600;
 constexpr quint16 WorkbookGlobals = 0x0005;
 constexpr quint16 WorksheetSubstream = 0x0010;
 
-[[noreturn]] void fail(const char *detail) {
-    throw WorkbookError::damaged(QString::fromUtf8(detail));
-}
-
 struct Record {
     quint16 type;
     QByteArrayView body;
@@ -60,7 +56,7 @@ public:
         const quint16 type = le16(stream_, pos_);
         const quint16 length = le16(stream_, pos_ + 2);
         if (stream_.size() - pos_ - 4 < length)
-            fail("registro truncado");
+            WorkbookError::throwDamaged("registro truncado");
         record = {type, stream_.sliced(pos_ + 4, length)};
         pos_ += 4 + length;
         return true;
@@ -92,7 +88,7 @@ public:
     quint8 u8() {
         skipExhausted();
         if (segment_ == segments_.size())
-            fail("texto truncado");
+            WorkbookError::throwDamaged("texto truncado");
         return le8(segments_[segment_], pos_++);
     }
     quint16 u16() { return static_cast<quint16>(u8() | (u8() << 8)); }
@@ -102,7 +98,7 @@ public:
         while (count > 0) {
             skipExhausted();
             if (segment_ == segments_.size())
-                fail("texto truncado");
+                WorkbookError::throwDamaged("texto truncado");
             const quint64 taken = std::min<quint64>(count, segments_[segment_].size() - pos_);
             pos_ += static_cast<qsizetype>(taken);
             count -= taken;
@@ -115,10 +111,10 @@ public:
         text.reserve(static_cast<qsizetype>(std::min<quint32>(count, 65535)));
         while (count > 0) {
             if (segment_ >= segments_.size())
-                fail("texto truncado");
+                WorkbookError::throwDamaged("texto truncado");
             if (pos_ == segments_[segment_].size()) {
                 if (++segment_ >= segments_.size())
-                    fail("texto truncado");
+                    WorkbookError::throwDamaged("texto truncado");
                 pos_ = 0;
                 wide = (u8() & 1) != 0;
             }
@@ -127,7 +123,7 @@ public:
             const quint32 taken =
                 static_cast<quint32>(std::min<qsizetype>(count, (segment.size() - pos_) / width));
             if (taken == 0)
-                fail("texto truncado");
+                WorkbookError::throwDamaged("texto truncado");
             if (wide) {
                 for (quint32 i = 0; i < taken; ++i)
                     text.append(QChar(le16(segment, pos_ + 2 * i)));
@@ -210,7 +206,7 @@ double rkNumber(quint32 rk) {
 
 void requireSize(const Record &record, qsizetype size) {
     if (record.body.size() < size)
-        fail("registro de célula curto demais");
+        WorkbookError::throwDamaged("registro de célula curto demais");
 }
 
 struct SheetEntry {
@@ -232,12 +228,12 @@ void checkBeginning(RecordStream &records, quint16 substream) {
         // Excel 2 to 4 began with other BOF numbers.
         if (bof.type == 0x0009 || bof.type == 0x0209 || bof.type == 0x0409)
             throw WorkbookError::oldFormat();
-        fail("início de planilha não encontrado");
+        WorkbookError::throwDamaged("início de planilha não encontrado");
     }
     if (bof.body.size() < 4 || le16(bof.body, 0) != Biff8Version)
         throw WorkbookError::oldFormat();
     if (le16(bof.body, 2) != substream)
-        fail("início de planilha não encontrado");
+        WorkbookError::throwDamaged("início de planilha não encontrado");
 }
 
 Globals readGlobals(QByteArrayView stream) {
@@ -276,19 +272,19 @@ Globals readGlobals(QByteArrayView stream) {
         }
         case RecordType::ExtendedFormat:
             if (record.body.size() < 4)
-                fail("formato de célula curto demais");
+                WorkbookError::throwDamaged("formato de célula curto demais");
             styleFormats.push_back(le16(record.body, 2));
             break;
         case RecordType::BoundSheet: {
             if (record.body.size() < 8)
-                fail("registro de planilha curto demais");
+                WorkbookError::throwDamaged("registro de planilha curto demais");
             // Sheet kind 0 is a worksheet (or dialog); the others are charts and macros.
             if (le8(record.body, 5) != 0)
                 break;
             const quint8 length = le8(record.body, 6);
             const bool wide = (le8(record.body, 7) & 1) != 0;
             if (record.body.size() < 8 + length * (wide ? 2 : 1))
-                fail("nome de planilha truncado");
+                WorkbookError::throwDamaged("nome de planilha truncado");
             QString name;
             if (wide) {
                 for (qsizetype i = 0; i < length; ++i)
@@ -303,7 +299,7 @@ Globals readGlobals(QByteArrayView stream) {
             break;
         }
     }
-    fail("fim inesperado do fluxo");
+    WorkbookError::throwDamaged("fim inesperado do fluxo");
 }
 
 // Reads the cell records of one worksheet substream into the sheet's cells.
@@ -315,7 +311,7 @@ public:
 
     void read(QByteArrayView stream, quint32 offset) {
         if (offset >= stream.size())
-            fail("posição de planilha fora do fluxo");
+            WorkbookError::throwDamaged("posição de planilha fora do fluxo");
         RecordStream records(stream, offset);
         checkBeginning(records, WorksheetSubstream);
         // Charts embedded in the sheet come as substreams of their own, between a BOF and an EOF.
@@ -331,7 +327,7 @@ public:
                 readCell(records, record);
             }
         }
-        fail("fim inesperado da planilha");
+        WorkbookError::throwDamaged("fim inesperado da planilha");
     }
 
 private:
@@ -360,7 +356,7 @@ private:
             requireSize(record, 10);
             const quint32 index = le32(body, 6);
             if (index >= globals_.sharedStrings.size())
-                fail("texto compartilhado inexistente");
+                WorkbookError::throwDamaged("texto compartilhado inexistente");
             add(body, WorkbookCell::fromText(globals_.sharedStrings[index]));
             break;
         }

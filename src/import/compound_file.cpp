@@ -15,10 +15,6 @@ constexpr qsizetype DirectoryEntrySize = 128;
 constexpr quint8 StreamEntry = 2;
 constexpr quint8 RootEntry = 5;
 
-[[noreturn]] void fail(const char *detail) {
-    throw WorkbookError::damaged(QString::fromUtf8(detail));
-}
-
 // Marks sectors as a chain passes them, so that a chain that comes back to a sector is caught.
 class ChainGuard {
 public:
@@ -26,9 +22,9 @@ public:
         : seen_(sectors, false) {}
     void visit(quint32 sector) {
         if (sector >= seen_.size())
-            fail("cadeia de setores fora do arquivo");
+            WorkbookError::throwDamaged("cadeia de setores fora do arquivo");
         if (seen_[sector])
-            fail("cadeia de setores em ciclo");
+            WorkbookError::throwDamaged("cadeia de setores em ciclo");
         seen_[sector] = true;
     }
 
@@ -49,7 +45,7 @@ QByteArray gatherChain(quint32 start, quint64 size, quint32 units, quint32 unitS
         const QByteArrayView data = unit(current);
         const qsizetype wanted = static_cast<qsizetype>(std::min<quint64>(unitSize, size - bytes.size()));
         if (data.size() < wanted)
-            fail("arquivo incompleto");
+            WorkbookError::throwDamaged("arquivo incompleto");
         bytes.append(data.first(wanted));
     }
     return bytes;
@@ -60,19 +56,19 @@ QByteArray gatherChain(quint32 start, quint64 size, quint32 units, quint32 unitS
 CompoundFile::CompoundFile(QByteArrayView file)
     : file_(file) {
     if (file.size() < 512)
-        fail("cabeçalho incompleto");
+        WorkbookError::throwDamaged("cabeçalho incompleto");
     if (le16(file, 0x1C) != 0xFFFE)
-        fail("cabeçalho inválido");
+        WorkbookError::throwDamaged("cabeçalho inválido");
     version_ = le16(file, 0x1A);
     const quint16 sectorShift = le16(file, 0x1E);
     if (!((version_ == 3 && sectorShift == 9) || (version_ == 4 && sectorShift == 12)))
-        fail("versão ou tamanho de setor inválido");
+        WorkbookError::throwDamaged("versão ou tamanho de setor inválido");
     if (le16(file, 0x20) != 6)
-        fail("tamanho de setor reduzido inválido");
+        WorkbookError::throwDamaged("tamanho de setor reduzido inválido");
     sectorSize_ = 1u << sectorShift;
     // The header fills the first sector.
     if (file.size() < static_cast<qsizetype>(sectorSize_))
-        fail("cabeçalho incompleto");
+        WorkbookError::throwDamaged("cabeçalho incompleto");
     sectorCount_ = static_cast<quint32>((file.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_);
     miniCutoff_ = le32(file, 0x38);
     firstMiniFat_ = le32(file, 0x3C);
@@ -85,13 +81,13 @@ CompoundFile::CompoundFile(QByteArrayView file)
 QByteArrayView CompoundFile::sector(quint32 index) const {
     const qsizetype offset = (static_cast<qsizetype>(index) + 1) * sectorSize_;
     if (index >= sectorCount_ || offset >= file_.size())
-        fail("arquivo incompleto");
+        WorkbookError::throwDamaged("arquivo incompleto");
     return file_.sliced(offset, std::min<qsizetype>(sectorSize_, file_.size() - offset));
 }
 
 void CompoundFile::readAllocationTable(quint32 fatSectors, quint32 firstDifat, quint32 difatSectors) {
     if (fatSectors == 0 || fatSectors > sectorCount_ || difatSectors > sectorCount_)
-        fail("tabela de alocação inválida");
+        WorkbookError::throwDamaged("tabela de alocação inválida");
     std::vector<quint32> fatSectorNumbers;
     fatSectorNumbers.reserve(fatSectors);
     for (quint32 i = 0; i < 109 && fatSectorNumbers.size() < fatSectors; ++i)
@@ -104,7 +100,7 @@ void CompoundFile::readAllocationTable(quint32 fatSectors, quint32 firstDifat, q
         guard.visit(difat);
         const QByteArrayView numbers = sector(difat);
         if (numbers.size() < static_cast<qsizetype>(sectorSize_))
-            fail("arquivo incompleto");
+            WorkbookError::throwDamaged("arquivo incompleto");
         for (quint32 i = 0; i < perDifatSector && fatSectorNumbers.size() < fatSectors; ++i)
             fatSectorNumbers.push_back(le32(numbers, 4 * i));
         difat = le32(numbers, 4 * perDifatSector);
@@ -113,7 +109,7 @@ void CompoundFile::readAllocationTable(quint32 fatSectors, quint32 firstDifat, q
     for (const quint32 number : fatSectorNumbers) {
         const QByteArrayView entries = sector(number);
         if (entries.size() < static_cast<qsizetype>(sectorSize_))
-            fail("arquivo incompleto");
+            WorkbookError::throwDamaged("arquivo incompleto");
         for (qsizetype pos = 0; pos < entries.size(); pos += 4)
             fat_.push_back(le32(entries, pos));
     }
@@ -121,7 +117,7 @@ void CompoundFile::readAllocationTable(quint32 fatSectors, quint32 firstDifat, q
 
 QByteArray CompoundFile::readChain(quint32 start, quint64 size) const {
     if (size > static_cast<quint64>(file_.size()))
-        fail("fluxo maior que o arquivo");
+        WorkbookError::throwDamaged("fluxo maior que o arquivo");
     return gatherChain(
         start, size, static_cast<quint32>(std::min<size_t>(sectorCount_, fat_.size())), sectorSize_,
         [&](quint32 n) { return sector(n); }, [&](quint32 n) { return fat_[n]; });
@@ -132,11 +128,11 @@ QByteArray CompoundFile::readWholeChain(quint32 start) const {
     ChainGuard guard(sectorCount_);
     for (quint32 current = start; current != EndOfChain; current = fat_[current]) {
         if (current >= fat_.size())
-            fail("cadeia de setores fora do arquivo");
+            WorkbookError::throwDamaged("cadeia de setores fora do arquivo");
         guard.visit(current);
         const QByteArrayView data = sector(current);
         if (data.size() < static_cast<qsizetype>(sectorSize_))
-            fail("arquivo incompleto");
+            WorkbookError::throwDamaged("arquivo incompleto");
         bytes.append(data);
     }
     return bytes;
@@ -147,7 +143,7 @@ QByteArray CompoundFile::readMiniChain(quint32 start, quint64 size) const {
     const QByteArray miniStream = readChain(root.start, root.size);
     const QByteArray miniFat = readWholeChain(firstMiniFat_);
     if (size > static_cast<quint64>(miniStream.size()))
-        fail("fluxo maior que o arquivo");
+        WorkbookError::throwDamaged("fluxo maior que o arquivo");
     const qsizetype miniSectors =
         std::min((miniStream.size() + MiniSectorSize - 1) / MiniSectorSize, miniFat.size() / 4);
     return gatherChain(
@@ -177,7 +173,7 @@ void CompoundFile::readDirectory(quint32 firstSector) {
                             le32(entry, 0x74), version_ == 3 ? (size & 0xFFFFFFFFu) : size});
     }
     if (entries_.empty() || entries_.front().type != RootEntry)
-        fail("diretório sem raiz");
+        WorkbookError::throwDamaged("diretório sem raiz");
 }
 
 void CompoundFile::findRootChildren() {

@@ -11,14 +11,14 @@
 #include "statements/bank_statement.h"
 #include "statements/statement_messages.h"
 
-namespace {
-
-enum ExitCode { Agrees = 0, LinesLeft = 1, CannotRun = 2 };
-
-void write(std::FILE *stream, const QString &text) {
+void bco::writeLine(std::FILE *stream, const QString &text) {
     std::fputs(text.toUtf8().constData(), stream);
     std::fputc('\n', stream);
 }
+
+namespace {
+
+enum StatementExit { Agrees = 0, LinesLeft = 1, StatementCannotRun = 2 };
 
 // Signed, a comma before the cents and no thousands separator, so that a script reads it back as easily as
 // an operator does.
@@ -71,19 +71,20 @@ int importStatement(const QCommandLineParser &parser, const QString &path, bool 
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            write(stderr,
-                  QStringLiteral("Não foi possível abrir o arquivo %1: %2").arg(path, file.errorString()));
-            return CannotRun;
+            bco::writeLine(
+                stderr,
+                QStringLiteral("Não foi possível abrir o arquivo %1: %2").arg(path, file.errorString()));
+            return StatementCannotRun;
         }
         if (file.size() > bco::MaxStatementBytes) {
-            write(stderr, bco::statements::messages::tooLarge(file.size()).message());
-            return CannotRun;
+            bco::writeLine(stderr, bco::statements::messages::tooLarge(file.size()).message());
+            return StatementCannotRun;
         }
         try {
             statement = bco::readStatement(file.readAll());
         } catch (const bco::StatementError &error) {
-            write(stderr, error.message());
-            return CannotRun;
+            bco::writeLine(stderr, error.message());
+            return StatementCannotRun;
         }
     }
 
@@ -94,24 +95,25 @@ int importStatement(const QCommandLineParser &parser, const QString &path, bool 
     QString problem;
     const QString account = accountOf(statement, chosenAccount, session.context().operatorCode, problem);
     if (account.isEmpty()) {
-        write(stderr, problem);
-        return CannotRun;
+        bco::writeLine(stderr, problem);
+        return StatementCannotRun;
     }
     try {
         const bco::StoreOutcome stored = bco::storeStatement(server, account, statement);
-        write(stderr, stored.message);
+        bco::writeLine(stderr, stored.message);
     } catch (const bco::StatementCallError &error) {
-        write(stderr, error.message());
-        return CannotRun;
+        bco::writeLine(stderr, error.message());
+        return StatementCannotRun;
     }
 
     QList<bco::HeldLine> lines = bco::linesOfFile(server, account, statement);
     if (reconcile) {
         const bco::ReconcileOutcome reconciled = bco::reconcileDecided(server, account, lines);
         if (!reconciled.refusal.isEmpty())
-            write(stderr, QStringLiteral("A conciliação não foi gravada: %1").arg(reconciled.refusal));
+            bco::writeLine(stderr,
+                           QStringLiteral("A conciliação não foi gravada: %1").arg(reconciled.refusal));
         else
-            write(stderr, QStringLiteral("%1 linha(s) conciliada(s).").arg(reconciled.lines));
+            bco::writeLine(stderr, QStringLiteral("%1 linha(s) conciliada(s).").arg(reconciled.lines));
         lines = bco::linesOfFile(server, account, statement);
     }
 
@@ -120,20 +122,21 @@ int importStatement(const QCommandLineParser &parser, const QString &path, bool 
         if (line.reconciled)
             continue;
         left = true;
-        write(stdout, QStringLiteral("%1\t%2\t%3\t%4")
-                          .arg(line.fileLine)
-                          .arg(day(line.date), reais(line.kind == u'D' ? -line.cents : line.cents),
-                               line.description));
+        bco::writeLine(stdout, QStringLiteral("%1\t%2\t%3\t%4")
+                                   .arg(line.fileLine)
+                                   .arg(day(line.date), reais(line.kind == u'D' ? -line.cents : line.cents),
+                                        line.description));
     }
     if (!statement.closing) {
-        write(stdout,
-              QStringLiteral("O extrato não informa o saldo final: não há com que comparar o dos livros."));
+        bco::writeLine(
+            stdout,
+            QStringLiteral("O extrato não informa o saldo final: não há com que comparar o dos livros."));
         return LinesLeft;
     }
     const qint64 books = bco::booksBalanceAt(server, account, statement.closing->date);
     const qint64 difference = statement.closing->cents - books;
-    write(stdout, QStringLiteral("Diferença do saldo final em %1: %2 (banco %3, livros %4)")
-                      .arg(day(statement.closing->date), reais(difference), reais(statement.closing->cents),
-                           reais(books)));
+    bco::writeLine(stdout, QStringLiteral("Diferença do saldo final em %1: %2 (banco %3, livros %4)")
+                               .arg(day(statement.closing->date), reais(difference),
+                                    reais(statement.closing->cents), reais(books)));
     return left || difference != 0 ? LinesLeft : Agrees;
 }

@@ -1,7 +1,15 @@
 #pragma once
 
+#include <cstdio>
+
 #include <QCommandLineParser>
 #include <QString>
+
+namespace bco {
+// One line of the program's output, in UTF-8 whatever the locale: both of bco-import's commands print with
+// it.
+void writeLine(std::FILE *stream, const QString &text);
+} // namespace bco
 
 // bco-import --statement FILE [--reconcile] [--account CODE]: stores a bank statement and, when asked,
 // reconciles what the server proposes without doubt, then prints the lines left and the closing balances'

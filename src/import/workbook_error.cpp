@@ -52,6 +52,10 @@ WorkbookError WorkbookError::damaged(const QString &detail) {
         QStringLiteral("A pasta de trabalho está danificada ou incompleta (%1).").arg(detail));
 }
 
+void WorkbookError::throwDamaged(const char *detail) {
+    throw damaged(QString::fromUtf8(detail));
+}
+
 WorkbookError WorkbookError::tooLarge() {
     return WorkbookError(QStringLiteral(
         "A pasta de trabalho é grande demais para ser importada. Divida-a em arquivos menores."));

@@ -21,6 +21,8 @@ public:
     static WorkbookError oldFormat();
     // `detail` says what was found broken, for whoever looks into the file.
     static WorkbookError damaged(const QString &detail);
+    // Throws damaged(detail), for the binary readers' many checks of one line each.
+    [[noreturn]] static void throwDamaged(const char *detail);
     static WorkbookError tooLarge();
     static WorkbookError missingSheet(const QString &sheet);
     static WorkbookError missingHeadings(const QStringList &headings, const QString &sheet);

@@ -22,13 +22,6 @@ QByteArrayView firstLine(QByteArrayView bytes) {
     return line;
 }
 
-bool allDigits(QStringView text) {
-    for (const QChar c : text)
-        if (c < u'0' || c > u'9')
-            return false;
-    return true;
-}
-
 // One line of the file, its fields read through the layout's table.
 class Record {
 public:
@@ -89,7 +82,7 @@ QString withCheck(const QString &number, const QString &check) {
     return check.isEmpty() ? number : number + u'-' + check;
 }
 
-QString accountText(const StatementAccount &account) {
+QString cnabAccountText(const StatementAccount &account) {
     return QStringLiteral("agência %1, conta %2").arg(account.agency, account.account);
 }
 
@@ -179,7 +172,7 @@ private:
         if (!statement_.account.accountDigits.isEmpty()) {
             const StatementAccount &first = statement_.account;
             if (!first.matches(account.bankCode, account.agencyDigits, account.accountDigits))
-                throw messages::twoAccounts(accountText(first), accountText(account));
+                throw messages::twoAccounts(cnabAccountText(first), cnabAccountText(account));
         } else {
             statement_.account = account;
         }

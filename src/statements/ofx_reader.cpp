@@ -172,7 +172,7 @@ struct PendingStatement {
     QList<PendingLine> lines;
 };
 
-QString accountText(const StatementAccount &account) {
+QString ofxAccountText(const StatementAccount &account) {
     return QStringLiteral("banco %1, agência %2, conta %3")
         .arg(account.bankCode.isEmpty() ? QStringLiteral("-") : account.bankCode,
              account.agency.isEmpty() ? QStringLiteral("-") : account.agency, account.account);
@@ -476,7 +476,8 @@ private:
         for (const PendingStatement &block : blocks_) {
             if (!block.account.isEmpty()) {
                 if (!statement.account.isEmpty() && !sameAccount(statement.account, block.account))
-                    throw messages::twoAccounts(accountText(statement.account), accountText(block.account));
+                    throw messages::twoAccounts(ofxAccountText(statement.account),
+                                                ofxAccountText(block.account));
                 statement.account = block.account;
             }
             if (statement.currency.isEmpty())

@@ -10,13 +10,6 @@ bool isDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
 
-bool allDigits(QStringView text) {
-    for (const QChar c : text)
-        if (!isDigit(c))
-            return false;
-    return true;
-}
-
 int number(QStringView digits) {
     int value = 0;
     for (const QChar c : digits)
@@ -42,6 +35,13 @@ QString fromCp1252(QByteArrayView bytes) {
 }
 
 } // namespace
+
+bool allDigits(QStringView text) {
+    for (const QChar c : text)
+        if (!isDigit(c))
+            return false;
+    return true;
+}
 
 std::optional<qint64> ofxCents(QStringView text) {
     QStringView rest = text.trimmed();

@@ -27,6 +27,9 @@ QDate ofxDay(QStringView text);
 // give an invalid date.
 QDate cnabDay(QStringView text);
 
+// Whether every character of `text` is an ASCII digit (true for an empty text).
+bool allDigits(QStringView text);
+
 // The charset an OFX header or XML declaration names, as our decoder knows it.
 enum class Charset { Unknown, Utf8, Cp1252, Latin1 };
 Charset charsetNamed(QStringView name);

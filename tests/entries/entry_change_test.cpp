@@ -13,12 +13,6 @@ using namespace bco::testing;
 
 namespace {
 
-// A screen of another module the form opened, with what it was handed.
-struct OpenedScreen {
-    QString code;
-    Variant parameters;
-};
-
 // Changing and deleting entries of the demo data and of account 050, whose list covers the whole of the
 // demo's history (200 days back).
 class ChangingAndDeleting : public EntryForm {

@@ -37,6 +37,12 @@ inline const rows::Account listed{.code = QStringLiteral("050"),
 inline const rows::Account unlisted{.code = QStringLiteral("051"),
                                     .description = QStringLiteral("Conta vazia")};
 
+// A screen of another module the form opened, with what it was handed.
+struct OpenedScreen {
+    QString code;
+    Variant parameters;
+};
+
 // What the operator types on the form page while including, field by field; an empty description is
 // filled with the type's name. Every field is left for the next, so that its exit runs as on the desktop.
 struct Typed {

@@ -11,12 +11,6 @@ using namespace bco::testing;
 
 namespace {
 
-// A screen of another module the form opened, with what it was handed.
-struct OpenedScreen {
-    QString code;
-    Variant parameters;
-};
-
 // Including an entry on account 050 (company 01) of the entry form's fixture.
 class Including : public EntryForm {
 protected:

@@ -14,7 +14,7 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
         QString account, number;
         QDate date;
         double value = 0.0;
-    } debit, other;
+    } chequeDebit, other;
     const auto pick = [this](Debit &found, const QString &exclude) {
         sql().forEach(
             QStringLiteral("SELECT CDREDUCONT, NRMOVIDEBI, DTMOVIDEBI, VRMOVIDEBI FROM MOVDEBIBANC WHERE "
@@ -25,8 +25,8 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
             });
         ASSERT_FALSE(found.number.isEmpty());
     };
-    pick(debit, QString());
-    pick(other, debit.number);
+    pick(chequeDebit, QString());
+    pick(other, chequeDebit.number);
     const QString used =
         sql().scalar(QStringLiteral("SELECT MAX(NRCHEQUE) FROM CHEQUE WHERE CDREDUCONT = '001'"))->toString();
     ASSERT_FALSE(used.isEmpty());
@@ -42,20 +42,21 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
             number(QStringLiteral("SELECT COUNT(*) FROM MOVDEBIBANC WHERE NRCHEQUE IS NOT NULL"))};
     };
 
-    const CallOutcome recorded = emit(debit, QStringLiteral("4242"), debit.value, debit.date);
+    const CallOutcome recorded =
+        emit(chequeDebit, QStringLiteral("4242"), chequeDebit.value, chequeDebit.date);
     ASSERT_TRUE(recorded.ok()) << recorded.error.toStdString();
     EXPECT_EQ(recorded.result.toText(), QStringLiteral("004242"));
     EXPECT_EQ(
         number(QStringLiteral("SELECT COUNT(*) FROM CHEQUE WHERE CDREDUCONT = '001' AND NRCHEQUE = '004242' "
                               "AND IDSITUCHEQ = 'E' AND NRMOVIDEBI = :debito AND VRCHEQUE = :valor"),
-               {{QStringLiteral("debito"), debit.number},
-                {QStringLiteral("valor"), qRound64(debit.value * 100)}}),
+               {{QStringLiteral("debito"), chequeDebit.number},
+                {QStringLiteral("valor"), qRound64(chequeDebit.value * 100)}}),
         1);
     EXPECT_EQ(sql()
                   .scalar(QStringLiteral(
                               "SELECT NRCHEQUE FROM MOVDEBIBANC WHERE CDREDUCONT = '001' AND NRMOVIDEBI = "
                               ":debito"),
-                          {{QStringLiteral("debito"), debit.number}})
+                          {{QStringLiteral("debito"), chequeDebit.number}})
                   ->toString(),
               QStringLiteral("004242"));
 
@@ -64,7 +65,8 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
         std::function<CallOutcome()> call;
         const char *error;
     } refusals[] = {
-        {"a second cheque for the debit", [&] { return emit(debit, "4243", debit.value, debit.date); },
+        {"a second cheque for the debit",
+         [&] { return emit(chequeDebit, "4243", chequeDebit.value, chequeDebit.date); },
          "já tem o cheque 004242"},
         {"a number the account used", [&] { return emit(other, used, other.value, other.date); },
          "já foi emitido"},
@@ -77,12 +79,12 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
         {"no date", [&] { return emit(other, "5000", other.value, QDate()); }, "Data do cheque"},
         {"a debit the account does not hold",
          [&] {
-             return emit({"001", "0099999999", debit.date, 1.0}, "5000", 1.0, debit.date);
+             return emit({"001", "0099999999", chequeDebit.date, 1.0}, "5000", 1.0, chequeDebit.date);
          },
          "não encontrado"},
         {"an account of another company",
          [&] {
-             return emit({"004", other.number, debit.date, 1.0}, "5000", 1.0, debit.date,
+             return emit({"004", other.number, chequeDebit.date, 1.0}, "5000", 1.0, chequeDebit.date,
                          server->restrictedToken());
          },
          "não relacionado"},

@@ -10,7 +10,7 @@ namespace bco::server::testing {
 namespace {
 
 // An entry included for a test, with what the entry form holds of it once listed.
-struct Listed {
+struct IncludedEntry {
     EntryRequest request;
     QString accounting; // NRLANCCONT
     QString version;    // NRVERSAO, as GetLancamentos lists it
@@ -28,7 +28,7 @@ class EntryVersionTest : public DemoServerTest {
 public:
     // A credit of type 0001, or a supplier's debit of type 0002, of 1,234.56 in account 001, accounted,
     // included through the server and listed.
-    Listed include(char kind) {
+    IncludedEntry include(char kind) {
         EntryRequest request{.kind = kind,
                              .value = 1234.56,
                              .type = kind == 'C' ? "0001" : "0002",
@@ -39,7 +39,7 @@ public:
         const CallOutcome outcome = server->call(call.method, call.args);
         EXPECT_TRUE(outcome.ok()) << outcome.error.toStdString();
         EXPECT_EQ(field(outcome.result.array().at(0).packet(), 0, "CDRESULT").toText(), u"OK");
-        Listed entry{request, {}, {}};
+        IncludedEntry entry{request, {}, {}};
         entry.accounting =
             text(QStringLiteral("SELECT NRLANCCONT FROM %1 WHERE CDREDUCONT = '001' AND NRMOVBANC "
                                 "= :movimento")
@@ -50,7 +50,7 @@ public:
     }
 
     // The entry's NRVERSAO in the list of its day, the list's last field; empty when it is not listed.
-    QString listedVersion(const Listed &entry) {
+    QString listedVersion(const IncludedEntry &entry) {
         const DataPacket list =
             server
                 ->answer(QStringLiteral("GetLancamentos"), {entry.request.account, entry.request.date,
@@ -65,7 +65,7 @@ public:
         return {};
     }
 
-    QString text(const QString &query, const Listed &entry) {
+    QString text(const QString &query, const IncludedEntry &entry) {
         const auto value = sql().scalar(query, {{QStringLiteral("movimento"), entry.request.movement}});
         return value && !value->isNull() ? value->toString() : QString();
     }
@@ -85,19 +85,20 @@ public:
             args.push_back(version);
         return args;
     }
-    CallOutcome change(const Listed &entry, const Variant &version, const QString &description,
+    CallOutcome change(const IncludedEntry &entry, const Variant &version, const QString &description,
                        const QString &token = {}) {
         const Insertion call = bco::testing::change(entry.request, description);
         return server->callAs(token.isEmpty() ? server->demoToken() : token, call.method,
                               versioned(call.args, version));
     }
-    CallOutcome deletion(const Listed &entry, const Variant &version, const QString &token = {}) {
+    CallOutcome deletion(const IncludedEntry &entry, const Variant &version, const QString &token = {}) {
         return server->callAs(token.isEmpty() ? server->demoToken() : token, QStringLiteral("GetDeletaLanc"),
                               versioned(bco::testing::deletion(entry.request, entry.accounting), version));
     }
     // The cheque of a debit: each debit has its own numbers, one for the operator and one for the other.
     enum class ChequeBy { Operator = 1, Other = 2 };
-    CallOutcome cheque(const Listed &entry, const Variant &version, ChequeBy by, const QString &token = {}) {
+    CallOutcome cheque(const IncludedEntry &entry, const Variant &version, ChequeBy by,
+                       const QString &token = {}) {
         const QString number =
             QStringLiteral("%1%2").arg(static_cast<int>(by)).arg(entry.request.number.right(4));
         return server->callAs(
@@ -108,7 +109,7 @@ public:
     }
 
     // Reconciles the entry's movement alone on a statement line of its own, as the bank reconciliation does.
-    void reconcile(const Listed &entry) {
+    void reconcile(const IncludedEntry &entry) {
         const SqlParams line{{QStringLiteral("conta"), entry.request.account},
                              {QStringLiteral("linha"), entry.request.movement},
                              {QStringLiteral("data"), entry.request.date}};
@@ -137,7 +138,7 @@ public:
 // What another client does to the entry between the list and the call.
 struct Meddling {
     const char *name;
-    std::function<void(EntryVersionTest &, const Listed &)> act;
+    std::function<void(EntryVersionTest &, const IncludedEntry &)> act;
     bool deletes;
     QString description; // the entry's description afterwards; empty: unchanged
 };
@@ -146,35 +147,35 @@ TEST_P(EntryVersionTest, AVersionedCallOnAnEntryWrittenSinceItWasListedIsRefused
     const QString other = server->restrictedToken();
     const Meddling describedAnew{
         "another operator gave it a new description",
-        [other](EntryVersionTest &t, const Listed &e) {
+        [other](EntryVersionTest &t, const IncludedEntry &e) {
             ASSERT_TRUE(t.change(e, Variant(), QStringLiteral("Mudado por outro"), other).ok());
         },
         false, QStringLiteral("Mudado por outro")};
     const Meddling chequed{"another operator recorded its cheque",
-                           [other](EntryVersionTest &t, const Listed &e) {
+                           [other](EntryVersionTest &t, const IncludedEntry &e) {
                                ASSERT_TRUE(
                                    t.cheque(e, Variant(), EntryVersionTest::ChequeBy::Other, other).ok());
                            },
                            false,
                            {}};
     const Meddling deleted{"another operator deleted it",
-                           [other](EntryVersionTest &t, const Listed &e) {
+                           [other](EntryVersionTest &t, const IncludedEntry &e) {
                                ASSERT_TRUE(wentThrough(t.deletion(e, Variant(), other)));
                            },
                            true,
                            {}};
     const Meddling reconciled{"the bank reconciliation reconciled it",
-                              [](EntryVersionTest &t, const Listed &e) { t.reconcile(e); },
+                              [](EntryVersionTest &t, const IncludedEntry &e) { t.reconcile(e); },
                               false,
                               {}};
-    using Call = std::function<CallOutcome(EntryVersionTest &, const Listed &, const Variant &)>;
-    const Call changed = [](EntryVersionTest &t, const Listed &e, const Variant &version) {
+    using Call = std::function<CallOutcome(EntryVersionTest &, const IncludedEntry &, const Variant &)>;
+    const Call changed = [](EntryVersionTest &t, const IncludedEntry &e, const Variant &version) {
         return t.change(e, version, QStringLiteral("Descrição deste operador"));
     };
-    const Call deletedToo = [](EntryVersionTest &t, const Listed &e, const Variant &version) {
+    const Call deletedToo = [](EntryVersionTest &t, const IncludedEntry &e, const Variant &version) {
         return t.deletion(e, version);
     };
-    const Call chequedToo = [](EntryVersionTest &t, const Listed &e, const Variant &version) {
+    const Call chequedToo = [](EntryVersionTest &t, const IncludedEntry &e, const Variant &version) {
         return t.cheque(e, version, EntryVersionTest::ChequeBy::Operator);
     };
     const struct Case {
@@ -200,7 +201,7 @@ TEST_P(EntryVersionTest, AVersionedCallOnAnEntryWrittenSinceItWasListedIsRefused
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(QStringLiteral("%1 after %2").arg(c.call, c.meddling.name).toStdString());
-        const Listed entry = include(c.kind);
+        const IncludedEntry entry = include(c.kind);
         ASSERT_FALSE(entry.version.isEmpty());
         c.meddling.act(*this, entry);
         const QStringList before = everything();
@@ -238,25 +239,27 @@ TEST_P(EntryVersionTest, AVersionedCallOnAnEntryAsItWasListedGoesThroughWithTheV
     const struct Case {
         const char *name;
         char kind;
-        std::function<CallOutcome(EntryVersionTest &, const Listed &, const Variant &)> write;
+        std::function<CallOutcome(EntryVersionTest &, const IncludedEntry &, const Variant &)> write;
         bool asNumber;
     } cases[] = {
         {"a credit's change, the version as text", 'C',
-         [](EntryVersionTest &t, const Listed &e, const Variant &v) { return t.change(e, v, "Nova"); },
+         [](EntryVersionTest &t, const IncludedEntry &e, const Variant &v) { return t.change(e, v, "Nova"); },
          false},
         {"a debit's change, the version as a number", 'D',
-         [](EntryVersionTest &t, const Listed &e, const Variant &v) { return t.change(e, v, "Nova"); }, true},
+         [](EntryVersionTest &t, const IncludedEntry &e, const Variant &v) { return t.change(e, v, "Nova"); },
+         true},
         {"a deletion", 'D',
-         [](EntryVersionTest &t, const Listed &e, const Variant &v) { return t.deletion(e, v); }, false},
+         [](EntryVersionTest &t, const IncludedEntry &e, const Variant &v) { return t.deletion(e, v); },
+         false},
         {"a cheque, the version as a number", 'D',
-         [](EntryVersionTest &t, const Listed &e, const Variant &v) {
+         [](EntryVersionTest &t, const IncludedEntry &e, const Variant &v) {
              return t.cheque(e, v, EntryVersionTest::ChequeBy::Operator);
          },
          true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const Listed entry = include(c.kind);
+        const IncludedEntry entry = include(c.kind);
         const Variant version = c.asNumber ? Variant(entry.version.toLongLong()) : Variant(entry.version);
         const CallOutcome outcome = c.write(*this, entry, version);
         EXPECT_TRUE(wentThrough(outcome)) << outcome.error.toStdString();
@@ -265,10 +268,10 @@ TEST_P(EntryVersionTest, AVersionedCallOnAnEntryAsItWasListedGoesThroughWithTheV
 
 // The version of an entry rises with every write of it, whoever writes; a write of something else leaves it.
 TEST_P(EntryVersionTest, AnEntrysVersionRisesWithEveryWriteOfItAndOnlyOfIt) {
-    const Listed debit = include('D');
-    const Listed neighbour = include('D');
+    const IncludedEntry versioned = include('D');
+    const IncludedEntry neighbour = include('D');
     const auto run = [this](const QString &statement) {
-        return [this, statement](const Listed &e) {
+        return [this, statement](const IncludedEntry &e) {
             SqlParams params;
             for (const auto &[name, value] : SqlParams{{QStringLiteral("conta"), e.request.account},
                                                        {QStringLiteral("movimento"), e.request.movement},
@@ -281,7 +284,7 @@ TEST_P(EntryVersionTest, AnEntrysVersionRisesWithEveryWriteOfItAndOnlyOfIt) {
     };
     const struct Case {
         const char *name;
-        std::function<void(const Listed &)> write;
+        std::function<void(const IncludedEntry &)> write;
         bool raises;
     } cases[] = {
         {"its movement's document changed",
@@ -300,14 +303,14 @@ TEST_P(EntryVersionTest, AnEntrysVersionRisesWithEveryWriteOfItAndOnlyOfIt) {
          run("UPDATE CHEQUE SET IDSITUCHEQ = 'C' WHERE CDREDUCONT = :conta AND NRMOVIDEBI = :debito"), true},
         {"its cheque deleted", run("DELETE FROM CHEQUE WHERE CDREDUCONT = :conta AND NRMOVIDEBI = :debito"),
          true},
-        {"reconciled", [this](const Listed &e) { reconcile(e); }, true},
+        {"reconciled", [this](const IncludedEntry &e) { reconcile(e); }, true},
         {"its reconciliation released",
          run("UPDATE MOVBANCARIO SET IDSTCONEXT = '0', CDSEQUEXBA = NULL, NRSEQMOVREBA = NULL WHERE "
              "CDREDUCONT "
              "= :conta AND NRMOVBANC = :movimento"),
          true},
         {"another debit's record and cheque written",
-         [&](const Listed &) {
+         [&](const IncludedEntry &) {
              run("UPDATE MOVDEBIBANC SET DSMOVIDEBI = 'Vizinho' WHERE CDREDUCONT = :conta AND NRMOVIDEBI = "
                  ":debito")(neighbour);
              run("INSERT INTO CHEQUE (CDREDUCONT, NRCHEQUE, DTEMISSAO, VRCHEQUE, IDSITUCHEQ, NRMOVIDEBI) "
@@ -322,9 +325,9 @@ TEST_P(EntryVersionTest, AnEntrysVersionRisesWithEveryWriteOfItAndOnlyOfIt) {
         SCOPED_TRACE(c.name);
         const QString query = QStringLiteral(
             "SELECT NRVERSAO FROM MOVBANCARIO WHERE CDREDUCONT = '001' AND NRMOVBANC = :movimento");
-        const qint64 before = text(query, debit).toLongLong();
-        c.write(debit);
-        const qint64 after = text(query, debit).toLongLong();
+        const qint64 before = text(query, versioned).toLongLong();
+        c.write(versioned);
+        const qint64 after = text(query, versioned).toLongLong();
         if (c.raises)
             EXPECT_GT(after, before);
         else
