@@ -21,10 +21,10 @@ namespace {
 // Reads a part's XML as the part inflates, so that a sheet of any length costs a buffer, not its text; false
 // when there is no such part. `read` starts its results afresh each time it is called.
 //
-// A part that fails is read again whole, as every part once was, so that the operator is told the same
-// whatever the size of the part: an error of the archive anywhere in the part (a bound passed, a bad
-// checksum) comes first, and the XML reader tells badly encoded text before anything else only when it has
-// the whole text at once.
+// A part that fails is read again whole, as every part once was, and that reading decides, so that a file
+// reads as it did and the operator is told the same whatever the size of the part: an error of the archive
+// anywhere in the part (a bound passed, a bad checksum) comes first, and the XML reader tells badly encoded
+// text before anything else only when it has the whole text at once.
 template <class Read> bool readPart(const ZipArchive &archive, const QString &name, Read &&read) {
     const std::unique_ptr<ZipPartStream> part = archive.open(name);
     if (!part)
@@ -36,7 +36,7 @@ template <class Read> bool readPart(const ZipArchive &archive, const QString &na
         part->finish();
         QXmlStreamReader reader(*archive.read(name));
         read(reader);
-        throw;
+        return true;
     }
     part->finish();
     return true;
