@@ -2,6 +2,7 @@
 // bco-report run it: the query on the shared database, the layout, and every page written to a PDF file.
 // Figures: the time from asking for the report to the file written, and the process's peak memory.
 #include <cstdio>
+#include <optional>
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -65,8 +66,11 @@ int main(int argc, char **argv) {
     const QString title = QStringLiteral("Lançamentos por conta e data");
     const QString pdf = folder.filePath(QStringLiteral("relatorio.pdf"));
     int pages = 0;
+    double runMs = 0;
     const double ms = bench::medianMilliseconds(1, [&] {
-        const bco::ReportDocument document = engine.Run(title);
+        std::optional<bco::ReportDocument> ran;
+        runMs = bench::medianMilliseconds(1, [&] { ran.emplace(engine.Run(title)); });
+        const bco::ReportDocument &document = *ran;
         bco::SilentProgress progress;
         bco::WriteReportPdf(document, pdf, progress);
         pages = document.PageCount();
@@ -79,6 +83,9 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "bench_report: %d pages, %lld bytes\n", pages,
                  static_cast<long long>(QFileInfo(pdf).size()));
     bench::report("report_entries_100k_pdf_time", ms, "ms");
+    // Of that time, the query and the layout; the rest is painting and writing the pages.
+    bench::report("report_entries_100k_query_and_layout_time", runMs, "ms");
+    bench::report("report_entries_100k_pdf_time_target", 3000, "ms");
     bench::report("report_entries_100k_pdf_peak_memory", bench::peakResidentMegabytes(), "MB");
     return 0;
 }

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <QDir>
 #include <QFileInfo>
@@ -71,19 +72,43 @@ double freexlMilliseconds(const QString &path) {
     });
 }
 
+// The .xlsx read in a process of its own, so that its peak memory is its own: its figures, as it prints them.
+bool reportXlsxAlone(const char *self, const QString &path) {
+    QProcess alone;
+    alone.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    alone.start(QFile::decodeName(self), {QStringLiteral("--xlsx-alone"), path});
+    if (!alone.waitForFinished(-1) || alone.exitStatus() != QProcess::NormalExit || alone.exitCode() != 0)
+        return false;
+    const QByteArray figures = alone.readAllStandardOutput();
+    std::fwrite(figures.constData(), 1, static_cast<size_t>(figures.size()), stdout);
+    std::fflush(stdout);
+    return true;
+}
+
 } // namespace
 
 // Reading the import's workbook of 60,000 entries, each with a date cell, in every format read.
-int main() {
+int main(int argc, char **argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--xlsx-alone") == 0) {
+        bench::report("workbook_read_xlsx_60k", readMilliseconds(QFile::decodeName(argv[2])), "ms");
+        bench::report("workbook_read_xlsx_60k_target", 400, "ms");
+        bench::report("workbook_read_xlsx_60k_peak_resident", bench::peakResidentMegabytes(), "MiB");
+        bench::report("workbook_read_xlsx_60k_peak_resident_target", 150, "MiB");
+        return EXIT_SUCCESS;
+    }
     const QString folder = QStringLiteral(BCO_BINARY_DIR "/bench-workbooks");
     if (!writeWorkbooks(folder, {"entries.xls", "entries.xlsx", "entries.ods"})) {
         std::fprintf(stderr, "cannot write the workbooks\n");
         return EXIT_FAILURE;
     }
+    if (!reportXlsxAlone(argv[0], folder + "/entries.xlsx")) {
+        std::fprintf(stderr, "the .xlsx read alone failed\n");
+        return EXIT_FAILURE;
+    }
     bench::report("workbook_read_xls_60k", readMilliseconds(folder + "/entries.xls"), "ms");
     bench::report("workbook_freexl_xls_60k", freexlMilliseconds(folder + "/entries.xls"), "ms");
-    bench::report("workbook_read_xlsx_60k", readMilliseconds(folder + "/entries.xlsx"), "ms");
     bench::report("workbook_read_ods_60k", readMilliseconds(folder + "/entries.ods"), "ms");
+    // Every format but the .xlsx, read above in its own process.
     bench::report("workbook_peak_resident", bench::peakResidentMegabytes(), "MiB");
     return EXIT_SUCCESS;
 }

@@ -93,6 +93,17 @@ public:
             while (it != cells.end() && it->row == headingRow)
                 ++it;
         }
+        // Room for the rows taken, counted by their key cells, at once: growing a table of 600,000 cells step
+        // by step moves each several times.
+        if (keyIndex >= 0) {
+            const quint32 keyColumn = columns[static_cast<size_t>(keyIndex)];
+            const size_t rows =
+                static_cast<size_t>(std::count_if(it, cells.end(), [keyColumn](const PlacedCell &cell) {
+                    return cell.column == keyColumn && !cell.cell.isBlank();
+                }));
+            table.sheetRows_.reserve(rows);
+            table.cells_.reserve(rows * width);
+        }
         while (it != cells.end()) {
             const quint32 rowNumber = it->row;
             std::fill(row.begin(), row.end(), WorkbookCell());

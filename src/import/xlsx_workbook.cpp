@@ -1,6 +1,7 @@
 #include "import/xlsx_workbook.h"
 
 #include <map>
+#include <memory>
 #include <vector>
 
 #include <QXmlStreamReader>
@@ -17,11 +18,33 @@ namespace {
     throw WorkbookError::damaged(detail);
 }
 
-QByteArray requiredPart(const ZipArchive &archive, const QString &name) {
-    auto bytes = archive.read(name);
-    if (!bytes)
+// Reads a part's XML as the part inflates, so that a sheet of any length costs a buffer, not its text; false
+// when there is no such part. `read` starts its results afresh each time it is called.
+//
+// A part that fails is read again whole, as every part once was, and that reading decides, so that a file
+// reads as it did and the operator is told the same whatever the size of the part: an error of the archive
+// anywhere in the part (a bound passed, a bad checksum) comes first, and the XML reader tells badly encoded
+// text before anything else only when it has the whole text at once.
+template <class Read> bool readPart(const ZipArchive &archive, const QString &name, Read &&read) {
+    const std::unique_ptr<ZipPartStream> part = archive.open(name);
+    if (!part)
+        return false;
+    try {
+        QXmlStreamReader reader(part.get());
+        read(reader);
+    } catch (const WorkbookError &) {
+        part->finish();
+        QXmlStreamReader reader(*archive.read(name));
+        read(reader);
+        return true;
+    }
+    part->finish();
+    return true;
+}
+
+template <class Read> void readRequiredPart(const ZipArchive &archive, const QString &name, Read &&read) {
+    if (!readPart(archive, name, std::forward<Read>(read)))
         fail(QStringLiteral("parte %1 ausente").arg(name));
-    return *std::move(bytes);
 }
 
 // A part name relative to the package root, from a target relative to `base`'s folder (or absolute).
@@ -51,21 +74,20 @@ std::vector<Relationship> readRelationships(const ZipArchive &archive, const QSt
     const QString name = (folder.isEmpty() ? QString() : folder + u'/') + QStringLiteral("_rels/") +
                          part.section(u'/', -1) + QStringLiteral(".rels");
     std::vector<Relationship> relationships;
-    const auto bytes = archive.read(name);
-    if (!bytes)
-        return relationships;
-    QXmlStreamReader reader(*bytes);
-    while (nextToken(reader) != QXmlStreamReader::EndDocument) {
-        if (reader.isStartElement() && reader.name() == u"Relationship") {
-            const QXmlStreamAttributes attributes = reader.attributes();
-            if (attributes.value(QLatin1StringView("TargetMode")) == u"External")
-                continue;
-            relationships.push_back(
-                {attributes.value(QLatin1StringView("Id")).toString(),
-                 attributes.value(QLatin1StringView("Type")).toString().section(u'/', -1),
-                 resolveTarget(part, attributes.value(QLatin1StringView("Target")).toString())});
+    readPart(archive, name, [&](QXmlStreamReader &reader) {
+        relationships.clear();
+        while (nextToken(reader) != QXmlStreamReader::EndDocument) {
+            if (reader.isStartElement() && reader.name() == u"Relationship") {
+                const QXmlStreamAttributes attributes = reader.attributes();
+                if (attributes.value(QLatin1StringView("TargetMode")) == u"External")
+                    continue;
+                relationships.push_back(
+                    {attributes.value(QLatin1StringView("Id")).toString(),
+                     attributes.value(QLatin1StringView("Type")).toString().section(u'/', -1),
+                     resolveTarget(part, attributes.value(QLatin1StringView("Target")).toString())});
+            }
         }
-    }
+    });
     return relationships;
 }
 
@@ -129,9 +151,8 @@ QString readStringItem(QXmlStreamReader &reader) {
     return decodeEscapes(std::move(text));
 }
 
-std::vector<QString> readSharedStrings(const QByteArray &bytes) {
+std::vector<QString> readSharedStrings(QXmlStreamReader &reader) {
     std::vector<QString> strings;
-    QXmlStreamReader reader(bytes);
     while (nextToken(reader) != QXmlStreamReader::EndDocument)
         if (reader.isStartElement() && reader.name() == u"si")
             strings.push_back(readStringItem(reader));
@@ -139,10 +160,9 @@ std::vector<QString> readSharedStrings(const QByteArray &bytes) {
 }
 
 // Whether each cell format (by its index in cellXfs) shows a date.
-std::vector<bool> readDateStyles(const QByteArray &bytes) {
+std::vector<bool> readDateStyles(QXmlStreamReader &reader) {
     std::map<int, bool> customFormats;
     std::vector<bool> dateStyles;
-    QXmlStreamReader reader(bytes);
     bool inCellFormats = false;
     while (nextToken(reader) != QXmlStreamReader::EndDocument) {
         if (reader.isStartElement()) {
@@ -170,10 +190,9 @@ struct WorkbookPart {
     bool date1904 = false;
 };
 
-WorkbookPart readWorkbookPart(const QByteArray &bytes, const QString &sheet) {
+WorkbookPart readWorkbookPart(QXmlStreamReader &reader, const QString &sheet) {
     WorkbookPart workbook;
     bool found = false;
-    QXmlStreamReader reader(bytes);
     while (nextToken(reader) != QXmlStreamReader::EndDocument) {
         if (!reader.isStartElement())
             continue;
@@ -220,8 +239,8 @@ public:
         , dateStyles_(dateStyles)
         , cells_(cells) {}
 
-    void read(const QByteArray &bytes) {
-        QXmlStreamReader reader(bytes);
+    void read(QXmlStreamReader &reader) {
+        cells_.cells().clear();
         qint64 row = -1;
         qint64 column = -1;
         while (nextToken(reader) != QXmlStreamReader::EndDocument) {
@@ -315,20 +334,25 @@ void readXlsxSheet(const ZipArchive &archive, const QString &sheet, SheetCells &
     const std::vector<Relationship> package = readRelationships(archive, QString());
     if (const Relationship *document = findRelationship(package, u"officeDocument"))
         workbookName = document->target;
-    const WorkbookPart workbook = readWorkbookPart(requiredPart(archive, workbookName), sheet);
+    WorkbookPart workbook;
+    readRequiredPart(archive, workbookName,
+                     [&](QXmlStreamReader &reader) { workbook = readWorkbookPart(reader, sheet); });
     cells.dateSystem = workbook.date1904 ? DateSystem::excel1904() : DateSystem::excel1900();
 
     const std::vector<Relationship> relationships = readRelationships(archive, workbookName);
     std::vector<QString> sharedStrings;
     if (const Relationship *part = findRelationship(relationships, u"sharedStrings"))
-        sharedStrings = readSharedStrings(requiredPart(archive, part->target));
+        readRequiredPart(archive, part->target,
+                         [&](QXmlStreamReader &reader) { sharedStrings = readSharedStrings(reader); });
     std::vector<bool> dateStyles;
     if (const Relationship *part = findRelationship(relationships, u"styles"))
-        dateStyles = readDateStyles(requiredPart(archive, part->target));
+        readRequiredPart(archive, part->target,
+                         [&](QXmlStreamReader &reader) { dateStyles = readDateStyles(reader); });
     for (const Relationship &relationship : relationships) {
         if (relationship.id == workbook.sheetRelationship) {
-            WorksheetPartReader(sharedStrings, dateStyles, cells)
-                .read(requiredPart(archive, relationship.target));
+            WorksheetPartReader sheetReader(sharedStrings, dateStyles, cells);
+            readRequiredPart(archive, relationship.target,
+                             [&](QXmlStreamReader &reader) { sheetReader.read(reader); });
             return;
         }
     }

@@ -58,6 +58,22 @@ bool ZipArchive::contains(const QString &name) const {
     return zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE) >= 0;
 }
 
+std::unique_ptr<ZipPartStream> ZipArchive::open(const QString &name) const {
+    const zip_int64_t index = zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE);
+    if (index < 0)
+        return nullptr;
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) != 0)
+        failFor(zip_error_code_zip(zip_get_error(archive_)));
+    if ((stat.valid & ZIP_STAT_SIZE) && stat.size > static_cast<zip_uint64_t>(maxPartBytes_))
+        throw WorkbookError::tooLarge();
+    zip_file_t *file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
+    if (!file)
+        failFor(zip_error_code_zip(zip_get_error(archive_)));
+    return std::make_unique<ZipPartStream>(file, maxPartBytes_);
+}
+
 std::optional<QByteArray> ZipArchive::read(const QString &name) const {
     const zip_int64_t index = zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE);
     if (index < 0)
@@ -88,6 +104,51 @@ std::optional<QByteArray> ZipArchive::read(const QString &name) const {
         bytes.append(buffer, static_cast<qsizetype>(count));
     }
     return bytes;
+}
+
+ZipPartStream::ZipPartStream(zip_file *file, qint64 maxPartBytes)
+    : file_(file)
+    , maxPartBytes_(maxPartBytes) {
+    // Unbuffered: the reader of the XML keeps its own buffer.
+    QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+}
+
+ZipPartStream::~ZipPartStream() {
+    zip_fclose(file_);
+}
+
+qint64 ZipPartStream::readData(char *data, qint64 maxSize) {
+    if (ended_ || maxSize <= 0)
+        return ended_ ? -1 : 0;
+    const zip_int64_t count = zip_fread(file_, data, static_cast<zip_uint64_t>(maxSize));
+    try {
+        if (count < 0)
+            failFor(zip_error_code_zip(zip_file_get_error(file_)));
+        if (inflated_ + count > maxPartBytes_)
+            throw WorkbookError::tooLarge();
+    } catch (const WorkbookError &error) {
+        error_ = error;
+        ended_ = true;
+        return -1;
+    }
+    inflated_ += count;
+    if (count == 0) {
+        ended_ = true;
+        return -1;
+    }
+    return count;
+}
+
+qint64 ZipPartStream::writeData(const char *, qint64) {
+    return -1;
+}
+
+void ZipPartStream::finish() {
+    char buffer[64 * 1024];
+    while (!ended_)
+        readData(buffer, sizeof buffer);
+    if (error_)
+        throw *error_;
 }
 
 } // namespace bco

@@ -13,6 +13,7 @@
 #include "workbook_fixtures.h"
 
 #include "import/cell_dates.h"
+#include "import/sheet_export.h"
 #include "import/workbook_table.h"
 
 namespace bco {
@@ -334,6 +335,77 @@ TEST_P(WorkbookFailure, isToldInTheOperatorsWords) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, WorkbookFailure, ::testing::ValuesIn(eachFormat(failureCases)),
                          caseName<FailureCase>);
+
+// --- A sheet far longer than the pieces it is inflated in ------------------------------------------
+
+// 3,000 rows of accented texts make a sheet part of several hundred kilobytes, so that elements, texts and
+// characters of two bytes fall across the seams of the pieces the reader inflates.
+ExportedTable longTable() {
+    ExportedTable table;
+    table.titles = {"Data", "Valor", "Descrição"};
+    for (int i = 0; i < 3000; ++i)
+        table.rows.append(QVariantList{QDate(2024, 1, 1).addDays(i % 365), i * 1.25,
+                                       QStringLiteral("Lançamento nº %1 — ação €").arg(i)});
+    return table;
+}
+
+// Flips the checksum that the local header and the central directory give the part.
+void breakChecksum(QByteArray &bytes, const QByteArray &part) {
+    for (qsizetype at = bytes.indexOf(part); at >= 0; at = bytes.indexOf(part, at + 1)) {
+        if (at >= 30 && bytes.mid(at - 30, 4) == "PK\x03\x04")
+            bytes[at - 30 + 14] = static_cast<char>(bytes[at - 30 + 14] ^ 0x55);
+        if (at >= 46 && bytes.mid(at - 46, 4) == "PK\x01\x02")
+            bytes[at - 46 + 16] = static_cast<char>(bytes[at - 46 + 16] ^ 0x55);
+    }
+}
+
+struct LongSheetCase {
+    const char *name;
+    bool brokenChecksum;
+    qsizetype maxCells;
+    QString expected; // empty: the table reads whole
+};
+
+const QString brokenArchive = QStringLiteral(
+    "A pasta de trabalho está danificada ou incompleta (arquivo compactado incompleto ou inválido).");
+
+const LongSheetCase longSheetCases[] = {
+    {"reads every cell", false, 2'000'000, QString()},
+    {"whose checksum fails is refused once read to its end", true, 2'000'000, brokenArchive},
+    {"the archive's error comes before the cells' bound passed earlier in the part", true, 1000,
+     brokenArchive},
+    {"past the cells' bound", false, 1000,
+     QStringLiteral("A pasta de trabalho é grande demais para ser importada. Divida-a em arquivos menores.")},
+};
+
+class LongSheet : public ::testing::TestWithParam<LongSheetCase> {};
+
+TEST_P(LongSheet, readsAsWhenTheSheetWasInflatedWhole) {
+    const LongSheetCase &c = GetParam();
+    const ExportedTable table = longTable();
+    QByteArray bytes = writeXlsx(table, QStringLiteral("Plan1"));
+    if (c.brokenChecksum)
+        breakChecksum(bytes, "xl/worksheets/sheet1.xml");
+    WorkbookSelection selection;
+    selection.headings = table.titles;
+    WorkbookLimits limits;
+    limits.maxCells = c.maxCells;
+    try {
+        const WorkbookTable read = WorkbookTable::fromBytes(bytes, selection, limits);
+        EXPECT_TRUE(c.expected.isEmpty());
+        ASSERT_EQ(read.rowCount(), table.rows.size());
+        for (int row = 0; row < read.rowCount(); ++row) {
+            const QVariantList &written = table.rows[row];
+            ASSERT_EQ(read.date(row, 0), written[0].toDate()) << row;
+            ASSERT_EQ(read.cell(row, 1).number(), written[1].toDouble()) << row;
+            ASSERT_EQ(read.text(row, 2), written[2].toString()) << row;
+        }
+    } catch (const WorkbookError &error) {
+        EXPECT_EQ(error.message(), c.expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LongSheet, ::testing::ValuesIn(longSheetCases), CaseName());
 
 // --- Files that are no workbook at all -------------------------------------------------------------
 

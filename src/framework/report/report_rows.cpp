@@ -10,8 +10,14 @@
 namespace bco {
 
 void ReportRows::Append(std::vector<QVariant> &&row) {
-    for (QVariant &value : row)
-        values_.push_back(std::move(value));
+    for (QVariant &value : row) {
+        if (blocks_.empty() || blocks_.back().size() == BlockValues) {
+            blocks_.emplace_back();
+            blocks_.back().reserve(BlockValues);
+        }
+        blocks_.back().push_back(std::move(value));
+        ++count_;
+    }
 }
 
 ReportRows RunReportQuery(const QSqlDatabase &database, const ReportDesign &design,

@@ -13,7 +13,9 @@
 namespace bco {
 
 // The rows a report's query gave, held as the database gave them (a row of values per query column), to be
-// shown through the design's formats. One flat array: a 100,000-row report costs its values and no more.
+// shown through the design's formats. The values are kept in blocks of a fixed size, filled in order and
+// never moved: a 100,000-row report costs its values and no more, without the copy of every value that
+// growing one array makes, nor the old and the new array held together while it grows.
 class ReportRows {
 public:
     ReportRows() = default;
@@ -24,17 +26,21 @@ public:
     // The column of that name (upper case), -1 when the query has none.
     int FieldIndex(const QString &name) const { return static_cast<int>(fields_.indexOf(name.toUpper())); }
 
-    int RowCount() const { return fields_.isEmpty() ? 0 : static_cast<int>(values_.size() / fields_.size()); }
+    int RowCount() const { return fields_.isEmpty() ? 0 : static_cast<int>(count_ / fields_.size()); }
     const QVariant &Value(int row, int field) const {
-        return values_[static_cast<std::size_t>(row) * static_cast<std::size_t>(fields_.size()) +
-                       static_cast<std::size_t>(field)];
+        const std::size_t at = static_cast<std::size_t>(row) * static_cast<std::size_t>(fields_.size()) +
+                               static_cast<std::size_t>(field);
+        return blocks_[at / BlockValues][at % BlockValues];
     }
     // Adds a row; it must hold one value per field.
     void Append(std::vector<QVariant> &&row);
 
 private:
+    static constexpr std::size_t BlockValues = std::size_t{1} << 16;
+
     QStringList fields_;
-    std::vector<QVariant> values_;
+    std::vector<std::vector<QVariant>> blocks_; // each of BlockValues values but the last
+    std::size_t count_ = 0;
 };
 
 // Runs the design's query on `database` in the text of its dialect, with the parameters' values bound by

@@ -112,8 +112,10 @@ void ReportPainter::PaintPage(QPainter &painter, int page) {
     const int left = doc.Margin();
     const int right = doc.PageWidth() - doc.Margin();
     const int pad = doc.CellPadding();
-    const auto text = [&painter](MeasuredFont &font, const QString &shown, int x0, int x1, int top,
-                                 int height, Align align) {
+    // Setting a font, even the one set, costs the painter a font resolved again; most texts keep the font.
+    const QFont *fontSet = nullptr;
+    const auto text = [&painter, &fontSet](MeasuredFont &font, const QString &shown, int x0, int x1, int top,
+                                           int height, Align align) {
         const QString fitted = font.fitted(shown, x1 - x0);
         if (fitted.isEmpty())
             return;
@@ -121,7 +123,10 @@ void ReportPainter::PaintPage(QPainter &painter, int page) {
         const qreal x = align == Align::Left    ? x0
                         : align == Align::Right ? x1 - width
                                                 : x0 + (x1 - x0 - width) / 2;
-        painter.setFont(font.font());
+        if (fontSet != &font.font()) {
+            painter.setFont(font.font());
+            fontSet = &font.font();
+        }
         painter.drawText(QPointF(x, font.baseline(top, height)), fitted);
     };
     const auto rule = [&painter, left, right](int y, qreal width) {
