@@ -48,6 +48,55 @@ protected:
                               {logs.movements, records, operatorCode});
     }
 
+    // Every field of what the entry of movement `movement` of account 001 wrote (its movement, its record,
+    // its accounting entry with the lines and their shares), but the numbers that name those rows (the
+    // accounting entry's document names the movement).
+    QStringList fieldsOf(const QString &movement) {
+        const QString accounting = QStringLiteral(
+            "(SELECT NRLANCCONT FROM MOVCREDBANC WHERE CDREDUCONT = '001' AND NRMOVBANC = :movimento "
+            "UNION ALL SELECT NRLANCCONT FROM MOVDEBIBANC WHERE CDREDUCONT = '001' AND NRMOVBANC = "
+            ":movimento)");
+        const QString record = QStringLiteral("CDCLASSFINA, CDEMPRESA, CDFILIAL, DTMOVFLUXO, IDMOVFLUXO, %1, "
+                                              "CDCENTCUST, CDCLIENTE, CDFORNECED, "
+                                              "NRCHEQUE, CDOPERADOR");
+        const struct {
+            QString columns, from;
+        } reads[] = {
+            {QStringLiteral(
+                 "DTMOVBANC, IDMOVBANC, NRDOCMBANC, DSHISMBANC, VRMOVBANC, IDORIGMBANC, IDSTCONEXT, "
+                 "CDSEQUEXBA, CDOPERADOR, NRVERSAO"),
+             QStringLiteral("MOVBANCARIO WHERE CDREDUCONT = '001' AND NRMOVBANC = :movimento")},
+            {record.arg(QStringLiteral(
+                 "CDTPCREDBANC, DTMOVICRED, DSMOVICRED, VRMOVICRED, CDECTBMCRED, CDFILILANCRE")),
+             QStringLiteral("MOVCREDBANC WHERE CDREDUCONT = '001' AND NRMOVBANC = :movimento")},
+            {record.arg(QStringLiteral(
+                 "CDTPDEBIBANC, DTMOVIDEBI, DSMOVIDEBI, VRMOVIDEBI, CDECTBMDEB, CDFILILANDEB")),
+             QStringLiteral("MOVDEBIBANC WHERE CDREDUCONT = '001' AND NRMOVBANC = :movimento")},
+            {QStringLiteral("CDEMPRESA, DTLANCCONT, CDHISTPADR, DSHISTCTB, CDDOCUCONT, CDOPERADOR"),
+             QStringLiteral("LANCCONT WHERE NRLANCCONT = ") + accounting},
+            {QStringLiteral("NRSEQCTB, CDCONTCTBL, IDDEBCRED, VRLANCCTB, IDLANCCTBCOME, CDLANCCTBCOME"),
+             QStringLiteral("LANCCONTITEM WHERE NRLANCCONT = ") + accounting +
+                 QStringLiteral(" ORDER BY NRSEQCTB")},
+            {QStringLiteral("NRSEQCTB, NRSEQRAT, CDFILIAL, CDCENTCUST, VRLANCCUST"),
+             QStringLiteral("RATEIOCTB WHERE NRLANCCONT = ") + accounting +
+                 QStringLiteral(" ORDER BY NRSEQCTB, NRSEQRAT")},
+        };
+        QStringList fields;
+        for (const auto &read : reads) {
+            const int columns = static_cast<int>(read.columns.count(u',')) + 1;
+            sql().forEach(QStringLiteral("SELECT %1 FROM %2").arg(read.columns, read.from),
+                          {{QStringLiteral("movimento"), movement}}, [&](const SqlRow &row) {
+                              for (int c = 0; c < columns; ++c)
+                                  fields
+                                      << (row.isNull(c)
+                                              ? QStringLiteral("<null>")
+                                              : row.text(c).replace(movement, QStringLiteral("<movimento>")));
+                          });
+            fields << QStringLiteral("|");
+        }
+        return fields;
+    }
+
     // The result rows of an answer, as "CODE text".
     static QStringList resultRows(const CallOutcome &outcome) {
         QStringList rows;
@@ -100,6 +149,35 @@ TEST_P(ImportTest, EachCallWritesEveryEntryOfItsKindInOneGo) {
         << "the audit trail names the account and the numbers of what the import wrote";
 }
 
+// The import writes many entries at a time, the entry form one: the same entries written both ways hold the
+// same values in every field, whatever their texts hold.
+TEST_P(ImportTest, WritesEveryFieldAsTheEntryFormWritesIt) {
+    EntryRequest quoted = customerCredit;
+    quoted.description = QStringLiteral("Recebido \"à vista\" \\ 50% {x} 'y'");
+    quoted.document = QStringLiteral("NF\\\"1'");
+    EntryRequest plain = credit;
+    plain.description = QStringLiteral("Crédito\tcom tabulação");
+    const std::vector<EntryRequest> entries{quoted, debit, plain};
+    // The import first: it would skip the entries the form wrote before as their repetitions.
+    const ImportLogs logs = logsOf(entries);
+    ASSERT_TRUE(send("setInsertImportCred", logs, logs.credits).ok());
+    ASSERT_TRUE(send("setInsertImportDeb", logs, logs.debits).ok());
+    QStringList typed;
+    for (EntryRequest entry : entries) {
+        const Insertion call = insertion(*server, entry);
+        const CallOutcome outcome = server->callAs(server->demoToken(), call.method, call.args);
+        ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+        typed << call.args[8].packet().value(0, u"NRMOVBANC").toText();
+    }
+    for (int row = 0; row < logs.movements.rowCount(); ++row) {
+        const QString imported = logs.movements.value(row, u"NRMOVBANC").toText();
+        SCOPED_TRACE(imported.toStdString());
+        const QStringList fields = fieldsOf(imported);
+        EXPECT_GT(fields.size(), 40) << fields.join(u' ').toStdString();
+        EXPECT_EQ(fields.join(u';').toStdString(), fieldsOf(typed[row]).join(u';').toStdString());
+    }
+}
+
 TEST_P(ImportTest, OneRefusedRecordWritesNothingAtAll) {
     struct Case {
         const char *name;
@@ -142,6 +220,17 @@ TEST_P(ImportTest, OneRefusedRecordWritesNothingAtAll) {
              logs.credits = spoilt;
          },
          "setInsertImportCred", "Cliente deve ser informado para contabilização correta do documento."},
+        {"two records of one call under one number",
+         [](ImportLogs &logs) {
+             DataPacket spoilt(logs.credits.fields());
+             const int number = logs.credits.fieldIndex(u"NRMOVICRED");
+             for (int row = 0; row < logs.credits.rowCount(); ++row)
+                 spoilt.appendRow(logs.credits.row(row).values.with(number, FieldKind::Text,
+                                                                    logs.credits.value(0, u"NRMOVICRED")),
+                                  RowState::Inserted);
+             logs.credits = spoilt;
+         },
+         "setInsertImportCred", "já foi usado"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

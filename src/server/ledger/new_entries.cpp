@@ -76,14 +76,35 @@ QString NewEntryChecks::numberChecked(Series series, const QString &account, con
     if (!isDrawnNumber(number, last->second))
         refuse(QStringLiteral("O número %1 de %2 não foi gerado para a conta corrente %3.")
                    .arg(number, what, account));
-    if (context_.sql
-            .scalar(QStringLiteral("SELECT 1 FROM %1 WHERE CDREDUCONT = :conta AND %2 = :numero")
-                        .arg(QString::fromLatin1(table), QString::fromLatin1(column)),
-                    {{QStringLiteral("conta"), account}, {QStringLiteral("numero"), number}})
-            .has_value())
+    const auto known = taken_.find({QString::fromLatin1(table), account});
+    const bool taken =
+        known != taken_.end() && known->second.first <= number && number <= known->second.last
+            ? known->second.numbers.contains(number)
+            : context_.sql
+                  .scalar(QStringLiteral("SELECT 1 FROM %1 WHERE CDREDUCONT = :conta AND %2 = :numero")
+                              .arg(QString::fromLatin1(table), QString::fromLatin1(column)),
+                          {{QStringLiteral("conta"), account}, {QStringLiteral("numero"), number}})
+                  .has_value();
+    if (taken)
         refuse(QStringLiteral("O número %1 de %2 já foi usado na conta corrente %3.")
                    .arg(number, what, account));
     return number;
+}
+
+void NewEntryChecks::takeNumbers(const char *table, const QString &account, const QString &first,
+                                 const QString &last, std::set<QString> numbers) {
+    taken_[{QString::fromLatin1(table), account}] = TakenNumbers{first, last, std::move(numbers)};
+}
+
+void NewEntryChecks::written(const NewEntry &entry) {
+    const EntryToAccount &accounting = entry.accounting;
+    const std::pair<const char *, const QString &> numbers[] = {{"MOVBANCARIO", entry.movement},
+                                                                {accounting.kind->table, entry.number}};
+    for (const auto &[table, number] : numbers) {
+        const auto known = taken_.find({QString::fromLatin1(table), accounting.account});
+        if (known != taken_.end())
+            known->second.numbers.insert(number);
+    }
 }
 
 NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movement,

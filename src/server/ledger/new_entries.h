@@ -73,7 +73,22 @@ public:
     // The company of an account the operator may use (refusing any other).
     QString accountCompany(const QString &account);
 
+    // For a call that writes many entries: `numbers`, what `account` holds of `table`'s numbers
+    // (MOVBANCARIO's movements, a record table's numbers) between `first` and `last`, read by the caller in
+    // one statement, so that check() looks a number of that range up here instead of asking the database once
+    // per entry. The caller then names each entry it writes with written(), whose numbers are taken from then
+    // on.
+    void takeNumbers(const char *table, const QString &account, const QString &first, const QString &last,
+                     std::set<QString> numbers);
+    void written(const NewEntry &entry);
+
 private:
+    // The numbers of one table and account handed to takeNumbers, and the range they cover.
+    struct TakenNumbers {
+        QString first, last;
+        std::set<QString> numbers;
+    };
+
     bool exists(const QString &query, const QString &key, const QString &secondKey = QString());
     QString numberChecked(Series series, const QString &account, const QString &number, const QString &what,
                           const char *table, const char *column);
@@ -84,6 +99,7 @@ private:
     std::map<std::pair<QChar, QString>, QString> partyOfType_;
     std::map<std::pair<int, QString>, std::optional<qint64>> lastDrawn_;
     std::map<std::tuple<QString, QString, QString>, bool> found_;
+    std::map<std::pair<QString, QString>, TakenNumbers> taken_; // by table and account
 };
 
 // The budget of debits for one call: a debit may not take the month's debits of its type beyond the type's

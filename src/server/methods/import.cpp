@@ -30,28 +30,92 @@ using MovementKey = std::pair<QString, QString>; // account, movement number
 // that number means the number is taken.
 enum class Written { No, ThisEntry, Other };
 
-Written alreadyWritten(Sql &sql, const EntryKind &kind, const InsertedRow &movement,
-                       const InsertedRow &record, const QString &account, const QString &movementNumber) {
-    std::optional<std::tuple<QString, QDate, qint64, QString>> stored;
-    sql.forEach(QStringLiteral("SELECT M.IDMOVBANC, M.DTMOVBANC, M.VRMOVBANC, R.NRMOVBANC FROM MOVBANCARIO M "
-                               "LEFT JOIN %1 R ON R.CDREDUCONT = M.CDREDUCONT AND R.%2 = :numero "
-                               "WHERE M.CDREDUCONT = :conta AND M.NRMOVBANC = :movimento")
-                    .arg(EntryKind::column(kind.table), EntryKind::column(kind.number)),
-                {{QStringLiteral("conta"), account},
-                 {QStringLiteral("movimento"), movementNumber},
-                 {QStringLiteral("numero"), record.code(kind.number)}},
-                [&stored](const SqlRow &row) {
-                    stored = std::make_tuple(row.text(0).trimmed(), row.date(1), row.integer(2),
-                                             row.isNull(3) ? QString() : row.text(3).trimmed());
-                });
-    if (!stored)
-        return Written::No;
-    const auto &[letter, date, cents, recordMovement] = *stored;
-    const bool same = letter == QString(kind.letter) && date == movement.date("DTMOVBANC") &&
-                      std::optional<qint64>(cents) == movement.cents("VRMOVBANC") &&
-                      recordMovement == movementNumber;
-    return same ? Written::ThisEntry : Written::Other;
-}
+// What the accounts of a call already hold under the numbers its movements and records carry, read in two
+// statements per account (the numbers of a call are drawn together, so their range is narrow) instead of
+// one per entry; the checks of the entries are handed the same reading.
+class StoredNumbers {
+public:
+    StoredNumbers(Sql &sql, const EntryKind &kind, const InsertedRows &records, NewEntryChecks &checks)
+        : kind_(kind) {
+        struct Range {
+            QString first, last;
+            void widen(const QString &number) {
+                if (first.isNull() || number < first)
+                    first = number;
+                if (last.isNull() || number > last)
+                    last = number;
+            }
+        };
+        std::map<QString, std::pair<Range, Range>> ranges; // by account: of the movements, of the records
+        for (int row = 0; row < records.count(); ++row) {
+            auto &[movementRange, recordRange] = ranges[records.code(row, "CDREDUCONT")];
+            movementRange.widen(records.code(row, "NRMOVBANC"));
+            recordRange.widen(records.code(row, kind.number));
+        }
+        for (const auto &byAccount : ranges) {
+            // A named reference, not a structured binding: the lambdas below capture it.
+            const QString &account = byAccount.first;
+            const auto &[movementRange, recordRange] = byAccount.second;
+            sql.forEach(QStringLiteral("SELECT NRMOVBANC, IDMOVBANC, DTMOVBANC, VRMOVBANC FROM MOVBANCARIO "
+                                       "WHERE CDREDUCONT = :conta AND NRMOVBANC >= :primeiro AND "
+                                       "NRMOVBANC <= :ultimo"),
+                        {{QStringLiteral("conta"), account},
+                         {QStringLiteral("primeiro"), movementRange.first},
+                         {QStringLiteral("ultimo"), movementRange.last}},
+                        [&](const SqlRow &row) {
+                            movements_.emplace(MovementKey{account, row.text(0)},
+                                               Movement{row.text(1).trimmed(), row.date(2), row.integer(3)});
+                        });
+            sql.forEach(QStringLiteral("SELECT %2, NRMOVBANC FROM %1 WHERE CDREDUCONT = :conta AND %2 >= "
+                                       ":primeiro AND %2 <= :ultimo")
+                            .arg(EntryKind::column(kind.table), EntryKind::column(kind.number)),
+                        {{QStringLiteral("conta"), account},
+                         {QStringLiteral("primeiro"), recordRange.first},
+                         {QStringLiteral("ultimo"), recordRange.last}},
+                        [&](const SqlRow &row) {
+                            records_.emplace(MovementKey{account, row.text(0)}, row.text(1).trimmed());
+                        });
+            checks.takeNumbers("MOVBANCARIO", account, movementRange.first, movementRange.last,
+                               numbersOf(movements_, account));
+            checks.takeNumbers(kind.table, account, recordRange.first, recordRange.last,
+                               numbersOf(records_, account));
+        }
+    }
+
+    Written of(const InsertedRow &movement, const InsertedRow &record, const QString &account,
+               const QString &movementNumber) const {
+        const auto stored = movements_.find({account, movementNumber});
+        if (stored == movements_.end())
+            return Written::No;
+        const auto recordOf = records_.find({account, record.code(kind_.number)});
+        const QString recordMovement = recordOf == records_.end() ? QString() : recordOf->second;
+        const bool same = stored->second.letter == QString(kind_.letter) &&
+                          stored->second.date == movement.date("DTMOVBANC") &&
+                          std::optional<qint64>(stored->second.cents) == movement.cents("VRMOVBANC") &&
+                          recordMovement == movementNumber;
+        return same ? Written::ThisEntry : Written::Other;
+    }
+
+private:
+    struct Movement {
+        QString letter;
+        QDate date;
+        qint64 cents = 0;
+    };
+
+    template <typename Value>
+    static std::set<QString> numbersOf(const std::map<MovementKey, Value> &stored, const QString &account) {
+        std::set<QString> numbers;
+        for (auto found = stored.lower_bound({account, QString()});
+             found != stored.end() && found->first.first == account; ++found)
+            numbers.insert(found->first.second);
+        return numbers;
+    }
+
+    const EntryKind &kind_;
+    std::map<MovementKey, Movement> movements_;
+    std::map<MovementKey, QString> records_; // a record's number: the movement it belongs to
+};
 
 // The movements of the database that an import's entries would repeat, found as getPesqMovBanc finds them:
 // of one account, day and value, with the same document and history (its first 40 characters) once their
@@ -196,6 +260,170 @@ private:
     std::map<QString, Block> series_;
 };
 
+// Rows of one table written many at a time, by one statement that takes them as a JSON array of
+// objects keyed by the columns' names in lower case: a statement per row costs an import of 60,000 entries
+// half a million round trips to PostgreSQL. The rows go in the order they were added and fire the table's
+// triggers row by row, as single insertions would.
+class BatchedRows {
+public:
+    BatchedRows(Sql &sql, const char *table, std::initializer_list<const char *> columns)
+        : sql_(sql) {
+        QStringList names, selected;
+        for (const char *column : columns) {
+            const QString name = QString::fromLatin1(column);
+            names.append(name);
+            keys_.append(u'"' + name.toLower() + QStringLiteral("\":"));
+            selected.append(sql.dialect() == Dialect::Sqlite
+                                ? QStringLiteral("value ->> '%1'").arg(name.toLower())
+                                : name);
+        }
+        const QString into = QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM ")
+                                 .arg(QString::fromLatin1(table), names.join(QStringLiteral(", ")),
+                                      selected.join(QStringLiteral(", ")));
+        statement_ = into + (sql.dialect() == Dialect::Sqlite
+                                 ? QStringLiteral("json_each(:linhas)")
+                                 : QStringLiteral("json_populate_recordset(NULL::%1, CAST(:linhas AS json))")
+                                       .arg(QString::fromLatin1(table)));
+    }
+
+    // One row, its values in the order of the columns, as they would be bound to a statement of their own.
+    void add(std::initializer_list<QVariant> values) {
+        json_ += json_.isEmpty() ? u'[' : u',';
+        json_ += u'{';
+        qsizetype column = 0;
+        for (const QVariant &value : values) {
+            if (column > 0)
+                json_ += u',';
+            json_ += keys_.at(column++);
+            appendValue(value);
+        }
+        json_ += u'}';
+        ++count_;
+    }
+
+    void flush() {
+        if (count_ == 0)
+            return;
+        json_ += u']';
+        sql_.execute(statement_, {{QStringLiteral("linhas"), json_}});
+        json_.clear();
+        count_ = 0;
+    }
+
+private:
+    // As Sql binds the value: null, a whole number, a date (as its ISO text on SQLite, where an invalid one
+    // is an empty text; null on PostgreSQL), any other as text.
+    void appendValue(const QVariant &value) {
+        if (value.isNull()) {
+            json_ += QStringLiteral("null");
+            return;
+        }
+        switch (value.metaType().id()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+            json_ += QString::number(value.toLongLong());
+            return;
+        case QMetaType::QDate:
+            if (!value.toDate().isValid() && sql_.dialect() == Dialect::Postgresql)
+                json_ += QStringLiteral("null");
+            else
+                appendText(value.toDate().toString(Qt::ISODate));
+            return;
+        default:
+            appendText(value.toString());
+            return;
+        }
+    }
+
+    void appendText(const QString &text) {
+        json_ += u'"';
+        for (const QChar c : text) {
+            if (c == u'"' || c == u'\\') {
+                json_ += u'\\';
+                json_ += c;
+            } else if (c.unicode() < 0x20) {
+                json_ += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            } else {
+                json_ += c;
+            }
+        }
+        json_ += u'"';
+    }
+
+    Sql &sql_;
+    QString statement_;
+    QStringList keys_;
+    QString json_;
+    int count_ = 0;
+};
+
+// What an import's call writes, by table, in the order that lets each row name the rows it refers to: the
+// accounting entries, their lines and shares, the movements, then the credit or debit records.
+class ImportWrites {
+public:
+    ImportWrites(CallContext &context, const EntryKind &kind)
+        : operatorCode_(context.operatorCode)
+        , accounting_(context.sql, "LANCCONT",
+                      {"NRLANCCONT", "CDEMPRESA", "DTLANCCONT", "CDHISTPADR", "DSHISTCTB", "CDDOCUCONT",
+                       "CDOPERADOR"})
+        , lines_(context.sql, "LANCCONTITEM",
+                 {"NRLANCCONT", "NRSEQCTB", "CDCONTCTBL", "IDDEBCRED", "VRLANCCTB", "IDLANCCTBCOME",
+                  "CDLANCCTBCOME"})
+        , shares_(context.sql, "RATEIOCTB",
+                  {"NRLANCCONT", "NRSEQCTB", "NRSEQRAT", "CDFILIAL", "CDCENTCUST", "VRLANCCUST"})
+        , movements_(context.sql, "MOVBANCARIO",
+                     {"CDREDUCONT", "NRMOVBANC", "DTMOVBANC", "IDMOVBANC", "NRDOCMBANC", "DSHISMBANC",
+                      "VRMOVBANC", "IDORIGMBANC", "IDSTCONEXT", "CDOPERADOR"})
+        , records_(context.sql, kind.table,
+                   {"CDREDUCONT", kind.number, "NRMOVBANC", "CDCLASSFINA", "CDEMPRESA", "CDFILIAL",
+                    "DTMOVFLUXO", "IDMOVFLUXO", kind.type, kind.date, kind.description, kind.value,
+                    kind.accountingCompany, kind.typedBranch, "CDCENTCUST", "CDCLIENTE", "CDFORNECED",
+                    "NRLANCCONT", "CDOPERADOR"}) {}
+
+    // The same rows as postAccountingAs and writeEntry write, in their columns.
+    void add(const NewEntry &entry, const AccountingDraft &draft, const QString &number) {
+        const EntryToAccount &accounting = entry.accounting;
+        if (draft.accounted) {
+            accounting_.add({number, draft.company, draft.date, orNull(draft.history), draft.historyText,
+                             draft.document, operatorCode_});
+            for (const AccountingLine &line : draft.lines)
+                lines_.add({number, line.sequence, line.ledger,
+                            line.debit ? QStringLiteral("D") : QStringLiteral("C"), line.cents,
+                            orNull(line.commercialKind), orNull(line.commercialCode)});
+            for (const AccountingShare &share : draft.shares)
+                shares_.add({number, share.line, share.sequence, share.branch, orNull(share.costCentre),
+                             share.cents});
+        }
+        const QString letter(accounting.kind->letter);
+        movements_.add({accounting.account, entry.movement, accounting.date, letter, orNull(entry.document),
+                        orNull(entry.history), accounting.cents, letter, QStringLiteral("0"), operatorCode_});
+        records_.add({accounting.account, entry.number, entry.movement, orNull(entry.financialClass),
+                      accounting.company, accounting.branch, entry.flowDate, orNull(entry.flowIndicator),
+                      accounting.type, accounting.date, orNull(accounting.description), accounting.cents,
+                      entry.accountingCompany, orNull(entry.typedBranch), orNull(accounting.costCentre),
+                      orNull(accounting.customer), orNull(accounting.supplier), orNull(number),
+                      operatorCode_});
+        // Every table is written at once, in order, so that each row finds the rows it refers to.
+        if (++pending_ == EntriesPerStatement)
+            flush();
+    }
+
+    void flush() {
+        for (BatchedRows *rows : {&accounting_, &lines_, &shares_, &movements_, &records_})
+            rows->flush();
+        pending_ = 0;
+    }
+
+private:
+    static constexpr int EntriesPerStatement = 250;
+
+    static QVariant orNull(const QString &value) { return value.isEmpty() ? QVariant() : QVariant(value); }
+
+    QString operatorCode_;
+    BatchedRows accounting_, lines_, shares_, movements_, records_;
+    int pending_ = 0;
+};
+
 void appendRows(DataPacket &into, const DataPacket &rows) {
     for (int row = 0; row < rows.rowCount(); ++row)
         into.appendRow(rows.row(row).values);
@@ -255,6 +483,8 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
             lockListVersion(context.sql, key.first);
         }
     }
+    StoredNumbers stored(context.sql, kind, records, checks);
+    ImportWrites writes(context, kind);
     RepeatedMovements repeated(context.sql, movements);
     AccountingCatalogue catalogue(context.sql);
     DebitBudget budget(context.sql);
@@ -285,7 +515,7 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
                        .arg(key.second, key.first, kindName));
         const InsertedRow movement(movements, found->second);
         checks.accountCompany(key.first);
-        switch (alreadyWritten(context.sql, kind, movement, record, key.first, key.second)) {
+        switch (stored.of(movement, record, key.first, key.second)) {
         case Written::ThisEntry:
             skipped.append(
                 QStringLiteral("Movimento %1 já incluído: não foi gravado de novo.").arg(key.second));
@@ -335,11 +565,10 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
                        "%2 da conta corrente %3.")
                        .arg(entry.number, entry.movement, entry.accounting.account));
         QString number;
-        if (draft.accounted) {
+        if (draft.accounted)
             number = accountingNumbers.next(draft.company);
-            postAccountingAs(context.sql, draft, context.operatorCode, number);
-        }
-        writeEntry(context, entry, number);
+        writes.add(entry, draft, number);
+        checks.written(entry);
         context.reportWrite(entry.accounting.account, {entry.movement, entry.number});
         appendRows(lines, accountingRows(draft, number));
         appendRows(shares, apportionmentRows(draft, number));
@@ -353,9 +582,11 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         }
     }
     if (accountingErrors) {
+        // The rows not written yet are dropped with the writer.
         context.sql.executeScript(QStringLiteral("ROLLBACK TO SAVEPOINT IMPORTACAO"));
         return VariantList{result, lines, shares, errors};
     }
+    writes.flush();
     accountingNumbers.draw();
     context.sql.executeScript(QStringLiteral("RELEASE SAVEPOINT IMPORTACAO"));
     DataPacket answered = emptyResult();
