@@ -1,12 +1,19 @@
 // 16 clients including entries at once through HTTP, as the entry form does (two numbers drawn, then the
 // insertion), over four accounts, for a few seconds: the entries written per second, how many numbers were
 // answered twice, and how many accounts end with a balance other than their opening plus their credits
-// minus their debits (both must be 0). On PostgreSQL also through two servers on the one database.
+// minus their debits (both must be 0). On PostgreSQL also through two servers on the one database, and the
+// floor: pgbench's 16 clients drawing from one counter row, each draw a durable transaction of its own, in
+// the same run; the server's figure over it counts every writing call (the two numbers drawn and the
+// insertion), since each is such a transaction.
 #include <atomic>
 #include <set>
 #include <thread>
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include "bench_database.h"
 #include "bench_support.h"
@@ -53,6 +60,7 @@ int wrongBalances(bco::server::Sql &sql, bco::NetConnection &connection) {
 
 struct Run {
     double entriesPerSecond = 0;
+    double writingCallsPerEntry = 0;
     double duplicateNumbers = 0;
     int wrongBalances = 0;
 };
@@ -116,7 +124,46 @@ Run includeAtOnce(bco::server::Sql &sql, const std::vector<int> &ports, const QS
     }
     bco::NetConnection checking;
     connect(checking, ports.front());
-    return {entries / seconds, static_cast<double>(drawn - distinct.size()), wrongBalances(sql, checking)};
+    return {entries / seconds, static_cast<double>(drawn + entries) / entries,
+            static_cast<double>(drawn - distinct.size()), wrongBalances(sql, checking)};
+}
+
+// Transactions a second of 16 pgbench clients each drawing the next number from one shared counter row, on
+// the benchmark's own database, as long as the server's run.
+double pgbenchFloor(bco::server::Sql &sql, const bco::DatabaseUrl &url) {
+    sql.executeScript(
+        QStringLiteral("CREATE TABLE BENCH_CONTADOR (ID INTEGER PRIMARY KEY, NR BIGINT NOT NULL); "
+                       "INSERT INTO BENCH_CONTADOR VALUES (1, 0)"));
+    QTemporaryDir folder;
+    const QString script = folder.filePath(QStringLiteral("draw.sql"));
+    QFile file(script);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write("UPDATE BENCH_CONTADOR SET NR = NR + 1 WHERE ID = 1 RETURNING NR;\n") < 0)
+        throw std::runtime_error("cannot write the pgbench script");
+    file.close();
+    const QString bindir =
+        qEnvironmentVariable("BCO_PG_BINDIR", QStringLiteral("/usr/lib/postgresql/15/bin"));
+    QProcess pgbench;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!url.password.isEmpty())
+        environment.insert(QStringLiteral("PGPASSWORD"), url.password);
+    pgbench.setProcessEnvironment(environment);
+    QString connection = QStringLiteral("port=%1 dbname=%2").arg(url.port).arg(url.databaseName);
+    if (!url.host.isEmpty())
+        connection += QStringLiteral(" host=") + url.host;
+    if (!url.user.isEmpty())
+        connection += QStringLiteral(" user=") + url.user;
+    pgbench.start(bindir + QStringLiteral("/pgbench"),
+                  {QStringLiteral("--no-vacuum"), QStringLiteral("--client=16"), QStringLiteral("--jobs=2"),
+                   QStringLiteral("--time=5"), QStringLiteral("--file=") + script, connection});
+    if (!pgbench.waitForFinished(120000) || pgbench.exitStatus() != QProcess::NormalExit ||
+        pgbench.exitCode() != 0)
+        throw std::runtime_error("pgbench failed: " + pgbench.readAllStandardError().toStdString());
+    const QRegularExpressionMatch tps = QRegularExpression(QStringLiteral("tps = ([0-9.]+)"))
+                                            .match(QString::fromUtf8(pgbench.readAllStandardOutput()));
+    if (!tps.hasMatch())
+        throw std::runtime_error("pgbench printed no rate");
+    return tps.captured(1).toDouble();
 }
 
 void report(const std::string &label, const Run &run) {
@@ -136,12 +183,18 @@ int main(int argc, char **argv) {
         const QString token = sessions.open(database.sql(), QStringLiteral("DEMO"));
         const bco::DatabaseUrl &url = database.pool().url();
         bench::ServerProgram first(url, sessions);
-        report(name, includeAtOnce(database.sql(), {first.port}, token));
+        const Run alone = includeAtOnce(database.sql(), {first.port}, token);
+        report(name, alone);
         // Several offices: a second server on the same PostgreSQL, the clients spread over both.
         if (dialect == bco::server::Dialect::Postgresql) {
             bench::ServerProgram second(url, sessions);
             report(std::string("two_servers_") + name,
                    includeAtOnce(database.sql(), {first.port, second.port}, token));
+            const double floor = pgbenchFloor(database.sql(), url);
+            const double calls = alone.entriesPerSecond * alone.writingCallsPerEntry;
+            bench::report("server_insertion_16_clients_writing_calls_postgresql", calls, "calls/s");
+            bench::report("server_insertion_16_clients_floor_pgbench_postgresql", floor, "transactions/s");
+            bench::report("server_insertion_16_clients_ratio_to_floor_postgresql", calls / floor, "x");
         }
     }
     return 0;

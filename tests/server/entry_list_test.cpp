@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -246,6 +247,49 @@ TEST_P(EntryListTest, ListsDebitsNegativeWithTheirTypeAndPartyNames) {
         }
         EXPECT_EQ(field(entries, i, "NMEMPRESA").toText(), u"Comercial Aurora Ltda");
     }
+}
+
+// The names the list takes from the catalogues of types, branches and companies are those a join of each
+// entry with them gives, a missing branch giving none.
+TEST_P(EntryListTest, NamesEachEntryAsAJoinWithItsCataloguesWould) {
+    Sql &sql = server->database().sql();
+    sql.execute(
+        QStringLiteral("UPDATE MOVCREDBANC SET CDFILILANCRE = NULL WHERE CDREDUCONT = '001' AND "
+                       "NRMOVICRED = (SELECT MIN(NRMOVICRED) FROM MOVCREDBANC WHERE CDREDUCONT = '001')"));
+    sql.execute(QStringLiteral("UPDATE TPDEBIBANC SET CDHISTPADR = NULL WHERE CDTPDEBIBANC = (SELECT MIN("
+                               "CDTPDEBIBANC) FROM MOVDEBIBANC WHERE CDREDUCONT = '001')"));
+    const char *names[] = {"TIPO", "NMFILIAL", "NMEMPRESA", "CDCONTCTBL", "CDHISTPADR"};
+    std::map<QString, std::vector<Variant>> joined;
+    for (const char *half :
+         {"SELECT 'C' || R.NRMOVICRED, T.DSTPCREDBANC, F.NMFILIAL, E.NMEMPRESA, T.CDCONTCTBL, T.CDHISTPADR "
+          "FROM MOVCREDBANC R JOIN TPCREDBANC T ON T.CDTPCREDBANC = R.CDTPCREDBANC LEFT JOIN FILIAL F ON "
+          "F.CDFILIAL = R.CDFILILANCRE LEFT JOIN EMPRESA E ON E.CDEMPRESA = R.CDEMPRESA WHERE R.CDREDUCONT = "
+          "'001'",
+          "SELECT 'D' || R.NRMOVIDEBI, T.DSTPDEBIBANC, F.NMFILIAL, E.NMEMPRESA, T.CDCONTCTBL, T.CDHISTPADR "
+          "FROM MOVDEBIBANC R JOIN TPDEBIBANC T ON T.CDTPDEBIBANC = R.CDTPDEBIBANC LEFT JOIN FILIAL F ON "
+          "F.CDFILIAL = R.CDFILILANDEB LEFT JOIN EMPRESA E ON E.CDEMPRESA = R.CDEMPRESA WHERE R.CDREDUCONT = "
+          "'001'"}) {
+        sql.forEach(QString::fromLatin1(half), {}, [&](const SqlRow &row) {
+            std::vector<Variant> &values = joined[row.text(0)];
+            for (int column = 1; column <= 5; ++column)
+                values.push_back(row.isNull(column) ? Variant() : Variant(row.text(column)));
+        });
+    }
+    const DataPacket entries = list({}, {}, 0, 0, "T", "T", "", "T").result.packet();
+    ASSERT_EQ(static_cast<size_t>(entries.rowCount()), joined.size());
+    int withoutBranch = 0, withoutStandardText = 0;
+    for (int row = 0; row < entries.rowCount(); ++row) {
+        const QString entry =
+            field(entries, row, "DEBCRED").toText() + field(entries, row, "NUMERO").toText();
+        SCOPED_TRACE(entry.toStdString());
+        ASSERT_EQ(joined.count(entry), 1u);
+        for (size_t name = 0; name < std::size(names); ++name)
+            EXPECT_EQ(field(entries, row, names[name]), joined[entry][name]) << names[name];
+        withoutBranch += field(entries, row, "NMFILIAL").isNull() ? 1 : 0;
+        withoutStandardText += field(entries, row, "CDHISTPADR").isNull() ? 1 : 0;
+    }
+    EXPECT_GE(withoutBranch, 1);
+    EXPECT_GE(withoutStandardText, 1);
 }
 
 // Each of the links the entry form reads to refuse a change shows in the list.

@@ -1,5 +1,6 @@
 #include "framework/remote/net_connection.h"
 
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -191,11 +192,25 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, const
             return std::nullopt;
         }
     }
-    httplib::Headers headers;
+    httplib::Request request;
+    request.method = "POST";
+    request.path = path.toStdString();
     if (!bearerToken_.isEmpty())
-        headers.emplace("Authorization", "Bearer " + bearerToken_.toStdString());
-    httplib::Result response = client_->http->Post(path.toStdString(), headers, body.constData(),
-                                                   static_cast<size_t>(body.size()), CborContentType);
+        request.headers.emplace("Authorization", "Bearer " + bearerToken_.toStdString());
+    request.headers.emplace("Content-Type", CborContentType);
+    request.body.assign(body.constData(), static_cast<size_t>(body.size()));
+    // The answer is gathered here, in room taken once for the length the server announces: the library's
+    // own body grows by doubling, which copies a 20 MiB entry list some twice over into fresh memory. The
+    // announcement is the server's word, so the room taken on it stays within what a decoder accepts.
+    std::string received;
+    request.content_receiver = [&received](const char *data, size_t length, uint64_t offset, uint64_t total) {
+        if (offset == 0 && total > 0)
+            received.reserve(static_cast<size_t>(
+                std::min<uint64_t>(total, static_cast<uint64_t>(DecodeLimits().maxBytes))));
+        received.append(data, length);
+        return true;
+    };
+    httplib::Result response = client_->http->send(request);
     if (!response) {
         failed = failure(QStringLiteral("the call of %1 to the application server at %2 failed: %3")
                              .arg(what, address(), describe(response.error())));
@@ -204,14 +219,13 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, const
     const std::string contentType = response->get_header_value("Content-Type");
     const bool cbor = contentType.rfind(CborContentType, 0) == 0;
     if (response->status == 200 && cbor)
-        return std::move(response->body);
+        return received;
     // A refusal by status still carries the server's message when it is one of ours; a failure of the
     // server carries only the number of its incident, which the server's log explains.
     std::optional<WireAnswer> answer;
     if (cbor) {
         try {
-            answer = decodeAnswer(
-                QByteArrayView(response->body.data(), static_cast<qsizetype>(response->body.size())));
+            answer = decodeAnswer(QByteArrayView(received.data(), static_cast<qsizetype>(received.size())));
         } catch (const DecodeError &) {
         }
     }

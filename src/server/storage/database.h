@@ -12,6 +12,7 @@
 
 #include <QByteArrayView>
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
@@ -43,6 +44,19 @@ struct Column {
     int size = 0;
 };
 using Columns = QList<Column>;
+
+// Texts a packet takes from a small table read once for the call, instead of a join that would look the table
+// up once per row (the names of the entry types, branches and companies: a handful of rows against 100,000
+// entries). A row of the query finds its texts by the text of its column `keyColumn`; `rows` holds, by key,
+// the texts of the packet's `fields`, in that order (nullopt for a null). A row whose key is null or absent
+// from the table gets nulls, as a left join gives them, or is left out when `required`, as an inner join
+// leaves it out. Keys are compared byte for byte, as both databases compare these codes.
+struct Catalogue {
+    int keyColumn = 0;
+    QList<int> fields;
+    bool required = false;
+    QHash<QByteArray, QList<std::optional<QByteArray>>> rows;
+};
 
 // The field definitions of a packet with these columns, and such a packet without rows (what a method
 // answers when it finds nothing: the forms still see the fields).
@@ -109,6 +123,13 @@ public:
     std::optional<QVariant> scalar(const QString &sql, const SqlParams &params = {});
     // The rows of the query as a packet with the given columns (one per selected column, in order).
     DataPacket packet(const QString &sql, const SqlParams &params, const Columns &columns);
+    // As above, the catalogues filling the fields they name (texts only): the query selects every other
+    // field, in order, and the catalogues' keys among them.
+    DataPacket packet(const QString &sql, const SqlParams &params, const Columns &columns,
+                      const std::vector<Catalogue> &catalogues);
+    // A catalogue read from a query whose first column is the key and whose other columns are the texts
+    // of `fields`, in order.
+    Catalogue catalogue(const QString &sql, int keyColumn, QList<int> fields, bool required);
 
     // A transaction for one call. A writing transaction takes the database's write lock at once (SQLite's
     // BEGIN IMMEDIATE), so that two calls never both read and then fail to write. On SQLite the writers of

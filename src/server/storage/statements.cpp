@@ -493,28 +493,105 @@ std::optional<QVariant> Sql::scalar(const QString &sql, const SqlParams &params)
 }
 
 DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Columns &columns) {
-    DataPacket packet(fieldsOf(columns));
+    return packet(sql, params, columns, {});
+}
+
+namespace {
+
+// Where one field of a packet comes from: a selected column, or the `value`th text of a catalogue.
+struct FieldSource {
+    int column = -1;
+    int catalogue = -1;
+    int value = -1;
+};
+
+std::vector<FieldSource> fieldSources(const Columns &columns, const std::vector<Catalogue> &catalogues) {
+    std::vector<FieldSource> sources(static_cast<size_t>(columns.size()));
+    for (size_t c = 0; c < catalogues.size(); ++c) {
+        for (int v = 0; v < catalogues[c].fields.size(); ++v) {
+            const int field = catalogues[c].fields[v];
+            if (field < 0 || field >= columns.size() || columns[field].kind != Column::Kind::Text ||
+                sources[static_cast<size_t>(field)].catalogue >= 0)
+                throw DatabaseError("a catalogue fills a field that is not one text field of the packet");
+            sources[static_cast<size_t>(field)] = {-1, static_cast<int>(c), v};
+        }
+    }
+    int column = 0;
+    for (FieldSource &source : sources)
+        if (source.catalogue < 0)
+            source.column = column++;
+    return sources;
+}
+
+// Reads every row of `statement` (stepped by `next`) into `packet`, the fields placed by `sources`.
+template <typename Statement, typename Next>
+void readRows(Statement &statement, Next next, DataPacket &packet, const Columns &columns,
+              const std::vector<Catalogue> &catalogues, const std::vector<FieldSource> &sources) {
     const int count = static_cast<int>(columns.size());
     // Reused: build() leaves it ready for the next row.
     RecordBuilder builder(count, RecordBuilder::Storage::Batch);
+    std::vector<const QList<std::optional<QByteArray>> *> found(catalogues.size());
+    while (next()) {
+        bool kept = true;
+        for (size_t c = 0; c < catalogues.size(); ++c) {
+            const auto key = statement.cell(catalogues[c].keyColumn);
+            const auto row = key.isNull() ? catalogues[c].rows.cend()
+                                          : catalogues[c].rows.constFind(QByteArray::fromRawData(
+                                                key.utf8().data(), key.utf8().size()));
+            found[c] = row == catalogues[c].rows.cend() ? nullptr : &row.value();
+            kept = kept && (found[c] != nullptr || !catalogues[c].required);
+        }
+        if (!kept)
+            continue;
+        for (int i = 0; i < count; ++i) {
+            const FieldSource &source = sources[static_cast<size_t>(i)];
+            if (source.column >= 0) {
+                addCell(builder, statement.cell(source.column), columns[i].kind);
+                continue;
+            }
+            const auto *texts = found[static_cast<size_t>(source.catalogue)];
+            const std::optional<QByteArray> *text = texts != nullptr ? &texts->at(source.value) : nullptr;
+            if (text != nullptr && text->has_value())
+                builder.addUtf8(**text);
+            else
+                builder.addNull();
+        }
+        packet.appendRow(builder.build());
+    }
+}
+
+} // namespace
+
+DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Columns &columns,
+                       const std::vector<Catalogue> &catalogues) {
+    DataPacket packet(fieldsOf(columns));
+    const std::vector<FieldSource> sources = fieldSources(columns, catalogues);
     if (dialect_ == Dialect::Sqlite) {
         // Straight on the statement, each value read once: the hot path of the entry list.
         SqliteStatement statement(static_cast<sqlite3 *>(sqlite_), *cache_, sql, params);
-        while (statement.step()) {
-            for (int i = 0; i < count; ++i)
-                addCell(builder, statement.cell(i), columns[i].kind);
-            packet.appendRow(builder.build());
-        }
+        readRows(
+            statement, [&] { return statement.step(); }, packet, columns, catalogues, sources);
         return packet;
     }
     PostgresStatement statement(static_cast<PGconn *>(postgres_), *cache_, sql, params);
     packet.reserve(statement.rows);
-    while (statement.next()) {
-        for (int i = 0; i < count; ++i)
-            addCell(builder, statement.cell(i), columns[i].kind);
-        packet.appendRow(builder.build());
-    }
+    readRows(
+        statement, [&] { return statement.next(); }, packet, columns, catalogues, sources);
     return packet;
+}
+
+Catalogue Sql::catalogue(const QString &sql, int keyColumn, QList<int> fields, bool required) {
+    Catalogue read{keyColumn, std::move(fields), required, {}};
+    forEach(sql, {}, [&](const SqlRow &row) {
+        if (row.isNull(0))
+            return;
+        QList<std::optional<QByteArray>> texts;
+        texts.reserve(read.fields.size());
+        for (int v = 1; v <= read.fields.size(); ++v)
+            texts.append(row.isNull(v) ? std::nullopt : std::optional<QByteArray>(row.utf8(v).toByteArray()));
+        read.rows.insert(row.utf8(0).toByteArray(), std::move(texts));
+    });
+    return read;
 }
 
 QString Sql::forUpdate(QStringView alias) const {

@@ -62,6 +62,23 @@ TEST(NetConnectionTest, CallsWithoutByReferenceArgumentsTakeThemByValue) {
     EXPECT_TRUE(connection.Connected()) << "a call opens the connection it needs";
 }
 
+// A long answer comes over the socket in many pieces, gathered into the room taken for its announced length.
+TEST(NetConnectionTest, ALongAnswerArrivesWhole) {
+    LoopbackRpcServer server;
+    QString text(3 * 1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        text[i] = QChar(u'a' + static_cast<char16_t>(i % 26));
+    server.on(QStringLiteral("getRelatorio"), [&](VariantList &) { return Variant(text); });
+    NetConnection connection;
+    pointAt(connection, server.host(), server.port());
+
+    for (int call = 0; call < 2; ++call) {
+        const RemoteResult result = connection.Call(QStringLiteral("getRelatorio"), VariantList{});
+        ASSERT_TRUE(result.ok()) << result.errorMessage().toStdString();
+        EXPECT_EQ(result.payload(), Variant(text)) << "call " << call;
+    }
+}
+
 TEST(NetConnectionTest, AMethodsFailureComesBackWithItsMessageAndLeavesTheArguments) {
     LoopbackRpcServer server;
     server.on(QStringLiteral("getFilial"), [](VariantList &args) -> Variant {
