@@ -58,11 +58,10 @@ bool ZipArchive::contains(const QString &name) const {
     return zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE) >= 0;
 }
 
-std::unique_ptr<ZipPartStream> ZipArchive::open(const QString &name) const {
+zip_file *ZipArchive::openPart(const QString &name, zip_stat_t &stat) const {
     const zip_int64_t index = zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE);
     if (index < 0)
         return nullptr;
-    zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) != 0)
         failFor(zip_error_code_zip(zip_get_error(archive_)));
@@ -71,23 +70,22 @@ std::unique_ptr<ZipPartStream> ZipArchive::open(const QString &name) const {
     zip_file_t *file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
     if (!file)
         failFor(zip_error_code_zip(zip_get_error(archive_)));
+    return file;
+}
+
+std::unique_ptr<ZipPartStream> ZipArchive::open(const QString &name) const {
+    zip_stat_t stat;
+    zip_file_t *file = openPart(name, stat);
+    if (!file)
+        return nullptr;
     return std::make_unique<ZipPartStream>(file, maxPartBytes_);
 }
 
 std::optional<QByteArray> ZipArchive::read(const QString &name) const {
-    const zip_int64_t index = zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE);
-    if (index < 0)
-        return std::nullopt;
     zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) != 0)
-        failFor(zip_error_code_zip(zip_get_error(archive_)));
-    if ((stat.valid & ZIP_STAT_SIZE) && stat.size > static_cast<zip_uint64_t>(maxPartBytes_))
-        throw WorkbookError::tooLarge();
-    const std::unique_ptr<zip_file_t, ZipFileCloser> file(
-        zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
+    const std::unique_ptr<zip_file_t, ZipFileCloser> file(openPart(name, stat));
     if (!file)
-        failFor(zip_error_code_zip(zip_get_error(archive_)));
+        return std::nullopt;
     // The declared size is only a claim: read in pieces and stop at the bound whatever it said.
     QByteArray bytes;
     if (stat.valid & ZIP_STAT_SIZE)

@@ -12,6 +12,7 @@
 
 struct zip;
 struct zip_file;
+struct zip_stat;
 
 namespace bco {
 
@@ -38,6 +39,10 @@ public:
     std::unique_ptr<ZipPartStream> open(const QString &name) const;
 
 private:
+    // The named part opened for reading, its stat in `stat`; null when there is no such part. Throws for a
+    // declared size past the bound and for a part that cannot be opened.
+    zip_file *openPart(const QString &name, struct zip_stat &stat) const;
+
     zip *archive_ = nullptr;
     qint64 maxPartBytes_;
 };
