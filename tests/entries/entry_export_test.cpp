@@ -106,9 +106,7 @@ TEST_F(ListExport, TheListIsWrittenAsShownToTheFileNamed) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        closeForm();
-        releaseDeferred();
-        open();
+        reopen();
         chooseAccount(listed.code);
         c.arrange();
         const QString path = c.file ? folder.filePath(QString::fromLatin1(c.file)) : QString();

@@ -88,6 +88,13 @@ protected:
         medCdRedu()->setFocus();
     }
 
+    // Closes the form and opens it again, as a case of a table that starts from a fresh form.
+    void reopen() {
+        closeForm();
+        releaseDeferred();
+        open();
+    }
+
     // Closes the form; in the middle of an include or a change the operator answers the cancel's question
     // Yes.
     void closeForm() {

@@ -137,9 +137,7 @@ TEST_F(EntryForm, ToolBarPagesAndFieldsFollowTheFormsSituation) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.situation);
-        closeForm();
-        releaseDeferred();
-        open();
+        reopen();
         c.reach();
         EXPECT_EQ(toolBar(), c.toolBar);
         EXPECT_EQ(form->PageEnabled(form->tshFolhaDados), c.gridPage);

@@ -325,9 +325,7 @@ TEST_F(Including, AnEntryTheServerCannotWriteLeavesTheFormIncluding) {
 TEST_F(Including, TheEntryTakesTheCostCentreTypedElseTheBranchsElseTheCompanys) {
     // Budgets kept by company: the cost centre is not mandatory.
     env.execute(QStringLiteral("UPDATE GERPARAMGERAL SET IDTIPOORCA = 'E'"));
-    closeForm();
-    releaseDeferred();
-    open();
+    reopen();
     env.context().loadScreen = [this](const QString &code, const Variant &parameters) {
         screens.push_back({code, parameters});
     };

@@ -152,9 +152,7 @@ TEST_F(Keyboard, TheCommandsKeysRunThemFromWhereverTheFocusIs) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        closeForm();
-        releaseDeferred();
-        open();
+        reopen();
         chooseAccount(listed.code);
         c.reach();
         env.dialogs.clearShown();
