@@ -52,41 +52,44 @@ QString MovementHistory(const QString &description, const QString &typeName) {
 
 void AppendNewEntry(bco::ClientDataSet &movements, bco::ClientDataSet &record, const EntryKind &kind,
                     const NewEntryValues &entry) {
-    const auto set = [](bco::ClientDataSet &dataSet, const char *field, const bco::Variant &value) {
-        dataSet.FieldByName(QString::fromLatin1(field)).SetValue(value);
+    // Each row is filled at once: an import appends tens of thousands.
+    const auto append = [](bco::ClientDataSet &dataSet,
+                           std::initializer_list<std::pair<const char *, bco::Variant>> values) {
+        std::vector<std::pair<bco::Field *, bco::Variant>> fields;
+        fields.reserve(values.size());
+        for (const auto &[name, value] : values)
+            fields.emplace_back(&dataSet.FieldByName(QString::fromLatin1(name)), value);
+        dataSet.Append();
+        dataSet.SetValues(fields);
+        dataSet.Post();
     };
     const QString letter(kind.letter);
-    movements.Append();
-    set(movements, "CDREDUCONT", entry.account);
-    set(movements, "NRMOVBANC", entry.movement);
-    set(movements, "DTMOVBANC", entry.date);
-    set(movements, "IDMOVBANC", letter);
-    set(movements, "DSHISMBANC", entry.history);
-    set(movements, "VRMOVBANC", entry.value);
-    set(movements, "IDORIGMBANC", letter);
-    set(movements, "IDSTCONEXT", QStringLiteral("0"));
-    set(movements, "NRDOCMBANC", entry.document);
-    set(movements, "DESCTIPO", entry.typeName);
-    movements.Post();
-
-    record.Append();
-    set(record, "CDREDUCONT", entry.account);
-    set(record, kind.number, entry.number);
-    set(record, "NRMOVBANC", entry.movement);
-    set(record, kind.type, entry.type);
-    set(record, kind.date, entry.date);
-    set(record, kind.description, entry.description);
-    set(record, kind.value, entry.value);
-    set(record, kind.accountingCompany, entry.company);
-    set(record, kind.typedBranch, entry.typedBranch);
-    set(record, "CDCLASSFINA", entry.financialClass);
-    set(record, "CDEMPRESA", entry.company);
-    set(record, "CDFILIAL", entry.entryBranch);
-    set(record, "DTMOVFLUXO", entry.date);
-    set(record, "IDMOVFLUXO", QStringLiteral("R"));
-    set(record, "CDCLIENTE", entry.customer);
-    set(record, "CDFORNECED", entry.supplier);
-    record.Post();
+    append(movements, {{"CDREDUCONT", entry.account},
+                       {"NRMOVBANC", entry.movement},
+                       {"DTMOVBANC", entry.date},
+                       {"IDMOVBANC", letter},
+                       {"DSHISMBANC", entry.history},
+                       {"VRMOVBANC", entry.value},
+                       {"IDORIGMBANC", letter},
+                       {"IDSTCONEXT", QStringLiteral("0")},
+                       {"NRDOCMBANC", entry.document},
+                       {"DESCTIPO", entry.typeName}});
+    append(record, {{"CDREDUCONT", entry.account},
+                    {kind.number, entry.number},
+                    {"NRMOVBANC", entry.movement},
+                    {kind.type, entry.type},
+                    {kind.date, entry.date},
+                    {kind.description, entry.description},
+                    {kind.value, entry.value},
+                    {kind.accountingCompany, entry.company},
+                    {kind.typedBranch, entry.typedBranch},
+                    {"CDCLASSFINA", entry.financialClass},
+                    {"CDEMPRESA", entry.company},
+                    {"CDFILIAL", entry.entryBranch},
+                    {"DTMOVFLUXO", entry.date},
+                    {"IDMOVFLUXO", QStringLiteral("R")},
+                    {"CDCLIENTE", entry.customer},
+                    {"CDFORNECED", entry.supplier}});
 }
 
 } // namespace Cli_bco11100

@@ -1,5 +1,7 @@
 #include "import/import_pass.h"
 
+#include <deque>
+#include <map>
 #include <stdexcept>
 
 #include "entry_model/entry_kind.h"
@@ -97,6 +99,8 @@ int ImportPass::LineOfMovement(const QString &movement) const {
 
 void ImportPass::Start() {
     askedAccounts_.clear();
+    askedParties_.clear();
+    partyCodes_.clear();
     branchesOfCompany_.clear();
     lineOfMovement_.clear();
     credits_ = debits_ = 0;
@@ -135,17 +139,13 @@ void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purp
         }
     } enable{{&records_.cdsErro, &entry.cdsMovBanc, &entry.cdsCredito, &entry.cdsDebito}};
 
-    // The server answers the questions of the next rows and draws the numbers of these while the records of
-    // the rows before are built here: each batch goes out on a worker as soon as it is known, the questions
-    // on the form's connection and the numbers on a second one, and is read back here in row order.
-    numbers_.SetServerOf(server_);
+    // The server answers the questions of the next rows while the answers of these are read here: each batch
+    // goes out on a worker as soon as it is known and is read back here in row order.
     const auto chunkEnd = [&rows](size_t first) {
         return std::min(rows.size(), first + BatchRows);
     };
     Questions questions = Ask(rows, 0, chunkEnd(0));
     std::future<Answers> asked = Send(server_, std::move(questions.calls));
-    std::future<Answers> drawn;
-    size_t drawnFirst = 0, drawnEnd = 0;
     for (size_t first = 0; first < rows.size(); first += BatchRows) {
         const size_t end = chunkEnd(first);
         const Answers answers = asked.get();
@@ -155,38 +155,28 @@ void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purp
             asked = Send(server_, std::move(questions.calls));
         }
         ReadAnswers(rows, first, end, current, answers);
-        size_t cleanEnd = first;
         for (size_t i = first; i < end; ++i) {
-            std::stable_sort(rows[i].problems.begin(), rows[i].problems.end(),
+            PreRecord &row = rows[i];
+            std::stable_sort(row.problems.begin(), row.problems.end(),
                              [](const auto &a, const auto &b) { return a.step < b.step; });
-            if (clean_ && rows[i].problems.empty())
-                cleanEnd = i + 1;
-            else
-                clean_ = false;
-        }
-        for (size_t i = first; i < end; ++i) {
-            if (rows[i].letter == u'C') {
+            clean_ = clean_ && row.problems.empty();
+            if (row.letter == u'C') {
                 ++credits_;
-                creditTotal_ += rows[i].amount;
-            } else if (rows[i].letter == u'D') {
+                creditTotal_ += row.amount;
+            } else if (row.letter == u'D') {
                 ++debits_;
-                debitTotal_ += rows[i].amount;
+                debitTotal_ += row.amount;
             }
+            WriteErrors(row);
         }
-        std::future<Answers> drawing;
-        if (building_ && cleanEnd > first)
-            drawing = Send(numbers_, NumberCalls(rows, first, cleanEnd));
-        if (drawn.valid())
-            Build(rows, drawnFirst, drawnEnd, drawn.get());
-        drawn = std::move(drawing);
-        drawnFirst = first;
-        drawnEnd = cleanEnd;
-        for (size_t i = first; i < end; ++i)
-            WriteErrors(rows[i]);
         progress.Advanced(static_cast<int>(end));
     }
-    if (drawn.valid())
-        Build(rows, drawnFirst, drawnEnd, drawn.get());
+    // Numbers are drawn once the whole file is known to be clean, a few calls for all its rows: a file with a
+    // problem anywhere takes none.
+    if (building_ && clean_ && !rows.empty()) {
+        std::vector<bco::NetConnection::BatchCall> draws = NumberCalls(rows);
+        Build(rows, server_.CallBatch(draws));
+    }
     completed_ = true;
 }
 
@@ -275,32 +265,77 @@ std::future<ImportPass::Answers> ImportPass::Send(bco::NetConnection &connection
     });
 }
 
+namespace {
+
+// The look-up of a row's customer or supplier: twins that differ by the method, the record the answer fills,
+// its code field and the problem of a code nobody registered.
+struct PartyLookup {
+    const char *method;
+    bco::ClientDataSet Cli_bco11100::EntryRecords::*record;
+    const char *codeField;
+    const char *unknown;
+    QString PreRecord::*text;
+    QString PreRecord::*code;
+};
+
+const PartyLookup supplierLookup{"getFornecedor",
+                                 &Cli_bco11100::EntryRecords::cdsFornecedor,
+                                 "CDFORNECED",
+                                 "Fornecedor_n_cad",
+                                 &PreRecord::supplierText,
+                                 &PreRecord::supplier};
+const PartyLookup customerLookup{"getCliente",
+                                 &Cli_bco11100::EntryRecords::cdsCliente,
+                                 "CDCLIENTE",
+                                 "Cliente_NCAD",
+                                 &PreRecord::customerText,
+                                 &PreRecord::customer};
+
+// Whom a row names: the supplier, else the customer; nobody when it names both (a problem of its own) or
+// neither.
+const PartyLookup *partyOf(const PreRecord &row) {
+    if (!row.customerText.isEmpty() && !row.supplierText.isEmpty())
+        return nullptr;
+    if (!row.supplierText.isEmpty())
+        return &supplierLookup;
+    if (!Consiste::EmptyString(row.customerText))
+        return &customerLookup;
+    return nullptr;
+}
+
+} // namespace
+
 // Steps 2, 8 and 10 for the rows [first, end): the branches of accounts met for the first time, the
-// customer or supplier, the duplicate search.
+// customers and suppliers not asked about before in this pass, the duplicate searches of every row in one
+// call.
 ImportPass::Questions ImportPass::Ask(const std::vector<PreRecord> &rows, size_t first, size_t end) {
     Questions questions;
+    bco::VariantList searches;
     for (size_t i = first; i < end; ++i) {
         const PreRecord &row = rows[i];
         if (!row.company.isEmpty() && askedAccounts_.insert(row.account).second) {
             questions.calls.push_back({QStringLiteral("getFilial"), {row.company, QString()}});
             questions.asked.push_back({i, Asked::Branches});
         }
-        if (row.customerText.isEmpty() || row.supplierText.isEmpty()) {
-            if (!row.supplierText.isEmpty()) {
-                questions.calls.push_back({QStringLiteral("getFornecedor"), {row.supplierText, QString()}});
-                questions.asked.push_back({i, Asked::Supplier});
-            } else if (!Consiste::EmptyString(row.customerText)) {
-                questions.calls.push_back({QStringLiteral("getCliente"), {row.customerText, QString()}});
-                questions.asked.push_back({i, Asked::Customer});
+        if (const PartyLookup *party = partyOf(row)) {
+            questions.partyRows.push_back(i);
+            const QString &text = row.*party->text;
+            if (askedParties_.insert({QString::fromLatin1(party->method), text}).second) {
+                questions.calls.push_back({QString::fromLatin1(party->method), {text, QString()}});
+                questions.asked.push_back({i, Asked::Party});
             }
         }
         // The server can tell a duplicate only of a registered account, a date and an amount.
         if (!row.company.isEmpty() && row.date.isValid() && row.amountIsNumber) {
-            questions.calls.push_back(
-                {QStringLiteral("getPesqMovBanc"),
-                 {row.account, row.date, row.document, row.amount, row.description + historySuffix}});
-            questions.asked.push_back({i, Asked::Duplicate});
+            searches.push_back(bco::VariantList{row.account, row.date, row.document, row.amount,
+                                                row.description + historySuffix});
+            questions.searchedRows.push_back(i);
         }
+    }
+    if (!searches.empty()) {
+        questions.calls.push_back(
+            {QStringLiteral("getPesqMovBancLote"), {bco::Variant(std::move(searches))}});
+        questions.asked.push_back({first, Asked::Duplicates});
     }
     return questions;
 }
@@ -329,28 +364,47 @@ void ImportPass::ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t 
             AddBranches(row.company, payload);
             checkBranchesUpTo(at + 1);
             break;
-        case Asked::Supplier:
-            entry.cdsFornecedor.SetData(payload);
-            if (entry.cdsFornecedor.IsEmpty())
-                row.refuse(PartyStep, "Fornecedor_n_cad");
-            else
-                row.supplier = entry.cdsFornecedor.FieldByName(u"CDFORNECED").AsString();
+        case Asked::Party: {
+            const PartyLookup &party = *partyOf(row);
+            bco::ClientDataSet &record = entry.*party.record;
+            record.SetData(payload);
+            partyCodes_[{QString::fromLatin1(party.method), row.*party.text}] =
+                record.IsEmpty() ? QString()
+                                 : record.FieldByName(QString::fromLatin1(party.codeField)).AsString();
             break;
-        case Asked::Customer:
-            entry.cdsCliente.SetData(payload);
-            if (entry.cdsCliente.IsEmpty())
-                row.refuse(PartyStep, "Cliente_NCAD");
-            else
-                row.customer = entry.cdsCliente.FieldByName(u"CDCLIENTE").AsString();
-            break;
-        case Asked::Duplicate:
-            // Only whether the search found anything matters; its packet is not kept.
-            if (payload.isPacket() && payload.packet().rowCount() > 0)
-                row.refuse(DuplicateStep, "Lanc_Ja_Cad");
+        }
+        case Asked::Duplicates:
+            ReadDuplicates(rows, questions.searchedRows, payload);
             break;
         }
     }
     checkBranchesUpTo(end);
+    // Every party of these rows was asked about with them or with rows before, whose answers are read.
+    for (const size_t at : questions.partyRows) {
+        PreRecord &row = rows[at];
+        const PartyLookup &party = *partyOf(row);
+        const QString &code = partyCodes_.at({QString::fromLatin1(party.method), row.*party.text});
+        if (code.isEmpty())
+            row.refuse(PartyStep, party.unknown);
+        else
+            row.*party.code = code;
+    }
+}
+
+// The answer of the duplicate searches: for each searched row, the movement it repeats (empty when none).
+void ImportPass::ReadDuplicates(std::vector<PreRecord> &rows, const std::vector<size_t> &searched,
+                                const bco::Variant &answer) {
+    if (!answer.isArray() || answer.array().size() != searched.size())
+        throw std::runtime_error(
+            QStringLiteral("O servidor respondeu %1 à pesquisa de %2 movimentos já incluídos.")
+                .arg(bco::describe(answer).left(40))
+                .arg(searched.size())
+                .toStdString());
+    const bco::VariantList &found = answer.array();
+    for (size_t i = 0; i < searched.size(); ++i) {
+        if (!found[i].toText().isEmpty())
+            rows[searched[i]].refuse(DuplicateStep, "Lanc_Ja_Cad");
+    }
 }
 
 void ImportPass::AddBranches(const QString &company, const bco::Variant &packet) {
@@ -372,70 +426,73 @@ void ImportPass::AddBranches(const QString &company, const bco::Variant &packet)
 
 namespace {
 
-// The numbers the clean rows [first, end) need: for each account and series, in the order the rows first ask
-// for them, the method that draws them and how many. Each run is drawn in one call (the server hands out
-// consecutive numbers), so that a batch costs a few commits instead of two a row.
+// The numbers the rows need: for each account and series, in the order the rows first ask for them, the
+// method that draws them and how many, in runs of at most MostNumbersPerDraw. Each run is drawn in one call
+// (the server hands out consecutive numbers), so that a file costs a few commits instead of two a row.
 struct NumberRun {
     QString method;
     QString account;
     int count = 0;
 };
 
-std::vector<NumberRun> numberRuns(const std::vector<PreRecord> &rows, size_t first, size_t end) {
+std::vector<NumberRun> numberRuns(const std::vector<PreRecord> &rows) {
     std::vector<NumberRun> runs;
-    const auto add = [&runs](const QString &method, const QString &account) {
-        for (NumberRun &run : runs) {
-            if (run.method == method && run.account == account) {
-                ++run.count;
-                return;
-            }
+    std::map<std::pair<QString, QString>, size_t> open; // the run of each method and account still filling
+    const auto add = [&](const QString &method, const QString &account) {
+        const auto [found, first] = open.try_emplace({method, account}, runs.size());
+        if (first || runs[found->second].count == ImportPass::MostNumbersPerDraw) {
+            found->second = runs.size();
+            runs.push_back({method, account, 0});
         }
-        runs.push_back({method, account, 1});
+        ++runs[found->second].count;
     };
-    for (size_t i = first; i < end; ++i) {
-        const EntryKind &kind = rows[i].letter == u'C' ? CreditKind() : DebitKind();
-        add(QStringLiteral("getPrxMovBancario"), rows[i].account);
-        add(QString::fromLatin1(kind.numberMethod), rows[i].account);
+    for (const PreRecord &row : rows) {
+        const EntryKind &kind = row.letter == u'C' ? CreditKind() : DebitKind();
+        add(QStringLiteral("getPrxMovBancario"), row.account);
+        add(QString::fromLatin1(kind.numberMethod), row.account);
     }
     return runs;
 }
 
 } // namespace
 
-// Step 11 for the clean rows [first, end): their numbers...
-std::vector<bco::NetConnection::BatchCall> ImportPass::NumberCalls(const std::vector<PreRecord> &rows,
-                                                                   size_t first, size_t end) {
+// Step 11: the numbers of every row...
+std::vector<bco::NetConnection::BatchCall> ImportPass::NumberCalls(const std::vector<PreRecord> &rows) {
     std::vector<bco::NetConnection::BatchCall> calls;
-    for (const NumberRun &run : numberRuns(rows, first, end))
+    for (const NumberRun &run : numberRuns(rows))
         calls.push_back({run.method, {run.account, QString::number(run.count)}});
     return calls;
 }
 
 // ...then their records.
-void ImportPass::Build(const std::vector<PreRecord> &rows, size_t first, size_t end, const Answers &answers) {
+void ImportPass::Build(const std::vector<PreRecord> &rows, const Answers &answers) {
     Cli_bco11100::EntryRecords &entry = records_.entry;
-    // Where each run stands: the next number it hands to a row.
-    const std::vector<NumberRun> runs = numberRuns(rows, first, end);
-    std::vector<qint64> next;
+    // Where each method and account stands: the runs drawn for it, in order, and the next number of each.
+    struct Drawn {
+        qint64 next;
+        int left;
+    };
+    std::map<std::pair<QString, QString>, std::deque<Drawn>> drawn;
+    const std::vector<NumberRun> runs = numberRuns(rows);
     for (size_t r = 0; r < runs.size(); ++r) {
         // A number that could not be drawn must not be sent as one: the failure is the server's to tell.
-        const QString drawn = Consiste::CheckResultServ(answers[r], true, 0).toText();
+        const QString number = Consiste::CheckResultServ(answers.at(r), true, 0).toText();
         bool ok = false;
-        next.push_back(drawn.toLongLong(&ok));
+        const qint64 first = number.toLongLong(&ok);
         if (!ok)
             throw std::runtime_error(QStringLiteral("O servidor respondeu \"%1\" como número de %2.")
-                                         .arg(drawn.left(20), runs[r].method)
+                                         .arg(number.left(20), runs[r].method)
                                          .toStdString());
+        drawn[{runs[r].method, runs[r].account}].push_back({first, runs[r].count});
     }
     const auto take = [&](const QString &method, const QString &account) {
-        for (size_t r = 0; r < runs.size(); ++r) {
-            if (runs[r].method == method && runs[r].account == account)
-                return QStringLiteral("%1").arg(next[r]++, 10, 10, QLatin1Char('0'));
-        }
-        return QString();
+        std::deque<Drawn> &blocks = drawn.at({method, account});
+        const qint64 number = blocks.front().next++;
+        if (--blocks.front().left == 0)
+            blocks.pop_front();
+        return QStringLiteral("%1").arg(number, 10, 10, QLatin1Char('0'));
     };
-    for (size_t i = first; i < end; ++i) {
-        const PreRecord &row = rows[i];
+    for (const PreRecord &row : rows) {
         const EntryKind &kind = row.letter == u'C' ? CreditKind() : DebitKind();
         Cli_bco11100::NewEntryValues values;
         values.account = row.account;

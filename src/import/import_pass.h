@@ -65,10 +65,10 @@ struct PreRecord {
 };
 
 // The validation pass of the import (PreparaImport): reads every selected row of sheet Plan1 of a workbook,
-// checks each row field by field, writes one line into the error list for every problem found, and, while no
-// problem has been found in the file, turns each row into a bank movement and a credit or debit record
+// checks each row field by field, writes one line into the error list for every problem found, and, when no
+// problem has been found in the whole file, turns each row into a bank movement and a credit or debit record
 // ready for submission. Every row is checked whatever the earlier ones gave, so that the list shows every
-// problem of the file; from the first problem on, no record is built.
+// problem of the file; a file with any problem builds no record and draws no number.
 //
 // The checks of a row, in order, each problem one line with the row's line number (2 for the first row read,
 // one more for each next one; the heading row is 1) and its row in the sheet:
@@ -83,10 +83,11 @@ struct PreRecord {
 //   same movement already on the server (Lanc_Ja_Cad; asked for every row whose account, date and amount
 //   can be asked about).
 //
-// The server is asked for an account's branches the first time the account is met, for the customer or
-// supplier and the duplicate of every row, and, while the file is clean, for the numbers of the movement and
-// the record; these calls travel together in batches, in the order the rows need them, each the call it
-// would be alone, over connections that travel as the one given does (its TLS included). A failure the
+// The server is asked for an account's branches the first time the account is met, for a customer or
+// supplier the first time a row names it, and for the duplicates of every row (getPesqMovBancLote, one call
+// for the rows of a batch); these calls travel together in batches of BatchRows rows, in the order the rows
+// need them. Once every row is checked and the file is clean, the numbers of the movements and records are
+// drawn in a few calls (runs of consecutive numbers) and the records built. A failure the
 // server reports is shown through CheckResultServ and stops the pass. The operator's companies are read
 // from the shared database (Dbgeral::ListaEmpresaOper) as the pass starts, so that an account the server
 // would refuse to talk about is that row's problem, not the end of the pass.
@@ -119,14 +120,19 @@ public:
 
     // How many rows travel in one batch of calls.
     static constexpr int BatchRows = 500;
+    // The most numbers of one series the server hands out in one call.
+    static constexpr int MostNumbersPerDraw = 100000;
 
 private:
     using Answers = std::vector<bco::RemoteResult>;
-    enum class Asked { Branches, Supplier, Customer, Duplicate };
-    // The calls that ask the server about some rows, and which row and what each asks.
+    enum class Asked { Branches, Party, Duplicates };
+    // The calls that ask the server about some rows, and which row and what each asks (the duplicate
+    // searches: the first of the rows).
     struct Questions {
         std::vector<bco::NetConnection::BatchCall> calls;
         std::vector<std::pair<size_t, Asked>> asked;
+        std::vector<size_t> partyRows;    // the rows that name a customer or a supplier
+        std::vector<size_t> searchedRows; // the rows of the duplicate searches, in their order
     };
 
     void Start();
@@ -135,20 +141,23 @@ private:
     Questions Ask(const std::vector<PreRecord> &rows, size_t first, size_t end);
     void ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t end, const Questions &questions,
                      const Answers &answers);
-    static std::vector<bco::NetConnection::BatchCall> NumberCalls(const std::vector<PreRecord> &rows,
-                                                                  size_t first, size_t end);
-    void Build(const std::vector<PreRecord> &rows, size_t first, size_t end, const Answers &answers);
+    static std::vector<bco::NetConnection::BatchCall> NumberCalls(const std::vector<PreRecord> &rows);
+    void Build(const std::vector<PreRecord> &rows, const Answers &answers);
     // Sends the calls together on a worker; the connection serves nothing else until the answers are read.
     static std::future<Answers> Send(bco::NetConnection &connection,
                                      std::vector<bco::NetConnection::BatchCall> calls);
+    static void ReadDuplicates(std::vector<PreRecord> &rows, const std::vector<size_t> &searched,
+                               const bco::Variant &answer);
     void AddBranches(const QString &company, const bco::Variant &packet);
     void WriteErrors(const PreRecord &row);
 
     bco::NetConnection &server_;
-    // Where the numbers are drawn while the server answers the next questions on server_.
-    bco::NetConnection numbers_;
     // The accounts whose branches have been asked for.
     std::set<QString> askedAccounts_;
+    // The customers and suppliers asked about, by look-up method and text as the rows name them, and the
+    // codes the answers gave (empty for one nobody registered): each is asked once a pass.
+    std::set<std::pair<QString, QString>> askedParties_;
+    std::map<std::pair<QString, QString>, QString> partyCodes_;
     const bco::TMessages &catalogue_;
     ImportRecords &records_;
     // The branches fetched for each company.

@@ -44,7 +44,8 @@ using test::WorkbookRecipe;
 using ErrorLine = std::pair<int, QString>;
 
 // Every problem the pass can find, one row (or two) each, with an empty Data row in the middle that takes
-// no line number. The last row is right: a file with errors imports nothing, not even its good rows.
+// no line number; a supplier met again, and a supplier's code named as a customer's. The last row is right: a
+// file with errors imports nothing, not even its good rows.
 const char refusalRows[] = R"([
   ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", "Documento", "Cliente", "Fornecedor"],
   [{"date": "2024-03-15"}, "099", "0101", "C", "1", "Conta desconhecida", 10, "", null, null],
@@ -64,6 +65,8 @@ const char refusalRows[] = R"([
   ["31/02/2024", "001", "0101", "C", "1", "Data que não existe", 10, "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Milhar ou decimal", "12.500", "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "D", "1", "Vírgula e três dígitos", " 1,234 ", "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "D", "1", "O mesmo fornecedor desconhecido", 10, "", null, "FOR9999"],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Fornecedor como cliente", 10, "", "FOR0001", null],
   [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Certa", 10, "", null, null]
 ])";
 
@@ -85,6 +88,8 @@ const std::vector<ErrorLine> refusalLines = {
     {15, "Data inválida."},
     {16, "Valor ambíguo: \"12.500\" (use 12.500,00 ou 12,50)."},
     {17, "Valor ambíguo: \"1,234\" (use 1.234,00 ou 1,234)."},
+    {18, "Fornecedor não cadastrado."},
+    {19, "Cliente não cadastrado."},
 };
 
 // A clean file as other programs write them: headings in another case and order, empty Data rows, dates as
@@ -261,7 +266,7 @@ TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) 
     EXPECT_TRUE(form->records.entry.cdsMovBanc.IsEmpty()) << "the first row is wrong: nothing is built";
     EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
     EXPECT_TRUE(control("dgbErros")->isEnabled());
-    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 17);
+    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 19);
 }
 
 TEST_F(ImportForm, TheFileIsCheckedBeforeThePassRuns) {

@@ -208,11 +208,60 @@ TEST_P(MethodTest, DuplicateSearchFindsTheMovementOfThoseFiveValues) {
         {"another day", {account, date.addDays(1), document, value, history}, 0},
         {"another document", {account, date, QStringLiteral("X"), value, history}, 0},
     };
+    VariantList searches;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const DataPacket found = packet(QStringLiteral("getPesqMovBanc"), c.args);
         EXPECT_EQ(found.rowCount(), c.found);
+        searches.push_back(c.args);
     }
+    // The same searches in one call answer, in their order, the number of what each finds.
+    const VariantList numbers =
+        server->answer(QStringLiteral("getPesqMovBancLote"), VariantList{Variant(searches)}).array();
+    ASSERT_EQ(numbers.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const DataPacket found = packet(QStringLiteral("getPesqMovBanc"), cases[i].args);
+        EXPECT_EQ(numbers[i].toText(),
+                  found.rowCount() > 0 ? field(found, 0, "NRMOVBANC").toText() : QString());
+    }
+}
+
+TEST_P(MethodTest, ManyDuplicateSearchesAreRefusedWholeForAnyOneOfThem) {
+    const VariantList fine{"001", demoDate, "", 1.0, ""};
+    struct Case {
+        const char *name;
+        Variant searches;
+        CallOutcome::Status status;
+        QString error;
+    } cases[] = {
+        {"an account nobody registered", VariantList{fine, VariantList{"999", demoDate, "", 1.0, ""}},
+         CallOutcome::Status::Refused, QStringLiteral("Pesquisa 2: Conta corrente 999 não cadastrada.")},
+        {"no date", VariantList{Variant(VariantList{"001", QDate(), "", 1.0, ""})},
+         CallOutcome::Status::Refused, QStringLiteral("Pesquisa 1: Data deve ser informada.")},
+        {"no list", Variant(QStringLiteral("001")), CallOutcome::Status::Refused,
+         QStringLiteral("As pesquisas devem ser enviadas numa lista.")},
+        {"a search of four values", VariantList{fine, VariantList{"001", demoDate, "", 1.0}},
+         CallOutcome::Status::BadArguments,
+         QStringLiteral("getPesqMovBancLote failed: search 2: getPesqMovBanc takes 5 arguments, not 4")},
+        {"a search that is no list", VariantList{fine, Variant(2)}, CallOutcome::Status::BadArguments,
+         QStringLiteral("getPesqMovBancLote failed: search 2 must be an array of the arguments of "
+                        "getPesqMovBanc")},
+        {"more searches than a call takes", VariantList(10001, fine), CallOutcome::Status::Refused,
+         QStringLiteral("Uma chamada pesquisa no máximo 10000 movimentos.")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CallOutcome outcome =
+            server->call(QStringLiteral("getPesqMovBancLote"), VariantList{c.searches});
+        EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(outcome.error, c.error);
+    }
+    expectRefused(
+        server->callAs(server->restrictedToken(), QStringLiteral("getPesqMovBancLote"),
+                       VariantList{Variant(VariantList{fine, VariantList{"004", demoDate, "", 1.0, ""}})}),
+        QStringLiteral("Pesquisa 2: Operador RESTRITO não relacionado à empresa 02 da conta corrente "
+                       "004."));
 }
 
 TEST_P(MethodTest, DefaultCostCentresComeFromTheBranchOrTheCompany) {
@@ -272,7 +321,7 @@ TEST_P(MethodTest, NumberingStartsAfterTheNumbersAnAccountAlreadyHolds) {
 }
 
 TEST_P(MethodTest, NumberingRefusesAnImpossibleQuantityAndWritesNothing) {
-    for (const char *quantity : {"0", "-1", "1001", "x"}) {
+    for (const char *quantity : {"0", "-1", "100001", "x"}) {
         SCOPED_TRACE(quantity);
         expectRefused(
             server->call(QStringLiteral("getPrxMovBancario"), {"002", quantity}),

@@ -311,6 +311,33 @@ void ClientDataSet::writeValue(Field &field, const Variant &value) {
     notifyFieldChanged(&field);
 }
 
+void ClientDataSet::SetValues(const std::vector<std::pair<Field *, Variant>> &values) {
+    std::vector<Variant> fitValues;
+    fitValues.reserve(values.size()); // never reallocated: `stored` points into it
+    std::vector<Record::Replacement> stored;
+    stored.reserve(values.size());
+    for (const auto &[field, value] : values) {
+        if (field->dataSet_ != this)
+            fail(QStringLiteral("field '%1' is not a field of this data set").arg(field->FieldName()));
+        // A calculated field, or a row not being edited, takes the single assignment's path and its checks.
+        if (field->Calculated() || (state_ != DataSetState::Insert && state_ != DataSetState::Edit)) {
+            writeValue(*field, value);
+            continue;
+        }
+        fitValues.push_back(fitted(*field, value));
+        stored.push_back({field->slot_, field->Kind(), &fitValues.back()});
+    }
+    if (stored.empty())
+        return;
+    Row &row = rows_[static_cast<size_t>(current_)];
+    row.values = row.values.with(stored);
+    modified_ = true;
+    calculate(current_);
+    for (const auto &[field, value] : values)
+        if (!field->Calculated())
+            notifyFieldChanged(field);
+}
+
 Record ClientDataSet::nullRecord(int fields) const {
     RecordBuilder builder(fields);
     for (int i = 0; i < fields; ++i)

@@ -118,6 +118,10 @@ public:
     void Post();
     void Cancel();
     void Delete();
+    // Assigns several fields of the row being edited or inserted, as SetValue would one after another, but
+    // rebuilds the row and computes its calculated fields once: for code that fills many rows. A field
+    // named twice takes the last value.
+    void SetValues(const std::vector<std::pair<Field *, Variant>> &values);
     // A value was assigned since Edit or Insert.
     bool Modified() const { return modified_; }
 

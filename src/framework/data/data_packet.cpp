@@ -147,6 +147,26 @@ Record Record::with(int field, FieldKind kind, const Variant &value) const {
     return builder.build();
 }
 
+Record Record::with(const std::vector<Replacement> &replacements) const {
+    const int fields = fieldCount();
+    std::vector<const Replacement *> replaced(static_cast<size_t>(fields), nullptr);
+    for (const Replacement &replacement : replacements) {
+        if (replacement.field < 0 || replacement.field >= fields)
+            throw std::out_of_range("record field index out of range");
+        replaced[static_cast<size_t>(replacement.field)] = &replacement;
+    }
+    RecordBuilder builder(fields);
+    for (int i = 0; i < fields; ++i) {
+        if (const Replacement *replacement = replaced[static_cast<size_t>(i)])
+            builder.add(replacement->kind, *replacement->value);
+        else if (isNull(i))
+            builder.addNull();
+        else
+            builder.addUtf8(payload(i));
+    }
+    return builder.build();
+}
+
 RecordBuilder::RecordBuilder(int fieldCount, Storage storage)
     : fieldCount_(fieldCount)
     , storage_(storage) {

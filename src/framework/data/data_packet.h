@@ -58,6 +58,14 @@ public:
     Variant value(int field, FieldKind kind) const;
     // A copy with one value replaced; the value is converted to the field's kind (see RecordBuilder).
     Record with(int field, FieldKind kind, const Variant &value) const;
+    // A copy with several values replaced at once, each as `with` would replace it; a field named twice
+    // takes the last value. The values are the caller's, read during the call.
+    struct Replacement {
+        int field;
+        FieldKind kind;
+        const Variant *value;
+    };
+    Record with(const std::vector<Replacement> &replacements) const;
 
     // Bytes the record holds on the heap, for memory accounting.
     qsizetype byteSize() const { return bytes_.size(); }

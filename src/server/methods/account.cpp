@@ -1,11 +1,15 @@
 #include <cstdlib>
+#include <set>
+#include <stdexcept>
 
 #include "server/ledger/accounting.h"
 #include "server/ledger/numbering.h"
+#include "server/ledger/repeated_movements.h"
 #include "server/ledger/bank_statements.h"
 #include "server/methods/all_methods.h"
 #include "server/storage/money.h"
 #include "server/transport/access.h"
+#include "server/transport/dispatcher.h"
 
 namespace bco::server {
 
@@ -80,6 +84,57 @@ Variant getPesqMovBanc(CallContext &context, VariantList &args) {
          {QStringLiteral("DSTIPO"), Kind::Text, 30}});
 }
 
+// getPesqMovBancLote(searches): many searches of getPesqMovBanc in one call, for a file of entries checked
+// before import. `searches` is an array of at most MaxSearches arrays, each the five arguments of
+// getPesqMovBanc; the answer is an array of as many texts, in their order: the number of the first movement
+// (in the order of the numbers) that the search finds, empty when it finds none. Each day of an account is
+// read once, however many searches name it. Refuses the whole call for whatever getPesqMovBanc refuses of any
+// search, naming its position (1 for the first).
+constexpr int MaxSearches = 10000;
+
+// getPesqMovBanc as registered: what each search of getPesqMovBancLote must be.
+const Method &searchMethod() {
+    static const Method method{
+        .name = QStringLiteral("getPesqMovBanc"),
+        .args = {ArgKind::Text, ArgKind::Date, ArgKind::Text, ArgKind::Number, ArgKind::Text},
+        .handler = getPesqMovBanc};
+    return method;
+}
+
+Variant getPesqMovBancLote(CallContext &context, VariantList &args) {
+    if (!args[0].isArray())
+        throw Refusal(QStringLiteral("As pesquisas devem ser enviadas numa lista."));
+    const VariantList &searches = args[0].array();
+    if (searches.size() > static_cast<size_t>(MaxSearches))
+        throw Refusal(QStringLiteral("Uma chamada pesquisa no máximo %1 movimentos.").arg(MaxSearches));
+    std::set<QString> allowed;
+    RepeatedMovements stored(context.sql);
+    VariantList found;
+    found.reserve(searches.size());
+    for (size_t i = 0; i < searches.size(); ++i) {
+        try {
+            if (!searches[i].isArray())
+                throw std::invalid_argument(
+                    QStringLiteral("search %1 must be an array of the arguments of getPesqMovBanc")
+                        .arg(i + 1)
+                        .toStdString());
+            const VariantList &search = searches[i].array();
+            if (const QString problem = checkArguments(searchMethod(), search); !problem.isEmpty())
+                throw std::invalid_argument(
+                    QStringLiteral("search %1: %2").arg(i + 1).arg(problem).toStdString());
+            const QString account = code(search[0]);
+            if (allowed.insert(account).second)
+                requireAccount(context, account);
+            const QDate date = requireDate(search[1]);
+            const qint64 cents = std::abs(requireAmount(search[3]));
+            found.emplace_back(stored.of(account, date, cents, search[2].toText(), search[4].toText()));
+        } catch (const Refusal &refusal) {
+            throw Refusal(QStringLiteral("Pesquisa %1: %2").arg(i + 1).arg(refusal.message()));
+        }
+    }
+    return Variant(std::move(found));
+}
+
 // GetVdPeriodoContabil(company, date): true when the date lies in an open accounting period of the company;
 // false when it lies in a closed one or in none, when the date is missing, or the company unknown. Refuses
 // a company the operator is not related to. Both arguments come back as they were sent.
@@ -95,14 +150,17 @@ Variant getVdPeriodoContabil(CallContext &context, VariantList &args) {
 // bank movements, credits or debits, as ten digits. `quantity` (the forms send "1") reserves that many
 // consecutive numbers and the first is answered. A number once answered is never answered again, whatever
 // the concurrency and whether or not the caller uses it. Refuses an account the operator may not use and a
-// quantity that is not a whole number from 1 to 1000.
+// quantity that is not a whole number from 1 to MostNumbersPerDraw.
+// As many as the rows of a large import need in one call; beyond it a caller asks again.
+constexpr int MostNumbersPerDraw = 100000;
+
 Variant nextNumber(Series series, CallContext &context, VariantList &args) {
     const QString account = code(args[0]);
     requireAccount(context, account);
     bool whole = false;
     const QString quantityText = args[1].toText().trimmed();
     const int quantity = quantityText.isEmpty() ? 1 : quantityText.toInt(&whole);
-    if (!quantityText.isEmpty() && (!whole || quantity < 1 || quantity > 1000))
+    if (!quantityText.isEmpty() && (!whole || quantity < 1 || quantity > MostNumbersPerDraw))
         throw Refusal(QStringLiteral("Quantidade de números inválida: %1.").arg(quantityText));
     const qint64 first = drawNumbers(context.sql, series, account, quantity);
     context.reportWrite(account,
@@ -117,9 +175,10 @@ void addAccountMethods(MethodRegistry &registry) {
     registry.add({.name = QStringLiteral("getSaldoDia"),
                   .args = {ArgKind::Text, ArgKind::Date},
                   .handler = getSaldoDia});
-    registry.add({.name = QStringLiteral("getPesqMovBanc"),
-                  .args = {ArgKind::Text, ArgKind::Date, ArgKind::Text, ArgKind::Number, ArgKind::Text},
-                  .handler = getPesqMovBanc});
+    registry.add(searchMethod());
+    registry.add({.name = QStringLiteral("getPesqMovBancLote"),
+                  .args = {ArgKind::Any},
+                  .handler = getPesqMovBancLote});
     registry.add({.name = QStringLiteral("GetVdPeriodoContabil"),
                   .args = {ArgKind::Text, ArgKind::Date},
                   .handler = getVdPeriodoContabil});

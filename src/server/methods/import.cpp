@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "server/ledger/new_entries.h"
+#include "server/ledger/repeated_movements.h"
 #include "server/ledger/result_rows.h"
 #include "server/methods/all_methods.h"
 #include "server/storage/list_versions.h"
@@ -117,71 +118,34 @@ private:
     std::map<MovementKey, QString> records_; // a record's number: the movement it belongs to
 };
 
-// The movements of the database that an import's entries would repeat, found as getPesqMovBanc finds them:
-// of one account, day and value, with the same document and history (its first 40 characters) once their
-// outer blanks are set aside, credits and debits alike. Movements of the import itself (`own`: every
-// movement of its log, whichever call wrote or writes it) are no repetition, so that two equal rows of one
-// file are both written. What an account holds on a day is read once, the first time the day is met: the
-// call holds the account's list version (lockListVersion) before, so that nobody else writes it meanwhile,
-// and what the call writes itself is its own.
-class RepeatedMovements {
+// The movements of an import itself (every movement of its log, whichever call wrote or writes it), which
+// are no repetition of another, so that two equal rows of one file are both written. The call holds the
+// account's list version (lockListVersion) before it searches, so that nobody else writes it meanwhile, and
+// what the call writes itself is its own.
+class OwnMovements {
 public:
-    RepeatedMovements(Sql &sql, const InsertedRows &log)
-        : sql_(sql) {
+    explicit OwnMovements(const InsertedRows &log) {
         // By account, the numbers as integers, sorted: an import holds tens of thousands of them.
         for (int row = 0; row < log.count(); ++row) {
             bool number = false;
             const qint64 movement = log.code(row, "NRMOVBANC").toLongLong(&number);
             if (number)
-                own_[log.code(row, "CDREDUCONT")].push_back(movement);
+                numbers_[log.code(row, "CDREDUCONT")].push_back(movement);
         }
-        for (auto &[account, movements] : own_)
+        for (auto &[account, movements] : numbers_)
             std::sort(movements.begin(), movements.end());
     }
 
-    // The number of a movement of another that `movement` of `account` repeats; empty when there is none.
-    QString of(const QString &account, const InsertedRow &movement) {
-        const QDate date = movement.date("DTMOVBANC");
-        const auto cents = movement.cents("VRMOVBANC");
-        if (!date.isValid() || !cents)
-            return {};
-        auto day = days_.find({account, date});
-        if (day == days_.end())
-            day = days_.emplace(std::make_pair(account, date), read(account, date)).first;
-        if (day->second.empty())
-            return {};
-        const auto found = day->second.find(
-            {*cents, movement.code("NRDOCMBANC"), movement.text("DSHISMBANC").left(40).trimmed()});
-        return found == day->second.end() ? QString() : found->second;
-    }
-
-private:
-    using Movement = std::tuple<qint64, QString, QString>; // value, document, history
-
-    std::map<Movement, QString> read(const QString &account, QDate date) {
-        std::map<Movement, QString> movements;
-        sql_.forEach(
-            QStringLiteral("SELECT NRMOVBANC, VRMOVBANC, TRIM(COALESCE(NRDOCMBANC, '')), "
-                           "TRIM(COALESCE(DSHISMBANC, '')) FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND "
-                           "DTMOVBANC = :data ORDER BY NRMOVBANC"),
-            {{QStringLiteral("conta"), account}, {QStringLiteral("data"), date}}, [&](const SqlRow &row) {
-                if (!isOwn(account, row.text(0)))
-                    movements.emplace(Movement{row.integer(1), row.text(2), row.text(3)}, row.text(0));
-            });
-        return movements;
-    }
-
-    bool isOwn(const QString &account, const QString &movement) const {
+    bool contains(const QString &account, const QString &movement) const {
         bool number = false;
         const qint64 value = movement.toLongLong(&number);
-        const auto own = own_.find(account);
-        return number && own != own_.end() &&
+        const auto own = numbers_.find(account);
+        return number && own != numbers_.end() &&
                std::binary_search(own->second.begin(), own->second.end(), value);
     }
 
-    Sql &sql_;
-    std::map<QString, std::vector<qint64>> own_;
-    std::map<std::pair<QString, QDate>, std::map<Movement, QString>> days_;
+private:
+    std::map<QString, std::vector<qint64>> numbers_;
 };
 
 // The cost centre of an imported entry, which names none: the branch's default, else the company's, as the
@@ -485,7 +449,10 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
     }
     StoredNumbers stored(context.sql, kind, records, checks);
     ImportWrites writes(context, kind);
-    RepeatedMovements repeated(context.sql, movements);
+    const OwnMovements own(movements);
+    RepeatedMovements repeated(context.sql, [&own](const QString &account, const QString &movement) {
+        return own.contains(account, movement);
+    });
     AccountingCatalogue catalogue(context.sql);
     DebitBudget budget(context.sql);
     DefaultCostCentres costCentres(context.sql);
@@ -524,7 +491,11 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         case Written::No:
             break;
         }
-        if (const QString original = repeated.of(key.first, movement); !original.isEmpty()) {
+        const auto cents = movement.cents("VRMOVBANC");
+        const QString original = cents ? repeated.of(key.first, movement.date("DTMOVBANC"), *cents,
+                                                     movement.code("NRDOCMBANC"), movement.text("DSHISMBANC"))
+                                       : QString();
+        if (!original.isEmpty()) {
             skipped.append(
                 QStringLiteral("Movimento %1 já incluído como movimento %2: não foi gravado de novo.")
                     .arg(key.second, original));

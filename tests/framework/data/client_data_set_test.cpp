@@ -512,6 +512,41 @@ TEST(CalculatedFieldTest, FollowsTheEditedValuesAndThePost) {
     EXPECT_EQ(a.available(), 30.0);
 }
 
+TEST(CalculatedFieldTest, ManyValuesAssignedAtOnceGiveWhatAssigningEachGives) {
+    // A text cut to its width, a number given as text, a field named twice, a calculated field among them.
+    Advances one, many;
+    const auto field = [](Advances &a, const char *name) {
+        return &a.cds.FieldByName(QString::fromLatin1(name));
+    };
+    const std::vector<std::pair<const char *, Variant>> values = {{"IDMARCADO", "SIM"},
+                                                                  {"VRORIGINAL", "200"},
+                                                                  {"VRTOTADIA", 20.0},
+                                                                  {"VRTOTADIA", 25.0},
+                                                                  {"VRTOTDISP", 1.0}};
+    std::vector<std::pair<Field *, Variant>> fields;
+    one.cds.Append();
+    many.cds.Append();
+    for (const auto &[name, value] : values) {
+        field(one, name)->SetValue(value);
+        fields.emplace_back(field(many, name), value);
+    }
+    const int calculationsBefore = many.calculations;
+    many.cds.SetValues(fields);
+    EXPECT_EQ(many.calculations, calculationsBefore + 1) << "calculated once for all the values";
+    EXPECT_TRUE(many.cds.Modified());
+    for (Advances *a : {&one, &many})
+        a->cds.Post();
+    EXPECT_EQ(many.cds.GetDelta(), one.cds.GetDelta());
+    EXPECT_EQ(many.available(), one.available());
+
+    many.cds.First();
+    EXPECT_THROW(many.cds.SetValues({{field(many, "VRTOTADIA"), 1.0}}), std::exception)
+        << "a row not being edited takes no value";
+    many.cds.Edit();
+    EXPECT_THROW(many.cds.SetValues({{field(one, "VRTOTADIA"), 1.0}}), std::exception)
+        << "another data set's field";
+}
+
 TEST(CalculatedFieldTest, IsNeverStored) {
     Advances a;
     a.cds.Edit();

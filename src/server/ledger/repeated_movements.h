@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <tuple>
+
+#include <QDate>
+#include <QString>
+
+#include "server/storage/database.h"
+
+namespace bco::server {
+
+// Where an entry would repeat a movement an account holds already, compared as the forms compare before
+// inserting the same entry twice: the same account, day and value (without its sign), with the same document
+// and history (the history's first 40 characters) once their outer blanks are set aside, credits and debits
+// alike. What an account holds on a day is read once, the first time the day is asked about, so that many
+// questions cost a statement per day instead of one each; the reading is what the caller's transaction sees.
+class RepeatedMovements {
+public:
+    // Tells the stored movements (account, number) that are no repetition, such as an import's own.
+    using Ignored = std::function<bool(const QString &account, const QString &movement)>;
+
+    explicit RepeatedMovements(Sql &sql, Ignored ignored = {});
+
+    // The number of the first stored movement (in the order of the numbers) that an entry of these values
+    // repeats; empty when there is none. `document` and `history` are taken as the entry holds them.
+    QString of(const QString &account, QDate date, qint64 cents, const QString &document,
+               const QString &history);
+
+private:
+    using Movement = std::tuple<qint64, QString, QString>; // value, document, history
+    using Day = std::map<Movement, QString>;
+
+    Day read(const QString &account, QDate date) const;
+
+    Sql &sql_;
+    Ignored ignored_;
+    std::map<std::pair<QString, QDate>, Day> days_;
+};
+
+} // namespace bco::server
