@@ -1,7 +1,7 @@
 #include "import/xlsx_workbook.h"
 
+#include <functional>
 #include <map>
-#include <memory>
 #include <vector>
 
 #include <QXmlStreamReader>
@@ -18,32 +18,9 @@ namespace {
     throw WorkbookError::damaged(detail);
 }
 
-// Reads a part's XML as the part inflates, so that a sheet of any length costs a buffer, not its text; false
-// when there is no such part. `read` starts its results afresh each time it is called.
-//
-// A part that fails is read again whole, as every part once was, and that reading decides, so that a file
-// reads as it did and the operator is told the same whatever the size of the part: an error of the archive
-// anywhere in the part (a bound passed, a bad checksum) comes first, and the XML reader tells badly encoded
-// text before anything else only when it has the whole text at once.
-template <class Read> bool readPart(const ZipArchive &archive, const QString &name, Read &&read) {
-    const std::unique_ptr<ZipPartStream> part = archive.open(name);
-    if (!part)
-        return false;
-    try {
-        QXmlStreamReader reader(part.get());
-        read(reader);
-    } catch (const WorkbookError &) {
-        part->finish();
-        QXmlStreamReader reader(*archive.read(name));
-        read(reader);
-        return true;
-    }
-    part->finish();
-    return true;
-}
-
-template <class Read> void readRequiredPart(const ZipArchive &archive, const QString &name, Read &&read) {
-    if (!readPart(archive, name, std::forward<Read>(read)))
+void readRequiredPart(const ZipArchive &archive, const QString &name,
+                      const std::function<void(QXmlStreamReader &)> &read) {
+    if (!readXmlPart(archive, name, read))
         fail(QStringLiteral("parte %1 ausente").arg(name));
 }
 
@@ -74,7 +51,7 @@ std::vector<Relationship> readRelationships(const ZipArchive &archive, const QSt
     const QString name = (folder.isEmpty() ? QString() : folder + u'/') + QStringLiteral("_rels/") +
                          part.section(u'/', -1) + QStringLiteral(".rels");
     std::vector<Relationship> relationships;
-    readPart(archive, name, [&](QXmlStreamReader &reader) {
+    readXmlPart(archive, name, [&](QXmlStreamReader &reader) {
         relationships.clear();
         while (nextToken(reader) != QXmlStreamReader::EndDocument) {
             if (reader.isStartElement() && reader.name() == u"Relationship") {
