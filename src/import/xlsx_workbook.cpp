@@ -7,6 +7,7 @@
 #include <QXmlStreamReader>
 
 #include "import/number_formats.h"
+#include "import/plain_xml_reader.h"
 #include "import/workbook_error.h"
 #include "import/xml_parts.h"
 
@@ -97,7 +98,7 @@ QString decodeEscapes(QString text) {
 }
 
 // The text of a string item (<si>, <is>): its <t> elements, run by run, without the phonetic guides.
-QString readStringItem(QXmlStreamReader &reader) {
+template <class Reader> QString readStringItem(Reader &reader) {
     QString text;
     int depth = 1;
     int phonetic = 0;
@@ -128,7 +129,7 @@ QString readStringItem(QXmlStreamReader &reader) {
     return decodeEscapes(std::move(text));
 }
 
-std::vector<QString> readSharedStrings(QXmlStreamReader &reader) {
+template <class Reader> std::vector<QString> readSharedStrings(Reader &reader) {
     std::vector<QString> strings;
     while (nextToken(reader) != QXmlStreamReader::EndDocument)
         if (reader.isStartElement() && reader.name() == u"si")
@@ -208,6 +209,23 @@ bool parseReference(QStringView reference, quint32 &row, quint32 &column) {
     return true;
 }
 
+// A cell's type (its t attribute) as far as reading its value goes; a number for any other.
+enum class CellType { Number, Shared, Text, Formula, Boolean, Date };
+
+CellType cellType(QStringView type) {
+    if (type == u"s")
+        return CellType::Shared;
+    if (type == u"inlineStr" || type == u"e")
+        return CellType::Text;
+    if (type == u"str")
+        return CellType::Formula;
+    if (type == u"b")
+        return CellType::Boolean;
+    if (type == u"d")
+        return CellType::Date;
+    return CellType::Number;
+}
+
 class WorksheetPartReader {
 public:
     WorksheetPartReader(const std::vector<QString> &sharedStrings, const std::vector<bool> &dateStyles,
@@ -216,7 +234,7 @@ public:
         , dateStyles_(dateStyles)
         , cells_(cells) {}
 
-    void read(QXmlStreamReader &reader) {
+    template <class Reader> void read(Reader &reader) {
         cells_.cells().clear();
         qint64 row = -1;
         qint64 column = -1;
@@ -235,8 +253,9 @@ public:
     }
 
 private:
-    void readCell(QXmlStreamReader &reader, qint64 &row, qint64 &column) {
-        const QXmlStreamAttributes attributes = reader.attributes();
+    // The reader's attributes last only until it moves on: what the cell needs of them is taken first.
+    template <class Reader> void readCell(Reader &reader, qint64 &row, qint64 &column) {
+        const auto &attributes = reader.attributes();
         quint32 referencedRow, referencedColumn;
         if (parseReference(attributes.value(QLatin1StringView("r")), referencedRow, referencedColumn)) {
             row = referencedRow;
@@ -246,7 +265,7 @@ private:
         }
         if (row < 0)
             row = 0;
-        const QStringView type = attributes.value(QLatin1StringView("t"));
+        const CellType type = cellType(attributes.value(QLatin1StringView("t")));
         const quint32 style = countFromXml(attributes.value(QLatin1StringView("s")), 0, 0xFFFFFFFFu);
         QString value;
         bool hasValue = false;
@@ -273,22 +292,26 @@ private:
             cells_.add(static_cast<quint32>(row), static_cast<quint32>(column), cell(type, style, value));
     }
 
-    WorkbookCell cell(QStringView type, quint32 style, const QString &value) const {
-        if (type == u"s") {
+    WorkbookCell cell(CellType type, quint32 style, const QString &value) const {
+        switch (type) {
+        case CellType::Shared: {
             const quint32 index = countFromXml(value, 0xFFFFFFFFu, 0xFFFFFFFFu);
             if (index >= sharedStrings_.size())
                 fail(QStringLiteral("texto compartilhado inexistente"));
             return WorkbookCell::fromText(sharedStrings_[index]);
         }
-        if (type == u"inlineStr" || type == u"e")
+        case CellType::Text:
             return WorkbookCell::fromText(value);
-        if (type == u"str")
+        case CellType::Formula:
             return WorkbookCell::fromText(decodeEscapes(value));
-        if (type == u"b")
+        case CellType::Boolean:
             return WorkbookCell::fromBoolean(value.trimmed() == u"1" || value.trimmed() == u"true");
-        if (type == u"d") {
+        case CellType::Date: {
             const QDate date = QDate::fromString(QStringView(value).trimmed().left(10), Qt::ISODate);
             return date.isValid() ? WorkbookCell::fromDate(date) : WorkbookCell::fromText(value);
+        }
+        case CellType::Number:
+            break;
         }
         const auto number = numberFromXml(value);
         if (!number)
@@ -318,9 +341,12 @@ void readXlsxSheet(const ZipArchive &archive, const QString &sheet, SheetCells &
 
     const std::vector<Relationship> relationships = readRelationships(archive, workbookName);
     std::vector<QString> sharedStrings;
-    if (const Relationship *part = findRelationship(relationships, u"sharedStrings"))
-        readRequiredPart(archive, part->target,
-                         [&](QXmlStreamReader &reader) { sharedStrings = readSharedStrings(reader); });
+    if (const Relationship *part = findRelationship(relationships, u"sharedStrings")) {
+        if (!readPlainPart(archive, part->target,
+                           [&](PlainXmlReader &reader) { sharedStrings = readSharedStrings(reader); }))
+            readRequiredPart(archive, part->target,
+                             [&](QXmlStreamReader &reader) { sharedStrings = readSharedStrings(reader); });
+    }
     std::vector<bool> dateStyles;
     if (const Relationship *part = findRelationship(relationships, u"styles"))
         readRequiredPart(archive, part->target,
@@ -328,8 +354,10 @@ void readXlsxSheet(const ZipArchive &archive, const QString &sheet, SheetCells &
     for (const Relationship &relationship : relationships) {
         if (relationship.id == workbook.sheetRelationship) {
             WorksheetPartReader sheetReader(sharedStrings, dateStyles, cells);
-            readRequiredPart(archive, relationship.target,
-                             [&](QXmlStreamReader &reader) { sheetReader.read(reader); });
+            if (!readPlainPart(archive, relationship.target,
+                               [&](PlainXmlReader &reader) { sheetReader.read(reader); }))
+                readRequiredPart(archive, relationship.target,
+                                 [&](QXmlStreamReader &reader) { sheetReader.read(reader); });
             return;
         }
     }

@@ -44,6 +44,25 @@ bool readXmlPart(const ZipArchive &archive, const QString &name,
     return true;
 }
 
+bool readPlainPart(const ZipArchive &archive, const QString &name,
+                   const std::function<void(PlainXmlReader &)> &read) {
+    const std::unique_ptr<ZipPartStream> part = archive.open(name);
+    if (!part)
+        return false;
+    try {
+        PlainXmlReader reader(part.get());
+        read(reader);
+        while (!reader.atEnd())
+            reader.readNext();
+    } catch (const PlainXmlReader::NotPlain &) {
+        return false;
+    } catch (const WorkbookError &) {
+        return false;
+    }
+    part->finish();
+    return true;
+}
+
 QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader) {
     const QXmlStreamReader::TokenType token = reader.readNext();
     if (token == QXmlStreamReader::Invalid)

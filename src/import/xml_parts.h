@@ -7,6 +7,7 @@
 #include <QStringView>
 #include <QXmlStreamReader>
 
+#include "import/plain_xml_reader.h"
 #include "import/zip_archive.h"
 
 namespace bco {
@@ -22,6 +23,13 @@ namespace bco {
 // whole, as every part once was, and that reading decides.
 bool readXmlPart(const ZipArchive &archive, const QString &name,
                  const std::function<void(QXmlStreamReader &)> &read);
+
+// Reads the named part with a PlainXmlReader as it inflates, to its end. False when there is no such part,
+// and when the part is not plain or `read` throws: the caller then reads it with readXmlPart, which decides
+// what the file reads as, so that `read` must start its results afresh. Throws only what readXmlPart would
+// throw first: the archive's errors.
+bool readPlainPart(const ZipArchive &archive, const QString &name,
+                   const std::function<void(PlainXmlReader &)> &read);
 
 // Moves to the next token of a workbook part. Throws WorkbookError::damaged for malformed XML (a truncated
 // part included) and for a DTD, which no workbook part has and which only serves entity tricks.

@@ -18,6 +18,7 @@
 #include "import/cell_dates.h"
 #include "import/sheet_export.h"
 #include "import/workbook_table.h"
+#include "import/zip_archive.h"
 
 namespace bco {
 namespace {
@@ -339,80 +340,7 @@ TEST_P(WorkbookFailure, isToldInTheOperatorsWords) {
 INSTANTIATE_TEST_SUITE_P(Cases, WorkbookFailure, ::testing::ValuesIn(eachFormat(failureCases)),
                          caseName<FailureCase>);
 
-// --- A sheet far longer than the pieces it is inflated in ------------------------------------------
-
-// 3,000 rows of accented texts make a sheet part of several hundred kilobytes, so that elements, texts and
-// characters of two bytes fall across the seams of the pieces the reader inflates.
-ExportedTable longTable() {
-    ExportedTable table;
-    table.titles = {"Data", "Valor", "Descrição"};
-    for (int i = 0; i < 3000; ++i)
-        table.rows.append(QVariantList{QDate(2024, 1, 1).addDays(i % 365), i * 1.25,
-                                       QStringLiteral("Lançamento nº %1 — ação €").arg(i)});
-    return table;
-}
-
-// Flips the checksum that the local header and the central directory give the part.
-void breakChecksum(QByteArray &bytes, const QByteArray &part) {
-    for (qsizetype at = bytes.indexOf(part); at >= 0; at = bytes.indexOf(part, at + 1)) {
-        if (at >= 30 && bytes.mid(at - 30, 4) == "PK\x03\x04")
-            bytes[at - 30 + 14] = static_cast<char>(bytes[at - 30 + 14] ^ 0x55);
-        if (at >= 46 && bytes.mid(at - 46, 4) == "PK\x01\x02")
-            bytes[at - 46 + 16] = static_cast<char>(bytes[at - 46 + 16] ^ 0x55);
-    }
-}
-
-struct LongSheetCase {
-    const char *name;
-    bool brokenChecksum;
-    qsizetype maxCells;
-    QString expected; // empty: the table reads whole
-};
-
-const QString brokenArchive = QStringLiteral(
-    "A pasta de trabalho está danificada ou incompleta (arquivo compactado incompleto ou inválido).");
-
-const LongSheetCase longSheetCases[] = {
-    {"reads every cell", false, 2'000'000, QString()},
-    {"whose checksum fails is refused once read to its end", true, 2'000'000, brokenArchive},
-    {"the archive's error comes before the cells' bound passed earlier in the part", true, 1000,
-     brokenArchive},
-    {"past the cells' bound", false, 1000,
-     QStringLiteral("A pasta de trabalho é grande demais para ser importada. Divida-a em arquivos menores.")},
-};
-
-class LongSheet : public ::testing::TestWithParam<LongSheetCase> {};
-
-TEST_P(LongSheet, readsAsWhenTheSheetWasInflatedWhole) {
-    const LongSheetCase &c = GetParam();
-    const ExportedTable table = longTable();
-    QByteArray bytes = writeXlsx(table, QStringLiteral("Plan1"));
-    if (c.brokenChecksum)
-        breakChecksum(bytes, "xl/worksheets/sheet1.xml");
-    WorkbookSelection selection;
-    selection.headings = table.titles;
-    WorkbookLimits limits;
-    limits.maxCells = c.maxCells;
-    try {
-        const WorkbookTable read = WorkbookTable::fromBytes(bytes, selection, limits);
-        EXPECT_TRUE(c.expected.isEmpty());
-        ASSERT_EQ(read.rowCount(), table.rows.size());
-        for (int row = 0; row < read.rowCount(); ++row) {
-            const QVariantList &written = table.rows[row];
-            ASSERT_EQ(read.date(row, 0), written[0].toDate()) << row;
-            ASSERT_EQ(read.cell(row, 1).number(), written[1].toDouble()) << row;
-            ASSERT_EQ(read.text(row, 2), written[2].toString()) << row;
-        }
-    } catch (const WorkbookError &error) {
-        EXPECT_EQ(error.message(), c.expected);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, LongSheet, ::testing::ValuesIn(longSheetCases), CaseName());
-
-// --- An OpenDocument sheet far longer than the pieces it is inflated in --------------------------------
-
-// The parts zipped as a spreadsheet program would, content.xml deflated.
+// The parts zipped, each deflated, as a spreadsheet program would.
 QByteArray zipped(const QList<std::pair<const char *, QByteArray>> &parts) {
     zip_error_t error;
     zip_error_init(&error);
@@ -448,6 +376,125 @@ QByteArray zipped(const QList<std::pair<const char *, QByteArray>> &parts) {
         throw std::runtime_error("zip: cannot read back");
     return bytes;
 }
+
+// --- A sheet far longer than the pieces it is inflated in ------------------------------------------
+
+// 3,000 rows of accented texts make a sheet part of several hundred kilobytes, so that elements, texts and
+// characters of two bytes fall across the seams of the pieces the reader inflates.
+ExportedTable longTable() {
+    ExportedTable table;
+    table.titles = {"Data", "Valor", "Descrição"};
+    for (int i = 0; i < 3000; ++i)
+        table.rows.append(QVariantList{QDate(2024, 1, 1).addDays(i % 365), i * 1.25,
+                                       QStringLiteral("Lançamento nº %1 — ação €").arg(i)});
+    return table;
+}
+
+// Flips the checksum that the local header and the central directory give the part.
+void breakChecksum(QByteArray &bytes, const QByteArray &part) {
+    for (qsizetype at = bytes.indexOf(part); at >= 0; at = bytes.indexOf(part, at + 1)) {
+        if (at >= 30 && bytes.mid(at - 30, 4) == "PK\x03\x04")
+            bytes[at - 30 + 14] = static_cast<char>(bytes[at - 30 + 14] ^ 0x55);
+        if (at >= 46 && bytes.mid(at - 46, 4) == "PK\x01\x02")
+            bytes[at - 46 + 16] = static_cast<char>(bytes[at - 46 + 16] ^ 0x55);
+    }
+}
+
+const QByteArray badlyEncoded = "\xC3\x28"; // a two-byte sequence whose second byte is none
+const QByteArray brokenXml = "<table:table table:name=\"Plan2\"><table:table-row></table:table>";
+const QByteArray rowBomb =
+    R"(<table:table-row table:number-rows-repeated="1048576">)"
+    R"(<table:table-cell office:value-type="float" office:value="1"/></table:table-row>)";
+
+const QString tooLarge =
+    QStringLiteral("A pasta de trabalho é grande demais para ser importada. Divida-a em arquivos menores.");
+const QString badlyEncodedContent = QStringLiteral("A pasta de trabalho está danificada ou incompleta (XML "
+                                                   "inválido: Encountered incorrectly encoded content.).");
+
+// Puts `bytes` in the description of the entry numbered `entry`, within the sheet.
+std::function<void(QByteArray &)> inEntry(int entry, const QByteArray &bytes) {
+    return [=](QByteArray &content) {
+        const QByteArray text = "nº " + QByteArray::number(entry) + " ";
+        content.replace(text, text + bytes);
+    };
+}
+
+// Changes the sheet part of an .xlsx as it stands unzipped.
+QByteArray withSheetChanged(const QByteArray &xlsx, const std::function<void(QByteArray &)> &change) {
+    const ZipArchive archive(xlsx, WorkbookLimits().maxPartBytes);
+    QList<std::pair<const char *, QByteArray>> parts;
+    for (const char *name : {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml",
+                             "xl/_rels/workbook.xml.rels", "xl/styles.xml", "xl/worksheets/sheet1.xml"})
+        parts.append({name, *archive.read(QString::fromLatin1(name))});
+    change(parts.back().second);
+    return zipped(parts);
+}
+
+struct LongSheetCase {
+    const char *name;
+    bool brokenChecksum;
+    qsizetype maxCells;
+    QString expected;                                   // empty: the table reads whole
+    std::function<void(QByteArray &)> change = nullptr; // of the sheet's XML
+};
+
+const QString brokenArchive = QStringLiteral(
+    "A pasta de trabalho está danificada ou incompleta (arquivo compactado incompleto ou inválido).");
+
+const LongSheetCase longSheetCases[] = {
+    {"reads every cell", false, 2'000'000, QString()},
+    {"whose checksum fails is refused once read to its end", true, 2'000'000, brokenArchive},
+    {"the archive's error comes before the cells' bound passed earlier in the part", true, 1000,
+     brokenArchive},
+    {"past the cells' bound", false, 1000,
+     QStringLiteral("A pasta de trabalho é grande demais para ser importada. Divida-a em arquivos menores.")},
+    {"with a comment among its cells", false, 2'000'000, QString(),
+     [](QByteArray &sheet) {
+         sheet.replace("</sheetData>", "<!-- fim --></sheetData>");
+     }},
+    {"badly encoded text comes before the cells' bound passed earlier in the sheet", false, 1000,
+     badlyEncodedContent, inEntry(2900, badlyEncoded)},
+    {"an element of an undeclared prefix", false, 2'000'000,
+     QStringLiteral(
+         "A pasta de trabalho está danificada ou incompleta (XML inválido: Namespace prefix 'p' not "
+         "declared)."),
+     [](QByteArray &sheet) {
+         sheet.replace("</sheetData>", "<p:x/></sheetData>");
+     }},
+};
+
+class LongSheet : public ::testing::TestWithParam<LongSheetCase> {};
+
+TEST_P(LongSheet, readsAsWhenTheSheetWasInflatedWhole) {
+    const LongSheetCase &c = GetParam();
+    const ExportedTable table = longTable();
+    QByteArray bytes = writeXlsx(table, QStringLiteral("Plan1"));
+    if (c.change)
+        bytes = withSheetChanged(bytes, c.change);
+    if (c.brokenChecksum)
+        breakChecksum(bytes, "xl/worksheets/sheet1.xml");
+    WorkbookSelection selection;
+    selection.headings = table.titles;
+    WorkbookLimits limits;
+    limits.maxCells = c.maxCells;
+    try {
+        const WorkbookTable read = WorkbookTable::fromBytes(bytes, selection, limits);
+        EXPECT_TRUE(c.expected.isEmpty());
+        ASSERT_EQ(read.rowCount(), table.rows.size());
+        for (int row = 0; row < read.rowCount(); ++row) {
+            const QVariantList &written = table.rows[row];
+            ASSERT_EQ(read.date(row, 0), written[0].toDate()) << row;
+            ASSERT_EQ(read.cell(row, 1).number(), written[1].toDouble()) << row;
+            ASSERT_EQ(read.text(row, 2), written[2].toString()) << row;
+        }
+    } catch (const WorkbookError &error) {
+        EXPECT_EQ(error.message(), c.expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LongSheet, ::testing::ValuesIn(longSheetCases), CaseName());
+
+// --- An OpenDocument sheet far longer than the pieces it is inflated in --------------------------------
 
 QByteArray odsCell(const ExportedTable &table, int row, int column) {
     const QVariant &value = table.rows[row][column];
@@ -499,31 +546,12 @@ std::function<void(QByteArray &)> afterTheSheet(const QByteArray &xml) {
     };
 }
 
-// Puts `bytes` in the description of the entry numbered `entry`, within the sheet.
-std::function<void(QByteArray &)> inEntry(int entry, const QByteArray &bytes) {
-    return [=](QByteArray &content) {
-        const QByteArray text = "nº " + QByteArray::number(entry) + " ";
-        content.replace(text, text + bytes);
-    };
-}
-
 // Puts `xml` at the end of the table, after the entries.
 std::function<void(QByteArray &)> atTheSheetsEnd(const QByteArray &xml) {
     return [xml](QByteArray &content) {
         content.replace("</table:table></office:spreadsheet>", xml + "</table:table></office:spreadsheet>");
     };
 }
-
-const QByteArray badlyEncoded = "\xC3\x28"; // a two-byte sequence whose second byte is none
-const QByteArray brokenXml = "<table:table table:name=\"Plan2\"><table:table-row></table:table>";
-const QByteArray rowBomb =
-    R"(<table:table-row table:number-rows-repeated="1048576">)"
-    R"(<table:table-cell office:value-type="float" office:value="1"/></table:table-row>)";
-
-const QString tooLarge =
-    QStringLiteral("A pasta de trabalho é grande demais para ser importada. Divida-a em arquivos menores.");
-const QString badlyEncodedContent = QStringLiteral("A pasta de trabalho está danificada ou incompleta (XML "
-                                                   "inválido: Encountered incorrectly encoded content.).");
 
 struct LongOdsCase {
     const char *name;
