@@ -9,10 +9,10 @@ namespace {
 constexpr qint64 ChunkBytes = 64 * 1024;
 // Parts use a dozen names; a document that uses far more is left to Qt's reader rather than searched long.
 constexpr size_t MaxNames = 256;
-
-bool isSpace(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\n';
-}
+// Far within the length Qt's reader allows a name (4,096 characters).
+constexpr qsizetype MaxNameLength = 256;
+const QLatin1StringView XmlNamespace("http://www.w3.org/XML/1998/namespace");
+const QLatin1StringView XmlnsNamespace("http://www.w3.org/2000/xmlns/");
 
 bool isNameStart(char16_t c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
@@ -96,12 +96,6 @@ void PlainXmlReader::decode(const QByteArray &bytes) {
         notPlain();
 }
 
-char16_t PlainXmlReader::at(qsizetype offset) {
-    if (!available(offset + 1))
-        notPlain();
-    return buffer_[pos_ + offset].unicode();
-}
-
 bool PlainXmlReader::startsWith(qsizetype offset, QLatin1StringView text) {
     return available(offset + text.size()) && QStringView(buffer_).sliced(pos_ + offset, text.size()) == text;
 }
@@ -162,12 +156,6 @@ void PlainXmlReader::readDeclaration() {
     pos_ += offset + 2;
 }
 
-qsizetype PlainXmlReader::skipSpace(qsizetype offset) {
-    while (available(offset + 1) && isSpace(buffer_[pos_ + offset].unicode()))
-        ++offset;
-    return offset;
-}
-
 qsizetype PlainXmlReader::scanName(qsizetype offset, qsizetype &colon) {
     colon = -1;
     if (!isNameStart(at(offset)))
@@ -182,6 +170,8 @@ qsizetype PlainXmlReader::scanName(qsizetype offset, qsizetype &colon) {
         } else if (!isNameChar(c)) {
             break;
         }
+        if (i - offset >= MaxNameLength)
+            notPlain();
     }
     return i - offset;
 }
@@ -189,7 +179,7 @@ qsizetype PlainXmlReader::scanName(qsizetype offset, qsizetype &colon) {
 int PlainXmlReader::nameId(qsizetype offset, qsizetype length, qsizetype colon) {
     const QStringView name = QStringView(buffer_).sliced(pos_ + offset, length);
     for (size_t id = 0; id < names_.size(); ++id)
-        if (names_[id] == name)
+        if (names_[id].size() == length && std::equal(name.begin(), name.end(), names_[id].constBegin()))
             return static_cast<int>(id);
     if (names_.size() >= MaxNames)
         notPlain();
@@ -215,10 +205,8 @@ void PlainXmlReader::readStartTag() {
     qsizetype colon;
     const qsizetype nameLength = scanName(1, colon);
     const int id = nameId(1, nameLength, colon);
-    struct Found {
-        qsizetype name, nameLength, colon, value, valueLength;
-    };
-    std::vector<Found> found;
+    std::vector<Found> &found = found_;
+    found.clear();
     qsizetype i = 1 + nameLength;
     for (;;) {
         const qsizetype afterSpace = skipSpace(i);
@@ -270,9 +258,13 @@ void PlainXmlReader::readStartTag() {
         for (const Found &attribute : found) {
             const QStringView name = nameOf(attribute);
             const QStringView value = text.sliced(pos_ + attribute.value, attribute.valueLength);
-            if (attribute.colon >= 0 && name.first(attribute.colon) == u"xmlns") {
+            const bool prefixed = attribute.colon >= 0 && name.first(attribute.colon) == u"xmlns";
+            // The namespaces that the rules of namespaces reserve are left to Qt's reader to refuse.
+            if ((prefixed || name == u"xmlns") && (value == XmlNamespace || value == XmlnsNamespace))
+                notPlain();
+            if (prefixed) {
                 const QStringView prefix = name.sliced(attribute.colon + 1);
-                // What the namespaces' rules refuse or allow in ways Qt's reader alone knows.
+                // Two prefixes of one namespace make attributes alike that look apart.
                 if (value.isEmpty() || prefix == u"xml" || prefix == u"xmlns" ||
                     std::find(uris_.begin(), uris_.end(), value) != uris_.end())
                     notPlain();
@@ -376,29 +368,34 @@ qsizetype PlainXmlReader::readEntity(qsizetype offset) {
 }
 
 void PlainXmlReader::readText() {
-    decodedText_.clear();
+    decodedText_.resize(0);
     bool decoded = false;
     qsizetype runStart = 0;
     qsizetype i = 0;
-    for (;;) {
-        if (!available(i + 1)) {
-            // The document ended inside the root element.
-            notPlain();
+    for (bool ended = false; !ended;) {
+        if (!available(i + 1))
+            notPlain(); // the document ends inside its root element
+        // The characters already held, without asking for more at each.
+        const char16_t *text = reinterpret_cast<const char16_t *>(buffer_.constData()) + pos_;
+        const qsizetype held = buffer_.size() - pos_;
+        for (; i < held; ++i) {
+            const char16_t c = text[i];
+            if (c >= 0x20 && c != u'<' && c != u'&' && c != u'>' && c < 0xFFFE)
+                continue;
+            if (c == u'<') {
+                ended = true;
+                break;
+            }
+            if (c == u'&') {
+                decodedText_ += QStringView(buffer_).sliced(pos_ + runStart, i - runStart);
+                i += 1 + readEntity(i + 1); // may read more, and move the buffer
+                runStart = i;
+                decoded = true;
+                break;
+            }
+            if (!isPlainChar(c) || (c == u'>' && i >= 2 && text[i - 1] == u']' && text[i - 2] == u']'))
+                notPlain();
         }
-        const char16_t c = buffer_[pos_ + i].unicode();
-        if (c == u'<')
-            break;
-        if (c == u'&') {
-            decodedText_ += QStringView(buffer_).sliced(pos_ + runStart, i - runStart);
-            i += 1 + readEntity(i + 1);
-            runStart = i;
-            decoded = true;
-            continue;
-        }
-        if (!isPlainChar(c) ||
-            (c == u'>' && i >= 2 && buffer_[pos_ + i - 1] == u']' && buffer_[pos_ + i - 2] == u']'))
-            notPlain();
-        ++i;
     }
     if (decoded) {
         decodedText_ += QStringView(buffer_).sliced(pos_ + runStart, i - runStart);

@@ -69,7 +69,11 @@ private:
     bool available(qsizetype count) { return buffer_.size() - pos_ >= count || readMore(count); }
     bool readMore(qsizetype count);
     // The character at `offset` from `pos_`; a document that ends there is not plain.
-    char16_t at(qsizetype offset);
+    char16_t at(qsizetype offset) {
+        if (!available(offset + 1))
+            notPlain();
+        return buffer_.constData()[pos_ + offset].unicode();
+    }
     bool startsWith(qsizetype offset, QLatin1StringView text);
     // Appends the bytes' characters to the buffer; badly encoded bytes are not plain.
     void decode(const QByteArray &bytes);
@@ -77,7 +81,12 @@ private:
     void readDeclaration();
     // The length of the qualified name at `offset`, `colon` where its prefix ends (-1 without one).
     qsizetype scanName(qsizetype offset, qsizetype &colon);
-    qsizetype skipSpace(qsizetype offset);
+    qsizetype skipSpace(qsizetype offset) {
+        while (available(offset + 1) && isSpace(buffer_.constData()[pos_ + offset].unicode()))
+            ++offset;
+        return offset;
+    }
+    static bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; }
     void readStartTag();
     void readEndTag();
     void readText();
@@ -101,6 +110,10 @@ private:
     std::vector<int> open_;                // ids of the elements open
     int current_ = -1;                     // id of the element started or ended
     std::vector<QString> prefixes_, uris_; // declared on the root
+    struct Found {
+        qsizetype name, nameLength, colon, value, valueLength; // counted from `pos_`
+    };
+    std::vector<Found> found_; // the attributes of the tag being read
     PlainAttributes attributes_;
     QStringView text_;
     QString decodedText_;

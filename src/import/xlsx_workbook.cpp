@@ -1,5 +1,6 @@
 #include "import/xlsx_workbook.h"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <vector>
@@ -228,11 +229,13 @@ CellType cellType(QStringView type) {
 
 class WorksheetPartReader {
 public:
+    // `partBytes`: the sheet part's size as the archive declares it.
     WorksheetPartReader(const std::vector<QString> &sharedStrings, const std::vector<bool> &dateStyles,
-                        SheetCells &cells)
+                        SheetCells &cells, qint64 partBytes)
         : sharedStrings_(sharedStrings)
         , dateStyles_(dateStyles)
-        , cells_(cells) {}
+        , cells_(cells)
+        , partBytes_(partBytes) {}
 
     template <class Reader> void read(Reader &reader) {
         cells_.cells().clear();
@@ -241,7 +244,9 @@ public:
         while (nextToken(reader) != QXmlStreamReader::EndDocument) {
             if (!reader.isStartElement())
                 continue;
-            if (reader.name() == u"row") {
+            if (reader.name() == u"dimension") {
+                reserveFor(reader.attributes().value(QLatin1StringView("ref")));
+            } else if (reader.name() == u"row") {
                 const quint32 number = countFromXml(reader.attributes().value(QLatin1StringView("r")), 0,
                                                     cells_.limits().maxRows);
                 row = number > 0 ? number - 1 : row + 1;
@@ -253,6 +258,24 @@ public:
     }
 
 private:
+    // Room at once for the cells the sheet says it spans ("A1:J60001"), since growing a vector of 600,000
+    // cells step by step moves each several times. Only as many as the part's declared size could hold at
+    // their smallest (<c><v>0</v></c>) and the limits allow, so that a sheet claiming more than it holds
+    // costs no more room than its bytes could have filled.
+    void reserveFor(QStringView dimension) {
+        const qsizetype colon = dimension.indexOf(u':');
+        quint32 firstRow, firstColumn, lastRow, lastColumn;
+        if (colon < 0 || !parseReference(dimension.first(colon), firstRow, firstColumn) ||
+            !parseReference(dimension.sliced(colon + 1), lastRow, lastColumn) || lastRow < firstRow ||
+            lastColumn < firstColumn)
+            return;
+        constexpr qint64 SmallestCellBytes = 15;
+        const qint64 spanned = (static_cast<qint64>(lastRow - firstRow) + 1) * (lastColumn - firstColumn + 1);
+        const qint64 cells = std::min(
+            {spanned, partBytes_ / SmallestCellBytes, static_cast<qint64>(cells_.limits().maxCells)});
+        cells_.cells().reserve(static_cast<size_t>(cells));
+    }
+
     // The reader's attributes last only until it moves on: what the cell needs of them is taken first.
     template <class Reader> void readCell(Reader &reader, qint64 &row, qint64 &column) {
         const auto &attributes = reader.attributes();
@@ -325,6 +348,7 @@ private:
     const std::vector<QString> &sharedStrings_;
     const std::vector<bool> &dateStyles_;
     SheetCells &cells_;
+    qint64 partBytes_;
 };
 
 } // namespace
@@ -353,7 +377,8 @@ void readXlsxSheet(const ZipArchive &archive, const QString &sheet, SheetCells &
                          [&](QXmlStreamReader &reader) { dateStyles = readDateStyles(reader); });
     for (const Relationship &relationship : relationships) {
         if (relationship.id == workbook.sheetRelationship) {
-            WorksheetPartReader sheetReader(sharedStrings, dateStyles, cells);
+            WorksheetPartReader sheetReader(sharedStrings, dateStyles, cells,
+                                            archive.declaredSize(relationship.target).value_or(0));
             if (!readPlainPart(archive, relationship.target,
                                [&](PlainXmlReader &reader) { sheetReader.read(reader); }))
                 readRequiredPart(archive, relationship.target,

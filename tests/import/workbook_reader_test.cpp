@@ -448,6 +448,14 @@ const LongSheetCase longSheetCases[] = {
      brokenArchive},
     {"past the cells' bound", false, 1000,
      QStringLiteral("A pasta de trabalho é grande demais para ser importada. Divida-a em arquivos menores.")},
+    {"that claims to span the largest sheet there is", false, 2'000'000, QString(),
+     [](QByteArray &sheet) {
+         sheet.replace("<sheetData>", "<dimension ref=\"A1:XFD1048576\"/><sheetData>");
+     }},
+    {"that claims to span fewer cells than it holds", false, 2'000'000, QString(),
+     [](QByteArray &sheet) {
+         sheet.replace("<sheetData>", "<dimension ref=\"B2:C3\"/><sheetData>");
+     }},
     {"with a comment among its cells", false, 2'000'000, QString(),
      [](QByteArray &sheet) {
          sheet.replace("</sheetData>", "<!-- fim --></sheetData>");
