@@ -1,6 +1,7 @@
 #include "import/ods_workbook.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include <QXmlStreamReader>
@@ -70,10 +71,13 @@ class ContentReader {
 public:
     ContentReader(const QString &sheet, SheetCells &cells)
         : sheet_(sheet)
-        , cells_(cells) {}
+        , cells_(cells)
+        , dateSystem_(cells.dateSystem) {}
 
-    void read(const QByteArray &bytes) {
-        QXmlStreamReader reader(bytes);
+    void read(QXmlStreamReader &reader) {
+        cells_.cells().clear();
+        cells_.dateSystem = dateSystem_;
+        row_ = 0;
         while (nextToken(reader) != QXmlStreamReader::EndDocument) {
             if (!reader.isStartElement())
                 continue;
@@ -212,20 +216,40 @@ private:
 
     const QString &sheet_;
     SheetCells &cells_;
+    const DateSystem dateSystem_; // when the document names no null date
     quint32 row_ = 0;
     std::vector<std::pair<quint32, WorkbookCell>> rowCells_;
 };
 
+// Whether the manifest gives a part encryption data, read in pieces to its end so that the archive's errors
+// come first, as they do for a part inflated whole.
+bool manifestTellsOfEncryption(const ZipArchive &archive) {
+    const std::unique_ptr<ZipPartStream> manifest = archive.open(QStringLiteral("META-INF/manifest.xml"));
+    if (!manifest)
+        return false;
+    static constexpr QByteArrayView Mark("encryption-data");
+    bool found = false;
+    QByteArray window;
+    char buffer[64 * 1024];
+    for (qint64 count; !found && (count = manifest->read(buffer, sizeof buffer)) > 0;) {
+        // The mark may fall across two pieces: keep what could be its beginning.
+        window = window.right(Mark.size() - 1);
+        window.append(buffer, static_cast<qsizetype>(count));
+        found = window.contains(Mark);
+    }
+    manifest->finish();
+    return found;
+}
+
 } // namespace
 
 void readOdsSheet(const ZipArchive &archive, const QString &sheet, SheetCells &cells) {
-    if (const auto manifest = archive.read(QStringLiteral("META-INF/manifest.xml")))
-        if (manifest->contains("encryption-data"))
-            throw WorkbookError::encrypted();
-    const auto content = archive.read(QStringLiteral("content.xml"));
-    if (!content)
+    if (manifestTellsOfEncryption(archive))
+        throw WorkbookError::encrypted();
+    ContentReader reader(sheet, cells);
+    if (!readXmlPart(archive, QStringLiteral("content.xml"),
+                     [&](QXmlStreamReader &xml) { reader.read(xml); }))
         throw WorkbookError::notAWorkbook();
-    ContentReader(sheet, cells).read(*content);
 }
 
 } // namespace bco

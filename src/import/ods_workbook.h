@@ -11,9 +11,11 @@ namespace bco {
 // OpenDocument spreadsheet (.ods, content.xml), with its null date: value types float, percentage,
 // currency, date, boolean and string (the paragraphs of the cell, "\n" between them, text:s spaces
 // counted); repeated rows and cells are repeated only when they hold a value, within the limits; covered
-// cells take their place; annotations are not the cell's text.
+// cells take their place; annotations are not the cell's text. content.xml is read as it inflates and never
+// held whole, but tells the same as when it was.
 //
-// Throws WorkbookError: encrypted when the manifest says content.xml is, missingSheet, damaged.
+// Throws WorkbookError: encrypted when the manifest says content.xml is, missingSheet, damaged, tooLarge
+// past the limits, notAWorkbook without content.xml.
 void readOdsSheet(const ZipArchive &archive, const QString &sheet, SheetCells &cells);
 
 } // namespace bco

@@ -1,12 +1,14 @@
 #include "import/xlsx_workbook.h"
 
+#include <algorithm>
+#include <functional>
 #include <map>
-#include <memory>
 #include <vector>
 
 #include <QXmlStreamReader>
 
 #include "import/number_formats.h"
+#include "import/plain_xml_reader.h"
 #include "import/workbook_error.h"
 #include "import/xml_parts.h"
 
@@ -18,32 +20,9 @@ namespace {
     throw WorkbookError::damaged(detail);
 }
 
-// Reads a part's XML as the part inflates, so that a sheet of any length costs a buffer, not its text; false
-// when there is no such part. `read` starts its results afresh each time it is called.
-//
-// A part that fails is read again whole, as every part once was, and that reading decides, so that a file
-// reads as it did and the operator is told the same whatever the size of the part: an error of the archive
-// anywhere in the part (a bound passed, a bad checksum) comes first, and the XML reader tells badly encoded
-// text before anything else only when it has the whole text at once.
-template <class Read> bool readPart(const ZipArchive &archive, const QString &name, Read &&read) {
-    const std::unique_ptr<ZipPartStream> part = archive.open(name);
-    if (!part)
-        return false;
-    try {
-        QXmlStreamReader reader(part.get());
-        read(reader);
-    } catch (const WorkbookError &) {
-        part->finish();
-        QXmlStreamReader reader(*archive.read(name));
-        read(reader);
-        return true;
-    }
-    part->finish();
-    return true;
-}
-
-template <class Read> void readRequiredPart(const ZipArchive &archive, const QString &name, Read &&read) {
-    if (!readPart(archive, name, std::forward<Read>(read)))
+void readRequiredPart(const ZipArchive &archive, const QString &name,
+                      const std::function<void(QXmlStreamReader &)> &read) {
+    if (!readXmlPart(archive, name, read))
         fail(QStringLiteral("parte %1 ausente").arg(name));
 }
 
@@ -74,7 +53,7 @@ std::vector<Relationship> readRelationships(const ZipArchive &archive, const QSt
     const QString name = (folder.isEmpty() ? QString() : folder + u'/') + QStringLiteral("_rels/") +
                          part.section(u'/', -1) + QStringLiteral(".rels");
     std::vector<Relationship> relationships;
-    readPart(archive, name, [&](QXmlStreamReader &reader) {
+    readXmlPart(archive, name, [&](QXmlStreamReader &reader) {
         relationships.clear();
         while (nextToken(reader) != QXmlStreamReader::EndDocument) {
             if (reader.isStartElement() && reader.name() == u"Relationship") {
@@ -120,7 +99,7 @@ QString decodeEscapes(QString text) {
 }
 
 // The text of a string item (<si>, <is>): its <t> elements, run by run, without the phonetic guides.
-QString readStringItem(QXmlStreamReader &reader) {
+template <class Reader> QString readStringItem(Reader &reader) {
     QString text;
     int depth = 1;
     int phonetic = 0;
@@ -151,7 +130,7 @@ QString readStringItem(QXmlStreamReader &reader) {
     return decodeEscapes(std::move(text));
 }
 
-std::vector<QString> readSharedStrings(QXmlStreamReader &reader) {
+template <class Reader> std::vector<QString> readSharedStrings(Reader &reader) {
     std::vector<QString> strings;
     while (nextToken(reader) != QXmlStreamReader::EndDocument)
         if (reader.isStartElement() && reader.name() == u"si")
@@ -231,22 +210,43 @@ bool parseReference(QStringView reference, quint32 &row, quint32 &column) {
     return true;
 }
 
+// A cell's type (its t attribute) as far as reading its value goes; a number for any other.
+enum class CellType { Number, Shared, Text, Formula, Boolean, Date };
+
+CellType cellType(QStringView type) {
+    if (type == u"s")
+        return CellType::Shared;
+    if (type == u"inlineStr" || type == u"e")
+        return CellType::Text;
+    if (type == u"str")
+        return CellType::Formula;
+    if (type == u"b")
+        return CellType::Boolean;
+    if (type == u"d")
+        return CellType::Date;
+    return CellType::Number;
+}
+
 class WorksheetPartReader {
 public:
+    // `partBytes`: the sheet part's size as the archive declares it.
     WorksheetPartReader(const std::vector<QString> &sharedStrings, const std::vector<bool> &dateStyles,
-                        SheetCells &cells)
+                        SheetCells &cells, qint64 partBytes)
         : sharedStrings_(sharedStrings)
         , dateStyles_(dateStyles)
-        , cells_(cells) {}
+        , cells_(cells)
+        , partBytes_(partBytes) {}
 
-    void read(QXmlStreamReader &reader) {
+    template <class Reader> void read(Reader &reader) {
         cells_.cells().clear();
         qint64 row = -1;
         qint64 column = -1;
         while (nextToken(reader) != QXmlStreamReader::EndDocument) {
             if (!reader.isStartElement())
                 continue;
-            if (reader.name() == u"row") {
+            if (reader.name() == u"dimension") {
+                reserveFor(reader.attributes().value(QLatin1StringView("ref")));
+            } else if (reader.name() == u"row") {
                 const quint32 number = countFromXml(reader.attributes().value(QLatin1StringView("r")), 0,
                                                     cells_.limits().maxRows);
                 row = number > 0 ? number - 1 : row + 1;
@@ -258,8 +258,27 @@ public:
     }
 
 private:
-    void readCell(QXmlStreamReader &reader, qint64 &row, qint64 &column) {
-        const QXmlStreamAttributes attributes = reader.attributes();
+    // Room at once for the cells the sheet says it spans ("A1:J60001"), since growing a vector of 600,000
+    // cells step by step moves each several times. Only as many as the part's declared size could hold at
+    // their smallest (<c><v>0</v></c>) and the limits allow, so that a sheet claiming more than it holds
+    // costs no more room than its bytes could have filled.
+    void reserveFor(QStringView dimension) {
+        const qsizetype colon = dimension.indexOf(u':');
+        quint32 firstRow, firstColumn, lastRow, lastColumn;
+        if (colon < 0 || !parseReference(dimension.first(colon), firstRow, firstColumn) ||
+            !parseReference(dimension.sliced(colon + 1), lastRow, lastColumn) || lastRow < firstRow ||
+            lastColumn < firstColumn)
+            return;
+        constexpr qint64 SmallestCellBytes = 15;
+        const qint64 spanned = (static_cast<qint64>(lastRow - firstRow) + 1) * (lastColumn - firstColumn + 1);
+        const qint64 cells = std::min(
+            {spanned, partBytes_ / SmallestCellBytes, static_cast<qint64>(cells_.limits().maxCells)});
+        cells_.cells().reserve(static_cast<size_t>(cells));
+    }
+
+    // The reader's attributes last only until it moves on: what the cell needs of them is taken first.
+    template <class Reader> void readCell(Reader &reader, qint64 &row, qint64 &column) {
+        const auto &attributes = reader.attributes();
         quint32 referencedRow, referencedColumn;
         if (parseReference(attributes.value(QLatin1StringView("r")), referencedRow, referencedColumn)) {
             row = referencedRow;
@@ -269,7 +288,7 @@ private:
         }
         if (row < 0)
             row = 0;
-        const QStringView type = attributes.value(QLatin1StringView("t"));
+        const CellType type = cellType(attributes.value(QLatin1StringView("t")));
         const quint32 style = countFromXml(attributes.value(QLatin1StringView("s")), 0, 0xFFFFFFFFu);
         QString value;
         bool hasValue = false;
@@ -296,22 +315,26 @@ private:
             cells_.add(static_cast<quint32>(row), static_cast<quint32>(column), cell(type, style, value));
     }
 
-    WorkbookCell cell(QStringView type, quint32 style, const QString &value) const {
-        if (type == u"s") {
+    WorkbookCell cell(CellType type, quint32 style, const QString &value) const {
+        switch (type) {
+        case CellType::Shared: {
             const quint32 index = countFromXml(value, 0xFFFFFFFFu, 0xFFFFFFFFu);
             if (index >= sharedStrings_.size())
                 fail(QStringLiteral("texto compartilhado inexistente"));
             return WorkbookCell::fromText(sharedStrings_[index]);
         }
-        if (type == u"inlineStr" || type == u"e")
+        case CellType::Text:
             return WorkbookCell::fromText(value);
-        if (type == u"str")
+        case CellType::Formula:
             return WorkbookCell::fromText(decodeEscapes(value));
-        if (type == u"b")
+        case CellType::Boolean:
             return WorkbookCell::fromBoolean(value.trimmed() == u"1" || value.trimmed() == u"true");
-        if (type == u"d") {
+        case CellType::Date: {
             const QDate date = QDate::fromString(QStringView(value).trimmed().left(10), Qt::ISODate);
             return date.isValid() ? WorkbookCell::fromDate(date) : WorkbookCell::fromText(value);
+        }
+        case CellType::Number:
+            break;
         }
         const auto number = numberFromXml(value);
         if (!number)
@@ -325,6 +348,7 @@ private:
     const std::vector<QString> &sharedStrings_;
     const std::vector<bool> &dateStyles_;
     SheetCells &cells_;
+    qint64 partBytes_;
 };
 
 } // namespace
@@ -341,18 +365,24 @@ void readXlsxSheet(const ZipArchive &archive, const QString &sheet, SheetCells &
 
     const std::vector<Relationship> relationships = readRelationships(archive, workbookName);
     std::vector<QString> sharedStrings;
-    if (const Relationship *part = findRelationship(relationships, u"sharedStrings"))
-        readRequiredPart(archive, part->target,
-                         [&](QXmlStreamReader &reader) { sharedStrings = readSharedStrings(reader); });
+    if (const Relationship *part = findRelationship(relationships, u"sharedStrings")) {
+        if (!readPlainPart(archive, part->target,
+                           [&](PlainXmlReader &reader) { sharedStrings = readSharedStrings(reader); }))
+            readRequiredPart(archive, part->target,
+                             [&](QXmlStreamReader &reader) { sharedStrings = readSharedStrings(reader); });
+    }
     std::vector<bool> dateStyles;
     if (const Relationship *part = findRelationship(relationships, u"styles"))
         readRequiredPart(archive, part->target,
                          [&](QXmlStreamReader &reader) { dateStyles = readDateStyles(reader); });
     for (const Relationship &relationship : relationships) {
         if (relationship.id == workbook.sheetRelationship) {
-            WorksheetPartReader sheetReader(sharedStrings, dateStyles, cells);
-            readRequiredPart(archive, relationship.target,
-                             [&](QXmlStreamReader &reader) { sheetReader.read(reader); });
+            WorksheetPartReader sheetReader(sharedStrings, dateStyles, cells,
+                                            archive.declaredSize(relationship.target).value_or(0));
+            if (!readPlainPart(archive, relationship.target,
+                               [&](PlainXmlReader &reader) { sheetReader.read(reader); }))
+                readRequiredPart(archive, relationship.target,
+                                 [&](QXmlStreamReader &reader) { sheetReader.read(reader); });
             return;
         }
     }

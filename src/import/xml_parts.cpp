@@ -1,10 +1,67 @@
 #include "import/xml_parts.h"
 
 #include <charconv>
+#include <exception>
+#include <memory>
 
 #include "import/workbook_error.h"
 
 namespace bco {
+
+namespace {
+
+// Whether the reader gets to the end of the document without an error that could hide another: a document
+// that ends too soon has had every byte decoded, so the whole text would tell nothing more.
+bool scansToItsEnd(QXmlStreamReader &reader) {
+    while (!reader.atEnd())
+        reader.readNext();
+    return !reader.hasError() || reader.error() == QXmlStreamReader::PrematureEndOfDocumentError;
+}
+
+} // namespace
+
+bool readXmlPart(const ZipArchive &archive, const QString &name,
+                 const std::function<void(QXmlStreamReader &)> &read) {
+    const std::unique_ptr<ZipPartStream> part = archive.open(name);
+    if (!part)
+        return false;
+    std::exception_ptr failure;
+    QXmlStreamReader reader(part.get());
+    try {
+        read(reader);
+    } catch (const WorkbookError &) {
+        failure = std::current_exception();
+    }
+    const bool scanned = scansToItsEnd(reader);
+    part->finish();
+    if (scanned) {
+        if (failure)
+            std::rethrow_exception(failure);
+        return true;
+    }
+    QXmlStreamReader whole(*archive.read(name));
+    read(whole);
+    return true;
+}
+
+bool readPlainPart(const ZipArchive &archive, const QString &name,
+                   const std::function<void(PlainXmlReader &)> &read) {
+    const std::unique_ptr<ZipPartStream> part = archive.open(name);
+    if (!part)
+        return false;
+    try {
+        PlainXmlReader reader(part.get());
+        read(reader);
+        while (!reader.atEnd())
+            reader.readNext();
+    } catch (const PlainXmlReader::NotPlain &) {
+        return false;
+    } catch (const WorkbookError &) {
+        return false;
+    }
+    part->finish();
+    return true;
+}
 
 QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader) {
     const QXmlStreamReader::TokenType token = reader.readNext();

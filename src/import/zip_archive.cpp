@@ -1,5 +1,6 @@
 #include "import/zip_archive.h"
 
+#include <cstdint>
 #include <optional>
 
 #include <zip.h>
@@ -56,6 +57,16 @@ ZipArchive::~ZipArchive() {
 
 bool ZipArchive::contains(const QString &name) const {
     return zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE) >= 0;
+}
+
+std::optional<qint64> ZipArchive::declaredSize(const QString &name) const {
+    const zip_int64_t index = zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE);
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (index < 0 || zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) != 0 ||
+        !(stat.valid & ZIP_STAT_SIZE) || stat.size > static_cast<zip_uint64_t>(INT64_MAX))
+        return std::nullopt;
+    return static_cast<qint64>(stat.size);
 }
 
 zip_file *ZipArchive::openPart(const QString &name, zip_stat_t &stat) const {

@@ -31,6 +31,9 @@ public:
     ZipArchive &operator=(const ZipArchive &) = delete;
 
     bool contains(const QString &name) const;
+    // The part's uncompressed size as the archive declares it, which nothing checks before it is read;
+    // nothing when there is no such part or it declares none.
+    std::optional<qint64> declaredSize(const QString &name) const;
     // The part's bytes; nothing when there is no such part.
     std::optional<QByteArray> read(const QString &name) const;
     // The part inflated as it is read, so that a large part is never held whole; null when there is no such

@@ -1,12 +1,15 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QJsonDocument>
+
+#include <zip.h>
 
 #include "support/case_name.h"
 #include "support/qt_printers.h"
@@ -15,6 +18,7 @@
 #include "import/cell_dates.h"
 #include "import/sheet_export.h"
 #include "import/workbook_table.h"
+#include "import/zip_archive.h"
 
 namespace bco {
 namespace {
@@ -336,6 +340,43 @@ TEST_P(WorkbookFailure, isToldInTheOperatorsWords) {
 INSTANTIATE_TEST_SUITE_P(Cases, WorkbookFailure, ::testing::ValuesIn(eachFormat(failureCases)),
                          caseName<FailureCase>);
 
+// The parts zipped, each deflated, as a spreadsheet program would.
+QByteArray zipped(const QList<std::pair<const char *, QByteArray>> &parts) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *memory = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_error_fini(&error);
+    if (!memory)
+        throw std::runtime_error("zip: no buffer");
+    zip_source_keep(memory);
+    const std::unique_ptr<zip_source_t, void (*)(zip_source_t *)> kept(memory, zip_source_free);
+    zip_t *archive = zip_open_from_source(memory, ZIP_TRUNCATE, nullptr);
+    if (!archive)
+        throw std::runtime_error("zip: cannot open");
+    for (const auto &[name, bytes] : parts) {
+        zip_source_t *part =
+            zip_source_buffer(archive, bytes.constData(), static_cast<zip_uint64_t>(bytes.size()), 0);
+        if (!part || zip_file_add(archive, name, part, ZIP_FL_ENC_UTF_8) < 0) {
+            zip_source_free(part);
+            zip_discard(archive);
+            throw std::runtime_error("zip: cannot add a part");
+        }
+    }
+    if (zip_close(archive) < 0) {
+        zip_discard(archive);
+        throw std::runtime_error("zip: cannot close");
+    }
+    zip_stat_t stat;
+    if (zip_source_stat(memory, &stat) < 0 || zip_source_open(memory) < 0)
+        throw std::runtime_error("zip: cannot read back");
+    QByteArray bytes(static_cast<qsizetype>(stat.size), Qt::Uninitialized);
+    const zip_int64_t read = zip_source_read(memory, bytes.data(), stat.size);
+    zip_source_close(memory);
+    if (read != static_cast<zip_int64_t>(stat.size))
+        throw std::runtime_error("zip: cannot read back");
+    return bytes;
+}
+
 // --- A sheet far longer than the pieces it is inflated in ------------------------------------------
 
 // 3,000 rows of accented texts make a sheet part of several hundred kilobytes, so that elements, texts and
@@ -359,11 +400,42 @@ void breakChecksum(QByteArray &bytes, const QByteArray &part) {
     }
 }
 
+const QByteArray badlyEncoded = "\xC3\x28"; // a two-byte sequence whose second byte is none
+const QByteArray brokenXml = "<table:table table:name=\"Plan2\"><table:table-row></table:table>";
+const QByteArray rowBomb =
+    R"(<table:table-row table:number-rows-repeated="1048576">)"
+    R"(<table:table-cell office:value-type="float" office:value="1"/></table:table-row>)";
+
+const QString tooLarge =
+    QStringLiteral("A pasta de trabalho é grande demais para ser importada. Divida-a em arquivos menores.");
+const QString badlyEncodedContent = QStringLiteral("A pasta de trabalho está danificada ou incompleta (XML "
+                                                   "inválido: Encountered incorrectly encoded content.).");
+
+// Puts `bytes` in the description of the entry numbered `entry`, within the sheet.
+std::function<void(QByteArray &)> inEntry(int entry, const QByteArray &bytes) {
+    return [=](QByteArray &content) {
+        const QByteArray text = "nº " + QByteArray::number(entry) + " ";
+        content.replace(text, text + bytes);
+    };
+}
+
+// Changes the sheet part of an .xlsx as it stands unzipped.
+QByteArray withSheetChanged(const QByteArray &xlsx, const std::function<void(QByteArray &)> &change) {
+    const ZipArchive archive(xlsx, WorkbookLimits().maxPartBytes);
+    QList<std::pair<const char *, QByteArray>> parts;
+    for (const char *name : {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml",
+                             "xl/_rels/workbook.xml.rels", "xl/styles.xml", "xl/worksheets/sheet1.xml"})
+        parts.append({name, *archive.read(QString::fromLatin1(name))});
+    change(parts.back().second);
+    return zipped(parts);
+}
+
 struct LongSheetCase {
     const char *name;
     bool brokenChecksum;
     qsizetype maxCells;
-    QString expected; // empty: the table reads whole
+    QString expected;                                   // empty: the table reads whole
+    std::function<void(QByteArray &)> change = nullptr; // of the sheet's XML
 };
 
 const QString brokenArchive = QStringLiteral(
@@ -376,6 +448,27 @@ const LongSheetCase longSheetCases[] = {
      brokenArchive},
     {"past the cells' bound", false, 1000,
      QStringLiteral("A pasta de trabalho é grande demais para ser importada. Divida-a em arquivos menores.")},
+    {"that claims to span the largest sheet there is", false, 2'000'000, QString(),
+     [](QByteArray &sheet) {
+         sheet.replace("<sheetData>", "<dimension ref=\"A1:XFD1048576\"/><sheetData>");
+     }},
+    {"that claims to span fewer cells than it holds", false, 2'000'000, QString(),
+     [](QByteArray &sheet) {
+         sheet.replace("<sheetData>", "<dimension ref=\"B2:C3\"/><sheetData>");
+     }},
+    {"with a comment among its cells", false, 2'000'000, QString(),
+     [](QByteArray &sheet) {
+         sheet.replace("</sheetData>", "<!-- fim --></sheetData>");
+     }},
+    {"badly encoded text comes before the cells' bound passed earlier in the sheet", false, 1000,
+     badlyEncodedContent, inEntry(2900, badlyEncoded)},
+    {"an element of an undeclared prefix", false, 2'000'000,
+     QStringLiteral(
+         "A pasta de trabalho está danificada ou incompleta (XML inválido: Namespace prefix 'p' not "
+         "declared)."),
+     [](QByteArray &sheet) {
+         sheet.replace("</sheetData>", "<p:x/></sheetData>");
+     }},
 };
 
 class LongSheet : public ::testing::TestWithParam<LongSheetCase> {};
@@ -384,6 +477,8 @@ TEST_P(LongSheet, readsAsWhenTheSheetWasInflatedWhole) {
     const LongSheetCase &c = GetParam();
     const ExportedTable table = longTable();
     QByteArray bytes = writeXlsx(table, QStringLiteral("Plan1"));
+    if (c.change)
+        bytes = withSheetChanged(bytes, c.change);
     if (c.brokenChecksum)
         breakChecksum(bytes, "xl/worksheets/sheet1.xml");
     WorkbookSelection selection;
@@ -406,6 +501,146 @@ TEST_P(LongSheet, readsAsWhenTheSheetWasInflatedWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LongSheet, ::testing::ValuesIn(longSheetCases), CaseName());
+
+// --- An OpenDocument sheet far longer than the pieces it is inflated in --------------------------------
+
+QByteArray odsCell(const ExportedTable &table, int row, int column) {
+    const QVariant &value = table.rows[row][column];
+    if (value.typeId() == QMetaType::QDate)
+        return "<table:table-cell office:value-type=\"date\" office:date-value=\"" +
+               value.toDate().toString(Qt::ISODate).toUtf8() + "\"><text:p>" +
+               value.toDate().toString(u"dd/MM/yyyy").toUtf8() + "</text:p></table:table-cell>";
+    if (value.typeId() == QMetaType::Double)
+        return "<table:table-cell office:value-type=\"float\" office:value=\"" +
+               QByteArray::number(value.toDouble()) + "\"><text:p>" + QByteArray::number(value.toDouble()) +
+               "</text:p></table:table-cell>";
+    return "<table:table-cell office:value-type=\"string\"><text:p>" + value.toString().toUtf8() +
+           "</text:p></table:table-cell>";
+}
+
+// content.xml of one table, Plan1, holding the long table under its titles.
+QByteArray odsContent(const ExportedTable &table) {
+    QByteArray xml =
+        R"(<?xml version="1.0" encoding="UTF-8"?>)"
+        R"(<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+        R"(xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" )"
+        R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" office:version="1.2">)"
+        R"(<office:body><office:spreadsheet><table:table table:name="Plan1"><table:table-row>)";
+    for (const QString &title : table.titles)
+        xml += "<table:table-cell office:value-type=\"string\"><text:p>" + title.toUtf8() +
+               "</text:p></table:table-cell>";
+    xml += "</table:table-row>\n";
+    for (int row = 0; row < table.rows.size(); ++row) {
+        xml += "<table:table-row>";
+        for (int column = 0; column < table.titles.size(); ++column)
+            xml += odsCell(table, row, column);
+        xml += "</table:table-row>\n";
+    }
+    return xml + "</table:table></office:spreadsheet></office:body></office:document-content>";
+}
+
+const QByteArray odsManifest =
+    R"(<?xml version="1.0" encoding="UTF-8"?>)"
+    R"(<manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0">)"
+    R"(<manifest:file-entry manifest:full-path="/" manifest:media-type="application/vnd.oasis.opendocument.spreadsheet"/>)"
+    R"(<manifest:file-entry manifest:full-path="content.xml" manifest:media-type="text/xml"/>)"
+    R"(</manifest:manifest>)";
+
+// Puts `xml` after the table, where another sheet would be.
+std::function<void(QByteArray &)> afterTheSheet(const QByteArray &xml) {
+    return [xml](QByteArray &content) {
+        content.replace("</table:table></office:spreadsheet>",
+                        "</table:table>" + xml + "</office:spreadsheet>");
+    };
+}
+
+// Puts `xml` at the end of the table, after the entries.
+std::function<void(QByteArray &)> atTheSheetsEnd(const QByteArray &xml) {
+    return [xml](QByteArray &content) {
+        content.replace("</table:table></office:spreadsheet>", xml + "</table:table></office:spreadsheet>");
+    };
+}
+
+struct LongOdsCase {
+    const char *name;
+    std::function<void(QByteArray &)> change; // of content.xml
+    QString expected;                         // empty: the table reads whole
+    qsizetype maxCells = 2'000'000;
+    bool brokenChecksum = false;
+    QByteArray manifest = odsManifest;
+};
+
+const LongOdsCase longOdsCases[] = {
+    {"reads every cell", nullptr, QString()},
+    {"broken XML after the sheet is never looked into", afterTheSheet(brokenXml), QString()},
+    {"badly encoded text after the sheet is told first", afterTheSheet(badlyEncoded), badlyEncodedContent},
+    {"badly encoded text in the sheet is told first", inEntry(20, badlyEncoded), badlyEncodedContent},
+    {"badly encoded text comes before the cells' bound passed earlier in the sheet",
+     inEntry(2900, badlyEncoded), badlyEncodedContent, 1000},
+    {"past the cells' bound", nullptr, tooLarge, 1000},
+    {"whose checksum fails is refused once read to its end", nullptr, brokenArchive, 2'000'000, true},
+    {"the archive's error comes before the cells' bound passed earlier in the part", nullptr, brokenArchive,
+     1000, true},
+    {"without the sheet",
+     [](QByteArray &content) { content.replace("table:name=\"Plan1\"", "table:name=\"Dados\""); },
+     missingSheet},
+    {"cut short within the sheet", [](QByteArray &content) { content.truncate(content.indexOf("nº 2000 ")); },
+     QStringLiteral(
+         "A pasta de trabalho está danificada ou incompleta (XML inválido: Premature end of document.).")},
+    {"a row repeated a million times is refused at the cells' bound", atTheSheetsEnd(rowBomb), tooLarge,
+     100'000},
+    {"a row repeated a million times before broken XML is refused at the cells' bound",
+     [](QByteArray &content) {
+         atTheSheetsEnd(rowBomb)(content);
+         afterTheSheet(brokenXml)(content);
+     },
+     tooLarge, 100'000},
+    {"a manifest naming encryption data across the pieces it is read in", nullptr, encrypted, 2'000'000,
+     false,
+     [] {
+         // The mark starts five bytes before the end of the first 64 KiB piece.
+         QByteArray manifest = odsManifest;
+         const qsizetype at = manifest.indexOf("<manifest:file-entry manifest:full-path=\"content.xml\"");
+         const QByteArray padding(
+             64 * 1024 - 5 - at - qsizetype(sizeof "<!---->" - 1) - qsizetype(sizeof "<manifest:" - 1), ' ');
+         manifest.insert(at, "<!--" + padding + "--><manifest:encryption-data/>");
+         return manifest;
+     }()},
+};
+
+class LongOdsSheet : public ::testing::TestWithParam<LongOdsCase> {};
+
+TEST_P(LongOdsSheet, readsAsWhenTheContentWasInflatedWhole) {
+    const LongOdsCase &c = GetParam();
+    const ExportedTable table = longTable();
+    QByteArray content = odsContent(table);
+    if (c.change)
+        c.change(content);
+    QByteArray bytes = zipped({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                               {"content.xml", content},
+                               {"META-INF/manifest.xml", c.manifest}});
+    if (c.brokenChecksum)
+        breakChecksum(bytes, "content.xml");
+    WorkbookSelection selection;
+    selection.headings = table.titles;
+    WorkbookLimits limits;
+    limits.maxCells = c.maxCells;
+    try {
+        const WorkbookTable read = WorkbookTable::fromBytes(bytes, selection, limits);
+        EXPECT_TRUE(c.expected.isEmpty());
+        ASSERT_EQ(read.rowCount(), table.rows.size());
+        for (int row = 0; row < read.rowCount(); ++row) {
+            const QVariantList &written = table.rows[row];
+            ASSERT_EQ(read.date(row, 0), written[0].toDate()) << row;
+            ASSERT_EQ(read.cell(row, 1).number(), written[1].toDouble()) << row;
+            ASSERT_EQ(read.text(row, 2), written[2].toString()) << row;
+        }
+    } catch (const WorkbookError &error) {
+        EXPECT_EQ(error.message(), c.expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LongOdsSheet, ::testing::ValuesIn(longOdsCases), CaseName());
 
 // --- Files that are no workbook at all -------------------------------------------------------------
 
