@@ -22,7 +22,8 @@ void check(bool ok, const std::string &what) {
         throw std::runtime_error(what);
 }
 
-// Every row of the entry list through sqlite3 on a connection of its own, as the server sets it up.
+// Every row of the entry list's statements through sqlite3 on a connection of its own, as the server sets
+// it up.
 int sqliteFloor(const QString &path) {
     sqlite3 *db = nullptr;
     check(sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK,
@@ -30,7 +31,7 @@ int sqliteFloor(const QString &path) {
     sqlite3_exec(db, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
     int rows = 0;
     qint64 touched = 0;
-    for (const QString &statement : bco::server::entryListStatements()) {
+    for (const QString &statement : bco::server::entryListStatements(bco::server::Dialect::Sqlite)) {
         sqlite3_stmt *stmt = nullptr;
         check(sqlite3_prepare_v2(db, statement.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK,
               sqlite3_errmsg(db));
@@ -39,6 +40,10 @@ int sqliteFloor(const QString &path) {
         sqlite3_bind_text(stmt, sqlite3_bind_parameter_index(stmt, ":inicio"), start.constData(), -1,
                           SQLITE_STATIC);
         sqlite3_bind_text(stmt, sqlite3_bind_parameter_index(stmt, ":fim"), end.constData(), -1,
+                          SQLITE_STATIC);
+        // The movements' statement takes the range of their numbers: here every movement of the account.
+        sqlite3_bind_text(stmt, sqlite3_bind_parameter_index(stmt, ":primeiro"), "0", -1, SQLITE_STATIC);
+        sqlite3_bind_text(stmt, sqlite3_bind_parameter_index(stmt, ":ultimo"), "9999999999", -1,
                           SQLITE_STATIC);
         const int columns = sqlite3_column_count(stmt);
         while (sqlite3_step(stmt) == SQLITE_ROW) {
@@ -72,13 +77,15 @@ int postgresFloor(PGconn *connection) {
     qint64 touched = 0;
     const QByteArray account = "001", start = from.toString(Qt::ISODate).toUtf8(),
                      end = to.toString(Qt::ISODate).toUtf8();
-    for (const QString &statement : bco::server::entryListStatements()) {
+    for (const QString &statement : bco::server::entryListStatements(bco::server::Dialect::Postgresql)) {
         const bco::PositionalSql positional = bco::toPositional(statement, true);
         std::vector<const char *> values;
         for (const QString &name : positional.parameterNames)
-            values.push_back(name == u"CONTA"    ? account.constData()
-                             : name == u"INICIO" ? start.constData()
-                                                 : end.constData());
+            values.push_back(name == u"CONTA"      ? account.constData()
+                             : name == u"INICIO"   ? start.constData()
+                             : name == u"FIM"      ? end.constData()
+                             : name == u"PRIMEIRO" ? "0"
+                                                   : "9999999999");
         PGresult *result =
             PQexecParams(connection, positional.text.toUtf8().constData(), static_cast<int>(values.size()),
                          nullptr, values.data(), nullptr, nullptr, 0);
@@ -128,8 +135,9 @@ int main(int argc, char **argv) {
                 floorRows = postgresFloor(*static_cast<PGconn *const *>(handle.constData()));
             }
         });
-        if (floorRows != 100000)
-            throw std::runtime_error("the floor did not select the 100,000 entries");
+        // Each entry once, and on PostgreSQL its movement once more.
+        if (floorRows != (dialect == bco::server::Dialect::Sqlite ? 100000 : 200000))
+            throw std::runtime_error("the floor did not select the 100,000 entries and their movements");
         bench::report((std::string("server_lancamentos_100k_without_encoding_") + name).c_str(), query, "ms");
         bench::report((std::string("server_lancamentos_100k_") + name).c_str(), milliseconds, "ms");
         bench::report((std::string("server_lancamentos_100k_floor_") + name).c_str(), floor, "ms");

@@ -2,9 +2,11 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <numeric>
 
 #include <gtest/gtest.h>
 
+#include "server/storage/money.h"
 #include "server_test_support.h"
 
 namespace bco::server::testing {
@@ -290,6 +292,96 @@ TEST_P(EntryListTest, NamesEachEntryAsAJoinWithItsCataloguesWould) {
     }
     EXPECT_GE(withoutBranch, 1);
     EXPECT_GE(withoutStandardText, 1);
+}
+
+// Every field of every listed entry is what one statement joining the entry with its movement, type, branch,
+// company, customer and supplier gives, whatever the criteria leave in the list: the list reads some of these
+// apart from the entries, and a movement, a customer or a supplier taken from the wrong entry shows here.
+TEST_P(EntryListTest, GivesEveryFieldAsOneJoinOfItsTablesWould) {
+    Sql &sql = server->database().sql();
+    // Entries whose links the demo leaves empty: a missing branch and a supplier on a credit.
+    sql.execute(QStringLiteral(
+        "UPDATE MOVCREDBANC SET CDFILILANCRE = NULL, CDFORNECED = (SELECT MIN(CDFORNECED) FROM "
+        "FORNECED) WHERE CDREDUCONT = '001' AND NRMOVICRED = (SELECT MIN(NRMOVICRED) FROM "
+        "MOVCREDBANC WHERE CDREDUCONT = '001')"));
+    const char *join =
+        "SELECT R.%date, T.%typeName, R.%description, R.%value, '%letter', R.%number, R.NRMOVBANC, "
+        "R.CDCLASSFINA, R.%type, R.CDFILIAL, M.DTMOVBANC, M.NRDOCMBANC, R.CDEMPRESA, R.DTMOVFLUXO, "
+        "R.IDMOVFLUXO, M.CDSEQUEXBA, M.NRSEQMOVREBA, R.%typedBranch, F.NMFILIAL, R.%accountingCompany, "
+        "E.NMEMPRESA, R.CDCLIENTE, R.CDFORNECED, CL.NRINSJURCLIE, CL.NMRAZSOCCLIE, FO.NRINSJURFORN, "
+        "FO.NMRAZSOCFORN, R.NRCHEQUE, M.NRSEQUENCIALEMP, CASE WHEN M.NRCOMPENSACAO IS NULL THEN 'N' ELSE 'S' "
+        "END, T.CDCONTCTBL, T.CDHISTPADR, R.NRLANCCONT, M.NRMOVBANCORIG, R.CDCENTCUST, M.NRVERSAO "
+        "FROM %table R JOIN MOVBANCARIO M ON M.CDREDUCONT = R.CDREDUCONT AND M.NRMOVBANC = R.NRMOVBANC "
+        "JOIN %typeTable T ON T.%type = R.%type LEFT JOIN FILIAL F ON F.CDFILIAL = R.%typedBranch "
+        "LEFT JOIN EMPRESA E ON E.CDEMPRESA = R.CDEMPRESA LEFT JOIN CLIENTE CL ON CL.CDCLIENTE = R.CDCLIENTE "
+        "LEFT JOIN FORNECED FO ON FO.CDFORNECED = R.CDFORNECED WHERE R.CDREDUCONT = '001'";
+    const QStringList credit{"DTMOVICRED",  "DSTPCREDBANC", "DSMOVICRED",   "VRMOVICRED",
+                             "C",           "NRMOVICRED",   "CDTPCREDBANC", "CDFILILANCRE",
+                             "CDECTBMCRED", "MOVCREDBANC",  "TPCREDBANC"};
+    const QStringList debit{"DTMOVIDEBI", "DSTPDEBIBANC", "DSMOVIDEBI",   "VRMOVIDEBI",
+                            "D",          "NRMOVIDEBI",   "CDTPDEBIBANC", "CDFILILANDEB",
+                            "CDECTBMDEB", "MOVDEBIBANC",  "TPDEBIBANC"};
+    const QStringList placeholders{
+        "%date", "%typeName",    "%description",       "%value", "%letter",   "%number",
+        "%type", "%typedBranch", "%accountingCompany", "%table", "%typeTable"};
+    std::map<QString, std::vector<Variant>> joined;
+    DataPacket shape = list({}, {}, 0, 0, "T", "T", "", "T").result.packet();
+    const FieldDefs &fields = shape.fields();
+    for (const QStringList &kind : {credit, debit}) {
+        QString statement = QString::fromLatin1(join);
+        // Longest first, so that %type does not eat %typeName and %typeTable.
+        std::vector<int> order(static_cast<size_t>(placeholders.size()));
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(),
+                  [&](int a, int b) { return placeholders[a].size() > placeholders[b].size(); });
+        for (const int p : order)
+            statement.replace(placeholders[p], kind[p]);
+        sql.forEach(statement, {}, [&](const SqlRow &row) {
+            std::vector<Variant> values;
+            for (int f = 0; f < fields.size(); ++f) {
+                if (row.isNull(f))
+                    values.emplace_back();
+                else if (fields[f].kind == FieldKind::Date)
+                    values.emplace_back(row.date(f));
+                else if (fields[f].kind == FieldKind::Float)
+                    values.emplace_back((kind == credit ? 1 : -1) * amountFromCents(row.integer(f)));
+                else
+                    values.emplace_back(row.text(f));
+            }
+            joined[kind[4] + row.text(5)] = std::move(values);
+        });
+    }
+    ASSERT_EQ(static_cast<size_t>(shape.rowCount()), joined.size());
+
+    const QDate monthAgo = demoDate.addDays(-30);
+    struct Case {
+        const char *name;
+        QDate from, to;
+        double minimum, maximum;
+        const char *allValues, *kind, *types, *allTypes;
+    } cases[] = {
+        {"the whole account", {}, {}, 0, 0, "T", "T", "", "T"},
+        {"a month", monthAgo, demoDate, 0, 0, "T", "T", "", "T"},
+        {"debits of a value range", {}, {}, 10.0, 1000.0, "", "D", "", "T"},
+        {"credits of one type", monthAgo, {}, 0, 0, "T", "C", "'C0002'", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CallOutcome outcome =
+            list(c.from, c.to, c.minimum, c.maximum, c.allValues, c.kind, c.types, c.allTypes);
+        ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+        const DataPacket entries = outcome.result.packet();
+        EXPECT_GT(entries.rowCount(), 0);
+        for (int row = 0; row < entries.rowCount(); ++row) {
+            const QString entry =
+                field(entries, row, "DEBCRED").toText() + field(entries, row, "NUMERO").toText();
+            SCOPED_TRACE(entry.toStdString());
+            ASSERT_EQ(joined.count(entry), 1u);
+            for (int f = 0; f < fields.size(); ++f)
+                EXPECT_EQ(entries.value(row, f), joined[entry][static_cast<size_t>(f)])
+                    << fields[f].name.toStdString();
+        }
+    }
 }
 
 // Each of the links the entry form reads to refuse a change shows in the list.

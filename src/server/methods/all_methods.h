@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "server/storage/database.h"
 #include "server/transport/method_registry.h"
 
 namespace bco::server {
@@ -24,9 +25,10 @@ void addImportMethods(MethodRegistry &registry);
 void addAdvanceMethods(MethodRegistry &registry);
 void addStatementMethods(MethodRegistry &registry);
 
-// The statements GetLancamentos runs for one account (:conta) over a period (:inicio, :fim) with every value
-// and type: the credits', then the debits'. The benchmarks select the same rows through the database's own
-// library alone, the floor the method is measured against.
-QStringList entryListStatements();
+// The statements GetLancamentos runs on a database of `dialect` for one account (:conta) over a period
+// (:inicio, :fim) with every value and type: the credits', the debits', and, where the bank movements are
+// read apart from the entries, the movements' (numbered from :primeiro to :ultimo). The benchmarks select the
+// same rows through the database's own library alone, the floor the method is measured against.
+QStringList entryListStatements(Dialect dialect);
 
 } // namespace bco::server

@@ -161,8 +161,9 @@ Sql &ConnectionPool::forThisThread() {
                 .arg(commits_ == Commits::EachSynced ? QStringLiteral("FULL") : QStringLiteral("NORMAL")));
     }
     if (dialect() == Dialect::Postgresql) {
-        // The entry list sorts each half of up to 100,000 wide rows: some 20 MB, which PostgreSQL's default
-        // of 4 MB per sort sends to disk. A connection sorts one list at a time.
+        // Sorts and hashes get 32 MB before PostgreSQL sends them to disk (its default is 4 MB), so that a
+        // call that joins or orders many wide rows stays in memory. A connection runs one statement at a
+        // time.
         sql->executeScript(QStringLiteral("SET work_mem = '32MB'"));
     }
     entries.push_back({id_, name, std::move(sql)});

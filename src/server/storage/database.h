@@ -45,17 +45,24 @@ struct Column {
 };
 using Columns = QList<Column>;
 
-// Texts a packet takes from a small table read once for the call, instead of a join that would look the table
-// up once per row (the names of the entry types, branches and companies: a handful of rows against 100,000
-// entries). A row of the query finds its texts by the text of its column `keyColumn`; `rows` holds, by key,
-// the texts of the packet's `fields`, in that order (nullopt for a null). A row whose key is null or absent
-// from the table gets nulls, as a left join gives them, or is left out when `required`, as an inner join
-// leaves it out. Keys are compared byte for byte, as both databases compare these codes.
+// Values a packet takes from another table by a key its query selects, instead of a join that would look the
+// other table up once per row: the names of the entry types, branches and companies (a handful of rows read
+// whole against 100,000 entries), the bank movements of the entries (read in one pass along their key), the
+// customers and suppliers (each looked up once however many entries name it). A row of the query finds its
+// values by the text of its column `keyColumn` in `rows`: a record of the values of the packet's `fields`, in
+// that order, in the packet's form, followed by the key itself (the hash's key views it: no key is allocated
+// on its own). A key that `rows` lacks is looked up with `lookup` (run with `lookupParams` and the key as
+// :chave) when there is one, and what it finds, or that it finds nothing (an invalid record under a key of
+// its own), is kept in `rows` for the next row that names the key. A row whose key is null or found nowhere
+// gets nulls, as a left join gives them, or is left out when `required`, as an inner join leaves it out. Keys
+// are compared byte for byte, as both databases compare these codes.
 struct Catalogue {
     int keyColumn = 0;
     QList<int> fields;
     bool required = false;
-    QHash<QByteArray, QList<std::optional<QByteArray>>> rows;
+    QHash<QByteArray, Record> rows;
+    QString lookup;
+    SqlParams lookupParams;
 };
 
 // The field definitions of a packet with these columns, and such a packet without rows (what a method
@@ -123,13 +130,16 @@ public:
     std::optional<QVariant> scalar(const QString &sql, const SqlParams &params = {});
     // The rows of the query as a packet with the given columns (one per selected column, in order).
     DataPacket packet(const QString &sql, const SqlParams &params, const Columns &columns);
-    // As above, the catalogues filling the fields they name (texts only): the query selects every other
-    // field, in order, and the catalogues' keys among them.
+    // As above, the catalogues filling the fields they name: the query selects every other field, in order,
+    // and the catalogues' keys among them. What a catalogue looks up stays in it for the next packet.
     DataPacket packet(const QString &sql, const SqlParams &params, const Columns &columns,
-                      const std::vector<Catalogue> &catalogues);
-    // A catalogue read from a query whose first column is the key and whose other columns are the texts
-    // of `fields`, in order.
-    Catalogue catalogue(const QString &sql, int keyColumn, QList<int> fields, bool required);
+                      const std::vector<Catalogue *> &catalogues);
+    // A catalogue of the packet's `columns` read from a query whose first column is the key and whose other
+    // columns are the values of `fields`, in order; `lookup` (with the same columns and :chave for the key)
+    // answers keys that the query did not read. A query that is empty reads nothing at first.
+    Catalogue catalogue(const QString &sql, const SqlParams &params, const Columns &columns, int keyColumn,
+                        QList<int> fields, bool required, const QString &lookup = {},
+                        const SqlParams &lookupParams = {});
 
     // A transaction for one call. A writing transaction takes the database's write lock at once (SQLite's
     // BEGIN IMMEDIATE), so that two calls never both read and then fail to write. On SQLite the writers of

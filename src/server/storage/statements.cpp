@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <map>
+#include <string>
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -498,21 +499,20 @@ DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Column
 
 namespace {
 
-// Where one field of a packet comes from: a selected column, or the `value`th text of a catalogue.
+// Where one field of a packet comes from: a selected column, or the `value`th value of a catalogue.
 struct FieldSource {
     int column = -1;
     int catalogue = -1;
     int value = -1;
 };
 
-std::vector<FieldSource> fieldSources(const Columns &columns, const std::vector<Catalogue> &catalogues) {
+std::vector<FieldSource> fieldSources(const Columns &columns, const std::vector<Catalogue *> &catalogues) {
     std::vector<FieldSource> sources(static_cast<size_t>(columns.size()));
     for (size_t c = 0; c < catalogues.size(); ++c) {
-        for (int v = 0; v < catalogues[c].fields.size(); ++v) {
-            const int field = catalogues[c].fields[v];
-            if (field < 0 || field >= columns.size() || columns[field].kind != Column::Kind::Text ||
-                sources[static_cast<size_t>(field)].catalogue >= 0)
-                throw DatabaseError("a catalogue fills a field that is not one text field of the packet");
+        for (int v = 0; v < catalogues[c]->fields.size(); ++v) {
+            const int field = catalogues[c]->fields[v];
+            if (field < 0 || field >= columns.size() || sources[static_cast<size_t>(field)].catalogue >= 0)
+                throw DatabaseError("a catalogue fills a field that is not one field of the packet");
             sources[static_cast<size_t>(field)] = {-1, static_cast<int>(c), v};
         }
     }
@@ -523,23 +523,85 @@ std::vector<FieldSource> fieldSources(const Columns &columns, const std::vector<
     return sources;
 }
 
+// Adds to `catalogue` the rows of a query whose first column is the key and whose others are the values of
+// the catalogue's fields, each in the form its column of the packet takes.
+void readCatalogue(Sql &sql, Catalogue &catalogue, const QString &text, const SqlParams &params,
+                   const Columns &columns) {
+    const auto values = static_cast<int>(catalogue.fields.size());
+    // Batch storage: a catalogue of a period's movements holds as many records as the list.
+    RecordBuilder builder(values + 1, RecordBuilder::Storage::Batch);
+    sql.forEach(text, params, [&](const SqlRow &row) {
+        if (row.isNull(0))
+            return;
+        for (int v = 0; v < values; ++v)
+            addCell(builder, RowCell{row, v + 1}, columns[catalogue.fields[v]].kind);
+        builder.addUtf8(row.utf8(0));
+        Record record = builder.build();
+        const QByteArrayView key = record.utf8(values);
+        // The key views the record's bytes, which the record keeps while the hash holds it; a key read twice
+        // keeps its first record, so that no view outlives the bytes it shows.
+        const QByteArray view = QByteArray::fromRawData(key.data(), key.size());
+        if (!catalogue.rows.contains(view))
+            catalogue.rows.insert(view, std::move(record));
+    });
+}
+
+// The values `catalogue` holds for `key`, looked up first when it has a look-up and has not seen the key;
+// nullptr when there are none.
+const Record *catalogueValues(Sql &sql, Catalogue &catalogue, QByteArrayView key, const Columns &columns) {
+    auto found = catalogue.rows.constFind(QByteArray::fromRawData(key.data(), key.size()));
+    if (found == catalogue.rows.cend()) {
+        if (catalogue.lookup.isEmpty())
+            return nullptr;
+        // A copy: the key's bytes belong to the row of a query that the look-up must not disturb.
+        const QByteArray owned = key.toByteArray();
+        SqlParams params = catalogue.lookupParams;
+        params.push_back({QStringLiteral("chave"), QString::fromUtf8(owned)});
+        readCatalogue(sql, catalogue, catalogue.lookup, params, columns);
+        found = catalogue.rows.constFind(owned);
+        if (found == catalogue.rows.cend())
+            found = catalogue.rows.insert(owned, Record());
+    }
+    return found->isValid() ? &found.value() : nullptr;
+}
+
+// The last key a catalogue was asked for and what it answered: the entries of a day mostly share their type,
+// branch and company, and a repeated key is then neither hashed nor looked for again.
+struct LastFound {
+    std::string key;
+    bool asked = false;
+    const Record *values = nullptr;
+};
+
 // Reads every row of `statement` (stepped by `next`) into `packet`, the fields placed by `sources`.
 template <typename Statement, typename Next>
-void readRows(Statement &statement, Next next, DataPacket &packet, const Columns &columns,
-              const std::vector<Catalogue> &catalogues, const std::vector<FieldSource> &sources) {
+void readRows(Sql &sql, Statement &statement, Next next, DataPacket &packet, const Columns &columns,
+              const std::vector<Catalogue *> &catalogues, const std::vector<FieldSource> &sources) {
     const int count = static_cast<int>(columns.size());
     // Reused: build() leaves it ready for the next row.
     RecordBuilder builder(count, RecordBuilder::Storage::Batch);
-    std::vector<const QList<std::optional<QByteArray>> *> found(catalogues.size());
+    // A catalogue's hash moves its records only when it grows, which only a look-up of its own does: the
+    // last record it answered stays valid until it is asked again.
+    std::vector<LastFound> last(catalogues.size());
+    std::vector<const Record *> found(catalogues.size());
     while (next()) {
         bool kept = true;
         for (size_t c = 0; c < catalogues.size(); ++c) {
-            const auto key = statement.cell(catalogues[c].keyColumn);
-            const auto row = key.isNull() ? catalogues[c].rows.cend()
-                                          : catalogues[c].rows.constFind(QByteArray::fromRawData(
-                                                key.utf8().data(), key.utf8().size()));
-            found[c] = row == catalogues[c].rows.cend() ? nullptr : &row.value();
-            kept = kept && (found[c] != nullptr || !catalogues[c].required);
+            const auto key = statement.cell(catalogues[c]->keyColumn);
+            if (key.isNull()) {
+                found[c] = nullptr;
+            } else {
+                const QByteArrayView text = key.utf8();
+                LastFound &memo = last[c];
+                if (!memo.asked ||
+                    QByteArrayView(memo.key.data(), static_cast<qsizetype>(memo.key.size())) != text) {
+                    memo.values = catalogueValues(sql, *catalogues[c], text, columns);
+                    memo.key.assign(text.data(), static_cast<size_t>(text.size()));
+                    memo.asked = true;
+                }
+                found[c] = memo.values;
+            }
+            kept = kept && (found[c] != nullptr || !catalogues[c]->required);
         }
         if (!kept)
             continue;
@@ -549,10 +611,10 @@ void readRows(Statement &statement, Next next, DataPacket &packet, const Columns
                 addCell(builder, statement.cell(source.column), columns[i].kind);
                 continue;
             }
-            const auto *texts = found[static_cast<size_t>(source.catalogue)];
-            const std::optional<QByteArray> *text = texts != nullptr ? &texts->at(source.value) : nullptr;
-            if (text != nullptr && text->has_value())
-                builder.addUtf8(**text);
+            // The catalogue holds the value in the record's own form: its bytes are copied as they are.
+            const Record *values = found[static_cast<size_t>(source.catalogue)];
+            if (values != nullptr && !values->isNull(source.value))
+                builder.addUtf8(values->utf8(source.value));
             else
                 builder.addNull();
         }
@@ -563,34 +625,32 @@ void readRows(Statement &statement, Next next, DataPacket &packet, const Columns
 } // namespace
 
 DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Columns &columns,
-                       const std::vector<Catalogue> &catalogues) {
+                       const std::vector<Catalogue *> &catalogues) {
     DataPacket packet(fieldsOf(columns));
     const std::vector<FieldSource> sources = fieldSources(columns, catalogues);
     if (dialect_ == Dialect::Sqlite) {
         // Straight on the statement, each value read once: the hot path of the entry list.
         SqliteStatement statement(static_cast<sqlite3 *>(sqlite_), *cache_, sql, params);
         readRows(
-            statement, [&] { return statement.step(); }, packet, columns, catalogues, sources);
+            *this, statement, [&] { return statement.step(); }, packet, columns, catalogues, sources);
         return packet;
     }
     PostgresStatement statement(static_cast<PGconn *>(postgres_), *cache_, sql, params);
     packet.reserve(statement.rows);
     readRows(
-        statement, [&] { return statement.next(); }, packet, columns, catalogues, sources);
+        *this, statement, [&] { return statement.next(); }, packet, columns, catalogues, sources);
     return packet;
 }
 
-Catalogue Sql::catalogue(const QString &sql, int keyColumn, QList<int> fields, bool required) {
-    Catalogue read{keyColumn, std::move(fields), required, {}};
-    forEach(sql, {}, [&](const SqlRow &row) {
-        if (row.isNull(0))
-            return;
-        QList<std::optional<QByteArray>> texts;
-        texts.reserve(read.fields.size());
-        for (int v = 1; v <= read.fields.size(); ++v)
-            texts.append(row.isNull(v) ? std::nullopt : std::optional<QByteArray>(row.utf8(v).toByteArray()));
-        read.rows.insert(row.utf8(0).toByteArray(), std::move(texts));
-    });
+Catalogue Sql::catalogue(const QString &sql, const SqlParams &params, const Columns &columns, int keyColumn,
+                         QList<int> fields, bool required, const QString &lookup,
+                         const SqlParams &lookupParams) {
+    Catalogue read{keyColumn, std::move(fields), required, {}, lookup, lookupParams};
+    for (const int field : read.fields)
+        if (field < 0 || field >= columns.size())
+            throw DatabaseError("a catalogue fills a field that is not one field of the packet");
+    if (!sql.isEmpty())
+        readCatalogue(*this, read, sql, params, columns);
     return read;
 }
 
