@@ -135,6 +135,8 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
         {"getFornecedor", {"", "T"}},
         {"GetVdPeriodoContabil", {"01", demoDate}},
         {"getPesqMovBanc", {"001", demoDate, "", 10.0, "Depósito"}},
+        {"getPesqMovBancLote",
+         {Variant(VariantList{Variant(VariantList{"001", demoDate, "", 10.0, "Depósito"})})}},
         {"getCentCustFilial", {"0101"}},
         {"getEmpresa", {"01"}},
         {"getPrxMovBancario", {"001", "1"}},
