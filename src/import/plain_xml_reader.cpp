@@ -122,20 +122,26 @@ void PlainXmlReader::readFirstChunk() {
 }
 
 // <?xml version="1.0" encoding="UTF-8" standalone="yes"?>, encoding and standalone optional, in that order.
+qsizetype PlainXmlReader::quotedValue(qsizetype afterName, char16_t &quote) {
+    qsizetype i = skipSpace(afterName);
+    if (at(i) != u'=')
+        notPlain();
+    i = skipSpace(i + 1);
+    quote = at(i);
+    if (quote != u'"' && quote != u'\'')
+        notPlain();
+    return i + 1;
+}
+
 void PlainXmlReader::readDeclaration() {
     qsizetype offset = 5;
     const auto pseudoAttribute = [&](QLatin1StringView name, QStringView &value) {
         const qsizetype start = skipSpace(offset);
         if (start == offset || !startsWith(start, name))
             return false;
-        qsizetype i = skipSpace(start + name.size());
-        if (at(i) != u'=')
-            notPlain();
-        i = skipSpace(i + 1);
-        const char16_t quote = at(i);
-        if (quote != u'"' && quote != u'\'')
-            notPlain();
-        const qsizetype valueStart = i + 1;
+        char16_t quote = 0;
+        const qsizetype valueStart = quotedValue(start + name.size(), quote);
+        qsizetype i = valueStart;
         for (i = valueStart; at(i) != quote; ++i) {
         }
         value = QStringView(buffer_).sliced(pos_ + valueStart, i - valueStart);
@@ -218,14 +224,8 @@ void PlainXmlReader::readStartTag() {
         Found attribute;
         attribute.name = afterSpace;
         attribute.nameLength = scanName(afterSpace, attribute.colon);
-        i = skipSpace(afterSpace + attribute.nameLength);
-        if (at(i) != u'=')
-            notPlain();
-        i = skipSpace(i + 1);
-        const char16_t quote = at(i);
-        if (quote != u'"' && quote != u'\'')
-            notPlain();
-        attribute.value = i + 1;
+        char16_t quote = 0;
+        attribute.value = quotedValue(afterSpace + attribute.nameLength, quote);
         for (i = attribute.value;; ++i) {
             const char16_t v = at(i);
             if (v == quote)

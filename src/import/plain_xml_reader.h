@@ -81,6 +81,9 @@ private:
     void readDeclaration();
     // The length of the qualified name at `offset`, `colon` where its prefix ends (-1 without one).
     qsizetype scanName(qsizetype offset, qsizetype &colon);
+    // After a name: the blanks, '=', the blanks and the opening quote, which `quote` takes; answers where
+    // the value starts.
+    qsizetype quotedValue(qsizetype afterName, char16_t &quote);
     qsizetype skipSpace(qsizetype offset) {
         while (available(offset + 1) && isSpace(buffer_.constData()[pos_ + offset].unicode()))
             ++offset;
