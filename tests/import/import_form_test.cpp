@@ -105,6 +105,13 @@ const char cleanRows[] = R"([
   ["150,5", {"date": "2024-03-14"}, "004", "d", "10", "0201", "Outros", "D-4", null, null]
 ])";
 
+// A right row of account 001, then a wrong one.
+const char lateRefusalRows[] = R"([
+  ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", "Documento", "Cliente", "Fornecedor"],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Certa", 10, "", null, null],
+  [{"date": "2024-03-15"}, "099", "0101", "C", "1", "Conta desconhecida", 10, "", null, null]
+])";
+
 // The records the clean file gives, by line: account, kind, date, value, document, history, description.
 struct Built {
     QString account, kind, date;
@@ -144,6 +151,7 @@ private:
         for (const Format format : {Format::Xls, Format::Xlsx, Format::Ods})
             fixtures_.add(recipe(QStringLiteral("limpo"), cleanRows, format));
         fixtures_.add(recipe(QStringLiteral("erros"), refusalRows));
+        fixtures_.add(recipe(QStringLiteral("erro-no-fim"), lateRefusalRows));
         WorkbookRecipe locked = recipe(QStringLiteral("protegido"), cleanRows);
         locked.options.insert(QStringLiteral("xls"), QJsonObject{{QStringLiteral("filepass"), true}});
         fixtures_.add(locked);
@@ -541,6 +549,15 @@ TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
     const Run checked = run({QStringLiteral("--check"), refusals});
     EXPECT_EQ(checked.exitCode, 1) << checked.err.toStdString();
     EXPECT_EQ(checked.out.split(u'\n', Qt::SkipEmptyParts), formLines);
+    // Imported, a file whose wrong row comes after a right one takes no number for the right one.
+    const std::vector<qint64> beforeRefused = drawNumbers();
+    const Run lateRefusal = run({Workbooks::get().path(QStringLiteral("erro-no-fim.xls"))});
+    EXPECT_EQ(lateRefusal.exitCode, 1) << lateRefusal.err.toStdString();
+    EXPECT_EQ(lateRefusal.out.trimmed(), QStringLiteral("3\tConta Corrente não cadastrada."));
+    std::vector<qint64> nextAfterRefused;
+    for (const qint64 number : beforeRefused)
+        nextAfterRefused.push_back(number + 1);
+    EXPECT_EQ(drawNumbers(), nextAfterRefused) << "a file with errors drew numbers";
 
     const QString clean = Workbooks::get().path(QStringLiteral("limpo.ods"));
     const std::vector<qint64> numbersBefore = drawNumbers();
