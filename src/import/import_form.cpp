@@ -213,8 +213,15 @@ void TfrmImportLanc::sbtImportExportClick() {
     }
     if (Cli_bco11100::EntryFormServices *entryForm = findEntryForm_ ? findEntryForm_() : nullptr)
         entryForm->RefreshEntryList();
-    ui->lblResumo->setText(
-        msgPadrao.Msg(QStringLiteral("Resumo_Feito")).arg(outcome.credits).arg(outcome.debits));
+    // Entries another import wrote meanwhile are in the books but were not written by this one.
+    QString summary = msgPadrao.Msg(QStringLiteral("Resumo_Feito"))
+                          .arg(outcome.credits - outcome.skippedCredits)
+                          .arg(outcome.debits - outcome.skippedDebits);
+    if (outcome.skippedCredits + outcome.skippedDebits > 0)
+        summary += u' ' + msgPadrao.Msg(QStringLiteral("Resumo_Ignorados"))
+                              .arg(outcome.skippedCredits)
+                              .arg(outcome.skippedDebits);
+    ui->lblResumo->setText(summary);
     msgPadrao.ShowMsg(QStringLiteral("Importacao_OK"), bco::MsgKind::Information, bco::MsgButton::Ok, 0);
     pgbProgresso->setValue(0);
     sbtImportExport->setEnabled(false);

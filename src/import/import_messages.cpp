@@ -31,6 +31,7 @@ void AddImportMessages(bco::TMessages &catalogue) {
         // What an import will write, and what it wrote, told beside the list.
         "Resumo_Imp|A importar: %1 crédito(s) somando %2 e %3 débito(s) somando %4.",
         "Resumo_Feito|Importados: %1 crédito(s) e %2 débito(s).",
+        "Resumo_Ignorados|Já estavam incluídos e não foram gravados de novo: %1 crédito(s) e %2 débito(s).",
     };
     for (const char *row : rows)
         catalogue.add(QString::fromUtf8(row));

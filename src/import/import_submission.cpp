@@ -18,10 +18,13 @@ SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &record
         bco::ClientDataSet *records;
         const char *method;
         int *written;
+        int *skipped;
     };
     const Twin twins[] = {
-        {&Cli_bco11100::CreditKind(), &entry.cdsCredito, "setInsertImportCred", &outcome.credits},
-        {&Cli_bco11100::DebitKind(), &entry.cdsDebito, "setInsertImportDeb", &outcome.debits},
+        {&Cli_bco11100::CreditKind(), &entry.cdsCredito, "setInsertImportCred", &outcome.credits,
+         &outcome.skippedCredits},
+        {&Cli_bco11100::DebitKind(), &entry.cdsDebito, "setInsertImportDeb", &outcome.debits,
+         &outcome.skippedDebits},
     };
     for (const Twin &twin : twins) {
         if (!twin.records->Active() || twin.records->IsEmpty())
@@ -53,6 +56,10 @@ SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &record
             return outcome;
         }
         *twin.written = twin.records->RecordCount();
+        // The server names each entry it skipped in a result row "IGN".
+        for (entry.cdsResult.First(); !entry.cdsResult.Eof(); entry.cdsResult.Next())
+            if (entry.cdsResult.FieldByName(u"CDRESULT").AsString() == u"IGN")
+                ++*twin.skipped;
     }
     return outcome;
 }

@@ -24,6 +24,8 @@ struct SubmissionOutcome {
     QString company;
     // What the server answered for each call made: how many entries it wrote and skipped as written before.
     int credits = 0, debits = 0;
+    // Of those, how many it skipped as written before (by an earlier call or by another import meanwhile).
+    int skippedCredits = 0, skippedDebits = 0;
 
     bool imported() const { return refusedKind == nullptr; }
 };

@@ -393,6 +393,33 @@ TEST_F(ImportForm, ACleanFileIsImportedWholeAndASecondImportIsRefusedRowByRow) {
 }
 
 // Opened from the host's menu with no entry form open, the import refreshes nothing and still imports.
+TEST_F(ImportForm, EntriesAnotherOperatorImportedMeanwhileAreWrittenOnceAndToldApart) {
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    ASSERT_TRUE(importEnabled());
+    // Between the check and "Importar", another operator sends the same credits.
+    SecondOperator other(env.server());
+    other.call(QStringLiteral("setInsertImportCred"),
+               {form->records.entry.cdsMovBanc.GetDelta(), form->records.entry.cdsCredito.GetDelta(),
+                QStringLiteral("SUPERV")});
+    ASSERT_EQ(importedMovements(), 2);
+
+    env.dialogs.clearShown();
+    QTest::keySequence(control("dgbErros"), QKeySequence(Qt::CTRL | Qt::Key_Return));
+    EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("Importacao_OK")});
+    EXPECT_EQ(summary(),
+              QStringLiteral("Importados: 0 crédito(s) e 2 débito(s). Já estavam incluídos e não foram "
+                             "gravados de novo: 2 crédito(s) e 0 débito(s)."));
+    QSqlQuery query(env.database());
+    query.exec(QStringLiteral("SELECT IDMOVBANC, CDOPERADOR, COUNT(*) FROM MOVBANCARIO WHERE DSHISMBANC LIKE "
+                              "'%Importação via%' GROUP BY IDMOVBANC, CDOPERADOR ORDER BY IDMOVBANC"));
+    QStringList written;
+    while (query.next())
+        written << QStringLiteral("%1 %2 %3")
+                       .arg(query.value(0).toString(), query.value(1).toString(), query.value(2).toString());
+    EXPECT_EQ(written, (QStringList{"C SUPERV 2", "D DEMO 2"}))
+        << "each entry once, by whoever wrote it first";
+}
+
 TEST_F(ImportForm, WithoutAnEntryFormToFindTheImportRefreshesNothing) {
     Cli_bco11104::CriaImportacao([]() -> Cli_bco11100::EntryFormServices * { return nullptr; });
     ASSERT_EQ(Cli_bco11104::frmImportLanc.data(), form.data()) << "the one import form is brought forward";
