@@ -1,5 +1,7 @@
 #include "framework/ui/report/report_painter.h"
 
+#include <optional>
+
 #include <QFile>
 #include <QFontMetricsF>
 #include <QHash>
@@ -7,6 +9,7 @@
 #include <QPdfWriter>
 #include <QPrinter>
 
+#include "framework/ui/report/pdf_text_writer.h"
 #include "framework/ui/report/report_progress.h"
 
 namespace bco {
@@ -100,22 +103,61 @@ ReportPainter::ReportPainter(const ReportDocument &document)
 
 ReportPainter::~ReportPainter() = default;
 
+std::vector<const QFont *> ReportPainter::PageFonts() const {
+    return {&fonts_->body.font(), &fonts_->bold.font(), &fonts_->title.font(), &fonts_->notice.font()};
+}
+
 void ReportPainter::MapToPage(QPainter &painter, const ReportDocument &document, int deviceWidth,
                               int deviceHeight) {
     painter.setViewport(0, 0, deviceWidth, deviceHeight);
     painter.setWindow(0, 0, document.PageWidth(), document.PageHeight());
 }
 
+namespace {
+
+// A surface over a painter whose coordinates are the page's decipoints.
+class PainterSurface final : public ReportSurface {
+public:
+    explicit PainterSurface(QPainter &painter)
+        : painter_(painter) {
+        painter_.setPen(Qt::black);
+    }
+
+    void DrawText(const QFont &font, QPointF baseline, const QString &text) override {
+        // Setting a font, even the one set, costs the painter a font resolved again; most texts keep the
+        // font.
+        if (fontSet_ != &font) {
+            painter_.setFont(font);
+            fontSet_ = &font;
+        }
+        painter_.drawText(baseline, text);
+    }
+
+    void DrawLine(QPointF from, QPointF to, qreal width) override {
+        painter_.setPen(QPen(Qt::black, width));
+        painter_.drawLine(from, to);
+    }
+
+private:
+    QPainter &painter_;
+    const QFont *fontSet_ = nullptr;
+};
+
+} // namespace
+
 void ReportPainter::PaintPage(QPainter &painter, int page) {
+    PainterSurface surface(painter);
+    PaintPage(surface, page);
+}
+
+void ReportPainter::PaintPage(ReportSurface &surface, int page) {
     const ReportDocument &doc = document_;
     const int line = doc.LineHeight();
     const int left = doc.Margin();
     const int right = doc.PageWidth() - doc.Margin();
     const int pad = doc.CellPadding();
-    // Setting a font, even the one set, costs the painter a font resolved again; most texts keep the font.
-    const QFont *fontSet = nullptr;
-    const auto text = [&painter, &fontSet](MeasuredFont &font, const QString &shown, int x0, int x1, int top,
-                                           int height, Align align) {
+    const auto text = [&surface](MeasuredFont &font, const QString &shown, int x0, int x1, int top,
+                                 int height, Align align) {
         const QString fitted = font.fitted(shown, x1 - x0);
         if (fitted.isEmpty())
             return;
@@ -123,15 +165,10 @@ void ReportPainter::PaintPage(QPainter &painter, int page) {
         const qreal x = align == Align::Left    ? x0
                         : align == Align::Right ? x1 - width
                                                 : x0 + (x1 - x0 - width) / 2;
-        if (fontSet != &font.font()) {
-            painter.setFont(font.font());
-            fontSet = &font.font();
-        }
-        painter.drawText(QPointF(x, font.baseline(top, height)), fitted);
+        surface.DrawText(font.font(), QPointF(x, font.baseline(top, height)), fitted);
     };
-    const auto rule = [&painter, left, right](int y, qreal width) {
-        painter.setPen(QPen(Qt::black, width));
-        painter.drawLine(QPointF(left, y), QPointF(right, y));
+    const auto rule = [&surface, left, right](int y, qreal width) {
+        surface.DrawLine(QPointF(left, y), QPointF(right, y), width);
     };
     const std::vector<ReportColumnBox> &boxes = doc.ColumnBoxes();
     const auto &columns = doc.Design().columns;
@@ -144,7 +181,6 @@ void ReportPainter::PaintPage(QPainter &painter, int page) {
         }
     };
 
-    painter.setPen(Qt::black);
     // The page header: who, when, what, the design's lines and the column captions.
     const int top = doc.Margin();
     text(fonts_->bold, doc.CompanyText(page), left, right - right / 4, top, line, Align::Left);
@@ -188,8 +224,7 @@ void ReportPainter::PaintPage(QPainter &painter, int page) {
                     captionEnd = boxes[c].left - pad;
                     break;
                 }
-            painter.setPen(QPen(Qt::black, line / 16.0));
-            painter.drawLine(QPointF(left, lineTop), QPointF(right, lineTop));
+            rule(lineTop, line / 16.0);
             text(fonts_->bold, doc.BandCaption(band), left + pad, captionEnd, lineTop, line, Align::Left);
             cells(fonts_->bold, band, lineTop, line);
             if (band.kind == ReportBandKind::Total)
@@ -211,24 +246,40 @@ void ReportPainter::PaintPage(QPainter &painter, int page) {
 
 namespace {
 
-// Paints every page on a device that is ready, calling `nextPage` between two pages.
-bool paintPages(const ReportDocument &document, QPainter &painter, int deviceWidth, int deviceHeight,
-                const std::function<bool()> &nextPage, ReportProgress &progress) {
-    ReportPainter pages(document);
+enum class PagesPainted { All, Stopped, Abandoned };
+
+// Paints every page through `paint`, telling `progress` of each; `paint` answers false to abandon the
+// document (it cannot be painted that way).
+PagesPainted paintPages(const ReportDocument &document, ReportProgress &progress,
+                        const std::function<bool(int page)> &paint) {
     const int count = document.PageCount();
     progress.Start(count);
     for (int page = 0; page < count; ++page) {
-        if (page > 0 && !nextPage())
-            throw ReportOutputError(QStringLiteral("Não foi possível continuar a impressão do relatório."));
-        ReportPainter::MapToPage(painter, document, deviceWidth, deviceHeight);
-        pages.PaintPage(painter, page);
+        if (!paint(page)) {
+            progress.Finish();
+            return PagesPainted::Abandoned;
+        }
         if (!progress.Advance(page + 1)) {
             progress.Finish();
-            return false;
+            return PagesPainted::Stopped;
         }
     }
     progress.Finish();
-    return true;
+    return PagesPainted::All;
+}
+
+// Paints every page on a painter's device that is ready, calling `nextPage` between two pages.
+bool paintOnDevice(const ReportDocument &document, QPainter &painter, int deviceWidth, int deviceHeight,
+                   const std::function<bool()> &nextPage, ReportProgress &progress) {
+    ReportPainter pages(document);
+    return paintPages(document, progress, [&](int page) {
+               if (page > 0 && !nextPage())
+                   throw ReportOutputError(
+                       QStringLiteral("Não foi possível continuar a impressão do relatório."));
+               ReportPainter::MapToPage(painter, document, deviceWidth, deviceHeight);
+               pages.PaintPage(painter, page);
+               return true;
+           }) == PagesPainted::All;
 }
 
 QPageLayout sheetOf(const ReportDocument &document) {
@@ -237,15 +288,81 @@ QPageLayout sheetOf(const ReportDocument &document) {
                        QMarginsF(0, 0, 0, 0));
 }
 
-} // namespace
+const QString pdfCreator = QStringLiteral("Conta Corrente Bancária");
 
-bool WriteReportPdf(const ReportDocument &document, const QString &fileName, ReportProgress &progress) {
-    {
-        QFile probe(fileName);
-        if (!probe.open(QIODevice::WriteOnly))
-            throw ReportOutputError(QStringLiteral("Não foi possível gravar o arquivo %1: %2.")
-                                        .arg(fileName, probe.errorString()));
+// A surface that writes a PDF of its own: the page's decipoints become the file's points.
+class PdfSurface final : public ReportSurface {
+public:
+    explicit PdfSurface(PdfTextWriter &writer)
+        : writer_(writer) {}
+
+    // False when a font cannot be embedded.
+    bool AddFont(const QFont &font) {
+        const int number = writer_.AddFont(font);
+        fonts_.push_back({&font, number});
+        return number >= 0;
     }
+
+    bool LacksCharacter() const { return lacksCharacter_; }
+
+    void DrawText(const QFont &font, QPointF baseline, const QString &text) override {
+        int number = 0;
+        for (const auto &[known, added] : fonts_)
+            if (known == &font)
+                number = added;
+        if (!writer_.DrawText(number, font.pixelSize() / 10.0, baseline / 10, text))
+            lacksCharacter_ = true;
+    }
+
+    void DrawLine(QPointF from, QPointF to, qreal width) override {
+        writer_.DrawLine(from / 10, to / 10, width / 10);
+    }
+
+private:
+    PdfTextWriter &writer_;
+    std::vector<std::pair<const QFont *, int>> fonts_;
+    bool lacksCharacter_ = false;
+};
+
+QString cannotWrite(const QString &fileName, const QString &reason) {
+    return QStringLiteral("Não foi possível gravar o arquivo %1: %2.").arg(fileName, reason);
+}
+
+// Writes the file with the report's own PDF writer; answers nothing when the file must be written through the
+// system's device instead.
+std::optional<bool> writeOwnPdf(const ReportDocument &document, const QString &fileName,
+                                ReportProgress &progress) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw ReportOutputError(cannotWrite(fileName, file.errorString()));
+    ReportPainter pages(document);
+    const QSizeF sheet = QSizeF(document.PageWidth(), document.PageHeight()) / 10;
+    PdfTextWriter writer(file, sheet, document.Title(), pdfCreator);
+    PdfSurface surface(writer);
+    for (const QFont *font : pages.PageFonts())
+        if (!surface.AddFont(*font))
+            return std::nullopt;
+    const PagesPainted painted = paintPages(document, progress, [&](int page) {
+        writer.BeginPage();
+        pages.PaintPage(surface, page);
+        writer.EndPage();
+        return !surface.LacksCharacter();
+    });
+    if (painted == PagesPainted::Abandoned)
+        return std::nullopt;
+    if (painted == PagesPainted::Stopped) {
+        file.remove();
+        return false;
+    }
+    if (!writer.Finish() || !file.flush()) {
+        const QString reason = file.errorString();
+        file.remove();
+        throw ReportOutputError(cannotWrite(fileName, reason));
+    }
+    return true;
+}
+
+bool writeSystemPdf(const ReportDocument &document, const QString &fileName, ReportProgress &progress) {
     bool finished = false;
     {
         QPdfWriter writer(fileName);
@@ -253,11 +370,11 @@ bool WriteReportPdf(const ReportDocument &document, const QString &fileName, Rep
         writer.setResolution(720);
         writer.setPageLayout(sheetOf(document));
         writer.setTitle(document.Title());
-        writer.setCreator(QStringLiteral("Conta Corrente Bancária"));
+        writer.setCreator(pdfCreator);
         QPainter painter;
         if (!painter.begin(&writer))
             throw ReportOutputError(QStringLiteral("Não foi possível gravar o arquivo %1.").arg(fileName));
-        finished = paintPages(
+        finished = paintOnDevice(
             document, painter, writer.width(), writer.height(), [&writer] { return writer.newPage(); },
             progress);
         painter.end();
@@ -265,6 +382,14 @@ bool WriteReportPdf(const ReportDocument &document, const QString &fileName, Rep
     if (!finished)
         QFile::remove(fileName);
     return finished;
+}
+
+} // namespace
+
+bool WriteReportPdf(const ReportDocument &document, const QString &fileName, ReportProgress &progress) {
+    if (const std::optional<bool> written = writeOwnPdf(document, fileName, progress))
+        return *written;
+    return writeSystemPdf(document, fileName, progress);
 }
 
 void SetUpPrinter(const ReportDocument &document, QPrinter &printer) {
@@ -279,7 +404,7 @@ bool PrintReport(const ReportDocument &document, QPrinter &printer, ReportProgre
     if (!painter.begin(&printer))
         throw ReportOutputError(QStringLiteral("Não foi possível iniciar a impressão do relatório."));
     const QRect sheet = printer.paperRect(QPrinter::DevicePixel).toRect();
-    const bool finished = paintPages(
+    const bool finished = paintOnDevice(
         document, painter, sheet.width(), sheet.height(), [&printer] { return printer.newPage(); }, progress);
     if (!finished && abortOnStop)
         printer.abort();

@@ -2,12 +2,15 @@
 
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include <QImage>
+#include <QPointF>
 #include <QString>
 
 #include "framework/report/report_document.h"
 
+class QFont;
 class QPainter;
 class QPrinter;
 
@@ -22,6 +25,15 @@ public:
         : std::runtime_error(message.toStdString()) {}
 };
 
+// What a page is painted on: texts at a baseline and lines, in the page's decipoints from its top left
+// corner. A font given is one of the painter's own, the same object for every text of that font.
+class ReportSurface {
+public:
+    virtual ~ReportSurface() = default;
+    virtual void DrawText(const QFont &font, QPointF baseline, const QString &text) = 0;
+    virtual void DrawLine(QPointF from, QPointF to, qreal width) = 0;
+};
+
 // Paints the pages of a report document. The painter's logical coordinates must be the page's decipoints
 // (MapToPage does that for any device); letters are DejaVu Sans at the design's size, a text too wide for
 // its column is cut with an ellipsis. Widths are summed from a cache of each character's advance, so a
@@ -34,6 +46,9 @@ public:
     ReportPainter &operator=(const ReportPainter &) = delete;
 
     void PaintPage(QPainter &painter, int page);
+    void PaintPage(ReportSurface &surface, int page);
+    // Every font the pages are painted with.
+    std::vector<const QFont *> PageFonts() const;
 
     // Makes the painter's coordinates the page's decipoints over `deviceWidth` by `deviceHeight`.
     static void MapToPage(QPainter &painter, const ReportDocument &document, int deviceWidth,
@@ -46,7 +61,10 @@ private:
 };
 
 // Writes every page to a PDF file, page by page, telling `progress` of each. Answers false when the
-// operator stopped it (the file is then removed). Throws ReportOutputError when the file cannot be written.
+// operator stopped it (the file is then removed). Throws ReportOutputError when the file cannot be written
+// whole (nothing is left of it then). The file embeds the glyphs the pages use, of the fonts the pages are
+// measured with; when those fonts cannot be embedded so, or lack a character a page shows, it is written
+// again through the system's PDF device, whose fonts stand in for the missing characters.
 bool WriteReportPdf(const ReportDocument &document, const QString &fileName, ReportProgress &progress);
 
 // Prints every page on a printer the operator chose, as WriteReportPdf; when stopped, the print job is
