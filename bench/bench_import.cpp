@@ -1,9 +1,10 @@
 // The spreadsheet import of 60,000 clean rows against the real server in this process over HTTP on loopback:
 // the validation pass (reading the workbook, every check, the duplicate searches and the numbers) and the
 // submission of the credits and the debits with their accounting, end to end, with the peak memory of the
-// process (client and server) while it runs. On SQLite the submission stands beside its floor: the same
-// movements and records inserted through sqlite3 in one transaction. With BCO_TEST_POSTGRES_URL set, the
-// same import on PostgreSQL, end to end, beside the same rows through libpq's COPY.
+// process (client and server) while it runs, and the peak of the import program alone doing the same. On
+// SQLite the submission stands beside its floor: the same movements and records inserted through sqlite3 in
+// one transaction. With BCO_TEST_POSTGRES_URL set, the same import on PostgreSQL, end to end, beside the same
+// rows through libpq's COPY.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -124,6 +125,40 @@ sqlite3_stmt *prepare(sqlite3 *db, const std::string &sql) {
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
         throw std::runtime_error(sql + ": " + sqlite3_errmsg(db));
     return stmt;
+}
+
+// The peak memory, in megabytes, of the import program (`bco-import`) importing `workbook` into the database
+// at `url` through a server of this process: the import's own footprint on an operator's machine, the server
+// being another program there.
+double importProgramPeak(const QString &database, const QString &workbook) {
+    const QString url = QStringLiteral("sqlite:") + database;
+    bco::testing::InProcessServer server(bco::DatabaseUrl::parse(url));
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("BCO_PASSWORD"), QStringLiteral("demo"));
+    program.setProcessEnvironment(environment);
+    // A child forked from this process is charged, until it starts the program, with this process's pages; a
+    // small Python starts it instead and says the peak of that child alone, in KiB.
+    const QString measured = QStringLiteral("import resource, subprocess, sys\n"
+                                            "code = subprocess.run(sys.argv[1:]).returncode\n"
+                                            "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)\n"
+                                            "sys.exit(code)\n");
+    program.start(QStringLiteral("/usr/bin/python3"),
+                  {QStringLiteral("-c"), measured,
+                   QCoreApplication::applicationDirPath() + QStringLiteral("/bco-import"),
+                   QStringLiteral("--operator"), QStringLiteral("DEMO"), QStringLiteral("--branch"),
+                   QStringLiteral("0101"), QStringLiteral("--date"),
+                   bco::testing::formTestDate.toString(QStringLiteral("dd/MM/yyyy")),
+                   QStringLiteral("--server-host"), server.host(), QStringLiteral("--server-port"),
+                   QString::number(server.port()), QStringLiteral("--database"), url, workbook});
+    check(program.waitForFinished(600000) && program.exitStatus() == QProcess::NormalExit &&
+              program.exitCode() == 0,
+          "bco-import failed: " + program.readAllStandardError().toStdString());
+    const QList<QByteArray> lines = program.readAllStandardOutput().trimmed().split('\n');
+    bool read = false;
+    const double kibibytes = lines.last().toDouble(&read);
+    check(read, "the import program's peak was not read");
+    return kibibytes / 1024.0;
 }
 
 // The SQLite floor: the rows the import wrote (those of `imported` that `before`, a copy of the database
@@ -334,6 +369,8 @@ int main(int argc, char **argv) {
         const QString before = folder.filePath(QStringLiteral("floor.db"));
         bco::testing::createDatabase(path, bco::testing::formTestDate, 0);
         check(QFile::copy(path, before), "cannot copy the database for the floor");
+        const QString programDatabase = folder.filePath(QStringLiteral("programa.db"));
+        check(QFile::copy(path, programDatabase), "cannot copy the database for the import program");
         const Timings sqlite =
             importInto(bco::DatabaseUrl::parse(QStringLiteral("sqlite:") + path), workbook);
         // The peak of the import alone, before the floor reads the written rows back.
@@ -345,6 +382,8 @@ int main(int argc, char **argv) {
         bench::report("import_60k_submit_ratio_to_floor", sqlite.submitted / floor, "x");
         bench::report("import_60k_end_to_end", (sqlite.validated + sqlite.submitted) / 1000.0, "s");
         bench::report("import_60k_peak_memory", peak, "MB");
+        bench::report("import_60k_peak_memory_import_program", importProgramPeak(programDatabase, workbook),
+                      "MB");
 
         const QString postgres = qEnvironmentVariable("BCO_TEST_POSTGRES_URL");
         if (!postgres.isEmpty()) {
