@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTableWidget>
@@ -326,6 +327,50 @@ TEST_F(ReportForm, ThePdfOfTheEntriesTotalsWhatTheLedgerHoldsForTheChoices) {
           "Saldo anterior:", "Período: 01/02/2024 a 15/03/2024", "Página 1 de "})
         EXPECT_TRUE(text.contains(QString::fromUtf8(caption))) << caption;
 }
+
+// Stored texts the report's face cannot show as they are: each still gives its row, on one line, in a report
+// that is whole to its last total.
+struct UnusualHistory {
+    const char *name;
+    QString history;
+    QStringList shown; // in the order the row shows them
+};
+
+const UnusualHistory unusualHistories[] = {
+    {"line breaks and a tab, as a workbook's cell holds them",
+     QStringLiteral("Linha um\nLinha dois\r\n\tfim"),
+     {QStringLiteral("Linha um Linha dois fim")}},
+    {"a script the report's face lacks",
+     QStringLiteral("Loja 東京 aberta"),
+     {QStringLiteral("Loja"), QStringLiteral("aberta")}},
+};
+
+class UnusualHistoryReport : public ReportForm, public ::testing::WithParamInterface<UnusualHistory> {};
+
+TEST_P(UnusualHistoryReport, ShowsTheRowOnOneLineInAWholeReport) {
+    const UnusualHistory &c = GetParam();
+    QSqlQuery update(env.database());
+    update.prepare(
+        QStringLiteral("UPDATE MOVCREDBANC SET DSMOVICRED = ? WHERE CDREDUCONT = '001' AND NRMOVBANC = "
+                       "(SELECT MIN(NRMOVBANC) FROM MOVCREDBANC WHERE CDREDUCONT = '001' AND "
+                       "DTMOVICRED BETWEEN '2024-02-01' AND '2024-03-15')"));
+    update.addBindValue(c.history);
+    ASSERT_TRUE(update.exec()) << update.lastError().text().toStdString();
+    ASSERT_EQ(update.numRowsAffected(), 1);
+
+    const QString text = pdfOf([](TfrmRelLancCont &form) { choose(form, entriesTitle); });
+    const qsizetype at = text.indexOf(c.shown.first());
+    ASSERT_GE(at, 0) << text.left(3000).toStdString();
+    const QString row = text.mid(at, text.indexOf(u'\n', at) - at);
+    qsizetype from = 0;
+    for (const QString &part : c.shown) {
+        from = row.indexOf(part, from);
+        EXPECT_GE(from, 0) << part.toStdString() << " in " << row.toStdString();
+    }
+    EXPECT_TRUE(text.contains(QStringLiteral("Total geral"))) << text.right(1000).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(ReportForm, UnusualHistoryReport, ::testing::ValuesIn(unusualHistories), CaseName());
 
 // The company that heads each page of a PDF, and the companies its account groups name.
 struct PageCompanies {

@@ -1,5 +1,6 @@
 #include "framework/ui/report/report_painter.h"
 
+#include <algorithm>
 #include <optional>
 
 #include <QFile>
@@ -71,6 +72,19 @@ private:
 };
 
 enum class Align { Left, Center, Right };
+
+// A cell is one line: a line break or a tab in a stored text (a workbook's cell may hold them) shows as a
+// space, which every font has, rather than as a box of a missing letter.
+QString oneLine(const QString &text) {
+    const auto control = [](QChar c) {
+        return c.unicode() < 0x20 || c.unicode() == 0x7f;
+    };
+    if (std::none_of(text.begin(), text.end(), control))
+        return text;
+    QString line = text;
+    std::replace_if(line.begin(), line.end(), control, QChar(u' '));
+    return line;
+}
 
 Align alignOf(ReportAlignment alignment) {
     switch (alignment) {
@@ -158,7 +172,7 @@ void ReportPainter::PaintPage(ReportSurface &surface, int page) {
     const int pad = doc.CellPadding();
     const auto text = [&surface](MeasuredFont &font, const QString &shown, int x0, int x1, int top,
                                  int height, Align align) {
-        const QString fitted = font.fitted(shown, x1 - x0);
+        const QString fitted = font.fitted(oneLine(shown), x1 - x0);
         if (fitted.isEmpty())
             return;
         const qreal width = font.width(fitted);
