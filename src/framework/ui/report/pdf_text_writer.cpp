@@ -79,8 +79,6 @@ struct PdfTextWriter::Font {
     QRawFont raw;
     TrueTypeSubset tables;
     int object = 0;
-    bool slanted = false;
-    bool emboldened = false;
     // The glyph of each character met, +1 (0: not looked up yet); characters beyond the first plane by hash.
     std::vector<quint16> plane;
     QHash<char32_t, quint32> astral;
@@ -143,26 +141,30 @@ int PdfTextWriter::AddFont(const QFont &font) {
     const QRawFont raw = QRawFont::fromFont(font);
     if (!raw.isValid())
         return -1;
-    const bool slanted = font.italic() && raw.style() == QFont::StyleNormal;
-    const bool emboldened = font.bold() && raw.weight() < QFont::DemiBold;
-    // Fonts of one face at different sizes share its glyphs: the size is given with each text.
-    for (std::size_t known = 0; known < fonts_.size(); ++known) {
-        const Font &other = *fonts_[known];
-        if (other.raw.familyName() == raw.familyName() && other.raw.styleName() == raw.styleName() &&
-            other.raw.weight() == raw.weight() && other.raw.style() == raw.style() &&
-            other.slanted == slanted && other.emboldened == emboldened)
-            return static_cast<int>(known);
+    // Fonts of one face (the same file, whatever size or style was asked) share its embedded glyphs.
+    const QByteArray header = raw.fontTable("head");
+    std::size_t face = 0;
+    while (face < fonts_.size() && (fonts_[face]->raw.familyName() != raw.familyName() ||
+                                    fonts_[face]->raw.fontTable("head") != header))
+        ++face;
+    if (face == fonts_.size()) {
+        auto added = std::make_unique<Font>(raw);
+        if (!added->tables.IsUsable())
+            return -1;
+        added->plane.assign(0x10000, 0);
+        added->used.assign(static_cast<std::size_t>(added->tables.GlyphCount()), false);
+        added->characterOf.assign(static_cast<std::size_t>(added->tables.GlyphCount()), 0);
+        fonts_.push_back(std::move(added));
     }
-    auto added = std::make_unique<Font>(raw);
-    if (!added->tables.IsUsable())
-        return -1;
-    added->slanted = slanted;
-    added->emboldened = emboldened;
-    added->plane.assign(0x10000, 0);
-    added->used.assign(static_cast<std::size_t>(added->tables.GlyphCount()), false);
-    added->characterOf.assign(static_cast<std::size_t>(added->tables.GlyphCount()), 0);
-    fonts_.push_back(std::move(added));
-    return static_cast<int>(fonts_.size() - 1);
+    // The system draws a slant or a weight the face lacks itself; so does the file.
+    const TrueTypeSubset &tables = fonts_[face]->tables;
+    const Handle handle{static_cast<int>(face), font.italic() && !tables.IsItalic(),
+                        font.bold() && !tables.IsBold()};
+    const auto known = std::find(handles_.begin(), handles_.end(), handle);
+    if (known != handles_.end())
+        return static_cast<int>(known - handles_.begin());
+    handles_.push_back(handle);
+    return static_cast<int>(handles_.size() - 1);
 }
 
 void PdfTextWriter::BeginPage() {
@@ -190,7 +192,8 @@ void PdfTextWriter::closeText() {
 }
 
 bool PdfTextWriter::DrawText(int fontNumber, qreal size, QPointF origin, QStringView text) {
-    Font &font = *fonts_[static_cast<std::size_t>(fontNumber)];
+    const Handle handle = handles_[static_cast<std::size_t>(fontNumber)];
+    Font &font = *fonts_[static_cast<std::size_t>(handle.face)];
     if (!inText_) {
         content_.append("BT\n");
         inText_ = true;
@@ -200,32 +203,32 @@ bool PdfTextWriter::DrawText(int fontNumber, qreal size, QPointF origin, QString
         textFont_ = -1;
     }
     const qint64 sizeHundredths = hundredths(size);
-    if (textFont_ != fontNumber || textSize_ != sizeHundredths) {
+    if (textFont_ != handle.face || textSize_ != sizeHundredths) {
         content_.append("/F");
-        content_.append(QByteArray::number(fontNumber));
+        content_.append(QByteArray::number(handle.face));
         content_.append(' ');
         appendHundredths(content_, sizeHundredths);
         content_.append(" Tf\n");
-        textFont_ = fontNumber;
+        textFont_ = handle.face;
         textSize_ = sizeHundredths;
     }
     // A weight the face lacks is drawn as the system draws it: the outline stroked as well as filled. The
     // rendering mode outlives a text object, so it is set whenever it must change.
-    if (font.emboldened)
+    if (handle.emboldened)
         setLineWidth(hundredths(size / 30));
-    if (font.emboldened != stroked_) {
-        content_.append(font.emboldened ? "2 Tr\n" : "0 Tr\n");
-        stroked_ = font.emboldened;
+    if (handle.emboldened != stroked_) {
+        content_.append(handle.emboldened ? "2 Tr\n" : "0 Tr\n");
+        stroked_ = handle.emboldened;
     }
     const qint64 x = hundredths(origin.x());
     const qint64 y = hundredths(page_.height() - origin.y());
-    if (font.slanted || skewed_) {
-        content_.append(font.slanted ? "1 0 0.2 1 " : "1 0 0 1 ");
+    if (handle.slanted || skewed_) {
+        content_.append(handle.slanted ? "1 0 0.2 1 " : "1 0 0 1 ");
         appendHundredths(content_, x);
         content_.append(' ');
         appendHundredths(content_, y);
         content_.append(" Tm <");
-        skewed_ = font.slanted;
+        skewed_ = handle.slanted;
     } else {
         appendHundredths(content_, x - lineX_);
         content_.append(' ');
@@ -334,9 +337,9 @@ void PdfTextWriter::writeFont(Font &font) {
     startObject(descriptor);
     write("<< /Type /FontDescriptor /FontName /" + name + " /Flags 32 /FontBBox [" + units(tables.XMin()) +
           ' ' + units(tables.YMin()) + ' ' + units(tables.XMax()) + ' ' + units(tables.YMax()) +
-          "] /ItalicAngle " + (font.slanted || font.raw.style() != QFont::StyleNormal ? "-11" : "0") +
-          " /Ascent " + units(tables.Ascent()) + " /Descent " + units(tables.Descent()) + " /CapHeight " +
-          units(tables.Ascent()) + " /StemV 80 /FontFile2 " + QByteArray::number(file) + " 0 R >>\nendobj\n");
+          "] /ItalicAngle " + (tables.IsItalic() ? "-11" : "0") + " /Ascent " + units(tables.Ascent()) +
+          " /Descent " + units(tables.Descent()) + " /CapHeight " + units(tables.Ascent()) +
+          " /StemV 80 /FontFile2 " + QByteArray::number(file) + " 0 R >>\nendobj\n");
 
     const QByteArray program = tables.Subset(font.used);
     writeStream(file, program, " /Length1 " + QByteArray::number(program.size()));

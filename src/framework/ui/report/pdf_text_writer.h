@@ -45,6 +45,13 @@ public:
 
 private:
     struct Font;
+    // A font asked for: the face embedded, and what the file must synthesise of what was asked.
+    struct Handle {
+        int face;
+        bool slanted;
+        bool emboldened;
+        bool operator==(const Handle &) const = default;
+    };
     qint64 write(const QByteArray &bytes);
     int reserveObject();
     void startObject(int object);
@@ -61,7 +68,8 @@ private:
     qint64 written_ = 0;
     std::vector<qint64> offsets_; // of each object, by number (0 unused)
     std::vector<int> pages_;
-    std::vector<std::unique_ptr<Font>> fonts_;
+    std::vector<std::unique_ptr<Font>> fonts_; // the faces, each embedded once
+    std::vector<Handle> handles_;
 
     // The page being drawn.
     QByteArray content_;
@@ -69,7 +77,7 @@ private:
     bool skewed_ = false; // the text matrix holds a slant
     qint64 lineX_ = 0;    // the text line's start, in hundredths of a point
     qint64 lineY_ = 0;
-    int textFont_ = -1;
+    int textFont_ = -1;     // the face set
     qint64 textSize_ = -1;  // hundredths of a point
     bool stroked_ = false;  // texts are drawn outlined as well as filled
     qint64 lineWidth_ = -1; // hundredths of a point

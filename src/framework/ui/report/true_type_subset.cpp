@@ -86,6 +86,7 @@ TrueTypeSubset::TrueTypeSubset(const TableReader &table)
     yMax_ = s16(head_, 42);
     ascent_ = s16(hhea_, 4);
     descent_ = s16(hhea_, 6);
+    macStyle_ = u16(head_, 44);
     const qsizetype offsetSize = longOffsets_ ? 4 : 2;
     usable_ = glyphCount_ > 0 && unitsPerEm_ > 0 && metricCount_ > 0 && metricCount_ <= glyphCount_ &&
               loca_.size() >= (glyphCount_ + 1) * offsetSize && hmtx_.size() >= metricCount_ * 4;

@@ -31,6 +31,9 @@ public:
     int YMin() const { return yMin_; }
     int XMax() const { return xMax_; }
     int YMax() const { return yMax_; }
+    // What the face's header says of its style.
+    bool IsBold() const { return (macStyle_ & 1) != 0; }
+    bool IsItalic() const { return (macStyle_ & 2) != 0; }
     int Ascent() const { return ascent_; }
     int Descent() const { return descent_; }
 
@@ -49,6 +52,7 @@ private:
     int glyphCount_ = 0;
     int unitsPerEm_ = 1000;
     int metricCount_ = 0;
+    quint32 macStyle_ = 0;
     int xMin_ = 0, yMin_ = 0, xMax_ = 0, yMax_ = 0, ascent_ = 0, descent_ = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QFont>
+#include <QImage>
 #include <QPainterPath>
 #include <QProcess>
 #include <QRawFont>
@@ -287,6 +288,52 @@ TEST(PdfTextWriter, placesEachTextWhereAndAsWideAsItWasMeasured) {
     run(QStringLiteral("pdftoppm"),
         {QStringLiteral("-r"), QStringLiteral("20"), path, folder.filePath(QStringLiteral("p"))}, &errors);
     EXPECT_EQ(errors, QString());
+}
+
+// How far right the top of a letter l drawn at 100 points stands from its foot, in pixels at 72 dots to the
+// inch: an italic one leans whether the system has an italic face of the font or slants the upright one.
+double leanOfL(bool italic) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("l.pdf"));
+    {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        PdfTextWriter writer(file, QSizeF(300, 300), QString(), QString());
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(100);
+        font.setItalic(italic);
+        const int number = writer.AddFont(font);
+        writer.BeginPage();
+        writer.DrawText(number, 100, {100, 200}, u"l");
+        writer.EndPage();
+        EXPECT_TRUE(writer.Finish());
+    }
+    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-gray"),
+                                     QStringLiteral("-png"), path, folder.filePath(QStringLiteral("l"))});
+    const QImage page(folder.filePath(QStringLiteral("l-1.png")));
+    std::vector<double> centres; // of the dark pixels of each row that has some
+    for (int y = 0; y < page.height(); ++y) {
+        double sum = 0;
+        int count = 0;
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 128) {
+                sum += x;
+                ++count;
+            }
+        if (count > 0)
+            centres.push_back(sum / count);
+    }
+    if (centres.size() < 20) {
+        ADD_FAILURE() << "the letter was not drawn";
+        return 0;
+    }
+    return centres[5] - centres[centres.size() - 6];
+}
+
+TEST(PdfTextWriter, drawsAnItalicTextLeaning) {
+    EXPECT_NEAR(leanOfL(false), 0, 1);
+    // An l some 73 pixels tall leans by about a fifth of that.
+    EXPECT_GT(leanOfL(true), 8);
 }
 
 TEST(PdfTextWriter, saysWhichTextsHoldACharacterItsFaceLacks) {
