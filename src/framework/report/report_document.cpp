@@ -55,10 +55,47 @@ QVariant toQVariant(const Variant &value) {
     }
 }
 
-// A value shown without a format of its own: a date as a date, anything else as text.
-QString plainText(const QVariant &value, const QLocale &locale) {
-    return FormatReportValue(
-        value, value.metaType().id() == QMetaType::QDate ? ReportFormat::Date : ReportFormat::Text, locale);
+// Digits of a whole number, most significant first, written backwards from `end`.
+char *writeDigits(char *end, quint64 number) {
+    do {
+        *--end = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number != 0);
+    return end;
+}
+
+// dd/mm/yyyy without QDate::toString's parsing of its format, for the years it writes with four digits.
+std::optional<QString> plainDate(const QDate &date) {
+    if (!date.isValid() || date.year() < 1000 || date.year() > 9999)
+        return std::nullopt;
+    const int parts[] = {date.day(), date.month()};
+    QString text(10, u'/');
+    QChar *out = text.data();
+    for (int i = 0; i < 2; ++i) {
+        out[3 * i] = QChar(u'0' + parts[i] / 10);
+        out[3 * i + 1] = QChar(u'0' + parts[i] % 10);
+    }
+    for (int i = 9, year = date.year(); i >= 6; --i, year /= 10)
+        out[i] = QChar(u'0' + year % 10);
+    return text;
+}
+
+// The date of a text that starts yyyy-mm-dd with digits only (what SQLite holds for a date); any other
+// text is left to QDate's own reading of ISO dates.
+std::optional<QDate> isoDateOf(const QString &text) {
+    if (text.size() < 10 || text[4] != u'-' || text[7] != u'-')
+        return std::nullopt;
+    int fields[3] = {0, 0, 0};
+    const int starts[] = {0, 5, 8};
+    const int ends[] = {4, 7, 10};
+    for (int f = 0; f < 3; ++f)
+        for (int i = starts[f]; i < ends[f]; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9')
+                return std::nullopt;
+            fields[f] = fields[f] * 10 + (c - u'0');
+        }
+    return QDate(fields[0], fields[1], fields[2]);
 }
 
 } // namespace
@@ -84,13 +121,90 @@ QString FormatReportValue(const QVariant &value, ReportFormat format, const QLoc
     return {};
 }
 
+ReportValueFormat::ReportValueFormat(const QLocale &locale)
+    : locale_(locale)
+    , group_(locale.groupSeparator())
+    , decimal_(locale.decimalPoint())
+    , minus_(locale.negativeSign()) {
+    // Numbers of every length up to the largest written here, either sign, so that each way of grouping and
+    // of signing is seen.
+    plainDigits_ = true;
+    for (qint64 units = 1; units < qint64{1000000000000000}; units = units * 10 + 7) {
+        for (const qint64 probe : {units, -units, qint64{0}}) {
+            if (number(probe, 2) != locale.toString(static_cast<double>(probe) / 100.0, 'f', 2) ||
+                number(probe, 0) != locale.toString(static_cast<qlonglong>(probe))) {
+                plainDigits_ = false;
+                return;
+            }
+        }
+    }
+}
+
+QString ReportValueFormat::number(qint64 units, int decimals) const {
+    char digits[24];
+    char *const end = digits + sizeof digits;
+    char *first = writeDigits(end, units < 0 ? 0 - static_cast<quint64>(units) : static_cast<quint64>(units));
+    // At least one whole digit before the decimals.
+    while (end - first < decimals + 1)
+        *--first = '0';
+    const auto whole = static_cast<int>(end - first) - decimals;
+    QString text;
+    text.reserve(whole + whole / 3 * group_.size() + decimals + 4);
+    if (units < 0)
+        text += minus_;
+    for (int i = 0; i < whole; ++i) {
+        if (i > 0 && (whole - i) % 3 == 0)
+            text += group_;
+        text += QLatin1Char(first[i]);
+    }
+    if (decimals > 0) {
+        text += decimal_;
+        text += QLatin1StringView(first + whole, decimals);
+    }
+    return text;
+}
+
+QString ReportValueFormat::operator()(const QVariant &value, ReportFormat format) const {
+    if (value.isNull() || !value.isValid())
+        return {};
+    switch (format) {
+    case ReportFormat::Text:
+        return value.toString();
+    case ReportFormat::Date: {
+        std::optional<QDate> date;
+        if (value.metaType().id() == QMetaType::QDate)
+            date = value.toDate();
+        else if (value.metaType().id() == QMetaType::QString)
+            date = isoDateOf(value.toString());
+        if (date)
+            if (std::optional<QString> text = plainDate(*date))
+                return *std::move(text);
+        break;
+    }
+    case ReportFormat::Money: {
+        const double cents = std::round(value.toDouble() * 100.0);
+        if (plainDigits_ && std::fabs(cents) < 1e15)
+            return number(static_cast<qint64>(cents), 2);
+        break;
+    }
+    case ReportFormat::Integer: {
+        const double whole = value.toDouble();
+        if (plainDigits_ && std::fabs(whole) < 1e15)
+            return number(std::llround(whole), 0);
+        break;
+    }
+    }
+    return FormatReportValue(value, format, locale_);
+}
+
 ReportDocument::ReportDocument(ReportDesign design, QString title, ReportRows rows, ReportParams params,
                                ReportContext context)
     : design_(std::move(design))
     , title_(std::move(title))
     , rows_(std::move(rows))
     , params_(std::move(params))
-    , context_(std::move(context)) {
+    , context_(std::move(context))
+    , format_(context_.locale) {
     design_.validate();
     pageWidth_ = design_.landscape ? a4Long : a4Short;
     pageHeight_ = design_.landscape ? a4Short : a4Long;
@@ -164,9 +278,9 @@ void ReportDocument::accumulate(Aggregate &aggregate, int row) const {
         const ReportColumn &column = design_.columns[c];
         if (!isSummed(column))
             continue;
-        const QVariant &value = rows_.Value(row, columnFields_[c]);
-        if (!value.isNull()) {
-            aggregate.sums[c] += std::llround(value.toDouble() * unitsPerValue(column.format));
+        if (!rows_.IsNull(row, columnFields_[c])) {
+            aggregate.sums[c] +=
+                std::llround(rows_.Number(row, columnFields_[c]) * unitsPerValue(column.format));
             ++aggregate.values[c];
         }
     }
@@ -197,7 +311,7 @@ void ReportDocument::layOut() {
         int changed = row == 0 ? 0 : levels;
         for (int level = 0; row > 0 && level < levels; ++level) {
             const int field = groupFields_[static_cast<std::size_t>(level)];
-            if (rows_.Value(row, field) != rows_.Value(row - 1, field)) {
+            if (!rows_.SameValue(row, row - 1, field)) {
                 changed = level;
                 break;
             }
@@ -325,21 +439,20 @@ QString ReportDocument::aggregateText(const Aggregate &aggregate, int column) co
     if (isSummed(declared) && aggregate.values[static_cast<std::size_t>(column)] == 0)
         return {};
     if (isSummed(declared))
-        return FormatReportValue(static_cast<double>(aggregate.sums[static_cast<std::size_t>(column)]) /
-                                     unitsPerValue(declared.format),
-                                 declared.format, context_.locale);
+        return format_(static_cast<double>(aggregate.sums[static_cast<std::size_t>(column)]) /
+                           unitsPerValue(declared.format),
+                       declared.format);
     if (declared.aggregate == ReportAggregate::Last && aggregate.lastRow >= 0)
-        return FormatReportValue(
-            rows_.Value(aggregate.lastRow, columnFields_[static_cast<std::size_t>(column)]), declared.format,
-            context_.locale);
+        return format_(rows_.Value(aggregate.lastRow, columnFields_[static_cast<std::size_t>(column)]),
+                       declared.format);
     return {};
 }
 
 QString ReportDocument::CellText(const ReportBand &band, int column) const {
     switch (band.kind) {
     case ReportBandKind::Detail:
-        return FormatReportValue(rows_.Value(band.index, columnFields_.at(static_cast<std::size_t>(column))),
-                                 design_.columns[static_cast<std::size_t>(column)].format, context_.locale);
+        return format_(rows_.Value(band.index, columnFields_.at(static_cast<std::size_t>(column))),
+                       design_.columns[static_cast<std::size_t>(column)].format);
     case ReportBandKind::GroupFooter:
         return aggregateText(aggregates_.at(static_cast<std::size_t>(band.index)), column);
     case ReportBandKind::Total: {
@@ -391,9 +504,11 @@ QString ReportDocument::expand(const QString &text, int page, int row, int count
                 continue;
             }
         }
+        // A value without a format of its own shows a date as a date, anything else as text.
         const auto shown = [&](const QVariant &value) {
-            return format ? FormatReportValue(value, *format, context_.locale)
-                          : plainText(value, context_.locale);
+            return format_(value, format ? *format
+                                         : (value.metaType().id() == QMetaType::QDate ? ReportFormat::Date
+                                                                                      : ReportFormat::Text));
         };
         if (name == u"EMPRESA") {
             result += context_.company;

@@ -1,46 +1,150 @@
 #include "framework/report/report_rows.h"
 
+#include <bit>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include <QDate>
+#include <QHash>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+#include <sqlite3.h>
 
 #include "framework/data/local_query.h"
 #include "framework/data/sql_text.h"
 
 namespace bco {
 
-void ReportRows::Append(std::vector<QVariant> &&row) {
-    for (QVariant &value : row) {
-        if (blocks_.empty() || blocks_.back().size() == BlockValues) {
-            blocks_.emplace_back();
-            blocks_.back().reserve(BlockValues);
+ReportRows::ReportRows(QStringList fields)
+    : fields_(std::move(fields))
+    , columns_(static_cast<std::size_t>(fields_.size())) {
+}
+
+QVariant ReportRows::Value(int row, int field) const {
+    const Column &column = columns_[static_cast<std::size_t>(field)];
+    const auto at = static_cast<std::size_t>(row);
+    const qint64 value = column.values[at];
+    switch (column.kinds[at]) {
+    case Kind::Null:
+        return {};
+    case Kind::Integer:
+        return static_cast<qlonglong>(value);
+    case Kind::Real:
+        return std::bit_cast<double>(value);
+    case Kind::Text:
+        return column.texts[static_cast<std::size_t>(value)];
+    case Kind::Date:
+        return QDate::fromJulianDay(value);
+    case Kind::Other:
+        return column.others[static_cast<std::size_t>(value)];
+    }
+    return {};
+}
+
+bool ReportRows::IsNull(int row, int field) const {
+    return columns_[static_cast<std::size_t>(field)].kinds[static_cast<std::size_t>(row)] == Kind::Null;
+}
+
+double ReportRows::Number(int row, int field) const {
+    const Column &column = columns_[static_cast<std::size_t>(field)];
+    const auto at = static_cast<std::size_t>(row);
+    switch (column.kinds[at]) {
+    case Kind::Null:
+        return 0.0;
+    case Kind::Integer:
+        return static_cast<double>(column.values[at]);
+    case Kind::Real:
+        return std::bit_cast<double>(column.values[at]);
+    case Kind::Text:
+    case Kind::Date:
+    case Kind::Other:
+        break;
+    }
+    return Value(row, field).toDouble();
+}
+
+bool ReportRows::SameValue(int row, int other, int field) const {
+    const Column &column = columns_[static_cast<std::size_t>(field)];
+    const auto a = static_cast<std::size_t>(row);
+    const auto b = static_cast<std::size_t>(other);
+    const Kind kind = column.kinds[a];
+    if (kind == column.kinds[b]) {
+        switch (kind) {
+        case Kind::Null:
+            return true;
+        case Kind::Integer:
+        case Kind::Date:
+            return column.values[a] == column.values[b];
+        case Kind::Real:
+            return std::bit_cast<double>(column.values[a]) == std::bit_cast<double>(column.values[b]);
+        case Kind::Text:
+            return column.values[a] == column.values[b] ||
+                   column.texts[static_cast<std::size_t>(column.values[a])] ==
+                       column.texts[static_cast<std::size_t>(column.values[b])];
+        case Kind::Other:
+            break;
         }
-        blocks_.back().push_back(std::move(value));
-        ++count_;
+    }
+    return Value(row, field) == Value(other, field);
+}
+
+void ReportRows::appendText(Column &column, QString text) {
+    // A text equal to the one above it shares its string.
+    if (!column.kinds.empty() && column.kinds.back() == Kind::Text &&
+        column.texts[static_cast<std::size_t>(column.values.back())] == text) {
+        column.kinds.push_back(Kind::Text);
+        column.values.push_back(column.values.back());
+        return;
+    }
+    column.kinds.push_back(Kind::Text);
+    column.values.push_back(static_cast<qint64>(column.texts.size()));
+    column.texts.push_back(std::move(text));
+}
+
+void ReportRows::appendValue(Column &column, const QVariant &value) {
+    if (value.isNull() || !value.isValid()) {
+        column.kinds.push_back(Kind::Null);
+        column.values.push_back(0);
+        return;
+    }
+    switch (value.metaType().id()) {
+    case QMetaType::LongLong:
+        column.kinds.push_back(Kind::Integer);
+        column.values.push_back(value.toLongLong());
+        return;
+    case QMetaType::Double:
+        column.kinds.push_back(Kind::Real);
+        column.values.push_back(std::bit_cast<qint64>(value.toDouble()));
+        return;
+    case QMetaType::QString:
+        appendText(column, value.toString());
+        return;
+    case QMetaType::QDate:
+        column.kinds.push_back(Kind::Date);
+        column.values.push_back(value.toDate().toJulianDay());
+        return;
+    default:
+        column.kinds.push_back(Kind::Other);
+        column.values.push_back(static_cast<qint64>(column.others.size()));
+        column.others.push_back(value);
+        return;
     }
 }
 
-ReportRows RunReportQuery(const QSqlDatabase &database, const ReportDesign &design,
-                          const ReportParams &params) {
-    const PositionalSql positional = toPositional(design.queryText(dialectForDriver(database.driverName())));
-    QSqlQuery query(database);
-    query.setForwardOnly(true);
-    const auto failed = [&query] {
-        return ReportDesignError(
-            QStringLiteral("A consulta do relatório falhou: %1").arg(query.lastError().text()));
-    };
-    if (!query.prepare(positional.text))
-        throw failed();
-    for (int i = 0; i < positional.parameterNames.size(); ++i)
-        query.bindValue(i, toSqlValue(params.Value(positional.parameterNames[i])));
-    if (!query.exec())
-        throw failed();
+void ReportRows::Append(const std::vector<QVariant> &row) {
+    for (std::size_t field = 0; field < columns_.size(); ++field)
+        appendValue(columns_[field], row.at(field));
+    ++rowCount_;
+}
 
-    const QSqlRecord record = query.record();
-    QStringList fields;
-    for (int i = 0; i < record.count(); ++i)
-        fields << record.fieldName(i).toUpper();
-    ReportRows rows(fields);
+namespace {
+
+// What the report's query needs beyond its text: the fields it must give.
+void requireFields(const ReportRows &rows, const ReportDesign &design) {
     const auto requireField = [&rows](const QString &field) {
         if (rows.FieldIndex(field) < 0)
             throw ReportDesignError(QStringLiteral("A consulta do relatório não tem o campo %1.").arg(field));
@@ -49,18 +153,182 @@ ReportRows RunReportQuery(const QSqlDatabase &database, const ReportDesign &desi
         requireField(column.field);
     for (const ReportGroup &group : design.groups)
         requireField(group.field);
+}
 
-    const int width = static_cast<int>(fields.size());
+ReportDesignError queryFailed(const QString &message) {
+    return ReportDesignError(QStringLiteral("A consulta do relatório falhou: %1").arg(message));
+}
+
+sqlite3 *sqliteHandleOf(const QSqlDatabase &database) {
+    const QVariant handle = database.driver() != nullptr ? database.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+ReportRows readThroughQt(const QSqlDatabase &database, const PositionalSql &positional,
+                         const ReportDesign &design, const ReportParams &params) {
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!query.prepare(positional.text))
+        throw queryFailed(query.lastError().text());
+    for (int i = 0; i < positional.parameterNames.size(); ++i)
+        query.bindValue(i, toSqlValue(params.Value(positional.parameterNames[i])));
+    if (!query.exec())
+        throw queryFailed(query.lastError().text());
+
+    const QSqlRecord record = query.record();
+    QStringList fields;
+    for (int i = 0; i < record.count(); ++i)
+        fields << record.fieldName(i).toUpper();
+    ReportRows rows(fields);
+    requireFields(rows, design);
+    std::vector<QVariant> row(static_cast<std::size_t>(fields.size()));
     while (query.next()) {
-        std::vector<QVariant> row;
-        row.reserve(static_cast<std::size_t>(width));
-        for (int i = 0; i < width; ++i)
-            row.push_back(query.value(i));
-        rows.Append(std::move(row));
+        for (std::size_t i = 0; i < row.size(); ++i)
+            row[i] = query.value(static_cast<int>(i));
+        rows.Append(row);
     }
     if (query.lastError().isValid())
-        throw failed();
+        throw queryFailed(query.lastError().text());
     return rows;
+}
+
+} // namespace
+
+// Reads a query's rows from SQLite's own handle: Qt's driver turns every value into a QVariant and every
+// text into UTF-16 before the report sees it, which costs more than running the query.
+class SqliteRowReader {
+public:
+    static ReportRows read(sqlite3 *db, const PositionalSql &positional, const ReportDesign &design,
+                           const ReportParams &params) {
+        sqlite3_stmt *raw = nullptr;
+        const QByteArray text = positional.text.toUtf8();
+        if (sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &raw, nullptr) !=
+            SQLITE_OK)
+            throw queryFailed(QString::fromUtf8(sqlite3_errmsg(db)));
+        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
+        for (int i = 0; i < positional.parameterNames.size(); ++i)
+            bind(db, raw, i + 1, toSqlValue(params.Value(positional.parameterNames[i])));
+
+        const int width = sqlite3_column_count(raw);
+        QStringList fields;
+        for (int i = 0; i < width; ++i)
+            fields << QString::fromUtf8(sqlite3_column_name(raw, i)).toUpper();
+        ReportRows rows(fields);
+        requireFields(rows, design);
+        std::vector<TextsSeen> seen(static_cast<std::size_t>(width));
+        int step = SQLITE_ROW;
+        while ((step = sqlite3_step(raw)) == SQLITE_ROW) {
+            for (int i = 0; i < width; ++i)
+                readValue(raw, i, rows.columns_[static_cast<std::size_t>(i)],
+                          seen[static_cast<std::size_t>(i)]);
+            ++rows.rowCount_;
+        }
+        if (step != SQLITE_DONE)
+            throw queryFailed(QString::fromUtf8(sqlite3_errmsg(db)));
+        return rows;
+    }
+
+private:
+    // The texts of a column met so far, as SQLite holds them, so that each is converted once: the one above
+    // (a report repeats its account's texts down the rows) and, while the column shows few different ones
+    // (a type, a branch, a day), every one.
+    struct TextsSeen {
+        static constexpr qsizetype FewTexts = 512;
+        std::string last;
+        QHash<QByteArray, qint64> places;
+        bool few = true;
+    };
+
+    // Binds as Qt's driver binds: texts as UTF-16, numbers as they are, a null of any type as null.
+    static void bind(sqlite3 *db, sqlite3_stmt *statement, int position, const QVariant &value) {
+        int result = SQLITE_OK;
+        if (value.isNull()) {
+            result = sqlite3_bind_null(statement, position);
+        } else {
+            switch (value.metaType().id()) {
+            case QMetaType::LongLong:
+            case QMetaType::Int:
+                result = sqlite3_bind_int64(statement, position, value.toLongLong());
+                break;
+            case QMetaType::Double:
+                result = sqlite3_bind_double(statement, position, value.toDouble());
+                break;
+            default: {
+                const QString text = value.toString();
+                result = sqlite3_bind_text16(statement, position, text.utf16(),
+                                             static_cast<int>(text.size() * sizeof(QChar)), SQLITE_TRANSIENT);
+                break;
+            }
+            }
+        }
+        if (result != SQLITE_OK)
+            throw queryFailed(QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+
+    static void readValue(sqlite3_stmt *statement, int i, ReportRows::Column &column, TextsSeen &seen) {
+        using Kind = ReportRows::Kind;
+        switch (sqlite3_column_type(statement, i)) {
+        case SQLITE_NULL:
+            column.kinds.push_back(Kind::Null);
+            column.values.push_back(0);
+            return;
+        case SQLITE_INTEGER:
+            column.kinds.push_back(Kind::Integer);
+            column.values.push_back(sqlite3_column_int64(statement, i));
+            return;
+        case SQLITE_FLOAT:
+            column.kinds.push_back(Kind::Real);
+            column.values.push_back(std::bit_cast<qint64>(sqlite3_column_double(statement, i)));
+            return;
+        case SQLITE_BLOB: {
+            const auto *bytes = static_cast<const char *>(sqlite3_column_blob(statement, i));
+            column.kinds.push_back(Kind::Other);
+            column.values.push_back(static_cast<qint64>(column.others.size()));
+            column.others.emplace_back(QByteArray(bytes, sqlite3_column_bytes(statement, i)));
+            return;
+        }
+        default: {
+            const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
+            const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement, i));
+            const std::string_view text(bytes, size);
+            const bool repeated =
+                !column.kinds.empty() && column.kinds.back() == Kind::Text && text == seen.last;
+            column.kinds.push_back(Kind::Text);
+            if (repeated) {
+                column.values.push_back(column.values.back());
+                return;
+            }
+            seen.last.assign(text);
+            const QByteArray key = QByteArray::fromRawData(bytes, static_cast<qsizetype>(size));
+            if (seen.few) {
+                if (const auto found = seen.places.constFind(key); found != seen.places.cend()) {
+                    column.values.push_back(*found);
+                    return;
+                }
+            }
+            const auto place = static_cast<qint64>(column.texts.size());
+            column.values.push_back(place);
+            column.texts.push_back(QString::fromUtf8(bytes, static_cast<qsizetype>(size)));
+            if (seen.few && seen.places.size() < TextsSeen::FewTexts) {
+                seen.places.insert(QByteArray(bytes, static_cast<qsizetype>(size)), place);
+            } else if (seen.few) {
+                seen.few = false;
+                seen.places.clear();
+            }
+            return;
+        }
+        }
+    }
+};
+
+ReportRows RunReportQuery(const QSqlDatabase &database, const ReportDesign &design,
+                          const ReportParams &params) {
+    const PositionalSql positional = toPositional(design.queryText(dialectForDriver(database.driverName())));
+    if (sqlite3 *db = sqliteHandleOf(database); db != nullptr)
+        return SqliteRowReader::read(db, positional, design, params);
+    return readThroughQt(database, positional, design, params);
 }
 
 } // namespace bco
