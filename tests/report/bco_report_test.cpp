@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -107,6 +109,7 @@ struct Refusal {
     QStringList arguments;
     const char *message;
     const char *password = "demo";
+    const char *device = nullptr; // the file asked for is a link to this device
 };
 
 class BcoReportRefusal : public BcoReport, public ::testing::WithParamInterface<Refusal> {};
@@ -130,6 +133,9 @@ const Refusal refusals[] = {
      "O relatório não tem o parâmetro P_CONTA"},
     {"an unwritable file", summary + period + QStringList{"--pdf", "/nenhuma/pasta/relatorio.pdf"},
      "Não foi possível gravar o arquivo /nenhuma/pasta/relatorio.pdf"},
+    {"a full disk, which leaves the operator's link to it",
+     summary + period + QStringList{"--pdf", "cheio.pdf"}, "Não foi possível gravar o arquivo", "demo",
+     "/dev/full"},
     {"a wrong password", summary + period + QStringList{"--pdf", "x.pdf"}, "senha", "errada"},
     {"a password on the command line", summary + period + QStringList{"--password", "demo", "--pdf", "x.pdf"},
      "nunca da linha de comando"},
@@ -138,13 +144,25 @@ const Refusal refusals[] = {
 TEST_P(BcoReportRefusal, EndsWithAMessageAndANonZeroStatus) {
     const Refusal &refusal = GetParam();
     QFile(folder->filePath(QStringLiteral("nenhum.ini"))).open(QIODevice::WriteOnly);
+    const QString pdf = folder->filePath(QStringLiteral("x.pdf"));
+    const QString link = folder->filePath(QStringLiteral("cheio.pdf"));
+    if (refusal.device) {
+        if (!QFile::exists(QString::fromLatin1(refusal.device)))
+            GTEST_SKIP() << refusal.device << " is not on this machine";
+        ASSERT_TRUE(QFile::link(QString::fromLatin1(refusal.device), link));
+    }
     QStringList arguments = refusal.arguments;
-    arguments.replaceInStrings(QStringLiteral("x.pdf"), folder->filePath(QStringLiteral("x.pdf")));
+    arguments.replaceInStrings(QStringLiteral("x.pdf"), pdf);
+    arguments.replaceInStrings(QStringLiteral("cheio.pdf"), link);
     const Outcome outcome = run(arguments, QString::fromLatin1(refusal.password));
     EXPECT_NE(outcome.exitCode, 0);
     EXPECT_TRUE(outcome.err.contains(QString::fromUtf8(refusal.message), Qt::CaseInsensitive))
         << outcome.err.toStdString();
-    EXPECT_FALSE(QFile::exists(folder->filePath(QStringLiteral("x.pdf"))));
+    EXPECT_FALSE(QFile::exists(pdf));
+    if (refusal.device) {
+        EXPECT_TRUE(QFileInfo(link).isSymLink());
+        QFile::remove(link);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BcoReport, BcoReportRefusal, ::testing::ValuesIn(refusals), CaseName());

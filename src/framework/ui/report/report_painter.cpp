@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
@@ -338,6 +339,13 @@ private:
     bool lacksCharacter_ = false;
 };
 
+// Removes what a stopped or failed writing left at `fileName` when it is a file: a path that names a device,
+// or a link to one, is the operator's and stays.
+void removeUnfinished(const QString &fileName) {
+    if (QFileInfo(fileName).isFile())
+        QFile::remove(fileName);
+}
+
 QString cannotWrite(const QString &fileName, const QString &reason) {
     return QStringLiteral("Não foi possível gravar o arquivo %1: %2.").arg(fileName, reason);
 }
@@ -365,12 +373,14 @@ std::optional<bool> writeOwnPdf(const ReportDocument &document, const QString &f
     if (painted == PagesPainted::Abandoned)
         return std::nullopt;
     if (painted == PagesPainted::Stopped) {
-        file.remove();
+        file.close();
+        removeUnfinished(fileName);
         return false;
     }
     if (!writer.Finish() || !file.flush()) {
         const QString reason = file.errorString();
-        file.remove();
+        file.close();
+        removeUnfinished(fileName);
         throw ReportOutputError(cannotWrite(fileName, reason));
     }
     return true;
@@ -394,7 +404,7 @@ bool writeSystemPdf(const ReportDocument &document, const QString &fileName, Rep
         painter.end();
     }
     if (!finished)
-        QFile::remove(fileName);
+        removeUnfinished(fileName);
     return finished;
 }
 
