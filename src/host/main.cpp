@@ -8,6 +8,7 @@
 #include <QStyle>
 
 #include "framework/data/database_url.h"
+#include "framework/data/large_pages.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
 #include "framework/text/portuguese.h"
@@ -38,6 +39,7 @@ void showError(const QString &text) {
 } // namespace
 
 int main(int argc, char **argv) {
+    keepFreedMemoryForReuse();
     QApplication app(argc, argv);
     setApplicationNames();
     speakBrazilianPortuguese();

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include "framework/data/large_pages.h"
 #include "server/demo/demo_data.h"
 #include "server/methods/all_methods.h"
 #include "server/storage/migrations.h"
@@ -235,6 +236,7 @@ int run(QCoreApplication &app) {
 } // namespace
 
 int main(int argc, char **argv) {
+    keepFreedMemoryForReuse();
     pthread_sigmask(SIG_BLOCK, &stopSignals(), nullptr);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bco-server"));

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <stdexcept>
 
-#include <sys/mman.h>
-
 #include <QHash>
 
 #include "framework/data/large_pages.h"
@@ -260,20 +258,6 @@ char *RecordBuilder::batchRoom(qsizetype bytes) {
     }
     // Through the data pointer: the block is shared with its records, and data() would copy it.
     return block_.data_ptr().data() + blockUsed_;
-}
-
-void adviseLargePages(char *block, qsizetype size) {
-#ifdef MADV_HUGEPAGE
-    constexpr auto Large = std::uintptr_t(2) << 20;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(block) + Large - 1) & ~(Large - 1);
-    const auto end =
-        (reinterpret_cast<std::uintptr_t>(block) + static_cast<std::uintptr_t>(size)) & ~(Large - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    Q_UNUSED(block);
-    Q_UNUSED(size);
-#endif
 }
 
 struct DataPacket::Data : QSharedData {
