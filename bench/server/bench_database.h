@@ -164,7 +164,6 @@ struct ServerProgram {
         : pool(url, commits)
         , dispatcher(pool, sessions, bco::server::allMethods())
         , http(dispatcher, {}) {
-        bco::server::tuneAllocatorForServing(); // as the server program does
         port = http.bind();
         serving = std::thread([this] { http.serve(); });
     }

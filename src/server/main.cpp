@@ -240,7 +240,6 @@ int main(int argc, char **argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals(), nullptr);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bco-server"));
-    tuneAllocatorForServing();
     try {
         return run(app);
     } catch (const std::exception &error) {

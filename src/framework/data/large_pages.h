@@ -10,12 +10,14 @@ namespace bco {
 // Only a hint: nothing changes where it is not granted.
 void adviseLargePages(char *block, qsizetype size);
 
-// For the same reason, a process that builds long answers again and again (a server's lists of 100,000
-// entries, a client opening such an account anew) keeps the memory it frees for the next one instead of
-// handing it back to the system, which would fault every page in again: blocks under 32 MiB come from the
-// heap, and up to 256 MiB freed at its top stay there. The server and the host call it once at their start,
-// before they start threads; their resident size then stays near its peak. Only glibc's allocator is tuned;
-// elsewhere nothing changes.
+// For the same reason, a process that allocates and frees much on every call keeps what it freed for the
+// next call instead of handing it back to the system, which would fault every page in again (and the
+// unmapping halts every core at once). The server's calls each take a few hundred kilobytes (packets,
+// SQLite's page cache, refilled after another connection wrote), its list of 100,000 entries some 100 MiB; a
+// client opening such an account anew decodes as much. Blocks under 32 MiB come from the heaps, and each heap
+// keeps up to 256 MiB freed at its top (a thread's heap is at most 64 MiB), so the resident size stays near
+// its peak. The server and the host call it once at their start, before they start threads. Only glibc's
+// allocator is tuned; elsewhere nothing changes.
 void keepFreedMemoryForReuse();
 
 } // namespace bco

@@ -7,9 +7,6 @@
 #include <httplib.h>
 #include <arpa/inet.h>
 #include <sys/socket.h>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include "framework/remote/wire_codec.h"
 #include "server/transport/batch_route.h"
@@ -69,13 +66,6 @@ std::unique_ptr<httplib::Server> makeServer(const HttpOptions &options) {
 }
 
 } // namespace
-
-void tuneAllocatorForServing() {
-#if defined(__GLIBC__)
-    mallopt(M_TRIM_THRESHOLD, 4 * 1024 * 1024);
-    mallopt(M_MMAP_THRESHOLD, 2 * 1024 * 1024);
-#endif
-}
 
 bool isLoopback(const QString &host) {
     const QByteArray text = host.trimmed().toLatin1();

@@ -28,13 +28,6 @@ struct HttpOptions {
     QString tlsKey;
 };
 
-// Sets the process's allocator up for serving: each call allocates and frees a few hundred kilobytes (its
-// packets, SQLite's page cache, which a connection refills after another one wrote), and glibc by default
-// hands memory freed at the top of a thread's heap back to the kernel every time, to page it in again on the
-// next call. The unmapping halts every core at once. With this a heap keeps up to 4 MB it freed, and blocks
-// under 2 MB come from the heaps rather than from maps of their own. Process-wide: the server program calls
-// it once at start; a program that hosts an HttpServer to measure it should too.
-void tuneAllocatorForServing();
 
 // 127.0.0.0/8, ::1 and "localhost".
 bool isLoopback(const QString &host);
