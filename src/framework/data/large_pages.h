@@ -10,4 +10,7 @@ namespace bco {
 // Only a hint: nothing changes where it is not granted.
 void adviseLargePages(char *block, qsizetype size);
 
+// The large page the system grants: a block that should be backed by large pages whole starts on a multiple.
+inline constexpr qsizetype LargePageBytes = qsizetype(2) << 20;
+
 } // namespace bco

@@ -728,9 +728,11 @@ void VariantReader::readRows(DataPacket &packet) {
                  .arg(declared)
                  .arg(fieldCount)
                  .arg(remaining()));
-    if (declared > 0)
-        packet.reserve(static_cast<int>(declared));
     RecordBuilder builder(static_cast<int>(fieldCount), RecordBuilder::Storage::Batch);
+    if (declared > 0) {
+        packet.reserve(static_cast<int>(declared));
+        builder.expectRecords(declared);
+    }
     int row = 0;
     while (hasNext()) {
         if (row == std::numeric_limits<int>::max())
