@@ -236,6 +236,8 @@ Record RecordBuilder::build() {
         block.d_ptr()->ref();
         bytes = QByteArray(QByteArray::DataPointer(block.d_ptr(), at, size));
         blockUsed_ += size;
+        ++built_;
+        builtBytes_ += size;
     } else {
         bytes = QByteArray(size, Qt::Uninitialized);
         at = bytes.data();
@@ -248,13 +250,32 @@ Record RecordBuilder::build() {
     return Record(std::move(bytes));
 }
 
+void RecordBuilder::expectRecords(qint64 records) {
+    expected_ = built_ + std::max(records, qint64(0));
+}
+
 char *RecordBuilder::batchRoom(qsizetype bytes) {
-    if (block_.isEmpty() || block_.size() - blockUsed_ < bytes) {
-        // Blocks start small and double, so that a batch of one record costs no more than a few.
-        const qsizetype next = std::clamp(2 * block_.size(), qsizetype(4096), BatchBlockBytes);
-        block_ = QByteArray(std::max(next, bytes), Qt::Uninitialized);
-        adviseLargePages(block_.data_ptr().data(), block_.size());
-        blockUsed_ = 0;
+    if (block_.isEmpty() || blockEnd_ - blockUsed_ < bytes) {
+        // Blocks start small and double, so that a batch of one record costs no more than a few; a batch
+        // that knows it is long goes to the largest block as soon as its first records tell their size.
+        qsizetype next = std::clamp(2 * block_.size(), qsizetype(4096), BatchBlockBytes);
+        if (expected_ > built_ && built_ > 0) {
+            const qint64 average = builtBytes_ / built_ + 1;
+            const qint64 left = std::min(expected_ - built_, qint64(BatchBlockBytes) / average + 1);
+            next = std::clamp(qsizetype(left * average), next, BatchBlockBytes);
+        }
+        next = std::max(next, bytes);
+        // The largest blocks get a large page's worth of slack, so that their records can start on a
+        // boundary: the slack holds nothing but the block's header, and costs address space only.
+        const qsizetype slack = next >= BatchBlockBytes ? LargePageBytes : 0;
+        block_ = QByteArray(next + slack, Qt::Uninitialized);
+        char *data = block_.data_ptr().data();
+        const auto address = reinterpret_cast<std::uintptr_t>(data);
+        const auto boundary =
+            (address + LargePageBytes - 1) & ~static_cast<std::uintptr_t>(LargePageBytes - 1);
+        blockUsed_ = slack == 0 ? 0 : static_cast<qsizetype>(boundary - address);
+        blockEnd_ = blockUsed_ + next;
+        adviseLargePages(data + blockUsed_, next);
     }
     // Through the data pointer: the block is shared with its records, and data() would copy it.
     return block_.data_ptr().data() + blockUsed_;
@@ -316,6 +337,8 @@ Variant DataPacket::value(int rowIndex, QStringView field) const {
 
 void DataPacket::reserve(int rows) {
     d->rows.reserve(static_cast<size_t>(rows));
+    adviseLargePages(reinterpret_cast<char *>(d->rows.data()),
+                     static_cast<qsizetype>(d->rows.capacity() * sizeof(PacketRow)));
 }
 
 void DataPacket::appendRow(Record values, RowState state, Record original) {

@@ -146,7 +146,8 @@ private:
 //
 // A builder made for a batch (decoding a packet, reading a query's rows) puts the records it builds side by
 // side in shared blocks, growing from 4 KiB to BatchBlockBytes, which spares a long packet one allocation a
-// row; the price is that a record kept alone keeps its whole block alive.
+// row; the price is that a record kept alone keeps its whole block alive. A block of BatchBlockBytes starts
+// on a large-page boundary, so that the system can back all of it with large pages (see large_pages.h).
 class RecordBuilder {
 public:
     enum class Storage : std::uint8_t { Own, Batch };
@@ -175,6 +176,11 @@ public:
     RecordBuilder &addBoolean(bool value);
     RecordBuilder &add(FieldKind kind, const Variant &value);
 
+    // A batch expects about `records` more records (a packet's declared rows): when a block fills, the next
+    // one is sized for what is still to come, as far as the records built so far tell, up to
+    // BatchBlockBytes, instead of doubling through a chain of small blocks. Only a hint for the sizes.
+    void expectRecords(qint64 records);
+
     int added() const { return added_; }
     // Throws std::logic_error unless exactly fieldCount values were added. The builder then starts the next
     // record of the same width.
@@ -202,7 +208,12 @@ private:
     std::string payload_;
     Storage storage_;
     QByteArray block_;
+    // The part of block_ that records fill: from a large-page boundary for the largest blocks.
     qsizetype blockUsed_ = 0;
+    qsizetype blockEnd_ = 0;
+    qint64 expected_ = 0;
+    qint64 built_ = 0;
+    qint64 builtBytes_ = 0;
 };
 
 enum class RowState : std::uint8_t { Unchanged, Inserted, Modified, Deleted };

@@ -11,7 +11,7 @@ namespace bco {
 
 void adviseLargePages(char *block, qsizetype size) {
 #ifdef MADV_HUGEPAGE
-    constexpr auto Large = std::uintptr_t(2) << 20;
+    constexpr auto Large = static_cast<std::uintptr_t>(LargePageBytes);
     const auto begin = (reinterpret_cast<std::uintptr_t>(block) + Large - 1) & ~(Large - 1);
     const auto end =
         (reinterpret_cast<std::uintptr_t>(block) + static_cast<std::uintptr_t>(size)) & ~(Large - 1);

@@ -155,6 +155,33 @@ bool isValidUtf8(QByteArrayView text) {
     return true;
 }
 
+// "YYYY-MM-DD" as the encoder writes it, read without QDate's general calendar: a null date for anything
+// else, which the general reader then refuses with its message. The day number is the Julian day of the
+// proleptic Gregorian calendar, as QDate counts it (Fliegel and Van Flandern's formula).
+QDate isoDate(const unsigned char *text) {
+    if (text[4] != '-' || text[7] != '-')
+        return {};
+    int parts[3] = {0, 0, 0};
+    const int ends[3] = {4, 7, 10};
+    for (int part = 0, i = 0; part < 3; ++part, ++i) {
+        for (; i < ends[part]; ++i) {
+            const unsigned digit = text[i] - unsigned('0');
+            if (digit > 9)
+                return {};
+            parts[part] = parts[part] * 10 + static_cast<int>(digit);
+        }
+    }
+    const int year = parts[0], month = parts[1], day = parts[2];
+    static constexpr int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > monthDays[month - 1] + (month == 2 && leap))
+        return {};
+    const int a = (14 - month) / 12;
+    const int y = year + 4800 - a;
+    const int m = month + 12 * a - 3;
+    return QDate::fromJulianDay(day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045);
+}
+
 int digitsValue(QByteArrayView text, qsizetype from, qsizetype count) {
     int value = 0;
     for (qsizetype i = from; i < from + count; ++i) {
@@ -728,9 +755,11 @@ void VariantReader::readRows(DataPacket &packet) {
                  .arg(declared)
                  .arg(fieldCount)
                  .arg(remaining()));
-    if (declared > 0)
-        packet.reserve(static_cast<int>(declared));
     RecordBuilder builder(static_cast<int>(fieldCount), RecordBuilder::Storage::Batch);
+    if (declared > 0) {
+        packet.reserve(static_cast<int>(declared));
+        builder.expectRecords(declared);
+    }
     int row = 0;
     while (hasNext()) {
         if (row == std::numeric_limits<int>::max())
@@ -763,9 +792,64 @@ Record VariantReader::readRecord(RecordBuilder &builder, const FieldDefs &fields
     for (const FieldDef &field : fields) {
         if (!counted && !hasNext())
             fail(QStringLiteral("row %1 holds fewer values than its packet has fields").arg(row));
-        readField(builder, field, row);
+        if (!readPlainValue(builder, field.kind))
+            readField(builder, field, row);
     }
     return builder.build();
+}
+
+// Nearly every value of a long packet is null, short text, a double or a date, in the one form our encoder
+// writes: read straight from the bytes, without the head and the place the general reader makes for each
+// value. Anything else, or anything wrong, leaves the bytes unread for readField, which reads it or fails
+// with its message at the same offset.
+bool VariantReader::readPlainValue(RecordBuilder &builder, FieldKind kind) {
+    const qsizetype left = remaining();
+    if (headRead_ || left == 0)
+        return false;
+    const unsigned char initial = *position_;
+    qsizetype size = 0;
+    if (initial == 0xF6) {
+        builder.addNull();
+        size = 1;
+    } else if (kind == FieldKind::Text) {
+        // Lengths up to 23 in the head, then in one or two bytes after it.
+        qsizetype length = 0, headSize = 1;
+        if (initial >= 0x60 && initial < 0x78)
+            length = initial - 0x60;
+        else if (initial == 0x78 && left >= 2)
+            length = position_[1], headSize = 2;
+        else if (initial == 0x79 && left >= 3)
+            length = qsizetype(position_[1]) << 8 | position_[2], headSize = 3;
+        else
+            return false;
+        if (length > left - headSize)
+            return false;
+        const QByteArrayView text(reinterpret_cast<const char *>(position_) + headSize, length);
+        if (!isValidUtf8(text))
+            return false;
+        builder.addUtf8(text);
+        size = headSize + length;
+    } else if (kind == FieldKind::Float) {
+        if (initial != 0xFB || left < 9)
+            return false;
+        builder.addReal(std::bit_cast<double>(bigEndian(position_ + 1, 8)));
+        size = 9;
+    } else if (kind == FieldKind::Date) {
+        // The date tag's head (0xd9 0x03 0xec) and the head of ten bytes of text.
+        constexpr unsigned char DateHeads[] = {0xD9, 0x03, 0xEC, 0x6A};
+        if (left < 14 || std::memcmp(position_, DateHeads, sizeof DateHeads) != 0)
+            return false;
+        const QDate date = isoDate(position_ + sizeof DateHeads);
+        if (!date.isValid())
+            return false;
+        builder.addDate(date);
+        size = 14;
+    } else {
+        return false;
+    }
+    position_ += size;
+    countItem();
+    return true;
 }
 
 void VariantReader::readField(RecordBuilder &builder, const FieldDef &field, int row) {

@@ -141,6 +141,9 @@ private:
     FieldDefs readFields();
     void readRows(DataPacket &packet);
     Record readRecord(RecordBuilder &builder, const FieldDefs &fields, int row, bool counted);
+    // Reads the value at the current position when it comes in a plain form; false, having read nothing,
+    // for anything else.
+    bool readPlainValue(RecordBuilder &builder, FieldKind kind);
     void readField(RecordBuilder &builder, const FieldDef &field, int row);
 
     const unsigned char *begin_;

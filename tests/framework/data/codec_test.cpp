@@ -225,6 +225,108 @@ TEST(CodecTest, ReadsAPacketWrittenWithOpenLengthsThroughout) {
     EXPECT_EQ(decodePacket(bytes), expected);
 }
 
+// The message decodePacket refuses the bytes with; empty when it reads them.
+std::string refusal(const QByteArray &bytes) {
+    try {
+        decodePacket(bytes);
+    } catch (const DecodeError &error) {
+        return error.what();
+    }
+    return {};
+}
+
+// A packet of one field holding one value, written by hand: for values our encoder would never write.
+QByteArray packetOfOneValue(const char *kind, const std::function<void(QCborStreamWriter &)> &writeValue) {
+    return cbor([&](QCborStreamWriter &w) {
+        writePacketHead(w, {{"VALOR", kind}});
+        w.startArray(1);
+        w.startArray(2);
+        w.append(0);
+        writeValue(w);
+        w.endArray();
+        w.endArray();
+        w.endMap();
+    });
+}
+
+struct DateTextCase {
+    const char *name;
+    const char *text;
+    QDate date; // invalid: the text must be refused
+};
+
+TEST(CodecTest, ReadsADateOfAPacketOnlyWhenTheCalendarHasIt) {
+    const DateTextCase cases[] = {
+        {"the leap day of a leap year", "2024-02-29", QDate(2024, 2, 29)},
+        {"the leap day of a century divisible by 400", "2000-02-29", QDate(2000, 2, 29)},
+        {"the first day the encoding holds", "0001-01-01", QDate(1, 1, 1)},
+        {"the last day the encoding holds", "9999-12-31", QDate(9999, 12, 31)},
+        {"a day the Julian calendar skipped", "1582-10-10", QDate(1582, 10, 10)},
+        {"the leap day of a common year", "2023-02-29", {}},
+        {"the leap day of a century not divisible by 400", "1900-02-29", {}},
+        {"the 31st of a month of 30 days", "2024-04-31", {}},
+        {"the 32nd of a month of 31 days", "2024-01-32", {}},
+        {"month 13", "2024-13-01", {}},
+        {"month 0", "2024-00-10", {}},
+        {"day 0", "2024-01-00", {}},
+        {"year 0", "0000-01-01", {}},
+        {"a letter among the digits", "2024-1a-01", {}},
+        {"a sign among the digits", "+024-01-01", {}},
+        {"slashes for hyphens", "2024/01/01", {}},
+    };
+    for (const DateTextCase &c : cases) {
+        const QByteArray bytes = packetOfOneValue("date", [&](QCborStreamWriter &w) {
+            w.append(QCborTag(DateTag));
+            w.append(QLatin1StringView(c.text));
+        });
+        if (c.date.isValid()) {
+            EXPECT_EQ(refusal(bytes), "") << c.name;
+            EXPECT_EQ(decodePacket(bytes).value(0, 0), Variant(c.date)) << c.name;
+        } else {
+            EXPECT_THAT(refusal(bytes),
+                        HasSubstr(QStringLiteral("row 0, value of field VALOR: \"%1\" is not a date")
+                                      .arg(QLatin1StringView(c.text))
+                                      .toStdString()))
+                << c.name;
+        }
+    }
+}
+
+TEST(CodecTest, EveryDayAroundTheLeapRulesKeepsItsDate) {
+    DataPacket packet({{"DTMOVBANC", FieldKind::Date}});
+    for (const int first : {1, 1596, 1896, 1996, 2096, 9995}) {
+        for (QDate day(first, 1, 1); day.year() < first + 5; day = day.addDays(1))
+            packet.appendValues({day});
+    }
+    const DataPacket decoded = decodePacket(encodePacket(packet));
+    ASSERT_EQ(decoded.rowCount(), packet.rowCount());
+    for (int i = 0; i < packet.rowCount(); ++i)
+        ASSERT_EQ(decoded.row(i).values.date(0), packet.row(i).values.date(0)) << "row " << i;
+}
+
+TEST(CodecTest, TextOfAPacketKeepsItsLengthInEveryHeadSize) {
+    // Lengths in the head, in one byte, in two (300 tells the byte order) and in four.
+    DataPacket packet({{"DSMOVBANC", FieldKind::Text}});
+    for (const int length : {0, 23, 24, 255, 300, 65535, 65536})
+        packet.appendValues({QString(length - length / 2, u'a') + QString(length / 4, u'ç')});
+    const DataPacket decoded = decodePacket(encodePacket(packet));
+    ASSERT_EQ(decoded.rowCount(), packet.rowCount());
+    for (int i = 0; i < packet.rowCount(); ++i)
+        EXPECT_EQ(decoded.row(i).values.utf8(0).size(), packet.row(i).values.utf8(0).size()) << "row " << i;
+    EXPECT_EQ(decoded, packet);
+}
+
+TEST(CodecTest, RefusesBrokenTextOfAPacketInEveryHeadSize) {
+    for (const int length : {2, 30, 300}) {
+        const QByteArray text = QByteArray(length - 2, 'a') + "\xc3\x28";
+        const QByteArray bytes = packetOfOneValue(
+            "text", [&](QCborStreamWriter &w) { w.appendTextString(text.constData(), text.size()); });
+        EXPECT_THAT(refusal(bytes), HasSubstr("text value is not valid UTF-8")) << length << " bytes";
+        // The text is the packet's last item: cut inside it.
+        EXPECT_THAT(refusal(bytes.chopped(length / 2 + 1)), HasSubstr("truncated")) << length << " bytes";
+    }
+}
+
 struct MalformedCase {
     const char *name;
     QByteArray bytes;

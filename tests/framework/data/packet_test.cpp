@@ -55,20 +55,25 @@ TEST(RecordTest, RecordsBuiltInABatchOutliveTheirBuilderAndOneAnother) {
                       : QString(i % 300, QChar(u'a' + i % 26));
     };
     constexpr int Count = 20'000;
-    std::vector<Record> kept;
-    {
-        RecordBuilder batch(2, RecordBuilder::Storage::Batch);
-        std::vector<Record> all;
-        for (int i = Count - 1; i >= 0; --i)
-            all.push_back(batch.addText(textOf(i)).addInteger(i).build());
-        for (size_t i = 0; i < all.size(); i += 97)
-            kept.push_back(all[i]);
-    }
-    for (const Record &record : kept) {
-        const int i = static_cast<int>(record.integer(1));
-        ASSERT_EQ(record.text(0), textOf(i)) << "record " << i;
-        EXPECT_EQ(record, RecordBuilder(2).addText(textOf(i)).addInteger(i).build()) << "record " << i;
-        EXPECT_EQ(record.with(1, FieldKind::Integer, -i).integer(1), -i);
+    // Blocks doubling, sized for what is announced, and sized for far more than comes.
+    for (const qint64 expected : {qint64(0), qint64(Count), qint64(1) << 40}) {
+        std::vector<Record> kept;
+        {
+            RecordBuilder batch(2, RecordBuilder::Storage::Batch);
+            batch.expectRecords(expected);
+            std::vector<Record> all;
+            for (int i = Count - 1; i >= 0; --i)
+                all.push_back(batch.addText(textOf(i)).addInteger(i).build());
+            for (size_t i = 0; i < all.size(); i += 97)
+                kept.push_back(all[i]);
+            kept.push_back(all.back());
+        }
+        for (const Record &record : kept) {
+            const int i = static_cast<int>(record.integer(1));
+            ASSERT_EQ(record.text(0), textOf(i)) << "record " << i << ", expecting " << expected;
+            EXPECT_EQ(record, RecordBuilder(2).addText(textOf(i)).addInteger(i).build()) << "record " << i;
+            EXPECT_EQ(record.with(1, FieldKind::Integer, -i).integer(1), -i);
+        }
     }
 }
 
