@@ -49,9 +49,9 @@ using Columns = QList<Column>;
 // other table up once per row: the names of the entry types, branches and companies (a handful of rows read
 // whole against 100,000 entries), the bank movements of the entries (read in one pass along their key), the
 // customers and suppliers (each looked up once however many entries name it). A row of the query finds its
-// values by the text of its column `keyColumn`. The rows the catalogue's own query read stay in `rows` as
-// the database gave them (on PostgreSQL its very result: nothing is copied until a packet takes a value),
-// found through `read`, their keys in key order (each key views its row's bytes) with their place in `rows`,
+// values by the text of its column `keyColumn`. The rows the catalogue's own query read are in `rows`, each
+// a record of the values of the packet's `fields` in the packet's form followed by the key, found through
+// `read`, their keys in key order (each key views its row's bytes) with their place in `rows`,
 // by bisection after a look at the place that follows the last key found, so that packet rows that name the
 // keys in order (the entries of a period and their movements) find each at once; a key read twice keeps
 // its first row. A key that `read` lacks is looked up with `lookup` (run with `lookupParams` and the key as
