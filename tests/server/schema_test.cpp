@@ -53,6 +53,32 @@ TEST_P(SchemaTest, BalanceSumsFollowEveryChangeOfTheMovements) {
     expectInStep("deleted");
 }
 
+// A call that only reads sees the database as its first statement saw it, whatever another connection
+// commits meanwhile: the entry list reads its entries and their movements in separate statements.
+TEST_P(SchemaTest, AReadingTransactionSeesOneStateOfTheDatabase) {
+    TestDatabase database(GetParam(), true, 50);
+    Sql &reader = database.sql();
+    ConnectionPool otherServer(database.url());
+    Sql &writer = otherServer.forThisThread();
+    const QString document = QStringLiteral(
+        "SELECT NRDOCMBANC FROM MOVBANCARIO WHERE CDREDUCONT = '001' AND NRMOVBANC = (SELECT MIN(NRMOVBANC) "
+        "FROM MOVBANCARIO WHERE CDREDUCONT = '001')");
+    const auto read = [&] {
+        return reader.scalar(document).value_or(QVariant()).toString();
+    };
+
+    reader.begin(false);
+    const QString seen = read();
+    writer.begin(true);
+    writer.execute(
+        QStringLiteral("UPDATE MOVBANCARIO SET NRDOCMBANC = 'OUTRO' WHERE CDREDUCONT = '001' AND "
+                       "NRMOVBANC = (SELECT MIN(NRMOVBANC) FROM MOVBANCARIO WHERE CDREDUCONT = '001')"));
+    writer.commit();
+    EXPECT_EQ(read(), seen) << "within the reading transaction";
+    reader.commit();
+    EXPECT_EQ(read(), QStringLiteral("OUTRO")) << "after it";
+}
+
 TEST_P(SchemaTest, RefusesAMovementWithoutDirectionOrWithANegativeValue) {
     TestDatabase database(GetParam(), false);
     Sql &sql = database.sql();

@@ -159,9 +159,9 @@ const QList<int> movementFields{movementDate, movementDocument, statement,      
                                 loan,         compensated,      reversedMovement, version};
 
 // The catalogues of one call that both kinds share: the names of the branches and companies, read whole, and,
-// when the list is read apart, the movements of its entries (those numbered from `first` to `last`, any other
-// looked up as an entry names it: one written meanwhile), and the customers and suppliers, each looked up
-// when an entry first names it (a customer table may hold thousands).
+// when the list is read apart, the movements of its entries (those numbered from `first` to `last`, read in
+// the call's one snapshot with the entries; any other an entry named would be looked up), and the customers
+// and suppliers, each looked up when an entry first names it (a customer table may hold thousands).
 struct SharedCatalogues {
     Catalogue branches, companies, movements, customers, suppliers;
 

@@ -25,7 +25,12 @@ void WriterQueue::unlock() {
 
 void Sql::begin(bool writing) {
     if (dialect_ != Dialect::Sqlite) {
-        executeScript(QStringLiteral("BEGIN"));
+        // A call that only reads may run several statements (the entry list reads its entries and their
+        // movements apart): each must see the database as the first did, or a writer committing between them
+        // would have the answer mix two states. A transaction that writes nothing is never refused for it.
+        // Writing calls keep READ COMMITTED and hold what they read with FOR UPDATE.
+        executeScript(writing ? QStringLiteral("BEGIN")
+                              : QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ"));
         inTransaction_ = true;
         return;
     }

@@ -49,20 +49,29 @@ using Columns = QList<Column>;
 // other table up once per row: the names of the entry types, branches and companies (a handful of rows read
 // whole against 100,000 entries), the bank movements of the entries (read in one pass along their key), the
 // customers and suppliers (each looked up once however many entries name it). A row of the query finds its
-// values by the text of its column `keyColumn` in `rows`: a record of the values of the packet's `fields`, in
-// that order, in the packet's form, followed by the key itself (the hash's key views it: no key is allocated
-// on its own). A key that `rows` lacks is looked up with `lookup` (run with `lookupParams` and the key as
-// :chave) when there is one, and what it finds, or that it finds nothing (an invalid record under a key of
-// its own), is kept in `rows` for the next row that names the key. A row whose key is null or found nowhere
-// gets nulls, as a left join gives them, or is left out when `required`, as an inner join leaves it out. Keys
-// are compared byte for byte, as both databases compare these codes.
+// values by the text of its column `keyColumn`. The rows the catalogue's own query read are in `rows`, each
+// a record of the values of the packet's `fields` in the packet's form followed by the key, found through
+// `read`, their keys in key order (each key views its row's bytes) with their place in `rows`,
+// by bisection after a look at the place that follows the last key found, so that packet rows that name the
+// keys in order (the entries of a period and their movements) find each at once; a key read twice keeps
+// its first row. A key that `read` lacks is looked up with `lookup` (run with `lookupParams` and the key as
+// :chave) when there is one, and what it finds, a record of the values of the packet's `fields` in the
+// packet's form followed by the key (which the hash's key views), or that it finds nothing (an invalid
+// record under a key of its own), is kept in `lookedUp` for the next row that names the key. A row whose
+// key is null or found nowhere gets nulls, as a left join gives them, or is left out when `required`, as an
+// inner join leaves it out. Keys are compared byte for byte, as both databases compare these codes.
+struct CatalogueRows;
 struct Catalogue {
     int keyColumn = 0;
     QList<int> fields;
     bool required = false;
-    QHash<QByteArray, Record> rows;
+    std::shared_ptr<const CatalogueRows> rows;
+    std::vector<std::pair<QByteArrayView, int>> read;
+    QHash<QByteArray, Record> lookedUp;
     QString lookup;
     SqlParams lookupParams;
+    // Where in `read` the last key was found.
+    std::size_t lastFound = 0;
 };
 
 // The field definitions of a packet with these columns, and such a packet without rows (what a method

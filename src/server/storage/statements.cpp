@@ -1,6 +1,8 @@
 #include "server/storage/database.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -15,6 +17,17 @@
 #include "server/storage/money.h"
 
 namespace bco::server {
+
+// The rows a catalogue's own query read (see Catalogue), each reached by its place.
+struct CatalogueRows {
+    virtual ~CatalogueRows() = default;
+    virtual int count() const = 0;
+    // Whether `row`'s key is not null; the key's bytes live as long as the rows.
+    virtual bool hasKey(int row) const = 0;
+    virtual QByteArrayView key(int row) const = 0;
+    // Adds the `value`th of the catalogue's values of `row` as a field of `kind`.
+    virtual void addValue(RecordBuilder &builder, int row, int value, Column::Kind kind) const = 0;
+};
 
 namespace {
 
@@ -309,15 +322,23 @@ struct Sql::SqliteStatement : SqlRow {
     QDate date(int column) const override { return cell(column).date(); }
 };
 
-// One value of a PostgreSQL row, as the text libpq holds for it: read in place, without a copy.
+// One value of a PostgreSQL row, as the text libpq holds for it: read in place, without a copy. libpq gives
+// a null as empty text, so only an empty value is asked whether it is null.
 struct PostgresCell {
     const PGresult *result;
     int row, column;
+    const char *text;
+    int length;
 
-    bool isNull() const { return PQgetisnull(result, row, column) != 0; }
-    QByteArrayView utf8() const {
-        return QByteArrayView(PQgetvalue(result, row, column), PQgetlength(result, row, column));
-    }
+    PostgresCell(const PGresult *of, int inRow, int inColumn)
+        : result(of)
+        , row(inRow)
+        , column(inColumn)
+        , text(PQgetvalue(of, inRow, inColumn))
+        , length(PQgetlength(of, inRow, inColumn)) {}
+
+    bool isNull() const { return length == 0 && PQgetisnull(result, row, column) != 0; }
+    QByteArrayView utf8() const { return QByteArrayView(text, length); }
     qint64 integer() const { return parseInteger(utf8()); }
     double real() const { return parseReal(utf8()); }
     QDate date() const { return parseIsoDate(utf8()); }
@@ -523,10 +544,12 @@ std::vector<FieldSource> fieldSources(const Columns &columns, const std::vector<
     return sources;
 }
 
-// Adds to `catalogue` the rows of a query whose first column is the key and whose others are the values of
-// the catalogue's fields, each in the form its column of the packet takes.
-void readCatalogue(Sql &sql, Catalogue &catalogue, const QString &text, const SqlParams &params,
-                   const Columns &columns) {
+// Calls `add` with the record and the key of each row of a query whose first column is the key and whose
+// others are the values of the catalogue's fields, each in the form its column of the packet takes. The
+// record ends with the key, and the key views the record's bytes.
+template <typename Add>
+void readCatalogueRows(Sql &sql, const Catalogue &catalogue, const QString &text, const SqlParams &params,
+                       const Columns &columns, Add add) {
     const auto values = static_cast<int>(catalogue.fields.size());
     // Batch storage: a catalogue of a period's movements holds as many records as the list.
     RecordBuilder builder(values + 1, RecordBuilder::Storage::Batch);
@@ -538,39 +561,121 @@ void readCatalogue(Sql &sql, Catalogue &catalogue, const QString &text, const Sq
         builder.addUtf8(row.utf8(0));
         Record record = builder.build();
         const QByteArrayView key = record.utf8(values);
-        // The key views the record's bytes, which the record keeps while the hash holds it; a key read twice
-        // keeps its first record, so that no view outlives the bytes it shows.
-        const QByteArray view = QByteArray::fromRawData(key.data(), key.size());
-        if (!catalogue.rows.contains(view))
-            catalogue.rows.insert(view, std::move(record));
+        add(key, std::move(record));
     });
 }
 
-// The values `catalogue` holds for `key`, looked up first when it has a look-up and has not seen the key;
-// nullptr when there are none.
-const Record *catalogueValues(Sql &sql, Catalogue &catalogue, QByteArrayView key, const Columns &columns) {
-    auto found = catalogue.rows.constFind(QByteArray::fromRawData(key.data(), key.size()));
-    if (found == catalogue.rows.cend()) {
+// Byte for byte, as the keys are compared everywhere.
+bool keyBefore(QByteArrayView a, QByteArrayView b) {
+    const int order = std::memcmp(a.data(), b.data(), static_cast<size_t>(std::min(a.size(), b.size())));
+    return order < 0 || (order == 0 && a.size() < b.size());
+}
+
+bool sameKey(QByteArrayView a, QByteArrayView b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), static_cast<size_t>(a.size())) == 0;
+}
+
+// Records of a catalogue's query, each its values in the packet's form followed by the key.
+struct RecordRows : CatalogueRows {
+    std::vector<Record> records;
+    int values = 0;
+
+    int count() const override { return static_cast<int>(records.size()); }
+    bool hasKey(int) const override { return true; }
+    QByteArrayView key(int row) const override { return records[static_cast<size_t>(row)].utf8(values); }
+    void addValue(RecordBuilder &builder, int row, int value, Column::Kind) const override {
+        const Record &record = records[static_cast<size_t>(row)];
+        if (record.isNull(value))
+            builder.addNull();
+        else
+            builder.addUtf8(record.utf8(value));
+    }
+};
+
+// Lists the keys of `catalogue.rows` in key order. The database mostly gives the rows in that order already
+// (a pass along the key), which is checked before anything is sorted.
+void indexCatalogue(Catalogue &catalogue) {
+    auto &read = catalogue.read;
+    const CatalogueRows &rows = *catalogue.rows;
+    read.reserve(static_cast<size_t>(rows.count()));
+    for (int row = 0; row < rows.count(); ++row)
+        if (rows.hasKey(row))
+            read.emplace_back(rows.key(row), row);
+    const auto before = [](const auto &a, const auto &b) {
+        return keyBefore(a.first, b.first);
+    };
+    if (!std::is_sorted(read.begin(), read.end(), before))
+        std::stable_sort(read.begin(), read.end(), before);
+    // Stable, so that a key read twice keeps the row read first.
+    read.erase(std::unique(read.begin(), read.end(),
+                           [](const auto &a, const auto &b) { return sameKey(a.first, b.first); }),
+               read.end());
+}
+
+// The row of `catalogue.rows` that holds `key`, or -1.
+int readRow(Catalogue &catalogue, QByteArrayView key) {
+    const auto &read = catalogue.read;
+    const std::size_t next = catalogue.lastFound + 1;
+    if (next < read.size() && sameKey(read[next].first, key)) {
+        catalogue.lastFound = next;
+        return read[next].second;
+    }
+    const auto found =
+        std::lower_bound(read.begin(), read.end(), key,
+                         [](const auto &entry, QByteArrayView k) { return keyBefore(entry.first, k); });
+    if (found == read.end() || !sameKey(found->first, key))
+        return -1;
+    catalogue.lastFound = static_cast<std::size_t>(found - read.begin());
+    return found->second;
+}
+
+// Where a catalogue holds the values of a key: a row it read, or a record it looked up; neither when it has
+// none.
+struct CatalogueHit {
+    int row = -1;
+    const Record *record = nullptr;
+
+    bool found() const { return row >= 0 || record != nullptr; }
+};
+
+// The values `catalogue` holds for `key`, looked up first when it has a look-up and has not seen the key.
+CatalogueHit catalogueValues(Sql &sql, Catalogue &catalogue, QByteArrayView key, const Columns &columns) {
+    if (catalogue.rows != nullptr) {
+        const int row = readRow(catalogue, key);
+        if (row >= 0)
+            return {row, nullptr};
+    }
+    auto &lookedUp = catalogue.lookedUp;
+    auto found = lookedUp.constFind(QByteArray::fromRawData(key.data(), key.size()));
+    if (found == lookedUp.cend()) {
         if (catalogue.lookup.isEmpty())
-            return nullptr;
+            return {};
         // A copy: the key's bytes belong to the row of a query that the look-up must not disturb.
         const QByteArray owned = key.toByteArray();
         SqlParams params = catalogue.lookupParams;
         params.push_back({QStringLiteral("chave"), QString::fromUtf8(owned)});
-        readCatalogue(sql, catalogue, catalogue.lookup, params, columns);
-        found = catalogue.rows.constFind(owned);
-        if (found == catalogue.rows.cend())
-            found = catalogue.rows.insert(owned, Record());
+        readCatalogueRows(sql, catalogue, catalogue.lookup, params, columns,
+                          [&](QByteArrayView readKey, Record &&record) {
+                              // The hash's key views the record's bytes, which the record keeps while the
+                              // hash holds it; a key found twice keeps its first record, so that no view
+                              // outlives the bytes it shows.
+                              const QByteArray view = QByteArray::fromRawData(readKey.data(), readKey.size());
+                              if (!lookedUp.contains(view))
+                                  lookedUp.insert(view, std::move(record));
+                          });
+        found = lookedUp.constFind(owned);
+        if (found == lookedUp.cend())
+            found = lookedUp.insert(owned, Record());
     }
-    return found->isValid() ? &found.value() : nullptr;
+    return {-1, found->isValid() ? &found.value() : nullptr};
 }
 
 // The last key a catalogue was asked for and what it answered: the entries of a day mostly share their type,
-// branch and company, and a repeated key is then neither hashed nor looked for again.
+// branch and company, and a repeated key is then not looked for again.
 struct LastFound {
     std::string key;
     bool asked = false;
-    const Record *values = nullptr;
+    CatalogueHit hit;
 };
 
 // Reads every row of `statement` (stepped by `next`) into `packet`, the fields placed by `sources`.
@@ -580,28 +685,28 @@ void readRows(Sql &sql, Statement &statement, Next next, DataPacket &packet, con
     const int count = static_cast<int>(columns.size());
     // Reused: build() leaves it ready for the next row.
     RecordBuilder builder(count, RecordBuilder::Storage::Batch);
-    // A catalogue's hash moves its records only when it grows, which only a look-up of its own does: the
-    // last record it answered stays valid until it is asked again.
+    // A catalogue's rows stay where they are, and so do the records it looked up but when it looks up
+    // another: the last hit it answered stays valid until it is asked again.
     std::vector<LastFound> last(catalogues.size());
-    std::vector<const Record *> found(catalogues.size());
+    std::vector<CatalogueHit> found(catalogues.size());
     while (next()) {
         bool kept = true;
         for (size_t c = 0; c < catalogues.size(); ++c) {
             const auto key = statement.cell(catalogues[c]->keyColumn);
             if (key.isNull()) {
-                found[c] = nullptr;
+                found[c] = {};
             } else {
                 const QByteArrayView text = key.utf8();
                 LastFound &memo = last[c];
                 if (!memo.asked ||
                     QByteArrayView(memo.key.data(), static_cast<qsizetype>(memo.key.size())) != text) {
-                    memo.values = catalogueValues(sql, *catalogues[c], text, columns);
+                    memo.hit = catalogueValues(sql, *catalogues[c], text, columns);
                     memo.key.assign(text.data(), static_cast<size_t>(text.size()));
                     memo.asked = true;
                 }
-                found[c] = memo.values;
+                found[c] = memo.hit;
             }
-            kept = kept && (found[c] != nullptr || !catalogues[c]->required);
+            kept = kept && (found[c].found() || !catalogues[c]->required);
         }
         if (!kept)
             continue;
@@ -611,12 +716,17 @@ void readRows(Sql &sql, Statement &statement, Next next, DataPacket &packet, con
                 addCell(builder, statement.cell(source.column), columns[i].kind);
                 continue;
             }
-            // The catalogue holds the value in the record's own form: its bytes are copied as they are.
-            const Record *values = found[static_cast<size_t>(source.catalogue)];
-            if (values != nullptr && !values->isNull(source.value))
-                builder.addUtf8(values->utf8(source.value));
-            else
+            const CatalogueHit &hit = found[static_cast<size_t>(source.catalogue)];
+            if (hit.row >= 0) {
+                catalogues[static_cast<size_t>(source.catalogue)]->rows->addValue(
+                    builder, hit.row, source.value, columns[i].kind);
+            } else if (hit.record != nullptr && !hit.record->isNull(source.value)) {
+                // A looked-up record holds the value in the packet's own form: its bytes are copied as they
+                // are.
+                builder.addUtf8(hit.record->utf8(source.value));
+            } else {
                 builder.addNull();
+            }
         }
         packet.appendRow(builder.build());
     }
@@ -645,13 +755,26 @@ DataPacket Sql::packet(const QString &sql, const SqlParams &params, const Column
 Catalogue Sql::catalogue(const QString &sql, const SqlParams &params, const Columns &columns, int keyColumn,
                          QList<int> fields, bool required, const QString &lookup,
                          const SqlParams &lookupParams) {
-    Catalogue read{keyColumn, std::move(fields), required, {}, lookup, lookupParams};
-    for (const int field : read.fields)
+    Catalogue made;
+    made.keyColumn = keyColumn;
+    made.fields = std::move(fields);
+    made.required = required;
+    made.lookup = lookup;
+    made.lookupParams = lookupParams;
+    for (const int field : made.fields)
         if (field < 0 || field >= columns.size())
             throw DatabaseError("a catalogue fills a field that is not one field of the packet");
-    if (!sql.isEmpty())
-        readCatalogue(*this, read, sql, params, columns);
-    return read;
+    if (sql.isEmpty())
+        return made;
+    // Copied into records even on PostgreSQL, whose result could be kept: a result of 100,000 rows held while
+    // the packet is built leaves the allocator so scattered that the call loses more than the copy costs.
+    auto rows = std::make_shared<RecordRows>();
+    rows->values = static_cast<int>(made.fields.size());
+    readCatalogueRows(*this, made, sql, params, columns,
+                      [&](QByteArrayView, Record &&record) { rows->records.push_back(std::move(record)); });
+    made.rows = std::move(rows);
+    indexCatalogue(made);
+    return made;
 }
 
 QString Sql::forUpdate(QStringView alias) const {
