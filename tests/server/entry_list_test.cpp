@@ -3,6 +3,8 @@
 #include <limits>
 #include <map>
 #include <numeric>
+#include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -457,6 +459,51 @@ TEST_P(EntryListTest, RefusesCriteriaItCannotRead) {
             list({}, {}, c.minimum, 10.0, c.minimum == 0 ? "T" : "", c.kind, c.types, c.allTypes);
         EXPECT_EQ(outcome.status, CallOutcome::Status::Refused);
         EXPECT_EQ(outcome.error, c.message);
+    }
+}
+
+// A second operator's work that rewrites the account's credits and debits in one transaction shows in a list
+// whole or not at all: the list reads both kinds in one snapshot, whether a companion reads the debits at
+// once or, while a writer holds the database, the call reads both itself. The writer acts from this server
+// and from another process (which the server's own queue of writers does not see).
+TEST_P(EntryListTest, ShowsAnotherOperatorsWorkOnCreditsAndDebitsWholeOrNotAtAll) {
+    for (const bool sameServer : {true, false}) {
+        SCOPED_TRACE(sameServer ? "a writer of this server" : "a writer of another process");
+        std::atomic<bool> stop{false};
+        std::atomic<int> rounds{0}, committed{0};
+        std::thread secondOperator([&] {
+            std::unique_ptr<ConnectionPool> otherServer;
+            if (!sameServer)
+                otherServer = std::make_unique<ConnectionPool>(server->database().url());
+            Sql &sql = sameServer ? server->database().pool().forThisThread() : otherServer->forThisThread();
+            while (!stop) {
+                const SqlParams text{{QStringLiteral("texto"), QStringLiteral("RODADA %1").arg(++rounds)}};
+                sql.begin(true);
+                sql.execute(
+                    QStringLiteral("UPDATE MOVCREDBANC SET DSMOVICRED = :texto WHERE CDREDUCONT = '001'"),
+                    text);
+                sql.execute(
+                    QStringLiteral("UPDATE MOVDEBIBANC SET DSMOVIDEBI = :texto WHERE CDREDUCONT = '001'"),
+                    text);
+                sql.commit();
+                ++committed;
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        while (committed == 0)
+            std::this_thread::yield();
+        for (int attempt = 0; attempt < 40 || committed < 3; ++attempt) {
+            const CallOutcome outcome = list({}, {}, 0, 0, "T", "T", "", "T");
+            ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+            const DataPacket &entries = outcome.result.packet();
+            ASSERT_EQ(entries.rowCount(), static_cast<int>(stored.size()));
+            std::set<QString> descriptions;
+            for (int row = 0; row < entries.rowCount(); ++row)
+                descriptions.insert(field(entries, row, "DSMOVICRED").toText());
+            EXPECT_EQ(descriptions.size(), 1U) << "attempt " << attempt;
+        }
+        stop = true;
+        secondOperator.join();
     }
 }
 

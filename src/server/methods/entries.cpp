@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <initializer_list>
+#include <memory>
 #include <optional>
 
 #include "server/ledger/entry_kinds.h"
@@ -238,6 +240,45 @@ DataPacket mergeByDateAndMovement(const DataPacket &first, const DataPacket &sec
     return merged;
 }
 
+// The entries of `kinds` (a null kind reads nothing) that meet the criteria, read on `sql`, ordered by date
+// and movement number.
+DataPacket readList(Sql &sql, const Criteria &criteria, const SqlParams &params,
+                    std::initializer_list<const EntryKind *> kinds) {
+    const Reading reading = readingOf(sql);
+    // Read apart, the movements of both kinds' entries come in one pass over the range of their numbers,
+    // which the entries' own index gives without reading the entries.
+    std::optional<QByteArray> first, last;
+    for (const EntryKind *kind : kinds) {
+        if (kind == nullptr || reading == Reading::Joined)
+            continue;
+        SqlParams own = params;
+        sql.forEach(movementRange(*kind, criteria, own), own, [&](const SqlRow &row) {
+            if (row.isNull(0))
+                return;
+            const QByteArray low = row.utf8(0).toByteArray(), high = row.utf8(1).toByteArray();
+            first = first ? std::min(*first, low) : low;
+            last = last ? std::max(*last, high) : high;
+        });
+    }
+    SharedCatalogues shared = sharedCatalogues(sql, reading, criteria.account, first, last);
+    // Each kind comes in the order of its (account, date, movement) index, so two are merged here instead of
+    // sorted by the database (which spills 100,000 wide rows to disk to sort them).
+    const auto rows = [&](const EntryKind *kind) {
+        if (kind == nullptr)
+            return emptyPacket(entryColumns);
+        SqlParams own = params;
+        const QString text = select(*kind, criteria, own, reading) + orderBy(*kind);
+        Catalogue types = typeCatalogue(sql, *kind, reading);
+        std::vector<Catalogue *> catalogues = shared.forReading(reading);
+        catalogues.push_back(&types);
+        return sql.packet(text, own, entryColumns, catalogues);
+    };
+    DataPacket list = emptyPacket(entryColumns);
+    for (const EntryKind *kind : kinds)
+        list = list.rowCount() == 0 ? rows(kind) : mergeByDateAndMovement(list, rows(kind));
+    return list;
+}
+
 // GetLancamentos(account, from, to, &minimum, &maximum, &allValues, &kind, &types, &allTypes): the
 // account's credits and debits dated within [from, to] (an empty date leaves that side open), with a value
 // within [minimum, maximum] unless allValues is "T", of the kind "T" (both), "C" or "D", of the listed types
@@ -245,11 +286,10 @@ DataPacket mergeByDateAndMovement(const DataPacket &first, const DataPacket &sec
 // ordered by date and bank movement number. VRMOVICRED is negative for debits. NRVERSAO, the last field, is
 // the entry's version as decimal digits: a form sends it back with a change, a deletion or a cheque of the
 // entry, which are refused when the entry was written since. The by-reference criteria come back as sent.
-// Refuses an account the operator may not use, another kind, and a malformed type list.
+// Refuses a malformed criterion, then an account the operator may not use.
 Variant getLancamentos(CallContext &context, VariantList &args) {
     Criteria criteria;
     criteria.account = code(args[0]);
-    requireAccount(context, criteria.account);
     criteria.from = args[1].toDate();
     criteria.to = args[2].toDate();
     criteria.allValues = code(args[5]).compare(u"T", Qt::CaseInsensitive) == 0;
@@ -282,6 +322,12 @@ Variant getLancamentos(CallContext &context, VariantList &args) {
         criteria.credits = criteria.credits && !criteria.creditTypes.isEmpty();
         criteria.debits = criteria.debits && !criteria.debitTypes.isEmpty();
     }
+    // Credits and debits are read at once, the debits by a companion in the call's snapshot, which must join
+    // before the call reads anything.
+    std::unique_ptr<Companion> companion;
+    if (criteria.credits && criteria.debits)
+        companion = context.companion();
+    requireAccount(context, criteria.account);
     if (!criteria.credits && !criteria.debits)
         return emptyPacket(entryColumns);
 
@@ -294,40 +340,14 @@ Variant getLancamentos(CallContext &context, VariantList &args) {
         params.push_back({QStringLiteral("minimo"), criteria.minimumCents});
         params.push_back({QStringLiteral("maximo"), criteria.maximumCents});
     }
-    const Reading reading = readingOf(context.sql);
-    const EntryKind *halves[] = {criteria.credits ? &creditKind : nullptr,
-                                 criteria.debits ? &debitKind : nullptr};
-    // Read apart, the movements of both kinds' entries come in one pass over the range of their numbers,
-    // which the entries' own index gives without reading the entries.
-    std::optional<QByteArray> first, last;
-    for (const EntryKind *half : halves) {
-        if (half == nullptr || reading == Reading::Joined)
-            continue;
-        SqlParams own = params;
-        context.sql.forEach(movementRange(*half, criteria, own), own, [&](const SqlRow &row) {
-            if (row.isNull(0))
-                return;
-            const QByteArray low = row.utf8(0).toByteArray(), high = row.utf8(1).toByteArray();
-            first = first ? std::min(*first, low) : low;
-            last = last ? std::max(*last, high) : high;
-        });
-    }
-    SharedCatalogues shared = sharedCatalogues(context.sql, reading, criteria.account, first, last);
-    // Each half comes in the order of its (account, date, movement) index, so the two are merged here
-    // instead of sorted by the database (which spills 100,000 wide rows to disk to sort them).
-    const auto rows = [&](const EntryKind *half) {
-        if (half == nullptr)
-            return emptyPacket(entryColumns);
-        SqlParams own = params;
-        const QString sql = select(*half, criteria, own, reading) + orderBy(*half);
-        Catalogue types = typeCatalogue(context.sql, *half, reading);
-        std::vector<Catalogue *> catalogues = shared.forReading(reading);
-        catalogues.push_back(&types);
-        return context.sql.packet(sql, own, entryColumns, catalogues);
-    };
-    const DataPacket creditRows = rows(halves[0]);
-    const DataPacket debitRows = rows(halves[1]);
-    return mergeByDateAndMovement(creditRows, debitRows);
+    if (companion == nullptr)
+        return readList(context.sql, criteria, params,
+                        {criteria.credits ? &creditKind : nullptr, criteria.debits ? &debitKind : nullptr});
+    DataPacket debits;
+    companion->start([&](Sql &own) { debits = readList(own, criteria, params, {&debitKind}); });
+    const DataPacket credits = readList(context.sql, criteria, params, {&creditKind});
+    companion->finish();
+    return mergeByDateAndMovement(credits, debits);
 }
 
 // GetVersaoLancamentos(account): the account's list version as text, for an operator who may use it.

@@ -1,6 +1,7 @@
 #include "server/storage/database.h"
 
 #include <algorithm>
+#include <optional>
 #include <thread>
 
 #include <QScopeGuard>
@@ -13,6 +14,14 @@ void WriterQueue::lock() {
     std::unique_lock lock(mutex_);
     const quint64 ticket = nextTicket_++;
     turn_.wait(lock, [&] { return serving_ == ticket; });
+}
+
+bool WriterQueue::try_lock() {
+    const std::lock_guard lock(mutex_);
+    if (nextTicket_ != serving_)
+        return false;
+    ++nextTicket_;
+    return true;
 }
 
 void WriterQueue::unlock() {
@@ -32,6 +41,7 @@ void Sql::begin(bool writing) {
         executeScript(writing ? QStringLiteral("BEGIN")
                               : QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ"));
         inTransaction_ = true;
+        writingTransaction_ = writing;
         return;
     }
     if (writing && writers_ != nullptr)
@@ -78,10 +88,12 @@ namespace {
 
 std::atomic<quint64> nextPoolId{1};
 
-// The connections the current thread opened, one per pool; closed in the thread at its end.
+// The connections the current thread opened, at most one of each use per pool; closed in the thread at its
+// end.
 struct ThreadConnections {
     struct Entry {
         quint64 pool;
+        ConnectionPool::Use use;
         QString name;
         std::unique_ptr<Sql> sql;
     };
@@ -92,15 +104,25 @@ struct ThreadConnections {
             close(entries.back().pool);
     }
 
-    void close(quint64 pool) {
-        const auto found = std::find_if(entries.begin(), entries.end(),
-                                        [&](const Entry &entry) { return entry.pool == pool; });
-        if (found == entries.end())
-            return;
-        const QString name = found->name;
-        // The statements go before the connection they were prepared on; removing the connection closes it.
-        entries.erase(found);
-        QSqlDatabase::removeDatabase(name);
+    Entry *find(quint64 pool, ConnectionPool::Use use) {
+        const auto found = std::find_if(entries.begin(), entries.end(), [&](const Entry &entry) {
+            return entry.pool == pool && entry.use == use;
+        });
+        return found == entries.end() ? nullptr : &*found;
+    }
+
+    // The pool's connections on this thread: every one, or those of one use.
+    void close(quint64 pool, std::optional<ConnectionPool::Use> use = std::nullopt) {
+        for (auto found = entries.end(); found != entries.begin();) {
+            --found;
+            if (found->pool != pool || (use && found->use != *use))
+                continue;
+            const QString name = found->name;
+            // The statements go before the connection they were prepared on; removing the connection closes
+            // it.
+            found = entries.erase(found);
+            QSqlDatabase::removeDatabase(name);
+        }
     }
 };
 
@@ -117,14 +139,14 @@ ConnectionPool::ConnectionPool(DatabaseUrl url, Commits commits)
 }
 
 ConnectionPool::~ConnectionPool() {
+    // The companions' threads close their own connections as they end, while the pool is still whole.
+    companions_.clear();
     threadConnections.close(id_);
 }
 
 void ConnectionPool::dropThisThreadIfBroken() {
-    auto &entries = threadConnections.entries;
-    const auto found =
-        std::find_if(entries.begin(), entries.end(), [&](const auto &entry) { return entry.pool == id_; });
-    if (found == entries.end())
+    ThreadConnections::Entry *found = threadConnections.find(id_, Use::Calls);
+    if (found == nullptr)
         return;
     try {
         found->sql->scalar(QStringLiteral("SELECT 1"));
@@ -133,20 +155,26 @@ void ConnectionPool::dropThisThreadIfBroken() {
     }
 }
 
+void ConnectionPool::closeThisThreadGate() {
+    threadConnections.close(id_, Use::Gate);
+}
+
 Dialect ConnectionPool::dialect() const {
     return url_.kind == DatabaseUrl::Kind::Sqlite ? Dialect::Sqlite : Dialect::Postgresql;
 }
 
 Sql &ConnectionPool::forThisThread() {
-    auto &entries = threadConnections.entries;
-    const auto found =
-        std::find_if(entries.begin(), entries.end(), [&](const auto &entry) { return entry.pool == id_; });
-    if (found != entries.end())
+    return forThisThread(Use::Calls);
+}
+
+Sql &ConnectionPool::forThisThread(Use use) {
+    if (ThreadConnections::Entry *found = threadConnections.find(id_, use))
         return *found->sql;
     const QString name =
-        QStringLiteral("bco-server-%1-%2")
+        QStringLiteral("bco-server-%1-%2-%3")
             .arg(id_)
-            .arg(static_cast<qulonglong>(std::hash<std::thread::id>()(std::this_thread::get_id())));
+            .arg(static_cast<qulonglong>(std::hash<std::thread::id>()(std::this_thread::get_id())))
+            .arg(static_cast<int>(use));
     QSqlDatabase database;
     try {
         database = openDatabase(url_, name);
@@ -159,11 +187,13 @@ Sql &ConnectionPool::forThisThread() {
     if (dialect() == Dialect::Sqlite) {
         // WAL lets readers go on while one call writes. No memory map: a connection drops its whole map
         // whenever another one wrote since its last call, and the unmapping halts every core (a TLB
-        // shootdown) for a few percent less copying on a long list.
+        // shootdown) for a few percent less copying on a long list. The gate never waits for the write
+        // lock: a call that cannot have it at once reads alone.
         sql->executeScript(
             QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA synchronous = %1; "
-                           "PRAGMA foreign_keys = ON; PRAGMA mmap_size = 0;")
-                .arg(commits_ == Commits::EachSynced ? QStringLiteral("FULL") : QStringLiteral("NORMAL")));
+                           "PRAGMA foreign_keys = ON; PRAGMA mmap_size = 0;%2")
+                .arg(commits_ == Commits::EachSynced ? QStringLiteral("FULL") : QStringLiteral("NORMAL"),
+                     use == Use::Gate ? QStringLiteral(" PRAGMA busy_timeout = 0;") : QString()));
     }
     if (dialect() == Dialect::Postgresql) {
         // Sorts and hashes get 32 MB before PostgreSQL sends them to disk (its default is 4 MB), so that a
@@ -171,8 +201,8 @@ Sql &ConnectionPool::forThisThread() {
         // time.
         sql->executeScript(QStringLiteral("SET work_mem = '32MB'"));
     }
-    entries.push_back({id_, name, std::move(sql)});
-    return *entries.back().sql;
+    threadConnections.entries.push_back({id_, use, name, std::move(sql)});
+    return *threadConnections.entries.back().sql;
 }
 
 } // namespace bco::server

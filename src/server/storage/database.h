@@ -20,6 +20,7 @@
 
 #include "framework/data/data_packet.h"
 #include "framework/data/database_url.h"
+#include "server/storage/companion.h"
 
 namespace bco::server {
 
@@ -96,6 +97,8 @@ public:
 class WriterQueue {
 public:
     void lock();
+    // Takes the lock only when nobody holds it or waits for it.
+    bool try_lock();
     void unlock();
 
 private:
@@ -163,6 +166,11 @@ public:
     void rollback();
     // Between begin() and the commit() or rollback() that ends it.
     bool inTransaction() const { return inTransaction_; }
+    bool inWritingTransaction() const { return inTransaction_ && writingTransaction_; }
+    // Whether the SQLite transaction has fixed what it sees: it did at its first read, not at its BEGIN.
+    bool sqliteSnapshotTaken() const;
+    // Fixes what the SQLite transaction sees, by reading.
+    void takeSqliteSnapshot();
 
 private:
     struct SqliteStatement;
@@ -203,16 +211,33 @@ public:
     Dialect dialect() const;
     // The calling thread's connection. Throws DatabaseError when the database cannot be opened.
     Sql &forThisThread();
+    // A companion that reads in the snapshot of `sql`, this thread's connection in a transaction that only
+    // reads (see Companion); nullptr when none can join it at once: each is lent, a writer holds the
+    // database, the transaction writes or, on SQLite (which cannot hand a snapshot over), has read already,
+    // or a companion's connection cannot be had. A caller given none reads everything itself.
+    std::unique_ptr<Companion> companionFor(Sql &sql);
     // After a database error: closes the calling thread's connection when it no longer answers (the server
     // restarted, the network dropped it), so that the next call opens a new one instead of failing for ever.
     void dropThisThreadIfBroken();
 
+    // What a thread's connection is for: the calls it runs, or (on a companion's thread, on SQLite) holding
+    // the write lock for the moment two transactions start, so that no commit comes between them.
+    enum class Use { Calls, Gate };
+
 private:
+    Sql &forThisThread(Use use);
+    void closeThisThreadGate();
+    Companion::Worker *lendWorker();
+    bool joinSqlite(Sql &sql, Companion::Worker &worker);
+    bool joinPostgres(Sql &sql, Companion::Worker &worker);
+
     DatabaseUrl url_;
     Commits commits_;
     quint64 id_;
     WriterQueue writers_;
     std::unique_ptr<LogSync> logSync_;
+    std::mutex companionsMutex_;
+    std::vector<std::unique_ptr<Companion::Worker>> companions_;
 };
 
 } // namespace bco::server

@@ -470,6 +470,15 @@ void Sql::executeScript(const QString &script) {
     PQclear(result);
 }
 
+bool Sql::sqliteSnapshotTaken() const {
+    return sqlite3_txn_state(static_cast<sqlite3 *>(sqlite_), nullptr) != SQLITE_TXN_NONE;
+}
+
+void Sql::takeSqliteSnapshot() {
+    // Any read of a table starts the read transaction; the schema's is the smallest there is.
+    scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_schema"));
+}
+
 void Sql::forEach(const QString &sql, const SqlParams &params,
                   const std::function<void(const SqlRow &)> &row) {
     if (dialect_ == Dialect::Sqlite) {

@@ -194,7 +194,7 @@ CallOutcome Dispatcher::runHere(const Method &method, VariantList args, const QS
     } catch (const DatabaseError &error) {
         return serverFault(CallOutcome::Status::DatabaseFailed, QString::fromUtf8(error.what()));
     }
-    CallContext context{*sql, sessions_, operatorCode, token, {}, {}};
+    CallContext context{*sql, sessions_, operatorCode, token, {}, {}, &pool_};
     CallOutcome outcome;
     try {
         if (!method.ownsTransactions)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -66,6 +67,12 @@ struct CallContext {
 
     // Added to the call's line in the server's log, never sent to the caller.
     QString logNote;
+
+    // Lends companions (see Companion); absent where a handler runs outside the dispatcher.
+    ConnectionPool *pool = nullptr;
+    // A companion in the call's snapshot, asked for before the call's first read; nullptr when none is free
+    // or the call writes (ConnectionPool::companionFor).
+    std::unique_ptr<Companion> companion() { return pool != nullptr ? pool->companionFor(sql) : nullptr; }
 };
 
 // A handler takes the positional arguments (by-reference ones are changed in place) and answers the result.
