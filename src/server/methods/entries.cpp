@@ -263,19 +263,18 @@ DataPacket readList(Sql &sql, const Criteria &criteria, const SqlParams &params,
     SharedCatalogues shared = sharedCatalogues(sql, reading, criteria.account, first, last);
     // Each kind comes in the order of its (account, date, movement) index, so two are merged here instead of
     // sorted by the database (which spills 100,000 wide rows to disk to sort them).
-    const auto rows = [&](const EntryKind *kind) {
+    DataPacket list = emptyPacket(entryColumns);
+    for (const EntryKind *kind : kinds) {
         if (kind == nullptr)
-            return emptyPacket(entryColumns);
+            continue;
         SqlParams own = params;
         const QString text = select(*kind, criteria, own, reading) + orderBy(*kind);
         Catalogue types = typeCatalogue(sql, *kind, reading);
         std::vector<Catalogue *> catalogues = shared.forReading(reading);
         catalogues.push_back(&types);
-        return sql.packet(text, own, entryColumns, catalogues);
-    };
-    DataPacket list = emptyPacket(entryColumns);
-    for (const EntryKind *kind : kinds)
-        list = list.rowCount() == 0 ? rows(kind) : mergeByDateAndMovement(list, rows(kind));
+        DataPacket rows = sql.packet(text, own, entryColumns, catalogues);
+        list = list.rowCount() == 0 ? std::move(rows) : mergeByDateAndMovement(list, rows);
+    }
     return list;
 }
 
