@@ -121,8 +121,10 @@ TEST_P(CompanionTest, JoinsOnlyWhereTheSnapshotCanBeShared) {
         const bool joined = database.pool().companionFor(call) != nullptr;
         c.after();
         EXPECT_EQ(joined, sqlite ? c.joinsOnSqlite : c.joinsOnPostgresql);
-        // The gate let go: another writer has the database at once.
-        commitDocument(otherWriter, QString::fromLatin1(c.name).left(10));
+        // The gate let go: another writer has the database at once, and what it wrote is there.
+        const QString document = QString::fromLatin1(c.name).left(10);
+        commitDocument(otherWriter, document);
+        EXPECT_EQ(documentSeenBy(call), document);
     }
 }
 
