@@ -331,6 +331,14 @@ TEST_P(ChangeDeletionTest, EveryWriteOfAnAccountsEntriesRaisesItsListVersionWhoe
              QStringLiteral("DELETE FROM MOVDEBIBANC WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento"),
              debit),
          debit.account, true},
+        {"movements inserted by another program, many in one statement",
+         writeAs(
+             QStringLiteral("INSERT INTO MOVBANCARIO (CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, "
+                            "VRMOVBANC, IDORIGMBANC) SELECT CDREDUCONT, '9' || SUBSTR(NRMOVBANC, 2), "
+                            "DTMOVBANC, IDMOVBANC, VRMOVBANC, 'C' FROM MOVBANCARIO WHERE CDREDUCONT = :conta "
+                            "AND NRMOVBANC <> :movimento"),
+             credit),
+         credit.account, true},
         {"an entry included through this server",
          [this] {
              EntryRequest entry;

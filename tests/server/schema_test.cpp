@@ -41,6 +41,21 @@ TEST_P(SchemaTest, BalanceSumsFollowEveryChangeOfTheMovements) {
                        "IDORIGMBANC) VALUES ('001', '9000000001', :data, 'C', 12345, 'C')"),
         {{QStringLiteral("data"), QDate(2030, 1, 31)}});
     expectInStep("inserted");
+    // Ninety movements of one statement over two accounts, both directions and forty days of three months,
+    // the first of them a day that already has its sums.
+    const QString day = sql.dialect() == Dialect::Sqlite
+                            ? QStringLiteral("date('2030-01-31', '+' || (i % 40) || ' days')")
+                            : QStringLiteral("DATE '2030-01-31' + i % 40");
+    sql.execute(
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 89) "
+                       "INSERT INTO MOVBANCARIO (CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, VRMOVBANC, "
+                       "IDORIGMBANC) SELECT CASE WHEN i % 2 = 0 THEN '001' ELSE '002' END, "
+                       "CAST(9100000000 + i AS VARCHAR(10)), %1, CASE WHEN i % 3 = 0 THEN 'D' ELSE 'C' END, "
+                       "1000 + i, 'C' FROM n")
+            .arg(day));
+    expectInStep("many inserted by one statement");
+    sql.execute(QStringLiteral("DELETE FROM MOVBANCARIO WHERE NRMOVBANC LIKE '91%'"));
+    expectInStep("many deleted by one statement");
     sql.execute(QStringLiteral(
         "UPDATE MOVBANCARIO SET VRMOVBANC = 100, IDMOVBANC = 'D' WHERE NRMOVBANC = '9000000001'"));
     expectInStep("value and direction changed");

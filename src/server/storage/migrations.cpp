@@ -72,6 +72,7 @@ constexpr Migration migrations[] = {
     {8, "0008_report_designs_by_company", updateShippedDesigns},
     {9, "0009_bank_statements"},
     {10, "0010_report_design_coverage", updateShippedDesigns},
+    {11, "0011_insertions_by_statement"},
 };
 // clang-format on
 
