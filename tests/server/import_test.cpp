@@ -289,6 +289,50 @@ TEST_P(ImportTest, OfTwoImportsOfOneFileAtOnceOnlyTheFirstWritesItsRows) {
     EXPECT_EQ(written(), after);
 }
 
+// An import of more rows than one statement writes, over six weeks of two months, while another operator
+// includes an entry of the same account between the check and the import: every row is written, the other
+// entry stays as it was, and the day's and month's sums and the account's list version follow every movement.
+TEST_P(ImportTest, ALongImportKeepsTheBooksInStepBesideAnotherOperatorsEntry) {
+    constexpr int Rows = 520;
+    std::vector<EntryRequest> file;
+    for (int row = 0; row < Rows; ++row) {
+        EntryRequest entry = credit;
+        entry.value = 100.0 + row / 100.0;
+        entry.date = QDate(2024, 3, 15).addDays(-(row % 42));
+        file.push_back(entry);
+    }
+    const ImportLogs logs = logsOf(file);
+
+    EntryRequest theirs = credit;
+    theirs.value = 1.0;
+    theirs.description = QStringLiteral("Do outro operador");
+    const Insertion included = insertion(*server, theirs, server->restrictedToken());
+    const CallOutcome other = server->callAs(server->restrictedToken(), included.method, included.args);
+    ASSERT_TRUE(other.ok()) << other.error.toStdString();
+    const QStringList theirFields = fieldsOf(theirs.movement);
+    const auto version = [this] {
+        return server->answer(QStringLiteral("GetVersaoLancamentos"), {QStringLiteral("001")})
+            .toText()
+            .toLongLong();
+    };
+    const qint64 versionBefore = version();
+    const QList<qint64> before = written();
+
+    const CallOutcome outcome = send("setInsertImportCred", logs, logs.credits);
+    ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+    EXPECT_EQ(
+        resultRows(outcome),
+        QStringList{
+            QStringLiteral("OK %1 lançamento(s) de crédito incluído(s); 0 já incluído(s) antes.").arg(Rows)});
+    const QList<qint64> after = written();
+    EXPECT_EQ(after[0] - before[0], Rows);
+    EXPECT_EQ(after[1] - before[1], Rows);
+    EXPECT_EQ(fieldsOf(theirs.movement), theirFields);
+    EXPECT_EQ(keptSums(sql(), false), sumsOfMovements(sql(), false));
+    EXPECT_EQ(keptSums(sql(), true), sumsOfMovements(sql(), true));
+    EXPECT_GT(version(), versionBefore);
+}
+
 TEST_P(ImportTest, AnEntryThatCannotBeAccountedStopsTheCallAndIsNamed) {
     const QList<qint64> before = written();
     EntryRequest synthetic = credit;
