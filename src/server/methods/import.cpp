@@ -386,9 +386,9 @@ private:
     // PostgreSQL checks each foreign key with a plan it makes once per connection and keeps until the
     // statistics of the table change, which this transaction's rows cannot do. A plan made when the import's
     // first rows made most of a young table looks their account up by any index that starts with it, and
-    // each check then reads every movement of the account written so far: sixty thousand checks took half
-    // a minute. Having the plans made again each time the import has doubled what it wrote keeps them made
-    // for a table of about the size they run on, at a dozen replannings for the largest import.
+    // each check then reads every movement of the account written so far: sixty thousand credits took over
+    // twenty seconds. Having the plans made again each time the import has doubled what it wrote keeps them
+    // made for a table of about the size they run on, at eight replannings for sixty thousand entries.
     void replanWhenTheTablesDoubled() {
         if (sql_.dialect() != Dialect::Postgresql)
             return;
