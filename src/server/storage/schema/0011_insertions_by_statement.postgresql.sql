@@ -1,7 +1,7 @@
 -- PostgreSQL part of the eleventh migration. The triggers per row that added each inserted movement to its
 -- day and month wrote a new version of those rows for every movement, and each next change had to walk the
 -- versions its own transaction had left: an import of 60,000 movements over twenty days spent forty seconds
--- there. Raising the list version for every row cost a tenth of a millisecond more per row. Insertions now
+-- there. Raising the list version for every row cost some 30 microseconds more per row. Insertions now
 -- raise both from the statement's inserted rows, once; changes and deletions, one row at a time in
 -- practice, keep their triggers per row.
 --
