@@ -289,11 +289,12 @@ TEST_P(ImportTest, OfTwoImportsOfOneFileAtOnceOnlyTheFirstWritesItsRows) {
     EXPECT_EQ(written(), after);
 }
 
-// An import of more rows than one statement writes, over six weeks of two months, while another operator
-// includes an entry of the same account between the check and the import: every row is written, the other
-// entry stays as it was, and the day's and month's sums and the account's list version follow every movement.
+// An import of more rows than one statement writes, the last of them written by statements of three sizes,
+// over six weeks of two months, while another operator includes an entry of the same account between the
+// check and the import: every row is written, the other entry stays as it was, and the day's and month's sums
+// and the account's list version follow every movement.
 TEST_P(ImportTest, ALongImportKeepsTheBooksInStepBesideAnotherOperatorsEntry) {
-    constexpr int Rows = 520;
+    constexpr int Rows = 523;
     std::vector<EntryRequest> file;
     for (int row = 0; row < Rows; ++row) {
         EntryRequest entry = credit;

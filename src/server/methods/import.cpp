@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -224,101 +225,135 @@ private:
     std::map<QString, Block> series_;
 };
 
-// Rows of one table written many at a time, by one statement that takes them as a JSON array of
-// objects keyed by the columns' names in lower case: a statement per row costs an import of 60,000 entries
-// half a million round trips to PostgreSQL. The rows go in the order they were added and fire the table's
-// triggers row by row, as single insertions would.
+// Rows of one table written many at a time: a statement per row costs an import of 60,000 entries half a
+// million round trips to PostgreSQL, and on SQLite a statement journal per row. The rows go in the order they
+// were added and fire the table's triggers row by row, as single insertions would.
+//
+// PostgreSQL takes them as one JSON array of objects keyed by the columns' names in lower case. SQLite takes
+// them as the rows of a VALUES list with a parameter per value: its JSON functions (as of 3.40) parse a row's
+// object again for each column taken from it, which cost the import three times what its insertions do.
 class BatchedRows {
 public:
     BatchedRows(Sql &sql, const char *table, std::initializer_list<const char *> columns)
-        : sql_(sql) {
+        : sql_(sql)
+        , columns_(static_cast<int>(columns.size())) {
         QStringList names, selected;
         for (const char *column : columns) {
             const QString name = QString::fromLatin1(column);
             names.append(name);
             keys_.append(u'"' + name.toLower() + QStringLiteral("\":"));
-            selected.append(sql.dialect() == Dialect::Sqlite
-                                ? QStringLiteral("value ->> '%1'").arg(name.toLower())
-                                : name);
         }
-        const QString into = QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM ")
-                                 .arg(QString::fromLatin1(table), names.join(QStringLiteral(", ")),
-                                      selected.join(QStringLiteral(", ")));
-        statement_ = into + (sql.dialect() == Dialect::Sqlite
-                                 ? QStringLiteral("json_each(:linhas)")
-                                 : QStringLiteral("json_populate_recordset(NULL::%1, CAST(:linhas AS json))")
-                                       .arg(QString::fromLatin1(table)));
+        into_ = QStringLiteral("INSERT INTO %1 (%2) ")
+                    .arg(QString::fromLatin1(table), names.join(QStringLiteral(", ")));
+        postgresSelect_ =
+            QStringLiteral("SELECT %1 FROM json_populate_recordset(NULL::%2, CAST(:linhas AS json))")
+                .arg(names.join(QStringLiteral(", ")), QString::fromLatin1(table));
     }
 
     // One row, its values in the order of the columns, as they would be bound to a statement of their own.
     void add(std::initializer_list<QVariant> values) {
-        json_ += json_.isEmpty() ? u'[' : u',';
-        json_ += u'{';
-        qsizetype column = 0;
-        for (const QVariant &value : values) {
-            if (column > 0)
-                json_ += u',';
-            json_ += keys_.at(column++);
-            appendValue(value);
-        }
-        json_ += u'}';
-        ++count_;
+        for (const QVariant &value : values)
+            values_.append(value);
     }
 
     void flush() {
-        if (count_ == 0)
+        if (values_.isEmpty())
             return;
-        json_ += u']';
-        sql_.execute(statement_, {{QStringLiteral("linhas"), json_}});
-        json_.clear();
-        count_ = 0;
+        if (sql_.dialect() == Dialect::Sqlite)
+            flushInStatementsOfPowersOfTwo();
+        else
+            sql_.execute(into_ + postgresSelect_, {{QStringLiteral("linhas"), json()}});
+        values_.clear();
     }
 
 private:
-    // As Sql binds the value: null, a whole number, a date (as its ISO text on SQLite, where an invalid one
-    // is an empty text; null on PostgreSQL), any other as text.
-    void appendValue(const QVariant &value) {
+    // SQLite binds at most 32,766 parameters to a statement, and keeps each text it prepared for the
+    // connection's life. The rows go in statements of a power of two of rows under that bound, the largest
+    // first, so that a connection prepares a few texts per table however the imports' sizes vary.
+    void flushInStatementsOfPowersOfTwo() {
+        constexpr qsizetype MostParameters = 32766;
+        const qsizetype rows = values_.size() / columns_;
+        qsizetype most = 1;
+        while (most * 2 * columns_ <= MostParameters)
+            most *= 2;
+        qsizetype written = 0;
+        for (qsizetype size = most; size > 0; size /= 2) {
+            while (rows - written >= size) {
+                sql_.executeInOrder(sqliteStatement(size), values_.mid(written * columns_, size * columns_));
+                written += size;
+            }
+        }
+    }
+
+    QString sqliteStatement(qsizetype rows) const {
+        QString row = QStringLiteral("(?");
+        row += QStringLiteral(", ?").repeated(columns_ - 1);
+        row += u')';
+        QStringList all(rows, row);
+        return into_ + QStringLiteral("VALUES ") + all.join(QStringLiteral(", "));
+    }
+
+    // The rows as PostgreSQL's statement takes them: each value as Sql binds it (null, a whole number, a
+    // date as its ISO text or null when it is not valid, any other as text).
+    QString json() const {
+        QString json(u'[');
+        for (qsizetype first = 0; first < values_.size(); first += columns_) {
+            json += first == 0 ? u"{" : u",{";
+            for (int column = 0; column < columns_; ++column) {
+                if (column > 0)
+                    json += u',';
+                json += keys_.at(column);
+                appendValue(json, values_.at(first + column));
+            }
+            json += u'}';
+        }
+        json += u']';
+        return json;
+    }
+
+    static void appendValue(QString &json, const QVariant &value) {
         if (value.isNull()) {
-            json_ += QStringLiteral("null");
+            json += QStringLiteral("null");
             return;
         }
         switch (value.metaType().id()) {
         case QMetaType::Int:
         case QMetaType::LongLong:
-            json_ += QString::number(value.toLongLong());
+            json += QString::number(value.toLongLong());
             return;
         case QMetaType::QDate:
-            if (!value.toDate().isValid() && sql_.dialect() == Dialect::Postgresql)
-                json_ += QStringLiteral("null");
+            if (!value.toDate().isValid())
+                json += QStringLiteral("null");
             else
-                appendText(value.toDate().toString(Qt::ISODate));
+                appendText(json, value.toDate().toString(Qt::ISODate));
             return;
         default:
-            appendText(value.toString());
+            appendText(json, value.toString());
             return;
         }
     }
 
-    void appendText(const QString &text) {
-        json_ += u'"';
+    static void appendText(QString &json, const QString &text) {
+        json += u'"';
         for (const QChar c : text) {
             if (c == u'"' || c == u'\\') {
-                json_ += u'\\';
-                json_ += c;
+                json += u'\\';
+                json += c;
             } else if (c.unicode() < 0x20) {
-                json_ += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+                json += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
             } else {
-                json_ += c;
+                json += c;
             }
         }
-        json_ += u'"';
+        json += u'"';
     }
 
     Sql &sql_;
-    QString statement_;
+    int columns_;
+    QString into_;
+    QString postgresSelect_;
     QStringList keys_;
-    QString json_;
-    int count_ = 0;
+    QVariantList values_; // row after row
 };
 
 // What an import's call writes, by table, in the order that lets each row name the rows it refers to: the
@@ -381,7 +416,9 @@ public:
     }
 
 private:
-    static constexpr int EntriesPerStatement = 250;
+    // A power of two: SQLite then writes a batch's movements, records and accounting entries in one
+    // statement each (BatchedRows).
+    static constexpr int EntriesPerStatement = 256;
 
     // PostgreSQL checks each foreign key with a plan it makes once per connection and keeps until the
     // statistics of the table change, which this transaction's rows cannot do. A plan made when the import's
@@ -404,6 +441,37 @@ private:
     BatchedRows accounting_, lines_, shares_, movements_, records_;
     int pending_ = 0;
     int flushes_ = 0;
+};
+
+// While an import writes, its SQLite connection keeps up to 64 MB of the database's pages instead of the
+// default 2 MB. Tens of thousands of rows over five tables and their indexes touch more pages than that: each
+// page the cache must drop is written to the log before the commit, and read back for the next row that lands
+// on it. Afterwards the cache goes back to its size, which lets the pages go, so that the server's many
+// connections do not each keep that much.
+class LargerCacheWhileImporting {
+public:
+    explicit LargerCacheWhileImporting(Sql &sql)
+        : sql_(sql) {
+        if (sql.dialect() != Dialect::Sqlite)
+            return;
+        previous_ = sql.scalar(QStringLiteral("PRAGMA cache_size")).value_or(QVariant()).toLongLong();
+        sql.executeScript(QStringLiteral("PRAGMA cache_size = -65536"));
+    }
+    ~LargerCacheWhileImporting() {
+        if (!previous_)
+            return;
+        try {
+            sql_.executeScript(QStringLiteral("PRAGMA cache_size = %1").arg(*previous_));
+        } catch (const DatabaseError &) {
+            // The connection is broken, and the pool drops it with its cache.
+        }
+    }
+    LargerCacheWhileImporting(const LargerCacheWhileImporting &) = delete;
+    LargerCacheWhileImporting &operator=(const LargerCacheWhileImporting &) = delete;
+
+private:
+    Sql &sql_;
+    std::optional<qint64> previous_;
 };
 
 void appendRows(DataPacket &into, const DataPacket &rows) {
@@ -485,6 +553,7 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
     bool accountingErrors = false;
     // Entries are written as they are checked; when one cannot be accounted, the rest are only checked, for
     // their errors, and what was written is undone.
+    const LargerCacheWhileImporting cache(context.sql);
     context.sql.executeScript(QStringLiteral("SAVEPOINT IMPORTACAO"));
     for (int row = 0; row < records.count(); ++row) {
         const InsertedRow record(records, row);

@@ -134,6 +134,10 @@ public:
 
     // Runs one statement; answers the number of rows it changed.
     qint64 execute(const QString &sql, const SqlParams &params = {});
+    // SQLite only: runs one statement whose parameters are anonymous ("?"), the first value bound to the
+    // first of them and so on, as execute() binds a value. A statement that writes hundreds of rows binds
+    // thousands of values, and SQLite finds a named parameter by walking the list of the statement's names.
+    qint64 executeInOrder(const QString &sql, const QVariantList &values);
     // Runs several statements separated by semicolons (a migration); no parameters.
     void executeScript(const QString &script);
     // Calls `row` for each row of the query.

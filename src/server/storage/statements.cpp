@@ -219,6 +219,24 @@ struct Sql::SqliteStatement : SqlRow {
     const QString &sql;
 
     SqliteStatement(sqlite3 *handle, Cache &cache, const QString &text, const SqlParams &params)
+        : SqliteStatement(handle, cache, text) {
+        for (const auto &[name, value] : params)
+            bind(name, value);
+    }
+    SqliteStatement(sqlite3 *handle, Cache &cache, const QString &text, const QVariantList &values)
+        : SqliteStatement(handle, cache, text) {
+        if (values.size() != sqlite3_bind_parameter_count(stmt))
+            throw DatabaseError(QStringLiteral("%1 values for the %2 parameters of %3")
+                                    .arg(values.size())
+                                    .arg(sqlite3_bind_parameter_count(stmt))
+                                    .arg(sqlForMessage(text))
+                                    .toStdString());
+        for (qsizetype i = 0; i < values.size(); ++i)
+            bindAt(static_cast<int>(i) + 1, values.at(i));
+    }
+    // Prepared (or taken from the cache), nothing bound. Binding is left to the constructors that delegate
+    // here, so that the destructor hands the statement back even when a value cannot be bound.
+    SqliteStatement(sqlite3 *handle, Cache &cache, const QString &text)
         : db(handle)
         , sql(text) {
         auto found = cache.sqlite.find(text);
@@ -235,8 +253,6 @@ struct Sql::SqliteStatement : SqlRow {
         }
         if (cached != nullptr)
             cached->inUse = true;
-        for (const auto &[name, value] : params)
-            bind(name, value);
     }
     ~SqliteStatement() override {
         if (cached != nullptr) {
@@ -270,6 +286,10 @@ struct Sql::SqliteStatement : SqlRow {
             throw DatabaseError(
                 ("statement has no parameter :" + name.toUtf8() + ": " + sqlForMessage(sql).toUtf8())
                     .toStdString());
+        bindAt(index, value);
+    }
+
+    void bindAt(int index, const QVariant &value) {
         int rc = SQLITE_OK;
         if (value.isNull()) {
             rc = sqlite3_bind_null(stmt, index);
@@ -449,6 +469,16 @@ qint64 Sql::execute(const QString &sql, const SqlParams &params) {
     }
     PostgresStatement statement(static_cast<PGconn *>(postgres_), *cache_, sql, params);
     return parseInteger(QByteArrayView(PQcmdTuples(statement.result)));
+}
+
+qint64 Sql::executeInOrder(const QString &sql, const QVariantList &values) {
+    if (dialect_ != Dialect::Sqlite)
+        throw DatabaseError(("values bound in order on PostgreSQL: " + sqlForMessage(sql)).toStdString());
+    auto *db = static_cast<sqlite3 *>(sqlite_);
+    SqliteStatement statement(db, *cache_, sql, values);
+    while (statement.step()) {
+    }
+    return sqlite3_changes64(db);
 }
 
 void Sql::executeScript(const QString &script) {
