@@ -349,6 +349,12 @@ TEST_P(ImportTest, AnEntryThatCannotBeAccountedStopsTheCallAndIsNamed) {
                                    "não aceita lançamentos).")
                         .arg(movement)});
     EXPECT_EQ(written(), before);
+    // The first entry was written before the second failed and was undone with it: the call's audit row
+    // names no account and no number.
+    EXPECT_EQ(number("SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = 'setInsertImportCred' AND "
+                     "(CDREDUCONT IS NOT NULL OR DSNUMEROS IS NOT NULL)"),
+              0);
+    EXPECT_EQ(number("SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = 'setInsertImportCred'"), 1);
 }
 
 // The credits were written, the debits answered accounting errors; once the accounting is mended the

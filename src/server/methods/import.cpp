@@ -237,7 +237,7 @@ public:
     BatchedRows(Sql &sql, const char *table, std::initializer_list<const char *> columns)
         : sql_(sql)
         , columns_(static_cast<int>(columns.size())) {
-        QStringList names, selected;
+        QStringList names;
         for (const char *column : columns) {
             const QString name = QString::fromLatin1(column);
             names.append(name);
@@ -640,8 +640,9 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         }
     }
     if (accountingErrors) {
-        // The rows not written yet are dropped with the writer.
+        // The rows not written yet are dropped with the writer, and the audit names none of those undone.
         context.sql.executeScript(QStringLiteral("ROLLBACK TO SAVEPOINT IMPORTACAO"));
+        context.written.clear();
         return VariantList{result, lines, shares, errors};
     }
     writes.flush();
