@@ -334,11 +334,18 @@ TEST_P(ImportTest, ALongImportKeepsTheBooksInStepBesideAnotherOperatorsEntry) {
     EXPECT_GT(version(), versionBefore);
 }
 
+// Another operator includes an entry of the same account after the file was checked; the import's undoing
+// leaves that entry and its audit row as they were.
 TEST_P(ImportTest, AnEntryThatCannotBeAccountedStopsTheCallAndIsNamed) {
-    const QList<qint64> before = written();
     EntryRequest synthetic = credit;
     synthetic.type = QStringLiteral("0011");
     const ImportLogs logs = logsOf({credit, synthetic});
+    EntryRequest theirs = credit;
+    theirs.description = QStringLiteral("Do outro operador");
+    const Insertion included = insertion(*server, theirs, server->restrictedToken());
+    ASSERT_TRUE(server->callAs(server->restrictedToken(), included.method, included.args).ok());
+    const QStringList theirFields = fieldsOf(theirs.movement);
+    const QList<qint64> before = written();
     const CallOutcome outcome = send("setInsertImportCred", logs, logs.credits);
     ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
     EXPECT_GT(outcome.result.array().at(3).packet().rowCount(), 0);
@@ -355,6 +362,12 @@ TEST_P(ImportTest, AnEntryThatCannotBeAccountedStopsTheCallAndIsNamed) {
                      "(CDREDUCONT IS NOT NULL OR DSNUMEROS IS NOT NULL)"),
               0);
     EXPECT_EQ(number("SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = 'setInsertImportCred'"), 1);
+    EXPECT_EQ(fieldsOf(theirs.movement), theirFields);
+    EXPECT_EQ(number("SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = :metodo AND CDREDUCONT = '001' AND "
+                     "DSNUMEROS LIKE :numeros",
+                     {{QStringLiteral("metodo"), included.method},
+                      {QStringLiteral("numeros"), theirs.movement + QStringLiteral("%")}}),
+              1);
 }
 
 // The credits were written, the debits answered accounting errors; once the accounting is mended the

@@ -245,9 +245,9 @@ public:
         }
         into_ = QStringLiteral("INSERT INTO %1 (%2) ")
                     .arg(QString::fromLatin1(table), names.join(QStringLiteral(", ")));
-        postgresSelect_ =
-            QStringLiteral("SELECT %1 FROM json_populate_recordset(NULL::%2, CAST(:linhas AS json))")
-                .arg(names.join(QStringLiteral(", ")), QString::fromLatin1(table));
+        postgresStatement_ =
+            into_ + QStringLiteral("SELECT %1 FROM json_populate_recordset(NULL::%2, CAST(:linhas AS json))")
+                        .arg(names.join(QStringLiteral(", ")), QString::fromLatin1(table));
     }
 
     // One row, its values in the order of the columns, as they would be bound to a statement of their own.
@@ -262,7 +262,7 @@ public:
         if (sql_.dialect() == Dialect::Sqlite)
             flushInStatementsOfPowersOfTwo();
         else
-            sql_.execute(into_ + postgresSelect_, {{QStringLiteral("linhas"), json()}});
+            sql_.execute(postgresStatement_, {{QStringLiteral("linhas"), json()}});
         values_.clear();
     }
 
@@ -351,7 +351,7 @@ private:
     Sql &sql_;
     int columns_;
     QString into_;
-    QString postgresSelect_;
+    QString postgresStatement_;
     QStringList keys_;
     QVariantList values_; // row after row
 };
