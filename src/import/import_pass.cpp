@@ -180,10 +180,14 @@ void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purp
     completed_ = true;
 }
 
-std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
+bco::WorkbookSelection ImportSelection() {
     bco::WorkbookSelection selection;
     selection.headings = headings;
-    const bco::WorkbookTable table = bco::WorkbookTable::read(path, selection);
+    return selection;
+}
+
+std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
+    const bco::WorkbookTable table = bco::WorkbookTable::read(path, ImportSelection());
     std::vector<PreRecord> rows(static_cast<size_t>(table.rowCount()));
     for (int r = 0; r < table.rowCount(); ++r) {
         PreRecord &row = rows[static_cast<size_t>(r)];

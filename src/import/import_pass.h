@@ -13,6 +13,7 @@
 #include "framework/remote/net_connection.h"
 #include "import/import_records.h"
 #include "import/workbook_cell.h"
+#include "import/workbook_table.h"
 
 namespace Cli_bco11104 {
 
@@ -91,6 +92,9 @@ struct PreRecord {
 // server reports is shown through CheckResultServ and stops the pass. The operator's companies are read
 // from the shared database (Dbgeral::ListaEmpresaOper) as the pass starts, so that an account the server
 // would refuse to talk about is that row's problem, not the end of the pass.
+// The sheet and the columns an import reads from a workbook.
+bco::WorkbookSelection ImportSelection();
+
 class ImportPass {
 public:
     // `catalogue` holds the import's messages (AddImportMessages); the records' queries are open.
