@@ -22,8 +22,7 @@ template <typename Result, typename Work> double medianOfFreshRuns(int runs, Res
         times.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::median(std::move(times));
 }
 
 } // namespace

@@ -17,6 +17,12 @@ namespace bench {
 // Every benchmark measures with the heap the server and the host keep, set before its main runs.
 inline const bool heapKeptForReuse = (bco::keepFreedMemoryForReuse(), true);
 
+// The middle value; of an even count, the upper of the two middle ones. `values` must not be empty.
+inline double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 inline double medianMilliseconds(int runs, const std::function<void()> &work) {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
@@ -25,8 +31,7 @@ inline double medianMilliseconds(int runs, const std::function<void()> &work) {
         const auto end = std::chrono::steady_clock::now();
         times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return median(std::move(times));
 }
 
 inline double peakResidentMegabytes() {
