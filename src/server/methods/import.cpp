@@ -2,6 +2,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -279,7 +280,9 @@ private:
         qsizetype written = 0;
         for (qsizetype size = most; size > 0; size /= 2) {
             while (rows - written >= size) {
-                sql_.executeInOrder(sqliteStatement(size), values_.mid(written * columns_, size * columns_));
+                sql_.executeInOrder(sqliteStatement(size),
+                                    std::span<const QVariant>(values_.constData() + written * columns_,
+                                                              static_cast<size_t>(size * columns_)));
                 written += size;
             }
         }

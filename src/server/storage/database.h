@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -137,7 +138,11 @@ public:
     // SQLite only: runs one statement whose parameters are anonymous ("?"), the first value bound to the
     // first of them and so on, as execute() binds a value. A statement that writes hundreds of rows binds
     // thousands of values, and SQLite finds a named parameter by walking the list of the statement's names.
-    qint64 executeInOrder(const QString &sql, const QVariantList &values);
+    qint64 executeInOrder(const QString &sql, std::span<const QVariant> values);
+    qint64 executeInOrder(const QString &sql, const QVariantList &values) {
+        return executeInOrder(
+            sql, std::span<const QVariant>(values.constData(), static_cast<size_t>(values.size())));
+    }
     // Runs several statements separated by semicolons (a migration); no parameters.
     void executeScript(const QString &script);
     // Calls `row` for each row of the query.

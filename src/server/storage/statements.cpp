@@ -223,16 +223,16 @@ struct Sql::SqliteStatement : SqlRow {
         for (const auto &[name, value] : params)
             bind(name, value);
     }
-    SqliteStatement(sqlite3 *handle, Cache &cache, const QString &text, const QVariantList &values)
+    SqliteStatement(sqlite3 *handle, Cache &cache, const QString &text, std::span<const QVariant> values)
         : SqliteStatement(handle, cache, text) {
-        if (values.size() != sqlite3_bind_parameter_count(stmt))
+        if (values.size() != static_cast<size_t>(sqlite3_bind_parameter_count(stmt)))
             throw DatabaseError(QStringLiteral("%1 values for the %2 parameters of %3")
                                     .arg(values.size())
                                     .arg(sqlite3_bind_parameter_count(stmt))
                                     .arg(sqlForMessage(text))
                                     .toStdString());
-        for (qsizetype i = 0; i < values.size(); ++i)
-            bindAt(static_cast<int>(i) + 1, values.at(i));
+        for (size_t i = 0; i < values.size(); ++i)
+            bindAt(static_cast<int>(i) + 1, values[i]);
     }
     // Prepared (or taken from the cache), nothing bound. Binding is left to the constructors that delegate
     // here, so that the destructor hands the statement back even when a value cannot be bound.
@@ -471,7 +471,7 @@ qint64 Sql::execute(const QString &sql, const SqlParams &params) {
     return parseInteger(QByteArrayView(PQcmdTuples(statement.result)));
 }
 
-qint64 Sql::executeInOrder(const QString &sql, const QVariantList &values) {
+qint64 Sql::executeInOrder(const QString &sql, std::span<const QVariant> values) {
     if (dialect_ != Dialect::Sqlite)
         throw DatabaseError(("values bound in order on PostgreSQL: " + sqlForMessage(sql)).toStdString());
     auto *db = static_cast<sqlite3 *>(sqlite_);
