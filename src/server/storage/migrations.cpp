@@ -73,6 +73,7 @@ constexpr Migration migrations[] = {
     {9, "0009_bank_statements"},
     {10, "0010_report_design_coverage", updateShippedDesigns},
     {11, "0011_insertions_by_statement"},
+    {12, "0012_sparse_indexes"},
 };
 // clang-format on
 
