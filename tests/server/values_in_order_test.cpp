@@ -46,6 +46,59 @@ TEST_P(ValuesInOrderTest, BindsEachValueToItsPlaceAsANamedParameterWould) {
                                  "5|text|cinco|text|2024-03-01", "6|text|seis|text|2024-03-02"}));
 }
 
+// Rows copied into a table keep every value as a bound parameter would write it, the characters that
+// COPY's text format gives a meaning included; a refused copy leaves the connection ready for the next
+// statement.
+TEST_P(ValuesInOrderTest, CopiesRowsWithEveryValueAsItWasGiven) {
+    TestDatabase database(GetParam(), false);
+    Sql &sql = database.sql();
+    sql.execute(QStringLiteral("CREATE TABLE LINHA (N BIGINT NOT NULL, T VARCHAR(20), D DATE)"));
+    const QStringList columns{QStringLiteral("N"), QStringLiteral("T"), QStringLiteral("D")};
+    const QVariantList rows{qint64(1),
+                            QStringLiteral("a\\b\tc"),
+                            QDate(2024, 3, 15),
+                            qint64(2),
+                            QStringLiteral("\\N"),
+                            QDate(),
+                            qint64(3),
+                            QStringLiteral("linha\nnova\r"),
+                            QVariant(),
+                            qint64(-4),
+                            QStringLiteral(""),
+                            QDate(2024, 2, 29),
+                            qint64(5),
+                            QVariant(),
+                            QDate(2024, 3, 1),
+                            qint64(6),
+                            QStringLiteral("três \"'\u00e7"),
+                            QDate(2024, 3, 2)};
+    if (sql.dialect() != Dialect::Postgresql) {
+        EXPECT_THROW(sql.copyRows(QStringLiteral("LINHA"), columns, rows), DatabaseError);
+        return;
+    }
+    EXPECT_EQ(sql.copyRows(QStringLiteral("LINHA"), columns, rows), 6);
+    EXPECT_THROW(sql.copyRows(QStringLiteral("LINHA"), columns, QVariantList{qint64(7), QStringLiteral("x")}),
+                 DatabaseError);
+    EXPECT_THROW(sql.copyRows(QStringLiteral("LINHA"), columns,
+                              QVariantList{qint64(8), QStringLiteral("x"), QVariant(), QVariant(), QVariant(),
+                                           QVariant()}),
+                 DatabaseError);
+    EXPECT_EQ(sql.copyRows(QStringLiteral("LINHA"), columns, QVariantList{}), 0);
+
+    QStringList stored;
+    sql.forEach(QStringLiteral("SELECT N, T IS NULL, T, D IS NULL, D FROM LINHA ORDER BY N"), {},
+                [&stored](const SqlRow &row) {
+                    stored.append(QStringLiteral("%1|%2|%3|%4|%5")
+                                      .arg(row.integer(0))
+                                      .arg(QString::fromUtf8(row.utf8(1)), row.text(2),
+                                           QString::fromUtf8(row.utf8(3)),
+                                           row.date(4).toString(Qt::ISODate)));
+                });
+    EXPECT_EQ(stored, (QStringList{"-4|f||f|2024-02-29", "1|f|a\\b\tc|f|2024-03-15", "2|f|\\N|t|",
+                                   "3|f|linha\nnova\r|t|", "5|t||f|2024-03-01",
+                                   QStringLiteral("6|f|três \"'\u00e7|f|2024-03-02")}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, ValuesInOrderTest, ::testing::ValuesIn(availableBackends()), backendName);
 
 } // namespace

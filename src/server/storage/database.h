@@ -143,6 +143,11 @@ public:
         return executeInOrder(
             sql, std::span<const QVariant>(values.constData(), static_cast<size_t>(values.size())));
     }
+    // PostgreSQL only: writes rows into `table` through COPY, `values` holding row after row in the order of
+    // `columns`, each value as execute() binds it. Rows fire the table's triggers as an INSERT's do; answers
+    // how many were written. Much cheaper than an INSERT of as many rows: PostgreSQL reads each value once,
+    // by its column's position, with no statement to plan.
+    qint64 copyRows(const QString &table, const QStringList &columns, std::span<const QVariant> values);
     // Runs several statements separated by semicolons (a migration); no parameters.
     void executeScript(const QString &script);
     // Calls `row` for each row of the query.

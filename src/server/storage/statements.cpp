@@ -481,6 +481,76 @@ qint64 Sql::executeInOrder(const QString &sql, std::span<const QVariant> values)
     return sqlite3_changes64(db);
 }
 
+namespace {
+
+// A value as a field of COPY's text format: its text with the format's own characters escaped, \\N for
+// null.
+void appendCopyField(QByteArray &into, const QVariant &value) {
+    const std::optional<QByteArray> text = postgresText(value);
+    if (!text) {
+        into += "\\N";
+        return;
+    }
+    for (const char c : *text) {
+        switch (c) {
+        case '\\':
+            into += "\\\\";
+            break;
+        case '\t':
+            into += "\\t";
+            break;
+        case '\n':
+            into += "\\n";
+            break;
+        case '\r':
+            into += "\\r";
+            break;
+        default:
+            into += c;
+        }
+    }
+}
+
+} // namespace
+
+qint64 Sql::copyRows(const QString &table, const QStringList &columns, std::span<const QVariant> values) {
+    const QString statement =
+        QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(QStringLiteral(", ")));
+    if (dialect_ != Dialect::Postgresql)
+        throw DatabaseError(("rows copied on SQLite: " + sqlForMessage(statement)).toStdString());
+    const auto width = static_cast<size_t>(columns.size());
+    if (width == 0 || values.size() % width != 0)
+        throw DatabaseError(QStringLiteral("%1 values do not make rows of %2 columns for %3")
+                                .arg(values.size())
+                                .arg(width)
+                                .arg(sqlForMessage(statement))
+                                .toStdString());
+    if (values.empty())
+        return 0;
+    QByteArray data;
+    for (size_t at = 0; at < values.size(); ++at) {
+        appendCopyField(data, values[at]);
+        data += (at + 1) % width == 0 ? '\n' : '\t';
+    }
+    auto *connection = static_cast<PGconn *>(postgres_);
+    PGresult *started = PQexec(connection, statement.toUtf8().constData());
+    if (PQresultStatus(started) != PGRES_COPY_IN)
+        failPostgres(connection, started, "cannot run", statement);
+    PQclear(started);
+    // The copy is ended whatever happens, so that the connection is never left in the middle of one.
+    const bool sent = PQputCopyData(connection, data.constData(), static_cast<int>(data.size())) == 1;
+    const bool ended = PQputCopyEnd(connection, sent ? nullptr : "the rows could not be sent") == 1;
+    PGresult *result = PQgetResult(connection);
+    // A COPY answers one result; anything after it is drained so that the next statement finds none.
+    while (PGresult *extra = PQgetResult(connection))
+        PQclear(extra);
+    if (!sent || !ended || PQresultStatus(result) != PGRES_COMMAND_OK)
+        failPostgres(connection, result, "cannot run", statement);
+    const qint64 copied = parseInteger(QByteArrayView(PQcmdTuples(result)));
+    PQclear(result);
+    return copied;
+}
+
 void Sql::executeScript(const QString &script) {
     if (dialect_ == Dialect::Sqlite) {
         auto *db = static_cast<sqlite3 *>(sqlite_);
