@@ -1,3 +1,5 @@
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "server_test_support.h"
@@ -225,6 +227,43 @@ TEST_P(MethodTest, DuplicateSearchFindsTheMovementOfThoseFiveValues) {
         EXPECT_EQ(numbers[i].toText(),
                   found.rowCount() > 0 ? field(found, 0, "NRMOVBANC").toText() : QString());
     }
+}
+
+// Searches over more days than one reading of the days takes, the days of every account of the database
+// among them, answer what each search answers alone; of two equal movements of a day, the first by number.
+TEST_P(MethodTest, ManyDuplicateSearchesOverManyDaysAnswerAsEachAlone) {
+    sql().execute(QStringLiteral(
+        "INSERT INTO MOVBANCARIO (CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, NRDOCMBANC, DSHISMBANC, "
+        "VRMOVBANC, IDORIGMBANC, IDSTCONEXT) SELECT CDREDUCONT, '0000000000', DTMOVBANC, IDMOVBANC, "
+        "NRDOCMBANC, DSHISMBANC, VRMOVBANC, IDORIGMBANC, '0' FROM MOVBANCARIO WHERE CDREDUCONT = '001' AND "
+        "NRMOVBANC = (SELECT MAX(NRMOVBANC) FROM MOVBANCARIO WHERE CDREDUCONT = '001')"));
+    VariantList searches;
+    std::set<QDate> daysOfOne;
+    sql().forEach(QStringLiteral("SELECT CDREDUCONT, DTMOVBANC, NRDOCMBANC, VRMOVBANC, DSHISMBANC FROM "
+                                 "MOVBANCARIO ORDER BY CDREDUCONT, NRMOVBANC"),
+                  {}, [&](const SqlRow &row) {
+                      for (const int later : {0, 1, 40, 90}) {
+                          if (row.text(0) == u"001")
+                              daysOfOne.insert(row.date(1).addDays(later));
+                          searches.push_back(VariantList{row.text(0), row.date(1).addDays(later), row.text(2),
+                                                         row.integer(3) / 100.0, row.text(4)});
+                      }
+                  });
+    ASSERT_GT(daysOfOne.size(), 64U);
+    const VariantList numbers =
+        server->answer(QStringLiteral("getPesqMovBancLote"), VariantList{Variant(searches)}).array();
+    ASSERT_EQ(numbers.size(), searches.size());
+    int found = 0;
+    for (size_t i = 0; i < searches.size(); ++i) {
+        const DataPacket alone = packet(QStringLiteral("getPesqMovBanc"), searches[i].array());
+        EXPECT_EQ(numbers[i].toText(),
+                  alone.rowCount() > 0 ? field(alone, 0, "NRMOVBANC").toText() : QString())
+            << "search " << i + 1;
+        found += alone.rowCount() > 0 ? 1 : 0;
+    }
+    EXPECT_GE(found, static_cast<int>(searches.size() / 4));
+    EXPECT_TRUE(std::find(numbers.begin(), numbers.end(), Variant(QStringLiteral("0000000000"))) !=
+                numbers.end());
 }
 
 TEST_P(MethodTest, ManyDuplicateSearchesAreRefusedWholeForAnyOneOfThem) {

@@ -1,6 +1,8 @@
 #include "server/ledger/repeated_movements.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace bco::server {
 
@@ -20,19 +22,55 @@ QString RepeatedMovements::of(const QString &account, QDate date, qint64 cents, 
     return found == day->second.end() ? QString() : found->second;
 }
 
+namespace {
+
+const QString selected = QStringLiteral("SELECT NRMOVBANC, VRMOVBANC, TRIM(COALESCE(NRDOCMBANC, '')), "
+                                        "TRIM(COALESCE(DSHISMBANC, '')), DTMOVBANC FROM MOVBANCARIO ");
+
+} // namespace
+
+void RepeatedMovements::keep(const QString &account, const SqlRow &row, Day &day) const {
+    const QString number = row.text(0);
+    if (!ignored_ || !ignored_(account, number))
+        day.emplace(Movement{row.integer(1), row.text(2), row.text(3)}, number);
+}
+
+// In the order of the numbers, so that the first of equal movements is the one a day keeps.
 RepeatedMovements::Day RepeatedMovements::read(const QString &account, QDate date) const {
     Day movements;
-    // In the order of the numbers, so that the first of equal movements is the one kept.
-    sql_.forEach(
-        QStringLiteral("SELECT NRMOVBANC, VRMOVBANC, TRIM(COALESCE(NRDOCMBANC, '')), "
-                       "TRIM(COALESCE(DSHISMBANC, '')) FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND "
-                       "DTMOVBANC = :data ORDER BY NRMOVBANC"),
-        {{QStringLiteral("conta"), account}, {QStringLiteral("data"), date}}, [&](const SqlRow &row) {
-            const QString number = row.text(0);
-            if (!ignored_ || !ignored_(account, number))
-                movements.emplace(Movement{row.integer(1), row.text(2), row.text(3)}, number);
-        });
+    sql_.forEach(selected +
+                     QStringLiteral("WHERE CDREDUCONT = :conta AND DTMOVBANC = :data ORDER BY NRMOVBANC"),
+                 {{QStringLiteral("conta"), account}, {QStringLiteral("data"), date}},
+                 [&](const SqlRow &row) { keep(account, row, movements); });
     return movements;
+}
+
+void RepeatedMovements::readAhead(const QString &account, const std::set<QDate> &dates) {
+    std::vector<QDate> unread;
+    for (const QDate &date : dates)
+        if (date.isValid() && !days_.contains({account, date}))
+            unread.push_back(date);
+    // One text for every statement, whatever the count: the last day stands in for the days a statement
+    // lacks, which IN takes as once.
+    static const QString statement = [] {
+        QStringList days;
+        for (int i = 0; i < DaysPerStatement; ++i)
+            days.append(QStringLiteral(":d%1").arg(i));
+        return selected + QStringLiteral("WHERE CDREDUCONT = :conta AND DTMOVBANC IN (%1) ORDER BY NRMOVBANC")
+                              .arg(days.join(QStringLiteral(", ")));
+    }();
+    for (size_t first = 0; first < unread.size(); first += DaysPerStatement) {
+        const size_t end = std::min(unread.size(), first + DaysPerStatement);
+        SqlParams params{{QStringLiteral("conta"), account}};
+        for (size_t i = 0; i < DaysPerStatement; ++i)
+            params.push_back({QStringLiteral("d%1").arg(i), unread[std::min(first + i, end - 1)]});
+        std::map<QDate, Day> read;
+        for (size_t i = first; i < end; ++i)
+            read[unread[i]];
+        sql_.forEach(statement, params, [&](const SqlRow &row) { keep(account, row, read[row.date(4)]); });
+        for (auto &[date, day] : read)
+            days_.emplace(std::make_pair(account, date), std::move(day));
+    }
 }
 
 } // namespace bco::server

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <tuple>
 
 #include <QDate>
@@ -28,11 +29,19 @@ public:
     QString of(const QString &account, QDate date, qint64 cents, const QString &document,
                const QString &history);
 
+    // Reads at once the days of `account` among `dates` not read yet, so that a caller that knows its
+    // questions beforehand pays a statement per DaysPerStatement days instead of one per day: on PostgreSQL,
+    // checking a file of 60,000 entries read some 3,600 days, each a trip to the database.
+    void readAhead(const QString &account, const std::set<QDate> &dates);
+
 private:
+    static constexpr int DaysPerStatement = 64;
+
     using Movement = std::tuple<qint64, QString, QString>; // value, document, history
     using Day = std::map<Movement, QString>;
 
     Day read(const QString &account, QDate date) const;
+    void keep(const QString &account, const SqlRow &row, Day &day) const;
 
     Sql &sql_;
     Ignored ignored_;

@@ -1,6 +1,8 @@
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <stdexcept>
+#include <vector>
 
 #include "server/ledger/accounting.h"
 #include "server/ledger/numbering.h"
@@ -107,10 +109,15 @@ Variant getPesqMovBancLote(CallContext &context, VariantList &args) {
     const VariantList &searches = args[0].array();
     if (searches.size() > static_cast<size_t>(MaxSearches))
         throw Refusal(QStringLiteral("Uma chamada pesquisa no máximo %1 movimentos.").arg(MaxSearches));
-    std::set<QString> allowed;
-    RepeatedMovements stored(context.sql);
-    VariantList found;
-    found.reserve(searches.size());
+    struct Search {
+        QString account;
+        QDate date;
+        qint64 cents;
+        QString document, history;
+    };
+    std::vector<Search> checked;
+    checked.reserve(searches.size());
+    std::map<QString, std::set<QDate>> days; // by account
     for (size_t i = 0; i < searches.size(); ++i) {
         try {
             if (!searches[i].isArray())
@@ -123,15 +130,25 @@ Variant getPesqMovBancLote(CallContext &context, VariantList &args) {
                 throw std::invalid_argument(
                     QStringLiteral("search %1: %2").arg(i + 1).arg(problem).toStdString());
             const QString account = code(search[0]);
-            if (allowed.insert(account).second)
+            const auto [known, first] = days.try_emplace(account);
+            if (first)
                 requireAccount(context, account);
             const QDate date = requireDate(search[1]);
-            const qint64 cents = std::abs(requireAmount(search[3]));
-            found.emplace_back(stored.of(account, date, cents, search[2].toText(), search[4].toText()));
+            known->second.insert(date);
+            checked.push_back(
+                {account, date, std::abs(requireAmount(search[3])), search[2].toText(), search[4].toText()});
         } catch (const Refusal &refusal) {
             throw Refusal(QStringLiteral("Pesquisa %1: %2").arg(i + 1).arg(refusal.message()));
         }
     }
+    RepeatedMovements stored(context.sql);
+    for (const auto &[account, dates] : days)
+        stored.readAhead(account, dates);
+    VariantList found;
+    found.reserve(checked.size());
+    for (const Search &search : checked)
+        found.emplace_back(
+            stored.of(search.account, search.date, search.cents, search.document, search.history));
     return Variant(std::move(found));
 }
 

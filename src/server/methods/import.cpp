@@ -483,6 +483,13 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
     RepeatedMovements repeated(context.sql, [&own](const QString &account, const QString &movement) {
         return own.contains(account, movement);
     });
+    {
+        std::map<QString, std::set<QDate>> days; // by account
+        for (const auto &[key, row] : movementRows)
+            days[key.first].insert(InsertedRow(movements, row).date("DTMOVBANC"));
+        for (const auto &[account, dates] : days)
+            repeated.readAhead(account, dates);
+    }
     AccountingCatalogue catalogue(context.sql);
     DebitBudget budget(context.sql);
     DefaultCostCentres costCentres(context.sql);
