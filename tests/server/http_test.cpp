@@ -281,6 +281,9 @@ TEST_P(HttpTest, RefusesWithAClearErrorAndTheRightStatus) {
          "the body must be declared application/cbor"},
         {"too few arguments", path, encodeRequest({"004"}).toStdString(), demo, CborContentType, 400,
          "getSaldoDia takes 2 arguments, not 1"},
+        {"a text holding NUL", path,
+         encodeRequest({QStringLiteral("004") + QChar(0), demoDate}).toStdString(), demo, CborContentType,
+         400, "malformed request body: text holds the character NUL (at byte 6)"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

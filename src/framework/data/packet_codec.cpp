@@ -558,6 +558,8 @@ QByteArrayView VariantReader::readUtf8(const char *what) {
     countItem();
     if (!isValidUtf8(text))
         fail(QStringLiteral("%1 is not valid UTF-8").arg(QLatin1StringView(what)));
+    if (!limits_.textMayHoldNul && text.contains('\0'))
+        fail(QStringLiteral("%1 holds the character NUL").arg(QLatin1StringView(what)));
     return text;
 }
 
@@ -825,7 +827,8 @@ bool VariantReader::readPlainValue(RecordBuilder &builder, FieldKind kind) {
         if (length > left - headSize)
             return false;
         const QByteArrayView text(reinterpret_cast<const char *>(position_) + headSize, length);
-        if (!isValidUtf8(text))
+        // Text that fails a check is read again the long way, which names what was wrong.
+        if (!isValidUtf8(text) || (!limits_.textMayHoldNul && text.contains('\0')))
             return false;
         builder.addUtf8(text);
         size = headSize + length;

@@ -28,6 +28,9 @@ struct DecodeLimits {
     // Items of variant arrays, counted over the whole decode. Each takes a full variant in memory, so a body
     // of one-byte nulls would otherwise grow some thirty times over; packet rows are compact and not counted.
     qsizetype maxArrayItems = 1'000'000;
+    // False refuses text that holds the character NUL, which PostgreSQL cannot store: it would end the
+    // text there, where SQLite keeps it whole. The server takes no such text from its callers.
+    bool textMayHoldNul = true;
 };
 
 // The one binary encoding (CBOR) of variants and data packets, for the wire and for stored packets.

@@ -20,6 +20,9 @@ inline constexpr char CborContentType[] = "application/cbor";
 // "/rpc/<server name>/<method>".
 QByteArray rpcPath(QStringView serverName, QStringView method);
 
+// What a server takes of a request: the default limits, and no text holding the character NUL.
+inline constexpr DecodeLimits RequestLimits{.textMayHoldNul = false};
+
 QByteArray encodeRequest(const VariantList &args);
 // Throws DecodeError for anything but one array of variants.
 VariantList decodeRequest(QByteArrayView body, const DecodeLimits &limits = {});

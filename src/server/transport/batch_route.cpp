@@ -14,7 +14,7 @@ RpcResponse handleBatch(Dispatcher &dispatcher, const QString &authorization, QB
         }
         std::vector<WireCall> calls;
         try {
-            calls = decodeBatchRequest(body);
+            calls = decodeBatchRequest(body, RequestLimits);
         } catch (const DecodeError &error) {
             const QString message =
                 QStringLiteral("malformed batch: %1").arg(QString::fromUtf8(error.what()));

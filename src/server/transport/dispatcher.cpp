@@ -268,7 +268,7 @@ int httpStatus(CallOutcome::Status status) {
 RpcResponse Dispatcher::handle(const QString &name, const QString &authorization, QByteArrayView body) {
     try {
         const CallOutcome outcome =
-            dispatch(name, bearerToken(authorization), [body] { return decodeRequest(body); });
+            dispatch(name, bearerToken(authorization), [body] { return decodeRequest(body, RequestLimits); });
         if (!outcome.ok())
             return {httpStatus(outcome.status), encodeError(outcome.error, outcome.incident)};
         return {200, encodeAnswer(outcome.result, outcome.args)};

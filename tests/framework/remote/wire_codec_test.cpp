@@ -64,10 +64,19 @@ TEST(WireCodecTest, RefusesMalformedBodies) {
             w.endMap();
         });
     };
+    // PostgreSQL would end such a text at its NUL, where SQLite keeps it whole.
+    const QString withNul = QStringLiteral("Dep") + QChar(0) + QStringLiteral("ósito");
+    DataPacket nulInPacket = entryPacket();
+    nulInPacket.appendValues({withNul, 1.0});
     const Case cases[] = {
         {"a request that is not an array", encodeVariant("getSaldoDia"), "arguments, found text", true},
         {"a request followed by more bytes", encodeRequest({1}) + QByteArray(1, '\0'), "trailing bytes",
          true},
+        {"a text argument holding NUL", encodeRequest({withNul}), "holds the character NUL", true},
+        {"a packet's text holding NUL", encodeRequest({Variant(nulInPacket)}), "holds the character NUL",
+         true},
+        {"a batch's argument holding NUL", encodeBatchRequest({{QStringLiteral("getSaldoDia"), {withNul}}}),
+         "holds the character NUL", true},
         {"an answer that is not a map", encodeVariant(VariantList{}), "answer: expected a map"},
         {"a result without its arguments",
          map(
@@ -129,8 +138,10 @@ TEST(WireCodecTest, RefusesMalformedBodies) {
     };
     for (const Case &c : cases) {
         try {
-            if (c.isRequest)
-                decodeRequest(c.body);
+            if (c.isRequest && QByteArrayView(c.name).startsWith("a batch"))
+                decodeBatchRequest(c.body, RequestLimits);
+            else if (c.isRequest)
+                decodeRequest(c.body, RequestLimits);
             else
                 decodeAnswer(c.body);
             ADD_FAILURE() << c.name << ": decoded without complaint";
@@ -138,4 +149,6 @@ TEST(WireCodecTest, RefusesMalformedBodies) {
             EXPECT_THAT(error.what(), HasSubstr(c.message)) << c.name;
         }
     }
+    // What the server answers is read as it came.
+    EXPECT_EQ(decodeAnswer(encodeAnswer(withNul, {})).result, Variant(withNul));
 }
