@@ -133,6 +133,9 @@ public:
             pos_ += taken * width;
             count -= taken;
         }
+        // A spreadsheet shows nothing for the character NUL, and no database of the server keeps it alike:
+        // the text is taken as it is shown.
+        text.remove(QChar(0));
         return text;
     }
 

@@ -704,6 +704,22 @@ TEST(WorkbookSharedStrings, splitOverContinueRecordsReadWhole) {
     EXPECT_EQ(texts, expected);
 }
 
+TEST(WorkbookText, isReadAsASpreadsheetShowsItWithoutTheCharacterNul) {
+    const QJsonArray rows{QJsonArray{"Descrição"}, QJsonArray{QStringLiteral("Dep") + QChar(0) + "ósito"},
+                          QJsonArray{QString(QChar(0))}};
+    test::WorkbookFixtures fixtures;
+    const QString path = fixtures.add(
+        {QStringLiteral("nul"), Format::Xls, QJsonDocument(rows).toJson(), QStringLiteral("Plan1"), {}});
+    fixtures.write();
+
+    WorkbookSelection selection;
+    selection.headings = {"Descrição"};
+    const WorkbookTable table = WorkbookTable::read(path, selection);
+    ASSERT_EQ(table.rowCount(), 2);
+    EXPECT_EQ(table.text(0, 0), QStringLiteral("Depósito"));
+    EXPECT_EQ(table.text(1, 0), QString());
+}
+
 // --- A cell asked for as a date --------------------------------------------------------------------
 
 struct DateTextCase {
