@@ -53,7 +53,7 @@ TEST_P(ValuesInOrderTest, CopiesRowsWithEveryValueAsItWasGiven) {
     TestDatabase database(GetParam(), false);
     Sql &sql = database.sql();
     sql.execute(QStringLiteral("CREATE TABLE LINHA (N BIGINT NOT NULL, T VARCHAR(20), D DATE)"));
-    const QStringList columns{QStringLiteral("N"), QStringLiteral("T"), QStringLiteral("D")};
+    const QStringList names{QStringLiteral("N"), QStringLiteral("T"), QStringLiteral("D")};
     const QVariantList rows{qint64(1),
                             QStringLiteral("a\\b\tc"),
                             QDate(2024, 3, 15),
@@ -73,17 +73,17 @@ TEST_P(ValuesInOrderTest, CopiesRowsWithEveryValueAsItWasGiven) {
                             QStringLiteral("três \"'\u00e7"),
                             QDate(2024, 3, 2)};
     if (sql.dialect() != Dialect::Postgresql) {
-        EXPECT_THROW(sql.copyRows(QStringLiteral("LINHA"), columns, rows), DatabaseError);
+        EXPECT_THROW(sql.copyRows(QStringLiteral("LINHA"), names, rows), DatabaseError);
         return;
     }
-    EXPECT_EQ(sql.copyRows(QStringLiteral("LINHA"), columns, rows), 6);
-    EXPECT_THROW(sql.copyRows(QStringLiteral("LINHA"), columns, QVariantList{qint64(7), QStringLiteral("x")}),
+    EXPECT_EQ(sql.copyRows(QStringLiteral("LINHA"), names, rows), 6);
+    EXPECT_THROW(sql.copyRows(QStringLiteral("LINHA"), names, QVariantList{qint64(7), QStringLiteral("x")}),
                  DatabaseError);
-    EXPECT_THROW(sql.copyRows(QStringLiteral("LINHA"), columns,
+    EXPECT_THROW(sql.copyRows(QStringLiteral("LINHA"), names,
                               QVariantList{qint64(8), QStringLiteral("x"), QVariant(), QVariant(), QVariant(),
                                            QVariant()}),
                  DatabaseError);
-    EXPECT_EQ(sql.copyRows(QStringLiteral("LINHA"), columns, QVariantList{}), 0);
+    EXPECT_EQ(sql.copyRows(QStringLiteral("LINHA"), names, QVariantList{}), 0);
 
     QStringList stored;
     sql.forEach(QStringLiteral("SELECT N, T IS NULL, T, D IS NULL, D FROM LINHA ORDER BY N"), {},

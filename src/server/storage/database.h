@@ -145,8 +145,8 @@ public:
     }
     // PostgreSQL only: writes rows into `table` through COPY, `values` holding row after row in the order of
     // `columns`, each value as execute() binds it. Rows fire the table's triggers as an INSERT's do; answers
-    // how many were written. Much cheaper than an INSERT of as many rows: PostgreSQL reads each value once,
-    // by its column's position, with no statement to plan.
+    // how many were written. PostgreSQL reads each value once, by its column's position, with no statement
+    // to plan.
     qint64 copyRows(const QString &table, const QStringList &columns, std::span<const QVariant> values);
     // Runs several statements separated by semicolons (a migration); no parameters.
     void executeScript(const QString &script);
