@@ -483,7 +483,7 @@ qint64 Sql::executeInOrder(const QString &sql, std::span<const QVariant> values)
 
 namespace {
 
-// A value as a field of COPY's text format: its text with the format's own characters escaped, \\N for
+// A value as a field of COPY's text format: its text with the format's own characters escaped; \N for
 // null.
 void appendCopyField(QByteArray &into, const QVariant &value) {
     const std::optional<QByteArray> text = postgresText(value);
