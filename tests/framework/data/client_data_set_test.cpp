@@ -218,6 +218,10 @@ TEST(ClientDataSetTest, DeclaredFieldsTakePacketFieldsByNameWhateverTheirCase) {
     EXPECT_EQ(cds.FieldByName(u"VRMOVICRED").Value(), Variant(150.0));
     EXPECT_TRUE(cds.FieldByName(u"IDMARCADO").IsNull());
     EXPECT_EQ(cds.FindField(u"VRTOTADIA"), nullptr);
+    // Asked for in any case, and whatever the name was declared in, each name finds its own field.
+    EXPECT_EQ(cds.FindField(u"NrMovBanc"), &cds.FieldByName(u"NRMOVBANC"));
+    EXPECT_EQ(cds.FindField(u"vrmovicred"), &cds.FieldByName(u"VRMOVICRED"));
+    EXPECT_EQ(cds.FindField(u"NRMOVBANC_"), nullptr);
 
     // What the packet carried beyond the declared fields goes back out with the rows.
     const DataPacket data = cds.Data();
