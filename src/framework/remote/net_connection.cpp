@@ -179,7 +179,7 @@ RemoteResult NetConnection::Call(const QString &method, const VariantList &args)
 
 // Sends one request body to `path` and answers the answer's body, or the failure (already a RemoteResult,
 // or thrown with ThrowException) naming `what` was called.
-std::optional<std::string> NetConnection::exchange(const QByteArray &path, const QByteArray &body,
+std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByteArray body,
                                                    const QString &what, RemoteResult &failed) {
     if (!client_) {
         if (!pendingFailure_.isEmpty()) {
@@ -199,6 +199,7 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, const
         request.headers.emplace("Authorization", "Bearer " + bearerToken_.toStdString());
     request.headers.emplace("Content-Type", CborContentType);
     request.body.assign(body.constData(), static_cast<size_t>(body.size()));
+    body = QByteArray();
     // The answer is gathered here, in room taken once for the length the server announces: the library's
     // own body grows by doubling, which copies a 20 MiB entry list some twice over into fresh memory. The
     // announcement is the server's word, so the room taken on it stays within what a decoder accepts.
@@ -279,7 +280,8 @@ RemoteResult NetConnection::Call(const QString &method, VariantList &args) {
                            .arg(method, QString::fromUtf8(error.what())));
     }
     RemoteResult failed = RemoteResult::failure({});
-    const std::optional<std::string> reply = exchange(rpcPath(serverName_, method), body, method, failed);
+    const std::optional<std::string> reply =
+        exchange(rpcPath(serverName_, method), std::move(body), method, failed);
     if (!reply)
         return failed;
     WireAnswer answer;
@@ -318,7 +320,7 @@ std::vector<RemoteResult> NetConnection::CallBatch(std::vector<BatchCall> &calls
                                    .arg(what, QString::fromUtf8(error.what()))));
     }
     RemoteResult failed = RemoteResult::failure({});
-    const std::optional<std::string> reply = exchange(batchPath(serverName_), body, what, failed);
+    const std::optional<std::string> reply = exchange(batchPath(serverName_), std::move(body), what, failed);
     if (!reply)
         return allFail(failed);
     std::vector<WireAnswer> answers;

@@ -99,7 +99,9 @@ private:
     struct Client;
 
     RemoteResult failure(const QString &message) const;
-    std::optional<std::string> exchange(const QByteArray &path, const QByteArray &body, const QString &what,
+    // Takes the request's body, which it lets go once the request holds its copy: an import's body is
+    // tens of megabytes.
+    std::optional<std::string> exchange(const QByteArray &path, QByteArray body, const QString &what,
                                         RemoteResult &failed);
     RemoteResult answered(const QString &method, WireAnswer &answer, VariantList &args) const;
     QString address() const;
