@@ -358,8 +358,7 @@ void rewriteAccountingHistory(Sql &sql, const EntryKind &kind, const QString &ty
                  {QStringLiteral("numero"), number}});
 }
 
-DataPacket accountingRows(const AccountingDraft &draft, const QString &number) {
-    DataPacket rows(fieldsOf(lineColumns));
+void appendAccountingRows(DataPacket &rows, const AccountingDraft &draft, const QString &number) {
     for (const AccountingLine &line : draft.lines) {
         const qint64 signedCents = line.debit ? line.cents : -line.cents;
         rows.appendValues({draft.company, line.reducedCode, line.ledgerName, number,
@@ -367,23 +366,36 @@ DataPacket accountingRows(const AccountingDraft &draft, const QString &number) {
                            draft.date, amountFromCents(signedCents), line.commercialKind, line.commercialCode,
                            draft.companyName, draft.document});
     }
-    return rows;
 }
 
-DataPacket apportionmentRows(const AccountingDraft &draft, const QString &number) {
-    DataPacket rows(fieldsOf(shareColumns));
+void appendApportionmentRows(DataPacket &rows, const AccountingDraft &draft, const QString &number) {
     for (const AccountingShare &share : draft.shares) {
         rows.appendValues({share.branch, share.branchName, share.costCentre, share.costCentreName,
                            amountFromCents(share.cents), QString::number(share.line), number, draft.date,
                            draft.company, QString::number(share.sequence)});
     }
+}
+
+void appendErrorRows(DataPacket &rows, const AccountingDraft &draft) {
+    for (const AccountingError &error : draft.errors)
+        rows.appendValues({error.code, QString::number(error.line)});
+}
+
+DataPacket accountingRows(const AccountingDraft &draft, const QString &number) {
+    DataPacket rows(fieldsOf(lineColumns));
+    appendAccountingRows(rows, draft, number);
+    return rows;
+}
+
+DataPacket apportionmentRows(const AccountingDraft &draft, const QString &number) {
+    DataPacket rows(fieldsOf(shareColumns));
+    appendApportionmentRows(rows, draft, number);
     return rows;
 }
 
 DataPacket errorRows(const AccountingDraft &draft) {
     DataPacket rows(fieldsOf(errorColumns));
-    for (const AccountingError &error : draft.errors)
-        rows.appendValues({error.code, QString::number(error.line)});
+    appendErrorRows(rows, draft);
     return rows;
 }
 

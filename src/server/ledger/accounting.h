@@ -175,6 +175,10 @@ void rewriteAccountingHistory(Sql &sql, const EntryKind &kind, const QString &ty
 DataPacket accountingRows(const AccountingDraft &draft, const QString &number);
 DataPacket apportionmentRows(const AccountingDraft &draft, const QString &number);
 DataPacket errorRows(const AccountingDraft &draft);
+// The same rows added to packets of those fields, which gather the drafts of many entries (an import's).
+void appendAccountingRows(DataPacket &rows, const AccountingDraft &draft, const QString &number);
+void appendApportionmentRows(DataPacket &rows, const AccountingDraft &draft, const QString &number);
+void appendErrorRows(DataPacket &rows, const AccountingDraft &draft);
 
 // Whether `date` lies inside an open accounting period of `company`.
 bool isOpenPeriod(Sql &sql, const QString &company, QDate date);

@@ -419,11 +419,6 @@ private:
     std::optional<qint64> previous_;
 };
 
-void appendRows(DataPacket &into, const DataPacket &rows) {
-    for (int row = 0; row < rows.rowCount(); ++row)
-        into.appendRow(rows.row(row).values);
-}
-
 // setInsertImportCred(movements, credits, operator) and setInsertImportDeb(movements, debits, operator):
 // writes the entries of a spreadsheet import, in one transaction: for each record of the call's kind, its
 // bank movement, the record and, for an accounted type, its accounting entry with the apportionment of its
@@ -562,9 +557,9 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
             appendResultRow(result, QStringLiteral("CTB"),
                             QStringLiteral("Movimento %1: lançamento não pode ser contabilizado (%2).")
                                 .arg(entry.movement, problems.join(QStringLiteral("; "))));
-            appendRows(lines, accountingRows(draft, QString()));
-            appendRows(shares, apportionmentRows(draft, QString()));
-            appendRows(errors, errorRows(draft));
+            appendAccountingRows(lines, draft, QString());
+            appendApportionmentRows(shares, draft, QString());
+            appendErrorRows(errors, draft);
             continue;
         }
         if (accountingErrors)
@@ -580,8 +575,8 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         writes.add(entry, draft, number);
         checks.written(entry);
         context.reportWrite(entry.accounting.account, {entry.movement, entry.number});
-        appendRows(lines, accountingRows(draft, number));
-        appendRows(shares, apportionmentRows(draft, number));
+        appendAccountingRows(lines, draft, number);
+        appendApportionmentRows(shares, draft, number);
         ++written;
     }
     if (named.size() != movementRows.size()) {
