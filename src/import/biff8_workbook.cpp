@@ -1,5 +1,6 @@
 #include "import/biff8_workbook.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -31,6 +32,7 @@ constexpr quint16 RichString = 0x00D6;
 constexpr quint16 Formula = 0x0006;
 constexpr quint16 FormulaString = 0x0207;
 constexpr quint16 BoolErr = 0x0205;
+constexpr quint16 Dimensions = 0x0200;
 } // namespace RecordType
 
 constexpr quint16 Biff8Version = 0x0600;
@@ -316,6 +318,7 @@ public:
         if (offset >= stream.size())
             WorkbookError::throwDamaged("posição de planilha fora do fluxo");
         RecordStream records(stream, offset);
+        bytesLeft_ = stream.size() - offset;
         checkBeginning(records, WorksheetSubstream);
         // Charts embedded in the sheet come as substreams of their own, between a BOF and an EOF.
         int depth = 1;
@@ -380,6 +383,9 @@ private:
             requireSize(record, 14);
             readFormula(body);
             break;
+        case RecordType::Dimensions:
+            reserveFor(body);
+            break;
         case RecordType::FormulaString:
             if (pendingText_) {
                 ContinuedRecord text(records, body);
@@ -416,6 +422,22 @@ private:
         }
     }
 
+    // Room for the cells the sheet says it spans, taken once: growing to 600,000 cells step by step moves
+    // them into fresh memory several times. The span is the file's word, so the room stays within what the
+    // rest of the sheet's bytes could hold and within the cells' bound.
+    void reserveFor(QByteArrayView body) {
+        if (body.size() < 12)
+            return;
+        const qint64 rows = static_cast<qint64>(le32(body, 4)) - le32(body, 0);
+        const qint64 columns = static_cast<qint64>(le16(body, 10)) - le16(body, 8);
+        if (rows <= 0 || columns <= 0)
+            return;
+        constexpr qint64 SmallestCellBytes = 6; // a number of a MULRK record
+        const qint64 cells = std::min(
+            {rows * columns, bytesLeft_ / SmallestCellBytes, static_cast<qint64>(cells_.limits().maxCells)});
+        cells_.cells().reserve(static_cast<size_t>(cells));
+    }
+
     WorkbookCell numberCell(double number, quint16 style) const {
         if (style < globals_.dateStyles.size() && globals_.dateStyles[style])
             if (const auto date = dateFromSerial(number, globals_.dateSystem))
@@ -430,6 +452,7 @@ private:
 
     const Globals &globals_;
     SheetCells &cells_;
+    qint64 bytesLeft_ = 0; // of the stream, from the sheet on
     bool pendingText_ = false;
     quint16 pendingRow_ = 0;
     quint16 pendingColumn_ = 0;

@@ -18,10 +18,12 @@ programs use: python3-xlwt (.xls), python3-openpyxl (.xlsx) and python3-odf (.od
 A description is {"workbooks": [workbook, ...]}; a workbook is
     {"path": ..., "format": "xls" | "xlsx" | "ods", "date1904": false,
      "sheets": [{"name": "Plan1", "rows": [row, ...]}, ...],
-     "xls": {"sector_size": 512 | 4096, "mini_stream": bool, "padding_bytes": N, "filepass": bool},
+     "xls": {"sector_size": 512 | 4096, "mini_stream": bool, "padding_bytes": N, "filepass": bool,
+             "dimensions": [rows, columns]},
      "xlsx": {"inline_strings": bool, "omit_references": bool}}
 "xls" options other than the defaults write the compound file with our own writer below instead of
-xlwt's, to get what other writers produce; "filepass" marks the workbook as encrypted.
+xlwt's, to get what other writers produce; "filepass" marks the workbook as encrypted; "dimensions" makes
+each sheet claim to span that many rows and columns from its first cell.
 A row is null (empty), a list of cells, or {"cells": [...], "repeat": N} (repeated N times; .ods writes
 it as one repeated row). A cell is null (empty), a text, a number, or an object:
     {"date": "2024-03-15"}            a date cell shown as dd/mm/yyyy
@@ -110,8 +112,8 @@ def write_xls(workbook):
                     ws.write(row, column, cell)
     stream = book.get_biff_data()
     options = workbook.get("xls", {})
-    stream = patch_records(stream, cached, options.get("filepass", False))
-    if set(options) - {"filepass"}:
+    stream = patch_records(stream, cached, options.get("filepass", False), options.get("dimensions"))
+    if set(options) - {"filepass", "dimensions"}:
         write_compound_file(workbook["path"], stream, options.get("sector_size", 512),
                             options.get("mini_stream", False), options.get("padding_bytes", 0))
     else:
@@ -126,9 +128,10 @@ def records(stream):
         pos += 4 + length
 
 
-def patch_records(stream, cached, filepass):
-    """Gives formulas their cached results (xlwt leaves them empty, to be computed on opening) and inserts
-    a FILEPASS record, moving the sheets' offsets by what was inserted before them."""
+def patch_records(stream, cached, filepass, dimensions=None):
+    """Gives formulas their cached results (xlwt leaves them empty, to be computed on opening), rewrites
+    the span the sheets' DIMENSIONS records claim and inserts a FILEPASS record, moving the sheets' offsets
+    by what was inserted before them."""
     stream = bytearray(stream)
     inserts = []  # (position, bytes)
     sheet_index = -1
@@ -140,6 +143,10 @@ def patch_records(stream, cached, filepass):
                 # RC4 encryption header with zeroed salt and verifier: enough to say "encrypted".
                 filepass_record = struct.pack("<HHHHH", 0x002F, 54, 1, 1, 1) + bytes(48)
                 inserts.append((pos + 4 + len(body), filepass_record))
+        elif kind == 0x0200 and dimensions:
+            first_row, _, first_column = struct.unpack_from("<IIH", body, 0)
+            struct.pack_into("<I", stream, pos + 4 + 4, first_row + dimensions[0])
+            struct.pack_into("<H", stream, pos + 4 + 10, first_column + dimensions[1])
         elif kind == 0x0006:
             row, column = struct.unpack_from("<HH", body, 0)
             value = cached.get((sheet_index, row, column))
