@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         authorization =
             ((data[1] & 2) != 0 ? QStringLiteral("bearer ") : QStringLiteral("Bearer ")) + server->token;
     const QByteArrayView body(reinterpret_cast<const char *>(data + 2), static_cast<qsizetype>(size - 2));
-    const bco::server::RpcResponse response = server->dispatcher.handle(method, authorization, body);
+    const bco::server::RpcResponse response =
+        server->dispatcher.handle(method, authorization, body.toByteArray());
     switch (response.status) {
     case 200:
     case 400:

@@ -265,10 +265,13 @@ int httpStatus(CallOutcome::Status status) {
 
 } // namespace
 
-RpcResponse Dispatcher::handle(const QString &name, const QString &authorization, QByteArrayView body) {
+RpcResponse Dispatcher::handle(const QString &name, const QString &authorization, QByteArray body) {
     try {
-        const CallOutcome outcome =
-            dispatch(name, bearerToken(authorization), [body] { return decodeRequest(body, RequestLimits); });
+        const CallOutcome outcome = dispatch(name, bearerToken(authorization), [&body] {
+            VariantList args = decodeRequest(body, RequestLimits);
+            body = QByteArray();
+            return args;
+        });
         if (!outcome.ok())
             return {httpStatus(outcome.status), encodeError(outcome.error, outcome.incident)};
         return {200, encodeAnswer(outcome.result, outcome.args)};

@@ -72,8 +72,8 @@ public:
     CallOutcome call(const QString &method, VariantList args, const QString &token);
 
     // A request as it comes over the wire: the method name from the path, the Authorization header and the
-    // CBOR body. Never throws.
-    RpcResponse handle(const QString &method, const QString &authorization, QByteArrayView body);
+    // CBOR body, which is let go once decoded, before the call runs. Never throws.
+    RpcResponse handle(const QString &method, const QString &authorization, QByteArray body);
 
     const MethodRegistry &methods() const { return methods_; }
     SessionStore &sessions() { return sessions_; }

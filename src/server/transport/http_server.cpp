@@ -10,6 +10,7 @@
 
 #include "framework/remote/wire_codec.h"
 #include "server/transport/batch_route.h"
+#include "server/transport/bounded_connections.h"
 
 namespace bco::server {
 
@@ -51,18 +52,35 @@ void sendBody(httplib::Response &response, const QByteArray &body) {
                                   });
 }
 
-std::unique_ptr<httplib::Server> makeServer(const HttpOptions &options) {
-    if (options.tlsCertificate.isEmpty() != options.tlsKey.isEmpty())
-        throw std::runtime_error("TLS needs both the certificate (--tls-cert) and its key (--tls-key)");
-    if (options.tlsCertificate.isEmpty())
-        return std::make_unique<httplib::Server>();
-    auto server = std::make_unique<httplib::SSLServer>(options.tlsCertificate.toLocal8Bit().constData(),
-                                                       options.tlsKey.toLocal8Bit().constData());
-    if (!server->is_valid())
-        throw std::runtime_error("cannot use the TLS certificate " + options.tlsCertificate.toStdString() +
-                                 " with the key " + options.tlsKey.toStdString() +
-                                 " (unreadable, not PEM, or not a pair)");
-    return server;
+// What a request may send besides its body: its line and headers, and apart from them a chunked body's
+// framing.
+constexpr std::size_t HeadBytes = 64 * 1024;
+
+// The body of a call, read into room taken once for the length the client declares, and refused past the
+// limit whether declared or chunked (the library bounds only a declared length). Answers false, with the
+// response's status set (the error handler gives it its text), when the body is refused or cannot be read.
+bool readBody(const httplib::Request &request, httplib::Response &response,
+              const httplib::ContentReader &reader, std::size_t limit, QByteArray &body) {
+    const std::uint64_t declared = request.get_header_value<std::uint64_t>("Content-Length");
+    if (declared > 0)
+        body.reserve(static_cast<qsizetype>(std::min<std::uint64_t>(declared, limit)));
+    bool overLimit = false;
+    const bool read = reader([&](const char *data, std::size_t length) {
+        // Past the limit the rest is read and dropped, so that the connection is left at the next request;
+        // the connection's own bound cuts off a body that goes on.
+        if (overLimit || length > limit - static_cast<std::size_t>(body.size())) {
+            overLimit = true;
+            body = QByteArray();
+            return true;
+        }
+        body.append(data, static_cast<qsizetype>(length));
+        return true;
+    });
+    if (read && !overLimit)
+        return true;
+    body = QByteArray();
+    response.status = overLimit || response.status == 413 ? 413 : 400;
+    return false;
 }
 
 } // namespace
@@ -81,7 +99,8 @@ bool isLoopback(const QString &host) {
 HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     : dispatcher_(dispatcher)
     , options_(std::move(options))
-    , server_(makeServer(options_)) {
+    , server_(makeBoundedServer(options_.tlsCertificate, options_.tlsKey,
+                                {HeadBytes, options_.bodyLimit + HeadBytes})) {
     const int threads = options_.threads;
     server_->new_task_queue = [threads] {
         return new httplib::ThreadPool(static_cast<size_t>(threads));
@@ -103,7 +122,14 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     server_->set_read_timeout(60, 0);
     server_->set_write_timeout(60, 0);
 
-    server_->Post(RpcPattern, [this](const httplib::Request &request, httplib::Response &response) {
+    const std::size_t limit = options_.bodyLimit;
+    // A body is read here rather than by the library, which would hold it, grown by doubling, until the call
+    // has run: the call keeps only what it decodes. A refused body gets its error from the handler below.
+    server_->Post(RpcPattern, [this, limit](const httplib::Request &request, httplib::Response &response,
+                                            const httplib::ContentReader &reader) {
+        QByteArray body;
+        if (!readBody(request, response, reader, limit, body))
+            return;
         const QString method = QString::fromStdString(request.matches[1].str());
         if (request.get_header_value("Content-Type").rfind(CborContentType, 0) != 0) {
             const QString message =
@@ -114,24 +140,39 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
             return;
         }
         const RpcResponse answer = dispatcher_.handle(
-            method, QString::fromStdString(request.get_header_value("Authorization")),
-            QByteArrayView(request.body.data(), static_cast<qsizetype>(request.body.size())));
+            method, QString::fromStdString(request.get_header_value("Authorization")), std::move(body));
         response.status = answer.status;
         sendBody(response, answer.body);
     });
-    server_->Post(BatchPattern, [this](const httplib::Request &request, httplib::Response &response) {
+    server_->Post(BatchPattern, [this, limit](const httplib::Request &request, httplib::Response &response,
+                                              const httplib::ContentReader &reader) {
+        QByteArray body;
+        if (!readBody(request, response, reader, limit, body))
+            return;
         const RpcResponse answer =
             request.get_header_value("Content-Type").rfind(CborContentType, 0) != 0
                 ? RpcResponse{400, encodeError(QStringLiteral("the body must be declared %1")
                                                    .arg(QString::fromLatin1(CborContentType)))}
-                : handleBatch(
-                      dispatcher_, QString::fromStdString(request.get_header_value("Authorization")),
-                      QByteArrayView(request.body.data(), static_cast<qsizetype>(request.body.size())));
+                : handleBatch(dispatcher_, QString::fromStdString(request.get_header_value("Authorization")),
+                              body);
         response.status = answer.status;
         sendBody(response, answer.body);
     });
+    // Any other path, and any other method that carries a body, is refused without the body being kept.
+    const auto refuseWith = [](int status) {
+        return [status](const httplib::Request &, httplib::Response &response,
+                        const httplib::ContentReader &reader) {
+            if (reader([](const char *, std::size_t) { return true; }))
+                response.status = status;
+            else if (response.status < 400)
+                response.status = 400;
+        };
+    };
+    server_->Post(".*", refuseWith(404));
+    server_->Put(".*", refuseWith(405));
+    server_->Patch(".*", refuseWith(405));
+    server_->Delete(".*", refuseWith(405));
     // Statuses the library sets by itself (no route, body too large) still answer a CBOR error.
-    const std::size_t limit = options_.bodyLimit;
     server_->set_error_handler(httplib::Server::HandlerWithResponse(
         [this, limit](const httplib::Request &request, httplib::Response &response) {
             if (!response.body.empty())

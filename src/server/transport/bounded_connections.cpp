@@ -1,0 +1,291 @@
+#include "server/transport/bounded_connections.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <stdexcept>
+
+#include <httplib.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace bco::server {
+
+namespace {
+
+bool waitFor(int socket, short events, time_t seconds) {
+    pollfd watched{socket, events, 0};
+    const int milliseconds = static_cast<int>(std::min<time_t>(seconds, INT_MAX / 1000) * 1000);
+    int ready = 0;
+    do {
+        ready = ::poll(&watched, 1, milliseconds);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0 && (watched.revents & (events | POLLHUP)) != 0;
+}
+
+void addressOf(int socket, bool peer, std::string &ip, int &port) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    auto *generic = reinterpret_cast<sockaddr *>(&address);
+    if ((peer ? ::getpeername(socket, generic, &length) : ::getsockname(socket, generic, &length)) != 0)
+        return;
+    char host[NI_MAXHOST];
+    char service[NI_MAXSERV];
+    if (::getnameinfo(generic, length, host, sizeof host, service, sizeof service,
+                      NI_NUMERICHOST | NI_NUMERICSERV) != 0)
+        return;
+    ip = host;
+    port = std::atoi(service);
+}
+
+struct Timeouts {
+    time_t read = 0;
+    time_t write = 0;
+    time_t keepAlive = 0;
+};
+
+// One connection, read through a buffer of its own so that the library's byte-by-byte reading of lines costs
+// no call to the system each, and counted: once the request under way has read its allowance, every read
+// fails, which ends the request wherever the library was reading it.
+class ConnectionStream : public httplib::Stream {
+public:
+    ConnectionStream(int socket, Timeouts timeouts)
+        : socket_(socket)
+        , timeouts_(timeouts) {}
+
+    // Waits the keep-alive time for the next request; false when none came.
+    bool awaitRequest() const {
+        return begin_ < end_ || pending() || waitFor(socket_, POLLIN, timeouts_.keepAlive);
+    }
+    // The next request may read `headBytes` up to the blank line that ends its headers, then `bodyBytes`.
+    void startRequest(std::size_t headBytes, std::size_t bodyBytes) {
+        inHead_ = true;
+        lineLength_ = 0;
+        left_ = headBytes;
+        bodyBytes_ = bodyBytes;
+        answered_ = false;
+    }
+    bool overran() const { return overran_; }
+    // Whether anything was written since the request under way started.
+    bool answered() const { return answered_; }
+
+    // Reads and drops what the client still sends, until it stops, goes quiet for the read timeout or
+    // `stopping` holds: a client writes its whole request before it reads the answer, and a socket closed
+    // with bytes unread is reset, which would take the answer away from the client before it read it.
+    template <class Stopping> void drain(const Stopping &stopping) {
+        char scrap[4096];
+        while (!stopping() && waitFor(socket_, POLLIN, timeouts_.read) && receive(scrap, sizeof scrap) > 0) {
+        }
+    }
+
+    bool is_readable() const override {
+        return begin_ < end_ || pending() || waitFor(socket_, POLLIN, timeouts_.read);
+    }
+    bool is_writable() const override { return waitFor(socket_, POLLOUT, timeouts_.write); }
+
+    ssize_t read(char *into, std::size_t size) override {
+        if (size == 0)
+            return 0;
+        if (left_ == 0) {
+            overran_ = true;
+            return -1;
+        }
+        // The library reads a head a byte at a time, and reading it so here too shows where it ends.
+        size = inHead_ ? 1 : std::min(size, left_);
+        if (begin_ == end_) {
+            if (!is_readable())
+                return -1;
+            // A large read goes straight into the caller's room, as the library's body reads do.
+            if (size >= sizeof buffer_)
+                return counted(receive(into, size));
+            const ssize_t received = receive(buffer_, sizeof buffer_);
+            if (received <= 0)
+                return received;
+            begin_ = 0;
+            end_ = static_cast<std::size_t>(received);
+        }
+        const std::size_t taken = std::min(size, end_ - begin_);
+        std::memcpy(into, buffer_ + begin_, taken);
+        begin_ += taken;
+        if (inHead_)
+            follow(*into);
+        return counted(static_cast<ssize_t>(taken));
+    }
+
+    ssize_t write(const char *from, std::size_t size) override {
+        if (!is_writable())
+            return -1;
+        answered_ = true;
+        return send(from, size);
+    }
+
+    void get_remote_ip_and_port(std::string &ip, int &port) const override {
+        addressOf(socket_, true, ip, port);
+    }
+    void get_local_ip_and_port(std::string &ip, int &port) const override {
+        addressOf(socket_, false, ip, port);
+    }
+    socket_t socket() const override { return socket_; }
+
+protected:
+    // Both are called when the socket is ready, and block at most the socket's own timeouts.
+    virtual ssize_t receive(char *into, std::size_t size) = 0;
+    virtual ssize_t send(const char *from, std::size_t size) = 0;
+    // Whether bytes already came that the socket no longer shows (decrypted and held by TLS).
+    virtual bool pending() const { return false; }
+
+private:
+    ssize_t counted(ssize_t received) {
+        if (received > 0)
+            left_ -= static_cast<std::size_t>(received);
+        return received;
+    }
+
+    void follow(char byte) {
+        if (byte == '\n') {
+            if (lineLength_ == 0) {
+                inHead_ = false;
+                // The blank line was counted against the head; the body's allowance starts after it.
+                left_ = bodyBytes_ + 1;
+            }
+            lineLength_ = 0;
+        } else if (byte != '\r') {
+            ++lineLength_;
+        }
+    }
+
+    int socket_;
+    Timeouts timeouts_;
+    char buffer_[4096];
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    bool inHead_ = true;
+    std::size_t lineLength_ = 0;
+    std::size_t left_ = 0;
+    std::size_t bodyBytes_ = 0;
+    bool overran_ = false;
+    bool answered_ = false;
+};
+
+class PlainStream final : public ConnectionStream {
+public:
+    using ConnectionStream::ConnectionStream;
+
+private:
+    ssize_t receive(char *into, std::size_t size) override {
+        ssize_t received = 0;
+        do {
+            received = ::recv(socket(), into, size, 0);
+        } while (received < 0 && errno == EINTR);
+        return received;
+    }
+    ssize_t send(const char *from, std::size_t size) override {
+        ssize_t sent = 0;
+        do {
+            sent = ::send(socket(), from, size, MSG_NOSIGNAL);
+        } while (sent < 0 && errno == EINTR);
+        return sent;
+    }
+};
+
+class TlsStream final : public ConnectionStream {
+public:
+    TlsStream(int socket, Timeouts timeouts, SSL *ssl)
+        : ConnectionStream(socket, timeouts)
+        , ssl_(ssl) {}
+
+private:
+    ssize_t receive(char *into, std::size_t size) override {
+        const int received = SSL_read(ssl_, into, static_cast<int>(std::min<std::size_t>(size, INT_MAX)));
+        if (received > 0)
+            return received;
+        return SSL_get_error(ssl_, received) == SSL_ERROR_ZERO_RETURN ? 0 : -1;
+    }
+    ssize_t send(const char *from, std::size_t size) override {
+        const int sent = SSL_write(ssl_, from, static_cast<int>(std::min<std::size_t>(size, INT_MAX)));
+        return sent > 0 ? sent : -1;
+    }
+    bool pending() const override { return SSL_pending(ssl_) > 0; }
+
+    SSL *ssl_;
+};
+
+// The library's server with its connections served here. The settings it keeps for its own connections
+// (timeouts, keep-alive, whether it is stopping) are read from it.
+template <class Base> class BoundedServer final : public Base {
+public:
+    template <class... Arguments>
+    explicit BoundedServer(RequestBounds bounds, Arguments &&...arguments)
+        : Base(std::forward<Arguments>(arguments)...)
+        , bounds_(bounds) {}
+
+private:
+    bool process_and_close_socket(socket_t socket) override {
+        // A reply or a read that stalls fails after the server's timeouts instead of holding its worker.
+        setTimeout(socket, SO_RCVTIMEO, this->read_timeout_sec_);
+        setTimeout(socket, SO_SNDTIMEO, this->write_timeout_sec_);
+        const Timeouts timeouts{this->read_timeout_sec_, this->write_timeout_sec_,
+                                this->keep_alive_timeout_sec_};
+        bool served = false;
+        if constexpr (std::is_same_v<Base, httplib::SSLServer>) {
+            SSL *ssl = SSL_new(this->ssl_context());
+            if (ssl != nullptr && SSL_set_fd(ssl, socket) == 1 && SSL_accept(ssl) == 1) {
+                TlsStream stream(socket, timeouts, ssl);
+                served = serve(stream);
+                SSL_shutdown(ssl);
+            }
+            SSL_free(ssl);
+        } else {
+            PlainStream stream(socket, timeouts);
+            served = serve(stream);
+        }
+        ::shutdown(socket, SHUT_RDWR);
+        ::close(socket);
+        return served;
+    }
+
+    bool serve(ConnectionStream &stream) {
+        bool served = false;
+        for (std::size_t left = this->keep_alive_max_count_;
+             left > 0 && this->svr_sock_ != INVALID_SOCKET && stream.awaitRequest(); --left) {
+            stream.startRequest(bounds_.headBytes, bounds_.bodyBytes);
+            bool closed = false;
+            served = this->process_request(stream, left == 1, closed, nullptr);
+            if (!served || closed || stream.overran())
+                break;
+        }
+        if (stream.overran() && stream.answered()) {
+            ::shutdown(stream.socket(), SHUT_WR);
+            stream.drain([this] { return this->svr_sock_ == INVALID_SOCKET; });
+        }
+        return served;
+    }
+
+    static void setTimeout(int socket, int option, time_t seconds) {
+        const timeval timeout{seconds, 0};
+        ::setsockopt(socket, SOL_SOCKET, option, &timeout, sizeof timeout);
+    }
+
+    RequestBounds bounds_;
+};
+
+} // namespace
+
+std::unique_ptr<httplib::Server> makeBoundedServer(const QString &certificate, const QString &key,
+                                                   RequestBounds bounds) {
+    if (certificate.isEmpty() != key.isEmpty())
+        throw std::runtime_error("TLS needs both the certificate (--tls-cert) and its key (--tls-key)");
+    if (certificate.isEmpty())
+        return std::make_unique<BoundedServer<httplib::Server>>(bounds);
+    auto server = std::make_unique<BoundedServer<httplib::SSLServer>>(
+        bounds, certificate.toLocal8Bit().constData(), key.toLocal8Bit().constData());
+    if (!server->is_valid())
+        throw std::runtime_error("cannot use the TLS certificate " + certificate.toStdString() +
+                                 " with the key " + key.toStdString() +
+                                 " (unreadable, not PEM, or not a pair)");
+    return server;
+}
+
+} // namespace bco::server
