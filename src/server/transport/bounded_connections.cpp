@@ -1,6 +1,7 @@
 #include "server/transport/bounded_connections.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <stdexcept>
@@ -15,9 +16,12 @@ namespace bco::server {
 
 namespace {
 
-bool waitFor(int socket, short events, time_t seconds) {
+using Clock = std::chrono::steady_clock;
+
+bool waitFor(int socket, short events, std::chrono::milliseconds patience) {
     pollfd watched{socket, events, 0};
-    const int milliseconds = static_cast<int>(std::min<time_t>(seconds, INT_MAX / 1000) * 1000);
+    const int milliseconds =
+        static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(patience.count(), 0, INT_MAX));
     int ready = 0;
     do {
         ready = ::poll(&watched, 1, milliseconds);
@@ -41,9 +45,9 @@ void addressOf(int socket, bool peer, std::string &ip, int &port) {
 }
 
 struct Timeouts {
-    time_t read = 0;
-    time_t write = 0;
-    time_t keepAlive = 0;
+    std::chrono::seconds read{0};
+    std::chrono::seconds write{0};
+    std::chrono::seconds keepAlive{0};
 };
 
 // One connection, read through a buffer of its own so that the library's byte-by-byte reading of lines costs
@@ -60,7 +64,9 @@ public:
         return begin_ < end_ || pending() || waitFor(socket_, POLLIN, timeouts_.keepAlive);
     }
     // The next request may read `headBytes` up to the blank line that ends its headers, then `bodyBytes`.
-    void startRequest(std::size_t headBytes, std::size_t bodyBytes) {
+    void startRequest(const RequestBounds &bounds) {
+        const std::size_t headBytes = bounds.headBytes, bodyBytes = bounds.bodyBytes;
+        headDeadline_ = Clock::now() + bounds.headTime;
         inHead_ = true;
         lineLength_ = 0;
         left_ = headBytes;
@@ -68,20 +74,32 @@ public:
         answered_ = false;
     }
     bool overran() const { return overran_; }
-    // Whether anything was written since the request under way started.
-    bool answered() const { return answered_; }
+    // Whether the request under way was answered after its body ran past its bound (a 413, say).
+    bool answeredCutBody() const { return overran_ && !inHead_ && answered_; }
 
-    // Reads and drops what the client still sends, until it stops, goes quiet for the read timeout or
-    // `stopping` holds: a client writes its whole request before it reads the answer, and a socket closed
-    // with bytes unread is reset, which would take the answer away from the client before it read it.
+    // Reads and drops what the client still sends, for the read timeout at most, until it stops or `stopping`
+    // holds: a client writes its whole request before it reads the answer, and a socket closed with bytes
+    // unread is reset, which would take the answer away from the client before it read it.
     template <class Stopping> void drain(const Stopping &stopping) {
+        const auto deadline = Clock::now() + timeouts_.read;
         char scrap[4096];
-        while (!stopping() && waitFor(socket_, POLLIN, timeouts_.read) && receive(scrap, sizeof scrap) > 0) {
+        for (std::chrono::milliseconds left = timeouts_.read;
+             !stopping() && left.count() > 0 && waitFor(socket_, POLLIN, left) &&
+             receive(scrap, sizeof scrap) > 0;
+             left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())) {
         }
     }
 
+    // A head has its own time, from when its first byte came: a client that sends one byte now and then would
+    // otherwise hold its worker as long as it likes, each byte within the read timeout.
     bool is_readable() const override {
-        return begin_ < end_ || pending() || waitFor(socket_, POLLIN, timeouts_.read);
+        if (begin_ < end_ || pending())
+            return true;
+        if (!inHead_)
+            return waitFor(socket_, POLLIN, timeouts_.read);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(headDeadline_ - Clock::now());
+        return left.count() > 0 &&
+               waitFor(socket_, POLLIN, std::min<std::chrono::milliseconds>(left, timeouts_.read));
     }
     bool is_writable() const override { return waitFor(socket_, POLLOUT, timeouts_.write); }
 
@@ -95,8 +113,11 @@ public:
         // The library reads a head a byte at a time, and reading it so here too shows where it ends.
         size = inHead_ ? 1 : std::min(size, left_);
         if (begin_ == end_) {
-            if (!is_readable())
+            if (!is_readable()) {
+                // A head that ran out of time cannot be answered, and its connection cannot go on.
+                overran_ = overran_ || inHead_;
                 return -1;
+            }
             // A large read goes straight into the caller's room, as the library's body reads do.
             if (size >= sizeof buffer_)
                 return counted(receive(into, size));
@@ -162,6 +183,7 @@ private:
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool inHead_ = true;
+    Clock::time_point headDeadline_;
     std::size_t lineLength_ = 0;
     std::size_t left_ = 0;
     std::size_t bodyBytes_ = 0;
@@ -226,8 +248,9 @@ private:
         // A reply or a read that stalls fails after the server's timeouts instead of holding its worker.
         setTimeout(socket, SO_RCVTIMEO, this->read_timeout_sec_);
         setTimeout(socket, SO_SNDTIMEO, this->write_timeout_sec_);
-        const Timeouts timeouts{this->read_timeout_sec_, this->write_timeout_sec_,
-                                this->keep_alive_timeout_sec_};
+        const Timeouts timeouts{std::chrono::seconds(this->read_timeout_sec_),
+                                std::chrono::seconds(this->write_timeout_sec_),
+                                std::chrono::seconds(this->keep_alive_timeout_sec_)};
         bool served = false;
         if constexpr (std::is_same_v<Base, httplib::SSLServer>) {
             SSL *ssl = SSL_new(this->ssl_context());
@@ -250,13 +273,14 @@ private:
         bool served = false;
         for (std::size_t left = this->keep_alive_max_count_;
              left > 0 && this->svr_sock_ != INVALID_SOCKET && stream.awaitRequest(); --left) {
-            stream.startRequest(bounds_.headBytes, bounds_.bodyBytes);
+            stream.startRequest(bounds_);
             bool closed = false;
             served = this->process_request(stream, left == 1, closed, nullptr);
             if (!served || closed || stream.overran())
                 break;
         }
-        if (stream.overran() && stream.answered()) {
+        // A head cut off is not worth the wait: its answer only says it was malformed.
+        if (stream.answeredCutBody()) {
             ::shutdown(stream.socket(), SHUT_WR);
             stream.drain([this] { return this->svr_sock_ == INVALID_SOCKET; });
         }

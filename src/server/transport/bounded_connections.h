@@ -1,6 +1,6 @@
 #pragma once
 
-#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 
@@ -12,21 +12,23 @@ class Server;
 
 namespace bco::server {
 
-// What one request may send: its line and headers, up to the blank line that ends them, then its body with
-// any chunked framing.
+// What one request may send: its line and headers, up to the blank line that ends them, within `headTime`
+// of their first byte, then its body with any chunked framing.
 struct RequestBounds {
     std::size_t headBytes = 0;
+    std::chrono::milliseconds headTime{0};
     std::size_t bodyBytes = 0;
 };
 
 // An HTTP server, HTTPS when given a certificate and its key, whose connections are read by streams of its
 // own that let no request read past its bounds. The library's own streams read a line until it ends, however
 // long, and a chunked body until its last chunk, whatever the body limit, so that any client, before it has
-// a session, could have the server hold all it cares to send. A request that reaches a bound gets what the
-// library answers a request cut short (a declared body over the limit still gets its 413), and its
-// connection is closed once that answer is read, since the rest of what it sent cannot be read as the next
-// request. Timeouts and keep-alive are the server's own settings, applied as the library applies them.
-// Throws std::runtime_error when the certificate or the key cannot be used.
+// a session, could have the server hold all it cares to send, or hold a worker by sending a byte now and
+// then. A request that reaches a bound gets what the library answers a request cut short, and its connection
+// is closed, since the rest of what it sent cannot be read as the next request: at once for a head; for a
+// body (a declared length over the limit gets its 413) once the client stops sending, within the read
+// timeout, so that it can read the answer. Timeouts and keep-alive are the server's own settings, applied as
+// the library applies them. Throws std::runtime_error when the certificate or the key cannot be used.
 std::unique_ptr<httplib::Server> makeBoundedServer(const QString &certificate, const QString &key,
                                                    RequestBounds bounds);
 

@@ -55,6 +55,9 @@ void sendBody(httplib::Response &response, const QByteArray &body) {
 // What a request may send besides its body: its line and headers, and apart from them a chunked body's
 // framing.
 constexpr std::size_t HeadBytes = 64 * 1024;
+// How long a request's line and headers may take to come once they begin: a client sends them at once, and
+// one that trickles them would hold a worker that other clients wait for.
+constexpr std::chrono::seconds HeadTime{10};
 
 // The body of a call, read into room taken once for the length the client declares, and refused past the
 // limit whether declared or chunked (the library bounds only a declared length). Answers false, with the
@@ -100,7 +103,7 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     : dispatcher_(dispatcher)
     , options_(std::move(options))
     , server_(makeBoundedServer(options_.tlsCertificate, options_.tlsKey,
-                                {HeadBytes, options_.bodyLimit + HeadBytes})) {
+                                {HeadBytes, HeadTime, options_.bodyLimit + HeadBytes})) {
     const int threads = options_.threads;
     server_->new_task_queue = [threads] {
         return new httplib::ThreadPool(static_cast<size_t>(threads));

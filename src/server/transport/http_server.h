@@ -28,7 +28,6 @@ struct HttpOptions {
     QString tlsKey;
 };
 
-
 // 127.0.0.0/8, ::1 and "localhost".
 bool isLoopback(const QString &host);
 
