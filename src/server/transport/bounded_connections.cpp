@@ -63,14 +63,13 @@ public:
     bool awaitRequest() const {
         return begin_ < end_ || pending() || waitFor(socket_, POLLIN, timeouts_.keepAlive);
     }
-    // The next request may read `headBytes` up to the blank line that ends its headers, then `bodyBytes`.
+    // The next request, whose first byte came, may read within `bounds` from now.
     void startRequest(const RequestBounds &bounds) {
-        const std::size_t headBytes = bounds.headBytes, bodyBytes = bounds.bodyBytes;
         headDeadline_ = Clock::now() + bounds.headTime;
         inHead_ = true;
         lineLength_ = 0;
-        left_ = headBytes;
-        bodyBytes_ = bodyBytes;
+        left_ = bounds.headBytes;
+        bodyBytes_ = bounds.bodyBytes;
         answered_ = false;
     }
     bool overran() const { return overran_; }
@@ -114,7 +113,7 @@ public:
         size = inHead_ ? 1 : std::min(size, left_);
         if (begin_ == end_) {
             if (!is_readable()) {
-                // A head that ran out of time cannot be answered, and its connection cannot go on.
+                // A head that stalls leaves no telling where the next request would begin.
                 overran_ = overran_ || inHead_;
                 return -1;
             }
