@@ -32,8 +32,9 @@ struct HttpOptions {
 bool isLoopback(const QString &host);
 
 // The HTTP face of the dispatcher: POST /rpc/BCO11100.rdmLancContCorr/<method> with a CBOR body, answered
-// with the dispatcher's status and CBOR body. Every other path is 404, a body over the limit 413, a body that
-// is not declared application/cbor 400, and each of these still carries a CBOR `error`.
+// with the dispatcher's status and CBOR body. Every other path is 404, PUT, PATCH and DELETE 405, a body over
+// the limit 413, a body that is not declared application/cbor 400, and each of these still carries a CBOR
+// `error`. What a request may send, and for how long, is bounded as bounded_connections.h says.
 class HttpServer {
 public:
     HttpServer(Dispatcher &dispatcher, HttpOptions options);
