@@ -96,7 +96,6 @@ void TfrmLancCCorr::Atu_Cheque() {
             typeHistory_ = ListValue(u"CDHISTPADR").left(WorkingWidth::TypeHistory);
             if (ListValue(u"DEBCRED") == u"D")
                 AlteraLancamento(DebitKind());
-            SaldoDia();
             sbtVerificarClick();
             records.qryConta.ParamByName(QStringLiteral("P_CDREDUCONT")).SetAsString(ui->medCdRedu->Text());
             records.qryConta.Open();

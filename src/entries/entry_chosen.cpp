@@ -50,13 +50,10 @@ void TfrmLancCCorr::FindChosenAgain(const ChosenEntry &chosen) {
     if (chosen.movement.isEmpty() || !LocateMovement(chosen.company, chosen.movement)) {
         if (list.Active() && !list.IsEmpty())
             list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
-        SaldoDia();
         Consiste::MensErro(Msg("Lanc_NaoEncontrado"), true, DescribeEntry(chosen));
     }
-    if (ListValue(u"NRVERSAO") != chosen.version) {
-        SaldoDia();
+    if (ListValue(u"NRVERSAO") != chosen.version)
         Consiste::MensErro(Msg("Lanc_Alterado"), true, DescribeEntry(chosen));
-    }
 }
 
 bool TfrmLancCCorr::ReloadAfterRefusal(const ChosenEntry &chosen) {
@@ -68,7 +65,6 @@ bool TfrmLancCCorr::ReloadAfterRefusal(const ChosenEntry &chosen) {
     VerifyKeepingCurrentList();
     if (!LocateMovement(chosen.company, chosen.movement) && list.Active() && !list.IsEmpty())
         list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
-    SaldoDia();
     return true;
 }
 

@@ -121,7 +121,6 @@ void TfrmLancCCorr::sbtConfirmarClick() {
             }
         }
 
-        SaldoDia();
         sbtVerificarClick();
         HabilitaPagina(true);
         Consiste::SetChildEnabled(ui->panFiltro, true);

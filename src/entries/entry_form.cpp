@@ -657,11 +657,16 @@ void TfrmLancCCorr::sbtVerificarClick() {
     bco::ClientDataSet &list = records.cdsLancamentos;
     const QString company = list.FieldByName(u"CDEMPRESA").AsString();
     const QString movement = list.FieldByName(u"NRMOVBANC").AsString();
+    const quint64 shown = list.ContentGeneration();
     {
         bco::ClientDataSet::DisabledControls suspended(list);
         CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     }
     LocateMovement(company, movement);
+    // The day's balance stands under the list: a list loaded again may hold what others wrote since, and its
+    // balance with it. A list kept as it was (nothing written since) keeps its balance.
+    if (list.ContentGeneration() != shown && !listedAccount_.isEmpty())
+        SaldoDia();
 }
 
 bool TfrmLancCCorr::LocateMovement(const QString &company, const QString &movement) {

@@ -70,6 +70,7 @@ public:
 
     void sbtIncluirClick() override;
     void sbtProcurarClick() override;
+    // Loads the list again and stands on the same entry; a list loaded anew brings the day's balance anew.
     void sbtVerificarClick() override;
     void sbtCancelarClick() override;
     void sbtConfirmarClick() override;
@@ -193,12 +194,12 @@ private:
     // One line for the operator: kind, date, document, value and description.
     static QString DescribeEntry(const ChosenEntry &entry);
     // After a reload: stands on the chosen entry, or refuses naming it when the list no longer holds it or
-    // holds it changed by someone else (the day's balance shown again, as others' writes moved it). Nothing
+    // holds it changed by someone else (the reload showed the balance as others' writes moved it). Nothing
     // else is asked or sent for an entry the operator did not choose.
     void FindChosenAgain(const ChosenEntry &chosen);
     // After the server refused a write on the chosen entry: when someone else wrote to the account since the
-    // list was loaded, loads it again, ends a change and stands where the operator was; answers whether it
-    // did (the day's balance shown again). A refusal that nothing written by others explains leaves the form
+    // list was loaded, loads it again (and the day's balance with it), ends a change and stands where the
+    // operator was; answers whether it did. A refusal that nothing written by others explains leaves the form
     // as it is.
     bool ReloadAfterRefusal(const ChosenEntry &chosen);
     // Leaves an include or a change for browsing the list, as a cancel does, without asking.

@@ -228,6 +228,23 @@ TEST_F(SecondOperatorAtWork, AnEntryDeletedOrChangedSinceItWasListedIsNamedAndNo
     }
 }
 
+// The operator asks for the list again after the other operator deleted an entry: the list and the day's
+// balance under it are what the books hold now, not the balance of the list before.
+TEST_F(SecondOperatorAtWork, VerifyBringsTheListAndItsBalanceAsTheOtherLeftThem) {
+    const QString movement = standOn(QStringLiteral("Crédito 1"));
+    const QString shownBefore = control<TNumberEdit>("nedSaldo")->Text();
+    other->deleteEntry(listed.code, movement);
+
+    click("sbtVerificar");
+
+    EXPECT_FALSE(list().Locate(QStringLiteral("NRMOVBANC"), movement));
+    const double balance =
+        other->call(QStringLiteral("getSaldoDia"), VariantList{listed.code, env.options().processingDate})
+            .toFloat();
+    EXPECT_EQ(control<TNumberEdit>("nedSaldo")->Value(), std::abs(balance));
+    EXPECT_NE(control<TNumberEdit>("nedSaldo")->Text(), shownBefore) << "the deletion moved the balance";
+}
+
 // The other operator writes while the operator answers the deletion question, types a change, or stands
 // before the cheque screen: the server refuses the operator's write, the form says so, loads the list again
 // and stands on the entry, and the entry holds what the other one wrote, to the field.
