@@ -85,6 +85,16 @@ bool FocusTracker::eventFilter(QObject *watched, QEvent *event) {
             QCoreApplication::sendEvent(widget, &tab);
             return true;
         }
+    } else if (event->type() == QEvent::Show && watched->isWidgetType() &&
+               handedOn_.contains(static_cast<QWidget *>(watched))) {
+        // The window shows the form before it puts the focus anywhere: the focus goes back once it has.
+        QMetaObject::invokeMethod(
+            this,
+            [this, form = QPointer<QWidget>(static_cast<QWidget *>(watched))] {
+                if (form)
+                    giveFocusBack(form);
+            },
+            Qt::QueuedConnection);
     } else if (event->type() == QEvent::ReadOnlyChange || event->type() == QEvent::Polish) {
         // A line laid out on a page of a tab widget is made, and made read-only, before the page joins its
         // form: it is seen again when it is first shown.
@@ -100,6 +110,25 @@ bool FocusTracker::eventFilter(QObject *watched, QEvent *event) {
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+bool FocusTracker::wasHandedOn(QWidget *form) {
+    const QPointer<QWidget> handed = handedOn_.take(form);
+    return handed == form; // a form made later at the address of a destroyed one was not
+}
+
+void FocusTracker::giveFocusBack(QWidget *form) {
+    if (!wasHandedOn(form))
+        return;
+    QWidget *active = activeControls_.value(form).data();
+    QWidget *focused = QApplication::focusWidget();
+    // Only while the focus is still inside the form: the operator may have gone to another window since.
+    if (active == nullptr || focused == nullptr || focused == active || formOf(focused) != form ||
+        !active->isVisible() || !active->isEnabled())
+        return;
+    dispatching_ = true;
+    active->setFocus(Qt::OtherFocusReason);
+    dispatching_ = false;
 }
 
 QWidget *FocusTracker::formOf(QWidget *widget) {
@@ -137,14 +166,23 @@ bool FocusTracker::run(QWidget *widget, Handler Handlers::*which) {
 
 void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
     QWidget *form = formOf(to);
+    // A window being hidden hands the focus on along its chain while none of its controls shows (a
+    // sub-window maximized or restored is hidden for the while): nobody moved it, so no handler runs and
+    // the form keeps its active control, which gets the focus back when the form shows again.
+    if (to != nullptr && !form->isVisible()) {
+        handedOn_.insert(form, form);
+        return;
+    }
     QWidget *previous = to != nullptr ? activeControls_.value(form).data() : nullptr;
+    const bool handedBack = to != nullptr && wasHandedOn(form);
     if (to != nullptr)
         activeControls_[form] = to;
     // When the focus went to nothing (its control was hidden or disabled) and now comes back to another
-    // control of the form, the move is from the control the form had left active.
-    if (from == nullptr && previous != to)
+    // control of the form, the move is from the control the form had left active; so it is when the focus
+    // comes back to a form whose hidden window handed it on.
+    if ((from == nullptr && previous != to) || handedBack)
         from = previous;
-    if (dispatching_ || from == nullptr || to == nullptr || formOf(from) != form)
+    if (dispatching_ || from == nullptr || to == nullptr || from == to || formOf(from) != form)
         return;
     dispatching_ = true;
     const bool completed = runSequence(from, to);

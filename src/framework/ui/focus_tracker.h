@@ -20,8 +20,11 @@ namespace bco {
 // stays where the handler put it, or goes back to A when it put it nowhere. Moves between forms, to or from
 // another window (a message box) or to nothing run no handler: a form keeps its active control while
 // another window has the focus, and when the focus comes back from nothing to another control of the form,
-// the sequence runs as a move from that active control. Handlers that move the focus themselves do not start
-// a nested sequence. Tool buttons take no focus, so pressing one leaves the active control where it was.
+// the sequence runs as a move from that active control. A window being hidden (a sub-window maximized,
+// restored or closed) hands the focus on along its chain without any handler: its form keeps its active
+// control, which has the focus back once the form shows again. Handlers that move the focus themselves do
+// not start a nested sequence. Tool buttons take no focus, so pressing one leaves the active control where it
+// was.
 //
 // Inside a form the keyboard works the same in every entry field (a line, a combo box, a spin box, a check
 // or radio button): Enter, of the main keys or the keypad, moves to the next field exactly as Tab does (with
@@ -62,7 +65,12 @@ private:
     bool run(QWidget *widget, Handler Handlers::*which);
 
     QHash<QWidget *, Handlers> handlers_;
+    bool wasHandedOn(QWidget *form);
+    void giveFocusBack(QWidget *form);
+
     QHash<QWidget *, QPointer<QWidget>> activeControls_;
+    // Forms whose hidden window handed the focus on, until it comes back to them.
+    QHash<QWidget *, QPointer<QWidget>> handedOn_;
     bool dispatching_ = false;
 };
 

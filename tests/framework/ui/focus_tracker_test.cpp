@@ -1,3 +1,6 @@
+#include <functional>
+#include <utility>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -6,6 +9,8 @@
 #include <QDialog>
 #include <QFrame>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -235,4 +240,79 @@ TEST_F(FieldKeys, AWindowOpenedFromTheFormKeepsEnterForItself) {
     search->setFocus();
     QTest::keyClick(search, Qt::Key_Return);
     EXPECT_EQ(dialog.result(), QDialog::Accepted) << "Enter chose, as the window's default button does";
+}
+
+// ---- forms in sub-windows ---------------------------------------------------------------------------------
+
+namespace {
+
+// Two forms in sub-windows of one area: the first has a panel holding a field, and another field outside
+// it; the second has a field of its own.
+class SubWindowForms : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto *layout = new QVBoxLayout(first);
+        auto *panel = new QFrame(first);
+        layout->addWidget(panel);
+        field = new QLineEdit(panel);
+        (new QVBoxLayout(panel))->addWidget(field);
+        layout->addWidget(new QLineEdit(first));
+        (new QVBoxLayout(second))->addWidget(new QLineEdit(second));
+        for (QWidget *form : {first, second})
+            FocusTracker::markForm(form);
+        for (QWidget *watched : {static_cast<QWidget *>(panel), static_cast<QWidget *>(field)}) {
+            FocusTracker::instance().setExitHandler(watched, [this] { log << QStringLiteral("exit"); });
+            FocusTracker::instance().setEnterHandler(watched, [this] { log << QStringLiteral("enter"); });
+        }
+        area.addSubWindow(second)->show();
+        window = area.addSubWindow(first);
+        window->show();
+        area.resize(800, 600);
+        area.show();
+        QApplication::setActiveWindow(&area);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&area));
+        area.setActiveSubWindow(window);
+        field->setFocus();
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), field);
+        log.clear();
+    }
+
+    QMdiArea area;
+    QWidget *first = new QWidget;
+    QWidget *second = new QWidget;
+    QMdiSubWindow *window = nullptr;
+    QLineEdit *field = nullptr;
+    QStringList log;
+};
+
+} // namespace
+
+TEST_F(SubWindowForms, ChangingTheWindowsStateRunsNoHandlerAndKeepsTheFocusWhereItWas) {
+    // Qt hides a sub-window while it changes its state, which hands the focus on to the next control.
+    const std::pair<const char *, std::function<void()>> changes[] = {
+        {"maximized",
+         [this] {
+             window->showMaximized();
+         }},
+        {"restored",
+         [this] {
+             window->showNormal();
+         }},
+        {"minimized and restored",
+         [this] {
+             window->showMinimized();
+             QApplication::processEvents();
+             window->showNormal();
+             area.setActiveSubWindow(window);
+         }},
+    };
+    for (const auto &[what, change] : changes) {
+        change();
+        QApplication::processEvents();
+        EXPECT_TRUE(log.isEmpty()) << what << ": " << log.join(u',').toStdString();
+        EXPECT_EQ(QApplication::focusWidget(), field) << what;
+        EXPECT_EQ(FocusTracker::instance().activeControl(first), field) << what;
+        log.clear();
+    }
 }
