@@ -85,6 +85,9 @@ bool FocusTracker::eventFilter(QObject *watched, QEvent *event) {
             QCoreApplication::sendEvent(widget, &tab);
             return true;
         }
+    } else if (event->type() == QEvent::FocusIn && watched->isWidgetType()) {
+        lastFocusIn_ = static_cast<QWidget *>(watched);
+        lastFocusInReason_ = static_cast<QFocusEvent *>(event)->reason();
     } else if (event->type() == QEvent::Show && watched->isWidgetType() &&
                handedOn_.contains(static_cast<QWidget *>(watched))) {
         // The window shows the form before it puts the focus anywhere: the focus goes back once it has.
@@ -184,9 +187,12 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
         from = previous;
     if (dispatching_ || from == nullptr || to == nullptr || from == to || formOf(from) != form)
         return;
+    QPointer<QWidget> entered(to);
     dispatching_ = true;
     const bool completed = runSequence(from, to);
     dispatching_ = false;
+    if (completed && entered && QApplication::focusWidget() == to)
+        selectAsKeysEnter(to);
     if (!completed && QApplication::focusWidget() == to) {
         // The handler that refused the move put the focus nowhere: it stays on the control being left.
         dispatching_ = true;
@@ -195,6 +201,18 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
             from->setFocus(Qt::OtherFocusReason);
         dispatching_ = false;
     }
+}
+
+// A line entered with Tab (or Enter) has its text selected, so that typing replaces it. Qt selects it as the
+// focus arrives, before the handlers of the move run; a handler that fills the line (the type's name made
+// the description) leaves the caret after the text, and what the operator then types would be added to it.
+void FocusTracker::selectAsKeysEnter(QWidget *to) {
+    auto *line = qobject_cast<QLineEdit *>(to);
+    const bool byKeys = lastFocusIn_ == to && (lastFocusInReason_ == Qt::TabFocusReason ||
+                                               lastFocusInReason_ == Qt::BacktabFocusReason ||
+                                               lastFocusInReason_ == Qt::ShortcutFocusReason);
+    if (line != nullptr && byKeys && line->inputMask().isEmpty() && !line->hasSelectedText())
+        line->selectAll();
 }
 
 bool FocusTracker::runSequence(QWidget *from, QWidget *to) {

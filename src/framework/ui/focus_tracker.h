@@ -24,7 +24,8 @@ namespace bco {
 // restored or closed) hands the focus on along its chain without any handler: its form keeps its active
 // control, which has the focus back once the form shows again. Handlers that move the focus themselves do
 // not start a nested sequence. Tool buttons take no focus, so pressing one leaves the active control where it
-// was.
+// was. A line entered with Tab (or Enter) has its whole text selected once the handlers ran, as Qt selects it
+// when the focus arrives: what the operator types replaces what a handler of the move put there.
 //
 // Inside a form the keyboard works the same in every entry field (a line, a combo box, a spin box, a check
 // or radio button): Enter, of the main keys or the keypad, moves to the next field exactly as Tab does (with
@@ -66,11 +67,15 @@ private:
 
     QHash<QWidget *, Handlers> handlers_;
     bool wasHandedOn(QWidget *form);
+    void selectAsKeysEnter(QWidget *to);
     void giveFocusBack(QWidget *form);
 
     QHash<QWidget *, QPointer<QWidget>> activeControls_;
     // Forms whose hidden window handed the focus on, until it comes back to them.
     QHash<QWidget *, QPointer<QWidget>> handedOn_;
+    // The control that last received the focus, and why.
+    QPointer<QWidget> lastFocusIn_;
+    Qt::FocusReason lastFocusInReason_ = Qt::OtherFocusReason;
     bool dispatching_ = false;
 };
 

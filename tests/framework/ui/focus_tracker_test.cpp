@@ -118,6 +118,21 @@ TEST_F(FocusForm, AnAbortingContainerExitKeepsTheFocusWhereItsHandlerPutIt) {
     EXPECT_EQ(tracker().activeControl(&form), edA2);
 }
 
+TEST_F(FocusForm, ALineFilledByTheMoveIntoItIsSelectedAsTabSelectsIt) {
+    tracker().setExitHandler(edA1, [&] { edA2->setText(QStringLiteral("preenchido")); });
+    QTest::keyClick(edA1, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), edA2);
+    EXPECT_EQ(edA2->selectedText().toStdString(), "preenchido");
+    QTest::keyClicks(edA2, QStringLiteral("digitado"));
+    EXPECT_EQ(edA2->text().toStdString(), "digitado") << "typing replaces the text, as after any Tab";
+
+    // A click puts the caret where it points, handlers or not.
+    tracker().setExitHandler(edA2, [&] { edB->setText(QStringLiteral("preenchido")); });
+    QTest::mouseClick(edB, Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), edB);
+    EXPECT_FALSE(edB->hasSelectedText());
+}
+
 TEST_F(FocusForm, ToolButtonsTakeNoFocus) {
     QTest::mouseClick(tool, Qt::LeftButton);
     EXPECT_TRUE(log.isEmpty());
