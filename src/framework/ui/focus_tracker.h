@@ -64,12 +64,11 @@ private:
     };
     Handlers &handlersOf(QWidget *widget);
     bool run(QWidget *widget, Handler Handlers::*which);
+    bool wasHandedOn(QWidget *form);
+    void giveFocusBack(QWidget *form);
+    void selectAsKeysEnter(QWidget *to);
 
     QHash<QWidget *, Handlers> handlers_;
-    bool wasHandedOn(QWidget *form);
-    void selectAsKeysEnter(QWidget *to);
-    void giveFocusBack(QWidget *form);
-
     QHash<QWidget *, QPointer<QWidget>> activeControls_;
     // Forms whose hidden window handed the focus on, until it comes back to them.
     QHash<QWidget *, QPointer<QWidget>> handedOn_;
