@@ -132,6 +132,40 @@ int ReconciliationBoard::acceptDecided() {
 void ReconciliationBoard::reject(int line) {
     accepted_.remove(line);
     proposals_.remove(line);
+    rejected_.insert(line);
+}
+
+int ReconciliationBoard::sameLine(const ReconciliationBoard &earlier, int line) const {
+    const BoardLine &was = earlier.lines_[line];
+    for (int i = 0; i < lines_.size(); ++i)
+        if (lines_[i].statement == was.statement && lines_[i].line == was.line)
+            return lines_[i].version == was.version ? i : -1;
+    return -1;
+}
+
+int ReconciliationBoard::carryDecisions(const ReconciliationBoard &earlier) {
+    for (int rejected : earlier.rejected_)
+        if (const int line = sameLine(earlier, rejected); line >= 0)
+            reject(line);
+    int carried = 0;
+    for (auto accepted = earlier.accepted_.constBegin(); accepted != earlier.accepted_.constEnd();
+         ++accepted) {
+        const int line = sameLine(earlier, accepted.key());
+        if (line < 0)
+            continue;
+        QList<int> movements;
+        bool unchanged = true;
+        for (const QString &number : *accepted) {
+            const int index = movementIndex(number);
+            unchanged =
+                unchanged && index >= 0 &&
+                movements_[index].version == earlier.movements_[earlier.movementIndex(number)].version;
+            movements.append(index);
+        }
+        if (unchanged && pair(line, movements).isEmpty())
+            ++carried;
+    }
+    return carried;
 }
 
 QString ReconciliationBoard::pair(int line, const QList<int> &movements) {

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -73,6 +74,12 @@ public:
     // not add up to the line's to the cent.
     QString pair(int line, const QList<int> &movements);
 
+    // Takes over, on this board loaded anew, what the operator decided on `earlier`: each acceptance whose
+    // line and movements are unchanged since (same versions) and still open, and each rejection of a line
+    // unchanged since. What another operator touched meanwhile is dropped, to be looked at again. Answers how
+    // many acceptances were taken over.
+    int carryDecisions(const ReconciliationBoard &earlier);
+
     // The accepted pairs, one per movement, with the versions listed.
     QList<StatementPairing> pendingPairings() const;
     // The pairs that release a reconciled line from its movements.
@@ -83,6 +90,10 @@ private:
     QList<BoardMovement> movements_;
     QMap<int, BoardProposal> proposals_;
     QMap<int, QStringList> accepted_;
+    QSet<int> rejected_;
+
+    // The index of the line `earlier` held at `line`, when this board holds it at the same version; else -1.
+    int sameLine(const ReconciliationBoard &earlier, int line) const;
 };
 
 // The account's balance at the end of a day of the statement's period, as the bank and the books hold it.

@@ -1,6 +1,7 @@
 #include "reconciliation/reconciliation_form.h"
 
 #include <cmath>
+#include <utility>
 
 #include <QAction>
 #include <QChart>
@@ -212,10 +213,14 @@ void TfrmConciliacao::CarregaExtrato() {
         MostraGrafico();
         return;
     }
-    board_ = serverCall([&] {
-        return bco::loadBoard(netLancContCorr, account_, chosen[0].toString(), chosen[1].toDate(),
-                              chosen[2].toDate());
-    });
+    // What the operator accepted or rejected and nobody has touched since survives the screen's listing
+    // again, after a refused call or an undoing: it would otherwise have to be done over.
+    const bco::ReconciliationBoard earlier =
+        std::exchange(board_, serverCall([&] {
+                          return bco::loadBoard(netLancContCorr, account_, chosen[0].toString(),
+                                                chosen[1].toDate(), chosen[2].toDate());
+                      }));
+    board_.carryDecisions(earlier);
     const auto cents = [](const QVariant &value) {
         return value.isNull() ? std::nullopt : std::optional<qint64>(value.toLongLong());
     };

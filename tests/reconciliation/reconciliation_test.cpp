@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSqlQuery>
@@ -33,28 +34,33 @@ FieldDef field(const char *name, FieldKind kind = FieldKind::Text) {
 
 // A board of two credit lines (10.00 and 30.00) and one debit line (5.00, reconciled), over movements
 // M1 credit 10.00, M2 credit 20.00, M3 credit 10.00, M4 debit 10.00 and M5 (reconciled with the debit line).
-// The server proposed M1 for the first line, decided.
-ReconciliationBoard smallBoard() {
+// The server proposed M1 for the first line, decided. `changed` gives lines (by number) and movements a
+// version other than their own, as a change by another operator would.
+ReconciliationBoard smallBoard(const QHash<QString, QString> &changed = {},
+                               const QString &statement = QStringLiteral("E1")) {
+    const auto version = [&](const char *of, const char *own) {
+        return changed.value(QString::fromLatin1(of), QString::fromLatin1(own));
+    };
     DataPacket lines({field("NRSEQMOVREBA"), field("NRVERSAO"), field("DTMOVEXTR", FieldKind::Date),
                       field("IDMOVEXTR"), field("VRMOVEXTR", FieldKind::Float), field("NRDOCEXTR"),
                       field("DSMOVEXTR"), field("IDSTCONEXT")});
     const QDate day(2024, 3, 12);
-    lines.appendValues({"1", "7", day, "C", 10.0, "", "", "0"});
-    lines.appendValues({"2", "8", day, "C", 30.0, "", "", "0"});
+    lines.appendValues({"1", version("1", "7"), day, "C", 10.0, "", "", "0"});
+    lines.appendValues({"2", version("2", "8"), day, "C", 30.0, "", "", "0"});
     lines.appendValues({"3", "9", day, "D", 5.0, "", "", "1"});
     DataPacket entries({field("NRMOVBANC"), field("NRVERSAO"), field("DTMOVBANC", FieldKind::Date),
                         field("DEBCRED"), field("VRMOVICRED", FieldKind::Float), field("NRDOCMBANC"),
                         field("DSMOVICRED"), field("CDSEQUEXBA"), field("NRSEQMOVREBA")});
-    entries.appendValues({"M1", "11", day, "C", 10.0, "", "", "", ""});
-    entries.appendValues({"M2", "12", day, "C", 20.0, "", "", "", ""});
-    entries.appendValues({"M3", "13", day, "C", 10.0, "", "", "", ""});
+    entries.appendValues({"M1", version("M1", "11"), day, "C", 10.0, "", "", "", ""});
+    entries.appendValues({"M2", version("M2", "12"), day, "C", 20.0, "", "", "", ""});
+    entries.appendValues({"M3", version("M3", "13"), day, "C", 10.0, "", "", "", ""});
     entries.appendValues({"M4", "14", day, "D", -10.0, "", "", "", ""});
     entries.appendValues({"M5", "15", day, "D", -5.0, "", "", "E1", "3"});
     DataPacket proposals({field("NRSEQMOVREBA"), field("NRPROPOSTA", FieldKind::Integer), field("IDDECIDIDA"),
                           field("NRMOVBANC")});
     proposals.appendValues({"1", qint64(1), "S", "M1"});
     proposals.appendValues({"1", qint64(2), "N", "M3"});
-    return ReconciliationBoard(QStringLiteral("E1"), lines, entries, proposals);
+    return ReconciliationBoard(statement, lines, entries, proposals);
 }
 
 TEST(ReconciliationBoard, PairsOnlyOpenMovementsOfTheLinesKindThatAddUpToItToTheCent) {
@@ -110,6 +116,43 @@ TEST(ReconciliationBoard, AMovementAcceptedForOneLineIsNoLongerOpenForAnother) {
     ASSERT_EQ(undo.size(), 1);
     EXPECT_EQ(QStringList({undo[0].line, undo[0].lineVersion, undo[0].movement, undo[0].movementVersion}),
               QStringList({"3", "9", "M5", "15"}));
+}
+
+TEST(ReconciliationBoard, ListedAnewItKeepsTheDecisionsOnWhatNobodyChangedSince) {
+    // Before: line 1 accepted with M1, line 2 paired with M2 and M3.
+    ReconciliationBoard before = smallBoard();
+    ASSERT_EQ(before.acceptDecided(), 1);
+    ASSERT_EQ(before.pair(1, {before.movementIndex("M2"), before.movementIndex("M3")}), QString());
+    struct Case {
+        const char *name;
+        QHash<QString, QString> changed;
+        QString statement;
+        QStringList first, second; // accepted afterwards
+    };
+    const Case cases[] = {
+        {"nothing changed", {}, "E1", {"M1"}, {"M2", "M3"}},
+        {"the second line changed", {{"2", "20"}}, "E1", {"M1"}, {}},
+        {"one of the second line's movements changed", {{"M3", "30"}}, "E1", {"M1"}, {}},
+        {"the first line's movement changed", {{"M1", "31"}}, "E1", {}, {"M2", "M3"}},
+        {"another statement", {}, "E2", {}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ReconciliationBoard after = smallBoard(c.changed, c.statement);
+        EXPECT_EQ(after.carryDecisions(before), int(!c.first.isEmpty()) + int(!c.second.isEmpty()));
+        EXPECT_EQ(after.accepted(0), c.first);
+        EXPECT_EQ(after.accepted(1), c.second);
+    }
+
+    // A rejected proposal stays rejected while its line is as it was.
+    ReconciliationBoard rejecting = smallBoard();
+    rejecting.reject(0);
+    ReconciliationBoard unchanged = smallBoard();
+    unchanged.carryDecisions(rejecting);
+    EXPECT_EQ(unchanged.proposal(0), nullptr);
+    ReconciliationBoard changed = smallBoard({{"1", "21"}});
+    changed.carryDecisions(rejecting);
+    EXPECT_NE(changed.proposal(0), nullptr);
 }
 
 TEST(ReconciliationBoard, CountsTheBanksAndTheBooksDailyBalancesOverThePeriod) {
@@ -362,6 +405,15 @@ TEST_F(ReconciliationForm, ALineAnotherOperatorReconciledMeanwhileIsRefusedAndNo
     EXPECT_EQ(reconciliationOf(payment),
               QStringLiteral("1 %1 %2").arg(statement, form->board().lines()[1].line));
     EXPECT_TRUE(form->board().lines()[1].reconciled) << "the screen shows what the other operator did";
+    // The cheque's acceptance, which nobody touched, is still there: a second yes reconciles it alone.
+    const QList<StatementPairing> pending = form->board().pendingPairings();
+    ASSERT_EQ(pending.size(), 1);
+    EXPECT_EQ(pending[0].movement, cheque.movement);
+    env.dialogs.answer(QStringLiteral("Conf_Conciliar"), MsgButton::Yes);
+    control<QToolButton>("sbtConciliar")->click();
+    EXPECT_EQ(reconciliationOf(cheque),
+              QStringLiteral("1 %1 %2").arg(statement, form->board().lines()[0].line));
+    EXPECT_EQ(movementsOn("F1"), 1);
     EXPECT_TRUE(form->board().pendingPairings().isEmpty());
 }
 
