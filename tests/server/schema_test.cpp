@@ -202,6 +202,34 @@ TEST_P(SchemaTest, DemoDataKeepsEveryMovementWithExactlyOneCreditOrDebit) {
         0);
 }
 
+// The demo's statements are as a bank sends them: each has lines, its lines take its opening balance to its
+// closing one, and it opens where the account's previous statement closed (the first, at the account's
+// opening balance).
+TEST_P(SchemaTest, DemoStatementsAddUpAndTakeOverOneFromAnother) {
+    TestDatabase database(GetParam());
+    ASSERT_GT(count(database.sql(), QStringLiteral("SELECT COUNT(*) FROM EXTRATOBANC")), 1);
+    EXPECT_EQ(count(database.sql(),
+                    QStringLiteral("SELECT COUNT(*) FROM EXTRATOBANC E WHERE NOT EXISTS (SELECT 1 FROM "
+                                   "MOVEXTRATO L WHERE L.CDREDUCONT = E.CDREDUCONT AND L.CDSEQUEXBA = "
+                                   "E.CDSEQUEXBA)")),
+              0);
+    EXPECT_EQ(
+        count(database.sql(),
+              QStringLiteral("SELECT COUNT(*) FROM EXTRATOBANC E WHERE ABS(E.VRSALDFINA - E.VRSALDINIC - "
+                             "(SELECT SUM(CASE WHEN L.IDMOVEXTR = 'C' THEN L.VRMOVEXTR ELSE -L.VRMOVEXTR "
+                             "END) FROM MOVEXTRATO L WHERE L.CDREDUCONT = E.CDREDUCONT AND L.CDSEQUEXBA = "
+                             "E.CDSEQUEXBA)) > 0.001")),
+        0);
+    EXPECT_EQ(
+        count(database.sql(),
+              QStringLiteral("SELECT COUNT(*) FROM EXTRATOBANC E JOIN CONTCORR C ON C.CDREDUCONT = "
+                             "E.CDREDUCONT WHERE ABS(E.VRSALDINIC - COALESCE((SELECT P.VRSALDFINA FROM "
+                             "EXTRATOBANC P WHERE P.CDREDUCONT = E.CDREDUCONT AND P.CDSEQUEXBA = (SELECT "
+                             "MAX(X.CDSEQUEXBA) FROM EXTRATOBANC X WHERE X.CDREDUCONT = E.CDREDUCONT AND "
+                             "X.CDSEQUEXBA < E.CDSEQUEXBA)), C.VRSALDINIC)) > 0.001")),
+        0);
+}
+
 QByteArray fingerprint(Sql &sql) {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     sql.forEach(QStringLiteral("SELECT CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, VRMOVBANC, DSHISMBANC, "

@@ -803,16 +803,18 @@ private:
         }
     }
 
-    // A statement per account and month with one line per reconciled movement (or group of movements),
-    // and the account's balance at the month's start and end.
+    // A statement per account and month in which the bank cleared movements, with one line per reconciled
+    // movement (or group of movements). Its balances are the bank's: the account's opening balance moved by
+    // the lines of the statements before it, and by its own at its end. Each statement then adds up and
+    // takes over where the one before left off; what no statement holds is what the books still wait for.
     void statements(const std::vector<Entry *> &ordered) {
-        std::map<QString, qint64> balance;
+        std::map<QString, qint64> bank;
         for (const AccountData &a : accounts)
-            balance[QString::fromLatin1(a.code)] = a.openingCents;
+            bank[QString::fromLatin1(a.code)] = a.openingCents;
         std::map<QString, int> statementCount;
         QString currentAccount;
         QDate currentMonth;
-        QString statement;
+        QString statement; // empty until the month's first line
         int line = 0;
         qint64 opening = 0;
         const auto closeStatement = [&] {
@@ -824,7 +826,7 @@ private:
                     {"DTINIEXTR", currentMonth},
                     {"DTFIMEXTR", currentMonth.addMonths(1).addDays(-1)},
                     {"VRSALDINIC", opening},
-                    {"VRSALDFINA", balance[currentAccount]}});
+                    {"VRSALDFINA", bank[currentAccount]}});
             for (const auto &pending : pendingLines_)
                 insert(sql_, "MOVEXTRATO", pending);
             pendingLines_.clear();
@@ -837,13 +839,14 @@ private:
                 closeStatement();
                 currentAccount = entry.account;
                 currentMonth = month;
-                opening = balance[currentAccount];
-                statement = formatNumber(++statementCount[currentAccount]);
                 line = 0;
             }
-            balance[entry.account] += entry.kind == 'C' ? entry.cents : -entry.cents;
             if (!entry.reconcile || !entry.statementLine.isEmpty())
                 continue;
+            if (statement.isEmpty()) {
+                statement = formatNumber(++statementCount[currentAccount]);
+                opening = bank[currentAccount];
+            }
             const QString lineNumber = formatNumber(++line);
             qint64 cents = 0;
             for (size_t j = i; j < ordered.size(); ++j) {
@@ -853,6 +856,7 @@ private:
                 if (!ordered[j]->reconcileWithNext)
                     break;
             }
+            bank[entry.account] += entry.kind == 'C' ? cents : -cents;
             pendingLines_.push_back({{"CDREDUCONT", entry.account},
                                      {"CDSEQUEXBA", statement},
                                      {"NRSEQMOVREBA", lineNumber},
