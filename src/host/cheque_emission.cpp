@@ -271,8 +271,14 @@ void ChequeEmissionDialog::attempt(bool (ChequeEmissionDialog::*action)()) {
     try {
         (this->*action)();
     } catch (const std::exception &error) {
-        if (!Lib00900::boErroCriatela)
-            throw; // shown by the event guard; the screen stays for another try
+        if (!Lib00900::boErroCriatela) {
+            // A debit someone deleted or wrote since the form listed it can get no cheque from this screen,
+            // whatever is typed into it: the screen closes behind the server's words, and the form lists
+            // the account again. Any other refusal leaves the screen for another try.
+            if (!recorded_ && debitWrittenSinceListed())
+                reject();
+            throw; // shown by the event guard
+        }
         // Without its printer the screen can do nothing more: it closes and its caller is told.
         printerLost_ = QString::fromUtf8(error.what());
         reject();
@@ -325,6 +331,17 @@ bool ChequeEmissionDialog::emitTo(QPrinter &printer, bool onPaper) {
     QSettings().setValue(QStringLiteral("cheque/cidade"), city_->text().trimmed());
     accept();
     return true;
+}
+
+bool ChequeEmissionDialog::debitWrittenSinceListed() const {
+    if (request_.entryVersion.isEmpty())
+        return false;
+    const auto stored =
+        firstRow(QStringLiteral(
+                     "SELECT M.NRVERSAO FROM MOVDEBIBANC D JOIN MOVBANCARIO M ON M.CDREDUCONT = D.CDREDUCONT "
+                     "AND M.NRMOVBANC = D.NRMOVBANC WHERE D.CDREDUCONT = ? AND D.NRMOVIDEBI = ?"),
+                 {request_.account, request_.debit});
+    return !stored || stored->value(0).toLongLong() != request_.entryVersion.toLongLong();
 }
 
 void ChequeEmissionDialog::record() {

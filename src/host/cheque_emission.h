@@ -61,6 +61,8 @@ private:
     void attempt(bool (ChequeEmissionDialog::*action)());
     bool emitTo(QPrinter &printer, bool onPaper);
     void record();
+    // Whether the debit is gone from the shared database, or at another version than the form listed.
+    bool debitWrittenSinceListed() const;
     void refreshPreview();
 
     ChequeRequest request_;
@@ -75,7 +77,8 @@ private:
 
 // Shows the cheque printing screen modally; rethrows, after it closed, what its buttons could not do when
 // that was the loss of the printer (the forms then restart the system), and shows any other failure in the
-// screen itself, which stays open for another try.
+// screen itself, which stays open for another try unless the debit was written or deleted since the form
+// listed it.
 void chequeEmissionScreen(const ChequeRequest &request);
 
 } // namespace bco::host

@@ -64,8 +64,10 @@ protected:
     ChequeRequest debitWithoutCheque(int skip = 0) {
         QSqlQuery query(QSqlDatabase::database(QStringLiteral("adcGeral")));
         query.exec(QStringLiteral(
-            "SELECT NRMOVIDEBI, DTMOVIDEBI, VRMOVIDEBI FROM MOVDEBIBANC WHERE CDREDUCONT = '001' "
-            "AND NRCHEQUE IS NULL ORDER BY NRMOVIDEBI"));
+            "SELECT D.NRMOVIDEBI, D.DTMOVIDEBI, D.VRMOVIDEBI, M.NRVERSAO FROM MOVDEBIBANC D JOIN MOVBANCARIO "
+            "M "
+            "ON M.CDREDUCONT = D.CDREDUCONT AND M.NRMOVBANC = D.NRMOVBANC WHERE D.CDREDUCONT = '001' "
+            "AND D.NRCHEQUE IS NULL ORDER BY D.NRMOVIDEBI"));
         for (int i = 0; i <= skip; ++i)
             EXPECT_TRUE(query.next());
         return {QStringLiteral("101"),
@@ -76,7 +78,14 @@ protected:
                 query.value(1).toDate(),
                 query.value(2).toLongLong() / 100.0,
                 QString(),
-                QStringLiteral("L")};
+                QStringLiteral("L"),
+                query.value(3).toString()};
+    }
+
+    qint64 chequesOf(const ChequeRequest &request) {
+        return count(
+            QStringLiteral("SELECT COUNT(*) FROM CHEQUE WHERE CDREDUCONT = '001' AND NRMOVIDEBI = '%1'")
+                .arg(request.debit));
     }
 
     QTemporaryDir folder;
@@ -140,6 +149,47 @@ TEST_F(ChequeScreen, ClosesWithoutRecordingWhenItsPrinterIsGoneAndRefusesWhatItC
     ChequeRequest unknownDebit = request;
     unknownDebit.debit = QStringLiteral("0099999999");
     EXPECT_THROW(ChequeEmissionDialog{unknownDebit}, std::runtime_error);
+}
+
+// Two screens at once: what another operator recorded meanwhile is refused. A number taken leaves the screen
+// for another one; a debit that got its cheque from the other screen closes it, since no number could do.
+TEST_F(ChequeScreen, WhatAnotherScreenRecordedMeanwhileIsRefusedAndOnlyAStaleDebitClosesTheScreen) {
+    const ChequeRequest first = debitWithoutCheque(2);
+    const ChequeRequest second = debitWithoutCheque(3);
+    Lib00900::boErroCriatela = false; // as the entry form leaves it before it opens the screen
+    reports.pdfFile = folder.filePath(QStringLiteral("cheque.pdf"));
+
+    ChequeEmissionDialog mine(first);
+    ChequeEmissionDialog theirs(second);
+    mine.show();
+    ASSERT_EQ(mine.numberEdit()->text(), theirs.numberEdit()->text())
+        << "both offer the account's next number";
+    ASSERT_TRUE(theirs.saveAsPdf());
+    mine.findChild<QPushButton *>(QStringLiteral("btnPdf"))->click();
+    ASSERT_EQ(dialogs.errors().size(), 1) << dialogs.texts().join(u'|').toStdString();
+    EXPECT_TRUE(dialogs.errors()[0].contains(u"já foi emitido")) << dialogs.errors()[0].toStdString();
+    EXPECT_TRUE(mine.isVisible()) << "the number can be changed";
+    EXPECT_EQ(chequesOf(first), 0);
+    mine.numberEdit()->setText(QStringLiteral("900001"));
+    ASSERT_TRUE(mine.saveAsPdf());
+    EXPECT_EQ(chequesOf(first), 1);
+
+    const ChequeRequest third = debitWithoutCheque(4);
+    ChequeEmissionDialog stale(third);
+    ChequeEmissionDialog meanwhile(third);
+    stale.show();
+    meanwhile.numberEdit()->setText(QStringLiteral("900002"));
+    ASSERT_TRUE(meanwhile.saveAsPdf());
+    dialogs.clearShown();
+    stale.findChild<QPushButton *>(QStringLiteral("btnPdf"))->click();
+    ASSERT_EQ(dialogs.errors().size(), 1) << dialogs.texts().join(u'|').toStdString();
+    EXPECT_FALSE(stale.isVisible()) << "the screen closed behind the server's words";
+    EXPECT_EQ(chequesOf(third), 1);
+    EXPECT_EQ(
+        count(QStringLiteral("SELECT COUNT(*) FROM MOVDEBIBANC WHERE CDREDUCONT = '001' AND NRMOVIDEBI = "
+                             "'%1' AND NRCHEQUE = '900002'")
+                  .arg(third.debit)),
+        1);
 }
 
 } // namespace
