@@ -27,6 +27,10 @@ int main(int argc, char **argv) {
     QTemporaryDir runtimeDir; // Qt wants a private runtime folder and complains when there is none
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+    // What a case saves (a cheque's city, a form's options) goes to a folder of the run's own, never into the
+    // settings of whoever runs the suites.
+    QTemporaryDir configDir;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configDir.path()));
     QApplication app(argc, argv);
     // The suites see what the operator sees: Brazilian Portuguese, Qt's own texts included.
     bco::speakBrazilianPortuguese();
