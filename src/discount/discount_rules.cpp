@@ -60,6 +60,14 @@ void TfrmDescAdia::bindGrid(const DiscountPage &page) {
     grid->OnColEnter = [this] {
         RegraEdicao();
     };
+    // Enter saves the row typed into, through the save's checks, so that the total to discount shows what
+    // was typed: left for the move to another row, it went on showing the row's old discount, and a page of
+    // one row has no other row to move to.
+    grid->OnEditorSubmitted = [this, &page] {
+        bco::ClientDataSet &rows = DataOf(page);
+        if (rows.State() == bco::DataSetState::Edit)
+            rows.Post();
+    };
     bco::FocusTracker::instance().setEnterHandler(grid, [this] { RegraEdicao(); });
 
     bco::ClientDataSet &rows = DataOf(page);

@@ -380,9 +380,15 @@ void TNewDBGrid::CommitEdit() {
 }
 
 void TNewDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) {
-    if (editor == openEditor_)
+    const bool owned = editor == openEditor_;
+    if (owned)
         openEditor_ = nullptr;
     QTableView::closeEditor(editor, hint);
+    // The delegate closes an editor left with Enter with this hint, once it has committed what it held.
+    if (owned && hint == QAbstractItemDelegate::SubmitModelCache && OnEditorSubmitted) {
+        const std::function<void()> hook = OnEditorSubmitted;
+        runGuarded(hook);
+    }
 }
 
 bool TNewDBGrid::IsEditable(const Field &field) const {

@@ -41,9 +41,9 @@ class GridModel;
 //
 // Hooks for the form, each run through the event guard: OnKeyDown (every key, the cell editor's
 // included; set the code to 0 to swallow it), OnKeyPress (the character typed; set it null to discard
-// it), OnDblClick, OnColEnter (the current column changed) and OnDrawColumnCell (after a cell is drawn;
-// Canvas() is the painter then, the data set's fields read the drawn row, and InsereImagem draws into
-// the cell).
+// it), OnDblClick, OnColEnter (the current column changed), OnEditorSubmitted and OnDrawColumnCell (after a
+// cell is drawn; Canvas() is the painter then, the data set's fields read the drawn row, and InsereImagem
+// draws into the cell).
 class TNewDBGrid : public QTableView {
     Q_OBJECT
 
@@ -114,6 +114,8 @@ public:
     KeyPressHandler OnKeyPress;
     std::function<void()> OnDblClick;
     std::function<void()> OnColEnter;
+    // A cell editor was left with Enter, what it held written into the field.
+    std::function<void()> OnEditorSubmitted;
     DrawCellHandler OnDrawColumnCell;
 
 protected:
