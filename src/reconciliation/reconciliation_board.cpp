@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QHash>
 #include <QLocale>
 #include <QSet>
 
@@ -135,31 +136,38 @@ void ReconciliationBoard::reject(int line) {
     rejected_.insert(line);
 }
 
-int ReconciliationBoard::sameLine(const ReconciliationBoard &earlier, int line) const {
-    const BoardLine &was = earlier.lines_[line];
-    for (int i = 0; i < lines_.size(); ++i)
-        if (lines_[i].statement == was.statement && lines_[i].line == was.line)
-            return lines_[i].version == was.version ? i : -1;
-    return -1;
-}
-
 int ReconciliationBoard::carryDecisions(const ReconciliationBoard &earlier) {
+    // Looked up by key rather than searched: a statement may hold thousands of lines, all of them accepted.
+    QHash<QString, int> lineAt, movementAt, earlierMovementAt;
+    for (int i = 0; i < lines_.size(); ++i)
+        lineAt.insert(lines_[i].statement + u'/' + lines_[i].line, i);
+    for (int i = 0; i < movements_.size(); ++i)
+        movementAt.insert(movements_[i].number, i);
+    for (int i = 0; i < earlier.movements_.size(); ++i)
+        earlierMovementAt.insert(earlier.movements_[i].number, i);
+    // The line `earlier` held at `index`, when this board holds it at the same version; else -1.
+    const auto sameLine = [&](int index) {
+        const BoardLine &was = earlier.lines_[index];
+        const int line = lineAt.value(was.statement + u'/' + was.line, -1);
+        return line >= 0 && lines_[line].version == was.version ? line : -1;
+    };
+
     for (int rejected : earlier.rejected_)
-        if (const int line = sameLine(earlier, rejected); line >= 0)
+        if (const int line = sameLine(rejected); line >= 0)
             reject(line);
     int carried = 0;
     for (auto accepted = earlier.accepted_.constBegin(); accepted != earlier.accepted_.constEnd();
          ++accepted) {
-        const int line = sameLine(earlier, accepted.key());
+        const int line = sameLine(accepted.key());
         if (line < 0)
             continue;
         QList<int> movements;
         bool unchanged = true;
         for (const QString &number : *accepted) {
-            const int index = movementIndex(number);
+            const int index = movementAt.value(number, -1);
             unchanged =
                 unchanged && index >= 0 &&
-                movements_[index].version == earlier.movements_[earlier.movementIndex(number)].version;
+                movements_[index].version == earlier.movements_[earlierMovementAt.value(number)].version;
             movements.append(index);
         }
         if (unchanged && pair(line, movements).isEmpty())

@@ -91,9 +91,6 @@ private:
     QMap<int, BoardProposal> proposals_;
     QMap<int, QStringList> accepted_;
     QSet<int> rejected_;
-
-    // The index of the line `earlier` held at `line`, when this board holds it at the same version; else -1.
-    int sameLine(const ReconciliationBoard &earlier, int line) const;
 };
 
 // The account's balance at the end of a day of the statement's period, as the bank and the books hold it.
