@@ -1,5 +1,6 @@
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -9,8 +10,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <httplib.h>
+
 #include "framework/remote/net_connection.h"
 #include "framework/remote/wire_codec.h"
+#include "server/transport/bounded_connections.h"
 #include "server/transport/http_server.h"
 #include "server_process.h"
 #include "server_test_support.h"
@@ -232,6 +236,96 @@ TEST(TransportSecurityTest, CutsOffAHeadThatTricklesIn) {
     ::close(socket);
     EXPECT_TRUE(closed);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+}
+
+// A body is read as long as it keeps, on average, to the least rate once its grace has passed, however it
+// pauses; one that falls behind is cut off, and its connection closed, at once rather than after the read
+// timeout, even when the route answered it. A server of the library's own with a route that answers the
+// length it read, and bounds small enough to be reached in a test.
+TEST(TransportSecurityTest, CutsOffABodyThatFallsBehindItsLeastRate) {
+    const RequestBounds bounds{.headBytes = 64 * 1024,
+                               .headTime = std::chrono::seconds(5),
+                               .bodyBytes = 1024 * 1024,
+                               .bodyGrace = std::chrono::milliseconds(300),
+                               .bodyBytesPerSecond = 2000};
+    const std::unique_ptr<httplib::Server> server = makeBoundedServer(QString(), QString(), bounds);
+    server->set_read_timeout(30, 0);
+    server->Post("/corpo", [](const httplib::Request &, httplib::Response &response,
+                              const httplib::ContentReader &reader) {
+        std::size_t length = 0;
+        if (reader([&length](const char *, std::size_t size) {
+                length += size;
+                return true;
+            }))
+            response.set_content("lidos " + std::to_string(length), "text/plain");
+        else
+            response.status = 400; // as the calls' route answers a body it could not read
+    });
+    const int port = server->bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    // Stopped however the test ends.
+    const struct Listening {
+        httplib::Server &server;
+        std::thread thread{[this] {
+            server.listen_after_bind();
+        }};
+        ~Listening() {
+            server.stop();
+            thread.join();
+        }
+    } listening{*server};
+
+    struct Piece {
+        int waitMilliseconds; // before it is sent
+        std::size_t bytes;
+    };
+    const struct Case {
+        const char *name;
+        std::vector<Piece> pieces;
+        bool read; // whether the whole body was read and answered
+    } cases[] = {
+        {"a byte now and then", std::vector<Piece>(30, {100, 1}), false},
+        {"steadily above the rate, well past the grace", std::vector<Piece>(10, {60, 300}), true},
+        {"a pause past the grace that the bytes before it earned", {{0, 5000}, {1000, 1000}}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::size_t length = 0;
+        for (const Piece &piece : c.pieces)
+            length += piece.bytes;
+        const int socket = connectTo(port);
+        ASSERT_GE(socket, 0);
+        // A body read whole asks for its connection to be closed after it, so that its answer ends without
+        // the keep-alive's wait; the one cut off keeps it, as our clients do, so that only the cut closes it.
+        const std::string head =
+            "POST /corpo HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(length) +
+            (c.read ? "\r\nConnection: close" : "") + "\r\n\r\n";
+        bool sent =
+            ::send(socket, head.data(), head.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(head.size());
+        const auto start = std::chrono::steady_clock::now();
+        for (const Piece &piece : c.pieces) {
+            if (!sent)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(piece.waitMilliseconds));
+            const std::string bytes(piece.bytes, 'x');
+            sent = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+                   static_cast<ssize_t>(bytes.size());
+        }
+        std::string answer;
+        char buffer[4096];
+        for (ssize_t received; (received = ::recv(socket, buffer, sizeof buffer, 0)) > 0;)
+            answer.append(buffer, static_cast<std::size_t>(received));
+        ::close(socket);
+        EXPECT_EQ(answer.find("lidos " + std::to_string(length)) != std::string::npos, c.read)
+            << answer.substr(0, 200);
+        // A body cut off is not read any further: its connection is closed while its client still sends.
+        EXPECT_EQ(sent, c.read);
+        if (!c.read) {
+            EXPECT_EQ(answer.find("HTTP/1.1 200"), std::string::npos);
+            // Cut off once behind (at about 0.3 s here), not after the read timeout.
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        }
+    }
 }
 
 } // namespace

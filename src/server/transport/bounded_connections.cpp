@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include <httplib.h>
@@ -70,11 +71,15 @@ public:
         lineLength_ = 0;
         left_ = bounds.headBytes;
         bodyBytes_ = bounds.bodyBytes;
+        bodyGrace_ = bounds.bodyGrace;
+        bodyRate_ = bounds.bodyBytesPerSecond;
         answered_ = false;
+        stalled_ = false;
     }
     bool overran() const { return overran_; }
-    // Whether the request under way was answered after its body ran past its bound (a 413, say).
-    bool answeredCutBody() const { return overran_ && !inHead_ && answered_; }
+    // Whether the request under way was answered after its body ran past its size (a 413, say). A body that
+    // stalled or fell behind its rate is not waited for: its client is the one that takes its time.
+    bool answeredCutBody() const { return overran_ && !inHead_ && answered_ && !stalled_; }
 
     // Reads and drops what the client still sends, for the read timeout at most, until it stops or `stopping`
     // holds: a client writes its whole request before it reads the answer, and a socket closed with bytes
@@ -89,14 +94,16 @@ public:
         }
     }
 
-    // A head has its own time, from when its first byte came: a client that sends one byte now and then would
-    // otherwise hold its worker as long as it likes, each byte within the read timeout.
+    // A head has its own time, from when its first byte came, and a body a least rate: a client that sends
+    // one byte now and then would otherwise hold its worker as long as it likes, each byte within the read
+    // timeout.
     bool is_readable() const override {
         if (begin_ < end_ || pending())
             return true;
-        if (!inHead_)
+        const std::optional<Clock::time_point> deadline = readDeadline();
+        if (!deadline)
             return waitFor(socket_, POLLIN, timeouts_.read);
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(headDeadline_ - Clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
         return left.count() > 0 &&
                waitFor(socket_, POLLIN, std::min<std::chrono::milliseconds>(left, timeouts_.read));
     }
@@ -113,8 +120,10 @@ public:
         size = inHead_ ? 1 : std::min(size, left_);
         if (begin_ == end_) {
             if (!is_readable()) {
-                // A head that stalls leaves no telling where the next request would begin.
-                overran_ = overran_ || inHead_;
+                // A request that stalls, or whose body falls behind its rate, leaves no telling where the
+                // next one would begin.
+                overran_ = true;
+                stalled_ = true;
                 return -1;
             }
             // A large read goes straight into the caller's room, as the library's body reads do.
@@ -158,9 +167,24 @@ protected:
 
 private:
     ssize_t counted(ssize_t received) {
-        if (received > 0)
+        if (received > 0) {
             left_ -= static_cast<std::size_t>(received);
+            if (!inHead_)
+                bodyRead_ += static_cast<std::size_t>(received);
+        }
         return received;
+    }
+
+    // When the next byte must have come: the head's end for a head; for a body, the moment its bytes so far
+    // fall below its least rate. None for a body without a rate.
+    std::optional<Clock::time_point> readDeadline() const {
+        if (inHead_)
+            return headDeadline_;
+        if (bodyRate_ == 0)
+            return std::nullopt;
+        const auto earned = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(static_cast<double>(bodyRead_) / static_cast<double>(bodyRate_)));
+        return bodyStart_ + bodyGrace_ + earned;
     }
 
     void follow(char byte) {
@@ -169,6 +193,8 @@ private:
                 inHead_ = false;
                 // The blank line was counted against the head; the body's allowance starts after it.
                 left_ = bodyBytes_ + 1;
+                bodyStart_ = Clock::now();
+                bodyRead_ = 0;
             }
             lineLength_ = 0;
         } else if (byte != '\r') {
@@ -186,7 +212,12 @@ private:
     std::size_t lineLength_ = 0;
     std::size_t left_ = 0;
     std::size_t bodyBytes_ = 0;
+    Clock::time_point bodyStart_;
+    std::chrono::milliseconds bodyGrace_{0};
+    std::size_t bodyRate_ = 0;
+    std::size_t bodyRead_ = 0;
     bool overran_ = false;
+    bool stalled_ = false;
     bool answered_ = false;
 };
 

@@ -13,21 +13,26 @@ class Server;
 namespace bco::server {
 
 // What one request may send: its line and headers, up to the blank line that ends them, within `headTime`
-// of their first byte, then its body with any chunked framing.
+// of their first byte, then its body with any chunked framing, at no less than `bodyBytesPerSecond` on
+// average once `bodyGrace` has passed since the head ended (so a body of n bytes may take bodyGrace +
+// n / bodyBytesPerSecond; a rate of 0 sets no floor).
 struct RequestBounds {
     std::size_t headBytes = 0;
     std::chrono::milliseconds headTime{0};
     std::size_t bodyBytes = 0;
+    std::chrono::milliseconds bodyGrace{0};
+    std::size_t bodyBytesPerSecond = 0;
 };
 
 // An HTTP server, HTTPS when given a certificate and its key, whose connections are read by streams of its
 // own that let no request read past its bounds. The library's own streams read a line until it ends, however
 // long, and a chunked body until its last chunk, whatever the body limit, so that any client, before it has
 // a session, could have the server hold all it cares to send, or hold a worker by sending a byte now and
-// then. A request that reaches a bound gets what the library answers a request cut short, and its connection
-// is closed, since the rest of what it sent cannot be read as the next request: at once for a head; for a
-// body (a declared length over the limit gets its 413) once the client stops sending, within the read
-// timeout, so that it can read the answer. Timeouts and keep-alive are the server's own settings, applied as
+// then, in its head or in its body. A request that reaches a bound gets what the library answers a request
+// cut short, and its connection is closed, since the rest of what it sent cannot be read as the next
+// request: at once for a head or a body that falls behind its rate; for a body over its size (a declared
+// length over the limit gets its 413) once the client stops sending, within the read timeout, so that it can
+// read the answer. Timeouts and keep-alive are the server's own settings, applied as
 // the library applies them. Throws std::runtime_error when the certificate or the key cannot be used.
 std::unique_ptr<httplib::Server> makeBoundedServer(const QString &certificate, const QString &key,
                                                    RequestBounds bounds);

@@ -58,6 +58,11 @@ constexpr std::size_t HeadBytes = 64 * 1024;
 // How long a request's line and headers may take to come once they begin: a client sends them at once, and
 // one that trickles them would hold a worker that other clients wait for.
 constexpr std::chrono::seconds HeadTime{10};
+// How slowly a body may come: at least 16 KiB a second on average (far below any office link, so that an
+// import of many megabytes over a slow one still goes through), once it has had as long as a head to start.
+// A client that sends a body a byte now and then would otherwise hold a worker for hours.
+constexpr std::chrono::seconds BodyGrace = HeadTime;
+constexpr std::size_t BodyBytesPerSecond = 16 * 1024;
 
 // The body of a call, read into room taken once for the length the client declares, and refused past the
 // limit whether declared or chunked (the library bounds only a declared length). Answers false, with the
@@ -102,8 +107,9 @@ bool isLoopback(const QString &host) {
 HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     : dispatcher_(dispatcher)
     , options_(std::move(options))
-    , server_(makeBoundedServer(options_.tlsCertificate, options_.tlsKey,
-                                {HeadBytes, HeadTime, options_.bodyLimit + HeadBytes})) {
+    , server_(makeBoundedServer(
+          options_.tlsCertificate, options_.tlsKey,
+          {HeadBytes, HeadTime, options_.bodyLimit + HeadBytes, BodyGrace, BodyBytesPerSecond})) {
     const int threads = options_.threads;
     server_->new_task_queue = [threads] {
         return new httplib::ThreadPool(static_cast<size_t>(threads));
