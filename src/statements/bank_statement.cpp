@@ -88,14 +88,17 @@ BankStatement readStatement(QByteArrayView content) {
     if (QByteArrayView(content).trimmed().isEmpty() || content == "\x1a")
         throw statements::messages::empty();
     refuseBinary(content);
+    // The mark that Windows editors put before a text they save as UTF-8 belongs to no format. The file's
+    // identity stays that of its bytes as they came.
+    const QByteArrayView text = content.startsWith("\xEF\xBB\xBF") ? content.sliced(3) : content;
     BankStatement statement;
-    if (statements::looksLikeOfx(content)) {
-        statement = statements::readOfx(content);
-    } else if (statements::looksLikeCnab240(content)) {
+    if (statements::looksLikeOfx(text)) {
+        statement = statements::readOfx(text);
+    } else if (statements::looksLikeCnab240(text)) {
         // CNAB declares no charset: UTF-8 when valid, else what Windows programs write.
         statement =
-            statements::readCnab240(statements::decodeStatementText(content, statements::Charset::Unknown));
-    } else if (statements::looksLikeCnab400(content)) {
+            statements::readCnab240(statements::decodeStatementText(text, statements::Charset::Unknown));
+    } else if (statements::looksLikeCnab400(text)) {
         throw statements::messages::cnab400();
     } else {
         throw statements::messages::notRecognised();

@@ -116,10 +116,11 @@ inline constexpr qsizetype MaxStatementBytes = 32 * 1024 * 1024;
 
 // Reads a statement from the file's bytes, telling the format from the content (OFX 1.x by its key:value
 // header, OFX 2.x by its <?OFX ...?> instruction, an OFX without header by its <OFX> element, CNAB 240 by
-// its 240-column lines whose first is a file header). Text is read as UTF-8 when its bytes are valid UTF-8,
-// whatever the file declares; else in the charset an OFX header declares (CP1252, ISO-8859-1); else as
-// CP1252 (Latin-1 with the printable characters Windows puts at 0x80-0x9F). Throws StatementError for
-// anything else; never crashes nor hangs, and needs memory in proportion to the file on any input.
+// its 240-column lines whose first is a file header), after a UTF-8 byte order mark if any. Text is read as
+// UTF-8 when its bytes are valid UTF-8, whatever the file declares; else in the charset an OFX header
+// declares (CP1252, ISO-8859-1); else as CP1252 (Latin-1 with the printable characters Windows puts at
+// 0x80-0x9F). Throws StatementError for anything else; never crashes nor hangs, and needs memory in
+// proportion to the file on any input.
 BankStatement readStatement(QByteArrayView content);
 
 // The digits of an agency or account number as written ("1234-5" gives "12345"), to compare them.

@@ -146,6 +146,8 @@ const CnabCase cnabCases[] = {
      [] { return crlf(cnabFile({marchBatch()})) + "\x1a"; }, MarchOutcome},
     {"LF line ends and trailing empty lines", [] { return cnabFile({marchBatch()}).join('\n') + "\n\n\n"; },
      MarchOutcome},
+    {"saved by an editor that marks UTF-8", [] { return "\xEF\xBB\xBF" + crlf(cnabFile({marchBatch()})); },
+     MarchOutcome},
     {"two batches of one account",
      [] {
          Batch first = marchBatch();
