@@ -24,6 +24,7 @@
 #include "framework/ui/file_dialogs.h"
 #include "framework/ui/focus_tracker.h"
 #include "framework/ui/host_frame.h"
+#include "reconciliation/day_marks.h"
 #include "reconciliation/reconciliation_messages.h"
 #include "statement_model/statement_calls.h"
 #include "statements/bank_statement.h"
@@ -39,6 +40,11 @@ namespace {
 
 const QString statementFilter = QStringLiteral(
     "Extratos (*.ofx *.ret *.txt *.cnab);;OFX (*.ofx);;CNAB 240 (*.ret *.txt *.cnab);;Todos (*)");
+
+// A day's balances are plotted at its noon, so that a mark on the day stands under its point.
+const QTime PlottedTime(12, 0);
+// As many days as the axis labels, at most.
+constexpr int MostDayMarks = 8;
 
 QString money(qint64 cents, QChar kind) {
     const QString text = QLocale(QLocale::Portuguese, QLocale::Brazil).toString(cents / 100.0, 'f', 2);
@@ -168,7 +174,7 @@ void TfrmConciliacao::Vd_CdRedu() {
     }
     account_ = code;
     ui->lblDsConta->setText(
-        msgPadrao.Msg(QStringLiteral("Conta_Desc")).arg(found->bank, found->agency, found->number));
+        msgPadrao.Msg(QStringLiteral("Conta_Desc")).arg(found->bank, found->shownAgency, found->shownNumber));
     sbtImportExport->setEnabled(true);
     ListaExtratos(QString());
 }
@@ -280,7 +286,7 @@ void TfrmConciliacao::MostraGrafico() {
     differ->setColor(Qt::red);
     differ->setMarkerSize(9);
     for (const bco::DailyBalance &day : balances_) {
-        const qreal x = QDateTime(day.day, QTime(12, 0)).toMSecsSinceEpoch();
+        const qreal x = QDateTime(day.day, PlottedTime).toMSecsSinceEpoch();
         books->append(x, day.books / 100.0);
         if (day.bank)
             bank->append(x, *day.bank / 100.0);
@@ -291,6 +297,14 @@ void TfrmConciliacao::MostraGrafico() {
         chart->addSeries(series);
     auto *days = new QDateTimeAxis(chart);
     days->setFormat(QStringLiteral("dd/MM"));
+    if (!balances_.isEmpty()) {
+        // Left to itself the axis spaces its marks evenly over the period, between days as often as on them.
+        const QDate first = balances_.first().day;
+        const bco::DayMarks marks = bco::dayMarks(first, balances_.last().day, MostDayMarks);
+        days->setRange(QDateTime(first, PlottedTime),
+                       QDateTime(first.addDays(qint64(marks.step) * (marks.count - 1)), PlottedTime));
+        days->setTickCount(marks.count);
+    }
     auto *values = new QValueAxis(chart);
     // Whole reais: the axis only places the lines, and cents would crowd out the chart.
     values->setLabelFormat(QStringLiteral("%.0f"));

@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include "framework/data/variant.h"
+#include "framework/text/edit_mask.h"
 #include "statement_model/statement_packets.h"
 
 namespace bco {
@@ -45,16 +46,22 @@ QList<RegisteredAccount> operatorAccounts(const LocalQuery::ConnectionProvider &
                                           const QString &operatorCode) {
     LocalQuery query;
     query.SetConnection(database);
-    query.SQL = QStringList{
-        "SELECT C.CDREDUCONT, C.CDBANCO, C.CDAGENCIA, C.CDCONTCORR", "FROM CONTCORR C, OPEREMPR O",
-        "WHERE O.CDEMPRESA = C.CDEMPRESA AND O.CDOPERADOR = :P_CDOPERADOR", "ORDER BY C.CDREDUCONT"};
+    query.SQL =
+        QStringList{"SELECT C.CDREDUCONT, C.CDBANCO, C.CDAGENCIA, C.CDCONTCORR, B.CDPICTAGEN, B.CDPICTCONT",
+                    "FROM CONTCORR C JOIN OPEREMPR O ON O.CDEMPRESA = C.CDEMPRESA",
+                    "LEFT JOIN BANCO B ON B.CDBANCO = C.CDBANCO", "WHERE O.CDOPERADOR = :P_CDOPERADOR",
+                    "ORDER BY C.CDREDUCONT"};
     query.ParamByName(QStringLiteral("P_CDOPERADOR")).SetAsString(operatorCode);
     query.Open();
     QList<RegisteredAccount> accounts;
-    for (query.First(); !query.Eof(); query.Next())
+    for (query.First(); !query.Eof(); query.Next()) {
+        const QString agency = query.FieldByName(u"CDAGENCIA").AsString();
+        const QString number = query.FieldByName(u"CDCONTCORR").AsString();
         accounts.append({query.FieldByName(u"CDREDUCONT").AsString(),
-                         query.FieldByName(u"CDBANCO").AsString(), query.FieldByName(u"CDAGENCIA").AsString(),
-                         query.FieldByName(u"CDCONTCORR").AsString()});
+                         query.FieldByName(u"CDBANCO").AsString(), agency, number,
+                         FormatThroughPicture(query.FieldByName(u"CDPICTAGEN").AsString(), agency),
+                         FormatThroughPicture(query.FieldByName(u"CDPICTCONT").AsString(), number)});
+    }
     query.Close();
     return accounts;
 }

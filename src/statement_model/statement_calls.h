@@ -32,6 +32,8 @@ private:
 struct RegisteredAccount {
     QString code; // CDREDUCONT
     QString bank, agency, number;
+    // The agency and the number as the operator reads them: through their bank's pictures.
+    QString shownAgency, shownNumber;
 };
 
 // The accounts of the operator's companies, in the order of their codes, read from the shared database.

@@ -18,6 +18,7 @@
 #include "framework/ui/date_edit.h"
 #include "framework/ui/mask_edit.h"
 #include "framework/ui/number_edit.h"
+#include "reconciliation/day_marks.h"
 #include "reconciliation/reconciliation_board.h"
 #include "reconciliation/reconciliation_form.h"
 #include "support/form_controls.h"
@@ -153,6 +154,28 @@ TEST(ReconciliationBoard, ListedAnewItKeepsTheDecisionsOnWhatNobodyChangedSince)
     ReconciliationBoard changed = smallBoard({{"1", "21"}});
     changed.carryDecisions(rejecting);
     EXPECT_NE(changed.proposal(0), nullptr);
+}
+
+TEST(DayMarks, StandOnDaysWithinTheMostAndReachTheLastDay) {
+    const struct Case {
+        QDate first, last;
+        int step, count;
+    } cases[] = {
+        {QDate(2026, 12, 3), QDate(2026, 12, 9), 1, 7},  // a week: every day
+        {QDate(2026, 12, 1), QDate(2026, 12, 8), 1, 8},  // eight days fill the marks
+        {QDate(2026, 12, 1), QDate(2026, 12, 9), 2, 5},  // nine do not: every other day
+        {QDate(2026, 11, 1), QDate(2026, 11, 30), 5, 7}, // a month of 29 intervals, past its last day
+        {QDate(2026, 12, 1), QDate(2026, 12, 31), 5, 7}, // one of 30, to its last day
+        {QDate(2026, 12, 9), QDate(2026, 12, 9), 1, 2},  // a single day still has an axis
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE((c.first.toString(Qt::ISODate) + " .. " + c.last.toString(Qt::ISODate)).toStdString());
+        const DayMarks marks = dayMarks(c.first, c.last, 8);
+        EXPECT_EQ(marks.step, c.step);
+        EXPECT_EQ(marks.count, c.count);
+        EXPECT_LE(marks.count, 8);
+        EXPECT_GE(c.first.addDays(qint64(marks.step) * (marks.count - 1)), c.last);
+    }
 }
 
 TEST(ReconciliationBoard, CountsTheBanksAndTheBooksDailyBalancesOverThePeriod) {
@@ -319,6 +342,8 @@ protected:
 TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesThemInOneCall) {
     openStatement();
     ASSERT_EQ(form->board().lines().size(), 4);
+    // The account as its bank's pictures show it.
+    EXPECT_EQ(controlOf<QLabel>(*form, "lblDsConta")->text(), u"Banco 101, agência 6483-9, conta 19832613-4");
     EXPECT_EQ(env.dialogs.texts().size(), 1) << "the server's words on what it stored";
     // The chart's last day: the bank's stated closing balance against the books' balance as the server keeps
     // it.
