@@ -663,4 +663,58 @@ TEST_F(ReportForm, TheEditorChangesTheStoredDesignAndPreviewsItsFirstPage) {
     EXPECT_EQ(design.columns.size(), 5U);
 }
 
+// Another operator saves the design while this one edits it: this operator's save says so and asks; Yes
+// replaces the other's design, No keeps it and stores this one's under the title typed next, or nowhere when
+// none is typed. Each case is checked in the shared database, title by title, with who saved each.
+TEST_F(ReportForm, AnEditSavedOverAnotherOperatorsSaveAsksAndLosesNeitherUnasked) {
+    const QString code = QStringLiteral("BCO111");
+    const ReportStore store(env.database());
+    const struct Case {
+        const char *name;
+        MsgButton answer;
+        QStringList titles;     // typed when asked for a new one
+        const char *underTitle; // whose total caption the edited title holds after
+        const char *newTitle;   // where this operator's design went instead, if anywhere
+    } cases[] = {
+        {"replaced", MsgButton::Yes, {}, "Nosso 0", nullptr},
+        {"kept under a new title", MsgButton::No, {QStringLiteral("Resumo meu")}, "Deles 1", "Resumo meu"},
+        {"given no new title", MsgButton::No, {}, "Deles 2", nullptr},
+    };
+    int round = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString ours = QStringLiteral("Nosso %1").arg(round);
+        const QString theirs = QStringLiteral("Deles %1").arg(round);
+        ++round;
+        const int titlesBefore = store.Titles(code).size();
+        env.dialogs.answer(QStringLiteral("Rel_Alterado"), c.answer);
+        reports.titles = c.titles;
+        open([&](TfrmRelLancCont &form) {
+            choose(form, summaryTitle);
+            env.modalForms.then([&](QWidget &editor) {
+                ReportDesign other = store.Load(code, summaryTitle);
+                other.totalCaption = theirs;
+                store.Save(code, summaryTitle, other, QStringLiteral("SUPERV"), QDate(2024, 3, 14));
+                controlOf<QLineEdit>(editor, "edtTotal")->setText(ours);
+                controlOf<QPushButton>(editor, "btnSalvar")->click();
+            });
+            form.sbtReportEdit->click();
+            EXPECT_EQ(form.cbbReportNames->currentText(),
+                      c.newTitle ? QString::fromUtf8(c.newTitle) : summaryTitle);
+        });
+        EXPECT_TRUE(env.dialogs.texts().contains(
+            QStringLiteral("O relatório \"%1\" foi salvo por SUPERV em 14/03/2024 depois que você começou a "
+                           "editá-lo. Deseja substituí-lo pelo seu? Não: salvar o seu com outro título.")
+                .arg(summaryTitle)));
+        EXPECT_EQ(store.Load(code, summaryTitle).totalCaption, QString::fromUtf8(c.underTitle));
+        EXPECT_EQ(store.LastSaved(code, summaryTitle)->operatorCode,
+                  c.answer == MsgButton::Yes ? QStringLiteral("DEMO") : QStringLiteral("SUPERV"));
+        EXPECT_EQ(store.Titles(code).size(), titlesBefore + (c.newTitle ? 1 : 0));
+        if (c.newTitle) {
+            EXPECT_EQ(store.Load(code, QString::fromUtf8(c.newTitle)).totalCaption, ours);
+            EXPECT_EQ(store.LastSaved(code, QString::fromUtf8(c.newTitle))->operatorCode, "DEMO");
+        }
+    }
+}
+
 } // namespace

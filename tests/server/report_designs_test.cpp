@@ -245,6 +245,27 @@ TEST_P(ShippedReportDesigns, AreBroughtUpToDateUnlessAnOperatorSavedThem) {
     EXPECT_GT(run(copyTitle, Choices()).RowCount(), 0);
 }
 
+// A save over a design read earlier stores it only while the title still holds what was read, on either
+// database: a stale one changes nothing and says so; a title emptied since takes the design anew.
+TEST_P(ShippedReportDesigns, ASaveOverWhatWasReadKeepsWhatAnotherSavedSince) {
+    const ReportStore store(database);
+    const QString code = QStringLiteral("BCO111");
+    const StoredDesign read = store.Read(code, summaryTitle);
+    ReportDesign mine = read.design;
+    mine.totalCaption = QStringLiteral("Meu");
+    ASSERT_TRUE(store.SaveOver(code, summaryTitle, mine, read.text, QStringLiteral("DEMO"), demoDate));
+    ReportDesign stale = read.design;
+    stale.totalCaption = QStringLiteral("Velho");
+    EXPECT_FALSE(store.SaveOver(code, summaryTitle, stale, read.text, QStringLiteral("SUPERV"), demoDate));
+    EXPECT_EQ(store.Load(code, summaryTitle).totalCaption, "Meu");
+    EXPECT_EQ(store.LastSaved(code, summaryTitle)->operatorCode, "DEMO");
+    EXPECT_EQ(store.LastSaved(code, summaryTitle)->date, demoDate);
+    EXPECT_TRUE(
+        store.SaveOver(code, QStringLiteral("Novo"), stale, read.text, QStringLiteral("SUPERV"), demoDate));
+    EXPECT_EQ(store.Load(code, QStringLiteral("Novo")).totalCaption, "Velho");
+    EXPECT_FALSE(store.LastSaved(code, QStringLiteral("Nenhum")).has_value());
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, ShippedReportDesigns, ::testing::ValuesIn(availableBackends()),
                          backendName);
 

@@ -41,14 +41,26 @@ bool ReportStore::Exists(const QString &code, const QString &title) const {
     return query.next();
 }
 
-ReportDesign ReportStore::Load(const QString &code, const QString &title) const {
+StoredDesign ReportStore::Read(const QString &code, const QString &title) const {
     QSqlQuery query = run(
         database_, QStringLiteral("SELECT DSMODELO FROM MODELOREL WHERE CDRELATORIO = ? AND NMTITULO = ?"),
         {code, title});
     if (!query.next())
         throw ReportDesignError(
             QStringLiteral("Não há relatório \"%1\" cadastrado com o código %2.").arg(title, code));
-    return ReportDesign::fromJson(query.value(0).toString().toUtf8());
+    const QString text = query.value(0).toString();
+    return {ReportDesign::fromJson(text.toUtf8()), text};
+}
+
+std::optional<DesignSaved> ReportStore::LastSaved(const QString &code, const QString &title) const {
+    QSqlQuery query = run(database_,
+                          QStringLiteral("SELECT CDOPERADOR, DTALTERACAO FROM MODELOREL "
+                                         "WHERE CDRELATORIO = ? AND NMTITULO = ?"),
+                          {code, title});
+    if (!query.next())
+        return std::nullopt;
+    return DesignSaved{query.value(0).toString(),
+                       QDate::fromString(query.value(1).toString().left(10), Qt::ISODate)};
 }
 
 void ReportStore::Save(const QString &code, const QString &title, const ReportDesign &design,
@@ -67,6 +79,24 @@ void ReportStore::Save(const QString &code, const QString &title, const ReportDe
         QStringLiteral("INSERT INTO MODELOREL (CDRELATORIO, NMTITULO, DSMODELO, CDOPERADOR, DTALTERACAO) "
                        "VALUES (?, ?, ?, ?, ?)"),
         {code, title, json, operatorCode, day});
+}
+
+bool ReportStore::SaveOver(const QString &code, const QString &title, const ReportDesign &design,
+                           const QString &read, const QString &operatorCode, QDate date) const {
+    design.validate();
+    const QString json = QString::fromUtf8(design.toJson());
+    const QString day = date.toString(Qt::ISODate);
+    QSqlQuery update =
+        run(database_,
+            QStringLiteral("UPDATE MODELOREL SET DSMODELO = ?, CDOPERADOR = ?, DTALTERACAO = ? "
+                           "WHERE CDRELATORIO = ? AND NMTITULO = ? AND DSMODELO = ?"),
+            {json, operatorCode, day, code, title, read});
+    if (update.numRowsAffected() > 0)
+        return true;
+    if (Exists(code, title))
+        return false;
+    Save(code, title, design, operatorCode, date);
+    return true;
 }
 
 } // namespace bco

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QDate>
 #include <QSqlDatabase>
 #include <QString>
@@ -8,6 +10,19 @@
 #include "framework/report/report_design.h"
 
 namespace bco {
+
+// A design as it was read, with the text it was stored as: what a later save compares with, to tell whether
+// anyone saved over it since.
+struct StoredDesign {
+    ReportDesign design;
+    QString text;
+};
+
+// Who saved a stored design last, and on which day (an empty operator for a design shipped with the system).
+struct DesignSaved {
+    QString operatorCode;
+    QDate date;
+};
 
 // The report designs kept in the shared database (table MODELOREL), one per report code and title, read by
 // every client. Failures of the database throw std::runtime_error with the driver's message; a design that
@@ -20,11 +35,19 @@ public:
     // The titles stored for the code, in alphabetical order.
     QStringList Titles(const QString &code) const;
     bool Exists(const QString &code, const QString &title) const;
-    ReportDesign Load(const QString &code, const QString &title) const;
+    ReportDesign Load(const QString &code, const QString &title) const { return Read(code, title).design; }
+    StoredDesign Read(const QString &code, const QString &title) const;
+    // Who saved the design last; nullopt when there is none under the title.
+    std::optional<DesignSaved> LastSaved(const QString &code, const QString &title) const;
     // Stores the design under the code and title, replacing the one that was there, and records who saved
     // it and on which day.
     void Save(const QString &code, const QString &title, const ReportDesign &design,
               const QString &operatorCode, QDate date) const;
+    // Stores the design over the one read as `read`, in one statement: answers false, writing nothing, when
+    // the title holds another text by then (someone saved over it since). A title left empty since is
+    // stored anew.
+    bool SaveOver(const QString &code, const QString &title, const ReportDesign &design, const QString &read,
+                  const QString &operatorCode, QDate date) const;
 
 private:
     QSqlDatabase database_;

@@ -19,10 +19,13 @@ TfrmDadosGerRel::TfrmDadosGerRel(DescendantLayout, QWidget *parent)
 }
 
 void TfrmDadosGerRel::addBaseMessages() {
-    for (const char *row : {"Rel_N_Cad|Não há relatório cadastrado com o código %s.",
-                            "NovoCaption|Título do relatório", "NovoPrompt|Informe o título do relatório:",
-                            "Rel_Existe|Já existe um relatório com o título \"%1\". Deseja substituí-lo?",
-                            "Rel_Titulo_Longo|O título do relatório deve ter no máximo %1 caracteres."})
+    for (const char *row :
+         {"Rel_N_Cad|Não há relatório cadastrado com o código %s.", "NovoCaption|Título do relatório",
+          "NovoPrompt|Informe o título do relatório:",
+          "Rel_Existe|Já existe um relatório com o título \"%1\". Deseja substituí-lo?",
+          "Rel_Titulo_Longo|O título do relatório deve ter no máximo %1 caracteres.",
+          "Rel_Alterado|O relatório \"%1\" foi salvo por %2 em %3 depois que você começou a "
+          "editá-lo. Deseja substituí-lo pelo seu? Não: salvar o seu com outro título."})
         msgPadrao.add(QString::fromUtf8(row));
 }
 
@@ -91,7 +94,9 @@ void TfrmDadosGerRel::sbtSalvarComoClick() {
 }
 
 void TfrmDadosGerRel::sbtReportEditClick() {
-    rpddPadrao.Edit(ChosenReport());
+    if (const std::optional<QString> title = rpddPadrao.Edit(ChosenReport(), msgPadrao);
+        title && *title != ChosenReport())
+        LoadReportNames(*title);
 }
 
 void TfrmDadosGerRel::FormClose(TCloseAction &action) {

@@ -88,8 +88,8 @@ void TReportDesignerDialog::ExportPdf(const QString &title) const {
     WriteReportPdf(document, *file, *dialogs.progress(title));
 }
 
-std::optional<QString> TReportDesignerDialog::SaveAs(const QString &title, const TMessages &messages) const {
-    const ReportDesign design = Design(title);
+std::optional<QString> TReportDesignerDialog::SaveAs(const QString &title, const ReportDesign &design,
+                                                     const TMessages &messages) const {
     const std::optional<QString> answer = Dialogs::reports().askText(
         messages.Msg(QStringLiteral("NovoCaption")), messages.Msg(QStringLiteral("NovoPrompt")), title);
     const QString newTitle = answer ? answer->trimmed() : QString();
@@ -106,15 +106,29 @@ std::optional<QString> TReportDesignerDialog::SaveAs(const QString &title, const
     return newTitle;
 }
 
-bool TReportDesignerDialog::Edit(const QString &title) const {
-    ReportDesignEditor editor(title, Design(title), [this, title](const ReportDesign &design, int width) {
+std::optional<QString> TReportDesignerDialog::Edit(const QString &title, const TMessages &messages) const {
+    const StoredDesign read = store().Read(ReportCode, title);
+    ReportDesignEditor editor(title, read.design, [this, title](const ReportDesign &design, int width) {
         return RenderReportPage(Run(title, design), 0, width);
     });
     Dialogs::modalForms().showModal(editor);
     if (!editor.Saved())
-        return false;
-    Save(title, editor.EditedDesign());
-    return true;
+        return std::nullopt;
+    const ReportDesign edited = editor.EditedDesign();
+    if (store().SaveOver(ReportCode, title, edited, read.text, Ondrima::Operador(),
+                         Ondrima::DataProc(Ondrima::FiliProc())))
+        return title;
+    // Another operator's design stands under the title now: replacing it is the operator's call.
+    const std::optional<DesignSaved> saved = store().LastSaved(ReportCode, title);
+    const QString by = saved ? saved->operatorCode : QString();
+    const QString on = saved ? saved->date.toString(QStringLiteral("dd/MM/yyyy")) : QString();
+    if (Dialogs::messages().show(
+            MsgKind::Confirmation, messages.Msg(QStringLiteral("Rel_Alterado")).arg(title, by, on),
+            MsgButton::Yes | MsgButton::No, QStringLiteral("Rel_Alterado")) == MsgButton::Yes) {
+        Save(title, edited);
+        return title;
+    }
+    return SaveAs(title, edited, messages);
 }
 
 void TReportDesignerDialog::Save(const QString &title, const ReportDesign &design) const {

@@ -39,12 +39,23 @@ public:
     // Stores the design under a new title the operator types (`messages` holds the texts of the question,
     // NovoCaption and NovoPrompt, and of the refusals); answers that title, nothing when the operator gave
     // none or kept the design where it was.
-    std::optional<QString> SaveAs(const QString &title, const TMessages &messages) const;
-    // Opens the design's editor; answers true when the operator saved the design.
-    bool Edit(const QString &title) const;
+    std::optional<QString> SaveAs(const QString &title, const TMessages &messages) const {
+        return SaveAs(title, Design(title), messages);
+    }
+    // Opens the design's editor and stores what the operator saved there over the design as it was read.
+    // When someone saved another design under the title meanwhile, asks (Rel_Alterado, naming who and
+    // when) whether to replace it; on No, offers to store the edited design under a new title instead, so
+    // that neither operator's work is lost unasked. Answers the title the edited design was stored under,
+    // nothing when it was not stored.
+    std::optional<QString> Edit(const QString &title, const TMessages &messages) const;
 
     // Stores a design under the title for the logged-in operator.
     void Save(const QString &title, const ReportDesign &design) const;
+
+private:
+    // Stores `design` under a new title the operator types, suggesting `title`.
+    std::optional<QString> SaveAs(const QString &title, const ReportDesign &design,
+                                  const TMessages &messages) const;
 };
 
 // What the page header shows of the session: the operator, the company of the processing branch (read
