@@ -193,7 +193,13 @@ private:
             if (record.type() != u'3')
                 throw unexpected(record, QStringLiteral("um detalhe (tipo 3) ou o trailer de lote (tipo 5)"));
             const StatementLine &line = detail(record);
-            (line.kind == u'D' ? debits : credits) += line.cents;
+            // An amount field holds up to 18 digits: a few such lines would overflow the sum.
+            qint64 &sum = line.kind == u'D' ? debits : credits;
+            if (__builtin_add_overflow(sum, line.cents, &sum))
+                throw messages::cnabUnexpected(
+                    record.number(),
+                    QStringLiteral("os lançamentos do lote somam mais do que um extrato pode "
+                                   "informar."));
         }
         throw messages::cnabTruncated();
     }

@@ -299,6 +299,18 @@ TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
          {},
          [](StatementPackets &p) { p.lines = withField(p.lines, "VRMOVEXTR", 1.005); },
          "valor inválido"},
+        {"lines that move the balance past what any statement can",
+         [](BankStatement &s) {
+             // Each the largest amount the books hold; summed unchecked they would overflow soon after.
+             for (int copy = 0; copy < 120; ++copy) {
+                 StatementLine line = s.lines[0];
+                 line.bankId = QStringLiteral("X%1").arg(copy);
+                 line.cents = 999'999'999'999'999;
+                 s.lines.append(line);
+             }
+         },
+         {},
+         "mais do que um extrato pode mover"},
         {"a document longer than 40",
          [](BankStatement &s) { s.lines[0].document = QString(41, u'9'); },
          {},

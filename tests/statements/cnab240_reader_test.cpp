@@ -207,6 +207,16 @@ const CnabCase cnabCases[] = {
      "erro: Linha 2 do arquivo CNAB: o lote não é de extrato para conciliação bancária (tipo de serviço "
      "“01”; o "
      "extrato é 04)."},
+    {"amounts whose sum no total could hold",
+     [] {
+         Batch batch = marchBatch();
+         batch.movements = QList<Movement>(10, March[0]);
+         QByteArrayList lines = cnabFile({batch});
+         for (int detail = 2; detail < 12; ++detail)
+             lines[detail].replace(150, 18, QByteArray(18, '9'));
+         return crlf(lines);
+     },
+     "erro: Linha 12 do arquivo CNAB: os lançamentos do lote somam mais do que um extrato pode informar."},
     {"a detail of segment T",
      [] {
          QByteArrayList lines = cnabFile({marchBatch()});

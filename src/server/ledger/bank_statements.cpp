@@ -91,7 +91,12 @@ void checkStatement(const ReceivedStatement &statement) {
                        .arg(where));
         if (line.document.size() > MaxDocument)
             refuse(QStringLiteral("%1: o documento tem mais de %2 caracteres.").arg(where).arg(MaxDocument));
+        // Each amount is below the books' largest, so the sum is checked before it could overflow.
         net += line.kind == u'C' ? line.cents : -line.cents;
+        if (net > MaxStatementNetCents || net < -MaxStatementNetCents)
+            refuse(
+                QStringLiteral("%1: as linhas do extrato movem o saldo em mais do que um extrato pode mover.")
+                    .arg(where));
     }
     // A balance the reader worked out must be the other one, stated, moved by the lines.
     if (statement.opening.how == u'C' &&

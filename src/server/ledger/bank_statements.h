@@ -44,11 +44,15 @@ struct ReceivedStatement {
 inline constexpr int MaxBankId = 255;
 inline constexpr int MaxDocument = 40;
 inline constexpr int MaxDescription = 400;
+// The most cents a statement's lines may move its balance by, either way: a hundred lines of the largest
+// amount the books hold. It keeps every sum of a statement's amounts far from overflowing.
+inline constexpr qint64 MaxStatementNetCents = 100'000'000'000'000'000;
 
 // Refuses, naming the line of the file, a statement that breaks a rule of its own: a format, content key,
 // period or balance that is not one, a line outside the period, of another kind than C or D, with a negative
-// amount, without a bank id or with one the file repeats, or with a document longer than MaxDocument; a
-// balance worked out ('C') that is not the other balance less (or plus) the lines. Descriptions longer than
+// amount, without a bank id or with one the file repeats, or with a document longer than MaxDocument; lines
+// that move the balance by more than MaxStatementNetCents; a balance worked out ('C') that is not the other
+// balance less (or plus) the lines. Descriptions longer than
 // MaxDescription are cut there (no bank writes that much: OFX's name and memo together hold less).
 void checkStatement(const ReceivedStatement &statement);
 
