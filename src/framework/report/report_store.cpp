@@ -65,37 +65,34 @@ std::optional<DesignSaved> ReportStore::LastSaved(const QString &code, const QSt
 
 void ReportStore::Save(const QString &code, const QString &title, const ReportDesign &design,
                        const QString &operatorCode, QDate date) const {
-    design.validate();
-    const QString json = QString::fromUtf8(design.toJson());
-    const QString day = date.toString(Qt::ISODate);
-    QSqlQuery update =
-        run(database_,
-            QStringLiteral("UPDATE MODELOREL SET DSMODELO = ?, CDOPERADOR = ?, DTALTERACAO = ? "
-                           "WHERE CDRELATORIO = ? AND NMTITULO = ?"),
-            {json, operatorCode, day, code, title});
-    if (update.numRowsAffected() > 0)
-        return;
-    run(database_,
-        QStringLiteral("INSERT INTO MODELOREL (CDRELATORIO, NMTITULO, DSMODELO, CDOPERADOR, DTALTERACAO) "
-                       "VALUES (?, ?, ?, ?, ?)"),
-        {code, title, json, operatorCode, day});
+    Write(code, title, design, std::nullopt, operatorCode, date);
 }
 
 bool ReportStore::SaveOver(const QString &code, const QString &title, const ReportDesign &design,
                            const QString &read, const QString &operatorCode, QDate date) const {
+    return Write(code, title, design, read, operatorCode, date);
+}
+
+bool ReportStore::Write(const QString &code, const QString &title, const ReportDesign &design,
+                        const std::optional<QString> &over, const QString &operatorCode, QDate date) const {
     design.validate();
     const QString json = QString::fromUtf8(design.toJson());
     const QString day = date.toString(Qt::ISODate);
-    QSqlQuery update =
-        run(database_,
-            QStringLiteral("UPDATE MODELOREL SET DSMODELO = ?, CDOPERADOR = ?, DTALTERACAO = ? "
-                           "WHERE CDRELATORIO = ? AND NMTITULO = ? AND DSMODELO = ?"),
-            {json, operatorCode, day, code, title, read});
-    if (update.numRowsAffected() > 0)
+    QString sql = QStringLiteral("UPDATE MODELOREL SET DSMODELO = ?, CDOPERADOR = ?, DTALTERACAO = ? "
+                                 "WHERE CDRELATORIO = ? AND NMTITULO = ?");
+    QVariantList values{json, operatorCode, day, code, title};
+    if (over) {
+        sql += QStringLiteral(" AND DSMODELO = ?");
+        values << *over;
+    }
+    if (run(database_, sql, values).numRowsAffected() > 0)
         return true;
-    if (Exists(code, title))
+    if (over && Exists(code, title))
         return false;
-    Save(code, title, design, operatorCode, date);
+    run(database_,
+        QStringLiteral("INSERT INTO MODELOREL (CDRELATORIO, NMTITULO, DSMODELO, CDOPERADOR, DTALTERACAO) "
+                       "VALUES (?, ?, ?, ?, ?)"),
+        {code, title, json, operatorCode, day});
     return true;
 }
 

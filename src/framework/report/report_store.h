@@ -50,6 +50,10 @@ public:
                   const QString &operatorCode, QDate date) const;
 
 private:
+    // Stores the design under the title, over `over` only when given (SaveOver), else over whatever is there.
+    bool Write(const QString &code, const QString &title, const ReportDesign &design,
+               const std::optional<QString> &over, const QString &operatorCode, QDate date) const;
+
     QSqlDatabase database_;
 };
 
