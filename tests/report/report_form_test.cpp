@@ -710,6 +710,10 @@ TEST_F(ReportForm, AnEditSavedOverAnotherOperatorsSaveAsksAndLosesNeitherUnasked
         EXPECT_EQ(store.LastSaved(code, summaryTitle)->operatorCode,
                   c.answer == MsgButton::Yes ? QStringLiteral("DEMO") : QStringLiteral("SUPERV"));
         EXPECT_EQ(store.Titles(code).size(), titlesBefore + (c.newTitle ? 1 : 0));
+        if (c.answer == MsgButton::No) {
+            ASSERT_FALSE(reports.suggested.isEmpty());
+            EXPECT_EQ(reports.suggested.last(), summaryTitle + QStringLiteral(" (DEMO)"));
+        }
         if (c.newTitle) {
             EXPECT_EQ(store.Load(code, QString::fromUtf8(c.newTitle)).totalCaption, ours);
             EXPECT_EQ(store.LastSaved(code, QString::fromUtf8(c.newTitle))->operatorCode, "DEMO");

@@ -61,8 +61,9 @@ std::optional<QString> ScriptedReportDialogs::pdfFileName(const QString &) {
 }
 
 std::optional<QString> ScriptedReportDialogs::askText(const QString &caption, const QString &prompt,
-                                                      const QString &) {
+                                                      const QString &suggestion) {
     asked << caption + QLatin1Char('|') + prompt;
+    suggested << suggestion;
     if (titles.isEmpty())
         return std::nullopt;
     return titles.takeFirst();

@@ -34,6 +34,8 @@ public:
 
     // What was asked: the questions' captions and prompts, and the page counts of each rendering.
     QStringList asked;
+    // The answer each title question offered.
+    QStringList suggested;
     std::vector<int> renderings;
     int pagesDone = 0;
 

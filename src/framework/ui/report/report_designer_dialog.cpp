@@ -128,7 +128,9 @@ std::optional<QString> TReportDesignerDialog::Edit(const QString &title, const T
         Save(title, edited);
         return title;
     }
-    return SaveAs(title, edited, messages);
+    // The title suggested is the operator's own, so that accepting it keeps the design rather than nothing.
+    const QString mine = QStringLiteral(" (%1)").arg(Ondrima::Operador());
+    return SaveAs(title.left(longestTitle - mine.size()) + mine, edited, messages);
 }
 
 void TReportDesignerDialog::Save(const QString &title, const ReportDesign &design) const {
