@@ -672,13 +672,15 @@ TEST_F(ReportForm, AnEditSavedOverAnotherOperatorsSaveAsksAndLosesNeitherUnasked
     const struct Case {
         const char *name;
         MsgButton answer;
-        QStringList titles;     // typed when asked for a new one
-        const char *underTitle; // whose total caption the edited title holds after
-        const char *newTitle;   // where this operator's design went instead, if anywhere
+        QStringList titles;           // typed when asked for a new one
+        const char *underTitle;       // whose total caption the edited title holds after
+        const char *newTitle;         // where this operator's design went instead, if anywhere
+        bool thirdWhileAsked = false; // CAIXA saves too while the question is open: it is asked again
     } cases[] = {
         {"replaced", MsgButton::Yes, {}, "Nosso 0", nullptr},
         {"kept under a new title", MsgButton::No, {QStringLiteral("Resumo meu")}, "Deles 1", "Resumo meu"},
         {"given no new title", MsgButton::No, {}, "Deles 2", nullptr},
+        {"replaced after a third save while asked", MsgButton::Yes, {}, "Nosso 3", nullptr, true},
     };
     int round = 0;
     for (const Case &c : cases) {
@@ -687,7 +689,16 @@ TEST_F(ReportForm, AnEditSavedOverAnotherOperatorsSaveAsksAndLosesNeitherUnasked
         const QString theirs = QStringLiteral("Deles %1").arg(round);
         ++round;
         const int titlesBefore = store.Titles(code).size();
-        env.dialogs.answer(QStringLiteral("Rel_Alterado"), c.answer);
+        env.dialogs.clearShown();
+        env.dialogs.answer(QStringLiteral("Rel_Alterado"), c.answer, [&] {
+            if (!c.thirdWhileAsked)
+                return;
+            ReportDesign third = store.Load(code, summaryTitle);
+            third.totalCaption = QStringLiteral("Do caixa");
+            store.Save(code, summaryTitle, third, QStringLiteral("CAIXA"), QDate(2024, 3, 15));
+        });
+        if (c.thirdWhileAsked)
+            env.dialogs.answer(QStringLiteral("Rel_Alterado"), c.answer);
         reports.titles = c.titles;
         open([&](TfrmRelLancCont &form) {
             choose(form, summaryTitle);
@@ -702,10 +713,16 @@ TEST_F(ReportForm, AnEditSavedOverAnotherOperatorsSaveAsksAndLosesNeitherUnasked
             EXPECT_EQ(form.cbbReportNames->currentText(),
                       c.newTitle ? QString::fromUtf8(c.newTitle) : summaryTitle);
         });
-        EXPECT_TRUE(env.dialogs.texts().contains(
-            QStringLiteral("O relatório \"%1\" foi salvo por SUPERV em 14/03/2024 depois que você começou a "
-                           "editá-lo. Deseja substituí-lo pelo seu? Não: salvar o seu com outro título.")
-                .arg(summaryTitle)));
+        const auto question = [&](const char *by, const char *on) {
+            return QStringLiteral(
+                       "O relatório \"%1\" foi salvo por %2 em %3 depois que você começou a "
+                       "editá-lo. Deseja substituí-lo pelo seu? Não: salvar o seu com outro título.")
+                .arg(summaryTitle, QString::fromLatin1(by), QString::fromLatin1(on));
+        };
+        QStringList questions{question("SUPERV", "14/03/2024")};
+        if (c.thirdWhileAsked)
+            questions << question("CAIXA", "15/03/2024");
+        EXPECT_EQ(env.dialogs.texts(), questions);
         EXPECT_EQ(store.Load(code, summaryTitle).totalCaption, QString::fromUtf8(c.underTitle));
         EXPECT_EQ(store.LastSaved(code, summaryTitle)->operatorCode,
                   c.answer == MsgButton::Yes ? QStringLiteral("DEMO") : QStringLiteral("SUPERV"));

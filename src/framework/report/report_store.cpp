@@ -54,13 +54,14 @@ StoredDesign ReportStore::Read(const QString &code, const QString &title) const 
 
 std::optional<DesignSaved> ReportStore::LastSaved(const QString &code, const QString &title) const {
     QSqlQuery query = run(database_,
-                          QStringLiteral("SELECT CDOPERADOR, DTALTERACAO FROM MODELOREL "
+                          QStringLiteral("SELECT CDOPERADOR, DTALTERACAO, DSMODELO FROM MODELOREL "
                                          "WHERE CDRELATORIO = ? AND NMTITULO = ?"),
                           {code, title});
     if (!query.next())
         return std::nullopt;
     return DesignSaved{query.value(0).toString(),
-                       QDate::fromString(query.value(1).toString().left(10), Qt::ISODate)};
+                       QDate::fromString(query.value(1).toString().left(10), Qt::ISODate),
+                       query.value(2).toString()};
 }
 
 void ReportStore::Save(const QString &code, const QString &title, const ReportDesign &design,

@@ -18,10 +18,12 @@ struct StoredDesign {
     QString text;
 };
 
-// Who saved a stored design last, and on which day (an empty operator for a design shipped with the system).
+// Who saved a stored design last, and on which day (an empty operator for a design shipped with the system),
+// with the text saved.
 struct DesignSaved {
     QString operatorCode;
     QDate date;
+    QString text;
 };
 
 // The report designs kept in the shared database (table MODELOREL), one per report code and title, read by

@@ -115,22 +115,26 @@ std::optional<QString> TReportDesignerDialog::Edit(const QString &title, const T
     if (!editor.Saved())
         return std::nullopt;
     const ReportDesign edited = editor.EditedDesign();
-    if (store().SaveOver(ReportCode, title, edited, read.text, Ondrima::Operador(),
-                         Ondrima::DataProc(Ondrima::FiliProc())))
-        return title;
-    // Another operator's design stands under the title now: replacing it is the operator's call.
-    const std::optional<DesignSaved> saved = store().LastSaved(ReportCode, title);
-    const QString by = saved ? saved->operatorCode : QString();
-    const QString on = saved ? saved->date.toString(QStringLiteral("dd/MM/yyyy")) : QString();
-    if (Dialogs::messages().show(
-            MsgKind::Confirmation, messages.Msg(QStringLiteral("Rel_Alterado")).arg(title, by, on),
-            MsgButton::Yes | MsgButton::No, QStringLiteral("Rel_Alterado")) == MsgButton::Yes) {
-        Save(title, edited);
-        return title;
+    const QString operatorCode = Ondrima::Operador();
+    const QDate day = Ondrima::DataProc(Ondrima::FiliProc());
+    // Another operator's design may stand under the title by then: replacing it is the operator's call, asked
+    // again when yet another is saved while the question is open.
+    for (QString over = read.text; !store().SaveOver(ReportCode, title, edited, over, operatorCode, day);) {
+        const std::optional<DesignSaved> saved = store().LastSaved(ReportCode, title);
+        if (!saved)
+            continue; // removed meanwhile: the next save stores it anew
+        const QString text =
+            messages.Msg(QStringLiteral("Rel_Alterado"))
+                .arg(title, saved->operatorCode, saved->date.toString(QStringLiteral("dd/MM/yyyy")));
+        if (Dialogs::messages().show(MsgKind::Confirmation, text, MsgButton::Yes | MsgButton::No,
+                                     QStringLiteral("Rel_Alterado")) != MsgButton::Yes) {
+            // The title offered is the operator's own, so that accepting it keeps the design.
+            const QString mine = QStringLiteral(" (%1)").arg(operatorCode);
+            return SaveAs(title.left(longestTitle - mine.size()) + mine, edited, messages);
+        }
+        over = saved->text;
     }
-    // The title suggested is the operator's own, so that accepting it keeps the design rather than nothing.
-    const QString mine = QStringLiteral(" (%1)").arg(Ondrima::Operador());
-    return SaveAs(title.left(longestTitle - mine.size()) + mine, edited, messages);
+    return title;
 }
 
 void TReportDesignerDialog::Save(const QString &title, const ReportDesign &design) const {
