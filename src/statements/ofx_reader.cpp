@@ -568,8 +568,6 @@ private:
 
 bool looksLikeOfx(QByteArrayView bytes) {
     QByteArrayView start = bytes.first(std::min<qsizetype>(bytes.size(), 4096));
-    if (start.startsWith("\xEF\xBB\xBF"))
-        start = start.sliced(3);
     while (!start.isEmpty() &&
            (start.front() == ' ' || start.front() == '\t' || start.front() == '\r' || start.front() == '\n'))
         start = start.sliced(1);

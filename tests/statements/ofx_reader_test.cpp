@@ -172,6 +172,14 @@ const OfxCase ofxCases[] = {
      "OFX banco= agência=// conta=555/555/ moeda=\n"
      "período=2024-03-10..2024-03-10 inicial=- final=-\n"
      "X1|2024-03-10|C|500||João – Ltda|l8"},
+    {"a header after the mark of an editor that saved the file as UTF-8",
+     "\xEF\xBB\xBFOFXHEADER:100\nDATA:OFXSGML\n\n"
+     "<OFX><BANKMSGSRSV1><STMTTRNRS><STMTRS><BANKACCTFROM><ACCTID>555</BANKACCTFROM><BANKTRANLIST>\n"
+     "<STMTTRN><TRNTYPE>CREDIT<DTPOSTED>20240310<TRNAMT>5<FITID>X1<NAME>Dep\xC3\xB3sito</STMTTRN>\n"
+     "</BANKTRANLIST></STMTRS></STMTTRNRS></BANKMSGSRSV1></OFX>",
+     "OFX banco= agência=// conta=555/555/ moeda=\n"
+     "período=2024-03-10..2024-03-10 inicial=- final=-\n"
+     "X1|2024-03-10|C|500||Depósito|l5"},
     {"repeated FITIDs and lines without one get ids by day and occurrence",
      "OFXHEADER:100\nDATA:OFXSGML\n\n<OFX><STMTRS><BANKTRANLIST>\n"
      "<STMTTRN><DTPOSTED>20240311<TRNAMT>-2,00<FITID>0001<MEMO>Tarifa</STMTTRN>\n"
