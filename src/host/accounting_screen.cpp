@@ -1,8 +1,10 @@
 #include "host/accounting_screen.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include <QGroupBox>
+#include <QHash>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -51,6 +53,38 @@ QString errorMeaning(const QString &code) {
     if (code == u"004")
         return QStringLiteral("data fora de um período contábil aberto da empresa");
     return QStringLiteral("erro não descrito");
+}
+
+// What the errors mean, each meaning once in the order first met, with how many rows carry it: an import of
+// thousands of entries outside the open period answers as many rows of one error, and a line for each
+// pushed the screen's close button out of reach.
+QString errorSummary(const DataPacket &errors) {
+    if (errors.fieldIndex(u"CDERROTEMP") < 0)
+        return {};
+    const bool numbered = errors.fieldIndex(u"NRSEQCTBTEMP") >= 0;
+    QStringList meanings;
+    QHash<QString, int> rowsOf;
+    for (int row = 0; row < errors.rowCount(); ++row) {
+        const QString code = errors.value(row, u"CDERROTEMP").toText();
+        const QString line = numbered ? errors.value(row, u"NRSEQCTBTEMP").toText() : QString();
+        const QString meaning =
+            QStringLiteral("%1%2: %3")
+                .arg(code,
+                     line.isEmpty() || line == u"0" ? QString() : QStringLiteral(" (linha %1)").arg(line),
+                     errorMeaning(code));
+        if (rowsOf[meaning]++ == 0)
+            meanings << meaning;
+    }
+    constexpr int MostShown = 12;
+    QStringList shown;
+    for (const QString &meaning : meanings.first(std::min<qsizetype>(meanings.size(), MostShown))) {
+        const int count = rowsOf.value(meaning);
+        shown << (count > 1 ? QStringLiteral("%1 (%2 vezes)").arg(meaning).arg(count) : meaning);
+    }
+    if (meanings.size() > MostShown)
+        shown
+            << QStringLiteral("e mais %1 erros diferentes, na lista acima.").arg(meanings.size() - MostShown);
+    return shown.join(u'\n');
 }
 
 // The accounting entry `number` as the shared database holds it, in the layouts of the packets the bank
@@ -225,19 +259,7 @@ AccountingScreen::AccountingScreen(const Variant &parameters, QWidget *parent)
     layout->addWidget(grid(QStringLiteral("Lançamentos contábeis"), cdsLancContTemp, "dbgLancContTemp"), 2);
     layout->addWidget(grid(QStringLiteral("Rateio"), cdsRateio, "dbgRateio"), 2);
     layout->addWidget(grid(QStringLiteral("Erros de contabilização"), cdsErrosTemp, "dbgErrosTemp"), 1);
-    QStringList meanings;
-    const DataPacket errors = cdsErrosTemp.Active() ? cdsErrosTemp.Data() : DataPacket();
-    for (int row = 0; errors.fieldIndex(u"CDERROTEMP") >= 0 && row < errors.rowCount(); ++row) {
-        const QString code = errors.value(row, u"CDERROTEMP").toText();
-        const QString line =
-            errors.fieldIndex(u"NRSEQCTBTEMP") >= 0 ? errors.value(row, u"NRSEQCTBTEMP").toText() : QString();
-        meanings << QStringLiteral("%1%2: %3")
-                        .arg(code,
-                             line.isEmpty() || line == u"0" ? QString()
-                                                            : QStringLiteral(" (linha %1)").arg(line),
-                             errorMeaning(code));
-    }
-    lblErros = new QLabel(meanings.join(u'\n'), this);
+    lblErros = new QLabel(errorSummary(cdsErrosTemp.Active() ? cdsErrosTemp.Data() : DataPacket()), this);
     lblErros->setObjectName(QStringLiteral("lblErros"));
     layout->addWidget(lblErros);
     auto *close = new QPushButton(QStringLiteral("Fechar"), this);

@@ -354,9 +354,10 @@ TEST(AccountingScreen, OpensThroughTheLoginContextShowingWhatItReceived) {
     };
     ScopedLoginContext installed(context);
 
-    Ondrima::LoadBPL(QStringLiteral("CTB10200"), VariantList{QStringLiteral("01"), QString(),
-                                                             rows("CDCONTCTBL", {"1110300000", "3110100000"}),
-                                                             Variant(), rows("CDERROTEMP", {"002"})});
+    Ondrima::LoadBPL(QStringLiteral("CTB10200"),
+                     VariantList{QStringLiteral("01"), QString(),
+                                 rows("CDCONTCTBL", {"1110300000", "3110100000"}), Variant(),
+                                 rows("CDERROTEMP", {"002", "004", "002"})});
     ASSERT_EQ(window.mdiArea()->subWindowList().size(), 1);
     auto *screen = qobject_cast<AccountingScreen *>(window.mdiArea()->subWindowList().first()->widget());
     ASSERT_NE(screen, nullptr);
@@ -364,8 +365,11 @@ TEST(AccountingScreen, OpensThroughTheLoginContextShowingWhatItReceived) {
     EXPECT_EQ(screen->lblLancamento->text(), "Lançamento contábil: não gerado");
     EXPECT_EQ(screen->cdsLancContTemp.RecordCount(), 2);
     EXPECT_EQ(screen->cdsRateio.RecordCount(), 0);
-    EXPECT_EQ(screen->lblErros->text(), "002: conta contábil não aceita lançamentos (conta sintética)");
-    EXPECT_EQ(screen->findChild<QTableView *>(QStringLiteral("dbgErrosTemp"))->model()->rowCount(), 1);
+    // Each meaning once, however many rows carry it; the grid keeps every row.
+    EXPECT_EQ(screen->lblErros->text(),
+              "002: conta contábil não aceita lançamentos (conta sintética) (2 vezes)\n"
+              "004: data fora de um período contábil aberto da empresa");
+    EXPECT_EQ(screen->findChild<QTableView *>(QStringLiteral("dbgErrosTemp"))->model()->rowCount(), 3);
     window.close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
