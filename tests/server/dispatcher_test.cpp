@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include <QElapsedTimer>
 #include <QRegularExpression>
 
@@ -278,6 +281,58 @@ TEST_P(DispatcherTest, WrongPasswordsInARowAreAnsweredEverMoreSlowly) {
     EXPECT_GE(elapsed, 120);
     EXPECT_EQ(sessions.loginHold(server->database().sql(), QStringLiteral("DEMO")).failures, 0);
     EXPECT_EQ(sessions.loginHold(server->database().sql(), QStringLiteral("NINGUEM")).failures, 5);
+}
+
+// A held answer keeps a worker waiting: beyond the most held at once, a login is refused at once and
+// uncounted, so that wrong logins side by side cannot hold every worker; a login nobody holds goes on.
+TEST_P(DispatcherTest, NoMoreLoginsThanTheMostAreHeldAtOnce) {
+    using std::chrono::milliseconds;
+    SessionStore sessions(SessionStore::Options{.idleLimit = std::chrono::hours(1),
+                                                .loginDelayStep = milliseconds(1500),
+                                                .loginDelayLimit = milliseconds(1500),
+                                                .failureMemory = std::chrono::minutes(1),
+                                                .mostHeldLogins = 2});
+    Dispatcher dispatcher(server->database().pool(), sessions, allMethods());
+    const auto login = [&](const char *operatorCode, const char *password) {
+        return dispatcher.call(QStringLiteral("Login"), {operatorCode, password}, QString());
+    };
+    const QString wrong = QStringLiteral("Operador ou senha inválidos.");
+    EXPECT_EQ(login("NINGUEM", "errada").error, wrong);
+
+    std::vector<CallOutcome> heldOutcomes(2);
+    std::vector<std::thread> held;
+    for (CallOutcome &outcome : heldOutcomes)
+        held.emplace_back([&] { outcome = login("NINGUEM", "errada"); });
+    QElapsedTimer waited;
+    waited.start();
+    while (sessions.heldLogins() < 2 && waited.elapsed() < 10000)
+        std::this_thread::sleep_for(milliseconds(5));
+    ASSERT_EQ(sessions.heldLogins(), 2);
+    EXPECT_EQ(
+        login("NINGUEM", "errada").error,
+        QStringLiteral("Há muitas entradas com senha errada em espera. Tente de novo em alguns segundos."));
+    EXPECT_TRUE(login("DEMO", "demo").ok());
+    for (std::thread &thread : held)
+        thread.join();
+    for (const CallOutcome &outcome : heldOutcomes)
+        EXPECT_EQ(outcome.error, wrong);
+    EXPECT_EQ(sessions.heldLogins(), 0);
+    EXPECT_EQ(sessions.loginHold(server->database().sql(), QStringLiteral("NINGUEM")).failures, 3);
+}
+
+// Codes tried once and never again leave no row behind once their count is past its memory.
+TEST_P(DispatcherTest, AWrongLoginDropsTheCountsPastTheirMemory) {
+    Sql &sql = server->database().sql();
+    sql.execute(
+        QStringLiteral("INSERT INTO LOGINFALHA (CDOPERADOR, NRFALHAS, DTHRULTFALHA) VALUES ('VELHO', 9, "
+                       ":quando)"),
+        {{QStringLiteral("quando"), SessionStore::now() - 16 * 60 * 1000}});
+    EXPECT_EQ(server->callAs(QString(), QStringLiteral("Login"), {"NOVO", "errada"}).error,
+              QStringLiteral("Operador ou senha inválidos."));
+    EXPECT_EQ(
+        sql.scalar(QStringLiteral("SELECT COUNT(*) FROM LOGINFALHA WHERE CDOPERADOR = 'VELHO'"))->toInt(), 0);
+    EXPECT_EQ(
+        sql.scalar(QStringLiteral("SELECT NRFALHAS FROM LOGINFALHA WHERE CDOPERADOR = 'NOVO'"))->toInt(), 1);
 }
 
 TEST_P(DispatcherTest, LogsOneLinePerCallWithItsOutcome) {

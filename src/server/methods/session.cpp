@@ -1,5 +1,3 @@
-#include <thread>
-
 #include "server/methods/all_methods.h"
 #include "server/transport/access.h"
 #include "server/transport/passwords.h"
@@ -19,7 +17,13 @@ Variant login(CallContext &context, VariantList &args) {
     const QString password = args[1].toText();
     Sql &sql = context.sql;
     const SessionStore::LoginHold hold = context.sessions.loginHold(sql, operatorCode);
-    std::this_thread::sleep_for(hold.delay);
+    if (!context.sessions.waitOut(hold)) {
+        context.logNote = QStringLiteral("operator %1: %2 wrong in a row, not held: as many held already")
+                              .arg(operatorCode.left(40))
+                              .arg(hold.failures);
+        throw Refusal(QStringLiteral("Há muitas entradas com senha errada em espera. Tente de novo em alguns "
+                                     "segundos."));
+    }
 
     StoredPassword stored;
     bool active = false;

@@ -1,6 +1,7 @@
 #include "server/transport/sessions.h"
 
 #include <algorithm>
+#include <thread>
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -105,7 +106,22 @@ SessionStore::LoginHold SessionStore::loginHold(Sql &sql, const QString &operato
     return hold;
 }
 
+bool SessionStore::waitOut(const LoginHold &hold) {
+    if (hold.delay.count() <= 0)
+        return true;
+    if (++heldLogins_ > options_.mostHeldLogins) {
+        --heldLogins_;
+        return false;
+    }
+    std::this_thread::sleep_for(hold.delay);
+    --heldLogins_;
+    return true;
+}
+
 void SessionStore::recordLoginFailure(Sql &sql, const QString &operatorCode) {
+    // Counts past their memory are dropped, or codes made up by the million would each keep a row for good.
+    sql.execute(QStringLiteral("DELETE FROM LOGINFALHA WHERE DTHRULTFALHA <= :desde"),
+                {{QStringLiteral("desde"), now() - options_.failureMemory.count()}});
     // A count older than the memory starts again from one.
     sql.execute(
         QStringLiteral("INSERT INTO LOGINFALHA (CDOPERADOR, NRFALHAS, DTHRULTFALHA) VALUES (:operador, 1, "

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 
@@ -13,11 +14,15 @@ namespace bco::server {
 // token from one server opens the calls of another, a session outlives a restart, and a logout or an expiry
 // holds everywhere at once. A token is 32 random bytes in hexadecimal, handed out by Login and carried as
 // "Authorization: Bearer <token>"; the table SESSAO keeps only its SHA-256. A session ends after
-// `idleLimit` without calls, or at Logout. Holds no state of its own: safe from every worker thread.
+// `idleLimit` without calls, or at Logout. Its only state of its own is the count of answers being held:
+// safe from every worker thread.
 //
 // Wrong passwords in a row for one operator code (table LOGINFALHA) hold the answer to the next login for
 // that code ever longer, from `loginDelayStep` doubling up to `loginDelayLimit`, whether or not the operator
-// exists; a right password clears them, and they are forgotten after `failureMemory` without another.
+// exists; a right password clears them, and they are forgotten after `failureMemory` without another. A held
+// answer keeps its worker waiting, so at most `mostHeldLogins` are held at once: a login that would be held
+// beyond them is refused at once, its password unread and uncounted, since wrong logins sent side by side
+// would otherwise hold every worker and leave every other caller waiting.
 class SessionStore {
 public:
     struct Options {
@@ -25,6 +30,7 @@ public:
         std::chrono::milliseconds loginDelayStep = std::chrono::milliseconds(250);
         std::chrono::milliseconds loginDelayLimit = std::chrono::seconds(4);
         std::chrono::milliseconds failureMemory = std::chrono::minutes(15);
+        int mostHeldLogins = 4;
     };
 
     SessionStore();
@@ -46,6 +52,9 @@ public:
         std::chrono::milliseconds delay{0};
     };
     LoginHold loginHold(Sql &sql, const QString &operatorCode);
+    // Waits out `hold` when fewer than `mostHeldLogins` are being held; false, at once, when that many are.
+    bool waitOut(const LoginHold &hold);
+    int heldLogins() const { return heldLogins_.load(); }
     // Counts one more wrong password for the code, or clears its count after a right one; in the caller's
     // writing transaction.
     void recordLoginFailure(Sql &sql, const QString &operatorCode);
@@ -56,6 +65,7 @@ public:
 
 private:
     Options options_;
+    std::atomic<int> heldLogins_{0};
 };
 
 } // namespace bco::server
