@@ -1,3 +1,4 @@
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -238,6 +239,18 @@ TEST(TransportSecurityTest, CutsOffAHeadThatTricklesIn) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
 }
 
+// A server of the library's own listening on its own thread, stopped however the test ends.
+struct Listening {
+    httplib::Server &server;
+    std::thread thread{[this] {
+        server.listen_after_bind();
+    }};
+    ~Listening() {
+        server.stop();
+        thread.join();
+    }
+};
+
 // A body is read as long as it keeps, on average, to the least rate once its grace has passed, however it
 // pauses; one that falls behind is cut off, and its connection closed, at once rather than after the read
 // timeout, even when the route answered it. A server of the library's own with a route that answers the
@@ -248,7 +261,7 @@ TEST(TransportSecurityTest, CutsOffABodyThatFallsBehindItsLeastRate) {
                                .bodyBytes = 1024 * 1024,
                                .bodyGrace = std::chrono::seconds(1),
                                .bodyBytesPerSecond = 2000};
-    const std::unique_ptr<httplib::Server> server = makeBoundedServer(QString(), QString(), bounds);
+    const std::unique_ptr<httplib::Server> server = makeBoundedServer(QString(), QString(), bounds, 4);
     server->set_read_timeout(30, 0);
     server->Post("/corpo", [](const httplib::Request &, httplib::Response &response,
                               const httplib::ContentReader &reader) {
@@ -263,17 +276,7 @@ TEST(TransportSecurityTest, CutsOffABodyThatFallsBehindItsLeastRate) {
     });
     const int port = server->bind_to_any_port("127.0.0.1");
     ASSERT_GT(port, 0);
-    // Stopped however the test ends.
-    const struct Listening {
-        httplib::Server &server;
-        std::thread thread{[this] {
-            server.listen_after_bind();
-        }};
-        ~Listening() {
-            server.stop();
-            thread.join();
-        }
-    } listening{*server};
+    const Listening listening{*server};
 
     struct Piece {
         int waitMilliseconds; // before it is sent
@@ -325,6 +328,53 @@ TEST(TransportSecurityTest, CutsOffABodyThatFallsBehindItsLeastRate) {
             // Cut off once behind (at about a second here), not after the read timeout.
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
         }
+    }
+}
+
+// A connection kept alive gives its worker back once another connection waits for one, whether it sits idle
+// or keeps sending: one worker here, kept alive far longer than the test waits.
+TEST(TransportSecurityTest, AConnectionKeptAliveGivesItsWorkerBackToOneWaiting) {
+    const std::unique_ptr<httplib::Server> server = makeBoundedServer(
+        QString(), QString(),
+        {.headBytes = 64 * 1024, .headTime = std::chrono::seconds(5), .bodyBytes = 1024}, 1);
+    server->set_keep_alive_timeout(60);
+    server->Get("/eco", [](const httplib::Request &, httplib::Response &response) {
+        response.set_content("eco", "text/plain");
+    });
+    const int port = server->bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    const Listening listening{*server};
+
+    for (const bool keepsSending : {false, true}) {
+        SCOPED_TRACE(keepsSending ? "the first keeps sending" : "the first sits idle");
+        httplib::Client first("127.0.0.1", port);
+        first.set_keep_alive(true);
+        ASSERT_TRUE(first.Get("/eco"));
+        std::atomic<bool> answered = false;
+        std::atomic<int> firstsAnswers = 0;
+        std::thread sender;
+        if (keepsSending)
+            sender = std::thread([&] {
+                const auto start = std::chrono::steady_clock::now();
+                while (!answered && std::chrono::steady_clock::now() - start < std::chrono::seconds(30))
+                    if (first.Get("/eco"))
+                        ++firstsAnswers;
+            });
+        while (keepsSending && firstsAnswers < 3)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        httplib::Client second("127.0.0.1", port);
+        second.set_read_timeout(90, 0);
+        const auto start = std::chrono::steady_clock::now();
+        const httplib::Result result = second.Get("/eco");
+        answered = true;
+        if (sender.joinable())
+            sender.join();
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->body, "eco");
+        // Not after the first's keep-alive ran out, nor after it stopped sending.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+        // The first goes on, on a connection of its own again.
+        EXPECT_TRUE(first.Get("/eco"));
     }
 }
 

@@ -1,9 +1,12 @@
 #include "server/transport/bounded_connections.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -60,9 +63,22 @@ public:
         : socket_(socket)
         , timeouts_(timeouts) {}
 
-    // Waits the keep-alive time for the next request; false when none came.
-    bool awaitRequest() const {
-        return begin_ < end_ || pending() || waitFor(socket_, POLLIN, timeouts_.keepAlive);
+    // Waits the keep-alive time for the next request; false when none came, or, sooner, once `othersWait`
+    // holds: an idle connection gives its worker back to a connection waiting for one.
+    template <class OthersWait> bool awaitRequest(const OthersWait &othersWait) const {
+        if (begin_ < end_ || pending())
+            return true;
+        constexpr std::chrono::milliseconds Slice{50};
+        const auto deadline = Clock::now() + timeouts_.keepAlive;
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0)
+                return false;
+            if (waitFor(socket_, POLLIN, std::min(left, Slice)))
+                return true;
+            if (othersWait())
+                return false;
+        }
     }
     // The next request, whose first byte came, may read within `bounds` from now.
     void startRequest(const RequestBounds &bounds) {
@@ -264,14 +280,39 @@ private:
     SSL *ssl_;
 };
 
+// The library's pool of workers, counting the connections accepted and not yet taken by a worker.
+class CountingPool final : public httplib::TaskQueue {
+public:
+    CountingPool(std::size_t workers, std::shared_ptr<std::atomic<int>> waiting)
+        : pool_(workers)
+        , waiting_(std::move(waiting)) {}
+
+    void enqueue(std::function<void()> job) override {
+        ++*waiting_;
+        pool_.enqueue([job = std::move(job), waiting = waiting_] {
+            --*waiting;
+            job();
+        });
+    }
+    void shutdown() override { pool_.shutdown(); }
+
+private:
+    httplib::ThreadPool pool_;
+    std::shared_ptr<std::atomic<int>> waiting_;
+};
+
 // The library's server with its connections served here. The settings it keeps for its own connections
 // (timeouts, keep-alive, whether it is stopping) are read from it.
 template <class Base> class BoundedServer final : public Base {
 public:
     template <class... Arguments>
-    explicit BoundedServer(RequestBounds bounds, Arguments &&...arguments)
+    explicit BoundedServer(RequestBounds bounds, std::size_t workers, Arguments &&...arguments)
         : Base(std::forward<Arguments>(arguments)...)
-        , bounds_(bounds) {}
+        , bounds_(bounds) {
+        this->new_task_queue = [workers, waiting = waiting_] {
+            return new CountingPool(workers, waiting);
+        };
+    }
 
 private:
     bool process_and_close_socket(socket_t socket) override {
@@ -301,11 +342,17 @@ private:
 
     bool serve(ConnectionStream &stream) {
         bool served = false;
+        const auto othersWait = [this] {
+            return waiting_->load() > 0;
+        };
         for (std::size_t left = this->keep_alive_max_count_;
-             left > 0 && this->svr_sock_ != INVALID_SOCKET && stream.awaitRequest(); --left) {
+             left > 0 && this->svr_sock_ != INVALID_SOCKET && stream.awaitRequest(othersWait); --left) {
             stream.startRequest(bounds_);
             bool closed = false;
-            served = this->process_request(stream, left == 1, closed, nullptr);
+            // A connection kept alive holds its worker: one that keeps sending would hold it for good, and
+            // as many such as there are workers would leave every other connection waiting. So it is
+            // closed after its answer while another waits, and its client opens it anew, behind the others.
+            served = this->process_request(stream, left == 1 || othersWait(), closed, nullptr);
             if (!served || closed || stream.overran())
                 break;
         }
@@ -323,18 +370,19 @@ private:
     }
 
     RequestBounds bounds_;
+    std::shared_ptr<std::atomic<int>> waiting_ = std::make_shared<std::atomic<int>>(0);
 };
 
 } // namespace
 
 std::unique_ptr<httplib::Server> makeBoundedServer(const QString &certificate, const QString &key,
-                                                   RequestBounds bounds) {
+                                                   RequestBounds bounds, std::size_t workers) {
     if (certificate.isEmpty() != key.isEmpty())
         throw std::runtime_error("TLS needs both the certificate (--tls-cert) and its key (--tls-key)");
     if (certificate.isEmpty())
-        return std::make_unique<BoundedServer<httplib::Server>>(bounds);
+        return std::make_unique<BoundedServer<httplib::Server>>(bounds, workers);
     auto server = std::make_unique<BoundedServer<httplib::SSLServer>>(
-        bounds, certificate.toLocal8Bit().constData(), key.toLocal8Bit().constData());
+        bounds, workers, certificate.toLocal8Bit().constData(), key.toLocal8Bit().constData());
     if (!server->is_valid())
         throw std::runtime_error("cannot use the TLS certificate " + certificate.toStdString() +
                                  " with the key " + key.toStdString() +

@@ -33,8 +33,10 @@ struct RequestBounds {
 // request: at once for a head or a body that falls behind its rate; for a body over its size (a declared
 // length over the limit gets its 413) once the client stops sending, within the read timeout, so that it can
 // read the answer. Timeouts and keep-alive are the server's own settings, applied as
-// the library applies them. Throws std::runtime_error when the certificate or the key cannot be used.
+// the library applies them, with one exception: while an accepted connection waits for one of the `workers`,
+// a connection kept alive is closed after its answer, or at once when idle, so that clients that keep
+// sending cannot hold every worker. Throws std::runtime_error when the certificate or the key cannot be used.
 std::unique_ptr<httplib::Server> makeBoundedServer(const QString &certificate, const QString &key,
-                                                   RequestBounds bounds);
+                                                   RequestBounds bounds, std::size_t workers);
 
 } // namespace bco::server

@@ -109,11 +109,8 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     , options_(std::move(options))
     , server_(makeBoundedServer(
           options_.tlsCertificate, options_.tlsKey,
-          {HeadBytes, HeadTime, options_.bodyLimit + HeadBytes, BodyGrace, BodyBytesPerSecond})) {
-    const int threads = options_.threads;
-    server_->new_task_queue = [threads] {
-        return new httplib::ThreadPool(static_cast<size_t>(threads));
-    };
+          {HeadBytes, HeadTime, options_.bodyLimit + HeadBytes, BodyGrace, BodyBytesPerSecond},
+          static_cast<std::size_t>(options_.threads))) {
     server_->set_payload_max_length(options_.bodyLimit);
     // An answer goes out as headers and body in two writes; without this the body waits for the client's
     // delayed acknowledgement of the headers (some 40 ms on every call).
