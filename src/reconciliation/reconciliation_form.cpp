@@ -276,6 +276,8 @@ void TfrmConciliacao::MostraQuadro() {
 
 void TfrmConciliacao::MostraGrafico() {
     auto *chart = new QChart();
+    // Amounts on the value axis in the locale's notation, with their thousands separated ("256.059").
+    chart->setLocalizeNumbers(true);
     chart->legend()->setAlignment(Qt::AlignBottom);
     auto *bank = new QLineSeries(chart);
     bank->setName(msgPadrao.Msg(QStringLiteral("Saldo_Banco")));
@@ -314,6 +316,8 @@ void TfrmConciliacao::MostraGrafico() {
         series->attachAxis(days);
         series->attachAxis(values);
     }
+    // Marks on round amounts rather than on the balances' own extremes.
+    values->applyNiceNumbers();
     QChart *previous = chart_->chart();
     chart_->setChart(chart);
     delete previous;
