@@ -76,8 +76,9 @@ public:
                 return false;
             if (waitFor(socket_, POLLIN, std::min(left, Slice)))
                 return true;
+            // A request that came meanwhile is served rather than cut off by the close.
             if (othersWait())
-                return false;
+                return waitFor(socket_, POLLIN, std::chrono::milliseconds(0));
         }
     }
     // The next request, whose first byte came, may read within `bounds` from now.
