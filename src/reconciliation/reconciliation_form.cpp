@@ -200,19 +200,22 @@ void TfrmConciliacao::ListaExtratos(const QString &chosen) {
                              centsOrNull(field("VRLIVROINIC"))});
         }
     }
-    const int at = chosen.isEmpty() ? ui->cbxExtrato->count() - 1 : [&] {
-        for (int i = 0; i < ui->cbxExtrato->count(); ++i)
-            if (ui->cbxExtrato->itemData(i).toList().value(0).toString() == chosen)
-                return i;
-        return ui->cbxExtrato->count() - 1;
-    }();
-    ui->cbxExtrato->setCurrentIndex(at);
+    const int at = indexOfStatement(chosen);
+    ui->cbxExtrato->setCurrentIndex(at < 0 ? ui->cbxExtrato->count() - 1 : at);
     CarregaExtrato();
+}
+
+int TfrmConciliacao::indexOfStatement(const QString &statement) const {
+    for (int i = 0; !statement.isEmpty() && i < ui->cbxExtrato->count(); ++i)
+        if (ui->cbxExtrato->itemData(i).toList().value(0).toString() == statement)
+            return i;
+    return -1;
 }
 
 void TfrmConciliacao::CarregaExtrato() {
     const QVariantList chosen = ui->cbxExtrato->currentData().toList();
     if (chosen.size() != 6) {
+        shownStatement_.clear();
         board_ = bco::ReconciliationBoard();
         balances_.clear();
         MostraQuadro();
@@ -221,11 +224,22 @@ void TfrmConciliacao::CarregaExtrato() {
     }
     // What the operator accepted or rejected and nobody has touched since survives the screen's listing
     // again, after a refused call or an undoing: it would otherwise have to be done over.
-    const bco::ReconciliationBoard earlier =
-        std::exchange(board_, serverCall([&] {
-                          return bco::loadBoard(netLancContCorr, account_, chosen[0].toString(),
-                                                chosen[1].toDate(), chosen[2].toDate());
-                      }));
+    bco::ReconciliationBoard loaded;
+    try {
+        loaded = serverCall([&] {
+            return bco::loadBoard(netLancContCorr, account_, chosen[0].toString(), chosen[1].toDate(),
+                                  chosen[2].toDate());
+        });
+    } catch (...) {
+        // The lists still show the statement they showed: so does the choice, which the screen lists
+        // again by.
+        const int shown = indexOfStatement(shownStatement_);
+        if (shown >= 0)
+            ui->cbxExtrato->setCurrentIndex(shown);
+        throw;
+    }
+    shownStatement_ = chosen[0].toString();
+    const bco::ReconciliationBoard earlier = std::exchange(board_, std::move(loaded));
     board_.carryDecisions(earlier);
     const auto cents = [](const QVariant &value) {
         return value.isNull() ? std::nullopt : std::optional<qint64>(value.toLongLong());

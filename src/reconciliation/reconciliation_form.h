@@ -57,6 +57,8 @@ private:
     // Checks the account typed: one of the operator's companies'. Lists its statements, the last chosen.
     void Vd_CdRedu();
     void ListaExtratos(const QString &chosen);
+    // The item of the statement numbered so in the statements' list; -1 when there is none.
+    int indexOfStatement(const QString &statement) const;
     void CarregaExtrato();
     void MostraQuadro();
     // The books' daily balance against the bank's over the statement's period, the days that differ marked.
@@ -79,6 +81,8 @@ private:
     QList<bco::DailyBalance> balances_;
     QChartView *chart_ = nullptr;
     QString account_;
+    // The statement the lists show.
+    QString shownStatement_;
     Cli_bco11100::EntryDraftStarter includeStarter_;
 };
 

@@ -407,6 +407,22 @@ TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesTh
     EXPECT_FALSE(form->board().lines()[2].reconciled);
 }
 
+// A statement that cannot be listed (here: the operator's session ended, with no renewal at hand) leaves the
+// screen on the one it showed, its choice included, since the screen lists again by the choice.
+TEST_F(ReconciliationForm, AStatementThatCannotBeListedLeavesTheChoiceOnTheOneShown) {
+    openStatement();
+    auto *choice = control<QComboBox>("cbxExtrato");
+    ASSERT_GE(choice->count(), 2);
+    const int shown = choice->currentIndex();
+    const int other = shown == 0 ? 1 : 0;
+    env.execute(QStringLiteral("DELETE FROM SESSAO"));
+    choice->setCurrentIndex(other);
+    choice->activated(other); // as a pick with the mouse signals it
+    EXPECT_EQ(env.dialogs.errors().size(), 1);
+    EXPECT_EQ(choice->currentIndex(), shown);
+    EXPECT_EQ(form->board().lines().size(), 4);
+}
+
 TEST_F(ReconciliationForm, ALineAnotherOperatorReconciledMeanwhileIsRefusedAndNothingIsWritten) {
     openStatement();
     selectLine(0);
