@@ -1,10 +1,12 @@
 #include "host/login.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace bco::host {
@@ -71,6 +73,27 @@ void LoginDialog::enter() {
     token_ = outcome.token;
     message_->clear();
     accept();
+}
+
+QString renewSession(LoginContext &context, const QString &refusedToken) {
+    if (context.sessionToken != refusedToken)
+        return context.sessionToken;
+    if (QThread::currentThread() != QCoreApplication::instance()->thread())
+        return {};
+    LoginDialog dialog(context.serverHost, context.serverPort, context.operatorCode,
+                       QApplication::activeWindow());
+    dialog.setSecurity(context.serverSecurity);
+    // The forms go on as this operator: only the password is asked.
+    dialog.operatorEdit()->setReadOnly(true);
+    dialog.setMessage(
+        QStringLiteral("A sessão de %1 no servidor de aplicação terminou (expirou ou foi encerrada). "
+                       "Informe a senha para continuar de onde parou.")
+            .arg(context.operatorCode));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    context.sessionToken = dialog.token();
+    return context.sessionToken;
 }
 
 } // namespace bco::host

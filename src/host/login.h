@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 
+#include "framework/session/login_context.h"
 #include "framework/session/server_login.h"
 
 class QLabel;
@@ -45,5 +46,12 @@ private:
     QLineEdit *password_;
     QLabel *message_;
 };
+
+// What the host does when the server refuses the session of `context` (NetConnection's session renewal):
+// another connection may have renewed it already, and then that session is answered; otherwise, on the
+// user-interface thread, the login window asks the operator for the password again, the operator's code
+// fixed, and the session it answers becomes the context's. Answers an empty token when the operator cancels,
+// and on any other thread, where no window can be shown: the call then fails saying the session ended.
+QString renewSession(LoginContext &context, const QString &refusedToken);
 
 } // namespace bco::host

@@ -118,6 +118,8 @@ int main(int argc, char **argv) {
         chequeEmissionScreen(request);
     };
     ScopedLoginContext installedContext(context);
+    NetConnection::installSessionRenewal(
+        [&context](const QString &refusedToken) { return renewSession(context, refusedToken); });
 
     MainWindow window(QStringLiteral("Operador %1   Filial %2   Data de processamento %3   Servidor %4:%5")
                           .arg(operatorCode, settings.processingBranch,
@@ -136,6 +138,7 @@ int main(int argc, char **argv) {
         showError(QString::fromUtf8(error.what()));
     }
     const int status = QApplication::exec();
+    NetConnection::installSessionRenewal({});
     // The session ends with the host, on every server sharing it.
     NetConnection connection;
     Ondrima::PrepareConnection(connection);

@@ -1,3 +1,4 @@
+#include <memory>
 #include <stdexcept>
 
 #include <arpa/inet.h>
@@ -20,6 +21,7 @@
 #include <QTest>
 
 #include "framework/data/database_url.h"
+#include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
 #include "framework/ui/qt_message_dialogs.h"
 #include "framework/ui/when_modal.h"
@@ -300,6 +302,82 @@ TEST_F(Login, TheWindowStaysOpenAfterARefusalAndAcceptsWithTheSession) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.operatorCode(), "DEMO");
     EXPECT_FALSE(dialog.token().isEmpty());
+}
+
+// The server ends the operator's session while the host works (a logout elsewhere, as an expiry would): the
+// next call asks for the password, the operator's code fixed, and goes on under the new session; another
+// connection still carrying the old one follows it without asking again. Cancelled, the call fails saying
+// the session ended, and nothing asks again until the next call.
+TEST_F(Login, ASessionEndedMeanwhileIsRenewedAtThePasswordAndTheCallsGoOn) {
+    LoginContext context;
+    context.operatorCode = QStringLiteral("DEMO");
+    context.serverHost = server->host();
+    context.serverPort = server->port();
+    const auto logInAgain = [&] {
+        context.sessionToken =
+            logIn(server->host(), server->port(), QStringLiteral("DEMO"), QStringLiteral("demo")).token;
+        return context.sessionToken;
+    };
+    const auto connectionOf = [&](const QString &token) {
+        auto connection = std::make_unique<NetConnection>();
+        connection->SetHost(server->host());
+        connection->SetPort(server->port());
+        connection->SetBearerToken(token);
+        return connection;
+    };
+    const auto endSession = [&](const QString &token) {
+        ASSERT_TRUE(connectionOf(token)->Call(QStringLiteral("Logout")).ok());
+    };
+    struct Installed {
+        explicit Installed(LoginContext &context) {
+            NetConnection::installSessionRenewal(
+                [&context](const QString &refused) { return renewSession(context, refused); });
+        }
+        ~Installed() { NetConnection::installSessionRenewal({}); }
+    } installed(context);
+    int asked = 0;
+    const auto answer = [&](bool enter) {
+        whenModal([&asked, enter](QWidget &window) {
+            ++asked;
+            auto &dialog = dynamic_cast<LoginDialog &>(window);
+            EXPECT_EQ(dialog.message(), "A sessão de DEMO no servidor de aplicação terminou (expirou ou foi "
+                                        "encerrada). Informe a senha para continuar de onde parou.");
+            EXPECT_TRUE(dialog.operatorEdit()->isReadOnly());
+            if (!enter) {
+                dialog.reject();
+                return;
+            }
+            dialog.passwordEdit()->setText(QStringLiteral("errada"));
+            dialog.enter();
+            EXPECT_EQ(dialog.message(), "Operador ou senha inválidos.");
+            dialog.passwordEdit()->setText(QStringLiteral("demo"));
+            dialog.enter();
+        });
+    };
+
+    const QString first = logInAgain();
+    const auto working = connectionOf(first);
+    const auto beside = connectionOf(first);
+    endSession(first);
+    answer(true);
+    EXPECT_TRUE(working->Call(QStringLiteral("getGeral_bco")).ok());
+    EXPECT_EQ(asked, 1);
+    EXPECT_NE(context.sessionToken, first);
+    EXPECT_TRUE(beside->Call(QStringLiteral("getGeral_bco")).ok());
+    EXPECT_EQ(asked, 1) << "the other connection takes the renewed session without asking";
+    EXPECT_EQ(beside->BearerToken(), context.sessionToken);
+
+    const QString second = context.sessionToken;
+    endSession(second);
+    answer(false);
+    const RemoteResult cancelled = working->Call(QStringLiteral("getGeral_bco"));
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(cancelled.ok());
+    EXPECT_EQ(
+        cancelled.errorMessage(),
+        "A sessão do operador no servidor de aplicação terminou (expirou ou foi encerrada): getGeral_bco "
+        "não foi executado. Entre novamente no sistema.");
+    EXPECT_EQ(context.sessionToken, second);
 }
 
 TEST_F(Login, TheMainWindowsMenuOpensTheModulesChildFormsInItsArea) {

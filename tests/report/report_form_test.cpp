@@ -588,8 +588,10 @@ TEST_F(ReportForm, OpenedForAnEntryFormItCallsTheServerThroughTheFormsConnection
             EXPECT_EQ(form.stListTipo, "");
         },
         &entryForm);
-    EXPECT_EQ(env.dialogs.errors(),
-              QStringList{QStringLiteral("the session is not valid (unknown or expired)")});
+    EXPECT_EQ(
+        env.dialogs.errors(),
+        QStringList{QStringLiteral("A sessão do operador no servidor de aplicação terminou (expirou ou foi "
+                                   "encerrada): getLancto não foi executado. Entre novamente no sistema.")});
     EXPECT_TRUE(env.lookups.titles().isEmpty());
 }
 

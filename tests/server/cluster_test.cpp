@@ -57,7 +57,9 @@ protected:
     std::vector<std::unique_ptr<ServerProcess>> servers;
 };
 
-const QString refused = QStringLiteral("the session is not valid (unknown or expired)");
+const QString refused =
+    QStringLiteral("A sessão do operador no servidor de aplicação terminou (expirou ou foi "
+                   "encerrada): getSaldoDia não foi executado. Entre novamente no sistema.");
 
 TEST_P(ClusterTest, ASessionOpensTheCallsOfEveryServerAndEndsOnAllAtOnce) {
     ServerProcess &first = *servers[0];

@@ -42,9 +42,6 @@ QString statusMessage(int status, const QString &method) {
     case 400:
         return QStringLiteral("the application server refused the call of %1 as malformed (HTTP 400)")
             .arg(method);
-    case 401:
-        return QStringLiteral("the application server refused the call of %1: no valid session (HTTP 401)")
-            .arg(method);
     case 404:
         return QStringLiteral("the application server has no method %1 (HTTP 404)").arg(method);
     case 413:
@@ -67,7 +64,16 @@ bool isMethodName(const QString &method) {
     return true;
 }
 
+NetConnection::SessionRenewal &renewal() {
+    static NetConnection::SessionRenewal installed;
+    return installed;
+}
+
 } // namespace
+
+NetConnection::SessionRenewal NetConnection::installSessionRenewal(SessionRenewal renewal) {
+    return std::exchange(bco::renewal(), std::move(renewal));
+}
 
 // httplib connects at the first request; Open connects at once, so that an unreachable server shows when the
 // form opens the connection, and the first request then goes over the socket opened here. Over TLS the
@@ -192,36 +198,54 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByte
             return std::nullopt;
         }
     }
-    httplib::Request request;
-    request.method = "POST";
-    request.path = path.toStdString();
-    if (!bearerToken_.isEmpty())
-        request.headers.emplace("Authorization", "Bearer " + bearerToken_.toStdString());
-    request.headers.emplace("Content-Type", CborContentType);
-    // The body goes out from its own bytes. Given as the request's body, the library would copy it with the
-    // request twice, to send it and to keep it for a redirection: twice 11 MiB for an import of 60,000
-    // entries. The library's own Post with a provider of the body would not take the answer's receiver below.
-    request.content_length_ = static_cast<size_t>(body.size());
-    request.content_provider_ = [body](size_t offset, size_t length, httplib::DataSink &sink) {
-        return sink.write(body.constData() + offset, length);
-    };
     // The answer is gathered here, in room taken once for the length the server announces: the library's
     // own body grows by doubling, which copies a 20 MiB entry list some twice over into fresh memory. The
     // announcement is the server's word, so the room taken on it stays within what a decoder accepts.
     std::string received;
-    request.content_receiver = [&received](const char *data, size_t length, uint64_t offset, uint64_t total) {
-        if (offset == 0 && total > 0)
-            received.reserve(static_cast<size_t>(
-                std::min<uint64_t>(total, static_cast<uint64_t>(DecodeLimits().maxBytes))));
-        received.append(data, length);
-        return true;
-    };
     httplib::Response response;
-    httplib::Error error = httplib::Error::Success;
-    if (!client_->http->send(request, response, error)) {
+    const auto send = [&] {
+        httplib::Request request;
+        request.method = "POST";
+        request.path = path.toStdString();
+        if (!bearerToken_.isEmpty())
+            request.headers.emplace("Authorization", "Bearer " + bearerToken_.toStdString());
+        request.headers.emplace("Content-Type", CborContentType);
+        // The body goes out from its own bytes. Given as the request's body, the library would copy it with
+        // the request twice, to send it and to keep it for a redirection: twice 11 MiB for an import of
+        // 60,000 entries. The library's own Post with a provider of the body would not take the answer's
+        // receiver below.
+        request.content_length_ = static_cast<size_t>(body.size());
+        request.content_provider_ = [&body](size_t offset, size_t length, httplib::DataSink &sink) {
+            return sink.write(body.constData() + offset, length);
+        };
+        request.content_receiver = [&received](const char *data, size_t length, uint64_t offset,
+                                               uint64_t total) {
+            if (offset == 0 && total > 0)
+                received.reserve(static_cast<size_t>(
+                    std::min<uint64_t>(total, static_cast<uint64_t>(DecodeLimits().maxBytes))));
+            received.append(data, length);
+            return true;
+        };
+        received.clear();
+        response = httplib::Response();
+        httplib::Error error = httplib::Error::Success;
+        if (client_->http->send(request, response, error))
+            return true;
         failed = failure(QStringLiteral("the call of %1 to the application server at %2 failed: %3")
                              .arg(what, address(), describe(error)));
+        return false;
+    };
+    if (!send())
         return std::nullopt;
+    // A session the server no longer knows (expired, or ended by a logout) stopped the call before it ran,
+    // so it is sent once more under the session that the renewal gives, if it gives one.
+    if (response.status == 401 && !bearerToken_.isEmpty() && renewal()) {
+        const QString renewed = renewal()(bearerToken_);
+        if (!renewed.isEmpty() && renewed != bearerToken_) {
+            bearerToken_ = renewed;
+            if (!send())
+                return std::nullopt;
+        }
     }
     const std::string contentType = response.get_header_value("Content-Type");
     const bool cbor = contentType.rfind(CborContentType, 0) == 0;
@@ -243,6 +267,11 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByte
                                          "Informe o número da ocorrência ao responsável pelo sistema.")
                               .arg(what, answer->incident)
                         : QStringLiteral("O servidor de aplicação falhou ao executar %1.").arg(what));
+    else if (response.status == 401)
+        failed =
+            failure(QStringLiteral("A sessão do operador no servidor de aplicação terminou (expirou ou foi "
+                                   "encerrada): %1 não foi executado. Entre novamente no sistema.")
+                        .arg(what));
     else if (response.status != 200)
         failed =
             failure(answer && !answer->ok && !answer->error.isEmpty() ? answer->error

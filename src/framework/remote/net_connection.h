@@ -68,6 +68,13 @@ public:
     // The session token that the login answered, sent as "Authorization: Bearer <token>"; empty sends none.
     const QString &BearerToken() const { return bearerToken_; }
     void SetBearerToken(const QString &token) { bearerToken_ = token; }
+    // What every connection does when the server refuses the session it carried (HTTP 401: expired, ended by
+    // a logout, unknown): the renewal is handed the refused token and answers the one to carry instead, and
+    // the call, which did not run, is sent once more with it; an empty answer, or none installed, fails the
+    // call saying the session ended. The host installs one that asks the operator for the password again.
+    // Installed before any call is made; answers the one it replaces.
+    using SessionRenewal = std::function<QString(const QString &refusedToken)>;
+    static SessionRenewal installSessionRenewal(SessionRenewal renewal);
 
     // Aims this connection where `other` goes, in the same session: its host, port, transport security and
     // token, so that a second connection of one session (a worker's) travels exactly as the first does. A

@@ -95,6 +95,9 @@ TEST(NetConnectionTest, AMethodsFailureComesBackWithItsMessageAndLeavesTheArgume
     EXPECT_EQ(args, (VariantList{"0009", "01"}));
 }
 
+const char *const sessionEnded = "A sessão do operador no servidor de aplicação terminou (expirou ou foi "
+                                 "encerrada): getEmpresa não foi executado. Entre novamente no sistema.";
+
 TEST(NetConnectionTest, RefusalsAndBrokenAnswersBecomeFailuresThatSayWhy) {
     struct Case {
         const char *name;
@@ -109,13 +112,13 @@ TEST(NetConnectionTest, RefusalsAndBrokenAnswersBecomeFailuresThatSayWhy) {
     };
     const Case cases[] = {
         {"a call without the session token",
-         [](LoopbackRpcServer &s) { s.requireToken(QStringLiteral("t0k3n")); }, "no valid session token"},
+         [](LoopbackRpcServer &s) { s.requireToken(QStringLiteral("t0k3n")); }, sessionEnded},
         {"a method the server does not know", [](LoopbackRpcServer &) {}, "unknown method getEmpresa"},
         {"a request over the body limit", [](LoopbackRpcServer &s) { s.limitBody(4); },
          "request body over 4 bytes"},
         {"a request the server finds malformed",
          raw(400, cbor, encodeError(QStringLiteral("malformed CBOR"))), "malformed CBOR"},
-        {"a refusal without a message", raw(401, "text/plain", {}), "no valid session (HTTP 401)"},
+        {"a refusal of the session without a message", raw(401, "text/plain", {}), sessionEnded},
         {"a body limit without a message", raw(413, "text/plain", {}),
          "larger than the application server accepts"},
         {"a failure of the server itself",
@@ -140,6 +143,57 @@ TEST(NetConnectionTest, RefusalsAndBrokenAnswersBecomeFailuresThatSayWhy) {
         EXPECT_FALSE(result.ok()) << c.name;
         EXPECT_THAT(result.errorMessage().toStdString(), HasSubstr(c.message)) << c.name;
         EXPECT_EQ(args, VariantList{"0001"}) << c.name;
+    }
+}
+
+// A refused session goes to the installed renewal once, and the call is sent again under the token it gives;
+// without one, or with none given, the call fails saying the session ended.
+TEST(NetConnectionTest, ACallWhoseSessionWasRefusedIsSentAgainUnderTheRenewedOne) {
+    struct Case {
+        const char *name;
+        bool installed;
+        const char *renewed; // what the renewal answers
+        bool ok;
+    };
+    const Case cases[] = {
+        {"renewed", true, "novo", true},
+        {"the operator gave none", true, "", false},
+        {"the same token again", true, "velho", false},
+        {"no renewal installed", false, "", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackRpcServer server;
+        server.requireToken(QStringLiteral("novo"));
+        server.on(QStringLiteral("getEmpresa"), [](VariantList &args) {
+            args[0] = QStringLiteral("lida");
+            return Variant(7);
+        });
+        QStringList refused;
+        NetConnection::SessionRenewal renewal;
+        if (c.installed)
+            renewal = [&](const QString &token) {
+                refused << token;
+                return QString::fromLatin1(c.renewed);
+            };
+        const NetConnection::SessionRenewal before = NetConnection::installSessionRenewal(renewal);
+        NetConnection connection;
+        pointAt(connection, server.host(), server.port());
+        connection.SetBearerToken(QStringLiteral("velho"));
+        VariantList args{"0001"};
+        const RemoteResult result = connection.Call(QStringLiteral("getEmpresa"), args);
+        NetConnection::installSessionRenewal(before);
+
+        EXPECT_EQ(refused, c.installed ? QStringList{"velho"} : QStringList());
+        EXPECT_EQ(result.ok(), c.ok) << result.errorMessage().toStdString();
+        if (c.ok) {
+            EXPECT_EQ(result.payload(), Variant(7));
+            EXPECT_EQ(args, VariantList{"lida"});
+            EXPECT_EQ(connection.BearerToken(), "novo");
+        } else {
+            EXPECT_EQ(result.errorMessage(), QString::fromUtf8(sessionEnded));
+            EXPECT_EQ(args, VariantList{"0001"});
+        }
     }
 }
 
