@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -78,8 +79,11 @@ void LoginDialog::enter() {
 QString renewSession(LoginContext &context, const QString &refusedToken) {
     if (context.sessionToken != refusedToken)
         return context.sessionToken;
-    if (QThread::currentThread() != QCoreApplication::instance()->thread())
+    // A call made while the window is open (from its event loop) does not open a second one.
+    static bool asking = false;
+    if (asking || QThread::currentThread() != QCoreApplication::instance()->thread())
         return {};
+    const QScopedValueRollback<bool> askingNow(asking, true);
     LoginDialog dialog(context.serverHost, context.serverPort, context.operatorCode,
                        QApplication::activeWindow());
     dialog.setSecurity(context.serverSecurity);
