@@ -1,5 +1,6 @@
 #include "reconciliation/reconciliation_form.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -330,8 +331,19 @@ void TfrmConciliacao::MostraGrafico() {
         series->attachAxis(days);
         series->attachAxis(values);
     }
-    // Marks on round amounts rather than on the balances' own extremes.
-    values->applyNiceNumbers();
+    // Marks on round amounts rather than on the balances' own extremes, over both lines: the axis would
+    // otherwise round a range it had not yet widened to the second line.
+    if (!balances_.isEmpty()) {
+        qint64 lowest = balances_.first().books, highest = lowest;
+        for (const bco::DailyBalance &day : balances_)
+            for (const std::optional<qint64> cents : {std::optional<qint64>(day.books), day.bank})
+                if (cents) {
+                    lowest = std::min(lowest, *cents);
+                    highest = std::max(highest, *cents);
+                }
+        values->setRange(lowest / 100.0, highest / 100.0);
+        values->applyNiceNumbers();
+    }
     QChart *previous = chart_->chart();
     chart_->setChart(chart);
     delete previous;

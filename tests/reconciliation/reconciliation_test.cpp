@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QChartView>
 #include <QComboBox>
 #include <QFile>
 #include <QHash>
@@ -11,6 +12,8 @@
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QValueAxis>
+#include <QXYSeries>
 #include <QTest>
 #include <QToolButton>
 
@@ -405,6 +408,27 @@ TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesTh
     EXPECT_EQ(reconciliationOf(cheque), QStringLiteral("1 %1 %2").arg(statement, lineNumbers[0]));
     EXPECT_EQ(movementsOn("F3"), 0);
     EXPECT_FALSE(form->board().lines()[2].reconciled);
+}
+
+// The value axis spans every balance the chart draws, the bank's and the books', on round marks.
+TEST_F(ReconciliationForm, TheChartsValueAxisSpansBothLinesOnRoundMarks) {
+    openStatement();
+    auto *view = form->findChild<QChartView *>();
+    ASSERT_NE(view, nullptr);
+    const QList<QAbstractAxis *> vertical = view->chart()->axes(Qt::Vertical);
+    ASSERT_EQ(vertical.size(), 1);
+    const auto *values = qobject_cast<QValueAxis *>(vertical.first());
+    ASSERT_NE(values, nullptr);
+    int points = 0;
+    for (QAbstractSeries *series : view->chart()->series())
+        for (const QPointF &point : qobject_cast<QXYSeries *>(series)->points()) {
+            ++points;
+            EXPECT_GE(point.y(), values->min());
+            EXPECT_LE(point.y(), values->max());
+        }
+    EXPECT_GT(points, 0);
+    EXPECT_EQ(values->min(), std::round(values->min()));
+    EXPECT_EQ(values->max(), std::round(values->max()));
 }
 
 // A statement that cannot be listed (here: the operator's session ended, with no renewal at hand) leaves the
