@@ -341,6 +341,11 @@ void TfrmConciliacao::MostraGrafico() {
                     lowest = std::min(lowest, *cents);
                     highest = std::max(highest, *cents);
                 }
+        // A flat period still needs a span to round: a real on either side.
+        if (lowest == highest) {
+            lowest -= 100;
+            highest += 100;
+        }
         values->setRange(lowest / 100.0, highest / 100.0);
         values->applyNiceNumbers();
     }
