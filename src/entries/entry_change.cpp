@@ -162,7 +162,8 @@ void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind) {
     const ChangeCall &call = changeCall(kind);
     entryBranch_ = ListValue(u"CDFILIAL").left(WorkingWidth::EntryBranch);
     entryCostCentre_ = ListValue(u"CDCENTCUST").left(WorkingWidth::EntryCostCentre);
-    QApplication::processEvents();
+    // A click or key given now acts once the change was sent, not in the middle of it.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const bco::LocalQuery &types = kind.isCredit() ? records.qryLancCred : records.qryLancDeb;
     const auto value = [&](ChangeArg arg) -> bco::Variant {
         switch (arg) {

@@ -282,7 +282,9 @@ void TfrmLancCCorr::IncluiLancamento(const EntryKind &kind) {
         bco::DeactiveShowAvi();
         throw;
     }
-    QApplication::processEvents();
+    // The screen repaints before the list is loaded again; the operator's clicks and keys wait until the form
+    // is back on the list, so that none acts on the entry just written.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     // The operator lands on what was just written (the refresh that follows keeps the current row), not on
     // the first row of a list that may hold thousands.

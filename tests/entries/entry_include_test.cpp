@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QSqlQuery>
+#include <QTimer>
 
 #include "entry_form_fixture.h"
 #include "framework/checks/consiste.h"
@@ -280,6 +281,31 @@ TEST_F(Including, TheDuplicateQuestionShowsTheMovementAndOnlyYesWritesItAgain) {
     confirm();
     EXPECT_EQ(movements(), once + 1);
     EXPECT_FALSE(Cli_bco11100::boInclusao);
+}
+
+// The form repaints while the confirm writes; a command given then (a second click on Confirm, a Cancel)
+// does not start inside it: the entry is written once, nothing is asked, and the form is back on the list.
+TEST_F(Including, ACommandGivenWhileTheConfirmWritesIsNotStartedInsideIt) {
+    const char *const commands[] = {"sbtConfirmar", "sbtCancelar"};
+    double value = 410.00;
+    for (const char *command : commands) {
+        SCOPED_TRACE(command);
+        if (!Cli_bco11100::boInclusao)
+            control<QToolButton>("sbtIncluir")->click();
+        fill({.description = QStringLiteral("Clicado de novo"), .value = value += 1});
+        const qint64 before = movements();
+        env.dialogs.clearShown();
+        bool given = false;
+        QTimer::singleShot(0, form, [this, command, &given] {
+            given = Cli_bco11100::boInclusao;
+            control<QToolButton>(command)->click();
+        });
+        confirm();
+        EXPECT_TRUE(given) << "the command was not given while the confirm ran";
+        EXPECT_EQ(movements(), before + 1);
+        EXPECT_TRUE(env.dialogs.shown().empty()) << env.dialogs.shown().front().text.toStdString();
+        EXPECT_FALSE(Cli_bco11100::boInclusao);
+    }
 }
 
 // What the server answers instead of writing: the form stays including with everything typed.

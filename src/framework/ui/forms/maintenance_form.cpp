@@ -1,6 +1,7 @@
 #include "framework/ui/forms/maintenance_form.h"
 
 #include <QLayout>
+#include <QScopedValueRollback>
 #include <QTabBar>
 
 #include "framework/data/client_data_set.h"
@@ -115,7 +116,7 @@ void TfrmPadrao::BindFrame() {
         {mnuUltimo, &TfrmPadrao::mnuUltimoClick},
     };
     for (const auto &[item, handler] : items)
-        OnClick(item, [this, h = handler] { (this->*h)(); });
+        OnClick(item, [this, h = handler] { runCommand(h); });
     OnClick(mnuFolhaDados, [this] { ChangePage(tshFolhaDados); });
     OnClick(mnuFormulario, [this] { ChangePage(tshFormulario); });
 
@@ -124,6 +125,13 @@ void TfrmPadrao::BindFrame() {
     mnuFolhaDados->setChecked(ActivePage() == tshFolhaDados);
     mnuFormulario->setChecked(ActivePage() == tshFormulario);
     connect(pgcPadrao, &QTabWidget::currentChanged, this, &TfrmPadrao::pageChosen);
+}
+
+void TfrmPadrao::runCommand(void (TfrmPadrao::*command)()) {
+    if (commandRunning_)
+        return;
+    const QScopedValueRollback running(commandRunning_, true);
+    (this->*command)();
 }
 
 void TfrmPadrao::buildMenus() {

@@ -123,9 +123,14 @@ private:
     void setPageQuietly(int index);
     QAction *pageItem(QWidget *page) const;
     ClientDataSet *navigatedDataSet() const;
+    // Runs a command of the tool bar or the menu, unless another of this form's commands is running: a form
+    // lets the screen repaint while its calls run, and a command given meanwhile (a second click on Confirm,
+    // a Cancel after the entry was written) must not start inside the one that is writing.
+    void runCommand(void (TfrmPadrao::*command)());
 
     int shownPage_ = 0;
     bool settingPage_ = false;
+    bool commandRunning_ = false;
 };
 
 } // namespace bco
