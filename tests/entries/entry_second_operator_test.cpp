@@ -136,16 +136,16 @@ protected:
         return list().FieldByName(u"NRMOVBANC").AsString();
     }
     // A movement of the demo's accounts (not 050) that meets `condition` on M, its movement, and is free of
-    // what owns entries; the list is put on it.
-    QString standOnDemo(const QString &condition, QString &account) {
+    // what owns entries (but for a reconciliation when `reconciled`); the list is put on it.
+    QString standOnDemo(const QString &condition, QString &account, bool reconciled = false) {
         const QString found = value(
             QStringLiteral(
                 "SELECT M.CDREDUCONT || ' ' || M.NRMOVBANC FROM MOVBANCARIO M WHERE M.CDREDUCONT <> '050' "
-                "AND M.CDSEQUEXBA IS NULL AND M.NRSEQUENCIALEMP IS NULL AND M.NRCOMPENSACAO IS NULL AND "
+                "AND M.CDSEQUEXBA IS %2 AND M.NRSEQUENCIALEMP IS NULL AND M.NRCOMPENSACAO IS NULL AND "
                 "M.NRMOVBANCORIG IS NULL AND M.DTMOVBANC >= '2023-09-01' AND NOT EXISTS (SELECT 1 FROM "
                 "MOVBANCARIO R WHERE R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANCORIG = M.NRMOVBANC) AND %1 "
                 "ORDER BY 1")
-                .arg(condition));
+                .arg(condition, reconciled ? QStringLiteral("NOT NULL") : QStringLiteral("NULL")));
         EXPECT_FALSE(found.isEmpty()) << "the demo holds no movement where " << condition.toStdString();
         account = found.section(u' ', 0, 0);
         const QString movement = found.section(u' ', 1, 1);
@@ -369,10 +369,9 @@ TEST_F(SecondOperatorAtWork, AChequeSendsTheDebitAgainWithEverythingElseAsStored
                             "SELECT NRCHEQUE FROM MOVDEBIBANC WHERE CDREDUCONT = '%1' AND NRMOVBANC = '%2'")
                             .arg(account, movement)),
                   QStringLiteral("000555"));
-        const qsizetype audited = value(QStringLiteral("SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = "
-                                                       "'getAlterDebito' AND CDREDUCONT = '%1'")
-                                            .arg(account))
-                                      .toLongLong();
+        const qsizetype audited =
+            value(QStringLiteral("SELECT COUNT(*) FROM AUDITORIA WHERE NMMETODO = 'getAlterDebito'"))
+                .toLongLong();
         EXPECT_EQ(audited, 1) << "the debit was sent again";
         env.execute(QStringLiteral("DELETE FROM AUDITORIA"));
         chequeRequests.clear();
@@ -381,6 +380,58 @@ TEST_F(SecondOperatorAtWork, AChequeSendsTheDebitAgainWithEverythingElseAsStored
             "UPDATE CHEQUE SET NRCHEQUE = '9' || SUBSTR(NRCHEQUE, 2) WHERE NRCHEQUE = '000555'"));
         env.execute(QStringLiteral(
             "UPDATE MOVDEBIBANC SET NRCHEQUE = '9' || SUBSTR(NRCHEQUE, 2) WHERE NRCHEQUE = '000555'"));
+    }
+}
+
+// The debit sent again to carry its cheque changes nothing a statement line was matched on: a reconciled
+// debit keeps its reconciliation, alone on its line or with other movements, and nothing is refused.
+TEST_F(SecondOperatorAtWork, AChequeOnAReconciledDebitKeepsItsReconciliation) {
+    env.execute(QStringLiteral("UPDATE PERIODOCTB SET IDSITUPERI = 'A'"));
+    const QString debitWithoutCheque = QStringLiteral(
+        "M.IDMOVBANC = 'D' AND EXISTS (SELECT 1 FROM MOVDEBIBANC D WHERE D.CDREDUCONT = M.CDREDUCONT AND "
+        "D.NRMOVBANC = M.NRMOVBANC AND D.NRCHEQUE IS NULL) AND (SELECT COUNT(*) FROM MOVBANCARIO O WHERE "
+        "O.CDREDUCONT = M.CDREDUCONT AND O.CDSEQUEXBA = M.CDSEQUEXBA AND O.NRSEQMOVREBA = M.NRSEQMOVREBA) = "
+        "1");
+    struct Case {
+        const char *name;
+        bool shared;
+    };
+    const Case cases[] = {{"alone on its statement line", false}, {"with other movements on its line", true}};
+    const auto section = [](const QString &entry, int first, int last) {
+        return entry.section(QStringLiteral("\n--\n"), first, last);
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString account;
+        const QString movement = standOnDemo(debitWithoutCheque, account, true);
+        if (c.shared)
+            env.execute(
+                QStringLiteral(
+                    "UPDATE MOVBANCARIO SET IDSTCONEXT = '1', CDSEQUEXBA = (SELECT CDSEQUEXBA FROM "
+                    "MOVBANCARIO WHERE CDREDUCONT = '%1' AND NRMOVBANC = '%2'), NRSEQMOVREBA = (SELECT "
+                    "NRSEQMOVREBA FROM MOVBANCARIO WHERE CDREDUCONT = '%1' AND NRMOVBANC = '%2') WHERE "
+                    "CDREDUCONT = '%1' AND NRMOVBANC = (SELECT MAX(NRMOVBANC) FROM MOVBANCARIO WHERE "
+                    "CDREDUCONT = '%1' AND CDSEQUEXBA IS NULL)")
+                    .arg(account, movement));
+        const QStringList unread{"NRVERSAO", "NRCHEQUE", "CDOPERADOR"};
+        const QString before = storedEntry(account, movement, unread);
+        ASSERT_TRUE(before.contains(QStringLiteral("IDSTCONEXT=1"))) << before.toStdString();
+        click("sbtEmitirCheque");
+        EXPECT_EQ(chequeRefusals, QStringList());
+        EXPECT_EQ(env.dialogs.errors(), QStringList());
+        const QString after = storedEntry(account, movement, unread);
+        EXPECT_EQ(section(after, 0, 2), section(before, 0, 2))
+            << "movement and record, reconciliation included";
+        EXPECT_EQ(section(after, 4, -1), section(before, 4, -1)) << "the accounting and the settlement";
+        EXPECT_EQ(value(QStringLiteral(
+                            "SELECT NRCHEQUE FROM MOVDEBIBANC WHERE CDREDUCONT = '%1' AND NRMOVBANC = '%2'")
+                            .arg(account, movement)),
+                  QStringLiteral("000555"));
+        // The next case draws its cheque under the same number.
+        const QString renumbered = c.shared ? QStringLiteral("800555") : QStringLiteral("700555");
+        for (const char *table : {"CHEQUE", "MOVDEBIBANC"})
+            env.execute(QStringLiteral("UPDATE %1 SET NRCHEQUE = '%2' WHERE NRCHEQUE = '000555'")
+                            .arg(QLatin1String(table), renumbered));
     }
 }
 

@@ -205,11 +205,11 @@ QVariant orNull(const QString &value) {
 // writes the record's description and the movement's history (the description, "(", the type's name as the
 // catalogue has it, ")", cut to 40 characters) and the history of its accounting entry, whose lines and
 // apportionment stay as they were posted, in one transaction; it releases the entry's reconciliation, which
-// the form had the operator confirm. Everything else the call carries is the form's copy of the stored entry
-// and is not written: the kind, date, value, type, document, branches, financial class, cost centre,
-// customer, supplier and cheque number stay as stored (the debit's cheque is recorded by SetEmiteCheque
-// alone, and a change never clears it). Answers four packets as getInsert does: no result row, the stored
-// accounting lines and shares, no errors.
+// the form had the operator confirm. A call whose description is the stored one writes and releases nothing.
+// Everything else the call carries is the form's copy of the stored entry and is not written: the kind,
+// date, value, type, document, branches, financial class, cost centre, customer, supplier and cheque number
+// stay as stored (the debit's cheque is recorded by SetEmiteCheque alone, and a change never clears it).
+// Answers four packets as getInsert does: no result row, the stored accounting lines and shares, no errors.
 //
 // Refuses, writing nothing: with a version, an entry deleted or written by anyone since the client listed it
 // (refuseIfWrittenSince); without one, an entry whose stored date and value are not the ones sent; a call
@@ -256,6 +256,11 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
         return Variant(VariantList{result, accountingRows(draft, number), apportionmentRows(draft, number),
                                    errorRows(draft)});
     };
+    const QString description = arg(call.description).toText().left(40);
+    // A change that leaves the description as stored writes nothing and releases nothing: the cheque screen
+    // sends the debit again once its cheque is recorded, which must not undo a reconciliation nobody undid.
+    if (description == stored.description)
+        return answer(emptyResult(), storedAccounting(sql, stored.accountingNumber), stored.accountingNumber);
     if (const auto refusal = refusalByLinks(sql, stored, false))
         return answer(*refusal, AccountingDraft(), QString());
     if (!stored.accountingNumber.isEmpty() && !isOpenPeriod(sql, stored.company, stored.date))
@@ -264,7 +269,6 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     // The accounting stays as it was posted, lines and apportionment alike: only its history carries the
     // description. Drafting it again would apportion the entry by today's rules (another apportionment of
     // its type, a cost centre that budgets now demand), which is not what the operator changed.
-    const QString description = arg(call.description).toText().left(40);
     rewriteAccountingHistory(sql, kind, stored.type, stored.accountingNumber, description);
     const QString record = EntryKind::column(kind.table);
     const QString history = (description + u'(' + stored.typeName + u')').left(40);
