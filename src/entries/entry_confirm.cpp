@@ -76,6 +76,13 @@ void TfrmLancCCorr::sbtConfirmarClick() {
         // A date that is no date would reach the server as none: it is refused as its field's exit refuses
         // it.
         Data();
+        // The confirm button takes no focus: a value still being typed has not left its field, and the value
+        // the field had before must not be written in place of what it shows.
+        if (ui->nedLancamento->Unfinished()) {
+            ui->nedLancamento->setFocus();
+            Consiste::MensErro(u'\'' + ui->nedLancamento->Text() + QStringLiteral("' ") + Msg("VALOR_INV"),
+                               true);
+        }
         if (ui->nedLancamento->Value() == 0.0) {
             ui->nedLancamento->setFocus();
             Refuse("Vr<0");

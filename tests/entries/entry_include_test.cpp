@@ -239,15 +239,32 @@ TEST_F(Including, TheConfirmRefusesInOrderAndKeepsWhatWasTyped) {
     }
 }
 
+// The field's exit has not run when the confirm is pressed from it: the confirm reads what it holds itself.
 TEST_F(Including, ConfirmPressedFromAFieldChecksWhatItHolds) {
-    fill({});
-    // The branch's exit has not run: the confirm looks the code up itself.
-    typeInto("medFilial", QStringLiteral("0201"));
-    env.dialogs.clearShown();
-    confirm();
-    EXPECT_EQ(env.dialogs.errors(), QStringList{"Filial não cadastrada para empresa informada."});
-    EXPECT_EQ(QApplication::focusWidget(), control("medFilial"));
-    EXPECT_TRUE(Cli_bco11100::boInclusao);
+    struct Case {
+        const char *name;
+        const char *field, *typed;
+        QString error;
+    };
+    const Case cases[] = {
+        {"a branch of another company", "medFilial", "0201", "Filial não cadastrada para empresa informada."},
+        // Not the 150,25 the field held before: what it shows is no amount yet.
+        {"a value typed halfway", "nedLancamento", "2.5",
+         "'2.5' não é um valor completo: escreva-o como 1.234,56 ou 1234,56."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fill({});
+        typeInto(c.field, QString::fromUtf8(c.typed));
+        const qint64 before = movements();
+        env.dialogs.clearShown();
+        confirm();
+        EXPECT_EQ(env.dialogs.errors(), QStringList{c.error});
+        EXPECT_EQ(QApplication::focusWidget(), control(c.field));
+        EXPECT_EQ(text(c.field), QString::fromUtf8(c.typed)) << "what was typed stays";
+        EXPECT_EQ(movements(), before);
+        EXPECT_TRUE(Cli_bco11100::boInclusao);
+    }
 }
 
 TEST_F(Including, TheDuplicateQuestionShowsTheMovementAndOnlyYesWritesItAgain) {

@@ -25,6 +25,10 @@ double TNumberEdit::Value() const {
     return typed.complete() ? Consiste::RoundDec(typed.value, decimals_) : value_;
 }
 
+bool TNumberEdit::Unfinished() const {
+    return editing_ && !isReadOnly() && !ReadTypedAmount(text(), AmountNotation::of(locale())).complete();
+}
+
 void TNumberEdit::SetValue(double value) {
     value_ = std::isfinite(value) ? Consiste::RoundDec(value, decimals_) : 0.0;
     refresh();

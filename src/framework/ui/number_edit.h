@@ -34,6 +34,10 @@ public:
     explicit TNumberEdit(QWidget *parent = nullptr);
 
     double Value() const;
+    // Whether the operator is typing a text that is no amount yet ("2.5", a thousands group short of its
+    // digits): Value() is then still the value the control had, which an action must not take for what the
+    // field shows.
+    bool Unfinished() const;
     void SetValue(double value);
     void Clear() { SetValue(0.0); }
     // The text as shown: formatted, or the plain number while the operator edits it.
