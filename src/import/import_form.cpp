@@ -200,6 +200,13 @@ void TfrmImportLanc::sbtImportExportClick() {
             netLancContCorr, records, Ondrima::Operador(),
             [this] { bco::ActiveShowAvi(this, WorkAnimation); }, [] { bco::DeactiveShowAvi(); });
         if (!outcome.imported()) {
+            // The credits' call was answered before the debits' met accounting errors: those credits are
+            // in the books, and the operator learns it here rather than keying them again.
+            if (outcome.credits > 0) {
+                RefreshEntryForm();
+                ui->lblResumo->setText(msgPadrao.Msg(QStringLiteral("Resumo_SoCreditos"))
+                                           .arg(outcome.credits - outcome.skippedCredits));
+            }
             Cli_bco11100::EntryRecords &entry = records.entry;
             Ondrima::LoadBPL(QStringLiteral("CTB10200"),
                              bco::VariantList{outcome.company, QString(), entry.cdsLancContTemp.Data(),
@@ -211,8 +218,7 @@ void TfrmImportLanc::sbtImportExportClick() {
         bco::DeactiveShowAvi();
         throw;
     }
-    if (Cli_bco11100::EntryFormServices *entryForm = findEntryForm_ ? findEntryForm_() : nullptr)
-        entryForm->RefreshEntryList();
+    RefreshEntryForm();
     // Entries another import wrote meanwhile are in the books but were not written by this one.
     QString summary = msgPadrao.Msg(QStringLiteral("Resumo_Feito"))
                           .arg(outcome.credits - outcome.skippedCredits)
@@ -225,6 +231,11 @@ void TfrmImportLanc::sbtImportExportClick() {
     msgPadrao.ShowMsg(QStringLiteral("Importacao_OK"), bco::MsgKind::Information, bco::MsgButton::Ok, 0);
     pgbProgresso->setValue(0);
     sbtImportExport->setEnabled(false);
+}
+
+void TfrmImportLanc::RefreshEntryForm() {
+    if (Cli_bco11100::EntryFormServices *entryForm = findEntryForm_ ? findEntryForm_() : nullptr)
+        entryForm->RefreshEntryList();
 }
 
 void CriaImportacao(Cli_bco11100::EntryFormFinder findEntryForm) {

@@ -53,6 +53,8 @@ private:
     // Makes the file's folder the process's current folder. Aborts with the focus on medArqOrig.
     void Vd_ArqExcel(bool required);
     void PreparaImport();
+    // The open entry form's list shows what was imported; nothing when no entry form is open.
+    void RefreshEntryForm();
 
     void Started(int rows) override;
     void Advanced(int done) override;

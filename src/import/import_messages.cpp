@@ -31,6 +31,9 @@ void AddImportMessages(bco::TMessages &catalogue) {
         // What an import will write, and what it wrote, told beside the list.
         "Resumo_Imp|A importar: %1 crédito(s) somando %2 e %3 débito(s) somando %4.",
         "Resumo_Feito|Importados: %1 crédito(s) e %2 débito(s).",
+        "Resumo_SoCreditos|Importados: %1 crédito(s). Os débitos não foram importados: corrija o que a tela "
+        "de "
+        "contabilização aponta e importe só os débitos (os créditos já estão gravados).",
         "Resumo_Ignorados|Já estavam incluídos e não foram gravados de novo: %1 crédito(s) e %2 débito(s).",
     };
     for (const char *row : rows)

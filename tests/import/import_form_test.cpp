@@ -420,6 +420,30 @@ TEST_F(ImportForm, EntriesAnotherOperatorImportedMeanwhileAreWrittenOnceAndToldA
         << "each entry once, by whoever wrote it first";
 }
 
+// The debits' call meets accounting errors once the credits' call was written: the accounting screen shows
+// the errors, and the form and the entry list tell the credits that are in the books.
+TEST_F(ImportForm, CreditsWrittenBeforeTheDebitsWereRefusedAreToldAndListed) {
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    ASSERT_TRUE(importEnabled());
+    // Meanwhile the ledger account of the file's debit types, which its credits do not use, stops taking
+    // entries.
+    env.execute(
+        QStringLiteral("UPDATE CONTCTBL SET IDACEITALANC = 'N' WHERE CDCONTCTBL IN (SELECT CDCONTCTBL "
+                       "FROM TPDEBIBANC WHERE CDTPDEBIBANC IN ('0002', '0010'))"));
+    env.dialogs.clearShown();
+    form->sbtImportExport->click();
+    ASSERT_EQ(screens.size(), 1u);
+    EXPECT_EQ(screens[0].code, QStringLiteral("CTB10200"));
+    EXPECT_EQ(env.dialogs.keys(), QStringList());
+    EXPECT_EQ(importedMovements(), 2);
+    EXPECT_EQ(entryForm.refreshes, 1) << "the entry form lists the credits";
+    EXPECT_EQ(summary(),
+              QStringLiteral("Importados: 2 crédito(s). Os débitos não foram importados: corrija o "
+                             "que a tela de contabilização aponta e importe só os débitos (os "
+                             "créditos já estão gravados)."));
+    EXPECT_TRUE(importEnabled());
+}
+
 TEST_F(ImportForm, WithoutAnEntryFormToFindTheImportRefreshesNothing) {
     Cli_bco11104::CriaImportacao([]() -> Cli_bco11100::EntryFormServices * { return nullptr; });
     ASSERT_EQ(Cli_bco11104::frmImportLanc.data(), form.data()) << "the one import form is brought forward";
