@@ -42,6 +42,7 @@ void TfrmLancCCorr::sbtEmitirChequeClick() {
         const ChosenEntry chosen = CurrentEntry();
         VerifyKeepingCurrentList();
         FindChosenAgain(chosen);
+        const quint64 shown = records.cdsLancamentos.ContentGeneration();
         Lib00900::CriaEmiteCheque(
             ui->edtCdBanco->text(), records.qryConta.FieldByName(u"CDBANCCNAB").AsString(), account,
             AccountCompany(), ListValue(u"NUMERO"), ui->depDataMov->GetDate(), ui->nedLancamento->Value(),
@@ -68,6 +69,7 @@ void TfrmLancCCorr::sbtEmitirChequeClick() {
             }
             backToEntry();
         }
+        BalanceFollowsList(shown);
         repaint();
     } catch (...) {
         if (!Lib00900::boErroCriatela)

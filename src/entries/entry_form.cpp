@@ -433,8 +433,15 @@ void TfrmLancCCorr::CarregaLista(const QString &operation) {
 }
 
 void TfrmLancCCorr::sbtFiltroClick() {
+    const quint64 shown = records.cdsLancamentos.ContentGeneration();
     CarregaLista(QStringLiteral("BOTAO_FILTRO"));
     SetActivePage(tshFolhaDados);
+    BalanceFollowsList(shown);
+}
+
+void TfrmLancCCorr::BalanceFollowsList(quint64 shown) {
+    if (records.cdsLancamentos.ContentGeneration() != shown && !listedAccount_.isEmpty())
+        SaldoDia();
 }
 
 void TfrmLancCCorr::MostraFiltro() {
@@ -664,10 +671,7 @@ void TfrmLancCCorr::sbtVerificarClick() {
         CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     }
     LocateMovement(company, movement);
-    // The day's balance stands under the list: a list loaded again may hold what others wrote since, and its
-    // balance with it. A list kept as it was (nothing written since) keeps its balance.
-    if (list.ContentGeneration() != shown && !listedAccount_.isEmpty())
-        SaldoDia();
+    BalanceFollowsList(shown);
 }
 
 bool TfrmLancCCorr::LocateMovement(const QString &company, const QString &movement) {

@@ -118,6 +118,9 @@ private:
     void panFiltroExit();
     void Vd_CdRedu(bool mandatory);
     void SaldoDia();
+    // The day's balance stands under the list: once the list was loaded again, it follows when the list now
+    // holds what it did not hold at `shown` (its content generation then), as others may have written.
+    void BalanceFollowsList(quint64 shown);
     // Loads the list through the filter dialog: "ESCONDE_FILTRO" reruns its last criteria unseen,
     // "BOTAO_FILTRO" shows it.
     void CarregaLista(const QString &operation);

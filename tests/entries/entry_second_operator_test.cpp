@@ -228,21 +228,43 @@ TEST_F(SecondOperatorAtWork, AnEntryDeletedOrChangedSinceItWasListedIsNamedAndNo
     }
 }
 
-// The operator asks for the list again after the other operator deleted an entry: the list and the day's
-// balance under it are what the books hold now, not the balance of the list before.
-TEST_F(SecondOperatorAtWork, VerifyBringsTheListAndItsBalanceAsTheOtherLeftThem) {
-    const QString movement = standOn(QStringLiteral("Crédito 1"));
-    const QString shownBefore = control<TNumberEdit>("nedSaldo")->Text();
-    other->deleteEntry(listed.code, movement);
+// The operator has the list loaded again after the other operator deleted an entry, by verify or by the
+// filter: the list and the day's balance under it are what the books hold now, not the balance of the list
+// before.
+TEST_F(SecondOperatorAtWork, AListLoadedAgainBringsItsBalanceAsTheOtherLeftIt) {
+    struct Case {
+        const char *name;
+        const char *entry;
+        std::function<void()> reload;
+    };
+    const Case cases[] = {
+        {"verify", "Crédito 1",
+         [this] {
+             click("sbtVerificar");
+         }},
+        {"the filter confirmed as it stands", "Crédito 2",
+         [this] {
+             env.modalForms.then([](QWidget &dialog) {
+                 dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click();
+             });
+             control<QAction>("mnuFiltro")->trigger();
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString movement = standOn(QString::fromUtf8(c.entry));
+        const QString shownBefore = control<TNumberEdit>("nedSaldo")->Text();
+        other->deleteEntry(listed.code, movement);
 
-    click("sbtVerificar");
+        c.reload();
 
-    EXPECT_FALSE(list().Locate(QStringLiteral("NRMOVBANC"), movement));
-    const double balance =
-        other->call(QStringLiteral("getSaldoDia"), VariantList{listed.code, env.options().processingDate})
-            .toFloat();
-    EXPECT_EQ(control<TNumberEdit>("nedSaldo")->Value(), std::abs(balance));
-    EXPECT_NE(control<TNumberEdit>("nedSaldo")->Text(), shownBefore) << "the deletion moved the balance";
+        EXPECT_FALSE(list().Locate(QStringLiteral("NRMOVBANC"), movement));
+        const double balance =
+            other->call(QStringLiteral("getSaldoDia"), VariantList{listed.code, env.options().processingDate})
+                .toFloat();
+        EXPECT_EQ(control<TNumberEdit>("nedSaldo")->Value(), std::abs(balance));
+        EXPECT_NE(control<TNumberEdit>("nedSaldo")->Text(), shownBefore) << "the deletion moved the balance";
+    }
 }
 
 // The other operator writes while the operator answers the deletion question, types a change, or stands
