@@ -73,18 +73,30 @@ const bco::ClientDataSet &TfrmLancCCorr::SupplierReturns() const {
     return records.cdsDevolucaoFOR;
 }
 
-// The customer's advances and then its returns; else the supplier's; nothing for an entry of neither.
+// The customer's advances and then its returns; else the supplier's; nothing for an entry of neither. What
+// was chosen for another party (named before a confirm that did not go through) is dropped first: the
+// selections go with the entry, and those of another party would only make the server refuse it.
 void TfrmLancCCorr::OfereceEmAberto() {
     const QString company = ui->edtCdEmpresa->text();
-    if (!ui->medInsClie->IsEmpty()) {
-        const QString customer = records.cdsCliente.FieldByName(u"CDCLIENTE").AsString();
-        Adiantamento_Cliente(company, customer);
-        Devolucao_Cliente(company, customer);
-    } else if (!ui->medInsForn->IsEmpty()) {
-        const QString supplier = records.cdsFornecedor.FieldByName(u"CDFORNECED").AsString();
-        Adiantamento_Fornecedor(company, supplier,
-                                records.cdsFornecedor.FieldByName(u"NRINSJURFORN").AsString());
-        Devolucao_Fornecedor(company, supplier);
+    const bool forCustomer = !ui->medInsClie->IsEmpty();
+    const bool forSupplier = !forCustomer && !ui->medInsForn->IsEmpty();
+    const QString code = forCustomer   ? records.cdsCliente.FieldByName(u"CDCLIENTE").AsString()
+                         : forSupplier ? records.cdsFornecedor.FieldByName(u"CDFORNECED").AsString()
+                                       : QString();
+    const QString party = forCustomer ? u'C' + code : forSupplier ? u'F' + code : QString();
+    if (party != openItemsParty_) {
+        for (bco::ClientDataSet *chosen : {&records.cdsAdiantaCred, &records.cdsAdiantaCredFor,
+                                           &records.cdsDevoluDebCli, &records.cdsDevoluCredFor})
+            if (chosen->Active())
+                chosen->EmptyDataSet();
+        openItemsParty_ = party;
+    }
+    if (forCustomer) {
+        Adiantamento_Cliente(company, code);
+        Devolucao_Cliente(company, code);
+    } else if (forSupplier) {
+        Adiantamento_Fornecedor(company, code, records.cdsFornecedor.FieldByName(u"NRINSJURFORN").AsString());
+        Devolucao_Fornecedor(company, code);
     }
 }
 

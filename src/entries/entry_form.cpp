@@ -613,6 +613,7 @@ void TfrmLancCCorr::sbtIncluirClick() {
     insertPending_ = true;
     boValidaIdComp = true;
     // A new entry never carries advances or returns chosen for an earlier one.
+    openItemsParty_.clear();
     for (bco::ClientDataSet *chosen :
          {&records.cdsAdiantaCred, &records.cdsAdiantaCredFor, &records.cdsDevoluDebCli,
           &records.cdsDevoluCredFor, &records.cdsDevolucaoCLI, &records.cdsDevolucaoFOR}) {

@@ -288,6 +288,9 @@ private:
     bool commandStarting_ = false;
     // The entry being changed, as it was when the change started.
     ChosenEntry changing_;
+    // The party ("C" or "F" and its code; empty for none) whose advances and returns the include's selections
+    // were chosen for.
+    QString openItemsParty_;
 };
 
 // The one live entry form; null while there is none.

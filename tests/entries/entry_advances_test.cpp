@@ -128,7 +128,9 @@ TEST_F(IncludingWithOpenItems, ACustomersCreditSettlesWhatWasDiscountedAndTheNex
     EXPECT_EQ(returnLeft("0000009003"), 50000);
 }
 
-TEST_F(IncludingWithOpenItems, AnAdvanceTakenMeanwhileByAnotherEntryRefusesTheInclude) {
+// An advance taken meanwhile by another entry refuses the include; named for another customer, the entry
+// goes without it.
+TEST_F(IncludingWithOpenItems, AnAdvanceTakenMeanwhileRefusesTheIncludeAndAnotherCustomerGoesWithoutIt) {
     env.dialogs.answer(QStringLiteral("Cli_Adian"), MsgButton::Yes)
         .answer(QStringLiteral("Cli_Devo"), MsgButton::No);
     env.modalForms.then([this](QWidget &discount) {
@@ -148,6 +150,30 @@ TEST_F(IncludingWithOpenItems, AnAdvanceTakenMeanwhileByAnotherEntryRefusesTheIn
     EXPECT_EQ(movements(), before);
     EXPECT_EQ(advanceLeft("03"), 110000);
     EXPECT_TRUE(Cli_bco11100::boInclusao) << "the operator may choose again or cancel";
+
+    // The operator names another customer instead and uses none of its advance: the advance chosen for the
+    // first does not go with it.
+    env.execute(QStringLiteral(
+        "INSERT INTO ADIANTCLI (CDFILIAL, NRLANCTONF, NRSEQVENREC, NRPARCELAREC, CDEMPRESA, CDCLIENTE, "
+        "DTATUAVENREC, VRORIGINAL) VALUES ('0101', '9000000077', '01', '01', '01', 'CLI0001', '2024-03-01', "
+        "5000)"));
+    env.dialogs.clearShown();
+    env.dialogs.answer(QStringLiteral("Cli_Adian"), MsgButton::No);
+    auto *customer = control<EditControl>("medInsClie");
+    customer->setFocus();
+    customer->selectAll();
+    QTest::keyClick(customer, Qt::Key_Delete);
+    QTest::keyClicks(customer, QStringLiteral("CLI0001"));
+    control("edtDsLancamento")->setFocus();
+    control<QToolButton>("sbtConfirmar")->click();
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
+    ASSERT_EQ(movements(), before + 1);
+    EXPECT_EQ(
+        number(QStringLiteral("SELECT COUNT(*) FROM ADIANTCLIUSO WHERE CDREDUCONT = '050' AND NRMOVBANC "
+                              "= '%1'")
+                   .arg(lastMovement())),
+        0);
+    EXPECT_EQ(advanceLeft("03"), 110000);
 }
 
 TEST_F(IncludingWithOpenItems, ASuppliersDebitOffersItsAdvancesAndThenItsReturns) {
