@@ -41,7 +41,8 @@ TEST_P(ValuesInOrderTest, BindsEachValueToItsPlaceAsANamedParameterWould) {
                                                          : QString::fromUtf8(row.utf8(column)));
                     rows.append(fields.join(u'|'));
                 });
-    EXPECT_EQ(rows, (QStringList{"1|text|um|text|2024-03-15", "2|null|null|text|",
+    // A date that is none is NULL, as PostgreSQL stores it.
+    EXPECT_EQ(rows, (QStringList{"1|text|um|text|2024-03-15", "2|null|null|null|null",
                                  QStringLiteral("3|text|três \"'|null|null"), "4|text||text|2024-02-29",
                                  "5|text|cinco|text|0001-01-01", "6|text|seis|text|9999-12-31"}));
 }

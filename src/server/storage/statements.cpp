@@ -333,6 +333,12 @@ struct Sql::SqliteStatement : SqlRow {
                 rc = sqlite3_bind_double(stmt, index, value.toDouble());
                 break;
             case QMetaType::QDate: {
+                // A date that is none is stored as PostgreSQL stores it, NULL, not as an empty text that
+                // every comparison of dates would take for a day.
+                if (!value.toDate().isValid()) {
+                    rc = sqlite3_bind_null(stmt, index);
+                    break;
+                }
                 const QByteArray iso = isoDate(value.toDate());
                 rc = sqlite3_bind_text(stmt, index, iso.constData(), static_cast<int>(iso.size()),
                                        SQLITE_TRANSIENT);
