@@ -193,6 +193,22 @@ TEST_P(SettlementTest, AnEntrySettlesExactlyWhatItsMarkedRowsDiscount) {
     EXPECT_EQ(written(), before);
 }
 
+// The rows of a selection without one of its columns.
+DataPacket withoutColumn(const DataPacket &rows, QStringView column) {
+    const int dropped = rows.fieldIndex(column);
+    FieldDefs fields = rows.fields();
+    fields.erase(fields.begin() + dropped);
+    DataPacket kept(fields);
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        std::vector<Variant> values;
+        for (int field = 0; field < static_cast<int>(rows.fields().size()); ++field)
+            if (field != dropped)
+                values.push_back(rows.value(row, field));
+        kept.appendValues(values);
+    }
+    return kept;
+}
+
 TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothing) {
     const QString overValue = QStringLiteral(
         "Operação bloqueada. O valor a descontar não pode ser maior que o valor do lançamento: os "
@@ -258,6 +274,16 @@ TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothin
              e.customerReturns = chosenRows(t.customerReturns(), {{0, 400.01}});
          },
          "", overValue},
+        {"marked rows without the column of their mark",
+         [](SettlementTest &t, EntryRequest &e) {
+             e.customerAdvances = withoutColumn(chosenRows(t.customerAdvances(), {{0, 10.00}}), u"IDMARCADO");
+         },
+         "", "Seleção de adiantamento do cliente inválida: falta IDMARCADO."},
+        {"marked rows without the column of their discount",
+         [](SettlementTest &t, EntryRequest &e) {
+             e.customerReturns = withoutColumn(chosenRows(t.customerReturns(), {{0, 10.00}}), u"VRDESCONTO");
+         },
+         "", "Seleção de nota fiscal de devolução do cliente inválida: falta VRDESCONTO."},
         {"a selection that is no data packet",
          [](SettlementTest &, EntryRequest &e) { e.customerAdvances = QStringLiteral("S"); }, "",
          "Seleção de adiantamento do cliente inválida."},

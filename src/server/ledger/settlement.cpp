@@ -37,16 +37,19 @@ void addWanted(const Selection &selection, int order, qint64 limit, qint64 &tota
         refuse(QStringLiteral("Seleção de %1 inválida.").arg(what));
     const DataPacket &packet = rows.packet();
     const int mark = packet.fieldIndex(u"IDMARCADO");
-    if (mark < 0)
-        return;
     const int discount = packet.fieldIndex(u"VRDESCONTO");
+    // Rows that cannot say what they discount are refused, not taken for nothing chosen: the entry would be
+    // written as if the operator had discounted nothing.
+    for (const auto &[column, index] : {std::pair{"IDMARCADO", mark}, std::pair{"VRDESCONTO", discount}})
+        if (index < 0 && packet.rowCount() > 0)
+            refuse(QStringLiteral("Seleção de %1 inválida: falta %2.").arg(what, QLatin1String(column)));
     std::vector<int> keyFields;
     for (const QString &column : kind.keyColumns())
         keyFields.push_back(packet.fieldIndex(column));
     for (int row = 0; row < packet.rowCount(); ++row) {
         if (packet.value(row, mark).toText().trimmed() != u"S")
             continue;
-        const Variant amount = discount >= 0 ? packet.value(row, discount) : Variant();
+        const Variant amount = packet.value(row, discount);
         if (amount.isNull())
             continue;
         const auto cents = centsFromAmount(amount.toFloat());
