@@ -234,6 +234,8 @@ TEST_P(InsertionTest, RefusesWhatTheFormCouldNotHaveSentAndWritesNothing) {
              e.supplier = "FOR0001";
          },
          none, "O cliente e o fornecedor não podem ser informados no mesmo lançamento."},
+        {"no cost centre while budgets are kept by cost centre",
+         [](EntryRequest &e) { e.costCentre.clear(); }, none, "Centro de Custo deve ser informado."},
         {"a cost centre another branch uses", [](EntryRequest &e) { e.costCentre = "0004"; }, none,
          "Centro de Custo não cadastrado para a filial informada."},
         {"the default cost centre of another branch",
@@ -303,7 +305,6 @@ TEST_P(InsertionTest, AnEntryThatCannotBeAccountedIsAnsweredWithItsErrorsAndWrit
     const Case cases[] = {
         {"a type that posts to a synthetic account", {.type = "0011"}, {"002/2"}},
         {"a date of a closed period", {.date = QDate(2024, 1, 10)}, {"004/0"}},
-        {"no cost centre while budgets are kept by cost centre", {.costCentre = ""}, {"003/2"}},
         {"no cost centre on an account kept by cost centre",
          {.kind = 'D', .type = "0006", .costCentre = ""},
          {"003/2"},

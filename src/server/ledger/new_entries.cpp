@@ -218,8 +218,14 @@ void NewEntryChecks::checkParty(const EntryToAccount &entry) {
 
 void NewEntryChecks::checkCostCentre(const EntryToAccount &entry) {
     const QString &costCentre = entry.costCentre;
-    if (costCentre.isEmpty())
+    if (costCentre.isEmpty()) {
+        // Budgets kept by cost centre hold a debit to the budget of its own: one without a cost centre
+        // would answer to none. The forms never send one then.
+        if (context_.sql.scalar(
+                QStringLiteral("SELECT 1 FROM GERPARAMGERAL WHERE CDPARAM = 1 AND IDTIPOORCA = 'C'")))
+            refuse(QStringLiteral("Centro de Custo deve ser informado."));
         return;
+    }
     if (!exists(QStringLiteral("SELECT 1 FROM CENTCUST WHERE CDCENTCUST = :chave"), costCentre))
         refuse(QStringLiteral("Centro de Custo %1 não cadastrado.").arg(costCentre));
     const bool ofBranch =

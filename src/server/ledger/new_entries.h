@@ -67,7 +67,8 @@ public:
     // entry's branch (CENTCUSTFIL, "Centro de Custo não cadastrado para a filial informada.") unless it is
     // the default of that branch or of the account's company: the forms put that default on an entry typed
     // without a cost centre, and the import on every entry, whatever the branch's list holds. An empty one
-    // is accepted.
+    // is refused while budgets are kept by cost centre (GERPARAMGERAL.IDTIPOORCA 'C'), as the forms refuse
+    // it, and accepted otherwise.
     void checkCostCentre(const EntryToAccount &entry);
 
     // The company of an account the operator may use (refusing any other).
