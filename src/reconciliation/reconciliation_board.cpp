@@ -234,7 +234,7 @@ QList<StatementPairing> ReconciliationBoard::undoPairings(int line) const {
 
 QList<DailyBalance> dailyBalances(const ReconciliationBoard &board, const QDate &from, const QDate &to,
                                   std::optional<qint64> bankOpening, std::optional<qint64> bankClosing,
-                                  qint64 booksOpening) {
+                                  qint64 booksOpening, const QMap<QDate, qint64> &storedElsewhere) {
     const auto signedCents = [](QChar kind, qint64 cents) {
         return kind == u'D' ? -cents : cents;
     };
@@ -244,6 +244,11 @@ QList<DailyBalance> dailyBalances(const ReconciliationBoard &board, const QDate 
         bankMoves[line.date] += signedCents(line.kind, line.cents);
         bankTotal += signedCents(line.kind, line.cents);
     }
+    for (auto day = storedElsewhere.constBegin(); day != storedElsewhere.constEnd(); ++day)
+        if (day.key() >= from && day.key() <= to) {
+            bankMoves[day.key()] += day.value();
+            bankTotal += day.value();
+        }
     for (const BoardMovement &movement : board.movements())
         if (movement.date >= from && movement.date <= to)
             booksMoves[movement.date] += signedCents(movement.kind, movement.cents);
@@ -259,6 +264,24 @@ QList<DailyBalance> dailyBalances(const ReconciliationBoard &board, const QDate 
         days.append({day, bank, books});
     }
     return days;
+}
+
+QMap<QDate, qint64> linesOfOtherStatements(NetConnection &server, const QString &account,
+                                           const QStringList &others, const QDate &from, const QDate &to) {
+    QMap<QDate, qint64> moves;
+    for (const QString &statement : others) {
+        const DataPacket lines =
+            packetOf(called(server, QStringLiteral("GetLinhasExtrato"), {account, statement}),
+                     QStringLiteral("GetLinhasExtrato"));
+        for (int row = 0; row < lines.rowCount(); ++row) {
+            const QDate day = lines.value(row, u"DTMOVEXTR").toDate();
+            if (day < from || day > to)
+                continue;
+            const qint64 cents = centsOf(lines.value(row, u"VRMOVEXTR"));
+            moves[day] += kindOf(lines.value(row, u"IDMOVEXTR")) == u'D' ? -cents : cents;
+        }
+    }
+    return moves;
 }
 
 ReconciliationBoard loadBoard(NetConnection &server, const QString &account, const QString &statement,

@@ -102,11 +102,20 @@ struct DailyBalance {
 };
 
 // Each day from `from` to `to`: the bank's balance counted from its opening balance (at the start of `from`)
-// with the board's lines, or back from its closing balance when the file states no opening one; the books'
-// from `booksOpening` (the books' balance at the start of `from`) with the board's movements of those days.
+// with the board's lines and `storedElsewhere`, or back from its closing balance when the file states no
+// opening one; the books' from `booksOpening` (the books' balance at the start of `from`) with the board's
+// movements of those days. `storedElsewhere` holds, in signed cents by day, the lines of the period that
+// the account's other statements hold: a file that overlaps an earlier one stores none of its lines again,
+// yet its balances count them.
 QList<DailyBalance> dailyBalances(const ReconciliationBoard &board, const QDate &from, const QDate &to,
                                   std::optional<qint64> bankOpening, std::optional<qint64> bankClosing,
-                                  qint64 booksOpening);
+                                  qint64 booksOpening, const QMap<QDate, qint64> &storedElsewhere = {});
+
+// The lines from `from` to `to` of the account's statements `others`, in signed cents by day (credits up,
+// debits down): what dailyBalances takes as stored elsewhere. Throws StatementCallError with the server's
+// words.
+QMap<QDate, qint64> linesOfOtherStatements(NetConnection &server, const QString &account,
+                                           const QStringList &others, const QDate &from, const QDate &to);
 
 // Loads the board of `statement` of `account`: its lines, the account's movements from `from` to `to`
 // (widened by the proposals' window, so that every movement proposed is listed) and the proposals. Throws

@@ -226,11 +226,24 @@ void TfrmConciliacao::CarregaExtrato() {
     // What the operator accepted or rejected and nobody has touched since survives the screen's listing
     // again, after a refused call or an undoing: it would otherwise have to be done over.
     bco::ReconciliationBoard loaded;
+    QMap<QDate, qint64> storedElsewhere;
+    const QDate from = chosen[1].toDate(), to = chosen[2].toDate();
     try {
-        loaded = serverCall([&] {
-            return bco::loadBoard(netLancContCorr, account_, chosen[0].toString(), chosen[1].toDate(),
-                                  chosen[2].toDate());
-        });
+        loaded = serverCall(
+            [&] { return bco::loadBoard(netLancContCorr, account_, chosen[0].toString(), from, to); });
+        // The lines of the period that the account's earlier statements hold, which this one, overlapping
+        // them, did not store again.
+        QStringList overlapping;
+        for (int i = 0; i < ui->cbxExtrato->count(); ++i) {
+            const QVariantList other = ui->cbxExtrato->itemData(i).toList();
+            if (other.value(0) != chosen[0] && other.value(2).toDate() >= from &&
+                other.value(1).toDate() <= to)
+                overlapping.append(other.value(0).toString());
+        }
+        if (!overlapping.isEmpty())
+            storedElsewhere = serverCall([&] {
+                return bco::linesOfOtherStatements(netLancContCorr, account_, overlapping, from, to);
+            });
     } catch (...) {
         // The lists still show the statement they showed: so does the choice, which the screen lists
         // again by.
@@ -245,8 +258,8 @@ void TfrmConciliacao::CarregaExtrato() {
     const auto cents = [](const QVariant &value) {
         return value.isNull() ? std::nullopt : std::optional<qint64>(value.toLongLong());
     };
-    balances_ = bco::dailyBalances(board_, chosen[1].toDate(), chosen[2].toDate(), cents(chosen[3]),
-                                   cents(chosen[4]), chosen[5].toLongLong());
+    balances_ = bco::dailyBalances(board_, from, to, cents(chosen[3]), cents(chosen[4]),
+                                   chosen[5].toLongLong(), storedElsewhere);
     MostraQuadro();
     MostraGrafico();
 }

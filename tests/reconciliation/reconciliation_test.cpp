@@ -216,6 +216,13 @@ TEST(ReconciliationBoard, CountsTheBanksAndTheBooksDailyBalancesOverThePeriod) {
         EXPECT_EQ(books, QList<qint64>({1000, 3500, 3500}));
         EXPECT_EQ(differs, c.differs);
     }
+    // Lines another statement holds count on their days, those outside the period do not.
+    QList<std::optional<qint64>> counted;
+    for (const DailyBalance &day :
+         dailyBalances(smallBoard(), QDate(2024, 3, 11), QDate(2024, 3, 13), 1000, std::nullopt, 1000,
+                       {{QDate(2024, 3, 11), -300}, {QDate(2024, 3, 13), 200}, {QDate(2024, 3, 14), 9999}}))
+        counted << day.bank;
+    EXPECT_EQ(counted, (QList<std::optional<qint64>>{700, 4200, 4400}));
     // A movement listed outside the period (within the proposals' window) is not the period's.
     EXPECT_EQ(
         dailyBalances(smallBoard(), QDate(2024, 3, 13), QDate(2024, 3, 14), 0, std::nullopt, 0).last().books,
@@ -408,6 +415,34 @@ TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesTh
     EXPECT_EQ(reconciliationOf(cheque), QStringLiteral("1 %1 %2").arg(statement, lineNumbers[0]));
     EXPECT_EQ(movementsOn("F3"), 0);
     EXPECT_FALSE(form->board().lines()[2].reconciled);
+}
+
+// A later file that repeats the statement's days stores only its new line, yet the bank's balance of each
+// day counts the lines the earlier statement holds: the closing difference is the books' and the bank's.
+TEST_F(ReconciliationForm, AStatementOverlappingAnEarlierOneCountsTheLinesThatOneHolds) {
+    openStatement();
+    QFile earlier(statementPath);
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    QByteArray later = earlier.readAll();
+    later.replace("<DTEND>20240313", "<DTEND>20240314")
+        .replace("</BANKTRANLIST>",
+                 "<STMTTRN><TRNTYPE>CREDIT<DTPOSTED>20240314<TRNAMT>50,00<FITID>F5<MEMO>LINHA F5</STMTTRN>\n"
+                 "</BANKTRANLIST>")
+        .replace("<BALAMT>100,00<DTASOF>20240313", "<BALAMT>150,00<DTASOF>20240314");
+    const QString laterPath = folder.filePath(QStringLiteral("extrato-ate-14.ofx"));
+    QFile file(laterPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(later);
+    file.close();
+
+    files.choose(laterPath);
+    form->sbtImportExport->click();
+    ASSERT_EQ(form->board().lines().size(), 1) << "the lines of the earlier file are not stored again";
+    QList<std::optional<qint64>> bank;
+    for (const DailyBalance &day : form->balances())
+        bank << day.bank;
+    // From the opening balance the file states (-1.401,29), through each day's lines of either statement.
+    EXPECT_EQ(bank, (QList<std::optional<qint64>>{-16672, 43343, 10000, 15000}));
 }
 
 // The value axis spans every balance the chart draws, the bank's and the books', on round marks.
