@@ -382,6 +382,10 @@ int TfrmConciliacao::selectedLine() const {
 }
 
 void TfrmConciliacao::sbtImportExportClick() {
+    // The file goes to the account the field shows, typed last though not left: the button takes no focus.
+    if (ui->medCdRedu->text().trimmed().isEmpty())
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Conta_NI")), true);
+    Vd_CdRedu();
     if (account_.isEmpty())
         Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Conta_NI")), true);
     const std::optional<QString> chosen =

@@ -466,6 +466,25 @@ TEST_F(ReconciliationForm, TheChartsValueAxisSpansBothLinesOnRoundMarks) {
     EXPECT_EQ(values->max(), std::round(values->max()));
 }
 
+// The statement goes to the account the field shows: typed over a chosen account and not left (the import
+// button takes no focus), the new account is the one the file is checked against and stored in.
+TEST_F(ReconciliationForm, AStatementGoesToTheAccountTypedLastThoughItsFieldWasNotLeft) {
+    auto *account = control<QLineEdit>("medCdRedu");
+    account->setFocus();
+    QTest::keyClicks(account, QStringLiteral("001"));
+    control<QTableWidget>("grdLinhas")->setFocus();
+    account->setFocus();
+    account->selectAll();
+    QTest::keyClicks(account, QStringLiteral("002"));
+    const QString stored = QStringLiteral("SELECT COUNT(*) FROM EXTRATOBANC");
+    const int before = env.value(stored).toInt();
+    files.choose(statementPath);
+    env.dialogs.clearShown();
+    form->sbtImportExport->click();
+    EXPECT_EQ(env.dialogs.errors(), QStringList{"O extrato não é da conta corrente 002."});
+    EXPECT_EQ(env.value(stored).toInt(), before);
+}
+
 // A statement that cannot be listed (here: the operator's session ended, with no renewal at hand) leaves the
 // screen on the one it showed, its choice included, since the screen lists again by the choice.
 TEST_F(ReconciliationForm, AStatementThatCannotBeListedLeavesTheChoiceOnTheOneShown) {
