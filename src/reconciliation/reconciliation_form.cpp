@@ -147,8 +147,10 @@ void TfrmConciliacao::FormCreate() {
     sbtImportExport->setEnabled(false);
 }
 
+// Back from another window (the entry form's include among them), the statement is listed again: what was
+// written meanwhile is proposed, and what the operator accepted and nobody touched since is kept.
 void TfrmConciliacao::FormActivate() {
-    if (!account_.isEmpty() && board_.pendingPairings().isEmpty())
+    if (!account_.isEmpty())
         ListaExtratos(ui->cbxExtrato->currentData().toList().value(0).toString());
 }
 

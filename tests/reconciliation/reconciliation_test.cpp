@@ -586,10 +586,6 @@ TEST_F(ReconciliationForm, IncludesTheBankFeeFromItsLineThroughTheEntryFormsOwnI
     include(fee);
     form->RunFormActivate();
     EXPECT_EQ(form->board().pendingPairings().size(), 1) << "what the operator accepted is not thrown away";
-    EXPECT_EQ(form->board().proposal(3), nullptr);
-    selectLine(1);
-    press(QKeySequence(Qt::CTRL | Qt::Key_R));
-    form->RunFormActivate();
     const BoardProposal *proposal = form->board().proposal(3);
     ASSERT_NE(proposal, nullptr);
     EXPECT_EQ(proposal->movements, QStringList{fee.movement});
