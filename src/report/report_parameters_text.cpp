@@ -67,6 +67,13 @@ void FillReportParameters(const QString &reportCode, const ParameterValues &give
                 QStringLiteral("O relatório não tem o parâmetro %1; os que ele tem: %2.")
                     .arg(it.key(), params.Names().join(QStringLiteral(", "))));
 
+    // Its "T" would have the report read every company's entries, whichever the operator may use.
+    if (given.contains(QStringLiteral("P_TCDEMPRESA")))
+        throw ReportParameterError(
+            QStringLiteral("O parâmetro P_TCDEMPRESA não pode ser dado: as empresas do relatório são as de "
+                           "P_CDEMPRESA, entre "
+                           "as que o operador pode usar (todas elas quando P_CDEMPRESA não é dado)."));
+
     if (reportCode == u"BCO111") {
         EntriesReportChoices choices;
         choices.operatorCompanies = operatorCompanies;

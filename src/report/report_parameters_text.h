@@ -28,7 +28,8 @@ ParameterValues ParseParameterValues(const QStringList &texts);
 // with every "Todas"/"Todos" choice checked for those not typed. A value dd/mm/yyyy is a date; a list of
 // codes (a parameter with its "T" flag beside it, P_CDREDUCONT and P_TCDREDUCONT) is typed as codes parted
 // by commas, and typing it chooses the list. Refuses (ReportParameterError) a parameter the report does not
-// have, a company the operator may not use, a date that is no date, and a parameter left without a value.
+// have, a company the operator may not use, the companies' flag P_TCDEMPRESA (which would open every
+// company), a date that is no date, and a parameter left without a value.
 void FillReportParameters(const QString &reportCode, const ParameterValues &given,
                           const QString &operatorCompanies, bco::ReportParams &params, const QLocale &locale);
 
