@@ -9,15 +9,18 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTableWidget>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QLineEdit>
 #include <QLabel>
 #include <QTest>
+#include <QTimer>
 
 #include "framework/report/report_store.h"
 #include "framework/ui/buttons.h"
 #include "framework/ui/date_edit.h"
+#include "framework/ui/report/report_dialogs.h"
 #include "report/report_form.h"
 #include "support/case_name.h"
 #include "support/entry_form_stand_in.h"
@@ -25,6 +28,7 @@
 #include "support/form_test_environment.h"
 #include "support/private_config_folder.h"
 #include "support/qt_printers.h"
+#include "support/scripted_dialogs.h"
 #include "support/scripted_report_dialogs.h"
 
 using namespace bco;
@@ -738,6 +742,29 @@ TEST_F(ReportForm, AnEditSavedOverAnotherOperatorsSaveAsksAndLosesNeitherUnasked
             EXPECT_EQ(store.LastSaved(code, QString::fromUtf8(c.newTitle))->operatorCode, "DEMO");
         }
     }
+}
+
+// The preview asks for its pages from its own event loop: a page that cannot be painted is told to the
+// operator there, and the preview closes as it would after any other page.
+TEST(QtReportDialogsPreview, APageThatCannotBePaintedIsToldAndThePreviewClosesAsUsual) {
+    ScriptedDialogs dialogs;
+    QtReportDialogs reports;
+    QPrinter printer;
+    int asked = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget *preview = QApplication::activeModalWidget())
+            preview->close();
+    });
+    closer.start(200);
+    reports.preview(printer, [&asked](QPrinter &) {
+        ++asked;
+        throw std::runtime_error("A impressora recusou a página.");
+    });
+    EXPECT_GT(asked, 0);
+    EXPECT_FALSE(dialogs.errors().isEmpty());
+    for (const QString &error : dialogs.errors())
+        EXPECT_EQ(error, QStringLiteral("A impressora recusou a página."));
 }
 
 } // namespace

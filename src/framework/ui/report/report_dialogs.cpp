@@ -8,6 +8,8 @@
 #include <QPrinter>
 #include <QProgressDialog>
 
+#include "framework/ui/event_guard.h"
+
 namespace bco {
 
 namespace {
@@ -75,8 +77,9 @@ void QtReportDialogs::preview(QPrinter &printer, const std::function<void(QPrint
     QPrintPreviewDialog dialog(&printer, QApplication::activeWindow());
     dialog.setWindowTitle(QStringLiteral("Visualizar"));
     dialog.setWindowState(Qt::WindowMaximized);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&paint](QPrinter *target) { paint(*target); });
+    // The preview asks for its pages from its own event loop, and again for its print button's printer.
+    connectGuarded(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                   [&paint](QPrinter *target) { paint(*target); });
     dialog.exec();
 }
 
