@@ -30,6 +30,8 @@ TEST_P(DispatcherTest, LoginAnswersATokenThatOpensTheOtherMethods) {
     ASSERT_TRUE(login.ok()) << login.error.toStdString();
     const QString token = login.result.toText();
     EXPECT_EQ(token.size(), 64);
+    ASSERT_EQ(login.args.size(), 2u);
+    EXPECT_TRUE(login.args[1].isNull()) << "the password goes back in no answer";
     EXPECT_TRUE(server->callAs(token, QStringLiteral("getSaldoDia"), {"004", demoDate}).ok());
 }
 

@@ -15,6 +15,8 @@ namespace {
 Variant login(CallContext &context, VariantList &args) {
     const QString operatorCode = code(args[0]).toUpper();
     const QString password = args[1].toText();
+    // A call's arguments go back with its answer: the password is not among them.
+    args[1] = Variant();
     Sql &sql = context.sql;
     const SessionStore::LoginHold hold = context.sessions.loginHold(sql, operatorCode);
     if (!context.sessions.waitOut(hold)) {
