@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFormLayout>
 #include <QFrame>
 #include <QLabel>
@@ -184,15 +185,21 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
     if (!account)
         fail(QStringLiteral("Conta corrente %1 não cadastrada.").arg(request.account));
     // A cheque printed again keeps the payee it was recorded with.
-    const auto debit =
-        firstRow(QStringLiteral("SELECT COALESCE(Q.NMFAVORECIDO, F.NMRAZSOCFORN), D.NRCHEQUE FROM "
-                                "MOVDEBIBANC D LEFT JOIN FORNECED F ON F.CDFORNECED = D.CDFORNECED "
-                                "LEFT JOIN CHEQUE Q ON Q.CDREDUCONT = D.CDREDUCONT AND Q.NRCHEQUE = "
-                                "D.NRCHEQUE WHERE D.CDREDUCONT = ? AND D.NRMOVIDEBI = ?"),
-                 {request.account, request.debit});
+    const auto debit = firstRow(
+        QStringLiteral("SELECT COALESCE(Q.NMFAVORECIDO, F.NMRAZSOCFORN), D.NRCHEQUE, Q.IDSITUCHEQ FROM "
+                       "MOVDEBIBANC D LEFT JOIN FORNECED F ON F.CDFORNECED = D.CDFORNECED "
+                       "LEFT JOIN CHEQUE Q ON Q.CDREDUCONT = D.CDREDUCONT AND Q.NRCHEQUE = "
+                       "D.NRCHEQUE WHERE D.CDREDUCONT = ? AND D.NRMOVIDEBI = ?"),
+        {request.account, request.debit});
     if (!debit)
         fail(QStringLiteral("Débito %1 não encontrado na conta corrente %2.")
                  .arg(request.debit, request.account));
+    // Only a cheque still out is printed again: a cleared one was paid, a cancelled one must not be.
+    const QString situation = debit->value(2).toString();
+    if (situation == u"D" || situation == u"C")
+        fail(QStringLiteral("O cheque %1 deste débito está %2: não é impresso de novo.")
+                 .arg(debit->value(1).toString().trimmed(),
+                      situation == u"D" ? QStringLiteral("compensado") : QStringLiteral("cancelado")));
 
     fixed_.bank = QStringLiteral("%1 %2").arg(account->value(0).toString(), account->value(1).toString());
     // As the bank prints them on its cheques: through its pictures.
@@ -228,6 +235,7 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
     payee_ = new QLineEdit(debit->value(0).toString(), this);
     payee_->setObjectName(QStringLiteral("edtFavorecido"));
     payee_->setMaxLength(60);
+    payee_->setReadOnly(recorded_);
     city_ = new QLineEdit(QSettings().value(QStringLiteral("cheque/cidade")).toString(), this);
     city_->setObjectName(QStringLiteral("edtCidade"));
     city_->setMaxLength(40);
@@ -315,7 +323,6 @@ bool ChequeEmissionDialog::emitTo(QPrinter &printer, bool onPaper) {
     // A page size is portrait by definition: the cheque is the landscape of its narrow side.
     printer.setPageLayout(QPageLayout(QPageSize(QSizeF(ChequeHeightMm, ChequeWidthMm), QPageSize::Millimeter),
                                       QPageLayout::Landscape, QMarginsF(), QPageLayout::Millimeter));
-    record();
     QPainter painter;
     if (!painter.begin(&printer)) {
         if (onPaper) {
@@ -325,9 +332,24 @@ bool ChequeEmissionDialog::emitTo(QPrinter &printer, bool onPaper) {
         }
         fail(QStringLiteral("Não foi possível gravar o arquivo %1.").arg(printer.outputFileName()));
     }
+    // Recorded once the printer or the file is open, so that no cheque goes on the books that nothing could
+    // print; and before it is painted, under the number the server gave it. A refusal prints nothing.
+    try {
+        record();
+    } catch (...) {
+        printer.abort();
+        painter.end();
+        if (!onPaper)
+            QFile::remove(printer.outputFileName());
+        throw;
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     paintCheque(painter, printer.pageLayout().paintRectPixels(printer.resolution()), face());
-    painter.end();
+    if (!painter.end())
+        fail(QStringLiteral("O cheque %1 foi registrado no débito, mas não foi possível terminar de %2; "
+                            "\"Emitir Cheque\" o imprime de novo com o mesmo número.")
+                 .arg(number_->text().trimmed(),
+                      onPaper ? QStringLiteral("imprimi-lo") : QStringLiteral("gravar o arquivo")));
     QSettings().setValue(QStringLiteral("cheque/cidade"), city_->text().trimmed());
     accept();
     return true;

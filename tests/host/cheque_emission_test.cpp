@@ -99,6 +99,13 @@ protected:
 TEST_F(ChequeScreen, RecordsANewChequeOnItsDebitAndPrintsItWithTheAmountInWords) {
     const ChequeRequest request = debitWithoutCheque();
     const qint64 cheques = count(QStringLiteral("SELECT COUNT(*) FROM CHEQUE"));
+    // A file that cannot be written records nothing: the cheque goes on the books once it can be printed.
+    reports.pdfFile = QStringLiteral("/nenhuma/pasta/cheque.pdf");
+    {
+        ChequeEmissionDialog screen(request);
+        EXPECT_THROW(screen.saveAsPdf(), std::runtime_error);
+        EXPECT_EQ(chequesOf(request), 0);
+    }
     reports.pdfFile = folder.filePath(QStringLiteral("cheque.pdf"));
     {
         ChequeEmissionDialog screen(request);
@@ -122,11 +129,25 @@ TEST_F(ChequeScreen, RecordsANewChequeOnItsDebitAndPrintsItWithTheAmountInWords)
     }
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM CHEQUE")), cheques + 1);
 
-    // Opened again, the screen prints the same cheque and records nothing.
-    ChequeEmissionDialog again(request);
-    EXPECT_TRUE(again.numberEdit()->isReadOnly());
-    ASSERT_TRUE(again.saveAsPdf());
-    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM CHEQUE")), cheques + 1);
+    // Opened again, the screen prints the same cheque, to the same payee, and records nothing.
+    {
+        ChequeEmissionDialog again(request);
+        EXPECT_TRUE(again.numberEdit()->isReadOnly());
+        EXPECT_TRUE(again.payeeEdit()->isReadOnly());
+        EXPECT_EQ(again.payeeEdit()->text(), QStringLiteral("Energia Limpa S.A."));
+        ASSERT_TRUE(again.saveAsPdf());
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM CHEQUE")), cheques + 1);
+    }
+    // Once cleared or cancelled, it is not printed again.
+    for (const char *situation : {"D", "C"}) {
+        SCOPED_TRACE(situation);
+        QSqlQuery(QSqlDatabase::database(QStringLiteral("adcGeral")))
+            .exec(
+                QStringLiteral("UPDATE CHEQUE SET IDSITUCHEQ = '%1' WHERE CDREDUCONT = '001' AND NRMOVIDEBI "
+                               "= '%2'")
+                    .arg(QLatin1String(situation), request.debit));
+        EXPECT_THROW(ChequeEmissionDialog{request}, std::runtime_error);
+    }
 }
 
 TEST_F(ChequeScreen, ClosesWithoutRecordingWhenItsPrinterIsGoneAndRefusesWhatItCannotServe) {
