@@ -123,8 +123,13 @@ TfrmConciliacao::TfrmConciliacao(QWidget *parent)
     command(ui->sbtIncluirLanc, QKeySequence(Qt::CTRL | Qt::Key_I), &TfrmConciliacao::IncluirLancClick);
     command(ui->sbtDesfazer, QKeySequence(Qt::CTRL | Qt::Key_Z), &TfrmConciliacao::DesfazerClick);
     // A double click on a line accepts its proposal; on a movement, pairs the line with the movements chosen.
-    bco::connectGuarded(ui->grdLinhas, &QTableWidget::cellDoubleClicked, this,
-                        [this](int, int) { AceitarClick(); });
+    bco::connectGuarded(ui->grdLinhas, &QTableWidget::cellDoubleClicked, this, [this](int, int) {
+        // Only the line's own proposal: the command without one accepts every decided proposal, which a
+        // double click on another line must not do unseen.
+        const int line = selectedLine();
+        if (line >= 0 && board_.proposal(line) != nullptr && board_.accepted(line).isEmpty())
+            AceitarClick();
+    });
     bco::connectGuarded(ui->grdMovimentos, &QTableWidget::cellDoubleClicked, this,
                         [this](int, int) { ParearClick(); });
 
@@ -471,9 +476,19 @@ void TfrmConciliacao::ConciliarClick() {
 }
 
 void TfrmConciliacao::DesfazerClick() {
-    const QList<bco::StatementPairing> pairings = board_.undoPairings(selectedLine());
+    const int chosen = selectedLine();
+    const QList<bco::StatementPairing> pairings = board_.undoPairings(chosen);
     if (pairings.isEmpty())
         Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Linha_N_Conc")), true);
+    // It writes at once, as the reconciliation does: the operator says which line first.
+    const bco::BoardLine &line = board_.lines()[chosen];
+    if (bco::Dialogs::messages().show(bco::MsgKind::Confirmation,
+                                      msgPadrao.Msg(QStringLiteral("Conf_Desfazer"))
+                                          .arg(day(line.date), money(line.cents, line.kind))
+                                          .arg(pairings.size()),
+                                      bco::MsgButton::Yes | bco::MsgButton::No,
+                                      QStringLiteral("Conf_Desfazer")) != bco::MsgButton::Yes)
+        return;
     const bco::RemoteResult done = netLancContCorr.Call(
         QStringLiteral("SetDesfazConciliacao"), bco::VariantList{account_, bco::pairingPacket(pairings)});
     if (!done.ok())

@@ -374,6 +374,12 @@ TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesTh
     QStringList lineNumbers;
     for (const BoardLine &line : form->board().lines())
         lineNumbers << line.line;
+    // A double click on a line without a proposal of its own (the fee) accepts nothing, not even the decided
+    // proposals of the other lines.
+    selectLine(3);
+    Q_EMIT control<QTableWidget>("grdLinhas")->cellDoubleClicked(3, 0);
+    EXPECT_TRUE(form->board().pendingPairings().isEmpty());
+    EXPECT_EQ(env.dialogs.texts().size(), 1) << "the server's words on what it stored, and nothing since";
     // The cheque is proposed by its document; the deposit, line 3, is paired by hand with its three cheques.
     selectLine(0);
     press(QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -407,8 +413,17 @@ TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesTh
               QList<int>({1, 1, 3, 0}));
     EXPECT_TRUE(form->board().lines()[0].reconciled) << "the screen lists again what the server holds";
 
-    // Undoing the deposit releases its three cheques and nothing else.
+    // Undoing the deposit asks first, naming the line; "Não" releases nothing, "Sim" its three cheques and
+    // nothing else.
     selectLine(2);
+    env.dialogs.clearShown();
+    env.dialogs.answer(QStringLiteral("Conf_Desfazer"), MsgButton::No);
+    press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_EQ(
+        env.dialogs.texts(),
+        QStringList{"Desfaz a conciliação da linha de 12/03/2024 no valor de 600,15 com 3 lançamento(s)?"});
+    EXPECT_EQ(movementsOn("F3"), 3);
+    env.dialogs.answer(QStringLiteral("Conf_Desfazer"), MsgButton::Yes);
     press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     for (const EntryRequest *entry : {&first, &second, &third})
         EXPECT_EQ(reconciliationOf(*entry), QStringLiteral("0  ")) << entry->description.toStdString();
