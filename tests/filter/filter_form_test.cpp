@@ -104,6 +104,7 @@ struct Criteria {
     double valueTo = -1.0;
     int kind = -1;
     bool typeListChosen = false;
+    const char *typedValueTo = nullptr; // typed into its field, which keeps the focus
 };
 
 void set(TfrmFiltroLancCont &dialog, const Criteria &criteria) {
@@ -119,6 +120,11 @@ void set(TfrmFiltroLancCont &dialog, const Criteria &criteria) {
         click(kindButton(dialog, criteria.kind));
     if (criteria.typeListChosen)
         click(of(dialog).rbtListaTipo);
+    if (criteria.typedValueTo != nullptr) {
+        of(dialog).nedValorFin->setFocus();
+        of(dialog).nedValorFin->selectAll();
+        QTest::keyClicks(of(dialog).nedValorFin, QString::fromUtf8(criteria.typedValueTo));
+    }
 }
 
 // The dialog as the entry form makes it, over the entry form's services.
@@ -241,6 +247,10 @@ const Refusal refusals[] = {
     {"a value to below the value from",
      {.valueFrom = 100.0, .valueTo = 99.99},
      "Valor final deve ser maior ou igual ao valor inicial.",
+     "nedValorFin"},
+    {"a value to typed halfway, not read as the one it replaces",
+     {.valueFrom = 1.0, .valueTo = 300.0, .typedValueTo = "2.5"},
+     "'2.5' não é um valor completo: escreva-o como 1.234,56 ou 1234,56.",
      "nedValorFin"},
     {"a type list chosen with no type picked",
      {.typeListChosen = true},
