@@ -33,6 +33,12 @@ TEST_P(DispatcherTest, LoginAnswersATokenThatOpensTheOtherMethods) {
     ASSERT_EQ(login.args.size(), 2u);
     EXPECT_TRUE(login.args[1].isNull()) << "the password goes back in no answer";
     EXPECT_TRUE(server->callAs(token, QStringLiteral("getSaldoDia"), {"004", demoDate}).ok());
+
+    // An operator made inactive meanwhile is let in no longer through the session it holds.
+    server->database().sql().execute(
+        QStringLiteral("UPDATE OPERADOR SET IDATIVO = 'N' WHERE CDOPERADOR = 'DEMO'"));
+    EXPECT_EQ(server->callAs(token, QStringLiteral("getSaldoDia"), {"004", demoDate}).status,
+              Status::Unauthorized);
 }
 
 TEST_P(DispatcherTest, LoginRefusesAWrongPasswordAndAnUnknownOperatorAlike) {

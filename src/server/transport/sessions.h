@@ -40,8 +40,9 @@ public:
 
     // A new session of the operator, written in the caller's writing transaction; answers its token.
     QString open(Sql &sql, const QString &operatorCode);
-    // The operator of a live session (which is kept alive); nullopt for an unknown or expired token. Runs
-    // outside any transaction. Throws DatabaseError.
+    // The operator of a live session (which is kept alive); nullopt for an unknown or expired token, and for
+    // the session of an operator made inactive since. Runs outside any transaction. Throws DatabaseError; on
+    // SQLite, a session that cannot be kept alive while another writer holds the file is let in as it is.
     std::optional<QString> operatorFor(Sql &sql, const QString &token);
     void close(Sql &sql, const QString &token);
 
