@@ -2,6 +2,7 @@
 
 #include "server/ledger/stored_entry.h"
 #include "server/methods/all_methods.h"
+#include "server/storage/list_versions.h"
 #include "server/storage/money.h"
 #include "server/transport/access.h"
 
@@ -46,6 +47,9 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
         refuse(QStringLiteral("O débito %1 já tem o cheque %2.").arg(debit, stored->cheque.trimmed()));
     if (!cents || *cents != stored->cents)
         refuse(QStringLiteral("O valor do cheque deve ser o valor do débito %1.").arg(debit));
+    // Two debits given one number at once: the second finds it taken and is refused, on either database,
+    // rather than failing on the key.
+    lockListVersion(sql, account);
     if (sql.scalar(QStringLiteral("SELECT 1 FROM CHEQUE WHERE CDREDUCONT = :conta AND NRCHEQUE = :cheque"),
                    {{QStringLiteral("conta"), account}, {QStringLiteral("cheque"), cheque}}))
         refuse(QStringLiteral("O cheque %1 já foi emitido na conta corrente %2.").arg(cheque, account));
