@@ -166,8 +166,11 @@ void TfrmDescAdia::BeforePost(const DiscountPage &page) {
     const ItemKind &kind = *page.kind;
     const bool isMarked = marked(rows);
     const double discount = rows.FieldByName(discountField).AsFloat();
+    // Compared to the cent, as both are shown: what is left of a partly used advance is a difference of
+    // amounts, which the floating point leaves a hair below the cents typed back.
     if ((isMarked || !kind.availableCheckedOnlyWhenMarked) &&
-        rows.FieldByName(QString::fromLatin1(kind.available)).AsFloat() < discount)
+        Consiste::RoundDec(rows.FieldByName(QString::fromLatin1(kind.available)).AsFloat(), 2) <
+            Consiste::RoundDec(discount, 2))
         Refuse("vrDesc_<_vrdisp");
     if (isMarked && discount <= 0.0)
         Refuse(kind.nothingToDiscount);

@@ -268,6 +268,34 @@ TEST_F(DiscountForm, TheDiscountOfAMarkedRowIsLoweredByTypingWithinWhatIsAvailab
     });
 }
 
+// What is available of a partly used advance, typed back as it is shown, is within what is available.
+TEST_F(DiscountForm, TheAvailableOfAPartlyUsedAdvanceTypedBackIsTaken) {
+    env.execute(
+        QStringLiteral("INSERT INTO ADIANTCLI (CDFILIAL, NRLANCTONF, NRSEQVENREC, NRPARCELAREC, CDEMPRESA, "
+                       "CDCLIENTE, DTATUAVENREC, VRORIGINAL) VALUES ('0101', '9000000088', '01', '01', "
+                       "'01', '%1', '2024-03-01', 10010)")
+            .arg(customer));
+    env.execute(QStringLiteral(
+        "INSERT INTO ADIANTCLIUSO (CDFILIAL, NRLANCTONF, NRSEQVENREC, NRPARCELAREC, CDREDUCONT, NRMOVBANC, "
+        "VRUTILIZADO) SELECT '0101', '9000000088', '01', '01', CDREDUCONT, MIN(NRMOVBANC), 20 FROM "
+        "MOVBANCARIO "
+        "WHERE CDREDUCONT = '001' GROUP BY CDREDUCONT"));
+    open(0, [&](DiscountFormDriver &shown) {
+        int row = 0;
+        for (ClientDataSet &rows = shown.rows(); row < rows.RecordCount(); ++row) {
+            rows.SetRecNo(row + 1);
+            if (rows.FieldByName(u"NRLANCTONF").AsString() == u"9000000088")
+                break;
+        }
+        ASSERT_LT(row, shown.rows().RecordCount());
+        shown.toggle(row);
+        shown.typeDiscount(row, QStringLiteral("99,90"));
+        EXPECT_EQ(env.dialogs.errors(), QStringList());
+        EXPECT_EQ(shown.runningTotal(), 99.90);
+        shown.cancel();
+    });
+}
+
 TEST_F(DiscountForm, TheConfirmChecksTheTotalAndHandsBackTheRowsAsSaved) {
     struct Case {
         const char *name;
