@@ -291,6 +291,10 @@ void TfrmLancCCorr::Vd_ClieForn(Party party) {
         other.name->clear();
         other.lookup->Close();
         other.lookup->CreateDataSet();
+        // A number typed or pasted with its punctuation is held as its digits, which the mask then shows
+        // through its picture; the punctuation itself would take digits' places.
+        if (!personKind.isEmpty())
+            checked.taxNumber->SetText(number);
         checked.taxNumber->SetEditMask(Consiste::PictPess(personKind));
         checked.name->setText(
             checked.lookup->FieldByName(QString::fromLatin1(checked.legalNameField)).AsString());

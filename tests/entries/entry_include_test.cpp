@@ -192,6 +192,51 @@ TEST_F(Including, ANamedPartyClearsTheOther) {
         << "shown through its person kind's mask";
 }
 
+// A tax number typed or pasted as it is printed, with its punctuation, names its party, shows through its
+// mask and is written with the entry.
+TEST_F(Including, ATaxNumberTypedWithItsPunctuationNamesItsParty) {
+    const auto punctuated = [](const QString &digits) {
+        return digits.size() == 14
+                   ? QStringLiteral("%1.%2.%3/%4-%5")
+                         .arg(digits.left(2), digits.mid(2, 3), digits.mid(5, 3), digits.mid(8, 4),
+                              digits.mid(12))
+                   : QStringLiteral("%1.%2.%3-%4")
+                         .arg(digits.left(3), digits.mid(3, 3), digits.mid(6, 3), digits.mid(9));
+    };
+    struct Case {
+        const char *name;
+        bool debit;
+        const char *type, *field, *table, *column, *party;
+        QString taxNumber;
+    };
+    const Case cases[] = {
+        {"a customer's credit", false, "2", "medInsClie", "MOVCREDBANC", "CDCLIENTE", "CLI0001",
+         stored(QStringLiteral("SELECT NRINSJURCLIE FROM CLIENTE WHERE CDCLIENTE = 'CLI0001'"))},
+        {"a supplier's debit", true, "2", "medInsForn", "MOVDEBIBANC", "CDFORNECED", "FOR0001",
+         stored(QStringLiteral("SELECT NRINSJURFORN FROM FORNECED WHERE CDFORNECED = 'FOR0001'"))},
+    };
+    double value = 500.00;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(c.taxNumber.size() == 11 || c.taxNumber.size() == 14) << c.taxNumber.toStdString();
+        if (!Cli_bco11100::boInclusao)
+            control<QToolButton>("sbtIncluir")->click();
+        fill({.debit = c.debit, .type = QString::fromLatin1(c.type), .value = value += 1});
+        typeInto(c.field, punctuated(c.taxNumber));
+        control("edtDsLancamento")->setFocus();
+        EXPECT_EQ(text(c.field), c.taxNumber) << "held as its digits";
+        env.dialogs.clearShown();
+        if (c.debit)
+            env.dialogs.answer(QStringLiteral("NF_DEV"), MsgButton::No);
+        confirm();
+        EXPECT_EQ(env.dialogs.errors(), QStringList());
+        EXPECT_EQ(stored(QStringLiteral("SELECT %1 FROM %2 WHERE CDREDUCONT = '050' AND NRMOVBANC = (SELECT "
+                                        "MAX(NRMOVBANC) FROM MOVBANCARIO WHERE CDREDUCONT = '050')")
+                             .arg(QLatin1String(c.column), QLatin1String(c.table))),
+                  QString::fromLatin1(c.party));
+    }
+}
+
 // The confirm checks in a fixed order; each refusal keeps the form including, with what was typed.
 TEST_F(Including, TheConfirmRefusesInOrderAndKeepsWhatWasTyped) {
     struct Case {
