@@ -118,8 +118,8 @@ void TfrmLancCCorr::Devolucao_Fornecedor(const QString &company, const QString &
 }
 
 // Asks whether to use the party's open items of one kind and, on Yes, takes the rows of the discount form's
-// page as it hands them back, chosen or (after a cancel) none; on No the selection keeps what it held. A
-// party without open items of the kind leaves the selection empty.
+// page as it hands them back, chosen or (after a cancel) none; on No, or for a party without open items of
+// the kind, the selection is empty.
 void TfrmLancCCorr::UsaEmAberto(const OpenItemsOffer &offer, const QString &company, const QString &party,
                                 const QString &taxNumber) {
     bco::VariantList args{company, party};
@@ -135,10 +135,15 @@ void TfrmLancCCorr::UsaEmAberto(const OpenItemsOffer &offer, const QString &comp
         selection.EmptyDataSet();
         return;
     }
+    // A "Não" uses none of them, whatever an earlier confirm of this include had chosen.
     if (msgPadrao.ShowMsg(QString::fromLatin1(offer.questionKey), bco::MsgKind::Information,
                           bco::MsgButtons(bco::MsgButton::Yes) | bco::MsgButton::No,
-                          0) != bco::MsgButton::Yes)
+                          0) != bco::MsgButton::Yes) {
+        if (!selection.Active())
+            selection.CreateDataSet();
+        selection.EmptyDataSet();
         return;
+    }
     const std::optional<bco::DataPacket> chosen = Cli_bco11103::CriaDescAdi(
         *this, ui->nedLancamento->Value(), party, company, QString::fromLatin1(offer.page),
         QString::fromLatin1(offer.partyKind), offer.sendsTaxNumber ? taxNumber : QString());

@@ -128,52 +128,70 @@ TEST_F(IncludingWithOpenItems, ACustomersCreditSettlesWhatWasDiscountedAndTheNex
     EXPECT_EQ(returnLeft("0000009003"), 50000);
 }
 
-// An advance taken meanwhile by another entry refuses the include; named for another customer, the entry
-// goes without it.
-TEST_F(IncludingWithOpenItems, AnAdvanceTakenMeanwhileRefusesTheIncludeAndAnotherCustomerGoesWithoutIt) {
-    env.dialogs.answer(QStringLiteral("Cli_Adian"), MsgButton::Yes)
-        .answer(QStringLiteral("Cli_Devo"), MsgButton::No);
-    env.modalForms.then([this](QWidget &discount) {
-        DiscountFormDriver shown(discount);
-        shown.toggle(0);
-        // Another operator's entry takes 100.00 of the same advance before this one is confirmed.
-        env.execute(QStringLiteral(
-            "INSERT INTO ADIANTCLIUSO (CDFILIAL, NRLANCTONF, NRSEQVENREC, NRPARCELAREC, CDREDUCONT, "
-            "NRMOVBANC, "
-            "VRUTILIZADO) SELECT '0101', '9000000001', '01', '03', CDREDUCONT, MIN(NRMOVBANC), 10000 FROM "
-            "MOVBANCARIO WHERE CDREDUCONT = '001' GROUP BY CDREDUCONT"));
-        shown.confirm();
-    });
-    const qint64 before = movements();
-    include({.value = 1500.00});
-    EXPECT_EQ(env.dialogs.errors(), QStringList{"Operação Bloqueada. Adiantamento já foi utilizado."});
-    EXPECT_EQ(movements(), before);
-    EXPECT_EQ(advanceLeft("03"), 110000);
-    EXPECT_TRUE(Cli_bco11100::boInclusao) << "the operator may choose again or cancel";
-
-    // The operator names another customer instead and uses none of its advance: the advance chosen for the
-    // first does not go with it.
+// An advance taken meanwhile by another entry refuses the include. Confirmed again with "Não" to the advance
+// question, for the same customer or for another one, the entry goes without the advance chosen before.
+TEST_F(IncludingWithOpenItems, AnAdvanceTakenMeanwhileRefusesTheIncludeAndANoThenGoesWithoutIt) {
+    // Another customer with an advance of its own, which the operator declines.
     env.execute(QStringLiteral(
         "INSERT INTO ADIANTCLI (CDFILIAL, NRLANCTONF, NRSEQVENREC, NRPARCELAREC, CDEMPRESA, CDCLIENTE, "
         "DTATUAVENREC, VRORIGINAL) VALUES ('0101', '9000000077', '01', '01', '01', 'CLI0001', '2024-03-01', "
         "5000)"));
-    env.dialogs.clearShown();
-    env.dialogs.answer(QStringLiteral("Cli_Adian"), MsgButton::No);
-    auto *customer = control<EditControl>("medInsClie");
-    customer->setFocus();
-    customer->selectAll();
-    QTest::keyClick(customer, Qt::Key_Delete);
-    QTest::keyClicks(customer, QStringLiteral("CLI0001"));
-    control("edtDsLancamento")->setFocus();
-    control<QToolButton>("sbtConfirmar")->click();
-    EXPECT_EQ(env.dialogs.errors(), QStringList());
-    ASSERT_EQ(movements(), before + 1);
-    EXPECT_EQ(
-        number(QStringLiteral("SELECT COUNT(*) FROM ADIANTCLIUSO WHERE CDREDUCONT = '050' AND NRMOVBANC "
-                              "= '%1'")
-                   .arg(lastMovement())),
-        0);
-    EXPECT_EQ(advanceLeft("03"), 110000);
+    struct Case {
+        const char *name;
+        const char *taken;    // the movement of account 001 whose entry takes 100.00 of the advance meanwhile
+        const char *customer; // named before the second confirm; null: the same
+        QStringList asked;
+        double value;
+    };
+    const Case cases[] = {
+        {"the same customer", "MIN", nullptr, {"Cli_Adian", "Cli_Devo"}, 1500.00},
+        {"another customer", "MAX", "CLI0001", {"Cli_Adian"}, 1400.00},
+    };
+    qint64 left = advanceLeft("03");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        env.dialogs.clearShown();
+        env.dialogs.answer(QStringLiteral("Cli_Adian"), MsgButton::Yes)
+            .answer(QStringLiteral("Cli_Devo"), MsgButton::No);
+        env.modalForms.then([this, &c](QWidget &discount) {
+            DiscountFormDriver shown(discount);
+            shown.toggle(0);
+            env.execute(
+                QStringLiteral("INSERT INTO ADIANTCLIUSO (CDFILIAL, NRLANCTONF, NRSEQVENREC, NRPARCELAREC, "
+                               "CDREDUCONT, NRMOVBANC, VRUTILIZADO) SELECT '0101', '9000000001', '01', "
+                               "'03', CDREDUCONT, %1(NRMOVBANC), 10000 FROM MOVBANCARIO WHERE CDREDUCONT "
+                               "= '001' GROUP BY CDREDUCONT")
+                    .arg(QLatin1String(c.taken)));
+            shown.confirm();
+        });
+        const qint64 before = movements();
+        include({.value = c.value});
+        EXPECT_EQ(env.dialogs.errors(), QStringList{"Operação Bloqueada. Adiantamento já foi utilizado."});
+        EXPECT_EQ(movements(), before);
+        EXPECT_EQ(advanceLeft("03"), left -= 10000);
+        ASSERT_TRUE(Cli_bco11100::boInclusao) << "the operator may choose again or cancel";
+
+        env.dialogs.clearShown();
+        for (const QString &question : c.asked)
+            env.dialogs.answer(question, MsgButton::No);
+        if (c.customer != nullptr) {
+            auto *customer = control<EditControl>("medInsClie");
+            customer->setFocus();
+            customer->selectAll();
+            QTest::keyClick(customer, Qt::Key_Delete);
+            QTest::keyClicks(customer, QString::fromLatin1(c.customer));
+            control("edtDsLancamento")->setFocus();
+        }
+        control<QToolButton>("sbtConfirmar")->click();
+        EXPECT_EQ(env.dialogs.errors(), QStringList());
+        ASSERT_EQ(movements(), before + 1);
+        EXPECT_EQ(
+            number(QStringLiteral(
+                       "SELECT COUNT(*) FROM ADIANTCLIUSO WHERE CDREDUCONT = '050' AND NRMOVBANC = '%1'")
+                       .arg(lastMovement())),
+            0);
+        EXPECT_EQ(advanceLeft("03"), left);
+    }
 }
 
 TEST_F(IncludingWithOpenItems, ASuppliersDebitOffersItsAdvancesAndThenItsReturns) {
