@@ -290,17 +290,25 @@ TEST_F(Including, ConfirmPressedFromAFieldChecksWhatItHolds) {
         const char *name;
         const char *field, *typed;
         QString error;
+        // The field loses the focus to the confirm button's click, as it does at the screen.
+        bool leftByTheClick = false;
     };
+    const QString halfway =
+        QStringLiteral("'2.5' não é um valor completo: escreva-o como 1.234,56 ou 1234,56.");
     const Case cases[] = {
         {"a branch of another company", "medFilial", "0201", "Filial não cadastrada para empresa informada."},
         // Not the 150,25 the field held before: what it shows is no amount yet.
-        {"a value typed halfway", "nedLancamento", "2.5",
-         "'2.5' não é um valor completo: escreva-o como 1.234,56 ou 1234,56."},
+        {"a value typed halfway", "nedLancamento", "2.5", halfway},
+        {"a value typed halfway, left by the click", "nedLancamento", "2.5", halfway, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         fill({});
         typeInto(c.field, QString::fromUtf8(c.typed));
+        if (c.leftByTheClick) {
+            QFocusEvent left(QEvent::FocusOut, Qt::MouseFocusReason);
+            QApplication::sendEvent(control(c.field), &left);
+        }
         const qint64 before = movements();
         env.dialogs.clearShown();
         confirm();

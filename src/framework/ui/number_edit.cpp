@@ -159,7 +159,9 @@ void TNumberEdit::changeEvent(QEvent *event) {
 }
 
 void TNumberEdit::focusOutEvent(QFocusEvent *event) {
-    if (editing_) {
+    // A text that is no amount yet stays as typed when the focus goes (to a button clicked, a popup, another
+    // window): taking the value the control had instead would show one amount and hand an action another.
+    if (editing_ && !Unfinished()) {
         value_ = Value();
         editing_ = false;
         refresh();

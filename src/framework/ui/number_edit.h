@@ -17,7 +17,8 @@ namespace bco {
 // whole or not at all: each of its characters must pass what a typed one passes, hooks included, and the
 // text it gives must be a whole amount ("1.234,56" and "1234,56" are; "1,234.56", "12.50" and "R$ 5" are
 // not). A text left unfinished ("12.5", a thousands group short of its digits) is not read as anything: the
-// control keeps the value it had, and shows it again when the operator leaves.
+// control keeps the value it had, and the text stays as typed, when the operator leaves too, until it is
+// finished or the value is set; an action that reads the control refuses it (Unfinished).
 //
 // The value is kept rounded to Decimals places (Consiste::RoundDec), so what the operator sees is what
 // the form reads. Clearing sets 0.
@@ -34,9 +35,9 @@ public:
     explicit TNumberEdit(QWidget *parent = nullptr);
 
     double Value() const;
-    // Whether the operator is typing a text that is no amount yet ("2.5", a thousands group short of its
-    // digits): Value() is then still the value the control had, which an action must not take for what the
-    // field shows.
+    // Whether the control holds a typed text that is no amount yet ("2.5", a thousands group short of its
+    // digits), left or not: Value() is then still the value the control had, which an action must not take
+    // for what the field shows.
     bool Unfinished() const;
     void SetValue(double value);
     void Clear() { SetValue(0.0); }

@@ -294,8 +294,9 @@ INSTANTIATE_TEST_SUITE_P(
         TypedNumber{"a point after a leading zero is refused", 9, true, "0.", "0", 0, "0,00"},
         TypedNumber{"a point after the decimal comma is refused", 9, true, "1,2.", "1,2", 1.2, "1,20"},
         TypedNumber{"a thousands group takes three digits", 9, true, "1.2345", "1.234", 1234, "1.234,00"},
-        TypedNumber{"a comma after a short group is refused", 9, true, "1.23,", "1.23", 0, "0,00"},
-        TypedNumber{"an unfinished group is no amount", 9, true, "12.5", "12.5", 0, "0,00"},
+        TypedNumber{"a comma after a short group is refused", 9, true, "1.23,", "1.23", 0, "1.23"},
+        TypedNumber{"an unfinished group is no amount, and stays as typed", 9, true, "12.5", "12.5", 0,
+                    "12.5"},
         TypedNumber{"separators are not digits", 4, true, "1.234,5", "1.234,5", 1234.5, "1.234,50"},
         TypedNumber{"a second decimal separator is refused", 9, true, "1,2,3", "1,23", 1.23, "1,23"},
         TypedNumber{"letters are refused", 9, true, "1a2", "12", 12, "12,00"},
@@ -332,13 +333,27 @@ TEST_F(NumberTypingForm, TheKeypadsDecimalKeyTypesTheDecimalCommaWhateverItSends
     }
 }
 
+// Left unfinished, the text stays as typed and unread: what the field shows is never taken for the value
+// it had, and finished later it is read.
 TEST_F(NumberTypingForm, AnUnfinishedNumberKeepsTheValueTheControlHad) {
-    edit->SetValue(10);
+    enter();
+    QTest::keyClicks(edit, QStringLiteral("10"));
+    leave();
     enter();
     QTest::keyClicks(edit, QStringLiteral("1.23"));
+    ASSERT_EQ(edit->Text(), QStringLiteral("1.23"));
     EXPECT_EQ(edit->Value(), 10.0) << "neither 1,23 nor 1.230";
+    EXPECT_TRUE(edit->Unfinished());
     leave();
-    EXPECT_EQ(edit->Text(), QStringLiteral("10,00"));
+    EXPECT_EQ(edit->Text(), QStringLiteral("1.23"));
+    EXPECT_TRUE(edit->Unfinished());
+    edit->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(edit, Qt::Key_End);
+    QTest::keyClicks(edit, QStringLiteral("4"));
+    leave();
+    EXPECT_FALSE(edit->Unfinished());
+    EXPECT_EQ(edit->Value(), 1234.0);
+    EXPECT_EQ(edit->Text(), QStringLiteral("1.234,00"));
 }
 
 struct PastedNumber {
