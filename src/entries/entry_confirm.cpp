@@ -78,11 +78,7 @@ void TfrmLancCCorr::sbtConfirmarClick() {
         Data();
         // The confirm button takes no focus: a value still being typed has not left its field, and the value
         // the field had before must not be written in place of what it shows.
-        if (ui->nedLancamento->Unfinished()) {
-            ui->nedLancamento->setFocus();
-            Consiste::MensErro(u'\'' + ui->nedLancamento->Text() + QStringLiteral("' ") + Msg("VALOR_INV"),
-                               true);
-        }
+        ui->nedLancamento->RefuseUnfinished();
         if (ui->nedLancamento->Value() == 0.0) {
             ui->nedLancamento->setFocus();
             Refuse("Vr<0");

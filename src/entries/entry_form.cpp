@@ -64,7 +64,6 @@ const char *const messages[] = {
     "Lanc_ForaPeri|Data do lançamento fora do período contábil.",
     "Data_br|Data deve ser informada.",
     "Vr<0|Valor deve ser diferente de zero.",
-    "VALOR_INV|não é um valor completo: escreva-o como 1.234,56 ou 1234,56.",
     "dsLan_inf|Descrição deve ser informada.",
     "LANCA_JA_CAD|Lançamento em conta corrente já cadastrado. Confirma operação?",
     "Adianta_Ja_Util|Operação Bloqueada. Adiantamento já foi utilizado.",

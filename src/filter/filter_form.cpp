@@ -56,8 +56,7 @@ TfrmFiltroLancCont::TfrmFiltroLancCont(Cli_bco11100::EntryFormServices &entryFor
           "VrFin_dev_inf|Valor final deve ser informado.",
           "DataFin_maior|Data final deve ser maior ou igual à data inicial.",
           "DataIni_dev_inf|Data inicial deve ser informada.",
-          "DataFin_dev_inf|Data final deve ser informada.", "DATA_INV|não é uma data válida.",
-          "VALOR_INV|não é um valor completo: escreva-o como 1.234,56 ou 1234,56."})
+          "DataFin_dev_inf|Data final deve ser informada.", "DATA_INV|não é uma data válida."})
         msgPadrao.add(QString::fromUtf8(row));
 
     declareDataSets();
@@ -183,12 +182,7 @@ void TfrmFiltroLancCont::Vd_Periodo() {
 void TfrmFiltroLancCont::Vd_Valores() {
     // The confirm button takes no focus: a value still being typed would be read as the one it replaces.
     for (bco::TNumberEdit *edit : {ui->nedValorIni, ui->nedValorFin})
-        if (edit->Unfinished()) {
-            edit->setFocus(Qt::OtherFocusReason);
-            Consiste::MensErro(QLatin1Char('\'') + edit->Text() + QStringLiteral("' ") +
-                                   msgPadrao.Msg(QStringLiteral("VALOR_INV")),
-                               true);
-        }
+        edit->RefuseUnfinished();
     const double from = ui->nedValorIni->Value();
     const double to = ui->nedValorFin->Value();
     if (from != 0.0 && to == 0.0)

@@ -29,6 +29,14 @@ bool TNumberEdit::Unfinished() const {
     return editing_ && !isReadOnly() && !ReadTypedAmount(text(), AmountNotation::of(locale())).complete();
 }
 
+void TNumberEdit::RefuseUnfinished() {
+    if (!Unfinished())
+        return;
+    setFocus(Qt::OtherFocusReason);
+    Consiste::MensErro(QLatin1Char('\'') + text() +
+                       QStringLiteral("' não é um valor completo: escreva-o como 1.234,56 ou 1234,56."));
+}
+
 void TNumberEdit::SetValue(double value) {
     value_ = std::isfinite(value) ? Consiste::RoundDec(value, decimals_) : 0.0;
     refresh();

@@ -39,6 +39,9 @@ public:
     // digits), left or not: Value() is then still the value the control had, which an action must not take
     // for what the field shows.
     bool Unfinished() const;
+    // For an action about to read the control: when it is Unfinished, puts the focus on it, tells the
+    // operator how to write the amount and raises Consiste::EAbort.
+    void RefuseUnfinished();
     void SetValue(double value);
     void Clear() { SetValue(0.0); }
     // The text as shown: formatted, or the plain number while the operator edits it.
