@@ -244,6 +244,55 @@ TEST_P(ImportTest, OneRefusedRecordWritesNothingAtAll) {
     }
 }
 
+// Company 03 and its branch 0301 have no default cost centre for an imported entry to take.
+TEST_P(ImportTest, AnEntryWithNoCostCentreToTakeIsWrittenOnlyWhereBudgetsAreNotKeptByCostCentre) {
+    const struct Case {
+        const char *name;
+        const char *budgetsKeptBy;
+        char kind;
+        const char *type;
+        bool written;
+    } cases[] = {
+        {"an unaccounted debit, budgets by cost centre", "C", 'D', "0005", false},
+        {"an accounted debit, budgets by cost centre", "C", 'D', "0001", false},
+        {"an unaccounted credit, budgets by cost centre", "C", 'C', "0005", false},
+        {"an unaccounted debit, budgets by company", "E", 'D', "0005", true},
+    };
+    double value = 40.0; // one of its own for each case, which no case's entry then repeats
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        value += 1.0;
+        sql().execute(QStringLiteral("UPDATE GERPARAMGERAL SET IDTIPOORCA = :tipo"),
+                      {{QStringLiteral("tipo"), QString::fromLatin1(c.budgetsKeptBy)}});
+        const EntryRequest entry{.kind = c.kind,
+                                 .account = "007",
+                                 .company = "03",
+                                 .value = value,
+                                 .type = QString::fromLatin1(c.type),
+                                 .branch = "0301",
+                                 .costCentre = {},
+                                 .description = "Sem centro de custo"};
+        const ImportLogs logs = logsOf({entry});
+        const QString movement = logs.movements.value(0, u"NRMOVBANC").toText();
+        const QList<qint64> before = written();
+        const CallOutcome outcome = c.kind == 'C' ? send("setInsertImportCred", logs, logs.credits)
+                                                  : send("setInsertImportDeb", logs, logs.debits);
+        if (!c.written) {
+            EXPECT_EQ(outcome.status, CallOutcome::Status::Refused);
+            EXPECT_EQ(outcome.error,
+                      QStringLiteral("Movimento %1: Centro de Custo deve ser informado.").arg(movement));
+            EXPECT_EQ(written(), before);
+            continue;
+        }
+        ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+        EXPECT_EQ(
+            number("SELECT COUNT(*) FROM MOVDEBIBANC WHERE CDREDUCONT = '007' AND NRMOVBANC = :movimento "
+                   "AND CDCENTCUST IS NULL",
+                   {{QStringLiteral("movimento"), movement}}),
+            1);
+    }
+}
+
 // Two operators import the same file at once: each checked it before the other wrote anything, so the check
 // pass found no row of it already there. The one that writes second skips every movement the first wrote,
 // while two equal rows of the file itself are both written.

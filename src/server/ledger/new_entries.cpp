@@ -221,8 +221,13 @@ void NewEntryChecks::checkCostCentre(const EntryToAccount &entry) {
     if (costCentre.isEmpty()) {
         // Budgets kept by cost centre hold a debit to the budget of its own: one without a cost centre
         // would answer to none. The forms never send one then.
-        if (context_.sql.scalar(
-                QStringLiteral("SELECT 1 FROM GERPARAMGERAL WHERE CDPARAM = 1 AND IDTIPOORCA = 'C'")))
+        if (!budgetsByCostCentre_)
+            budgetsByCostCentre_ =
+                context_.sql
+                    .scalar(
+                        QStringLiteral("SELECT 1 FROM GERPARAMGERAL WHERE CDPARAM = 1 AND IDTIPOORCA = 'C'"))
+                    .has_value();
+        if (*budgetsByCostCentre_)
             refuse(QStringLiteral("Centro de Custo deve ser informado."));
         return;
     }

@@ -101,6 +101,7 @@ private:
     std::map<std::pair<int, QString>, std::optional<qint64>> lastDrawn_;
     std::map<std::tuple<QString, QString, QString>, bool> found_;
     std::map<std::pair<QString, QString>, TakenNumbers> taken_; // by table and account
+    std::optional<bool> budgetsByCostCentre_;
 };
 
 // The budget of debits for one call: a debit may not take the month's debits of its type beyond the type's

@@ -423,9 +423,10 @@ private:
 // writes the entries of a spreadsheet import, in one transaction: for each record of the call's kind, its
 // bank movement, the record and, for an accounted type, its accounting entry with the apportionment of its
 // value, as an entry of the entry form is written (the cost centre is the branch's default, else the
-// company's). `movements` is the change log of every movement of the import, credits' and debits' alike;
-// each record names its own by account and NRMOVBANC, and every movement of the call's kind must be named by
-// exactly one record. `operator` must be the session's operator (or empty).
+// company's; an entry with neither is refused while budgets are kept by cost centre, as the form refuses it).
+// `movements` is the change log of every movement of the import, credits' and debits' alike; each record
+// names its own by account and NRMOVBANC, and every movement of the call's kind must be named by exactly one
+// record. `operator` must be the session's operator (or empty).
 //
 // A movement that an earlier call already wrote for the same record (the import sent again after the other
 // call reported accounting errors) is skipped, not written twice; so is a movement that repeats one another
@@ -538,11 +539,13 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         NewEntry entry;
         try {
             entry = checks.check(kind, movement, record);
+            // The default of the branch or of the company; where neither has one, budgets kept by cost
+            // centre refuse the entry, as they refuse it typed.
+            entry.accounting.costCentre = costCentres.of(entry.accounting.branch, entry.accounting.company);
+            checks.checkCostCentre(entry.accounting);
         } catch (const Refusal &refusal) {
             refuse(QStringLiteral("Movimento %1: %2").arg(key.second, refusal.message()));
         }
-        // A default of the branch or of the company, which checkCostCentre always takes.
-        entry.accounting.costCentre = costCentres.of(entry.accounting.branch, entry.accounting.company);
         const AccountingDraft draft = catalogue.draft(entry.accounting);
         if (!draft.errors.isEmpty()) {
             if (!accountingErrors) {
