@@ -181,7 +181,8 @@ void TfrmDescAdia::BeforePost(const DiscountPage &page) {
 }
 
 void TfrmDescAdia::sbtConfirmaClick() {
-    GridOf(Page())->CommitEdit();
+    if (!GridOf(Page())->CommitEdit())
+        throw Consiste::EAbort();
     bco::ClientDataSet &rows = PageData();
     if (rows.Active() && rows.State() != bco::DataSetState::Browse)
         rows.Post();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 
@@ -343,7 +344,23 @@ TEST_F(DiscountForm, TheConfirmChecksTheTotalAndHandsBackTheRowsAsSaved) {
          true},
         {"the entry's value exactly", {150.00, 20.00}, 170.00, markBoth, {}, {"S 150.00", "S 20.00"}},
     };
-    for (const Case &c : cases) {
+    // A discount typed the wrong way is refused where it stands, by the button or the keys: the row keeps
+    // all that is available of it, which must not be handed back in place of what the cell shows.
+    std::vector<Case> allCases(std::begin(cases), std::end(cases));
+    for (const bool byKeys : {false, true})
+        allCases.push_back({"a discount typed with a point for its decimals",
+                            {150.00, 20.00},
+                            1000.00,
+                            [](DiscountFormDriver &shown) {
+                                shown.toggle(0);
+                                shown.click(0, "VRDESCONTO");
+                                QTest::keyClick(shown.grid(), '1'); // opens the cell's editor
+                                QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("2.50"));
+                            },
+                            {"'12.50' não é um valor válido."},
+                            {},
+                            byKeys});
+    for (const Case &c : allCases) {
         SCOPED_TRACE(c.name);
         customerReturns(c.available);
         env.dialogs.clearShown();

@@ -370,13 +370,20 @@ void TNewDBGrid::SetEditing(bool editing) {
     viewport()->update();
 }
 
-void TNewDBGrid::CommitEdit() {
+bool TNewDBGrid::CommitEdit() {
     // The view hides an editor it lets go of without closing it (when the rows are reloaded, say).
     if (openEditor_.isNull() || openEditor_->isHidden())
-        return;
+        return true;
     QWidget *editor = openEditor_;
+    cellRefused_ = false;
     commitData(editor);
+    if (cellRefused_) {
+        // The row still holds the value the cell had: the command must not go on as if it held the text.
+        editor->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
     closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
 }
 
 void TNewDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) {
@@ -514,7 +521,7 @@ void TNewDBGrid::mouseDoubleClickEvent(QMouseEvent *event) {
 // with the locale's separators, dates dd/mm/yyyy; nothing clears the field) and written on the data set's
 // current row, put into edit first.
 bool TNewDBGrid::writeCell(const QModelIndex &index, const QString &text) {
-    return runGuarded([&] {
+    const bool written = runGuarded([&] {
         ClientDataSet *dataSet = DataSet();
         const Field *shown = model_->FieldAt(index.column());
         if (dataSet == nullptr || shown == nullptr)
@@ -558,6 +565,8 @@ bool TNewDBGrid::writeCell(const QModelIndex &index, const QString &text) {
             dataSet->Edit();
         field.SetValue(value);
     });
+    cellRefused_ = !written;
+    return written;
 }
 
 void TNewDBGrid::drawCell(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) {

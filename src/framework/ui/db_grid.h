@@ -94,8 +94,10 @@ public:
     bool Editing() const { return editing_; }
     void SetEditing(bool editing);
     // Writes what an open cell editor holds into the data set (as leaving the cell would) and closes it; a
-    // command that does not take the focus from the grid (a tool button) runs this first.
-    void CommitEdit();
+    // command that does not take the focus from the grid (a tool button) runs this first. Answers false when
+    // the data set refused the text (the operator was told why): the editor then stays open with it, and
+    // the command must stop.
+    bool CommitEdit();
     void SetCellEditable(CellEditable editable) { cellEditable_ = std::move(editable); }
     bool IsEditable(const Field &field) const;
 
@@ -156,6 +158,8 @@ private:
     QPainter *canvas_ = nullptr;
     const QEvent *hookedEvent_ = nullptr;
     QPointer<QWidget> openEditor_;
+    // Whether the last text written into a cell was refused, for CommitEdit.
+    bool cellRefused_ = false;
 };
 
 // Draws `bitmap` centred in `cell` of the grid being drawn (inside its OnDrawColumnCell), the pixels of
