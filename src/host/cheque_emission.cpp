@@ -184,22 +184,7 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
         {request.account});
     if (!account)
         fail(QStringLiteral("Conta corrente %1 não cadastrada.").arg(request.account));
-    // A cheque printed again keeps the payee it was recorded with.
-    const auto debit = firstRow(
-        QStringLiteral("SELECT COALESCE(Q.NMFAVORECIDO, F.NMRAZSOCFORN), D.NRCHEQUE, Q.IDSITUCHEQ FROM "
-                       "MOVDEBIBANC D LEFT JOIN FORNECED F ON F.CDFORNECED = D.CDFORNECED "
-                       "LEFT JOIN CHEQUE Q ON Q.CDREDUCONT = D.CDREDUCONT AND Q.NRCHEQUE = "
-                       "D.NRCHEQUE WHERE D.CDREDUCONT = ? AND D.NRMOVIDEBI = ?"),
-        {request.account, request.debit});
-    if (!debit)
-        fail(QStringLiteral("Débito %1 não encontrado na conta corrente %2.")
-                 .arg(request.debit, request.account));
-    // Only a cheque still out is printed again: a cleared one was paid, a cancelled one must not be.
-    const QString situation = debit->value(2).toString();
-    if (situation == u"D" || situation == u"C")
-        fail(QStringLiteral("O cheque %1 deste débito está %2: não é impresso de novo.")
-                 .arg(debit->value(1).toString().trimmed(),
-                      situation == u"D" ? QStringLiteral("compensado") : QStringLiteral("cancelado")));
+    const QSqlQuery debit = debitAsStored();
 
     fixed_.bank = QStringLiteral("%1 %2").arg(account->value(0).toString(), account->value(1).toString());
     // As the bank prints them on its cheques: through its pictures.
@@ -211,7 +196,7 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
     fixed_.date = request.date;
     fixed_.reference = QStringLiteral("Conta corrente %1 · débito %2").arg(request.account, request.debit);
     // A debit that has its cheque is printed again under that number; what the form believes comes second.
-    QString cheque = debit->value(1).toString().trimmed();
+    QString cheque = debit.value(1).toString().trimmed();
     if (cheque.isEmpty())
         cheque = request.cheque.trimmed();
     recorded_ = !cheque.isEmpty();
@@ -232,7 +217,7 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
     number_->setMaxLength(6);
     number_->setInputMask(QString());
     number_->setReadOnly(recorded_);
-    payee_ = new QLineEdit(debit->value(0).toString(), this);
+    payee_ = new QLineEdit(debit.value(0).toString(), this);
     payee_->setObjectName(QStringLiteral("edtFavorecido"));
     payee_->setMaxLength(60);
     payee_->setReadOnly(recorded_);
@@ -263,6 +248,26 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
     refreshPreview();
 }
 
+QSqlQuery ChequeEmissionDialog::debitAsStored() const {
+    // A cheque printed again keeps the payee it was recorded with.
+    auto debit = firstRow(
+        QStringLiteral("SELECT COALESCE(Q.NMFAVORECIDO, F.NMRAZSOCFORN), D.NRCHEQUE, Q.IDSITUCHEQ FROM "
+                       "MOVDEBIBANC D LEFT JOIN FORNECED F ON F.CDFORNECED = D.CDFORNECED "
+                       "LEFT JOIN CHEQUE Q ON Q.CDREDUCONT = D.CDREDUCONT AND Q.NRCHEQUE = "
+                       "D.NRCHEQUE WHERE D.CDREDUCONT = ? AND D.NRMOVIDEBI = ?"),
+        {request_.account, request_.debit});
+    if (!debit)
+        fail(QStringLiteral("Débito %1 não encontrado na conta corrente %2.")
+                 .arg(request_.debit, request_.account));
+    // Only a cheque still out is printed again: a cleared one was paid, a cancelled one must not be.
+    const QString situation = debit->value(2).toString();
+    if (situation == u"D" || situation == u"C")
+        fail(QStringLiteral("O cheque %1 deste débito está %2: não é impresso de novo.")
+                 .arg(debit->value(1).toString().trimmed(),
+                      situation == u"D" ? QStringLiteral("compensado") : QStringLiteral("cancelado")));
+    return std::move(*debit);
+}
+
 ChequeFace ChequeEmissionDialog::face() const {
     ChequeFace face = fixed_;
     face.number = number_->text().trimmed();
@@ -283,7 +288,7 @@ void ChequeEmissionDialog::attempt(bool (ChequeEmissionDialog::*action)()) {
             // A debit someone deleted or wrote since the form listed it can get no cheque from this screen,
             // whatever is typed into it: the screen closes behind the server's words, and the form lists
             // the account again. Any other refusal leaves the screen for another try.
-            if (!recorded_ && debitWrittenSinceListed())
+            if (debitGone_ || (!recorded_ && debitWrittenSinceListed()))
                 reject();
             throw; // shown by the event guard
         }
@@ -367,8 +372,20 @@ bool ChequeEmissionDialog::debitWrittenSinceListed() const {
 }
 
 void ChequeEmissionDialog::record() {
-    if (recorded_)
+    if (recorded_) {
+        // A cheque printed again goes out on what the books hold now, not on what they held when the screen
+        // opened: another operator may have deleted the debit, or the bank cleared the cheque, meanwhile.
+        try {
+            const QSqlQuery debit = debitAsStored();
+            if (debit.value(1).toString().trimmed() != number_->text().trimmed())
+                fail(QStringLiteral("O débito %1 não tem mais o cheque %2: não é impresso de novo.")
+                         .arg(request_.debit, number_->text().trimmed()));
+        } catch (...) {
+            debitGone_ = true;
+            throw;
+        }
         return;
+    }
     NetConnection server;
     Ondrima::PrepareConnection(server);
     VariantList args{request_.account, request_.debit, number_->text().trimmed(),

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDialog>
+#include <QSqlQuery>
 #include <QString>
 
 #include "framework/session/login_context.h"
@@ -63,11 +64,16 @@ private:
     void record();
     // Whether the debit is gone from the shared database, or at another version than the form listed.
     bool debitWrittenSinceListed() const;
+    // The debit's payee, cheque number and the cheque's situation, as the shared database holds them now;
+    // throws when the debit is gone or its cheque was cleared or cancelled.
+    QSqlQuery debitAsStored() const;
     void refreshPreview();
 
     ChequeRequest request_;
     ChequeFace fixed_;
     bool recorded_ = false;
+    // The debit of a cheque printed again is gone, or its cheque no longer out: the screen closes.
+    bool debitGone_ = false;
     QString printerLost_;
     QLineEdit *payee_ = nullptr;
     QLineEdit *number_ = nullptr;

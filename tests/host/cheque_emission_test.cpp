@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -12,12 +13,14 @@
 #include "framework/session/login_context.h"
 #include "framework/session/server_login.h"
 #include "host/cheque_emission.h"
+#include "support/second_operator.h"
 #include "server/server_process.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_report_dialogs.h"
 
 using namespace bco;
 using namespace bco::host;
+using bco::testing::SecondOperator;
 
 namespace {
 
@@ -42,7 +45,7 @@ protected:
         const QString url = QStringLiteral("sqlite:") + folder.filePath(QStringLiteral("demo.db"));
         server = std::make_unique<server::testing::ServerProcess>(
             url, QStringList{QStringLiteral("--init-demo"), QStringLiteral("--demo-entries"),
-                             QStringLiteral("40")});
+                             QStringLiteral("120")});
         openDatabase(DatabaseUrl::parse(url), QStringLiteral("adcGeral"));
         context.operatorCode = QStringLiteral("DEMO");
         context.processingBranch = QStringLiteral("0101");
@@ -60,14 +63,15 @@ protected:
         QSqlDatabase::removeDatabase(QStringLiteral("adcGeral"));
     }
 
-    // A debit of account 001 without a cheque, as the entry form asks for its cheque.
+    // A debit of account 001 without a cheque, as the entry form asks for its cheque; one that an operator
+    // may delete (no loan's, not reconciled).
     ChequeRequest debitWithoutCheque(int skip = 0) {
         QSqlQuery query(QSqlDatabase::database(QStringLiteral("adcGeral")));
         query.exec(QStringLiteral(
             "SELECT D.NRMOVIDEBI, D.DTMOVIDEBI, D.VRMOVIDEBI, M.NRVERSAO FROM MOVDEBIBANC D JOIN MOVBANCARIO "
             "M "
             "ON M.CDREDUCONT = D.CDREDUCONT AND M.NRMOVBANC = D.NRMOVBANC WHERE D.CDREDUCONT = '001' "
-            "AND D.NRCHEQUE IS NULL ORDER BY D.NRMOVIDEBI"));
+            "AND D.NRCHEQUE IS NULL AND M.NRSEQUENCIALEMP IS NULL ORDER BY D.NRMOVIDEBI"));
         for (int i = 0; i <= skip; ++i)
             EXPECT_TRUE(query.next());
         return {QStringLiteral("101"),
@@ -211,6 +215,71 @@ TEST_F(ChequeScreen, WhatAnotherScreenRecordedMeanwhileIsRefusedAndOnlyAStaleDeb
                              "'%1' AND NRCHEQUE = '900002'")
                   .arg(third.debit)),
         1);
+}
+
+// The screen opened on a debit that has its cheque prints it again; another operator deletes the debit, or
+// the bank clears the cheque, before the operator prints. The cheque goes out only while the debit still
+// holds it, and the screen closes on a refusal, with nothing written.
+TEST_F(ChequeScreen, AChequeIsPrintedAgainOnlyWhileItsDebitStillHoldsIt) {
+    SecondOperator other(
+        server->host(), server->port(),
+        logIn(server->host(), server->port(), QStringLiteral("SUPERV"), QStringLiteral("demo")).token,
+        context.processingDate);
+    // The debits are older than the demo's open accounting periods, which a deletion needs.
+    QSqlQuery(QSqlDatabase::database(QStringLiteral("adcGeral")))
+        .exec(QStringLiteral("UPDATE PERIODOCTB SET IDSITUPERI = 'A'"));
+    const struct Case {
+        const char *name;
+        std::function<void(const ChequeRequest &, const QString &movement)> meanwhile;
+        QString refusal; // empty: printed
+    } cases[] = {
+        {"nothing", [](const ChequeRequest &, const QString &) {}, {}},
+        {"the debit deleted",
+         [&](const ChequeRequest &, const QString &movement) {
+             other.deleteEntry(QStringLiteral("001"), movement);
+         },
+         QStringLiteral("não encontrado na conta corrente 001")},
+        {"the cheque cleared",
+         [](const ChequeRequest &request, const QString &) {
+             QSqlQuery(QSqlDatabase::database(QStringLiteral("adcGeral")))
+                 .exec(QStringLiteral("UPDATE CHEQUE SET IDSITUCHEQ = 'D' WHERE CDREDUCONT = '001' AND "
+                                      "NRMOVIDEBI = '%1'")
+                           .arg(request.debit));
+         },
+         QStringLiteral("está compensado: não é impresso de novo")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // Each case's debit gets its cheque: the next case's is the next without one.
+        const ChequeRequest request = debitWithoutCheque(5);
+        QSqlQuery movement(QSqlDatabase::database(QStringLiteral("adcGeral")));
+        movement.exec(
+            QStringLiteral("SELECT NRMOVBANC FROM MOVDEBIBANC WHERE CDREDUCONT = '001' AND NRMOVIDEBI "
+                           "= '%1'")
+                .arg(request.debit));
+        ASSERT_TRUE(movement.next());
+        const QString movementNumber = movement.value(0).toString();
+        movement.finish(); // an open query would keep the screen's reads on what the database held before
+        reports.pdfFile = folder.filePath(QStringLiteral("primeiro.pdf"));
+        ASSERT_TRUE(ChequeEmissionDialog(request).saveAsPdf());
+
+        ChequeEmissionDialog again(request);
+        ASSERT_TRUE(again.numberEdit()->isReadOnly()) << "printed again";
+        again.show();
+        c.meanwhile(request, movementNumber);
+        dialogs.clearShown();
+        reports.pdfFile = folder.filePath(QStringLiteral("de-novo.pdf"));
+        again.findChild<QPushButton *>(QStringLiteral("btnPdf"))->click();
+        EXPECT_FALSE(again.isVisible());
+        if (c.refusal.isEmpty()) {
+            EXPECT_EQ(dialogs.errors(), QStringList());
+            EXPECT_TRUE(QFile::remove(reports.pdfFile)) << "printed again";
+            continue;
+        }
+        ASSERT_EQ(dialogs.errors().size(), 1) << dialogs.texts().join(u'|').toStdString();
+        EXPECT_TRUE(dialogs.errors()[0].contains(c.refusal)) << dialogs.errors()[0].toStdString();
+        EXPECT_FALSE(QFile::exists(reports.pdfFile)) << "nothing printed";
+    }
 }
 
 } // namespace

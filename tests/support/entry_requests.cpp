@@ -140,14 +140,29 @@ Insertion change(const EntryRequest &entry, const QString &description) {
 }
 
 VariantList deletion(const EntryRequest &entry, const QString &accountingNumber, const QString &statement,
-                     const QString &line) {
+                     const QString &line, QDate processingDate) {
     const double signedValue = entry.kind == 'C' ? entry.value : -entry.value;
-    return {
-        entry.account,   entry.date,   signedValue, entry.company,  QString(QChar::fromLatin1(entry.kind)),
-        entry.number,    line,         statement,   entry.movement, entry.company,
-        QString(),       "15/03/2024", QString(),   QString(),      -0.001,
-        0.001,           "T",          "T",         QString(),      "T",
-        accountingNumber};
+    return {entry.account,
+            entry.date,
+            signedValue,
+            entry.company,
+            QString(QChar::fromLatin1(entry.kind)),
+            entry.number,
+            line,
+            statement,
+            entry.movement,
+            entry.company,
+            QString(),
+            processingDate.toString(QStringLiteral("dd/MM/yyyy")),
+            QString(),
+            QString(),
+            -0.001,
+            0.001,
+            "T",
+            "T",
+            QString(),
+            "T",
+            accountingNumber};
 }
 
 } // namespace bco::testing

@@ -64,8 +64,10 @@ Insertion insertion(EntryRequest &entry, const NumberDrawer &draw);
 // else as it is, the way the entry form sends them.
 Insertion change(const EntryRequest &entry, const QString &description);
 
-// The arguments of GetDeletaLanc that delete `entry`, with its accounting number and reconciliation.
+// The arguments of GetDeletaLanc that delete `entry`, with its accounting number and reconciliation, by an
+// operator working on the day `processingDate`.
 VariantList deletion(const EntryRequest &entry, const QString &accountingNumber = QString(),
-                     const QString &statement = QString(), const QString &line = QString());
+                     const QString &statement = QString(), const QString &line = QString(),
+                     QDate processingDate = QDate(2024, 3, 15));
 
 } // namespace bco::testing

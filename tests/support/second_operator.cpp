@@ -5,10 +5,17 @@
 
 namespace bco::testing {
 
-SecondOperator::SecondOperator(const InProcessServer &server, const QString &operatorCode) {
-    connection_.SetHost(server.host());
-    connection_.SetPort(server.port());
-    connection_.SetBearerToken(server.logIn(operatorCode, QStringLiteral("demo")));
+SecondOperator::SecondOperator(const InProcessServer &server, const QString &operatorCode)
+    : SecondOperator(server.host(), server.port(), server.logIn(operatorCode, QStringLiteral("demo")),
+                     QDate(2024, 3, 15)) {
+}
+
+SecondOperator::SecondOperator(const QString &host, int port, const QString &sessionToken,
+                               QDate processingDate)
+    : processingDate_(processingDate) {
+    connection_.SetHost(host);
+    connection_.SetPort(port);
+    connection_.SetBearerToken(sessionToken);
 }
 
 Variant SecondOperator::call(const QString &method, const VariantList &args) {
@@ -74,7 +81,7 @@ void SecondOperator::deleteEntry(const QString &account, const QString &movement
             call(QStringLiteral("GetDeletaLanc"),
                  deletion(entry(account, movement), listed.value(row, u"NRLANCCONT").toText().trimmed(),
                           listed.value(row, u"CDSEQUEXBA").toText().trimmed(),
-                          listed.value(row, u"NRSEQMOVREBA").toText().trimmed()));
+                          listed.value(row, u"NRSEQMOVREBA").toText().trimmed(), processingDate_));
         if (answer.array().at(0).packet().rowCount() > 0)
             throw std::runtime_error(
                 "the deletion was refused: " +

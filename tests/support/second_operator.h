@@ -16,6 +16,9 @@ class SecondOperator {
 public:
     explicit SecondOperator(const InProcessServer &server,
                             const QString &operatorCode = QStringLiteral("SUPERV"));
+    // On a server of another kind (a process of its own), with a session already open there, working on the
+    // day `processingDate`.
+    SecondOperator(const QString &host, int port, const QString &sessionToken, QDate processingDate);
 
     // The entry of `account` whose bank movement is `movement`, as the server lists it today; throws when the
     // account holds none.
@@ -31,6 +34,7 @@ public:
 
 private:
     NetConnection connection_;
+    QDate processingDate_ = QDate(2024, 3, 15); // the demo's day on the test server
 };
 
 } // namespace bco::testing
