@@ -41,8 +41,10 @@ DataPacket packetOf(const Variant &answer, const QString &method) {
 
 } // namespace
 
-ReconciliationBoard::ReconciliationBoard(const QString &statement, const DataPacket &lines,
-                                         const DataPacket &entries, const DataPacket &proposals) {
+ReconciliationBoard::ReconciliationBoard(const QString &account, const QString &statement,
+                                         const DataPacket &lines, const DataPacket &entries,
+                                         const DataPacket &proposals)
+    : account_(account) {
     QHash<QString, int> lineAt; // statement/line -> index
     for (int row = 0; row < lines.rowCount(); ++row) {
         const auto field = [&](const char *name) {
@@ -137,6 +139,8 @@ void ReconciliationBoard::reject(int line) {
 }
 
 int ReconciliationBoard::carryDecisions(const ReconciliationBoard &earlier) {
+    if (earlier.account_ != account_)
+        return 0;
     // Looked up by key rather than searched: a statement may hold thousands of lines, all of them accepted.
     QHash<QString, int> lineAt, movementAt, earlierMovementAt;
     for (int i = 0; i < lines_.size(); ++i)
@@ -298,7 +302,7 @@ ReconciliationBoard loadBoard(NetConnection &server, const QString &account, con
     const DataPacket proposals =
         packetOf(called(server, QStringLiteral("GetSugestoesConciliacao"), {account, statement}),
                  QStringLiteral("GetSugestoesConciliacao"));
-    return ReconciliationBoard(statement, lines, entries, proposals);
+    return ReconciliationBoard(account, statement, lines, entries, proposals);
 }
 
 } // namespace bco

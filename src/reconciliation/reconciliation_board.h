@@ -48,9 +48,10 @@ struct BoardProposal {
 class ReconciliationBoard {
 public:
     ReconciliationBoard() = default;
-    // From what GetLinhasExtrato (of `statement`), GetLancamentos and GetSugestoesConciliacao answered.
-    ReconciliationBoard(const QString &statement, const DataPacket &lines, const DataPacket &entries,
-                        const DataPacket &proposals);
+    // From what GetLinhasExtrato (of `statement` of `account`), GetLancamentos and GetSugestoesConciliacao
+    // answered.
+    ReconciliationBoard(const QString &account, const QString &statement, const DataPacket &lines,
+                        const DataPacket &entries, const DataPacket &proposals);
 
     const QList<BoardLine> &lines() const { return lines_; }
     const QList<BoardMovement> &movements() const { return movements_; }
@@ -76,8 +77,9 @@ public:
 
     // Takes over, on this board loaded anew, what the operator decided on `earlier`: each acceptance whose
     // line and movements are unchanged since (same versions) and still open, and each rejection of a line
-    // unchanged since. What another operator touched meanwhile is dropped, to be looked at again. Answers how
-    // many acceptances were taken over.
+    // unchanged since. What another operator touched meanwhile is dropped, to be looked at again, and so is
+    // everything decided on another account's board, whose statements, lines and movements are numbered
+    // alike. Answers how many acceptances were taken over.
     int carryDecisions(const ReconciliationBoard &earlier);
 
     // The accepted pairs, one per movement, with the versions listed.
@@ -86,6 +88,7 @@ public:
     QList<StatementPairing> undoPairings(int line) const;
 
 private:
+    QString account_;
     QList<BoardLine> lines_;
     QList<BoardMovement> movements_;
     QMap<int, BoardProposal> proposals_;

@@ -184,6 +184,10 @@ void TfrmConciliacao::Vd_CdRedu() {
     ui->lblDsConta->setText(
         msgPadrao.Msg(QStringLiteral("Conta_Desc")).arg(found->bank, found->shownAgency, found->shownNumber));
     sbtImportExport->setEnabled(true);
+    // Nothing of the other account's statement stays on the screen, not even its row chosen, should this
+    // account's statements fail to come.
+    ui->cbxExtrato->clear();
+    CarregaExtrato();
     ListaExtratos(QString());
 }
 
@@ -504,15 +508,25 @@ void TfrmConciliacao::Recusa(const QString &message) {
 }
 
 void TfrmConciliacao::IncluirLancClick() {
-    const int chosen = selectedLine();
-    if (chosen < 0)
+    if (selectedLine() < 0)
         Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Linha_NI")), true);
+    if (!includeStarter_)
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Sem_Lancamentos")), true);
+    // Judged on the statement as the server holds it now: another operator may have paired the line, or
+    // included its entry, since the screen listed it.
+    const bco::BoardLine seen = board_.lines()[selectedLine()];
+    ListaExtratos(ui->cbxExtrato->currentData().toList().value(0).toString());
+    int chosen = -1;
+    for (int row = 0; row < board_.lines().size() && chosen < 0; ++row)
+        if (board_.lines()[row].statement == seen.statement && board_.lines()[row].line == seen.line)
+            chosen = row;
+    if (chosen < 0)
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Linha_Sumiu")), true);
+    ui->grdLinhas->setCurrentCell(chosen, 0);
     const bco::BoardLine &line = board_.lines()[chosen];
     // An entry for a line the books already hold would count the movement twice.
     if (line.reconciled || board_.proposal(chosen) != nullptr || !board_.accepted(chosen).isEmpty())
         Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Linha_Com_Par")), true);
-    if (!includeStarter_)
-        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Sem_Lancamentos")), true);
     includeStarter_({.account = account_,
                      .date = line.date,
                      .kind = line.kind,

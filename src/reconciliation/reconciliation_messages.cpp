@@ -20,6 +20,7 @@ void AddReconciliationMessages(bco::TMessages &catalogue) {
         "Nada_Conciliar|Não há pares aceitos a conciliar.",
         ("Linha_Com_Par|A linha já tem lançamento proposto, aceito ou conciliado: rejeite a proposta antes "
          "de incluir."),
+        "Linha_Sumiu|A linha escolhida não está mais no extrato: nada foi feito.",
         "Sem_Lancamentos|A tela de lançamentos não está disponível para incluir o lançamento.",
         "Saldo_Banco|Saldo do banco",
         "Saldo_Livros|Saldo dos livros",

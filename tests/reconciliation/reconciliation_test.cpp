@@ -41,7 +41,8 @@ FieldDef field(const char *name, FieldKind kind = FieldKind::Text) {
 // The server proposed M1 for the first line, decided. `changed` gives lines (by number) and movements a
 // version other than their own, as a change by another operator would.
 ReconciliationBoard smallBoard(const QHash<QString, QString> &changed = {},
-                               const QString &statement = QStringLiteral("E1")) {
+                               const QString &statement = QStringLiteral("E1"),
+                               const QString &account = QStringLiteral("001")) {
     const auto version = [&](const char *of, const char *own) {
         return changed.value(QString::fromLatin1(of), QString::fromLatin1(own));
     };
@@ -64,7 +65,7 @@ ReconciliationBoard smallBoard(const QHash<QString, QString> &changed = {},
                           field("NRMOVBANC")});
     proposals.appendValues({"1", qint64(1), "S", "M1"});
     proposals.appendValues({"1", qint64(2), "N", "M3"});
-    return ReconciliationBoard(statement, lines, entries, proposals);
+    return ReconciliationBoard(account, statement, lines, entries, proposals);
 }
 
 TEST(ReconciliationBoard, PairsOnlyOpenMovementsOfTheLinesKindThatAddUpToItToTheCent) {
@@ -132,6 +133,7 @@ TEST(ReconciliationBoard, ListedAnewItKeepsTheDecisionsOnWhatNobodyChangedSince)
         QHash<QString, QString> changed;
         QString statement;
         QStringList first, second; // accepted afterwards
+        QString account = QStringLiteral("001");
     };
     const Case cases[] = {
         {"nothing changed", {}, "E1", {"M1"}, {"M2", "M3"}},
@@ -139,10 +141,11 @@ TEST(ReconciliationBoard, ListedAnewItKeepsTheDecisionsOnWhatNobodyChangedSince)
         {"one of the second line's movements changed", {{"M3", "30"}}, "E1", {"M1"}, {}},
         {"the first line's movement changed", {{"M1", "31"}}, "E1", {}, {"M2", "M3"}},
         {"another statement", {}, "E2", {}, {}},
+        {"the same statement and line numbers on another account", {}, "E1", {}, {}, QStringLiteral("002")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        ReconciliationBoard after = smallBoard(c.changed, c.statement);
+        ReconciliationBoard after = smallBoard(c.changed, c.statement, c.account);
         EXPECT_EQ(after.carryDecisions(before), int(!c.first.isEmpty()) + int(!c.second.isEmpty()));
         EXPECT_EQ(after.accepted(0), c.first);
         EXPECT_EQ(after.accepted(1), c.second);
@@ -157,6 +160,9 @@ TEST(ReconciliationBoard, ListedAnewItKeepsTheDecisionsOnWhatNobodyChangedSince)
     ReconciliationBoard changed = smallBoard({{"1", "21"}});
     changed.carryDecisions(rejecting);
     EXPECT_NE(changed.proposal(0), nullptr);
+    ReconciliationBoard otherAccount = smallBoard({}, QStringLiteral("E1"), QStringLiteral("002"));
+    otherAccount.carryDecisions(rejecting);
+    EXPECT_NE(otherAccount.proposal(0), nullptr);
 }
 
 TEST(DayMarks, StandOnDaysWithinTheMostAndReachTheLastDay) {
@@ -549,6 +555,33 @@ TEST_F(ReconciliationForm, ALineAnotherOperatorReconciledMeanwhileIsRefusedAndNo
               QStringLiteral("1 %1 %2").arg(statement, form->board().lines()[0].line));
     EXPECT_EQ(movementsOn("F1"), 1);
     EXPECT_TRUE(form->board().pendingPairings().isEmpty());
+}
+
+// Between the listing and the operator's include, another operator writes the fee's entry, of a day the
+// proposals do not reach, and reconciles it with the fee's line: the include is refused on the line as it
+// stands now, and the books hold the fee once.
+TEST_F(ReconciliationForm, ALineAnotherOperatorPairedMeanwhileGetsNoSecondEntry) {
+    openStatement();
+    selectLine(3);
+    const BoardLine fee = form->board().lines()[3];
+    ASSERT_EQ(form->board().proposal(3), nullptr);
+    EntryRequest theirs = entryOf('D', 1, 12.34, "Tarifa lançada pelo outro");
+    include(theirs);
+    SecondOperator(env.server(), QStringLiteral("DEMO"))
+        .call(QStringLiteral("SetConciliacao"),
+              {QStringLiteral("001"), pairingPacket({{fee.statement, fee.line, fee.version, theirs.movement,
+                                                      QStringLiteral("1")}})});
+    env.dialogs.clearShown();
+    press(QKeySequence(Qt::CTRL | Qt::Key_I));
+    EXPECT_EQ(env.dialogs.errors(), QStringList{"A linha já tem lançamento proposto, aceito ou conciliado: "
+                                                "rejeite a proposta antes de incluir."});
+    EXPECT_TRUE(Cli_bco11100::frmLancCCorr.isNull()) << "no include started";
+    EXPECT_TRUE(form->board().lines()[3].reconciled) << "the screen shows what the other operator did";
+    EXPECT_EQ(control<QTableWidget>("grdLinhas")->currentRow(), 3);
+    EXPECT_EQ(env.value(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDREDUCONT = '001' AND "
+                                       "IDMOVBANC = 'D' AND VRMOVBANC = 1234"))
+                  .toInt(),
+              1);
 }
 
 TEST_F(ReconciliationForm, IncludesTheBankFeeFromItsLineThroughTheEntryFormsOwnInclude) {
