@@ -1,3 +1,4 @@
+#include <chrono>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -291,6 +292,55 @@ TEST_P(ImportTest, AnEntryWithNoCostCentreToTakeIsWrittenOnlyWhereBudgetsAreNotK
                    {{QStringLiteral("movimento"), movement}}),
             1);
     }
+}
+
+// An import whose rows meet two budgets in the order opposite to their keys, while another operator includes
+// a debit of the second budget on another account of the same company: the include holds that budget and
+// then wants the company's accounting numbers. An import that took the numbers before the second budget
+// would wait for the include while the include waited for it, and PostgreSQL would fail one of the two.
+// (On SQLite writers take turns, and nothing can cross.)
+TEST_P(ImportTest, AnImportAndAnInsertionMeetingTheSameBudgetsBothWrite) {
+    if (GetParam() == Backend::Sqlite)
+        GTEST_SKIP() << "SQLite's writers take turns";
+    // Budgets of types 0006 and 0001 for the demo's month, cost centre 0001 (branch 0101's).
+    const auto budgetOf = [](const char *type) {
+        return EntryRequest{.kind = 'D',
+                            .date = demoDate,
+                            .value = 1.0,
+                            .type = QString::fromLatin1(type),
+                            .description = QStringLiteral("Orçado")};
+    };
+    ASSERT_EQ(number("SELECT COUNT(*) FROM ORCATPDEBI WHERE CDEMPRESA = '01' AND CDCENTCUST = '0001' AND "
+                     "CDTPDEBIBANC IN ('0001', '0006') AND NRANO = 2024 AND NRMES = 3"),
+              2);
+    const ImportLogs logs = logsOf({budgetOf("0006"), budgetOf("0001")});
+    EntryRequest theirs = budgetOf("0001");
+    theirs.account = QStringLiteral("002");
+    theirs.description = QStringLiteral("Do outro operador");
+    const Insertion included = insertion(*server, theirs, server->restrictedToken());
+
+    // A third connection holds the include's budget until both calls wait for it, the include first.
+    Sql &holder = sql();
+    holder.begin(true);
+    holder.scalar(
+        QStringLiteral("SELECT VRORCADO FROM ORCATPDEBI WHERE CDEMPRESA = '01' AND CDCENTCUST = "
+                       "'0001' AND CDTPDEBIBANC = '0001' AND NRANO = 2024 AND NRMES = 3 FOR UPDATE"));
+    CallOutcome insertionOutcome, importOutcome;
+    {
+        std::jthread other([&] {
+            insertionOutcome = server->callAs(server->restrictedToken(), included.method, included.args);
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::jthread importing([&] { importOutcome = send("setInsertImportDeb", logs, logs.debits); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        holder.commit();
+    }
+    EXPECT_TRUE(insertionOutcome.ok()) << insertionOutcome.error.toStdString();
+    ASSERT_TRUE(importOutcome.ok()) << importOutcome.error.toStdString();
+    EXPECT_EQ(resultRows(importOutcome),
+              QStringList{"OK 2 lançamento(s) de débito incluído(s); 0 já incluído(s) antes."});
+    EXPECT_EQ(number("SELECT COUNT(*) FROM MOVDEBIBANC WHERE DSMOVIDEBI IN ('Orçado', 'Do outro operador')"),
+              3);
 }
 
 // Two operators import the same file at once: each checked it before the other wrote anything, so the check

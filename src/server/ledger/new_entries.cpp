@@ -248,52 +248,68 @@ DebitBudget::DebitBudget(Sql &sql)
     : sql_(sql) {
 }
 
-bool DebitBudget::admit(const EntryToAccount &entry) {
+DebitBudget::Key DebitBudget::keyOf(const EntryToAccount &entry) {
     if (!byCostCentre_)
         byCostCentre_ =
             sql_.scalar(QStringLiteral("SELECT 1 FROM GERPARAMGERAL WHERE CDPARAM = 1 AND IDTIPOORCA = 'C'"))
                 .has_value();
     const QString costCentre = *byCostCentre_ ? entry.costCentre : QString();
-    const auto key =
-        std::make_tuple(entry.company, entry.type, costCentre, entry.date.year(), entry.date.month());
+    return std::make_tuple(entry.company, entry.type, costCentre, entry.date.year(), entry.date.month());
+}
+
+DebitBudget::Budget &DebitBudget::budgetOf(const EntryToAccount &entry) {
+    const Key key = keyOf(entry);
     auto budget = budgets_.find(key);
-    if (budget == budgets_.end()) {
-        Budget read;
-        // Two debits of one budget would both read what was spent before either wrote: the row of the budget
-        // is held for the rest of the transaction.
-        if (const auto limit = sql_.scalar(
-                QStringLiteral("SELECT VRORCADO FROM ORCATPDEBI WHERE CDEMPRESA = :empresa "
-                               "AND CDTPDEBIBANC = :tipo AND CDCENTCUST = :centro AND NRANO = :ano "
-                               "AND NRMES = :mes") +
-                    sql_.forUpdate(),
-                {{QStringLiteral("empresa"), entry.company},
-                 {QStringLiteral("tipo"), entry.type},
-                 {QStringLiteral("centro"), costCentre},
-                 {QStringLiteral("ano"), entry.date.year()},
-                 {QStringLiteral("mes"), entry.date.month()}})) {
-            read.limit = limit->toLongLong();
-            const QDate month(entry.date.year(), entry.date.month(), 1);
-            QString spentSql = QStringLiteral(
-                "SELECT COALESCE(SUM(VRMOVIDEBI), 0) FROM MOVDEBIBANC WHERE CDEMPRESA = :empresa "
-                "AND CDTPDEBIBANC = :tipo AND DTMOVIDEBI >= :inicio AND DTMOVIDEBI <= :fim");
-            SqlParams params{{QStringLiteral("empresa"), entry.company},
-                             {QStringLiteral("tipo"), entry.type},
-                             {QStringLiteral("inicio"), month},
-                             {QStringLiteral("fim"), month.addMonths(1).addDays(-1)}};
-            if (*byCostCentre_) {
-                spentSql += QStringLiteral(" AND CDCENTCUST = :centro");
-                params.push_back({QStringLiteral("centro"), costCentre});
-            }
-            read.spent = sql_.scalar(spentSql, params)->toLongLong();
+    if (budget != budgets_.end())
+        return budget->second;
+    const auto &[company, type, costCentre, year, month] = key;
+    Budget read;
+    // Two debits of one budget would both read what was spent before either wrote: the row of the budget
+    // is held for the rest of the transaction.
+    if (const auto limit =
+            sql_.scalar(QStringLiteral("SELECT VRORCADO FROM ORCATPDEBI WHERE CDEMPRESA = :empresa "
+                                       "AND CDTPDEBIBANC = :tipo AND CDCENTCUST = :centro AND NRANO = :ano "
+                                       "AND NRMES = :mes") +
+                            sql_.forUpdate(),
+                        {{QStringLiteral("empresa"), company},
+                         {QStringLiteral("tipo"), type},
+                         {QStringLiteral("centro"), costCentre},
+                         {QStringLiteral("ano"), year},
+                         {QStringLiteral("mes"), month}})) {
+        read.limit = limit->toLongLong();
+        const QDate first(year, month, 1);
+        QString spentSql =
+            QStringLiteral("SELECT COALESCE(SUM(VRMOVIDEBI), 0) FROM MOVDEBIBANC WHERE CDEMPRESA = :empresa "
+                           "AND CDTPDEBIBANC = :tipo AND DTMOVIDEBI >= :inicio AND DTMOVIDEBI <= :fim");
+        SqlParams params{{QStringLiteral("empresa"), company},
+                         {QStringLiteral("tipo"), type},
+                         {QStringLiteral("inicio"), first},
+                         {QStringLiteral("fim"), first.addMonths(1).addDays(-1)}};
+        if (*byCostCentre_) {
+            spentSql += QStringLiteral(" AND CDCENTCUST = :centro");
+            params.push_back({QStringLiteral("centro"), costCentre});
         }
-        budget = budgets_.emplace(key, read).first;
+        read.spent = sql_.scalar(spentSql, params)->toLongLong();
     }
+    return budgets_.emplace(key, read).first->second;
+}
+
+void DebitBudget::hold(const std::vector<EntryToAccount> &entries) {
+    std::map<Key, const EntryToAccount *> inKeyOrder;
+    for (const EntryToAccount &entry : entries)
+        inKeyOrder.emplace(keyOf(entry), &entry);
+    for (const auto &[key, entry] : inKeyOrder)
+        budgetOf(*entry);
+}
+
+bool DebitBudget::admit(const EntryToAccount &entry) {
+    Budget &budget = budgetOf(entry);
     // Without a budget nothing is counted: a large import of large debits would count past what a sum holds.
-    if (!budget->second.limit)
+    if (!budget.limit)
         return true;
-    if (budget->second.spent + entry.cents > *budget->second.limit)
+    if (budget.spent + entry.cents > *budget.limit)
         return false;
-    budget->second.spent += entry.cents;
+    budget.spent += entry.cents;
     return true;
 }
 

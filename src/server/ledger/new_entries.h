@@ -112,6 +112,10 @@ class DebitBudget {
 public:
     explicit DebitBudget(Sql &sql);
 
+    // Holds, for the rest of the transaction, the budget rows of all these debits, in the order of their
+    // keys (company, type, cost centre, year, month), which is the order every call that holds more than
+    // one takes them in: a call that met them in its own order could wait for another one forever.
+    void hold(const std::vector<EntryToAccount> &entries);
     // Whether the debit fits its budget; when it does it is counted as spent.
     bool admit(const EntryToAccount &entry);
 
@@ -120,9 +124,14 @@ private:
         std::optional<qint64> limit;
         qint64 spent = 0;
     };
+    using Key = std::tuple<QString, QString, QString, int, int>;
+    Key keyOf(const EntryToAccount &entry);
+    // The debit's budget, its row held and what was spent read when it is first met.
+    Budget &budgetOf(const EntryToAccount &entry);
+
     Sql &sql_;
     std::optional<bool> byCostCentre_;
-    std::map<std::tuple<QString, QString, QString, int, int>, Budget> budgets_;
+    std::map<Key, Budget> budgets_;
 };
 
 // Writes the entry's bank movement and its credit or debit record, `accountingNumber` naming its accounting

@@ -201,16 +201,21 @@ public:
     explicit AccountingNumbers(Sql &sql)
         : sql_(sql) {}
 
+    // Holds the series of these companies now, in the order of their codes, as every call that holds more
+    // than one takes them.
+    void hold(const std::set<QString> &companies) {
+        for (const QString &company : companies)
+            blockOf(company);
+    }
+
     QString next(const QString &company) {
-        auto found = series_.find(company);
-        if (found == series_.end())
-            found = series_.emplace(company, Block{nextNumber(sql_, Series::Accounting, company), 0}).first;
-        return accountingNumber(company, found->second.first + found->second.used++);
+        Block &block = blockOf(company);
+        return accountingNumber(company, block.first + block.used++);
     }
 
     void draw() {
         for (const auto &[company, block] : series_) {
-            if (drawNumbers(sql_, Series::Accounting, company, block.used) != block.first)
+            if (block.used > 0 && drawNumbers(sql_, Series::Accounting, company, block.used) != block.first)
                 throw DatabaseError(
                     "the accounting numbers of a company moved while its entries were written");
         }
@@ -222,6 +227,12 @@ private:
         qint64 first;
         int used;
     };
+    Block &blockOf(const QString &company) {
+        auto found = series_.find(company);
+        if (found == series_.end())
+            found = series_.emplace(company, Block{nextNumber(sql_, Series::Accounting, company), 0}).first;
+        return found->second;
+    }
     Sql &sql_;
     std::map<QString, Block> series_;
 };
@@ -467,10 +478,10 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
     // Every account of the call is held before anything is read for writing, in the order of their codes,
     // so that two imports over the same accounts wait for each other instead of both missing the other's
     // entries.
-    QString lastAccount;
+    std::map<QString, QString> companyOf; // by account
     for (const auto &[key, row] : movementRows) {
-        if (key.first != std::exchange(lastAccount, key.first)) {
-            checks.accountCompany(key.first);
+        if (!companyOf.contains(key.first)) {
+            companyOf.emplace(key.first, checks.accountCompany(key.first));
             lockListVersion(context.sql, key.first);
         }
     }
@@ -501,6 +512,33 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
     bool accountingErrors = false;
     // Entries are written as they are checked; when one cannot be accounted, the rest are only checked, for
     // their errors, and what was written is undone.
+    // Then what the rows take from, as every writer takes it: the budgets, then the companies' accounting
+    // numbers, each in the order of its keys. Taken in the file's order as the rows met them, two imports,
+    // or an import and an insertion, could each hold what the other waits for, which PostgreSQL ends by
+    // failing one of them.
+    if (!kind.isCredit()) {
+        std::vector<EntryToAccount> debits;
+        for (int row = 0; row < records.count(); ++row) {
+            const InsertedRow record(records, row);
+            const auto found = movementRows.find({record.code("CDREDUCONT"), record.code("NRMOVBANC")});
+            if (found == movementRows.end())
+                continue; // refused below
+            EntryToAccount debit;
+            debit.company = companyOf.at(found->first.first);
+            debit.type = record.code(kind.type);
+            debit.date = InsertedRow(movements, found->second).date("DTMOVBANC");
+            debit.costCentre = costCentres.of(record.code("CDFILIAL"), debit.company);
+            if (debit.date.isValid())
+                debits.push_back(std::move(debit));
+        }
+        budget.hold(debits);
+    }
+    {
+        std::set<QString> companies;
+        for (const auto &[account, company] : companyOf)
+            companies.insert(company);
+        accountingNumbers.hold(companies);
+    }
     const LargerCacheWhileImporting cache(context.sql);
     context.sql.executeScript(QStringLiteral("SAVEPOINT IMPORTACAO"));
     for (int row = 0; row < records.count(); ++row) {
