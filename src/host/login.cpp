@@ -73,6 +73,8 @@ void LoginDialog::enter() {
     }
     token_ = outcome.token;
     message_->clear();
+    // The window lives as long as the host: the password has no business staying in it.
+    password_->clear();
     accept();
 }
 

@@ -97,6 +97,7 @@ int main(int argc, char **argv) {
         token = outcome.token;
         login.setMessage(outcome.message);
     }
+    settings.password.clear();
     if (token.isEmpty()) {
         if (login.exec() != QDialog::Accepted)
             return 0;

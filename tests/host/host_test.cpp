@@ -302,6 +302,7 @@ TEST_F(Login, TheWindowStaysOpenAfterARefusalAndAcceptsWithTheSession) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.operatorCode(), "DEMO");
     EXPECT_FALSE(dialog.token().isEmpty());
+    EXPECT_TRUE(dialog.passwordEdit()->text().isEmpty()) << "the window lives on with the host";
 }
 
 // The server ends the operator's session while the host works (a logout elsewhere, as an expiry would): the
