@@ -281,7 +281,10 @@ TEST_P(ImportTest, AnEntryWithNoCostCentreToTakeIsWrittenOnlyWhereBudgetsAreNotK
         if (!c.written) {
             EXPECT_EQ(outcome.status, CallOutcome::Status::Refused);
             EXPECT_EQ(outcome.error,
-                      QStringLiteral("Movimento %1: Centro de Custo deve ser informado.").arg(movement));
+                      QStringLiteral("Movimento %1: Centro de Custo deve ser informado. Nem a "
+                                     "filial 0301 nem a empresa 03 têm um centro de custo padrão "
+                                     "para o lançamento importado.")
+                          .arg(movement));
             EXPECT_EQ(written(), before);
             continue;
         }

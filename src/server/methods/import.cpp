@@ -577,12 +577,22 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         NewEntry entry;
         try {
             entry = checks.check(kind, movement, record);
-            // The default of the branch or of the company; where neither has one, budgets kept by cost
-            // centre refuse the entry, as they refuse it typed.
-            entry.accounting.costCentre = costCentres.of(entry.accounting.branch, entry.accounting.company);
-            checks.checkCostCentre(entry.accounting);
         } catch (const Refusal &refusal) {
             refuse(QStringLiteral("Movimento %1: %2").arg(key.second, refusal.message()));
+        }
+        // The default of the branch or of the company; where neither has one, budgets kept by cost centre
+        // refuse the entry, as they refuse it typed. The file has no cost centre to mend: the message says
+        // where one is missing.
+        entry.accounting.costCentre = costCentres.of(entry.accounting.branch, entry.accounting.company);
+        try {
+            checks.checkCostCentre(entry.accounting);
+        } catch (const Refusal &refusal) {
+            if (!entry.accounting.costCentre.isEmpty())
+                refuse(QStringLiteral("Movimento %1: %2").arg(key.second, refusal.message()));
+            refuse(
+                QStringLiteral("Movimento %1: %2 Nem a filial %3 nem a empresa %4 têm um centro de custo "
+                               "padrão para o lançamento importado.")
+                    .arg(key.second, refusal.message(), entry.accounting.branch, entry.accounting.company));
         }
         const AccountingDraft draft = catalogue.draft(entry.accounting);
         if (!draft.errors.isEmpty()) {
