@@ -114,7 +114,8 @@ void TfrmFiltroLancCont::bindHandlers() {
 
 void TfrmFiltroLancCont::FormCreate() {
     TfrmFiltroPadrao::FormCreate();
-    query().typeList = QStringLiteral("T");
+    typeList_ = QStringLiteral("T");
+    query().typeList = typeList_;
     ui->rgpLancamento->SetItemIndex(0);
 
     bco::VariantList none;
@@ -140,7 +141,7 @@ void TfrmFiltroLancCont::RestoreFilter() {
     ui->nedValorFin->SetValue(Filtro.valueTo);
     (Filtro.types.listChosen ? ui->rbtListaTipo : ui->rbtTodosTipo)->setChecked(true);
     ui->sbtListTipo->setEnabled(Filtro.types.listChosen);
-    query().typeList = Filtro.types.typeList;
+    typeList_ = Filtro.types.typeList;
     ui->rgpLancamento->SetItemIndex(Filtro.entryKind);
     kindOnEntry_ = Filtro.entryKind;
 }
@@ -148,7 +149,7 @@ void TfrmFiltroLancCont::RestoreFilter() {
 void TfrmFiltroLancCont::SaveFilter() {
     Filtro.startDate = ui->depDataIni->GetDate();
     Filtro.endDate = ui->depDataFin->GetDate();
-    Filtro.types = TTIPO{ui->rbtListaTipo->isChecked(), query().typeList};
+    Filtro.types = TTIPO{ui->rbtListaTipo->isChecked(), typeList_};
     Filtro.valueFrom = ui->nedValorIni->Value();
     Filtro.valueTo = ui->nedValorFin->Value();
     Filtro.entryKind = ui->rgpLancamento->ItemIndex();
@@ -192,7 +193,7 @@ void TfrmFiltroLancCont::Vd_Valores() {
 }
 
 void TfrmFiltroLancCont::Vd_Tipo() {
-    if (ui->rbtListaTipo->isChecked() && query().typeList.isEmpty())
+    if (ui->rbtListaTipo->isChecked() && typeList_.isEmpty())
         refuse(ui->rbtListaTipo, "Tipo_deve");
 }
 
@@ -202,11 +203,14 @@ void TfrmFiltroLancCont::sbtConfirmaClick() {
     Vd_Periodo();
     Vd_Valores();
     Vd_Tipo();
-    SaveFilter();
 
     const double from = ui->nedValorIni->Value();
     const double to = ui->nedValorFin->Value();
-    TLancQuery &sent = query();
+    // Kept as the entry form's query, and as the criteria the caption names, only once the list they give is
+    // loaded: a list that could not be loaded leaves the rows shown, which are the old criteria's, and a
+    // deletion sends the criteria of the rows it sees.
+    TLancQuery sent = query();
+    sent.typeList = typeList_;
     sent.allValues = from == 0.0 && to == 0.0 ? QStringLiteral("T") : QString();
     // The server compares exact cents: the margin keeps the limits themselves inside the range.
     sent.valueFrom = from - 0.001;
@@ -236,6 +240,8 @@ void TfrmFiltroLancCont::sbtConfirmaClick() {
     sent.entryKind = args[6].toText();
     sent.typeList = args[7].toText();
     sent.allTypes = args[8].toText();
+    query() = sent;
+    SaveFilter();
 
     SetModalResult(bco::mrOk);
     Close();
@@ -248,7 +254,7 @@ void TfrmFiltroLancCont::ValorKeyPress(bco::TNumberEdit *edit, QChar &key) {
 
 void TfrmFiltroLancCont::TypeChoiceChanged(bool listChosen) {
     // "Todos" stands for every type; "Lista" starts with none picked.
-    query().typeList = listChosen ? QString() : QStringLiteral("T");
+    typeList_ = listChosen ? QString() : QStringLiteral("T");
     ui->sbtListTipo->setEnabled(ui->rbtListaTipo->isChecked());
 }
 
@@ -280,17 +286,17 @@ void TfrmFiltroLancCont::sbtListTipoClick() {
     bco::PesquisaLista(list.source, QStringLiteral("TIPCOD"),
                        msgPadrao.Msg(QString::fromLatin1(list.title)) + QLatin1Char('|') +
                            msgPadrao.Msg(QString::fromLatin1(list.emptyText)),
-                       false, query().typeList);
+                       false, typeList_);
 }
 
 void TfrmFiltroLancCont::btfSaveOpcClick() {
     TfrmFiltroPadrao::btfSaveOpcClick();
-    Opcoes.SetValues(QStringLiteral("stTipo"), query().typeList);
+    Opcoes.SetValues(QStringLiteral("stTipo"), typeList_);
 }
 
 void TfrmFiltroLancCont::btfLoadOpcClick() {
     TfrmFiltroPadrao::btfLoadOpcClick();
-    query().typeList = Opcoes.Values(QStringLiteral("stTipo"));
+    typeList_ = Opcoes.Values(QStringLiteral("stTipo"));
     ui->sbtListTipo->setEnabled(ui->rbtListaTipo->isChecked());
     kindOnEntry_ = ui->rgpLancamento->ItemIndex();
 }

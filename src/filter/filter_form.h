@@ -65,6 +65,8 @@ public:
     void btfLoadOpcClick() override;
 
     const TFILTRO &SavedFilter() const { return Filtro; }
+    // The types picked in the dialog as the queries take them ('C0001','C0002'), "T" after "Todos".
+    const QString &PickedTypes() const { return typeList_; }
 
     // The bank module's parameters (the default period) and the entry types of the pick lists.
     bco::ClientDataSet cdsGeral_bco;
@@ -82,7 +84,7 @@ protected:
 
 private:
     bco::Variant callServer(const QString &method, bco::VariantList &args);
-    // The entry form's query, which the confirm writes.
+    // The entry form's query, which the confirm writes once the list it gives is loaded.
     TLancQuery &query();
     void declareDataSets();
     void bindHandlers();
@@ -104,6 +106,8 @@ private:
     std::unique_ptr<Ui::frmFiltroLancCont> ui;
     TFILTRO Filtro;
     int kindOnEntry_ = 0;
+    // The types picked in the dialog, which become the query's with a confirm that loads its list.
+    QString typeList_;
 };
 
 // The criteria in one line, as the entry list's caption shows them: the period ("Período: todos" without

@@ -286,6 +286,53 @@ TEST_P(ConfirmRefusal, ShowsItsMessageFocusesTheFieldAndKeepsTheListAndTheSavedC
 
 INSTANTIATE_TEST_SUITE_P(FilterDialog, ConfirmRefusal, ::testing::ValuesIn(refusals), CaseName());
 
+// What the entry form keeps of the criteria (its query, which a deletion sends, and the caption's) are those
+// of the rows it shows: criteria whose list the server did not give, or that the operator dropped, are not.
+TEST_F(FilterDialog, CriteriaWhoseListWasNotLoadedLeaveTheQueryAndTheCaptionAsTheRowsShown) {
+    reload();
+    const int listed = list().RecordCount();
+    const QString saved = describe(dialog().SavedFilter());
+    const auto query = [this] {
+        return QStringList{QString::number(sent().valueFrom),
+                           QString::number(sent().valueTo),
+                           sent().allValues,
+                           sent().entryKind,
+                           sent().typeList,
+                           sent().allTypes};
+    };
+    const QStringList queried = query();
+    const struct Case {
+        const char *name;
+        std::function<void(TfrmFiltroLancCont &)> work;
+        int errors;
+    } cases[] = {
+        {"the list not loaded",
+         [&](TfrmFiltroLancCont &shown) {
+             set(shown, {.valueFrom = 1.0, .valueTo = 300.0, .kind = 2});
+             env.execute(QStringLiteral("DELETE FROM SESSAO"));
+             shown.sbtConfirma->click();
+             EXPECT_TRUE(shown.isVisible());
+         },
+         1},
+        {"types picked, then the dialog closed",
+         [&](TfrmFiltroLancCont &shown) {
+             set(shown, {.kind = 2, .typeListChosen = true});
+             env.lookups.markKeys({QStringLiteral("D0001")});
+             of(shown).sbtListTipo->click();
+         },
+         0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        env.dialogs.clearShown();
+        open(c.work);
+        EXPECT_EQ(env.dialogs.errors().size(), c.errors) << env.dialogs.texts().join(u'|').toStdString();
+        EXPECT_EQ(list().RecordCount(), listed);
+        EXPECT_EQ(describe(dialog().SavedFilter()), saved);
+        EXPECT_EQ(query(), queried);
+    }
+}
+
 // Both value fields 0 lift the value limit; otherwise the limits themselves are inside the range sent.
 struct ValueRange {
     const char *name;
@@ -432,16 +479,16 @@ TEST_F(FilterDialog, ChangingTheKindDropsTheTypesPickedForTheOldOne) {
         EXPECT_TRUE(of(shown).sbtListTipo->isEnabled());
         env.lookups.markKeys({"C0001"});
         of(shown).sbtListTipo->click();
-        EXPECT_EQ(sent().typeList, "'C0001'");
+        EXPECT_EQ(shown.PickedTypes(), "'C0001'");
 
         click(kindButton(shown, 1));
         EXPECT_TRUE(of(shown).rbtListaTipo->isChecked()) << "the same kind again keeps the types";
-        EXPECT_EQ(sent().typeList, "'C0001'");
+        EXPECT_EQ(shown.PickedTypes(), "'C0001'");
 
         click(kindButton(shown, 2));
         EXPECT_TRUE(of(shown).rbtTodosTipo->isChecked());
         EXPECT_FALSE(of(shown).sbtListTipo->isEnabled());
-        EXPECT_EQ(sent().typeList, "T");
+        EXPECT_EQ(shown.PickedTypes(), "T");
     });
 }
 
@@ -472,7 +519,7 @@ TEST_F(FilterDialog, SavedOptionsComeBackWithThePickedTypes) {
         EXPECT_EQ(of(shown).rgpLancamento->ItemIndex(), 2);
         EXPECT_TRUE(of(shown).rbtListaTipo->isChecked());
         EXPECT_TRUE(of(shown).sbtListTipo->isEnabled());
-        EXPECT_EQ(sent().typeList, "'D0002'");
+        EXPECT_EQ(shown.PickedTypes(), "'D0002'");
         shown.sbtConfirma->click();
     });
     ASSERT_GT(list().RecordCount(), 0);
