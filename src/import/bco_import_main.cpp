@@ -66,6 +66,8 @@ const char helpText[] =
     "Situação de saída: 0 quando o arquivo foi importado inteiro (com --check: quando não tem erros);\n"
     "1 quando o arquivo tem erros, não tem lançamentos ou os lançamentos não podem ser contabilizados;\n"
     "2 quando o arquivo não pode ser lido, a sessão não pode ser aberta ou o servidor recusou a operação.\n"
+    "Quando os débitos não são importados depois que os créditos foram gravados, a saída diz quantos\n"
+    "créditos foram gravados.\n"
     "Com --statement: 0 quando não sobrou linha sem conciliar e os saldos finais conferem; 1 quando "
     "sobraram\n"
     "linhas, os saldos diferem ou o extrato não informa o saldo final; 2 quando o arquivo não pode ser "
@@ -204,11 +206,28 @@ int run() {
         }
         const SubmissionOutcome outcome = SubmitImport(server, records, session.context().operatorCode);
         if (!outcome.imported()) {
+            // The credits' call was answered before the debits' failed: a script must know they are in.
+            if (outcome.credits > 0)
+                bco::writeLine(stdout,
+                               QStringLiteral("Importados %1 crédito(s); os débitos não foram importados.")
+                                   .arg(outcome.credits - outcome.skippedCredits));
+            if (!outcome.refusal.isEmpty()) {
+                bco::writeLine(stderr, outcome.refusal);
+                return CannotRun;
+            }
             printAccountingErrors(records.entry.cdsResult, pass);
             return FileHasErrors;
         }
-        bco::writeLine(stdout,
-                       QStringLiteral("Importados %1 crédito(s) e %2 débito(s).").arg(credits).arg(debits));
+        // What another import wrote meanwhile is in the books, but this one did not write it.
+        bco::writeLine(stdout, QStringLiteral("Importados %1 crédito(s) e %2 débito(s).")
+                                   .arg(outcome.credits - outcome.skippedCredits)
+                                   .arg(outcome.debits - outcome.skippedDebits));
+        if (outcome.skippedCredits + outcome.skippedDebits > 0)
+            bco::writeLine(stdout,
+                           QStringLiteral("Já estavam incluídos e não foram gravados de novo: %1 crédito(s) "
+                                          "e %2 débito(s).")
+                               .arg(outcome.skippedCredits)
+                               .arg(outcome.skippedDebits));
         return Imported;
     } catch (const bco::WorkbookError &error) {
         bco::writeLine(stderr, error.message());

@@ -200,13 +200,19 @@ void TfrmImportLanc::sbtImportExportClick() {
             netLancContCorr, records, Ondrima::Operador(),
             [this] { bco::ActiveShowAvi(this, WorkAnimation); }, [] { bco::DeactiveShowAvi(); });
         if (!outcome.imported()) {
-            // The credits' call was answered before the debits' met accounting errors: those credits are
-            // in the books, and the operator learns it here rather than keying them again.
+            // The credits' call was answered before the debits' met accounting errors or were refused:
+            // those credits are in the books, and the operator learns it here rather than keying them again.
             if (outcome.credits > 0) {
                 RefreshEntryForm();
-                ui->lblResumo->setText(msgPadrao.Msg(QStringLiteral("Resumo_SoCreditos"))
-                                           .arg(outcome.credits - outcome.skippedCredits));
+                const int written = outcome.credits - outcome.skippedCredits;
+                ui->lblResumo->setText(outcome.refusal.isEmpty()
+                                           ? msgPadrao.Msg(QStringLiteral("Resumo_SoCreditos")).arg(written)
+                                           : msgPadrao.Msg(QStringLiteral("Resumo_DebitosFalharam"))
+                                                 .arg(written)
+                                                 .arg(outcome.refusal));
             }
+            if (!outcome.refusal.isEmpty())
+                Consiste::MensErro(outcome.refusal, true);
             Cli_bco11100::EntryRecords &entry = records.entry;
             Ondrima::LoadBPL(QStringLiteral("CTB10200"),
                              bco::VariantList{outcome.company, QString(), entry.cdsLancContTemp.Data(),

@@ -34,6 +34,9 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "Resumo_SoCreditos|Importados: %1 crédito(s). Os débitos não foram importados: corrija o que a tela "
         "de "
         "contabilização aponta e importe só os débitos (os créditos já estão gravados).",
+        "Resumo_DebitosFalharam|Importados: %1 crédito(s). A importação dos débitos falhou: %2 Importe de "
+        "novo para gravar os débitos que faltarem (os créditos já estão gravados e não são enviados de "
+        "novo).",
         "Resumo_Ignorados|Já estavam incluídos e não foram gravados de novo: %1 crédito(s) e %2 débito(s).",
     };
     for (const char *row : rows)

@@ -107,6 +107,7 @@ void ImportPass::Start() {
     creditTotal_ = debitTotal_ = 0.0;
     clean_ = true;
     completed_ = false;
+    records_.answered.clear();
     operatorCompanies_.clear();
     Dbgeral::ListaEmpresaOper(Ondrima::Operador(), operatorCompanies_);
     Cli_bco11100::EntryRecords &entry = records_.entry;

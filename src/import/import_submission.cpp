@@ -29,6 +29,11 @@ SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &record
     for (const Twin &twin : twins) {
         if (!twin.records->Active() || twin.records->IsEmpty())
             continue;
+        if (const auto done = records.answered.find(twin.kind); done != records.answered.end()) {
+            *twin.written = done->second.written;
+            *twin.skipped = done->second.skipped;
+            continue;
+        }
         if (!entry.cdsResult.Active())
             entry.cdsResult.CreateDataSet();
         if (beforeCall)
@@ -40,11 +45,16 @@ SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &record
                     run();
             }
         } after{afterCall};
-        const bco::Variant answer =
-            Consiste::CheckResultServ(server.Call(QString::fromLatin1(twin.method),
-                                                  bco::VariantList{entry.cdsMovBanc.GetDelta(),
-                                                                   twin.records->GetDelta(), operatorCode}),
-                                      true, 0);
+        const bco::RemoteResult result = server.Call(
+            QString::fromLatin1(twin.method),
+            bco::VariantList{entry.cdsMovBanc.GetDelta(), twin.records->GetDelta(), operatorCode});
+        if (!result.ok() && !records.answered.empty()) {
+            outcome.refusedKind = twin.kind;
+            outcome.company = twin.records->FieldByName(u"CDEMPRESA").AsString();
+            outcome.refusal = result.errorMessage();
+            return outcome;
+        }
+        const bco::Variant answer = Consiste::CheckResultServ(result, true, 0);
         const bco::VariantList &packets = answer.array();
         entry.cdsResult.SetData(packets.at(0));
         entry.cdsLancContTemp.SetData(packets.at(1));
@@ -60,6 +70,7 @@ SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &record
         for (entry.cdsResult.First(); !entry.cdsResult.Eof(); entry.cdsResult.Next())
             if (entry.cdsResult.FieldByName(u"CDRESULT").AsString() == u"IGN")
                 ++*twin.skipped;
+        records.answered[twin.kind] = {*twin.written, *twin.skipped};
     }
     return outcome;
 }

@@ -18,10 +18,13 @@ namespace Cli_bco11104 {
 
 // How a submission ended.
 struct SubmissionOutcome {
-    // Null when every record was written; else the kind whose call answered accounting errors (the calls
-    // after it were not made) and the company of its current record, for the accounting screen.
+    // Null when every record was written; else the kind whose call answered accounting errors, or was
+    // refused after an earlier kind was written (the calls after it were not made), and the company of its
+    // current record, for the accounting screen.
     const Cli_bco11100::EntryKind *refusedKind = nullptr;
     QString company;
+    // Why the call of refusedKind failed, when it was not for accounting errors.
+    QString refusal;
     // What the server answered for each call made: how many entries it wrote and skipped as written before.
     int credits = 0, debits = 0;
     // Of those, how many it skipped as written before (by an earlier call or by another import meanwhile).
@@ -32,10 +35,12 @@ struct SubmissionOutcome {
 
 // The submission of a clean pass's records: the credits in one call (setInsertImportCred) and then the
 // debits in another (setInsertImportDeb), each with the change log of every pending movement and the
-// operator's code; a kind without records makes no call. Each answer is loaded into cdsResult,
-// cdsLancContTemp, cdsRateio and cdsErrosTemp; accounting errors stop the submission there. A failure the
-// server reports is shown through CheckResultServ and aborts (Consiste::EAbort). `beforeCall` and
-// `afterCall` run around each call (the form's wait animation); afterCall runs whatever happened.
+// operator's code; a kind without records makes no call, nor does a kind the server already wrote from this
+// pass (records.answered), whose counts are taken from then. Each answer is loaded into cdsResult,
+// cdsLancContTemp, cdsRateio and cdsErrosTemp; accounting errors stop the submission there. A failure of the
+// first call that writes is shown through CheckResultServ and aborts (Consiste::EAbort): nothing was written;
+// a failure of a later one is answered as its refusal, since the earlier kind is in the books. `beforeCall`
+// and `afterCall` run around each call (the form's wait animation); afterCall runs whatever happened.
 SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &records,
                                const QString &operatorCode, const std::function<void()> &beforeCall = {},
                                const std::function<void()> &afterCall = {});

@@ -444,6 +444,45 @@ TEST_F(ImportForm, CreditsWrittenBeforeTheDebitsWereRefusedAreToldAndListed) {
     EXPECT_TRUE(importEnabled());
 }
 
+// Between the check and "Importar", another operator leaves the month's budget of the file's debit type
+// nothing to take: the debits' call is refused once the credits' call was written. The form tells both; sent
+// again, once the budget allows it, the import sends only the debits, so that a credit the other operator
+// deleted meanwhile is not written again.
+TEST_F(ImportForm, DebitsRefusedAfterTheCreditsWereWrittenAreToldAndTheRetrySendsOnlyThem) {
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    ASSERT_TRUE(importEnabled());
+    env.execute(QStringLiteral("INSERT INTO ORCATPDEBI (CDEMPRESA, CDTPDEBIBANC, CDCENTCUST, NRANO, NRMES, "
+                               "VRORCADO) VALUES ('01', '0002', '0001', 2024, 3, 1)"));
+    env.dialogs.clearShown();
+    form->sbtImportExport->click();
+    ASSERT_EQ(env.dialogs.errors().size(), 1) << env.dialogs.texts().join(u'|').toStdString();
+    const QString refusal = env.dialogs.errors()[0];
+    EXPECT_TRUE(refusal.contains(u"supera o valor orçado")) << refusal.toStdString();
+    EXPECT_TRUE(screens.empty()) << "no accounting to mend";
+    EXPECT_EQ(importedMovements(), 2);
+    EXPECT_EQ(entryForm.refreshes, 1) << "the entry form lists the credits";
+    EXPECT_EQ(summary(),
+              QStringLiteral("Importados: 2 crédito(s). A importação dos débitos falhou: %1 Importe de "
+                             "novo para gravar os débitos que faltarem (os créditos já estão "
+                             "gravados e não são enviados de novo).")
+                  .arg(refusal));
+    EXPECT_TRUE(importEnabled());
+
+    QSqlQuery credit(env.database());
+    credit.exec(QStringLiteral("SELECT CDREDUCONT, NRMOVBANC FROM MOVBANCARIO WHERE IDMOVBANC = 'C' AND "
+                               "DSHISMBANC LIKE '%Importação via%' ORDER BY NRMOVBANC"));
+    ASSERT_TRUE(credit.next());
+    const QString account = credit.value(0).toString(), movement = credit.value(1).toString();
+    credit.finish();
+    SecondOperator(env.server()).deleteEntry(account, movement);
+    env.execute(QStringLiteral("DELETE FROM ORCATPDEBI WHERE CDTPDEBIBANC = '0002' AND NRANO = 2024"));
+    env.dialogs.clearShown();
+    form->sbtImportExport->click();
+    EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("Importacao_OK")});
+    EXPECT_EQ(importedMovements(), 3) << "the deleted credit stays deleted";
+    EXPECT_EQ(summary(), QStringLiteral("Importados: 2 crédito(s) e 2 débito(s)."));
+}
+
 TEST_F(ImportForm, WithoutAnEntryFormToFindTheImportRefreshesNothing) {
     Cli_bco11104::CriaImportacao([]() -> Cli_bco11100::EntryFormServices * { return nullptr; });
     ASSERT_EQ(Cli_bco11104::frmImportLanc.data(), form.data()) << "the one import form is brought forward";
@@ -649,6 +688,18 @@ TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
         EXPECT_TRUE(result.err.contains(QString::fromUtf8(r.error))) << result.err.toStdString();
     }
     EXPECT_EQ(importedMovements(), 4);
+}
+
+// The debits refused after the credits were written: a script learns that the credits are in.
+TEST_F(CommandLine, DebitsRefusedAfterTheCreditsWereWrittenTellTheCreditsWritten) {
+    env.execute(QStringLiteral("INSERT INTO ORCATPDEBI (CDEMPRESA, CDTPDEBIBANC, CDCENTCUST, NRANO, NRMES, "
+                               "VRORCADO) VALUES ('01', '0002', '0001', 2024, 3, 1)"));
+    const Run refused = run({Workbooks::get().path(QStringLiteral("limpo.ods"))});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.out.trimmed(),
+              QStringLiteral("Importados 2 crédito(s); os débitos não foram importados."));
+    EXPECT_TRUE(refused.err.contains(u"supera o valor orçado")) << refused.err.toStdString();
+    EXPECT_EQ(importedMovements(), 2);
 }
 
 // A session over TLS: every connection of the import, the form's and the one that draws the numbers, and
