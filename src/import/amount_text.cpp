@@ -86,10 +86,11 @@ AmountReading readAmountText(QStringView text) {
         const qlonglong whole = (digits + fraction.toString()).toLongLong();
         reading.outcome = AmountReading::Outcome::Ambiguous;
         reading.asThousands = sign + brazil.toString(whole) + QStringLiteral(",00");
-        QString decimals = fraction.toString();
-        if (decimals.endsWith(u'0'))
-            decimals.chop(1);
-        reading.asDecimals = sign + digits + u',' + decimals;
+        // In cents, as the entry will hold it (half away from zero): three decimals written back would be as
+        // ambiguous again.
+        const qlonglong cents = digits.toLongLong() * 100 + fraction.left(2).toInt() + (fraction[2] >= u'5');
+        reading.asDecimals = sign + brazil.toString(cents / 100) + u',' +
+                             QStringLiteral("%1").arg(cents % 100, 2, 10, QLatin1Char('0'));
         return reading;
     }
     if (!fraction.isEmpty())

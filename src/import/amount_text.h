@@ -12,7 +12,8 @@ struct AmountReading {
         NotANumber, // nothing that reads as a number
         // One separator followed by exactly three digits ("12.500", "1,234"): thousands to a Brazilian
         // workbook, decimals to another. `asThousands` and `asDecimals` write both readings the Brazilian
-        // way ("12.500,00", "12,50"), for a message that tells the operator how to write the one meant.
+        // way, to the cent ("12.500,00", "12,50"; "1,234": "1.234,00", "1,23"), for a message that tells the
+        // operator how to write the one meant: each reads back as an Amount.
         Ambiguous,
     };
     Outcome outcome = Outcome::NotANumber;

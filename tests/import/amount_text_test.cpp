@@ -39,7 +39,8 @@ const AmountCase amountCases[] = {
     {"1 234,56", Outcome::Amount, 1234.56},
     {"1234.567", Outcome::Amount, 1234.567},
     {"12.500", Outcome::Ambiguous, 0.0, "12.500,00", "12,50"},
-    {"1.234", Outcome::Ambiguous, 0.0, "1.234,00", "1,234"},
+    {"1.234", Outcome::Ambiguous, 0.0, "1.234,00", "1,23"},
+    {"999.999", Outcome::Ambiguous, 0.0, "999.999,00", "1.000,00"},
     {"12,500", Outcome::Ambiguous, 0.0, "12.500,00", "12,50"},
     {"-R$ 100.000", Outcome::Ambiguous, 0.0, "-100.000,00", "-100,00"},
     {"-1,100", Outcome::Ambiguous, 0.0, "-1.100,00", "-1,10"},
@@ -64,6 +65,11 @@ TEST(AmountText, ReadsEitherConventionAndTellsAnAmbiguousTextFromNoNumber) {
         }
         EXPECT_EQ(read.asThousands, QString::fromUtf8(c.asThousands));
         EXPECT_EQ(read.asDecimals, QString::fromUtf8(c.asDecimals));
+        // What the message tells the operator to write instead must itself be read as an amount.
+        for (const QString &suggested : {read.asThousands, read.asDecimals})
+            if (!suggested.isEmpty()) {
+                EXPECT_EQ(readAmountText(suggested).outcome, Outcome::Amount) << suggested.toStdString();
+            }
     }
 }
 

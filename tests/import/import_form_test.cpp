@@ -87,7 +87,7 @@ const std::vector<ErrorLine> refusalLines = {
     {14, "Fillial não cadastrada ou não relacionada a empresa da conta corrente."},
     {15, "Data inválida."},
     {16, "Valor ambíguo: \"12.500\" (use 12.500,00 ou 12,50)."},
-    {17, "Valor ambíguo: \"1,234\" (use 1.234,00 ou 1,234)."},
+    {17, "Valor ambíguo: \"1,234\" (use 1.234,00 ou 1,23)."},
     {18, "Fornecedor não cadastrado."},
     {19, "Cliente não cadastrado."},
 };
