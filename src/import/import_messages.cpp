@@ -23,6 +23,7 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "Importacao_OK|Importação realizada com sucesso.",
         // A cell the pass cannot read as it needs is a problem of its row, like any other.
         "Valor_Inv|Valor não é um número.",
+        "Valor_Grande|Valor maior que o maior valor de um lançamento (9.999.999.999.999,99).",
         "Data_Inv|Data inválida.",
         // A text that one workbook means as thousands and another as decimals is not guessed at.
         "Valor_Amb|Valor ambíguo: \"%1\" (use %2 ou %3).",

@@ -1,5 +1,7 @@
 #include "import/import_pass.h"
 
+#include <cmath>
+
 #include <deque>
 #include <map>
 #include <stdexcept>
@@ -211,6 +213,11 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
         const bco::AmountReading amount = amountOf(valor);
         row.amountIsNumber = amount.outcome == bco::AmountReading::Outcome::Amount;
         row.amount = amount.value;
+        // The books hold amounts below 10^13 (fifteen digits with the cents): a larger one is its row's
+        // error, and is not sent to the duplicate search, which would refuse the whole file for it.
+        row.amountTooLarge = row.amountIsNumber && !(std::fabs(row.amount) < 1e13);
+        if (row.amountTooLarge)
+            row.amountIsNumber = false;
         if (amount.outcome == bco::AmountReading::Outcome::Ambiguous)
             row.amountReadings = {valor.textValue().trimmed(), amount.asThousands, amount.asDecimals};
         row.document = table.text(r, Documento);
@@ -249,7 +256,9 @@ void ImportPass::CheckLocally(PreRecord &row) {
             row.refuse(TypeStep, kind.isCredit() ? "TpCred_Inv" : "TpDeb_Inv");
         }
     }
-    if (!row.amountReadings.isEmpty())
+    if (row.amountTooLarge)
+        row.refuse(AmountStep, "Valor_Grande");
+    else if (!row.amountReadings.isEmpty())
         row.refuse(AmountStep, "Valor_Amb", row.amountReadings);
     else if (!row.amountIsNumber)
         row.refuse(AmountStep, "Valor_Inv");

@@ -45,9 +45,10 @@ struct PreRecord {
     QString descriptionCell; // the Descrição cell's own text
     QString description;     // or the type's name when that is empty
     QString financialClass;
-    bool amountIsNumber = true; // the Valor cell holds one amount (not a text read two ways)
-    double amount = 0.0;        // rounded to the cent
-    QStringList amountReadings; // a text read two ways: the text, as thousands, as decimals
+    bool amountIsNumber = true;  // the Valor cell holds one amount (not a text read two ways)
+    double amount = 0.0;         // rounded to the cent
+    bool amountTooLarge = false; // one amount, beyond what the books hold
+    QStringList amountReadings;  // a text read two ways: the text, as thousands, as decimals
     QString document;
     QString customerText, supplierText;
     QString customer, supplier; // the codes the look-ups found
