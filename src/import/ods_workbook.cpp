@@ -143,7 +143,7 @@ private:
                         countFromXml(reader.attributes().value(TableNamespace,
                                                                QLatin1StringView("number-columns-repeated")),
                                      1, maxColumns);
-                    const WorkbookCell value = readCell(reader);
+                    const WorkbookCell value = readCell(reader, column);
                     if (!covered && value.kind() != CellKind::Empty)
                         for (quint32 i = 0; i < columns && column + i < maxColumns; ++i)
                             rowCells_.push_back({column + i, value});
@@ -164,9 +164,11 @@ private:
                 cells_.add(row_, cellColumn, value);
     }
 
-    WorkbookCell readCell(QXmlStreamReader &reader) {
+    WorkbookCell readCell(QXmlStreamReader &reader, quint32 column) {
         const QXmlStreamAttributes attributes = reader.attributes();
         const QStringView type = attributes.value(OfficeNamespace, QLatin1StringView("value-type"));
+        if (type.isEmpty() && !attributes.value(TableNamespace, QLatin1StringView("formula")).isEmpty())
+            throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
         WorkbookCell value;
         if (type == u"float" || type == u"percentage" || type == u"currency") {
             if (const auto number =

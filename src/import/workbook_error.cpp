@@ -82,4 +82,14 @@ WorkbookError WorkbookError::notADate(const QString &heading, int sheetRow, cons
             .arg(quoted(text)));
 }
 
+WorkbookError WorkbookError::uncomputedFormula(quint32 sheetRow, quint32 column) {
+    return WorkbookError(
+        QStringLiteral(
+            "A célula da linha %1, coluna %2 da planilha tem uma fórmula gravada sem o valor que ela "
+            "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
+            "importá-la.")
+            .arg(sheetRow)
+            .arg(column));
+}
+
 } // namespace bco

@@ -28,6 +28,9 @@ public:
     static WorkbookError missingHeadings(const QStringList &headings, const QString &sheet);
     // `sheetRow` counts from 1, as the spreadsheet program shows it.
     static WorkbookError notADate(const QString &heading, int sheetRow, const QString &text);
+    // A formula stored without the value it computes (a file written by a program that computes nothing):
+    // read as empty, its row would be skipped or take another value. Row and column count from 1.
+    static WorkbookError uncomputedFormula(quint32 sheetRow, quint32 column);
 
 private:
     QString message_;

@@ -292,6 +292,7 @@ private:
         const quint32 style = countFromXml(attributes.value(QLatin1StringView("s")), 0, 0xFFFFFFFFu);
         QString value;
         bool hasValue = false;
+        bool hasFormula = false;
         int depth = 1;
         while (depth > 0) {
             const QXmlStreamReader::TokenType token = nextToken(reader);
@@ -303,6 +304,7 @@ private:
                     value = readStringItem(reader);
                     hasValue = true;
                 } else {
+                    hasFormula = hasFormula || reader.name() == u"f";
                     ++depth;
                 }
             } else if (token == QXmlStreamReader::EndElement) {
@@ -313,6 +315,9 @@ private:
         }
         if (hasValue)
             cells_.add(static_cast<quint32>(row), static_cast<quint32>(column), cell(type, style, value));
+        else if (hasFormula)
+            throw WorkbookError::uncomputedFormula(static_cast<quint32>(row) + 1,
+                                                   static_cast<quint32>(column) + 1);
     }
 
     WorkbookCell cell(CellType type, quint32 style, const QString &value) const {

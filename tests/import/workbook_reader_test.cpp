@@ -476,6 +476,21 @@ const LongSheetCase longSheetCases[] = {
      }},
     {"badly encoded text comes before the cells' bound passed earlier in the sheet", false, 1000,
      badlyEncodedContent, inEntry(2900, badlyEncoded)},
+    // Entry 3 is on the sheet's fifth row, its description in the third column.
+    {"a formula stored without its value (a program that computes nothing wrote it)", false, 2'000'000,
+     QStringLiteral("A célula da linha 5, coluna 3 da planilha tem uma fórmula gravada sem o valor que ela "
+                    "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
+                    "importá-la."),
+     [](QByteArray &sheet) {
+         const qsizetype text = sheet.indexOf("nº 3 ");
+         const qsizetype from = sheet.lastIndexOf("<is>", text);
+         sheet.replace(from, sheet.indexOf("</is>", text) + 5 - from, "<f>CONCATENATE(\"a\",\"b\")</f>");
+     }},
+    {"a formula stored with its value", false, 2'000'000, QString(),
+     [](QByteArray &sheet) {
+         const qsizetype at = sheet.indexOf("<is>", sheet.indexOf("nº 3 ") - 60);
+         sheet.insert(at, "<f>CONCATENATE(\"a\",\"b\")</f>");
+     }},
     {"an element of an undeclared prefix", false, 2'000'000,
      QStringLiteral(
          "A pasta de trabalho está danificada ou incompleta (XML inválido: Namespace prefix 'p' not "
@@ -608,6 +623,16 @@ const LongOdsCase longOdsCases[] = {
     {"cut short within the sheet", [](QByteArray &content) { content.truncate(content.indexOf("nº 2000 ")); },
      QStringLiteral(
          "A pasta de trabalho está danificada ou incompleta (XML inválido: Premature end of document.).")},
+    {"a formula stored without its value (a program that computes nothing wrote it)",
+     [](QByteArray &content) {
+         const qsizetype text = content.indexOf("nº 3 ");
+         const qsizetype from = content.lastIndexOf("<table:table-cell", text);
+         content.replace(from, content.indexOf("</table:table-cell>", text) + 19 - from,
+                         "<table:table-cell table:formula=\"of:=CONCATENATE(&quot;a&quot;)\"/>");
+     },
+     QStringLiteral("A célula da linha 5, coluna 3 da planilha tem uma fórmula gravada sem o valor que ela "
+                    "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
+                    "importá-la.")},
     {"a row repeated a million times is refused at the cells' bound", atTheSheetsEnd(rowBomb), tooLarge,
      100'000},
     {"a row repeated a million times before broken XML is refused at the cells' bound",
