@@ -33,6 +33,7 @@ constexpr quint16 Formula = 0x0006;
 constexpr quint16 FormulaString = 0x0207;
 constexpr quint16 BoolErr = 0x0205;
 constexpr quint16 Dimensions = 0x0200;
+constexpr quint16 MergedCells = 0x00E5;
 } // namespace RecordType
 
 constexpr quint16 Biff8Version = 0x0600;
@@ -386,6 +387,18 @@ private:
         case RecordType::Dimensions:
             reserveFor(body);
             break;
+        case RecordType::MergedCells: {
+            requireSize(record, 2);
+            const qsizetype count = std::min<qsizetype>(le16(body, 0), (body.size() - 2) / 8);
+            for (qsizetype i = 0; i < count; ++i) {
+                const qsizetype at = 2 + 8 * i;
+                const SheetCells::Merge merge{le16(body, at), le16(body, at + 4), le16(body, at + 2),
+                                              le16(body, at + 6)};
+                if (merge.lastRow >= merge.firstRow && merge.lastColumn >= merge.firstColumn)
+                    cells_.addMerge(merge);
+            }
+            break;
+        }
         case RecordType::FormulaString:
             if (pendingText_) {
                 ContinuedRecord text(records, body);

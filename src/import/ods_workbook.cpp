@@ -143,6 +143,11 @@ private:
                         countFromXml(reader.attributes().value(TableNamespace,
                                                                QLatin1StringView("number-columns-repeated")),
                                      1, maxColumns);
+                    const quint32 rowsSpanned = countFromXml(
+                        reader.attributes().value(TableNamespace, QLatin1StringView("number-rows-spanned")),
+                        1, cells_.limits().maxRows);
+                    if (!covered && rowsSpanned > 1)
+                        cells_.addMerge({row_, column, row_ + rowsSpanned - 1, column});
                     const WorkbookCell value = readCell(reader, column);
                     if (!covered && value.kind() != CellKind::Empty)
                         for (quint32 i = 0; i < columns && column + i < maxColumns; ++i)

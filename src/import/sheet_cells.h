@@ -40,6 +40,16 @@ public:
 
     // Throws WorkbookError::tooLarge past the limits; an empty cell is dropped.
     void add(quint32 row, quint32 column, WorkbookCell cell);
+    // Cells merged into one, from (firstRow, firstColumn) to (lastRow, lastColumn), counted from 0: once
+    // the sheet is read, the rows below the first take its value in the first column, as the merged cell
+    // shows it beside each of them (a date merged over a day's entries). The columns beside stay empty,
+    // as the sheet shows them: their cells belong to other headings.
+    struct Merge {
+        quint32 firstRow, firstColumn, lastRow, lastColumn;
+    };
+    void addMerge(const Merge &merge) { merges_.push_back(merge); }
+    // Fills what addMerge named; the readers call it at the end of the sheet.
+    void fillMerges();
 
     std::vector<PlacedCell> &cells() { return cells_; }
     DateSystem dateSystem = DateSystem::excel1900();
@@ -47,6 +57,7 @@ public:
 private:
     WorkbookLimits limits_;
     std::vector<PlacedCell> cells_;
+    std::vector<Merge> merges_;
 };
 
 } // namespace bco

@@ -65,6 +65,7 @@ class TableBuilder {
 public:
     static WorkbookTable build(SheetCells &sheetCells, const WorkbookSelection &selection,
                                WorkbookFormat format) {
+        sheetCells.fillMerges();
         std::vector<PlacedCell> &cells = sheetCells.cells();
         putInSheetOrder(cells);
 

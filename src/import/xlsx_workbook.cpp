@@ -253,6 +253,8 @@ public:
                 column = -1;
             } else if (reader.name() == u"c") {
                 readCell(reader, row, column);
+            } else if (reader.name() == u"mergeCell") {
+                readMerge(reader.attributes().value(QLatin1StringView("ref")));
             }
         }
     }
@@ -274,6 +276,16 @@ private:
         const qint64 cells = std::min(
             {spanned, partBytes_ / SmallestCellBytes, static_cast<qint64>(cells_.limits().maxCells)});
         cells_.cells().reserve(static_cast<size_t>(cells));
+    }
+
+    // "A2:A5": a merge whose references do not parse is left alone, as the cells are.
+    void readMerge(QStringView reference) {
+        const qsizetype colon = reference.indexOf(u':');
+        SheetCells::Merge merge{};
+        if (colon > 0 && parseReference(reference.first(colon), merge.firstRow, merge.firstColumn) &&
+            parseReference(reference.sliced(colon + 1), merge.lastRow, merge.lastColumn) &&
+            merge.lastRow >= merge.firstRow && merge.lastColumn >= merge.firstColumn)
+            cells_.addMerge(merge);
     }
 
     // The reader's attributes last only until it moves on: what the cell needs of them is taken first.

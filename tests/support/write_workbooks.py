@@ -33,6 +33,7 @@ it as one repeated row). A cell is null (empty), a text, a number, or an object:
     {"formula": "1+1", "value": 2}     a formula and its cached result (number, text or boolean)
     {"value": cell, "repeat": N}       N copies side by side (.ods: one repeated cell)
     {"value": cell, "span": N}         merged over N columns
+    {"value": cell, "rows": N}         merged over N rows, the rows below holding null in its column
 """
 
 import datetime
@@ -63,16 +64,16 @@ def expand_rows(rows):
 
 
 def expand_cells(cells):
-    """Cells as (column, cell, span) with repeats unrolled and merged columns skipped."""
+    """Cells as (column, cell, span, rows) with repeats unrolled and merged columns skipped."""
     column = 0
     placed = []
     for cell in cells:
         if isinstance(cell, dict) and "value" in cell:
             for _ in range(cell.get("repeat", 1)):
-                placed.append((column, cell["value"], cell.get("span", 1)))
+                placed.append((column, cell["value"], cell.get("span", 1), cell.get("rows", 1)))
                 column += cell.get("span", 1)
         else:
-            placed.append((column, cell, 1))
+            placed.append((column, cell, 1, 1))
             column += 1
     return placed
 
@@ -91,10 +92,14 @@ def write_xls(workbook):
     for sheet_index, sheet in enumerate(workbook["sheets"]):
         ws = book.add_sheet(sheet["name"])
         for row, cells in expand_rows(sheet["rows"]):
-            for column, cell, span in cells:
+            for column, cell, span, rows in cells:
                 if cell is None:
                     continue
-                if span > 1:
+                if rows > 1 and isinstance(cell, dict) and "date" in cell:
+                    ws.write_merge(row, row + rows - 1, column, column, as_date(cell["date"]), date_style)
+                elif rows > 1:
+                    ws.write_merge(row, row + rows - 1, column, column, cell)
+                elif span > 1:
                     ws.write_merge(row, row, column, column + span - 1, cell)
                 elif isinstance(cell, dict) and "date" in cell:
                     ws.write(row, column, as_date(cell["date"]), date_style)
@@ -275,7 +280,7 @@ def write_xlsx(workbook):
     for sheet in workbook["sheets"]:
         ws = book.create_sheet(sheet["name"])
         for row, cells in expand_rows(sheet["rows"]):
-            for column, cell, span in cells:
+            for column, cell, span, rows in cells:
                 if cell is None:
                     continue
                 target = ws.cell(row=row + 1, column=column + 1)
@@ -294,8 +299,8 @@ def write_xlsx(workbook):
                     cached[(sheet["name"], target.coordinate)] = cell["value"]
                 else:
                     target.value = cell
-                if span > 1:
-                    ws.merge_cells(start_row=row + 1, start_column=column + 1, end_row=row + 1,
+                if span > 1 or rows > 1:
+                    ws.merge_cells(start_row=row + 1, start_column=column + 1, end_row=row + rows,
                                    end_column=column + span)
     book.save(workbook["path"])
     options = workbook.get("xlsx", {})
@@ -361,6 +366,7 @@ def write_ods(workbook):
         document.spreadsheet.addElement(settings)
     for sheet in workbook["sheets"]:
         table = Table(name=sheet["name"])
+        covering = {}  # column -> rows still under a cell merged over rows above
         for row in sheet["rows"]:
             if row is None:
                 table.addElement(TableRow())
@@ -368,7 +374,9 @@ def write_ods(workbook):
             cells = row if isinstance(row, list) else row["cells"]
             repeat = 1 if isinstance(row, list) else row.get("repeat", 1)
             element = TableRow(numberrowsrepeated=repeat) if repeat > 1 else TableRow()
-            for cell in cells:
+            under = {column for column, left in covering.items() if left > 0}
+            covering = {column: left - 1 for column, left in covering.items() if left > 1}
+            for column, cell in enumerate(cells):
                 arguments = {}
                 if isinstance(cell, dict) and "value" in cell:
                     if cell.get("repeat", 1) > 1:
@@ -376,9 +384,15 @@ def write_ods(workbook):
                     span = cell.get("span", 1)
                     if span > 1:
                         arguments["numbercolumnsspanned"] = span
+                    if cell.get("rows", 1) > 1:
+                        arguments["numberrowsspanned"] = cell["rows"]
+                        covering[column] = cell["rows"] - 1
                     cell = cell["value"]
                 else:
                     span = 1
+                if cell is None and column in under:
+                    element.addElement(CoveredTableCell())
+                    continue
                 element.addElement(ods_cell(cell, arguments, TableCell, P))
                 for _ in range(span - 1):
                     element.addElement(CoveredTableCell())
