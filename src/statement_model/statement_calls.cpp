@@ -94,10 +94,33 @@ StoreOutcome storeStatement(NetConnection &server, const QString &account, const
     return outcome;
 }
 
+namespace {
+
+// What finds a line of the file among the lines the server holds: its id without the day and occurrence
+// that the server, or the reader for an id the file repeats, may have added to it ("0001 20240313 #1" is
+// "0001" of that day), and its day, kind and amount. The server stores a line whose id another line of
+// another day holds under such an id.
+QString heldLineKey(const QString &bankId, QDate date, QChar kind, qint64 cents) {
+    QString family = bankId;
+    const QString day = QStringLiteral(" %1 #").arg(date.toString(u"yyyyMMdd"));
+    const qsizetype at = family.lastIndexOf(day);
+    if (at >= 0) {
+        bool number = false;
+        family.mid(at + day.size()).toInt(&number);
+        if (number)
+            family.truncate(at);
+    }
+    return family + u'\n' + date.toString(Qt::ISODate) + kind + QString::number(cents);
+}
+
+} // namespace
+
 QList<HeldLine> linesOfFile(NetConnection &server, const QString &account, const BankStatement &statement) {
-    QHash<QString, int> order; // bank id -> position in the file
-    for (int i = 0; i < statement.lines.size(); ++i)
-        order.insert(statement.lines[i].bankId, i);
+    QMultiHash<QString, int> order; // key -> positions in the file, later ones first
+    for (int i = 0; i < statement.lines.size(); ++i) {
+        const StatementLine &line = statement.lines[i];
+        order.insert(heldLineKey(line.bankId, line.date, line.kind, line.cents), i);
+    }
     QList<std::optional<HeldLine>> found(statement.lines.size());
     const Variant listed = called(server, "GetExtratos", {account});
     const Columns statements{packetOf(listed, "GetExtratos")};
@@ -110,22 +133,26 @@ QList<HeldLine> linesOfFile(NetConnection &server, const QString &account, const
         const Variant answer = called(server, "GetLinhasExtrato", {account, number});
         const Columns lines{packetOf(answer, "GetLinhasExtrato")};
         for (int l = 0; l < lines.packet.rowCount(); ++l) {
-            const auto position = order.constFind(lines(l, "IDBANCO").toText());
-            if (position == order.constEnd())
-                continue;
             const QString kind = lines(l, "IDMOVEXTR").toText();
-            found[*position] = HeldLine{.statement = number,
-                                        .line = lines(l, "NRSEQMOVREBA").toText(),
-                                        .version = lines(l, "NRVERSAO").toText(),
-                                        .bankId = lines(l, "IDBANCO").toText(),
-                                        .date = lines(l, "DTMOVEXTR").toDate(),
-                                        .kind = kind.isEmpty() ? QChar() : kind.at(0),
-                                        .cents = centsOf(lines(l, "VRMOVEXTR")),
-                                        .document = lines(l, "NRDOCEXTR").toText(),
-                                        .description = lines(l, "DSMOVEXTR").toText(),
-                                        .fileLine = static_cast<int>(lines(l, "NRLINHAARQ").toInt()),
-                                        .reconciled = lines(l, "IDSTCONEXT").toText() == u"1",
-                                        .movements = lines(l, "DSMOVIMENTOS").toText()};
+            const auto position = order.find(
+                heldLineKey(lines(l, "IDBANCO").toText(), lines(l, "DTMOVEXTR").toDate(),
+                            kind.isEmpty() ? QChar() : kind.at(0), centsOf(lines(l, "VRMOVEXTR"))));
+            if (position == order.end())
+                continue;
+            const int at = *position;
+            order.erase(position); // two alike lines of a day are two lines of the file
+            found[at] = HeldLine{.statement = number,
+                                 .line = lines(l, "NRSEQMOVREBA").toText(),
+                                 .version = lines(l, "NRVERSAO").toText(),
+                                 .bankId = lines(l, "IDBANCO").toText(),
+                                 .date = lines(l, "DTMOVEXTR").toDate(),
+                                 .kind = kind.isEmpty() ? QChar() : kind.at(0),
+                                 .cents = centsOf(lines(l, "VRMOVEXTR")),
+                                 .document = lines(l, "NRDOCEXTR").toText(),
+                                 .description = lines(l, "DSMOVEXTR").toText(),
+                                 .fileLine = static_cast<int>(lines(l, "NRLINHAARQ").toInt()),
+                                 .reconciled = lines(l, "IDSTCONEXT").toText() == u"1",
+                                 .movements = lines(l, "DSMOVIMENTOS").toText()};
         }
     }
     QList<HeldLine> held;

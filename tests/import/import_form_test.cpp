@@ -853,6 +853,24 @@ protected:
     QTemporaryDir folder;
 };
 
+// A bank that numbers each day's lines from 1: the next day's file holds a line under the id of one already
+// stored. It is stored, and told among the lines left to reconcile, rather than taken for the one held.
+TEST_F(StatementCommandLine, ALineUnderTheIdOfAnotherDaysLineIsStoredAndTold) {
+    const QString lines = QStringLiteral("SELECT COUNT(*) FROM MOVEXTRATO WHERE CDREDUCONT = '001'");
+    const QString before = sql(lines);
+    const Run first =
+        run({"--statement", file(QStringLiteral("dia11.ofx"),
+                                 ofxOf(bank, agency, number, {{11, "10,00", "1", "", "DEPOSITO"}}, 0))});
+    EXPECT_NE(first.exitCode, 2) << first.err.toStdString();
+    const Run second =
+        run({"--statement", file(QStringLiteral("dia12.ofx"),
+                                 ofxOf(bank, agency, number, {{12, "-25,00", "1", "", "TARIFA"}}, 0))});
+    EXPECT_NE(second.exitCode, 2) << second.err.toStdString();
+    EXPECT_TRUE(second.out.contains(QStringLiteral("12/03/2024\t-25,00\tTARIFA")))
+        << second.out.toStdString();
+    EXPECT_EQ(sql(lines).toInt(), before.toInt() + 2);
+}
+
 TEST_F(StatementCommandLine, StoresTheStatementReconcilesWhatIsCertainAndTellsWhatIsLeft) {
     auto entryOf = [](char kind, int day, double value, const char *description, const char *document = "") {
         return EntryRequest{.kind = kind,

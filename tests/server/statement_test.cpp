@@ -259,6 +259,63 @@ TEST_P(StatementTest, AFileImportedTwiceStoresNothingAndAnOverlappingOneOnlyItsN
               1);
 }
 
+// Banks that give an id again to another movement (numbering each day's lines from 1), or one id to every
+// line of a day: a file's line is held only where a line of its id holds its day, kind and value, so that
+// no movement of the bank is left out as held, and none is stored twice.
+TEST_P(StatementTest, ALineIsHeldOnlyWhereItsIdHoldsItsDayKindAndValue) {
+    const QDate day = demoDate;
+    const QString dayAfter = day.addDays(1).toString(u"yyyyMMdd"),
+                  twoDaysAfter = day.addDays(2).toString(u"yyyyMMdd");
+    const struct Step {
+        const char *name;
+        QString key;
+        QList<Line> lines;
+        qint64 fresh, known;
+        QStringList ids; // of the lines stored
+    } steps[] = {
+        {"a day's file", QStringLiteral("1"), {{"0001", 0, 'C', 10.00}}, 1, 0, {"0001"}},
+        {"the next day's file, whose line has the same id",
+         QStringLiteral("2"),
+         {{"0001", 1, 'D', 25.00}},
+         1,
+         0,
+         {QStringLiteral("0001 %1 #1").arg(dayAfter)}},
+        {"that file again, written another way", QStringLiteral("3"), {{"0001", 1, 'D', 25.00}}, 0, 1, {}},
+        {"both days in one file, where the reader names each by its day",
+         QStringLiteral("4"),
+         {{QStringLiteral("0001 %1 #1").arg(day.toString(u"yyyyMMdd")), 0, 'C', 10.00},
+          {QStringLiteral("0001 %1 #1").arg(dayAfter), 1, 'D', 25.00}},
+         0,
+         2,
+         {}},
+        {"a day with one line under an id", QStringLiteral("5"), {{"0002", 2, 'C', 7.00}}, 1, 0, {"0002"}},
+        {"that day again with two lines under it, as the reader names them",
+         QStringLiteral("6"),
+         {{QStringLiteral("0002 %1 #1").arg(twoDaysAfter), 2, 'C', 7.00},
+          {QStringLiteral("0002 %1 #2").arg(twoDaysAfter), 2, 'C', 8.00}},
+         1,
+         1,
+         {QStringLiteral("0002 %1 #2").arg(twoDaysAfter)}},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        const CallOutcome outcome = store(step.key, step.lines, day);
+        ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+        const DataPacket answer = outcome.result.packet();
+        EXPECT_EQ(field(answer, 0, "QTNOVAS").toInt(), step.fresh);
+        EXPECT_EQ(field(answer, 0, "QTJAEXISTENTES").toInt(), step.known);
+        if (step.fresh == 0)
+            continue;
+        const DataPacket lines =
+            server->answer(QStringLiteral("GetLinhasExtrato"), {"001", field(answer, 0, "CDSEQUEXBA")})
+                .packet();
+        QStringList ids;
+        for (int row = 0; row < lines.rowCount(); ++row)
+            ids << field(lines, row, "IDBANCO").toText();
+        EXPECT_EQ(ids, step.ids);
+    }
+}
+
 // A statement that breaks a rule, each refused with nothing written: as a faulty reader would answer it, or
 // as a client writing its own request would send it.
 struct StoreRefusal {

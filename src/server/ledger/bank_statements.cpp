@@ -150,13 +150,50 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
         return stored;
     }
 
-    QList<const ReceivedLine *> fresh;
+    // A line is held when a line under its id holds its day, kind and value. A bank that gives an id again
+    // to another movement (a day's file numbering its lines from 1 each day) would otherwise have that
+    // movement taken for the one held and left out: it is stored under its id with its day and an
+    // occurrence, the first such id that is free or holds it, as the same file gives the same ids again.
+    std::set<QString> idsOfThisFile;
+    for (const ReceivedLine &line : statement.lines)
+        idsOfThisFile.insert(line.bankId);
+    const auto heldAs = [&](const QString &id, const ReceivedLine &line) -> std::optional<bool> {
+        std::optional<bool> same;
+        sql.forEach(
+            QStringLiteral("SELECT DTMOVEXTR, IDMOVEXTR, VRMOVEXTR FROM MOVEXTRATO WHERE CDREDUCONT = "
+                           ":conta AND IDBANCO = :id"),
+            {{QStringLiteral("conta"), account}, {QStringLiteral("id"), id}}, [&](const SqlRow &row) {
+                same = row.date(0) == line.date && row.text(1) == QString(line.kind) &&
+                       row.integer(2) == line.cents;
+            });
+        return same;
+    };
+    QList<ReceivedLine> fresh;
     for (const ReceivedLine &line : statement.lines) {
-        if (sql.scalar(QStringLiteral("SELECT 1 FROM MOVEXTRATO WHERE CDREDUCONT = :conta AND IDBANCO = :id"),
-                       {{QStringLiteral("conta"), account}, {QStringLiteral("id"), line.bankId}}))
+        ReceivedLine placed = line;
+        std::optional<bool> held = heldAs(line.bankId, line);
+        // The first of a day's lines under an id the file repeats ("X 20240312 #1") is the line an earlier
+        // file, which had it once, stored under the bare id.
+        if (!held) {
+            const QString first = QStringLiteral(" %1 #1").arg(line.date.toString(u"yyyyMMdd"));
+            if (line.bankId.endsWith(first) && heldAs(line.bankId.chopped(first.size()), line) == true)
+                held = true;
+        }
+        for (int occurrence = 1; held == false; ++occurrence) {
+            const QString other = QStringLiteral("%1 %2 #%3")
+                                      .arg(line.bankId.left(230), line.date.toString(u"yyyyMMdd"))
+                                      .arg(occurrence);
+            if (idsOfThisFile.contains(other))
+                continue;
+            placed.bankId = other;
+            held = heldAs(other, line);
+        }
+        if (held == true) {
             ++stored.knownLines;
-        else
-            fresh.append(&line);
+        } else {
+            idsOfThisFile.insert(placed.bankId);
+            fresh.append(placed);
+        }
     }
     stored.newLines = static_cast<int>(fresh.size());
     if (fresh.isEmpty() && !statement.lines.isEmpty()) {
@@ -206,7 +243,8 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
         "IDMOVEXTR, VRMOVEXTR, IDBANCO, NRLINHAARQ) VALUES (:conta, :extrato, :linha, :data, :documento, "
         ":descricao, :natureza, :valor, :id, :linhaarquivo)");
     qint64 number = 0;
-    for (const ReceivedLine *line : fresh) {
+    for (const ReceivedLine &placed : fresh) {
+        const ReceivedLine *line = &placed;
         const QString document = line->document.trimmed();
         const QString description = cutDescription(line->description.trimmed());
         sql.execute(
