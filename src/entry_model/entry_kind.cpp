@@ -1,6 +1,7 @@
 #include "entry_model/entry_kind.h"
 
 #include "framework/data/client_data_set.h"
+#include "framework/text/whole_characters.h"
 
 namespace Cli_bco11100 {
 
@@ -47,7 +48,7 @@ const EntryKind &KindOfIndex(int kindIndex) {
 }
 
 QString MovementHistory(const QString &description, const QString &typeName) {
-    return (description + u'(' + typeName + u')').left(40);
+    return bco::leftWholeCharacters(description + u'(' + typeName + u')', 40);
 }
 
 void AppendNewEntry(bco::ClientDataSet &movements, bco::ClientDataSet &record, const EntryKind &kind,

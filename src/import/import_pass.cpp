@@ -11,6 +11,7 @@
 #include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
 #include "framework/session/operator_lookups.h"
+#include "framework/text/whole_characters.h"
 #include "import/amount_text.h"
 #include "import/workbook_table.h"
 
@@ -49,7 +50,7 @@ const QStringList headings = {
 enum Column { Data, ContaCorrente, Filial, Forma, Tipo, Descricao, Valor, Documento, Cliente, Fornecedor };
 
 QString cut(const QString &value, int width) {
-    return value.left(width);
+    return bco::leftWholeCharacters(value, width);
 }
 
 // The amount of a Valor cell: a number cell as it is, a text in either convention; rounded to the cent,

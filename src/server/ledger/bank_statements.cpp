@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QSet>
 
+#include "framework/text/whole_characters.h"
 #include "server/ledger/numbering.h"
 #include "server/storage/money.h"
 #include "statements/bank_statement.h"
@@ -37,14 +38,8 @@ void checkBalance(const ReceivedBalance &balance, const char *which, const Recei
                    .arg(name, day(statement.firstDay), day(statement.lastDay)));
 }
 
-// A description cut at a character, never inside a pair of UTF-16 units.
 QString cutDescription(const QString &text) {
-    if (text.size() <= MaxDescription)
-        return text;
-    qsizetype end = MaxDescription;
-    if (text.at(end - 1).isHighSurrogate())
-        --end;
-    return text.left(end);
+    return leftWholeCharacters(text, MaxDescription);
 }
 
 } // namespace

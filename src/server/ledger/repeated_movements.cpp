@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "framework/text/whole_characters.h"
+
 namespace bco::server {
 
 RepeatedMovements::RepeatedMovements(Sql &sql, Ignored ignored)
@@ -18,7 +20,8 @@ QString RepeatedMovements::of(const QString &account, QDate date, qint64 cents, 
     auto day = days_.find({account, date});
     if (day == days_.end())
         day = days_.emplace(std::make_pair(account, date), read(account, date)).first;
-    const auto found = day->second.find({cents, document.trimmed(), history.left(40).trimmed()});
+    const auto found =
+        day->second.find({cents, document.trimmed(), leftWholeCharacters(history, 40).trimmed()});
     return found == day->second.end() ? QString() : found->second;
 }
 

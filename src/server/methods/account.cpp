@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "framework/text/whole_characters.h"
 #include "server/ledger/accounting.h"
 #include "server/ledger/numbering.h"
 #include "server/ledger/repeated_movements.h"
@@ -56,7 +57,7 @@ Variant getPesqMovBanc(CallContext &context, VariantList &args) {
     const QDate date = requireDate(args[1]);
     const QString document = args[2].toText().trimmed();
     const qint64 cents = std::abs(requireAmount(args[3]));
-    const QString history = args[4].toText().left(40).trimmed();
+    const QString history = leftWholeCharacters(args[4].toText(), 40).trimmed();
     return context.sql.packet(
         QStringLiteral(
             "SELECT M.CDREDUCONT, M.NRMOVBANC, M.DTMOVBANC, M.IDMOVBANC, M.NRDOCMBANC, M.DSHISMBANC, "

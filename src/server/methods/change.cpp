@@ -2,6 +2,7 @@
 #include <cmath>
 #include <optional>
 
+#include "framework/text/whole_characters.h"
 #include "server/ledger/accounting.h"
 #include "server/ledger/entry_kinds.h"
 #include "server/ledger/result_rows.h"
@@ -256,7 +257,7 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
         return Variant(VariantList{result, accountingRows(draft, number), apportionmentRows(draft, number),
                                    errorRows(draft)});
     };
-    const QString description = arg(call.description).toText().left(40);
+    const QString description = leftWholeCharacters(arg(call.description).toText(), 40);
     // A change that leaves the description as stored writes nothing and releases nothing: the cheque screen
     // sends the debit again once its cheque is recorded, which must not undo a reconciliation nobody undid.
     if (description == stored.description)
@@ -271,7 +272,7 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     // its type, a cost centre that budgets now demand), which is not what the operator changed.
     rewriteAccountingHistory(sql, kind, stored.type, stored.accountingNumber, description);
     const QString record = EntryKind::column(kind.table);
-    const QString history = (description + u'(' + stored.typeName + u')').left(40);
+    const QString history = leftWholeCharacters(description + u'(' + stored.typeName + u')', 40);
     sql.execute(
         QStringLiteral("UPDATE MOVBANCARIO SET DSHISMBANC = :historico, IDSTCONEXT = '0', CDSEQUEXBA = "
                        "NULL, NRSEQMOVREBA = NULL, CDOPERADOR = :operador WHERE CDREDUCONT = :conta "
