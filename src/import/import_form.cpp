@@ -1,7 +1,9 @@
 #include "import/import_form.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMdiSubWindow>
@@ -115,6 +117,15 @@ void TfrmImportLanc::btpArqOrigClick() {
     ui->dgbErros->setFocus();
 }
 
+QByteArray TfrmImportLanc::contentsOf(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result();
+}
+
 void TfrmImportLanc::Vd_ArqExcel(bool required) {
     const QString path = ui->medArqOrig->Text();
     try {
@@ -155,6 +166,7 @@ void TfrmImportLanc::PreparaImport() {
                 errors.First();
         }
     } fromTheTop{records.cdsErro};
+    checkedContents_ = contentsOf(ui->medArqOrig->Text());
     try {
         pass_.Run(ui->medArqOrig->Text(), *this);
     } catch (const bco::WorkbookError &error) {
@@ -196,6 +208,13 @@ void TfrmImportLanc::sbtImportExportClick() {
     SubmissionOutcome outcome;
     try {
         Vd_ArqExcel(true);
+        // Another program (or operator) saved the file since it was checked: what was checked is not what
+        // the file now says.
+        if (contentsOf(ui->medArqOrig->Text()) != checkedContents_) {
+            sbtImportExport->setEnabled(false);
+            ui->lblResumo->clear();
+            Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Arq_Mudou")), true);
+        }
         outcome = SubmitImport(
             netLancContCorr, records, Ondrima::Operador(),
             [this] { bco::ActiveShowAvi(this, WorkAnimation); }, [] { bco::DeactiveShowAvi(); });

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <QByteArray>
 #include <QPointer>
 
 #include "entry_model/entry_services.h"
@@ -46,6 +47,8 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    // A digest of the file's bytes (empty when it cannot be read).
+    static QByteArray contentsOf(const QString &path);
     void btpArqOrigClick();
     void medArqOrigChange();
     void panFiltroExit();
@@ -62,6 +65,9 @@ private:
 
     std::unique_ptr<Ui::frmImportLanc> ui;
     ImportPass pass_;
+    // The contents of the file as the pass read them: "Importar" sends what the pass built of them, and
+    // refuses when the file changed since.
+    QByteArray checkedContents_;
     std::unique_ptr<bco::HourglassCursor> hourglass_;
     Cli_bco11100::EntryFormFinder findEntryForm_;
 };

@@ -30,6 +30,9 @@ void AddImportMessages(bco::TMessages &catalogue) {
         // The entry form's words for an account of a company the operator may not use.
         "ContCorr_Nr|Operador não relacionado a empresa da conta corrente informada.",
         // What an import will write, and what it wrote, told beside the list.
+        "Arq_Mudou|O arquivo foi alterado depois de verificado: nada foi importado. Verifique-o de novo "
+        "(saia "
+        "do campo do arquivo) antes de importá-lo.",
         "Resumo_Imp|A importar: %1 crédito(s) somando %2 e %3 débito(s) somando %4.",
         "Resumo_Feito|Importados: %1 crédito(s) e %2 débito(s).",
         "Resumo_SoCreditos|Importados: %1 crédito(s). Os débitos não foram importados: corrija o que a tela "

@@ -487,6 +487,26 @@ TEST_F(ImportForm, DebitsRefusedAfterTheCreditsWereWrittenAreToldAndTheRetrySend
     EXPECT_EQ(summary(), QStringLiteral("Importados: 2 crédito(s) e 2 débito(s)."));
 }
 
+// Another program saves the file between the check and "Importar": the rows checked are not what the file
+// now says, and nothing is written.
+TEST_F(ImportForm, AFileSavedAgainSinceItWasCheckedIsNotImported) {
+    const QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("mudado.xls"));
+    ASSERT_TRUE(QFile::copy(Workbooks::get().path(QStringLiteral("limpo.xls")), path));
+    choose(path);
+    ASSERT_TRUE(importEnabled());
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::copy(Workbooks::get().path(QStringLiteral("erro-no-fim.xls")), path));
+    env.dialogs.clearShown();
+    form->sbtImportExport->click();
+    EXPECT_EQ(
+        env.dialogs.errors(),
+        QStringList{"O arquivo foi alterado depois de verificado: nada foi importado. Verifique-o de novo "
+                    "(saia do campo do arquivo) antes de importá-lo."});
+    EXPECT_EQ(importedMovements(), 0);
+    EXPECT_FALSE(importEnabled());
+}
+
 TEST_F(ImportForm, WithoutAnEntryFormToFindTheImportRefreshesNothing) {
     Cli_bco11104::CriaImportacao([]() -> Cli_bco11100::EntryFormServices * { return nullptr; });
     ASSERT_EQ(Cli_bco11104::frmImportLanc.data(), form.data()) << "the one import form is brought forward";
