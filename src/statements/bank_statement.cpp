@@ -69,7 +69,8 @@ bool StatementAccount::matches(QStringView bank, QStringView agencyNumber, QStri
     const QString bankDigits = digitsOnly(bankCode);
     if (!bankDigits.isEmpty() && !sameNumber(bankDigits, digitsOnly(bank)))
         return false;
-    return numberMatches(agencyDigits, agencyCheck, agencyNumber) &&
+    // OFX makes the agency optional (BRANCHID): a file without one names the account by bank and number.
+    return (agencyDigits.isEmpty() || numberMatches(agencyDigits, agencyCheck, agencyNumber)) &&
            numberMatches(accountDigits, accountCheck, accountNumber);
 }
 

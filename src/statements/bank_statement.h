@@ -48,7 +48,7 @@ struct StatementAccount {
     // Whether the account registered as bank `bank`, agency `agency` and number `account` (CONTCORR's
     // CDBANCO, CDAGENCIA, CDCONTCORR, written in any way) is this one. Digits only are compared, leading
     // zeros aside; the registered agency and account may be written with or without their check digit.
-    // An empty bank code in the file matches any bank.
+    // An empty bank code or agency in the file matches any bank or agency (OFX makes the branch optional).
     bool matches(QStringView bank, QStringView agency, QStringView account) const;
 };
 

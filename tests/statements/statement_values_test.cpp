@@ -121,6 +121,11 @@ const MatchCase matchCases[] = {
     {"a file without bank matches any bank", "", "1234-5", "5", "12345-6", "6", "303", "12345", "123456",
      true},
     {"no check digit to drop", "101", "12345", "", "123456", "", "101", "1234", "12345", false},
+    // OFX makes the branch optional: the bank and the account still have to agree.
+    {"a file without agency matches any agency", "101", "", "", "12345-6", "6", "101", "9999", "123456",
+     true},
+    {"a file without agency, of another account", "101", "", "", "12345-6", "6", "101", "9999", "654321",
+     false},
 };
 
 TEST(StatementValues, AccountsCompareByDigitsWithOrWithoutCheckDigits) {
