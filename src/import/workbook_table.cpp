@@ -14,10 +14,10 @@ namespace bco {
 
 namespace {
 
-// Headings compare trimmed, composed and case-folded, so that "DESCRIÇÃO " typed on any system finds
-// "Descrição".
+// Headings compare with their blanks simplified, composed and case-folded, so that "DESCRIÇÃO " typed on any
+// system finds "Descrição", and so does a heading wrapped in its cell or pasted with a no-break space.
 QString headingKey(const QString &heading) {
-    return heading.trimmed().normalized(QString::NormalizationForm_C).toCaseFolded();
+    return heading.simplified().normalized(QString::NormalizationForm_C).toCaseFolded();
 }
 
 WorkbookFormat readSheet(QByteArrayView bytes, const QString &sheet, SheetCells &cells) {
