@@ -142,6 +142,8 @@ void TfrmLancCCorr::sbtAlterarClick() {
     ui->nedLancamento->SetNumberFormat(QStringLiteral("%n "));
     SetMode(Mode::Changing);
     Habilita(false);
+    // A cheque printed in the middle of a change would end it behind the operator's back.
+    RegraCheque();
     HabilitaPagina(true);
     HabilitaCampos(false);
     SetActivePage(tshFormulario);

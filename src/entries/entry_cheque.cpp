@@ -22,6 +22,9 @@ const QString FromEntry = QStringLiteral("L");
 } // namespace
 
 void TfrmLancCCorr::sbtEmitirChequeClick() {
+    // Only from the list: a shortcut given while an entry is being written reaches no other entry.
+    if (!BrowsingEntries())
+        return;
     try {
         // The flag tells of this action's cheque screen, never of an earlier one: a refusal before the screen
         // opens must not restart the system.

@@ -670,6 +670,10 @@ void TfrmLancCCorr::sbtVerificarClick() {
         bco::ClientDataSet::DisabledControls suspended(list);
         CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     }
+    // The reload ran with the list's display held, which tells no state change: the commands follow the
+    // list as it came back (one another operator emptied offers nothing to change).
+    if (!Editing())
+        Habilita(NoAccount());
     LocateMovement(company, movement);
     BalanceFollowsList(shown);
 }

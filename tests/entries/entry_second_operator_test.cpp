@@ -589,4 +589,36 @@ TEST_F(SecondOperatorAtWork, IncludeStartsOnTheFirstClickWhereverADialogLeftTheF
     EXPECT_EQ(list().RecordCount(), listedEntries + 1);
 }
 
+// The other operator deletes every entry of the list; "Verificar" brings the empty list, and the commands are
+// those of an empty list, not of the rows it held.
+TEST_F(SecondOperatorAtWork, AVerifyAfterTheOtherEmptiedTheListOffersWhatAnEmptyListAllows) {
+    standOn(QStringLiteral("Crédito 1"));
+    QStringList movements;
+    for (int row = 1; row <= list().RecordCount(); ++row) {
+        list().SetRecNo(row);
+        movements << list().FieldByName(u"NRMOVBANC").AsString();
+    }
+    for (const QString &movement : movements)
+        other->deleteEntry(listed.code, movement);
+    click("sbtVerificar");
+    EXPECT_EQ(list().RecordCount(), 0);
+    EXPECT_EQ(toolBar(), QStringLiteral("Incluir Filtro Importar"));
+}
+
+// While a debit is being changed the cheque command waits: neither its button nor its shortcut prints a
+// cheque in the middle of the change, which would end it and lose what was typed.
+TEST_F(SecondOperatorAtWork, TheChequeWaitsForTheChangeOfADebitToEnd) {
+    standOn(QStringLiteral("Débito 3"));
+    click("sbtAlterar");
+    auto *description = control<QLineEdit>("edtDsLancamento");
+    description->setFocus();
+    description->selectAll();
+    QTest::keyClicks(description, QStringLiteral("Nova descricao"));
+    EXPECT_EQ(toolBar(), QStringLiteral("Cancelar Confirmar"));
+    QTest::keySequence(control("edtDsLancamento"), QKeySequence(Qt::CTRL | Qt::Key_E));
+    EXPECT_TRUE(chequeRequests.empty()) << "no cheque screen";
+    EXPECT_TRUE(Cli_bco11100::boAltera) << "still changing";
+    EXPECT_EQ(text("edtDsLancamento"), QStringLiteral("Nova descricao"));
+}
+
 } // namespace
