@@ -466,6 +466,19 @@ TEST_P(ChangeDeletionTest, AChangeWritesTheDescriptionAndKeepsEverythingElseToTh
         ASSERT_FALSE(accounting.isEmpty());
         const QStringList before = rowsOfEntry(sql(), entry, accounting, changing);
         ASSERT_GE(before.size(), 5);
+        // The type's standard history changes after the entry was posted: the posted one stays.
+        const QString posted =
+            sql()
+                .scalar(
+                    QStringLiteral("SELECT H.DSHISTPADR FROM LANCCONT L JOIN HISTPADR H ON H.CDHISTPADR = "
+                                   "L.CDHISTPADR WHERE L.NRLANCCONT = :n"),
+                    {{QStringLiteral("n"), accounting}})
+                ->toString();
+        sql().execute(QStringLiteral("UPDATE %1 SET CDHISTPADR = (SELECT MAX(CDHISTPADR) FROM HISTPADR WHERE "
+                                     "DSHISTPADR <> :posted) WHERE %2 = :tipo")
+                          .arg(entry.kind == 'C' ? "TPCREDBANC" : "TPDEBIBANC",
+                               entry.kind == 'C' ? "CDTPCREDBANC" : "CDTPDEBIBANC"),
+                      {{QStringLiteral("posted"), posted}, {QStringLiteral("tipo"), entry.type}});
 
         // The form's copy of everything else, all of it different: none of it may be written.
         EntryRequest sent = entry;
@@ -486,7 +499,9 @@ TEST_P(ChangeDeletionTest, AChangeWritesTheDescriptionAndKeepsEverythingElseToTh
                                       u'|'))
             << after[0].toStdString();
         EXPECT_TRUE(after[1].contains(u"=Só a descrição muda|")) << after[1].toStdString();
-        EXPECT_TRUE(after.join(u'\n').contains(u"DSHISTCTB=")) << "the accounting history follows it";
+        EXPECT_TRUE(after.join(u'\n').contains(QStringLiteral("DSHISTCTB=") + posted))
+            << "the accounting history follows it";
+        EXPECT_TRUE(after.join(u'\n').contains(u"Só a descrição muda")) << after.join(u'\n').toStdString();
     }
 }
 

@@ -343,18 +343,18 @@ AccountingDraft storedAccounting(Sql &sql, const QString &number) {
     return draft;
 }
 
-void rewriteAccountingHistory(Sql &sql, const EntryKind &kind, const QString &type, const QString &number,
-                              const QString &description) {
+void rewriteAccountingHistory(Sql &sql, const QString &number, const QString &description) {
     if (number.isEmpty())
         return;
-    const auto typeHistory =
-        sql.scalar(QStringLiteral("SELECT H.DSHISTPADR FROM %1 T JOIN HISTPADR H ON "
-                                  "H.CDHISTPADR = T.CDHISTPADR WHERE T.%2 = :tipo")
-                       .arg(EntryKind::column(kind.typeTable), EntryKind::column(kind.type)),
-                   {{QStringLiteral("tipo"), type}});
+    // The standard history the entry was posted with, not the one its type has now: the accounting stays as
+    // it was posted, but for the description.
+    const auto postedHistory = sql.scalar(
+        QStringLiteral("SELECT H.DSHISTPADR FROM LANCCONT L JOIN HISTPADR H ON H.CDHISTPADR = L.CDHISTPADR "
+                       "WHERE L.NRLANCCONT = :numero"),
+        {{QStringLiteral("numero"), number}});
     sql.execute(QStringLiteral("UPDATE LANCCONT SET DSHISTCTB = :texto WHERE NRLANCCONT = :numero"),
                 {{QStringLiteral("texto"),
-                  accountingHistoryText(typeHistory ? typeHistory->toString() : QString(), description)},
+                  accountingHistoryText(postedHistory ? postedHistory->toString() : QString(), description)},
                  {QStringLiteral("numero"), number}});
 }
 

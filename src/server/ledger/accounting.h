@@ -166,10 +166,10 @@ QString accountingHistoryText(const QString &typeHistoryText, const QString &des
 // or one that is not stored, answers an empty draft.
 AccountingDraft storedAccounting(Sql &sql, const QString &number);
 
-// Gives the accounting entry `number` the history of an entry whose description changed, for an entry of
-// `kind` and type `type`; its lines and apportionment stay as they are. An empty number writes nothing.
-void rewriteAccountingHistory(Sql &sql, const EntryKind &kind, const QString &type, const QString &number,
-                              const QString &description);
+// Gives the accounting entry `number` the history of an entry whose description changed: the standard
+// history it was posted with (LANCCONT.CDHISTPADR) and the new description; its lines and apportionment stay
+// as they are. An empty number writes nothing.
+void rewriteAccountingHistory(Sql &sql, const QString &number, const QString &description);
 
 // The draft as the forms read it, `number` naming the accounting entry (empty before it is written).
 DataPacket accountingRows(const AccountingDraft &draft, const QString &number);

@@ -270,7 +270,7 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     // The accounting stays as it was posted, lines and apportionment alike: only its history carries the
     // description. Drafting it again would apportion the entry by today's rules (another apportionment of
     // its type, a cost centre that budgets now demand), which is not what the operator changed.
-    rewriteAccountingHistory(sql, kind, stored.type, stored.accountingNumber, description);
+    rewriteAccountingHistory(sql, stored.accountingNumber, description);
     const QString record = EntryKind::column(kind.table);
     const QString history = leftWholeCharacters(description + u'(' + stored.typeName + u')', 40);
     sql.execute(
