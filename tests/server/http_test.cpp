@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <QCborStreamWriter>
 #include <QRegularExpression>
 
 #include "framework/remote/wire_codec.h"
@@ -256,6 +257,36 @@ TEST_P(HttpTest, RefusesWithAClearErrorAndTheRightStatus) {
     const QString restricted = login("RESTRITO");
     const std::string path = rpcPath(u"BCO11100.rdmLancContCorr", u"getSaldoDia").toStdString();
     const std::string goodBody = encodeRequest({"004", demoDate}).toStdString();
+    // A Login, which needs no session, whose packet of a few megabytes of null rows would take gigabytes.
+    QByteArray nullRows;
+    {
+        QCborStreamWriter w(&nullRows);
+        w.startArray(2);
+        w.append(QCborTag(PacketTag));
+        w.startMap(2);
+        w.append(QLatin1StringView("fields"));
+        w.startArray(1);
+        w.startArray(4);
+        w.append(QLatin1StringView("X"));
+        w.append(QLatin1StringView("text"));
+        w.append(1);
+        w.append(false);
+        w.endArray();
+        w.endArray();
+        w.append(QLatin1StringView("rows"));
+        w.startArray(1'700'000);
+        for (int row = 0; row < 1'700'000; ++row) {
+            w.startArray(2);
+            w.append(0);
+            w.append(QCborSimpleType::Null);
+            w.endArray();
+        }
+        w.endArray();
+        w.endMap();
+        w.append(QCborSimpleType::Null);
+        w.endArray();
+    }
+    const std::string bomb = nullRows.toStdString();
     struct Case {
         const char *name;
         std::string path, body;
@@ -281,6 +312,9 @@ TEST_P(HttpTest, RefusesWithAClearErrorAndTheRightStatus) {
          "the body must be declared application/cbor"},
         {"too few arguments", path, encodeRequest({"004"}).toStdString(), demo, CborContentType, 400,
          "getSaldoDia takes 2 arguments, not 1"},
+        {"a packet of null rows that would grow a thousandfold",
+         rpcPath(u"BCO11100.rdmLancContCorr", u"Login").toStdString(), bomb, QString(), CborContentType, 400,
+         ""},
         {"a text holding NUL", path,
          encodeRequest({QStringLiteral("004") + QChar(0), demoDate}).toStdString(), demo, CborContentType,
          400, "malformed request body: text holds the character NUL (at byte 6)"},

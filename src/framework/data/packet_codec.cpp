@@ -776,6 +776,9 @@ void VariantReader::readRows(DataPacket &packet) {
         if (state < 0 || state > qint64(LastRowState))
             fail(QStringLiteral("row %1: unknown row state %2").arg(row).arg(state));
         const bool counted = items >= 0;
+        packetValues_ += RowWeight + (items > 1 + fieldCount ? 2 * fieldCount : fieldCount);
+        if (packetValues_ > limits_.maxPacketValues)
+            fail(QStringLiteral("more than %1 packet values").arg(limits_.maxPacketValues));
         Record values = readRecord(builder, fields, row, counted);
         Record original;
         if (counted ? items == 1 + 2 * fieldCount && fieldCount > 0 : fieldCount > 0 && hasNext())

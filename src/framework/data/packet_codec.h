@@ -28,6 +28,10 @@ struct DecodeLimits {
     // Items of variant arrays, counted over the whole decode. Each takes a full variant in memory, so a body
     // of one-byte nulls would otherwise grow some thirty times over; packet rows are compact and not counted.
     qsizetype maxArrayItems = 1'000'000;
+    // Packet rows and their values, counted over the whole decode, a row as four values besides its own (what
+    // it takes in memory beyond its values): a packet of empty or null rows would otherwise grow some thirty
+    // times over its bytes. A list of 100,000 entries holds some five million.
+    qsizetype maxPacketValues = 64'000'000;
     // False refuses text that holds the character NUL, which PostgreSQL cannot store: it would end the
     // text there, where SQLite keeps it whole. The server takes no such text from its callers.
     bool textMayHoldNul = true;
@@ -154,6 +158,9 @@ private:
     const unsigned char *end_;
     DecodeLimits limits_;
     qsizetype arrayItems_ = 0;
+    qsizetype packetValues_ = 0;
+    // What a packet row takes in memory besides its values, counted as that many values.
+    static constexpr qsizetype RowWeight = 4;
     Head head_;
     bool headRead_ = false;
     std::vector<Container> containers_;

@@ -20,8 +20,10 @@ inline constexpr char CborContentType[] = "application/cbor";
 // "/rpc/<server name>/<method>".
 QByteArray rpcPath(QStringView serverName, QStringView method);
 
-// What a server takes of a request: the default limits, and no text holding the character NUL.
-inline constexpr DecodeLimits RequestLimits{.textMayHoldNul = false};
+// What a server takes of a request: no text holding the character NUL, and packets of at most eight million
+// values (an import of 60,000 entries sends some two and a half million), so that a request of a few
+// megabytes, with or without a session, cannot make the server hold gigabytes.
+inline constexpr DecodeLimits RequestLimits{.maxPacketValues = 8'000'000, .textMayHoldNul = false};
 
 QByteArray encodeRequest(const VariantList &args);
 // Throws DecodeError for anything but one array of variants.

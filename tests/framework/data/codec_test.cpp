@@ -432,6 +432,31 @@ TEST(CodecTest, EnforcesTheCallersLimits) {
     EXPECT_NO_THROW(decodeVariant(fourNulls, {.maxArrayItems = 4}));
     EXPECT_THROW(decodeVariant(fourNulls, {.maxArrayItems = 3}), DecodeError)
         << "items of nested arrays count together";
+
+    // Rows of null values take far more memory than their bytes: they count, each as four values besides
+    // its own, over every packet of the decode.
+    const auto nullRows = [](int fields, int rows) {
+        return cbor([&](QCborStreamWriter &w) {
+            QList<std::pair<const char *, const char *>> defs;
+            for (int f = 0; f < fields; ++f)
+                defs.append(std::pair<const char *, const char *>("CAMPO", "text"));
+            writePacketHead(w, defs);
+            w.startArray(static_cast<quint64>(rows));
+            for (int r = 0; r < rows; ++r) {
+                w.startArray(static_cast<quint64>(1 + fields));
+                w.append(0);
+                for (int f = 0; f < fields; ++f)
+                    w.append(QCborSimpleType::Null);
+                w.endArray();
+            }
+            w.endArray();
+            w.endMap();
+        });
+    };
+    EXPECT_NO_THROW(decodeVariant(nullRows(2, 10), {.maxPacketValues = 60}));
+    EXPECT_THROW(decodeVariant(nullRows(2, 10), {.maxPacketValues = 59}), DecodeError);
+    EXPECT_THROW(decodeVariant(nullRows(0, 3), {.maxPacketValues = 11}), DecodeError)
+        << "a row of no fields counts all the same";
 }
 
 TEST(CodecTest, EveryPrefixOfAPacketFailsCleanly) {
