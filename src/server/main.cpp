@@ -17,6 +17,7 @@
 #include "server/methods/all_methods.h"
 #include "server/storage/migrations.h"
 #include "server/transport/audit.h"
+#include "server/transport/call_log.h"
 #include "server/transport/dispatcher.h"
 #include "server/transport/http_server.h"
 
@@ -55,8 +56,7 @@ const sigset_t &stopSignals() {
 
 void logCall(const QString &method, double milliseconds, const QString &outcome) {
     static std::mutex mutex;
-    const QByteArray line =
-        QStringLiteral("%1 %2 ms %3\n").arg(method).arg(milliseconds, 0, 'f', 1).arg(outcome).toUtf8();
+    const QByteArray line = callLogLine(method, milliseconds, outcome);
     const std::lock_guard lock(mutex);
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
 }
