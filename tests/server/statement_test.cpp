@@ -337,6 +337,23 @@ DataPacket withField(const DataPacket &packet, const char *name, const Variant &
     return changed;
 }
 
+// The packet with the field declared of `kind` and holding `value` in every row, as a client writing its own
+// request may declare it.
+DataPacket withFieldOfKind(const DataPacket &packet, const char *name, FieldKind kind, const Variant &value) {
+    FieldDefs fields = packet.fields();
+    for (FieldDef &field : fields)
+        if (field.name == QLatin1String(name))
+            field.kind = kind;
+    DataPacket changed(fields);
+    for (int row = 0; row < packet.rowCount(); ++row) {
+        std::vector<Variant> values;
+        for (int f = 0; f < fields.size(); ++f)
+            values.push_back(fields[f].name == QLatin1String(name) ? value : packet.value(row, f));
+        changed.appendValues(values);
+    }
+    return changed;
+}
+
 TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
     const StoreRefusal refusals[] = {
         {"a line outside the period",
@@ -393,6 +410,32 @@ TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
          {},
          "e não da conta corrente 001"},
         {"an account of a company the operator may not use", {}, {}, "não relacionado", true},
+        // Values of another kind than their fields', which a client writing its own request may send: none is
+        // converted into a value of the file.
+        {"a stated opening balance without its amount",
+         {},
+         [](StatementPackets &sent) {
+             sent.header = withField(withField(sent.header, "IDSALDINIC", "I"), "VRSALDINIC", Variant());
+         },
+         "VRSALDINIC must hold a value"},
+        {"a line's amount as a boolean",
+         {},
+         [](StatementPackets &sent) {
+             sent.lines = withFieldOfKind(sent.lines, "VRMOVEXTR", FieldKind::Boolean, true);
+         },
+         "VRMOVEXTR holds a value of another kind"},
+        {"a line's amount as text",
+         {},
+         [](StatementPackets &sent) {
+             sent.lines = withFieldOfKind(sent.lines, "VRMOVEXTR", FieldKind::Text, QStringLiteral("1e2"));
+         },
+         "VRMOVEXTR holds a value of another kind"},
+        {"a line's number as a fraction",
+         {},
+         [](StatementPackets &sent) {
+             sent.lines = withFieldOfKind(sent.lines, "NRLINHAARQ", FieldKind::Float, 3.7);
+         },
+         "NRLINHAARQ holds a value of another kind"},
     };
     for (const StoreRefusal &r : refusals) {
         SCOPED_TRACE(r.name);

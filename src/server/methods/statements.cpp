@@ -21,6 +21,26 @@ Variant fieldOf(const DataPacket &packet, int row, const char *name) {
     return packet.value(row, index);
 }
 
+// A value of a statement's packet as its field's kind holds it: text, a date, a number (a whole one for a
+// count), null where the value may be absent. Another kind (a boolean for an amount, a text of digits for a
+// line's number) is no value of the file, and is not converted into one (HTTP 400).
+Variant valueOf(const DataPacket &packet, int row, const char *name, FieldKind kind, bool required = false) {
+    const Variant value = fieldOf(packet, row, name);
+    if (value.isNull()) {
+        if (required)
+            throw std::invalid_argument(std::string("the field ") + name + " must hold a value");
+        return value;
+    }
+    const VariantType type = value.type();
+    const bool fits = kind == FieldKind::Text      ? type == VariantType::Text
+                      : kind == FieldKind::Date    ? type == VariantType::Date
+                      : kind == FieldKind::Integer ? type == VariantType::Int
+                                                   : type == VariantType::Float || type == VariantType::Int;
+    if (!fits)
+        throw std::invalid_argument(std::string("the field ") + name + " holds a value of another kind");
+    return value;
+}
+
 QChar letterOf(const Variant &value) {
     const QString text = value.toText().trimmed().toUpper();
     return text.size() == 1 ? text.at(0) : QChar(u'?');
@@ -48,11 +68,12 @@ qint64 versionOf(const Variant &value, const char *what) {
 ReceivedBalance balanceOf(const DataPacket &header, const char *value, const char *how, const char *date,
                           const QString &name) {
     ReceivedBalance balance;
-    balance.how = letterOf(fieldOf(header, 0, how));
+    balance.how = letterOf(valueOf(header, 0, how, FieldKind::Text, true));
     if (balance.how == u'A')
         return balance;
-    balance.cents = centsOf(fieldOf(header, 0, value), QStringLiteral("Saldo %1 do extrato").arg(name));
-    balance.date = fieldOf(header, 0, date).toDate();
+    balance.cents = centsOf(valueOf(header, 0, value, FieldKind::Float, true),
+                            QStringLiteral("Saldo %1 do extrato").arg(name));
+    balance.date = valueOf(header, 0, date, FieldKind::Date).toDate();
     return balance;
 }
 
@@ -73,29 +94,30 @@ Variant setGravaExtrato(CallContext &context, VariantList &args) {
     if (header.rowCount() != 1)
         refuse(QStringLiteral("O cabeçalho do extrato deve ter uma linha."));
     ReceivedStatement statement;
-    statement.format = letterOf(fieldOf(header, 0, "IDFORMATO"));
-    statement.bank = fieldOf(header, 0, "CDBANCO").toText();
-    statement.agency = fieldOf(header, 0, "CDAGENCIA").toText();
-    statement.agencyCheck = fieldOf(header, 0, "DVAGENCIA").toText();
-    statement.accountNumber = fieldOf(header, 0, "NRCONTA").toText();
-    statement.accountCheck = fieldOf(header, 0, "DVCONTA").toText();
-    statement.firstDay = fieldOf(header, 0, "DTINIEXTR").toDate();
-    statement.lastDay = fieldOf(header, 0, "DTFIMEXTR").toDate();
+    statement.format = letterOf(valueOf(header, 0, "IDFORMATO", FieldKind::Text, true));
+    statement.bank = valueOf(header, 0, "CDBANCO", FieldKind::Text).toText();
+    statement.agency = valueOf(header, 0, "CDAGENCIA", FieldKind::Text).toText();
+    statement.agencyCheck = valueOf(header, 0, "DVAGENCIA", FieldKind::Text).toText();
+    statement.accountNumber = valueOf(header, 0, "NRCONTA", FieldKind::Text).toText();
+    statement.accountCheck = valueOf(header, 0, "DVCONTA", FieldKind::Text).toText();
+    statement.firstDay = valueOf(header, 0, "DTINIEXTR", FieldKind::Date).toDate();
+    statement.lastDay = valueOf(header, 0, "DTFIMEXTR", FieldKind::Date).toDate();
     statement.opening =
         balanceOf(header, "VRSALDINIC", "IDSALDINIC", "DTSALDINIC", QStringLiteral("inicial"));
     statement.closing = balanceOf(header, "VRSALDFINA", "IDSALDFINA", "DTSALDFINA", QStringLiteral("final"));
-    statement.contentKey = fieldOf(header, 0, "CDCONTEUDO").toText().trimmed().toLower();
+    statement.contentKey =
+        valueOf(header, 0, "CDCONTEUDO", FieldKind::Text, true).toText().trimmed().toLower();
     statement.lines.reserve(rows.rowCount());
     for (int row = 0; row < rows.rowCount(); ++row) {
         ReceivedLine line;
-        line.fileLine = static_cast<int>(fieldOf(rows, row, "NRLINHAARQ").toInt());
-        line.bankId = fieldOf(rows, row, "IDBANCO").toText();
-        line.date = fieldOf(rows, row, "DTMOVEXTR").toDate();
-        line.kind = letterOf(fieldOf(rows, row, "IDMOVEXTR"));
-        line.cents = centsOf(fieldOf(rows, row, "VRMOVEXTR"),
+        line.fileLine = static_cast<int>(valueOf(rows, row, "NRLINHAARQ", FieldKind::Integer, true).toInt());
+        line.bankId = valueOf(rows, row, "IDBANCO", FieldKind::Text, true).toText();
+        line.date = valueOf(rows, row, "DTMOVEXTR", FieldKind::Date, true).toDate();
+        line.kind = letterOf(valueOf(rows, row, "IDMOVEXTR", FieldKind::Text, true));
+        line.cents = centsOf(valueOf(rows, row, "VRMOVEXTR", FieldKind::Float, true),
                              QStringLiteral("Linha %1 do arquivo").arg(line.fileLine));
-        line.document = fieldOf(rows, row, "NRDOCEXTR").toText();
-        line.description = fieldOf(rows, row, "DSMOVEXTR").toText();
+        line.document = valueOf(rows, row, "NRDOCEXTR", FieldKind::Text).toText();
+        line.description = valueOf(rows, row, "DSMOVEXTR", FieldKind::Text).toText();
         statement.lines.append(line);
     }
     const StoredStatement stored = storeStatement(context, account, statement);
