@@ -8,6 +8,11 @@
 namespace Cli_bco11100 {
 
 void TfrmLancCCorr::sbtContabClick() {
+    // The accounting of the entry as the books hold it now: one another operator deleted has none to show,
+    // and is named; one changed meanwhile shows its accounting as it now stands.
+    const ChosenEntry chosen = CurrentEntry();
+    VerifyKeepingCurrentList();
+    FindChosenAgain(chosen, false);
     Verifica_Acesso_Sistema(ui->depDataMov->GetDate());
     // Only the sets that were ever loaded are emptied; the others go as they are.
     for (bco::ClientDataSet *rows : {&records.cdsLancContTemp, &records.cdsRateio, &records.cdsErrosTemp}) {

@@ -45,14 +45,14 @@ QString TfrmLancCCorr::DescribeEntry(const ChosenEntry &entry) {
              brazil.toString(std::abs(entry.value), 'f', 2), entry.description.trimmed());
 }
 
-void TfrmLancCCorr::FindChosenAgain(const ChosenEntry &chosen) {
+void TfrmLancCCorr::FindChosenAgain(const ChosenEntry &chosen, bool sameVersion) {
     bco::ClientDataSet &list = records.cdsLancamentos;
     if (chosen.movement.isEmpty() || !LocateMovement(chosen.company, chosen.movement)) {
         if (list.Active() && !list.IsEmpty())
             list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
         Consiste::MensErro(Msg("Lanc_NaoEncontrado"), true, DescribeEntry(chosen));
     }
-    if (ListValue(u"NRVERSAO") != chosen.version)
+    if (sameVersion && ListValue(u"NRVERSAO") != chosen.version)
         Consiste::MensErro(Msg("Lanc_Alterado"), true, DescribeEntry(chosen));
 }
 

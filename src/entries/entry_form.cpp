@@ -1,5 +1,6 @@
 #include "entries/entry_form.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QApplication>
@@ -257,7 +258,13 @@ void TfrmLancCCorr::RefreshEntryList() {
     if (mode_ != Mode::Browsing || !records.cdsLancamentos.Active() ||
         Consiste::EmptyString(ui->medCdRedu->Text()))
         return;
+    // The operator comes back to the entry left, not to the list's first row.
+    const ChosenEntry chosen = CurrentEntry();
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
+    bco::ClientDataSet &list = records.cdsLancamentos;
+    if (!chosen.movement.isEmpty() && !LocateMovement(chosen.company, chosen.movement) && list.Active() &&
+        !list.IsEmpty())
+        list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
     SaldoDia();
 }
 

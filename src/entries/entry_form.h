@@ -197,9 +197,9 @@ private:
     // One line for the operator: kind, date, document, value and description.
     static QString DescribeEntry(const ChosenEntry &entry);
     // After a reload: stands on the chosen entry, or refuses naming it when the list no longer holds it or
-    // holds it changed by someone else (the reload showed the balance as others' writes moved it). Nothing
-    // else is asked or sent for an entry the operator did not choose.
-    void FindChosenAgain(const ChosenEntry &chosen);
+    // (with `sameVersion`) holds it changed by someone else (the reload showed the balance as others' writes
+    // moved it). Nothing else is asked or sent for an entry the operator did not choose.
+    void FindChosenAgain(const ChosenEntry &chosen, bool sameVersion = true);
     // After the server refused a write on the chosen entry: when someone else wrote to the account since the
     // list was loaded, loads it again (and the day's balance with it), ends a change and stands where the
     // operator was; answers whether it did. A refusal that nothing written by others explains leaves the form

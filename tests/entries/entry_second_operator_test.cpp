@@ -187,6 +187,8 @@ TEST_F(SecondOperatorAtWork, AnEntryDeletedOrChangedSinceItWasListedIsNamedAndNo
          Meanwhile::Deletes},
         {"a cheque for a debit the other changed", "sbtEmitirCheque", QStringLiteral("Débito 6"),
          Meanwhile::Changes},
+        {"the accounting of an entry the other deleted", "sbtContab", QStringLiteral("Crédito 7"),
+         Meanwhile::Deletes},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -619,6 +621,19 @@ TEST_F(SecondOperatorAtWork, TheChequeWaitsForTheChangeOfADebitToEnd) {
     EXPECT_TRUE(chequeRequests.empty()) << "no cheque screen";
     EXPECT_TRUE(Cli_bco11100::boAltera) << "still changing";
     EXPECT_EQ(text("edtDsLancamento"), QStringLiteral("Nova descricao"));
+}
+
+// An import beside the form reloads its list: the operator comes back to the entry left, which another
+// operator's entry written meanwhile moved down the list.
+TEST_F(SecondOperatorAtWork, AListReloadedByAnImportBesideStaysOnTheEntryLeft) {
+    const QString movement = standOn(QStringLiteral("Crédito 8"));
+    EntryRequest earlier{.account = listed.code, .date = QDate(2024, 2, 20), .value = 3.0};
+    const Insertion call = insertion(earlier, [&](const QString &method, const QString &account) {
+        return other->call(method, {account, QStringLiteral("1")}).toText();
+    });
+    other->call(call.method, call.args);
+    form->RefreshEntryList();
+    EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), movement);
 }
 
 } // namespace
