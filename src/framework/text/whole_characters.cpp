@@ -4,10 +4,10 @@
 
 namespace bco {
 
-QString leftWholeCharacters(const QString &text, qsizetype units) {
-    if (text.size() <= units)
+QString leftWholeCharacters(const QString &text, qsizetype width) {
+    if (text.size() <= width)
         return text;
-    qsizetype end = std::max<qsizetype>(units, 0);
+    qsizetype end = std::max<qsizetype>(width, 0);
     if (end > 0 && text.at(end - 1).isHighSurrogate())
         --end;
     return text.left(end);
