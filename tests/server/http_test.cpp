@@ -41,6 +41,9 @@ protected:
         client = std::make_unique<httplib::Client>(server->host().toStdString(), server->port());
         client->set_keep_alive(true);
         client->set_tcp_nodelay(true);
+        // A refusal of a request of megabytes comes once the server has read its allowance of it, which an
+        // instrumented build takes longer than the client's default of five seconds to do.
+        client->set_read_timeout(60, 0);
     }
 
     HttpAnswer send(const std::string &path, const std::string &body, const QString &token,
