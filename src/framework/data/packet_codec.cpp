@@ -757,6 +757,9 @@ void VariantReader::readRows(DataPacket &packet) {
                  .arg(declared)
                  .arg(fieldCount)
                  .arg(remaining()));
+    // Refused before the first row is read, so that a hostile packet costs its head and not the allowance.
+    if (declared > 0 && declared > (limits_.maxPacketValues - packetValues_) / (RowWeight + fieldCount))
+        fail(QStringLiteral("more than %1 packet values").arg(limits_.maxPacketValues));
     RecordBuilder builder(static_cast<int>(fieldCount), RecordBuilder::Storage::Batch);
     if (declared > 0) {
         packet.reserve(static_cast<int>(declared));
