@@ -132,6 +132,14 @@ int ReconciliationBoard::acceptDecided() {
     return accepted;
 }
 
+int ReconciliationBoard::decidedToAccept() const {
+    int decided = 0;
+    for (auto proposed = proposals_.constBegin(); proposed != proposals_.constEnd(); ++proposed)
+        if (proposed->decided && !accepted_.contains(proposed.key()) && !lines_[proposed.key()].reconciled)
+            ++decided;
+    return decided;
+}
+
 void ReconciliationBoard::reject(int line) {
     accepted_.remove(line);
     proposals_.remove(line);

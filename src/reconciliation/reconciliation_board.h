@@ -68,6 +68,8 @@ public:
     QString accept(int line);
     // Accepts every decided proposal of an open line; answers how many lines.
     int acceptDecided();
+    // How many lines acceptDecided would accept.
+    int decidedToAccept() const;
     // Forgets the line's acceptance and its proposal.
     void reject(int line);
     // Accepts the movements for the line; answers why not (empty when they were accepted): the line is

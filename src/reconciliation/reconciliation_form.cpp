@@ -431,13 +431,21 @@ void TfrmConciliacao::sbtImportExportClick() {
 
 void TfrmConciliacao::AceitarClick() {
     const int line = selectedLine();
-    // With a line chosen that has a proposal, that one; else every proposal the server decided.
+    // With a line chosen that has a proposal, that one; else every proposal the server decided. A line is
+    // nearly always chosen, and its proposal may have gone since the operator saw it (another operator paired
+    // it, or the operator rejected it): the whole statement is accepted only on the operator's word.
     if (line >= 0 && board_.proposal(line) != nullptr && board_.accepted(line).isEmpty()) {
         const QString refusal = board_.accept(line);
         if (!refusal.isEmpty())
             Consiste::MensErro(refusal, true);
-    } else if (board_.acceptDecided() == 0) {
+    } else if (const int decided = board_.decidedToAccept(); decided == 0) {
         msgPadrao.ShowMsg(QStringLiteral("Nada_Aceitar"), bco::MsgKind::Information, bco::MsgButton::Ok);
+    } else if (line < 0 ||
+               bco::Dialogs::messages().show(bco::MsgKind::Confirmation,
+                                             msgPadrao.Msg(QStringLiteral("Aceitar_Todas")).arg(decided),
+                                             bco::MsgButton::Yes | bco::MsgButton::No,
+                                             QStringLiteral("Aceitar_Todas")) == bco::MsgButton::Yes) {
+        board_.acceptDecided();
     }
     MostraQuadro();
 }

@@ -17,6 +17,8 @@ void AddReconciliationMessages(bco::TMessages &catalogue) {
         "Linha_NI|Selecione uma linha do extrato.",
         "Linha_N_Conc|Selecione uma linha conciliada do extrato.",
         "Nada_Aceitar|Não há propostas decididas a aceitar.",
+        ("Aceitar_Todas|A linha escolhida não tem proposta a aceitar. Aceita as propostas decididas das "
+         "%1 linha(s) do extrato que as têm?"),
         "Nada_Conciliar|Não há pares aceitos a conciliar.",
         ("Linha_Com_Par|A linha já tem lançamento proposto, aceito ou conciliado: rejeite a proposta antes "
          "de incluir."),

@@ -386,12 +386,23 @@ TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesTh
     Q_EMIT control<QTableWidget>("grdLinhas")->cellDoubleClicked(3, 0);
     EXPECT_TRUE(form->board().pendingPairings().isEmpty());
     EXPECT_EQ(env.dialogs.texts().size(), 1) << "the server's words on what it stored, and nothing since";
+    // "Aceitar" there accepts the other lines' only on the operator's word.
+    env.dialogs.answer(QStringLiteral("Aceitar_Todas"), MsgButton::No);
+    press(QKeySequence(Qt::CTRL | Qt::Key_E));
+    EXPECT_TRUE(form->board().pendingPairings().isEmpty());
+    EXPECT_EQ(env.dialogs.texts().value(1).toStdString(),
+              "A linha escolhida não tem proposta a aceitar. Aceita as propostas decididas das 3 linha(s) do "
+              "extrato que as têm?");
     // The cheque is proposed by its document; the deposit, line 3, is paired by hand with its three cheques.
     selectLine(0);
     press(QKeySequence(Qt::CTRL | Qt::Key_E));
     EXPECT_EQ(form->board().accepted(0), QStringList{cheque.movement});
-    selectLine(1);
+    selectLine(3);
+    env.dialogs.answer(QStringLiteral("Aceitar_Todas"), MsgButton::Yes);
     press(QKeySequence(Qt::CTRL | Qt::Key_E));
+    EXPECT_EQ(form->board().accepted(1), QStringList{payment.movement});
+    EXPECT_TRUE(env.dialogs.texts().last().contains(u"das 2 linha(s)"))
+        << env.dialogs.texts().last().toStdString();
     selectLine(2);
     auto *movements = control<QTableWidget>("grdMovimentos");
     movements->clearSelection();
