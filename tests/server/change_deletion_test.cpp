@@ -535,6 +535,90 @@ TEST_P(ChangeDeletionTest, AChangeOfTheDateValueOrTypeIsRefusedAndWritesNothing)
         EXPECT_EQ(written(), before);
         EXPECT_EQ(differences(entryBefore, rowsOfEntry(sql(), c.entry, QString())), QStringList());
     }
+    // Nor is a description longer than its field cut to fit and answered as written.
+    const QList<qint64> before = written();
+    const Insertion tooLong = bco::testing::change(credit, QString(41, u'x'));
+    EXPECT_EQ(server->call(tooLong.method, tooLong.args).error,
+              QStringLiteral("A descrição do lançamento passa de 40 caracteres."));
+    EXPECT_EQ(written(), before);
+}
+
+// A day the forms refuse before they call, one the blocked-date rule closes or one outside the company's open
+// accounting period, is refused by the server too, whatever writes on it and whether its entry is accounted
+// or not; an operator the rule releases writes on a blocked day.
+TEST_P(ChangeDeletionTest, AWriteOnADayTheFormsRefuseIsRefusedAndWritesNothing) {
+    const Listed credit = plain();
+    const Listed debit = find(QStringLiteral(
+        "M.IDMOVBANC = 'D' AND R.NRCHEQUE IS NULL AND M.CDSEQUEXBA IS NULL AND M.NRSEQUENCIALEMP IS NULL AND "
+        "M.NRCOMPENSACAO IS NULL AND M.DTMOVBANC >= '2024-03-01'"));
+    const QString blocked =
+        QStringLiteral("Operação bloqueada! Data deve ser maior ou igual a data de processamento.");
+    const QString closed = QStringLiteral("Data do lançamento fora do período contábil.");
+    const QString blockEveryDay = QStringLiteral("UPDATE PARAMGERAL SET DTBLOQATE = '2024-12-31'");
+    const QString closeEveryPeriod = QStringLiteral("UPDATE PERIODOCTB SET IDSITUPERI = 'F'");
+    using Write = std::function<CallOutcome()>;
+    const Write changeIt = [&] {
+        const Insertion call = change(credit, QStringLiteral("Descrição nova"));
+        return server->call(call.method, call.args);
+    };
+    const Write deleteIt = [&] {
+        return server->call(QStringLiteral("GetDeletaLanc"), deletion(credit));
+    };
+    const Write chequeIt = [&] {
+        return server->call(QStringLiteral("SetEmiteCheque"),
+                            {debit.account, debit.number, QStringLiteral("777001"), debit.date,
+                             debit.cents / 100.0, QStringLiteral("Favorecido")});
+    };
+    const Write includeUnaccounted = [&] {
+        EntryRequest entry{.kind = 'C', .date = QDate(2024, 3, 14), .type = QStringLiteral("0005")};
+        const Insertion call = insertion(*server, entry);
+        return server->call(call.method, call.args);
+    };
+    struct Case {
+        const char *name;
+        QString day;
+        const Write &write;
+        QString error;
+    } cases[] = {
+        {"a change on a blocked day", blockEveryDay, changeIt, blocked},
+        {"a deletion on a blocked day", blockEveryDay, deleteIt, blocked},
+        {"a cheque on a blocked day", blockEveryDay, chequeIt, blocked},
+        {"an include of an unaccounted type on a blocked day", blockEveryDay, includeUnaccounted, blocked},
+        {"a change outside the period", closeEveryPeriod, changeIt, closed},
+        {"a deletion outside the period", closeEveryPeriod, deleteIt, closed},
+        {"an include of an unaccounted type outside the period", closeEveryPeriod, includeUnaccounted,
+         closed},
+    };
+    const QString cheques = QStringLiteral("SELECT COUNT(*) FROM CHEQUE");
+    const QVariant blockedUpTo =
+        sql()
+            .scalar(QStringLiteral("SELECT DTBLOQATE FROM PARAMGERAL WHERE TRIM(CDMODULO) = 'BCO_'"))
+            .value();
+    QList<std::pair<QString, QDate>> openPeriods;
+    sql().forEach(QStringLiteral("SELECT CDEMPRESA, DTINIPERI FROM PERIODOCTB WHERE IDSITUPERI = 'A'"), {},
+                  [&](const SqlRow &row) {
+                      openPeriods.append({row.text(0), row.date(1)});
+                  });
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        sql().execute(c.day);
+        const QList<qint64> before = written();
+        const qint64 chequesBefore = number(cheques);
+        EXPECT_EQ(c.write().error, c.error);
+        EXPECT_EQ(written(), before);
+        EXPECT_EQ(number(cheques), chequesBefore);
+        sql().execute(QStringLiteral("UPDATE PARAMGERAL SET DTBLOQATE = :dia WHERE TRIM(CDMODULO) = 'BCO_'"),
+                      {{QStringLiteral("dia"), blockedUpTo}});
+        for (const auto &[company, start] : openPeriods)
+            sql().execute(
+                QStringLiteral("UPDATE PERIODOCTB SET IDSITUPERI = 'A' WHERE CDEMPRESA = :empresa AND "
+                               "DTINIPERI = :inicio"),
+                {{QStringLiteral("empresa"), company}, {QStringLiteral("inicio"), start}});
+    }
+    sql().execute(blockEveryDay);
+    sql().execute(QStringLiteral("UPDATE OPERADOR SET IDLIBBLOQ = 'S' WHERE CDOPERADOR = 'DEMO'"));
+    const CallOutcome released = changeIt();
+    EXPECT_TRUE(released.ok()) << released.error.toStdString();
 }
 
 TEST_P(ChangeDeletionTest, ChangingOrDeletingWhatAnotherOperatorChangedMeanwhileIsRefused) {

@@ -17,8 +17,10 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
     } chequeDebit, other;
     const auto pick = [this](Debit &found, const QString &exclude) {
         sql().forEach(
-            QStringLiteral("SELECT CDREDUCONT, NRMOVIDEBI, DTMOVIDEBI, VRMOVIDEBI FROM MOVDEBIBANC WHERE "
-                           "NRCHEQUE IS NULL AND CDREDUCONT = '001' AND NRMOVIDEBI <> :fora ORDER BY 2"),
+            QStringLiteral(
+                "SELECT CDREDUCONT, NRMOVIDEBI, DTMOVIDEBI, VRMOVIDEBI FROM MOVDEBIBANC WHERE "
+                "NRCHEQUE IS NULL AND CDREDUCONT = '001' AND NRMOVIDEBI <> :fora AND DTMOVIDEBI > (SELECT "
+                "DTBLOQATE FROM PARAMGERAL WHERE TRIM(CDMODULO) = 'BCO_') ORDER BY 2"),
             {{QStringLiteral("fora"), exclude}}, [&](const SqlRow &row) {
                 if (found.number.isEmpty())
                     found = {row.text(0), row.text(1), row.date(2), row.integer(3) / 100.0};
@@ -77,6 +79,13 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
         {"another value than the debit's",
          [&] { return emit(other, "5000", other.value + 0.01, other.date); }, "deve ser o valor do débito"},
         {"no date", [&] { return emit(other, "5000", other.value, QDate()); }, "Data do cheque"},
+        {"a payee longer than the cheque's line",
+         [&] {
+             return server->call(
+                 QStringLiteral("SetEmiteCheque"),
+                 {other.account, other.number, "5000", other.date, other.value, QString(61, u'F')});
+         },
+         "passa de 60 caracteres"},
         {"a debit the account does not hold",
          [&] {
              return emit({"001", "0099999999", chequeDebit.date, 1.0}, "5000", 1.0, chequeDebit.date);

@@ -3,6 +3,7 @@
 #include "framework/data/variant.h"
 #include "server/ledger/numbering.h"
 #include "server/storage/money.h"
+#include "server/transport/method_registry.h"
 
 namespace bco::server {
 
@@ -61,6 +62,23 @@ bool isOpenPeriod(Sql &sql, const QString &company, QDate date) {
                                "AND DTFIMPERI >= :data AND IDSITUPERI = 'A'"),
                 {{QStringLiteral("empresa"), company}, {QStringLiteral("data"), date}})
         .has_value();
+}
+
+void refuseBlockedDay(Sql &sql, const QString &operatorCode, QDate date) {
+    const std::optional<QVariant> closedUpTo = sql.scalar(QStringLiteral(
+        "SELECT DTBLOQATE FROM PARAMGERAL WHERE TRIM(CDMODULO) = 'BCO_' AND IDBLOQDATA = 'S'"));
+    if (closedUpTo && closedUpTo->toDate().isValid() && date <= closedUpTo->toDate() &&
+        sql.scalar(QStringLiteral("SELECT IDLIBBLOQ FROM OPERADOR WHERE CDOPERADOR = :operador"),
+                   {{QStringLiteral("operador"), operatorCode}})
+                .value_or(QVariant())
+                .toString() != u"S")
+        refuse(QStringLiteral("Operação bloqueada! Data deve ser maior ou igual a data de processamento."));
+}
+
+void refuseClosedDay(Sql &sql, const QString &operatorCode, const QString &company, QDate date) {
+    refuseBlockedDay(sql, operatorCode, date);
+    if (!isOpenPeriod(sql, company, date))
+        refuse(QStringLiteral("Data do lançamento fora do período contábil."));
 }
 
 AccountingCatalogue::AccountingCatalogue(Sql &sql)

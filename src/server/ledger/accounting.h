@@ -183,4 +183,13 @@ void appendErrorRows(DataPacket &rows, const AccountingDraft &draft);
 // Whether `date` lies inside an open accounting period of `company`.
 bool isOpenPeriod(Sql &sql, const QString &company, QDate date);
 
+// Refuse, with the forms' own words, a write that the forms refuse before they call, for the day of the
+// entry: refuseBlockedDay a day the module's blocked-date rule closes to `operatorCode` whatever the
+// processing date (PARAMGERAL "BCO_" with IDBLOQDATA "S" and the day on or before DTBLOQATE, the operator not
+// released by OPERADOR.IDLIBBLOQ "S"); refuseClosedDay that, and a day outside `company`'s open accounting
+// period, accounted entry or not. The part of the rule counted back from the processing date stays the
+// forms': the server does not know the operator's processing day.
+void refuseBlockedDay(Sql &sql, const QString &operatorCode, QDate date);
+void refuseClosedDay(Sql &sql, const QString &operatorCode, const QString &company, QDate date);
+
 } // namespace bco::server

@@ -257,15 +257,16 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
         return Variant(VariantList{result, accountingRows(draft, number), apportionmentRows(draft, number),
                                    errorRows(draft)});
     };
-    const QString description = leftWholeCharacters(arg(call.description).toText(), 40);
+    const QString description = arg(call.description).toText();
+    if (description.size() > 40)
+        refuse(QStringLiteral("A descrição do lançamento passa de 40 caracteres."));
     // A change that leaves the description as stored writes nothing and releases nothing: the cheque screen
     // sends the debit again once its cheque is recorded, which must not undo a reconciliation nobody undid.
     if (description == stored.description)
         return answer(emptyResult(), storedAccounting(sql, stored.accountingNumber), stored.accountingNumber);
     if (const auto refusal = refusalByLinks(sql, stored, false))
         return answer(*refusal, AccountingDraft(), QString());
-    if (!stored.accountingNumber.isEmpty() && !isOpenPeriod(sql, stored.company, stored.date))
-        return answer(refusalResult(QStringLiteral("Lanc_ForaPeri")), AccountingDraft(), QString());
+    refuseClosedDay(sql, context.operatorCode, stored.company, stored.date);
 
     // The accounting stays as it was posted, lines and apportionment alike: only its history carries the
     // description. Drafting it again would apportion the entry by today's rules (another apportionment of

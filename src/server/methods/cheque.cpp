@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "server/ledger/accounting.h"
 #include "server/ledger/stored_entry.h"
 #include "server/methods/all_methods.h"
 #include "server/storage/list_versions.h"
@@ -39,10 +40,13 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
     const QString cheque = QStringLiteral("%1").arg(chequeNumber, 6, 10, QLatin1Char('0'));
     if (!date.isValid())
         refuse(QStringLiteral("Data do cheque deve ser informada."));
-    const QString payee = args[5].toText().trimmed().left(60);
+    const QString payee = args[5].toText().trimmed();
+    if (payee.size() > 60)
+        refuse(QStringLiteral("O favorecido do cheque passa de 60 caracteres."));
 
     if (!stored)
         refuse(QStringLiteral("Débito %1 não encontrado na conta corrente %2.").arg(debit, account));
+    refuseBlockedDay(sql, context.operatorCode, stored->date);
     if (!stored->cheque.trimmed().isEmpty())
         refuse(QStringLiteral("O débito %1 já tem o cheque %2.").arg(debit, stored->cheque.trimmed()));
     if (!cents || *cents != stored->cents)

@@ -41,8 +41,7 @@ Variant deleteEntry(CallContext &context, VariantList &args) {
 
     if (const auto refusal = refusalByLinks(sql, stored, true))
         return VariantList{*refusal};
-    if (!stored.accountingNumber.isEmpty() && !isOpenPeriod(sql, stored.company, stored.date))
-        return VariantList{refusalResult(QStringLiteral("Lanc_ForaPeri"))};
+    refuseClosedDay(sql, context.operatorCode, stored.company, stored.date);
     const SqlParams movement{{QStringLiteral("conta"), stored.account},
                              {QStringLiteral("movimento"), stored.movement}};
     const auto reversal = sql.scalar(

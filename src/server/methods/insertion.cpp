@@ -102,6 +102,8 @@ Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList
     };
     if (!draft.errors.isEmpty())
         return answer(emptyResult(), QString());
+    // An accounted entry outside the period was stopped by its accounting errors above.
+    refuseClosedDay(context.sql, context.operatorCode, entry.accounting.company, entry.accounting.date);
     // The account's list version first, as every writer of the account's entries takes it before what else
     // it holds (open items, budgets, numbers), so that no two writers wait on each other.
     lockListVersion(context.sql, entry.accounting.account);
