@@ -266,7 +266,7 @@ private:
                     gt < 0 ? QStringView() : QStringView(text_).mid(lt + 2, gt - lt - 2).trimmed();
                 if (name.isEmpty() || !std::all_of(name.begin(), name.end(), isNameChar))
                     throw messages::ofxBadMarkup(lineAt(lt), text_.mid(lt, 20));
-                close(name);
+                close(name.toString().toUpper());
                 i = gt + 1;
             } else {
                 i = startTag(lt);
@@ -286,7 +286,9 @@ private:
         if (end == lt + 1 || gt < 0 || (nextLt >= 0 && nextLt < gt) ||
             (gt > end && !text_[end].isSpace() && text_[end] != u'/'))
             throw messages::ofxBadMarkup(lineAt(lt), text_.mid(lt, 20));
-        const QString name = text_.mid(lt + 1, end - lt - 1);
+        // Element names are the standard's capitals; some exporters write them in small letters, and a
+        // statement's lines must not pass unseen for it.
+        const QString name = text_.mid(lt + 1, end - lt - 1).toUpper();
         const Tag tag = tagOf(name);
         if (text_[gt - 1] == u'/') {
             value(name, tag, QString(), lt);
@@ -314,7 +316,8 @@ private:
         content += QStringView(text_).mid(after, valueEnd - after);
         const QStringView trimmed = QStringView(content).trimmed();
         const QString closing = QStringLiteral("</") + name + u'>';
-        const bool closedRightAway = QStringView(text_).mid(valueEnd).startsWith(closing);
+        const bool closedRightAway =
+            QStringView(text_).mid(valueEnd).startsWith(closing, Qt::CaseInsensitive);
         // Text in an aggregate the reader acts on is no statement it can trust: what follows would be
         // taken for the values of the aggregate around it, and lines would go missing unseen.
         if (!trimmed.isEmpty() && tag != Tag::Other && !isValue(tag))
@@ -347,13 +350,16 @@ private:
                 throw messages::ofxBadMarkup(lineAt(at), name);
             pending_ = PendingStatement();
         } else if (tag == Tag::StmtTrn && inStatement()) {
+            // A line whose end tag is missing or misspelt would be dropped for the next one.
+            if (line_)
+                throw messages::ofxBadMarkup(lineAt(at), name);
             line_ = PendingLine();
             line_->fileLine = lineAt(at);
         }
         stack_.append({name, tag, lineAt(at)});
     }
 
-    void close(QStringView name) {
+    void close(const QString &name) {
         qsizetype index = stack_.size() - 1;
         while (index >= 0 && stack_[index].name != name)
             --index;
@@ -564,6 +570,15 @@ private:
     int countedLines_ = 1;
 };
 
+// Where the body's first tag stands, in whatever letter case the exporter wrote it; -1 when nowhere.
+qsizetype ofxTagAt(QByteArrayView bytes) {
+    for (qsizetype at = bytes.indexOf('<'); at >= 0 && at + 5 <= bytes.size();
+         at = bytes.indexOf('<', at + 1))
+        if (qstrnicmp(bytes.data() + at, "<OFX>", 5) == 0)
+            return at;
+    return -1;
+}
+
 } // namespace
 
 bool looksLikeOfx(QByteArrayView bytes) {
@@ -571,21 +586,21 @@ bool looksLikeOfx(QByteArrayView bytes) {
     while (!start.isEmpty() &&
            (start.front() == ' ' || start.front() == '\t' || start.front() == '\r' || start.front() == '\n'))
         start = start.sliced(1);
-    if (start.startsWith("OFXHEADER") || start.startsWith("<OFX>"))
+    if (start.startsWith("OFXHEADER") || ofxTagAt(start.first(std::min<qsizetype>(start.size(), 5))) == 0)
         return true;
     return (start.startsWith("<?xml") || start.startsWith("<?OFX") || start.startsWith("<!--")) &&
-           (start.contains(QByteArrayView("OFXHEADER")) || start.contains(QByteArrayView("<OFX>")));
+           (start.contains(QByteArrayView("OFXHEADER")) || ofxTagAt(start) >= 0);
 }
 
 BankStatement readOfx(QByteArrayView bytes) {
-    const qsizetype bodyStart = bytes.indexOf(QByteArrayView("<OFX>"));
+    const qsizetype bodyStart = ofxTagAt(bytes);
     if (bodyStart < 0)
         throw messages::ofxNoStatement();
     // The header is ASCII by definition, and short: what stands far before <OFX> is no header.
     const Charset charset =
         declaredCharset(QString::fromLatin1(bytes.first(std::min<qsizetype>(bodyStart, 8192))));
     const QString text = decodeStatementText(bytes, charset);
-    const qsizetype start = text.indexOf(u"<OFX>");
+    const qsizetype start = text.indexOf(u"<OFX>", 0, Qt::CaseInsensitive);
     return OfxParser(text).read(start < 0 ? text.size() : start);
 }
 

@@ -1,5 +1,7 @@
 #include "statements/statement_values.h"
 
+#include <algorithm>
+
 #include <QStringDecoder>
 
 namespace bco::statements {
@@ -65,6 +67,11 @@ std::optional<qint64> ofxCents(QStringView text) {
     if (integer.size() > 15 || (integer.isEmpty() && fraction.isEmpty()))
         return std::nullopt;
     if (mark >= 0 && fraction.isEmpty())
+        return std::nullopt;
+    // "1,000" or "12.500": a thousands separator to whoever wrote it, though the standard has none; read as
+    // decimals it would be a thousandth of the amount.
+    if (fraction.size() == 3 &&
+        std::any_of(integer.begin(), integer.end(), [](QChar c) { return c != u'0'; }))
         return std::nullopt;
     for (qsizetype i = 2; i < fraction.size(); ++i)
         if (fraction[i] != u'0')

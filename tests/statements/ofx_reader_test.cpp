@@ -214,6 +214,25 @@ const OfxCase ofxCases[] = {
      "</BANKTRANLIST></STMTRS></OFX>",
      "erro: Linha 5 do arquivo OFX: o valor <TRNAMT> “1.234,56” não é aceito; um valor tem sinal opcional, "
      "ponto ou vírgula decimal, nenhum separador de milhar e no máximo duas casas decimais (ex.: -1234,56)."},
+    {"an amount whose only separator is followed by three digits is refused",
+     "<OFX><STMTRS><BANKTRANLIST>\n<STMTTRN><DTPOSTED>20240301<TRNAMT>1,000</STMTTRN></BANKTRANLIST></STMTRS>"
+     "</OFX>",
+     "erro: Linha 2 do arquivo OFX: o valor <TRNAMT> “1,000” não é aceito; um valor tem sinal opcional, "
+     "ponto ou vírgula decimal, nenhum separador de milhar e no máximo duas casas decimais (ex.: -1234,56)."},
+    {"element names in small letters are read as in capitals",
+     "<ofx><stmtrs><banktranlist>\n<stmttrn><dtposted>20240301<trnamt>-1,5<fitid>a<memo>Tarifa</stmttrn>\n"
+     "<stmttrn><dtposted>20240302<trnamt>2<fitid>b</stmttrn></banktranlist></stmtrs></ofx>",
+     "OFX banco= agência=// conta=// moeda=\n"
+     "período=2024-03-01..2024-03-02 inicial=- final=-\n"
+     "a|2024-03-01|D|150||Tarifa|l2\nb|2024-03-02|C|200|||l3"},
+    {"a line whose end tag is missing is refused, not dropped for the next one",
+     "<OFX><STMTRS><BANKTRANLIST>\n<STMTTRN><DTPOSTED>20240301<TRNAMT>1<FITID>a\n"
+     "<STMTTRN><DTPOSTED>20240302<TRNAMT>2<FITID>b</STMTTRN></BANKTRANLIST></STMTRS></OFX>",
+     "erro: Linha 3 do arquivo OFX: marcação inválida “STMTTRN”."},
+    {"a line whose end tag is misspelt is refused too",
+     "<OFX><STMTRS><BANKTRANLIST>\n<STMTTRN><DTPOSTED>20240301<TRNAMT>1<FITID>a</STMTRN>\n"
+     "<STMTTRN><DTPOSTED>20240302<TRNAMT>2<FITID>b</STMTTRN></BANKTRANLIST></STMTRS></OFX>",
+     "erro: Linha 3 do arquivo OFX: marcação inválida “STMTTRN”."},
     {"a date that is not an OFX date is refused with its line",
      "<OFX><STMTRS><BANKTRANLIST>\n\n<STMTTRN><DTPOSTED>15/03/2024<TRNAMT>1</STMTTRN></BANKTRANLIST></"
      "STMTRS></OFX>",
