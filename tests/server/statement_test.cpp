@@ -265,7 +265,9 @@ TEST_P(StatementTest, AFileImportedTwiceStoresNothingAndAnOverlappingOneOnlyItsN
 TEST_P(StatementTest, ALineIsHeldOnlyWhereItsIdHoldsItsDayKindAndValue) {
     const QDate day = demoDate;
     const QString dayAfter = day.addDays(1).toString(u"yyyyMMdd"),
-                  twoDaysAfter = day.addDays(2).toString(u"yyyyMMdd");
+                  twoDaysAfter = day.addDays(2).toString(u"yyyyMMdd"),
+                  threeDaysAfter = day.addDays(3).toString(u"yyyyMMdd"),
+                  fourDaysAfter = day.addDays(4).toString(u"yyyyMMdd");
     const struct Step {
         const char *name;
         QString key;
@@ -296,6 +298,19 @@ TEST_P(StatementTest, ALineIsHeldOnlyWhereItsIdHoldsItsDayKindAndValue) {
          1,
          1,
          {QStringLiteral("0002 %1 #2").arg(twoDaysAfter)}},
+        {"a file of two days that repeats an id, named by the reader by their days",
+         QStringLiteral("7"),
+         {{QStringLiteral("0003 %1 #1").arg(threeDaysAfter), 3, 'D', 4.00},
+          {QStringLiteral("0003 %1 #1").arg(fourDaysAfter), 4, 'D', 5.00}},
+         2,
+         0,
+         {QStringLiteral("0003 %1 #1").arg(threeDaysAfter), QStringLiteral("0003 %1 #1").arg(fourDaysAfter)}},
+        {"then one of those days' own file, which has the id once",
+         QStringLiteral("8"),
+         {{"0003", 4, 'D', 5.00}},
+         0,
+         1,
+         {}},
     };
     for (const Step &step : steps) {
         SCOPED_TRACE(step.name);

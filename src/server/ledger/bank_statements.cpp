@@ -163,25 +163,60 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
             });
         return same;
     };
+    const auto lineKey = [](QDate day, const QString &kind, qint64 cents) {
+        return QStringLiteral("%1 %2 %3").arg(day.toString(Qt::ISODate), kind).arg(cents);
+    };
+    const auto keysHeldAs = [&](const QString &id) {
+        QStringList keys;
+        sql.forEach(
+            QStringLiteral("SELECT DTMOVEXTR, IDMOVEXTR, VRMOVEXTR FROM MOVEXTRATO WHERE CDREDUCONT = "
+                           ":conta AND IDBANCO = :id"),
+            {{QStringLiteral("conta"), account}, {QStringLiteral("id"), id}},
+            [&](const SqlRow &row) { keys << lineKey(row.date(0), row.text(1), row.integer(2)); });
+        return keys;
+    };
+    // The occurrences of an id on a day ("X 20240312 #k") looked at so far: each up to `known` holds a line
+    // or is this file's, so that the next line under that id goes on from there rather than from the first.
+    // A file of thousands of lines under one id would otherwise cost a query per line and occurrence, with
+    // the database's writers held.
+    struct Occurrences {
+        int known = 0;
+        std::map<QString, int> holding; // the line held ("day kind cents"), by its first occurrence
+    };
+    std::map<QString, Occurrences> occurrencesOf;
     QList<ReceivedLine> fresh;
     for (const ReceivedLine &line : statement.lines) {
         ReceivedLine placed = line;
         std::optional<bool> held = heldAs(line.bankId, line);
         // The first of a day's lines under an id the file repeats ("X 20240312 #1") is the line an earlier
-        // file, which had it once, stored under the bare id.
+        // file, which had it once, stored under the bare id; and the other way round, a day's file has once
+        // the id a file of several days repeated, and stored with its day.
         if (!held) {
             const QString first = QStringLiteral(" %1 #1").arg(line.date.toString(u"yyyyMMdd"));
-            if (line.bankId.endsWith(first) && heldAs(line.bankId.chopped(first.size()), line) == true)
+            if (line.bankId.endsWith(first))
+                held = heldAs(line.bankId.chopped(first.size()), line) == true ? std::optional(true) : held;
+            else if (heldAs(line.bankId.left(230) + first, line) == true)
                 held = true;
         }
-        for (int occurrence = 1; held == false; ++occurrence) {
-            const QString other = QStringLiteral("%1 %2 #%3")
-                                      .arg(line.bankId.left(230), line.date.toString(u"yyyyMMdd"))
-                                      .arg(occurrence);
-            if (idsOfThisFile.contains(other))
-                continue;
-            placed.bankId = other;
-            held = heldAs(other, line);
+        if (held == false) {
+            const QString base =
+                QStringLiteral("%1 %2 #").arg(line.bankId.left(230), line.date.toString(u"yyyyMMdd"));
+            Occurrences &seen = occurrencesOf[base];
+            const QString wanted = lineKey(line.date, QString(line.kind), line.cents);
+            while (held == false && !seen.holding.contains(wanted)) {
+                const QString other = base + QString::number(++seen.known);
+                if (idsOfThisFile.contains(other))
+                    continue;
+                const QStringList keys = keysHeldAs(other);
+                if (keys.isEmpty()) {
+                    placed.bankId = other;
+                    held.reset();
+                }
+                for (const QString &key : keys)
+                    seen.holding.try_emplace(key, seen.known);
+            }
+            if (held == false)
+                held = true;
         }
         if (held == true) {
             ++stored.knownLines;
