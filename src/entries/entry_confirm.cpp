@@ -108,6 +108,11 @@ void TfrmLancCCorr::sbtConfirmarClick() {
         if (!Vd_PeriodoContabil(ui->edtCdEmpresa->text(), ui->depDataMov->GetDate()))
             Refuse("Lanc_ForaPeri");
         const EntryKind &kind = KindOfIndex(ui->cbbTipo->currentIndex());
+        // Last before the write: the questions above may have waited long on the operator.
+        if (insertPending_ && draftStillWanted_) {
+            if (const QString why = draftStillWanted_(); !why.isEmpty())
+                Consiste::MensErro(why, true);
+        }
         if (insertPending_) {
             IncluiLancamento(kind);
         } else {

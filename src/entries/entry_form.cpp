@@ -577,6 +577,7 @@ void TfrmLancCCorr::HabilitaCampos(bool on) {
 void TfrmLancCCorr::sbtIncluirClick() {
     TfrmPadrao::sbtIncluirClick();
     SetMode(Mode::Including);
+    draftStillWanted_ = {};
     boValidaIdComp = false;
     HabilitaCampos(true);
     Habilita(false);
@@ -771,6 +772,7 @@ void TfrmLancCCorr::IniciaInclusao(const EntryDraft &draft) {
         HabilitaPagina(true);
     }
     sbtIncluirClick();
+    draftStillWanted_ = draft.stillWanted;
     ui->depDataMov->SetDate(draft.date);
     ui->cbbTipo->setCurrentIndex((draft.kind == u'D' ? DebitKind() : CreditKind()).kindIndex);
     cbbTipoChange();

@@ -63,6 +63,10 @@ struct EntryDraft {
     QChar kind; // 'C' credit, 'D' debit
     double value = 0.0;
     QString document, description;
+    // Asked just before the include is written, when set: why what the draft came from wants no entry any
+    // more (another operator paired or reconciled the statement's line since), empty while it still does.
+    // The include is refused with those words and nothing is written.
+    std::function<QString()> stillWanted;
 };
 
 // Opens the entry form on the draft's account and starts the include of the draft. Windows below the entry

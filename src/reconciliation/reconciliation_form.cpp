@@ -515,6 +515,19 @@ void TfrmConciliacao::Recusa(const QString &message) {
     throw Consiste::EAbort();
 }
 
+QString TfrmConciliacao::LineTakenSince(const QString &account, const QString &statement,
+                                        const QString &number, QDate from, QDate to) {
+    const bco::ReconciliationBoard now =
+        serverCall([&] { return bco::loadBoard(netLancContCorr, account, statement, from, to); });
+    for (int row = 0; row < now.lines().size(); ++row) {
+        if (now.lines()[row].line == number)
+            return now.lines()[row].reconciled || now.proposal(row) != nullptr
+                       ? msgPadrao.Msg(QStringLiteral("Linha_Ganhou_Par"))
+                       : QString();
+    }
+    return msgPadrao.Msg(QStringLiteral("Linha_Sumiu"));
+}
+
 void TfrmConciliacao::IncluirLancClick() {
     if (selectedLine() < 0)
         Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Linha_NI")), true);
@@ -535,12 +548,22 @@ void TfrmConciliacao::IncluirLancClick() {
     // An entry for a line the books already hold would count the movement twice.
     if (line.reconciled || board_.proposal(chosen) != nullptr || !board_.accepted(chosen).isEmpty())
         Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Linha_Com_Par")), true);
+    // The include may be confirmed long after: another operator may pair the line meanwhile.
+    const QVariantList shown = ui->cbxExtrato->currentData().toList();
+    const QDate from = shown.value(1).toDate(), to = shown.value(2).toDate();
     includeStarter_({.account = account_,
                      .date = line.date,
                      .kind = line.kind,
                      .value = static_cast<double>(line.cents) / 100.0,
                      .document = line.document,
-                     .description = line.description});
+                     .description = line.description,
+                     .stillWanted = [screen = QPointer(this), account = account_, statement = line.statement,
+                                     number = line.line, from, to] {
+                         // A screen closed since asks nothing: the include goes on as one typed.
+                         return screen.isNull()
+                                    ? QString()
+                                    : screen->LineTakenSince(account, statement, number, from, to);
+                     }});
 }
 
 void CriaConciliacao(Cli_bco11100::EntryDraftStarter includeStarter) {

@@ -71,6 +71,10 @@ private:
     void DesfazerClick();
     // Opens the entry form's include filled from the chosen line, one that matches nothing.
     void IncluirLancClick();
+    // Why the statement's line no longer wants an entry, as the server holds it now: reconciled or proposed
+    // a movement since, or gone; empty while it still wants one.
+    QString LineTakenSince(const QString &account, const QString &statement, const QString &number,
+                           QDate from, QDate to);
     int selectedLine() const;
     // Shows the server's words and lists everything again.
     void Recusa(const QString &message);

@@ -318,6 +318,29 @@ protected:
     }
 
     void selectLine(int row) { control<QTableWidget>("grdLinhas")->setCurrentCell(row, 0); }
+
+    // The fee's line (the statement's fourth) becomes an include, which the operator completes.
+    QPointer<Cli_bco11100::TfrmLancCCorr> startFeeInclude() {
+        selectLine(3);
+        press(QKeySequence(Qt::CTRL | Qt::Key_I));
+        QPointer<Cli_bco11100::TfrmLancCCorr> entries = Cli_bco11100::frmLancCCorr;
+        if (entries.isNull())
+            return entries;
+        for (const auto &[name, text] :
+             {std::pair{"medTpLanc", "1"}, {"medFilial", "0101"}, {"medCentCust", "0001"}}) {
+            auto *edit = controlOf<QWidget>(*entries, name);
+            edit->setFocus();
+            QTest::keyClicks(edit, QString::fromLatin1(text));
+        }
+        controlOf<QLineEdit>(*entries, "edtDsLancamento")->setFocus();
+        return entries;
+    }
+    qint64 feesInTheBooks() {
+        return env
+            .value(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDREDUCONT = '001' AND IDMOVBANC = "
+                                  "'D' AND VRMOVBANC = 1234"))
+            .toLongLong();
+    }
     void press(QKeySequence keys) { QTest::keySequence(control<QTableWidget>("grdLinhas"), keys); }
 
     // How a movement of account 001 stands: reconciled flag, statement, line.
@@ -593,6 +616,34 @@ TEST_F(ReconciliationForm, ALineAnotherOperatorPairedMeanwhileGetsNoSecondEntry)
                                        "IDMOVBANC = 'D' AND VRMOVBANC = 1234"))
                   .toInt(),
               1);
+}
+
+TEST_F(ReconciliationForm, AnIncludeFromALineIsWrittenWhenTheLineStillWantsIt) {
+    openStatement();
+    QPointer<Cli_bco11100::TfrmLancCCorr> entries = startFeeInclude();
+    ASSERT_FALSE(entries.isNull());
+    env.dialogs.clearShown();
+    controlOf<QToolButton>(*entries, "sbtConfirmar")->click();
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
+    EXPECT_EQ(entries->CurrentMode(), Cli_bco11100::TfrmLancCCorr::Mode::Browsing);
+    EXPECT_EQ(feesInTheBooks(), 1);
+}
+
+// The operator completes the include of the fee's line while another operator writes the fee, which the
+// line now proposes: the confirm is refused, and the books hold the fee once.
+TEST_F(ReconciliationForm, AnIncludeFromALineAnotherOperatorGaveAnEntryMeanwhileWritesNothing) {
+    openStatement();
+    QPointer<Cli_bco11100::TfrmLancCCorr> entries = startFeeInclude();
+    ASSERT_FALSE(entries.isNull());
+    EntryRequest theirs = entryOf('D', 13, 12.34, "Tarifa lançada pelo outro");
+    include(theirs);
+    env.dialogs.clearShown();
+    controlOf<QToolButton>(*entries, "sbtConfirmar")->click();
+    EXPECT_EQ(env.dialogs.errors(),
+              QStringList{"A linha do extrato ganhou lançamento proposto ou conciliado desde que a inclusão "
+                          "começou: o lançamento não foi gravado."});
+    EXPECT_EQ(entries->CurrentMode(), Cli_bco11100::TfrmLancCCorr::Mode::Including);
+    EXPECT_EQ(feesInTheBooks(), 1);
 }
 
 TEST_F(ReconciliationForm, IncludesTheBankFeeFromItsLineThroughTheEntryFormsOwnInclude) {
