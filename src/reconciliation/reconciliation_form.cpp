@@ -276,7 +276,10 @@ void TfrmConciliacao::CarregaExtrato() {
 }
 
 void TfrmConciliacao::MostraQuadro() {
-    const int current = ui->grdLinhas->currentRow();
+    // The line chosen stays chosen by what it is, not by its row: the lines listed again may be another
+    // statement's, or have moved.
+    const QString chosen = shownLines_.value(ui->grdLinhas->currentRow());
+    shownLines_.clear();
     ui->grdLinhas->setRowCount(0);
     ui->grdLinhas->setRowCount(static_cast<int>(board_.lines().size()));
     int proposed = 0;
@@ -295,6 +298,7 @@ void TfrmConciliacao::MostraQuadro() {
         fill(ui->grdLinhas, row,
              {day(line.date), money(line.cents, line.kind), line.document, line.description, state, proposed_,
               board_.accepted(row).join(QStringLiteral(", "))});
+        shownLines_.append(line.statement + u'/' + line.line);
     }
     listedMovements_ = board_.openMovements();
     ui->grdMovimentos->setRowCount(0);
@@ -305,8 +309,8 @@ void TfrmConciliacao::MostraQuadro() {
              {movement.number, day(movement.date), money(movement.cents, movement.kind), movement.document,
               movement.description});
     }
-    if (current >= 0 && current < ui->grdLinhas->rowCount())
-        ui->grdLinhas->setCurrentCell(current, 0);
+    if (const qsizetype row = chosen.isEmpty() ? -1 : shownLines_.indexOf(chosen); row >= 0)
+        ui->grdLinhas->setCurrentCell(static_cast<int>(row), 0);
     ui->lblSituacao->setText(msgPadrao.Msg(QStringLiteral("Quadro_Situacao"))
                                  .arg(board_.lines().size())
                                  .arg(proposed)
@@ -426,7 +430,9 @@ void TfrmConciliacao::sbtImportExportClick() {
     const bco::StoreOutcome stored =
         serverCall([&] { return bco::storeStatement(netLancContCorr, account_, statement); });
     bco::Dialogs::messages().show(bco::MsgKind::Information, stored.message, bco::MsgButton::Ok, QString());
-    ListaExtratos(stored.statement);
+    // A file whose lines were all held already stored nothing: the screen stays on the statement it shows,
+    // with what the operator accepted there.
+    ListaExtratos(stored.statement.isEmpty() ? shownStatement_ : stored.statement);
 }
 
 void TfrmConciliacao::AceitarClick() {

@@ -82,6 +82,7 @@ private:
     std::unique_ptr<Ui::frmConciliacao> ui;
     bco::ReconciliationBoard board_;
     QList<int> listedMovements_;
+    QStringList shownLines_; // the lines listed, by statement and line, in their rows
     QList<bco::DailyBalance> balances_;
     QChartView *chart_ = nullptr;
     QString account_;

@@ -500,6 +500,44 @@ TEST_F(ReconciliationForm, AStatementOverlappingAnEarlierOneCountsTheLinesThatOn
     EXPECT_EQ(bank, (QList<std::optional<qint64>>{-16672, 43343, 10000, 15000}));
 }
 
+// A file whose lines the account holds already stores nothing: the screen stays on the statement it shows,
+// an earlier one, with what the operator accepted there and the line chosen.
+TEST_F(ReconciliationForm, AFileThatStoresNothingLeavesTheStatementShownAsItWas) {
+    openStatement();
+    QFile earlier(statementPath);
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    const QByteArray original = earlier.readAll();
+    const auto write = [&](const char *name, const QByteArray &content) {
+        QFile file(folder.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        return file.fileName();
+    };
+    QByteArray later = original;
+    later.replace(
+        "</BANKTRANLIST>",
+        "<STMTTRN><TRNTYPE>CREDIT<DTPOSTED>20240314<TRNAMT>50,00<FITID>F5</STMTTRN>\n</BANKTRANLIST>");
+    auto *choice = control<QComboBox>("cbxExtrato");
+    const int shown = choice->currentIndex();
+    files.choose(write("posterior.ofx", later));
+    form->sbtImportExport->click();
+    ASSERT_EQ(choice->currentIndex(), choice->count() - 1);
+    ASSERT_NE(choice->currentIndex(), shown);
+    choice->setCurrentIndex(shown);
+    Q_EMIT choice->activated(shown);
+    ASSERT_EQ(form->board().lines().size(), 4);
+    selectLine(0);
+    press(QKeySequence(Qt::CTRL | Qt::Key_E));
+    ASSERT_EQ(form->board().accepted(0), QStringList{cheque.movement});
+
+    QByteArray again = original;
+    files.choose(write("de-novo.ofx", again.replace("NEWFILEUID:NONE", "NEWFILEUID:2")));
+    form->sbtImportExport->click();
+    EXPECT_EQ(choice->currentIndex(), shown);
+    EXPECT_EQ(form->board().accepted(0), QStringList{cheque.movement});
+    EXPECT_EQ(control<QTableWidget>("grdLinhas")->currentRow(), 0);
+}
+
 // The value axis spans every balance the chart draws, the bank's and the books', on round marks.
 TEST_F(ReconciliationForm, TheChartsValueAxisSpansBothLinesOnRoundMarks) {
     openStatement();
