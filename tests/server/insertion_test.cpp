@@ -341,6 +341,27 @@ TEST_P(InsertionTest, ADebitBeyondItsTypesBudgetIsRefusedByItsKey) {
     EXPECT_EQ(field(answer[0].packet(), 0, "CDRESULT").toText(), u"OK") << "the budget itself may be reached";
 }
 
+// A day's credits summed past what the database's integers hold are refused on either database, rather than
+// kept inexact for good.
+TEST_P(InsertionTest, ASumPastWhatTheDatabaseHoldsIsRefusedAndWritesNothing) {
+    include({.value = 1.00});
+    const qint64 nearTheEnd = std::numeric_limits<qint64>::max() - 50;
+    const QString day =
+        QStringLiteral("SELECT VRCREDITO FROM SALDODIARIO WHERE CDREDUCONT = '001' AND DTSALDO = :dia");
+    const SqlParams today{{QStringLiteral("dia"), QDate(2024, 3, 15)}};
+    sql().execute(
+        QStringLiteral("UPDATE SALDODIARIO SET VRCREDITO = :valor WHERE CDREDUCONT = '001' AND DTSALDO = "
+                       ":dia"),
+        {{QStringLiteral("valor"), nearTheEnd}, {QStringLiteral("dia"), QDate(2024, 3, 15)}});
+    const qint64 movements = number(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO"));
+    EntryRequest more{.value = 1.00};
+    const Insertion call = insertion(*server, more);
+    const CallOutcome outcome = server->call(call.method, call.args);
+    EXPECT_FALSE(outcome.ok());
+    EXPECT_EQ(number(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO")), movements);
+    EXPECT_EQ(number(day, today), nearTheEnd);
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, InsertionTest, ::testing::ValuesIn(availableBackends()), backendName);
 
 } // namespace

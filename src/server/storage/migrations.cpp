@@ -74,6 +74,7 @@ constexpr Migration migrations[] = {
     {10, "0010_report_design_coverage", updateShippedDesigns},
     {11, "0011_insertions_by_statement"},
     {12, "0012_sparse_indexes"},
+    {13, "0013_balance_sums"},
 };
 // clang-format on
 
@@ -106,19 +107,27 @@ void apply(Sql &sql, const Migration &migration) {
                 sql.executeScript(statement);
         }
         // Two marks stand in the common files for what the dialects write differently: a table clustered on
-        // its key, and a key numbered by the database.
-        QString common = resource(name + QStringLiteral(".sql"));
-        if (sql.dialect() == Dialect::Sqlite)
-            common.replace(QStringLiteral("/*SQLITE WITHOUT ROWID*/"), QStringLiteral("WITHOUT ROWID"));
-        common.replace(QStringLiteral("/*AUTONUMBER*/"), sql.dialect() == Dialect::Sqlite
-                                                             ? QStringLiteral("INTEGER NOT NULL PRIMARY KEY")
-                                                             : QStringLiteral("BIGINT GENERATED ALWAYS AS "
-                                                                              "IDENTITY PRIMARY KEY"));
-        sql.executeScript(common);
+        // its key, and a key numbered by the database. A migration that one dialect alone needs has no common
+        // file.
+        const QString commonScript = name + QStringLiteral(".sql");
+        const bool sqlite = sql.dialect() == Dialect::Sqlite;
         const QString dialectScript =
-            name + (sql.dialect() == Dialect::Sqlite ? QStringLiteral(".sqlite.sql")
-                                                     : QStringLiteral(".postgresql.sql"));
-        if (QFile::exists(resourcePath(dialectScript)))
+            name + (sqlite ? QStringLiteral(".sqlite.sql") : QStringLiteral(".postgresql.sql"));
+        const QString otherDialectScript =
+            name + (sqlite ? QStringLiteral(".postgresql.sql") : QStringLiteral(".sqlite.sql"));
+        const bool hasDialectScript = QFile::exists(resourcePath(dialectScript));
+        if (QFile::exists(resourcePath(commonScript)) ||
+            (!hasDialectScript && !QFile::exists(resourcePath(otherDialectScript)))) {
+            QString common = resource(commonScript);
+            if (sql.dialect() == Dialect::Sqlite)
+                common.replace(QStringLiteral("/*SQLITE WITHOUT ROWID*/"), QStringLiteral("WITHOUT ROWID"));
+            common.replace(QStringLiteral("/*AUTONUMBER*/"),
+                           sql.dialect() == Dialect::Sqlite ? QStringLiteral("INTEGER NOT NULL PRIMARY KEY")
+                                                            : QStringLiteral("BIGINT GENERATED ALWAYS AS "
+                                                                             "IDENTITY PRIMARY KEY"));
+            sql.executeScript(common);
+        }
+        if (hasDialectScript)
             sql.executeScript(resource(dialectScript));
         if (migration.addRows != nullptr)
             migration.addRows(sql);
