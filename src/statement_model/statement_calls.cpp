@@ -47,7 +47,8 @@ QList<RegisteredAccount> operatorAccounts(const LocalQuery::ConnectionProvider &
     LocalQuery query;
     query.SetConnection(database);
     query.SQL =
-        QStringList{"SELECT C.CDREDUCONT, C.CDBANCO, C.CDAGENCIA, C.CDCONTCORR, B.CDPICTAGEN, B.CDPICTCONT",
+        QStringList{"SELECT C.CDREDUCONT, C.CDBANCO, C.CDAGENCIA, C.CDCONTCORR, B.CDPICTAGEN, B.CDPICTCONT, "
+                    "B.CDBANCCNAB",
                     "FROM CONTCORR C JOIN OPEREMPR O ON O.CDEMPRESA = C.CDEMPRESA",
                     "LEFT JOIN BANCO B ON B.CDBANCO = C.CDBANCO", "WHERE O.CDOPERADOR = :P_CDOPERADOR",
                     "ORDER BY C.CDREDUCONT"};
@@ -60,7 +61,8 @@ QList<RegisteredAccount> operatorAccounts(const LocalQuery::ConnectionProvider &
         accounts.append({query.FieldByName(u"CDREDUCONT").AsString(),
                          query.FieldByName(u"CDBANCO").AsString(), agency, number,
                          FormatThroughPicture(query.FieldByName(u"CDPICTAGEN").AsString(), agency),
-                         FormatThroughPicture(query.FieldByName(u"CDPICTCONT").AsString(), number)});
+                         FormatThroughPicture(query.FieldByName(u"CDPICTCONT").AsString(), number),
+                         query.FieldByName(u"CDBANCCNAB").AsString().trimmed()});
     }
     query.Close();
     return accounts;
@@ -71,7 +73,9 @@ QStringList accountsNamedBy(const StatementAccount &named, const QList<Registere
     if (named.isEmpty())
         return codes;
     for (const RegisteredAccount &account : accounts)
-        if (named.matches(account.bank, account.agency, account.number))
+        if (named.matches(account.bank, account.agency, account.number) ||
+            (!account.interbankBank.isEmpty() &&
+             named.matches(account.interbankBank, account.agency, account.number)))
             codes.append(account.code);
     return codes;
 }

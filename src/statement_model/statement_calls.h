@@ -34,6 +34,7 @@ struct RegisteredAccount {
     QString bank, agency, number;
     // The agency and the number as the operator reads them: through their bank's pictures.
     QString shownAgency, shownNumber;
+    QString interbankBank; // the bank's code in the interbank standard (BANCO.CDBANCCNAB), which files carry
 };
 
 // The accounts of the operator's companies, in the order of their codes, read from the shared database.

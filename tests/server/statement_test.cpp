@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "server_test_support.h"
+#include "statement_model/statement_calls.h"
 #include "statement_model/statement_packets.h"
 #include "support/qt_printers.h"
 
@@ -367,6 +368,50 @@ DataPacket withFieldOfKind(const DataPacket &packet, const char *name, FieldKind
         changed.appendValues(values);
     }
     return changed;
+}
+
+// A bank's file names the bank by its code in the interbank standard, which an installation may keep apart
+// from its own code of the bank: the account is found, and the file stored, by either.
+TEST_P(StatementTest, AFileNamesItsBankByEitherOfItsCodes) {
+    sql().execute(QStringLiteral("UPDATE BANCO SET CDBANCCNAB = '237' WHERE CDBANCO = (SELECT CDBANCO FROM "
+                                 "CONTCORR WHERE CDREDUCONT = '001')"));
+    QList<RegisteredAccount> registered;
+    sql().forEach(QStringLiteral("SELECT C.CDBANCO, C.CDAGENCIA, C.CDCONTCORR, B.CDBANCCNAB FROM CONTCORR C "
+                                 "JOIN BANCO B ON B.CDBANCO = C.CDBANCO WHERE C.CDREDUCONT = '001'"),
+                  {}, [&](const SqlRow &row) {
+                      registered.append({.code = QStringLiteral("001"),
+                                         .bank = row.text(0),
+                                         .agency = row.text(1),
+                                         .number = row.text(2),
+                                         .shownAgency = {},
+                                         .shownNumber = {},
+                                         .interbankBank = row.text(3)});
+                  });
+    ASSERT_EQ(registered.size(), 1);
+    const RegisteredAccount &account = registered[0];
+    const struct {
+        QString bank;
+        bool found;
+    } cases[] = {{account.bank, true}, {QStringLiteral("237"), true}, {QStringLiteral("999"), false}};
+    int key = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.bank.toStdString());
+        BankStatement statement =
+            statementOf(QString::number(++key), {{"B1", 0, 'C', 10.00 + key}}, demoDate);
+        statement.account = {.bankCode = c.bank,
+                             .agency = account.agency,
+                             .agencyDigits = digitsOnly(account.agency),
+                             .account = account.number,
+                             .accountDigits = digitsOnly(account.number),
+                             .agencyCheck = {},
+                             .accountCheck = {}};
+        EXPECT_EQ(accountsNamedBy(statement.account, registered),
+                  c.found ? QStringList{QStringLiteral("001")} : QStringList());
+        const StatementPackets sent = statementPackets(statement);
+        const CallOutcome outcome =
+            server->call(QStringLiteral("SetGravaExtrato"), {QStringLiteral("001"), sent.header, sent.lines});
+        EXPECT_EQ(outcome.ok(), c.found) << outcome.error.toStdString();
+    }
 }
 
 TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {

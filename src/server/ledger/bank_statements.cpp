@@ -106,12 +106,17 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
                                const ReceivedStatement &statement) {
     checkStatement(statement);
     Sql &sql = context.sql;
+    // A bank's file names it by its code in the interbank standard (BANCO.CDBANCCNAB), which an installation
+    // may keep apart from its own code of the bank.
     QStringList registered;
+    QString interbankCode;
     sql.forEach(
-        QStringLiteral("SELECT CDBANCO, CDAGENCIA, CDCONTCORR FROM CONTCORR WHERE CDREDUCONT = :conta") +
+        QStringLiteral("SELECT C.CDBANCO, C.CDAGENCIA, C.CDCONTCORR, (SELECT B.CDBANCCNAB FROM BANCO B WHERE "
+                       "B.CDBANCO = C.CDBANCO) FROM CONTCORR C WHERE C.CDREDUCONT = :conta") +
             sql.forUpdate(),
         {{QStringLiteral("conta"), account}}, [&](const SqlRow &row) {
             registered = {row.text(0), row.text(1), row.text(2)};
+            interbankCode = row.text(3).trimmed();
         });
     if (registered.isEmpty())
         refuse(QStringLiteral("Conta corrente %1 não cadastrada.").arg(account));
@@ -123,7 +128,8 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
     named.account = statement.accountNumber.trimmed();
     named.accountDigits = digitsOnly(statement.accountNumber);
     named.accountCheck = statement.accountCheck.trimmed();
-    if (!named.isEmpty() && !named.matches(registered[0], registered[1], registered[2]))
+    if (!named.isEmpty() && !named.matches(registered[0], registered[1], registered[2]) &&
+        (interbankCode.isEmpty() || !named.matches(interbankCode, registered[1], registered[2])))
         refuse(QStringLiteral("O extrato é do banco %1, agência %2, conta %3, e não da conta corrente %4 "
                               "(banco %5, agência %6, conta %7): nada foi gravado.")
                    .arg(named.bankCode, named.agency, named.account, account, registered[0], registered[1],
