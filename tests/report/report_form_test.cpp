@@ -647,6 +647,34 @@ TEST_F(ReportForm, SavedUnderANewTitleTheDesignIsListedAndChosen) {
               store.Load(QStringLiteral("BCO111"), summaryTitle).toJson());
 }
 
+// "Salvar como" onto a title that holds a design replaces it only as the operator saw it when asked: a save
+// by another operator while the question is open is asked about again, and "Não" keeps that one.
+TEST_F(ReportForm, SavedAsOverADesignAnotherOperatorSavesWhileAskedAsksAgain) {
+    const QString code = QStringLiteral("BCO111");
+    const ReportStore store(env.database());
+    for (const MsgButton answer : {MsgButton::No, MsgButton::Yes}) {
+        const bool replaced = answer == MsgButton::Yes;
+        SCOPED_TRACE(replaced ? "replaced" : "kept");
+        env.dialogs.clearShown();
+        env.dialogs.answer(QStringLiteral("Rel_Existe"), MsgButton::Yes, [&] {
+            ReportDesign other = store.Load(code, entriesTitle);
+            other.totalCaption = replaced ? QStringLiteral("Deles de novo") : QStringLiteral("Deles");
+            store.Save(code, entriesTitle, other, QStringLiteral("SUPERV"), QDate(2024, 3, 14));
+        });
+        env.dialogs.answer(QStringLiteral("Rel_Alterado"), answer);
+        reports.titles = {entriesTitle};
+        open([&](TfrmRelLancCont &form) {
+            choose(form, summaryTitle);
+            form.sbtSalvarComo->click();
+        });
+        EXPECT_EQ(env.dialogs.texts().size(), 2) << env.dialogs.texts().join(u'|').toStdString();
+        EXPECT_EQ(store.LastSaved(code, entriesTitle)->operatorCode,
+                  replaced ? QStringLiteral("DEMO") : QStringLiteral("SUPERV"));
+        EXPECT_EQ(store.Load(code, entriesTitle).toJson() == store.Load(code, summaryTitle).toJson(),
+                  replaced);
+    }
+}
+
 TEST_F(ReportForm, TheEditorChangesTheStoredDesignAndPreviewsItsFirstPage) {
     open([&](TfrmRelLancCont &form) {
         choose(form, summaryTitle);

@@ -97,13 +97,34 @@ std::optional<QString> TReportDesignerDialog::SaveAs(const QString &title, const
         return std::nullopt;
     if (newTitle.size() > longestTitle)
         Consiste::MensErro(messages.Msg(QStringLiteral("Rel_Titulo_Longo")).arg(longestTitle));
-    if (store().Exists(ReportCode, newTitle) &&
-        Dialogs::messages().show(
-            MsgKind::Confirmation, messages.Msg(QStringLiteral("Rel_Existe")).arg(newTitle),
-            MsgButton::Yes | MsgButton::No, QStringLiteral("Rel_Existe")) != MsgButton::Yes)
+    // The design the operator agrees to replace is the one standing when asked.
+    const std::optional<DesignSaved> standing = store().LastSaved(ReportCode, newTitle);
+    if (standing && Dialogs::messages().show(
+                        MsgKind::Confirmation, messages.Msg(QStringLiteral("Rel_Existe")).arg(newTitle),
+                        MsgButton::Yes | MsgButton::No, QStringLiteral("Rel_Existe")) != MsgButton::Yes)
         return std::nullopt;
-    Save(newTitle, design);
+    if (!SaveOverAsking(newTitle, design, standing ? standing->text : QString(), messages))
+        return std::nullopt;
     return newTitle;
+}
+
+bool TReportDesignerDialog::SaveOverAsking(const QString &title, const ReportDesign &design, QString read,
+                                           const TMessages &messages) const {
+    const QString operatorCode = Ondrima::Operador();
+    const QDate day = Ondrima::DataProc(Ondrima::FiliProc());
+    while (!store().SaveOver(ReportCode, title, design, read, operatorCode, day)) {
+        const std::optional<DesignSaved> saved = store().LastSaved(ReportCode, title);
+        if (!saved)
+            continue; // removed meanwhile: the next save stores it anew
+        const QString text =
+            messages.Msg(QStringLiteral("Rel_Alterado"))
+                .arg(title, saved->operatorCode, saved->date.toString(QStringLiteral("dd/MM/yyyy")));
+        if (Dialogs::messages().show(MsgKind::Confirmation, text, MsgButton::Yes | MsgButton::No,
+                                     QStringLiteral("Rel_Alterado")) != MsgButton::Yes)
+            return false;
+        read = saved->text;
+    }
+    return true;
 }
 
 std::optional<QString> TReportDesignerDialog::Edit(const QString &title, const TMessages &messages) const {
@@ -115,24 +136,12 @@ std::optional<QString> TReportDesignerDialog::Edit(const QString &title, const T
     if (!editor.Saved())
         return std::nullopt;
     const ReportDesign edited = editor.EditedDesign();
-    const QString operatorCode = Ondrima::Operador();
-    const QDate day = Ondrima::DataProc(Ondrima::FiliProc());
     // Another operator's design may stand under the title by then: replacing it is the operator's call, asked
     // again when yet another is saved while the question is open.
-    for (QString over = read.text; !store().SaveOver(ReportCode, title, edited, over, operatorCode, day);) {
-        const std::optional<DesignSaved> saved = store().LastSaved(ReportCode, title);
-        if (!saved)
-            continue; // removed meanwhile: the next save stores it anew
-        const QString text =
-            messages.Msg(QStringLiteral("Rel_Alterado"))
-                .arg(title, saved->operatorCode, saved->date.toString(QStringLiteral("dd/MM/yyyy")));
-        if (Dialogs::messages().show(MsgKind::Confirmation, text, MsgButton::Yes | MsgButton::No,
-                                     QStringLiteral("Rel_Alterado")) != MsgButton::Yes) {
-            // The title offered is the operator's own, so that accepting it keeps the design.
-            const QString mine = QStringLiteral(" (%1)").arg(operatorCode);
-            return SaveAs(title.left(longestTitle - mine.size()) + mine, edited, messages);
-        }
-        over = saved->text;
+    if (!SaveOverAsking(title, edited, read.text, messages)) {
+        // The title offered is the operator's own, so that accepting it keeps the design.
+        const QString mine = QStringLiteral(" (%1)").arg(Ondrima::Operador());
+        return SaveAs(title.left(longestTitle - mine.size()) + mine, edited, messages);
     }
     return title;
 }

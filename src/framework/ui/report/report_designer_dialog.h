@@ -53,9 +53,14 @@ public:
     void Save(const QString &title, const ReportDesign &design) const;
 
 private:
-    // Stores `design` under a new title the operator types, suggesting `title`.
+    // Stores `design` under a new title the operator types, suggesting `title`; a design that stands under
+    // that title is replaced only as the operator saw it when asked (SaveOverAsking).
     std::optional<QString> SaveAs(const QString &title, const ReportDesign &design,
                                   const TMessages &messages) const;
+    // Stores `design` under the title over the design read as `read`; whenever someone saved another one
+    // meanwhile, asks (Rel_Alterado) whether to replace that one. Answers false, storing nothing, on No.
+    bool SaveOverAsking(const QString &title, const ReportDesign &design, QString read,
+                        const TMessages &messages) const;
 };
 
 // What the page header shows of the session: the operator, the company of the processing branch (read
