@@ -162,8 +162,11 @@ NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movemen
     accounting.description = record.text(kind.description);
     entry.document = movement.code("NRDOCMBANC");
     entry.history = movement.text("DSHISMBANC");
+    // What the forms and the import write of the cash flow: the entry's day, realised.
     entry.flowDate = record.date("DTMOVFLUXO");
     entry.flowIndicator = record.code("IDMOVFLUXO");
+    if (entry.flowDate != accounting.date || entry.flowIndicator != u"R")
+        refuse(QStringLiteral("O fluxo de um lançamento novo é o do seu dia, realizado (\"R\")."));
     return entry;
 }
 
