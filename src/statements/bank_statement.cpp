@@ -104,6 +104,10 @@ BankStatement readStatement(QByteArrayView content) {
     } else {
         throw statements::messages::notRecognised();
     }
+    // Amounts in another currency would be stored, and reconciled, as reais.
+    const QString currency = statement.currency.trimmed().toUpper();
+    if (!currency.isEmpty() && currency != u"BRL" && currency != u"986" && currency != u"R$")
+        throw statements::messages::otherCurrency(statement.currency.trimmed());
     statement.contentKey = contentKeyOf(content);
     return statement;
 }

@@ -48,6 +48,12 @@ StatementError twoAccounts(const QString &first, const QString &second) {
             .arg(first, second));
 }
 
+StatementError otherCurrency(const QString &currency) {
+    return StatementError(
+        QStringLiteral("O extrato está na moeda %1; as contas correntes são em reais (BRL).")
+            .arg(quoted(currency)));
+}
+
 StatementError ofxTruncated(const QString &element, int openedAt) {
     return StatementError(
         QStringLiteral(

@@ -14,6 +14,7 @@ StatementError notRecognised();
 StatementError binary(int line);
 StatementError cnab400();
 StatementError twoAccounts(const QString &first, const QString &second);
+StatementError otherCurrency(const QString &currency);
 
 StatementError ofxTruncated(const QString &element, int openedAt);
 StatementError ofxBadMarkup(int line, const QString &markup);

@@ -233,6 +233,10 @@ const OfxCase ofxCases[] = {
      "<OFX><STMTRS><BANKTRANLIST>\n<STMTTRN><DTPOSTED>20240301<TRNAMT>1<FITID>a</STMTRN>\n"
      "<STMTTRN><DTPOSTED>20240302<TRNAMT>2<FITID>b</STMTTRN></BANKTRANLIST></STMTRS></OFX>",
      "erro: Linha 3 do arquivo OFX: marcação inválida “STMTTRN”."},
+    {"a statement in another currency is refused",
+     "<OFX><STMTRS><CURDEF>USD<BANKTRANLIST>\n<STMTTRN><DTPOSTED>20240301<TRNAMT>1</STMTTRN></BANKTRANLIST>"
+     "</STMTRS></OFX>",
+     "erro: O extrato está na moeda “USD”; as contas correntes são em reais (BRL)."},
     {"a date that is not an OFX date is refused with its line",
      "<OFX><STMTRS><BANKTRANLIST>\n\n<STMTTRN><DTPOSTED>15/03/2024<TRNAMT>1</STMTTRN></BANKTRANLIST></"
      "STMTRS></OFX>",
