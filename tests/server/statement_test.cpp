@@ -396,8 +396,8 @@ TEST_P(StatementTest, AFileNamesItsBankByEitherOfItsCodes) {
     int key = 0;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.bank.toStdString());
-        BankStatement statement =
-            statementOf(QString::number(++key), {{"B1", 0, 'C', 10.00 + key}}, demoDate);
+        ++key;
+        BankStatement statement = statementOf(QString::number(key), {{"B1", 0, 'C', 10.00 + key}}, demoDate);
         statement.account = {.bankCode = c.bank,
                              .agency = account.agency,
                              .agencyDigits = digitsOnly(account.agency),
