@@ -253,7 +253,12 @@ void TfrmImportLanc::sbtImportExportClick() {
                               .arg(outcome.skippedCredits)
                               .arg(outcome.skippedDebits);
     ui->lblResumo->setText(summary);
-    msgPadrao.ShowMsg(QStringLiteral("Importacao_OK"), bco::MsgKind::Information, bco::MsgButton::Ok, 0);
+    // Every entry of the file in the books already (another operator imported it meanwhile) is no success of
+    // this import's.
+    const bool wroteAny =
+        outcome.credits - outcome.skippedCredits + outcome.debits - outcome.skippedDebits > 0;
+    msgPadrao.ShowMsg(wroteAny ? QStringLiteral("Importacao_OK") : QStringLiteral("Importacao_Nada"),
+                      bco::MsgKind::Information, bco::MsgButton::Ok, 0);
     pgbProgresso->setValue(0);
     sbtImportExport->setEnabled(false);
 }

@@ -21,6 +21,7 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "Lanc_Ja_Cad|Lançamento já cadastrado.",
         "ARQ_OK|Não foram encontrados erros. Arquivo pode ser importado.",
         "Importacao_OK|Importação realizada com sucesso.",
+        "Importacao_Nada|Nada foi importado: todos os lançamentos do arquivo já estavam incluídos.",
         // A cell the pass cannot read as it needs is a problem of its row, like any other.
         "Valor_Inv|Valor não é um número.",
         "Valor_Grande|Valor maior que o maior valor de um lançamento (9.999.999.999.999,99).",

@@ -23,8 +23,8 @@ void AddReconciliationMessages(bco::TMessages &catalogue) {
         ("Linha_Com_Par|A linha já tem lançamento proposto, aceito ou conciliado: rejeite a proposta antes "
          "de incluir."),
         "Linha_Sumiu|A linha escolhida não está mais no extrato: nada foi feito.",
-        ("Linha_Ganhou_Par|A linha do extrato ganhou lançamento proposto ou conciliado desde que a inclusão "
-         "começou: o lançamento não foi gravado."),
+        ("Linha_Ganhou_Par|A linha do extrato passou a ter lançamento proposto ou conciliado depois que a "
+         "inclusão começou (outro operador o incluiu): o lançamento não foi gravado. Cancele a inclusão."),
         "Sem_Lancamentos|A tela de lançamentos não está disponível para incluir o lançamento.",
         "Saldo_Banco|Saldo do banco",
         "Saldo_Livros|Saldo dos livros",

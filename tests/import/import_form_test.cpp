@@ -397,6 +397,27 @@ TEST_F(ImportForm, ACleanFileIsImportedWholeAndASecondImportIsRefusedRowByRow) {
 }
 
 // Opened from the host's menu with no entry form open, the import refreshes nothing and still imports.
+// Another operator imports the whole file between the check and "Importar": nothing is written twice, and
+// the operator is not told of a success.
+TEST_F(ImportForm, AFileAnotherOperatorImportedWholeMeanwhileIsNoSuccess) {
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    ASSERT_TRUE(importEnabled());
+    SecondOperator other(env.server());
+    other.call(QStringLiteral("setInsertImportCred"),
+               {form->records.entry.cdsMovBanc.GetDelta(), form->records.entry.cdsCredito.GetDelta(),
+                QStringLiteral("SUPERV")});
+    other.call(QStringLiteral("setInsertImportDeb"),
+               {form->records.entry.cdsMovBanc.GetDelta(), form->records.entry.cdsDebito.GetDelta(),
+                QStringLiteral("SUPERV")});
+    const qint64 written = importedMovements();
+    ASSERT_GT(written, 0);
+    env.dialogs.clearShown();
+    QTest::keySequence(control("dgbErros"), QKeySequence(Qt::CTRL | Qt::Key_Return));
+    EXPECT_EQ(env.dialogs.texts(),
+              QStringList{"Nada foi importado: todos os lançamentos do arquivo já estavam incluídos."});
+    EXPECT_EQ(importedMovements(), written);
+}
+
 TEST_F(ImportForm, EntriesAnotherOperatorImportedMeanwhileAreWrittenOnceAndToldApart) {
     choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
     ASSERT_TRUE(importEnabled());
@@ -413,6 +434,7 @@ TEST_F(ImportForm, EntriesAnotherOperatorImportedMeanwhileAreWrittenOnceAndToldA
     EXPECT_EQ(summary(),
               QStringLiteral("Importados: 0 crédito(s) e 2 débito(s). Já estavam incluídos e não foram "
                              "gravados de novo: 2 crédito(s) e 0 débito(s)."));
+
     QSqlQuery query(env.database());
     query.exec(QStringLiteral("SELECT IDMOVBANC, CDOPERADOR, COUNT(*) FROM MOVBANCARIO WHERE DSHISMBANC LIKE "
                               "'%Importação via%' GROUP BY IDMOVBANC, CDOPERADOR ORDER BY IDMOVBANC"));

@@ -677,9 +677,11 @@ TEST_F(ReconciliationForm, AnIncludeFromALineAnotherOperatorGaveAnEntryMeanwhile
     include(theirs);
     env.dialogs.clearShown();
     controlOf<QToolButton>(*entries, "sbtConfirmar")->click();
-    EXPECT_EQ(env.dialogs.errors(),
-              QStringList{"A linha do extrato ganhou lançamento proposto ou conciliado desde que a inclusão "
-                          "começou: o lançamento não foi gravado."});
+    EXPECT_EQ(
+        env.dialogs.errors(),
+        QStringList{"A linha do extrato passou a ter lançamento proposto ou conciliado depois que a "
+                    "inclusão começou (outro operador o incluiu): o lançamento não foi gravado. Cancele a "
+                    "inclusão."});
     EXPECT_EQ(entries->CurrentMode(), Cli_bco11100::TfrmLancCCorr::Mode::Including);
     EXPECT_EQ(feesInTheBooks(), 1);
 }
