@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QToolTip>
 
 #include "framework/checks/consiste.h"
 #include "framework/text/typed_amount.h"
@@ -105,8 +107,20 @@ void TNumberEdit::handleKey(QKeyEvent *event, QChar key) {
         return;
     }
     event->accept();
-    if (accepts(text(), SelStart(), SelLength(), key))
+    if (accepts(text(), SelStart(), SelLength(), key)) {
         insert(QString(key));
+        return;
+    }
+    // A key dropped without a word leaves another amount than the one typed ("1,234.56" would read 1,23)
+    // for an operator who types without looking.
+    QApplication::beep();
+    QToolTip::showText(mapToGlobal(QPoint(0, height())),
+                       QStringLiteral("“%1” recusado: escreva o valor como 1.234,56 ou 1234,56, com até %2 "
+                                      "algarismos antes da vírgula e %3 depois.")
+                           .arg(key)
+                           .arg(integerDigits_)
+                           .arg(decimals_),
+                       this);
 }
 
 // The paste is typed character by character, quietly, so that the form's hooks judge each one against the

@@ -13,7 +13,8 @@ namespace bco {
 // separators too ("1.234,56"); the keypad's decimal key types the decimal separator whatever character the
 // keyboard layout gives it. Every key goes first to the form's hooks, then the control refuses a minus sign
 // unless AcceptMinus, and any key that would give a text that is no amount in the making, or more than
-// IntegerDigits integer or Decimals decimal digits (MaxNumber, which counts digits only). A paste is taken
+// IntegerDigits integer or Decimals decimal digits (MaxNumber, which counts digits only), with a beep and a
+// tip under the control that says how to write the amount. A paste is taken
 // whole or not at all: each of its characters must pass what a typed one passes, hooks included, and the
 // text it gives must be a whole amount ("1.234,56" and "1234,56" are; "1,234.56", "12.50" and "R$ 5" are
 // not). A text left unfinished ("12.5", a thousands group short of its digits) is not read as anything: the

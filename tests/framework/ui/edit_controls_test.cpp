@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include "support/case_name.h"
@@ -276,9 +277,15 @@ TEST_P(NumberTyping, KeepsTheNumberWithinItsLimits) {
     edit->SetAcceptMinus(c.acceptMinus);
     enter();
     EXPECT_EQ(edit->Text(), QStringLiteral("0,00")) << "editing shows the plain number, selected";
+    QToolTip::hideText();
     QTest::keyClicks(edit, QString::fromUtf8(c.keys));
     EXPECT_EQ(edit->Text(), QString::fromUtf8(c.typed));
     EXPECT_EQ(edit->Value(), c.value);
+    // A key refused is told under the control, never dropped unseen.
+    const bool refused = QString::fromUtf8(c.keys) != QString::fromUtf8(c.typed);
+    EXPECT_EQ(QToolTip::isVisible() && QToolTip::text().contains(u"recusado: escreva o valor como 1.234,56"),
+              refused)
+        << QToolTip::text().toStdString();
     leave();
     EXPECT_EQ(edit->Text(), QString::fromUtf8(c.shownAfter));
     EXPECT_EQ(edit->Value(), c.value);
