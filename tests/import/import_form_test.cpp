@@ -242,6 +242,18 @@ protected:
 
     bool importEnabled() const { return form->sbtImportExport->isEnabled(); }
 
+    // Another operator sends the checked file's credits, and its debits too when asked, as the form would.
+    void importAsAnotherOperator(bool debitsToo) {
+        SecondOperator other(env.server());
+        const auto send = [&](const char *method, bco::ClientDataSet &records) {
+            other.call(QString::fromLatin1(method), {form->records.entry.cdsMovBanc.GetDelta(),
+                                                     records.GetDelta(), QStringLiteral("SUPERV")});
+        };
+        send("setInsertImportCred", form->records.entry.cdsCredito);
+        if (debitsToo)
+            send("setInsertImportDeb", form->records.entry.cdsDebito);
+    }
+
     qint64 importedMovements() {
         QSqlQuery query(env.database());
         query.exec(
@@ -396,19 +408,12 @@ TEST_F(ImportForm, ACleanFileIsImportedWholeAndASecondImportIsRefusedRowByRow) {
     EXPECT_FALSE(importEnabled());
 }
 
-// Opened from the host's menu with no entry form open, the import refreshes nothing and still imports.
 // Another operator imports the whole file between the check and "Importar": nothing is written twice, and
 // the operator is not told of a success.
 TEST_F(ImportForm, AFileAnotherOperatorImportedWholeMeanwhileIsNoSuccess) {
     choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
     ASSERT_TRUE(importEnabled());
-    SecondOperator other(env.server());
-    other.call(QStringLiteral("setInsertImportCred"),
-               {form->records.entry.cdsMovBanc.GetDelta(), form->records.entry.cdsCredito.GetDelta(),
-                QStringLiteral("SUPERV")});
-    other.call(QStringLiteral("setInsertImportDeb"),
-               {form->records.entry.cdsMovBanc.GetDelta(), form->records.entry.cdsDebito.GetDelta(),
-                QStringLiteral("SUPERV")});
+    importAsAnotherOperator(true);
     const qint64 written = importedMovements();
     ASSERT_GT(written, 0);
     env.dialogs.clearShown();
@@ -418,14 +423,12 @@ TEST_F(ImportForm, AFileAnotherOperatorImportedWholeMeanwhileIsNoSuccess) {
     EXPECT_EQ(importedMovements(), written);
 }
 
+// Opened from the host's menu with no entry form open, the import refreshes nothing and still imports.
 TEST_F(ImportForm, EntriesAnotherOperatorImportedMeanwhileAreWrittenOnceAndToldApart) {
     choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
     ASSERT_TRUE(importEnabled());
     // Between the check and "Importar", another operator sends the same credits.
-    SecondOperator other(env.server());
-    other.call(QStringLiteral("setInsertImportCred"),
-               {form->records.entry.cdsMovBanc.GetDelta(), form->records.entry.cdsCredito.GetDelta(),
-                QStringLiteral("SUPERV")});
+    importAsAnotherOperator(false);
     ASSERT_EQ(importedMovements(), 2);
 
     env.dialogs.clearShown();
