@@ -63,6 +63,8 @@ public:
     const BoardProposal *proposal(int line) const;
     // The movements accepted for a line (empty when none).
     QStringList accepted(int line) const { return accepted_.value(line); }
+    // How many lines have movements accepted.
+    int acceptedLines() const { return static_cast<int>(accepted_.size()); }
 
     // Accepts the line's proposal; answers why not (empty when it was accepted).
     QString accept(int line);

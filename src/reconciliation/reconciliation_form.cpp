@@ -155,8 +155,18 @@ void TfrmConciliacao::FormCreate() {
 // Back from another window (the entry form's include among them), the statement is listed again: what was
 // written meanwhile is proposed, and what the operator accepted and nobody touched since is kept.
 void TfrmConciliacao::FormActivate() {
-    if (!account_.isEmpty())
-        ListaExtratos(ui->cbxExtrato->currentData().toList().value(0).toString());
+    if (account_.isEmpty())
+        return;
+    const QString shown = shownStatement_;
+    const int accepted = board_.acceptedLines();
+    ListaExtratos(ui->cbxExtrato->currentData().toList().value(0).toString());
+    // A pair another operator's write made stale is dropped; said now, not when "Conciliar" finds less to
+    // write than the operator accepted.
+    if (shownStatement_ == shown && carried_ < accepted)
+        bco::Dialogs::messages().show(
+            bco::MsgKind::Information,
+            msgPadrao.Msg(QStringLiteral("Aceitos_Descartados")).arg(accepted - carried_), bco::MsgButton::Ok,
+            QStringLiteral("Aceitos_Descartados"));
 }
 
 void TfrmConciliacao::FormClose(bco::TCloseAction &action) {
@@ -265,7 +275,7 @@ void TfrmConciliacao::CarregaExtrato() {
     }
     shownStatement_ = chosen[0].toString();
     const bco::ReconciliationBoard earlier = std::exchange(board_, std::move(loaded));
-    board_.carryDecisions(earlier);
+    carried_ = board_.carryDecisions(earlier);
     const auto cents = [](const QVariant &value) {
         return value.isNull() ? std::nullopt : std::optional<qint64>(value.toLongLong());
     };

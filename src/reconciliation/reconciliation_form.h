@@ -88,6 +88,7 @@ private:
     QString account_;
     // The statement the lists show.
     QString shownStatement_;
+    int carried_ = 0; // the acceptances the last listing took over from the one before
     Cli_bco11100::EntryDraftStarter includeStarter_;
 };
 

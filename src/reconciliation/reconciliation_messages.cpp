@@ -17,6 +17,9 @@ void AddReconciliationMessages(bco::TMessages &catalogue) {
         "Linha_NI|Selecione uma linha do extrato.",
         "Linha_N_Conc|Selecione uma linha conciliada do extrato.",
         "Nada_Aceitar|Não há propostas decididas a aceitar.",
+        ("Aceitos_Descartados|%1 linha(s) aceita(s) voltaram a ficar sem par: outro operador mudou a linha "
+         "ou "
+         "o lançamento depois que você os aceitou."),
         ("Aceitar_Todas|A linha escolhida não tem proposta a aceitar. Aceita as propostas decididas das "
          "%1 linha(s) do extrato que as têm?"),
         "Nada_Conciliar|Não há pares aceitos a conciliar.",

@@ -500,6 +500,29 @@ TEST_F(ReconciliationForm, AStatementOverlappingAnEarlierOneCountsTheLinesThatOn
     EXPECT_EQ(bank, (QList<std::optional<qint64>>{-16672, 43343, 10000, 15000}));
 }
 
+// Back on the screen after another operator changed an entry the operator had accepted for a line, the
+// pair is dropped, and the operator is told so then rather than at "Conciliar".
+TEST_F(ReconciliationForm, APairAnotherOperatorMadeStaleIsDroppedAndToldWhenTheScreenComesBack) {
+    openStatement();
+    for (const int line : {0, 1}) {
+        selectLine(line);
+        press(QKeySequence(Qt::CTRL | Qt::Key_E));
+    }
+    ASSERT_EQ(form->board().acceptedLines(), 2);
+    const Insertion call = change(cheque, QStringLiteral("Cheque mudado pelo outro"));
+    SecondOperator(env.server(), QStringLiteral("DEMO")).call(call.method, call.args);
+    env.dialogs.clearShown();
+    form->RunFormActivate();
+    EXPECT_EQ(env.dialogs.texts(),
+              QStringList{"1 linha(s) aceita(s) voltaram a ficar sem par: outro operador "
+                          "mudou a linha ou o lançamento depois que você os aceitou."});
+    EXPECT_EQ(form->board().accepted(1), QStringList{payment.movement});
+    EXPECT_TRUE(form->board().accepted(0).isEmpty());
+    env.dialogs.clearShown();
+    form->RunFormActivate();
+    EXPECT_TRUE(env.dialogs.texts().isEmpty()) << "nothing more to tell";
+}
+
 // A file whose lines the account holds already stores nothing: the screen stays on the statement it shows,
 // an earlier one, with what the operator accepted there and the line chosen.
 TEST_F(ReconciliationForm, AFileThatStoresNothingLeavesTheStatementShownAsItWas) {
