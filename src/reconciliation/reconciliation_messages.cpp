@@ -13,7 +13,7 @@ void AddReconciliationMessages(bco::TMessages &catalogue) {
         "Extrato_Outra_Conta|O extrato não é da conta corrente %1.",
         "Linha_Conc|Conciliada",
         "Linha_Aberta|Em aberto",
-        "Quadro_Situacao|%1 linhas, %2 com proposta, %3 lançamentos aceitos para conciliar.",
+        "Quadro_Situacao|%1 linha(s), %2 com proposta, %3 lançamento(s) aceito(s) para conciliar.",
         "Linha_NI|Selecione uma linha do extrato.",
         "Linha_N_Conc|Selecione uma linha conciliada do extrato.",
         "Nada_Aceitar|Não há propostas decididas a aceitar.",
