@@ -158,17 +158,6 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
     std::set<QString> idsOfThisFile;
     for (const ReceivedLine &line : statement.lines)
         idsOfThisFile.insert(line.bankId);
-    const auto heldAs = [&](const QString &id, const ReceivedLine &line) -> std::optional<bool> {
-        std::optional<bool> same;
-        sql.forEach(
-            QStringLiteral("SELECT DTMOVEXTR, IDMOVEXTR, VRMOVEXTR FROM MOVEXTRATO WHERE CDREDUCONT = "
-                           ":conta AND IDBANCO = :id"),
-            {{QStringLiteral("conta"), account}, {QStringLiteral("id"), id}}, [&](const SqlRow &row) {
-                same = row.date(0) == line.date && row.text(1) == QString(line.kind) &&
-                       row.integer(2) == line.cents;
-            });
-        return same;
-    };
     const auto lineKey = [](QDate day, const QString &kind, qint64 cents) {
         return QStringLiteral("%1 %2 %3").arg(day.toString(Qt::ISODate), kind).arg(cents);
     };
@@ -180,6 +169,13 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
             {{QStringLiteral("conta"), account}, {QStringLiteral("id"), id}},
             [&](const SqlRow &row) { keys << lineKey(row.date(0), row.text(1), row.integer(2)); });
         return keys;
+    };
+    // Whether a line under the id holds the line's day, kind and value; nothing when no line is under it.
+    const auto heldAs = [&](const QString &id, const ReceivedLine &line) -> std::optional<bool> {
+        const QStringList keys = keysHeldAs(id);
+        if (keys.isEmpty())
+            return std::nullopt;
+        return keys.contains(lineKey(line.date, QString(line.kind), line.cents));
     };
     // The occurrences of an id on a day ("X 20240312 #k") looked at so far: each up to `known` holds a line
     // or is this file's, so that the next line under that id goes on from there rather than from the first.
@@ -199,9 +195,9 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
         // the id a file of several days repeated, and stored with its day.
         if (!held) {
             const QString first = QStringLiteral(" %1 #1").arg(line.date.toString(u"yyyyMMdd"));
-            if (line.bankId.endsWith(first))
-                held = heldAs(line.bankId.chopped(first.size()), line) == true ? std::optional(true) : held;
-            else if (heldAs(line.bankId.left(230) + first, line) == true)
+            const QString other = line.bankId.endsWith(first) ? line.bankId.chopped(first.size())
+                                                              : line.bankId.left(230) + first;
+            if (heldAs(other, line) == true)
                 held = true;
         }
         if (held == false) {

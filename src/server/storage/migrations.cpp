@@ -119,12 +119,12 @@ void apply(Sql &sql, const Migration &migration) {
         if (QFile::exists(resourcePath(commonScript)) ||
             (!hasDialectScript && !QFile::exists(resourcePath(otherDialectScript)))) {
             QString common = resource(commonScript);
-            if (sql.dialect() == Dialect::Sqlite)
+            if (sqlite)
                 common.replace(QStringLiteral("/*SQLITE WITHOUT ROWID*/"), QStringLiteral("WITHOUT ROWID"));
             common.replace(QStringLiteral("/*AUTONUMBER*/"),
-                           sql.dialect() == Dialect::Sqlite ? QStringLiteral("INTEGER NOT NULL PRIMARY KEY")
-                                                            : QStringLiteral("BIGINT GENERATED ALWAYS AS "
-                                                                             "IDENTITY PRIMARY KEY"));
+                           sqlite ? QStringLiteral("INTEGER NOT NULL PRIMARY KEY")
+                                  : QStringLiteral("BIGINT GENERATED ALWAYS AS "
+                                                   "IDENTITY PRIMARY KEY"));
             sql.executeScript(common);
         }
         if (hasDialectScript)
