@@ -104,8 +104,11 @@ void EditControl::keyPressEvent(QKeyEvent *event) {
     QChar key = typedCharacter(event);
     if (key.isPrint())
         key = translateKey(*event, key);
+    const QChar typed = key;
     if (!runKeyHooks(event, key)) {
         event->accept();
+        if (typed.isPrint())
+            refusedByHooks(typed);
         return;
     }
     if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)) {

@@ -63,6 +63,8 @@ protected:
     // for keys that type none), possibly replaced by OnKeyPress. The default is the line edit's own
     // handling of that character.
     virtual void handleKey(QKeyEvent *event, QChar key);
+    // A character typed that the form's hooks refused (OnKeyDown or OnKeyPress); nothing by default.
+    virtual void refusedByHooks(QChar typed) { Q_UNUSED(typed); }
     // Inserts pasted text at the caret, over the selection.
     virtual void pasteText(const QString &text);
     // Removes the selected text (cut and the context menu's delete).

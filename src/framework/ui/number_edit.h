@@ -64,6 +64,8 @@ protected:
     QChar translateKey(const QKeyEvent &event, QChar key) const override;
     void handleKey(QKeyEvent *event, QChar key) override;
     void pasteText(const QString &text) override;
+    void refusedByHooks(QChar typed) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -73,6 +75,9 @@ private:
     QString numberText(double value, bool withSeparators) const;
     QString displayText(double value) const;
     void refresh();
+    // Beeps and tells under the control how to write the amount.
+    void refuse(QChar key);
+    void showRefusedTip();
 
     double value_ = 0.0;
     int decimals_ = 2;
@@ -81,6 +86,7 @@ private:
     bool acceptMinus_ = true;
     QString numberFormat_;
     bool editing_ = false;
+    QString refusedTip_; // what the last refused key is told with, until a key is taken
 };
 
 } // namespace bco
