@@ -14,6 +14,7 @@ struct IncludedEntry {
     EntryRequest request;
     QString accounting; // NRLANCCONT
     QString version;    // NRVERSAO, as GetLancamentos lists it
+    Insertion sent;     // the insertion as it was sent, numbers drawn
 };
 
 // What every writing call may touch, whole: a refused call must leave all of it as it was.
@@ -39,7 +40,7 @@ public:
         const CallOutcome outcome = server->call(call.method, call.args);
         EXPECT_TRUE(outcome.ok()) << outcome.error.toStdString();
         EXPECT_EQ(field(outcome.result.array().at(0).packet(), 0, "CDRESULT").toText(), u"OK");
-        IncludedEntry entry{request, {}, {}};
+        IncludedEntry entry{request, {}, {}, call};
         entry.accounting =
             text(QStringLiteral("SELECT NRLANCCONT FROM %1 WHERE CDREDUCONT = '001' AND NRMOVBANC "
                                 "= :movimento")
@@ -232,6 +233,46 @@ TEST_P(EntryVersionTest, AVersionedCallOnAnEntryWrittenSinceItWasListedIsRefused
             EXPECT_EQ(today.status, CallOutcome::Status::Refused);
             EXPECT_TRUE(today.error.contains(c.withoutVersion)) << today.error.toStdString();
         }
+    }
+}
+
+// A client that sends an insertion again (its answer lost, say) after another operator deleted the entry
+// must not bring the entry back under its numbers: the entry would start again at the version the first
+// one was listed with, and a change, deletion or cheque of the deleted entry would then go through on it.
+TEST_P(EntryVersionTest, AnEntrysNumbersAreNeverWrittenAgainOnceItIsDeleted) {
+    const QString other = server->restrictedToken();
+    const struct Case {
+        const char *name;
+        char kind;
+        bool newMovement; // the insertion sent again under a movement drawn anew, the record's number kept
+    } cases[] = {
+        {"a credit sent again", 'C', false},
+        {"a debit sent again", 'D', false},
+        {"a debit's number under a new movement", 'D', true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const IncludedEntry entry = include(c.kind);
+        ASSERT_TRUE(wentThrough(deletion(entry, entry.version, other)));
+        Insertion again = entry.sent;
+        QString number = entry.request.movement;
+        if (c.newMovement) {
+            EntryRequest request = entry.request;
+            request.movement.clear();
+            again = insertion(*server, request);
+            number = request.number;
+        }
+        const QStringList before = everything();
+        const CallOutcome resent = server->call(again.method, again.args);
+        EXPECT_EQ(resent.status, CallOutcome::Status::Refused);
+        EXPECT_TRUE(resent.error.contains(QStringLiteral("O número %1 de ").arg(number)) &&
+                    resent.error.contains(u"já foi usado na conta corrente 001"))
+            << resent.error.toStdString();
+        EXPECT_EQ(differences(before, everything()), QStringList());
+
+        const CallOutcome stale = change(entry, entry.version, QStringLiteral("Mudança atrasada"));
+        EXPECT_EQ(stale.status, CallOutcome::Status::Refused);
+        EXPECT_TRUE(stale.error.contains(u"foi excluído por outro operador")) << stale.error.toStdString();
     }
 }
 

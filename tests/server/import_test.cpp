@@ -514,6 +514,36 @@ TEST_P(ImportTest, SendingTheImportAgainSkipsWhatTheFirstCallWrote) {
     EXPECT_TRUE(taken.error.contains(u"já foi usado")) << taken.error.toStdString();
 }
 
+// Another operator deletes an imported credit before the import is sent again (its answer was lost): the
+// credit stays deleted, and the rest is found already there.
+TEST_P(ImportTest, ACreditDeletedSinceItsImportIsNotWrittenAgainWhenTheImportIsSentAgain) {
+    const ImportLogs logs = logsOf({credit, customerCredit});
+    ASSERT_TRUE(send("setInsertImportCred", logs, logs.credits).ok());
+    EntryRequest deleted = credit;
+    deleted.movement = logs.movements.value(0, u"NRMOVBANC").toText();
+    deleted.number = logs.credits.value(0, u"NRMOVICRED").toText();
+    const QString accounting = sql()
+                                   .scalar(QStringLiteral("SELECT NRLANCCONT FROM MOVCREDBANC WHERE "
+                                                          "CDREDUCONT = '001' AND NRMOVICRED = :numero"),
+                                           {{QStringLiteral("numero"), deleted.number}})
+                                   ->toString();
+    const CallOutcome deletion = server->callAs(server->restrictedToken(), QStringLiteral("GetDeletaLanc"),
+                                                bco::testing::deletion(deleted, accounting));
+    ASSERT_TRUE(deletion.ok()) << deletion.error.toStdString();
+
+    const QList<qint64> before = written();
+    const CallOutcome again = send("setInsertImportCred", logs, logs.credits);
+    ASSERT_TRUE(again.ok()) << again.error.toStdString();
+    EXPECT_EQ(resultRows(again),
+              (QStringList{"OK 0 lançamento(s) de crédito incluído(s); 2 já incluído(s) antes.",
+                           QStringLiteral("IGN Movimento %1 foi incluído e depois excluído: não foi gravado "
+                                          "de novo.")
+                               .arg(deleted.movement),
+                           QStringLiteral("IGN Movimento %1 já incluído: não foi gravado de novo.")
+                               .arg(logs.movements.value(1, u"NRMOVBANC").toText())}));
+    EXPECT_EQ(written(), before);
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, ImportTest, ::testing::ValuesIn(availableBackends()), backendName);
 
 } // namespace

@@ -42,6 +42,19 @@ std::array<RecordField, 16> recordLayout(const EntryKind &kind) {
     }};
 }
 
+std::set<QString> deletedNumbers(Sql &sql, const char *table, const QString &account, const QString &first,
+                                 const QString &last) {
+    std::set<QString> numbers;
+    sql.forEach(QStringLiteral("SELECT NRNUMERO FROM NUMEROEXCLUIDO WHERE CDREDUCONT = :conta AND NMTABELA = "
+                               ":tabela AND NRNUMERO >= :primeiro AND NRNUMERO <= :ultimo"),
+                {{QStringLiteral("conta"), account},
+                 {QStringLiteral("tabela"), QString::fromLatin1(table)},
+                 {QStringLiteral("primeiro"), first},
+                 {QStringLiteral("ultimo"), last}},
+                [&](const SqlRow &row) { numbers.insert(row.text(0)); });
+    return numbers;
+}
+
 NewEntryChecks::NewEntryChecks(CallContext &context)
     : context_(context) {
 }
@@ -77,23 +90,32 @@ QString NewEntryChecks::numberChecked(Series series, const QString &account, con
         refuse(QStringLiteral("O número %1 de %2 não foi gerado para a conta corrente %3.")
                    .arg(number, what, account));
     const auto known = taken_.find({QString::fromLatin1(table), account});
+    const bool inRange =
+        known != taken_.end() && known->second.first <= number && number <= known->second.last;
     const bool taken =
-        known != taken_.end() && known->second.first <= number && number <= known->second.last
-            ? known->second.numbers.contains(number)
-            : context_.sql
-                  .scalar(QStringLiteral("SELECT 1 FROM %1 WHERE CDREDUCONT = :conta AND %2 = :numero")
-                              .arg(QString::fromLatin1(table), QString::fromLatin1(column)),
-                          {{QStringLiteral("conta"), account}, {QStringLiteral("numero"), number}})
-                  .has_value();
+        inRange ? known->second.numbers.contains(number)
+                : context_.sql
+                      .scalar(QStringLiteral("SELECT 1 FROM %1 WHERE CDREDUCONT = :conta AND %2 = :numero")
+                                  .arg(QString::fromLatin1(table), QString::fromLatin1(column)),
+                              {{QStringLiteral("conta"), account}, {QStringLiteral("numero"), number}})
+                      .has_value();
     if (taken)
         refuse(QStringLiteral("O número %1 de %2 já foi usado na conta corrente %3.")
                    .arg(number, what, account));
+    const bool deleted = inRange ? known->second.deleted.contains(number)
+                                 : !deletedNumbers(context_.sql, table, account, number, number).empty();
+    if (deleted)
+        refuse(
+            QStringLiteral("O número %1 de %2 já foi usado na conta corrente %3, por um lançamento que foi "
+                           "excluído depois.")
+                .arg(number, what, account));
     return number;
 }
 
 void NewEntryChecks::takeNumbers(const char *table, const QString &account, const QString &first,
-                                 const QString &last, std::set<QString> numbers) {
-    taken_[{QString::fromLatin1(table), account}] = TakenNumbers{first, last, std::move(numbers)};
+                                 const QString &last, std::set<QString> numbers, std::set<QString> deleted) {
+    taken_[{QString::fromLatin1(table), account}] =
+        TakenNumbers{first, last, std::move(numbers), std::move(deleted)};
 }
 
 void NewEntryChecks::written(const NewEntry &entry) {

@@ -37,6 +37,13 @@ struct NewEntry {
     QString typedBranch;
 };
 
+// The numbers of `table` (MOVBANCARIO's movements, a record table's numbers) between `first` and `last`
+// that entries of `account` deleted since had: the database keeps them (NUMEROEXCLUIDO), whoever deleted, so
+// that no new entry takes them. A call sent for the deleted entry names it by those numbers and by its
+// version, which a new entry under them would start again.
+std::set<QString> deletedNumbers(Sql &sql, const char *table, const QString &account, const QString &first,
+                                 const QString &last);
+
 // The checks of new entries for one call. What they read of the catalogues (an account's company and the
 // operator's right to it, branches, types, classes, cost centres, customers, suppliers, the last number
 // each series drew) is read once per code for the life of the object, so that a call of many entries reads
@@ -76,18 +83,18 @@ public:
 
     // For a call that writes many entries: `numbers`, what `account` holds of `table`'s numbers
     // (MOVBANCARIO's movements, a record table's numbers) between `first` and `last`, read by the caller in
-    // one statement, so that check() looks a number of that range up here instead of asking the database once
-    // per entry. The caller then names each entry it writes with written(), whose numbers are taken from then
-    // on.
+    // one statement, and `deleted`, those of them that belonged to deleted entries (deletedNumbers), so that
+    // check() looks a number of that range up here instead of asking the database once per entry. The caller
+    // then names each entry it writes with written(), whose numbers are taken from then on.
     void takeNumbers(const char *table, const QString &account, const QString &first, const QString &last,
-                     std::set<QString> numbers);
+                     std::set<QString> numbers, std::set<QString> deleted);
     void written(const NewEntry &entry);
 
 private:
     // The numbers of one table and account handed to takeNumbers, and the range they cover.
     struct TakenNumbers {
         QString first, last;
-        std::set<QString> numbers;
+        std::set<QString> numbers, deleted;
     };
 
     bool exists(const QString &query, const QString &key, const QString &secondKey = QString());

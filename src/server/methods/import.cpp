@@ -30,8 +30,9 @@ using MovementKey = std::pair<QString, QString>; // account, movement number
 
 // A movement an earlier call of the same import already wrote: it is the entry sent again when it is of the
 // same kind, date and value and its record, under the number sent, belongs to it. Any other movement under
-// that number means the number is taken.
-enum class Written { No, ThisEntry, Other };
+// that number means the number is taken. A number whose movement was deleted since was written by an
+// earlier call too, and the deletion stands.
+enum class Written { No, ThisEntry, ThenDeleted, Other };
 
 // What the accounts of a call already hold under the numbers its movements and records carry, read in two
 // statements per account (the numbers of a call are drawn together, so their range is narrow) instead of
@@ -78,10 +79,15 @@ public:
                         [&](const SqlRow &row) {
                             records_.emplace(MovementKey{account, row.text(0)}, row.text(1).trimmed());
                         });
+            std::set<QString> deletedMovements =
+                deletedNumbers(sql, "MOVBANCARIO", account, movementRange.first, movementRange.last);
+            for (const QString &number : deletedMovements)
+                deletedMovements_.insert({account, number});
             checks.takeNumbers("MOVBANCARIO", account, movementRange.first, movementRange.last,
-                               numbersOf(movements_, account));
+                               numbersOf(movements_, account), std::move(deletedMovements));
             checks.takeNumbers(kind.table, account, recordRange.first, recordRange.last,
-                               numbersOf(records_, account));
+                               numbersOf(records_, account),
+                               deletedNumbers(sql, kind.table, account, recordRange.first, recordRange.last));
         }
     }
 
@@ -89,7 +95,7 @@ public:
                const QString &movementNumber) const {
         const auto stored = movements_.find({account, movementNumber});
         if (stored == movements_.end())
-            return Written::No;
+            return deletedMovements_.contains({account, movementNumber}) ? Written::ThenDeleted : Written::No;
         const auto recordOf = records_.find({account, record.code(kind_.number)});
         const QString recordMovement = recordOf == records_.end() ? QString() : recordOf->second;
         const bool same = stored->second.letter == QString(kind_.letter) &&
@@ -118,6 +124,7 @@ private:
     const EntryKind &kind_;
     std::map<MovementKey, Movement> movements_;
     std::map<MovementKey, QString> records_; // a record's number: the movement it belongs to
+    std::set<MovementKey> deletedMovements_;
 };
 
 // The movements of an import itself (every movement of its log, whichever call wrote or writes it), which
@@ -559,6 +566,11 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         case Written::ThisEntry:
             skipped.append(
                 QStringLiteral("Movimento %1 já incluído: não foi gravado de novo.").arg(key.second));
+            continue;
+        case Written::ThenDeleted:
+            skipped.append(
+                QStringLiteral("Movimento %1 foi incluído e depois excluído: não foi gravado de novo.")
+                    .arg(key.second));
             continue;
         case Written::Other:
         case Written::No:

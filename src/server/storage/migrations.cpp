@@ -75,6 +75,7 @@ constexpr Migration migrations[] = {
     {11, "0011_insertions_by_statement"},
     {12, "0012_sparse_indexes"},
     {13, "0013_balance_sums"},
+    {14, "0014_deleted_numbers"},
 };
 // clang-format on
 
