@@ -368,6 +368,25 @@ TEST_P(InsertionTest, ASumPastWhatTheDatabaseHoldsIsRefusedAndWritesNothing) {
     EXPECT_EQ(number(day, today), nearTheEnd);
 }
 
+// Each month's sums fit in an integer, the balance over them does not: every database answers the same
+// refusal, where SQLite summed past the integers into an inexact number and PostgreSQL failed inside.
+TEST_P(InsertionTest, ABalancePastWhatAnIntegerHoldsIsRefusedAlikeOnEveryDatabase) {
+    const qint64 overHalf = std::numeric_limits<qint64>::max() / 2 + 1;
+    for (const QDate month : {QDate(2020, 1, 1), QDate(2020, 2, 1)})
+        sql().execute(
+            QStringLiteral("INSERT INTO SALDOMENSAL (CDREDUCONT, DTMES, VRCREDITO, VRDEBITO) VALUES "
+                           "('009', :mes, :valor, 0)"),
+            {{QStringLiteral("mes"), month}, {QStringLiteral("valor"), overHalf}});
+    const CallOutcome january =
+        server->call(QStringLiteral("getSaldoDia"), {QStringLiteral("009"), QDate(2020, 1, 31)});
+    EXPECT_TRUE(january.ok()) << january.error.toStdString();
+    const CallOutcome march =
+        server->call(QStringLiteral("getSaldoDia"), {QStringLiteral("009"), QDate(2020, 3, 1)});
+    EXPECT_EQ(march.status, CallOutcome::Status::Refused);
+    EXPECT_EQ(march.error, QStringLiteral("O saldo da conta corrente 009 em 01/03/2020 passa do maior valor "
+                                          "que o banco de dados guarda."));
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, InsertionTest, ::testing::ValuesIn(availableBackends()), backendName);
 
 } // namespace

@@ -414,6 +414,36 @@ TEST_P(StatementTest, AFileNamesItsBankByEitherOfItsCodes) {
     }
 }
 
+// The day before a statement that opens on the calendar's first day, and the days around lines on its first
+// and last days, are no dates: the books' opening balance is the account's own, and the search for movements
+// stops at the calendar's ends, on every database alike.
+TEST_P(StatementTest, StatementsAtTheCalendarsEndsAreListedAndMatchedLikeAnyOther) {
+    movement(1, 0, 'C', 1000);
+    const QString ordinary = stored(QStringLiteral("d"), {{"D1", 0, 'C', 10.00}}, matchDay);
+    const QString first = stored(QStringLiteral("e"), {{"E1", 1, 'C', 10.00}}, QDate(1, 1, 1));
+    const QString last = stored(QStringLiteral("f"), {{"F1", 0, 'C', 20.00}}, QDate(9999, 12, 31));
+
+    const CallOutcome listed = server->call(QStringLiteral("GetExtratos"), {QStringLiteral("001")});
+    ASSERT_TRUE(listed.ok()) << listed.error.toStdString();
+    const qint64 opening = number(QStringLiteral("SELECT VRSALDINIC FROM CONTCORR WHERE CDREDUCONT = '001'"));
+    const DataPacket statements = listed.result.packet();
+    bool found = false;
+    for (int row = 0; row < statements.rowCount(); ++row) {
+        if (field(statements, row, "CDSEQUEXBA").toText() == first) {
+            found = true;
+            EXPECT_EQ(qRound64(field(statements, row, "VRLIVROINIC").toFloat() * 100), opening);
+        }
+    }
+    EXPECT_TRUE(found);
+
+    for (const QString &statement : {ordinary, first, last, QString()}) {
+        const CallOutcome proposed =
+            server->call(QStringLiteral("GetSugestoesConciliacao"), {QStringLiteral("001"), statement});
+        EXPECT_TRUE(proposed.ok()) << statement.toStdString() << ": " << proposed.error.toStdString();
+    }
+    EXPECT_EQ(proposals(QString()), QStringList{"L1: *M1"}) << "the line among the calendar's ends";
+}
+
 TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
     const StoreRefusal refusals[] = {
         {"a line outside the period",

@@ -304,18 +304,32 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
 }
 
 qint64 booksBalanceAtEndOf(Sql &sql, const QString &account, const QDate &day) {
-    // The months before the day's own, then the days of its month up to the day.
-    const auto cents = sql.scalar(
-        QStringLiteral("SELECT C.VRSALDINIC "
-                       "+ COALESCE((SELECT CAST(SUM(S.VRCREDITO - S.VRDEBITO) AS BIGINT) FROM SALDOMENSAL S "
-                       "WHERE S.CDREDUCONT = C.CDREDUCONT AND S.DTMES < :mes), 0) "
-                       "+ COALESCE((SELECT CAST(SUM(D.VRCREDITO - D.VRDEBITO) AS BIGINT) FROM SALDODIARIO D "
-                       "WHERE D.CDREDUCONT = C.CDREDUCONT AND D.DTSALDO >= :mes AND D.DTSALDO <= :data), 0) "
-                       "FROM CONTCORR C WHERE C.CDREDUCONT = :conta"),
-        {{QStringLiteral("conta"), account},
-         {QStringLiteral("mes"), QDate(day.year(), day.month(), 1)},
-         {QStringLiteral("data"), day}});
-    return cents ? cents->toLongLong() : 0;
+    const SqlParams params{{QStringLiteral("conta"), account}};
+    const auto opening =
+        sql.scalar(QStringLiteral("SELECT VRSALDINIC FROM CONTCORR WHERE CDREDUCONT = :conta"), params);
+    qint64 cents = opening ? opening->toLongLong() : 0;
+    if (day < firstCalendarDay)
+        return cents;
+    // The sums of the months before the day's own, then of the days of its month up to the day, added here:
+    // each sum fits in an integer, their total need not, and the databases' own sums would overflow apart
+    // (SQLite into an inexact number, PostgreSQL in a failure).
+    bool overflowed = false;
+    const auto add = [&](const SqlRow &row) {
+        overflowed = overflowed || __builtin_add_overflow(cents, row.integer(0), &cents) ||
+                     __builtin_sub_overflow(cents, row.integer(1), &cents);
+    };
+    const QDate month(day.year(), day.month(), 1);
+    sql.forEach(QStringLiteral("SELECT VRCREDITO, VRDEBITO FROM SALDOMENSAL WHERE CDREDUCONT = :conta AND "
+                               "DTMES < :mes"),
+                {params[0], {QStringLiteral("mes"), month}}, add);
+    sql.forEach(QStringLiteral("SELECT VRCREDITO, VRDEBITO FROM SALDODIARIO WHERE CDREDUCONT = :conta AND "
+                               "DTSALDO >= :mes AND DTSALDO <= :data"),
+                {params[0], {QStringLiteral("mes"), month}, {QStringLiteral("data"), day}}, add);
+    if (overflowed)
+        refuse(QStringLiteral("O saldo da conta corrente %1 em %2 passa do maior valor que o banco de dados "
+                              "guarda.")
+                   .arg(account, day.toString(QStringLiteral("dd/MM/yyyy"))));
+    return cents;
 }
 
 QList<OpenLine> openLines(Sql &sql, const QString &account, const QString &statement) {

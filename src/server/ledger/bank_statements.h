@@ -77,7 +77,13 @@ struct StoredStatement {
 StoredStatement storeStatement(CallContext &context, const QString &account,
                                const ReceivedStatement &statement);
 
-// The account's balance in the books at the end of `day` (its opening balance plus every movement up to it).
+// The first and last days a date can be on the wire and in the database: a day reckoned from another (the
+// day before a statement, a window around its lines) may fall outside them, and is held within.
+inline const QDate firstCalendarDay{1, 1, 1};
+inline const QDate lastCalendarDay{9999, 12, 31};
+
+// The account's balance in the books at the end of `day` (its opening balance plus every movement up to it;
+// the opening balance alone for a day before the calendar). Refuses a balance past what an integer holds.
 qint64 booksBalanceAtEndOf(Sql &sql, const QString &account, const QDate &day);
 
 // The account's lines not reconciled: of one statement, or of all when `statement` is empty.

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -289,8 +290,9 @@ Variant getSugestoesConciliacao(CallContext &context, VariantList &args) {
             first = std::min(first, line.date);
             last = std::max(last, line.date);
         }
-        movements = openMovements(context.sql, account, first.addDays(-rules.windowDays),
-                                  last.addDays(rules.windowDays));
+        movements =
+            openMovements(context.sql, account, std::max(first.addDays(-rules.windowDays), firstCalendarDay),
+                          std::min(last.addDays(rules.windowDays), lastCalendarDay));
     }
     const QList<Proposal> proposals = proposeMatches(lines, movements, rules);
     DataPacket answer(fieldsOf({{QStringLiteral("CDSEQUEXBA"), Kind::Text, 10},

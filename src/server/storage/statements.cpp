@@ -32,8 +32,9 @@ struct CatalogueRows {
 namespace {
 
 // A date as QDate::toString(Qt::ISODate) writes it (empty when it is not a date) without its formatted
-// printing, which took some 3% of an import's call. Qt writes a year outside 0 to 9999 in a form of its
-// own, which such a year keeps.
+// printing, which took some 3% of an import's call. A day outside the years 1 to 9999 has no such text: Qt
+// writes none, which SQLite would compare as a text below every date and PostgreSQL refuse. It is refused
+// here alike, as a fault of the caller, which holds the days it reckons within the calendar.
 QByteArray isoDate(QDate date) {
     if (!date.isValid())
         return {};
@@ -41,8 +42,9 @@ QByteArray isoDate(QDate date) {
     int month = 0;
     int day = 0;
     date.getDate(&year, &month, &day);
-    if (year < 0 || year > 9999)
-        return date.toString(Qt::ISODate).toUtf8();
+    if (year < 1 || year > 9999)
+        throw DatabaseError("a day outside the years 1 to 9999 cannot be stored or compared: " +
+                            std::to_string(year) + "-" + std::to_string(month) + "-" + std::to_string(day));
     char text[10];
     const auto put = [&text](int at, int value, int digits) {
         for (int place = at + digits - 1; place >= at; --place, value /= 10)
