@@ -177,13 +177,28 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
         return;
     }
     QWidget *previous = to != nullptr ? activeControls_.value(form).data() : nullptr;
+    // A window made active again gives the focus to the control Qt remembered for it, which need not be the
+    // one the form kept active (a check that refused the move took the focus back while its message showed):
+    // nobody moved, so the form's active control gets it back, and no handler runs.
+    if (from == nullptr && previous != nullptr && previous != to && lastFocusIn_ == to &&
+        lastFocusInReason_ == Qt::ActiveWindowFocusReason && previous->isVisible() && previous->isEnabled() &&
+        !dispatching_) {
+        dispatching_ = true;
+        previous->setFocus(Qt::OtherFocusReason);
+        dispatching_ = false;
+        return;
+    }
     const bool handedBack = to != nullptr && wasHandedOn(form);
     if (to != nullptr)
         activeControls_[form] = to;
     // When the focus went to nothing (its control was hidden or disabled) and now comes back to another
     // control of the form, the move is from the control the form had left active; so it is when the focus
-    // comes back to a form whose hidden window handed it on.
-    if ((from == nullptr && previous != to) || handedBack)
+    // comes back to a form whose hidden window handed it on, and when it passed through the frame that holds
+    // the form (the sub-window takes it on a Tab off the form's last field, and hands it on to a control of
+    // its own): the field was left all the same.
+    const bool throughFrame =
+        from != nullptr && to != nullptr && formOf(from) != form && from->isAncestorOf(form);
+    if ((from == nullptr && previous != to) || handedBack || throughFrame)
         from = previous;
     if (dispatching_ || from == nullptr || to == nullptr || from == to || formOf(from) != form)
         return;
@@ -193,13 +208,16 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
     dispatching_ = false;
     if (completed && entered && QApplication::focusWidget() == to)
         selectAsKeysEnter(to);
-    if (!completed && QApplication::focusWidget() == to) {
-        // The handler that refused the move put the focus nowhere: it stays on the control being left.
-        dispatching_ = true;
+    // The handler that refused the move put the focus nowhere: it stays on the control being left. Its
+    // message may have left the window inactive, the focus nowhere for the while: the form keeps the control
+    // active, and gets it back once the window is active again.
+    if (!completed && activeControls_.value(form) == to) {
         activeControls_[form] = from;
-        if (from->isVisible() && from->isEnabled())
+        if (QApplication::focusWidget() == to && from->isVisible() && from->isEnabled()) {
+            dispatching_ = true;
             from->setFocus(Qt::OtherFocusReason);
-        dispatching_ = false;
+            dispatching_ = false;
+        }
     }
 }
 

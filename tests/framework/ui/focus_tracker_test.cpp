@@ -95,14 +95,28 @@ TEST_F(FocusForm, MovingAcrossPanelsLeavesInnermostFirstAndEntersOutermostFirst)
 }
 
 TEST_F(FocusForm, AnAbortingExitKeepsTheFocusOnTheControlLeft) {
-    tracker().setExitHandler(edA1, [&] {
-        log << "edA1 exit";
-        throw Consiste::EAbort();
-    });
-    edB->setFocus();
-    EXPECT_EQ(log, QStringList({"edA1 exit"}));
-    EXPECT_EQ(QApplication::focusWidget(), edA1);
-    EXPECT_EQ(tracker().activeControl(&form), edA1);
+    const struct Case {
+        const char *name;
+        bool messageShown; // the handler's message left the window inactive, the focus nowhere
+    } cases[] = {{"a check that shows nothing", false}, {"a check whose message shows", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        edA1->setFocus();
+        log.clear();
+        tracker().setExitHandler(edA1, [&] {
+            log << "edA1 exit";
+            if (c.messageShown)
+                QApplication::focusWidget()->clearFocus();
+            throw Consiste::EAbort();
+        });
+        edB->setFocus();
+        // The window, active again, gives the focus to the control Qt remembered for it.
+        if (QApplication::focusWidget() == nullptr)
+            edB->setFocus(Qt::ActiveWindowFocusReason);
+        EXPECT_EQ(log, QStringList({"edA1 exit"})) << "the check runs once";
+        EXPECT_EQ(QApplication::focusWidget(), edA1);
+        EXPECT_EQ(tracker().activeControl(&form), edA1);
+    }
 }
 
 TEST_F(FocusForm, AnAbortingContainerExitKeepsTheFocusWhereItsHandlerPutIt) {
@@ -145,6 +159,18 @@ TEST_F(FocusForm, ComingBackFromNothingLeavesTheControlTheFormKeptActive) {
     EXPECT_TRUE(log.isEmpty()) << "losing the focus to nothing runs no handler";
     edB->setFocus();
     EXPECT_EQ(log, QStringList({"edA1 exit", "panA exit", "panB enter", "edB enter"}));
+}
+
+// A window made active again gives the focus to a control Qt remembered for it, which need not be the one the
+// form kept active (a field whose check refused the move and took the focus back while its message showed).
+// Nobody moved: the form's active control gets the focus back and no handler runs, else the refused check
+// would run again, and show its message again, each time the message closed.
+TEST_F(FocusForm, AWindowMadeActiveAgainGivesTheFocusBackToTheControlTheFormKeptActive) {
+    edA1->clearFocus();
+    edB->setFocus(Qt::ActiveWindowFocusReason);
+    EXPECT_TRUE(log.isEmpty()) << log.join(u',').toStdString();
+    EXPECT_EQ(QApplication::focusWidget(), edA1);
+    EXPECT_EQ(tracker().activeControl(&form), edA1);
 }
 
 // ---- the keys of a form's fields ------------------------------------------------------------------------
@@ -271,8 +297,10 @@ protected:
         layout->addWidget(panel);
         field = new QLineEdit(panel);
         (new QVBoxLayout(panel))->addWidget(field);
-        layout->addWidget(new QLineEdit(first));
+        last = new QLineEdit(first);
+        layout->addWidget(last);
         (new QVBoxLayout(second))->addWidget(new QLineEdit(second));
+        FocusTracker::instance().setExitHandler(last, [this] { log << QStringLiteral("last exit"); });
         for (QWidget *form : {first, second})
             FocusTracker::markForm(form);
         for (QWidget *watched : {static_cast<QWidget *>(panel), static_cast<QWidget *>(field)}) {
@@ -294,6 +322,7 @@ protected:
     }
 
     QMdiArea area;
+    QLineEdit *last = nullptr; // the first form's last field, outside the panel
     QWidget *first = new QWidget;
     QWidget *second = new QWidget;
     QMdiSubWindow *window = nullptr;
@@ -330,4 +359,16 @@ TEST_F(SubWindowForms, ChangingTheWindowsStateRunsNoHandlerAndKeepsTheFocusWhere
         EXPECT_EQ(FocusTracker::instance().activeControl(first), field) << what;
         log.clear();
     }
+}
+
+// Tab off a form's last field goes to the sub-window that holds the form, which hands the focus on to a
+// control of the form: the field is left all the same, and its check runs.
+TEST_F(SubWindowForms, TabOffTheFormsLastFieldRunsItsExitThoughTheSubWindowTakesTheFocusOnTheWay) {
+    last->setFocus();
+    QApplication::processEvents();
+    log.clear();
+    QTest::keyClick(last, Qt::Key_Tab);
+    QApplication::processEvents();
+    ASSERT_NE(QApplication::focusWidget(), last);
+    EXPECT_TRUE(log.contains(QStringLiteral("last exit"))) << log.join(u',').toStdString();
 }
