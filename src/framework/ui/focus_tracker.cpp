@@ -177,12 +177,16 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
         return;
     }
     QWidget *previous = to != nullptr ? activeControls_.value(form).data() : nullptr;
-    // A window made active again gives the focus to the control Qt remembered for it, which need not be the
-    // one the form kept active (a check that refused the move took the focus back while its message showed):
-    // nobody moved, so the form's active control gets it back, and no handler runs.
-    if (from == nullptr && previous != nullptr && previous != to && lastFocusIn_ == to &&
-        lastFocusInReason_ == Qt::ActiveWindowFocusReason && previous->isVisible() && previous->isEnabled() &&
-        !dispatching_) {
+    // A window made active again after a check refused a move (its message took the focus away) may give the
+    // focus to the control the move was heading for, which Qt remembered for it: nobody moved, so the form's
+    // active control, the one the check kept, gets it back and no handler runs. Else the check would run
+    // again, and show its message again, each time the message closed.
+    const bool refusedAgain = from == nullptr && to != nullptr && to == refusedTarget_ &&
+                              lastFocusIn_ == to && lastFocusInReason_ == Qt::ActiveWindowFocusReason;
+    if (to != nullptr)
+        refusedTarget_ = nullptr;
+    if (refusedAgain && previous != nullptr && previous != to && previous->isVisible() &&
+        previous->isEnabled() && !dispatching_) {
         dispatching_ = true;
         previous->setFocus(Qt::OtherFocusReason);
         dispatching_ = false;
@@ -211,6 +215,8 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
     // The handler that refused the move put the focus nowhere: it stays on the control being left. Its
     // message may have left the window inactive, the focus nowhere for the while: the form keeps the control
     // active, and gets it back once the window is active again.
+    if (!completed)
+        refusedTarget_ = to;
     if (!completed && activeControls_.value(form) == to) {
         activeControls_[form] = from;
         if (QApplication::focusWidget() == to && from->isVisible() && from->isEnabled()) {

@@ -74,6 +74,8 @@ private:
     QHash<QWidget *, QPointer<QWidget>> handedOn_;
     // The control that last received the focus, and why.
     QPointer<QWidget> lastFocusIn_;
+    // The control a move that a check refused was heading for, until the focus next goes anywhere.
+    QPointer<QWidget> refusedTarget_;
     Qt::FocusReason lastFocusInReason_ = Qt::OtherFocusReason;
     bool dispatching_ = false;
 };
