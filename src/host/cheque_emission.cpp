@@ -36,6 +36,7 @@ namespace {
 const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
 constexpr double ChequeWidthMm = 175.0;
 constexpr double ChequeHeightMm = 80.0;
+constexpr int MaxChequeNumber = 999999;
 
 [[noreturn]] void fail(const QString &message) {
     throw std::runtime_error(message.toStdString());
@@ -204,7 +205,10 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
         const auto last = firstRow(QStringLiteral("SELECT MAX(NRCHEQUE) FROM CHEQUE WHERE CDREDUCONT = ?"),
                                    {request.account});
         const int next = last ? last->value(0).toString().toInt() + 1 : 1;
-        cheque = QStringLiteral("%1").arg(next, 6, 10, QLatin1Char('0'));
+        // A cheque's number has six digits: past the last one there is none to offer (cut to six, the
+        // seventh digit would have offered 100000 again), and the operator types the new book's first.
+        if (next <= MaxChequeNumber)
+            cheque = QStringLiteral("%1").arg(next, 6, 10, QLatin1Char('0'));
     }
 
     setWindowTitle(QStringLiteral("Emissão de Cheque"));

@@ -104,6 +104,16 @@ protected:
     ScriptedReportDialogs reports;
 };
 
+// After the last number of six digits there is no next one to offer: cut to six digits, 1000000 would have
+// offered 100000 again.
+TEST_F(ChequeScreen, OffersNoNumberPastTheLastOneOfSixDigits) {
+    QSqlQuery(QSqlDatabase::database(QStringLiteral("adcGeral")))
+        .exec(QStringLiteral("INSERT INTO CHEQUE (CDREDUCONT, NRCHEQUE, DTEMISSAO, VRCHEQUE, IDSITUCHEQ) "
+                             "VALUES ('001', '999999', '2024-03-15', 100, 'E')"));
+    ChequeEmissionDialog screen(debitWithoutCheque());
+    EXPECT_EQ(screen.numberEdit()->text(), QString());
+}
+
 TEST_F(ChequeScreen, RecordsANewChequeOnItsDebitAndPrintsItWithTheAmountInWords) {
     const ChequeRequest request = debitWithoutCheque();
     const qint64 cheques = count(QStringLiteral("SELECT COUNT(*) FROM CHEQUE"));

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "server/ledger/accounting.h"
@@ -43,6 +44,10 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
     const QString payee = args[5].toText().trimmed();
     if (payee.size() > 60)
         refuse(QStringLiteral("O favorecido do cheque passa de 60 caracteres."));
+    // The payee is printed on one line of the cheque, and shown on one line of its screen.
+    if (std::any_of(payee.begin(), payee.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+        refuse(QStringLiteral("O favorecido do cheque não pode ter quebras de linha, tabulações ou outros "
+                              "caracteres de controle."));
 
     if (!stored)
         refuse(QStringLiteral("Débito %1 não encontrado na conta corrente %2.").arg(debit, account));
