@@ -173,6 +173,11 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     for (QWidget *control :
          std::initializer_list<QWidget *>{ui->cbbTipo, ui->nedSaldo, ui->lblSaldoEm, ui->lblUltMov})
         keepTextReadable(control);
+    // A balance sums the entries, and holds more digits than any one of them: the field shows the widest
+    // whole, rather than scroll its first digits out of sight (10 billion reading as a few million).
+    const QString widestBalance = QStringLiteral("999.999.999.999.999,99 ") + Msg("DB");
+    ui->nedSaldo->setFixedWidth(
+        std::max(ui->nedSaldo->width(), ui->nedSaldo->fontMetrics().horizontalAdvance(widestBalance) + 16));
 
     const std::pair<QToolButton *, QStyle::StandardPixmap> icons[] = {
         {ui->sbtFiltro, QStyle::SP_FileDialogListView},

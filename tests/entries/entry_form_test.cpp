@@ -80,13 +80,18 @@ TEST_F(EntryForm, TheDaysBalanceShowsItsAbsoluteValueMarkedCreditOrDebit) {
         {"a positive balance", "060", 123456, "1.234,56 CR"},
         {"a negative balance", "061", -98765, "987,65 DB"},
         {"a zero balance after another account", "062", 0, "0,00"},
+        {"a balance of fourteen digits, past what one entry holds", "063", 1000000005313265LL,
+         "10.000.000.053.132,65 CR"},
     };
     for (const Case &c : cases)
         env.addAccount({.code = c.code, .number = "7" + c.code, .openingCents = c.cents});
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         chooseAccount(c.code);
-        EXPECT_EQ(control<TNumberEdit>("nedSaldo")->Text(), c.shown);
+        const TNumberEdit *balance = control<TNumberEdit>("nedSaldo");
+        EXPECT_EQ(balance->Text(), c.shown);
+        EXPECT_LE(balance->fontMetrics().horizontalAdvance(c.shown), balance->contentsRect().width() - 4)
+            << "every digit shows";
         EXPECT_EQ(env.dialogs.texts(), QStringList());
     }
 }
