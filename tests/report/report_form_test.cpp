@@ -347,6 +347,12 @@ const UnusualHistory unusualHistories[] = {
     {"a script the report's face lacks",
      QStringLiteral("Loja 東京 aberta"),
      {QStringLiteral("Loja"), QStringLiteral("aberta")}},
+    {"an emoji the face holds, which a reader finds again",
+     QString::fromUcs4(U"Sorriso \U0001F600 fim"),
+     {QStringLiteral("Sorriso"), QString::fromUcs4(U"\U0001F600"), QStringLiteral("fim")}},
+    {"as many emoji as a description holds, each measured whole",
+     QString::fromUcs4(U"\U0001F600").repeated(20),
+     {QString::fromUcs4(U"\U0001F600").repeated(20)}},
 };
 
 class UnusualHistoryReport : public ReportForm, public ::testing::WithParamInterface<UnusualHistory> {};
@@ -371,7 +377,25 @@ TEST_P(UnusualHistoryReport, ShowsTheRowOnOneLineInAWholeReport) {
         from = row.indexOf(part, from);
         EXPECT_GE(from, 0) << part.toStdString() << " in " << row.toStdString();
     }
+    EXPECT_FALSE(row.contains(QChar::ReplacementCharacter))
+        << "no character cut in half: " << row.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Total geral"))) << text.right(1000).toStdString();
+}
+
+// An amount wider than its column is drawn smaller, whole: cut, it would read as another amount.
+TEST_F(ReportForm, AnAmountWiderThanItsColumnShowsWhole) {
+    QSqlQuery update(env.database());
+    for (const char *statement :
+         {"UPDATE MOVBANCARIO SET VRMOVBANC = 999999999999999 WHERE CDREDUCONT = '001' AND NRMOVBANC = "
+          "(SELECT MIN(NRMOVBANC) FROM MOVCREDBANC WHERE CDREDUCONT = '001' AND DTMOVICRED BETWEEN "
+          "'2024-02-01' AND '2024-03-15')",
+          "UPDATE MOVCREDBANC SET VRMOVICRED = 999999999999999 WHERE CDREDUCONT = '001' AND NRMOVBANC = "
+          "(SELECT MIN(NRMOVBANC) FROM MOVCREDBANC WHERE CDREDUCONT = '001' AND DTMOVICRED BETWEEN "
+          "'2024-02-01' AND '2024-03-15')"})
+        ASSERT_TRUE(update.exec(QString::fromLatin1(statement))) << update.lastError().text().toStdString();
+    const QString text = pdfOf([](TfrmRelLancCont &form) { choose(form, entriesTitle); });
+    EXPECT_TRUE(text.contains(QStringLiteral("9.999.999.999.999,99"))) << text.left(3000).toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("9.999.999.999.…"))) << text.left(3000).toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(ReportForm, UnusualHistoryReport, ::testing::ValuesIn(unusualHistories), CaseName());

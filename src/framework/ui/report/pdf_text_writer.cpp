@@ -89,11 +89,14 @@ struct PdfTextWriter::Font {
         : raw(font)
         , tables([&font](const char *tag) { return font.fontTable(tag); }) {}
 
+    // The glyph of one character, of one unit or of two (beyond the first plane); 0 when the face lacks it.
+    // Qt takes room for a glyph per unit, and fills none when given less.
     quint32 glyphOf(const QChar *chars, int length) {
-        quint32 glyph = 0;
-        int glyphs = 1;
-        raw.glyphIndexesForChars(chars, length, &glyph, &glyphs);
-        return glyphs == 1 && glyph < static_cast<quint32>(tables.GlyphCount()) ? glyph : 0;
+        quint32 glyphs[2] = {0, 0};
+        int count = 2;
+        if (!raw.glyphIndexesForChars(chars, length, glyphs, &count))
+            return 0;
+        return count == 1 && glyphs[0] < static_cast<quint32>(tables.GlyphCount()) ? glyphs[0] : 0;
     }
 };
 

@@ -1,6 +1,8 @@
 #include "framework/ui/report/report_painter.h"
 
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <optional>
 
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QTextBoundaryFinder>
 
 #include "framework/ui/report/pdf_text_writer.h"
 #include "framework/ui/report/report_progress.h"
@@ -38,19 +41,29 @@ public:
 
     qreal width(const QString &text) {
         qreal width = 0;
-        for (const QChar c : text)
-            width += advance(c);
+        for (qsizetype at = 0; at < text.size();)
+            width += advance(text, at);
         return width;
     }
 
-    // The text cut to `room`, with an ellipsis where it was cut.
+    // The text cut to `room`, with an ellipsis where it was cut. It is cut between the characters a reader
+    // sees, never inside one: not between the halves of a character beyond the first plane (an emoji), nor
+    // between a letter and its accent.
     QString fitted(const QString &text, qreal room) {
         if (width(text) <= room)
             return text;
         qreal used = ellipsis_;
         qsizetype kept = 0;
-        while (kept < text.size() && used + advance(text[kept]) <= room)
-            used += advance(text[kept++]);
+        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+        for (qsizetype next = graphemes.toNextBoundary(); next > 0; next = graphemes.toNextBoundary()) {
+            qreal cluster = 0;
+            for (qsizetype at = kept; at < next;)
+                cluster += advance(text, at);
+            if (used + cluster > room)
+                break;
+            used += cluster;
+            kept = next;
+        }
         return text.left(kept) + QChar(0x2026);
     }
 
@@ -58,10 +71,15 @@ public:
     qreal baseline(int top, int lineHeight) const { return top + (lineHeight - height_) / 2 + ascent_; }
 
 private:
-    qreal advance(QChar c) {
-        auto found = advances_.constFind(c.unicode());
+    // The advance of the character at `at` (one or two units), moving `at` past it.
+    qreal advance(const QString &text, qsizetype &at) {
+        const bool pair = at + 1 < text.size() && text[at].isHighSurrogate() && text[at + 1].isLowSurrogate();
+        const char32_t character = pair ? QChar::surrogateToUcs4(text[at], text[at + 1]) : text[at].unicode();
+        at += pair ? 2 : 1;
+        auto found = advances_.constFind(character);
         if (found == advances_.constEnd())
-            found = advances_.insert(c.unicode(), QFontMetricsF(font_).horizontalAdvance(c));
+            found = advances_.insert(
+                character, QFontMetricsF(font_).horizontalAdvance(QString::fromUcs4(&character, 1)));
         return found.value();
     }
 
@@ -69,7 +87,7 @@ private:
     qreal ascent_ = 0;
     qreal height_ = 0;
     qreal ellipsis_ = 0;
-    QHash<char16_t, qreal> advances_;
+    QHash<char32_t, qreal> advances_;
 };
 
 enum class Align { Left, Center, Right };
@@ -106,13 +124,40 @@ struct ReportPainter::Fonts {
     MeasuredFont bold;
     MeasuredFont title;
     MeasuredFont notice;
+    // Smaller sizes of the body and its bold, made as numbers need them.
+    std::map<std::pair<int, bool>, std::unique_ptr<MeasuredFont>> smaller;
+
+    MeasuredFont &sized(MeasuredFont &font, int size) {
+        if (size == font.font().pixelSize())
+            return font;
+        const bool isBold = font.font().bold();
+        std::unique_ptr<MeasuredFont> &made = smaller[{size, isBold}];
+        if (!made)
+            made = std::make_unique<MeasuredFont>(size, isBold, font.font().italic());
+        return *made;
+    }
+
+    // A number cut would read as another number: one that does not fit is drawn smaller, down to half its
+    // size, and past that as "#" across its cell, as spreadsheets show it. Answers the font and the text.
+    std::pair<MeasuredFont *, QString> fittedNumber(MeasuredFont &font, const QString &number, qreal room) {
+        const qreal width = font.width(number);
+        if (width <= room)
+            return {&font, number};
+        const int size = font.font().pixelSize();
+        MeasuredFont &shrunk = sized(font, std::max(static_cast<int>(size * room / width), (size + 1) / 2));
+        if (shrunk.width(number) <= room)
+            return {&shrunk, number};
+        const qreal hash = std::max<qreal>(1, shrunk.width(QStringLiteral("#")));
+        return {&shrunk, QString(static_cast<qsizetype>(room / hash), u'#')};
+    }
 };
 
 ReportPainter::ReportPainter(const ReportDocument &document)
     : fonts_(std::make_unique<Fonts>(Fonts{{document.FontSize(), false, false},
                                            {document.FontSize(), true, false},
                                            {document.TitleFontSize(), true, false},
-                                           {document.FontSize(), false, true}}))
+                                           {document.FontSize(), false, true},
+                                           {}}))
     , document_(document) {
 }
 
@@ -171,11 +216,13 @@ void ReportPainter::PaintPage(ReportSurface &surface, int page) {
     const int left = doc.Margin();
     const int right = doc.PageWidth() - doc.Margin();
     const int pad = doc.CellPadding();
-    const auto text = [&surface](MeasuredFont &font, const QString &shown, int x0, int x1, int top,
-                                 int height, Align align) {
-        const QString fitted = font.fitted(oneLine(shown), x1 - x0);
+    const auto text = [this, &surface](MeasuredFont &given, const QString &shown, int x0, int x1, int top,
+                                       int height, Align align, bool number = false) {
+        const auto [shownIn, fitted] = number ? fonts_->fittedNumber(given, oneLine(shown), x1 - x0)
+                                              : std::pair(&given, given.fitted(oneLine(shown), x1 - x0));
         if (fitted.isEmpty())
             return;
+        MeasuredFont &font = *shownIn;
         const qreal width = font.width(fitted);
         const qreal x = align == Align::Left    ? x0
                         : align == Align::Right ? x1 - width
@@ -192,7 +239,7 @@ void ReportPainter::PaintPage(ReportSurface &surface, int page) {
             const QString shown = doc.CellText(band, static_cast<int>(c));
             if (!shown.isEmpty())
                 text(font, shown, boxes[c].left + pad, boxes[c].left + boxes[c].width - pad, top, height,
-                     alignOf(columns[c].alignment));
+                     alignOf(columns[c].alignment), columns[c].format != ReportFormat::Text);
         }
     };
 

@@ -345,8 +345,10 @@ TEST(PdfTextWriter, saysWhichTextsHoldACharacterItsFaceLacks) {
     const int font = writer.AddFont(body);
     writer.BeginPage();
     EXPECT_TRUE(writer.DrawText(font, 10, {10, 10}, QStringLiteral("São Paulo")));
-    EXPECT_FALSE(writer.DrawText(font, 10, {10, 20}, QStringLiteral("Filial 東京")));
-    EXPECT_FALSE(writer.DrawText(font, 10, {10, 30}, QString::fromUcs4(U"\U0001F600")));
+    EXPECT_TRUE(writer.DrawText(font, 10, {10, 20}, QString::fromUcs4(U"Sorriso \U0001F600")))
+        << "a character beyond the first plane that the face holds";
+    EXPECT_FALSE(writer.DrawText(font, 10, {10, 30}, QStringLiteral("Filial 東京")));
+    EXPECT_FALSE(writer.DrawText(font, 10, {10, 40}, QString::fromUcs4(U"\U00020000")));
     writer.EndPage();
     EXPECT_TRUE(writer.Finish());
 }
