@@ -164,7 +164,11 @@ void TForm::watchMdiWindow() {
     watchingMdiWindow_ = true;
     connect(window, &QMdiSubWindow::windowStateChanged, this,
             [this](Qt::WindowStates before, Qt::WindowStates now) {
-                if (now.testFlag(Qt::WindowActive) && !before.testFlag(Qt::WindowActive))
+                // The frame makes its child window active again when the program is, even while a dialog
+                // above it is the active window: that is no activation of this form, and taking it for one
+                // would have the dialog, active again, run its own activation (and lose what was typed).
+                if (now.testFlag(Qt::WindowActive) && !before.testFlag(Qt::WindowActive) &&
+                    QApplication::activeWindow() == this->window())
                     activated();
             });
 }

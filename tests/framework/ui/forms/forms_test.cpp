@@ -137,6 +137,32 @@ TEST(RoutineForm, IsActivatedWhenAnotherFormWasActiveBeforeOrWhenItIsShownAgain)
     delete b;
 }
 
+// A frame makes its child window active again when the program is active again, even while a dialog above
+// it is the active window: the dialog, active again, is no form activated after another.
+TEST(RoutineForm, AChildWindowMadeActiveUnderAnActiveDialogActivatesNeither) {
+    QMdiArea area;
+    QStringList logChild, logDialog;
+    QPointer<RecordingRoutine> child = CreateForm<RecordingRoutine>(logChild);
+    QPointer<RecordingRoutine> dialog = CreateForm<RecordingRoutine>(logDialog);
+    QMdiSubWindow *window = area.addSubWindow(child);
+    area.addSubWindow(new QWidget)->show();
+    window->show();
+    area.show();
+    dialog->show();
+    QApplication::setActiveWindow(dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    logChild.clear();
+    logDialog.clear();
+
+    area.activateNextSubWindow();
+    area.setActiveSubWindow(window);
+    QEvent event(QEvent::WindowActivate);
+    QApplication::sendEvent(dialog, &event);
+    EXPECT_EQ(logChild, QStringList());
+    EXPECT_EQ(logDialog, QStringList());
+    delete dialog;
+}
+
 TEST(RoutineForm, ShowsItsModalFormWithTheOrdinaryCursorWhateverTheCallerShowed) {
     ScriptedModalForms modal;
     QStringList log;
