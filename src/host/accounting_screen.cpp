@@ -265,6 +265,7 @@ AccountingScreen::AccountingScreen(const Variant &parameters, QWidget *parent)
     auto *close = new QPushButton(QStringLiteral("Fechar"), this);
     close->setObjectName(QStringLiteral("btnFechar"));
     connect(close, &QPushButton::clicked, this, &AccountingScreen::Close);
+    ButtonKeys(close, {QKeySequence(Qt::Key_Escape)});
     layout->addWidget(close, 0, Qt::AlignRight);
     resize(720, 520);
 }
@@ -276,6 +277,8 @@ QWidget *AccountingScreen::grid(const QString &title, ClientDataSet &dataSet, co
     view->setModel(new DataSetModel(&dataSet, view));
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the next grid and to "Fechar", as in every grid of the system.
+    view->setTabKeyNavigation(false);
     view->horizontalHeader()->setStretchLastSection(true);
     view->verticalHeader()->hide();
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);

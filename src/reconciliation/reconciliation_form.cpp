@@ -100,6 +100,9 @@ TfrmConciliacao::TfrmConciliacao(QWidget *parent)
         grid->verticalHeader()->setVisible(false);
         grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
         grid->setWordWrap(false);
+        // Tab goes on to the next control, as in every grid of the system: within the grid it would choose
+        // another line for the commands, and leave the rest of the screen out of the keys' reach.
+        grid->setTabKeyNavigation(false);
         grid->horizontalHeader()->setStretchLastSection(true);
         int column = 0;
         for (int width : columns)

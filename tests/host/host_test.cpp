@@ -453,6 +453,40 @@ TEST(AccountingScreen, OpensThroughTheLoginContextShowingWhatItReceived) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// Worked from the keyboard: Tab goes from grid to grid rather than from cell to cell, and Esc closes.
+TEST(AccountingScreen, TabGoesFromGridToGridAndEscCloses) {
+    ScriptedDialogs dialogs;
+    MainWindow window{QString()};
+    ScopedHostFrame frame(window);
+    ScreenRegistry screens;
+    addHostScreens(screens);
+    LoginContext context;
+    context.loadScreen = [&](const QString &code, const Variant &parameters) {
+        screens.open(code, parameters);
+    };
+    ScopedLoginContext installed(context);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    Ondrima::LoadBPL(QStringLiteral("CTB10200"),
+                     VariantList{QStringLiteral("01"), QString(),
+                                 rows("CDCONTCTBL", {"1110300000", "3110100000"}),
+                                 rows("CDFILIAL", {"0101", "0102"}), rows("CDERROTEMP", {"002"})});
+    ASSERT_EQ(window.mdiArea()->subWindowList().size(), 1);
+    QPointer<QWidget> screen = window.mdiArea()->subWindowList().first()->widget();
+    auto *lines = screen->findChild<QTableView *>(QStringLiteral("dbgLancContTemp"));
+    lines->setFocus();
+    lines->setCurrentIndex(lines->model()->index(0, 0));
+    QTest::keyClick(lines, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), screen->findChild<QTableView *>(QStringLiteral("dbgRateio")));
+    EXPECT_EQ(lines->currentIndex().row(), 0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(screen.isNull() || !screen->isVisible());
+    window.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 TEST(AccountingScreen, HeadsItsColumnsWithCaptionsAndHidesTheWorkingNumbers) {
     struct Case {
         const char *name;

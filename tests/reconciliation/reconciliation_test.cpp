@@ -561,6 +561,25 @@ TEST_F(ReconciliationForm, AFileThatStoresNothingLeavesTheStatementShownAsItWas)
     EXPECT_EQ(control<QTableWidget>("grdLinhas")->currentRow(), 0);
 }
 
+// Tab and Shift+Tab leave a grid for the next control, as in every other screen: moving within the grid they
+// chose another line, which the commands then worked on, and the rest of the screen was out of the keys'
+// reach.
+TEST_F(ReconciliationForm, TabLeavesEachGridAndTheChosenLineStays) {
+    openStatement();
+    for (const char *name : {"grdLinhas", "grdMovimentos"}) {
+        for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+            SCOPED_TRACE(std::string(name) + (key == Qt::Key_Tab ? " Tab" : " Shift+Tab"));
+            auto *grid = control<QTableWidget>(name);
+            ASSERT_GT(grid->rowCount(), 1);
+            grid->setFocus();
+            grid->setCurrentCell(1, 0);
+            QTest::keyClick(grid, key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+            EXPECT_NE(QApplication::focusWidget(), grid);
+            EXPECT_EQ(grid->currentRow(), 1);
+        }
+    }
+}
+
 // The value axis spans every balance the chart draws, the bank's and the books', on round marks.
 TEST_F(ReconciliationForm, TheChartsValueAxisSpansBothLinesOnRoundMarks) {
     openStatement();
