@@ -309,6 +309,10 @@ void TNewDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &p
         runGuarded([&] { model_->MoveToRow(row); });
         if (model_->CurrentRow() != row) {
             followDataSet();
+            // A key selects the row it moved to after making it current: the selection comes back to the
+            // data set's row once the view is done, else the row shown chosen is not the one being worked.
+            QMetaObject::invokeMethod(
+                this, [this] { followDataSet(); }, Qt::QueuedConnection);
             return;
         }
     }

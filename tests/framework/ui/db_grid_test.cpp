@@ -166,10 +166,29 @@ TEST_F(GridForm, AMoveTheDataSetRefusesLeavesTheSelectionOnItsRow) {
     data.cds.BeforeScroll = [](ClientDataSet &) {
         throw Consiste::EAbort();
     };
-    click(3, 1);
-    EXPECT_EQ(data.cds.RecNo(), 1);
-    EXPECT_EQ(selectedRow(), 0);
-    EXPECT_EQ(grid->currentIndex().row(), 0);
+    // The view selects the row it moves to once it has made it current, a key as a click.
+    const std::pair<const char *, std::function<void()>> moves[] = {
+        {"a click",
+         [this] {
+             click(3, 1);
+         }},
+        {"the Down key",
+         [this] {
+             QTest::keyClick(grid, Qt::Key_Down);
+         }},
+        {"the Page Down key",
+         [this] {
+             QTest::keyClick(grid, Qt::Key_PageDown);
+         }},
+    };
+    for (const auto &[name, move] : moves) {
+        SCOPED_TRACE(name);
+        move();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(data.cds.RecNo(), 1);
+        EXPECT_EQ(selectedRow(), 0);
+        EXPECT_EQ(grid->currentIndex().row(), 0);
+    }
 }
 
 TEST_F(GridForm, TheSelectedFieldIsTheCurrentColumnAndEnteringOneIsTold) {
