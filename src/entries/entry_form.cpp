@@ -162,6 +162,14 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     dbnPadrao->SetDataSource(&dtsLancamentos);
     ui->sbtCdRedu->SetDataSource(&dtsConta);
     ui->sbtCdRedu->SetAssociate(ui->medCdRedu);
+    for (const auto &[button, field] :
+         {std::pair<bco::TBtnPesquisa *, QWidget *>{ui->sbtCdRedu, ui->medCdRedu},
+          {ui->btpTipoLanc, ui->medTpLanc},
+          {ui->btnFilial, ui->medFilial},
+          {ui->btpPesqCentCust, ui->medCentCust},
+          {ui->btpInsClie, ui->medInsClie},
+          {ui->btpInsForn, ui->medInsForn}})
+        button->OpenWithKeyIn(field);
     ui->medCdRedu->SetColor(bco::ControlColor::InfoTip);
     for (QWidget *display :
          std::initializer_list<QWidget *>{ui->edtCdBanco, ui->medCdAgencia, ui->edtConta, ui->edtNmConta,

@@ -463,8 +463,14 @@ TEST_F(Including, TheLookUpsFillTheirFieldsAndKeepTheInclude) {
         .pickWhere(QStringLiteral("CDFILIAL"), QStringLiteral("0102"))
         .pickWhere(QStringLiteral("CDCENTCUST"), QStringLiteral("0004"))
         .pickWhere(QStringLiteral("CDCLIENTE"), QStringLiteral("CLI0002"));
-    for (const char *button : {"btpTipoLanc", "btnFilial", "btpPesqCentCust", "btpInsClie"})
-        control<QToolButton>(button)->click();
+    // A look-up opens by its button, or by F9 in its field.
+    control<QToolButton>("btpTipoLanc")->click();
+    control<QToolButton>("btnFilial")->click();
+    for (const char *field : {"medCentCust", "medInsClie"}) {
+        QWidget *edit = control(field);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_F9);
+    }
     EXPECT_EQ(env.lookups.titles(),
               QStringList({"Tipo de Crédito Bancário", "Filial", "Centro de Custo ", "Cliente"}));
     EXPECT_EQ(text("medTpLanc"), QStringLiteral("0002"));

@@ -4,6 +4,7 @@
 
 #include <QLineEdit>
 #include <QPainter>
+#include <QShortcut>
 
 #include "framework/data/client_data_set.h"
 #include "framework/data/data_source.h"
@@ -43,6 +44,16 @@ TBtnPesquisa::TBtnPesquisa(QWidget *parent)
     setIcon(magnifierIcon());
     SetHint(QStringLiteral("Pesquisar"));
     connect(this, &QToolButton::clicked, this, [this] { runGuarded([this] { lookUp(); }); });
+}
+
+void TBtnPesquisa::OpenWithKeyIn(QWidget *field) {
+    auto *key = new QShortcut(QKeySequence(Qt::Key_F9), field, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(key, &QShortcut::activated, this, [this] {
+        if (isEnabled() && isVisible())
+            click();
+    });
+    if (!toolTip().contains(u"F9"))
+        SetHint(QStringLiteral("%1 (F9)").arg(toolTip()));
 }
 
 void TBtnPesquisa::lookUp() {

@@ -48,6 +48,9 @@ public:
     // The edit that receives the picked key (a masked edit gets it as its Text).
     QWidget *Associate() const { return associate_; }
     void SetAssociate(QWidget *edit) { associate_ = edit; }
+    // F9 in `field` opens the look-up as a click would, while the button is enabled: the button takes no
+    // focus, and the keyboard alone must reach it. The key is told in the button's hint.
+    void OpenWithKeyIn(QWidget *field);
 
     std::function<void()> BeforePesq;
     std::function<void()> AfterPesq;
