@@ -419,19 +419,31 @@ DataPacket rows(const char *field, std::initializer_list<const char *> values) {
     return packet;
 }
 
-} // namespace
+// A host window whose login context opens the host's own screens, as a module's LoadBPL reaches them.
+class HostScreens : public ::testing::Test {
+protected:
+    HostScreens() {
+        addHostScreens(screens);
+        context.loadScreen = [this](const QString &code, const Variant &parameters) {
+            screens.open(code, parameters);
+        };
+    }
+    void TearDown() override {
+        window.close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 
-TEST(AccountingScreen, OpensThroughTheLoginContextShowingWhatItReceived) {
     ScriptedDialogs dialogs;
     MainWindow window{QString()};
-    ScopedHostFrame frame(window);
+    ScopedHostFrame frame{window};
     ScreenRegistry screens;
-    addHostScreens(screens);
     LoginContext context;
-    context.loadScreen = [&](const QString &code, const Variant &parameters) {
-        screens.open(code, parameters);
-    };
-    ScopedLoginContext installed(context);
+    ScopedLoginContext installed{context};
+};
+
+} // namespace
+
+TEST_F(HostScreens, TheAccountingScreenOpensThroughTheLoginContextShowingWhatItReceived) {
 
     Ondrima::LoadBPL(QStringLiteral("CTB10200"),
                      VariantList{QStringLiteral("01"), QString(),
@@ -449,22 +461,10 @@ TEST(AccountingScreen, OpensThroughTheLoginContextShowingWhatItReceived) {
               "002: conta contábil não aceita lançamentos (conta sintética) (2 vezes)\n"
               "004: data fora de um período contábil aberto da empresa");
     EXPECT_EQ(screen->findChild<QTableView *>(QStringLiteral("dbgErrosTemp"))->model()->rowCount(), 3);
-    window.close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // Worked from the keyboard: Tab goes from grid to grid rather than from cell to cell, and Esc closes.
-TEST(AccountingScreen, TabGoesFromGridToGridAndEscCloses) {
-    ScriptedDialogs dialogs;
-    MainWindow window{QString()};
-    ScopedHostFrame frame(window);
-    ScreenRegistry screens;
-    addHostScreens(screens);
-    LoginContext context;
-    context.loadScreen = [&](const QString &code, const Variant &parameters) {
-        screens.open(code, parameters);
-    };
-    ScopedLoginContext installed(context);
+TEST_F(HostScreens, TheAccountingScreensTabGoesFromGridToGridAndEscCloses) {
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -483,8 +483,6 @@ TEST(AccountingScreen, TabGoesFromGridToGridAndEscCloses) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(screen.isNull() || !screen->isVisible());
-    window.close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST(AccountingScreen, HeadsItsColumnsWithCaptionsAndHidesTheWorkingNumbers) {
