@@ -93,6 +93,13 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
                                   QStringLiteral("LINHA1\nLINHA2")});
          },
          "caracteres de controle"},
+        {"a payee across two paragraphs",
+         [&] {
+             return server->call(QStringLiteral("SetEmiteCheque"),
+                                 {other.account, other.number, "5000", other.date, other.value,
+                                  QStringLiteral("LINHA1\u2029LINHA2")});
+         },
+         "caracteres de controle"},
         {"a debit the account does not hold",
          [&] {
              return emit({"001", "0099999999", chequeDebit.date, 1.0}, "5000", 1.0, chequeDebit.date);

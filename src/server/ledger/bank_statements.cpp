@@ -315,8 +315,9 @@ qint64 booksBalanceAtEndOf(Sql &sql, const QString &account, const QDate &day) {
     // (SQLite into an inexact number, PostgreSQL in a failure).
     bool overflowed = false;
     const auto add = [&](const SqlRow &row) {
-        overflowed = overflowed || __builtin_add_overflow(cents, row.integer(0), &cents) ||
-                     __builtin_sub_overflow(cents, row.integer(1), &cents);
+        // Credits and debits are each at least zero: their difference always fits, the running total
+        // need not.
+        overflowed = overflowed || __builtin_add_overflow(cents, row.integer(0) - row.integer(1), &cents);
     };
     const QDate month(day.year(), day.month(), 1);
     sql.forEach(QStringLiteral("SELECT VRCREDITO, VRDEBITO FROM SALDOMENSAL WHERE CDREDUCONT = :conta AND "

@@ -368,11 +368,15 @@ public:
     bool LacksCharacter() const { return lacksCharacter_; }
 
     void DrawText(const QFont &font, QPointF baseline, const QString &text) override {
-        int number = 0;
+        int number = -1;
         for (const auto &[known, added] : fonts_)
             if (known == &font)
                 number = added;
-        if (!writer_.DrawText(number, font.pixelSize() / 10.0, baseline / 10, text))
+        // A font the page did not name at the start (a number drawn smaller to fit its column) is added as
+        // it is met, so that a bold total stays bold.
+        if (number < 0 && AddFont(font))
+            number = fonts_.back().second;
+        if (number < 0 || !writer_.DrawText(number, font.pixelSize() / 10.0, baseline / 10, text))
             lacksCharacter_ = true;
     }
 
