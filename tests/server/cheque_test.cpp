@@ -38,6 +38,11 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
             token.isEmpty() ? server->demoToken() : token, QStringLiteral("SetEmiteCheque"),
             {d.account, d.number, cheque, date, value, QStringLiteral("Energia Limpa S.A.")});
     };
+    // Another debit's cheque, good but for its payee.
+    const auto payee = [&](const QString &name) {
+        return server->call(QStringLiteral("SetEmiteCheque"),
+                            {other.account, other.number, "5000", other.date, other.value, name});
+    };
     const auto written = [this] {
         return QList<qint64>{
             number(QStringLiteral("SELECT COUNT(*) FROM CHEQUE")),
@@ -79,26 +84,11 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
         {"another value than the debit's",
          [&] { return emit(other, "5000", other.value + 0.01, other.date); }, "deve ser o valor do débito"},
         {"no date", [&] { return emit(other, "5000", other.value, QDate()); }, "Data do cheque"},
-        {"a payee longer than the cheque's line",
-         [&] {
-             return server->call(
-                 QStringLiteral("SetEmiteCheque"),
-                 {other.account, other.number, "5000", other.date, other.value, QString(61, u'F')});
-         },
+        {"a payee longer than the cheque's line", [&] { return payee(QString(61, u'F')); },
          "passa de 60 caracteres"},
-        {"a payee across two lines",
-         [&] {
-             return server->call(QStringLiteral("SetEmiteCheque"),
-                                 {other.account, other.number, "5000", other.date, other.value,
-                                  QStringLiteral("LINHA1\nLINHA2")});
-         },
+        {"a payee across two lines", [&] { return payee(QStringLiteral("LINHA1\nLINHA2")); },
          "caracteres de controle"},
-        {"a payee across two paragraphs",
-         [&] {
-             return server->call(QStringLiteral("SetEmiteCheque"),
-                                 {other.account, other.number, "5000", other.date, other.value,
-                                  QStringLiteral("LINHA1\u2029LINHA2")});
-         },
+        {"a payee across two paragraphs", [&] { return payee(QStringLiteral("LINHA1\u2029LINHA2")); },
          "caracteres de controle"},
         {"a debit the account does not hold",
          [&] {
