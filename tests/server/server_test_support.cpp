@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
+#include <mutex>
 
 #include <QRandomGenerator>
 #include <QSqlDatabase>
@@ -13,6 +15,7 @@
 #include "server/demo/demo_data.h"
 #include "server/methods/all_methods.h"
 #include "server/storage/migrations.h"
+#include "support/form_test_server.h"
 
 namespace bco::server::testing {
 
@@ -32,6 +35,66 @@ void administer(const QString &statement) {
             throw std::runtime_error(("cannot " + statement + ": " + query.lastError().text()).toStdString());
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+QString newPostgresName(const char *prefix) {
+    return QStringLiteral("%1_%2")
+        .arg(QLatin1String(prefix))
+        .arg(QRandomGenerator::global()->generate64(), 0, 16);
+}
+
+// A PostgreSQL database for each kind of test database, built once per test program and copied for each
+// test (CREATE DATABASE … TEMPLATE copies its files): migrating and loading the demo row by row take most of
+// a short case's time on PostgreSQL, where every statement is a round trip. SQLite files are copied the same
+// way, by the form tests' own cache. The templates are dropped when the program's tests end.
+class PostgresTemplates : public ::testing::Environment {
+public:
+    QString nameFor(bool withDemo, int entries) {
+        const std::lock_guard lock(mutex_);
+        const std::pair key{withDemo, withDemo ? entries : 0};
+        if (const auto found = built_.find(key); found != built_.end())
+            return found->second;
+        const QString name = newPostgresName("bco_tpl");
+        administer(QStringLiteral("CREATE DATABASE ") + name);
+        built_.emplace(key, name);
+        QUrl parsed(postgresUrl());
+        parsed.setPath(u'/' + name);
+        {
+            // No connection may be left open on a template, or copying it fails: the pool closes them all.
+            ConnectionPool pool(DatabaseUrl::parse(parsed.toString()));
+            migrate(pool.forThisThread());
+            if (withDemo) {
+                DemoOptions options;
+                options.processingDate = demoDate;
+                options.entries = entries;
+                options.passwordIterations = 50;
+                loadDemoData(pool.forThisThread(), options);
+            }
+        }
+        return name;
+    }
+
+    void TearDown() override {
+        const std::lock_guard lock(mutex_);
+        for (const auto &[key, name] : built_)
+            administer(QStringLiteral("DROP DATABASE IF EXISTS ") + name + QStringLiteral(" WITH (FORCE)"));
+        built_.clear();
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::pair<bool, int>, QString> built_;
+};
+
+// gtest owns and tears down the environment once every test has run, while the application object that Qt's
+// database drivers need still exists.
+PostgresTemplates &postgresTemplates() {
+    static PostgresTemplates *const templates = [] {
+        auto *environment = new PostgresTemplates;
+        ::testing::AddGlobalTestEnvironment(environment);
+        return environment;
+    }();
+    return *templates;
 }
 
 } // namespace
@@ -63,24 +126,19 @@ std::string backendName(const ::testing::TestParamInfo<Backend> &info) {
 TestDatabase::TestDatabase(Backend backend, bool withDemo, int entries)
     : backend_(backend) {
     if (backend == Backend::Sqlite) {
-        urlText_ = QStringLiteral("sqlite:") + folder_.filePath(QStringLiteral("bco.db"));
+        const QString path = folder_.filePath(QStringLiteral("bco.db"));
+        bco::testing::createDatabase(path, demoDate, withDemo ? entries : -1);
+        urlText_ = QStringLiteral("sqlite:") + path;
     } else {
-        postgresName_ = QStringLiteral("bco_t_%1").arg(QRandomGenerator::global()->generate64(), 0, 16);
-        administer(QStringLiteral("CREATE DATABASE ") + postgresName_);
+        const QString from = postgresTemplates().nameFor(withDemo, entries);
+        postgresName_ = newPostgresName("bco_t");
+        administer(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(postgresName_, from));
         QUrl parsed(postgresUrl());
         parsed.setPath(u'/' + postgresName_);
         urlText_ = parsed.toString();
     }
     url_ = DatabaseUrl::parse(urlText_);
     pool_ = std::make_unique<ConnectionPool>(url_);
-    migrate(sql());
-    if (withDemo) {
-        DemoOptions options;
-        options.processingDate = demoDate;
-        options.entries = entries;
-        options.passwordIterations = 50;
-        loadDemoData(sql(), options);
-    }
 }
 
 TestDatabase::~TestDatabase() {
