@@ -40,6 +40,7 @@ void showError(const QString &text) {
 
 int main(int argc, char **argv) {
     keepFreedMemoryForReuse();
+    ignoreBrokenPipes();
     QApplication app(argc, argv);
     setApplicationNames();
     speakBrazilianPortuguese();

@@ -243,6 +243,7 @@ int run() {
 } // namespace
 
 int main(int argc, char **argv) {
+    bco::ignoreBrokenPipes();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bco-import"));
     bco::speakBrazilianPortuguese();

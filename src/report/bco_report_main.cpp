@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include "framework/data/database_url.h"
+#include "framework/remote/net_connection.h"
 #include "framework/report/report_store.h"
 #include "framework/session/login_context.h"
 #include "framework/session/operator_lookups.h"
@@ -110,6 +111,7 @@ int run(const QStringList &arguments) {
 } // namespace
 
 int main(int argc, char **argv) {
+    bco::ignoreBrokenPipes();
     // A scheduled report runs with no display: the offscreen platform paints fonts all the same.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

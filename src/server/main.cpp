@@ -13,6 +13,7 @@
 #include <QSettings>
 
 #include "framework/data/large_pages.h"
+#include "framework/remote/net_connection.h"
 #include "server/demo/demo_data.h"
 #include "server/methods/all_methods.h"
 #include "server/storage/migrations.h"
@@ -237,6 +238,7 @@ int run(QCoreApplication &app) {
 
 int main(int argc, char **argv) {
     keepFreedMemoryForReuse();
+    ignoreBrokenPipes();
     pthread_sigmask(SIG_BLOCK, &stopSignals(), nullptr);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bco-server"));

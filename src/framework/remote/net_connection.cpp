@@ -1,6 +1,7 @@
 #include "framework/remote/net_connection.h"
 
 #include <algorithm>
+#include <csignal>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -27,7 +28,10 @@ QString describe(httplib::Error error) {
     case httplib::Error::Read:
         return QStringLiteral("the answer could not be read (the connection closed or timed out)");
     case httplib::Error::Write:
-        return QStringLiteral("the request could not be sent");
+    // The library cancels a request whose body the connection stopped taking (the server closed or reset it
+    // while the body was sent): nothing here cancels a request otherwise.
+    case httplib::Error::Canceled:
+        return QStringLiteral("the request could not be sent (the connection closed while it was sent)");
     case httplib::Error::SSLConnection:
         return QStringLiteral("no TLS connection could be made (is the server serving HTTPS?)");
     case httplib::Error::SSLServerVerification:
@@ -374,6 +378,10 @@ std::vector<RemoteResult> NetConnection::CallBatch(std::vector<BatchCall> &calls
     for (size_t i = 0; i < calls.size(); ++i)
         results.push_back(answered(calls[i].method, answers[i], calls[i].args));
     return results;
+}
+
+void ignoreBrokenPipes() {
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace bco

@@ -125,4 +125,11 @@ private:
     QString pendingFailure_;
 };
 
+// A write to a connection that its peer reset raises SIGPIPE, which ends the process unless ignored. Sockets
+// written here and by the server's plain connections pass MSG_NOSIGNAL, but OpenSSL and the HTTP library's
+// own writes do not. The programs that speak HTTP (the host, the server, the command-line tools and the test
+// programs) ignore the signal from their start and take the write's error instead; a module loaded by
+// another host leaves the process's signals to that host.
+void ignoreBrokenPipes();
+
 } // namespace bco

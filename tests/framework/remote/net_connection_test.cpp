@@ -1,6 +1,13 @@
+#include <chrono>
 #include <functional>
 #include <set>
 #include <stdexcept>
+#include <thread>
+
+#include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,6 +15,7 @@
 #include "framework/remote/net_connection.h"
 #include "framework/remote/wire_codec.h"
 #include "support/loopback_rpc_server.h"
+#include "support/test_certificates.h"
 
 using namespace bco;
 using bco::test::LoopbackRpcServer;
@@ -280,4 +288,77 @@ TEST(NetConnectionTest, RefusesWhatCannotBeSentWithoutCalling) {
     EXPECT_THAT(farDate.errorMessage().toStdString(),
                 HasSubstr("the arguments of getSaldoDia cannot be sent"));
     EXPECT_TRUE(server.calls().empty());
+}
+
+namespace {
+
+// A TLS server that takes the handshake and the start of a request, then resets the connection: what a
+// server restarted or killed while a call is sent does to its client.
+class ResettingTlsPeer {
+public:
+    ResettingTlsPeer() {
+        const bco::testing::TestCertificates &made = bco::testing::testCertificates();
+        context_ = SSL_CTX_new(TLS_server_method());
+        SSL_CTX_use_certificate_chain_file(context_,
+                                           made.path(QStringLiteral("server.pem")).toLocal8Bit().constData());
+        SSL_CTX_use_PrivateKey_file(
+            context_, made.path(QStringLiteral("server.key")).toLocal8Bit().constData(), SSL_FILETYPE_PEM);
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener_, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        ::listen(listener_, 4);
+        socklen_t length = sizeof address;
+        ::getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        serving_ = std::thread([this] { serveOne(); });
+    }
+    ~ResettingTlsPeer() {
+        serving_.join();
+        ::close(listener_);
+        SSL_CTX_free(context_);
+    }
+
+    int port() const { return port_; }
+
+private:
+    void serveOne() {
+        const int socket = ::accept(listener_, nullptr, nullptr);
+        SSL *ssl = SSL_new(context_);
+        SSL_set_fd(ssl, socket);
+        if (SSL_accept(ssl) == 1) {
+            char start[4096];
+            SSL_read(ssl, start, sizeof start);
+            // Let the client fill the socket's buffers before the reset.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        const linger reset{1, 0};
+        ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        ::close(socket);
+        SSL_free(ssl);
+    }
+
+    SSL_CTX *context_ = nullptr;
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread serving_;
+};
+
+} // namespace
+
+// The reset reaches the client while it writes the request's body: the call fails, saying so.
+TEST(NetConnectionTest, AServerThatResetsTheConnectionWhileACallIsSentIsAFailureThatSaysSo) {
+    const ResettingTlsPeer peer;
+    NetConnection connection;
+    connection.SetSecurity({true, bco::testing::testCertificates().path(QStringLiteral("ca.pem"))});
+    pointAt(connection, QStringLiteral("127.0.0.1"), peer.port());
+    const RemoteResult answer =
+        connection.Call(QStringLiteral("ImportaLancamentos"), {QString(16 * 1024 * 1024, u'x')});
+    EXPECT_FALSE(answer.ok());
+    EXPECT_EQ(
+        answer.errorMessage(),
+        QStringLiteral("the call of ImportaLancamentos to the application server at 127.0.0.1:%1 "
+                       "failed: the request could not be sent (the connection closed while it was sent)")
+            .arg(peer.port()));
 }

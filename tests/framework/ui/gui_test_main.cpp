@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "framework/remote/net_connection.h"
 #include "framework/text/portuguese.h"
 
 namespace {
@@ -21,6 +22,8 @@ void quietOffscreenNoise(QtMsgType type, const QMessageLogContext &context, cons
 
 // Suites that show widgets get a full application object; they run on the offscreen platform.
 int main(int argc, char **argv) {
+    // The suites play the host and run the server in their own process.
+    bco::ignoreBrokenPipes();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietOffscreenNoise);
