@@ -142,7 +142,7 @@ TfrmConciliacao::TfrmConciliacao(QWidget *parent)
     ui->layGrafico->insertWidget(0, chart_, 1);
 
     bco::FocusTracker::instance().setExitHandler(ui->medCdRedu, [this] { Vd_CdRedu(); });
-    bco::connectGuarded(ui->cbxExtrato, &QComboBox::activated, this, [this](int) { CarregaExtrato(); });
+    bco::connectGuarded(ui->cbxExtrato, &QComboBox::activated, this, [this](int) { EscolheExtrato(); });
 }
 
 TfrmConciliacao::~TfrmConciliacao() = default;
@@ -230,6 +230,26 @@ void TfrmConciliacao::ListaExtratos(const QString &chosen) {
     CarregaExtrato();
 }
 
+// The statements are listed again with the one picked: the books' balances and the counts each item keeps
+// are those of when the list was made, and other operators write meanwhile.
+void TfrmConciliacao::EscolheExtrato() {
+    const QString picked = ui->cbxExtrato->currentData().toList().value(0).toString();
+    try {
+        ListaExtratos(picked);
+    } catch (...) {
+        ChoiceOnShownStatement();
+        throw;
+    }
+}
+
+// The lists still show the statement they showed after a failure: so does the choice, which the screen
+// lists again by.
+void TfrmConciliacao::ChoiceOnShownStatement() {
+    const int shown = indexOfStatement(shownStatement_);
+    if (shown >= 0)
+        ui->cbxExtrato->setCurrentIndex(shown);
+}
+
 int TfrmConciliacao::indexOfStatement(const QString &statement) const {
     for (int i = 0; !statement.isEmpty() && i < ui->cbxExtrato->count(); ++i)
         if (ui->cbxExtrato->itemData(i).toList().value(0).toString() == statement)
@@ -269,11 +289,7 @@ void TfrmConciliacao::CarregaExtrato() {
                 return bco::linesOfOtherStatements(netLancContCorr, account_, overlapping, from, to);
             });
     } catch (...) {
-        // The lists still show the statement they showed: so does the choice, which the screen lists
-        // again by.
-        const int shown = indexOfStatement(shownStatement_);
-        if (shown >= 0)
-            ui->cbxExtrato->setCurrentIndex(shown);
+        ChoiceOnShownStatement();
         throw;
     }
     shownStatement_ = chosen[0].toString();

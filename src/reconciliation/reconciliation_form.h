@@ -59,6 +59,8 @@ private:
     void ListaExtratos(const QString &chosen);
     // The item of the statement numbered so in the statements' list; -1 when there is none.
     int indexOfStatement(const QString &statement) const;
+    void EscolheExtrato();
+    void ChoiceOnShownStatement();
     void CarregaExtrato();
     void MostraQuadro();
     // The books' daily balance against the bank's over the statement's period, the days that differ marked.

@@ -622,6 +622,28 @@ TEST_F(ReconciliationForm, AStatementGoesToTheAccountTypedLastThoughItsFieldWasN
 
 // A statement that cannot be listed (here: the operator's session ended, with no renewal at hand) leaves the
 // screen on the one it showed, its choice included, since the screen lists again by the choice.
+// The books' balances of a statement picked again are those of the moment it is picked: an entry another
+// operator wrote before the statement's first day since the screen listed the statements moves them all.
+TEST_F(ReconciliationForm, AStatementPickedAgainShowsTheBooksAsTheyAreNow) {
+    openStatement();
+    const auto books = [&] {
+        QList<qint64> each;
+        for (const DailyBalance &day : form->balances())
+            each << day.books;
+        return each;
+    };
+    const QList<qint64> before = books();
+    ASSERT_FALSE(before.isEmpty());
+    EntryRequest earlier = entryOf('C', 1, 100.00, "Depósito do outro operador");
+    include(earlier);
+    auto *choice = control<QComboBox>("cbxExtrato");
+    choice->activated(choice->currentIndex()); // as a pick with the mouse signals it
+    QList<qint64> moved;
+    for (const qint64 day : before)
+        moved << day + 10000;
+    EXPECT_EQ(books(), moved);
+}
+
 TEST_F(ReconciliationForm, AStatementThatCannotBeListedLeavesTheChoiceOnTheOneShown) {
     openStatement();
     auto *choice = control<QComboBox>("cbxExtrato");
