@@ -16,6 +16,9 @@ namespace {
 const QString TableNamespace = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
 const QString OfficeNamespace = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
 const QString TextNamespace = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
+// LibreOffice's own attributes, which tell an error cell from a text.
+const QString CalcExtensionNamespace =
+    QStringLiteral("urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0");
 
 bool is(const QXmlStreamReader &reader, const QString &ns, QStringView name) {
     return reader.name() == name && reader.namespaceUri() == ns;
@@ -187,6 +190,9 @@ private:
         } else if (type == u"boolean") {
             value = WorkbookCell::fromBoolean(
                 attributes.value(OfficeNamespace, QLatin1StringView("boolean-value")) == u"true");
+        } else if (attributes.value(CalcExtensionNamespace, QLatin1StringView("value-type")) == u"error") {
+            // An error (#N/A, #DIV/0!) is stored as an empty text shown as its code: the code is the cell,
+            // as in the other formats, so that a Data cell holding one is refused instead of its row dropped.
         } else if (!attributes.value(OfficeNamespace, QLatin1StringView("string-value")).isNull()) {
             value = WorkbookCell::fromText(
                 attributes.value(OfficeNamespace, QLatin1StringView("string-value")).toString());

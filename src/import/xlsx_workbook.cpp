@@ -325,7 +325,11 @@ private:
                 fail(QStringLiteral("célula incompleta"));
             }
         }
-        if (hasValue)
+        // An empty value is a formula's only when its result is a text; a number, a date or a truth left
+        // empty was never computed, as by a library that writes formulas for a spreadsheet to compute.
+        const bool computed = hasValue && !(hasFormula && value.isEmpty() && type != CellType::Formula &&
+                                            type != CellType::Text);
+        if (computed)
             cells_.add(static_cast<quint32>(row), static_cast<quint32>(column), cell(type, style, value));
         else if (hasFormula)
             throw WorkbookError::uncomputedFormula(static_cast<quint32>(row) + 1,

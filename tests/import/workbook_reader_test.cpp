@@ -132,8 +132,7 @@ const SelectionCase selectionCases[] = {
      R"([["Data", "Valor"], [{"error": "#REF!"}, {"error": "#DIV/0!"}]])",
      {"Data", "Valor"},
      {{"T #REF!", "T #DIV/0!"}},
-     {2},
-     {Format::Xls, Format::Xlsx}},
+     {2}},
     {"a workbook in 4096-byte sectors",
      R"([["Data", "Valor"], [{"date": "2024-03-15"}, 1]])",
      {"Data", "Valor"},
@@ -502,6 +501,15 @@ const LongSheetCase longSheetCases[] = {
          const qsizetype text = sheet.indexOf("nº 3 ");
          const qsizetype from = sheet.lastIndexOf("<is>", text);
          sheet.replace(from, sheet.indexOf("</is>", text) + 5 - from, "<f>CONCATENATE(\"a\",\"b\")</f>");
+     }},
+    {"a date formula stored with an empty value, as a library that computes nothing writes it", false,
+     2'000'000,
+     QStringLiteral("A célula da linha 5, coluna 1 da planilha tem uma fórmula gravada sem o valor que ela "
+                    "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
+                    "importá-la."),
+     [](QByteArray &sheet) {
+         const qsizetype from = sheet.indexOf("<v>", sheet.indexOf("<c r=\"A5\""));
+         sheet.replace(from, sheet.indexOf("</v>", from) + 4 - from, "<f>A4+1</f><v></v>");
      }},
     {"a formula stored with its value", false, 2'000'000, QString(),
      [](QByteArray &sheet) {

@@ -29,7 +29,7 @@ it as one repeated row). A cell is null (empty), a text, a number, or an object:
     {"date": "2024-03-15"}            a date cell shown as dd/mm/yyyy
     {"number": 1.5, "format": "0.00"}  a number with a number format
     {"bool": true}
-    {"error": "#DIV/0!"}              (not in .ods, which has no error cells)
+    {"error": "#DIV/0!"}              (.ods: as LibreOffice writes it, an empty text shown as its code)
     {"formula": "1+1", "value": 2}     a formula and its cached result (number, text or boolean)
     {"value": cell, "repeat": N}       N copies side by side (.ods: one repeated cell)
     {"value": cell, "span": N}         merged over N columns
@@ -401,6 +401,9 @@ def write_ods(workbook):
     document.save(workbook["path"])
 
 
+CALCEXT = "urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0"
+
+
 def ods_cell(cell, arguments, TableCell, P):
     if cell is None:
         return TableCell(**arguments)
@@ -420,6 +423,10 @@ def ods_cell(cell, arguments, TableCell, P):
     elif isinstance(cell, (int, float)):
         shown = str(cell)
         element = TableCell(valuetype="float", value=cell, **arguments)
+    elif isinstance(cell, dict) and "error" in cell:
+        shown = cell["error"]
+        element = TableCell(valuetype="string", stringvalue="", **arguments)
+        element.setAttrNS(CALCEXT, "value-type", "error")
     else:
         shown = cell
         element = TableCell(valuetype="string", **arguments)
