@@ -386,6 +386,13 @@ private:
         return day;
     }
 
+    // A bank that keeps no date for the balance writes zeros for it; the balance is then the statement's
+    // last day's, as when the date is left out.
+    static bool unstatedDay(const QString &text) {
+        return text.size() >= 8 &&
+               std::all_of(text.begin(), text.begin() + 8, [](QChar c) { return c == u'0'; });
+    }
+
     qint64 centsOf(const QString &element, const QString &text, qsizetype at) {
         const std::optional<qint64> cents = ofxCents(text);
         if (!cents)
@@ -412,7 +419,7 @@ private:
             (tag == Tag::DtStart ? pending_.start : pending_.end) = dateOf(name, text, at);
         } else if (where == Tag::LedgerBal && tag == Tag::BalAmt && !text.isEmpty()) {
             pending_.ledgerCents = centsOf(name, text, at);
-        } else if (where == Tag::LedgerBal && tag == Tag::DtAsOf && !text.isEmpty()) {
+        } else if (where == Tag::LedgerBal && tag == Tag::DtAsOf && !text.isEmpty() && !unstatedDay(text)) {
             pending_.ledgerDate = dateOf(name, text, at);
         } else if (where == Tag::Payee && tag == Tag::Name && line_) {
             line_->payeeName = text;

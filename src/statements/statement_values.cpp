@@ -110,6 +110,7 @@ QDate ofxDay(QStringView text) {
     }
     if (!rest.isEmpty()) {
         // The zone: "[" offset [":" name] "]", the offset in hours with an optional sign and fraction.
+        // Banks also write the offset as ISO 8601 does, "-03:00" or "-0300": the day is kept all the same.
         if (!rest.startsWith(u'[') || !rest.endsWith(u']'))
             return {};
         const QStringView zone = rest.mid(1, rest.size() - 2);
@@ -119,15 +120,19 @@ QDate ofxDay(QStringView text) {
         if (offset.startsWith(u'-') || offset.startsWith(u'+'))
             offset = offset.mid(1);
         const qsizetype point = offset.indexOf(u'.');
-        const QStringView hours = point < 0 ? offset : offset.left(point);
-        const QStringView minutes = point < 0 ? QStringView() : offset.mid(point + 1);
+        const bool hoursAndMinutes = point < 0 && offset.size() == 4;
+        const QStringView hours = hoursAndMinutes ? offset.left(2) : point < 0 ? offset : offset.left(point);
+        const QStringView minutes = hoursAndMinutes ? offset.mid(2)
+                                    : point < 0     ? QStringView()
+                                                    : offset.mid(point + 1);
         if (hours.isEmpty() || hours.size() > 2 || !allDigits(hours) || number(hours) > 14 ||
             minutes.size() > 2 || !allDigits(minutes) || (point >= 0 && minutes.isEmpty()))
             return {};
-        if (name.size() > 8)
+        const bool minutesAfterColon = name.size() == 2 && allDigits(name) && number(name) < 60;
+        if (name.size() > 8 || (hoursAndMinutes && !name.isEmpty()))
             return {};
         for (const QChar c : name)
-            if (!c.isLetter())
+            if (!c.isLetter() && !minutesAfterColon)
                 return {};
     }
     return QDate(number(value.left(4)), number(value.mid(4, 2)), number(value.mid(6, 2)));

@@ -204,6 +204,13 @@ const OfxCase ofxCases[] = {
      "OFX banco=0101 agência=// conta=0123456/0123456/ moeda=\n"
      "período=2024-03-01..2024-03-02 inicial=-350@2024-03-01(calculado) final=-350@2024-03-02\n"
      "a|2024-03-01|C|100|||l1\nb|2024-03-02|D|100|||l2"},
+    {"a balance whose date the bank wrote as zeros is the last day's",
+     "OFXHEADER:100\n\n<OFX><STMTRS><BANKTRANLIST><DTSTART>20240301<DTEND>20240308\n"
+     "<STMTTRN><DTPOSTED>20240305<TRNAMT>-1,00<FITID>z1</STMTTRN>\n"
+     "</BANKTRANLIST><LEDGERBAL><BALAMT>0,00<DTASOF>00000000</LEDGERBAL></STMTRS></OFX>",
+     "OFX banco= agência=// conta=// moeda=\n"
+     "período=2024-03-01..2024-03-08 inicial=100@2024-03-01(calculado) final=0@2024-03-08\n"
+     "z1|2024-03-05|D|100|||l4"},
     {"statements of two accounts are refused",
      "<OFX><STMTRS><BANKACCTFROM><BANKID>101<ACCTID>12345-6</BANKACCTFROM></STMTRS>"
      "<STMTRS><BANKACCTFROM><BANKID>101<ACCTID>12345-7</BANKACCTFROM></STMTRS></OFX>",
