@@ -253,9 +253,11 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
 }
 
 QSqlQuery ChequeEmissionDialog::debitAsStored() const {
-    // A cheque printed again keeps the payee it was recorded with.
+    // A cheque printed again keeps the payee it was recorded with, none included; only a new one is
+    // offered the supplier's name.
     auto debit = firstRow(
-        QStringLiteral("SELECT COALESCE(Q.NMFAVORECIDO, F.NMRAZSOCFORN), D.NRCHEQUE, Q.IDSITUCHEQ FROM "
+        QStringLiteral("SELECT CASE WHEN Q.NRCHEQUE IS NULL THEN F.NMRAZSOCFORN ELSE Q.NMFAVORECIDO END, "
+                       "D.NRCHEQUE, Q.IDSITUCHEQ FROM "
                        "MOVDEBIBANC D LEFT JOIN FORNECED F ON F.CDFORNECED = D.CDFORNECED "
                        "LEFT JOIN CHEQUE Q ON Q.CDREDUCONT = D.CDREDUCONT AND Q.NRCHEQUE = "
                        "D.NRCHEQUE WHERE D.CDREDUCONT = ? AND D.NRMOVIDEBI = ?"),

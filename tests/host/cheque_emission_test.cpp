@@ -168,6 +168,25 @@ TEST_F(ChequeScreen, RecordsANewChequeOnItsDebitAndPrintsItWithTheAmountInWords)
     }
 }
 
+// The supplier's name is only offered for a new cheque: one recorded without a payee is printed again
+// without one.
+TEST_F(ChequeScreen, AChequeRecordedWithoutAPayeeIsPrintedAgainWithoutOne) {
+    QSqlQuery(QSqlDatabase::database(QStringLiteral("adcGeral")))
+        .exec(QStringLiteral("UPDATE MOVDEBIBANC SET CDFORNECED = (SELECT MIN(CDFORNECED) FROM FORNECED) "
+                             "WHERE CDREDUCONT = '001' AND NRMOVIDEBI = '%1'")
+                  .arg(debitWithoutCheque().debit));
+    const ChequeRequest request = debitWithoutCheque(); // at the version the change gave it
+    reports.pdfFile = folder.filePath(QStringLiteral("cheque.pdf"));
+    {
+        ChequeEmissionDialog screen(request);
+        ASSERT_FALSE(screen.payeeEdit()->text().isEmpty()) << "the supplier is offered";
+        screen.payeeEdit()->clear();
+        ASSERT_TRUE(screen.saveAsPdf());
+    }
+    ChequeEmissionDialog again(request);
+    EXPECT_EQ(again.payeeEdit()->text(), QString());
+}
+
 TEST_F(ChequeScreen, ClosesWithoutRecordingWhenItsPrinterIsGoneAndRefusesWhatItCannotServe) {
     const ChequeRequest request = debitWithoutCheque(1);
     const qint64 cheques = count(QStringLiteral("SELECT COUNT(*) FROM CHEQUE"));
