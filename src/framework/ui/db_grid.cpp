@@ -446,8 +446,20 @@ bool TNewDBGrid::runKeyHooks(const QKeyEvent *event, QChar &key) {
     return true;
 }
 
+QChar TNewDBGrid::typedInto(const QKeyEvent *event) const {
+    const QChar key = typedCharacter(event);
+    const Field *field = SelectedField();
+    if (event->modifiers().testFlag(Qt::KeypadModifier) && (key == u'.' || key == u',') && field != nullptr &&
+        (field->Kind() == FieldKind::Float || field->Kind() == FieldKind::Integer))
+        return AmountNotation::of(QLocale()).decimal;
+    return key;
+}
+
+void TNewDBGrid::keyboardSearch(const QString &) {
+}
+
 void TNewDBGrid::keyPressEvent(QKeyEvent *event) {
-    QChar key = typedCharacter(event);
+    QChar key = typedInto(event);
     if (!runKeyHooks(event, key)) {
         event->accept();
         return;
@@ -477,7 +489,7 @@ bool TNewDBGrid::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() != QEvent::KeyPress || event == hookedEvent_ || !watched->isWidgetType())
         return QTableView::eventFilter(watched, event);
     auto *keyEvent = static_cast<QKeyEvent *>(event);
-    QChar key = typedCharacter(keyEvent);
+    QChar key = typedInto(keyEvent);
     if (!runKeyHooks(keyEvent, key))
         return true;
     if (key.isPrint() && key != typedCharacter(keyEvent)) {

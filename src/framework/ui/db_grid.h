@@ -129,6 +129,9 @@ protected:
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    // Off: the view would make current the row whose text starts with what is typed where nothing can be
+    // edited, and the operator's next action would fall on a row they did not choose.
+    void keyboardSearch(const QString &search) override;
 
 private:
     friend class GridDelegate;
@@ -140,6 +143,9 @@ private:
     void columnResized(int column, int width);
     // Runs the key hooks on a key; false when they swallowed it. `key` may come back replaced.
     bool runKeyHooks(const QKeyEvent *event, QChar &key);
+    // The character a key types into the selected field: the keypad's decimal key types a number's decimal
+    // separator, as in a number field, whatever sign the keyboard's layout gives it.
+    QChar typedInto(const QKeyEvent *event) const;
     bool writeCell(const QModelIndex &index, const QString &text);
     void drawCell(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index);
 

@@ -191,6 +191,18 @@ TEST_F(GridForm, AMoveTheDataSetRefusesLeavesTheSelectionOnItsRow) {
     }
 }
 
+// A key typed where nothing can be edited does nothing: the view's own search would make the row whose text
+// starts with it current, and what the operator does next would act on that row.
+TEST_F(GridForm, AKeyTypedWhereNothingIsEditableLeavesTheRowWhereItWas) {
+    click(2, 2);
+    for (const char *typed : {"C", "0", "1", "Banco L"}) {
+        SCOPED_TRACE(typed);
+        QTest::keyClicks(grid, QString::fromLatin1(typed));
+        EXPECT_EQ(data.cds.RecNo(), 3);
+        EXPECT_EQ(grid->currentIndex().row(), 2);
+    }
+}
+
 TEST_F(GridForm, TheSelectedFieldIsTheCurrentColumnAndEnteringOneIsTold) {
     int entered = 0;
     grid->OnColEnter = [&] {
@@ -345,6 +357,28 @@ TEST_F(GridEditing, ANumberIsReadAsTheNumberEditsReadIt) {
         EXPECT_EQ(data.cds.FieldByName(u"VALOR").AsFloat(), c.read.value_or(before));
         EXPECT_EQ(dialogs.errors().size(), c.read ? 0 : 1);
     }
+}
+
+// As in a number field, the keypad's decimal key types the decimal comma, whichever sign the keyboard's
+// layout gives it.
+TEST_F(GridEditing, TheKeypadsDecimalKeyTypesTheDecimalComma) {
+    ScriptedDialogs dialogs;
+    grid->SetEditing(true);
+    click(0, 3);
+    QTest::keyClicks(grid, QStringLiteral("5"));
+    QWidget *editor = QApplication::focusWidget();
+    ASSERT_NE(editor, grid);
+    for (const Qt::Key decimal : {Qt::Key_Period, Qt::Key_Comma}) {
+        SCOPED_TRACE(decimal);
+        qobject_cast<QLineEdit *>(editor)->setText(QStringLiteral("5"));
+        QTest::keyClick(editor, decimal, Qt::KeypadModifier);
+        EXPECT_EQ(qobject_cast<QLineEdit *>(editor)->text(), QStringLiteral("5,"));
+    }
+    QTest::keyClicks(editor, QStringLiteral("5"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_TRUE(dialogs.errors().isEmpty());
+    EXPECT_EQ(data.cds.FieldByName(u"VALOR").AsFloat(), 5.5);
 }
 
 TEST_F(GridForm, AKeyDownHookSwallowsKeys) {
