@@ -175,7 +175,8 @@ private:
     WorkbookCell readCell(QXmlStreamReader &reader, quint32 column) {
         const QXmlStreamAttributes attributes = reader.attributes();
         const QStringView type = attributes.value(OfficeNamespace, QLatin1StringView("value-type"));
-        if (type.isEmpty() && !attributes.value(TableNamespace, QLatin1StringView("formula")).isEmpty())
+        const bool hasFormula = !attributes.value(TableNamespace, QLatin1StringView("formula")).isEmpty();
+        if (type.isEmpty() && hasFormula)
             throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
         WorkbookCell value;
         if (type == u"float" || type == u"percentage" || type == u"currency") {
@@ -201,6 +202,9 @@ private:
         // A value the type does not explain (a time, a broken number) still shows its text.
         if (value.kind() == CellKind::Empty && !text.isEmpty())
             value = WorkbookCell::fromText(text);
+        // A formula with neither a value nor a text shown was never computed, whatever type it claims.
+        if (value.kind() == CellKind::Empty && hasFormula)
+            throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
         return value;
     }
 

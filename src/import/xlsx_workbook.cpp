@@ -325,10 +325,10 @@ private:
                 fail(QStringLiteral("célula incompleta"));
             }
         }
-        // An empty value is a formula's only when its result is a text; a number, a date or a truth left
-        // empty was never computed, as by a library that writes formulas for a spreadsheet to compute.
-        const bool computed = hasValue && !(hasFormula && value.isEmpty() && type != CellType::Formula &&
-                                            type != CellType::Text);
+        // An empty value is a formula's only when its result is a text; a number, a date, a truth or an
+        // error left empty was never computed, as by a library that writes formulas for a spreadsheet to
+        // compute.
+        const bool computed = hasValue && !(hasFormula && value.isEmpty() && type != CellType::Formula);
         if (computed)
             cells_.add(static_cast<quint32>(row), static_cast<quint32>(column), cell(type, style, value));
         else if (hasFormula)

@@ -389,8 +389,10 @@ private:
     // A bank that keeps no date for the balance writes zeros for it; the balance is then the statement's
     // last day's, as when the date is left out.
     static bool unstatedDay(const QString &text) {
-        return text.size() >= 8 &&
-               std::all_of(text.begin(), text.begin() + 8, [](QChar c) { return c == u'0'; });
+        const qsizetype zone = text.indexOf(u'[');
+        const QStringView day = QStringView(text).left(zone < 0 ? text.size() : zone);
+        return day.size() >= 8 &&
+               std::all_of(day.begin(), day.end(), [](QChar c) { return c == u'0' || c == u'.'; });
     }
 
     qint64 centsOf(const QString &element, const QString &text, qsizetype at) {

@@ -128,8 +128,8 @@ QDate ofxDay(QStringView text) {
         if (hours.isEmpty() || hours.size() > 2 || !allDigits(hours) || number(hours) > 14 ||
             minutes.size() > 2 || !allDigits(minutes) || (point >= 0 && minutes.isEmpty()))
             return {};
-        const bool minutesAfterColon = name.size() == 2 && allDigits(name) && number(name) < 60;
-        if (name.size() > 8 || (hoursAndMinutes && !name.isEmpty()))
+        const bool minutesAfterColon = point < 0 && name.size() == 2 && allDigits(name) && number(name) < 60;
+        if (name.size() > 8 || (hoursAndMinutes && (!name.isEmpty() || number(minutes) >= 60)))
             return {};
         for (const QChar c : name)
             if (!c.isLetter() && !minutesAfterColon)

@@ -511,6 +511,15 @@ const LongSheetCase longSheetCases[] = {
          const qsizetype from = sheet.indexOf("<v>", sheet.indexOf("<c r=\"A5\""));
          sheet.replace(from, sheet.indexOf("</v>", from) + 4 - from, "<f>A4+1</f><v></v>");
      }},
+    {"an error formula stored with an empty value", false, 2'000'000,
+     QStringLiteral("A célula da linha 5, coluna 1 da planilha tem uma fórmula gravada sem o valor que ela "
+                    "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
+                    "importá-la."),
+     [](QByteArray &sheet) {
+         const qsizetype from = sheet.indexOf("<c r=\"A5\"");
+         sheet.replace(from, sheet.indexOf("</c>", from) + 4 - from,
+                       "<c r=\"A5\" t=\"e\"><f>1/0</f><v></v></c>");
+     }},
     {"a formula stored with its value", false, 2'000'000, QString(),
      [](QByteArray &sheet) {
          const qsizetype at = sheet.indexOf("<is>", sheet.indexOf("nº 3 ") - 60);
@@ -654,6 +663,16 @@ const LongOdsCase longOdsCases[] = {
          const qsizetype from = content.lastIndexOf("<table:table-cell", text);
          content.replace(from, content.indexOf("</table:table-cell>", text) + 19 - from,
                          "<table:table-cell table:formula=\"of:=CONCATENATE(&quot;a&quot;)\"/>");
+     },
+     QStringLiteral("A célula da linha 5, coluna 3 da planilha tem uma fórmula gravada sem o valor que ela "
+                    "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
+                    "importá-la.")},
+    {"a number formula stored without its value",
+     [](QByteArray &content) {
+         const qsizetype text = content.indexOf("nº 3 ");
+         const qsizetype from = content.lastIndexOf("<table:table-cell", text);
+         content.replace(from, content.indexOf("</table:table-cell>", text) + 19 - from,
+                         "<table:table-cell table:formula=\"of:=1+1\" office:value-type=\"float\"/>");
      },
      QStringLiteral("A célula da linha 5, coluna 3 da planilha tem uma fórmula gravada sem o valor que ela "
                     "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "

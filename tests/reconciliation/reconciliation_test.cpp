@@ -620,8 +620,6 @@ TEST_F(ReconciliationForm, AStatementGoesToTheAccountTypedLastThoughItsFieldWasN
     EXPECT_EQ(env.value(stored).toInt(), before);
 }
 
-// A statement that cannot be listed (here: the operator's session ended, with no renewal at hand) leaves the
-// screen on the one it showed, its choice included, since the screen lists again by the choice.
 // The books' balances of a statement picked again are those of the moment it is picked: an entry another
 // operator wrote before the statement's first day since the screen listed the statements moves them all.
 TEST_F(ReconciliationForm, AStatementPickedAgainShowsTheBooksAsTheyAreNow) {
@@ -644,6 +642,8 @@ TEST_F(ReconciliationForm, AStatementPickedAgainShowsTheBooksAsTheyAreNow) {
     EXPECT_EQ(books(), moved);
 }
 
+// A statement that cannot be listed (here: the operator's session ended, with no renewal at hand) leaves the
+// screen on the one it showed, its choice included, since the screen lists again by the choice.
 TEST_F(ReconciliationForm, AStatementThatCannotBeListedLeavesTheChoiceOnTheOneShown) {
     openStatement();
     auto *choice = control<QComboBox>("cbxExtrato");

@@ -8,6 +8,7 @@
 #include "server/demo/demo_data.h"
 #include "server/storage/migrations.h"
 #include "server_test_support.h"
+#include "support/form_test_server.h"
 
 namespace bco::server::testing {
 namespace {
@@ -249,12 +250,7 @@ TEST(DemoData, IsTheSameForTheSameOptions) {
     const QTemporaryDir folder;
     const auto fingerprintOfNew = [&](const QString &name) {
         ConnectionPool pool(DatabaseUrl::parse(QStringLiteral("sqlite:") + folder.filePath(name)));
-        migrate(pool.forThisThread());
-        DemoOptions options;
-        options.processingDate = demoDate;
-        options.entries = 300;
-        options.passwordIterations = 50;
-        loadDemoData(pool.forThisThread(), options);
+        bco::testing::buildDemoDatabase(pool, demoDate, 300);
         return fingerprint(pool.forThisThread()).toHex();
     };
     EXPECT_EQ(fingerprintOfNew(QStringLiteral("first.db")), fingerprintOfNew(QStringLiteral("second.db")));

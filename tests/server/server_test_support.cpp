@@ -12,9 +12,7 @@
 #include <QSqlRecord>
 #include <QUrl>
 
-#include "server/demo/demo_data.h"
 #include "server/methods/all_methods.h"
-#include "server/storage/migrations.h"
 #include "support/form_test_server.h"
 
 namespace bco::server::testing {
@@ -56,21 +54,18 @@ public:
             return found->second;
         const QString name = newPostgresName("bco_tpl");
         administer(QStringLiteral("CREATE DATABASE ") + name);
-        built_.emplace(key, name);
         QUrl parsed(postgresUrl());
         parsed.setPath(u'/' + name);
-        {
+        try {
             // No connection may be left open on a template, or copying it fails: the pool closes them all.
             ConnectionPool pool(DatabaseUrl::parse(parsed.toString()));
-            migrate(pool.forThisThread());
-            if (withDemo) {
-                DemoOptions options;
-                options.processingDate = demoDate;
-                options.entries = entries;
-                options.passwordIterations = 50;
-                loadDemoData(pool.forThisThread(), options);
-            }
+            bco::testing::buildDemoDatabase(pool, demoDate, withDemo ? entries : -1);
+        } catch (...) {
+            // Half built, it would be every later test's database.
+            administer(QStringLiteral("DROP DATABASE IF EXISTS ") + name + QStringLiteral(" WITH (FORCE)"));
+            throw;
         }
+        built_.emplace(key, name);
         return name;
     }
 

@@ -51,13 +51,7 @@ public:
         const QString path = folder_.filePath(name);
         {
             ConnectionPool pool(DatabaseUrl::parse(QStringLiteral("sqlite:") + path));
-            server::migrate(pool.forThisThread());
-            server::DemoOptions options;
-            options.processingDate = processingDate;
-            options.entries = entries;
-            // The operators' passwords are hashed with few rounds: every test logs in.
-            options.passwordIterations = 50;
-            server::loadDemoData(pool.forThisThread(), options);
+            buildDemoDatabase(pool, processingDate, entries);
         }
         // The pool is gone, so the write-ahead log has been folded into the file: the file alone is the
         // database. It reaches the cache whole or not at all, whatever other tests do at the same time.
@@ -91,11 +85,22 @@ DemoTemplates &demoTemplates() {
 
 } // namespace
 
+void buildDemoDatabase(ConnectionPool &pool, QDate processingDate, int demoEntries) {
+    server::migrate(pool.forThisThread());
+    if (demoEntries < 0)
+        return;
+    server::DemoOptions options;
+    options.processingDate = processingDate;
+    options.entries = demoEntries;
+    options.passwordIterations = 50;
+    server::loadDemoData(pool.forThisThread(), options);
+}
+
 void createDatabase(const QString &path, QDate processingDate, int demoEntries) {
     QFile::remove(path);
     if (demoEntries < 0) {
         ConnectionPool pool(DatabaseUrl::parse(QStringLiteral("sqlite:") + path));
-        server::migrate(pool.forThisThread());
+        buildDemoDatabase(pool, processingDate, demoEntries);
         return;
     }
     if (!QFile::copy(demoTemplates().pathFor(processingDate, demoEntries), path))

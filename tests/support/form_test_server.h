@@ -13,6 +13,10 @@
 // What the form tests and the form benchmarks stand on: the real application server run inside the
 // process over a SQLite file, and rows seeded into that file. Nothing here depends on a test framework, so
 // a benchmark links it as well as a suite.
+namespace bco::server {
+class ConnectionPool;
+}
+
 namespace bco::testing {
 
 // The day the demo data of the form tests is counted from (the server suite's day too).
@@ -23,6 +27,10 @@ inline const QDate formTestDate{2024, 3, 15};
 // password "demo"). A demo database is built once per process for each day and count and copied, so that
 // every test starts from a fresh file at the cost of a copy.
 void createDatabase(const QString &path, QDate processingDate = formTestDate, int demoEntries = 300);
+
+// Migrates the database of `pool` to the newest schema and, with `demoEntries` >= 0, fills it with the demo
+// data as createDatabase does (the operators' passwords hashed with few rounds: every test logs in).
+void buildDemoDatabase(server::ConnectionPool &pool, QDate processingDate, int demoEntries);
 
 // How an in-process server speaks: plain HTTP when no certificate is given, else HTTPS with the certificate
 // and key, which clients verify against `authority` (a certificate authority's PEM file).

@@ -28,10 +28,11 @@ QString describe(httplib::Error error) {
     case httplib::Error::Read:
         return QStringLiteral("the answer could not be read (the connection closed or timed out)");
     case httplib::Error::Write:
-    // The library cancels a request whose body the connection stopped taking (the server closed or reset it
-    // while the body was sent): nothing here cancels a request otherwise.
+    // The library cancels a request whose body the connection stopped taking (the server closed or reset it,
+    // or stopped reading past the write timeout, while the body was sent): nothing here cancels otherwise.
     case httplib::Error::Canceled:
-        return QStringLiteral("the request could not be sent (the connection closed while it was sent)");
+        return QStringLiteral(
+            "the request could not be sent (the connection closed or timed out while it was sent)");
     case httplib::Error::SSLConnection:
         return QStringLiteral("no TLS connection could be made (is the server serving HTTPS?)");
     case httplib::Error::SSLServerVerification:

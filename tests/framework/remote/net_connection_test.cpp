@@ -358,7 +358,8 @@ TEST(NetConnectionTest, AServerThatResetsTheConnectionWhileACallIsSentIsAFailure
     EXPECT_FALSE(answer.ok());
     EXPECT_EQ(
         answer.errorMessage(),
-        QStringLiteral("the call of ImportaLancamentos to the application server at 127.0.0.1:%1 "
-                       "failed: the request could not be sent (the connection closed while it was sent)")
+        QStringLiteral(
+            "the call of ImportaLancamentos to the application server at 127.0.0.1:%1 "
+            "failed: the request could not be sent (the connection closed or timed out while it was sent)")
             .arg(peer.port()));
 }
