@@ -377,7 +377,7 @@ private:
         }
         case RecordType::BoolErr:
             requireSize(record, 8);
-            add(body, le8(body, 7) ? WorkbookCell::fromText(errorText(le8(body, 6)))
+            add(body, le8(body, 7) ? WorkbookCell::fromError(errorText(le8(body, 6)))
                                    : WorkbookCell::fromBoolean(le8(body, 6) != 0));
             break;
         case RecordType::Formula:
@@ -428,7 +428,7 @@ private:
             add(body, WorkbookCell::fromBoolean(le8(body, 8) != 0));
             break;
         case 2:
-            add(body, WorkbookCell::fromText(errorText(le8(body, 8))));
+            add(body, WorkbookCell::fromError(errorText(le8(body, 8))));
             break;
         default: // an empty text
             break;

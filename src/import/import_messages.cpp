@@ -26,6 +26,7 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "Valor_Inv|Valor não é um número.",
         "Valor_Grande|Valor maior que o maior valor de um lançamento (9.999.999.999.999,99).",
         "Data_Inv|Data inválida.",
+        "Celula_Erro|A coluna %1 tem o erro %2 de uma fórmula.",
         // A text that one workbook means as thousands and another as decimals is not guessed at.
         "Valor_Amb|Valor ambíguo: \"%1\" (use %2 ou %3).",
         // The entry form's words for an account of a company the operator may not use.

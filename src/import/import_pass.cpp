@@ -48,6 +48,9 @@ const QStringList headings = {
     QStringLiteral("Fornecedor"),
 };
 enum Column { Data, ContaCorrente, Filial, Forma, Tipo, Descricao, Valor, Documento, Cliente, Fornecedor };
+// The step that checks each column, by which its problems are listed.
+constexpr int stepOfColumn[] = {DateStep,        AccountStep, BranchStep,   KindStep,  TypeStep,
+                                DescriptionStep, AmountStep,  DocumentStep, PartyStep, PartyStep};
 
 QString cut(const QString &value, int width) {
     return bco::leftWholeCharacters(value, width);
@@ -73,6 +76,7 @@ bco::AmountReading amountOf(const bco::WorkbookCell &cell) {
         break;
     case bco::CellKind::Date:
     case bco::CellKind::Boolean:
+    case bco::CellKind::Error:
         break;
     }
     reading.value = Consiste::RoundDec(reading.value, 2);
@@ -224,6 +228,11 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
         row.document = table.text(r, Documento);
         row.customerText = table.text(r, Cliente);
         row.supplierText = table.text(r, Fornecedor);
+        // A formula's error would be read as the text of its code: a description "#N/A", say. Data and
+        // Valor refuse it as no date and no number already.
+        for (int column = ContaCorrente; column <= Fornecedor; ++column)
+            if (column != Valor && table.cell(r, column).kind() == bco::CellKind::Error)
+                row.refuse(stepOfColumn[column], "Celula_Erro", {headings[column], table.text(r, column)});
         CheckLocally(row);
     }
     return rows;

@@ -176,6 +176,8 @@ private:
         const QXmlStreamAttributes attributes = reader.attributes();
         const QStringView type = attributes.value(OfficeNamespace, QLatin1StringView("value-type"));
         const bool hasFormula = !attributes.value(TableNamespace, QLatin1StringView("formula")).isEmpty();
+        const bool error =
+            attributes.value(CalcExtensionNamespace, QLatin1StringView("value-type")) == u"error";
         if (type.isEmpty() && hasFormula)
             throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
         WorkbookCell value;
@@ -191,14 +193,15 @@ private:
         } else if (type == u"boolean") {
             value = WorkbookCell::fromBoolean(
                 attributes.value(OfficeNamespace, QLatin1StringView("boolean-value")) == u"true");
-        } else if (attributes.value(CalcExtensionNamespace, QLatin1StringView("value-type")) == u"error") {
-            // An error (#N/A, #DIV/0!) is stored as an empty text shown as its code: the code is the cell,
-            // as in the other formats, so that a Data cell holding one is refused instead of its row dropped.
+        } else if (error) {
+            // An error (#N/A, #DIV/0!) is stored as an empty text shown as its code: the code is the cell.
         } else if (!attributes.value(OfficeNamespace, QLatin1StringView("string-value")).isNull()) {
             value = WorkbookCell::fromText(
                 attributes.value(OfficeNamespace, QLatin1StringView("string-value")).toString());
         }
         const QString text = readParagraphs(reader);
+        if (error)
+            return WorkbookCell::fromError(text);
         // A value the type does not explain (a time, a broken number) still shows its text.
         if (value.kind() == CellKind::Empty && !text.isEmpty())
             value = WorkbookCell::fromText(text);

@@ -12,9 +12,16 @@ WorkbookCell WorkbookCell::fromText(QString text) {
     return cell;
 }
 
+WorkbookCell WorkbookCell::fromError(QString code) {
+    WorkbookCell cell;
+    cell.kind_ = CellKind::Error;
+    cell.text_ = std::move(code);
+    return cell;
+}
+
 WorkbookCell WorkbookCell::fromNumber(double number) {
     if (!std::isfinite(number))
-        return fromText(QStringLiteral("#NUM!"));
+        return fromError(QStringLiteral("#NUM!"));
     WorkbookCell cell;
     cell.kind_ = CellKind::Number;
     cell.number_ = number;
@@ -53,6 +60,7 @@ QString WorkbookCell::toText() const {
     case CellKind::Empty:
         return QString();
     case CellKind::Text:
+    case CellKind::Error:
         return text_;
     case CellKind::Number:
         return numberText(number_);
@@ -71,6 +79,7 @@ bool operator==(const WorkbookCell &a, const WorkbookCell &b) {
     case CellKind::Empty:
         return true;
     case CellKind::Text:
+    case CellKind::Error:
         return a.text_ == b.text_;
     case CellKind::Number:
         return a.number_ == b.number_;

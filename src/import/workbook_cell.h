@@ -7,25 +7,28 @@
 
 namespace bco {
 
-enum class CellKind : std::uint8_t { Empty, Text, Number, Date, Boolean };
+enum class CellKind : std::uint8_t { Empty, Text, Number, Date, Boolean, Error };
 
 // One cell of a workbook as its writer stored it: its raw value. A number cell whose format shows a date
-// is a Date (the time of day dropped); an error cell (#DIV/0!, #N/A) is the Text of its code, so that a Data
-// cell holding an error stops the import instead of dropping the row; a formula is its cached result.
+// is a Date (the time of day dropped); an error cell (#DIV/0!, #N/A) is an Error whose text is its code, so
+// that a row holding one is refused instead of dropped or imported with the code; a formula is its cached
+// result.
 class WorkbookCell {
 public:
     WorkbookCell() = default;
     static WorkbookCell fromText(QString text);
-    // A NaN or an infinity (only a damaged file holds one) becomes the text "#NUM!".
+    // A NaN or an infinity (only a damaged file holds one) becomes the error "#NUM!".
     static WorkbookCell fromNumber(double number);
     static WorkbookCell fromDate(QDate date);
     static WorkbookCell fromBoolean(bool value);
+    static WorkbookCell fromError(QString code);
 
     CellKind kind() const { return kind_; }
     // No value, or a text of blanks only: such a cell counts as empty when rows are selected.
     bool isBlank() const;
 
-    // The value of its own kind; the others answer 0, false, an empty text or a null date.
+    // The value of its own kind (an error's code is its text); the others answer 0, false, an empty text or
+    // a null date.
     const QString &textValue() const { return text_; }
     double number() const { return kind_ == CellKind::Number ? number_ : 0.0; }
     QDate date() const { return kind_ == CellKind::Date ? QDate::fromJulianDay(julianDay_) : QDate(); }
@@ -34,7 +37,7 @@ public:
     // The cell as text: a text as stored; a number in the shortest decimal that reads back the same
     // number, with "." as the decimal mark, no thousands separator and no exponent between 1e-6 and 1e21
     // ("1234.5", "-0.25", "100"); a date as dd/mm/yyyy; a boolean as "VERDADEIRO" or "FALSO", as the
-    // spreadsheet shows it; an empty cell as "".
+    // spreadsheet shows it; an error as its code; an empty cell as "".
     QString toText() const;
 
     friend bool operator==(const WorkbookCell &a, const WorkbookCell &b);

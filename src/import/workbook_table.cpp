@@ -219,6 +219,7 @@ QDate WorkbookTable::date(int row, int column) const {
         break;
     case CellKind::Empty:
     case CellKind::Boolean:
+    case CellKind::Error:
         break;
     }
     if (!date)

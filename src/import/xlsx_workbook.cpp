@@ -211,13 +211,15 @@ bool parseReference(QStringView reference, quint32 &row, quint32 &column) {
 }
 
 // A cell's type (its t attribute) as far as reading its value goes; a number for any other.
-enum class CellType { Number, Shared, Text, Formula, Boolean, Date };
+enum class CellType { Number, Shared, Text, Formula, Boolean, Date, Error };
 
 CellType cellType(QStringView type) {
     if (type == u"s")
         return CellType::Shared;
-    if (type == u"inlineStr" || type == u"e")
+    if (type == u"inlineStr")
         return CellType::Text;
+    if (type == u"e")
+        return CellType::Error;
     if (type == u"str")
         return CellType::Formula;
     if (type == u"b")
@@ -346,6 +348,8 @@ private:
         }
         case CellType::Text:
             return WorkbookCell::fromText(value);
+        case CellType::Error:
+            return WorkbookCell::fromError(value.trimmed());
         case CellType::Formula:
             return WorkbookCell::fromText(decodeEscapes(value));
         case CellType::Boolean:

@@ -69,6 +69,7 @@ const char refusalRows[] = R"([
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Fornecedor como cliente", 10, "", "FOR0001", null],
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", "CNPJ na coluna do valor", 53411567000117, "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "D", "1", "Valor grande demais", "10.000.000.000.000,00", "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", {"error": "#REF!"}, 10, "", null, null],
   [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Certa", 10, "", null, null]
 ])";
 
@@ -94,6 +95,7 @@ const std::vector<ErrorLine> refusalLines = {
     {19, "Cliente não cadastrado."},
     {20, "Valor maior que o maior valor de um lançamento (9.999.999.999.999,99)."},
     {21, "Valor maior que o maior valor de um lançamento (9.999.999.999.999,99)."},
+    {22, "A coluna Descrição tem o erro #REF! de uma fórmula."},
 };
 
 // A clean file as other programs write them: headings in another case and order, empty Data rows, dates as
@@ -290,7 +292,7 @@ TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) 
     EXPECT_TRUE(form->records.entry.cdsMovBanc.IsEmpty()) << "the first row is wrong: nothing is built";
     EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
     EXPECT_TRUE(control("dgbErros")->isEnabled());
-    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 21);
+    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 22);
 }
 
 TEST_F(ImportForm, TheFileIsCheckedBeforeThePassRuns) {

@@ -62,7 +62,7 @@ const ExportCase exportCases[] = {
 
 // A cell as the cases write what they expect of it.
 QString described(const WorkbookCell &cell) {
-    static const char letters[] = {'E', 'T', 'N', 'D', 'B'};
+    static const char letters[] = {'E', 'T', 'N', 'D', 'B', 'X'};
     return QChar(QLatin1Char(letters[static_cast<int>(cell.kind())])) + u' ' + cell.toText();
 }
 

@@ -27,7 +27,7 @@ using test::Format;
 
 // A cell as the tests write what they expect of it: the kind's letter, then its text ("D 15/03/2024").
 QString described(const WorkbookCell &cell) {
-    static const char letters[] = {'E', 'T', 'N', 'D', 'B'};
+    static const char letters[] = {'E', 'T', 'N', 'D', 'B', 'X'};
     return QChar(QLatin1Char(letters[static_cast<int>(cell.kind())])) + u' ' + cell.toText();
 }
 
@@ -128,10 +128,10 @@ const SelectionCase selectionCases[] = {
      {{"D 15/03/2024", "N 0.5", "N 1.5"}},
      {2},
      {Format::Xls, Format::Xlsx}},
-    {"an error cell reads as its code and keeps its row",
+    {"an error cell is an error of its code and keeps its row",
      R"([["Data", "Valor"], [{"error": "#REF!"}, {"error": "#DIV/0!"}]])",
      {"Data", "Valor"},
-     {{"T #REF!", "T #DIV/0!"}},
+     {{"X #REF!", "X #DIV/0!"}},
      {2}},
     {"a workbook in 4096-byte sectors",
      R"([["Data", "Valor"], [{"date": "2024-03-15"}, 1]])",
