@@ -640,6 +640,19 @@ struct LongOdsCase {
     QByteArray manifest = odsManifest;
 };
 
+// Puts `cell` where entry 3's description is (the sheet's fifth row, third column).
+std::function<void(QByteArray &)> instead3rdDescription(const char *cell) {
+    return [cell](QByteArray &content) {
+        const qsizetype text = content.indexOf("nº 3 ");
+        const qsizetype from = content.lastIndexOf("<table:table-cell", text);
+        content.replace(from, content.indexOf("</table:table-cell>", text) + 19 - from, cell);
+    };
+}
+
+const QString uncomputedDescription = QStringLiteral(
+    "A célula da linha 5, coluna 3 da planilha tem uma fórmula gravada sem o valor que ela calcula. "
+    "Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de importá-la.");
+
 const LongOdsCase longOdsCases[] = {
     {"reads every cell", nullptr, QString()},
     {"broken XML after the sheet is never looked into", afterTheSheet(brokenXml), QString()},
@@ -658,25 +671,11 @@ const LongOdsCase longOdsCases[] = {
      QStringLiteral(
          "A pasta de trabalho está danificada ou incompleta (XML inválido: Premature end of document.).")},
     {"a formula stored without its value (a program that computes nothing wrote it)",
-     [](QByteArray &content) {
-         const qsizetype text = content.indexOf("nº 3 ");
-         const qsizetype from = content.lastIndexOf("<table:table-cell", text);
-         content.replace(from, content.indexOf("</table:table-cell>", text) + 19 - from,
-                         "<table:table-cell table:formula=\"of:=CONCATENATE(&quot;a&quot;)\"/>");
-     },
-     QStringLiteral("A célula da linha 5, coluna 3 da planilha tem uma fórmula gravada sem o valor que ela "
-                    "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
-                    "importá-la.")},
+     instead3rdDescription("<table:table-cell table:formula=\"of:=CONCATENATE(&quot;a&quot;)\"/>"),
+     uncomputedDescription},
     {"a number formula stored without its value",
-     [](QByteArray &content) {
-         const qsizetype text = content.indexOf("nº 3 ");
-         const qsizetype from = content.lastIndexOf("<table:table-cell", text);
-         content.replace(from, content.indexOf("</table:table-cell>", text) + 19 - from,
-                         "<table:table-cell table:formula=\"of:=1+1\" office:value-type=\"float\"/>");
-     },
-     QStringLiteral("A célula da linha 5, coluna 3 da planilha tem uma fórmula gravada sem o valor que ela "
-                    "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
-                    "importá-la.")},
+     instead3rdDescription("<table:table-cell table:formula=\"of:=1+1\" office:value-type=\"float\"/>"),
+     uncomputedDescription},
     {"a row repeated a million times is refused at the cells' bound", atTheSheetsEnd(rowBomb), tooLarge,
      100'000},
     {"a row repeated a million times before broken XML is refused at the cells' bound",
