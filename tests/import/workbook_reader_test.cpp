@@ -471,6 +471,23 @@ struct LongSheetCase {
 const QString brokenArchive = QStringLiteral(
     "A pasta de trabalho está danificada ou incompleta (arquivo compactado incompleto ou inválido).");
 
+// What a formula stored without its value on the sheet's fifth row is told.
+QString uncomputedFormulaIn(int column) {
+    return QStringLiteral(
+               "A célula da linha 5, coluna %1 da planilha tem uma fórmula gravada sem o valor que ela "
+               "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
+               "importá-la.")
+        .arg(column);
+}
+
+// Puts `cell` where entry 3's date is (the sheet's fifth row, first column).
+std::function<void(QByteArray &)> instead5thDate(const char *cell) {
+    return [cell](QByteArray &sheet) {
+        const qsizetype from = sheet.indexOf("<c r=\"A5\"");
+        sheet.replace(from, sheet.indexOf("</c>", from) + 4 - from, cell);
+    };
+}
+
 const LongSheetCase longSheetCases[] = {
     {"reads every cell", false, 2'000'000, QString()},
     {"whose checksum fails is refused once read to its end", true, 2'000'000, brokenArchive},
@@ -494,32 +511,16 @@ const LongSheetCase longSheetCases[] = {
      badlyEncodedContent, inEntry(2900, badlyEncoded)},
     // Entry 3 is on the sheet's fifth row, its description in the third column.
     {"a formula stored without its value (a program that computes nothing wrote it)", false, 2'000'000,
-     QStringLiteral("A célula da linha 5, coluna 3 da planilha tem uma fórmula gravada sem o valor que ela "
-                    "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
-                    "importá-la."),
+     uncomputedFormulaIn(3),
      [](QByteArray &sheet) {
          const qsizetype text = sheet.indexOf("nº 3 ");
          const qsizetype from = sheet.lastIndexOf("<is>", text);
          sheet.replace(from, sheet.indexOf("</is>", text) + 5 - from, "<f>CONCATENATE(\"a\",\"b\")</f>");
      }},
     {"a date formula stored with an empty value, as a library that computes nothing writes it", false,
-     2'000'000,
-     QStringLiteral("A célula da linha 5, coluna 1 da planilha tem uma fórmula gravada sem o valor que ela "
-                    "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
-                    "importá-la."),
-     [](QByteArray &sheet) {
-         const qsizetype from = sheet.indexOf("<v>", sheet.indexOf("<c r=\"A5\""));
-         sheet.replace(from, sheet.indexOf("</v>", from) + 4 - from, "<f>A4+1</f><v></v>");
-     }},
-    {"an error formula stored with an empty value", false, 2'000'000,
-     QStringLiteral("A célula da linha 5, coluna 1 da planilha tem uma fórmula gravada sem o valor que ela "
-                    "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
-                    "importá-la."),
-     [](QByteArray &sheet) {
-         const qsizetype from = sheet.indexOf("<c r=\"A5\"");
-         sheet.replace(from, sheet.indexOf("</c>", from) + 4 - from,
-                       "<c r=\"A5\" t=\"e\"><f>1/0</f><v></v></c>");
-     }},
+     2'000'000, uncomputedFormulaIn(1), instead5thDate("<c r=\"A5\" s=\"1\"><f>A4+1</f><v></v></c>")},
+    {"an error formula stored with an empty value", false, 2'000'000, uncomputedFormulaIn(1),
+     instead5thDate("<c r=\"A5\" t=\"e\"><f>1/0</f><v></v></c>")},
     {"a formula stored with its value", false, 2'000'000, QString(),
      [](QByteArray &sheet) {
          const qsizetype at = sheet.indexOf("<is>", sheet.indexOf("nº 3 ") - 60);
@@ -649,10 +650,6 @@ std::function<void(QByteArray &)> instead3rdDescription(const char *cell) {
     };
 }
 
-const QString uncomputedDescription = QStringLiteral(
-    "A célula da linha 5, coluna 3 da planilha tem uma fórmula gravada sem o valor que ela calcula. "
-    "Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de importá-la.");
-
 const LongOdsCase longOdsCases[] = {
     {"reads every cell", nullptr, QString()},
     {"broken XML after the sheet is never looked into", afterTheSheet(brokenXml), QString()},
@@ -672,10 +669,10 @@ const LongOdsCase longOdsCases[] = {
          "A pasta de trabalho está danificada ou incompleta (XML inválido: Premature end of document.).")},
     {"a formula stored without its value (a program that computes nothing wrote it)",
      instead3rdDescription("<table:table-cell table:formula=\"of:=CONCATENATE(&quot;a&quot;)\"/>"),
-     uncomputedDescription},
+     uncomputedFormulaIn(3)},
     {"a number formula stored without its value",
      instead3rdDescription("<table:table-cell table:formula=\"of:=1+1\" office:value-type=\"float\"/>"),
-     uncomputedDescription},
+     uncomputedFormulaIn(3)},
     {"a row repeated a million times is refused at the cells' bound", atTheSheetsEnd(rowBomb), tooLarge,
      100'000},
     {"a row repeated a million times before broken XML is refused at the cells' bound",
