@@ -193,13 +193,12 @@ private:
         } else if (type == u"boolean") {
             value = WorkbookCell::fromBoolean(
                 attributes.value(OfficeNamespace, QLatin1StringView("boolean-value")) == u"true");
-        } else if (error) {
-            // An error (#N/A, #DIV/0!) is stored as an empty text shown as its code: the code is the cell.
         } else if (!attributes.value(OfficeNamespace, QLatin1StringView("string-value")).isNull()) {
             value = WorkbookCell::fromText(
                 attributes.value(OfficeNamespace, QLatin1StringView("string-value")).toString());
         }
         const QString text = readParagraphs(reader);
+        // An error (#N/A, #DIV/0!) is stored as an empty text shown as its code: the code is the cell.
         if (error)
             return WorkbookCell::fromError(text);
         // A value the type does not explain (a time, a broken number) still shows its text.
