@@ -739,6 +739,18 @@ TEST_F(ReportForm, AnEditSavedOverAnotherOperatorsSaveAsksAndLosesNeitherUnasked
         {"kept under a new title", MsgButton::No, {QStringLiteral("Resumo meu")}, "Deles 1", "Resumo meu"},
         {"given no new title", MsgButton::No, {}, "Deles 2", nullptr},
         {"replaced after a third save while asked", MsgButton::Yes, {}, "Nosso 3", nullptr, true},
+        {"kept under the title offered",
+         MsgButton::No,
+         {summaryTitle + QStringLiteral(" (DEMO)")},
+         "Deles 4",
+         "Resumo por tipo (DEMO)"},
+        // Neither the design's own title, nor one too long, nor one whose design the operator keeps ends the
+        // question: the edit would be lost.
+        {"kept under a title asked again",
+         MsgButton::No,
+         {summaryTitle, QString(61, u'R'), entriesTitle, QStringLiteral("Resumo meu 5")},
+         "Deles 5",
+         "Resumo meu 5"},
     };
     int round = 0;
     for (const Case &c : cases) {
@@ -757,7 +769,10 @@ TEST_F(ReportForm, AnEditSavedOverAnotherOperatorsSaveAsksAndLosesNeitherUnasked
         });
         if (c.thirdWhileAsked)
             env.dialogs.answer(QStringLiteral("Rel_Alterado"), c.answer);
+        if (c.titles.contains(entriesTitle))
+            env.dialogs.answer(QStringLiteral("Rel_Existe"), MsgButton::No);
         reports.titles = c.titles;
+        const qsizetype suggestedBefore = reports.suggested.size();
         open([&](TfrmRelLancCont &form) {
             choose(form, summaryTitle);
             env.modalForms.then([&](QWidget &editor) {
@@ -780,14 +795,22 @@ TEST_F(ReportForm, AnEditSavedOverAnotherOperatorsSaveAsksAndLosesNeitherUnasked
         QStringList questions{question("SUPERV", "14/03/2024")};
         if (c.thirdWhileAsked)
             questions << question("CAIXA", "15/03/2024");
+        for (const QString &typed : c.titles) {
+            if (typed.size() > 60)
+                questions << QStringLiteral("O título do relatório deve ter no máximo 60 caracteres.");
+            if (typed == entriesTitle)
+                questions << QStringLiteral(
+                                 "Já existe um relatório com o título \"%1\". Deseja substituí-lo?")
+                                 .arg(entriesTitle);
+        }
         EXPECT_EQ(env.dialogs.texts(), questions);
         EXPECT_EQ(store.Load(code, summaryTitle).totalCaption, QString::fromUtf8(c.underTitle));
         EXPECT_EQ(store.LastSaved(code, summaryTitle)->operatorCode,
                   c.answer == MsgButton::Yes ? QStringLiteral("DEMO") : QStringLiteral("SUPERV"));
         EXPECT_EQ(store.Titles(code).size(), titlesBefore + (c.newTitle ? 1 : 0));
         if (c.answer == MsgButton::No) {
-            ASSERT_FALSE(reports.suggested.isEmpty());
-            EXPECT_EQ(reports.suggested.last(), summaryTitle + QStringLiteral(" (DEMO)"));
+            ASSERT_GT(reports.suggested.size(), suggestedBefore);
+            EXPECT_EQ(reports.suggested[suggestedBefore], summaryTitle + QStringLiteral(" (DEMO)"));
         }
         if (c.newTitle) {
             EXPECT_EQ(store.Load(code, QString::fromUtf8(c.newTitle)).totalCaption, ours);

@@ -88,24 +88,34 @@ void TReportDesignerDialog::ExportPdf(const QString &title) const {
     WriteReportPdf(document, *file, *dialogs.progress(title));
 }
 
-std::optional<QString> TReportDesignerDialog::SaveAs(const QString &title, const ReportDesign &design,
+std::optional<QString> TReportDesignerDialog::SaveAs(const QString &title, const QString &offered,
+                                                     const ReportDesign &design,
                                                      const TMessages &messages) const {
-    const std::optional<QString> answer = Dialogs::reports().askText(
-        messages.Msg(QStringLiteral("NovoCaption")), messages.Msg(QStringLiteral("NovoPrompt")), title);
-    const QString newTitle = answer ? answer->trimmed() : QString();
-    if (newTitle.isEmpty() || newTitle == title)
-        return std::nullopt;
-    if (newTitle.size() > longestTitle)
-        Consiste::MensErro(messages.Msg(QStringLiteral("Rel_Titulo_Longo")).arg(longestTitle));
-    // The design the operator agrees to replace is the one standing when asked.
-    const std::optional<DesignSaved> standing = store().LastSaved(ReportCode, newTitle);
-    if (standing && Dialogs::messages().show(
-                        MsgKind::Confirmation, messages.Msg(QStringLiteral("Rel_Existe")).arg(newTitle),
-                        MsgButton::Yes | MsgButton::No, QStringLiteral("Rel_Existe")) != MsgButton::Yes)
-        return std::nullopt;
-    if (!SaveOverAsking(newTitle, design, standing ? standing->text : QString(), messages))
-        return std::nullopt;
-    return newTitle;
+    QString suggestion = offered;
+    for (;;) {
+        const std::optional<QString> answer =
+            Dialogs::reports().askText(messages.Msg(QStringLiteral("NovoCaption")),
+                                       messages.Msg(QStringLiteral("NovoPrompt")), suggestion);
+        if (!answer || answer->trimmed().isEmpty())
+            return std::nullopt;
+        const QString newTitle = answer->trimmed();
+        suggestion = newTitle;
+        if (newTitle == title)
+            continue;
+        if (newTitle.size() > longestTitle) {
+            Consiste::MensErro(messages.Msg(QStringLiteral("Rel_Titulo_Longo")).arg(longestTitle), false);
+            continue;
+        }
+        // The design the operator agrees to replace is the one standing when asked.
+        const std::optional<DesignSaved> standing = store().LastSaved(ReportCode, newTitle);
+        if (standing && Dialogs::messages().show(
+                            MsgKind::Confirmation, messages.Msg(QStringLiteral("Rel_Existe")).arg(newTitle),
+                            MsgButton::Yes | MsgButton::No, QStringLiteral("Rel_Existe")) != MsgButton::Yes)
+            continue;
+        if (!SaveOverAsking(newTitle, design, standing ? standing->text : QString(), messages))
+            continue;
+        return newTitle;
+    }
 }
 
 bool TReportDesignerDialog::SaveOverAsking(const QString &title, const ReportDesign &design, QString read,
@@ -141,7 +151,7 @@ std::optional<QString> TReportDesignerDialog::Edit(const QString &title, const T
     if (!SaveOverAsking(title, edited, read.text, messages)) {
         // The title offered is the operator's own, so that accepting it keeps the design.
         const QString mine = QStringLiteral(" (%1)").arg(Ondrima::Operador());
-        return SaveAs(title.left(longestTitle - mine.size()) + mine, edited, messages);
+        return SaveAs(title, title.left(longestTitle - mine.size()) + mine, edited, messages);
     }
     return title;
 }

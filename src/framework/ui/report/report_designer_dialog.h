@@ -38,9 +38,9 @@ public:
     void ExportPdf(const QString &title) const;
     // Stores the design under a new title the operator types (`messages` holds the texts of the question,
     // NovoCaption and NovoPrompt, and of the refusals); answers that title, nothing when the operator gave
-    // none or kept the design where it was.
+    // none. The design's own title, or one whose design the operator chose not to replace, is asked again.
     std::optional<QString> SaveAs(const QString &title, const TMessages &messages) const {
-        return SaveAs(title, Design(title), messages);
+        return SaveAs(title, title, Design(title), messages);
     }
     // Opens the design's editor and stores what the operator saved there over the design as it was read.
     // When someone saved another design under the title meanwhile, asks (Rel_Alterado, naming who and
@@ -53,9 +53,12 @@ public:
     void Save(const QString &title, const ReportDesign &design) const;
 
 private:
-    // Stores `design` under a new title the operator types, suggesting `title`; a design that stands under
-    // that title is replaced only as the operator saw it when asked (SaveOverAsking).
-    std::optional<QString> SaveAs(const QString &title, const ReportDesign &design,
+    // Stores `design`, read or edited from the design of `title`, under a new title the operator types,
+    // suggesting `offered`. Asks again until the operator gives a title other than `title` that holds no
+    // design or one the operator agrees to replace, or cancels: once edited, the design exists nowhere else.
+    // A design that stands under the title is replaced only as the operator saw it when asked
+    // (SaveOverAsking).
+    std::optional<QString> SaveAs(const QString &title, const QString &offered, const ReportDesign &design,
                                   const TMessages &messages) const;
     // Stores `design` under the title over the design read as `read`; whenever someone saved another one
     // meanwhile, asks (Rel_Alterado) whether to replace that one. Answers false, storing nothing, on No.
