@@ -655,7 +655,8 @@ TEST_P(ReconciliationTest, AReconciliationOrItsUndoingAgainstARuleOrAnotherClien
              const Insertion change = bco::testing::change(t.credit, QStringLiteral("Mudado por outro"));
              ASSERT_TRUE(t.testServer().callAs(t.otherToken(), change.method, change.args).ok());
          },
-         "alterado por outro operador"},
+         // named as its operator typed it, not by the movement's history with the type's name
+         "\"Mudado por outro\", foi alterado por outro operador"},
         {"values that do not add up to the line", false,
          [](ReconciliationTest &t, auto &rows) { rows = {t.pair(3, t.credit)}; }, "ao centavo"},
         {"a movement of another kind than the line", false,

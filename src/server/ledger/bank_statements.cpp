@@ -444,10 +444,16 @@ int applyPairings(CallContext &context, const QString &account, const QList<Pair
     for (const auto &[number, version] : movementVersions) {
         std::optional<HeldMovement> held;
         sql.forEach(
-            QStringLiteral("SELECT NRVERSAO, IDMOVBANC, VRMOVBANC, DTMOVBANC, DSHISMBANC, CDSEQUEXBA, "
-                           "NRSEQMOVREBA FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND NRMOVBANC = "
-                           ":movimento") +
-                sql.forUpdate(),
+            // The refusal names the entry by the description its operator typed, as the entry form does:
+            // the movement's history carries the type's name and is cut.
+            QStringLiteral(
+                "SELECT M.NRVERSAO, M.IDMOVBANC, M.VRMOVBANC, M.DTMOVBANC, COALESCE((SELECT "
+                "C.DSMOVICRED FROM MOVCREDBANC C WHERE C.CDREDUCONT = M.CDREDUCONT AND C.NRMOVBANC "
+                "= M.NRMOVBANC), (SELECT D.DSMOVIDEBI FROM MOVDEBIBANC D WHERE D.CDREDUCONT = "
+                "M.CDREDUCONT AND D.NRMOVBANC = M.NRMOVBANC), M.DSHISMBANC), M.CDSEQUEXBA, "
+                "M.NRSEQMOVREBA FROM MOVBANCARIO M WHERE M.CDREDUCONT = :conta AND M.NRMOVBANC = "
+                ":movimento") +
+                sql.forUpdate(u"M"),
             {{QStringLiteral("conta"), account}, {QStringLiteral("movimento"), number}},
             [&](const SqlRow &row) {
                 held = HeldMovement{row.integer(0),
