@@ -19,7 +19,8 @@
 
 namespace bco {
 
-namespace {
+// Not in an unnamed namespace: the painter's fonts, a member of a class every file may name, hold it.
+namespace report_painting {
 
 // A font with the advance of each character it has measured: summing advances costs a look-up per
 // character, where measuring a string lays it out.
@@ -89,6 +90,12 @@ private:
     qreal ellipsis_ = 0;
     QHash<char32_t, qreal> advances_;
 };
+
+} // namespace report_painting
+
+using report_painting::MeasuredFont;
+
+namespace {
 
 enum class Align { Left, Center, Right };
 
