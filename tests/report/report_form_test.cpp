@@ -661,6 +661,9 @@ TEST_F(ReportForm, SavedUnderANewTitleTheDesignIsListedAndChosen) {
         form.cbbReportNames->setCurrentText(entriesTitle);
         form.sbtSalvarComo->click();
         EXPECT_EQ(form.cbbReportNames->currentText(), entriesTitle) << "kept where it was";
+        reports.titles = {entriesTitle, QStringLiteral("Nunca perguntado")};
+        form.sbtSalvarComo->click();
+        EXPECT_EQ(reports.titles.size(), 1) << "its own title stores nothing and ends the question";
     });
     EXPECT_EQ(reports.asked.first(), "Título do relatório|Informe o título do relatório:");
     EXPECT_TRUE(env.dialogs.texts().contains(
@@ -744,11 +747,11 @@ TEST_F(ReportForm, AnEditSavedOverAnotherOperatorsSaveAsksAndLosesNeitherUnasked
          {summaryTitle + QStringLiteral(" (DEMO)")},
          "Deles 4",
          "Resumo por tipo (DEMO)"},
-        // Neither the design's own title, nor one too long, nor one whose design the operator keeps ends the
-        // question: the edit would be lost.
+        // Neither the design's own title, nor a blank one, nor one too long, nor one whose design the
+        // operator keeps ends the question: the edit would be lost.
         {"kept under a title asked again",
          MsgButton::No,
-         {summaryTitle, QString(61, u'R'), entriesTitle, QStringLiteral("Resumo meu 5")},
+         {summaryTitle, QStringLiteral(" "), QString(61, u'R'), entriesTitle, QStringLiteral("Resumo meu 5")},
          "Deles 5",
          "Resumo meu 5"},
     };

@@ -89,19 +89,24 @@ void TReportDesignerDialog::ExportPdf(const QString &title) const {
 }
 
 std::optional<QString> TReportDesignerDialog::SaveAs(const QString &title, const QString &offered,
-                                                     const ReportDesign &design,
+                                                     const ReportDesign &design, bool edited,
                                                      const TMessages &messages) const {
     QString suggestion = offered;
     for (;;) {
         const std::optional<QString> answer =
             Dialogs::reports().askText(messages.Msg(QStringLiteral("NovoCaption")),
                                        messages.Msg(QStringLiteral("NovoPrompt")), suggestion);
-        if (!answer || answer->trimmed().isEmpty())
+        if (!answer)
             return std::nullopt;
         const QString newTitle = answer->trimmed();
-        suggestion = newTitle;
-        if (newTitle == title)
+        if (newTitle.isEmpty())
             continue;
+        suggestion = newTitle;
+        if (newTitle == title) {
+            if (!edited)
+                return std::nullopt; // the design stands there already
+            continue;
+        }
         if (newTitle.size() > longestTitle) {
             Consiste::MensErro(messages.Msg(QStringLiteral("Rel_Titulo_Longo")).arg(longestTitle), false);
             continue;
@@ -151,7 +156,7 @@ std::optional<QString> TReportDesignerDialog::Edit(const QString &title, const T
     if (!SaveOverAsking(title, edited, read.text, messages)) {
         // The title offered is the operator's own, so that accepting it keeps the design.
         const QString mine = QStringLiteral(" (%1)").arg(Ondrima::Operador());
-        return SaveAs(title, title.left(longestTitle - mine.size()) + mine, edited, messages);
+        return SaveAs(title, title.left(longestTitle - mine.size()) + mine, edited, true, messages);
     }
     return title;
 }

@@ -37,10 +37,11 @@ public:
     // Writes the pages to a PDF file the operator names.
     void ExportPdf(const QString &title) const;
     // Stores the design under a new title the operator types (`messages` holds the texts of the question,
-    // NovoCaption and NovoPrompt, and of the refusals); answers that title, nothing when the operator gave
-    // none. The design's own title, or one whose design the operator chose not to replace, is asked again.
+    // NovoCaption and NovoPrompt, and of the refusals); answers that title, nothing when the operator
+    // cancelled or gave the design's own title. A title that cannot be stored, or whose design the operator
+    // chose not to replace, is asked again.
     std::optional<QString> SaveAs(const QString &title, const TMessages &messages) const {
-        return SaveAs(title, title, Design(title), messages);
+        return SaveAs(title, title, Design(title), false, messages);
     }
     // Opens the design's editor and stores what the operator saved there over the design as it was read.
     // When someone saved another design under the title meanwhile, asks (Rel_Alterado, naming who and
@@ -53,13 +54,14 @@ public:
     void Save(const QString &title, const ReportDesign &design) const;
 
 private:
-    // Stores `design`, read or edited from the design of `title`, under a new title the operator types,
-    // suggesting `offered`. Asks again until the operator gives a title other than `title` that holds no
-    // design or one the operator agrees to replace, or cancels: once edited, the design exists nowhere else.
+    // Stores `design`, read from the design of `title` or `edited` from it, under a new title the operator
+    // types, suggesting `offered`. Asks again until the operator gives a title that holds no design or one
+    // the operator agrees to replace, or cancels: an edited design exists nowhere else, so `title` itself is
+    // asked again too, where the design read stands there already and ends the question.
     // A design that stands under the title is replaced only as the operator saw it when asked
     // (SaveOverAsking).
     std::optional<QString> SaveAs(const QString &title, const QString &offered, const ReportDesign &design,
-                                  const TMessages &messages) const;
+                                  bool edited, const TMessages &messages) const;
     // Stores `design` under the title over the design read as `read`; whenever someone saved another one
     // meanwhile, asks (Rel_Alterado) whether to replace that one. Answers false, storing nothing, on No.
     bool SaveOverAsking(const QString &title, const ReportDesign &design, QString read,
