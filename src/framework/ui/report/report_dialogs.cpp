@@ -1,5 +1,7 @@
 #include "framework/ui/report/report_dialogs.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -94,12 +96,17 @@ std::optional<QString> QtReportDialogs::pdfFileName(const QString &suggested) {
 
 std::optional<QString> QtReportDialogs::askText(const QString &caption, const QString &prompt,
                                                 const QString &initial) {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(QApplication::activeWindow(), caption, prompt, QLineEdit::Normal, initial, &ok);
-    if (!ok)
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(initial);
+    // The title offered (up to 60 characters, the operator's code added) is shown whole, not scrolled.
+    const int offeredWidth =
+        dialog.fontMetrics().horizontalAdvance(initial) + 4 * dialog.fontMetrics().height();
+    dialog.resize(std::max(dialog.sizeHint().width(), offeredWidth), dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog.textValue();
 }
 
 std::unique_ptr<ReportProgress> QtReportDialogs::progress(const QString &title) {
