@@ -9,6 +9,7 @@
 #include <QSet>
 
 #include "framework/text/whole_characters.h"
+#include "server/ledger/entry_kinds.h"
 #include "server/ledger/numbering.h"
 #include "server/storage/money.h"
 #include "statements/bank_statement.h"
@@ -413,6 +414,13 @@ QString lineName(const LineKey &key, const HeldLine &line) {
              amountText(line.cents));
 }
 
+// The description an entry of `kind` was typed with, for the movement M of a query (none when M is not one).
+QString typedDescription(const EntryKind &kind) {
+    return QStringLiteral("(SELECT R.%1 FROM %2 R WHERE R.CDREDUCONT = M.CDREDUCONT AND R.NRMOVBANC = "
+                          "M.NRMOVBANC)")
+        .arg(EntryKind::column(kind.description), EntryKind::column(kind.table));
+}
+
 } // namespace
 
 int applyPairings(CallContext &context, const QString &account, const QList<Pairing> &pairings,
@@ -446,13 +454,10 @@ int applyPairings(CallContext &context, const QString &account, const QList<Pair
         sql.forEach(
             // The refusal names the entry by the description its operator typed, as the entry form does:
             // the movement's history carries the type's name and is cut.
-            QStringLiteral(
-                "SELECT M.NRVERSAO, M.IDMOVBANC, M.VRMOVBANC, M.DTMOVBANC, COALESCE((SELECT "
-                "C.DSMOVICRED FROM MOVCREDBANC C WHERE C.CDREDUCONT = M.CDREDUCONT AND C.NRMOVBANC "
-                "= M.NRMOVBANC), (SELECT D.DSMOVIDEBI FROM MOVDEBIBANC D WHERE D.CDREDUCONT = "
-                "M.CDREDUCONT AND D.NRMOVBANC = M.NRMOVBANC), M.DSHISMBANC), M.CDSEQUEXBA, "
-                "M.NRSEQMOVREBA FROM MOVBANCARIO M WHERE M.CDREDUCONT = :conta AND M.NRMOVBANC = "
-                ":movimento") +
+            QStringLiteral("SELECT M.NRVERSAO, M.IDMOVBANC, M.VRMOVBANC, M.DTMOVBANC, COALESCE(%1, %2, "
+                           "M.DSHISMBANC), M.CDSEQUEXBA, M.NRSEQMOVREBA FROM MOVBANCARIO M WHERE "
+                           "M.CDREDUCONT = :conta AND M.NRMOVBANC = :movimento")
+                    .arg(typedDescription(creditKind), typedDescription(debitKind)) +
                 sql.forUpdate(u"M"),
             {{QStringLiteral("conta"), account}, {QStringLiteral("movimento"), number}},
             [&](const SqlRow &row) {
