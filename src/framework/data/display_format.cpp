@@ -152,6 +152,12 @@ QString formatSection(const Section &section, const QString &integerDigits, cons
 
 } // namespace
 
+std::optional<int> FormatDecimals(QStringView format) {
+    if (format.trimmed().isEmpty())
+        return std::nullopt;
+    return parseSection(splitSections(format)[0]).decimals;
+}
+
 QString FormatFloat(QStringView format, double value, const QLocale &locale) {
     if (!std::isfinite(value))
         return QString::number(value);

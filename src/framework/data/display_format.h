@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QLocale>
 #include <QString>
 #include <QStringView>
@@ -17,5 +19,9 @@ namespace bco {
 // below) shows as 2,68, as an operator reading the value expects. A value that rounds to zero is shown
 // without a sign. An empty format shows the value with up to 15 significant digits and no separators.
 QString FormatFloat(QStringView format, double value, const QLocale &locale);
+
+// The decimal places a format shows a positive value with ("#,##0.00": 2, "#,##0": 0); none for an empty
+// format, which shows every significant digit.
+std::optional<int> FormatDecimals(QStringView format);
 
 } // namespace bco

@@ -16,6 +16,7 @@
 #include "framework/checks/consiste.h"
 #include "framework/text/typed_amount.h"
 #include "framework/data/data_source.h"
+#include "framework/data/display_format.h"
 #include "framework/ui/edit_control.h"
 #include "framework/ui/event_guard.h"
 
@@ -548,6 +549,7 @@ bool TNewDBGrid::writeCell(const QModelIndex &index, const QString &text) {
         const QString typed = text.trimmed();
         Variant value;
         bool ok = true;
+        QString refusal;
         if (!typed.isEmpty()) {
             switch (field.Kind()) {
             case FieldKind::Text:
@@ -562,6 +564,13 @@ bool TNewDBGrid::writeCell(const QModelIndex &index, const QString &text) {
                 const TypedAmount amount = ReadTypedAmount(typed, AmountNotation::of(QLocale()));
                 ok = amount.complete();
                 value = amount.value;
+                // A decimal past those the cell shows would be rounded away unseen, settling 12,35 for
+                // a mistyped "12,345", where a number field refuses the key.
+                const std::optional<int> places = FormatDecimals(field.DisplayFormat());
+                if (ok && places && amount.decimalDigits > *places) {
+                    refusal = QStringLiteral("'%1' tem mais de %2 casas decimais.").arg(typed).arg(*places);
+                    ok = false;
+                }
                 break;
             }
             case FieldKind::Date: {
@@ -576,7 +585,8 @@ bool TNewDBGrid::writeCell(const QModelIndex &index, const QString &text) {
             }
         }
         if (!ok)
-            Consiste::MensErro(QStringLiteral("'%1' não é um valor válido.").arg(typed), true);
+            Consiste::MensErro(
+                refusal.isEmpty() ? QStringLiteral("'%1' não é um valor válido.").arg(typed) : refusal, true);
         if (dataSet->State() == DataSetState::Browse)
             dataSet->Edit();
         field.SetValue(value);

@@ -338,13 +338,23 @@ TEST_F(GridEditing, ANumberIsReadAsTheNumberEditsReadIt) {
     struct Case {
         const char *typed;
         std::optional<double> read; // none: refused, the row keeps its value
+        const char *refusal = "";   // the message, when it is not the one for no number
     };
+    // The cell shows two decimals: a third would be rounded away unseen.
     const Case cases[] = {
-        {"1.000,00", 1000.0}, {"1234,5", 1234.5}, {"12.500", 12500.0}, {"12.50", {}}, {"1,234.56", {}},
+        {"1.000,00", 1000.0},
+        {"1234,5", 1234.5},
+        {"12.500", 12500.0},
+        {"12.50", {}},
+        {"1,234.56", {}},
+        {"12,345", {}, "'12,345' tem mais de 2 casas decimais."},
+        {"0,005", {}, "'0,005' tem mais de 2 casas decimais."},
+        {"12,30", 12.3},
     };
     grid->SetEditing(true);
-    for (int row = 0; row < 5; ++row) {
-        const Case &c = cases[row];
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case &c = cases[i];
+        const int row = static_cast<int>(i % 5);
         SCOPED_TRACE(c.typed);
         ScriptedDialogs dialogs;
         click(row, 3);
@@ -355,7 +365,9 @@ TEST_F(GridEditing, ANumberIsReadAsTheNumberEditsReadIt) {
         QApplication::processEvents();
         EXPECT_EQ(data.cds.RecNo(), row + 1);
         EXPECT_EQ(data.cds.FieldByName(u"VALOR").AsFloat(), c.read.value_or(before));
-        EXPECT_EQ(dialogs.errors().size(), c.read ? 0 : 1);
+        const QString refusal = *c.refusal != 0 ? QString::fromUtf8(c.refusal)
+                                                : QStringLiteral("'%1' não é um valor válido.").arg(c.typed);
+        EXPECT_EQ(dialogs.errors(), c.read ? QStringList{} : QStringList{refusal});
     }
 }
 
