@@ -646,3 +646,19 @@ TEST_F(FilterDialog, CtrlEnterConfirmsFromWhereverTheFocusIs) {
     EXPECT_LT(list().RecordCount(), everything);
     EXPECT_EQ(distinct(column(list(), "DEBCRED")), QStringList{"D"});
 }
+
+TEST_F(FilterDialog, EscLeavesWithoutConfirmingFromWhereverTheFocusIs) {
+    reload();
+    const int everything = list().RecordCount();
+    const Cli_bco11102::TLancQuery before = sent();
+    open([&](TfrmFiltroLancCont &dialog) {
+        click(kindButton(dialog, 2));
+        of(dialog).nedValorFin->setFocus();
+        QTest::keyClicks(of(dialog).nedValorFin, QStringLiteral("5"));
+        QTest::keyClick(of(dialog).nedValorFin, Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible()) << "left";
+    });
+    EXPECT_EQ(list().RecordCount(), everything);
+    EXPECT_EQ(sent().entryKind, before.entryKind);
+    EXPECT_EQ(sent().valueTo, before.valueTo);
+}

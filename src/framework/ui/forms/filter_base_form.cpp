@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QMetaProperty>
 #include <QSaveFile>
+#include <QShortcut>
 #include <QStandardPaths>
 
+#include "framework/ui/event_guard.h"
 #include "ui_filter_base_form.h"
 
 namespace bco {
@@ -120,6 +122,10 @@ void TfrmFiltroPadrao::BindFrame() {
     // Confirmed from the keyboard as the maintenance forms confirm (Ctrl with either Enter).
     ButtonKeys(sbtConfirma,
                {QKeySequence(Qt::CTRL | Qt::Key_Enter), QKeySequence(Qt::CTRL | Qt::Key_Return)});
+    // Esc leaves without confirming, as the window's close does: the list keeps its criteria.
+    new QShortcut(
+        QKeySequence(Qt::Key_Escape), this, [this] { runGuarded([this] { Close(); }); },
+        Qt::WidgetWithChildrenShortcut);
     OnClick(btfSaveOpc, [this] { SaveOptions(); });
     OnClick(btfLoadOpc, [this] { LoadOptions(); });
 }
