@@ -245,6 +245,52 @@ TEST_P(ImportTest, OneRefusedRecordWritesNothingAtAll) {
     }
 }
 
+// As an entry typed: a day closed to the operator, or outside the company's open period, refuses the entry
+// whether its type is accounted or not, and the call writes none of the file.
+TEST_P(ImportTest, AnEntryOnADayClosedToTheOperatorOrOutsideAnOpenPeriodWritesNothingAtAll) {
+    const struct Case {
+        const char *name;
+        EntryRequest entry;
+        QString blockedUpTo; // of the module's blocked-date rule, when not the demo's
+        const char *error;
+    } cases[] = {
+        {"not accounted, in a closed period and a blocked day",
+         {.kind = 'C', .date = QDate(2023, 10, 10), .type = "0005", .description = "Transferência"},
+         {},
+         "Operação bloqueada! Data deve ser maior ou igual a data de processamento."},
+        {"not accounted, where no period is open",
+         {.kind = 'C', .date = QDate(2024, 6, 3), .type = "0005", .description = "Transferência"},
+         {},
+         "Data do lançamento fora do período contábil."},
+        {"accounted, in an open period on a day blocked to the operator",
+         {.kind = 'C', .date = QDate(2024, 3, 5), .type = "0001", .description = "Depósito"},
+         QStringLiteral("2024-03-10"),
+         "Operação bloqueada! Data deve ser maior ou igual a data de processamento."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.blockedUpTo.isEmpty())
+            sql().execute(
+                QStringLiteral("UPDATE PARAMGERAL SET DTBLOQATE = :dia WHERE TRIM(CDMODULO) = 'BCO_'"),
+                {{QStringLiteral("dia"), QDate::fromString(c.blockedUpTo, Qt::ISODate)}});
+        const ImportLogs logs = logsOf({credit, c.entry});
+        const QList<qint64> before = written();
+        const QList<qint64> balances = {number(QStringLiteral("SELECT COUNT(*) FROM SALDODIARIO")),
+                                        number(QStringLiteral("SELECT SUM(VRCREDITO) FROM SALDOMENSAL"))};
+        const CallOutcome outcome = send("setInsertImportCred", logs, logs.credits);
+        EXPECT_EQ(outcome.status, CallOutcome::Status::Refused);
+        EXPECT_EQ(outcome.error,
+                  QStringLiteral("Movimento %1: %2")
+                      .arg(field(logs.movements, 1, "NRMOVBANC").toText(), QString::fromUtf8(c.error)));
+        EXPECT_EQ(written(), before);
+        EXPECT_EQ(balances,
+                  (QList<qint64>{number(QStringLiteral("SELECT COUNT(*) FROM SALDODIARIO")),
+                                 number(QStringLiteral("SELECT SUM(VRCREDITO) FROM SALDOMENSAL"))}));
+        sql().execute(
+            QStringLiteral("UPDATE PARAMGERAL SET DTBLOQATE = '2023-12-31' WHERE TRIM(CDMODULO) = 'BCO_'"));
+    }
+}
+
 // Company 03 and its branch 0301 have no default cost centre for an imported entry to take.
 TEST_P(ImportTest, AnEntryWithNoCostCentreToTakeIsWrittenOnlyWhereBudgetsAreNotKeptByCostCentre) {
     const struct Case {

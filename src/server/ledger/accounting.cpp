@@ -81,6 +81,18 @@ void refuseClosedDay(Sql &sql, const QString &operatorCode, const QString &compa
         refuse(QStringLiteral("Data do lançamento fora do período contábil."));
 }
 
+ClosedDays::ClosedDays(Sql &sql, QString operatorCode)
+    : sql_(sql)
+    , operatorCode_(std::move(operatorCode)) {
+}
+
+void ClosedDays::refuseIfClosed(const QString &company, QDate date) {
+    if (open_.contains({company, date}))
+        return;
+    refuseClosedDay(sql_, operatorCode_, company, date);
+    open_.emplace(company, date);
+}
+
 AccountingCatalogue::AccountingCatalogue(Sql &sql)
     : sql_(sql) {
 }

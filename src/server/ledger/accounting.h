@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <utility>
 
 #include <QDate>
@@ -191,5 +192,18 @@ bool isOpenPeriod(Sql &sql, const QString &company, QDate date);
 // forms': the server does not know the operator's processing day.
 void refuseBlockedDay(Sql &sql, const QString &operatorCode, QDate date);
 void refuseClosedDay(Sql &sql, const QString &operatorCode, const QString &company, QDate date);
+
+// refuseClosedDay for the many entries of one call, each company's day read once.
+class ClosedDays {
+public:
+    ClosedDays(Sql &sql, QString operatorCode);
+
+    void refuseIfClosed(const QString &company, QDate date);
+
+private:
+    Sql &sql_;
+    QString operatorCode_;
+    std::set<std::pair<QString, QDate>> open_;
+};
 
 } // namespace bco::server

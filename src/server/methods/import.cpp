@@ -453,7 +453,8 @@ private:
 // counts them in its "OK" row. An entry that cannot be accounted is named by a result row "CTB" ("Movimento
 // <number>: ..."). Answers the four packets of an insertion: the result rows (first "OK" with what was
 // written), the accounting lines, the apportionment shares and the accounting errors. Refuses (and writes
-// nothing) what getInsert refuses of any record (naming its movement), a debit that would pass its type's
+// nothing) what getInsert refuses of any record (naming its movement; its day closed to the operator or
+// outside the open period among it, accounted or not), a debit that would pass its type's
 // budget, and records and movements that do not pair; writes nothing and answers the lines, shares and
 // errors of the entries that cannot be accounted when there is any.
 Variant importEntries(const ImportCall &call, CallContext &context, VariantList &args) {
@@ -509,6 +510,7 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
     DebitBudget budget(context.sql);
     DefaultCostCentres costCentres(context.sql);
     AccountingNumbers accountingNumbers(context.sql);
+    ClosedDays closedDays(context.sql, context.operatorCode);
     DataPacket result = emptyResult();
     DataPacket lines = accountingRows(AccountingDraft(), QString());
     DataPacket shares = apportionmentRows(AccountingDraft(), QString());
@@ -627,6 +629,13 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         }
         if (accountingErrors)
             continue;
+        // As an entry typed is refused on a day closed to the operator or outside the company's period,
+        // accounted or not: an entry of a type that is not accounted met no period in its draft.
+        try {
+            closedDays.refuseIfClosed(entry.accounting.company, entry.accounting.date);
+        } catch (const Refusal &refusal) {
+            refuse(QStringLiteral("Movimento %1: %2").arg(key.second, refusal.message()));
+        }
         if (!kind.isCredit() && !budget.admit(entry.accounting))
             refuse(QStringLiteral(
                        "Lançamento não foi incluído pois supera o valor orçado: débito %1 do movimento "
