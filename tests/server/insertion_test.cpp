@@ -1,7 +1,10 @@
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "server/storage/list_versions.h"
 #include "server_test_support.h"
 
 namespace bco::server::testing {
@@ -349,6 +352,57 @@ TEST_P(InsertionTest, ADebitBeyondItsTypesBudgetIsRefusedByItsKey) {
 
 // A day's credits summed past what the database's integers hold are refused on either database, rather than
 // kept inexact for good.
+// A client that sends its include again when the first answer is slow: both calls reach the server while
+// another writer holds the account, and both have checked the numbers before either writes. The second
+// is refused as a retry after the first's commit is, alike on every database, where PostgreSQL failed it
+// inside on the movement's key.
+TEST_P(InsertionTest, TheSameIncludeSentTwiceAtOnceWritesOnceAndRefusesTheOther) {
+    for (const char kind : {'C', 'D'}) {
+        SCOPED_TRACE(kind);
+        EntryRequest entry{.kind = kind, .value = 12.34, .type = "0001", .description = "Enviado duas vezes"};
+        if (kind == 'D') {
+            entry.type = QStringLiteral("0002");
+            entry.supplier = QStringLiteral("FOR0001");
+        }
+        const Insertion call = insertion(*server, entry);
+        const QList<qint64> before = written();
+
+        ConnectionPool otherWriter(server->database().url());
+        Sql &holder = otherWriter.forThisThread();
+        holder.begin(true);
+        lockListVersion(holder, QStringLiteral("001"));
+        CallOutcome outcomes[2];
+        std::thread senders[2];
+        for (int i = 0; i < 2; ++i)
+            senders[i] = std::thread([&, i] { outcomes[i] = server->call(call.method, call.args); });
+        // Both calls check while the account is held: on PostgreSQL they wait at its version, on SQLite at
+        // the database.
+        const auto waiting = [&] {
+            return number(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = "
+                                         "'Lock' AND datname = current_database()"));
+        };
+        for (int tries = 0; GetParam() == Backend::Postgresql && waiting() < 2 && tries < 500; ++tries)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        holder.commit();
+        for (std::thread &sender : senders)
+            sender.join();
+
+        const int done = static_cast<int>(outcomes[0].ok()) + static_cast<int>(outcomes[1].ok());
+        EXPECT_EQ(done, 1);
+        const CallOutcome &refused = outcomes[0].ok() ? outcomes[1] : outcomes[0];
+        EXPECT_EQ(refused.status, CallOutcome::Status::Refused);
+        EXPECT_EQ(refused.error, QStringLiteral("O número %1 de movimento bancário já foi usado na conta "
+                                                "corrente 001.")
+                                     .arg(entry.movement));
+        EXPECT_EQ(number(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDREDUCONT = '001' AND "
+                                        "NRMOVBANC = :movimento"),
+                         {{QStringLiteral("movimento"), entry.movement}}),
+                  1);
+        EXPECT_EQ(written()[0], before[0] + 1);
+    }
+}
+
 TEST_P(InsertionTest, ASumPastWhatTheDatabaseHoldsIsRefusedAndWritesNothing) {
     include({.value = 1.00});
     const qint64 nearTheEnd = std::numeric_limits<qint64>::max() - 50;

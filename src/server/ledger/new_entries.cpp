@@ -7,6 +7,10 @@ namespace bco::server {
 
 namespace {
 
+QString movementWords() {
+    return QStringLiteral("movimento bancário");
+}
+
 const RecordField movementFields[] = {
     {"CDREDUCONT", FieldKind::Text, 3},  {"NRMOVBANC", FieldKind::Text, 10},
     {"DTMOVBANC", FieldKind::Date},      {"IDMOVBANC", FieldKind::Text, 1},
@@ -112,6 +116,12 @@ QString NewEntryChecks::numberChecked(Series series, const QString &account, con
     return number;
 }
 
+void NewEntryChecks::refuseNumbersTakenSince(const EntryKind &kind, const NewEntry &entry) {
+    const QString &account = entry.accounting.account;
+    numberChecked(Series::BankMovement, account, entry.movement, movementWords(), "MOVBANCARIO", "NRMOVBANC");
+    numberChecked(kind.series, account, entry.number, QString::fromUtf8(kind.name), kind.table, kind.number);
+}
+
 void NewEntryChecks::takeNumbers(const char *table, const QString &account, const QString &first,
                                  const QString &last, std::set<QString> numbers, std::set<QString> deleted) {
     taken_[{QString::fromLatin1(table), account}] =
@@ -148,7 +158,7 @@ NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movemen
         refuse(QStringLiteral("Um movimento bancário novo não pode estar conciliado."));
 
     entry.movement = numberChecked(Series::BankMovement, accounting.account, movement.code("NRMOVBANC"),
-                                   QStringLiteral("movimento bancário"), "MOVBANCARIO", "NRMOVBANC");
+                                   movementWords(), "MOVBANCARIO", "NRMOVBANC");
     entry.number = numberChecked(kind.series, accounting.account, record.code(kind.number), kindName,
                                  kind.table, kind.number);
     if (record.code("NRMOVBANC") != entry.movement)

@@ -78,6 +78,11 @@ public:
     // it, and accepted otherwise.
     void checkCostCentre(const EntryToAccount &entry);
 
+    // Refuses, as check does, the numbers of a checked entry that were taken since: on a database that shows
+    // a call only what is committed, the same entry sent twice at once passes check in both calls. Run it
+    // once the account's list version is held, which the writer of those numbers holds until its commit.
+    void refuseNumbersTakenSince(const EntryKind &kind, const NewEntry &entry);
+
     // The company of an account the operator may use (refusing any other).
     QString accountCompany(const QString &account);
 

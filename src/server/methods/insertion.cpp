@@ -107,6 +107,7 @@ Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList
     // The account's list version first, as every writer of the account's entries takes it before what else
     // it holds (open items, budgets, numbers), so that no two writers wait on each other.
     lockListVersion(context.sql, entry.accounting.account);
+    NewEntryChecks(context).refuseNumbersTakenSince(*call.kind, entry);
     const Settlement settlement = checkedSettlement(context.sql, selectionsOf(call, args), entry.accounting);
     if (!settlement.refusedWith.isEmpty())
         return answer(refusalResult(settlement.refusedWith), QString());
