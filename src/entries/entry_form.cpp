@@ -329,13 +329,13 @@ void TfrmLancCCorr::FormActivate() {
     HabilitaCampos(mode_ == Mode::Including);
 }
 
+// Closing would lose what is being typed: the operator is asked as the cancel asks, and "Não" keeps the form
+// and its fields as they are.
+bool TfrmLancCCorr::FormCloseQuery() {
+    return !Editing() || ConfirmaCancelamento();
+}
+
 void TfrmLancCCorr::FormClose(bco::TCloseAction &action) {
-    // Closing would lose what is being typed: the operator is asked as the cancel asks, and "Não" keeps the
-    // form and its fields as they are.
-    if (Editing() && !ConfirmaCancelamento()) {
-        action = bco::TCloseAction::caNone;
-        return;
-    }
     boStCriado = false;
     bco::writeColumnWidths(listLayoutKey, ui->dbgPadrao->ColumnWidths());
     // The modes end with the form: a new form starts with no entry being included or changed.

@@ -102,6 +102,7 @@ protected:
     void FormCreate() override;
     void FormActivate() override;
     // While an entry is included or changed, asks the cancel's question first; "Não" refuses the close.
+    bool FormCloseQuery() override;
     void FormClose(bco::TCloseAction &action) override;
     void pgcPadraoChanging(bool &AllowChange) override;
     void pgcPadraoChange() override;

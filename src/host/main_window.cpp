@@ -8,6 +8,8 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "framework/ui/forms/form.h"
+
 namespace bco::host {
 
 void setApplicationNames() {
@@ -108,9 +110,26 @@ void MainWindow::showChild(QWidget &form) {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
-    // Every form gets its close handler; one that refuses keeps the host open.
+    // Every form is asked before any closes: a form that refuses keeps the host open with every other form as
+    // it was, the unsaved work of those asked before it included.
+    const QList<QMdiSubWindow *> windows = mdiArea_->subWindowList();
+    QList<TForm *> forms;
+    for (QMdiSubWindow *window : windows)
+        if (auto *form = qobject_cast<TForm *>(window->widget()); form != nullptr)
+            forms.append(form);
+    for (TForm *form : forms) {
+        if (!form->CanClose()) {
+            event->ignore();
+            return;
+        }
+    }
+    for (TForm *form : forms)
+        form->AgreeToClose();
     mdiArea_->closeAllSubWindows();
     if (!mdiArea_->subWindowList().isEmpty()) {
+        for (QMdiSubWindow *window : mdiArea_->subWindowList())
+            if (auto *form = qobject_cast<TForm *>(window->widget()); form != nullptr)
+                form->AgreeToClose(false);
         event->ignore();
         return;
     }

@@ -172,6 +172,16 @@ void TfrmConciliacao::FormActivate() {
             QStringLiteral("Aceitos_Descartados"));
 }
 
+// Pairs accepted are the operator's decisions, kept only on this screen until "Conciliar" writes them.
+bool TfrmConciliacao::FormCloseQuery() {
+    const int accepted = board_.acceptedLines();
+    return accepted == 0 ||
+           bco::Dialogs::messages().show(bco::MsgKind::Confirmation,
+                                         msgPadrao.Msg(QStringLiteral("Aceitos_Pendentes")).arg(accepted),
+                                         bco::MsgButton::Yes | bco::MsgButton::No,
+                                         QStringLiteral("Aceitos_Pendentes")) == bco::MsgButton::Yes;
+}
+
 void TfrmConciliacao::FormClose(bco::TCloseAction &action) {
     boIdCriado = false;
     netLancContCorr.Close();

@@ -51,6 +51,7 @@ protected:
     // Coming back from another form (the entry form, where a fee became an entry), lists the statement
     // again, unless it holds pairs accepted but not yet reconciled: those are the operator's work.
     void FormActivate() override;
+    bool FormCloseQuery() override;
     void FormClose(bco::TCloseAction &action) override;
 
 private:

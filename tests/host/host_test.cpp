@@ -23,6 +23,7 @@
 #include "framework/data/database_url.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
+#include "framework/ui/forms/form.h"
 #include "framework/ui/qt_message_dialogs.h"
 #include "framework/ui/when_modal.h"
 #include "host/accounting_screen.h"
@@ -408,6 +409,55 @@ TEST_F(Login, TheMainWindowsMenuOpensTheModulesChildFormsInItsArea) {
     EXPECT_TRUE(window.mdiArea()->subWindowList().isEmpty());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QSqlDatabase::removeDatabase(QStringLiteral("adcGeral"));
+}
+
+namespace {
+
+// A child form whose close question answers `agrees`, counting the times it was asked in `asked`.
+class AskedForm : public TForm {
+public:
+    explicit AskedForm(int &asked)
+        : asked_(asked) {}
+    bool agrees = true;
+
+protected:
+    bool FormCloseQuery() override {
+        ++asked_;
+        return agrees;
+    }
+    void FormClose(TCloseAction &action) override { action = TCloseAction::caFree; }
+
+private:
+    int &asked_;
+};
+
+} // namespace
+
+// Closing the host asks every form before it closes any: a form that refuses keeps every other one open
+// with what it holds, those asked before it included, and a form that agreed is not asked again as it closes.
+TEST(MainWindowClose, AFormThatRefusesKeepsEveryFormOpenAndNoFormIsAskedTwice) {
+    MainWindow window{QString()};
+    ScopedHostFrame frame(window);
+    int firstAsked = 0, secondAsked = 0;
+    QPointer<AskedForm> first = new AskedForm(firstAsked), second = new AskedForm(secondAsked);
+    window.showChild(*first);
+    window.showChild(*second);
+    second->agrees = false;
+
+    window.close();
+    EXPECT_EQ(window.mdiArea()->subWindowList().size(), 2);
+    EXPECT_FALSE(first->isHidden()) << "the first form, which agreed, is still open";
+    EXPECT_EQ(firstAsked, 1);
+    EXPECT_EQ(secondAsked, 1);
+
+    second->agrees = true;
+    window.close();
+    EXPECT_TRUE(window.mdiArea()->subWindowList().isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(second.isNull());
+    EXPECT_EQ(firstAsked, 2);
+    EXPECT_EQ(secondAsked, 2);
 }
 
 namespace {

@@ -285,8 +285,11 @@ protected:
     }
 
     void TearDown() override {
-        if (!form.isNull())
+        if (!form.isNull()) {
+            if (form->board().acceptedLines() > 0)
+                env.dialogs.answer(QStringLiteral("Aceitos_Pendentes"), MsgButton::Yes);
             form->Close();
+        }
         if (QPointer<Cli_bco11100::TfrmLancCCorr> entries = Cli_bco11100::frmLancCCorr; !entries.isNull()) {
             if (entries->CurrentMode() != Cli_bco11100::TfrmLancCCorr::Mode::Browsing)
                 env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
@@ -474,6 +477,30 @@ TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesTh
 
 // A later file that repeats the statement's days stores only its new line, yet the bank's balance of each
 // day counts the lines the earlier statement holds: the closing difference is the books' and the bank's.
+// Accepted pairs live on the screen until "Conciliar" writes them: closing it asks first, and "Não" keeps
+// the screen with every pair accepted.
+TEST_F(ReconciliationForm, ClosingWithPairsAcceptedAsksAndNaoKeepsThem) {
+    openStatement();
+    const QString unreconciled = reconciliationOf(cheque);
+    selectLine(0);
+    press(QKeySequence(Qt::CTRL | Qt::Key_E));
+    ASSERT_EQ(form->board().accepted(0), QStringList{cheque.movement});
+    env.dialogs.clearShown();
+    env.dialogs.answer(QStringLiteral("Aceitos_Pendentes"), MsgButton::No);
+    form->Close();
+    EXPECT_EQ(env.dialogs.texts(),
+              QStringList{"1 linha(s) do extrato aceita(s) ainda não foram conciliadas. Deseja fechar a tela "
+                          "sem conciliá-las?"});
+    ASSERT_FALSE(form.isNull());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->board().accepted(0), QStringList{cheque.movement});
+    env.dialogs.answer(QStringLiteral("Aceitos_Pendentes"), MsgButton::Yes);
+    form->Close();
+    releaseDeferred();
+    EXPECT_TRUE(form.isNull());
+    EXPECT_EQ(reconciliationOf(cheque), unreconciled) << "closing writes nothing";
+}
+
 TEST_F(ReconciliationForm, AStatementOverlappingAnEarlierOneCountsTheLinesThatOneHolds) {
     openStatement();
     QFile earlier(statementPath);

@@ -1,5 +1,7 @@
 #include "framework/ui/forms/form.h"
 
+#include <utility>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -123,7 +125,17 @@ HourglassCursor::~HourglassCursor() {
     QApplication::restoreOverrideCursor();
 }
 
+bool TForm::CanClose() {
+    bool may = false;
+    return runGuarded([&] { may = FormCloseQuery(); }) && may;
+}
+
 void TForm::closeEvent(QCloseEvent *event) {
+    const bool asked = std::exchange(closeAgreed_, false);
+    if (!asked && !CanClose()) {
+        event->ignore();
+        return;
+    }
     TCloseAction action = TCloseAction::caHide;
     if (!runGuarded([&] { FormClose(action); }) || action == TCloseAction::caNone) {
         event->ignore();

@@ -38,6 +38,9 @@ inline constexpr int mrCancel = 2;
 //   there is destroyed and the failure goes to whoever asked for it.
 // - FormActivate runs each time the form becomes the application's active form after another one was (not
 //   when the operator merely comes back from another program or from a message box).
+// - FormCloseQuery runs first when the form is asked to close, and answers whether it may: a form holding
+//   work the operator has not saved asks here, and does nothing else, so that a frame closing many forms
+//   can ask them all before it closes any (CanClose, AgreeToClose).
 // - FormClose runs when the form is closed by code (Close), by its window or by its multi-document frame;
 //   it decides the close action, which starts as caHide. A handler that aborts refuses the close.
 // Every handler runs through the event guard when an event starts it.
@@ -65,6 +68,11 @@ public:
 
     // Closes the form (its multi-document window when it is a child window), running FormClose.
     void Close();
+    // Whether the form may close: FormCloseQuery through the event guard (a handler that aborts refuses).
+    bool CanClose();
+    // The form's next close does not ask again: its frame asked every form before closing them all (false:
+    // it asks again, the frame having closed nothing after all).
+    void AgreeToClose(bool agreed = true) { closeAgreed_ = agreed; }
     // Releases the form after the running event has ended, so a caller still up the stack (a modal
     // caller reading the form's data sets) finishes first.
     void Release();
@@ -81,6 +89,7 @@ public:
 protected:
     virtual void FormCreate() {}
     virtual void FormActivate() {}
+    virtual bool FormCloseQuery() { return true; }
     virtual void FormClose(TCloseAction &action) { Q_UNUSED(action); }
 
     // The named child of the form's layout, or std::logic_error naming the form and the missing name.
@@ -119,6 +128,7 @@ private:
 
     int modalResult_ = mrNone;
     bool watchingMdiWindow_ = false;
+    bool closeAgreed_ = false;
 };
 
 // The hourglass cursor over the whole application for the life of the object (the creators show it while
