@@ -235,6 +235,20 @@ TEST_P(InsertionTest, RefusesWhatTheFormCouldNotHaveSentAndWritesNothing) {
          "Um movimento bancário novo não pode estar conciliado."},
         {"a typed branch of another company", [](EntryRequest &e) { e.typedBranch = "0201"; }, none,
          "Filial não cadastrada para empresa informada."},
+        // The apportionment and the budget go by the record's branch.
+        {"a record's branch, of another company, beside the branch typed",
+         [](EntryRequest &e) {
+             e.typedBranch = "0101";
+             e.branch = "0201";
+             e.costCentre = "0003";
+         },
+         none, "A filial 0201 do crédito difere da filial informada 0101."},
+        {"none typed, a record's branch of a company the operator may not use",
+         [](EntryRequest &e) {
+             e.branch = "0201";
+             e.costCentre = "0003";
+         },
+         none, "Operador RESTRITO não relacionado à empresa 02.", true},
         {"an unknown type", [](EntryRequest &e) { e.type = "0999"; }, none,
          "Tipo de crédito bancário não cadastrado."},
         {"a customer and a supplier",

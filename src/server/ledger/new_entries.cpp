@@ -202,6 +202,19 @@ NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movemen
     return entry;
 }
 
+QString NewEntryChecks::branchCompany(const QString &branch) {
+    if (const auto found = branchCompanies_.find(branch); found != branchCompanies_.end())
+        return found->second;
+    const QString company =
+        context_.sql
+            .scalar(QStringLiteral("SELECT CDEMPRESA FROM FILIAL WHERE CDFILIAL = :filial"),
+                    {{QStringLiteral("filial"), branch}})
+            .value_or(QVariant())
+            .toString();
+    branchCompanies_.emplace(branch, company);
+    return company;
+}
+
 void NewEntryChecks::checkCodes(const EntryToAccount &entry, const QString &typedBranch,
                                 const QString &financialClass) {
     if (!exists(QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :chave"), entry.branch))
@@ -210,6 +223,13 @@ void NewEntryChecks::checkCodes(const EntryToAccount &entry, const QString &type
         !exists(QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :chave AND CDEMPRESA = :outra"),
                 typedBranch, entry.company))
         refuse(QStringLiteral("Filial não cadastrada para empresa informada."));
+    // The record's branch is the one the apportionment, the cost centre and the budget go by: the branch
+    // typed, or without one the branch the operator works at, of one of the operator's companies.
+    if (!typedBranch.isEmpty() && entry.branch != typedBranch)
+        refuse(QStringLiteral("A filial %1 do %2 difere da filial informada %3.")
+                   .arg(entry.branch, QString::fromUtf8(entry.kind->name), typedBranch));
+    if (typedBranch.isEmpty())
+        allowCompany(context_, branchCompany(entry.branch));
     const EntryKind &kind = *entry.kind;
     if (!exists(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = :chave")
                     .arg(EntryKind::column(kind.typeTable), EntryKind::column(kind.type)),

@@ -62,7 +62,8 @@ public:
     NewEntry check(const EntryKind &kind, const InsertedRow &movement, const InsertedRow &record);
 
     // Refuses (with the forms' own texts where they have one) a branch that does not exist, a typed branch
-    // of another company than the account's, an unknown type of the kind, an unknown financial class, an
+    // of another company than the account's, a record's branch that is not the typed one (or, none typed, of
+    // a company the operator is not related to), an unknown type of the kind, an unknown financial class, an
     // unknown customer or supplier, and a customer together with a supplier: the rules of the codes of a
     // new entry, whatever wrote it.
     void checkCodes(const EntryToAccount &entry, const QString &typedBranch, const QString &financialClass);
@@ -103,11 +104,14 @@ private:
     };
 
     bool exists(const QString &query, const QString &key, const QString &secondKey = QString());
+    // The company of an existing branch.
+    QString branchCompany(const QString &branch);
     QString numberChecked(Series series, const QString &account, const QString &number, const QString &what,
                           const char *table, const char *column);
 
     CallContext &context_;
     std::map<QString, QString> accountCompanies_;
+    std::map<QString, QString> branchCompanies_;
     // By kind and type: the party an accounted type's ledger account is kept by ("C", "F"), or empty.
     std::map<std::pair<QChar, QString>, QString> partyOfType_;
     std::map<std::pair<int, QString>, std::optional<qint64>> lastDrawn_;
