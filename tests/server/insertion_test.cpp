@@ -215,6 +215,8 @@ TEST_P(InsertionTest, RefusesWhatTheFormCouldNotHaveSentAndWritesNothing) {
         {"a negative value", [](EntryRequest &e) { e.value = -10.0; }, none,
          "Valor deve ser maior que zero."},
         {"a value of zero", [](EntryRequest &e) { e.value = 0.0; }, none, "Valor deve ser maior que zero."},
+        {"a value past the largest an entry holds", [](EntryRequest &e) { e.value = 1e13; }, none,
+         "Valor maior que o maior valor de um lançamento (9.999.999.999.999,99)."},
         {"a record worth more than its movement", none,
          [&](Insertion &call) { replaceRow(call, 9, "VRMOVICRED", 200.0); },
          "O valor do crédito difere do valor do movimento bancário."},

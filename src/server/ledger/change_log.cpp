@@ -91,6 +91,11 @@ std::optional<qint64> InsertedRows::cents(int row, const char *field) const {
     return centsFromAmount(amount.toFloat());
 }
 
+bool InsertedRows::pastLargestAmount(int row, const char *field) const {
+    const Variant amount = value(row, field);
+    return !amount.isNull() && amount.toFloat() > 0 && server::pastLargestAmount(amount.toFloat());
+}
+
 namespace {
 
 // The one row is counted before anything else is read of the log, as a single entry's methods always did.

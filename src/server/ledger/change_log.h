@@ -37,6 +37,8 @@ public:
     QDate date(int row, const char *field) const;
     // An amount field in cents; nullopt when it is null or cannot be an amount.
     std::optional<qint64> cents(int row, const char *field) const;
+    // Whether an amount field holds a positive number too large for cents.
+    bool pastLargestAmount(int row, const char *field) const;
 
 private:
     Variant value(int row, const char *field) const;
@@ -57,6 +59,7 @@ public:
     QString text(const char *field) const { return rows_.text(row_, field); }
     QDate date(const char *field) const { return rows_.date(row_, field); }
     std::optional<qint64> cents(const char *field) const { return rows_.cents(row_, field); }
+    bool pastLargestAmount(const char *field) const { return rows_.pastLargestAmount(row_, field); }
 
 private:
     const InsertedRows &rows_;

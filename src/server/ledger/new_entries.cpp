@@ -171,6 +171,8 @@ NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movemen
     if (record.date(kind.date) != accounting.date)
         refuse(QStringLiteral("A data do %1 difere da data do movimento bancário.").arg(kindName));
     const auto cents = movement.cents("VRMOVBANC");
+    if (!cents && movement.pastLargestAmount("VRMOVBANC"))
+        refuse(QStringLiteral("Valor maior que o maior valor de um lançamento (9.999.999.999.999,99)."));
     if (!cents || *cents <= 0)
         refuse(QStringLiteral("Valor deve ser maior que zero."));
     if (record.cents(kind.value) != cents)

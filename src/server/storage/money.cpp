@@ -31,6 +31,10 @@ std::optional<qint64> centsFromAmount(double amount) {
     return cents(amount, DecimalRounding::HalfAwayFromZero);
 }
 
+bool pastLargestAmount(double amount) {
+    return std::isfinite(amount) && std::fabs(amount) >= Limit;
+}
+
 std::optional<qint64> centsAtLeast(double bound) {
     return cents(bound, DecimalRounding::Up);
 }

@@ -15,6 +15,8 @@ namespace bco::server {
 // of a range, so that the server stores exactly what a form shows. Amounts must be finite and below 10^13 in
 // magnitude (NUMERIC(15,2)); others give nullopt.
 std::optional<qint64> centsFromAmount(double amount);
+// Whether `amount` is a finite number too large for centsFromAmount: its refusal names the limit.
+bool pastLargestAmount(double amount);
 // The least number of cents not below `bound`, and the greatest not above it: 99.999 -> 10000 and 100.001 ->
 // 10000, so that a range of [99.999, 100.001] holds exactly 100.00.
 std::optional<qint64> centsAtLeast(double bound);
