@@ -284,6 +284,11 @@ TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothin
              e.customerReturns = withoutColumn(chosenRows(t.customerReturns(), {{0, 10.00}}), u"VRDESCONTO");
          },
          "", "Seleção de nota fiscal de devolução do cliente inválida: falta VRDESCONTO."},
+        {"a marked row discounting less than nothing",
+         [](SettlementTest &t, EntryRequest &e) {
+             e.customerAdvances = chosenRows(t.customerAdvances(), {{0, -10.00}});
+         },
+         "", "Seleção de adiantamento do cliente inválida: valor a descontar -10."},
         {"a selection that is no data packet",
          [](SettlementTest &, EntryRequest &e) { e.customerAdvances = QStringLiteral("S"); }, "",
          "Seleção de adiantamento do cliente inválida."},

@@ -53,10 +53,12 @@ void addWanted(const Selection &selection, int order, qint64 limit, qint64 &tota
         if (amount.isNull())
             continue;
         const auto cents = centsFromAmount(amount.toFloat());
-        if (!cents)
+        // A negative discount is no choice the form can make: skipped, the entry would be written as if
+        // nothing of the row had been marked.
+        if (!cents || *cents < 0)
             refuse(
                 QStringLiteral("Seleção de %1 inválida: valor a descontar %2.").arg(what, amount.toText()));
-        if (*cents <= 0)
+        if (*cents == 0)
             continue;
         QStringList key;
         for (size_t i = 0; i < keyFields.size(); ++i) {
