@@ -18,8 +18,8 @@ namespace {
 // writing nothing: with the debit's listed version, a debit deleted or written by anyone since the client
 // listed it (refuseIfWrittenSince); an account the operator may not use, a debit the account does not hold,
 // a debit that has a cheque already (reprinting it records nothing), a number that is not one to six digits
-// or that the account has used, a missing date, and a value that is not the debit's (a cheque pays its debit
-// whole).
+// or that the account has used, a missing date or one that is not the debit's, and a value that is not the
+// debit's (a cheque pays its debit whole).
 Variant setEmiteCheque(CallContext &context, VariantList &args) {
     Sql &sql = context.sql;
     const QString account = code(args[0]);
@@ -33,8 +33,8 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
         stored, {listedVersion(args, 6), date, cents.value_or(0), QStringLiteral("débito %1").arg(debit)});
 
     const QString typed = code(args[2]);
-    bool number = false;
-    const int chequeNumber = typed.toInt(&number);
+    bool number = std::all_of(typed.begin(), typed.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const int chequeNumber = number ? typed.toInt(&number) : 0;
     if (typed.isEmpty() || typed.size() > 6 || !number || chequeNumber <= 0)
         refuse(
             QStringLiteral("Número de cheque inválido: \"%1\" (de 1 a 6 algarismos).").arg(typed.left(20)));
@@ -59,6 +59,9 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
         refuse(QStringLiteral("O débito %1 já tem o cheque %2.").arg(debit, stored->cheque.trimmed()));
     if (!cents || *cents != stored->cents)
         refuse(QStringLiteral("O valor do cheque deve ser o valor do débito %1.").arg(debit));
+    // The cheque screen dates the cheque by its debit, and the date is the debit's as the client listed it.
+    if (date != stored->date)
+        refuse(QStringLiteral("A data do cheque deve ser a data do débito %1.").arg(debit));
     // Two debits given one number at once: the second finds it taken and is refused, on either database,
     // rather than failing on the key.
     lockListVersion(sql, account);
