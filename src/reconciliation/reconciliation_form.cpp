@@ -174,12 +174,16 @@ void TfrmConciliacao::FormActivate() {
 
 // Pairs accepted are the operator's decisions, kept only on this screen until "Conciliar" writes them.
 bool TfrmConciliacao::FormCloseQuery() {
+    return MayDropAcceptedPairs(QStringLiteral("Aceitos_Pendentes"));
+}
+
+// Whether the operator lets the pairs accepted and not reconciled go, asked with the catalogue's `key`; true
+// when there are none.
+bool TfrmConciliacao::MayDropAcceptedPairs(const QString &key) const {
     const int accepted = board_.acceptedLines();
-    return accepted == 0 ||
-           bco::Dialogs::messages().show(bco::MsgKind::Confirmation,
-                                         msgPadrao.Msg(QStringLiteral("Aceitos_Pendentes")).arg(accepted),
-                                         bco::MsgButton::Yes | bco::MsgButton::No,
-                                         QStringLiteral("Aceitos_Pendentes")) == bco::MsgButton::Yes;
+    return accepted == 0 || bco::Dialogs::messages().show(
+                                bco::MsgKind::Confirmation, msgPadrao.Msg(key).arg(accepted),
+                                bco::MsgButton::Yes | bco::MsgButton::No, key) == bco::MsgButton::Yes;
 }
 
 void TfrmConciliacao::FormClose(bco::TCloseAction &action) {
@@ -201,6 +205,10 @@ void TfrmConciliacao::Vd_CdRedu() {
     if (found == accounts.end()) {
         ui->medCdRedu->setFocus();
         msgPadrao.ShowMsg(QStringLiteral("ContCorr_NCAD"), bco::MsgKind::Error, bco::MsgButton::Ok);
+        throw Consiste::EAbort();
+    }
+    if (!MayDropAcceptedPairs(QStringLiteral("Aceitos_Trocar"))) {
+        ui->medCdRedu->setText(account_);
         throw Consiste::EAbort();
     }
     account_ = code;
@@ -244,6 +252,11 @@ void TfrmConciliacao::ListaExtratos(const QString &chosen) {
 // are those of when the list was made, and other operators write meanwhile.
 void TfrmConciliacao::EscolheExtrato() {
     const QString picked = ui->cbxExtrato->currentData().toList().value(0).toString();
+    // The pairs of one statement do not carry over to another.
+    if (picked != shownStatement_ && !MayDropAcceptedPairs(QStringLiteral("Aceitos_Trocar"))) {
+        ChoiceOnShownStatement();
+        return;
+    }
     try {
         ListaExtratos(picked);
     } catch (...) {
@@ -470,8 +483,11 @@ void TfrmConciliacao::sbtImportExportClick() {
         serverCall([&] { return bco::storeStatement(netLancContCorr, account_, statement); });
     bco::Dialogs::messages().show(bco::MsgKind::Information, stored.message, bco::MsgButton::Ok, QString());
     // A file whose lines were all held already stored nothing: the screen stays on the statement it shows,
-    // with what the operator accepted there.
-    ListaExtratos(stored.statement.isEmpty() ? shownStatement_ : stored.statement);
+    // with what the operator accepted there; so it does when the operator keeps those pairs rather than see
+    // the statement stored, which the list offers.
+    const bool stay = stored.statement.isEmpty() || (stored.statement != shownStatement_ &&
+                                                     !MayDropAcceptedPairs(QStringLiteral("Aceitos_Trocar")));
+    ListaExtratos(stay ? shownStatement_ : stored.statement);
 }
 
 void TfrmConciliacao::AceitarClick() {

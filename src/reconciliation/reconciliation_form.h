@@ -62,6 +62,7 @@ private:
     int indexOfStatement(const QString &statement) const;
     void EscolheExtrato();
     void ChoiceOnShownStatement();
+    bool MayDropAcceptedPairs(const QString &key) const;
     void CarregaExtrato();
     void MostraQuadro();
     // The books' daily balance against the bank's over the statement's period, the days that differ marked.

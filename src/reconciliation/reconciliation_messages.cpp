@@ -36,8 +36,9 @@ void AddReconciliationMessages(bco::TMessages &catalogue) {
         "Dif_Fechamento|Diferença no fechamento de %1: %2 (banco %3, livros %4)",
         "Conf_Conciliar|Confirma a conciliação de %1 linha(s) do extrato?",
         ("Aceitos_Pendentes|%1 linha(s) do extrato aceita(s) ainda não foram conciliadas. Deseja fechar a "
-         "tela "
-         "sem conciliá-las?"),
+         "tela sem conciliá-las?"),
+        ("Aceitos_Trocar|%1 linha(s) do extrato aceita(s) ainda não foram conciliadas. Deseja trocar de "
+         "extrato sem conciliá-las?"),
         "Conf_Desfazer|Desfaz a conciliação da linha de %1 no valor de %2 com %3 lançamento(s)?",
     };
     for (const char *row : rows)

@@ -322,6 +322,24 @@ protected:
 
     void selectLine(int row) { control<QTableWidget>("grdLinhas")->setCurrentCell(row, 0); }
 
+    // A file of the statement's days and the next, with one more line on the next: the path it is written to.
+    QString laterStatement() {
+        QFile earlier(statementPath);
+        EXPECT_TRUE(earlier.open(QIODevice::ReadOnly));
+        QByteArray later = earlier.readAll();
+        later.replace("<DTEND>20240313", "<DTEND>20240314")
+            .replace(
+                "</BANKTRANLIST>",
+                "<STMTTRN><TRNTYPE>CREDIT<DTPOSTED>20240314<TRNAMT>50,00<FITID>F5<MEMO>LINHA F5</STMTTRN>\n"
+                "</BANKTRANLIST>")
+            .replace("<BALAMT>100,00<DTASOF>20240313", "<BALAMT>150,00<DTASOF>20240314");
+        const QString laterPath = folder.filePath(QStringLiteral("extrato-ate-14.ofx"));
+        QFile file(laterPath);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(later);
+        return laterPath;
+    }
+
     // The fee's line (the statement's fourth) becomes an include, which the operator completes.
     QPointer<Cli_bco11100::TfrmLancCCorr> startFeeInclude() {
         selectLine(3);
@@ -475,25 +493,55 @@ TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesTh
     EXPECT_FALSE(form->board().lines()[2].reconciled);
 }
 
-// A later file that repeats the statement's days stores only its new line, yet the bank's balance of each
-// day counts the lines the earlier statement holds: the closing difference is the books' and the bank's.
-// Accepted pairs live on the screen until "Conciliar" writes them: closing it asks first, and "Não" keeps
-// the screen with every pair accepted.
-TEST_F(ReconciliationForm, ClosingWithPairsAcceptedAsksAndNaoKeepsThem) {
+// Accepted pairs live on the screen until "Conciliar" writes them: closing the screen, or typing another
+// account, asks first, and "Não" keeps the screen, its account and every pair accepted.
+TEST_F(ReconciliationForm, LeavingPairsAcceptedAsksAndNaoKeepsThem) {
     openStatement();
     const QString unreconciled = reconciliationOf(cheque);
     selectLine(0);
     press(QKeySequence(Qt::CTRL | Qt::Key_E));
     ASSERT_EQ(form->board().accepted(0), QStringList{cheque.movement});
-    env.dialogs.clearShown();
-    env.dialogs.answer(QStringLiteral("Aceitos_Pendentes"), MsgButton::No);
-    form->Close();
-    EXPECT_EQ(env.dialogs.texts(),
-              QStringList{"1 linha(s) do extrato aceita(s) ainda não foram conciliadas. Deseja fechar a tela "
-                          "sem conciliá-las?"});
-    ASSERT_FALSE(form.isNull());
-    EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(form->board().accepted(0), QStringList{cheque.movement});
+    auto *account = control<QLineEdit>("medCdRedu");
+    const auto typeAccount = [&](const char *code) {
+        account->setFocus();
+        account->selectAll();
+        QTest::keyClicks(account, QString::fromLatin1(code));
+        control<QTableWidget>("grdLinhas")->setFocus();
+    };
+    const struct Leaving {
+        const char *name;
+        const char *key;
+        std::function<void()> leave;
+        QString question;
+    } ways[] = {
+        {"closing the screen", "Aceitos_Pendentes", [&] { form->Close(); },
+         QStringLiteral(
+             "1 linha(s) do extrato aceita(s) ainda não foram conciliadas. Deseja fechar a tela sem "
+             "conciliá-las?")},
+        {"typing another account", "Aceitos_Trocar", [&] { typeAccount("002"); },
+         QStringLiteral(
+             "1 linha(s) do extrato aceita(s) ainda não foram conciliadas. Deseja trocar de extrato "
+             "sem conciliá-las?")},
+        {"importing another statement", "Aceitos_Trocar",
+         [&] {
+             files.choose(laterStatement());
+             form->sbtImportExport->click();
+         },
+         QStringLiteral(
+             "1 linha(s) do extrato aceita(s) ainda não foram conciliadas. Deseja trocar de extrato "
+             "sem conciliá-las?")},
+    };
+    for (const Leaving &way : ways) {
+        SCOPED_TRACE(way.name);
+        env.dialogs.clearShown();
+        env.dialogs.answer(QString::fromLatin1(way.key), MsgButton::No);
+        way.leave();
+        EXPECT_EQ(env.dialogs.texts().filter(u"aceita(s)"), QStringList{way.question});
+        ASSERT_FALSE(form.isNull());
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(account->text(), QStringLiteral("001"));
+        EXPECT_EQ(form->board().accepted(0), QStringList{cheque.movement});
+    }
     env.dialogs.answer(QStringLiteral("Aceitos_Pendentes"), MsgButton::Yes);
     form->Close();
     releaseDeferred();
@@ -501,23 +549,11 @@ TEST_F(ReconciliationForm, ClosingWithPairsAcceptedAsksAndNaoKeepsThem) {
     EXPECT_EQ(reconciliationOf(cheque), unreconciled) << "closing writes nothing";
 }
 
+// A later file that repeats the statement's days stores only its new line, yet the bank's balance of each
+// day counts the lines the earlier statement holds: the closing difference is the books' and the bank's.
 TEST_F(ReconciliationForm, AStatementOverlappingAnEarlierOneCountsTheLinesThatOneHolds) {
     openStatement();
-    QFile earlier(statementPath);
-    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
-    QByteArray later = earlier.readAll();
-    later.replace("<DTEND>20240313", "<DTEND>20240314")
-        .replace("</BANKTRANLIST>",
-                 "<STMTTRN><TRNTYPE>CREDIT<DTPOSTED>20240314<TRNAMT>50,00<FITID>F5<MEMO>LINHA F5</STMTTRN>\n"
-                 "</BANKTRANLIST>")
-        .replace("<BALAMT>100,00<DTASOF>20240313", "<BALAMT>150,00<DTASOF>20240314");
-    const QString laterPath = folder.filePath(QStringLiteral("extrato-ate-14.ofx"));
-    QFile file(laterPath);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(later);
-    file.close();
-
-    files.choose(laterPath);
+    files.choose(laterStatement());
     form->sbtImportExport->click();
     ASSERT_EQ(form->board().lines().size(), 1) << "the lines of the earlier file are not stored again";
     QList<std::optional<qint64>> bank;
