@@ -24,6 +24,7 @@ const AmountCase amountCases[] = {
     {"zero is zero", 0.0, 0},
     {"the largest stored magnitude is accepted", 9999999999999.99, 999999999999999},
     {"ten trillion is beyond NUMERIC(15,2)", 1e13, std::nullopt},
+    {"an amount just below ten trillion that rounds onto it is beyond too", 9999999999999.996, std::nullopt},
     {"not a number is refused", std::numeric_limits<double>::quiet_NaN(), std::nullopt},
     {"infinity is refused", std::numeric_limits<double>::infinity(), std::nullopt},
 };

@@ -9,6 +9,7 @@ namespace bco::server {
 namespace {
 
 constexpr double Limit = 1e13;
+constexpr qint64 LimitCents = 1'000'000'000'000'000;
 
 // Amounts below Limit have at most 15 integer digits, so their cents fit a qint64 with room to spare.
 std::optional<qint64> cents(double value, DecimalRounding rounding) {
@@ -22,6 +23,9 @@ std::optional<qint64> cents(double value, DecimalRounding rounding) {
         magnitude = magnitude * 10 + (digit - '0');
     for (int exponent = rounded->exponent; exponent > -2; --exponent)
         magnitude *= 10;
+    // 9999999999999.996 is below the limit and rounds onto it, past what NUMERIC(15,2) holds.
+    if (magnitude >= LimitCents)
+        return std::nullopt;
     return rounded->negative ? -magnitude : magnitude;
 }
 
@@ -32,7 +36,7 @@ std::optional<qint64> centsFromAmount(double amount) {
 }
 
 bool pastLargestAmount(double amount) {
-    return std::isfinite(amount) && std::fabs(amount) >= Limit;
+    return std::isfinite(amount) && !centsFromAmount(amount);
 }
 
 std::optional<qint64> centsAtLeast(double bound) {
