@@ -1,15 +1,13 @@
 #include "server/ledger/new_entries.h"
 
+#include <tuple>
+
 #include "server/storage/money.h"
 #include "server/transport/access.h"
 
 namespace bco::server {
 
 namespace {
-
-QString movementWords() {
-    return QStringLiteral("movimento bancário");
-}
 
 const RecordField movementFields[] = {
     {"CDREDUCONT", FieldKind::Text, 3},  {"NRMOVBANC", FieldKind::Text, 10},
@@ -116,10 +114,16 @@ QString NewEntryChecks::numberChecked(Series series, const QString &account, con
     return number;
 }
 
+std::pair<QString, QString> NewEntryChecks::numbersChecked(const EntryKind &kind, const QString &account,
+                                                           const QString &movement, const QString &number) {
+    return {
+        numberChecked(Series::BankMovement, account, movement, QStringLiteral("movimento bancário"),
+                      "MOVBANCARIO", "NRMOVBANC"),
+        numberChecked(kind.series, account, number, QString::fromUtf8(kind.name), kind.table, kind.number)};
+}
+
 void NewEntryChecks::refuseNumbersTakenSince(const EntryKind &kind, const NewEntry &entry) {
-    const QString &account = entry.accounting.account;
-    numberChecked(Series::BankMovement, account, entry.movement, movementWords(), "MOVBANCARIO", "NRMOVBANC");
-    numberChecked(kind.series, account, entry.number, QString::fromUtf8(kind.name), kind.table, kind.number);
+    numbersChecked(kind, entry.accounting.account, entry.movement, entry.number);
 }
 
 void NewEntryChecks::takeNumbers(const char *table, const QString &account, const QString &first,
@@ -157,10 +161,8 @@ NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movemen
     if (movement.code("IDSTCONEXT") != u"0")
         refuse(QStringLiteral("Um movimento bancário novo não pode estar conciliado."));
 
-    entry.movement = numberChecked(Series::BankMovement, accounting.account, movement.code("NRMOVBANC"),
-                                   movementWords(), "MOVBANCARIO", "NRMOVBANC");
-    entry.number = numberChecked(kind.series, accounting.account, record.code(kind.number), kindName,
-                                 kind.table, kind.number);
+    std::tie(entry.movement, entry.number) =
+        numbersChecked(kind, accounting.account, movement.code("NRMOVBANC"), record.code(kind.number));
     if (record.code("NRMOVBANC") != entry.movement)
         refuse(QStringLiteral("O %1 deve pertencer ao movimento %2.").arg(kindName, entry.movement));
     accounting.movement = entry.movement;

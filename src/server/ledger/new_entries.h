@@ -108,6 +108,9 @@ private:
     QString branchCompany(const QString &branch);
     QString numberChecked(Series series, const QString &account, const QString &number, const QString &what,
                           const char *table, const char *column);
+    // The movement's and the record's numbers, each checked by numberChecked.
+    std::pair<QString, QString> numbersChecked(const EntryKind &kind, const QString &account,
+                                               const QString &movement, const QString &number);
 
     CallContext &context_;
     std::map<QString, QString> accountCompanies_;
