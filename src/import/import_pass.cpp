@@ -209,11 +209,14 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
         row.account = Consiste::Ajusta(table.text(r, ContaCorrente), 3);
         row.branch = table.cell(r, Filial);
         row.branchText = table.text(r, Filial);
-        const QString letter = table.text(r, Forma).toUpper();
+        const QString letter = table.text(r, Forma).trimmed().toUpper();
         if (letter == u"C" || letter == u"D")
             row.letter = letter.front();
         row.type = Consiste::Ajusta(table.text(r, Tipo), 4);
-        row.descriptionCell = table.text(r, Descricao);
+        // Text pasted from some programs spells an accent as a letter and a combining mark: stored as typed,
+        // "Lançamento" would count 11 characters against the 40 the description holds, and compare unlike
+        // the same word typed.
+        row.descriptionCell = table.text(r, Descricao).normalized(QString::NormalizationForm_C);
         const bco::WorkbookCell &valor = table.cell(r, Valor);
         const bco::AmountReading amount = amountOf(valor);
         row.amountIsNumber = amount.outcome == bco::AmountReading::Outcome::Amount;

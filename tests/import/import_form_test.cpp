@@ -70,9 +70,12 @@ const char refusalRows[] = R"([
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", "CNPJ na coluna do valor", 53411567000117, "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "D", "1", "Valor grande demais", "10.000.000.000.000,00", "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", {"error": "#REF!"}, 10, "", null, null],
-  [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Certa", 10, "", null, null]
+  [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Certa", 10, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C ", "1", "Ac\u0327a\u0303o e\u0301 a\u0301gil: lanc\u0327amento a\u0300 vista ja\u0301 pago", 10, "", null, null]
 ])";
 
+// Line 24 has no problem: its kind has a blank after it, and its description, 39 characters as the operator
+// reads it, spells its accents as combining marks (46 characters as stored so).
 const std::vector<ErrorLine> refusalLines = {
     {2, "Conta Corrente não cadastrada."},
     {3, "Forma de Lançamento Inválida. Informar \"C\" para Crédito ou \"D\" para Débito."},
@@ -292,7 +295,7 @@ TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) 
     EXPECT_TRUE(form->records.entry.cdsMovBanc.IsEmpty()) << "the first row is wrong: nothing is built";
     EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
     EXPECT_TRUE(control("dgbErros")->isEnabled());
-    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 22);
+    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 23);
 }
 
 TEST_F(ImportForm, TheFileIsCheckedBeforeThePassRuns) {
