@@ -78,16 +78,16 @@ TEST(TransportSecurityTest, ServesOnlyClientsThatTrustItsCertificate) {
         {"a client trusting its authority", {true, made.path("ca.pem")}, "ok"},
         {"a client trusting another authority",
          {true, made.path("other-ca.pem")},
-         "the server's certificate is not trusted or does not name this address"},
+         "o certificado do servidor não é confiável ou não é deste endereço"},
         {"a client trusting the system's authorities only",
          {true, QString()},
-         "the server's certificate is not trusted or does not name this address"},
-        {"a client speaking plain HTTP", {false, QString()}, "to the application server at 127.0.0.1"},
+         "o certificado do servidor não é confiável ou não é deste endereço"},
+        {"a client speaking plain HTTP", {false, QString()}, "ao servidor de aplicação em 127.0.0.1"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const QString answer = loginThrough(server, c.security);
-        EXPECT_TRUE(answer.contains(QLatin1StringView(c.answer))) << answer.toStdString();
+        EXPECT_TRUE(answer.contains(QString::fromUtf8(c.answer))) << answer.toStdString();
     }
 }
 
@@ -95,7 +95,7 @@ TEST(TransportSecurityTest, APlainServerIsNotTakenForATlsOne) {
     TestDatabase database(Backend::Sqlite, true, 50);
     ServerProcess server(database.urlText());
     const QString answer = loginThrough(server, {true, bco::testing::testCertificates().path("ca.pem")});
-    EXPECT_TRUE(answer.contains(u"no TLS connection could be made")) << answer.toStdString();
+    EXPECT_TRUE(answer.contains(u"não foi possível abrir uma conexão TLS")) << answer.toStdString();
 }
 
 // What a server made of bytes written straight to its socket: whether it took them all, and what it answered

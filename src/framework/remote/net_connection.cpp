@@ -22,38 +22,41 @@ constexpr time_t WriteTimeoutSeconds = 60;
 QString describe(httplib::Error error) {
     switch (error) {
     case httplib::Error::Connection:
-        return QStringLiteral("the connection was refused or the host cannot be reached");
+        return QStringLiteral("a conexão foi recusada ou o endereço não pode ser alcançado");
     case httplib::Error::ConnectionTimeout:
-        return QStringLiteral("the connection timed out");
+        return QStringLiteral("o tempo de espera pela conexão acabou");
     case httplib::Error::Read:
-        return QStringLiteral("the answer could not be read (the connection closed or timed out)");
+        return QStringLiteral(
+            "a resposta não pôde ser lida (a conexão foi fechada ou o tempo de espera acabou)");
     case httplib::Error::Write:
     // The library cancels a request whose body the connection stopped taking (the server closed or reset it,
     // or stopped reading past the write timeout, while the body was sent): nothing here cancels otherwise.
     case httplib::Error::Canceled:
         return QStringLiteral(
-            "the request could not be sent (the connection closed or timed out while it was sent)");
+            "o pedido não pôde ser enviado (a conexão foi fechada ou o tempo de espera acabou "
+            "durante o envio)");
     case httplib::Error::SSLConnection:
-        return QStringLiteral("no TLS connection could be made (is the server serving HTTPS?)");
+        return QStringLiteral("não foi possível abrir uma conexão TLS (o servidor atende por HTTPS?)");
     case httplib::Error::SSLServerVerification:
-        return QStringLiteral("the server's certificate is not trusted or does not name this address");
+        return QStringLiteral("o certificado do servidor não é confiável ou não é deste endereço");
     default:
-        return QStringLiteral("HTTP client error %1").arg(QString::fromStdString(httplib::to_string(error)));
+        return QStringLiteral("erro do cliente HTTP %1")
+            .arg(QString::fromStdString(httplib::to_string(error)));
     }
 }
 
 QString statusMessage(int status, const QString &method) {
     switch (status) {
     case 400:
-        return QStringLiteral("the application server refused the call of %1 as malformed (HTTP 400)")
+        return QStringLiteral("O servidor de aplicação recusou a chamada de %1 como malformada (HTTP 400)")
             .arg(method);
     case 404:
-        return QStringLiteral("the application server has no method %1 (HTTP 404)").arg(method);
+        return QStringLiteral("O servidor de aplicação não tem o método %1 (HTTP 404)").arg(method);
     case 413:
-        return QStringLiteral("the call of %1 is larger than the application server accepts (HTTP 413)")
+        return QStringLiteral("A chamada de %1 é maior do que o servidor de aplicação aceita (HTTP 413)")
             .arg(method);
     default:
-        return QStringLiteral("the application server answered HTTP %1 to the call of %2")
+        return QStringLiteral("O servidor de aplicação respondeu HTTP %1 à chamada de %2")
             .arg(status)
             .arg(method);
     }
@@ -147,7 +150,9 @@ void NetConnection::Open() {
     QString problem;
     if (host_.trimmed().isEmpty() || port_ <= 0 || port_ > 65535) {
         problem =
-            QStringLiteral("no application server address (host \"%1\", port %2)").arg(host_).arg(port_);
+            QStringLiteral("Endereço do servidor de aplicação não informado (endereço \"%1\", porta %2)")
+                .arg(host_)
+                .arg(port_);
     } else {
         auto client = std::make_unique<Client>(host_.toStdString(), port_, security_);
         client->http->set_keep_alive(true);
@@ -162,7 +167,7 @@ void NetConnection::Open() {
             client_ = std::move(client);
             return;
         }
-        problem = QStringLiteral("cannot connect to the application server at %1: %2")
+        problem = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1: %2")
                       .arg(address(), describe(error));
     }
     if (throwException_)
@@ -236,7 +241,7 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByte
         httplib::Error error = httplib::Error::Success;
         if (client_->http->send(request, response, error))
             return true;
-        failed = failure(QStringLiteral("the call of %1 to the application server at %2 failed: %3")
+        failed = failure(QStringLiteral("A chamada de %1 ao servidor de aplicação em %2 falhou: %3")
                              .arg(what, address(), describe(error)));
         return false;
     };
@@ -283,8 +288,8 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByte
                                                                       : statusMessage(response.status, what));
     else
         failed =
-            failure(QStringLiteral("the application server sent a malformed answer to the call of %1: its "
-                                   "content type is \"%2\"")
+            failure(QStringLiteral("O servidor de aplicação enviou uma resposta malformada à chamada de %1: "
+                                   "o tipo do conteúdo é \"%2\"")
                         .arg(what, QString::fromStdString(contentType)));
     return std::nullopt;
 }
@@ -297,11 +302,11 @@ RemoteResult NetConnection::answered(const QString &method, WireAnswer &answer, 
                            ? QStringLiteral("O servidor de aplicação falhou ao executar %1 (ocorrência %2). "
                                             "Informe o número da ocorrência ao responsável pelo sistema.")
                                  .arg(method, answer.incident)
-                           : QStringLiteral("the method %1 failed without a message").arg(method));
+                           : QStringLiteral("O método %1 falhou sem mensagem").arg(method));
     // A shorter or longer list would shift every by-reference argument the caller reads back.
     if (answer.args.size() != args.size())
         return failure(
-            QStringLiteral("the application server answered %1 arguments to the call of %2 with %3")
+            QStringLiteral("O servidor de aplicação respondeu %1 argumentos à chamada de %2, que tem %3")
                 .arg(answer.args.size())
                 .arg(method)
                 .arg(args.size()));
@@ -311,12 +316,12 @@ RemoteResult NetConnection::answered(const QString &method, WireAnswer &answer, 
 
 RemoteResult NetConnection::Call(const QString &method, VariantList &args) {
     if (!isMethodName(method))
-        return failure(QStringLiteral("\"%1\" is not a method name").arg(method));
+        return failure(QStringLiteral("\"%1\" não é nome de método.").arg(method));
     QByteArray body;
     try {
         body = encodeRequest(args);
     } catch (const std::invalid_argument &error) {
-        return failure(QStringLiteral("the arguments of %1 cannot be sent: %2")
+        return failure(QStringLiteral("Os argumentos de %1 não podem ser enviados: %2")
                            .arg(method, QString::fromUtf8(error.what())));
     }
     RemoteResult failed = RemoteResult::failure({});
@@ -328,8 +333,9 @@ RemoteResult NetConnection::Call(const QString &method, VariantList &args) {
     try {
         answer = decodeAnswer(QByteArrayView(reply->data(), static_cast<qsizetype>(reply->size())));
     } catch (const DecodeError &error) {
-        return failure(QStringLiteral("the application server sent a malformed answer to the call of %1: %2")
-                           .arg(method, QString::fromStdString(error.what())));
+        return failure(
+            QStringLiteral("O servidor de aplicação enviou uma resposta malformada à chamada de %1: %2")
+                .arg(method, QString::fromStdString(error.what())));
     }
     return answered(method, answer, args);
 }
@@ -347,16 +353,16 @@ std::vector<RemoteResult> NetConnection::CallBatch(std::vector<BatchCall> &calls
     wire.reserve(calls.size());
     for (const BatchCall &call : calls) {
         if (!isMethodName(call.method))
-            return allFail(failure(QStringLiteral("\"%1\" is not a method name").arg(call.method)));
+            return allFail(failure(QStringLiteral("\"%1\" não é nome de método.").arg(call.method)));
         wire.push_back({call.method, call.args});
     }
     const QString what =
-        QStringLiteral("%1 (and %2 more calls)").arg(calls.front().method).arg(calls.size() - 1);
+        QStringLiteral("%1 (e mais %2 chamadas)").arg(calls.front().method).arg(calls.size() - 1);
     QByteArray body;
     try {
         body = encodeBatchRequest(wire);
     } catch (const std::invalid_argument &error) {
-        return allFail(failure(QStringLiteral("the arguments of %1 cannot be sent: %2")
+        return allFail(failure(QStringLiteral("Os argumentos de %1 não podem ser enviados: %2")
                                    .arg(what, QString::fromUtf8(error.what()))));
     }
     RemoteResult failed = RemoteResult::failure({});
@@ -367,12 +373,12 @@ std::vector<RemoteResult> NetConnection::CallBatch(std::vector<BatchCall> &calls
     try {
         answers = decodeBatchAnswer(QByteArrayView(reply->data(), static_cast<qsizetype>(reply->size())));
     } catch (const DecodeError &error) {
-        return allFail(
-            failure(QStringLiteral("the application server sent a malformed answer to the call of %1: %2")
-                        .arg(what, QString::fromStdString(error.what()))));
+        return allFail(failure(
+            QStringLiteral("O servidor de aplicação enviou uma resposta malformada à chamada de %1: %2")
+                .arg(what, QString::fromStdString(error.what()))));
     }
     if (answers.size() != calls.size())
-        return allFail(failure(QStringLiteral("the application server answered %1 calls of the %2 of %3")
+        return allFail(failure(QStringLiteral("O servidor de aplicação respondeu %1 das %2 chamadas de %3")
                                    .arg(answers.size())
                                    .arg(calls.size())
                                    .arg(what)));

@@ -128,18 +128,18 @@ TEST(NetConnectionTest, RefusalsAndBrokenAnswersBecomeFailuresThatSayWhy) {
          raw(400, cbor, encodeError(QStringLiteral("malformed CBOR"))), "malformed CBOR"},
         {"a refusal of the session without a message", raw(401, "text/plain", {}), sessionEnded},
         {"a body limit without a message", raw(413, "text/plain", {}),
-         "larger than the application server accepts"},
+         "maior do que o servidor de aplicação aceita"},
         {"a failure of the server itself",
          raw(500, cbor, encodeError(QStringLiteral("x"), QStringLiteral("0A1B2C3D"))),
          "O servidor de aplicação falhou ao executar getEmpresa (ocorrência 0A1B2C3D)."},
         {"an error page", raw(500, "text/html", "<html></html>"),
          "O servidor de aplicação falhou ao executar getEmpresa."},
         {"a success that is not CBOR", raw(200, "text/plain", "ok"),
-         "malformed answer to the call of getEmpresa"},
+         "resposta malformada à chamada de getEmpresa"},
         {"a success cut short", raw(200, cbor, encodeAnswer(1, {"0001"}).chopped(2)), "truncated"},
-        {"a success with the arguments missing", raw(200, cbor, encodeAnswer(1, {})), "answered 0 arguments"},
-        {"a failure without a message", raw(200, cbor, encodeError({})),
-         "getEmpresa failed without a message"},
+        {"a success with the arguments missing", raw(200, cbor, encodeAnswer(1, {})),
+         "respondeu 0 argumentos"},
+        {"a failure without a message", raw(200, cbor, encodeError({})), "getEmpresa falhou sem mensagem"},
     };
     for (const Case &c : cases) {
         LoopbackRpcServer server;
@@ -244,7 +244,7 @@ TEST(NetConnectionTest, AnUnreachableServerIsTheFailureOfTheFirstCall) {
     const RemoteResult first = connection.Call(QStringLiteral("GetParamGeral"));
     EXPECT_FALSE(first.ok());
     EXPECT_THAT(first.errorMessage().toStdString(),
-                HasSubstr(QStringLiteral("cannot connect to the application server at 127.0.0.1:%1")
+                HasSubstr(QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1")
                               .arg(port)
                               .toStdString()));
     EXPECT_FALSE(connection.Call(QStringLiteral("GetParamGeral")).ok()) << "a later call tries again";
@@ -286,7 +286,7 @@ TEST(NetConnectionTest, RefusesWhatCannotBeSentWithoutCalling) {
         EXPECT_FALSE(connection.Call(method).ok()) << method.toStdString();
     const RemoteResult farDate = connection.Call(QStringLiteral("getSaldoDia"), {"001", QDate(10000, 1, 1)});
     EXPECT_THAT(farDate.errorMessage().toStdString(),
-                HasSubstr("the arguments of getSaldoDia cannot be sent"));
+                HasSubstr("Os argumentos de getSaldoDia não podem ser enviados"));
     EXPECT_TRUE(server.calls().empty());
 }
 
@@ -356,10 +356,9 @@ TEST(NetConnectionTest, AServerThatResetsTheConnectionWhileACallIsSentIsAFailure
     const RemoteResult answer =
         connection.Call(QStringLiteral("ImportaLancamentos"), {QString(16 * 1024 * 1024, u'x')});
     EXPECT_FALSE(answer.ok());
-    EXPECT_EQ(
-        answer.errorMessage(),
-        QStringLiteral(
-            "the call of ImportaLancamentos to the application server at 127.0.0.1:%1 "
-            "failed: the request could not be sent (the connection closed or timed out while it was sent)")
-            .arg(peer.port()));
+    EXPECT_EQ(answer.errorMessage(),
+              QStringLiteral(
+                  "A chamada de ImportaLancamentos ao servidor de aplicação em 127.0.0.1:%1 falhou: o pedido "
+                  "não pôde ser enviado (a conexão foi fechada ou o tempo de espera acabou durante o envio)")
+                  .arg(peer.port()));
 }
