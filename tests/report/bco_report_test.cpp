@@ -75,6 +75,14 @@ TEST_F(BcoReport, ListsTheTitlesStoredForTheCode) {
     EXPECT_EQ(outcome.out, QStringLiteral("Lançamentos por conta e data\nResumo por tipo\n"));
 }
 
+// The help offers only what the program takes: the password comes from the environment alone.
+TEST_F(BcoReport, TheHelpOffersNoPasswordOption) {
+    const Outcome outcome = run({QStringLiteral("--help")});
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_TRUE(outcome.out.contains(u"--operator")) << outcome.out.toStdString();
+    EXPECT_FALSE(outcome.out.contains(u"--password")) << outcome.out.toStdString();
+}
+
 TEST_F(BcoReport, RendersADesignWithWhatTheScreenGivesForEveryChoiceOpen) {
     QFile(folder->filePath(QStringLiteral("nenhum.ini"))).open(QIODevice::WriteOnly);
     const QString pdf = folder->filePath(QStringLiteral("resumo.pdf"));

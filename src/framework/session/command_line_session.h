@@ -26,8 +26,8 @@ public:
 // environment variable BCO_PASSWORD only, never from the command line.
 class CommandLineSession {
 public:
-    // Adds the session's options to a program's parser.
-    static void addOptions(QCommandLineParser &parser) { SessionSettings::addOptions(parser); }
+    // Adds the session's options to a program's parser; --password is parsed, to be refused, and not offered.
+    static void addOptions(QCommandLineParser &parser) { SessionSettings::addOptions(parser, false); }
 
     // Opens the session the parsed options describe. Throws SettingsError when a setting cannot be used (a
     // password on the command line, a shared database configured nowhere among them) and SessionError when

@@ -46,11 +46,14 @@ QDate parseSettingDate(const QString &text, const QString &setting) {
             .arg(text, setting));
 }
 
-void SessionSettings::addOptions(QCommandLineParser &parser) {
+void SessionSettings::addOptions(QCommandLineParser &parser, bool passwordInHelp) {
+    QCommandLineOption password = option("password", "Senha do operador.", "senha");
+    if (!passwordInHelp)
+        password.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({
         option("config", "Arquivo de configuração (INI).", "arquivo"),
         option("operator", "Operador.", "codigo"),
-        option("password", "Senha do operador.", "senha"),
+        password,
         option("branch", "Filial de processamento.", "filial"),
         option("date", "Data de processamento (dd/mm/aaaa).", "data"),
         option("server-host", "Endereço do servidor.", "endereco"),

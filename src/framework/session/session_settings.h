@@ -41,8 +41,9 @@ struct SessionSettings {
     TransportSecurity serverSecurity;
     QString databaseUrl;
 
-    // Adds the session's options to a program's parser.
-    static void addOptions(QCommandLineParser &parser);
+    // Adds the session's options to a program's parser; --password out of the help for a program that
+    // refuses it (a password typed on a command line is seen by every user of the machine).
+    static void addOptions(QCommandLineParser &parser, bool passwordInHelp = true);
     // Reads the INI file the parsed command line names (or the default one) and applies the command line
     // over it. A value that cannot be read (a date, a port) or a processing branch set nowhere throws
     // SettingsError naming the setting. `today` stands in for a date set nowhere.
