@@ -14,8 +14,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <QTableWidget>
 
 #include "framework/checks/consiste.h"
@@ -38,6 +40,18 @@ QPointer<TfrmConciliacao> frmConciliacao;
 bool boIdCriado = false;
 
 namespace {
+
+// The press or the key that opens a combo box's list.
+bool opensTheList(const QEvent &event) {
+    if (event.type() == QEvent::MouseButtonPress)
+        return static_cast<const QMouseEvent &>(event).button() == Qt::LeftButton;
+    if (event.type() != QEvent::KeyPress)
+        return false;
+    const auto &key = static_cast<const QKeyEvent &>(event);
+    return key.key() == Qt::Key_F4 || key.key() == Qt::Key_Space ||
+           ((key.key() == Qt::Key_Down || key.key() == Qt::Key_Up) &&
+            key.modifiers().testFlag(Qt::AltModifier));
+}
 
 const QString statementFilter = QStringLiteral(
     "Extratos (*.ofx *.ret *.txt *.cnab);;OFX (*.ofx);;CNAB 240 (*.ret *.txt *.cnab);;Todos (*)");
@@ -143,6 +157,7 @@ TfrmConciliacao::TfrmConciliacao(QWidget *parent)
 
     bco::FocusTracker::instance().setExitHandler(ui->medCdRedu, [this] { Vd_CdRedu(); });
     bco::connectGuarded(ui->cbxExtrato, &QComboBox::activated, this, [this](int) { EscolheExtrato(); });
+    ui->cbxExtrato->installEventFilter(this);
 }
 
 TfrmConciliacao::~TfrmConciliacao() = default;
@@ -223,6 +238,14 @@ void TfrmConciliacao::Vd_CdRedu() {
 }
 
 void TfrmConciliacao::ListaExtratos(const QString &chosen) {
+    PreencheExtratos();
+    const int at = indexOfStatement(chosen);
+    ui->cbxExtrato->setCurrentIndex(at < 0 ? ui->cbxExtrato->count() - 1 : at);
+    CarregaExtrato();
+}
+
+// The account's statements as the server lists them now, each with its counts and the books' balance.
+void TfrmConciliacao::PreencheExtratos() {
     const bco::Variant answer = Consiste::CheckResultServ(
         netLancContCorr.Call(QStringLiteral("GetExtratos"), bco::VariantList{account_}));
     ui->cbxExtrato->clear();
@@ -243,9 +266,19 @@ void TfrmConciliacao::ListaExtratos(const QString &chosen) {
                              centsOrNull(field("VRLIVROINIC"))});
         }
     }
-    const int at = indexOfStatement(chosen);
-    ui->cbxExtrato->setCurrentIndex(at < 0 ? ui->cbxExtrato->count() - 1 : at);
-    CarregaExtrato();
+}
+
+// The list is filled anew as it opens, so that a statement another operator stored since shows among the
+// others; the statement shown stays chosen.
+bool TfrmConciliacao::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == ui->cbxExtrato && !account_.isEmpty() && opensTheList(*event))
+        bco::runGuarded([this] {
+            const QString shown = ui->cbxExtrato->currentData().toList().value(0).toString();
+            PreencheExtratos();
+            const int at = indexOfStatement(shown);
+            ui->cbxExtrato->setCurrentIndex(at < 0 ? indexOfStatement(shownStatement_) : at);
+        });
+    return TfrmPadrImportExport::eventFilter(watched, event);
 }
 
 // The statements are listed again with the one picked: the books' balances and the counts each item keeps

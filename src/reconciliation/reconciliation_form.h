@@ -52,12 +52,14 @@ protected:
     // again, unless it holds pairs accepted but not yet reconciled: those are the operator's work.
     void FormActivate() override;
     bool FormCloseQuery() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void FormClose(bco::TCloseAction &action) override;
 
 private:
     // Checks the account typed: one of the operator's companies'. Lists its statements, the last chosen.
     void Vd_CdRedu();
     void ListaExtratos(const QString &chosen);
+    void PreencheExtratos();
     // The item of the statement numbered so in the statements' list; -1 when there is none.
     int indexOfStatement(const QString &statement) const;
     void EscolheExtrato();

@@ -24,6 +24,8 @@
 #include "reconciliation/day_marks.h"
 #include "reconciliation/reconciliation_board.h"
 #include "reconciliation/reconciliation_form.h"
+#include "statement_model/statement_packets.h"
+#include "statements/bank_statement.h"
 #include "support/form_controls.h"
 #include "support/form_test_environment.h"
 #include "support/scripted_file_dialogs.h"
@@ -561,6 +563,32 @@ TEST_F(ReconciliationForm, AStatementOverlappingAnEarlierOneCountsTheLinesThatOn
         bank << day.bank;
     // From the opening balance the file states (-1.401,29), through each day's lines of either statement.
     EXPECT_EQ(bank, (QList<std::optional<qint64>>{-16672, 43343, 10000, 15000}));
+}
+
+// A statement another operator stores while the screen is open is among those the list offers as it opens,
+// by the mouse or the keyboard; the statement shown stays chosen.
+TEST_F(ReconciliationForm, TheStatementListOpensWithWhatAnotherOperatorStoredMeanwhile) {
+    openStatement();
+    auto *statements = control<QComboBox>("cbxExtrato");
+    const QString shown = statements->currentText();
+    const int before = statements->count();
+    QFile later(laterStatement());
+    ASSERT_TRUE(later.open(QIODevice::ReadOnly));
+    const bco::StatementPackets sent = bco::statementPackets(bco::readStatement(later.readAll()));
+    SecondOperator(env.server())
+        .call(QStringLiteral("SetGravaExtrato"), {QStringLiteral("001"), sent.header, sent.lines});
+    const std::function<void()> opens[] = {
+        [&] { QTest::mouseClick(statements, Qt::LeftButton); },
+        [&] { QTest::keyClick(statements, Qt::Key_Down, Qt::AltModifier); },
+    };
+    for (const auto &open : opens) {
+        statements->hidePopup();
+        statements->setFocus();
+        open();
+        EXPECT_EQ(statements->count(), before + 1);
+        EXPECT_EQ(statements->currentText(), shown);
+    }
+    statements->hidePopup();
 }
 
 // Back on the screen after another operator changed an entry the operator had accepted for a line, the
