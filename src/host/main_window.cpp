@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -109,14 +110,23 @@ void MainWindow::showChild(QWidget &form) {
     mdiArea_->setActiveSubWindow(window);
 }
 
+namespace {
+
+// The forms of the area's windows, in the order the windows were opened.
+QList<TForm *> formsIn(const QMdiArea &area) {
+    QList<TForm *> forms;
+    for (QMdiSubWindow *window : area.subWindowList())
+        if (auto *form = qobject_cast<TForm *>(window->widget()); form != nullptr)
+            forms.append(form);
+    return forms;
+}
+
+} // namespace
+
 void MainWindow::closeEvent(QCloseEvent *event) {
     // Every form is asked before any closes: a form that refuses keeps the host open with every other form as
     // it was, the unsaved work of those asked before it included.
-    const QList<QMdiSubWindow *> windows = mdiArea_->subWindowList();
-    QList<TForm *> forms;
-    for (QMdiSubWindow *window : windows)
-        if (auto *form = qobject_cast<TForm *>(window->widget()); form != nullptr)
-            forms.append(form);
+    const QList<TForm *> forms = formsIn(*mdiArea_);
     for (TForm *form : forms) {
         if (!form->CanClose()) {
             event->ignore();
@@ -127,9 +137,8 @@ void MainWindow::closeEvent(QCloseEvent *event) {
         form->AgreeToClose();
     mdiArea_->closeAllSubWindows();
     if (!mdiArea_->subWindowList().isEmpty()) {
-        for (QMdiSubWindow *window : mdiArea_->subWindowList())
-            if (auto *form = qobject_cast<TForm *>(window->widget()); form != nullptr)
-                form->AgreeToClose(false);
+        for (TForm *form : formsIn(*mdiArea_))
+            form->AgreeToClose(false);
         event->ignore();
         return;
     }
