@@ -172,6 +172,10 @@ const MatchCase matchCases[] = {
      {{1, 0, 'C', 8000}},
      {{"L1", -1, 'C', 80.00}, {"L2", 1, 'C', 80.00}},
      {"L1: M1", "L2: M1"}},
+    {"a line left with one movement once another's is decided does not take it from lines that claim it",
+     {{1, -2, 'C', 4444}, {2, 2, 'C', 4444}},
+     {{"L1", 0, 'C', 44.44}, {"L2", -4, 'C', 44.44}, {"L3", -5, 'C', 44.44}, {"L4", 4, 'C', 44.44}},
+     {"L1: M1", "L2: M1", "L3: M1", "L4: *M2"}},
 };
 
 TEST_P(StatementTest, MatchingProposesByKindValueWindowDocumentAndSums) {

@@ -53,6 +53,7 @@ public:
         proposals_.assign(static_cast<size_t>(count), {});
         decided_.assign(static_cast<size_t>(count), false);
         contested_.assign(static_cast<size_t>(count), false);
+        std::vector<int> contestedLines;
         std::vector<int> work(static_cast<size_t>(count));
         for (int l = 0; l < count; ++l)
             work[static_cast<size_t>(l)] = l;
@@ -62,6 +63,15 @@ public:
             for (const int l : work)
                 propose(l);
             std::unordered_map<int, int> usedBy; // movement -> the line whose decision uses it; -2 contested
+            // A line left to the operator still claims its movement: a line that comes to decide on it in a
+            // later round is contested too, instead of taking it from under the line that wanted it first.
+            for (const int l : contestedLines) {
+                if (const int choice = decision(l); choice >= 0) {
+                    for (const int m :
+                         proposals_[static_cast<size_t>(l)][static_cast<size_t>(choice)].movements)
+                        usedBy[m] = -2;
+                }
+            }
             std::vector<int> deciding;
             for (const int l : work) {
                 if (decided_[static_cast<size_t>(l)] || contested_[static_cast<size_t>(l)])
@@ -83,8 +93,10 @@ public:
             }
             std::vector<int> next;
             for (const int l : deciding) {
-                if (contested_[static_cast<size_t>(l)])
+                if (contested_[static_cast<size_t>(l)]) {
+                    contestedLines.push_back(l);
                     continue;
+                }
                 auto &mine = proposals_[static_cast<size_t>(l)];
                 const int choice = decision(l);
                 Proposal chosen = mine[static_cast<size_t>(choice)];
