@@ -105,16 +105,7 @@ namespace {
 // "0001" of that day), and its day, kind and amount. The server stores a line whose id another line of
 // another day holds under such an id.
 QString heldLineKey(const QString &bankId, QDate date, QChar kind, qint64 cents) {
-    QString family = bankId;
-    const QString day = QStringLiteral(" %1 #").arg(date.toString(u"yyyyMMdd"));
-    const qsizetype at = family.lastIndexOf(day);
-    if (at >= 0) {
-        bool number = false;
-        family.mid(at + day.size()).toInt(&number);
-        if (number)
-            family.truncate(at);
-    }
-    return family + u'\n' + date.toString(Qt::ISODate) + kind + QString::number(cents);
+    return bareBankId(bankId, date) + u'\n' + date.toString(Qt::ISODate) + kind + QString::number(cents);
 }
 
 } // namespace
@@ -154,7 +145,7 @@ QList<HeldLine> linesOfFile(NetConnection &server, const QString &account, const
                                  .cents = centsOf(lines(l, "VRMOVEXTR")),
                                  .document = lines(l, "NRDOCEXTR").toText(),
                                  .description = lines(l, "DSMOVEXTR").toText(),
-                                 .fileLine = static_cast<int>(lines(l, "NRLINHAARQ").toInt()),
+                                 .fileLine = statement.lines[at].fileLine,
                                  .reconciled = lines(l, "IDSTCONEXT").toText() == u"1",
                                  .movements = lines(l, "DSMOVIMENTOS").toText()};
         }

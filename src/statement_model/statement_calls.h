@@ -67,7 +67,7 @@ struct HeldLine {
     QChar kind;
     qint64 cents = 0;
     QString document, description;
-    int fileLine = 0;
+    int fileLine = 0; // in the file read, which may not be the one that stored the line
     bool reconciled = false;
     QString movements; // the movements reconciled on it, ", " between them
 };

@@ -1,5 +1,7 @@
 #include "statements/bank_statement.h"
 
+#include <algorithm>
+
 #include <QCryptographicHash>
 
 #include "statements/cnab240_reader.h"
@@ -81,6 +83,18 @@ QString digitsOnly(QStringView text) {
         if (c >= u'0' && c <= u'9')
             digits.append(c);
     return digits;
+}
+
+QString bareBankId(const QString &bankId, QDate date) {
+    const QString suffix = QStringLiteral(" %1 #").arg(date.toString(u"yyyyMMdd"));
+    const qsizetype at = bankId.lastIndexOf(suffix);
+    if (at <= 0)
+        return bankId;
+    const QStringView occurrence = QStringView(bankId).mid(at + suffix.size());
+    const bool numbered =
+        !occurrence.isEmpty() &&
+        std::all_of(occurrence.begin(), occurrence.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    return numbered ? bankId.left(at) : bankId;
 }
 
 BankStatement readStatement(QByteArrayView content) {

@@ -126,4 +126,9 @@ BankStatement readStatement(QByteArrayView content);
 // The digits of an agency or account number as written ("1234-5" gives "12345"), to compare them.
 QString digitsOnly(QStringView text);
 
+// A line's bank id without the day and occurrence that the reader (for an id the file repeats) or the server
+// (for an id another movement holds) may have added to it: "0001 20240313 #2" of 13/03/2024 is "0001". The
+// lines of one bare id and day are one family, across files: a bank may list them in another order.
+QString bareBankId(const QString &bankId, QDate date);
+
 } // namespace bco

@@ -921,6 +921,30 @@ TEST_F(StatementCommandLine, ALineUnderTheIdOfAnotherDaysLineIsStoredAndTold) {
     EXPECT_EQ(sql(lines).toInt(), before.toInt() + 2);
 }
 
+// A line an earlier file stored is told by its line in the file given, where the operator looks for it.
+TEST_F(StatementCommandLine, ALineHeldFromAnEarlierFileIsToldByItsLineInTheFileGiven) {
+    const Run first =
+        run({"--statement",
+             file(QStringLiteral("antes.ofx"),
+                  ofxOf(bank, agency, number,
+                        {{11, "10,00", "A1", "", "DEPOSITO"}, {11, "-3,00", "A2", "", "TARIFA"}}, 0))});
+    EXPECT_NE(first.exitCode, 2) << first.err.toStdString();
+    const QByteArray later = ofxOf(bank, agency, number,
+                                   {{12, "7,00", "A3", "", "PIX"},
+                                    {11, "-3,00", "A2", "", "TARIFA"},
+                                    {11, "10,00", "A1", "", "DEPOSITO"}},
+                                   0);
+    const Run second = run({"--statement", file(QStringLiteral("depois.ofx"), later)});
+    EXPECT_NE(second.exitCode, 2) << second.err.toStdString();
+    const auto lineOf = [&](const char *memo) {
+        return later.left(later.indexOf(memo)).count('\n') + 1;
+    };
+    for (const QString &told : {QStringLiteral("%1\t11/03/2024\t10,00\tDEPOSITO").arg(lineOf("DEPOSITO")),
+                                QStringLiteral("%1\t11/03/2024\t-3,00\tTARIFA").arg(lineOf("TARIFA")),
+                                QStringLiteral("%1\t12/03/2024\t7,00\tPIX").arg(lineOf("PIX"))})
+        EXPECT_TRUE(second.out.contains(told)) << told.toStdString() << "\n" << second.out.toStdString();
+}
+
 TEST_F(StatementCommandLine, StoresTheStatementReconcilesWhatIsCertainAndTellsWhatIsLeft) {
     auto entryOf = [](char kind, int day, double value, const char *description, const char *document = "") {
         return EntryRequest{.kind = kind,

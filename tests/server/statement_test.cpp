@@ -272,7 +272,11 @@ TEST_P(StatementTest, ALineIsHeldOnlyWhereItsIdHoldsItsDayKindAndValue) {
     const QString dayAfter = day.addDays(1).toString(u"yyyyMMdd"),
                   twoDaysAfter = day.addDays(2).toString(u"yyyyMMdd"),
                   threeDaysAfter = day.addDays(3).toString(u"yyyyMMdd"),
-                  fourDaysAfter = day.addDays(4).toString(u"yyyyMMdd");
+                  fourDaysAfter = day.addDays(4).toString(u"yyyyMMdd"),
+                  fiveDaysAfter = day.addDays(5).toString(u"yyyyMMdd");
+    const auto occurrence = [](const char *id, const QString &onDay, int n) {
+        return QStringLiteral("%1 %2 #%3").arg(QLatin1String(id), onDay).arg(n);
+    };
     const struct Step {
         const char *name;
         QString key;
@@ -316,6 +320,31 @@ TEST_P(StatementTest, ALineIsHeldOnlyWhereItsIdHoldsItsDayKindAndValue) {
          0,
          1,
          {}},
+        {"a day of three lines under one id",
+         QStringLiteral("9"),
+         {{occurrence("0004", fiveDaysAfter, 1), 5, 'C', 100.00},
+          {occurrence("0004", fiveDaysAfter, 2), 5, 'D', 50.00},
+          {occurrence("0004", fiveDaysAfter, 3), 5, 'C', 3.00}},
+         3,
+         0,
+         {occurrence("0004", fiveDaysAfter, 1), occurrence("0004", fiveDaysAfter, 2),
+          occurrence("0004", fiveDaysAfter, 3)}},
+        {"that day listed in another order, without the line the bank dropped",
+         QStringLiteral("e"),
+         {{occurrence("0004", fiveDaysAfter, 1), 5, 'C', 3.00},
+          {occurrence("0004", fiveDaysAfter, 2), 5, 'C', 100.00}},
+         0,
+         2,
+         {}},
+        {"that day with a line added that is the same as one held",
+         QStringLiteral("f"),
+         {{occurrence("0004", fiveDaysAfter, 1), 5, 'D', 50.00},
+          {occurrence("0004", fiveDaysAfter, 2), 5, 'C', 3.00},
+          {occurrence("0004", fiveDaysAfter, 3), 5, 'C', 100.00},
+          {occurrence("0004", fiveDaysAfter, 4), 5, 'C', 3.00}},
+         1,
+         3,
+         {occurrence("0004", fiveDaysAfter, 4)}},
     };
     for (const Step &step : steps) {
         SCOPED_TRACE(step.name);

@@ -152,81 +152,68 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
         return stored;
     }
 
-    // A line is held when a line under its id holds its day, kind and value. A bank that gives an id again
-    // to another movement (a day's file numbering its lines from 1 each day) would otherwise have that
-    // movement taken for the one held and left out: it is stored under its id with its day and an
-    // occurrence, the first such id that is free or holds it, as the same file gives the same ids again.
-    std::set<QString> idsOfThisFile;
-    for (const ReceivedLine &line : statement.lines)
-        idsOfThisFile.insert(line.bankId);
+    // A line is held when a line of its id's family holds its day, kind and value: the id itself, or, as a
+    // reader names the lines of an id a file repeats and as lines are stored whose id was taken by another
+    // movement (a day's file numbering its lines from 1 each day), the id with the line's day and an
+    // occurrence ("X 20240312 #2"). Within a family and a day the lines are counted, not just looked up: a
+    // bank may list a day's lines of one id in another order, or drop one, from one file to the next, and
+    // each line held stands for one line of the file only. A new line is stored under its own id when that
+    // is free, else under the first free occurrence, as the same file gives the same ids again.
     const auto lineKey = [](QDate day, const QString &kind, qint64 cents) {
         return QStringLiteral("%1 %2 %3").arg(day.toString(Qt::ISODate), kind).arg(cents);
     };
-    const auto keysHeldAs = [&](const QString &id) {
-        QStringList keys;
-        sql.forEach(
-            QStringLiteral("SELECT DTMOVEXTR, IDMOVEXTR, VRMOVEXTR FROM MOVEXTRATO WHERE CDREDUCONT = "
-                           ":conta AND IDBANCO = :id"),
-            {{QStringLiteral("conta"), account}, {QStringLiteral("id"), id}},
-            [&](const SqlRow &row) { keys << lineKey(row.date(0), row.text(1), row.integer(2)); });
-        return keys;
+    const auto occurrencePrefix = [](const QString &bare, QDate day) {
+        return QStringLiteral("%1 %2 #").arg(bare.left(230), day.toString(u"yyyyMMdd"));
     };
-    // Whether a line under the id holds the line's day, kind and value; nothing when no line is under it.
-    const auto heldAs = [&](const QString &id, const ReceivedLine &line) -> std::optional<bool> {
-        const QStringList keys = keysHeldAs(id);
-        if (keys.isEmpty())
-            return std::nullopt;
-        return keys.contains(lineKey(line.date, QString(line.kind), line.cents));
+    using Family = std::pair<QString, QDate>;        // a bare id and a day
+    std::map<Family, std::map<QString, int>> heldIn; // line key -> how many lines of the family hold it
+    {
+        std::map<QDate, QSet<QString>> baresByDay;
+        for (const ReceivedLine &line : statement.lines)
+            baresByDay[line.date].insert(bareBankId(line.bankId, line.date));
+        for (const auto &[day, bares] : baresByDay) {
+            sql.forEach(
+                QStringLiteral("SELECT IDBANCO, IDMOVEXTR, VRMOVEXTR FROM MOVEXTRATO WHERE CDREDUCONT = "
+                               ":conta AND DTMOVEXTR = :dia"),
+                {{QStringLiteral("conta"), account}, {QStringLiteral("dia"), day}}, [&](const SqlRow &row) {
+                    const QString bare = bareBankId(row.text(0), day);
+                    if (bares.contains(bare))
+                        ++heldIn[{bare, day}][lineKey(day, row.text(1), row.integer(2))];
+                });
+        }
+    }
+    QSet<QString> idsOfThisFile;
+    for (const ReceivedLine &line : statement.lines)
+        idsOfThisFile.insert(line.bankId);
+    QSet<QString> placedIds;
+    const auto taken = [&](const QString &id) {
+        return placedIds.contains(id) ||
+               sql.scalar(
+                      QStringLiteral("SELECT 1 FROM MOVEXTRATO WHERE CDREDUCONT = :conta AND IDBANCO = :id"),
+                      {{QStringLiteral("conta"), account}, {QStringLiteral("id"), id}})
+                   .has_value();
     };
-    // The occurrences of an id on a day ("X 20240312 #k") looked at so far: each up to `known` holds a line
-    // or is this file's, so that the next line under that id goes on from there rather than from the first.
-    // A file of thousands of lines under one id would otherwise cost a query per line and occurrence, with
-    // the database's writers held.
-    struct Occurrences {
-        int known = 0;
-        std::map<QString, int> holding; // the line held ("day kind cents"), by its first occurrence
-    };
-    std::map<QString, Occurrences> occurrencesOf;
+    std::map<QString, int> occurrencesTried; // by occurrence prefix: the last one found taken
     QList<ReceivedLine> fresh;
     for (const ReceivedLine &line : statement.lines) {
-        ReceivedLine placed = line;
-        std::optional<bool> held = heldAs(line.bankId, line);
-        // The first of a day's lines under an id the file repeats ("X 20240312 #1") is the line an earlier
-        // file, which had it once, stored under the bare id; and the other way round, a day's file has once
-        // the id a file of several days repeated, and stored with its day.
-        if (!held) {
-            const QString first = QStringLiteral(" %1 #1").arg(line.date.toString(u"yyyyMMdd"));
-            const QString other = line.bankId.endsWith(first) ? line.bankId.chopped(first.size())
-                                                              : line.bankId.left(230) + first;
-            if (heldAs(other, line) == true)
-                held = true;
-        }
-        if (held == false) {
-            const QString base =
-                QStringLiteral("%1 %2 #").arg(line.bankId.left(230), line.date.toString(u"yyyyMMdd"));
-            Occurrences &seen = occurrencesOf[base];
-            const QString wanted = lineKey(line.date, QString(line.kind), line.cents);
-            while (held == false && !seen.holding.contains(wanted)) {
-                const QString other = base + QString::number(++seen.known);
-                if (idsOfThisFile.contains(other))
-                    continue;
-                const QStringList keys = keysHeldAs(other);
-                if (keys.isEmpty()) {
-                    placed.bankId = other;
-                    held.reset();
-                }
-                for (const QString &key : keys)
-                    seen.holding.try_emplace(key, seen.known);
-            }
-            if (held == false)
-                held = true;
-        }
-        if (held == true) {
+        const Family family{bareBankId(line.bankId, line.date), line.date};
+        int &held = heldIn[family][lineKey(line.date, QString(line.kind), line.cents)];
+        if (held > 0) {
+            --held;
             ++stored.knownLines;
-        } else {
-            idsOfThisFile.insert(placed.bankId);
-            fresh.append(placed);
+            continue;
         }
+        ReceivedLine placed = line;
+        if (taken(line.bankId)) {
+            const QString prefix = occurrencePrefix(family.first, line.date);
+            int &tried = occurrencesTried[prefix];
+            do
+                placed.bankId = prefix + QString::number(++tried);
+            while ((idsOfThisFile.contains(placed.bankId) && placed.bankId != line.bankId) ||
+                   taken(placed.bankId));
+        }
+        placedIds.insert(placed.bankId);
+        fresh.append(placed);
     }
     stored.newLines = static_cast<int>(fresh.size());
     if (fresh.isEmpty() && !statement.lines.isEmpty()) {
