@@ -51,9 +51,13 @@ void refuseBinary(QByteArrayView bytes) {
 QByteArray contentKeyOf(QByteArrayView bytes) {
     QByteArray normalised;
     normalised.reserve(bytes.size());
-    for (const char b : bytes)
-        if (b != '\r')
-            normalised.append(b);
+    // CR LF and a CR alone (an old Mac's line end) are each the one LF of a file saved elsewhere.
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r')
+            normalised.append(bytes[i]);
+        else if (i + 1 == bytes.size() || bytes[i + 1] != '\n')
+            normalised.append('\n');
+    }
     while (!normalised.isEmpty() && (normalised.back() == '\x1a' || normalised.back() == '\n' ||
                                      normalised.back() == ' ' || normalised.back() == '\t'))
         normalised.chop(1);

@@ -133,16 +133,15 @@ private:
         QList<QStringView> lines;
         qsizetype start = 0;
         while (start <= rest.size() && !rest.isEmpty()) {
-            qsizetype end = rest.indexOf(u'\n', start);
-            if (end < 0)
-                end = rest.size();
-            QStringView line = rest.mid(start, end - start);
-            if (line.endsWith(u'\r'))
-                line.chop(1);
+            // Lines end as the system that last saved the file ends them: CR LF, LF, or CR alone.
+            qsizetype end = start;
+            while (end < rest.size() && rest[end] != u'\n' && rest[end] != u'\r')
+                ++end;
+            const QStringView line = rest.mid(start, end - start);
             if (line.size() != cnab240::LineWidth)
                 throw messages::cnabWidth(int(lines.size()) + 1, line.size());
             lines.append(line);
-            start = end + 1;
+            start = end + (end + 1 < rest.size() && rest[end] == u'\r' && rest[end + 1] == u'\n' ? 2 : 1);
         }
         return lines;
     }

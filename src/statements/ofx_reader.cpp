@@ -1,6 +1,7 @@
 #include "statements/ofx_reader.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include <QHash>
 #include <QList>
@@ -229,10 +230,20 @@ private:
             countedTo_ = 0;
             countedLines_ = 1;
         }
+        // Lines end in LF, CR LF, or, from an old Mac's program, CR alone.
         for (; countedTo_ < position && countedTo_ < text_.size(); ++countedTo_)
-            if (text_[countedTo_] == u'\n')
+            if (text_[countedTo_] == u'\n' ||
+                (text_[countedTo_] == u'\r' &&
+                 (countedTo_ + 1 == text_.size() || text_[countedTo_ + 1] != u'\n')))
                 ++countedLines_;
         return countedLines_;
+    }
+
+    // Element names are the standard's capitals, which some exporters write in small letters, and some in
+    // a namespace of the standard's XML schema ("ns2:STMTRS"): a statement's lines must not pass unseen
+    // for either.
+    static QString localName(QStringView name) {
+        return name.mid(name.lastIndexOf(u':') + 1).toString().toUpper();
     }
 
     static bool isNameChar(QChar c) {
@@ -262,11 +273,13 @@ private:
                 i = skipPast(lt + 2, u">", lt);
             } else if (rest.startsWith(u"</")) {
                 const qsizetype gt = text_.indexOf(u'>', lt);
+                if (gt < 0 && !stack_.isEmpty() && text_.indexOf(u'<', lt + 1) < 0)
+                    throw truncated();
                 const QStringView name =
                     gt < 0 ? QStringView() : QStringView(text_).mid(lt + 2, gt - lt - 2).trimmed();
                 if (name.isEmpty() || !std::all_of(name.begin(), name.end(), isNameChar))
                     throw messages::ofxBadMarkup(lineAt(lt), text_.mid(lt, 20));
-                close(name.toString().toUpper());
+                close(localName(name));
                 i = gt + 1;
             } else {
                 i = startTag(lt);
@@ -286,9 +299,7 @@ private:
         if (end == lt + 1 || gt < 0 || (nextLt >= 0 && nextLt < gt) ||
             (gt > end && !text_[end].isSpace() && text_[end] != u'/'))
             throw messages::ofxBadMarkup(lineAt(lt), text_.mid(lt, 20));
-        // Element names are the standard's capitals; some exporters write them in small letters, and a
-        // statement's lines must not pass unseen for it.
-        const QString name = text_.mid(lt + 1, end - lt - 1).toUpper();
+        const QString name = localName(QStringView(text_).mid(lt + 1, end - lt - 1));
         const Tag tag = tagOf(name);
         if (text_[gt - 1] == u'/') {
             value(name, tag, QString(), lt);
@@ -579,12 +590,40 @@ private:
     int countedLines_ = 1;
 };
 
-// Where the body's first tag stands, in whatever letter case the exporter wrote it; -1 when nowhere.
-qsizetype ofxTagAt(QByteArrayView bytes) {
-    for (qsizetype at = bytes.indexOf('<'); at >= 0 && at + 5 <= bytes.size();
-         at = bytes.indexOf('<', at + 1))
-        if (qstrnicmp(bytes.data() + at, "<OFX>", 5) == 0)
+// Where the body's first tag stands, in whatever letter case the exporter wrote it: <OFX>, or, as writers
+// bound to the standard's XML schema put it, with attributes (<OFX xmlns="...">) or a namespace prefix
+// (<ns2:OFX>); -1 when nowhere.
+template <typename View> qsizetype ofxTagAt(View text) {
+    const auto ascii = [&](qsizetype at) {
+        unsigned c = 0;
+        if constexpr (std::is_same_v<View, QStringView>)
+            c = text[at].unicode();
+        else
+            c = static_cast<unsigned char>(text[at]);
+        return c < 128 ? static_cast<char>(c) : '\0';
+    };
+    const auto isPrefixChar = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == '-' || c == '.';
+    };
+    const qsizetype size = text.size();
+    for (qsizetype at = 0; at < size; ++at) {
+        if (ascii(at) != '<')
+            continue;
+        qsizetype name = at + 1;
+        qsizetype colon = name;
+        while (colon < size && isPrefixChar(ascii(colon)))
+            ++colon;
+        if (colon < size && colon > name && ascii(colon) == ':')
+            name = colon + 1;
+        if (name + 4 > size)
+            continue;
+        const char after = ascii(name + 3);
+        if ((ascii(name) | 0x20) == 'o' && (ascii(name + 1) | 0x20) == 'f' &&
+            (ascii(name + 2) | 0x20) == 'x' &&
+            (after == '>' || after == ' ' || after == '\t' || after == '\r' || after == '\n'))
             return at;
+    }
     return -1;
 }
 
@@ -595,7 +634,7 @@ bool looksLikeOfx(QByteArrayView bytes) {
     while (!start.isEmpty() &&
            (start.front() == ' ' || start.front() == '\t' || start.front() == '\r' || start.front() == '\n'))
         start = start.sliced(1);
-    if (start.startsWith("OFXHEADER") || ofxTagAt(start.first(std::min<qsizetype>(start.size(), 5))) == 0)
+    if (start.startsWith("OFXHEADER") || ofxTagAt(start) == 0)
         return true;
     return (start.startsWith("<?xml") || start.startsWith("<?OFX") || start.startsWith("<!--")) &&
            (start.contains(QByteArrayView("OFXHEADER")) || ofxTagAt(start) >= 0);
@@ -609,7 +648,7 @@ BankStatement readOfx(QByteArrayView bytes) {
     const Charset charset =
         declaredCharset(QString::fromLatin1(bytes.first(std::min<qsizetype>(bodyStart, 8192))));
     const QString text = decodeStatementText(bytes, charset);
-    const qsizetype start = text.indexOf(u"<OFX>", 0, Qt::CaseInsensitive);
+    const qsizetype start = ofxTagAt(QStringView(text));
     return OfxParser(text).read(start < 0 ? text.size() : start);
 }
 

@@ -350,6 +350,7 @@ TEST(Cnab240Reader, KnowsAFileByItsContentWhateverItsLineEnds) {
     const QByteArrayList lines = cnabFile({marchBatch()});
     const QByteArray key = readStatement(crlf(lines) + "\x1a").contentKey;
     EXPECT_EQ(readStatement(lines.join('\n')).contentKey, key);
+    EXPECT_EQ(readStatement(lines.join('\r')).contentKey, key);
     QByteArrayList changed = lines;
     changed[2].replace(160, 8, "00001251");
     changed[5].replace(176, 18, zeros(2501, 18));

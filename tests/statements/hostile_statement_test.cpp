@@ -40,6 +40,8 @@ const HostileCase hostileCases[] = {
      "O arquivo OFX termina antes de fechar <STMTTRN>, aberto na linha 5: o arquivo parece incompleto."},
     {"an OFX cut after a transaction", Ofx.left(Ofx.indexOf("</BANKTRANLIST>")),
      "O arquivo OFX termina antes de fechar <BANKTRANLIST>, aberto na linha 4: o arquivo parece incompleto."},
+    {"an OFX cut in the middle of an end tag", Ofx.left(Ofx.indexOf("</BANKTRANLIST>") + 5),
+     "O arquivo OFX termina antes de fechar <BANKTRANLIST>, aberto na linha 4: o arquivo parece incompleto."},
     {"an OFX header alone", "OFXHEADER:100\r\nDATA:OFXSGML\r\n",
      "O arquivo OFX não traz extrato de conta corrente (elemento <STMTRS>)."},
     {"an OFX with a thousand nested tags", nested(1000),

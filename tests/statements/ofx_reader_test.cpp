@@ -180,6 +180,28 @@ const OfxCase ofxCases[] = {
      "OFX banco= agência=// conta=555/555/ moeda=\n"
      "período=2024-03-10..2024-03-10 inicial=- final=-\n"
      "X1|2024-03-10|C|500||Depósito|l5"},
+    {"lines that end in CR alone, as an old Mac's program ends them",
+     "OFXHEADER:100\rDATA:OFXSGML\r\r<OFX><STMTRS><BANKTRANLIST>\r"
+     "<STMTTRN><DTPOSTED>20240310<TRNAMT>5<FITID>X1<MEMO>Dep</STMTTRN>\r</BANKTRANLIST></STMTRS></OFX>\r",
+     "OFX banco= agência=// conta=// moeda=\n"
+     "período=2024-03-10..2024-03-10 inicial=- final=-\n"
+     "X1|2024-03-10|C|500||Dep|l5"},
+    {"an XML file whose root carries the schema's namespace",
+     "<?xml version=\"1.0\"?>\n<OFX xmlns=\"http://ofx.net/types/2003/04\"><STMTRS><BANKACCTFROM><ACCTID>555"
+     "</ACCTID></BANKACCTFROM><BANKTRANLIST>\n"
+     "<STMTTRN><TRNTYPE>CREDIT</TRNTYPE><DTPOSTED>20240310</DTPOSTED><TRNAMT>5</TRNAMT><FITID>X1</FITID>"
+     "<NAME>Dep</NAME></STMTTRN>\n</BANKTRANLIST></STMTRS></OFX>",
+     "OFX banco= agência=// conta=555/555/ moeda=\n"
+     "período=2024-03-10..2024-03-10 inicial=- final=-\n"
+     "X1|2024-03-10|C|500||Dep|l3"},
+    {"an XML file whose elements carry a namespace's prefix",
+     "<ns2:OFX xmlns:ns2=\"http://ofx.net/types/2003/04\"><ns2:STMTRS><ns2:BANKACCTFROM><ns2:ACCTID>555"
+     "</ns2:ACCTID></ns2:BANKACCTFROM><ns2:BANKTRANLIST>\n"
+     "<ns2:STMTTRN><ns2:DTPOSTED>20240310</ns2:DTPOSTED><ns2:TRNAMT>-5</ns2:TRNAMT><ns2:FITID>X1</ns2:FITID>"
+     "</ns2:STMTTRN>\n</ns2:BANKTRANLIST></ns2:STMTRS></ns2:OFX>",
+     "OFX banco= agência=// conta=555/555/ moeda=\n"
+     "período=2024-03-10..2024-03-10 inicial=- final=-\n"
+     "X1|2024-03-10|D|500|||l2"},
     {"repeated FITIDs and lines without one get ids by day and occurrence",
      "OFXHEADER:100\nDATA:OFXSGML\n\n<OFX><STMTRS><BANKTRANLIST>\n"
      "<STMTTRN><DTPOSTED>20240311<TRNAMT>-2,00<FITID>0001<MEMO>Tarifa</STMTTRN>\n"
