@@ -37,6 +37,13 @@ void TfrmLancCCorr::addExportMessages() {
         msgPadrao.add(QString::fromUtf8(row));
 }
 
+// What the operator takes out of the list is the books as they stand: a list another operator's writing made
+// stale is loaded again first, on the row it stood on.
+void TfrmLancCCorr::ReloadListIfStale() {
+    if (records.cdsLancamentos.Active() && !listLoader_.isStillCurrent(records.cdsLancamentos))
+        VerifyKeepingCurrentList();
+}
+
 void TfrmLancCCorr::ExportaLista() {
     // The documents folder, or the home folder on a desktop that has none.
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -48,6 +55,7 @@ void TfrmLancCCorr::ExportaLista() {
         bco::Dialogs::files().saveFile(Msg("Exporta_Tit"), proposed, Msg("Exporta_Tipos"));
     if (!path)
         return;
+    ReloadListIfStale();
     const bco::ExportedTable table = shownList(*ui->dbgPadrao);
     // Whatever else the name ends in, the file is a workbook: only a name ending in .csv asks for text.
     const bool csv = QFileInfo(*path).suffix().compare(u"csv", Qt::CaseInsensitive) == 0;
@@ -59,6 +67,7 @@ void TfrmLancCCorr::ExportaLista() {
 }
 
 void TfrmLancCCorr::CopiaLista() {
+    ReloadListIfStale();
     const bco::ExportedTable table = shownList(*ui->dbgPadrao);
     auto *copied = new QMimeData;
     copied->setText(bco::tabSeparatedText(table));

@@ -233,6 +233,7 @@ private:
     void Atu_Cheque();
     // The verify button's reload inside a deletion: a list that nothing changed since it was loaded stays.
     void VerifyKeepingCurrentList();
+    void ReloadListIfStale();
     QString Retorna_Clie_Forn(const QString &kind);
     QString ListValue(const char16_t *field) const;
 

@@ -3,14 +3,18 @@
 // and the database is read back field by field.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QFile>
 #include <QLineEdit>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTemporaryDir>
 
 #include "entry_form_fixture.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
 #include "support/qt_printers.h"
+#include "support/scripted_file_dialogs.h"
 #include "support/second_operator.h"
 
 using namespace bco;
@@ -266,6 +270,51 @@ TEST_F(SecondOperatorAtWork, AListLoadedAgainBringsItsBalanceAsTheOtherLeftIt) {
                 .toFloat();
         EXPECT_EQ(control<TNumberEdit>("nedSaldo")->Value(), std::abs(balance));
         EXPECT_NE(control<TNumberEdit>("nedSaldo")->Text(), shownBefore) << "the deletion moved the balance";
+    }
+}
+
+// The other operator deleted one entry and changed another since the list was loaded: what the operator
+// exports or copies is the books as they now stand, and the list shows it too.
+TEST_F(SecondOperatorAtWork, WhatIsExportedOrCopiedIsTheListAsTheOtherLeftIt) {
+    QTemporaryDir folder;
+    ScriptedFileDialogs files;
+    const QString path = folder.filePath(QStringLiteral("lista.csv"));
+    struct Case {
+        const char *name;
+        const char *deleted, *changed;
+        std::function<QString()> takeOut;
+    };
+    const Case cases[] = {
+        {"Exportar Lista", "Crédito 4", "Crédito 5",
+         [&] {
+             files.choose(path);
+             control<QAction>("actExportarLista")->trigger();
+             QFile written(path);
+             return written.open(QIODevice::ReadOnly) ? QString::fromUtf8(written.readAll()) : QString();
+         }},
+        {"Copiar Lista", "Crédito 7", "Crédito 8",
+         [&] {
+             control<QAction>("actCopiarLista")->trigger();
+             return QApplication::clipboard()->text();
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString deleted = QString::fromUtf8(c.deleted), changed = QString::fromUtf8(c.changed);
+        const QString changedMovement = standOn(changed);
+        other->deleteEntry(listed.code, standOn(deleted));
+        other->changeDescription(listed.code, changedMovement, QStringLiteral("Mudado por SUPERV"));
+
+        const QString taken = c.takeOut();
+
+        EXPECT_FALSE(taken.contains(deleted + u';') || taken.contains(deleted + u'\t'))
+            << taken.toStdString();
+        EXPECT_FALSE(taken.contains(changed + u';') || taken.contains(changed + u'\t'));
+        EXPECT_TRUE(taken.contains(QStringLiteral("Mudado por SUPERV")));
+        EXPECT_FALSE(list().Locate(QStringLiteral("DSMOVICRED"), deleted));
+        EXPECT_EQ(taken.split(u'\n', Qt::SkipEmptyParts).size(), list().RecordCount() + 1)
+            << "a line for each entry listed, and the headings";
+        EXPECT_EQ(env.dialogs.errors(), QStringList());
     }
 }
 
