@@ -36,6 +36,11 @@ SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &record
         }
         if (!entry.cdsResult.Active())
             entry.cdsResult.CreateDataSet();
+        // The credits' lines and shares are of no use once their call succeeded, and the debits' answer
+        // replaces them: holding them through the debits' call would keep tens of megabytes for nothing.
+        for (bco::ClientDataSet *earlier : {&entry.cdsLancContTemp, &entry.cdsRateio})
+            if (earlier->Active())
+                earlier->EmptyDataSet();
         if (beforeCall)
             beforeCall();
         struct After {

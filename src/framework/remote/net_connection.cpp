@@ -196,6 +196,7 @@ RemoteResult NetConnection::Call(const QString &method, const VariantList &args)
 // Sends one request body to `path` and answers the answer's body, or the failure (already a RemoteResult,
 // or thrown with ThrowException) naming `what` was called.
 std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByteArray body,
+                                                   const std::function<QByteArray()> &encodeAgain,
                                                    const QString &what, RemoteResult &failed) {
     if (!client_) {
         if (!pendingFailure_.isEmpty()) {
@@ -226,7 +227,12 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByte
         // receiver below.
         request.content_length_ = static_cast<size_t>(body.size());
         request.content_provider_ = [&body](size_t offset, size_t length, httplib::DataSink &sink) {
-            return sink.write(body.constData() + offset, length);
+            const auto size = static_cast<size_t>(body.size());
+            if (offset + length > size || !sink.write(body.constData() + offset, length))
+                return false;
+            if (offset + length == size)
+                body = QByteArray();
+            return true;
         };
         request.content_receiver = [&received](const char *data, size_t length, uint64_t offset,
                                                uint64_t total) {
@@ -253,6 +259,7 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByte
         const QString renewed = renewal()(bearerToken_);
         if (!renewed.isEmpty() && renewed != bearerToken_) {
             bearerToken_ = renewed;
+            body = encodeAgain();
             if (!send())
                 return std::nullopt;
         }
@@ -325,8 +332,9 @@ RemoteResult NetConnection::Call(const QString &method, VariantList &args) {
                            .arg(method, QString::fromUtf8(error.what())));
     }
     RemoteResult failed = RemoteResult::failure({});
-    const std::optional<std::string> reply =
-        exchange(rpcPath(serverName_, method), std::move(body), method, failed);
+    const std::optional<std::string> reply = exchange(
+        rpcPath(serverName_, method), std::move(body), [&args] { return encodeRequest(args); }, method,
+        failed);
     if (!reply)
         return failed;
     WireAnswer answer;
@@ -366,7 +374,8 @@ std::vector<RemoteResult> NetConnection::CallBatch(std::vector<BatchCall> &calls
                                    .arg(what, QString::fromUtf8(error.what()))));
     }
     RemoteResult failed = RemoteResult::failure({});
-    const std::optional<std::string> reply = exchange(batchPath(serverName_), std::move(body), what, failed);
+    const std::optional<std::string> reply = exchange(
+        batchPath(serverName_), std::move(body), [&wire] { return encodeBatchRequest(wire); }, what, failed);
     if (!reply)
         return allFail(failed);
     std::vector<WireAnswer> answers;

@@ -106,9 +106,11 @@ private:
     struct Client;
 
     RemoteResult failure(const QString &message) const;
-    // Takes the request's body, which it lets go once the request holds its copy: an import's body is
-    // tens of megabytes.
-    std::optional<std::string> exchange(const QByteArray &path, QByteArray body, const QString &what,
+    // Takes the request's body, which it lets go once its last byte is sent: an import's body is tens of
+    // megabytes, of no use while the server works on it. A call sent again under a renewed session has its
+    // body made anew by `encodeAgain`.
+    std::optional<std::string> exchange(const QByteArray &path, QByteArray body,
+                                        const std::function<QByteArray()> &encodeAgain, const QString &what,
                                         RemoteResult &failed);
     RemoteResult answered(const QString &method, WireAnswer &answer, VariantList &args) const;
     QString address() const;
