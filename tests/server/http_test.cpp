@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include "framework/remote/wire_codec.h"
+#include "server/transport/batch_route.h"
 #include "server_process.h"
 #include "server_test_support.h"
 #include "statement_model/statement_packets.h"
@@ -362,20 +363,34 @@ TEST_P(HttpTest, ABatchRunsEachCallAsIfItCameAloneInOrder) {
     EXPECT_EQ(answers[2].result.toText().toLongLong(), answers[0].result.toText().toLongLong() + 1)
         << "the calls ran in their order, each committed";
 
+    // More calls than a batch may hold, the one past them not even a call: it is refused for their number
+    // before anything after them is read.
+    std::string overfull = "\x99\x27\x11"; // an array of 10001
+    for (int i = 0; i < MaxBatchCalls; ++i)
+        overfull += "\x82\x6BgetSaldoDia\x80";
+    overfull += "\x07";
     const struct {
         const char *name;
         std::string body;
         QString token;
         int status;
+        QString error{};
     } refused[] = {
         {"no session", body, QString(), 401},
         {"a body that is not a batch", encodeRequest({"001", "1"}).toStdString(), token, 400},
+        {"more calls than a batch holds", overfull, token, 400,
+         QStringLiteral("malformed batch: the batch holds more than 10000 calls (at byte 140003)")},
     };
     for (const auto &r : refused) {
         SCOPED_TRACE(r.name);
         const auto answer = post(r.body, r.token);
         ASSERT_TRUE(answer);
         EXPECT_EQ(answer->status, r.status);
+        if (!r.error.isEmpty()) {
+            EXPECT_EQ(decodeAnswer(QByteArrayView(answer->body.data(), qsizetype(answer->body.size())))
+                          .error.toStdString(),
+                      r.error.toStdString());
+        }
     }
 }
 

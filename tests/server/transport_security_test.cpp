@@ -195,6 +195,20 @@ TEST(TransportSecurityTest, ReadsNoRequestPastItsBounds) {
          "request body over the limit of 4096 bytes", true},
         {"a chunked body to a path that takes none, over what any request may send",
          chunked("/x", std::string(200 * 1024, 'x')), 0, login, "HTTP/1.1 400", "HTTP status 400", false},
+        {"a request line the library finds too long, a call as its body",
+         "POST " + rpc + "?" + std::string(9000, 'a') +
+             " HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(login.size()) + "\r\n\r\n",
+         0, login, "HTTP/1.1 414", "", false},
+        {"a method the library does not know, a call as its body",
+         "FOO " + rpc + " HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(login.size()) +
+             "\r\n\r\n",
+         0, login, "HTTP/1.1 400", "", false},
+        {"a compressed body, which is refused unread",
+         "POST " + rpc +
+             " HTTP/1.1\r\nHost: x\r\nContent-Type: application/cbor\r\nContent-Encoding: "
+             "gzip\r\nContent-Length: " +
+             std::to_string(login.size()) + "\r\n\r\n",
+         0, login, "HTTP/1.1 415", "a body is sent as it is, not compressed", false},
         {"a request line that never ends", "POST /", endless, "", nullptr, "", false},
         {"a header that never ends", "POST " + rpc + " HTTP/1.1\r\nX-Filler: ", endless, "", nullptr, "",
          false},
@@ -269,9 +283,10 @@ TEST(TransportSecurityTest, CutsOffABodyThatFallsBehindItsLeastRate) {
         if (reader([&length](const char *, std::size_t size) {
                 length += size;
                 return true;
-            }))
+            })) {
+            requestReadWhole();
             response.set_content("lidos " + std::to_string(length), "text/plain");
-        else
+        } else
             response.status = 400; // as the calls' route answers a body it could not read
     });
     const int port = server->bind_to_any_port("127.0.0.1");
@@ -339,6 +354,7 @@ TEST(TransportSecurityTest, AConnectionKeptAliveGivesItsWorkerBackToOneWaiting) 
         {.headBytes = 64 * 1024, .headTime = std::chrono::seconds(5), .bodyBytes = 1024}, 1);
     server->set_keep_alive_timeout(60);
     server->Get("/eco", [](const httplib::Request &, httplib::Response &response) {
+        requestReadWhole();
         response.set_content("eco", "text/plain");
     });
     const int port = server->bind_to_any_port("127.0.0.1");

@@ -135,11 +135,13 @@ QByteArray encodeBatchRequest(const std::vector<WireCall> &calls) {
     return writer.take();
 }
 
-std::vector<WireCall> decodeBatchRequest(QByteArrayView body, const DecodeLimits &limits) {
+std::vector<WireCall> decodeBatchRequest(QByteArrayView body, const DecodeLimits &limits, size_t maxCalls) {
     VariantReader reader(body, limits);
     std::vector<WireCall> calls;
     reader.enterArray("batch");
     while (reader.hasNext()) {
+        if (calls.size() == maxCalls)
+            reader.fail(QStringLiteral("the batch holds more than %1 calls").arg(maxCalls));
         reader.enterArray("call");
         WireCall call;
         call.method = reader.readText("method name");

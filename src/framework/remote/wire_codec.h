@@ -1,5 +1,7 @@
 #pragma once
 
+#include <limits>
+
 #include <vector>
 
 #include <QByteArray>
@@ -52,8 +54,10 @@ struct WireCall {
 };
 QByteArray batchPath(QStringView serverName);
 QByteArray encodeBatchRequest(const std::vector<WireCall> &calls);
-// Throws DecodeError for anything but an array of [method, arguments] pairs.
-std::vector<WireCall> decodeBatchRequest(QByteArrayView body, const DecodeLimits &limits = {});
+// Throws DecodeError for anything but an array of at most `maxCalls` [method, arguments] pairs; it stops at
+// the first call past them, so that a few megabytes of empty calls cannot make it hold gigabytes.
+std::vector<WireCall> decodeBatchRequest(QByteArrayView body, const DecodeLimits &limits = {},
+                                         size_t maxCalls = std::numeric_limits<size_t>::max());
 QByteArray encodeBatchAnswer(const std::vector<WireAnswer> &answers);
 // Throws DecodeError unless the body is an array of answers.
 std::vector<WireAnswer> decodeBatchAnswer(QByteArrayView body, const DecodeLimits &limits = {});

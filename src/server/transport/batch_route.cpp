@@ -14,15 +14,10 @@ RpcResponse handleBatch(Dispatcher &dispatcher, const QString &authorization, QB
         }
         std::vector<WireCall> calls;
         try {
-            calls = decodeBatchRequest(body, RequestLimits);
+            calls = decodeBatchRequest(body, RequestLimits, MaxBatchCalls);
         } catch (const DecodeError &error) {
             const QString message =
                 QStringLiteral("malformed batch: %1").arg(QString::fromUtf8(error.what()));
-            dispatcher.logTransportRefusal(QStringLiteral("batch"), 400, message);
-            return {400, encodeError(message)};
-        }
-        if (calls.size() > static_cast<size_t>(MaxBatchCalls)) {
-            const QString message = QStringLiteral("a batch holds at most %1 calls").arg(MaxBatchCalls);
             dispatcher.logTransportRefusal(QStringLiteral("batch"), 400, message);
             return {400, encodeError(message)};
         }

@@ -98,14 +98,15 @@ public:
     // stalled or fell behind its rate is not waited for: its client is the one that takes its time.
     bool answeredCutBody() const { return overran_ && !inHead_ && answered_ && !stalled_; }
 
-    // Reads and drops what the client still sends, for the read timeout at most, until it stops or `stopping`
-    // holds: a client writes its whole request before it reads the answer, and a socket closed with bytes
-    // unread is reset, which would take the answer away from the client before it read it.
-    template <class Stopping> void drain(const Stopping &stopping) {
+    // Reads and drops what the client still sends, for the read timeout at most, until it stops, falls quiet
+    // for `quiet`, or `stopping` holds: a client writes its whole request before it reads the answer, and a
+    // socket closed with bytes unread is reset, which would take the answer away from the client before it
+    // read it.
+    template <class Stopping> void drain(const Stopping &stopping, std::chrono::milliseconds quiet) {
         const auto deadline = Clock::now() + timeouts_.read;
         char scrap[4096];
         for (std::chrono::milliseconds left = timeouts_.read;
-             !stopping() && left.count() > 0 && waitFor(socket_, POLLIN, left) &&
+             !stopping() && left.count() > 0 && waitFor(socket_, POLLIN, std::min(left, quiet)) &&
              receive(scrap, sizeof scrap) > 0;
              left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())) {
         }
@@ -281,6 +282,9 @@ private:
     SSL *ssl_;
 };
 
+// Whether the request the worker serves now was read whole by its route's handler.
+thread_local bool readWhole = false;
+
 // The library's pool of workers, counting the connections accepted and not yet taken by a worker.
 class CountingPool final : public httplib::TaskQueue {
 public:
@@ -343,6 +347,7 @@ private:
 
     bool serve(ConnectionStream &stream) {
         bool served = false;
+        bool unreadAnswered = false;
         const auto othersWait = [this] {
             return waiting_->load() > 0;
         };
@@ -350,17 +355,27 @@ private:
              left > 0 && this->svr_sock_ != INVALID_SOCKET && stream.awaitRequest(othersWait); --left) {
             stream.startRequest(bounds_);
             bool closed = false;
+            readWhole = false;
             // A connection kept alive holds its worker: one that keeps sending would hold it for good, and
             // as many such as there are workers would leave every other connection waiting. So it is
             // closed after its answer while another waits, and its client opens it anew, behind the others.
             served = this->process_request(stream, left == 1 || othersWait(), closed, nullptr);
-            if (!served || closed || stream.overran())
+            if (served && !readWhole && !stream.overran())
+                unreadAnswered = true;
+            if (!served || closed || stream.overran() || unreadAnswered)
                 break;
         }
-        // A head cut off is not worth the wait: its answer only says it was malformed.
-        if (stream.answeredCutBody()) {
+        // A head cut off is not worth the wait: its answer only says it was malformed. A body over its size
+        // is taken and dropped while it comes; so is the rest of a request answered unread, which came with
+        // it or just after, and which a client that keeps its connection open has no more of.
+        const auto stopping = [this] {
+            return this->svr_sock_ == INVALID_SOCKET;
+        };
+        if (stream.answeredCutBody() || unreadAnswered) {
             ::shutdown(stream.socket(), SHUT_WR);
-            stream.drain([this] { return this->svr_sock_ == INVALID_SOCKET; });
+            stream.drain(stopping, unreadAnswered ? std::chrono::milliseconds(200)
+                                                  : std::chrono::milliseconds(
+                                                        std::chrono::seconds(this->read_timeout_sec_)));
         }
         return served;
     }
@@ -375,6 +390,10 @@ private:
 };
 
 } // namespace
+
+void requestReadWhole() {
+    readWhole = true;
+}
 
 std::unique_ptr<httplib::Server> makeBoundedServer(const QString &certificate, const QString &key,
                                                    RequestBounds bounds, std::size_t workers) {

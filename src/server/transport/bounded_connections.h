@@ -39,4 +39,10 @@ struct RequestBounds {
 std::unique_ptr<httplib::Server> makeBoundedServer(const QString &certificate, const QString &key,
                                                    RequestBounds bounds, std::size_t workers);
 
+// Said by every route's handler, on the worker serving the request, once it has read the request to its end.
+// A request the library answers by itself (a line it cannot parse or that runs too long, a method it does
+// not know) was not read to its end, since the library reads no body for it: its connection is closed after
+// the answer, since what follows on it is the rest of that request and no request of its own.
+void requestReadWhole();
+
 } // namespace bco::server

@@ -27,6 +27,8 @@ QString statusMessage(int status, std::size_t bodyLimit) {
         return QStringLiteral("calls are made with POST");
     case 413:
         return QStringLiteral("request body over the limit of %1 bytes").arg(bodyLimit);
+    case 415:
+        return QStringLiteral("a body is sent as it is, not compressed");
     default:
         return QStringLiteral("HTTP status %1").arg(status);
     }
@@ -67,8 +69,20 @@ constexpr std::size_t BodyBytesPerSecond = 16 * 1024;
 // The body of a call, read into room taken once for the length the client declares, and refused past the
 // limit whether declared or chunked (the library bounds only a declared length). Answers false, with the
 // response's status set (the error handler gives it its text), when the body is refused or cannot be read.
+// Whether the body comes compressed. The library would inflate it as it is read, to whatever size, before
+// its length could be refused: two megabytes that inflate to gigabytes would hold a worker and a core for
+// seconds, before any session was asked for. No client of the server compresses what it sends.
+bool compressed(const httplib::Request &request) {
+    const std::string encoding = request.get_header_value("Content-Encoding");
+    return !encoding.empty() && encoding != "identity";
+}
+
 bool readBody(const httplib::Request &request, httplib::Response &response,
               const httplib::ContentReader &reader, std::size_t limit, QByteArray &body) {
+    if (compressed(request)) {
+        response.status = 415;
+        return false;
+    }
     const std::uint64_t declared = request.get_header_value<std::uint64_t>("Content-Length");
     if (declared > 0)
         body.reserve(static_cast<qsizetype>(std::min<std::uint64_t>(declared, limit)));
@@ -84,6 +98,8 @@ bool readBody(const httplib::Request &request, httplib::Response &response,
         body.append(data, static_cast<qsizetype>(length));
         return true;
     });
+    if (read)
+        requestReadWhole();
     if (read && !overLimit)
         return true;
     body = QByteArray();
@@ -166,11 +182,14 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     });
     // Any other path, and any other method that carries a body, is refused without the body being kept.
     const auto refuseWith = [](int status) {
-        return [status](const httplib::Request &, httplib::Response &response,
+        return [status](const httplib::Request &request, httplib::Response &response,
                         const httplib::ContentReader &reader) {
-            if (reader([](const char *, std::size_t) { return true; }))
+            if (compressed(request))
+                response.status = 415;
+            else if (reader([](const char *, std::size_t) { return true; })) {
+                requestReadWhole();
                 response.status = status;
-            else if (response.status < 400)
+            } else if (response.status < 400)
                 response.status = 400;
         };
     };
