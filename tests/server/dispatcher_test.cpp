@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRegularExpression>
 
 #include "framework/remote/wire_codec.h"
@@ -238,15 +239,61 @@ TEST_P(FailingMethodsTest, AFaultAnswers500WithAnIncidentNumberAndNothingOfTheSe
 INSTANTIATE_TEST_SUITE_P(Databases, FailingMethodsTest, ::testing::ValuesIn(availableBackends()),
                          backendName);
 
-// A connection the database server dropped (here: its backend ended by an administrator) fails the call that
-// meets it and is replaced for the next one, instead of failing every later call of its thread.
+// A connection the database server dropped while it sat idle (here: its backend ended by an administrator,
+// as a restart of the server ends them all) is replaced before the next call meets it.
 TEST_P(DispatcherTest, ReplacesAConnectionTheDatabaseDropped) {
     if (GetParam() != Backend::Postgresql)
         GTEST_SKIP() << "only a database server can drop a connection";
     const auto backend = server->database().sql().scalar(QStringLiteral("SELECT pg_backend_pid()"));
     terminateBackend(backend->toLongLong());
-    EXPECT_EQ(server->call(QStringLiteral("getGeral_bco")).status, Status::DatabaseFailed);
     EXPECT_TRUE(server->call(QStringLiteral("getGeral_bco")).ok());
+    EXPECT_NE(server->database().sql().scalar(QStringLiteral("SELECT pg_backend_pid()"))->toLongLong(),
+              backend->toLongLong());
+}
+
+// Another writer holds the database past what a call waits (another program on the SQLite file, a lock
+// taken from psql): the call says so in words the operator can act on, writes nothing, and the same call
+// goes through once the other writer is done.
+TEST_P(DispatcherTest, ACallThatWaitedTooLongForAnotherWriterSaysSoAndWritesNothing) {
+    const QString drawn = QStringLiteral("SELECT SUM(NRULTIMO) FROM NUMERACAO");
+    const QVariant before = server->database().sql().scalar(drawn).value_or(QVariant());
+    ConnectionPool otherWriter(server->database().url());
+    Sql &holder = otherWriter.forThisThread();
+    holder.begin(true);
+    // On PostgreSQL the calls of this thread wait a moment here, not the minute they wait in service; on
+    // SQLite a writing call waits its ten seconds on the writers' thread.
+    if (GetParam() == Backend::Postgresql) {
+        holder.executeScript(QStringLiteral("LOCK TABLE NUMERACAO IN ACCESS EXCLUSIVE MODE"));
+        server->database().sql().executeScript(QStringLiteral("SET lock_timeout = '200ms'"));
+    }
+    const CallOutcome held = server->call(QStringLiteral("getPrxMovBancario"), {"001", "1"});
+    EXPECT_EQ(held.status, Status::Busy);
+    EXPECT_EQ(held.error,
+              QStringLiteral("O banco de dados está ocupado por outra operação, que não terminou a "
+                             "tempo: nada foi gravado. Tente novamente em instantes."));
+    holder.rollback();
+    EXPECT_EQ(server->database().sql().scalar(drawn).value_or(QVariant()), before);
+    EXPECT_TRUE(server->call(QStringLiteral("getPrxMovBancario"), {"001", "1"}).ok());
+}
+
+// The SQLite file moved away under the running server (a careless copy, a cleanup): a write is refused
+// rather than made to a file no one will read again, and no empty database is made in its place; once the
+// file is back, the calls go through.
+TEST_P(DispatcherTest, AWriteToADatabaseFileMovedAwayIsRefusedAndNoEmptyOneTakesItsPlace) {
+    if (GetParam() != Backend::Sqlite)
+        GTEST_SKIP() << "only SQLite keeps the books in a file of the server's";
+    ASSERT_TRUE(server->call(QStringLiteral("getPrxMovBancario"), {"001", "1"}).ok());
+    const QString path = server->database().url().path;
+    const QString aside = path + QStringLiteral(".fora");
+    ASSERT_TRUE(QFile::rename(path, aside));
+    for (const char *attempt : {"on the connection opened before", "on a connection opened after"}) {
+        SCOPED_TRACE(attempt);
+        EXPECT_EQ(server->call(QStringLiteral("getPrxMovBancario"), {"001", "1"}).status,
+                  Status::DatabaseFailed);
+        EXPECT_FALSE(QFile::exists(path));
+    }
+    ASSERT_TRUE(QFile::rename(aside, path));
+    EXPECT_TRUE(server->call(QStringLiteral("getPrxMovBancario"), {"001", "1"}).ok());
 }
 
 // Wrong passwords in a row slow the next answers for that code, known or not, ever more up to the limit and

@@ -171,7 +171,7 @@ Variant TestServer::answer(const QString &method, VariantList args) {
 }
 
 void terminateBackend(qint64 backendProcess) {
-    administer(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backendProcess));
+    administer(QStringLiteral("SELECT pg_terminate_backend(%1, 5000)").arg(backendProcess));
 }
 
 Sums sumsOfMovements(Sql &sql, bool monthly) {

@@ -86,7 +86,8 @@ private:
     QString demoToken_, restrictedToken_;
 };
 
-// Ends a PostgreSQL backend from outside, as a restarted server or a dropped network would.
+// Ends a PostgreSQL backend from outside, as a restarted server or a dropped network would, and waits (five
+// seconds at most) until it has gone.
 void terminateBackend(qint64 backendProcess);
 
 // The sums of each account per day and per month (`monthly`): as the movements give them, and as the tables

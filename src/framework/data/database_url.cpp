@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -42,13 +43,22 @@ DatabaseUrl DatabaseUrl::parse(const QString &text) {
                                 text.toStdString());
 }
 
-QSqlDatabase openDatabase(const DatabaseUrl &url, const QString &connectionName) {
+QSqlDatabase openDatabase(const DatabaseUrl &url, const QString &connectionName, OpenMode mode) {
     if (QSqlDatabase::contains(connectionName))
         QSqlDatabase::removeDatabase(connectionName);
     QSqlDatabase database = QSqlDatabase::addDatabase(url.driverName(), connectionName);
     if (url.kind == DatabaseUrl::Kind::Sqlite) {
-        database.setDatabaseName(url.path);
-        database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        if (mode == OpenMode::MustExist) {
+            // Read and written, never created: SQLite would otherwise make an empty database where the file
+            // is missing, and, where the file may not be written, open it for reading without a word.
+            QUrl file = QUrl::fromLocalFile(QFileInfo(url.path).absoluteFilePath());
+            file.setQuery(QStringLiteral("mode=rw"));
+            database.setDatabaseName(file.toString(QUrl::FullyEncoded));
+            database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000;QSQLITE_OPEN_URI"));
+        } else {
+            database.setDatabaseName(url.path);
+            database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        }
     } else {
         database.setHostName(url.host);
         database.setPort(url.port);

@@ -24,9 +24,13 @@ struct DatabaseUrl {
     }
 };
 
+// Whether opening a SQLite database may create its file.
+enum class OpenMode { MayCreate, MustExist };
+
 // Adds and opens a Qt connection under `connectionName` (replacing one of that name). On SQLite it turns on
 // foreign keys, waits for locks instead of failing at once, and registers the helper functions of
 // sql_functions.h. Throws std::runtime_error with the driver's message when the database cannot be opened.
-QSqlDatabase openDatabase(const DatabaseUrl &url, const QString &connectionName);
+QSqlDatabase openDatabase(const DatabaseUrl &url, const QString &connectionName,
+                          OpenMode mode = OpenMode::MayCreate);
 
 } // namespace bco

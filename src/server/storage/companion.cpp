@@ -80,7 +80,7 @@ Companion::~Companion() {
             try {
                 own.rollback();
             } catch (const DatabaseError &) {
-                pool.dropThisThreadIfBroken();
+                pool.dropThisThreadAfterFailure();
             }
         });
     } catch (...) {
@@ -147,7 +147,7 @@ bool companionStep(Companion::Worker &worker, const std::function<void()> &step)
             step();
             done = true;
         } catch (const DatabaseError &) {
-            worker.pool().dropThisThreadIfBroken();
+            worker.pool().dropThisThreadAfterFailure();
         }
     });
     return done;

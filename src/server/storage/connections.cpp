@@ -44,6 +44,7 @@ void Sql::begin(bool writing) {
         writingTransaction_ = writing;
         return;
     }
+    refuseIfTheFileMoved();
     if (writing && writers_ != nullptr)
         writing_ = std::unique_lock(*writers_);
     try {
@@ -144,15 +145,8 @@ ConnectionPool::~ConnectionPool() {
     threadConnections.close(id_);
 }
 
-void ConnectionPool::dropThisThreadIfBroken() {
-    ThreadConnections::Entry *found = threadConnections.find(id_, Use::Calls);
-    if (found == nullptr)
-        return;
-    try {
-        found->sql->scalar(QStringLiteral("SELECT 1"));
-    } catch (const DatabaseError &) {
-        threadConnections.close(id_);
-    }
+void ConnectionPool::dropThisThreadAfterFailure() {
+    threadConnections.close(id_);
 }
 
 void ConnectionPool::closeThisThreadGate() {
@@ -168,8 +162,11 @@ Sql &ConnectionPool::forThisThread() {
 }
 
 Sql &ConnectionPool::forThisThread(Use use) {
-    if (ThreadConnections::Entry *found = threadConnections.find(id_, use))
-        return *found->sql;
+    if (ThreadConnections::Entry *found = threadConnections.find(id_, use)) {
+        if (!found->sql->lostWhileIdle())
+            return *found->sql;
+        threadConnections.close(id_, use);
+    }
     const QString name =
         QStringLiteral("bco-server-%1-%2-%3")
             .arg(id_)
@@ -177,7 +174,8 @@ Sql &ConnectionPool::forThisThread(Use use) {
             .arg(static_cast<int>(use));
     QSqlDatabase database;
     try {
-        database = openDatabase(url_, name);
+        database =
+            openDatabase(url_, name, opened_.exchange(true) ? OpenMode::MustExist : OpenMode::MayCreate);
     } catch (const std::exception &error) {
         database = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
@@ -199,7 +197,10 @@ Sql &ConnectionPool::forThisThread(Use use) {
         // Sorts and hashes get 32 MB before PostgreSQL sends them to disk (its default is 4 MB), so that a
         // call that joins or orders many wide rows stays in memory. A connection runs one statement at a
         // time.
-        sql->executeScript(QStringLiteral("SET work_mem = '32MB'"));
+        // A call waits at most a minute for a lock another transaction holds (LOCK TABLE from psql, a long
+        // import of the same account): PostgreSQL would wait for ever, and the client, which gives up at five
+        // minutes, would be told of a failure while the call went on to write once the lock went.
+        sql->executeScript(QStringLiteral("SET work_mem = '32MB'; SET lock_timeout = '60s'"));
     }
     threadConnections.entries.push_back({id_, use, name, std::move(sql)});
     return *threadConnections.entries.back().sql;

@@ -33,6 +33,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The database was held by another writer (another program on the SQLite file, a lock taken on PostgreSQL)
+// past the time a call waits for it, or PostgreSQL ended the transaction to break a deadlock: nothing of the
+// call was written, and the same call may well go through a moment later.
+class DatabaseBusy : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
 // Named parameters of a statement (":NAME" in the text). Values are QString, qint64, double, QDate, bool or
 // a null QVariant; a null QDate binds as NULL.
 using SqlParams = std::vector<std::pair<QString, QVariant>>;
@@ -180,6 +188,9 @@ public:
     void rollback();
     // Between begin() and the commit() or rollback() that ends it.
     bool inTransaction() const { return inTransaction_; }
+    // Whether the connection, idle between calls, was dropped by its server meanwhile (PostgreSQL restarted,
+    // an administrator ended its backend): the first statement of the next call would fail on it.
+    bool lostWhileIdle() const;
     bool inWritingTransaction() const { return inTransaction_ && writingTransaction_; }
     // Whether the SQLite transaction has fixed what it sees: it did at its first read, not at its BEGIN.
     bool sqliteSnapshotTaken() const;
@@ -187,6 +198,10 @@ public:
     void takeSqliteSnapshot();
 
 private:
+    // On SQLite, refuses (DatabaseError) to go on with a connection whose file was deleted, moved or
+    // replaced since it was opened: what it wrote would go to a file no one will read again.
+    void refuseIfTheFileMoved();
+
     struct SqliteStatement;
     struct PostgresStatement;
     struct Cache;
@@ -230,9 +245,11 @@ public:
     // database, the transaction writes or, on SQLite (which cannot hand a snapshot over), has read already,
     // or a companion's connection cannot be had. A caller given none reads everything itself.
     std::unique_ptr<Companion> companionFor(Sql &sql);
-    // After a database error: closes the calling thread's connection when it no longer answers (the server
-    // restarted, the network dropped it), so that the next call opens a new one instead of failing for ever.
-    void dropThisThreadIfBroken();
+    // After a database error: closes the calling thread's connections, so that the next call opens new ones
+    // instead of failing for ever on what the failure may have left: a backend the server restarted or the
+    // network dropped, a SQLite connection opened read-only while the file was, or one to a file deleted or
+    // replaced since.
+    void dropThisThreadAfterFailure();
 
     // What a thread's connection is for: the calls it runs, or (on a companion's thread, on SQLite) holding
     // the write lock for the moment two transactions start, so that no commit comes between them.
@@ -250,6 +267,9 @@ private:
     quint64 id_;
     WriterQueue writers_;
     std::unique_ptr<LogSync> logSync_;
+    // Only the pool's first connection may create a SQLite database: any later one finding no file means it
+    // was deleted or moved under the server, and an empty database made in its place would lose the books.
+    std::atomic<bool> opened_{false};
     std::mutex companionsMutex_;
     std::vector<std::unique_ptr<Companion::Worker>> companions_;
 };

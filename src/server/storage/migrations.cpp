@@ -8,6 +8,15 @@ namespace bco::server {
 
 namespace {
 
+// Undoes what failed, which is what the operator must be told of: a rollback that fails as well (nothing
+// was begun, the file may not be written) must not take its place.
+void rollbackKeepingTheCause(Sql &sql) {
+    try {
+        sql.rollback();
+    } catch (const DatabaseError &) {
+    }
+}
+
 // Each migration is a common SQL file that both databases accept, then the file of the dialect when it has
 // one, kept in the server's resources: NNNN_name.sql, NNNN_name.sqlite.sql, NNNN_name.postgresql.sql; some
 // add rows read from other resource files after their scripts.
@@ -136,7 +145,7 @@ void apply(Sql &sql, const Migration &migration) {
                     {{QStringLiteral("version"), migration.version}, {QStringLiteral("name"), name}});
         sql.commit();
     } catch (...) {
-        sql.rollback();
+        rollbackKeepingTheCause(sql);
         throw;
     }
 }
@@ -162,7 +171,7 @@ int migrate(Sql &sql) {
                            "version INTEGER NOT NULL PRIMARY KEY, name VARCHAR(100) NOT NULL)"));
         sql.commit();
     } catch (...) {
-        sql.rollback();
+        rollbackKeepingTheCause(sql);
         throw;
     }
     // Migrations are numbered as they are planned, not as they are merged: one may arrive after a higher one

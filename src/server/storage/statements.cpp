@@ -11,6 +11,7 @@
 #include <QSqlRecord>
 
 #include <libpq-fe.h>
+#include <poll.h>
 #include <sqlite3.h>
 
 #include "framework/data/sql_text.h"
@@ -90,11 +91,19 @@ QString sqlForMessage(const QString &sql) {
     return simplified;
 }
 
+bool busy(int sqliteCode) {
+    const int primary = sqliteCode & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
 [[noreturn]] void failSqlite(sqlite3 *db, const char *what, const QString &sql) {
-    throw DatabaseError(
+    const std::string message =
         QStringLiteral("%1 [%2]: %3")
             .arg(QString::fromUtf8(what), sqlForMessage(sql), QString::fromUtf8(sqlite3_errmsg(db)))
-            .toStdString());
+            .toStdString();
+    if (busy(sqlite3_extended_errcode(db)))
+        throw DatabaseBusy(message);
+    throw DatabaseError(message);
 }
 
 PGconn *postgresHandle(const QSqlDatabase &database) {
@@ -111,10 +120,15 @@ PGconn *postgresHandle(const QSqlDatabase &database) {
     const QString message =
         QString::fromUtf8(result != nullptr ? PQresultErrorMessage(result) : PQerrorMessage(connection))
             .trimmed();
+    // lock_not_available (the lock timeout ran out) and deadlock_detected.
+    const char *state = result != nullptr ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const bool wasBusy = state != nullptr && (qstrcmp(state, "55P03") == 0 || qstrcmp(state, "40P01") == 0);
     PQclear(result);
-    throw DatabaseError(QStringLiteral("%1 [%2]: %3")
-                            .arg(QString::fromUtf8(what), sqlForMessage(sql), message)
-                            .toStdString());
+    const std::string text =
+        QStringLiteral("%1 [%2]: %3").arg(QString::fromUtf8(what), sqlForMessage(sql), message).toStdString();
+    if (wasBusy)
+        throw DatabaseBusy(text);
+    throw DatabaseError(text);
 }
 
 bool succeeded(const PGresult *result) {
@@ -588,10 +602,14 @@ void Sql::executeScript(const QString &script) {
     if (dialect_ == Dialect::Sqlite) {
         auto *db = static_cast<sqlite3 *>(sqlite_);
         char *error = nullptr;
-        if (sqlite3_exec(db, script.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        if (const int code = sqlite3_exec(db, script.toUtf8().constData(), nullptr, nullptr, &error);
+            code != SQLITE_OK) {
             const QString message = QString::fromUtf8(error != nullptr ? error : sqlite3_errmsg(db));
             sqlite3_free(error);
-            throw DatabaseError(("cannot run the script: " + message).toStdString());
+            const std::string text = ("cannot run the script: " + message).toStdString();
+            if (busy(code))
+                throw DatabaseBusy(text);
+            throw DatabaseError(text);
         }
         return;
     }
@@ -601,6 +619,26 @@ void Sql::executeScript(const QString &script) {
     if (!succeeded(result))
         failPostgres(connection, result, "cannot run the script", script);
     PQclear(result);
+}
+
+bool Sql::lostWhileIdle() const {
+    if (dialect_ != Dialect::Postgresql || inTransaction_)
+        return false;
+    auto *connection = static_cast<PGconn *>(postgres_);
+    if (PQstatus(connection) != CONNECTION_OK)
+        return true;
+    // An idle connection is sent nothing: what comes is the backend's farewell or the connection's end.
+    pollfd watched{PQsocket(connection), POLLIN, 0};
+    return ::poll(&watched, 1, 0) != 0;
+}
+
+void Sql::refuseIfTheFileMoved() {
+    int moved = 0;
+    if (sqlite3_file_control(static_cast<sqlite3 *>(sqlite_), "main", SQLITE_FCNTL_HAS_MOVED, &moved) ==
+            SQLITE_OK &&
+        moved != 0)
+        throw DatabaseError(
+            "the database file was deleted, moved or replaced since the connection opened it");
 }
 
 bool Sql::sqliteSnapshotTaken() const {

@@ -103,6 +103,20 @@ CallOutcome serverFault(CallOutcome::Status status, const QString &detail) {
     return outcome;
 }
 
+// A database's failure as the caller hears of it: a database held by another writer is said so, in words
+// that an operator can act on; anything else is a fault of the server.
+CallOutcome databaseFailure(const DatabaseError &error) {
+    if (dynamic_cast<const DatabaseBusy *>(&error) == nullptr)
+        return serverFault(CallOutcome::Status::DatabaseFailed, QString::fromUtf8(error.what()));
+    CallOutcome outcome;
+    outcome.status = CallOutcome::Status::Busy;
+    outcome.error =
+        QStringLiteral("O banco de dados está ocupado por outra operação, que não terminou a tempo: "
+                       "nada foi gravado. Tente novamente em instantes.");
+    outcome.detail = QString::fromUtf8(error.what());
+    return outcome;
+}
+
 CallOutcome Dispatcher::call(const QString &name, VariantList args, const QString &token) {
     return dispatch(name, token, [&args] { return std::move(args); });
 }
@@ -156,8 +170,8 @@ CallOutcome Dispatcher::dispatch(const QString &name, const QString &token,
         }
     } catch (const DatabaseError &error) {
         // The session could not be checked.
-        outcome = serverFault(CallOutcome::Status::DatabaseFailed, QString::fromUtf8(error.what()));
-        pool_.dropThisThreadIfBroken();
+        outcome = databaseFailure(error);
+        pool_.dropThisThreadAfterFailure();
     } catch (const std::exception &error) {
         outcome = serverFault(CallOutcome::Status::Failed, QString::fromUtf8(error.what()));
     }
@@ -192,7 +206,7 @@ CallOutcome Dispatcher::runHere(const Method &method, VariantList args, const QS
     try {
         sql = &pool_.forThisThread();
     } catch (const DatabaseError &error) {
-        return serverFault(CallOutcome::Status::DatabaseFailed, QString::fromUtf8(error.what()));
+        return databaseFailure(error);
     }
     CallContext context{*sql, sessions_, operatorCode, token, {}, {}, &pool_};
     CallOutcome outcome;
@@ -219,7 +233,7 @@ CallOutcome Dispatcher::runHere(const Method &method, VariantList args, const QS
         outcome.status = CallOutcome::Status::BadArguments;
         outcome.error = QStringLiteral("%1 failed: %2").arg(method.name, QString::fromUtf8(error.what()));
     } catch (const DatabaseError &error) {
-        outcome = serverFault(CallOutcome::Status::DatabaseFailed, QString::fromUtf8(error.what()));
+        outcome = databaseFailure(error);
     } catch (const std::exception &error) {
         outcome = serverFault(CallOutcome::Status::Failed, QString::fromUtf8(error.what()));
     }
@@ -231,8 +245,8 @@ CallOutcome Dispatcher::runHere(const Method &method, VariantList args, const QS
             // The connection lost its transaction already (the database ended it); nothing is left to undo.
         }
     }
-    if (outcome.status == CallOutcome::Status::DatabaseFailed)
-        pool_.dropThisThreadIfBroken();
+    if (outcome.status == CallOutcome::Status::DatabaseFailed || outcome.status == CallOutcome::Status::Busy)
+        pool_.dropThisThreadAfterFailure();
     return outcome;
 }
 
@@ -256,6 +270,8 @@ int httpStatus(CallOutcome::Status status) {
         return 401;
     case CallOutcome::Status::UnknownMethod:
         return 404;
+    case CallOutcome::Status::Busy:
+        return 503;
     case CallOutcome::Status::DatabaseFailed:
     case CallOutcome::Status::Failed:
         return 500;
@@ -302,6 +318,9 @@ void Dispatcher::log(const QString &method, double milliseconds, const CallOutco
         break;
     case CallOutcome::Status::DatabaseFailed:
         text = QStringLiteral("database error, incident %1: %2").arg(outcome.incident, outcome.detail);
+        break;
+    case CallOutcome::Status::Busy:
+        text = QStringLiteral("database busy: ") + outcome.detail;
         break;
     case CallOutcome::Status::Failed:
         text = QStringLiteral("failed, incident %1: %2").arg(outcome.incident, outcome.detail);

@@ -18,12 +18,14 @@ namespace bco::server {
 
 // What a call came to: the method's result and the arguments after the call, or a failure message.
 // DatabaseFailed and Failed are faults of the server: `error` is then the generic message the caller sees,
-// `incident` its number, and `detail` what went wrong, for the log only.
+// `incident` its number, and `detail` what went wrong, for the log only. Busy is no fault: the database was
+// held by another writer past what a call waits, nothing was written, and `error` says to try again.
 struct CallOutcome {
     enum class Status {
         Answered,
         Refused,
         DatabaseFailed,
+        Busy,
         Failed,
         UnknownMethod,
         BadArguments,
