@@ -289,10 +289,13 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByte
             failure(QStringLiteral("A sessão do operador no servidor de aplicação terminou (expirou ou foi "
                                    "encerrada): %1 não foi executado. Entre novamente no sistema.")
                         .arg(what));
+    else if (response.status == 503 && answer && !answer->ok && !answer->error.isEmpty())
+        // The server's own words to the operator: its database is busy, try again.
+        failed = failure(answer->error);
     else if (response.status != 200)
-        failed =
-            failure(answer && !answer->ok && !answer->error.isEmpty() ? answer->error
-                                                                      : statusMessage(response.status, what));
+        // What the server says of a request it refuses as such (its size, its form, a method it does not
+        // know) is for the one who wrote the client, in the protocol's words, and is in the server's log.
+        failed = failure(statusMessage(response.status, what));
     else
         failed =
             failure(QStringLiteral("O servidor de aplicação enviou uma resposta malformada à chamada de %1: "
