@@ -24,12 +24,14 @@
 #include "report/report_form.h"
 #include "support/case_name.h"
 #include "support/entry_form_stand_in.h"
+#include "support/entry_requests.h"
 #include "support/form_controls.h"
 #include "support/form_test_environment.h"
 #include "support/private_config_folder.h"
 #include "support/qt_printers.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_report_dialogs.h"
+#include "support/second_operator.h"
 
 using namespace bco;
 using namespace bco::testing;
@@ -297,6 +299,27 @@ TEST_F(ReportForm, GivesEachParameterTheQueryHasFromTheChoices) {
             EXPECT_TRUE(other.HasValue(QStringLiteral("P_CDREDUCONT")));
         });
     }
+}
+
+// Another operator includes an entry in the period while the printer dialog is open: the pages hold the
+// books as they stand when printed.
+TEST_F(ReportForm, WhatIsPrintedIsReadOnceThePrinterIsChosen) {
+    SecondOperator other(env.server());
+    EntryRequest entry{.value = 12.34, .description = QStringLiteral("Incluído por SUPERV")};
+    reports.printTo = folder.filePath(QStringLiteral("impresso.pdf"));
+    reports.whileChoosingPrinter = [&] {
+        const Insertion call = insertion(entry, [&](const QString &method, const QString &account) {
+            return other.call(method, {account, QStringLiteral("1")}).toText();
+        });
+        other.call(call.method, call.args);
+    };
+    open([&](TfrmRelLancCont &form) {
+        choose(form, entriesTitle);
+        form.sbtPrint->click();
+    });
+    EXPECT_TRUE(env.dialogs.errors().isEmpty()) << env.dialogs.errors().join(u'\n').toStdString();
+    const QString text = pdfText(reports.printTo);
+    EXPECT_TRUE(text.contains(u"Incluído por SUPERV")) << text.left(3000).toStdString();
 }
 
 TEST_F(ReportForm, ThePdfOfTheEntriesTotalsWhatTheLedgerHoldsForTheChoices) {

@@ -36,6 +36,8 @@ ScriptedReportDialogs::~ScriptedReportDialogs() = default;
 
 bool ScriptedReportDialogs::choosePrinter(QPrinter &printer) {
     asked << QStringLiteral("Imprimir");
+    if (whileChoosingPrinter)
+        whileChoosingPrinter();
     if (printerGone) {
         printer.setOutputFormat(QPrinter::NativeFormat);
         printer.setPrinterName(QStringLiteral("Impressora removida"));

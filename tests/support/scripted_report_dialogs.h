@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <optional>
 #include <vector>
 
@@ -27,6 +29,8 @@ public:
 
     QString printTo;
     bool printerGone = false;
+    // What happens elsewhere while the printer dialog is open (another operator's work).
+    std::function<void()> whileChoosingPrinter;
     QString previewTo;
     QString pdfFile;
     QStringList titles;

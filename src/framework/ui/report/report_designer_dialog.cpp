@@ -58,19 +58,23 @@ ReportDocument TReportDesignerDialog::Run(const QString &title, const ReportDesi
 }
 
 void TReportDesignerDialog::Print(const QString &title) const {
-    const ReportDocument document = Run(title);
+    const ReportDesign design = Design(title);
     QPrinter printer(QPrinter::HighResolution);
-    SetUpPrinter(document, printer);
+    SetUpPrinter(design, title, printer);
     ReportDialogs &dialogs = Dialogs::reports();
     if (!dialogs.choosePrinter(printer))
         return;
+    // Read once the printer is chosen: the operator may take a while at its dialog, and the pages must hold
+    // the books as they stand when they are printed, not as they stood when the dialog opened.
+    const ReportDocument document = Run(title, design);
     PrintReport(document, printer, *dialogs.progress(title));
 }
 
+// The preview's own print button prints the pages shown, which bear the moment they were read.
 void TReportDesignerDialog::Preview(const QString &title) const {
     const ReportDocument document = Run(title);
     QPrinter printer(QPrinter::HighResolution);
-    SetUpPrinter(document, printer);
+    SetUpPrinter(document.Design(), title, printer);
     ReportDialogs &dialogs = Dialogs::reports();
     dialogs.preview(printer, [&](QPrinter &target) {
         // The preview paints on its own printer; stopping keeps the pages painted so far.

@@ -351,9 +351,9 @@ bool paintOnDevice(const ReportDocument &document, QPainter &painter, int device
            }) == PagesPainted::All;
 }
 
-QPageLayout sheetOf(const ReportDocument &document) {
+QPageLayout sheetOf(const ReportDesign &design) {
     return QPageLayout(QPageSize(QPageSize::A4),
-                       document.Design().landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                       design.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                        QMarginsF(0, 0, 0, 0));
 }
 
@@ -450,7 +450,7 @@ bool writeSystemPdf(const ReportDocument &document, const QString &fileName, Rep
         QPdfWriter writer(fileName);
         // At 720 dots to the inch a device unit is the layout's decipoint.
         writer.setResolution(720);
-        writer.setPageLayout(sheetOf(document));
+        writer.setPageLayout(sheetOf(document.Design()));
         writer.setTitle(document.Title());
         writer.setCreator(pdfCreator);
         QPainter painter;
@@ -474,10 +474,10 @@ bool WriteReportPdf(const ReportDocument &document, const QString &fileName, Rep
     return writeSystemPdf(document, fileName, progress);
 }
 
-void SetUpPrinter(const ReportDocument &document, QPrinter &printer) {
+void SetUpPrinter(const ReportDesign &design, const QString &title, QPrinter &printer) {
     printer.setFullPage(true);
-    printer.setPageLayout(sheetOf(document));
-    printer.setDocName(document.Title());
+    printer.setPageLayout(sheetOf(design));
+    printer.setDocName(title);
 }
 
 bool PrintReport(const ReportDocument &document, QPrinter &printer, ReportProgress &progress,

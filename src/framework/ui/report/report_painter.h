@@ -73,8 +73,8 @@ bool WriteReportPdf(const ReportDocument &document, const QString &fileName, Rep
 bool PrintReport(const ReportDocument &document, QPrinter &printer, ReportProgress &progress,
                  bool abortOnStop = true);
 
-// Sets a printer up for the document's sheet: A4, upright or across, the whole sheet painted.
-void SetUpPrinter(const ReportDocument &document, QPrinter &printer);
+// Sets a printer up for the sheet of the design titled so: A4, upright or across, the whole sheet painted.
+void SetUpPrinter(const ReportDesign &design, const QString &title, QPrinter &printer);
 
 // A picture of one page, `width` pixels wide, on white (the designer's preview).
 QImage RenderReportPage(const ReportDocument &document, int page, int width);
