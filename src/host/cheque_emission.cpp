@@ -111,11 +111,23 @@ void paintCheque(QPainter &painter, const QRectF &area, const ChequeFace &face) 
     setSize(2.6);
     text({5, 10, 80, 5}, Qt::AlignLeft | Qt::AlignVCenter, face.account);
     text({88, 4, 40, 6}, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Cheque Nº %1").arg(face.number));
+    // A figure or a name too wide for its box at its size is written smaller: cut at the box's edges, a
+    // cheque would show "9.999.999.999.999," for its amount.
+    const auto setSizeToFit = [&](double millimetres, bool bold, double widthMm, const QString &value) {
+        QFont measured = font;
+        measured.setBold(bold);
+        for (; millimetres > 1.0; millimetres -= 0.1) {
+            measured.setPixelSize(qRound(millimetres * 10));
+            if (QFontMetricsF(measured).horizontalAdvance(value) <= widthMm * 10)
+                break;
+        }
+        setSize(millimetres, bold);
+    };
     painter.setPen(QPen(Qt::black, 0.3));
     painter.drawRect(QRectF(130, 3, 40, 9));
-    setSize(3.4, true);
-    text({131, 3, 38, 9}, Qt::AlignCenter,
-         QStringLiteral("R$ ") + brazil.toString(face.cents / 100.0, 'f', 2));
+    const QString amount = QStringLiteral("R$ ") + brazil.toString(face.cents / 100.0, 'f', 2);
+    setSizeToFit(3.4, true, 37, amount);
+    text({131, 3, 38, 9}, Qt::AlignCenter, amount);
 
     setSize(2.6);
     text({5, 18, 60, 5}, Qt::AlignLeft | Qt::AlignVCenter,
@@ -128,7 +140,7 @@ void paintCheque(QPainter &painter, const QRectF &area, const ChequeFace &face) 
     text({5, 30, 165, 6}, Qt::AlignLeft | Qt::AlignVCenter, words.value(1));
     setSize(2.6);
     text({5, 39, 10, 6}, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("a"));
-    setSize(3.2);
+    setSizeToFit(3.2, false, 127, face.payee);
     text({12, 39, 130, 6}, Qt::AlignLeft | Qt::AlignVCenter, face.payee);
     setSize(2.6);
     text({140, 39, 30, 6}, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("ou à sua ordem"));

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -103,6 +105,55 @@ protected:
     ScriptedDialogs dialogs;
     ScriptedReportDialogs reports;
 };
+
+// The amount and the payee are written whole inside their boxes, however wide: smaller, never cut at the
+// box's edges. Drawn at ten pixels a millimetre, the columns just inside each end of a box hold no ink (a
+// payee is written from its box's left end, which it touches).
+TEST(ChequeFaceTest, AWideAmountOrPayeeIsWrittenSmallerWithinItsBox) {
+    struct Box {
+        const char *name;
+        int left, right, top, bottom; // millimetres
+        bool centred;
+    };
+    const Box boxes[] = {{"the amount", 131, 169, 4, 11, true}, {"the payee", 12, 142, 40, 44, false}};
+    const auto faceOf = [](qint64 cents, const QString &payee) {
+        ChequeFace face;
+        face.number = QStringLiteral("000001");
+        face.cents = cents;
+        face.payee = payee;
+        face.date = QDate(2024, 3, 15);
+        return face;
+    };
+    const ChequeFace faces[] = {
+        faceOf(999999999999999, QStringLiteral("Curto")),
+        faceOf(100,
+               QStringLiteral("Companhia Brasileira de Distribuição de Materiais Elétricos e Hidráulicos "
+                              "do Nordeste Ltda")),
+    };
+    for (const ChequeFace &face : faces) {
+        SCOPED_TRACE(face.payee.toStdString());
+        QImage image(1750, 800, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            paintCheque(painter, QRectF(0, 0, 1750, 800), face);
+        }
+        for (const Box &box : boxes) {
+            SCOPED_TRACE(box.name);
+            const auto inked = [&](int column) {
+                for (int row = box.top * 10; row < box.bottom * 10; ++row)
+                    if (qGray(image.pixel(column, row)) < 128)
+                        return true;
+                return false;
+            };
+            QList<int> columns{box.right * 10 - 2, box.right * 10 - 1};
+            if (box.centred)
+                columns << box.left * 10 + 1 << box.left * 10 + 2;
+            for (const int column : columns)
+                EXPECT_FALSE(inked(column)) << "ink at column " << column;
+        }
+    }
+}
 
 // After the last number of six digits there is no next one to offer: cut to six digits, 1000000 would have
 // offered 100000 again.
