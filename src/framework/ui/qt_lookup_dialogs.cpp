@@ -59,15 +59,37 @@ public:
             findLine->addWidget(new QLabel(QStringLiteral("Procurar:"), this));
             findLine->addWidget(find_);
             layout->addLayout(findLine);
+            notFound_ = new QLabel(this);
+            notFound_->setObjectName(QStringLiteral("lookupNotFound"));
+            notFound_->hide();
+            layout->addWidget(notFound_);
             connect(find_, &QLineEdit::textEdited, this, [this](const QString &text) { findRow(text); });
         }
         grid_->setObjectName(QStringLiteral("lookupGrid"));
         grid_->SetDataSource(source_);
-        connect(grid_, &QAbstractItemView::doubleClicked, this, &QDialog::accept);
+        connect(grid_, &QAbstractItemView::doubleClicked, this, [this] {
+            setUnmatched(QString());
+            accept();
+        });
         layout->addWidget(grid_);
         layout->addWidget(okCancel(this, QStringLiteral("OK")));
         sizeToGrid(this, grid_);
         (find_ != nullptr ? static_cast<QWidget *>(find_) : grid_)->setFocus();
+        // A row the operator moves to is the operator's choice again, whatever the box holds.
+        connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+            if (!finding_)
+                setUnmatched(QString());
+        });
+    }
+
+    // What the box holds matches no row: the row still highlighted is the one an earlier search found, not
+    // the operator's, so it is not taken until the operator searches again or moves to a row.
+    void accept() override {
+        if (!unmatched_.isEmpty()) {
+            find_->setFocus();
+            return;
+        }
+        QDialog::accept();
     }
 
 protected:
@@ -93,8 +115,10 @@ private:
              ++column)
             field = grid_->Model()->FieldAt(column);
         const QString wanted = typed.trimmed();
-        if (field == nullptr || wanted.isEmpty())
+        if (field == nullptr || wanted.isEmpty()) {
+            setUnmatched(QString());
             return;
+        }
         for (int row = 0; row < dataSet->RecordCount(); ++row) {
             bool found = false;
             {
@@ -102,15 +126,31 @@ private:
                 found = SearchMatches(*field, field->DisplayText(QLocale()), wanted);
             }
             if (found) {
+                finding_ = true;
                 grid_->Model()->MoveToRow(row);
+                finding_ = false;
+                setUnmatched(QString());
                 return;
             }
+        }
+        setUnmatched(
+            QStringLiteral("Nenhum registro corresponde a “%1” em %2.").arg(wanted, field->DisplayLabel()));
+    }
+
+    void setUnmatched(const QString &message) {
+        unmatched_ = message;
+        if (notFound_ != nullptr) {
+            notFound_->setText(message);
+            notFound_->setVisible(!message.isEmpty());
         }
     }
 
     DataSource *source_;
     TNewDBGrid *grid_;
     QLineEdit *find_ = nullptr;
+    QLabel *notFound_ = nullptr;
+    QString unmatched_; // why the highlighted row is not taken; empty when it may be
+    bool finding_ = false;
 };
 
 // The rows as shown, each with its key and a mark, in a data set of the window's own.

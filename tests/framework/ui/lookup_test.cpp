@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -370,6 +371,27 @@ TEST_F(QtLookupWindows, TheFindBoxMovesAndCancellingPutsTheDataSetBack) {
     });
     EXPECT_FALSE(Pesquisar(&branches.source, branchTitle));
     EXPECT_EQ(foundWhileOpen, QStringLiteral("0004"));
+    EXPECT_EQ(branches.current(), QStringLiteral("0002"));
+}
+
+// Text that matches no row leaves the row an earlier search found highlighted: Enter does not take it, the
+// window says what was not found, and a row the operator then moves to is taken.
+TEST_F(QtLookupWindows, TextThatMatchesNoRowIsNotTakenForTheRowLeftHighlighted) {
+    bool openAfterEnter = false;
+    QString said;
+    whenModal([&](QWidget &window) {
+        auto *find = child<QLineEdit>(window, "lookupFind");
+        QTest::keyClicks(find, QStringLiteral("000"));
+        QTest::keyClicks(find, QStringLiteral("9"));
+        QTest::keyClick(find, Qt::Key_Return);
+        openAfterEnter = window.isVisible();
+        said = child<QLabel>(window, "lookupNotFound")->text();
+        QTest::keyClick(find, Qt::Key_Down);
+        QTest::keyClick(find, Qt::Key_Return);
+    });
+    EXPECT_TRUE(Pesquisar(&branches.source, branchTitle));
+    EXPECT_TRUE(openAfterEnter);
+    EXPECT_EQ(said, QString::fromUtf8("Nenhum registro corresponde a “0009” em Código."));
     EXPECT_EQ(branches.current(), QStringLiteral("0002"));
 }
 
