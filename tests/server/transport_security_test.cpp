@@ -209,6 +209,10 @@ TEST(TransportSecurityTest, ReadsNoRequestPastItsBounds) {
              "gzip\r\nContent-Length: " +
              std::to_string(login.size()) + "\r\n\r\n",
          0, login, "HTTP/1.1 415", "a body is sent as it is, not compressed", false},
+        {"a call without a session whose body never comes, which is refused unread",
+         "POST " + rpcPath(u"BCO11100.rdmLancContCorr", u"getSaldoDia").toStdString() +
+             " HTTP/1.1\r\nHost: x\r\nContent-Type: application/cbor\r\nContent-Length: 100000\r\n\r\n",
+         0, "", "HTTP/1.1 401", "no session: call Login first", false},
         {"a request line that never ends", "POST /", endless, "", nullptr, "", false},
         {"a header that never ends", "POST " + rpc + " HTTP/1.1\r\nX-Filler: ", endless, "", nullptr, "",
          false},
@@ -392,6 +396,26 @@ TEST(TransportSecurityTest, AConnectionKeptAliveGivesItsWorkerBackToOneWaiting) 
         // The first goes on, on a connection of its own again.
         EXPECT_TRUE(first.Get("/eco"));
     }
+}
+
+// A client that connects to a TLS server and never begins its handshake is let go once a head's time has
+// passed, as one that never sends its head is, not after the read timeout.
+TEST(TransportSecurityTest, AHandshakeThatNeverComesIsCutOffAsAHeadIs) {
+    const bco::testing::TestCertificates &made = bco::testing::testCertificates();
+    const std::unique_ptr<httplib::Server> server = makeBoundedServer(
+        made.path("server.pem"), made.path("server.key"),
+        {.headBytes = 64 * 1024, .headTime = std::chrono::seconds(1), .bodyBytes = 1024}, 1);
+    server->set_read_timeout(30, 0);
+    const int port = server->bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    const Listening listening{*server};
+    const int socket = connectTo(port);
+    ASSERT_GE(socket, 0);
+    const auto start = std::chrono::steady_clock::now();
+    char byte = 0;
+    EXPECT_EQ(::recv(socket, &byte, 1, 0), 0) << "the server closes the connection";
+    ::close(socket);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
 }
 
 } // namespace

@@ -4,14 +4,30 @@
 
 namespace bco::server {
 
+namespace {
+
+RpcResponse withoutSession(Dispatcher &dispatcher) {
+    const QString message = QStringLiteral("no valid session: call Login first");
+    dispatcher.logTransportRefusal(QStringLiteral("batch"), 401, message);
+    return {401, encodeError(message)};
+}
+
+} // namespace
+
+std::optional<RpcResponse> batchRefusalBeforeBody(Dispatcher &dispatcher, const QString &authorization) {
+    try {
+        if (!dispatcher.hasSession(bearerToken(authorization)))
+            return withoutSession(dispatcher);
+    } catch (const std::exception &) {
+    }
+    return std::nullopt;
+}
+
 RpcResponse handleBatch(Dispatcher &dispatcher, const QString &authorization, QByteArrayView body) {
     try {
         const QString token = bearerToken(authorization);
-        if (!dispatcher.hasSession(token)) {
-            const QString message = QStringLiteral("no valid session: call Login first");
-            dispatcher.logTransportRefusal(QStringLiteral("batch"), 401, message);
-            return {401, encodeError(message)};
-        }
+        if (!dispatcher.hasSession(token))
+            return withoutSession(dispatcher);
         std::vector<WireCall> calls;
         try {
             calls = decodeBatchRequest(body, RequestLimits, MaxBatchCalls);

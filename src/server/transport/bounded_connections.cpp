@@ -329,8 +329,15 @@ private:
                                 std::chrono::seconds(this->keep_alive_timeout_sec_)};
         bool served = false;
         if constexpr (std::is_same_v<Base, httplib::SSLServer>) {
+            // The handshake comes before any request, and is bounded as a head is: under the read timeout
+            // alone, a client that connects and says nothing would hold its worker a minute.
+            const auto headSeconds = std::max<time_t>(
+                1, static_cast<time_t>(std::chrono::ceil<std::chrono::seconds>(bounds_.headTime).count()));
+            setTimeout(socket, SO_RCVTIMEO, headSeconds);
             SSL *ssl = SSL_new(this->ssl_context());
-            if (ssl != nullptr && SSL_set_fd(ssl, socket) == 1 && SSL_accept(ssl) == 1) {
+            const bool accepted = ssl != nullptr && SSL_set_fd(ssl, socket) == 1 && SSL_accept(ssl) == 1;
+            setTimeout(socket, SO_RCVTIMEO, this->read_timeout_sec_);
+            if (accepted) {
                 TlsStream stream(socket, timeouts, ssl);
                 served = serve(stream);
                 SSL_shutdown(ssl);

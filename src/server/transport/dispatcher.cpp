@@ -299,6 +299,25 @@ RpcResponse Dispatcher::handle(const QString &name, const QString &authorization
     }
 }
 
+std::optional<RpcResponse> Dispatcher::refusalBeforeBody(const QString &name, const QString &authorization) {
+    CallOutcome outcome;
+    const Method *method = methods_.find(name);
+    try {
+        if (method == nullptr) {
+            outcome.status = CallOutcome::Status::UnknownMethod;
+            outcome.error =
+                QStringLiteral("unknown method %1 of BCO11100.rdmLancContCorr").arg(name.left(100));
+        } else if (authorize(*method, bearerToken(authorization), outcome)) {
+            return std::nullopt;
+        }
+    } catch (const DatabaseError &) {
+        pool_.dropThisThreadAfterFailure();
+        return std::nullopt;
+    }
+    log(method != nullptr ? method->name : name.left(100), 0, outcome);
+    return RpcResponse{httpStatus(outcome.status), encodeError(outcome.error)};
+}
+
 void Dispatcher::logTransportRefusal(const QString &name, int status, const QString &message) const {
     if (logger_)
         logger_(name.left(100), 0,

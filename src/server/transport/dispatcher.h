@@ -76,6 +76,11 @@ public:
     // A request as it comes over the wire: the method name from the path, the Authorization header and the
     // CBOR body, which is let go once decoded, before the call runs. Never throws.
     RpcResponse handle(const QString &method, const QString &authorization, QByteArray body);
+    // The answer to a request that its head alone refuses (a method there is none of, one that needs a
+    // session without one), logged as handle() would; nothing when only its body can tell. A route asks this
+    // before it reads the body: a client without a session would otherwise hold a worker for as long as its
+    // body takes to come. Never throws: a database that cannot tell leaves the request to handle().
+    std::optional<RpcResponse> refusalBeforeBody(const QString &method, const QString &authorization);
 
     const MethodRegistry &methods() const { return methods_; }
     SessionStore &sessions() { return sessions_; }

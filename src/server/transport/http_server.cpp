@@ -149,10 +149,16 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     // has run: the call keeps only what it decodes. A refused body gets its error from the handler below.
     server_->Post(RpcPattern, [this, limit](const httplib::Request &request, httplib::Response &response,
                                             const httplib::ContentReader &reader) {
+        const QString method = QString::fromStdString(request.matches[1].str());
+        if (const auto refusal = dispatcher_.refusalBeforeBody(
+                method, QString::fromStdString(request.get_header_value("Authorization")))) {
+            response.status = refusal->status;
+            sendBody(response, refusal->body);
+            return;
+        }
         QByteArray body;
         if (!readBody(request, response, reader, limit, body))
             return;
-        const QString method = QString::fromStdString(request.matches[1].str());
         if (request.get_header_value("Content-Type").rfind(CborContentType, 0) != 0) {
             const QString message =
                 QStringLiteral("the body must be declared %1").arg(QString::fromLatin1(CborContentType));
@@ -168,6 +174,12 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     });
     server_->Post(BatchPattern, [this, limit](const httplib::Request &request, httplib::Response &response,
                                               const httplib::ContentReader &reader) {
+        if (const auto refusal = batchRefusalBeforeBody(
+                dispatcher_, QString::fromStdString(request.get_header_value("Authorization")))) {
+            response.status = refusal->status;
+            sendBody(response, refusal->body);
+            return;
+        }
         QByteArray body;
         if (!readBody(request, response, reader, limit, body))
             return;
