@@ -535,11 +535,17 @@ TEST_P(ChangeDeletionTest, AChangeOfTheDateValueOrTypeIsRefusedAndWritesNothing)
         EXPECT_EQ(written(), before);
         EXPECT_EQ(differences(entryBefore, rowsOfEntry(sql(), c.entry, QString())), QStringList());
     }
-    // Nor is a description longer than its field cut to fit and answered as written.
+    // Nor is a description longer than its field cut to fit and answered as written, nor one emptied taken.
     const QList<qint64> before = written();
-    const Insertion tooLong = bco::testing::change(credit, QString(41, u'x'));
-    EXPECT_EQ(server->call(tooLong.method, tooLong.args).error,
-              QStringLiteral("A descrição do lançamento passa de 40 caracteres."));
+    const struct {
+        QString description;
+        const char *refusal;
+    } descriptions[] = {{QString(41, u'x'), "A descrição do lançamento passa de 40 caracteres."},
+                        {QStringLiteral("   "), "Descrição deve ser informada."}};
+    for (const auto &d : descriptions) {
+        const Insertion call = bco::testing::change(credit, d.description);
+        EXPECT_EQ(server->call(call.method, call.args).error, QString::fromUtf8(d.refusal));
+    }
     EXPECT_EQ(written(), before);
 }
 

@@ -247,6 +247,8 @@ TEST_P(InsertionTest, RefusesWhatTheFormCouldNotHaveSentAndWritesNothing) {
              e.costCentre = "0003";
          },
          none, "A filial 0201 do crédito difere da filial informada 0101."},
+        {"a description of blanks", [](EntryRequest &e) { e.description = QStringLiteral("  "); }, none,
+         "Descrição deve ser informada."},
         {"none typed, a record's branch of a company the operator may not use",
          [](EntryRequest &e) {
              e.branch = "0201";

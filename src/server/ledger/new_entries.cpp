@@ -196,6 +196,9 @@ NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movemen
     checkParty(accounting);
 
     accounting.description = record.text(kind.description);
+    // The form refuses an entry without a description, and the import gives one the type's name.
+    if (accounting.description.trimmed().isEmpty())
+        refuse(QStringLiteral("Descrição deve ser informada."));
     entry.document = movement.code("NRDOCMBANC");
     entry.history = movement.text("DSHISMBANC");
     // What the forms and the import write of the cash flow: the entry's day, realised.

@@ -264,6 +264,9 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     // sends the debit again once its cheque is recorded, which must not undo a reconciliation nobody undid.
     if (description == stored.description)
         return answer(emptyResult(), storedAccounting(sql, stored.accountingNumber), stored.accountingNumber);
+    // The form confirms no change that empties the description.
+    if (description.trimmed().isEmpty())
+        refuse(QStringLiteral("Descrição deve ser informada."));
     if (const auto refusal = refusalByLinks(sql, stored, false))
         return answer(*refusal, AccountingDraft(), QString());
     refuseClosedDay(sql, context.operatorCode, stored.company, stored.date);
