@@ -1,5 +1,7 @@
 #include "framework/ui/lookup_dialogs.h"
 
+#include <algorithm>
+
 #include <stdexcept>
 
 #include <QLocale>
@@ -128,7 +130,21 @@ bool isCodeColumn(const Field &field) {
 bool SearchMatches(const Field &field, const QString &shown, const QString &wanted) {
     const QString text = searchable(shown);
     const QString typed = searchable(wanted);
-    return isCodeColumn(field) ? text.startsWith(typed) : text.contains(typed);
+    if (!isCodeColumn(field))
+        return text.contains(typed);
+    if (text.startsWith(typed))
+        return true;
+    // A number shown through its mask (a tax number, "86.033.773/0001-90") is typed as its digits.
+    const auto isDigit = [](QChar c) {
+        return c >= u'0' && c <= u'9';
+    };
+    if (typed.isEmpty() || !std::all_of(typed.begin(), typed.end(), isDigit))
+        return false;
+    QString digits;
+    for (const QChar c : text)
+        if (isDigit(c))
+            digits += c;
+    return digits.startsWith(typed);
 }
 
 bool Procura(ClientDataSet *dataSet) {

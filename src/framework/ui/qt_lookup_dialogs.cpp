@@ -59,19 +59,24 @@ public:
             findLine->addWidget(new QLabel(QStringLiteral("Procurar:"), this));
             findLine->addWidget(find_);
             layout->addLayout(findLine);
-            notFound_ = new QLabel(this);
-            notFound_->setObjectName(QStringLiteral("lookupNotFound"));
-            notFound_->hide();
-            layout->addWidget(notFound_);
             connect(find_, &QLineEdit::textEdited, this, [this](const QString &text) { findRow(text); });
         }
         grid_->setObjectName(QStringLiteral("lookupGrid"));
         grid_->SetDataSource(source_);
+        // A row the operator clicks is the operator's choice, the one highlighted already included.
+        connect(grid_, &QAbstractItemView::pressed, this, [this] { setUnmatched(QString()); });
         connect(grid_, &QAbstractItemView::doubleClicked, this, [this] {
             setUnmatched(QString());
             accept();
         });
         layout->addWidget(grid_);
+        if (find_ != nullptr) {
+            // Below the grid, so that its showing and hiding does not move the rows under the pointer.
+            notFound_ = new QLabel(this);
+            notFound_->setObjectName(QStringLiteral("lookupNotFound"));
+            notFound_->setMinimumHeight(notFound_->fontMetrics().height());
+            layout->addWidget(notFound_);
+        }
         layout->addWidget(okCancel(this, QStringLiteral("OK")));
         sizeToGrid(this, grid_);
         (find_ != nullptr ? static_cast<QWidget *>(find_) : grid_)->setFocus();
@@ -139,10 +144,8 @@ private:
 
     void setUnmatched(const QString &message) {
         unmatched_ = message;
-        if (notFound_ != nullptr) {
+        if (notFound_ != nullptr)
             notFound_->setText(message);
-            notFound_->setVisible(!message.isEmpty());
-        }
     }
 
     DataSource *source_;

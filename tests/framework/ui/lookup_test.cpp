@@ -374,25 +374,84 @@ TEST_F(QtLookupWindows, TheFindBoxMovesAndCancellingPutsTheDataSetBack) {
     EXPECT_EQ(branches.current(), QStringLiteral("0002"));
 }
 
-// Text that matches no row leaves the row an earlier search found highlighted: Enter does not take it, the
-// window says what was not found, and a row the operator then moves to is taken.
+// Text that matches no row leaves the row an earlier search found highlighted: Enter does not take it, and
+// the window says what was not found; a row the operator then chooses, by arrow or by mouse, the one
+// highlighted included, is taken.
 TEST_F(QtLookupWindows, TextThatMatchesNoRowIsNotTakenForTheRowLeftHighlighted) {
-    bool openAfterEnter = false;
-    QString said;
-    whenModal([&](QWidget &window) {
-        auto *find = child<QLineEdit>(window, "lookupFind");
-        QTest::keyClicks(find, QStringLiteral("000"));
-        QTest::keyClicks(find, QStringLiteral("9"));
-        QTest::keyClick(find, Qt::Key_Return);
-        openAfterEnter = window.isVisible();
-        said = child<QLabel>(window, "lookupNotFound")->text();
-        QTest::keyClick(find, Qt::Key_Down);
-        QTest::keyClick(find, Qt::Key_Return);
-    });
-    EXPECT_TRUE(Pesquisar(&branches.source, branchTitle));
-    EXPECT_TRUE(openAfterEnter);
-    EXPECT_EQ(said, QString::fromUtf8("Nenhum registro corresponde a “0009” em Código."));
-    EXPECT_EQ(branches.current(), QStringLiteral("0002"));
+    const struct Case {
+        const char *name;
+        std::function<void(QLineEdit *, TNewDBGrid *)> choose;
+        const char *taken;
+    } cases[] = {
+        {"the next row by arrow, then Enter",
+         [](QLineEdit *find, TNewDBGrid *) {
+             QTest::keyClick(find, Qt::Key_Down);
+             QTest::keyClick(find, Qt::Key_Return);
+         },
+         "0002"},
+        {"the row highlighted, clicked, then Enter",
+         [](QLineEdit *, TNewDBGrid *grid) {
+             clickRow(grid, 0);
+             QTest::keyClick(grid, Qt::Key_Return);
+         },
+         "0001"},
+        {"another row, double-clicked",
+         [](QLineEdit *, TNewDBGrid *grid) {
+             // As a mouse sends it: a click, then the second press of the double click.
+             const QPoint at = grid->visualRect(grid->model()->index(2, 0)).center();
+             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+             QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+         },
+         "0003"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        branches.cds.First();
+        bool openAfterEnter = false;
+        QString said;
+        whenModal([&](QWidget &window) {
+            auto *find = child<QLineEdit>(window, "lookupFind");
+            QTest::keyClicks(find, QStringLiteral("000"));
+            QTest::keyClicks(find, QStringLiteral("9"));
+            QTest::keyClick(find, Qt::Key_Return);
+            openAfterEnter = window.isVisible();
+            said = child<QLabel>(window, "lookupNotFound")->text();
+            c.choose(find, child<TNewDBGrid>(window, "lookupGrid"));
+        });
+        EXPECT_TRUE(Pesquisar(&branches.source, branchTitle));
+        EXPECT_TRUE(openAfterEnter);
+        EXPECT_EQ(said, QString::fromUtf8("Nenhum registro corresponde a “0009” em Código."));
+        EXPECT_EQ(branches.current(), QString::fromLatin1(c.taken));
+    }
+}
+
+// What the search box finds: a code by its start, a number shown through a mask by its start with or
+// without the mask's punctuation, and a name anywhere in it, accents and letter case aside.
+TEST(SearchMatchesTest, FindsCodesByTheirStartMaskedNumbersByTheirDigitsAndNamesAnywhere) {
+    ClientDataSet cds;
+    cds.AddFields({{.name = "CDFILIAL", .size = 4},
+                   {.name = "NRINSJURCLIE", .size = 18},
+                   {.name = "NMFILIAL", .size = 30}});
+    cds.CreateDataSet();
+    const struct Case {
+        const char *field, *shown, *typed;
+        bool found;
+    } cases[] = {
+        {"CDFILIAL", "0102", "01", true},
+        {"CDFILIAL", "0102", "02", false},
+        {"NRINSJURCLIE", "86.033.773/0001-90", "86033773000190", true},
+        {"NRINSJURCLIE", "86.033.773/0001-90", "86.033", true},
+        {"NRINSJURCLIE", "86.033.773/0001-90", "8603377300", true},
+        {"NRINSJURCLIE", "86.033.773/0001-90", "86034", false},
+        {"NMFILIAL", "Depósito Sul", "SITO", true},
+        {"NMFILIAL", "Depósito Sul", "norte", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " " + c.typed);
+        EXPECT_EQ(SearchMatches(cds.FieldByName(QString::fromLatin1(c.field)), QString::fromUtf8(c.shown),
+                                QString::fromUtf8(c.typed)),
+                  c.found);
+    }
 }
 
 TEST_F(QtLookupWindows, ThePickListTogglesMarksAndAnswersTheMarkedKeys) {
