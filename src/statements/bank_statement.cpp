@@ -51,12 +51,18 @@ void refuseBinary(QByteArrayView bytes) {
 QByteArray contentKeyOf(QByteArrayView bytes) {
     QByteArray normalised;
     normalised.reserve(bytes.size());
-    // CR LF and a CR alone (an old Mac's line end) are each the one LF of a file saved elsewhere.
+    // CR LF and the CRs a bad transfer doubles before an LF are the one LF of a file saved elsewhere; a CR
+    // alone is an old Mac's line end.
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r')
+        if (bytes[i] != '\r') {
             normalised.append(bytes[i]);
-        else if (i + 1 == bytes.size() || bytes[i + 1] != '\n')
-            normalised.append('\n');
+            continue;
+        }
+        qsizetype run = 1;
+        for (; i + 1 < bytes.size() && bytes[i + 1] == '\r'; ++i)
+            ++run;
+        if (i + 1 == bytes.size() || bytes[i + 1] != '\n')
+            normalised.append(QByteArray(run, '\n'));
     }
     while (!normalised.isEmpty() && (normalised.back() == '\x1a' || normalised.back() == '\n' ||
                                      normalised.back() == ' ' || normalised.back() == '\t'))
@@ -93,12 +99,12 @@ QString bareBankId(const QString &bankId, QDate date) {
     const QString suffix = QStringLiteral(" %1 #").arg(date.toString(u"yyyyMMdd"));
     const qsizetype at = bankId.lastIndexOf(suffix);
     if (at <= 0)
-        return bankId;
+        return bankId.left(BareIdLength);
     const QStringView occurrence = QStringView(bankId).mid(at + suffix.size());
     const bool numbered =
         !occurrence.isEmpty() &&
         std::all_of(occurrence.begin(), occurrence.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    return numbered ? bankId.left(at) : bankId;
+    return (numbered ? bankId.left(at) : bankId).left(BareIdLength);
 }
 
 BankStatement readStatement(QByteArrayView content) {
@@ -115,8 +121,7 @@ BankStatement readStatement(QByteArrayView content) {
         statement = statements::readOfx(text);
     } else if (statements::looksLikeCnab240(text)) {
         // CNAB declares no charset: UTF-8 when valid, else what Windows programs write.
-        statement =
-            statements::readCnab240(statements::decodeStatementText(text, statements::Charset::Unknown));
+        statement = statements::readCnab240(statements::decodeStatementText(text));
     } else if (statements::looksLikeCnab400(text)) {
         throw statements::messages::cnab400();
     } else {

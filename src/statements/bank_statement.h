@@ -94,9 +94,9 @@ struct BankStatement {
     std::optional<StatementBalance> opening;
     std::optional<StatementBalance> closing;
     QList<StatementLine> lines; // in the order of the file
-    // Identifies the file by its content, whatever its name: the SHA-256 (hex) of the bytes with carriage
-    // returns, a final end-of-file mark (0x1A) and trailing blanks taken out, so that a copy whose line ends
-    // a transfer changed is the same file.
+    // Identifies the file by its content, whatever its name: the SHA-256 (hex) of the bytes with line ends
+    // made LF (CR LF, a CR alone, a run of CRs before LF), a final end-of-file mark (0x1A) and trailing
+    // blanks taken out, so that a copy whose line ends a transfer changed is the same file.
     QByteArray contentKey;
 };
 
@@ -128,7 +128,10 @@ QString digitsOnly(QStringView text);
 
 // A line's bank id without the day and occurrence that the reader (for an id the file repeats) or the server
 // (for an id another movement holds) may have added to it: "0001 20240313 #2" of 13/03/2024 is "0001". The
-// lines of one bare id and day are one family, across files: a bank may list them in another order.
+// lines of one bare id and day are one family, across files: a bank may list them in another order. The id
+// is added to after its first BareIdLength characters, so that the whole keeps within 255: a bare id is
+// those characters at most, the same whether the id it comes from was added to or not.
+inline constexpr qsizetype BareIdLength = 230;
 QString bareBankId(const QString &bankId, QDate date);
 
 } // namespace bco

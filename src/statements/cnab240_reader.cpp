@@ -14,12 +14,12 @@ namespace {
 using cnab240::Field;
 using cnab240::FieldKind;
 
+// Up to the first line end, CR LF, LF or CR alone.
 QByteArrayView firstLine(QByteArrayView bytes) {
-    const qsizetype end = bytes.indexOf('\n');
-    QByteArrayView line = end < 0 ? bytes : bytes.first(end);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return line;
+    qsizetype end = 0;
+    while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+        ++end;
+    return bytes.first(end);
 }
 
 // One line of the file, its fields read through the layout's table.

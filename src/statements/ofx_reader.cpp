@@ -92,29 +92,6 @@ Tag tagOf(const QString &name) {
     return tags.value(name, Tag::Other);
 }
 
-// The charset the header declares: OFX 1.x's ENCODING and CHARSET, or an XML declaration's encoding.
-Charset declaredCharset(QStringView header) {
-    // Compiled for each file, not shared: the header is short, and readers may run on several threads.
-    const QRegularExpression keyValue(QStringLiteral("^\\s*([A-Z]+)\\s*:\\s*(\\S*)\\s*$"),
-                                      QRegularExpression::MultilineOption);
-    const QRegularExpression xmlEncoding(QStringLiteral("<\\?xml[^>]*encoding\\s*=\\s*[\"']([^\"']*)[\"']"));
-    QString encoding, charset;
-    for (auto match = keyValue.globalMatch(header); match.hasNext();) {
-        const auto m = match.next();
-        if (m.capturedView(1) == u"ENCODING")
-            encoding = m.captured(2);
-        else if (m.capturedView(1) == u"CHARSET")
-            charset = m.captured(2);
-    }
-    if (const auto m = xmlEncoding.match(header); m.hasMatch())
-        encoding = m.captured(1);
-    if (charsetNamed(encoding) == Charset::Utf8)
-        return Charset::Utf8;
-    if (const Charset named = charsetNamed(charset); named != Charset::Unknown)
-        return named;
-    return charsetNamed(encoding);
-}
-
 QString decodeEntities(QStringView text) {
     if (!text.contains(u'&'))
         return text.toString();
@@ -549,7 +526,7 @@ private:
                         pending.fitId.isEmpty()
                             ? contentLineKey(line.date, line.kind, line.cents, line.document,
                                              line.description)
-                            : pending.fitId.left(230) + u' ' + line.date.toString(u"yyyyMMdd");
+                            : pending.fitId.left(BareIdLength) + u' ' + line.date.toString(u"yyyyMMdd");
                     line.bankId = withOccurrence(key, ++occurrences[key]);
                 }
                 net += line.kind == u'C' ? line.cents : -line.cents;
@@ -644,10 +621,7 @@ BankStatement readOfx(QByteArrayView bytes) {
     const qsizetype bodyStart = ofxTagAt(bytes);
     if (bodyStart < 0)
         throw messages::ofxNoStatement();
-    // The header is ASCII by definition, and short: what stands far before <OFX> is no header.
-    const Charset charset =
-        declaredCharset(QString::fromLatin1(bytes.first(std::min<qsizetype>(bodyStart, 8192))));
-    const QString text = decodeStatementText(bytes, charset);
+    const QString text = decodeStatementText(bytes);
     const qsizetype start = ofxTagAt(QStringView(text));
     return OfxParser(text).read(start < 0 ? text.size() : start);
 }

@@ -144,24 +144,11 @@ QDate cnabDay(QStringView text) {
     return QDate(number(text.mid(4, 4)), number(text.mid(2, 2)), number(text.left(2)));
 }
 
-Charset charsetNamed(QStringView name) {
-    const QString key = name.trimmed().toString().toUpper().remove(u'-').remove(u'_').remove(u' ');
-    if (key == u"UTF8" || key == u"UNICODE" || key == u"CSUTF8")
-        return Charset::Utf8;
-    if (key == u"1252" || key == u"CP1252" || key == u"WINDOWS1252" || key == u"ANSI")
-        return Charset::Cp1252;
-    if (key == u"ISO88591" || key == u"88591" || key == u"LATIN1" || key == u"ISOLATIN1")
-        return Charset::Latin1;
-    return Charset::Unknown;
-}
-
-QString decodeStatementText(QByteArrayView bytes, Charset declared) {
+QString decodeStatementText(QByteArrayView bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
-    if (declared == Charset::Latin1)
-        return QString::fromLatin1(bytes);
     return fromCp1252(bytes);
 }
 

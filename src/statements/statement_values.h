@@ -30,14 +30,11 @@ QDate cnabDay(QStringView text);
 // Whether every character of `text` is an ASCII digit (true for an empty text).
 bool allDigits(QStringView text);
 
-// The charset an OFX header or XML declaration names, as our decoder knows it.
-enum class Charset { Unknown, Utf8, Cp1252, Latin1 };
-Charset charsetNamed(QStringView name);
-
-// The file's text by the rule every statement follows: UTF-8 when the bytes are valid UTF-8 (whatever the
-// file declares: Brazilian banks declare CP1252 over UTF-8 bodies), else the declared single-byte charset,
-// else CP1252.
-QString decodeStatementText(QByteArrayView bytes, Charset declared);
+// The file's text by the rule every statement follows, whatever the file declares: UTF-8 when the bytes are
+// valid UTF-8 (Brazilian banks declare CP1252 over UTF-8 bodies), else CP1252. A file that declares
+// ISO-8859-1 is read as CP1252 too, as browsers read it: its writers mean Windows's letters by the bytes
+// ISO-8859-1 leaves to control characters (0x80-0x9F), and a bank's text holds no control characters.
+QString decodeStatementText(QByteArrayView bytes);
 
 // What tells apart the lines of a day that the bank gives no id: their kind, amount, document and
 // description. Lines identical in all these are told apart by their occurrence (withOccurrence).

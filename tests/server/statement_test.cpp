@@ -273,7 +273,9 @@ TEST_P(StatementTest, ALineIsHeldOnlyWhereItsIdHoldsItsDayKindAndValue) {
                   twoDaysAfter = day.addDays(2).toString(u"yyyyMMdd"),
                   threeDaysAfter = day.addDays(3).toString(u"yyyyMMdd"),
                   fourDaysAfter = day.addDays(4).toString(u"yyyyMMdd"),
-                  fiveDaysAfter = day.addDays(5).toString(u"yyyyMMdd");
+                  fiveDaysAfter = day.addDays(5).toString(u"yyyyMMdd"),
+                  sevenDaysAfter = day.addDays(7).toString(u"yyyyMMdd");
+    const QString longId(240, u'L');
     const auto occurrence = [](const char *id, const QString &onDay, int n) {
         return QStringLiteral("%1 %2 #%3").arg(QLatin1String(id), onDay).arg(n);
     };
@@ -345,6 +347,19 @@ TEST_P(StatementTest, ALineIsHeldOnlyWhereItsIdHoldsItsDayKindAndValue) {
          1,
          3,
          {occurrence("0004", fiveDaysAfter, 4)}},
+        {"an id of 240 characters", QStringLiteral("a"), {{longId, 6, 'C', 20.00}}, 1, 0, {longId}},
+        {"that id the next day, for another movement",
+         QStringLiteral("b"),
+         {{longId, 7, 'C', 21.00}},
+         1,
+         0,
+         {longId.left(230) + QStringLiteral(" %1 #1").arg(sevenDaysAfter)}},
+        {"that day's line again, beside a new one",
+         QStringLiteral("c"),
+         {{longId, 7, 'C', 21.00}, {"0006", 7, 'C', 1.00}},
+         1,
+         1,
+         {"0006"}},
     };
     for (const Step &step : steps) {
         SCOPED_TRACE(step.name);

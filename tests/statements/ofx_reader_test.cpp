@@ -288,6 +288,17 @@ TEST(OfxReader, ReadsEachFormOfOfxOrSaysWhatIsWrong) {
     }
 }
 
+// A file is known by its content, whatever line ends the programs it went through gave it.
+TEST(OfxReader, KnowsAFileByItsContentWhateverItsLineEnds) {
+    const QByteArray lines = "OFXHEADER:100\nDATA:OFXSGML\n\n<OFX><STMTRS><BANKTRANLIST>\n"
+                             "<STMTTRN><DTPOSTED>20240310<TRNAMT>5<FITID>X1</STMTTRN>\n"
+                             "</BANKTRANLIST></STMTRS></OFX>\n";
+    const QByteArray key = readStatement(lines).contentKey;
+    for (const char *end : {"\r\n", "\r", "\r\r\n"})
+        EXPECT_EQ(readStatement(QByteArray(lines).replace("\n", end)).contentKey, key)
+            << QByteArray(end).toHex().toStdString();
+}
+
 TEST(OfxReader, KeepsAFitidOf255CharactersAndRefusesALongerOne) {
     const auto withFitId = [](int length) {
         return "<OFX><STMTRS><BANKTRANLIST><STMTTRN><DTPOSTED>20240301<TRNAMT>1<FITID>" +

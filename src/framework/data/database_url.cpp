@@ -50,7 +50,8 @@ QSqlDatabase openDatabase(const DatabaseUrl &url, const QString &connectionName,
     if (url.kind == DatabaseUrl::Kind::Sqlite) {
         if (mode == OpenMode::MustExist) {
             // Read and written, never created: SQLite would otherwise make an empty database where the file
-            // is missing, and, where the file may not be written, open it for reading without a word.
+            // is missing. (A file that may not be written is still opened for reading; a write then fails,
+            // and the pool opens the connection anew after it.)
             QUrl file = QUrl::fromLocalFile(QFileInfo(url.path).absoluteFilePath());
             file.setQuery(QStringLiteral("mode=rw"));
             database.setDatabaseName(file.toString(QUrl::FullyEncoded));

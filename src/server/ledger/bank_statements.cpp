@@ -163,7 +163,7 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
         return QStringLiteral("%1 %2 %3").arg(day.toString(Qt::ISODate), kind).arg(cents);
     };
     const auto occurrencePrefix = [](const QString &bare, QDate day) {
-        return QStringLiteral("%1 %2 #").arg(bare.left(230), day.toString(u"yyyyMMdd"));
+        return QStringLiteral("%1 %2 #").arg(bare.left(BareIdLength), day.toString(u"yyyyMMdd"));
     };
     using Family = std::pair<QString, QDate>;        // a bare id and a day
     std::map<Family, std::map<QString, int>> heldIn; // line key -> how many lines of the family hold it

@@ -85,6 +85,7 @@ constexpr Migration migrations[] = {
     {12, "0012_sparse_indexes"},
     {13, "0013_balance_sums"},
     {14, "0014_deleted_numbers"},
+    {15, "0015_statement_lines_by_day"},
 };
 // clang-format on
 
