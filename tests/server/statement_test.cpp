@@ -194,6 +194,17 @@ TEST_P(StatementTest, MatchingProposesByKindValueWindowDocumentAndSums) {
     }
 }
 
+// The proposals for one statement weigh the open lines of the account's other statements too: a line of
+// another statement that wants the same movement leaves it to the operator.
+TEST_P(StatementTest, ALineOfAnotherStatementThatWantsTheSameMovementLeavesItToTheOperator) {
+    movement(1, 0, 'D', 4880);
+    const QString earlier =
+        stored(QStringLiteral("a"), {{"L1", 0, 'D', 48.80}, {"L2", 1, 'D', 48.80}}, matchDay);
+    const QString later = stored(QStringLiteral("b"), {{"K1", -1, 'D', 48.80}}, matchDay);
+    EXPECT_EQ(proposals(earlier), (QStringList{"L1: M1", "L2: M1"}));
+    EXPECT_EQ(proposals(later), QStringList{"L1: M1"});
+}
+
 // What the statements and their reconciliation may write, whole.
 const char *const statementTables[] = {"EXTRATOBANC", "MOVEXTRATO",  "MOVBANCARIO", "MOVCREDBANC",
                                        "MOVDEBIBANC", "SALDODIARIO", "SALDOMENSAL", "VERSAOLISTA"};

@@ -213,6 +213,17 @@ TEST(TransportSecurityTest, ReadsNoRequestPastItsBounds) {
          "POST " + rpcPath(u"BCO11100.rdmLancContCorr", u"getSaldoDia").toStdString() +
              " HTTP/1.1\r\nHost: x\r\nContent-Type: application/cbor\r\nContent-Length: 100000\r\n\r\n",
          0, "", "HTTP/1.1 401", "no session: call Login first", false},
+        {"a length given both ways, a call after it",
+         "POST " + rpc +
+             " HTTP/1.1\r\nHost: x\r\nContent-Type: application/cbor\r\nContent-Length: 5\r\n"
+             "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+         0, login, "HTTP/1.1 400", "the request's length is given ambiguously", false},
+        {"two lengths, a call after it",
+         "POST " + rpc +
+             " HTTP/1.1\r\nHost: x\r\nContent-Type: application/cbor\r\nContent-Length: 0\r\n"
+             "Content-Length: " +
+             std::to_string(login.size()) + "\r\n\r\n",
+         0, login, "HTTP/1.1 400", "the request's length is given ambiguously", false},
         {"a request line that never ends", "POST /", endless, "", nullptr, "", false},
         {"a header that never ends", "POST " + rpc + " HTTP/1.1\r\nX-Filler: ", endless, "", nullptr, "",
          false},

@@ -263,7 +263,9 @@ Variant getLinhasExtrato(CallContext &context, VariantList &args) {
 
 // GetSugestoesConciliacao(account, statement[, window]): the proposals for the statement's lines not
 // reconciled (every statement of the account's when `statement` is empty), by proposeMatches' rule, with
-// movements up to `window` days (default 3, at most 31) from their line. One row per movement of a
+// movements up to `window` days (default 3, at most 31) from their line. Every open line of the account
+// takes part, whichever statement is asked for: a line of another statement that wants the same movement
+// leaves it to the operator. One row per movement of a
 // proposal: CDSEQUEXBA, NRSEQMOVREBA, NRVERSAOLINHA, NRPROPOSTA (1 the best of its line; a group's
 // movements share it), IDDECIDIDA ('S': the one proposal of its line that may be reconciled without an
 // operator), IDDOCUMENTO ('S': the document agrees), NRDIAS (the group's largest distance in days), then the
@@ -282,7 +284,7 @@ Variant getSugestoesConciliacao(CallContext &context, VariantList &args) {
             refuse(QStringLiteral("A janela de datas deve ser de 0 a 31 dias."));
         rules.windowDays = static_cast<int>(window);
     }
-    const QList<OpenLine> lines = openLines(context.sql, account, statement);
+    const QList<OpenLine> lines = openLines(context.sql, account, QString());
     QList<OpenMovement> movements;
     if (!lines.isEmpty()) {
         QDate first = lines.first().date, last = first;
@@ -312,6 +314,8 @@ Variant getSugestoesConciliacao(CallContext &context, VariantList &args) {
     answer.reserve(static_cast<int>(proposals.size()));
     for (const Proposal &p : proposals) {
         const OpenLine &line = lines[p.line];
+        if (!statement.isEmpty() && line.statement != statement)
+            continue;
         for (const int index : p.movements) {
             const OpenMovement &m = movements[index];
             answer.appendValues(

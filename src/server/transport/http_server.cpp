@@ -1,5 +1,6 @@
 #include "server/transport/http_server.h"
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -69,6 +70,21 @@ constexpr std::size_t BodyBytesPerSecond = 16 * 1024;
 // The body of a call, read into room taken once for the length the client declares, and refused past the
 // limit whether declared or chunked (the library bounds only a declared length). Answers false, with the
 // response's status set (the error handler gives it its text), when the body is refused or cannot be read.
+bool ambiguousLength(const httplib::Request &request) {
+    const std::size_t lengths = request.get_header_value_count("Content-Length");
+    const std::size_t codings = request.get_header_value_count("Transfer-Encoding");
+    if (lengths > 1 || codings > 1 || (lengths == 1 && codings == 1))
+        return true;
+    if (lengths == 1) {
+        const std::string length = request.get_header_value("Content-Length");
+        return length.empty() ||
+               !std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; });
+    }
+    return codings == 1 && QByteArray::fromStdString(request.get_header_value("Transfer-Encoding"))
+                                   .trimmed()
+                                   .compare("chunked", Qt::CaseInsensitive) != 0;
+}
+
 // Whether the body comes compressed. The library would inflate it as it is read, to whatever size, before
 // its length could be refused: two megabytes that inflate to gigabytes would hold a worker and a core for
 // seconds, before any session was asked for. No client of the server compresses what it sends.
@@ -143,6 +159,20 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     server_->set_keep_alive_timeout(2);
     server_->set_read_timeout(60, 0);
     server_->set_write_timeout(60, 0);
+
+    // A request whose length could be read two ways (a Content-Length beside a chunked body, two lengths,
+    // a length with a sign, a coding other than chunked) is refused before anything of it is read, and its
+    // connection closed: a proxy in front may read it the other way, and what one of them takes for the
+    // next request would run as one.
+    server_->set_pre_routing_handler([this](const httplib::Request &request, httplib::Response &response) {
+        if (!ambiguousLength(request))
+            return httplib::Server::HandlerResponse::Unhandled;
+        const QString message = QStringLiteral("the request's length is given ambiguously");
+        dispatcher_.logTransportRefusal(methodOfPath(request.path), 400, message);
+        response.status = 400;
+        response.set_content(encodeError(message).toStdString(), CborContentType);
+        return httplib::Server::HandlerResponse::Handled;
+    });
 
     const std::size_t limit = options_.bodyLimit;
     // A body is read here rather than by the library, which would hold it, grown by doubling, until the call
