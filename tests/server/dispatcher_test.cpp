@@ -277,14 +277,19 @@ TEST_P(DispatcherTest, ACallThatWaitedTooLongForAnotherWriterSaysSoAndWritesNoth
 }
 
 // The SQLite file moved away under the running server (a careless copy, a cleanup): a write is refused
-// rather than made to a file no one will read again, and no empty database is made in its place; once the
-// file is back, the calls go through.
-TEST_P(DispatcherTest, AWriteToADatabaseFileMovedAwayIsRefusedAndNoEmptyOneTakesItsPlace) {
+// rather than made to a file no one will read again, and no empty database is made in its place; another
+// file put at the path is not opened either (the log the old one left beside it would be read into it), and
+// is left as it was put there; once the file itself is back, the calls go through.
+TEST_P(DispatcherTest, AWriteToADatabaseFileMovedAwayIsRefusedAndNoOtherFileTakesItsPlace) {
     if (GetParam() != Backend::Sqlite)
         GTEST_SKIP() << "only SQLite keeps the books in a file of the server's";
     ASSERT_TRUE(server->call(QStringLiteral("getPrxMovBancario"), {"001", "1"}).ok());
     const QString path = server->database().url().path;
     const QString aside = path + QStringLiteral(".fora");
+    const auto contents = [](const QString &file) {
+        QFile read(file);
+        return read.open(QIODevice::ReadOnly) ? read.readAll() : QByteArray();
+    };
     ASSERT_TRUE(QFile::rename(path, aside));
     for (const char *attempt : {"on the connection opened before", "on a connection opened after"}) {
         SCOPED_TRACE(attempt);
@@ -292,6 +297,13 @@ TEST_P(DispatcherTest, AWriteToADatabaseFileMovedAwayIsRefusedAndNoEmptyOneTakes
                   Status::DatabaseFailed);
         EXPECT_FALSE(QFile::exists(path));
     }
+    ASSERT_TRUE(QFile::copy(aside, path));
+    const QByteArray copied = contents(path);
+    for (int attempt = 0; attempt < 2; ++attempt)
+        EXPECT_EQ(server->call(QStringLiteral("getPrxMovBancario"), {"001", "1"}).status,
+                  Status::DatabaseFailed);
+    EXPECT_EQ(contents(path), copied) << "the copy put at the path is as it was put there";
+    ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(QFile::rename(aside, path));
     EXPECT_TRUE(server->call(QStringLiteral("getPrxMovBancario"), {"001", "1"}).ok());
 }

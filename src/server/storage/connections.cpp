@@ -4,7 +4,10 @@
 #include <optional>
 #include <thread>
 
+#include <QFile>
 #include <QScopeGuard>
+
+#include <sys/stat.h>
 
 #include "server/storage/log_sync.h"
 
@@ -157,6 +160,38 @@ Dialect ConnectionPool::dialect() const {
     return url_.kind == DatabaseUrl::Kind::Sqlite ? Dialect::Sqlite : Dialect::Postgresql;
 }
 
+namespace {
+
+std::optional<std::pair<quint64, quint64>> fileAt(const QString &path) {
+    struct stat found {};
+    if (::stat(QFile::encodeName(path).constData(), &found) != 0)
+        return std::nullopt;
+    return std::pair<quint64, quint64>(found.st_dev, found.st_ino);
+}
+
+} // namespace
+
+OpenMode ConnectionPool::sqliteOpenMode() {
+    const std::lock_guard lock(fileMutex_);
+    if (!file_)
+        return OpenMode::MayCreate;
+    if (const auto standing = fileAt(url_.path); standing && *standing != *file_)
+        throw DatabaseError(
+            QStringLiteral(
+                "another file stands at %1 than the database the server opened: it was replaced "
+                "while the server ran, and is not opened beside the log the old one left; restart the "
+                "server to serve it")
+                .arg(url_.path)
+                .toStdString());
+    return OpenMode::MustExist;
+}
+
+void ConnectionPool::rememberSqliteFile() {
+    const std::lock_guard lock(fileMutex_);
+    if (!file_)
+        file_ = fileAt(url_.path);
+}
+
 Sql &ConnectionPool::forThisThread() {
     return forThisThread(Use::Calls);
 }
@@ -175,7 +210,9 @@ Sql &ConnectionPool::forThisThread(Use use) {
     QSqlDatabase database;
     try {
         database =
-            openDatabase(url_, name, opened_.exchange(true) ? OpenMode::MustExist : OpenMode::MayCreate);
+            openDatabase(url_, name, dialect() == Dialect::Sqlite ? sqliteOpenMode() : OpenMode::MayCreate);
+        if (dialect() == Dialect::Sqlite)
+            rememberSqliteFile();
     } catch (const std::exception &error) {
         database = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <condition_variable>
@@ -267,9 +266,14 @@ private:
     quint64 id_;
     WriterQueue writers_;
     std::unique_ptr<LogSync> logSync_;
-    // Only the pool's first connection may create a SQLite database: any later one finding no file means it
-    // was deleted or moved under the server, and an empty database made in its place would lose the books.
-    std::atomic<bool> opened_{false};
+    // On SQLite: the file the pool's first connection opened (or made), by device and inode. Later
+    // connections open that file only. One finding no file means it was deleted or moved under the server,
+    // and an empty database made in its place would lose the books; another file put at the path would be
+    // read through the log the old one left beside it, the two merged into neither.
+    std::mutex fileMutex_;
+    std::optional<std::pair<quint64, quint64>> file_;
+    OpenMode sqliteOpenMode();
+    void rememberSqliteFile();
     std::mutex companionsMutex_;
     std::vector<std::unique_ptr<Companion::Worker>> companions_;
 };
