@@ -125,6 +125,15 @@ bool Dispatcher::hasSession(const QString &token) {
     return !token.isEmpty() && sessions_.operatorFor(pool_.forThisThread(), token).has_value();
 }
 
+const Method *Dispatcher::methodNamed(const QString &name, CallOutcome &outcome) const {
+    const Method *method = methods_.find(name);
+    if (method == nullptr) {
+        outcome.status = CallOutcome::Status::UnknownMethod;
+        outcome.error = QStringLiteral("unknown method %1 of BCO11100.rdmLancContCorr").arg(name.left(100));
+    }
+    return method;
+}
+
 std::optional<QString> Dispatcher::authorize(const Method &method, const QString &token,
                                              CallOutcome &outcome) {
     if (!method.needsSession)
@@ -144,13 +153,10 @@ CallOutcome Dispatcher::dispatch(const QString &name, const QString &token,
                                  const std::function<VariantList()> &arguments) {
     const auto start = std::chrono::steady_clock::now();
     CallOutcome outcome;
-    const Method *method = methods_.find(name);
+    const Method *method = methodNamed(name, outcome);
     try {
-        if (method == nullptr) {
-            outcome.status = CallOutcome::Status::UnknownMethod;
-            outcome.error =
-                QStringLiteral("unknown method %1 of BCO11100.rdmLancContCorr").arg(name.left(100));
-        } else if (const auto operatorCode = authorize(*method, token, outcome)) {
+        if (const std::optional<QString> operatorCode =
+                method != nullptr ? authorize(*method, token, outcome) : std::nullopt) {
             std::optional<VariantList> args;
             try {
                 args = arguments();
@@ -301,15 +307,10 @@ RpcResponse Dispatcher::handle(const QString &name, const QString &authorization
 
 std::optional<RpcResponse> Dispatcher::refusalBeforeBody(const QString &name, const QString &authorization) {
     CallOutcome outcome;
-    const Method *method = methods_.find(name);
+    const Method *method = methodNamed(name, outcome);
     try {
-        if (method == nullptr) {
-            outcome.status = CallOutcome::Status::UnknownMethod;
-            outcome.error =
-                QStringLiteral("unknown method %1 of BCO11100.rdmLancContCorr").arg(name.left(100));
-        } else if (authorize(*method, bearerToken(authorization), outcome)) {
+        if (method != nullptr && authorize(*method, bearerToken(authorization), outcome))
             return std::nullopt;
-        }
     } catch (const DatabaseError &) {
         pool_.dropThisThreadAfterFailure();
         return std::nullopt;

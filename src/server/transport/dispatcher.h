@@ -96,6 +96,8 @@ private:
     // nothing decoded on its behalf), checks them, runs the method, and logs the call.
     CallOutcome dispatch(const QString &name, const QString &token,
                          const std::function<VariantList()> &arguments);
+    // The method of that name; none, with `outcome` set to say so, when there is none.
+    const Method *methodNamed(const QString &name, CallOutcome &outcome) const;
     std::optional<QString> authorize(const Method &method, const QString &token, CallOutcome &outcome);
     CallOutcome run(const Method &method, VariantList args, const QString &operatorCode,
                     const QString &token);
