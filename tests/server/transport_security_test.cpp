@@ -239,6 +239,11 @@ TEST(TransportSecurityTest, ReadsNoRequestPastItsBounds) {
             EXPECT_NE(exchange.answer.find(c.error), std::string::npos) << exchange.answer.substr(0, 200);
         }
         EXPECT_EQ(exchange.answer.find("HTTP/1.1 200", 1) != std::string::npos, c.followed);
+        // A connection closed after its answer says so, so that the client sends its next request anew.
+        if (c.answer != nullptr && !c.followed) {
+            EXPECT_NE(exchange.answer.find("Connection: close"), std::string::npos)
+                << exchange.answer.substr(0, 300);
+        }
     }
 }
 

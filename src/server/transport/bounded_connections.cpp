@@ -402,6 +402,10 @@ void requestReadWhole() {
     readWhole = true;
 }
 
+bool requestWasReadWhole() {
+    return readWhole;
+}
+
 std::unique_ptr<httplib::Server> makeBoundedServer(const QString &certificate, const QString &key,
                                                    RequestBounds bounds, std::size_t workers) {
     if (certificate.isEmpty() != key.isEmpty())

@@ -44,5 +44,9 @@ std::unique_ptr<httplib::Server> makeBoundedServer(const QString &certificate, c
 // not know) was not read to its end, since the library reads no body for it: its connection is closed after
 // the answer, since what follows on it is the rest of that request and no request of its own.
 void requestReadWhole();
+// Whether the route said so of the request being answered on this worker: an answer without it says
+// "Connection: close", so that the client opens a new connection for its next request rather than send it
+// on one about to close.
+bool requestWasReadWhole();
 
 } // namespace bco::server

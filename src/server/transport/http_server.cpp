@@ -70,6 +70,13 @@ constexpr std::size_t BodyBytesPerSecond = 16 * 1024;
 // The body of a call, read into room taken once for the length the client declares, and refused past the
 // limit whether declared or chunked (the library bounds only a declared length). Answers false, with the
 // response's status set (the error handler gives it its text), when the body is refused or cannot be read.
+// An answer to a request not read to its end: its connection closes after it (see requestReadWhole).
+void answerUnread(httplib::Response &response, int status, const QByteArray &body) {
+    response.status = status;
+    response.set_header("Connection", "close");
+    response.set_content(body.toStdString(), CborContentType);
+}
+
 bool ambiguousLength(const httplib::Request &request) {
     const std::size_t lengths = request.get_header_value_count("Content-Length");
     const std::size_t codings = request.get_header_value_count("Transfer-Encoding");
@@ -169,8 +176,7 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
             return httplib::Server::HandlerResponse::Unhandled;
         const QString message = QStringLiteral("the request's length is given ambiguously");
         dispatcher_.logTransportRefusal(methodOfPath(request.path), 400, message);
-        response.status = 400;
-        response.set_content(encodeError(message).toStdString(), CborContentType);
+        answerUnread(response, 400, encodeError(message));
         return httplib::Server::HandlerResponse::Handled;
     });
 
@@ -182,8 +188,7 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
         const QString method = QString::fromStdString(request.matches[1].str());
         if (const auto refusal = dispatcher_.refusalBeforeBody(
                 method, QString::fromStdString(request.get_header_value("Authorization")))) {
-            response.status = refusal->status;
-            sendBody(response, refusal->body);
+            answerUnread(response, refusal->status, refusal->body);
             return;
         }
         QByteArray body;
@@ -206,8 +211,7 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
                                               const httplib::ContentReader &reader) {
         if (const auto refusal = batchRefusalBeforeBody(
                 dispatcher_, QString::fromStdString(request.get_header_value("Authorization")))) {
-            response.status = refusal->status;
-            sendBody(response, refusal->body);
+            answerUnread(response, refusal->status, refusal->body);
             return;
         }
         QByteArray body;
@@ -242,6 +246,8 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     // Statuses the library sets by itself (no route, body too large) still answer a CBOR error.
     server_->set_error_handler(httplib::Server::HandlerWithResponse(
         [this, limit](const httplib::Request &request, httplib::Response &response) {
+            if (!requestWasReadWhole() && !response.has_header("Connection"))
+                response.set_header("Connection", "close");
             if (!response.body.empty())
                 return httplib::Server::HandlerResponse::Unhandled;
             const QString message = statusMessage(response.status, limit);
