@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "framework/remote/wire_codec.h"
@@ -303,6 +304,8 @@ TEST_P(DispatcherTest, AWriteToADatabaseFileMovedAwayIsRefusedAndNoOtherFileTake
         EXPECT_EQ(server->call(QStringLiteral("getPrxMovBancario"), {"001", "1"}).status,
                   Status::DatabaseFailed);
     EXPECT_EQ(contents(path), copied) << "the copy put at the path is as it was put there";
+    EXPECT_EQ(QFileInfo(path + QStringLiteral("-wal")).size(), 0)
+        << "the old file's log is emptied into it, so that nothing opened at the path later reads it";
     ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(QFile::rename(aside, path));
     EXPECT_TRUE(server->call(QStringLiteral("getPrxMovBancario"), {"001", "1"}).ok());

@@ -504,7 +504,27 @@ Sql::Sql(QSqlDatabase database, Dialect dialect, WriterQueue *writers, LogSync *
         postgres_ = postgresHandle(database_);
 }
 
-Sql::~Sql() = default;
+namespace {
+
+bool fileMoved(sqlite3 *db) {
+    int moved = 0;
+    return sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+}
+
+// A connection whose file moved empties the log into that file, wherever the file went: the log stays
+// beside the path, and whatever file is opened there next (another put in its place, the server restarted)
+// would otherwise have the old pages read into it, and then written for good. SQLite leaves the log of a
+// moved file as it is when its connections close.
+void emptyTheLogIntoTheMovedFile(sqlite3 *db) {
+    sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+}
+
+} // namespace
+
+Sql::~Sql() {
+    if (dialect_ == Dialect::Sqlite && sqlite_ != nullptr && fileMoved(static_cast<sqlite3 *>(sqlite_)))
+        emptyTheLogIntoTheMovedFile(static_cast<sqlite3 *>(sqlite_));
+}
 
 qint64 Sql::execute(const QString &sql, const SqlParams &params) {
     if (dialect_ == Dialect::Sqlite) {
@@ -633,12 +653,11 @@ bool Sql::lostWhileIdle() const {
 }
 
 void Sql::refuseIfTheFileMoved() {
-    int moved = 0;
-    if (sqlite3_file_control(static_cast<sqlite3 *>(sqlite_), "main", SQLITE_FCNTL_HAS_MOVED, &moved) ==
-            SQLITE_OK &&
-        moved != 0)
-        throw DatabaseError(
-            "the database file was deleted, moved or replaced since the connection opened it");
+    auto *db = static_cast<sqlite3 *>(sqlite_);
+    if (!fileMoved(db))
+        return;
+    emptyTheLogIntoTheMovedFile(db);
+    throw DatabaseError("the database file was deleted, moved or replaced since the connection opened it");
 }
 
 bool Sql::sqliteSnapshotTaken() const {
