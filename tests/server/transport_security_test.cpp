@@ -224,6 +224,18 @@ TEST(TransportSecurityTest, ReadsNoRequestPastItsBounds) {
              "Content-Length: " +
              std::to_string(login.size()) + "\r\n\r\n",
          0, login, "HTTP/1.1 400", "the request's length is given ambiguously", false},
+        {"a length folded onto a second line, a call after it",
+         "POST " + rpc + " HTTP/1.1\r\nHost: x\r\nContent-Type: application/cbor\r\nContent-Length: " +
+             std::to_string(login.size()) + "\r\n 5\r\n\r\n",
+         0, login + login, "HTTP/1.1 400", "the request's head is written ambiguously", false},
+        {"a length in percent escapes, a call after it",
+         "POST " + rpc +
+             " HTTP/1.1\r\nHost: x\r\nContent-Type: application/cbor\r\nContent-Length: %30\r\n\r\n",
+         0, login, "HTTP/1.1 400", "the request's head is written ambiguously", false},
+        {"a blank before a header's colon, a call after it",
+         "POST " + rpc +
+             " HTTP/1.1\r\nHost: x\r\nContent-Type: application/cbor\r\nContent-Length : 0\r\n\r\n",
+         0, login, "HTTP/1.1 400", "the request's head is written ambiguously", false},
         {"a request line that never ends", "POST /", endless, "", nullptr, "", false},
         {"a header that never ends", "POST " + rpc + " HTTP/1.1\r\nX-Filler: ", endless, "", nullptr, "",
          false},

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -9,6 +10,8 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include <httplib.h>
 #include <netdb.h>
@@ -57,6 +60,11 @@ struct Timeouts {
 // One connection, read through a buffer of its own so that the library's byte-by-byte reading of lines costs
 // no call to the system each, and counted: once the request under way has read its allowance, every read
 // fails, which ends the request wherever the library was reading it.
+// Whether the request the worker serves now was read whole by its route's handler.
+thread_local bool readWhole = false;
+// Whether the head of that request holds a line that readers read differently (see follow()).
+thread_local bool headSuspect = false;
+
 class ConnectionStream : public httplib::Stream {
 public:
     ConnectionStream(int socket, Timeouts timeouts)
@@ -86,6 +94,8 @@ public:
         headDeadline_ = Clock::now() + bounds.headTime;
         inHead_ = true;
         lineLength_ = 0;
+        line_.clear();
+        requestLine_ = true;
         left_ = bounds.headBytes;
         bodyBytes_ = bounds.bodyBytes;
         bodyGrace_ = bounds.bodyGrace;
@@ -213,11 +223,44 @@ private:
                 left_ = bodyBytes_ + 1;
                 bodyStart_ = Clock::now();
                 bodyRead_ = 0;
+            } else if (!requestLine_) {
+                weighHeaderLine();
             }
+            requestLine_ = false;
             lineLength_ = 0;
+            line_.clear();
         } else if (byte != '\r') {
             ++lineLength_;
+            if (line_.size() < MaxLineWeighed)
+                line_ += byte;
         }
+    }
+
+    // A header line that readers read differently: one folded onto the line before (the library drops
+    // it, a proxy may join it), a name with blanks before its colon, a length or coding written in percent
+    // escapes (the library decodes them, a proxy may not). The library reads the rest of the head as it is.
+    void weighHeaderLine() {
+        if (line_.front() == ' ' || line_.front() == '\t') {
+            headSuspect = true;
+            return;
+        }
+        const std::size_t colon = line_.find(':');
+        if (colon == std::string::npos || colon == 0)
+            return;
+        const std::string_view name(line_.data(), colon);
+        if (name.back() == ' ' || name.back() == '\t') {
+            headSuspect = true;
+            return;
+        }
+        const auto named = [&](std::string_view wanted) {
+            return name.size() == wanted.size() &&
+                   std::equal(name.begin(), name.end(), wanted.begin(), [](char a, char b) {
+                       return std::tolower(static_cast<unsigned char>(a)) == b;
+                   });
+        };
+        if ((named("content-length") || named("transfer-encoding")) &&
+            line_.find('%', colon) != std::string::npos)
+            headSuspect = true;
     }
 
     int socket_;
@@ -228,6 +271,10 @@ private:
     bool inHead_ = true;
     Clock::time_point headDeadline_;
     std::size_t lineLength_ = 0;
+    // The start of the head's line being read, as much of it as a header that matters here takes.
+    static constexpr std::size_t MaxLineWeighed = 256;
+    std::string line_;
+    bool requestLine_ = true;
     std::size_t left_ = 0;
     std::size_t bodyBytes_ = 0;
     Clock::time_point bodyStart_;
@@ -281,9 +328,6 @@ private:
 
     SSL *ssl_;
 };
-
-// Whether the request the worker serves now was read whole by its route's handler.
-thread_local bool readWhole = false;
 
 // The library's pool of workers, counting the connections accepted and not yet taken by a worker.
 class CountingPool final : public httplib::TaskQueue {
@@ -363,6 +407,7 @@ private:
             stream.startRequest(bounds_);
             bool closed = false;
             readWhole = false;
+            headSuspect = false;
             // A connection kept alive holds its worker: one that keeps sending would hold it for good, and
             // as many such as there are workers would leave every other connection waiting. So it is
             // closed after its answer while another waits, and its client opens it anew, behind the others.
@@ -404,6 +449,10 @@ void requestReadWhole() {
 
 bool requestWasReadWhole() {
     return readWhole;
+}
+
+bool requestHeadIsSuspect() {
+    return headSuspect;
 }
 
 std::unique_ptr<httplib::Server> makeBoundedServer(const QString &certificate, const QString &key,

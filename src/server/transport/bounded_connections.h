@@ -48,5 +48,9 @@ void requestReadWhole();
 // "Connection: close", so that the client opens a new connection for its next request rather than send it
 // on one about to close.
 bool requestWasReadWhole();
+// Whether the head of the request being answered on this worker holds a line that readers read differently
+// (a header folded onto the line before, a name with blanks before its colon, a length or coding in percent
+// escapes): a route refuses such a request unread, since a proxy in front may read it another way.
+bool requestHeadIsSuspect();
 
 } // namespace bco::server

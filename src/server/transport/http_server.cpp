@@ -168,13 +168,16 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     server_->set_write_timeout(60, 0);
 
     // A request whose length could be read two ways (a Content-Length beside a chunked body, two lengths,
-    // a length with a sign, a coding other than chunked) is refused before anything of it is read, and its
-    // connection closed: a proxy in front may read it the other way, and what one of them takes for the
+    // a length with a sign, a coding other than chunked), or whose head holds a line that readers read
+    // differently (requestHeadIsSuspect), is refused before anything of it is read, and its connection
+    // closed: a proxy in front may read it the other way, and what one of them takes for the
     // next request would run as one.
     server_->set_pre_routing_handler([this](const httplib::Request &request, httplib::Response &response) {
-        if (!ambiguousLength(request))
+        const bool ambiguous = ambiguousLength(request);
+        if (!ambiguous && !requestHeadIsSuspect())
             return httplib::Server::HandlerResponse::Unhandled;
-        const QString message = QStringLiteral("the request's length is given ambiguously");
+        const QString message = ambiguous ? QStringLiteral("the request's length is given ambiguously")
+                                          : QStringLiteral("the request's head is written ambiguously");
         dispatcher_.logTransportRefusal(methodOfPath(request.path), 400, message);
         answerUnread(response, 400, encodeError(message));
         return httplib::Server::HandlerResponse::Handled;
