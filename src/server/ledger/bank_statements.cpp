@@ -171,7 +171,9 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
         std::map<QDate, QSet<QString>> baresByDay;
         for (const ReceivedLine &line : statement.lines)
             baresByDay[line.date].insert(bareBankId(line.bankId, line.date));
-        for (const auto &[day, bares] : baresByDay) {
+        for (const auto &dayAndBares : baresByDay) {
+            const QDate day = dayAndBares.first;
+            const QSet<QString> &bares = dayAndBares.second;
             sql.forEach(
                 QStringLiteral("SELECT IDBANCO, IDMOVEXTR, VRMOVEXTR FROM MOVEXTRATO WHERE CDREDUCONT = "
                                ":conta AND DTMOVEXTR = :dia"),
