@@ -118,7 +118,8 @@ CallOutcome databaseFailure(const DatabaseError &error) {
 }
 
 CallOutcome Dispatcher::call(const QString &name, VariantList args, const QString &token) {
-    return dispatch(name, token, [&args] { return std::move(args); });
+    return dispatch(
+        name, token, [&args] { return std::move(args); }, std::nullopt);
 }
 
 bool Dispatcher::hasSession(const QString &token) {
@@ -150,13 +151,16 @@ std::optional<QString> Dispatcher::authorize(const Method &method, const QString
 }
 
 CallOutcome Dispatcher::dispatch(const QString &name, const QString &token,
-                                 const std::function<VariantList()> &arguments) {
+                                 const std::function<VariantList()> &arguments,
+                                 const std::optional<QString> &admittedOperator) {
     const auto start = std::chrono::steady_clock::now();
     CallOutcome outcome;
     const Method *method = methodNamed(name, outcome);
     try {
-        if (const std::optional<QString> operatorCode =
-                method != nullptr ? authorize(*method, token, outcome) : std::nullopt) {
+        if (const std::optional<QString> operatorCode = method == nullptr ? std::nullopt
+                                                        : admittedOperator
+                                                            ? admittedOperator
+                                                            : authorize(*method, token, outcome)) {
             std::optional<VariantList> args;
             try {
                 args = arguments();
@@ -287,13 +291,17 @@ int httpStatus(CallOutcome::Status status) {
 
 } // namespace
 
-RpcResponse Dispatcher::handle(const QString &name, const QString &authorization, QByteArray body) {
+RpcResponse Dispatcher::handle(const QString &name, const QString &authorization, QByteArray body,
+                               const std::optional<QString> &admittedOperator) {
     try {
-        const CallOutcome outcome = dispatch(name, bearerToken(authorization), [&body] {
-            VariantList args = decodeRequest(body, RequestLimits);
-            body = QByteArray();
-            return args;
-        });
+        const CallOutcome outcome = dispatch(
+            name, bearerToken(authorization),
+            [&body] {
+                VariantList args = decodeRequest(body, RequestLimits);
+                body = QByteArray();
+                return args;
+            },
+            admittedOperator);
         if (!outcome.ok())
             return {httpStatus(outcome.status), encodeError(outcome.error, outcome.incident)};
         return {200, encodeAnswer(outcome.result, outcome.args)};
@@ -305,18 +313,20 @@ RpcResponse Dispatcher::handle(const QString &name, const QString &authorization
     }
 }
 
-std::optional<RpcResponse> Dispatcher::refusalBeforeBody(const QString &name, const QString &authorization) {
+Dispatcher::HeadVerdict Dispatcher::judgeHead(const QString &name, const QString &authorization) {
     CallOutcome outcome;
     const Method *method = methodNamed(name, outcome);
     try {
-        if (method != nullptr && authorize(*method, bearerToken(authorization), outcome))
-            return std::nullopt;
+        if (method != nullptr) {
+            if (std::optional<QString> operatorCode = authorize(*method, bearerToken(authorization), outcome))
+                return {std::nullopt, std::move(operatorCode)};
+        }
     } catch (const DatabaseError &) {
         pool_.dropThisThreadAfterFailure();
-        return std::nullopt;
+        return {};
     }
     log(method != nullptr ? method->name : name.left(100), 0, outcome);
-    return RpcResponse{httpStatus(outcome.status), encodeError(outcome.error)};
+    return {RpcResponse{httpStatus(outcome.status), encodeError(outcome.error)}, std::nullopt};
 }
 
 void Dispatcher::logTransportRefusal(const QString &name, int status, const QString &message) const {

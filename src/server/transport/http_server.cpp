@@ -189,9 +189,10 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     server_->Post(RpcPattern, [this, limit](const httplib::Request &request, httplib::Response &response,
                                             const httplib::ContentReader &reader) {
         const QString method = QString::fromStdString(request.matches[1].str());
-        if (const auto refusal = dispatcher_.refusalBeforeBody(
-                method, QString::fromStdString(request.get_header_value("Authorization")))) {
-            answerUnread(response, refusal->status, refusal->body);
+        const QString authorization = QString::fromStdString(request.get_header_value("Authorization"));
+        const Dispatcher::HeadVerdict verdict = dispatcher_.judgeHead(method, authorization);
+        if (verdict.refusal) {
+            answerUnread(response, verdict.refusal->status, verdict.refusal->body);
             return;
         }
         QByteArray body;
@@ -205,8 +206,8 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
             response.set_content(encodeError(message).toStdString(), CborContentType);
             return;
         }
-        const RpcResponse answer = dispatcher_.handle(
-            method, QString::fromStdString(request.get_header_value("Authorization")), std::move(body));
+        const RpcResponse answer =
+            dispatcher_.handle(method, authorization, std::move(body), verdict.admittedOperator);
         response.status = answer.status;
         sendBody(response, answer.body);
     });
