@@ -708,7 +708,7 @@ TEST_P(ReconciliationTest, AReconciliationOrItsUndoingAgainstARuleOrAnotherClien
          [](ReconciliationTest &t, auto &) {
              ASSERT_TRUE(t.call("SetConciliacao", t.pairings({t.pair(1, t.credit)}), t.otherToken()).ok());
          },
-         "por outro operador"},
+         "foi conciliado por outro operador, na linha 0000000001 do extrato"},
         {"another operator changed the entry meanwhile", false,
          [](ReconciliationTest &t, auto &) {
              const Insertion change = bco::testing::change(t.credit, QStringLiteral("Mudado por outro"));
@@ -737,7 +737,7 @@ TEST_P(ReconciliationTest, AReconciliationOrItsUndoingAgainstARuleOrAnotherClien
                                 t.otherToken())
                              .ok());
          },
-         "por outro operador"},
+         "teve a conciliação desfeita por outro operador"},
         {"an entry change that released the reconciliation meanwhile", true,
          [](ReconciliationTest &t, auto &) {
              t.database().execute(

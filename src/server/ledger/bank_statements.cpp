@@ -463,11 +463,25 @@ int applyPairings(CallContext &context, const QString &account, const QList<Pair
                        "O movimento %1 não existe na conta corrente %2 (excluído por outro operador?): "
                        "nada foi gravado.")
                        .arg(number, account));
-        if (held->version != version)
-            refuse(
-                QStringLiteral("O lançamento de %1, valor %2, \"%3\", foi alterado por outro operador depois "
-                               "que a lista foi carregada: nada foi gravado. Confira-o na lista atualizada.")
-                    .arg(day(held->date), amountText(held->cents), held->description));
+        if (held->version != version) {
+            // What the operator meets most is another operator's reconciliation of the same movement or its
+            // undoing, which a change of the entry would be a misleading name for.
+            const QString entry = QStringLiteral("O lançamento de %1, valor %2, \"%3\",")
+                                      .arg(day(held->date), amountText(held->cents), held->description);
+            if (reconciling && !held->statement.isEmpty())
+                refuse(
+                    QStringLiteral("%1 foi conciliado por outro operador, na linha %2 do extrato %3, depois "
+                                   "que a lista foi carregada: nada foi gravado. Confira-o na lista "
+                                   "atualizada.")
+                        .arg(entry, held->line, held->statement));
+            if (!reconciling && held->statement.isEmpty())
+                refuse(QStringLiteral("%1 teve a conciliação desfeita por outro operador depois que a lista "
+                                      "foi carregada: nada foi gravado. Confira-o na lista atualizada.")
+                           .arg(entry));
+            refuse(QStringLiteral("%1 foi alterado por outro operador depois que a lista foi carregada: nada "
+                                  "foi gravado. Confira-o na lista atualizada.")
+                       .arg(entry));
+        }
         movements.emplace(number, *held);
     }
     std::map<LineKey, HeldLine> lines;
