@@ -592,6 +592,7 @@ TEST_P(ChangeDeletionTest, AWriteOnADayTheFormsRefuseIsRefusedAndWritesNothing) 
         {"an include of an unaccounted type on a blocked day", blockEveryDay, includeUnaccounted, blocked},
         {"a change outside the period", closeEveryPeriod, changeIt, closed},
         {"a deletion outside the period", closeEveryPeriod, deleteIt, closed},
+        {"a cheque outside the period", closeEveryPeriod, chequeIt, closed},
         {"an include of an unaccounted type outside the period", closeEveryPeriod, includeUnaccounted,
          closed},
     };

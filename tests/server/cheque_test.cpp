@@ -20,7 +20,9 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
             QStringLiteral(
                 "SELECT CDREDUCONT, NRMOVIDEBI, DTMOVIDEBI, VRMOVIDEBI FROM MOVDEBIBANC WHERE "
                 "NRCHEQUE IS NULL AND CDREDUCONT = '001' AND NRMOVIDEBI <> :fora AND DTMOVIDEBI > (SELECT "
-                "DTBLOQATE FROM PARAMGERAL WHERE TRIM(CDMODULO) = 'BCO_') ORDER BY 2"),
+                "DTBLOQATE FROM PARAMGERAL WHERE TRIM(CDMODULO) = 'BCO_') AND EXISTS (SELECT 1 FROM "
+                "PERIODOCTB P WHERE P.CDEMPRESA = MOVDEBIBANC.CDEMPRESA AND P.IDSITUPERI = 'A' AND "
+                "DTMOVIDEBI BETWEEN P.DTINIPERI AND P.DTFIMPERI) ORDER BY 2"),
             {{QStringLiteral("fora"), exclude}}, [&](const SqlRow &row) {
                 if (found.number.isEmpty())
                     found = {row.text(0), row.text(1), row.date(2), row.integer(3) / 100.0};

@@ -54,7 +54,8 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
 
     if (!stored)
         refuse(QStringLiteral("Débito %1 não encontrado na conta corrente %2.").arg(debit, account));
-    refuseBlockedDay(sql, context.operatorCode, stored->date);
+    // The cheque becomes the debit's and its accounting's, which a closed day or period keeps as they are.
+    refuseClosedDay(sql, context.operatorCode, stored->company, stored->date);
     if (!stored->cheque.trimmed().isEmpty())
         refuse(QStringLiteral("O débito %1 já tem o cheque %2.").arg(debit, stored->cheque.trimmed()));
     if (!cents || *cents != stored->cents)
