@@ -52,6 +52,8 @@ QString errorMeaning(const QString &code) {
         return QStringLiteral("centro de custo obrigatório não informado");
     if (code == u"004")
         return QStringLiteral("data fora de um período contábil aberto da empresa");
+    if (code == u"005")
+        return QStringLiteral("rateio do tipo entre as filiais não soma 100%");
     return QStringLiteral("erro não descrito");
 }
 

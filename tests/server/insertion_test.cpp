@@ -323,6 +323,20 @@ TEST_P(InsertionTest, TakesTheDefaultCostCentresAndATypeNotAccountedWithoutItsPa
     }
 }
 
+// Credit type 0001 apportioned between branches 0101 and 0102 of company 01 at these hundredths of a percent.
+std::function<void(Sql &)> apportionedAs(const QList<int> &hundredths) {
+    return [hundredths](Sql &sql) {
+        sql.execute(QStringLiteral("DELETE FROM RATEIOTPCRED WHERE CDTPCREDBANC = '0001'"));
+        const char *branches[] = {"0101", "0102"};
+        for (qsizetype i = 0; i < hundredths.size(); ++i)
+            sql.execute(
+                QStringLiteral("INSERT INTO RATEIOTPCRED (CDTPCREDBANC, CDFILIAL, CDCENTCUST, PCRATEIO) "
+                               "VALUES ('0001', :filial, '0002', :parte)"),
+                {{QStringLiteral("filial"), QString::fromLatin1(branches[i])},
+                 {QStringLiteral("parte"), hundredths[i]}});
+    };
+}
+
 TEST_P(InsertionTest, AnEntryThatCannotBeAccountedIsAnsweredWithItsErrorsAndWritesNothing) {
     struct Case {
         const char *name;
@@ -340,6 +354,12 @@ TEST_P(InsertionTest, AnEntryThatCannotBeAccountedIsAnsweredWithItsErrorsAndWrit
          [](Sql &sql) {
              sql.execute(QStringLiteral("UPDATE GERPARAMGERAL SET IDTIPOORCA = 'E'"));
          }},
+        // The last share would take -10 % of the value, or the 50 % the type gives the first.
+        {"a type whose apportionment passes 100 %", {.type = "0001"}, {"005/2"}, apportionedAs({6000, 5000})},
+        {"a type whose apportionment falls short of 100 %",
+         {.type = "0001"},
+         {"005/2"},
+         apportionedAs({5000, 1000})},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

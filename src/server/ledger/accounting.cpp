@@ -38,6 +38,7 @@ const QString missingAccount = QStringLiteral("001");
 const QString closedAccount = QStringLiteral("002");
 const QString missingCostCentre = QStringLiteral("003");
 const QString outsidePeriod = QStringLiteral("004");
+const QString apportionmentNotWhole = QStringLiteral("005");
 
 QString text(const std::optional<QVariant> &value) {
     return value ? value->toString() : QString();
@@ -178,12 +179,17 @@ void AccountingCatalogue::describe(AccountingLine &line, AccountingDraft &draft,
 // The shares of the type's apportionment among the company's branches, or the entry's own branch and cost
 // centre; see the header for how the value is divided.
 QList<AccountingShare> AccountingCatalogue::apportion(const EntryToAccount &entry, const TypeInfo &type,
-                                                      int line) {
+                                                      int line, AccountingDraft &draft) {
     QList<const Portion *> portions;
+    qint64 hundredths = 0;
     for (const Portion &portion : type.portions) {
-        if (portion.company == entry.company)
+        if (portion.company == entry.company) {
             portions.append(&portion);
+            hundredths += portion.hundredthsOfPercent;
+        }
     }
+    if (!portions.isEmpty() && (hundredths > 10000 || hundredths < 10000 - portions.size()))
+        draft.errors.append({apportionmentNotWhole, line});
     if (portions.isEmpty()) {
         const QString branchName =
             lookUp(branchNames_, QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = :chave"),
@@ -247,7 +253,7 @@ AccountingDraft AccountingCatalogue::draft(const EntryToAccount &entry) {
     }
     draft.lines = {bank, counterpart};
 
-    draft.shares = apportion(entry, entryType, counterpart.sequence);
+    draft.shares = apportion(entry, entryType, counterpart.sequence, draft);
     if (counterpartRequiresCostCentre || budgetsByCostCentre()) {
         for (const AccountingShare &share : draft.shares) {
             if (share.costCentre.isEmpty()) {

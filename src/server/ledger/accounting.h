@@ -38,7 +38,10 @@ namespace bco::server {
 //   002  a ledger account of a line does not accept entries (IDACEITALANC 'N': a synthetic account);
 //   003  a share names no cost centre while its line's account requires one (IDOBRIGCENTCUST 'S') or the
 //        budgets are kept by cost centre (GERPARAMGERAL.IDTIPOORCA 'C');
-//   004  the date lies outside an open accounting period of the company.
+//   004  the date lies outside an open accounting period of the company;
+//   005  the type's apportionment among the company's branches passes 100 %, or falls short of it by more
+//        than the hundredth of a percent each share may have lost to rounding (a third is 33,33 %): the
+//        last share would take a negative amount or another share's part.
 //
 // The forms see a draft as three packets (accountingRows, apportionmentRows, errorRows): the lines with
 // VRLANCCTBTEMP positive for a debit and negative for a credit, so that the lines of an entry add up to
@@ -130,7 +133,8 @@ private:
     bool budgetsByCostCentre();
     bool openPeriod(const QString &company, QDate date);
     void describe(AccountingLine &line, AccountingDraft &draft, bool &requiresCostCentre);
-    QList<AccountingShare> apportion(const EntryToAccount &entry, const TypeInfo &type, int line);
+    QList<AccountingShare> apportion(const EntryToAccount &entry, const TypeInfo &type, int line,
+                                     AccountingDraft &draft);
 
     Sql &sql_;
     std::map<std::pair<QChar, QString>, TypeInfo> types_;

@@ -197,6 +197,8 @@ QString accountingErrorText(const AccountingError &error) {
         return QStringLiteral("centro de custo não informado");
     if (code == u"004")
         return QStringLiteral("data fora do período contábil aberto");
+    if (code == u"005")
+        return QStringLiteral("rateio do tipo entre as filiais não soma 100%");
     return QStringLiteral("erro contábil %1").arg(code);
 }
 
