@@ -292,6 +292,8 @@ TEST_F(Including, ConfirmPressedFromAFieldChecksWhatItHolds) {
         QString error;
         // The field loses the focus to the confirm button's click, as it does at the screen.
         bool leftByTheClick = false;
+        // The text reaches the field behind its keys, as the platform's paste of a selection would put it.
+        bool behindTheKeys = false;
     };
     const QString halfway =
         QStringLiteral("'2.5' não é um valor completo: escreva-o como 1.234,56 ou 1234,56.");
@@ -300,11 +302,21 @@ TEST_F(Including, ConfirmPressedFromAFieldChecksWhatItHolds) {
         // Not the 150,25 the field held before: what it shows is no amount yet.
         {"a value typed halfway", "nedLancamento", "2.5", halfway},
         {"a value typed halfway, left by the click", "nedLancamento", "2.5", halfway, true},
+        // Neither rounded to 12,35 nor cut to 12,34.
+        {"a value with a third decimal", "nedLancamento", "12,345",
+         "'12,345' tem mais algarismos do que o campo aceita: nada foi arredondado nem cortado; escreva o "
+         "valor de novo.",
+         true, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         fill({});
-        typeInto(c.field, QString::fromUtf8(c.typed));
+        if (c.behindTheKeys) {
+            control(c.field)->setFocus(Qt::TabFocusReason);
+            qobject_cast<QLineEdit *>(control(c.field))->setText(QString::fromUtf8(c.typed));
+        } else {
+            typeInto(c.field, QString::fromUtf8(c.typed));
+        }
         if (c.leftByTheClick) {
             QFocusEvent left(QEvent::FocusOut, Qt::MouseFocusReason);
             QApplication::sendEvent(control(c.field), &left);

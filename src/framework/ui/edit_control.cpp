@@ -7,6 +7,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPointer>
 
 #include "framework/ui/event_guard.h"
@@ -188,6 +189,20 @@ void EditControl::contextMenuEvent(QContextMenuEvent *event) {
     }
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
+}
+
+// Where the platform has a selection to paste (X11), the line edit pastes it on a middle click by itself,
+// behind the control's checks: an amount took a third decimal or digits past its field's width that way.
+void EditControl::mouseReleaseEvent(QMouseEvent *event) {
+    if (event->button() == Qt::MiddleButton && QApplication::clipboard()->supportsSelection()) {
+        event->accept();
+        if (!isReadOnly()) {
+            deselect();
+            pasteText(QApplication::clipboard()->text(QClipboard::Selection));
+        }
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
 }
 
 } // namespace bco

@@ -52,6 +52,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) final;
     void inputMethodEvent(QInputMethodEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
     // The character a key types as the hooks are to see it; a number edit turns the keypad's decimal key
     // into the locale's decimal separator here, whichever character the keyboard layout gives it.

@@ -20,22 +20,34 @@ TNumberEdit::TNumberEdit(QWidget *parent)
     refresh();
 }
 
+// The keys and pastes the control takes never give a text the field cannot hold, but a text may come
+// another way (the platform's own paste of a selection, a form's setText): one with a third decimal or digits
+// past the field is not rounded or cut into another amount, but read as no amount at all.
+bool TNumberEdit::fits(const TypedAmount &typed) const {
+    return typed.complete() && typed.decimalDigits <= decimals_ && typed.integerDigits <= integerDigits_;
+}
+
 double TNumberEdit::Value() const {
     if (!editing_ || isReadOnly())
         return value_;
     const TypedAmount typed = ReadTypedAmount(text(), AmountNotation::of(locale()));
-    return typed.complete() ? Consiste::RoundDec(typed.value, decimals_) : value_;
+    return fits(typed) ? Consiste::RoundDec(typed.value, decimals_) : value_;
 }
 
 bool TNumberEdit::Unfinished() const {
-    return editing_ && !isReadOnly() && !ReadTypedAmount(text(), AmountNotation::of(locale())).complete();
+    return editing_ && !isReadOnly() && !fits(ReadTypedAmount(text(), AmountNotation::of(locale())));
 }
 
 void TNumberEdit::RefuseUnfinished() {
     if (!Unfinished())
         return;
     setFocus(Qt::OtherFocusReason);
-    Consiste::MensErro(QLatin1Char('\'') + text() +
+    const bool complete = ReadTypedAmount(text(), AmountNotation::of(locale())).complete();
+    Consiste::MensErro(
+        complete ? QStringLiteral("'%1' tem mais algarismos do que o campo aceita: nada foi arredondado nem "
+                                  "cortado; escreva o valor de novo.")
+                       .arg(text())
+                 : QLatin1Char('\'') + text() +
                        QStringLiteral("' não é um valor completo: escreva-o como 1.234,56 ou 1234,56."));
 }
 

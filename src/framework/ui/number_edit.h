@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/ui/edit_control.h"
+#include "framework/text/typed_amount.h"
 
 namespace bco {
 
@@ -72,6 +73,8 @@ protected:
 
 private:
     bool accepts(const QString &text, int selStart, int selLength, QChar typed) const;
+    // Whether a typed amount is one the control holds: complete, within its digits.
+    bool fits(const TypedAmount &typed) const;
     QString numberText(double value, bool withSeparators) const;
     QString displayText(double value) const;
     void refresh();
