@@ -1,7 +1,9 @@
 #include "host/host_settings.h"
 
 #include <QCommandLineParser>
-#include <QSettings>
+#include <QFileInfo>
+
+#include "framework/text/ini_file.h"
 
 namespace bco::host {
 
@@ -26,10 +28,12 @@ HostSettings HostSettings::load(const QStringList &arguments, const QString &def
 
     HostSettings settings;
     static_cast<SessionSettings &>(settings) = SessionSettings::read(parser, today);
-    settings.modulePath = parser.isSet(module) ? parser.value(module)
-                                               : QSettings(settings.configFile, QSettings::IniFormat)
-                                                     .value(QStringLiteral("modulo/caminho"))
-                                                     .toString();
+    // The file, when there is one, was read whole already, so reading it again here finds nothing malformed.
+    if (parser.isSet(module))
+        settings.modulePath = parser.value(module);
+    else if (QFileInfo::exists(settings.configFile))
+        settings.modulePath =
+            IniFile::read(settings.configFile).value(QStringLiteral("modulo/caminho")).value_or(QString());
     if (settings.modulePath.isEmpty())
         settings.modulePath = defaultModule;
     return settings;

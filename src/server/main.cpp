@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <pthread.h>
 #include <thread>
 
@@ -10,9 +11,9 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QFileInfo>
-#include <QSettings>
 
 #include "framework/data/large_pages.h"
+#include "framework/text/ini_file.h"
 #include "framework/remote/net_connection.h"
 #include "server/demo/demo_data.h"
 #include "server/methods/all_methods.h"
@@ -71,23 +72,38 @@ public:
         if (!parser.isSet(config))
             return;
         const QString path = parser.value(config);
-        if (!QFileInfo(path).isReadable())
-            throw std::invalid_argument("cannot read the configuration file " + path.toStdString());
-        file_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
-        if (file_->status() != QSettings::NoError)
-            throw std::invalid_argument("malformed configuration file " + path.toStdString());
+        try {
+            file_ = IniFile::read(path);
+        } catch (const IniFileError &error) {
+            throw std::invalid_argument(problem(path, error).toStdString());
+        }
     }
 
     QString value(const QCommandLineOption &option) const {
         if (parser_.isSet(option) || !file_)
             return parser_.value(option);
-        const QString key = QStringLiteral("server/") + option.names().first();
-        return file_->contains(key) ? file_->value(key).toString().trimmed() : parser_.value(option);
+        return file_->value(QStringLiteral("server/") + option.names().first())
+            .value_or(parser_.value(option));
     }
 
 private:
+    static QString problem(const QString &path, const IniFileError &error) {
+        const QString where = QStringLiteral("configuration file %1, line %2: ").arg(path).arg(error.line());
+        switch (error.kind()) {
+        case IniFileError::Kind::Unreadable:
+            break;
+        case IniFileError::Kind::BadSectionHeading:
+            return where + QStringLiteral("a section heading is written [server]");
+        case IniFileError::Kind::NoEquals:
+            return where + QStringLiteral("expected key = value");
+        case IniFileError::Kind::KeyBeforeSection:
+            return where + QStringLiteral("%1 stands before the [server] heading").arg(error.key());
+        }
+        return QStringLiteral("cannot read the configuration file %1").arg(path);
+    }
+
     const QCommandLineParser &parser_;
-    std::unique_ptr<QSettings> file_;
+    std::optional<IniFile> file_;
 };
 
 // The durability test stops the server with SIGKILL in the middle of a writing call: with

@@ -2,8 +2,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStandardPaths>
+
+#include "framework/text/ini_file.h"
 
 namespace bco {
 
@@ -26,6 +27,24 @@ bool parseYesNo(const QString &text, const QString &setting) {
     if (value == u"nao" || value == u"não" || value == u"n" || value == u"false" || value == u"0")
         return false;
     throw SettingsError(QStringLiteral("O valor \"%1\" (%2) deve ser sim ou nao.").arg(text, setting));
+}
+
+QString iniProblem(const QString &path, const IniFileError &error) {
+    const QString where =
+        QStringLiteral("O arquivo de configuração %1, linha %2, ").arg(path).arg(error.line());
+    switch (error.kind()) {
+    case IniFileError::Kind::Unreadable:
+        break;
+    case IniFileError::Kind::BadSectionHeading:
+        return where + QStringLiteral("tem um título de seção mal escrito: escreva-o como [sessao].");
+    case IniFileError::Kind::NoEquals:
+        return where + QStringLiteral("não é da forma chave = valor.");
+    case IniFileError::Kind::KeyBeforeSection:
+        return where +
+               QStringLiteral("tem a chave %1 antes de qualquer seção ([sessao], [servidor] ou [banco]).")
+                   .arg(error.key());
+    }
+    return QStringLiteral("O arquivo de configuração %1 não pode ser lido.").arg(path);
 }
 
 QCommandLineOption option(const char *name, const char *description, const char *value) {
@@ -82,9 +101,17 @@ SessionSettings SessionSettings::read(const QCommandLineParser &parser, QDate to
         throw SettingsError(
             QStringLiteral("O arquivo de configuração %1 não existe.").arg(settings.configFile));
 
-    QSettings ini(settings.configFile, QSettings::IniFormat);
+    // A file the operator has not written yet is no error: every setting then has its default.
+    IniFile ini;
+    if (QFileInfo::exists(settings.configFile)) {
+        try {
+            ini = IniFile::read(settings.configFile);
+        } catch (const IniFileError &error) {
+            throw SettingsError(iniProblem(settings.configFile, error));
+        }
+    }
     const auto iniValue = [&ini](const char *key) {
-        return ini.value(QString::fromLatin1(key)).toString();
+        return ini.value(QString::fromLatin1(key)).value_or(QString());
     };
     settings.operatorCode = iniValue("sessao/operador");
     if (const QString text = iniValue("sessao/filial"); !text.isEmpty())

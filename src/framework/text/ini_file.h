@@ -1,0 +1,53 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <stdexcept>
+
+#include <QString>
+
+namespace bco {
+
+// A configuration file of sections and keys, read as people write it:
+//
+//   [section]
+//   key = value
+//
+// A value is the whole rest of its line with its outer blanks removed, commas, semicolons and number signs
+// included (a PostgreSQL address's password may hold any of them); a value wrapped in double quotes loses
+// them. Lines that start with '#' or ';' are comments. Keys are "section/key". Anything else (a line with no
+// '=', a key before any section, an unfinished section heading) is refused with its line number, rather
+// than left unread for the program to go on without it.
+class IniFile {
+public:
+    // Throws IniFileError for a file that cannot be read or is malformed.
+    static IniFile read(const QString &path);
+    static IniFile parse(const QByteArray &text);
+
+    std::optional<QString> value(const QString &key) const;
+    bool contains(const QString &key) const { return values_.contains(key); }
+
+private:
+    std::map<QString, QString> values_;
+};
+
+// What is wrong with a file, for the program to say in its own language.
+class IniFileError : public std::runtime_error {
+public:
+    enum class Kind { Unreadable, BadSectionHeading, NoEquals, KeyBeforeSection };
+    IniFileError(Kind kind, int line, const QString &key)
+        : std::runtime_error("malformed configuration file")
+        , kind_(kind)
+        , line_(line)
+        , key_(key) {}
+    Kind kind() const { return kind_; }
+    int line() const { return line_; } // from 1; 0 for an unreadable file
+    const QString &key() const { return key_; }
+
+private:
+    Kind kind_;
+    int line_;
+    QString key_;
+};
+
+} // namespace bco
