@@ -58,10 +58,13 @@ protected:
             logIn(server->host(), server->port(), QStringLiteral("DEMO"), QStringLiteral("demo")).token;
         context.databaseConnection = QStringLiteral("adcGeral");
         installed = std::make_unique<ScopedLoginContext>(context);
-        // Most of the demo's debits lie on days the blocked-date rule closes, which the entry form checks
-        // before it opens this screen and the server again: the screen's operator is released from it.
+        // Most of the demo's debits lie on days the blocked-date rule closes, and in accounting periods
+        // closed, which the entry form checks before it opens this screen and the server again: the
+        // screen's operator is released from the rule, and the periods are open.
         QSqlQuery(QSqlDatabase::database(QStringLiteral("adcGeral")))
             .exec(QStringLiteral("UPDATE OPERADOR SET IDLIBBLOQ = 'S' WHERE CDOPERADOR = 'DEMO'"));
+        QSqlQuery(QSqlDatabase::database(QStringLiteral("adcGeral")))
+            .exec(QStringLiteral("UPDATE PERIODOCTB SET IDSITUPERI = 'A'"));
     }
     void TearDown() override {
         installed.reset();
@@ -309,9 +312,6 @@ TEST_F(ChequeScreen, AChequeIsPrintedAgainOnlyWhileItsDebitStillHoldsIt) {
         server->host(), server->port(),
         logIn(server->host(), server->port(), QStringLiteral("SUPERV"), QStringLiteral("demo")).token,
         context.processingDate);
-    // The debits are older than the demo's open accounting periods, which a deletion needs.
-    QSqlQuery(QSqlDatabase::database(QStringLiteral("adcGeral")))
-        .exec(QStringLiteral("UPDATE PERIODOCTB SET IDSITUPERI = 'A'"));
     const struct Case {
         const char *name;
         std::function<void(const ChequeRequest &, const QString &movement)> meanwhile;
