@@ -158,16 +158,7 @@ private:
         const QString service = header.raw(cnab240::Service).toString();
         if (service != u"04")
             throw messages::cnabService(header.number(), service);
-        StatementAccount account;
-        account.bankCode = statement_.account.bankCode;
-        (void)header.number(cnab240::Agency);
-        (void)header.number(cnab240::Account);
-        account.agencyCheck = header.text(cnab240::AgencyCheck);
-        account.accountCheck = header.text(cnab240::AccountCheck);
-        account.agency = withCheck(header.text(cnab240::Agency), account.agencyCheck);
-        account.account = withCheck(header.text(cnab240::Account), account.accountCheck);
-        account.agencyDigits = digitsOnly(account.agency);
-        account.accountDigits = digitsOnly(account.account);
+        const StatementAccount account = accountOf(header, statement_.account.bankCode);
         if (!statement_.account.accountDigits.isEmpty()) {
             const StatementAccount &first = statement_.account;
             if (!first.matches(account.bankCode, account.agencyDigits, account.accountDigits))
@@ -177,7 +168,8 @@ private:
         }
         const StatementBalance opening{signedCents(header, cnab240::OpeningAmount, cnab240::OpeningSign),
                                        header.date(cnab240::OpeningDate), true};
-        if (!statement_.opening)
+        // Batches of a file need not come in the order of their days: the statement opens with the earliest.
+        if (!statement_.opening || opening.date < statement_.opening->date)
             statement_.opening = opening;
         if (statement_.currency.isEmpty())
             statement_.currency = header.text(cnab240::Currency);
@@ -191,7 +183,7 @@ private:
             }
             if (record.type() != u'3')
                 throw unexpected(record, QStringLiteral("um detalhe (tipo 3) ou o trailer de lote (tipo 5)"));
-            const StatementLine &line = detail(record);
+            const StatementLine &line = detail(record, account);
             // An amount field holds up to 18 digits: a few such lines would overflow the sum.
             qint64 &sum = line.kind == u'D' ? debits : credits;
             if (__builtin_add_overflow(sum, line.cents, &sum))
@@ -203,10 +195,35 @@ private:
         throw messages::cnabTruncated();
     }
 
-    const StatementLine &detail(const Record &record) {
+    // The account a record names, at the positions every record of a batch names it.
+    static StatementAccount accountOf(const Record &record, const QString &bankCode) {
+        StatementAccount account;
+        account.bankCode = bankCode;
+        (void)record.number(cnab240::Agency);
+        (void)record.number(cnab240::Account);
+        account.agencyCheck = record.text(cnab240::AgencyCheck);
+        account.accountCheck = record.text(cnab240::AccountCheck);
+        account.agency = withCheck(record.text(cnab240::Agency), account.agencyCheck);
+        account.account = withCheck(record.text(cnab240::Account), account.accountCheck);
+        account.agencyDigits = digitsOnly(account.agency);
+        account.accountDigits = digitsOnly(account.account);
+        return account;
+    }
+
+    const StatementLine &detail(const Record &record, const StatementAccount &batchAccount) {
         const QString segment = record.raw(cnab240::Segment).toString();
         if (segment != u"E")
             throw messages::cnabSegment(record.number(), segment);
+        // A line of another account would be stored in the batch's without a word; a bank that leaves the
+        // detail's account blank names none.
+        if (!record.raw(cnab240::Account).trimmed().isEmpty()) {
+            const StatementAccount named = accountOf(record, batchAccount.bankCode);
+            if (!batchAccount.matches(named.bankCode, named.agencyDigits, named.accountDigits))
+                throw messages::cnabUnexpected(
+                    record.number(),
+                    QStringLiteral("o lançamento é da %1, e o lote da %2; importe um arquivo por conta.")
+                        .arg(cnabAccountText(named), cnabAccountText(batchAccount)));
+        }
         StatementLine line;
         line.date = record.date(cnab240::PostingDate);
         line.cents = record.cents(cnab240::LineAmount);
@@ -223,9 +240,11 @@ private:
     }
 
     void batchTrailer(const Record &trailer, int headerLine, qint64 debits, qint64 credits) {
-        statement_.closing =
-            StatementBalance{signedCents(trailer, cnab240::ClosingAmount, cnab240::ClosingSign),
-                             trailer.date(cnab240::ClosingDate), true};
+        const StatementBalance closing{signedCents(trailer, cnab240::ClosingAmount, cnab240::ClosingSign),
+                                       trailer.date(cnab240::ClosingDate), true};
+        // The statement closes with the latest day's balance, whichever batch comes last.
+        if (!statement_.closing || closing.date >= statement_.closing->date)
+            statement_.closing = closing;
         const int records = trailer.number() - headerLine + 1;
         if (const auto stated = trailer.number(cnab240::BatchRecords); stated && *stated != records)
             throw messages::cnabTotal(trailer.number(), "um lote de",

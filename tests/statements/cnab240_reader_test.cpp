@@ -183,6 +183,32 @@ const CnabCase cnabCases[] = {
      "20240315 D 990  IOF S/ SALDO DEVEDOR (0110) #1|2024-03-15|D|990||IOF S/ SALDO DEVEDOR (0110)|l3\n"
      "20240315 D 990  IOF S/ SALDO DEVEDOR (0110) #2|2024-03-15|D|990||IOF S/ SALDO DEVEDOR (0110)|l4\n"
      "20240315 D 5000  TARIFA MANUTENÇÃO (0105) #1|2024-03-15|D|5000||TARIFA MANUTENÇÃO (0105)|l5"},
+    {"batches of one account in the reverse order of their days",
+     [] {
+         Batch first = marchBatch();
+         first.movements = March.mid(0, 1);
+         first.closingDate = "14032024";
+         first.closing = 148750;
+         Batch second = marchBatch();
+         second.movements = March.mid(1);
+         second.openingDate = "15032024";
+         second.opening = 148750;
+         return crlf(cnabFile({second, first}));
+     },
+     "CNAB banco=101 agência=01234-5/012345/5 conta=000000012345-6/0000000123456/6 moeda=BRL\n"
+     "período=2024-03-14..2024-03-15 inicial=150000@2024-03-14 final=397500@2024-03-15\n"
+     "20240315 C 250000 778899 DEPOSITO DINHEIRO AGENCIA (0201) #1|2024-03-15|C|250000|778899|DEPOSITO "
+     "DINHEIRO AGENCIA (0201)|l3\n"
+     "20240315 D 1250  TARIFA PACOTE (0105) #1|2024-03-15|D|1250||TARIFA PACOTE (0105)|l4\n"
+     "20240314 D 1250  TARIFA PACOTE (0105) #1|2024-03-14|D|1250||TARIFA PACOTE (0105)|l7"},
+    {"a line of another account within a batch",
+     [] {
+         QByteArrayList lines = cnabFile({marchBatch()});
+         lines[3].replace(58, 12, "000000054321");
+         return crlf(lines);
+     },
+     "erro: Linha 4 do arquivo CNAB: o lançamento é da agência 01234-5, conta 000000054321-6, e o lote da "
+     "agência 01234-5, conta 000000012345-6; importe um arquivo por conta."},
     {"batches of two accounts",
      [] {
          Batch other = marchBatch();
