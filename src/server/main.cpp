@@ -175,57 +175,69 @@ int run(QCoreApplication &app) {
     parser.process(app);
     const Settings settings(parser, config);
 
-    ConnectionPool pool(DatabaseUrl::parse(settings.value(db)));
+    // Every option is read before the database is opened: a mistyped one would otherwise leave behind a
+    // database made and migrated at the path given.
+    const auto date = [&](const QCommandLineOption &option) {
+        if (!parser.isSet(option))
+            return QDate();
+        const QDate parsed = QDate::fromString(parser.value(option), Qt::ISODate);
+        if (!parsed.isValid())
+            throw std::invalid_argument("--" + option.names().first().toStdString() +
+                                        " needs a date as YYYY-MM-DD");
+        return parsed;
+    };
+    const QDate auditFromDay = date(auditFrom), auditToDay = date(auditTo);
+    DemoOptions demo;
+    if (parser.isSet(initDemo)) {
+        demo.processingDate = parser.isSet(demoDate) ? date(demoDate) : QDate::currentDate();
+        bool entriesOk = false;
+        demo.entries = parser.value(demoEntries).toInt(&entriesOk);
+        if (!entriesOk || demo.entries < 0)
+            throw std::invalid_argument("--demo-entries needs a number");
+    }
+    const bool serving = !parser.isSet(audit) && !parser.isSet(initOnly);
+    HttpOptions http;
+    if (serving) {
+        const Listen address = parseListen(settings.value(listen));
+        http.host = address.host;
+        http.port = address.port;
+        bool ok = false;
+        http.bodyLimit = settings.value(bodyLimit).toULongLong(&ok);
+        if (!ok || http.bodyLimit == 0)
+            throw std::invalid_argument("--body-limit needs a number of bytes");
+        http.threads = settings.value(threads).toInt(&ok);
+        if (!ok || http.threads < 1)
+            throw std::invalid_argument("--threads needs a positive number");
+        http.tlsCertificate = settings.value(tlsCert);
+        http.tlsKey = settings.value(tlsKey);
+        if ((http.tlsCertificate.isEmpty() || http.tlsKey.isEmpty()) && !isLoopback(http.host))
+            throw std::invalid_argument(
+                "refusing to listen on " + http.host.toStdString() +
+                " without TLS: off loopback the server needs --tls-cert and --tls-key");
+    }
+
+    const DatabaseUrl url = DatabaseUrl::parse(settings.value(db));
+    // Listing the audit of a database that is not there would make an empty one.
+    if (parser.isSet(audit) && url.kind == DatabaseUrl::Kind::Sqlite && !QFileInfo::exists(url.path))
+        throw std::invalid_argument("no database file " + url.path.toStdString());
+    ConnectionPool pool(url);
     migrate(pool.forThisThread());
     if (parser.isSet(audit)) {
-        const auto date = [&](const QCommandLineOption &option) {
-            if (!parser.isSet(option))
-                return QDate();
-            const QDate parsed = QDate::fromString(parser.value(option), Qt::ISODate);
-            if (!parsed.isValid())
-                throw std::invalid_argument("--" + option.names().first().toStdString() +
-                                            " needs a date as YYYY-MM-DD");
-            return parsed;
-        };
         const QString listing = formatAudit(
-            auditOf(pool.forThisThread(), parser.value(audit).trimmed(), date(auditFrom), date(auditTo)));
+            auditOf(pool.forThisThread(), parser.value(audit).trimmed(), auditFromDay, auditToDay));
         std::fputs(listing.toUtf8().constData(), stdout);
         return 0;
     }
     if (parser.isSet(initDemo)) {
-        DemoOptions options;
-        options.processingDate = parser.isSet(demoDate)
-                                     ? QDate::fromString(parser.value(demoDate), Qt::ISODate)
-                                     : QDate::currentDate();
-        if (!options.processingDate.isValid())
-            throw std::invalid_argument("--demo-date needs a date as YYYY-MM-DD");
-        bool entriesOk = false;
-        options.entries = parser.value(demoEntries).toInt(&entriesOk);
-        if (!entriesOk || options.entries < 0)
-            throw std::invalid_argument("--demo-entries needs a number");
         // A database that already holds data keeps it: running the demo twice serves the first one's data.
         const auto companies = pool.forThisThread().scalar(QStringLiteral("SELECT COUNT(*) FROM EMPRESA"));
         if (companies && companies->toLongLong() > 0)
             std::fprintf(stderr, "the database already holds data; the demo data was not loaded again\n");
         else
-            loadDemoData(pool.forThisThread(), options);
+            loadDemoData(pool.forThisThread(), demo);
     }
-    if (parser.isSet(initOnly))
+    if (!serving)
         return 0;
-
-    HttpOptions http;
-    const Listen address = parseListen(settings.value(listen));
-    http.host = address.host;
-    http.port = address.port;
-    bool ok = false;
-    http.bodyLimit = settings.value(bodyLimit).toULongLong(&ok);
-    if (!ok || http.bodyLimit == 0)
-        throw std::invalid_argument("--body-limit needs a number of bytes");
-    http.threads = settings.value(threads).toInt(&ok);
-    if (!ok || http.threads < 1)
-        throw std::invalid_argument("--threads needs a positive number");
-    http.tlsCertificate = settings.value(tlsCert);
-    http.tlsKey = settings.value(tlsKey);
 
     SessionStore sessions;
     Dispatcher dispatcher(pool, sessions, allMethods());

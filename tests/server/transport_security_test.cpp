@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <httplib.h>
@@ -62,6 +63,32 @@ TEST(TransportSecurityTest, RefusesToListenOffLoopbackWithoutTls) {
             ServerProcess::runOnce(QStringList{"--db", database.urlText()} + way, nullptr, &errors, 60000),
             1);
         EXPECT_TRUE(errors.contains(u"without TLS")) << errors.toStdString();
+    }
+}
+
+// A mistyped option, or an audit of a database file that is not there, is told before anything is opened:
+// the database path is left as it was, not made and migrated.
+TEST(TransportSecurityTest, AMistakeOnTheCommandLineLeavesNoDatabaseBehind) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("nova.db"));
+    const struct Case {
+        QStringList arguments;
+        const char *error;
+    } cases[] = {
+        {{"--audit", "001"}, "no database file"},
+        {{"--audit", "001", "--from", "01/03/2024"}, "--from needs a date"},
+        {{"--init-demo", "--demo-date", "15/03/2024"}, "--demo-date needs a date"},
+        {{"--listen", "0.0.0.0:0"}, "without TLS"},
+        {{"--threads", "0"}, "--threads needs"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        QString errors;
+        EXPECT_EQ(ServerProcess::runOnce(QStringList{"--db", QStringLiteral("sqlite:") + path} + c.arguments,
+                                         nullptr, &errors, 60000),
+                  1);
+        EXPECT_TRUE(errors.contains(QString::fromUtf8(c.error))) << errors.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(path));
     }
 }
 
