@@ -332,11 +332,12 @@ void TfrmConciliacao::CarregaExtrato() {
         loaded = serverCall(
             [&] { return bco::loadBoard(netLancContCorr, account_, chosen[0].toString(), from, to); });
         // The lines of the period that the account's earlier statements hold, which this one, overlapping
-        // them, did not store again.
+        // them, did not store again. Only a statement stored before this one can hold a line of its file:
+        // the lines of one stored later (another day's file, or a bank's late posting) are not this file's.
         QStringList overlapping;
         for (int i = 0; i < ui->cbxExtrato->count(); ++i) {
             const QVariantList other = ui->cbxExtrato->itemData(i).toList();
-            if (other.value(0) != chosen[0] && other.value(2).toDate() >= from &&
+            if (other.value(0).toLongLong() < chosen[0].toLongLong() && other.value(2).toDate() >= from &&
                 other.value(1).toDate() <= to)
                 overlapping.append(other.value(0).toString());
         }

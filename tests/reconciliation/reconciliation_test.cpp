@@ -555,6 +555,8 @@ TEST_F(ReconciliationForm, LeavingPairsAcceptedAsksAndNaoKeepsThem) {
 // day counts the lines the earlier statement holds: the closing difference is the books' and the bank's.
 TEST_F(ReconciliationForm, AStatementOverlappingAnEarlierOneCountsTheLinesThatOneHolds) {
     openStatement();
+    auto *statements = control<QComboBox>("cbxExtrato");
+    const QString earlier = statements->currentText();
     files.choose(laterStatement());
     form->sbtImportExport->click();
     ASSERT_EQ(form->board().lines().size(), 1) << "the lines of the earlier file are not stored again";
@@ -563,6 +565,28 @@ TEST_F(ReconciliationForm, AStatementOverlappingAnEarlierOneCountsTheLinesThatOn
         bank << day.bank;
     // From the opening balance the file states (-1.401,29), through each day's lines of either statement.
     EXPECT_EQ(bank, (QList<std::optional<qint64>>{-16672, 43343, 10000, 15000}));
+
+    // Shown again, the earlier statement counts none of the later one's lines, which were never its file's:
+    // a line the later file added on a day of its period left its closing balance off the one it states.
+    QFile later(laterStatement());
+    ASSERT_TRUE(later.open(QIODevice::ReadOnly));
+    QByteArray lateLine = later.readAll();
+    lateLine.replace("<DTPOSTED>20240314<TRNAMT>50,00<FITID>F5", "<DTPOSTED>20240313<TRNAMT>50,00<FITID>F6")
+        .replace("<DTEND>20240314", "<DTEND>20240313")
+        .replace("<BALAMT>150,00<DTASOF>20240314", "<BALAMT>200,00<DTASOF>20240313");
+    const bco::StatementPackets sent = bco::statementPackets(bco::readStatement(lateLine));
+    SecondOperator(env.server())
+        .call(QStringLiteral("SetGravaExtrato"), {QStringLiteral("001"), sent.header, sent.lines});
+    const int before = statements->count();
+    QTest::mouseClick(statements, Qt::LeftButton); // lists what the other operator stored
+    statements->hidePopup();
+    ASSERT_EQ(statements->count(), before + 1);
+    const int at = statements->findText(earlier);
+    ASSERT_GE(at, 0);
+    statements->setCurrentIndex(at);
+    Q_EMIT statements->activated(at);
+    ASSERT_FALSE(form->balances().isEmpty());
+    EXPECT_EQ(form->balances().last().bank, 10000) << "the 100,00 the earlier file states on the 13th";
 }
 
 // A statement another operator stores while the screen is open is among those the list offers as it opens,
