@@ -2,6 +2,7 @@
 
 #include <tuple>
 
+#include "framework/text/whole_characters.h"
 #include "server/storage/money.h"
 #include "server/transport/access.h"
 
@@ -143,8 +144,8 @@ void NewEntryChecks::written(const NewEntry &entry) {
     }
 }
 
-NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movement,
-                               const InsertedRow &record) {
+NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movement, const InsertedRow &record,
+                               EntryOrigin origin) {
     const QString kindName = QString::fromUtf8(kind.name);
     NewEntry entry;
     EntryToAccount &accounting = entry.accounting;
@@ -189,10 +190,11 @@ NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movemen
     accounting.branch = record.code("CDFILIAL");
     entry.typedBranch = record.code(kind.typedBranch);
     accounting.type = record.code(kind.type);
-    entry.financialClass = record.code("CDCLASSFINA");
     accounting.customer = record.code("CDCLIENTE");
     accounting.supplier = record.code("CDFORNECED");
-    checkCodes(accounting, entry.typedBranch, entry.financialClass);
+    checkCodes(accounting, entry.typedBranch, record.code("CDCLASSFINA"));
+    const TypeNaming &type = typeNaming(kind, accounting.type);
+    entry.financialClass = type.financialClass;
     checkParty(accounting);
 
     accounting.description = record.text(kind.description);
@@ -200,13 +202,35 @@ NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movemen
     if (accounting.description.trimmed().isEmpty())
         refuse(QStringLiteral("Descrição deve ser informada."));
     entry.document = movement.code("NRDOCMBANC");
-    entry.history = movement.text("DSHISMBANC");
+    entry.history = newMovementHistory(origin, accounting.description, type.name);
     // What the forms and the import write of the cash flow: the entry's day, realised.
     entry.flowDate = record.date("DTMOVFLUXO");
     entry.flowIndicator = record.code("IDMOVFLUXO");
     if (entry.flowDate != accounting.date || entry.flowIndicator != u"R")
         refuse(QStringLiteral("O fluxo de um lançamento novo é o do seu dia, realizado (\"R\")."));
     return entry;
+}
+
+QString newMovementHistory(EntryOrigin origin, const QString &description, const QString &typeName) {
+    return leftWholeCharacters(description + (origin == EntryOrigin::Form
+                                                  ? u'(' + typeName + u')'
+                                                  : QStringLiteral(" (Importação via xls)")),
+                               40);
+}
+
+const NewEntryChecks::TypeNaming &NewEntryChecks::typeNaming(const EntryKind &kind, const QString &type) {
+    const std::pair<QChar, QString> key{QChar(kind.letter), type};
+    if (const auto found = typeNamings_.find(key); found != typeNamings_.end())
+        return found->second;
+    TypeNaming naming;
+    context_.sql.forEach(QStringLiteral("SELECT %1, CDCLASSFINA FROM %2 WHERE %3 = :tipo")
+                             .arg(EntryKind::column(kind.typeName), EntryKind::column(kind.typeTable),
+                                  EntryKind::column(kind.type)),
+                         {{QStringLiteral("tipo"), type}}, [&](const SqlRow &row) {
+                             naming = {row.isNull(0) ? QString() : row.text(0).trimmed(),
+                                       row.isNull(1) ? QString() : row.text(1).trimmed()};
+                         });
+    return typeNamings_.emplace(key, naming).first->second;
 }
 
 QString NewEntryChecks::branchCompany(const QString &branch) {

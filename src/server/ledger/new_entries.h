@@ -44,6 +44,14 @@ struct NewEntry {
 std::set<QString> deletedNumbers(Sql &sql, const char *table, const QString &account, const QString &first,
                                  const QString &last);
 
+// What wrote a new entry, which its movement's history tells: the entry form ("(" and the type's name and ")"
+// after the description) or the import of a workbook (" (Importação via xls)").
+enum class EntryOrigin { Form, Import };
+
+// The history the server writes for a new entry's movement: the description followed by "(type name)" or
+// by the import's " (Importação via xls)", cut to the column's 40 characters.
+QString newMovementHistory(EntryOrigin origin, const QString &description, const QString &typeName);
+
 // The checks of new entries for one call. What they read of the catalogues (an account's company and the
 // operator's right to it, branches, types, classes, cost centres, customers, suppliers, the last number
 // each series drew) is read once per code for the life of the object, so that a call of many entries reads
@@ -59,7 +67,13 @@ public:
     // is not the account's, unknown branches, type, class, customer or supplier, both a customer and a
     // supplier, and an entry without the party its accounting needs (checkParty). The entry answered has no
     // cost centre yet: its caller settles it, and checks one the client sent with checkCostCentre.
-    NewEntry check(const EntryKind &kind, const InsertedRow &movement, const InsertedRow &record);
+    //
+    // The movement's history and the record's financial class are the server's to write, whatever the client
+    // sent: the type's class, and the description followed by `historySuffix` (see EntryOrigin), cut to the
+    // history's 40 characters, as the forms and the import build them. Taken as sent, they would let a client
+    // file an entry under another class than its type's, and hand the duplicate searches any history.
+    NewEntry check(const EntryKind &kind, const InsertedRow &movement, const InsertedRow &record,
+                   EntryOrigin origin);
 
     // Refuses (with the forms' own texts where they have one) a branch that does not exist, a typed branch
     // of another company than the account's, a record's branch that is not the typed one (or, none typed, of
@@ -106,6 +120,11 @@ private:
     bool exists(const QString &query, const QString &key, const QString &secondKey = QString());
     // The company of an existing branch.
     QString branchCompany(const QString &branch);
+    // An existing type's name and financial class.
+    struct TypeNaming {
+        QString name, financialClass;
+    };
+    const TypeNaming &typeNaming(const EntryKind &kind, const QString &type);
     QString numberChecked(Series series, const QString &account, const QString &number, const QString &what,
                           const char *table, const char *column);
     // The movement's and the record's numbers, each checked by numberChecked.
@@ -115,6 +134,7 @@ private:
     CallContext &context_;
     std::map<QString, QString> accountCompanies_;
     std::map<QString, QString> branchCompanies_;
+    std::map<std::pair<QChar, QString>, TypeNaming> typeNamings_;
     // By kind and type: the party an accounted type's ledger account is kept by ("C", "F"), or empty.
     std::map<std::pair<QChar, QString>, QString> partyOfType_;
     std::map<std::pair<int, QString>, std::optional<qint64>> lastDrawn_;

@@ -582,9 +582,11 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
             break;
         }
         const auto cents = movement.cents("VRMOVBANC");
-        const QString original = cents ? repeated.of(key.first, movement.date("DTMOVBANC"), *cents,
-                                                     movement.code("NRDOCMBANC"), movement.text("DSHISMBANC"))
-                                       : QString();
+        // Compared by the history the server writes, whatever the client sent.
+        const QString original =
+            cents ? repeated.of(key.first, movement.date("DTMOVBANC"), *cents, movement.code("NRDOCMBANC"),
+                                newMovementHistory(EntryOrigin::Import, record.text(kind.description), {}))
+                  : QString();
         if (!original.isEmpty()) {
             skipped.append(
                 QStringLiteral("Movimento %1 já incluído como movimento %2: não foi gravado de novo.")
@@ -593,7 +595,7 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         }
         NewEntry entry;
         try {
-            entry = checks.check(kind, movement, record);
+            entry = checks.check(kind, movement, record, EntryOrigin::Import);
         } catch (const Refusal &refusal) {
             refuse(QStringLiteral("Movimento %1: %2").arg(key.second, refusal.message()));
         }

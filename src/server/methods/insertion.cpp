@@ -54,7 +54,7 @@ NewEntry checkedEntry(CallContext &context, const InsertionCall &call, const Var
     const QString kindName = QString::fromUtf8(kind.name);
 
     NewEntryChecks checks(context);
-    NewEntry entry = checks.check(kind, movement, record);
+    NewEntry entry = checks.check(kind, movement, record, EntryOrigin::Form);
     EntryToAccount &accounting = entry.accounting;
     if (args[6].toDate() != accounting.date)
         refuse(QStringLiteral("A data do %1 difere da data do movimento bancário.").arg(kindName));
