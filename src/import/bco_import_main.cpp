@@ -28,7 +28,7 @@ namespace {
 enum ExitCode { Imported = 0, FileHasErrors = 1, CannotRun = 2 };
 
 const char helpText[] =
-    "Uso: bco-import [--check] [opções da sessão] ARQUIVO\n"
+    "Uso: bco-import [--check] [--kind C|D] [opções da sessão] ARQUIVO\n"
     "     bco-import --statement EXTRATO [--reconcile] [--account CONTA] [opções da sessão]\n"
     "\n"
     "Importa os lançamentos de conta corrente da planilha ARQUIVO (.xls, .xlsx ou .ods; aba Plan1, uma\n"
@@ -50,6 +50,8 @@ const char helpText[] =
     "dos livros nesse dia.\n"
     "\n"
     "  --check              só verifica o arquivo, sem gravar nada\n"
+    "  --kind C|D           só os créditos (C) ou só os débitos (D) da planilha; depois que os débitos\n"
+    "                       foram recusados e os créditos gravados, --kind D envia só os débitos\n"
     "  --statement EXTRATO  grava o extrato bancário EXTRATO\n"
     "  --reconcile          concilia as sugestões sem dúvida do extrato\n"
     "  --account CONTA      conta corrente do extrato (código reduzido, como 001)\n"
@@ -140,7 +142,8 @@ int run() {
     const QCommandLineOption statement(QStringLiteral("statement"), QString(), QStringLiteral("EXTRATO"));
     const QCommandLineOption reconcile(QStringLiteral("reconcile"));
     const QCommandLineOption account(QStringLiteral("account"), QString(), QStringLiteral("CONTA"));
-    parser.addOptions({help, check, statement, reconcile, account});
+    const QCommandLineOption kind(QStringLiteral("kind"), QString(), QStringLiteral("C|D"));
+    parser.addOptions({help, check, statement, reconcile, account, kind});
     bco::CommandLineSession::addOptions(parser);
     if (!parser.parse(QCoreApplication::arguments())) {
         bco::writeLine(stderr, parser.errorText());
@@ -166,6 +169,11 @@ int run() {
         bco::writeLine(stderr, QStringLiteral("Informe um arquivo (bco-import --help mostra o uso)."));
         return CannotRun;
     }
+    const QString onlyKind = parser.value(kind).trimmed().toUpper();
+    if (parser.isSet(kind) && onlyKind != u"C" && onlyKind != u"D") {
+        bco::writeLine(stderr, QStringLiteral("--kind leva C (só os créditos) ou D (só os débitos)."));
+        return CannotRun;
+    }
     const QString path = parser.positionalArguments().first();
     if (!QFileInfo(path).isFile()) {
         bco::writeLine(stderr, QStringLiteral("Arquivo não existe: %1").arg(path));
@@ -188,7 +196,8 @@ int run() {
         Unwatched unwatched;
         // A check writes nothing, so it draws no numbers either: the account's series stay as they were.
         pass.Run(path, unwatched,
-                 parser.isSet(check) ? ImportPass::Purpose::Check : ImportPass::Purpose::Import);
+                 parser.isSet(check) ? ImportPass::Purpose::Check : ImportPass::Purpose::Import,
+                 onlyKind.isEmpty() ? QChar() : onlyKind.front());
         if (!records.cdsErro.IsEmpty()) {
             printErrors(records.cdsErro);
             return FileHasErrors;
@@ -210,7 +219,8 @@ int run() {
             // The credits' call was answered before the debits' failed: a script must know they are in.
             if (outcome.credits > 0)
                 bco::writeLine(stdout,
-                               QStringLiteral("Importados %1 crédito(s); os débitos não foram importados.")
+                               QStringLiteral("Importados %1 crédito(s); os débitos não foram importados "
+                                              "(acertados, --kind D envia só os débitos).")
                                    .arg(outcome.credits - outcome.skippedCredits));
             if (!outcome.refusal.isEmpty()) {
                 bco::writeLine(stderr, outcome.refusal);

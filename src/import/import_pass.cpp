@@ -125,7 +125,7 @@ void ImportPass::Start() {
     }
 }
 
-void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purpose) {
+void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purpose, QChar onlyKind) {
     Start();
     building_ = purpose == Purpose::Import;
     struct Finish {
@@ -134,6 +134,11 @@ void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purp
     } finish{progress};
 
     std::vector<PreRecord> rows = ReadRows(path);
+    // A row whose kind cannot be told stays, to be told as the error it is.
+    if (!onlyKind.isNull())
+        std::erase_if(rows, [onlyKind](const PreRecord &row) {
+            return !row.letter.isNull() && row.letter != onlyKind;
+        });
     progress.Started(static_cast<int>(rows.size()));
     Cli_bco11100::EntryRecords &entry = records_.entry;
     for (bco::ClientDataSet *quiet :

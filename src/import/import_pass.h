@@ -108,7 +108,10 @@ public:
     // Runs the pass over the workbook at `path`. Throws bco::WorkbookError (with the operator's message) when
     // the workbook cannot be read or lacks the sheet or a heading, and Consiste::EAbort after a server
     // failure was shown. Either way the error lines written so far stay and the records cannot be sent.
-    void Run(const QString &path, ImportProgress &progress, Purpose purpose = Purpose::Import);
+    // With `onlyKind` 'C' or 'D', the rows of the other kind are left out, neither checked nor built: what
+    // sends the debits of a file whose credits are in already (their rows would be repetitions).
+    void Run(const QString &path, ImportProgress &progress, Purpose purpose = Purpose::Import,
+             QChar onlyKind = QChar());
 
     // The last pass ran to its end and the file is free of errors and has at least one row.
     bool Clean() const;

@@ -744,16 +744,27 @@ TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
     EXPECT_EQ(importedMovements(), 4);
 }
 
-// The debits refused after the credits were written: a script learns that the credits are in.
-TEST_F(CommandLine, DebitsRefusedAfterTheCreditsWereWrittenTellTheCreditsWritten) {
+// The debits refused after the credits were written: a script learns that the credits are in, and once the
+// cause is mended sends the file's debits alone (its credits would now be errors, as repetitions).
+TEST_F(CommandLine, DebitsRefusedAfterTheCreditsWereWrittenTellTheCreditsWrittenAndGoAloneLater) {
     env.execute(QStringLiteral("INSERT INTO ORCATPDEBI (CDEMPRESA, CDTPDEBIBANC, CDCENTCUST, NRANO, NRMES, "
                                "VRORCADO) VALUES ('01', '0002', '0001', 2024, 3, 1)"));
-    const Run refused = run({Workbooks::get().path(QStringLiteral("limpo.ods"))});
+    const QString file = Workbooks::get().path(QStringLiteral("limpo.ods"));
+    const Run refused = run({file});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_EQ(refused.out.trimmed(),
-              QStringLiteral("Importados 2 crédito(s); os débitos não foram importados."));
+              QStringLiteral("Importados 2 crédito(s); os débitos não foram importados "
+                             "(acertados, --kind D envia só os débitos)."));
     EXPECT_TRUE(refused.err.contains(u"supera o valor orçado")) << refused.err.toStdString();
     EXPECT_EQ(importedMovements(), 2);
+
+    env.execute(QStringLiteral("DELETE FROM ORCATPDEBI WHERE CDTPDEBIBANC = '0002' AND VRORCADO = 1"));
+    EXPECT_EQ(run({file}).exitCode, 1) << "the credits written are repetitions now";
+    EXPECT_EQ(run({QStringLiteral("--kind"), QStringLiteral("x"), file}).exitCode, 2);
+    const Run debits = run({QStringLiteral("--kind"), QStringLiteral("d"), file});
+    EXPECT_EQ(debits.exitCode, 0) << debits.out.toStdString() << debits.err.toStdString();
+    EXPECT_EQ(debits.out.trimmed(), QStringLiteral("Importados 0 crédito(s) e 2 débito(s)."));
+    EXPECT_EQ(importedMovements(), 4);
 }
 
 // A session over TLS: every connection of the import, the form's and the one that draws the numbers, and
