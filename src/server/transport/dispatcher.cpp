@@ -118,8 +118,7 @@ CallOutcome databaseFailure(const DatabaseError &error) {
 }
 
 CallOutcome Dispatcher::call(const QString &name, VariantList args, const QString &token) {
-    return dispatch(
-        name, token, [&args] { return std::move(args); }, std::nullopt);
+    return dispatch(name, token, [&args] { return std::move(args); });
 }
 
 bool Dispatcher::hasSession(const QString &token) {
@@ -151,16 +150,13 @@ std::optional<QString> Dispatcher::authorize(const Method &method, const QString
 }
 
 CallOutcome Dispatcher::dispatch(const QString &name, const QString &token,
-                                 const std::function<VariantList()> &arguments,
-                                 const std::optional<QString> &admittedOperator) {
+                                 const std::function<VariantList()> &arguments) {
     const auto start = std::chrono::steady_clock::now();
     CallOutcome outcome;
     const Method *method = methodNamed(name, outcome);
     try {
-        if (const std::optional<QString> operatorCode = method == nullptr ? std::nullopt
-                                                        : admittedOperator
-                                                            ? admittedOperator
-                                                            : authorize(*method, token, outcome)) {
+        if (const std::optional<QString> operatorCode =
+                method != nullptr ? authorize(*method, token, outcome) : std::nullopt) {
             std::optional<VariantList> args;
             try {
                 args = arguments();
@@ -291,17 +287,13 @@ int httpStatus(CallOutcome::Status status) {
 
 } // namespace
 
-RpcResponse Dispatcher::handle(const QString &name, const QString &authorization, QByteArray body,
-                               const std::optional<QString> &admittedOperator) {
+RpcResponse Dispatcher::handle(const QString &name, const QString &authorization, QByteArray body) {
     try {
-        const CallOutcome outcome = dispatch(
-            name, bearerToken(authorization),
-            [&body] {
-                VariantList args = decodeRequest(body, RequestLimits);
-                body = QByteArray();
-                return args;
-            },
-            admittedOperator);
+        const CallOutcome outcome = dispatch(name, bearerToken(authorization), [&body] {
+            VariantList args = decodeRequest(body, RequestLimits);
+            body = QByteArray();
+            return args;
+        });
         if (!outcome.ok())
             return {httpStatus(outcome.status), encodeError(outcome.error, outcome.incident)};
         return {200, encodeAnswer(outcome.result, outcome.args)};
@@ -313,20 +305,18 @@ RpcResponse Dispatcher::handle(const QString &name, const QString &authorization
     }
 }
 
-Dispatcher::HeadVerdict Dispatcher::judgeHead(const QString &name, const QString &authorization) {
+std::optional<RpcResponse> Dispatcher::refusalBeforeBody(const QString &name, const QString &authorization) {
     CallOutcome outcome;
     const Method *method = methodNamed(name, outcome);
     try {
-        if (method != nullptr) {
-            if (std::optional<QString> operatorCode = authorize(*method, bearerToken(authorization), outcome))
-                return {std::nullopt, std::move(operatorCode)};
-        }
+        if (method != nullptr && authorize(*method, bearerToken(authorization), outcome))
+            return std::nullopt;
     } catch (const DatabaseError &) {
         pool_.dropThisThreadAfterFailure();
-        return {};
+        return std::nullopt;
     }
     log(method != nullptr ? method->name : name.left(100), 0, outcome);
-    return {RpcResponse{httpStatus(outcome.status), encodeError(outcome.error)}, std::nullopt};
+    return RpcResponse{httpStatus(outcome.status), encodeError(outcome.error)};
 }
 
 void Dispatcher::logTransportRefusal(const QString &name, int status, const QString &message) const {

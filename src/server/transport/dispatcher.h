@@ -73,21 +73,14 @@ public:
     // A decoded call. `token` is the session token (empty for none).
     CallOutcome call(const QString &method, VariantList args, const QString &token);
 
-    // What a request's head tells of it before its body is read: the answer that refuses it (a method there
-    // is none of, one that needs a session without one), logged as handle() would, or the operator its
-    // session admits (empty for a method that needs no session). Neither when the database could not tell.
-    struct HeadVerdict {
-        std::optional<RpcResponse> refusal;
-        std::optional<QString> admittedOperator;
-    };
-    // A route asks this before it reads the body: a client without a session would otherwise hold a worker
-    // for as long as its body takes to come. Never throws.
-    HeadVerdict judgeHead(const QString &method, const QString &authorization);
     // A request as it comes over the wire: the method name from the path, the Authorization header and the
-    // CBOR body, which is let go once decoded, before the call runs. The operator judgeHead() admitted, when
-    // it could tell, is the call's: its session is not looked up again. Never throws.
-    RpcResponse handle(const QString &method, const QString &authorization, QByteArray body,
-                       const std::optional<QString> &admittedOperator = std::nullopt);
+    // CBOR body, which is let go once decoded, before the call runs. Never throws.
+    RpcResponse handle(const QString &method, const QString &authorization, QByteArray body);
+    // The answer to a request that its head alone refuses (a method there is none of, one that needs a
+    // session without one), logged as handle() would; nothing when only its body can tell. A route asks this
+    // before it reads the body: a client without a session would otherwise hold a worker for as long as its
+    // body takes to come. Never throws: a database that cannot tell leaves the request to handle().
+    std::optional<RpcResponse> refusalBeforeBody(const QString &method, const QString &authorization);
 
     const MethodRegistry &methods() const { return methods_; }
     SessionStore &sessions() { return sessions_; }
@@ -99,12 +92,10 @@ public:
     void logTransportRefusal(const QString &name, int status, const QString &message) const;
 
 private:
-    // Finds the method, checks the session (unless an operator was admitted already), reads the arguments
-    // (only then: a caller without a session gets nothing decoded on its behalf), checks them, runs the
-    // method, and logs the call.
+    // Finds the method, checks the session, reads the arguments (only then: a caller without a session gets
+    // nothing decoded on its behalf), checks them, runs the method, and logs the call.
     CallOutcome dispatch(const QString &name, const QString &token,
-                         const std::function<VariantList()> &arguments,
-                         const std::optional<QString> &admittedOperator);
+                         const std::function<VariantList()> &arguments);
     // The method of that name; none, with `outcome` set to say so, when there is none.
     const Method *methodNamed(const QString &name, CallOutcome &outcome) const;
     std::optional<QString> authorize(const Method &method, const QString &token, CallOutcome &outcome);

@@ -189,10 +189,9 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     server_->Post(RpcPattern, [this, limit](const httplib::Request &request, httplib::Response &response,
                                             const httplib::ContentReader &reader) {
         const QString method = QString::fromStdString(request.matches[1].str());
-        const QString authorization = QString::fromStdString(request.get_header_value("Authorization"));
-        const Dispatcher::HeadVerdict verdict = dispatcher_.judgeHead(method, authorization);
-        if (verdict.refusal) {
-            answerUnread(response, verdict.refusal->status, verdict.refusal->body);
+        if (const auto refusal = dispatcher_.refusalBeforeBody(
+                method, QString::fromStdString(request.get_header_value("Authorization")))) {
+            answerUnread(response, refusal->status, refusal->body);
             return;
         }
         QByteArray body;
@@ -206,8 +205,8 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
             response.set_content(encodeError(message).toStdString(), CborContentType);
             return;
         }
-        const RpcResponse answer =
-            dispatcher_.handle(method, authorization, std::move(body), verdict.admittedOperator);
+        const RpcResponse answer = dispatcher_.handle(
+            method, QString::fromStdString(request.get_header_value("Authorization")), std::move(body));
         response.status = answer.status;
         sendBody(response, answer.body);
     });
