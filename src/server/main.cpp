@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <pthread.h>
@@ -67,7 +68,9 @@ void logCall(const QString &method, double milliseconds, const QString &outcome)
 // packaged service reads /etc/bco/bco-server.conf), or else its default.
 class Settings {
 public:
-    Settings(const QCommandLineParser &parser, const QCommandLineOption &config)
+    // `fileOptions`: the options the file may set.
+    Settings(const QCommandLineParser &parser, const QCommandLineOption &config,
+             const QList<QCommandLineOption> &fileOptions)
         : parser_(parser) {
         if (!parser.isSet(config))
             return;
@@ -77,6 +80,16 @@ public:
         } catch (const IniFileError &error) {
             throw std::invalid_argument(problem(path, error).toStdString());
         }
+        QStringList known;
+        for (const QCommandLineOption &option : fileOptions)
+            known.append(QStringLiteral("server/") + option.names().first());
+        if (const auto unknown = file_->firstUnknown(known))
+            throw std::invalid_argument(QStringLiteral("configuration file %1, line %2: %3 is no setting of "
+                                                       "the server (its [server] keys: %4)")
+                                            .arg(path)
+                                            .arg(unknown->second)
+                                            .arg(unknown->first, known.join(QStringLiteral(", ")))
+                                            .toStdString());
     }
 
     QString value(const QCommandLineOption &option) const {
@@ -173,7 +186,7 @@ int run(QCoreApplication &app) {
     parser.addOptions({db, listen, initDemo, initOnly, demoDate, demoEntries, bodyLimit, threads, tlsCert,
                        tlsKey, audit, auditFrom, auditTo, config});
     parser.process(app);
-    const Settings settings(parser, config);
+    const Settings settings(parser, config, {db, listen, tlsCert, tlsKey, threads, bodyLimit});
 
     // Every option is read before the database is opened: a mistyped one would otherwise leave behind a
     // database made and migrated at the path given.
@@ -210,17 +223,25 @@ int run(QCoreApplication &app) {
             throw std::invalid_argument("--threads needs a positive number");
         http.tlsCertificate = settings.value(tlsCert);
         http.tlsKey = settings.value(tlsKey);
-        if ((http.tlsCertificate.isEmpty() || http.tlsKey.isEmpty()) && !isLoopback(http.host))
-            throw std::invalid_argument(
-                "refusing to listen on " + http.host.toStdString() +
-                " without TLS: off loopback the server needs --tls-cert and --tls-key");
     }
 
     const DatabaseUrl url = DatabaseUrl::parse(settings.value(db));
     // Listing the audit of a database that is not there would make an empty one.
     if (parser.isSet(audit) && url.kind == DatabaseUrl::Kind::Sqlite && !QFileInfo::exists(url.path))
         throw std::invalid_argument("no database file " + url.path.toStdString());
-    ConnectionPool pool(url);
+    ConnectionPool pool(url); // opened on its first use
+    SessionStore sessions;
+    Dispatcher dispatcher(pool, sessions, allMethods());
+    dispatcher.setLogger(logCall);
+    holdBeforeCommitForTests(dispatcher);
+    // The address is taken, with its certificate, before the database is opened: a server that cannot
+    // listen leaves none behind. Nothing is accepted before serve().
+    std::unique_ptr<HttpServer> server;
+    int port = 0;
+    if (serving) {
+        server = std::make_unique<HttpServer>(dispatcher, http);
+        port = server->bind();
+    }
     migrate(pool.forThisThread());
     if (parser.isSet(audit)) {
         const QString listing = formatAudit(
@@ -239,22 +260,15 @@ int run(QCoreApplication &app) {
     if (!serving)
         return 0;
 
-    SessionStore sessions;
-    Dispatcher dispatcher(pool, sessions, allMethods());
-    dispatcher.setLogger(logCall);
-    holdBeforeCommitForTests(dispatcher);
-    HttpServer server(dispatcher, http);
-    const int port = server.bind();
-
     std::thread stopper([&] {
         int signal = 0;
         sigwait(&stopSignals(), &signal);
-        server.stop();
+        server->stop();
     });
 
-    std::printf("listening on %s:%d%s\n", qPrintable(http.host), port, server.usesTls() ? " (TLS)" : "");
+    std::printf("listening on %s:%d%s\n", qPrintable(http.host), port, server->usesTls() ? " (TLS)" : "");
     std::fflush(stdout);
-    server.serve();
+    server->serve();
     // serve() also returns when the server could not run; wake the stopper so it can be joined.
     pthread_kill(stopper.native_handle(), SIGTERM);
     stopper.join();

@@ -142,13 +142,21 @@ TEST(HostSettings, RefusesValuesItCannotUseNamingTheSetting) {
     EXPECT_THROW(load({QStringLiteral("--config"), folder.filePath(QStringLiteral("nenhum.ini"))}),
                  SettingsError);
     try {
+        load({QStringLiteral("--config"),
+              writeIni(folder, "[sessao]\nfilial=0101\n[servidor]\nporto=8211\n")});
+        ADD_FAILURE() << "a misspelt key was taken as no setting";
+    } catch (const SettingsError &error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(u"linha 4, tem servidor/porto, que não é"))
+            << error.what();
+    }
+    try {
         load({QStringLiteral("--config"), writeIni(folder, "filial=0101\n")});
         ADD_FAILURE() << "a file without its sections was taken as holding nothing";
     } catch (const SettingsError &error) {
         EXPECT_EQ(
             QString::fromUtf8(error.what()),
             QStringLiteral("O arquivo de configuração %1, linha 1, tem a chave filial antes de qualquer "
-                           "seção ([sessao], [servidor] ou [banco]).")
+                           "seção ([sessao], [servidor], [banco] ou [modulo]).")
                 .arg(folder.filePath(QStringLiteral("bco-host.ini"))));
     }
 }

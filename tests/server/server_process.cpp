@@ -5,7 +5,10 @@
 #include <QDeadlineTimer>
 #include <QRegularExpression>
 
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace bco::server::testing {
 
@@ -103,6 +106,22 @@ int ServerProcess::runOnce(const QStringList &arguments, QString *output, QStrin
     if (errorOutput != nullptr)
         *errorOutput = QString::fromUtf8(process.readAllStandardError());
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+int connectToLoopback(int port) {
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(socket, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        ::close(socket);
+        return -1;
+    }
+    const timeval patience{10, 0};
+    ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+    return socket;
 }
 
 } // namespace bco::server::testing

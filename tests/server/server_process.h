@@ -44,4 +44,8 @@ private:
     QString log_;
 };
 
+// A socket connected to `port` on loopback that waits at most ten seconds to send or receive, or -1: for
+// requests no HTTP client would send, or would send at once.
+int connectToLoopback(int port);
+
 } // namespace bco::server::testing

@@ -71,6 +71,11 @@ TEST(TransportSecurityTest, RefusesToListenOffLoopbackWithoutTls) {
 TEST(TransportSecurityTest, AMistakeOnTheCommandLineLeavesNoDatabaseBehind) {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("nova.db"));
+    const QString misspelt = folder.filePath(QStringLiteral("bco-server.conf"));
+    QFile config(misspelt);
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write("[Server]\nlisten=127.0.0.1:0\n");
+    config.close();
     const struct Case {
         QStringList arguments;
         const char *error;
@@ -80,6 +85,8 @@ TEST(TransportSecurityTest, AMistakeOnTheCommandLineLeavesNoDatabaseBehind) {
         {{"--init-demo", "--demo-date", "15/03/2024"}, "--demo-date needs a date"},
         {{"--listen", "0.0.0.0:0"}, "without TLS"},
         {{"--threads", "0"}, "--threads needs"},
+        {{"--listen", "127.0.0.1:0", "--tls-cert", "/nao/existe.pem", "--tls-key", "/nao/existe.key"}, "TLS"},
+        {{"--config", misspelt}, "is no setting of the server"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
@@ -132,26 +139,9 @@ struct RawExchange {
     std::string answer;
 };
 
-// A socket connected to the server on loopback that waits at most ten seconds to send or receive, or -1.
-int connectTo(int port) {
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(socket, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        ::close(socket);
-        return -1;
-    }
-    const timeval patience{10, 0};
-    ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
-    ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
-    return socket;
-}
-
 RawExchange exchangeRaw(int port, const std::string &head, std::size_t fillerBytes, const std::string &tail) {
     RawExchange exchange;
-    const int socket = connectTo(port);
+    const int socket = connectToLoopback(port);
     if (socket < 0) {
         exchange.tookAll = false;
         return exchange;
@@ -290,7 +280,7 @@ TEST(TransportSecurityTest, ReadsNoRequestPastItsBounds) {
 TEST(TransportSecurityTest, CutsOffAHeadThatTricklesIn) {
     TestDatabase database(Backend::Sqlite, true, 50);
     const ServerProcess server(database.urlText());
-    const int socket = connectTo(server.port());
+    const int socket = connectToLoopback(server.port());
     ASSERT_GE(socket, 0);
     const std::string head =
         "POST " + rpcPath(u"BCO11100.rdmLancContCorr", u"Login").toStdString() + " HTTP/1.1\r\nX-Slow: ";
@@ -370,7 +360,7 @@ TEST(TransportSecurityTest, CutsOffABodyThatFallsBehindItsLeastRate) {
         std::size_t length = 0;
         for (const Piece &piece : c.pieces)
             length += piece.bytes;
-        const int socket = connectTo(port);
+        const int socket = connectToLoopback(port);
         ASSERT_GE(socket, 0);
         // A body read whole asks for its connection to be closed after it, so that its answer ends without
         // the keep-alive's wait; the one cut off keeps it, as our clients do, so that only the cut closes it.
@@ -464,7 +454,7 @@ TEST(TransportSecurityTest, AHandshakeThatNeverComesIsCutOffAsAHeadIs) {
     const int port = server->bind_to_any_port("127.0.0.1");
     ASSERT_GT(port, 0);
     const Listening listening{*server};
-    const int socket = connectTo(port);
+    const int socket = connectToLoopback(port);
     ASSERT_GE(socket, 0);
     const auto start = std::chrono::steady_clock::now();
     char byte = 0;

@@ -41,7 +41,8 @@ QString iniProblem(const QString &path, const IniFileError &error) {
         return where + QStringLiteral("não é da forma chave = valor.");
     case IniFileError::Kind::KeyBeforeSection:
         return where +
-               QStringLiteral("tem a chave %1 antes de qualquer seção ([sessao], [servidor] ou [banco]).")
+               QStringLiteral(
+                   "tem a chave %1 antes de qualquer seção ([sessao], [servidor], [banco] ou [modulo]).")
                    .arg(error.key());
     }
     return QStringLiteral("O arquivo de configuração %1 não pode ser lido.").arg(path);
@@ -109,6 +110,18 @@ SessionSettings SessionSettings::read(const QCommandLineParser &parser, QDate to
         } catch (const IniFileError &error) {
             throw SettingsError(iniProblem(settings.configFile, error));
         }
+        const QStringList known{QStringLiteral("sessao/operador"), QStringLiteral("sessao/filial"),
+                                QStringLiteral("sessao/data"),     QStringLiteral("servidor/endereco"),
+                                QStringLiteral("servidor/porta"),  QStringLiteral("servidor/tls"),
+                                QStringLiteral("servidor/ca"),     QStringLiteral("banco/url"),
+                                QStringLiteral("modulo/caminho")};
+        if (const auto unknown = ini.firstUnknown(known))
+            throw SettingsError(
+                QStringLiteral("O arquivo de configuração %1, linha %2, tem %3, que não é uma "
+                               "configuração do sistema (as configurações: %4).")
+                    .arg(settings.configFile)
+                    .arg(unknown->second)
+                    .arg(unknown->first, known.join(QStringLiteral(", "))));
     }
     const auto iniValue = [&ini](const char *key) {
         return ini.value(QString::fromLatin1(key)).value_or(QString());

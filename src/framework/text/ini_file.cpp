@@ -1,6 +1,7 @@
 #include "framework/text/ini_file.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace bco {
@@ -15,7 +16,11 @@ IniFile IniFile::read(const QString &path) {
 IniFile IniFile::parse(const QByteArray &text) {
     IniFile file;
     QString section;
-    const QStringList lines = QString::fromUtf8(text).split(u'\n');
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    QString whole = QString::fromUtf8(text);
+    if (whole.startsWith(QChar(0xFEFF)))
+        whole.remove(0, 1);
+    const QStringList lines = whole.split(lineEnd);
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString line = lines[i].trimmed();
         const auto refuse = [&](IniFileError::Kind kind, const QString &key = {}) {
@@ -38,7 +43,7 @@ IniFile IniFile::parse(const QByteArray &text) {
         QString value = line.mid(equals + 1).trimmed();
         if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
             value = value.mid(1, value.size() - 2);
-        file.values_[section + u'/' + key] = value;
+        file.values_[section + u'/' + key] = {value, static_cast<int>(i + 1)};
     }
     return file;
 }
@@ -47,7 +52,15 @@ std::optional<QString> IniFile::value(const QString &key) const {
     const auto found = values_.find(key);
     if (found == values_.end())
         return std::nullopt;
-    return found->second;
+    return found->second.value;
+}
+
+std::optional<std::pair<QString, int>> IniFile::firstUnknown(const QStringList &known) const {
+    std::optional<std::pair<QString, int>> first;
+    for (const auto &[key, entry] : values_)
+        if (!known.contains(key) && (!first || entry.line < first->second))
+            first = {key, entry.line};
+    return first;
 }
 
 } // namespace bco

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include <QString>
+#include <QStringList>
 
 namespace bco {
 
@@ -26,9 +27,16 @@ public:
 
     std::optional<QString> value(const QString &key) const;
     bool contains(const QString &key) const { return values_.contains(key); }
+    // The first key of the file, by its line, that is none of `known`, with that line: a misspelt key or
+    // section would otherwise be no setting at all, and its default taken without a word.
+    std::optional<std::pair<QString, int>> firstUnknown(const QStringList &known) const;
 
 private:
-    std::map<QString, QString> values_;
+    struct Entry {
+        QString value;
+        int line = 0;
+    };
+    std::map<QString, Entry> values_;
 };
 
 // What is wrong with a file, for the program to say in its own language.

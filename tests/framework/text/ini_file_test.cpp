@@ -17,6 +17,20 @@ TEST(IniFileTest, AValueIsTheRestOfItsLineWhateverItHolds) {
     EXPECT_EQ(file.value(QStringLiteral("outra/db")), QStringLiteral("sqlite:x.db"));
     EXPECT_EQ(file.value(QStringLiteral("outra/vazio")), QString());
     EXPECT_EQ(file.value(QStringLiteral("server/threads")), std::nullopt);
+    EXPECT_EQ(file.firstUnknown({QStringLiteral("server/db"), QStringLiteral("server/listen"),
+                                 QStringLiteral("outra/vazio")}),
+              std::make_pair(QStringLiteral("outra/db"), 8));
+    EXPECT_EQ(file.firstUnknown({QStringLiteral("server/db"), QStringLiteral("server/listen"),
+                                 QStringLiteral("outra/db"), QStringLiteral("outra/vazio")}),
+              std::nullopt);
+}
+
+// Lines end however the editor ended them, and a mark of UTF-8 before the first is no part of it.
+TEST(IniFileTest, ReadsLinesEndedAnyWayAfterAByteOrderMark) {
+    for (const char *text : {"\xEF\xBB\xBF[server]\r\ndb=x\r\n", "[server]\rdb=x\r", "[server]\ndb=x"}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(IniFile::parse(text).value(QStringLiteral("server/db")), QStringLiteral("x"));
+    }
 }
 
 TEST(IniFileTest, WhatCannotBeReadAsSectionsAndKeysIsRefusedByItsLine) {
