@@ -1,8 +1,11 @@
+#include <chrono>
 #include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QCborStreamWriter>
 #include <QRegularExpression>
@@ -392,6 +395,31 @@ TEST_P(HttpTest, ABatchRunsEachCallAsIfItCameAloneInOrder) {
                       r.error.toStdString());
         }
     }
+}
+
+// A call is refused once the body is in when its session ended while the body came, though its head came
+// before: a logout holds from the moment it is answered, and the operator could not see what the call did.
+TEST_P(HttpTest, ACallWhoseSessionEndsWhileItsBodyComesIsRefused) {
+    const QString token = login("DEMO");
+    const std::string body = encodeRequest({"001", demoDate}).toStdString();
+    const std::string head =
+        "POST " + rpcPath(u"BCO11100.rdmLancContCorr", u"getSaldoDia").toStdString() +
+        " HTTP/1.1\r\nHost: x\r\nContent-Type: application/cbor\r\nAuthorization: Bearer " +
+        token.toStdString() + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+        body.substr(0, 1);
+    const int socket = connectToLoopback(server->port());
+    ASSERT_GE(socket, 0);
+    ASSERT_EQ(::send(socket, head.data(), head.size(), MSG_NOSIGNAL), static_cast<ssize_t>(head.size()));
+    // The head is judged while the body has yet to come; the session ends meanwhile.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(call("Logout", {}, token).answer.ok);
+    const std::string rest = body.substr(1);
+    ASSERT_EQ(::send(socket, rest.data(), rest.size(), MSG_NOSIGNAL), static_cast<ssize_t>(rest.size()));
+    char answer[64] = {};
+    const ssize_t received = ::recv(socket, answer, sizeof answer - 1, 0);
+    ::close(socket);
+    ASSERT_GT(received, 0);
+    EXPECT_TRUE(std::string(answer).starts_with("HTTP/1.1 401")) << answer;
 }
 
 TEST_P(HttpTest, RefusesABodyOverTheLimit) {
