@@ -37,6 +37,8 @@ const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
 constexpr double ChequeWidthMm = 175.0;
 constexpr double ChequeHeightMm = 80.0;
 constexpr int MaxChequeNumber = 999999;
+// What the cheque's line for its city holds.
+constexpr int MaxCityLength = 40;
 
 [[noreturn]] void fail(const QString &message) {
     throw std::runtime_error(message.toStdString());
@@ -228,18 +230,16 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
     preview_ = new ChequePreview(this);
     layout->addWidget(preview_);
     auto *fields = new QFormLayout;
+    // No field cuts what is typed or pasted to its width: "0123457" pasted would become cheque 012345. The
+    // server refuses a number or a payee past theirs, and the city is checked before anything is recorded.
     number_ = new QLineEdit(cheque, this);
     number_->setObjectName(QStringLiteral("edtNrCheque"));
-    number_->setMaxLength(6);
-    number_->setInputMask(QString());
     number_->setReadOnly(recorded_);
     payee_ = new QLineEdit(debit.value(0).toString(), this);
     payee_->setObjectName(QStringLiteral("edtFavorecido"));
-    payee_->setMaxLength(60);
     payee_->setReadOnly(recorded_);
     city_ = new QLineEdit(QSettings().value(QStringLiteral("cheque/cidade")).toString(), this);
     city_->setObjectName(QStringLiteral("edtCidade"));
-    city_->setMaxLength(40);
     fields->addRow(QStringLiteral("Número do cheque"), number_);
     fields->addRow(QStringLiteral("Favorecido"), payee_);
     fields->addRow(QStringLiteral("Cidade"), city_);
@@ -343,6 +343,8 @@ bool ChequeEmissionDialog::saveAsPdf() {
 }
 
 bool ChequeEmissionDialog::emitTo(QPrinter &printer, bool onPaper) {
+    if (city_->text().trimmed().size() > MaxCityLength)
+        fail(QStringLiteral("A cidade do cheque passa de %1 caracteres.").arg(MaxCityLength));
     // A page size is portrait by definition: the cheque is the landscape of its narrow side.
     printer.setPageLayout(QPageLayout(QPageSize(QSizeF(ChequeHeightMm, ChequeWidthMm), QPageSize::Millimeter),
                                       QPageLayout::Landscape, QMarginsF(), QPageLayout::Millimeter));

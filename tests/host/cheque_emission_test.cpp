@@ -1,6 +1,9 @@
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QLineEdit>
@@ -219,6 +222,41 @@ TEST_F(ChequeScreen, RecordsANewChequeOnItsDebitAndPrintsItWithTheAmountInWords)
                                "= '%2'")
                     .arg(QLatin1String(situation), request.debit));
         EXPECT_THROW(ChequeEmissionDialog{request}, std::runtime_error);
+    }
+}
+
+// What is typed or pasted past a field's width is refused whole, never cut to another number or name.
+TEST_F(ChequeScreen, AFieldPastItsWidthIsRefusedNotCut) {
+    const ChequeRequest request = debitWithoutCheque(5);
+    reports.pdfFile = folder.filePath(QStringLiteral("largo.pdf"));
+    const struct Case {
+        const char *name;
+        std::function<void(ChequeEmissionDialog &)> type;
+        const char *refusal;
+    } cases[] = {
+        {"a number of seven digits",
+         [](ChequeEmissionDialog &screen) { screen.numberEdit()->setText(QStringLiteral("0123457")); },
+         "de 1 a 6 algarismos"},
+        {"a payee of 61 characters",
+         [](ChequeEmissionDialog &screen) { screen.payeeEdit()->setText(QString(61, u'P')); },
+         "60 caracteres"},
+        {"a city of 41 characters",
+         [](ChequeEmissionDialog &screen) { screen.cityEdit()->setText(QString(41, u'C')); },
+         "A cidade do cheque passa de 40 caracteres."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ChequeEmissionDialog screen(request);
+        c.type(screen);
+        try {
+            screen.saveAsPdf();
+            ADD_FAILURE() << "taken";
+        } catch (const std::runtime_error &error) {
+            EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QString::fromUtf8(c.refusal)))
+                << error.what();
+        }
+        EXPECT_EQ(chequesOf(request), 0);
+        EXPECT_FALSE(QFileInfo::exists(reports.pdfFile));
     }
 }
 
