@@ -152,7 +152,23 @@ void TfrmImportLanc::medArqOrigChange() {
 
 void TfrmImportLanc::panFiltroExit() {
     Vd_ArqExcel(true);
+    // Checked again, the credits just written would be errors, repetitions of themselves, and the debits
+    // could no longer be sent: the same file keeps what the form knows of it.
+    if (DebitsPending() && contentsOf(ui->medArqOrig->Text()) == checkedContents_)
+        return;
     PreparaImport();
+}
+
+bool TfrmImportLanc::DebitsPending() const {
+    return sbtImportExport->isEnabled() && !records.answered.empty();
+}
+
+bool TfrmImportLanc::FormCloseQuery() {
+    return !DebitsPending() ||
+           bco::Dialogs::messages().show(bco::MsgKind::Confirmation,
+                                         msgPadrao.Msg(QStringLiteral("Debitos_Pendentes")),
+                                         bco::MsgButton::Yes | bco::MsgButton::No,
+                                         QStringLiteral("Debitos_Pendentes")) == bco::MsgButton::Yes;
 }
 
 void TfrmImportLanc::PreparaImport() {

@@ -43,6 +43,7 @@ public:
 protected:
     void FormCreate() override;
     void FormClose(bco::TCloseAction &action) override;
+    bool FormCloseQuery() override;
     // Tab (and Enter) from the file's field leaves the file panel for the error list, running the pass.
     bool focusNextPrevChild(bool next) override;
 
@@ -52,6 +53,8 @@ private:
     void btpArqOrigClick();
     void medArqOrigChange();
     void panFiltroExit();
+    // The credits of the file checked are written and its debits still to be sent.
+    bool DebitsPending() const;
     // Checks the file named in medArqOrig: empty (refused when `required`), its folder, the file itself.
     // Makes the file's folder the process's current folder. Aborts with the focus on medArqOrig.
     void Vd_ArqExcel(bool required);

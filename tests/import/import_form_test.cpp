@@ -476,6 +476,7 @@ TEST_F(ImportForm, CreditsWrittenBeforeTheDebitsWereRefusedAreToldAndListed) {
                              "que a tela de contabilização aponta e importe só os débitos (os "
                              "créditos já estão gravados)."));
     EXPECT_TRUE(importEnabled());
+    env.dialogs.answer(QStringLiteral("Debitos_Pendentes"), MsgButton::Yes); // closed with the debits unsent
 }
 
 // Between the check and "Importar", another operator leaves the month's budget of the file's debit type
@@ -501,6 +502,13 @@ TEST_F(ImportForm, DebitsRefusedAfterTheCreditsWereWrittenAreToldAndTheRetrySend
                              "gravados e não são enviados de novo).")
                   .arg(refusal));
     EXPECT_TRUE(importEnabled());
+    // The same file checked again is not read anew: its written credits would be errors, repetitions of
+    // themselves, and the debits could not be sent. Closing the screen asks first.
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    EXPECT_TRUE(importEnabled());
+    EXPECT_EQ(errorLines(), std::vector<ErrorLine>());
+    env.dialogs.answer(QStringLiteral("Debitos_Pendentes"), MsgButton::No);
+    EXPECT_FALSE(form->CanClose());
 
     QSqlQuery credit(env.database());
     credit.exec(QStringLiteral("SELECT CDREDUCONT, NRMOVBANC FROM MOVBANCARIO WHERE IDMOVBANC = 'C' AND "
@@ -515,6 +523,7 @@ TEST_F(ImportForm, DebitsRefusedAfterTheCreditsWereWrittenAreToldAndTheRetrySend
     EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("Importacao_OK")});
     EXPECT_EQ(importedMovements(), 3) << "the deleted credit stays deleted";
     EXPECT_EQ(summary(), QStringLiteral("Importados: 2 crédito(s) e 2 débito(s)."));
+    EXPECT_TRUE(form->CanClose()) << "nothing left to send, nothing to ask";
 }
 
 // Another program saves the file between the check and "Importar": the rows checked are not what the file
