@@ -111,6 +111,10 @@ private:
             return where + QStringLiteral("expected key = value");
         case IniFileError::Kind::KeyBeforeSection:
             return where + QStringLiteral("%1 stands before the [server] heading").arg(error.key());
+        case IniFileError::Kind::CommentAfterValue:
+            return where + QStringLiteral("a comment after the value of %1: put the comment on a line of its "
+                                          "own, or the value in double quotes")
+                               .arg(error.key());
         }
         return QStringLiteral("cannot read the configuration file %1").arg(path);
     }

@@ -44,6 +44,11 @@ QString iniProblem(const QString &path, const IniFileError &error) {
                QStringLiteral(
                    "tem a chave %1 antes de qualquer seção ([sessao], [servidor], [banco] ou [modulo]).")
                    .arg(error.key());
+    case IniFileError::Kind::CommentAfterValue:
+        return where +
+               QStringLiteral("tem um comentário depois do valor de %1: ponha o comentário numa linha só "
+                              "dele, ou o valor entre aspas.")
+                   .arg(error.key());
     }
     return QStringLiteral("O arquivo de configuração %1 não pode ser lido.").arg(path);
 }

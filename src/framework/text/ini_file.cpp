@@ -41,8 +41,13 @@ IniFile IniFile::parse(const QByteArray &text) {
         if (section.isEmpty())
             throw refuse(IniFileError::Kind::KeyBeforeSection, key);
         QString value = line.mid(equals + 1).trimmed();
-        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"')) {
             value = value.mid(1, value.size() - 2);
+        } else {
+            static const QRegularExpression comment(QStringLiteral("\\s[;#]"));
+            if (value.contains(comment))
+                throw refuse(IniFileError::Kind::CommentAfterValue, key);
+        }
         file.values_[section + u'/' + key] = {value, static_cast<int>(i + 1)};
     }
     return file;

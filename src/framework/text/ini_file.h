@@ -17,8 +17,9 @@ namespace bco {
 // A value is the whole rest of its line with its outer blanks removed, commas, semicolons and number signs
 // included (a PostgreSQL address's password may hold any of them); a value wrapped in double quotes loses
 // them. Lines that start with '#' or ';' are comments. Keys are "section/key". Anything else (a line with no
-// '=', a key before any section, an unfinished section heading) is refused with its line number, rather
-// than left unread for the program to go on without it.
+// '=', a key before any section, an unfinished section heading, a comment after a value: a blank then ';'
+// or '#' in a value not quoted, which other readers cut there) is refused with its line number, rather than
+// read as something else or left unread for the program to go on without it.
 class IniFile {
 public:
     // Throws IniFileError for a file that cannot be read or is malformed.
@@ -42,7 +43,7 @@ private:
 // What is wrong with a file, for the program to say in its own language.
 class IniFileError : public std::runtime_error {
 public:
-    enum class Kind { Unreadable, BadSectionHeading, NoEquals, KeyBeforeSection };
+    enum class Kind { Unreadable, BadSectionHeading, NoEquals, KeyBeforeSection, CommentAfterValue };
     IniFileError(Kind kind, int line, const QString &key)
         : std::runtime_error("malformed configuration file")
         , kind_(kind)
