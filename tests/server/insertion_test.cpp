@@ -131,6 +131,8 @@ TEST_P(InsertionTest, AnApportionmentAddsUpToTheValueToTheCent) {
         int share;
     };
     const QList<Portion> thirds{{"0101", "0001", 3333}, {"0101", "0002", 3333}, {"0102", "0002", 3334}};
+    // Rounded up, the catalogue's thirds pass 100 % by their rounding: the last share takes what is left.
+    const QList<Portion> thirdsUp{{"0101", "0001", 3334}, {"0101", "0002", 3334}, {"0102", "0002", 3334}};
     // The largest value the server admits, in a share whose cents times its percentage pass 64 bits.
     const QList<Portion> nearlyAll{{"0101", "0001", 9999}, {"0102", "0002", 1}};
     struct Case {
@@ -139,7 +141,7 @@ TEST_P(InsertionTest, AnApportionmentAddsUpToTheValueToTheCent) {
         QList<qint64> shares;
     };
     for (const Case &c : {Case{thirds, 100.00, {3333, 3333, 3334}}, Case{thirds, 0.01, {0, 0, 1}},
-                          Case{thirds, 0.05, {1, 1, 3}},
+                          Case{thirds, 0.05, {1, 1, 3}}, Case{thirdsUp, 100.00, {3334, 3334, 3332}},
                           Case{nearlyAll, 9999999999999.99, {999899999999999, 100000000000}}}) {
         SCOPED_TRACE(c.value);
         sql().execute(QStringLiteral("DELETE FROM RATEIOTPCRED WHERE CDTPCREDBANC = '0001'"));

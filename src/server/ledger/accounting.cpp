@@ -1,5 +1,7 @@
 #include "server/ledger/accounting.h"
 
+#include <cstdlib>
+
 #include "framework/data/variant.h"
 #include "server/ledger/numbering.h"
 #include "server/storage/money.h"
@@ -188,7 +190,11 @@ QList<AccountingShare> AccountingCatalogue::apportion(const EntryToAccount &entr
             hundredths += portion.hundredthsOfPercent;
         }
     }
-    if (!portions.isEmpty() && (hundredths > 10000 || hundredths < 10000 - portions.size()))
+    // Each share's percentage may have been rounded a hundredth either way (thirds are 33,33 % or 33,34 %);
+    // beyond that, or with the shares before the last past the whole, the last share would take another
+    // share's part or a negative amount.
+    const qint64 beforeLast = portions.isEmpty() ? 0 : hundredths - portions.last()->hundredthsOfPercent;
+    if (!portions.isEmpty() && (std::abs(hundredths - 10000) > portions.size() || beforeLast > 10000))
         draft.errors.append({apportionmentNotWhole, line});
     if (portions.isEmpty()) {
         const QString branchName =

@@ -39,9 +39,10 @@ namespace bco::server {
 //   003  a share names no cost centre while its line's account requires one (IDOBRIGCENTCUST 'S') or the
 //        budgets are kept by cost centre (GERPARAMGERAL.IDTIPOORCA 'C');
 //   004  the date lies outside an open accounting period of the company;
-//   005  the type's apportionment among the company's branches passes 100 %, or falls short of it by more
-//        than the hundredth of a percent each share may have lost to rounding (a third is 33,33 %): the
-//        last share would take a negative amount or another share's part.
+//   005  the type's apportionment among the company's branches misses 100 % by more than the hundredth of
+//        a percent each share may have been rounded either way (a third is 33,33 % or 33,34 %), or its
+//        shares before the last pass 100 %: the last share would take another share's part or a negative
+//        amount.
 //
 // The forms see a draft as three packets (accountingRows, apportionmentRows, errorRows): the lines with
 // VRLANCCTBTEMP positive for a debit and negative for a credit, so that the lines of an entry add up to

@@ -227,7 +227,9 @@ const NewEntryChecks::TypeNaming &NewEntryChecks::typeNaming(const EntryKind &ki
                              .arg(EntryKind::column(kind.typeName), EntryKind::column(kind.typeTable),
                                   EntryKind::column(kind.type)),
                          {{QStringLiteral("tipo"), type}}, [&](const SqlRow &row) {
-                             naming = {row.isNull(0) ? QString() : row.text(0).trimmed(),
+                             // The name as the forms read it, blanks and all: the history they send
+                             // to the duplicate search is built from it.
+                             naming = {row.isNull(0) ? QString() : row.text(0),
                                        row.isNull(1) ? QString() : row.text(1).trimmed()};
                          });
     return typeNamings_.emplace(key, naming).first->second;

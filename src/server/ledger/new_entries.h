@@ -69,9 +69,9 @@ public:
     // cost centre yet: its caller settles it, and checks one the client sent with checkCostCentre.
     //
     // The movement's history and the record's financial class are the server's to write, whatever the client
-    // sent: the type's class, and the description followed by `historySuffix` (see EntryOrigin), cut to the
-    // history's 40 characters, as the forms and the import build them. Taken as sent, they would let a client
-    // file an entry under another class than its type's, and hand the duplicate searches any history.
+    // sent: the type's class, and the history newMovementHistory gives for `origin`, as the forms and the
+    // import build them. Taken as sent, they would let a client file an entry under another class than its
+    // type's, and hand the duplicate searches any history.
     NewEntry check(const EntryKind &kind, const InsertedRow &movement, const InsertedRow &record,
                    EntryOrigin origin);
 

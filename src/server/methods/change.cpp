@@ -2,8 +2,8 @@
 #include <cmath>
 #include <optional>
 
-#include "framework/text/whole_characters.h"
 #include "server/ledger/accounting.h"
+#include "server/ledger/new_entries.h"
 #include "server/ledger/entry_kinds.h"
 #include "server/ledger/result_rows.h"
 #include "server/ledger/stored_entry.h"
@@ -276,7 +276,7 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     // its type, a cost centre that budgets now demand), which is not what the operator changed.
     rewriteAccountingHistory(sql, stored.accountingNumber, description);
     const QString record = EntryKind::column(kind.table);
-    const QString history = leftWholeCharacters(description + u'(' + stored.typeName + u')', 40);
+    const QString history = newMovementHistory(EntryOrigin::Form, description, stored.typeName);
     sql.execute(
         QStringLiteral("UPDATE MOVBANCARIO SET DSHISMBANC = :historico, IDSTCONEXT = '0', CDSEQUEXBA = "
                        "NULL, NRSEQMOVREBA = NULL, CDOPERADOR = :operador WHERE CDREDUCONT = :conta "
