@@ -154,10 +154,12 @@ int run() {
         return Imported;
     }
     if (parser.isSet(statement) || parser.isSet(reconcile) || parser.isSet(account)) {
-        if (!parser.isSet(statement) || parser.isSet(check) || !parser.positionalArguments().isEmpty()) {
-            bco::writeLine(stderr,
-                           QStringLiteral("--reconcile e --account valem só com --statement, que não leva "
-                                          "--check nem outro arquivo (bco-import --help mostra o uso)."));
+        if (!parser.isSet(statement) || parser.isSet(check) || parser.isSet(kind) ||
+            !parser.positionalArguments().isEmpty()) {
+            bco::writeLine(
+                stderr,
+                QStringLiteral("--reconcile e --account valem só com --statement, que não leva "
+                               "--check, --kind nem outro arquivo (bco-import --help mostra o uso)."));
             return CannotRun;
         }
         return runGuarded([&] {
