@@ -119,7 +119,9 @@ int importStatement(const QCommandLineParser &parser, const QString &path, bool 
 
     bool left = false;
     for (const bco::HeldLine &line : lines) {
-        if (line.reconciled)
+        // A line of no amount (a bank's notice) moves nothing, and no movement of the books could pair it:
+        // left, it would keep the statement from ever agreeing.
+        if (line.reconciled || line.cents == 0)
             continue;
         left = true;
         bco::writeLine(stdout, QStringLiteral("%1\t%2\t%3\t%4")

@@ -991,7 +991,9 @@ TEST_F(StatementCommandLine, StoresTheStatementReconcilesWhatIsCertainAndTellsWh
                                {11, "-321,09", "F2", "", "PAGAMENTO"},
                                {12, "600,15", "F3", "", "DEPOSITO 3 CHEQUES"},
                                {12, "77,77", "F4", "", "TED RECEBIDA"},
-                               {13, "-12,34", "F5", "", "TARIFA PACOTE"}};
+                               {13, "-12,34", "F5", "", "TARIFA PACOTE"},
+                               // A notice of no amount, which nothing pairs and nothing needs to.
+                               {13, "0,00", "F6", "", "AVISO"}};
     const QString statement =
         file(QStringLiteral("extrato.ofx"), ofxOf(bank, agency, number, lines, closing));
     const auto reais = [](qint64 cents) {
@@ -1091,7 +1093,8 @@ TEST_F(StatementCommandLine, StoresTheStatementReconcilesWhatIsCertainAndTellsWh
               QStringLiteral("Diferença do saldo final em 13/03/2024: 0,00 (banco %1, livros %1)")
                   .arg(reais(closing)));
     EXPECT_EQ(reconciliationOf(fee), QStringLiteral("1 %1 0000000005").arg(held));
-    EXPECT_EQ(sql(QStringLiteral("SELECT COUNT(*) FROM MOVEXTRATO WHERE CDSEQUEXBA = '%1'").arg(held)), u"5");
+    EXPECT_EQ(sql(QStringLiteral("SELECT COUNT(*) FROM MOVEXTRATO WHERE CDSEQUEXBA = '%1'").arg(held)), u"6")
+        << "the notice among them";
     EXPECT_EQ(sql(QStringLiteral("SELECT COUNT(*) FROM EXTRATOBANC")).toInt(), statementsBefore.toInt() + 1);
 }
 
