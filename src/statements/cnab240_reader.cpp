@@ -214,10 +214,20 @@ private:
         const QString segment = record.raw(cnab240::Segment).toString();
         if (segment != u"E")
             throw messages::cnabSegment(record.number(), segment);
-        // A line of another account would be stored in the batch's without a word; a bank that leaves the
-        // detail's account blank names none.
-        if (!record.raw(cnab240::Account).trimmed().isEmpty()) {
-            const StatementAccount named = accountOf(record, batchAccount.bankCode);
+        // A line of another account would be stored in the batch's without a word. A bank may leave the
+        // detail's agency or account blank: what it leaves blank is the batch's, what it names must be.
+        const bool namesAgency = !record.raw(cnab240::Agency).trimmed().isEmpty();
+        const bool namesAccount = !record.raw(cnab240::Account).trimmed().isEmpty();
+        if (namesAgency || namesAccount) {
+            StatementAccount named = accountOf(record, batchAccount.bankCode);
+            if (!namesAgency) {
+                named.agency = batchAccount.agency;
+                named.agencyDigits = batchAccount.agencyDigits;
+            }
+            if (!namesAccount) {
+                named.account = batchAccount.account;
+                named.accountDigits = batchAccount.accountDigits;
+            }
             if (!batchAccount.matches(named.bankCode, named.agencyDigits, named.accountDigits))
                 throw messages::cnabUnexpected(
                     record.number(),

@@ -209,6 +209,23 @@ const CnabCase cnabCases[] = {
      },
      "erro: Linha 4 do arquivo CNAB: o lançamento é da agência 01234-5, conta 000000054321-6, e o lote da "
      "agência 01234-5, conta 000000012345-6; importe um arquivo por conta."},
+    {"a line of another agency whose account is left blank",
+     [] {
+         QByteArrayList lines = cnabFile({marchBatch()});
+         lines[3].replace(52, 5, "09999");
+         lines[3].replace(58, 13, QByteArray(13, ' '));
+         return crlf(lines);
+     },
+     "erro: Linha 4 do arquivo CNAB: o lançamento é da agência 09999-5, conta 000000012345-6, e o lote da "
+     "agência 01234-5, conta 000000012345-6; importe um arquivo por conta."},
+    {"lines that leave the agency or the account blank are the batch's",
+     [] {
+         QByteArrayList lines = cnabFile({marchBatch()});
+         lines[2].replace(52, 6, QByteArray(6, ' '));
+         lines[3].replace(58, 13, QByteArray(13, ' '));
+         return crlf(lines);
+     },
+     MarchOutcome},
     {"batches of two accounts",
      [] {
          Batch other = marchBatch();
