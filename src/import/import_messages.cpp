@@ -44,8 +44,8 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "novo para gravar os débitos que faltarem (os créditos já estão gravados e não são enviados de "
         "novo).",
         "Resumo_Ignorados|Já estavam incluídos e não foram gravados de novo: %1 crédito(s) e %2 débito(s).",
-        "Debitos_Pendentes|Os créditos deste arquivo foram gravados e os débitos ainda não: fechada a tela, "
-        "eles só poderão ser importados sozinhos (bco-import --kind D). Fechar assim mesmo?",
+        ("Debitos_Pendentes|Os créditos deste arquivo foram gravados e os débitos ainda não: fechada a tela, "
+         "eles só poderão ser importados sozinhos (bco-import --kind D). Fechar assim mesmo?"),
     };
     for (const char *row : rows)
         catalogue.add(QString::fromUtf8(row));
