@@ -1,5 +1,7 @@
+#include <chrono>
 #include <functional>
 #include <string_view>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -234,6 +236,43 @@ TEST_P(EntryVersionTest, AVersionedCallOnAnEntryWrittenSinceItWasListedIsRefused
             EXPECT_TRUE(today.error.contains(c.withoutVersion)) << today.error.toStdString();
         }
     }
+}
+
+// Two cheques of one debit sent without a version, both waiting on a third connection that holds the debit's
+// movement: the one that has the movement second must read the debit with the first one's cheque, not as it
+// was when it began to wait, and be refused. (On SQLite writers take turns, and nothing can cross.)
+TEST_P(EntryVersionTest, OfTwoChequesOfOneDebitWaitingOnItTheSecondIsRefused) {
+    if (GetParam() == Backend::Sqlite)
+        GTEST_SKIP() << "SQLite's writers take turns";
+    const IncludedEntry entry = include('D');
+    const QString other = server->restrictedToken();
+    Sql &holder = sql();
+    holder.begin(true);
+    holder.scalar(QStringLiteral("SELECT NRVERSAO FROM MOVBANCARIO WHERE CDREDUCONT = '001' AND NRMOVBANC = "
+                                 ":movimento FOR UPDATE"),
+                  {{QStringLiteral("movimento"), entry.request.movement}});
+    CallOutcome theirs, ours;
+    {
+        std::jthread first([&] { theirs = cheque(entry, Variant(), ChequeBy::Other, other); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::jthread second([&] { ours = cheque(entry, Variant(), ChequeBy::Operator); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        holder.commit();
+    }
+    ASSERT_NE(theirs.ok(), ours.ok()) << theirs.error.toStdString() << " / " << ours.error.toStdString();
+    const CallOutcome &written = theirs.ok() ? theirs : ours;
+    const CallOutcome &refused = theirs.ok() ? ours : theirs;
+    EXPECT_TRUE(refused.error.contains(QStringLiteral("já tem o cheque %1").arg(written.result.toText())))
+        << refused.error.toStdString();
+    EXPECT_EQ(text(QStringLiteral("SELECT COUNT(*) FROM CHEQUE WHERE CDREDUCONT = '001' AND NRMOVIDEBI = "
+                                  "(SELECT NRMOVIDEBI FROM MOVDEBIBANC WHERE CDREDUCONT = '001' AND "
+                                  "NRMOVBANC = :movimento)"),
+                   entry),
+              QStringLiteral("1"));
+    EXPECT_EQ(text(QStringLiteral("SELECT NRCHEQUE FROM MOVDEBIBANC WHERE CDREDUCONT = '001' AND NRMOVBANC = "
+                                  ":movimento"),
+                   entry),
+              written.result.toText());
 }
 
 // A client that sends an insertion again (its answer lost, say) after another operator deleted the entry

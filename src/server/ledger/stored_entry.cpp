@@ -149,9 +149,14 @@ std::optional<StoredEntry> findEntryWhere(Sql &sql, const EntryKind &kind, const
         .replace(QStringLiteral("%number"), column(kind.number))
         .replace(QStringLiteral("%description"), column(kind.description))
         .replace(QStringLiteral("%table"), column(kind.table));
-    // Only the movement is held: every call that writes an existing entry takes its movement first.
-    statement += condition + (forWriting ? sql.forUpdate(u"M") : QString());
+    statement += condition;
     params.push_back({QStringLiteral("conta"), account});
+    // Only the movement is held: every call that writes an existing entry takes its movement first. It is
+    // taken by a statement of its own: a statement that waited for the lock reads the movement as its
+    // holder left it but the record as it was before, so that a debit whose cheque was recorded meanwhile
+    // would read without it. The read that follows sees every write committed before the lock was had.
+    if (const QString lock = sql.forUpdate(u"M"); forWriting && !lock.isEmpty())
+        sql.forEach(statement + lock, params, [](const SqlRow &) {});
     sql.forEach(statement, params, [&](const SqlRow &row) {
         StoredEntry entry;
         entry.kind = &kind;
