@@ -266,6 +266,53 @@ TEST_P(ShippedReportDesigns, ASaveOverWhatWasReadKeepsWhatAnotherSavedSince) {
     EXPECT_FALSE(store.LastSaved(code, QStringLiteral("Nenhum")).has_value());
 }
 
+// A design is text an operator writes and another runs on the connection to the books: a query that would
+// write is refused, and the connection reads the shipped designs as before.
+TEST_P(ShippedReportDesigns, RunOnlyQueriesThatRead) {
+    const QString untouched =
+        QStringLiteral("SELECT COUNT(*) FROM MOVCREDBANC WHERE DSMOVICRED = 'gravado pelo relatório'");
+    const QString written = QStringLiteral("UPDATE MOVCREDBANC SET DSMOVICRED = 'gravado pelo relatório'");
+    const QString oneStatement = QStringLiteral("um único comando SELECT");
+    const QString readOnly = QStringLiteral("deve apenas ler os dados (SELECT): nada foi gravado");
+    const struct {
+        const char *name;
+        QString query;
+        QString refusal; // empty: whatever the database answers, as long as nothing is written
+    } cases[] = {
+        {"a write that returns rows", written + QStringLiteral(" RETURNING CDREDUCONT"), readOnly},
+        {"a write inside a WITH",
+         QStringLiteral("WITH W AS (%1 RETURNING CDREDUCONT) SELECT CDREDUCONT FROM W").arg(written),
+         {}},
+        {"a second statement", QStringLiteral("SELECT 1 AS X; %1").arg(written), oneStatement},
+        {"a second statement behind a dollar-quoted quote",
+         QStringLiteral("SELECT $$'$$ AS X; %1; --'").arg(written), oneStatement},
+    };
+    ReportDesign hostile = ReportStore(database).Load(QStringLiteral("BCO111"), summaryTitle);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        hostile.sql = QStringList{c.query};
+        try {
+            RunReportQuery(database, hostile, ReportParams(hostile.parameterNames(SqlDialect::Generic)));
+            ADD_FAILURE() << "the query ran";
+        } catch (const ReportDesignError &error) {
+            const QString message = QString::fromStdString(error.what());
+            EXPECT_TRUE(message.startsWith(u"A consulta do relatório")) << error.what();
+            if (!c.refusal.isEmpty()) {
+                EXPECT_TRUE(message.contains(c.refusal)) << error.what();
+            }
+        }
+        EXPECT_EQ(sum(untouched), 0);
+    }
+
+    // One statement ending in ';' reads as ever, and the connection is left outside any transaction.
+    ReportDesign summary = ReportStore(database).Load(QStringLiteral("BCO111"), summaryTitle);
+    summary.sql.last() += u';';
+    EXPECT_GT(RunReportQuery(database, summary, paramsFor(summary, Choices())).RowCount(), 0);
+    EXPECT_GT(run(entriesTitle, Choices()).RowCount(), 0);
+    EXPECT_TRUE(ReportStore(database).SaveOver(QStringLiteral("BCO111"), QStringLiteral("Depois"), summary,
+                                               QString(), QStringLiteral("DEMO"), demoDate));
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, ShippedReportDesigns, ::testing::ValuesIn(availableBackends()),
                          backendName);
 

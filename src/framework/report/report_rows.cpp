@@ -159,6 +159,18 @@ ReportDesignError queryFailed(const QString &message) {
     return ReportDesignError(QStringLiteral("A consulta do relatório falhou: %1").arg(message));
 }
 
+ReportDesignError writeRefused() {
+    return ReportDesignError(
+        QStringLiteral("A consulta do relatório deve apenas ler os dados (SELECT): nada foi gravado."));
+}
+
+// PostgreSQL's state of a write tried in a read-only transaction.
+const QLatin1StringView ReadOnlyViolation("25006");
+
+ReportDesignError failureOf(const QSqlError &error) {
+    return error.nativeErrorCode() == ReadOnlyViolation ? writeRefused() : queryFailed(error.text());
+}
+
 sqlite3 *sqliteHandleOf(const QSqlDatabase &database) {
     const QVariant handle = database.driver() != nullptr ? database.driver()->handle() : QVariant();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
@@ -166,16 +178,49 @@ sqlite3 *sqliteHandleOf(const QSqlDatabase &database) {
     return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
+// Qt's PostgreSQL driver prepares a query by sending "PREPARE ... AS" and the text as one simple query, in
+// which the server runs every statement the text holds: a second statement after a ';' would run at once,
+// whatever transaction the first is in. Literals are not told apart (a dollar-quoted one hides a quote from
+// any reader but the server's), so a ';' is refused wherever it stands but at the end.
+void refuseMoreThanOneStatement(const QString &text) {
+    QStringView rest = QStringView(text).trimmed();
+    if (rest.endsWith(u';'))
+        rest.chop(1);
+    if (rest.contains(u';'))
+        throw ReportDesignError(QStringLiteral(
+            "A consulta do relatório deve ser um único comando SELECT: tire o ';' do meio do texto."));
+}
+
+// A transaction in which PostgreSQL refuses any write, rolled back once the rows are read.
+class ReadOnlyTransaction {
+public:
+    explicit ReadOnlyTransaction(const QSqlDatabase &database)
+        : database_(database) {
+        QSqlQuery begin(database_);
+        if (!begin.exec(QStringLiteral("START TRANSACTION READ ONLY")))
+            throw queryFailed(begin.lastError().text());
+    }
+    ~ReadOnlyTransaction() { QSqlQuery(database_).exec(QStringLiteral("ROLLBACK")); }
+    ReadOnlyTransaction(const ReadOnlyTransaction &) = delete;
+    ReadOnlyTransaction &operator=(const ReadOnlyTransaction &) = delete;
+
+private:
+    const QSqlDatabase &database_;
+};
+
 ReportRows readThroughQt(const QSqlDatabase &database, const PositionalSql &positional,
                          const ReportDesign &design, const ReportParams &params) {
+    // The query outlives the transaction: its prepared statement is freed once the transaction is over,
+    // which an aborted one would refuse.
     QSqlQuery query(database);
+    const ReadOnlyTransaction readOnly(database);
     query.setForwardOnly(true);
     if (!query.prepare(positional.text))
-        throw queryFailed(query.lastError().text());
+        throw failureOf(query.lastError());
     for (int i = 0; i < positional.parameterNames.size(); ++i)
         query.bindValue(i, toSqlValue(params.Value(positional.parameterNames[i])));
     if (!query.exec())
-        throw queryFailed(query.lastError().text());
+        throw failureOf(query.lastError());
 
     const QSqlRecord record = query.record();
     QStringList fields;
@@ -190,7 +235,7 @@ ReportRows readThroughQt(const QSqlDatabase &database, const PositionalSql &posi
         rows.Append(row);
     }
     if (query.lastError().isValid())
-        throw queryFailed(query.lastError().text());
+        throw failureOf(query.lastError());
     return rows;
 }
 
@@ -204,10 +249,16 @@ public:
                            const ReportParams &params) {
         sqlite3_stmt *raw = nullptr;
         const QByteArray text = positional.text.toUtf8();
-        if (sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &raw, nullptr) !=
-            SQLITE_OK)
-            throw queryFailed(QString::fromUtf8(sqlite3_errmsg(db)));
+        // Held until the statement is finalized, since SQLite prepares it again when the schema changes.
+        const ReadingOnly readingOnly(db);
+        const int prepared =
+            sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &raw, nullptr);
         const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
+        if (prepared == SQLITE_AUTH ||
+            (prepared == SQLITE_OK && raw != nullptr && !sqlite3_stmt_readonly(raw)))
+            throw writeRefused();
+        if (prepared != SQLITE_OK)
+            throw queryFailed(QString::fromUtf8(sqlite3_errmsg(db)));
         for (int i = 0; i < positional.parameterNames.size(); ++i)
             bind(db, raw, i + 1, toSqlValue(params.Value(positional.parameterNames[i])));
 
@@ -231,6 +282,33 @@ public:
     }
 
 private:
+    // Lets SQLite prepare on the connection only what reads tables and calls functions: no write, no
+    // attached database, no pragma, no transaction.
+    class ReadingOnly {
+    public:
+        explicit ReadingOnly(sqlite3 *db)
+            : db_(db) {
+            sqlite3_set_authorizer(db_, authorize, nullptr);
+        }
+        ~ReadingOnly() { sqlite3_set_authorizer(db_, nullptr, nullptr); }
+        ReadingOnly(const ReadingOnly &) = delete;
+        ReadingOnly &operator=(const ReadingOnly &) = delete;
+
+    private:
+        static int authorize(void *, int action, const char *, const char *, const char *, const char *) {
+            switch (action) {
+            case SQLITE_SELECT:
+            case SQLITE_READ:
+            case SQLITE_FUNCTION:
+            case SQLITE_RECURSIVE:
+                return SQLITE_OK;
+            default:
+                return SQLITE_DENY;
+            }
+        }
+        sqlite3 *db_;
+    };
+
     // The texts of a column met so far, as SQLite holds them, so that each is converted once: the one above
     // (a report repeats its account's texts down the rows) and, while the column shows few different ones
     // (a type, a branch, a day), every one.
@@ -325,7 +403,9 @@ private:
 
 ReportRows RunReportQuery(const QSqlDatabase &database, const ReportDesign &design,
                           const ReportParams &params) {
-    const PositionalSql positional = toPositional(design.queryText(dialectForDriver(database.driverName())));
+    const QString text = design.queryText(dialectForDriver(database.driverName()));
+    refuseMoreThanOneStatement(text);
+    const PositionalSql positional = toPositional(text);
     if (sqlite3 *db = sqliteHandleOf(database); db != nullptr)
         return SqliteRowReader::read(db, positional, design, params);
     return readThroughQt(database, positional, design, params);
