@@ -160,7 +160,7 @@ void TfrmLancCCorr::sbtAlterarClick() {
 // call): the branches, the cost centre, the party and the cheque go as the entry holds them, from its row of
 // the list, never from the processing branch's or the company's defaults or from look-ups another action
 // filled.
-void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind) {
+void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind, const QString &writtenBefore) {
     const ChangeCall &call = changeCall(kind);
     entryBranch_ = ListValue(u"CDFILIAL").left(WorkingWidth::EntryBranch);
     entryCostCentre_ = ListValue(u"CDCENTCUST").left(WorkingWidth::EntryCostCentre);
@@ -235,8 +235,10 @@ void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind) {
 
     bco::ActiveShowAvi(this, WorkAnimation);
     try {
-        lastServerResult_ =
-            Consiste::CheckResultServ(netLancContCorr.Call(QString::fromLatin1(call.method), args), true, 0);
+        const bco::RemoteResult answered = netLancContCorr.Call(QString::fromLatin1(call.method), args);
+        if (!answered.ok() && !writtenBefore.isEmpty())
+            Consiste::MensErro(writtenBefore + u' ' + answered.errorMessage(), true);
+        lastServerResult_ = Consiste::CheckResultServ(answered, true, 0);
         if (lastServerResult_.type() == bco::VariantType::Text)
             Consiste::MensErro(lastServerResult_.toText(), true);
         const bco::VariantList &answer = lastServerResult_.array();

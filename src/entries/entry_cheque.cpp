@@ -100,7 +100,9 @@ void TfrmLancCCorr::Atu_Cheque() {
             typeClass_ = ListValue(u"CDCLASSFINA").left(WorkingWidth::TypeClass);
             typeHistory_ = ListValue(u"CDHISTPADR").left(WorkingWidth::TypeHistory);
             if (ListValue(u"DEBCRED") == u"D")
-                AlteraLancamento(DebitKind());
+                AlteraLancamento(DebitKind(),
+                                 QStringLiteral("O cheque %1 foi emitido e registrado no débito %2.")
+                                     .arg(ListValue(u"NRCHEQUE").trimmed(), ListValue(u"NUMERO")));
             sbtVerificarClick();
             records.qryConta.ParamByName(QStringLiteral("P_CDREDUCONT")).SetAsString(ui->medCdRedu->Text());
             records.qryConta.Open();

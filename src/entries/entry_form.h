@@ -227,7 +227,9 @@ private:
     // `linkCode` that the server lists for it).
     [[noreturn]] void RefuseOwned(const char *key, const char *linkCode);
     void Verifica_Conciliacao(Operation operation);
-    void AlteraLancamento(const EntryKind &kind);
+    // `writtenBefore`: what was written before this call, told ahead of any refusal of it, so that a refusal
+    // saying nothing was written is not read as undoing it.
+    void AlteraLancamento(const EntryKind &kind, const QString &writtenBefore = {});
     void DeletaLanc();
     // ---- cheques (entry_cheque.cpp) ----
     void Atu_Cheque();

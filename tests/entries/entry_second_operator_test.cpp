@@ -372,6 +372,39 @@ TEST_F(SecondOperatorAtWork, AWriteOfTheOtherOperatorBetweenTheQuestionAndTheAns
         value(QStringLiteral("SELECT COUNT(*) FROM CHEQUE WHERE CDREDUCONT = '050' AND NRCHEQUE = '000555'")),
         QStringLiteral("0"));
     EXPECT_EQ(list().FieldByName(u"DSMOVICRED").AsString(), QStringLiteral("Mudado antes do cheque"));
+
+    // The other one changes the debit once its cheque is recorded, while the form asks about a debit alike
+    // before it sends the debit again: the refusal of that sending is told as coming after the cheque, which
+    // stays recorded.
+    movement = standOn(QStringLiteral("Débito 6"));
+    EntryRequest twin = other->entry(listed.code, movement);
+    twin.movement.clear();
+    twin.number.clear();
+    const Insertion twinInsertion = insertion(twin, [this](const QString &method, const QString &account) {
+        return other->call(method, {account, "1"}).toText();
+    });
+    other->call(twinInsertion.method, twinInsertion.args);
+    env.dialogs.answer(QStringLiteral("LANCA_JA_CAD"), MsgButton::Yes, [&] {
+        other->changeDescription(listed.code, movement, QStringLiteral("Mudado depois do cheque"));
+    });
+    beforeRecording = nullptr;
+    env.dialogs.clearShown();
+    click("sbtEmitirCheque");
+    ASSERT_EQ(env.dialogs.errors().size(), 1);
+    const QString debit = value(
+        QStringLiteral("SELECT NRMOVIDEBI FROM MOVDEBIBANC WHERE CDREDUCONT = '050' AND NRMOVBANC = '%1'")
+            .arg(movement));
+    EXPECT_TRUE(env.dialogs.errors()[0].startsWith(
+        QStringLiteral("O cheque 000555 foi emitido e registrado no débito %1. O lançamento").arg(debit)))
+        << env.dialogs.errors()[0].toStdString();
+    EXPECT_EQ(
+        rows(QStringLiteral("SELECT D.NRCHEQUE, D.DSMOVIDEBI, C.NRMOVIDEBI, C.IDSITUCHEQ FROM MOVDEBIBANC D "
+                            "JOIN CHEQUE C ON C.CDREDUCONT = D.CDREDUCONT AND C.NRCHEQUE = D.NRCHEQUE "
+                            "WHERE D.CDREDUCONT = '050' AND D.NRMOVBANC = '%1'")
+                 .arg(movement)),
+        QStringLiteral("NRCHEQUE=000555;DSMOVIDEBI=Mudado depois do cheque;NRMOVIDEBI=%1;IDSITUCHEQ=E")
+            .arg(debit));
+    EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), movement) << "the form stands on it";
 }
 
 // The cheque sends the debit again to carry its number: the debit keeps its customer or supplier, its branch,
