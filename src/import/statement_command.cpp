@@ -7,6 +7,7 @@
 #include "framework/remote/net_connection.h"
 #include "framework/session/command_line_session.h"
 #include "framework/session/shared_database.h"
+#include "framework/text/whole_characters.h"
 #include "statement_model/statement_calls.h"
 #include "statements/bank_statement.h"
 #include "statements/statement_messages.h"
@@ -127,7 +128,7 @@ int importStatement(const QCommandLineParser &parser, const QString &path, bool 
         bco::writeLine(stdout, QStringLiteral("%1\t%2\t%3\t%4")
                                    .arg(line.fileLine)
                                    .arg(day(line.date), reais(line.kind == u'D' ? -line.cents : line.cents),
-                                        line.description));
+                                        bco::asOneLine(line.description)));
     }
     if (!statement.closing) {
         bco::writeLine(

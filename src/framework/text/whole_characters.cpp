@@ -13,4 +13,26 @@ QString leftWholeCharacters(const QString &text, qsizetype width) {
     return text.left(end);
 }
 
+namespace {
+
+bool breaksTheLine(QChar c) {
+    const QChar::Category category = c.category();
+    return category == QChar::Other_Control || category == QChar::Separator_Line ||
+           category == QChar::Separator_Paragraph;
+}
+
+} // namespace
+
+bool isOneLine(QStringView text) {
+    return std::none_of(text.begin(), text.end(), breaksTheLine);
+}
+
+QString asOneLine(QString text) {
+    for (QChar &c : text) {
+        if (breaksTheLine(c))
+            c = u' ';
+    }
+    return text;
+}
+
 } // namespace bco

@@ -9,4 +9,10 @@ namespace bco {
 // stored as a replacement character, or refused by a database that checks its encoding.
 QString leftWholeCharacters(const QString &text, qsizetype width);
 
+// Whether the text stays on one line as printed or shown: no line break, tab or other control character, no
+// line or paragraph separator.
+bool isOneLine(QStringView text);
+// The text with each of those replaced by a blank, for a line of output that must stay one line.
+QString asOneLine(QString text);
+
 } // namespace bco

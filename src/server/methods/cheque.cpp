@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/text/whole_characters.h"
 #include "server/ledger/accounting.h"
 #include "server/ledger/stored_entry.h"
 #include "server/methods/all_methods.h"
@@ -45,10 +46,7 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
     if (payee.size() > 60)
         refuse(QStringLiteral("O favorecido do cheque passa de 60 caracteres."));
     // The payee is printed on one line of the cheque, and shown on one line of its screen.
-    if (std::any_of(payee.begin(), payee.end(), [](QChar c) {
-            return c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
-                   c.category() == QChar::Separator_Paragraph;
-        }))
+    if (!isOneLine(payee))
         refuse(QStringLiteral("O favorecido do cheque não pode ter quebras de linha, tabulações ou outros "
                               "caracteres de controle."));
 
