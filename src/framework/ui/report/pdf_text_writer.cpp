@@ -194,7 +194,34 @@ void PdfTextWriter::closeText() {
     inText_ = false;
 }
 
+namespace {
+
+// Glyphs are drawn one after the other in the order of the text: right for left-to-right text alone.
+bool needsTheSystemsLayout(QStringView text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        switch (c.direction()) {
+        case QChar::DirR:
+        case QChar::DirAL:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirLRE:
+        case QChar::DirLRO:
+        case QChar::DirPDF:
+        case QChar::DirRLI:
+        case QChar::DirLRI:
+        case QChar::DirFSI:
+        case QChar::DirPDI:
+            return true;
+        default:
+            return false;
+        }
+    });
+}
+
+} // namespace
+
 bool PdfTextWriter::DrawText(int fontNumber, qreal size, QPointF origin, QStringView text) {
+    const bool orderedAsStored = !needsTheSystemsLayout(text);
     const Handle handle = handles_[static_cast<std::size_t>(fontNumber)];
     Font &font = *fonts_[static_cast<std::size_t>(handle.face)];
     if (!inText_) {
@@ -267,7 +294,7 @@ bool PdfTextWriter::DrawText(int fontNumber, qreal size, QPointF origin, QString
         appendHex4(content_, glyph);
     }
     content_.append("> Tj\n");
-    return complete;
+    return complete && orderedAsStored;
 }
 
 void PdfTextWriter::DrawLine(QPointF from, QPointF to, qreal width) {

@@ -35,7 +35,9 @@ public:
 
     void BeginPage();
     // Draws `text` at `size` points, the start of its baseline at `origin`. Answers false when the font
-    // lacks one of its characters (drawn as the font's box for a missing character).
+    // lacks one of its characters (drawn as the font's box for a missing character), or when the text holds
+    // right-to-left letters or direction marks, which only the system's layout orders as it shows them
+    // (drawn in the order stored).
     bool DrawText(int font, qreal size, QPointF origin, QStringView text);
     void DrawLine(QPointF from, QPointF to, qreal width);
     void EndPage();

@@ -336,7 +336,7 @@ TEST(PdfTextWriter, drawsAnItalicTextLeaning) {
     EXPECT_GT(leanOfL(true), 8);
 }
 
-TEST(PdfTextWriter, saysWhichTextsHoldACharacterItsFaceLacks) {
+TEST(PdfTextWriter, saysWhichTextsItCannotDrawAsTheSystemShowsThem) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     PdfTextWriter writer(buffer, QSizeF(595, 842), QString(), QString());
@@ -349,6 +349,10 @@ TEST(PdfTextWriter, saysWhichTextsHoldACharacterItsFaceLacks) {
         << "a character beyond the first plane that the face holds";
     EXPECT_FALSE(writer.DrawText(font, 10, {10, 30}, QStringLiteral("Filial 東京")));
     EXPECT_FALSE(writer.DrawText(font, 10, {10, 40}, QString::fromUcs4(U"\U00020000")));
+    // Letters the face holds, but which read from right to left, or a mark that reorders what follows.
+    EXPECT_FALSE(writer.DrawText(font, 10, {10, 50}, QStringLiteral("Doação שלום עולם 12")));
+    EXPECT_FALSE(writer.DrawText(font, 10, {10, 60}, QStringLiteral("مرحبا")));
+    EXPECT_FALSE(writer.DrawText(font, 10, {10, 70}, QStringLiteral("Pagto \u202ELATOT 00,009\u202C ok")));
     writer.EndPage();
     EXPECT_TRUE(writer.Finish());
 }
