@@ -194,12 +194,32 @@ TEST_P(MethodTest, DuplicateSearchFindsTheMovementOfThoseFiveValues) {
             history = row.text(4);
         });
     const double value = cents / 100.0;
+    // Two more of those values whose histories begin with what is no blank: a tab, a no-break space.
+    const QString tabbed = QStringLiteral("\tAluguel"), unbroken = QStringLiteral("\u00a0Aluguel");
+    for (const QString &begun : {tabbed, unbroken})
+        sql().execute(
+            QStringLiteral("INSERT INTO MOVBANCARIO (CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, "
+                           "NRDOCMBANC, DSHISMBANC, VRMOVBANC, IDORIGMBANC, IDSTCONEXT) VALUES "
+                           "(:conta, :numero, :data, 'C', :documento, :historico, :valor, 'R', '0')"),
+            {{QStringLiteral("conta"), account},
+             {QStringLiteral("numero"), begun == tabbed ? "9000000001" : "9000000002"},
+             {QStringLiteral("data"), date},
+             {QStringLiteral("documento"), document},
+             {QStringLiteral("historico"), begun + QStringLiteral(" (Importação via xls)")},
+             {QStringLiteral("valor"), cents}});
     struct Case {
         const char *name;
         VariantList args;
         int found;
     } cases[] = {
         {"the same five values", {account, date, document, value, history}, 1},
+        {"a history that begins with a tab",
+         {account, date, document, value, tabbed + QStringLiteral(" (Importação via xls)")},
+         1},
+        {"a history that begins with a no-break space",
+         {account, date, document, value, unbroken + QStringLiteral(" (Importação via xls)")},
+         1},
+        {"that history without its tab", {account, date, document, value, QStringLiteral("Aluguel")}, 0},
         {"a history longer than the stored one, as the import sends it",
          {account, date, document, value, history + QStringLiteral(" (Importação via xls)")},
          history.size() == 40},

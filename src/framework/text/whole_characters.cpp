@@ -13,6 +13,16 @@ QString leftWholeCharacters(const QString &text, qsizetype width) {
     return text.left(end);
 }
 
+QString trimBlanks(const QString &text) {
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && text.at(start) == u' ')
+        ++start;
+    while (end > start && text.at(end - 1) == u' ')
+        --end;
+    return text.mid(start, end - start);
+}
+
 namespace {
 
 bool breaksTheLine(QChar c) {

@@ -9,6 +9,10 @@ namespace bco {
 // stored as a replacement character, or refused by a database that checks its encoding.
 QString leftWholeCharacters(const QString &text, qsizetype width);
 
+// The text without the blanks (U+0020 alone) at either end, as SQL's TRIM takes them off: a text compared
+// with a column's TRIM must lose the same characters, a tab or a no-break space being kept by both.
+QString trimBlanks(const QString &text);
+
 // Whether the text stays on one line as printed or shown: no line break, tab or other control character, no
 // line or paragraph separator.
 bool isOneLine(QStringView text);

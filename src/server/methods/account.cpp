@@ -55,9 +55,9 @@ Variant getPesqMovBanc(CallContext &context, VariantList &args) {
     const QString account = code(args[0]);
     requireAccount(context, account);
     const QDate date = requireDate(args[1]);
-    const QString document = args[2].toText().trimmed();
+    const QString document = trimBlanks(args[2].toText());
     const qint64 cents = std::abs(requireAmount(args[3]));
-    const QString history = leftWholeCharacters(args[4].toText(), 40).trimmed();
+    const QString history = trimBlanks(leftWholeCharacters(args[4].toText(), 40));
     return context.sql.packet(
         QStringLiteral(
             "SELECT M.CDREDUCONT, M.NRMOVBANC, M.DTMOVBANC, M.IDMOVBANC, M.NRDOCMBANC, M.DSHISMBANC, "
