@@ -19,7 +19,7 @@ Variant login(CallContext &context, VariantList &args) {
     args[1] = Variant();
     Sql &sql = context.sql;
     const SessionStore::LoginHold hold = context.sessions.loginHold(sql, operatorCode);
-    if (!context.sessions.waitOut(hold)) {
+    if (!context.sessions.waitOut(hold, operatorCode)) {
         context.logNote = QStringLiteral("operator %1: %2 wrong in a row, not held: as many held already")
                               .arg(operatorCode.left(40))
                               .arg(hold.failures);

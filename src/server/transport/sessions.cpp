@@ -115,14 +115,24 @@ SessionStore::LoginHold SessionStore::loginHold(Sql &sql, const QString &operato
     return hold;
 }
 
-bool SessionStore::waitOut(const LoginHold &hold) {
+bool SessionStore::waitOut(const LoginHold &hold, const QString &operatorCode) {
     if (hold.delay.count() <= 0)
         return true;
-    if (++heldLogins_ > options_.mostHeldLogins) {
-        --heldLogins_;
-        return false;
+    const QString code = failureKey(operatorCode);
+    const int mostOfOneCode = std::max(options_.mostHeldLogins / 2, 1);
+    {
+        const std::lock_guard lock(holding_);
+        const auto held = heldByCode_.find(code);
+        if (heldLogins_ >= options_.mostHeldLogins ||
+            (held != heldByCode_.end() && held->second >= mostOfOneCode))
+            return false;
+        ++heldByCode_[code];
+        ++heldLogins_;
     }
     std::this_thread::sleep_for(hold.delay);
+    const std::lock_guard lock(holding_);
+    if (--heldByCode_[code] == 0)
+        heldByCode_.erase(code);
     --heldLogins_;
     return true;
 }

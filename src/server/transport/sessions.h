@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
+#include <mutex>
 #include <optional>
 
 #include <QString>
@@ -22,7 +24,9 @@ namespace bco::server {
 // exists; a right password clears them, and they are forgotten after `failureMemory` without another. A held
 // answer keeps its worker waiting, so at most `mostHeldLogins` are held at once: a login that would be held
 // beyond them is refused at once, its password unread and uncounted, since wrong logins sent side by side
-// would otherwise hold every worker and leave every other caller waiting.
+// would otherwise hold every worker and leave every other caller waiting. One code holds at most half of
+// them (one at least), so that wrong logins sent for one operator leave the others, who may have mistyped
+// once, room to be held and let in.
 class SessionStore {
 public:
     struct Options {
@@ -53,8 +57,9 @@ public:
         std::chrono::milliseconds delay{0};
     };
     LoginHold loginHold(Sql &sql, const QString &operatorCode);
-    // Waits out `hold` when fewer than `mostHeldLogins` are being held; false, at once, when that many are.
-    bool waitOut(const LoginHold &hold);
+    // Waits out `hold` for a login of `operatorCode` when fewer than `mostHeldLogins` are being held, and
+    // fewer than half of them for that code; false, at once, when that many are.
+    bool waitOut(const LoginHold &hold, const QString &operatorCode);
     int heldLogins() const { return heldLogins_.load(); }
     // Counts one more wrong password for the code, or clears its count after a right one; in the caller's
     // writing transaction.
@@ -67,6 +72,8 @@ public:
 private:
     Options options_;
     std::atomic<int> heldLogins_{0};
+    std::mutex holding_; // over the counts below and the changes of heldLogins_
+    std::map<QString, int> heldByCode_;
 };
 
 } // namespace bco::server
