@@ -38,6 +38,9 @@ namespace {
 const char *const messages[] = {
     "CdRedu_inf|Conta corrente deve ser informada.",
     "Inclusao_Andamento|Termine o lançamento em andamento antes de incluir outro.",
+    "Rascunho_Cortado|O que veio do extrato não cabe inteiro nos campos do lançamento e foi cortado: "
+    "confira-o "
+    "antes de confirmar.",
     "CdRedu_cad|Conta corrente não cadastrada.",
     "ContCorr_Nr|Operador não relacionado a empresa da conta corrente informada.",
     "getAtuSald|Atualizando Saldo do Dia...",
@@ -793,6 +796,23 @@ void TfrmLancCCorr::IniciaInclusao(const EntryDraft &draft) {
     ui->nedLancamento->SetValue(draft.value);
     ui->medNrDocBanc->SetText(draft.document);
     ui->edtDsLancamento->setText(draft.description);
+    // A bank writes longer documents and histories than an entry holds: what the fields took is shown, and
+    // what they left out is told, lest the entry be written cut without the operator knowing.
+    QStringList cut;
+    const auto compare = [&cut](const QString &field, const QString &drafted, const QString &taken,
+                                int width) {
+        if (taken.trimmed() != drafted.trimmed())
+            cut << QStringLiteral("%1 do extrato: \"%2\" (o campo leva %3 caracteres)")
+                       .arg(field, drafted.trimmed())
+                       .arg(width);
+    };
+    compare(QStringLiteral("Documento"), draft.document, ui->medNrDocBanc->Text(),
+            ui->medNrDocBanc->MaxLength());
+    compare(QStringLiteral("Histórico"), draft.description, ui->edtDsLancamento->text(),
+            ui->edtDsLancamento->maxLength());
+    if (!cut.isEmpty())
+        msgPadrao.ShowMsg(QStringLiteral("Rascunho_Cortado"), bco::MsgKind::Warning, bco::MsgButton::Ok, 0,
+                          cut.join(u'\n'));
 }
 
 void CriaLancamento() {

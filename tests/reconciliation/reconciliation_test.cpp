@@ -865,6 +865,46 @@ TEST_F(ReconciliationForm, AnIncludeFromALineAnotherOperatorGaveAnEntryMeanwhile
     EXPECT_EQ(feesInTheBooks(), 1);
 }
 
+// A bank's document and history may be longer than an entry's fields: the include takes what fits and says
+// what it left out.
+TEST_F(ReconciliationForm, AnIncludeFromALineLongerThanTheEntrysFieldsSaysWhatWasCut) {
+    const QString history = QStringLiteral("TARIFA DE MANUTENCAO DE CONTA CORRENTE PACOTE MAR/24");
+    Cli_bco11100::CriaLancamento();
+    QPointer<Cli_bco11100::TfrmLancCCorr> entries = Cli_bco11100::frmLancCCorr;
+    ASSERT_FALSE(entries.isNull());
+    env.dialogs.clearShown();
+    entries->IniciaInclusao({.account = QStringLiteral("001"),
+                             .date = QDate(2024, 3, 13),
+                             .kind = u'D',
+                             .value = 12.34,
+                             .document = QStringLiteral("ABCDEFGHIJKLMNOPQRST"),
+                             .description = history,
+                             .stillWanted = {}});
+    EXPECT_EQ(controlOf<TMaskEdit>(*entries, "medNrDocBanc")->Text(), QStringLiteral("ABCDEFGHIJ"));
+    EXPECT_EQ(controlOf<QLineEdit>(*entries, "edtDsLancamento")->text(), history.left(40));
+    ASSERT_EQ(env.dialogs.shown().size(), 1) << env.dialogs.texts().join(u'|').toStdString();
+    const ScriptedDialogs::Shown &told = env.dialogs.shown().front();
+    EXPECT_EQ(told.kind, MsgKind::Warning);
+    EXPECT_EQ(told.key, QStringLiteral("Rascunho_Cortado"));
+    EXPECT_EQ(told.details,
+              QStringLiteral("Documento do extrato: \"ABCDEFGHIJKLMNOPQRST\" (o campo leva 10 caracteres)\n"
+                             "Histórico do extrato: \"%1\" (o campo leva 40 caracteres)")
+                  .arg(history));
+
+    // What fits is taken without a word.
+    env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
+    controlOf<QToolButton>(*entries, "sbtCancelar")->click();
+    env.dialogs.clearShown();
+    entries->IniciaInclusao({.account = QStringLiteral("001"),
+                             .date = QDate(2024, 3, 13),
+                             .kind = u'D',
+                             .value = 12.34,
+                             .document = QStringLiteral("501"),
+                             .description = QStringLiteral("TARIFA"),
+                             .stillWanted = {}});
+    EXPECT_EQ(env.dialogs.shown().size(), 0u) << env.dialogs.texts().join(u'|').toStdString();
+}
+
 TEST_F(ReconciliationForm, IncludesTheBankFeeFromItsLineThroughTheEntryFormsOwnInclude) {
     openStatement();
     // Only a line that nothing in the books stands for may become an entry.
