@@ -460,7 +460,10 @@ TEST_P(InsertionTest, ASumPastWhatTheDatabaseHoldsIsRefusedAndWritesNothing) {
     EntryRequest more{.value = 1.00};
     const Insertion call = insertion(*server, more);
     const CallOutcome outcome = server->call(call.method, call.args);
-    EXPECT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.status, CallOutcome::Status::Refused);
+    EXPECT_EQ(outcome.error,
+              QStringLiteral("A soma dos movimentos de um dia ou de um mês da conta passaria do "
+                             "maior valor que o banco de dados guarda: nada foi gravado."));
     EXPECT_EQ(number(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO")), movements);
     EXPECT_EQ(number(day, today), nearTheEnd);
 }

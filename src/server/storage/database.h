@@ -40,6 +40,14 @@ public:
     using DatabaseError::DatabaseError;
 };
 
+// A sum the database keeps (an account's credits or debits of a day or a month, in cents) would pass the
+// largest integer it holds: the statement failed and nothing of the call was written; the same call fails
+// again.
+class DatabaseValueTooLarge : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
 // Named parameters of a statement (":NAME" in the text). Values are QString, qint64, double, QDate, bool or
 // a null QVariant; a null QDate binds as NULL.
 using SqlParams = std::vector<std::pair<QString, QVariant>>;

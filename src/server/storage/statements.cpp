@@ -101,8 +101,12 @@ bool busy(int sqliteCode) {
         QStringLiteral("%1 [%2]: %3")
             .arg(QString::fromUtf8(what), sqlForMessage(sql), QString::fromUtf8(sqlite3_errmsg(db)))
             .toStdString();
-    if (busy(sqlite3_extended_errcode(db)))
+    const int code = sqlite3_extended_errcode(db);
+    if (busy(code))
         throw DatabaseBusy(message);
+    // The schema's only triggers that abort are those that keep the balance sums within the integers.
+    if (code == SQLITE_CONSTRAINT_TRIGGER)
+        throw DatabaseValueTooLarge(message);
     throw DatabaseError(message);
 }
 
@@ -123,11 +127,15 @@ PGconn *postgresHandle(const QSqlDatabase &database) {
     // lock_not_available (the lock timeout ran out) and deadlock_detected.
     const char *state = result != nullptr ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const bool wasBusy = state != nullptr && (qstrcmp(state, "55P03") == 0 || qstrcmp(state, "40P01") == 0);
+    // numeric_value_out_of_range: a balance sum summed past BIGINT by its trigger.
+    const bool tooLarge = state != nullptr && qstrcmp(state, "22003") == 0;
     PQclear(result);
     const std::string text =
         QStringLiteral("%1 [%2]: %3").arg(QString::fromUtf8(what), sqlForMessage(sql), message).toStdString();
     if (wasBusy)
         throw DatabaseBusy(text);
+    if (tooLarge)
+        throw DatabaseValueTooLarge(text);
     throw DatabaseError(text);
 }
 

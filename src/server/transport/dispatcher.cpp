@@ -103,9 +103,18 @@ CallOutcome serverFault(CallOutcome::Status status, const QString &detail) {
     return outcome;
 }
 
-// A database's failure as the caller hears of it: a database held by another writer is said so, in words
-// that an operator can act on; anything else is a fault of the server.
+// A database's failure as the caller hears of it: a database held by another writer, or a sum past what it
+// holds, is said so, in words that an operator can act on; anything else is a fault of the server.
 CallOutcome databaseFailure(const DatabaseError &error) {
+    if (dynamic_cast<const DatabaseValueTooLarge *>(&error) != nullptr) {
+        CallOutcome outcome;
+        outcome.status = CallOutcome::Status::Refused;
+        outcome.error =
+            QStringLiteral("A soma dos movimentos de um dia ou de um mês da conta passaria do maior "
+                           "valor que o banco de dados guarda: nada foi gravado.");
+        outcome.detail = QString::fromUtf8(error.what());
+        return outcome;
+    }
     if (dynamic_cast<const DatabaseBusy *>(&error) == nullptr)
         return serverFault(CallOutcome::Status::DatabaseFailed, QString::fromUtf8(error.what()));
     CallOutcome outcome;
