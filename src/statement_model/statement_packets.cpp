@@ -1,6 +1,7 @@
 #include "statement_model/statement_packets.h"
 
 #include "framework/data/variant.h"
+#include "framework/text/whole_characters.h"
 
 namespace bco {
 
@@ -56,8 +57,11 @@ StatementPackets statementPackets(const BankStatement &statement) {
 
     packets.lines.reserve(static_cast<int>(statement.lines.size()));
     for (const StatementLine &line : statement.lines)
+        // A bank's file may hold a control character in a text (one left by a charset converted twice):
+        // it is sent as a blank, as the server takes a text only on one line. The id goes as the file gave
+        // it, since lines are known again by it.
         packets.lines.appendValues({line.bankId, line.date, QString(line.kind), reais(line.cents),
-                                    line.document, line.description, line.fileLine});
+                                    asOneLine(line.document), asOneLine(line.description), line.fileLine});
     return packets;
 }
 

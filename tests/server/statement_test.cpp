@@ -503,6 +503,23 @@ TEST_P(StatementTest, StatementsAtTheCalendarsEndsAreListedAndMatchedLikeAnyOthe
     EXPECT_EQ(proposals(QString()), QStringList{"L1: *M1"}) << "the line among the calendar's ends";
 }
 
+// A bank's file may hold a control character in a text, one left by a charset converted twice: the file is
+// stored, the character a blank, as the server takes texts only on one line.
+TEST_P(StatementTest, AControlCharacterInATextOfTheFileIsStoredAsABlank) {
+    BankStatement statement = statementOf(QStringLiteral("c"), {{"K1", 0, 'C', 10.00}}, matchDay);
+    statement.lines[0].description = QStringLiteral("DEPOSITO \u0096 LOJA 2");
+    statement.lines[0].document = QStringLiteral("7\u00817");
+    const StatementPackets sent = statementPackets(statement);
+    const CallOutcome outcome =
+        server->call(QStringLiteral("SetGravaExtrato"), {QStringLiteral("001"), sent.header, sent.lines});
+    ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+    EXPECT_EQ(sql()
+                  .scalar(QStringLiteral("SELECT NRDOCEXTR || '|' || DSMOVEXTR FROM MOVEXTRATO WHERE "
+                                         "CDREDUCONT = '001' AND IDBANCO = 'K1'"))
+                  ->toString(),
+              QStringLiteral("7 7|DEPOSITO   LOJA 2"));
+}
+
 TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
     const StoreRefusal refusals[] = {
         {"a line outside the period",
@@ -538,13 +555,15 @@ TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
          [](BankStatement &s) { s.lines[0].document = QString(41, u'9'); },
          {},
          "documento"},
-        {"a description on two lines",
-         [](BankStatement &s) { s.lines[0].description = QStringLiteral("TARIFA\n999\tLINHA FALSA"); },
+        {"a description on two lines, sent by a client of its own",
          {},
+         [](StatementPackets &p) {
+             p.lines = withField(p.lines, "DSMOVEXTR", QStringLiteral("TARIFA\n999\tLINHA FALSA"));
+         },
          "quebras de linha"},
-        {"a bank id with a paragraph separator",
-         [](BankStatement &s) { s.lines[0].bankId += QStringLiteral("\u2029X"); },
+        {"a document across two paragraphs",
          {},
+         [](StatementPackets &p) { p.lines = withField(p.lines, "NRDOCEXTR", QStringLiteral("12\u2029X")); },
          "quebras de linha"},
         {"a content key that is not one", [](BankStatement &s) { s.contentKey = "zz"; }, {}, "64 dígitos"},
         {"a worked-out closing balance that the lines do not give",

@@ -51,7 +51,7 @@ inline constexpr qint64 MaxStatementNetCents = 100'000'000'000'000'000;
 // Refuses, naming the line of the file, a statement that breaks a rule of its own: a format, content key,
 // period or balance that is not one, a line outside the period, of another kind than C or D, with a negative
 // amount, without a bank id or with one the file repeats, with a document longer than MaxDocument, or with a
-// bank id, document or description that is not one line (a line break, a tab, another control character);
+// document or description that is not one line (a line break, a tab, another control character);
 // lines that move the balance by more than MaxStatementNetCents; a balance worked out ('C') that is not the
 // other balance less (or plus) the lines. Descriptions longer than MaxDescription are cut there (no bank
 // writes that much: OFX's name and memo together hold less).
