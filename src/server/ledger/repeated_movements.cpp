@@ -21,7 +21,7 @@ QString RepeatedMovements::of(const QString &account, QDate date, qint64 cents, 
     if (day == days_.end())
         day = days_.emplace(std::make_pair(account, date), read(account, date)).first;
     const auto found =
-        day->second.find({cents, trimBlanks(document), trimBlanks(leftWholeCharacters(history, 40))});
+        day->second.find({cents, document.trimmed(), trimBlanks(leftWholeCharacters(history, 40))});
     return found == day->second.end() ? QString() : found->second;
 }
 

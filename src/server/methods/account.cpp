@@ -55,7 +55,9 @@ Variant getPesqMovBanc(CallContext &context, VariantList &args) {
     const QString account = code(args[0]);
     requireAccount(context, account);
     const QDate date = requireDate(args[1]);
-    const QString document = trimBlanks(args[2].toText());
+    // Documents are stored without white space at either end (InsertedRows::code); histories as sent, which
+    // the statement's TRIM takes blanks alone from.
+    const QString document = args[2].toText().trimmed();
     const qint64 cents = std::abs(requireAmount(args[3]));
     const QString history = trimBlanks(leftWholeCharacters(args[4].toText(), 40));
     return context.sql.packet(
