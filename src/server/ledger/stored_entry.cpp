@@ -155,9 +155,11 @@ std::optional<StoredEntry> findEntryWhere(Sql &sql, const EntryKind &kind, const
     // taken by a statement of its own: a statement that waited for the lock reads the movement as its
     // holder left it but the record as it was before, so that a debit whose cheque was recorded meanwhile
     // would read without it. The read that follows sees every write committed before the lock was had.
-    if (const QString lock = sql.forUpdate(u"M"); forWriting && !lock.isEmpty())
+    // The read holds it too, should the movement have come into being between the two statements.
+    const QString lock = forWriting ? sql.forUpdate(u"M") : QString();
+    if (!lock.isEmpty())
         sql.forEach(statement + lock, params, [](const SqlRow &) {});
-    sql.forEach(statement, params, [&](const SqlRow &row) {
+    sql.forEach(statement + lock, params, [&](const SqlRow &row) {
         StoredEntry entry;
         entry.kind = &kind;
         entry.account = account;
