@@ -236,7 +236,7 @@ void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind, const QString &writt
     bco::ActiveShowAvi(this, WorkAnimation);
     try {
         const bco::RemoteResult answered = netLancContCorr.Call(QString::fromLatin1(call.method), args);
-        if (!answered.ok() && !writtenBefore.isEmpty())
+        if (!answered.ok() && !answered.errorMessage().isEmpty() && !writtenBefore.isEmpty())
             Consiste::MensErro(writtenBefore + u' ' + answered.errorMessage(), true);
         lastServerResult_ = Consiste::CheckResultServ(answered, true, 0);
         if (lastServerResult_.type() == bco::VariantType::Text)

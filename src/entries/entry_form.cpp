@@ -794,21 +794,26 @@ void TfrmLancCCorr::IniciaInclusao(const EntryDraft &draft) {
     cbbTipoChange();
     previousKindIndex_ = ui->cbbTipo->currentIndex();
     ui->nedLancamento->SetValue(draft.value);
-    ui->medNrDocBanc->SetText(draft.document);
+    // A document longer than the field that a bank padded with zeros fits once they are dropped, and means
+    // the same.
+    const int documentWidth = ui->medNrDocBanc->MaxLength();
+    const QString document = draft.document.trimmed().size() > documentWidth
+                                 ? Consiste::Ajusta(draft.document, documentWidth)
+                                 : draft.document.trimmed();
+    ui->medNrDocBanc->SetText(document);
     ui->edtDsLancamento->setText(draft.description);
     // A bank writes longer documents and histories than an entry holds: what the fields took is shown, and
     // what they left out is told, lest the entry be written cut without the operator knowing.
     QStringList cut;
-    const auto compare = [&cut](const QString &field, const QString &drafted, const QString &taken,
-                                int width) {
-        if (taken.trimmed() != drafted.trimmed())
+    const auto compare = [&cut](const QString &field, const QString &drafted, const QString &fitted,
+                                const QString &taken, int width) {
+        if (taken.trimmed() != fitted.trimmed())
             cut << QStringLiteral("%1 do extrato: \"%2\" (o campo leva %3 caracteres)")
                        .arg(field, drafted.trimmed())
                        .arg(width);
     };
-    compare(QStringLiteral("Documento"), draft.document, ui->medNrDocBanc->Text(),
-            ui->medNrDocBanc->MaxLength());
-    compare(QStringLiteral("Histórico"), draft.description, ui->edtDsLancamento->text(),
+    compare(QStringLiteral("Documento"), draft.document, document, ui->medNrDocBanc->Text(), documentWidth);
+    compare(QStringLiteral("Histórico"), draft.description, draft.description, ui->edtDsLancamento->text(),
             ui->edtDsLancamento->maxLength());
     if (!cut.isEmpty())
         msgPadrao.ShowMsg(QStringLiteral("Rascunho_Cortado"), bco::MsgKind::Warning, bco::MsgButton::Ok, 0,

@@ -891,7 +891,7 @@ TEST_F(ReconciliationForm, AnIncludeFromALineLongerThanTheEntrysFieldsSaysWhatWa
                              "Histórico do extrato: \"%1\" (o campo leva 40 caracteres)")
                   .arg(history));
 
-    // What fits is taken without a word.
+    // What fits is taken without a word: a document padded with zeros past the field, once they are dropped.
     env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
     controlOf<QToolButton>(*entries, "sbtCancelar")->click();
     env.dialogs.clearShown();
@@ -899,9 +899,10 @@ TEST_F(ReconciliationForm, AnIncludeFromALineLongerThanTheEntrysFieldsSaysWhatWa
                              .date = QDate(2024, 3, 13),
                              .kind = u'D',
                              .value = 12.34,
-                             .document = QStringLiteral("501"),
+                             .document = QStringLiteral("000000000000000000000000000000123456789"),
                              .description = QStringLiteral("TARIFA"),
                              .stillWanted = {}});
+    EXPECT_EQ(controlOf<TMaskEdit>(*entries, "medNrDocBanc")->Text(), QStringLiteral("0123456789"));
     EXPECT_EQ(env.dialogs.shown().size(), 0u) << env.dialogs.texts().join(u'|').toStdString();
 }
 
