@@ -229,6 +229,9 @@ TEST_P(MethodTest, DuplicateSearchFindsTheMovementOfThoseFiveValues) {
         {"another value", {account, date, document, value + 0.01, history}, 0},
         {"another day", {account, date.addDays(1), document, value, history}, 0},
         {"another document", {account, date, QStringLiteral("X"), value, history}, 0},
+        {"the document with a no-break space after it, which it is stored without",
+         {account, date, document + QStringLiteral("\u00a0"), value, history},
+         1},
     };
     VariantList searches;
     for (const Case &c : cases) {
