@@ -284,6 +284,11 @@ TEST_P(ShippedReportDesigns, RunOnlyQueriesThatRead) {
          QStringLiteral("WITH W AS (%1 RETURNING CDREDUCONT) SELECT CDREDUCONT FROM W").arg(written),
          {}},
         {"a second statement", QStringLiteral("SELECT 1 AS X; %1").arg(written), oneStatement},
+        {"a ';' inside a literal, a quoted name and comments, which reads",
+         QStringLiteral("SELECT 'a;b' AS \"X;Y\" /* c; d */ -- f;\n;\n-- fim;"),
+         QStringLiteral("não tem o campo")},
+        {"a second statement behind a comment", QStringLiteral("SELECT 1 AS X; /* nada */ %1").arg(written),
+         oneStatement},
         {"a second statement behind a dollar-quoted quote",
          QStringLiteral("SELECT $$'$$ AS X; %1; --'").arg(written), oneStatement},
     };

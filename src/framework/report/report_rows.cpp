@@ -178,17 +178,104 @@ sqlite3 *sqliteHandleOf(const QSqlDatabase &database) {
     return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
+// Reads a query's text as PostgreSQL splits it into statements: literals, quoted names, comments (nested, as
+// PostgreSQL nests them) and dollar-quoted texts are passed over whole. An escape string (E'...') is read as
+// a plain one, which can only end it sooner and show a ';' the server would not take for one, never hide
+// one.
+class StatementText {
+public:
+    explicit StatementText(QStringView text)
+        : text_(text) {}
+
+    // Where the statement that starts at `from` ends: at its ';', or at the end of the text.
+    qsizetype end(qsizetype from) const {
+        qsizetype i = from;
+        while (i < text_.size() && text_[i] != u';')
+            i = pastToken(i);
+        return i;
+    }
+
+    // Whether from `from` on the text holds blanks and comments alone.
+    bool blank(qsizetype from) const {
+        for (qsizetype i = from; i < text_.size(); i = pastToken(i)) {
+            if (!text_[i].isSpace() && !startsComment(i))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    static bool isNameChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
+
+    bool startsComment(qsizetype i) const {
+        const QStringView two = text_.mid(i, 2);
+        return two == u"--" || two == u"/*";
+    }
+
+    // Just past the literal, name, comment or character that starts at `i`.
+    qsizetype pastToken(qsizetype i) const {
+        const QChar c = text_[i];
+        const QStringView two = text_.mid(i, 2);
+        if (c == u'\'' || c == u'"') {
+            for (++i; i < text_.size(); ++i) {
+                if (text_[i] != c)
+                    continue;
+                if (i + 1 < text_.size() && text_[i + 1] == c)
+                    ++i; // a doubled quote stays inside
+                else
+                    return i + 1;
+            }
+            return text_.size();
+        }
+        if (two == u"--") {
+            const qsizetype line = text_.indexOf(u'\n', i);
+            return line < 0 ? text_.size() : line + 1;
+        }
+        if (two == u"/*") {
+            int depth = 0;
+            while (i < text_.size()) {
+                const QStringView at = text_.mid(i, 2);
+                if (at == u"/*") {
+                    ++depth;
+                    i += 2;
+                } else if (at == u"*/") {
+                    i += 2;
+                    if (--depth == 0)
+                        return i;
+                } else {
+                    ++i;
+                }
+            }
+            return text_.size();
+        }
+        if (c == u'$' && (i == 0 || !isNameChar(text_[i - 1]))) {
+            qsizetype close = i + 1;
+            while (close < text_.size() && text_[close] != u'$' && isNameChar(text_[close]))
+                ++close;
+            const bool tagged =
+                close < text_.size() && text_[close] == u'$' && (close == i + 1 || !text_[i + 1].isDigit());
+            if (tagged) {
+                const QStringView delimiter = text_.mid(i, close + 1 - i);
+                const qsizetype after = text_.indexOf(delimiter, close + 1);
+                return after < 0 ? text_.size() : after + delimiter.size();
+            }
+        }
+        return i + 1;
+    }
+
+    QStringView text_;
+};
+
 // Qt's PostgreSQL driver prepares a query by sending "PREPARE ... AS" and the text as one simple query, in
 // which the server runs every statement the text holds: a second statement after a ';' would run at once,
-// whatever transaction the first is in. Literals are not told apart (a dollar-quoted one hides a quote from
-// any reader but the server's), so a ';' is refused wherever it stands but at the end.
-void refuseMoreThanOneStatement(const QString &text) {
-    QStringView rest = QStringView(text).trimmed();
-    if (rest.endsWith(u';'))
-        rest.chop(1);
-    if (rest.contains(u';'))
-        throw ReportDesignError(QStringLiteral(
-            "A consulta do relatório deve ser um único comando SELECT: tire o ';' do meio do texto."));
+// whatever transaction the first is in. A ';' is taken only where nothing but blanks and comments follows.
+void refuseMoreThanOneStatement(const QString &query) {
+    const StatementText text(query);
+    const qsizetype end = text.end(0);
+    if (end < query.size() && !text.blank(end + 1))
+        throw ReportDesignError(
+            QStringLiteral("A consulta do relatório deve ser um único comando SELECT: tire "
+                           "o ';' que separa um segundo comando."));
 }
 
 // A transaction in which PostgreSQL refuses any write, rolled back once the rows are read.

@@ -87,9 +87,10 @@ private:
 // query lacks. On SQLite the rows are read straight from the connection's handle, each value as SQLite
 // holds it (integer, real, text, null), which is what Qt's driver would give.
 // The query only reads: a design is text an operator writes and another may run, on the connection to the
-// books, so it is refused (ReportDesignError, nothing run) when it holds more than one statement (a ';'
-// anywhere but at its end), and a statement that would write fails as the database refuses it: SQLite is
-// asked to prepare reading alone, PostgreSQL runs it in a read-only transaction.
+// books, so it is refused (ReportDesignError, nothing run) when it holds more than one statement (a ';',
+// outside literals and comments, followed by more than blanks and comments), and a statement that would write
+// fails as the database refuses it: SQLite is asked to prepare reading alone, PostgreSQL runs it in a
+// read-only transaction.
 ReportRows RunReportQuery(const QSqlDatabase &database, const ReportDesign &design,
                           const ReportParams &params);
 
