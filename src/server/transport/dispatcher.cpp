@@ -106,24 +106,23 @@ CallOutcome serverFault(CallOutcome::Status status, const QString &detail) {
 // A database's failure as the caller hears of it: a database held by another writer, or a sum past what it
 // holds, is said so, in words that an operator can act on; anything else is a fault of the server.
 CallOutcome databaseFailure(const DatabaseError &error) {
-    if (dynamic_cast<const DatabaseValueTooLarge *>(&error) != nullptr) {
+    const auto toldAs = [&error](CallOutcome::Status status, const QString &words) {
         CallOutcome outcome;
-        outcome.status = CallOutcome::Status::Refused;
-        outcome.error =
-            QStringLiteral("A soma dos movimentos de um dia ou de um mês da conta passaria do maior "
-                           "valor que o banco de dados guarda: nada foi gravado.");
+        outcome.status = status;
+        outcome.error = words;
         outcome.detail = QString::fromUtf8(error.what());
         return outcome;
-    }
-    if (dynamic_cast<const DatabaseBusy *>(&error) == nullptr)
-        return serverFault(CallOutcome::Status::DatabaseFailed, QString::fromUtf8(error.what()));
-    CallOutcome outcome;
-    outcome.status = CallOutcome::Status::Busy;
-    outcome.error =
-        QStringLiteral("O banco de dados está ocupado por outra operação, que não terminou a tempo: "
-                       "nada foi gravado. Tente novamente em instantes.");
-    outcome.detail = QString::fromUtf8(error.what());
-    return outcome;
+    };
+    if (dynamic_cast<const DatabaseValueTooLarge *>(&error) != nullptr)
+        return toldAs(
+            CallOutcome::Status::Refused,
+            QStringLiteral("A soma dos movimentos de um dia ou de um mês da conta passaria do maior "
+                           "valor que o banco de dados guarda: nada foi gravado."));
+    if (dynamic_cast<const DatabaseBusy *>(&error) != nullptr)
+        return toldAs(CallOutcome::Status::Busy,
+                      QStringLiteral("O banco de dados está ocupado por outra operação, que não terminou a "
+                                     "tempo: nada foi gravado. Tente novamente em instantes."));
+    return serverFault(CallOutcome::Status::DatabaseFailed, QString::fromUtf8(error.what()));
 }
 
 CallOutcome Dispatcher::call(const QString &name, VariantList args, const QString &token) {
