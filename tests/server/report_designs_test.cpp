@@ -289,6 +289,10 @@ TEST_P(ShippedReportDesigns, RunOnlyQueriesThatRead) {
          QStringLiteral("não tem o campo")},
         {"a second statement behind a comment", QStringLiteral("SELECT 1 AS X; /* nada */ %1").arg(written),
          oneStatement},
+        {"a second statement behind an escape string's quote",
+         QStringLiteral("SELECT E'\\'' AS X; COMMIT; %1; --'").arg(written), oneStatement},
+        {"a second statement behind a backslash a server may take for an escape",
+         QStringLiteral("SELECT 'a\\' AS X; %1; --'").arg(written), oneStatement},
         {"a second statement behind a dollar-quoted quote",
          QStringLiteral("SELECT $$'$$ AS X; %1; --'").arg(written), oneStatement},
     };

@@ -179,13 +179,14 @@ sqlite3 *sqliteHandleOf(const QSqlDatabase &database) {
 }
 
 // Reads a query's text as PostgreSQL splits it into statements: literals, quoted names, comments (nested, as
-// PostgreSQL nests them) and dollar-quoted texts are passed over whole. An escape string (E'...') is read as
-// a plain one, which can only end it sooner and show a ';' the server would not take for one, never hide
-// one.
+// PostgreSQL nests them) and dollar-quoted texts are passed over whole. Whether a backslash escapes a quote
+// in a plain literal is the server's setting (standard_conforming_strings): the text is read both ways, and
+// in an escape string (E'...') always.
 class StatementText {
 public:
-    explicit StatementText(QStringView text)
-        : text_(text) {}
+    StatementText(QStringView text, bool backslashEscapes)
+        : text_(text)
+        , backslashEscapes_(backslashEscapes) {}
 
     // Where the statement that starts at `from` ends: at its ';', or at the end of the text.
     qsizetype end(qsizetype from) const {
@@ -217,7 +218,12 @@ private:
         const QChar c = text_[i];
         const QStringView two = text_.mid(i, 2);
         if (c == u'\'' || c == u'"') {
+            const bool escapes = c == u'\'' && (backslashEscapes_ || escapeString(i));
             for (++i; i < text_.size(); ++i) {
+                if (escapes && text_[i] == u'\\') {
+                    ++i;
+                    continue;
+                }
                 if (text_[i] != c)
                     continue;
                 if (i + 1 < text_.size() && text_[i + 1] == c)
@@ -263,19 +269,28 @@ private:
         return i + 1;
     }
 
+    // Whether the quote at `i` opens an escape string: an E before it that ends no name.
+    bool escapeString(qsizetype i) const {
+        return i > 0 && (text_[i - 1] == u'E' || text_[i - 1] == u'e') &&
+               (i < 2 || !isNameChar(text_[i - 2]));
+    }
+
     QStringView text_;
+    bool backslashEscapes_;
 };
 
 // Qt's PostgreSQL driver prepares a query by sending "PREPARE ... AS" and the text as one simple query, in
 // which the server runs every statement the text holds: a second statement after a ';' would run at once,
 // whatever transaction the first is in. A ';' is taken only where nothing but blanks and comments follows.
 void refuseMoreThanOneStatement(const QString &query) {
-    const StatementText text(query);
-    const qsizetype end = text.end(0);
-    if (end < query.size() && !text.blank(end + 1))
-        throw ReportDesignError(
-            QStringLiteral("A consulta do relatório deve ser um único comando SELECT: tire "
-                           "o ';' que separa um segundo comando."));
+    for (const bool backslashEscapes : {false, true}) {
+        const StatementText text(query, backslashEscapes);
+        const qsizetype end = text.end(0);
+        if (end < query.size() && !text.blank(end + 1))
+            throw ReportDesignError(
+                QStringLiteral("A consulta do relatório deve ser um único comando SELECT: "
+                               "tire o ';' que separa um segundo comando."));
+    }
 }
 
 // A transaction in which PostgreSQL refuses any write, rolled back once the rows are read.
