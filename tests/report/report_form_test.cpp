@@ -373,6 +373,11 @@ const UnusualHistory unusualHistories[] = {
     {"right-to-left words, which a reader finds in their own order",
      QStringLiteral("Doação שלום עולם ok"),
      {QStringLiteral("Doação"), QStringLiteral("שלום"), QStringLiteral("עולם"), QStringLiteral("ok")}},
+    {"a text that starts with right-to-left words, run from the left as the screens show it: the number of "
+     "the "
+     "right-to-left run before its words",
+     QStringLiteral("שלום 123 abc"),
+     {QStringLiteral("123"), QStringLiteral("שלום"), QStringLiteral("abc")}},
     {"an emoji the face holds, which a reader finds again",
      QString::fromUcs4(U"Sorriso \U0001F600 fim"),
      {QStringLiteral("Sorriso"), QString::fromUcs4(U"\U0001F600"), QStringLiteral("fim")}},

@@ -188,6 +188,8 @@ public:
     explicit PainterSurface(QPainter &painter)
         : painter_(painter) {
         painter_.setPen(Qt::black);
+        // Each text runs from the left, as the screens show it, whatever letters it starts with.
+        painter_.setLayoutDirection(Qt::LeftToRight);
     }
 
     void DrawText(const QFont &font, QPointF baseline, const QString &text) override {
