@@ -293,6 +293,8 @@ TEST_P(ShippedReportDesigns, RunOnlyQueriesThatRead) {
          QStringLiteral("SELECT E'\\'' AS X; COMMIT; %1; --'").arg(written), oneStatement},
         {"a second statement behind a backslash a server may take for an escape",
          QStringLiteral("SELECT 'a\\' AS X; %1; --'").arg(written), oneStatement},
+        {"a second statement on a line a carriage return alone begins",
+         QStringLiteral("SELECT 1 AS X -- fim\r; %1").arg(written), oneStatement},
         {"a second statement behind a dollar-quoted quote",
          QStringLiteral("SELECT $$'$$ AS X; %1; --'").arg(written), oneStatement},
     };

@@ -1,5 +1,6 @@
 #include "framework/report/report_rows.h"
 
+#include <algorithm>
 #include <bit>
 #include <memory>
 #include <string>
@@ -234,8 +235,10 @@ private:
             return text_.size();
         }
         if (two == u"--") {
-            const qsizetype line = text_.indexOf(u'\n', i);
-            return line < 0 ? text_.size() : line + 1;
+            // PostgreSQL ends the comment at either line end, a carriage return alone included.
+            while (i < text_.size() && text_[i] != u'\n' && text_[i] != u'\r')
+                ++i;
+            return std::min(i + 1, text_.size());
         }
         if (two == u"/*") {
             int depth = 0;
