@@ -872,14 +872,18 @@ TEST_F(ReconciliationForm, AnIncludeFromALineLongerThanTheEntrysFieldsSaysWhatWa
     Cli_bco11100::CriaLancamento();
     QPointer<Cli_bco11100::TfrmLancCCorr> entries = Cli_bco11100::frmLancCCorr;
     ASSERT_FALSE(entries.isNull());
-    env.dialogs.clearShown();
-    entries->IniciaInclusao({.account = QStringLiteral("001"),
-                             .date = QDate(2024, 3, 13),
-                             .kind = u'D',
-                             .value = 12.34,
-                             .document = QStringLiteral("ABCDEFGHIJKLMNOPQRST"),
-                             .description = history,
-                             .stillWanted = {}});
+    // A fee of the statement's last day, as a line of the bank's gives it.
+    const auto includeFee = [&entries, this](const QString &document, const QString &description) {
+        env.dialogs.clearShown();
+        entries->IniciaInclusao({.account = QStringLiteral("001"),
+                                 .date = QDate(2024, 3, 13),
+                                 .kind = u'D',
+                                 .value = 12.34,
+                                 .document = document,
+                                 .description = description,
+                                 .stillWanted = {}});
+    };
+    includeFee(QStringLiteral("ABCDEFGHIJKLMNOPQRST"), history);
     EXPECT_EQ(controlOf<TMaskEdit>(*entries, "medNrDocBanc")->Text(), QStringLiteral("ABCDEFGHIJ"));
     EXPECT_EQ(controlOf<QLineEdit>(*entries, "edtDsLancamento")->text(), history.left(40));
     ASSERT_EQ(env.dialogs.shown().size(), 1) << env.dialogs.texts().join(u'|').toStdString();
@@ -894,14 +898,7 @@ TEST_F(ReconciliationForm, AnIncludeFromALineLongerThanTheEntrysFieldsSaysWhatWa
     // What fits is taken without a word: a document padded with zeros past the field, once they are dropped.
     env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
     controlOf<QToolButton>(*entries, "sbtCancelar")->click();
-    env.dialogs.clearShown();
-    entries->IniciaInclusao({.account = QStringLiteral("001"),
-                             .date = QDate(2024, 3, 13),
-                             .kind = u'D',
-                             .value = 12.34,
-                             .document = QStringLiteral("000000000000000000000000000000123456789"),
-                             .description = QStringLiteral("TARIFA"),
-                             .stillWanted = {}});
+    includeFee(QStringLiteral("000000000000000000000000000000123456789"), QStringLiteral("TARIFA"));
     EXPECT_EQ(controlOf<TMaskEdit>(*entries, "medNrDocBanc")->Text(), QStringLiteral("0123456789"));
     EXPECT_EQ(env.dialogs.shown().size(), 0u) << env.dialogs.texts().join(u'|').toStdString();
 }
