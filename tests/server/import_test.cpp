@@ -463,6 +463,30 @@ TEST_P(ImportTest, OfTwoImportsOfOneFileAtOnceOnlyTheFirstWritesItsRows) {
     EXPECT_EQ(written(), after);
 }
 
+// A bank's day holds two equal fees. Another operator imports the day's file, holding one of them, after this
+// operator checked the week's file, holding both: the week's import finds that one fee written and writes
+// the other, since one stored movement stands for one row of a file.
+TEST_P(ImportTest, OneMovementWrittenMeanwhileStandsForOneOfTwoEqualRowsOnly) {
+    EntryRequest fee = customerCredit;
+    fee.document = QStringLiteral("TAR-9");
+    const ImportLogs week = logsOf({fee, fee});
+    const ImportLogs day = logsOf({fee});
+    ASSERT_TRUE(send("setInsertImportCred", day, day.credits).ok());
+    const QString dayMovement = day.movements.value(0, u"NRMOVBANC").toText();
+
+    const CallOutcome outcome = send("setInsertImportCred", week, week.credits);
+    ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+    EXPECT_EQ(resultRows(outcome),
+              (QStringList{
+                  QStringLiteral("OK 1 lançamento(s) de crédito incluído(s); 1 já incluído(s) antes."),
+                  QStringLiteral("IGN Movimento %1 já incluído como movimento %2: não foi gravado de novo.")
+                      .arg(week.movements.value(0, u"NRMOVBANC").toText(), dayMovement)}));
+    EXPECT_EQ(number("SELECT COUNT(*) FROM MOVBANCARIO WHERE NRDOCMBANC = 'TAR-9'"), 2);
+    EXPECT_EQ(number(QStringLiteral("SELECT COUNT(*) FROM MOVCREDBANC WHERE NRMOVBANC = '%1'")
+                         .arg(week.movements.value(1, u"NRMOVBANC").toText())),
+              1);
+}
+
 // An import of more rows than one statement writes, the last of them written by statements of three sizes,
 // over six weeks of two months, while another operator includes an entry of the same account between the
 // check and the import: every row is written, the other entry stays as it was, and the day's and month's sums

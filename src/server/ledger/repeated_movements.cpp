@@ -13,16 +13,32 @@ RepeatedMovements::RepeatedMovements(Sql &sql, Ignored ignored)
     , ignored_(std::move(ignored)) {
 }
 
-QString RepeatedMovements::of(const QString &account, QDate date, qint64 cents, const QString &document,
-                              const QString &history) {
+std::deque<QString> *RepeatedMovements::equal(const QString &account, QDate date, qint64 cents,
+                                              const QString &document, const QString &history) {
     if (!date.isValid())
-        return {};
+        return nullptr;
     auto day = days_.find({account, date});
     if (day == days_.end())
         day = days_.emplace(std::make_pair(account, date), read(account, date)).first;
     const auto found =
         day->second.find({cents, document.trimmed(), trimBlanks(leftWholeCharacters(history, 40))});
-    return found == day->second.end() ? QString() : found->second;
+    return found == day->second.end() || found->second.empty() ? nullptr : &found->second;
+}
+
+QString RepeatedMovements::of(const QString &account, QDate date, qint64 cents, const QString &document,
+                              const QString &history) {
+    const std::deque<QString> *numbers = equal(account, date, cents, document, history);
+    return numbers == nullptr ? QString() : numbers->front();
+}
+
+QString RepeatedMovements::take(const QString &account, QDate date, qint64 cents, const QString &document,
+                                const QString &history) {
+    std::deque<QString> *numbers = equal(account, date, cents, document, history);
+    if (numbers == nullptr)
+        return {};
+    QString first = numbers->front();
+    numbers->pop_front();
+    return first;
 }
 
 namespace {
@@ -35,10 +51,10 @@ const QString selected = QStringLiteral("SELECT NRMOVBANC, VRMOVBANC, TRIM(COALE
 void RepeatedMovements::keep(const QString &account, const SqlRow &row, Day &day) const {
     const QString number = row.text(0);
     if (!ignored_ || !ignored_(account, number))
-        day.emplace(Movement{row.integer(1), row.text(2), row.text(3)}, number);
+        day[Movement{row.integer(1), row.text(2), row.text(3)}].push_back(number);
 }
 
-// In the order of the numbers, so that the first of equal movements is the one a day keeps.
+// In the order of the numbers, so that equal movements are found first to last.
 RepeatedMovements::Day RepeatedMovements::read(const QString &account, QDate date) const {
     Day movements;
     sql_.forEach(selected +

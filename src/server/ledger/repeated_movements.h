@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -25,9 +26,15 @@ public:
     explicit RepeatedMovements(Sql &sql, Ignored ignored = {});
 
     // The number of the first stored movement (in the order of the numbers) that an entry of these values
-    // repeats; empty when there is none. `document` and `history` are taken as the entry holds them.
+    // repeats, not taken yet; empty when there is none. `document` and `history` are taken as the entry
+    // holds them.
     QString of(const QString &account, QDate date, qint64 cents, const QString &document,
                const QString &history);
+
+    // As `of`, and the movement found is taken: it stands for this entry only, so that a file holding two
+    // equal rows, one of which someone wrote meanwhile, still has the other written.
+    QString take(const QString &account, QDate date, qint64 cents, const QString &document,
+                 const QString &history);
 
     // Reads at once the days of `account` among `dates` not read yet, so that a caller that knows its
     // questions beforehand pays a statement per DaysPerStatement days instead of one per day: on PostgreSQL,
@@ -38,8 +45,10 @@ private:
     static constexpr int DaysPerStatement = 64;
 
     using Movement = std::tuple<qint64, QString, QString>; // value, document, history
-    using Day = std::map<Movement, QString>;
+    using Day = std::map<Movement, std::deque<QString>>;   // the numbers of equal movements, in order
 
+    std::deque<QString> *equal(const QString &account, QDate date, qint64 cents, const QString &document,
+                               const QString &history);
     Day read(const QString &account, QDate date) const;
     void keep(const QString &account, const SqlRow &row, Day &day) const;
 

@@ -452,14 +452,15 @@ private:
 // A movement that an earlier call already wrote for the same record (the import sent again after the other
 // call reported accounting errors) is skipped, not written twice; so is a movement that repeats one another
 // import or anyone else wrote since the client checked the file (RepeatedMovements: the duplicate search of
-// the check pass, run again in this transaction). The answer says so in a result row "IGN" for each, and
-// counts them in its "OK" row. An entry that cannot be accounted is named by a result row "CTB" ("Movimento
-// <number>: ..."). Answers the four packets of an insertion: the result rows (first "OK" with what was
-// written), the accounting lines, the apportionment shares and the accounting errors. Refuses (and writes
-// nothing) what getInsert refuses of any record (naming its movement; its day closed to the operator or
-// outside the open period among it, accounted or not), a debit that would pass its type's
-// budget, and records and movements that do not pair; writes nothing and answers the lines, shares and
-// errors of the entries that cannot be accounted when there is any.
+// the check pass, run again in this transaction; a movement stored stands for one row, so that of two equal
+// rows meeting one stored movement the other is written). The answer says so in a result row "IGN" for each,
+// and counts them in its "OK" row. An entry that cannot be accounted is named by a result row "CTB"
+// ("Movimento <number>: ..."). Answers the four packets of an insertion: the result rows (first "OK" with
+// what was written), the accounting lines, the apportionment shares and the accounting errors. Refuses (and
+// writes nothing) what getInsert refuses of any record (naming its movement; its day closed to the operator
+// or outside the open period among it, accounted or not), a debit that would pass its type's budget, and
+// records and movements that do not pair; writes nothing and answers the lines, shares and errors of the
+// entries that cannot be accounted when there is any.
 Variant importEntries(const ImportCall &call, CallContext &context, VariantList &args) {
     const EntryKind &kind = *call.kind;
     const QString kindName = QString::fromUtf8(kind.name);
@@ -584,8 +585,8 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         const auto cents = movement.cents("VRMOVBANC");
         // Compared by the history the server writes, whatever the client sent.
         const QString original =
-            cents ? repeated.of(key.first, movement.date("DTMOVBANC"), *cents, movement.code("NRDOCMBANC"),
-                                newMovementHistory(EntryOrigin::Import, record.text(kind.description), {}))
+            cents ? repeated.take(key.first, movement.date("DTMOVBANC"), *cents, movement.code("NRDOCMBANC"),
+                                  newMovementHistory(EntryOrigin::Import, record.text(kind.description), {}))
                   : QString();
         if (!original.isEmpty()) {
             skipped.append(
