@@ -255,10 +255,7 @@ void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind, const QString &writt
                 throw Consiste::EAbort();
         }
         bco::DeactiveShowAvi();
-        bco::ClientDataSet &result = records.cdsResult;
-        result.First();
-        if (!result.IsEmpty() && result.FieldByName(u"CDRESULT").AsString() == u"MSG")
-            Consiste::MensErro(msgPadrao.Msg(result.FieldByName(u"DSRESULT").AsString().trimmed()), true);
+        TellRefusal();
     } catch (...) {
         bco::DeactiveShowAvi();
         throw;
@@ -267,6 +264,21 @@ void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind, const QString &writt
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     // The operator stays on the entry just changed, not on the first row of a list that may hold thousands.
     LocateMovement(changed.company, changed.movement);
+}
+
+void TfrmLancCCorr::TellRefusal(const QStringList &shown) {
+    const bco::DataPacket rows = records.cdsResult.Data();
+    if (rows.rowCount() == 0 || rows.value(0, u"CDRESULT").toText() != u"MSG")
+        return;
+    const QString key = rows.value(0, u"DSRESULT").toText().trimmed();
+    if (!shown.isEmpty() && !shown.contains(key, Qt::CaseInsensitive))
+        return;
+    QStringList details;
+    for (int row = 1; row < rows.rowCount(); ++row) {
+        if (rows.value(row, u"CDRESULT").toText() == u"DET")
+            details.append(rows.value(row, u"DSRESULT").toText());
+    }
+    Consiste::MensErro(msgPadrao.Msg(key), true, details.join(u'\n'));
 }
 
 // ---- deletion ----
@@ -353,18 +365,7 @@ void TfrmLancCCorr::DeletaLanc() {
     if (lastServerResult_.type() == bco::VariantType::Text)
         Consiste::MensErro(lastServerResult_.toText(), true);
     records.cdsResult.SetData(lastServerResult_.array().at(0));
-    bco::ClientDataSet &refusal = records.cdsResult;
-    if (!refusal.IsEmpty()) {
-        refusal.First();
-        QStringList details;
-        const bco::DataPacket rows = refusal.Data();
-        for (int row = 0; row < rows.rowCount(); ++row) {
-            if (rows.value(row, u"CDRESULT").toText() == u"DET")
-                details.append(rows.value(row, u"DSRESULT").toText());
-        }
-        Consiste::MensErro(msgPadrao.Msg(refusal.FieldByName(u"DSRESULT").AsString().trimmed()), true,
-                           details.join(u'\n'));
-    }
+    TellRefusal();
     // The list lets go of the entry itself and stands on the entry that followed; the reload below brings the
     // whole period again only when someone else wrote to the account meanwhile.
     bco::ClientDataSet &list = records.cdsLancamentos;

@@ -279,13 +279,7 @@ void TfrmLancCCorr::IncluiLancamento(const EntryKind &kind) {
                                               records.cdsErrosTemp.Data()});
             throw Consiste::EAbort();
         }
-        bco::ClientDataSet &result = records.cdsResult;
-        result.First();
-        if (!result.IsEmpty() && result.FieldByName(u"CDRESULT").AsString() == u"MSG") {
-            const QString key = result.FieldByName(u"DSRESULT").AsString().trimmed();
-            if (kind.refusingKeys.contains(key, Qt::CaseInsensitive))
-                Consiste::MensErro(msgPadrao.Msg(key), true);
-        }
+        TellRefusal(kind.refusingKeys);
     } catch (...) {
         bco::DeactiveShowAvi();
         throw;

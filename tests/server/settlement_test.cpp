@@ -218,26 +218,32 @@ TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothin
         const char *name;
         std::function<void(SettlementTest &, EntryRequest &)> change;
         QString key;     // the answer's refusing key, or empty
-        QString message; // the call's refusal, or empty
+        QString message; // the call's refusal, or the details of the refusing key
     };
     const Case cases[] = {
         {"an advance discounted beyond what is left",
          [](SettlementTest &t, EntryRequest &e) {
              e.customerAdvances = chosenRows(t.customerAdvances(), {{2, 500.01}});
          },
-         "Adianta_Ja_Util", ""},
+         "Adianta_Ja_Util",
+         "Adiantamento 0101/9000000001/01/02 do cliente CLI0005: restam 500,00, e o lançamento descontaria "
+         "500,01. Nada foi gravado."},
         {"a return discounted beyond what is left",
          [](SettlementTest &t, EntryRequest &e) {
              e.customerReturns = chosenRows(t.customerReturns(), {{1, 600.00}});
          },
-         "Devolucao_Ja_Util", ""},
+         "Devolucao_Ja_Util",
+         "Nota fiscal de devolução 0101/0000009003 do cliente CLI0005: restam 500,00, e o lançamento "
+         "descontaria 600,00. Nada foi gravado."},
         {"one advance named twice for more than is left",
          [](SettlementTest &t, EntryRequest &e) {
              DataPacket rows = chosenRows(t.customerAdvances(), {{2, 300.00}});
              rows.appendRow(rows.row(2).values);
              e.customerAdvances = rows;
          },
-         "Adianta_Ja_Util", ""},
+         "Adianta_Ja_Util",
+         "Adiantamento 0101/9000000001/01/02 do cliente CLI0005: restam 500,00, e o lançamento descontaria "
+         "600,00. Nada foi gravado."},
         {"an advance of another customer",
          [](SettlementTest &t, EntryRequest &e) {
              e.customerAdvances = chosenRows(t.customerAdvances(), {{0, 10.00}});
@@ -305,6 +311,10 @@ TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothin
         } else {
             ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
             EXPECT_EQ(resultOf(outcome), c.key);
+            const DataPacket result = outcome.result.array().at(0).packet();
+            EXPECT_EQ(result.rowCount(), 2);
+            EXPECT_EQ(field(result, 1, "CDRESULT").toText() + u' ' + field(result, 1, "DSRESULT").toText(),
+                      QStringLiteral("DET ") + c.message);
         }
         EXPECT_EQ(written(), before);
     }

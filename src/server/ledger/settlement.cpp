@@ -1,5 +1,6 @@
 #include "server/ledger/settlement.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -115,9 +116,17 @@ Settlement checkedSettlement(Sql &sql, const std::array<Selection, 4> &selection
                                            .arg(OpenItemKind::column(kind.useTable), useCondition),
                                        keyParams)
                                 ->toLongLong();
-        if (cents > value->toLongLong() - used) {
+        const qint64 left = value->toLongLong() - used;
+        if (cents > left) {
             settlement.uses.clear();
             settlement.refusedWith = QString::fromLatin1(kind.usedKey);
+            // The catalogue's text does not say which item, nor that another entry may have taken it since
+            // the discount form showed it.
+            const QString name = QString::fromUtf8(kind.name);
+            settlement.refusalDetails.append(
+                QStringLiteral("%1 %2 do %3 %4: restam %5, e o lançamento descontaria %6. Nada foi gravado.")
+                    .arg(name.left(1).toUpper() + name.mid(1), key.join(u'/'), partyName, party,
+                         amountText(std::max<qint64>(left, 0)), amountText(cents)));
             return settlement;
         }
         settlement.uses.push_back({&kind, key, cents});

@@ -34,6 +34,8 @@ struct Settlement {
     // Set when an item was used up, or a discount is more than what is left of it: the catalogue key the
     // forms refuse the entry with. Nothing may then be written.
     QString refusedWith;
+    // With it, what the forms show as its details: the item, what is left of it and what was asked.
+    QStringList refusalDetails;
 };
 
 // Reads what `selections` would settle for `entry` before anything is written. Refuses (Refusal) what the

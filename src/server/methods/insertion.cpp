@@ -91,8 +91,9 @@ std::array<Selection, 4> selectionsOf(const InsertionCall &call, const VariantLi
 // without the customer or supplier its accounting needs (new_entries.h), and selections settlement.h refuses.
 // Writes nothing and answers the errors when the entry cannot be accounted, the result row "MSG" with key
 // Adianta_Ja_Util or Devolucao_Ja_Util when an advance or a returned invoice has less left than the entry
-// discounts of it, or with key N_Pode_Lanc_Orca when a debit would pass its type's budget. Otherwise the
-// discounts of the marked advances and returns are settled with the entry.
+// discounts of it (a row "DET" names the item, what is left and what was asked), or with key N_Pode_Lanc_Orca
+// when a debit would pass its type's budget. Otherwise the discounts of the marked advances and returns are
+// settled with the entry.
 Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList &args) {
     const NewEntry entry = checkedEntry(context, call, args);
     const AccountingDraft draft = draftAccounting(context.sql, entry.accounting);
@@ -110,7 +111,7 @@ Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList
     NewEntryChecks(context).refuseNumbersTakenSince(*call.kind, entry);
     const Settlement settlement = checkedSettlement(context.sql, selectionsOf(call, args), entry.accounting);
     if (!settlement.refusedWith.isEmpty())
-        return answer(refusalResult(settlement.refusedWith), QString());
+        return answer(refusalResult(settlement.refusedWith, settlement.refusalDetails), QString());
     if (!entry.accounting.kind->isCredit() && !DebitBudget(context.sql).admit(entry.accounting))
         return answer(refusalResult(QStringLiteral("N_Pode_Lanc_Orca")), QString());
 
