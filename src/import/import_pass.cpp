@@ -107,6 +107,8 @@ int ImportPass::LineOfMovement(const QString &movement) const {
 void ImportPass::Start() {
     askedAccounts_.clear();
     askedParties_.clear();
+    searchedDays_.clear();
+    askedDays_.clear();
     partyCodes_.clear();
     branchesOfCompany_.clear();
     lineOfMovement_.clear();
@@ -139,6 +141,9 @@ void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purp
         std::erase_if(rows, [onlyKind](const PreRecord &row) {
             return !row.letter.isNull() && row.letter != onlyKind;
         });
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (Searchable(rows[i]))
+            searchedDays_[{rows[i].account, rows[i].date}].push_back(i);
     progress.Started(static_cast<int>(rows.size()));
     Cli_bco11100::EntryRecords &entry = records_.entry;
     for (bco::ClientDataSet *quiet :
@@ -221,7 +226,10 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
         // Text pasted from some programs spells an accent as a letter and a combining mark: stored as typed,
         // "Lançamento" would count 11 characters against the 40 the description holds, and compare unlike
         // the same word typed.
-        row.descriptionCell = table.text(r, Descricao).normalized(QString::NormalizationForm_C);
+        // A cell's text may run over lines (a break typed in the cell): the entry's fields hold one line,
+        // as the spreadsheet shows it wrapped.
+        row.descriptionCell =
+            bco::asOneLine(table.text(r, Descricao).normalized(QString::NormalizationForm_C));
         const bco::WorkbookCell &valor = table.cell(r, Valor);
         const bco::AmountReading amount = amountOf(valor);
         row.amountIsNumber = amount.outcome == bco::AmountReading::Outcome::Amount;
@@ -233,7 +241,7 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
             row.amountIsNumber = false;
         if (amount.outcome == bco::AmountReading::Outcome::Ambiguous)
             row.amountReadings = {valor.textValue().trimmed(), amount.asThousands, amount.asDecimals};
-        row.document = table.text(r, Documento);
+        row.document = bco::asOneLine(table.text(r, Documento));
         row.customerText = table.text(r, Cliente);
         row.supplierText = table.text(r, Fornecedor);
         // A formula's error would be read as the text of its code: a description "#N/A", say. Data and
@@ -338,11 +346,10 @@ const PartyLookup *partyOf(const PreRecord &row) {
 } // namespace
 
 // Steps 2, 8 and 10 for the rows [first, end): the branches of accounts met for the first time, the
-// customers and suppliers not asked about before in this pass, the duplicate searches of every row in one
-// call.
+// customers and suppliers not asked about before in this pass, the duplicate searches of the days met for the
+// first time.
 ImportPass::Questions ImportPass::Ask(const std::vector<PreRecord> &rows, size_t first, size_t end) {
     Questions questions;
-    bco::VariantList searches;
     for (size_t i = first; i < end; ++i) {
         const PreRecord &row = rows[i];
         if (!row.company.isEmpty() && askedAccounts_.insert(row.account).second) {
@@ -357,19 +364,50 @@ ImportPass::Questions ImportPass::Ask(const std::vector<PreRecord> &rows, size_t
                 questions.asked.push_back({i, Asked::Party});
             }
         }
-        // The server can tell a duplicate only of a registered account, a date and an amount.
-        if (!row.company.isEmpty() && row.date.isValid() && row.amountIsNumber) {
-            searches.push_back(bco::VariantList{row.account, row.date, row.document, row.amount,
-                                                row.description + historySuffix});
-            questions.searchedRows.push_back(i);
-        }
     }
-    if (!searches.empty()) {
+    AskDuplicates(rows, first, end, questions);
+    return questions;
+}
+
+// The server can tell a duplicate only of a registered account, a date and an amount.
+bool ImportPass::Searchable(const PreRecord &row) {
+    return !row.company.isEmpty() && row.date.isValid() && row.amountIsNumber;
+}
+
+// The searches of every day met first in the rows [first, end), each day's whole in one call where it fits:
+// the server lets each movement it holds be found once a call.
+void ImportPass::AskDuplicates(const std::vector<PreRecord> &rows, size_t first, size_t end,
+                               Questions &questions) {
+    bco::VariantList searches;
+    std::vector<size_t> searched;
+    const auto send = [&] {
+        if (searches.empty())
+            return;
         questions.calls.push_back(
             {QStringLiteral("getPesqMovBancLote"), {bco::Variant(std::move(searches))}});
-        questions.asked.push_back({first, Asked::Duplicates});
+        questions.asked.push_back({questions.searchedRows.size(), Asked::Duplicates});
+        questions.searchedRows.push_back(std::move(searched));
+        searches.clear();
+        searched.clear();
+    };
+    for (size_t i = first; i < end; ++i) {
+        const PreRecord &row = rows[i];
+        if (!Searchable(row) || !askedDays_.insert({row.account, row.date}).second)
+            continue;
+        const std::vector<size_t> &day = searchedDays_.at({row.account, row.date});
+        if (searches.size() + day.size() > static_cast<size_t>(MostSearchesPerCall))
+            send();
+        for (const size_t at : day) {
+            // A day of more rows than a call takes is searched over several calls.
+            if (searches.size() == static_cast<size_t>(MostSearchesPerCall))
+                send();
+            const PreRecord &equal = rows[at];
+            searches.push_back(bco::VariantList{equal.account, equal.date, equal.document, equal.amount,
+                                                equal.description + historySuffix});
+            searched.push_back(at);
+        }
     }
-    return questions;
+    send();
 }
 
 void ImportPass::ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t end,
@@ -389,14 +427,14 @@ void ImportPass::ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t 
     };
     for (size_t q = 0; q < questions.asked.size(); ++q) {
         const auto &[at, asked] = questions.asked[q];
-        PreRecord &row = rows[at];
         const bco::Variant payload = Consiste::CheckResultServ(answers[q], true, 0);
         switch (asked) {
         case Asked::Branches:
-            AddBranches(row.company, payload);
+            AddBranches(rows[at].company, payload);
             checkBranchesUpTo(at + 1);
             break;
         case Asked::Party: {
+            const PreRecord &row = rows[at];
             const PartyLookup &party = *partyOf(row);
             bco::ClientDataSet &record = entry.*party.record;
             record.SetData(payload);
@@ -406,7 +444,7 @@ void ImportPass::ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t 
             break;
         }
         case Asked::Duplicates:
-            ReadDuplicates(rows, questions.searchedRows, payload);
+            ReadDuplicates(rows, questions.searchedRows[at], payload);
             break;
         }
     }
@@ -423,7 +461,8 @@ void ImportPass::ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t 
     }
 }
 
-// The answer of the duplicate searches: for each searched row, the movement it repeats (empty when none).
+// The answer of the duplicate searches: for each searched row, the movement it repeats (empty when none). The
+// rows of a day checked later are told here too.
 void ImportPass::ReadDuplicates(std::vector<PreRecord> &rows, const std::vector<size_t> &searched,
                                 const bco::Variant &answer) {
     if (!answer.isArray() || answer.array().size() != searched.size())

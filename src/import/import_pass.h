@@ -86,14 +86,16 @@ struct PreRecord {
 //   can be asked about).
 //
 // The server is asked for an account's branches the first time the account is met, for a customer or
-// supplier the first time a row names it, and for the duplicates of every row (getPesqMovBancLote, one call
-// for the rows of a batch); these calls travel together in batches of BatchRows rows, in the order the rows
-// need them. Once every row is checked and the file is clean, the numbers of the movements and records are
-// drawn in a few calls (runs of consecutive numbers) and the records built. A failure the
-// server reports is shown through CheckResultServ and stops the pass. The operator's companies are read
-// from the shared database (Dbgeral::ListaEmpresaOper) as the pass starts, so that an account the server
-// would refuse to talk about is that row's problem, not the end of the pass.
-// The sheet and the columns an import reads from a workbook.
+// supplier the first time a row names it, and for the duplicates of every row (getPesqMovBancLote: the
+// searches of every row of an account's day in one call, the first time a row of that day is checked, so that
+// each movement the server holds is found by one row only: of two equal rows meeting one, the first is its
+// repetition and the second is new); these calls travel together in batches of BatchRows rows, in the order
+// the rows need them. Once every row is checked and the file is clean, the numbers of the movements and
+// records are drawn in a few calls (runs of consecutive numbers) and the records built. A failure the server
+// reports is shown through CheckResultServ and stops the pass. The operator's companies are read from the
+// shared database (Dbgeral::ListaEmpresaOper) as the pass starts, so that an account the server would refuse
+// to talk about is that row's problem, not the end of the pass. The sheet and the columns an import reads
+// from a workbook.
 bco::WorkbookSelection ImportSelection();
 
 class ImportPass {
@@ -128,6 +130,8 @@ public:
 
     // How many rows travel in one batch of calls.
     static constexpr int BatchRows = 500;
+    // The most searches the server answers in one call of getPesqMovBancLote.
+    static constexpr int MostSearchesPerCall = 10000;
     // The most numbers of one series the server hands out in one call.
     static constexpr int MostNumbersPerDraw = 100000;
 
@@ -135,17 +139,21 @@ private:
     using Answers = std::vector<bco::RemoteResult>;
     enum class Asked { Branches, Party, Duplicates };
     // The calls that ask the server about some rows, and which row and what each asks (the duplicate
-    // searches: the first of the rows).
+    // searches: which of `searchedRows`).
     struct Questions {
         std::vector<bco::NetConnection::BatchCall> calls;
         std::vector<std::pair<size_t, Asked>> asked;
-        std::vector<size_t> partyRows;    // the rows that name a customer or a supplier
-        std::vector<size_t> searchedRows; // the rows of the duplicate searches, in their order
+        std::vector<size_t> partyRows; // the rows that name a customer or a supplier
+        // For each call of duplicate searches, the rows it searches, in their order.
+        std::vector<std::vector<size_t>> searchedRows;
     };
+    using AccountDay = std::pair<QString, QDate>;
 
     void Start();
     std::vector<PreRecord> ReadRows(const QString &path);
     void CheckLocally(PreRecord &row);
+    static bool Searchable(const PreRecord &row);
+    void AskDuplicates(const std::vector<PreRecord> &rows, size_t first, size_t end, Questions &questions);
     Questions Ask(const std::vector<PreRecord> &rows, size_t first, size_t end);
     void ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t end, const Questions &questions,
                      const Answers &answers);
@@ -162,6 +170,10 @@ private:
     bco::NetConnection &server_;
     // The accounts whose branches have been asked for.
     std::set<QString> askedAccounts_;
+    // The rows whose duplicates are searched, by account and day in the order of the file, and the days
+    // whose searches have been asked.
+    std::map<AccountDay, std::vector<size_t>> searchedDays_;
+    std::set<AccountDay> askedDays_;
     // The customers and suppliers asked about, by look-up method and text as the rows name them, and the
     // codes the answers gave (empty for one nobody registered): each is asked once a pass.
     std::set<std::pair<QString, QString>> askedParties_;

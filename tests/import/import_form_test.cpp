@@ -22,6 +22,7 @@
 #include "framework/ui/mask_edit.h"
 #include "framework/ui/wait_animation.h"
 #include "import/import_form.h"
+#include "import/import_pass.h"
 #include "server/methods/all_methods.h"
 #include "statement_model/statement_packets.h"
 #include "support/entry_form_stand_in.h"
@@ -103,10 +104,11 @@ const std::vector<ErrorLine> refusalLines = {
 
 // A clean file as other programs write them: headings in another case and order, empty Data rows, dates as
 // date cells and as text, amounts as numbers and as text in both conventions, a kind in lower case, a
-// description left to the type's name, a customer and a supplier by code.
+// description over two lines of its cell, a description left to the type's name, a customer and a supplier
+// by code.
 const char cleanRows[] = R"([
   ["VALOR", "data", "CONTA CORRENTE", "forma", "Tipo", "filial", "descrição", "Documento", "Fornecedor", "Cliente"],
-  [1234.56, {"date": "2024-03-15"}, "001", "c", "1", "0101", "Depósito importado", "DOC1", null, null],
+  [1234.56, {"date": "2024-03-15"}, "001", "c", "1", "0101", "Depósito\nimportado", "DOC1", null, null],
   null,
   ["1.234,56", "15/03/2024", "1", "C", "0002", "0101", "", "DOC2", null, "CLI0001"],
   [7, null, "001", "C", "1", "0101", "Sem data", "", null, null],
@@ -137,12 +139,30 @@ const std::vector<Built> cleanRecords = {
     {"004", "D", "14/03/2024", 150.5, "D-4", "Outros (Importação via xls)", "Outros", "", ""},
 };
 
-WorkbookRecipe recipe(const QString &name, const char *rows, Format format = Format::Xls) {
+WorkbookRecipe recipe(const QString &name, const QByteArray &rows, Format format = Format::Xls) {
     WorkbookRecipe made;
     made.name = name;
     made.format = format;
     made.rows = rows;
     return made;
+}
+
+// `fees` equal bank fees of one day, the first on line 2 and the others after `between` rows of another day,
+// so that they are checked in another batch than the first.
+QByteArray feeRows(int fees, int between) {
+    const QByteArray fee =
+        R"([{"date": "2024-03-15"}, "001", "0101", "D", "1", "Tarifa", 12.5, "TAR-9", null, null])";
+    QByteArrayList rows{R"(["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", )"
+                        R"("Documento", "Cliente", "Fornecedor"])",
+                        fee};
+    for (int i = 0; i < between; ++i)
+        rows.append(QStringLiteral(R"([{"date": "2024-03-14"}, "001", "0101", "C", "1", "Linha %1", %1, "", )"
+                                   R"(null, null])")
+                        .arg(i + 1)
+                        .toUtf8());
+    for (int i = 1; i < fees; ++i)
+        rows.append(fee);
+    return '[' + rows.join(",\n") + ']';
 }
 
 // The workbooks of the suite, written once for all its processes.
@@ -172,6 +192,9 @@ private:
           [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Conta da empresa 02", 10, "", null, null],
           [{"date": "2024-03-15"}, "001", "0101", "X", "1", "Forma errada", 10, "", null, null],
           [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Certa", 10, "", null, null]])"));
+        fixtures_.add(recipe(QStringLiteral("tarifa"), feeRows(1, 0)));
+        fixtures_.add(
+            recipe(QStringLiteral("tarifas-iguais"), feeRows(3, Cli_bco11104::ImportPass::BatchRows + 50)));
         WorkbookRecipe otherSheet = recipe(QStringLiteral("sem-aba"), cleanRows);
         otherSheet.sheet = QStringLiteral("Dados");
         fixtures_.add(otherSheet);
@@ -411,6 +434,18 @@ TEST_F(ImportForm, ACleanFileIsImportedWholeAndASecondImportIsRefusedRowByRow) {
     EXPECT_EQ(sheetRows(), (std::vector<std::pair<int, int>>{{2, 2}, {3, 4}, {4, 6}, {5, 7}}));
     EXPECT_EQ(summary(), QString());
     EXPECT_FALSE(importEnabled());
+}
+
+// The books hold one of the file's three equal fees: one row of the file is its repetition, not every one,
+// however far apart the equal rows lie.
+TEST_F(ImportForm, OneMovementTheBooksHoldIsTheRepetitionOfOneRowOnly) {
+    choose(Workbooks::get().path(QStringLiteral("tarifa.xls")));
+    ASSERT_TRUE(importEnabled());
+    QTest::keySequence(control("dgbErros"), QKeySequence(Qt::CTRL | Qt::Key_Return));
+    ASSERT_EQ(importedMovements(), 1);
+
+    choose(Workbooks::get().path(QStringLiteral("tarifas-iguais.xls")));
+    EXPECT_EQ(errorLines(), (std::vector<ErrorLine>{{2, "Lançamento já cadastrado."}}));
 }
 
 // Another operator imports the whole file between the check and "Importar": nothing is written twice, and

@@ -540,8 +540,11 @@ TEST_P(ChangeDeletionTest, AChangeOfTheDateValueOrTypeIsRefusedAndWritesNothing)
     const struct {
         QString description;
         const char *refusal;
-    } descriptions[] = {{QString(41, u'x'), "A descrição do lançamento passa de 40 caracteres."},
-                        {QStringLiteral("   "), "Descrição deve ser informada."}};
+    } descriptions[] = {
+        {QString(41, u'x'), "A descrição do lançamento passa de 40 caracteres."},
+        {QStringLiteral("   "), "Descrição deve ser informada."},
+        {QStringLiteral("troca\r\nde linha"),
+         "A descrição não pode ter quebras de linha, tabulações ou outros caracteres de controle."}};
     for (const auto &d : descriptions) {
         const Insertion call = bco::testing::change(credit, d.description);
         EXPECT_EQ(server->call(call.method, call.args).error, QString::fromUtf8(d.refusal));

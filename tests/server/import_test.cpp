@@ -159,7 +159,7 @@ TEST_P(ImportTest, WritesEveryFieldAsTheEntryFormWritesIt) {
     quoted.description = QStringLiteral("Recebido \"à vista\" \\ 50% {x} 'y'");
     quoted.document = QStringLiteral("NF\\\"1'");
     EntryRequest plain = credit;
-    plain.description = QStringLiteral("Crédito\tcom tabulação");
+    plain.description = QStringLiteral("Crédito “€” ½ — 漢字 ☃");
     const std::vector<EntryRequest> entries{quoted, debit, plain};
     // The import first: it would skip the entries the form wrote before as their repetitions.
     const ImportLogs logs = logsOf(entries);

@@ -251,6 +251,14 @@ TEST_P(InsertionTest, RefusesWhatTheFormCouldNotHaveSentAndWritesNothing) {
          none, "A filial 0201 do crédito difere da filial informada 0101."},
         {"a description of blanks", [](EntryRequest &e) { e.description = QStringLiteral("  "); }, none,
          "Descrição deve ser informada."},
+        {"a description of two lines",
+         [](EntryRequest &e) { e.description = QStringLiteral("linha1\nlinha2"); }, none,
+         "A descrição e o documento não podem ter quebras de linha, tabulações ou outros caracteres de "
+         "controle."},
+        {"a document with a tab and a carriage return",
+         [](EntryRequest &e) { e.document = QStringLiteral("doc\t1\r"); }, none,
+         "A descrição e o documento não podem ter quebras de linha, tabulações ou outros caracteres de "
+         "controle."},
         {"none typed, a record's branch of a company the operator may not use",
          [](EntryRequest &e) {
              e.branch = "0201";

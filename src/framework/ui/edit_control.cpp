@@ -1,5 +1,7 @@
 #include "framework/ui/edit_control.h"
 
+#include <utility>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -10,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 
+#include "framework/text/whole_characters.h"
 #include "framework/ui/event_guard.h"
 
 namespace bco {
@@ -156,8 +159,13 @@ void EditControl::inputMethodEvent(QInputMethodEvent *event) {
     event->accept();
 }
 
+// A single line takes no line break or tab, which it would keep and send on: a cell copied from a spreadsheet
+// comes with a break at its end, which goes, and the text of several lines comes as one, each break a blank.
 void EditControl::pasteText(const QString &text) {
-    insert(text);
+    QString line = text;
+    while (line.endsWith(u'\n') || line.endsWith(u'\r'))
+        line.chop(1);
+    insert(asOneLine(std::move(line)));
 }
 
 void EditControl::removeSelection() {

@@ -202,6 +202,12 @@ NewEntry NewEntryChecks::check(const EntryKind &kind, const InsertedRow &movemen
     if (accounting.description.trimmed().isEmpty())
         refuse(QStringLiteral("Descrição deve ser informada."));
     entry.document = movement.code("NRDOCMBANC");
+    // Each is shown on one line of the lists, the reports and the exports, where a line break or a tab would
+    // read as another row or column; the forms and the import send them so.
+    if (!isOneLine(accounting.description) || !isOneLine(entry.document))
+        refuse(
+            QStringLiteral("A descrição e o documento não podem ter quebras de linha, tabulações ou outros "
+                           "caracteres de controle."));
     entry.history = newMovementHistory(origin, accounting.description, type.name);
     // What the forms and the import write of the cash flow: the entry's day, realised.
     entry.flowDate = record.date("DTMOVFLUXO");

@@ -13,31 +13,19 @@ RepeatedMovements::RepeatedMovements(Sql &sql, Ignored ignored)
     , ignored_(std::move(ignored)) {
 }
 
-std::deque<QString> *RepeatedMovements::equal(const QString &account, QDate date, qint64 cents,
-                                              const QString &document, const QString &history) {
+QString RepeatedMovements::take(const QString &account, QDate date, qint64 cents, const QString &document,
+                                const QString &history) {
     if (!date.isValid())
-        return nullptr;
+        return {};
     auto day = days_.find({account, date});
     if (day == days_.end())
         day = days_.emplace(std::make_pair(account, date), read(account, date)).first;
     const auto found =
         day->second.find({cents, document.trimmed(), trimBlanks(leftWholeCharacters(history, 40))});
-    return found == day->second.end() || found->second.empty() ? nullptr : &found->second;
-}
-
-QString RepeatedMovements::of(const QString &account, QDate date, qint64 cents, const QString &document,
-                              const QString &history) {
-    const std::deque<QString> *numbers = equal(account, date, cents, document, history);
-    return numbers == nullptr ? QString() : numbers->front();
-}
-
-QString RepeatedMovements::take(const QString &account, QDate date, qint64 cents, const QString &document,
-                                const QString &history) {
-    std::deque<QString> *numbers = equal(account, date, cents, document, history);
-    if (numbers == nullptr)
+    if (found == day->second.end() || found->second.empty())
         return {};
-    QString first = numbers->front();
-    numbers->pop_front();
+    QString first = found->second.front();
+    found->second.pop_front();
     return first;
 }
 

@@ -26,13 +26,9 @@ public:
     explicit RepeatedMovements(Sql &sql, Ignored ignored = {});
 
     // The number of the first stored movement (in the order of the numbers) that an entry of these values
-    // repeats, not taken yet; empty when there is none. `document` and `history` are taken as the entry
-    // holds them.
-    QString of(const QString &account, QDate date, qint64 cents, const QString &document,
-               const QString &history);
-
-    // As `of`, and the movement found is taken: it stands for this entry only, so that a file holding two
-    // equal rows, one of which someone wrote meanwhile, still has the other written.
+    // repeats and no question before took, which this one takes; empty when there is none. A movement
+    // stands for one entry, so that of two equal rows of a file meeting one stored movement the second is
+    // no repetition. `document` and `history` are taken as the entry holds them.
     QString take(const QString &account, QDate date, qint64 cents, const QString &document,
                  const QString &history);
 
@@ -47,8 +43,6 @@ private:
     using Movement = std::tuple<qint64, QString, QString>; // value, document, history
     using Day = std::map<Movement, std::deque<QString>>;   // the numbers of equal movements, in order
 
-    std::deque<QString> *equal(const QString &account, QDate date, qint64 cents, const QString &document,
-                               const QString &history);
     Day read(const QString &account, QDate date) const;
     void keep(const QString &account, const SqlRow &row, Day &day) const;
 

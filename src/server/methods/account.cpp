@@ -92,9 +92,10 @@ Variant getPesqMovBanc(CallContext &context, VariantList &args) {
 // getPesqMovBancLote(searches): many searches of getPesqMovBanc in one call, for a file of entries checked
 // before import. `searches` is an array of at most MaxSearches arrays, each the five arguments of
 // getPesqMovBanc; the answer is an array of as many texts, in their order: the number of the first movement
-// (in the order of the numbers) that the search finds, empty when it finds none. Each day of an account is
-// read once, however many searches name it. Refuses the whole call for whatever getPesqMovBanc refuses of any
-// search, naming its position (1 for the first).
+// (in the order of the numbers) that the search finds and no search before it in the call found, empty when
+// it finds none: one movement stands for one row of a file, as it does when the file is imported. Each day of
+// an account is read once, however many searches name it. Refuses the whole call for whatever getPesqMovBanc
+// refuses of any search, naming its position (1 for the first).
 constexpr int MaxSearches = 10000;
 
 // getPesqMovBanc as registered: what each search of getPesqMovBancLote must be.
@@ -151,7 +152,7 @@ Variant getPesqMovBancLote(CallContext &context, VariantList &args) {
     found.reserve(checked.size());
     for (const Search &search : checked)
         found.emplace_back(
-            stored.of(search.account, search.date, search.cents, search.document, search.history));
+            stored.take(search.account, search.date, search.cents, search.document, search.history));
     return Variant(std::move(found));
 }
 

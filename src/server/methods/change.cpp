@@ -2,6 +2,7 @@
 #include <cmath>
 #include <optional>
 
+#include "framework/text/whole_characters.h"
 #include "server/ledger/accounting.h"
 #include "server/ledger/new_entries.h"
 #include "server/ledger/entry_kinds.h"
@@ -267,6 +268,9 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     // The form confirms no change that empties the description.
     if (description.trimmed().isEmpty())
         refuse(QStringLiteral("Descrição deve ser informada."));
+    if (!isOneLine(description))
+        refuse(QStringLiteral("A descrição não pode ter quebras de linha, tabulações ou outros caracteres de "
+                              "controle."));
     if (const auto refusal = refusalByLinks(sql, stored, false))
         return answer(*refusal, AccountingDraft(), QString());
     refuseClosedDay(sql, context.operatorCode, stored.company, stored.date);

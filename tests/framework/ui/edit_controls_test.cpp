@@ -90,6 +90,27 @@ TEST(MaskEditTest, APasteIsTypedWholeOrRefusedWhole) {
     EXPECT_EQ(edit.Text(), QStringLiteral("12345"));
 }
 
+// A cell copied from a spreadsheet ends in a line break; text of several lines would stay in the one line,
+// breaks and tabs included, and be sent on so.
+TEST(MaskEditTest, APasteWithoutAMaskComesAsOneLine) {
+    const struct {
+        const char *pasted, *after;
+    } cases[] = {
+        {"Tarifa\r\n", "Tarifa"},
+        {"Pagamento\nfornecedor\tX\n", "Pagamento fornecedor X"},
+        {"a\u2028b", "a b"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pasted);
+        TMaskEdit edit;
+        QApplication::clipboard()->setText(QString::fromUtf8(c.pasted));
+        if (QApplication::clipboard()->text() != QString::fromUtf8(c.pasted))
+            GTEST_SKIP() << "the platform has no clipboard";
+        QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(edit.Text(), QString::fromUtf8(c.after));
+    }
+}
+
 TEST(MaskEditTest, TheLineEditsOwnTextIsBroughtBackToTheMask) {
     TMaskEdit edit;
     edit.SetEditMask(QStringLiteral("9999-9;0;_"));
