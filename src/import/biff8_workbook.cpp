@@ -420,6 +420,8 @@ private:
         }
         switch (le8(body, 6)) {
         case 0:
+            // Empty until the STRING record that should follow gives the text.
+            add(body, WorkbookCell::fromEmptyFormula());
             pendingText_ = true;
             pendingRow_ = le16(body, 0);
             pendingColumn_ = le16(body, 2);
@@ -431,6 +433,7 @@ private:
             add(body, WorkbookCell::fromError(errorText(le8(body, 8))));
             break;
         default: // an empty text
+            add(body, WorkbookCell::fromEmptyFormula());
             break;
         }
     }

@@ -7,7 +7,7 @@
 namespace bco {
 
 void SheetCells::add(quint32 row, quint32 column, WorkbookCell cell) {
-    if (cell.kind() == CellKind::Empty)
+    if (cell.kind() == CellKind::Empty && !cell.isEmptyFormula())
         return;
     if (row >= limits_.maxRows || column >= limits_.maxColumns ||
         static_cast<qsizetype>(cells_.size()) >= limits_.maxCells)

@@ -30,7 +30,8 @@ struct PlacedCell {
 };
 
 // The cells of one sheet as a format reader found them, in the order it found them (a later cell at the
-// same place replaces an earlier one), and the workbook's date system. Empty cells are not kept.
+// same place replaces an earlier one), and the workbook's date system. Empty cells are not kept, but for
+// formulas computed as an empty text (WorkbookCell::fromEmptyFormula).
 class SheetCells {
 public:
     explicit SheetCells(const WorkbookLimits &limits)

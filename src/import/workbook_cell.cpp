@@ -5,6 +5,12 @@
 
 namespace bco {
 
+WorkbookCell WorkbookCell::fromEmptyFormula() {
+    WorkbookCell cell;
+    cell.emptyFormula_ = true;
+    return cell;
+}
+
 WorkbookCell WorkbookCell::fromText(QString text) {
     WorkbookCell cell;
     cell.kind_ = CellKind::Text;
@@ -73,7 +79,7 @@ QString WorkbookCell::toText() const {
 }
 
 bool operator==(const WorkbookCell &a, const WorkbookCell &b) {
-    if (a.kind_ != b.kind_)
+    if (a.kind_ != b.kind_ || a.emptyFormula_ != b.emptyFormula_)
         return false;
     switch (a.kind_) {
     case CellKind::Empty:

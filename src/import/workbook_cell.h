@@ -22,10 +22,14 @@ public:
     static WorkbookCell fromDate(QDate date);
     static WorkbookCell fromBoolean(bool value);
     static WorkbookCell fromError(QString code);
+    // A formula whose stored result is an empty text: what a spreadsheet computes for ="" and what some
+    // libraries store for every formula they leave for a spreadsheet to compute. Empty, as the first.
+    static WorkbookCell fromEmptyFormula();
 
     CellKind kind() const { return kind_; }
     // No value, or a text of blanks only: such a cell counts as empty when rows are selected.
     bool isBlank() const;
+    bool isEmptyFormula() const { return emptyFormula_; }
 
     // The value of its own kind (an error's code is its text); the others answer 0, false, an empty text or
     // a null date.
@@ -50,6 +54,7 @@ private:
         bool boolean_;
     };
     CellKind kind_ = CellKind::Empty;
+    bool emptyFormula_ = false;
 };
 
 // The shortest decimal text that reads back as `number`, as toText() writes it.

@@ -68,6 +68,11 @@ public:
         sheetCells.fillMerges();
         std::vector<PlacedCell> &cells = sheetCells.cells();
         putInSheetOrder(cells);
+        // The heading row is the first that holds a value: formulas computed as empty texts above it hold
+        // none.
+        cells.erase(cells.begin(), std::find_if(cells.begin(), cells.end(), [](const PlacedCell &placed) {
+                        return !placed.cell.isEmptyFormula();
+                    }));
 
         WorkbookTable table;
         table.format_ = format;
@@ -112,8 +117,16 @@ public:
                 if (it->column < slotOfColumn.size() && slotOfColumn[it->column] != NotKept)
                     row[slotOfColumn[it->column]] = std::move(it->cell);
             }
-            if (keyIndex >= 0 && row[static_cast<size_t>(keyIndex)].isBlank())
+            if (keyIndex >= 0 && row[static_cast<size_t>(keyIndex)].isBlank()) {
+                // A key computed as an empty text beside values is no row left out on purpose but, most
+                // likely, a formula stored uncomputed: skipped, the row would be lost without a word.
+                if (row[static_cast<size_t>(keyIndex)].isEmptyFormula() &&
+                    std::any_of(row.begin(), row.end(),
+                                [](const WorkbookCell &cell) { return !cell.isBlank(); }))
+                    throw WorkbookError::uncomputedFormula(rowNumber + 1,
+                                                           columns[static_cast<size_t>(keyIndex)] + 1);
                 continue;
+            }
             table.sheetRows_.push_back(static_cast<int>(rowNumber) + 1);
             std::move(row.begin(), row.end(), std::back_inserter(table.cells_));
             row.assign(width, WorkbookCell());

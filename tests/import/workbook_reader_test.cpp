@@ -113,6 +113,17 @@ const SelectionCase selectionCases[] = {
      {"Data", "Soma", "Texto", "Teste"},
      {{"D 15/03/2024", "N 2", "T ab", "B VERDADEIRO"}},
      {2}},
+    // Excel stores ="" with an empty text as its result, and so do libraries for every formula they leave
+    // uncomputed: rows holding nothing else, above the headings or below them, are no rows.
+    {"formulas computed as empty texts make no row",
+     R"([[{"formula": "\"\""}],
+         ["Data", "Texto"],
+         [{"date": "2024-03-15"}, "a"],
+         [{"formula": "\"\""}, {"formula": "\"\""}]])",
+     {"Data", "Texto"},
+     {{"D 15/03/2024", "T a"}},
+     {3},
+     {Format::Xls}},
     {"a workbook of the 1904 date system keeps its dates",
      R"([["Data"], [{"date": "2024-03-15"}], [{"date": "1904-01-02"}]])",
      {"Data"},
@@ -229,6 +240,12 @@ const FailureCase failureCases[] = {
      [](QByteArray &bytes) {
          bytes.truncate(bytes.size() / 2);
      }},
+    // Skipped as a row without a date, it would be lost without a word.
+    {"a date formula left uncomputed beside the row's values",
+     R"([["Data", "Valor", "Descrição"], [{"date": "2024-03-14"}, 1, "x"], [{"formula": "A2+1"}, 2, "y"]])",
+     QStringLiteral("A célula da linha 3, coluna 1 da planilha tem uma fórmula gravada sem o valor que ela "
+                    "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
+                    "importá-la.")},
     {"a password-protected workbook",
      R"([["Data", "Valor", "Descrição"]])",
      encrypted,

@@ -31,6 +31,7 @@ it as one repeated row). A cell is null (empty), a text, a number, or an object:
     {"bool": true}
     {"error": "#DIV/0!"}              (.ods: as LibreOffice writes it, an empty text shown as its code)
     {"formula": "1+1", "value": 2}     a formula and its cached result (number, text or boolean)
+    {"formula": "A2+1"}                a formula left for a spreadsheet to compute (.xls: an empty text cached)
     {"value": cell, "repeat": N}       N copies side by side (.ods: one repeated cell)
     {"value": cell, "span": N}         merged over N columns
     {"value": cell, "rows": N}         merged over N rows, the rows below holding null in its column
@@ -112,7 +113,9 @@ def write_xls(workbook):
                     ws.row(row).set_cell_error(column, cell["error"])
                 elif isinstance(cell, dict) and "formula" in cell:
                     ws.write(row, column, xlwt.Formula(cell["formula"]))
-                    cached[(sheet_index, row, column)] = cell["value"]
+                    # Without one, the formula keeps what xlwt stores: an empty text, left to be computed.
+                    if "value" in cell:
+                        cached[(sheet_index, row, column)] = cell["value"]
                 else:
                     ws.write(row, column, cell)
     stream = book.get_biff_data()
@@ -296,7 +299,7 @@ def write_xlsx(workbook):
                     target.value = cell["error"]
                 elif isinstance(cell, dict) and "formula" in cell:
                     target.value = "=" + cell["formula"]
-                    cached[(sheet["name"], target.coordinate)] = cell["value"]
+                    cached[(sheet["name"], target.coordinate)] = cell.get("value")
                 else:
                     target.value = cell
                 if span > 1 or rows > 1:
@@ -409,7 +412,9 @@ def ods_cell(cell, arguments, TableCell, P):
         return TableCell(**arguments)
     if isinstance(cell, dict) and "formula" in cell:
         arguments["formula"] = "of:=" + cell["formula"]
-        cell = cell["value"]
+        cell = cell.get("value")
+        if cell is None:
+            return TableCell(**arguments)
     if isinstance(cell, dict) and "date" in cell:
         shown = as_date(cell["date"]).strftime("%d/%m/%Y")
         element = TableCell(valuetype="date", datevalue=cell["date"], **arguments)
