@@ -205,7 +205,7 @@ int run() {
             return FileHasErrors;
         }
         if (!pass.Clean()) {
-            bco::writeLine(stderr, QStringLiteral("O arquivo não tem lançamentos."));
+            bco::writeLine(stderr, catalogue.Msg(QStringLiteral("Arq_Sem_Lanc")));
             return FileHasErrors;
         }
         const int credits = pass.Credits();

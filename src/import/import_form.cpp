@@ -1,5 +1,7 @@
 #include "import/import_form.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -189,6 +191,8 @@ void TfrmImportLanc::PreparaImport() {
         // The file cannot be read as a workbook: the operator is told why, and nothing can be imported.
         Consiste::MensErro(error.message(), true);
     }
+    if (pass_.FoundNoEntries())
+        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Arq_Sem_Lanc")), true);
     if (pass_.Importable()) {
         sbtImportExport->setEnabled(true);
         const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
@@ -203,9 +207,10 @@ void TfrmImportLanc::PreparaImport() {
 
 void TfrmImportLanc::Started(int rows) {
     hourglass_ = std::make_unique<bco::HourglassCursor>();
-    pgbProgresso->setRange(0, rows);
+    // A range of 0 to 0 is drawn as work going on without end: a file of no rows is one step, done.
+    pgbProgresso->setRange(0, std::max(rows, 1));
     pgbProgresso->setValue(0);
-    pgbProgresso->setFormat(QStringLiteral("%v de %m linhas"));
+    pgbProgresso->setFormat(rows == 0 ? QStringLiteral("nenhuma linha") : QStringLiteral("%v de %m linhas"));
     pgbProgresso->setTextVisible(true);
 }
 

@@ -22,6 +22,8 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "ARQ_OK|Não foram encontrados erros. Arquivo pode ser importado.",
         "Importacao_OK|Importação realizada com sucesso.",
         "Importacao_Nada|Nada foi importado: todos os lançamentos do arquivo já estavam incluídos.",
+        "Arq_Sem_Lanc|O arquivo não tem lançamentos: nenhuma linha abaixo da linha de títulos tem a Data "
+        "preenchida.",
         // A cell the pass cannot read as it needs is a problem of its row, like any other.
         "Valor_Inv|Valor não é um número.",
         "Valor_Grande|Valor maior que o maior valor de um lançamento (9.999.999.999.999,99).",

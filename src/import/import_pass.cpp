@@ -95,6 +95,10 @@ bool ImportPass::Clean() const {
     return completed_ && records_.cdsErro.IsEmpty() && credits_ + debits_ > 0;
 }
 
+bool ImportPass::FoundNoEntries() const {
+    return completed_ && records_.cdsErro.IsEmpty() && credits_ + debits_ == 0;
+}
+
 bool ImportPass::Importable() const {
     return building_ && Clean() && !records_.entry.cdsMovBanc.IsEmpty();
 }

@@ -117,6 +117,8 @@ public:
 
     // The last pass ran to its end and the file is free of errors and has at least one row.
     bool Clean() const;
+    // The last pass ran to its end over a file without a row to import (and so without errors).
+    bool FoundNoEntries() const;
     // How many credits and debits the file's rows make (of the last pass, when Clean).
     int Credits() const { return credits_; }
     int Debits() const { return debits_; }

@@ -187,6 +187,9 @@ private:
         fixtures_.add(recipe(QStringLiteral("sem-valor"), R"([
           ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Documento", "Cliente", "Fornecedor"],
           [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Sem valor", "", null, null]])"));
+        fixtures_.add(recipe(QStringLiteral("sem-linhas"), R"([
+          ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", "Documento", "Cliente", "Fornecedor"],
+          [null, "001", "0101", "C", "1", "Sem data", 10, "", null, null]])"));
         fixtures_.add(recipe(QStringLiteral("outra-empresa"), R"([
           ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", "Documento", "Cliente", "Fornecedor"],
           [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Conta da empresa 02", 10, "", null, null],
@@ -622,6 +625,8 @@ TEST_F(ImportForm, AWorkbookThatCannotBeReadIsToldAndNothingIsWritten) {
         {"texto.xls", "O arquivo não é uma pasta de trabalho do Excel"},
         {"sem-aba.xls", "A planilha \"Plan1\" não foi encontrada na pasta de trabalho."},
         {"sem-valor.xls", "A coluna \"Valor\" não foi encontrada na linha de títulos da planilha \"Plan1\"."},
+        {"sem-linhas.xls",
+         "O arquivo não tem lançamentos: nenhuma linha abaixo da linha de títulos tem a Data preenchida."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file);
@@ -632,6 +637,8 @@ TEST_F(ImportForm, AWorkbookThatCannotBeReadIsToldAndNothingIsWritten) {
             << env.dialogs.errors().front().toStdString();
         EXPECT_EQ(errorLines(), std::vector<ErrorLine>());
         EXPECT_FALSE(importEnabled());
+        const auto *progress = control<QProgressBar>("pgbProgresso");
+        EXPECT_GT(progress->maximum(), 0) << "a bar of no range is drawn busy";
     }
     EXPECT_EQ(importedMovements(), 0);
 }
