@@ -16,6 +16,7 @@
 #include "framework/ui/child_enabled.h"
 #include "framework/ui/event_guard.h"
 #include "framework/ui/focus_tracker.h"
+#include "framework/ui/one_line_text.h"
 #include "framework/ui/host_frame.h"
 #include "framework/ui/lookup_dialogs.h"
 #include "framework/ui/wait_animation.h"
@@ -137,6 +138,7 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     addExportMessages();
     ui->setupUi(this);
     BindFrame();
+    bco::keepOnOneLine(*ui->edtDsLancamento);
 
     dtsLancamentos.SetDataSet(&records.cdsLancamentos);
     dtsConta.SetDataSet(&records.qryConta);

@@ -27,6 +27,7 @@
 #include "framework/remote/net_connection.h"
 #include "framework/session/shared_database.h"
 #include "framework/ui/event_guard.h"
+#include "framework/ui/one_line_text.h"
 #include "framework/ui/report/report_dialogs.h"
 
 namespace bco::host {
@@ -240,6 +241,8 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
     payee_->setReadOnly(recorded_);
     city_ = new QLineEdit(QSettings().value(QStringLiteral("cheque/cidade")).toString(), this);
     city_->setObjectName(QStringLiteral("edtCidade"));
+    for (QLineEdit *edit : {number_, payee_, city_})
+        bco::keepOnOneLine(*edit);
     fields->addRow(QStringLiteral("Número do cheque"), number_);
     fields->addRow(QStringLiteral("Favorecido"), payee_);
     fields->addRow(QStringLiteral("Cidade"), city_);

@@ -197,8 +197,10 @@ WorkbookPart readWorkbookPart(QXmlStreamReader &reader, const QString &sheet) {
 bool parseReference(QStringView reference, quint32 &row, quint32 &column) {
     qsizetype i = 0;
     quint32 letters = 0;
-    for (; i < reference.size() && i < 4 && reference[i] >= u'A' && reference[i] <= u'Z'; ++i)
-        letters = letters * 26 + (reference[i].unicode() - 'A' + 1);
+    // Letters in either case, as spreadsheet programs read them.
+    for (; i < reference.size() && i < 4 && reference[i].toUpper() >= u'A' && reference[i].toUpper() <= u'Z';
+         ++i)
+        letters = letters * 26 + (reference[i].toUpper().unicode() - 'A' + 1);
     quint32 number = 0;
     const qsizetype digitsStart = i;
     for (; i < reference.size() && i - digitsStart < 8 && reference[i] >= u'0' && reference[i] <= u'9'; ++i)
@@ -294,11 +296,15 @@ private:
     template <class Reader> void readCell(Reader &reader, qint64 &row, qint64 &column) {
         const auto &attributes = reader.attributes();
         quint32 referencedRow, referencedColumn;
-        if (parseReference(attributes.value(QLatin1StringView("r")), referencedRow, referencedColumn)) {
+        const QStringView reference = attributes.value(QLatin1StringView("r"));
+        if (parseReference(reference, referencedRow, referencedColumn)) {
             row = referencedRow;
             column = referencedColumn;
-        } else {
+        } else if (reference.isEmpty()) {
             ++column;
+        } else {
+            // Taken as missing, it would put the cell's value under the heading of the next column.
+            fail(QStringLiteral("referência de célula inválida: %1").arg(reference.left(20)));
         }
         if (row < 0)
             row = 0;

@@ -543,6 +543,19 @@ const LongSheetCase longSheetCases[] = {
          const qsizetype at = sheet.indexOf("<is>", sheet.indexOf("nº 3 ") - 60);
          sheet.insert(at, "<f>CONCATENATE(\"a\",\"b\")</f>");
      }},
+    {"cell references in small letters, the fifth row's cells out of order", false, 2'000'000, QString(),
+     [](QByteArray &sheet) {
+         for (const char *column : {"A", "B", "C"})
+             sheet.replace(QByteArray("<c r=\"") + column, QByteArray("<c r=\"") + char(column[0] + 32));
+         const qsizetype b = sheet.indexOf("<c r=\"b5\""), c = sheet.indexOf("<c r=\"c5\"");
+         const qsizetype end = sheet.indexOf("</c>", c) + 4;
+         const QByteArray second = sheet.mid(b, c - b), third = sheet.mid(c, end - c);
+         sheet.replace(b, end - b, third + second);
+     }},
+    // Taken as missing, the reference would put the cell under the next column's heading.
+    {"a cell reference that is none", false, 2'000'000,
+     QStringLiteral("A pasta de trabalho está danificada ou incompleta (referência de célula inválida: 5A)."),
+     instead5thDate("<c r=\"5A\" s=\"1\"><v>45366</v></c>")},
     {"an element of an undeclared prefix", false, 2'000'000,
      QStringLiteral(
          "A pasta de trabalho está danificada ou incompleta (XML inválido: Namespace prefix 'p' not "

@@ -1,7 +1,5 @@
 #include "framework/ui/edit_control.h"
 
-#include <utility>
-
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -12,8 +10,8 @@
 #include <QMouseEvent>
 #include <QPointer>
 
-#include "framework/text/whole_characters.h"
 #include "framework/ui/event_guard.h"
+#include "framework/ui/one_line_text.h"
 
 namespace bco {
 
@@ -159,13 +157,9 @@ void EditControl::inputMethodEvent(QInputMethodEvent *event) {
     event->accept();
 }
 
-// A single line takes no line break or tab, which it would keep and send on: a cell copied from a spreadsheet
-// comes with a break at its end, which goes, and the text of several lines comes as one, each break a blank.
+// A single line takes no line break or tab, which it would keep and send on.
 void EditControl::pasteText(const QString &text) {
-    QString line = text;
-    while (line.endsWith(u'\n') || line.endsWith(u'\r'))
-        line.chop(1);
-    insert(asOneLine(std::move(line)));
+    insert(asOneLineField(text));
 }
 
 void EditControl::removeSelection() {

@@ -17,6 +17,7 @@
 #include "framework/checks/consiste.h"
 #include "framework/ui/date_edit.h"
 #include "framework/ui/mask_edit.h"
+#include "framework/ui/one_line_text.h"
 #include "framework/ui/number_edit.h"
 
 using namespace bco;
@@ -91,8 +92,9 @@ TEST(MaskEditTest, APasteIsTypedWholeOrRefusedWhole) {
 }
 
 // A cell copied from a spreadsheet ends in a line break; text of several lines would stay in the one line,
-// breaks and tabs included, and be sent on so.
-TEST(MaskEditTest, APasteWithoutAMaskComesAsOneLine) {
+// breaks and tabs included, and be sent on so: in the framework's fields and in a plain line edit kept on one
+// line alike. A text the program sets is shown as it is.
+TEST(OneLineText, APasteComesAsOneLine) {
     const struct {
         const char *pasted, *after;
     } cases[] = {
@@ -102,13 +104,21 @@ TEST(MaskEditTest, APasteWithoutAMaskComesAsOneLine) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.pasted);
-        TMaskEdit edit;
         QApplication::clipboard()->setText(QString::fromUtf8(c.pasted));
         if (QApplication::clipboard()->text() != QString::fromUtf8(c.pasted))
             GTEST_SKIP() << "the platform has no clipboard";
-        QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
-        EXPECT_EQ(edit.Text(), QString::fromUtf8(c.after));
+        TMaskEdit field;
+        QLineEdit plain;
+        keepOnOneLine(plain);
+        for (QLineEdit *edit : {static_cast<QLineEdit *>(&field), &plain}) {
+            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+            EXPECT_EQ(edit->text(), QString::fromUtf8(c.after));
+        }
     }
+    QLineEdit shown;
+    keepOnOneLine(shown);
+    shown.setText(QStringLiteral("gravada\nassim"));
+    EXPECT_EQ(shown.text(), QStringLiteral("gravada\nassim"));
 }
 
 TEST(MaskEditTest, TheLineEditsOwnTextIsBroughtBackToTheMask) {
