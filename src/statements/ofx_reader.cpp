@@ -142,6 +142,7 @@ struct PendingLine {
 
 // What the file says of one STMTRS.
 struct PendingStatement {
+    int line = 0; // where it opens
     StatementAccount account;
     QString currency;
     QDate start, end;
@@ -337,6 +338,7 @@ private:
             if (inStatement())
                 throw messages::ofxBadMarkup(lineAt(at), name);
             pending_ = PendingStatement();
+            pending_.line = lineAt(at);
         } else if (tag == Tag::StmtTrn && inStatement()) {
             // A line whose end tag is missing or misspelt would be dropped for the next one.
             if (line_)
@@ -476,6 +478,16 @@ private:
         statement.format = StatementFormat::Ofx;
         QDate end, lastLine;
         QHash<QString, int> fitIdCount;
+        // A statement that names no account beside one that does is of no account the file says: its lines
+        // would go to the other's.
+        const auto named = [](const PendingStatement &block) {
+            return !block.account.isEmpty();
+        };
+        if (std::any_of(blocks_.begin(), blocks_.end(), named)) {
+            const auto unnamed = std::find_if_not(blocks_.begin(), blocks_.end(), named);
+            if (unnamed != blocks_.end())
+                throw messages::ofxStatementWithoutAccount(unnamed->line);
+        }
         for (const PendingStatement &block : blocks_) {
             if (!block.account.isEmpty()) {
                 if (!statement.account.isEmpty() && !sameAccount(statement.account, block.account))

@@ -106,6 +106,14 @@ StatementError ofxIdTooLong(int line, qsizetype length) {
             .arg(length));
 }
 
+StatementError ofxStatementWithoutAccount(int line) {
+    return StatementError(
+        QStringLiteral(
+            "O extrato da linha %1 não diz de que conta é, e outro extrato do arquivo diz; importe um "
+            "arquivo por conta, cada extrato com a sua.")
+            .arg(line));
+}
+
 StatementError cnabWidth(int line, qsizetype width) {
     return StatementError(QStringLiteral("Linha %1 do arquivo CNAB tem %2 caracteres; o layout exige 240.")
                               .arg(line)

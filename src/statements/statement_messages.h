@@ -24,6 +24,7 @@ StatementError ofxMissing(int line, const QString &element);
 StatementError ofxBadDate(int line, const QString &element, const QString &text);
 StatementError ofxBadAmount(int line, const QString &element, const QString &text);
 StatementError ofxIdTooLong(int line, qsizetype length);
+StatementError ofxStatementWithoutAccount(int line);
 
 StatementError cnabWidth(int line, qsizetype width);
 // `expected` says what the field must hold ("um número", "uma data DDMMAAAA").

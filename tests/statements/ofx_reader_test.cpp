@@ -238,6 +238,12 @@ const OfxCase ofxCases[] = {
      "<STMTRS><BANKACCTFROM><BANKID>101<ACCTID>12345-7</BANKACCTFROM></STMTRS></OFX>",
      "erro: O arquivo traz extratos de mais de uma conta (banco 101, agência -, conta 12345-6 e banco 101, "
      "agência -, conta 12345-7); importe um arquivo por conta."},
+    // Its lines would go to the account the other names.
+    {"a statement that names no account beside one that does is refused",
+     "<OFX>\n<STMTRS><BANKTRANLIST><STMTTRN><DTPOSTED>20240301<TRNAMT>1<FITID>a</STMTTRN></BANKTRANLIST>"
+     "</STMTRS>\n<STMTRS><BANKACCTFROM><BANKID>101<ACCTID>12345-6</BANKACCTFROM></STMTRS></OFX>",
+     "erro: O extrato da linha 2 não diz de que conta é, e outro extrato do arquivo diz; importe um arquivo "
+     "por conta, cada extrato com a sua."},
     {"an amount with a thousands separator is refused with its line",
      "OFXHEADER:100\n\n<OFX><STMTRS><BANKTRANLIST>\n<STMTTRN><DTPOSTED>20240301\n<TRNAMT>1.234,56\n</STMTTRN>"
      "</BANKTRANLIST></STMTRS></OFX>",
