@@ -2,15 +2,12 @@
 
 #include <cstdio>
 
-#include <QFile>
-
 #include "framework/remote/net_connection.h"
 #include "framework/session/command_line_session.h"
 #include "framework/session/shared_database.h"
 #include "framework/text/whole_characters.h"
 #include "statement_model/statement_calls.h"
 #include "statements/bank_statement.h"
-#include "statements/statement_messages.h"
 
 void bco::writeLine(std::FILE *stream, const QString &text) {
     std::fputs(text.toUtf8().constData(), stream);
@@ -69,24 +66,11 @@ QString accountOf(const bco::BankStatement &statement, const QString &chosen, co
 int importStatement(const QCommandLineParser &parser, const QString &path, bool reconcile,
                     const QString &chosenAccount) {
     bco::BankStatement statement;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            bco::writeLine(
-                stderr,
-                QStringLiteral("Não foi possível abrir o arquivo %1: %2").arg(path, file.errorString()));
-            return StatementCannotRun;
-        }
-        if (file.size() > bco::MaxStatementBytes) {
-            bco::writeLine(stderr, bco::statements::messages::tooLarge(file.size()).message());
-            return StatementCannotRun;
-        }
-        try {
-            statement = bco::readStatement(file.readAll());
-        } catch (const bco::StatementError &error) {
-            bco::writeLine(stderr, error.message());
-            return StatementCannotRun;
-        }
+    try {
+        statement = bco::readStatementFile(path);
+    } catch (const bco::StatementError &error) {
+        bco::writeLine(stderr, error.message());
+        return StatementCannotRun;
     }
 
     const bco::CommandLineSession session(parser, QDate::currentDate());

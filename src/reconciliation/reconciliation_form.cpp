@@ -11,7 +11,6 @@
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QValueAxis>
-#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -493,14 +492,9 @@ void TfrmConciliacao::sbtImportExportClick() {
         bco::Dialogs::files().openFile(QStringLiteral("Extrato do banco"), QString(), statementFilter);
     if (!chosen)
         return;
-    QFile file(*chosen);
-    if (!file.open(QIODevice::ReadOnly))
-        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Arq_N_Lido")).arg(*chosen), true);
-    if (file.size() > bco::MaxStatementBytes)
-        Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Arq_Grande")).arg(*chosen), true);
     bco::BankStatement statement;
     try {
-        statement = bco::readStatement(file.readAll());
+        statement = bco::readStatementFile(*chosen);
     } catch (const bco::StatementError &error) {
         Consiste::MensErro(error.message(), true);
     }

@@ -8,8 +8,6 @@ void AddReconciliationMessages(bco::TMessages &catalogue) {
         "Conta_NI|Conta Corrente deve ser informada.",
         "Conta_Desc|Banco %1, agência %2, conta %3",
         "Extrato_Item|Extrato %1: %2 a %3 (%4 de %5 linhas conciliadas)",
-        "Arq_N_Lido|O arquivo %1 não pôde ser lido.",
-        "Arq_Grande|O arquivo %1 é grande demais para um extrato.",
         "Extrato_Outra_Conta|O extrato não é da conta corrente %1.",
         "Linha_Conc|Conciliada",
         "Linha_Aberta|Em aberto",

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
 
 #include "statements/cnab240_reader.h"
 #include "statements/ofx_reader.h"
@@ -133,6 +135,19 @@ BankStatement readStatement(QByteArrayView content) {
         throw statements::messages::otherCurrency(statement.currency.trimmed());
     statement.contentKey = contentKeyOf(content);
     return statement;
+}
+
+BankStatement readStatementFile(const QString &path) {
+    // Checked before the file is opened: opening a pipe waits for a writer.
+    if (!QFileInfo(path).isFile())
+        throw statements::messages::notAFile(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw statements::messages::cannotOpen(path, file.errorString());
+    const QByteArray content = file.read(MaxStatementBytes + 1);
+    if (content.size() > MaxStatementBytes)
+        throw statements::messages::tooLarge(std::max<qint64>(file.size(), content.size()));
+    return readStatement(content);
 }
 
 } // namespace bco

@@ -123,6 +123,12 @@ inline constexpr qsizetype MaxStatementBytes = 32 * 1024 * 1024;
 // proportion to the file on any input.
 BankStatement readStatement(QByteArrayView content);
 
+// Reads the statement in the file at `path`. Refuses, naming the file: a path that is no regular file (a
+// folder; a pipe, which would wait for a writer without end; a device such as /dev/zero, which never ends),
+// one that cannot be opened, and one past MaxStatementBytes, of which no more is read however the file grows
+// meanwhile; then whatever readStatement refuses.
+BankStatement readStatementFile(const QString &path);
+
 // The digits of an agency or account number as written ("1234-5" gives "12345"), to compare them.
 QString digitsOnly(QStringView text);
 

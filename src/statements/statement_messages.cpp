@@ -19,6 +19,15 @@ StatementError empty() {
     return StatementError(QStringLiteral("O arquivo está vazio."));
 }
 
+StatementError notAFile(const QString &path) {
+    return StatementError(
+        QStringLiteral("%1 não é um arquivo: escolha o arquivo do extrato que o banco enviou.").arg(path));
+}
+
+StatementError cannotOpen(const QString &path, const QString &reason) {
+    return StatementError(QStringLiteral("Não foi possível abrir o arquivo %1: %2").arg(path, reason));
+}
+
 StatementError tooLarge(qsizetype bytes) {
     return StatementError(QStringLiteral("O arquivo tem %1 MB; um extrato pode ter no máximo %2 MB.")
                               .arg((bytes + 1024 * 1024 - 1) / (1024 * 1024))

@@ -8,6 +8,8 @@
 // Lines are counted from 1, as an editor shows them; CNAB positions from 1, as the layout numbers them.
 namespace bco::statements::messages {
 
+StatementError notAFile(const QString &path);
+StatementError cannotOpen(const QString &path, const QString &reason);
 StatementError empty();
 StatementError tooLarge(qsizetype bytes);
 StatementError notRecognised();

@@ -1,5 +1,11 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "statements/bank_statement.h"
 #include "statements/statement_outcome.h"
 
 namespace bco::statements {
@@ -70,6 +76,40 @@ TEST(HostileStatements, AnswerAClearMessageAndNoStatement) {
     for (const HostileCase &c : hostileCases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(outcomeOf(c.content), QStringLiteral("erro: ") + QString::fromUtf8(c.message));
+    }
+}
+
+// A pipe would have the reader wait for a writer without end, a device such as /dev/zero would be read
+// without end; a file grown past the limit is read no further than it.
+TEST(StatementFile, ThatIsNoRegularFileOrTooLargeIsRefusedWithoutWaitingOrReadingWithoutEnd) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString pipe = folder.filePath(QStringLiteral("extrato.ofx"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString large = folder.filePath(QStringLiteral("grande.ofx"));
+    QFile written(large);
+    ASSERT_TRUE(written.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(written.resize(MaxStatementBytes + 1));
+    written.close();
+    const struct {
+        QString path, message;
+    } cases[] = {
+        {pipe, pipe + QStringLiteral(" não é um arquivo: escolha o arquivo do extrato que o banco enviou.")},
+        {QStringLiteral("/dev/zero"),
+         QStringLiteral("/dev/zero não é um arquivo: escolha o arquivo do extrato que o banco enviou.")},
+        {folder.path(),
+         folder.path() +
+             QStringLiteral(" não é um arquivo: escolha o arquivo do extrato que o banco enviou.")},
+        {large, QStringLiteral("O arquivo tem 33 MB; um extrato pode ter no máximo 32 MB.")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        try {
+            readStatementFile(c.path);
+            ADD_FAILURE() << "read";
+        } catch (const StatementError &error) {
+            EXPECT_EQ(error.message(), c.message);
+        }
     }
 }
 
