@@ -130,11 +130,15 @@ template <class Reader> QString readStringItem(Reader &reader) {
     return decodeEscapes(std::move(text));
 }
 
-template <class Reader> std::vector<QString> readSharedStrings(Reader &reader) {
+// At most `most` strings: a small part can list millions of empty ones, each costing memory of its own.
+template <class Reader> std::vector<QString> readSharedStrings(Reader &reader, qsizetype most) {
     std::vector<QString> strings;
     while (nextToken(reader) != QXmlStreamReader::EndDocument)
-        if (reader.isStartElement() && reader.name() == u"si")
+        if (reader.isStartElement() && reader.name() == u"si") {
+            if (static_cast<qsizetype>(strings.size()) == most)
+                throw WorkbookError::tooLarge();
             strings.push_back(readStringItem(reader));
+        }
     return strings;
 }
 
@@ -396,11 +400,15 @@ void readXlsxSheet(const ZipArchive &archive, const QString &sheet, SheetCells &
 
     const std::vector<Relationship> relationships = readRelationships(archive, workbookName);
     std::vector<QString> sharedStrings;
+    // No more strings than the cells a sheet may hold.
+    const qsizetype mostStrings = cells.limits().maxCells;
     if (const Relationship *part = findRelationship(relationships, u"sharedStrings")) {
-        if (!readPlainPart(archive, part->target,
-                           [&](PlainXmlReader &reader) { sharedStrings = readSharedStrings(reader); }))
-            readRequiredPart(archive, part->target,
-                             [&](QXmlStreamReader &reader) { sharedStrings = readSharedStrings(reader); });
+        if (!readPlainPart(archive, part->target, [&](PlainXmlReader &reader) {
+                sharedStrings = readSharedStrings(reader, mostStrings);
+            }))
+            readRequiredPart(archive, part->target, [&](QXmlStreamReader &reader) {
+                sharedStrings = readSharedStrings(reader, mostStrings);
+            });
     }
     std::vector<bool> dateStyles;
     if (const Relationship *part = findRelationship(relationships, u"styles"))

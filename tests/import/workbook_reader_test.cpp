@@ -813,6 +813,34 @@ TEST(WorkbookSharedStrings, splitOverContinueRecordsReadWhole) {
     EXPECT_EQ(texts, expected);
 }
 
+// A part of some hundred kilobytes can list millions of empty strings, each held apart: no more are read
+// than the cells a sheet may hold.
+TEST(WorkbookSharedStrings, moreThanTheCellsASheetMayHoldAreRefused) {
+    const QByteArray xlsx = writeXlsx(longTable(), QStringLiteral("Plan1"));
+    const ZipArchive archive(xlsx, WorkbookLimits().maxPartBytes);
+    QList<std::pair<const char *, QByteArray>> parts;
+    for (const char *name : {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml",
+                             "xl/_rels/workbook.xml.rels", "xl/styles.xml", "xl/worksheets/sheet1.xml"})
+        parts.append({name, *archive.read(QString::fromLatin1(name))});
+    parts[3].second.replace(
+        "</Relationships>",
+        "<Relationship Id=\"rIdS\" Type=\"http://schemas.openxmlformats.org/officeDocument/"
+        "2006/relationships/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>");
+    WorkbookLimits limits;
+    limits.maxCells = 10'000; // the sheet's 9,003 cells fit
+    parts.append(
+        {"xl/sharedStrings.xml", "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" +
+                                     QByteArray("<si/>").repeated(limits.maxCells + 1) + "</sst>"});
+    WorkbookSelection selection;
+    selection.headings = longTable().titles;
+    try {
+        WorkbookTable::fromBytes(zipped(parts), selection, limits);
+        ADD_FAILURE() << "read";
+    } catch (const WorkbookError &error) {
+        EXPECT_EQ(error.message(), tooLarge);
+    }
+}
+
 TEST(WorkbookText, isReadAsASpreadsheetShowsItWithoutTheCharacterNul) {
     const QJsonArray rows{QJsonArray{"Descrição"}, QJsonArray{QStringLiteral("Dep") + QChar(0) + "ósito"},
                           QJsonArray{QString(QChar(0))}};
