@@ -1,6 +1,7 @@
 #include "statements/statement_values.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <QStringDecoder>
 
@@ -145,11 +146,26 @@ QDate cnabDay(QStringView text) {
 }
 
 QString decodeStatementText(QByteArrayView bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
+    const auto asUtf8 = [](QByteArrayView part) -> std::optional<QString> {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = utf8.decode(part);
+        if (utf8.hasError())
+            return std::nullopt;
         return text;
-    return fromCp1252(bytes);
+    };
+    if (std::optional<QString> whole = asUtf8(bytes))
+        return *whole;
+    QString text;
+    text.reserve(bytes.size());
+    for (qsizetype from = 0; from < bytes.size();) {
+        const qsizetype newline = bytes.indexOf('\n', from);
+        const qsizetype end = newline < 0 ? bytes.size() : newline + 1;
+        const QByteArrayView line = bytes.sliced(from, end - from);
+        const std::optional<QString> utf8 = asUtf8(line);
+        text += utf8 ? *utf8 : fromCp1252(line);
+        from = end;
+    }
+    return text;
 }
 
 QString contentLineKey(const QDate &day, QChar kind, qint64 cents, const QString &document,

@@ -103,6 +103,11 @@ const DecodeCase decodeCases[] = {
     {"valid UTF-8, whatever the file declares", "P\xC3\xA3o", QStringLiteral("Pão")},
     {"CP1252 bytes", "P\xE3o \x93x\x94 \x80 \x96", QStringLiteral("Pão “x” € –")},
     {"Latin-1 bytes, which CP1252 reads alike", "Jos\xE9 A\xE7\xFA", QStringLiteral("José Açú")},
+    // One line pasted in from another program would have every other line read in the wrong encoding.
+    {"a UTF-8 file with one line of CP1252",
+     "MA\xC3\x87\xC3\x83\r\nP\xE3o\r\nA\xC3\xA7\xC3\xBA"
+     "car",
+     QStringLiteral("MAÇÃ\r\nPão\r\nAçúcar")},
 };
 
 TEST(StatementValues, TextIsUtf8WhenValidElseCp1252) {
