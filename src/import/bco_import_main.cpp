@@ -8,7 +8,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include "framework/checks/consiste.h"
 #include "framework/remote/net_connection.h"
@@ -117,20 +116,22 @@ void printErrors(const bco::ClientDataSet &errors) {
     }
 }
 
+LineOfMovement lineOf(const ImportPass &pass) {
+    return [&pass](const QString &movement) {
+        return pass.LineOfMovement(movement);
+    };
+}
+
 // The entries the server could not account, each by the line it came from.
 void printAccountingErrors(const bco::ClientDataSet &result, const ImportPass &pass) {
-    static const QRegularExpression movement(QStringLiteral("^Movimento (\\d+): (.*)$"));
     for (int row = 0; row < result.RecordCount(); ++row) {
         const bco::ClientDataSet::ActiveRowScope at(result, row);
         if (result.FieldByName(u"CDRESULT").AsString() != u"CTB")
             continue;
         const QString text = result.FieldByName(u"DSRESULT").AsString();
-        const QRegularExpressionMatch match = movement.match(text);
-        bco::writeLine(
-            stdout,
-            match.hasMatch()
-                ? QStringLiteral("%1\t%2").arg(pass.LineOfMovement(match.captured(1))).arg(match.captured(2))
-                : QStringLiteral("0\t%1").arg(text));
+        const auto named = LineNamedBy(text, lineOf(pass));
+        bco::writeLine(stdout, named ? QStringLiteral("%1\t%2").arg(named->first).arg(named->second)
+                                     : QStringLiteral("0\t%1").arg(text));
     }
 }
 
@@ -216,7 +217,8 @@ int run() {
                 QStringLiteral("Arquivo sem erros: %1 crédito(s) e %2 débito(s).").arg(credits).arg(debits));
             return Imported;
         }
-        const SubmissionOutcome outcome = SubmitImport(server, records, session.context().operatorCode);
+        const SubmissionOutcome outcome =
+            SubmitImport(server, records, session.context().operatorCode, lineOf(pass));
         if (!outcome.imported()) {
             // The credits' call was answered before the debits' failed: a script must know they are in.
             if (outcome.credits > 0)

@@ -238,6 +238,7 @@ void TfrmImportLanc::sbtImportExportClick() {
         }
         outcome = SubmitImport(
             netLancContCorr, records, Ondrima::Operador(),
+            [this](const QString &movement) { return pass_.LineOfMovement(movement); },
             [this] { bco::ActiveShowAvi(this, WorkAnimation); }, [] { bco::DeactiveShowAvi(); });
         if (!outcome.imported()) {
             // The credits' call was answered before the debits' met accounting errors or were refused:

@@ -1,5 +1,7 @@
 #include "import/import_submission.h"
 
+#include <QRegularExpression>
+
 #include "entry_model/entry_kind.h"
 #include "framework/checks/consiste.h"
 #include "framework/remote/net_connection.h"
@@ -8,8 +10,20 @@ namespace Cli_bco11104 {
 
 using Cli_bco11100::EntryKind;
 
+std::optional<std::pair<int, QString>> LineNamedBy(const QString &text, const LineOfMovement &lineOf) {
+    static const QRegularExpression movement(QStringLiteral("^Movimento (\\d+): "));
+    const QRegularExpressionMatch match = movement.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const int line = lineOf ? lineOf(match.captured(1)) : 0;
+    if (line <= 0)
+        return std::nullopt;
+    return std::make_pair(line, text.mid(match.capturedLength()));
+}
+
 SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &records,
-                               const QString &operatorCode, const std::function<void()> &beforeCall,
+                               const QString &operatorCode, const LineOfMovement &lineOf,
+                               const std::function<void()> &beforeCall,
                                const std::function<void()> &afterCall) {
     Cli_bco11100::EntryRecords &entry = records.entry;
     SubmissionOutcome outcome;
@@ -50,9 +64,13 @@ SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &record
                     run();
             }
         } after{afterCall};
-        const bco::RemoteResult result = server.Call(
+        bco::RemoteResult result = server.Call(
             QString::fromLatin1(twin.method),
             bco::VariantList{entry.cdsMovBanc.GetDelta(), twin.records->GetDelta(), operatorCode});
+        if (!result.ok())
+            if (const auto named = LineNamedBy(result.errorMessage(), lineOf))
+                result = bco::RemoteResult::failure(
+                    QStringLiteral("Linha %1 do arquivo: %2").arg(named->first).arg(named->second));
         if (!result.ok() && !records.answered.empty()) {
             outcome.refusedKind = twin.kind;
             outcome.company = twin.records->FieldByName(u"CDEMPRESA").AsString();

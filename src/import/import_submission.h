@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 #include <QString>
 
@@ -33,16 +35,26 @@ struct SubmissionOutcome {
     bool imported() const { return refusedKind == nullptr; }
 };
 
+// The file's line of a movement the pass drew (ImportPass::LineOfMovement), 0 for none.
+using LineOfMovement = std::function<int(const QString &movement)>;
+
+// A server's text that names an entry by the movement number the pass drew ("Movimento 0000000035: ..."), a
+// number the operator never saw: the line of the file it came from and the rest of the text. Nothing when it
+// names no movement the pass drew.
+std::optional<std::pair<int, QString>> LineNamedBy(const QString &text, const LineOfMovement &lineOf);
+
 // The submission of a clean pass's records: the credits in one call (setInsertImportCred) and then the
 // debits in another (setInsertImportDeb), each with the change log of every pending movement and the
 // operator's code; a kind without records makes no call, nor does a kind the server already wrote from this
 // pass (records.answered), whose counts are taken from then. Each answer is loaded into cdsResult,
 // cdsLancContTemp, cdsRateio and cdsErrosTemp; accounting errors stop the submission there. A failure of the
 // first call that writes is shown through CheckResultServ and aborts (Consiste::EAbort): nothing was written;
-// a failure of a later one is answered as its refusal, since the earlier kind is in the books. `beforeCall`
-// and `afterCall` run around each call (the form's wait animation); afterCall runs whatever happened.
+// a failure of a later one is answered as its refusal, since the earlier kind is in the books. Either names
+// the entry by its line of the file (`lineOf`). `beforeCall` and `afterCall` run around each call (the form's
+// wait animation); afterCall runs whatever happened.
 SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &records,
-                               const QString &operatorCode, const std::function<void()> &beforeCall = {},
+                               const QString &operatorCode, const LineOfMovement &lineOf,
+                               const std::function<void()> &beforeCall = {},
                                const std::function<void()> &afterCall = {});
 
 } // namespace Cli_bco11104

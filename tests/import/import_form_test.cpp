@@ -531,6 +531,7 @@ TEST_F(ImportForm, DebitsRefusedAfterTheCreditsWereWrittenAreToldAndTheRetrySend
     ASSERT_EQ(env.dialogs.errors().size(), 1) << env.dialogs.texts().join(u'|').toStdString();
     const QString refusal = env.dialogs.errors()[0];
     EXPECT_TRUE(refusal.contains(u"supera o valor orçado")) << refusal.toStdString();
+    EXPECT_TRUE(refusal.startsWith(u"Linha 4 do arquivo: ")) << "named as the operator finds it in the file";
     EXPECT_TRUE(screens.empty()) << "no accounting to mend";
     EXPECT_EQ(importedMovements(), 2);
     EXPECT_EQ(entryForm.refreshes, 1) << "the entry form lists the credits";
@@ -807,6 +808,7 @@ TEST_F(CommandLine, DebitsRefusedAfterTheCreditsWereWrittenTellTheCreditsWritten
               QStringLiteral("Importados 2 crédito(s); os débitos não foram importados "
                              "(acertados, --kind D envia só os débitos)."));
     EXPECT_TRUE(refused.err.contains(u"supera o valor orçado")) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.startsWith(u"Linha 4 do arquivo: ")) << refused.err.toStdString();
     EXPECT_EQ(importedMovements(), 2);
 
     env.execute(QStringLiteral("DELETE FROM ORCATPDEBI WHERE CDTPDEBIBANC = '0002' AND VRORCADO = 1"));

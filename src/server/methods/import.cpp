@@ -644,9 +644,9 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         }
         if (!kind.isCredit() && !budget.admit(entry.accounting))
             refuse(QStringLiteral(
-                       "Lançamento não foi incluído pois supera o valor orçado: débito %1 do movimento "
-                       "%2 da conta corrente %3.")
-                       .arg(entry.number, entry.movement, entry.accounting.account));
+                       "Movimento %1: Lançamento não foi incluído pois supera o valor orçado (débito %2 "
+                       "da conta corrente %3).")
+                       .arg(entry.movement, entry.number, entry.accounting.account));
         QString number;
         if (draft.accounted)
             number = accountingNumbers.next(draft.company);
