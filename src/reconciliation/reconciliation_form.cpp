@@ -157,6 +157,8 @@ TfrmConciliacao::TfrmConciliacao(QWidget *parent)
     bco::FocusTracker::instance().setExitHandler(ui->medCdRedu, [this] { Vd_CdRedu(); });
     bco::connectGuarded(ui->cbxExtrato, &QComboBox::activated, this, [this](int) { EscolheExtrato(); });
     ui->cbxExtrato->installEventFilter(this);
+    for (QTableWidget *grid : {ui->grdLinhas, ui->grdMovimentos})
+        grid->viewport()->installEventFilter(this);
 }
 
 TfrmConciliacao::~TfrmConciliacao() = default;
@@ -176,7 +178,10 @@ void TfrmConciliacao::FormActivate() {
         return;
     const QString shown = shownStatement_;
     const int accepted = board_.acceptedLines();
+    const QStringList lines = shownLines_, movements = shownMovements_;
     ListaExtratos(ui->cbxExtrato->currentData().toList().value(0).toString());
+    if (shownLines_ != lines || shownMovements_ != movements)
+        rowsMovedUnderThePointer_.setRemainingTime(QApplication::doubleClickInterval());
     // A pair another operator's write made stale is dropped; said now, not when "Conciliar" finds less to
     // write than the operator accepted.
     if (shownStatement_ == shown && carried_ < accepted)
@@ -270,6 +275,11 @@ void TfrmConciliacao::PreencheExtratos() {
 // The list is filled anew as it opens, so that a statement another operator stored since shows among the
 // others; the statement shown stays chosen.
 bool TfrmConciliacao::eventFilter(QObject *watched, QEvent *event) {
+    if ((watched == ui->grdLinhas->viewport() || watched == ui->grdMovimentos->viewport()) &&
+        !rowsMovedUnderThePointer_.hasExpired() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick ||
+         event->type() == QEvent::MouseButtonRelease))
+        return true;
     if (watched == ui->cbxExtrato && !account_.isEmpty() && opensTheList(*event))
         bco::runGuarded([this] {
             const QString shown = ui->cbxExtrato->currentData().toList().value(0).toString();
@@ -385,7 +395,14 @@ void TfrmConciliacao::MostraQuadro() {
               board_.accepted(row).join(QStringLiteral(", "))});
         shownLines_.append(line.statement + u'/' + line.line);
     }
+    // So do the movements chosen, by their numbers (the board may hold others at their places by now).
+    QStringList chosenMovements;
+    for (const QModelIndex &row : ui->grdMovimentos->selectionModel()->selectedRows())
+        chosenMovements.append(shownMovements_.value(row.row()));
     listedMovements_ = board_.openMovements();
+    shownMovements_.clear();
+    for (const int movement : listedMovements_)
+        shownMovements_.append(board_.movements()[movement].number);
     ui->grdMovimentos->setRowCount(0);
     ui->grdMovimentos->setRowCount(static_cast<int>(listedMovements_.size()));
     for (int row = 0; row < listedMovements_.size(); ++row) {
@@ -396,6 +413,11 @@ void TfrmConciliacao::MostraQuadro() {
     }
     if (const qsizetype row = chosen.isEmpty() ? -1 : shownLines_.indexOf(chosen); row >= 0)
         ui->grdLinhas->setCurrentCell(static_cast<int>(row), 0);
+    for (int row = 0; row < shownMovements_.size(); ++row)
+        if (chosenMovements.contains(shownMovements_[row]))
+            ui->grdMovimentos->selectionModel()->select(ui->grdMovimentos->model()->index(row, 0),
+                                                        QItemSelectionModel::Select |
+                                                            QItemSelectionModel::Rows);
     ui->lblSituacao->setText(msgPadrao.Msg(QStringLiteral("Quadro_Situacao"))
                                  .arg(board_.lines().size())
                                  .arg(proposed)

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <QDeadlineTimer>
 #include <QPointer>
 
 #include "entry_model/entry_services.h"
@@ -88,10 +89,15 @@ private:
     std::unique_ptr<Ui::frmConciliacao> ui;
     bco::ReconciliationBoard board_;
     QList<int> listedMovements_;
-    QStringList shownLines_; // the lines listed, by statement and line, in their rows
+    QStringList shownLines_;     // the lines listed, by statement and line, in their rows
+    QStringList shownMovements_; // the movements listed, by number, in their rows
     QList<bco::DailyBalance> balances_;
     QChartView *chart_ = nullptr;
     QString account_;
+    // Until then, clicks on the lists are dropped: listed again as the window came back, their rows moved
+    // under the pointer, and the click that brought the window back would land on another row than the one
+    // the operator saw.
+    QDeadlineTimer rowsMovedUnderThePointer_;
     // The statement the lists show.
     QString shownStatement_;
     int carried_ = 0; // the acceptances the last listing took over from the one before

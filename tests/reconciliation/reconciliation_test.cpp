@@ -638,6 +638,49 @@ TEST_F(ReconciliationForm, APairAnotherOperatorMadeStaleIsDroppedAndToldWhenTheS
     EXPECT_TRUE(env.dialogs.texts().isEmpty()) << "nothing more to tell";
 }
 
+// Back on the screen after another operator wrote entries that list above the movement the operator sees,
+// the click that brought the window back pairs nothing: the rows moved under the pointer. The movement chosen
+// stays chosen, and once the rows stand still a double click pairs the movement under it.
+TEST_F(ReconciliationForm, TheClickThatBringsTheScreenBackActsOnNoRowThatMovedUnderIt) {
+    openStatement();
+    selectLine(1);
+    auto *movements = control<QTableWidget>("grdMovimentos");
+    const auto rowOf = [movements](const QString &number) {
+        for (int row = 0; row < movements->rowCount(); ++row)
+            if (movements->item(row, 0)->text() == number)
+                return row;
+        return -1;
+    };
+    const auto chosen = [&] {
+        QStringList numbers;
+        for (const QModelIndex &row : movements->selectionModel()->selectedRows())
+            numbers.append(movements->item(row.row(), 0)->text());
+        return numbers;
+    };
+    const auto doubleClick = [movements](int row) {
+        const QModelIndex at = movements->model()->index(row, 0);
+        movements->scrollTo(at);
+        // A double click's press comes apart from its double-click event.
+        QTest::mouseClick(movements->viewport(), Qt::LeftButton, {}, movements->visualRect(at).center());
+        QTest::mouseDClick(movements->viewport(), Qt::LeftButton, {}, movements->visualRect(at).center());
+    };
+    const int seen = rowOf(payment.movement);
+    ASSERT_GE(seen, 0);
+    movements->selectRow(seen);
+    EntryRequest earlier = entryOf('D', 10, 77.77, "Do outro operador");
+    include(earlier);
+    form->RunFormActivate();
+    ASSERT_GT(rowOf(payment.movement), seen) << "the other's entry lists above";
+    EXPECT_EQ(chosen(), QStringList{payment.movement});
+
+    doubleClick(seen);
+    EXPECT_TRUE(form->board().accepted(1).isEmpty()) << "the row under the pointer is another movement now";
+    EXPECT_EQ(chosen(), QStringList{payment.movement});
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    doubleClick(rowOf(payment.movement));
+    EXPECT_EQ(form->board().accepted(1), QStringList{payment.movement});
+}
+
 // A file whose lines the account holds already stores nothing: the screen stays on the statement it shows,
 // an earlier one, with what the operator accepted there and the line chosen.
 TEST_F(ReconciliationForm, AFileThatStoresNothingLeavesTheStatementShownAsItWas) {
