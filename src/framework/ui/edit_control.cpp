@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QToolTip>
 
 #include "framework/ui/event_guard.h"
 #include "framework/ui/one_line_text.h"
@@ -155,6 +156,23 @@ void EditControl::inputMethodEvent(QInputMethodEvent *event) {
         keyPressEvent(&typed);
     }
     event->accept();
+}
+
+void EditControl::tellRefused(const QString &why) {
+    QApplication::beep();
+    refusedTip_ = why;
+    showRefusal();
+}
+
+void EditControl::keyReleaseEvent(QKeyEvent *event) {
+    QLineEdit::keyReleaseEvent(event);
+    if (!event->isAutoRepeat())
+        showRefusal();
+}
+
+void EditControl::showRefusal() {
+    if (!refusedTip_.isEmpty())
+        QToolTip::showText(mapToGlobal(QPoint(0, height())), refusedTip_, this);
 }
 
 // A single line takes no line break or tab, which it would keep and send on.

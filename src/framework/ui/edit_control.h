@@ -71,6 +71,14 @@ protected:
     // Removes the selected text (cut and the context menu's delete).
     virtual void removeSelection();
 
+    // Beeps and tells under the control why what was typed or pasted was not taken, until forgetRefusal: an
+    // input dropped without a word leaves another value than the one meant for an operator who types
+    // without looking.
+    void tellRefused(const QString &why);
+    void forgetRefusal() { refusedTip_.clear(); }
+    // A tip shown on a key's press goes with its release (a tip hides at any key), so it is shown again then.
+    void keyReleaseEvent(QKeyEvent *event) override;
+
     // Replaces the text without sending Changed: the same value shown another way.
     void setTextQuietly(const QString &text);
     // Runs OnKeyPress on a character as if it had been typed (a control that takes a paste character by
@@ -80,8 +88,11 @@ protected:
 private:
     bool runKeyHooks(QKeyEvent *event, QChar &key);
 
+    void showRefusal();
+
     ControlColor color_ = ControlColor::Window;
     bool quiet_ = false;
+    QString refusedTip_;
 };
 
 // The character a key event types as the forms see it in their key-press handlers; null for none (a

@@ -165,8 +165,16 @@ void TMaskEdit::pasteText(const QString &text) {
     }
     if (isReadOnly())
         return;
-    if (const std::optional<MaskEdit> pasted = mask_.paste(current(), text))
+    if (const std::optional<MaskEdit> pasted = mask_.paste(current(), text)) {
+        forgetRefusal();
         apply(*pasted);
+        return;
+    }
+    // What the field held stays, and would be taken for what was pasted.
+    QString shape = mask_.blankText();
+    shape.replace(mask_.blank(), u'_');
+    tellRefused(
+        QStringLiteral("“%1” recusado: o campo recebe um texto da forma %2.").arg(text.trimmed(), shape));
 }
 
 void TMaskEdit::removeSelection() {

@@ -7,7 +7,6 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPointer>
-#include <QToolTip>
 
 #include "framework/checks/consiste.h"
 #include "framework/text/typed_amount.h"
@@ -114,7 +113,7 @@ bool TNumberEdit::accepts(const QString &text, int selStart, int selLength, QCha
 }
 
 void TNumberEdit::handleKey(QKeyEvent *event, QChar key) {
-    refusedTip_.clear();
+    forgetRefusal();
     if (!key.isPrint() || isReadOnly()) {
         EditControl::handleKey(event, key);
         return;
@@ -124,37 +123,21 @@ void TNumberEdit::handleKey(QKeyEvent *event, QChar key) {
         insert(QString(key));
         return;
     }
-    refuse(key);
+    refuse(QString(key));
 }
 
 void TNumberEdit::refusedByHooks(QChar typed) {
-    refusedTip_.clear();
-    refuse(typed);
+    refuse(QString(typed));
 }
 
-// A key dropped without a word leaves another amount than the one typed ("1,234.56" would read 1,23) for an
-// operator who types without looking.
-void TNumberEdit::refuse(QChar key) {
-    QApplication::beep();
-    refusedTip_ =
+// A key dropped without a word leaves another amount than the one typed ("1,234.56" would read 1,23).
+void TNumberEdit::refuse(const QString &what) {
+    tellRefused(
         QStringLiteral("“%1” recusado: escreva o valor como 1.234,56 ou 1234,56, com até %2 algarismos "
                        "antes da vírgula e %3 depois.")
-            .arg(key)
+            .arg(what)
             .arg(integerDigits_)
-            .arg(decimals_);
-    showRefusedTip();
-}
-
-// A tip shown on the key's press goes with its release (a tip hides at any key), so it is shown again then.
-void TNumberEdit::keyReleaseEvent(QKeyEvent *event) {
-    EditControl::keyReleaseEvent(event);
-    if (!event->isAutoRepeat())
-        showRefusedTip();
-}
-
-void TNumberEdit::showRefusedTip() {
-    if (!refusedTip_.isEmpty())
-        QToolTip::showText(mapToGlobal(QPoint(0, height())), refusedTip_, this);
+            .arg(decimals_));
 }
 
 // The paste is typed character by character, quietly, so that the form's hooks judge each one against the
@@ -185,7 +168,9 @@ void TNumberEdit::pasteText(const QString &pasted) {
     setTextQuietly(before);
     SetSelStart(start);
     SetSelLength(length);
-    if (!refused)
+    if (refused)
+        refuse(pasted.trimmed());
+    else
         insert(taken);
 }
 
@@ -215,7 +200,7 @@ void TNumberEdit::changeEvent(QEvent *event) {
 }
 
 void TNumberEdit::focusOutEvent(QFocusEvent *event) {
-    refusedTip_.clear();
+    forgetRefusal();
     // A text that is no amount yet stays as typed when the focus goes (to a button clicked, a popup, another
     // window): taking the value the control had instead would show one amount and hand an action another.
     if (editing_ && !Unfinished()) {

@@ -66,7 +66,6 @@ protected:
     void handleKey(QKeyEvent *event, QChar key) override;
     void pasteText(const QString &text) override;
     void refusedByHooks(QChar typed) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -78,9 +77,8 @@ private:
     QString numberText(double value, bool withSeparators) const;
     QString displayText(double value) const;
     void refresh();
-    // Beeps and tells under the control how to write the amount.
-    void refuse(QChar key);
-    void showRefusedTip();
+    // Tells under the control how to write the amount, naming the key or the text pasted.
+    void refuse(const QString &what);
 
     double value_ = 0.0;
     int decimals_ = 2;
@@ -89,7 +87,6 @@ private:
     bool acceptMinus_ = true;
     QString numberFormat_;
     bool editing_ = false;
-    QString refusedTip_; // what the last refused key is told with, until a key is taken
 };
 
 } // namespace bco

@@ -84,8 +84,14 @@ TEST(MaskEditTest, APasteIsTypedWholeOrRefusedWhole) {
     QApplication::clipboard()->setText(QStringLiteral("12a45"));
     if (QApplication::clipboard()->text() != QStringLiteral("12a45"))
         GTEST_SKIP() << "the platform has no clipboard";
+    QToolTip::hideText();
     QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(edit.EditText(), QStringLiteral("    - "));
+    EXPECT_TRUE(QToolTip::isVisible() &&
+                QToolTip::text() ==
+                    QStringLiteral("“12a45” recusado: o campo recebe um texto da forma ____-_."))
+        << "refused without a word, what the field held would be taken for the paste: "
+        << QToolTip::text().toStdString();
     QApplication::clipboard()->setText(QStringLiteral(" 1234-5 "));
     QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(edit.Text(), QStringLiteral("12345"));
@@ -419,8 +425,16 @@ TEST_P(NumberPaste, IsTakenWholeWhenItGivesAnAmountOrNotAtAll) {
     QApplication::clipboard()->setText(QString::fromUtf8(c.pasted));
     if (QApplication::clipboard()->text() != QString::fromUtf8(c.pasted))
         GTEST_SKIP() << "the platform has no clipboard";
+    QToolTip::hideText();
     QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(edit->Text(), QString::fromUtf8(c.after));
+    // A paste refused without a word leaves the amount there for the one pasted.
+    const bool refused = !QString::fromUtf8(c.after).endsWith(QString::fromUtf8(c.pasted).trimmed());
+    EXPECT_EQ(QToolTip::isVisible() &&
+                  QToolTip::text().startsWith(
+                      QStringLiteral("“%1” recusado").arg(QString::fromUtf8(c.pasted).trimmed())),
+              refused)
+        << QToolTip::text().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
