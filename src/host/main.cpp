@@ -7,7 +7,7 @@
 #include <QDir>
 #include <QStyle>
 
-#include "framework/data/database_url.h"
+#include "framework/session/shared_database.h"
 #include "framework/data/large_pages.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
@@ -79,10 +79,9 @@ int main(int argc, char **argv) {
         return 2;
     }
     try {
-        openDatabase(DatabaseUrl::parse(settings.databaseUrl), sharedConnection);
-    } catch (const std::exception &error) {
-        showError(QStringLiteral("Não foi possível abrir o banco de dados compartilhado %1: %2")
-                      .arg(settings.databaseUrl, QString::fromUtf8(error.what())));
+        dtmDBGeral::openShared(settings.databaseUrl, sharedConnection);
+    } catch (const std::runtime_error &error) {
+        showError(QString::fromUtf8(error.what()));
         return 2;
     }
 

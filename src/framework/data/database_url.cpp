@@ -23,9 +23,10 @@ DatabaseUrl DatabaseUrl::parse(const QString &text) {
     }
     if (text.startsWith(u"postgresql://") || text.startsWith(u"postgres://")) {
         const QUrl parsed(text, QUrl::StrictMode);
+        // Qt's reason quotes the address, password and all, which would go to logs and screens.
         if (!parsed.isValid())
-            throw std::invalid_argument("malformed PostgreSQL address: " +
-                                        parsed.errorString().toStdString());
+            throw std::invalid_argument("malformed PostgreSQL address: write the special characters of the "
+                                        "user and the password as %XX (# as %23, @ as %40, / as %2F)");
         url.kind = Kind::Postgresql;
         url.host = parsed.host();
         url.port = parsed.port(5432);
@@ -39,8 +40,7 @@ DatabaseUrl DatabaseUrl::parse(const QString &text) {
             throw std::invalid_argument("the PostgreSQL address names no database");
         return url;
     }
-    throw std::invalid_argument("unknown database address (use sqlite:PATH or postgresql://...): " +
-                                text.toStdString());
+    throw std::invalid_argument("unknown database address (use sqlite:PATH or postgresql://...)");
 }
 
 QSqlDatabase openDatabase(const DatabaseUrl &url, const QString &connectionName, OpenMode mode) {

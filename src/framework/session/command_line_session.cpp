@@ -2,7 +2,7 @@
 
 #include <QSqlDatabase>
 
-#include "framework/data/database_url.h"
+#include "framework/session/shared_database.h"
 #include "framework/session/server_login.h"
 
 namespace bco {
@@ -35,10 +35,9 @@ CommandLineSession::CommandLineSession(const QCommandLineParser &parser, QDate t
     if (!login.ok())
         throw SessionError(login.message);
     try {
-        openDatabase(DatabaseUrl::parse(settings.databaseUrl), sharedConnection);
-    } catch (const std::exception &error) {
-        throw SessionError(QStringLiteral("Não foi possível abrir o banco de dados compartilhado %1: %2")
-                               .arg(settings.databaseUrl, QString::fromUtf8(error.what())));
+        dtmDBGeral::openShared(settings.databaseUrl, sharedConnection);
+    } catch (const std::runtime_error &error) {
+        throw SessionError(QString::fromUtf8(error.what()));
     }
     context_ = sessionContext(settings, settings.operatorCode, login.token, sharedConnection);
     installed_ = std::make_unique<ScopedLoginContext>(context_);

@@ -2,6 +2,10 @@
 
 #include <stdexcept>
 
+#include <QFileInfo>
+#include <QUrl>
+
+#include "framework/data/database_url.h"
 #include "framework/session/login_context.h"
 
 namespace dtmDBGeral {
@@ -14,6 +18,43 @@ QSqlDatabase adcGeral() {
     if (!database.isValid() || !database.isOpen())
         throw std::runtime_error("the shared database connection " + name.toStdString() + " is not open");
     return database;
+}
+
+namespace {
+
+// The address as a message may show it: a password goes to logs and screens otherwise.
+QString withoutPassword(const QString &url) {
+    QUrl parsed(url);
+    if (!parsed.isValid() || parsed.scheme() == u"sqlite")
+        return url.section(u'@', -1);
+    parsed.setPassword(QString());
+    return parsed.toString();
+}
+
+} // namespace
+
+void openShared(const QString &url, const QString &name) {
+    const auto fail = [&url](const QString &why) {
+        throw std::runtime_error(
+            QStringLiteral("Não foi possível abrir o banco de dados compartilhado %1: %2")
+                .arg(withoutPassword(url), why)
+                .toStdString());
+    };
+    try {
+        const bco::DatabaseUrl parsed = bco::DatabaseUrl::parse(url);
+        if (parsed.kind == bco::DatabaseUrl::Kind::Sqlite && !QFileInfo(parsed.path).isFile())
+            fail(QStringLiteral("o arquivo %1 não existe.").arg(parsed.path));
+        bco::openDatabase(parsed, name, bco::OpenMode::MustExist);
+    } catch (const std::invalid_argument &) {
+        fail(QStringLiteral("o endereço não é válido. Use sqlite:ARQUIVO ou "
+                            "postgresql://usuário:senha@máquina:porta/banco, com os caracteres especiais do "
+                            "usuário e da senha escritos como %XX (# como %23, @ como %40, / como %2F)."));
+    } catch (const std::runtime_error &error) {
+        const QString what = QString::fromUtf8(error.what());
+        if (what.startsWith(u"Não foi possível abrir"))
+            throw;
+        fail(what);
+    }
 }
 
 } // namespace dtmDBGeral

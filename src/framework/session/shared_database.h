@@ -11,4 +11,10 @@ namespace dtmDBGeral {
 // context names no connection or one that is not open.
 QSqlDatabase adcGeral();
 
+// Opens the shared database at `url` (sqlite:PATH or postgresql://...) under the connection `name`, as the
+// host and the command-line programs do: a client never creates it, so that a path mistyped is told as such
+// rather than met later as a table missing from an empty file. Throws std::runtime_error with the operator's
+// message, naming the address without its password.
+void openShared(const QString &url, const QString &name);
+
 } // namespace dtmDBGeral
