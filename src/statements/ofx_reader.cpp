@@ -623,10 +623,12 @@ bool looksLikeOfx(QByteArrayView bytes) {
     while (!start.isEmpty() &&
            (start.front() == ' ' || start.front() == '\t' || start.front() == '\r' || start.front() == '\n'))
         start = start.sliced(1);
-    if (start.startsWith("OFXHEADER") || ofxTagAt(start) == 0)
+    // Header keys in small letters, as some exporters write them, name an OFX file all the same.
+    const QByteArray folded = start.toByteArray().toUpper();
+    if (folded.startsWith("OFXHEADER") || ofxTagAt(start) == 0)
         return true;
-    return (start.startsWith("<?xml") || start.startsWith("<?OFX") || start.startsWith("<!--")) &&
-           (start.contains(QByteArrayView("OFXHEADER")) || ofxTagAt(start) >= 0);
+    return (folded.startsWith("<?XML") || folded.startsWith("<?OFX") || folded.startsWith("<!--")) &&
+           (folded.contains("OFXHEADER") || ofxTagAt(start) >= 0);
 }
 
 BankStatement readOfx(QByteArrayView bytes) {

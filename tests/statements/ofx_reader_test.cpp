@@ -254,6 +254,13 @@ const OfxCase ofxCases[] = {
      "</OFX>",
      "erro: Linha 2 do arquivo OFX: o valor <TRNAMT> “1,000” não é aceito; um valor tem sinal opcional, "
      "ponto ou vírgula decimal, nenhum separador de milhar e no máximo duas casas decimais (ex.: -1234,56)."},
+    {"header keys in small letters name an OFX file",
+     "ofxheader:100\ndata:OFXSGML\n\n<OFX><STMTRS><BANKTRANLIST>\n<STMTTRN><DTPOSTED>20240301<TRNAMT>2<FITID>"
+     "b"
+     "</STMTTRN></BANKTRANLIST></STMTRS></OFX>",
+     "OFX banco= agência=// conta=// moeda=\n"
+     "período=2024-03-01..2024-03-01 inicial=- final=-\n"
+     "b|2024-03-01|C|200|||l5"},
     {"element names in small letters are read as in capitals",
      "<ofx><stmtrs><banktranlist>\n<stmttrn><dtposted>20240301<trnamt>-1,5<fitid>a<memo>Tarifa</stmttrn>\n"
      "<stmttrn><dtposted>20240302<trnamt>2<fitid>b</stmttrn></banktranlist></stmtrs></ofx>",
