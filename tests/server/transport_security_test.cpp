@@ -116,7 +116,9 @@ TEST(TransportSecurityTest, ServesOnlyClientsThatTrustItsCertificate) {
         {"a client trusting the system's authorities only",
          {true, QString()},
          "o certificado do servidor não é confiável ou não é deste endereço"},
-        {"a client speaking plain HTTP", {false, QString()}, "ao servidor de aplicação em 127.0.0.1"},
+        {"a client speaking plain HTTP",
+         {false, QString()},
+         "se o servidor atende por HTTPS, conecte com --server-tls"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -19,7 +19,9 @@ constexpr time_t ConnectTimeoutSeconds = 10;
 constexpr time_t ReadTimeoutSeconds = 300;
 constexpr time_t WriteTimeoutSeconds = 60;
 
-QString describe(httplib::Error error) {
+// `tls`: whether the connection speaks TLS. A server that serves HTTPS closes a plain connection without a
+// word, which reads as an answer that could not be read.
+QString describe(httplib::Error error, bool tls) {
     switch (error) {
     case httplib::Error::Connection:
         return QStringLiteral("a conexão foi recusada ou o endereço não pode ser alcançado");
@@ -27,7 +29,10 @@ QString describe(httplib::Error error) {
         return QStringLiteral("o tempo de espera pela conexão acabou");
     case httplib::Error::Read:
         return QStringLiteral(
-            "a resposta não pôde ser lida (a conexão foi fechada ou o tempo de espera acabou)");
+                   "a resposta não pôde ser lida (a conexão foi fechada ou o tempo de espera acabou)") +
+               (tls ? QString()
+                    : QStringLiteral("; se o servidor atende por HTTPS, conecte com --server-tls (tls=sim em "
+                                     "[servidor])"));
     case httplib::Error::Write:
     // The library cancels a request whose body the connection stopped taking (the server closed or reset it,
     // or stopped reading past the write timeout, while the body was sent): nothing here cancels otherwise.
@@ -168,7 +173,7 @@ void NetConnection::Open() {
             return;
         }
         problem = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1: %2")
-                      .arg(address(), describe(error));
+                      .arg(address(), describe(error, security_.tls));
     }
     if (throwException_)
         throw RemoteCallError(problem.toStdString());
@@ -248,7 +253,7 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByte
         if (client_->http->send(request, response, error))
             return true;
         failed = failure(QStringLiteral("A chamada de %1 ao servidor de aplicação em %2 falhou: %3")
-                             .arg(what, address(), describe(error)));
+                             .arg(what, address(), describe(error, security_.tls)));
         return false;
     };
     if (!send())
