@@ -588,7 +588,10 @@ void ImportPass::Build(const std::vector<PreRecord> &rows, const Answers &answer
         values.supplier = row.supplier;
         Cli_bco11100::AppendNewEntry(entry.cdsMovBanc, kind.isCredit() ? entry.cdsCredito : entry.cdsDebito,
                                      kind, values);
-        lineOfMovement_[values.movement] = row.line;
+        // Each account draws its own numbers: a number drawn for rows of two accounts names neither.
+        const auto [at, first] = lineOfMovement_.try_emplace(values.movement, row.line);
+        if (!first)
+            at->second = 0;
     }
 }
 

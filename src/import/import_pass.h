@@ -127,7 +127,9 @@ public:
     double DebitTotal() const { return debitTotal_; }
     // The last pass was an import that is Clean: its records can be sent.
     bool Importable() const;
-    // The line of each movement the pass built, for telling a problem the server finds later by line.
+    // The line of each movement the pass built, for telling a problem the server finds later by line (the
+    // server names a movement by its number alone); 0 for a number the pass drew for rows of two accounts,
+    // which each draw their own.
     int LineOfMovement(const QString &movement) const;
 
     // How many rows travel in one batch of calls.

@@ -796,6 +796,20 @@ TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
     EXPECT_EQ(importedMovements(), 4);
 }
 
+// Each account draws its own movement numbers, and the server names a refused entry by its number alone: a
+// number drawn for rows of two accounts is told as the server told it, not as either row's line.
+TEST_F(CommandLine, ARefusalOfANumberTwoAccountsDrewNamesNoLine) {
+    env.execute(QStringLiteral("INSERT INTO ORCATPDEBI (CDEMPRESA, CDTPDEBIBANC, CDCENTCUST, NRANO, NRMES, "
+                               "VRORCADO) VALUES ('01', '0002', '0001', 2024, 3, 1)"));
+    env.execute(QStringLiteral("DELETE FROM NUMERACAO WHERE IDTIPONUM = 'MB' AND CDCHAVE IN ('001', '004')"));
+    env.execute(
+        QStringLiteral("INSERT INTO NUMERACAO (IDTIPONUM, CDCHAVE, NRULTIMO) VALUES ('MB', '001', 5000), "
+                       "('MB', '004', 5002)"));
+    const Run refused = run({Workbooks::get().path(QStringLiteral("limpo.ods"))});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.err.startsWith(u"Movimento 0000005003: ")) << refused.err.toStdString();
+}
+
 // The debits refused after the credits were written: a script learns that the credits are in, and once the
 // cause is mended sends the file's debits alone (its credits would now be errors, as repetitions).
 TEST_F(CommandLine, DebitsRefusedAfterTheCreditsWereWrittenTellTheCreditsWrittenAndGoAloneLater) {

@@ -104,6 +104,8 @@ bool EditControl::runKeyPressHook(QChar &key) {
 }
 
 void EditControl::keyPressEvent(QKeyEvent *event) {
+    // A refusal is told until the next key: the one refused is told again as it is released.
+    forgetRefusal();
     QChar key = typedCharacter(event);
     if (key.isPrint())
         key = translateKey(*event, key);
@@ -162,6 +164,11 @@ void EditControl::tellRefused(const QString &why) {
     QApplication::beep();
     refusedTip_ = why;
     showRefusal();
+}
+
+void EditControl::focusOutEvent(QFocusEvent *event) {
+    forgetRefusal();
+    QLineEdit::focusOutEvent(event);
 }
 
 void EditControl::keyReleaseEvent(QKeyEvent *event) {

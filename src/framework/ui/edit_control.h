@@ -78,6 +78,7 @@ protected:
     void forgetRefusal() { refusedTip_.clear(); }
     // A tip shown on a key's press goes with its release (a tip hides at any key), so it is shown again then.
     void keyReleaseEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
     // Replaces the text without sending Changed: the same value shown another way.
     void setTextQuietly(const QString &text);

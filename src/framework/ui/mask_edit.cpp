@@ -166,7 +166,6 @@ void TMaskEdit::pasteText(const QString &text) {
     if (isReadOnly())
         return;
     if (const std::optional<MaskEdit> pasted = mask_.paste(current(), text)) {
-        forgetRefusal();
         apply(*pasted);
         return;
     }

@@ -113,7 +113,6 @@ bool TNumberEdit::accepts(const QString &text, int selStart, int selLength, QCha
 }
 
 void TNumberEdit::handleKey(QKeyEvent *event, QChar key) {
-    forgetRefusal();
     if (!key.isPrint() || isReadOnly()) {
         EditControl::handleKey(event, key);
         return;
@@ -200,7 +199,6 @@ void TNumberEdit::changeEvent(QEvent *event) {
 }
 
 void TNumberEdit::focusOutEvent(QFocusEvent *event) {
-    forgetRefusal();
     // A text that is no amount yet stays as typed when the focus goes (to a button clicked, a popup, another
     // window): taking the value the control had instead would show one amount and hand an action another.
     if (editing_ && !Unfinished()) {
