@@ -406,8 +406,12 @@ void ImportPass::AskDuplicates(const std::vector<PreRecord> &rows, size_t first,
             if (searches.size() == static_cast<size_t>(MostSearchesPerCall))
                 send();
             const PreRecord &equal = rows[at];
-            searches.push_back(bco::VariantList{equal.account, equal.date, equal.document, equal.amount,
-                                                equal.description + historySuffix});
+            bco::VariantList search{equal.account, equal.date, equal.document, equal.amount,
+                                    equal.description + historySuffix};
+            // A debit that reverses a credit of the same values repeats no entry.
+            if (!equal.letter.isNull())
+                search.push_back(QString(equal.letter));
+            searches.push_back(std::move(search));
             searched.push_back(at);
         }
     }

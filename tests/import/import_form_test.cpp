@@ -196,6 +196,10 @@ private:
           [{"date": "2024-03-15"}, "001", "0101", "X", "1", "Forma errada", 10, "", null, null],
           [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Certa", 10, "", null, null]])"));
         fixtures_.add(recipe(QStringLiteral("tarifa"), feeRows(1, 0)));
+        fixtures_.add(recipe(QStringLiteral("estorno"), R"([
+          ["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", "Documento", "Cliente", "Fornecedor"],
+          [{"date": "2024-03-15"}, "001", "0101", "D", "1", "Tarifa", 12.5, "TAR-9", null, null],
+          [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Tarifa", 12.5, "TAR-9", null, null]])"));
         fixtures_.add(
             recipe(QStringLiteral("tarifas-iguais"), feeRows(3, Cli_bco11104::ImportPass::BatchRows + 50)));
         WorkbookRecipe otherSheet = recipe(QStringLiteral("sem-aba"), cleanRows);
@@ -448,6 +452,9 @@ TEST_F(ImportForm, OneMovementTheBooksHoldIsTheRepetitionOfOneRowOnly) {
     ASSERT_EQ(importedMovements(), 1);
 
     choose(Workbooks::get().path(QStringLiteral("tarifas-iguais.xls")));
+    EXPECT_EQ(errorLines(), (std::vector<ErrorLine>{{2, "Lançamento já cadastrado."}}));
+    // Nor is a credit that reverses the debit the books hold its repetition.
+    choose(Workbooks::get().path(QStringLiteral("estorno.xls")));
     EXPECT_EQ(errorLines(), (std::vector<ErrorLine>{{2, "Lançamento já cadastrado."}}));
 }
 

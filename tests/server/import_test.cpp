@@ -487,6 +487,23 @@ TEST_P(ImportTest, OneMovementWrittenMeanwhileStandsForOneOfTwoEqualRowsOnly) {
               1);
 }
 
+// A debit that reverses a credit of the same day, value, document and description repeats none: the credit
+// another operator imported meanwhile leaves the debit to be written.
+TEST_P(ImportTest, ACreditWrittenMeanwhileIsNoRepetitionOfTheDebitThatReversesIt) {
+    EntryRequest original = credit;
+    original.document = QStringLiteral("EST-1");
+    EntryRequest reversal = original;
+    reversal.kind = 'D';
+    const ImportLogs debits = logsOf({reversal});
+    const ImportLogs credits = logsOf({original});
+    ASSERT_TRUE(send("setInsertImportCred", credits, credits.credits).ok());
+    const CallOutcome outcome = send("setInsertImportDeb", debits, debits.debits);
+    ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+    EXPECT_EQ(resultRows(outcome),
+              QStringList{"OK 1 lançamento(s) de débito incluído(s); 0 já incluído(s) antes."});
+    EXPECT_EQ(number("SELECT COUNT(*) FROM MOVBANCARIO WHERE NRDOCMBANC = 'EST-1'"), 2);
+}
+
 // An import of more rows than one statement writes, the last of them written by statements of three sizes,
 // over six weeks of two months, while another operator includes an entry of the same account between the
 // check and the import: every row is written, the other entry stays as it was, and the day's and month's sums

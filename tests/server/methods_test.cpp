@@ -307,6 +307,51 @@ TEST_P(MethodTest, ManyDuplicateSearchesOverManyDaysAnswerAsEachAlone) {
                 numbers.end());
 }
 
+// A search that names its kind finds movements of that kind only: a debit that reverses a credit of the same
+// values repeats none. Without a kind, either is found.
+TEST_P(MethodTest, ADuplicateSearchOfAKindFindsMovementsOfThatKindOnly) {
+    const QString account = QStringLiteral("001");
+    QString number, document, history;
+    QDate date;
+    qint64 cents = 0;
+    sql().forEach(
+        QStringLiteral("SELECT NRMOVBANC, IDMOVBANC, COALESCE(NRDOCMBANC, ''), DSHISMBANC, DTMOVBANC, "
+                       "VRMOVBANC FROM MOVBANCARIO WHERE CDREDUCONT = '001' AND IDMOVBANC = 'C' ORDER BY "
+                       "NRMOVBANC"),
+        {}, [&](const SqlRow &row) {
+            if (!number.isEmpty())
+                return;
+            number = row.text(0);
+            document = row.text(2);
+            history = row.text(3);
+            date = row.date(4);
+            cents = row.integer(5);
+        });
+    ASSERT_FALSE(number.isEmpty());
+    const VariantList values{account, date, document, cents / 100.0, history};
+    const auto with = [&values](const char *letter) {
+        VariantList search = values;
+        search.push_back(QString::fromLatin1(letter));
+        return Variant(search);
+    };
+    const struct {
+        const char *name;
+        VariantList searches;
+        QStringList found;
+    } cases[] = {
+        {"a debit", {with("D")}, {QString()}},
+        {"a credit", {with("c")}, {number}},
+        {"no kind", {Variant(values)}, {number}},
+        {"a debit, then no kind", {with("D"), Variant(values)}, {QString(), number}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(texts(server->answer(QStringLiteral("getPesqMovBancLote"), VariantList{Variant(c.searches)})
+                            .array()),
+                  c.found);
+    }
+}
+
 TEST_P(MethodTest, ManyDuplicateSearchesAreRefusedWholeForAnyOneOfThem) {
     const VariantList fine{"001", demoDate, "", 1.0, ""};
     struct Case {
@@ -329,6 +374,9 @@ TEST_P(MethodTest, ManyDuplicateSearchesAreRefusedWholeForAnyOneOfThem) {
                         "getPesqMovBanc")},
         {"more searches than a call takes", VariantList(10001, fine), CallOutcome::Status::Refused,
          QStringLiteral("Uma chamada pesquisa no máximo 10000 movimentos.")},
+        {"a kind that is neither credit nor debit",
+         VariantList{fine, VariantList{"001", demoDate, "", 1.0, "", "X"}}, CallOutcome::Status::Refused,
+         QStringLiteral("Pesquisa 2: Tipo de lançamento inválido: \"X\" (use C ou D).")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

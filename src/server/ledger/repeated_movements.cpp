@@ -14,32 +14,46 @@ RepeatedMovements::RepeatedMovements(Sql &sql, Ignored ignored)
 }
 
 QString RepeatedMovements::take(const QString &account, QDate date, qint64 cents, const QString &document,
-                                const QString &history) {
+                                const QString &history, QChar kind) {
     if (!date.isValid())
         return {};
     auto day = days_.find({account, date});
     if (day == days_.end())
         day = days_.emplace(std::make_pair(account, date), read(account, date)).first;
-    const auto found =
-        day->second.find({cents, document.trimmed(), trimBlanks(leftWholeCharacters(history, 40))});
-    if (found == day->second.end() || found->second.empty())
+    const QString shownDocument = document.trimmed(),
+                  shownHistory = trimBlanks(leftWholeCharacters(history, 40));
+    // Of either kind when none is asked for: the first by number.
+    std::deque<QString> *equal = nullptr;
+    for (const QChar each : {QChar(u'C'), QChar(u'D')}) {
+        if (!kind.isNull() && kind != each)
+            continue;
+        const auto found = day->second.find({each.unicode(), cents, shownDocument, shownHistory});
+        if (found != day->second.end() && !found->second.empty() &&
+            (equal == nullptr || found->second.front() < equal->front()))
+            equal = &found->second;
+    }
+    if (equal == nullptr)
         return {};
-    QString first = found->second.front();
-    found->second.pop_front();
+    QString first = equal->front();
+    equal->pop_front();
     return first;
 }
 
 namespace {
 
-const QString selected = QStringLiteral("SELECT NRMOVBANC, VRMOVBANC, TRIM(COALESCE(NRDOCMBANC, '')), "
-                                        "TRIM(COALESCE(DSHISMBANC, '')), DTMOVBANC FROM MOVBANCARIO ");
+const QString selected =
+    QStringLiteral("SELECT NRMOVBANC, VRMOVBANC, TRIM(COALESCE(NRDOCMBANC, '')), "
+                   "TRIM(COALESCE(DSHISMBANC, '')), DTMOVBANC, IDMOVBANC FROM MOVBANCARIO ");
 
 } // namespace
 
 void RepeatedMovements::keep(const QString &account, const SqlRow &row, Day &day) const {
     const QString number = row.text(0);
-    if (!ignored_ || !ignored_(account, number))
-        day[Movement{row.integer(1), row.text(2), row.text(3)}].push_back(number);
+    if (ignored_ && ignored_(account, number))
+        return;
+    const QString kind = row.text(5).trimmed().toUpper();
+    day[Movement{kind.isEmpty() ? u' ' : kind.front().unicode(), row.integer(1), row.text(2), row.text(3)}]
+        .push_back(number);
 }
 
 // In the order of the numbers, so that equal movements are found first to last.

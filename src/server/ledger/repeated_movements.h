@@ -15,9 +15,10 @@ namespace bco::server {
 
 // Where an entry would repeat a movement an account holds already, compared as the forms compare before
 // inserting the same entry twice: the same account, day and value (without its sign), with the same document
-// and history (the history's first 40 characters) once their outer blanks are set aside, credits and debits
-// alike. What an account holds on a day is read once, the first time the day is asked about, so that many
-// questions cost a statement per day instead of one each; the reading is what the caller's transaction sees.
+// and history (the history's first 40 characters) once their outer blanks are set aside, of the same kind
+// (credit or debit) when one is asked for, else of either. What an account holds on a day is read once, the
+// first time the day is asked about, so that many questions cost a statement per day instead of one each; the
+// reading is what the caller's transaction sees.
 class RepeatedMovements {
 public:
     // Tells the stored movements (account, number) that are no repetition, such as an import's own.
@@ -28,9 +29,10 @@ public:
     // The number of the first stored movement (in the order of the numbers) that an entry of these values
     // repeats and no question before took, which this one takes; empty when there is none. A movement
     // stands for one entry, so that of two equal rows of a file meeting one stored movement the second is
-    // no repetition. `document` and `history` are taken as the entry holds them.
+    // no repetition. `document` and `history` are taken as the entry holds them; `kind`, 'C' or 'D', keeps
+    // to movements of that kind (a reversal repeats no entry of the other kind), null to either.
     QString take(const QString &account, QDate date, qint64 cents, const QString &document,
-                 const QString &history);
+                 const QString &history, QChar kind = QChar());
 
     // Reads at once the days of `account` among `dates` not read yet, so that a caller that knows its
     // questions beforehand pays a statement per DaysPerStatement days instead of one per day: on PostgreSQL,
@@ -40,8 +42,8 @@ public:
 private:
     static constexpr int DaysPerStatement = 64;
 
-    using Movement = std::tuple<qint64, QString, QString>; // value, document, history
-    using Day = std::map<Movement, std::deque<QString>>;   // the numbers of equal movements, in order
+    using Movement = std::tuple<char16_t, qint64, QString, QString>; // kind, value, document, history
+    using Day = std::map<Movement, std::deque<QString>>; // the numbers of equal movements, in order
 
     Day read(const QString &account, QDate date) const;
     void keep(const QString &account, const SqlRow &row, Day &day) const;

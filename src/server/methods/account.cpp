@@ -91,11 +91,13 @@ Variant getPesqMovBanc(CallContext &context, VariantList &args) {
 
 // getPesqMovBancLote(searches): many searches of getPesqMovBanc in one call, for a file of entries checked
 // before import. `searches` is an array of at most MaxSearches arrays, each the five arguments of
-// getPesqMovBanc; the answer is an array of as many texts, in their order: the number of the first movement
-// (in the order of the numbers) that the search finds and no search before it in the call found, empty when
-// it finds none: one movement stands for one row of a file, as it does when the file is imported. Each day of
-// an account is read once, however many searches name it. Refuses the whole call for whatever getPesqMovBanc
-// refuses of any search, naming its position (1 for the first).
+// getPesqMovBanc and, optionally, a sixth: the kind "C" or "D" of the entry, which keeps the search to
+// movements of that kind (a debit that reverses a credit repeats none); the answer is an array of as many
+// texts, in their order: the number of the first movement (in the order of the numbers) that the search finds
+// and no search before it in the call found, empty when it finds none: one movement stands for one row of a
+// file, as it does when the file is imported. Each day of an account is read once, however many searches
+// name it. Refuses the whole call for whatever getPesqMovBanc refuses of any search, and a kind that is
+// neither, naming its position (1 for the first).
 constexpr int MaxSearches = 10000;
 
 // getPesqMovBanc as registered: what each search of getPesqMovBancLote must be.
@@ -118,6 +120,7 @@ Variant getPesqMovBancLote(CallContext &context, VariantList &args) {
         QDate date;
         qint64 cents;
         QString document, history;
+        QChar kind;
     };
     std::vector<Search> checked;
     checked.reserve(searches.size());
@@ -129,18 +132,23 @@ Variant getPesqMovBancLote(CallContext &context, VariantList &args) {
                     QStringLiteral("search %1 must be an array of the arguments of getPesqMovBanc")
                         .arg(i + 1)
                         .toStdString());
-            const VariantList &search = searches[i].array();
-            if (const QString problem = checkArguments(searchMethod(), search); !problem.isEmpty())
+            const VariantList &given = searches[i].array();
+            const VariantList search(given.begin(), given.begin() + std::min<size_t>(given.size(), 5));
+            if (const QString problem = checkArguments(searchMethod(), given.size() == 6 ? search : given);
+                !problem.isEmpty())
                 throw std::invalid_argument(
                     QStringLiteral("search %1: %2").arg(i + 1).arg(problem).toStdString());
+            const QString kind = given.size() == 6 ? code(given[5]).toUpper() : QString();
+            if (given.size() == 6 && kind != u"C" && kind != u"D")
+                throw Refusal(QStringLiteral("Tipo de lançamento inválido: \"%1\" (use C ou D).").arg(kind));
             const QString account = code(search[0]);
             const auto [known, first] = days.try_emplace(account);
             if (first)
                 requireAccount(context, account);
             const QDate date = requireDate(search[1]);
             known->second.insert(date);
-            checked.push_back(
-                {account, date, std::abs(requireAmount(search[3])), search[2].toText(), search[4].toText()});
+            checked.push_back({account, date, std::abs(requireAmount(search[3])), search[2].toText(),
+                               search[4].toText(), kind.isEmpty() ? QChar() : kind.front()});
         } catch (const Refusal &refusal) {
             throw Refusal(QStringLiteral("Pesquisa %1: %2").arg(i + 1).arg(refusal.message()));
         }
@@ -151,8 +159,8 @@ Variant getPesqMovBancLote(CallContext &context, VariantList &args) {
     VariantList found;
     found.reserve(checked.size());
     for (const Search &search : checked)
-        found.emplace_back(
-            stored.take(search.account, search.date, search.cents, search.document, search.history));
+        found.emplace_back(stored.take(search.account, search.date, search.cents, search.document,
+                                       search.history, search.kind));
     return Variant(std::move(found));
 }
 

@@ -586,7 +586,8 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         // Compared by the history the server writes, whatever the client sent.
         const QString original =
             cents ? repeated.take(key.first, movement.date("DTMOVBANC"), *cents, movement.code("NRDOCMBANC"),
-                                  newMovementHistory(EntryOrigin::Import, record.text(kind.description), {}))
+                                  newMovementHistory(EntryOrigin::Import, record.text(kind.description), {}),
+                                  kind.letter)
                   : QString();
         if (!original.isEmpty()) {
             skipped.append(
