@@ -155,14 +155,17 @@ QString decodeStatementText(QByteArrayView bytes) {
     };
     if (std::optional<QString> whole = asUtf8(bytes))
         return *whole;
+    // Pieces end at a line end of any kind and before a tag, so that a body on one line (OFX 1.x often is)
+    // is read value by value; no byte of a character's UTF-8 sequence is one of these.
     QString text;
     text.reserve(bytes.size());
     for (qsizetype from = 0; from < bytes.size();) {
-        const qsizetype newline = bytes.indexOf('\n', from);
-        const qsizetype end = newline < 0 ? bytes.size() : newline + 1;
-        const QByteArrayView line = bytes.sliced(from, end - from);
-        const std::optional<QString> utf8 = asUtf8(line);
-        text += utf8 ? *utf8 : fromCp1252(line);
+        qsizetype end = from + 1;
+        while (end < bytes.size() && bytes[end - 1] != '\n' && bytes[end - 1] != '\r' && bytes[end] != '<')
+            ++end;
+        const QByteArrayView piece = bytes.sliced(from, end - from);
+        const std::optional<QString> utf8 = asUtf8(piece);
+        text += utf8 ? *utf8 : fromCp1252(piece);
         from = end;
     }
     return text;

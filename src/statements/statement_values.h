@@ -31,8 +31,9 @@ QDate cnabDay(QStringView text);
 bool allDigits(QStringView text);
 
 // The file's text by the rule every statement follows, whatever the file declares: UTF-8 when the bytes are
-// valid UTF-8 (Brazilian banks declare CP1252 over UTF-8 bodies), else line by line, each line in UTF-8 when
-// its bytes are valid UTF-8 and else in CP1252 (a line pasted in from another program). A file that declares
+// valid UTF-8 (Brazilian banks declare CP1252 over UTF-8 bodies), else piece by piece (a line, or an OFX
+// element of a body on one line), each in UTF-8 when its bytes are valid UTF-8 and else in CP1252 (a line
+// pasted in from another program). A file that declares
 // ISO-8859-1 is read as CP1252 too, as browsers read it: its writers mean Windows's letters by the bytes
 // ISO-8859-1 leaves to control characters (0x80-0x9F), and a bank's text holds no control characters.
 QString decodeStatementText(QByteArrayView bytes);

@@ -108,6 +108,9 @@ const DecodeCase decodeCases[] = {
      "MA\xC3\x87\xC3\x83\r\nP\xE3o\r\nA\xC3\xA7\xC3\xBA"
      "car",
      QStringLiteral("MAÇÃ\r\nPão\r\nAçúcar")},
+    {"lines ended by CR alone", "MA\xC3\x87\xC3\x83\rP\xE3o\r", QStringLiteral("MAÇÃ\rPão\r")},
+    {"an OFX body on one line", "<MEMO>MA\xC3\x87\xC3\x83<MEMO>P\xE3o</STMTTRN>",
+     QStringLiteral("<MEMO>MAÇÃ<MEMO>Pão</STMTTRN>")},
 };
 
 TEST(StatementValues, TextIsUtf8WhenValidElseCp1252) {
