@@ -80,7 +80,7 @@ int main(int argc, char **argv) {
     }
     try {
         dtmDBGeral::openShared(settings.databaseUrl, sharedConnection);
-    } catch (const std::runtime_error &error) {
+    } catch (const std::exception &error) {
         showError(QString::fromUtf8(error.what()));
         return 2;
     }

@@ -233,7 +233,7 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
         // A cell's text may run over lines (a break typed in the cell): the entry's fields hold one line,
         // as the spreadsheet shows it wrapped.
         row.descriptionCell =
-            bco::asOneLine(table.text(r, Descricao).normalized(QString::NormalizationForm_C));
+            bco::asOneLineField(table.text(r, Descricao).normalized(QString::NormalizationForm_C));
         const bco::WorkbookCell &valor = table.cell(r, Valor);
         const bco::AmountReading amount = amountOf(valor);
         row.amountIsNumber = amount.outcome == bco::AmountReading::Outcome::Amount;
@@ -245,7 +245,7 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
             row.amountIsNumber = false;
         if (amount.outcome == bco::AmountReading::Outcome::Ambiguous)
             row.amountReadings = {valor.textValue().trimmed(), amount.asThousands, amount.asDecimals};
-        row.document = bco::asOneLine(table.text(r, Documento));
+        row.document = bco::asOneLineField(table.text(r, Documento));
         row.customerText = table.text(r, Cliente);
         row.supplierText = table.text(r, Fornecedor);
         // A formula's error would be read as the text of its code: a description "#N/A", say. Data and

@@ -202,9 +202,15 @@ bool parseReference(QStringView reference, quint32 &row, quint32 &column) {
     qsizetype i = 0;
     quint32 letters = 0;
     // Letters in either case, as spreadsheet programs read them.
-    for (; i < reference.size() && i < 4 && reference[i].toUpper() >= u'A' && reference[i].toUpper() <= u'Z';
-         ++i)
-        letters = letters * 26 + (reference[i].toUpper().unicode() - 'A' + 1);
+    const auto letter = [](QChar c) -> int {
+        if (c >= u'A' && c <= u'Z')
+            return c.unicode() - 'A' + 1;
+        if (c >= u'a' && c <= u'z')
+            return c.unicode() - 'a' + 1;
+        return 0;
+    };
+    for (; i < reference.size() && i < 4 && letter(reference[i]) > 0; ++i)
+        letters = letters * 26 + static_cast<quint32>(letter(reference[i]));
     quint32 number = 0;
     const qsizetype digitsStart = i;
     for (; i < reference.size() && i - digitsStart < 8 && reference[i] >= u'0' && reference[i] <= u'9'; ++i)

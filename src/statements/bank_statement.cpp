@@ -139,14 +139,17 @@ BankStatement readStatement(QByteArrayView content) {
 
 BankStatement readStatementFile(const QString &path) {
     // Checked before the file is opened: opening a pipe waits for a writer.
-    if (!QFileInfo(path).isFile())
+    const QFileInfo file(path);
+    if (!file.exists())
+        throw statements::messages::cannotOpen(path, QStringLiteral("o arquivo não existe"));
+    if (!file.isFile())
         throw statements::messages::notAFile(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw statements::messages::cannotOpen(path, file.errorString());
-    const QByteArray content = file.read(MaxStatementBytes + 1);
+    QFile opened(path);
+    if (!opened.open(QIODevice::ReadOnly))
+        throw statements::messages::cannotOpen(path, opened.errorString());
+    const QByteArray content = opened.read(MaxStatementBytes + 1);
     if (content.size() > MaxStatementBytes)
-        throw statements::messages::tooLarge(std::max<qint64>(file.size(), content.size()));
+        throw statements::messages::tooLarge(std::max<qint64>(opened.size(), content.size()));
     return readStatement(content);
 }
 

@@ -25,7 +25,7 @@ StatementError notAFile(const QString &path) {
 }
 
 StatementError cannotOpen(const QString &path, const QString &reason) {
-    return StatementError(QStringLiteral("Não foi possível abrir o arquivo %1: %2").arg(path, reason));
+    return StatementError(QStringLiteral("Não foi possível abrir o arquivo %1: %2.").arg(path, reason));
 }
 
 StatementError tooLarge(qsizetype bytes) {

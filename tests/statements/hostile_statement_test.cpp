@@ -101,6 +101,9 @@ TEST(StatementFile, ThatIsNoRegularFileOrTooLargeIsRefusedWithoutWaitingOrReadin
          folder.path() +
              QStringLiteral(" não é um arquivo: escolha o arquivo do extrato que o banco enviou.")},
         {large, QStringLiteral("O arquivo tem 33 MB; um extrato pode ter no máximo 32 MB.")},
+        {folder.filePath(QStringLiteral("nao-existe.ofx")),
+         QStringLiteral("Não foi possível abrir o arquivo %1: o arquivo não existe.")
+             .arg(folder.filePath(QStringLiteral("nao-existe.ofx")))},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path.toStdString());

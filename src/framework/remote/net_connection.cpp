@@ -20,8 +20,12 @@ constexpr time_t ReadTimeoutSeconds = 300;
 constexpr time_t WriteTimeoutSeconds = 60;
 
 // `tls`: whether the connection speaks TLS. A server that serves HTTPS closes a plain connection without a
-// word, which reads as an answer that could not be read.
+// word, which reads as an answer that could not be read or a request that could not be sent.
 QString describe(httplib::Error error, bool tls) {
+    const QString maybeTls =
+        tls ? QString()
+            : QStringLiteral(
+                  "; se o servidor atende por HTTPS, conecte com --server-tls (tls=sim em [servidor])");
     switch (error) {
     case httplib::Error::Connection:
         return QStringLiteral("a conexão foi recusada ou o endereço não pode ser alcançado");
@@ -30,16 +34,15 @@ QString describe(httplib::Error error, bool tls) {
     case httplib::Error::Read:
         return QStringLiteral(
                    "a resposta não pôde ser lida (a conexão foi fechada ou o tempo de espera acabou)") +
-               (tls ? QString()
-                    : QStringLiteral("; se o servidor atende por HTTPS, conecte com --server-tls (tls=sim em "
-                                     "[servidor])"));
+               maybeTls;
     case httplib::Error::Write:
     // The library cancels a request whose body the connection stopped taking (the server closed or reset it,
     // or stopped reading past the write timeout, while the body was sent): nothing here cancels otherwise.
     case httplib::Error::Canceled:
         return QStringLiteral(
-            "o pedido não pôde ser enviado (a conexão foi fechada ou o tempo de espera acabou "
-            "durante o envio)");
+                   "o pedido não pôde ser enviado (a conexão foi fechada ou o tempo de espera acabou "
+                   "durante o envio)") +
+               maybeTls;
     case httplib::Error::SSLConnection:
         return QStringLiteral("não foi possível abrir uma conexão TLS (o servidor atende por HTTPS?)");
     case httplib::Error::SSLServerVerification:

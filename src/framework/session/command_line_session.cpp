@@ -36,7 +36,7 @@ CommandLineSession::CommandLineSession(const QCommandLineParser &parser, QDate t
         throw SessionError(login.message);
     try {
         dtmDBGeral::openShared(settings.databaseUrl, sharedConnection);
-    } catch (const std::runtime_error &error) {
+    } catch (const std::exception &error) {
         throw SessionError(QString::fromUtf8(error.what()));
     }
     context_ = sessionContext(settings, settings.operatorCode, login.token, sharedConnection);

@@ -45,4 +45,16 @@ QString asOneLine(QString text) {
     return text;
 }
 
+QString asOneLineField(QString text) {
+    const auto isBreak = [](QChar c) {
+        return c == u'\n' || c == u'\r';
+    };
+    while (!text.isEmpty() && isBreak(text.back()))
+        text.chop(1);
+    qsizetype leading = 0;
+    while (leading < text.size() && isBreak(text[leading]))
+        ++leading;
+    return asOneLine(text.mid(leading));
+}
+
 } // namespace bco

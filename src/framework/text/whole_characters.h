@@ -18,5 +18,9 @@ QString trimBlanks(const QString &text);
 bool isOneLine(QStringView text);
 // The text with each of those replaced by a blank, for a line of output that must stay one line.
 QString asOneLine(QString text);
+// A text brought into a single-line field (pasted, read from a spreadsheet's cell) as the field must hold it:
+// the line breaks at either end, which a cell copied from a spreadsheet carries, go; any other line break,
+// tab or control character becomes a blank.
+QString asOneLineField(QString text);
 
 } // namespace bco

@@ -11,8 +11,8 @@
 #include <QPointer>
 #include <QToolTip>
 
+#include "framework/text/whole_characters.h"
 #include "framework/ui/event_guard.h"
-#include "framework/ui/one_line_text.h"
 
 namespace bco {
 

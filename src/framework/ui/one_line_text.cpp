@@ -1,19 +1,12 @@
 #include "framework/ui/one_line_text.h"
 
 #include <algorithm>
-#include <utility>
 
 #include <QLineEdit>
 
 #include "framework/text/whole_characters.h"
 
 namespace bco {
-
-QString asOneLineField(QString text) {
-    while (text.endsWith(u'\n') || text.endsWith(u'\r'))
-        text.chop(1);
-    return asOneLine(std::move(text));
-}
 
 void keepOnOneLine(QLineEdit &edit) {
     QObject::connect(&edit, &QLineEdit::textEdited, &edit, [&edit](const QString &text) {
