@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "import/little_endian.h"
@@ -402,7 +403,9 @@ private:
         case RecordType::FormulaString:
             if (pendingText_) {
                 ContinuedRecord text(records, body);
-                cells_.add(pendingRow_, pendingColumn_, WorkbookCell::fromText(text.unicodeString()));
+                QString value = text.unicodeString();
+                cells_.formulasComputed = cells_.formulasComputed || !value.isEmpty();
+                cells_.add(pendingRow_, pendingColumn_, WorkbookCell::fromText(std::move(value)));
                 pendingText_ = false;
             }
             break;
@@ -414,11 +417,14 @@ private:
     // A formula's cached result; a text result comes in the STRING record that follows.
     void readFormula(QByteArrayView body) {
         pendingText_ = false;
-        if (le16(body, 12) != 0xFFFF) {
+        const quint8 kind = le8(body, 6);
+        const bool number = le16(body, 12) != 0xFFFF;
+        cells_.formulasComputed = cells_.formulasComputed || number || kind == 1 || kind == 2;
+        if (number) {
             add(body, numberCell(leDouble(body, 6), le16(body, 4)));
             return;
         }
-        switch (le8(body, 6)) {
+        switch (kind) {
         case 0:
             // Empty until the STRING record that should follow gives the text.
             add(body, WorkbookCell::fromEmptyFormula());

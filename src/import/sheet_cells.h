@@ -54,6 +54,9 @@ public:
 
     std::vector<PlacedCell> &cells() { return cells_; }
     DateSystem dateSystem = DateSystem::excel1900();
+    // Some formula of the sheet holds a value other than an empty text: its writer computed them, and a
+    // formula computed as an empty text means one (an .xls some libraries write holds every formula so).
+    bool formulasComputed = false;
 
 private:
     WorkbookLimits limits_;

@@ -118,9 +118,11 @@ public:
                     row[slotOfColumn[it->column]] = std::move(it->cell);
             }
             if (keyIndex >= 0 && row[static_cast<size_t>(keyIndex)].isBlank()) {
-                // A key computed as an empty text beside values is no row left out on purpose but, most
-                // likely, a formula stored uncomputed: skipped, the row would be lost without a word.
-                if (row[static_cast<size_t>(keyIndex)].isEmptyFormula() &&
+                // A key computed as an empty text beside values, in a sheet whose formulas hold no other
+                // value, is no row left out on purpose but a formula stored uncomputed: skipped, the row
+                // would be lost without a word. Where other formulas hold values, it is a template's row
+                // (="").
+                if (!sheetCells.formulasComputed && row[static_cast<size_t>(keyIndex)].isEmptyFormula() &&
                     std::any_of(row.begin(), row.end(),
                                 [](const WorkbookCell &cell) { return !cell.isBlank(); }))
                     throw WorkbookError::uncomputedFormula(rowNumber + 1,

@@ -69,7 +69,8 @@ def expand_cells(cells):
     column = 0
     placed = []
     for cell in cells:
-        if isinstance(cell, dict) and "value" in cell:
+        # A formula's "value" is its cached result, not a cell to repeat or span.
+        if isinstance(cell, dict) and "value" in cell and "formula" not in cell:
             for _ in range(cell.get("repeat", 1)):
                 placed.append((column, cell["value"], cell.get("span", 1), cell.get("rows", 1)))
                 column += cell.get("span", 1)
