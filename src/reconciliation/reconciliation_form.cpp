@@ -583,13 +583,36 @@ void TfrmConciliacao::ConciliarClick() {
     const QList<bco::StatementPairing> pairings = board_.pendingPairings();
     if (pairings.isEmpty())
         Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Nada_Conciliar")), true);
+    // The details name each line and the movements it takes, so that the operator sees what is written
+    // rather than a count of lines.
+    const auto describe = [](const QDate &date, qint64 cents, QChar kind, const QString &text) {
+        return QStringLiteral("%1, %2, %3").arg(day(date), money(cents, kind), text.trimmed());
+    };
     QSet<QString> lines;
     for (const bco::StatementPairing &pairing : pairings)
         lines.insert(pairing.line);
-    if (bco::Dialogs::messages().show(bco::MsgKind::Confirmation,
-                                      msgPadrao.Msg(QStringLiteral("Conf_Conciliar")).arg(lines.size()),
-                                      bco::MsgButton::Yes | bco::MsgButton::No,
-                                      QStringLiteral("Conf_Conciliar")) != bco::MsgButton::Yes)
+    QStringList details;
+    for (const bco::BoardLine &line : board_.lines()) {
+        QStringList taken;
+        for (const bco::StatementPairing &pairing : pairings) {
+            if (pairing.statement != line.statement || pairing.line != line.line)
+                continue;
+            for (const bco::BoardMovement &movement : board_.movements())
+                if (movement.number == pairing.movement)
+                    taken.append(QStringLiteral("    movimento %1 (%2)")
+                                     .arg(movement.number, describe(movement.date, movement.cents,
+                                                                    movement.kind, movement.description)));
+        }
+        if (taken.isEmpty())
+            continue;
+        details.append(QStringLiteral("Linha %1 (%2):")
+                           .arg(line.line, describe(line.date, line.cents, line.kind, line.description)));
+        details.append(taken);
+    }
+    if (bco::Dialogs::messages().show(
+            bco::MsgKind::Confirmation, msgPadrao.Msg(QStringLiteral("Conf_Conciliar")).arg(lines.size()),
+            bco::MsgButton::Yes | bco::MsgButton::No, QStringLiteral("Conf_Conciliar"),
+            details.join(u'\n')) != bco::MsgButton::Yes)
         return;
     const bco::RemoteResult done = netLancContCorr.Call(
         QStringLiteral("SetConciliacao"), bco::VariantList{account_, bco::pairingPacket(pairings)});

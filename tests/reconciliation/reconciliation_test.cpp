@@ -462,6 +462,12 @@ TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesTh
     EXPECT_EQ(form->board().accepted(2).size(), 3);
     env.dialogs.answer(QStringLiteral("Conf_Conciliar"), MsgButton::Yes);
     control<QToolButton>("sbtConciliar")->click();
+    // The question names what it writes: each line with the movements it takes.
+    const QString asked = env.dialogs.shown().back().details;
+    EXPECT_TRUE(asked.startsWith(u"Linha ")) << asked.toStdString();
+    for (const EntryRequest *entry : {&cheque, &payment, &first, &second, &third})
+        EXPECT_TRUE(asked.contains(QStringLiteral("movimento %1 (").arg(entry->movement)))
+            << asked.toStdString();
 
     struct Expected {
         const EntryRequest &entry;
