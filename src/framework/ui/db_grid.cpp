@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include <QApplication>
 #include <QBitmap>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -440,9 +441,21 @@ bool TNewDBGrid::runKeyHooks(const QKeyEvent *event, QChar &key) {
             return false;
     }
     if (OnKeyPress && !key.isNull()) {
+        const QChar typed = key;
         const KeyPressHandler hook = OnKeyPress;
-        if (!runGuarded([&] { hook(key); }) || key.isNull())
+        if (!runGuarded([&] { hook(key); }))
             return false;
+        if (key.isNull()) {
+            // A character dropped from a cell being typed into leaves another value than the one typed ("-5"
+            // would read 5): the operator is told, as a field tells a key it refuses.
+            const Field *field = SelectedField();
+            if (typed.isPrint() && field != nullptr && IsEditable(*field)) {
+                QApplication::beep();
+                refusedTip_ = QStringLiteral("“%1” recusado nesta coluna.").arg(typed);
+                showRefusal();
+            }
+            return false;
+        }
     }
     return true;
 }
@@ -459,7 +472,21 @@ QChar TNewDBGrid::typedInto(const QKeyEvent *event) const {
 void TNewDBGrid::keyboardSearch(const QString &) {
 }
 
+void TNewDBGrid::showRefusal() {
+    if (!refusedTip_.isEmpty())
+        QToolTip::showText(viewport()->mapToGlobal(visualRect(currentIndex()).bottomLeft()), refusedTip_,
+                           viewport());
+}
+
+// A tip shown on a key's press goes with its release (a tip hides at any key), so it is shown again then.
+void TNewDBGrid::keyReleaseEvent(QKeyEvent *event) {
+    QTableView::keyReleaseEvent(event);
+    if (!event->isAutoRepeat())
+        showRefusal();
+}
+
 void TNewDBGrid::keyPressEvent(QKeyEvent *event) {
+    refusedTip_.clear();
     QChar key = typedInto(event);
     if (!runKeyHooks(event, key)) {
         event->accept();
@@ -487,8 +514,12 @@ void TNewDBGrid::keyPressEvent(QKeyEvent *event) {
 // Keys typed into a cell editor go through the same hooks as keys typed on the grid; the key that opened
 // the editor has been through them already.
 bool TNewDBGrid::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::KeyRelease && watched->isWidgetType() &&
+        !static_cast<QKeyEvent *>(event)->isAutoRepeat())
+        showRefusal();
     if (event->type() != QEvent::KeyPress || event == hookedEvent_ || !watched->isWidgetType())
         return QTableView::eventFilter(watched, event);
+    refusedTip_.clear();
     auto *keyEvent = static_cast<QKeyEvent *>(event);
     QChar key = typedInto(keyEvent);
     if (!runKeyHooks(keyEvent, key))

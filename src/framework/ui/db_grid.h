@@ -122,6 +122,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -166,6 +167,9 @@ private:
     QPointer<QWidget> openEditor_;
     // Whether the last text written into a cell was refused, for CommitEdit.
     bool cellRefused_ = false;
+    // What the last key the hooks dropped from a cell is told with, until the next key.
+    QString refusedTip_;
+    void showRefusal();
 };
 
 // Draws `bitmap` centred in `cell` of the grid being drawn (inside its OnDrawColumnCell), the pixels of

@@ -313,7 +313,12 @@ TEST_F(GridEditing, TheKeyPressHookSeesKeysTypedIntoTheCell) {
             key = QChar();
     };
     click(0, 3);
-    QTest::keyClicks(grid, QStringLiteral("-7"));
+    QToolTip::hideText();
+    QTest::keyClicks(grid, QStringLiteral("-"));
+    // Dropped without a word, it would leave 7 where -7 was typed.
+    EXPECT_TRUE(QToolTip::isVisible() && QToolTip::text() == QStringLiteral("“-” recusado nesta coluna."))
+        << QToolTip::text().toStdString();
+    QTest::keyClicks(grid, QStringLiteral("7"));
     QWidget *editor = QApplication::focusWidget();
     ASSERT_NE(editor, grid);
     QTest::keyClicks(editor, QStringLiteral("-5"));
