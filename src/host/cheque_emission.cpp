@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QSettings>
@@ -40,6 +41,8 @@ constexpr double ChequeHeightMm = 80.0;
 constexpr int MaxChequeNumber = 999999;
 // What the cheque's line for its city holds.
 constexpr int MaxCityLength = 40;
+// What the cheque's NMFAVORECIDO holds.
+constexpr int MaxPayeeLength = 60;
 
 [[noreturn]] void fail(const QString &message) {
     throw std::runtime_error(message.toStdString());
@@ -319,7 +322,21 @@ void ChequeEmissionDialog::attempt(bool (ChequeEmissionDialog::*action)()) {
     }
 }
 
+void ChequeEmissionDialog::checkTyped() const {
+    // A new cheque's number, as the server takes it: the preview would show, and the printer dialog come
+    // before the server refused, "12 3" or "abc".
+    static const QRegularExpression chequeNumber(QStringLiteral("^[0-9]{1,6}$"));
+    const QString number = number_->text().trimmed();
+    if (!recorded_ && !chequeNumber.match(number).hasMatch())
+        fail(QStringLiteral("Número de cheque inválido: \"%1\" (de 1 a 6 algarismos).").arg(number.left(20)));
+    if (!recorded_ && payee_->text().trimmed().size() > MaxPayeeLength)
+        fail(QStringLiteral("O favorecido do cheque passa de %1 caracteres.").arg(MaxPayeeLength));
+    if (city_->text().trimmed().size() > MaxCityLength)
+        fail(QStringLiteral("A cidade do cheque passa de %1 caracteres.").arg(MaxCityLength));
+}
+
 bool ChequeEmissionDialog::printOnPrinter() {
+    checkTyped();
     QPrinter printer(QPrinter::HighResolution);
     if (!Dialogs::reports().choosePrinter(printer))
         return false;
@@ -335,6 +352,7 @@ bool ChequeEmissionDialog::printOnPrinter() {
 }
 
 bool ChequeEmissionDialog::saveAsPdf() {
+    checkTyped();
     const auto file = Dialogs::reports().pdfFileName(
         QStringLiteral("cheque-%1-%2.pdf").arg(request_.account, number_->text().trimmed()));
     if (!file)
@@ -346,8 +364,6 @@ bool ChequeEmissionDialog::saveAsPdf() {
 }
 
 bool ChequeEmissionDialog::emitTo(QPrinter &printer, bool onPaper) {
-    if (city_->text().trimmed().size() > MaxCityLength)
-        fail(QStringLiteral("A cidade do cheque passa de %1 caracteres.").arg(MaxCityLength));
     // A page size is portrait by definition: the cheque is the landscape of its narrow side.
     printer.setPageLayout(QPageLayout(QPageSize(QSizeF(ChequeHeightMm, ChequeWidthMm), QPageSize::Millimeter),
                                       QPageLayout::Landscape, QMarginsF(), QPageLayout::Millimeter));

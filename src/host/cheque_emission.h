@@ -60,6 +60,8 @@ public:
 
 private:
     void attempt(bool (ChequeEmissionDialog::*action)());
+    // Refuses what is typed that no cheque could carry, before a printer or a file is asked for.
+    void checkTyped() const;
     bool emitTo(QPrinter &printer, bool onPaper);
     void record();
     // Whether the debit is gone from the shared database, or at another version than the form listed.

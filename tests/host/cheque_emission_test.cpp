@@ -243,6 +243,12 @@ TEST_F(ChequeScreen, AFieldPastItsWidthIsRefusedNotCut) {
         {"a city of 41 characters",
          [](ChequeEmissionDialog &screen) { screen.cityEdit()->setText(QString(41, u'C')); },
          "A cidade do cheque passa de 40 caracteres."},
+        {"a number with a blank",
+         [](ChequeEmissionDialog &screen) { screen.numberEdit()->setText(QStringLiteral("12 3")); },
+         "Número de cheque inválido: \"12 3\" (de 1 a 6 algarismos)."},
+        {"a number of letters",
+         [](ChequeEmissionDialog &screen) { screen.numberEdit()->setText(QStringLiteral("abc")); },
+         "Número de cheque inválido: \"abc\""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -257,6 +263,8 @@ TEST_F(ChequeScreen, AFieldPastItsWidthIsRefusedNotCut) {
         }
         EXPECT_EQ(chequesOf(request), 0);
         EXPECT_FALSE(QFileInfo::exists(reports.pdfFile));
+        EXPECT_FALSE(reports.asked.contains(u"Gerar PDF")) << "refused before a file is asked for";
+        reports.asked.clear();
     }
 }
 
