@@ -150,6 +150,14 @@ TEST(HostSettings, RefusesValuesItCannotUseNamingTheSetting) {
             << error.what();
     }
     try {
+        load({QStringLiteral("--config"), writeIni(folder, "[sessao]\noperador=DEMO\nsenha=demo\n")});
+        ADD_FAILURE() << "a password was taken from a file";
+    } catch (const SettingsError &error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what())
+                        .endsWith(u"A senha não fica em arquivo: dê-a em BCO_PASSWORD ou --password."))
+            << error.what();
+    }
+    try {
         load({QStringLiteral("--config"), writeIni(folder, "filial=0101\n")});
         ADD_FAILURE() << "a file without its sections was taken as holding nothing";
     } catch (const SettingsError &error) {

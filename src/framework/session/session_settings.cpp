@@ -123,10 +123,15 @@ SessionSettings SessionSettings::read(const QCommandLineParser &parser, QDate to
         if (const auto unknown = ini.firstUnknown(known))
             throw SettingsError(
                 QStringLiteral("O arquivo de configuração %1, linha %2, tem %3, que não é uma "
-                               "configuração do sistema (as configurações: %4).")
+                               "configuração do sistema (as configurações: %4).%5")
                     .arg(settings.configFile)
                     .arg(unknown->second)
-                    .arg(unknown->first, known.join(QStringLiteral(", "))));
+                    .arg(unknown->first, known.join(QStringLiteral(", ")),
+                         // The password is kept out of files on purpose; where it goes instead is told.
+                         unknown->first.endsWith(u"/senha", Qt::CaseInsensitive)
+                             ? QStringLiteral(
+                                   " A senha não fica em arquivo: dê-a em BCO_PASSWORD ou --password.")
+                             : QString()));
     }
     const auto iniValue = [&ini](const char *key) {
         return ini.value(QString::fromLatin1(key)).value_or(QString());
