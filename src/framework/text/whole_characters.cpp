@@ -25,10 +25,17 @@ QString trimBlanks(const QString &text) {
 
 namespace {
 
+// The embeddings, overrides and isolates of the bidirectional algorithm: U+202E shows the text after it
+// reversed, so that a payee or a description would read as another on the screen and on paper.
+bool turnsTheLine(QChar c) {
+    const char16_t code = c.unicode();
+    return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+
 bool breaksTheLine(QChar c) {
     const QChar::Category category = c.category();
     return category == QChar::Other_Control || category == QChar::Separator_Line ||
-           category == QChar::Separator_Paragraph;
+           category == QChar::Separator_Paragraph || turnsTheLine(c);
 }
 
 } // namespace

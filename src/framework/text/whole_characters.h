@@ -13,8 +13,9 @@ QString leftWholeCharacters(const QString &text, qsizetype width);
 // with a column's TRIM must lose the same characters, a tab or a no-break space being kept by both.
 QString trimBlanks(const QString &text);
 
-// Whether the text stays on one line as printed or shown: no line break, tab or other control character, no
-// line or paragraph separator.
+// Whether the text stays on one line as printed or shown, in the order it is written: no line break, tab or
+// other control character, no line or paragraph separator, no control of the text's direction (U+202A to
+// U+202E, U+2066 to U+2069).
 bool isOneLine(QStringView text);
 // The text with each of those replaced by a blank, for a line of output that must stay one line.
 QString asOneLine(QString text);

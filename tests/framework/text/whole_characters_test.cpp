@@ -28,5 +28,30 @@ TEST(WholeCharacters, AreCutToTheWidthWithoutSplittingACharacterInTwo) {
     }
 }
 
+// What a field of one line may hold, and how a text brought into one (pasted, read from a spreadsheet's
+// cell) is made to: a text whose direction a control turns would read as another on the screen and on paper.
+TEST(OneLine, TextsOfOneLineAndHowOthersAreMadeSo) {
+    const struct Case {
+        const char *name;
+        QString text;
+        bool oneLine;
+        QString asField;
+    } cases[] = {
+        {"letters, blanks and symbols", QStringLiteral("Tarifa – “R$ 5” ✓"), true,
+         QStringLiteral("Tarifa – “R$ 5” ✓")},
+        {"a cell copied with its line break", QStringLiteral("Tarifa\r\n"), false, QStringLiteral("Tarifa")},
+        {"line breaks at the start", QStringLiteral("\n\nTarifa"), false, QStringLiteral("Tarifa")},
+        {"a tab and a break inside", QStringLiteral("a\tb\nc"), false, QStringLiteral("a b c")},
+        {"a line separator", QStringLiteral("a\u2028b"), false, QStringLiteral("a b")},
+        {"a right-to-left override", QStringLiteral("\u202EEMCA"), false, QStringLiteral(" EMCA")},
+        {"a directional isolate", QStringLiteral("a\u2067b\u2069"), false, QStringLiteral("a b ")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(isOneLine(c.text), c.oneLine);
+        EXPECT_EQ(asOneLineField(c.text), c.asField);
+    }
+}
+
 } // namespace
 } // namespace bco
