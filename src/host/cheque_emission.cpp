@@ -327,8 +327,9 @@ void ChequeEmissionDialog::checkTyped() const {
     // before the server refused, "12 3" or "abc".
     static const QRegularExpression chequeNumber(QStringLiteral("^[0-9]{1,6}$"));
     const QString number = number_->text().trimmed();
-    if (!recorded_ && !chequeNumber.match(number).hasMatch())
-        fail(QStringLiteral("Número de cheque inválido: \"%1\" (de 1 a 6 algarismos).").arg(number.left(20)));
+    if (!recorded_ && (!chequeNumber.match(number).hasMatch() || number.toInt() == 0))
+        fail(QStringLiteral("Número de cheque inválido: \"%1\" (de 1 a 6 algarismos, não todos zero).")
+                 .arg(number.left(20)));
     if (!recorded_ && payee_->text().trimmed().size() > MaxPayeeLength)
         fail(QStringLiteral("O favorecido do cheque passa de %1 caracteres.").arg(MaxPayeeLength));
     if (city_->text().trimmed().size() > MaxCityLength)

@@ -180,8 +180,6 @@ void TfrmConciliacao::FormActivate() {
     const int accepted = board_.acceptedLines();
     const QStringList lines = shownLines_, movements = shownMovements_;
     ListaExtratos(ui->cbxExtrato->currentData().toList().value(0).toString());
-    if (shownLines_ != lines || shownMovements_ != movements)
-        rowsMovedUnderThePointer_.setRemainingTime(QApplication::doubleClickInterval());
     // A pair another operator's write made stale is dropped; said now, not when "Conciliar" finds less to
     // write than the operator accepted.
     if (shownStatement_ == shown && carried_ < accepted)
@@ -189,6 +187,9 @@ void TfrmConciliacao::FormActivate() {
             bco::MsgKind::Information,
             msgPadrao.Msg(QStringLiteral("Aceitos_Descartados")).arg(accepted - carried_), bco::MsgButton::Ok,
             QStringLiteral("Aceitos_Descartados"));
+    // Counted from now: the click that brought the window back waits while a message is shown.
+    if (shownLines_ != lines || shownMovements_ != movements)
+        rowsMovedUnderThePointer_.setRemainingTime(QApplication::doubleClickInterval());
 }
 
 // Pairs accepted are the operator's decisions, kept only on this screen until "Conciliar" writes them.

@@ -649,6 +649,11 @@ TEST_F(ReconciliationForm, APairAnotherOperatorMadeStaleIsDroppedAndToldWhenTheS
 // stays chosen, and once the rows stand still a double click pairs the movement under it.
 TEST_F(ReconciliationForm, TheClickThatBringsTheScreenBackActsOnNoRowThatMovedUnderIt) {
     openStatement();
+    // A pair the other operator makes stale too: the screen tells it as it comes back, and the click waits
+    // while the message is read.
+    selectLine(0);
+    press(QKeySequence(Qt::CTRL | Qt::Key_E));
+    ASSERT_EQ(form->board().acceptedLines(), 1);
     selectLine(1);
     auto *movements = control<QTableWidget>("grdMovimentos");
     const auto rowOf = [movements](const QString &number) {
@@ -675,6 +680,10 @@ TEST_F(ReconciliationForm, TheClickThatBringsTheScreenBackActsOnNoRowThatMovedUn
     movements->selectRow(seen);
     EntryRequest earlier = entryOf('D', 10, 77.77, "Do outro operador");
     include(earlier);
+    const Insertion call = change(cheque, QStringLiteral("Cheque mudado pelo outro"));
+    SecondOperator(env.server(), QStringLiteral("DEMO")).call(call.method, call.args);
+    env.dialogs.answer(QStringLiteral("Aceitos_Descartados"), MsgButton::Ok,
+                       [] { QTest::qWait(QApplication::doubleClickInterval() + 50); });
     form->RunFormActivate();
     ASSERT_GT(rowOf(payment.movement), seen) << "the other's entry lists above";
     EXPECT_EQ(chosen(), QStringList{payment.movement});

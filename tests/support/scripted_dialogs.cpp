@@ -63,10 +63,18 @@ ScriptedDialogs &ScriptedDialogs::answer(const QString &keyOrText, MsgButton but
 MsgButton ScriptedDialogs::show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &key,
                                 const QString &details) {
     MsgButton chosen = MsgButton::Ok;
-    if (!isNotice(buttons)) {
-        const auto match = std::find_if(script_.begin(), script_.end(), [&](const Scripted &entry) {
-            return (!key.isEmpty() && entry.keyOrText == key) || entry.keyOrText == text;
-        });
+    const auto match = std::find_if(script_.begin(), script_.end(), [&](const Scripted &entry) {
+        return (!key.isEmpty() && entry.keyOrText == key) || entry.keyOrText == text;
+    });
+    if (isNotice(buttons)) {
+        // A notice needs no answer; one scripted for it is what happens while it is read.
+        if (match != script_.end()) {
+            const std::function<void()> meanwhile = std::move(match->meanwhile);
+            script_.erase(match);
+            if (meanwhile)
+                meanwhile();
+        }
+    } else {
         if (match == script_.end()) {
             ADD_FAILURE() << "unexpected " << kindName(kind) << " question"
                           << (key.isEmpty() ? std::string() : " [" + key.toStdString() + "]") << ": "

@@ -13,12 +13,12 @@ namespace bco {
 // The dialogs of a test: installs itself as the process's message service for its life, records every
 // text shown (kind, text, catalogue key, buttons, answer) and answers questions from a script.
 //
-// A dialog offering only Ok (or nothing) is a notice and is answered Ok. Any other dialog is a question:
-// it takes the first scripted answer whose key or text equals the dialog's, which is then used up. A
-// question nobody scripted, or an answer the dialog does not offer, fails the running test and is answered
-// with the refusing button (No, else Cancel, else the first offered) so that the code under test takes its
-// cautious path. Answers still unused when the object goes fail the test too: a question that was expected
-// never came.
+// A dialog offering only Ok (or nothing) is a notice and is answered Ok; an answer scripted for it is used
+// up, running what it says happens meanwhile. Any other dialog is a question: it takes the first scripted
+// answer whose key or text equals the dialog's, which is then used up. A question nobody scripted, or an
+// answer the dialog does not offer, fails the running test and is answered with the refusing button (No, else
+// Cancel, else the first offered) so that the code under test takes its cautious path. Answers still unused
+// when the object goes fail the test too: a question that was expected never came.
 class ScriptedDialogs final : public MessageDialogs {
 public:
     struct Shown {

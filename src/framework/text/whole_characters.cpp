@@ -53,6 +53,8 @@ QString asOneLine(QString text) {
 }
 
 QString asOneLineField(QString text) {
+    // A break of two characters is one break, and one blank.
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     const auto isBreak = [](QChar c) {
         return c == u'\n' || c == u'\r';
     };

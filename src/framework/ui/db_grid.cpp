@@ -485,8 +485,15 @@ void TNewDBGrid::keyReleaseEvent(QKeyEvent *event) {
         showRefusal();
 }
 
-void TNewDBGrid::keyPressEvent(QKeyEvent *event) {
+void TNewDBGrid::forgetRefusal() {
+    if (refusedTip_.isEmpty())
+        return;
     refusedTip_.clear();
+    QToolTip::hideText();
+}
+
+void TNewDBGrid::keyPressEvent(QKeyEvent *event) {
+    forgetRefusal();
     QChar key = typedInto(event);
     if (!runKeyHooks(event, key)) {
         event->accept();
@@ -519,7 +526,7 @@ bool TNewDBGrid::eventFilter(QObject *watched, QEvent *event) {
         showRefusal();
     if (event->type() != QEvent::KeyPress || event == hookedEvent_ || !watched->isWidgetType())
         return QTableView::eventFilter(watched, event);
-    refusedTip_.clear();
+    forgetRefusal();
     auto *keyEvent = static_cast<QKeyEvent *>(event);
     QChar key = typedInto(keyEvent);
     if (!runKeyHooks(keyEvent, key))

@@ -170,6 +170,7 @@ private:
     // What the last key the hooks dropped from a cell is told with, until the next key.
     QString refusedTip_;
     void showRefusal();
+    void forgetRefusal();
 };
 
 // Draws `bitmap` centred in `cell` of the grid being drawn (inside its OnDrawColumnCell), the pixels of

@@ -171,6 +171,13 @@ void EditControl::focusOutEvent(QFocusEvent *event) {
     QLineEdit::focusOutEvent(event);
 }
 
+void EditControl::forgetRefusal() {
+    if (refusedTip_.isEmpty())
+        return;
+    refusedTip_.clear();
+    QToolTip::hideText();
+}
+
 void EditControl::keyReleaseEvent(QKeyEvent *event) {
     QLineEdit::keyReleaseEvent(event);
     if (!event->isAutoRepeat())

@@ -75,7 +75,7 @@ protected:
     // input dropped without a word leaves another value than the one meant for an operator who types
     // without looking.
     void tellRefused(const QString &why);
-    void forgetRefusal() { refusedTip_.clear(); }
+    void forgetRefusal();
     // A tip shown on a key's press goes with its release (a tip hides at any key), so it is shown again then.
     void keyReleaseEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;

@@ -37,8 +37,8 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
     bool number = std::all_of(typed.begin(), typed.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     const int chequeNumber = number ? typed.toInt(&number) : 0;
     if (typed.isEmpty() || typed.size() > 6 || !number || chequeNumber <= 0)
-        refuse(
-            QStringLiteral("Número de cheque inválido: \"%1\" (de 1 a 6 algarismos).").arg(typed.left(20)));
+        refuse(QStringLiteral("Número de cheque inválido: \"%1\" (de 1 a 6 algarismos, não todos zero).")
+                   .arg(typed.left(20)));
     const QString cheque = QStringLiteral("%1").arg(chequeNumber, 6, 10, QLatin1Char('0'));
     if (!date.isValid())
         refuse(QStringLiteral("Data do cheque deve ser informada."));

@@ -644,10 +644,8 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
             refuse(QStringLiteral("Movimento %1: %2").arg(key.second, refusal.message()));
         }
         if (!kind.isCredit() && !budget.admit(entry.accounting))
-            refuse(QStringLiteral(
-                       "Movimento %1: Lançamento não foi incluído pois supera o valor orçado (débito %2 "
-                       "da conta corrente %3).")
-                       .arg(entry.movement, entry.number, entry.accounting.account));
+            refuse(QStringLiteral("Movimento %1: Lançamento não foi incluído pois supera o valor orçado.")
+                       .arg(entry.movement));
         QString number;
         if (draft.accounted)
             number = accountingNumbers.next(draft.company);

@@ -42,6 +42,7 @@ TEST(OneLine, TextsOfOneLineAndHowOthersAreMadeSo) {
         {"a cell copied with its line break", QStringLiteral("Tarifa\r\n"), false, QStringLiteral("Tarifa")},
         {"line breaks at the start", QStringLiteral("\n\nTarifa"), false, QStringLiteral("Tarifa")},
         {"a tab and a break inside", QStringLiteral("a\tb\nc"), false, QStringLiteral("a b c")},
+        {"a break of two characters inside", QStringLiteral("a\r\nb"), false, QStringLiteral("a b")},
         {"a line separator", QStringLiteral("a\u2028b"), false, QStringLiteral("a b")},
         {"a right-to-left override", QStringLiteral("\u202EEMCA"), false, QStringLiteral(" EMCA")},
         {"a directional isolate", QStringLiteral("a\u2067b\u2069"), false, QStringLiteral("a b ")},
