@@ -248,19 +248,9 @@ int run(QCoreApplication &app) {
     }
     migrate(pool.forThisThread());
     if (parser.isSet(audit)) {
-        const QString account = parser.value(audit).trimmed();
-        const QList<AuditRow> rows = auditOf(pool.forThisThread(), account, auditFromDay, auditToDay);
-        // An account mistyped would list nothing, as one nobody wrote to does.
-        if (rows.isEmpty()) {
-            const auto known = pool.forThisThread().scalar(
-                QStringLiteral("SELECT COUNT(*) FROM CONTCORR WHERE CDREDUCONT = :conta"),
-                {{QStringLiteral("conta"), account}});
-            if (!known || known->toLongLong() == 0) {
-                std::fprintf(stderr, "no account %s in the database\n", account.toUtf8().constData());
-                return 1;
-            }
-        }
-        std::fputs(formatAudit(rows).toUtf8().constData(), stdout);
+        const QString listing = formatAudit(
+            auditOf(pool.forThisThread(), parser.value(audit).trimmed(), auditFromDay, auditToDay));
+        std::fputs(listing.toUtf8().constData(), stdout);
         return 0;
     }
     if (parser.isSet(initDemo)) {
