@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include <QApplication>
 #include <QBitmap>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -123,7 +122,8 @@ private:
 };
 
 TNewDBGrid::TNewDBGrid(QWidget *parent)
-    : QTableView(parent) {
+    : QTableView(parent)
+    , refusal_(*this, [this] { return viewport()->mapToGlobal(visualRect(currentIndex()).bottomLeft()); }) {
     setItemDelegate(new GridDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -450,9 +450,7 @@ bool TNewDBGrid::runKeyHooks(const QKeyEvent *event, QChar &key) {
             // would read 5): the operator is told, as a field tells a key it refuses.
             const Field *field = SelectedField();
             if (typed.isPrint() && field != nullptr && IsEditable(*field)) {
-                QApplication::beep();
-                refusedTip_ = QStringLiteral("“%1” recusado nesta coluna.").arg(typed);
-                showRefusal();
+                refusal_.tell(QStringLiteral("“%1” recusado nesta coluna.").arg(typed));
             }
             return false;
         }
@@ -472,28 +470,15 @@ QChar TNewDBGrid::typedInto(const QKeyEvent *event) const {
 void TNewDBGrid::keyboardSearch(const QString &) {
 }
 
-void TNewDBGrid::showRefusal() {
-    if (!refusedTip_.isEmpty())
-        QToolTip::showText(viewport()->mapToGlobal(visualRect(currentIndex()).bottomLeft()), refusedTip_,
-                           viewport());
-}
-
 // A tip shown on a key's press goes with its release (a tip hides at any key), so it is shown again then.
 void TNewDBGrid::keyReleaseEvent(QKeyEvent *event) {
     QTableView::keyReleaseEvent(event);
     if (!event->isAutoRepeat())
-        showRefusal();
-}
-
-void TNewDBGrid::forgetRefusal() {
-    if (refusedTip_.isEmpty())
-        return;
-    refusedTip_.clear();
-    QToolTip::hideText();
+        refusal_.showAgain();
 }
 
 void TNewDBGrid::keyPressEvent(QKeyEvent *event) {
-    forgetRefusal();
+    refusal_.forget();
     QChar key = typedInto(event);
     if (!runKeyHooks(event, key)) {
         event->accept();
@@ -523,10 +508,10 @@ void TNewDBGrid::keyPressEvent(QKeyEvent *event) {
 bool TNewDBGrid::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::KeyRelease && watched->isWidgetType() &&
         !static_cast<QKeyEvent *>(event)->isAutoRepeat())
-        showRefusal();
+        refusal_.showAgain();
     if (event->type() != QEvent::KeyPress || event == hookedEvent_ || !watched->isWidgetType())
         return QTableView::eventFilter(watched, event);
-    forgetRefusal();
+    refusal_.forget();
     auto *keyEvent = static_cast<QKeyEvent *>(event);
     QChar key = typedInto(keyEvent);
     if (!runKeyHooks(keyEvent, key))

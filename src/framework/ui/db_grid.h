@@ -10,6 +10,7 @@
 #include "framework/data/data_set_model.h"
 #include "framework/data/data_source.h"
 #include "framework/ui/control_color.h"
+#include "framework/ui/refusal_tip.h"
 
 class QPainter;
 
@@ -168,9 +169,7 @@ private:
     // Whether the last text written into a cell was refused, for CommitEdit.
     bool cellRefused_ = false;
     // What the last key the hooks dropped from a cell is told with, until the next key.
-    QString refusedTip_;
-    void showRefusal();
-    void forgetRefusal();
+    RefusalTip refusal_;
 };
 
 // Draws `bitmap` centred in `cell` of the grid being drawn (inside its OnDrawColumnCell), the pixels of

@@ -9,7 +9,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
-#include <QToolTip>
 
 #include "framework/text/whole_characters.h"
 #include "framework/ui/event_guard.h"
@@ -40,7 +39,8 @@ QChar typedCharacter(const QKeyEvent *event) {
 }
 
 EditControl::EditControl(QWidget *parent)
-    : QLineEdit(parent) {
+    : QLineEdit(parent)
+    , refusal_(*this, [this] { return mapToGlobal(QPoint(0, height())); }) {
     // Dropped text would bypass the checks of what may be typed.
     setAcceptDrops(false);
     connect(this, &QLineEdit::textChanged, this, [this] {
@@ -160,33 +160,15 @@ void EditControl::inputMethodEvent(QInputMethodEvent *event) {
     event->accept();
 }
 
-void EditControl::tellRefused(const QString &why) {
-    QApplication::beep();
-    refusedTip_ = why;
-    showRefusal();
-}
-
 void EditControl::focusOutEvent(QFocusEvent *event) {
     forgetRefusal();
     QLineEdit::focusOutEvent(event);
 }
 
-void EditControl::forgetRefusal() {
-    if (refusedTip_.isEmpty())
-        return;
-    refusedTip_.clear();
-    QToolTip::hideText();
-}
-
 void EditControl::keyReleaseEvent(QKeyEvent *event) {
     QLineEdit::keyReleaseEvent(event);
     if (!event->isAutoRepeat())
-        showRefusal();
-}
-
-void EditControl::showRefusal() {
-    if (!refusedTip_.isEmpty())
-        QToolTip::showText(mapToGlobal(QPoint(0, height())), refusedTip_, this);
+        refusal_.showAgain();
 }
 
 // A single line takes no line break or tab, which it would keep and send on.

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 
 #include "framework/ui/control_color.h"
+#include "framework/ui/refusal_tip.h"
 
 namespace bco {
 
@@ -74,8 +75,8 @@ protected:
     // Beeps and tells under the control why what was typed or pasted was not taken, until forgetRefusal: an
     // input dropped without a word leaves another value than the one meant for an operator who types
     // without looking.
-    void tellRefused(const QString &why);
-    void forgetRefusal();
+    void tellRefused(const QString &why) { refusal_.tell(why); }
+    void forgetRefusal() { refusal_.forget(); }
     // A tip shown on a key's press goes with its release (a tip hides at any key), so it is shown again then.
     void keyReleaseEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -89,11 +90,9 @@ protected:
 private:
     bool runKeyHooks(QKeyEvent *event, QChar &key);
 
-    void showRefusal();
-
     ControlColor color_ = ControlColor::Window;
     bool quiet_ = false;
-    QString refusedTip_;
+    RefusalTip refusal_;
 };
 
 // The character a key event types as the forms see it in their key-press handlers; null for none (a
