@@ -226,14 +226,16 @@ TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothin
              e.customerAdvances = chosenRows(t.customerAdvances(), {{2, 500.01}});
          },
          "Adianta_Ja_Util",
-         "Adiantamento 0101/9000000001/01/02 do cliente CLI0005: restam 500,00, e o lançamento descontaria "
+         "Adiantamento 0101/9000000001/01/02 de 24/04/2024 do cliente CLI0005: restam 500,00, e o lançamento "
+         "descontaria "
          "500,01. Nada foi gravado."},
         {"a return discounted beyond what is left",
          [](SettlementTest &t, EntryRequest &e) {
              e.customerReturns = chosenRows(t.customerReturns(), {{1, 600.00}});
          },
          "Devolucao_Ja_Util",
-         "Nota fiscal de devolução 0101/0000009003 do cliente CLI0005: restam 500,00, e o lançamento "
+         "Nota fiscal de devolução 0101/0000009003 de 05/03/2024 do cliente CLI0005: restam 500,00, e o "
+         "lançamento "
          "descontaria 600,00. Nada foi gravado."},
         {"one advance named twice for more than is left",
          [](SettlementTest &t, EntryRequest &e) {
@@ -242,7 +244,8 @@ TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothin
              e.customerAdvances = rows;
          },
          "Adianta_Ja_Util",
-         "Adiantamento 0101/9000000001/01/02 do cliente CLI0005: restam 500,00, e o lançamento descontaria "
+         "Adiantamento 0101/9000000001/01/02 de 24/04/2024 do cliente CLI0005: restam 500,00, e o lançamento "
+         "descontaria "
          "600,00. Nada foi gravado."},
         {"an advance of another customer",
          [](SettlementTest &t, EntryRequest &e) {

@@ -122,11 +122,23 @@ Settlement checkedSettlement(Sql &sql, const std::array<Selection, 4> &selection
             settlement.refusedWith = QString::fromLatin1(kind.usedKey);
             // The catalogue's text does not say which item, nor that another entry may have taken it since
             // the discount form showed it.
+            // Named by the date the discount form lists it by, as well as by its key.
+            SqlParams dateParams;
+            const QString dateCondition = keyCondition(kind, key, dateParams);
+            const QDate listedOn = sql.scalar(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                                  .arg(OpenItemKind::column(kind.date),
+                                                       OpenItemKind::column(kind.table), dateCondition),
+                                              dateParams)
+                                       .value_or(QVariant())
+                                       .toDate();
             const QString name = QString::fromUtf8(kind.name);
             settlement.refusalDetails.append(
-                QStringLiteral("%1 %2 do %3 %4: restam %5, e o lançamento descontaria %6. Nada foi gravado.")
-                    .arg(name.left(1).toUpper() + name.mid(1), key.join(u'/'), partyName, party,
-                         amountText(std::max<qint64>(left, 0)), amountText(cents)));
+                QStringLiteral(
+                    "%1 %2%3 do %4 %5: restam %6, e o lançamento descontaria %7. Nada foi gravado.")
+                    .arg(name.left(1).toUpper() + name.mid(1), key.join(u'/'),
+                         listedOn.isValid() ? QStringLiteral(" de %1").arg(listedOn.toString(u"dd/MM/yyyy"))
+                                            : QString(),
+                         partyName, party, amountText(std::max<qint64>(left, 0)), amountText(cents)));
             return settlement;
         }
         settlement.uses.push_back({&kind, key, cents});
