@@ -565,6 +565,10 @@ TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
          {},
          [](StatementPackets &p) { p.lines = withField(p.lines, "NRDOCEXTR", QStringLiteral("12\u2029X")); },
          "quebras de linha"},
+        {"a bank's id of a line with a line break",
+         [](BankStatement &s) { s.lines[0].bankId = QStringLiteral("ID\n2"); },
+         {},
+         "quebras de linha"},
         {"a content key that is not one", [](BankStatement &s) { s.contentKey = "zz"; }, {}, "64 dígitos"},
         {"a worked-out closing balance that the lines do not give",
          [](BankStatement &s) {

@@ -25,11 +25,12 @@ QString trimBlanks(const QString &text) {
 
 namespace {
 
-// The embeddings, overrides and isolates of the bidirectional algorithm: U+202E shows the text after it
-// reversed, so that a payee or a description would read as another on the screen and on paper.
+// The embeddings, overrides, isolates and marks of the bidirectional algorithm: U+202E shows the text after
+// it reversed, so that a payee or a description would read as another on the screen and on paper.
 bool turnsTheLine(QChar c) {
     const char16_t code = c.unicode();
-    return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+    return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) || code == 0x200E ||
+           code == 0x200F || code == 0x061C;
 }
 
 bool breaksTheLine(QChar c) {

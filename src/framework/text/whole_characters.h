@@ -15,7 +15,7 @@ QString trimBlanks(const QString &text);
 
 // Whether the text stays on one line as printed or shown, in the order it is written: no line break, tab or
 // other control character, no line or paragraph separator, no control of the text's direction (U+202A to
-// U+202E, U+2066 to U+2069).
+// U+202E, U+2066 to U+2069, the marks U+200E, U+200F and U+061C).
 bool isOneLine(QStringView text);
 // The text with each of those replaced by a blank, for a line of output that must stay one line.
 QString asOneLine(QString text);

@@ -89,11 +89,11 @@ void checkStatement(const ReceivedStatement &statement) {
             refuse(QStringLiteral("%1: o documento tem mais de %2 caracteres.").arg(where).arg(MaxDocument));
         // The readers give each text on one line, as the screens and bco-import show it: a line break or a
         // tab would read there as another line or column of the statement.
-        if (!isOneLine(line.document) || !isOneLine(line.description))
-            refuse(
-                QStringLiteral("%1: o documento e o histórico não podem ter quebras de linha, tabulações ou "
-                               "outros caracteres de controle.")
-                    .arg(where));
+        if (!isOneLine(line.document) || !isOneLine(line.description) || !isOneLine(line.bankId))
+            refuse(QStringLiteral(
+                       "%1: o documento, o histórico e a identificação do banco não podem ter quebras "
+                       "de linha, tabulações ou outros caracteres de controle.")
+                       .arg(where));
         // Each amount is below the books' largest, so the sum is checked before it could overflow.
         net += line.kind == u'C' ? line.cents : -line.cents;
         if (net > MaxStatementNetCents || net < -MaxStatementNetCents)

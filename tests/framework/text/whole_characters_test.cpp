@@ -46,6 +46,7 @@ TEST(OneLine, TextsOfOneLineAndHowOthersAreMadeSo) {
         {"a line separator", QStringLiteral("a\u2028b"), false, QStringLiteral("a b")},
         {"a right-to-left override", QStringLiteral("\u202EEMCA"), false, QStringLiteral(" EMCA")},
         {"a directional isolate", QStringLiteral("a\u2067b\u2069"), false, QStringLiteral("a b ")},
+        {"a right-to-left mark", QStringLiteral("a\u200Fb"), false, QStringLiteral("a b")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
