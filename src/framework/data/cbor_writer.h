@@ -61,6 +61,13 @@ public:
     }
     void append(const QString &text) { appendTextString(text.toUtf8()); }
     void appendTag(quint64 tag) { head(6, tag); }
+    // Bytes another writer wrote, as they stand.
+    void appendEncoded(QByteArrayView bytes) {
+        if (bytes.isEmpty())
+            return;
+        std::memcpy(room(bytes.size()), bytes.data(), static_cast<size_t>(bytes.size()));
+        used_ += bytes.size();
+    }
     void startArray(quint64 items) { head(4, items); }
     void startMap(quint64 pairs) { head(5, pairs); }
 

@@ -4,8 +4,13 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <future>
 #include <limits>
+#include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 
 namespace bco {
 
@@ -16,6 +21,8 @@ constexpr char RowsKey[] = "rows";
 constexpr int FieldDefItems = 4;
 constexpr int MaxFields = 0xFFFF; // what a Record can hold
 constexpr RowState LastRowState = RowState::Deleted;
+// Lists of at least this many rows are encoded, and read, in two halves at once.
+constexpr int RowsInTwoHalves = 16384;
 
 // Writes "YYYY-MM-DD"; the tag's text has four digits of year, so dates outside 0001..9999 cannot travel.
 void writeDate(CborWriter &writer, QDate date) {
@@ -70,6 +77,37 @@ void writeRecord(CborWriter &writer, const Record &record, const FieldDefs &fiel
     }
 }
 
+// The encoding of a row takes about its record's bytes, a date some more: room for a long packet is made
+// once, not found by doubling and copying.
+qsizetype encodedRowsEstimate(const DataPacket &packet, int first, int end) {
+    const FieldDefs &fields = packet.fields();
+    const auto dates = std::count_if(fields.begin(), fields.end(),
+                                     [](const FieldDef &field) { return field.kind == FieldKind::Date; });
+    qsizetype estimate = 0;
+    for (int i = first; i < end; ++i) {
+        const PacketRow &row = packet.row(i);
+        estimate += row.values.byteSize() + row.original.byteSize() + 8 * dates + 8;
+    }
+    return estimate;
+}
+
+// Rows [first, end) of the packet, each as an array of its state, its values and, on a row that carries
+// them, its original values.
+void writeRows(CborWriter &writer, const DataPacket &packet, int first, int end) {
+    const FieldDefs &fields = packet.fields();
+    const auto fieldCount = static_cast<quint64>(fields.size());
+    writer.reserve(encodedRowsEstimate(packet, first, end));
+    for (int i = first; i < end; ++i) {
+        const PacketRow &row = packet.row(i);
+        const bool withOriginal = row.original.isValid();
+        writer.startArray(1 + fieldCount * (withOriginal ? 2 : 1));
+        writer.append(static_cast<quint64>(row.state));
+        writeRecord(writer, row.values, fields);
+        if (withOriginal)
+            writeRecord(writer, row.original, fields);
+    }
+}
+
 void writePacket(CborWriter &writer, const DataPacket &packet) {
     const FieldDefs &fields = packet.fields();
     writer.appendTag(PacketTag);
@@ -87,26 +125,22 @@ void writePacket(CborWriter &writer, const DataPacket &packet) {
     }
 
     writeUtf8(writer, RowsKey);
-    const auto fieldCount = static_cast<quint64>(fields.size());
-    // The encoding of a row takes about its record's bytes, a date some more: room for a long packet is
-    // made once, not found by doubling and copying.
-    const auto dates = std::count_if(fields.begin(), fields.end(),
-                                     [](const FieldDef &field) { return field.kind == FieldKind::Date; });
-    qsizetype estimate = 0;
-    for (int i = 0; i < packet.rowCount(); ++i) {
-        const PacketRow &row = packet.row(i);
-        estimate += row.values.byteSize() + row.original.byteSize() + 8 * dates + 8;
-    }
-    writer.reserve(estimate);
-    writer.startArray(static_cast<quint64>(packet.rowCount()));
-    for (int i = 0; i < packet.rowCount(); ++i) {
-        const PacketRow &row = packet.row(i);
-        const bool withOriginal = row.original.isValid();
-        writer.startArray(1 + fieldCount * (withOriginal ? 2 : 1));
-        writer.append(static_cast<quint64>(row.state));
-        writeRecord(writer, row.values, fields);
-        if (withOriginal)
-            writeRecord(writer, row.original, fields);
+    const int rowCount = packet.rowCount();
+    writer.startArray(static_cast<quint64>(rowCount));
+    // A long list is encoded in two halves at once, as a reader reads it: encoding is much of the time the
+    // server takes over an account's whole list.
+    if (rowCount >= RowsInTwoHalves && std::thread::hardware_concurrency() > 1) {
+        const int split = rowCount / 2;
+        auto later = std::async(std::launch::async, [&packet, split, rowCount] {
+            CborWriter own;
+            writeRows(own, packet, split, rowCount);
+            return own.take();
+        });
+        writer.reserve(encodedRowsEstimate(packet, 0, rowCount));
+        writeRows(writer, packet, 0, split);
+        writer.appendEncoded(later.get());
+    } else {
+        writeRows(writer, packet, 0, rowCount);
     }
 }
 
@@ -274,6 +308,62 @@ double halfToDouble(quint64 bits) {
     else
         value = std::ldexp(fraction + 1024, exponent - 25);
     return (bits & 0x8000) ? -value : value;
+}
+
+// The argument of the head at `at` and the head's size, for heads of a definite length or value; nullopt for
+// any other (an open length, a break, a reserved value) or a head cut short.
+std::optional<std::pair<quint64, int>> definiteHead(const unsigned char *at, const unsigned char *end) {
+    if (at == end)
+        return std::nullopt;
+    const unsigned info = *at & 0x1F;
+    if (info < 24)
+        return std::pair<quint64, int>{info, 1};
+    if (info >= 28)
+        return std::nullopt;
+    const int bytes = 1 << (info - 24);
+    if (end - at < 1 + bytes)
+        return std::nullopt;
+    return std::pair<quint64, int>{bigEndian(at + 1, bytes), 1 + bytes};
+}
+
+// Past one value as the packet's encoder writes it (a number, a simple value, a string, a tag over one of
+// these); nullptr for anything else, or for bytes that end inside it.
+const unsigned char *skipPlainValue(const unsigned char *at, const unsigned char *end, bool tagged = false) {
+    const auto head = definiteHead(at, end);
+    if (!head)
+        return nullptr;
+    const auto [argument, size] = *head;
+    switch (*at >> 5) {
+    case 0:
+    case 1:
+    case 7:
+        return at + size;
+    case 2:
+    case 3:
+        return argument <= quint64(end - at - size) ? at + size + argument : nullptr;
+    case 6:
+        return tagged ? nullptr : skipPlainValue(at + size, end, true);
+    default:
+        return nullptr;
+    }
+}
+
+// Where the row `rows` rows on from `at` starts, each row an array of a known length of `fieldCount` values
+// after its state, or twice as many; nullptr when a row is anything else.
+const unsigned char *skipPlainRows(const unsigned char *at, const unsigned char *end, qint64 rows,
+                                   qint64 fieldCount) {
+    for (qint64 row = 0; row < rows && at != nullptr; ++row) {
+        const auto head = definiteHead(at, end);
+        if (!head || *at >> 5 != 4)
+            return nullptr;
+        const auto items = static_cast<qint64>(head->first);
+        if (items != 1 + fieldCount && items != 1 + 2 * fieldCount)
+            return nullptr;
+        at += head->second;
+        for (qint64 item = 0; item < items && at != nullptr; ++item)
+            at = skipPlainValue(at, end);
+    }
+    return at;
 }
 
 } // namespace
@@ -760,39 +850,96 @@ void VariantReader::readRows(DataPacket &packet) {
     // Refused before the first row is read, so that a hostile packet costs its head and not the allowance.
     if (declared > 0 && declared > (limits_.maxPacketValues - packetValues_) / (RowWeight + fieldCount))
         fail(QStringLiteral("more than %1 packet values").arg(limits_.maxPacketValues));
-    RecordBuilder builder(static_cast<int>(fieldCount), RecordBuilder::Storage::Batch);
-    if (declared > 0) {
+    if (declared > 0)
         packet.reserve(static_cast<int>(declared));
-        builder.expectRecords(declared);
+    // A long list is read in two halves at once: decoding it is much of the time an account with many entries
+    // takes to open. Only where no limit can trip within the rows, so that both halves count alone.
+    std::future<LaterRows> laterRows;
+    qint64 split = declared;
+    if (declared >= RowsInTwoHalves && std::thread::hardware_concurrency() > 1 &&
+        declared <= (limits_.maxPacketValues - packetValues_) / (RowWeight + 2 * fieldCount)) {
+        split = declared / 2;
+        laterRows = std::async(std::launch::async, [reader = *this, fields, split]() mutable {
+            return reader.readLaterRows(fields, split);
+        });
     }
+    RecordBuilder builder(static_cast<int>(fieldCount), RecordBuilder::Storage::Batch);
+    if (declared > 0)
+        builder.expectRecords(split);
     int row = 0;
     while (hasNext()) {
+        if (laterRows.valid() && row == split && takeLaterRows(packet, laterRows.get()))
+            break;
         if (row == std::numeric_limits<int>::max())
             fail(QStringLiteral("a data packet holds too many rows"));
-        const qint64 items = enterArray("row");
-        if (items >= 0 && items != 1 + fieldCount && items != 1 + 2 * fieldCount)
-            fail(QStringLiteral("row %1 holds %2 items, its packet has %3 fields")
-                     .arg(row)
-                     .arg(items)
-                     .arg(fieldCount));
-        const qint64 state = readInteger({"row state", row});
-        if (state < 0 || state > qint64(LastRowState))
-            fail(QStringLiteral("row %1: unknown row state %2").arg(row).arg(state));
-        const bool counted = items >= 0;
-        packetValues_ += RowWeight + (items > 1 + fieldCount ? 2 * fieldCount : fieldCount);
-        if (packetValues_ > limits_.maxPacketValues)
-            fail(QStringLiteral("more than %1 packet values").arg(limits_.maxPacketValues));
-        Record values = readRecord(builder, fields, row, counted);
-        Record original;
-        if (counted ? items == 1 + 2 * fieldCount && fieldCount > 0 : fieldCount > 0 && hasNext())
-            original = readRecord(builder, fields, row, counted);
-        if (hasNext())
-            fail(QStringLiteral("row %1 holds more values than its packet has fields").arg(row));
-        leaveContainer("row");
-        packet.appendRow(std::move(values), static_cast<RowState>(state), std::move(original));
+        PacketRow read = readRow(builder, fields, row);
+        packet.appendRow(std::move(read.values), read.state, std::move(read.original));
         ++row;
     }
     leaveContainer("row list");
+}
+
+VariantReader::LaterRows VariantReader::readLaterRows(const FieldDefs &fields, qint64 firstRow) {
+    LaterRows later;
+    later.start = skipPlainRows(position_, end_, firstRow, fields.size());
+    if (later.start == nullptr)
+        return later;
+    position_ = later.start;
+    containers_.back().left -= static_cast<quint64>(firstRow);
+    const qsizetype valuesBefore = packetValues_;
+    try {
+        RecordBuilder builder(static_cast<int>(fields.size()), RecordBuilder::Storage::Batch);
+        builder.expectRecords(static_cast<qint64>(containers_.back().left));
+        later.rows.reserve(containers_.back().left);
+        for (auto row = static_cast<int>(firstRow); hasNext(); ++row)
+            later.rows.push_back(readRow(builder, fields, row));
+    } catch (...) {
+        later.failure = std::current_exception();
+    }
+    later.end = position_;
+    later.values = packetValues_ - valuesBefore;
+    return later;
+}
+
+bool VariantReader::takeLaterRows(DataPacket &packet, LaterRows later) {
+    // The halves meet only where stepping over the first half ended where reading it did; elsewhere the rest
+    // is read here, one row after another, as it would have been.
+    if (later.start != position_)
+        return false;
+    if (later.failure)
+        std::rethrow_exception(later.failure);
+    for (PacketRow &row : later.rows)
+        packet.appendRow(std::move(row.values), row.state, std::move(row.original));
+    position_ = later.end;
+    containers_.back().left = 0;
+    packetValues_ += later.values;
+    return true;
+}
+
+PacketRow VariantReader::readRow(RecordBuilder &builder, const FieldDefs &fields, int row) {
+    const auto fieldCount = static_cast<qint64>(fields.size());
+    const qint64 items = enterArray("row");
+    if (items >= 0 && items != 1 + fieldCount && items != 1 + 2 * fieldCount)
+        fail(QStringLiteral("row %1 holds %2 items, its packet has %3 fields")
+                 .arg(row)
+                 .arg(items)
+                 .arg(fieldCount));
+    const qint64 state = readInteger({"row state", row});
+    if (state < 0 || state > qint64(LastRowState))
+        fail(QStringLiteral("row %1: unknown row state %2").arg(row).arg(state));
+    const bool counted = items >= 0;
+    packetValues_ += RowWeight + (items > 1 + fieldCount ? 2 * fieldCount : fieldCount);
+    if (packetValues_ > limits_.maxPacketValues)
+        fail(QStringLiteral("more than %1 packet values").arg(limits_.maxPacketValues));
+    PacketRow read;
+    read.state = static_cast<RowState>(state);
+    read.values = readRecord(builder, fields, row, counted);
+    if (counted ? items == 1 + 2 * fieldCount && fieldCount > 0 : fieldCount > 0 && hasNext())
+        read.original = readRecord(builder, fields, row, counted);
+    if (hasNext())
+        fail(QStringLiteral("row %1 holds more values than its packet has fields").arg(row));
+    leaveContainer("row");
+    return read;
 }
 
 // `counted`: the row declared how many values it holds, so they need not be counted while read.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -147,6 +148,20 @@ private:
     void checkDepth(int depth) const;
     FieldDefs readFields();
     void readRows(DataPacket &packet);
+    // The rows of a list from `firstRow` on, read by a copy of the reader placed at the list's first row,
+    // which steps over the rows before; `start` is null when it could not step over them.
+    struct LaterRows {
+        const unsigned char *start = nullptr;
+        const unsigned char *end = nullptr;
+        std::vector<PacketRow> rows;
+        qsizetype values = 0;
+        std::exception_ptr failure;
+    };
+    LaterRows readLaterRows(const FieldDefs &fields, qint64 firstRow);
+    // Appends the later rows and moves past them, or answers false, having done nothing, when they do not
+    // start where this reader stands. Rethrows their failure.
+    bool takeLaterRows(DataPacket &packet, LaterRows later);
+    PacketRow readRow(RecordBuilder &builder, const FieldDefs &fields, int row);
     Record readRecord(RecordBuilder &builder, const FieldDefs &fields, int row, bool counted);
     // Reads the value at the current position when it comes in a plain form; false, having read nothing,
     // for anything else.

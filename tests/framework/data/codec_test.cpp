@@ -502,3 +502,79 @@ TEST(CodecTest, WritesTheSameBytesAsQtsGeneralWriter) {
     const QByteArray ours = writer.take();
     EXPECT_EQ(ours.toHex().toStdString(), withQt.toHex().toStdString());
 }
+
+namespace {
+
+// A list long enough to be encoded and read in two halves at once, of every kind of value and row: texts in
+// each head size, change-log rows that carry their original values, null rows.
+DataPacket longList(int rows) {
+    DataPacket packet = everyKindPacket();
+    const DataPacket samples = packet;
+    for (int i = samples.rowCount(); i < rows; ++i) {
+        const PacketRow &sample = samples.row(i % samples.rowCount());
+        RecordBuilder builder(samples.fields().size());
+        for (int field = 0; field < samples.fields().size(); ++field) {
+            const FieldKind kind = samples.fields()[field].kind;
+            builder.add(kind, field == 5 && i % 7 == 0 ? Variant(QString(i % 300, u'á'))
+                                                       : sample.values.value(field, kind));
+        }
+        if (i % 5 == 0)
+            packet.appendRow(builder.build(), RowState::Modified, sample.values);
+        else
+            packet.appendRow(builder.build(), i % 3 == 0 ? RowState::Inserted : RowState::Unchanged);
+    }
+    return packet;
+}
+
+// Where the state of row `row` of a list's encoding lies: after the rows before it, under the list's own
+// head, and the row's own head of one byte.
+qsizetype stateOffset(const DataPacket &list, int row) {
+    const auto headBytes = [](qsizetype items) {
+        return items < 24 ? 1 : items < 256 ? 2 : items < 65536 ? 3 : 5;
+    };
+    DataPacket before(list.fields());
+    for (int i = 0; i < row; ++i)
+        before.appendRow(list.row(i).values, list.row(i).state, list.row(i).original);
+    return encodePacket(before).size() - headBytes(row) + headBytes(list.rowCount()) + 1;
+}
+
+} // namespace
+
+TEST(CodecTest, ALongListReadInTwoHalvesComesOutAsOneReaderWouldReadIt) {
+    constexpr int Rows = 40'000;
+    const DataPacket list = longList(Rows);
+    const QByteArray bytes = encodePacket(list);
+    EXPECT_EQ(decodePacket(bytes), list);
+
+    // A fault names its row and byte wherever it lies, and the first fault is the one told.
+    const qsizetype early = stateOffset(list, 100), late = stateOffset(list, 30'000);
+    QByteArray broken = bytes;
+    broken[late] = 9;
+    EXPECT_EQ(refusal(broken),
+              QStringLiteral("row 30000: unknown row state 9 (at byte %1)").arg(late + 1).toStdString());
+    broken[early] = 9;
+    EXPECT_THAT(refusal(broken), HasSubstr("row 100: unknown row state 9"));
+
+    // A row in a form the halves cannot step over (an open length, which other writers may use) is read
+    // all the same, one row after another.
+    const QByteArray openRow = cbor([&](QCborStreamWriter &w) {
+        writePacketHead(w, {{"CDREDUCONT", "text"}, {"VRSALDO", "float"}});
+        w.startArray(Rows);
+        for (int i = 0; i < Rows; ++i) {
+            if (i == 7)
+                w.startArray();
+            else
+                w.startArray(3);
+            w.append(0);
+            w.append(QString::number(i));
+            w.append(i / 100.0);
+            w.endArray();
+        }
+        w.endArray();
+        w.endMap();
+    });
+    const DataPacket read = decodePacket(openRow);
+    ASSERT_EQ(read.rowCount(), Rows);
+    for (int i : {0, 7, Rows / 2 - 1, Rows / 2, Rows - 1})
+        EXPECT_EQ(read.value(i, 0).toText(), QString::number(i));
+}
