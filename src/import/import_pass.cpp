@@ -245,6 +245,8 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
             row.amountIsNumber = false;
         if (amount.outcome == bco::AmountReading::Outcome::Ambiguous)
             row.amountReadings = {valor.textValue().trimmed(), amount.asThousands, amount.asDecimals};
+        if (amount.outcome == bco::AmountReading::Outcome::FractionOfACent)
+            row.amountPastTheCent = valor.textValue().trimmed();
         row.document = bco::asOneLineField(table.text(r, Documento));
         row.customerText = table.text(r, Cliente);
         row.supplierText = table.text(r, Fornecedor);
@@ -290,6 +292,8 @@ void ImportPass::CheckLocally(PreRecord &row) {
         row.refuse(AmountStep, "Valor_Grande");
     else if (!row.amountReadings.isEmpty())
         row.refuse(AmountStep, "Valor_Amb", row.amountReadings);
+    else if (!row.amountPastTheCent.isEmpty())
+        row.refuse(AmountStep, "Valor_Centavo", {row.amountPastTheCent});
     else if (!row.amountIsNumber)
         row.refuse(AmountStep, "Valor_Inv");
     else if (!(row.amount > 0.0))
@@ -305,7 +309,29 @@ void ImportPass::CheckLocally(PreRecord &row) {
 std::future<ImportPass::Answers> ImportPass::Send(bco::NetConnection &connection,
                                                   std::vector<bco::NetConnection::BatchCall> calls) {
     return std::async(std::launch::async, [&connection, calls = std::move(calls)]() mutable {
-        return connection.CallBatch(calls);
+        // A day of many rows carries its searches in several calls, which go in requests of a size the
+        // server reads: it refuses a request of more than a million items as malformed.
+        Answers answers;
+        std::vector<bco::NetConnection::BatchCall> request;
+        size_t searches = 0;
+        const auto sendRequest = [&] {
+            if (request.empty())
+                return;
+            Answers answered = connection.CallBatch(request);
+            std::move(answered.begin(), answered.end(), std::back_inserter(answers));
+            request.clear();
+            searches = 0;
+        };
+        for (bco::NetConnection::BatchCall &call : calls) {
+            const size_t carried =
+                call.args.size() == 1 && call.args[0].isArray() ? call.args[0].array().size() : 0;
+            if (searches + carried > static_cast<size_t>(MostSearchesPerRequest))
+                sendRequest();
+            searches += carried;
+            request.push_back(std::move(call));
+        }
+        sendRequest();
+        return answers;
     });
 }
 
@@ -379,7 +405,9 @@ bool ImportPass::Searchable(const PreRecord &row) {
 }
 
 // The searches of every day met first in the rows [first, end), each day's whole in one call where it fits:
-// the server lets each movement it holds be found once a call.
+// the server lets each movement it holds be found once a call. A day of more rows than a call takes is
+// searched over several calls, rows of one amount and document (which alone can repeat one movement) in the
+// same call as far as they fit.
 void ImportPass::AskDuplicates(const std::vector<PreRecord> &rows, size_t first, size_t end,
                                Questions &questions) {
     bco::VariantList searches;
@@ -394,28 +422,49 @@ void ImportPass::AskDuplicates(const std::vector<PreRecord> &rows, size_t first,
         searches.clear();
         searched.clear();
     };
+    const auto fits = [&searches](size_t more) {
+        return searches.size() + more <= static_cast<size_t>(MostSearchesPerCall);
+    };
     for (size_t i = first; i < end; ++i) {
         const PreRecord &row = rows[i];
         if (!Searchable(row) || !askedDays_.insert({row.account, row.date}).second)
             continue;
         const std::vector<size_t> &day = searchedDays_.at({row.account, row.date});
-        if (searches.size() + day.size() > static_cast<size_t>(MostSearchesPerCall))
+        if (!fits(day.size()))
             send();
-        for (const size_t at : day) {
-            // A day of more rows than a call takes is searched over several calls.
-            if (searches.size() == static_cast<size_t>(MostSearchesPerCall))
+        for (const std::vector<size_t> &equal : RowsThatMayRepeatOneMovement(rows, day)) {
+            if (!fits(equal.size()))
                 send();
-            const PreRecord &equal = rows[at];
-            bco::VariantList search{equal.account, equal.date, equal.document, equal.amount,
-                                    equal.description + historySuffix};
-            // A debit that reverses a credit of the same values repeats no entry.
-            if (!equal.letter.isNull())
-                search.push_back(QString(equal.letter));
-            searches.push_back(std::move(search));
-            searched.push_back(at);
+            for (const size_t at : equal) {
+                if (!fits(1))
+                    send();
+                const PreRecord &searchedRow = rows[at];
+                bco::VariantList search{searchedRow.account, searchedRow.date, searchedRow.document,
+                                        searchedRow.amount, searchedRow.description + historySuffix};
+                // A debit that reverses a credit of the same values repeats no entry.
+                if (!searchedRow.letter.isNull())
+                    search.push_back(QString(searchedRow.letter));
+                searches.push_back(std::move(search));
+                searched.push_back(at);
+            }
         }
     }
     send();
+}
+
+std::vector<std::vector<size_t>> ImportPass::RowsThatMayRepeatOneMovement(const std::vector<PreRecord> &rows,
+                                                                          const std::vector<size_t> &day) {
+    std::vector<std::vector<size_t>> groups;
+    std::map<std::pair<qint64, QString>, size_t> groupOf;
+    for (const size_t at : day) {
+        const PreRecord &row = rows[at];
+        const auto key = std::pair(std::llround(std::abs(row.amount) * 100), row.document.trimmed());
+        const auto [found, isNew] = groupOf.try_emplace(key, groups.size());
+        if (isNew)
+            groups.emplace_back();
+        groups[found->second].push_back(at);
+    }
+    return groups;
 }
 
 void ImportPass::ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t end,

@@ -49,6 +49,7 @@ struct PreRecord {
     double amount = 0.0;         // rounded to the cent
     bool amountTooLarge = false; // one amount, beyond what the books hold
     QStringList amountReadings;  // a text read two ways: the text, as thousands, as decimals
+    QString amountPastTheCent;   // a text of decimals past the cent
     QString document;
     QString customerText, supplierText;
     QString customer, supplier; // the codes the look-ups found
@@ -136,6 +137,9 @@ public:
     static constexpr int BatchRows = 500;
     // The most searches the server answers in one call of getPesqMovBancLote.
     static constexpr int MostSearchesPerCall = 10000;
+    // The most searches one request of calls carries (each search takes some seven of the million items the
+    // server reads in a request).
+    static constexpr int MostSearchesPerRequest = 4 * MostSearchesPerCall;
     // The most numbers of one series the server hands out in one call.
     static constexpr int MostNumbersPerDraw = 100000;
 
@@ -158,6 +162,10 @@ private:
     void CheckLocally(PreRecord &row);
     static bool Searchable(const PreRecord &row);
     void AskDuplicates(const std::vector<PreRecord> &rows, size_t first, size_t end, Questions &questions);
+    // The rows of a day (given in the order of the file) that may repeat one stored movement, as groups in
+    // the order of their first rows, each in the order of the file: rows of one amount and document.
+    static std::vector<std::vector<size_t>> RowsThatMayRepeatOneMovement(const std::vector<PreRecord> &rows,
+                                                                         const std::vector<size_t> &day);
     Questions Ask(const std::vector<PreRecord> &rows, size_t first, size_t end);
     void ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t end, const Questions &questions,
                      const Answers &answers);

@@ -147,18 +147,20 @@ WorkbookRecipe recipe(const QString &name, const QByteArray &rows, Format format
     return made;
 }
 
-// `fees` equal bank fees of one day, the first on line 2 and the others after `between` rows of another day,
-// so that they are checked in another batch than the first.
-QByteArray feeRows(int fees, int between) {
+// `fees` equal bank fees of 15/03/2024, the first on line 2 and the others after `between` rows of
+// `betweenDate`: of another day, they are checked in another batch than the first; of the same day, a day
+// of more rows than one call of searches takes.
+QByteArray feeRows(int fees, int between, const QString &betweenDate = QStringLiteral("2024-03-14")) {
     const QByteArray fee =
         R"([{"date": "2024-03-15"}, "001", "0101", "D", "1", "Tarifa", 12.5, "TAR-9", null, null])";
     QByteArrayList rows{R"(["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", )"
                         R"("Documento", "Cliente", "Fornecedor"])",
                         fee};
     for (int i = 0; i < between; ++i)
-        rows.append(QStringLiteral(R"([{"date": "2024-03-14"}, "001", "0101", "C", "1", "Linha %1", %1, "", )"
+        rows.append(QStringLiteral(R"([{"date": "%2"}, "001", "0101", "C", "1", "Linha %1", %1, "", )"
                                    R"(null, null])")
                         .arg(i + 1)
+                        .arg(betweenDate)
                         .toUtf8());
     for (int i = 1; i < fees; ++i)
         rows.append(fee);
@@ -202,6 +204,10 @@ private:
           [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Tarifa", 12.5, "TAR-9", null, null]])"));
         fixtures_.add(
             recipe(QStringLiteral("tarifas-iguais"), feeRows(3, Cli_bco11104::ImportPass::BatchRows + 50)));
+        fixtures_.add(
+            recipe(QStringLiteral("tarifas-num-dia-cheio"),
+                   feeRows(2, Cli_bco11104::ImportPass::MostSearchesPerCall, QStringLiteral("2024-03-15")),
+                   Format::Xlsx));
         WorkbookRecipe otherSheet = recipe(QStringLiteral("sem-aba"), cleanRows);
         otherSheet.sheet = QStringLiteral("Dados");
         fixtures_.add(otherSheet);
@@ -339,6 +345,8 @@ TEST_F(ImportForm, TheFileIsCheckedBeforeThePassRuns) {
         {"no file named", QString(), "Arquivo origem deve ser informado."},
         {"a folder that does not exist", folder + QStringLiteral("/nada/limpo.xls"), "Diretório não existe."},
         {"a file that does not exist", folder + QStringLiteral("/nada.xls"), "Arquivo não existe."},
+        {"a folder where the file should be", folder,
+         "O caminho informado não é um arquivo: escolha a pasta de trabalho dos lançamentos."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -452,6 +460,9 @@ TEST_F(ImportForm, OneMovementTheBooksHoldIsTheRepetitionOfOneRowOnly) {
     ASSERT_EQ(importedMovements(), 1);
 
     choose(Workbooks::get().path(QStringLiteral("tarifas-iguais.xls")));
+    EXPECT_EQ(errorLines(), (std::vector<ErrorLine>{{2, "Lançamento já cadastrado."}}));
+    // Nor when the equal rows lie in a day of more rows than one call of searches takes.
+    choose(Workbooks::get().path(QStringLiteral("tarifas-num-dia-cheio.xlsx")));
     EXPECT_EQ(errorLines(), (std::vector<ErrorLine>{{2, "Lançamento já cadastrado."}}));
     // Nor is a credit that reverses the debit the books hold its repetition.
     choose(Workbooks::get().path(QStringLiteral("estorno.xls")));
@@ -790,6 +801,7 @@ TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
          {Workbooks::get().path(QStringLiteral("texto.xls"))},
          "não é uma pasta"},
         {"a file that is not there", {QStringLiteral("/nada/nada.xls")}, "Arquivo não existe"},
+        {"a folder", {QStringLiteral("/tmp")}, "/tmp não é um arquivo"},
         {"a password on the command line",
          {QStringLiteral("--password"), QStringLiteral("demo"), clean},
          "password"},
