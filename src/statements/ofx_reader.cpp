@@ -7,6 +7,7 @@
 #include <QList>
 #include <QRegularExpression>
 
+#include "framework/text/whole_characters.h"
 #include "statements/statement_messages.h"
 #include "statements/statement_values.h"
 
@@ -435,7 +436,8 @@ private:
         case Tag::FitId:
             if (text.size() > MaxFitIdLength)
                 throw messages::ofxIdTooLong(lineAt(at), text.size());
-            line.fitId = text;
+            // Stored as the line's id, which the server takes of one line only, as the line's texts.
+            line.fitId = asOneLine(text);
             break;
         case Tag::CheckNum:
             line.checkNumber = text;

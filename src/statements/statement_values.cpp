@@ -5,6 +5,8 @@
 
 #include <QStringDecoder>
 
+#include "framework/text/whole_characters.h"
+
 namespace bco::statements {
 
 namespace {
@@ -173,9 +175,11 @@ QString decodeStatementText(QByteArrayView bytes) {
 
 QString contentLineKey(const QDate &day, QChar kind, qint64 cents, const QString &document,
                        const QString &description) {
-    // Cut so that the id keeps within 255 characters; what is cut never tells two lines of a day apart.
+    // Cut so that the id keeps within 255 characters; what is cut never tells two lines of a day apart. Of
+    // one line, as the document and the history are stored: a control character left in a file by a charset
+    // converted twice stands for a blank.
     return day.toString(u"yyyyMMdd") + u' ' + kind + u' ' + QString::number(cents) + u' ' +
-           document.simplified().left(60) + u' ' + description.simplified().left(140);
+           asOneLine(document).simplified().left(60) + u' ' + asOneLine(description).simplified().left(140);
 }
 
 QString withOccurrence(const QString &key, int occurrence) {

@@ -518,6 +518,37 @@ TEST_P(StatementTest, AControlCharacterInATextOfTheFileIsStoredAsABlank) {
                                          "CDREDUCONT = '001' AND IDBANCO = 'K1'"))
                   ->toString(),
               QStringLiteral("7 7|DEPOSITO   LOJA 2"));
+
+    // Read from a file, a line the bank gives no id of its own is known by its texts, which stand as one
+    // line there too; and so is an id the bank gives.
+    const struct {
+        const char *what;
+        QByteArray transaction;
+    } read[] = {
+        {"a C1 control", "<TRNAMT>-1,00<MEMO>PAGTO \xC2\x96 FORNECEDOR"},
+        {"a mark of the text's direction", "<TRNAMT>-2,00<MEMO>PAGTO \xE2\x80\x8E"
+                                           "FORNECEDOR"},
+        {"the end-of-file mark of old systems", "<TRNAMT>-3,00<MEMO>PAGTO \x1A FORNECEDOR"},
+        {"a mark of direction in the bank's id", "<TRNAMT>-4,00<FITID>ID\xE2\x80\x8E"
+                                                 "4<MEMO>PAGTO"},
+    };
+    for (const auto &[what, transaction] : read) {
+        SCOPED_TRACE(what);
+        const BankStatement fromFile = readStatement(
+            "OFXHEADER:100\nDATA:OFXSGML\n\n<OFX><STMTRS><BANKTRANLIST>\n<STMTTRN><TRNTYPE>DEBIT"
+            "<DTPOSTED>20240314" +
+            transaction + "</STMTTRN>\n</BANKTRANLIST></STMTRS></OFX>\n");
+        const StatementPackets fromFileSent = statementPackets(fromFile);
+        const CallOutcome stored =
+            server->call(QStringLiteral("SetGravaExtrato"),
+                         {QStringLiteral("001"), fromFileSent.header, fromFileSent.lines});
+        EXPECT_TRUE(stored.ok()) << stored.error.toStdString();
+    }
+    EXPECT_EQ(sql()
+                  .scalar(QStringLiteral("SELECT COUNT(*) FROM MOVEXTRATO WHERE CDREDUCONT = '001' AND "
+                                         "DSMOVEXTR LIKE 'PAGTO%'"))
+                  ->toInt(),
+              4);
 }
 
 TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
