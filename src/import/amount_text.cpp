@@ -1,5 +1,7 @@
 #include "import/amount_text.h"
 
+#include <algorithm>
+
 #include <QList>
 #include <QLocale>
 
@@ -91,6 +93,11 @@ AmountReading readAmountText(QStringView text) {
         const qlonglong cents = digits.toLongLong() * 100 + fraction.left(2).toInt() + (fraction[2] >= u'5');
         reading.asDecimals = sign + brazil.toString(cents / 100) + u',' +
                              QStringLiteral("%1").arg(cents % 100, 2, 10, QLatin1Char('0'));
+        return reading;
+    }
+    if (fraction.size() > 2 &&
+        !std::all_of(fraction.begin() + 2, fraction.end(), [](QChar c) { return c == u'0'; })) {
+        reading.outcome = AmountReading::Outcome::FractionOfACent;
         return reading;
     }
     if (!fraction.isEmpty())

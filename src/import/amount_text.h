@@ -15,6 +15,9 @@ struct AmountReading {
         // way, to the cent ("12.500,00", "12,50"; "1,234": "1.234,00", "1,23"), for a message that tells the
         // operator how to write the one meant: each reads back as an Amount.
         Ambiguous,
+        // Decimals past the cent that are not zeros ("12,3456", "0,005"): the books hold cents, and rounding
+        // would write what the cell does not say.
+        FractionOfACent,
     };
     Outcome outcome = Outcome::NotANumber;
     double value = 0.0;
@@ -27,7 +30,7 @@ struct AmountReading {
 // commas separate thousands ("1.234.567"); a lone mark is the decimal mark ("12,50", "12.5"), unless three
 // digits follow it and one to three digits (not a lone zero) lead it: "12.500" and "1,234" are Ambiguous.
 // Blanks (the no-break space too), a leading "+" or "-" and a leading "R$" are allowed. Anything else, an
-// empty text among it, is not a number.
+// empty text among it, is not a number. Decimals past the second must be zeros ("1.234,500").
 AmountReading readAmountText(QStringView text);
 
 } // namespace bco

@@ -178,8 +178,12 @@ int run() {
         return CannotRun;
     }
     const QString path = parser.positionalArguments().first();
-    if (!QFileInfo(path).isFile()) {
-        bco::writeLine(stderr, QStringLiteral("Arquivo não existe: %1").arg(path));
+    if (const QFileInfo file(path); !file.isFile()) {
+        bco::writeLine(stderr, file.exists()
+                                   ? QStringLiteral("%1 não é um arquivo: informe a pasta de trabalho "
+                                                    "dos lançamentos.")
+                                         .arg(path)
+                                   : QStringLiteral("Arquivo não existe: %1").arg(path));
         return CannotRun;
     }
 

@@ -138,8 +138,9 @@ void TfrmImportLanc::Vd_ArqExcel(bool required) {
         }
         if (!QDir::setCurrent(QFileInfo(path.trimmed()).absolutePath()))
             Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Dir_N_Existe")), true);
-        if (!QFileInfo(path).isFile())
-            Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Arq_N_Existe")), true);
+        if (const QFileInfo file(path); !file.isFile())
+            Consiste::MensErro(
+                msgPadrao.Msg(QString::fromLatin1(file.exists() ? "Arq_N_Arquivo" : "Arq_N_Existe")), true);
     } catch (const Consiste::EAbort &) {
         ui->medArqOrig->setFocus();
         throw;

@@ -7,6 +7,8 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "Arq_NI|Arquivo origem deve ser informado.",
         "Dir_N_Existe|Diretório não existe.",
         "Arq_N_Existe|Arquivo não existe.",
+        // A folder or a pipe of that name is there, but no workbook can be read from it.
+        "Arq_N_Arquivo|O caminho informado não é um arquivo: escolha a pasta de trabalho dos lançamentos.",
         "ContCorr_NCAD|Conta Corrente não cadastrada.",
         "Filial_Inv|Fillial não cadastrada ou não relacionada a empresa da conta corrente.",
         "Forma_Inv|Forma de Lançamento Inválida. Informar \"C\" para Crédito ou \"D\" para Débito.",
@@ -31,6 +33,9 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "Celula_Erro|A coluna %1 tem o erro %2 de uma fórmula.",
         // A text that one workbook means as thousands and another as decimals is not guessed at.
         "Valor_Amb|Valor ambíguo: \"%1\" (use %2 ou %3).",
+        // Nor is a fraction of a cent rounded away.
+        "Valor_Centavo|Valor com fração de centavo: \"%1\" (um lançamento tem no máximo duas casas "
+        "decimais).",
         // The entry form's words for an account of a company the operator may not use.
         "ContCorr_Nr|Operador não relacionado a empresa da conta corrente informada.",
         // What an import will write, and what it wrote, told beside the list.

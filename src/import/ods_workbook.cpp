@@ -181,7 +181,10 @@ private:
         if (type.isEmpty() && hasFormula)
             throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
         WorkbookCell value;
-        if (type == u"float" || type == u"percentage" || type == u"currency") {
+        // A percentage is shown a hundred times its value ("50,00 %" of 0.5): it is read as shown, which no
+        // amount or code takes, not as the fraction it holds.
+        const bool percentage = type == u"percentage";
+        if (type == u"float" || type == u"currency") {
             if (const auto number =
                     numberFromXml(attributes.value(OfficeNamespace, QLatin1StringView("value"))))
                 value = WorkbookCell::fromNumber(*number);
@@ -201,6 +204,12 @@ private:
         // An error (#N/A, #DIV/0!) is stored as an empty text shown as its code: the code is the cell.
         if (error)
             return WorkbookCell::fromError(text);
+        if (percentage) {
+            const auto fraction =
+                numberFromXml(attributes.value(OfficeNamespace, QLatin1StringView("value")));
+            return WorkbookCell::fromText(
+                !text.isEmpty() || !fraction ? text : QString::number(*fraction * 100) + u'%');
+        }
         // A value the type does not explain (a time, a broken number) still shows its text.
         if (value.kind() == CellKind::Empty && !text.isEmpty())
             value = WorkbookCell::fromText(text);

@@ -81,6 +81,7 @@ public:
 
         const std::vector<quint32> columns = headingColumns(cells, selection);
         const int keyIndex = table.column(selection.keyHeading);
+        const int amountIndex = table.column(selection.amountHeading);
         const size_t width = columns.size();
         // Column -> place in the row; the other columns are not kept.
         constexpr size_t NotKept = static_cast<size_t>(-1);
@@ -118,13 +119,17 @@ public:
                     row[slotOfColumn[it->column]] = std::move(it->cell);
             }
             if (keyIndex >= 0 && row[static_cast<size_t>(keyIndex)].isBlank()) {
-                // A key computed as an empty text beside values, in a sheet whose formulas hold no other
+                // A key computed as an empty text beside an amount, in a sheet whose formulas hold no other
                 // value, is no row left out on purpose but a formula stored uncomputed: skipped, the row
                 // would be lost without a word. Where other formulas hold values, it is a template's row
                 // (="").
+                const auto holdsValue = [](const WorkbookCell &cell) {
+                    return !cell.isBlank();
+                };
+                const bool entry = amountIndex >= 0 ? holdsValue(row[static_cast<size_t>(amountIndex)])
+                                                    : std::any_of(row.begin(), row.end(), holdsValue);
                 if (!sheetCells.formulasComputed && row[static_cast<size_t>(keyIndex)].isEmptyFormula() &&
-                    std::any_of(row.begin(), row.end(),
-                                [](const WorkbookCell &cell) { return !cell.isBlank(); }))
+                    entry)
                     throw WorkbookError::uncomputedFormula(rowNumber + 1,
                                                            columns[static_cast<size_t>(keyIndex)] + 1);
                 continue;

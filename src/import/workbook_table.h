@@ -27,6 +27,12 @@ struct WorkbookSelection {
     // A row whose cell under this heading is empty (no value, or blanks only) is skipped. Must be one of
     // the headings.
     QString keyHeading = QStringLiteral("Data");
+    // A row whose key is a formula stored without its value (an empty text), in a sheet whose formulas hold
+    // no other value, is refused as a formula left uncomputed when its cell under this heading holds a
+    // value: the row is an entry. Without one it is a template's unused row (codes filled in ahead, the
+    // date computed as empty until an amount is typed) and is skipped. A heading not among the headings
+    // stands for every cell of the row.
+    QString amountHeading = QStringLiteral("Valor");
 };
 
 // The rows of one sheet of a workbook that a selection takes, read whole when it is made.

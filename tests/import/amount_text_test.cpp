@@ -37,7 +37,11 @@ const AmountCase amountCases[] = {
     {"0,500", Outcome::Amount, 0.5},
     {"12.", Outcome::Amount, 12.0},
     {"1 234,56", Outcome::Amount, 1234.56},
-    {"1234.567", Outcome::Amount, 1234.567},
+    {"1.234,500", Outcome::Amount, 1234.5},
+    {"1234.567", Outcome::FractionOfACent, 0.0},
+    {"12,3456", Outcome::FractionOfACent, 0.0},
+    {"1.234.567,891", Outcome::FractionOfACent, 0.0},
+    {"0,005", Outcome::FractionOfACent, 0.0},
     {"12.500", Outcome::Ambiguous, 0.0, "12.500,00", "12,50"},
     {"1.234", Outcome::Ambiguous, 0.0, "1.234,00", "1,23"},
     {"999.999", Outcome::Ambiguous, 0.0, "999.999,00", "1.000,00"},
@@ -55,7 +59,7 @@ const AmountCase amountCases[] = {
     {"1e3", Outcome::NotANumber, 0.0},
 };
 
-TEST(AmountText, ReadsEitherConventionAndTellsAnAmbiguousTextFromNoNumber) {
+TEST(AmountText, ReadsEitherConventionAndTellsAnAmbiguousTextOrAFractionOfACentFromNoNumber) {
     for (const AmountCase &c : amountCases) {
         SCOPED_TRACE(c.text);
         const AmountReading read = readAmountText(QString::fromUtf8(c.text));

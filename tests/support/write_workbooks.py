@@ -28,6 +28,7 @@ A row is null (empty), a list of cells, or {"cells": [...], "repeat": N} (repeat
 it as one repeated row). A cell is null (empty), a text, a number, or an object:
     {"date": "2024-03-15"}            a date cell shown as dd/mm/yyyy
     {"number": 1.5, "format": "0.00"}  a number with a number format
+    {"percent": 0.5}                    a percentage (OpenDocument only), shown as "50,00 %"
     {"bool": true}
     {"error": "#DIV/0!"}              (.ods: as LibreOffice writes it, an empty text shown as its code)
     {"formula": "1+1", "value": 2}     a formula and its cached result (number, text or boolean)
@@ -422,6 +423,9 @@ def ods_cell(cell, arguments, TableCell, P):
     elif isinstance(cell, dict) and "number" in cell:
         shown = str(cell["number"])
         element = TableCell(valuetype="float", value=cell["number"], **arguments)
+    elif isinstance(cell, dict) and "percent" in cell:
+        shown = ("%.2f %%" % (cell["percent"] * 100)).replace(".", ",")
+        element = TableCell(valuetype="percentage", value=cell["percent"], **arguments)
     elif isinstance(cell, bool) or (isinstance(cell, dict) and "bool" in cell):
         value = cell if isinstance(cell, bool) else cell["bool"]
         shown = "VERDADEIRO" if value else "FALSO"
