@@ -121,13 +121,14 @@ bool FocusTracker::wasHandedOn(QWidget *form) {
 }
 
 void FocusTracker::giveFocusBack(QWidget *form) {
-    if (!wasHandedOn(form))
+    QWidget *focused = QApplication::focusWidget();
+    // Only while the focus is inside the form. The window may show the form before it gives it the focus,
+    // or show it behind another (a form opened maximized over it restores it): the focus's coming is then
+    // the hand back, which focusChanged tells by the mark left in place.
+    if (focused == nullptr || formOf(focused) != form || !wasHandedOn(form))
         return;
     QWidget *active = activeControls_.value(form).data();
-    QWidget *focused = QApplication::focusWidget();
-    // Only while the focus is still inside the form: the operator may have gone to another window since.
-    if (active == nullptr || focused == nullptr || focused == active || formOf(focused) != form ||
-        !active->isVisible() || !active->isEnabled())
+    if (active == nullptr || focused == active || !active->isVisible() || !active->isEnabled())
         return;
     dispatching_ = true;
     active->setFocus(Qt::OtherFocusReason);
@@ -193,13 +194,27 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
         return;
     }
     const bool handedBack = to != nullptr && wasHandedOn(form);
+    // The form's window, shown again, gives the focus to the control it was handed on to while hidden (a
+    // form opened maximized over it restored it for the while): nobody moved it, so the control the form
+    // kept active gets it back and no handler runs, as when the focus comes back to it.
+    const bool byOperator =
+        lastFocusIn_ == to &&
+        (lastFocusInReason_ == Qt::MouseFocusReason || lastFocusInReason_ == Qt::TabFocusReason ||
+         lastFocusInReason_ == Qt::BacktabFocusReason || lastFocusInReason_ == Qt::ShortcutFocusReason);
+    if (handedBack && !byOperator && previous != nullptr && previous != to && previous->isVisible() &&
+        previous->isEnabled() && !dispatching_) {
+        dispatching_ = true;
+        previous->setFocus(Qt::OtherFocusReason);
+        dispatching_ = false;
+        return;
+    }
     if (to != nullptr)
         activeControls_[form] = to;
     // When the focus went to nothing (its control was hidden or disabled) and now comes back to another
-    // control of the form, the move is from the control the form had left active; so it is when the focus
-    // comes back to a form whose hidden window handed it on, and when it passed through the frame that holds
-    // the form (the sub-window takes it on a Tab off the form's last field, and hands it on to a control of
-    // its own): the field was left all the same.
+    // control of the form, the move is from the control the form had left active; so it is when the operator
+    // brings the focus back to a form whose hidden window handed it on, and when it passed through the frame
+    // that holds the form (the sub-window takes it on a Tab off the form's last field, and hands it on to a
+    // control of its own): the field was left all the same.
     const bool throughFrame =
         from != nullptr && to != nullptr && formOf(from) != form && from->isAncestorOf(form);
     if ((from == nullptr && previous != to) || handedBack || throughFrame)

@@ -368,3 +368,34 @@ TEST_F(SubWindowForms, TabOffTheFormsLastFieldRunsItsExitThoughTheSubWindowTakes
     ASSERT_NE(QApplication::focusWidget(), last);
     EXPECT_TRUE(log.contains(QStringLiteral("last exit"))) << log.join(u',').toStdString();
 }
+
+// A form opened maximized over a maximized one restores it, which hides it for the while and hands its
+// focus on; closed, it leaves the first maximized again, and the first's window gives the focus to the
+// control it was handed on to. Nobody moved it: the control the form kept active has it back, and no
+// handler runs (a bar's entry would have closed the list behind it).
+TEST_F(SubWindowForms, AFormOpenedAndClosedOverAMaximizedOneLeavesItsFocusAsItWas) {
+    window->showMaximized();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    log.clear();
+    for (int round = 0; round < 2; ++round) {
+        auto *third = new QWidget;
+        auto *thirdField = new QLineEdit(third);
+        (new QVBoxLayout(third))->addWidget(thirdField);
+        FocusTracker::markForm(third);
+        QMdiSubWindow *over = area.addSubWindow(third);
+        over->setAttribute(Qt::WA_DeleteOnClose);
+        over->showMaximized();
+        area.setActiveSubWindow(over);
+        thirdField->setFocus();
+        QApplication::processEvents();
+        over->close();
+        // The host goes back to the form the closed one was opened from.
+        area.setActiveSubWindow(window);
+        QApplication::processEvents();
+        EXPECT_TRUE(log.isEmpty()) << "round " << round << ": " << log.join(u',').toStdString();
+        EXPECT_EQ(QApplication::focusWidget(), field) << "round " << round;
+        EXPECT_EQ(FocusTracker::instance().activeControl(first), field) << "round " << round;
+        log.clear();
+    }
+}
