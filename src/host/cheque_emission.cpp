@@ -219,15 +219,8 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
     if (cheque.isEmpty())
         cheque = request.cheque.trimmed();
     recorded_ = !cheque.isEmpty();
-    if (!recorded_) {
-        const auto last = firstRow(QStringLiteral("SELECT MAX(NRCHEQUE) FROM CHEQUE WHERE CDREDUCONT = ?"),
-                                   {request.account});
-        const int next = last ? last->value(0).toString().toInt() + 1 : 1;
-        // A cheque's number has six digits: past the last one there is none to offer (cut to six, the
-        // seventh digit would have offered 100000 again), and the operator types the new book's first.
-        if (next <= MaxChequeNumber)
-            cheque = QStringLiteral("%1").arg(next, 6, 10, QLatin1Char('0'));
-    }
+    if (!recorded_)
+        cheque = nextChequeNumber();
 
     setWindowTitle(QStringLiteral("Emissão de Cheque"));
     auto *layout = new QVBoxLayout(this);
@@ -268,6 +261,15 @@ ChequeEmissionDialog::ChequeEmissionDialog(const ChequeRequest &request, QWidget
     for (QLineEdit *edit : {number_, payee_, city_})
         connect(edit, &QLineEdit::textChanged, this, [this] { refreshPreview(); });
     refreshPreview();
+}
+
+QString ChequeEmissionDialog::nextChequeNumber() const {
+    const auto last =
+        firstRow(QStringLiteral("SELECT MAX(NRCHEQUE) FROM CHEQUE WHERE CDREDUCONT = ?"), {request_.account});
+    const int next = last ? last->value(0).toString().toInt() + 1 : 1;
+    // A cheque's number has six digits: past the last one there is none to offer (cut to six, the seventh
+    // digit would have offered 100000 again), and the operator types the new book's first.
+    return next <= MaxChequeNumber ? QStringLiteral("%1").arg(next, 6, 10, QLatin1Char('0')) : QString();
 }
 
 QSqlQuery ChequeEmissionDialog::debitAsStored() const {
@@ -433,8 +435,22 @@ void ChequeEmissionDialog::record() {
     if (!request_.entryVersion.isEmpty())
         args.push_back(request_.entryVersion);
     const RemoteResult answer = server.Call(QStringLiteral("SetEmiteCheque"), args);
-    if (!answer.ok())
+    if (!answer.ok()) {
+        // The number another screen took meanwhile: the next one free is offered, as when the screen opened.
+        const QString typed =
+            QStringLiteral("%1").arg(number_->text().trimmed().toInt(), 6, 10, QLatin1Char('0'));
+        if (firstRow(QStringLiteral("SELECT 1 FROM CHEQUE WHERE CDREDUCONT = ? AND NRCHEQUE = ?"),
+                     {request_.account, typed})) {
+            const QString next = nextChequeNumber();
+            if (!next.isEmpty() && next != typed) {
+                number_->setText(next);
+                fail(answer.errorMessage() +
+                     QStringLiteral(" O próximo número livre, %1, foi posto no campo: confira-o no talão.")
+                         .arg(next));
+            }
+        }
         fail(answer.errorMessage());
+    }
     number_->setText(answer.payload().toText());
     number_->setReadOnly(true);
     recorded_ = true;

@@ -60,6 +60,8 @@ public:
 
 private:
     void attempt(bool (ChequeEmissionDialog::*action)());
+    // The account's next cheque number after the last one recorded; empty past the last six-digit one.
+    QString nextChequeNumber() const;
     // Refuses what is typed that no cheque could carry, before a printer or a file is asked for.
     void checkTyped() const;
     bool emitTo(QPrinter &printer, bool onPaper);

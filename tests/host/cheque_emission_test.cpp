@@ -331,7 +331,13 @@ TEST_F(ChequeScreen, WhatAnotherScreenRecordedMeanwhileIsRefusedAndOnlyAStaleDeb
     EXPECT_TRUE(dialogs.errors()[0].contains(u"já foi emitido")) << dialogs.errors()[0].toStdString();
     EXPECT_TRUE(mine.isVisible()) << "the number can be changed";
     EXPECT_EQ(chequesOf(first), 0);
-    mine.numberEdit()->setText(QStringLiteral("900001"));
+    // The next number free is offered in its place, and told.
+    const QString offered =
+        QStringLiteral("%1").arg(theirs.numberEdit()->text().toInt() + 1, 6, 10, QLatin1Char('0'));
+    EXPECT_EQ(mine.numberEdit()->text(), offered);
+    EXPECT_TRUE(dialogs.errors()[0].contains(
+        QStringLiteral("O próximo número livre, %1, foi posto no campo").arg(offered)))
+        << dialogs.errors()[0].toStdString();
     ASSERT_TRUE(mine.saveAsPdf());
     EXPECT_EQ(chequesOf(first), 1);
 

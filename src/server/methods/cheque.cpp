@@ -18,7 +18,8 @@ namespace {
 // and payee, tied to the debit, whose NRCHEQUE it becomes. Answers the cheque's number, six digits. Refuses,
 // writing nothing: with the debit's listed version, a debit deleted or written by anyone since the client
 // listed it (refuseIfWrittenSince); an account the operator may not use, a debit the account does not hold,
-// a debit that has a cheque already (reprinting it records nothing), a number that is not one to six digits
+// a debit that has a cheque already (reprinting it records nothing; told as such before its version, which
+// the cheque changed), a number that is not one to six digits
 // or that the account has used, a missing date or one that is not the debit's, and a value that is not the
 // debit's (a cheque pays its debit whole).
 Variant setEmiteCheque(CallContext &context, VariantList &args) {
@@ -30,6 +31,9 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
     const auto cents = centsFromAmount(std::abs(args[4].toFloat()));
     // The debit's movement is held until the commit, so that two screens cannot give one debit two cheques.
     const std::optional<StoredEntry> stored = findEntryByNumber(sql, debitKind, account, debit, true);
+    // A cheque another screen gave the debit meanwhile wrote it since it was listed: told as what it is.
+    if (stored && !stored->cheque.trimmed().isEmpty())
+        refuse(QStringLiteral("O débito %1 já tem o cheque %2.").arg(debit, stored->cheque.trimmed()));
     refuseIfWrittenSince(
         stored, {listedVersion(args, 6), date, cents.value_or(0), QStringLiteral("débito %1").arg(debit)});
 
@@ -54,8 +58,6 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
         refuse(QStringLiteral("Débito %1 não encontrado na conta corrente %2.").arg(debit, account));
     // The cheque becomes the debit's and its accounting's, which a closed day or period keeps as they are.
     refuseClosedDay(sql, context.operatorCode, stored->company, stored->date);
-    if (!stored->cheque.trimmed().isEmpty())
-        refuse(QStringLiteral("O débito %1 já tem o cheque %2.").arg(debit, stored->cheque.trimmed()));
     if (!cents || *cents != stored->cents)
         refuse(QStringLiteral("O valor do cheque deve ser o valor do débito %1.").arg(debit));
     // The cheque screen dates the cheque by its debit, and the date is the debit's as the client listed it.
