@@ -58,7 +58,16 @@ TfrmDescAdia::TfrmDescAdia(Cli_bco11100::EntryFormServices &entryForm, QWidget *
         const DiscountPage &page = PageOf(index);
         bco::TNewDBGrid *grid = GridOf(page);
         grid->SetDataSource(&SourceOf(page));
-        grid->SetColumns(page.columns);
+        // A returned invoice is told from its neighbours by the last digits of its number and its series,
+        // which a column cut short hides ("00000090..." for 0000009002 and 0000009003): the document shows
+        // whole in the font at hand.
+        QList<bco::DataSetColumn> columns = page.columns;
+        const int wholeDocument =
+            grid->fontMetrics().horizontalAdvance(QStringLiteral("0000000000/000")) + 12;
+        for (bco::DataSetColumn &column : columns)
+            if (column.fieldName.startsWith(u"DOCUMENTO"))
+                column.width = std::max(column.width, wholeDocument);
+        grid->SetColumns(columns);
         grid->SetColor(bco::ControlColor::InfoTip);
         // Tab goes from the mark to the discount of a row, as the operator works.
         grid->setTabKeyNavigation(true);

@@ -154,6 +154,12 @@ TEST_F(DiscountForm, EachPageShowsItsPartysItemsAndWhatIsAvailableOfThem) {
             for (int column = 0; column < header->count(); ++column)
                 EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
                     << shown.grid()->Model()->headerData(column, Qt::Horizontal).toString().toStdString();
+            // And every returned invoice's document whole, which tells it from its neighbours.
+            for (int column = 0; column < header->count(); ++column)
+                if (shown.grid()->Model()->headerData(column, Qt::Horizontal).toString() == u"Doc/Série") {
+                    EXPECT_GT(header->sectionSize(column),
+                              shown.grid()->fontMetrics().horizontalAdvance(QStringLiteral("0000009002/1")));
+                }
             shown.cancel();
         });
     }
