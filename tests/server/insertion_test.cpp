@@ -452,6 +452,59 @@ TEST_P(InsertionTest, TheSameIncludeSentTwiceAtOnceWritesOnceAndRefusesTheOther)
     }
 }
 
+// Another program closes the entry's accounting period, or blocks its day, while the include is on its way:
+// the include waits for it and is refused, rather than writing into a period closed under it.
+TEST_P(InsertionTest, AnIncludeMeetingAPeriodBeingClosedOrADayBeingBlockedWaitsAndIsRefused) {
+    const struct Case {
+        const char *what;
+        const char *closing;
+        QString refusal; // empty: answered with the accounting's errors
+    } cases[] = {
+        {"the period closed",
+         "UPDATE PERIODOCTB SET IDSITUPERI = 'F' WHERE CDEMPRESA = '01' AND DTINIPERI <= "
+         ":dia AND DTFIMPERI >= :dia",
+         QString()},
+        {"the day blocked",
+         "UPDATE PARAMGERAL SET IDBLOQDATA = 'S', DTBLOQATE = :dia WHERE CDMODULO = 'BCO_'",
+         QStringLiteral("Operação bloqueada! Data deve ser maior ou igual a data de processamento.")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        sql().execute(QStringLiteral("UPDATE PERIODOCTB SET IDSITUPERI = 'A' WHERE CDEMPRESA = '01'"));
+        sql().execute(QStringLiteral("UPDATE PARAMGERAL SET IDBLOQDATA = 'N' WHERE CDMODULO = 'BCO_'"));
+        EntryRequest entry{.description = "Durante o fechamento"};
+        const Insertion call = insertion(*server, entry);
+        const QList<qint64> before = written();
+
+        ConnectionPool otherProgram(server->database().url());
+        Sql &closer = otherProgram.forThisThread();
+        closer.begin(true);
+        closer.execute(QString::fromLatin1(c.closing), {{QStringLiteral("dia"), entry.date}});
+        CallOutcome outcome;
+        std::thread sender([&] { outcome = server->call(call.method, call.args); });
+        const auto waiting = [&] {
+            return number(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = "
+                                         "'Lock' AND datname = current_database()"));
+        };
+        for (int tries = 0; GetParam() == Backend::Postgresql && waiting() < 1 && tries < 500; ++tries)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        closer.commit();
+        sender.join();
+
+        // The period closed is told as the accounting's error, as the form shows it; the day blocked as a
+        // refusal.
+        if (c.refusal.isEmpty()) {
+            ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+            EXPECT_GT(outcome.result.array().at(3).packet().rowCount(), 0) << "the accounting's errors";
+        } else {
+            EXPECT_EQ(outcome.status, CallOutcome::Status::Refused) << outcome.error.toStdString();
+            EXPECT_EQ(outcome.error, c.refusal);
+        }
+        EXPECT_EQ(written(), before);
+    }
+}
+
 // A day's credits summed past what the database's integers hold are refused on either database, rather than
 // kept inexact for good.
 TEST_P(InsertionTest, ASumPastWhatTheDatabaseHoldsIsRefusedAndWritesNothing) {

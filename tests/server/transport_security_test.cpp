@@ -255,6 +255,11 @@ TEST(TransportSecurityTest, ReadsNoRequestPastItsBounds) {
          "POST " + rpc +
              " HTTP/1.1\r\nHost: x\r\nContent-Type: application/cbor\r\nContent-Length : 0\r\n\r\n",
          0, login, "HTTP/1.1 400", "the request's head is written ambiguously", false},
+        {"two sessions named, a call after it",
+         "POST " + rpcPath(u"BCO11100.rdmLancContCorr", u"getSaldoDia").toStdString() +
+             " HTTP/1.1\r\nHost: x\r\nContent-Type: application/cbor\r\nAuthorization: Bearer a\r\n"
+             "Authorization: Bearer b\r\nContent-Length: 0\r\n\r\n",
+         0, login, "HTTP/1.1 400", "the request names its session twice", false},
         {"a request line that never ends", "POST /", endless, "", nullptr, "", false},
         {"a header that never ends", "POST " + rpc + " HTTP/1.1\r\nX-Filler: ", endless, "", nullptr, "",
          false},

@@ -59,17 +59,23 @@ qint64 shareOf(qint64 cents, qint64 hundredths) {
 
 } // namespace
 
+// Periods are closed, and days blocked, by other programs: a write waits for one being closed meanwhile and
+// sees it closed, and a closing waits for the writes that saw the period open.
 bool isOpenPeriod(Sql &sql, const QString &company, QDate date) {
     return sql
         .scalar(QStringLiteral("SELECT 1 FROM PERIODOCTB WHERE CDEMPRESA = :empresa AND DTINIPERI <= :data "
-                               "AND DTFIMPERI >= :data AND IDSITUPERI = 'A'"),
+                               "AND DTFIMPERI >= :data AND IDSITUPERI = 'A'") +
+                    sql.forShare(),
                 {{QStringLiteral("empresa"), company}, {QStringLiteral("data"), date}})
         .has_value();
 }
 
 void refuseBlockedDay(Sql &sql, const QString &operatorCode, QDate date) {
-    const std::optional<QVariant> closedUpTo = sql.scalar(QStringLiteral(
-        "SELECT DTBLOQATE FROM PARAMGERAL WHERE TRIM(CDMODULO) = 'BCO_' AND IDBLOQDATA = 'S'"));
+    // The rule's row is held whatever it says, so that a rule being turned on meanwhile is waited for.
+    const std::optional<QVariant> closedUpTo = sql.scalar(
+        QStringLiteral("SELECT CASE WHEN IDBLOQDATA = 'S' THEN DTBLOQATE END FROM PARAMGERAL WHERE "
+                       "TRIM(CDMODULO) = 'BCO_'") +
+        sql.forShare());
     if (closedUpTo && closedUpTo->toDate().isValid() && date <= closedUpTo->toDate() &&
         sql.scalar(QStringLiteral("SELECT IDLIBBLOQ FROM OPERADOR WHERE CDOPERADOR = :operador"),
                    {{QStringLiteral("operador"), operatorCode}})

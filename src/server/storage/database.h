@@ -147,6 +147,10 @@ public:
     // UPDATE OF <alias>" to hold only the rows of one table of a join); nothing on SQLite, whose writing
     // transaction holds the whole database from its start.
     QString forUpdate(QStringView alias = {}) const;
+    // What ends a SELECT of rows another program may be changing (an accounting period being closed) whose
+    // reading must wait for that change and see it: " FOR SHARE" on PostgreSQL in a writing transaction,
+    // nothing else (a reading transaction sees one state throughout; SQLite's writers take turns).
+    QString forShare() const;
 
     // Runs one statement; answers the number of rows it changed.
     qint64 execute(const QString &sql, const SqlParams &params = {});

@@ -984,6 +984,11 @@ Catalogue Sql::catalogue(const QString &sql, const SqlParams &params, const Colu
     return made;
 }
 
+QString Sql::forShare() const {
+    return dialect_ == Dialect::Postgresql && inWritingTransaction() ? QStringLiteral(" FOR SHARE")
+                                                                     : QString();
+}
+
 QString Sql::forUpdate(QStringView alias) const {
     if (dialect_ != Dialect::Postgresql)
         return {};

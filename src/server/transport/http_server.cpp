@@ -168,16 +168,19 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     server_->set_write_timeout(60, 0);
 
     // A request whose length could be read two ways (a Content-Length beside a chunked body, two lengths,
-    // a length with a sign, a coding other than chunked), or whose head holds a line that readers read
-    // differently (requestHeadIsSuspect), is refused before anything of it is read, and its connection
-    // closed: a proxy in front may read it the other way, and what one of them takes for the
-    // next request would run as one.
+    // a length with a sign, a coding other than chunked), that names two sessions, or whose head holds a line
+    // that readers read differently (requestHeadIsSuspect), is refused before anything of it is read, and its
+    // connection closed: a proxy in front may read it the other way, and what one of them takes for the next
+    // request would run as one.
     server_->set_pre_routing_handler([this](const httplib::Request &request, httplib::Response &response) {
         const bool ambiguous = ambiguousLength(request);
-        if (!ambiguous && !requestHeadIsSuspect())
+        // Two sessions named: which one the call would run under depends on the reader.
+        const bool twoSessions = request.get_header_value_count("Authorization") > 1;
+        if (!ambiguous && !twoSessions && !requestHeadIsSuspect())
             return httplib::Server::HandlerResponse::Unhandled;
-        const QString message = ambiguous ? QStringLiteral("the request's length is given ambiguously")
-                                          : QStringLiteral("the request's head is written ambiguously");
+        const QString message = ambiguous     ? QStringLiteral("the request's length is given ambiguously")
+                                : twoSessions ? QStringLiteral("the request names its session twice")
+                                              : QStringLiteral("the request's head is written ambiguously");
         dispatcher_.logTransportRefusal(methodOfPath(request.path), 400, message);
         answerUnread(response, 400, encodeError(message));
         return httplib::Server::HandlerResponse::Handled;
