@@ -224,7 +224,7 @@ struct SheetEntry {
 // What the workbook's global records say about every sheet.
 struct Globals {
     std::vector<QString> sharedStrings;
-    std::vector<bool> dateStyles; // by cell format (XF) index
+    std::vector<NumberShown> styles; // by cell format (XF) index
     std::vector<SheetEntry> worksheets;
     DateSystem dateSystem = DateSystem::excel1900();
 };
@@ -247,7 +247,7 @@ Globals readGlobals(QByteArrayView stream) {
     RecordStream records(stream, 0);
     checkBeginning(records, WorkbookGlobals);
     Globals globals;
-    std::map<int, bool> customFormats; // format id -> shows a date
+    std::map<int, NumberShown> customFormats; // by format id
     std::vector<quint16> styleFormats;
     Record record;
     while (records.next(record)) {
@@ -255,8 +255,8 @@ Globals readGlobals(QByteArrayView stream) {
         case RecordType::Eof: {
             for (const quint16 format : styleFormats) {
                 const auto custom = customFormats.find(format);
-                globals.dateStyles.push_back(custom != customFormats.end() ? custom->second
-                                                                           : isBuiltInDateFormat(format));
+                globals.styles.push_back(custom != customFormats.end() ? custom->second
+                                                                       : builtInFormatShows(format));
             }
             return globals;
         }
@@ -274,7 +274,7 @@ Globals readGlobals(QByteArrayView stream) {
         case RecordType::Format: {
             ContinuedRecord continued(records, record.body);
             const quint16 id = continued.u16();
-            customFormats[id] = isDateFormatCode(continued.unicodeString());
+            customFormats[id] = formatCodeShows(continued.unicodeString());
             break;
         }
         case RecordType::ExtendedFormat:
@@ -461,10 +461,9 @@ private:
     }
 
     WorkbookCell numberCell(double number, quint16 style) const {
-        if (style < globals_.dateStyles.size() && globals_.dateStyles[style])
-            if (const auto date = dateFromSerial(number, globals_.dateSystem))
-                return WorkbookCell::fromDate(*date);
-        return WorkbookCell::fromNumber(number);
+        return numberAsShown(number,
+                             style < globals_.styles.size() ? globals_.styles[style] : NumberShown::Number,
+                             globals_.dateSystem);
     }
 
     void add(QByteArrayView body, WorkbookCell cell) {

@@ -2,14 +2,17 @@
 
 namespace bco {
 
-bool isBuiltInDateFormat(int id) {
-    return (id >= 14 && id <= 22) || (id >= 45 && id <= 47);
+NumberShown builtInFormatShows(int id) {
+    if ((id >= 14 && id <= 22) || (id >= 45 && id <= 47))
+        return NumberShown::Date;
+    return id == 9 || id == 10 ? NumberShown::Percentage : NumberShown::Number;
 }
 
-bool isDateFormatCode(QStringView code) {
+NumberShown formatCodeShows(QStringView code) {
     bool dayOrYear = false;
     bool month = false;
     bool timeOfDay = false;
+    bool percent = false;
     for (qsizetype i = 0; i < code.size(); ++i) {
         const QChar c = code[i];
         switch (c.toLower().unicode()) {
@@ -37,11 +40,25 @@ bool isDateFormatCode(QStringView code) {
         case u's':
             timeOfDay = true;
             break;
+        case u'%':
+            percent = true;
+            break;
         default:
             break;
         }
     }
-    return dayOrYear || (month && !timeOfDay);
+    if (dayOrYear || (month && !timeOfDay))
+        return NumberShown::Date;
+    return percent ? NumberShown::Percentage : NumberShown::Number;
+}
+
+WorkbookCell numberAsShown(double number, NumberShown shown, const DateSystem &system) {
+    if (shown == NumberShown::Date)
+        if (const auto date = dateFromSerial(number, system))
+            return WorkbookCell::fromDate(*date);
+    if (shown == NumberShown::Percentage)
+        return WorkbookCell::fromText(QString::number(number * 100, 'g', 15).replace(u'.', u',') + u'%');
+    return WorkbookCell::fromNumber(number);
 }
 
 } // namespace bco

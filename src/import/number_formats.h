@@ -1,17 +1,30 @@
 #pragma once
 
+#include <cstdint>
+
 #include <QStringView>
+
+#include "import/cell_dates.h"
+#include "import/workbook_cell.h"
 
 namespace bco {
 
-// Whether a cell of this number format shows its number as a date (or a date and time): the spreadsheet
-// stores a date as a number, and only its format tells. Built-in formats 14 to 22 and 45 to 47 do, unless
-// the workbook redefines them with a code of its own.
-bool isBuiltInDateFormat(int id);
+// What a number format shows a number as: the spreadsheet stores dates and percentages as numbers, and only
+// the format tells.
+enum class NumberShown : std::uint8_t { Number, Date, Percentage };
 
-// Whether a format code shows a date: it has a day or year token, or a month token ("m") outside a time
-// ("h:mm", "mm:ss" are minutes), anywhere outside quoted text, brackets (colours, conditions, locales,
-// elapsed time), escaped characters and the character after "_" or "*".
-bool isDateFormatCode(QStringView code);
+// Built-in formats 14 to 22 and 45 to 47 show dates, 9 and 10 percentages, unless the workbook redefines them
+// with a code of its own.
+NumberShown builtInFormatShows(int id);
+
+// A format code shows a date when it has a day or year token, or a month token ("m") outside a time ("h:mm",
+// "mm:ss" are minutes); else a percentage when it has a "%": each anywhere outside quoted text, brackets
+// (colours, conditions, locales, elapsed time), escaped characters and the character after "_" or "*".
+NumberShown formatCodeShows(QStringView code);
+
+// The cell of a number in a format that shows it so: a date (when the number is one of `system`), a
+// percentage as the text it shows ("50%" of 0.5, which no amount or code takes for the fraction it holds),
+// or the number.
+WorkbookCell numberAsShown(double number, NumberShown shown, const DateSystem &system);
 
 } // namespace bco

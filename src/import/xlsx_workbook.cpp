@@ -142,30 +142,29 @@ template <class Reader> std::vector<QString> readSharedStrings(Reader &reader, q
     return strings;
 }
 
-// Whether each cell format (by its index in cellXfs) shows a date.
-std::vector<bool> readDateStyles(QXmlStreamReader &reader) {
-    std::map<int, bool> customFormats;
-    std::vector<bool> dateStyles;
+// What each cell format (by its index in cellXfs) shows its numbers as.
+std::vector<NumberShown> readCellStyles(QXmlStreamReader &reader) {
+    std::map<int, NumberShown> customFormats;
+    std::vector<NumberShown> shown;
     bool inCellFormats = false;
     while (nextToken(reader) != QXmlStreamReader::EndDocument) {
         if (reader.isStartElement()) {
             const QXmlStreamAttributes attributes = reader.attributes();
             if (reader.name() == u"numFmt") {
                 customFormats[attributes.value(QLatin1StringView("numFmtId")).toInt()] =
-                    isDateFormatCode(attributes.value(QLatin1StringView("formatCode")));
+                    formatCodeShows(attributes.value(QLatin1StringView("formatCode")));
             } else if (reader.name() == u"cellXfs") {
                 inCellFormats = true;
             } else if (inCellFormats && reader.name() == u"xf") {
                 const int format = attributes.value(QLatin1StringView("numFmtId")).toInt();
                 const auto custom = customFormats.find(format);
-                dateStyles.push_back(custom != customFormats.end() ? custom->second
-                                                                   : isBuiltInDateFormat(format));
+                shown.push_back(custom != customFormats.end() ? custom->second : builtInFormatShows(format));
             }
         } else if (reader.isEndElement() && reader.name() == u"cellXfs") {
             inCellFormats = false;
         }
     }
-    return dateStyles;
+    return shown;
 }
 
 struct WorkbookPart {
@@ -244,10 +243,10 @@ CellType cellType(QStringView type) {
 class WorksheetPartReader {
 public:
     // `partBytes`: the sheet part's size as the archive declares it.
-    WorksheetPartReader(const std::vector<QString> &sharedStrings, const std::vector<bool> &dateStyles,
+    WorksheetPartReader(const std::vector<QString> &sharedStrings, const std::vector<NumberShown> &cellStyles,
                         SheetCells &cells, qint64 partBytes)
         : sharedStrings_(sharedStrings)
-        , dateStyles_(dateStyles)
+        , styles_(cellStyles)
         , cells_(cells)
         , partBytes_(partBytes) {}
 
@@ -380,14 +379,12 @@ private:
         const auto number = numberFromXml(value);
         if (!number)
             return WorkbookCell::fromText(value);
-        if (style < dateStyles_.size() && dateStyles_[style])
-            if (const auto date = dateFromSerial(*number, cells_.dateSystem))
-                return WorkbookCell::fromDate(*date);
-        return WorkbookCell::fromNumber(*number);
+        return numberAsShown(*number, style < styles_.size() ? styles_[style] : NumberShown::Number,
+                             cells_.dateSystem);
     }
 
     const std::vector<QString> &sharedStrings_;
-    const std::vector<bool> &dateStyles_;
+    const std::vector<NumberShown> &styles_;
     SheetCells &cells_;
     qint64 partBytes_;
 };
@@ -416,13 +413,13 @@ void readXlsxSheet(const ZipArchive &archive, const QString &sheet, SheetCells &
                 sharedStrings = readSharedStrings(reader, mostStrings);
             });
     }
-    std::vector<bool> dateStyles;
+    std::vector<NumberShown> cellStyles;
     if (const Relationship *part = findRelationship(relationships, u"styles"))
         readRequiredPart(archive, part->target,
-                         [&](QXmlStreamReader &reader) { dateStyles = readDateStyles(reader); });
+                         [&](QXmlStreamReader &reader) { cellStyles = readCellStyles(reader); });
     for (const Relationship &relationship : relationships) {
         if (relationship.id == workbook.sheetRelationship) {
-            WorksheetPartReader sheetReader(sharedStrings, dateStyles, cells,
+            WorksheetPartReader sheetReader(sharedStrings, cellStyles, cells,
                                             archive.declaredSize(relationship.target).value_or(0));
             if (!readPlainPart(archive, relationship.target,
                                [&](PlainXmlReader &reader) { sheetReader.read(reader); }))
