@@ -165,7 +165,10 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     // worker, so it is short; a client whose connection was closed while idle simply opens another.
     server_->set_keep_alive_timeout(2);
     server_->set_read_timeout(60, 0);
-    server_->set_write_timeout(60, 0);
+    // A client that stops reading its answer holds a worker until a write of it times out, for each of the
+    // answer's writes: thirty such clients held every worker for two minutes. A client that reads frees room
+    // for the next write within moments, however slow its link.
+    server_->set_write_timeout(15, 0);
 
     // A request whose length could be read two ways (a Content-Length beside a chunked body, two lengths,
     // a length with a sign, a coding other than chunked), that names two sessions, or whose head holds a line
