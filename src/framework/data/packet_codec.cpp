@@ -1,6 +1,7 @@
 #include "framework/data/packet_codec.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -348,11 +349,16 @@ const unsigned char *skipPlainValue(const unsigned char *at, const unsigned char
     }
 }
 
+// How many rows a reader of the later half reads between looks at whether it was abandoned.
+constexpr qint64 RowsBetweenLooks = 1024;
+
 // Where the row `rows` rows on from `at` starts, each row an array of a known length of `fieldCount` values
-// after its state, or twice as many; nullptr when a row is anything else.
+// after its state, or twice as many; nullptr when a row is anything else, or once `abandoned` is set.
 const unsigned char *skipPlainRows(const unsigned char *at, const unsigned char *end, qint64 rows,
-                                   qint64 fieldCount) {
+                                   qint64 fieldCount, const std::atomic<bool> &abandoned) {
     for (qint64 row = 0; row < rows && at != nullptr; ++row) {
+        if (row % RowsBetweenLooks == 0 && abandoned.load(std::memory_order_relaxed))
+            return nullptr;
         const auto head = definiteHead(at, end);
         if (!head || *at >> 5 != 4)
             return nullptr;
@@ -854,13 +860,20 @@ void VariantReader::readRows(DataPacket &packet) {
         packet.reserve(static_cast<int>(declared));
     // A long list is read in two halves at once: decoding it is much of the time an account with many entries
     // takes to open. Only where no limit can trip within the rows, so that both halves count alone.
+    // A first half that fails abandons the later one, which would otherwise be read to its end first: a
+    // packet broken at its first row costs its head, as it does read by one reader.
+    std::atomic<bool> abandoned{false};
     std::future<LaterRows> laterRows;
+    const struct Abandon {
+        std::atomic<bool> &flag;
+        ~Abandon() { flag = true; }
+    } abandon{abandoned};
     qint64 split = declared;
     if (declared >= RowsInTwoHalves && std::thread::hardware_concurrency() > 1 &&
         declared <= (limits_.maxPacketValues - packetValues_) / (RowWeight + 2 * fieldCount)) {
         split = declared / 2;
-        laterRows = std::async(std::launch::async, [reader = *this, fields, split]() mutable {
-            return reader.readLaterRows(fields, split);
+        laterRows = std::async(std::launch::async, [reader = *this, fields, split, &abandoned]() mutable {
+            return reader.readLaterRows(fields, split, abandoned);
         });
     }
     RecordBuilder builder(static_cast<int>(fieldCount), RecordBuilder::Storage::Batch);
@@ -879,9 +892,10 @@ void VariantReader::readRows(DataPacket &packet) {
     leaveContainer("row list");
 }
 
-VariantReader::LaterRows VariantReader::readLaterRows(const FieldDefs &fields, qint64 firstRow) {
+VariantReader::LaterRows VariantReader::readLaterRows(const FieldDefs &fields, qint64 firstRow,
+                                                      const std::atomic<bool> &abandoned) {
     LaterRows later;
-    later.start = skipPlainRows(position_, end_, firstRow, fields.size());
+    later.start = skipPlainRows(position_, end_, firstRow, fields.size(), abandoned);
     if (later.start == nullptr)
         return later;
     position_ = later.start;
@@ -891,8 +905,11 @@ VariantReader::LaterRows VariantReader::readLaterRows(const FieldDefs &fields, q
         RecordBuilder builder(static_cast<int>(fields.size()), RecordBuilder::Storage::Batch);
         builder.expectRecords(static_cast<qint64>(containers_.back().left));
         later.rows.reserve(containers_.back().left);
-        for (auto row = static_cast<int>(firstRow); hasNext(); ++row)
+        for (auto row = static_cast<int>(firstRow); hasNext(); ++row) {
+            if ((row - firstRow) % RowsBetweenLooks == 0 && abandoned.load(std::memory_order_relaxed))
+                return {};
             later.rows.push_back(readRow(builder, fields, row));
+        }
     } catch (...) {
         later.failure = std::current_exception();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <stdexcept>
@@ -149,7 +150,8 @@ private:
     FieldDefs readFields();
     void readRows(DataPacket &packet);
     // The rows of a list from `firstRow` on, read by a copy of the reader placed at the list's first row,
-    // which steps over the rows before; `start` is null when it could not step over them.
+    // which steps over the rows before; `start` is null when it could not step over them, or when it was
+    // abandoned meanwhile.
     struct LaterRows {
         const unsigned char *start = nullptr;
         const unsigned char *end = nullptr;
@@ -157,7 +159,7 @@ private:
         qsizetype values = 0;
         std::exception_ptr failure;
     };
-    LaterRows readLaterRows(const FieldDefs &fields, qint64 firstRow);
+    LaterRows readLaterRows(const FieldDefs &fields, qint64 firstRow, const std::atomic<bool> &abandoned);
     // Appends the later rows and moves past them, or answers false, having done nothing, when they do not
     // start where this reader stands. Rethrows their failure.
     bool takeLaterRows(DataPacket &packet, LaterRows later);

@@ -175,6 +175,7 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
     // the form keeps its active control, which gets the focus back when the form shows again.
     if (to != nullptr && !form->isVisible()) {
         handedOn_.insert(form, form);
+        handedTo_.insert(form, to);
         return;
     }
     QWidget *previous = to != nullptr ? activeControls_.value(form).data() : nullptr;
@@ -194,14 +195,17 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
         return;
     }
     const bool handedBack = to != nullptr && wasHandedOn(form);
-    // The form's window, shown again, gives the focus to the control it was handed on to while hidden (a
-    // form opened maximized over it restored it for the while): nobody moved it, so the control the form
-    // kept active gets it back and no handler runs, as when the focus comes back to it.
+    // The form's window, shown again, gives the focus from nowhere to the control it was handed on to while
+    // hidden (a form opened maximized over it restored it for the while): nobody moved it, so the control the
+    // form kept active gets it back and no handler runs, as when the focus comes back to it. A move of the
+    // operator, or of the program to another control, runs its handlers.
+    const QPointer<QWidget> handedTo = to != nullptr ? handedTo_.take(form) : QPointer<QWidget>();
     const bool byOperator =
         lastFocusIn_ == to &&
         (lastFocusInReason_ == Qt::MouseFocusReason || lastFocusInReason_ == Qt::TabFocusReason ||
          lastFocusInReason_ == Qt::BacktabFocusReason || lastFocusInReason_ == Qt::ShortcutFocusReason);
-    if (handedBack && !byOperator && previous != nullptr && previous != to && previous->isVisible() &&
+    const bool givenByTheWindow = handedBack && from == nullptr && to == handedTo && !byOperator;
+    if (givenByTheWindow && previous != nullptr && previous != to && previous->isVisible() &&
         previous->isEnabled() && !dispatching_) {
         dispatching_ = true;
         previous->setFocus(Qt::OtherFocusReason);

@@ -72,6 +72,8 @@ private:
     QHash<QWidget *, QPointer<QWidget>> activeControls_;
     // Forms whose hidden window handed the focus on, until it comes back to them.
     QHash<QWidget *, QPointer<QWidget>> handedOn_;
+    // The control each of those handed the focus on to last.
+    QHash<QWidget *, QPointer<QWidget>> handedTo_;
     // The control that last received the focus, and why.
     QPointer<QWidget> lastFocusIn_;
     // The control a move that a check refused was heading for, until the focus next goes anywhere.

@@ -399,3 +399,22 @@ TEST_F(SubWindowForms, AFormOpenedAndClosedOverAMaximizedOneLeavesItsFocusAsItWa
         log.clear();
     }
 }
+
+// The program moves the focus into a form it has just restored (an include started from another screen
+// restores the entry form and puts the focus on the entry's date): that move is the program's, and runs
+// its handlers.
+TEST_F(SubWindowForms, AMoveTheProgramMakesIntoAFormItJustRestoredRunsItsHandlers) {
+    auto *date = new QLineEdit(first);
+    first->layout()->addWidget(date);
+    FocusTracker::instance().setEnterHandler(date, [this] { log << QStringLiteral("date enter"); });
+    window->showMaximized();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    log.clear();
+    window->showNormal();
+    date->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), date);
+    EXPECT_EQ(FocusTracker::instance().activeControl(first), date);
+    EXPECT_EQ(log, QStringList({"exit", "exit", "date enter"})) << "the field and its panel are left";
+}
