@@ -505,6 +505,43 @@ TEST_P(InsertionTest, AnIncludeMeetingAPeriodBeingClosedOrADayBeingBlockedWaitsA
     }
 }
 
+// Another program holds the entry's period (closing it, say) and then asks for the account's list version,
+// which the include holds while it waits for the period: PostgreSQL ends the include to break the deadlock,
+// and the include runs again and is written, once.
+TEST_P(InsertionTest, AnIncludeEndedToBreakADeadlockRunsAgainAndIsWrittenOnce) {
+    if (GetParam() == Backend::Sqlite)
+        GTEST_SKIP() << "SQLite's writers take turns";
+    EntryRequest entry{.description = "Depois do impasse"};
+    const Insertion call = insertion(*server, entry);
+    const QList<qint64> before = written();
+
+    ConnectionPool otherProgram(server->database().url());
+    Sql &other = otherProgram.forThisThread();
+    other.begin(true);
+    other.execute(QStringLiteral("UPDATE PERIODOCTB SET IDSITUPERI = IDSITUPERI WHERE CDEMPRESA = '01' AND "
+                                 "DTINIPERI <= :dia AND DTFIMPERI >= :dia"),
+                  {{QStringLiteral("dia"), entry.date}});
+    CallOutcome outcome;
+    std::thread sender([&] { outcome = server->call(call.method, call.args); });
+    for (int tries = 0; tries < 500 && number(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE "
+                                                             "wait_event_type = 'Lock' AND datname = "
+                                                             "current_database()")) < 1;
+         ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Waits for the include, which waits for this: the include, waiting first, is ended.
+    other.execute(QStringLiteral("SELECT NRVERSAO FROM VERSAOLISTA WHERE CDREDUCONT = '001' FOR UPDATE"));
+    other.commit();
+    sender.join();
+
+    EXPECT_TRUE(outcome.ok()) << outcome.error.toStdString();
+    EXPECT_EQ(written()[0], before[0] + 1);
+    EXPECT_EQ(
+        number(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDREDUCONT = '001' AND NRMOVBANC = "
+                              ":movimento"),
+               {{QStringLiteral("movimento"), entry.movement}}),
+        1);
+}
+
 // A day's credits summed past what the database's integers hold are refused on either database, rather than
 // kept inexact for good.
 TEST_P(InsertionTest, ASumPastWhatTheDatabaseHoldsIsRefusedAndWritesNothing) {

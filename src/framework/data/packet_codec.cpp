@@ -937,7 +937,7 @@ PacketRow VariantReader::readRow(RecordBuilder &builder, const FieldDefs &fields
     const auto fieldCount = static_cast<qint64>(fields.size());
     const qint64 items = enterArray("row");
     if (items >= 0 && items != 1 + fieldCount && items != 1 + 2 * fieldCount)
-        fail(QStringLiteral("row %1 holds %2 items, its packet has %3 fields")
+        fail(QStringLiteral("row %1 holds %2 items (its state and its values), its packet has %3 fields")
                  .arg(row)
                  .arg(items)
                  .arg(fieldCount));

@@ -96,6 +96,10 @@ std::array<Selection, 4> selectionsOf(const InsertionCall &call, const VariantLi
 // settled with the entry.
 Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList &args) {
     const NewEntry entry = checkedEntry(context, call, args);
+    // The account's list version first, as every writer of the account's entries takes it before what else
+    // it holds (the period read for the accounting, open items, budgets, numbers), so that no two writers
+    // wait on each other.
+    lockListVersion(context.sql, entry.accounting.account);
     const AccountingDraft draft = draftAccounting(context.sql, entry.accounting);
     const auto answer = [&draft](const DataPacket &result, const QString &number) {
         return Variant(VariantList{result, accountingRows(draft, number), apportionmentRows(draft, number),
@@ -105,9 +109,6 @@ Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList
         return answer(emptyResult(), QString());
     // An accounted entry outside the period was stopped by its accounting errors above.
     refuseClosedDay(context.sql, context.operatorCode, entry.accounting.company, entry.accounting.date);
-    // The account's list version first, as every writer of the account's entries takes it before what else
-    // it holds (open items, budgets, numbers), so that no two writers wait on each other.
-    lockListVersion(context.sql, entry.accounting.account);
     NewEntryChecks(context).refuseNumbersTakenSince(*call.kind, entry);
     const Settlement settlement = checkedSettlement(context.sql, selectionsOf(call, args), entry.accounting);
     if (!settlement.refusedWith.isEmpty())

@@ -40,6 +40,14 @@ public:
     using DatabaseError::DatabaseError;
 };
 
+// PostgreSQL ended the transaction to break a deadlock with other transactions (another program's among
+// them, which may take its locks in any order): nothing of the call was written, and running it again meets
+// them no more.
+class DatabaseDeadlock : public DatabaseBusy {
+public:
+    using DatabaseBusy::DatabaseBusy;
+};
+
 // A sum the database keeps (an account's credits or debits of a day or a month, in cents) would pass the
 // largest integer it holds: the statement failed and nothing of the call was written; the same call fails
 // again.

@@ -126,12 +126,15 @@ PGconn *postgresHandle(const QSqlDatabase &database) {
             .trimmed();
     // lock_not_available (the lock timeout ran out) and deadlock_detected.
     const char *state = result != nullptr ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-    const bool wasBusy = state != nullptr && (qstrcmp(state, "55P03") == 0 || qstrcmp(state, "40P01") == 0);
+    const bool deadlock = state != nullptr && qstrcmp(state, "40P01") == 0;
+    const bool wasBusy = deadlock || (state != nullptr && qstrcmp(state, "55P03") == 0);
     // numeric_value_out_of_range: a balance sum summed past BIGINT by its trigger.
     const bool tooLarge = state != nullptr && qstrcmp(state, "22003") == 0;
     PQclear(result);
     const std::string text =
         QStringLiteral("%1 [%2]: %3").arg(QString::fromUtf8(what), sqlForMessage(sql), message).toStdString();
+    if (deadlock)
+        throw DatabaseDeadlock(text);
     if (wasBusy)
         throw DatabaseBusy(text);
     if (tooLarge)

@@ -13,6 +13,9 @@ namespace bco::server {
 
 namespace {
 
+// How many times a call PostgreSQL ends to break a deadlock is run in all.
+constexpr int DeadlockAttempts = 3;
+
 const char *kindName(ArgKind kind) {
     switch (kind) {
     case ArgKind::Text:
@@ -222,21 +225,37 @@ CallOutcome Dispatcher::runHere(const Method &method, VariantList args, const QS
     } catch (const DatabaseError &error) {
         return databaseFailure(error);
     }
+    // A call PostgreSQL ended to break a deadlock wrote nothing, and runs again as it came: other programs
+    // may take their locks in any order (one closing two periods while the call holds one of them).
+    const VariantList sent = method.ownsTransactions ? VariantList() : args;
     CallContext context{*sql, sessions_, operatorCode, token, {}, {}, &pool_};
     CallOutcome outcome;
     try {
-        if (!method.ownsTransactions)
-            sql->begin(method.writes);
-        outcome.result = method.handler(context, args);
-        if (!method.ownsTransactions) {
-            if (method.writes)
-                recordAudit(*sql, SessionStore::now(), operatorCode, method.name, context.written);
-            if (beforeCommit_)
-                beforeCommit_(method.name);
-            if (unsynced != nullptr)
-                *unsynced = sql->commitLeavingSync();
-            else
-                sql->commit();
+        for (int attempt = 1;; ++attempt) {
+            try {
+                if (!method.ownsTransactions)
+                    sql->begin(method.writes);
+                outcome.result = method.handler(context, args);
+                if (!method.ownsTransactions) {
+                    if (method.writes)
+                        recordAudit(*sql, SessionStore::now(), operatorCode, method.name, context.written);
+                    if (beforeCommit_)
+                        beforeCommit_(method.name);
+                    if (unsynced != nullptr)
+                        *unsynced = sql->commitLeavingSync();
+                    else
+                        sql->commit();
+                }
+                break;
+            } catch (const DatabaseDeadlock &) {
+                if (method.ownsTransactions || attempt == DeadlockAttempts)
+                    throw;
+                if (sql->inTransaction())
+                    sql->rollback();
+                args = sent;
+                context.written.clear();
+                context.logNote.clear();
+            }
         }
         outcome.args = std::move(args);
     } catch (const Refusal &refusal) {

@@ -380,7 +380,7 @@ TEST(CodecTest, RefusesMalformedBytesWithAClearMessage) {
              w.append(QLatin1StringView("001"));
              w.endArray();
          }),
-         "row 0 holds 2 items, its packet has 2 fields", true},
+         "row 0 holds 2 items (its state and its values), its packet has 2 fields", true},
         {"a row of an unknown state", packetWithRow([](QCborStreamWriter &w) {
              w.startArray(3);
              w.append(9);
