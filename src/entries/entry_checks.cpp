@@ -44,6 +44,9 @@ void TfrmLancCCorr::bindFieldChecks() {
     focus.setExitHandler(ui->medTpLanc, [this] { medTpLancExit(); });
     focus.setExitHandler(ui->medFilial, [this] { Vd_Filial(false); });
     focus.setExitHandler(ui->medCentCust, [this] { Vd_CentCust(false); });
+    // A value typed halfway ("12.50", the thousands point taken for the decimal comma) is told as the field
+    // is left, not first at "Confirmar".
+    focus.setExitHandler(ui->nedLancamento, [this] { ui->nedLancamento->RefuseUnfinished(); });
     focus.setExitHandler(ui->medNrDocBanc, [this] {
         ui->medNrDocBanc->SetText(Consiste::Ajusta(ui->medNrDocBanc->Text(), 10));
     });

@@ -3,6 +3,7 @@
 #include "entries/entry_form.h"
 
 #include <cmath>
+#include <utility>
 
 #include <QApplication>
 #include <QLocale>
@@ -10,6 +11,7 @@
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
 #include "framework/ui/child_enabled.h"
+#include "framework/ui/event_guard.h"
 #include "framework/ui/focus_tracker.h"
 #include "framework/ui/wait_animation.h"
 
@@ -115,6 +117,9 @@ void TfrmLancCCorr::sbtConfirmarClick() {
         }
         if (insertPending_) {
             IncluiLancamento(kind);
+            // Told once; its own trouble (the server gone meanwhile) is its own, the entry is written.
+            if (const auto included = std::exchange(draftIncluded_, {}))
+                bco::runGuarded(included);
         } else {
             // A credit paid by a cheque: the cheque's screen may stop the change.
             const QString cheque = ListValue(u"NRCHEQUE");

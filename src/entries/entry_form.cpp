@@ -596,6 +596,7 @@ void TfrmLancCCorr::sbtIncluirClick() {
     TfrmPadrao::sbtIncluirClick();
     SetMode(Mode::Including);
     draftStillWanted_ = {};
+    draftIncluded_ = {};
     boValidaIdComp = false;
     HabilitaCampos(true);
     Habilita(false);
@@ -791,6 +792,7 @@ void TfrmLancCCorr::IniciaInclusao(const EntryDraft &draft) {
     }
     sbtIncluirClick();
     draftStillWanted_ = draft.stillWanted;
+    draftIncluded_ = draft.included;
     ui->depDataMov->SetDate(draft.date);
     ui->cbbTipo->setCurrentIndex((draft.kind == u'D' ? DebitKind() : CreditKind()).kindIndex);
     cbbTipoChange();

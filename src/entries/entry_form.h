@@ -288,6 +288,7 @@ private:
     bool insertPending_ = false;
     // The draft's question, for an include started from one (IniciaInclusao); empty for one typed.
     std::function<QString()> draftStillWanted_;
+    std::function<void()> draftIncluded_;
     // Counts the list's state changes, so that a reload that kept the list open can be told apart.
     int listStateChanges_ = 0;
     // The account the open list was loaded for: leaving the account bar with the same account loads nothing.

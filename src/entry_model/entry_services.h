@@ -67,6 +67,9 @@ struct EntryDraft {
     // more (another operator paired or reconciled the statement's line since), empty while it still does.
     // The include is refused with those words and nothing is written.
     std::function<QString()> stillWanted;
+    // Called once the include is written, when set: what the draft came from shows the entry at once (the
+    // reconciliation, beside the entry form, proposes it for its line).
+    std::function<void()> included{};
 };
 
 // Opens the entry form on the draft's account and starts the include of the draft. Windows below the entry

@@ -692,13 +692,20 @@ void TfrmConciliacao::IncluirLancClick() {
                      .value = static_cast<double>(line.cents) / 100.0,
                      .document = line.document,
                      .description = line.description,
-                     .stillWanted = [screen = QPointer(this), account = account_, statement = line.statement,
-                                     number = line.line, from, to] {
-                         // A screen closed since asks nothing: the include goes on as one typed.
-                         return screen.isNull()
-                                    ? QString()
-                                    : screen->LineTakenSince(account, statement, number, from, to);
-                     }});
+                     .stillWanted =
+                         [screen = QPointer(this), account = account_, statement = line.statement,
+                          number = line.line, from, to] {
+                             // A screen closed since asks nothing: the include goes on as one typed.
+                             return screen.isNull()
+                                        ? QString()
+                                        : screen->LineTakenSince(account, statement, number, from, to);
+                         },
+                     // Listed again as on coming back to the screen, which may stay in sight, inactive.
+                     .included =
+                         [screen = QPointer(this)] {
+                             if (!screen.isNull())
+                                 screen->FormActivate();
+                         }});
 }
 
 void CriaConciliacao(Cli_bco11100::EntryDraftStarter includeStarter) {

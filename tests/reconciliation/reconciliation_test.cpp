@@ -902,6 +902,10 @@ TEST_F(ReconciliationForm, AnIncludeFromALineIsWrittenWhenTheLineStillWantsIt) {
     EXPECT_EQ(env.dialogs.errors(), QStringList());
     EXPECT_EQ(entries->CurrentMode(), Cli_bco11100::TfrmLancCCorr::Mode::Browsing);
     EXPECT_EQ(feesInTheBooks(), 1);
+    // The screen, beside the entry form, shows at once the new entry proposed for its line.
+    const BoardProposal *proposal = form->board().proposal(3);
+    ASSERT_NE(proposal, nullptr);
+    EXPECT_EQ(proposal->movements.size(), 1);
 }
 
 // The operator completes the include of the fee's line while another operator writes the fee, which the
