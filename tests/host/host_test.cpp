@@ -153,8 +153,10 @@ TEST(HostSettings, RefusesValuesItCannotUseNamingTheSetting) {
         load({QStringLiteral("--config"), writeIni(folder, "[sessao]\noperador=DEMO\nsenha=demo\n")});
         ADD_FAILURE() << "a password was taken from a file";
     } catch (const SettingsError &error) {
-        EXPECT_TRUE(QString::fromUtf8(error.what())
-                        .endsWith(u"A senha não fica em arquivo: dê-a em BCO_PASSWORD ou --password."))
+        EXPECT_TRUE(
+            QString::fromUtf8(error.what())
+                .endsWith(u"A senha não fica em arquivo: dê-a em BCO_PASSWORD (o bco-host também a pede ao "
+                          u"entrar, e a toma de --password)."))
             << error.what();
     }
     try {

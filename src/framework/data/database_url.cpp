@@ -25,8 +25,11 @@ DatabaseUrl DatabaseUrl::parse(const QString &text) {
         const QUrl parsed(text, QUrl::StrictMode);
         // Qt's reason quotes the address, password and all, which would go to logs and screens.
         if (!parsed.isValid())
-            throw std::invalid_argument("malformed PostgreSQL address: write the special characters of the "
-                                        "user and the password as %XX (# as %23, @ as %40, / as %2F)");
+            throw std::invalid_argument(parsed.errorString().startsWith(u"Invalid port")
+                                            ? "the PostgreSQL address's port is not a number from 1 to 65535"
+                                            : "malformed PostgreSQL address: write the special characters of "
+                                              "the user and the password "
+                                              "as %XX (# as %23, @ as %40, / as %2F)");
         url.kind = Kind::Postgresql;
         url.host = parsed.host();
         url.port = parsed.port(5432);
@@ -36,8 +39,12 @@ DatabaseUrl DatabaseUrl::parse(const QString &text) {
         const QUrlQuery query(parsed);
         if (query.hasQueryItem(QStringLiteral("host")))
             url.host = query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
+        // A '#' left in a password starts the address's fragment, and the rest goes there, database and all.
         if (url.databaseName.isEmpty())
-            throw std::invalid_argument("the PostgreSQL address names no database");
+            throw std::invalid_argument(
+                parsed.hasFragment() ? "the PostgreSQL address names no database (a # in the user or the "
+                                       "password is written %23)"
+                                     : "the PostgreSQL address names no database");
         return url;
     }
     throw std::invalid_argument("unknown database address (use sqlite:PATH or postgresql://...)");

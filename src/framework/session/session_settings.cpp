@@ -130,7 +130,8 @@ SessionSettings SessionSettings::read(const QCommandLineParser &parser, QDate to
                          // The password is kept out of files on purpose; where it goes instead is told.
                          unknown->first.endsWith(u"/senha", Qt::CaseInsensitive)
                              ? QStringLiteral(
-                                   " A senha não fica em arquivo: dê-a em BCO_PASSWORD ou --password.")
+                                   " A senha não fica em arquivo: dê-a em BCO_PASSWORD (o bco-host também a "
+                                   "pede ao entrar, e a toma de --password).")
                              : QString()));
     }
     const auto iniValue = [&ini](const char *key) {
