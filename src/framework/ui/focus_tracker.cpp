@@ -196,17 +196,19 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
     }
     const bool handedBack = to != nullptr && wasHandedOn(form);
     // The form's window, shown again, gives the focus from nowhere to the control it was handed on to while
-    // hidden (a form opened maximized over it restored it for the while): nobody moved it, so the control the
-    // form kept active gets it back and no handler runs, as when the focus comes back to it. A move of the
-    // operator, or of the program to another control, runs its handlers.
-    const QPointer<QWidget> handedTo = to != nullptr ? handedTo_.take(form) : QPointer<QWidget>();
+    // hidden (a form opened maximized over it restored it for the while), whenever it is made active again,
+    // though the operator clicked elsewhere in the form meanwhile: nobody moved it, so the control the form
+    // kept active gets it back and no handler runs. A move of the operator, or of the program to another
+    // control, runs its handlers.
+    const bool toHandedTo = to != nullptr && handedTo_.value(form) == to;
+    if (toHandedTo)
+        handedTo_.remove(form);
     const bool byOperator =
         lastFocusIn_ == to &&
         (lastFocusInReason_ == Qt::MouseFocusReason || lastFocusInReason_ == Qt::TabFocusReason ||
          lastFocusInReason_ == Qt::BacktabFocusReason || lastFocusInReason_ == Qt::ShortcutFocusReason);
-    const bool givenByTheWindow = handedBack && from == nullptr && to == handedTo && !byOperator;
-    if (givenByTheWindow && previous != nullptr && previous != to && previous->isVisible() &&
-        previous->isEnabled() && !dispatching_) {
+    if (toHandedTo && from == nullptr && !byOperator && previous != nullptr && previous != to &&
+        previous->isVisible() && previous->isEnabled() && !dispatching_) {
         dispatching_ = true;
         previous->setFocus(Qt::OtherFocusReason);
         dispatching_ = false;
