@@ -436,10 +436,13 @@ void ChequeEmissionDialog::record() {
         args.push_back(request_.entryVersion);
     const RemoteResult answer = server.Call(QStringLiteral("SetEmiteCheque"), args);
     if (!answer.ok()) {
-        // The number another screen took meanwhile: the next one free is offered, as when the screen opened.
+        // The number another screen took meanwhile: the next one free is offered, as when the screen opened,
+        // while the screen stays for another number (a debit written since, its cheque given by another
+        // screen among others, closes it).
         const QString typed =
             QStringLiteral("%1").arg(number_->text().trimmed().toInt(), 6, 10, QLatin1Char('0'));
-        if (firstRow(QStringLiteral("SELECT 1 FROM CHEQUE WHERE CDREDUCONT = ? AND NRCHEQUE = ?"),
+        if (!debitWrittenSinceListed() &&
+            firstRow(QStringLiteral("SELECT 1 FROM CHEQUE WHERE CDREDUCONT = ? AND NRCHEQUE = ?"),
                      {request_.account, typed})) {
             const QString next = nextChequeNumber();
             if (!next.isEmpty() && next != typed) {

@@ -345,17 +345,24 @@ TEST_F(ChequeScreen, WhatAnotherScreenRecordedMeanwhileIsRefusedAndOnlyAStaleDeb
     ChequeEmissionDialog stale(third);
     ChequeEmissionDialog meanwhile(third);
     stale.show();
-    meanwhile.numberEdit()->setText(QStringLiteral("900002"));
+    // Both offer the same number, which the other screen takes with the debit.
+    const QString taken = meanwhile.numberEdit()->text();
+    ASSERT_EQ(stale.numberEdit()->text(), taken);
     ASSERT_TRUE(meanwhile.saveAsPdf());
     dialogs.clearShown();
     stale.findChild<QPushButton *>(QStringLiteral("btnPdf"))->click();
     ASSERT_EQ(dialogs.errors().size(), 1) << dialogs.texts().join(u'|').toStdString();
     EXPECT_FALSE(stale.isVisible()) << "the screen closed behind the server's words";
+    // Told by what the operator sees of the debit, and offered no number for a screen that is gone.
+    EXPECT_TRUE(dialogs.errors()[0].startsWith(
+        QStringLiteral("O débito de %1, valor ").arg(third.date.toString(u"dd/MM/yyyy"))))
+        << dialogs.errors()[0].toStdString();
+    EXPECT_FALSE(dialogs.errors()[0].contains(u"próximo número")) << dialogs.errors()[0].toStdString();
     EXPECT_EQ(chequesOf(third), 1);
     EXPECT_EQ(
         count(QStringLiteral("SELECT COUNT(*) FROM MOVDEBIBANC WHERE CDREDUCONT = '001' AND NRMOVIDEBI = "
-                             "'%1' AND NRCHEQUE = '900002'")
-                  .arg(third.debit)),
+                             "'%1' AND NRCHEQUE = '%2'")
+                  .arg(third.debit, taken)),
         1);
 }
 

@@ -310,15 +310,18 @@ void refuseIfWrittenSince(const std::optional<StoredEntry> &stored, const Listed
     if (!listed.version)
         return;
     if (!stored)
-        refuse(
-            QStringLiteral("O lançamento de %1, valor %2 (%3), foi excluído por outro operador depois que a "
-                           "lista foi carregada: nada foi gravado.")
-                .arg(day(listed.date), amountText(listed.cents), listed.reference));
+        refuse(QStringLiteral("O lançamento %1 (%2), foi excluído por outro operador depois que a lista foi "
+                              "carregada: nada foi gravado.")
+                   .arg(entryInWords(listed.date, listed.cents), listed.reference));
     if (stored->version != *listed.version)
         refuse(
-            QStringLiteral("O lançamento de %1, valor %2, \"%3\", foi alterado por outro operador depois que "
-                           "a lista foi carregada: nada foi gravado. Confira-o na lista atualizada.")
-                .arg(day(stored->date), amountText(stored->cents), stored->description.trimmed()));
+            QStringLiteral("O lançamento %1, \"%2\", foi alterado por outro operador depois que a lista foi "
+                           "carregada: nada foi gravado. Confira-o na lista atualizada.")
+                .arg(entryInWords(stored->date, stored->cents), stored->description.trimmed()));
+}
+
+QString entryInWords(QDate date, qint64 cents) {
+    return QStringLiteral("de %1, valor %2").arg(day(date), amountText(cents));
 }
 
 std::optional<DataPacket> refusalByLinks(Sql &sql, const StoredEntry &entry, bool deleting) {

@@ -67,6 +67,9 @@ std::optional<qint64> listedVersion(const VariantList &args, size_t position);
 // `stored` for writing, so that nothing changes it between this check and the call's writes.
 void refuseIfWrittenSince(const std::optional<StoredEntry> &stored, const ListedEntry &listed);
 
+// An entry in words the operator knows, for messages: "de 15/03/2024, valor 1.234,56".
+QString entryInWords(QDate date, qint64 cents);
+
 // What ties an entry to another process, which then owns it: the entry is changed or deleted through that
 // process only. Each link has the catalogue key the forms refuse with (for a change and for a deletion)
 // and a description naming the owner, so that the operator knows where to go.

@@ -33,7 +33,8 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
     const std::optional<StoredEntry> stored = findEntryByNumber(sql, debitKind, account, debit, true);
     // A cheque another screen gave the debit meanwhile wrote it since it was listed: told as what it is.
     if (stored && !stored->cheque.trimmed().isEmpty())
-        refuse(QStringLiteral("O débito %1 já tem o cheque %2.").arg(debit, stored->cheque.trimmed()));
+        refuse(QStringLiteral("O débito %1 já tem o cheque %2.")
+                   .arg(entryInWords(stored->date, stored->cents), stored->cheque.trimmed()));
     refuseIfWrittenSince(
         stored, {listedVersion(args, 6), date, cents.value_or(0), QStringLiteral("débito %1").arg(debit)});
 
