@@ -13,7 +13,9 @@ NumberShown formatCodeShows(QStringView code) {
     bool month = false;
     bool timeOfDay = false;
     bool percent = false;
-    for (qsizetype i = 0; i < code.size(); ++i) {
+    // The first section, which shows positive numbers, tells: a "%" only in the section of zeros or of
+    // text makes no percentage of an amount.
+    for (qsizetype i = 0; i < code.size() && code[i] != u';'; ++i) {
         const QChar c = code[i];
         switch (c.toLower().unicode()) {
         case u'"':

@@ -18,8 +18,9 @@ enum class NumberShown : std::uint8_t { Number, Date, Percentage };
 NumberShown builtInFormatShows(int id);
 
 // A format code shows a date when it has a day or year token, or a month token ("m") outside a time ("h:mm",
-// "mm:ss" are minutes); else a percentage when it has a "%": each anywhere outside quoted text, brackets
-// (colours, conditions, locales, elapsed time), escaped characters and the character after "_" or "*".
+// "mm:ss" are minutes); else a percentage when it has a "%": each anywhere in its first section (positive
+// numbers) outside quoted text, brackets (colours, conditions, locales, elapsed time), escaped characters and
+// the character after "_" or "*".
 NumberShown formatCodeShows(QStringView code);
 
 // The cell of a number in a format that shows it so: a date (when the number is one of `system`), a

@@ -436,8 +436,9 @@ private:
         case Tag::FitId:
             if (text.size() > MaxFitIdLength)
                 throw messages::ofxIdTooLong(lineAt(at), text.size());
-            // Stored as the line's id, which the server takes of one line only, as the line's texts.
-            line.fitId = asOneLine(text);
+            // Stored as the line's id, which the server takes of one line only, as the line's texts; a
+            // character folded at either end would tell the id from the same one sent clean.
+            line.fitId = asOneLine(text).trimmed();
             break;
         case Tag::CheckNum:
             line.checkNumber = text;

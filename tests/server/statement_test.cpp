@@ -531,6 +531,9 @@ TEST_P(StatementTest, AControlCharacterInATextOfTheFileIsStoredAsABlank) {
         {"the end-of-file mark of old systems", "<TRNAMT>-3,00<MEMO>PAGTO \x1A FORNECEDOR"},
         {"a mark of direction in the bank's id", "<TRNAMT>-4,00<FITID>ID\xE2\x80\x8E"
                                                  "4<MEMO>PAGTO"},
+        // A file that garbled an id once, then the same line sent clean: one line.
+        {"a bank id ending in the end-of-file mark", "<TRNAMT>-5,00<FITID>CFX\x1A<MEMO>PAGTO"},
+        {"the same bank id sent clean", "<TRNAMT>-5,00<FITID>CFX<MEMO>PAGTO"},
     };
     for (const auto &[what, transaction] : read) {
         SCOPED_TRACE(what);
@@ -548,7 +551,7 @@ TEST_P(StatementTest, AControlCharacterInATextOfTheFileIsStoredAsABlank) {
                   .scalar(QStringLiteral("SELECT COUNT(*) FROM MOVEXTRATO WHERE CDREDUCONT = '001' AND "
                                          "DSMOVEXTR LIKE 'PAGTO%'"))
                   ->toInt(),
-              4);
+              5);
 }
 
 TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
