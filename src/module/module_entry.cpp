@@ -49,10 +49,12 @@ void CriaImportacao(void) {
 
 void CriaConciliacao(void) {
     bco::runGuarded([] {
-        Cli_bco11105::CriaConciliacao([](const Cli_bco11100::EntryDraft &draft) {
-            Cli_bco11100::CriaLancamento();
-            Cli_bco11100::frmLancCCorr->IniciaInclusao(draft);
-        });
+        Cli_bco11105::CriaConciliacao(
+            [](const Cli_bco11100::EntryDraft &draft) {
+                Cli_bco11100::CriaLancamento();
+                Cli_bco11100::frmLancCCorr->IniciaInclusao(draft);
+            },
+            Cli_bco11100::OpenEntryFormFinder());
     });
 }
 

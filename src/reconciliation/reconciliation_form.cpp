@@ -620,6 +620,7 @@ void TfrmConciliacao::ConciliarClick() {
     if (!done.ok())
         Recusa(done.errorMessage());
     ListaExtratos(ui->cbxExtrato->currentData().toList().value(0).toString());
+    RefreshEntryForm();
 }
 
 void TfrmConciliacao::DesfazerClick() {
@@ -641,6 +642,14 @@ void TfrmConciliacao::DesfazerClick() {
     if (!done.ok())
         Recusa(done.errorMessage());
     ListaExtratos(ui->cbxExtrato->currentData().toList().value(0).toString());
+    RefreshEntryForm();
+}
+
+// The entries this screen wrote are written since the entry form listed them: listed again at once, the
+// operator's next change or deletion of one is not refused as another operator's doing.
+void TfrmConciliacao::RefreshEntryForm() {
+    if (Cli_bco11100::EntryFormServices *entryForm = findEntryForm_ ? findEntryForm_() : nullptr)
+        entryForm->RefreshEntryList();
 }
 
 void TfrmConciliacao::Recusa(const QString &message) {
@@ -708,13 +717,15 @@ void TfrmConciliacao::IncluirLancClick() {
                          }});
 }
 
-void CriaConciliacao(Cli_bco11100::EntryDraftStarter includeStarter) {
+void CriaConciliacao(Cli_bco11100::EntryDraftStarter includeStarter,
+                     Cli_bco11100::EntryFormFinder findEntryForm) {
     bco::HourglassCursor hourglass;
     if (!boIdCriado || frmConciliacao.isNull()) {
         frmConciliacao = bco::CreateForm<TfrmConciliacao>();
         boIdCriado = true;
     }
     frmConciliacao->SetIncludeStarter(std::move(includeStarter));
+    frmConciliacao->SetEntryFormFinder(std::move(findEntryForm));
     if (QMdiSubWindow *window = frmConciliacao->MdiWindow())
         window->showNormal();
     bco::Host::frame().showChild(*frmConciliacao);

@@ -40,6 +40,8 @@ public:
 
     // How "Incluir lançamento" opens the entry form's include.
     void SetIncludeStarter(Cli_bco11100::EntryDraftStarter starter) { includeStarter_ = std::move(starter); }
+    // The entry form open, if any, which lists again what a reconciliation or its undoing wrote.
+    void SetEntryFormFinder(Cli_bco11100::EntryFormFinder finder) { findEntryForm_ = std::move(finder); }
 
     const bco::ReconciliationBoard &board() const { return board_; }
     // The lines' grid row of each open movement listed, in the movements' grid order.
@@ -102,6 +104,8 @@ private:
     QString shownStatement_;
     int carried_ = 0; // the acceptances the last listing took over from the one before
     Cli_bco11100::EntryDraftStarter includeStarter_;
+    Cli_bco11100::EntryFormFinder findEntryForm_;
+    void RefreshEntryForm();
 };
 
 extern QPointer<TfrmConciliacao> frmConciliacao;
@@ -109,6 +113,7 @@ extern bool boIdCriado;
 
 // Opens the reconciliation: made once, then put in its normal state and shown (a child window of the host).
 // "Incluir lançamento" opens the entry form's include through `includeStarter`.
-void CriaConciliacao(Cli_bco11100::EntryDraftStarter includeStarter = {});
+void CriaConciliacao(Cli_bco11100::EntryDraftStarter includeStarter = {},
+                     Cli_bco11100::EntryFormFinder findEntryForm = {});
 
 } // namespace Cli_bco11105

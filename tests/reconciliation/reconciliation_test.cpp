@@ -27,6 +27,7 @@
 #include "statement_model/statement_packets.h"
 #include "statements/bank_statement.h"
 #include "support/form_controls.h"
+#include "support/entry_form_stand_in.h"
 #include "support/form_test_environment.h"
 #include "support/scripted_file_dialogs.h"
 #include "support/second_operator.h"
@@ -276,10 +277,12 @@ protected:
         file.close();
 
         // As the module opens it: the include goes to the entry form.
-        Cli_bco11105::CriaConciliacao([](const Cli_bco11100::EntryDraft &draft) {
-            Cli_bco11100::CriaLancamento();
-            Cli_bco11100::frmLancCCorr->IniciaInclusao(draft);
-        });
+        Cli_bco11105::CriaConciliacao(
+            [](const Cli_bco11100::EntryDraft &draft) {
+                Cli_bco11100::CriaLancamento();
+                Cli_bco11100::frmLancCCorr->IniciaInclusao(draft);
+            },
+            entryForm.Finder());
         form = Cli_bco11105::frmConciliacao;
         ASSERT_FALSE(form.isNull());
         QApplication::setActiveWindow(form);
@@ -390,6 +393,8 @@ protected:
     }
 
     FormTestEnvironment env;
+    // The entry form the screen lists again after its writes (counting them only).
+    EntryFormStandIn entryForm;
     ScriptedFileDialogs files;
     QTemporaryDir folder;
     QString statementPath;
@@ -481,6 +486,7 @@ TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesTh
     EXPECT_EQ(QList<int>({movementsOn("F1"), movementsOn("F2"), movementsOn("F3"), movementsOn("F4")}),
               QList<int>({1, 1, 3, 0}));
     EXPECT_TRUE(form->board().lines()[0].reconciled) << "the screen lists again what the server holds";
+    EXPECT_EQ(entryForm.refreshes, 1) << "and so does the entry form";
 
     // Undoing the deposit asks first, naming the line; "Não" releases nothing, "Sim" its three cheques and
     // nothing else.
@@ -496,6 +502,7 @@ TEST_F(ReconciliationForm, ImportsTheStatementAcceptsItsProposalsAndReconcilesTh
     press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     for (const EntryRequest *entry : {&first, &second, &third})
         EXPECT_EQ(reconciliationOf(*entry), QStringLiteral("0  ")) << entry->description.toStdString();
+    EXPECT_EQ(entryForm.refreshes, 2);
     EXPECT_EQ(reconciliationOf(cheque), QStringLiteral("1 %1 %2").arg(statement, lineNumbers[0]));
     EXPECT_EQ(movementsOn("F3"), 0);
     EXPECT_FALSE(form->board().lines()[2].reconciled);
