@@ -112,8 +112,12 @@ void TfrmLancCCorr::sbtConfirmarClick() {
         const EntryKind &kind = KindOfIndex(ui->cbbTipo->currentIndex());
         // Last before the write: the questions above may have waited long on the operator.
         if (insertPending_ && draftStillWanted_) {
-            if (const QString why = draftStillWanted_(); !why.isEmpty())
+            if (const QString why = draftStillWanted_(); !why.isEmpty()) {
+                // What the draft came from changed meanwhile: it shows what it holds now.
+                if (draftIncluded_)
+                    bco::runGuarded(draftIncluded_);
                 Consiste::MensErro(why, true);
+            }
         }
         if (insertPending_) {
             IncluiLancamento(kind);

@@ -67,8 +67,9 @@ struct EntryDraft {
     // more (another operator paired or reconciled the statement's line since), empty while it still does.
     // The include is refused with those words and nothing is written.
     std::function<QString()> stillWanted;
-    // Called once the include is written, when set: what the draft came from shows the entry at once (the
-    // reconciliation, beside the entry form, proposes it for its line).
+    // Called once the include is written, or refused by `stillWanted`, when set: what the draft came from
+    // shows at once what it holds now (the reconciliation, beside the entry form, proposes the entry for its
+    // line, or shows the line paired meanwhile).
     std::function<void()> included{};
 };
 

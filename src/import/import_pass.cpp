@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <map>
+#include <tuple>
 #include <stdexcept>
 
 #include "entry_model/entry_kind.h"
@@ -406,8 +407,7 @@ bool ImportPass::Searchable(const PreRecord &row) {
 
 // The searches of every day met first in the rows [first, end), each day's whole in one call where it fits:
 // the server lets each movement it holds be found once a call. A day of more rows than a call takes is
-// searched over several calls, rows of one amount and document (which alone can repeat one movement) in the
-// same call as far as they fit.
+// searched over several calls, rows that can repeat one movement in the same call as far as they fit.
 void ImportPass::AskDuplicates(const std::vector<PreRecord> &rows, size_t first, size_t end,
                                Questions &questions) {
     bco::VariantList searches;
@@ -455,10 +455,15 @@ void ImportPass::AskDuplicates(const std::vector<PreRecord> &rows, size_t first,
 std::vector<std::vector<size_t>> ImportPass::RowsThatMayRepeatOneMovement(const std::vector<PreRecord> &rows,
                                                                           const std::vector<size_t> &day) {
     std::vector<std::vector<size_t>> groups;
-    std::map<std::pair<qint64, QString>, size_t> groupOf;
+    std::map<std::tuple<qint64, QString, QString>, size_t> groupOf;
     for (const size_t at : day) {
         const PreRecord &row = rows[at];
-        const auto key = std::pair(std::llround(std::abs(row.amount) * 100), row.document.trimmed());
+        // As the server compares a row with the movements it holds, kind aside (a row of no kind meets
+        // either): the amount to the cent, the document and the history's first 40 characters, their
+        // outer blanks set aside.
+        const auto key =
+            std::tuple(std::llround(std::abs(row.amount) * 100), row.document.trimmed(),
+                       bco::trimBlanks(bco::leftWholeCharacters(row.description + historySuffix, 40)));
         const auto [found, isNew] = groupOf.try_emplace(key, groups.size());
         if (isNew)
             groups.emplace_back();

@@ -163,7 +163,8 @@ private:
     static bool Searchable(const PreRecord &row);
     void AskDuplicates(const std::vector<PreRecord> &rows, size_t first, size_t end, Questions &questions);
     // The rows of a day (given in the order of the file) that may repeat one stored movement, as groups in
-    // the order of their first rows, each in the order of the file: rows of one amount and document.
+    // the order of their first rows, each in the order of the file: rows of one amount, document and
+    // history.
     static std::vector<std::vector<size_t>> RowsThatMayRepeatOneMovement(const std::vector<PreRecord> &rows,
                                                                          const std::vector<size_t> &day);
     Questions Ask(const std::vector<PreRecord> &rows, size_t first, size_t end);

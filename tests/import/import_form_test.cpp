@@ -147,20 +147,26 @@ WorkbookRecipe recipe(const QString &name, const QByteArray &rows, Format format
     return made;
 }
 
-// `fees` equal bank fees of 15/03/2024, the first on line 2 and the others after `between` rows of
-// `betweenDate`: of another day, they are checked in another batch than the first; of the same day, a day
-// of more rows than one call of searches takes.
-QByteArray feeRows(int fees, int between, const QString &betweenDate = QStringLiteral("2024-03-14")) {
+// `fees` equal bank fees of 15/03/2024 (document `feeDocument`), the first on line 2 and the others after
+// `between` rows of `betweenDate`: of another day, they are checked in another batch than the first; of the
+// same day, a day of more rows than one call of searches takes. The rows between are credits of their own
+// values, or (`feesValue`) debits of the fees' value, without a document, told apart by their descriptions.
+QByteArray feeRows(int fees, int between, const QString &betweenDate = QStringLiteral("2024-03-14"),
+                   const QString &feeDocument = QStringLiteral("TAR-9"), bool feesValue = false) {
     const QByteArray fee =
-        R"([{"date": "2024-03-15"}, "001", "0101", "D", "1", "Tarifa", 12.5, "TAR-9", null, null])";
+        QStringLiteral(
+            R"([{"date": "2024-03-15"}, "001", "0101", "D", "1", "Tarifa", 12.5, "%1", null, null])")
+            .arg(feeDocument)
+            .toUtf8();
     QByteArrayList rows{R"(["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", )"
                         R"("Documento", "Cliente", "Fornecedor"])",
                         fee};
     for (int i = 0; i < between; ++i)
-        rows.append(QStringLiteral(R"([{"date": "%2"}, "001", "0101", "C", "1", "Linha %1", %1, "", )"
+        rows.append(QStringLiteral(R"([{"date": "%2"}, "001", "0101", "%3", "1", "Linha %1", %4, "", )"
                                    R"(null, null])")
                         .arg(i + 1)
-                        .arg(betweenDate)
+                        .arg(betweenDate, feesValue ? QStringLiteral("D") : QStringLiteral("C"),
+                             feesValue ? QStringLiteral("12.5") : QString::number(i + 1))
                         .toUtf8());
     for (int i = 1; i < fees; ++i)
         rows.append(fee);
@@ -204,6 +210,11 @@ private:
           [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Tarifa", 12.5, "TAR-9", null, null]])"));
         fixtures_.add(
             recipe(QStringLiteral("tarifas-iguais"), feeRows(3, Cli_bco11104::ImportPass::BatchRows + 50)));
+        fixtures_.add(recipe(QStringLiteral("tarifa-sem-documento"), feeRows(1, 0, {}, QString())));
+        fixtures_.add(recipe(QStringLiteral("tarifas-do-mesmo-valor-num-dia-cheio"),
+                             feeRows(2, Cli_bco11104::ImportPass::MostSearchesPerCall,
+                                     QStringLiteral("2024-03-15"), QString(), true),
+                             Format::Xlsx));
         fixtures_.add(
             recipe(QStringLiteral("tarifas-num-dia-cheio"),
                    feeRows(2, Cli_bco11104::ImportPass::MostSearchesPerCall, QStringLiteral("2024-03-15")),
@@ -461,8 +472,14 @@ TEST_F(ImportForm, OneMovementTheBooksHoldIsTheRepetitionOfOneRowOnly) {
 
     choose(Workbooks::get().path(QStringLiteral("tarifas-iguais.xls")));
     EXPECT_EQ(errorLines(), (std::vector<ErrorLine>{{2, "Lançamento já cadastrado."}}));
-    // Nor when the equal rows lie in a day of more rows than one call of searches takes.
+    // Nor when the equal rows lie in a day of more rows than one call of searches takes, among them rows of
+    // the same value and no document.
     choose(Workbooks::get().path(QStringLiteral("tarifas-num-dia-cheio.xlsx")));
+    EXPECT_EQ(errorLines(), (std::vector<ErrorLine>{{2, "Lançamento já cadastrado."}}));
+    choose(Workbooks::get().path(QStringLiteral("tarifa-sem-documento.xls")));
+    ASSERT_TRUE(importEnabled());
+    QTest::keySequence(control("dgbErros"), QKeySequence(Qt::CTRL | Qt::Key_Return));
+    choose(Workbooks::get().path(QStringLiteral("tarifas-do-mesmo-valor-num-dia-cheio.xlsx")));
     EXPECT_EQ(errorLines(), (std::vector<ErrorLine>{{2, "Lançamento já cadastrado."}}));
     // Nor is a credit that reverses the debit the books hold its repetition.
     choose(Workbooks::get().path(QStringLiteral("estorno.xls")));

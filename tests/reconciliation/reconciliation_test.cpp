@@ -932,6 +932,10 @@ TEST_F(ReconciliationForm, AnIncludeFromALineAnotherOperatorGaveAnEntryMeanwhile
                     "inclusão."});
     EXPECT_EQ(entries->CurrentMode(), Cli_bco11100::TfrmLancCCorr::Mode::Including);
     EXPECT_EQ(feesInTheBooks(), 1);
+    // The screen beside it shows the line as it stands now, with the other operator's entry proposed.
+    const BoardProposal *proposal = form->board().proposal(3);
+    ASSERT_NE(proposal, nullptr);
+    EXPECT_EQ(proposal->movements, QStringList{theirs.movement});
 }
 
 // A bank's document and history may be longer than an entry's fields: the include takes what fits and says
