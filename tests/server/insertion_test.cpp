@@ -34,6 +34,18 @@ protected:
         return outcome.ok() ? outcome.result.array() : VariantList(4);
     }
 
+    // Gives `calls` other connections the time to come to wait for a lock (on PostgreSQL, until they do; on
+    // SQLite, whose writers wait for the database, a moment), up to five seconds.
+    void letCallsWaitForALock(int calls) {
+        for (int tries = 0;
+             GetParam() == Backend::Postgresql && tries < 500 &&
+             number(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = "
+                                   "'Lock' AND datname = current_database()")) < calls;
+             ++tries)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+
     static qint64 cents(double amount) { return qRound64(amount * 100); }
     static qint64 sum(const DataPacket &rows, const char *fieldName) {
         qint64 total = 0;
@@ -426,13 +438,7 @@ TEST_P(InsertionTest, TheSameIncludeSentTwiceAtOnceWritesOnceAndRefusesTheOther)
             senders[i] = std::thread([&, i] { outcomes[i] = server->call(call.method, call.args); });
         // Both calls check while the account is held: on PostgreSQL they wait at its version, on SQLite at
         // the database.
-        const auto waiting = [&] {
-            return number(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = "
-                                         "'Lock' AND datname = current_database()"));
-        };
-        for (int tries = 0; GetParam() == Backend::Postgresql && waiting() < 2 && tries < 500; ++tries)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        letCallsWaitForALock(2);
         holder.commit();
         for (std::thread &sender : senders)
             sender.join();
@@ -482,13 +488,7 @@ TEST_P(InsertionTest, AnIncludeMeetingAPeriodBeingClosedOrADayBeingBlockedWaitsA
         closer.execute(QString::fromLatin1(c.closing), {{QStringLiteral("dia"), entry.date}});
         CallOutcome outcome;
         std::thread sender([&] { outcome = server->call(call.method, call.args); });
-        const auto waiting = [&] {
-            return number(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = "
-                                         "'Lock' AND datname = current_database()"));
-        };
-        for (int tries = 0; GetParam() == Backend::Postgresql && waiting() < 1 && tries < 500; ++tries)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        letCallsWaitForALock(1);
         closer.commit();
         sender.join();
 
@@ -523,11 +523,7 @@ TEST_P(InsertionTest, AnIncludeEndedToBreakADeadlockRunsAgainAndIsWrittenOnce) {
                   {{QStringLiteral("dia"), entry.date}});
     CallOutcome outcome;
     std::thread sender([&] { outcome = server->call(call.method, call.args); });
-    for (int tries = 0; tries < 500 && number(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE "
-                                                             "wait_event_type = 'Lock' AND datname = "
-                                                             "current_database()")) < 1;
-         ++tries)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    letCallsWaitForALock(1);
     // Waits for the include, which waits for this: the include, waiting first, is ended.
     other.execute(QStringLiteral("SELECT NRVERSAO FROM VERSAOLISTA WHERE CDREDUCONT = '001' FOR UPDATE"));
     other.commit();
