@@ -530,6 +530,7 @@ TEST_P(InsertionTest, AnIncludeEndedToBreakADeadlockRunsAgainAndIsWrittenOnce) {
     sender.join();
 
     EXPECT_TRUE(outcome.ok()) << outcome.error.toStdString();
+    EXPECT_TRUE(outcome.note.contains(u"deadlock")) << "the server's log says it ran again";
     EXPECT_EQ(written()[0], before[0] + 1);
     EXPECT_EQ(
         number(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDREDUCONT = '001' AND NRMOVBANC = "

@@ -230,6 +230,7 @@ CallOutcome Dispatcher::runHere(const Method &method, VariantList args, const QS
     const VariantList sent = method.ownsTransactions ? VariantList() : args;
     CallContext context{*sql, sessions_, operatorCode, token, {}, {}, &pool_};
     CallOutcome outcome;
+    int deadlocks = 0;
     try {
         for (int attempt = 1;; ++attempt) {
             try {
@@ -248,6 +249,7 @@ CallOutcome Dispatcher::runHere(const Method &method, VariantList args, const QS
                 }
                 break;
             } catch (const DatabaseDeadlock &) {
+                ++deadlocks;
                 if (method.ownsTransactions || attempt == DeadlockAttempts)
                     throw;
                 if (sql->inTransaction())
@@ -271,6 +273,11 @@ CallOutcome Dispatcher::runHere(const Method &method, VariantList args, const QS
         outcome = serverFault(CallOutcome::Status::Failed, QString::fromUtf8(error.what()));
     }
     outcome.note = context.logNote;
+    // The log says why the call took longer than it should, and that it ran more than once.
+    if (deadlocks > 0)
+        outcome.note += QStringLiteral("%1ended by the database to break a deadlock %2 time(s), run again")
+                            .arg(outcome.note.isEmpty() ? QString() : QStringLiteral("; "))
+                            .arg(deadlocks);
     if (!outcome.ok() && sql->inTransaction()) {
         try {
             sql->rollback();
