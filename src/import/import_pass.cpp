@@ -4,8 +4,8 @@
 
 #include <deque>
 #include <map>
-#include <tuple>
 #include <stdexcept>
+#include <tuple>
 
 #include "entry_model/entry_kind.h"
 #include "framework/checks/consiste.h"

@@ -1,5 +1,7 @@
 #include "framework/ui/focus_tracker.h"
 
+#include <algorithm>
+
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -142,6 +144,11 @@ QWidget *FocusTracker::formOf(QWidget *widget) {
     return widget != nullptr ? widget->window() : nullptr;
 }
 
+bool FocusTracker::cameBy(const QWidget *to, std::initializer_list<Qt::FocusReason> reasons) const {
+    return to != nullptr && lastFocusIn_ == to &&
+           std::find(reasons.begin(), reasons.end(), lastFocusInReason_) != reasons.end();
+}
+
 QWidget *FocusTracker::activeControl(QWidget *form) const {
     return activeControls_.value(form).data();
 }
@@ -183,8 +190,8 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
     // focus to the control the move was heading for, which Qt remembered for it: nobody moved, so the form's
     // active control, the one the check kept, gets it back and no handler runs. Else the check would run
     // again, and show its message again, each time the message closed.
-    const bool refusedAgain = from == nullptr && to != nullptr && to == refusedTarget_ &&
-                              lastFocusIn_ == to && lastFocusInReason_ == Qt::ActiveWindowFocusReason;
+    const bool refusedAgain =
+        from == nullptr && to != nullptr && to == refusedTarget_ && cameBy(to, {Qt::ActiveWindowFocusReason});
     if (to != nullptr)
         refusedTarget_ = nullptr;
     if (refusedAgain && previous != nullptr && previous != to && previous->isVisible() &&
@@ -203,10 +210,8 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
     const bool toHandedTo = to != nullptr && handedTo_.value(form) == to;
     if (toHandedTo)
         handedTo_.remove(form);
-    const bool byOperator =
-        lastFocusIn_ == to &&
-        (lastFocusInReason_ == Qt::MouseFocusReason || lastFocusInReason_ == Qt::TabFocusReason ||
-         lastFocusInReason_ == Qt::BacktabFocusReason || lastFocusInReason_ == Qt::ShortcutFocusReason);
+    const bool byOperator = cameBy(
+        to, {Qt::MouseFocusReason, Qt::TabFocusReason, Qt::BacktabFocusReason, Qt::ShortcutFocusReason});
     if (toHandedTo && from == nullptr && !byOperator && previous != nullptr && previous != to &&
         previous->isVisible() && previous->isEnabled() && !dispatching_) {
         dispatching_ = true;
@@ -253,9 +258,7 @@ void FocusTracker::focusChanged(QWidget *from, QWidget *to) {
 // the description) leaves the caret after the text, and what the operator then types would be added to it.
 void FocusTracker::selectAsKeysEnter(QWidget *to) {
     auto *line = qobject_cast<QLineEdit *>(to);
-    const bool byKeys = lastFocusIn_ == to && (lastFocusInReason_ == Qt::TabFocusReason ||
-                                               lastFocusInReason_ == Qt::BacktabFocusReason ||
-                                               lastFocusInReason_ == Qt::ShortcutFocusReason);
+    const bool byKeys = cameBy(to, {Qt::TabFocusReason, Qt::BacktabFocusReason, Qt::ShortcutFocusReason});
     if (line != nullptr && byKeys && line->inputMask().isEmpty() && !line->hasSelectedText())
         line->selectAll();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 
 #include <QHash>
 #include <QObject>
@@ -67,6 +68,8 @@ private:
     bool wasHandedOn(QWidget *form);
     void giveFocusBack(QWidget *form);
     void selectAsKeysEnter(QWidget *to);
+    // Whether `to` received the focus last, for one of `reasons`.
+    bool cameBy(const QWidget *to, std::initializer_list<Qt::FocusReason> reasons) const;
 
     QHash<QWidget *, Handlers> handlers_;
     QHash<QWidget *, QPointer<QWidget>> activeControls_;
