@@ -7,6 +7,7 @@
 
 #include <httplib.h>
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <sys/socket.h>
 
 #include "framework/remote/wire_codec.h"
@@ -53,6 +54,16 @@ void sendBody(httplib::Response &response, const QByteArray &body) {
                                   [body](std::size_t offset, std::size_t length, httplib::DataSink &sink) {
                                       return sink.write(body.constData() + offset, length);
                                   });
+}
+
+// A call that took or gave this many bytes decoded them into several times as much, freed once it ran; the
+// allocator would keep that memory in the worker's arena for good, and a server that ran one import or listed
+// one long account would stay that large until it stops.
+constexpr qsizetype LargeCallBytes = 4 * 1024 * 1024;
+
+void giveBackWhatALargeCallFreed(qsizetype requestBytes, qsizetype answerBytes) {
+    if (requestBytes >= LargeCallBytes || answerBytes >= LargeCallBytes)
+        malloc_trim(0);
 }
 
 // What a request may send besides its body: its line and headers, and apart from them a chunked body's
@@ -211,8 +222,10 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
             response.set_content(encodeError(message).toStdString(), CborContentType);
             return;
         }
+        const qsizetype requestBytes = body.size();
         const RpcResponse answer = dispatcher_.handle(
             method, QString::fromStdString(request.get_header_value("Authorization")), std::move(body));
+        giveBackWhatALargeCallFreed(requestBytes, answer.body.size());
         response.status = answer.status;
         sendBody(response, answer.body);
     });
