@@ -405,7 +405,7 @@ private:
                 ContinuedRecord text(records, body);
                 QString value = text.unicodeString();
                 cells_.formulasComputed = cells_.formulasComputed || !value.isEmpty();
-                cells_.add(pendingRow_, pendingColumn_, WorkbookCell::fromText(std::move(value)));
+                cells_.add(pendingRow_, pendingColumn_, WorkbookCell::fromFormulaText(std::move(value)));
                 pendingText_ = false;
             }
             break;

@@ -1,12 +1,39 @@
 #include "import/number_formats.h"
 
+#include <cmath>
+
 namespace bco {
 
 NumberShown builtInFormatShows(int id) {
-    if ((id >= 14 && id <= 22) || (id >= 45 && id <= 47))
+    if ((id >= 14 && id <= 17) || id == 22)
         return NumberShown::Date;
+    if ((id >= 18 && id <= 21) || (id >= 45 && id <= 47))
+        return NumberShown::Time;
     return id == 9 || id == 10 ? NumberShown::Percentage : NumberShown::Number;
 }
+
+namespace {
+
+// "[h]", "[mm]", "[ss]": a time elapsed, shown past its day.
+bool isElapsedTime(QStringView bracketed) {
+    if (bracketed.isEmpty())
+        return false;
+    for (const QChar c : bracketed)
+        if (c.toLower() != bracketed.front().toLower() || !QStringView(u"hms").contains(c.toLower()))
+            return false;
+    return true;
+}
+
+// The time of day, or the time elapsed past a day, a number stands for, as "h:mm:ss".
+QString timeShown(double number) {
+    const auto seconds = static_cast<long long>(std::llround(number * 86400.0));
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
 
 NumberShown formatCodeShows(QStringView code) {
     bool dayOrYear = false;
@@ -22,10 +49,13 @@ NumberShown formatCodeShows(QStringView code) {
             while (++i < code.size() && code[i] != u'"') {
             }
             break;
-        case u'[':
+        case u'[': {
+            const qsizetype from = i + 1;
             while (++i < code.size() && code[i] != u']') {
             }
+            timeOfDay = timeOfDay || isElapsedTime(code.mid(from, i - from));
             break;
+        }
         case u'\\':
         case u'_':
         case u'*':
@@ -51,6 +81,8 @@ NumberShown formatCodeShows(QStringView code) {
     }
     if (dayOrYear || (month && !timeOfDay))
         return NumberShown::Date;
+    if (timeOfDay)
+        return NumberShown::Time;
     return percent ? NumberShown::Percentage : NumberShown::Number;
 }
 
@@ -58,6 +90,9 @@ WorkbookCell numberAsShown(double number, NumberShown shown, const DateSystem &s
     if (shown == NumberShown::Date)
         if (const auto date = dateFromSerial(number, system))
             return WorkbookCell::fromDate(*date);
+    // A day's time is never negative; a broken file's is left the number it is.
+    if (shown == NumberShown::Time && number >= 0 && number < 1e9)
+        return WorkbookCell::fromText(timeShown(number));
     if (shown == NumberShown::Percentage)
         return WorkbookCell::fromText(QString::number(number * 100, 'g', 15).replace(u'.', u',') + u'%');
     return WorkbookCell::fromNumber(number);

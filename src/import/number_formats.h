@@ -9,23 +9,23 @@
 
 namespace bco {
 
-// What a number format shows a number as: the spreadsheet stores dates and percentages as numbers, and only
-// the format tells.
-enum class NumberShown : std::uint8_t { Number, Date, Percentage };
+// What a number format shows a number as: the spreadsheet stores dates, times and percentages as numbers,
+// and only the format tells.
+enum class NumberShown : std::uint8_t { Number, Date, Time, Percentage };
 
-// Built-in formats 14 to 22 and 45 to 47 show dates, 9 and 10 percentages, unless the workbook redefines them
-// with a code of its own.
+// Built-in formats 14 to 17 and 22 show dates, 18 to 21 and 45 to 47 times, 9 and 10 percentages, unless the
+// workbook redefines them with a code of its own.
 NumberShown builtInFormatShows(int id);
 
 // A format code shows a date when it has a day or year token, or a month token ("m") outside a time ("h:mm",
-// "mm:ss" are minutes); else a percentage when it has a "%": each anywhere in its first section (positive
-// numbers) outside quoted text, brackets (colours, conditions, locales, elapsed time), escaped characters and
-// the character after "_" or "*".
+// "mm:ss" are minutes); else a time when it has an hour or second token (or an elapsed one, "[h]"); else a
+// percentage when it has a "%": each anywhere in its first section (positive numbers) outside quoted text,
+// brackets (colours, conditions, locales), escaped characters and the character after "_" or "*".
 NumberShown formatCodeShows(QStringView code);
 
-// The cell of a number in a format that shows it so: a date (when the number is one of `system`), a
-// percentage as the text it shows ("50%" of 0.5, which no amount or code takes for the fraction it holds),
-// or the number.
+// The cell of a number in a format that shows it so: a date (when the number is one of `system`); a time or a
+// percentage as the text it shows ("12:00:00" of 0.5, "50%" of 0.5, which no amount or date takes for the
+// fraction it holds); or the number.
 WorkbookCell numberAsShown(double number, NumberShown shown, const DateSystem &system);
 
 } // namespace bco

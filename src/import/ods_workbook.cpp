@@ -132,6 +132,7 @@ private:
     void readRow(QXmlStreamReader &reader, quint32 repeat) {
         const quint32 maxColumns = cells_.limits().maxColumns;
         rowCells_.clear();
+        bool holdsValue = false;
         quint32 column = 0;
         for (int depth = 1; depth > 0;) {
             const QXmlStreamReader::TokenType token = nextToken(reader);
@@ -152,7 +153,10 @@ private:
                     if (!covered && rowsSpanned > 1)
                         cells_.addMerge({row_, column, row_ + rowsSpanned - 1, column});
                     const WorkbookCell value = readCell(reader, column);
-                    if (!covered && value.kind() != CellKind::Empty)
+                    // A formula computed as an empty text tells a row's date apart from one left empty,
+                    // where the row holds a value; a row of such formulas only is an empty row.
+                    holdsValue = holdsValue || (!covered && value.kind() != CellKind::Empty);
+                    if (!covered && (value.kind() != CellKind::Empty || value.isEmptyFormula()))
                         for (quint32 i = 0; i < columns && column + i < maxColumns; ++i)
                             rowCells_.push_back({column + i, value});
                     column = std::min(maxColumns, column + columns);
@@ -161,7 +165,7 @@ private:
                 }
             }
         }
-        if (rowCells_.empty()) {
+        if (!holdsValue) {
             // Files end with a million empty rows declared in one element: they cost nothing.
             row_ = static_cast<quint32>(
                 std::min<quint64>(static_cast<quint64>(row_) + repeat, cells_.limits().maxRows));
@@ -216,6 +220,9 @@ private:
         // A formula with neither a value nor a text shown was never computed, whatever type it claims.
         if (value.kind() == CellKind::Empty && hasFormula)
             throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
+        if (hasFormula && value.kind() == CellKind::Text)
+            value = WorkbookCell::fromFormulaText(value.textValue());
+        cells_.formulasComputed = cells_.formulasComputed || (hasFormula && !value.isEmptyFormula());
         return value;
     }
 

@@ -11,6 +11,11 @@ WorkbookCell WorkbookCell::fromEmptyFormula() {
     return cell;
 }
 
+WorkbookCell WorkbookCell::fromFormulaText(QString text) {
+    WorkbookCell cell = fromText(std::move(text));
+    return cell.isBlank() ? fromEmptyFormula() : cell;
+}
+
 WorkbookCell WorkbookCell::fromText(QString text) {
     WorkbookCell cell;
     cell.kind_ = CellKind::Text;

@@ -25,6 +25,9 @@ public:
     // A formula whose stored result is an empty text: what a spreadsheet computes for ="" and what some
     // libraries store for every formula they leave for a spreadsheet to compute. Empty, as the first.
     static WorkbookCell fromEmptyFormula();
+    // A formula's text result: one of blanks only is an empty formula's, so that a row's date computed as
+    // " " is told apart from a date left empty as ="" is.
+    static WorkbookCell fromFormulaText(QString text);
 
     CellKind kind() const { return kind_; }
     // No value, or a text of blanks only: such a cell counts as empty when rows are selected.

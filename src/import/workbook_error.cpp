@@ -82,6 +82,16 @@ WorkbookError WorkbookError::notADate(const QString &heading, int sheetRow, cons
             .arg(quoted(text)));
 }
 
+WorkbookError WorkbookError::emptyDateFormula(quint32 sheetRow, quint32 column) {
+    return WorkbookError(
+        QStringLiteral(
+            "A linha %1 da planilha tem um valor, mas a data dela (coluna %2) é uma fórmula que "
+            "calcula um texto vazio. Preencha a data dessa linha, ou apague o valor dela, antes de "
+            "importar a pasta de trabalho.")
+            .arg(sheetRow)
+            .arg(column));
+}
+
 WorkbookError WorkbookError::uncomputedFormula(quint32 sheetRow, quint32 column) {
     return WorkbookError(
         QStringLiteral(

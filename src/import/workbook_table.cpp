@@ -119,19 +119,21 @@ public:
                     row[slotOfColumn[it->column]] = std::move(it->cell);
             }
             if (keyIndex >= 0 && row[static_cast<size_t>(keyIndex)].isBlank()) {
-                // A key computed as an empty text beside an amount, in a sheet whose formulas hold no other
-                // value, is no row left out on purpose but a formula stored uncomputed: skipped, the row
-                // would be lost without a word. Where other formulas hold values, it is a template's row
-                // (="").
+                // A key computed as an empty text beside an amount is no row left out on purpose: skipped,
+                // its entry would be lost without a word. In a sheet whose formulas hold no other value it
+                // is a formula stored uncomputed; elsewhere the date's formula left it empty. A template's
+                // unused rows hold no amount, or one computed as nothing or as zero.
                 const auto holdsValue = [](const WorkbookCell &cell) {
-                    return !cell.isBlank();
+                    return !cell.isBlank() && !(cell.kind() == CellKind::Number && cell.number() == 0.0);
                 };
                 const bool entry = amountIndex >= 0 ? holdsValue(row[static_cast<size_t>(amountIndex)])
                                                     : std::any_of(row.begin(), row.end(), holdsValue);
-                if (!sheetCells.formulasComputed && row[static_cast<size_t>(keyIndex)].isEmptyFormula() &&
-                    entry)
-                    throw WorkbookError::uncomputedFormula(rowNumber + 1,
-                                                           columns[static_cast<size_t>(keyIndex)] + 1);
+                if (row[static_cast<size_t>(keyIndex)].isEmptyFormula() && entry) {
+                    const quint32 column = columns[static_cast<size_t>(keyIndex)] + 1;
+                    throw sheetCells.formulasComputed
+                        ? WorkbookError::emptyDateFormula(rowNumber + 1, column)
+                        : WorkbookError::uncomputedFormula(rowNumber + 1, column);
+                }
                 continue;
             }
             table.sheetRows_.push_back(static_cast<int>(rowNumber) + 1);

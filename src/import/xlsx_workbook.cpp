@@ -346,9 +346,11 @@ private:
         // error left empty was never computed, as by a library that writes formulas for a spreadsheet to
         // compute.
         const bool computed = hasValue && !(hasFormula && value.isEmpty() && type != CellType::Formula);
-        if (computed)
-            cells_.add(static_cast<quint32>(row), static_cast<quint32>(column), cell(type, style, value));
-        else if (hasFormula)
+        if (computed) {
+            WorkbookCell read = cell(type, style, value);
+            cells_.formulasComputed = cells_.formulasComputed || (hasFormula && !read.isEmptyFormula());
+            cells_.add(static_cast<quint32>(row), static_cast<quint32>(column), std::move(read));
+        } else if (hasFormula)
             throw WorkbookError::uncomputedFormula(static_cast<quint32>(row) + 1,
                                                    static_cast<quint32>(column) + 1);
     }
@@ -366,7 +368,7 @@ private:
         case CellType::Error:
             return WorkbookCell::fromError(value.trimmed());
         case CellType::Formula:
-            return WorkbookCell::fromText(decodeEscapes(value));
+            return WorkbookCell::fromFormulaText(decodeEscapes(value));
         case CellType::Boolean:
             return WorkbookCell::fromBoolean(value.trimmed() == u"1" || value.trimmed() == u"true");
         case CellType::Date: {

@@ -164,12 +164,14 @@ const SelectionCase selectionCases[] = {
      {2, 3},
      {Format::Xls, Format::Xlsx, Format::Ods},
      R"({"date1904": true})"},
-    {"a number's format tells whether it is a date",
-     R"([["Data", "Hora", "Valor"],
+    // Shown as 12:00, the cell holds 0.5: read as a number, an amount would take the fraction.
+    {"a number's format tells whether it is a date or a time",
+     R"([["Data", "Hora", "Valor", "Minutos", "Horas", "Segundos"],
          [{"number": 45366, "format": "d-mmm-yy"}, {"number": 0.5, "format": "hh:mm"},
-          {"number": 1.5, "format": "#,##0.00 \"dias\""}]])",
-     {"Data", "Hora", "Valor"},
-     {{"D 15/03/2024", "N 0.5", "N 1.5"}},
+          {"number": 1.5, "format": "#,##0.00 \"dias\""}, {"number": 0.01, "format": "mm:ss"},
+          {"number": 1.5, "format": "[h]:mm"}, {"number": 0.25, "format": "ss"}]])",
+     {"Data", "Hora", "Valor", "Minutos", "Horas", "Segundos"},
+     {{"D 15/03/2024", "T 12:00:00", "N 1.5", "T 00:14:24", "T 36:00:00", "T 06:00:00"}},
      {2},
      {Format::Xls, Format::Xlsx}},
     {"an error cell is an error of its code and keeps its row",
@@ -250,6 +252,11 @@ WorkbookLimits limitsWith(const std::function<void(WorkbookLimits &)> &change) {
 // The stream xlwt writes starts in the first sector, right after the 512-byte header.
 constexpr qsizetype XlwtStreamOffset = 512;
 
+const QString emptyDateFormulaOnRow3 = QStringLiteral(
+    "A linha 3 da planilha tem um valor, mas a data dela (coluna 1) é uma fórmula que calcula um texto "
+    "vazio. "
+    "Preencha a data dessa linha, ou apague o valor dela, antes de importar a pasta de trabalho.");
+
 const FailureCase failureCases[] = {
     {"a workbook without the sheet",
      R"([["Data", "Valor"]])",
@@ -279,6 +286,15 @@ const FailureCase failureCases[] = {
      QStringLiteral("A célula da linha 3, coluna 1 da planilha tem uma fórmula gravada sem o valor que ela "
                     "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
                     "importá-la.")},
+    // A sheet whose other formulas hold their values: the date's own formula left it empty, or blank.
+    {"a date formula computed as an empty text in a row with an amount",
+     R"json([["Data", "Valor", "Descrição"], [{"date": "2024-03-14"}, {"formula": "2+3", "value": 5}, "x"],
+             [{"formula": "IF(1=1,\"\",1)", "value": ""}, 2, "y"]])json",
+     emptyDateFormulaOnRow3},
+    {"a date formula computed as blanks in a row with an amount",
+     R"json([["Data", "Valor", "Descrição"], [{"date": "2024-03-14"}, {"formula": "2+3", "value": 5}, "x"],
+             [{"formula": "IF(1=1,\" \",1)", "value": " "}, 2, "y"]])json",
+     emptyDateFormulaOnRow3},
     {"a password-protected workbook",
      R"([["Data", "Valor", "Descrição"]])",
      encrypted,

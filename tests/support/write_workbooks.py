@@ -383,7 +383,7 @@ def write_ods(workbook):
             covering = {column: left - 1 for column, left in covering.items() if left > 1}
             for column, cell in enumerate(cells):
                 arguments = {}
-                if isinstance(cell, dict) and "value" in cell:
+                if isinstance(cell, dict) and "value" in cell and "formula" not in cell:
                     if cell.get("repeat", 1) > 1:
                         arguments["numbercolumnsrepeated"] = cell["repeat"]
                     span = cell.get("span", 1)
@@ -417,6 +417,11 @@ def ods_cell(cell, arguments, TableCell, P):
         cell = cell.get("value")
         if cell is None:
             return TableCell(**arguments)
+        if isinstance(cell, str):
+            # As spreadsheet programs store a text result, an empty one included.
+            element = TableCell(valuetype="string", stringvalue=cell, **arguments)
+            element.addElement(P(text=cell))
+            return element
     if isinstance(cell, dict) and "date" in cell:
         shown = as_date(cell["date"]).strftime("%d/%m/%Y")
         element = TableCell(valuetype="date", datevalue=cell["date"], **arguments)
