@@ -46,10 +46,11 @@ QString TfrmLancCCorr::DescribeEntry(const ChosenEntry &entry) {
 }
 
 void TfrmLancCCorr::FindChosenAgain(const ChosenEntry &chosen, bool sameVersion) {
-    bco::ClientDataSet &list = records.cdsLancamentos;
+    if (!chosen.movement.isEmpty() && chosen.company == landedOn_.company &&
+        chosen.movement == landedOn_.movement)
+        Consiste::MensErro(Msg("Lanc_Escolher"), true, DescribeEntry(chosen));
     if (chosen.movement.isEmpty() || !LocateMovement(chosen.company, chosen.movement)) {
-        if (list.Active() && !list.IsEmpty())
-            list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
+        StandInPlaceOf(chosen);
         Consiste::MensErro(Msg("Lanc_NaoEncontrado"), true, DescribeEntry(chosen));
     }
     if (sameVersion && ListValue(u"NRVERSAO") != chosen.version)
@@ -63,9 +64,17 @@ bool TfrmLancCCorr::ReloadAfterRefusal(const ChosenEntry &chosen) {
     if (Editing())
         BackToBrowsing();
     VerifyKeepingCurrentList();
-    if (!LocateMovement(chosen.company, chosen.movement) && list.Active() && !list.IsEmpty())
-        list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
+    if (!LocateMovement(chosen.company, chosen.movement))
+        StandInPlaceOf(chosen);
     return true;
+}
+
+void TfrmLancCCorr::StandInPlaceOf(const ChosenEntry &chosen) {
+    bco::ClientDataSet &list = records.cdsLancamentos;
+    if (!list.Active() || list.IsEmpty())
+        return;
+    list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
+    landedOn_ = {ListValue(u"CDEMPRESA"), ListValue(u"NRMOVBANC")};
 }
 
 void TfrmLancCCorr::BackToBrowsing() {

@@ -98,6 +98,9 @@ const char *const messages[] = {
     "zerados e Confirmar.",
     "Lanc_Alterado|O lançamento escolhido foi alterado por outro operador. Confira-o na lista atualizada e "
     "repita a operação.",
+    "Lanc_Escolher|O lançamento marcado na lista ficou no lugar do escolhido, que não está mais nela: nada "
+    "foi "
+    "feito. Clique na lista no lançamento em que quer agir e repita a operação.",
 };
 
 // Where the widths an operator gives the list's columns are kept.
@@ -164,6 +167,9 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     });
     // The description takes what the window has to spare; the operator sizes the others.
     ui->dbgPadrao->SetStretchColumn(QStringLiteral("DSMOVICRED"));
+    ui->dbgPadrao->OnRowChosen = [this] {
+        landedOn_ = {};
+    };
     dbnPadrao->SetDataSource(&dtsLancamentos);
     ui->sbtCdRedu->SetDataSource(&dtsConta);
     ui->sbtCdRedu->SetAssociate(ui->medCdRedu);
@@ -279,10 +285,8 @@ void TfrmLancCCorr::RefreshEntryList() {
     // The operator comes back to the entry left, not to the list's first row.
     const ChosenEntry chosen = CurrentEntry();
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
-    bco::ClientDataSet &list = records.cdsLancamentos;
-    if (!chosen.movement.isEmpty() && !LocateMovement(chosen.company, chosen.movement) && list.Active() &&
-        !list.IsEmpty())
-        list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
+    if (!chosen.movement.isEmpty() && !LocateMovement(chosen.company, chosen.movement))
+        StandInPlaceOf(chosen);
     SaldoDia();
 }
 

@@ -204,6 +204,10 @@ private:
     // (with `sameVersion`) holds it changed by someone else (the reload showed the balance as others' writes
     // moved it). Nothing else is asked or sent for an entry the operator did not choose.
     void FindChosenAgain(const ChosenEntry &chosen, bool sameVersion = true);
+    // Puts the list where the chosen entry stood when it is gone. The entry there (which may look just like
+    // the one gone) is no choice of the operator's: actions on it are refused until the operator picks a row
+    // of the list.
+    void StandInPlaceOf(const ChosenEntry &chosen);
     // After the server refused a write on the chosen entry: when someone else wrote to the account since the
     // list was loaded, loads it again (and the day's balance with it), ends a change and stands where the
     // operator was; answers whether it did. A refusal that nothing written by others explains leaves the form
@@ -296,6 +300,11 @@ private:
     // Set while a command moves the focus to start an include: the list's state change, which an exit
     // handler on the way may cause, does not end it.
     bool commandStarting_ = false;
+    // The entry the list was put on in place of a chosen one that was gone (StandInPlaceOf), until the
+    // operator picks a row.
+    struct {
+        QString company, movement;
+    } landedOn_;
     // The entry being changed, as it was when the change started.
     ChosenEntry changing_;
     // The party ("C" or "F" and its code; empty for none) whose advances and returns the include's selections

@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "entry_form_fixture.h"
 #include "framework/checks/consiste.h"
@@ -24,6 +25,9 @@ namespace {
 
 const QString notListed = QStringLiteral("O lançamento escolhido não está mais na lista: foi excluído ou "
                                          "alterado por outro operador. Nada foi feito.");
+const QString notChosen = QStringLiteral(
+    "O lançamento marcado na lista ficou no lugar do escolhido, que não está mais nela: nada foi feito. "
+    "Clique na lista no lançamento em que quer agir e repita a operação.");
 const QString changedMeanwhile = QStringLiteral("O lançamento escolhido foi alterado por outro operador. "
                                                 "Confira-o na lista atualizada e repita a operação.");
 
@@ -227,6 +231,25 @@ TEST_F(SecondOperatorAtWork, AnEntryDeletedOrChangedSinceItWasListedIsNamedAndNo
         if (c.meanwhile == Meanwhile::Deletes) {
             EXPECT_FALSE(list().Locate(QStringLiteral("NRMOVBANC"), movement)) << "the list is the server's";
             EXPECT_EQ(list().RecNo(), std::min(row, list().RecordCount())) << "where the operator was";
+            // The entry standing there now is no choice of the operator's: pressed again, the button does
+            // nothing to it, until the operator picks it in the list.
+            env.dialogs.clearShown();
+            click(c.button);
+            // (A cheque's button is closed on a credit.)
+            if (control<QToolButton>(c.button)->isEnabled()) {
+                EXPECT_EQ(env.dialogs.errors(), QStringList{notChosen});
+            }
+            EXPECT_EQ(storedAccount(listed.code), afterTheOther) << "nothing written";
+            EXPECT_TRUE(chequeRequests.empty()) << "no cheque screen";
+            auto *grid = control<TNewDBGrid>("dbgPadrao");
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                              grid->visualRect(grid->currentIndex()).center());
+            env.dialogs.clearShown();
+            if (QLatin1String(c.button) == QLatin1String("sbtExcluir")) {
+                env.dialogs.answer(QStringLiteral("Excl"), MsgButton::No);
+                click(c.button);
+                EXPECT_TRUE(env.dialogs.errors().isEmpty()) << env.dialogs.errors().join(u'\n').toStdString();
+            }
         } else {
             EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), movement) << "on the changed entry";
             EXPECT_EQ(list().FieldByName(u"DSMOVICRED").AsString(), QStringLiteral("Mudado pelo outro"));

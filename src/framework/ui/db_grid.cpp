@@ -1,5 +1,7 @@
 #include "framework/ui/db_grid.h"
 
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 #include <QBitmap>
@@ -501,6 +503,10 @@ void TNewDBGrid::keyPressEvent(QKeyEvent *event) {
         QTableView::keyPressEvent(event);
     }
     hookedEvent_ = wasHooked;
+    static const int rowKeys[] = {Qt::Key_Up,       Qt::Key_Down, Qt::Key_PageUp,
+                                  Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
+    if (std::find(std::begin(rowKeys), std::end(rowKeys), event->key()) != std::end(rowKeys))
+        rowChosen();
 }
 
 // Keys typed into a cell editor go through the same hooks as keys typed on the grid; the key that opened
@@ -532,6 +538,15 @@ bool TNewDBGrid::eventFilter(QObject *watched, QEvent *event) {
 void TNewDBGrid::mousePressEvent(QMouseEvent *event) {
     QTableView::mousePressEvent(event);
     keepOnDataSetRow();
+    if (indexAt(event->position().toPoint()).isValid())
+        rowChosen();
+}
+
+void TNewDBGrid::rowChosen() {
+    if (OnRowChosen) {
+        const std::function<void()> hook = OnRowChosen;
+        runGuarded(hook);
+    }
 }
 
 void TNewDBGrid::mouseMoveEvent(QMouseEvent *event) {

@@ -42,9 +42,9 @@ class GridModel;
 //
 // Hooks for the form, each run through the event guard: OnKeyDown (every key, the cell editor's
 // included; set the code to 0 to swallow it), OnKeyPress (the character typed; set it null to discard
-// it), OnDblClick, OnColEnter (the current column changed), OnEditorSubmitted and OnDrawColumnCell (after a
-// cell is drawn; Canvas() is the painter then, the data set's fields read the drawn row, and InsereImagem
-// draws into the cell).
+// it), OnDblClick, OnRowChosen, OnColEnter (the current column changed), OnEditorSubmitted and
+// OnDrawColumnCell (after a cell is drawn; Canvas() is the painter then, the data set's fields read the drawn
+// row, and InsereImagem draws into the cell).
 class TNewDBGrid : public QTableView {
     Q_OBJECT
 
@@ -116,6 +116,9 @@ public:
     KeyDownHandler OnKeyDown;
     KeyPressHandler OnKeyPress;
     std::function<void()> OnDblClick;
+    // The operator chose a row: pressed a mouse button on one, or moved with the keys that go from row to
+    // row.
+    std::function<void()> OnRowChosen;
     std::function<void()> OnColEnter;
     // A cell editor was left with Enter, what it held written into the field.
     std::function<void()> OnEditorSubmitted;
@@ -141,6 +144,7 @@ private:
 
     void followDataSet();
     void keepOnDataSetRow();
+    void rowChosen();
     void applyColumnWidths();
     void columnResized(int column, int width);
     // Runs the key hooks on a key; false when they swallowed it. `key` may come back replaced.

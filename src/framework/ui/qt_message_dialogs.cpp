@@ -55,7 +55,13 @@ MsgButton QtMessageDialogs::show(MsgKind kind, const QString &text, MsgButtons b
     const QString title = QGuiApplication::applicationDisplayName();
     QMessageBox box(iconOf(kind), title, text, QMessageBox::NoButton, QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
-    box.setDetailedText(details);
+    // What a question acts on is part of the question: folded away, the operator answers without seeing it.
+    if (kind == MsgKind::Confirmation && !details.isEmpty())
+        box.setInformativeText(QStringLiteral("<p>") +
+                               details.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>")) +
+                               QStringLiteral("</p>"));
+    else
+        box.setDetailedText(details);
     QHash<QAbstractButton *, MsgButton> answers;
     QAbstractButton *defaultButton = nullptr;
     for (const ButtonText &entry : buttonTexts) {

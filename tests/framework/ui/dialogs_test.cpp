@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "support/case_name.h"
@@ -145,6 +146,29 @@ INSTANTIATE_TEST_SUITE_P(
         QtTextCase{"the print preview's next page", "QPrintPreviewDialog", "Next page", "Próxima página"},
         QtTextCase{"the message box's details", "QMessageBox", "Hide Details...", "Ocultar detalhes..."}),
     CaseName());
+
+// A notice folds its details away; a question shows what it acts on, as typed, beside its text.
+TEST(QtMessageDialogs, AQuestionShowsWhatItActsOnWhereANoticeFoldsItsDetails) {
+    const QString details = QStringLiteral("Crédito de 15/03/2024: 777,77 <b>Rendimento</b> & juros");
+    for (const MsgKind kind : {MsgKind::Confirmation, MsgKind::Error}) {
+        QtMessageDialogs dialogs;
+        QString informative, folded;
+        whenModal([&](QWidget &window) {
+            auto &box = dynamic_cast<QMessageBox &>(window);
+            informative = box.informativeText();
+            folded = box.detailedText();
+            box.buttons().front()->click();
+        });
+        dialogs.show(kind, QStringLiteral("Confirma a exclusão do registro?"),
+                     kind == MsgKind::Confirmation ? MsgButtons(MsgButton::Yes) | MsgButton::No
+                                                   : MsgButtons(MsgButton::Ok),
+                     QStringLiteral("Excl"), details);
+        QTextDocument shown;
+        shown.setHtml(informative);
+        EXPECT_EQ(shown.toPlainText(), kind == MsgKind::Confirmation ? details : QString());
+        EXPECT_EQ(folded, kind == MsgKind::Confirmation ? QString() : details);
+    }
+}
 
 TEST(QtOwnTexts, TheMessageBoxOffersItsDetailsInPortuguese) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Conta Corrente"), QStringLiteral("Confirma?"));
