@@ -13,6 +13,8 @@
 #include <thread>
 #include <utility>
 
+#include <QSet>
+
 namespace bco {
 
 namespace {
@@ -803,6 +805,9 @@ FieldDefs VariantReader::readFields() {
         fail(QStringLiteral("a data packet holds at most %1 fields, this one %2").arg(MaxFields).arg(count));
     if (count > 0)
         fields.reserve(count);
+    // Fields are found by name, letter case aside: of two with one name, one would be read and the other's
+    // value lost, whichever the reader of the packet took.
+    QSet<QString> names;
     while (hasNext()) {
         if (fields.size() == MaxFields)
             fail(QStringLiteral("a data packet holds at most %1 fields").arg(MaxFields));
@@ -827,6 +832,10 @@ FieldDefs VariantReader::readFields() {
         if (!known)
             fail(QStringLiteral("field %1: unknown kind \"%2\"")
                      .arg(field.name, QString::fromUtf8(kind).left(40)));
+        if (const QString name = field.name.toUpper(); names.contains(name))
+            fail(QStringLiteral("field %1: a packet names each field once").arg(field.name.left(40)));
+        else
+            names.insert(name);
         const qint64 size = readInteger({"field size", -1, &field.name});
         if (size < 0 || size > std::numeric_limits<int>::max())
             fail(QStringLiteral("field %1: size %2 out of range").arg(field.name).arg(size));

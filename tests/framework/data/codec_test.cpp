@@ -374,6 +374,14 @@ TEST(CodecTest, RefusesMalformedBytesWithAClearMessage) {
              w.endMap();
          }),
          "field ANEXO: unknown kind \"blob\"", true},
+        // Read by name, one of the two would be lost unseen.
+        {"a field named twice, in either letter case", cbor([](QCborStreamWriter &w) {
+             writePacketHead(w, {{"VRMOVEXTR", "float"}, {"vrmovextr", "float"}});
+             w.startArray(0);
+             w.endArray();
+             w.endMap();
+         }),
+         "field vrmovextr: a packet names each field once", true},
         {"a row with fewer values than fields", packetWithRow([](QCborStreamWriter &w) {
              w.startArray(2);
              w.append(0);
@@ -437,9 +445,10 @@ TEST(CodecTest, EnforcesTheCallersLimits) {
     // its own, over every packet of the decode.
     const auto nullRows = [](int fields, int rows) {
         return cbor([&](QCborStreamWriter &w) {
+            static const char *const names[] = {"CAMPO1", "CAMPO2", "CAMPO3", "CAMPO4"};
             QList<std::pair<const char *, const char *>> defs;
             for (int f = 0; f < fields; ++f)
-                defs.append(std::pair<const char *, const char *>("CAMPO", "text"));
+                defs.append(std::pair<const char *, const char *>(names[f], "text"));
             writePacketHead(w, defs);
             w.startArray(static_cast<quint64>(rows));
             for (int r = 0; r < rows; ++r) {
