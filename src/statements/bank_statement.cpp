@@ -79,9 +79,13 @@ StatementError::StatementError(const QString &message)
     , message_(message) {
 }
 
-bool StatementAccount::matches(QStringView bank, QStringView agencyNumber, QStringView accountNumber) const {
+bool StatementAccount::namesBank(QStringView bank) const {
     const QString bankDigits = digitsOnly(bankCode);
-    if (!bankDigits.isEmpty() && !sameNumber(bankDigits, digitsOnly(bank)))
+    return bankDigits.isEmpty() || sameNumber(bankDigits, digitsOnly(bank));
+}
+
+bool StatementAccount::matches(QStringView bank, QStringView agencyNumber, QStringView accountNumber) const {
+    if (!namesBank(bank))
         return false;
     // OFX makes the agency optional (BRANCHID): a file without one names the account by bank and number.
     return (agencyDigits.isEmpty() || numberMatches(agencyDigits, agencyCheck, agencyNumber)) &&

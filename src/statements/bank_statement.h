@@ -50,6 +50,8 @@ struct StatementAccount {
     // zeros aside; the registered agency and account may be written with or without their check digit.
     // An empty bank code or agency in the file matches any bank or agency (OFX makes the branch optional).
     bool matches(QStringView bank, QStringView agency, QStringView account) const;
+    // Whether the bank registered as `bank` may be the file's: the same, or the file names none.
+    bool namesBank(QStringView bank) const;
 };
 
 // A balance in integer cents (negative when the account is overdrawn). `date` is the day it stands for:

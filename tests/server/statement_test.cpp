@@ -623,6 +623,13 @@ TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
          },
          {},
          "e não da conta corrente 001"},
+        {"a file that names another bank and no account",
+         [](BankStatement &s) {
+             s.account = StatementAccount();
+             s.account.bankCode = QStringLiteral("341");
+         },
+         {},
+         "do banco 341, e não da conta corrente 001"},
         {"an account of a company the operator may not use", {}, {}, "não relacionado", true},
         // Values of another kind than their fields', which a client writing its own request may send: none is
         // converted into a value of the file.
@@ -650,6 +657,18 @@ TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
              sent.lines = withFieldOfKind(sent.lines, "NRLINHAARQ", FieldKind::Float, 3.7);
          },
          "NRLINHAARQ holds a value of another kind"},
+        {"a line's number past any file's, which a shorter integer would cut",
+         {},
+         [](StatementPackets &sent) {
+             sent.lines = withField(sent.lines, "NRLINHAARQ", Variant(qint64{1} << 40));
+         },
+         "linha 1099511627776 do arquivo"},
+        {"a line's number below the first",
+         {},
+         [](StatementPackets &sent) {
+             sent.lines = withField(sent.lines, "NRLINHAARQ", Variant(qint64{-7}));
+         },
+         "linha -7 do arquivo"},
     };
     for (const StoreRefusal &r : refusals) {
         SCOPED_TRACE(r.name);

@@ -142,6 +142,12 @@ StoredStatement storeStatement(CallContext &context, const QString &account,
                               "(banco %5, agência %6, conta %7): nada foi gravado.")
                    .arg(named.bankCode, named.agency, named.account, account, registered[0], registered[1],
                         registered[2]));
+    // A file that names its bank only (an OFX with BANKID and no account) is still that bank's.
+    if (named.isEmpty() && !named.namesBank(registered[0]) &&
+        (interbankCode.isEmpty() || !named.namesBank(interbankCode)))
+        refuse(QStringLiteral(
+                   "O extrato é do banco %1, e não da conta corrente %2 (banco %3): nada foi gravado.")
+                   .arg(named.bankCode.left(20), account, registered[0]));
 
     StoredStatement stored;
     sql.forEach(

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 
 #include "server/ledger/bank_statements.h"
@@ -111,7 +112,14 @@ Variant setGravaExtrato(CallContext &context, VariantList &args) {
     statement.lines.reserve(rows.rowCount());
     for (int row = 0; row < rows.rowCount(); ++row) {
         ReceivedLine line;
-        line.fileLine = static_cast<int>(valueOf(rows, row, "NRLINHAARQ", FieldKind::Integer, true).toInt());
+        // The line the operator is sent to in the file: one past any file's end, or cut to fit, would send
+        // them elsewhere.
+        const qint64 fileLine = valueOf(rows, row, "NRLINHAARQ", FieldKind::Integer, true).toInt();
+        if (fileLine < 1 || fileLine > std::numeric_limits<int>::max())
+            refuse(QStringLiteral("A linha %1 do extrato diz estar na linha %2 do arquivo, que não existe.")
+                       .arg(row + 1)
+                       .arg(fileLine));
+        line.fileLine = static_cast<int>(fileLine);
         line.bankId = valueOf(rows, row, "IDBANCO", FieldKind::Text, true).toText();
         line.date = valueOf(rows, row, "DTMOVEXTR", FieldKind::Date, true).toDate();
         line.kind = letterOf(valueOf(rows, row, "IDMOVEXTR", FieldKind::Text, true));
