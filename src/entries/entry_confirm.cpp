@@ -298,8 +298,18 @@ void TfrmLancCCorr::IncluiLancamento(const EntryKind &kind) {
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     // The operator lands on what was just written (the refresh that follows keeps the current row), not on
-    // the first row of a list that may hold thousands.
-    LocateMovement(entry.company, entry.movement);
+    // the first row of a list that may hold thousands. A list that leaves it out (its filter, its days) is
+    // told: else the operator, seeing no new row, might type it again.
+    if (!LocateMovement(entry.company, entry.movement)) {
+        ChosenEntry written;
+        written.kind = QString(kind.letter);
+        written.date = entry.date;
+        written.value = entry.value;
+        written.description = entry.description;
+        written.document = entry.document;
+        msgPadrao.ShowMsg(QStringLiteral("Lanc_ForaDaLista"), bco::MsgKind::Information, bco::MsgButton::Ok,
+                          0, DescribeEntry(written));
+    }
 }
 
 // The end of every confirm that did not fail: the form is back on the list page with its fields closed.

@@ -98,6 +98,8 @@ const char *const messages[] = {
     "zerados e Confirmar.",
     "Lanc_Alterado|O lançamento escolhido foi alterado por outro operador. Confira-o na lista atualizada e "
     "repita a operação.",
+    "Lanc_ForaDaLista|O lançamento foi incluído, mas a lista não o mostra: o filtro em uso, ou os dias que a "
+    "lista abrange, o deixam de fora.",
     "Lanc_Escolher|O lançamento marcado na lista ficou no lugar do escolhido, que não está mais nela: nada "
     "foi "
     "feito. Clique na lista no lançamento em que quer agir e repita a operação.",

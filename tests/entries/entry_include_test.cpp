@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QRadioButton>
 #include <QSqlQuery>
 #include <QTimer>
 
@@ -167,6 +168,34 @@ TEST_F(Including, AValueTypedWithItsThousandsIsStoredToTheCent) {
         row << query.value(column).toString();
     EXPECT_EQ(row, QStringList({"123456", "C", "2024-03-15", "Depósito digitado(Depósito em dinheiro)",
                                 "123456", "0001", "2024-03-15", "Depósito digitado", "0101"}));
+}
+
+// An entry the list in force leaves out is written all the same: the operator, seeing no new row, is told
+// so, and does not type it again; an entry the list shows is not told.
+TEST_F(Including, AnEntryTheFilterLeavesOutIsToldAsWritten) {
+    const auto include = [this](const QString &description) {
+        const qint64 before = movements();
+        fill({.description = description});
+        env.dialogs.clearShown();
+        confirm();
+        EXPECT_EQ(movements(), before + 1);
+        return env.dialogs.keys().contains(QStringLiteral("Lanc_ForaDaLista"));
+    };
+    EXPECT_FALSE(include(QStringLiteral("Depósito na lista")));
+    // Debits only.
+    env.modalForms.then([](QWidget &dialog) {
+        dialog.findChild<QWidget *>(QStringLiteral("rgpLancamento"))
+            ->findChildren<QRadioButton *>()
+            .at(2)
+            ->click();
+        dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click();
+    });
+    control<QAction>("mnuFiltro")->trigger();
+    control<QToolButton>("sbtIncluir")->click();
+    EXPECT_TRUE(include(QStringLiteral("Depósito fora do filtro")));
+    EXPECT_TRUE(env.dialogs.shown().back().details.contains(QStringLiteral("Depósito fora do filtro")))
+        << env.dialogs.shown().back().details.toStdString();
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
 }
 
 TEST_F(Including, TheTypesNameDescribesAnEntryWhoseDescriptionWasLeftEmpty) {
