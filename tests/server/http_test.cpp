@@ -86,6 +86,14 @@ protected:
     std::unique_ptr<httplib::Client> client;
 };
 
+// An administrator reads the error output of a server that starts over its database again: what is there is
+// a fault, never the database's notice that the schema is in place.
+TEST_P(HttpTest, StartingOverAPreparedDatabaseWritesNothingOnTheErrorOutput) {
+    QString errors;
+    EXPECT_EQ(ServerProcess::prepare(database->urlText(), {}, &errors), 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
+}
+
 TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
     const QString token = login("DEMO");
     const auto draw = [&](const QString &method, const QString &account) {

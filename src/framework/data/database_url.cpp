@@ -24,12 +24,17 @@ DatabaseUrl DatabaseUrl::parse(const QString &text) {
     if (text.startsWith(u"postgresql://") || text.startsWith(u"postgres://")) {
         const QUrl parsed(text, QUrl::StrictMode);
         // Qt's reason quotes the address, password and all, which would go to logs and screens.
+        // A '#' in a password ends the address there, and what stood before it is read as a host and a port.
         if (!parsed.isValid())
-            throw std::invalid_argument(parsed.errorString().startsWith(u"Invalid port")
-                                            ? "the PostgreSQL address's port is not a number from 1 to 65535"
-                                            : "malformed PostgreSQL address: write the special characters of "
-                                              "the user and the password "
-                                              "as %XX (# as %23, @ as %40, / as %2F)");
+            throw std::invalid_argument(
+                !parsed.errorString().startsWith(u"Invalid port")
+                    ? "malformed PostgreSQL address: write the special characters of the user and the "
+                      "password "
+                      "as %XX (# as %23, @ as %40, / as %2F)"
+                : text.contains(u'#')
+                    ? "the PostgreSQL address's port is not a number from 1 to 65535 (a # in "
+                      "the user or the password is written %23)"
+                    : "the PostgreSQL address's port is not a number from 1 to 65535");
         url.kind = Kind::Postgresql;
         url.host = parsed.host();
         url.port = parsed.port(5432);

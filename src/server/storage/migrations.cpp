@@ -167,6 +167,9 @@ QList<int> knownSchemaVersions() {
 int migrate(Sql &sql) {
     lockSchema(sql);
     try {
+        // PostgreSQL would tell every later start, on the server's error output, that the table is there.
+        if (sql.dialect() == Dialect::Postgresql)
+            sql.executeScript(QStringLiteral("SET LOCAL client_min_messages = warning"));
         sql.executeScript(
             QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version ("
                            "version INTEGER NOT NULL PRIMARY KEY, name VARCHAR(100) NOT NULL)"));
