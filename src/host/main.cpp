@@ -2,6 +2,7 @@
 // library and offers its screens in a multi-document main window.
 
 #include <cstdio>
+#include <cstring>
 
 #include <QApplication>
 #include <QDir>
@@ -36,9 +37,36 @@ void showError(const QString &text) {
     Dialogs::messages().show(MsgKind::Error, text, MsgButton::Ok, QString());
 }
 
+bool asksForHelp(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return true;
+    return false;
+}
+
+// The options are read over a terminal without a display (an administrator's ssh session), where the window
+// system could not even start.
+int printHelp(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("bco-host"));
+    try {
+        const HostSettings settings = HostSettings::load(QCoreApplication::arguments(),
+                                                         QCoreApplication::applicationDirPath() +
+                                                             QStringLiteral("/../lib/libPkg_BCO11100.so"),
+                                                         QDate::currentDate());
+        std::fputs(qPrintable(settings.helpText), stdout);
+        return 0;
+    } catch (const SettingsError &error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 2;
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    if (asksForHelp(argc, argv))
+        return printHelp(argc, argv);
     keepFreedMemoryForReuse();
     ignoreBrokenPipes();
     QApplication app(argc, argv);

@@ -15,6 +15,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -94,6 +95,21 @@ TEST(HostSettings, TheCommandLineOverridesTheIniFile) {
     EXPECT_EQ(overridden.modulePath, "/x/y.so");
     EXPECT_EQ(overridden.password, "segredo");
     EXPECT_EQ(overridden.serverSecurity.caFile, ini);
+}
+
+// Over a terminal without a display (an administrator's ssh session), where the window system cannot start.
+TEST(HostSettings, TheOptionsAreToldWithoutADisplay) {
+    QProcess host;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QLatin1String(name));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    host.setProcessEnvironment(environment);
+    host.start(QStringLiteral(BCO_HOST_PATH), {QStringLiteral("--help")});
+    ASSERT_TRUE(host.waitForFinished(30000));
+    EXPECT_EQ(host.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(host.exitCode(), 0) << host.readAllStandardError().toStdString();
+    EXPECT_TRUE(host.readAllStandardOutput().contains("--database"));
 }
 
 TEST(HostSettings, WhatIsSetNowhereTakesItsDefault) {
