@@ -81,6 +81,10 @@ void FillReportParameters(const QString &reportCode, const ParameterValues &give
             choices.start = dateOf(QStringLiteral("P_DATAINI"), given.value(QStringLiteral("P_DATAINI")));
         if (given.contains(QStringLiteral("P_DATAFIM")))
             choices.end = dateOf(QStringLiteral("P_DATAFIM"), given.value(QStringLiteral("P_DATAFIM")));
+        // As the report's screen refuses it: a period that ends before it starts holds nothing to print.
+        if (choices.start.isValid() && choices.end.isValid() && choices.end < choices.start)
+            throw ReportParameterError(QStringLiteral(
+                "Período inicial deve ser menor ou igual ao período final (P_DATAINI e P_DATAFIM)."));
         // The codes given are the choice the page's captions name.
         if (given.contains(QStringLiteral("P_CDEMPRESA"))) {
             choices.allCompanies = false;

@@ -136,6 +136,10 @@ const Refusal refusals[] = {
      summary +
          QStringList{"--param", "P_DATAINI=31/02/2024", "--param", "P_DATAFIM=15/03/2024", "--pdf", "x.pdf"},
      "O parâmetro P_DATAINI não é uma data válida"},
+    {"a period that ends before it starts",
+     summary +
+         QStringList{"--param", "P_DATAINI=15/03/2024", "--param", "P_DATAFIM=01/03/2024", "--pdf", "x.pdf"},
+     "Período inicial deve ser menor ou igual ao período final"},
     {"a parameter the design lacks",
      summary + period + QStringList{"--param", "P_CONTA=001", "--pdf", "x.pdf"},
      "O relatório não tem o parâmetro P_CONTA"},
