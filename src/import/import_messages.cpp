@@ -31,6 +31,9 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "Valor_Grande|Valor maior que o maior valor de um lançamento (9.999.999.999.999,99).",
         "Data_Inv|Data inválida.",
         "Celula_Erro|A coluna %1 tem o erro %2 de uma fórmula.",
+        // The error's text holds 100 characters.
+        "Erros_NaoListados|Mais %1 erro(s) desta linha em diante: corrija os listados e verifique o arquivo "
+        "de novo.",
         // A text that one workbook means as thousands and another as decimals is not guessed at.
         "Valor_Amb|Valor ambíguo: \"%1\" (use %2 ou %3).",
         // Nor is a fraction of a cent rounded away.

@@ -1,5 +1,7 @@
 #include "import/import_pass.h"
 
+#include <QLocale>
+
 #include <cmath>
 
 #include <deque>
@@ -120,6 +122,8 @@ void ImportPass::Start() {
     credits_ = debits_ = 0;
     creditTotal_ = debitTotal_ = 0.0;
     clean_ = true;
+    unlistedErrors_ = 0;
+    firstUnlistedLine_ = 0;
     completed_ = false;
     records_.answered.clear();
     operatorCompanies_.clear();
@@ -194,6 +198,10 @@ void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purp
         }
         progress.Advanced(static_cast<int>(end));
     }
+    if (unlistedErrors_ > 0)
+        AppendError(firstUnlistedLine_, 0,
+                    catalogue_.Msg(QStringLiteral("Erros_NaoListados"))
+                        .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(unlistedErrors_)));
     // Numbers are drawn once the whole file is known to be clean, a few calls for all its rows: a file with a
     // problem anywhere takes none.
     if (building_ && clean_ && !rows.empty()) {
@@ -654,17 +662,27 @@ void ImportPass::Build(const std::vector<PreRecord> &rows, const Answers &answer
 }
 
 void ImportPass::WriteErrors(const PreRecord &row) {
-    bco::ClientDataSet &errors = records_.cdsErro;
     for (const PreRecord::Problem &problem : row.problems) {
+        if (records_.cdsErro.RecordCount() >= MostListedErrors) {
+            if (unlistedErrors_++ == 0)
+                firstUnlistedLine_ = row.line;
+            continue;
+        }
         QString text = catalogue_.Msg(problem.key);
         for (const QString &value : problem.values)
             text = text.arg(value);
-        errors.Append();
-        errors.FieldByName(u"NRLINHA").SetValue(row.line);
-        errors.FieldByName(u"NRLINHAPLAN").SetValue(row.sheetRow);
-        errors.FieldByName(u"DSERRO").SetAsString(text);
-        errors.Post();
+        AppendError(row.line, row.sheetRow, text);
     }
+}
+
+void ImportPass::AppendError(int line, int sheetRow, const QString &text) {
+    bco::ClientDataSet &errors = records_.cdsErro;
+    errors.Append();
+    errors.FieldByName(u"NRLINHA").SetValue(line);
+    if (sheetRow > 0)
+        errors.FieldByName(u"NRLINHAPLAN").SetValue(sheetRow);
+    errors.FieldByName(u"DSERRO").SetAsString(text);
+    errors.Post();
 }
 
 } // namespace Cli_bco11104

@@ -135,6 +135,9 @@ public:
 
     // How many rows travel in one batch of calls.
     static constexpr int BatchRows = 500;
+    // The most errors listed: a file of a million wrong rows would list millions, in gigabytes, and nobody
+    // reads past the first few thousand; the rest are counted in one last row.
+    static constexpr int MostListedErrors = 10000;
     // The most searches the server answers in one call of getPesqMovBancLote.
     static constexpr int MostSearchesPerCall = 10000;
     // The most searches one request of calls carries (each search takes some seven of the million items the
@@ -179,6 +182,7 @@ private:
                                const bco::Variant &answer);
     void AddBranches(const QString &company, const bco::Variant &packet);
     void WriteErrors(const PreRecord &row);
+    void AppendError(int line, int sheetRow, const QString &text);
 
     bco::NetConnection &server_;
     // The accounts whose branches have been asked for.
@@ -202,6 +206,10 @@ private:
     double creditTotal_ = 0.0, debitTotal_ = 0.0;
     bool building_ = true;
     bool clean_ = true;
+    // The errors past the most a list shows (MostListedErrors), told in one row at the end, and the line of
+    // the first of them.
+    qint64 unlistedErrors_ = 0;
+    int firstUnlistedLine_ = 0;
     // The last pass read the whole file: a pass stopped by a failure leaves nothing to send.
     bool completed_ = false;
 };

@@ -173,6 +173,18 @@ QByteArray feeRows(int fees, int between, const QString &betweenDate = QStringLi
     return '[' + rows.join(",\n") + ']';
 }
 
+// `count` rows of one error each: a kind that is none.
+QByteArray wrongKindRows(int count) {
+    QByteArrayList rows{R"(["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", )"
+                        R"("Documento", "Cliente", "Fornecedor"])"};
+    for (int i = 0; i < count; ++i)
+        rows.append(QStringLiteral(R"([{"date": "2024-03-15"}, "001", "0101", "X", "1", "Linha %1", 10, "", )"
+                                   R"(null, null])")
+                        .arg(i + 1)
+                        .toUtf8());
+    return '[' + rows.join(",\n") + ']';
+}
+
 // The workbooks of the suite, written once for all its processes.
 class Workbooks {
 public:
@@ -219,6 +231,8 @@ private:
             recipe(QStringLiteral("tarifas-num-dia-cheio"),
                    feeRows(2, Cli_bco11104::ImportPass::MostSearchesPerCall, QStringLiteral("2024-03-15")),
                    Format::Xlsx));
+        fixtures_.add(recipe(QStringLiteral("erros-demais"),
+                             wrongKindRows(Cli_bco11104::ImportPass::MostListedErrors + 5), Format::Xlsx));
         WorkbookRecipe otherSheet = recipe(QStringLiteral("sem-aba"), cleanRows);
         otherSheet.sheet = QStringLiteral("Dados");
         fixtures_.add(otherSheet);
@@ -343,6 +357,20 @@ TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) 
     EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
     EXPECT_TRUE(control("dgbErros")->isEnabled());
     EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 23);
+}
+
+// A file of more wrong rows than anyone reads lists the first, and tells how many more there are from which
+// line on, rather than holding millions of lines.
+TEST_F(ImportForm, ErrorsPastTheMostListedAreCountedInOneLastLine) {
+    choose(Workbooks::get().path(QStringLiteral("erros-demais.xlsx")));
+    const std::vector<ErrorLine> lines = errorLines();
+    ASSERT_EQ(lines.size(), static_cast<size_t>(Cli_bco11104::ImportPass::MostListedErrors) + 1);
+    EXPECT_EQ(lines.front().first, 2);
+    EXPECT_EQ(lines[lines.size() - 2].first, Cli_bco11104::ImportPass::MostListedErrors + 1);
+    EXPECT_EQ(lines.back(), ErrorLine(Cli_bco11104::ImportPass::MostListedErrors + 2,
+                                      QStringLiteral("Mais 5 erro(s) desta linha em diante: corrija os "
+                                                     "listados e verifique o arquivo de novo.")));
+    EXPECT_FALSE(importEnabled());
 }
 
 TEST_F(ImportForm, TheFileIsCheckedBeforeThePassRuns) {
