@@ -131,6 +131,11 @@ void TNumberEdit::refusedByHooks(QChar typed) {
 
 // A key dropped without a word leaves another amount than the one typed ("1,234.56" would read 1,23).
 void TNumberEdit::refuse(const QString &what) {
+    // Told how to write an amount, the operator would not learn why the sign went.
+    if (what == u"-" && !acceptMinus_) {
+        tellRefused(QStringLiteral("“-” recusado: este valor não tem sinal, nunca é negativo."));
+        return;
+    }
     tellRefused(
         QStringLiteral("“%1” recusado: escreva o valor como 1.234,56 ou 1234,56, com até %2 algarismos "
                        "antes da vírgula e %3 depois.")
