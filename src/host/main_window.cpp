@@ -102,9 +102,14 @@ void MainWindow::showChild(QWidget &form) {
     QMdiSubWindow *window = mdiArea_->addSubWindow(&form);
     window->setAttribute(Qt::WA_DeleteOnClose);
     form.show();
-    window->resize((designed + window->sizeHint() - form.sizeHint()).expandedTo(window->minimumSizeHint()));
-    // Each new window opens a step down and to the right of the last, inside the area.
+    // Each new window opens a step down and to the right of the last, inside the area: a form designed wider
+    // or taller than the area is fitted to it (as far as its controls allow), or its right-hand columns would
+    // open out of sight.
     const int step = 28 * (open % 8);
+    const QSize room = mdiArea_->viewport()->size() - QSize(step, step);
+    window->resize((designed + window->sizeHint() - form.sizeHint())
+                       .boundedTo(room)
+                       .expandedTo(window->minimumSizeHint()));
     window->move(step, step);
     window->show();
     mdiArea_->setActiveSubWindow(window);

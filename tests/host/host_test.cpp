@@ -20,6 +20,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include "framework/data/database_url.h"
 #include "framework/remote/net_connection.h"
@@ -476,6 +477,32 @@ private:
 };
 
 } // namespace
+
+// A form designed wider and taller than the host's area opens fitted to it, its right-hand columns in sight;
+// a small one opens at its designed size.
+TEST(MainWindowForms, AFormLargerThanTheAreaOpensWithinIt) {
+    MainWindow window{QString()};
+    ScopedHostFrame frame(window);
+    window.resize(900, 700);
+    window.show();
+    QPointer<QWidget> large = new QWidget, small = new QWidget;
+    (new QVBoxLayout(large))->addWidget(new QLineEdit(large));
+    (new QVBoxLayout(small))->addWidget(new QLineEdit(small));
+    large->resize(2000, 1500);
+    small->resize(300, 200);
+    window.showChild(*large);
+    window.showChild(*small);
+    const QRect area = window.mdiArea()->viewport()->rect();
+    const QList<QMdiSubWindow *> windows = window.mdiArea()->subWindowList();
+    ASSERT_EQ(windows.size(), 2);
+    EXPECT_TRUE(area.contains(windows[0]->geometry())) << "the large form";
+    EXPECT_TRUE(area.contains(windows[1]->geometry())) << "the small form";
+    EXPECT_GE(small->width(), 300);
+    EXPECT_GE(small->height(), 200);
+    for (const QPointer<QWidget> &form : {large, small})
+        if (form)
+            form->close();
+}
 
 // Closing the host asks every form before it closes any: a form that refuses keeps every other one open
 // with what it holds, those asked before it included, and a form that agreed is not asked again as it closes.
