@@ -80,7 +80,10 @@ StatementError::StatementError(const QString &message)
 }
 
 bool StatementAccount::namesBank(QStringView bank) const {
-    const QString bankDigits = digitsOnly(bankCode);
+    // A bank's code may come with its check digit ("341-7"), as agencies and accounts do.
+    const qsizetype dash = bankCode.indexOf(u'-');
+    const QString bankDigits =
+        digitsOnly(dash < 0 ? QStringView(bankCode) : QStringView(bankCode).left(dash));
     return bankDigits.isEmpty() || sameNumber(bankDigits, digitsOnly(bank));
 }
 

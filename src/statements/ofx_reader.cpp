@@ -497,6 +497,9 @@ private:
                     throw messages::twoAccounts(ofxAccountText(statement.account),
                                                 ofxAccountText(block.account));
                 statement.account = block.account;
+            } else if (statement.account.bankCode.isEmpty()) {
+                // A file that names its bank only is still that bank's: the account chosen must be of it.
+                statement.account.bankCode = block.account.bankCode;
             }
             if (statement.currency.isEmpty())
                 statement.currency = block.currency;

@@ -226,6 +226,13 @@ const OfxCase ofxCases[] = {
      "OFX banco=0101 agência=// conta=0123456/0123456/ moeda=\n"
      "período=2024-03-01..2024-03-02 inicial=-350@2024-03-01(calculado) final=-350@2024-03-02\n"
      "a|2024-03-01|C|100|||l1\nb|2024-03-02|D|100|||l2"},
+    // The account is the operator's to choose, of that bank.
+    {"a statement that names its bank only keeps the bank",
+     "OFXHEADER:100\n\n<OFX><STMTRS><BANKACCTFROM><BANKID>202</BANKACCTFROM><BANKTRANLIST>\n"
+     "<STMTTRN><DTPOSTED>20240305<TRNAMT>-1,00<FITID>z1</STMTTRN>\n</BANKTRANLIST></STMTRS></OFX>",
+     "OFX banco=202 agência=// conta=// moeda=\n"
+     "período=2024-03-05..2024-03-05 inicial=- final=-\n"
+     "z1|2024-03-05|D|100|||l4"},
     {"a balance whose date the bank wrote as zeros is the last day's",
      "OFXHEADER:100\n\n<OFX><STMTRS><BANKTRANLIST><DTSTART>20240301<DTEND>20240308\n"
      "<STMTTRN><DTPOSTED>20240305<TRNAMT>-1,00<FITID>z1</STMTTRN>\n"
