@@ -404,7 +404,6 @@ private:
             if (pendingText_) {
                 ContinuedRecord text(records, body);
                 QString value = text.unicodeString();
-                cells_.formulasComputed = cells_.formulasComputed || !value.isEmpty();
                 cells_.add(pendingRow_, pendingColumn_, WorkbookCell::fromFormulaText(std::move(value)));
                 pendingText_ = false;
             }
@@ -419,7 +418,6 @@ private:
         pendingText_ = false;
         const quint8 kind = le8(body, 6);
         const bool number = le16(body, 12) != 0xFFFF;
-        cells_.formulasComputed = cells_.formulasComputed || number || kind == 1 || kind == 2;
         if (number) {
             add(body, numberCell(leDouble(body, 6), le16(body, 4)));
             return;

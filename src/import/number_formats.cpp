@@ -87,12 +87,16 @@ NumberShown formatCodeShows(QStringView code) {
 }
 
 WorkbookCell numberAsShown(double number, NumberShown shown, const DateSystem &system) {
-    if (shown == NumberShown::Date)
-        if (const auto date = dateFromSerial(number, system))
-            return WorkbookCell::fromDate(*date);
-    // A day's time is never negative; a broken file's is left the number it is.
-    if (shown == NumberShown::Time && number >= 0 && number < 1e9)
-        return WorkbookCell::fromText(timeShown(number));
+    // A number in a date's or a time's format that is none (negative, past any calendar) shows as "#####" in
+    // the spreadsheet: read as the number, an amount would take what the sheet never showed.
+    const QString noneShown = QStringLiteral("#####");
+    if (shown == NumberShown::Date) {
+        const auto date = dateFromSerial(number, system);
+        return date ? WorkbookCell::fromDate(*date) : WorkbookCell::fromText(noneShown);
+    }
+    if (shown == NumberShown::Time)
+        return number >= 0 && number < 1e12 ? WorkbookCell::fromText(timeShown(number))
+                                            : WorkbookCell::fromText(noneShown);
     if (shown == NumberShown::Percentage)
         return WorkbookCell::fromText(QString::number(number * 100, 'g', 15).replace(u'.', u',') + u'%');
     return WorkbookCell::fromNumber(number);

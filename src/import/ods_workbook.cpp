@@ -222,7 +222,6 @@ private:
             throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
         if (hasFormula && value.kind() == CellKind::Text)
             value = WorkbookCell::fromFormulaText(value.textValue());
-        cells_.formulasComputed = cells_.formulasComputed || (hasFormula && !value.isEmptyFormula());
         return value;
     }
 

@@ -54,10 +54,6 @@ public:
 
     std::vector<PlacedCell> &cells() { return cells_; }
     DateSystem dateSystem = DateSystem::excel1900();
-    // Some formula of the sheet holds a value other than an empty text: its writer computed them, and a
-    // formula computed as an empty text means one (an .xls some libraries write holds every formula so, and
-    // so may an .xlsx or an .ods whose text formulas were left empty).
-    bool formulasComputed = false;
 
 private:
     WorkbookLimits limits_;

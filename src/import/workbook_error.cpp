@@ -85,9 +85,10 @@ WorkbookError WorkbookError::notADate(const QString &heading, int sheetRow, cons
 WorkbookError WorkbookError::emptyDateFormula(quint32 sheetRow, quint32 column) {
     return WorkbookError(
         QStringLiteral(
-            "A linha %1 da planilha tem um valor, mas a data dela (coluna %2) é uma fórmula que "
-            "calcula um texto vazio. Preencha a data dessa linha, ou apague o valor dela, antes de "
-            "importar a pasta de trabalho.")
+            "A linha %1 da planilha tem um valor, mas a data dela (coluna %2) é uma fórmula que não dá uma "
+            "data: calcula um texto vazio, ou foi gravada sem o valor que calcula. Preencha a data dessa "
+            "linha, ou apague o valor dela; se a planilha mostra a data, abra a pasta de trabalho num "
+            "programa de planilhas e salve-a de novo antes de importá-la.")
             .arg(sheetRow)
             .arg(column));
 }

@@ -31,8 +31,8 @@ public:
     // A formula stored without the value it computes (a file written by a program that computes nothing):
     // read as empty, its row would be skipped or take another value. Row and column count from 1.
     static WorkbookError uncomputedFormula(quint32 sheetRow, quint32 column);
-    // A row with an amount whose date is a formula computed as an empty text: skipped as a row without a
-    // date, its entry would be lost without a word.
+    // A row with an amount whose date is a formula computed as an empty text, or stored without what it
+    // computes: skipped as a row without a date, its entry would be lost without a word.
     static WorkbookError emptyDateFormula(quint32 sheetRow, quint32 column);
 
 private:

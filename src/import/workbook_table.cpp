@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include "import/amount_text.h"
 #include "import/biff8_workbook.h"
 #include "import/compound_file.h"
 #include "import/ods_workbook.h"
@@ -120,20 +121,17 @@ public:
             }
             if (keyIndex >= 0 && row[static_cast<size_t>(keyIndex)].isBlank()) {
                 // A key computed as an empty text beside an amount is no row left out on purpose: skipped,
-                // its entry would be lost without a word. In a sheet whose formulas hold no other value it
-                // is a formula stored uncomputed; elsewhere the date's formula left it empty. A template's
-                // unused rows hold no amount, or one computed as nothing or as zero.
+                // its entry would be lost without a word. The date's formula left it empty, or the sheet's
+                // formulas were stored uncomputed. A template's unused rows hold no amount: nothing, zero,
+                // or what reads as no amount (a truth, an error, a text of no number).
                 const auto holdsValue = [](const WorkbookCell &cell) {
-                    return !cell.isBlank() && !(cell.kind() == CellKind::Number && cell.number() == 0.0);
+                    return !cell.isBlank();
                 };
-                const bool entry = amountIndex >= 0 ? holdsValue(row[static_cast<size_t>(amountIndex)])
+                const bool entry = amountIndex >= 0 ? holdsAmount(row[static_cast<size_t>(amountIndex)])
                                                     : std::any_of(row.begin(), row.end(), holdsValue);
-                if (row[static_cast<size_t>(keyIndex)].isEmptyFormula() && entry) {
-                    const quint32 column = columns[static_cast<size_t>(keyIndex)] + 1;
-                    throw sheetCells.formulasComputed
-                        ? WorkbookError::emptyDateFormula(rowNumber + 1, column)
-                        : WorkbookError::uncomputedFormula(rowNumber + 1, column);
-                }
+                if (row[static_cast<size_t>(keyIndex)].isEmptyFormula() && entry)
+                    throw WorkbookError::emptyDateFormula(rowNumber + 1,
+                                                          columns[static_cast<size_t>(keyIndex)] + 1);
                 continue;
             }
             table.sheetRows_.push_back(static_cast<int>(rowNumber) + 1);
@@ -144,6 +142,24 @@ public:
     }
 
 private:
+    static bool holdsAmount(const WorkbookCell &cell) {
+        if (cell.kind() == CellKind::Number)
+            return cell.number() != 0.0;
+        if (cell.kind() != CellKind::Text || cell.isBlank())
+            return false;
+        const AmountReading reading = readAmountText(cell.textValue());
+        switch (reading.outcome) {
+        case AmountReading::Outcome::Amount:
+            return reading.value != 0.0;
+        case AmountReading::Outcome::NotANumber:
+            return false;
+        case AmountReading::Outcome::Ambiguous:
+        case AmountReading::Outcome::FractionOfACent:
+            return true;
+        }
+        return true;
+    }
+
     // Writers put rows in order but need not; a later cell at the same place wins, as in the spreadsheet.
     static void putInSheetOrder(std::vector<PlacedCell> &cells) {
         const auto before = [](const PlacedCell &a, const PlacedCell &b) {

@@ -346,11 +346,9 @@ private:
         // error left empty was never computed, as by a library that writes formulas for a spreadsheet to
         // compute.
         const bool computed = hasValue && !(hasFormula && value.isEmpty() && type != CellType::Formula);
-        if (computed) {
-            WorkbookCell read = cell(type, style, value);
-            cells_.formulasComputed = cells_.formulasComputed || (hasFormula && !read.isEmptyFormula());
-            cells_.add(static_cast<quint32>(row), static_cast<quint32>(column), std::move(read));
-        } else if (hasFormula)
+        if (computed)
+            cells_.add(static_cast<quint32>(row), static_cast<quint32>(column), cell(type, style, value));
+        else if (hasFormula)
             throw WorkbookError::uncomputedFormula(static_cast<quint32>(row) + 1,
                                                    static_cast<quint32>(column) + 1);
     }

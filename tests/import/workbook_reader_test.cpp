@@ -142,6 +142,17 @@ const SelectionCase selectionCases[] = {
      {{"D 15/03/2024", "T 001", "N 10"}},
      {2},
      {Format::Xls}},
+    // A template's unused rows compute their amount as what no amount is.
+    {"template rows whose amount computes as a truth, an error or a zero text make no row",
+     R"json([["Data", "Valor"],
+             [{"date": "2024-03-15"}, 10],
+             [{"formula": "\"\"", "value": ""}, {"formula": "1=2", "value": false}],
+             [{"formula": "\"\"", "value": ""}, {"error": "#DIV/0!"}],
+             [{"formula": "\"\"", "value": ""}, {"formula": "\"0,00\"", "value": "0,00"}]])json",
+     {"Data", "Valor"},
+     {{"D 15/03/2024", "N 10"}},
+     {2},
+     {Format::Xls, Format::Xlsx, Format::Ods}},
     // Shown as 50 %, the cell holds 0.5: an amount read from it would be neither.
     {"a percentage reads as shown",
      R"([["Data", "Valor"], [{"date": "2024-03-15"}, {"percent": 0.5}]])",
@@ -165,13 +176,17 @@ const SelectionCase selectionCases[] = {
      {Format::Xls, Format::Xlsx, Format::Ods},
      R"({"date1904": true})"},
     // Shown as 12:00, the cell holds 0.5: read as a number, an amount would take the fraction.
+    // A date or a time past any calendar shows as #####: read as a number, an amount would take it.
     {"a number's format tells whether it is a date or a time",
-     R"([["Data", "Hora", "Valor", "Minutos", "Horas", "Segundos"],
+     R"([["Data", "Hora", "Valor", "Minutos", "Horas", "Segundos", "Dia 60", "Depois", "Eras"],
          [{"number": 45366, "format": "d-mmm-yy"}, {"number": 0.5, "format": "hh:mm"},
           {"number": 1.5, "format": "#,##0.00 \"dias\""}, {"number": 0.01, "format": "mm:ss"},
-          {"number": 1.5, "format": "[h]:mm"}, {"number": 0.25, "format": "ss"}]])",
-     {"Data", "Hora", "Valor", "Minutos", "Horas", "Segundos"},
-     {{"D 15/03/2024", "T 12:00:00", "N 1.5", "T 00:14:24", "T 36:00:00", "T 06:00:00"}},
+          {"number": 1.5, "format": "[h]:mm"}, {"number": 0.25, "format": "ss"},
+          {"number": 60, "format": "dd/mm/yyyy"}, {"number": 2958466, "format": "dd/mm/yyyy"},
+          {"number": 1e12, "format": "hh:mm"}]])",
+     {"Data", "Hora", "Valor", "Minutos", "Horas", "Segundos", "Dia 60", "Depois", "Eras"},
+     {{"D 15/03/2024", "T 12:00:00", "N 1.5", "T 00:14:24", "T 36:00:00", "T 06:00:00", "T #####", "T #####",
+       "T #####"}},
      {2},
      {Format::Xls, Format::Xlsx}},
     {"an error cell is an error of its code and keeps its row",
@@ -253,9 +268,11 @@ WorkbookLimits limitsWith(const std::function<void(WorkbookLimits &)> &change) {
 constexpr qsizetype XlwtStreamOffset = 512;
 
 const QString emptyDateFormulaOnRow3 = QStringLiteral(
-    "A linha 3 da planilha tem um valor, mas a data dela (coluna 1) é uma fórmula que calcula um texto "
-    "vazio. "
-    "Preencha a data dessa linha, ou apague o valor dela, antes de importar a pasta de trabalho.");
+    "A linha 3 da planilha tem um valor, mas a data dela (coluna 1) é uma fórmula que não dá uma data: "
+    "calcula "
+    "um texto vazio, ou foi gravada sem o valor que calcula. Preencha a data dessa linha, ou apague o valor "
+    "dela; se a planilha mostra a data, abra a pasta de trabalho num programa de planilhas e salve-a de novo "
+    "antes de importá-la.");
 
 const FailureCase failureCases[] = {
     {"a workbook without the sheet",
@@ -280,12 +297,18 @@ const FailureCase failureCases[] = {
      [](QByteArray &bytes) {
          bytes.truncate(bytes.size() / 2);
      }},
-    // Skipped as a row without a date, it would be lost without a word.
+    // Skipped as a row without a date, it would be lost without a word. An .xls that a program computing
+    // nothing wrote stores the formula's value as an empty text; the other formats store none.
     {"a date formula left uncomputed beside the row's values",
      R"([["Data", "Valor", "Descrição"], [{"date": "2024-03-14"}, 1, "x"], [{"formula": "A2+1"}, 2, "y"]])",
      QStringLiteral("A célula da linha 3, coluna 1 da planilha tem uma fórmula gravada sem o valor que ela "
                     "calcula. Abra a pasta de trabalho num programa de planilhas e salve-a de novo antes de "
-                    "importá-la.")},
+                    "importá-la."),
+     {Format::Xlsx, Format::Ods}},
+    {"a date formula left uncomputed beside the row's values, as an .xls stores it",
+     R"([["Data", "Valor", "Descrição"], [{"date": "2024-03-14"}, 1, "x"], [{"formula": "A2+1"}, 2, "y"]])",
+     emptyDateFormulaOnRow3,
+     {Format::Xls}},
     // A sheet whose other formulas hold their values: the date's own formula left it empty, or blank.
     {"a date formula computed as an empty text in a row with an amount",
      R"json([["Data", "Valor", "Descrição"], [{"date": "2024-03-14"}, {"formula": "2+3", "value": 5}, "x"],
