@@ -214,9 +214,12 @@ private:
             return WorkbookCell::fromText(
                 !text.isEmpty() || !fraction ? text : QString::number(*fraction * 100) + u'%');
         }
-        // A value the type does not explain (a time, a broken number) still shows its text.
+        // A value the type does not explain (a time, a broken number) still shows its text; without one, the
+        // cell has a value nobody can read.
         if (value.kind() == CellKind::Empty && !text.isEmpty())
             value = WorkbookCell::fromText(text);
+        else if (value.kind() == CellKind::Empty && !hasFormula && !type.isEmpty() && type != u"string")
+            value = WorkbookCell::unreadable();
         // A formula with neither a value nor a text shown was never computed, whatever type it claims.
         if (value.kind() == CellKind::Empty && hasFormula)
             throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);

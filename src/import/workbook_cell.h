@@ -22,6 +22,9 @@ public:
     static WorkbookCell fromDate(QDate date);
     static WorkbookCell fromBoolean(bool value);
     static WorkbookCell fromError(QString code);
+    // A cell typed as a number or a date whose value is not there (a writer's fault): an error, so that its
+    // row is refused, not skipped as a row without a date.
+    static WorkbookCell unreadable() { return fromError(QStringLiteral("#VALOR!")); }
     // A formula whose stored result is an empty text: what a spreadsheet computes for ="" and what some
     // libraries store for every formula they leave for a spreadsheet to compute. Empty, as the first.
     static WorkbookCell fromEmptyFormula();

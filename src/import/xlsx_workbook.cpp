@@ -371,14 +371,16 @@ private:
             return WorkbookCell::fromBoolean(value.trimmed() == u"1" || value.trimmed() == u"true");
         case CellType::Date: {
             const QDate date = QDate::fromString(QStringView(value).trimmed().left(10), Qt::ISODate);
-            return date.isValid() ? WorkbookCell::fromDate(date) : WorkbookCell::fromText(value);
+            if (date.isValid())
+                return WorkbookCell::fromDate(date);
+            return value.trimmed().isEmpty() ? WorkbookCell::unreadable() : WorkbookCell::fromText(value);
         }
         case CellType::Number:
             break;
         }
         const auto number = numberFromXml(value);
         if (!number)
-            return WorkbookCell::fromText(value);
+            return value.trimmed().isEmpty() ? WorkbookCell::unreadable() : WorkbookCell::fromText(value);
         return numberAsShown(*number, style < styles_.size() ? styles_[style] : NumberShown::Number,
                              cells_.dateSystem);
     }

@@ -814,6 +814,40 @@ TEST_P(LongOdsSheet, readsAsWhenTheContentWasInflatedWhole) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, LongOdsSheet, ::testing::ValuesIn(longOdsCases), CaseName());
 
+// A cell typed as a date or a number without a value (what some writers leave) is an error of its row, never
+// a row without a date skipped without a word.
+TEST(UnreadableCells, ADateOrANumberWithoutItsValueIsAnError) {
+    const ExportedTable table = longTable();
+    const auto readEntry3 = [&table](const QByteArray &bytes) {
+        WorkbookSelection selection;
+        selection.headings = table.titles;
+        const WorkbookTable read = WorkbookTable::fromBytes(bytes, selection, {});
+        EXPECT_EQ(read.rowCount(), table.rows.size());
+        return std::make_pair(read.cell(3, 0).kind(), read.cell(3, 0).textValue());
+    };
+    const std::pair<CellKind, QString> unreadable{CellKind::Error, QStringLiteral("#VALOR!")};
+    for (const char *cell : {"<c r=\"A5\" t=\"n\"><v> </v></c>", "<c r=\"A5\" t=\"d\"><v></v></c>"}) {
+        SCOPED_TRACE(cell);
+        EXPECT_EQ(
+            readEntry3(withSheetChanged(writeXlsx(table, QStringLiteral("Plan1")), instead5thDate(cell))),
+            unreadable);
+    }
+    for (const QByteArray &cell :
+         {QByteArray(R"(<table:table-cell office:value-type="date" office:date-value="2024-02-30"/>)"),
+          QByteArray(R"(<table:table-cell office:value-type="float" office:value="x"/>)")}) {
+        SCOPED_TRACE(cell.toStdString());
+        QByteArray content = odsContent(table);
+        qsizetype at = -1;
+        for (int date = 0; date < 4; ++date)
+            at = content.indexOf("<table:table-cell office:value-type=\"date\"", at + 1);
+        content.replace(at, content.indexOf("</table:table-cell>", at) + 19 - at, cell);
+        EXPECT_EQ(readEntry3(zipped({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                                     {"content.xml", content},
+                                     {"META-INF/manifest.xml", odsManifest}})),
+                  unreadable);
+    }
+}
+
 // --- Files that are no workbook at all -------------------------------------------------------------
 
 struct ForeignFileCase {
