@@ -56,13 +56,14 @@ void sendBody(httplib::Response &response, const QByteArray &body) {
                                   });
 }
 
-// A call that took or gave this many bytes decoded them into several times as much, freed once it ran; the
-// allocator would keep that memory in the worker's arena for good, and a server that ran one import or listed
-// one long account would stay that large until it stops.
-constexpr qsizetype LargeCallBytes = 4 * 1024 * 1024;
+// A call that sent this many bytes (an import, a statement) decoded them into several times as much, freed
+// once it ran: the allocator would keep it for good, and a server that ran one import would stay that large
+// until it stops. A long answer (an account's list) is kept: the next one reuses it, where fresh pages would
+// cost a fault each.
+constexpr qsizetype LargeRequestBytes = 4 * 1024 * 1024;
 
-void giveBackWhatALargeCallFreed(qsizetype requestBytes, qsizetype answerBytes) {
-    if (requestBytes >= LargeCallBytes || answerBytes >= LargeCallBytes)
+void giveBackWhatALargeRequestFreed(qsizetype requestBytes) {
+    if (requestBytes >= LargeRequestBytes)
         malloc_trim(0);
 }
 
@@ -225,7 +226,7 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
         const qsizetype requestBytes = body.size();
         const RpcResponse answer = dispatcher_.handle(
             method, QString::fromStdString(request.get_header_value("Authorization")), std::move(body));
-        giveBackWhatALargeCallFreed(requestBytes, answer.body.size());
+        giveBackWhatALargeRequestFreed(requestBytes);
         response.status = answer.status;
         sendBody(response, answer.body);
     });
