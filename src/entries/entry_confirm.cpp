@@ -172,6 +172,9 @@ bool TfrmLancCCorr::ConfirmaDuplicidade(const QString &ownMovement) {
                 found.Next();
         }
     }
+    shownDuplicates_.clear();
+    for (found.First(); !found.Eof(); found.Next())
+        shownDuplicates_ << found.FieldByName(u"NRMOVBANC").AsString().trimmed();
     if (found.IsEmpty())
         return true;
     return msgPadrao.ShowMsg(QStringLiteral("LANCA_JA_CAD"), bco::MsgKind::Confirmation,
@@ -271,6 +274,7 @@ void TfrmLancCCorr::IncluiLancamento(const EntryKind &kind) {
             }
         }
         args.push_back(partyLetter_);
+        args.push_back(shownDuplicates_.join(u','));
         lastServerResult_ = Consiste::CheckResultServ(
             netLancContCorr.Call(QString::fromLatin1(kind.insertMethod), args), true, 0);
         const bco::VariantList &answer = lastServerResult_.array();

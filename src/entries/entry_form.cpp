@@ -71,6 +71,10 @@ const char *const messages[] = {
     "Vr<0|Valor deve ser diferente de zero.",
     "dsLan_inf|Descrição deve ser informada.",
     "LANCA_JA_CAD|Lançamento em conta corrente já cadastrado. Confirma operação?",
+    "LANCA_JA_CAD_OUTRO|Outro operador acaba de incluir nesta conta um lançamento igual a este (mesma data, "
+    "documento, valor e histórico). Nada foi incluído: confira a lista e confirme de novo se este também "
+    "deve "
+    "ser incluído.",
     "Adianta_Ja_Util|Operação Bloqueada. Adiantamento já foi utilizado.",
     "Devolucao_Ja_Util|Operação Bloqueada. Devolução já foi utillizada.",
     "N_Pode_Lanc_Orca|Lançamento não foi incluído pois supera o valor orçado.",

@@ -283,6 +283,9 @@ private:
     QString entryBranch_;
     QString entryCostCentre_;
     QString partyLetter_;
+    // The movements the last duplicate question showed (ConfirmaDuplicidade), which the operator confirmed
+    // the entry beside: the server refuses the include when another has come since.
+    QStringList shownDuplicates_;
     QString accountLedgerAccount_;
     QString accountKind_;
     // The payload of the last insertion, change or deletion.

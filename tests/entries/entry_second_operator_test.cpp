@@ -662,6 +662,55 @@ TEST_F(SecondOperatorAtWork, AChangeIntoACopyOfAnotherEntryAsksTheDuplicateQuest
 // A dialog that closes gives the focus back to the form's first control, the account code, without entering
 // the account bar; the include pressed next starts at once, on the first click, even with the other operator
 // writing to the account meanwhile.
+// The form asks whether an entry repeats one the account holds; while the question is on the screen the other
+// operator includes the same entry again. The operator's yes was to the one shown: the include is refused and
+// told, and confirmed again it asks about both.
+TEST_F(SecondOperatorAtWork, AnEntryTheOtherIncludesWhileTheDuplicateQuestionIsOnIsAskedAbout) {
+    chooseAccount(listed.code);
+    const Typed typed{.description = QStringLiteral("Depósito em dobro"),
+                      .value = 321.45,
+                      .document = QStringLiteral("DUP-1")};
+    const auto copies = [this] {
+        return value(QStringLiteral("SELECT COUNT(*) FROM MOVCREDBANC WHERE CDREDUCONT = '050' AND "
+                                    "DSMOVICRED = 'Depósito em dobro'"))
+            .toInt();
+    };
+    click("sbtIncluir");
+    fill(typed);
+    click("sbtConfirmar");
+    ASSERT_EQ(copies(), 1);
+    const QString first =
+        value(QStringLiteral("SELECT NRMOVBANC FROM MOVCREDBANC WHERE CDREDUCONT = '050' AND "
+                             "DSMOVICRED = 'Depósito em dobro'"));
+
+    click("sbtIncluir");
+    fill(typed);
+    env.dialogs.answer(QStringLiteral("LANCA_JA_CAD"), MsgButton::Yes, [&] {
+        EntryRequest twin = other->entry(listed.code, first);
+        twin.movement.clear();
+        twin.number.clear();
+        const Insertion again = insertion(twin, [this](const QString &method, const QString &account) {
+            return other->call(method, {account, "1"}).toText();
+        });
+        other->call(again.method, again.args);
+    });
+    env.dialogs.clearShown();
+    click("sbtConfirmar");
+    EXPECT_EQ(copies(), 2) << "the other's only";
+    ASSERT_EQ(env.dialogs.errors().size(), 1u);
+    EXPECT_TRUE(env.dialogs.errors()[0].startsWith(QStringLiteral("Outro operador acaba de incluir")))
+        << env.dialogs.errors()[0].toStdString();
+    EXPECT_TRUE(Cli_bco11100::boInclusao) << "what was typed stays, to be confirmed again";
+
+    env.dialogs.answer(QStringLiteral("LANCA_JA_CAD"), MsgButton::Yes);
+    env.dialogs.clearShown();
+    click("sbtConfirmar");
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
+    EXPECT_EQ(env.dialogs.shown().front().details.count(u'\n'), 1)
+        << "both are shown: " << env.dialogs.shown().front().details.toStdString();
+    EXPECT_EQ(copies(), 3);
+}
+
 TEST_F(SecondOperatorAtWork, IncludeStartsOnTheFirstClickWhereverADialogLeftTheFocus) {
     chooseAccount(listed.code);
     const int listedEntries = list().RecordCount();

@@ -1,6 +1,7 @@
 #include <array>
 
 #include "server/ledger/new_entries.h"
+#include "server/ledger/repeated_movements.h"
 #include "server/ledger/result_rows.h"
 #include "server/ledger/settlement.h"
 #include "server/methods/all_methods.h"
@@ -22,6 +23,9 @@ struct InsertionCall {
     // debit, the supplier's advances and the customer's advances.
     std::array<int, 4> selections;
     int partyLetter;
+    // The optional last argument, after the party letter: the movements the operator was shown as holding
+    // this entry already, and confirmed it beside (their numbers, comma-separated; empty for none).
+    int shownRepetitions;
 };
 
 const InsertionCall creditInsertion{
@@ -29,9 +33,10 @@ const InsertionCall creditInsertion{
     &creditKind,
     {ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Date,
      ArgKind::Number, ArgKind::Any, ArgKind::Any, ArgKind::Text, ArgKind::Any, ArgKind::Any, ArgKind::Any,
-     ArgKind::Any, ArgKind::Text},
+     ArgKind::Any, ArgKind::Text, ArgKind::Text},
     {11, 12, 13, 14},
     15,
+    16,
 };
 
 const InsertionCall debitInsertion{
@@ -39,9 +44,10 @@ const InsertionCall debitInsertion{
     &debitKind,
     {ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Text, ArgKind::Date,
      ArgKind::Number, ArgKind::Any, ArgKind::Any, ArgKind::Any, ArgKind::Any, ArgKind::Any, ArgKind::Any,
-     ArgKind::Text},
+     ArgKind::Text, ArgKind::Text},
     {11, 10, 12, 13},
     14,
+    15,
 };
 
 // Reads the two records and the plain arguments and refuses whatever the forms could not have sent or the
@@ -81,25 +87,55 @@ std::array<Selection, 4> selectionsOf(const InsertionCall &call, const VariantLi
 // its credit or debit record and, for an accounted type, its accounting entry with the apportionment of its
 // value. Arguments: the branch typed, "C", the document number, the type's history, the entry's cost centre,
 // the type's ledger account, the date, the value, the change logs of the movement and of the record, then
-// (credit) the operator's code, the four selections of advances and returns, and the party letter ("C" a
-// customer, "F" a supplier or none). The type's history and ledger account are taken from the catalogue,
-// where the forms read them. Answers four packets: the result rows, the accounting lines, the apportionment
-// shares and the accounting errors (see accounting.h). Refuses (and writes nothing) a change log that is not
-// exactly one new row of the record's layout, an account the operator may not use, a number the account's
-// series did not draw or that is taken, a value that is not positive, records that disagree with each other
-// or with the arguments, codes the catalogues do not hold, a cost centre that is not the branch's, an entry
-// without the customer or supplier its accounting needs (new_entries.h), and selections settlement.h refuses.
-// Writes nothing and answers the errors when the entry cannot be accounted, the result row "MSG" with key
-// Adianta_Ja_Util or Devolucao_Ja_Util when an advance or a returned invoice has less left than the entry
-// discounts of it (a row "DET" names the item, what is left and what was asked), or with key N_Pode_Lanc_Orca
-// when a debit would pass its type's budget. Otherwise the discounts of the marked advances and returns are
-// settled with the entry.
+// (credit) the operator's code, the four selections of advances and returns, the party letter ("C" a
+// customer, "F" a supplier or none) and, optionally, the movements the operator was shown as repeated by the
+// entry (getPesqMovBanc) and confirmed it beside: another that repeats it answers the result row "MSG" with
+// key LANCA_JA_CAD_OUTRO (a row "DET" names each), and nothing is written. The type's history and ledger
+// account are taken from the catalogue, where the forms read them. Answers four packets: the result rows, the
+// accounting lines, the apportionment shares and the accounting errors (see accounting.h). Refuses (and
+// writes nothing) a change log that is not exactly one new row of the record's layout, an account the
+// operator may not use, a number the account's series did not draw or that is taken, a value that is not
+// positive, records that disagree with each other or with the arguments, codes the catalogues do not hold, a
+// cost centre that is not the branch's, an entry without the customer or supplier its accounting needs
+// (new_entries.h), and selections settlement.h refuses. Writes nothing and answers the errors when the entry
+// cannot be accounted, the result row "MSG" with key Adianta_Ja_Util or Devolucao_Ja_Util when an advance or
+// a returned invoice has less left than the entry discounts of it (a row "DET" names the item, what is left
+// and what was asked), or with key N_Pode_Lanc_Orca when a debit would pass its type's budget. Otherwise the
+// discounts of the marked advances and returns are settled with the entry. The movements of the account that
+// the new entry repeats (as getPesqMovBanc finds them) and that are not among those the operator was shown:
+// another operator wrote them since the form asked.
+QStringList repetitionsNotShown(Sql &sql, const NewEntry &entry, const QString &shown) {
+    QSet<QString> seen;
+    for (const QString &movement : shown.split(u',', Qt::SkipEmptyParts))
+        seen.insert(movement.trimmed());
+    RepeatedMovements repeated(sql);
+    QStringList unseen;
+    for (QString movement = repeated.take(entry.accounting.account, entry.accounting.date,
+                                          entry.accounting.cents, entry.document, entry.history);
+         !movement.isEmpty(); movement = repeated.take(entry.accounting.account, entry.accounting.date,
+                                                       entry.accounting.cents, entry.document, entry.history))
+        if (!seen.contains(movement.trimmed()))
+            unseen << QStringLiteral("Movimento %1").arg(movement.trimmed());
+    return unseen;
+}
+
 Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList &args) {
     const NewEntry entry = checkedEntry(context, call, args);
     // The account's list version first, as every writer of the account's entries takes it before what else
     // it holds (the period read for the accounting, open items, budgets, numbers), so that no two writers
     // wait on each other.
     lockListVersion(context.sql, entry.accounting.account);
+    // The form asked whether the entry repeats one the account holds, and the operator answered, before this
+    // call: a repetition another operator wrote meanwhile was never asked about. Held by the list version,
+    // the account takes no other entry until this call ends.
+    if (args.size() > static_cast<size_t>(call.shownRepetitions))
+        if (const QStringList unseen = repetitionsNotShown(
+                context.sql, entry, code(args[static_cast<size_t>(call.shownRepetitions)]));
+            !unseen.isEmpty())
+            return Variant(VariantList{refusalResult(QStringLiteral("LANCA_JA_CAD_OUTRO"), unseen),
+                                       accountingRows(AccountingDraft(), QString()),
+                                       apportionmentRows(AccountingDraft(), QString()),
+                                       errorRows(AccountingDraft())});
     const AccountingDraft draft = draftAccounting(context.sql, entry.accounting);
     const auto answer = [&draft](const DataPacket &result, const QString &number) {
         return Variant(VariantList{result, accountingRows(draft, number), apportionmentRows(draft, number),
@@ -134,9 +170,9 @@ void addInsertionMethods(MethodRegistry &registry) {
         registry.add({.name = QString::fromLatin1(call->method),
                       .args = call->args,
                       .writes = true,
-                      .handler = [call](CallContext &context, VariantList &args) {
-                          return insertEntry(*call, context, args);
-                      }});
+                      .handler = [call](CallContext &context,
+                                        VariantList &args) { return insertEntry(*call, context, args); },
+                      .optionalTrailing = 1});
     }
 }
 
