@@ -46,8 +46,8 @@ QString TfrmLancCCorr::DescribeEntry(const ChosenEntry &entry) {
 }
 
 void TfrmLancCCorr::FindChosenAgain(const ChosenEntry &chosen, bool sameVersion) {
-    if (!chosen.movement.isEmpty() && chosen.company == landedOn_.company &&
-        chosen.movement == landedOn_.movement)
+    if (!chosen.movement.isEmpty() && listedAccount_ == landedOn_.account &&
+        chosen.company == landedOn_.company && chosen.movement == landedOn_.movement)
         Consiste::MensErro(Msg("Lanc_Escolher"), true, DescribeEntry(chosen));
     if (chosen.movement.isEmpty() || !LocateMovement(chosen.company, chosen.movement)) {
         StandInPlaceOf(chosen);
@@ -74,7 +74,7 @@ void TfrmLancCCorr::StandInPlaceOf(const ChosenEntry &chosen) {
     if (!list.Active() || list.IsEmpty())
         return;
     list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
-    landedOn_ = {ListValue(u"CDEMPRESA"), ListValue(u"NRMOVBANC")};
+    landedOn_ = {listedAccount_, ListValue(u"CDEMPRESA"), ListValue(u"NRMOVBANC")};
 }
 
 void TfrmLancCCorr::BackToBrowsing() {

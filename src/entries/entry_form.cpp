@@ -176,6 +176,9 @@ TfrmLancCCorr::TfrmLancCCorr(QWidget *parent)
     ui->dbgPadrao->OnRowChosen = [this] {
         landedOn_ = {};
     };
+    dbnPadrao->OnMoved = [this] {
+        landedOn_ = {};
+    };
     dbnPadrao->SetDataSource(&dtsLancamentos);
     ui->sbtCdRedu->SetDataSource(&dtsConta);
     ui->sbtCdRedu->SetAssociate(ui->medCdRedu);
@@ -468,7 +471,12 @@ void TfrmLancCCorr::CarregaLista(const QString &operation) {
 
 void TfrmLancCCorr::sbtFiltroClick() {
     const quint64 shown = records.cdsLancamentos.ContentGeneration();
+    const ChosenEntry chosen = CurrentEntry();
     CarregaLista(QStringLiteral("BOTAO_FILTRO"));
+    // Back on the operator's entry; where the filtered list lacks it, on none the operator chose.
+    if (records.cdsLancamentos.ContentGeneration() != shown && !chosen.movement.isEmpty() &&
+        !LocateMovement(chosen.company, chosen.movement))
+        StandInPlaceOf(chosen);
     SetActivePage(tshFolhaDados);
     BalanceFollowsList(shown);
 }
@@ -700,8 +708,7 @@ void TfrmLancCCorr::sbtCancelarClick() {
 void TfrmLancCCorr::sbtVerificarClick() {
     TfrmPadrao::sbtVerificarClick();
     bco::ClientDataSet &list = records.cdsLancamentos;
-    const QString company = list.FieldByName(u"CDEMPRESA").AsString();
-    const QString movement = list.FieldByName(u"NRMOVBANC").AsString();
+    const ChosenEntry chosen = CurrentEntry();
     const quint64 shown = list.ContentGeneration();
     {
         bco::ClientDataSet::DisabledControls suspended(list);
@@ -711,7 +718,8 @@ void TfrmLancCCorr::sbtVerificarClick() {
     // list as it came back (one another operator emptied offers nothing to change).
     if (!Editing())
         Habilita(NoAccount());
-    LocateMovement(company, movement);
+    if (!chosen.movement.isEmpty() && !LocateMovement(chosen.company, chosen.movement))
+        StandInPlaceOf(chosen);
     BalanceFollowsList(shown);
 }
 

@@ -306,7 +306,7 @@ private:
     // The entry the list was put on in place of a chosen one that was gone (StandInPlaceOf), until the
     // operator picks a row.
     struct {
-        QString company, movement;
+        QString account, company, movement;
     } landedOn_;
     // The entry being changed, as it was when the change started.
     ChosenEntry changing_;

@@ -14,6 +14,7 @@
 #include "entry_form_fixture.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
+#include "framework/ui/db_navigator.h"
 #include "support/qt_printers.h"
 #include "support/scripted_file_dialogs.h"
 #include "support/second_operator.h"
@@ -254,6 +255,56 @@ TEST_F(SecondOperatorAtWork, AnEntryDeletedOrChangedSinceItWasListedIsNamedAndNo
             EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), movement) << "on the changed entry";
             EXPECT_EQ(list().FieldByName(u"DSMOVICRED").AsString(), QStringLiteral("Mudado pelo outro"));
         }
+    }
+}
+
+// The list is loaded again (verify, the filter confirmed as it stands) after the other operator deleted the
+// entry the operator stood on: the entry now in its place, which may look just like it, is no choice of the
+// operator's, until the operator picks it, with the mouse, the keys or the navigator's buttons.
+TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOncePicked) {
+    const auto filterAsItStands = [this] {
+        env.modalForms.then(
+            [](QWidget &dialog) { dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click(); });
+        control<QAction>("mnuFiltro")->trigger();
+    };
+    auto *navigator = form->findChild<TDBNavigator *>(QStringLiteral("dbnPadrao"));
+    ASSERT_NE(navigator, nullptr);
+    const auto awayAndBack = [this, navigator] {
+        const bool last = list().RecNo() == list().RecordCount();
+        navigator->ButtonOf(last ? TDBNavigator::Button::Prior : TDBNavigator::Button::Next)->click();
+        navigator->ButtonOf(last ? TDBNavigator::Button::Next : TDBNavigator::Button::Prior)->click();
+    };
+    const struct {
+        const char *name;
+        const char *entry;
+        std::function<void()> reload;
+    } cases[] = {
+        {"verify", "Crédito 1",
+         [this] {
+             click("sbtVerificar");
+         }},
+        {"the filter confirmed as it stands", "Crédito 2", filterAsItStands},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString movement = standOn(QString::fromUtf8(c.entry));
+        other->deleteEntry(listed.code, movement);
+        c.reload();
+        const QString standing = list().FieldByName(u"NRMOVBANC").AsString();
+        ASSERT_NE(standing, movement);
+        const QString before = storedAccount(listed.code);
+        env.dialogs.clearShown();
+        click("sbtExcluir");
+        EXPECT_EQ(env.dialogs.errors(), QStringList{notChosen});
+        EXPECT_EQ(storedAccount(listed.code), before) << "nothing deleted";
+
+        awayAndBack();
+        ASSERT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), standing);
+        env.dialogs.clearShown();
+        env.dialogs.answer(QStringLiteral("Excl"), MsgButton::No);
+        click("sbtExcluir");
+        EXPECT_EQ(env.dialogs.errors(), QStringList()) << "picked with the navigator";
+        EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("Excl")});
     }
 }
 

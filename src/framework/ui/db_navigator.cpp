@@ -116,6 +116,8 @@ void TDBNavigator::move(Button button) {
             dataSet->Last();
             break;
         }
+        if (OnMoved)
+            OnMoved();
     });
     refresh();
 }

@@ -50,6 +50,9 @@ public:
     void SetDataSource(DataSource *source);
     QToolButton *ButtonOf(Button button) const;
 
+    // The operator moved to a row with a button (run through the event guard, after the move).
+    std::function<void()> OnMoved;
+
 protected:
     void changeEvent(QEvent *event) override;
 
