@@ -7,8 +7,10 @@ namespace bco {
 NumberShown builtInFormatShows(int id) {
     if ((id >= 14 && id <= 17) || id == 22)
         return NumberShown::Date;
-    if ((id >= 18 && id <= 21) || (id >= 45 && id <= 47))
+    if ((id >= 18 && id <= 21) || id == 45 || id == 47)
         return NumberShown::Time;
+    if (id == 46)
+        return NumberShown::ElapsedTime;
     return id == 9 || id == 10 ? NumberShown::Percentage : NumberShown::Number;
 }
 
@@ -24,9 +26,12 @@ bool isElapsedTime(QStringView bracketed) {
     return true;
 }
 
-// The time of day, or the time elapsed past a day, a number stands for, as "h:mm:ss".
-QString timeShown(double number) {
-    const auto seconds = static_cast<long long>(std::llround(number * 86400.0));
+// The time a number stands for, as "hh:mm:ss": of its day (a date's serial carries the day before it), or
+// elapsed since its start.
+QString timeShown(double number, bool elapsed) {
+    auto seconds = static_cast<long long>(std::llround(number * 86400.0));
+    if (!elapsed)
+        seconds %= 86400;
     return QStringLiteral("%1:%2:%3")
         .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
@@ -39,6 +44,7 @@ NumberShown formatCodeShows(QStringView code) {
     bool dayOrYear = false;
     bool month = false;
     bool timeOfDay = false;
+    bool elapsed = false;
     bool percent = false;
     // The first section, which shows positive numbers, tells: a "%" only in the section of zeros or of
     // text makes no percentage of an amount.
@@ -53,7 +59,7 @@ NumberShown formatCodeShows(QStringView code) {
             const qsizetype from = i + 1;
             while (++i < code.size() && code[i] != u']') {
             }
-            timeOfDay = timeOfDay || isElapsedTime(code.mid(from, i - from));
+            elapsed = elapsed || isElapsedTime(code.mid(from, i - from));
             break;
         }
         case u'\\':
@@ -79,8 +85,10 @@ NumberShown formatCodeShows(QStringView code) {
             break;
         }
     }
-    if (dayOrYear || (month && !timeOfDay))
+    if (dayOrYear || (month && !timeOfDay && !elapsed))
         return NumberShown::Date;
+    if (elapsed)
+        return NumberShown::ElapsedTime;
     if (timeOfDay)
         return NumberShown::Time;
     return percent ? NumberShown::Percentage : NumberShown::Number;
@@ -94,9 +102,10 @@ WorkbookCell numberAsShown(double number, NumberShown shown, const DateSystem &s
         const auto date = dateFromSerial(number, system);
         return date ? WorkbookCell::fromDate(*date) : WorkbookCell::fromText(noneShown);
     }
-    if (shown == NumberShown::Time)
-        return number >= 0 && number < 1e12 ? WorkbookCell::fromText(timeShown(number))
-                                            : WorkbookCell::fromText(noneShown);
+    if (shown == NumberShown::Time || shown == NumberShown::ElapsedTime)
+        return number >= 0 && number < 1e12
+                   ? WorkbookCell::fromText(timeShown(number, shown == NumberShown::ElapsedTime))
+                   : WorkbookCell::fromText(noneShown);
     if (shown == NumberShown::Percentage)
         return WorkbookCell::fromText(QString::number(number * 100, 'g', 15).replace(u'.', u',') + u'%');
     return WorkbookCell::fromNumber(number);
