@@ -2,8 +2,6 @@
 // screen gave it a cheque number.
 #include "entries/entry_form.h"
 
-#include <algorithm>
-
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
 #include "framework/ui/focus_tracker.h"
@@ -54,11 +52,10 @@ void TfrmLancCCorr::sbtEmitirChequeClick() {
         const bco::Variant entry = bco::VariantList{ListValue(u"DEBCRED"), ListValue(u"NUMERO")};
         const QString cheque = ListValue(u"NRCHEQUE");
         bco::ClientDataSet &list = records.cdsLancamentos;
-        const auto backToEntry = [&list, &entry, &chosen] {
+        const auto backToEntry = [this, &list, &entry, &chosen] {
             if (list.Locate(QStringLiteral("DEBCRED;NUMERO"), entry))
                 return true;
-            if (list.Active() && !list.IsEmpty())
-                list.SetRecNo(std::clamp(chosen.row, 1, list.RecordCount()));
+            StandInPlaceOf(chosen);
             return false;
         };
         CarregaLista(QStringLiteral("ESCONDE_FILTRO"));

@@ -565,6 +565,42 @@ TEST_F(SecondOperatorAtWork, AChequeSendsTheDebitAgainWithEverythingElseAsStored
 
 // The debit sent again to carry its cheque changes nothing a statement line was matched on: a reconciled
 // debit keeps its reconciliation, alone on its line or with other movements, and nothing is refused.
+// The other operator deletes the debit while its cheque screen is open: the cheque is refused, and the debit
+// that now stands in its place is no choice of the operator's, for a cheque either.
+TEST_F(SecondOperatorAtWork, AChequeRefusedForADeletedDebitLeavesNoDebitChosen) {
+    // Two copies of a debit, one after the other in the list: once the first is gone the second takes its
+    // row, and looks just like it.
+    EntryRequest twin = other->entry(listed.code, standOn(QStringLiteral("Débito 6")));
+    QStringList twins;
+    for (int copy = 0; copy < 2; ++copy) {
+        EntryRequest request = twin;
+        request.movement.clear();
+        request.number.clear();
+        const Insertion again = insertion(request, [this](const QString &method, const QString &account) {
+            return other->call(method, {account, "1"}).toText();
+        });
+        other->call(again.method, again.args);
+        twins << request.movement;
+    }
+    chooseAccount(listed.code);
+    ASSERT_TRUE(list().Locate(QStringLiteral("NRMOVBANC"), twins[0]));
+    const QString movement = twins[0];
+    beforeRecording = [&] {
+        other->deleteEntry(listed.code, movement);
+    };
+    click("sbtEmitirCheque");
+    ASSERT_EQ(chequeRefusals.size(), 1u);
+    beforeRecording = nullptr;
+    chequeRequests.clear();
+    const QString before = storedAccount(listed.code);
+    env.dialogs.clearShown();
+    ASSERT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), twins[1]) << "on the other copy";
+    click("sbtEmitirCheque");
+    EXPECT_EQ(env.dialogs.errors(), QStringList{notChosen});
+    EXPECT_TRUE(chequeRequests.empty()) << "no cheque screen for a debit nobody chose";
+    EXPECT_EQ(storedAccount(listed.code), before);
+}
+
 TEST_F(SecondOperatorAtWork, AChequeOnAReconciledDebitKeepsItsReconciliation) {
     env.execute(QStringLiteral("UPDATE PERIODOCTB SET IDSITUPERI = 'A'"));
     const QString debitWithoutCheque = QStringLiteral(
