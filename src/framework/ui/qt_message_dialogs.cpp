@@ -46,6 +46,9 @@ QMessageBox::Icon iconOf(MsgKind kind) {
     return QMessageBox::NoIcon;
 }
 
+// The most lines of a question's details shown in its box.
+constexpr qsizetype MostQuestionLines = 12;
+
 } // namespace
 
 MsgButton QtMessageDialogs::show(MsgKind kind, const QString &text, MsgButtons buttons, const QString &,
@@ -56,12 +59,23 @@ MsgButton QtMessageDialogs::show(MsgKind kind, const QString &text, MsgButtons b
     QMessageBox box(iconOf(kind), title, text, QMessageBox::NoButton, QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     // What a question acts on is part of the question: folded away, the operator answers without seeing it.
-    if (kind == MsgKind::Confirmation && !details.isEmpty())
+    // A long list would push the buttons off the screen: its first lines are shown, and the whole of it
+    // under "Mostrar detalhes".
+    if (kind == MsgKind::Confirmation && !details.isEmpty()) {
+        const QStringList lines = details.split(u'\n');
+        const bool whole = lines.size() <= MostQuestionLines;
+        const QString shown = whole ? details
+                                    : lines.first(MostQuestionLines - 1).join(u'\n') +
+                                          QStringLiteral("\n(e mais %1 linhas, nos detalhes)")
+                                              .arg(lines.size() - MostQuestionLines + 1);
         box.setInformativeText(QStringLiteral("<p>") +
-                               details.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>")) +
+                               shown.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>")) +
                                QStringLiteral("</p>"));
-    else
+        if (!whole)
+            box.setDetailedText(details);
+    } else {
         box.setDetailedText(details);
+    }
     QHash<QAbstractButton *, MsgButton> answers;
     QAbstractButton *defaultButton = nullptr;
     for (const ButtonText &entry : buttonTexts) {

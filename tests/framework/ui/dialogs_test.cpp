@@ -170,6 +170,29 @@ TEST(QtMessageDialogs, AQuestionShowsWhatItActsOnWhereANoticeFoldsItsDetails) {
     }
 }
 
+// A question acting on a long list (a reconciliation of forty lines) keeps its buttons on the screen: the
+// first lines are in its box, the whole list in its details.
+TEST(QtMessageDialogs, AQuestionOfALongListShowsItsFirstLinesAndTheWholeInItsDetails) {
+    QStringList lines;
+    for (int line = 1; line <= 40; ++line)
+        lines << QStringLiteral("Linha %1 do extrato").arg(line);
+    QtMessageDialogs dialogs;
+    QString informative, folded;
+    whenModal([&](QWidget &window) {
+        auto &box = dynamic_cast<QMessageBox &>(window);
+        informative = box.informativeText();
+        folded = box.detailedText();
+        box.button(QMessageBox::No)->click(); // the first button may be "Mostrar detalhes..."
+    });
+    dialogs.show(MsgKind::Confirmation, QStringLiteral("Confirma a conciliação?"),
+                 MsgButtons(MsgButton::Yes) | MsgButton::No, QStringLiteral("Conc"), lines.join(u'\n'));
+    QTextDocument shown;
+    shown.setHtml(informative);
+    EXPECT_EQ(shown.toPlainText(),
+              (lines.first(11) << QStringLiteral("(e mais 29 linhas, nos detalhes)")).join(u'\n'));
+    EXPECT_EQ(folded, lines.join(u'\n'));
+}
+
 TEST(QtOwnTexts, TheMessageBoxOffersItsDetailsInPortuguese) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Conta Corrente"), QStringLiteral("Confirma?"));
     box.setDetailedText(QStringLiteral("Movimento 0000000001"));
