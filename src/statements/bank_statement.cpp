@@ -80,11 +80,14 @@ StatementError::StatementError(const QString &message)
 }
 
 bool StatementAccount::namesBank(QStringView bank) const {
-    // A bank's code may come with its check digit ("341-7"), as agencies and accounts do.
-    const qsizetype dash = bankCode.indexOf(u'-');
-    const QString bankDigits =
-        digitsOnly(dash < 0 ? QStringView(bankCode) : QStringView(bankCode).left(dash));
-    return bankDigits.isEmpty() || sameNumber(bankDigits, digitsOnly(bank));
+    const QStringView given = QStringView(bankCode).trimmed();
+    if (given.isEmpty())
+        return true;
+    // A bank's code may come with its check digit ("341-7"), as agencies and accounts do. One written
+    // without digits ("ITAU", "-999") names a bank nobody can tell: none of the installation's.
+    const qsizetype dash = given.indexOf(u'-');
+    const QString bankDigits = digitsOnly(dash < 0 ? given : given.left(dash));
+    return !bankDigits.isEmpty() && sameNumber(bankDigits, digitsOnly(bank));
 }
 
 bool StatementAccount::matches(QStringView bank, QStringView agencyNumber, QStringView accountNumber) const {

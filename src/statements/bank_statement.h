@@ -50,7 +50,8 @@ struct StatementAccount {
     // zeros aside; the registered agency and account may be written with or without their check digit.
     // An empty bank code or agency in the file matches any bank or agency (OFX makes the branch optional).
     bool matches(QStringView bank, QStringView agency, QStringView account) const;
-    // Whether the bank registered as `bank` may be the file's: the same, or the file names none.
+    // Whether the bank registered as `bank` may be the file's: the same, or the file names none (a code
+    // written without digits names none of the installation's banks).
     bool namesBank(QStringView bank) const;
 };
 

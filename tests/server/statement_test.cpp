@@ -623,6 +623,13 @@ TEST_P(StatementTest, AStatementAgainstARuleIsRefusedAndWritesNothing) {
          },
          {},
          "e não da conta corrente 001"},
+        {"a file that names a bank without digits and no account",
+         [](BankStatement &s) {
+             s.account = StatementAccount();
+             s.account.bankCode = QStringLiteral("ITAU");
+         },
+         {},
+         "do banco ITAU, e não da conta corrente 001"},
         {"a file that names another bank and no account",
          [](BankStatement &s) {
              s.account = StatementAccount();

@@ -136,6 +136,8 @@ const MatchCase matchCases[] = {
     {"the bank with its check digit", "101-7", "1234-5", "5", "12345-6", "6", "101", "12345", "123456", true},
     {"another bank with its check digit", "341-7", "1234-5", "5", "12345-6", "6", "101", "12345", "123456",
      false},
+    {"a bank written without digits", "ITAU", "1234-5", "5", "12345-6", "6", "101", "12345", "123456", false},
+    {"a bank of a check digit alone", "-101", "1234-5", "5", "12345-6", "6", "101", "12345", "123456", false},
     {"a file without bank matches any bank", "", "1234-5", "5", "12345-6", "6", "303", "12345", "123456",
      true},
     {"no check digit to drop", "101", "12345", "", "123456", "", "101", "1234", "12345", false},
