@@ -230,8 +230,11 @@ void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind, const QString &writt
         args.push_back(value(arg));
     // What the operator saw: the server refuses the change when the entry was written since.
     const QString version = ListValue(u"NRVERSAO");
-    if (!version.isEmpty())
+    if (!version.isEmpty()) {
         args.push_back(version);
+        // And the repetitions the operator was asked about: the server refuses one written since.
+        args.push_back(shownDuplicates_.join(u','));
+    }
 
     bco::ActiveShowAvi(this, WorkAnimation);
     try {

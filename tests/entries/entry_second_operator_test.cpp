@@ -798,6 +798,37 @@ TEST_F(SecondOperatorAtWork, AnEntryTheOtherIncludesWhileTheDuplicateQuestionIsO
     EXPECT_EQ(copies(), 3);
 }
 
+// A change of description that makes the entry repeat another is asked about; while the question is on the
+// screen the other operator includes one more such entry. The operator's yes was to the one shown: the change
+// is refused and told, and the entry keeps its description.
+TEST_F(SecondOperatorAtWork, AChangeIntoAnEntryTheOtherIncludesWhileTheQuestionIsOnIsAskedAbout) {
+    const QString movement = standOn(QStringLiteral("Crédito 5"));
+    const QString description = QStringLiteral("Igual a outro");
+    const auto includeCopy = [&] {
+        EntryRequest copy = other->entry(listed.code, movement);
+        copy.movement.clear();
+        copy.number.clear();
+        copy.description = description;
+        const Insertion insert = insertion(copy, [this](const QString &method, const QString &account) {
+            return other->call(method, {account, "1"}).toText();
+        });
+        other->call(insert.method, insert.args);
+    };
+    includeCopy();
+    const QString before = storedEntry(listed.code, movement);
+    standOn(QStringLiteral("Crédito 5"));
+    click("sbtAlterar");
+    ASSERT_TRUE(Cli_bco11100::boAltera);
+    control<QLineEdit>("edtDsLancamento")->setText(description);
+    env.dialogs.answer(QStringLiteral("LANCA_JA_CAD"), MsgButton::Yes, includeCopy);
+    env.dialogs.clearShown();
+    click("sbtConfirmar");
+    ASSERT_EQ(env.dialogs.errors().size(), 1u);
+    EXPECT_TRUE(env.dialogs.errors()[0].startsWith(QStringLiteral("Outro operador acaba de incluir")))
+        << env.dialogs.errors()[0].toStdString();
+    EXPECT_EQ(storedEntry(listed.code, movement), before) << "nothing written";
+}
+
 TEST_F(SecondOperatorAtWork, IncludeStartsOnTheFirstClickWhereverADialogLeftTheFocus) {
     chooseAccount(listed.code);
     const int listedEntries = list().RecordCount();

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include <QSet>
+
 #include "framework/text/whole_characters.h"
 
 namespace bco::server {
@@ -92,6 +94,23 @@ void RepeatedMovements::readAhead(const QString &account, const std::set<QDate> 
         for (auto &[date, day] : read)
             days_.emplace(std::make_pair(account, date), std::move(day));
     }
+}
+
+QStringList repetitionsNotShown(Sql &sql, const QString &account, QDate date, qint64 cents,
+                                const QString &document, const QString &history, const QString &shown,
+                                const QString &own) {
+    QSet<QString> seen;
+    for (const QString &movement : shown.split(u',', Qt::SkipEmptyParts))
+        seen.insert(movement.trimmed());
+    RepeatedMovements repeated(sql, [&own](const QString &, const QString &movement) {
+        return !own.isEmpty() && movement.trimmed() == own.trimmed();
+    });
+    QStringList unseen;
+    for (QString movement = repeated.take(account, date, cents, document, history); !movement.isEmpty();
+         movement = repeated.take(account, date, cents, document, history))
+        if (!seen.contains(movement.trimmed()))
+            unseen << QStringLiteral("Movimento %1").arg(movement.trimmed());
+    return unseen;
 }
 
 } // namespace bco::server

@@ -8,6 +8,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 
 #include "server/storage/database.h"
 
@@ -52,5 +53,13 @@ private:
     Ignored ignored_;
     std::map<std::pair<QString, QDate>, Day> days_;
 };
+
+// The movements of `account` that an entry of these values repeats (as getPesqMovBanc finds them, `own` the
+// entry's own movement set aside) and that are not among `shown`, the movement numbers (comma-separated) the
+// operator was asked about and confirmed the entry beside: each as "Movimento N". Another operator wrote them
+// since the form asked; the caller holds the account's list version, so that no other comes until it ends.
+QStringList repetitionsNotShown(Sql &sql, const QString &account, QDate date, qint64 cents,
+                                const QString &document, const QString &history, const QString &shown,
+                                const QString &own = QString());
 
 } // namespace bco::server

@@ -6,6 +6,7 @@
 #include "server/ledger/accounting.h"
 #include "server/ledger/new_entries.h"
 #include "server/ledger/entry_kinds.h"
+#include "server/ledger/repeated_movements.h"
 #include "server/ledger/result_rows.h"
 #include "server/ledger/stored_entry.h"
 #include "server/methods/all_methods.h"
@@ -195,6 +196,7 @@ std::vector<ArgKind> argumentsOf(const ChangeCall &call) {
     kinds[static_cast<size_t>(call.storedDate)] = ArgKind::Date;
     kinds[static_cast<size_t>(call.storedValue)] = ArgKind::Number;
     kinds.push_back(ArgKind::Digits);
+    kinds.push_back(ArgKind::Text);
     return kinds;
 }
 
@@ -203,15 +205,17 @@ QVariant orNull(const QString &value) {
 }
 
 // getAlteraCred (27 arguments) and getAlterDebito (33), each with the entry's listed version as an optional
-// last argument: rewrites the description of an entry, the one thing the forms let the operator change. It
-// writes the record's description and the movement's history (the description, "(", the type's name as the
-// catalogue has it, ")", cut to 40 characters) and the history of its accounting entry, whose lines and
-// apportionment stay as they were posted, in one transaction; it releases the entry's reconciliation, which
-// the form had the operator confirm. A call whose description is the stored one writes and releases nothing.
-// Everything else the call carries is the form's copy of the stored entry and is not written: the kind,
-// date, value, type, document, branches, financial class, cost centre, customer, supplier and cheque number
-// stay as stored (the debit's cheque is recorded by SetEmiteCheque alone, and a change never clears it).
-// Answers four packets as getInsert does: no result row, the stored accounting lines and shares, no errors.
+// argument, and after it, optionally, the movements the operator was shown as repeated by the entry so
+// described (getPesqMovBanc), which another repeating it refuses as an include's does (LANCA_JA_CAD_OUTRO):
+// rewrites the description of an entry, the one thing the forms let the operator change. It writes the
+// record's description and the movement's history (the description, "(", the type's name as the catalogue has
+// it, ")", cut to 40 characters) and the history of its accounting entry, whose lines and apportionment stay
+// as they were posted, in one transaction; it releases the entry's reconciliation, which the form had the
+// operator confirm. A call whose description is the stored one writes and releases nothing. Everything else
+// the call carries is the form's copy of the stored entry and is not written: the kind, date, value, type,
+// document, branches, financial class, cost centre, customer, supplier and cheque number stay as stored (the
+// debit's cheque is recorded by SetEmiteCheque alone, and a change never clears it). Answers four packets as
+// getInsert does: no result row, the stored accounting lines and shares, no errors.
 //
 // Refuses, writing nothing: with a version, an entry deleted or written by anyone since the client listed it
 // (refuseIfWrittenSince); without one, an entry whose stored date and value are not the ones sent; a call
@@ -274,13 +278,31 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     if (const auto refusal = refusalByLinks(sql, stored, false))
         return answer(*refusal, AccountingDraft(), QString());
     refuseClosedDay(sql, context.operatorCode, stored.company, stored.date);
+    const QString history = newMovementHistory(EntryOrigin::Form, description, stored.typeName);
+    // The form asked whether the entry, so described, repeats another of the account before this call: one
+    // another operator wrote meanwhile was never asked about.
+    if (args.size() > static_cast<size_t>(call.count) + 1) {
+        const QString document =
+            sql.scalar(QStringLiteral("SELECT NRDOCMBANC FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND "
+                                      "NRMOVBANC = :movimento"),
+                       {{QStringLiteral("conta"), stored.account},
+                        {QStringLiteral("movimento"), stored.movement}})
+                .value_or(QVariant())
+                .toString()
+                .trimmed();
+        if (const QStringList unseen =
+                repetitionsNotShown(sql, stored.account, stored.date, stored.cents, document, history,
+                                    code(args[static_cast<size_t>(call.count) + 1]), stored.movement);
+            !unseen.isEmpty())
+            return answer(refusalResult(QStringLiteral("LANCA_JA_CAD_OUTRO"), unseen), AccountingDraft(),
+                          QString());
+    }
 
     // The accounting stays as it was posted, lines and apportionment alike: only its history carries the
     // description. Drafting it again would apportion the entry by today's rules (another apportionment of
     // its type, a cost centre that budgets now demand), which is not what the operator changed.
     rewriteAccountingHistory(sql, stored.accountingNumber, description);
     const QString record = EntryKind::column(kind.table);
-    const QString history = newMovementHistory(EntryOrigin::Form, description, stored.typeName);
     sql.execute(
         QStringLiteral("UPDATE MOVBANCARIO SET DSHISMBANC = :historico, IDSTCONEXT = '0', CDSEQUEXBA = "
                        "NULL, NRSEQMOVREBA = NULL, CDOPERADOR = :operador WHERE CDREDUCONT = :conta "
@@ -329,7 +351,7 @@ void addChangeMethods(MethodRegistry &registry) {
                       .writes = true,
                       .handler = [call](CallContext &context,
                                         VariantList &args) { return changeEntry(*call, context, args); },
-                      .optionalTrailing = 1});
+                      .optionalTrailing = 2});
     }
 }
 

@@ -101,24 +101,7 @@ std::array<Selection, 4> selectionsOf(const InsertionCall &call, const VariantLi
 // cannot be accounted, the result row "MSG" with key Adianta_Ja_Util or Devolucao_Ja_Util when an advance or
 // a returned invoice has less left than the entry discounts of it (a row "DET" names the item, what is left
 // and what was asked), or with key N_Pode_Lanc_Orca when a debit would pass its type's budget. Otherwise the
-// discounts of the marked advances and returns are settled with the entry. The movements of the account that
-// the new entry repeats (as getPesqMovBanc finds them) and that are not among those the operator was shown:
-// another operator wrote them since the form asked.
-QStringList repetitionsNotShown(Sql &sql, const NewEntry &entry, const QString &shown) {
-    QSet<QString> seen;
-    for (const QString &movement : shown.split(u',', Qt::SkipEmptyParts))
-        seen.insert(movement.trimmed());
-    RepeatedMovements repeated(sql);
-    QStringList unseen;
-    for (QString movement = repeated.take(entry.accounting.account, entry.accounting.date,
-                                          entry.accounting.cents, entry.document, entry.history);
-         !movement.isEmpty(); movement = repeated.take(entry.accounting.account, entry.accounting.date,
-                                                       entry.accounting.cents, entry.document, entry.history))
-        if (!seen.contains(movement.trimmed()))
-            unseen << QStringLiteral("Movimento %1").arg(movement.trimmed());
-    return unseen;
-}
-
+// discounts of the marked advances and returns are settled with the entry.
 Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList &args) {
     const NewEntry entry = checkedEntry(context, call, args);
     // The account's list version first, as every writer of the account's entries takes it before what else
@@ -130,7 +113,8 @@ Variant insertEntry(const InsertionCall &call, CallContext &context, VariantList
     // the account takes no other entry until this call ends.
     if (args.size() > static_cast<size_t>(call.shownRepetitions))
         if (const QStringList unseen = repetitionsNotShown(
-                context.sql, entry, code(args[static_cast<size_t>(call.shownRepetitions)]));
+                context.sql, entry.accounting.account, entry.accounting.date, entry.accounting.cents,
+                entry.document, entry.history, code(args[static_cast<size_t>(call.shownRepetitions)]));
             !unseen.isEmpty())
             return Variant(VariantList{refusalResult(QStringLiteral("LANCA_JA_CAD_OUTRO"), unseen),
                                        accountingRows(AccountingDraft(), QString()),
