@@ -79,15 +79,23 @@ StatementError::StatementError(const QString &message)
     , message_(message) {
 }
 
+namespace {
+
+// A bank's code may come with its check digit ("341-7"), as agencies and accounts do.
+QString bankDigitsOf(QStringView code) {
+    const qsizetype dash = code.indexOf(u'-');
+    return digitsOnly(dash < 0 ? code : code.left(dash));
+}
+
+} // namespace
+
 bool StatementAccount::namesBank(QStringView bank) const {
     const QStringView given = QStringView(bankCode).trimmed();
-    if (given.isEmpty())
+    if (given.isEmpty() || given.compare(bank.trimmed(), Qt::CaseInsensitive) == 0)
         return true;
-    // A bank's code may come with its check digit ("341-7"), as agencies and accounts do. One written
-    // without digits ("ITAU", "-999") names a bank nobody can tell: none of the installation's.
-    const qsizetype dash = given.indexOf(u'-');
-    const QString bankDigits = digitsOnly(dash < 0 ? given : given.left(dash));
-    return !bankDigits.isEmpty() && sameNumber(bankDigits, digitsOnly(bank));
+    // One written without digits ("ITAU", "-999") names a bank nobody can tell: none of the installation's.
+    const QString bankDigits = bankDigitsOf(given);
+    return !bankDigits.isEmpty() && sameNumber(bankDigits, bankDigitsOf(bank.trimmed()));
 }
 
 bool StatementAccount::matches(QStringView bank, QStringView agencyNumber, QStringView accountNumber) const {

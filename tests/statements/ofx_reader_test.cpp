@@ -233,6 +233,14 @@ const OfxCase ofxCases[] = {
      "OFX banco=202 agência=// conta=// moeda=\n"
      "período=2024-03-05..2024-03-05 inicial=- final=-\n"
      "z1|2024-03-05|D|100|||l4"},
+    {"two statements of one account whose bank comes with its check digit are joined",
+     "<OFX><STMTRS><BANKACCTFROM><BANKID>101-7<ACCTID>12345-6</BANKACCTFROM><BANKTRANLIST>"
+     "<STMTTRN><DTPOSTED>20240301<TRNAMT>1<FITID>a</STMTTRN></BANKTRANLIST></STMTRS>\n"
+     "<STMTRS><BANKACCTFROM><BANKID>101<ACCTID>12345-6</BANKACCTFROM><BANKTRANLIST>"
+     "<STMTTRN><DTPOSTED>20240302<TRNAMT>-1<FITID>b</STMTTRN></BANKTRANLIST></STMTRS></OFX>",
+     "OFX banco=101 agência=// conta=12345-6/123456/6 moeda=\n"
+     "período=2024-03-01..2024-03-02 inicial=- final=-\n"
+     "a|2024-03-01|C|100|||l1\nb|2024-03-02|D|100|||l2"},
     {"a balance whose date the bank wrote as zeros is the last day's",
      "OFXHEADER:100\n\n<OFX><STMTRS><BANKTRANLIST><DTSTART>20240301<DTEND>20240308\n"
      "<STMTTRN><DTPOSTED>20240305<TRNAMT>-1,00<FITID>z1</STMTTRN>\n"
