@@ -3,10 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 
 #include "framework/ui/forms/form.h"
@@ -40,7 +42,10 @@ MainWindow::MainWindow(const QString &status, QWidget *parent)
     auto *session = new QLabel(status, this);
     session->setObjectName(QStringLiteral("lblSessao"));
     statusBar()->addPermanentWidget(session, 1);
-    resize(1100, 720);
+    // Within the screen it opens on: a small one (1024x768) would otherwise hide its right-hand side.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    resize(screen != nullptr ? QSize(1100, 720).boundedTo(screen->availableGeometry().size())
+                             : QSize(1100, 720));
     setModule(std::nullopt);
 }
 

@@ -16,6 +16,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QProcess>
+#include <QScreen>
 #include <QSqlDatabase>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -477,6 +478,14 @@ private:
 };
 
 } // namespace
+
+// The host opens within its screen, however small (the test's screen is smaller than the host's own size).
+TEST(MainWindowForms, TheHostOpensWithinItsScreen) {
+    MainWindow window{QString()};
+    const QSize room = QGuiApplication::primaryScreen()->availableGeometry().size();
+    EXPECT_LE(window.width(), room.width());
+    EXPECT_LE(window.height(), room.height());
+}
 
 // A form designed wider and taller than the host's area opens fitted to it, its right-hand columns in sight;
 // a small one opens at its designed size.
