@@ -166,6 +166,24 @@ protected:
 
     bool browsing() const { return !Cli_bco11100::boAltera && !Cli_bco11100::boInclusao; }
 
+    // The other operator includes `entry` through the server, its numbers drawn anew; answers its movement.
+    QString includeAsTheOther(EntryRequest entry) {
+        entry.movement.clear();
+        entry.number.clear();
+        const Insertion call = insertion(entry, [this](const QString &method, const QString &account) {
+            return other->call(method, {account, QStringLiteral("1")}).toText();
+        });
+        other->call(call.method, call.args);
+        return entry.movement;
+    }
+    // The other operator includes a copy of the stored entry, another description given or not.
+    QString includeCopyAsTheOther(const QString &movement, const QString &description = QString()) {
+        EntryRequest copy = other->entry(listed.code, movement);
+        if (!description.isEmpty())
+            copy.description = description;
+        return includeAsTheOther(copy);
+    }
+
     std::unique_ptr<SecondOperator> other;
     std::vector<ChequeRequest> chequeRequests;
     QStringList chequeRefusals;
@@ -451,13 +469,7 @@ TEST_F(SecondOperatorAtWork, AWriteOfTheOtherOperatorBetweenTheQuestionAndTheAns
     // before it sends the debit again: the refusal of that sending is told as coming after the cheque, which
     // stays recorded.
     movement = standOn(QStringLiteral("Débito 6"));
-    EntryRequest twin = other->entry(listed.code, movement);
-    twin.movement.clear();
-    twin.number.clear();
-    const Insertion twinInsertion = insertion(twin, [this](const QString &method, const QString &account) {
-        return other->call(method, {account, "1"}).toText();
-    });
-    other->call(twinInsertion.method, twinInsertion.args);
+    includeCopyAsTheOther(movement);
     env.dialogs.answer(QStringLiteral("LANCA_JA_CAD"), MsgButton::Yes, [&] {
         other->changeDescription(listed.code, movement, QStringLiteral("Mudado depois do cheque"));
     });
@@ -570,18 +582,8 @@ TEST_F(SecondOperatorAtWork, AChequeSendsTheDebitAgainWithEverythingElseAsStored
 TEST_F(SecondOperatorAtWork, AChequeRefusedForADeletedDebitLeavesNoDebitChosen) {
     // Two copies of a debit, one after the other in the list: once the first is gone the second takes its
     // row, and looks just like it.
-    EntryRequest twin = other->entry(listed.code, standOn(QStringLiteral("Débito 6")));
-    QStringList twins;
-    for (int copy = 0; copy < 2; ++copy) {
-        EntryRequest request = twin;
-        request.movement.clear();
-        request.number.clear();
-        const Insertion again = insertion(request, [this](const QString &method, const QString &account) {
-            return other->call(method, {account, "1"}).toText();
-        });
-        other->call(again.method, again.args);
-        twins << request.movement;
-    }
+    const QString original = standOn(QStringLiteral("Débito 6"));
+    const QStringList twins{includeCopyAsTheOther(original), includeCopyAsTheOther(original)};
     chooseAccount(listed.code);
     ASSERT_TRUE(list().Locate(QStringLiteral("NRMOVBANC"), twins[0]));
     const QString movement = twins[0];
@@ -772,15 +774,7 @@ TEST_F(SecondOperatorAtWork, AnEntryTheOtherIncludesWhileTheDuplicateQuestionIsO
 
     click("sbtIncluir");
     fill(typed);
-    env.dialogs.answer(QStringLiteral("LANCA_JA_CAD"), MsgButton::Yes, [&] {
-        EntryRequest twin = other->entry(listed.code, first);
-        twin.movement.clear();
-        twin.number.clear();
-        const Insertion again = insertion(twin, [this](const QString &method, const QString &account) {
-            return other->call(method, {account, "1"}).toText();
-        });
-        other->call(again.method, again.args);
-    });
+    env.dialogs.answer(QStringLiteral("LANCA_JA_CAD"), MsgButton::Yes, [&] { includeCopyAsTheOther(first); });
     env.dialogs.clearShown();
     click("sbtConfirmar");
     EXPECT_EQ(copies(), 2) << "the other's only";
@@ -805,14 +799,7 @@ TEST_F(SecondOperatorAtWork, AChangeIntoAnEntryTheOtherIncludesWhileTheQuestionI
     const QString movement = standOn(QStringLiteral("Crédito 5"));
     const QString description = QStringLiteral("Igual a outro");
     const auto includeCopy = [&] {
-        EntryRequest copy = other->entry(listed.code, movement);
-        copy.movement.clear();
-        copy.number.clear();
-        copy.description = description;
-        const Insertion insert = insertion(copy, [this](const QString &method, const QString &account) {
-            return other->call(method, {account, "1"}).toText();
-        });
-        other->call(insert.method, insert.args);
+        includeCopyAsTheOther(movement, description);
     };
     includeCopy();
     const QString before = storedEntry(listed.code, movement);
@@ -899,11 +886,7 @@ TEST_F(SecondOperatorAtWork, TheChequeWaitsForTheChangeOfADebitToEnd) {
 // operator's entry written meanwhile moved down the list.
 TEST_F(SecondOperatorAtWork, AListReloadedByAnImportBesideStaysOnTheEntryLeft) {
     const QString movement = standOn(QStringLiteral("Crédito 8"));
-    EntryRequest earlier{.account = listed.code, .date = QDate(2024, 2, 20), .value = 3.0};
-    const Insertion call = insertion(earlier, [&](const QString &method, const QString &account) {
-        return other->call(method, {account, QStringLiteral("1")}).toText();
-    });
-    other->call(call.method, call.args);
+    includeAsTheOther({.account = listed.code, .date = QDate(2024, 2, 20), .value = 3.0});
     form->RefreshEntryList();
     EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), movement);
 }

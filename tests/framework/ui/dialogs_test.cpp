@@ -147,50 +147,40 @@ INSTANTIATE_TEST_SUITE_P(
         QtTextCase{"the message box's details", "QMessageBox", "Hide Details...", "Ocultar detalhes..."}),
     CaseName());
 
-// A notice folds its details away; a question shows what it acts on, as typed, beside its text.
-TEST(QtMessageDialogs, AQuestionShowsWhatItActsOnWhereANoticeFoldsItsDetails) {
-    const QString details = QStringLiteral("Crédito de 15/03/2024: 777,77 <b>Rendimento</b> & juros");
-    for (const MsgKind kind : {MsgKind::Confirmation, MsgKind::Error}) {
-        QtMessageDialogs dialogs;
-        QString informative, folded;
-        whenModal([&](QWidget &window) {
-            auto &box = dynamic_cast<QMessageBox &>(window);
-            informative = box.informativeText();
-            folded = box.detailedText();
-            box.buttons().front()->click();
-        });
-        dialogs.show(kind, QStringLiteral("Confirma a exclusão do registro?"),
-                     kind == MsgKind::Confirmation ? MsgButtons(MsgButton::Yes) | MsgButton::No
-                                                   : MsgButtons(MsgButton::Ok),
-                     QStringLiteral("Excl"), details);
-        QTextDocument shown;
-        shown.setHtml(informative);
-        EXPECT_EQ(shown.toPlainText(), kind == MsgKind::Confirmation ? details : QString());
-        EXPECT_EQ(folded, kind == MsgKind::Confirmation ? QString() : details);
-    }
-}
-
-// A question acting on a long list (a reconciliation of forty lines) keeps its buttons on the screen: the
-// first lines are in its box, the whole list in its details.
-TEST(QtMessageDialogs, AQuestionOfALongListShowsItsFirstLinesAndTheWholeInItsDetails) {
-    QStringList lines;
-    for (int line = 1; line <= 40; ++line)
-        lines << QStringLiteral("Linha %1 do extrato").arg(line);
+// What a message box of `kind` with `details` shows in its box (as plain text) and folds under its details.
+std::pair<QString, QString> shownAndFolded(MsgKind kind, const QString &details) {
     QtMessageDialogs dialogs;
     QString informative, folded;
     whenModal([&](QWidget &window) {
         auto &box = dynamic_cast<QMessageBox &>(window);
         informative = box.informativeText();
         folded = box.detailedText();
-        box.button(QMessageBox::No)->click(); // the first button may be "Mostrar detalhes..."
+        // Not the first button, which may be "Mostrar detalhes...".
+        (kind == MsgKind::Confirmation ? box.button(QMessageBox::No) : box.button(QMessageBox::Ok))->click();
     });
-    dialogs.show(MsgKind::Confirmation, QStringLiteral("Confirma a conciliação?"),
-                 MsgButtons(MsgButton::Yes) | MsgButton::No, QStringLiteral("Conc"), lines.join(u'\n'));
+    dialogs.show(kind, QStringLiteral("Confirma?"),
+                 kind == MsgKind::Confirmation ? MsgButtons(MsgButton::Yes) | MsgButton::No
+                                               : MsgButtons(MsgButton::Ok),
+                 QStringLiteral("Excl"), details);
     QTextDocument shown;
     shown.setHtml(informative);
-    EXPECT_EQ(shown.toPlainText(),
-              (lines.first(11) << QStringLiteral("(e mais 29 linhas, nos detalhes)")).join(u'\n'));
-    EXPECT_EQ(folded, lines.join(u'\n'));
+    return {shown.toPlainText(), folded};
+}
+
+// A notice folds its details away; a question shows what it acts on, as typed, beside its text; a question
+// acting on a long list (a reconciliation of forty lines) keeps its buttons on the screen, its first lines in
+// its box and the whole list in its details.
+TEST(QtMessageDialogs, AQuestionShowsWhatItActsOnWhereANoticeFoldsItsDetails) {
+    const QString details = QStringLiteral("Crédito de 15/03/2024: 777,77 <b>Rendimento</b> & juros");
+    EXPECT_EQ(shownAndFolded(MsgKind::Confirmation, details), std::make_pair(details, QString()));
+    EXPECT_EQ(shownAndFolded(MsgKind::Error, details), std::make_pair(QString(), details));
+    QStringList lines;
+    for (int line = 1; line <= 40; ++line)
+        lines << QStringLiteral("Linha %1 do extrato").arg(line);
+    EXPECT_EQ(
+        shownAndFolded(MsgKind::Confirmation, lines.join(u'\n')),
+        std::make_pair((lines.first(11) << QStringLiteral("(e mais 29 linhas, nos detalhes)")).join(u'\n'),
+                       lines.join(u'\n')));
 }
 
 TEST(QtOwnTexts, TheMessageBoxOffersItsDetailsInPortuguese) {
