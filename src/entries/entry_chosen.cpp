@@ -46,11 +46,15 @@ QString TfrmLancCCorr::DescribeEntry(const ChosenEntry &entry) {
 }
 
 void TfrmLancCCorr::FindChosenAgain(const ChosenEntry &chosen, bool sameVersion) {
+    // Refused, the operator is left on the list, where the keys that pick an entry work.
     if (!chosen.movement.isEmpty() && listedAccount_ == landedOn_.account &&
-        chosen.company == landedOn_.company && chosen.movement == landedOn_.movement)
+        chosen.company == landedOn_.company && chosen.movement == landedOn_.movement) {
+        FocaLista();
         Consiste::MensErro(Msg("Lanc_Escolher"), true, DescribeEntry(chosen));
+    }
     if (chosen.movement.isEmpty() || !LocateMovement(chosen.company, chosen.movement)) {
         StandInPlaceOf(chosen);
+        FocaLista();
         Consiste::MensErro(Msg("Lanc_NaoEncontrado"), true, DescribeEntry(chosen));
     }
     if (sameVersion && ListValue(u"NRVERSAO") != chosen.version)

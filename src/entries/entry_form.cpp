@@ -105,8 +105,8 @@ const char *const messages[] = {
     "Lanc_ForaDaLista|O lançamento foi incluído, mas a lista não o mostra: o filtro em uso, ou os dias que a "
     "lista abrange, o deixam de fora.",
     "Lanc_Escolher|O lançamento marcado na lista ficou no lugar do escolhido, que não está mais nela: nada "
-    "foi "
-    "feito. Clique na lista no lançamento em que quer agir e repita a operação.",
+    "foi feito. Escolha na lista (com o mouse ou as setas) o lançamento em que quer agir e repita a "
+    "operação.",
 };
 
 // Where the widths an operator gives the list's columns are kept.

@@ -3,11 +3,14 @@
 // and the database is read back field by field.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QClipboard>
 #include <QFile>
 #include <QLineEdit>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,7 +31,7 @@ const QString notListed = QStringLiteral("O lançamento escolhido não está mai
                                          "alterado por outro operador. Nada foi feito.");
 const QString notChosen = QStringLiteral(
     "O lançamento marcado na lista ficou no lugar do escolhido, que não está mais nela: nada foi feito. "
-    "Clique na lista no lançamento em que quer agir e repita a operação.");
+    "Escolha na lista (com o mouse ou as setas) o lançamento em que quer agir e repita a operação.");
 const QString changedMeanwhile = QStringLiteral("O lançamento escolhido foi alterado por outro operador. "
                                                 "Confira-o na lista atualizada e repita a operação.");
 
@@ -278,7 +281,8 @@ TEST_F(SecondOperatorAtWork, AnEntryDeletedOrChangedSinceItWasListedIsNamedAndNo
 
 // The list is loaded again (verify, the filter confirmed as it stands) after the other operator deleted the
 // entry the operator stood on: the entry now in its place, which may look just like it, is no choice of the
-// operator's, until the operator picks it, with the mouse, the keys or the navigator's buttons.
+// operator's, until the operator picks it, with the keys (the refusal leaves the focus on the list) or the
+// navigator's buttons.
 TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOncePicked) {
     const auto filterAsItStands = [this] {
         env.modalForms.then(
@@ -292,16 +296,22 @@ TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOnce
         navigator->ButtonOf(last ? TDBNavigator::Button::Prior : TDBNavigator::Button::Next)->click();
         navigator->ButtonOf(last ? TDBNavigator::Button::Next : TDBNavigator::Button::Prior)->click();
     };
+    // The refusal leaves the focus on the list, where the keys pick the entry.
+    const auto withTheKeys = [this] {
+        auto *grid = control<TNewDBGrid>("dbgPadrao");
+        ASSERT_EQ(QApplication::focusWidget(), grid);
+        const bool last = list().RecNo() == list().RecordCount();
+        QTest::keyClick(grid, last ? Qt::Key_Up : Qt::Key_Down);
+        QTest::keyClick(grid, last ? Qt::Key_Down : Qt::Key_Up);
+    };
     const struct {
         const char *name;
         const char *entry;
         std::function<void()> reload;
+        std::function<void()> pick;
     } cases[] = {
-        {"verify", "Crédito 1",
-         [this] {
-             click("sbtVerificar");
-         }},
-        {"the filter confirmed as it stands", "Crédito 2", filterAsItStands},
+        {"verify", "Crédito 1", [this] { click("sbtVerificar"); }, awayAndBack},
+        {"the filter confirmed as it stands", "Crédito 2", filterAsItStands, withTheKeys},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -311,17 +321,19 @@ TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOnce
         const QString standing = list().FieldByName(u"NRMOVBANC").AsString();
         ASSERT_NE(standing, movement);
         const QString before = storedAccount(listed.code);
+        // Where leaving the account bar puts the focus: the pages' tabs.
+        control<QTabWidget>("pgcPadrao")->tabBar()->setFocus();
         env.dialogs.clearShown();
         click("sbtExcluir");
         EXPECT_EQ(env.dialogs.errors(), QStringList{notChosen});
         EXPECT_EQ(storedAccount(listed.code), before) << "nothing deleted";
 
-        awayAndBack();
+        c.pick();
         ASSERT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), standing);
         env.dialogs.clearShown();
         env.dialogs.answer(QStringLiteral("Excl"), MsgButton::No);
         click("sbtExcluir");
-        EXPECT_EQ(env.dialogs.errors(), QStringList()) << "picked with the navigator";
+        EXPECT_EQ(env.dialogs.errors(), QStringList()) << "picked";
         EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("Excl")});
     }
 }
