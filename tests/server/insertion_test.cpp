@@ -458,6 +458,70 @@ TEST_P(InsertionTest, TheSameIncludeSentTwiceAtOnceWritesOnceAndRefusesTheOther)
     }
 }
 
+// The form asks whether an entry repeats one the account holds and sends, with the include or the change,
+// the repetitions the operator was shown; another client writes one more between the question and the call.
+// The call is refused naming it and writes nothing; sent again beside it, it is written.
+TEST_P(InsertionTest, AWriteThatRepeatsOneWrittenSinceTheQuestionIsRefusedAndWritesNothing) {
+    for (const char kind : {'C', 'D'}) {
+        SCOPED_TRACE(kind);
+        EntryRequest entry{
+            .kind = kind, .value = 45.67, .type = "0001", .description = "Repetido", .document = "REP-1"};
+        if (kind == 'D') {
+            entry.type = QStringLiteral("0002");
+            entry.supplier = QStringLiteral("FOR0001");
+        }
+        Insertion call = insertion(*server, entry);
+        call.args.push_back(QString()); // the question found none
+        EntryRequest same = entry;
+        same.movement.clear();
+        same.number.clear();
+        include(same); // the other client, meanwhile
+        const QString theOthers = last.movement;
+        const QList<qint64> before = written();
+        CallOutcome outcome = server->call(call.method, call.args);
+        ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+        const DataPacket result = outcome.result.array()[0].packet();
+        EXPECT_EQ(field(result, 0, "DSRESULT").toText(), u"LANCA_JA_CAD_OUTRO");
+        EXPECT_EQ(field(result, 1, "DSRESULT").toText(), QStringLiteral("Movimento %1").arg(theOthers));
+        EXPECT_EQ(written(), before) << "nothing written, no number used";
+
+        call.args.back() = theOthers; // asked again, the operator confirms beside it
+        outcome = server->call(call.method, call.args);
+        ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+        EXPECT_EQ(field(outcome.result.array()[0].packet(), 0, "CDRESULT").toText(), u"OK");
+        EXPECT_EQ(number(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDREDUCONT = '001' AND "
+                                        "DSHISMBANC LIKE 'Repetido%' AND IDMOVBANC = :kind"),
+                         {{QStringLiteral("kind"), QString(QChar::fromLatin1(kind))}}),
+                  2);
+    }
+
+    // A change of description that makes an entry repeat one the other client wrote after the question.
+    EntryRequest changed{.value = 78.9, .type = "0001", .description = "Antes", .document = "REP-2"};
+    include(changed);
+    changed = last;
+    Insertion call = change(changed, QStringLiteral("Depois"));
+    call.args.push_back(QString::number(
+        number(QStringLiteral("SELECT NRVERSAO FROM MOVBANCARIO WHERE CDREDUCONT = '001' AND NRMOVBANC = :m"),
+               {{QStringLiteral("m"), changed.movement}})));
+    call.args.push_back(QString()); // the question found none
+    EntryRequest other = changed;
+    other.movement.clear();
+    other.number.clear();
+    other.description = QStringLiteral("Depois");
+    include(other);
+    const QList<qint64> before = written();
+    const CallOutcome outcome = server->call(call.method, call.args);
+    ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
+    EXPECT_EQ(field(outcome.result.array()[0].packet(), 0, "DSRESULT").toText(), u"LANCA_JA_CAD_OUTRO");
+    EXPECT_EQ(written(), before);
+    EXPECT_EQ(
+        number(QStringLiteral("SELECT COUNT(*) FROM MOVCREDBANC WHERE CDREDUCONT = '001' AND NRMOVBANC = "
+                              ":m AND DSMOVICRED = 'Antes'"),
+               {{QStringLiteral("m"), changed.movement}}),
+        1)
+        << "the description as it was";
+}
+
 // Another program closes the entry's accounting period, or blocks its day, while the include is on its way:
 // the include waits for it and is refused, rather than writing into a period closed under it.
 TEST_P(InsertionTest, AnIncludeMeetingAPeriodBeingClosedOrADayBeingBlockedWaitsAndIsRefused) {
