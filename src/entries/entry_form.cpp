@@ -71,10 +71,11 @@ const char *const messages[] = {
     "Vr<0|Valor deve ser diferente de zero.",
     "dsLan_inf|Descrição deve ser informada.",
     "LANCA_JA_CAD|Lançamento em conta corrente já cadastrado. Confirma operação?",
-    "LANCA_JA_CAD_OUTRO|Outro operador acaba de incluir nesta conta um lançamento igual a este (mesma data, "
-    "documento, valor e histórico). Nada foi incluído: confira a lista e confirme de novo se este também "
-    "deve "
-    "ser incluído.",
+    // Said of an include and of a change alike; the list behind is still the one of before, so the operator
+    // is told where the other entry shows: in the question a new confirmation asks.
+    "LANCA_JA_CAD_OUTRO|Outro operador acaba de gravar nesta conta um lançamento igual a este (mesma data, "
+    "documento, valor e histórico). Nada foi gravado: confirme de novo para ver os lançamentos iguais e "
+    "dizer se este também deve ser gravado.",
     "Adianta_Ja_Util|Operação Bloqueada. Adiantamento já foi utilizado.",
     "Devolucao_Ja_Util|Operação Bloqueada. Devolução já foi utillizada.",
     "N_Pode_Lanc_Orca|Lançamento não foi incluído pois supera o valor orçado.",
