@@ -162,6 +162,9 @@ void TfrmLancCCorr::sbtAlterarClick() {
 // filled.
 void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind, const QString &writtenBefore) {
     const ChangeCall &call = changeCall(kind);
+    // A refusal is read from this call's answer, never from one an earlier call left.
+    if (records.cdsResult.Active())
+        records.cdsResult.EmptyDataSet();
     entryBranch_ = ListValue(u"CDFILIAL").left(WorkingWidth::EntryBranch);
     entryCostCentre_ = ListValue(u"CDCENTCUST").left(WorkingWidth::EntryCostCentre);
     // A click or key given now acts once the change was sent, not in the middle of it.
@@ -267,6 +270,12 @@ void TfrmLancCCorr::AlteraLancamento(const EntryKind &kind, const QString &writt
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     // The operator stays on the entry just changed, not on the first row of a list that may hold thousands.
     LocateMovement(changed.company, changed.movement);
+}
+
+bool TfrmLancCCorr::RefusedForARepetition() const {
+    const bco::DataPacket rows = records.cdsResult.Data();
+    return rows.rowCount() > 0 && rows.value(0, u"CDRESULT").toText() == u"MSG" &&
+           rows.value(0, u"DSRESULT").toText().trimmed() == u"LANCA_JA_CAD_OUTRO";
 }
 
 void TfrmLancCCorr::TellRefusal(const QStringList &shown) {

@@ -133,7 +133,11 @@ void TfrmLancCCorr::sbtConfirmarClick() {
             try {
                 AlteraLancamento(kind);
             } catch (...) {
-                ReloadAfterRefusal(changing_);
+                // Refused for a repetition another operator wrote since the question, the entry is as it was
+                // listed: the change stays open with what was typed, and confirmed again it asks about
+                // every repetition, as an include does.
+                if (!RefusedForARepetition())
+                    ReloadAfterRefusal(changing_);
                 throw;
             }
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include <QApplication>
 #include <QMdiSubWindow>
@@ -399,6 +400,8 @@ void TfrmLancCCorr::panFiltroExit() {
     if (records.cdsLancamentos.Active() && listedAccount_ == ui->medCdRedu->Text())
         return;
     Vd_CdRedu(true);
+    // A list loaded from the bar starts afresh, on its first row, as the operator expects of any account.
+    landedOn_ = {};
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     HabilitaPagina(true);
 }
@@ -473,10 +476,18 @@ void TfrmLancCCorr::CarregaLista(const QString &operation) {
 void TfrmLancCCorr::sbtFiltroClick() {
     const quint64 shown = records.cdsLancamentos.ContentGeneration();
     const ChosenEntry chosen = CurrentEntry();
+    const auto criteria = [] {
+        return Cli_bco11102::frmFiltroLancCont.isNull()
+                   ? std::optional<Cli_bco11102::TFILTRO>()
+                   : std::optional(Cli_bco11102::frmFiltroLancCont->SavedFilter());
+    };
+    const std::optional<Cli_bco11102::TFILTRO> before = criteria();
     CarregaLista(QStringLiteral("BOTAO_FILTRO"));
-    // Back on the operator's entry; where the filtered list lacks it, on none the operator chose.
+    // Back on the operator's entry. Where the list lacks it under the same criteria, someone removed it, and
+    // the list stands on none the operator chose; criteria of the operator's own that leave it out make a
+    // new list, which stands where it opens.
     if (records.cdsLancamentos.ContentGeneration() != shown && !chosen.movement.isEmpty() &&
-        !LocateMovement(chosen.company, chosen.movement))
+        !LocateMovement(chosen.company, chosen.movement) && before && before == criteria())
         StandInPlaceOf(chosen);
     SetActivePage(tshFolhaDados);
     BalanceFollowsList(shown);
@@ -739,7 +750,9 @@ void TfrmLancCCorr::sbtImprimirClick() {
 
 void TfrmLancCCorr::sbtProcurarClick() {
     TfrmPadrao::sbtProcurarClick();
-    bco::Procura(&records.cdsLancamentos);
+    // The row the search found is the operator's choice, as one picked on the list.
+    if (bco::Procura(&records.cdsLancamentos))
+        landedOn_ = {};
 }
 
 // ---- pages ----
@@ -806,6 +819,7 @@ void TfrmLancCCorr::IniciaInclusao(const EntryDraft &draft) {
     if (ui->medCdRedu->Text() != draft.account || !records.cdsLancamentos.Active()) {
         ui->medCdRedu->SetText(draft.account);
         Vd_CdRedu(false);
+        landedOn_ = {};
         CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
         HabilitaPagina(true);
     }

@@ -198,6 +198,8 @@ private:
     // The server's refusal in cdsResult, when its first row is "MSG": the catalogue's text of its key, with
     // the rows "DET" that follow as its details; nothing when it wrote. `shown` limits the keys told here.
     void TellRefusal(const QStringList &shown = {});
+    // Whether the server refused the last include or change for a repetition written since the question.
+    bool RefusedForARepetition() const;
     // One line for the operator: kind, date, document, value and description.
     static QString DescribeEntry(const ChosenEntry &entry);
     // After a reload: stands on the chosen entry, or refuses naming it when the list no longer holds it or

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTabBar>
@@ -281,8 +282,8 @@ TEST_F(SecondOperatorAtWork, AnEntryDeletedOrChangedSinceItWasListedIsNamedAndNo
 
 // The list is loaded again (verify, the filter confirmed as it stands) after the other operator deleted the
 // entry the operator stood on: the entry now in its place, which may look just like it, is no choice of the
-// operator's, until the operator picks it, with the keys (the refusal leaves the focus on the list) or the
-// navigator's buttons.
+// operator's, until the operator picks it, with the keys (the refusal leaves the focus on the list), the
+// navigator's buttons or the search, or loads the list afresh from the account bar.
 TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOncePicked) {
     const auto filterAsItStands = [this] {
         env.modalForms.then(
@@ -304,18 +305,38 @@ TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOnce
         QTest::keyClick(grid, last ? Qt::Key_Up : Qt::Key_Down);
         QTest::keyClick(grid, last ? Qt::Key_Down : Qt::Key_Up);
     };
+    const auto withTheSearch = [this] {
+        env.lookups.typeFind(list().FieldByName(u"DSMOVICRED").AsString(), QStringLiteral("DSMOVICRED"));
+        click("sbtProcurar");
+    };
+    // Loaded afresh, the list stands on its first row, where the one deleted was.
+    const auto anotherAccountAndBack = [this] {
+        chooseAccount(unlisted.code);
+        chooseAccount(listed.code);
+    };
+    const auto verify = [this] {
+        click("sbtVerificar");
+    };
     const struct {
         const char *name;
-        const char *entry;
+        const char *entry; // nullptr: the list's first row
         std::function<void()> reload;
         std::function<void()> pick;
     } cases[] = {
-        {"verify", "Crédito 1", [this] { click("sbtVerificar"); }, awayAndBack},
+        {"verify", "Crédito 1", verify, awayAndBack},
         {"the filter confirmed as it stands", "Crédito 2", filterAsItStands, withTheKeys},
+        {"verify, then the search", "Crédito 4", verify, withTheSearch},
+        {"verify, then the account bar", nullptr, verify, anotherAccountAndBack},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString movement = standOn(QString::fromUtf8(c.entry));
+        QString movement;
+        if (c.entry != nullptr) {
+            movement = standOn(QString::fromUtf8(c.entry));
+        } else {
+            list().First();
+            movement = list().FieldByName(u"NRMOVBANC").AsString();
+        }
         other->deleteEntry(listed.code, movement);
         c.reload();
         const QString standing = list().FieldByName(u"NRMOVBANC").AsString();
@@ -336,6 +357,26 @@ TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOnce
         EXPECT_EQ(env.dialogs.errors(), QStringList()) << "picked";
         EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("Excl")});
     }
+}
+
+// Criteria of the operator's own that leave the chosen entry out make a new list: nobody removed the entry,
+// and the row the list stands on is acted on as on any list loaded afresh.
+TEST_F(SecondOperatorAtWork, AFilterThatLeavesTheChosenEntryOutMakesANewListActedOnAsItStands) {
+    standOn(QStringLiteral("Crédito 1"));
+    env.modalForms.then([](QWidget &dialog) {
+        dialog.findChild<QWidget *>(QStringLiteral("rgpLancamento"))
+            ->findChildren<QRadioButton *>()
+            .at(2)
+            ->click();
+        dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click();
+    });
+    control<QAction>("mnuFiltro")->trigger();
+    ASSERT_EQ(list().FieldByName(u"DEBCRED").AsString(), QStringLiteral("D")) << "debits only";
+    env.dialogs.clearShown();
+    env.dialogs.answer(QStringLiteral("Excl"), MsgButton::No);
+    click("sbtExcluir");
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
+    EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("Excl")});
 }
 
 // The operator has the list loaded again after the other operator deleted an entry, by verify or by the
@@ -826,6 +867,19 @@ TEST_F(SecondOperatorAtWork, AChangeIntoAnEntryTheOtherIncludesWhileTheQuestionI
     EXPECT_TRUE(env.dialogs.errors()[0].contains(QStringLiteral("Nada foi gravado")))
         << env.dialogs.errors()[0].toStdString();
     EXPECT_EQ(storedEntry(listed.code, movement), before) << "nothing written";
+    // Confirmed again, as the message says, the change asks about both repetitions and is written.
+    ASSERT_TRUE(Cli_bco11100::boAltera) << "the change is still open";
+    EXPECT_EQ(control<QLineEdit>("edtDsLancamento")->text(), description) << "with what was typed";
+    env.dialogs.answer(QStringLiteral("LANCA_JA_CAD"), MsgButton::Yes);
+    env.dialogs.clearShown();
+    click("sbtConfirmar");
+    EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("LANCA_JA_CAD")});
+    EXPECT_EQ(env.dialogs.errors(), QStringList());
+    EXPECT_EQ(
+        value(QStringLiteral("SELECT DSMOVICRED FROM MOVCREDBANC WHERE CDREDUCONT = '%1' AND NRMOVBANC = "
+                             "'%2'")
+                  .arg(listed.code, movement)),
+        description);
 }
 
 TEST_F(SecondOperatorAtWork, IncludeStartsOnTheFirstClickWhereverADialogLeftTheFocus) {
