@@ -9,6 +9,8 @@
 
 #include <zip.h>
 
+#include "import/workbook_cell.h"
+
 namespace bco {
 
 namespace {
@@ -107,13 +109,6 @@ QString xmlEscaped(const QString &text) {
         }
     }
     return out;
-}
-
-QString columnLetters(int column) {
-    QString letters;
-    for (int n = column + 1; n > 0; n = (n - 1) / 26)
-        letters.prepend(QChar(u'A' + (n - 1) % 26));
-    return letters;
 }
 
 // The styles of styles.xml's cellXfs, in its order.

@@ -114,4 +114,11 @@ QString numberText(double number) {
     return QString::fromLatin1(buffer, result.ptr - buffer);
 }
 
+QString columnLetters(qint64 column) {
+    QString letters;
+    for (qint64 n = column + 1; n > 0; n = (n - 1) / 26)
+        letters.prepend(QChar(static_cast<char16_t>(u'A' + (n - 1) % 26)));
+    return letters;
+}
+
 } // namespace bco

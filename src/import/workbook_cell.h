@@ -66,4 +66,7 @@ private:
 // The shortest decimal text that reads back as `number`, as toText() writes it.
 QString numberText(double number);
 
+// The letters a spreadsheet program names the column by ("A", "Z", "AA"); `column` counts from 0.
+QString columnLetters(qint64 column);
+
 } // namespace bco

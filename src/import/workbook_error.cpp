@@ -1,5 +1,7 @@
 #include "import/workbook_error.h"
 
+#include "import/workbook_cell.h"
+
 namespace bco {
 
 namespace {
@@ -72,6 +74,15 @@ WorkbookError WorkbookError::missingHeadings(const QStringList &headings, const 
             ? QStringLiteral("A coluna %1 não foi encontrada na linha de títulos da planilha %2.")
             : QStringLiteral("As colunas %1 não foram encontradas na linha de títulos da planilha %2.");
     return WorkbookError(text.arg(quotedList(headings), quoted(sheet)));
+}
+
+WorkbookError WorkbookError::repeatedHeading(const QString &heading, quint32 firstColumn,
+                                             quint32 secondColumn, const QString &sheet) {
+    return WorkbookError(
+        QStringLiteral("A coluna %1 aparece duas vezes na linha de títulos da planilha %2 "
+                       "(colunas %3 e %4). Deixe esse título em uma só delas e importe de "
+                       "novo.")
+            .arg(quoted(heading), quoted(sheet), columnLetters(firstColumn), columnLetters(secondColumn)));
 }
 
 WorkbookError WorkbookError::notADate(const QString &heading, int sheetRow, const QString &text) {

@@ -26,6 +26,10 @@ public:
     static WorkbookError tooLarge();
     static WorkbookError missingSheet(const QString &sheet);
     static WorkbookError missingHeadings(const QStringList &headings, const QString &sheet);
+    // A heading the import reads written over two columns: taking either, the import would write values the
+    // operator may not see (a hidden column) or did not mean. Columns count from 0.
+    static WorkbookError repeatedHeading(const QString &heading, quint32 firstColumn, quint32 secondColumn,
+                                         const QString &sheet);
     // `sheetRow` counts from 1, as the spreadsheet program shows it.
     static WorkbookError notADate(const QString &heading, int sheetRow, const QString &text);
     // A formula stored without the value it computes (a file written by a program that computes nothing):

@@ -192,10 +192,13 @@ private:
         for (auto it = cells.begin(); it != cells.end() && it->row == cells.front().row; ++it) {
             const QString key = headingKey(it->cell.toText());
             for (size_t i = 0; i < wanted.size(); ++i) {
-                if (!found[i] && wanted[i] == key) {
-                    columns[i] = it->column;
-                    found[i] = true;
-                }
+                if (wanted[i] != key)
+                    continue;
+                if (found[i])
+                    throw WorkbookError::repeatedHeading(selection.headings[static_cast<qsizetype>(i)],
+                                                         columns[i], it->column, selection.sheet);
+                columns[i] = it->column;
+                found[i] = true;
             }
         }
         QStringList missing;
