@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "server/ledger/numbering.h"
 #include "server_test_support.h"
 
 namespace bco::server::testing {
@@ -459,6 +460,45 @@ TEST_P(MethodTest, NumberingRefusesAnImpossibleQuantityAndWritesNothing) {
         QStringLiteral("SELECT NRULTIMO FROM NUMERACAO WHERE IDTIPONUM = 'MB' AND CDCHAVE = '002'"));
     EXPECT_EQ(server->answer(QStringLiteral("getPrxMovBancario"), {"002", "1"}).toText().toLongLong(),
               last->toLongLong() + 1);
+}
+
+// A client drawing the largest quantities without writing would use up an account's numbers for good in
+// minutes: an operator's draws of a day, of every series, stop at the day's allowance, moving no series, and
+// leave other operators theirs.
+TEST_P(MethodTest, AnOperatorsDrawsStopAtTheDaysAllowanceMovingNoSeries) {
+    const char *const methods[] = {"getPrxMovBancario", "getPrxMovCredBanc", "getPrxMovDebBanc"};
+    constexpr int Largest = 100000;
+    for (int draw = 0; draw < DailyDrawAllowance::NumbersPerOperatorPerDay / Largest; ++draw)
+        ASSERT_TRUE(
+            server->call(QString::fromLatin1(methods[draw % 3]), {"002", QString::number(Largest)}).ok())
+            << draw;
+    const auto last = [this] {
+        return sql()
+            .scalar(
+                QStringLiteral("SELECT NRULTIMO FROM NUMERACAO WHERE IDTIPONUM = 'MB' AND CDCHAVE = '002'"))
+            ->toLongLong();
+    };
+    const qint64 before = last();
+    expectRefused(
+        server->call(QStringLiteral("getPrxMovBancario"), {"002", "1"}),
+        QStringLiteral("O operador DEMO já pediu hoje 20000000 números de lançamento, e estes 1 "
+                       "passariam do limite de um dia (20000000): nenhum número foi dado. Um programa que "
+                       "pede números sem gravar os lançamentos deve ser parado; o limite recomeça "
+                       "amanhã."));
+    EXPECT_EQ(last(), before);
+    const CallOutcome other =
+        server->callAs(server->restrictedToken(), QStringLiteral("getPrxMovBancario"), {"001", "1"});
+    EXPECT_TRUE(other.ok()) << other.error.toStdString();
+}
+
+TEST(DailyDrawAllowance, StartsEveryOperatorAfreshEachDay) {
+    DailyDrawAllowance allowance(10);
+    const QDate today(2024, 3, 15);
+    allowance.take(QStringLiteral("DEMO"), today, 6);
+    EXPECT_THROW(allowance.take(QStringLiteral("DEMO"), today, 5), Refusal);
+    allowance.take(QStringLiteral("DEMO"), today, 4);
+    allowance.take(QStringLiteral("RESTRITO"), today, 10);
+    allowance.take(QStringLiteral("DEMO"), today.addDays(1), 10);
 }
 
 TEST_P(MethodTest, AccountBoundMethodsRefuseUnknownAccountsAndAccountsOfOtherCompanies) {

@@ -83,6 +83,27 @@ std::optional<qint64> lastNumberDrawn(Sql &sql, Series series, const QString &ke
     return last->toLongLong();
 }
 
+void DailyDrawAllowance::take(const QString &operatorCode, const QDate &day, qint64 quantity) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    // Only the day's counts are kept: a new day starts every operator afresh.
+    if (day != day_) {
+        day_ = day;
+        taken_.clear();
+    }
+    qint64 &taken = taken_[operatorCode];
+    if (quantity > perDay_ - taken)
+        throw Refusal(
+            QStringLiteral(
+                "O operador %1 já pediu hoje %2 números de lançamento, e estes %3 passariam do limite "
+                "de um dia (%4): nenhum número foi dado. Um programa que pede números sem gravar os "
+                "lançamentos deve ser parado; o limite recomeça amanhã.")
+                .arg(operatorCode)
+                .arg(taken)
+                .arg(quantity)
+                .arg(perDay_));
+    taken += quantity;
+}
+
 bool isDrawnNumber(const QString &number, std::optional<qint64> last) {
     if (number.size() != 10 ||
         !std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }))

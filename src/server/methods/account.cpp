@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <set>
 #include <stdexcept>
 #include <vector>
@@ -178,12 +179,13 @@ Variant getVdPeriodoContabil(CallContext &context, VariantList &args) {
 // getPrxMovBancario, getPrxMovCredBanc, getPrxMovDebBanc(account, quantity): the next number of the account's
 // bank movements, credits or debits, as ten digits. `quantity` (the forms send "1") reserves that many
 // consecutive numbers and the first is answered. A number once answered is never answered again, whatever
-// the concurrency and whether or not the caller uses it. Refuses an account the operator may not use and a
-// quantity that is not a whole number from 1 to MostNumbersPerDraw.
+// the concurrency and whether or not the caller uses it. Refuses an account the operator may not use, a
+// quantity that is not a whole number from 1 to MostNumbersPerDraw, and one past the operator's allowance of
+// the day, moving no series.
 // As many as the rows of a large import need in one call; beyond it a caller asks again.
 constexpr int MostNumbersPerDraw = 100000;
 
-Variant nextNumber(Series series, CallContext &context, VariantList &args) {
+Variant nextNumber(Series series, DailyDrawAllowance &allowance, CallContext &context, VariantList &args) {
     const QString account = code(args[0]);
     requireAccount(context, account);
     bool whole = false;
@@ -191,6 +193,7 @@ Variant nextNumber(Series series, CallContext &context, VariantList &args) {
     const int quantity = quantityText.isEmpty() ? 1 : quantityText.toInt(&whole);
     if (!quantityText.isEmpty() && (!whole || quantity < 1 || quantity > MostNumbersPerDraw))
         throw Refusal(QStringLiteral("Quantidade de números inválida: %1.").arg(quantityText));
+    allowance.take(context.operatorCode, QDate::currentDate(), quantity);
     const qint64 first = drawNumbers(context.sql, series, account, quantity);
     context.reportWrite(account,
                         {quantity == 1 ? formatNumber(first)
@@ -216,13 +219,15 @@ void addAccountMethods(MethodRegistry &registry) {
         {"getPrxMovCredBanc", Series::Credit},
         {"getPrxMovDebBanc", Series::Debit},
     };
+    // One allowance for the three series, for each server the methods are registered in.
+    const auto allowance = std::make_shared<DailyDrawAllowance>();
     for (const auto &method : numbering) {
         const Series series = method.second;
         registry.add({.name = QString::fromLatin1(method.first),
                       .args = {ArgKind::Text, ArgKind::Text},
                       .writes = true,
-                      .handler = [series](CallContext &context, VariantList &args) {
-                          return nextNumber(series, context, args);
+                      .handler = [series, allowance](CallContext &context, VariantList &args) {
+                          return nextNumber(series, *allowance, context, args);
                       }});
     }
 }
