@@ -101,6 +101,15 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
              return emit({"001", "0099999999", chequeDebit.date, 1.0}, "5000", 1.0, chequeDebit.date);
          },
          "não encontrado"},
+        // Named as one deleted since the list was loaded, the operator would look for someone who deleted it.
+        {"a debit's number without its zeros, with a listed version",
+         [&] {
+             return server->call(QStringLiteral("SetEmiteCheque"),
+                                 {other.account, QString::number(other.number.toLongLong()), "5000",
+                                  other.date, other.value, QStringLiteral("Energia Limpa S.A."),
+                                  QStringLiteral("1")});
+         },
+         "não encontrado"},
         {"an account of another company",
          [&] {
              return emit({"004", other.number, chequeDebit.date, 1.0}, "5000", 1.0, chequeDebit.date,

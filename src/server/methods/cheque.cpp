@@ -3,6 +3,7 @@
 
 #include "framework/text/whole_characters.h"
 #include "server/ledger/accounting.h"
+#include "server/ledger/numbering.h"
 #include "server/ledger/stored_entry.h"
 #include "server/methods/all_methods.h"
 #include "server/storage/list_versions.h"
@@ -31,6 +32,9 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
     const auto cents = centsFromAmount(std::abs(args[4].toFloat()));
     // The debit's movement is held until the commit, so that two screens cannot give one debit two cheques.
     const std::optional<StoredEntry> stored = findEntryByNumber(sql, debitKind, account, debit, true);
+    // A number the account never gave a debit names none: no one deleted it.
+    if (!stored && !isDrawnNumber(debit, lastNumberDrawn(sql, Series::Debit, account)))
+        refuse(QStringLiteral("Débito %1 não encontrado na conta corrente %2.").arg(debit, account));
     // A cheque another screen gave the debit meanwhile wrote it since it was listed: told as what it is.
     if (stored && !stored->cheque.trimmed().isEmpty())
         refuse(QStringLiteral("O débito %1 já tem o cheque %2.")
