@@ -46,8 +46,12 @@ struct ReportRequest {
 
 int run(const QStringList &arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Gera em PDF um relatório cadastrado, ou lista os relatórios de um código."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Gera em PDF um relatório cadastrado, ou lista os relatórios de um código.\n\nA senha do "
+        "operador vem da variável de ambiente BCO_PASSWORD, nunca da linha de comando.\n"
+        "Situação de saída: 0 quando o relatório foi gerado (ou a lista escrita); 1 quando não "
+        "pôde ser gerado (o servidor, a sessão, o relatório, os parâmetros ou o arquivo); 2 "
+        "quando as opções ou a configuração estão erradas ou incompletas."));
     parser.addHelpOption();
     CommandLineSession::addOptions(parser);
     const QCommandLineOption code(QStringLiteral("code"), QStringLiteral("Código do relatório (BCO111)."),
