@@ -252,7 +252,9 @@ TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothin
              e.customerAdvances = chosenRows(t.customerAdvances(), {{0, 10.00}});
              e.customer = "CLI0001";
          },
-         "", "Não existe adiantamento 0101/9000000001/01/03 do cliente CLI0001 na empresa 01."},
+         "",
+         "Não existe adiantamento 0101/9000000001/01/03 do cliente CLI0001 na empresa 01. Nada foi gravado: "
+         "confirme de novo para escolher entre o que está disponível agora."},
         {"a customer's advance on a supplier's entry",
          [](SettlementTest &t, EntryRequest &e) {
              e.customerAdvances = chosenRows(t.customerAdvances(), {{0, 10.00}});

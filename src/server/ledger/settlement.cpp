@@ -107,9 +107,12 @@ Settlement checkedSettlement(Sql &sql, const std::array<Selection, 4> &selection
                                     condition, OpenItemKind::column(kind.party)) +
                            lock,
                        params);
+        // Gone since the discount form listed it (deleted by another program, or never the party's).
         if (!value)
-            refuse(QStringLiteral("Não existe %1 %2 do %3 %4 na empresa %5.")
-                       .arg(QString::fromUtf8(kind.name), key.join(u'/'), partyName, party, entry.company));
+            refuse(
+                QStringLiteral("Não existe %1 %2 do %3 %4 na empresa %5. Nada foi gravado: confirme de novo "
+                               "para escolher entre o que está disponível agora.")
+                    .arg(QString::fromUtf8(kind.name), key.join(u'/'), partyName, party, entry.company));
         SqlParams keyParams;
         const QString useCondition = keyCondition(kind, key, keyParams);
         const qint64 used = sql.scalar(QStringLiteral("SELECT COALESCE(SUM(VRUTILIZADO), 0) FROM %1 WHERE %2")
