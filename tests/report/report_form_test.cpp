@@ -381,6 +381,7 @@ const UnusualHistory unusualHistories[] = {
     {"an emoji the face holds, which a reader finds again",
      QString::fromUcs4(U"Sorriso \U0001F600 fim"),
      {QStringLiteral("Sorriso"), QString::fromUcs4(U"\U0001F600"), QStringLiteral("fim")}},
+    {"forty of the widest letters, drawn smaller but whole", QString(40, u'W'), {QString(40, u'W')}},
     {"as many emoji as a description holds, each measured whole",
      QString::fromUcs4(U"\U0001F600").repeated(20),
      {QString::fromUcs4(U"\U0001F600").repeated(20)}},

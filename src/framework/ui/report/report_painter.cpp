@@ -144,18 +144,33 @@ struct ReportPainter::Fonts {
         return *made;
     }
 
+    // The font a text `width` wide takes to fit `room`, no smaller than half its size.
+    MeasuredFont &shrunkToFit(MeasuredFont &font, qreal width, qreal room) {
+        const int size = font.font().pixelSize();
+        return sized(font, std::max(static_cast<int>(size * room / width), (size + 1) / 2));
+    }
+
     // A number cut would read as another number: one that does not fit is drawn smaller, down to half its
     // size, and past that as "#" across its cell, as spreadsheets show it. Answers the font and the text.
     std::pair<MeasuredFont *, QString> fittedNumber(MeasuredFont &font, const QString &number, qreal room) {
         const qreal width = font.width(number);
         if (width <= room)
             return {&font, number};
-        const int size = font.font().pixelSize();
-        MeasuredFont &shrunk = sized(font, std::max(static_cast<int>(size * room / width), (size + 1) / 2));
+        MeasuredFont &shrunk = shrunkToFit(font, width, room);
         if (shrunk.width(number) <= room)
             return {&shrunk, number};
         const qreal hash = std::max<qreal>(1, shrunk.width(QStringLiteral("#")));
         return {&shrunk, QString(static_cast<qsizetype>(room / hash), u'#')};
+    }
+
+    // A text cut loses what the reader came for (a description of forty wide letters in a column sized for
+    // common ones): one that does not fit is drawn smaller, down to half its size, and cut past that.
+    std::pair<MeasuredFont *, QString> fittedText(MeasuredFont &font, const QString &text, qreal room) {
+        const qreal width = font.width(text);
+        if (width <= room)
+            return {&font, text};
+        MeasuredFont &shrunk = shrunkToFit(font, width, room);
+        return {&shrunk, shrunk.fitted(text, room)};
     }
 };
 
@@ -228,7 +243,7 @@ void ReportPainter::PaintPage(ReportSurface &surface, int page) {
     const auto text = [this, &surface](MeasuredFont &given, const QString &shown, int x0, int x1, int top,
                                        int height, Align align, bool number = false) {
         const auto [shownIn, fitted] = number ? fonts_->fittedNumber(given, oneLine(shown), x1 - x0)
-                                              : std::pair(&given, given.fitted(oneLine(shown), x1 - x0));
+                                              : fonts_->fittedText(given, oneLine(shown), x1 - x0);
         if (fitted.isEmpty())
             return;
         MeasuredFont &font = *shownIn;

@@ -36,8 +36,8 @@ public:
 
 // Paints the pages of a report document. The painter's logical coordinates must be the page's decipoints
 // (MapToPage does that for any device); letters are DejaVu Sans at the design's size, a text too wide for
-// its column is cut with an ellipsis. Widths are summed from a cache of each character's advance, so a
-// page costs its texts and no text layout.
+// its column is drawn smaller, down to half the size, and cut with an ellipsis past that. Widths are summed
+// from a cache of each character's advance, so a page costs its texts and no text layout.
 class ReportPainter {
 public:
     explicit ReportPainter(const ReportDocument &document);
