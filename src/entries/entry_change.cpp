@@ -318,7 +318,12 @@ void TfrmLancCCorr::sbtExcluirClick() {
         RefuseOwned("ExcLancComp", "COMPENSACAO");
     TfrmPadrao::sbtExcluirClick();
     Verifica_Acesso_Sistema(ui->depDataMov->GetDate());
-    if (!ConfirmaExclusao(DescribeEntry(CurrentEntry())))
+    QString asked = DescribeEntry(CurrentEntry());
+    // What the deletion undoes besides the entry is said in the question that asks for it.
+    if (const QString statement = ListValue(u"CDSEQUEXBA"), line = ListValue(u"NRSEQMOVREBA");
+        !statement.isEmpty() && !line.isEmpty())
+        asked += u'\n' + Msg("Excl_Conciliado").arg(line, statement);
+    if (!ConfirmaExclusao(asked))
         return;
     repaint();
     const QString cheque = ListValue(u"NRCHEQUE");

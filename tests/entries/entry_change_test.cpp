@@ -179,7 +179,9 @@ TEST_F(ChangingAndDeleting, AnEntryAnotherProcessOwnsIsRefusedNamingTheOwner) {
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM MOVBANCARIO")), movements);
 }
 
-TEST_F(ChangingAndDeleting, AReconciliationStaysWhenTheOperatorAnswersNoOrCancels) {
+// A reconciliation goes only with its entry, and the deletion's question says so; answered No, cancelled, or
+// a change of the description (which the pairing does not stand on) leave it.
+TEST_F(ChangingAndDeleting, AReconciliationStaysWhenTheOperatorAnswersNoCancelsOrChangesTheDescription) {
     const auto [account, movement] = movementWhere(QStringLiteral(
         "M.CDSEQUEXBA IS NOT NULL AND M.NRSEQUENCIALEMP IS NULL AND M.NRCOMPENSACAO IS NULL AND "
         "M.NRMOVBANCORIG IS NULL "
@@ -200,12 +202,24 @@ TEST_F(ChangingAndDeleting, AReconciliationStaysWhenTheOperatorAnswersNoOrCancel
     env.dialogs.answer(QStringLiteral("Excl"), MsgButton::No);
     click("sbtExcluir");
     EXPECT_EQ(count(reconciled), 1) << "No to the deletion";
+    EXPECT_TRUE(
+        env.dialogs.shown().back().details.contains(QStringLiteral("a exclusão desfaz a conciliação")))
+        << env.dialogs.shown().back().details.toStdString();
     goTo(account, movement);
     click("sbtAlterar");
     ASSERT_TRUE(Cli_bco11100::boAltera);
     env.dialogs.answer(QStringLiteral("Canc"), MsgButton::Yes);
     click("sbtCancelar");
     EXPECT_EQ(count(reconciled), 1) << "the change cancelled";
+    env.execute(QStringLiteral("UPDATE PERIODOCTB SET IDSITUPERI = 'A'"));
+    goTo(account, movement);
+    click("sbtAlterar");
+    ASSERT_TRUE(Cli_bco11100::boAltera);
+    control<QLineEdit>("edtDsLancamento")->setText(QStringLiteral("Conciliado e mudado"));
+    click("sbtConfirmar");
+    EXPECT_FALSE(Cli_bco11100::boAltera);
+    EXPECT_EQ(count(reconciled + QStringLiteral(" AND DSHISMBANC LIKE 'Conciliado e mudado%'")), 1)
+        << "the description changed, the reconciliation kept";
     EXPECT_EQ(env.dialogs.errors(), QStringList());
 }
 

@@ -641,8 +641,9 @@ TEST_P(ChangeDeletionTest, ChangingOrDeletingWhatAnotherOperatorChangedMeanwhile
     EXPECT_EQ(server->call(QStringLiteral("GetDeletaLanc"), deletion(entry)).error, message);
 }
 
-TEST_P(ChangeDeletionTest,
-       AChangeReleasesTheReconciliationOfAMovementReconciledAloneAndTheChecksWriteNothing) {
+// The pairing stands on the date, value and document, which a change does not touch: undoing it would undo
+// what the operator did not ask to undo.
+TEST_P(ChangeDeletionTest, AChangeKeepsTheReconciliationOfAMovementReconciledAloneAndTheChecksWriteNothing) {
     const Listed entry = find(QStringLiteral("M.CDSEQUEXBA IS NOT NULL AND M.NRSEQUENCIALEMP IS NULL AND "
                                              "M.NRCOMPENSACAO IS NULL AND M.NRMOVBANCORIG IS "
                                              "NULL AND M.DTMOVBANC >= '2024-01-01' AND R.NRLANCCONT IS NULL "
@@ -663,10 +664,14 @@ TEST_P(ChangeDeletionTest,
     server->answer(call.method, call.args);
     EXPECT_EQ(
         number("SELECT COUNT(*) FROM MOVBANCARIO WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento AND "
-               "CDSEQUEXBA IS NULL AND IDSTCONEXT = '0'",
-               {{QStringLiteral("conta"), entry.account}, {QStringLiteral("movimento"), entry.movement}}),
+               "CDSEQUEXBA = :extrato AND NRSEQMOVREBA = :linha AND IDSTCONEXT = '1' AND DSHISMBANC LIKE "
+               "'Conciliado e mudado%'",
+               {{QStringLiteral("conta"), entry.account},
+                {QStringLiteral("movimento"), entry.movement},
+                {QStringLiteral("extrato"), entry.statement},
+                {QStringLiteral("linha"), entry.line}}),
         1)
-        << "the confirmed change releases it";
+        << "the confirmed change keeps it";
 }
 
 TEST_P(ChangeDeletionTest, TheReconciliationSearchAnswersTheOriginsReconciliationAndTheSharedCount) {

@@ -81,9 +81,10 @@ Variant getPesqConciliacao(CallContext &context, VariantList &args) {
 }
 
 // GetAltMoviReal(account, line, statement): whether the reconciliation of a statement line can be released
-// for a change. It writes nothing: the release belongs to the change the operator confirms, which releases it
-// in its own transaction, so that cancelling the change leaves the reconciliation as it was. Answers the
-// line's movements; refuses a line that does not exist or is shared by several movements.
+// for a change. It writes nothing: a change keeps the reconciliation (it rewrites the description alone, and
+// the movement's date, value and document, which the pairing stands on, stay), and a deletion releases it in
+// its own transaction. Answers the line's movements; refuses a line that does not exist or is shared by
+// several movements.
 Variant getAltMoviReal(CallContext &context, VariantList &args) {
     const QString account = code(args[0]);
     requireAccount(context, account);
@@ -210,8 +211,9 @@ QVariant orNull(const QString &value) {
 // rewrites the description of an entry, the one thing the forms let the operator change. It writes the
 // record's description and the movement's history (the description, "(", the type's name as the catalogue has
 // it, ")", cut to 40 characters) and the history of its accounting entry, whose lines and apportionment stay
-// as they were posted, in one transaction; it releases the entry's reconciliation, which the form had the
-// operator confirm. A call whose description is the stored one writes and releases nothing. Everything else
+// as they were posted, in one transaction. The entry's reconciliation stays: its pairing with the statement
+// line stands on the date, value and document, which no change touches, and releasing it would undo what the
+// operator did not ask to undo. A call whose description is the stored one writes nothing. Everything else
 // the call carries is the form's copy of the stored entry and is not written: the kind, date, value, type,
 // document, branches, financial class, cost centre, customer, supplier and cheque number stay as stored (the
 // debit's cheque is recorded by SetEmiteCheque alone, and a change never clears it). Answers four packets as
@@ -265,8 +267,8 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     const QString description = arg(call.description).toText();
     if (description.size() > 40)
         refuse(QStringLiteral("A descrição do lançamento passa de 40 caracteres."));
-    // A change that leaves the description as stored writes nothing and releases nothing: the cheque screen
-    // sends the debit again once its cheque is recorded, which must not undo a reconciliation nobody undid.
+    // A change that leaves the description as stored writes nothing: the cheque screen sends the debit again
+    // once its cheque is recorded.
     if (description == stored.description)
         return answer(emptyResult(), storedAccounting(sql, stored.accountingNumber), stored.accountingNumber);
     // The form confirms no change that empties the description.
@@ -303,14 +305,12 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     // its type, a cost centre that budgets now demand), which is not what the operator changed.
     rewriteAccountingHistory(sql, stored.accountingNumber, description);
     const QString record = EntryKind::column(kind.table);
-    sql.execute(
-        QStringLiteral("UPDATE MOVBANCARIO SET DSHISMBANC = :historico, IDSTCONEXT = '0', CDSEQUEXBA = "
-                       "NULL, NRSEQMOVREBA = NULL, CDOPERADOR = :operador WHERE CDREDUCONT = :conta "
-                       "AND NRMOVBANC = :movimento"),
-        {{QStringLiteral("historico"), orNull(history)},
-         {QStringLiteral("operador"), context.operatorCode},
-         {QStringLiteral("conta"), stored.account},
-         {QStringLiteral("movimento"), stored.movement}});
+    sql.execute(QStringLiteral("UPDATE MOVBANCARIO SET DSHISMBANC = :historico, CDOPERADOR = :operador WHERE "
+                               "CDREDUCONT = :conta AND NRMOVBANC = :movimento"),
+                {{QStringLiteral("historico"), orNull(history)},
+                 {QStringLiteral("operador"), context.operatorCode},
+                 {QStringLiteral("conta"), stored.account},
+                 {QStringLiteral("movimento"), stored.movement}});
     sql.execute(
         QStringLiteral("UPDATE %1 SET %2 = :descricao, CDOPERADOR = :operador WHERE CDREDUCONT = :conta AND "
                        "%3 = :numero")
