@@ -477,19 +477,20 @@ void TfrmLancCCorr::CarregaLista(const QString &operation) {
 void TfrmLancCCorr::sbtFiltroClick() {
     const quint64 shown = records.cdsLancamentos.ContentGeneration();
     const ChosenEntry chosen = CurrentEntry();
-    const auto criteria = [] {
-        return Cli_bco11102::frmFiltroLancCont.isNull()
-                   ? std::optional<Cli_bco11102::TFILTRO>()
-                   : std::optional(Cli_bco11102::frmFiltroLancCont->SavedFilter());
-    };
-    const std::optional<Cli_bco11102::TFILTRO> before = criteria();
+    bco::ClientDataSet &list = records.cdsLancamentos;
+    const std::optional<qint64> shownAt = listLoader_.versionShown(list);
     CarregaLista(QStringLiteral("BOTAO_FILTRO"));
-    // Back on the operator's entry. Where the list lacks it under the same criteria, someone removed it, and
-    // the list stands on none the operator chose; criteria of the operator's own that leave it out make a
-    // new list, which stands where it opens.
-    if (records.cdsLancamentos.ContentGeneration() != shown && !chosen.movement.isEmpty() &&
-        !LocateMovement(chosen.company, chosen.movement) && before && before == criteria())
-        StandInPlaceOf(chosen);
+    // Back on the operator's entry. Where the new list lacks it and nothing was written to the account since
+    // the list it was chosen from (up to now, after the load), the operator's own criteria left it out: a new
+    // list, which stands where it opens. Else someone may have removed it, and the list stands on none the
+    // operator chose.
+    if (list.ContentGeneration() != shown && !chosen.movement.isEmpty() &&
+        !LocateMovement(chosen.company, chosen.movement)) {
+        const bool nothingWrittenSince =
+            shownAt && listLoader_.versionShown(list) == shownAt && listLoader_.isStillCurrent(list);
+        if (!nothingWrittenSince)
+            StandInPlaceOf(chosen);
+    }
     SetActivePage(tshFolhaDados);
     BalanceFollowsList(shown);
 }

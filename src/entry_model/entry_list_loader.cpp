@@ -37,6 +37,13 @@ bool EntryListLoader::isStillCurrent(const bco::ClientDataSet &list) {
     return isCurrent(list, loaded_->sent, versionOf(loaded_->sent.front()));
 }
 
+std::optional<qint64> EntryListLoader::versionShown(const bco::ClientDataSet &list) const {
+    if (!loaded_ || loaded_->list != &list || !list.Active() ||
+        loaded_->generation != list.ContentGeneration())
+        return std::nullopt;
+    return loaded_->version;
+}
+
 bool EntryListLoader::load(bco::ClientDataSet &list, bco::VariantList &criteria) {
     const qint64 version = criteria.empty() ? -1 : versionOf(criteria.front());
     if (reusing_ && isCurrent(list, criteria, version)) {

@@ -62,6 +62,10 @@ public:
     // answers no version.
     bool isStillCurrent(const bco::ClientDataSet &list);
 
+    // The account's version whose rows `list` holds, as this loader loaded it (or as the form's own write
+    // left it); nothing for a list it did not load, one changed since, or when the server answers no version.
+    std::optional<qint64> versionShown(const bco::ClientDataSet &list) const;
+
     // Applies the write of the form's own call to `list` through `edit` (a deletion deletes the row).
     // `before` and `after` are the account's versions around that call, as it answered them: when the list
     // was current at `before`, nothing else was written in between, and the list as edited is current at

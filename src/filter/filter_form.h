@@ -30,8 +30,6 @@ struct TLancQuery;
 struct TTIPO {
     bool listChosen = false;
     QString typeList;
-
-    bool operator==(const TTIPO &) const = default;
 };
 
 // The criteria of the last confirmation (before the first one: the default period and no other limit).
@@ -43,8 +41,6 @@ struct TFILTRO {
     double valueFrom = 0.0;
     double valueTo = 0.0;
     int entryKind = 0; // item of rgpLancamento: 0 all, 1 credits, 2 debits
-
-    bool operator==(const TFILTRO &) const = default;
 };
 
 // The criteria of the entry list (screen BCO11102), a modal dialog made once per entry form: closing it only

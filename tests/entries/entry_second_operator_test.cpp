@@ -290,6 +290,17 @@ TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOnce
             [](QWidget &dialog) { dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click(); });
         control<QAction>("mnuFiltro")->trigger();
     };
+    // New criteria, which would still hold the entry the other deleted.
+    const auto filterToCredits = [this] {
+        env.modalForms.then([](QWidget &dialog) {
+            dialog.findChild<QWidget *>(QStringLiteral("rgpLancamento"))
+                ->findChildren<QRadioButton *>()
+                .at(1)
+                ->click();
+            dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click();
+        });
+        control<QAction>("mnuFiltro")->trigger();
+    };
     auto *navigator = form->findChild<TDBNavigator *>(QStringLiteral("dbnPadrao"));
     ASSERT_NE(navigator, nullptr);
     const auto awayAndBack = [this, navigator] {
@@ -327,6 +338,7 @@ TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOnce
         {"the filter confirmed as it stands", "Crédito 2", filterAsItStands, withTheKeys},
         {"verify, then the search", "Crédito 4", verify, withTheSearch},
         {"verify, then the account bar", nullptr, verify, anotherAccountAndBack},
+        {"the filter narrowed to credits", "Crédito 7", filterToCredits, withTheKeys},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
