@@ -110,6 +110,14 @@ TEST_P(ChequeTest, ACheckedChequeIsRecordedOnItsDebitAndAnythingElseIsRefused) {
                                   QStringLiteral("1")});
          },
          "não encontrado"},
+        {"a debit's number drawn and never written, with a listed version",
+         [&] {
+             const QString drawn = server->answer(QStringLiteral("getPrxMovDebBanc"), {"001", "1"}).toText();
+             return server->call(QStringLiteral("SetEmiteCheque"),
+                                 {other.account, drawn, "5000", other.date, other.value,
+                                  QStringLiteral("Energia Limpa S.A."), QStringLiteral("1")});
+         },
+         "não encontrado"},
         {"an account of another company",
          [&] {
              return emit({"004", other.number, chequeDebit.date, 1.0}, "5000", 1.0, chequeDebit.date,

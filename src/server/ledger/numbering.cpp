@@ -83,25 +83,37 @@ std::optional<qint64> lastNumberDrawn(Sql &sql, Series series, const QString &ke
     return last->toLongLong();
 }
 
-void DailyDrawAllowance::take(const QString &operatorCode, const QDate &day, qint64 quantity) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    // Only the day's counts are kept: a new day starts every operator afresh.
-    if (day != day_) {
-        day_ = day;
-        taken_.clear();
-    }
-    qint64 &taken = taken_[operatorCode];
-    if (quantity > perDay_ - taken)
+void takeFromDailyAllowance(Sql &sql, Series series, const QString &key, const QString &operatorCode,
+                            const QDate &day, qint64 quantity) {
+    const SqlParams params{{QStringLiteral("tipo"), QString::fromLatin1(tableOf(series).kind)},
+                           {QStringLiteral("chave"), key},
+                           {QStringLiteral("operador"), operatorCode},
+                           {QStringLiteral("dia"), day},
+                           {QStringLiteral("quantidade"), quantity}};
+    const auto taken = sql.scalar(
+        QStringLiteral("INSERT INTO NUMEROPEDIDO (IDTIPONUM, CDCHAVE, CDOPERADOR, DTDIA, QTNUMEROS) VALUES "
+                       "(:tipo, :chave, :operador, :dia, :quantidade) ON CONFLICT (IDTIPONUM, CDCHAVE, "
+                       "CDOPERADOR, DTDIA) DO UPDATE SET QTNUMEROS = NUMEROPEDIDO.QTNUMEROS + :quantidade "
+                       "RETURNING QTNUMEROS"),
+        params);
+    if (!taken)
+        throw DatabaseError("the allowance statement returned no row");
+    const qint64 total = taken->toLongLong();
+    if (total > NumbersPerOperatorPerDay)
         throw Refusal(
-            QStringLiteral(
-                "O operador %1 já pediu hoje %2 números de lançamento, e estes %3 passariam do limite "
-                "de um dia (%4): nenhum número foi dado. Um programa que pede números sem gravar os "
-                "lançamentos deve ser parado; o limite recomeça amanhã.")
+            QStringLiteral("O operador %1 já pediu hoje %2 números desta série da conta %3, e estes %4 "
+                           "passariam do limite de um dia (%5): nenhum número foi dado. Um programa "
+                           "que pede números sem gravar os lançamentos deve ser parado; o limite "
+                           "recomeça amanhã.")
                 .arg(operatorCode)
-                .arg(taken)
+                .arg(total - quantity)
+                .arg(key)
                 .arg(quantity)
-                .arg(perDay_));
-    taken += quantity;
+                .arg(NumbersPerOperatorPerDay));
+    // Earlier days' counts of the series are of no more use.
+    sql.execute(QStringLiteral("DELETE FROM NUMEROPEDIDO WHERE IDTIPONUM = :tipo AND CDCHAVE = :chave AND "
+                               "DTDIA < :dia"),
+                {params[0], params[1], params[3]});
 }
 
 bool isDrawnNumber(const QString &number, std::optional<qint64> last) {

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <mutex>
 #include <optional>
 
 #include <QDate>
-#include <QHash>
 #include <QString>
 
 #include "server/storage/database.h"
@@ -39,27 +37,18 @@ qint64 nextNumber(Sql &sql, Series series, const QString &key);
 std::optional<qint64> lastNumberDrawn(Sql &sql, Series series, const QString &key);
 bool isDrawnNumber(const QString &number, std::optional<qint64> last);
 
-// How many numbers each operator's clients may draw in a day. A number drawn is never answered again, used or
-// not, so a client that draws without writing (a runaway program, a hostile one) would use up an account's
-// ten digits for good in a couple of minutes of the largest draws a call takes; a day's allowance puts that
-// years away, and leaves an operator's busiest day (a 60,000-row workbook checked a hundred times over) well
-// within it. Kept by the server process, one for all its workers.
-class DailyDrawAllowance {
-public:
-    static constexpr qint64 NumbersPerOperatorPerDay = 20'000'000;
+// How many numbers of a series each operator's clients may draw in a day. A number drawn is never answered
+// again, used or not, so a client that draws without writing (a runaway program, a hostile one) would use
+// up an account's ten digits for good in a couple of minutes of the largest draws a call takes; a day's
+// allowance puts that years away, and leaves an operator's busiest day (a 60,000-row workbook imported a
+// hundred times over) well within it.
+inline constexpr qint64 NumbersPerOperatorPerDay = 20'000'000;
 
-    explicit DailyDrawAllowance(qint64 perDay = NumbersPerOperatorPerDay)
-        : perDay_(perDay) {}
-
-    // Takes `quantity` numbers of the allowance of `operatorCode` on `day`, or throws Refusal taking nothing
-    // when they would pass it. What a draw refused later (its transaction rolled back) took stays taken.
-    void take(const QString &operatorCode, const QDate &day, qint64 quantity);
-
-private:
-    std::mutex mutex_;
-    const qint64 perDay_;
-    QDate day_;
-    QHash<QString, qint64> taken_;
-};
+// Takes `quantity` numbers of the series of `key` from the allowance of `operatorCode` on `day`, inside the
+// caller's (writing) transaction, or throws Refusal when they would pass it; the refusal rolls the count
+// back with the call. Counted in the database (NUMEROPEDIDO), so that every server of it and every restart
+// keep one count; its row is locked as the series' own, which draws of the series wait on anyway.
+void takeFromDailyAllowance(Sql &sql, Series series, const QString &key, const QString &operatorCode,
+                            const QDate &day, qint64 quantity);
 
 } // namespace bco::server

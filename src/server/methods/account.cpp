@@ -1,6 +1,5 @@
 #include <cstdlib>
 #include <map>
-#include <memory>
 #include <set>
 #include <stdexcept>
 #include <vector>
@@ -185,7 +184,7 @@ Variant getVdPeriodoContabil(CallContext &context, VariantList &args) {
 // As many as the rows of a large import need in one call; beyond it a caller asks again.
 constexpr int MostNumbersPerDraw = 100000;
 
-Variant nextNumber(Series series, DailyDrawAllowance &allowance, CallContext &context, VariantList &args) {
+Variant nextNumber(Series series, CallContext &context, VariantList &args) {
     const QString account = code(args[0]);
     requireAccount(context, account);
     bool whole = false;
@@ -193,7 +192,8 @@ Variant nextNumber(Series series, DailyDrawAllowance &allowance, CallContext &co
     const int quantity = quantityText.isEmpty() ? 1 : quantityText.toInt(&whole);
     if (!quantityText.isEmpty() && (!whole || quantity < 1 || quantity > MostNumbersPerDraw))
         throw Refusal(QStringLiteral("Quantidade de números inválida: %1.").arg(quantityText));
-    allowance.take(context.operatorCode, QDate::currentDate(), quantity);
+    takeFromDailyAllowance(context.sql, series, account, context.operatorCode, QDate::currentDate(),
+                           quantity);
     const qint64 first = drawNumbers(context.sql, series, account, quantity);
     context.reportWrite(account,
                         {quantity == 1 ? formatNumber(first)
@@ -219,15 +219,13 @@ void addAccountMethods(MethodRegistry &registry) {
         {"getPrxMovCredBanc", Series::Credit},
         {"getPrxMovDebBanc", Series::Debit},
     };
-    // One allowance for the three series, for each server the methods are registered in.
-    const auto allowance = std::make_shared<DailyDrawAllowance>();
     for (const auto &method : numbering) {
         const Series series = method.second;
         registry.add({.name = QString::fromLatin1(method.first),
                       .args = {ArgKind::Text, ArgKind::Text},
                       .writes = true,
-                      .handler = [series, allowance](CallContext &context, VariantList &args) {
-                          return nextNumber(series, *allowance, context, args);
+                      .handler = [series](CallContext &context, VariantList &args) {
+                          return nextNumber(series, context, args);
                       }});
     }
 }

@@ -3,7 +3,6 @@
 
 #include "framework/text/whole_characters.h"
 #include "server/ledger/accounting.h"
-#include "server/ledger/numbering.h"
 #include "server/ledger/stored_entry.h"
 #include "server/methods/all_methods.h"
 #include "server/storage/list_versions.h"
@@ -32,8 +31,11 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
     const auto cents = centsFromAmount(std::abs(args[4].toFloat()));
     // The debit's movement is held until the commit, so that two screens cannot give one debit two cheques.
     const std::optional<StoredEntry> stored = findEntryByNumber(sql, debitKind, account, debit, true);
-    // A number the account never gave a debit names none: no one deleted it.
-    if (!stored && !isDrawnNumber(debit, lastNumberDrawn(sql, Series::Debit, account)))
+    // A number no debit of the account held (never drawn, or drawn and never written) names none: no one
+    // deleted it, as the deleted numbers the database keeps tell.
+    if (!stored && !sql.scalar(QStringLiteral("SELECT 1 FROM NUMEROEXCLUIDO WHERE CDREDUCONT = :conta AND "
+                                              "NMTABELA = 'MOVDEBIBANC' AND NRNUMERO = :debito"),
+                               {{QStringLiteral("conta"), account}, {QStringLiteral("debito"), debit}}))
         refuse(QStringLiteral("Débito %1 não encontrado na conta corrente %2.").arg(debit, account));
     // A cheque another screen gave the debit meanwhile wrote it since it was listed: told as what it is.
     if (stored && !stored->cheque.trimmed().isEmpty())

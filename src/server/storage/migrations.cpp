@@ -86,6 +86,7 @@ constexpr Migration migrations[] = {
     {13, "0013_balance_sums"},
     {14, "0014_deleted_numbers"},
     {15, "0015_statement_lines_by_day"},
+    {16, "0016_numbers_drawn_by_day"},
 };
 // clang-format on
 
