@@ -44,7 +44,9 @@ public:
     // Cells merged into one, from (firstRow, firstColumn) to (lastRow, lastColumn), counted from 0: once
     // the sheet is read, the rows below the first take its value in the first column, as the merged cell
     // shows it beside each of them (a date merged over a day's entries). The columns beside stay empty,
-    // as the sheet shows them: their cells belong to other headings.
+    // as the sheet shows them: their cells belong to other headings. What the covered cells hold (a
+    // spreadsheet program may keep their contents, hidden, under the merge) is dropped: the sheet does not
+    // show it.
     struct Merge {
         quint32 firstRow, firstColumn, lastRow, lastColumn;
     };
@@ -56,6 +58,9 @@ public:
     DateSystem dateSystem = DateSystem::excel1900();
 
 private:
+    // Sorts the cells in sheet order (those at one place in the order found) and drops those a merge covers.
+    void dropCoveredCells();
+
     WorkbookLimits limits_;
     std::vector<PlacedCell> cells_;
     std::vector<Merge> merges_;

@@ -21,8 +21,8 @@ struct WorkbookSelection {
     // The sheet, found by its name with letter case ignored (blanks count); the first of that name.
     QString sheet = QStringLiteral("Plan1");
     // The columns wanted, found by their heading in the heading row, in any order, letter case and blanks
-    // around the heading ignored; when two columns share a heading the leftmost is taken. Every one must
-    // be there.
+    // around the heading ignored; two columns that share a heading are refused (WorkbookError::
+    // repeatedHeading), since either could be the one meant. Every one must be there.
     QStringList headings;
     // A row whose cell under this heading is empty (no value, or blanks only) is skipped. Must be one of
     // the headings.

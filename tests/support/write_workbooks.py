@@ -35,6 +35,9 @@ it as one repeated row). A cell is null (empty), a text, a number, or an object:
     {"formula": "A2+1"}                a formula left for a spreadsheet to compute (.xls: an empty text cached)
     {"value": cell, "repeat": N}       N copies side by side (.ods: one repeated cell)
     {"value": cell, "span": N}         merged over N columns
+    {"value": cell, "span": N, "hidden": [cell, ...]}
+                                       the same, its covered cells keeping contents the sheet does not show
+                                       (.xls, .xlsx: as a program that keeps them when merging writes them)
     {"value": cell, "rows": N}         merged over N rows, the rows below holding null in its column
 """
 
@@ -62,6 +65,27 @@ def expand_rows(rows):
         repeat = 1 if isinstance(row, list) else row.get("repeat", 1)
         for _ in range(repeat):
             yield index, expand_cells(cells)
+            index += 1
+
+
+def hidden_cells(rows):
+    """(row, column, value) of the contents that merges over columns keep hidden in the cells they cover."""
+    index = 0
+    for row in rows:
+        if row is None:
+            index += 1
+            continue
+        cells = row if isinstance(row, list) else row["cells"]
+        for _ in range(1 if isinstance(row, list) else row.get("repeat", 1)):
+            column = 0
+            for cell in cells:
+                if isinstance(cell, dict) and "value" in cell and "formula" not in cell:
+                    for _ in range(cell.get("repeat", 1)):
+                        for offset, value in enumerate(cell.get("hidden", [])):
+                            yield index, column + 1 + offset, value
+                        column += cell.get("span", 1)
+                else:
+                    column += 1
             index += 1
 
 
@@ -93,7 +117,7 @@ def write_xls(workbook):
     styles = {}
     cached = {}  # (sheet index, row, column) -> a formula's cached result
     for sheet_index, sheet in enumerate(workbook["sheets"]):
-        ws = book.add_sheet(sheet["name"])
+        ws = book.add_sheet(sheet["name"], cell_overwrite_ok=True)
         for row, cells in expand_rows(sheet["rows"]):
             for column, cell, span, rows in cells:
                 if cell is None:
@@ -120,6 +144,8 @@ def write_xls(workbook):
                         cached[(sheet_index, row, column)] = cell["value"]
                 else:
                     ws.write(row, column, cell)
+        for row, column, value in hidden_cells(sheet["rows"]):
+            ws.write(row, column, value)
     stream = book.get_biff_data()
     options = workbook.get("xls", {})
     stream = patch_records(stream, cached, options.get("filepass", False), options.get("dimensions"))
@@ -282,8 +308,11 @@ def write_xlsx(workbook):
     if workbook.get("date1904", False):
         book.epoch = CALENDAR_MAC_1904
     cached = {}
+    hidden = {}
     for sheet in workbook["sheets"]:
         ws = book.create_sheet(sheet["name"])
+        for row, column, value in hidden_cells(sheet["rows"]):
+            hidden[(sheet["name"], row + 1, column + 1)] = value
         for row, cells in expand_rows(sheet["rows"]):
             for column, cell, span, rows in cells:
                 if cell is None:
@@ -309,14 +338,32 @@ def write_xlsx(workbook):
                                    end_column=column + span)
     book.save(workbook["path"])
     options = workbook.get("xlsx", {})
-    if cached or options:
-        rewrite_xlsx_sheets(workbook["path"], [s["name"] for s in workbook["sheets"]], cached, options)
+    if cached or options or hidden:
+        rewrite_xlsx_sheets(workbook["path"], [s["name"] for s in workbook["sheets"]], cached, options, hidden)
 
 
 MAIN = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
 
 
-def rewrite_xlsx_sheets(path, sheet_names, cached, options):
+def column_letters(column):
+    """1 -> A, 27 -> AA."""
+    letters = ""
+    while column > 0:
+        column, rest = divmod(column - 1, 26)
+        letters = chr(ord("A") + rest) + letters
+    return letters
+
+
+def column_number(reference):
+    number = 0
+    for ch in reference:
+        if not ch.isalpha():
+            break
+        number = number * 26 + ord(ch) - ord("A") + 1
+    return number
+
+
+def rewrite_xlsx_sheets(path, sheet_names, cached, options, hidden=None):
     """What openpyxl cannot write and other writers do: formulas' cached results, inline strings, cells
     without references. Done with an XML library on the parts openpyxl wrote."""
     ElementTree.register_namespace("", MAIN)
@@ -330,6 +377,22 @@ def rewrite_xlsx_sheets(path, sheet_names, cached, options):
     for index, name in enumerate(sheet_names):
         part = "xl/worksheets/sheet%d.xml" % (index + 1)
         root = ElementTree.fromstring(parts[part])
+        for (sheet, row, column), value in (hidden or {}).items():
+            if sheet != name:
+                continue
+            reference = "%s%d" % (column_letters(column), row)
+            row_element = next(r for r in root.iter("{%s}row" % MAIN) if r.get("r") == str(row))
+            c = next((c for c in row_element if c.get("r") == reference), None)
+            if c is None:
+                c = ElementTree.SubElement(row_element, "{%s}c" % MAIN, {"r": reference})
+            if isinstance(value, (int, float)):
+                ElementTree.SubElement(c, "{%s}v" % MAIN).text = repr(value)
+            else:
+                c.set("t", "inlineStr")
+                inline = ElementTree.SubElement(c, "{%s}is" % MAIN)
+                ElementTree.SubElement(inline, "{%s}t" % MAIN).text = value
+            # The reader takes the row's cells in any order; kept in column order all the same.
+            row_element[:] = sorted(row_element, key=lambda cell: column_number(cell.get("r")))
         for c in root.iter("{%s}c" % MAIN):
             value = cached.get((name, c.get("r")))
             formula = c.find("{%s}f" % MAIN)
