@@ -379,6 +379,35 @@ TEST_P(ClusterTest, ACallCutOffBeforeItsCommitLeavesNothingAndItsRetrySucceedsOn
     }
 }
 
+// Two servers of one database whose days differ (time zones half a world apart): each would count a day of
+// its own, and the one ahead purge what the other counts today. The day is the database's.
+TEST_P(ClusterTest, ServersInOtherTimeZonesShareOneDailyAllowanceOfNumbers) {
+    const auto inZone = [this](const char *zone) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TZ"), QString::fromLatin1(zone));
+        return std::make_unique<ServerProcess>(database->urlText(), QStringList(), environment);
+    };
+    servers.clear();
+    servers.push_back(inZone("Etc/GMT+12"));
+    servers.push_back(inZone("Etc/GMT-14"));
+    const QString token = logIn(*servers[0]);
+    NetConnection behind, ahead;
+    pointAt(behind, *servers[0], token);
+    pointAt(ahead, *servers[1], token);
+    constexpr int Largest = 100000;
+    for (int draw = 0; draw < NumbersPerOperatorPerDay / Largest; ++draw) {
+        NetConnection &connection = draw == 0 ? ahead : behind;
+        const RemoteResult drawn =
+            connection.Call(QStringLiteral("getPrxMovCredBanc"), {"009", QString::number(Largest)});
+        ASSERT_TRUE(drawn.ok()) << draw << ": " << drawn.errorMessage().toStdString();
+    }
+    for (NetConnection *connection : {&ahead, &behind}) {
+        const RemoteResult past = connection->Call(QStringLiteral("getPrxMovCredBanc"), {"009", "1"});
+        EXPECT_TRUE(past.errorMessage().contains(QStringLiteral("passariam do limite")))
+            << past.errorMessage().toStdString();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, ClusterTest, ::testing::ValuesIn(availableBackends()), backendName);
 
 } // namespace

@@ -486,7 +486,7 @@ TEST_P(MethodTest, AnOperatorsDrawsOfASeriesStopAtTheDaysAllowanceMovingNoSeries
         QStringLiteral("O operador DEMO já pediu hoje 20000000 números desta série da conta 002, e "
                        "estes 1 passariam do limite de um dia (20000000): nenhum número foi dado. Um "
                        "programa que pede números sem gravar os lançamentos deve ser parado; o limite "
-                       "recomeça amanhã."));
+                       "recomeça no dia seguinte."));
     EXPECT_EQ(last(), before);
     EXPECT_EQ(number(QStringLiteral("SELECT SUM(QTNUMEROS) FROM NUMEROPEDIDO WHERE IDTIPONUM = 'MB' AND "
                                     "CDCHAVE = '002'")),

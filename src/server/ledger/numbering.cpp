@@ -84,17 +84,22 @@ std::optional<qint64> lastNumberDrawn(Sql &sql, Series series, const QString &ke
 }
 
 void takeFromDailyAllowance(Sql &sql, Series series, const QString &key, const QString &operatorCode,
-                            const QDate &day, qint64 quantity) {
+                            qint64 quantity) {
+    // The day is the database's, one for every server of it: servers in other time zones (or whose clocks
+    // drift) would each count a day of their own and purge the count another is still using. SQLite's is
+    // the UTC day, whatever the zone of the program that opens the file.
+    const QString today =
+        sql.dialect() == Dialect::Sqlite ? QStringLiteral("date('now')") : QStringLiteral("CURRENT_DATE");
     const SqlParams params{{QStringLiteral("tipo"), QString::fromLatin1(tableOf(series).kind)},
                            {QStringLiteral("chave"), key},
                            {QStringLiteral("operador"), operatorCode},
-                           {QStringLiteral("dia"), day},
                            {QStringLiteral("quantidade"), quantity}};
     const auto taken = sql.scalar(
         QStringLiteral("INSERT INTO NUMEROPEDIDO (IDTIPONUM, CDCHAVE, CDOPERADOR, DTDIA, QTNUMEROS) VALUES "
-                       "(:tipo, :chave, :operador, :dia, :quantidade) ON CONFLICT (IDTIPONUM, CDCHAVE, "
+                       "(:tipo, :chave, :operador, %1, :quantidade) ON CONFLICT (IDTIPONUM, CDCHAVE, "
                        "CDOPERADOR, DTDIA) DO UPDATE SET QTNUMEROS = NUMEROPEDIDO.QTNUMEROS + :quantidade "
-                       "RETURNING QTNUMEROS"),
+                       "RETURNING QTNUMEROS")
+            .arg(today),
         params);
     if (!taken)
         throw DatabaseError("the allowance statement returned no row");
@@ -104,7 +109,7 @@ void takeFromDailyAllowance(Sql &sql, Series series, const QString &key, const Q
             QStringLiteral("O operador %1 já pediu hoje %2 números desta série da conta %3, e estes %4 "
                            "passariam do limite de um dia (%5): nenhum número foi dado. Um programa "
                            "que pede números sem gravar os lançamentos deve ser parado; o limite "
-                           "recomeça amanhã.")
+                           "recomeça no dia seguinte.")
                 .arg(operatorCode)
                 .arg(total - quantity)
                 .arg(key)
@@ -112,8 +117,9 @@ void takeFromDailyAllowance(Sql &sql, Series series, const QString &key, const Q
                 .arg(NumbersPerOperatorPerDay));
     // Earlier days' counts of the series are of no more use.
     sql.execute(QStringLiteral("DELETE FROM NUMEROPEDIDO WHERE IDTIPONUM = :tipo AND CDCHAVE = :chave AND "
-                               "DTDIA < :dia"),
-                {params[0], params[1], params[3]});
+                               "DTDIA < %1")
+                    .arg(today),
+                {params[0], params[1]});
 }
 
 bool isDrawnNumber(const QString &number, std::optional<qint64> last) {

@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include <QDate>
 #include <QString>
 
 #include "server/storage/database.h"
@@ -44,11 +43,12 @@ bool isDrawnNumber(const QString &number, std::optional<qint64> last);
 // hundred times over) well within it.
 inline constexpr qint64 NumbersPerOperatorPerDay = 20'000'000;
 
-// Takes `quantity` numbers of the series of `key` from the allowance of `operatorCode` on `day`, inside the
-// caller's (writing) transaction, or throws Refusal when they would pass it; the refusal rolls the count
-// back with the call. Counted in the database (NUMEROPEDIDO), so that every server of it and every restart
-// keep one count; its row is locked as the series' own, which draws of the series wait on anyway.
+// Takes `quantity` numbers of the series of `key` from the allowance of `operatorCode` on the database's
+// day, inside the caller's (writing) transaction, or throws Refusal when they would pass it; the refusal
+// rolls the count back with the call. Counted in the database (NUMEROPEDIDO), so that every server of it and
+// every restart keep one count; its row is locked as the series' own, which draws of the series wait on
+// anyway.
 void takeFromDailyAllowance(Sql &sql, Series series, const QString &key, const QString &operatorCode,
-                            const QDate &day, qint64 quantity);
+                            qint64 quantity);
 
 } // namespace bco::server

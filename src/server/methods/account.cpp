@@ -192,8 +192,7 @@ Variant nextNumber(Series series, CallContext &context, VariantList &args) {
     const int quantity = quantityText.isEmpty() ? 1 : quantityText.toInt(&whole);
     if (!quantityText.isEmpty() && (!whole || quantity < 1 || quantity > MostNumbersPerDraw))
         throw Refusal(QStringLiteral("Quantidade de números inválida: %1.").arg(quantityText));
-    takeFromDailyAllowance(context.sql, series, account, context.operatorCode, QDate::currentDate(),
-                           quantity);
+    takeFromDailyAllowance(context.sql, series, account, context.operatorCode, quantity);
     const qint64 first = drawNumbers(context.sql, series, account, quantity);
     context.reportWrite(account,
                         {quantity == 1 ? formatNumber(first)
