@@ -24,13 +24,29 @@ void SheetCells::dropCoveredCells() {
     std::vector<const Merge *> byFirstRow;
     byFirstRow.reserve(merges_.size());
     for (const Merge &merge : merges_)
-        byFirstRow.push_back(&merge);
+        if (merge.firstColumn < limits_.maxColumns) // past the last column there are no cells to cover
+            byFirstRow.push_back(&merge);
     std::sort(byFirstRow.begin(), byFirstRow.end(),
               [](const Merge *a, const Merge *b) { return a->firstRow < b->firstRow; });
-    // The merges over the row swept, by first column (merges do not overlap; where a damaged file makes
-    // them, one of them counts), and when each ends.
-    std::map<quint32, const Merge *> over;
-    std::multimap<quint32, quint32> endings;
+    // How many merges over the row swept cover each column, as a Fenwick tree of differences: merges of a
+    // damaged file may overlap, and one that covers a cell hides it whatever else starts there.
+    std::vector<int> differences(static_cast<size_t>(limits_.maxColumns) + 2, 0);
+    const auto addFrom = [&differences](quint32 column, int delta) {
+        for (size_t i = static_cast<size_t>(column) + 1; i < differences.size(); i += i & (~i + 1))
+            differences[i] += delta;
+    };
+    const auto covering = [&differences](quint32 column) {
+        int count = 0;
+        for (size_t i = static_cast<size_t>(column) + 1; i > 0; i -= i & (~i + 1))
+            count += differences[i];
+        return count;
+    };
+    const auto cover = [&](const Merge &merge, int delta) {
+        addFrom(merge.firstColumn, delta);
+        addFrom(std::min(merge.lastColumn, limits_.maxColumns - 1) + 1, -delta);
+    };
+    std::multimap<quint32, const Merge *> endings;       // by last row
+    std::map<std::pair<quint32, quint32>, int> ownCells; // the merges' first cells, which they show
     size_t next = 0;
     size_t kept = 0;
     for (size_t i = 0; i < cells_.size(); ++i) {
@@ -38,23 +54,21 @@ void SheetCells::dropCoveredCells() {
         const quint32 column = cells_[i].column;
         for (; next < byFirstRow.size() && byFirstRow[next]->firstRow <= row; ++next) {
             const Merge &merge = *byFirstRow[next];
-            if (merge.lastRow >= row) {
-                over[merge.firstColumn] = &merge;
-                endings.emplace(merge.lastRow, merge.firstColumn);
-            }
+            if (merge.lastRow < row)
+                continue;
+            cover(merge, 1);
+            endings.emplace(merge.lastRow, &merge);
+            ++ownCells[{merge.firstRow, merge.firstColumn}];
         }
         while (!endings.empty() && endings.begin()->first < row) {
-            if (const auto ended = over.find(endings.begin()->second);
-                ended != over.end() && ended->second->lastRow < row)
-                over.erase(ended);
+            const Merge &merge = *endings.begin()->second;
+            cover(merge, -1);
+            if (const auto own = ownCells.find({merge.firstRow, merge.firstColumn}); --own->second == 0)
+                ownCells.erase(own);
             endings.erase(endings.begin());
         }
-        bool covered = false;
-        if (auto found = over.upper_bound(column); found != over.begin()) {
-            const Merge &merge = *std::prev(found)->second;
-            covered = column <= merge.lastColumn && !(row == merge.firstRow && column == merge.firstColumn);
-        }
-        if (covered)
+        const auto own = ownCells.find({row, column});
+        if (covering(column) > (own == ownCells.end() ? 0 : own->second))
             continue;
         if (kept != i)
             cells_[kept] = std::move(cells_[i]);

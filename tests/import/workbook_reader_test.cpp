@@ -1,6 +1,8 @@
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "workbook_fixtures.h"
 
 #include "import/cell_dates.h"
+#include "import/sheet_cells.h"
 #include "import/sheet_export.h"
 #include "import/workbook_table.h"
 #include "import/zip_archive.h"
@@ -1090,6 +1093,77 @@ TEST_P(NumberText, isTheShortestThatReadsBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, NumberText, ::testing::ValuesIn(numberTextCases), CaseName());
+
+// --- Cells under merges ----------------------------------------------------------------------------
+
+// What each place holds once the merges are filled: the cells a merge covers (but its first) are not what
+// the sheet shows, whatever other merge of a damaged file overlaps it.
+std::map<std::pair<quint32, quint32>, QString> shownCells(const std::vector<SheetCells::Merge> &merges,
+                                                          const std::vector<std::pair<quint32, quint32>> &at,
+                                                          const WorkbookLimits &limits = {}) {
+    SheetCells cells(limits);
+    for (const auto &[row, column] : at)
+        cells.add(row, column, WorkbookCell::fromText(QStringLiteral("%1,%2").arg(row).arg(column)));
+    for (const SheetCells::Merge &merge : merges)
+        cells.addMerge(merge);
+    cells.fillMerges();
+    std::map<std::pair<quint32, quint32>, QString> shown;
+    for (const PlacedCell &placed : cells.cells())
+        shown[{placed.row, placed.column}] = placed.cell.textValue();
+    return shown;
+}
+
+TEST(CellsUnderMerges, AnOuterMergeHidesWhatItCoversWhateverMergeOverlapsIt) {
+    // Rows 0-10 and columns 0-2, with another merge inside it at its first column, then one further right.
+    const auto shown = shownCells({{0, 0, 10, 2}, {5, 0, 6, 0}, {2, 1, 3, 2}},
+                                  {{0, 0}, {0, 1}, {5, 1}, {8, 1}, {2, 1}, {8, 3}});
+    const std::map<std::pair<quint32, quint32>, QString> expected{
+        {{0, 0}, QStringLiteral("0,0")},
+        {{8, 3}, QStringLiteral("8,3")},
+        // The outer merge's first cell, shown beside each of its rows.
+        {{1, 0}, QStringLiteral("0,0")},
+        {{2, 0}, QStringLiteral("0,0")},
+        {{3, 0}, QStringLiteral("0,0")},
+        {{4, 0}, QStringLiteral("0,0")},
+        {{5, 0}, QStringLiteral("0,0")},
+        {{6, 0}, QStringLiteral("0,0")},
+        {{7, 0}, QStringLiteral("0,0")},
+        {{8, 0}, QStringLiteral("0,0")},
+        {{9, 0}, QStringLiteral("0,0")},
+        {{10, 0}, QStringLiteral("0,0")}};
+    EXPECT_EQ(shown, expected);
+}
+
+// Merges of one row each, overlapping at random, against the rule itself: a cell stays when no merge covers
+// it but as its first cell.
+TEST(CellsUnderMerges, OneRowMergesAtRandomAgainstTheRule) {
+    std::mt19937 generator(53);
+    const auto random = [&generator] {
+        return static_cast<quint32>(generator());
+    };
+    for (int round = 0; round < 500; ++round) {
+        std::vector<SheetCells::Merge> merges;
+        for (quint32 m = random() % 6; m > 0; --m) {
+            const quint32 row = random() % 6, column = random() % 8;
+            merges.push_back({row, column, row, column + random() % 4});
+        }
+        std::vector<std::pair<quint32, quint32>> at;
+        for (quint32 row = 0; row < 6; ++row)
+            for (quint32 column = 0; column < 12; ++column)
+                if (random() % 2 == 0)
+                    at.emplace_back(row, column);
+        std::map<std::pair<quint32, quint32>, QString> expected;
+        for (const auto &[row, column] : at) {
+            const bool covered = std::any_of(merges.begin(), merges.end(), [&](const SheetCells::Merge &m) {
+                return m.firstRow == row && column >= m.firstColumn && column <= m.lastColumn &&
+                       column != m.firstColumn;
+            });
+            if (!covered)
+                expected[{row, column}] = QStringLiteral("%1,%2").arg(row).arg(column);
+        }
+        ASSERT_EQ(shownCells(merges, at), expected) << "round " << round;
+    }
+}
 
 } // namespace
 } // namespace bco
