@@ -15,9 +15,10 @@ void AddReconciliationMessages(bco::TMessages &catalogue) {
         "Linha_NI|Selecione uma linha do extrato.",
         "Linha_N_Conc|Selecione uma linha conciliada do extrato.",
         "Nada_Aceitar|Não há propostas decididas a aceitar.",
-        ("Aceitos_Descartados|%1 linha(s) aceita(s) voltaram a ficar sem par: outro operador mudou a linha "
-         "ou "
-         "o lançamento depois que você os aceitou."),
+        // The write may be the operator's own, at another screen (a cheque recorded on the entry).
+        ("Aceitos_Descartados|%1 linha(s) aceita(s) voltaram a ficar sem par: a linha ou o lançamento foi "
+         "gravado depois que você os aceitou (nesta ou em outra tela, por você ou por outro operador). "
+         "Confira-os e aceite de novo."),
         ("Aceitar_Todas|A linha escolhida não tem proposta a aceitar. Aceita as propostas decididas das "
          "%1 linha(s) do extrato que as têm?"),
         "Nada_Conciliar|Não há pares aceitos a conciliar.",

@@ -641,9 +641,11 @@ TEST_F(ReconciliationForm, APairAnotherOperatorMadeStaleIsDroppedAndToldWhenTheS
     SecondOperator(env.server(), QStringLiteral("DEMO")).call(call.method, call.args);
     env.dialogs.clearShown();
     form->RunFormActivate();
-    EXPECT_EQ(env.dialogs.texts(),
-              QStringList{"1 linha(s) aceita(s) voltaram a ficar sem par: outro operador "
-                          "mudou a linha ou o lançamento depois que você os aceitou."});
+    EXPECT_EQ(
+        env.dialogs.texts(),
+        QStringList{"1 linha(s) aceita(s) voltaram a ficar sem par: a linha ou o lançamento foi gravado "
+                    "depois que você os aceitou (nesta ou em outra tela, por você ou por outro operador). "
+                    "Confira-os e aceite de novo."});
     EXPECT_EQ(form->board().accepted(1), QStringList{payment.movement});
     EXPECT_TRUE(form->board().accepted(0).isEmpty());
     env.dialogs.clearShown();
