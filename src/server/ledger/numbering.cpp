@@ -115,11 +115,14 @@ void takeFromDailyAllowance(Sql &sql, Series series, const QString &key, const Q
                 .arg(key)
                 .arg(quantity)
                 .arg(NumbersPerOperatorPerDay));
-    // Earlier days' counts of the series are of no more use.
-    sql.execute(QStringLiteral("DELETE FROM NUMEROPEDIDO WHERE IDTIPONUM = :tipo AND CDCHAVE = :chave AND "
-                               "DTDIA < %1")
-                    .arg(today),
-                {params[0], params[1]});
+    // Earlier days' counts of the series are of no more use: purged by the day's first draw of each operator
+    // (the one whose count is its own quantity), so that the other draws make one statement.
+    if (total == quantity)
+        sql.execute(
+            QStringLiteral("DELETE FROM NUMEROPEDIDO WHERE IDTIPONUM = :tipo AND CDCHAVE = :chave AND "
+                           "DTDIA < %1")
+                .arg(today),
+            {params[0], params[1]});
 }
 
 bool isDrawnNumber(const QString &number, std::optional<qint64> last) {
