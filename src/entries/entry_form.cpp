@@ -480,15 +480,15 @@ void TfrmLancCCorr::sbtFiltroClick() {
     bco::ClientDataSet &list = records.cdsLancamentos;
     const std::optional<qint64> shownAt = listLoader_.versionShown(list);
     CarregaLista(QStringLiteral("BOTAO_FILTRO"));
-    // Back on the operator's entry. Where the new list lacks it and nothing was written to the account since
-    // the list it was chosen from (up to now, after the load), the operator's own criteria left it out: a new
-    // list, which stands where it opens. Else someone may have removed it, and the list stands on none the
-    // operator chose.
+    // Back on the operator's entry. Where the new list lacks it but the account holds it still (nothing was
+    // written to the account since the list it was chosen from, or the server finds it on its day), the
+    // operator's own criteria left it out: a new list, which stands where it opens. Else someone removed it,
+    // and the list stands on none the operator chose.
     if (list.ContentGeneration() != shown && !chosen.movement.isEmpty() &&
         !LocateMovement(chosen.company, chosen.movement)) {
         const bool nothingWrittenSince =
             shownAt && listLoader_.versionShown(list) == shownAt && listLoader_.isStillCurrent(list);
-        if (!nothingWrittenSince)
+        if (!nothingWrittenSince && !AccountStillHolds(chosen))
             StandInPlaceOf(chosen);
     }
     SetActivePage(tshFolhaDados);
@@ -735,6 +735,20 @@ void TfrmLancCCorr::sbtVerificarClick() {
     if (!chosen.movement.isEmpty() && !LocateMovement(chosen.company, chosen.movement))
         StandInPlaceOf(chosen);
     BalanceFollowsList(shown);
+}
+
+bool TfrmLancCCorr::AccountStillHolds(const ChosenEntry &chosen) {
+    const QDate day = chosen.date;
+    bco::VariantList criteria{
+        listedAccount_, day, day, 0.0, 0.0, QStringLiteral("T"), chosen.kind, QString(), QStringLiteral("T")};
+    const bco::DataPacket entries =
+        Consiste::CheckResultServ(netLancContCorr.Call(QStringLiteral("GetLancamentos"), criteria), true, 0)
+            .packet();
+    for (int row = 0; row < entries.rowCount(); ++row)
+        if (entries.value(row, u"NRMOVBANC").toText() == chosen.movement &&
+            entries.value(row, u"CDEMPRESA").toText() == chosen.company)
+            return true;
+    return false;
 }
 
 bool TfrmLancCCorr::LocateMovement(const QString &company, const QString &movement) {

@@ -195,6 +195,9 @@ private:
         int row = 0; // its place in the list, where the form stands when it is gone
     };
     ChosenEntry CurrentEntry() const;
+    // Whether the account still holds `chosen` (asked of the server for its day, whatever the list's
+    // criteria): one the operator's own criteria left out, not one someone removed.
+    bool AccountStillHolds(const ChosenEntry &chosen);
     // The server's refusal in cdsResult, when its first row is "MSG": the catalogue's text of its key, with
     // the rows "DET" that follow as its details; nothing when it wrote. `shown` limits the keys told here.
     void TellRefusal(const QStringList &shown = {});

@@ -374,21 +374,47 @@ TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOnce
 // Criteria of the operator's own that leave the chosen entry out make a new list: nobody removed the entry,
 // and the row the list stands on is acted on as on any list loaded afresh.
 TEST_F(SecondOperatorAtWork, AFilterThatLeavesTheChosenEntryOutMakesANewListActedOnAsItStands) {
-    standOn(QStringLiteral("Crédito 1"));
-    env.modalForms.then([](QWidget &dialog) {
-        dialog.findChild<QWidget *>(QStringLiteral("rgpLancamento"))
-            ->findChildren<QRadioButton *>()
-            .at(2)
-            ->click();
-        dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click();
-    });
-    control<QAction>("mnuFiltro")->trigger();
-    ASSERT_EQ(list().FieldByName(u"DEBCRED").AsString(), QStringLiteral("D")) << "debits only";
-    env.dialogs.clearShown();
-    env.dialogs.answer(QStringLiteral("Excl"), MsgButton::No);
-    click("sbtExcluir");
-    EXPECT_EQ(env.dialogs.errors(), QStringList());
-    EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("Excl")});
+    const auto filterTo = [this](int kind) {
+        env.modalForms.then([kind](QWidget &dialog) {
+            dialog.findChild<QWidget *>(QStringLiteral("rgpLancamento"))
+                ->findChildren<QRadioButton *>()
+                .at(kind)
+                ->click();
+            dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click();
+        });
+        control<QAction>("mnuFiltro")->trigger();
+    };
+    const struct {
+        const char *name;
+        const char *entry;
+        std::function<void()> meanwhile;
+    } cases[] = {
+        {"nothing written meanwhile", "Crédito 1",
+         [] {
+         }},
+        {"the other changing another entry meanwhile", "Crédito 2",
+         [this] {
+             other->changeDescription(
+                 listed.code,
+                 value(QStringLiteral("SELECT NRMOVBANC FROM MOVCREDBANC WHERE CDREDUCONT = "
+                                      "'050' AND DSMOVICRED = 'Crédito 4'")),
+                 QStringLiteral("Mudado pelo outro"));
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (&c != &cases[0])
+            filterTo(0); // every kind again
+        standOn(QString::fromUtf8(c.entry));
+        c.meanwhile();
+        filterTo(2);
+        ASSERT_EQ(list().FieldByName(u"DEBCRED").AsString(), QStringLiteral("D")) << "debits only";
+        env.dialogs.clearShown();
+        env.dialogs.answer(QStringLiteral("Excl"), MsgButton::No);
+        click("sbtExcluir");
+        EXPECT_EQ(env.dialogs.errors(), QStringList());
+        EXPECT_EQ(env.dialogs.keys(), QStringList{QStringLiteral("Excl")});
+    }
 }
 
 // The operator has the list loaded again after the other operator deleted an entry, by verify or by the
