@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
 
@@ -126,6 +128,20 @@ protected:
         QTest::keyClick(medCdRedu(), Qt::Key_Delete);
         QTest::keyClicks(medCdRedu(), code);
         dbgPadrao()->setFocus(Qt::MouseFocusReason);
+    }
+
+    // The operator confirms the filter with one kind chosen (0 every kind, 1 credits, 2 debits), or with the
+    // criteria as they stand.
+    void filterToKind(std::optional<int> kind) {
+        env.modalForms.then([kind](QWidget &dialog) {
+            if (kind)
+                dialog.findChild<QWidget *>(QStringLiteral("rgpLancamento"))
+                    ->findChildren<QRadioButton *>()
+                    .at(*kind)
+                    ->click();
+            dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click();
+        });
+        control<QAction>("mnuFiltro")->trigger();
     }
 
     // The tool bar's enabled buttons, in its order.

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QRadioButton>
 #include <QSqlQuery>
 #include <QTimer>
 
@@ -182,15 +181,7 @@ TEST_F(Including, AnEntryTheFilterLeavesOutIsToldAsWritten) {
         return env.dialogs.keys().contains(QStringLiteral("Lanc_ForaDaLista"));
     };
     EXPECT_FALSE(include(QStringLiteral("Depósito na lista")));
-    // Debits only.
-    env.modalForms.then([](QWidget &dialog) {
-        dialog.findChild<QWidget *>(QStringLiteral("rgpLancamento"))
-            ->findChildren<QRadioButton *>()
-            .at(2)
-            ->click();
-        dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click();
-    });
-    control<QAction>("mnuFiltro")->trigger();
+    filterToKind(2); // debits only
     control<QToolButton>("sbtIncluir")->click();
     EXPECT_TRUE(include(QStringLiteral("Depósito fora do filtro")));
     EXPECT_TRUE(env.dialogs.shown().back().details.contains(QStringLiteral("Depósito fora do filtro")))

@@ -7,7 +7,6 @@
 #include <QClipboard>
 #include <QFile>
 #include <QLineEdit>
-#include <QRadioButton>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTabBar>
@@ -286,20 +285,11 @@ TEST_F(SecondOperatorAtWork, AnEntryDeletedOrChangedSinceItWasListedIsNamedAndNo
 // navigator's buttons or the search, or loads the list afresh from the account bar.
 TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOncePicked) {
     const auto filterAsItStands = [this] {
-        env.modalForms.then(
-            [](QWidget &dialog) { dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click(); });
-        control<QAction>("mnuFiltro")->trigger();
+        filterToKind(std::nullopt);
     };
     // New criteria, which would still hold the entry the other deleted.
     const auto filterToCredits = [this] {
-        env.modalForms.then([](QWidget &dialog) {
-            dialog.findChild<QWidget *>(QStringLiteral("rgpLancamento"))
-                ->findChildren<QRadioButton *>()
-                .at(1)
-                ->click();
-            dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click();
-        });
-        control<QAction>("mnuFiltro")->trigger();
+        filterToKind(1);
     };
     auto *navigator = form->findChild<TDBNavigator *>(QStringLiteral("dbnPadrao"));
     ASSERT_NE(navigator, nullptr);
@@ -374,16 +364,6 @@ TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOnce
 // Criteria of the operator's own that leave the chosen entry out make a new list: nobody removed the entry,
 // and the row the list stands on is acted on as on any list loaded afresh.
 TEST_F(SecondOperatorAtWork, AFilterThatLeavesTheChosenEntryOutMakesANewListActedOnAsItStands) {
-    const auto filterTo = [this](int kind) {
-        env.modalForms.then([kind](QWidget &dialog) {
-            dialog.findChild<QWidget *>(QStringLiteral("rgpLancamento"))
-                ->findChildren<QRadioButton *>()
-                .at(kind)
-                ->click();
-            dialog.findChild<QToolButton *>(QStringLiteral("sbtConfirma"))->click();
-        });
-        control<QAction>("mnuFiltro")->trigger();
-    };
     const struct {
         const char *name;
         const char *entry;
@@ -404,10 +384,10 @@ TEST_F(SecondOperatorAtWork, AFilterThatLeavesTheChosenEntryOutMakesANewListActe
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         if (&c != &cases[0])
-            filterTo(0); // every kind again
+            filterToKind(0); // every kind again
         standOn(QString::fromUtf8(c.entry));
         c.meanwhile();
-        filterTo(2);
+        filterToKind(2);
         ASSERT_EQ(list().FieldByName(u"DEBCRED").AsString(), QStringLiteral("D")) << "debits only";
         env.dialogs.clearShown();
         env.dialogs.answer(QStringLiteral("Excl"), MsgButton::No);

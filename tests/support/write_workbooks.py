@@ -54,8 +54,8 @@ def as_date(text):
     return datetime.date.fromisoformat(text)
 
 
-def expand_rows(rows):
-    """Rows as (index, cells) with repeats unrolled, for the formats that write every row."""
+def unrolled_rows(rows):
+    """Rows as (index, cells as written) with repeats unrolled."""
     index = 0
     for row in rows:
         if row is None:
@@ -64,29 +64,28 @@ def expand_rows(rows):
         cells = row if isinstance(row, list) else row["cells"]
         repeat = 1 if isinstance(row, list) else row.get("repeat", 1)
         for _ in range(repeat):
-            yield index, expand_cells(cells)
+            yield index, cells
             index += 1
+
+
+def expand_rows(rows):
+    """Rows as (index, cells) with repeats unrolled, for the formats that write every row."""
+    for index, cells in unrolled_rows(rows):
+        yield index, expand_cells(cells)
 
 
 def hidden_cells(rows):
     """(row, column, value) of the contents that merges over columns keep hidden in the cells they cover."""
-    index = 0
-    for row in rows:
-        if row is None:
-            index += 1
-            continue
-        cells = row if isinstance(row, list) else row["cells"]
-        for _ in range(1 if isinstance(row, list) else row.get("repeat", 1)):
-            column = 0
-            for cell in cells:
-                if isinstance(cell, dict) and "value" in cell and "formula" not in cell:
-                    for _ in range(cell.get("repeat", 1)):
-                        for offset, value in enumerate(cell.get("hidden", [])):
-                            yield index, column + 1 + offset, value
-                        column += cell.get("span", 1)
-                else:
-                    column += 1
-            index += 1
+    for index, cells in unrolled_rows(rows):
+        column = 0
+        for cell in cells:
+            if isinstance(cell, dict) and "value" in cell and "formula" not in cell:
+                for _ in range(cell.get("repeat", 1)):
+                    for offset, value in enumerate(cell.get("hidden", [])):
+                        yield index, column + 1 + offset, value
+                    column += cell.get("span", 1)
+            else:
+                column += 1
 
 
 def expand_cells(cells):
