@@ -384,7 +384,9 @@ TEST_P(ClusterTest, ACallCutOffBeforeItsCommitLeavesNothingAndItsRetrySucceedsOn
 TEST_P(ClusterTest, ServersInOtherTimeZonesShareOneDailyAllowanceOfNumbers) {
     const auto inZone = [this](const char *zone) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        // The program's zone, and the zone its PostgreSQL sessions take from the environment.
         environment.insert(QStringLiteral("TZ"), QString::fromLatin1(zone));
+        environment.insert(QStringLiteral("PGTZ"), QString::fromLatin1(zone));
         return std::make_unique<ServerProcess>(database->urlText(), QStringList(), environment);
     };
     servers.clear();

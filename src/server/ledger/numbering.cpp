@@ -85,11 +85,12 @@ std::optional<qint64> lastNumberDrawn(Sql &sql, Series series, const QString &ke
 
 void takeFromDailyAllowance(Sql &sql, Series series, const QString &key, const QString &operatorCode,
                             qint64 quantity) {
-    // The day is the database's, one for every server of it: servers in other time zones (or whose clocks
-    // drift) would each count a day of their own and purge the count another is still using. SQLite's is
-    // the UTC day, whatever the zone of the program that opens the file.
-    const QString today =
-        sql.dialect() == Dialect::Sqlite ? QStringLiteral("date('now')") : QStringLiteral("CURRENT_DATE");
+    // The day is the database clock's UTC day, one for every server of it: servers in other time zones (or
+    // whose clocks drift) would each count a day of their own and purge the count another is still using.
+    // PostgreSQL's CURRENT_DATE would follow each connection's time zone, which a client's environment sets.
+    const QString today = sql.dialect() == Dialect::Sqlite
+                              ? QStringLiteral("date('now')")
+                              : QStringLiteral("(now() AT TIME ZONE 'UTC')::date");
     const SqlParams params{{QStringLiteral("tipo"), QString::fromLatin1(tableOf(series).kind)},
                            {QStringLiteral("chave"), key},
                            {QStringLiteral("operador"), operatorCode},
