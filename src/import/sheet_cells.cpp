@@ -24,7 +24,9 @@ void SheetCells::dropCoveredCells() {
     std::vector<const Merge *> byFirstRow;
     byFirstRow.reserve(merges_.size());
     for (const Merge &merge : merges_)
-        if (merge.firstColumn < limits_.maxColumns) // past the last column there are no cells to cover
+        // Past the last column there are no cells to cover; a merge that runs backwards covers none.
+        if (merge.firstColumn < limits_.maxColumns && merge.lastColumn >= merge.firstColumn &&
+            merge.lastRow >= merge.firstRow)
             byFirstRow.push_back(&merge);
     std::sort(byFirstRow.begin(), byFirstRow.end(),
               [](const Merge *a, const Merge *b) { return a->firstRow < b->firstRow; });

@@ -1114,8 +1114,9 @@ std::map<std::pair<quint32, quint32>, QString> shownCells(const std::vector<Shee
 }
 
 TEST(CellsUnderMerges, AnOuterMergeHidesWhatItCoversWhateverMergeOverlapsIt) {
-    // Rows 0-10 and columns 0-2, with another merge inside it at its first column, then one further right.
-    const auto shown = shownCells({{0, 0, 10, 2}, {5, 0, 6, 0}, {2, 1, 3, 2}},
+    // Rows 0-10 and columns 0-2, with another merge inside it at its first column, then one further right,
+    // and one that runs backwards (which covers nothing).
+    const auto shown = shownCells({{0, 0, 10, 2}, {5, 0, 6, 0}, {2, 1, 3, 2}, {0, 5, 3, 0}},
                                   {{0, 0}, {0, 1}, {5, 1}, {8, 1}, {2, 1}, {8, 3}});
     const std::map<std::pair<quint32, quint32>, QString> expected{
         {{0, 0}, QStringLiteral("0,0")},
