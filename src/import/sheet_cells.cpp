@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <tuple>
 
 #include "import/workbook_error.h"
 
@@ -17,7 +18,10 @@ void SheetCells::add(quint32 row, quint32 column, WorkbookCell cell) {
     cells_.push_back({row, column, std::move(cell)});
 }
 
-void SheetCells::dropCoveredCells() {
+void SheetCells::hideCoveredCells() {
+    if (merges_.empty())
+        return;
+    refuseOverlappingMerges();
     std::stable_sort(cells_.begin(), cells_.end(), [](const PlacedCell &a, const PlacedCell &b) {
         return a.row != b.row ? a.row < b.row : a.column < b.column;
     });
@@ -79,27 +83,79 @@ void SheetCells::dropCoveredCells() {
     cells_.erase(cells_.begin() + static_cast<std::ptrdiff_t>(kept), cells_.end());
 }
 
-void SheetCells::fillMerges() {
+void SheetCells::fillMerges(quint32 headingRow, std::optional<quint32> unfilledColumn) {
     if (merges_.empty())
         return;
-    dropCoveredCells();
-    // The value of each merge's first cell: the last one written at its place, as the table takes it.
+    // The rows that hold a value of their own, in order (the cells are in sheet order here).
+    std::vector<quint32> rowsWithValues;
+    for (const PlacedCell &placed : cells_)
+        if (!placed.cell.isBlank() && (rowsWithValues.empty() || rowsWithValues.back() != placed.row))
+            rowsWithValues.push_back(placed.row);
+    // The value of each filling merge's first cell: the last one written at its place, as the table takes it.
+    const auto fills = [&](const Merge &merge) {
+        return merge.lastRow > merge.firstRow && merge.firstRow > headingRow &&
+               merge.firstColumn != unfilledColumn.value_or(limits_.maxColumns) &&
+               merge.lastColumn >= merge.firstColumn;
+    };
     std::map<std::pair<quint32, quint32>, const WorkbookCell *> firsts;
     for (const Merge &merge : merges_)
-        if (merge.lastRow > merge.firstRow)
+        if (fills(merge))
             firsts.emplace(std::make_pair(merge.firstRow, merge.firstColumn), nullptr);
     for (const PlacedCell &placed : cells_)
         if (const auto found = firsts.find({placed.row, placed.column}); found != firsts.end())
             found->second = &placed.cell;
-    std::vector<std::pair<Merge, WorkbookCell>> fills;
+    std::vector<std::pair<Merge, WorkbookCell>> values;
     for (const Merge &merge : merges_)
         if (const auto found = firsts.find({merge.firstRow, merge.firstColumn});
-            found != firsts.end() && found->second != nullptr)
-            fills.emplace_back(merge, *found->second);
+            fills(merge) && found != firsts.end() && found->second != nullptr)
+            values.emplace_back(merge, *found->second);
     merges_.clear();
-    for (const auto &[merge, value] : fills)
-        for (quint32 row = merge.firstRow + 1; row <= merge.lastRow; ++row)
-            add(row, merge.firstColumn, value);
+    for (const auto &[merge, value] : values)
+        for (auto row = std::upper_bound(rowsWithValues.begin(), rowsWithValues.end(), merge.firstRow);
+             row != rowsWithValues.end() && *row <= merge.lastRow; ++row)
+            add(*row, merge.firstColumn, value);
+}
+
+void SheetCells::refuseOverlappingMerges() {
+    const auto runsBackwards = [](const Merge &merge) {
+        return merge.lastRow < merge.firstRow || merge.lastColumn < merge.firstColumn;
+    };
+    merges_.erase(std::remove_if(merges_.begin(), merges_.end(), runsBackwards), merges_.end());
+    const auto key = [](const Merge &merge) {
+        return std::tie(merge.firstRow, merge.firstColumn, merge.lastRow, merge.lastColumn);
+    };
+    std::sort(merges_.begin(), merges_.end(),
+              [&](const Merge &a, const Merge &b) { return key(a) < key(b); });
+    merges_.erase(std::unique(merges_.begin(), merges_.end(),
+                              [&](const Merge &a, const Merge &b) { return key(a) == key(b); }),
+                  merges_.end());
+    const auto named = [](const Merge &merge) {
+        return columnLetters(merge.firstColumn) + QString::number(qint64(merge.firstRow) + 1) + u':' +
+               columnLetters(merge.lastColumn) + QString::number(qint64(merge.lastRow) + 1);
+    };
+    // The merges over the row reached, by first column: apart from one another while none overlaps.
+    std::map<quint32, const Merge *> over;
+    std::multimap<quint32, const Merge *> endings; // by last row
+    for (const Merge &merge : merges_) {
+        while (!endings.empty() && endings.begin()->first < merge.firstRow) {
+            const Merge *ended = endings.begin()->second;
+            if (const auto found = over.find(ended->firstColumn);
+                found != over.end() && found->second == ended)
+                over.erase(found);
+            endings.erase(endings.begin());
+        }
+        const auto next = over.lower_bound(merge.firstColumn);
+        const Merge *met = nullptr;
+        if (next != over.end() && next->first <= merge.lastColumn)
+            met = next->second;
+        else if (next != over.begin() && std::prev(next)->second->lastColumn >= merge.firstColumn)
+            met = std::prev(next)->second;
+        if (met != nullptr)
+            throw WorkbookError::damaged(
+                QStringLiteral("as células mescladas %1 e %2 se sobrepõem").arg(named(*met), named(merge)));
+        over[merge.firstColumn] = &merge;
+        endings.emplace(merge.lastRow, &merge);
+    }
 }
 
 } // namespace bco

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <vector>
 
 #include <QtGlobal>
@@ -41,25 +43,30 @@ public:
 
     // Throws WorkbookError::tooLarge past the limits; an empty cell is dropped.
     void add(quint32 row, quint32 column, WorkbookCell cell);
-    // Cells merged into one, from (firstRow, firstColumn) to (lastRow, lastColumn), counted from 0: once
-    // the sheet is read, the rows below the first take its value in the first column, as the merged cell
-    // shows it beside each of them (a date merged over a day's entries). The columns beside stay empty,
-    // as the sheet shows them: their cells belong to other headings. What the covered cells hold (a
-    // spreadsheet program may keep their contents, hidden, under the merge) is dropped: the sheet does not
-    // show it.
+    // Cells merged into one, from (firstRow, firstColumn) to (lastRow, lastColumn), counted from 0, as the
+    // readers find them; merges that run backwards are none. What the covered cells hold (a spreadsheet
+    // program may keep their contents, hidden, under the merge) is not what the sheet shows.
     struct Merge {
         quint32 firstRow, firstColumn, lastRow, lastColumn;
     };
     void addMerge(const Merge &merge) { merges_.push_back(merge); }
-    // Fills what addMerge named; the readers call it at the end of the sheet.
-    void fillMerges();
+    // Once the sheet is read: puts the cells in sheet order (those at one place in the order found) and drops
+    // those a merge covers. Merges that overlap, which no spreadsheet program writes, are refused
+    // (WorkbookError::damaged, naming them): which of them the sheet shows cannot be told.
+    void hideCoveredCells();
+    // Then, with the heading row known: the rows below a merge's first, past the heading row, that hold a
+    // value of their own take its value in its first column, as the merged cell shows it beside each of them
+    // (a date merged over a day's entries). A merge in the heading row stays a heading; a row holding nothing
+    // of its own (a spacer under a merged date) stays empty; and `unfilledColumn` is not filled: one amount
+    // beside several rows is one amount, not one for each. The cells are no longer in order.
+    void fillMerges(quint32 headingRow, std::optional<quint32> unfilledColumn);
 
     std::vector<PlacedCell> &cells() { return cells_; }
     DateSystem dateSystem = DateSystem::excel1900();
 
 private:
-    // Sorts the cells in sheet order (those at one place in the order found) and drops those a merge covers.
-    void dropCoveredCells();
+    // Refuses merges that overlap, after dropping those written twice alike.
+    void refuseOverlappingMerges();
 
     WorkbookLimits limits_;
     std::vector<PlacedCell> cells_;

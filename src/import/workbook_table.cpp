@@ -66,7 +66,7 @@ class TableBuilder {
 public:
     static WorkbookTable build(SheetCells &sheetCells, const WorkbookSelection &selection,
                                WorkbookFormat format) {
-        sheetCells.fillMerges();
+        sheetCells.hideCoveredCells();
         std::vector<PlacedCell> &cells = sheetCells.cells();
         putInSheetOrder(cells);
         // The heading row is the first that holds a value: formulas computed as empty texts above it hold
@@ -83,6 +83,12 @@ public:
         const std::vector<quint32> columns = headingColumns(cells, selection);
         const int keyIndex = table.column(selection.keyHeading);
         const int amountIndex = table.column(selection.amountHeading);
+        if (!cells.empty()) {
+            sheetCells.fillMerges(cells.front().row,
+                                  amountIndex >= 0 ? std::optional(columns[static_cast<size_t>(amountIndex)])
+                                                   : std::nullopt);
+            putInSheetOrder(cells);
+        }
         const size_t width = columns.size();
         // Column -> place in the row; the other columns are not kept.
         constexpr size_t NotKept = static_cast<size_t>(-1);
