@@ -112,6 +112,9 @@ QString TfrmLancCCorr::Retorna_Clie_Forn(const QString &kind) {
 void TfrmLancCCorr::sbtAlterarClick() {
     TfrmPadrao::sbtAlterarClick();
     const ChosenEntry chosen = CurrentEntry();
+    // Before what owns the entry is asked: a refusal about the stand-in's owners would name an entry the
+    // operator did not choose.
+    RefuseStandIn(chosen);
     const QString account = ui->medCdRedu->Text();
     records.cdsVeriDevolu.SetData(Consiste::CheckResultServ(
         netLancContCorr.Call(

@@ -27,6 +27,7 @@ void TfrmLancCCorr::sbtEmitirChequeClick() {
         // The flag tells of this action's cheque screen, never of an earlier one: a refusal before the screen
         // opens must not restart the system.
         Lib00900::boErroCriatela = false;
+        RefuseStandIn(CurrentEntry());
         records.cdsVeri_Bol.EmptyDataSet();
         const QString account = ui->medCdRedu->Text();
         if (ListValue(u"DEBCRED") == u"C") {

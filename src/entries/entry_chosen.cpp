@@ -45,13 +45,17 @@ QString TfrmLancCCorr::DescribeEntry(const ChosenEntry &entry) {
              brazil.toString(std::abs(entry.value), 'f', 2), entry.description.trimmed());
 }
 
-void TfrmLancCCorr::FindChosenAgain(const ChosenEntry &chosen, bool sameVersion) {
+void TfrmLancCCorr::RefuseStandIn(const ChosenEntry &chosen) {
     // Refused, the operator is left on the list, where the keys that pick an entry work.
     if (!chosen.movement.isEmpty() && listedAccount_ == landedOn_.account &&
         chosen.company == landedOn_.company && chosen.movement == landedOn_.movement) {
         FocaLista();
         Consiste::MensErro(Msg("Lanc_Escolher"), true, DescribeEntry(chosen));
     }
+}
+
+void TfrmLancCCorr::FindChosenAgain(const ChosenEntry &chosen, bool sameVersion) {
+    RefuseStandIn(chosen);
     if (chosen.movement.isEmpty() || !LocateMovement(chosen.company, chosen.movement)) {
         StandInPlaceOf(chosen);
         FocaLista();

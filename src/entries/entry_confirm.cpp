@@ -304,11 +304,15 @@ void TfrmLancCCorr::IncluiLancamento(const EntryKind &kind) {
     // The screen repaints before the list is loaded again; the operator's clicks and keys wait until the form
     // is back on the list, so that none acts on the entry just written.
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const ChosenEntry chosenBefore = CurrentEntry();
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
     // The operator lands on what was just written (the refresh that follows keeps the current row), not on
     // the first row of a list that may hold thousands. A list that leaves it out (its filter, its days) is
-    // told: else the operator, seeing no new row, might type it again.
+    // told: else the operator, seeing no new row, might type it again; and stays on the entry chosen before,
+    // or, when that is gone too, on none the operator chose.
     if (!LocateMovement(entry.company, entry.movement)) {
+        if (!chosenBefore.movement.isEmpty() && !LocateMovement(chosenBefore.company, chosenBefore.movement))
+            StandInPlaceOf(chosenBefore);
         ChosenEntry written;
         written.kind = QString(kind.letter);
         written.date = entry.date;

@@ -209,6 +209,9 @@ private:
     // (with `sameVersion`) holds it changed by someone else (the reload showed the balance as others' writes
     // moved it). Nothing else is asked or sent for an entry the operator did not choose.
     void FindChosenAgain(const ChosenEntry &chosen, bool sameVersion = true);
+    // Refuses (Lanc_Escolher) `chosen` when it is the entry the list stands on in place of one that is gone,
+    // which the operator has not picked since (StandInPlaceOf).
+    void RefuseStandIn(const ChosenEntry &chosen);
     // Puts the list where the chosen entry stood when it is gone. The entry there (which may look just like
     // the one gone) is no choice of the operator's: actions on it are refused until the operator picks a row
     // of the list.

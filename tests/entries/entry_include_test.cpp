@@ -182,11 +182,14 @@ TEST_F(Including, AnEntryTheFilterLeavesOutIsToldAsWritten) {
     };
     EXPECT_FALSE(include(QStringLiteral("Depósito na lista")));
     filterToKind(2); // debits only
+    list().SetRecNo(2);
+    const QString chosen = list().FieldByName(u"NRMOVBANC").AsString();
     control<QToolButton>("sbtIncluir")->click();
     EXPECT_TRUE(include(QStringLiteral("Depósito fora do filtro")));
     EXPECT_TRUE(env.dialogs.shown().back().details.contains(QStringLiteral("Depósito fora do filtro")))
         << env.dialogs.shown().back().details.toStdString();
     EXPECT_EQ(env.dialogs.errors(), QStringList());
+    EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), chosen) << "back on the entry chosen before";
 }
 
 TEST_F(Including, TheTypesNameDescribesAnEntryWhoseDescriptionWasLeftEmpty) {

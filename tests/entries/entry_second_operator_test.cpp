@@ -361,6 +361,31 @@ TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOnce
     }
 }
 
+// The entry standing in place of one the other deleted is no choice of the operator's: a search for nothing
+// picks none, and a change asks nothing about it (what owns it would name an entry nobody chose).
+TEST_F(SecondOperatorAtWork, NeitherAnEmptySearchNorTheChangesOwnersTakeTheStandIn) {
+    const QString movement = standOn(QStringLiteral("Crédito 2"));
+    other->deleteEntry(listed.code, movement);
+    click("sbtVerificar");
+    const QString standing = list().FieldByName(u"NRMOVBANC").AsString();
+    ASSERT_NE(standing, movement);
+    env.execute(
+        QStringLiteral("INSERT INTO NFDEVCLIUSO (FILIDEVO, NRNFDEVO, CDREDUCONT, NRMOVBANC, VRUTILIZADO) "
+                       "SELECT FILIDEVO, NRNFDEVO, '%1', '%2', 1 FROM NFDEVCLI ORDER BY 1, 2 LIMIT 1")
+            .arg(listed.code, standing));
+    env.lookups.typeFind(QStringLiteral("  "), QStringLiteral("DSMOVICRED"));
+    env.dialogs.clearShown();
+    click("sbtProcurar");
+    EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), standing) << "the search moved nowhere";
+    for (const char *button : {"sbtExcluir", "sbtAlterar"}) {
+        SCOPED_TRACE(button);
+        env.dialogs.clearShown();
+        click(button);
+        EXPECT_EQ(env.dialogs.errors(), QStringList{notChosen});
+        EXPECT_FALSE(Cli_bco11100::boAltera);
+    }
+}
+
 // Criteria of the operator's own that leave the chosen entry out make a new list: nobody removed the entry,
 // and the row the list stands on is acted on as on any list loaded afresh.
 TEST_F(SecondOperatorAtWork, AFilterThatLeavesTheChosenEntryOutMakesANewListActedOnAsItStands) {

@@ -155,6 +155,13 @@ bool Procura(ClientDataSet *dataSet) {
         return false;
     const Field &field = dataSet->FieldByName(request->fieldName);
     const QString wanted = request->value.trimmed();
+    // Nothing typed finds nothing: taken as found, it would move the data set to its first row, which no one
+    // looked for.
+    if (wanted.isEmpty()) {
+        Dialogs::messages().show(MsgKind::Information, QStringLiteral("Informe o que procurar."),
+                                 MsgButton::Ok, QString());
+        return false;
+    }
     const QLocale locale;
     for (int row = 0; row < dataSet->RecordCount(); ++row) {
         bool found = false;
