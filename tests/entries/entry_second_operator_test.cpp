@@ -361,22 +361,29 @@ TEST_F(SecondOperatorAtWork, AnEntryInPlaceOfOneTheOtherDeletedIsActedOnOnlyOnce
     }
 }
 
-// The entry standing in place of one the other deleted is no choice of the operator's: a search for nothing
-// picks none, and a change asks nothing about it (what owns it would name an entry nobody chose).
-TEST_F(SecondOperatorAtWork, NeitherAnEmptySearchNorTheChangesOwnersTakeTheStandIn) {
-    const QString movement = standOn(QStringLiteral("Crédito 2"));
-    other->deleteEntry(listed.code, movement);
+// The entry standing in place of one the other deleted is no choice of the operator's: neither a row key that
+// moves nowhere nor a search for nothing (blanks, an accent alone) picks it, and a change asks nothing about
+// it (what owns it would name an entry nobody chose).
+TEST_F(SecondOperatorAtWork, NeitherAKeyThatMovesNowhereNorAnEmptySearchNorTheChangesOwnersTakeTheStandIn) {
+    chooseAccount(listed.code);
+    list().First();
+    other->deleteEntry(listed.code, list().FieldByName(u"NRMOVBANC").AsString());
     click("sbtVerificar");
     const QString standing = list().FieldByName(u"NRMOVBANC").AsString();
-    ASSERT_NE(standing, movement);
+    ASSERT_EQ(list().RecNo(), 1);
     env.execute(
         QStringLiteral("INSERT INTO NFDEVCLIUSO (FILIDEVO, NRNFDEVO, CDREDUCONT, NRMOVBANC, VRUTILIZADO) "
                        "SELECT FILIDEVO, NRNFDEVO, '%1', '%2', 1 FROM NFDEVCLI ORDER BY 1, 2 LIMIT 1")
             .arg(listed.code, standing));
-    env.lookups.typeFind(QStringLiteral("  "), QStringLiteral("DSMOVICRED"));
-    env.dialogs.clearShown();
-    click("sbtProcurar");
-    EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), standing) << "the search moved nowhere";
+    auto *grid = control<TNewDBGrid>("dbgPadrao");
+    grid->setFocus();
+    for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Home, Qt::Key_PageUp})
+        QTest::keyClick(grid, key);
+    for (const QString &typed : {QStringLiteral("  "), QStringLiteral("´"), QStringLiteral("\u0301")}) {
+        env.lookups.typeFind(typed, QStringLiteral("DSMOVICRED"));
+        click("sbtProcurar");
+    }
+    EXPECT_EQ(list().FieldByName(u"NRMOVBANC").AsString(), standing) << "nothing moved";
     for (const char *button : {"sbtExcluir", "sbtAlterar"}) {
         SCOPED_TRACE(button);
         env.dialogs.clearShown();

@@ -493,6 +493,7 @@ void TNewDBGrid::keyPressEvent(QKeyEvent *event) {
         return;
     }
     const QEvent *wasHooked = hookedEvent_;
+    const int rowBefore = currentIndex().row();
     if (key.isPrint() && key != typedCharacter(event)) {
         QKeyEvent replaced(event->type(), 0, event->modifiers() & ~Qt::ShiftModifier, QString(key));
         hookedEvent_ = &replaced;
@@ -503,9 +504,11 @@ void TNewDBGrid::keyPressEvent(QKeyEvent *event) {
         QTableView::keyPressEvent(event);
     }
     hookedEvent_ = wasHooked;
+    // A key that leaves the row where it was (Up on the first) chooses nothing.
     static const int rowKeys[] = {Qt::Key_Up,       Qt::Key_Down, Qt::Key_PageUp,
                                   Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
-    if (std::find(std::begin(rowKeys), std::end(rowKeys), event->key()) != std::end(rowKeys))
+    if (std::find(std::begin(rowKeys), std::end(rowKeys), event->key()) != std::end(rowKeys) &&
+        currentIndex().row() != rowBefore)
         rowChosen();
 }
 

@@ -116,8 +116,8 @@ public:
     KeyDownHandler OnKeyDown;
     KeyPressHandler OnKeyPress;
     std::function<void()> OnDblClick;
-    // The operator chose a row: pressed a mouse button on one, or moved with the keys that go from row to
-    // row.
+    // The operator chose a row: pressed a mouse button on one, or moved to another with the keys that go
+    // from row to row (one that leaves the row where it was chooses nothing).
     std::function<void()> OnRowChosen;
     std::function<void()> OnColEnter;
     // A cell editor was left with Enter, what it held written into the field.

@@ -155,9 +155,9 @@ bool Procura(ClientDataSet *dataSet) {
         return false;
     const Field &field = dataSet->FieldByName(request->fieldName);
     const QString wanted = request->value.trimmed();
-    // Nothing typed finds nothing: taken as found, it would move the data set to its first row, which no one
-    // looked for.
-    if (wanted.isEmpty()) {
+    // Nothing typed finds nothing (blanks, or an accent alone, which the comparison sets aside): taken as
+    // found, it would move the data set to a row no one looked for.
+    if (searchable(wanted).trimmed().isEmpty()) {
         Dialogs::messages().show(MsgKind::Information, QStringLiteral("Informe o que procurar."),
                                  MsgButton::Ok, QString());
         return false;
