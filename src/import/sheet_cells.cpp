@@ -15,7 +15,7 @@ void SheetCells::add(quint32 row, quint32 column, WorkbookCell cell) {
     if (row >= limits_.maxRows || column >= limits_.maxColumns ||
         static_cast<qsizetype>(cells_.size()) >= limits_.maxCells)
         throw WorkbookError::tooLarge();
-    cells_.push_back({row, column, std::move(cell)});
+    cells_.push_back({row, column, std::move(cell), false});
 }
 
 void SheetCells::hideCoveredCells() {
@@ -112,8 +112,10 @@ void SheetCells::fillMerges(quint32 headingRow, std::optional<quint32> unfilledC
     merges_.clear();
     for (const auto &[merge, value] : values)
         for (auto row = std::upper_bound(rowsWithValues.begin(), rowsWithValues.end(), merge.firstRow);
-             row != rowsWithValues.end() && *row <= merge.lastRow; ++row)
+             row != rowsWithValues.end() && *row <= merge.lastRow; ++row) {
             add(*row, merge.firstColumn, value);
+            cells_.back().fromMerge = true;
+        }
 }
 
 void SheetCells::refuseOverlappingMerges() {

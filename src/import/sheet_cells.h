@@ -29,6 +29,8 @@ struct PlacedCell {
     quint32 row;
     quint32 column;
     WorkbookCell cell;
+    // Given by a merge over rows above it (SheetCells::fillMerges), not written in the row itself.
+    bool fromMerge = false;
 };
 
 // The cells of one sheet as a format reader found them, in the order it found them (a later cell at the

@@ -121,10 +121,20 @@ public:
         while (it != cells.end()) {
             const quint32 rowNumber = it->row;
             std::fill(row.begin(), row.end(), WorkbookCell());
+            bool keyFromMerge = false;
             for (; it != cells.end() && it->row == rowNumber; ++it) {
-                if (it->column < slotOfColumn.size() && slotOfColumn[it->column] != NotKept)
-                    row[slotOfColumn[it->column]] = std::move(it->cell);
+                if (it->column < slotOfColumn.size() && slotOfColumn[it->column] != NotKept) {
+                    const size_t slot = slotOfColumn[it->column];
+                    row[slot] = std::move(it->cell);
+                    if (static_cast<int>(slot) == keyIndex)
+                        keyFromMerge = it->fromMerge;
+                }
             }
+            // A date merged over a day's block reaches the block's unused rows too: one under a merged date
+            // without an amount of its own (nothing, or zero) is skipped as a template's rows without a date
+            // are. An amount of any other kind (a text, an error) keeps the row, to be refused.
+            if (keyFromMerge && amountIndex >= 0 && isNoAmount(row[static_cast<size_t>(amountIndex)]))
+                continue;
             if (keyIndex >= 0 && row[static_cast<size_t>(keyIndex)].isBlank()) {
                 // A key computed as an empty text beside an amount is no row left out on purpose: skipped,
                 // its entry would be lost without a word. The date's formula left it empty, or the sheet's
@@ -148,6 +158,11 @@ public:
     }
 
 private:
+    static bool isNoAmount(const WorkbookCell &cell) {
+        return cell.isBlank() || cell.isEmptyFormula() ||
+               (cell.kind() == CellKind::Number && cell.number() == 0.0);
+    }
+
     static bool holdsAmount(const WorkbookCell &cell) {
         if (cell.kind() == CellKind::Number)
             return cell.number() != 0.0;
