@@ -34,8 +34,8 @@ void SheetCells::hideCoveredCells() {
             byFirstRow.push_back(&merge);
     std::sort(byFirstRow.begin(), byFirstRow.end(),
               [](const Merge *a, const Merge *b) { return a->firstRow < b->firstRow; });
-    // How many merges over the row swept cover each column, as a Fenwick tree of differences: merges of a
-    // damaged file may overlap, and one that covers a cell hides it whatever else starts there.
+    // How many merges over the row swept cover each column, as a Fenwick tree of differences: a cell shows
+    // when no more merges cover it than start at it, in a few steps a cell however many merges there are.
     std::vector<int> differences(static_cast<size_t>(limits_.maxColumns) + 2, 0);
     const auto addFrom = [&differences](quint32 column, int delta) {
         for (size_t i = static_cast<size_t>(column) + 1; i < differences.size(); i += i & (~i + 1))
