@@ -214,6 +214,8 @@ void ImportPass::Run(const QString &path, ImportProgress &progress, Purpose purp
 bco::WorkbookSelection ImportSelection() {
     bco::WorkbookSelection selection;
     selection.headings = headings;
+    selection.entryHeadings = {headings[Descricao], headings[Documento], headings[Cliente],
+                               headings[Fornecedor]};
     return selection;
 }
 

@@ -83,9 +83,10 @@ void SheetCells::hideCoveredCells() {
     cells_.erase(cells_.begin() + static_cast<std::ptrdiff_t>(kept), cells_.end());
 }
 
-void SheetCells::fillMerges(quint32 headingRow, std::optional<quint32> unfilledColumn) {
+std::vector<quint32> SheetCells::fillMerges(quint32 headingRow, std::optional<quint32> unfilledColumn) {
+    std::vector<quint32> unfilledRows;
     if (merges_.empty())
-        return;
+        return unfilledRows;
     // The rows that hold a value of their own, in order (the cells are in sheet order here).
     std::vector<quint32> rowsWithValues;
     for (const PlacedCell &placed : cells_)
@@ -104,18 +105,29 @@ void SheetCells::fillMerges(quint32 headingRow, std::optional<quint32> unfilledC
     for (const PlacedCell &placed : cells_)
         if (const auto found = firsts.find({placed.row, placed.column}); found != firsts.end())
             found->second = &placed.cell;
+    const auto rowsBelowFirst = [&rowsWithValues](const Merge &merge, const auto &take) {
+        for (auto row = std::upper_bound(rowsWithValues.begin(), rowsWithValues.end(), merge.firstRow);
+             row != rowsWithValues.end() && *row <= merge.lastRow; ++row)
+            take(*row);
+    };
+    for (const Merge &merge : merges_)
+        if (unfilledColumn && merge.firstRow > headingRow && merge.firstColumn <= *unfilledColumn &&
+            *unfilledColumn <= merge.lastColumn)
+            rowsBelowFirst(merge, [&unfilledRows](quint32 row) { unfilledRows.push_back(row); });
+    std::sort(unfilledRows.begin(), unfilledRows.end());
+    unfilledRows.erase(std::unique(unfilledRows.begin(), unfilledRows.end()), unfilledRows.end());
     std::vector<std::pair<Merge, WorkbookCell>> values;
     for (const Merge &merge : merges_)
         if (const auto found = firsts.find({merge.firstRow, merge.firstColumn});
             fills(merge) && found != firsts.end() && found->second != nullptr)
             values.emplace_back(merge, *found->second);
     merges_.clear();
-    for (const auto &[merge, value] : values)
-        for (auto row = std::upper_bound(rowsWithValues.begin(), rowsWithValues.end(), merge.firstRow);
-             row != rowsWithValues.end() && *row <= merge.lastRow; ++row) {
-            add(*row, merge.firstColumn, value);
+    for (const auto &filling : values)
+        rowsBelowFirst(filling.first, [this, &filling](quint32 row) {
+            add(row, filling.first.firstColumn, filling.second);
             cells_.back().fromMerge = true;
-        }
+        });
+    return unfilledRows;
 }
 
 void SheetCells::refuseOverlappingMerges() {

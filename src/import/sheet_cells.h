@@ -60,8 +60,10 @@ public:
     // value of their own take its value in its first column, as the merged cell shows it beside each of them
     // (a date merged over a day's entries). A merge in the heading row stays a heading; a row holding nothing
     // of its own (a spacer under a merged date) stays empty; and `unfilledColumn` is not filled: one amount
-    // beside several rows is one amount, not one for each. The cells are no longer in order.
-    void fillMerges(quint32 headingRow, std::optional<quint32> unfilledColumn);
+    // beside several rows is one amount, not one for each. The cells are no longer in order. Gives the rows
+    // so left without their `unfilledColumn` (those below a merge's first row that it covers there), in
+    // order.
+    std::vector<quint32> fillMerges(quint32 headingRow, std::optional<quint32> unfilledColumn);
 
     std::vector<PlacedCell> &cells() { return cells_; }
     DateSystem dateSystem = DateSystem::excel1900();

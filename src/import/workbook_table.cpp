@@ -83,12 +83,17 @@ public:
         const std::vector<quint32> columns = headingColumns(cells, selection);
         const int keyIndex = table.column(selection.keyHeading);
         const int amountIndex = table.column(selection.amountHeading);
+        std::vector<quint32> rowsWithAmountAbove;
         if (!cells.empty()) {
-            sheetCells.fillMerges(cells.front().row,
-                                  amountIndex >= 0 ? std::optional(columns[static_cast<size_t>(amountIndex)])
-                                                   : std::nullopt);
+            rowsWithAmountAbove = sheetCells.fillMerges(
+                cells.front().row,
+                amountIndex >= 0 ? std::optional(columns[static_cast<size_t>(amountIndex)]) : std::nullopt);
             putInSheetOrder(cells);
         }
+        std::vector<int> entryIndexes;
+        for (const QString &heading : selection.entryHeadings)
+            if (const int index = table.column(heading); index >= 0)
+                entryIndexes.push_back(index);
         const size_t width = columns.size();
         // Column -> place in the row; the other columns are not kept.
         constexpr size_t NotKept = static_cast<size_t>(-1);
@@ -131,9 +136,17 @@ public:
                 }
             }
             // A date merged over a day's block reaches the block's unused rows too: one under a merged date
-            // without an amount of its own (nothing, or zero) is skipped as a template's rows without a date
-            // are. An amount of any other kind (a text, an error) keeps the row, to be refused.
-            if (keyFromMerge && amountIndex >= 0 && isNoAmount(row[static_cast<size_t>(amountIndex)]))
+            // without an amount (nothing, or zero) nor anything an entry has of its own is skipped as a
+            // template's rows without a date are. An amount of any other kind (a text, an error) keeps the
+            // row, to be refused.
+            const auto holdsAnEntrysOwn = [&] {
+                return std::any_of(
+                           entryIndexes.begin(), entryIndexes.end(),
+                           [&row](int index) { return !row[static_cast<size_t>(index)].isBlank(); }) ||
+                       std::binary_search(rowsWithAmountAbove.begin(), rowsWithAmountAbove.end(), rowNumber);
+            };
+            if (keyFromMerge && amountIndex >= 0 && isNoAmount(row[static_cast<size_t>(amountIndex)]) &&
+                !holdsAnEntrysOwn())
                 continue;
             if (keyIndex >= 0 && row[static_cast<size_t>(keyIndex)].isBlank()) {
                 // A key computed as an empty text beside an amount is no row left out on purpose: skipped,

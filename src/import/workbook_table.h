@@ -33,6 +33,12 @@ struct WorkbookSelection {
     // date computed as empty until an amount is typed) and is skipped. A heading not among the headings
     // stands for every cell of the row.
     QString amountHeading = QStringLiteral("Valor");
+    // A row whose key a merge over rows above it gives (a date merged over a day's block) and that holds no
+    // amount of its own (nothing, or zero) is a template's unused row, skipped as a row without a key is,
+    // only when nothing under these headings is its own either and no merge over rows covers its amount:
+    // a description typed there is an entry whose amount is missing, and an amount merged beside two rows
+    // is one row's; either row is kept, to be refused.
+    QStringList entryHeadings;
 };
 
 // The rows of one sheet of a workbook that a selection takes, read whole when it is made.

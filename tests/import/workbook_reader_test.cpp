@@ -95,14 +95,26 @@ const SelectionCase selectionCases[] = {
      {"Data", "Valor", "Descrição"},
      {{"D 15/03/2024", "N 100", "T Primeira"}, {"D 15/03/2024", "E ", "T Segunda"}},
      {2, 3}},
-    {"a date merged over a day's block skips the block's rows without an amount",
-     R"([["Data", "Valor", "Descrição"],
-         [{"value": {"date": "2024-03-15"}, "rows": 4}, 10, "Primeira"],
-         [null, 20, "Segunda"],
-         [null, 0, "Reservada"],
-         [null, null, "Sem valor"]])",
-     {"Data", "Valor", "Descrição"},
-     {{"D 15/03/2024", "N 10", "T Primeira"}, {"D 15/03/2024", "N 20", "T Segunda"}},
+    // A template's unused rows hold codes filled in ahead, or an amount computed as zero; an entry whose
+    // amount was forgotten holds what only an entry has (a description), and is refused for its amount.
+    {"a date merged over a day's block skips the block's rows that hold no amount nor an entry's own",
+     R"([["Data", "Valor", "Descrição", "Tipo"],
+         [{"value": {"date": "2024-03-15"}, "rows": 5}, 10, "Primeira", "0001"],
+         [null, 20, "Segunda", "0001"],
+         [null, 0, null, "0001"],
+         [null, null, null, "0001"],
+         [null, null, "Sem valor", "0001"]])",
+     {"Data", "Valor", "Descrição", "Tipo"},
+     {{"D 15/03/2024", "N 10", "T Primeira", "T 0001"},
+      {"D 15/03/2024", "N 20", "T Segunda", "T 0001"},
+      {"D 15/03/2024", "E ", "T Sem valor", "T 0001"}},
+     {2, 3, 6}},
+    {"an amount merged over two rows under a merged date is the first row's only",
+     R"([["Data", "Valor", "Tipo"],
+         [{"value": {"date": "2024-03-15"}, "rows": 2}, {"value": 100, "rows": 2}, "0001"],
+         [null, null, "0001"]])",
+     {"Data", "Valor", "Tipo"},
+     {{"D 15/03/2024", "N 100", "T 0001"}, {"D 15/03/2024", "E ", "T 0001"}},
      {2, 3}},
     {"a cell merged over rows is each row's, in its own column only",
      R"([["Data", "Valor", "Descrição"],
@@ -447,6 +459,7 @@ TEST_P(SheetSelection, readsTheRowsAndCellsExpected) {
     const auto &[c, format] = GetParam();
     WorkbookSelection selection;
     selection.headings = c->headings;
+    selection.entryHeadings = {QStringLiteral("Descrição")};
     const WorkbookTable table = WorkbookTable::read(fixtures().path(fixtureName(c->name, format)), selection);
 
     std::vector<QStringList> rows;
