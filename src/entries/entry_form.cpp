@@ -103,8 +103,8 @@ const char *const messages[] = {
     "FiltroEmUso|Filtro em uso: %1",
     "DesfazFiltro|Para desfazer o filtro: Filtrar (Ctrl+L), \"Todos\" em Lançamento e em Tipo, valores "
     "zerados e Confirmar.",
-    "Lanc_Alterado|O lançamento escolhido foi alterado por outro operador. Confira-o na lista atualizada e "
-    "repita a operação.",
+    "Lanc_Alterado|O lançamento escolhido foi gravado por outro operador (alterado, conciliado, com a "
+    "conciliação desfeita ou com um cheque emitido). Confira-o na lista atualizada e repita a operação.",
     "Lanc_ForaDaLista|O lançamento foi incluído, mas a lista não o mostra: o filtro em uso, ou os dias que a "
     "lista abrange, o deixam de fora.",
     "Lanc_Escolher|O lançamento marcado na lista ficou no lugar do escolhido, que não está mais nela: nada "

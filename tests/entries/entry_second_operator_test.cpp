@@ -32,8 +32,9 @@ const QString notListed = QStringLiteral("O lançamento escolhido não está mai
 const QString notChosen = QStringLiteral(
     "O lançamento marcado na lista ficou no lugar do escolhido, que não está mais nela: nada foi feito. "
     "Escolha na lista (com o mouse ou as setas) o lançamento em que quer agir e repita a operação.");
-const QString changedMeanwhile = QStringLiteral("O lançamento escolhido foi alterado por outro operador. "
-                                                "Confira-o na lista atualizada e repita a operação.");
+const QString changedMeanwhile = QStringLiteral(
+    "O lançamento escolhido foi gravado por outro operador (alterado, conciliado, com a conciliação desfeita "
+    "ou com um cheque emitido). Confira-o na lista atualizada e repita a operação.");
 
 class SecondOperatorAtWork : public EntryForm {
 protected:

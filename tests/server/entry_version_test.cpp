@@ -227,9 +227,10 @@ TEST_P(EntryVersionTest, AVersionedCallOnAnEntryWrittenSinceItWasListedIsRefused
                                 "operador depois que a lista foi carregada: nada foi gravado.")
                                 .arg(named)
                           : QStringLiteral(
-                                "O lançamento de 15/03/2024, valor 1.234,56, \"%1\", foi alterado por outro "
-                                "operador depois que a lista foi carregada: nada foi gravado. Confira-o na "
-                                "lista atualizada.")
+                                "O lançamento de 15/03/2024, valor 1.234,56, \"%1\", foi gravado por outro "
+                                "operador depois que a lista foi carregada (alterado, conciliado, com a "
+                                "conciliação desfeita ou com um cheque emitido): nada foi gravado. Confira-o "
+                                "na lista atualizada.")
                                 .arg(description));
         }
         EXPECT_EQ(differences(before, everything()), QStringList());

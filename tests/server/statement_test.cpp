@@ -806,7 +806,7 @@ TEST_P(ReconciliationTest, AReconciliationOrItsUndoingAgainstARuleOrAnotherClien
              ASSERT_TRUE(t.testServer().callAs(t.otherToken(), change.method, change.args).ok());
          },
          // named as its operator typed it, not by the movement's history with the type's name
-         "\"Mudado por outro\", foi alterado por outro operador"},
+         "\"Mudado por outro\", foi gravado por outro operador"},
         {"values that do not add up to the line", false,
          [](ReconciliationTest &t, auto &rows) { rows = {t.pair(3, t.credit)}; }, "ao centavo"},
         {"a movement of another kind than the line", false,

@@ -11,6 +11,7 @@
 #include "framework/text/whole_characters.h"
 #include "server/ledger/entry_kinds.h"
 #include "server/ledger/numbering.h"
+#include "server/ledger/stored_entry.h"
 #include "server/storage/money.h"
 #include "statements/bank_statement.h"
 
@@ -491,9 +492,8 @@ int applyPairings(CallContext &context, const QString &account, const QList<Pair
                 refuse(QStringLiteral("%1 teve a conciliação desfeita por outro operador depois que a lista "
                                       "foi carregada: nada foi gravado. Confira-o na lista atualizada.")
                            .arg(entry));
-            refuse(QStringLiteral("%1 foi alterado por outro operador depois que a lista foi carregada: nada "
-                                  "foi gravado. Confira-o na lista atualizada.")
-                       .arg(entry));
+            refuse(QStringLiteral("%1 %2: nada foi gravado. Confira-o na lista atualizada.")
+                       .arg(entry, writtenSinceListed()));
         }
         movements.emplace(number, *held);
     }

@@ -314,10 +314,14 @@ void refuseIfWrittenSince(const std::optional<StoredEntry> &stored, const Listed
                               "carregada: nada foi gravado.")
                    .arg(entryInWords(listed.date, listed.cents), listed.reference));
     if (stored->version != *listed.version)
-        refuse(
-            QStringLiteral("O lançamento %1, \"%2\", foi alterado por outro operador depois que a lista foi "
-                           "carregada: nada foi gravado. Confira-o na lista atualizada.")
-                .arg(entryInWords(stored->date, stored->cents), stored->description.trimmed()));
+        refuse(QStringLiteral("O lançamento %1, \"%2\", %3: nada foi gravado. Confira-o na lista atualizada.")
+                   .arg(entryInWords(stored->date, stored->cents), stored->description.trimmed(),
+                        writtenSinceListed()));
+}
+
+QString writtenSinceListed() {
+    return QStringLiteral("foi gravado por outro operador depois que a lista foi carregada (alterado, "
+                          "conciliado, com a conciliação desfeita ou com um cheque emitido)");
 }
 
 QString entryInWords(QDate date, qint64 cents) {

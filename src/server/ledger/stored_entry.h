@@ -70,6 +70,11 @@ void refuseIfWrittenSince(const std::optional<StoredEntry> &stored, const Listed
 // An entry in words the operator knows, for messages: "de 15/03/2024, valor 1.234,56".
 QString entryInWords(QDate date, qint64 cents);
 
+// What a refusal says of an entry whose version moved since the client listed it ("foi gravado por outro
+// operador depois que a lista foi carregada (...)"): every write of it raises the version, a change as
+// much as a reconciliation, its undoing or a cheque, and the version does not tell which it was.
+QString writtenSinceListed();
+
 // What ties an entry to another process, which then owns it: the entry is changed or deleted through that
 // process only. Each link has the catalogue key the forms refuse with (for a change and for a deletion)
 // and a description naming the owner, so that the operator knows where to go.
