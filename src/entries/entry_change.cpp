@@ -434,7 +434,9 @@ void TfrmLancCCorr::Verifica_Conciliacao(Operation operation) {
                     "CONCILIACAO");
     if (!reconciled)
         return;
-    // These only check that the reconciliation can be released: the confirmed change or deletion releases it.
+    // These only check that the reconciliation can be released: the confirmed deletion releases it (a change
+    // keeps it: the description is all a change writes, and the pairing stands on the date, value and
+    // document).
     records.cdsAltMoviReal.SetData(Consiste::CheckResultServ(
         netLancContCorr.Call(QStringLiteral("GetAltMoviReal"), bco::VariantList{account, line, statement}),
         true, 0));
