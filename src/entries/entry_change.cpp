@@ -101,6 +101,23 @@ void TfrmLancCCorr::RefuseOwned(const char *key, const char *linkCode) {
     throw Consiste::EAbort();
 }
 
+QStringList TfrmLancCCorr::GivenBackByDeletion() {
+    QStringList given;
+    // Named if the server can tell them: the deletion gives them back either way.
+    const bco::RemoteResult links = netLancContCorr.Call(
+        QStringLiteral("GetVinculosLanc"), bco::VariantList{ui->medCdRedu->Text(), ListValue(u"NRMOVBANC"),
+                                                            ListValue(u"DEBCRED"), ListValue(u"NUMERO")});
+    if (links.ok() && links.payload().isPacket()) {
+        const bco::DataPacket &rows = links.payload().packet();
+        for (int row = 0; row < rows.rowCount(); ++row) {
+            const QString link = rows.value(row, u"CDVINCULO").toText();
+            if (link == u"ADIANTAMENTO" || link == u"DEVOLUCAO")
+                given.append(rows.value(row, u"DSVINCULO").toText());
+        }
+    }
+    return given;
+}
+
 // The entry's own customer or supplier, as listed: never the look-ups, which another action (an include, a
 // look-up window) may have filled with someone else.
 QString TfrmLancCCorr::Retorna_Clie_Forn(const QString &kind) {
@@ -326,6 +343,8 @@ void TfrmLancCCorr::sbtExcluirClick() {
     if (const QString statement = ListValue(u"CDSEQUEXBA"), line = ListValue(u"NRSEQMOVREBA");
         !statement.isEmpty() && !line.isEmpty())
         asked += u'\n' + Msg("Excl_Conciliado").arg(line, statement);
+    if (const QStringList given = GivenBackByDeletion(); !given.isEmpty())
+        asked += u'\n' + Msg("Excl_Devolve") + u'\n' + given.join(u'\n');
     if (!ConfirmaExclusao(asked))
         return;
     repaint();

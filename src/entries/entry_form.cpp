@@ -73,6 +73,7 @@ const char *const messages[] = {
     "dsLan_inf|Descrição deve ser informada.",
     "LANCA_JA_CAD|Lançamento em conta corrente já cadastrado. Confirma operação?",
     "Excl_Conciliado|Conciliado com a linha %1 do extrato %2: a exclusão desfaz a conciliação.",
+    "Excl_Devolve|A exclusão devolve o que o lançamento usou, para ser usado de novo:",
     // Said of an include and of a change alike; the list behind is still the one of before, so the operator
     // is told where the other entry shows: in the question a new confirmation asks.
     "LANCA_JA_CAD_OUTRO|Outro operador acaba de gravar nesta conta um lançamento igual a este (mesma data, "

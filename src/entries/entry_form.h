@@ -241,6 +241,9 @@ private:
     // Refuses with the catalogue text of `key`, naming as details what owns the entry (the owners of kind
     // `linkCode` that the server lists for it).
     [[noreturn]] void RefuseOwned(const char *key, const char *linkCode);
+    // What a deletion of the listed entry gives back to its customer or supplier (advances and returned
+    // invoices it used), as the server describes each, for the question that asks for the deletion.
+    QStringList GivenBackByDeletion();
     void Verifica_Conciliacao(Operation operation);
     // `writtenBefore`: what was written before this call, told ahead of any refusal of it, so that a refusal
     // saying nothing was written is not read as undoing it.

@@ -223,6 +223,40 @@ TEST_F(ChangingAndDeleting, AReconciliationStaysWhenTheOperatorAnswersNoCancelsO
     EXPECT_EQ(env.dialogs.errors(), QStringList());
 }
 
+// What a deletion gives back is said in the question that asks for it; answered No, all stays used.
+TEST_F(ChangingAndDeleting, TheDeletionsQuestionNamesTheAdvancesAndReturnedInvoicesItGivesBack) {
+    // Named, not bound: the lambda below captures them.
+    const auto found = movementWhere(QStringLiteral(
+        "M.CDSEQUEXBA IS NULL AND M.NRSEQUENCIALEMP IS NULL AND M.NRCOMPENSACAO IS NULL AND M.DTMOVBANC >= "
+        "'2024-03-01' AND EXISTS (SELECT 1 FROM ADIANTCLIUSO U WHERE U.CDREDUCONT = M.CDREDUCONT AND "
+        "U.NRMOVBANC = M.NRMOVBANC) AND EXISTS (SELECT 1 FROM NFDEVCLIUSO U WHERE U.CDREDUCONT = "
+        "M.CDREDUCONT AND U.NRMOVBANC = M.NRMOVBANC)"));
+    const QString &account = found.first, &movement = found.second;
+    const auto uses = [&](std::initializer_list<const char *> tables) {
+        qint64 total = 0;
+        for (const char *table : tables)
+            total +=
+                count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE CDREDUCONT = '%2' AND NRMOVBANC = '%3'")
+                          .arg(QLatin1String(table), account, movement));
+        return total;
+    };
+    const qint64 advances = uses({"ADIANTCLIUSO", "ADIANTFORUSO"});
+    const qint64 returns = uses({"NFDEVCLIUSO", "NFDEVFORUSO"});
+    goTo(account, movement);
+    env.dialogs.clearShown();
+    env.dialogs.answer(QStringLiteral("Excl"), MsgButton::No);
+    click("sbtExcluir");
+    ASSERT_EQ(env.dialogs.errors(), QStringList());
+    const QString details = env.dialogs.shown().back().details;
+    EXPECT_TRUE(details.contains(QStringLiteral("A exclusão devolve o que o lançamento usou")))
+        << details.toStdString();
+    EXPECT_EQ(details.count(QStringLiteral("Adiantamento ")), advances) << details.toStdString();
+    EXPECT_EQ(details.count(QStringLiteral("Nota fiscal de devolução ")), returns) << details.toStdString();
+    EXPECT_EQ(details.count(QStringLiteral(": o lançamento usou ")), advances + returns);
+    EXPECT_EQ(uses({"ADIANTCLIUSO", "ADIANTFORUSO"}), advances);
+    EXPECT_EQ(uses({"NFDEVCLIUSO", "NFDEVFORUSO"}), returns);
+}
+
 // The list after a deletion is the one the server would give, whether the form kept its own list less the
 // entry (nothing else written) or had to load it again (another program wrote to the account meanwhile);
 // either way it stands on the entry that followed.

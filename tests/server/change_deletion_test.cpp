@@ -271,7 +271,22 @@ TEST_P(ChangeDeletionTest, ADeletionRemovesExactlyTheEntrysRowsAndGivesBackWhatI
                              {QStringLiteral("movimento"), entry.movement}};
     const qint64 uses = number(
         "SELECT COUNT(*) FROM ADIANTCLIUSO WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento", movement);
+    const qint64 supplierUses = number(
+        "SELECT COUNT(*) FROM ADIANTFORUSO WHERE CDREDUCONT = :conta AND NRMOVBANC = :movimento", movement);
     ASSERT_GT(uses, 0);
+    // What the deletion gives back is what the form's question names.
+    const DataPacket links = server
+                                 ->answer(QStringLiteral("GetVinculosLanc"),
+                                          {entry.account, entry.movement, entry.kind, entry.number})
+                                 .packet();
+    qint64 advances = 0;
+    for (int row = 0; row < links.rowCount(); ++row)
+        if (links.value(row, u"CDVINCULO").toText() == u"ADIANTAMENTO") {
+            ++advances;
+            EXPECT_TRUE(
+                links.value(row, u"DSVINCULO").toText().contains(QStringLiteral(": o lançamento usou ")));
+        }
+    EXPECT_EQ(advances, uses + supplierUses);
     const QList<qint64> before = written();
     const QString versionBefore =
         server->answer(QStringLiteral("GetVersaoLancamentos"), {entry.account}).toText();

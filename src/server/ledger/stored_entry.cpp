@@ -1,5 +1,6 @@
 #include "server/ledger/stored_entry.h"
 
+#include "server/ledger/open_items.h"
 #include "server/ledger/result_rows.h"
 #include "server/storage/money.h"
 #include "server/transport/access.h"
@@ -12,18 +13,30 @@ QString day(QDate date) {
     return date.toString(u"dd/MM/yyyy");
 }
 
-void returnedInvoices(Sql &sql, const StoredEntry &entry, QList<EntryLink> &links) {
-    for (const char *kind : {"CLI", "FOR"}) {
+// The returned invoices and the advances the entry used, each with what it used of it.
+void usedItems(Sql &sql, const StoredEntry &entry, QList<EntryLink> &links) {
+    for (const OpenItemKind *kind :
+         {&customerReturns, &supplierReturns, &customerAdvances, &supplierAdvances}) {
+        const QStringList keys = kind->keyColumns();
+        QStringList joined;
+        for (const QString &key : keys)
+            joined.append(QStringLiteral("A.%1 = U.%1").arg(key));
+        // The first two columns of every kind's key are the branch and the item's number.
         sql.forEach(
-            QStringLiteral("SELECT U.FILIDEVO, U.NRNFDEVO, N.DTEMISSAO FROM NFDEV%1USO U JOIN NFDEV%1 N "
-                           "ON N.FILIDEVO = U.FILIDEVO AND N.NRNFDEVO = U.NRNFDEVO "
-                           "WHERE U.CDREDUCONT = :conta AND U.NRMOVBANC = :movimento ORDER BY 1, 2")
-                .arg(QString::fromLatin1(kind)),
+            QStringLiteral("SELECT A.%1, A.%2, A.%3, U.VRUTILIZADO FROM %4 U JOIN %5 A ON %6 "
+                           "WHERE U.CDREDUCONT = :conta AND U.NRMOVBANC = :movimento ORDER BY %7")
+                .arg(keys[0], keys[1], OpenItemKind::column(kind->date), OpenItemKind::column(kind->useTable),
+                     OpenItemKind::column(kind->table), joined.join(u" AND "),
+                     QStringLiteral("A.") + keys.join(u", A.")),
             {{QStringLiteral("conta"), entry.account}, {QStringLiteral("movimento"), entry.movement}},
             [&](const SqlRow &row) {
-                links.append({EntryLink::Kind::ReturnedInvoice,
-                              QStringLiteral("Nota fiscal de devolução %1 da filial %2, emitida em %3.")
-                                  .arg(row.text(1), row.text(0), day(row.date(2)))});
+                QString item = QString::fromUtf8(kind->name);
+                item[0] = item[0].toUpper();
+                links.append(
+                    {kind == &customerReturns || kind == &supplierReturns ? EntryLink::Kind::ReturnedInvoice
+                                                                          : EntryLink::Kind::Advance,
+                     QStringLiteral("%1 %2 da filial %3, de %4: o lançamento usou %5.")
+                         .arg(item, row.text(1), row.text(0), day(row.date(2)), amountText(row.integer(3)))});
             });
     }
 }
@@ -208,7 +221,7 @@ std::optional<StoredEntry> findEntryByNumber(Sql &sql, const EntryKind &kind, co
 
 QList<EntryLink> linksOf(Sql &sql, const StoredEntry &entry) {
     QList<EntryLink> links;
-    returnedInvoices(sql, entry, links);
+    usedItems(sql, entry, links);
     discountedSlips(sql, entry, links);
     loan(sql, entry, links);
     compensation(sql, entry, links);
@@ -222,6 +235,9 @@ QString refusalKey(EntryLink::Kind kind, bool deleting) {
     case EntryLink::Kind::ReturnedInvoice:
         // Deleting the entry gives the returned invoice back; changing it would settle it anew.
         return deleting ? QString() : QStringLiteral("Devo_NAlter");
+    case EntryLink::Kind::Advance:
+        // Deleting the entry gives the advance back; a change writes nothing the advance depends on.
+        return {};
     case EntryLink::Kind::DiscountedSlip:
         return QStringLiteral("Oper_blo");
     case EntryLink::Kind::Loan:
@@ -240,6 +256,8 @@ QString linkCode(EntryLink::Kind kind) {
     switch (kind) {
     case EntryLink::Kind::ReturnedInvoice:
         return QStringLiteral("DEVOLUCAO");
+    case EntryLink::Kind::Advance:
+        return QStringLiteral("ADIANTAMENTO");
     case EntryLink::Kind::DiscountedSlip:
         return QStringLiteral("BOLETO");
     case EntryLink::Kind::Loan:

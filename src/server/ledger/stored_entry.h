@@ -81,6 +81,7 @@ QString writtenSinceListed();
 struct EntryLink {
     enum class Kind {
         ReturnedInvoice,          // returned invoices settled by the entry
+        Advance,                  // advances the entry used (no refusal: a deletion gives them back)
         DiscountedSlip,           // the credit of discounted receivable slips
         Loan,                     // a movement a loan or leasing generated
         Compensation,             // a movement of a compensation

@@ -133,8 +133,8 @@ Variant getDelMovBanc(CallContext &context, VariantList &args) {
 
 // GetVinculosLanc(account, movement, kind, number): what owns the entry, so that a form that refuses a
 // change or a deletion can name it to the operator: one row per owner, CDVINCULO its kind (DEVOLUCAO,
-// BOLETO, EMPRESTIMO, COMPENSACAO, CONCILIACAO, ESTORNO) and DSVINCULO its description. The kind is "C" or
-// "D".
+// BOLETO, EMPRESTIMO, COMPENSACAO, CONCILIACAO, ESTORNO; ADIANTAMENTO, which owns nothing but is given back
+// by a deletion as a returned invoice is) and DSVINCULO its description. The kind is "C" or "D".
 Variant getVinculosLanc(CallContext &context, VariantList &args) {
     const StoredEntry entry =
         requireEntry(context, kindOfLetter(args[2].toText()), code(args[0]), code(args[1]), code(args[3]));
