@@ -106,6 +106,8 @@ public:
         }
 
         std::vector<WorkbookCell> row(width);
+        // Which of the row's cells a merge over rows above gave it (SheetCells::fillMerges).
+        std::vector<bool> fromMerge(width);
         auto it = cells.begin();
         if (it != cells.end()) {
             const quint32 headingRow = it->row;
@@ -126,23 +128,25 @@ public:
         while (it != cells.end()) {
             const quint32 rowNumber = it->row;
             std::fill(row.begin(), row.end(), WorkbookCell());
-            bool keyFromMerge = false;
+            std::fill(fromMerge.begin(), fromMerge.end(), false);
             for (; it != cells.end() && it->row == rowNumber; ++it) {
                 if (it->column < slotOfColumn.size() && slotOfColumn[it->column] != NotKept) {
                     const size_t slot = slotOfColumn[it->column];
                     row[slot] = std::move(it->cell);
-                    if (static_cast<int>(slot) == keyIndex)
-                        keyFromMerge = it->fromMerge;
+                    fromMerge[slot] = it->fromMerge;
                 }
             }
+            const bool keyFromMerge = keyIndex >= 0 && fromMerge[static_cast<size_t>(keyIndex)];
             // A date merged over a day's block reaches the block's unused rows too: one under a merged date
             // without an amount (nothing, or zero) nor anything an entry has of its own is skipped as a
             // template's rows without a date are. An amount of any other kind (a text, an error) keeps the
             // row, to be refused.
             const auto holdsAnEntrysOwn = [&] {
-                return std::any_of(
-                           entryIndexes.begin(), entryIndexes.end(),
-                           [&row](int index) { return !row[static_cast<size_t>(index)].isBlank(); }) ||
+                return std::any_of(entryIndexes.begin(), entryIndexes.end(),
+                                   [&](int index) {
+                                       const auto slot = static_cast<size_t>(index);
+                                       return !row[slot].isBlank() && !fromMerge[slot];
+                                   }) ||
                        std::binary_search(rowsWithAmountAbove.begin(), rowsWithAmountAbove.end(), rowNumber);
             };
             if (keyFromMerge && amountIndex >= 0 && isNoAmount(row[static_cast<size_t>(amountIndex)]) &&
