@@ -117,9 +117,11 @@ Timings importInto(const bco::DatabaseUrl &url, const QString &workbook) {
         check(pass.Importable() && records.entry.cdsMovBanc.RecordCount() == Rows,
               "the file was not clean (" + std::to_string(records.cdsErro.RecordCount()) + " errors)");
         const auto submitting = std::chrono::steady_clock::now();
-        const Cli_bco11104::SubmissionOutcome outcome = Cli_bco11104::SubmitImport(
-            connection, records, context.operatorCode,
-            [&pass](const QString &movement) { return pass.LineOfMovement(movement); });
+        const Cli_bco11104::SubmissionOutcome outcome =
+            Cli_bco11104::SubmitImport(connection, records, context.operatorCode,
+                                       [&pass](const QString &account, const QString &movement) {
+                                           return pass.LineOfMovement(account, movement);
+                                       });
         timings.submitted = millisecondsSince(submitting);
         check(outcome.imported(), "the server could not account the entries");
     }

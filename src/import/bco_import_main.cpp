@@ -119,8 +119,8 @@ void printErrors(const bco::ClientDataSet &errors) {
 }
 
 LineOfMovement lineOf(const ImportPass &pass) {
-    return [&pass](const QString &movement) {
-        return pass.LineOfMovement(movement);
+    return [&pass](const QString &account, const QString &movement) {
+        return pass.LineOfMovement(account, movement);
     };
 }
 

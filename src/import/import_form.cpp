@@ -239,7 +239,9 @@ void TfrmImportLanc::sbtImportExportClick() {
         }
         outcome = SubmitImport(
             netLancContCorr, records, Ondrima::Operador(),
-            [this](const QString &movement) { return pass_.LineOfMovement(movement); },
+            [this](const QString &account, const QString &movement) {
+                return pass_.LineOfMovement(account, movement);
+            },
             [this] { bco::ActiveShowAvi(this, WorkAnimation); }, [] { bco::DeactiveShowAvi(); });
         if (!outcome.imported()) {
             // The credits' call was answered before the debits' met accounting errors or were refused:

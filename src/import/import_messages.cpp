@@ -30,6 +30,8 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "Valor_Inv|Valor não é um número.",
         "Valor_Grande|Valor maior que o maior valor de um lançamento (9.999.999.999.999,99).",
         "Data_Inv|Data inválida.",
+        // The server's reason, as the import's write would give it.
+        "Dia_Fechado|%1",
         "Celula_Erro|A coluna %1 tem o erro %2 de uma fórmula.",
         // The error's text holds 100 characters.
         "Erros_NaoListados|Mais %1 erro(s) desta linha em diante: corrija os listados e verifique o arquivo "

@@ -106,8 +106,8 @@ bool ImportPass::Importable() const {
     return building_ && Clean() && !records_.entry.cdsMovBanc.IsEmpty();
 }
 
-int ImportPass::LineOfMovement(const QString &movement) const {
-    const auto found = lineOfMovement_.find(movement.trimmed());
+int ImportPass::LineOfMovement(const QString &account, const QString &movement) const {
+    const auto found = lineOfMovement_.find({account.trimmed(), movement.trimmed()});
     return found == lineOfMovement_.end() ? 0 : found->second;
 }
 
@@ -119,6 +119,8 @@ void ImportPass::Start() {
     partyCodes_.clear();
     branchesOfCompany_.clear();
     lineOfMovement_.clear();
+    askedCompanyDays_.clear();
+    closedDays_.clear();
     credits_ = debits_ = 0;
     creditTotal_ = debitTotal_ = 0.0;
     clean_ = true;
@@ -397,6 +399,11 @@ ImportPass::Questions ImportPass::Ask(const std::vector<PreRecord> &rows, size_t
             questions.calls.push_back({QStringLiteral("getFilial"), {row.company, QString()}});
             questions.asked.push_back({i, Asked::Branches});
         }
+        if (!row.company.isEmpty() && row.date.isValid() &&
+            askedCompanyDays_.insert({row.company, row.date}).second) {
+            questions.calls.push_back({QStringLiteral("GetDiaFechado"), {row.company, row.date}});
+            questions.asked.push_back({i, Asked::Day});
+        }
         if (const PartyLookup *party = partyOf(row)) {
             questions.partyRows.push_back(i);
             const QString &text = row.*party->text;
@@ -518,9 +525,20 @@ void ImportPass::ReadAnswers(std::vector<PreRecord> &rows, size_t first, size_t 
         case Asked::Duplicates:
             ReadDuplicates(rows, questions.searchedRows[at], payload);
             break;
+        case Asked::Day:
+            closedDays_[{rows[at].company, rows[at].date}] = payload.toText();
+            break;
         }
     }
     checkBranchesUpTo(end);
+    // Every day of these rows was asked about with them or with rows before, whose answers are read.
+    for (size_t i = first; i < end; ++i) {
+        PreRecord &row = rows[i];
+        if (row.company.isEmpty() || !row.date.isValid())
+            continue;
+        if (const QString &closed = closedDays_.at({row.company, row.date}); !closed.isEmpty())
+            row.refuse(DateStep, "Dia_Fechado", {closed});
+    }
     // Every party of these rows was asked about with them or with rows before, whose answers are read.
     for (const size_t at : questions.partyRows) {
         PreRecord &row = rows[at];
@@ -656,8 +674,8 @@ void ImportPass::Build(const std::vector<PreRecord> &rows, const Answers &answer
         values.supplier = row.supplier;
         Cli_bco11100::AppendNewEntry(entry.cdsMovBanc, kind.isCredit() ? entry.cdsCredito : entry.cdsDebito,
                                      kind, values);
-        // Each account draws its own numbers: a number drawn for rows of two accounts names neither.
-        const auto [at, first] = lineOfMovement_.try_emplace(values.movement, row.line);
+        // Each account draws its own numbers; a number drawn twice for one account names neither row.
+        const auto [at, first] = lineOfMovement_.try_emplace({values.account, values.movement}, row.line);
         if (!first)
             at->second = 0;
     }

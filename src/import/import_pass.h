@@ -131,7 +131,7 @@ public:
     // The line of each movement the pass built, for telling a problem the server finds later by line (the
     // server names a movement by its number alone); 0 for a number the pass drew for rows of two accounts,
     // which each draw their own.
-    int LineOfMovement(const QString &movement) const;
+    int LineOfMovement(const QString &account, const QString &movement) const;
 
     // How many rows travel in one batch of calls.
     static constexpr int BatchRows = 500;
@@ -148,7 +148,7 @@ public:
 
 private:
     using Answers = std::vector<bco::RemoteResult>;
-    enum class Asked { Branches, Party, Duplicates };
+    enum class Asked { Branches, Party, Duplicates, Day };
     // The calls that ask the server about some rows, and which row and what each asks (the duplicate
     // searches: which of `searchedRows`).
     struct Questions {
@@ -195,11 +195,17 @@ private:
     // codes the answers gave (empty for one nobody registered): each is asked once a pass.
     std::set<std::pair<QString, QString>> askedParties_;
     std::map<std::pair<QString, QString>, QString> partyCodes_;
+    // Why the server would refuse an entry of each company and day asked about (empty: the day is open),
+    // so that a file checked clean is not refused by the import for its days.
+    using CompanyDay = std::pair<QString, QDate>;
+    std::set<CompanyDay> askedCompanyDays_;
+    std::map<CompanyDay, QString> closedDays_;
     const bco::TMessages &catalogue_;
     ImportRecords &records_;
     // The branches fetched for each company.
     std::map<QString, std::set<QString>> branchesOfCompany_;
-    std::map<QString, int> lineOfMovement_;
+    // The file's line of each movement drawn, by account and number (0 for a number drawn twice).
+    std::map<std::pair<QString, QString>, int> lineOfMovement_;
     // The operator's companies, as a list of chosen codes ("'01','02'").
     QString operatorCompanies_;
     int credits_ = 0, debits_ = 0;

@@ -11,11 +11,11 @@ namespace Cli_bco11104 {
 using Cli_bco11100::EntryKind;
 
 std::optional<std::pair<int, QString>> LineNamedBy(const QString &text, const LineOfMovement &lineOf) {
-    static const QRegularExpression movement(QStringLiteral("^Movimento (\\d+): "));
+    static const QRegularExpression movement(QStringLiteral("^Movimento (\\d+) da conta corrente (\\S+): "));
     const QRegularExpressionMatch match = movement.match(text);
     if (!match.hasMatch())
         return std::nullopt;
-    const int line = lineOf ? lineOf(match.captured(1)) : 0;
+    const int line = lineOf ? lineOf(match.captured(2), match.captured(1)) : 0;
     if (line <= 0)
         return std::nullopt;
     return std::make_pair(line, text.mid(match.capturedLength()));

@@ -35,12 +35,12 @@ struct SubmissionOutcome {
     bool imported() const { return refusedKind == nullptr; }
 };
 
-// The file's line of a movement the pass drew (ImportPass::LineOfMovement), 0 for none.
-using LineOfMovement = std::function<int(const QString &movement)>;
+// The file's line of a movement the pass drew for an account (ImportPass::LineOfMovement), 0 for none.
+using LineOfMovement = std::function<int(const QString &account, const QString &movement)>;
 
-// A server's text that names an entry by the movement number the pass drew ("Movimento 0000000035: ..."), a
-// number the operator never saw: the line of the file it came from and the rest of the text. Nothing when it
-// names no movement the pass drew.
+// A server's text that names an entry by the movement number the pass drew and its account ("Movimento
+// 0000000035 da conta corrente 001: ..."), a number the operator never saw: the line of the file it came
+// from and the rest of the text. Nothing when it names no movement the pass drew.
 std::optional<std::pair<int, QString>> LineNamedBy(const QString &text, const LineOfMovement &lineOf);
 
 // The submission of a clean pass's records: the credits in one call (setInsertImportCred) and then the

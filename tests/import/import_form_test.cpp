@@ -707,6 +707,37 @@ TEST_F(ImportForm, AWorkbookThatCannotBeReadIsToldAndNothingIsWritten) {
     EXPECT_EQ(importedMovements(), 0);
 }
 
+// A day the import's write would be refused on is its rows' error in the check, so that a file checked clean
+// is one the import writes.
+TEST_F(ImportForm, ARowOnADayTheServerWouldRefuseIsItsErrorInTheCheck) {
+    const QString blocked =
+        QStringLiteral("Operação bloqueada! Data deve ser maior ou igual a data de processamento.");
+    const QString outside = QStringLiteral("Data do lançamento fora do período contábil.");
+    const struct {
+        const char *name;
+        const char *closing, *reopening;
+        std::vector<ErrorLine> expected;
+    } cases[] = {
+        {"the 14th blocked to the operator",
+         "UPDATE PARAMGERAL SET IDBLOQDATA = 'S', DTBLOQATE = '2024-03-14' WHERE TRIM(CDMODULO) = 'BCO_'",
+         "UPDATE PARAMGERAL SET DTBLOQATE = NULL WHERE TRIM(CDMODULO) = 'BCO_'",
+         {{4, blocked}, {5, blocked}}},
+        {"company 02's period closed",
+         "UPDATE PERIODOCTB SET IDSITUPERI = 'F' WHERE CDEMPRESA = '02'",
+         "UPDATE PERIODOCTB SET IDSITUPERI = 'A' WHERE CDEMPRESA = '02'",
+         {{5, outside}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        env.execute(QString::fromUtf8(c.closing));
+        choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+        EXPECT_EQ(errorLines(), c.expected);
+        EXPECT_FALSE(importEnabled());
+        env.execute(QString::fromUtf8(c.reopening));
+    }
+    EXPECT_EQ(importedMovements(), 0);
+}
+
 TEST_F(ImportForm, TypingIntoThePathEmptiesTheListAndClosesTheImport) {
     choose(Workbooks::get().path(QStringLiteral("erros.xls")));
     ASSERT_FALSE(errorLines().empty());
@@ -860,9 +891,9 @@ TEST_F(CommandLine, GivesTheFormsErrorListAndImportsACleanFileOnce) {
     EXPECT_EQ(importedMovements(), 4);
 }
 
-// Each account draws its own movement numbers, and the server names a refused entry by its number alone: a
-// number drawn for rows of two accounts is told as the server told it, not as either row's line.
-TEST_F(CommandLine, ARefusalOfANumberTwoAccountsDrewNamesNoLine) {
+// Each account draws its own movement numbers: the server names a refused entry by its number and its
+// account, which the line of the file is told by even where the same number was drawn for two accounts.
+TEST_F(CommandLine, ARefusalOfANumberTwoAccountsDrewNamesItsLine) {
     env.execute(QStringLiteral("INSERT INTO ORCATPDEBI (CDEMPRESA, CDTPDEBIBANC, CDCENTCUST, NRANO, NRMES, "
                                "VRORCADO) VALUES ('01', '0002', '0001', 2024, 3, 1)"));
     env.execute(QStringLiteral("DELETE FROM NUMERACAO WHERE IDTIPONUM = 'MB' AND CDCHAVE IN ('001', '004')"));
@@ -871,7 +902,8 @@ TEST_F(CommandLine, ARefusalOfANumberTwoAccountsDrewNamesNoLine) {
                        "('MB', '004', 5002)"));
     const Run refused = run({Workbooks::get().path(QStringLiteral("limpo.ods"))});
     EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_TRUE(refused.err.startsWith(u"Movimento 0000005003: ")) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.startsWith(u"Linha 4 do arquivo: Lançamento não foi incluído pois supera"))
+        << refused.err.toStdString();
 }
 
 // The debits refused after the credits were written: a script learns that the credits are in, and once the

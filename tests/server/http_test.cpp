@@ -161,6 +161,7 @@ TEST_P(HttpTest, EveryMethodAnswersTheDemoOperator) {
         {"getLancto", {}},
         {"GetLancamentos", {"001", demoDate.addDays(-30), demoDate, -0.001, 0.001, "T", "T", "", "T"}},
         {"GetVersaoLancamentos", {"001"}},
+        {"GetDiaFechado", {"01", demoDate}},
         {"GetFilialRel", {"'01','02'", "T", false}},
         {"GetVeri_Bol", {"001", credit.number}},
         {"GetVeriDevolu", {"001", credit.number, "0"}},

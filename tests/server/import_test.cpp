@@ -306,7 +306,7 @@ TEST_P(ImportTest, AnEntryOnADayClosedToTheOperatorOrOutsideAnOpenPeriodWritesNo
         const CallOutcome outcome = send("setInsertImportCred", logs, logs.credits);
         EXPECT_EQ(outcome.status, CallOutcome::Status::Refused);
         EXPECT_EQ(outcome.error,
-                  QStringLiteral("Movimento %1: %2")
+                  QStringLiteral("Movimento %1 da conta corrente 001: %2")
                       .arg(field(logs.movements, 1, "NRMOVBANC").toText(), QString::fromUtf8(c.error)));
         EXPECT_EQ(written(), before);
         EXPECT_EQ(balances,
@@ -353,9 +353,10 @@ TEST_P(ImportTest, AnEntryWithNoCostCentreToTakeIsWrittenOnlyWhereBudgetsAreNotK
         if (!c.written) {
             EXPECT_EQ(outcome.status, CallOutcome::Status::Refused);
             EXPECT_EQ(outcome.error,
-                      QStringLiteral("Movimento %1: Centro de Custo deve ser informado. Nem a "
-                                     "filial 0301 nem a empresa 03 têm um centro de custo padrão "
-                                     "para o lançamento importado.")
+                      QStringLiteral(
+                          "Movimento %1 da conta corrente 007: Centro de Custo deve ser informado. Nem a "
+                          "filial 0301 nem a empresa 03 têm um centro de custo padrão "
+                          "para o lançamento importado.")
                           .arg(movement));
             EXPECT_EQ(written(), before);
             continue;
@@ -565,11 +566,12 @@ TEST_P(ImportTest, AnEntryThatCannotBeAccountedStopsTheCallAndIsNamed) {
     ASSERT_TRUE(outcome.ok()) << outcome.error.toStdString();
     EXPECT_GT(outcome.result.array().at(3).packet().rowCount(), 0);
     const QString movement = logs.movements.value(1, u"NRMOVBANC").toText();
-    EXPECT_EQ(
-        resultRows(outcome),
-        QStringList{QStringLiteral("CTB Movimento %1: lançamento não pode ser contabilizado (conta contábil "
-                                   "não aceita lançamentos).")
-                        .arg(movement)});
+    EXPECT_EQ(resultRows(outcome),
+              QStringList{QStringLiteral(
+                              "CTB Movimento %1 da conta corrente 001: lançamento não pode ser contabilizado "
+                              "(conta contábil "
+                              "não aceita lançamentos).")
+                              .arg(movement)});
     EXPECT_EQ(written(), before);
     // The first entry was written before the second failed and was undone with it: the call's audit row
     // names no account and no number.

@@ -455,12 +455,12 @@ private:
 // the check pass, run again in this transaction; a movement stored stands for one row, so that of two equal
 // rows meeting one stored movement the other is written). The answer says so in a result row "IGN" for each,
 // and counts them in its "OK" row. An entry that cannot be accounted is named by a result row "CTB"
-// ("Movimento <number>: ..."). Answers the four packets of an insertion: the result rows (first "OK" with
-// what was written), the accounting lines, the apportionment shares and the accounting errors. Refuses (and
-// writes nothing) what getInsert refuses of any record (naming its movement; its day closed to the operator
-// or outside the open period among it, accounted or not), a debit that would pass its type's budget, and
-// records and movements that do not pair; writes nothing and answers the lines, shares and errors of the
-// entries that cannot be accounted when there is any.
+// ("Movimento <number> da conta corrente <account>: ..."). Answers the four packets of an insertion: the
+// result rows (first "OK" with what was written), the accounting lines, the apportionment shares and the
+// accounting errors. Refuses (and writes nothing) what getInsert refuses of any record (naming its movement;
+// its day closed to the operator or outside the open period among it, accounted or not), a debit that would
+// pass its type's budget, and records and movements that do not pair; writes nothing and answers the lines,
+// shares and errors of the entries that cannot be accounted when there is any.
 Variant importEntries(const ImportCall &call, CallContext &context, VariantList &args) {
     const EntryKind &kind = *call.kind;
     const QString kindName = QString::fromUtf8(kind.name);
@@ -595,11 +595,15 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
                     .arg(key.second, original));
             continue;
         }
+        // Named with its account: each account draws its own numbers, so that two rows of a file may share
+        // one.
+        const QString movementNamed =
+            QStringLiteral("Movimento %1 da conta corrente %2").arg(key.second, key.first);
         NewEntry entry;
         try {
             entry = checks.check(kind, movement, record, EntryOrigin::Import);
         } catch (const Refusal &refusal) {
-            refuse(QStringLiteral("Movimento %1: %2").arg(key.second, refusal.message()));
+            refuse(QStringLiteral("%1: %2").arg(movementNamed, refusal.message()));
         }
         // The default of the branch or of the company; where neither has one, budgets kept by cost centre
         // refuse the entry, as they refuse it typed. The file has no cost centre to mend: the message says
@@ -609,11 +613,11 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
             checks.checkCostCentre(entry.accounting);
         } catch (const Refusal &refusal) {
             if (!entry.accounting.costCentre.isEmpty())
-                refuse(QStringLiteral("Movimento %1: %2").arg(key.second, refusal.message()));
-            refuse(
-                QStringLiteral("Movimento %1: %2 Nem a filial %3 nem a empresa %4 têm um centro de custo "
-                               "padrão para o lançamento importado.")
-                    .arg(key.second, refusal.message(), entry.accounting.branch, entry.accounting.company));
+                refuse(QStringLiteral("%1: %2").arg(movementNamed, refusal.message()));
+            refuse(QStringLiteral("%1: %2 Nem a filial %3 nem a empresa %4 têm um centro de custo "
+                                  "padrão para o lançamento importado.")
+                       .arg(movementNamed, refusal.message(), entry.accounting.branch,
+                            entry.accounting.company));
         }
         const AccountingDraft draft = catalogue.draft(entry.accounting);
         if (!draft.errors.isEmpty()) {
@@ -627,8 +631,8 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
                 problems.append(accountingErrorText(error));
             problems.removeDuplicates();
             appendResultRow(result, QStringLiteral("CTB"),
-                            QStringLiteral("Movimento %1: lançamento não pode ser contabilizado (%2).")
-                                .arg(entry.movement, problems.join(QStringLiteral("; "))));
+                            QStringLiteral("%1: lançamento não pode ser contabilizado (%2).")
+                                .arg(movementNamed, problems.join(QStringLiteral("; "))));
             appendAccountingRows(lines, draft, QString());
             appendApportionmentRows(shares, draft, QString());
             appendErrorRows(errors, draft);
@@ -641,11 +645,11 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         try {
             closedDays.refuseIfClosed(entry.accounting.company, entry.accounting.date);
         } catch (const Refusal &refusal) {
-            refuse(QStringLiteral("Movimento %1: %2").arg(key.second, refusal.message()));
+            refuse(QStringLiteral("%1: %2").arg(movementNamed, refusal.message()));
         }
         if (!kind.isCredit() && !budget.admit(entry.accounting))
-            refuse(QStringLiteral("Movimento %1: Lançamento não foi incluído pois supera o valor orçado.")
-                       .arg(entry.movement));
+            refuse(QStringLiteral("%1: Lançamento não foi incluído pois supera o valor orçado.")
+                       .arg(movementNamed));
         QString number;
         if (draft.accounted)
             number = accountingNumbers.next(draft.company);
@@ -683,9 +687,31 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
     return VariantList{answered, lines, shares, errors};
 }
 
+// GetDiaFechado(company, date): why an entry of the company on that day would be refused to the session's
+// operator (a day the blocked-date rule closes to them, or one outside the company's open accounting period),
+// in the words the import's write refuses it with; empty when the day is open. A company the operator is not
+// related to is refused. Read only: the import's check asks it for each day of the file, so that a file
+// checked clean is not refused by the import for its days.
+Variant closedDay(CallContext &context, VariantList &args) {
+    const QString company = code(args[0]);
+    if (!allowCompany(context, company))
+        refuse(QStringLiteral("Empresa %1 não cadastrada.").arg(company));
+    if (!args[1].toDate().isValid())
+        refuse(QStringLiteral("Data inválida."));
+    try {
+        refuseClosedDay(context.sql, context.operatorCode, company, args[1].toDate());
+    } catch (const Refusal &refusal) {
+        return refusal.message();
+    }
+    return QString();
+}
+
 } // namespace
 
 void addImportMethods(MethodRegistry &registry) {
+    registry.add({.name = QStringLiteral("GetDiaFechado"),
+                  .args = {ArgKind::Text, ArgKind::Date},
+                  .handler = closedDay});
     for (const ImportCall *call : {&creditImport, &debitImport}) {
         registry.add({.name = QString::fromLatin1(call->method),
                       .args = {ArgKind::Any, ArgKind::Any, ArgKind::Text},
