@@ -524,8 +524,12 @@ TEST_F(Including, TheValueTakesNoMinusSignAndNineIntegerDigits) {
     auto *value = control<TNumberEdit>("nedLancamento");
     value->setFocus();
     value->selectAll();
-    QTest::keyClicks(value, QStringLiteral("-1234567890"));
-    EXPECT_EQ(value->Value(), 123456789.0);
+    QTest::keyClicks(value, QStringLiteral("-123"));
+    EXPECT_EQ(value->Value(), 123.0)
+        << "a minus refused before anything was typed leaves what is typed after";
+    QTest::keyClicks(value, QStringLiteral("4567890"));
+    EXPECT_EQ(value->Text(), QStringLiteral("123456789"));
+    EXPECT_TRUE(value->Unfinished()) << "the tenth digit refused: 123456789 is not what was typed";
 }
 
 } // namespace

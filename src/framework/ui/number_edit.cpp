@@ -23,7 +23,8 @@ TNumberEdit::TNumberEdit(QWidget *parent)
 // another way (the platform's own paste of a selection, a form's setText): one with a third decimal or digits
 // past the field is not rounded or cut into another amount, but read as no amount at all.
 bool TNumberEdit::fits(const TypedAmount &typed) const {
-    return typed.complete() && typed.decimalDigits <= decimals_ && typed.integerDigits <= integerDigits_;
+    return !keyRefused_ && typed.complete() && typed.decimalDigits <= decimals_ &&
+           typed.integerDigits <= integerDigits_;
 }
 
 double TNumberEdit::Value() const {
@@ -41,6 +42,11 @@ void TNumberEdit::RefuseUnfinished() {
     if (!Unfinished())
         return;
     setFocus(Qt::OtherFocusReason);
+    if (keyRefused_)
+        Consiste::MensErro(
+            QStringLiteral("'%1' pode não ser o valor que você digitou: uma tecla foi recusada no "
+                           "meio dele. Confira-o e escreva-o de novo, como 1.234,56 ou 1234,56.")
+                .arg(text()));
     const bool complete = ReadTypedAmount(text(), AmountNotation::of(locale())).complete();
     Consiste::MensErro(
         complete ? QStringLiteral("'%1' tem mais algarismos do que o campo aceita: nada foi arredondado nem "
@@ -51,6 +57,7 @@ void TNumberEdit::RefuseUnfinished() {
 }
 
 void TNumberEdit::SetValue(double value) {
+    keyRefused_ = false;
     value_ = std::isfinite(value) ? Consiste::RoundDec(value, decimals_) : 0.0;
     refresh();
 }
@@ -114,18 +121,31 @@ bool TNumberEdit::accepts(const QString &text, int selStart, int selLength, QCha
 
 void TNumberEdit::handleKey(QKeyEvent *event, QChar key) {
     if (!key.isPrint() || isReadOnly()) {
+        // Deleting is the operator correcting what the refusal told; an emptied text holds nothing typed.
+        if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
+            keyRefused_ = false;
         EditControl::handleKey(event, key);
+        keyRefused_ = keyRefused_ && !text().isEmpty();
         return;
     }
     event->accept();
     if (accepts(text(), SelStart(), SelLength(), key)) {
+        if (SelLength() == text().size())
+            keyRefused_ = false;
         insert(QString(key));
         return;
     }
+    noteRefusedKey();
     refuse(QString(key));
 }
 
+// A key refused over a text wholly selected would have replaced it: the text left is the one the control had.
+void TNumberEdit::noteRefusedKey() {
+    keyRefused_ = keyRefused_ || (!text().isEmpty() && SelLength() != text().size());
+}
+
 void TNumberEdit::refusedByHooks(QChar typed) {
+    noteRefusedKey();
     refuse(QString(typed));
 }
 
@@ -182,6 +202,7 @@ void TNumberEdit::focusInEvent(QFocusEvent *event) {
     EditControl::focusInEvent(event);
     if (!isReadOnly() && !editing_) {
         editing_ = true;
+        keyRefused_ = false;
         refresh();
         selectAll();
     }

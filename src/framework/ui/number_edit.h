@@ -20,7 +20,10 @@ namespace bco {
 // text it gives must be a whole amount ("1.234,56" and "1234,56" are; "1,234.56", "12.50" and "R$ 5" are
 // not). A text left unfinished ("12.5", a thousands group short of its digits) is not read as anything: the
 // control keeps the value it had, and the text stays as typed, when the operator leaves too, until it is
-// finished or the value is set; an action that reads the control refuses it (Unfinished).
+// finished or the value is set; an action that reads the control refuses it (Unfinished). So is a text
+// typed past a refused key: the keys around it may make another whole amount than the one meant ("1.23,45"
+// keeps "1.234", "12,345" keeps "12,34"), which is not taken until the operator deletes a character, replaces
+// the whole text or leaves it empty.
 //
 // The value is kept rounded to Decimals places (Consiste::RoundDec), so what the operator sees is what
 // the form reads. Clearing sets 0.
@@ -38,8 +41,8 @@ public:
 
     double Value() const;
     // Whether the control holds a typed text that is no amount yet ("2.5", a thousands group short of its
-    // digits), left or not: Value() is then still the value the control had, which an action must not take
-    // for what the field shows.
+    // digits), or one typed past a refused key, left or not: Value() is then still the value the control
+    // had, which an action must not take for what the field shows.
     bool Unfinished() const;
     // For an action about to read the control: when it is Unfinished, puts the focus on it, tells the
     // operator how to write the amount and raises Consiste::EAbort.
@@ -79,6 +82,7 @@ private:
     void refresh();
     // Tells under the control how to write the amount, naming the key or the text pasted.
     void refuse(const QString &what);
+    void noteRefusedKey();
 
     double value_ = 0.0;
     int decimals_ = 2;
@@ -87,6 +91,9 @@ private:
     bool acceptMinus_ = true;
     QString numberFormat_;
     bool editing_ = false;
+    // A key was refused since the text was last emptied, replaced whole or corrected: the text may not be
+    // the amount the operator typed.
+    bool keyRefused_ = false;
 };
 
 } // namespace bco

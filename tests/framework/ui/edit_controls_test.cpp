@@ -1,3 +1,4 @@
+#include <functional>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -332,23 +333,25 @@ TEST_P(NumberTyping, KeepsTheNumberWithinItsLimits) {
 INSTANTIATE_TEST_SUITE_P(
     NumberEdit, NumberTyping,
     ::testing::Values(
-        TypedNumber{"digits beyond the integer limit are refused", 3, true, "12345", "123", 123, "123,00"},
-        TypedNumber{"a third decimal is refused", 9, true, "1,234", "1,23", 1.23, "1,23"},
+        TypedNumber{"digits beyond the integer limit are refused", 3, true, "12345", "123", 0, "123"},
+        TypedNumber{"a third decimal is refused", 9, true, "1,234", "1,23", 0, "1,23"},
         TypedNumber{"a point separates the thousands", 9, true, "1.234,56", "1.234,56", 1234.56, "1.234,56"},
-        TypedNumber{"a point after four digits is refused", 9, true, "1234.", "1234", 1234, "1.234,00"},
-        TypedNumber{"a point after a leading zero is refused", 9, true, "0.", "0", 0, "0,00"},
-        TypedNumber{"a point after the decimal comma is refused", 9, true, "1,2.", "1,2", 1.2, "1,20"},
-        TypedNumber{"a thousands group takes three digits", 9, true, "1.2345", "1.234", 1234, "1.234,00"},
+        TypedNumber{"a point after four digits is refused", 9, true, "1234.", "1234", 0, "1234"},
+        TypedNumber{"a point after a leading zero is refused", 9, true, "0.", "0", 0, "0"},
+        TypedNumber{"a point after the decimal comma is refused", 9, true, "1,2.", "1,2", 0, "1,2"},
+        TypedNumber{"a thousands group takes three digits", 9, true, "1.2345", "1.234", 0, "1.234"},
         TypedNumber{"a comma after a short group is refused", 9, true, "1.23,", "1.23", 0, "1.23"},
         TypedNumber{"an unfinished group is no amount, and stays as typed", 9, true, "12.5", "12.5", 0,
                     "12.5"},
         TypedNumber{"separators are not digits", 4, true, "1.234,5", "1.234,5", 1234.5, "1.234,50"},
-        TypedNumber{"a second decimal separator is refused", 9, true, "1,2,3", "1,23", 1.23, "1,23"},
-        TypedNumber{"letters are refused", 9, true, "1a2", "12", 12, "12,00"},
+        TypedNumber{"a second decimal separator is refused", 9, true, "1,2,3", "1,23", 0, "1,23"},
+        TypedNumber{"letters are refused", 9, true, "1a2", "12", 0, "12"},
         TypedNumber{"a minus is refused where the form says so, and told as such", 9, false, "-12", "12", 12,
                     "12,00", "“-” recusado: este valor não tem sinal"},
         TypedNumber{"a minus leads a negative number", 9, true, "-12", "-12", -12, "-12,00"},
-        TypedNumber{"a minus inside the number is refused", 9, true, "1-2", "12", 12, "12,00"}),
+        TypedNumber{"a minus inside the number is refused", 9, true, "1-2", "12", 0, "12"},
+        TypedNumber{"a comma refused after a short group leaves another amount, not taken", 9, true,
+                    "1.23,45", "1.234", 0, "1.234"}),
     CaseName());
 
 TEST_F(NumberTypingForm, TheFormsKeyPressRuleRefusesTheMinusAndTheTenthDigit) {
@@ -366,7 +369,43 @@ TEST_F(NumberTypingForm, TheFormsKeyPressRuleRefusesTheMinusAndTheTenthDigit) {
     EXPECT_TRUE(QToolTip::isVisible() && QToolTip::text().startsWith(u"“3” recusado"))
         << "a key the form's rule refused is told as the control's own: " << QToolTip::text().toStdString();
     leave();
-    EXPECT_EQ(edit->Text(), QStringLiteral("123.456.789,12"));
+    EXPECT_EQ(edit->Text(), QStringLiteral("123456789,12")) << "typed past refused keys: not taken";
+    EXPECT_EQ(edit->Value(), 0.0);
+}
+
+// The text typed past a refused key may be another whole amount than the one meant: it is not taken until the
+// operator corrects it (a character deleted, the whole text replaced) or empties it.
+TEST_F(NumberTypingForm, ATextTypedPastARefusedKeyIsTakenOnlyOnceCorrected) {
+    const struct {
+        const char *name;
+        std::function<void(QWidget *)> correct;
+        const char *retyped;
+        double value;
+    } cases[] = {
+        {"a character deleted", [](QWidget *w) { QTest::keyClick(w, Qt::Key_Backspace); }, "4,5", 1234.5},
+        {"the whole text replaced", [](QWidget *w) { QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier); },
+         "123,45", 123.45},
+        {"the text emptied",
+         [](QWidget *w) {
+             QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClick(w, Qt::Key_Delete);
+         },
+         "7", 7},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        leave();
+        edit->SetValue(10);
+        enter();
+        QTest::keyClicks(edit, QStringLiteral("1.23,45"));
+        ASSERT_EQ(edit->Text(), QStringLiteral("1.234"));
+        EXPECT_TRUE(edit->Unfinished());
+        EXPECT_EQ(edit->Value(), 10.0) << "the value it had, not the amount the keys left";
+        c.correct(edit);
+        QTest::keyClicks(edit, QString::fromUtf8(c.retyped));
+        EXPECT_FALSE(edit->Unfinished()) << edit->Text().toStdString();
+        EXPECT_EQ(edit->Value(), c.value);
+    }
 }
 
 TEST_F(NumberTypingForm, TheKeypadsDecimalKeyTypesTheDecimalCommaWhateverItSends) {
