@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include <deque>
+#include <limits>
 #include <map>
 #include <stdexcept>
 #include <tuple>
@@ -60,14 +61,21 @@ QString cut(const QString &value, int width) {
 }
 
 // The amount of a Valor cell: a number cell as it is, a text in either convention; rounded to the cent,
-// since amounts are stored in cents and a fraction of a cent would reach the server as a different value.
+// since amounts are stored in cents. A number past the cent (12.3456, the value of =1/3) is refused as the
+// same text is: three rows of =1/3 sum to 1,00 in the sheet and would to 0,99 in the books. What binary
+// fractions leave past the cent (0.1 + 0.2) is no fraction of one.
 bco::AmountReading amountOf(const bco::WorkbookCell &cell) {
     bco::AmountReading reading;
     switch (cell.kind()) {
-    case bco::CellKind::Number:
-        reading.outcome = bco::AmountReading::Outcome::Amount;
+    case bco::CellKind::Number: {
         reading.value = cell.number();
+        const double cents = reading.value * 100.0;
+        const bool wholeCents = std::fabs(cents - std::round(cents)) <=
+                                1e-6 + std::fabs(cents) * 4 * std::numeric_limits<double>::epsilon();
+        reading.outcome = !std::isfinite(cents) || wholeCents ? bco::AmountReading::Outcome::Amount
+                                                              : bco::AmountReading::Outcome::FractionOfACent;
         break;
+    }
     case bco::CellKind::Empty:
         reading.outcome = bco::AmountReading::Outcome::Amount;
         break;
@@ -259,7 +267,10 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
         if (amount.outcome == bco::AmountReading::Outcome::Ambiguous)
             row.amountReadings = {valor.textValue().trimmed(), amount.asThousands, amount.asDecimals};
         if (amount.outcome == bco::AmountReading::Outcome::FractionOfACent)
-            row.amountPastTheCent = valor.textValue().trimmed();
+            row.amountPastTheCent =
+                valor.kind() == bco::CellKind::Number
+                    ? QLocale(QLocale::Portuguese, QLocale::Brazil).toString(valor.number(), 'g', 15)
+                    : valor.textValue().trimmed();
         row.document = bco::asOneLineField(table.text(r, Documento));
         row.customerText = table.text(r, Cliente);
         row.supplierText = table.text(r, Fornecedor);

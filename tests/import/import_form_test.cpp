@@ -72,11 +72,14 @@ const char refusalRows[] = R"([
   [{"date": "2024-03-15"}, "001", "0101", "D", "1", "Valor grande demais", "10.000.000.000.000,00", "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", {"error": "#REF!"}, 10, "", null, null],
   [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Certa", 10, "", null, null],
-  [{"date": "2024-03-15"}, "001", "0101", "C ", "1", "Ac\u0327a\u0303o e\u0301 a\u0301gil: lanc\u0327amento a\u0300 vista ja\u0301 pago", 10, "", null, null]
+  [{"date": "2024-03-15"}, "001", "0101", "C ", "1", "Ac\u0327a\u0303o e\u0301 a\u0301gil: lanc\u0327amento a\u0300 vista ja\u0301 pago", 10, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Número além do centavo", 12.3456, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "O resto binário de 0,1 + 0,2", 0.30000000000000004, "", null, null]
 ])";
 
 // Line 24 has no problem: its kind has a blank after it, and its description, 39 characters as the operator
-// reads it, spells its accents as combining marks (46 characters as stored so).
+// reads it, spells its accents as combining marks (46 characters as stored so). Nor has line 26: what binary
+// fractions leave past the cent is no fraction of one.
 const std::vector<ErrorLine> refusalLines = {
     {2, "Conta Corrente não cadastrada."},
     {3, "Forma de Lançamento Inválida. Informar \"C\" para Crédito ou \"D\" para Débito."},
@@ -100,6 +103,7 @@ const std::vector<ErrorLine> refusalLines = {
     {20, "Valor maior que o maior valor de um lançamento (9.999.999.999.999,99)."},
     {21, "Valor maior que o maior valor de um lançamento (9.999.999.999.999,99)."},
     {22, "A coluna Descrição tem o erro #REF! de uma fórmula."},
+    {25, "Valor com fração de centavo: \"12,3456\" (um lançamento tem no máximo duas casas decimais)."},
 };
 
 // A clean file as other programs write them: headings in another case and order, empty Data rows, dates as
@@ -356,7 +360,7 @@ TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) 
     EXPECT_TRUE(form->records.entry.cdsMovBanc.IsEmpty()) << "the first row is wrong: nothing is built";
     EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
     EXPECT_TRUE(control("dgbErros")->isEnabled());
-    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 23);
+    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 25);
 }
 
 // A file of more wrong rows than anyone reads lists the first, and tells how many more there are from which
