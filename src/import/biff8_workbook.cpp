@@ -482,13 +482,17 @@ private:
 void readBiff8Sheet(QByteArrayView stream, const QString &sheet, SheetCells &cells) {
     const Globals globals = readGlobals(stream);
     cells.dateSystem = globals.dateSystem;
+    const SheetEntry *found = nullptr;
     for (const SheetEntry &worksheet : globals.worksheets) {
-        if (worksheet.name.compare(sheet, Qt::CaseInsensitive) == 0) {
-            WorksheetReader(globals, cells).read(stream, worksheet.offset);
-            return;
-        }
+        if (worksheet.name.compare(sheet, Qt::CaseInsensitive) != 0)
+            continue;
+        if (found != nullptr)
+            throw WorkbookError::sheetNamedTwice(found->name, worksheet.name);
+        found = &worksheet;
     }
-    throw WorkbookError::missingSheet(sheet);
+    if (found == nullptr)
+        throw WorkbookError::missingSheet(sheet);
+    WorksheetReader(globals, cells).read(stream, found->offset);
 }
 
 } // namespace bco

@@ -81,6 +81,7 @@ public:
         cells_.cells().clear();
         cells_.dateSystem = dateSystem_;
         row_ = 0;
+        QString found;
         while (nextToken(reader) != QXmlStreamReader::EndDocument) {
             if (!reader.isStartElement())
                 continue;
@@ -91,16 +92,21 @@ public:
                 if (epoch.isValid())
                     cells_.dateSystem = DateSystem::fromEpoch(epoch);
             } else if (is(reader, TableNamespace, u"table")) {
-                if (reader.attributes()
-                        .value(TableNamespace, QLatin1StringView("name"))
-                        .compare(sheet_, Qt::CaseInsensitive) == 0) {
+                const QString name =
+                    reader.attributes().value(TableNamespace, QLatin1StringView("name")).toString();
+                if (name.compare(sheet_, Qt::CaseInsensitive) != 0) {
+                    skipElement(reader);
+                } else if (!found.isNull()) {
+                    throw WorkbookError::sheetNamedTwice(found, name);
+                } else {
+                    // Read, and the rest of the tables looked through for another of its name.
+                    found = name;
                     readTable(reader);
-                    return;
                 }
-                skipElement(reader);
             }
         }
-        throw WorkbookError::missingSheet(sheet_);
+        if (found.isNull())
+            throw WorkbookError::missingSheet(sheet_);
     }
 
 private:

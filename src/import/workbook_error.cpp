@@ -68,6 +68,14 @@ WorkbookError WorkbookError::missingSheet(const QString &sheet) {
         QStringLiteral("A planilha %1 não foi encontrada na pasta de trabalho.").arg(quoted(sheet)));
 }
 
+WorkbookError WorkbookError::sheetNamedTwice(const QString &first, const QString &second) {
+    return WorkbookError(
+        QStringLiteral("A pasta de trabalho tem duas planilhas de mesmo nome, %1 e %2 (os programas "
+                       "de planilha não distinguem maiúsculas de minúsculas): renomeie uma "
+                       "delas.")
+            .arg(quoted(first), quoted(second)));
+}
+
 WorkbookError WorkbookError::missingHeadings(const QStringList &headings, const QString &sheet) {
     const QString text =
         headings.size() == 1

@@ -25,6 +25,9 @@ public:
     [[noreturn]] static void throwDamaged(const char *detail);
     static WorkbookError tooLarge();
     static WorkbookError missingSheet(const QString &sheet);
+    // Two sheets whose names the sheet wanted matches (spreadsheet programs do not tell "PLAN1" from "Plan1",
+    // and write no such pair): which the operator means cannot be told.
+    static WorkbookError sheetNamedTwice(const QString &first, const QString &second);
     static WorkbookError missingHeadings(const QStringList &headings, const QString &sheet);
     // A heading the import reads written over two columns: taking either, the import would write values the
     // operator may not see (a hidden column) or did not mean. Columns count from 0.

@@ -174,7 +174,7 @@ struct WorkbookPart {
 
 WorkbookPart readWorkbookPart(QXmlStreamReader &reader, const QString &sheet) {
     WorkbookPart workbook;
-    bool found = false;
+    QString found;
     while (nextToken(reader) != QXmlStreamReader::EndDocument) {
         if (!reader.isStartElement())
             continue;
@@ -182,16 +182,19 @@ WorkbookPart readWorkbookPart(QXmlStreamReader &reader, const QString &sheet) {
         if (reader.name() == u"workbookPr") {
             const QStringView value = attributes.value(QLatin1StringView("date1904"));
             workbook.date1904 = value == u"1" || value == u"true";
-        } else if (!found && reader.name() == u"sheet" &&
+        } else if (reader.name() == u"sheet" &&
                    attributes.value(QLatin1StringView("name")).compare(sheet, Qt::CaseInsensitive) == 0) {
+            const QString name = attributes.value(QLatin1StringView("name")).toString();
+            if (!found.isNull())
+                throw WorkbookError::sheetNamedTwice(found, name);
             // r:id, whatever prefix the relationships namespace has here.
             for (const QXmlStreamAttribute &attribute : attributes)
                 if (attribute.name() == u"id" && !attribute.namespaceUri().isEmpty())
                     workbook.sheetRelationship = attribute.value().toString();
-            found = true;
+            found = name;
         }
     }
-    if (!found)
+    if (found.isNull())
         throw WorkbookError::missingSheet(sheet);
     return workbook;
 }

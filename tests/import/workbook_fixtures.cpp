@@ -39,7 +39,10 @@ QString WorkbookFixtures::add(const WorkbookRecipe &recipe) {
     const QString path = this->path(recipe.name + u'.' + QLatin1StringView(extensionOf(recipe.format)));
     workbook[u"path"] = path;
     workbook[u"format"] = QLatin1StringView(extensionOf(recipe.format));
-    workbook[u"sheets"] = QJsonArray{QJsonObject{{"name", recipe.sheet}, {"rows", rows.array()}}};
+    // Sheets written ahead of the recipe's own, as the option "sheetsBefore" gives them.
+    QJsonArray sheets = workbook.take(u"sheetsBefore").toArray();
+    sheets.append(QJsonObject{{"name", recipe.sheet}, {"rows", rows.array()}});
+    workbook[u"sheets"] = sheets;
     workbooks_.append(workbook);
     return path;
 }

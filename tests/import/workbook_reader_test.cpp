@@ -326,6 +326,15 @@ const FailureCase failureCases[] = {
      missingSheet,
      {Format::Xls, Format::Xlsx, Format::Ods},
      QStringLiteral("Dados")},
+    // Spreadsheet programs write no such pair: only another program's file has it.
+    {"two sheets whose names differ only in case",
+     R"([["Data", "Valor", "Descrição"], [{"date": "2024-03-15"}, 1, "Folha certa"]])",
+     QStringLiteral("A pasta de trabalho tem duas planilhas de mesmo nome, \"PLAN1\" e \"Plan1\" (os "
+                    "programas de planilha não distinguem maiúsculas de minúsculas): renomeie uma delas."),
+     {Format::Xlsx, Format::Ods},
+     QStringLiteral("Plan1"),
+     R"({"xlsx": {"exact_names": true}, "sheetsBefore": [{"name": "PLAN1", "rows": [["Data", "Valor", "Descrição"],
+         [{"date": "2024-03-15"}, 999, "Folha errada"]]}]})"},
     {"a sheet without two headings", R"([["Data", "Forma", "Descricao"]])",
      QStringLiteral(
          "As colunas \"Valor\" e \"Descrição\" não foram encontradas na linha de títulos da planilha "
@@ -807,7 +816,14 @@ std::function<void(QByteArray &)> instead3rdDescription(const char *cell) {
 
 const LongOdsCase longOdsCases[] = {
     {"reads every cell", nullptr, QString()},
-    {"broken XML after the sheet is never looked into", afterTheSheet(brokenXml), QString()},
+    // The tables after the sheet are looked through for another of its name in another case.
+    {"broken XML after the sheet is told", afterTheSheet(brokenXml),
+     QStringLiteral("A pasta de trabalho está danificada ou incompleta (XML inválido: Opening and ending tag "
+                    "mismatch.).")},
+    {"a table after the sheet named as it in another case",
+     afterTheSheet("<table:table table:name=\"PLAN1\"></table:table>"),
+     QStringLiteral("A pasta de trabalho tem duas planilhas de mesmo nome, \"Plan1\" e \"PLAN1\" (os "
+                    "programas de planilha não distinguem maiúsculas de minúsculas): renomeie uma delas.")},
     {"badly encoded text after the sheet is told first", afterTheSheet(badlyEncoded), badlyEncodedContent},
     {"badly encoded text in the sheet is told first", inEntry(20, badlyEncoded), badlyEncodedContent},
     {"badly encoded text comes before the cells' bound passed earlier in the sheet",

@@ -20,7 +20,7 @@ A description is {"workbooks": [workbook, ...]}; a workbook is
      "sheets": [{"name": "Plan1", "rows": [row, ...]}, ...],
      "xls": {"sector_size": 512 | 4096, "mini_stream": bool, "padding_bytes": N, "filepass": bool,
              "dimensions": [rows, columns]},
-     "xlsx": {"inline_strings": bool, "omit_references": bool}}
+     "xlsx": {"inline_strings": bool, "omit_references": bool, "exact_names": bool}}
 "xls" options other than the defaults write the compound file with our own writer below instead of
 xlwt's, to get what other writers produce; "filepass" marks the workbook as encrypted; "dimensions" makes
 each sheet claim to span that many rows and columns from its first cell.
@@ -414,6 +414,12 @@ def rewrite_xlsx_sheets(path, sheet_names, cached, options, hidden=None):
             if options.get("omit_references"):
                 c.attrib.pop("r", None)
         parts[part] = ElementTree.tostring(root, xml_declaration=True, encoding="UTF-8")
+    if options.get("exact_names"):
+        # openpyxl renames a sheet whose name another has in another case, as spreadsheet programs do.
+        root = ElementTree.fromstring(parts["xl/workbook.xml"])
+        for sheet, name in zip(root.iter("{%s}sheet" % MAIN), sheet_names):
+            sheet.set("name", name)
+        parts["xl/workbook.xml"] = ElementTree.tostring(root, xml_declaration=True, encoding="UTF-8")
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
         for name, data in parts.items():
             archive.writestr(name, data)
