@@ -1,5 +1,6 @@
 #include "import/sheet_export.h"
 
+#include <optional>
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
@@ -114,9 +115,14 @@ QString xmlEscaped(const QString &text) {
 // The styles of styles.xml's cellXfs, in its order.
 enum Style { General = 0, DateStyle = 1, AmountStyle = 2, TitleStyle = 3 };
 
-// Days since 30/12/1899: the 1900 date system's serial of any date after February 1900.
-qint64 serialOf(QDate date) {
-    return QDate(1899, 12, 30).daysTo(date);
+// The 1900 date system's serial: days since 30/12/1899 from March 1900; one fewer before, since the
+// system counts a 29 February 1900 that never was; none before 1900, which the system cannot hold.
+std::optional<qint64> serialOf(QDate date) {
+    if (date >= QDate(1900, 3, 1))
+        return QDate(1899, 12, 30).daysTo(date);
+    if (date >= QDate(1900, 1, 1))
+        return QDate(1899, 12, 31).daysTo(date);
+    return std::nullopt;
 }
 
 QString cellXml(const QString &reference, const QVariant &value, Style textStyle) {
@@ -133,10 +139,13 @@ QString cellXml(const QString &reference, const QVariant &value, Style textStyle
     case QMetaType::LongLong:
         return at + QStringLiteral("><v>%1</v></c>").arg(value.toLongLong());
     case QMetaType::QDate:
-        if (value.toDate().isValid())
-            return at +
-                   QStringLiteral(" s=\"%1\"><v>%2</v></c>").arg(DateStyle).arg(serialOf(value.toDate()));
-        return {};
+        if (!value.toDate().isValid())
+            return {};
+        if (const std::optional<qint64> serial = serialOf(value.toDate()))
+            return at + QStringLiteral(" s=\"%1\"><v>%2</v></c>").arg(DateStyle).arg(*serial);
+        return at + QStringLiteral(" s=\"%1\" t=\"inlineStr\"><is><t>%2</t></is></c>")
+                        .arg(textStyle)
+                        .arg(value.toDate().toString(u"dd/MM/yyyy"));
     default:
         return at + QStringLiteral(" s=\"%1\" t=\"inlineStr\"><is><t xml:space=\"preserve\">%2</t></is></c>")
                         .arg(textStyle)
