@@ -246,6 +246,8 @@ void TfrmImportLanc::sbtImportExportClick() {
         if (!outcome.imported()) {
             // The credits' call was answered before the debits' met accounting errors or were refused:
             // those credits are in the books, and the operator learns it here rather than keying them again.
+            if (outcome.credits == 0 && outcome.refusal.isEmpty())
+                ui->lblResumo->setText(msgPadrao.Msg(QStringLiteral("Resumo_NadaContabil")));
             if (outcome.credits > 0) {
                 RefreshEntryForm();
                 const int written = outcome.credits - outcome.skippedCredits;

@@ -55,6 +55,8 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "Resumo_DebitosFalharam|Importados: %1 crédito(s). A importação dos débitos falhou: %2 Importe de "
         "novo para gravar os débitos que faltarem (os créditos já estão gravados e não são enviados de "
         "novo).",
+        "Resumo_NadaContabil|Nada foi importado: corrija o que a tela de contabilização aponta e importe de "
+        "novo.",
         "Resumo_Ignorados|Já estavam incluídos e não foram gravados de novo: %1 crédito(s) e %2 débito(s).",
         ("Debitos_Pendentes|Os créditos deste arquivo foram gravados e os débitos ainda não: fechada a tela, "
          "eles só poderão ser importados sozinhos (bco-import --kind D). Fechar assim mesmo?"),

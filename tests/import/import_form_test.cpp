@@ -584,6 +584,22 @@ TEST_F(ImportForm, CreditsWrittenBeforeTheDebitsWereRefusedAreToldAndListed) {
     env.dialogs.answer(QStringLiteral("Debitos_Pendentes"), MsgButton::Yes); // closed with the debits unsent
 }
 
+// The credits' call meets accounting errors: nothing is written, and the form says so beside the accounting
+// screen that shows why.
+TEST_F(ImportForm, CreditsThatCannotBeAccountedWriteNothingAndTheFormSaysSo) {
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    ASSERT_TRUE(importEnabled());
+    env.execute(
+        QStringLiteral("UPDATE CONTCTBL SET IDACEITALANC = 'N' WHERE CDCONTCTBL IN (SELECT CDCONTCTBL "
+                       "FROM TPCREDBANC)"));
+    form->sbtImportExport->click();
+    ASSERT_EQ(screens.size(), 1u);
+    EXPECT_EQ(screens[0].code, QStringLiteral("CTB10200"));
+    EXPECT_EQ(importedMovements(), 0);
+    EXPECT_EQ(summary(), QStringLiteral("Nada foi importado: corrija o que a tela de contabilização aponta e "
+                                        "importe de novo."));
+}
+
 // Between the check and "Importar", another operator leaves the month's budget of the file's debit type
 // nothing to take: the debits' call is refused once the credits' call was written. The form tells both; sent
 // again, once the budget allows it, the import sends only the debits, so that a credit the other operator
