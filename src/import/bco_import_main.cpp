@@ -149,7 +149,7 @@ int run() {
     parser.addOptions({help, check, statement, reconcile, account, kind});
     bco::CommandLineSession::addOptions(parser);
     if (!parser.parse(QCoreApplication::arguments())) {
-        bco::writeLine(stderr, parser.errorText());
+        bco::writeLine(stderr, parser.errorText() + QStringLiteral(" (bco-import --help mostra o uso)"));
         return CannotRun;
     }
     if (parser.isSet(help)) {
@@ -228,10 +228,11 @@ int run() {
         if (!outcome.imported()) {
             // The credits' call was answered before the debits' failed: a script must know they are in.
             if (outcome.credits > 0)
-                bco::writeLine(stdout,
-                               QStringLiteral("Importados %1 crédito(s); os débitos não foram importados "
-                                              "(acertados, --kind D envia só os débitos).")
-                                   .arg(outcome.credits - outcome.skippedCredits));
+                bco::writeLine(
+                    stdout, QStringLiteral("Importados %1 crédito(s); os débitos não foram importados: "
+                                           "corrigido o que os impediu, importe o mesmo arquivo com --kind "
+                                           "D, que envia só os débitos.")
+                                .arg(outcome.credits - outcome.skippedCredits));
             if (!outcome.refusal.isEmpty()) {
                 bco::writeLine(stderr, outcome.refusal);
                 return CannotRun;

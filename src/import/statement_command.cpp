@@ -20,11 +20,13 @@ enum StatementExit { Agrees = 0, LinesLeft = 1, StatementCannotRun = 2 };
 
 // Signed, a comma before the cents and no thousands separator, so that a script reads it back as easily as
 // an operator does.
-QString reais(qint64 cents) {
+// Without thousands separators in the lines a script reads field by field; with them in the sentences.
+QString reais(qint64 cents, bool grouped = false) {
     const qint64 whole = cents < 0 ? -cents : cents;
     return QStringLiteral("%1%2,%3")
         .arg(cents < 0 ? QStringLiteral("-") : QString())
-        .arg(whole / 100)
+        .arg(grouped ? QLocale(QLocale::Portuguese, QLocale::Brazil).toString(whole / 100)
+                     : QString::number(whole / 100))
         .arg(whole % 100, 2, 10, QLatin1Char('0'));
 }
 
@@ -123,7 +125,7 @@ int importStatement(const QCommandLineParser &parser, const QString &path, bool 
     const qint64 books = bco::booksBalanceAt(server, account, statement.closing->date);
     const qint64 difference = statement.closing->cents - books;
     bco::writeLine(stdout, QStringLiteral("Diferença do saldo final em %1: %2 (banco %3, livros %4)")
-                               .arg(day(statement.closing->date), reais(difference),
-                                    reais(statement.closing->cents), reais(books)));
+                               .arg(day(statement.closing->date), reais(difference, true),
+                                    reais(statement.closing->cents, true), reais(books, true)));
     return left || difference != 0 ? LinesLeft : Agrees;
 }

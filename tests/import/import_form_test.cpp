@@ -935,8 +935,8 @@ TEST_F(CommandLine, DebitsRefusedAfterTheCreditsWereWrittenTellTheCreditsWritten
     const Run refused = run({file});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_EQ(refused.out.trimmed(),
-              QStringLiteral("Importados 2 crédito(s); os débitos não foram importados "
-                             "(acertados, --kind D envia só os débitos)."));
+              QStringLiteral("Importados 2 crédito(s); os débitos não foram importados: corrigido o que os "
+                             "impediu, importe o mesmo arquivo com --kind D, que envia só os débitos."));
     EXPECT_TRUE(refused.err.contains(u"supera o valor orçado")) << refused.err.toStdString();
     EXPECT_TRUE(refused.err.startsWith(u"Linha 4 do arquivo: ")) << refused.err.toStdString();
     EXPECT_EQ(importedMovements(), 2);
@@ -1170,10 +1170,11 @@ TEST_F(StatementCommandLine, StoresTheStatementReconcilesWhatIsCertainAndTellsWh
                                {13, "0,00", "F6", "", "AVISO"}};
     const QString statement =
         file(QStringLiteral("extrato.ofx"), ofxOf(bank, agency, number, lines, closing));
+    // The sentence groups the thousands, as the screens do.
     const auto reais = [](qint64 cents) {
         return QStringLiteral("%1%2,%3")
             .arg(cents < 0 ? "-" : "")
-            .arg(std::abs(cents) / 100)
+            .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(std::abs(cents) / 100))
             .arg(std::abs(cents) % 100, 2, 10, QLatin1Char('0'));
     };
 

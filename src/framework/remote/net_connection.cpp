@@ -46,7 +46,9 @@ QString describe(httplib::Error error, bool tls) {
     case httplib::Error::SSLConnection:
         return QStringLiteral("não foi possível abrir uma conexão TLS (o servidor atende por HTTPS?)");
     case httplib::Error::SSLServerVerification:
-        return QStringLiteral("o certificado do servidor não é confiável ou não é deste endereço");
+        return QStringLiteral(
+            "o certificado do servidor não é confiável ou não é deste endereço (a autoridade "
+            "que o assinou é dada por --server-ca, ou ca= na seção [servidor] da configuração)");
     default:
         return QStringLiteral("erro do cliente HTTP %1")
             .arg(QString::fromStdString(httplib::to_string(error)));
