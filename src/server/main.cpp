@@ -80,16 +80,27 @@ public:
         } catch (const IniFileError &error) {
             throw std::invalid_argument(problem(path, error).toStdString());
         }
-        QStringList known;
-        for (const QCommandLineOption &option : fileOptions)
+        QStringList known, keys;
+        for (const QCommandLineOption &option : fileOptions) {
             known.append(QStringLiteral("server/") + option.names().first());
+            keys.append(option.names().first());
+        }
         if (const auto unknown = file_->firstUnknown(known))
             throw std::invalid_argument(QStringLiteral("configuration file %1, line %2: %3 is no setting of "
                                                        "the server (its [server] keys: %4)")
                                             .arg(path)
                                             .arg(unknown->second)
-                                            .arg(unknown->first, known.join(QStringLiteral(", ")))
+                                            .arg(unknown->first, keys.join(QStringLiteral(", ")))
                                             .toStdString());
+        path_ = path;
+    }
+
+    // Where a setting's value came from, for a message that refuses it: the option, or the file's key.
+    std::string source(const QCommandLineOption &option) const {
+        const QString name = option.names().first();
+        if (parser_.isSet(option) || !file_ || !file_->value(QStringLiteral("server/") + name))
+            return "--" + name.toStdString();
+        return (name + QStringLiteral("= in ") + path_).toStdString();
     }
 
     QString value(const QCommandLineOption &option) const {
@@ -100,6 +111,8 @@ public:
     }
 
 private:
+    QString path_;
+
     static QString problem(const QString &path, const IniFileError &error) {
         const QString where = QStringLiteral("configuration file %1, line %2: ").arg(path).arg(error.line());
         switch (error.kind()) {
@@ -221,10 +234,10 @@ int run(QCoreApplication &app) {
         bool ok = false;
         http.bodyLimit = settings.value(bodyLimit).toULongLong(&ok);
         if (!ok || http.bodyLimit == 0)
-            throw std::invalid_argument("--body-limit needs a number of bytes");
+            throw std::invalid_argument(settings.source(bodyLimit) + " needs a number of bytes");
         http.threads = settings.value(threads).toInt(&ok);
         if (!ok || http.threads < 1)
-            throw std::invalid_argument("--threads needs a positive number");
+            throw std::invalid_argument(settings.source(threads) + " needs a positive number");
         http.tlsCertificate = settings.value(tlsCert);
         http.tlsKey = settings.value(tlsKey);
     }
@@ -258,8 +271,11 @@ int run(QCoreApplication &app) {
         const auto companies = pool.forThisThread().scalar(QStringLiteral("SELECT COUNT(*) FROM EMPRESA"));
         if (companies && companies->toLongLong() > 0)
             std::fprintf(stderr, "the database already holds data; the demo data was not loaded again\n");
-        else
+        else {
             loadDemoData(pool.forThisThread(), demo);
+            std::fprintf(stderr, "the demo data was loaded (processing date %s)\n",
+                         qPrintable(demo.processingDate.toString(Qt::ISODate)));
+        }
     }
     if (!serving)
         return 0;

@@ -76,9 +76,14 @@ TEST(TransportSecurityTest, AMistakeOnTheCommandLineLeavesNoDatabaseBehind) {
     ASSERT_TRUE(config.open(QIODevice::WriteOnly));
     config.write("[Server]\nlisten=127.0.0.1:0\n");
     config.close();
+    const QString badThreads = folder.filePath(QStringLiteral("threads.conf"));
+    QFile threadsConfig(badThreads);
+    ASSERT_TRUE(threadsConfig.open(QIODevice::WriteOnly));
+    threadsConfig.write("[server]\nthreads=abc\n");
+    threadsConfig.close();
     const struct Case {
         QStringList arguments;
-        const char *error;
+        std::string error;
     } cases[] = {
         {{"--audit", "001"}, "no database file"},
         {{"--audit", "001", "--from", "01/03/2024"}, "--from needs a date"},
@@ -86,7 +91,9 @@ TEST(TransportSecurityTest, AMistakeOnTheCommandLineLeavesNoDatabaseBehind) {
         {{"--listen", "0.0.0.0:0"}, "without TLS"},
         {{"--threads", "0"}, "--threads needs"},
         {{"--listen", "127.0.0.1:0", "--tls-cert", "/nao/existe.pem", "--tls-key", "/nao/existe.key"}, "TLS"},
-        {{"--config", misspelt}, "is no setting of the server"},
+        {{"--config", misspelt}, "is no setting of the server (its [server] keys: db, listen,"},
+        // Named where it was written.
+        {{"--config", badThreads}, "threads= in " + badThreads.toStdString() + " needs a positive number"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
@@ -94,7 +101,7 @@ TEST(TransportSecurityTest, AMistakeOnTheCommandLineLeavesNoDatabaseBehind) {
         EXPECT_EQ(ServerProcess::runOnce(QStringList{"--db", QStringLiteral("sqlite:") + path} + c.arguments,
                                          nullptr, &errors, 60000),
                   1);
-        EXPECT_TRUE(errors.contains(QString::fromUtf8(c.error))) << errors.toStdString();
+        EXPECT_TRUE(errors.contains(QString::fromStdString(c.error))) << errors.toStdString();
         EXPECT_FALSE(QFileInfo::exists(path));
     }
 }
