@@ -465,11 +465,15 @@ TEST_P(MethodTest, NumberingRefusesAnImpossibleQuantityAndWritesNothing) {
 // A client drawing the largest quantities without writing would use up an account's numbers for good in
 // minutes: an operator's draws of a series in a day stop at the day's allowance, moving no series, and leave
 // the other series and the other operators theirs. The count is the database's (every server's, across
-// restarts), and keeps the current day only.
+// restarts), and keeps yesterday's and today's only: a draw begun before midnight still counts on
+// yesterday's.
 TEST_P(MethodTest, AnOperatorsDrawsOfASeriesStopAtTheDaysAllowanceMovingNoSeries) {
     sql().execute(
         QStringLiteral("INSERT INTO NUMEROPEDIDO (IDTIPONUM, CDCHAVE, CDOPERADOR, DTDIA, QTNUMEROS) "
-                       "VALUES ('MB', '002', 'DEMO', '2000-01-01', 1)"));
+                       "VALUES ('MB', '002', 'DEMO', '2000-01-01', 1), ('MB', '002', 'SUPERV', %1, 7)")
+            .arg(sql().dialect() == Dialect::Sqlite
+                     ? QStringLiteral("date('now', '-1 day')")
+                     : QStringLiteral("(now() AT TIME ZONE 'UTC')::date - 1")));
     constexpr int Largest = 100000;
     for (int draw = 0; draw < NumbersPerOperatorPerDay / Largest; ++draw)
         ASSERT_TRUE(server->call(QStringLiteral("getPrxMovBancario"), {"002", QString::number(Largest)}).ok())
@@ -489,9 +493,12 @@ TEST_P(MethodTest, AnOperatorsDrawsOfASeriesStopAtTheDaysAllowanceMovingNoSeries
                        "recomeça no dia seguinte."));
     EXPECT_EQ(last(), before);
     EXPECT_EQ(number(QStringLiteral("SELECT SUM(QTNUMEROS) FROM NUMEROPEDIDO WHERE IDTIPONUM = 'MB' AND "
-                                    "CDCHAVE = '002'")),
+                                    "CDCHAVE = '002' AND CDOPERADOR = 'DEMO'")),
               NumbersPerOperatorPerDay)
-        << "the refused draw counted nothing, and the earlier day's count is gone";
+        << "the refused draw counted nothing, and the count of a day before yesterday is gone";
+    EXPECT_EQ(number(QStringLiteral("SELECT SUM(QTNUMEROS) FROM NUMEROPEDIDO WHERE CDOPERADOR = 'SUPERV'")),
+              7)
+        << "yesterday's count stays";
     EXPECT_TRUE(server->call(QStringLiteral("getPrxMovCredBanc"), {"002", "1"}).ok()) << "another series";
     const CallOutcome other =
         server->callAs(server->restrictedToken(), QStringLiteral("getPrxMovBancario"), {"002", "1"});

@@ -88,9 +88,9 @@ void takeFromDailyAllowance(Sql &sql, Series series, const QString &key, const Q
     // The day is the database clock's UTC day, one for every server of it: servers in other time zones (or
     // whose clocks drift) would each count a day of their own and purge the count another is still using.
     // PostgreSQL's CURRENT_DATE would follow each connection's time zone, which a client's environment sets.
-    const QString today = sql.dialect() == Dialect::Sqlite
-                              ? QStringLiteral("date('now')")
-                              : QStringLiteral("(now() AT TIME ZONE 'UTC')::date");
+    const bool sqlite = sql.dialect() == Dialect::Sqlite;
+    const QString today =
+        sqlite ? QStringLiteral("date('now')") : QStringLiteral("(now() AT TIME ZONE 'UTC')::date");
     const SqlParams params{{QStringLiteral("tipo"), QString::fromLatin1(tableOf(series).kind)},
                            {QStringLiteral("chave"), key},
                            {QStringLiteral("operador"), operatorCode},
@@ -116,13 +116,16 @@ void takeFromDailyAllowance(Sql &sql, Series series, const QString &key, const Q
                 .arg(key)
                 .arg(quantity)
                 .arg(NumbersPerOperatorPerDay));
-    // Earlier days' counts of the series are of no more use: purged by the day's first draw of each operator
-    // (the one whose count is its own quantity), so that the other draws make one statement.
+    // The counts of the days before yesterday are of no more use: purged by the day's first draw of each
+    // operator (the one whose count is its own quantity), so that the other draws make one statement.
+    // Yesterday's stays: on PostgreSQL a draw's day is its transaction's start, and a draw begun before
+    // midnight that reached its count after the purge would find none, and count afresh past its allowance.
     if (total == quantity)
         sql.execute(
             QStringLiteral("DELETE FROM NUMEROPEDIDO WHERE IDTIPONUM = :tipo AND CDCHAVE = :chave AND "
                            "DTDIA < %1")
-                .arg(today),
+                .arg(sqlite ? QStringLiteral("date('now', '-1 day')")
+                            : QStringLiteral("(now() AT TIME ZONE 'UTC')::date - 1")),
             {params[0], params[1]});
 }
 
