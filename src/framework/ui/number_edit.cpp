@@ -121,10 +121,12 @@ bool TNumberEdit::accepts(const QString &text, int selStart, int selLength, QCha
 
 void TNumberEdit::handleKey(QKeyEvent *event, QChar key) {
     if (!key.isPrint() || isReadOnly()) {
-        // Deleting is the operator correcting what the refusal told; an emptied text holds nothing typed.
-        if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
-            keyRefused_ = false;
+        // Deleting a character is the operator correcting what the refusal told (a key that deletes nothing
+        // corrects nothing); an emptied text holds nothing typed.
+        const QString before = text();
         EditControl::handleKey(event, key);
+        if ((event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete) && text() != before)
+            keyRefused_ = false;
         keyRefused_ = keyRefused_ && !text().isEmpty();
         return;
     }
@@ -192,10 +194,14 @@ void TNumberEdit::pasteText(const QString &pasted) {
     setTextQuietly(before);
     SetSelStart(start);
     SetSelLength(length);
-    if (refused)
+    if (refused) {
         refuse(pasted.trimmed());
-    else
-        insert(taken);
+        return;
+    }
+    // A whole amount pasted over the whole text replaces what a refused key left.
+    if (length == before.size())
+        keyRefused_ = false;
+    insert(taken);
 }
 
 void TNumberEdit::focusInEvent(QFocusEvent *event) {
@@ -217,9 +223,11 @@ void TNumberEdit::changeEvent(QEvent *event) {
     if (isReadOnly() && editing_) {
         value_ = Value();
         editing_ = false;
+        keyRefused_ = false;
         refresh();
     } else if (!isReadOnly() && !editing_ && hasFocus()) {
         editing_ = true;
+        keyRefused_ = false;
         refresh();
     }
 }

@@ -391,6 +391,13 @@ TEST_F(NumberTypingForm, ATextTypedPastARefusedKeyIsTakenOnlyOnceCorrected) {
              QTest::keyClick(w, Qt::Key_Delete);
          },
          "7", 7},
+        {"a whole amount pasted over the whole text",
+         [](QWidget *w) {
+             QApplication::clipboard()->setText(QStringLiteral("123,45"));
+             QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClick(w, Qt::Key_V, Qt::ControlModifier);
+         },
+         "", 123.45},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -406,6 +413,20 @@ TEST_F(NumberTypingForm, ATextTypedPastARefusedKeyIsTakenOnlyOnceCorrected) {
         EXPECT_FALSE(edit->Unfinished()) << edit->Text().toStdString();
         EXPECT_EQ(edit->Value(), c.value);
     }
+    // A deleting key that deletes nothing corrects nothing; the control's own text shown again is its own.
+    leave();
+    edit->SetValue(10);
+    enter();
+    QTest::keyClicks(edit, QStringLiteral("12,345"));
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClick(edit, Qt::Key_Home);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit->Text(), QStringLiteral("12,34"));
+    EXPECT_TRUE(edit->Unfinished());
+    edit->setReadOnly(true);
+    edit->setReadOnly(false);
+    EXPECT_EQ(edit->Text(), QStringLiteral("10,00"));
+    EXPECT_FALSE(edit->Unfinished());
 }
 
 TEST_F(NumberTypingForm, TheKeypadsDecimalKeyTypesTheDecimalCommaWhateverItSends) {
