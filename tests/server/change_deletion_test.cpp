@@ -646,11 +646,12 @@ TEST_P(ChangeDeletionTest, AWriteOnADayTheFormsRefuseIsRefusedAndWritesNothing) 
     EXPECT_TRUE(released.ok()) << released.error.toStdString();
 }
 
-TEST_P(ChangeDeletionTest, ChangingOrDeletingWhatAnotherOperatorChangedMeanwhileIsRefused) {
+TEST_P(ChangeDeletionTest, ChangingOrDeletingAnEntryByADateOrValueItDoesNotHoldIsRefused) {
     Listed entry = plain();
     entry.cents += 1;
-    const QString message =
-        QStringLiteral("O lançamento foi alterado por outro operador. Atualize a lista e tente de novo.");
+    const QString message = QStringLiteral(
+        "A data e o valor enviados não são os do lançamento gravado: nada foi gravado. Atualize a lista e "
+        "tente de novo.");
     const Insertion call = change(entry, QStringLiteral("Tarde demais"));
     EXPECT_EQ(server->call(call.method, call.args).error, message);
     EXPECT_EQ(server->call(QStringLiteral("GetDeletaLanc"), deletion(entry)).error, message);

@@ -244,8 +244,9 @@ Variant changeEntry(const ChangeCall &call, CallContext &context, VariantList &a
     lockListVersion(sql, stored.account);
     if (stored.date != arg(call.storedDate).toDate() ||
         centsFromAmount(std::abs(arg(call.storedValue).toFloat())) != stored.cents)
-        refuse(QStringLiteral(
-            "O lançamento foi alterado por outro operador. Atualize a lista e tente de novo."));
+        refuse(QStringLiteral("A data e o valor enviados não são os do lançamento gravado: nada foi gravado. "
+                              "Atualize a lista e "
+                              "tente de novo."));
     // The form shows a debit's value with the sign the list gives it: the kind says the direction.
     const bool sameShown =
         std::all_of(call.shownDates.begin(), call.shownDates.end(),

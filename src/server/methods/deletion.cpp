@@ -35,8 +35,9 @@ Variant deleteEntry(CallContext &context, VariantList &args) {
     const StoredEntry stored =
         requireUnchangedEntry(context, kind, code(args[0]), code(args[8]), code(args[5]), listed);
     if (stored.date != args[1].toDate() || centsFromAmount(std::abs(args[2].toFloat())) != stored.cents)
-        throw Refusal(QStringLiteral(
-            "O lançamento foi alterado por outro operador. Atualize a lista e tente de novo."));
+        throw Refusal(QStringLiteral("A data e o valor enviados não são os do lançamento gravado: nada foi "
+                                     "gravado. Atualize a lista e "
+                                     "tente de novo."));
     const qint64 versionBefore = lockListVersion(sql, stored.account);
 
     if (const auto refusal = refusalByLinks(sql, stored, true))
