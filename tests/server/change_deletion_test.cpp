@@ -657,6 +657,23 @@ TEST_P(ChangeDeletionTest, ChangingOrDeletingAnEntryByADateOrValueItDoesNotHoldI
     EXPECT_EQ(server->call(QStringLiteral("GetDeletaLanc"), deletion(entry)).error, message);
 }
 
+// A movement the account never held (never drawn, or drawn and never written) was deleted by no one, whatever
+// version the call names.
+TEST_P(ChangeDeletionTest, ChangingOrDeletingAMovementTheAccountNeverHeldIsNotFound) {
+    Listed entry = plain();
+    entry.movement = QStringLiteral("9999999990");
+    const QString message = QStringLiteral("Lançamento não encontrado: movimento 9999999990");
+    Insertion call = change(entry, QStringLiteral("Nunca houve"));
+    call.args.push_back(QStringLiteral("1"));
+    VariantList deleting = deletion(entry);
+    deleting.push_back(QStringLiteral("1"));
+    const QList<qint64> before = written();
+    for (const CallOutcome &outcome :
+         {server->call(call.method, call.args), server->call(QStringLiteral("GetDeletaLanc"), deleting)})
+        EXPECT_TRUE(outcome.error.startsWith(message)) << outcome.error.toStdString();
+    EXPECT_EQ(written(), before);
+}
+
 // The pairing stands on the date, value and document, which a change does not touch: undoing it would undo
 // what the operator did not ask to undo.
 TEST_P(ChangeDeletionTest, AChangeKeepsTheReconciliationOfAMovementReconciledAloneAndTheChecksWriteNothing) {

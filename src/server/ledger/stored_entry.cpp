@@ -304,8 +304,21 @@ StoredEntry requireUnchangedEntry(CallContext &context, const EntryKind &kind, c
                                   const QString &movement, const QString &number, const ListedEntry &listed) {
     requireAccount(context, account);
     const auto entry = findEntry(context.sql, kind, account, movement, number, true);
-    refuseIfWrittenSince(entry, listed);
+    // A movement the account never held was deleted by no other operator: not found.
+    if (entry || wasDeleted(context.sql, account, "MOVBANCARIO", movement))
+        refuseIfWrittenSince(entry, listed);
     return found(entry, kind, account, movement, number);
+}
+
+bool wasDeleted(Sql &sql, const QString &account, const char *table, const QString &number) {
+    return sql
+        .scalar(
+            QStringLiteral("SELECT 1 FROM NUMEROEXCLUIDO WHERE CDREDUCONT = :conta AND NMTABELA = :tabela "
+                           "AND NRNUMERO = :numero"),
+            {{QStringLiteral("conta"), account},
+             {QStringLiteral("tabela"), QString::fromLatin1(table)},
+             {QStringLiteral("numero"), number}})
+        .has_value();
 }
 
 std::optional<qint64> listedVersion(const VariantList &args, size_t position) {

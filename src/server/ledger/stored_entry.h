@@ -67,6 +67,10 @@ std::optional<qint64> listedVersion(const VariantList &args, size_t position);
 // `stored` for writing, so that nothing changes it between this check and the call's writes.
 void refuseIfWrittenSince(const std::optional<StoredEntry> &stored, const ListedEntry &listed);
 
+// Whether the account held `number` in `table` (MOVBANCARIO, MOVCREDBANC or MOVDEBIBANC) and someone deleted
+// it, as the deleted numbers the database keeps tell: a number never written was deleted by no one.
+bool wasDeleted(Sql &sql, const QString &account, const char *table, const QString &number);
+
 // An entry in words the operator knows, for messages: "de 15/03/2024, valor 1.234,56".
 QString entryInWords(QDate date, qint64 cents);
 

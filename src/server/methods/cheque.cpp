@@ -33,9 +33,7 @@ Variant setEmiteCheque(CallContext &context, VariantList &args) {
     const std::optional<StoredEntry> stored = findEntryByNumber(sql, debitKind, account, debit, true);
     // A number no debit of the account held (never drawn, or drawn and never written) names none: no one
     // deleted it, as the deleted numbers the database keeps tell.
-    if (!stored && !sql.scalar(QStringLiteral("SELECT 1 FROM NUMEROEXCLUIDO WHERE CDREDUCONT = :conta AND "
-                                              "NMTABELA = 'MOVDEBIBANC' AND NRNUMERO = :debito"),
-                               {{QStringLiteral("conta"), account}, {QStringLiteral("debito"), debit}}))
+    if (!stored && !wasDeleted(sql, account, "MOVDEBIBANC", debit))
         refuse(QStringLiteral("Débito %1 não encontrado na conta corrente %2.").arg(debit, account));
     // A cheque another screen gave the debit meanwhile wrote it since it was listed: told as what it is.
     if (stored && !stored->cheque.trimmed().isEmpty())
