@@ -288,6 +288,12 @@ TEST_P(ImportTest, AnEntryOnADayClosedToTheOperatorOrOutsideAnOpenPeriodWritesNo
          {.kind = 'C', .date = QDate(2024, 6, 3), .type = "0005", .description = "Transferência"},
          {},
          "Data do lançamento fora do período contábil."},
+        // Told as the closed day it is (another operator closed it after the check), not as an accounting
+        // error to mend in the file.
+        {"accounted, where no period is open",
+         {.kind = 'C', .date = QDate(2024, 6, 3), .type = "0001", .description = "Depósito"},
+         {},
+         "Data do lançamento fora do período contábil."},
         {"accounted, in an open period on a day blocked to the operator",
          {.kind = 'C', .date = QDate(2024, 3, 5), .type = "0001", .description = "Depósito"},
          QStringLiteral("2024-03-10"),

@@ -619,6 +619,15 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
                        .arg(movementNamed, refusal.message(), entry.accounting.branch,
                             entry.accounting.company));
         }
+        // As an entry typed is refused on a day closed to the operator or outside the company's period,
+        // accounted or not (an entry of a type that is not accounted meets no period in its draft), and
+        // before its draft is: a day another operator closed after the file was checked is no accounting
+        // error to mend in the file, and is told as what it is, on its line.
+        try {
+            closedDays.refuseIfClosed(entry.accounting.company, entry.accounting.date);
+        } catch (const Refusal &refusal) {
+            refuse(QStringLiteral("%1: %2").arg(movementNamed, refusal.message()));
+        }
         const AccountingDraft draft = catalogue.draft(entry.accounting);
         if (!draft.errors.isEmpty()) {
             if (!accountingErrors) {
@@ -640,13 +649,6 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
         }
         if (accountingErrors)
             continue;
-        // As an entry typed is refused on a day closed to the operator or outside the company's period,
-        // accounted or not: an entry of a type that is not accounted met no period in its draft.
-        try {
-            closedDays.refuseIfClosed(entry.accounting.company, entry.accounting.date);
-        } catch (const Refusal &refusal) {
-            refuse(QStringLiteral("%1: %2").arg(movementNamed, refusal.message()));
-        }
         if (!kind.isCredit() && !budget.admit(entry.accounting))
             refuse(QStringLiteral("%1: Lançamento não foi incluído pois supera o valor orçado.")
                        .arg(movementNamed));
