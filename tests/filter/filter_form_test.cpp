@@ -527,6 +527,24 @@ TEST_F(FilterDialog, SavedOptionsComeBackWithThePickedTypes) {
     EXPECT_EQ(distinct(column(list(), "DEBCRED")), QStringList{"D"});
 }
 
+// A value typed halfway is no value to save: refused as the confirm refuses it, the options saved before
+// stay.
+TEST_F(FilterDialog, SavingTheOptionsRefusesAValueTypedHalfway) {
+    reload();
+    open([&](TfrmFiltroLancCont &shown) {
+        set(shown, {.valueFrom = 10.0, .valueTo = 50000.0});
+        shown.btfSaveOpc->click();
+        env.dialogs.clearShown();
+        set(shown, {.valueFrom = 1.0, .valueTo = 300.0, .typedValueTo = "2.5"});
+        shown.btfSaveOpc->click();
+        EXPECT_EQ(env.dialogs.errors(),
+                  QStringList{"'2.5' não é um valor completo: escreva-o como 1.234,56 ou 1234,56."});
+        shown.btfLoadOpc->click();
+        EXPECT_EQ(of(shown).nedValorFin->Value(), 50000.0);
+        shown.sbtConfirma->click();
+    });
+}
+
 TEST_F(FilterDialog, ASilentReloadRunsTheLastConfirmedCriteriaForTheAccountItIsGiven) {
     reload();
     QPointer<TfrmFiltroLancCont> made = Cli_bco11102::frmFiltroLancCont;

@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 
 #include "framework/ui/event_guard.h"
+#include "framework/ui/number_edit.h"
 #include "ui_filter_base_form.h"
 
 namespace bco {
@@ -154,6 +155,10 @@ QList<QWidget *> TfrmFiltroPadrao::optionControls() const {
 }
 
 void TfrmFiltroPadrao::btfSaveOpcClick() {
+    // A value still being typed would be saved as the one it replaces: refused before anything is cleared.
+    for (QWidget *control : optionControls())
+        if (auto *number = qobject_cast<TNumberEdit *>(control))
+            number->RefuseUnfinished();
     Opcoes.Clear();
     for (QWidget *control : optionControls()) {
         const QVariant value = valueProperty(control).read(control);
