@@ -58,6 +58,9 @@ void TNumberEdit::RefuseUnfinished() {
 
 void TNumberEdit::SetValue(double value) {
     keyRefused_ = false;
+    // A text left unfinished kept the control editing after the focus went: a value set now is shown as one.
+    if (!hasFocus())
+        editing_ = false;
     value_ = std::isfinite(value) ? Consiste::RoundDec(value, decimals_) : 0.0;
     refresh();
 }

@@ -427,6 +427,13 @@ TEST_F(NumberTypingForm, ATextTypedPastARefusedKeyIsTakenOnlyOnceCorrected) {
     edit->setReadOnly(false);
     EXPECT_EQ(edit->Text(), QStringLiteral("10,00"));
     EXPECT_FALSE(edit->Unfinished());
+    // Left unfinished, then given a value by the form (an include cancelled): shown as a value.
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(edit, QStringLiteral("1.23,45"));
+    leave();
+    EXPECT_EQ(edit->Text(), QStringLiteral("1.234"));
+    edit->SetValue(1234);
+    EXPECT_EQ(edit->Text(), QStringLiteral("1.234,00"));
 }
 
 TEST_F(NumberTypingForm, TheKeypadsDecimalKeyTypesTheDecimalCommaWhateverItSends) {
