@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
 #include "server_test_support.h"
 #include "support/qt_printers.h"
 
@@ -283,8 +285,14 @@ TEST_P(ChangeDeletionTest, ADeletionRemovesExactlyTheEntrysRowsAndGivesBackWhatI
     for (int row = 0; row < links.rowCount(); ++row)
         if (links.value(row, u"CDVINCULO").toText() == u"ADIANTAMENTO") {
             ++advances;
+            // Named by number, sequence and instalment, which tell two instalments of one advance apart.
+            const QString named = links.value(row, u"DSVINCULO").toText();
             EXPECT_TRUE(
-                links.value(row, u"DSVINCULO").toText().contains(QStringLiteral(": o lançamento usou ")));
+                QRegularExpression(QStringLiteral("^Adiantamento \\d+/\\d+/\\d+ da filial \\d+, de "
+                                                  "\\d\\d/\\d\\d/\\d{4}: o lançamento usou [\\d.,]+\\.$"))
+                    .match(named)
+                    .hasMatch())
+                << named.toStdString();
         }
     EXPECT_EQ(advances, uses + supplierUses);
     const QList<qint64> before = written();

@@ -21,23 +21,28 @@ void usedItems(Sql &sql, const StoredEntry &entry, QList<EntryLink> &links) {
         QStringList joined;
         for (const QString &key : keys)
             joined.append(QStringLiteral("A.%1 = U.%1").arg(key));
-        // The first two columns of every kind's key are the branch and the item's number.
-        sql.forEach(
-            QStringLiteral("SELECT A.%1, A.%2, A.%3, U.VRUTILIZADO FROM %4 U JOIN %5 A ON %6 "
-                           "WHERE U.CDREDUCONT = :conta AND U.NRMOVBANC = :movimento ORDER BY %7")
-                .arg(keys[0], keys[1], OpenItemKind::column(kind->date), OpenItemKind::column(kind->useTable),
-                     OpenItemKind::column(kind->table), joined.join(u" AND "),
-                     QStringLiteral("A.") + keys.join(u", A.")),
-            {{QStringLiteral("conta"), entry.account}, {QStringLiteral("movimento"), entry.movement}},
-            [&](const SqlRow &row) {
-                QString item = QString::fromUtf8(kind->name);
-                item[0] = item[0].toUpper();
-                links.append(
-                    {kind == &customerReturns || kind == &supplierReturns ? EntryLink::Kind::ReturnedInvoice
-                                                                          : EntryLink::Kind::Advance,
-                     QStringLiteral("%1 %2 da filial %3, de %4: o lançamento usou %5.")
-                         .arg(item, row.text(1), row.text(0), day(row.date(2)), amountText(row.integer(3)))});
-            });
+        const auto columns = static_cast<int>(keys.size());
+        // Every kind's key is the branch, then the item's number (an advance's with its sequence and
+        // instalment, which tell two instalments of one advance apart).
+        sql.forEach(QStringLiteral("SELECT %1, A.%2, U.VRUTILIZADO FROM %3 U JOIN %4 A ON %5 "
+                                   "WHERE U.CDREDUCONT = :conta AND U.NRMOVBANC = :movimento ORDER BY %1")
+                        .arg(QStringLiteral("A.") + keys.join(u", A."), OpenItemKind::column(kind->date),
+                             OpenItemKind::column(kind->useTable), OpenItemKind::column(kind->table),
+                             joined.join(u" AND ")),
+                    {{QStringLiteral("conta"), entry.account}, {QStringLiteral("movimento"), entry.movement}},
+                    [&](const SqlRow &row) {
+                        QString item = QString::fromUtf8(kind->name);
+                        item[0] = item[0].toUpper();
+                        QStringList number;
+                        for (int column = 1; column < columns; ++column)
+                            number.append(row.text(column));
+                        links.append({kind == &customerReturns || kind == &supplierReturns
+                                          ? EntryLink::Kind::ReturnedInvoice
+                                          : EntryLink::Kind::Advance,
+                                      QStringLiteral("%1 %2 da filial %3, de %4: o lançamento usou %5.")
+                                          .arg(item, number.join(u'/'), row.text(0), day(row.date(columns)),
+                                               amountText(row.integer(columns + 1)))});
+                    });
     }
 }
 
