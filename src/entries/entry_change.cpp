@@ -2,6 +2,8 @@
 // the reconciliation check the two share.
 #include "entries/entry_form.h"
 
+#include <algorithm>
+
 #include <QApplication>
 
 #include "framework/checks/consiste.h"
@@ -84,38 +86,27 @@ QString TfrmLancCCorr::ListValue(const char16_t *field) const {
     return records.cdsLancamentos.FieldByName(field).AsString();
 }
 
-void TfrmLancCCorr::RefuseOwned(const char *key, const char *linkCode) {
-    QStringList owners;
-    // The owners are named if the server can tell them; the refusal stands either way.
+QStringList TfrmLancCCorr::LinksOfListedEntry(std::initializer_list<const char *> linkCodes) {
+    QStringList described;
+    // Told if the server can tell them: what is asked about them stands either way.
     const bco::RemoteResult links = netLancContCorr.Call(
         QStringLiteral("GetVinculosLanc"), bco::VariantList{ui->medCdRedu->Text(), ListValue(u"NRMOVBANC"),
                                                             ListValue(u"DEBCRED"), ListValue(u"NUMERO")});
-    if (links.ok() && links.payload().isPacket()) {
-        const bco::DataPacket &rows = links.payload().packet();
-        for (int row = 0; row < rows.rowCount(); ++row) {
-            if (rows.value(row, u"CDVINCULO").toText() == QLatin1String(linkCode))
-                owners.append(rows.value(row, u"DSVINCULO").toText());
-        }
+    if (!links.ok() || !links.payload().isPacket())
+        return described;
+    const bco::DataPacket &rows = links.payload().packet();
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        const QString link = rows.value(row, u"CDVINCULO").toText();
+        if (std::any_of(linkCodes.begin(), linkCodes.end(),
+                        [&link](const char *code) { return link == QLatin1String(code); }))
+            described.append(rows.value(row, u"DSVINCULO").toText());
     }
-    Consiste::MensErro(Msg(key), true, owners.join(u'\n'));
-    throw Consiste::EAbort();
+    return described;
 }
 
-QStringList TfrmLancCCorr::GivenBackByDeletion() {
-    QStringList given;
-    // Named if the server can tell them: the deletion gives them back either way.
-    const bco::RemoteResult links = netLancContCorr.Call(
-        QStringLiteral("GetVinculosLanc"), bco::VariantList{ui->medCdRedu->Text(), ListValue(u"NRMOVBANC"),
-                                                            ListValue(u"DEBCRED"), ListValue(u"NUMERO")});
-    if (links.ok() && links.payload().isPacket()) {
-        const bco::DataPacket &rows = links.payload().packet();
-        for (int row = 0; row < rows.rowCount(); ++row) {
-            const QString link = rows.value(row, u"CDVINCULO").toText();
-            if (link == u"ADIANTAMENTO" || link == u"DEVOLUCAO")
-                given.append(rows.value(row, u"DSVINCULO").toText());
-        }
-    }
-    return given;
+void TfrmLancCCorr::RefuseOwned(const char *key, const char *linkCode) {
+    Consiste::MensErro(Msg(key), true, LinksOfListedEntry({linkCode}).join(u'\n'));
+    throw Consiste::EAbort();
 }
 
 // The entry's own customer or supplier, as listed: never the look-ups, which another action (an include, a
@@ -343,7 +334,7 @@ void TfrmLancCCorr::sbtExcluirClick() {
     if (const QString statement = ListValue(u"CDSEQUEXBA"), line = ListValue(u"NRSEQMOVREBA");
         !statement.isEmpty() && !line.isEmpty())
         asked += u'\n' + Msg("Excl_Conciliado").arg(line, statement);
-    if (const QStringList given = GivenBackByDeletion(); !given.isEmpty())
+    if (const QStringList given = LinksOfListedEntry({"ADIANTAMENTO", "DEVOLUCAO"}); !given.isEmpty())
         asked += u'\n' + Msg("Excl_Devolve") + u'\n' + given.join(u'\n');
     if (!ConfirmaExclusao(asked))
         return;

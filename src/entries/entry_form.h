@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 
 #include <QPointer>
@@ -241,9 +242,9 @@ private:
     // Refuses with the catalogue text of `key`, naming as details what owns the entry (the owners of kind
     // `linkCode` that the server lists for it).
     [[noreturn]] void RefuseOwned(const char *key, const char *linkCode);
-    // What a deletion of the listed entry gives back to its customer or supplier (advances and returned
-    // invoices it used), as the server describes each, for the question that asks for the deletion.
-    QStringList GivenBackByDeletion();
+    // What the server says of the listed entry's links of these kinds (GetVinculosLanc's CDVINCULO: what
+    // owns it, or what a deletion gives back), each as it describes it; none when it cannot tell.
+    QStringList LinksOfListedEntry(std::initializer_list<const char *> linkCodes);
     void Verifica_Conciliacao(Operation operation);
     // `writtenBefore`: what was written before this call, told ahead of any refusal of it, so that a refusal
     // saying nothing was written is not read as undoing it.
