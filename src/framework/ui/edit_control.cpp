@@ -116,6 +116,12 @@ void EditControl::keyPressEvent(QKeyEvent *event) {
             refusedByHooks(typed);
         return;
     }
+    // As the menu leaves undo out: the checks keep no history, and an undo would bring back a text they
+    // refused or took for another (a number typed past a refused key).
+    if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
+        event->accept();
+        return;
+    }
     if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)) {
         event->accept();
         if (isReadOnly())

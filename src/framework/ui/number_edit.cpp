@@ -149,6 +149,14 @@ void TNumberEdit::noteRefusedKey() {
     keyRefused_ = keyRefused_ || (!text().isEmpty() && SelLength() != text().size());
 }
 
+// A cut, or the menu's delete, removes characters: a correction, as a deleting key that deletes one is.
+void TNumberEdit::removeSelection() {
+    const QString before = text();
+    EditControl::removeSelection();
+    if (text() != before)
+        keyRefused_ = false;
+}
+
 void TNumberEdit::refusedByHooks(QChar typed) {
     noteRefusedKey();
     refuse(QString(typed));

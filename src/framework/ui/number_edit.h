@@ -69,6 +69,7 @@ protected:
     void handleKey(QKeyEvent *event, QChar key) override;
     void pasteText(const QString &text) override;
     void refusedByHooks(QChar typed) override;
+    void removeSelection() override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
