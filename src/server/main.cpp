@@ -34,13 +34,14 @@ struct Listen {
     int port = 0;
 };
 
-Listen parseListen(const QString &text) {
+// `source`: where the text was written, for the refusal (the option, or the file's key).
+Listen parseListen(const QString &text, const std::string &source) {
     const qsizetype colon = text.lastIndexOf(u':');
     bool ok = false;
     const int port = colon < 0 ? -1 : text.mid(colon + 1).toInt(&ok);
     if (colon <= 0 || !ok || port < 0 || port > 65535)
-        throw std::invalid_argument(
-            "--listen needs HOST:PORT, as in 127.0.0.1:8211 (port 0 picks a free one)");
+        throw std::invalid_argument(source +
+                                    " needs HOST:PORT, as in 127.0.0.1:8211 (port 0 picks a free one)");
     return {text.left(colon), port};
 }
 
@@ -90,7 +91,7 @@ public:
                                                        "the server (its [server] keys: %4)")
                                             .arg(path)
                                             .arg(unknown->second)
-                                            .arg(unknown->first, keys.join(QStringLiteral(", ")))
+                                            .arg(asWritten(unknown->first), keys.join(QStringLiteral(", ")))
                                             .toStdString());
         path_ = path;
     }
@@ -112,6 +113,13 @@ public:
 
 private:
     QString path_;
+
+    // "server/Threads" as the file writes it, "Threads"; a key of another section with its heading.
+    static QString asWritten(const QString &key) {
+        const QString section = key.section(u'/', 0, 0);
+        const QString name = key.section(u'/', 1);
+        return section == u"server" ? name : QStringLiteral("[%1] %2").arg(section, name);
+    }
 
     static QString problem(const QString &path, const IniFileError &error) {
         const QString where = QStringLiteral("configuration file %1, line %2: ").arg(path).arg(error.line());
@@ -228,7 +236,7 @@ int run(QCoreApplication &app) {
     const bool serving = !parser.isSet(audit) && !parser.isSet(initOnly);
     HttpOptions http;
     if (serving) {
-        const Listen address = parseListen(settings.value(listen));
+        const Listen address = parseListen(settings.value(listen), settings.source(listen));
         http.host = address.host;
         http.port = address.port;
         bool ok = false;

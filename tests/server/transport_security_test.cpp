@@ -81,6 +81,11 @@ TEST(TransportSecurityTest, AMistakeOnTheCommandLineLeavesNoDatabaseBehind) {
     ASSERT_TRUE(threadsConfig.open(QIODevice::WriteOnly));
     threadsConfig.write("[server]\nthreads=abc\n");
     threadsConfig.close();
+    const QString badListen = folder.filePath(QStringLiteral("listen.conf"));
+    QFile listenConfig(badListen);
+    ASSERT_TRUE(listenConfig.open(QIODevice::WriteOnly));
+    listenConfig.write("[server]\nlisten=127.0.0.1\n");
+    listenConfig.close();
     const struct Case {
         QStringList arguments;
         std::string error;
@@ -91,9 +96,11 @@ TEST(TransportSecurityTest, AMistakeOnTheCommandLineLeavesNoDatabaseBehind) {
         {{"--listen", "0.0.0.0:0"}, "without TLS"},
         {{"--threads", "0"}, "--threads needs"},
         {{"--listen", "127.0.0.1:0", "--tls-cert", "/nao/existe.pem", "--tls-key", "/nao/existe.key"}, "TLS"},
-        {{"--config", misspelt}, "is no setting of the server (its [server] keys: db, listen,"},
+        {{"--config", misspelt},
+         "[Server] listen is no setting of the server (its [server] keys: db, listen,"},
         // Named where it was written.
         {{"--config", badThreads}, "threads= in " + badThreads.toStdString() + " needs a positive number"},
+        {{"--config", badListen}, "listen= in " + badListen.toStdString() + " needs HOST:PORT"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
