@@ -186,8 +186,8 @@ private:
         const QXmlStreamAttributes attributes = reader.attributes();
         const QStringView type = attributes.value(OfficeNamespace, QLatin1StringView("value-type"));
         const bool hasFormula = !attributes.value(TableNamespace, QLatin1StringView("formula")).isEmpty();
-        const bool error =
-            attributes.value(CalcExtensionNamespace, QLatin1StringView("value-type")) == u"error";
+        const QStringView shownAs = attributes.value(CalcExtensionNamespace, QLatin1StringView("value-type"));
+        const bool error = shownAs == u"error";
         if (type.isEmpty() && hasFormula)
             throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
         WorkbookCell value;
@@ -195,9 +195,12 @@ private:
         // amount or code takes, not as the fraction it holds.
         const bool percentage = type == u"percentage";
         if (type == u"float" || type == u"currency") {
+            // LibreOffice stores a truth as a number it shows as TRUE or FALSE: read as the truth it shows,
+            // which no amount takes, as the other formats store it.
             if (const auto number =
                     numberFromXml(attributes.value(OfficeNamespace, QLatin1StringView("value"))))
-                value = WorkbookCell::fromNumber(*number);
+                value = shownAs == u"boolean" ? WorkbookCell::fromBoolean(*number != 0.0)
+                                              : WorkbookCell::fromNumber(*number);
         } else if (type == u"date") {
             const QDate date = QDate::fromString(
                 attributes.value(OfficeNamespace, QLatin1StringView("date-value")).left(10), Qt::ISODate);

@@ -29,7 +29,7 @@ it as one repeated row). A cell is null (empty), a text, a number, or an object:
     {"date": "2024-03-15"}            a date cell shown as dd/mm/yyyy
     {"number": 1.5, "format": "0.00"}  a number with a number format
     {"percent": 0.5}                    a percentage (OpenDocument only), shown as "50,00 %"
-    {"bool": true}
+    {"bool": true}                      (.ods: {"bool": true, "stored": "float"} as LibreOffice stores it)
     {"error": "#DIV/0!"}              (.ods: as LibreOffice writes it, an empty text shown as its code)
     {"formula": "1+1", "value": 2}     a formula and its cached result (number, text or boolean)
     {"formula": "A2+1"}                a formula left for a spreadsheet to compute (.xls: an empty text cached)
@@ -502,7 +502,12 @@ def ods_cell(cell, arguments, TableCell, P):
     elif isinstance(cell, bool) or (isinstance(cell, dict) and "bool" in cell):
         value = cell if isinstance(cell, bool) else cell["bool"]
         shown = "VERDADEIRO" if value else "FALSO"
-        element = TableCell(valuetype="boolean", booleanvalue="true" if value else "false", **arguments)
+        if isinstance(cell, dict) and cell.get("stored") == "float":
+            # As LibreOffice stores a truth: a number, marked a truth in its own namespace.
+            element = TableCell(valuetype="float", value=1 if value else 0, **arguments)
+            element.setAttrNS(CALCEXT, "value-type", "boolean")
+        else:
+            element = TableCell(valuetype="boolean", booleanvalue="true" if value else "false", **arguments)
     elif isinstance(cell, (int, float)):
         shown = str(cell)
         element = TableCell(valuetype="float", value=cell, **arguments)
