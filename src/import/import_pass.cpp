@@ -2,10 +2,10 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 #include <deque>
-#include <limits>
 #include <map>
 #include <stdexcept>
 #include <tuple>
@@ -60,6 +60,18 @@ QString cut(const QString &value, int width) {
     return bco::leftWholeCharacters(value, width);
 }
 
+// The decimals of a number as a spreadsheet program shows it at most: fifteen significant digits, past which
+// what the binary fraction holds is no digit of the sheet's (0.1 + 0.2 shows 0.3, 1/3 shows fifteen 3s).
+int decimalsShown(double number) {
+    const QString shown = QString::number(number, 'g', 15);
+    const qsizetype exponentAt = shown.indexOf(u'e');
+    const QString mantissa = exponentAt < 0 ? shown : shown.left(exponentAt);
+    const qsizetype point = mantissa.indexOf(u'.');
+    const int fraction = point < 0 ? 0 : static_cast<int>(mantissa.size() - point - 1);
+    const int exponent = exponentAt < 0 ? 0 : shown.mid(exponentAt + 1).toInt();
+    return std::max(0, fraction - exponent);
+}
+
 // The amount of a Valor cell: a number cell as it is, a text in either convention; rounded to the cent,
 // since amounts are stored in cents. A number past the cent (12.3456, the value of =1/3) is refused as the
 // same text is: three rows of =1/3 sum to 1,00 in the sheet and would to 0,99 in the books. What binary
@@ -67,15 +79,12 @@ QString cut(const QString &value, int width) {
 bco::AmountReading amountOf(const bco::WorkbookCell &cell) {
     bco::AmountReading reading;
     switch (cell.kind()) {
-    case bco::CellKind::Number: {
+    case bco::CellKind::Number:
         reading.value = cell.number();
-        const double cents = reading.value * 100.0;
-        const bool wholeCents = std::fabs(cents - std::round(cents)) <=
-                                1e-6 + std::fabs(cents) * 4 * std::numeric_limits<double>::epsilon();
-        reading.outcome = !std::isfinite(cents) || wholeCents ? bco::AmountReading::Outcome::Amount
-                                                              : bco::AmountReading::Outcome::FractionOfACent;
+        reading.outcome = !std::isfinite(reading.value) || decimalsShown(reading.value) <= 2
+                              ? bco::AmountReading::Outcome::Amount
+                              : bco::AmountReading::Outcome::FractionOfACent;
         break;
-    }
     case bco::CellKind::Empty:
         reading.outcome = bco::AmountReading::Outcome::Amount;
         break;

@@ -74,7 +74,8 @@ const char refusalRows[] = R"([
   [{"date": "2024-03-15"}, "004", "0201", "C", "1", "Certa", 10, "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "C ", "1", "Ac\u0327a\u0303o e\u0301 a\u0301gil: lanc\u0327amento a\u0300 vista ja\u0301 pago", 10, "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Número além do centavo", 12.3456, "", null, null],
-  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "O resto binário de 0,1 + 0,2", 0.30000000000000004, "", null, null]
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "O resto binário de 0,1 + 0,2", 0.30000000000000004, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "0,285 guardado como 0,28499999999999998", 0.285, "", null, null]
 ])";
 
 // Line 24 has no problem: its kind has a blank after it, and its description, 39 characters as the operator
@@ -104,6 +105,7 @@ const std::vector<ErrorLine> refusalLines = {
     {21, "Valor maior que o maior valor de um lançamento (9.999.999.999.999,99)."},
     {22, "A coluna Descrição tem o erro #REF! de uma fórmula."},
     {25, "Valor com fração de centavo: \"12,3456\" (um lançamento tem no máximo duas casas decimais)."},
+    {27, "Valor com fração de centavo: \"0,285\" (um lançamento tem no máximo duas casas decimais)."},
 };
 
 // A clean file as other programs write them: headings in another case and order, empty Data rows, dates as
@@ -360,7 +362,7 @@ TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) 
     EXPECT_TRUE(form->records.entry.cdsMovBanc.IsEmpty()) << "the first row is wrong: nothing is built";
     EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
     EXPECT_TRUE(control("dgbErros")->isEnabled());
-    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 25);
+    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 26);
 }
 
 // A file of more wrong rows than anyone reads lists the first, and tells how many more there are from which
