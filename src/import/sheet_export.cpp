@@ -115,13 +115,12 @@ QString xmlEscaped(const QString &text) {
 // The styles of styles.xml's cellXfs, in its order.
 enum Style { General = 0, DateStyle = 1, AmountStyle = 2, TitleStyle = 3 };
 
-// The 1900 date system's serial: days since 30/12/1899 from March 1900; one fewer before, since the
-// system counts a 29 February 1900 that never was; none before 1900, which the system cannot hold.
+// The 1900 date system's serial: days since 30/12/1899, from March 1900. None before: the programs read the
+// serials of January and February 1900 a day apart (some count a 29 February 1900 that never was), and
+// none reads a date before 1900.
 std::optional<qint64> serialOf(QDate date) {
     if (date >= QDate(1900, 3, 1))
         return QDate(1899, 12, 30).daysTo(date);
-    if (date >= QDate(1900, 1, 1))
-        return QDate(1899, 12, 31).daysTo(date);
     return std::nullopt;
 }
 
