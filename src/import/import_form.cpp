@@ -228,6 +228,9 @@ void TfrmImportLanc::Finished() {
 void TfrmImportLanc::sbtImportExportClick() {
     bco::ActiveShowAvi(this, WorkAnimation);
     SubmissionOutcome outcome;
+    // Whether the line beside the list says how the import ended: a failure that leaves it saying what the
+    // import would write says there that nothing was, and asks for a new check.
+    bool told = false;
     try {
         Vd_ArqExcel(true);
         // Another program (or operator) saved the file since it was checked: what was checked is not what
@@ -235,6 +238,7 @@ void TfrmImportLanc::sbtImportExportClick() {
         if (contentsOf(ui->medArqOrig->Text()) != checkedContents_) {
             sbtImportExport->setEnabled(false);
             ui->lblResumo->clear();
+            told = true;
             Consiste::MensErro(msgPadrao.Msg(QStringLiteral("Arq_Mudou")), true);
         }
         outcome = SubmitImport(
@@ -246,6 +250,7 @@ void TfrmImportLanc::sbtImportExportClick() {
         if (!outcome.imported()) {
             // The credits' call was answered before the debits' met accounting errors or were refused:
             // those credits are in the books, and the operator learns it here rather than keying them again.
+            told = true;
             if (outcome.credits == 0 && outcome.refusal.isEmpty())
                 ui->lblResumo->setText(msgPadrao.Msg(QStringLiteral("Resumo_NadaContabil")));
             if (outcome.credits > 0) {
@@ -257,8 +262,9 @@ void TfrmImportLanc::sbtImportExportClick() {
                                                  .arg(written)
                                                  .arg(outcome.refusal));
             }
+            // The box says what the line does: the credits are in the books, and the debits are not.
             if (!outcome.refusal.isEmpty())
-                Consiste::MensErro(outcome.refusal, true);
+                Consiste::MensErro(outcome.credits > 0 ? ui->lblResumo->text() : outcome.refusal, true);
             Cli_bco11100::EntryRecords &entry = records.entry;
             Ondrima::LoadBPL(QStringLiteral("CTB10200"),
                              bco::VariantList{outcome.company, QString(), entry.cdsLancContTemp.Data(),
@@ -268,6 +274,10 @@ void TfrmImportLanc::sbtImportExportClick() {
         bco::DeactiveShowAvi();
     } catch (...) {
         bco::DeactiveShowAvi();
+        if (!told) {
+            ui->lblResumo->setText(msgPadrao.Msg(QStringLiteral("Resumo_Nada")));
+            sbtImportExport->setEnabled(false);
+        }
         throw;
     }
     RefreshEntryForm();

@@ -52,9 +52,11 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "Resumo_SoCreditos|Importados: %1 crédito(s). Os débitos não foram importados: corrija o que a tela "
         "de "
         "contabilização aponta e importe só os débitos (os créditos já estão gravados).",
-        "Resumo_DebitosFalharam|Importados: %1 crédito(s). A importação dos débitos falhou: %2 Importe de "
-        "novo para gravar os débitos que faltarem (os créditos já estão gravados e não são enviados de "
-        "novo).",
+        "Resumo_DebitosFalharam|Importados: %1 crédito(s). A importação dos débitos falhou: %2 Corrija o que "
+        "impediu os débitos e importe de novo: só os débitos são enviados (os créditos já estão gravados).",
+        "Resumo_Nada|Nada foi importado. Corrija o que a mensagem apontou e verifique o arquivo de novo "
+        "(saia "
+        "do campo do arquivo) antes de importá-lo.",
         "Resumo_NadaContabil|Nada foi importado: corrija o que a tela de contabilização aponta e importe de "
         "novo.",
         "Resumo_Ignorados|Já estavam incluídos e não foram gravados de novo: %1 crédito(s) e %2 débito(s).",

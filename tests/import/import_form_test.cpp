@@ -602,6 +602,24 @@ TEST_F(ImportForm, CreditsThatCannotBeAccountedWriteNothingAndTheFormSaysSo) {
                                         "importe de novo."));
 }
 
+// Another operator closes the file's month between the check and "Importar": the refusal names the line, and
+// the line beside the list no longer promises an import but asks for a new check.
+TEST_F(ImportForm, ADayClosedAfterTheCheckWritesNothingAndTheFormAsksForANewCheck) {
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    ASSERT_TRUE(importEnabled());
+    env.execute(QStringLiteral("UPDATE PERIODOCTB SET IDSITUPERI = 'F' WHERE CDEMPRESA = '01'"));
+    env.dialogs.clearShown();
+    form->sbtImportExport->click();
+    ASSERT_EQ(env.dialogs.errors().size(), 1);
+    EXPECT_TRUE(env.dialogs.errors()[0].startsWith(u"Linha 2 do arquivo: "))
+        << env.dialogs.errors()[0].toStdString();
+    EXPECT_TRUE(env.dialogs.errors()[0].contains(u"fora do período contábil"));
+    EXPECT_EQ(importedMovements(), 0);
+    EXPECT_EQ(summary(), QStringLiteral("Nada foi importado. Corrija o que a mensagem apontou e verifique o "
+                                        "arquivo de novo (saia do campo do arquivo) antes de importá-lo."));
+    EXPECT_FALSE(importEnabled());
+}
+
 // Between the check and "Importar", another operator leaves the month's budget of the file's debit type
 // nothing to take: the debits' call is refused once the credits' call was written. The form tells both; sent
 // again, once the budget allows it, the import sends only the debits, so that a credit the other operator
@@ -614,17 +632,17 @@ TEST_F(ImportForm, DebitsRefusedAfterTheCreditsWereWrittenAreToldAndTheRetrySend
     env.dialogs.clearShown();
     form->sbtImportExport->click();
     ASSERT_EQ(env.dialogs.errors().size(), 1) << env.dialogs.texts().join(u'|').toStdString();
-    const QString refusal = env.dialogs.errors()[0];
-    EXPECT_TRUE(refusal.contains(u"supera o valor orçado")) << refusal.toStdString();
-    EXPECT_TRUE(refusal.startsWith(u"Linha 4 do arquivo: ")) << "named as the operator finds it in the file";
+    const QString told = env.dialogs.errors()[0];
+    EXPECT_TRUE(told.contains(u"supera o valor orçado")) << told.toStdString();
+    EXPECT_TRUE(told.contains(u"falhou: Linha 4 do arquivo: "))
+        << "named as the operator finds it in the file";
     EXPECT_TRUE(screens.empty()) << "no accounting to mend";
     EXPECT_EQ(importedMovements(), 2);
     EXPECT_EQ(entryForm.refreshes, 1) << "the entry form lists the credits";
-    EXPECT_EQ(summary(),
-              QStringLiteral("Importados: 2 crédito(s). A importação dos débitos falhou: %1 Importe de "
-                             "novo para gravar os débitos que faltarem (os créditos já estão "
-                             "gravados e não são enviados de novo).")
-                  .arg(refusal));
+    EXPECT_EQ(summary(), told) << "the box says what the line does: the credits are in";
+    EXPECT_TRUE(summary().startsWith(u"Importados: 2 crédito(s). A importação dos débitos falhou: "));
+    EXPECT_TRUE(summary().endsWith(u"Corrija o que impediu os débitos e importe de novo: só os débitos são "
+                                   u"enviados (os créditos já estão gravados)."));
     EXPECT_TRUE(importEnabled());
     // The same file checked again is not read anew: its written credits would be errors, repetitions of
     // themselves, and the debits could not be sent. Closing the screen asks first.
