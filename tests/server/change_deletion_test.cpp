@@ -654,7 +654,7 @@ TEST_P(ChangeDeletionTest, AWriteOnADayTheFormsRefuseIsRefusedAndWritesNothing) 
     EXPECT_TRUE(released.ok()) << released.error.toStdString();
 }
 
-TEST_P(ChangeDeletionTest, ChangingOrDeletingAnEntryByADateOrValueItDoesNotHoldIsRefused) {
+TEST_P(ChangeDeletionTest, ChangingOrDeletingAnEntryByADateValueOrCompanyItDoesNotHoldIsRefused) {
     Listed entry = plain();
     entry.cents += 1;
     const QString message = QStringLiteral(
@@ -663,6 +663,19 @@ TEST_P(ChangeDeletionTest, ChangingOrDeletingAnEntryByADateOrValueItDoesNotHoldI
     const Insertion call = change(entry, QStringLiteral("Tarde demais"));
     EXPECT_EQ(server->call(call.method, call.args).error, message);
     EXPECT_EQ(server->call(QStringLiteral("GetDeletaLanc"), deletion(entry)).error, message);
+
+    // Nor by another company than its account's, which a change refuses alike.
+    entry.cents -= 1;
+    const QString company = entry.company;
+    entry.company = company == u"02" ? QStringLiteral("01") : QStringLiteral("02");
+    const QList<qint64> before = written();
+    const QString wrongCompany =
+        QStringLiteral("A empresa do %1 deve ser a da conta corrente (%2).")
+            .arg(entry.kind == u"C" ? QStringLiteral("crédito") : QStringLiteral("débito"), company);
+    EXPECT_EQ(server->call(QStringLiteral("GetDeletaLanc"), deletion(entry)).error, wrongCompany);
+    const Insertion wrong = change(entry, QStringLiteral("Outra empresa"));
+    EXPECT_EQ(server->call(wrong.method, wrong.args).error, wrongCompany);
+    EXPECT_EQ(written(), before);
 }
 
 // A movement the account never held (never drawn, or drawn and never written) was deleted by no one, whatever

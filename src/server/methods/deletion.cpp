@@ -25,7 +25,7 @@ namespace {
 // before and after it (as text), so that a form whose list was at the version before knows the list less the
 // entry to be the list after. Refuses, writing nothing: with a version, an entry deleted or written by anyone
 // since the client listed it (refuseIfWrittenSince); an entry the account does not hold; one whose stored
-// date and value are not the ones sent; and the movement a reversal reverses.
+// date and value, or company, are not the ones sent; and the movement a reversal reverses.
 Variant deleteEntry(CallContext &context, VariantList &args) {
     const EntryKind &kind = kindOfLetter(args[4].toText());
     Sql &sql = context.sql;
@@ -38,6 +38,11 @@ Variant deleteEntry(CallContext &context, VariantList &args) {
         throw Refusal(QStringLiteral("A data e o valor enviados não são os do lançamento gravado: nada foi "
                                      "gravado. Atualize a lista e "
                                      "tente de novo."));
+    // As a change refuses it: the companies sent (the account's and the entry's) name the entry too.
+    for (const size_t company : {size_t{3}, size_t{9}})
+        if (!code(args[company]).isEmpty() && code(args[company]) != stored.company)
+            throw Refusal(QStringLiteral("A empresa do %1 deve ser a da conta corrente (%2).")
+                              .arg(QString::fromUtf8(kind.name), stored.company));
     const qint64 versionBefore = lockListVersion(sql, stored.account);
 
     if (const auto refusal = refusalByLinks(sql, stored, true))

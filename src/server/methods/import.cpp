@@ -697,7 +697,7 @@ Variant importEntries(const ImportCall &call, CallContext &context, VariantList 
 Variant closedDay(CallContext &context, VariantList &args) {
     const QString company = code(args[0]);
     if (!allowCompany(context, company))
-        refuse(QStringLiteral("Empresa %1 não cadastrada.").arg(company));
+        refuse(QStringLiteral("Empresa %1 não cadastrada.").arg(company.left(20)));
     if (!args[1].toDate().isValid())
         refuse(QStringLiteral("Data inválida."));
     try {
