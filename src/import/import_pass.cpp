@@ -72,6 +72,14 @@ int decimalsShown(double number) {
     return std::max(0, fraction - exponent);
 }
 
+// Whether a number is whole cents but for what binary arithmetic leaves: a difference of two amounts
+// (12345,67 - 12300) carries its residue into the fifteen digits shown, 45,6700000000001, though the sheet
+// shows 45,67 in any format of two decimals.
+bool arithmeticResidue(double number) {
+    const double cents = number * 100.0;
+    return std::fabs(cents - std::round(cents)) <= 1e-6;
+}
+
 // The amount of a Valor cell: a number cell as it is, a text in either convention; rounded to the cent,
 // since amounts are stored in cents. A number past the cent (12.3456, the value of =1/3) is refused as the
 // same text is: three rows of =1/3 sum to 1,00 in the sheet and would to 0,99 in the books. What binary
@@ -81,7 +89,8 @@ bco::AmountReading amountOf(const bco::WorkbookCell &cell) {
     switch (cell.kind()) {
     case bco::CellKind::Number:
         reading.value = cell.number();
-        reading.outcome = !std::isfinite(reading.value) || decimalsShown(reading.value) <= 2
+        reading.outcome = !std::isfinite(reading.value) || arithmeticResidue(reading.value) ||
+                                  decimalsShown(reading.value) <= 2
                               ? bco::AmountReading::Outcome::Amount
                               : bco::AmountReading::Outcome::FractionOfACent;
         break;

@@ -75,12 +75,13 @@ const char refusalRows[] = R"([
   [{"date": "2024-03-15"}, "001", "0101", "C ", "1", "Ac\u0327a\u0303o e\u0301 a\u0301gil: lanc\u0327amento a\u0300 vista ja\u0301 pago", 10, "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Número além do centavo", 12.3456, "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", "O resto binário de 0,1 + 0,2", 0.30000000000000004, "", null, null],
-  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "0,285 guardado como 0,28499999999999998", 0.285, "", null, null]
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "0,285 guardado como 0,28499999999999998", 0.285, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "12345,67 - 12300", 45.67000000000007, "", null, null]
 ])";
 
 // Line 24 has no problem: its kind has a blank after it, and its description, 39 characters as the operator
-// reads it, spells its accents as combining marks (46 characters as stored so). Nor has line 26: what binary
-// fractions leave past the cent is no fraction of one.
+// reads it, spells its accents as combining marks (46 characters as stored so). Nor have lines 26 and 28:
+// what binary arithmetic leaves past the cent is no fraction of one.
 const std::vector<ErrorLine> refusalLines = {
     {2, "Conta Corrente não cadastrada."},
     {3, "Forma de Lançamento Inválida. Informar \"C\" para Crédito ou \"D\" para Débito."},
@@ -362,7 +363,7 @@ TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) 
     EXPECT_TRUE(form->records.entry.cdsMovBanc.IsEmpty()) << "the first row is wrong: nothing is built";
     EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
     EXPECT_TRUE(control("dgbErros")->isEnabled());
-    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 26);
+    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 27);
 }
 
 // A file of more wrong rows than anyone reads lists the first, and tells how many more there are from which
@@ -600,6 +601,43 @@ TEST_F(ImportForm, CreditsThatCannotBeAccountedWriteNothingAndTheFormSaysSo) {
     EXPECT_EQ(importedMovements(), 0);
     EXPECT_EQ(summary(), QStringLiteral("Nada foi importado: corrija o que a tela de contabilização aponta e "
                                         "importe de novo."));
+}
+
+// The entry list's reload failing after the import wrote (the server out of reach by then) takes nothing from
+// what the form tells of the import: written whole, or its credits without the debits.
+class ReloadFailing : public ImportForm {
+protected:
+    void importWith(const char *meddling) {
+        entryForm.onRefresh = [] {
+            throw std::runtime_error("O servidor de aplicação não responde.");
+        };
+        choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+        ASSERT_TRUE(importEnabled());
+        if (meddling != nullptr)
+            env.execute(QString::fromUtf8(meddling));
+        env.dialogs.clearShown();
+        form->sbtImportExport->click();
+        EXPECT_TRUE(env.dialogs.texts().join(u'|').contains(u"não responde"));
+    }
+};
+
+TEST_F(ReloadFailing, AnImportWrittenWholeIsTold) {
+    importWith(nullptr);
+    EXPECT_EQ(importedMovements(), 4);
+    EXPECT_EQ(summary(), QStringLiteral("Importados: 2 crédito(s) e 2 débito(s)."));
+    EXPECT_EQ(env.dialogs.keys().count(QStringLiteral("Importacao_OK")), 1);
+    EXPECT_FALSE(importEnabled());
+}
+
+TEST_F(ReloadFailing, CreditsWrittenBeforeTheDebitsWereRefusedAreTold) {
+    importWith("INSERT INTO ORCATPDEBI (CDEMPRESA, CDTPDEBIBANC, CDCENTCUST, NRANO, NRMES, VRORCADO) VALUES "
+               "('01', '0002', '0001', 2024, 3, 1)");
+    EXPECT_EQ(importedMovements(), 2);
+    EXPECT_TRUE(summary().startsWith(u"Importados: 2 crédito(s). A importação dos débitos falhou: "))
+        << summary().toStdString();
+    EXPECT_TRUE(env.dialogs.errors().contains(summary())) << "the box says the credits are in";
+    EXPECT_TRUE(importEnabled()) << "the debits are left to send";
+    env.dialogs.answer(QStringLiteral("Debitos_Pendentes"), MsgButton::Yes);
 }
 
 // Another operator closes the file's month between the check and "Importar": the refusal names the line, and
