@@ -254,7 +254,6 @@ void TfrmImportLanc::sbtImportExportClick() {
             if (outcome.credits == 0 && outcome.refusal.isEmpty())
                 ui->lblResumo->setText(msgPadrao.Msg(QStringLiteral("Resumo_NadaContabil")));
             if (outcome.credits > 0) {
-                RefreshEntryForm();
                 const int written = outcome.credits - outcome.skippedCredits;
                 ui->lblResumo->setText(outcome.refusal.isEmpty()
                                            ? msgPadrao.Msg(QStringLiteral("Resumo_SoCreditos")).arg(written)
@@ -262,6 +261,8 @@ void TfrmImportLanc::sbtImportExportClick() {
                                                  .arg(written)
                                                  .arg(outcome.refusal));
             }
+            if (outcome.credits > 0)
+                RefreshEntryForm();
             // The box says what the line does: the credits are in the books, and the debits are not.
             if (!outcome.refusal.isEmpty())
                 Consiste::MensErro(outcome.credits > 0 ? ui->lblResumo->text() : outcome.refusal, true);
@@ -280,7 +281,6 @@ void TfrmImportLanc::sbtImportExportClick() {
         }
         throw;
     }
-    RefreshEntryForm();
     // Entries another import wrote meanwhile are in the books but were not written by this one.
     QString summary = msgPadrao.Msg(QStringLiteral("Resumo_Feito"))
                           .arg(outcome.credits - outcome.skippedCredits)
@@ -294,15 +294,18 @@ void TfrmImportLanc::sbtImportExportClick() {
     // this import's.
     const bool wroteAny =
         outcome.credits - outcome.skippedCredits + outcome.debits - outcome.skippedDebits > 0;
-    msgPadrao.ShowMsg(wroteAny ? QStringLiteral("Importacao_OK") : QStringLiteral("Importacao_Nada"),
-                      bco::MsgKind::Information, bco::MsgButton::Ok, 0);
     pgbProgresso->setValue(0);
     sbtImportExport->setEnabled(false);
+    RefreshEntryForm();
+    msgPadrao.ShowMsg(wroteAny ? QStringLiteral("Importacao_OK") : QStringLiteral("Importacao_Nada"),
+                      bco::MsgKind::Information, bco::MsgButton::Ok, 0);
 }
 
+// Told what was written before, whatever happens to the list's reload: a failure of it (the server out of
+// reach) is shown as such and ends nothing of the import's telling.
 void TfrmImportLanc::RefreshEntryForm() {
     if (Cli_bco11100::EntryFormServices *entryForm = findEntryForm_ ? findEntryForm_() : nullptr)
-        entryForm->RefreshEntryList();
+        bco::runGuarded([entryForm] { entryForm->RefreshEntryList(); });
 }
 
 void CriaImportacao(Cli_bco11100::EntryFormFinder findEntryForm) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "entry_model/entry_list_loader.h"
 #include "entry_model/entry_records.h"
 #include "entry_model/entry_services.h"
@@ -11,7 +13,7 @@ namespace bco::testing {
 // the login context (opened as the form opens its own), the entry form's records (so that the entry list and
 // the returned invoices have their layouts), a list loader and a query over that connection. The dialogs'
 // tests make one after their environment, give it to the dialog's creator and read or seed what the dialog
-// reads or fills. RefreshEntryList only counts its calls.
+// reads or fills. RefreshEntryList counts its calls and runs `onRefresh`, a test's failure of the reload.
 class EntryFormStandIn final : public Cli_bco11100::EntryFormServices {
 public:
     EntryFormStandIn();
@@ -21,7 +23,11 @@ public:
     ClientDataSet &EntryList() override { return records.cdsLancamentos; }
     Cli_bco11102::EntryListLoader &ListLoader() override { return loader; }
     Cli_bco11102::TLancQuery &ListQuery() override { return query; }
-    void RefreshEntryList() override { ++refreshes; }
+    void RefreshEntryList() override {
+        ++refreshes;
+        if (onRefresh)
+            onRefresh();
+    }
     const ClientDataSet &CustomerReturns() const override { return records.cdsDevolucaoCLI; }
     const ClientDataSet &SupplierReturns() const override { return records.cdsDevolucaoFOR; }
 
@@ -37,6 +43,7 @@ public:
     Cli_bco11102::EntryListLoader loader;
     Cli_bco11102::TLancQuery query;
     int refreshes = 0;
+    std::function<void()> onRefresh;
 };
 
 } // namespace bco::testing
