@@ -1,5 +1,6 @@
 #include "framework/text/amount_in_words.h"
 
+#include <stdexcept>
 #include <vector>
 
 #include <QStringList>
@@ -83,6 +84,10 @@ QString wholeInWords(qint64 n, bool &scaleEnded) {
 } // namespace
 
 QString amountInWords(qint64 cents) {
+    // Past the largest scale there are no words here (nor, for the most negative amount, an absolute value).
+    constexpr qint64 LargestCents = 99'999'999'999'999'999;
+    if (cents > LargestCents || cents < -LargestCents)
+        throw std::out_of_range("Valor grande demais para ser escrito por extenso.");
     if (cents < 0)
         cents = -cents;
     const qint64 reais = cents / 100;

@@ -1,3 +1,6 @@
+#include <limits>
+#include <stdexcept>
+
 #include <gtest/gtest.h>
 
 #include "framework/text/amount_in_words.h"
@@ -32,6 +35,12 @@ TEST(AmountInWords, WritesTheAmountAsACheque) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(bco::amountInWords(c.cents), QString::fromUtf8(c.words)) << c.cents;
+    // The largest scale's last amount has words; past it, none are made up from past the table.
+    EXPECT_TRUE(
+        bco::amountInWords(99'999'999'999'999'999).startsWith(u"novecentos e noventa e nove trilhões"));
+    for (const qint64 past : {qint64{100'000'000'000'000'000}, std::numeric_limits<qint64>::max(),
+                              std::numeric_limits<qint64>::min()})
+        EXPECT_THROW(bco::amountInWords(past), std::out_of_range) << past;
 }
 
 } // namespace
