@@ -363,7 +363,7 @@ TEST_F(DiscountForm, TheConfirmChecksTheTotalAndHandsBackTheRowsAsSaved) {
                                 QTest::keyClick(shown.grid(), '1'); // opens the cell's editor
                                 QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("2.50"));
                             },
-                            {"'12.50' não é um valor válido."},
+                            {"'12.50' não é um valor válido: escreva-o como 1.234,56 ou 1234,56."},
                             {},
                             byKeys});
     for (const Case &c : allCases) {

@@ -605,6 +605,10 @@ bool TNewDBGrid::writeCell(const QModelIndex &index, const QString &text) {
                 const TypedAmount amount = ReadTypedAmount(typed, AmountNotation::of(QLocale()));
                 ok = amount.complete();
                 value = amount.value;
+                if (!ok)
+                    refusal =
+                        QStringLiteral("'%1' não é um valor válido: escreva-o como 1.234,56 ou 1234,56.")
+                            .arg(typed);
                 // A decimal past those the cell shows would be rounded away unseen, settling 12,35 for
                 // a mistyped "12,345", where a number field refuses the key.
                 const std::optional<int> places = FormatDecimals(field.DisplayFormat());

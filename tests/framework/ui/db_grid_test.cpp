@@ -335,7 +335,8 @@ TEST_F(GridEditing, AValueThatIsNoNumberIsRefusedWithAMessage) {
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("bc"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QApplication::processEvents();
-    EXPECT_EQ(dialogs.errors(), QStringList{QStringLiteral("'abc' não é um valor válido.")});
+    EXPECT_EQ(dialogs.errors(), QStringList{QStringLiteral(
+                                    "'abc' não é um valor válido: escreva-o como 1.234,56 ou 1234,56.")});
     EXPECT_EQ(data.cds.FieldByName(u"VALOR").AsFloat(), 150.0);
 }
 
@@ -370,8 +371,11 @@ TEST_F(GridEditing, ANumberIsReadAsTheNumberEditsReadIt) {
         QApplication::processEvents();
         EXPECT_EQ(data.cds.RecNo(), row + 1);
         EXPECT_EQ(data.cds.FieldByName(u"VALOR").AsFloat(), c.read.value_or(before));
-        const QString refusal = *c.refusal != 0 ? QString::fromUtf8(c.refusal)
-                                                : QStringLiteral("'%1' não é um valor válido.").arg(c.typed);
+        const QString refusal =
+            *c.refusal != 0
+                ? QString::fromUtf8(c.refusal)
+                : QStringLiteral("'%1' não é um valor válido: escreva-o como 1.234,56 ou 1234,56.")
+                      .arg(c.typed);
         EXPECT_EQ(dialogs.errors(), c.read ? QStringList{} : QStringList{refusal});
     }
 }
