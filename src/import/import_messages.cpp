@@ -17,6 +17,9 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "Valor_Inf|Valor deve ser maior que zero.",
         "Doc_Inv|Tamanho máximo do documento permitido igual a dez caracteres.",
         "Clie_Forn_Inv|Cliente e Fornecedor não podem estar ambos preenchidos para o mesmo lançamento.",
+        // The entry form's words for an accounted type kept by customer or by supplier, without one.
+        "CLIE_N_INF|Cliente deve ser informado para contabilização correta do documento.",
+        "FORN_N_INF|Fornecedor deve ser informado para contabilização correta do documento.",
         "Fornecedor_n_cad|Fornecedor não cadastrado.",
         "Cliente_NCAD|Cliente não cadastrado.",
         "Desc_Inv|Tamanho máximo da descrição permitido igual a quarenta caracteres.",

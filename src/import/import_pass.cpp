@@ -326,6 +326,16 @@ void ImportPass::CheckLocally(PreRecord &row) {
             if (Consiste::EmptyString(row.description))
                 row.description =
                     types.FieldByName(kind.isCredit() ? u"DSTPCREDBANC" : u"DSTPDEBIBANC").AsString();
+            // As the entry form and the server's write refuse it: an accounted type whose ledger account is
+            // kept by customer or by supplier needs one named, or the import would write half the file.
+            const bool accounted =
+                types.FieldByName(kind.isCredit() ? u"IDCTBLCRBANC" : u"IDCTBLDBBANC").AsString().trimmed() ==
+                u"S";
+            const QString keptBy = types.FieldByName(u"IDTIPOCOME").AsString().trimmed();
+            if (accounted && keptBy == u"C" && row.customerText.trimmed().isEmpty())
+                row.refuse(PartyStep, "CLIE_N_INF");
+            if (accounted && keptBy == u"F" && row.supplierText.trimmed().isEmpty())
+                row.refuse(PartyStep, "FORN_N_INF");
         } else {
             row.refuse(TypeStep, kind.isCredit() ? "TpCred_Inv" : "TpDeb_Inv");
         }

@@ -76,7 +76,9 @@ const char refusalRows[] = R"([
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Número além do centavo", 12.3456, "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", "O resto binário de 0,1 + 0,2", 0.30000000000000004, "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", "0,285 guardado como 0,28499999999999998", 0.285, "", null, null],
-  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "12345,67 - 12300", 45.67000000000007, "", null, null]
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "12345,67 - 12300", 45.67000000000007, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "D", "0002", "Pagamento sem fornecedor", 10, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "0002", "Recebimento sem cliente", 10, "", null, null]
 ])";
 
 // Line 24 has no problem: its kind has a blank after it, and its description, 39 characters as the operator
@@ -107,6 +109,8 @@ const std::vector<ErrorLine> refusalLines = {
     {22, "A coluna Descrição tem o erro #REF! de uma fórmula."},
     {25, "Valor com fração de centavo: \"12,3456\" (um lançamento tem no máximo duas casas decimais)."},
     {27, "Valor com fração de centavo: \"0,285\" (um lançamento tem no máximo duas casas decimais)."},
+    {29, "Fornecedor deve ser informado para contabilização correta do documento."},
+    {30, "Cliente deve ser informado para contabilização correta do documento."},
 };
 
 // A clean file as other programs write them: headings in another case and order, empty Data rows, dates as
@@ -363,7 +367,7 @@ TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) 
     EXPECT_TRUE(form->records.entry.cdsMovBanc.IsEmpty()) << "the first row is wrong: nothing is built";
     EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
     EXPECT_TRUE(control("dgbErros")->isEnabled());
-    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 27);
+    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 29);
 }
 
 // A file of more wrong rows than anyone reads lists the first, and tells how many more there are from which
