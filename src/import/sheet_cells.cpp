@@ -25,57 +25,40 @@ void SheetCells::hideCoveredCells() {
     std::stable_sort(cells_.begin(), cells_.end(), [](const PlacedCell &a, const PlacedCell &b) {
         return a.row != b.row ? a.row < b.row : a.column < b.column;
     });
+    // The merges are apart from one another (refuseOverlappingMerges), so that a cell is covered by at most
+    // one: the open merge over its row that starts at or before its column, found among the open ones by
+    // first column.
     std::vector<const Merge *> byFirstRow;
     byFirstRow.reserve(merges_.size());
     for (const Merge &merge : merges_)
-        // Past the last column there are no cells to cover; a merge that runs backwards covers none.
-        if (merge.firstColumn < limits_.maxColumns && merge.lastColumn >= merge.firstColumn &&
-            merge.lastRow >= merge.firstRow)
-            byFirstRow.push_back(&merge);
+        byFirstRow.push_back(&merge);
     std::sort(byFirstRow.begin(), byFirstRow.end(),
               [](const Merge *a, const Merge *b) { return a->firstRow < b->firstRow; });
-    // How many merges over the row swept cover each column, as a Fenwick tree of differences: a cell shows
-    // when no more merges cover it than start at it, in a few steps a cell however many merges there are.
-    std::vector<int> differences(static_cast<size_t>(limits_.maxColumns) + 2, 0);
-    const auto addFrom = [&differences](quint32 column, int delta) {
-        for (size_t i = static_cast<size_t>(column) + 1; i < differences.size(); i += i & (~i + 1))
-            differences[i] += delta;
-    };
-    const auto covering = [&differences](quint32 column) {
-        int count = 0;
-        for (size_t i = static_cast<size_t>(column) + 1; i > 0; i -= i & (~i + 1))
-            count += differences[i];
-        return count;
-    };
-    const auto cover = [&](const Merge &merge, int delta) {
-        addFrom(merge.firstColumn, delta);
-        addFrom(std::min(merge.lastColumn, limits_.maxColumns - 1) + 1, -delta);
-    };
-    std::multimap<quint32, const Merge *> endings;       // by last row
-    std::map<std::pair<quint32, quint32>, int> ownCells; // the merges' first cells, which they show
+    std::map<quint32, const Merge *> open;         // over the row swept, by first column
+    std::multimap<quint32, const Merge *> endings; // the same, by last row
     size_t next = 0;
     size_t kept = 0;
     for (size_t i = 0; i < cells_.size(); ++i) {
         const quint32 row = cells_[i].row;
         const quint32 column = cells_[i].column;
+        // Those ended go first: a merge starting below one that ended may begin in its column.
+        while (!endings.empty() && endings.begin()->first < row) {
+            open.erase(endings.begin()->second->firstColumn);
+            endings.erase(endings.begin());
+        }
         for (; next < byFirstRow.size() && byFirstRow[next]->firstRow <= row; ++next) {
             const Merge &merge = *byFirstRow[next];
             if (merge.lastRow < row)
                 continue;
-            cover(merge, 1);
+            open.emplace(merge.firstColumn, &merge);
             endings.emplace(merge.lastRow, &merge);
-            ++ownCells[{merge.firstRow, merge.firstColumn}];
         }
-        while (!endings.empty() && endings.begin()->first < row) {
-            const Merge &merge = *endings.begin()->second;
-            cover(merge, -1);
-            if (const auto own = ownCells.find({merge.firstRow, merge.firstColumn}); --own->second == 0)
-                ownCells.erase(own);
-            endings.erase(endings.begin());
+        // A merge shows its own first cell and hides the others it covers.
+        if (const auto at = open.upper_bound(column); at != open.begin()) {
+            const Merge &merge = *std::prev(at)->second;
+            if (column <= merge.lastColumn && (row != merge.firstRow || column != merge.firstColumn))
+                continue;
         }
-        const auto own = ownCells.find({row, column});
-        if (covering(column) > (own == ownCells.end() ? 0 : own->second))
-            continue;
         if (kept != i)
             cells_[kept] = std::move(cells_[i]);
         ++kept;
