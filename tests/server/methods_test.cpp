@@ -219,6 +219,17 @@ TEST_P(MethodTest, DuplicateSearchFindsTheMovementOfThoseFiveValues) {
             history = row.text(4);
         });
     const double value = cents / 100.0;
+    QString withoutLeadingZeros = document;
+    while (withoutLeadingZeros.startsWith(u'0'))
+        withoutLeadingZeros.remove(0, 1);
+    ASSERT_NE(withoutLeadingZeros, document) << "the demo's documents are brought to width with zeros";
+    // A movement of those values without a document, which a document of zeros alone does not repeat.
+    sql().execute(QStringLiteral("INSERT INTO MOVBANCARIO (CDREDUCONT, NRMOVBANC, DTMOVBANC, IDMOVBANC, "
+                                 "NRDOCMBANC, DSHISMBANC, VRMOVBANC, IDORIGMBANC, IDSTCONEXT) VALUES "
+                                 "(:conta, '9000000003', :data, 'C', '', 'Sem documento', :valor, 'R', '0')"),
+                  {{QStringLiteral("conta"), account},
+                   {QStringLiteral("data"), date},
+                   {QStringLiteral("valor"), cents}});
     // Two more of those values whose histories begin with what is no blank: a tab, a no-break space.
     const QString tabbed = QStringLiteral("\tAluguel"), unbroken = QStringLiteral("\u00a0Aluguel");
     for (const QString &begun : {tabbed, unbroken})
@@ -257,6 +268,16 @@ TEST_P(MethodTest, DuplicateSearchFindsTheMovementOfThoseFiveValues) {
         {"the document with a no-break space after it, which it is stored without",
          {account, date, document + QStringLiteral("\u00a0"), value, history},
          1},
+        // The form brings a document to its width with zeros; a workbook's import stores it as written.
+        {"the document without the zeros that lead it",
+         {account, date, withoutLeadingZeros, value, history},
+         1},
+        {"the document led by more zeros",
+         {account, date, QStringLiteral("00") + document, value, history},
+         1},
+        {"zeros alone, which is no empty document",
+         {account, date, QStringLiteral("0000000000"), value, QStringLiteral("Sem documento")},
+         0},
     };
     VariantList searches;
     for (const Case &c : cases) {
@@ -273,8 +294,8 @@ TEST_P(MethodTest, DuplicateSearchFindsTheMovementOfThoseFiveValues) {
     EXPECT_EQ(texts(numbers), expected);
     EXPECT_EQ(expected.count(QString()),
               std::count_if(std::begin(cases), std::end(cases), [](const Case &c) { return c.found == 0; }) +
-                  3)
-        << "three searches find the movement of the first";
+                  5)
+        << "five searches find the movement of the first";
 }
 
 // Searches over more days than one reading of the days takes, the days of every account of the database

@@ -10,6 +10,20 @@
 
 namespace bco::server {
 
+QString documentKey(const QString &document) {
+    const QString text = document.trimmed();
+    qsizetype zeros = 0;
+    while (zeros + 1 < text.size() && text[zeros] == u'0')
+        ++zeros;
+    return text.mid(zeros);
+}
+
+QString documentKeyOf(const QString &column) {
+    const QString trimmed = QStringLiteral("TRIM(COALESCE(%1, ''))").arg(column);
+    return QStringLiteral("CASE WHEN %1 <> '' AND LTRIM(%1, '0') = '' THEN '0' ELSE LTRIM(%1, '0') END")
+        .arg(trimmed);
+}
+
 RepeatedMovements::RepeatedMovements(Sql &sql, Ignored ignored)
     : sql_(sql)
     , ignored_(std::move(ignored)) {
@@ -22,7 +36,7 @@ QString RepeatedMovements::take(const QString &account, QDate date, qint64 cents
     auto day = days_.find({account, date});
     if (day == days_.end())
         day = days_.emplace(std::make_pair(account, date), read(account, date)).first;
-    const QString shownDocument = document.trimmed(),
+    const QString shownDocument = documentKey(document),
                   shownHistory = trimBlanks(leftWholeCharacters(history, 40));
     // Of either kind when none is asked for: the first by number.
     std::deque<QString> *equal = nullptr;
@@ -54,7 +68,8 @@ void RepeatedMovements::keep(const QString &account, const SqlRow &row, Day &day
     if (ignored_ && ignored_(account, number))
         return;
     const QString kind = row.text(5).trimmed().toUpper();
-    day[Movement{kind.isEmpty() ? u' ' : kind.front().unicode(), row.integer(1), row.text(2), row.text(3)}]
+    day[Movement{kind.isEmpty() ? u' ' : kind.front().unicode(), row.integer(1), documentKey(row.text(2)),
+                 row.text(3)}]
         .push_back(number);
 }
 

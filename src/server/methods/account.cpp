@@ -55,9 +55,9 @@ Variant getPesqMovBanc(CallContext &context, VariantList &args) {
     const QString account = code(args[0]);
     requireAccount(context, account);
     const QDate date = requireDate(args[1]);
-    // Documents are stored without white space at either end (InsertedRows::code); histories as sent, which
-    // the statement's TRIM takes blanks alone from.
-    const QString document = args[2].toText().trimmed();
+    // Documents are compared as repetitions compare them (documentKey); histories as sent, which the
+    // statement's TRIM takes blanks alone from.
+    const QString document = documentKey(args[2].toText());
     const qint64 cents = std::abs(requireAmount(args[3]));
     const QString history = trimBlanks(leftWholeCharacters(args[4].toText(), 40));
     return context.sql.packet(
@@ -70,9 +70,9 @@ Variant getPesqMovBanc(CallContext &context, VariantList &args) {
             "LEFT JOIN MOVDEBIBANC D ON D.CDREDUCONT = M.CDREDUCONT AND D.NRMOVBANC = M.NRMOVBANC "
             "LEFT JOIN TPDEBIBANC TD ON TD.CDTPDEBIBANC = D.CDTPDEBIBANC "
             "WHERE M.CDREDUCONT = :conta AND M.DTMOVBANC = :data AND M.VRMOVBANC = :valor "
-            "AND TRIM(COALESCE(M.NRDOCMBANC, '')) = :documento AND TRIM(COALESCE(M.DSHISMBANC, '')) = "
-            ":historico "
-            "ORDER BY M.NRMOVBANC"),
+            "AND %1 = :documento AND TRIM(COALESCE(M.DSHISMBANC, '')) = :historico "
+            "ORDER BY M.NRMOVBANC")
+            .arg(documentKeyOf(QStringLiteral("M.NRDOCMBANC"))),
         {{QStringLiteral("conta"), account},
          {QStringLiteral("data"), date},
          {QStringLiteral("valor"), cents},
