@@ -80,6 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     default:
         std::abort();
     }
-    bco::decodeAnswer(response.body);
+    bco::decodeAnswer(response.body.joined());
     return 0;
 }

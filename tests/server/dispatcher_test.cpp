@@ -223,7 +223,7 @@ TEST_P(FailingMethodsTest, AFaultAnswers500WithAnIncidentNumberAndNothingOfTheSe
             dispatcher->handle(QString::fromLatin1(c.method), QStringLiteral("Bearer ") + server->demoToken(),
                                encodeRequest({}));
         EXPECT_EQ(response.status, c.status);
-        const WireAnswer answer = decodeAnswer(response.body);
+        const WireAnswer answer = decodeAnswer(response.body.joined());
         ASSERT_EQ(log.size(), 1);
         EXPECT_TRUE(log[0].contains(QString::fromUtf8(c.logged))) << log[0].toStdString();
         const auto match = generic.match(answer.error);

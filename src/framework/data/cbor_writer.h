@@ -10,6 +10,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include "framework/data/byte_chain.h"
 #include "framework/data/large_pages.h"
 
 namespace bco {
@@ -21,11 +22,18 @@ namespace bco {
 // the writer keeps ahead, not appended through QByteArray's checks one call at a time.
 class CborWriter {
 public:
-    // The bytes written so far, exactly; the writer starts again empty.
+    // The bytes written so far, exactly, as one block; the writer starts again empty. Pieces appended whole
+    // (appendPiece) are copied in after the first.
     QByteArray take() {
-        bytes_.resize(used_);
-        used_ = 0;
-        return std::exchange(bytes_, QByteArray());
+        if (pieces_.isEmpty())
+            return takeCurrent();
+        return takePieces().joined();
+    }
+
+    // The bytes written so far in the pieces they were written in; the writer starts again empty.
+    ByteChain takePieces() {
+        finishPiece();
+        return std::exchange(pieces_, ByteChain());
     }
 
     // Makes room for `bytes` more at once, for a writer that can tell how much a long value will take.
@@ -61,17 +69,23 @@ public:
     }
     void append(const QString &text) { appendTextString(text.toUtf8()); }
     void appendTag(quint64 tag) { head(6, tag); }
-    // Bytes another writer wrote, as they stand.
-    void appendEncoded(QByteArrayView bytes) {
-        if (bytes.isEmpty())
-            return;
-        std::memcpy(room(bytes.size()), bytes.data(), static_cast<size_t>(bytes.size()));
-        used_ += bytes.size();
+    // Bytes another writer wrote, as they stand, kept as a piece of their own: not copied until the bytes are
+    // taken as one block.
+    void appendPiece(QByteArray bytes) {
+        finishPiece();
+        pieces_.append(std::move(bytes));
     }
     void startArray(quint64 items) { head(4, items); }
     void startMap(quint64 pairs) { head(5, pairs); }
 
 private:
+    QByteArray takeCurrent() {
+        bytes_.resize(used_);
+        used_ = 0;
+        return std::exchange(bytes_, QByteArray());
+    }
+    void finishPiece() { pieces_.append(takeCurrent()); }
+
     // Where the next `bytes` bytes go; the caller then counts them in used_.
     char *room(qsizetype bytes) {
         if (bytes_.size() - used_ < bytes)
@@ -114,6 +128,7 @@ private:
 
     static constexpr qsizetype LargeBytes = 4 << 20;
 
+    ByteChain pieces_; // what was written before the bytes being written now
     QByteArray bytes_; // its size is the room reserved; used_ of it is written
     qsizetype used_ = 0;
 };

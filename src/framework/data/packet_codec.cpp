@@ -139,9 +139,8 @@ void writePacket(CborWriter &writer, const DataPacket &packet) {
             writeRows(own, packet, split, rowCount);
             return own.take();
         });
-        writer.reserve(encodedRowsEstimate(packet, 0, rowCount));
         writeRows(writer, packet, 0, split);
-        writer.appendEncoded(later.get());
+        writer.appendPiece(later.get());
     } else {
         writeRows(writer, packet, 0, rowCount);
     }

@@ -102,9 +102,13 @@ WireAnswer readAnswer(VariantReader &reader) {
 } // namespace
 
 QByteArray encodeAnswer(const Variant &result, const VariantList &args) {
+    return encodeAnswerInPieces(result, args).joined();
+}
+
+ByteChain encodeAnswerInPieces(const Variant &result, const VariantList &args) {
     CborWriter writer;
     writeAnswer(writer, result, args);
-    return writer.take();
+    return writer.takePieces();
 }
 
 QByteArray encodeError(const QString &message, const QString &incident) {

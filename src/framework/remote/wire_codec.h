@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringView>
 
+#include "framework/data/byte_chain.h"
 #include "framework/data/packet_codec.h"
 
 namespace bco {
@@ -40,6 +41,8 @@ struct WireAnswer {
 };
 
 QByteArray encodeAnswer(const Variant &result, const VariantList &args);
+// The same bytes in the pieces they were written in (see ByteChain), for a server to send as they stand.
+ByteChain encodeAnswerInPieces(const Variant &result, const VariantList &args);
 QByteArray encodeError(const QString &message, const QString &incident = {});
 // Throws DecodeError unless the body is a map of result and args, or of error (and incident).
 WireAnswer decodeAnswer(QByteArrayView body, const DecodeLimits &limits = {});

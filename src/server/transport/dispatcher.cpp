@@ -330,7 +330,7 @@ RpcResponse Dispatcher::handle(const QString &name, const QString &authorization
         });
         if (!outcome.ok())
             return {httpStatus(outcome.status), encodeError(outcome.error, outcome.incident)};
-        return {200, encodeAnswer(outcome.result, outcome.args)};
+        return {200, encodeAnswerInPieces(outcome.result, outcome.args)};
     } catch (const std::exception &error) {
         // Only the encoding of the answer is left to fail here (and memory with it).
         const CallOutcome fault = serverFault(CallOutcome::Status::Failed, QString::fromUtf8(error.what()));

@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include "framework/data/byte_chain.h"
 #include "framework/data/variant.h"
 #include "server/storage/database.h"
 #include "server/transport/method_registry.h"
@@ -46,7 +47,7 @@ struct CallOutcome {
 // An HTTP answer: status code and CBOR body (always a map with `result` and `args`, or with `error`).
 struct RpcResponse {
     int status = 200;
-    QByteArray body;
+    ByteChain body;
 };
 
 // The remote data module: finds the method, checks the caller and the arguments, and runs the handler in one

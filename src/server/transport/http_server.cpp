@@ -42,17 +42,21 @@ QString methodOfPath(const std::string &path) {
     return QString::fromStdString(path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : path);
 }
 
-// An answer is written from its own bytes: copying a long list into the library's string first would cost
-// a good share of what encoding it did. A refusal goes in the library's string, where the error handler
-// below looks for a body.
-void sendBody(httplib::Response &response, const QByteArray &body) {
+// An answer is written from its own bytes, in the pieces it was encoded in: copying a long list into the
+// library's string first would cost a good share of what encoding it did. A refusal goes in the library's
+// string, where the error handler below looks for a body.
+void sendBody(httplib::Response &response, const ByteChain &body) {
     if (response.status != 200 || body.isEmpty()) {
-        response.set_content(body.toStdString(), CborContentType);
+        response.set_content(body.joined().toStdString(), CborContentType);
         return;
     }
     response.set_content_provider(static_cast<std::size_t>(body.size()), CborContentType,
                                   [body](std::size_t offset, std::size_t length, httplib::DataSink &sink) {
-                                      return sink.write(body.constData() + offset, length);
+                                      return body.writeFrom(
+                                          static_cast<qsizetype>(offset), static_cast<qsizetype>(length),
+                                          [&sink](const char *bytes, qsizetype run) {
+                                              return sink.write(bytes, static_cast<std::size_t>(run));
+                                          });
                                   });
 }
 
@@ -83,10 +87,10 @@ constexpr std::size_t BodyBytesPerSecond = 16 * 1024;
 // limit whether declared or chunked (the library bounds only a declared length). Answers false, with the
 // response's status set (the error handler gives it its text), when the body is refused or cannot be read.
 // An answer to a request not read to its end: its connection closes after it (see requestReadWhole).
-void answerUnread(httplib::Response &response, int status, const QByteArray &body) {
+void answerUnread(httplib::Response &response, int status, const ByteChain &body) {
     response.status = status;
     response.set_header("Connection", "close");
-    response.set_content(body.toStdString(), CborContentType);
+    response.set_content(body.joined().toStdString(), CborContentType);
 }
 
 bool ambiguousLength(const httplib::Request &request) {

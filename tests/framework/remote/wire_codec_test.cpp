@@ -1,4 +1,6 @@
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -43,6 +45,37 @@ TEST(WireCodecTest, AnswersCarryResultAndArgumentsOrTheError) {
     const WireAnswer failure = decodeAnswer(encodeError(QStringLiteral("account 999 does not exist")));
     EXPECT_FALSE(failure.ok);
     EXPECT_EQ(failure.error, QStringLiteral("account 999 does not exist"));
+}
+
+// A long list is encoded in pieces, which the server sends as they stand: read in any runs, across the
+// pieces' ends, they are the answer's bytes.
+TEST(WireCodecTest, ALongAnswerSentInItsPiecesIsTheAnswer) {
+    DataPacket list({{"NRMOVBANC", FieldKind::Text, 10, true}, {"VRMOVBANC", FieldKind::Float}});
+    for (int i = 0; i < 40'000; ++i)
+        list.appendValues({QString::number(i).rightJustified(10, u'0'), i / 100.0});
+    const VariantList args{"070", QDate(2024, 3, 15)};
+    const ByteChain pieces = encodeAnswerInPieces(list, args);
+    ASSERT_GT(pieces.pieces().size(), 1u);
+    const QByteArray whole = encodeAnswer(list, args);
+    ASSERT_EQ(pieces.joined(), whole);
+    const WireAnswer answer = decodeAnswer(whole);
+    EXPECT_EQ(answer.result, Variant(list));
+    EXPECT_EQ(answer.args, args);
+
+    const qsizetype firstEnd = pieces.pieces().front().size();
+    for (const auto &[offset, length] : std::vector<std::pair<qsizetype, qsizetype>>{
+             {0, whole.size()}, {firstEnd - 3, 7}, {firstEnd, 5}, {firstEnd - 1, whole.size()}, {5, 0}}) {
+        QByteArray read;
+        EXPECT_TRUE(pieces.writeFrom(offset, length, [&](const char *bytes, qsizetype run) {
+            read.append(bytes, run);
+            return true;
+        }));
+        EXPECT_EQ(read, whole.mid(offset, length)) << offset << " " << length;
+    }
+    int runs = 0;
+    EXPECT_FALSE(pieces.writeFrom(0, whole.size(), [&](const char *, qsizetype) { return ++runs > 1; }))
+        << "a refused run ends the writing";
+    EXPECT_EQ(runs, 1);
 }
 
 TEST(WireCodecTest, MethodPathsNameServerAndMethod) {
