@@ -182,8 +182,11 @@ void EditControl::pasteText(const QString &text) {
     insert(asOneLineField(text));
 }
 
+// With nothing selected nothing is removed: the line edit's delete would take the character after the
+// caret, and a cut slipped for a copy would take a digit from an amount.
 void EditControl::removeSelection() {
-    del();
+    if (hasSelectedText())
+        del();
 }
 
 // The standard menu's paste, cut and delete would change the text behind the control's checks; they are

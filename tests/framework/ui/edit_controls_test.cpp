@@ -422,7 +422,9 @@ TEST_F(NumberTypingForm, ATextTypedPastARefusedKeyIsTakenOnlyOnceCorrected) {
         QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(edit->Value(), c.value) << edit->Text().toStdString();
     }
-    // A deleting key that deletes nothing corrects nothing; the control's own text shown again is its own.
+    // A deleting key or a cut that deletes nothing corrects nothing (a cut with nothing selected takes
+    // nothing, where the line edit's would take the character after the caret); the control's own text shown
+    // again is its own.
     leave();
     edit->SetValue(10);
     enter();
@@ -430,6 +432,7 @@ TEST_F(NumberTypingForm, ATextTypedPastARefusedKeyIsTakenOnlyOnceCorrected) {
     QTest::keyClick(edit, Qt::Key_Delete);
     QTest::keyClick(edit, Qt::Key_Home);
     QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(edit->Text(), QStringLiteral("12,34"));
     EXPECT_TRUE(edit->Unfinished());
     edit->setReadOnly(true);
