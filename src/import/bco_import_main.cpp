@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include "entry_model/entry_kind.h"
 #include "framework/checks/consiste.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/shared_database.h"
@@ -225,6 +226,25 @@ int run() {
         }
         const SubmissionOutcome outcome =
             SubmitImport(server, records, session.context().operatorCode, lineOf(pass));
+        if (!outcome.imported() && outcome.unsure) {
+            // The call may have written: a script must not take the file for refused whole.
+            bco::writeLine(stderr, outcome.refusal);
+            const QString lost = QStringLiteral("A resposta do servidor à importação dos %1 não chegou: eles "
+                                                "podem ter sido gravados.")
+                                     .arg(outcome.refusedKind->isCredit() ? QStringLiteral("créditos")
+                                                                          : QStringLiteral("débitos"));
+            bco::writeLine(stderr,
+                           outcome.credits > 0
+                               ? QStringLiteral("Importados %1 crédito(s). %2 Importe o mesmo arquivo "
+                                                "com --kind D, que envia só os débitos: o que já está "
+                                                "gravado não é gravado outra vez.")
+                                     .arg(outcome.credits - outcome.skippedCredits)
+                                     .arg(lost)
+                               : QStringLiteral("%1 Confira a lista de lançamentos da conta antes de "
+                                                "importar o arquivo de novo.")
+                                     .arg(lost));
+            return CannotRun;
+        }
         if (!outcome.imported()) {
             // The credits' call was answered before the debits' failed: a script must know they are in.
             if (outcome.credits > 0)

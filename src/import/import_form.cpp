@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QMdiSubWindow>
 
+#include "entry_model/entry_kind.h"
 #include "entry_model/entry_services.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
@@ -247,6 +248,18 @@ void TfrmImportLanc::sbtImportExportClick() {
                 return pass_.LineOfMovement(account, movement);
             },
             [this] { bco::ActiveShowAvi(this, WorkAnimation); }, [] { bco::DeactiveShowAvi(); });
+        if (!outcome.imported() && outcome.unsure) {
+            // Whatever the call wrote is in the books, and the list shows it; sent again, it is skipped.
+            told = true;
+            const int written = outcome.credits - outcome.skippedCredits;
+            ui->lblResumo->setText(
+                outcome.credits > 0 ? msgPadrao.Msg(QStringLiteral("Resumo_DebitosIncertos")).arg(written)
+                                    : msgPadrao.Msg(QStringLiteral("Resumo_Incerto"))
+                                          .arg(outcome.refusedKind->isCredit() ? QStringLiteral("créditos")
+                                                                               : QStringLiteral("débitos")));
+            RefreshEntryForm();
+            Consiste::MensErro(outcome.refusal + u' ' + ui->lblResumo->text(), true);
+        }
         if (!outcome.imported()) {
             // The credits' call was answered before the debits' met accounting errors or were refused:
             // those credits are in the books, and the operator learns it here rather than keying them again.

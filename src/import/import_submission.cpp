@@ -71,10 +71,11 @@ SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &record
             if (const auto named = LineNamedBy(result.errorMessage(), lineOf))
                 result = bco::RemoteResult::failure(
                     QStringLiteral("Linha %1 do arquivo: %2").arg(named->first).arg(named->second));
-        if (!result.ok() && !records.answered.empty()) {
+        if (!result.ok() && (result.mayHaveRun() || !records.answered.empty())) {
             outcome.refusedKind = twin.kind;
             outcome.company = twin.records->FieldByName(u"CDEMPRESA").AsString();
             outcome.refusal = result.errorMessage();
+            outcome.unsure = result.mayHaveRun();
             return outcome;
         }
         const bco::Variant answer = Consiste::CheckResultServ(result, true, 0);

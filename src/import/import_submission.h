@@ -27,6 +27,9 @@ struct SubmissionOutcome {
     QString company;
     // Why the call of refusedKind failed, when it was not for accounting errors.
     QString refusal;
+    // Whether that call may have written all the same: it failed with its answer unread (see
+    // RemoteResult::unsure). Sent again, what it wrote is skipped as written before.
+    bool unsure = false;
     // What the server answered for each call made: how many entries it wrote and skipped as written before.
     int credits = 0, debits = 0;
     // Of those, how many it skipped as written before (by an earlier call or by another import meanwhile).
@@ -49,7 +52,8 @@ std::optional<std::pair<int, QString>> LineNamedBy(const QString &text, const Li
 // pass (records.answered), whose counts are taken from then. Each answer is loaded into cdsResult,
 // cdsLancContTemp, cdsRateio and cdsErrosTemp; accounting errors stop the submission there. A failure of the
 // first call that writes is shown through CheckResultServ and aborts (Consiste::EAbort): nothing was written;
-// a failure of a later one is answered as its refusal, since the earlier kind is in the books. Either names
+// a failure of a later one is answered as its refusal, since the earlier kind is in the books, and so is any
+// failure whose call may have written (SubmissionOutcome::unsure). Either names
 // the entry by its line of the file (`lineOf`). `beforeCall` and `afterCall` run around each call (the form's
 // wait animation); afterCall runs whatever happened.
 SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &records,

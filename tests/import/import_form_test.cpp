@@ -644,6 +644,41 @@ TEST_F(ReloadFailing, CreditsWrittenBeforeTheDebitsWereRefusedAreTold) {
     env.dialogs.answer(QStringLiteral("Debitos_Pendentes"), MsgButton::Yes);
 }
 
+// The credits' call runs on the server and its answer is lost on the way back: the form cannot tell what was
+// written and says so, rather than that nothing was; "Importar" again skips what is in the books.
+class LostAnswer : public ImportForm {
+protected:
+    void SetUp() override {
+        relay.relayTo(env.server().port());
+        relay.loseNextAnswerOf(QStringLiteral("setInsertImportCred"));
+        env.context().serverPort = relay.port();
+        ImportForm::SetUp();
+    }
+    test::LoopbackRpcServer relay;
+};
+
+TEST_F(LostAnswer, CreditsWhoseAnswerWasLostAreToldAsPerhapsWrittenAndTheRetryWritesNothingTwice) {
+    choose(Workbooks::get().path(QStringLiteral("limpo.xls")));
+    ASSERT_TRUE(importEnabled());
+    env.dialogs.clearShown();
+    form->sbtImportExport->click();
+    EXPECT_EQ(importedMovements(), 2) << "the server wrote the file's two credits";
+    EXPECT_TRUE(summary().startsWith(u"A resposta do servidor à importação dos créditos não chegou"))
+        << summary().toStdString();
+    ASSERT_EQ(env.dialogs.errors().size(), 1);
+    EXPECT_TRUE(env.dialogs.errors()[0].contains(u"a resposta não pôde ser lida"));
+    EXPECT_TRUE(env.dialogs.errors()[0].endsWith(summary()));
+    EXPECT_TRUE(screens.empty()) << "no accounting to mend";
+    EXPECT_EQ(entryForm.refreshes, 1) << "the entry form lists what is in the books";
+    ASSERT_TRUE(importEnabled());
+
+    env.dialogs.clearShown();
+    form->sbtImportExport->click();
+    EXPECT_EQ(importedMovements(), 4);
+    EXPECT_EQ(summary(), QStringLiteral("Importados: 0 crédito(s) e 2 débito(s). Já estavam incluídos e não "
+                                        "foram gravados de novo: 2 crédito(s) e 0 débito(s)."));
+}
+
 // Another operator closes the file's month between the check and "Importar": the refusal names the line, and
 // the line beside the list no longer promises an import but asks for a new check.
 TEST_F(ImportForm, ADayClosedAfterTheCheckWritesNothingAndTheFormAsksForANewCheck) {

@@ -16,6 +16,27 @@ void answer(httplib::Response &response, int status, const QByteArray &body) {
     response.set_content(body.constData(), static_cast<size_t>(body.size()), CborContentType);
 }
 
+// The request as it came, to the server at `port`, and its answer back; with `loseAnswer`, the headers go
+// out and the connection closes where the body should follow.
+void relay(const httplib::Request &request, httplib::Response &response, int port, bool loseAnswer) {
+    httplib::Client server("127.0.0.1", port);
+    server.set_read_timeout(std::chrono::minutes(5));
+    httplib::Headers headers;
+    if (request.has_header("Authorization"))
+        headers.emplace("Authorization", request.get_header_value("Authorization"));
+    const auto relayed =
+        server.Post(request.path, headers, request.body, request.get_header_value("Content-Type"));
+    if (!relayed)
+        return answer(response, 502, encodeError(QStringLiteral("the relayed server did not answer")));
+    if (loseAnswer) {
+        response.set_content_provider(relayed->body.size(), CborContentType,
+                                      [](size_t, size_t, httplib::DataSink &) { return false; });
+        return;
+    }
+    response.status = relayed->status;
+    response.set_content(relayed->body, relayed->get_header_value("Content-Type").c_str());
+}
+
 } // namespace
 
 LoopbackRpcServer::LoopbackRpcServer(const QString &serverName)
@@ -28,6 +49,8 @@ LoopbackRpcServer::LoopbackRpcServer(const QString &serverName)
         Handler handler;
         Raw raw;
         bool isRaw = false;
+        int relayPort = 0;
+        bool loseAnswer = false;
         {
             std::lock_guard<std::mutex> guard(mutex_);
             calls_.push_back({method, request.get_header_value("Authorization"), request.remote_port});
@@ -44,7 +67,11 @@ LoopbackRpcServer::LoopbackRpcServer(const QString &serverName)
                        server.compare(serverName_, Qt::CaseInsensitive) == 0 && known != handlers_.end()) {
                 handler = known->second;
             }
+            relayPort = relayPort_;
+            loseAnswer = answersLost_.erase(method.toUpper()) > 0;
         }
+        if (!handler && !isRaw && relayPort > 0)
+            return relay(request, response, relayPort, loseAnswer);
         if (isRaw) {
             response.status = raw.status;
             response.set_content(raw.body, raw.contentType.c_str());
@@ -65,6 +92,18 @@ LoopbackRpcServer::LoopbackRpcServer(const QString &serverName)
         } catch (const std::exception &error) {
             answer(response, 200, encodeError(QString::fromUtf8(error.what())));
         }
+    });
+    server_->Post(R"(/rpc-batch/.*)", [this](const httplib::Request &request, httplib::Response &response) {
+        int relayPort = 0;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            calls_.push_back(
+                {QStringLiteral("batch"), request.get_header_value("Authorization"), request.remote_port});
+            relayPort = relayPort_;
+        }
+        if (relayPort == 0)
+            return answer(response, 404, encodeError(QStringLiteral("no batches here")));
+        relay(request, response, relayPort, false);
     });
     server_->set_tcp_nodelay(true);
     port_ = server_->bind_to_any_port("127.0.0.1");
@@ -100,6 +139,16 @@ void LoopbackRpcServer::requireToken(const QString &token) {
 void LoopbackRpcServer::limitBody(size_t bytes) {
     std::lock_guard<std::mutex> guard(mutex_);
     bodyLimit_ = bytes;
+}
+
+void LoopbackRpcServer::relayTo(int port) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    relayPort_ = port;
+}
+
+void LoopbackRpcServer::loseNextAnswerOf(const QString &method) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    answersLost_.insert(method.toUpper());
 }
 
 std::vector<LoopbackRpcServer::Call> LoopbackRpcServer::calls() const {

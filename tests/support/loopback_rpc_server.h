@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,6 +51,11 @@ public:
     void requireToken(const QString &token);
     // Refuses with 413 every request body longer than this.
     void limitBody(size_t bytes);
+    // Passes every call it has no handler for on to a server on 127.0.0.1 and that port, and its answer back.
+    void relayTo(int port);
+    // Passes the method's next call on, lets the server answer, then closes the connection without a byte
+    // of the answer: a call that ran, its answer lost. The calls after it are relayed whole.
+    void loseNextAnswerOf(const QString &method);
 
     std::vector<Call> calls() const;
 
@@ -69,6 +75,8 @@ private:
     std::map<QString, Raw> raw_;
     std::string requiredAuthorization_;
     size_t bodyLimit_ = 0;
+    int relayPort_ = 0;
+    std::set<QString> answersLost_;
     std::vector<Call> calls_;
 };
 

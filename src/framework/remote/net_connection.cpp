@@ -55,6 +55,21 @@ QString describe(httplib::Error error, bool tls) {
     }
 }
 
+// Whether a request that failed so may have reached the server whole: only then can it have run there.
+bool mayHaveBeenSent(httplib::Error error) {
+    switch (error) {
+    case httplib::Error::Connection:
+    case httplib::Error::ConnectionTimeout:
+    case httplib::Error::Write:
+    case httplib::Error::Canceled:
+    case httplib::Error::SSLConnection:
+    case httplib::Error::SSLServerVerification:
+        return false;
+    default:
+        return true;
+    }
+}
+
 QString statusMessage(int status, const QString &method) {
     switch (status) {
     case 400:
@@ -138,6 +153,12 @@ RemoteResult NetConnection::failure(const QString &message) const {
     if (throwException_)
         throw RemoteCallError(message.toStdString());
     return RemoteResult::failure(message);
+}
+
+RemoteResult NetConnection::unsure(const QString &message) const {
+    if (throwException_)
+        throw RemoteCallError(message.toStdString());
+    return RemoteResult::unsure(message);
 }
 
 void NetConnection::SetServerOf(const NetConnection &other) {
@@ -257,8 +278,9 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByte
         httplib::Error error = httplib::Error::Success;
         if (client_->http->send(request, response, error))
             return true;
-        failed = failure(QStringLiteral("A chamada de %1 ao servidor de aplicação em %2 falhou: %3")
-                             .arg(what, address(), describe(error, security_.tls)));
+        const QString message = QStringLiteral("A chamada de %1 ao servidor de aplicação em %2 falhou: %3")
+                                    .arg(what, address(), describe(error, security_.tls));
+        failed = mayHaveBeenSent(error) ? unsure(message) : failure(message);
         return false;
     };
     if (!send())
@@ -287,13 +309,14 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByte
         } catch (const DecodeError &) {
         }
     }
+    // A failure of the server rolls its transaction back, but for one after the commit (the answer could not
+    // be encoded): the call may have written.
     if (response.status == 500)
-        failed =
-            failure(answer && !answer->incident.isEmpty()
-                        ? QStringLiteral("O servidor de aplicação falhou ao executar %1 (ocorrência %2). "
-                                         "Informe o número da ocorrência ao responsável pelo sistema.")
-                              .arg(what, answer->incident)
-                        : QStringLiteral("O servidor de aplicação falhou ao executar %1.").arg(what));
+        failed = unsure(answer && !answer->incident.isEmpty()
+                            ? QStringLiteral("O servidor de aplicação falhou ao executar %1 (ocorrência %2). "
+                                             "Informe o número da ocorrência ao responsável pelo sistema.")
+                                  .arg(what, answer->incident)
+                            : QStringLiteral("O servidor de aplicação falhou ao executar %1.").arg(what));
     else if (response.status == 401)
         failed =
             failure(QStringLiteral("A sessão do operador no servidor de aplicação terminou (expirou ou foi "
@@ -308,9 +331,9 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByte
         failed = failure(statusMessage(response.status, what));
     else
         failed =
-            failure(QStringLiteral("O servidor de aplicação enviou uma resposta malformada à chamada de %1: "
-                                   "o tipo do conteúdo é \"%2\"")
-                        .arg(what, QString::fromStdString(contentType)));
+            unsure(QStringLiteral("O servidor de aplicação enviou uma resposta malformada à chamada de %1: "
+                                  "o tipo do conteúdo é \"%2\"")
+                       .arg(what, QString::fromStdString(contentType)));
     return std::nullopt;
 }
 
@@ -325,7 +348,7 @@ RemoteResult NetConnection::answered(const QString &method, WireAnswer &answer, 
                            : QStringLiteral("O método %1 falhou sem mensagem").arg(method));
     // A shorter or longer list would shift every by-reference argument the caller reads back.
     if (answer.args.size() != args.size())
-        return failure(
+        return unsure(
             QStringLiteral("O servidor de aplicação respondeu %1 argumentos à chamada de %2, que tem %3")
                 .arg(answer.args.size())
                 .arg(method)
@@ -354,7 +377,7 @@ RemoteResult NetConnection::Call(const QString &method, VariantList &args) {
     try {
         answer = decodeAnswer(QByteArrayView(reply->data(), static_cast<qsizetype>(reply->size())));
     } catch (const DecodeError &error) {
-        return failure(
+        return unsure(
             QStringLiteral("O servidor de aplicação enviou uma resposta malformada à chamada de %1: %2")
                 .arg(method, QString::fromStdString(error.what())));
     }

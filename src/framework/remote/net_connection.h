@@ -106,6 +106,8 @@ private:
     struct Client;
 
     RemoteResult failure(const QString &message) const;
+    // A failure whose call may have run (RemoteResult::unsure).
+    RemoteResult unsure(const QString &message) const;
     // Takes the request's body, which it lets go once its last byte is sent: an import's body is tens of
     // megabytes, of no use while the server works on it. A call sent again under a renewed session has its
     // body made anew by `encodeAgain`.
