@@ -401,10 +401,15 @@ void TfrmLancCCorr::panFiltroExit() {
     // starts.
     if (records.cdsLancamentos.Active() && listedAccount_ == ui->medCdRedu->Text())
         return;
+    const bool leftFromTheAccount = bco::FocusTracker::instance().activeControl(this) == ui->medCdRedu;
     Vd_CdRedu(true);
     // A list loaded from the bar starts afresh, on its first row, as the operator expects of any account.
     landedOn_ = {};
     CarregaLista(QStringLiteral("ESCONDE_FILTRO"));
+    // Left from another field of the bar, the account's own exit showed the balance when it was left: the
+    // list loaded now comes with the balance of now.
+    if (!leftFromTheAccount)
+        SaldoDia();
     HabilitaPagina(true);
 }
 

@@ -430,14 +430,16 @@ TEST_F(SecondOperatorAtWork, AFilterThatLeavesTheChosenEntryOutMakesANewListActe
     }
 }
 
-// The operator has the list loaded again after the other operator deleted an entry, by verify or by the
-// filter: the list and the day's balance under it are what the books hold now, not the balance of the list
-// before.
+// The operator has the list loaded again after the other operator deleted an entry, by verify, by the filter
+// or from the account bar: the list and the day's balance under it are what the books hold now, not the
+// balance of the list before.
 TEST_F(SecondOperatorAtWork, AListLoadedAgainBringsItsBalanceAsTheOtherLeftIt) {
     struct Case {
         const char *name;
         const char *entry;
         std::function<void()> reload;
+        // What the operator does before the other's write, when anything.
+        std::function<void()> before = {};
     };
     const Case cases[] = {
         {"verify", "Crédito 1",
@@ -451,11 +453,21 @@ TEST_F(SecondOperatorAtWork, AListLoadedAgainBringsItsBalanceAsTheOtherLeftIt) {
              });
              control<QAction>("mnuFiltro")->trigger();
          }},
+        // The account's own exit showed the balance when the operator went on to the agency field, before the
+        // other's write.
+        {"the bar left from its agency field", "Crédito 4",
+         [this] { dbgPadrao()->setFocus(Qt::MouseFocusReason); },
+         [this] {
+             medCdRedu()->setFocus();
+             control("medCdAgencia")->setFocus();
+         }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const QString movement = standOn(QString::fromUtf8(c.entry));
         const QString shownBefore = control<TNumberEdit>("nedSaldo")->Text();
+        if (c.before)
+            c.before();
         other->deleteEntry(listed.code, movement);
 
         c.reload();
