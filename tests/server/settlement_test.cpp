@@ -220,6 +220,8 @@ TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothin
         QString key;     // the answer's refusing key, or empty
         QString message; // the call's refusal, or the details of the refusing key
     };
+    const QString usedSince =
+        QStringLiteral(". Nada foi gravado: confirme de novo para escolher do que resta agora.");
     const Case cases[] = {
         {"an advance discounted beyond what is left",
          [](SettlementTest &t, EntryRequest &e) {
@@ -228,7 +230,8 @@ TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothin
          "Adianta_Ja_Util",
          "Adiantamento 0101/9000000001/01/02 de 24/04/2024 do cliente CLI0005: restam 500,00, e o lançamento "
          "descontaria "
-         "500,01. Nada foi gravado."},
+         "500,01" +
+             usedSince},
         {"a return discounted beyond what is left",
          [](SettlementTest &t, EntryRequest &e) {
              e.customerReturns = chosenRows(t.customerReturns(), {{1, 600.00}});
@@ -236,7 +239,8 @@ TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothin
          "Devolucao_Ja_Util",
          "Nota fiscal de devolução 0101/0000009003 de 05/03/2024 do cliente CLI0005: restam 500,00, e o "
          "lançamento "
-         "descontaria 600,00. Nada foi gravado."},
+         "descontaria 600,00" +
+             usedSince},
         {"one advance named twice for more than is left",
          [](SettlementTest &t, EntryRequest &e) {
              DataPacket rows = chosenRows(t.customerAdvances(), {{2, 300.00}});
@@ -246,7 +250,8 @@ TEST_P(SettlementTest, RefusesWhatTheDiscountFormCouldNotHaveSentAndWritesNothin
          "Adianta_Ja_Util",
          "Adiantamento 0101/9000000001/01/02 de 24/04/2024 do cliente CLI0005: restam 500,00, e o lançamento "
          "descontaria "
-         "600,00. Nada foi gravado."},
+         "600,00" +
+             usedSince},
         {"an advance of another customer",
          [](SettlementTest &t, EntryRequest &e) {
              e.customerAdvances = chosenRows(t.customerAdvances(), {{0, 10.00}});

@@ -136,8 +136,8 @@ Settlement checkedSettlement(Sql &sql, const std::array<Selection, 4> &selection
                                        .toDate();
             const QString name = QString::fromUtf8(kind.name);
             settlement.refusalDetails.append(
-                QStringLiteral(
-                    "%1 %2%3 do %4 %5: restam %6, e o lançamento descontaria %7. Nada foi gravado.")
+                QStringLiteral("%1 %2%3 do %4 %5: restam %6, e o lançamento descontaria %7. Nada foi "
+                               "gravado: confirme de novo para escolher do que resta agora.")
                     .arg(name.left(1).toUpper() + name.mid(1), key.join(u'/'),
                          listedOn.isValid() ? QStringLiteral(" de %1").arg(listedOn.toString(u"dd/MM/yyyy"))
                                             : QString(),
