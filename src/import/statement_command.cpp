@@ -96,7 +96,13 @@ int importStatement(const QCommandLineParser &parser, const QString &path, bool 
     QList<bco::HeldLine> lines = bco::linesOfFile(server, account, statement);
     if (reconcile) {
         const bco::ReconcileOutcome reconciled = bco::reconcileDecided(server, account, lines);
-        if (!reconciled.refusal.isEmpty())
+        if (reconciled.unsure)
+            bco::writeLine(stderr,
+                           QStringLiteral("A resposta do servidor à conciliação não chegou: ela pode ter "
+                                          "sido gravada, e as linhas abaixo dizem o que está conciliado "
+                                          "(%1)")
+                               .arg(reconciled.refusal));
+        else if (!reconciled.refusal.isEmpty())
             bco::writeLine(stderr,
                            QStringLiteral("A conciliação não foi gravada: %1").arg(reconciled.refusal));
         else

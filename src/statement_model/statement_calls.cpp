@@ -185,9 +185,11 @@ ReconcileOutcome reconcileDecided(NetConnection &server, const QString &account,
         if (done.ok()) {
             outcome.lines = static_cast<int>(lines.size());
             outcome.refusal.clear();
+            outcome.unsure = false;
             break;
         }
         outcome.refusal = done.errorMessage();
+        outcome.unsure = done.mayHaveRun();
     }
     return outcome;
 }

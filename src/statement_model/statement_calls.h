@@ -80,6 +80,8 @@ QList<HeldLine> linesOfFile(NetConnection &server, const QString &account, const
 struct ReconcileOutcome {
     int lines = 0;   // lines reconciled
     QString refusal; // the server's last refusal when the reconciliation could not be written, else empty
+    // Whether the last call failed with its answer lost (RemoteResult::mayHaveRun): it may have been written.
+    bool unsure = false;
 };
 
 // Reconciles, in one SetConciliacao, the proposals the server decided (the one proposal of a line that may

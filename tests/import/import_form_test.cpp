@@ -1110,10 +1110,14 @@ QByteArray ofxOf(const QString &bank, const QString &agency, const QString &numb
 class RelayedServer {
 public:
     RelayedServer(const InProcessServer &server, std::function<void()> beforeFirstReconciliation)
-        : server_(server)
-        , before_(std::move(beforeFirstReconciliation)) {
-        for (const QString &method : bco::server::allMethods().names())
-            relay_.on(method, [this, method](VariantList &args) { return forward(method, args); });
+        : before_(std::move(beforeFirstReconciliation)) {
+        relay_.relayTo(server.port());
+        relay_.beforeRelaying([this](const QString &method) {
+            if (method == u"SetConciliacao" && !acted_) {
+                acted_ = true;
+                before_();
+            }
+        });
     }
     int port() const { return relay_.port(); }
     // How many calls of the method went through.
@@ -1125,27 +1129,8 @@ public:
     }
 
 private:
-    Variant forward(const QString &method, VariantList &args) {
-        if (method == u"SetConciliacao" && !acted_) {
-            acted_ = true;
-            before_();
-        }
-        NetConnection connection;
-        connection.SetHost(server_.host());
-        connection.SetPort(server_.port());
-        connection.SetBearerToken(token_);
-        const RemoteResult answer = connection.Call(method, args);
-        if (!answer.ok())
-            throw std::runtime_error(answer.errorMessage().toStdString());
-        if (method == u"Login")
-            token_ = answer.payload().toText();
-        return answer.payload();
-    }
-
-    const InProcessServer &server_;
     std::function<void()> before_;
     test::LoopbackRpcServer relay_;
-    QString token_;
     bool acted_ = false;
 };
 

@@ -51,6 +51,7 @@ LoopbackRpcServer::LoopbackRpcServer(const QString &serverName)
         bool isRaw = false;
         int relayPort = 0;
         bool loseAnswer = false;
+        std::function<void(const QString &)> beforeRelaying;
         {
             std::lock_guard<std::mutex> guard(mutex_);
             calls_.push_back({method, request.get_header_value("Authorization"), request.remote_port});
@@ -69,9 +70,13 @@ LoopbackRpcServer::LoopbackRpcServer(const QString &serverName)
             }
             relayPort = relayPort_;
             loseAnswer = answersLost_.erase(method.toUpper()) > 0;
+            beforeRelaying = beforeRelaying_;
         }
-        if (!handler && !isRaw && relayPort > 0)
+        if (!handler && !isRaw && relayPort > 0) {
+            if (beforeRelaying)
+                beforeRelaying(method);
             return relay(request, response, relayPort, loseAnswer);
+        }
         if (isRaw) {
             response.status = raw.status;
             response.set_content(raw.body, raw.contentType.c_str());
@@ -144,6 +149,11 @@ void LoopbackRpcServer::limitBody(size_t bytes) {
 void LoopbackRpcServer::relayTo(int port) {
     std::lock_guard<std::mutex> guard(mutex_);
     relayPort_ = port;
+}
+
+void LoopbackRpcServer::beforeRelaying(std::function<void(const QString &method)> hook) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    beforeRelaying_ = std::move(hook);
 }
 
 void LoopbackRpcServer::loseNextAnswerOf(const QString &method) {

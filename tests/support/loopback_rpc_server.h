@@ -53,6 +53,8 @@ public:
     void limitBody(size_t bytes);
     // Passes every call it has no handler for on to a server on 127.0.0.1 and that port, and its answer back.
     void relayTo(int port);
+    // Runs before each call relayed, on the server's thread, with the call's method.
+    void beforeRelaying(std::function<void(const QString &method)> hook);
     // Passes the method's next call on, lets the server answer, then closes the connection without a byte
     // of the answer: a call that ran, its answer lost. The calls after it are relayed whole.
     void loseNextAnswerOf(const QString &method);
@@ -76,6 +78,7 @@ private:
     std::string requiredAuthorization_;
     size_t bodyLimit_ = 0;
     int relayPort_ = 0;
+    std::function<void(const QString &method)> beforeRelaying_;
     std::set<QString> answersLost_;
     std::vector<Call> calls_;
 };
