@@ -401,7 +401,7 @@ void TfrmLancCCorr::panFiltroExit() {
     // starts.
     if (records.cdsLancamentos.Active() && listedAccount_ == ui->medCdRedu->Text())
         return;
-    const bool leftFromTheAccount = bco::FocusTracker::instance().activeControl(this) == ui->medCdRedu;
+    const bool leftFromTheAccount = bco::FocusTracker::instance().leaving(this) == ui->medCdRedu;
     Vd_CdRedu(true);
     // A list loaded from the bar starts afresh, on its first row, as the operator expects of any account.
     landedOn_ = {};

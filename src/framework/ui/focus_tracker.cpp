@@ -153,6 +153,10 @@ QWidget *FocusTracker::activeControl(QWidget *form) const {
     return activeControls_.value(form).data();
 }
 
+QWidget *FocusTracker::leaving(QWidget *form) const {
+    return leaving_.value(form).data();
+}
+
 FocusTracker::Handlers &FocusTracker::handlersOf(QWidget *widget) {
     if (!handlers_.contains(widget))
         connect(widget, &QObject::destroyed, this, [this, widget] { handlers_.remove(widget); });
@@ -268,6 +272,20 @@ bool FocusTracker::runSequence(QWidget *from, QWidget *to) {
     const QList<QWidget *> fromChain = chainInside(from, form);
     const QList<QWidget *> toChain = chainInside(to, form);
     QPointer<QWidget> guardTo(to);
+    // A handler may move the focus itself, a move inside this one: the outer move's is told again after it.
+    const QPointer<QWidget> outer = leaving_.value(form);
+    leaving_[form] = from;
+    const struct Restore {
+        QHash<QWidget *, QPointer<QWidget>> &leaving;
+        QWidget *form;
+        QPointer<QWidget> outer;
+        ~Restore() {
+            if (outer.isNull())
+                leaving.remove(form);
+            else
+                leaving[form] = outer;
+        }
+    } restore{leaving_, form, outer};
 
     for (QWidget *widget : fromChain) {
         if (widget != from && toChain.contains(widget))

@@ -49,8 +49,11 @@ public:
     static void markForm(QWidget *widget);
     static QWidget *formOf(QWidget *widget);
 
-    // The control that last received the focus inside `form` (nullptr before any).
+    // The control that last received the focus inside `form` (nullptr before any); while a move's handlers
+    // run, the control the move goes to.
     QWidget *activeControl(QWidget *form) const;
+    // While a move's handlers run, the control it leaves inside `form`; nullptr otherwise.
+    QWidget *leaving(QWidget *form) const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -73,6 +76,7 @@ private:
 
     QHash<QWidget *, Handlers> handlers_;
     QHash<QWidget *, QPointer<QWidget>> activeControls_;
+    QHash<QWidget *, QPointer<QWidget>> leaving_;
     // Forms whose hidden window handed the focus on, until it comes back to them.
     QHash<QWidget *, QPointer<QWidget>> handedOn_;
     // The control each of those handed the focus on to last.

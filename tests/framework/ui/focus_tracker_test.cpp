@@ -84,14 +84,20 @@ TEST_F(FocusForm, MovingInsideOnePanelRunsOnlyTheControls) {
 }
 
 TEST_F(FocusForm, MovingAcrossPanelsLeavesInnermostFirstAndEntersOutermostFirst) {
-    QWidget *activeDuringExit = nullptr;
+    QWidget *activeDuringExit = nullptr, *leftDuringPanelExit = nullptr;
     tracker().setExitHandler(edA1, [&] {
         activeDuringExit = tracker().activeControl(&form);
         log << "edA1 exit";
     });
+    tracker().setExitHandler(panA, [&] {
+        leftDuringPanelExit = tracker().leaving(&form);
+        log << "panA exit";
+    });
     edB->setFocus();
     EXPECT_EQ(log, QStringList({"edA1 exit", "panA exit", "panB enter", "edB enter"}));
     EXPECT_EQ(activeDuringExit, edB) << "the active control changes before any exit handler runs";
+    EXPECT_EQ(leftDuringPanelExit, edA1) << "a panel's exit knows which of its controls was left";
+    EXPECT_EQ(tracker().leaving(&form), nullptr) << "once the move is over";
 }
 
 TEST_F(FocusForm, AnAbortingExitKeepsTheFocusOnTheControlLeft) {
