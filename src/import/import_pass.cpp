@@ -15,6 +15,7 @@
 #include "framework/remote/net_connection.h"
 #include "framework/session/login_context.h"
 #include "framework/session/operator_lookups.h"
+#include "framework/text/document_key.h"
 #include "framework/text/whole_characters.h"
 #include "import/amount_text.h"
 #include "import/workbook_table.h"
@@ -515,10 +516,10 @@ std::vector<std::vector<size_t>> ImportPass::RowsThatMayRepeatOneMovement(const 
     for (const size_t at : day) {
         const PreRecord &row = rows[at];
         // As the server compares a row with the movements it holds, kind aside (a row of no kind meets
-        // either): the amount to the cent, the document and the history's first 40 characters, their
-        // outer blanks set aside.
+        // either): the amount to the cent, the document as repetitions compare it and the history's first
+        // 40 characters, its outer blanks set aside.
         const auto key =
-            std::tuple(std::llround(std::abs(row.amount) * 100), row.document.trimmed(),
+            std::tuple(std::llround(std::abs(row.amount) * 100), bco::documentKey(row.document),
                        bco::trimBlanks(bco::leftWholeCharacters(row.description + historySuffix, 40)));
         const auto [found, isNew] = groupOf.try_emplace(key, groups.size());
         if (isNew)

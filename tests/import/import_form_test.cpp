@@ -162,13 +162,16 @@ WorkbookRecipe recipe(const QString &name, const QByteArray &rows, Format format
 // `between` rows of `betweenDate`: of another day, they are checked in another batch than the first; of the
 // same day, a day of more rows than one call of searches takes. The rows between are credits of their own
 // values, or (`feesValue`) debits of the fees' value, without a document, told apart by their descriptions.
+// The later fees spell a document led by zeros, as the entry form stores it: the same document.
 QByteArray feeRows(int fees, int between, const QString &betweenDate = QStringLiteral("2024-03-14"),
                    const QString &feeDocument = QStringLiteral("TAR-9"), bool feesValue = false) {
-    const QByteArray fee =
-        QStringLiteral(
-            R"([{"date": "2024-03-15"}, "001", "0101", "D", "1", "Tarifa", 12.5, "%1", null, null])")
-            .arg(feeDocument)
+    const auto feeOf = [](const QString &document) {
+        return QStringLiteral(
+                   R"([{"date": "2024-03-15"}, "001", "0101", "D", "1", "Tarifa", 12.5, "%1", null, null])")
+            .arg(document)
             .toUtf8();
+    };
+    const QByteArray fee = feeOf(feeDocument);
     QByteArrayList rows{R"(["Data", "Conta Corrente", "Filial", "Forma", "Tipo", "Descrição", "Valor", )"
                         R"("Documento", "Cliente", "Fornecedor"])",
                         fee};
@@ -180,7 +183,7 @@ QByteArray feeRows(int fees, int between, const QString &betweenDate = QStringLi
                              feesValue ? QStringLiteral("12.5") : QString::number(i + 1))
                         .toUtf8());
     for (int i = 1; i < fees; ++i)
-        rows.append(fee);
+        rows.append(feeOf(feeDocument.isEmpty() ? feeDocument : QStringLiteral("00") + feeDocument));
     return '[' + rows.join(",\n") + ']';
 }
 

@@ -10,14 +10,6 @@
 
 namespace bco::server {
 
-QString documentKey(const QString &document) {
-    const QString text = document.trimmed();
-    qsizetype zeros = 0;
-    while (zeros + 1 < text.size() && text[zeros] == u'0')
-        ++zeros;
-    return text.mid(zeros);
-}
-
 QString documentKeyOf(const QString &column) {
     const QString trimmed = QStringLiteral("TRIM(COALESCE(%1, ''))").arg(column);
     return QStringLiteral("CASE WHEN %1 <> '' AND LTRIM(%1, '0') = '' THEN '0' ELSE LTRIM(%1, '0') END")

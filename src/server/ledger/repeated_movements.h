@@ -10,9 +10,13 @@
 #include <QString>
 #include <QStringList>
 
+#include "framework/text/document_key.h"
 #include "server/storage/database.h"
 
 namespace bco::server {
+
+// documentKey of the column `column`, for a statement's WHERE (the same text on SQLite and PostgreSQL).
+QString documentKeyOf(const QString &column);
 
 // Where an entry would repeat a movement an account holds already, compared as the forms compare before
 // inserting the same entry twice: the same account, day and value (without its sign), with the same document
@@ -20,14 +24,6 @@ namespace bco::server {
 // (credit or debit) when one is asked for, else of either. What an account holds on a day is read once, the
 // first time the day is asked about, so that many questions cost a statement per day instead of one each; the
 // reading is what the caller's transaction sees.
-// A document as repetitions compare it: without its outer white space and the zeros that lead it (a document
-// of zeros alone keeps one). The entry form stores a document brought to its width with zeros, a workbook's
-// import as the cell wrote it, and either may repeat the other.
-QString documentKey(const QString &document);
-
-// documentKey of the column `column`, for a statement's WHERE (the same text on SQLite and PostgreSQL).
-QString documentKeyOf(const QString &column);
-
 class RepeatedMovements {
 public:
     // Tells the stored movements (account, number) that are no repetition, such as an import's own.
