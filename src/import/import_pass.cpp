@@ -64,10 +64,10 @@ QString cut(const QString &value, int width) {
 // The decimals of a number as a spreadsheet program shows it at most: fifteen significant digits, past which
 // what the binary fraction holds is no digit of the sheet's (0.1 + 0.2 shows 0.3, 1/3 shows fifteen 3s).
 int decimalsShown(double number) {
-    const QString shown = QString::number(number, 'g', 15);
+    const QString shown = bco::numberText(number);
     const qsizetype exponentAt = shown.indexOf(u'e');
     const QString mantissa = exponentAt < 0 ? shown : shown.left(exponentAt);
-    const qsizetype point = mantissa.indexOf(u'.');
+    const qsizetype point = mantissa.indexOf(u',');
     const int fraction = point < 0 ? 0 : static_cast<int>(mantissa.size() - point - 1);
     const int exponent = exponentAt < 0 ? 0 : shown.mid(exponentAt + 1).toInt();
     return std::max(0, fraction - exponent);

@@ -105,13 +105,12 @@ bool operator==(const WorkbookCell &a, const WorkbookCell &b) {
 QString numberText(double number) {
     if (number == 0.0)
         return QStringLiteral("0"); // negative zero too
-    // Fixed notation reads best for amounts and codes; past these bounds it would run to dozens of digits.
-    const double magnitude = std::fabs(number);
-    const auto format =
-        (magnitude >= 1e-6 && magnitude < 1e21) ? std::chars_format::fixed : std::chars_format::scientific;
+    // As a sheet shows a number in its general format, to fifteen significant digits (what binary arithmetic
+    // leaves past them is no digit the operator sees: =0,1+0,2 shows 0,3), with the decimal comma.
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number, format);
-    return QString::fromLatin1(buffer, result.ptr - buffer);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::general, SignificantDigits);
+    return QString::fromLatin1(buffer, result.ptr - buffer).replace(u'.', u',');
 }
 
 QString columnLetters(qint64 column) {

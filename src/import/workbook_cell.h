@@ -63,7 +63,11 @@ private:
     bool emptyFormula_ = false;
 };
 
-// The shortest decimal text that reads back as `number`, as toText() writes it.
+// How many significant digits of a number a spreadsheet program shows at most.
+inline constexpr int SignificantDigits = 15;
+
+// A number as a sheet shows it in its general format (SignificantDigits digits, the decimal comma), as
+// toText() writes it.
 QString numberText(double number);
 
 // The letters a spreadsheet program names the column by ("A", "Z", "AA"); `column` counts from 0.

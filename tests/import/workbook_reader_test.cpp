@@ -56,7 +56,7 @@ const SelectionCase selectionCases[] = {
     {"headings are found in any order, letter case and blanks around them",
      R"([[" valor ", "DESCRIÇÃO", "Data ", "Conta Corrente"], [12.5, "Tarifa", {"date": "2024-03-15"}, "001"]])",
      {"Data", "Valor", "Descrição"},
-     {{"D 15/03/2024", "N 12.5", "T Tarifa"}},
+     {{"D 15/03/2024", "N 12,5", "T Tarifa"}},
      {2}},
     {"a heading wrapped in its cell or holding a no-break space is the one it shows",
      R"([["Data", "Conta\nCorrente", "Valor\u00a0 "], [{"date": "2024-03-15"}, "001", 3]])",
@@ -149,7 +149,7 @@ const SelectionCase selectionCases[] = {
          [{"date": "2024-03-15"}, "001", 1234.5, -0.25, 100, 12345678901, 0.000001, {"bool": true},
           {"bool": false}]])",
      {"Data", "Conta", "Valor", "Negativo", "Inteiro", "Grande", "Pequeno", "Sim", "Não"},
-     {{"D 15/03/2024", "T 001", "N 1234.5", "N -0.25", "N 100", "N 12345678901", "N 0.000001", "B VERDADEIRO",
+     {{"D 15/03/2024", "T 001", "N 1234,5", "N -0,25", "N 100", "N 12345678901", "N 1e-06", "B VERDADEIRO",
        "B FALSO"}},
      {2}},
     {"a truth stored as LibreOffice stores it, a number shown as a truth",
@@ -218,7 +218,7 @@ const SelectionCase selectionCases[] = {
          [{"date": "2024-03-15"}, {"number": 0.5, "format": "0.00%"}, {"number": 0.125, "format": "0%"},
           {"number": 102.22, "format": "#,##0.00;(#,##0.00);0%"}, {"number": 7, "format": "0\\%"}]])",
      {"Data", "Valor", "Fração", "Seções", "Sinal"},
-     {{"D 15/03/2024", "T 50%", "T 12,5%", "N 102.22", "N 7"}},
+     {{"D 15/03/2024", "T 50%", "T 12,5%", "N 102,22", "N 7"}},
      {2},
      {Format::Xls, Format::Xlsx}},
     {"a workbook of the 1904 date system keeps its dates",
@@ -238,7 +238,7 @@ const SelectionCase selectionCases[] = {
           {"number": 60, "format": "dd/mm/yyyy"}, {"number": 2958466, "format": "dd/mm/yyyy"},
           {"number": 1e12, "format": "hh:mm"}, {"number": 45366.75, "format": "h:mm"}]])",
      {"Data", "Hora", "Valor", "Minutos", "Horas", "Segundos", "Dia 60", "Depois", "Eras", "No dia"},
-     {{"D 15/03/2024", "T 12:00:00", "N 1.5", "T 00:14:24", "T 36:00:00", "T 06:00:00", "T #####", "T #####",
+     {{"D 15/03/2024", "T 12:00:00", "N 1,5", "T 00:14:24", "T 36:00:00", "T 06:00:00", "T #####", "T #####",
        "T #####", "T 18:00:00"}},
      {2},
      {Format::Xls, Format::Xlsx}},
@@ -1141,18 +1141,21 @@ struct NumberTextCase {
 };
 
 const NumberTextCase numberTextCases[] = {
-    {"an amount keeps only the digits it needs", 1234.5, "1234.5"},
+    {"an amount keeps only the digits it needs, with the decimal comma", 1234.5, "1234,5"},
     {"a whole number has no decimals", 100, "100"},
-    {"a sum that binary cannot hold exactly reads back the same", 0.1 + 0.2, "0.30000000000000004"},
+    {"a sum that binary cannot hold exactly reads as the sheet shows it", 0.1 + 0.2, "0,3"},
+    {"a difference of two amounts shows what the sheet shows of its residue", 12345.67 - 12300,
+     "45,6700000000001"},
+    {"a third shows fifteen digits", 1.0 / 3, "0,333333333333333"},
     {"negative zero is zero", -0.0, "0"},
-    {"a large code has no exponent", 12345678901234.0, "12345678901234"},
-    {"past 1e21 the exponent comes back", 1e22, "1e+22"},
-    {"below a millionth too", 1.5e-7, "1.5e-07"},
+    {"a long code has no exponent", 123456789012345.0, "123456789012345"},
+    {"past fifteen digits the exponent comes, as a sheet shows it", 1e22, "1e+22"},
+    {"far below one too", 1.5e-7, "1,5e-07"},
 };
 
 class NumberText : public ::testing::TestWithParam<NumberTextCase> {};
 
-TEST_P(NumberText, isTheShortestThatReadsBack) {
+TEST_P(NumberText, isWhatTheSheetShows) {
     EXPECT_EQ(numberText(GetParam().number), QString::fromLatin1(GetParam().text));
 }
 
