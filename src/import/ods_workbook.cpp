@@ -188,8 +188,6 @@ private:
         const bool hasFormula = !attributes.value(TableNamespace, QLatin1StringView("formula")).isEmpty();
         const QStringView shownAs = attributes.value(CalcExtensionNamespace, QLatin1StringView("value-type"));
         const bool error = shownAs == u"error";
-        if (type.isEmpty() && hasFormula)
-            throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
         WorkbookCell value;
         // A percentage is shown a hundred times its value ("50,00 %" of 0.5): it is read as shown, which no
         // amount or code takes, not as the fraction it holds.
@@ -213,7 +211,15 @@ private:
             value = WorkbookCell::fromText(
                 attributes.value(OfficeNamespace, QLatin1StringView("string-value")).toString());
         }
-        const QString text = readParagraphs(reader);
+        bool shown = false;
+        const QString text = readParagraphs(reader, shown);
+        // LibreOffice stores a formula whose result is an empty text (=SE(...;"";...)) without a type and
+        // with an empty paragraph; one never computed has no paragraph at all.
+        if (type.isEmpty() && hasFormula) {
+            if (!shown)
+                throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
+            return WorkbookCell::fromFormulaText(text);
+        }
         // An error (#N/A, #DIV/0!) is stored as an empty text shown as its code: the code is the cell.
         if (error)
             return WorkbookCell::fromError(text);
@@ -237,7 +243,8 @@ private:
         return value;
     }
 
-    static QString readParagraphs(QXmlStreamReader &reader) {
+    // The cell's paragraphs, one per line; `shown` tells whether it has any, even an empty one.
+    static QString readParagraphs(QXmlStreamReader &reader, bool &shown) {
         QString text;
         bool first = true;
         for (int depth = 1; depth > 0;) {
@@ -251,6 +258,7 @@ private:
                     if (!first)
                         text += u'\n';
                     first = false;
+                    shown = true;
                     appendParagraph(reader, text);
                 } else {
                     skipElement(reader); // annotations, drawings

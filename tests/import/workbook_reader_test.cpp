@@ -924,6 +924,26 @@ TEST(UnreadableCells, ADateOrANumberWithoutItsValueIsAnError) {
     }
 }
 
+// LibreOffice stores a formula whose result is an empty text without a type and with an empty paragraph: an
+// empty cell, as the other formats store it; one without a paragraph was never computed.
+TEST(UnreadableCells, AnOdsFormulaShowingAnEmptyTextIsEmpty) {
+    const ExportedTable table = longTable();
+    QByteArray content = odsContent(table);
+    instead3rdDescription(
+        R"cell(<table:table-cell table:formula="of:=IF(1=1;&quot;&quot;;&quot;x&quot;)">)cell"
+        R"cell(<text:p/></table:table-cell>)cell")(content);
+    WorkbookSelection selection;
+    selection.headings = table.titles;
+    const WorkbookTable read =
+        WorkbookTable::fromBytes(zipped({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                                         {"content.xml", content},
+                                         {"META-INF/manifest.xml", odsManifest}}),
+                                 selection, {});
+    ASSERT_EQ(read.rowCount(), table.rows.size());
+    EXPECT_TRUE(read.cell(3, 2).isBlank());
+    EXPECT_TRUE(read.cell(3, 2).isEmptyFormula());
+}
+
 // --- Files that are no workbook at all -------------------------------------------------------------
 
 struct ForeignFileCase {
