@@ -227,7 +227,11 @@ int run() {
         const SubmissionOutcome outcome =
             SubmitImport(server, records, session.context().operatorCode, lineOf(pass));
         if (!outcome.imported() && outcome.unsure) {
-            // The call may have written: a script must not take the file for refused whole.
+            // The call may have written: a script must not take the file for refused whole, and learns on
+            // its standard output what is in the books for sure.
+            if (outcome.credits > 0)
+                bco::writeLine(stdout, QStringLiteral("Importados %1 crédito(s).")
+                                           .arg(outcome.credits - outcome.skippedCredits));
             bco::writeLine(stderr, outcome.refusal);
             const QString lost = QStringLiteral("A resposta do servidor à importação dos %1 não chegou: eles "
                                                 "podem ter sido gravados.")
@@ -235,10 +239,9 @@ int run() {
                                                                           : QStringLiteral("débitos"));
             bco::writeLine(stderr,
                            outcome.credits > 0
-                               ? QStringLiteral("Importados %1 crédito(s). %2 Importe o mesmo arquivo "
-                                                "com --kind D, que envia só os débitos: o que já está "
-                                                "gravado não é gravado outra vez.")
-                                     .arg(outcome.credits - outcome.skippedCredits)
+                               ? QStringLiteral("%1 Importe o mesmo arquivo com --kind D, que envia só "
+                                                "os débitos: o que já está gravado não é gravado outra "
+                                                "vez.")
                                      .arg(lost)
                                : QStringLiteral("%1 Confira a lista de lançamentos da conta antes de "
                                                 "importar o arquivo de novo.")
