@@ -237,15 +237,13 @@ int run() {
                                                 "podem ter sido gravados.")
                                      .arg(outcome.refusedKind->isCredit() ? QStringLiteral("créditos")
                                                                           : QStringLiteral("débitos"));
+            // Sent again, the file is checked first, and what the lost call wrote is told as already there.
             bco::writeLine(stderr,
-                           outcome.credits > 0
-                               ? QStringLiteral("%1 Importe o mesmo arquivo com --kind D, que envia só "
-                                                "os débitos: o que já está gravado não é gravado outra "
-                                                "vez.")
-                                     .arg(lost)
-                               : QStringLiteral("%1 Confira a lista de lançamentos da conta antes de "
-                                                "importar o arquivo de novo.")
-                                     .arg(lost));
+                           QStringLiteral("%1 Confira a lista de lançamentos da conta: o que não estiver "
+                                          "lá pode ser importado de novo%2.")
+                               .arg(lost, outcome.credits > 0
+                                              ? QStringLiteral(" (os débitos sozinhos, com --kind D)")
+                                              : QString()));
             return CannotRun;
         }
         if (!outcome.imported()) {

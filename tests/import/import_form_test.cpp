@@ -1050,6 +1050,25 @@ TEST_F(CommandLine, DebitsRefusedAfterTheCreditsWereWrittenTellTheCreditsWritten
     EXPECT_EQ(importedMovements(), 4);
 }
 
+// The debits' call runs and its answer is lost: the credits are told on the standard output as written, the
+// debits as perhaps written, and the program does not take the file for refused whole.
+TEST_F(CommandLine, DebitsWhoseAnswerWasLostAreToldAsPerhapsWritten) {
+    test::LoopbackRpcServer relay;
+    relay.relayTo(env.server().port());
+    relay.loseNextAnswerOf(QStringLiteral("setInsertImportDeb"));
+    const Run lost = run({Workbooks::get().path(QStringLiteral("limpo.ods"))}, relay.port());
+    EXPECT_EQ(lost.exitCode, 2);
+    EXPECT_EQ(lost.out.trimmed(), QStringLiteral("Importados 2 crédito(s)."));
+    EXPECT_TRUE(lost.err.contains(u"a resposta não pôde ser lida")) << lost.err.toStdString();
+    EXPECT_TRUE(lost.err.trimmed().endsWith(u"A resposta do servidor à importação dos débitos não chegou: "
+                                            u"eles podem ter sido gravados. Confira a "
+                                            u"lista de lançamentos da conta: o que não estiver lá pode ser "
+                                            u"importado de novo (os débitos sozinhos, "
+                                            u"com --kind D)."))
+        << lost.err.toStdString();
+    EXPECT_EQ(importedMovements(), 4);
+}
+
 // A session over TLS: every connection of the import, the form's and the one that draws the numbers, and
 // bco-import's, speaks HTTPS to a server that serves nothing else.
 class ImportOverTls : public CommandLine {
