@@ -213,16 +213,18 @@ private:
         }
         bool shown = false;
         const QString text = readParagraphs(reader, shown);
-        // LibreOffice stores a formula whose result is an empty text (=SE(...;"";...)) without a type and
-        // with an empty paragraph; one never computed has no paragraph at all.
-        if (type.isEmpty() && hasFormula) {
-            if (!shown)
-                throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
-            return WorkbookCell::fromFormulaText(text);
-        }
         // An error (#N/A, #DIV/0!) is stored as an empty text shown as its code: the code is the cell.
         if (error)
             return WorkbookCell::fromError(text);
+        // LibreOffice stores a formula whose result is an empty text (=SE(...;"";...)) without a type and
+        // with an empty paragraph. Any other formula without a type was never computed: one without a
+        // paragraph, and one whose paragraph holds a text, which may be a result from before the formula last
+        // changed.
+        if (type.isEmpty() && hasFormula) {
+            if (!shown || !text.isEmpty())
+                throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
+            return WorkbookCell::fromEmptyFormula();
+        }
         if (percentage) {
             const auto fraction =
                 numberFromXml(attributes.value(OfficeNamespace, QLatin1StringView("value")));

@@ -44,10 +44,9 @@ public:
     QDate date() const { return kind_ == CellKind::Date ? QDate::fromJulianDay(julianDay_) : QDate(); }
     bool boolean() const { return kind_ == CellKind::Boolean && boolean_; }
 
-    // The cell as text: a text as stored; a number in the shortest decimal that reads back the same
-    // number, with "." as the decimal mark, no thousands separator and no exponent between 1e-6 and 1e21
-    // ("1234.5", "-0.25", "100"); a date as dd/mm/yyyy; a boolean as "VERDADEIRO" or "FALSO", as the
-    // spreadsheet shows it; an error as its code; an empty cell as "".
+    // The cell as text: a text as stored; a number as numberText writes it ("1234,5", "-0,25", "100", "0,3"
+    // for 0,1 + 0,2); a date as dd/mm/yyyy; a boolean as "VERDADEIRO" or "FALSO", as the spreadsheet shows
+    // it; an error as its code; an empty cell as "".
     QString toText() const;
 
     friend bool operator==(const WorkbookCell &a, const WorkbookCell &b);
