@@ -274,6 +274,9 @@ TEST(TransportSecurityTest, ReadsNoRequestPastItsBounds) {
              " HTTP/1.1\r\nHost: x\r\nContent-Type: application/cbor\r\nAuthorization: Bearer a\r\n"
              "Authorization: Bearer b\r\nContent-Length: 0\r\n\r\n",
          0, login, "HTTP/1.1 400", "the request names its session twice", false},
+        {"a range of the answer asked for, which goes whole, and a call after it",
+         chunked(rpc, encodeRequest({"DEMO", "demo"}).toStdString(), "Range: bytes=0-9\r\n"), 0, login,
+         "HTTP/1.1 200", "DEMO", true},
         {"a request line that never ends", "POST /", endless, "", nullptr, "", false},
         {"a header that never ends", "POST " + rpc + " HTTP/1.1\r\nX-Filler: ", endless, "", nullptr, "",
          false},
@@ -289,6 +292,7 @@ TEST(TransportSecurityTest, ReadsNoRequestPastItsBounds) {
             EXPECT_NE(exchange.answer.find(c.error), std::string::npos) << exchange.answer.substr(0, 200);
         }
         EXPECT_EQ(exchange.answer.find("HTTP/1.1 200", 1) != std::string::npos, c.followed);
+        EXPECT_EQ(exchange.answer.find("Content-Range"), std::string::npos) << "an answer goes whole";
         // A connection closed after its answer says so, so that the client sends its next request anew.
         if (c.answer != nullptr && !c.followed) {
             EXPECT_NE(exchange.answer.find("Connection: close"), std::string::npos)

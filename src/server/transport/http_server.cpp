@@ -192,6 +192,10 @@ HttpServer::HttpServer(Dispatcher &dispatcher, HttpOptions options)
     // connection closed: a proxy in front may read it the other way, and what one of them takes for the next
     // request would run as one.
     server_->set_pre_routing_handler([this](const httplib::Request &request, httplib::Response &response) {
+        // An answer goes whole, whatever range of it a request asks for, as a server may answer one: the
+        // library would send the bytes asked for under status 200 (an error's too), which no decoder can tell
+        // from an answer cut short. The request is the library's own, not const; only its parsed ranges go.
+        const_cast<httplib::Request &>(request).ranges.clear();
         const bool ambiguous = ambiguousLength(request);
         // Two sessions named: which one the call would run under depends on the reader.
         const bool twoSessions = request.get_header_value_count("Authorization") > 1;
