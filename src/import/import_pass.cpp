@@ -291,8 +291,9 @@ std::vector<PreRecord> ImportPass::ReadRows(const QString &path) {
                     ? QLocale(QLocale::Portuguese, QLocale::Brazil).toString(valor.number(), 'g', 15)
                     : valor.textValue().trimmed();
         row.document = bco::asOneLineField(table.text(r, Documento));
-        row.customerText = table.text(r, Cliente);
-        row.supplierText = table.text(r, Fornecedor);
+        // A party of blanks alone names nobody, in either column, however the sheet came to hold them.
+        row.customerText = table.text(r, Cliente).trimmed();
+        row.supplierText = table.text(r, Fornecedor).trimmed();
         // A formula's error would be read as the text of its code: a description "#N/A", say. Data and
         // Valor refuse it as no date and no number already.
         for (int column = ContaCorrente; column <= Fornecedor; ++column)
@@ -333,9 +334,9 @@ void ImportPass::CheckLocally(PreRecord &row) {
                 types.FieldByName(kind.isCredit() ? u"IDCTBLCRBANC" : u"IDCTBLDBBANC").AsString().trimmed() ==
                 u"S";
             const QString keptBy = types.FieldByName(u"IDTIPOCOME").AsString().trimmed();
-            if (accounted && keptBy == u"C" && row.customerText.trimmed().isEmpty())
+            if (accounted && keptBy == u"C" && row.customerText.isEmpty())
                 row.refuse(PartyStep, "CLIE_N_INF");
-            if (accounted && keptBy == u"F" && row.supplierText.trimmed().isEmpty())
+            if (accounted && keptBy == u"F" && row.supplierText.isEmpty())
                 row.refuse(PartyStep, "FORN_N_INF");
         } else {
             row.refuse(TypeStep, kind.isCredit() ? "TpCred_Inv" : "TpDeb_Inv");
@@ -421,7 +422,7 @@ const PartyLookup *partyOf(const PreRecord &row) {
         return nullptr;
     if (!row.supplierText.isEmpty())
         return &supplierLookup;
-    if (!Consiste::EmptyString(row.customerText))
+    if (!row.customerText.isEmpty())
         return &customerLookup;
     return nullptr;
 }

@@ -78,12 +78,15 @@ const char refusalRows[] = R"([
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", "0,285 guardado como 0,28499999999999998", 0.285, "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "C", "1", "12345,67 - 12300", 45.67000000000007, "", null, null],
   [{"date": "2024-03-15"}, "001", "0101", "D", "0002", "Pagamento sem fornecedor", 10, "", null, null],
-  [{"date": "2024-03-15"}, "001", "0101", "C", "0002", "Recebimento sem cliente", 10, "", null, null]
+  [{"date": "2024-03-15"}, "001", "0101", "C", "0002", "Recebimento sem cliente", 10, "", null, null],
+  [{"date": "2024-03-15"}, "001", "0101", "C", "1", "Fornecedor de brancos", 10, "", "CLI0001", "  "],
+  [{"date": "2024-03-15"}, "001", "0101", "D", "1", "Só um fornecedor de brancos", 10, "", null, " "]
 ])";
 
 // Line 24 has no problem: its kind has a blank after it, and its description, 39 characters as the operator
 // reads it, spells its accents as combining marks (46 characters as stored so). Nor have lines 26 and 28:
-// what binary arithmetic leaves past the cent is no fraction of one.
+// what binary arithmetic leaves past the cent is no fraction of one; nor lines 31 and 32: a party of blanks
+// names nobody.
 const std::vector<ErrorLine> refusalLines = {
     {2, "Conta Corrente não cadastrada."},
     {3, "Forma de Lançamento Inválida. Informar \"C\" para Crédito ou \"D\" para Débito."},
@@ -370,7 +373,7 @@ TEST_F(ImportForm, EveryProblemOfTheFileIsListedByItsLineInTheOrderOfTheChecks) 
     EXPECT_TRUE(form->records.entry.cdsMovBanc.IsEmpty()) << "the first row is wrong: nothing is built";
     EXPECT_EQ(env.dialogs.keys(), QStringList()) << "no message: the list says it all";
     EXPECT_TRUE(control("dgbErros")->isEnabled());
-    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 29);
+    EXPECT_EQ(control<QProgressBar>("pgbProgresso")->maximum(), 31);
 }
 
 // A file of more wrong rows than anyone reads lists the first, and tells how many more there are from which
