@@ -65,7 +65,7 @@ QString cut(const QString &value, int width) {
 // what the binary fraction holds is no digit of the sheet's (0.1 + 0.2 shows 0.3, 1/3 shows fifteen 3s).
 int decimalsShown(double number) {
     const QString shown = bco::numberText(number);
-    const qsizetype exponentAt = shown.indexOf(u'e');
+    const qsizetype exponentAt = shown.indexOf(u'E');
     const QString mantissa = exponentAt < 0 ? shown : shown.left(exponentAt);
     const qsizetype point = mantissa.indexOf(u',');
     const int fraction = point < 0 ? 0 : static_cast<int>(mantissa.size() - point - 1);

@@ -237,7 +237,11 @@ private:
             value = WorkbookCell::fromText(text);
         else if (value.kind() == CellKind::Empty && !hasFormula && !type.isEmpty() && type != u"string")
             value = WorkbookCell::unreadable();
-        // A formula with neither a value nor a text shown was never computed, whatever type it claims.
+        // A formula typed as a text that shows an empty paragraph computed an empty text, as other writers
+        // store it; any other formula with neither a value nor a text shown was never computed, whatever type
+        // it claims.
+        if (value.kind() == CellKind::Empty && hasFormula && type == u"string" && shown)
+            return WorkbookCell::fromEmptyFormula();
         if (value.kind() == CellKind::Empty && hasFormula)
             throw WorkbookError::uncomputedFormula(row_ + 1, column + 1);
         if (hasFormula && value.kind() == CellKind::Text)

@@ -110,7 +110,7 @@ QString numberText(double number) {
     char buffer[64];
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::general, SignificantDigits);
-    return QString::fromLatin1(buffer, result.ptr - buffer).replace(u'.', u',');
+    return QString::fromLatin1(buffer, result.ptr - buffer).replace(u'.', u',').replace(u'e', u'E');
 }
 
 QString columnLetters(qint64 column) {

@@ -149,7 +149,7 @@ const SelectionCase selectionCases[] = {
          [{"date": "2024-03-15"}, "001", 1234.5, -0.25, 100, 12345678901, 0.000001, {"bool": true},
           {"bool": false}]])",
      {"Data", "Conta", "Valor", "Negativo", "Inteiro", "Grande", "Pequeno", "Sim", "Não"},
-     {{"D 15/03/2024", "T 001", "N 1234,5", "N -0,25", "N 100", "N 12345678901", "N 1e-06", "B VERDADEIRO",
+     {{"D 15/03/2024", "T 001", "N 1234,5", "N -0,25", "N 100", "N 12345678901", "N 1E-06", "B VERDADEIRO",
        "B FALSO"}},
      {2}},
     {"a truth stored as LibreOffice stores it, a number shown as a truth",
@@ -924,16 +924,17 @@ TEST(UnreadableCells, ADateOrANumberWithoutItsValueIsAnError) {
     }
 }
 
-// LibreOffice stores a formula whose result is an empty text without a type and with an empty paragraph: an
-// empty cell, as the other formats store it. Without a type and with a text, the text may be a result from
-// before the formula last changed, which nothing computed since: refused, as a formula without a paragraph.
+// LibreOffice stores a formula whose result is an empty text without a type and with an empty paragraph,
+// other writers typed as a text: an empty cell, as the other formats store it. Without a type and with a
+// text, the text may be a result from before the formula last changed, which nothing computed since: refused,
+// as a formula without a paragraph.
 TEST(UnreadableCells, AnOdsFormulaShowingAnEmptyTextIsEmpty) {
     const ExportedTable table = longTable();
-    const auto read = [&table](const char *paragraph) {
+    const auto read = [&table](const char *attributes, const char *paragraph) {
         QByteArray content = odsContent(table);
         const QByteArray cell = QByteArray("<table:table-cell table:formula=\"of:=IF([.A1]=1;&quot;&quot;;"
-                                           "&quot;x&quot;)\">") +
-                                paragraph + "</table:table-cell>";
+                                           "&quot;x&quot;)\"") +
+                                attributes + '>' + paragraph + "</table:table-cell>";
         instead3rdDescription(cell.constData())(content);
         WorkbookSelection selection;
         selection.headings = table.titles;
@@ -943,11 +944,15 @@ TEST(UnreadableCells, AnOdsFormulaShowingAnEmptyTextIsEmpty) {
                     {"META-INF/manifest.xml", odsManifest}}),
             selection, {});
     };
-    const WorkbookTable empty = read("<text:p/>");
-    ASSERT_EQ(empty.rowCount(), table.rows.size());
-    EXPECT_TRUE(empty.cell(3, 2).isBlank());
-    EXPECT_TRUE(empty.cell(3, 2).isEmptyFormula());
-    EXPECT_THROW(read("<text:p>12,50</text:p>"), WorkbookError);
+    for (const char *attributes : {"", R"( office:value-type="string")"}) {
+        SCOPED_TRACE(attributes);
+        const WorkbookTable empty = read(attributes, "<text:p/>");
+        ASSERT_EQ(empty.rowCount(), table.rows.size());
+        EXPECT_TRUE(empty.cell(3, 2).isBlank());
+        EXPECT_TRUE(empty.cell(3, 2).isEmptyFormula());
+        EXPECT_THROW(read(attributes, ""), WorkbookError) << "no paragraph: never computed";
+    }
+    EXPECT_THROW(read("", "<text:p>12,50</text:p>"), WorkbookError);
 }
 
 // --- Files that are no workbook at all -------------------------------------------------------------
@@ -1175,8 +1180,8 @@ const NumberTextCase numberTextCases[] = {
     {"a third shows fifteen digits", 1.0 / 3, "0,333333333333333"},
     {"negative zero is zero", -0.0, "0"},
     {"a long code has no exponent", 123456789012345.0, "123456789012345"},
-    {"past fifteen digits the exponent comes, as a sheet shows it", 1e22, "1e+22"},
-    {"far below one too", 1.5e-7, "1,5e-07"},
+    {"past fifteen digits the exponent comes, as a sheet shows it", 1e22, "1E+22"},
+    {"far below one too", 1.5e-7, "1,5E-07"},
 };
 
 class NumberText : public ::testing::TestWithParam<NumberTextCase> {};
