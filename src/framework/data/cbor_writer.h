@@ -22,8 +22,16 @@ namespace bco {
 // the writer keeps ahead, not appended through QByteArray's checks one call at a time.
 class CborWriter {
 public:
-    // The bytes written so far, exactly, as one block; the writer starts again empty. Pieces appended whole
-    // (appendPiece) are copied in after the first.
+    // Whether bytes another writer wrote are kept as pieces of their own (for a writer whose bytes are taken
+    // in pieces, takePieces) or copied into one block (for take).
+    enum class Pieces { CopiedIn, Kept };
+
+    explicit CborWriter(Pieces pieces = Pieces::CopiedIn)
+        : keepsPieces_(pieces == Pieces::Kept) {}
+
+    bool keepsPieces() const { return keepsPieces_; }
+
+    // The bytes written so far, exactly, as one block; the writer starts again empty.
     QByteArray take() {
         if (pieces_.isEmpty())
             return takeCurrent();
@@ -69,11 +77,18 @@ public:
     }
     void append(const QString &text) { appendTextString(text.toUtf8()); }
     void appendTag(quint64 tag) { head(6, tag); }
-    // Bytes another writer wrote, as they stand, kept as a piece of their own: not copied until the bytes are
-    // taken as one block.
+    // Bytes another writer wrote, as they stand: kept as a piece of their own, not copied, by a writer that
+    // keeps pieces; else copied in.
     void appendPiece(QByteArray bytes) {
-        finishPiece();
-        pieces_.append(std::move(bytes));
+        if (keepsPieces_) {
+            finishPiece();
+            pieces_.append(std::move(bytes));
+            return;
+        }
+        if (bytes.isEmpty())
+            return;
+        std::memcpy(room(bytes.size()), bytes.constData(), static_cast<size_t>(bytes.size()));
+        used_ += bytes.size();
     }
     void startArray(quint64 items) { head(4, items); }
     void startMap(quint64 pairs) { head(5, pairs); }
@@ -128,6 +143,7 @@ private:
 
     static constexpr qsizetype LargeBytes = 4 << 20;
 
+    bool keepsPieces_;
     ByteChain pieces_; // what was written before the bytes being written now
     QByteArray bytes_; // its size is the room reserved; used_ of it is written
     qsizetype used_ = 0;

@@ -139,6 +139,10 @@ void writePacket(CborWriter &writer, const DataPacket &packet) {
             writeRows(own, packet, split, rowCount);
             return own.take();
         });
+        // One block for the whole list, unless the halves travel as pieces: copying the later half in after
+        // it costs less than growing the first half's block to take it.
+        if (!writer.keepsPieces())
+            writer.reserve(encodedRowsEstimate(packet, 0, rowCount));
         writeRows(writer, packet, 0, split);
         writer.appendPiece(later.get());
     } else {

@@ -106,7 +106,7 @@ QByteArray encodeAnswer(const Variant &result, const VariantList &args) {
 }
 
 ByteChain encodeAnswerInPieces(const Variant &result, const VariantList &args) {
-    CborWriter writer;
+    CborWriter writer(CborWriter::Pieces::Kept);
     writeAnswer(writer, result, args);
     return writer.takePieces();
 }
