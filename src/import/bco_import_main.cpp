@@ -70,7 +70,8 @@ const char helpText[] =
     "\n"
     "Situação de saída: 0 quando o arquivo foi importado inteiro (com --check: quando não tem erros);\n"
     "1 quando o arquivo tem erros, não tem lançamentos ou os lançamentos não podem ser contabilizados;\n"
-    "2 quando o arquivo não pode ser lido, a sessão não pode ser aberta ou o servidor recusou a operação.\n"
+    "2 quando o arquivo não pode ser lido, a sessão não pode ser aberta, o servidor recusou a operação ou\n"
+    "a chamada falhou depois de enviada (a saída diz então o que pode ter sido gravado).\n"
     "Quando os débitos não são importados depois que os créditos foram gravados, a saída diz quantos\n"
     "créditos foram gravados.\n"
     "Com --statement: 0 quando não sobrou linha sem conciliar e os saldos finais conferem; 1 quando "
@@ -233,8 +234,8 @@ int run() {
                 bco::writeLine(stdout, QStringLiteral("Importados %1 crédito(s).")
                                            .arg(outcome.credits - outcome.skippedCredits));
             bco::writeLine(stderr, outcome.refusal);
-            const QString lost = QStringLiteral("A resposta do servidor à importação dos %1 não chegou: eles "
-                                                "podem ter sido gravados.")
+            const QString lost = QStringLiteral("Não se sabe se os %1 foram gravados: a chamada ao servidor "
+                                                "falhou depois de enviada.")
                                      .arg(outcome.refusedKind->isCredit() ? QStringLiteral("créditos")
                                                                           : QStringLiteral("débitos"));
             // Sent again, the file is checked first, and what the lost call wrote is told as already there.

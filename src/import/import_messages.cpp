@@ -57,12 +57,13 @@ void AddImportMessages(bco::TMessages &catalogue) {
         "contabilização aponta e importe só os débitos (os créditos já estão gravados).",
         "Resumo_DebitosFalharam|Importados: %1 crédito(s). A importação dos débitos falhou: %2 Corrija o que "
         "impediu os débitos e importe de novo: só os débitos são enviados (os créditos já estão gravados).",
-        "Resumo_Incerto|A resposta do servidor à importação dos %1 não chegou: eles podem ter sido gravados. "
+        "Resumo_Incerto|Não se sabe se os %1 foram gravados: a chamada ao servidor falhou depois de enviada. "
         "Confira a lista de lançamentos ou importe de novo: o que já está gravado não é gravado outra vez.",
-        "Resumo_DebitosIncertos|Importados: %1 crédito(s). A resposta do servidor à importação dos débitos "
-        "não "
-        "chegou: eles podem ter sido gravados. Confira a lista de lançamentos ou importe de novo: só os "
-        "débitos são enviados, e o que já está gravado não é gravado outra vez.",
+        "Resumo_DebitosIncertos|Importados: %1 crédito(s). Não se sabe se os débitos foram gravados: a "
+        "chamada "
+        "ao servidor falhou depois de enviada. Confira a lista de lançamentos ou importe de novo: só os "
+        "débitos "
+        "são enviados, e o que já está gravado não é gravado outra vez.",
         "Resumo_Nada|Nada foi importado. Corrija o que a mensagem apontou e verifique o arquivo de novo "
         "(saia "
         "do campo do arquivo) antes de importá-lo.",

@@ -98,9 +98,9 @@ int importStatement(const QCommandLineParser &parser, const QString &path, bool 
         const bco::ReconcileOutcome reconciled = bco::reconcileDecided(server, account, lines);
         if (reconciled.unsure)
             bco::writeLine(stderr,
-                           QStringLiteral("A resposta do servidor à conciliação não chegou: ela pode ter "
-                                          "sido gravada, e as linhas abaixo dizem o que está conciliado "
-                                          "(%1)")
+                           QStringLiteral("Não se sabe se a conciliação foi gravada: a chamada ao "
+                                          "servidor falhou depois de enviada, e as linhas abaixo dizem o "
+                                          "que está conciliado (%1)")
                                .arg(reconciled.refusal));
         else if (!reconciled.refusal.isEmpty())
             bco::writeLine(stderr,

@@ -189,7 +189,8 @@ ReconcileOutcome reconcileDecided(NetConnection &server, const QString &account,
             break;
         }
         outcome.refusal = done.errorMessage();
-        outcome.unsure = done.mayHaveRun();
+        // A call that may have run is not undone by a later one refused.
+        outcome.unsure = outcome.unsure || done.mayHaveRun();
     }
     return outcome;
 }

@@ -80,7 +80,7 @@ QList<HeldLine> linesOfFile(NetConnection &server, const QString &account, const
 struct ReconcileOutcome {
     int lines = 0;   // lines reconciled
     QString refusal; // the server's last refusal when the reconciliation could not be written, else empty
-    // Whether the last call failed with its answer lost (RemoteResult::mayHaveRun): it may have been written.
+    // Whether a call failed after it may have run (RemoteResult::mayHaveRun): it may have been written.
     bool unsure = false;
 };
 

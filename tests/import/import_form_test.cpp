@@ -669,7 +669,9 @@ TEST_F(LostAnswer, CreditsWhoseAnswerWasLostAreToldAsPerhapsWrittenAndTheRetryWr
     env.dialogs.clearShown();
     form->sbtImportExport->click();
     EXPECT_EQ(importedMovements(), 2) << "the server wrote the file's two credits";
-    EXPECT_TRUE(summary().startsWith(u"A resposta do servidor à importação dos créditos não chegou"))
+    EXPECT_TRUE(
+        summary().startsWith(u"Não se sabe se os créditos foram gravados: a chamada ao servidor falhou "
+                             u"depois de enviada."))
         << summary().toStdString();
     ASSERT_EQ(env.dialogs.errors().size(), 1);
     EXPECT_TRUE(env.dialogs.errors()[0].contains(u"a resposta não pôde ser lida"));
@@ -1063,11 +1065,11 @@ TEST_F(CommandLine, DebitsWhoseAnswerWasLostAreToldAsPerhapsWritten) {
     EXPECT_EQ(lost.exitCode, 2);
     EXPECT_EQ(lost.out.trimmed(), QStringLiteral("Importados 2 crédito(s)."));
     EXPECT_TRUE(lost.err.contains(u"a resposta não pôde ser lida")) << lost.err.toStdString();
-    EXPECT_TRUE(lost.err.trimmed().endsWith(u"A resposta do servidor à importação dos débitos não chegou: "
-                                            u"eles podem ter sido gravados. Confira a "
-                                            u"lista de lançamentos da conta: o que não estiver lá pode ser "
-                                            u"importado de novo (os débitos sozinhos, "
-                                            u"com --kind D)."))
+    EXPECT_TRUE(
+        lost.err.trimmed().endsWith(u"Não se sabe se os débitos foram gravados: a chamada ao servidor "
+                                    u"falhou depois de enviada. Confira a lista de lançamentos da conta: "
+                                    u"o que não estiver lá pode ser importado de novo (os débitos "
+                                    u"sozinhos, com --kind D)."))
         << lost.err.toStdString();
     EXPECT_EQ(importedMovements(), 4);
 }
