@@ -31,6 +31,11 @@ QString statusMessage(int status, std::size_t bodyLimit) {
         return QStringLiteral("request body over the limit of %1 bytes").arg(bodyLimit);
     case 415:
         return QStringLiteral("a body is sent as it is, not compressed");
+    // The library refuses a Range header it cannot read before any route sees the request, which would
+    // otherwise have its whole answer: nothing ran.
+    case 416:
+        return QStringLiteral(
+            "the request's Range header cannot be read: an answer is sent whole, send none");
     default:
         return QStringLiteral("HTTP status %1").arg(status);
     }
