@@ -1248,6 +1248,29 @@ TEST_F(StatementCommandLine, ALineHeldFromAnEarlierFileIsToldByItsLineInTheFileG
         EXPECT_TRUE(second.out.contains(told)) << told.toStdString() << "\n" << second.out.toStdString();
 }
 
+// The reconciliation's call runs and its answer is lost: the program does not say it was not written, and the
+// lines it lists after it say what is reconciled.
+TEST_F(StatementCommandLine, AReconciliationWhoseAnswerWasLostIsNotToldAsUnwritten) {
+    EntryRequest cheque{.kind = 'C',
+                        .date = QDate(2024, 3, 11),
+                        .value = 1234.57,
+                        .description = QStringLiteral("Cheque depositado"),
+                        .document = QStringLiteral("501")};
+    include(cheque);
+    test::LoopbackRpcServer relay;
+    relay.relayTo(env.server().port());
+    relay.loseNextAnswerOf(QStringLiteral("SetConciliacao"));
+    const QString statement =
+        file(QStringLiteral("extrato.ofx"),
+             ofxOf(bank, agency, number, {{11, "1234,57", "F1", "501", "DEPOSITO"}}, 0));
+    const Run reconciled = run({"--statement", statement, "--reconcile"}, relay.port());
+    EXPECT_TRUE(reconciled.err.contains(u"Não se sabe se a conciliação foi gravada: a chamada ao servidor "
+                                        u"falhou depois de enviada"))
+        << reconciled.err.toStdString();
+    EXPECT_FALSE(reconciled.err.contains(u"não foi gravada")) << reconciled.err.toStdString();
+    EXPECT_TRUE(reconciliationOf(cheque).startsWith(u"1 ")) << "the call ran";
+}
+
 TEST_F(StatementCommandLine, StoresTheStatementReconcilesWhatIsCertainAndTellsWhatIsLeft) {
     auto entryOf = [](char kind, int day, double value, const char *description, const char *document = "") {
         return EntryRequest{.kind = kind,
