@@ -258,7 +258,8 @@ void TfrmImportLanc::sbtImportExportClick() {
                                           .arg(outcome.refusedKind->isCredit() ? QStringLiteral("créditos")
                                                                                : QStringLiteral("débitos")));
             RefreshEntryForm();
-            Consiste::MensErro(outcome.refusal + u' ' + ui->lblResumo->text(), true);
+            const QString failure = outcome.refusal.endsWith(u'.') ? outcome.refusal : outcome.refusal + u'.';
+            Consiste::MensErro(failure + u' ' + ui->lblResumo->text(), true);
         }
         if (!outcome.imported()) {
             // The credits' call was answered before the debits' met accounting errors or were refused:

@@ -21,9 +21,12 @@ constexpr time_t WriteTimeoutSeconds = 60;
 
 // `tls`: whether the connection speaks TLS. A server that serves HTTPS closes a plain connection without a
 // word, which reads as an answer that could not be read or a request that could not be sent.
-QString describe(httplib::Error error, bool tls) {
+// `suggestTls`: whether the failure may come of speaking plain HTTP to a server that speaks HTTPS, which no
+// server that has answered in plain HTTP does.
+QString describe(httplib::Error error, bool suggestTls) {
     const QString maybeTls =
-        tls ? QString()
+        !suggestTls
+            ? QString()
             : QStringLiteral(
                   "; se o servidor atende por HTTPS, conecte com --server-tls (tls=sim em [servidor])");
     switch (error) {
@@ -176,6 +179,7 @@ void NetConnection::Open() {
     if (client_)
         return;
     pendingFailure_.clear();
+    answered_ = false;
     if (beforeConnect_)
         beforeConnect_(*this);
     QString problem;
@@ -199,7 +203,7 @@ void NetConnection::Open() {
             return;
         }
         problem = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1: %2")
-                      .arg(address(), describe(error, security_.tls));
+                      .arg(address(), describe(error, !security_.tls));
     }
     if (throwException_)
         throw RemoteCallError(problem.toStdString());
@@ -276,10 +280,12 @@ std::optional<std::string> NetConnection::exchange(const QByteArray &path, QByte
         received.clear();
         response = httplib::Response();
         httplib::Error error = httplib::Error::Success;
-        if (client_->http->send(request, response, error))
+        if (client_->http->send(request, response, error)) {
+            answered_ = true;
             return true;
+        }
         const QString message = QStringLiteral("A chamada de %1 ao servidor de aplicação em %2 falhou: %3")
-                                    .arg(what, address(), describe(error, security_.tls));
+                                    .arg(what, address(), describe(error, !security_.tls && !answered_));
         failed = mayHaveBeenSent(error) ? unsure(message) : failure(message);
         return false;
     };

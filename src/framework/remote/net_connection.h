@@ -127,6 +127,8 @@ private:
     QString bearerToken_;
     std::unique_ptr<Client> client_;
     QString pendingFailure_;
+    // Whether the server has answered a call of this connection, which tells it speaks the protocol asked.
+    bool answered_ = false;
 };
 
 // A write to a connection that its peer reset raises SIGPIPE, which ends the process unless ignored. Sockets
