@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include "entry_model/entry_kind.h"
 #include "framework/checks/consiste.h"
 #include "framework/remote/net_connection.h"
 #include "framework/session/shared_database.h"
@@ -236,8 +235,7 @@ int run() {
             bco::writeLine(stderr, outcome.refusal);
             const QString lost = QStringLiteral("Não se sabe se os %1 foram gravados: a chamada ao servidor "
                                                 "falhou depois de enviada.")
-                                     .arg(outcome.refusedKind->isCredit() ? QStringLiteral("créditos")
-                                                                          : QStringLiteral("débitos"));
+                                     .arg(outcome.refusedKindsName());
             // Sent again, the file is checked first, and what the lost call wrote is told as already there.
             bco::writeLine(stderr,
                            QStringLiteral("%1 Confira a lista de lançamentos da conta: o que não estiver "

@@ -10,7 +10,6 @@
 #include <QLocale>
 #include <QMdiSubWindow>
 
-#include "entry_model/entry_kind.h"
 #include "entry_model/entry_services.h"
 #include "framework/checks/consiste.h"
 #include "framework/session/login_context.h"
@@ -253,10 +252,9 @@ void TfrmImportLanc::sbtImportExportClick() {
             told = true;
             const int written = outcome.credits - outcome.skippedCredits;
             ui->lblResumo->setText(
-                outcome.credits > 0 ? msgPadrao.Msg(QStringLiteral("Resumo_DebitosIncertos")).arg(written)
-                                    : msgPadrao.Msg(QStringLiteral("Resumo_Incerto"))
-                                          .arg(outcome.refusedKind->isCredit() ? QStringLiteral("créditos")
-                                                                               : QStringLiteral("débitos")));
+                outcome.credits > 0
+                    ? msgPadrao.Msg(QStringLiteral("Resumo_DebitosIncertos")).arg(written)
+                    : msgPadrao.Msg(QStringLiteral("Resumo_Incerto")).arg(outcome.refusedKindsName()));
             RefreshEntryForm();
             const QString failure = outcome.refusal.endsWith(u'.') ? outcome.refusal : outcome.refusal + u'.';
             Consiste::MensErro(failure + u' ' + ui->lblResumo->text(), true);

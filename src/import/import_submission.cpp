@@ -21,6 +21,11 @@ std::optional<std::pair<int, QString>> LineNamedBy(const QString &text, const Li
     return std::make_pair(line, text.mid(match.capturedLength()));
 }
 
+QString SubmissionOutcome::refusedKindsName() const {
+    return refusedKind != nullptr && refusedKind->isCredit() ? QStringLiteral("créditos")
+                                                             : QStringLiteral("débitos");
+}
+
 SubmissionOutcome SubmitImport(bco::NetConnection &server, ImportRecords &records,
                                const QString &operatorCode, const LineOfMovement &lineOf,
                                const std::function<void()> &beforeCall,

@@ -36,6 +36,8 @@ struct SubmissionOutcome {
     int skippedCredits = 0, skippedDebits = 0;
 
     bool imported() const { return refusedKind == nullptr; }
+    // The refused kind as the messages name it: "créditos" or "débitos".
+    QString refusedKindsName() const;
 };
 
 // The file's line of a movement the pass drew for an account (ImportPass::LineOfMovement), 0 for none.
